@@ -1,0 +1,85 @@
+// The log console: every trace line of the runner passes through one console object, the
+// release console or the debug console, reached through Console_Get(). A line goes to the
+// standard output, to the debug form's console while that form is open, and, when the
+// command line asked for it ("-output" for the release console, "-debugoutput" for the
+// debug console), is appended to a file.
+//
+// Also here: the message box (ShowMessage and MessageBox_Show) behind a host interface. The
+// default host writes to stderr and answers with the box's default button; the window layer
+// installs a host that shows a real box once a display is up.
+#pragma once
+
+#include <cstdarg>
+#include <cstdint>
+
+class tagIConsole {
+public:
+    virtual ~tagIConsole() = default;
+    virtual bool Query(int, int) = 0;
+    virtual void Output(const char* format, ...) __attribute__((format(printf, 2, 3))) = 0;
+};
+
+class TConsole : public tagIConsole {
+public:
+    explicit TConsole(bool debug) : m_word(0), m_debug(debug) {}
+    bool Query(int, int) override { return true; }
+    void Output(const char* format, ...) override __attribute__((format(printf, 2, 3)));
+    void OutputV(const char* format, va_list args);
+    bool IsDebug() const { return m_debug; }
+
+private:
+    int32_t m_word;
+    bool m_debug;
+};
+
+// The program-wide consoles and the pointer that designates the log console.
+TConsole* Console_Release();
+TConsole* Console_Debug();
+tagIConsole* Console_Get();
+void Console_Set(tagIConsole* console);
+
+// Output on the log console.
+void Console_Output(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Output files of the release ("-output") and debug ("-debugoutput") consoles; null turns
+// the file off. Lines are appended; the file is kept open between lines.
+void Console_SetOutputFile(bool debugConsole, const char* path);
+// Closes the output files (shutdown, tests).
+void Console_CloseFiles();
+
+// The debug form's console: while set, every line is handed to it as well (cut at 4095
+// bytes, as in the file).
+void Console_SetFormSink(tagIConsole* sink);
+
+// ---- Message boxes -------------------------------------------------------------------------
+// Flags and results keep the system's numbers, which games can see through their answers.
+enum : uint32_t {
+    MB_OK_ = 0x0, MB_OKCANCEL_ = 0x1, MB_ABORTRETRYIGNORE_ = 0x2, MB_YESNOCANCEL_ = 0x3,
+    MB_YESNO_ = 0x4, MB_RETRYCANCEL_ = 0x5,
+    MB_ICONERROR_ = 0x10, MB_ICONQUESTION_ = 0x20, MB_ICONWARNING_ = 0x30, MB_ICONINFORMATION_ = 0x40,
+    MB_DEFBUTTON2_ = 0x100, MB_DEFBUTTON3_ = 0x200, MB_TOPMOST_ = 0x40000,
+};
+enum : int {
+    IDOK_ = 1, IDCANCEL_ = 2, IDABORT_ = 3, IDRETRY_ = 4, IDIGNORE_ = 5, IDYES_ = 6, IDNO_ = 7,
+};
+
+class IMessageBoxHost {
+public:
+    virtual ~IMessageBoxHost() = default;
+    // Shows text under caption with the buttons and icon of flags; returns the button id.
+    virtual int Show(const char* text, const char* caption, uint32_t flags) = 0;
+};
+
+// The answer a box gives when nobody can click it: its default button.
+int MessageBox_DefaultAnswer(uint32_t flags);
+
+void MessageBox_SetHost(IMessageBoxHost* host); // null restores the stderr host
+IMessageBoxHost* MessageBox_GetHost();
+int MessageBox_Show(const char* text, const char* caption, uint32_t flags);
+
+// The caption ShowMessage uses (the game window's caption; "Zimbrel" until a game sets one).
+void MessageBox_SetCaption(const char* caption);
+const char* MessageBox_GetCaption();
+
+// A top-most box with an OK button, captioned with the window caption.
+int ShowMessage(const char* text);

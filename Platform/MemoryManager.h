@@ -1,0 +1,86 @@
+// MemoryManager: every heap block the runner's own modules hand to each other (strings,
+// records, arrays) comes from here. Each block carries a 16-byte guarded header in front of
+// the pointer handed out:
+//
+//   +0  u32 size requested by the caller (top bit reserved)
+//   +4  u32 0xDEADC0DE
+//   +8  u32 0xBAADB00B
+//   +12 u32 0
+//
+// The manager keeps running totals of bytes and blocks for the memory report and the debug
+// overlay, clears blocks on request, and turns running out of memory into one fatal message
+// ("Out of Memory!" under "Fatal Memory Error", exit code -1). The caller's file and line are
+// taken for diagnostics only.
+//
+// Blocks from the C heap or from operator new must never be handed to Free: a pointer without
+// the guards is treated as heap corruption and stops the program (see docs/decisions.md).
+// Standard containers in our own code use the C++ heap; the new-handler installed by
+// MemoryManager_Install routes their out-of-memory failures through the same fatal path.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+class MemoryManager {
+public:
+    // Null for size 0, otherwise a block of size bytes (zeroed when clear is set).
+    static void* Alloc(uint32_t size, const char* file, int line, bool clear);
+    // Null is ignored.
+    static void Free(void* p);
+    // Null p: a new cleared block (null for n == 0). Same size: p unchanged. n == 0: frees p,
+    // null. Otherwise a new cleared block holding min(old, n) bytes of p; p is freed.
+    static void* ReAlloc(void* p, uint32_t size, const char* file, int line);
+    // ReAlloc of *pp, stored back into *pp and returned.
+    template <class T>
+    static T* ReAllocPtr(T** pp, uint32_t size, const char* file, int line)
+    {
+        *pp = static_cast<T*>(ReAlloc(*pp, size, file, line));
+        return *pp;
+    }
+    // The size recorded for p; 0 for null.
+    static uint32_t GetSize(const void* p);
+    // True when p carries the guards of one of this manager's blocks.
+    static bool IsGuarded(const void* p);
+
+    // Copies of text into new blocks (null for null text).
+    static char* StrDup(const char* text, const char* file, int line);
+    static char* StrDupN(const char* text, size_t n, const char* file, int line);
+
+    // Running totals (blocks currently handed out and their bytes).
+    static uint32_t BytesInUse();
+    static uint32_t BlocksInUse();
+
+    // Logs "Total memory used = %d(0x%08lx) bytes\n" on the log console.
+    static void Report();
+    // Statistics dump: nothing to show in this build.
+    static void DumpStats(int limit, const char* title);
+
+    // Reports "Out of Memory!" / "Fatal Memory Error" and ends the process with -1.
+    [[noreturn]] static void OutOfMemory();
+    // Reports a corrupt heap block (a pointer without guards) and ends the process.
+    [[noreturn]] static void CorruptBlock(const void* p, const char* what);
+};
+
+// How fatal messages are shown. The default writes to stderr; the message-box layer
+// installs a handler that shows a top-most box once it is up.
+using MemoryFatalHandler = void (*)(const char* text, const char* caption);
+void MemoryManager_SetFatalHandler(MemoryFatalHandler handler);
+
+// Installs the out-of-memory handler for operator new. Called first thing by the entry.
+void MemoryManager_Install();
+
+// Named lock objects of the online-service queues. Everything runs on the main thread, so
+// they do nothing.
+class Mutex {
+public:
+    explicit Mutex(const char*) {}
+    bool Lock() { return true; }
+    void Unlock() {}
+};
+
+#define MEM_ALLOC(size) MemoryManager::Alloc((uint32_t)(size), __FILE__, __LINE__, false)
+#define MEM_ALLOC_CLEAR(size) MemoryManager::Alloc((uint32_t)(size), __FILE__, __LINE__, true)
+#define MEM_REALLOC(p, size) MemoryManager::ReAlloc((p), (uint32_t)(size), __FILE__, __LINE__)
+#define MEM_FREE(p) MemoryManager::Free(p)
+#define MEM_STRDUP(text) MemoryManager::StrDup((text), __FILE__, __LINE__)
+#define MEM_STRDUPN(text, n) MemoryManager::StrDupN((text), (n), __FILE__, __LINE__)

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds and runs every test:
+#   1. build/       g++, the unit and end-to-end tests;
+#   2. build-asan/  clang with AddressSanitizer + UndefinedBehaviorSanitizer, the same tests,
+#                   then every fuzz target for a few seconds on its seed corpus.
+#   scripts/test.sh [--quick]      (--quick: only step 1)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+QUICK=0
+[ "${1:-}" = "--quick" ] && QUICK=1
+JOBS=$(nproc)
+
+# Tests never need a display or a sound card.
+export SDL_VIDEODRIVER=offscreen
+export SDL_AUDIODRIVER=dummy
+export ALSOFT_DRIVERS=null
+
+scripts/setup.sh --build-dir build
+ctest --test-dir build -j "$JOBS" --output-on-failure --timeout 300
+((QUICK)) && exit 0
+
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+CC=clang CXX=clang++ scripts/setup.sh --build-dir build-asan \
+  -DZB_SANITIZE=ON -DZB_FUZZ=ON -DZB_BENCH=OFF
+ctest --test-dir build-asan -j "$JOBS" --output-on-failure --timeout 600
+
+# Fuzz smoke: a few seconds per target, starting from its seed corpus when there is one.
+FUZZ_SECONDS=${FUZZ_SECONDS:-5}
+shopt -s nullglob
+for f in build-asan/fuzz/fuzz_*; do
+  name=$(basename "$f")
+  corpus=$(mktemp -d)
+  if [ -d "tests/fuzz/corpus/$name" ]; then cp -r "tests/fuzz/corpus/$name/." "$corpus/"; fi
+  echo "fuzz: $name for ${FUZZ_SECONDS}s"
+  "$f" -max_total_time="$FUZZ_SECONDS" -rss_limit_mb=2048 -timeout=10 -print_final_stats=0 \
+    "$corpus" >"build-asan/fuzz/$name.log" 2>&1 || { tail -50 "build-asan/fuzz/$name.log"; exit 1; }
+  rm -rf "$corpus"
+done
+echo "all tests passed"
