@@ -244,6 +244,10 @@ bool GR_D3D_ResetDevice()
         rh = g_d3d.screenHeight;
         GR_D3D_FreeTexture(g_d3d.screenTexture);
         g_d3d.screenTexture = nullptr;
+    } else if (g_d3d.resetFailures > 0) {
+        // An earlier reset failed and left no screen texture: it is made again now.
+        rw = g_d3d.screenWidth;
+        rh = g_d3d.screenHeight;
     }
 
     Trace("Toggle Fullscreen/windowed mode settings\n");
