@@ -162,7 +162,7 @@ files["rgb32.bmp"] = bmp(32, 3, 2, rows32)
 expected["rgb32.bmp"] = [word(*p[:3], 255) for row in RGBA for p in row]
 # Damaged: a palette index past a 2-entry palette, a header claiming more rows than stored.
 files["bad_palette_index.bmp"] = bmp(8, 2, 1, [bytes([1, 250])], palette=pal[:8])
-expected["bad_palette_index.bmp"] = [colour(0), colour(0)]
+expected["bad_palette_index.bmp"] = [colour(1), colour(0)]  # 250 is past the palette: entry 0
 files["bad_rows.bmp"] = bmp(24, 3, 2, rows)[:-12]
 
 for name, data in files.items():
