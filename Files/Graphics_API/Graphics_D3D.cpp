@@ -173,6 +173,9 @@ bool GR_D3D_CreateDevice(void* window, int32_t width, int32_t height, uint32_t f
         }
     }
     GR_State_ForgetDeviceShadows();
+    // The device starts with identity transforms; so do the stored copies.
+    for (int i = 0; i < 3; ++i) grm::Identity(g_d3d.matrices[i]);
+    g_d3d.device->SetTransform(GFX_TS_WORLD, g_d3d.matrices[2]);
 
     Trace("Creating screen render target\n");
     g_d3d.viewWidth = g_d3d.screenWidth;

@@ -244,10 +244,11 @@ public:
         case GFX_RS_SRCBLEND: m_src = v; ApplyBlend(); break;
         case GFX_RS_DESTBLEND: m_dst = v; ApplyBlend(); break;
         case GFX_RS_CULLMODE:
-            // Clockwise on the y-down screen is counter-clockwise to GL's facing test.
+            // With the upper-left origin, GL's facing test sees the y-down screen: clockwise
+            // there is GL's clockwise, which is its back face (front is counter-clockwise).
             if (v == 2 || v == 3) {
                 glEnable(GL_CULL_FACE);
-                glCullFace(v == 2 ? GL_FRONT : GL_BACK);
+                glCullFace(v == 2 ? GL_BACK : GL_FRONT);
             } else {
                 glDisable(GL_CULL_FACE);
             }
