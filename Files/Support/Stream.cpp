@@ -75,6 +75,17 @@ bool CStream::Grow(int64_t needed, int64_t minimum)
     return true;
 }
 
+void CStream::TrimToPosition()
+{
+    if (m_borrowed || m_position == m_size) return;
+    if (m_position == 0) {
+        Free();
+        return;
+    }
+    m_data = static_cast<uint8_t*>(MEM_REALLOC(m_data, uint32_t(m_position)));
+    m_size = m_position;
+}
+
 // [SECTION] Position
 
 void CStream::Seek(int64_t position) { m_position = Max64(0, Min64(position, m_size)); }
@@ -418,6 +429,7 @@ CStream* ZDecompressStream(CStream* source)
         CStream::Delete(result);
         return nullptr;
     }
+    result->TrimToPosition();
     result->Seek(0);
     return result;
 }

@@ -92,6 +92,9 @@ public:
     static void Delete(CStream* stream);
 
 private:
+    friend CStream* ZDecompressStream(CStream* source);
+    // Cuts the size to the position (the slack that growth left after the last write).
+    void TrimToPosition();
     bool Grow(int64_t needed, int64_t minimum);
     void DropView();
     void ReadFixed(void* out, int64_t n);
@@ -108,8 +111,8 @@ private:
 // Builds the seed's forward (F) and inverse (I) byte permutations. Both keep 0 in place.
 void Stream_BuildSeedTables(int32_t seed, uint8_t forward[256], uint8_t inverse[256]);
 
-// Reads a compressed block at source's position: a new stream (position 0) holding the
-// inflated bytes, the source moved past the block; null when the block is damaged, cut
+// Reads a compressed block at source's position: a new stream (position 0) whose size is
+// the number of inflated bytes, the source moved past the block; null when the block is damaged, cut
 // short or would inflate past kStreamMaxSize.
 CStream* ZDecompressStream(CStream* source);
 // Appends the whole of source (up to its size) to dest as a compressed block. 0 on success,
