@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "Files/Base/Random.h"
 #include "Platform/MemoryManager.h"
 
 namespace {
@@ -111,4 +112,19 @@ std::string File_FullPath(const char* name)
     for (const std::string& part : parts) out += "/" + part;
     if (parts.empty() || trailing) out += "/";
     return out;
+}
+
+char* File_TempFileName(const char* ext)
+{
+    const char* folder = File_TempDirectoryPath();
+    if (!folder) return nullptr;
+    if (!ext) ext = "";
+    std::string base = folder;
+    // Random names first; should the folder hold very many files, every number in turn.
+    for (int32_t attempt = 0; attempt < 1000 + 100000; attempt++) {
+        int32_t n = attempt < 1000 ? int32_t(Random_Int(100000)) : attempt - 1000;
+        std::string path = base + "/a" + std::to_string(n) + ext;
+        if (!File_Exists(path.c_str())) return NewString(path.c_str(), path.size());
+    }
+    return nullptr;
 }

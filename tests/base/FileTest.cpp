@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "Files/Base/Random.h"
 #include "Files/Support/File.h"
 #include "Platform/MemoryManager.h"
 #include "support/ScratchFolder.h"
@@ -157,5 +158,30 @@ TEST(File, TheTemporaryFolderFallsBackToTmp)
     ScopedEnv temp("TEMP", "/nonexistent/zb/base");
     ASSERT_TRUE(File_InitTempDirectory());
     EXPECT_EQ(std::string(File_TempDirectoryPath()).rfind("/tmp/zb_ttt_", 0), 0u);
+    File_DeleteTempDirectory();
+}
+
+TEST(File, TemporaryFileNamesAvoidExistingFiles)
+{
+    EXPECT_EQ(File_TempFileName(".txt"), nullptr); // no temporary folder yet
+    ScratchFolder dir;
+    ScopedEnv temp("TEMP", dir.Path().c_str());
+    ASSERT_TRUE(File_InitTempDirectory());
+    std::string folder = File_TempDirectoryPath();
+
+    Random_SetSeed(99);
+    std::string first = Take(File_TempFileName(".txt"));
+    ASSERT_EQ(first.rfind(folder + "/a", 0), 0u) << first;
+    EXPECT_EQ(first.substr(first.size() - 4), ".txt");
+    std::string digits = first.substr(folder.size() + 2, first.size() - folder.size() - 6);
+    EXPECT_FALSE(digits.empty());
+    EXPECT_EQ(digits.find_first_not_of("0123456789"), std::string::npos);
+    EXPECT_LT(std::stol(digits), 100000);
+
+    Scratch_WriteFile(first, "taken");
+    Random_SetSeed(99); // the same draw comes first again
+    std::string second = Take(File_TempFileName(".txt"));
+    EXPECT_NE(second, first);
+    EXPECT_EQ(second.rfind(folder + "/a", 0), 0u);
     File_DeleteTempDirectory();
 }
