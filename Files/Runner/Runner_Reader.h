@@ -1,0 +1,104 @@
+// The one reader of the game data file. The file is read whole and stays in memory; its
+// records hold 32-bit offsets relative to the start of the file (0 meaning none). Nothing
+// keeps a pointer into the image across a load step and no record is cast over the bytes:
+// every value is read through these bounds-checked little-endian loads.
+//
+// FileImage   the bytes of one loaded file and checked reads by absolute offset.
+// FileCursor  a position inside a window [begin, end) of the image; every read past the
+//             window sets the cursor's failed flag and yields zero, so a loader reads a whole
+//             record and checks ok() once.
+//
+// Loaders turn a malformed record into a failed load ("Failed to load the game"); they must
+// also bound every count by the bytes that could hold it before allocating for it
+// (FileCursor::FitsCount).
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+class FileImage {
+public:
+    FileImage() = default;
+    FileImage(const uint8_t* data, uint32_t size) : m_data(data), m_size(size) {}
+
+    const uint8_t* Data() const { return m_data; }
+    uint32_t Size() const { return m_size; }
+    bool Empty() const { return m_data == nullptr || m_size == 0; }
+
+    // True when [offset, offset + length) lies inside the image.
+    bool Contains(uint32_t offset, uint32_t length) const
+    {
+        return offset <= m_size && length <= m_size - offset;
+    }
+
+    bool U8(uint32_t offset, uint8_t& out) const;
+    bool U16(uint32_t offset, uint16_t& out) const;
+    bool U32(uint32_t offset, uint32_t& out) const;
+    bool I32(uint32_t offset, int32_t& out) const;
+    bool F32(uint32_t offset, float& out) const;
+    bool F64(uint32_t offset, double& out) const;
+
+    // A zero-terminated string at offset: null when the offset is 0, outside the image or
+    // the text runs to the end of the image without a terminator. ok is set to false for
+    // every case but offset 0.
+    const char* String(uint32_t offset, bool& ok) const;
+
+    // Pointer to length bytes at offset, or null when they do not all lie in the image.
+    const uint8_t* Bytes(uint32_t offset, uint32_t length) const
+    {
+        return Contains(offset, length) ? m_data + offset : nullptr;
+    }
+
+private:
+    const uint8_t* m_data = nullptr;
+    uint32_t m_size = 0;
+};
+
+class FileCursor {
+public:
+    FileCursor(const FileImage& image, uint32_t begin, uint32_t end);
+    // The whole image.
+    explicit FileCursor(const FileImage& image) : FileCursor(image, 0, image.Size()) {}
+
+    const FileImage& Image() const { return *m_image; }
+    uint32_t Pos() const { return m_pos; }
+    uint32_t Begin() const { return m_begin; }
+    uint32_t End() const { return m_end; }
+    uint32_t Remaining() const { return m_pos <= m_end ? m_end - m_pos : 0; }
+    bool ok() const { return m_ok; }
+    void Fail() { m_ok = false; }
+
+    // Moves to an absolute offset inside the window; outside it fails.
+    bool Seek(uint32_t offset);
+    bool Skip(uint32_t bytes);
+
+    uint8_t U8();
+    uint16_t U16();
+    int16_t I16() { return int16_t(U16()); }
+    uint32_t U32();
+    int32_t I32() { return int32_t(U32()); }
+    float F32();
+    double F64();
+    // A string offset read here, resolved through the image (null for 0; failure otherwise
+    // when it does not name a terminated string).
+    const char* StringRef();
+
+    // True when count records of recordSize bytes fit in what remains (no allocation may be
+    // sized from a count before this check).
+    bool FitsCount(uint32_t count, uint32_t recordSize) const
+    {
+        return recordSize == 0 || count <= Remaining() / recordSize;
+    }
+
+private:
+    const FileImage* m_image;
+    uint32_t m_begin, m_end, m_pos;
+    bool m_ok = true;
+};
+
+// Four-letter chunk tags compared as one little-endian word.
+constexpr uint32_t ChunkTag(const char (&t)[5])
+{
+    return uint32_t(uint8_t(t[0])) | uint32_t(uint8_t(t[1])) << 8 | uint32_t(uint8_t(t[2])) << 16 |
+           uint32_t(uint8_t(t[3])) << 24;
+}
