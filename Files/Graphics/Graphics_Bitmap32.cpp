@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "Files/Platform/TBitmap.h"
+#include "Files/Support/Stream.h"
 #include "Platform/MemoryManager.h"
 
 // Largest image a stream or a stretch may ask for (sides and bytes).
@@ -61,6 +62,17 @@ CBitmap32* CBitmap32::FromStream(GR_ByteReader* s)
         s->pos += len;
         b->valid = 1;
     }
+    return b;
+}
+
+CBitmap32* CBitmap32::FromStream(CStream* stream)
+{
+    if (!stream || !stream->GetMemory()) return new CBitmap32();
+    int64_t size = stream->GetSize(), pos = stream->GetPosition();
+    if (size > 0xFFFFFFFFll) size = 0xFFFFFFFFll;
+    GR_ByteReader r{stream->GetMemory(), (uint32_t)size, (uint32_t)(pos < size ? pos : size)};
+    CBitmap32* b = FromStream(&r);
+    stream->Seek((int64_t)r.pos);
     return b;
 }
 

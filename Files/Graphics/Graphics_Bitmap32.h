@@ -9,6 +9,7 @@
 class IBitmap;
 class TBitmap;
 struct GR_ByteReader;
+class CStream;
 
 class CBitmap32 {
 public:
@@ -17,6 +18,8 @@ public:
 
     // Constructors (static: each returns a new bitmap, valid or not).
     static CBitmap32* FromStream(GR_ByteReader* stream);
+    // The same from a memory stream at its position; the position moves past what was read.
+    static CBitmap32* FromStream(CStream* stream);
     static CBitmap32* Copy(const CBitmap32* src);
     static CBitmap32* FromPart(const CBitmap32* src, int32_t x, int32_t y, int32_t w, int32_t h);
     static CBitmap32* FromColour(int32_t w, int32_t h, uint32_t colour);

@@ -20,7 +20,7 @@ void GR_PNG_Free();
 // Writes pixels (bytes R, G, B, A, width * 4 bytes a row) to the file; true when written.
 bool write_png_file(const char* name, const void* pixels, int32_t width, int32_t height);
 
-// How write_png_file turns a file name into the full path in the save area. Until the file
-// layer installs its mapper, the name is used as it is.
+// How write_png_file turns a file name into a full path: LoadSave_SavePath (the save area,
+// or an allowed file) unless another mapper is installed (tests).
 using GR_SavePathMapper = bool (*)(char* out, size_t capacity, const char* name);
 void GR_PNG_SetSavePathMapper(GR_SavePathMapper mapper);

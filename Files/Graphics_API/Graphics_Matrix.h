@@ -1,6 +1,6 @@
 // Left-handed 4x4 float matrices, row-major, used with row vectors (translation in elements
 // 12, 13, 14; a * b applies a first). The graphics layer's own copy of the matrix helpers:
-// look-at, orthographic and perspective projections, rotations and products.
+// float-array forms of the foundation's builders (Files/Base/Maths3D.h) and a few more.
 #pragma once
 
 namespace grm {

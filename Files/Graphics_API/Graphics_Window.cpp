@@ -15,6 +15,7 @@
 #include "Files/Graphics_API/Graphics_Display.h"
 #include "Files/Graphics_API/Graphics_Hooks.h"
 #include "Files/Graphics_API/Graphics_Host.h"
+#include "Files/Support/Timing.h"
 #include "Platform/MemoryManager.h"
 
 static GR_WindowRecord g_win = {false, 0, 640, 480, 640, 480, 0, 0, 1, 1, 0, 0, 0, false};
@@ -64,6 +65,8 @@ void* GR_Window_Create(int32_t w, int32_t h)
         return nullptr;
     g_win.created = true;
     g_win.showRequest = 1;
+    // Waits of the timer pump the window's messages.
+    Timing_SetEventPump([] { GR_Window_PumpMessages(); });
     GR_Window_SetCaption(GR_GetGameTitle(), true);
     if (bits & 32) {
         g_win.cursorConstant = 0;

@@ -6,6 +6,7 @@
 
 #include "Files/Graphics/Graphics_ImageDecode.h"
 #include "Files/Graphics_API/Graphics_Batch.h"
+#include "Files/Support/Stream.h"
 #include "Platform/MemoryManager.h"
 
 static uint32_t Get32(const uint8_t* p)
@@ -179,6 +180,18 @@ void TBitmap::LoadFromStream(GR_ByteReader* stream)
     const uint8_t* p = stream->data + stream->pos;
     if (p[0] != 'B' || p[1] != 'M') return;
     LoadBMP(p, stream->Left());
+}
+
+void TBitmap::LoadFromStream(CStream* stream)
+{
+    if (!stream || !stream->GetMemory()) {
+        FreeImage();
+        return;
+    }
+    int64_t size = stream->GetSize(), pos = stream->GetPosition();
+    if (size > 0xFFFFFFFFll) size = 0xFFFFFFFFll;
+    GR_ByteReader r{stream->GetMemory(), (uint32_t)size, (uint32_t)(pos < size ? pos : size)};
+    LoadFromStream(&r);
 }
 
 bool TBitmap::LoadBMP(const uint8_t* file, uint32_t size)

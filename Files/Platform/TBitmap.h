@@ -12,6 +12,8 @@
 
 #include <cstdint>
 
+class CStream;
+
 // Little-endian byte reader over memory (the stream forms read through it).
 struct GR_ByteReader {
     const uint8_t* data;
@@ -52,6 +54,8 @@ public:
     static TBitmap* Create();
     ~TBitmap() override;
     void LoadFromStream(GR_ByteReader* stream) override;
+    // The same from a memory stream at its position.
+    void LoadFromStream(CStream* stream);
     void SetWidth(int32_t w) override;
     int32_t GetWidth() override { return m_width; }
     void SetHeight(int32_t h) override;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -113,6 +114,10 @@ protected:
             rgba[i * 4 + 2] = (uint8_t)px[i];
             rgba[i * 4 + 3] = (uint8_t)(px[i] >> 24);
         }
+        GR_PNG_SetSavePathMapper([](char* out, size_t cap, const char* file) {
+            std::snprintf(out, cap, "%s", file);
+            return true;
+        });
         const char* update = std::getenv("ZB_UPDATE_GOLDEN");
         if (update && *update == '1') {
             ASSERT_TRUE(write_png_file(path.c_str(), rgba.data(), W, H));

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "Files/Base/Console.h"
+#include "Files/IO/LoadSave.h"
 #include "Platform/MemoryManager.h"
 
 namespace {
@@ -147,8 +148,8 @@ bool write_png_file(const char* name, const void* pixels, int32_t width, int32_t
     char path[2048];
     if (g_mapper) {
         if (!g_mapper(path, sizeof(path), name) || !path[0]) return false;
-    } else {
-        std::snprintf(path, sizeof(path), "%s", name);
+    } else if (!LoadSave_SavePath(path, (int32_t)sizeof(path), name) || !path[0]) {
+        return false;
     }
     FILE* f = std::fopen(path, "wb");
     if (!f) return false;
