@@ -1,0 +1,40 @@
+// UTF-8 primitives of the string built-ins, and the '#' line-break conversion of text output.
+// Backed by Files/Base/Utf8.cpp; no host library.
+//
+// Text is 8-bit strings holding UTF-8 of the Basic Multilingual Plane: characters are
+// unsigned 16-bit values of one to three bytes. Lead bytes are trusted (following bytes are
+// not validated) with two exceptions that keep every walk inside the text:
+//   - no function reads past a terminating zero: a sequence cut short by the terminator
+//     counts as one character, U+FFFD, and the walk stops at the terminator;
+//   - a four-byte sequence (lead 0xF0-0xF7) is one character, U+FFFD, of four bytes.
+// Decoding at the terminator returns 0 and leaves the pointer on it. (An overlong sequence
+// such as C0 80 also decodes to 0; a walk that stops at 0 then ends early, inside the text.)
+#pragma once
+
+#include <cstdint>
+
+constexpr uint16_t UTF8_REPLACEMENT = 0xFFFD;
+
+// The character at *text; *text moves past it (not past a terminator).
+uint16_t Utf8_DecodeNext(const char** text);
+inline uint16_t Utf8_DecodeNext(char** text)
+{
+    return Utf8_DecodeNext(const_cast<const char**>(text));
+}
+// Writes c as 1 to 3 bytes at *out and moves *out past them; returns the byte count.
+int32_t Utf8_Encode(char** out, uint16_t c);
+// Bytes Utf8_Encode writes for c.
+int32_t Utf8_EncodedSize(uint16_t c);
+// Number of characters; 0 for null.
+int32_t Utf8_Length(const char* text);
+// Plain copy up to and including the terminator; returns dest. A null source copies "".
+char* Utf8_Copy(char* dest, const char* source);
+// Character-wise compare: first difference (first minus second), a text that ends first
+// counting its terminator as 0; 0 for equal texts. Null reads as empty.
+int32_t Utf8_Compare(const char* a, const char* b);
+// The same over at most n characters (0 after n equal characters).
+int32_t Utf8_CompareN(const char* a, const char* b, int32_t n);
+
+// Rewrites text in place: '#' becomes CR (13), "\#" becomes '#'; returns the number of
+// characters written. Null gives 0.
+int32_t String_HashToNewline(char* text);

@@ -1,0 +1,144 @@
+// Start-up options and command-line reading. Needs the memory manager and the log console.
+#include "Files/Runner/Runner_CommandLine.h"
+
+#include <cstring>
+
+#include "Files/Base/Console.h"
+#include "Platform/MemoryManager.h"
+
+StartupOptions g_StartupOptions;
+
+namespace {
+
+// The token buffer. Tokens can be as long as the command line; the buffer grows with them.
+std::string g_token;
+
+bool IsSeparator(unsigned char c) { return c != 0 && c <= 32; }
+
+// Replaces an owned name with a copy of the current token.
+void SetName(char** slot)
+{
+    MEM_FREE(*slot);
+    *slot = MEM_STRDUP(g_token.c_str());
+}
+
+} // namespace
+
+int32_t Main_ReadToken(int32_t position, const char* text)
+{
+    g_token.clear();
+    if (!text || position < 0) return position;
+    auto* p = reinterpret_cast<const unsigned char*>(text);
+    int32_t i = position;
+    if (p[i] == 0) return i;
+    while (IsSeparator(p[i])) ++i;
+    bool quoted = false;
+    size_t start = size_t(i);
+    for (; p[i] != 0; ++i) {
+        if (p[i] == '"') {
+            g_token.append(text + start, size_t(i) - start);
+            start = size_t(i) + 1;
+            quoted = !quoted;
+            continue;
+        }
+        if (!quoted && IsSeparator(p[i])) break;
+    }
+    g_token.append(text + start, size_t(i) - start);
+    return i;
+}
+
+const char* Main_Token() { return g_token.c_str(); }
+
+void Main_ParseCommandLine(const char* text)
+{
+    StartupOptions& o = g_StartupOptions;
+    o.debugMode = 0;
+    o.extensionsOff = 0;
+    o.record = 0;
+    o.playback = 0;
+    o.byteCodeInterpreter = 1;
+    o.noAudio = 0;
+    o.inAWindow = 0;
+    o.debugFormMode = 0;
+    if (!text || !*text) return;
+
+    int32_t pos = 0;
+    do {
+        pos = Main_ReadToken(pos, text);
+        const std::string& t = g_token;
+        if (t == "-debug") {
+            o.debugMode = 1;
+            o.debugFormMode = 2;
+            o.physicsDebugMessages = 1;
+        } else if (t == "-trace") {
+            o.trace = 1;
+        } else if (t == "-ext") {
+            o.extensionsOff = 1;
+        } else if (t == "-noerrors") {
+            o.errorsShown = 0;
+        } else if (t == "-oldexec") {
+            o.byteCodeInterpreter = 0;
+        } else if (t == "-noaudio") {
+            o.noAudio = 1;
+        } else if (t == "-inawindow") {
+            o.inAWindow = 1;
+        } else if (t == "-steam") {
+            o.steam = 1;
+        } else if (t == "-game") {
+            pos = Main_ReadToken(pos, text);
+            if (!o.gameFileName) o.gameFileName = MEM_STRDUP(g_token.c_str());
+        } else if (t == "-record") {
+            pos = Main_ReadToken(pos, text);
+            o.record = 1;
+            SetName(&o.recordFileName);
+        } else if (t == "-playback") {
+            pos = Main_ReadToken(pos, text);
+            o.playback = 1;
+            SetName(&o.recordFileName);
+        } else if (t == "-output") {
+            pos = Main_ReadToken(pos, text);
+            o.outputToFile = 1;
+            SetName(&o.outputFileName);
+            Console_SetOutputFile(false, o.outputFileName);
+        } else if (t == "-debugoutput") {
+            pos = Main_ReadToken(pos, text);
+            o.debugOutputToFile = 1;
+            SetName(&o.debugOutputFileName);
+            Console_SetOutputFile(true, o.debugOutputFileName);
+        }
+    } while (text[pos] != 0);
+}
+
+std::string Main_CommandLineFromArgv(int argc, const char* const* argv)
+{
+    std::string line;
+    for (int a = 0; a < argc; ++a) {
+        const char* arg = argv[a] ? argv[a] : "";
+        std::string plain;
+        bool needsQuotes = false;
+        for (auto* p = reinterpret_cast<const unsigned char*>(arg); *p; ++p) {
+            if (*p == '"') continue;
+            if (*p <= 32) needsQuotes = true;
+            plain += char(*p);
+        }
+        if (a) line += ' ';
+        if (needsQuotes || plain.empty()) {
+            line += '"';
+            line += plain;
+            line += '"';
+        } else {
+            line += plain;
+        }
+    }
+    return line;
+}
+
+void Main_TakeCommandLine(int argc, const char* const* argv)
+{
+    std::string line = Main_CommandLineFromArgv(argc, argv);
+    StartupOptions& o = g_StartupOptions;
+    o.commandLineLength = line.size() > 0x7FFFFFFFu ? 0x7FFFFFFF : int32_t(line.size());
+    size_t keep = line.size() < size_t(COMMAND_LINE_MAX) ? line.size() : size_t(COMMAND_LINE_MAX);
+    std::memcpy(o.commandLine, line.data(), keep);
+    o.commandLine[keep] = '\0';
+}
