@@ -197,7 +197,7 @@ void GR_D3D_UpdateRenderTargetTexture(TextureRecord* record)
 {
     IGfxDevice* dev = GR_D3D_State().device;
     record->flags &= ~1u;
-    if (!dev || !record->texture || !record->colour) return;
+    if (!dev || !record->texture || !record->colour || record->direct) return;
     GfxSurface* level = dev->GetSurfaceLevel(record->texture, 0);
     if (!level) return;
     if (level != record->colour) {
@@ -305,7 +305,14 @@ TextureRecord* GR_D3D_CreateTexture(int32_t w, int32_t h, int32_t levels, uint32
     TextureRecord* r = NewRecord(tw, th, levels, code, true);
     if (target) {
         r->texture = dev->CreateTexture(tw, th, 1, GFX_USAGE_RENDERTARGET, format, GFX_POOL_DEFAULT);
-        if (r->texture) r->colour = dev->CreateRenderTarget(tw, th, format, st.wantedMultisample);
+        if (r->texture && st.wantedMultisample == 0) {
+            // Without multisampling the texture is drawn into directly: nothing to copy
+            // before it is used.
+            r->colour = dev->GetSurfaceLevel(r->texture, 0);
+            r->direct = 1;
+        } else if (r->texture) {
+            r->colour = dev->CreateRenderTarget(tw, th, format, st.wantedMultisample);
+        }
         if (r->colour)
             r->depth = dev->CreateDepthStencilSurface(tw, th, st.params.depthStencilFormat,
                                                       st.wantedMultisample);

@@ -34,7 +34,8 @@ struct TextureRecord {
     GfxSurface* depth;
     void* pixelBlock;          // memory-manager block of w * h * 4 + 16 bytes
     uint8_t* pixels;           // its first 16-byte-aligned byte
-    uint32_t spare0, spare1;
+    uint32_t direct;           // 1: the render-target surface is the texture's own level 0
+    uint32_t spare1;
     TextureRecord* next;
 
     int32_t Width() const { return (int32_t)(packedSize & 0x1FFF) + 1; }

@@ -528,7 +528,10 @@ void GR_D3D_DrawScreenTexture()
     proj[12] -= 1.0f / (float)g_d3d.screenWidth;
     proj[13] += 1.0f / (float)g_d3d.screenHeight;
     g_d3d.device->SetTransform(GFX_TS_PROJECTION, proj);
-    GR_D3D_Clear(GR_Window_GetColour(), 1.0f, 0, 7);
+    // The bars take the window colour; without bars the picture covers the whole back
+    // buffer and only depth and stencil need clearing.
+    bool bars = x1 > 0.0f || y1 > 0.0f || x2 < (float)bw || y2 < (float)bh;
+    GR_D3D_Clear(GR_Window_GetColour(), 1.0f, 0, bars ? 7 : 6);
 
     // The view and projection map back-buffer pixels (y down) onto the target.
     GR_D3D_DrawTextureRect(g_d3d.screenTexture, x1, y1, x2, y2, 0, 0, 1, 1, 0xFFFFFFFFu);

@@ -171,8 +171,17 @@ TEST_F(BatchTest, RenderTargetCreationChecksEachStep)
 {
     dev()->failDepth = 1;
     EXPECT_EQ(GR_D3D_CreateTexture(32, 32, 1, 1, 6), nullptr);
+    dev()->failTextures = 1;
+    EXPECT_EQ(GR_D3D_CreateTexture(32, 32, 1, 1, 6), nullptr);
+    // With multisampling the target surface is a separate one, checked as well.
+    GR_D3D_State().wantedMultisample = 4;
     dev()->failRenderTargets = 1;
     EXPECT_EQ(GR_D3D_CreateTexture(32, 32, 1, 1, 6), nullptr);
+    TextureRecord* ms = GR_D3D_CreateTexture(32, 32, 1, 1, 6);
+    ASSERT_NE(ms, nullptr);
+    EXPECT_EQ(ms->direct, 0u);
+    GR_D3D_FreeTexture(ms);
+    GR_D3D_State().wantedMultisample = 0;
     // Nothing half-made stays on the record list beyond the screen texture.
     int n = 0;
     for (TextureRecord* r = GR_D3D_FirstTexture(); r; r = r->next) ++n;

@@ -239,3 +239,37 @@ TEST_F(TextureTest, LoadFromMemoryReportsTheDecodedSize)
 }
 
 } // namespace
+
+#include "Files/Platform/BuiltinImages.h"
+#include "Files/Platform/TBitmap.h"
+
+namespace {
+
+class BuiltinImageTest : public GraphicsFixture {};
+
+TEST_F(BuiltinImageTest, TableDecodesIntoTextures)
+{
+    GR_BuiltinImages_SetTable(GR_BuiltinImages_Default());
+    for (int32_t i = 0; i < GR_BUILTIN_COUNT; ++i) {
+        TextureRecord* r = GR_Texture_CreateFromBuiltinImage(i);
+        ASSERT_NE(r, nullptr) << i;
+        EXPECT_EQ(r->Width(), i == GR_BUILTIN_FONT_PAGE ? 256 : i == GR_BUILTIN_STARTUP_PNG ? 16 : 64) << i;
+        GR_D3D_FreeTexture(r);
+    }
+    // Past the count the decoder gets no data.
+    EXPECT_EQ(GR_Texture_CreateFromBuiltinImage(GR_BUILTIN_COUNT), nullptr);
+    // The disk is opaque in its middle and clear in its corner; the font page has ink.
+    const uint8_t* data;
+    uint32_t size;
+    ASSERT_TRUE(GR_BuiltinImages_Get(GR_SHAPE_DISK, &data, &size));
+    EXPECT_EQ(size, 4224u);
+    EXPECT_EQ(data[128 + 32 * 64 + 32], 255);
+    EXPECT_EQ(data[128], 0);
+    ASSERT_TRUE(GR_BuiltinImages_Get(GR_BUILTIN_FONT_PAGE, &data, &size));
+    int ink = 0;
+    for (uint32_t i = 128; i < size; ++i) ink += data[i] != 0;
+    EXPECT_GT(ink, 500);
+    EXPECT_GT(GR_DebugFont_Glyphs()['A' - 32].shift, 0);
+}
+
+} // namespace
