@@ -97,7 +97,7 @@ CBitmap32* CBitmap32::FromPart(const CBitmap32* src, int32_t x, int32_t y, int32
     if (!src || !src->valid || x < 0 || y < 0 || w < 0 || h < 0) return b;
     if ((int64_t)src->width < (int64_t)x + w || (int64_t)src->height < (int64_t)y + h) return b;
     b->Allocate(w, h);
-    for (int32_t r = 0; r < h; ++r)
+    for (int32_t r = 0; w > 0 && r < h; ++r)
         std::memcpy(b->pixels + (size_t)r * w, src->pixels + (size_t)(y + r) * src->width + x, (size_t)w * 4);
     b->valid = 1;
     return b;

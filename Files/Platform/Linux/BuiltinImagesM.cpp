@@ -22,6 +22,7 @@ static std::string MonospaceFile()
     if (match && FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch) path = (const char*)file;
     if (match) FcPatternDestroy(match);
     FcPatternDestroy(pattern);
+    FcFini(); // nothing of fontconfig is kept
     return path;
 }
 
