@@ -67,6 +67,8 @@ void GR_Display_ShowMessage(const char* text)
     MessageBox_Show(text, "Zimbrel", MB_ICONINFORMATION_);
 }
 
+void GR_PostInit() {}
+
 static void Trace(const char* text) { Console_Debug()->Output("%s", text); }
 
 // ============================================================================================

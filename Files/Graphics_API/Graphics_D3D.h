@@ -85,6 +85,8 @@ void GR_D3D_Shutdown();
 void GR_D3D_Release(); // same as GR_D3D_Shutdown (the start-up's exit path names it so)
 void GR_D3D_FreeScreenTexture();
 void GR_Display_ShowMessage(const char* text);
+// Post-start hook of the drawing layer (nothing to do on this platform).
+void GR_PostInit();
 
 // Ends the process through the exit hook (fatal device paths).
 [[noreturn]] void GR_Exit(int code);
