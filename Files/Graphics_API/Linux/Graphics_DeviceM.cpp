@@ -667,6 +667,9 @@ public:
         if (n && data) Draw(type, n, (const uint8_t*)data, stride);
     }
 
+    // Client arrays: GL has read them when the draw call returns.
+    bool DrawReadsVerticesAtOnce() override { return true; }
+
 private:
     static uint32_t VertexCount(uint32_t type, uint32_t count)
     {
