@@ -221,7 +221,7 @@ std::string DisasmText(const VMBuffer* code)
 std::string DisasmOf(const char* text, bool expression)
 {
     CCode code(text, expression);
-    if (!code.Compile("test")) return std::string("ERROR: ") + Code_Error_GetText();
+    if (!code.Compile("test")) return std::string("ERROR: ") + Code_Error_GetText() + "\n";
     return DisasmText(code.m_pCode);
 }
 
