@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Files/Code/Code_Error.h"
+#include "Files/Code/VM_Debug.h"
 #include "Files/Code/VM_Format.h"
 #include "Files/Runner/Runner_CommandLine.h"
 #include "Platform/MemoryManager.h"
@@ -221,6 +222,7 @@ void Code_Table_SetEntry(int32_t index, const char* name, const uint8_t* code, i
     e.source = source ? MEM_STRDUP(source) : nullptr;
     e.code = new VMBuffer(code, length > 0 && code ? length : 0);
     e.debug = debugPairs && debugCount > 0 ? new VMBuffer(debugPairs, debugCount * 8) : nullptr;
+    VM_RegisterUnit(e.code); // table units take their code addresses in table order
 }
 
 int32_t Code_Table_Count() { return int32_t(g_table.size()); }
