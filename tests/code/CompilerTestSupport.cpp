@@ -1,6 +1,9 @@
 #include "code/CompilerTestSupport.h"
 
+#include <algorithm>
 #include <cstdio>
+
+#include "Files/Code/Code_Execute.h"
 
 #include "Files/Runner/Runner_CommandLine.h"
 
@@ -325,4 +328,75 @@ std::string CompilerTest::GlobalVar(const char* name)
     std::string s = ValueText(&v);
     Value_FreeString(&v);
     return s;
+}
+
+std::string DumpList(CVariableList* list)
+{
+    std::vector<std::string> items;
+    for (int32_t i = 0; i < Code_Variable_Count(); ++i) {
+        int32_t id = VARIABLE_USER_BASE + i;
+        CVariable* v = list->Find(id);
+        if (!v) continue;
+        std::string s = std::string(Code_Variable_GetUserName(id)) + "=" + ValueText(&v->value);
+        for (int32_t r = 0; r < v->rowCount; ++r) {
+            for (int32_t c = 0; c < v->rows[r].length; ++c) {
+                if (r == 0 && c == 0) continue;
+                s += "," + ValueText(&v->rows[r].elements[c]);
+            }
+        }
+        items.push_back(s);
+    }
+    std::sort(items.begin(), items.end());
+    std::string out;
+    for (auto& s : items) out += s + " ";
+    return out;
+}
+
+std::string DifferentialFixture::Run(Executor e, const char* text, const char* scripts)
+{
+    g_StartupOptions.byteCodeInterpreter = e == Executor::VM ? 1 : 0;
+    m_self->GetVariables()->Clear();
+    m_other->GetVariables()->Clear();
+    m_self->i_x = 0;
+    Variable_Global_Init();
+    Script_Free();
+    std::string out;
+    // scripts: "name:body|name:body"
+    if (scripts) {
+        std::string all = scripts;
+        size_t start = 0;
+        while (start < all.size()) {
+            size_t bar = all.find('|', start);
+            std::string one = all.substr(start, bar == std::string::npos ? std::string::npos : bar - start);
+            size_t colon = one.find(':');
+            Script_Add(one.substr(0, colon).c_str(), one.substr(colon + 1).c_str(), -1);
+            if (bar == std::string::npos) break;
+            start = bar + 1;
+        }
+        if (!Script_Prepare()) out = "SCRIPTS FAILED ";
+    }
+    CCode code(text, false);
+    bool failed = false;
+    if (!code.Compile("test")) {
+        out += std::string("COMPILE: ") + Code_Error_GetText();
+    } else {
+        ScriptValue r = Value_Real(0.0);
+        if (e == Executor::VM) {
+            VM_SetQuiet(true);
+            VM_ClearExecutionFailed();
+            Code_ExecuteInternal(m_self, m_other, &code, &r);
+            failed = VM_ExecutionFailed();
+            VM_ClearExecutionFailed();
+            VM_SetQuiet(false);
+        } else {
+            failed = !Code_ExecuteInternal(m_self, m_other, &code, &r);
+            Code_Error_ClearRecorded();
+        }
+        Value_FreeString(&r);
+    }
+    if (failed) out += "ERR ";
+    out += "self: " + DumpList(m_self->GetVariables()) + "other: " + DumpList(m_other->GetVariables()) +
+           "global: " + DumpList(Variable_Global_List()) + "x=" + std::to_string(m_self->i_x);
+    g_StartupOptions.byteCodeInterpreter = 1;
+    return out;
 }

@@ -44,3 +44,14 @@ protected:
 };
 
 std::string ValueText(const ScriptValue* v);
+
+// Runs text as a program under one executor (the byte-code machine in quiet mode, or the
+// tree interpreter) for self and other, starting from empty variables, and gives what it
+// left: "ERR" when it failed, then self's, other's and the global user variables sorted by
+// name ("name=value"), and self's x.
+enum class Executor { VM, Tree };
+class DifferentialFixture : public CompilerTest {
+protected:
+    std::string Run(Executor e, const char* text, const char* scripts = nullptr);
+};
+std::string DumpList(CVariableList* list);
