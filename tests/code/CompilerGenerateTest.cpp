@@ -158,3 +158,13 @@ TEST_F(CompilerGenerateTest, PackerEntry)
     EXPECT_EQ(out.code, nullptr);
     EXPECT_NE(out.error.find("Unexpected symbol in expression."), std::string::npos);
 }
+
+TEST_F(CompilerGenerateTest, TheMachineAcceptsTheCorpus)
+{
+    for (auto& c : ReadGolden()) {
+        CCode code(c.first.c_str(), false);
+        if (!code.Compile("t") || !code.m_pCode) continue;
+        std::string why;
+        EXPECT_TRUE(VM_Prepare(code.m_pCode, &why)) << c.first << ": " << why;
+    }
+}
