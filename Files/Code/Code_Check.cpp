@@ -41,6 +41,18 @@ int32_t CompareTexts(const ScriptValue* a, const ScriptValue* b)
 
 bool Truth(double v) { return v >= 0.5; }
 
+// Releases a node's children (the parser's trees share no arrays, so a plain walk does).
+void ReleaseChildren(CodeNode* node)
+{
+    for (int32_t i = 0; i < node->childCount; ++i) {
+        ReleaseChildren(&node->children[i]);
+        Value_FreeString(&node->children[i].value);
+    }
+    MEM_FREE(node->children);
+    node->children = nullptr;
+    node->childCount = 0;
+}
+
 class Checker {
 public:
     explicit Checker(CCode* code) : m_code(code) {}
@@ -49,8 +61,7 @@ public:
 private:
     void MakeConstant(CodeNode* node, ScriptValue* value)
     {
-        int32_t position = node->position;
-        Code_Tree_Reset(node, position);
+        ReleaseChildren(node);
         Value_FreeString(&node->value);
         node->kind = NODE_CONSTANT;
         node->value = *value;
@@ -92,7 +103,7 @@ void Checker::Visit(CodeNode* node)
                 return;
             }
             node->scope = Code_RoundInt32(scope->value.real);
-            Code_Tree_Reset(node, node->position);
+            ReleaseChildren(node);
             node->kind = NODE_SIMPLE_VAR;
         }
         break;
