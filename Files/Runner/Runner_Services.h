@@ -1,0 +1,163 @@
+// The services of the other subsystems that start-up, the game-file loader and shutdown call,
+// grouped by the subsystem that owns them. Each is defined by its own module; modules not
+// built yet are stood in for by one-line placeholders in their future folders (each says what
+// it stands for), replaced when those modules arrive.
+//
+// Chunk loaders take the image and the chunk's data [begin, end) and answer false for
+// malformed data, which fails the load ("Failed to load the game").
+#pragma once
+
+#include <cstdint>
+
+class FileImage;
+class IniFile;
+
+// ---- Rendering (Files/Graphics) ------------------------------------------------------------
+void GR_BuiltinImages_SetTable(const void* table);
+void GR_Window_Create(int32_t width, int32_t height);
+void GR_Draw_InitCircleTable();
+void GR_ViewPort_ClearAll();
+bool GR_D3D_Init(int32_t width, int32_t height, uint32_t infoFlags);
+int32_t GR_Display_GetColourDepth();
+void GR_Display_SetAll(int32_t width, int32_t height, int32_t frequency, int32_t depth);
+void GR_Display_Restore();
+void GR_PostInit();
+bool GR_D3D_Start_Frame();
+bool GR_D3D_Finish_Frame(bool present);
+// A texture from one image blob of the texture-page chunk; its texture id (-1 on failure).
+int32_t GR_Texture_LoadFromMemory(const uint8_t* data, uint32_t size, int32_t formatCode, bool flag);
+void GR_Texture_FreeAll();
+void GR_Text_FreeDefaultFont();
+void GR_D3D_Release();
+void GR_Window_SetColour(int32_t colour);
+
+// ---- Graphic resources and particles (Files/Sprite, Background, Font, Particle) -------------
+void Sprite_Clear();
+void Background_Clear();
+void Font_Clear();
+bool Sprite_Load(const FileImage& image, uint32_t begin, uint32_t end);
+bool Background_Load(const FileImage& image, uint32_t begin, uint32_t end);
+bool Font_Load(const FileImage& image, uint32_t begin, uint32_t end);
+void Background_InitTextures();
+void Sprite_InitTextures();
+void Font_InitTextures();
+void Sprite_Free();
+void Background_Free();
+void Font_Free();
+void Particle_Init();
+void Particle_InitShapes();
+void Particle_FreeAll();
+
+// ---- Input, dialogs and debugging (Files/IO, Files/Debug) ------------------------------------
+void IO_Init();
+void IO_Shutdown();
+void IO_InitVirtualButtons(IniFile* ini);
+void HighScore_Clear();
+void HighScore_Load();
+void HighScore_SaveIfChanged();
+void Debug_InitRemoteInterface();
+
+// ---- Built-in function registrars (Files/Function) ------------------------------------------
+void InitFunctions_HighScore();
+void InitFunctions_Game();
+void InitFunctions_Math();
+void InitFunctions_Graphic();
+void InitFunctions_Action();
+void InitFunctions_File();
+void InitFunctions_Resource();
+void InitFunctions_Interaction();
+void InitFunctions_3D();
+void InitFunctions_Particle();
+void InitFunctions_Misc();
+void InitFunctions_DS();
+void InitFunctions_Sound();
+void InitFunctions_DPlay();
+void InitFunctions_Physics();
+void InitFunctions_Gamepad();
+void InitFunctions_Buffers();
+void InitFunctions_Networking();
+void InitFunctions_Steam();
+void InitFunctions_Kovrin();
+void InitFunctions_Store();
+void InitFunctions_Tile();
+void File_CloseAll();
+
+// ---- Audio (Files/Sound) ----------------------------------------------------------------------
+void SoundLayer_Init();
+void Sound_ClearAll();
+bool Audio_Load(const FileImage& image, uint32_t begin, uint32_t end);
+bool Sound_Init(const FileImage& image, uint32_t begin, uint32_t end);
+bool Audio_WAVs(const FileImage& image, uint32_t begin, uint32_t end);
+bool Wave_Init(const FileImage& image, uint32_t begin, uint32_t end);
+bool Sound_Prepare();
+bool Wave_Prepare();
+void Audio_Prepare();
+bool SoundHardware_Quit();
+void Sound_Free();
+
+// ---- Physics (Files/Physics) ------------------------------------------------------------------
+void Physics_EnableDebugMessages();
+
+// ---- Extensions (Files/Extension) -------------------------------------------------------------
+bool Extension_Load(const FileImage& image, uint32_t begin, uint32_t end);
+bool Extension_Prepare();
+
+// ---- Networking and online services (Files/Networking) ---------------------------------------
+void Network_CloseAll();
+void Steam_Shutdown();
+void Services_Shutdown();
+void OS_SetAllowedOrientations(bool landscape, bool portrait, bool landscapeFlipped, bool portraitFlipped);
+
+// ---- Script language (Files/Code, Files/Script, Files/Variable) -------------------------------
+void Code_Constant_Init();      // the built-in constants ("self", "other", ...)
+bool Code_Constant_Prepare();   // the game's constants (options chunk)
+void Code_Constant_Free();
+bool Code_Function_Find(const char* name, int32_t* id);
+int32_t Code_Variable_Find(const char* name);
+void Code_Variable_Free();
+void Code_Error_Show(const char* text, bool abort);
+void Code_Free();               // the compiler's code
+void Function_Free();
+void Script_Init();
+bool Script_Load(const FileImage& image, uint32_t begin, uint32_t end);
+bool Script_Prepare();
+void Script_Free();
+void Variable_BuiltIn_Init();
+void Variable_Global_Init();
+void Variable_Free();
+void VM_Init();
+void VM_Finalise();
+// The code table the machine runs from: one entry per body of the "CODE" chunk, copied in
+// once the byte code is bound.
+void Code_Table_Init(int32_t count);
+void Code_Table_SetEntry(int32_t index, const char* name, const uint8_t* code, int32_t length,
+                         const uint8_t* debugPairs, int32_t debugCount, const char* source);
+void Code_Table_Free();
+
+// ---- Game world and run loop (Files/Run, Object, Room, Path, TimeLine) ------------------------
+void Run_Global_Init();
+void Room_InitStartState();
+void Path_ResetTable();
+void Path_FreeAll();
+bool Path_LoadChunk(const FileImage& image, uint32_t begin, uint32_t end);
+void TimeLine_Init();
+bool TimeLine_Load(const FileImage& image, uint32_t begin, uint32_t end);
+bool TimeLine_Prepare();
+void Object_InitHash();
+bool Object_Load(const FileImage& image, uint32_t begin, uint32_t end);
+bool Object_Prepare();
+void Object_Free();
+void Object_Lists_Free();
+void Room_FreeAll();
+bool Room_LoadChunk(const FileImage& image, uint32_t begin, uint32_t end);
+bool Room_Prepare();
+void Room_Shutdown();
+void Grid_FreeAll();
+void Instance_FreeAll();
+void Run_FreeArrays();
+void Library_FreeInitCode();
+// Starts the game once and clears the pause flag (sets the running flag).
+void Run_StartGameLoop();
+// One frame of the main loop.
+void Run_Frame();
+void EndGame();
