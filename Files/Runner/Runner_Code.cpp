@@ -135,11 +135,24 @@ uint32_t Code_OperandSize(uint32_t word)
 
 void Code_Clear()
 {
-    g_Code = CodeChunks();
+    g_Code.present = false;
+    g_Code.strings = ChunkList();
+    g_Code.entries.clear();
+    g_Code.variOffset = g_Code.variWords = 0;
+    g_Code.starts.clear();
+    g_Code.bound.clear();
+}
+
+void Code_ClearDebug()
+{
+    g_Code.debugPresent = false;
+    g_Code.debugImage = FileImage();
+    g_Code.debugStrings = g_Code.debugInfo = g_Code.debugSource = ChunkList();
 }
 
 bool Code_Load(FileImage& image)
 {
+    Code_Clear();
     if (!Runner_CheckContainer(image)) return true; // LoadGameData reports the bad container
     return Runner_WalkChunks(image, [&](uint32_t tag, uint32_t data, uint32_t length) {
         if (length == 0) return true;

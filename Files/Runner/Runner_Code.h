@@ -65,7 +65,8 @@ extern CodeChunks g_Code;
 uint32_t Code_OperandSize(uint32_t word);
 
 // Reads the header ("GEN7", "GEN8", "GENL", registering the built-in functions there), the
-// string table, the code bodies and the variable names, in file order. Nothing for a bad
+// string table, the code bodies and the variable names, in file order (a companion read
+// before stays). Nothing for a bad
 // container. False for a malformed chunk.
 bool Code_Load(FileImage& image);
 // Checks the string operands of every body against the string table ("CODE" in the
@@ -80,8 +81,10 @@ bool Code_LoadDebugCompanion(const FileImage& image);
 // Hands every body to the code table (names, bound byte code, source text and debug pairs of
 // the companion).
 void Code_FillTable(const FileImage& image);
-// Forgets everything.
+// Forgets the file's code (Code_Load starts with it); the companion is kept.
 void Code_Clear();
+// Forgets the companion.
+void Code_ClearDebug();
 
 // Strings of the string table: their number and text (null outside the table).
 int32_t Code_StringCount();

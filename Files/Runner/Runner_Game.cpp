@@ -116,7 +116,7 @@ bool RunnerLoadGame()
 
     MEM_FREE(g_GameFile.debugPath);
     g_GameFile.debugPath = Runner_DebugCompanionPath(path);
-    Code_Clear();
+    Code_ClearDebug();
     if (File_Exists(g_GameFile.debugPath)) {
         FreeBlock(g_GameFile.debugBlock);
         g_GameFile.debugBlock = ReadWhole(g_GameFile.debugPath, g_GameFile.debugSize);
@@ -152,6 +152,15 @@ bool LoadGameData()
     bool ok = Runner_ProcessChunks(g_GameFile.image);
     if (ok) Code_FillTable(g_GameFile.image);
     return ok;
+}
+
+bool Runner_LoadFromImage(FileImage& image)
+{
+    Header_Clear(g_GameHeader);
+    if (!Code_Load(image)) return false;
+    if (!Runner_ProcessChunks(image)) return false;
+    Code_FillTable(image);
+    return true;
 }
 
 bool Runner_ProcessChunks(FileImage& image)
@@ -221,28 +230,43 @@ bool Runner_ProcessChunks(FileImage& image)
     return walked && result;
 }
 
-bool Texture_LoadChunk(FileImage& image, uint32_t begin, uint32_t end)
+bool Texture_Blobs(const FileImage& image, uint32_t begin, uint32_t end,
+                   std::vector<std::pair<uint32_t, uint32_t>>& blobs, std::vector<uint32_t>& flags)
 {
     ChunkList list;
     if (!list.Read(image, begin, end)) return false;
     // Every image lies inside the chunk and runs to the next image (in file order) or the end.
-    std::vector<uint32_t> flags(list.count), starts(list.count);
+    blobs.assign(list.count, {0, 0});
+    flags.assign(list.count, 0);
     std::vector<uint32_t> sorted;
     for (uint32_t i = 0; i < list.count; ++i) {
-        uint32_t at = list.Offset(image, i);
+        uint32_t at = list.Offset(image, i), start = 0;
         if (at == 0) continue;
-        if (!image.U32(at, flags[i]) || !image.U32(at + 4, starts[i])) return false;
-        if (starts[i] != 0 && (starts[i] < begin || starts[i] >= end)) return false;
-        if (starts[i] != 0) sorted.push_back(starts[i]);
+        if (!image.U32(at, flags[i]) || !image.U32(at + 4, start)) return false;
+        if (start != 0 && (start < begin || start >= end)) return false;
+        blobs[i].first = start;
+        if (start != 0) sorted.push_back(start);
     }
     std::sort(sorted.begin(), sorted.end());
-    g_GameFile.textureIds.assign(list.count, -1);
-    for (uint32_t i = 0; i < list.count; ++i) {
-        if (starts[i] == 0) continue;
-        auto next = std::upper_bound(sorted.begin(), sorted.end(), starts[i]);
-        uint32_t stop = next == sorted.end() ? end : *next;
+    for (auto& blob : blobs) {
+        if (blob.first == 0) continue;
+        auto next = std::upper_bound(sorted.begin(), sorted.end(), blob.first);
+        blob.second = (next == sorted.end() ? end : *next) - blob.first;
+    }
+    return true;
+}
+
+bool Texture_LoadChunk(FileImage& image, uint32_t begin, uint32_t end)
+{
+    std::vector<std::pair<uint32_t, uint32_t>> blobs;
+    std::vector<uint32_t> flags;
+    if (!Texture_Blobs(image, begin, end, blobs, flags)) return false;
+    const uint32_t count = uint32_t(blobs.size());
+    g_GameFile.textureIds.assign(count, -1);
+    for (uint32_t i = 0; i < count; ++i) {
+        if (blobs[i].first == 0) continue;
         g_GameFile.textureIds[i] =
-            GR_Texture_LoadFromMemory(image.Bytes(starts[i], stop - starts[i]), stop - starts[i], 0, (flags[i] & 1) != 0);
+            GR_Texture_LoadFromMemory(image.Bytes(blobs[i].first, blobs[i].second), blobs[i].second, 0, (flags[i] & 1) != 0);
     }
     if (!g_GameFile.tpagPresent) return true;
     for (uint32_t i = 0; i < g_GameFile.tpag.count; ++i) {
@@ -250,7 +274,7 @@ bool Texture_LoadChunk(FileImage& image, uint32_t begin, uint32_t end)
         uint16_t page = 0;
         if (at == 0 || !image.U16(at + kPageEntryTexture, page)) continue;
         const int16_t index = int16_t(page);
-        if (index >= 0 && uint32_t(index) < list.count)
+        if (index >= 0 && uint32_t(index) < count)
             image.PutU16(at + kPageEntryTexture, uint16_t(g_GameFile.textureIds[uint32_t(index)] & 0xFFFF));
         else
             Console_Output("what!!!!\n");
@@ -268,4 +292,5 @@ void Runner_FreeGame()
     g_GameFile = GameFileState();
     Header_Clear(g_GameHeader);
     Code_Clear();
+    Code_ClearDebug();
 }

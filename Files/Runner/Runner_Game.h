@@ -57,6 +57,10 @@ bool LoadGameData();
 // The chunk dispatcher over an image: resets every resource table, then hands each chunk to
 // its loader. False for a malformed container, chunk or record, or an unknown tag.
 bool Runner_ProcessChunks(FileImage& image);
+// Reads a whole image as start-up does (Code_Load, then the dispatcher): the header, the code
+// and every chunk. The image must stay alive while the game uses it. False when it is
+// malformed. (Tools, tests and the fuzz target; start-up runs the same steps in order.)
+bool Runner_LoadFromImage(FileImage& image);
 // Frees the file, the companion, the ini object, the header and the texture table.
 void Runner_FreeGame();
 
@@ -93,3 +97,7 @@ char* Runner_DebugCompanionPath(const char* gamePath);
 // next image of the chunk or the chunk's end. Creates one texture per page and rewrites the
 // page index of every "TPAG" entry into the low 16 bits of its texture id.
 bool Texture_LoadChunk(FileImage& image, uint32_t begin, uint32_t end);
+// The image of every "TXTR" record as (offset, length); (0, 0) for a record without one. False
+// when a record or an image offset lies outside the chunk.
+bool Texture_Blobs(const FileImage& image, uint32_t begin, uint32_t end,
+                   std::vector<std::pair<uint32_t, uint32_t>>& blobs, std::vector<uint32_t>& flags);
