@@ -288,23 +288,37 @@ bool InitGraphics()
     return true;
 }
 
+namespace {
+
+struct PrepareStep {
+    const char* line;
+    bool (*run)();
+    bool (*original)();
+    const char* failure;
+};
+
+// Room preparation has no message of its own: it shares the objects' text.
+PrepareStep g_PrepareSteps[] = {
+    {"Extension_Prepare() \n", Extension_Prepare, Extension_Prepare, "Failed to prepare extension packages."},
+    {"Code_Constant_Prepare() \n", Code_Constant_Prepare, Code_Constant_Prepare, "Failed to define the constants."},
+    {"Script_Prepare() \n", Script_Prepare, Script_Prepare, "Failed to compile the scripts."},
+    {"TimeLine_Prepare() \n", TimeLine_Prepare, TimeLine_Prepare, "Failed to compile the actions in the time lines."},
+    {"Object_Prepare() \n", Object_Prepare, Object_Prepare, "Failed to compile the actions in the objects."},
+    {"Room_Prepare() \n", Room_Prepare, Room_Prepare, "Failed to compile the actions in the objects."},
+};
+bool (*g_WavePrepare)() = Wave_Prepare;
+
+} // namespace
+
+void PrepareGame_OverrideStep(int index, bool (*run)())
+{
+    if (index >= 0 && index < 6) g_PrepareSteps[index].run = run ? run : g_PrepareSteps[index].original;
+    if (index == 6) g_WavePrepare = run ? run : Wave_Prepare;
+}
+
 bool PrepareGame()
 {
-    struct Step {
-        const char* line;
-        bool (*run)();
-        const char* failure;
-    };
-    // Room preparation has no message of its own: it shares the objects' text.
-    static const Step steps[] = {
-        {"Extension_Prepare() \n", Extension_Prepare, "Failed to prepare extension packages."},
-        {"Code_Constant_Prepare() \n", Code_Constant_Prepare, "Failed to define the constants."},
-        {"Script_Prepare() \n", Script_Prepare, "Failed to compile the scripts."},
-        {"TimeLine_Prepare() \n", TimeLine_Prepare, "Failed to compile the actions in the time lines."},
-        {"Object_Prepare() \n", Object_Prepare, "Failed to compile the actions in the objects."},
-        {"Room_Prepare() \n", Room_Prepare, "Failed to compile the actions in the objects."},
-    };
-    for (const Step& s : steps) {
+    for (const PrepareStep& s : g_PrepareSteps) {
         Console_Output("%s", s.line);
         if (!s.run()) {
             ShowMessage(s.failure);
@@ -313,7 +327,7 @@ bool PrepareGame()
     }
     Console_Output("Sound_Prepare() \n");
     Sound_Prepare(); // the legacy result is not looked at
-    if (!Wave_Prepare()) {
+    if (!g_WavePrepare()) {
         ShowMessage("Failed to prepare the sounds.");
         return false;
     }

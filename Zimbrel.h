@@ -22,6 +22,9 @@ bool Main_Startup();
 bool Main_DoTheWork();
 bool InitGraphics();
 bool PrepareGame();
+// Test tooling: replaces the function of preparation step index (0 extensions, 1 constants,
+// 2 scripts, 3 time lines, 4 objects, 5 rooms, 6 waves); null restores it.
+void PrepareGame_OverrideStep(int index, bool (*run)());
 // Registers every built-in function group (logging "HighScore..", ... "Fini").
 void InitZBLFunctions();
 // Drains the window's event queue once (a quit clears the running flag).
@@ -53,8 +56,8 @@ bool Main_AtFileTarget(const std::string& name, std::vector<std::string>& folder
 // ---- Host (Linux/ZimbrelM.cpp) --------------------------------------------------------------
 // The executable's path from /proc/self/exe ("" when it cannot be read).
 std::string MainHost_ExecutablePath();
-// The plain files of the current folder that may be moved: not hidden (no leading '.'),
-// writable, regular files.
+// The plain files of the current folder that may be moved: regular files, not hidden (no
+// leading '.') and not read-only (the owner's write bit is set).
 std::vector<std::string> MainHost_MovableFiles();
 // Makes one folder (an existing one is fine); renames a file. Failures are ignored by callers.
 bool MainHost_MakeFolder(const std::string& path);

@@ -28,7 +28,7 @@ std::vector<std::string> MainHost_MovableFiles()
         if (name[0] == '.') continue; // hidden
         struct stat st;
         if (lstat(name, &st) != 0 || !S_ISREG(st.st_mode)) continue; // folders, links, devices
-        if (access(name, W_OK) != 0) continue;                         // read-only
+        if (!(st.st_mode & S_IWUSR)) continue;                         // read-only (the owner's write bit)
         names.emplace_back(name);
     }
     closedir(dir);
