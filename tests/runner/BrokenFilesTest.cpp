@@ -3,6 +3,7 @@
 // loader reads pushed out of range. Every one must fail the load, none may crash or hang.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 
 #include "Files/Runner/Runner_Code.h"
@@ -156,4 +157,18 @@ TEST_F(BrokenFiles, SourceModeFileEveryCutAndEveryPushedFieldFails)
 TEST_F(BrokenFiles, ByteCodeFileEveryCutAndEveryPushedFieldFails)
 {
     Check(TestPack(Manifest("bytecode"), dir.Path()).game);
+}
+
+// Test tooling: with ZB_FUZZ_SEED_DIR set, writes the two packed games (and the byte-code
+// game's companion) there as seeds for the loader's fuzz target.
+TEST_F(BrokenFiles, WritesFuzzSeedsWhenAsked)
+{
+    const char* folder = std::getenv("ZB_FUZZ_SEED_DIR");
+    if (!folder) GTEST_SKIP() << "ZB_FUZZ_SEED_DIR is not set";
+    PackOutput source = TestPack(Manifest("source"), dir.Path());
+    PackOutput code = TestPack(Manifest("bytecode"), dir.Path());
+    std::string base = folder;
+    Scratch_WriteFile(base + "/small_source.win", std::string(source.game.begin(), source.game.end()));
+    Scratch_WriteFile(base + "/small_bytecode.win", std::string(code.game.begin(), code.game.end()));
+    Scratch_WriteFile(base + "/small_bytecode.kvdebug", std::string(code.debug.begin(), code.debug.end()));
 }
