@@ -121,7 +121,14 @@ int64_t CStream::ReadBuffer(void* destination, int64_t n)
 int64_t CStream::WriteBuffer(const void* source, int64_t n)
 {
     if (!source || n < 1) return 0;
-    if (m_size - m_position < n && !Grow(n, 0)) return 0;
+    if (m_size - m_position < n) {
+        // A source inside this block moves with it when the block is resized.
+        const auto* from = static_cast<const uint8_t*>(source);
+        bool inside = m_data && from >= m_data && from < m_data + m_size;
+        int64_t offset = inside ? from - m_data : 0;
+        if (!Grow(n, 0)) return 0;
+        if (inside) source = m_data + offset;
+    }
     std::memmove(m_data + m_position, source, size_t(n));
     m_position += n;
     return n;

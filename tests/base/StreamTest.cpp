@@ -71,6 +71,14 @@ TEST(Stream, ABufferWrittenAtTheEndLandsInsideTheGrownBlock)
     EXPECT_EQ(s.WriteBuffer(ten, 0), 0);
 }
 
+TEST(Stream, ASourceInsideTheBlockSurvivesGrowth)
+{
+    CStream s(0);
+    s.WriteBuffer("abcd", 4);
+    EXPECT_EQ(s.WriteBuffer(s.GetMemory(), 4), 4); // grows while reading its own bytes
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(s.GetMemory()), 8), "abcdabcd");
+}
+
 TEST(Stream, GrowthPastTheCapFailsAndRecordsNothing)
 {
     CStream s(8);
