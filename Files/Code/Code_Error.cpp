@@ -1,0 +1,108 @@
+// Recorded errors (Code_Error_Set) and the program-wide error state. The reporter, the show
+// path and the text console are in Code_ErrorReport.cpp.
+#include "Files/Code/Code_Error.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "Files/Code/Code_Code.h"
+#include "Platform/MemoryManager.h"
+
+namespace {
+char* g_text = nullptr; // the current error text
+bool g_recorded = false;
+bool g_occurred = false;      // error_occurred
+char* g_lastShown = nullptr;  // error_last
+bool g_aborting = false;      // once set, nothing more is shown
+bool g_showErrors = true;
+bool g_logSuppressed = false;
+bool g_abortOnAll = false;
+} // namespace
+
+bool Code_Error_Occurred() { return g_occurred; }
+void Code_Error_SetOccurred(bool on) { g_occurred = on; }
+const char* Code_Error_LastShown() { return g_lastShown; }
+
+void Code_Error_SetLastShown(const char* text)
+{
+    char* copy = text && *text ? MEM_STRDUP(text) : nullptr;
+    MEM_FREE(g_lastShown);
+    g_lastShown = copy;
+}
+
+bool Code_Error_Aborting() { return g_aborting; }
+void Code_Error_SetAborting() { g_aborting = true; }
+void Code_Error_SetShowErrors(bool on) { g_showErrors = on; }
+bool Code_Error_GetShowErrors() { return g_showErrors; }
+void Code_Error_SetLogSuppressed(bool on) { g_logSuppressed = on; }
+bool Code_Error_GetLogSuppressed() { return g_logSuppressed; }
+void Code_Error_SetAbortOnAll(bool on) { g_abortOnAll = on; }
+bool Code_Error_GetAbortOnAll() { return g_abortOnAll; }
+
+void Code_Error_Reset()
+{
+    g_recorded = false;
+    Code_Error_SetText(nullptr);
+    g_occurred = false;
+    Code_Error_SetLastShown(nullptr);
+    g_aborting = false;
+    g_showErrors = true;
+    g_logSuppressed = false;
+    g_abortOnAll = false;
+}
+
+void Code_Error_Set(CCode* code, int32_t position, const char* message)
+{
+    if (g_recorded) return;
+    g_recorded = true;
+    const char* text = code ? code->GetText() : "";
+    if (!text) text = "";
+    int32_t length = int32_t(std::strlen(text));
+    if (position < 0) position = 0;
+    if (position > length) position = length;
+
+    int32_t line = 1, column = 0, lineStart = 0;
+    for (int32_t i = 0; i < position; ++i) {
+        if (text[i] == '\n') {
+            ++line;
+            column = 0;
+            lineStart = i + 1;
+        } else if (text[i] != '\r' && (uint8_t(text[i]) & 0xC0) != 0x80) {
+            ++column;
+        }
+    }
+    int32_t lineEnd = lineStart;
+    while (text[lineEnd] && text[lineEnd] != '\n') ++lineEnd;
+    std::string lineText(text + lineStart, size_t(lineEnd - lineStart));
+
+    const char* msg = message ? message : "";
+    std::string out;
+    char head[128];
+    if (code && code->m_kind == CODE_PROGRAM) {
+        std::snprintf(head, sizeof head, "Error in code at line %d:\n   ", line);
+        out = head;
+        out += lineText;
+        std::snprintf(head, sizeof head, "\n\nat position %d: ", column + 1);
+        out += head;
+        out += msg;
+    } else {
+        out = "Error in expression: ";
+        out += text;
+        std::snprintf(head, sizeof head, "\n position %d: ", column + 1);
+        out += head;
+        out += msg;
+    }
+    Code_Error_SetText(out.c_str());
+}
+
+bool Code_Error_Recorded() { return g_recorded; }
+void Code_Error_ClearRecorded() { g_recorded = false; }
+const char* Code_Error_GetText() { return g_text; }
+
+void Code_Error_SetText(const char* text)
+{
+    char* copy = text ? MEM_STRDUP(text) : nullptr;
+    MEM_FREE(g_text);
+    g_text = copy;
+}

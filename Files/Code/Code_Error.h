@@ -1,0 +1,94 @@
+// Error reporting of ZBL code. Three layers:
+//   Code_Error_Set     records the first error of a compile or an execution as text with its
+//                      line and position in the source;
+//   Code_Error_Report  the run-time reporter (the executors and the built-ins): wraps a message
+//                      into a report naming the event, object or time line and the action,
+//                      adds the machine's call stack and hands it to Code_Error_Show;
+//   Code_Error_Show    shows the text in the error dialog unless errors are switched off, logs
+//                      it, sets the flag behind error_occurred and error_last, and stops the
+//                      game when the error aborts.
+// TErrStreamConsole is the growable text sink in which a report is assembled.
+//
+// Needs: the virtual machine (call stack), the error dialog (Code_ErrorDialog.h), the log
+// console, and the game world's names of events, objects and time lines (hooks below).
+#pragma once
+
+#include <cstdint>
+
+#include "Files/Base/Console.h"
+
+class CCode;
+
+// ---- Recorded errors (compile and tree-interpreter errors) ---------------------------------
+// Records "Error in code at line %d: ..." (programs) or "Error in expression: ..." for the
+// byte position of code's text, unless an error is already recorded.
+void Code_Error_Set(CCode* code, int32_t position, const char* message);
+bool Code_Error_Recorded();
+void Code_Error_ClearRecorded();
+// The current error text (null when none) and its replacement (a copy is kept; the executors
+// and Script_Execute rewrite it to name the script).
+const char* Code_Error_GetText();
+void Code_Error_SetText(const char* text);
+
+// ---- Reports --------------------------------------------------------------------------------
+void Code_Error_Report(const char* message, bool fatal);
+void Code_Error_Show(const char* text, bool abort);
+// Prepares the dialog text and runs the error dialog; true when the player chose Abort.
+bool Code_Error_ShowDialog(const char* text, bool ignorable);
+// The dialog text of Code_Error_ShowDialog for text (a rule, then the lines with "\r\n"
+// breaks and tabs as 7 spaces); a new owned block.
+char* Code_Error_DialogText(const char* text);
+
+// Flags and options.
+bool Code_Error_Occurred();         // error_occurred
+void Code_Error_SetOccurred(bool on);
+const char* Code_Error_LastShown(); // error_last (null when none)
+void Code_Error_SetLastShown(const char* text);
+bool Code_Error_Aborting();
+void Code_Error_SetAborting();
+// Errors are shown in the dialog while this is set (default; "-noerrors" and the game's
+// options decide it).
+void Code_Error_SetShowErrors(bool on);
+bool Code_Error_GetShowErrors();
+// While set, "ERROR!!! :: " lines are not logged (the debugger's evaluations).
+void Code_Error_SetLogSuppressed(bool on);
+bool Code_Error_GetLogSuppressed();
+// The game option "abort on all errors": every reported error ends the game.
+void Code_Error_SetAbortOnAll(bool on);
+bool Code_Error_GetAbortOnAll();
+// Forgets every flag and text (game restart, tests).
+void Code_Error_Reset();
+
+// The game world's side: names for the report's headline and what an aborting error does.
+// Each hook may be null; the defaults name nothing and only log.
+struct ErrorReportHooks {
+    // The running event: type, number, object index, action number (event_type ...).
+    void (*currentEvent)(int32_t* type, int32_t* number, int32_t* object, int32_t* action);
+    const char* (*eventName)(int32_t type, int32_t number);
+    const char* (*timeLineName)(int32_t index);
+    void (*leaveFullscreen)();
+    void (*debugFormUpdate)();
+    void (*clearInput)();
+    // An aborting error: set the room-switch code to -400 and post the quit message.
+    void (*abortGame)();
+};
+void Code_Error_SetHooks(const ErrorReportHooks* hooks);
+
+// A console that collects text in a growing buffer (starts at 102,400 bytes; each piece cut
+// at 1,023 bytes).
+class TErrStreamConsole : public tagIConsole {
+public:
+    TErrStreamConsole();
+    ~TErrStreamConsole() override;
+    TErrStreamConsole(const TErrStreamConsole&) = delete;
+    TErrStreamConsole& operator=(const TErrStreamConsole&) = delete;
+    bool Query(int, int) override { return true; }
+    void Output(const char* format, ...) override __attribute__((format(printf, 2, 3)));
+    const char* GetText() const { return m_pText; }
+    int32_t GetCapacity() const { return m_capacity; }
+
+private:
+    int32_t m_capacity;
+    char* m_pText;
+    int32_t m_length;
+};

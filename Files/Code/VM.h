@@ -1,0 +1,88 @@
+// The byte-code virtual machine: runs units of byte code (Files/Code/VM_Format.h) for a pair
+// of instances, self and other. Every execution entry (Code_Execute and friends) enters here
+// for code that has byte code; scripts called from byte code run inside the same loop on
+// frames of their own; a built-in that runs code enters the machine again (a nested entry).
+//
+// Before a unit first runs it is verified and prepared once (VM_Prepare): instruction
+// boundaries, branch targets, operand ids and counts, and the layout of the operand stack at
+// every instruction are checked; a unit that fails is refused with a clear error and never
+// runs. The prepared form is what the dispatch loop executes.
+//
+// Run-time errors of the machine are fatal: reported through Code_Error_Report as fatal, then
+// the process ends with exit code -1. In quiet mode (the debugger's evaluations) an error
+// only stops the running entry, unwinding it, and sets the execution-failed flag.
+//
+// Files: VM_Program.cpp (verification and preparation), VM_Exec.cpp (the dispatch loop,
+// calls, frames), VM_Arith.cpp (operators and conversions), VM_Variables.cpp (variable
+// access and with-loops), VM_Debug.cpp (breakpoints, stepping, lines, state record).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "Files/Variable/Variable_Value.h"
+
+class CInstance;
+class CVariableList;
+class VMBuffer;
+
+// The comparison tolerance of real comparisons (math_set_epsilon writes it).
+extern double VM_CompareEpsilon;
+
+// Start-up: the breakpoint table and the machine's pools.
+void VM_Init();
+// Releases the machine's pools (shutdown, tests).
+void VM_Free();
+
+// Runs code from its start for self and other. With result given, the result is the value a
+// `ret` at the outermost level returns, or the variable left on top when the unit's code
+// ends with one (expression units); otherwise result is left as it was. The result's text
+// belongs to the caller.
+void VM_Execute(const char* name, CInstance* self, CInstance* other, VMBuffer* code,
+                ScriptValue* result, VMBuffer* debugInfo, const char* source);
+
+// Verifies and prepares code once; false (with the reason) when the unit is refused.
+bool VM_Prepare(VMBuffer* code, std::string* error = nullptr);
+// The reason a unit was refused ("" when it was not).
+const char* VM_PrepareError(const VMBuffer* code);
+// Drops the prepared form of code (the unit is being destroyed or was changed).
+void VM_ReleaseProgram(VMBuffer* code);
+
+// The machine's run-time error for the running entry (see above). Returns only in quiet mode
+// or when no entry runs.
+void VM_Error(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Quiet mode and its execution-failed flag; the message of the last quiet error.
+void VM_SetQuiet(bool on);
+bool VM_GetQuiet();
+bool VM_ExecutionFailed();
+void VM_ClearExecutionFailed();
+const char* VM_LastQuietError();
+
+// The running code, for reports and the debugger. Level 0 is the running frame, 1 its
+// caller, and so on, within the innermost entry; false beyond the last.
+struct VMFrameInfo {
+    const char* name;
+    const VMBuffer* code;
+    const VMBuffer* debugInfo;
+    const char* source;
+    int32_t offset; // byte offset of the instruction being executed (or called from)
+    CInstance* self;
+    CInstance* other;
+    CVariableList* locals;
+};
+bool VM_GetFrame(int32_t level, VMFrameInfo* out);
+// The number of frames of the innermost entry (0 when no code runs).
+int32_t VM_FrameCount();
+// How many entries are open (nested through built-ins).
+int32_t VM_EntryDepth();
+
+// Hooks of the platform: draining the window-message queue every 4,096th branch.
+void VM_SetProcessMessagesHook(void (*hook)());
+// Diagnostics: print each unit's disassembly to the log console before it runs.
+void VM_SetDisassembleUnits(bool on);
+
+// The pool of local-variable lists: the list for a new script level, and its release.
+CVariableList* VM_PushLocals();
+void VM_PopLocals();
+int32_t VM_LocalsDepth();

@@ -1,0 +1,107 @@
+// The script table: loading, lookups and freeing. Compiling and running scripts is in
+// Script_Run.cpp.
+#include "Files/Script/Script_Main.h"
+
+#include <cstring>
+#include <vector>
+
+#include "Files/Code/Code_Code.h"
+#include "Files/Runner/Runner_Reader.h"
+#include "Platform/MemoryManager.h"
+
+namespace {
+std::vector<CScript*> g_scripts;
+char g_empty[1] = {0};
+} // namespace
+
+CScript::~CScript()
+{
+    // The stream type belongs to the memory-stream module; no loader here sets one.
+    m_pStream = nullptr;
+    delete m_pCode;
+    m_pCode = nullptr;
+    MEM_FREE(m_pText);
+    MEM_FREE(m_pName);
+}
+
+const char* CScript::GetText() const { return m_pText ? m_pText : g_empty; }
+
+void Script_Init() { Script_Free(); }
+
+bool Script_Load(const FileImage& image, uint32_t begin, uint32_t end)
+{
+    Script_Free();
+    FileCursor c(image, begin, end);
+    uint32_t count = c.U32();
+    if (!c.ok() || !c.FitsCount(count, 4)) return false;
+    std::vector<uint32_t> offsets(count);
+    for (uint32_t i = 0; i < count; ++i) offsets[i] = c.U32();
+    if (!c.ok()) return false;
+    bool byteCode = Code_Table_Present();
+    g_scripts.assign(count, nullptr);
+    for (uint32_t i = 0; i < count; ++i) {
+        if (offsets[i] == 0) continue;
+        FileCursor e(image);
+        if (!e.Seek(offsets[i])) return false;
+        const char* name = e.StringRef();
+        uint32_t second = e.U32();
+        if (!e.ok()) return false;
+        auto* s = new CScript();
+        s->m_pName = MEM_STRDUP(name ? name : "");
+        if (byteCode) {
+            s->m_codeIndex = int32_t(second);
+        } else {
+            bool ok = true;
+            const char* text = second ? image.String(second, ok) : nullptr;
+            if (!ok) {
+                delete s;
+                return false;
+            }
+            s->m_pText = MEM_STRDUP(text ? text : "");
+        }
+        g_scripts[i] = s;
+    }
+    return true;
+}
+
+int32_t Script_Add(const char* name, const char* text, int32_t codeIndex)
+{
+    auto* s = new CScript();
+    s->m_pName = MEM_STRDUP(name ? name : "");
+    if (text) {
+        s->m_pText = MEM_STRDUP(text);
+    } else {
+        s->m_codeIndex = codeIndex;
+    }
+    g_scripts.push_back(s);
+    return int32_t(g_scripts.size()) - 1;
+}
+
+void Script_Free()
+{
+    for (CScript* s : g_scripts) delete s;
+    g_scripts.clear();
+}
+
+bool Script_Exists(int32_t index)
+{
+    return index >= 0 && size_t(index) < g_scripts.size() && g_scripts[size_t(index)];
+}
+
+const char* Script_GetName(int32_t index)
+{
+    return Script_Exists(index) ? g_scripts[size_t(index)]->m_pName : "<undefined>";
+}
+
+int32_t Script_Find(const char* name)
+{
+    if (!name) return -1;
+    for (size_t i = 0; i < g_scripts.size(); ++i) {
+        if (g_scripts[i] && std::strcmp(g_scripts[i]->m_pName, name) == 0) return int32_t(i);
+    }
+    return -1;
+}
+
+CScript* Script_Data(int32_t index) { return Script_Exists(index) ? g_scripts[size_t(index)] : nullptr; }
+
+int32_t Script_Count() { return int32_t(g_scripts.size()); }

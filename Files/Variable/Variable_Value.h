@@ -1,0 +1,48 @@
+// ScriptValue: the one value type of ZBL, shared by the compiler, both executors, every
+// built-in function and variable, the constants, the data structures and the asynchronous
+// maps. Kind, text and real are separate fields (never overlaid).
+//
+// Ownership: a string value (kind 1) owns its text, a zero-terminated UTF-8 block from the
+// memory manager, or holds null (the empty string as written by an empty constant). Any other
+// kind owns nothing: its text is not looked at. Copying a value copies its text; releasing a
+// value frees its text and leaves the kind as it was.
+#pragma once
+
+#include <cstdint>
+
+enum : int32_t { VALUE_REAL = 0, VALUE_STRING = 1 };
+
+struct ScriptValue {
+    int32_t kind; // 0 real, 1 string; other kinds own nothing
+    char* text;   // owned when kind is 1; may be null
+    double real;  // meaningful when kind is 0
+};
+
+class IBuffer;
+
+// Frees the text of a string value and clears the pointer; the kind is kept.
+void Value_FreeString(ScriptValue* value);
+// dst := copy of src (dst's old text freed first; the copy has its own text).
+void Value_Copy(ScriptValue* dst, const ScriptValue* src);
+// dst := src without copying: the text moves; src becomes real 0.
+void Value_Move(ScriptValue* dst, ScriptValue* src);
+void Value_SetReal(ScriptValue* value, double real);
+// A string holding a copy of text (null stays null).
+void Value_SetString(ScriptValue* value, const char* text);
+// A string taking ownership of text (a memory-manager block or null).
+void Value_SetStringOwned(ScriptValue* value, char* text);
+
+inline ScriptValue Value_Real(double real) { return ScriptValue{VALUE_REAL, nullptr, real}; }
+inline bool Value_IsString(const ScriptValue* value) { return value->kind == VALUE_STRING; }
+// The text of a string value, "" for a null text or another kind.
+inline const char* Value_Text(const ScriptValue* value)
+{
+    return value->kind == VALUE_STRING && value->text ? value->text : "";
+}
+
+// One value in a buffer: kind (signed 32-bit entry), real (64-bit entry), text (string
+// entry; a null or absent text written as its marker). Whatever the kind, three entries.
+void Value_Serialise(IBuffer* buffer, const ScriptValue* value);
+// Reads the three entries into value (kind truncated toward zero, the text a new copy).
+// False when a read failed; value is then real 0.
+bool Value_DeSerialise(IBuffer* buffer, ScriptValue* value);
