@@ -6,6 +6,8 @@
 #include <cstring>
 
 #include "Files/Base/IniFile.h"
+#include "Files/Code/Code_Error.h"
+#include "Files/Variable/Variable_List.h"
 #include "Files/Runner/Runner_CommandLine.h"
 #include "Files/Runner/Runner_Reader.h"
 #include "Files/Runner/Runner_Services.h"
@@ -59,6 +61,9 @@ void Options_SetDefaults()
     g_Options.newAudioEngine = keep.newAudioEngine;
     g_Options.createEventFirst = keep.createEventFirst;
     g_StartupOptions.errorsShown = 1;
+    Code_Error_SetShowErrors(true);
+    Code_Error_SetAbortOnAll(false);
+    Variable_SetUnsetReadsZero(false);
 }
 
 bool Options_LoadChunk(const FileImage& image, uint32_t begin, uint32_t end, uint8_t formatVersion)
@@ -115,7 +120,9 @@ bool Options_LoadChunk(const FileImage& image, uint32_t begin, uint32_t end, uin
     o.word29 = on(29);
     o.word31 = on(31);
     o.abortOnAllErrors = on(32);
+    Code_Error_SetAbortOnAll(o.abortOnAllErrors != 0);
     o.uninitialisedAsZero = on(33);
+    Variable_SetUnsetReadsZero(o.uninitialisedAsZero != 0);
     if (formatVersion >= 5) o.createEventFirst = on(34);
 
     // Constants: both arrays resized to n (kept entries keep their texts, new ones are null).

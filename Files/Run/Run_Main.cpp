@@ -6,8 +6,6 @@
 
 // Stands in for: the run-state globals of platform start-up.
 void Run_Global_Init() {}
-// Stands in for: frees every instance.
-void Instance_FreeAll() {}
 // Stands in for: frees the run loop's arrays.
 void Run_FreeArrays() {}
 // Stands in for: frees the library initialisation texts.

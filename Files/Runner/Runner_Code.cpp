@@ -153,6 +153,7 @@ void Code_ClearDebug()
 bool Code_Load(FileImage& image)
 {
     Code_Clear();
+    Code_Table_Free();
     if (!Runner_CheckContainer(image)) return true; // LoadGameData reports the bad container
     return Runner_WalkChunks(image, [&](uint32_t tag, uint32_t data, uint32_t length) {
         if (length == 0) return true;
@@ -164,7 +165,11 @@ bool Code_Load(FileImage& image)
         if (tag == ChunkTag("CODE")) {
             Console_Output("Code_Load()\n");
             g_Code.present = true;
-            return LoadCodeList(image, data, end);
+            if (!LoadCodeList(image, data, end)) return false;
+            // The code-present flag the loaders read (scripts, events and rooms then carry code
+            // indexes); the bodies are handed over once they are bound (Code_FillTable).
+            Code_Table_Init(int32_t(g_Code.entries.size()));
+            return true;
         }
         if (tag == ChunkTag("VARI")) {
             Console_Output("VARI_Load()\n");
@@ -319,7 +324,6 @@ int32_t Code_DebugPairs(int32_t index, const uint8_t** pairs)
 void Code_FillTable(const FileImage& image)
 {
     if (!g_Code.present) return;
-    Code_Table_Init(int32_t(g_Code.entries.size()));
     for (size_t i = 0; i < g_Code.entries.size(); ++i) {
         const CodeEntry& e = g_Code.entries[i];
         if (e.at == 0) continue;

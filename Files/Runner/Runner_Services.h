@@ -9,6 +9,16 @@
 
 #include <cstdint>
 
+#include "Files/Code/Code_Code.h"
+#include "Files/Code/Code_Error.h"
+#include "Files/Code/Code_Function.h"
+#include "Files/Code/Code_Variable.h"
+#include "Files/Code/VM.h"
+#include "Files/Object/Object.h"
+#include "Files/Run/Instance.h"
+#include "Files/Script/Script_Main.h"
+#include "Files/Variable/Variable_BuiltIn.h"
+
 class FileImage;
 class IniFile;
 
@@ -109,30 +119,13 @@ void Services_Shutdown();
 void OS_SetAllowedOrientations(bool landscape, bool portrait, bool landscapeFlipped, bool portraitFlipped);
 
 // ---- Script language (Files/Code, Files/Script, Files/Variable) -------------------------------
+// The script machine's own headers declare the rest (code table, function and variable
+// tables, error reporter, scripts, built-in variables, the machine).
 void Code_Constant_Init();      // the built-in constants ("self", "other", ...)
 bool Code_Constant_Prepare();   // the game's constants (options chunk)
 void Code_Constant_Free();
-bool Code_Function_Find(const char* name, int32_t* id);
-int32_t Code_Variable_Find(const char* name);
-void Code_Variable_Free();
-void Code_Error_Show(const char* text, bool abort);
 void Code_Free();               // the compiler's code
-void Function_Free();
-void Script_Init();
-bool Script_Load(const FileImage& image, uint32_t begin, uint32_t end);
-bool Script_Prepare();
-void Script_Free();
-void Variable_BuiltIn_Init();
-void Variable_Global_Init();
-void Variable_Free();
-void VM_Init();
 void VM_Finalise();
-// The code table the machine runs from: one entry per body of the "CODE" chunk, copied in
-// once the byte code is bound.
-void Code_Table_Init(int32_t count);
-void Code_Table_SetEntry(int32_t index, const char* name, const uint8_t* code, int32_t length,
-                         const uint8_t* debugPairs, int32_t debugCount, const char* source);
-void Code_Table_Free();
 
 // ---- Game world and run loop (Files/Run, Object, Room, Path, TimeLine) ------------------------
 void Run_Global_Init();
@@ -143,17 +136,14 @@ bool Path_LoadChunk(const FileImage& image, uint32_t begin, uint32_t end);
 void TimeLine_Init();
 bool TimeLine_Load(const FileImage& image, uint32_t begin, uint32_t end);
 bool TimeLine_Prepare();
-void Object_InitHash();
 bool Object_Load(const FileImage& image, uint32_t begin, uint32_t end);
 bool Object_Prepare();
-void Object_Free();
 void Object_Lists_Free();
 void Room_FreeAll();
 bool Room_LoadChunk(const FileImage& image, uint32_t begin, uint32_t end);
 bool Room_Prepare();
 void Room_Shutdown();
 void Grid_FreeAll();
-void Instance_FreeAll();
 void Run_FreeArrays();
 void Library_FreeInitCode();
 // Starts the game once and clears the pause flag (sets the running flag).

@@ -1,6 +1,7 @@
-// End to end: build/gamepack packs the example project, build/runner plays it as a process;
-// the start-up and shutdown log, each failure path, options.ini, the '@' moves, a relative
-// "-game" path and "data.win" beside the executable.
+// End to end: build/gamepack packs games (the example's resources), build/runner plays them
+// as processes; the start-up and shutdown log, each failure path (a missing or broken file, a
+// preparation step), options.ini, the '@' moves, a relative "-game" path and "data.win"
+// beside the executable.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -45,14 +46,30 @@ std::vector<std::string> Lines(const std::string& text)
     return lines;
 }
 
+// The example's resources without its code: a game that prepares whatever the script
+// machine, the compiler and the game world can do yet.
+std::string CodeFreeManifest()
+{
+    const std::string demo = std::string(ZB_SOURCE_DIR) + "/examples/demo/";
+    return R"({"name": "Demo", "window": {"width": 320, "height": 240, "caption": "Zimbrel demo"},
+      "constants": {"VersionMajor": "1"},
+      "sprites": [{"name": "spr_ball", "image": ")" + demo + R"(ball_strip.png", "frames": 4, "precise": true}],
+      "backgrounds": [{"name": "bg_sky", "image": ")" + demo + R"(sky.png"}],
+      "fonts": [{"name": "fnt", "ttf": "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", "size": 10}],
+      "paths": [{"name": "p", "points": [[0, 0, 100], [10, 10, 100]]}],
+      "timelines": [{"name": "tl"}],
+      "objects": [{"name": "obj_ball", "sprite": "spr_ball"}],
+      "rooms": [{"name": "rm", "backgrounds": [{"background": "bg_sky"}], "instances": [{"object": "obj_ball", "x": 5}]}]})";
+}
+
 class RunnerProcess : public ::testing::Test {
 protected:
     void SetUp() override
     {
         game = dir / "game/demo.win";
         mkdir((dir / "game").c_str(), 0777);
-        ProcessResult pack = Execute(Quote(ZB_GAMEPACK_PATH) + " " + Quote(std::string(ZB_SOURCE_DIR) + "/examples/demo/manifest.json") +
-                           " " + Quote(game));
+        Scratch_WriteFile(dir / "manifest.json", CodeFreeManifest());
+        ProcessResult pack = Execute(Quote(ZB_GAMEPACK_PATH) + " " + Quote(dir / "manifest.json") + " " + Quote(game));
         ASSERT_EQ(pack.code, 0) << pack.err;
     }
     std::vector<uint8_t> Bytes() const
@@ -110,7 +127,7 @@ TEST_F(RunnerProcess, PackedGameStartsAndShutsDownWithTheExactLog)
         "initialise everything!",
         "Process Chunk: GEN8   *", "Process Chunk: OPTN   *", "Process Chunk: EXTN   4", "Process Chunk: SOND   4",
         "Process Chunk: AUDO   4", "Process Chunk: SPRT   *", "Process Chunk: BGND   *", "Process Chunk: PATH   *",
-        "Process Chunk: SCPT   *", "Process Chunk: FONT   *", "Process Chunk: TMLN   *", "Process Chunk: OBJT   *",
+        "Process Chunk: SCPT   4", "Process Chunk: FONT   *", "Process Chunk: TMLN   *", "Process Chunk: OBJT   *",
         "Process Chunk: ROOM   *", "Process Chunk: DAFL   4", "Process Chunk: TPAG   *", "Process Chunk: STRG   *",
         "Process Chunk: TXTR   *",
         "PrepareGame()",
@@ -178,6 +195,21 @@ TEST_F(RunnerProcess, EachFailureEndsInFailedToLoadAndACleanExit)
     r = Execute(Quote(Runner()), dir.Path());
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("usage: runner -game FILE"), std::string::npos);
+}
+
+TEST_F(RunnerProcess, PreparationFailureShowsItsMessageAndStops)
+{
+    Scratch_WriteFile(dir / "bad.json", R"({"name": "Bad", "window": {"caption": "Bad game"},
+      "scripts": [{"name": "scr_broken", "code": "if ((("}]})");
+    ProcessResult pack = Execute(Quote(ZB_GAMEPACK_PATH) + " " + Quote(dir / "bad.json") + " " + Quote(dir / "bad.win"));
+    ASSERT_EQ(pack.code, 0) << pack.err;
+    ProcessResult r = Execute(Quote(Runner()) + " -game " + Quote(dir / "bad.win"));
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.out.find("Script_Prepare() \n"), std::string::npos);
+    EXPECT_NE(r.out.find("COMPILATION ERROR in Script: scr_broken"), std::string::npos);
+    EXPECT_NE(r.err.find("Bad game: Failed to compile the scripts."), std::string::npos) << r.err;
+    EXPECT_EQ(r.out.find("TimeLine_Prepare()"), std::string::npos);
+    EXPECT_EQ(r.out.find("Run_Start"), std::string::npos);
 }
 
 TEST_F(RunnerProcess, RelativeGamePathOptionsIniAndAtMoves)
