@@ -20,6 +20,7 @@
 
 #include "Files/Base/CRC32.h"
 #include "Files/Base/Console.h"
+#include "Files/Code/VM_Format.h"
 #include "Files/IO/LoadSave.h"
 #include "Files/Option/Options.h"
 #include "Files/Runner/Runner_Code.h"
@@ -432,5 +433,6 @@ void Main_Finalise()
     Code_Table_Free();
     Options_Free();
     Runner_FreeGame();
-    VM_Finalise();
+    VM_StringTable_Free();
+    VM_Free(); // the machine's finaliser
 }

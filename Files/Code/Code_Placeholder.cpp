@@ -1,6 +1,6 @@
 // Placeholders of the compiler's tables until the compiler module lands: the constant table
 // (built-in constants at start-up, the game's constants when it is prepared) and the release
-// of the compiler's code. Also the virtual machine's finaliser, which is empty by design.
+// of the compiler's code.
 #include "Files/Runner/Runner_Services.h"
 
 // Stands in for: registers the built-in constants.
@@ -11,5 +11,3 @@ bool Code_Constant_Prepare() { return true; }
 void Code_Constant_Free() {}
 // Stands in for: frees the compiler's code (phase-4 state).
 void Code_Free() {}
-// The virtual machine's finaliser: nothing to release.
-void VM_Finalise() {}

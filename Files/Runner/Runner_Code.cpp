@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "Files/Base/Console.h"
+#include "Files/Code/VM_Format.h"
 #include "Files/Runner/Runner_CommandLine.h"
 #include "Files/Runner/Runner_Game.h"
 #include "Files/Runner/Runner_Services.h"
@@ -323,6 +324,9 @@ int32_t Code_DebugPairs(int32_t index, const uint8_t** pairs)
 
 void Code_FillTable(const FileImage& image)
 {
+    // The machine's copy of the string table (push.s operands of the game's code index it).
+    VM_StringTable_Set(int32_t(g_Code.strings.count));
+    for (uint32_t i = 0; i < g_Code.strings.count; ++i) VM_StringTable_SetEntry(int32_t(i), Code_GetString(image, int32_t(i)));
     if (!g_Code.present) return;
     for (size_t i = 0; i < g_Code.entries.size(); ++i) {
         const CodeEntry& e = g_Code.entries[i];

@@ -125,7 +125,6 @@ void Code_Constant_Init();      // the built-in constants ("self", "other", ...)
 bool Code_Constant_Prepare();   // the game's constants (options chunk)
 void Code_Constant_Free();
 void Code_Free();               // the compiler's code
-void VM_Finalise();
 
 // ---- Game world and run loop (Files/Run, Object, Room, Path, TimeLine) ------------------------
 void Run_Global_Init();

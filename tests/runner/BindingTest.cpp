@@ -4,6 +4,8 @@
 
 #include <functional>
 
+#include "Files/Code/Code_Code.h"
+#include "Files/Code/VM_Format.h"
 #include "Files/Runner/Runner_Code.h"
 #include "Files/Runner/Runner_Game.h"
 #include "GamePack_Writer.h"
@@ -257,6 +259,19 @@ TEST_F(Binding, PackedByteCodeGameBindsToTheCompilersOutput)
             TestPutU32(expected, r.at + 4, TestU32(bound, r.at + 4));
         }
         EXPECT_EQ(bound, expected);
+        // The machine's disassembly of the table's body equals that of the compiler's output.
+        CaptureConsole fromTable, fromCompiler;
+        ASSERT_NE(Code_Table_Code(int32_t(i)), nullptr);
+        VM_DisassembleAll(&fromTable, Code_Table_Code(int32_t(i)));
+        VMBuffer reference(expected.data(), int32_t(expected.size()));
+        VM_DisassembleAll(&fromCompiler, &reference);
+        EXPECT_EQ(fromTable.text, fromCompiler.text);
+        if (!unit.functions.empty()) {
+            EXPECT_NE(fromTable.text.find("call"), std::string::npos) << fromTable.text;
+        }
+        if (!unit.strings.empty()) {
+            EXPECT_NE(fromTable.text.find("hello"), std::string::npos) << fromTable.text;
+        }
         EXPECT_STREQ(Code_DebugSource(int32_t(i)), sources[i]);
         const uint8_t* pairs = nullptr;
         EXPECT_EQ(Code_DebugPairs(int32_t(i), &pairs), int32_t(unit.debug.size() / 2));
