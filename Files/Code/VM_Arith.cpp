@@ -274,7 +274,7 @@ bool Arith(uint32_t op, const Num& a, const Num& b, Num& r, const char** message
             r.r = (xi == INT32_MIN && yi == -1) ? double(INT32_MIN) : double(xi / yi);
             break;
         }
-        case VMOP_MOD: r.r = std::fmod(x, y); break;
+        case VMOP_MOD: r.r = VM_ModReal(x, y); break;
         default: break;
         }
         return true;
@@ -557,31 +557,6 @@ uint8_t* VM_Unary(uint32_t op, int32_t t1, uint8_t* sp, const char** message)
 }
 
 // ---- Comparisons ----
-
-bool VM_CompareReal(uint32_t op, double d)
-{
-    double e = VM_CompareEpsilon;
-    switch (op) {
-    case VMOP_SLT: return d < -e;
-    case VMOP_SLE: return d <= e;
-    case VMOP_SEQ: return -e < d && d < e;
-    case VMOP_SNE: return d < -e || d > e;
-    case VMOP_SGE: return d >= -e;
-    default: return d > e;
-    }
-}
-
-bool VM_CompareInt(uint32_t op, int32_t c)
-{
-    switch (op) {
-    case VMOP_SLT: return c < 0;
-    case VMOP_SLE: return c <= 0;
-    case VMOP_SEQ: return c == 0;
-    case VMOP_SNE: return c != 0;
-    case VMOP_SGE: return c >= 0;
-    default: return c > 0;
-    }
-}
 
 namespace {
 

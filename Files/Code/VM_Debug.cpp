@@ -58,6 +58,8 @@ void Patch(const Breakpoint& b, bool on)
     VMOp* op = code && code->m_prepareState == 1 ? OpAt(code, offset) : nullptr;
     if (!op) return;
     const void* const* table = VM_HandlerTable();
+    VMProgram* prog = code->m_pProgram;
+    if (on) VM_Unfuse(prog, prog->IndexOf(op)); // a group must not run past the breakpoint
     op->h = on ? table[VMI_BREAKPOINT] : table[op->code];
 }
 

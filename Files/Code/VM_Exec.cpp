@@ -19,6 +19,7 @@
 #include "Files/Base/Console.h"
 #include "Files/Code/Code_Code.h"
 #include "Files/Code/Code_Error.h"
+#include "Files/Code/Code_Variable.h"
 #include "Files/Run/Instance.h"
 #include "Files/Runner/Runner_CommandLine.h"
 #include "Files/Script/Script_Main.h"
@@ -42,7 +43,38 @@ uint32_t g_stackCap = 0;
 uint32_t g_stackTop = 0; // top offset while control is outside the innermost loop
 bool g_moveStackAlways = false;
 
-std::vector<VMFrame> g_frames;
+// The frames of all open entries, innermost last. A plain array: pushing and popping a frame
+// is on every script call.
+class FrameStack {
+public:
+    size_t size() const { return size_t(m_count); }
+    VMFrame& back() { return m_items[m_count - 1]; }
+    VMFrame& operator[](size_t i) { return m_items[i]; }
+    void push_back(const VMFrame& f)
+    {
+        if (m_count == m_cap) Grow();
+        m_items[m_count++] = f;
+    }
+    void pop_back() { --m_count; }
+    void resize(size_t n) { m_count = int32_t(n) < m_count ? int32_t(n) : m_count; }
+    void clear()
+    {
+        MEM_FREE(m_items);
+        m_items = nullptr;
+        m_count = m_cap = 0;
+    }
+
+private:
+    void Grow()
+    {
+        m_cap = m_cap ? m_cap * 2 : 64;
+        m_items = static_cast<VMFrame*>(MEM_REALLOC(m_items, sizeof(VMFrame) * size_t(m_cap)));
+    }
+    VMFrame* m_items = nullptr;
+    int32_t m_count = 0;
+    int32_t m_cap = 0;
+};
+FrameStack g_frames;
 
 struct Entry {
     int32_t frameBase;
@@ -87,19 +119,16 @@ void EnsureStack(uint32_t needed)
 
 inline void PushValue(uint8_t* sp, const ScriptValue& v)
 {
-    ScriptValue c = v;
-    if (c.kind == VALUE_STRING) {
-        if (c.text) c.text = MEM_STRDUP(c.text);
+    if (v.kind == VALUE_STRING) {
+        VSet(sp, VALUE_STRING, v.text ? MEM_STRDUP(v.text) : nullptr, v.real);
     } else {
-        c.text = nullptr;
+        VSet(sp, v.kind, nullptr, v.real);
     }
-    VM_Put(sp, c);
 }
 
 inline void FreeValueAt(const uint8_t* p)
 {
-    ScriptValue v = VM_Get<ScriptValue>(p);
-    if (v.kind == VALUE_STRING) MEM_FREE(v.text);
+    if (VKind(p) == VALUE_STRING) MEM_FREE(VText(p));
 }
 
 // Frees what the slots of layout own, the slots lying from base up.
@@ -131,6 +160,21 @@ inline ScriptValue TakeValue(int32_t type, const uint8_t* p)
 }
 
 inline VMFrame& Top() { return g_frames.back(); }
+
+// The list that holds variable id for scope without a detour (locals, globals, self's own),
+// or null when the general access must decide.
+inline CVariableList* DirectList(int32_t scope, int32_t id, CInstance* self, CVariableList* locals)
+{
+    switch (scope) {
+    case SCOPE_LOCAL: return locals;
+    case SCOPE_GLOBAL: return Variable_Global_List();
+    case SCOPE_PLAIN:
+        if (id >= VARIABLE_USER_BASE && Variable_Global_IsDeclared(id)) return Variable_Global_List();
+        [[fallthrough]];
+    case SCOPE_SELF: return self && id >= VARIABLE_BUILTIN_LIMIT ? self->m_pVariables : nullptr;
+    default: return nullptr;
+    }
+}
 
 void RaiseError(const char* text)
 {
@@ -298,7 +342,8 @@ L_PUSHV_PLAIN:
     if (!self) goto read_slow;
     PUSH_NODE(self->m_pVariables->Find(pc->a));
 L_PUSHV_ARG:
-    PushValue(sp, Code_Arguments()[pc->b]);
+    if (__builtin_expect(!g_CodeArgs, 0)) Code_Arguments();
+    PushValue(sp, g_CodeArgs[pc->b]);
     sp += VSIZE;
     NEXT();
 L_PUSHV_BUILTIN:
@@ -314,6 +359,15 @@ L_PUSHV_ANY: {
         p -= 4;
         scope = VM_Get<int32_t>(p);
         if (flags & VMV_INSTANCE) scope += SCOPE_INSTANCE_BASE;
+    }
+    if (CVariableList* list = DirectList(scope, pc->a, self, locals)) {
+        const CVariable* v = list->Find(pc->a);
+        const ScriptValue* element = v ? CVariableList::Element(v, index) : nullptr;
+        if (element) {
+            PushValue(p, *element);
+            sp = p + VSIZE;
+            NEXT();
+        }
     }
     rv = Value_Real(0.0);
     SAVE();
@@ -347,9 +401,10 @@ read_slow: {
         CVariable* v_ = (node);                                      \
         int32_t size_ = VM_NativeSize(pc->t2);                       \
         ScriptValue val_ = TakeValue(pc->t2, sp - size_);            \
-        Value_FreeString(&v_->value);                                \
-        v_->value = val_;                                            \
-        if (val_.kind != VALUE_STRING) v_->value.text = nullptr;      \
+        if (v_->value.kind == VALUE_STRING && v_->value.text) MEM_FREE(v_->value.text); \
+        v_->value.kind = val_.kind;                                  \
+        v_->value.text = val_.kind == VALUE_STRING ? val_.text : nullptr; \
+        v_->value.real = val_.real;                                  \
         sp -= size_;                                                 \
         NEXT();                                                      \
     } while (0)
@@ -389,6 +444,15 @@ L_POP_ANY: {
     }
     ScriptValue val = TakeValue(pc->t2, value);
     if (val.kind != VALUE_STRING) val.text = nullptr;
+    if (CVariableList* list = DirectList(scope, pc->a, self, locals)) {
+        ScriptValue* slot = CVariableList::Slot(list->FindOrCreate(pc->a), index);
+        if (slot) {
+            if (slot->kind == VALUE_STRING && slot->text) MEM_FREE(slot->text);
+            *slot = val; // the text moves into the variable
+            sp = p;
+            NEXT();
+        }
+    }
     SAVE();
     bool ok = VM_WriteVariable(self, other, locals, scope, pc->a, index, &val);
     RELOAD();
@@ -522,7 +586,7 @@ L_CALL_SCRIPT: {
         FAIL(kStackOverflow);
     if (g_StartupOptions.trace) Console_Output("script call = %s\n", script->m_pName);
     SAVE();
-    ScriptValue* window = Code_Arguments_PushWindow();
+    ScriptValue* window = Code_Arguments_PushWindow(n);
     for (int32_t i = 0; i < n; ++i) std::memcpy(&window[i], sp - (i + 1) * VSIZE, VSIZE);
     EnsureStack(argsOff + uint32_t(callee->maxBytes));
     VMFrame f;
@@ -595,7 +659,7 @@ leave_frame: {
     }
     VMFrame done = Top();
     g_frames.pop_back();
-    VM_WithUnwind(done.withBase);
+    if (VM_WithDepth() != done.withBase) VM_WithUnwind(done.withBase);
     VM_PopLocals();
     Code_Arguments_PopWindow();
     VMFrame& caller = Top();
@@ -729,6 +793,8 @@ L_CONV: {
     VN_OP(ADD_IV, int32_t, x + y, false)
     VN_OP(SUB_IV, int32_t, x - y, false)
     VN_OP(MUL_IV, int32_t, x * y, false)
+    VN_OP(DIV_IV, int32_t, x / y, y == 0)
+    VN_OP(MOD_IV, int32_t, VM_ModReal(x, y), y == 0)
     VN_OP(ADD_DV, double, x + y, false)
     VN_OP(SUB_DV, double, x - y, false)
     VN_OP(MUL_DV, double, x * y, false)
@@ -755,11 +821,27 @@ L_CONV: {
     NV_OP(MUL_VD, double, x * y, false)
     NV_OP(DIV_VD, double, x / y, __builtin_fabs(y) < 1e-10)
 
+// The result of a comparison at left: pushed, or tested by the fused branch.
+#define CMP_RESULT(left, r)                                        \
+    do {                                                           \
+        bool r_ = (r);                                             \
+        if (pc->b != VMCMP_PUSH) {                                 \
+            sp = (left);                                           \
+            BRANCH_TICK();                                         \
+            if (r_ == (pc->b == VMCMP_BT)) {                       \
+                pc = pc->k.target;                                 \
+                DISPATCH();                                        \
+            }                                                      \
+            pc += 2;                                               \
+            DISPATCH();                                            \
+        }                                                          \
+        VM_Put((left), int32_t(r_));                               \
+        sp = (left) + 4;                                           \
+        NEXT();                                                    \
+    } while (0)
 L_CMP_II: {
     int32_t d = int32_t(VM_Get<uint32_t>(sp - 8) - VM_Get<uint32_t>(sp - 4));
-    VM_Put(sp - 8, int32_t(VM_CompareReal(uint32_t(pc->a), double(d))));
-    sp -= 4;
-    NEXT();
+    CMP_RESULT(sp - 8, VM_CompareReal(uint32_t(pc->a), double(d)));
 }
 #define CMP_OP(NAME, LT, RT, LOAD_L, LOAD_R)                                   \
     L_##NAME: {                                                                \
@@ -769,9 +851,7 @@ L_CMP_II: {
         double x, y;                                                           \
         LOAD_L;                                                                \
         LOAD_R;                                                                \
-        VM_Put(left, int32_t(VM_CompareReal(uint32_t(pc->a), x - y)));          \
-        sp = left + 4;                                                         \
-        NEXT();                                                                \
+        CMP_RESULT(left, VM_CompareReal(uint32_t(pc->a), x - y));              \
     }
 #define AS_VAR(v, out) \
     if (v.kind != VALUE_REAL) goto L_COMPARE; \
@@ -825,6 +905,56 @@ L_CONV_ID:
     VM_Put(sp - 4, double(VM_Get<int32_t>(sp - 4)));
     sp += 4;
     NEXT();
+
+// ---- Groups (see VMProgram::fused): fall back to the first op when the fast case fails ----
+#define GROUP_LIST(list)                                                                  \
+    CVariableList* list;                                                                  \
+    switch (pc->code) {                                                                   \
+    case VMI_PUSHV_LOCAL: list = locals; break;                                           \
+    case VMI_PUSHV_GLOBAL: list = Variable_Global_List(); break;                          \
+    case VMI_PUSHV_SELF: list = self ? self->m_pVariables : nullptr; break;               \
+    default:                                                                              \
+        list = Variable_Global_IsDeclared(pc->a) ? Variable_Global_List()                 \
+                                                 : self ? self->m_pVariables : nullptr;   \
+        break;                                                                            \
+    }
+L_FUSE_INC: {
+    // x += k: push.v x, push k, add (or sub), pop.v.v x
+    GROUP_LIST(list);
+    CVariable* v = list ? list->Find(pc->a) : nullptr;
+    if (!v || v->value.kind != VALUE_REAL) goto *kLabels[pc->code];
+    double k = pc[1].code == VMI_PUSH_I ? double(pc[1].k.i) : pc[1].k.d;
+    bool add = pc[2].code == VMI_ADD_IV || pc[2].code == VMI_ADD_DV;
+    v->value.real = add ? v->value.real + k : v->value.real - k;
+    pc += 4;
+    DISPATCH();
+}
+L_FUSE_CMPK: {
+    // push.v x, push k, compare, branch
+    GROUP_LIST(list);
+    CVariable* v = list ? list->Find(pc->a) : nullptr;
+    if (!v || v->value.kind != VALUE_REAL) goto *kLabels[pc->code];
+    double k = pc[1].code == VMI_PUSH_I ? double(pc[1].k.i) : pc[1].k.d;
+    bool r = VM_CompareReal(uint32_t(pc[2].a), v->value.real - k);
+    pc += 2; // the comparison's own op now stands for the group
+    BRANCH_TICK();
+    if (r == (pc->b == VMCMP_BT)) {
+        pc = pc->k.target;
+        DISPATCH();
+    }
+    pc += 2;
+    DISPATCH();
+}
+L_FUSE_PUSHINT: {
+    // push.v x, conv.v.i
+    GROUP_LIST(list);
+    CVariable* v = list ? list->Find(pc->a) : nullptr;
+    if (!v || v->value.kind != VALUE_REAL) goto *kLabels[pc->code];
+    VM_Put(sp, VM_TruncInt(v->value.real));
+    sp += 4;
+    pc += 2;
+    DISPATCH();
+}
 
 // ---- Errors and the end of the entry ----
 raise:

@@ -15,6 +15,7 @@
 // stack only carries a zero-size marker for them in the layout.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <deque>
@@ -64,6 +65,35 @@ inline void VM_Put(uint8_t* p, const T& v)
     std::memcpy(p, &v, sizeof v);
 }
 
+// Variable slots, field by field: a whole-record copy right after field stores would stall on
+// store forwarding, and the padding after the kind is never read.
+constexpr size_t VOFF_KIND = offsetof(ScriptValue, kind);
+constexpr size_t VOFF_TEXT = offsetof(ScriptValue, text);
+constexpr size_t VOFF_REAL = offsetof(ScriptValue, real);
+
+inline int32_t VKind(const uint8_t* p) { return VM_Get<int32_t>(p + VOFF_KIND); }
+inline char* VText(const uint8_t* p) { return VM_Get<char*>(p + VOFF_TEXT); }
+inline double VReal(const uint8_t* p) { return VM_Get<double>(p + VOFF_REAL); }
+inline void VSet(uint8_t* p, int32_t kind, char* text, double real)
+{
+    VM_Put(p + VOFF_KIND, kind);
+    VM_Put(p + VOFF_TEXT, text);
+    VM_Put(p + VOFF_REAL, real);
+}
+inline void VSetReal(uint8_t* p, double real) { VSet(p, VALUE_REAL, nullptr, real); }
+inline ScriptValue VLoad(const uint8_t* p) { return ScriptValue{VKind(p), VText(p), VReal(p)}; }
+inline void VStore(uint8_t* p, const ScriptValue& v) { VSet(p, v.kind, v.text, v.real); }
+template <>
+inline ScriptValue VM_Get<ScriptValue>(const uint8_t* p)
+{
+    return VLoad(p);
+}
+template <>
+inline void VM_Put<ScriptValue>(uint8_t* p, const ScriptValue& v)
+{
+    VStore(p, v);
+}
+
 // ---- Layouts ------------------------------------------------------------------------------
 // The operand stack before one instruction: a chain of slots from the top down. Nodes are
 // interned per program, so equal layouts are one node.
@@ -96,9 +126,11 @@ struct VMLayout {
     X(ADD_VV) X(SUB_VV) X(MUL_VV) X(DIV_VV) \
     X(ADD_IV) X(SUB_IV) X(MUL_IV) X(ADD_DV) X(SUB_DV) X(MUL_DV) X(DIV_DV) \
     X(ADD_VI) X(SUB_VI) X(MUL_VI) X(ADD_VD) X(SUB_VD) X(MUL_VD) X(DIV_VD) \
+    X(MOD_IV) X(DIV_IV) \
     X(CMP_II) X(CMP_VV) X(CMP_IV) X(CMP_VI) X(CMP_DV) X(CMP_VD) \
     X(CONV_IV) X(CONV_DV) X(CONV_BV) X(CONV_VB) X(CONV_IB) X(CONV_BI) X(CONV_VI) X(CONV_DI) \
-    X(CONV_ID)
+    X(CONV_ID) \
+    X(FUSE_INC) X(FUSE_CMPK) X(FUSE_PUSHINT)
 
 enum VMInternalOp : uint16_t {
 #define VM_INTERNAL_ENUM(n) VMI_##n,
@@ -108,6 +140,10 @@ enum VMInternalOp : uint16_t {
 };
 
 struct VMOp;
+
+// A fast comparison followed by bt or bf that nothing else jumps to tests and branches at
+// once (VMOp::b of the comparison; k.target is the branch's target).
+enum : int32_t { VMCMP_PUSH = 0, VMCMP_BF = 1, VMCMP_BT = 2 };
 
 // Flags of variable access ops (VMOp::k.i).
 enum : int32_t {
@@ -143,6 +179,11 @@ public:
     std::vector<const VMLayout*> layouts;   // before each op (null: unreachable)
     std::vector<int32_t> opAt;              // byte offset / 4 -> op index, -1 inside an operand
     std::deque<VMLayout> nodes;             // the interned layouts
+    // Instruction groups run as one: at a group's first op the length of the group (a fused
+    // compare and branch is 2), else 0. The ops of a group stay as they were; the first op's
+    // handler is the group's, which falls back to the first op's own handler when its fast
+    // case does not hold.
+    std::vector<uint8_t> fused;
     int32_t maxBytes = 0;                   // greatest native stack depth of the unit
     std::string error;                      // why the unit was refused
 
@@ -151,6 +192,8 @@ public:
 
 // The handler table of the dispatch loop (VMI_* order).
 const void* const* VM_HandlerTable();
+// Undoes the groups that cover op index i (a breakpoint is put there).
+void VM_Unfuse(VMProgram* prog, int32_t i);
 
 // ---- Arithmetic (VM_Arith.cpp) ----------------------------------------------------------------
 // The result type of a binary opcode over (first, second) types, or -1 when the pair is always
@@ -167,8 +210,42 @@ bool VM_ComparePairValid(int32_t t1, int32_t t2, const char** message);
 bool VM_ConvertValid(int32_t from, int32_t to, const char** message);
 bool VM_UnaryValid(uint32_t opcode, int32_t t1, const char** message);
 // The comparison of two reals through the epsilon.
-bool VM_CompareReal(uint32_t opcode, double d);
-bool VM_CompareInt(uint32_t opcode, int32_t c);
+inline bool VM_CompareReal(uint32_t op, double d)
+{
+    double e = VM_CompareEpsilon;
+    switch (op) {
+    case VMOP_SLT: return d < -e;
+    case VMOP_SLE: return d <= e;
+    case VMOP_SEQ: return -e < d && d < e;
+    case VMOP_SNE: return d < -e || d > e;
+    case VMOP_SGE: return d >= -e;
+    default: return d > e;
+    }
+}
+inline bool VM_CompareInt(uint32_t op, int32_t c)
+{
+    switch (op) {
+    case VMOP_SLT: return c < 0;
+    case VMOP_SLE: return c <= 0;
+    case VMOP_SEQ: return c == 0;
+    case VMOP_SNE: return c != 0;
+    case VMOP_SGE: return c >= 0;
+    default: return c > 0;
+    }
+}
+
+// fmod(x, y) for a whole y other than 0: exact integer arithmetic when x is a whole number
+// within 2^53 (the same result, sign of zero included), fmod otherwise.
+inline double VM_ModReal(double x, double y)
+{
+    if (__builtin_fabs(x) < 9007199254740992.0 && __builtin_fabs(y) < 9007199254740992.0 &&
+        x == double(int64_t(x)) && y == double(int64_t(y)) && y != 0) {
+        int64_t iy = int64_t(y);
+        double r = iy == -1 ? 0.0 : double(int64_t(x) % iy);
+        return (r == 0 && __builtin_signbit(x)) ? -0.0 : r;
+    }
+    return __builtin_fmod(x, y);
+}
 
 // x86 conversions of reals to integers (cvttsd2si): the most negative value for NaN and out
 // of range.
@@ -226,7 +303,8 @@ bool VM_WithNext(CInstance** self, CInstance** other);
 void VM_WithLeave(CInstance** self, CInstance** other);
 // Drops with-records down to depth (frames ending early); self/other are not touched.
 void VM_WithUnwind(int32_t depth);
-int32_t VM_WithDepth();
+extern int32_t g_VMWithDepth;
+inline int32_t VM_WithDepth() { return g_VMWithDepth; }
 
 // ---- Debugger (VM_Debug.cpp) ------------------------------------------------------------------
 // Nonzero while stepping, a break request or instruction tracing is active: the loop then

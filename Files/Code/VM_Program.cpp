@@ -443,9 +443,76 @@ private:
         for (int32_t i = 0; i < count; ++i) {
             if (targets[size_t(i)] >= 0) m_p.ops[size_t(i)].k.target = &m_p.ops[size_t(targets[size_t(i)])];
         }
+        Fuse(targets);
         const void* const* table = VM_HandlerTable();
         for (VMOp& op : m_p.ops) op.h = table[op.code];
+        Groups(targets, table);
         m_p.maxBytes = maxBytes + 2 * VSIZE;
+    }
+
+    // Fast comparisons that feed a conditional branch nothing else reaches become one op.
+    void Fuse(const std::vector<int32_t>& targets)
+    {
+        std::vector<uint8_t> reached(m_p.ops.size(), 0);
+        for (int32_t t : targets)
+            if (t >= 0) reached[size_t(t)] = 1;
+        for (size_t i = 0; i + 1 < m_p.ops.size(); ++i) {
+            VMOp& cmp = m_p.ops[i];
+            const VMOp& br = m_p.ops[i + 1];
+            bool fast = cmp.code == VMI_CMP_II || cmp.code == VMI_CMP_VV || cmp.code == VMI_CMP_IV ||
+                        cmp.code == VMI_CMP_VI || cmp.code == VMI_CMP_DV || cmp.code == VMI_CMP_VD;
+            if (!fast || reached[i + 1] || (br.code != VMI_BF && br.code != VMI_BT)) continue;
+            cmp.b = br.code == VMI_BF ? VMCMP_BF : VMCMP_BT;
+            cmp.k.target = &m_p.ops[size_t(targets[i + 1])];
+        }
+    }
+
+    // Common runs of instructions on one variable run as one op: x += k, a comparison of x
+    // with a constant that feeds a branch, and x taken as an int.
+    void Groups(const std::vector<int32_t>& targets, const void* const* table)
+    {
+        std::vector<uint8_t> reached(m_p.ops.size(), 0);
+        for (int32_t t : targets)
+            if (t >= 0) reached[size_t(t)] = 1;
+        m_p.fused.assign(m_p.ops.size(), 0);
+        size_t count = m_p.ops.size() - 1; // END is never part of a group
+        auto free = [&](size_t i, size_t n) {
+            if (i + n > count) return false;
+            for (size_t k = 1; k < n; ++k)
+                if (reached[i + k] || !m_p.layouts[i + k]) return false;
+            return true;
+        };
+        for (size_t i = 0; i < count; ++i) {
+            VMOp* o = &m_p.ops[i];
+            if (o->code == VMI_CMP_II || o->code == VMI_CMP_VV || o->code == VMI_CMP_IV ||
+                o->code == VMI_CMP_VI || o->code == VMI_CMP_DV || o->code == VMI_CMP_VD) {
+                if (o->b != VMCMP_PUSH) m_p.fused[i] = 2;
+                continue;
+            }
+            uint16_t store;
+            switch (o->code) {
+            case VMI_PUSHV_LOCAL: store = VMI_POP_LOCAL; break;
+            case VMI_PUSHV_SELF: store = VMI_POP_SELF; break;
+            case VMI_PUSHV_GLOBAL: store = VMI_POP_GLOBAL; break;
+            case VMI_PUSHV_PLAIN: store = VMI_POP_PLAIN; break;
+            default: continue;
+            }
+            if (free(i, 4) && ((o[1].code == VMI_PUSH_I && o[1].t1 != VMT_BOOL &&
+                                (o[2].code == VMI_ADD_IV || o[2].code == VMI_SUB_IV)) ||
+                               (o[1].code == VMI_PUSH_D && (o[2].code == VMI_ADD_DV || o[2].code == VMI_SUB_DV))) &&
+                o[3].code == store && o[3].a == o->a && o[3].t2 == VMT_VAR) {
+                o->h = table[VMI_FUSE_INC];
+                m_p.fused[i] = 4;
+            } else if (free(i, 4) && ((o[1].code == VMI_PUSH_I && o[1].t1 != VMT_BOOL && o[2].code == VMI_CMP_IV) ||
+                                      (o[1].code == VMI_PUSH_D && o[2].code == VMI_CMP_DV)) &&
+                       o[2].b != VMCMP_PUSH) {
+                o->h = table[VMI_FUSE_CMPK];
+                m_p.fused[i] = 4;
+            } else if (free(i, 2) && o[1].code == VMI_CONV_VI) {
+                o->h = table[VMI_FUSE_PUSHINT];
+                m_p.fused[i] = 2;
+            }
+        }
     }
 
     static void Error(VMOp& op, const char* message)
@@ -636,7 +703,8 @@ private:
         if (t1 == VMT_INT && t2 == VMT_INT) return pick(VMI_ADD_II, VMI_SUB_II, VMI_MUL_II, VMI_BINARY);
         if (t1 == VMT_REAL && t2 == VMT_REAL) return pick(VMI_ADD_DD, VMI_SUB_DD, VMI_MUL_DD, VMI_DIV_DD);
         if (t1 == VMT_VAR && t2 == VMT_VAR) return pick(VMI_ADD_VV, VMI_SUB_VV, VMI_MUL_VV, VMI_DIV_VV);
-        if (t1 == VMT_INT && t2 == VMT_VAR) return pick(VMI_ADD_IV, VMI_SUB_IV, VMI_MUL_IV, VMI_BINARY);
+        if (t1 == VMT_INT && t2 == VMT_VAR && opcode == VMOP_MOD) return VMI_MOD_IV;
+        if (t1 == VMT_INT && t2 == VMT_VAR) return pick(VMI_ADD_IV, VMI_SUB_IV, VMI_MUL_IV, VMI_DIV_IV);
         if (t1 == VMT_REAL && t2 == VMT_VAR) return pick(VMI_ADD_DV, VMI_SUB_DV, VMI_MUL_DV, VMI_DIV_DV);
         if (t1 == VMT_VAR && t2 == VMT_INT) return pick(VMI_ADD_VI, VMI_SUB_VI, VMI_MUL_VI, VMI_BINARY);
         if (t1 == VMT_VAR && t2 == VMT_REAL) return pick(VMI_ADD_VD, VMI_SUB_VD, VMI_MUL_VD, VMI_DIV_VD);
@@ -724,6 +792,21 @@ bool VM_Prepare(VMBuffer* code, std::string* error)
         if (error) *error = p->error;
     }
     return ok;
+}
+
+void VM_Unfuse(VMProgram* prog, int32_t i)
+{
+    const void* const* table = VM_HandlerTable();
+    for (int32_t head = i; head >= 0 && head > i - 4; --head) {
+        uint8_t n = prog->fused[size_t(head)];
+        if (n == 0 || head + n <= i || head == i) continue;
+        VMOp& op = prog->ops[size_t(head)];
+        if (op.b != VMCMP_PUSH && n == 2 && op.code >= VMI_CMP_II && op.code <= VMI_CMP_VD) op.b = VMCMP_PUSH;
+        // A comparison that a group of four fed keeps its own branch fused: only its head
+        // is undone.
+        if (op.h != table[VMI_BREAKPOINT]) op.h = table[op.code];
+        prog->fused[size_t(head)] = 0;
+    }
 }
 
 const char* VM_PrepareError(const VMBuffer* code)

@@ -11,6 +11,7 @@
 #include "Files/Variable/Variable_List.h"
 
 char g_VMMessage[1024];
+int32_t g_VMWithDepth = 0;
 
 bool VM_ReadVariable(CInstance* self, CInstance* other, CVariableList* locals, int32_t scope, int32_t id,
                      int32_t index, ScriptValue* out)
@@ -88,6 +89,8 @@ struct WithRecord {
 std::vector<WithRecord> g_withs;
 std::vector<int32_t> g_ids;
 
+void Depth() { g_VMWithDepth = int32_t(g_withs.size()); }
+
 void Candidates(int32_t scope, std::vector<CInstance*>& out)
 {
     if (scope == SCOPE_ALL) {
@@ -120,6 +123,7 @@ bool VM_WithStart(int32_t scope, CInstance** self, CInstance** other, bool* erro
     }
     WithRecord r{int32_t(g_ids.size()), int32_t(g_ids.size()), *self, *other};
     g_withs.push_back(r);
+    Depth();
     if (scope == SCOPE_SELF || scope == SCOPE_PLAIN) {
         *other = *self;
         return true;
@@ -177,6 +181,7 @@ void VM_WithLeave(CInstance** self, CInstance** other)
     if (g_withs.empty()) return;
     WithRecord r = g_withs.back();
     g_withs.pop_back();
+    Depth();
     g_ids.resize(size_t(r.start));
     *self = r.savedSelf;
     *other = r.savedOther;
@@ -189,6 +194,5 @@ void VM_WithUnwind(int32_t depth)
         g_ids.resize(size_t(g_withs.back().start));
         g_withs.pop_back();
     }
+    Depth();
 }
-
-int32_t VM_WithDepth() { return int32_t(g_withs.size()); }
