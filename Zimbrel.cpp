@@ -345,48 +345,54 @@ bool PrepareGame()
 
 void InitZBLFunctions()
 {
+    // The groups register once per process (a second game file read in the same process, as
+    // the tests and the fuzz target do, must not add every row again); the lines are logged
+    // each time.
+    static bool registered = false;
+    const bool first = !registered;
+    registered = true;
     Console_Output("HighScore..");
-    InitFunctions_HighScore();
-    HighScore_Load();
+    if (first) InitFunctions_HighScore();
+    if (first) HighScore_Load();
     Console_Output("Game..");
-    InitFunctions_Game();
+    if (first) InitFunctions_Game();
     Console_Output("Math..");
-    InitFunctions_Math();
+    if (first) InitFunctions_Math();
     Console_Output("Graphic..");
-    InitFunctions_Graphic();
+    if (first) InitFunctions_Graphic();
     Console_Output("Action..");
-    InitFunctions_Action();
+    if (first) InitFunctions_Action();
     Console_Output("File..");
-    InitFunctions_File();
+    if (first) InitFunctions_File();
     Console_Output("Resource..");
-    InitFunctions_Resource();
+    if (first) InitFunctions_Resource();
     Console_Output("Interaction..");
-    InitFunctions_Interaction();
+    if (first) InitFunctions_Interaction();
     Console_Output("3D..");
-    InitFunctions_3D();
+    if (first) InitFunctions_3D();
     Console_Output("Particle..");
-    InitFunctions_Particle();
+    if (first) InitFunctions_Particle();
     Console_Output("Misc..");
-    InitFunctions_Misc();
+    if (first) InitFunctions_Misc();
     Console_Output("DS..");
-    InitFunctions_DS();
+    if (first) InitFunctions_DS();
     Console_Output("Sound..");
-    InitFunctions_Sound();
+    if (first) InitFunctions_Sound();
     Console_Output("DPlay..");
-    InitFunctions_DPlay();
+    if (first) InitFunctions_DPlay();
     Console_Output("Physics..");
-    InitFunctions_Physics();
+    if (first) InitFunctions_Physics();
     Console_Output("Gamepad..");
-    InitFunctions_Gamepad();
+    if (first) InitFunctions_Gamepad();
     Console_Output("Buffers..");
-    InitFunctions_Buffers();
+    if (first) InitFunctions_Buffers();
     Console_Output("Networking..");
-    InitFunctions_Networking();
-    InitFunctions_Steam();
+    if (first) InitFunctions_Networking();
+    if (first) InitFunctions_Steam();
     Console_Output("Kovrin..");
-    InitFunctions_Kovrin();
-    InitFunctions_Store();
-    InitFunctions_Tile();
+    if (first) InitFunctions_Kovrin();
+    if (first) InitFunctions_Store();
+    if (first) InitFunctions_Tile();
     Console_Output("Fini\n");
 }
 

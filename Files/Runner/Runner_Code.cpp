@@ -106,6 +106,7 @@ bool LoadStrings(const FileImage& image, uint32_t begin, uint32_t end)
 bool ReadHeader(const FileImage& image, uint32_t begin, uint32_t end)
 {
     Console_Output("Get Header Information\n");
+    if (g_GameHeader.present) return false; // one header a file
     if (!Header_Parse(image, begin, end, g_GameHeader)) return false;
     if (g_GameHeader.infoFlags & HEADER_FLAG_STEAM) g_StartupOptions.steam = 1;
     MessageBox_SetCaption(g_GameHeader.caption ? g_GameHeader.caption : "Zimbrel");
@@ -155,6 +156,7 @@ bool Code_Load(FileImage& image)
 {
     Code_Clear();
     Code_Table_Free();
+    Header_Clear(g_GameHeader);
     if (!Runner_CheckContainer(image)) return true; // LoadGameData reports the bad container
     return Runner_WalkChunks(image, [&](uint32_t tag, uint32_t data, uint32_t length) {
         if (length == 0) return true;

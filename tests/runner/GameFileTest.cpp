@@ -431,3 +431,14 @@ TEST(GameFilePaths, OptionsIniAndDebugCompanionBesideTheGame)
         << "a dot in a folder name is not the extension";
     EXPECT_EQ(str(Runner_DebugCompanionPath("/a.b\\c.d.win")), "/a.b\\c.d.kvdebug");
 }
+
+TEST_F(GameFile, SecondHeaderFailsTheLoad)
+{
+    GameWriter w;
+    WriteHeader(w, 13, 124, {});
+    WriteHeader(w, 13, 124, {1});
+    w.WriteStrings();
+    TestLoad load;
+    TestLoad_Run(load, w.Finish());
+    EXPECT_FALSE(load.ok);
+}
