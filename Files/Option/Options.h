@@ -1,7 +1,9 @@
 // The game options: the option words of the "OPTN" chunk with their defaults, the game's
 // constants (names and value texts) and the game version, and the "DEFAULT" keys of
 // "options.ini" (orientations, debug, trace). Needs the file reader, the INI file, the memory
-// manager, the start-up options and the window colour of the graphics layer. No Linux/ file.
+// manager, the start-up options, the window colour of the graphics layer and the script
+// machine's switches (errors shown, abort on all errors, unset variables read as 0). No
+// Linux/ file.
 //
 // "OPTN" chunk: u32 words (a word is "on" when not 0); word 35 is the constant count n, then
 // n records {u32 name offset, u32 value offset} (0 = no text). The chunk must hold all 36
