@@ -34,6 +34,7 @@
 namespace {
 
 bool g_GameStarted = false;
+void* g_MainWindow = nullptr; // the game window (the target of the final quit)
 int64_t g_StartTime = 0;
 char* g_ExeDirectory = nullptr;
 char* g_ExePath = nullptr;
@@ -205,7 +206,7 @@ bool Main_Startup()
     LoadSave_SetFolders(Main_ExeDirectory(), Main_SaveDirectory(), Main_ExeDirectory());
 
     Console_Output("Create Window\n");
-    GR_Window_Create(g_GameHeader.windowWidth, g_GameHeader.windowHeight);
+    g_MainWindow = GR_Window_Create(g_GameHeader.windowWidth, g_GameHeader.windowHeight);
     Console_Output("Init Graphics\n");
     if (!InitGraphics()) return false;
     Console_Output("IO Init\n");
@@ -279,7 +280,8 @@ bool InitGraphics()
     if (set) GR_Display_SetAll(width, height, frequency, depth);
 
     Console_Output("GR_D3D_Init()\n");
-    if (!GR_D3D_Init(g_GameHeader.windowWidth, g_GameHeader.windowHeight, g_GameHeader.infoFlags)) return false;
+    if (!GR_D3D_Init(g_MainWindow, g_GameHeader.windowWidth, g_GameHeader.windowHeight, g_GameHeader.infoFlags))
+        return false;
     Console_Output("Background_InitTextures()\n");
     Background_InitTextures();
     Console_Output("Sprite_InitTextures()\n");

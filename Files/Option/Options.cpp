@@ -96,7 +96,7 @@ bool Options_LoadChunk(const FileImage& image, uint32_t begin, uint32_t end, uin
     o.word6 = on(6);
     o.word7 = on(7);
     o.windowColour = int32_t(w[8]);
-    GR_Window_SetColour(o.windowColour);
+    GR_Window_SetColour(uint32_t(o.windowColour));
     o.setDisplayMode = on(9);
     o.colourDepthCode = int32_t(w[10]);
     o.resolutionCode = int32_t(w[11]);

@@ -266,7 +266,7 @@ bool Texture_LoadChunk(FileImage& image, uint32_t begin, uint32_t end)
     for (uint32_t i = 0; i < count; ++i) {
         if (blobs[i].first == 0) continue;
         g_GameFile.textureIds[i] =
-            GR_Texture_LoadFromMemory(image.Bytes(blobs[i].first, blobs[i].second), blobs[i].second, 0, (flags[i] & 1) != 0);
+            GR_Texture_LoadFromMemory(image.Bytes(blobs[i].first, blobs[i].second), blobs[i].second, 0, int32_t(flags[i] & 1));
     }
     if (!g_GameFile.tpagPresent) return true;
     for (uint32_t i = 0; i < g_GameFile.tpag.count; ++i) {

@@ -23,23 +23,23 @@ class FileImage;
 class IniFile;
 
 // ---- Rendering (Files/Graphics) ------------------------------------------------------------
-void GR_BuiltinImages_SetTable(const void* table);
-void GR_Window_Create(int32_t width, int32_t height);
+void GR_BuiltinImages_SetTable(const uint8_t* table);
+void* GR_Window_Create(int32_t width, int32_t height); // the native window, null on failure
 void GR_Draw_InitCircleTable();
 void GR_ViewPort_ClearAll();
-bool GR_D3D_Init(int32_t width, int32_t height, uint32_t infoFlags);
+bool GR_D3D_Init(void* window, int32_t width, int32_t height, uint32_t infoFlags);
 int32_t GR_Display_GetColourDepth();
-void GR_Display_SetAll(int32_t width, int32_t height, int32_t frequency, int32_t depth);
+bool GR_Display_SetAll(int32_t width, int32_t height, int32_t frequency, int32_t depth);
 void GR_Display_Restore();
 void GR_PostInit();
 bool GR_D3D_Start_Frame();
 bool GR_D3D_Finish_Frame(bool present);
 // A texture from one image blob of the texture-page chunk; its texture id (-1 on failure).
-int32_t GR_Texture_LoadFromMemory(const uint8_t* data, uint32_t size, int32_t formatCode, bool flag);
+int32_t GR_Texture_LoadFromMemory(const void* data, uint32_t size, int32_t unused, int32_t flag);
 void GR_Texture_FreeAll();
 void GR_Text_FreeDefaultFont();
 void GR_D3D_Release();
-void GR_Window_SetColour(int32_t colour);
+void GR_Window_SetColour(uint32_t colour);
 
 // ---- Graphic resources and particles (Files/Sprite, Background, Font, Particle) -------------
 void Sprite_Clear();

@@ -9,6 +9,9 @@
 #include <vector>
 
 #include "Files/Base/Console.h"
+#include "Files/Code/Code_Code.h"
+#include "Files/Code/VM_Format.h"
+#include "Files/Option/Options.h"
 #include "Files/Runner/Runner_Code.h"
 #include "Files/Runner/Runner_Game.h"
 
@@ -51,5 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Runner_LoadFromImage(image);
     Header_Clear(g_GameHeader);
     Code_Clear();
+    Code_Table_Free();
+    VM_StringTable_Free();
+    Options_Free();
     return 0;
 }

@@ -6,6 +6,10 @@
 #include <cctype>
 #include <cstring>
 
+#include "Files/Code/Code_Code.h"
+#include "Files/Code/VM_Format.h"
+#include "Files/Option/Options.h"
+#include "Files/Script/Script_Main.h"
 #include "Files/Runner/Runner_Code.h"
 #include "Files/Runner/Runner_Game.h"
 #include "GamePack_Writer.h"
@@ -39,6 +43,18 @@ PackOutput TestPack(const std::string& manifest, const std::string& folder)
     EXPECT_TRUE(TestPackTry(manifest, folder, out, error)) << error;
     return out;
 }
+
+void TestLoad_Release()
+{
+    Header_Clear(g_GameHeader);
+    Code_Clear();
+    Code_Table_Free();
+    VM_StringTable_Free();
+    Options_Free();
+    Script_Free();
+}
+
+TestLoad::~TestLoad() { TestLoad_Release(); }
 
 void TestLoad_Run(TestLoad& load, const std::vector<uint8_t>& bytes)
 {

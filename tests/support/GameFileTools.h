@@ -22,12 +22,19 @@ PackOutput TestPack(const std::string& manifest, const std::string& folder);
 // The same, answering the error instead.
 bool TestPackTry(const std::string& manifest, const std::string& folder, PackOutput& out, std::string& error);
 
-// A packed file, loaded the way start-up reads it (the bytes stay alive with the object).
+// A packed file, loaded the way start-up reads it (the bytes stay alive with the object). The
+// destructor releases what loading built (header, code and string tables, options), as
+// shutdown does.
 struct TestLoad {
+    TestLoad() = default;
+    TestLoad(const TestLoad&) = delete;
+    TestLoad& operator=(const TestLoad&) = delete;
+    ~TestLoad();
     std::vector<uint8_t> bytes;
     FileImage image;
     bool ok = false;
 };
+void TestLoad_Release();
 void TestLoad_Run(TestLoad& load, const std::vector<uint8_t>& bytes);
 
 // The first chunk with the tag: its data offset and length. False when there is none.

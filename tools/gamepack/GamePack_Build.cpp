@@ -642,8 +642,11 @@ bool Builder::Build(PackOutput& out)
         std::vector<std::string> scripts;
         for (const PackScript& s : p.scripts) scripts.push_back(s.name);
         GamePack_PrepareCompiler(scripts);
+        bool compiled = true;
         for (Unit& u : units)
-            if (!GamePack_Compile(u.code->text, u.name, u.compiled, error)) return false;
+            if (!(compiled = GamePack_Compile(u.code->text, u.name, u.compiled, error))) break;
+        GamePack_ReleaseCompiler();
+        if (!compiled) return false;
     }
 
     Header();

@@ -95,6 +95,8 @@ void GamePack_PrepareCompiler(const std::vector<std::string>& scriptNames)
     for (size_t i = 0; i < scriptNames.size(); ++i) Script_Add(scriptNames[i].c_str(), nullptr, int32_t(i));
 }
 
+void GamePack_ReleaseCompiler() { Script_Free(); }
+
 void GamePack_SetCompiler(GamePackCompiler compiler) { g_Compiler = compiler ? compiler : GamePack_CompileWithRunner; }
 
 bool GamePack_Compile(const std::string& source, const std::string& name, CompiledUnit& out, std::string& error)

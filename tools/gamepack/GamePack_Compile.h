@@ -35,6 +35,8 @@ bool GamePack_ReadCompiledUnit(const VMBuffer* code, const VMBuffer* debug, Comp
 // Gets the runner's tables ready for compiling a game's code: the built-in functions (once)
 // and the game's scripts, so calls of scripts resolve.
 void GamePack_PrepareCompiler(const std::vector<std::string>& scriptNames);
+// Empties the script table again once the game's code is compiled.
+void GamePack_ReleaseCompiler();
 
 using GamePackCompiler = bool (*)(const std::string& source, const std::string& name, CompiledUnit& out,
                                   std::string& error);
