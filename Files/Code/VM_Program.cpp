@@ -42,7 +42,7 @@ bool SlotCompatible(uint8_t a, uint8_t b)
 
 const char* SlotName(uint8_t t)
 {
-    static const char* const names[] = {"real", "float", "int", "long", "bool", "variable", "string", "with"};
+    static const char* const names[] = {"a real", "a float", "an int", "a long", "a bool", "a variable", "a string", "a with statement"};
     return t < 8 ? names[t] : "nothing";
 }
 
@@ -110,9 +110,9 @@ private:
     // The top slot must stand for type; returns the layout below it.
     const VMLayout* Pop(uint32_t off, const VMLayout* l, uint8_t type)
     {
-        if (l->depth == 0) Fail(off, "a %s is taken from an empty stack", SlotName(type));
+        if (l->depth == 0) Fail(off, "%s is taken from an empty stack", SlotName(type));
         if (!SlotCompatible(l->type, type))
-            Fail(off, "a %s is taken where a %s lies", SlotName(type), SlotName(l->type));
+            Fail(off, "%s is taken where %s lies", SlotName(type), SlotName(l->type));
         return l->below;
     }
 
@@ -125,7 +125,7 @@ private:
         while (code < bytes) {
             if (l->depth == 0) Fail(off, "a stack operation reaches below the frame");
             if (l->type == SLOT_WITH) Fail(off, "a stack operation reaches across a with statement");
-            if (numbersOnly && !Numeric(l->type)) Fail(off, "a stack operation copies or drops a %s", SlotName(l->type));
+            if (numbersOnly && !Numeric(l->type)) Fail(off, "a stack operation copies or drops %s", SlotName(l->type));
             code += VM_ByteCodeSize(l->type);
             *native += VM_NativeSize(l->type);
             l = l->below;
