@@ -495,8 +495,11 @@ private:
             case VMI_PUSHV_SELF: store = VMI_POP_SELF; break;
             case VMI_PUSHV_GLOBAL: store = VMI_POP_GLOBAL; break;
             case VMI_PUSHV_PLAIN: store = VMI_POP_PLAIN; break;
+            case VMI_PUSHV_ARG: store = VMI_COUNT; break; // an argument is only read
             default: continue;
             }
+            bool constant = free(i, 3) && ((o[1].code == VMI_PUSH_I && o[1].t1 != VMT_BOOL) || o[1].code == VMI_PUSH_D);
+            bool intConst = constant && o[1].code == VMI_PUSH_I;
             if (free(i, 4) && ((o[1].code == VMI_PUSH_I && o[1].t1 != VMT_BOOL &&
                                 (o[2].code == VMI_ADD_IV || o[2].code == VMI_SUB_IV)) ||
                                (o[1].code == VMI_PUSH_D && (o[2].code == VMI_ADD_DV || o[2].code == VMI_SUB_DV))) &&
@@ -508,6 +511,10 @@ private:
                        o[2].b != VMCMP_PUSH) {
                 o->h = table[VMI_FUSE_CMPK];
                 m_p.fused[i] = 4;
+            } else if (constant && (intConst ? (o[2].code == VMI_ADD_IV || o[2].code == VMI_SUB_IV || o[2].code == VMI_MUL_IV)
+                                             : (o[2].code == VMI_ADD_DV || o[2].code == VMI_SUB_DV || o[2].code == VMI_MUL_DV))) {
+                o->h = table[VMI_FUSE_VALK];
+                m_p.fused[i] = 3;
             } else if (free(i, 2) && o[1].code == VMI_CONV_VI) {
                 o->h = table[VMI_FUSE_PUSHINT];
                 m_p.fused[i] = 2;

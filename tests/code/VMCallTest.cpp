@@ -4,8 +4,6 @@
 
 #include <vector>
 
-void VM_SetMoveStackAlways(bool on);
-
 namespace {
 
 std::vector<std::string> g_seen;
