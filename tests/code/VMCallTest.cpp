@@ -277,6 +277,28 @@ TEST_F(VMCallTest, EveryFourThousandNinetySixthBranchPumpsMessages)
     EXPECT_LE(g_pumps, 3);
 }
 
+TEST_F(VMCallTest, QuietErrorsInsideScriptsGiveTheCallerItsArgumentsBack)
+{
+    struct Raiser {
+        static void Raise(ScriptValue*, CInstance*, CInstance*, int32_t, ScriptValue*) { VM_Error("raised %d", 7); }
+    };
+    Function_Add("raise", Raiser::Raise, 0);
+    AddAsmScript("deep", "push.s \"held\"\nconv.s.v\ncall.i raise 0\npopz.v\npopz.v\n");
+    AddAsmScript("middle", "push.e 5\nconv.i.v\ncall.i deep 1\npopz.v\n");
+    Code_SetArgument(0, VALUE_STRING, 0, "caller");
+    Code_SetArgumentCount(1);
+    uint32_t blocks = MemoryManager::BlocksInUse();
+    RunResult r = RunAsm("push.e 9\nconv.i.v\ncall.i middle 1\npopz.v\ncall.i args 0\n");
+    EXPECT_TRUE(r.failed);
+    EXPECT_EQ(r.error, "raised 7");
+    EXPECT_TRUE(g_seen.empty()); // the entry stopped at the error
+    EXPECT_STREQ(Code_Arguments()[0].text, "caller");
+    EXPECT_EQ(Code_GetArgumentCount(), 1);
+    EXPECT_EQ(Code_Arguments_Window(), 0);
+    EXPECT_EQ(VM_LocalsDepth(), 0);
+    EXPECT_LE(MemoryManager::BlocksInUse(), blocks + 3); // at most the local lists made on the way
+}
+
 TEST_F(VMCallTest, RefusedUnitsNeverRun)
 {
     RunResult r = RunAsm("push.i 1\npopz.d\n");

@@ -173,26 +173,13 @@ TEST_F(VMDebugTest, SteppingStopsAtTheNextLineAlsoInACalledScript)
     const char* source = "a\nb\nc";
     AddAsmScript("callee", ".pos 0\ncall.i count 0\npopz.v\n", "inside");
     VMBuffer* debug = nullptr;
-    VMBuffer* code = Assemble(R"(
-        .pos 2
-        call.i snapshot 0
-        popz.v
-        .pos 3
-        call.i callee 0
-        popz.v
-        .pos 4
-        call.i count 0
-        popz.v
-    )", &debug);
     // Stepping starts while the code stands on line 1 (position 2); stops come before the
     // first instruction of another line or of another unit.
     struct Starter {
         static void Step(ScriptValue*, CInstance*, CInstance*, int32_t, ScriptValue*) { VM_Debug_SetStepping(true); }
     };
     Function_Add("step_here", Starter::Step, 0);
-    delete code;
-    delete debug;
-    code = Assemble(R"(
+    VMBuffer* code = Assemble(R"(
         .pos 2
         call.i step_here 0
         popz.v
