@@ -29,6 +29,7 @@
 #include "Files/Runner/Runner_Services.h"
 #include "Files/Support/File.h"
 #include "Files/Support/Timing.h"
+#include "Files/Variable/Variable_World.h"
 #include "Platform/MemoryManager.h"
 
 namespace {
@@ -188,6 +189,7 @@ bool Main_InitPlatform()
     SoundLayer_Init();
     Run_Global_Init();
     Variable_BuiltIn_Init();
+    World_RegisterVariables();
     HighScore_Clear();
     Room_InitStartState();
     ProcessMessages();

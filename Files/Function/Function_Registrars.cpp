@@ -4,14 +4,10 @@
 
 // Stands in for: the "HighScore.." group.
 void InitFunctions_HighScore() {}
-// Stands in for: the "Game.." group.
-void InitFunctions_Game() {}
 // Stands in for: the "Math.." group.
 void InitFunctions_Math() {}
 // Stands in for: the "Graphic.." group.
 void InitFunctions_Graphic() {}
-// Stands in for: the "Action.." group.
-void InitFunctions_Action() {}
 // Stands in for: the "File.." group.
 void InitFunctions_File() {}
 // Stands in for: the "Resource.." group.

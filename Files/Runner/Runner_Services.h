@@ -120,27 +120,12 @@ bool Code_Constant_Prepare();   // the game's constants (options chunk)
 void Code_Constant_Free();
 void Code_Free();               // the compiler's code
 
-// ---- Game world and run loop (Files/Run, Object, Room, Path, TimeLine) ------------------------
-void Run_Global_Init();
-void Room_InitStartState();
-void Path_ResetTable();
-void Path_FreeAll();
-bool Path_LoadChunk(const FileImage& image, uint32_t begin, uint32_t end);
-void TimeLine_Init();
-bool TimeLine_Load(const FileImage& image, uint32_t begin, uint32_t end);
-bool TimeLine_Prepare();
-bool Object_Load(const FileImage& image, uint32_t begin, uint32_t end);
-bool Object_Prepare();
-void Object_Lists_Free();
-void Room_FreeAll();
-bool Room_LoadChunk(const FileImage& image, uint32_t begin, uint32_t end);
-bool Room_Prepare();
-void Room_Shutdown();
+// ---- Game world and run loop (Files/Run, Object, Event, Room, Path, TimeLine) ----------------
+// Declared by the world's own headers (Run_Main.h, Room.h, Path.h, TimeLine.h, Event.h,
+// Object.h); the motion-planning grids are not built yet.
+#include "Files/Event/Event.h"
+#include "Files/Path/Path.h"
+#include "Files/Room/Room.h"
+#include "Files/Run/Run_Main.h"
+#include "Files/TimeLine/TimeLine.h"
 void Grid_FreeAll();
-void Run_FreeArrays();
-void Library_FreeInitCode();
-// Starts the game once and clears the pause flag (sets the running flag).
-void Run_StartGameLoop();
-// One frame of the main loop.
-void Run_Frame();
-void EndGame();

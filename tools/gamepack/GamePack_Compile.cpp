@@ -10,6 +10,8 @@
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Function.h"
 #include "Files/Code/Code_Variable.h"
+#include "Files/Variable/Variable_BuiltIn.h"
+#include "Files/Variable/Variable_World.h"
 #include "Files/Code/VM_Format.h"
 #include "Files/Base/Console.h"
 #include "Files/Script/Script_Main.h"
@@ -89,6 +91,8 @@ void GamePack_PrepareCompiler(const std::vector<std::string>& scriptNames)
         tagIConsole* saved = Console_Get();
         Console_Set(&quiet);
         InitZBLFunctions();
+        Variable_BuiltIn_Init();
+        World_RegisterVariables();
         Console_Set(saved);
     }
     Script_Init();
