@@ -181,7 +181,9 @@ bool Main_InitPlatform()
     CRC32_BuildTable();
     File_InitTempDirectory();
     GR_Draw_InitCircleTable();
+    Code_Compiler_Init(); // the compiler's phases into the code units
     Code_Constant_Init();
+    Code_Constant_SetGameSource(Options_GameConstants);
     GR_ViewPort_ClearAll();
     Particle_Init();
     Path_ResetTable();

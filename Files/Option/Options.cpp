@@ -53,6 +53,13 @@ int32_t TextToInt(const char* text)
 
 void Options_Free() { FreeConstants(); }
 
+void Options_GameConstants(int32_t* count, const char* const** names, const char* const** values)
+{
+    *count = g_Options.constantCount;
+    *names = g_Options.constantNames;
+    *values = g_Options.constantValues;
+}
+
 void Options_SetDefaults()
 {
     GameOptions keep = g_Options;
