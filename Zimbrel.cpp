@@ -62,7 +62,6 @@ int Zimbrel_Main(int argc, char** argv)
         Main_ParseCommandLine(g_StartupOptions.commandLine);
     }
 
-    Code_Error_SetShowErrors(g_StartupOptions.errorsShown != 0); // "-noerrors" until the game's options
     bool haveGame = g_StartupOptions.gameFileName && *g_StartupOptions.gameFileName;
     if (Main_InitPlatform()) {
         Main_Startup();

@@ -67,8 +67,7 @@ void Options_SetDefaults()
     g_Options = GameOptions();
     g_Options.newAudioEngine = keep.newAudioEngine;
     g_Options.createEventFirst = keep.createEventFirst;
-    g_StartupOptions.errorsShown = 1;
-    Code_Error_SetShowErrors(true);
+    g_StartupOptions.errorsShown = 1; // the flag the error reporter reads
     Code_Error_SetAbortOnAll(false);
     Variable_SetUnsetReadsZero(false);
 }
