@@ -63,7 +63,6 @@ int Zimbrel_Main(int argc, char** argv)
         Main_ParseCommandLine(g_StartupOptions.commandLine);
     }
 
-    Code_Error_SetShowErrors(g_StartupOptions.errorsShown != 0); // "-noerrors" until the game's options
     bool haveGame = g_StartupOptions.gameFileName && *g_StartupOptions.gameFileName;
     if (Main_InitPlatform()) {
         Main_Startup();
@@ -182,7 +181,9 @@ bool Main_InitPlatform()
     CRC32_BuildTable();
     File_InitTempDirectory();
     GR_Draw_InitCircleTable();
+    Code_Compiler_Init(); // the compiler's phases into the code units
     Code_Constant_Init();
+    Code_Constant_SetGameSource(Options_GameConstants);
     GR_ViewPort_ClearAll();
     Particle_Init();
     Path_ResetTable();

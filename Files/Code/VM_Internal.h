@@ -311,8 +311,6 @@ inline int32_t VM_WithDepth() { return g_VMWithDepth; }
 // runs VM_DebugHook before each instruction.
 extern volatile int32_t g_VMHookActive;
 void VM_DebugHook(VMProgram* prog, const VMOp* pc);
-// A program's breakpoint ops are restored before it is released.
-void VM_Debug_ForgetProgram(VMProgram* prog);
 // A unit was prepared: known from now on, with its breakpoints patched when they are in.
 void VM_Debug_UnitPrepared(VMBuffer* code);
 void VM_Debug_BreakHit(VMProgram* prog, const VMOp* pc);

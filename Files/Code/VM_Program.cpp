@@ -824,7 +824,6 @@ const char* VM_PrepareError(const VMBuffer* code)
 void VM_ReleaseProgram(VMBuffer* code)
 {
     if (!code || !code->m_pProgram) return;
-    VM_Debug_ForgetProgram(code->m_pProgram);
     delete code->m_pProgram;
     code->m_pProgram = nullptr;
     code->m_prepareState = 0;

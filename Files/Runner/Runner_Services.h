@@ -10,6 +10,8 @@
 #include <cstdint>
 
 #include "Files/Code/Code_Code.h"
+#include "Files/Code/Code_Compile.h"
+#include "Files/Code/Code_Constant.h"
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Function.h"
 #include "Files/Code/Code_Variable.h"
@@ -115,9 +117,6 @@ void OS_SetAllowedOrientations(bool landscape, bool portrait, bool landscapeFlip
 // ---- Script language (Files/Code, Files/Script, Files/Variable) -------------------------------
 // The script machine's own headers declare the rest (code table, function and variable
 // tables, error reporter, scripts, built-in variables, the machine).
-void Code_Constant_Init();      // the built-in constants ("self", "other", ...)
-bool Code_Constant_Prepare();   // the game's constants (options chunk)
-void Code_Constant_Free();
 void Code_Free();               // the compiler's code
 
 // ---- Game world and run loop (Files/Run, Object, Event, Room, Path, TimeLine) ----------------

@@ -225,6 +225,29 @@ TEST_F(RunnerProcess, PreparationFailureShowsItsMessageAndStops)
     EXPECT_EQ(r.out.find("Run_Start"), std::string::npos);
 }
 
+TEST_F(RunnerProcess, ByteCodeExampleIsCompiledByThePackerAndBoundByTheRunner)
+{
+    const std::string out = dir / "bc/demo.win";
+    mkdir((dir / "bc").c_str(), 0777);
+    ProcessResult pack = Execute(Quote(ZB_GAMEPACK_PATH) + " " + Quote(std::string(ZB_SOURCE_DIR) + "/examples/demo/manifest.json") +
+                                 " " + Quote(out) + " --bytecode");
+    ASSERT_EQ(pack.code, 0) << pack.err;
+    ASSERT_TRUE(Scratch_Exists(dir / "bc/demo.kvdebug"));
+    ProcessResult r = Execute(Runner() + " -game " + Quote(out));
+    EXPECT_EQ(r.code, 0) << r.out << r.err;
+    for (const char* line : {"Process Chunk: DBGI", "Process Chunk: SCPT", "Code_Load()\n", "VARI_Load()\n",
+                             "Process Chunk: FUNC", "Script_Prepare() \n", "Run_Start\n", "Entering main loop.\n"})
+        EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
+
+    // The source example prepares as well: its code compiles in the runner.
+    pack = Execute(Quote(ZB_GAMEPACK_PATH) + " " + Quote(std::string(ZB_SOURCE_DIR) + "/examples/demo/manifest.json") + " " +
+                   Quote(dir / "bc/source.win"));
+    ASSERT_EQ(pack.code, 0) << pack.err;
+    r = Execute(Runner() + " -game " + Quote(dir / "bc/source.win"));
+    EXPECT_EQ(r.code, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("Entering main loop.\n"), std::string::npos) << r.out;
+}
+
 TEST_F(RunnerProcess, RelativeGamePathOptionsIniAndAtMoves)
 {
     Scratch_WriteFile(dir / "game/options.ini", "[DEFAULT]\nDebug=1\n");
