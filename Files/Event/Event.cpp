@@ -5,6 +5,9 @@
 #include <cstring>
 
 #include "Files/Code/Code_Code.h"
+#include "Files/Code/Code_Constant.h"
+#include "Files/Path/Path.h"
+#include "Files/Room/Room.h"
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Execute.h"
 #include "Files/Code/Code_Function.h"
@@ -212,6 +215,10 @@ void Event_InstallHooks()
     static const ErrorReportHooks hooks = {CurrentEvent, Event_GetName, TimeLine_GetName, LeaveFullscreen,
                                            nullptr,      ClearInput,    AbortGame};
     Code_Error_SetHooks(&hooks);
+    // The world's resource names, for the compiler's constants.
+    Code_Constant_SetResourceFinder(RESOURCE_PATH, Path_Find);
+    Code_Constant_SetResourceFinder(RESOURCE_TIMELINE, TimeLine_Find);
+    Code_Constant_SetResourceFinder(RESOURCE_ROOM, Room_Find);
 }
 
 // =============================================================================================

@@ -2,6 +2,8 @@
 // (Files/Run/Run_Main.h). The step itself is in Run_Step.cpp.
 #include "Files/Run/Run_Main.h"
 
+#include <cstdlib>
+
 #include "Files/Base/Console.h"
 #include "Files/Event/Event.h"
 #include "Files/Graphics_API/Graphics_D3D.h"
@@ -18,6 +20,9 @@
 
 namespace {
 RunState g_run;
+// Test runs: ZIMBREL_MAX_FRAMES=N ends the main loop after N frames (0: no limit).
+int64_t g_maxFrames = 0;
+int64_t g_frames = 0;
 CRoom* g_room = nullptr;
 int32_t g_roomIndex = -1;
 WorldHooks g_hooks;
@@ -70,6 +75,9 @@ void Run_Global_Init()
     g_run = RunState();
     g_run.captionHealth = MEM_STRDUP("Health: ");
     g_StartupOptions.running = 0;
+    const char* limit = std::getenv("ZIMBREL_MAX_FRAMES");
+    g_maxFrames = limit ? std::strtoll(limit, nullptr, 10) : 0;
+    g_frames = 0;
     Event_InstallHooks();
     Run_ClearPendingChanges();
 }
@@ -162,6 +170,10 @@ int32_t RoomSpeed()
 
 int32_t Run_Frame()
 {
+    if (g_maxFrames > 0 && g_frames++ >= g_maxFrames) {
+        g_StartupOptions.running = 0;
+        return 60;
+    }
     int64_t now = Timing_Time();
     if (now < g_run.nextFrameTime) g_run.nextFrameTime = now;
     const int32_t speed = RoomSpeed();

@@ -18,7 +18,7 @@ std::vector<int32_t> Ids(const InstanceList& l)
     return ids;
 }
 
-std::vector<int32_t> Ids(SLinkedList<CInstance>& l)
+std::vector<int32_t> Ids(const ObjectInstanceList& l)
 {
     std::vector<int32_t> ids;
     for (auto* n = l.GetHead(); n; n = n->next) ids.push_back(n->value->i_id);
