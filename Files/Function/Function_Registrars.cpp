@@ -16,8 +16,6 @@ void InitFunctions_Action() {}
 void InitFunctions_File() {}
 // Stands in for: the "Resource.." group.
 void InitFunctions_Resource() {}
-// Stands in for: the "Interaction.." group.
-void InitFunctions_Interaction() {}
 // Stands in for: the "3D.." group.
 void InitFunctions_3D() {}
 // Stands in for: the "Particle.." group.
@@ -32,8 +30,6 @@ void InitFunctions_Sound() {}
 void InitFunctions_DPlay() {}
 // Stands in for: the "Physics.." group.
 void InitFunctions_Physics() {}
-// Stands in for: the "Gamepad.." group.
-void InitFunctions_Gamepad() {}
 // Stands in for: the "Buffers.." group.
 void InitFunctions_Buffers() {}
 // Stands in for: the network functions of "Networking..".
