@@ -29,6 +29,7 @@ ctest --test-dir build-asan -j "$JOBS" --output-on-failure --timeout 600
 FUZZ_SECONDS=${FUZZ_SECONDS:-5}
 shopt -s nullglob
 for f in build-asan/fuzz/fuzz_*; do
+  [ -f "$f" ] && [ -x "$f" ] || continue # the folder also holds the runs' logs
   name=$(basename "$f")
   corpus=$(mktemp -d)
   if [ -d "tests/fuzz/corpus/$name" ]; then cp -r "tests/fuzz/corpus/$name/." "$corpus/"; fi

@@ -1,0 +1,86 @@
+// File and folder services of the platform layer: file-name splitting, folder creation,
+// existence tests, whole-file reads and writes, the run's temporary folder, and the Linux
+// path rules every file open goes through.
+//
+// Linux path rules: game code names files with '\' or '/'; both become '/'. When a name is
+// not found as written, each of its components is looked up case-insensitively (ASCII) in
+// its folder before the open fails, because games were written for a case-insensitive file
+// system (File_Resolve). Names of the form "C:\..." keep their drive and are never absolute
+// here, so they never fall inside a folder of the game.
+//
+// Strings returned as "new" come from MemoryManager (MEM_FREE them). File.cpp holds the
+// portable part (name splitting, the temporary-file namer); Linux/FileM.cpp the POSIX part.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// ---- Names (File.cpp) ---------------------------------------------------------------------
+// Folder part: everything before the last '\' or '/'; "" when there is none or it is the
+// first character ("/x" gives ""). New string.
+char* File_ExtractDir(const char* path);
+// Everything after the last '\' or '/'; the whole path when there is none. New string.
+char* File_ExtractName(const char* path);
+// The drive ("C:") when the path starts with a letter and ':'; else "". New string.
+char* File_ExtractDrive(const char* path);
+// The extension with its dot: from the last '.' of the name part; "" when none. New string.
+char* File_ExtractExt(const char* path);
+
+// '\' becomes '/'. Null gives "".
+std::string File_NormaliseSeparators(const char* name);
+// True for "C:..." names (a letter and a colon).
+bool File_HasDrive(const std::string& name);
+// The absolute form of a name, as the system's full-path service gives it: separators
+// normalised, relative names put under the current folder, "." and ".." components and
+// doubled separators folded away (".." at the root stays at the root). A trailing '/' is
+// kept. Drive names are only normalised and folded. Null or "" gives "".
+std::string File_FullPath(const char* name);
+
+// ---- Host files (Linux/FileM.cpp) ---------------------------------------------------------
+// The host path of a name: separators normalised, then every component that does not exist
+// as written replaced by the entry of its folder that matches it ignoring ASCII case (the
+// byte-wise smallest when several do). From the first component that matches nothing on,
+// the rest stays as written (so names of files yet to be made resolve too).
+std::string File_Resolve(const char* name);
+
+// The current folder (no trailing '/'); "" when the system cannot tell.
+std::string File_CurrentFolder();
+// A new copy of the current folder.
+char* File_WorkingDirectory();
+
+// True when the name (resolved) is a plain file: neither a folder nor a device.
+bool File_Exists(const char* path);
+// True when the name (resolved) is a folder.
+bool File_DirectoryExists(const char* path);
+// Makes the folder and any missing parents (one trailing separator ignored). True when the
+// folder exists afterwards; false for null or "".
+bool File_CreateDirectory(const char* path);
+
+// Reads the whole plain file at a host path into a new cleared block of size + 1 bytes (the
+// extra byte is a terminating zero), size out. Null for a missing file, a folder, a device,
+// a pipe, or a file of 2 GB or more.
+uint8_t* File_ReadAll(const char* hostPath, int32_t* size);
+// Writes a block as the whole file at a host path (created or truncated). False, with errno
+// set, when the file does not open or not every byte was written.
+bool File_WriteAll(const char* hostPath, const void* data, int64_t length);
+// True when the host path names a plain file that can be opened for reading.
+bool File_CanRead(const char* hostPath);
+
+// Deletes a folder and everything in it. Symbolic links inside are removed, never followed;
+// a link given as the folder itself is refused. False at the first entry that cannot go.
+bool File_DeleteTree(const char* path);
+
+// ---- The run's temporary folder -----------------------------------------------------------
+// Makes the temporary folder of the run ("zb_ttt_" plus a unique suffix) under $TEMP, $TMP,
+// $TMPDIR or /tmp (the first that is set; /tmp when making it there fails). True on success.
+bool File_InitTempDirectory();
+// Deletes the temporary folder with everything in it (shutdown); nothing when there is none.
+void File_DeleteTempDirectory();
+// A new copy of the temporary folder's path (no trailing '/'); null before it exists.
+char* File_TempDirectory();
+// The temporary folder's path, or null (owned by this layer).
+const char* File_TempDirectoryPath();
+
+// A new name "<temporary folder>/a<number><ext>" of no existing plain file, the number from
+// Random_Int(100000). Null when there is no temporary folder or no free name is found.
+char* File_TempFileName(const char* ext);

@@ -1,0 +1,53 @@
+// The runner's one microsecond clock, the sleep that keeps the window responsive, and the
+// two ways of starting another program. The clock and the system sleep sit behind
+// ITimingHost (Linux/TimingM.cpp: CLOCK_MONOTONIC and clock_nanosleep; tests install a fake).
+// While waiting, the window's event pump runs through a settable hook, which the window
+// layer installs once it exists (until then it does nothing).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class ITimingHost {
+public:
+    virtual ~ITimingHost() = default;
+    // A monotonic count of microseconds.
+    virtual int64_t NowMicroseconds() = 0;
+    // Sleeps the thread for at least that many microseconds.
+    virtual void SleepMicroseconds(int64_t us) = 0;
+};
+
+// The host of the clock; null restores the system host.
+void Timing_SetHost(ITimingHost* host);
+ITimingHost* Timing_GetHost();
+
+// The event pump run while waiting; null restores the default, which does nothing.
+using TimingPumpFunction = void (*)();
+void Timing_SetEventPump(TimingPumpFunction pump);
+void Timing_PumpEvents();
+
+// Takes the start of the clock (game start).
+void Timing_Init();
+// Microseconds since Timing_Init.
+int64_t Timing_Time();
+// Waits us microseconds (nothing for 0 or less; at most 3 seconds): a system sleep of
+// (us - 1000) / 1000 whole milliseconds when us >= 2000, then pumping events until the time
+// has come (or the clock went backwards).
+void Timing_Sleep(int64_t us);
+// The same wait, the entry the frame loop uses.
+void Timing_SleepFrame(int64_t us);
+
+// Splits an argument text as the Windows command line does: blanks separate; double quotes
+// group (and are removed); 2n backslashes before a quote give n backslashes and the quote
+// acts, 2n + 1 give n and a literal quote; other backslashes are literal.
+std::vector<std::string> Timing_SplitArguments(const char* arguments);
+
+// Starts a program (a path, or a name looked up in PATH) with the arguments, in the folder
+// (null or "": the current one). With wait set, checks every 50 ms, pumping events, until it
+// has ended. True when the process was started. (Linux/TimingM.cpp)
+bool File_ExecuteProgram(const char* program, const char* arguments, const char* folder, bool wait);
+// Opens a file, folder or web address the way the desktop does (xdg-open), in the folder;
+// an executable plain file is started with the parameters instead. Not waited for; true
+// when it could be started. (Linux/TimingM.cpp)
+bool File_ShellExecute(const char* file, const char* parameters, const char* folder);

@@ -1,0 +1,187 @@
+// File layer: name splitting, full paths, case-insensitive resolution, folder creation,
+// plain-file reads, the symlink-safe tree delete and the temporary folder.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "Files/Base/Random.h"
+#include "Files/Support/File.h"
+#include "Platform/MemoryManager.h"
+#include "support/ScratchFolder.h"
+
+namespace {
+
+std::string Take(char* s)
+{
+    std::string r = s ? s : "<null>";
+    MEM_FREE(s);
+    return r;
+}
+
+} // namespace
+
+TEST(File, NamesSplitAtTheLastSeparatorOfEitherKind)
+{
+    EXPECT_EQ(Take(File_ExtractDir("C:\\a\\b.txt")), "C:\\a");
+    EXPECT_EQ(Take(File_ExtractDir("b.txt")), "");
+    EXPECT_EQ(Take(File_ExtractDir("/x")), "");
+    EXPECT_EQ(Take(File_ExtractDir("a/b\\c/d.png")), "a/b\\c");
+    EXPECT_EQ(Take(File_ExtractDir(nullptr)), "");
+    EXPECT_EQ(Take(File_ExtractName("a\\b/c.txt")), "c.txt");
+    EXPECT_EQ(Take(File_ExtractName("plain")), "plain");
+    EXPECT_EQ(Take(File_ExtractName("dir/")), "");
+    EXPECT_EQ(Take(File_ExtractDrive("C:\\a")), "C:");
+    EXPECT_EQ(Take(File_ExtractDrive("/a")), "");
+    EXPECT_EQ(Take(File_ExtractExt("a/b.tar.gz")), ".gz");
+    EXPECT_EQ(Take(File_ExtractExt("a.d/noext")), "");
+    EXPECT_EQ(Take(File_ExtractExt(".hidden")), ".hidden");
+    EXPECT_EQ(Take(File_ExtractExt("C:x.ini")), ".ini");
+}
+
+TEST(File, FullPathsFoldDotsAndSeparators)
+{
+    ScratchFolder dir;
+    ScopedCurrentFolder cwd(dir.Path());
+    EXPECT_EQ(File_FullPath("a\\b\\..\\c.txt"), dir / "a/c.txt");
+    EXPECT_EQ(File_FullPath("./x//y/"), dir / "x/y/");
+    EXPECT_EQ(File_FullPath("/../../etc/./passwd"), "/etc/passwd");
+    EXPECT_EQ(File_FullPath("/"), "/");
+    EXPECT_EQ(File_FullPath("C:\\Games\\..\\x"), "C:/x");
+    EXPECT_EQ(File_FullPath(""), "");
+    EXPECT_EQ(File_FullPath(nullptr), "");
+}
+
+TEST(File, NamesResolveIgnoringLetterCaseComponentByComponent)
+{
+    ScratchFolder dir;
+    Scratch_WriteFile(dir / "Music/Level One/Theme.OGG", "x");
+    EXPECT_EQ(File_Resolve((dir / "music\\level one\\theme.ogg").c_str()), dir / "Music/Level One/Theme.OGG");
+    // Components after the first missing one stay as written.
+    EXPECT_EQ(File_Resolve((dir / "MUSIC/new/File.txt").c_str()), dir / "Music/new/File.txt");
+    EXPECT_EQ(File_Resolve((dir / "music/").c_str()), dir / "Music/");
+    // An exact match wins; several case variants give the byte-wise smallest.
+    Scratch_WriteFile(dir / "b/File", "1");
+    Scratch_WriteFile(dir / "b/FILE", "2");
+    Scratch_WriteFile(dir / "b/file", "3");
+    EXPECT_EQ(File_Resolve((dir / "b/file").c_str()), dir / "b/file");
+    EXPECT_EQ(File_Resolve((dir / "b/fILE").c_str()), dir / "b/FILE");
+
+    ScopedCurrentFolder cwd(dir.Path());
+    EXPECT_EQ(File_Resolve("MUSIC\\Level ONE"), "Music/Level One");
+    EXPECT_TRUE(File_Exists("music/level one/theme.ogg"));
+    EXPECT_TRUE(File_DirectoryExists("MUSIC"));
+    EXPECT_FALSE(File_Exists("MUSIC"));
+    EXPECT_FALSE(File_DirectoryExists("music/level one/theme.ogg"));
+    EXPECT_FALSE(File_Exists(nullptr));
+}
+
+TEST(File, CreateDirectoryMakesEveryMissingParent)
+{
+    ScratchFolder dir;
+    EXPECT_TRUE(File_CreateDirectory((dir / "a\\b\\").c_str()));
+    EXPECT_TRUE(File_DirectoryExists((dir / "a").c_str()));
+    EXPECT_TRUE(File_DirectoryExists((dir / "a/b").c_str()));
+    EXPECT_TRUE(File_CreateDirectory((dir / "A/B/c").c_str())); // reuses a and b
+    EXPECT_TRUE(File_DirectoryExists((dir / "a/b/c").c_str()));
+    EXPECT_FALSE(Scratch_Exists(dir / "A"));
+    Scratch_WriteFile(dir / "file", "x");
+    EXPECT_FALSE(File_CreateDirectory((dir / "file/sub").c_str()));
+    EXPECT_FALSE(File_CreateDirectory(""));
+    EXPECT_FALSE(File_CreateDirectory(nullptr));
+    EXPECT_TRUE(File_CreateDirectory("/"));
+}
+
+TEST(File, ReadAllTakesPlainFilesOnly)
+{
+    ScratchFolder dir;
+    Scratch_WriteFile(dir / "f", "abc");
+    int32_t size = -1;
+    uint8_t* data = File_ReadAll((dir / "f").c_str(), &size);
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(size, 3);
+    EXPECT_EQ(data[3], 0); // terminated
+    MEM_FREE(data);
+    EXPECT_EQ(File_ReadAll(dir.Path().c_str(), &size), nullptr);
+    ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
+    EXPECT_EQ(File_ReadAll((dir / "pipe").c_str(), &size), nullptr); // and does not wait
+    EXPECT_FALSE(File_CanRead((dir / "pipe").c_str()));
+    EXPECT_EQ(size, 0);
+}
+
+TEST(File, TreeDeleteRemovesLinksWithoutFollowingThem)
+{
+    ScratchFolder dir;
+    Scratch_WriteFile(dir / "keep/precious.txt", "mine");
+    Scratch_WriteFile(dir / "tree/a/b/file.txt", "x");
+    ASSERT_EQ(symlink((dir / "keep").c_str(), (dir / "tree/a/linkdir").c_str()), 0);
+    ASSERT_EQ(symlink((dir / "keep/precious.txt").c_str(), (dir / "tree/linkfile").c_str()), 0);
+    ASSERT_EQ(symlink("/nonexistent/target", (dir / "tree/dangling").c_str()), 0);
+    Scratch_WriteFile(dir / "tree/ro/inner.txt", "y");
+    chmod((dir / "tree/ro/inner.txt").c_str(), 0400);
+    chmod((dir / "tree/ro").c_str(), 0500);
+
+    EXPECT_TRUE(File_DeleteTree((dir / "tree").c_str()));
+    EXPECT_FALSE(Scratch_Exists(dir / "tree"));
+    EXPECT_EQ(Scratch_ReadFile(dir / "keep/precious.txt"), "mine");
+
+    // A link given as the folder itself is refused.
+    ASSERT_EQ(symlink((dir / "keep").c_str(), (dir / "toplink").c_str()), 0);
+    EXPECT_FALSE(File_DeleteTree((dir / "toplink").c_str()));
+    EXPECT_EQ(Scratch_ReadFile(dir / "keep/precious.txt"), "mine");
+    EXPECT_FALSE(File_DeleteTree((dir / "missing").c_str()));
+}
+
+TEST(File, TheTemporaryFolderIsMadeUnderTempAndDeletedWhole)
+{
+    ScratchFolder dir;
+    ScopedEnv temp("TEMP", dir.Path().c_str());
+    EXPECT_EQ(File_TempDirectory(), nullptr);
+    ASSERT_TRUE(File_InitTempDirectory());
+    std::string folder = Take(File_TempDirectory());
+    EXPECT_EQ(folder.rfind(dir / "zb_ttt_", 0), 0u) << folder;
+    EXPECT_TRUE(File_DirectoryExists(folder.c_str()));
+    struct stat st;
+    ASSERT_EQ(stat(folder.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    Scratch_WriteFile(folder + "/x/y.txt", "z");
+
+    File_DeleteTempDirectory();
+    EXPECT_FALSE(Scratch_Exists(folder));
+    EXPECT_EQ(File_TempDirectory(), nullptr);
+}
+
+TEST(File, TheTemporaryFolderFallsBackToTmp)
+{
+    ScopedEnv temp("TEMP", "/nonexistent/zb/base");
+    ASSERT_TRUE(File_InitTempDirectory());
+    EXPECT_EQ(std::string(File_TempDirectoryPath()).rfind("/tmp/zb_ttt_", 0), 0u);
+    File_DeleteTempDirectory();
+}
+
+TEST(File, TemporaryFileNamesAvoidExistingFiles)
+{
+    EXPECT_EQ(File_TempFileName(".txt"), nullptr); // no temporary folder yet
+    ScratchFolder dir;
+    ScopedEnv temp("TEMP", dir.Path().c_str());
+    ASSERT_TRUE(File_InitTempDirectory());
+    std::string folder = File_TempDirectoryPath();
+
+    Random_SetSeed(99);
+    std::string first = Take(File_TempFileName(".txt"));
+    ASSERT_EQ(first.rfind(folder + "/a", 0), 0u) << first;
+    EXPECT_EQ(first.substr(first.size() - 4), ".txt");
+    std::string digits = first.substr(folder.size() + 2, first.size() - folder.size() - 6);
+    EXPECT_FALSE(digits.empty());
+    EXPECT_EQ(digits.find_first_not_of("0123456789"), std::string::npos);
+    EXPECT_LT(std::stol(digits), 100000);
+
+    Scratch_WriteFile(first, "taken");
+    Random_SetSeed(99); // the same draw comes first again
+    std::string second = Take(File_TempFileName(".txt"));
+    EXPECT_NE(second, first);
+    EXPECT_EQ(second.rfind(folder + "/a", 0), 0u);
+    File_DeleteTempDirectory();
+}

@@ -1,0 +1,310 @@
+// Save-area and program-folder mapping, allowed files, whole files and in-memory files.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "Files/IO/LoadSave.h"
+#include "Files/Support/File.h"
+#include "Platform/MemoryManager.h"
+#include "support/ScratchFolder.h"
+
+namespace {
+
+// A game laid out as: <scratch>/game (current and working folder), <scratch>/prog (program
+// folder), <scratch>/save (save area).
+class LoadSaveTest : public ::testing::Test {
+protected:
+    LoadSaveTest() : cwd_(Ensure(dir_ / "game"))
+    {
+        LoadSave_SetFolders((dir_ / "prog").c_str(), (dir_ / "save").c_str(), (dir_ / "game").c_str());
+    }
+    ~LoadSaveTest() override
+    {
+        LoadSave_SetFolders(nullptr, nullptr, nullptr);
+        LoadSave_ClearAllowedFiles();
+    }
+    static std::string Ensure(const std::string& folder)
+    {
+        File_CreateDirectory(folder.c_str());
+        return folder;
+    }
+    std::string Save(const std::string& rest) const { return dir_ / ("save/" + rest); }
+    std::string Prog(const std::string& rest) const { return dir_ / ("prog/" + rest); }
+
+    ScratchFolder dir_;
+    ScopedCurrentFolder cwd_;
+};
+
+// The whole file that reader gives for name, or "<null>".
+std::string ReadText(uint8_t* (*reader)(const char*, int32_t*), const char* name)
+{
+    int32_t size = -1;
+    uint8_t* block = reader(name, &size);
+    std::string s = block ? std::string(reinterpret_cast<char*>(block), size_t(size)) : "<null>";
+    MEM_FREE(block);
+    return s;
+}
+
+} // namespace
+
+TEST_F(LoadSaveTest, NamesUnderTheCurrentOrWorkingFolderAreRebased)
+{
+    EXPECT_EQ(LoadSave_SavePathOf("data.txt"), Save("data.txt"));
+    EXPECT_EQ(LoadSave_BundlePathOf("data.txt"), Prog("data.txt"));
+    EXPECT_EQ(LoadSave_SavePathOf("sub\\Deep\\x.ini"), Save("sub/Deep/x.ini"));
+    EXPECT_EQ(LoadSave_SavePathOf("./a/../b.txt"), Save("b.txt"));
+    // From another current folder, names under the working folder.
+    ScopedCurrentFolder elsewhere(Ensure(dir_ / "elsewhere"));
+    EXPECT_EQ(LoadSave_SavePathOf((dir_ / "game/lvl/1.txt").c_str()), Save("lvl/1.txt"));
+    EXPECT_EQ(LoadSave_BundlePathOf("../game/x.png"), Prog("x.png"));
+    // The current folder is tried first.
+    EXPECT_EQ(LoadSave_BundlePathOf("y.png"), Prog("y.png"));
+}
+
+TEST_F(LoadSaveTest, NamesInsideTheSaveAreaStayForSavingOnly)
+{
+    std::string inSave = Save("slot1.dat");
+    EXPECT_EQ(LoadSave_SavePathOf(inSave.c_str()), inSave);
+    EXPECT_EQ(LoadSave_BundlePathOf(inSave.c_str()), "");
+}
+
+TEST_F(LoadSaveTest, NamesOutsideEveryFolderAreRefusedUnlessChosenInADialog)
+{
+    EXPECT_EQ(LoadSave_SavePathOf("../outside.txt"), "");
+    EXPECT_EQ(LoadSave_SavePathOf("/etc/passwd"), "");
+    EXPECT_EQ(LoadSave_BundlePathOf("../../../../../../etc/passwd"), "");
+    EXPECT_EQ(LoadSave_SavePathOf("C:\\Windows\\win.ini"), "");
+    // A sibling folder whose name begins like the current one is outside too.
+    EXPECT_EQ(LoadSave_SavePathOf((dir_ / "gamex/f.txt").c_str()), "");
+
+    std::string chosen = dir_ / "Docs/Picked.TXT";
+    LoadSave_AllowWrite(chosen.c_str());
+    EXPECT_EQ(LoadSave_SavePathOf((dir_ / "docs/picked.txt").c_str()), chosen); // any letter case
+    EXPECT_EQ(LoadSave_BundlePathOf(chosen.c_str()), "");                       // not for reading
+    LoadSave_AllowRead(chosen.c_str());
+    EXPECT_EQ(LoadSave_BundlePathOf(chosen.c_str()), chosen);
+    EXPECT_EQ(LoadSave_SavePathOf((dir_ / "docs/other.txt").c_str()), "");
+}
+
+TEST_F(LoadSaveTest, MappingIntoACallersBufferRefusesWhatDoesNotFit)
+{
+    char out[2048];
+    EXPECT_TRUE(LoadSave_SavePath(out, sizeof out, "a.txt"));
+    EXPECT_EQ(std::string(out), Save("a.txt"));
+    char small[8] = "junk";
+    EXPECT_FALSE(LoadSave_SavePath(small, sizeof small, "a.txt"));
+    EXPECT_STREQ(small, "");
+    EXPECT_FALSE(LoadSave_BundlePath(out, sizeof out, nullptr));
+    EXPECT_STREQ(out, "");
+}
+
+TEST_F(LoadSaveTest, WithoutFoldersNothingMaps)
+{
+    LoadSave_SetFolders(nullptr, nullptr, nullptr);
+    EXPECT_EQ(LoadSave_SavePathOf("a.txt"), "");
+    EXPECT_EQ(LoadSave_BundlePathOf("a.txt"), "");
+    EXPECT_FALSE(LoadSave_WriteSaveFile("a.txt", "x", 1));
+}
+
+TEST_F(LoadSaveTest, WholeFilesGoToTheSaveAreaAndComeFromEither)
+{
+    ASSERT_TRUE(LoadSave_WriteSaveFile("deep/er/f.bin", "abc", 3));
+    EXPECT_EQ(Scratch_ReadFile(Save("deep/er/f.bin")), "abc");
+    EXPECT_TRUE(LoadSave_SaveFileExists("deep/er/f.bin"));
+    EXPECT_FALSE(LoadSave_BundleFileExists("deep/er/f.bin"));
+    EXPECT_EQ(ReadText(LoadSave_ReadSaveFile, "deep/er/f.bin"), "abc");
+    int32_t size = -1;
+
+    Scratch_WriteFile(Prog("shipped.txt"), "");
+    uint8_t* empty = LoadSave_ReadBundleFile("shipped.txt", &size);
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(size, 0);
+    EXPECT_EQ(empty[0], 0);
+    MEM_FREE(empty);
+    EXPECT_EQ(LoadSave_ReadBundleFile("missing.txt", &size), nullptr);
+    EXPECT_EQ(size, 0);
+    // A folder is not a file.
+    File_CreateDirectory(Prog("folder").c_str());
+    EXPECT_EQ(LoadSave_ReadBundleFile("folder", &size), nullptr);
+    EXPECT_FALSE(LoadSave_BundleFileExists("folder"));
+}
+
+TEST_F(LoadSaveTest, NamesAreFoundIgnoringLetterCase)
+{
+    Scratch_WriteFile(Prog("Data/Level1.TXT"), "level");
+    EXPECT_EQ(ReadText(LoadSave_ReadBundleFile, "data\\level1.txt"), "level");
+    EXPECT_TRUE(LoadSave_BundleFileExists("DATA/LEVEL1.txt"));
+
+    // Writing a name that exists in another case replaces that file.
+    Scratch_WriteFile(Save("Saves/Slot.dat"), "old");
+    ASSERT_TRUE(LoadSave_WriteSaveFile("saves/SLOT.dat", "new", 3));
+    EXPECT_EQ(Scratch_ReadFile(Save("Saves/Slot.dat")), "new");
+    EXPECT_FALSE(Scratch_Exists(Save("saves")));
+}
+
+TEST_F(LoadSaveTest, SaveAreaFollowsTheXdgFoldersAndKeepsTheNameToOneFolder)
+{
+    ScopedEnv data("XDG_DATA_HOME", "/xdg/data/");
+    ScopedEnv config("XDG_CONFIG_HOME", "/xdg/config");
+    ScopedEnv home("HOME", "/home/player");
+    auto area = [](const char* name, bool roaming) {
+        char* s = LoadSave_MakeSaveArea(name, roaming);
+        std::string r = s ? s : "<null>";
+        MEM_FREE(s);
+        return r;
+    };
+    EXPECT_EQ(area("Space Game", false), "/xdg/data/Space Game/");
+    EXPECT_EQ(area("Space Game", true), "/xdg/config/Space Game/");
+    EXPECT_EQ(area("../../etc", false), "/xdg/data/____etc/");
+    EXPECT_EQ(area("a\\b/c..d", false), "/xdg/data/a_b_c_d/");
+    EXPECT_EQ(area("", false), "/xdg/data/_/");
+    EXPECT_EQ(area(".", false), "/xdg/data/_/");
+    {
+        ScopedEnv relative("XDG_DATA_HOME", "relative/path"); // ignored
+        ScopedEnv unset("XDG_CONFIG_HOME", nullptr);
+        EXPECT_EQ(area("g", false), "/home/player/.local/share/g/");
+        EXPECT_EQ(area("g", true), "/home/player/.config/g/");
+    }
+    ScopedEnv noData("XDG_DATA_HOME", nullptr);
+    ScopedEnv noHome("HOME", nullptr);
+    EXPECT_EQ(area("g", false), "<null>");
+}
+
+TEST_F(LoadSaveTest, SetFoldersMakesThemAbsolute)
+{
+    LoadSave_SetFolders("../prog", "../save/", "rel");
+    EXPECT_EQ(std::string(LoadSave_ProgramFolder()), Prog(""));
+    EXPECT_EQ(std::string(LoadSave_SaveArea()), Save(""));
+    EXPECT_STREQ(LoadSave_WorkingFolder(), "rel");
+}
+
+// ---- In-memory files ------------------------------------------------------------------------
+
+TEST_F(LoadSaveTest, OpenLooksInTheProgramFolderFirstAndSkipsAMarkInTextMode)
+{
+    Scratch_WriteFile(Prog("both.txt"), "program");
+    Scratch_WriteFile(Save("both.txt"), "save");
+    Scratch_WriteFile(Save("only.txt"), "\xEF\xBB\xBFhi");
+    Scratch_WriteFile(Prog("mark.txt"), "\xEF\xBB\xBF");
+
+    LoadSaveFile* f = LoadSave_FOpen("both.txt", "rb");
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(LoadSave_FGetC(f), 'p');
+    LoadSave_FClose(f);
+
+    f = LoadSave_FOpen("only.txt", "rt");
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(LoadSave_FTell(f), 3);
+    LoadSave_FClose(f);
+    f = LoadSave_FOpen("only.txt", "rb");
+    EXPECT_EQ(LoadSave_FTell(f), 0);
+    LoadSave_FClose(f);
+
+    f = LoadSave_FOpen("mark.txt", "rt");
+    ASSERT_NE(f, nullptr);
+    EXPECT_TRUE(LoadSave_FEof(f));
+    LoadSave_FClose(f);
+
+    EXPECT_EQ(LoadSave_FOpen("none.txt", "r"), nullptr);
+}
+
+TEST_F(LoadSaveTest, GetCGivesBytesAsUnsignedAndMinusOneOnlyAtTheEnd)
+{
+    Scratch_WriteFile(Prog("b.bin"), std::string("\xFF\r\n", 3));
+    LoadSaveFile* f = LoadSave_FOpen("b.bin", "rb");
+    ASSERT_NE(f, nullptr);
+    EXPECT_FALSE(LoadSave_FEoln(f));
+    EXPECT_EQ(LoadSave_FGetC(f), 255);
+    EXPECT_TRUE(LoadSave_FEoln(f));
+    EXPECT_EQ(LoadSave_FGetC(f), '\r');
+    EXPECT_EQ(LoadSave_FGetC(f), '\n');
+    EXPECT_TRUE(LoadSave_FEof(f));
+    EXPECT_EQ(LoadSave_FGetC(f), -1);
+    EXPECT_EQ(LoadSave_FTell(f), 4); // still moved
+    LoadSave_FClose(f);
+}
+
+TEST_F(LoadSaveTest, SeekStaysInsideTheDataAndReadCutsAtTheEnd)
+{
+    Scratch_WriteFile(Prog("s.bin"), "0123456789");
+    LoadSaveFile* f = LoadSave_FOpen("s.bin", "rb");
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(LoadSave_FSeek(f, 3, 2), 0); // size - offset
+    EXPECT_EQ(LoadSave_FTell(f), 7);
+    LoadSave_FSeek(f, 5, 1);
+    EXPECT_EQ(LoadSave_FTell(f), 10);
+    LoadSave_FSeek(f, -50, 1);
+    EXPECT_EQ(LoadSave_FTell(f), 0);
+    LoadSave_FSeek(f, INT32_MAX, 0);
+    EXPECT_EQ(LoadSave_FTell(f), 10);
+    LoadSave_FSeek(f, INT32_MIN, 2);
+    EXPECT_EQ(LoadSave_FTell(f), 10);
+    EXPECT_EQ(LoadSave_FSeek(f, 1, 7), -1);
+    EXPECT_EQ(LoadSave_FTell(f), 10);
+
+    LoadSave_FSeek(f, 6, 0);
+    char buffer[16] = {};
+    EXPECT_EQ(LoadSave_FRead(buffer, 3, 5, f), 4);
+    EXPECT_STREQ(buffer, "6789");
+    EXPECT_EQ(LoadSave_FRead(buffer, 1, 1, f), 0);
+    EXPECT_EQ(LoadSave_FRead(buffer, INT32_MAX, INT32_MAX, f), 0);
+    LoadSave_FSeek(f, 0, 0);
+    EXPECT_EQ(LoadSave_FRead(buffer, -1, 4, f), 0);
+    LoadSave_FClose(f);
+}
+
+TEST_F(LoadSaveTest, ReadRealTakesDecimalNumbersOnly)
+{
+    Scratch_WriteFile(Prog("n.txt"), "  12.5e1x -0.25\n0x10 inf .5 1e400 -1e-400 1e+ 7. +3 nan 42");
+    LoadSaveFile* f = LoadSave_FOpen("n.txt", "r");
+    ASSERT_NE(f, nullptr);
+    double v = -1;
+    ASSERT_TRUE(LoadSave_FReadReal(f, &v));
+    EXPECT_EQ(v, 125.0);
+    EXPECT_EQ(LoadSave_FGetC(f), 'x');
+    ASSERT_TRUE(LoadSave_FReadReal(f, &v));
+    EXPECT_EQ(v, -0.25);
+    ASSERT_TRUE(LoadSave_FReadReal(f, &v)); // "0x10": the 0 only
+    EXPECT_EQ(v, 0.0);
+    EXPECT_EQ(LoadSave_FGetC(f), 'x');
+    EXPECT_TRUE(LoadSave_FReadReal(f, &v));
+    EXPECT_EQ(v, 10.0);
+    EXPECT_FALSE(LoadSave_FReadReal(f, &v)); // "inf" is no number
+    EXPECT_EQ(v, 0.0);
+    EXPECT_EQ(LoadSave_FGetC(f), 'i');
+    LoadSave_FGetC(f);
+    LoadSave_FGetC(f);
+    ASSERT_TRUE(LoadSave_FReadReal(f, &v));
+    EXPECT_EQ(v, 0.5);
+    ASSERT_TRUE(LoadSave_FReadReal(f, &v));
+    EXPECT_TRUE(std::isinf(v) && v > 0);
+    ASSERT_TRUE(LoadSave_FReadReal(f, &v));
+    EXPECT_EQ(v, 0.0);
+    EXPECT_TRUE(std::signbit(v));
+    ASSERT_TRUE(LoadSave_FReadReal(f, &v)); // "1e+": the exponent has no digits
+    EXPECT_EQ(v, 1.0);
+    EXPECT_EQ(LoadSave_FGetC(f), 'e');
+    LoadSave_FGetC(f);
+    ASSERT_TRUE(LoadSave_FReadReal(f, &v));
+    EXPECT_EQ(v, 7.0);
+    ASSERT_TRUE(LoadSave_FReadReal(f, &v));
+    EXPECT_EQ(v, 3.0);
+    EXPECT_FALSE(LoadSave_FReadReal(f, &v));
+    for (int i = 0; i < 3; i++) LoadSave_FGetC(f);
+    ASSERT_TRUE(LoadSave_FReadReal(f, &v)); // runs to the very end of the data
+    EXPECT_EQ(v, 42.0);
+    EXPECT_TRUE(LoadSave_FEof(f));
+    EXPECT_FALSE(LoadSave_FReadReal(f, &v));
+    LoadSave_FClose(f);
+}
+
+TEST_F(LoadSaveTest, WriteFileReportsAFileThatDoesNotOpen)
+{
+    std::string target = dir_ / "plain.bin";
+    EXPECT_TRUE(LoadSave_WriteFile(target.c_str(), "xyz", 3));
+    EXPECT_EQ(Scratch_ReadFile(target), "xyz");
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(LoadSave_WriteFile((dir_ / "no/such/folder/f").c_str(), "x", 1));
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("_WriteFile"), std::string::npos);
+}
