@@ -1,0 +1,6 @@
+// The data-structure built-in functions (ds_*): stacks, queues, lists, maps, priority queues
+// and grids by index, over the structures of Files/Support/DS_*.h.
+#pragma once
+
+// Registers the group "DS.." through Function_Add.
+void Function_DS_Init();
