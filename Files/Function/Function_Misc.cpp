@@ -302,7 +302,7 @@ bool VariableId(const ScriptValue& name, int32_t* id)
 }
 
 // The element index of one or two array indices; false (after the report) for an index of
-// 32000 or more. A negative index gives -1, which the variable lists refuse.
+// 32000 or more. A negative index gives -1: nothing is stored there and nothing read.
 bool ArrayIndex(const ScriptValue* i, const ScriptValue* j, int32_t* index)
 {
     int32_t a = IntArg(*i);
@@ -356,6 +356,7 @@ void VarSet(ScriptValue* result, const Scope& scope, int32_t argc, ScriptValue* 
     int32_t id, index = 0;
     if (argc < 2 + dims || !VariableId(args[0], &id)) return;
     if (dims > 0 && !ArrayIndex(&args[1], dims > 1 ? &args[2] : nullptr, &index)) return;
+    if (index < 0) return; // a negative index names no element
     scope.Set(id, index, &args[1 + dims]);
 }
 
