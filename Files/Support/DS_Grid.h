@@ -48,7 +48,7 @@ public:
 
     // A grid of real 0 cells; a size that is negative counts as 0. False from Valid() when the
     // cell count passed kMaxCells (the grid is then 0 x 0).
-    CDS_Grid(int32_t width, int32_t height);
+    CDS_Grid(int32_t width = 0, int32_t height = 0);
     virtual ~CDS_Grid();
     CDS_Grid(const CDS_Grid&) = delete;
     CDS_Grid& operator=(const CDS_Grid&) = delete;
