@@ -1,0 +1,26 @@
+// PNG reading and writing: one decoder that turns a PNG file held in memory into 32-bit
+// pixels (bytes B, G, R, A: 0xAARRGGBB words, rows top first), and write_png_file, which
+// writes pixels given as bytes R, G, B, A into a PNG file in the save area.
+//
+// Backed by Linux/Graphics_PNGM.cpp (libpng).
+#pragma once
+
+#include <cstdint>
+#include <cstddef>
+
+// Decodes into a new memory-manager block of w * h words (the caller frees it); null on
+// failure, with w and h set to -1. Every colour type and bit depth gives 4 bytes a pixel.
+uint32_t* GR_PNG_DecodeToBlock(const void* data, uint32_t size, int32_t* w, int32_t* h);
+
+// The decode record: while a decoded image exists, a further call returns it again; every
+// successful decode is followed by GR_PNG_Free before the next one.
+void* GR_PNG_Decode(const void* data, uint32_t size, int32_t* w, int32_t* h);
+void GR_PNG_Free();
+
+// Writes pixels (bytes R, G, B, A, width * 4 bytes a row) to the file; true when written.
+bool write_png_file(const char* name, const void* pixels, int32_t width, int32_t height);
+
+// How write_png_file turns a file name into a full path: LoadSave_SavePath (the save area,
+// or an allowed file) unless another mapper is installed (tests).
+using GR_SavePathMapper = bool (*)(char* out, size_t capacity, const char* name);
+void GR_PNG_SetSavePathMapper(GR_SavePathMapper mapper);

@@ -1,0 +1,111 @@
+// Screen and texture read-back (see Graphics_ReadBack.h).
+#include "Files/Graphics_API/Graphics_ReadBack.h"
+
+#include <cstring>
+
+#include "Files/Graphics_API/Graphics_Batch.h"
+#include "Files/Graphics_API/Graphics_D3D.h"
+#include "Files/Graphics_API/Graphics_Hooks.h"
+#include "Files/Platform/TBitmap.h"
+#include "Platform/MemoryManager.h"
+
+// Reads exactly w x h pixels from a surface of the given size (the rectangle already lies
+// inside it).
+static uint32_t* ReadSurface(GfxSurface* surface, int32_t x, int32_t y, int32_t w, int32_t h)
+{
+    IGfxDevice* dev = GR_D3D_State().device;
+    if (!dev || !surface) return nullptr;
+    uint32_t* block = (uint32_t*)MEM_ALLOC((uint64_t)w * h * 4);
+    GfxRect r{x, y, x + w, y + h};
+    if (!dev->ReadSurface(surface, r, block)) {
+        MEM_FREE(block);
+        return nullptr;
+    }
+    return block;
+}
+
+uint32_t* GR_D3D_ReadBackBufferRect(int32_t boundW, int32_t boundH, int32_t x, int32_t y, int32_t w, int32_t h)
+{
+    GR_DeviceState& st = GR_D3D_State();
+    GR_D3D_Flush();
+    if (x < 0) x = 0;
+    if (y < 0) y = 0;
+    if ((int64_t)x + w > boundW) w = boundW - x;
+    if ((int64_t)y + h > boundH) h = boundH - y;
+    if (w < 1 || h < 1 || !st.device || !st.screenTexture) return nullptr;
+    GfxDisplayMode mode;
+    if (!st.device->GetDisplayMode(&mode)) return nullptr;
+    TextureRecord* s = st.screenTexture;
+    int32_t tw = s->Width(), th = s->Height();
+    if ((int64_t)x + w > tw) w = tw - x;
+    if ((int64_t)y + h > th) h = th - y;
+    if (w < 1 || h < 1) return nullptr;
+    return ReadSurface(s->colour, x, y, w, h);
+}
+
+uint32_t* GR_D3D_ReadTextureRect(TextureRecord* record, int32_t x, int32_t y, int32_t w, int32_t h)
+{
+    GR_D3D_Flush();
+    if (!record || !record->colour) return nullptr;
+    if (x < 0) x = 0;
+    if (y < 0) y = 0;
+    int32_t tw = record->Width(), th = record->Height();
+    if ((int64_t)x + w > tw) w = tw - x;
+    if ((int64_t)y + h > th) h = th - y;
+    if (w < 1 || h < 1) return nullptr;
+    return ReadSurface(record->colour, x, y, w, h);
+}
+
+void GR_D3D_CopyTextureRect(TextureRecord* src, int32_t sx, int32_t sy, TextureRecord* dst, int32_t x, int32_t y,
+                            int32_t w, int32_t h)
+{
+    IGfxDevice* dev = GR_D3D_State().device;
+    GR_D3D_Flush();
+    if (!dev || !src || !dst || !src->colour || !dst->colour) return;
+    if (x < 0) x = 0;
+    if (y < 0) y = 0;
+    if (sx < 0) sx = 0;
+    if (sy < 0) sy = 0;
+    if (w <= 0 || h <= 0) return;
+    if ((int64_t)sx + w > src->Width()) w = src->Width() - sx;
+    if ((int64_t)sy + h > src->Height()) h = src->Height() - sy;
+    if ((int64_t)x + w > dst->Width()) w = dst->Width() - x;
+    if ((int64_t)y + h > dst->Height()) h = dst->Height() - y;
+    if (w < 1 || h < 1) return;
+    GfxRect a{sx, sy, sx + w, sy + h}, b{x, y, x + w, y + h};
+    dev->StretchRect(src->colour, &a, dst->colour, &b, GFX_TEXF_LINEAR);
+    dst->flags |= 1;
+}
+
+TBitmap* GR_D3D_ScreenToBitmap(int32_t x, int32_t y, int32_t w, int32_t h)
+{
+    GR_WindowStateRecord& ws = GR_WindowState();
+    int32_t bw = ws.drawRight - ws.drawLeft, bh = ws.drawBottom - ws.drawTop;
+    if (x < 0) x = 0;
+    if (y < 0) y = 0;
+    if ((int64_t)x + w > bw) w = bw - x;
+    if ((int64_t)y + h > bh) h = bh - y;
+    if (w < 1 || h < 1) return nullptr;
+    uint32_t* block = GR_D3D_ReadBackBufferRect(bw, bh, x, y, w, h);
+    if (!block) return nullptr; // no uninitialised picture
+    TBitmap* b = TBitmap::Create();
+    b->SetPixelFormat(7);
+    b->SetWidth(w);
+    b->SetHeight(h);
+    int32_t pitch;
+    uint8_t* base = b->Lock(0, nullptr, &pitch);
+    for (int32_t r = 0; r < h; ++r) std::memcpy(base + (size_t)r * pitch, block + (size_t)r * w, (size_t)w * 4);
+    b->Unlock(base);
+    MEM_FREE(block);
+    return b;
+}
+
+uint32_t GR_D3D_GetPixel(int32_t x, int32_t y)
+{
+    GR_DeviceState& st = GR_D3D_State();
+    uint32_t* block = GR_D3D_ReadBackBufferRect(st.requestedWidth, st.requestedHeight, x, y, 1, 1);
+    if (!block) return 0;
+    uint32_t c = block[0];
+    MEM_FREE(block);
+    return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
+}

@@ -1,0 +1,286 @@
+// The device layer on the recording fake: start-up, frames, resets, letterbox, the pixel
+// offset of projections, the render-target stack and creation failures.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "Files/Graphics_API/Graphics_Batch.h"
+#include "Files/Graphics_API/Graphics_D3D.h"
+#include "Files/Graphics_API/Graphics_Display.h"
+#include "Files/Graphics_API/Graphics_Hooks.h"
+#include "Files/Graphics_API/Graphics_RenderState.h"
+#include "Files/Graphics_API/Graphics_Window.h"
+#include "support/FakeGraphics.h"
+
+namespace {
+
+class DeviceTest : public GraphicsFixture {};
+
+TEST_F(DeviceTest, StartupCreatesScreenTextureAndClears)
+{
+    GR_DeviceState& st = GR_D3D_State();
+    ASSERT_NE(st.device, nullptr);
+    ASSERT_NE(st.screenTexture, nullptr);
+    EXPECT_EQ(st.screenTexture->Width(), 640);
+    EXPECT_EQ(st.screenTexture->Height(), 480);
+    EXPECT_EQ(system.behaviours.front(), 0x42u);
+    EXPECT_GE(dev()->Count("Clear 7 00000000 1 0"), 1u);
+    // Creation applied every render state: alpha blending ends on.
+    EXPECT_EQ(dev()->renderState[GFX_RS_ALPHABLENDENABLE], 1u);
+}
+
+TEST_F(DeviceTest, SoftwareFlagAndFallbackToD16)
+{
+    system.failDevices = 1;
+    Start(4);
+    ASSERT_EQ(system.behaviours.size(), 3u); // first start, then the failed and the fallback attempt
+    EXPECT_EQ(system.behaviours[1], 0x22u);
+    EXPECT_EQ(system.behaviours[2], 0x22u);
+    EXPECT_EQ(GR_D3D_State().params.depthStencilFormat, (uint32_t)GFX_FMT_D16);
+    EXPECT_EQ(GR_D3D_State().params.swapEffect, (uint32_t)GFX_SWAPEFFECT_DISCARD);
+}
+
+TEST_F(DeviceTest, TwentyFourBitDesktopCountsAsThirtyTwoButEightBitStops)
+{
+    Stop();
+    host.displayBits = 24;
+    Start();
+    EXPECT_EQ(GR_Display_GetColourDepth(), 32);
+    Stop();
+    host.displayBits = 8;
+    void* w = GR_Window_Create(640, 480);
+    EXPECT_FALSE(GR_D3D_Init(w, 640, 480, 0));
+}
+
+TEST_F(DeviceTest, FrameOpensOnceDrawsScreenTextureAndPresents)
+{
+    dev()->ClearLog();
+    EXPECT_TRUE(GR_D3D_Start_Frame());
+    EXPECT_TRUE(GR_D3D_Start_Frame()); // second call opens nothing
+    EXPECT_EQ(dev()->Count("BeginScene"), 1u);
+    EXPECT_EQ(GR_D3D_State().sceneCount, 1);
+    EXPECT_EQ(GR_D3D_State().rtDepthCount, 1);
+    EXPECT_TRUE(GR_D3D_Finish_Frame(true));
+    EXPECT_EQ(dev()->Count("DrawUP 6 2"), 1u); // the screen texture as a fan
+    EXPECT_EQ(dev()->Count("Present"), 1u);
+    EXPECT_TRUE(host.shown);
+    EXPECT_EQ(GR_D3D_State().rtDepthCount, 0);
+    EXPECT_EQ(dev()->CurrentTarget(), dev()->BackBuffer());
+    // Finish without present ends the frame only.
+    GR_D3D_Start_Frame();
+    GR_D3D_Finish_Frame(false);
+    EXPECT_EQ(dev()->Count("Present"), 1u);
+}
+
+TEST_F(DeviceTest, ScreenTextureDrawnStretchedOrLetterboxed)
+{
+    // 640x480 drawing area on a 1920x1080 back buffer.
+    auto quad = [&](uint32_t flags) {
+        Start(flags);
+        GR_D3D_State().backBufferWidth = 1920;
+        GR_D3D_State().backBufferHeight = 1080;
+        dev()->ClearLog();
+        GR_D3D_Start_Frame();
+        GR_D3D_Finish_Frame(false);
+        for (auto& d : dev()->draws)
+            if (d.type == 6) return d;
+        return FakeDraw{};
+    };
+    FakeDraw plain = quad(0);
+    ASSERT_EQ(plain.vertexCount(), 4u);
+    EXPECT_FLOAT_EQ(plain.F(0, 0), 0.0f);
+    EXPECT_FLOAT_EQ(plain.F(2, 0), 1920.0f);
+    FakeDraw boxed = quad(16);
+    ASSERT_EQ(boxed.vertexCount(), 4u);
+    EXPECT_FLOAT_EQ(boxed.F(0, 0), 240.0f);
+    EXPECT_FLOAT_EQ(boxed.F(2, 0), 1680.0f); // 1440 wide at left 240
+    EXPECT_FLOAT_EQ(boxed.F(0, 1), 0.0f);
+    EXPECT_FLOAT_EQ(boxed.F(2, 1), 1080.0f);
+    float ox, oy;
+    GR_D3D_GetLetterboxOffset(&ox, &oy);
+    EXPECT_FLOAT_EQ(ox, 240.0f);
+    EXPECT_FLOAT_EQ(oy, 0.0f);
+}
+
+TEST_F(DeviceTest, LetterboxBarsTopAndBottomForTallBackBuffer)
+{
+    Start(16);
+    GR_D3D_State().backBufferWidth = 640;
+    GR_D3D_State().backBufferHeight = 960;
+    float ox, oy;
+    GR_D3D_GetLetterboxOffset(&ox, &oy);
+    EXPECT_FLOAT_EQ(ox, 0.0f);
+    EXPECT_FLOAT_EQ(oy, 240.0f);
+}
+
+struct RoomFake {
+    static GR_RoomViewInfo info;
+    static bool Get(GR_RoomViewInfo* out)
+    {
+        *out = info;
+        return true;
+    }
+};
+GR_RoomViewInfo RoomFake::info;
+
+TEST_F(DeviceTest, PixelOffsetFollowsTheFirstView)
+{
+    float ortho[16] = {};
+    ortho[0] = ortho[5] = ortho[10] = ortho[15] = 1.0f;
+    // No room: size 640x480, full half-texel shift.
+    GR_D3D_SetMatrix(1, ortho);
+    EXPECT_FLOAT_EQ(dev()->transform[1][12], -1.0f / 640.0f);
+    EXPECT_FLOAT_EQ(dev()->transform[1][13], 1.0f / 480.0f);
+    // A view of equal sizes: full shift of 1 / port width.
+    RoomFake::info = {1000, 800, true, true, 320, 240, 320, 240};
+    GR_SetRoomViewProvider(RoomFake::Get);
+    GR_D3D_SetMatrix(1, ortho);
+    EXPECT_FLOAT_EQ(dev()->transform[1][12], -1.0f / 320.0f);
+    // 640 room pixels on a 1280 port: no offset.
+    RoomFake::info = {1000, 800, true, true, 640, 480, 1280, 960};
+    GR_D3D_SetMatrix(1, ortho);
+    EXPECT_FLOAT_EQ(dev()->transform[1][12], 0.0f);
+    EXPECT_FLOAT_EQ(GR_D3D_State().pixelOffset[0], 0.0f);
+    // Half a percent of scaling keeps half the offset.
+    RoomFake::info = {1000, 800, true, true, 1005, 800, 1000, 800};
+    GR_D3D_SetMatrix(1, ortho);
+    EXPECT_NEAR(GR_D3D_State().pixelOffset[0], 0.5f, 1e-3);
+    EXPECT_FLOAT_EQ(GR_D3D_State().pixelOffset[1], 1.0f);
+    // Views off: the room's size.
+    RoomFake::info = {1000, 800, false, true, 640, 480, 1280, 960};
+    GR_D3D_SetMatrix(1, ortho);
+    EXPECT_FLOAT_EQ(dev()->transform[1][12], -1.0f / 1000.0f);
+    // The stored projection is the one given.
+    float back[16];
+    GR_D3D_GetMatrix(1, back);
+    EXPECT_EQ(std::memcmp(back, ortho, sizeof(back)), 0);
+}
+
+TEST_F(DeviceTest, RenderTargetStackRefusesNinthPush)
+{
+    for (int i = 0; i < 8; ++i) EXPECT_TRUE(GR_D3D_PushRenderTarget());
+    EXPECT_FALSE(GR_D3D_PushRenderTarget());
+    EXPECT_EQ(GR_D3D_State().rtDepthCount, 8);
+    GR_D3D_PopAllRenderTargets();
+    EXPECT_EQ(GR_D3D_State().rtDepthCount, 0);
+}
+
+TEST_F(DeviceTest, TargetsLeftPushedAreRestoredAtFrameEnd)
+{
+    TextureRecord* surface = GR_D3D_CreateTexture(64, 64, 1, 1, 6);
+    ASSERT_NE(surface, nullptr);
+    GfxSurface* colour = surface->colour;
+    int32_t refs = colour->RefCount();
+    GR_D3D_Start_Frame();
+    GR_D3D_PushRenderTarget();
+    GR_D3D_SetRenderTarget(0, surface);
+    GR_D3D_PushRenderTarget(); // pushes the surface itself: one more reference
+    EXPECT_EQ(colour->RefCount(), refs + 2);
+    GR_D3D_Finish_Frame(true);
+    // The picture went to the back buffer and every reference was given back.
+    EXPECT_EQ(dev()->CurrentTarget(), dev()->BackBuffer());
+    EXPECT_EQ(colour->RefCount(), refs);
+    EXPECT_EQ(GR_D3D_State().rtDepthCount, 0);
+    GR_D3D_FreeTexture(surface);
+}
+
+TEST_F(DeviceTest, ResetKeepsPositionOrCentresAndAppliesPendingSize)
+{
+    host.log.clear();
+    GR_Window_SetSize(800, 600);
+    EXPECT_EQ(GR_ResetPending, 1);
+    host.winX = 10;
+    host.winY = 20;
+    ASSERT_TRUE(GR_D3D_Reset());
+    GR_DeviceState& st = GR_D3D_State();
+    EXPECT_EQ(st.screenWidth, 800);
+    EXPECT_EQ(st.screenHeight, 600);
+    EXPECT_EQ(st.screenTexture->Width(), 800);
+    EXPECT_EQ(st.pendingWidth, -1);
+    EXPECT_EQ(host.winX, 10); // kept its corner
+    EXPECT_EQ(host.winW, 800);
+    EXPECT_FALSE(st.keepPosition);
+    // A later reset without a size request centres the window.
+    ASSERT_TRUE(GR_D3D_Reset());
+    EXPECT_EQ(host.winX, (1024 - 800) / 2);
+    EXPECT_EQ(host.winY, (768 - 600) / 2);
+}
+
+TEST_F(DeviceTest, ResetReappliesSettings)
+{
+    GR_Texture_SetRepeat(true);
+    GR_3D_SetCulling(true);
+    GR_State_SetBlendModeExt(2, 2);
+    GR_D3D_Flush();
+    ASSERT_TRUE(GR_D3D_Reset());
+    EXPECT_EQ(dev()->renderState[GFX_RS_CULLMODE], 3u);
+    EXPECT_EQ(dev()->renderState[GFX_RS_SRCBLEND], 2u);
+    EXPECT_EQ(dev()->renderState[GFX_RS_DESTBLEND], 2u);
+    EXPECT_EQ(dev()->sampler[GFX_SAMP_ADDRESSU], (uint32_t)GFX_TADDRESS_WRAP);
+}
+
+TEST_F(DeviceTest, FailedResetSwitchesToDiscardAndSkipsFrameUntilRecovered)
+{
+    GR_Display_SetMultisample(4);
+    dev()->failResets = 2;
+    EXPECT_FALSE(GR_D3D_Reset());
+    EXPECT_EQ(GR_D3D_State().wantedSwapEffect, (uint32_t)GFX_SWAPEFFECT_DISCARD);
+    EXPECT_EQ(GR_D3D_State().wantedMultisample, 0u);
+    EXPECT_EQ(GR_D3D_State().screenTexture, nullptr);
+    // The next frame retries the reset, which now succeeds.
+    EXPECT_TRUE(GR_D3D_Start_Frame());
+    EXPECT_NE(GR_D3D_State().screenTexture, nullptr);
+    GR_D3D_Finish_Frame(true);
+}
+
+TEST_F(DeviceTest, FullscreenResetUsesDesktopSize)
+{
+    GR_Window_SetFullscreen(true);
+    ASSERT_TRUE(GR_D3D_Reset());
+    EXPECT_EQ(host.style, WSTYLE_POPUP | WSTYLE_VISIBLE);
+    EXPECT_EQ(GR_D3D_State().params.backBufferWidth, 1024);
+    EXPECT_FALSE(GR_D3D_State().params.windowed);
+    // Leaving full screen for a dialog resets windowed.
+    EXPECT_TRUE(GR_D3D_LeaveFullscreen());
+    EXPECT_TRUE(GR_D3D_State().params.windowed);
+    EXPECT_EQ(host.style, 0x10CA0000u);
+}
+
+TEST_F(DeviceTest, ClearSwapsRedAndBlue)
+{
+    dev()->ClearLog();
+    GR_D3D_Clear(0x80112233u, 1.0f, 0, 1);
+    EXPECT_EQ(dev()->log.back(), "Clear 1 80332211 1 0");
+    GR_D3D_Clear(0x112233u, 1.0f, 0, 0); // no flags: nothing
+    EXPECT_EQ(dev()->log.size(), 1u);
+}
+
+TEST_F(DeviceTest, ScreenTextureFailureEndsTheProcess)
+{
+    Stop();
+    system.failDevices = 0;
+    void* w = GR_Window_Create(640, 480);
+    GfxSystem_Set(&system);
+    // The device's first texture creation is the screen texture's.
+    struct Failing : FakeSystem {
+        IGfxDevice* CreateDevice(int32_t o, void* w, uint32_t b, GfxPresentParams& pp) override
+        {
+            FakeSystem::CreateDevice(o, w, b, pp);
+            device->failTextures = 1;
+            return device;
+        }
+    } failing;
+    GfxSystem_Set(&failing);
+    GR_Hooks().exitProcess = [](int code) { throw code; };
+    int code = 0;
+    try {
+        GR_D3D_Init(w, 640, 480, 0);
+    } catch (int c) {
+        code = c;
+    }
+    EXPECT_EQ(code, -1);
+    GR_D3D_Shutdown();
+    GfxSystem_Set(&system);
+}
+
+} // namespace

@@ -1,0 +1,304 @@
+// Golden images drawn by the OpenGL device on Mesa llvmpipe without a display
+// (SDL_VIDEODRIVER=offscreen): textured quads at each blend mode, the alpha test, depth, fog
+// and a lit 3D scene, read back from the screen texture and compared with the PNG files in
+// tests/graphics/golden/. Each channel may differ by at most kTolerance (2) so that a Mesa
+// upgrade that rounds differently does not fail the suite; any larger difference does.
+// ZB_UPDATE_GOLDEN=1 rewrites the files (inspect them before committing).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "Files/Graphics/Graphics_3D.h"
+#include "Files/Graphics/Graphics_PNG.h"
+#include "Files/Graphics/Graphics_Texture.h"
+#include "Files/Graphics_API/Graphics_Batch.h"
+#include "Files/Graphics_API/Graphics_D3D.h"
+#include "Files/Graphics_API/Graphics_Hooks.h"
+#include "Files/Graphics_API/Graphics_Host.h"
+#include "Files/Graphics_API/Graphics_ReadBack.h"
+#include "Files/Graphics_API/Graphics_RenderState.h"
+#include "Files/Graphics_API/Graphics_Window.h"
+#include "Platform/MemoryManager.h"
+#include "support/FakeGraphics.h"
+
+namespace {
+
+const int32_t W = 128, H = 96;
+const int kTolerance = 2;
+
+std::string GoldenDir()
+{
+    std::string f = __FILE__;
+    return f.substr(0, f.rfind('/')) + "/golden/";
+}
+
+class GoldenTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        setenv("SDL_VIDEODRIVER", "offscreen", 0);
+        GraphicsTest_ResetGlobals();
+        GfxSystem_Set(nullptr);
+        WindowHost_Set(nullptr);
+        GR_Options().windowWidth = W;
+        GR_Options().windowHeight = H;
+        void* window = GR_Window_Create(W, H);
+        ready = window && GR_D3D_Init(window, W, H, 0);
+    }
+
+    static void TearDownTestSuite()
+    {
+        if (texture >= 0) GR_Texture_Free(texture);
+        texture = -1;
+        GR_D3D_Shutdown();
+        GR_Texture_FreeAll();
+        GraphicsTest_ResetGlobals();
+    }
+
+    void SetUp() override
+    {
+        if (!ready) GTEST_SKIP() << "no OpenGL context could be made";
+        // Every scene starts from the default drawing settings.
+        GR_State_SetBlendMode(0);
+        GR_State_SetAlphaTest(false);
+        GR_3D_SetFog(false, 0, 0, 0);
+        GR_3D_SetLighting(false);
+        GR_3D_SetCulling(false);
+        GR_Texture_SetInterpolation(false);
+        GR_Draw_SetAlpha(1.0f);
+        if (texture < 0) texture = MakeTexture();
+        GR_D3D_Start_Frame();
+        GR_D3D_SetView(0, 0, (float)W, (float)H, 0);
+        GR_D3D_Clear(0x402010, 1.0f, 0, 7); // script colour: blue 0x40, green 0x20, red 0x10
+    }
+
+    // A 32x32 texture: red to green across, alpha 255 on the left half, 96 on the right,
+    // with a transparent 8x8 checker in the top-left quarter.
+    static int32_t MakeTexture()
+    {
+        std::vector<uint32_t> px(32 * 32);
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 32; ++x) {
+                uint32_t a = x < 16 ? 255 : 96;
+                if (x < 16 && y < 16 && ((x / 8 + y / 8) & 1)) a = 0;
+                px[y * 32 + x] = a << 24 | (uint32_t)(255 - x * 8) << 16 | (uint32_t)(x * 8) << 8 | (uint32_t)(y * 8);
+            }
+        return GR_Texture_CreateFromPixels(32, 32, px.data(), 32 * 32 * 4);
+    }
+
+    std::vector<uint32_t> Capture()
+    {
+        GR_D3D_Flush();
+        uint32_t* block = GR_D3D_ReadBackBufferRect(W, H, 0, 0, W, H);
+        std::vector<uint32_t> out;
+        if (block) out.assign(block, block + W * H);
+        MEM_FREE(block);
+        GR_D3D_Finish_Frame(true);
+        return out;
+    }
+
+    void Compare(const std::string& name, const std::vector<uint32_t>& px)
+    {
+        ASSERT_EQ(px.size(), (size_t)W * H);
+        std::string path = GoldenDir() + name + ".png";
+        std::vector<uint8_t> rgba(px.size() * 4);
+        for (size_t i = 0; i < px.size(); ++i) {
+            rgba[i * 4] = (uint8_t)(px[i] >> 16);
+            rgba[i * 4 + 1] = (uint8_t)(px[i] >> 8);
+            rgba[i * 4 + 2] = (uint8_t)px[i];
+            rgba[i * 4 + 3] = (uint8_t)(px[i] >> 24);
+        }
+        GR_PNG_SetSavePathMapper([](char* out, size_t cap, const char* file) {
+            std::snprintf(out, cap, "%s", file);
+            return true;
+        });
+        const char* update = std::getenv("ZB_UPDATE_GOLDEN");
+        if (update && *update == '1') {
+            ASSERT_TRUE(write_png_file(path.c_str(), rgba.data(), W, H));
+            return;
+        }
+        std::ifstream in(path, std::ios::binary);
+        std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        ASSERT_FALSE(file.empty()) << "missing golden image " << path;
+        int32_t gw, gh;
+        uint32_t* golden = GR_PNG_DecodeToBlock(file.data(), (uint32_t)file.size(), &gw, &gh);
+        ASSERT_NE(golden, nullptr);
+        ASSERT_EQ(gw, W);
+        ASSERT_EQ(gh, H);
+        int worst = 0, bad = 0;
+        for (size_t i = 0; i < px.size(); ++i)
+            for (int s = 0; s < 32; s += 8) {
+                int d = std::abs((int)((px[i] >> s) & 0xFF) - (int)((golden[i] >> s) & 0xFF));
+                if (d > worst) worst = d;
+                if (d > kTolerance) ++bad;
+            }
+        MEM_FREE(golden);
+        if (bad) {
+            std::string actual = ::testing::TempDir() + name + "_actual.png";
+            write_png_file(actual.c_str(), rgba.data(), W, H);
+            ADD_FAILURE() << name << ": " << bad << " channels differ by more than " << kTolerance << " (worst " << worst
+                          << "); picture written to " << actual;
+        }
+    }
+
+    static uint32_t At(const std::vector<uint32_t>& px, int x, int y) { return px[(size_t)y * W + x]; }
+
+    static bool ready;
+    static int32_t texture;
+};
+bool GoldenTest::ready = false;
+int32_t GoldenTest::texture = -1;
+
+TEST_F(GoldenTest, PixelExactQuadAndReadBack)
+{
+    // A 32x32 texture drawn at (10, 20) covers pixels 10..41 and 20..51 exactly, texel
+    // centre on pixel centre.
+    GR_Texture_Draw(texture, 10, 20);
+    auto px = Capture();
+    ASSERT_FALSE(px.empty());
+    EXPECT_EQ(At(px, 9, 40), 0x00102040u);  // background (device order)
+    EXPECT_EQ(At(px, 42, 40), 0x00102040u);
+    EXPECT_EQ(At(px, 10, 40) & 0xFFFFFF, (uint32_t)(255 << 16 | 0 << 8 | 20 * 8)); // texel (0, 20)
+    EXPECT_EQ(At(px, 11, 40) & 0xFFFFFF, (uint32_t)(247 << 16 | 8 << 8 | 20 * 8)); // texel (1, 20)
+    EXPECT_EQ(At(px, 30, 19), 0x00102040u);
+    EXPECT_NE(At(px, 30, 20), 0x00102040u);
+    EXPECT_NE(At(px, 30, 51), 0x00102040u);
+    EXPECT_EQ(At(px, 30, 52), 0x00102040u);
+    Compare("quad", px);
+}
+
+TEST_F(GoldenTest, BlendModes)
+{
+    for (int mode = 0; mode < 4; ++mode) {
+        GR_State_SetBlendMode(mode);
+        GR_Texture_DrawExt(texture, 0, 0, 4.0f + mode * 30, 4, 0.875f, 1, 0, 0xFFFFFF, 0.75f);
+    }
+    GR_State_SetBlendModeExt(9, 1); // destination colour, zero: multiply
+    GR_Texture_DrawExt(texture, 0, 0, 4, 50, 1, 1, 0, 0xFFFFFF, 1);
+    GR_State_SetBlendMode(0);
+    GR_State_SetColourWriteEnable(true, false, true, true);
+    GR_Texture_DrawExt(texture, 0, 0, 50, 50, 1, 1, 0, 0xFFFFFF, 1);
+    GR_State_SetColourWriteEnable(true, true, true, true);
+    g_RenderStateCache.SetRenderState(GR_RS_ALPHABLEND, 0);
+    GR_Texture_DrawExt(texture, 0, 0, 90, 50, 1, 1, 0.3f, 0x00FFFF, 1);
+    g_RenderStateCache.SetRenderState(GR_RS_ALPHABLEND, 1);
+    auto px = Capture();
+    // Additive over the background can only brighten.
+    uint32_t added = At(px, 34 + 8, 30), bg = 0x00102040u;
+    EXPECT_GE((added >> 16) & 0xFF, (bg >> 16) & 0xFF);
+    Compare("blend", px);
+}
+
+TEST_F(GoldenTest, AlphaTest)
+{
+    GR_State_SetAlphaTest(true);
+    GR_State_SetAlphaTestRef(128);
+    GR_Texture_DrawExt(texture, 0, 0, 10, 10, 2, 2, 0, 0xFFFFFF, 1);
+    GR_State_SetAlphaTestRef(50);
+    GR_Texture_DrawExt(texture, 0, 0, 80, 10, 1, 1, 0, 0xFFFFFF, 1);
+    auto px = Capture();
+    EXPECT_EQ(At(px, 10 + 2 * 20, 10 + 2 * 4), 0x00102040u); // alpha 96 fails ref 128
+    EXPECT_NE(At(px, 80 + 20, 14), 0x00102040u);              // and passes ref 50 (blended)
+    EXPECT_EQ(At(px, 10 + 2 * 12, 10 + 2 * 4), 0x00102040u); // checker hole
+    Compare("alphatest", px);
+}
+
+struct V36 {
+    float x, y, z, nx, ny, nz;
+    uint32_t c;
+    float u, v;
+};
+
+void Quad3D(float x1, float y1, float x2, float y2, float z, uint32_t colour, float nz = -1)
+{
+    V36* v = (V36*)GR_D3D_AllocVertices(4, nullptr, 36, 6);
+    V36 tl{x1, y1, z, 0, 0, nz, colour, 0, 0}, tr{x2, y1, z, 0, 0, nz, colour, 1, 0};
+    V36 br{x2, y2, z, 0, 0, nz, colour, 1, 1}, bl{x1, y2, z, 0, 0, nz, colour, 0, 1};
+    v[0] = tl;
+    v[1] = tr;
+    v[2] = br;
+    v[3] = br;
+    v[4] = bl;
+    v[5] = tl;
+}
+
+TEST_F(GoldenTest, DepthTest)
+{
+    GR_3D_SetMode(true);
+    GR_D3D_SetView(0, 0, (float)W, (float)H, 0);
+    GR_3D_ClearDepth();
+    Quad3D(20, 20, 80, 70, 10, 0xFF00FF00u);   // near, drawn first
+    Quad3D(40, 30, 110, 90, 100, 0xFFFF0000u); // far, drawn over it
+    auto px = Capture();
+    GR_3D_SetMode(false);
+    EXPECT_EQ(At(px, 60, 50), 0xFF00FF00u);  // the near quad wins the overlap
+    EXPECT_EQ(At(px, 85, 40), 0xFFFF0000u);  // the far quad, smaller, where the near one is not
+    Compare("depth", px);
+}
+
+TEST_F(GoldenTest, CullingKeepsClockwiseFaces)
+{
+    // Culling on culls counter-clockwise triangles (on the y-down screen), as Direct3D does.
+    GR_3D_SetCulling(true);
+    struct V16 {
+        float x, y, z;
+        uint32_t c;
+    };
+    V16* v = (V16*)GR_D3D_AllocVertices(4, nullptr, 16, 6);
+    V16 cw[3] = {{10, 10, 0, 0xFF00FF00u}, {50, 10, 0, 0xFF00FF00u}, {50, 50, 0, 0xFF00FF00u}};
+    V16 ccw[3] = {{70, 10, 0, 0xFFFF0000u}, {70, 50, 0, 0xFFFF0000u}, {110, 50, 0, 0xFFFF0000u}};
+    for (int i = 0; i < 3; ++i) {
+        v[i] = cw[i];
+        v[3 + i] = ccw[i];
+    }
+    auto px = Capture();
+    GR_3D_SetCulling(false);
+    EXPECT_EQ(At(px, 45, 20), 0xFF00FF00u);
+    EXPECT_EQ(At(px, 75, 45), 0x00102040u);
+}
+
+TEST_F(GoldenTest, FogAndLitScene)
+{
+    GR_3D_SetMode(true);
+    GR_3D_ClearDepth();
+    GR_3D_SetProjectionExt(0, 0, -200, 0, 0, 0, 0, -1, 0, 60, (float)W / H, 1, 1000);
+    GR_3D_SetFog(true, 0xFFFFFF, 150, 400);
+    Quad3D(-120, -60, -40, 0, 0, 0xFF0000FFu);
+    Quad3D(-30, -60, 50, 0, 150, 0xFF0000FFu);
+    Quad3D(60, -60, 140, 0, 300, 0xFF0000FFu);
+    GR_D3D_Flush();
+    GR_3D_SetFog(false, 0, 0, 0);
+    GR_3D_SetLighting(true);
+    GR_3D_SetAmbient(0x202020);
+    GR_3D_DefineDirectionalLight(0, 0.5f, 0.0f, 1.0f, 0xFFFFFF);
+    GR_3D_EnableLight(0, true);
+    // Faces turned towards and away from the light.
+    Quad3D(-100, 10, -20, 60, 0, 0xFFFFFFFFu, -1);
+    Quad3D(0, 10, 80, 60, 0, 0xFFFFFFFFu, 1);
+    auto px = Capture();
+    GR_3D_EnableLight(0, false);
+    GR_3D_SetLighting(false);
+    GR_3D_SetMode(false);
+    GR_D3D_SetView(0, 0, (float)W, (float)H, 0);
+    Compare("fog_lit", px);
+}
+
+TEST_F(GoldenTest, GetPixelAndScreenSave)
+{
+    GR_D3D_Clear(0x0000FF, 1.0f, 0, 1); // red in script order
+    GR_D3D_Flush();
+    EXPECT_EQ(GR_D3D_GetPixel(5, 5), 255u);
+    uint32_t* part = GR_D3D_ReadBackBufferRect(W, H, -4, H - 5, 13, 5);
+    ASSERT_NE(part, nullptr);
+    MEM_FREE(part);
+    EXPECT_EQ(GR_D3D_ReadBackBufferRect(W, H, W, 0, 5, 5), nullptr);
+    GR_D3D_Finish_Frame(true);
+}
+
+} // namespace
