@@ -18,6 +18,7 @@
 #include "Files/Base/RealConvert.h"
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Function.h"
+#include "Files/Runner/Runner_Services.h"
 #include "Files/Support/DS_Grid.h"
 #include "Files/Support/DS_List.h"
 #include "Files/Support/DS_Map.h"
@@ -833,3 +834,5 @@ void Function_DS_Init()
     Function_Add("ds_grid_read", F_DsGridRead, 2);
     Function_Add("ds_grid_sort", F_DsGridSort, 3);
 }
+
+void InitFunctions_DS() { Function_DS_Init(); }

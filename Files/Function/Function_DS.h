@@ -2,5 +2,6 @@
 // and grids by index, over the structures of Files/Support/DS_*.h.
 #pragma once
 
-// Registers the group "DS.." through Function_Add.
+// Registers the group "DS.." through Function_Add. InitFunctions_DS (the start-up's registrar,
+// Runner_Services.h) calls it.
 void Function_DS_Init();

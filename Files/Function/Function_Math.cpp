@@ -24,6 +24,7 @@
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Function.h"
 #include "Files/Code/VM.h"
+#include "Files/Runner/Runner_Services.h"
 #include "Files/Support/Timing.h"
 
 namespace {
@@ -483,3 +484,5 @@ void Function_Math_Init()
     Function_Add("math_set_epsilon", F_MathSetEpsilon, 1);
     Function_String_Register();
 }
+
+void InitFunctions_Math() { Function_Math_Init(); }

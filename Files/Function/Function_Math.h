@@ -3,7 +3,8 @@
 #pragma once
 
 // Registers the group "Math..": the maths and random functions, then the string functions,
-// through Function_Add.
+// through Function_Add. InitFunctions_Math (the start-up's registrar, Runner_Services.h) calls
+// it.
 void Function_Math_Init();
 
 // The string family's part of the group (called by Function_Math_Init).

@@ -29,6 +29,8 @@
 #include "Files/Code/Code_Variable.h"
 #include "Files/Object/Object.h"
 #include "Files/Run/Instance.h"
+#include "Files/Runner/Runner_CommandLine.h"
+#include "Files/Runner/Runner_Services.h"
 #include "Files/Support/DLL.h"
 #include "Files/Support/File.h"
 #include "Files/Variable/Variable_BuiltIn.h"
@@ -440,3 +442,5 @@ void Function_Misc_Init(bool forbidExternalCode)
     Function_Add("variable_local_array_set", F_VarLocalArraySet, 3);
     Function_Add("variable_local_array2_set", F_VarLocalArray2Set, 4);
 }
+
+void InitFunctions_Misc() { Function_Misc_Init(g_StartupOptions.steam != 0); }

@@ -9,8 +9,10 @@
 class CInstance;
 
 // Registers the group through Function_Add: the event built-ins first; then, unless
-// forbidExternalCode is set (the game header's flag that forbids external code), the external
-// and execute built-ins; then the rest.
+// forbidExternalCode is set, the external and execute built-ins; then the rest.
+// InitFunctions_Misc (the start-up's registrar, Runner_Services.h) calls it with the Steam
+// flag of the start-up options ("-steam", or the game header's info bit 0x1000), which also
+// forbids external code.
 void Function_Misc_Init(bool forbidExternalCode = false);
 
 // The game world's event dispatch, as the event built-ins use it. The world installs these at

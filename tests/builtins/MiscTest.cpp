@@ -11,6 +11,7 @@
 #include "Files/Object/Object.h"
 #include "Files/Run/Instance.h"
 #include "Files/Runner/Runner_CommandLine.h"
+#include "Files/Runner/Runner_Services.h"
 #include "Files/Variable/Variable_BuiltIn.h"
 #include "support/ScratchFolder.h"
 
@@ -308,6 +309,15 @@ TEST_F(MiscBuiltins, ForbiddenExternalCodeIsNotRegistered)
     EXPECT_TRUE(Code_Function_Find("variable_local_set", &id));
     for (const char* name : {"external_define", "external_call8", "execute_string", "execute_file"})
         EXPECT_FALSE(Code_Function_Find(name, &id)) << name;
+    // The start-up's registrar forbids them with the Steam flag ("-steam" or header bit 0x1000).
+    Function_Free();
+    g_StartupOptions.steam = 1;
+    InitFunctions_Misc();
+    g_StartupOptions.steam = 0;
+    EXPECT_FALSE(Code_Function_Find("execute_string", &id));
+    Function_Free();
+    InitFunctions_Misc();
+    EXPECT_TRUE(Code_Function_Find("execute_string", &id));
     Function_Free();
     Function_Misc_Init(false);
     EXPECT_EQ(Function_Count(), 41);
