@@ -443,4 +443,4 @@ void Function_Misc_Init(bool forbidExternalCode)
     Function_Add("variable_local_array2_set", F_VarLocalArray2Set, 4);
 }
 
-void InitFunctions_Misc() { Function_Misc_Init(g_StartupOptions.steam != 0); }
+void InitFunctions_Misc() { Function_Misc_Init(false); }

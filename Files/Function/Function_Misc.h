@@ -10,9 +10,9 @@ class CInstance;
 
 // Registers the group through Function_Add: the event built-ins first; then, unless
 // forbidExternalCode is set, the external and execute built-ins; then the rest.
-// InitFunctions_Misc (the start-up's registrar, Runner_Services.h) calls it with the Steam
-// flag of the start-up options ("-steam", or the game header's info bit 0x1000), which also
-// forbids external code.
+// InitFunctions_Misc (the start-up's registrar, Runner_Services.h) registers everything:
+// header bit 0x1000 is the Steam switch, not a ban on external code (docs/decisions.md), and
+// nothing else asks for the ban.
 void Function_Misc_Init(bool forbidExternalCode = false);
 
 // The game world's event dispatch, as the event built-ins use it. The world installs these at

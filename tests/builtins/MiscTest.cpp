@@ -309,12 +309,13 @@ TEST_F(MiscBuiltins, ForbiddenExternalCodeIsNotRegistered)
     EXPECT_TRUE(Code_Function_Find("variable_local_set", &id));
     for (const char* name : {"external_define", "external_call8", "execute_string", "execute_file"})
         EXPECT_FALSE(Code_Function_Find(name, &id)) << name;
-    // The start-up's registrar forbids them with the Steam flag ("-steam" or header bit 0x1000).
+    // The start-up's registrar keeps them for Steam games too: header bit 0x1000 only switches
+    // Steam on.
     Function_Free();
     g_StartupOptions.steam = 1;
     InitFunctions_Misc();
     g_StartupOptions.steam = 0;
-    EXPECT_FALSE(Code_Function_Find("execute_string", &id));
+    EXPECT_TRUE(Code_Function_Find("execute_string", &id));
     Function_Free();
     InitFunctions_Misc();
     EXPECT_TRUE(Code_Function_Find("execute_string", &id));
