@@ -6,8 +6,6 @@
 void InitFunctions_HighScore() {}
 // Stands in for: the "Game.." group.
 void InitFunctions_Game() {}
-// Stands in for: the "Math.." group.
-void InitFunctions_Math() {}
 // Stands in for: the "Graphic.." group.
 void InitFunctions_Graphic() {}
 // Stands in for: the "Action.." group.
@@ -20,10 +18,6 @@ void InitFunctions_Resource() {}
 void InitFunctions_3D() {}
 // Stands in for: the "Particle.." group.
 void InitFunctions_Particle() {}
-// Stands in for: the "Misc.." group.
-void InitFunctions_Misc() {}
-// Stands in for: the "DS.." group.
-void InitFunctions_DS() {}
 // Stands in for: the "Sound.." group.
 void InitFunctions_Sound() {}
 // Stands in for: the "DPlay.." group.
