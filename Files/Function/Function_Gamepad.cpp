@@ -1,8 +1,7 @@
 // Gamepad built-ins (see Function_Gamepad.h).
 #include "Files/Function/Function_Gamepad.h"
 
-#include <cmath>
-
+#include "Files/Base/RealConvert.h"
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Function.h"
 #include "Files/IO/IO_Gamepad.h"
@@ -17,13 +16,8 @@ namespace {
 
 double Num(const ScriptValue* args, int32_t i) { return args[i].kind == VALUE_REAL ? args[i].real : 0.0; }
 
-int32_t Int(const ScriptValue* args, int32_t i)
-{
-    double v = Num(args, i);
-    if (!(v >= -2147483648.5 && v <= 2147483647.5)) return INT32_MIN;
-    double r = std::nearbyint(v);
-    return r >= 2147483648.0 ? INT32_MIN : int32_t(r);
-}
+// Nearest integer, halves to even (x86 results for NaN and out of range).
+int32_t Int(const ScriptValue* args, int32_t i) { return Real_RoundToInt32(Num(args, i)); }
 
 void Real(ScriptValue* result, double v) { Value_SetReal(result, v); }
 

@@ -2,8 +2,7 @@
 // Function_Interaction.h).
 #include "Files/Function/Function_Interaction.h"
 
-#include <cmath>
-
+#include "Files/Base/RealConvert.h"
 #include "Files/Code/Code_Function.h"
 #include "Files/Graphics_API/Graphics_Host.h"
 #include "Files/Graphics_API/Graphics_Window.h"
@@ -26,14 +25,8 @@ bool g_doubleClick = false;
 
 double Num(const ScriptValue* args, int32_t i) { return args[i].kind == VALUE_REAL ? args[i].real : 0.0; }
 
-// Nearest integer, halves to even; NaN and values out of range give the x86 result.
-int32_t Int(const ScriptValue* args, int32_t i)
-{
-    double v = Num(args, i);
-    if (!(v >= -2147483648.5 && v <= 2147483647.5)) return INT32_MIN;
-    double r = std::nearbyint(v);
-    return r >= 2147483648.0 ? INT32_MIN : int32_t(r);
-}
+// Nearest integer, halves to even (x86 results for NaN and out of range).
+int32_t Int(const ScriptValue* args, int32_t i) { return Real_RoundToInt32(Num(args, i)); }
 
 void Real(ScriptValue* result, double v) { Value_SetReal(result, v); }
 void Bool(ScriptValue* result, bool v) { Value_SetReal(result, v ? 1.0 : 0.0); }
