@@ -172,6 +172,19 @@ const BuiltinVariable* Variable_BuiltIn_Row(int32_t id)
     return id >= 0 && id < g_rowCount ? &g_rows[id] : nullptr;
 }
 
+int32_t Variable_BuiltIn_ArgumentSlot(int32_t id)
+{
+    static const BuiltinVariableGetter getters[16] = {
+        GetArgumentN<0>,  GetArgumentN<1>,  GetArgumentN<2>,  GetArgumentN<3>,
+        GetArgumentN<4>,  GetArgumentN<5>,  GetArgumentN<6>,  GetArgumentN<7>,
+        GetArgumentN<8>,  GetArgumentN<9>,  GetArgumentN<10>, GetArgumentN<11>,
+        GetArgumentN<12>, GetArgumentN<13>, GetArgumentN<14>, GetArgumentN<15>};
+    if (id < 0 || id >= g_rowCount) return -1;
+    for (int32_t k = 0; k < 16; ++k)
+        if (g_rows[id].get == getters[k]) return k;
+    return -1;
+}
+
 void Variable_BuiltIn_RegisterArguments()
 {
     RegisterBuiltinVariable("argument_relative", GetArgumentRelative, nullptr, false);

@@ -1,0 +1,105 @@
+// The packer's compiler seam (see GamePack_Compile.h): compiles one piece of ZBL with the
+// runner's own compiler (CCode) and reads back, from the byte code it generated, every
+// instruction that names a variable (push.v, pop), a function (call) or a string (push.s),
+// turning the ids into names again through the runner's tables.
+#include "GamePack_Compile.h"
+
+#include <cstring>
+
+#include "Files/Code/Code_Code.h"
+#include "Files/Code/Code_Error.h"
+#include "Files/Code/Code_Function.h"
+#include "Files/Code/Code_Variable.h"
+#include "Files/Code/VM_Format.h"
+#include "Files/Base/Console.h"
+#include "Files/Script/Script_Main.h"
+#include "Zimbrel.h"
+
+namespace {
+
+GamePackCompiler g_Compiler = GamePack_CompileWithRunner;
+
+uint32_t Word(const uint8_t* p)
+{
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+} // namespace
+
+bool GamePack_ReadCompiledUnit(const VMBuffer* code, const VMBuffer* debug, CompiledUnit& out, std::string& error)
+{
+    out = CompiledUnit();
+    if (!code) return true;
+    const uint8_t* p = code->m_pData;
+    const uint32_t size = uint32_t(code->m_size);
+    out.code.assign(p, p + size);
+    for (uint32_t at = 0; at + 4 <= size;) {
+        const uint32_t w = Word(p + at);
+        const uint32_t op = VM_Opcode(w);
+        const uint32_t operand = VM_HasOperand(op) ? uint32_t(VM_TypeSize(VM_Type1(w))) : 0;
+        if (at + 4 + operand > size) {
+            error = "the compiler's byte code is cut short";
+            return false;
+        }
+        if (operand == 4) {
+            const uint32_t value = Word(p + at + 4);
+            if (op == VMOP_POP || (op == VMOP_PUSH && VM_Type1(w) == VMT_VAR)) {
+                out.variables.push_back({at, Code_Variable_GetName(int32_t(value & VMREF_ID_MASK))});
+            } else if (op == VMOP_CALL) {
+                out.functions.push_back({at, Function_GetName(int32_t(value))});
+            } else if (op == VMOP_PUSH && VM_Type1(w) == VMT_STRING) {
+                const char* text = code->GetString(int32_t(value));
+                out.strings.push_back({at, text ? text : ""});
+            }
+        }
+        at += 4 + operand;
+    }
+    if (debug && debug->m_pData)
+        for (int32_t i = 0; i + 4 <= debug->m_size; i += 4) out.debug.push_back(int32_t(Word(debug->m_pData + i)));
+    return true;
+}
+
+bool GamePack_CompileWithRunner(const std::string& source, const std::string& name, CompiledUnit& out, std::string& error)
+{
+    CCode unit(source.c_str(), false);
+    Code_Error_ClearRecorded();
+    if (!unit.Compile(name.c_str())) {
+        const char* text = Code_Error_GetText();
+        error = name + ": " + (text ? text : "does not compile");
+        return false;
+    }
+    return GamePack_ReadCompiledUnit(unit.m_pCode, unit.m_pDebugInfo, out, error);
+}
+
+namespace {
+// A console that drops the registration log while the packer prepares the tables.
+class QuietConsole : public tagIConsole {
+public:
+    bool Query(int, int) override { return true; }
+    void Output(const char*, ...) override {}
+};
+} // namespace
+
+void GamePack_PrepareCompiler(const std::vector<std::string>& scriptNames)
+{
+    static bool registered = false;
+    if (!registered) {
+        registered = true;
+        QuietConsole quiet;
+        tagIConsole* saved = Console_Get();
+        Console_Set(&quiet);
+        InitZBLFunctions();
+        Console_Set(saved);
+    }
+    Script_Init();
+    for (size_t i = 0; i < scriptNames.size(); ++i) Script_Add(scriptNames[i].c_str(), nullptr, int32_t(i));
+}
+
+void GamePack_ReleaseCompiler() { Script_Free(); }
+
+void GamePack_SetCompiler(GamePackCompiler compiler) { g_Compiler = compiler ? compiler : GamePack_CompileWithRunner; }
+
+bool GamePack_Compile(const std::string& source, const std::string& name, CompiledUnit& out, std::string& error)
+{
+    return g_Compiler(source, name, out, error);
+}
