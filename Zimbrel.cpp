@@ -21,6 +21,7 @@
 #include "Files/Base/CRC32.h"
 #include "Files/Base/Console.h"
 #include "Files/Code/VM_Format.h"
+#include "Files/Graphics_API/Graphics_Hooks.h"
 #include "Files/IO/LoadSave.h"
 #include "Files/Option/Options.h"
 #include "Files/Runner/Runner_Code.h"
@@ -206,6 +207,10 @@ bool Main_Startup()
     LoadSave_SetFolders(Main_ExeDirectory(), Main_SaveDirectory(), Main_ExeDirectory());
 
     Console_Output("Create Window\n");
+    // The window and device read the header's size and caption.
+    GR_Options().windowWidth = g_GameHeader.windowWidth;
+    GR_Options().windowHeight = g_GameHeader.windowHeight;
+    GR_SetGameTitle(g_GameHeader.caption ? g_GameHeader.caption : "Zimbrel");
     g_MainWindow = GR_Window_Create(g_GameHeader.windowWidth, g_GameHeader.windowHeight);
     Console_Output("Init Graphics\n");
     if (!InitGraphics()) return false;
