@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "Files/Base/Utf8.h"
+#include "Files/Graphics/Graphics_Bitmap32.h"
 #include "Files/Graphics/Graphics_3D.h"
 #include "Files/Graphics/Graphics_Draw.h"
 #include "Files/Graphics/Graphics_PageEntries.h"
@@ -257,7 +258,7 @@ void CFontZB::CreateFromSprite(int32_t spriteIndex, const char* utf8, bool propo
             // The frame's horizontal extent: its opaque pixels when it has a bitmap, else its
             // stored rectangle on the texture page.
             if (s->bitmaps && i < s->bitmapCount && s->bitmaps[i]) {
-                int32_t* box = s->GetFrameBox(i);
+                int32_t* box = s->bitmaps[i]->OpaqueBounds();
                 if (box[0] <= box[2]) {
                     left = box[0];
                     right = box[2] + 1;
