@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "Files/Background/Background_Main.h"
@@ -278,6 +279,25 @@ TEST_F(ChunkLoad, PageEntriesAreSharedAndOutliveTheFileBytes)
         std::fill(game.bytes.begin(), game.bytes.end(), 0xEE); // the image is gone; the copies are not
         EXPECT_EQ(Sprite_Data(1)->pageEntries[0]->srcWidth, 6);
         EXPECT_EQ(GR_FilePageEntries_Count(), before);
+    }
+}
+
+// Seeds of fuzz_resource_chunks: a loader byte, the chunk's offset and length, then the
+// packed file.
+TEST_F(ChunkLoad, WritesFuzzSeedsWhenAsked)
+{
+    const char* folder = std::getenv("ZB_FUZZ_SEED_DIR");
+    if (!folder) GTEST_SKIP() << "ZB_FUZZ_SEED_DIR is not set";
+    const std::vector<uint8_t> file = Pack();
+    const char* tags[3] = {"SPRT", "BGND", "FONT"};
+    for (uint8_t k = 0; k < 3; ++k) {
+        uint32_t data = 0, length = 0;
+        ASSERT_TRUE(TestFindChunk(file, tags[k], data, length));
+        std::string seed(1, char(k));
+        for (uint32_t v : {data, length})
+            for (int i = 0; i < 4; ++i) seed += char((v >> (8 * i)) & 0xFF);
+        seed.append(file.begin(), file.end());
+        Scratch_WriteFile(std::string(folder) + "/" + tags[k] + ".seed", seed);
     }
 }
 
