@@ -63,7 +63,6 @@ int Zimbrel_Main(int argc, char** argv)
         Main_ParseCommandLine(g_StartupOptions.commandLine);
     }
 
-    Code_Error_SetShowErrors(g_StartupOptions.errorsShown != 0); // "-noerrors" until the game's options
     bool haveGame = g_StartupOptions.gameFileName && *g_StartupOptions.gameFileName;
     if (Main_InitPlatform()) {
         Main_Startup();
@@ -86,6 +85,7 @@ int Zimbrel_Main(int argc, char** argv)
 
 void ProcessMessages() { Timing_PumpEvents(); }
 
+// The loop has ended by now; the quit the window layer would deliver only clears the flag.
 void Main_PostQuit() { g_StartupOptions.running = 0; }
 
 void Main_ExitProcess(int code)
@@ -176,11 +176,14 @@ void Main_MoveAtFiles()
 
 bool Main_InitPlatform()
 {
-    GR_BuiltinImages_SetTable(nullptr);
+    GR_BuiltinImages_SetTable(GR_BuiltinImages_Default());
+    GR_Hooks().quit = [] { g_StartupOptions.running = 0; }; // the window's quit reached the pump
     CRC32_BuildTable();
     File_InitTempDirectory();
     GR_Draw_InitCircleTable();
+    Code_Compiler_Init(); // the compiler's phases into the code units
     Code_Constant_Init();
+    Code_Constant_SetGameSource(Options_GameConstants);
     GR_ViewPort_ClearAll();
     Particle_Init();
     Path_ResetTable();
@@ -207,9 +210,11 @@ bool Main_Startup()
     LoadSave_SetFolders(Main_ExeDirectory(), Main_SaveDirectory(), Main_ExeDirectory());
 
     Console_Output("Create Window\n");
-    // The window and device read the header's size and caption.
-    GR_Options().windowWidth = g_GameHeader.windowWidth;
-    GR_Options().windowHeight = g_GameHeader.windowHeight;
+    GR_GameOptions& window = GR_Options();
+    window.windowWidth = g_GameHeader.windowWidth;
+    window.windowHeight = g_GameHeader.windowHeight;
+    window.optionBits = g_GameHeader.infoFlags;
+    window.creationFlags = g_GameHeader.infoFlags;
     GR_SetGameTitle(g_GameHeader.caption ? g_GameHeader.caption : "Zimbrel");
     g_MainWindow = GR_Window_Create(g_GameHeader.windowWidth, g_GameHeader.windowHeight);
     Console_Output("Init Graphics\n");
@@ -241,6 +246,7 @@ bool Main_DoTheWork()
         Console_Output("Failed to load the game\n");
         return false;
     }
+    GR_Options().allowFullscreenSwitch = g_Options.altEnterFullScreen != 0;
     Variable_Global_Init();
     Console_Output("PrepareGame()\n");
     if (!PrepareGame()) return false;
@@ -442,6 +448,7 @@ void Main_Finalise()
     Library_FreeInitCode();
     File_CloseAll();
     Sound_Free();
+    GR_D3D_FreeScreenTexture();
     GR_D3D_Release();
     Code_Table_Free();
     Options_Free();

@@ -1,5 +1,5 @@
-// The virtual machine beside Lua 5.4 on the same algorithms. Each ZBL benchmark runs byte
-// code as the compiler writes it for the ZBL source in its comment; each Lua benchmark runs
+// The virtual machine beside Lua 5.4 on the same algorithms. Each ZBL benchmark compiles its
+// ZBL source with the runner's compiler and runs the byte code; each Lua benchmark runs
 // bench/lua/<name>.lua in the lua5.4 interpreter, which measures its own time (interpreter
 // start-up excluded). bench/compare_vm_lua.py turns one run into ratios.
 //
@@ -8,10 +8,13 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <deque>
 #include <filesystem>
 #include <string>
 
 #include "Files/Code/Code_Code.h"
+#include "Files/Code/Code_Compile.h"
+#include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Function.h"
 #include "Files/Code/Code_Variable.h"
 #include "Files/Code/VM.h"
@@ -43,17 +46,7 @@ void Setup()
     Variable_BuiltIn_RegisterArguments();
     Variable_Global_Init();
     VM_Init();
-}
-
-VMBuffer* Build(const std::string& source)
-{
-    VMBuffer* code = nullptr;
-    std::string error;
-    if (!VM_Assemble(source.c_str(), &code, nullptr, &error)) {
-        std::fprintf(stderr, "assembly failed: %s\n", error.c_str());
-        std::abort();
-    }
-    return code;
+    Code_Compiler_Init();
 }
 
 double RunUnit(VMBuffer* code, CInstance* self)
@@ -66,192 +59,63 @@ double RunUnit(VMBuffer* code, CInstance* self)
 }
 
 // ---- ZBL ----
+// Each unit is compiled from its ZBL source by the runner's own compiler.
 
-// var i, s; s = 0; for (i = 0; i < n; i += 1) s = s + i * 2 - (i mod 7); return s
-void BM_ZBL_Loop(benchmark::State& state)
+CCode* Compile(const std::string& source)
+{
+    static std::deque<std::string> texts; // a unit keeps a pointer to its text
+    texts.push_back(source);
+    auto* code = new CCode(texts.back().c_str(), false);
+    if (!code->Compile("bench") || !code->m_pCode) {
+        std::fprintf(stderr, "compile failed: %s\n", Code_Error_GetText() ? Code_Error_GetText() : "");
+        std::abort();
+    }
+    return code;
+}
+
+void RunZBL(benchmark::State& state, const std::string& source, CInstance* self = nullptr)
 {
     Setup();
-    VMBuffer* code = Build(R"(
-        push.e 0
-        pop.v.i local.s
-        push.e 0
-        pop.v.i local.i
-    start:
-        push.v local.i
-        push.i )" + std::to_string(kLoopN) + R"(
-        slt.i.v
-        bf end
-        push.v local.s
-        push.v local.i
-        push.e 2
-        mul.i.v
-        add.v.v
-        push.v local.i
-        push.e 7
-        mod.i.v
-        sub.v.v
-        pop.v.v local.s
-        push.v local.i
-        push.e 1
-        add.i.v
-        pop.v.v local.i
-        b start
-    end:
-        push.v local.s
-        ret.v
-    )");
-    for (auto _ : state) benchmark::DoNotOptimize(RunUnit(code, nullptr));
+    CCode* code = Compile(source);
+    for (auto _ : state) benchmark::DoNotOptimize(RunUnit(code->m_pCode, self));
     delete code;
 }
 
-// script fib: if (argument0 < 2) return argument0; return fib(argument0 - 1) + fib(argument0 - 2);
+void BM_ZBL_Loop(benchmark::State& state)
+{
+    RunZBL(state, "var i, s; s = 0; for (i = 0; i < " + std::to_string(kLoopN) +
+                      "; i += 1) s = s + i * 2 - (i mod 7); return s;");
+}
+
 void BM_ZBL_Fib(benchmark::State& state)
 {
     Setup();
     if (Script_Find("fib") < 0) {
-        int32_t index = Script_Add("fib", "", -1);
+        int32_t index = Script_Add("fib", "if (argument0 < 2) return argument0; "
+                                          "return fib(argument0 - 1) + fib(argument0 - 2);", -1);
         CScript* s = Script_Data(index);
-        s->m_pCode = new CCode(s->GetText(), false);
-        s->m_pCode->m_compiled = 1;
-        s->m_pCode->m_pCode = Build(R"(
-            push.v argument0
-            push.e 2
-            slt.i.v
-            bf recurse
-            push.v argument0
-            ret.v
-        recurse:
-            push.v argument0
-            push.e 2
-            sub.i.v
-            call.i fib 1
-            push.v argument0
-            push.e 1
-            sub.i.v
-            call.i fib 1
-            add.v.v
-            ret.v
-        )");
+        s->m_pCode = Compile(s->GetText());
     }
-    VMBuffer* code = Build("push.e " + std::to_string(kFibN) + "\nconv.i.v\ncall.i fib 1\nret.v\n");
-    for (auto _ : state) benchmark::DoNotOptimize(RunUnit(code, nullptr));
-    delete code;
+    RunZBL(state, "return fib(" + std::to_string(kFibN) + ");");
 }
 
-// var s, i; s = ""; for (i = 0; i < n; i += 1) s = s + "x";
 void BM_ZBL_Strings(benchmark::State& state)
 {
-    Setup();
-    VMBuffer* code = Build(R"(
-        push.s ""
-        pop.v.s local.s
-        push.e 0
-        pop.v.i local.i
-    start:
-        push.v local.i
-        push.i )" + std::to_string(kStringN) + R"(
-        slt.i.v
-        bf end
-        push.v local.s
-        push.s "x"
-        add.s.v
-        pop.v.v local.s
-        push.v local.i
-        push.e 1
-        add.i.v
-        pop.v.v local.i
-        b start
-    end:
-    )");
-    for (auto _ : state) benchmark::DoNotOptimize(RunUnit(code, nullptr));
-    delete code;
+    RunZBL(state, "var s, i; s = \"\"; for (i = 0; i < " + std::to_string(kStringN) + "; i += 1) s = s + \"x\";");
 }
 
-// var a, i, s; for (i = 0; i < n; i += 1) a[i] = i; s = 0; for (i = 0; i < n; i += 1) s += a[i];
 void BM_ZBL_Arrays(benchmark::State& state)
 {
-    Setup();
     std::string n = std::to_string(kArrayN);
-    VMBuffer* code = Build(R"(
-        push.e 0
-        pop.v.i local.i
-    fill:
-        push.v local.i
-        push.i )" + n + R"(
-        slt.i.v
-        bf filled
-        push.v local.i
-        push.e -7
-        push.v local.i
-        conv.v.i
-        pop.v.v stack.a[]
-        push.v local.i
-        push.e 1
-        add.i.v
-        pop.v.v local.i
-        b fill
-    filled:
-        push.e 0
-        pop.v.i local.s
-        push.e 0
-        pop.v.i local.i
-    read:
-        push.v local.i
-        push.i )" + n + R"(
-        slt.i.v
-        bf done
-        push.v local.s
-        push.e -7
-        push.v local.i
-        conv.v.i
-        push.v stack.a[]
-        add.v.v
-        pop.v.v local.s
-        push.v local.i
-        push.e 1
-        add.i.v
-        pop.v.v local.i
-        b read
-    done:
-        push.v local.s
-        ret.v
-    )");
-    for (auto _ : state) benchmark::DoNotOptimize(RunUnit(code, nullptr));
-    delete code;
+    RunZBL(state, "var a, i, s; for (i = 0; i < " + n + "; i += 1) a[i] = i; s = 0; for (i = 0; i < " + n +
+                      "; i += 1) s += a[i]; return s;");
 }
 
-// for (i = 0; i < n; i += 1) { hp = hp + i; mp = hp - 1; }   (hp and mp: the instance's own)
 void BM_ZBL_Instance(benchmark::State& state)
 {
-    Setup();
     CInstance self(0, 0, 100001, -1, false);
-    VMBuffer* code = Build(R"(
-        push.e 0
-        pop.v.i hp
-        push.e 0
-        pop.v.i local.i
-    start:
-        push.v local.i
-        push.i )" + std::to_string(kInstanceN) + R"(
-        slt.i.v
-        bf end
-        push.v hp
-        push.v local.i
-        add.v.v
-        pop.v.v hp
-        push.v hp
-        push.e 1
-        sub.i.v
-        pop.v.v mp
-        push.v local.i
-        push.e 1
-        add.i.v
-        pop.v.v local.i
-        b start
-    end:
-    )");
-    for (auto _ : state) benchmark::DoNotOptimize(RunUnit(code, &self));
-    delete code;
+    RunZBL(state, "var i; hp = 0; for (i = 0; i < " + std::to_string(kInstanceN) + "; i += 1) { hp = hp + i; mp = hp - 1; }",
+           &self);
 }
 
 // ---- Lua 5.4 ----

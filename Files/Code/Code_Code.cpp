@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Files/Code/Code_Error.h"
+#include "Files/Code/VM.h"
 #include "Files/Code/VM_Debug.h"
 #include "Files/Code/VM_Format.h"
 #include "Files/Runner/Runner_CommandLine.h"
@@ -236,6 +237,18 @@ bool Code_Table_Present() { return g_tablePresent; }
 VMBuffer* Code_Table_Code(int32_t index)
 {
     return index >= 0 && size_t(index) < g_table.size() ? g_table[size_t(index)].code : nullptr;
+}
+
+bool Code_Table_Verify(std::string* error)
+{
+    for (CodeTableEntry& e : g_table) {
+        std::string why;
+        if (e.code && e.code->m_size > 0 && !VM_Prepare(e.code, &why)) {
+            if (error) *error = std::string(e.name ? e.name : "") + ": " + why;
+            return false;
+        }
+    }
+    return true;
 }
 
 void Code_Table_Free()

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "Files/Variable/Variable_Value.h"
 
@@ -87,6 +88,9 @@ int32_t Code_Table_Count();
 // True when the game carries byte code (a code table was set).
 bool Code_Table_Present();
 VMBuffer* Code_Table_Code(int32_t index);
+// Verifies every entry's byte code (the loader, once names and strings are bound); false with
+// "<name>: <reason>" for the first entry the machine refuses.
+bool Code_Table_Verify(std::string* error);
 void Code_Table_Free();
 
 // ---- Argument slots --------------------------------------------------------------------

@@ -128,8 +128,6 @@ VMBuffer* VM_FindUnit(uint32_t address, int32_t* offset)
     return it->code;
 }
 
-void VM_Debug_ForgetProgram(VMProgram*) {}
-
 void VM_Debug_ClearBreakpoints()
 {
     if (g_set) VM_Debug_RestoreBreakpoints();

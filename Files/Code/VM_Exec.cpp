@@ -100,9 +100,8 @@ bool g_disassemble = false;
 
 // [SECTION] Helpers ============================================================================
 
-void EnsureStack(uint32_t needed)
+void GrowStack(uint32_t needed)
 {
-    if (needed <= g_stackCap && !g_moveStackAlways) return;
     uint32_t cap = g_stackCap ? g_stackCap : kStackStep;
     while (cap < needed) cap += kStackStep;
     if (g_moveStackAlways) {
@@ -115,6 +114,11 @@ void EnsureStack(uint32_t needed)
         g_stack = static_cast<uint8_t*>(MEM_REALLOC(g_stack, cap));
     }
     g_stackCap = cap;
+}
+
+inline void EnsureStack(uint32_t needed)
+{
+    if (__builtin_expect(needed > g_stackCap || g_moveStackAlways, 0)) GrowStack(needed);
 }
 
 inline void PushValue(uint8_t* sp, const ScriptValue& v)
@@ -132,7 +136,7 @@ inline void FreeValueAt(const uint8_t* p)
 }
 
 // Frees what the slots of layout own, the slots lying from base up.
-void FreeLayout(const VMLayout* l, uint8_t* base)
+void FreeOwned(const VMLayout* l, uint8_t* base)
 {
     for (; l && l->depth > 0 && l->owns; l = l->below) {
         uint8_t* p = base + l->bytes - VM_NativeSize(l->type);
@@ -142,6 +146,11 @@ void FreeLayout(const VMLayout* l, uint8_t* base)
             FreeValueAt(p);
         }
     }
+}
+
+inline void FreeLayout(const VMLayout* l, uint8_t* base)
+{
+    if (l && l->owns) FreeOwned(l, base);
 }
 
 // A value of the given type at p as a ScriptValue (a string's text moves into it).
@@ -918,6 +927,17 @@ L_CONV_ID:
                                                  : self ? self->m_pVariables : nullptr;   \
         break;                                                                            \
     }
+// The value a group reads: an argument slot or a variable's scalar (null: take the long way).
+#define GROUP_VALUE(value)                                                                \
+    const ScriptValue* value;                                                             \
+    if (pc->code == VMI_PUSHV_ARG) {                                                      \
+        value = g_CodeArgs ? &g_CodeArgs[pc->b] : nullptr;                                \
+    } else {                                                                              \
+        GROUP_LIST(list_);                                                                \
+        CVariable* v_ = list_ ? list_->Find(pc->a) : nullptr;                             \
+        value = v_ ? &v_->value : nullptr;                                                \
+    }                                                                                     \
+    if (!value || value->kind != VALUE_REAL) goto *kLabels[pc->code];
 L_FUSE_INC: {
     // x += k: push.v x, push k, add (or sub), pop.v.v x
     GROUP_LIST(list);
@@ -931,11 +951,9 @@ L_FUSE_INC: {
 }
 L_FUSE_CMPK: {
     // push.v x, push k, compare, branch
-    GROUP_LIST(list);
-    CVariable* v = list ? list->Find(pc->a) : nullptr;
-    if (!v || v->value.kind != VALUE_REAL) goto *kLabels[pc->code];
+    GROUP_VALUE(value);
     double k = pc[1].code == VMI_PUSH_I ? double(pc[1].k.i) : pc[1].k.d;
-    bool r = VM_CompareReal(uint32_t(pc[2].a), v->value.real - k);
+    bool r = VM_CompareReal(uint32_t(pc[2].a), value->real - k);
     pc += 2; // the comparison's own op now stands for the group
     BRANCH_TICK();
     if (r == (pc->b == VMCMP_BT)) {
@@ -943,6 +961,18 @@ L_FUSE_CMPK: {
         DISPATCH();
     }
     pc += 2;
+    DISPATCH();
+}
+L_FUSE_VALK: {
+    // push.v x, push k, add (sub, mul): the variable x op k
+    GROUP_VALUE(value);
+    double k = pc[1].code == VMI_PUSH_I ? double(pc[1].k.i) : pc[1].k.d;
+    double x = value->real;
+    uint16_t op = pc[2].code;
+    double r = (op == VMI_ADD_IV || op == VMI_ADD_DV) ? x + k : (op == VMI_SUB_IV || op == VMI_SUB_DV) ? x - k : x * k;
+    VSetReal(sp, r);
+    sp += VSIZE;
+    pc += 3;
     DISPATCH();
 }
 L_FUSE_PUSHINT: {

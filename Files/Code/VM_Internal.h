@@ -130,7 +130,7 @@ struct VMLayout {
     X(CMP_II) X(CMP_VV) X(CMP_IV) X(CMP_VI) X(CMP_DV) X(CMP_VD) \
     X(CONV_IV) X(CONV_DV) X(CONV_BV) X(CONV_VB) X(CONV_IB) X(CONV_BI) X(CONV_VI) X(CONV_DI) \
     X(CONV_ID) \
-    X(FUSE_INC) X(FUSE_CMPK) X(FUSE_PUSHINT)
+    X(FUSE_INC) X(FUSE_CMPK) X(FUSE_PUSHINT) X(FUSE_VALK)
 
 enum VMInternalOp : uint16_t {
 #define VM_INTERNAL_ENUM(n) VMI_##n,
@@ -311,8 +311,6 @@ inline int32_t VM_WithDepth() { return g_VMWithDepth; }
 // runs VM_DebugHook before each instruction.
 extern volatile int32_t g_VMHookActive;
 void VM_DebugHook(VMProgram* prog, const VMOp* pc);
-// A program's breakpoint ops are restored before it is released.
-void VM_Debug_ForgetProgram(VMProgram* prog);
 // A unit was prepared: known from now on, with its breakpoints patched when they are in.
 void VM_Debug_UnitPrepared(VMBuffer* code);
 void VM_Debug_BreakHit(VMProgram* prog, const VMOp* pc);

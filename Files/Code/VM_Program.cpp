@@ -42,7 +42,7 @@ bool SlotCompatible(uint8_t a, uint8_t b)
 
 const char* SlotName(uint8_t t)
 {
-    static const char* const names[] = {"real", "float", "int", "long", "bool", "variable", "string", "with"};
+    static const char* const names[] = {"a real", "a float", "an int", "a long", "a bool", "a variable", "a string", "a with statement"};
     return t < 8 ? names[t] : "nothing";
 }
 
@@ -110,9 +110,9 @@ private:
     // The top slot must stand for type; returns the layout below it.
     const VMLayout* Pop(uint32_t off, const VMLayout* l, uint8_t type)
     {
-        if (l->depth == 0) Fail(off, "a %s is taken from an empty stack", SlotName(type));
+        if (l->depth == 0) Fail(off, "%s is taken from an empty stack", SlotName(type));
         if (!SlotCompatible(l->type, type))
-            Fail(off, "a %s is taken where a %s lies", SlotName(type), SlotName(l->type));
+            Fail(off, "%s is taken where %s lies", SlotName(type), SlotName(l->type));
         return l->below;
     }
 
@@ -125,7 +125,7 @@ private:
         while (code < bytes) {
             if (l->depth == 0) Fail(off, "a stack operation reaches below the frame");
             if (l->type == SLOT_WITH) Fail(off, "a stack operation reaches across a with statement");
-            if (numbersOnly && !Numeric(l->type)) Fail(off, "a stack operation copies or drops a %s", SlotName(l->type));
+            if (numbersOnly && !Numeric(l->type)) Fail(off, "a stack operation copies or drops %s", SlotName(l->type));
             code += VM_ByteCodeSize(l->type);
             *native += VM_NativeSize(l->type);
             l = l->below;
@@ -495,8 +495,11 @@ private:
             case VMI_PUSHV_SELF: store = VMI_POP_SELF; break;
             case VMI_PUSHV_GLOBAL: store = VMI_POP_GLOBAL; break;
             case VMI_PUSHV_PLAIN: store = VMI_POP_PLAIN; break;
+            case VMI_PUSHV_ARG: store = VMI_COUNT; break; // an argument is only read
             default: continue;
             }
+            bool constant = free(i, 3) && ((o[1].code == VMI_PUSH_I && o[1].t1 != VMT_BOOL) || o[1].code == VMI_PUSH_D);
+            bool intConst = constant && o[1].code == VMI_PUSH_I;
             if (free(i, 4) && ((o[1].code == VMI_PUSH_I && o[1].t1 != VMT_BOOL &&
                                 (o[2].code == VMI_ADD_IV || o[2].code == VMI_SUB_IV)) ||
                                (o[1].code == VMI_PUSH_D && (o[2].code == VMI_ADD_DV || o[2].code == VMI_SUB_DV))) &&
@@ -508,6 +511,10 @@ private:
                        o[2].b != VMCMP_PUSH) {
                 o->h = table[VMI_FUSE_CMPK];
                 m_p.fused[i] = 4;
+            } else if (constant && (intConst ? (o[2].code == VMI_ADD_IV || o[2].code == VMI_SUB_IV || o[2].code == VMI_MUL_IV)
+                                             : (o[2].code == VMI_ADD_DV || o[2].code == VMI_SUB_DV || o[2].code == VMI_MUL_DV))) {
+                o->h = table[VMI_FUSE_VALK];
+                m_p.fused[i] = 3;
             } else if (free(i, 2) && o[1].code == VMI_CONV_VI) {
                 o->h = table[VMI_FUSE_PUSHINT];
                 m_p.fused[i] = 2;
@@ -817,7 +824,6 @@ const char* VM_PrepareError(const VMBuffer* code)
 void VM_ReleaseProgram(VMBuffer* code)
 {
     if (!code || !code->m_pProgram) return;
-    VM_Debug_ForgetProgram(code->m_pProgram);
     delete code->m_pProgram;
     code->m_pProgram = nullptr;
     code->m_prepareState = 0;

@@ -13,8 +13,6 @@
 void InitFunctions_HighScore() {}
 // Stands in for: the "Game.." group.
 void InitFunctions_Game() {}
-// Stands in for: the "Math.." group.
-void InitFunctions_Math() {}
 // The "Graphic.." group: display, window, render states, 3D switches and textures, then 2D
 // primitives (with the action-library drawing forms), text (with the action text forms) and
 // surfaces.
@@ -43,10 +41,6 @@ void InitFunctions_Interaction() {}
 void InitFunctions_3D() {}
 // Stands in for: the "Particle.." group.
 void InitFunctions_Particle() {}
-// Stands in for: the "Misc.." group.
-void InitFunctions_Misc() {}
-// Stands in for: the "DS.." group.
-void InitFunctions_DS() {}
 // Stands in for: the "Sound.." group.
 void InitFunctions_Sound() {}
 // Stands in for: the "DPlay.." group.

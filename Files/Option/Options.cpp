@@ -53,6 +53,13 @@ int32_t TextToInt(const char* text)
 
 void Options_Free() { FreeConstants(); }
 
+void Options_GameConstants(int32_t* count, const char* const** names, const char* const** values)
+{
+    *count = g_Options.constantCount;
+    *names = g_Options.constantNames;
+    *values = g_Options.constantValues;
+}
+
 void Options_SetDefaults()
 {
     GameOptions keep = g_Options;
@@ -60,8 +67,7 @@ void Options_SetDefaults()
     g_Options = GameOptions();
     g_Options.newAudioEngine = keep.newAudioEngine;
     g_Options.createEventFirst = keep.createEventFirst;
-    g_StartupOptions.errorsShown = 1;
-    Code_Error_SetShowErrors(true);
+    g_StartupOptions.errorsShown = 1; // the flag the error reporter reads
     Code_Error_SetAbortOnAll(false);
     Variable_SetUnsetReadsZero(false);
 }

@@ -67,3 +67,6 @@ bool Options_LoadChunk(const FileImage& image, uint32_t begin, uint32_t end, uin
 void Options_ReadIni(IniFile* ini);
 // Frees the constants (shutdown, tests).
 void Options_Free();
+// Hands the game's constants to the constant table when it defines them (the source that
+// Code_Constant_Prepare reads).
+void Options_GameConstants(int32_t* count, const char* const** names, const char* const** values);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "Files/Base/Console.h"
 #include "Files/Base/IniFile.h"
@@ -150,18 +151,24 @@ bool LoadGameData()
         // Code_Load met a malformed chunk: nothing more is read.
         return false;
     }
-    bool ok = Runner_ProcessChunks(g_GameFile.image);
-    if (ok) Code_FillTable(g_GameFile.image);
-    return ok;
+    return Runner_ProcessChunks(g_GameFile.image) && Runner_FinishCode(g_GameFile.image);
 }
 
 bool Runner_LoadFromImage(FileImage& image)
 {
     Header_Clear(g_GameHeader);
     if (!Code_Load(image)) return false;
-    if (!Runner_ProcessChunks(image)) return false;
+    return Runner_ProcessChunks(image) && Runner_FinishCode(image);
+}
+
+bool Runner_FinishCode(const FileImage& image)
+{
     Code_FillTable(image);
-    return true;
+    if (!g_Code.present) return true;
+    std::string why;
+    if (Code_Table_Verify(&why)) return true;
+    Console_Output("Byte code refused: %s\n", why.c_str());
+    return false;
 }
 
 bool Runner_ProcessChunks(FileImage& image)

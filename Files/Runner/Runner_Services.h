@@ -10,10 +10,19 @@
 #include <cstdint>
 
 #include "Files/Code/Code_Code.h"
+#include "Files/Code/Code_Compile.h"
+#include "Files/Code/Code_Constant.h"
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Function.h"
 #include "Files/Code/Code_Variable.h"
 #include "Files/Code/VM.h"
+#include "Files/Graphics/Graphics_Texture.h"
+#include "Files/Graphics_API/Graphics_D3D.h"
+#include "Files/Graphics_API/Graphics_Display.h"
+#include "Files/Graphics_API/Graphics_Hooks.h"
+#include "Files/Graphics_API/Graphics_Window.h"
+#include "Files/Platform/BuiltinImages.h"
+#include "Files/Platform/TBitmap.h"
 #include "Files/Object/Object.h"
 #include "Files/Run/Instance.h"
 #include "Files/Script/Script_Main.h"
@@ -22,24 +31,11 @@
 class FileImage;
 class IniFile;
 
-// ---- Rendering (Files/Graphics) ------------------------------------------------------------
-void GR_BuiltinImages_SetTable(const uint8_t* table);
-void* GR_Window_Create(int32_t width, int32_t height); // the native window, null on failure
+// ---- Rendering (Files/Graphics, Files/Graphics_API, Files/Platform) ---------------------------
+// The graphics module's headers declare the window, device, display, texture and built-in
+// image services; these two are not carried by it yet.
 void GR_Draw_InitCircleTable();
-void GR_ViewPort_ClearAll();
-bool GR_D3D_Init(void* window, int32_t width, int32_t height, uint32_t infoFlags);
-int32_t GR_Display_GetColourDepth();
-bool GR_Display_SetAll(int32_t width, int32_t height, int32_t frequency, int32_t depth);
-void GR_Display_Restore();
-void GR_PostInit();
-bool GR_D3D_Start_Frame();
-bool GR_D3D_Finish_Frame(bool present);
-// A texture from one image blob of the texture-page chunk; its texture id (-1 on failure).
-int32_t GR_Texture_LoadFromMemory(const void* data, uint32_t size, int32_t unused, int32_t flag);
-void GR_Texture_FreeAll();
 void GR_Text_FreeDefaultFont();
-void GR_D3D_Release();
-void GR_Window_SetColour(uint32_t colour);
 
 // ---- Graphic resources and particles (Files/Sprite, Background, Font, Particle) -------------
 void Sprite_Clear();
@@ -121,9 +117,6 @@ void OS_SetAllowedOrientations(bool landscape, bool portrait, bool landscapeFlip
 // ---- Script language (Files/Code, Files/Script, Files/Variable) -------------------------------
 // The script machine's own headers declare the rest (code table, function and variable
 // tables, error reporter, scripts, built-in variables, the machine).
-void Code_Constant_Init();      // the built-in constants ("self", "other", ...)
-bool Code_Constant_Prepare();   // the game's constants (options chunk)
-void Code_Constant_Free();
 void Code_Free();               // the compiler's code
 
 // ---- Game world and run loop (Files/Run, Object, Room, Path, TimeLine) ------------------------

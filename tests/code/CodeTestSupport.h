@@ -16,6 +16,7 @@
 #include "Files/Code/VM.h"
 #include "Files/Code/VM_Assembler.h"
 #include "Files/Code/VM_Format.h"
+#include "Files/Code/VM_Internal.h"
 #include "Files/Object/Object.h"
 #include "Files/Run/Instance.h"
 #include "Files/Run/Run_Lists.h"

@@ -64,7 +64,7 @@ TEST(CompileSeam, ByteCodeFromTheRunnersCompilePathBindsBackToTheSameCode)
     GamePack_SetCompiler(nullptr);
 
     const char* sources[] = {
-        ".pos 0\npush.v self.score\n.pos 5\npop.v.v global.best\npush.s \"hi\"\ncall.i zb_test_draw 1\npopz.v\nexit.i\n",
+        ".pos 0\npush.v self.score\n.pos 5\npop.v.v global.best\npush.s \"hi\"\nconv.s.v\ncall.i zb_test_draw 1\npopz.v\nexit.i\n",
         ".pos 0\ncall.i scr_a 0\npopz.v\npush.v other.best\nret.v\n",
         ".pos 0\npush.i 3\npop.v.i self.score\npush.s \"hi\"\npop.v.s global.best\nexit.i\n",
     };
@@ -113,14 +113,16 @@ TEST(CompileSeam, ByteCodeFromTheRunnersCompilePathBindsBackToTheSameCode)
     Code_ClearDebug();
 }
 
-TEST(CompileSeam, WithoutTheCompilerByteCodePackingSaysWhy)
+TEST(CompileSeam, CompileErrorsStopPackingWithTheirText)
 {
     const CodeCompilerHooks* saved = Code_GetCompilerHooks();
-    Code_SetCompilerHooks(nullptr);
+    Code_SetCompilerHooks(nullptr); // the packer installs the runner's compiler
     GamePack_SetCompiler(nullptr);
     PackOutput out;
     std::string error;
-    EXPECT_FALSE(TestPackTry(R"({"mode": "bytecode", "scripts": [{"name": "s", "code": "a = 1"}]})", ".", out, error));
-    EXPECT_NE(error.find("No compiler"), std::string::npos) << error;
+    EXPECT_FALSE(TestPackTry(R"({"mode": "bytecode", "scripts": [{"name": "s", "code": "if ((("}]})", ".", out, error));
+    EXPECT_NE(error.find("Script.s"), std::string::npos) << error;
+    EXPECT_TRUE(TestPackTry(R"({"mode": "bytecode", "scripts": [{"name": "s", "code": "a = 1;"}]})", ".", out, error))
+        << error;
     Code_SetCompilerHooks(saved);
 }

@@ -22,8 +22,8 @@
 
 namespace {
 
-// Calls a registered built-in by name with real arguments; the result as a real.
-double Call(const char* name, std::initializer_list<double> values)
+// Registers the built-ins of this group once a process.
+void Register()
 {
     static bool registered = false;
     if (!registered) {
@@ -32,6 +32,12 @@ double Call(const char* name, std::initializer_list<double> values)
         GR_Surface_RegisterBuiltins();
         registered = true;
     }
+}
+
+// Calls a registered built-in by name with real arguments; the result as a real.
+double Call(const char* name, std::initializer_list<double> values)
+{
+    Register();
     int32_t id = -1;
     EXPECT_TRUE(Code_Function_Find(name, &id)) << name;
     const BuiltinFunction* row = Function_Get(id);
@@ -350,6 +356,7 @@ TEST_F(Surfaces, SavingWritesPngFiles)
     GR_PNG_SetSavePathMapper(nullptr);
     ScriptValue args[2] = {Value_Real(a), ScriptValue{VALUE_STRING, MEM_STRDUP("shot.png"), 0}};
     int32_t id = -1;
+    Register();
     ASSERT_TRUE(Code_Function_Find("surface_save", &id));
     ScriptValue result = Value_Real(0);
     Function_Get(id)->f(&result, nullptr, nullptr, 2, args);

@@ -83,9 +83,10 @@ protected:
 TEST_F(Binding, VariableChainKeepsTheTopBitsAndWalksBackwards)
 {
     // Three references to "score": at words 0, 4 and 2 of the body (the chain goes forwards
-    // then back), operands carrying scope bits 101 and 011.
+    // then back), operands carrying scope bits 101 and 111.
     const uint32_t w0 = Word(PUSHV, 5, 0xFFFF);
-    std::vector<uint32_t> words = {w0, 0xA0000000u | 16, w0, 0x60000000u | (uint32_t(-8) & 0x1FFFFFFF), w0, 0xA0000000u | (uint32_t(-8) & 0x1FFFFFFF), Word(0x9E, 2)};
+    const uint32_t popz = Word(0x9F, 5);
+    std::vector<uint32_t> words = {w0, 0xA0000000u | 16, w0, 0xE0000000u | (uint32_t(-8) & 0x1FFFFFFF), w0, 0xA0000000u | (uint32_t(-8) & 0x1FFFFFFF), popz, popz, popz, Word(0x9E, 2)};
     MiniGame g(words, false, [](MiniGame& m) {
         m.w.RefString("score");
         m.w.U32(3);
@@ -101,31 +102,32 @@ TEST_F(Binding, VariableChainKeepsTheTopBitsAndWalksBackwards)
     const uint32_t id = uint32_t(TestVariableId("score"));
     EXPECT_EQ(TestU32(load.bytes, g.bodyStart + 4), 0xA0000000u | id);
     EXPECT_EQ(TestU32(load.bytes, g.bodyStart + 20), 0xA0000000u | id);
-    EXPECT_EQ(TestU32(load.bytes, g.bodyStart + 12), 0x60000000u | id);
+    EXPECT_EQ(TestU32(load.bytes, g.bodyStart + 12), 0xE0000000u | id);
 }
 
 TEST_F(Binding, FunctionChainAddsWithWrapAround)
 {
-    const uint32_t call = Word(CALL, 2, 1);
-    std::vector<uint32_t> words = {call, 8, call, uint32_t(-8) + 16, call, uint32_t(-8), Word(0x9E, 2)};
+    const uint32_t call = Word(CALL, 2, 0);
+    const uint32_t popz = Word(0x9F, 5);
+    std::vector<uint32_t> words = {call, 8, call, uint32_t(-8) + 16, call, uint32_t(-8), popz, popz, popz, Word(0x9E, 2)};
     // first at word 0 -> +8 -> word 2 (offset 8) -> +8 -> offset 16.
     words[3] = 8;
     words[5] = uint32_t(-16); // unused: the last reference's distance
     MiniGame g(words, false, nullptr, [](MiniGame& m) {
-        m.w.RefString("draw_text");
+        m.w.RefString("test_call_target");
         m.w.U32(3);
         m.w.U32(m.bodyStart);
     });
     TestLoad load;
     TestLoad_Run(load, g.Finish());
     ASSERT_TRUE(load.ok);
-    const uint32_t id = uint32_t(TestFunctionId("draw_text"));
+    const uint32_t id = uint32_t(TestFunctionId("test_call_target"));
     for (uint32_t at : {4u, 12u, 20u}) EXPECT_EQ(TestU32(load.bytes, g.bodyStart + at), id);
 
     // A chain that starts late and steps back with a wrapped distance.
-    std::vector<uint32_t> back = {call, 0, call, uint32_t(-8), Word(0x9E, 2)};
+    std::vector<uint32_t> back = {call, 0, call, uint32_t(-8), popz, popz, Word(0x9E, 2)};
     MiniGame g2(back, false, nullptr, [](MiniGame& m) {
-        m.w.RefString("draw_text");
+        m.w.RefString("test_call_target");
         m.w.U32(2);
         m.w.U32(m.bodyStart + 8);
     });
@@ -183,17 +185,17 @@ TEST_F(Binding, OperandPastItsBodyFails)
 
 TEST_F(Binding, StringOperandsAreCheckedIndexes)
 {
-    // A type-6 word without bit 30 has no operand; with it, the index must name a string.
-    std::vector<uint32_t> words = {Word(0x80, 6), Word(PUSHV, 6), 1, Word(0x9E, 2)};
+    // A type-6 word without bit 30 (popz.s) has no operand; with it, the index must name a string.
+    std::vector<uint32_t> words = {Word(PUSHV, 6), 1, Word(0x9F, 6), Word(0x9E, 2)};
     MiniGame g(words);
     TestLoad load;
     TestLoad_Run(load, g.Finish());
     ASSERT_TRUE(load.ok);
-    EXPECT_EQ(TestU32(load.bytes, g.bodyStart + 8), 1u) << "the index stays an index";
+    EXPECT_EQ(TestU32(load.bytes, g.bodyStart + 4), 1u) << "the index stays an index";
     EXPECT_STREQ(Code_GetString(load.image, 1), "one");
     EXPECT_EQ(Code_GetString(load.image, 99), nullptr);
 
-    words[2] = 3; // "body", "one" and "two" are the only strings
+    words[1] = 3; // "body", "one" and "two" are the only strings
     MiniGame bad(words);
     TestLoad_Run(load, bad.Finish());
     EXPECT_FALSE(load.ok);
@@ -296,4 +298,14 @@ TEST_F(Binding, DamagedCompanionIsRefused)
     TestPutU32(d, entry, 0x10000000); // more pairs than the file holds
     EXPECT_FALSE(Code_LoadDebugCompanion(FileImage(d.data(), uint32_t(d.size()))));
     EXPECT_STREQ(Code_DebugSource(0), "");
+}
+
+TEST_F(Binding, ByteCodeTheMachineRefusesFailsTheLoad)
+{
+    MiniGame g({Word(0x9F, 5), Word(0x9E, 2)}); // pops from an empty stack
+    CaptureConsole log;
+    TestLoad load;
+    TestLoad_Run(load, g.Finish());
+    EXPECT_FALSE(load.ok);
+    EXPECT_TRUE(log.Has("Byte code refused: body: ")) << log.text;
 }

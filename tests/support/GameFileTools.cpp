@@ -7,6 +7,8 @@
 #include <cstring>
 
 #include "Files/Code/Code_Code.h"
+#include "Files/Code/Code_Function.h"
+#include "Files/Code/Code_Variable.h"
 #include "Files/Code/VM_Format.h"
 #include "Files/Option/Options.h"
 #include "Files/Script/Script_Main.h"
@@ -125,24 +127,37 @@ bool IsName(const std::string& s)
 
 constexpr uint32_t kVarRef = 0xA0000000u; // no index, scope in the word
 
-bool Value(const std::string& v, CompiledUnit& out)
+// Pushes a value; type gets the type it leaves on the stack (2 int, 5 variable, 6 string).
+bool Value(const std::string& v, CompiledUnit& out, uint32_t& type)
 {
     auto at = [&]() { return uint32_t(out.code.size()); };
     if (v.size() >= 2 && v.front() == '"' && v.back() == '"') {
         out.strings.push_back({at(), v.substr(1, v.size() - 2)});
         Put(out.code, Word(0xC0, 6, 0, 0));
         Put(out.code, 0);
+        type = 6;
         return true;
     }
     if (!v.empty() && (std::isdigit(uint8_t(v[0])) || v[0] == '-')) {
         Put(out.code, Word(0xC0, 2, 0, 0));
         Put(out.code, uint32_t(std::atoi(v.c_str())));
+        type = 2;
         return true;
     }
     if (!IsName(v)) return false;
     out.variables.push_back({at(), v});
     Put(out.code, Word(0xC0, 5, 0, 0xFFFF));
     Put(out.code, kVarRef);
+    type = 5;
+    return true;
+}
+
+// A pushed value as a variable (call arguments are variables).
+bool Argument(const std::string& v, CompiledUnit& out)
+{
+    uint32_t type = 0;
+    if (!Value(v, out, type)) return false;
+    if (type != 5) Put(out.code, Word(0x03, type, 5, 0)); // conv
     return true;
 }
 
@@ -162,14 +177,15 @@ bool TestCompile(const std::string& source, const std::string& name, CompiledUni
         out.debug.push_back(int32_t(out.code.size()));
         out.debug.push_back(position);
         size_t eq = st.find('=');
+        uint32_t type = 0;
         if (st.rfind("return ", 0) == 0) {
-            if (!Value(Trim(st.substr(7)), out)) goto bad;
+            if (!Argument(Trim(st.substr(7)), out)) goto bad;
             Put(out.code, Word(0x9D, 5, 0, 0));
         } else if (eq != std::string::npos) {
             std::string target = Trim(st.substr(0, eq));
-            if (!IsName(target) || !Value(Trim(st.substr(eq + 1)), out)) goto bad;
+            if (!IsName(target) || !Value(Trim(st.substr(eq + 1)), out, type)) goto bad;
             out.variables.push_back({uint32_t(out.code.size()), target});
-            Put(out.code, Word(0x41, 5, 5, 0xFFFF));
+            Put(out.code, Word(0x41, 5, type, 0xFFFF));
             Put(out.code, kVarRef);
         } else {
             size_t open = st.find('('), close = st.rfind(')');
@@ -182,7 +198,7 @@ bool TestCompile(const std::string& source, const std::string& name, CompiledUni
             while (!Trim(args).empty() && a <= args.size()) {
                 size_t comma = args.find(',', a);
                 if (comma == std::string::npos) comma = args.size();
-                if (!Value(Trim(args.substr(a, comma - a)), out)) goto bad;
+                if (!Argument(Trim(args.substr(a, comma - a)), out)) goto bad;
                 ++argc;
                 a = comma + 1;
             }
@@ -203,7 +219,7 @@ bool TestCompile(const std::string& source, const std::string& name, CompiledUni
 // ---- Name tables -------------------------------------------------------------------------
 namespace {
 
-std::map<std::string, int32_t> g_Variables, g_Functions;
+void Dummy(ScriptValue*, CInstance*, CInstance*, int32_t, ScriptValue*) {}
 
 int32_t FindVariable(const char* name) { return TestVariableId(name); }
 
@@ -218,23 +234,14 @@ const CodeBindHooks kHooks = {FindVariable, FindFunction};
 
 } // namespace
 
-int32_t TestVariableId(const std::string& name)
-{
-    if (name == "x") return 0; // a built-in variable keeps its table index
-    if (name == "y") return 1;
-    auto it = g_Variables.find(name);
-    if (it != g_Variables.end()) return it->second;
-    int32_t id = 100000 + int32_t(g_Variables.size());
-    g_Variables[name] = id;
-    return id;
-}
+int32_t TestVariableId(const std::string& name) { return Code_Variable_Find(name.c_str()); }
 
 int32_t TestFunctionId(const std::string& name)
 {
-    auto it = g_Functions.find(name);
-    if (it != g_Functions.end()) return it->second;
-    int32_t id = 7 + int32_t(g_Functions.size()) * 3;
-    g_Functions[name] = id;
+    int32_t id = -1;
+    if (Code_Function_Find(name.c_str(), &id)) return id;
+    Function_Add(name.c_str(), Dummy, -1); // an unknown name becomes a built-in that does nothing
+    Code_Function_Find(name.c_str(), &id);
     return id;
 }
 

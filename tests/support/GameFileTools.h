@@ -46,15 +46,15 @@ std::string TestString(const std::vector<uint8_t>& file, uint32_t at);
 // ---- A stand-in compiler ---------------------------------------------------------------
 // Statements separated by ';' or new lines:
 //   a = b        push.v b; pop.v a           a = "text"  push.s; pop.v a
-//   a = 12       push.i 12; pop.v a          f(x, y)     push.v x; push.v y; call.i f 2; popz.v
-//   return a     push.v a; ret.v
+//   a = 12       push.i 12; pop.v.i a        f(x, y)     the arguments pushed as variables
+//   return a     push.v a; ret.v                          (conv), call.i f 2; popz.v
 // and exit at the end. Names are references (chained by the packer), strings are indexes.
 // A statement it cannot read is a compile error.
 bool TestCompile(const std::string& source, const std::string& name, CompiledUnit& out, std::string& error);
 
-// Name tables for the binding: variables get ids in order of first use (built-in names listed
-// in TestBuiltinVariables keep their index); every function name is found except those
-// starting "missing", scripts are 100000 + a counter.
+// Name tables for the binding: variables through the runner's variable-name table; every
+// function name is found except those starting "missing" (a name the function table does not
+// know becomes a built-in row that does nothing).
 void TestBindHooks_Install();
 void TestBindHooks_Remove();
 int32_t TestVariableId(const std::string& name);

@@ -639,9 +639,7 @@ bool Builder::Build(PackOutput& out)
             for (size_t k = 0; k < r.instances.size(); ++k)
                 AddUnit("Instance." + r.name + "." + std::to_string(k), r.instances[k].code);
         }
-        std::vector<std::string> scripts;
-        for (const PackScript& s : p.scripts) scripts.push_back(s.name);
-        GamePack_PrepareCompiler(scripts);
+        GamePack_PrepareCompiler(p);
         bool compiled = true;
         for (Unit& u : units)
             if (!(compiled = GamePack_Compile(u.code->text, u.name, u.compiled, error))) break;

@@ -7,6 +7,9 @@
 #include <cstring>
 
 #include "Files/Code/Code_Code.h"
+#include "Files/Code/Code_Compile.h"
+#include "Files/Code/Code_Constant.h"
+#include "GamePack_Project.h"
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Function.h"
 #include "Files/Code/Code_Variable.h"
@@ -80,22 +83,78 @@ public:
 };
 } // namespace
 
-void GamePack_PrepareCompiler(const std::vector<std::string>& scriptNames)
+namespace {
+
+// The project's resource names by kind, for the constant lookup while compiling.
+std::vector<std::string> g_Names[RESOURCE_KIND_COUNT];
+
+template <ResourceKind K>
+int32_t FindName(const char* name)
 {
+    for (size_t i = 0; i < g_Names[K].size(); ++i)
+        if (g_Names[K][i] == name) return int32_t(i);
+    return -1;
+}
+
+template <class T>
+void Collect(ResourceKind kind, const std::vector<T>& items)
+{
+    g_Names[kind].clear();
+    for (const T& item : items) g_Names[kind].push_back(item.name);
+}
+
+} // namespace
+
+void GamePack_PrepareCompiler(const PackProject& p)
+{
+    QuietConsole quiet;
+    tagIConsole* saved = Console_Get();
+    Console_Set(&quiet);
     static bool registered = false;
     if (!registered) {
         registered = true;
-        QuietConsole quiet;
-        tagIConsole* saved = Console_Get();
-        Console_Set(&quiet);
         InitZBLFunctions();
-        Console_Set(saved);
     }
+    const CodeCompilerHooks* hooks = Code_GetCompilerHooks();
+    if (!hooks || !hooks->buildTree) Code_Compiler_Init();
     Script_Init();
-    for (size_t i = 0; i < scriptNames.size(); ++i) Script_Add(scriptNames[i].c_str(), nullptr, int32_t(i));
+    for (size_t i = 0; i < p.scripts.size(); ++i) Script_Add(p.scripts[i].name.c_str(), nullptr, int32_t(i));
+    Collect(RESOURCE_OBJECT, p.objects);
+    Collect(RESOURCE_SPRITE, p.sprites);
+    Collect(RESOURCE_BACKGROUND, p.backgrounds);
+    Collect(RESOURCE_PATH, p.paths);
+    Collect(RESOURCE_FONT, p.fonts);
+    Collect(RESOURCE_TIMELINE, p.timelines);
+    Collect(RESOURCE_SCRIPT, p.scripts);
+    Collect(RESOURCE_ROOM, p.rooms);
+    Code_Constant_SetResourceFinder(RESOURCE_OBJECT, FindName<RESOURCE_OBJECT>);
+    Code_Constant_SetResourceFinder(RESOURCE_SPRITE, FindName<RESOURCE_SPRITE>);
+    Code_Constant_SetResourceFinder(RESOURCE_BACKGROUND, FindName<RESOURCE_BACKGROUND>);
+    Code_Constant_SetResourceFinder(RESOURCE_PATH, FindName<RESOURCE_PATH>);
+    Code_Constant_SetResourceFinder(RESOURCE_FONT, FindName<RESOURCE_FONT>);
+    Code_Constant_SetResourceFinder(RESOURCE_TIMELINE, FindName<RESOURCE_TIMELINE>);
+    Code_Constant_SetResourceFinder(RESOURCE_SCRIPT, FindName<RESOURCE_SCRIPT>);
+    Code_Constant_SetResourceFinder(RESOURCE_ROOM, FindName<RESOURCE_ROOM>);
+    Code_Constant_Init();
+    std::vector<const char*> names, values;
+    for (auto& [name, value] : p.constants) {
+        names.push_back(name.c_str());
+        values.push_back(value.c_str());
+    }
+    Code_Constant_DefineGame(int32_t(names.size()), names.data(), values.data());
+    Console_Set(saved);
 }
 
-void GamePack_ReleaseCompiler() { Script_Free(); }
+void GamePack_ReleaseCompiler()
+{
+    Script_Free();
+    Code_Constant_Free();
+    for (int k = 0; k < RESOURCE_KIND_COUNT; ++k) {
+        Code_Constant_SetResourceFinder(ResourceKind(k), nullptr);
+        g_Names[k].clear();
+    }
+}
+
 
 void GamePack_SetCompiler(GamePackCompiler compiler) { g_Compiler = compiler ? compiler : GamePack_CompileWithRunner; }
 
