@@ -30,7 +30,6 @@
 namespace {
 
 const float kDegToRad = 3.1415927f / 180.0f;
-const uint32_t kGlyphRecord = 14; // seven 16-bit fields
 // Characters whose quads go to the batch in one reservation (a long line takes several).
 const int32_t kChunk = 2048;
 

@@ -9,6 +9,7 @@
 #include <memory>
 #include <random>
 
+#include "Files/Platform/TBitmap.h"
 #include "Files/Sprite/Sprite_Main.h"
 #include "ResourceTestSupport.h"
 
