@@ -146,6 +146,8 @@ bool TFont_Rasterise(IKVFont* font, int32_t first, int32_t last, TFontRaster* ou
         if (h->syntheticBold) FT_GlyphSlot_Embolden(slot);
         if (slot->format != FT_GLYPH_FORMAT_BITMAP && FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0) continue;
         const FT_Bitmap& bm = slot->bitmap;
+        // Grey and one-bit glyphs only (colour and packed grey bitmaps are left out).
+        if (bm.pixel_mode != FT_PIXEL_MODE_GRAY && bm.pixel_mode != FT_PIXEL_MODE_MONO) continue;
         if ((int32_t)bm.width > kMaxPage) continue;
         Drawn d;
         d.glyph.character = (uint16_t)c;
