@@ -35,8 +35,6 @@ void InitFunctions_Resource()
     Background_RegisterBuiltins();
     Font_RegisterBuiltins();
 }
-// Stands in for: the "Interaction.." group.
-void InitFunctions_Interaction() {}
 // Stands in for: the "3D.." group.
 void InitFunctions_3D() {}
 // Stands in for: the "Particle.." group.
@@ -47,8 +45,6 @@ void InitFunctions_Sound() {}
 void InitFunctions_DPlay() {}
 // Stands in for: the "Physics.." group.
 void InitFunctions_Physics() {}
-// Stands in for: the "Gamepad.." group.
-void InitFunctions_Gamepad() {}
 // Stands in for: the "Buffers.." group.
 void InitFunctions_Buffers() {}
 // Stands in for: the network functions of "Networking..".
