@@ -21,6 +21,7 @@
 #include "Files/Base/CRC32.h"
 #include "Files/Base/Console.h"
 #include "Files/Code/VM_Format.h"
+#include "Files/Graphics_API/Graphics_Hooks.h"
 #include "Files/IO/LoadSave.h"
 #include "Files/Option/Options.h"
 #include "Files/Runner/Runner_Code.h"

@@ -7,6 +7,7 @@
 
 #include "Files/Base/Console.h"
 #include "Files/Base/IniFile.h"
+#include "Files/Graphics/Graphics_PageEntries.h"
 #include "Files/Option/Options.h"
 #include "Files/Runner/Runner_Code.h"
 #include "Files/Runner/Runner_CommandLine.h"
@@ -183,6 +184,7 @@ bool Runner_ProcessChunks(FileImage& image)
     Object_InitHash();
     Room_FreeAll();
     Options_SetDefaults();
+    GR_FilePageEntries_Clear();
     g_GameFile.textureIds.clear();
     g_GameFile.tpagPresent = false;
     g_GameFile.tpag = ChunkList();
@@ -286,6 +288,7 @@ bool Texture_LoadChunk(FileImage& image, uint32_t begin, uint32_t end)
         else
             Console_Output("what!!!!\n");
     }
+    GR_FilePageEntries_Refresh(image); // the resources' copies take the texture ids
     return true;
 }
 
@@ -300,4 +303,5 @@ void Runner_FreeGame()
     Header_Clear(g_GameHeader);
     Code_Clear();
     Code_ClearDebug();
+    GR_FilePageEntries_Clear();
 }

@@ -114,20 +114,20 @@ TEST_F(Binding, FunctionChainAddsWithWrapAround)
     words[3] = 8;
     words[5] = uint32_t(-16); // unused: the last reference's distance
     MiniGame g(words, false, nullptr, [](MiniGame& m) {
-        m.w.RefString("draw_text");
+        m.w.RefString("test_call_target");
         m.w.U32(3);
         m.w.U32(m.bodyStart);
     });
     TestLoad load;
     TestLoad_Run(load, g.Finish());
     ASSERT_TRUE(load.ok);
-    const uint32_t id = uint32_t(TestFunctionId("draw_text"));
+    const uint32_t id = uint32_t(TestFunctionId("test_call_target"));
     for (uint32_t at : {4u, 12u, 20u}) EXPECT_EQ(TestU32(load.bytes, g.bodyStart + at), id);
 
     // A chain that starts late and steps back with a wrapped distance.
     std::vector<uint32_t> back = {call, 0, call, uint32_t(-8), popz, popz, Word(0x9E, 2)};
     MiniGame g2(back, false, nullptr, [](MiniGame& m) {
-        m.w.RefString("draw_text");
+        m.w.RefString("test_call_target");
         m.w.U32(2);
         m.w.U32(m.bodyStart + 8);
     });
