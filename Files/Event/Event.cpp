@@ -181,7 +181,9 @@ void TimeLine_PerformMoment(CInstance* self, CInstance* other, int32_t t, int32_
     g_state.object = t;
     g_state.type = EVENT_TIMELINE_MARK;
     g_state.number = line->GetMomentTime(m);
+    TimeLine_BeginMoment();
     e->Execute(self, other);
+    TimeLine_EndMoment();
     g_state.object = savedObject;
     g_state.type = savedType;
     g_state.number = savedNumber;

@@ -79,6 +79,7 @@ void Run_Global_Init()
     g_maxFrames = limit ? std::strtoll(limit, nullptr, 10) : 0;
     g_frames = 0;
     Event_InstallHooks();
+    World_InstallDefaultHooks();
     Run_ClearPendingChanges();
 }
 

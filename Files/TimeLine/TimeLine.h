@@ -56,5 +56,10 @@ int32_t TimeLine_Add();
 bool TimeLine_Delete(int32_t index);
 void TimeLine_Free();
 
+// Around a moment's code (TimeLine_PerformMoment): moments and time lines deleted meanwhile are
+// freed once no moment runs.
+void TimeLine_BeginMoment();
+void TimeLine_EndMoment();
+
 // The step's time-line phase.
 void Run_TimeLines();

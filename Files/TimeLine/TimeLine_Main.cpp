@@ -16,13 +16,41 @@
 namespace {
 std::vector<CTimeLine*> g_lines;
 std::vector<char*> g_names;
+// Moments and time lines deleted while a moment runs are kept until no moment runs (the code
+// of a moment may delete its own time line).
+int32_t g_running = 0;
+std::vector<CEvent*> g_retiredMoments;
+std::vector<CTimeLine*> g_retiredLines;
+
+void Retire(CEvent* e)
+{
+    if (g_running > 0)
+        g_retiredMoments.push_back(e);
+    else
+        delete e;
+}
+
+void FreeRetired()
+{
+    if (g_running > 0) return;
+    for (CEvent* e : g_retiredMoments) delete e;
+    g_retiredMoments.clear();
+    for (CTimeLine* t : g_retiredLines) delete t;
+    g_retiredLines.clear();
+}
 } // namespace
+
+void TimeLine_BeginMoment() { ++g_running; }
+void TimeLine_EndMoment()
+{
+    if (--g_running == 0) FreeRetired();
+}
 
 CTimeLine::~CTimeLine() { Clear(); }
 
 void CTimeLine::Clear()
 {
-    for (CEvent* e : m_moments) delete e;
+    for (CEvent* e : m_moments) Retire(e);
     m_moments.clear();
     m_times.clear();
 }
@@ -90,7 +118,7 @@ void CTimeLine::DeleteMoment(int32_t time)
 {
     const int32_t k = FindMoment(time);
     if (k < 0) return;
-    delete m_moments[size_t(k)];
+    Retire(m_moments[size_t(k)]);
     m_moments.erase(m_moments.begin() + k);
     m_times.erase(m_times.begin() + k);
 }
@@ -187,7 +215,10 @@ int32_t TimeLine_Add()
 bool TimeLine_Delete(int32_t index)
 {
     if (!TimeLine_Exists(index)) return false;
-    delete g_lines[size_t(index)];
+    if (g_running > 0)
+        g_retiredLines.push_back(g_lines[size_t(index)]);
+    else
+        delete g_lines[size_t(index)];
     g_lines[size_t(index)] = nullptr;
     MEM_FREE(g_names[size_t(index)]);
     g_names[size_t(index)] = nullptr;

@@ -106,7 +106,7 @@ TEST(StartupLog, PreparationStepsLogWithTheirTrailingSpaceAndStopAtAFailure)
         CaptureConsole log;
         EXPECT_TRUE(PrepareGame());
         EXPECT_EQ(log.text, "Extension_Prepare() \nCode_Constant_Prepare() \nScript_Prepare() \nTimeLine_Prepare() \n"
-                            "Object_Prepare() \nRoom_Prepare() \nSound_Prepare() \nInitGraphics() \nFinished PrepareGame() \n");
+                            "Object_Prepare() \nPreparing 0 objects:\nRoom_Prepare() \nSound_Prepare() \nInitGraphics() \nFinished PrepareGame() \n");
     }
     const char* messages[] = {"Failed to prepare extension packages.", "Failed to define the constants.",
                               "Failed to compile the scripts.", "Failed to compile the actions in the time lines.",
