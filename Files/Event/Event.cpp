@@ -51,9 +51,10 @@ bool CEvent::Load(const FileImage& image, uint32_t actionList)
     m_pCode = nullptr;
     MEM_FREE(m_pText);
     m_pText = nullptr;
+    m_codeIndex = -1;
     if (Code_Table_Present()) {
         m_pText = MEM_STRDUP("");
-        if (codeIndex != 0xFFFFFFFFu) m_pCode = new CCode(int32_t(codeIndex), false);
+        if (codeIndex != 0xFFFFFFFFu && codeIndex < 0x7FFFFFFFu) m_codeIndex = int32_t(codeIndex);
     } else {
         bool ok = true;
         const char* text = textOffset ? image.String(textOffset, ok) : nullptr;
@@ -76,6 +77,10 @@ void CEvent::SetText(const char* text)
 
 bool CEvent::Compile()
 {
+    if (m_codeIndex >= 0) {
+        if (!m_pCode) m_pCode = new CCode(m_codeIndex, false);
+        return true;
+    }
     if (Code_Table_Present() || !m_pCode) return true;
     if (m_pCode->m_compiled) return true;
     char name[1024];

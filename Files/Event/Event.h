@@ -48,7 +48,8 @@ public:
     bool Load(const FileImage& image, uint32_t actionList);
     // An event of code text given at run time (copied).
     void SetText(const char* text);
-    // Compiles the code ("Object.%s.%s.%d"); with byte code, true at once. A failure is
+    // Compiles the code ("Object.%s.%s.%d"); with byte code, binds the code-table entry (the
+    // table is filled after the chunks are read) and answers true. A failure is
     // reported as fatal ("COMPILATION ERROR in code action\n%s") and answers false.
     bool Compile();
     // Runs the code for self and other (the relative flag cleared meanwhile).
@@ -58,6 +59,7 @@ public:
 
     CCode* m_pCode = nullptr; // owned
     char* m_pText = nullptr;  // owned copy of the source text ("" for byte code)
+    int32_t m_codeIndex = -1; // byte code: the code-table entry, bound when compiled
     uint8_t m_present = 0;
 };
 

@@ -58,6 +58,7 @@ struct RoomTile {
 struct RoomInstanceEntry {
     int32_t x, y, object, id;
     CCode* code; // owned by the entry; null = none
+    int32_t codeIndex; // byte code: the code-table entry bound by Room_Prepare; -1 = none
     float xscale, yscale;
     uint32_t colour;
     float rotation;
@@ -77,6 +78,7 @@ struct RoomEntry {
     std::vector<RoomInstanceEntry> instances;
     std::vector<RoomTileEntry> tiles;
     CCode* creationCode = nullptr; // owned
+    int32_t creationIndex = -1;    // byte code: the code-table entry bound by Room_Prepare
     char* creationText = nullptr;  // owned copy of the creation code text
     std::vector<char*> texts;      // owned copies of the instances' creation code texts
     std::vector<CCode*> retired;   // codes of cleared instance records (live instances may hold them)

@@ -42,10 +42,11 @@ bool ReadList(const FileImage& image, uint32_t offset, std::vector<uint32_t>& ou
     return c.ok();
 }
 
-// A CCode over a code-table index (byte code) or over a text copied into the entry.
+// A CCode over a text copied into the entry; with byte code none (the code-table index is
+// bound by Room_Prepare, once the table is filled).
 CCode* MakeCode(const FileImage& image, uint32_t field, RoomEntry* entry, char** textOut, bool* ok)
 {
-    if (Code_Table_Present()) return field == 0xFFFFFFFFu ? nullptr : new CCode(int32_t(field), false);
+    if (Code_Table_Present()) return nullptr;
     if (field == 0 || field == 0xFFFFFFFFu) return nullptr;
     bool good = true;
     const char* text = image.String(field, good);
@@ -124,6 +125,7 @@ bool CRoom::LoadFromEntry(const FileImage& image, uint32_t offset, uint8_t versi
     char* text = nullptr;
     entry->creationCode = MakeCode(image, code, entry, &text, &ok);
     if (!ok) return false;
+    entry->creationIndex = Code_Table_Present() && code < 0x7FFFFFFFu ? int32_t(code) : -1;
     entry->creationText = text;
     m_pCreationCodeText = Code_Table_Present() ? MEM_STRDUP("") : (text ? MEM_STRDUP(text) : nullptr);
     m_pCreationCode = entry->creationCode;
@@ -205,6 +207,7 @@ bool CRoom::LoadFromEntry(const FileImage& image, uint32_t offset, uint8_t versi
         if (!ic.ok()) return false;
         e.code = MakeCode(image, codeField, entry, nullptr, &ok);
         if (!ok) return false;
+        e.codeIndex = Code_Table_Present() && codeField < 0x7FFFFFFFu ? int32_t(codeField) : -1;
         entry->instances.push_back(e);
     }
     if (!ReadList(image, tileList, list)) return false;
@@ -260,7 +263,18 @@ bool RoomOrder_Load()
 
 bool Room_Prepare()
 {
-    if (Code_Table_Present()) return true;
+    if (Code_Table_Present()) {
+        // The byte code of every creation code, bound now that the code table is filled.
+        for (CRoom* room : g_rooms) {
+            if (!room || !room->m_pEntry) continue;
+            RoomEntry* entry = room->m_pEntry;
+            if (entry->creationIndex >= 0 && !entry->creationCode) entry->creationCode = new CCode(entry->creationIndex, false);
+            room->m_pCreationCode = entry->creationCode;
+            for (RoomInstanceEntry& e : entry->instances)
+                if (e.codeIndex >= 0 && !e.code) e.code = new CCode(e.codeIndex, false);
+        }
+        return true;
+    }
     bool failed = false;
     char name[1024];
     for (size_t r = 0; r < g_rooms.size(); ++r) {
@@ -394,6 +408,7 @@ int32_t CRoom::EntryAddInstance(float x, float y, int32_t objectIndex)
     e.object = objectIndex;
     e.id = id;
     e.code = nullptr;
+    e.codeIndex = -1;
     e.xscale = 1.0f;
     e.yscale = 1.0f;
     e.colour = 0xFFFFFFFFu;

@@ -156,24 +156,25 @@ bool CInstance::AdvancePath()
     i_pathposition = float(double(i_pathposition) + double(i_pathspeed) * double(k) / double(p->GetLength()));
     bool ended = false;
     const PathPoint start = p->GetPosition(0), end = p->GetPosition(1);
-    if (i_pathposition >= 1.0f || i_pathposition <= 0.0f) {
-        ended = i_pathspeed != 0.0f;
+    // An end is reached only while the path moves. The start end is position 0 or below (a
+    // backwards run that lands on 0 exactly), the far end 1 or above.
+    if ((i_pathposition >= 1.0f || i_pathposition <= 0.0f) && i_pathspeed != 0.0f) {
+        ended = true;
+        const bool atStart = i_pathposition <= 0.0f;
         switch (i_pathend) {
         case 0:
-            if (i_pathspeed != 0.0f) {
-                i_pathposition = 1.0f;
-                i_pathindex = -1;
-            }
+            i_pathposition = 1.0f;
+            i_pathindex = -1;
             break;
         case 1:
-            i_pathposition = i_pathposition < 0 ? float(double(i_pathposition) + 1.0) : float(double(i_pathposition) - 1.0);
+            i_pathposition = atStart ? float(double(i_pathposition) + 1.0) : float(double(i_pathposition) - 1.0);
             break;
         case 2: {
             const double dx = double(end.x) - double(start.x), dy = double(end.y) - double(start.y);
             const double c = float(std::cos(double(o))), s = float(std::sin(double(o)));
             const float rx = float((s * dy + c * dx) * double(i_pathscale));
             const float ry = float((c * dy - s * dx) * double(i_pathscale));
-            if (i_pathposition < 0) {
+            if (atStart) {
                 i_pathxstart = float(double(i_pathxstart) - rx);
                 i_pathystart = float(double(i_pathystart) - ry);
                 i_pathposition = float(double(i_pathposition) + 1.0);
@@ -186,7 +187,7 @@ bool CInstance::AdvancePath()
         }
         case 3: {
             const float a = std::fabs(i_pathspeed);
-            if (i_pathposition < 0) {
+            if (atStart) {
                 i_pathposition = -i_pathposition;
                 i_pathspeed = a;
             } else {
