@@ -425,7 +425,8 @@ void InstanceList_InsertByDepth(InstanceList* list, CInstance* instance)
 {
     ++list->count;
     instance->m_listDepth = instance->i_depth;
-    CInstance* at = list->head;
+    // Nothing deeper than the tail: the place is the end (the common case of equal depths).
+    CInstance* at = list->tail && !(list->tail->m_listDepth > instance->i_depth) ? nullptr : list->head;
     while (at && !(at->m_listDepth > instance->i_depth)) at = at->m_pNext;
     if (!at) {
         instance->m_pPrev = list->tail;
