@@ -433,6 +433,8 @@ void Main_Finalise()
     Code_Variable_Free();
     Grid_FreeAll();
     Room_Shutdown();
+    Path_FreeAll();
+    TimeLine_Free();
     Instance_FreeAll();
     Run_FreeArrays();
     Object_Lists_Free();

@@ -14,6 +14,7 @@
 #include "Files/Option/Options.h"
 #include "Files/Runner/Runner_Code.h"
 #include "Files/Runner/Runner_Game.h"
+#include "Files/Runner/Runner_Services.h"
 
 namespace {
 
@@ -57,5 +58,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Code_Table_Free();
     VM_StringTable_Free();
     Options_Free();
+    Room_FreeAll();
+    Path_FreeAll();
+    TimeLine_Free();
+    Object_Free();
     return 0;
 }

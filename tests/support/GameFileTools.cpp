@@ -14,6 +14,7 @@
 #include "Files/Script/Script_Main.h"
 #include "Files/Runner/Runner_Code.h"
 #include "Files/Runner/Runner_Game.h"
+#include "Files/Runner/Runner_Services.h"
 #include "GamePack_Writer.h"
 
 PackImage TestImage(int32_t width, int32_t height, uint32_t r, uint32_t g, uint32_t b, uint32_t a)
@@ -54,6 +55,10 @@ void TestLoad_Release()
     VM_StringTable_Free();
     Options_Free();
     Script_Free();
+    Room_FreeAll();
+    Path_FreeAll();
+    TimeLine_Free();
+    Object_Free();
 }
 
 TestLoad::~TestLoad() { TestLoad_Release(); }
