@@ -1,15 +1,462 @@
-// Program entry and start-up order. Backed by Linux/ZimbrelM.cpp for the host facilities.
+// Program entry, start-up and shutdown: the fixed order in which every subsystem starts, the
+// main loop, and the order in which everything is released. Needs every subsystem's start-up
+// and release (Files/Runner/Runner_Services.h), the game-file loader, the options, the command
+// line, the file layer and the log console. Backed by Linux/ZimbrelM.cpp (executable path,
+// the current folder's files).
+//
+// [SECTION] Entry and main loop
+// [SECTION] Folders of the run
+// [SECTION] Files moved at start
+// [SECTION] Platform start-up
+// [SECTION] Start-up steps
+// [SECTION] Graphics and preparation
+// [SECTION] Built-in function registration
+// [SECTION] Shutdown
 #include "Zimbrel.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
 
+#include "Files/Base/CRC32.h"
+#include "Files/Base/Console.h"
+#include "Files/Code/VM_Format.h"
+#include "Files/Graphics_API/Graphics_Hooks.h"
+#include "Files/IO/LoadSave.h"
+#include "Files/Option/Options.h"
+#include "Files/Runner/Runner_Code.h"
+#include "Files/Runner/Runner_CommandLine.h"
+#include "Files/Runner/Runner_Game.h"
+#include "Files/Runner/Runner_Services.h"
+#include "Files/Support/File.h"
+#include "Files/Support/Timing.h"
+#include "Files/Variable/Variable_World.h"
 #include "Platform/MemoryManager.h"
+
+namespace {
+
+bool g_GameStarted = false;
+void* g_MainWindow = nullptr; // the game window (the target of the final quit)
+int64_t g_StartTime = 0;
+char* g_ExeDirectory = nullptr;
+char* g_ExePath = nullptr;
+char* g_SaveDirectory = nullptr;
+
+} // namespace
+
+// =============================================================================================
+// [SECTION] Entry and main loop
+// =============================================================================================
 
 int Zimbrel_Main(int argc, char** argv)
 {
-    (void)argc;
-    (void)argv;
     MemoryManager_Install();
-    std::fprintf(stderr, "runner: playing games is not built yet\n");
-    return 1;
+    Main_TakeCommandLine(argc, argv);
+    Main_MoveAtFiles();
+
+    // "data.win" beside the executable wins: the command line is then not read at all.
+    std::string exe = Main_ExePath();
+    std::string beside = exe.substr(0, exe.find_last_of('/') + 1) + "data.win";
+    if (!exe.empty() && File_CanRead(beside.c_str())) {
+        g_StartupOptions.gameFileName = MEM_STRDUP(beside.c_str());
+        Main_ParseCommandLine(nullptr);
+    } else {
+        Main_ParseCommandLine(g_StartupOptions.commandLine);
+    }
+
+    bool haveGame = g_StartupOptions.gameFileName && *g_StartupOptions.gameFileName;
+    if (Main_InitPlatform()) {
+        Main_Startup();
+        while (g_StartupOptions.running == 1) {
+            Run_Frame();
+            ProcessMessages();
+        }
+        EndGame();
+        Main_StopInput();
+        Main_PostQuit();
+        Main_Finalise();
+    }
+    if (!haveGame) {
+        std::fprintf(stderr, "usage: runner -game FILE [-output LOG] [-debugoutput LOG] [-debug] [-noerrors] ...\n"
+                             "       (or put the game as data.win beside the runner)\n");
+    }
+    Console_CloseFiles();
+    return g_GameStarted ? 0 : 1;
+}
+
+void ProcessMessages() { Timing_PumpEvents(); }
+
+// The loop has ended by now; the quit the window layer would deliver only clears the flag.
+void Main_PostQuit() { g_StartupOptions.running = 0; }
+
+void Main_ExitProcess(int code)
+{
+    std::fflush(stdout);
+    Console_CloseFiles();
+    std::exit(code);
+}
+
+// =============================================================================================
+// [SECTION] Folders of the run
+// =============================================================================================
+
+const char* Main_ExeDirectory()
+{
+    if (!g_ExeDirectory) {
+        const char* name = g_StartupOptions.gameFileName ? g_StartupOptions.gameFileName : "";
+        std::string s(name);
+        size_t cut = s.find_last_of('/');
+        if (cut == std::string::npos) cut = s.find_last_of('\\');
+        std::string folder = cut == std::string::npos ? std::string("/") : s.substr(0, cut) + "/";
+        g_ExeDirectory = MEM_STRDUP(folder.c_str());
+    }
+    return g_ExeDirectory;
+}
+
+const char* Main_ExePath()
+{
+    if (!g_ExePath) g_ExePath = MEM_STRDUP(MainHost_ExecutablePath().c_str());
+    return g_ExePath;
+}
+
+const char* Main_SaveDirectory()
+{
+    if (!g_SaveDirectory) {
+        const char* name = g_GameHeader.gameName ? g_GameHeader.gameName : "";
+        g_SaveDirectory = LoadSave_MakeSaveArea(name, (g_GameHeader.infoFlags & HEADER_FLAG_ROAMING) != 0);
+    }
+    return g_SaveDirectory;
+}
+
+void Main_ResetFolders()
+{
+    MEM_FREE(g_ExeDirectory);
+    MEM_FREE(g_ExePath);
+    MEM_FREE(g_SaveDirectory);
+    g_ExeDirectory = g_ExePath = g_SaveDirectory = nullptr;
+}
+
+// =============================================================================================
+// [SECTION] Files moved at start
+// =============================================================================================
+
+bool Main_AtFileTarget(const std::string& name, std::vector<std::string>& folders, std::string& target)
+{
+    folders.clear();
+    target.clear();
+    if (name.find('@') == std::string::npos) return false;
+    std::string component;
+    for (char c : name) {
+        if (c != '@') {
+            component += c;
+            target += c;
+            continue;
+        }
+        if (component.empty() || component == "." || component == "..") return false;
+        folders.push_back(target);
+        target += '/';
+        component.clear();
+    }
+    return !(component.empty() || component == "." || component == "..");
+}
+
+void Main_MoveAtFiles()
+{
+    std::vector<std::string> folders;
+    std::string target;
+    for (const std::string& name : MainHost_MovableFiles()) {
+        if (!Main_AtFileTarget(name, folders, target)) continue;
+        for (const std::string& f : folders) MainHost_MakeFolder(f);
+        MainHost_Rename(name, target);
+    }
+}
+
+// =============================================================================================
+// [SECTION] Platform start-up
+// =============================================================================================
+
+bool Main_InitPlatform()
+{
+    GR_BuiltinImages_SetTable(GR_BuiltinImages_Default());
+    GR_Hooks().quit = [] { g_StartupOptions.running = 0; }; // the window's quit reached the pump
+    CRC32_BuildTable();
+    File_InitTempDirectory();
+    GR_Draw_InitCircleTable();
+    Code_Compiler_Init(); // the compiler's phases into the code units
+    Code_Constant_Init();
+    Code_Constant_SetGameSource(Options_GameConstants);
+    GR_ViewPort_ClearAll();
+    Particle_Init();
+    Path_ResetTable();
+    SoundLayer_Init();
+    Run_Global_Init();
+    Variable_BuiltIn_Init();
+    World_RegisterVariables();
+    HighScore_Clear();
+    Room_InitStartState();
+    ProcessMessages();
+    return true;
+}
+
+// =============================================================================================
+// [SECTION] Start-up steps
+// =============================================================================================
+
+bool Main_Startup()
+{
+    if (!RunnerLoadGame()) return false; // no game file: the entry prints the usage line
+    g_StartTime = int64_t(std::time(nullptr));
+
+    Console_Output("Get Resolution\n");
+    if (!Code_Load(g_GameFile.image)) g_GameFile.broken = true;
+    LoadSave_SetFolders(Main_ExeDirectory(), Main_SaveDirectory(), Main_ExeDirectory());
+
+    Console_Output("Create Window\n");
+    GR_GameOptions& window = GR_Options();
+    window.windowWidth = g_GameHeader.windowWidth;
+    window.windowHeight = g_GameHeader.windowHeight;
+    window.optionBits = g_GameHeader.infoFlags;
+    window.creationFlags = g_GameHeader.infoFlags;
+    GR_SetGameTitle(g_GameHeader.caption ? g_GameHeader.caption : "Zimbrel");
+    g_MainWindow = GR_Window_Create(g_GameHeader.windowWidth, g_GameHeader.windowHeight);
+    Console_Output("Init Graphics\n");
+    if (!InitGraphics()) return false;
+    Console_Output("IO Init\n");
+    IO_Init();
+    Console_Output("Process Messages\n");
+    ProcessMessages();
+    Console_Output("Splash!\n");
+    Console_Output("Start Frame\n");
+    GR_D3D_Start_Frame();
+    Console_Output("Part Create Textures\n");
+    Particle_InitShapes();
+    Console_Output("Debug Init Remote Interface\n");
+    Debug_InitRemoteInterface();
+    Console_Output("VM Init\n");
+    VM_Init();
+    Console_Output("Create Score Form\n");
+    Console_Output("Create Load Form\n");
+    Console_Output("Create Error Form\n");
+    Console_Output("Do The Work\n");
+    return Main_DoTheWork();
+}
+
+bool Main_DoTheWork()
+{
+    std::srand(2101988);
+    if (!LoadGameData()) {
+        Console_Output("Failed to load the game\n");
+        return false;
+    }
+    GR_Options().allowFullscreenSwitch = g_Options.altEnterFullScreen != 0;
+    Variable_Global_Init();
+    Console_Output("PrepareGame()\n");
+    if (!PrepareGame()) return false;
+    Console_Output("Run_Start\n");
+    Run_StartGameLoop();
+    g_GameStarted = true;
+    return true;
+}
+
+// =============================================================================================
+// [SECTION] Graphics and preparation
+// =============================================================================================
+
+bool InitGraphics()
+{
+    int32_t width = -1, height = -1, frequency = -1, depth = -1;
+    bool set = g_Options.setDisplayMode != 0;
+    if (set) {
+        switch (g_Options.colourDepthCode) {
+        case 1: depth = 16; break;
+        case 2: depth = 32; break;
+        default: break;
+        }
+        static const int32_t sizes[6][2] = {{320, 240}, {640, 480}, {800, 600}, {1024, 768}, {1280, 1024}, {1600, 1200}};
+        if (g_Options.resolutionCode >= 1 && g_Options.resolutionCode <= 6) {
+            width = sizes[g_Options.resolutionCode - 1][0];
+            height = sizes[g_Options.resolutionCode - 1][1];
+        }
+        static const int32_t rates[5] = {60, 70, 85, 100, 120};
+        if (g_Options.frequencyCode >= 1 && g_Options.frequencyCode <= 5) frequency = rates[g_Options.frequencyCode - 1];
+    }
+    if (!set || depth == -1) {
+        int32_t current = GR_Display_GetColourDepth();
+        if (current != 16 && current != 32) {
+            int answer = MessageBox_Show("This application requires 16-bit or 32-bit color mode.\n Should I switch to a valid color mode?",
+                                         nullptr, MB_YESNO_ | MB_ICONINFORMATION_);
+            if (answer != IDYES_) return false;
+            depth = 16;
+            set = true;
+        }
+    }
+    if (set) GR_Display_SetAll(width, height, frequency, depth);
+
+    Console_Output("GR_D3D_Init()\n");
+    if (!GR_D3D_Init(g_MainWindow, g_GameHeader.windowWidth, g_GameHeader.windowHeight, g_GameHeader.infoFlags))
+        return false;
+    Console_Output("Background_InitTextures()\n");
+    Background_InitTextures();
+    Console_Output("Sprite_InitTextures()\n");
+    Sprite_InitTextures();
+    Console_Output("Font_InitTextures()\n");
+    Font_InitTextures();
+    GR_PostInit();
+    return true;
+}
+
+namespace {
+
+struct PrepareStep {
+    const char* line;
+    bool (*run)();
+    bool (*original)();
+    const char* failure;
+};
+
+// Room preparation has no message of its own: it shares the objects' text.
+PrepareStep g_PrepareSteps[] = {
+    {"Extension_Prepare() \n", Extension_Prepare, Extension_Prepare, "Failed to prepare extension packages."},
+    {"Code_Constant_Prepare() \n", Code_Constant_Prepare, Code_Constant_Prepare, "Failed to define the constants."},
+    {"Script_Prepare() \n", Script_Prepare, Script_Prepare, "Failed to compile the scripts."},
+    {"TimeLine_Prepare() \n", TimeLine_Prepare, TimeLine_Prepare, "Failed to compile the actions in the time lines."},
+    {"Object_Prepare() \n", Object_Prepare, Object_Prepare, "Failed to compile the actions in the objects."},
+    {"Room_Prepare() \n", Room_Prepare, Room_Prepare, "Failed to compile the actions in the objects."},
+};
+bool (*g_WavePrepare)() = Wave_Prepare;
+
+} // namespace
+
+void PrepareGame_OverrideStep(int index, bool (*run)())
+{
+    if (index >= 0 && index < 6) g_PrepareSteps[index].run = run ? run : g_PrepareSteps[index].original;
+    if (index == 6) g_WavePrepare = run ? run : Wave_Prepare;
+}
+
+bool PrepareGame()
+{
+    for (const PrepareStep& s : g_PrepareSteps) {
+        Console_Output("%s", s.line);
+        if (!s.run()) {
+            ShowMessage(s.failure);
+            return false;
+        }
+    }
+    Console_Output("Sound_Prepare() \n");
+    Sound_Prepare(); // the legacy result is not looked at
+    if (!g_WavePrepare()) {
+        ShowMessage("Failed to prepare the sounds.");
+        return false;
+    }
+    Audio_Prepare();
+    Console_Output("InitGraphics() \n");
+    Console_Output("Finished PrepareGame() \n");
+    return true;
+}
+
+// =============================================================================================
+// [SECTION] Built-in function registration
+// =============================================================================================
+
+void InitZBLFunctions()
+{
+    // The groups register once per process (a second game file read in the same process, as
+    // the tests and the fuzz target do, must not add every row again); the lines are logged
+    // each time.
+    static bool registered = false;
+    const bool first = !registered;
+    registered = true;
+    Console_Output("HighScore..");
+    if (first) InitFunctions_HighScore();
+    if (first) HighScore_Load();
+    Console_Output("Game..");
+    if (first) InitFunctions_Game();
+    Console_Output("Math..");
+    if (first) InitFunctions_Math();
+    Console_Output("Graphic..");
+    if (first) InitFunctions_Graphic();
+    Console_Output("Action..");
+    if (first) InitFunctions_Action();
+    Console_Output("File..");
+    if (first) InitFunctions_File();
+    Console_Output("Resource..");
+    if (first) InitFunctions_Resource();
+    Console_Output("Interaction..");
+    if (first) InitFunctions_Interaction();
+    Console_Output("3D..");
+    if (first) InitFunctions_3D();
+    Console_Output("Particle..");
+    if (first) InitFunctions_Particle();
+    Console_Output("Misc..");
+    if (first) InitFunctions_Misc();
+    Console_Output("DS..");
+    if (first) InitFunctions_DS();
+    Console_Output("Sound..");
+    if (first) InitFunctions_Sound();
+    Console_Output("DPlay..");
+    if (first) InitFunctions_DPlay();
+    Console_Output("Physics..");
+    if (first) InitFunctions_Physics();
+    Console_Output("Gamepad..");
+    if (first) InitFunctions_Gamepad();
+    Console_Output("Buffers..");
+    if (first) InitFunctions_Buffers();
+    Console_Output("Networking..");
+    if (first) InitFunctions_Networking();
+    if (first) InitFunctions_Steam();
+    Console_Output("Kovrin..");
+    if (first) InitFunctions_Kovrin();
+    if (first) InitFunctions_Store();
+    if (first) InitFunctions_Tile();
+    Console_Output("Fini\n");
+}
+
+// =============================================================================================
+// [SECTION] Shutdown
+// =============================================================================================
+
+void Main_StopInput()
+{
+    IO_Shutdown();
+    SoundHardware_Quit();
+}
+
+void Main_Finalise()
+{
+    Services_Shutdown();
+    Network_CloseAll();
+    Steam_Shutdown();
+    HighScore_SaveIfChanged();
+    Code_Constant_Free();
+    Function_Free();
+    Code_Free();
+    Code_Variable_Free();
+    Grid_FreeAll();
+    Room_Shutdown();
+    Path_FreeAll();
+    TimeLine_Free();
+    Instance_FreeAll();
+    Run_FreeArrays();
+    Object_Lists_Free();
+    Object_Free();
+    Particle_FreeAll();
+    Sprite_Free();
+    File_DeleteTempDirectory();
+    GR_Display_Restore();
+    Background_Free();
+    GR_Texture_FreeAll();
+    Script_Free();
+    Variable_Free();
+    Font_Free();
+    GR_Text_FreeDefaultFont();
+    Library_FreeInitCode();
+    File_CloseAll();
+    Sound_Free();
+    GR_D3D_FreeScreenTexture();
+    GR_D3D_Release();
+    Code_Table_Free();
+    Options_Free();
+    Runner_FreeGame();
+    VM_StringTable_Free();
+    VM_Free(); // the machine's finaliser
 }

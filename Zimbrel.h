@@ -1,6 +1,64 @@
-// The program entry and start-up: the start-up state, the order in which subsystems start
-// and stop, and the host of the main loop. Linux/ZimbrelMainM.cpp calls Zimbrel_Main.
+// The program entry and start-up: the order in which subsystems start and stop, the host of
+// the main loop, the folders of the run, the files moved at start ('@' names) and the
+// registration of the built-in functions. Linux/ZimbrelMainM.cpp calls Zimbrel_Main;
+// Linux/ZimbrelM.cpp backs the host parts (the executable's path, the current folder's files).
 #pragma once
 
-// Runs the runner with the process arguments; returns the process exit code.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Runs the runner with the process arguments; returns the process exit code: 0 when the game
+// ran, 1 when there was no game file or it could not be started.
 int Zimbrel_Main(int argc, char** argv);
+
+// ---- Start-up steps -------------------------------------------------------------------------
+// Moves the current folder's files whose names hold '@' into the folders their names spell.
+void Main_MoveAtFiles();
+bool Main_InitPlatform();
+// The start-up steps, from reading the game file to starting the game. False when a step
+// failed (the game is then not running).
+bool Main_Startup();
+bool Main_DoTheWork();
+bool InitGraphics();
+bool PrepareGame();
+// Test tooling: replaces the function of preparation step index (0 extensions, 1 constants,
+// 2 scripts, 3 time lines, 4 objects, 5 rooms, 6 waves); null restores it.
+void PrepareGame_OverrideStep(int index, bool (*run)());
+// Registers every built-in function group (logging "HighScore..", ... "Fini").
+void InitZBLFunctions();
+// Drains the window's event queue once (a quit clears the running flag).
+void ProcessMessages();
+void Main_StopInput();
+void Main_Finalise();
+// Ends the main loop: the quit that the window layer turns into its own quit event.
+void Main_PostQuit();
+// Ends the process at once with the exit code (unbindable names, a refused game file).
+[[noreturn]] void Main_ExitProcess(int code);
+
+// ---- Folders of the run ---------------------------------------------------------------------
+// The program folder: the game file's folder with a trailing '/', computed once from the game
+// file name at the first call ("/" when the name has no folder).
+const char* Main_ExeDirectory();
+// The executable's full path (computed once).
+const char* Main_ExePath();
+// The save area: the data folder of the user plus the game's name, or the configuration
+// folder when the header asks for roaming (computed once; null when no home is known).
+const char* Main_SaveDirectory();
+// Forgets the cached folders (tests).
+void Main_ResetFolders();
+
+// ---- Files moved at start -------------------------------------------------------------------
+// The move of one '@' name: the folders to make, in order, and the target name. False when
+// the name has no '@' or would leave the current folder (an empty, "." or ".." component).
+bool Main_AtFileTarget(const std::string& name, std::vector<std::string>& folders, std::string& target);
+
+// ---- Host (Linux/ZimbrelM.cpp) --------------------------------------------------------------
+// The executable's path from /proc/self/exe ("" when it cannot be read).
+std::string MainHost_ExecutablePath();
+// The plain files of the current folder that may be moved: regular files, not hidden (no
+// leading '.') and not read-only (the owner's write bit is set).
+std::vector<std::string> MainHost_MovableFiles();
+// Makes one folder (an existing one is fine); renames a file. Failures are ignored by callers.
+bool MainHost_MakeFolder(const std::string& path);
+bool MainHost_Rename(const std::string& from, const std::string& to);

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "Files/Code/Code_Error.h"
+#include "Files/Code/VM.h"
+#include "Files/Code/VM_Debug.h"
 #include "Files/Code/VM_Format.h"
 #include "Files/Runner/Runner_CommandLine.h"
 #include "Platform/MemoryManager.h"
@@ -27,9 +29,12 @@ CCode* g_listHead = nullptr;
 int32_t g_listCount = 0;
 
 // ---- Argument slots: window k of 16 values at g_args + 16 * k; window g_window is current.
+// Windows above the current one hold only real 0. g_used[k] bounds the slots of window k that
+// may hold something else (16 once anybody outside the machine had the window).
 ScriptValue* g_args = nullptr;
 int32_t g_argWindows = 0;
 int32_t g_window = 0;
+uint8_t* g_used = nullptr;
 ScriptValue g_slot16 = {VALUE_REAL, nullptr, 0.0};
 int32_t g_argCount = 0;
 
@@ -39,7 +44,9 @@ void EnsureWindows(int32_t n)
     int32_t count = g_argWindows ? g_argWindows : 4;
     while (count < n) count *= 2;
     g_args = static_cast<ScriptValue*>(MEM_REALLOC(g_args, sizeof(ScriptValue) * 16 * size_t(count)));
+    g_used = static_cast<uint8_t*>(MEM_REALLOC(g_used, size_t(count)));
     g_argWindows = count; // the reallocation cleared the new windows: every value real 0
+    g_CodeArgs = g_args + 16 * size_t(g_window);
 }
 
 CodeCompilerHooks g_hooks = {nullptr, nullptr, nullptr};
@@ -221,6 +228,7 @@ void Code_Table_SetEntry(int32_t index, const char* name, const uint8_t* code, i
     e.source = source ? MEM_STRDUP(source) : nullptr;
     e.code = new VMBuffer(code, length > 0 && code ? length : 0);
     e.debug = debugPairs && debugCount > 0 ? new VMBuffer(debugPairs, debugCount * 8) : nullptr;
+    VM_RegisterUnit(e.code); // table units take their code addresses in table order
 }
 
 int32_t Code_Table_Count() { return int32_t(g_table.size()); }
@@ -229,6 +237,18 @@ bool Code_Table_Present() { return g_tablePresent; }
 VMBuffer* Code_Table_Code(int32_t index)
 {
     return index >= 0 && size_t(index) < g_table.size() ? g_table[size_t(index)].code : nullptr;
+}
+
+bool Code_Table_Verify(std::string* error)
+{
+    for (CodeTableEntry& e : g_table) {
+        std::string why;
+        if (e.code && e.code->m_size > 0 && !VM_Prepare(e.code, &why)) {
+            if (error) *error = std::string(e.name ? e.name : "") + ": " + why;
+            return false;
+        }
+    }
+    return true;
 }
 
 void Code_Table_Free()
@@ -245,10 +265,13 @@ void Code_Table_Free()
 
 // ---- Arguments ----
 
+ScriptValue* g_CodeArgs = nullptr;
+
 ScriptValue* Code_Arguments()
 {
     EnsureWindows(g_window + 1);
-    return g_args + 16 * size_t(g_window);
+    g_used[g_window] = 16;
+    return g_CodeArgs;
 }
 
 void Code_SetArgument(int32_t index, int32_t kind, double real, const char* text)
@@ -337,21 +360,26 @@ void Code_FillArguments(int32_t n, const ScriptValue* args)
 
 // The machine's side of the slots: a script call gets a fresh window (all real 0); its
 // return frees that window's texts and makes the caller's current again.
-ScriptValue* Code_Arguments_PushWindow()
+ScriptValue* Code_Arguments_PushWindow(int32_t used)
 {
     EnsureWindows(g_window + 2);
     ++g_window;
-    return g_args + 16 * size_t(g_window);
+    g_used[g_window] = uint8_t(used < 16 ? used : 16);
+    g_CodeArgs = g_args + 16 * size_t(g_window);
+    return g_CodeArgs;
 }
 
 void Code_Arguments_PopWindow()
 {
+    if (!g_args) return;
     ScriptValue* a = g_args + 16 * size_t(g_window);
-    for (int32_t i = 0; i < 16; ++i) {
-        Value_FreeString(&a[i]);
+    for (int32_t i = 0, n = g_used[g_window]; i < n; ++i) {
+        if (a[i].kind == VALUE_STRING && a[i].text) MEM_FREE(a[i].text);
         a[i] = Value_Real(0.0);
     }
+    g_used[g_window] = 0;
     if (g_window > 0) --g_window;
+    g_CodeArgs = g_args + 16 * size_t(g_window);
 }
 
 int32_t Code_Arguments_Window() { return g_window; }
@@ -360,7 +388,10 @@ void Code_FreeArguments()
 {
     for (int32_t i = 0; i < 16 * g_argWindows; ++i) Value_FreeString(&g_args[i]);
     MEM_FREE(g_args);
+    MEM_FREE(g_used);
     g_args = nullptr;
+    g_used = nullptr;
+    g_CodeArgs = nullptr;
     g_argWindows = 0;
     g_window = 0;
     Value_FreeString(&g_slot16);

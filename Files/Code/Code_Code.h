@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "Files/Variable/Variable_Value.h"
 
@@ -87,6 +88,9 @@ int32_t Code_Table_Count();
 // True when the game carries byte code (a code table was set).
 bool Code_Table_Present();
 VMBuffer* Code_Table_Code(int32_t index);
+// Verifies every entry's byte code (the loader, once names and strings are bound); false with
+// "<name>: <reason>" for the first entry the machine refuses.
+bool Code_Table_Verify(std::string* error);
 void Code_Table_Free();
 
 // ---- Argument slots --------------------------------------------------------------------
@@ -94,6 +98,8 @@ void Code_Table_Free();
 // fills. A script call made by the byte-code machine gives the callee slots of its own and
 // brings the caller's back on return; every other caller saves and restores the 16 values.
 ScriptValue* Code_Arguments(); // 16 slots
+// The current window for reading only (the machine's fast path); null before first use.
+extern ScriptValue* g_CodeArgs;
 void Code_SetArgument(int32_t index, int32_t kind, double real, const char* text);
 // Copies slot index out; text is a block of the caller's (reused when large enough, freed
 // when the slot holds no text). Index 17 or more does nothing.
@@ -109,7 +115,8 @@ void Code_FillArguments(int32_t n, const ScriptValue* args);
 void Code_FreeArguments();
 // The machine's side: a script call gets a window of 16 slots of its own (all real 0), made
 // current; its return frees that window's texts and makes the caller's current again.
-ScriptValue* Code_Arguments_PushWindow();
+// used: how many of the new window's slots the machine fills.
+ScriptValue* Code_Arguments_PushWindow(int32_t used);
 void Code_Arguments_PopWindow();
 int32_t Code_Arguments_Window();
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "Files/Code/Code_Code.h"
+#include "Files/Runner/Runner_CommandLine.h"
 #include "Platform/MemoryManager.h"
 
 namespace {
@@ -15,7 +16,6 @@ bool g_recorded = false;
 bool g_occurred = false;      // error_occurred
 char* g_lastShown = nullptr;  // error_last
 bool g_aborting = false;      // once set, nothing more is shown
-bool g_showErrors = true;
 bool g_logSuppressed = false;
 bool g_abortOnAll = false;
 } // namespace
@@ -33,8 +33,10 @@ void Code_Error_SetLastShown(const char* text)
 
 bool Code_Error_Aborting() { return g_aborting; }
 void Code_Error_SetAborting() { g_aborting = true; }
-void Code_Error_SetShowErrors(bool on) { g_showErrors = on; }
-bool Code_Error_GetShowErrors() { return g_showErrors; }
+// The errors-shown flag is the start-up options' ("-noerrors" clears it, the game's options
+// set it again).
+void Code_Error_SetShowErrors(bool on) { g_StartupOptions.errorsShown = on ? 1 : 0; }
+bool Code_Error_GetShowErrors() { return g_StartupOptions.errorsShown != 0; }
 void Code_Error_SetLogSuppressed(bool on) { g_logSuppressed = on; }
 bool Code_Error_GetLogSuppressed() { return g_logSuppressed; }
 void Code_Error_SetAbortOnAll(bool on) { g_abortOnAll = on; }
@@ -47,7 +49,7 @@ void Code_Error_Reset()
     g_occurred = false;
     Code_Error_SetLastShown(nullptr);
     g_aborting = false;
-    g_showErrors = true;
+    g_StartupOptions.errorsShown = 1;
     g_logSuppressed = false;
     g_abortOnAll = false;
 }

@@ -46,8 +46,8 @@ const char* Code_Error_LastShown(); // error_last (null when none)
 void Code_Error_SetLastShown(const char* text);
 bool Code_Error_Aborting();
 void Code_Error_SetAborting();
-// Errors are shown in the dialog while this is set (default; "-noerrors" and the game's
-// options decide it).
+// Errors are shown in the dialog while this is set: the start-up options' errors-shown flag
+// ("-noerrors" clears it, the game's options set it again).
 void Code_Error_SetShowErrors(bool on);
 bool Code_Error_GetShowErrors();
 // While set, "ERROR!!! :: " lines are not logged (the debugger's evaluations).

@@ -2,6 +2,8 @@
 #include "Files/Code/Code_Function.h"
 
 #include <cstring>
+#include <string>
+#include <unordered_map>
 
 #include "Files/Base/Console.h"
 #include "Files/Script/Script_Main.h"
@@ -10,6 +12,8 @@
 namespace {
 
 BuiltinFunction* g_rows = nullptr;
+// Name -> first row of that name (lookups by name are constant-time; the first row wins).
+std::unordered_map<std::string, int32_t> g_byName;
 int32_t g_count = 0;
 int32_t g_capacity = 0;
 bool g_relative = false;
@@ -47,6 +51,7 @@ void Function_Add(const char* name, BuiltinRoutine f, int32_t argCount, bool)
     row.f = f;
     row.argCount = argCount;
     row.calls = -1;
+    g_byName.try_emplace(row.name, g_count - 1);
 }
 
 const BuiltinFunction* Function_Get(int32_t index)
@@ -76,13 +81,10 @@ bool Code_Function_Find(const char* name, int32_t* id)
         *id = e + FUNCTION_EXTENSION_BASE;
         return true;
     }
-    for (int32_t i = 0; i < g_count; ++i) {
-        if (std::strcmp(g_rows[i].name, name) == 0) {
-            *id = i;
-            return true;
-        }
-    }
-    return false;
+    auto it = g_byName.find(name);
+    if (it == g_byName.end()) return false;
+    *id = it->second;
+    return true;
 }
 
 int32_t Function_GetArgCount(int32_t id)
@@ -130,4 +132,5 @@ void Function_Free()
     MEM_FREE(g_rows);
     g_rows = nullptr;
     g_count = g_capacity = 0;
+    g_byName.clear();
 }

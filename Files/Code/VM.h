@@ -81,6 +81,9 @@ int32_t VM_EntryDepth();
 void VM_SetProcessMessagesHook(void (*hook)());
 // Diagnostics: print each unit's disassembly to the log console before it runs.
 void VM_SetDisassembleUnits(bool on);
+// Diagnostics for tests: move the operand stack to a fresh block at every growth check, so
+// that a stale pointer into the old block shows under AddressSanitizer.
+void VM_SetMoveStackAlways(bool on);
 
 // The pool of local-variable lists: the list for a new script level, and its release.
 CVariableList* VM_PushLocals();

@@ -11,6 +11,7 @@
 #include "Files/Code/Code_Function.h"
 #include "Files/Code/Code_Variable.h"
 #include "Files/Code/VM.h"
+#include "Files/Code/VM_Debug.h"
 #include "Platform/MemoryManager.h"
 
 namespace {
@@ -84,6 +85,7 @@ VMBuffer::VMBuffer(const uint8_t* data, int32_t size)
 VMBuffer::~VMBuffer()
 {
     Invalidate();
+    VM_UnregisterUnit(this);
     for (int32_t i = 0; i < m_stringCount; ++i) MEM_FREE(m_ppStrings[i]);
     MEM_FREE(m_ppStrings);
     MEM_FREE(m_pData);

@@ -165,6 +165,7 @@ public:
     uint8_t m_hasPool = 0;        // 0: push.s operands index the game's string table
     VMProgram* m_pProgram = nullptr; // the machine's prepared form; owned
     int32_t m_prepareState = 0;      // 0 not yet, 1 prepared, -1 refused
+    uint32_t m_address = 0;          // synthetic code address (0 until the machine knows it)
 };
 
 // The game's string table (push.s operands of table-built code): owned copies.

@@ -10,6 +10,7 @@
 #include "Files/Graphics_API/Graphics_RenderState.h"
 
 uint8_t ProjectionIsOrtho = 0;
+uint8_t GR_CustomProjection = 0;
 static float g_depth = 0.0f;
 static int32_t g_top = -1;
 static float g_stack[GR_TRANSFORM_STACK_SIZE][16];
@@ -44,6 +45,7 @@ void GR_3D_ClearDepth() { GR_D3D_Clear(0, 1.0f, 0, 6); }
 
 void GR_3D_SetProjection(float ex, float ey, float ez, float tx, float ty, float tz, float ux, float uy, float uz)
 {
+    GR_CustomProjection = 1;
     float eye[3] = {ex, ey, ez}, target[3] = {tx, ty, tz}, up[3] = {ux, uy, uz}, view[16];
     grm::LookAt(view, eye, target, up);
     GR_D3D_SetMatrix(0, view);
@@ -52,6 +54,7 @@ void GR_3D_SetProjection(float ex, float ey, float ez, float tx, float ty, float
 void GR_3D_SetProjectionExt(float ex, float ey, float ez, float tx, float ty, float tz, float ux, float uy,
                             float uz, float angle, float aspect, float znear, float zfar)
 {
+    GR_CustomProjection = 1;
     GR_3D_SetProjection(ex, ey, ez, tx, ty, tz, ux, uy, uz);
     float proj[16];
     grm::PerspectiveFov(proj, angle * 0.01745329238474369f, aspect, znear, zfar);
@@ -61,6 +64,7 @@ void GR_3D_SetProjectionExt(float ex, float ey, float ez, float tx, float ty, fl
 
 void GR_3D_SetProjectionOrtho(float x, float y, float w, float h, float angle)
 {
+    GR_CustomProjection = 1;
     double a = -(double)angle * 3.1415927410125732 / 180.0;
     float cx = x + w * 0.5f, cy = y + h * 0.5f;
     float eye[3] = {cx, cy, -16000.0f}, target[3] = {cx, cy, 0.0f};
@@ -75,6 +79,7 @@ void GR_3D_SetProjectionOrtho(float x, float y, float w, float h, float angle)
 
 void GR_3D_SetProjectionPerspective(float x, float y, float w, float h, float angle)
 {
+    GR_CustomProjection = 1;
     float a = -angle * 0.01745329238474369f;
     float cx = x + w * 0.5f, cy = y + h * 0.5f;
     float eye[3] = {cx, cy, -w}, target[3] = {cx, cy, 0.0f}, up[3] = {std::sin(a), std::cos(a), 0.0f};

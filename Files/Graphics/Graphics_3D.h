@@ -14,6 +14,10 @@ void GR_3D_SetDepth(float depth);
 float GR_3D_GetDepth();
 void GR_3D_ClearDepth();
 extern uint8_t ProjectionIsOrtho;
+// 1 while a projection other than the room view's own is in force: set by the d3d projection
+// calls and while a surface is the target; the room drawing clears it for each view. Sprite
+// drawing does not cull against the room rectangle while it is set.
+extern uint8_t GR_CustomProjection;
 void GR_3D_SetProjection(float ex, float ey, float ez, float tx, float ty, float tz, float ux, float uy, float uz);
 void GR_3D_SetProjectionExt(float ex, float ey, float ez, float tx, float ty, float tz, float ux, float uy,
                             float uz, float angle, float aspect, float znear, float zfar);

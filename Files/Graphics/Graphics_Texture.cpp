@@ -198,6 +198,13 @@ TexturePageEntry* GR_TPE_FromHandle(int64_t handle)
     return g_entries[(size_t)(handle - GR_TPE_HANDLE_BASE)];
 }
 
+void GR_TPE_Unregister(const TexturePageEntry* entry)
+{
+    if (!entry) return;
+    for (TexturePageEntry*& e : g_entries)
+        if (e == entry) e = nullptr;
+}
+
 void GR_TPE_ClearRegistry() { g_entries.clear(); }
 
 bool GR_Texture_ResolveArgument(int64_t value, int32_t* id, TexturePageEntry** entry)

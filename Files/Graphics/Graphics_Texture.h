@@ -30,6 +30,9 @@ enum : int64_t { GR_TPE_HANDLE_BASE = 0x100000 };
 // Page entries as script handles.
 int64_t GR_TPE_Register(TexturePageEntry* entry);
 TexturePageEntry* GR_TPE_FromHandle(int64_t handle);
+// Forgets an entry about to be freed: its handle then names no entry (a freed slot is not
+// given to another entry, so an old handle never reaches a newer one).
+void GR_TPE_Unregister(const TexturePageEntry* entry);
 void GR_TPE_ClearRegistry();
 // A "texture" argument: a valid texture id first, then a page-entry handle; anything else
 // (and -1) is no texture. Returns false for no texture.

@@ -73,8 +73,20 @@ public:
     virtual void SetCursor(int32_t tableIndex) = 0;
     virtual bool GetCursorPos(int32_t* x, int32_t* y) = 0;
     virtual void SetCursorPos(int32_t x, int32_t y) = 0;
-    // Key state of a virtual key as the window procedure asks for it (down or not).
+    // Key state of a virtual key as the window procedure asks for it (down or not); also the
+    // key state that keyboard_check_direct reads (mouse buttons 1, 2 and 4 included).
     virtual bool IsKeyDown(int32_t vkey) = 0;
+    // Queues a key going down or up, delivered to the window procedure by the pump like a
+    // key of the keyboard (keyboard_key_press, keyboard_key_release, keyboard_set_numlock);
+    // false when the host cannot.
+    virtual bool PostKey(int32_t vkey, bool down)
+    {
+        (void)vkey;
+        (void)down;
+        return false;
+    }
+    // The Num Lock toggle.
+    virtual bool IsNumLockOn() { return false; }
 
     // ---- message pump: delivers every pending event to GR_Window_Proc; false after quit
     virtual bool PumpMessages() = 0;

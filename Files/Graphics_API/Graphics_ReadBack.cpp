@@ -56,6 +56,20 @@ uint32_t* GR_D3D_ReadTextureRect(TextureRecord* record, int32_t x, int32_t y, in
     return ReadSurface(record->colour, x, y, w, h);
 }
 
+uint32_t* GR_D3D_ReadTextureRectExact(TextureRecord* record, int32_t x, int32_t y, int32_t w, int32_t h)
+{
+    GR_D3D_Flush();
+    if (!record || x < 0 || y < 0 || w < 1 || h < 1) return nullptr;
+    const int32_t tw = record->Width(), th = record->Height();
+    if ((int64_t)x + w > tw || (int64_t)y + h > th) return nullptr;
+    if (record->colour) return ReadSurface(record->colour, x, y, w, h);
+    if (record->formatCode != 6 || !record->pixels) return nullptr;
+    uint32_t* block = (uint32_t*)MEM_ALLOC((uint64_t)w * h * 4);
+    for (int32_t r = 0; r < h; ++r)
+        std::memcpy(block + (size_t)r * w, record->pixels + ((size_t)(y + r) * tw + x) * 4, (size_t)w * 4);
+    return block;
+}
+
 void GR_D3D_CopyTextureRect(TextureRecord* src, int32_t sx, int32_t sy, TextureRecord* dst, int32_t x, int32_t y,
                             int32_t w, int32_t h)
 {

@@ -14,6 +14,10 @@ struct TextureRecord;
 
 uint32_t* GR_D3D_ReadBackBufferRect(int32_t boundW, int32_t boundH, int32_t x, int32_t y, int32_t w, int32_t h);
 uint32_t* GR_D3D_ReadTextureRect(TextureRecord* record, int32_t x, int32_t y, int32_t w, int32_t h);
+// Exactly the rectangle (w * h words) or null: null when it does not lie wholly inside the
+// texture or cannot be read. Render targets are read from their surface; other 32-bit
+// textures from the pixel copy their record keeps (no device read needed).
+uint32_t* GR_D3D_ReadTextureRectExact(TextureRecord* record, int32_t x, int32_t y, int32_t w, int32_t h);
 void GR_D3D_CopyTextureRect(TextureRecord* src, int32_t sx, int32_t sy, TextureRecord* dst, int32_t x, int32_t y,
                             int32_t w, int32_t h);
 TBitmap* GR_D3D_ScreenToBitmap(int32_t x, int32_t y, int32_t w, int32_t h);

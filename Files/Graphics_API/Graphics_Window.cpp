@@ -144,7 +144,7 @@ static void OnKeyUp(int32_t key, int64_t lParam)
 int64_t GR_Window_Proc(uint32_t message, uint64_t wParam, int64_t lParam)
 {
     GR_HookTable& hooks = GR_Hooks();
-    int32_t xLow = (int32_t)(lParam & 0xFFFF);
+    int32_t xLow = (int32_t)(int16_t)(lParam & 0xFFFF); // client positions are signed
     int32_t yHigh = (int32_t)(int16_t)((lParam >> 16) & 0xFFFF);
     switch (message) {
     case WMSG_DESTROY:

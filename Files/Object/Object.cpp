@@ -1,28 +1,119 @@
-// CObject records and the object table by index (Files/Object/Object.h).
+// CObject records, the object table by index, the OBJT reader, parents, preparation, the
+// event resolution cache and the per-event object lists (Files/Object/Object.h).
 #include "Files/Object/Object.h"
 
+#include <climits>
 #include <cstdio>
 #include <cstring>
+#include <set>
+#include <vector>
 
+#include "Files/Base/Console.h"
+#include "Files/Code/Code_Code.h"
+#include "Files/Event/Event.h"
 #include "Files/Run/Instance.h"
+#include "Files/Run/Run_Lists.h"
+#include "Files/Runner/Runner_Game.h"
+#include "Files/Runner/Runner_Header.h"
+#include "Files/Runner/Runner_Reader.h"
 #include "Platform/Hash.h"
+#include "Platform/MemoryManager.h"
+
+// =============================================================================================
+// Intrusive instance lists
+// =============================================================================================
+
+void ObjectInstanceList::Link(ObjectInstanceNode* node)
+{
+    node->owner = this;
+    node->next = nullptr;
+    node->prev = m_tail;
+    if (m_tail)
+        m_tail->next = node;
+    else
+        m_head = node;
+    m_tail = node;
+    ++m_count;
+}
+
+void ObjectInstanceList::Unlink(ObjectInstanceNode* node)
+{
+    if (node->owner != this) return;
+    if (node->prev)
+        node->prev->next = node->next;
+    else
+        m_head = node->next;
+    if (node->next)
+        node->next->prev = node->prev;
+    else
+        m_tail = node->prev;
+    node->next = node->prev = nullptr;
+    node->owner = nullptr;
+    --m_count;
+}
+
+void ObjectInstanceList::DetachAll()
+{
+    // Each instance leaves all of its lists (its own and its ancestors' recursive lists).
+    while (ObjectInstanceNode* head = m_head) {
+        CInstance* i = head->value;
+        if (i && i->m_pListObject) i->LeaveObjectLists();
+        if (m_head == head) Unlink(head);
+    }
+}
+
+// =============================================================================================
+// Object records
+// =============================================================================================
 
 namespace {
+
 Hash<CObject>* g_objects = nullptr;
+std::vector<CObject*> g_byIndex;     // direct look-up by index
+std::vector<CObject*> g_removed;     // objects taken out by Object_Delete, freed with the table
 int32_t g_objectCount = 0;
+uint32_t g_eventGeneration = 1;
+
+std::vector<int32_t> g_lists[OBJECT_EVENT_TYPES][OBJECT_EVENT_SUBTYPES];
+std::vector<std::pair<int32_t, int32_t>> g_collisionPairs;
+const std::vector<int32_t> g_emptyList;
+
 } // namespace
 
 CObject::CObject(int32_t index)
-    : m_flags(2), m_spriteIndex(-1), m_depth(0), m_parentIndex(-1), m_maskIndex(-1),
-      m_pName(nullptr), m_index(index), m_pParent(nullptr)
+    : m_flags(2), m_spriteIndex(-1), m_depth(0), m_parentIndex(-1), m_maskIndex(-1), m_pName(nullptr),
+      m_index(index), m_usesPhysics(0), m_sensor(0), m_shapeKind(0), m_collisionGroup(0), m_density(0),
+      m_restitution(0), m_linearDamping(0), m_angularDamping(0), m_friction(0), m_awake(0),
+      m_kinematic(0), m_pointCount(0), m_pPoints(nullptr), m_pParent(nullptr), m_events{}, m_resolved{}
 {
 }
 
 CObject::~CObject()
 {
+    Clear();
+    MEM_FREE(m_pPoints);
+    for (ResolvedCache& c : m_resolved) MEM_FREE(c.entries);
+}
+
+void CObject::Clear()
+{
+    m_flags = 2;
+    m_spriteIndex = -1;
+    m_depth = 0;
+    m_parentIndex = -1;
+    m_maskIndex = -1;
+    m_pParent = nullptr;
     MEM_FREE(m_pName);
-    m_instances.Clear(CONTAINER_KEEP);
-    m_instancesRecursive.Clear(CONTAINER_KEEP);
+    m_pName = nullptr;
+    for (EventList& l : m_events) {
+        for (int32_t k = 0; k < l.count; ++k) delete l.events[k];
+        MEM_FREE(l.events);
+        l.events = nullptr;
+        l.count = 0;
+    }
+    m_instances.DetachAll();
+    m_instancesRecursive.DetachAll();
+    Object_EventsChanged();
 }
 
 void CObject::SetName(const char* name)
@@ -31,37 +122,183 @@ void CObject::SetName(const char* name)
     m_pName = (name && *name) ? MEM_STRDUP(name) : nullptr;
 }
 
-void CObject::AddInstance(CInstance* instance)
+void CObject::SetNameOwned(char* name)
 {
-    m_instances.Add(instance);
-    // The parent chain is walked with a bound so that a cycle in bad data cannot hang.
-    int32_t guard = 0;
-    for (CObject* o = this; o && guard < 10000; o = o->m_pParent, ++guard) {
-        o->m_instancesRecursive.Add(instance);
-    }
+    MEM_FREE(m_pName);
+    m_pName = name;
 }
 
-bool CObject::RemoveInstance(CInstance* instance)
+CEvent* CObject::GetEvent(int32_t type, int32_t subtype) const
 {
-    m_instances.Remove(instance, CONTAINER_KEEP);
-    bool found = false;
-    int32_t guard = 0;
-    for (CObject* o = this; o && guard < 10000; o = o->m_pParent, ++guard) {
-        found = o->m_instancesRecursive.Remove(instance, CONTAINER_KEEP);
+    if (type < 0 || type >= OBJECT_EVENT_TYPES || subtype < 0) return nullptr;
+    const EventList& l = m_events[type];
+    if (subtype >= l.count) return nullptr;
+    CEvent* e = l.events[subtype];
+    return e && e->IsPresent() ? e : nullptr;
+}
+
+CEvent* CObject::MakeEvent(int32_t type, int32_t subtype)
+{
+    if (type < 0 || type >= OBJECT_EVENT_TYPES || subtype < 0 || subtype > 65535) return nullptr;
+    EventList& l = m_events[type];
+    if (subtype >= l.count) {
+        l.events = static_cast<CEvent**>(MEM_REALLOC(l.events, sizeof(CEvent*) * size_t(subtype + 1)));
+        for (int32_t k = l.count; k <= subtype; ++k) l.events[k] = nullptr;
+        l.count = subtype + 1;
     }
-    return found;
+    if (!l.events[subtype]) l.events[subtype] = new CEvent();
+    Object_EventsChanged();
+    return l.events[subtype];
+}
+
+CEvent* CObject::FindEvent(int32_t type, int32_t subtype) const
+{
+    int32_t found = 0;
+    return Event_Find(m_index, type, subtype, &found);
+}
+
+bool CObject::HasEvent(int32_t type, int32_t subtype) const
+{
+    for (const CObject* o = this; o; o = o->m_pParent)
+        if (o->GetEvent(type, subtype)) return true;
+    return false;
 }
 
 bool CObject::IsDescendantOf(int32_t index) const
 {
-    int32_t guard = 0;
-    for (int32_t p = m_parentIndex; p >= 0 && guard < 10000; ++guard) {
-        if (p == index) return true;
-        CObject* o = Object_Lookup(p);
-        if (!o) return false;
-        p = o->m_parentIndex;
-    }
+    for (const CObject* o = m_pParent; o; o = o->m_pParent)
+        if (o->m_index == index) return true;
     return false;
+}
+
+bool CObject::CompileEvents()
+{
+    EventState& st = Event_State();
+    for (int32_t t = 0; t < OBJECT_EVENT_TYPES; ++t) {
+        for (int32_t s = 0; s < m_events[t].count; ++s) {
+            CEvent* e = m_events[t].events[s];
+            if (!e || !e->IsPresent()) continue;
+            st.type = t;
+            st.number = s;
+            if (!e->Compile()) return false;
+        }
+    }
+    return true;
+}
+
+bool CObject::Load(const FileImage& image, uint32_t offset, uint8_t version)
+{
+    FileCursor c(image);
+    if (!c.Seek(offset)) return false;
+    const char* name = c.StringRef();
+    uint32_t spriteWord = c.U32();
+    uint32_t visible = c.U32();
+    uint32_t solid = c.U32();
+    int32_t depth = c.I32();
+    uint32_t persistent = c.U32();
+    int32_t parent = c.I32();
+    int32_t mask = c.I32();
+    if (!c.ok()) return false;
+    Clear();
+    SetName(name);
+    // Bits 28-30 clear: the index is the word without bit 31; otherwise the word whole.
+    m_spriteIndex = (spriteWord & 0x70000000u) == 0 ? int32_t(spriteWord & 0x7FFFFFFFu) : int32_t(spriteWord);
+    SetSolid(solid != 0);
+    SetVisible(visible != 0);
+    m_depth = depth;
+    SetPersistent(persistent != 0);
+    m_parentIndex = parent;
+    m_maskIndex = mask;
+    m_usesPhysics = 0;
+    m_pointCount = 0;
+    MEM_FREE(m_pPoints);
+    m_pPoints = nullptr;
+    if (version >= 6) {
+        m_usesPhysics = c.U32() != 0;
+        m_sensor = c.U32() != 0;
+        m_shapeKind = c.I32();
+        m_density = c.F32();
+        m_restitution = c.F32();
+        m_collisionGroup = c.I32();
+        m_linearDamping = c.F32();
+        m_angularDamping = c.F32();
+        uint32_t points = c.U32();
+        if (version >= 9) {
+            m_friction = c.F32();
+            m_awake = c.U32() != 0;
+            m_kinematic = c.U32() != 0;
+        } else {
+            m_friction = 0.2f;
+            m_awake = 1;
+            m_kinematic = 0;
+        }
+        if (!c.ok() || !c.FitsCount(points, 8)) return false;
+        if (points) {
+            m_pPoints = static_cast<float*>(MEM_ALLOC(sizeof(float) * 2 * size_t(points)));
+            for (uint32_t k = 0; k < points; ++k) {
+                m_pPoints[2 * k] = c.F32();
+                m_pPoints[2 * k + 1] = c.F32();
+            }
+            m_pointCount = int32_t(points);
+        }
+    }
+    uint32_t types = c.U32();
+    if (!c.ok() || !c.FitsCount(types, 4)) return false;
+    std::vector<uint32_t> typeOffsets(types);
+    for (uint32_t t = 0; t < types; ++t) typeOffsets[t] = c.U32();
+    if (!c.ok()) return false;
+    // Valid data has 12 types; any beyond the twelve list slots are not read.
+    for (uint32_t t = 0; t < types && t < uint32_t(OBJECT_EVENT_TYPES); ++t) {
+        if (typeOffsets[t] == 0) continue;
+        FileCursor tc(image);
+        if (!tc.Seek(typeOffsets[t])) return false;
+        uint32_t count = tc.U32();
+        if (!tc.ok() || !tc.FitsCount(count, 4)) return false;
+        std::vector<uint32_t> eventOffsets(count);
+        for (uint32_t k = 0; k < count; ++k) eventOffsets[k] = tc.U32();
+        if (!tc.ok()) return false;
+        for (uint32_t k = 0; k < count; ++k) {
+            FileCursor ec(image);
+            if (!ec.Seek(eventOffsets[k])) return false;
+            uint32_t number = ec.U32();
+            uint32_t actions = ec.U32();
+            if (!ec.ok()) return false;
+            // An event number beyond what the run loop can dispatch, or an event without an
+            // action, is skipped.
+            const uint32_t limit = t == uint32_t(EVENT_COLLISION) ? 100000u : uint32_t(OBJECT_EVENT_SUBTYPES);
+            if (number >= limit || actions == 0) {
+                Console_Output("Object %s: event %u/%u skipped\n", m_pName ? m_pName : "", t, number);
+                continue;
+            }
+            CEvent* e = MakeEvent(int32_t(t), int32_t(number));
+            if (!e || !e->Load(image, eventOffsets[k] + 4)) return false;
+        }
+    }
+    Object_EventsChanged();
+    return true;
+}
+
+// =============================================================================================
+// Object table
+// =============================================================================================
+
+namespace {
+void RelinkAllRecursive();
+}
+
+void Object_Free()
+{
+    Object_Lists_Free();
+    if (g_objects) {
+        g_objects->Clear(CONTAINER_DELETE);
+        delete g_objects;
+        g_objects = nullptr;
+    }
+    for (CObject* o : g_removed) delete o;
+    g_removed.clear();
+    g_byIndex.clear();
+    g_objectCount = 0;
+    Object_EventsChanged();
 }
 
 void Object_InitHash()
@@ -73,7 +310,7 @@ void Object_InitHash()
 
 CObject* Object_Lookup(int32_t index)
 {
-    return g_objects ? g_objects->Find(uint32_t(index)) : nullptr;
+    return index >= 0 && size_t(index) < g_byIndex.size() ? g_byIndex[size_t(index)] : nullptr;
 }
 
 bool Object_Exists(int32_t index) { return Object_Lookup(index) != nullptr; }
@@ -86,6 +323,18 @@ const char* Object_GetName(int32_t index)
 
 int32_t Object_GetCount() { return g_objectCount; }
 
+bool Object_Insert(CObject* object)
+{
+    if (!g_objects) Object_InitHash();
+    if (object->m_index < 0 || object->m_index >= 100000 || Object_Lookup(object->m_index)) return false;
+    g_objects->Insert(uint32_t(object->m_index), object);
+    if (size_t(object->m_index) >= g_byIndex.size()) g_byIndex.resize(size_t(object->m_index) + 1, nullptr);
+    g_byIndex[size_t(object->m_index)] = object;
+    if (object->m_index >= g_objectCount) g_objectCount = object->m_index + 1;
+    Object_EventsChanged();
+    return true;
+}
+
 int32_t Object_Add()
 {
     if (!g_objects) Object_InitHash();
@@ -94,23 +343,37 @@ int32_t Object_Add()
     char name[32];
     std::snprintf(name, sizeof name, "__newobject%d", index);
     o->SetName(name);
-    g_objects->Insert(uint32_t(index), o);
-    ++g_objectCount;
+    if (!Object_Insert(o)) {
+        delete o;
+        return -1;
+    }
     return index;
-}
-
-bool Object_Insert(CObject* object)
-{
-    if (!g_objects) Object_InitHash();
-    if (object->m_index < 0 || Object_Lookup(object->m_index)) return false;
-    g_objects->Insert(uint32_t(object->m_index), object);
-    if (object->m_index >= g_objectCount) g_objectCount = object->m_index + 1;
-    return true;
 }
 
 bool Object_Delete(int32_t index)
 {
-    return g_objects && g_objects->Delete(uint32_t(index), CONTAINER_DELETE);
+    CObject* o = Object_Lookup(index);
+    if (!o) return false;
+    g_objects->Delete(uint32_t(index), CONTAINER_KEEP);
+    g_byIndex[size_t(index)] = nullptr;
+    // The instances of the object leave its lists and forget it.
+    while (ObjectInstanceNode* n = o->m_instances.GetHead()) {
+        CInstance* i = n->value;
+        i->LeaveObjectLists();
+        if (i->m_pObject == o) i->m_pObject = nullptr;
+    }
+    // Children keep their parent index (which names nothing now) but lose the pointer; their
+    // instances sit in the recursive lists up to this object, so they rejoin without it.
+    std::vector<CObject*> children;
+    Object_ForEach([&](CObject* c) {
+        if (c->m_pParent == o) children.push_back(c);
+    });
+    for (CObject* c : children) c->m_pParent = nullptr;
+    g_removed.push_back(o);
+    RelinkAllRecursive();
+    o->m_instancesRecursive.DetachAll();
+    Object_EventsChanged();
+    return true;
 }
 
 int32_t Object_Find(const char* name)
@@ -123,9 +386,209 @@ int32_t Object_Find(const char* name)
     return -1;
 }
 
-void Object_Free()
+void Object_ForEachImpl(void (*f)(CObject*, void*), void* context)
 {
-    delete g_objects;
-    g_objects = nullptr;
-    g_objectCount = 0;
+    if (!g_objects) return;
+    HashIterator<CObject> it;
+    for (CObject* o = g_objects->IterateStart(&it); o;) {
+        CObject* next = g_objects->IterateNext(&it);
+        f(o, context);
+        o = next;
+    }
 }
+
+// =============================================================================================
+// Loading, parents and preparation
+// =============================================================================================
+
+bool Object_Load(const FileImage& image, uint32_t begin, uint32_t end)
+{
+    ChunkList list;
+    if (!list.Read(image, begin, end)) return false;
+    if (!g_objects) Object_InitHash();
+    const uint8_t version = g_GameHeader.LayoutVersion();
+    for (uint32_t i = 0; i < list.count; ++i) {
+        uint32_t at = list.Offset(image, i);
+        if (at == 0) continue;
+        auto* o = new CObject(int32_t(i));
+        if (!o->Load(image, at, version) || !Object_Insert(o)) {
+            delete o;
+            return false;
+        }
+    }
+    if (int32_t(list.count) > g_objectCount) g_objectCount = int32_t(list.count);
+    Object_LinkParents();
+    return true;
+}
+
+namespace {
+// Every instance in an object's lists joins the recursive lists of its object's current chain
+// again (its place in its own object's list is kept).
+void RelinkAllRecursive()
+{
+    for (CObject* o : g_byIndex) {
+        if (!o) continue;
+        for (auto* n = o->m_instances.GetHead(); n; n = n->next) n->value->RelinkRecursive();
+    }
+    for (CObject* o : g_removed) {
+        for (auto* n = o->m_instances.GetHead(); n; n = n->next) n->value->RelinkRecursive();
+    }
+}
+
+// True when making parent the parent of child would close a loop.
+bool ClosesLoop(const CObject* child, const CObject* parent)
+{
+    for (const CObject* p = parent; p; p = p->m_pParent)
+        if (p == child) return true;
+    return false;
+}
+} // namespace
+
+void Object_LinkParents()
+{
+    // Pointers first cleared, then linked in index order; a link that would close a loop is
+    // refused (the parent index then becomes -1).
+    Object_ForEach([](CObject* o) { o->m_pParent = nullptr; });
+    for (CObject* o : g_byIndex) {
+        if (!o) continue;
+        if (o->m_parentIndex < 0 || o->m_parentIndex >= 100000) continue;
+        CObject* p = Object_Lookup(o->m_parentIndex);
+        if (!p) continue;
+        if (ClosesLoop(o, p)) {
+            Console_Output("Object %s: parent %d would make a loop; ignored\n", o->m_pName ? o->m_pName : "",
+                           o->m_parentIndex);
+            o->m_parentIndex = -1;
+            continue;
+        }
+        o->m_pParent = p;
+    }
+    RelinkAllRecursive();
+    Object_EventsChanged();
+}
+
+bool Object_SetParent(int32_t object, int32_t parent)
+{
+    CObject* o = Object_Lookup(object);
+    if (!o) return false;
+    CObject* p = parent >= 0 ? Object_Lookup(parent) : nullptr;
+    if (p && ClosesLoop(o, p)) return false;
+    o->m_parentIndex = parent;
+    o->m_pParent = p;
+    RelinkAllRecursive();
+    Object_EventsChanged();
+    return true;
+}
+
+bool Object_Prepare()
+{
+    Console_Output("Preparing %d objects:\n", g_objectCount);
+    bool ok = true;
+    EventState& st = Event_State();
+    if (g_objects) {
+        HashIterator<CObject> it;
+        for (CObject* o = g_objects->IterateStart(&it); o && ok; o = g_objects->IterateNext(&it)) {
+            Console_Output("\tObjects %d: %s\n", o->m_index, o->m_pName ? o->m_pName : "");
+            st.object = o->m_index;
+            ok = o->CompileEvents();
+        }
+    }
+    st.object = -1;
+    if (!ok) return false;
+    Object_LinkParents();
+    return true;
+}
+
+// =============================================================================================
+// Event resolution cache
+// =============================================================================================
+
+void Object_EventsChanged() { ++g_eventGeneration; }
+uint32_t Object_EventGeneration() { return g_eventGeneration; }
+
+CEvent* Object_ResolveEvent(CObject* object, int32_t objectIndex, int32_t type, int32_t subtype, int32_t* found)
+{
+    if (!object || type < 0 || type >= OBJECT_EVENT_TYPES || subtype < 0) {
+        return Event_Find(objectIndex, type, subtype, found);
+    }
+    CObject::ResolvedCache& c = object->m_resolved[type];
+    const int32_t size = type == EVENT_COLLISION ? (g_objectCount > 0 ? g_objectCount : 1) : OBJECT_EVENT_SUBTYPES;
+    if (c.generation != g_eventGeneration || c.size != size) {
+        if (c.size != size) {
+            MEM_FREE(c.entries);
+            c.entries = static_cast<ResolvedEvent*>(MEM_ALLOC(sizeof(ResolvedEvent) * size_t(size)));
+            c.size = size;
+        }
+        for (int32_t k = 0; k < size; ++k) c.entries[k] = ResolvedEvent{nullptr, INT_MIN};
+        c.generation = g_eventGeneration;
+    }
+    if (subtype >= c.size) return Event_Find(objectIndex, type, subtype, found);
+    ResolvedEvent& r = c.entries[subtype];
+    if (r.found == INT_MIN) {
+        int32_t f = objectIndex;
+        r.event = Event_Find(objectIndex, type, subtype, &f);
+        r.found = f;
+    }
+    *found = r.found;
+    return r.event;
+}
+
+// =============================================================================================
+// Per-event object lists
+// =============================================================================================
+
+namespace {
+void BuildList(int32_t type, int32_t subtype)
+{
+    std::vector<int32_t>& l = g_lists[type][subtype];
+    l.clear();
+    for (int32_t i = 0; i < g_objectCount; ++i) {
+        CObject* o = Object_Lookup(i);
+        if (o && o->FindEvent(type, subtype)) l.push_back(i);
+    }
+}
+} // namespace
+
+void Object_Lists_Build()
+{
+    for (auto& type : g_lists)
+        for (auto& l : type) l.clear();
+    BuildList(EVENT_CREATE, 0);
+    BuildList(EVENT_DESTROY, 0);
+    for (int32_t s = 0; s <= 12; ++s) BuildList(EVENT_ALARM, s);
+    for (int32_t s = 0; s <= 16; ++s) BuildList(EVENT_STEP, s);
+    // Keyboard, key press and key release: every key code the keyboard phase polls.
+    for (int32_t s = 0; s < OBJECT_EVENT_SUBTYPES; ++s) BuildList(EVENT_KEYBOARD, s);
+    for (int32_t s = 0; s <= 128; ++s) BuildList(EVENT_MOUSE, s);
+    for (int32_t s = 0; s <= 128; ++s) BuildList(EVENT_OTHER, s);
+    BuildList(EVENT_DRAW, 0);
+    for (int32_t s = 0; s < OBJECT_EVENT_SUBTYPES; ++s) BuildList(EVENT_KEYPRESS, s);
+    for (int32_t s = 0; s < OBJECT_EVENT_SUBTYPES; ++s) BuildList(EVENT_KEYRELEASE, s);
+
+    g_collisionPairs.clear();
+    std::set<std::pair<int32_t, int32_t>> seen;
+    for (int32_t a = 0; a < g_objectCount; ++a) {
+        CObject* o = Object_Lookup(a);
+        if (!o) continue;
+        for (int32_t b = 0; b < g_objectCount; ++b) {
+            int32_t found = 0;
+            if (!Object_ResolveEvent(o, a, EVENT_COLLISION, b, &found)) continue;
+            std::pair<int32_t, int32_t> p(a < b ? a : b, a < b ? b : a);
+            if (seen.insert(p).second) g_collisionPairs.push_back(p);
+        }
+    }
+}
+
+void Object_Lists_Free()
+{
+    for (auto& type : g_lists)
+        for (auto& l : type) std::vector<int32_t>().swap(l);
+    std::vector<std::pair<int32_t, int32_t>>().swap(g_collisionPairs);
+}
+
+const std::vector<int32_t>& Object_Lists_Get(int32_t type, int32_t subtype)
+{
+    if (type < 0 || type >= OBJECT_EVENT_TYPES || subtype < 0 || subtype >= OBJECT_EVENT_SUBTYPES) return g_emptyList;
+    return g_lists[type][subtype];
+}
+
+const std::vector<std::pair<int32_t, int32_t>>& Object_Lists_CollisionPairs() { return g_collisionPairs; }

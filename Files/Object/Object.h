@@ -1,18 +1,71 @@
-// CObject: the object resource instances are made from (the part the script language needs:
-// name, index, depth, flags, parent and the two instance lists), and the object table by
-// index. The game world adds the events, the physics settings and the OBJT chunk reader.
+// CObject: the object resource instances are made from (sprite, mask, depth, flags, parent,
+// physics settings and the twelve event lists by type), the object table by index, the OBJT
+// chunk reader, the preparation (compilation) of the events and the per-event object lists
+// the step dispatches through.
 //
-// Instance lists: `instances` holds the instances whose object is exactly this one, in the
-// order they joined; `instancesRecursive` those whose object is this one or a descendant.
-// The lists hold only instances that are not deactivated; nodes are owned, instances not.
-// Needs: the Hash and SLinkedList containers.
+// Instance lists: `m_instances` holds the instances whose object is exactly this one, in the
+// order they joined; `m_instancesRecursive` those whose object is this one or a descendant.
+// Only instances that are not deactivated are in them. The lists are intrusive: the nodes live
+// in the instance, so leaving every list costs nothing to look up (CInstance keeps one node for
+// its object's own list and one for each recursive list it sits in).
+//
+// Parent chains never loop: the loader and object_set_parent refuse a parent that would close
+// a cycle.
+//
+// Needs: the Hash container, the event record (Files/Event/Event.h), the game-file reader.
+// No Linux/ file.
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
-#include "Platform/SLinkedList.h"
-
+class CEvent;
 class CInstance;
+class FileImage;
+class ObjectInstanceList;
+
+// A node of an object's instance list; owned by the instance it names.
+struct ObjectInstanceNode {
+    ObjectInstanceNode* next;
+    ObjectInstanceNode* prev;
+    CInstance* value;
+    ObjectInstanceList* owner; // the list the node is linked into; null when unlinked
+};
+
+// An intrusive doubly linked list of instances (head, tail, count). Iterated as
+// `for (auto* n = list.GetHead(); n; n = n->next) n->value`.
+class ObjectInstanceList {
+public:
+    ObjectInstanceList() = default;
+    ~ObjectInstanceList() { DetachAll(); }
+    ObjectInstanceList(const ObjectInstanceList&) = delete;
+    ObjectInstanceList& operator=(const ObjectInstanceList&) = delete;
+
+    ObjectInstanceNode* GetHead() const { return m_head; }
+    ObjectInstanceNode* GetTail() const { return m_tail; }
+    int32_t GetCount() const { return m_count; }
+
+    // Appends a node that is in no list.
+    void Link(ObjectInstanceNode* node);
+    // Unlinks a node of this list.
+    void Unlink(ObjectInstanceNode* node);
+    // Unlinks every node (the instances stay alive and know they left).
+    void DetachAll();
+
+private:
+    ObjectInstanceNode* m_head = nullptr;
+    ObjectInstanceNode* m_tail = nullptr;
+    int32_t m_count = 0;
+};
+
+constexpr int32_t OBJECT_EVENT_TYPES = 12;
+
+// The event an object runs for (type, subtype), own or inherited, with the object that
+// defines it; cached per object and type until events or parents change.
+struct ResolvedEvent {
+    CEvent* event;
+    int32_t found; // the object index that holds the event; INT32_MIN = not resolved yet
+};
 
 class CObject {
 public:
@@ -21,17 +74,43 @@ public:
     CObject(const CObject&) = delete;
     CObject& operator=(const CObject&) = delete;
 
+    // Defaults: visible only, no sprite, depth 0, no parent, no mask, no name, no events,
+    // both instance lists emptied (the instances are told they left).
+    void Clear();
+
     void SetName(const char* name);
+    void SetNameOwned(char* name);
     const char* GetName() const { return m_pName; }
     int32_t GetIndex() const { return m_index; }
+    void SetSolid(bool on) { m_flags = on ? (m_flags | 1u) : (m_flags & ~1u); }
+    void SetVisible(bool on) { m_flags = on ? (m_flags | 2u) : (m_flags & ~2u); }
+    void SetPersistent(bool on) { m_flags = on ? (m_flags | 4u) : (m_flags & ~4u); }
+
+    // The object's own event (type, subtype): null unless the slot exists and is present.
+    // Negative subtypes and types outside 0..11 find nothing.
+    CEvent* GetEvent(int32_t type, int32_t subtype) const;
+    // Own or inherited, with the collision rule through the other object's ancestors.
+    CEvent* FindEvent(int32_t type, int32_t subtype) const;
+    // True when this object or an ancestor has the event (no collision rule).
+    bool HasEvent(int32_t type, int32_t subtype) const;
+    // The event slot (type, subtype), made (and the type's array grown) when missing; null for
+    // a type outside 0..11 or a subtype outside 0..65535.
+    CEvent* MakeEvent(int32_t type, int32_t subtype);
+    bool IsDescendantOf(int32_t index) const;
 
     // Appends to this object's list and to the recursive list of this object and every
-    // ancestor.
+    // ancestor; an instance already in an object's lists leaves them first.
     void AddInstance(CInstance* instance);
-    // Removes from the same lists; true when the last removal found it.
+    // Takes the instance out of every list it sits in; true when it was in this object's own
+    // list.
     bool RemoveInstance(CInstance* instance);
-    bool IsDescendantOf(int32_t index) const;
+
+    // Compiles every event; false at the first failure.
+    bool CompileEvents();
     void SetParentObject(CObject* parent) { m_pParent = parent; }
+
+    // Reads one OBJT entry at offset; false for a malformed entry.
+    bool Load(const FileImage& image, uint32_t offset, uint8_t version);
 
     uint32_t m_flags;      // bit 0 solid, bit 1 visible, bit 2 persistent
     int32_t m_spriteIndex; // -1 none
@@ -40,26 +119,83 @@ public:
     int32_t m_maskIndex;   // -1 = use the sprite
     char* m_pName;         // owned
     int32_t m_index;
+    uint8_t m_usesPhysics, m_sensor;
+    int32_t m_shapeKind;   // 0 circle, 1 box, 2 polygon
+    int32_t m_collisionGroup;
+    float m_density, m_restitution, m_linearDamping, m_angularDamping, m_friction;
+    uint8_t m_awake, m_kinematic;
+    int32_t m_pointCount;
+    float* m_pPoints;      // owned, m_pointCount (x, y) pairs
     CObject* m_pParent;    // not owned
-    SLinkedList<CInstance> m_instances;
-    SLinkedList<CInstance> m_instancesRecursive;
+    struct EventList {
+        int32_t count;
+        CEvent** events;   // owned array of count slots; null slot = no event
+    } m_events[OBJECT_EVENT_TYPES];
+    ObjectInstanceList m_instances;
+    ObjectInstanceList m_instancesRecursive;
+
+    // Resolution cache (see ResolvedEvent): one lazily made array per type.
+    struct ResolvedCache {
+        uint32_t generation;
+        int32_t size;
+        ResolvedEvent* entries;
+    } m_resolved[OBJECT_EVENT_TYPES];
 };
 
-// The object table: a Hash of 512 buckets keyed by object index, and the count (one more
-// than the highest index ever used).
+// ---- Object table ------------------------------------------------------------------------
+// A Hash of 512 buckets keyed by object index, and the count (one more than the highest
+// index ever used). Objects removed by Object_Delete are kept aside until the table is freed,
+// so an instance made from one never points at freed memory.
 void Object_InitHash();
-// The object with that index, or null.
 CObject* Object_Lookup(int32_t index);
 bool Object_Exists(int32_t index);
-// The object's name, "<undefined>" when there is none.
 const char* Object_GetName(int32_t index);
 int32_t Object_GetCount();
-// A new object at the next index, named "__newobject" and the index; returns the index.
 int32_t Object_Add();
-// Puts an object at a given index (the OBJT reader); replaces nothing: false when taken.
+// Puts an object at its index; false when the index is taken or negative.
 bool Object_Insert(CObject* object);
+// Removes the object: its instances are taken out of its lists and detached (they keep their
+// object index, which now names nothing), its children lose their parent pointer, the event
+// resolution is recomputed. False when there is no such object.
 bool Object_Delete(int32_t index);
-// The first object, in table order, named exactly name; -1 when none.
 int32_t Object_Find(const char* name);
-// Deletes every object and the table.
+// Table order (bucket 0 upwards, each chain from its head).
+template <class F> void Object_ForEach(F&& f);
+void Object_ForEachImpl(void (*f)(CObject*, void*), void* context);
 void Object_Free();
+
+// The OBJT chunk (list checked by the dispatcher); false for any malformed entry.
+bool Object_Load(const FileImage& image, uint32_t begin, uint32_t end);
+// Links every parent pointer from the parent indexes, refusing a parent that would close a
+// loop (the link is then left out and logged).
+void Object_LinkParents();
+// Sets object's parent to parent (-1 none); false (nothing changed) when that closes a loop.
+bool Object_SetParent(int32_t object, int32_t parent);
+// Compiles every object's events ("Preparing %d objects:"); false at the first failure.
+bool Object_Prepare();
+
+// The event resolution: bumped whenever events or parents change; cached resolutions of an
+// older generation are recomputed.
+void Object_EventsChanged();
+uint32_t Object_EventGeneration();
+// The event (type, subtype) of object, own or inherited (collision rule included), through
+// the cache; found receives the defining object's index.
+CEvent* Object_ResolveEvent(CObject* object, int32_t objectIndex, int32_t type, int32_t subtype,
+                            int32_t* found);
+
+// ---- Per-event object lists ---------------------------------------------------------------
+constexpr int32_t OBJECT_EVENT_SUBTYPES = 256;
+// Rebuilds every list (game start, parent and event changes).
+void Object_Lists_Build();
+void Object_Lists_Free();
+// The object indexes whose object has event (type, subtype), ascending; empty outside the
+// lists that are built.
+const std::vector<int32_t>& Object_Lists_Get(int32_t type, int32_t subtype);
+// The collision pairs (a <= b), in the order found.
+const std::vector<std::pair<int32_t, int32_t>>& Object_Lists_CollisionPairs();
+
+template <class F>
+void Object_ForEach(F&& f)
+{
+    Object_ForEachImpl([](CObject* o, void* c) { (*static_cast<F*>(c))(o); }, &f);
+}

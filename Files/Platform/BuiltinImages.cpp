@@ -13,7 +13,7 @@
 namespace {
 
 std::vector<uint8_t> g_table;
-GR_DebugGlyph g_glyphs[GR_DEBUG_LAST_CHAR - GR_DEBUG_FIRST_CHAR + 1];
+GR_DebugGlyph g_glyphs[GR_DEBUG_GLYPHS];
 
 void Put32(std::vector<uint8_t>& v, uint32_t x)
 {
@@ -150,7 +150,7 @@ const GR_DebugGlyph* GR_DebugFont_Glyphs()
     return g_glyphs;
 }
 
-int32_t GR_DebugFont_LineHeight() { return 21; }
+int32_t GR_DebugFont_LineHeight() { return GR_DEBUG_LINE_HEIGHT; }
 
 const uint8_t* GR_BuiltinImages_Default()
 {

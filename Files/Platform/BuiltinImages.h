@@ -15,14 +15,17 @@ enum : int32_t {
     GR_BUILTIN_FONT_PAGE = 15, GR_BUILTIN_STARTUP_PNG = 16, GR_BUILTIN_COUNT = 17
 };
 
-// One glyph of the debug font page (characters 32..127).
+// One glyph of the debug font page (characters 32..136; 128..136 are the Windows-1252
+// characters of those codes: euro sign, (none), quotes, florin, ellipsis, daggers, circumflex).
+// The font draws x, y, w, h of the page and advances by w (shift = w, offset 0).
 struct GR_DebugGlyph {
     int16_t x, y, w, h, shift, offset;
 };
-enum { GR_DEBUG_FIRST_CHAR = 32, GR_DEBUG_LAST_CHAR = 127 };
-const GR_DebugGlyph* GR_DebugFont_Glyphs(); // 96 entries, made with the table
-int32_t GR_DebugFont_LineHeight();
+enum { GR_DEBUG_FIRST_CHAR = 32, GR_DEBUG_LAST_CHAR = 136, GR_DEBUG_GLYPHS = 105, GR_DEBUG_LINE_HEIGHT = 15 };
+const GR_DebugGlyph* GR_DebugFont_Glyphs(); // 105 entries, made with the table
+int32_t GR_DebugFont_LineHeight();          // 15
 
-// Fills a 256 x 128 alpha page with the glyphs of characters 32..127 in cells of 16 x 21;
-// false when no face could be loaded (the page stays empty). Linux/BuiltinImagesM.cpp.
+// Fills a 256 x 128 alpha page with the glyphs of characters 32..136 in cells one advance wide
+// and 15 pixels tall; false when no face could be loaded (the page stays empty, the cells keep
+// their places). Linux/BuiltinImagesM.cpp.
 bool GR_DebugFont_Render(uint8_t* page, GR_DebugGlyph* glyphs);

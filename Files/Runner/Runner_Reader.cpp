@@ -151,3 +151,46 @@ const char* FileCursor::StringRef()
     if (!m_ok) return nullptr;
     return m_image->String(offset, m_ok);
 }
+
+bool FileImage::PutU32(uint32_t offset, uint32_t value)
+{
+    if (!m_mutable || !Contains(offset, 4)) return false;
+    uint8_t* p = m_mutable + offset;
+    p[0] = uint8_t(value);
+    p[1] = uint8_t(value >> 8);
+    p[2] = uint8_t(value >> 16);
+    p[3] = uint8_t(value >> 24);
+    return true;
+}
+
+bool FileImage::PutU16(uint32_t offset, uint16_t value)
+{
+    if (!m_mutable || !Contains(offset, 2)) return false;
+    m_mutable[offset] = uint8_t(value);
+    m_mutable[offset + 1] = uint8_t(value >> 8);
+    return true;
+}
+
+bool ChunkList::Read(const FileImage& image, uint32_t begin, uint32_t end)
+{
+    count = 0;
+    entries = 0;
+    FileCursor c(image, begin, end);
+    uint32_t n = c.U32();
+    if (!c.ok() || !c.FitsCount(n, 4)) return false;
+    uint32_t at = c.Pos();
+    for (uint32_t i = 0; i < n; ++i) {
+        uint32_t o = c.U32();
+        if (o != 0 && o >= image.Size()) return false;
+    }
+    count = n;
+    entries = at;
+    return true;
+}
+
+uint32_t ChunkList::Offset(const FileImage& image, uint32_t i) const
+{
+    uint32_t o = 0;
+    if (i >= count || !image.U32(entries + 4 * i, o)) return 0;
+    return o;
+}

@@ -11,6 +11,12 @@
 // Loaders turn a malformed record into a failed load ("Failed to load the game"); they must
 // also bound every count by the bytes that could hold it before allocating for it
 // (FileCursor::FitsCount).
+//
+// ChunkList   the common shape of a resource chunk (u32 count, count u32 entry offsets, 0 =
+//             no entry), read and checked once; entries stay offsets.
+//
+// Writes: the byte-code binding rewrites operand words of the loaded image in place; an image
+// made over a mutable block allows PutU32 (an image over const bytes refuses every write).
 #pragma once
 
 #include <cstdint>
@@ -20,6 +26,7 @@ class FileImage {
 public:
     FileImage() = default;
     FileImage(const uint8_t* data, uint32_t size) : m_data(data), m_size(size) {}
+    FileImage(uint8_t* data, uint32_t size) : m_data(data), m_size(size), m_mutable(data) {}
 
     const uint8_t* Data() const { return m_data; }
     uint32_t Size() const { return m_size; }
@@ -43,6 +50,12 @@ public:
     // every case but offset 0.
     const char* String(uint32_t offset, bool& ok) const;
 
+    // Writes a little-endian word; false (nothing written) outside the image or when the image
+    // is read-only.
+    bool PutU32(uint32_t offset, uint32_t value);
+    bool PutU16(uint32_t offset, uint16_t value);
+    bool Writable() const { return m_mutable != nullptr; }
+
     // Pointer to length bytes at offset, or null when they do not all lie in the image.
     const uint8_t* Bytes(uint32_t offset, uint32_t length) const
     {
@@ -52,6 +65,7 @@ public:
 private:
     const uint8_t* m_data = nullptr;
     uint32_t m_size = 0;
+    uint8_t* m_mutable = nullptr;
 };
 
 class FileCursor {
@@ -102,3 +116,28 @@ constexpr uint32_t ChunkTag(const char (&t)[5])
     return uint32_t(uint8_t(t[0])) | uint32_t(uint8_t(t[1])) << 8 | uint32_t(uint8_t(t[2])) << 16 |
            uint32_t(uint8_t(t[3])) << 24;
 }
+
+// A ChunkList read from the chunk data [begin, end): the count, and where its offset array
+// starts. Read checks that the array lies inside the chunk and that every non-zero entry offset
+// lies inside the file; the records at those offsets are the loaders' to check.
+struct ChunkList {
+    uint32_t count = 0;
+    uint32_t entries = 0; // file offset of the first entry offset
+
+    bool Read(const FileImage& image, uint32_t begin, uint32_t end);
+    // Entry i's file offset (0 = no entry); 0 for i >= count.
+    uint32_t Offset(const FileImage& image, uint32_t i) const;
+};
+
+// The four characters of a tag, for log lines.
+struct ChunkTagText {
+    char text[5];
+    explicit ChunkTagText(uint32_t tag)
+    {
+        for (int i = 0; i < 4; ++i) {
+            char c = char((tag >> (8 * i)) & 0xFF);
+            text[i] = (c >= 32 && c < 127) ? c : '?';
+        }
+        text[4] = 0;
+    }
+};

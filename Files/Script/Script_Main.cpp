@@ -3,6 +3,8 @@
 #include "Files/Script/Script_Main.h"
 
 #include <cstring>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "Files/Code/Code_Code.h"
@@ -11,6 +13,9 @@
 
 namespace {
 std::vector<CScript*> g_scripts;
+// Name -> first slot of that name, rebuilt after the table changed.
+std::unordered_map<std::string, int32_t> g_byName;
+bool g_byNameValid = false;
 char g_empty[1] = {0};
 } // namespace
 
@@ -39,6 +44,7 @@ bool Script_Load(const FileImage& image, uint32_t begin, uint32_t end)
     if (!c.ok()) return false;
     bool byteCode = Code_Table_Present();
     g_scripts.assign(count, nullptr);
+    g_byNameValid = false;
     for (uint32_t i = 0; i < count; ++i) {
         if (offsets[i] == 0) continue;
         FileCursor e(image);
@@ -74,6 +80,7 @@ int32_t Script_Add(const char* name, const char* text, int32_t codeIndex)
         s->m_codeIndex = codeIndex;
     }
     g_scripts.push_back(s);
+    g_byNameValid = false;
     return int32_t(g_scripts.size()) - 1;
 }
 
@@ -81,6 +88,7 @@ void Script_Free()
 {
     for (CScript* s : g_scripts) delete s;
     g_scripts.clear();
+    g_byNameValid = false;
 }
 
 bool Script_Exists(int32_t index)
@@ -96,10 +104,15 @@ const char* Script_GetName(int32_t index)
 int32_t Script_Find(const char* name)
 {
     if (!name) return -1;
-    for (size_t i = 0; i < g_scripts.size(); ++i) {
-        if (g_scripts[i] && std::strcmp(g_scripts[i]->m_pName, name) == 0) return int32_t(i);
+    if (!g_byNameValid) {
+        g_byName.clear();
+        for (size_t i = 0; i < g_scripts.size(); ++i) {
+            if (g_scripts[i] && g_scripts[i]->m_pName) g_byName.try_emplace(g_scripts[i]->m_pName, int32_t(i));
+        }
+        g_byNameValid = true;
     }
-    return -1;
+    auto it = g_byName.find(name);
+    return it == g_byName.end() ? -1 : it->second;
 }
 
 CScript* Script_Data(int32_t index) { return Script_Exists(index) ? g_scripts[size_t(index)] : nullptr; }

@@ -3,6 +3,8 @@
 #include "Files/Variable/Variable_BuiltIn.h"
 
 #include <cstring>
+#include <string>
+#include <unordered_map>
 #include <utility>
 
 #include "Files/Base/Console.h"
@@ -20,6 +22,8 @@ namespace {
 
 BuiltinVariable g_rows[BUILTIN_VARIABLE_MAX];
 int32_t g_rowCount = 0;
+// Name -> first row of that name.
+std::unordered_map<std::string, int32_t> g_byName;
 
 CVariableList* g_globals = nullptr;
 uint8_t* g_declared = nullptr; // one byte per user variable id - 100000
@@ -132,6 +136,7 @@ void Variable_BuiltIn_Init()
         g_rows[i] = BuiltinVariable{nullptr, nullptr, nullptr, 0};
     }
     g_rowCount = 0;
+    g_byName.clear();
 }
 
 void RegisterBuiltinVariable(const char* name, BuiltinVariableGetter get, BuiltinVariableSetter set,
@@ -147,16 +152,15 @@ void RegisterBuiltinVariable(const char* name, BuiltinVariableGetter get, Builti
     row.get = get;
     row.set = set;
     row.settable = settable ? 1 : 0;
+    if (row.name) g_byName.try_emplace(row.name, g_rowCount);
     ++g_rowCount;
 }
 
 int32_t Variable_BuiltIn_Find(const char* name)
 {
     if (!name) return -1;
-    for (int32_t i = 0; i < g_rowCount; ++i) {
-        if (g_rows[i].name && std::strcmp(g_rows[i].name, name) == 0) return i;
-    }
-    return -1;
+    auto it = g_byName.find(name);
+    return it == g_byName.end() ? -1 : it->second;
 }
 
 const char* Variable_BuiltIn_GetName(int32_t id)
@@ -170,6 +174,19 @@ int32_t Variable_BuiltIn_Count() { return g_rowCount; }
 const BuiltinVariable* Variable_BuiltIn_Row(int32_t id)
 {
     return id >= 0 && id < g_rowCount ? &g_rows[id] : nullptr;
+}
+
+int32_t Variable_BuiltIn_ArgumentSlot(int32_t id)
+{
+    static const BuiltinVariableGetter getters[16] = {
+        GetArgumentN<0>,  GetArgumentN<1>,  GetArgumentN<2>,  GetArgumentN<3>,
+        GetArgumentN<4>,  GetArgumentN<5>,  GetArgumentN<6>,  GetArgumentN<7>,
+        GetArgumentN<8>,  GetArgumentN<9>,  GetArgumentN<10>, GetArgumentN<11>,
+        GetArgumentN<12>, GetArgumentN<13>, GetArgumentN<14>, GetArgumentN<15>};
+    if (id < 0 || id >= g_rowCount) return -1;
+    for (int32_t k = 0; k < 16; ++k)
+        if (g_rows[id].get == getters[k]) return k;
+    return -1;
 }
 
 void Variable_BuiltIn_RegisterArguments()
@@ -316,6 +333,7 @@ void Variable_Free()
         g_rows[i] = BuiltinVariable{nullptr, nullptr, nullptr, 0};
     }
     g_rowCount = 0;
+    g_byName.clear();
     delete g_globals;
     g_globals = nullptr;
     MEM_FREE(g_declared);

@@ -21,6 +21,59 @@ bool g_unsetReadsZero = false;
 // range can address a row beyond this.
 constexpr int32_t kMaxRows = 2147483647 / ARRAY_ROW_LENGTH + 1;
 
+// Large element blocks of rows let go of (a row that grew, or a variable cleared) wait here
+// for the next row that grows to their size: code that rebuilds a big local array every run
+// then reuses the same blocks instead of asking the heap for fresh pages each time. At most
+// kCachedBlocks blocks, each of at least kCachedMin elements.
+constexpr int32_t kCachedBlocks = 8;
+constexpr int32_t kCachedMin = 1024;
+struct CachedBlock {
+    ScriptValue* elements;
+    int32_t capacity;
+};
+CachedBlock g_blocks[kCachedBlocks];
+
+void ReleaseBlock(ScriptValue* elements, int32_t capacity)
+{
+    if (!elements) return;
+    if (capacity >= kCachedMin) {
+        int32_t smallest = 0;
+        for (int32_t i = 0; i < kCachedBlocks; ++i) {
+            if (!g_blocks[i].elements) {
+                g_blocks[i] = CachedBlock{elements, capacity};
+                return;
+            }
+            if (g_blocks[i].capacity < g_blocks[smallest].capacity) smallest = i;
+        }
+        if (g_blocks[smallest].capacity < capacity) {
+            MEM_FREE(g_blocks[smallest].elements);
+            g_blocks[smallest] = CachedBlock{elements, capacity};
+            return;
+        }
+    }
+    MEM_FREE(elements);
+}
+
+// A block of at least capacity elements: the smallest cached one that fits, else a new one.
+ScriptValue* TakeBlock(int32_t& capacity)
+{
+    if (capacity >= kCachedMin) {
+        int32_t best = -1;
+        for (int32_t i = 0; i < kCachedBlocks; ++i) {
+            if (g_blocks[i].elements && g_blocks[i].capacity >= capacity &&
+                (best < 0 || g_blocks[i].capacity < g_blocks[best].capacity))
+                best = i;
+        }
+        if (best >= 0) {
+            ScriptValue* e = g_blocks[best].elements;
+            capacity = g_blocks[best].capacity;
+            g_blocks[best] = CachedBlock{nullptr, 0};
+            return e;
+        }
+    }
+    return static_cast<ScriptValue*>(MEM_ALLOC(sizeof(ScriptValue) * size_t(capacity)));
+}
+
 void SplitIndex(int32_t index, int32_t& row, int32_t& column)
 {
     row = index / ARRAY_ROW_LENGTH;
@@ -41,7 +94,7 @@ void FreeRows(CVariable* v)
     for (int32_t r = 0; r < v->rowCount; ++r) {
         CVariableRow& row = v->rows[r];
         for (int32_t c = 0; c < row.length; ++c) Value_FreeString(&row.elements[c]);
-        MEM_FREE(row.elements);
+        ReleaseBlock(row.elements, row.capacity);
     }
     MEM_FREE(v->rows);
     v->rows = nullptr;
@@ -79,6 +132,10 @@ bool Variable_GetUnsetReadsZero() { return g_unsetReadsZero; }
 
 void Variable_FreeSpareNodes()
 {
+    for (CachedBlock& b : g_blocks) {
+        MEM_FREE(b.elements);
+        b = CachedBlock{nullptr, 0};
+    }
     while (g_spare) {
         CVariable* next = g_spare->nextAll;
         MEM_FREE(g_spare);
@@ -126,9 +183,8 @@ CVariable* CVariableList::FindOrCreate(int32_t id)
     return v;
 }
 
-const ScriptValue* CVariableList::Element(const CVariable* v, int32_t index)
+const ScriptValue* CVariableList::ElementMissing(const CVariable* v, int32_t index)
 {
-    if (index == 0) return &v->value;
     int32_t row, column;
     SplitIndex(index, row, column);
     if (row < 0 || row >= v->rowCount) {
@@ -143,9 +199,8 @@ const ScriptValue* CVariableList::Element(const CVariable* v, int32_t index)
     return &r.elements[column];
 }
 
-ScriptValue* CVariableList::Slot(CVariable* v, int32_t index)
+ScriptValue* CVariableList::SlotGrow(CVariable* v, int32_t index)
 {
-    if (index == 0) return &v->value;
     int32_t row, column;
     SplitIndex(index, row, column);
     if (row < 0) {
@@ -155,7 +210,7 @@ ScriptValue* CVariableList::Slot(CVariable* v, int32_t index)
     if (row >= v->rowCount) {
         v->rows = static_cast<CVariableRow*>(
             MEM_REALLOC(v->rows, sizeof(CVariableRow) * size_t(row + 1)));
-        for (int32_t r = v->rowCount; r <= row; ++r) v->rows[r] = CVariableRow{0, nullptr};
+        for (int32_t r = v->rowCount; r <= row; ++r) v->rows[r] = CVariableRow{0, 0, nullptr};
         v->rowCount = row + 1;
     }
     CVariableRow& r = v->rows[row];
@@ -164,8 +219,17 @@ ScriptValue* CVariableList::Slot(CVariable* v, int32_t index)
         return nullptr;
     }
     if (column >= r.length) {
-        r.elements = static_cast<ScriptValue*>(
-            MEM_REALLOC(r.elements, sizeof(ScriptValue) * size_t(column + 1)));
+        if (column >= r.capacity) {
+            int32_t cap = r.capacity < 4 ? 4 : r.capacity * 2;
+            if (cap <= column) cap = column + 1;
+            if (cap > ARRAY_ROW_LENGTH && column < ARRAY_ROW_LENGTH) cap = ARRAY_ROW_LENGTH;
+            // Only the first length elements are ever read, so the rest is left uncleared.
+            ScriptValue* grown = TakeBlock(cap);
+            if (r.length) std::memcpy(grown, r.elements, sizeof(ScriptValue) * size_t(r.length));
+            ReleaseBlock(r.elements, r.capacity);
+            r.elements = grown;
+            r.capacity = cap;
+        }
         for (int32_t c = r.length; c <= column; ++c) r.elements[c] = Value_Real(0.0);
         r.length = column + 1;
     }
@@ -239,6 +303,7 @@ void CVariableList::Assign(const CVariableList* other)
                     const CVariableRow& sr = s->rows[r];
                     CVariableRow& dr = v->rows[r];
                     dr.length = sr.length;
+                    dr.capacity = sr.length;
                     if (sr.length > 0) {
                         dr.elements = static_cast<ScriptValue*>(
                             MEM_ALLOC_CLEAR(sizeof(ScriptValue) * size_t(sr.length)));
@@ -315,6 +380,7 @@ bool CVariableList::DeSerialise(IBuffer* buffer)
                 row.elements = static_cast<ScriptValue*>(
                     MEM_ALLOC_CLEAR(sizeof(ScriptValue) * size_t(length)));
                 row.length = length;
+                row.capacity = length;
                 for (int32_t c = 0; good && c < length; ++c) {
                     good = Value_DeSerialise(buffer, &row.elements[c]);
                 }

@@ -23,8 +23,10 @@ class tagIConsole;
 constexpr int32_t ARRAY_ROW_LENGTH = 32000; // the second dimension's stride and limit
 
 struct CVariableRow {
-    int32_t length;        // elements in this row (0 = empty row, null elements)
-    ScriptValue* elements; // owned
+    int32_t length;        // elements in this row (0 = empty row)
+    int32_t capacity;      // elements allocated (rows filled one element at a time grow by
+                           // doubling; only length is ever seen)
+    ScriptValue* elements; // owned; null when capacity is 0
 };
 
 struct CVariable {
@@ -90,15 +92,38 @@ public:
     CVariable* FindOrCreate(int32_t id);
     // The element slot of index in v, growing the array; null for a negative row or column
     // (array-error record set). Index 0 is the scalar.
-    static ScriptValue* Slot(CVariable* v, int32_t index);
+    static ScriptValue* Slot(CVariable* v, int32_t index)
+    {
+        if (index == 0) return &v->value;
+        int32_t row = index / ARRAY_ROW_LENGTH, column = index - row * ARRAY_ROW_LENGTH;
+        if (row >= 0 && row < v->rowCount && column >= 0) {
+            CVariableRow& r = v->rows[row];
+            if (column < r.length) return &r.elements[column];
+            if (column == r.length && column < r.capacity) { // appending within the room
+                r.elements[column] = ScriptValue{VALUE_REAL, nullptr, 0.0};
+                ++r.length;
+                return &r.elements[column];
+            }
+        }
+        return SlotGrow(v, index);
+    }
     // The element of index in v for reading; null when out of range (array-error record set).
-    static const ScriptValue* Element(const CVariable* v, int32_t index);
+    static const ScriptValue* Element(const CVariable* v, int32_t index)
+    {
+        if (index == 0) return &v->value;
+        int32_t row = index / ARRAY_ROW_LENGTH, column = index - row * ARRAY_ROW_LENGTH;
+        if (row >= 0 && row < v->rowCount && column >= 0 && column < v->rows[row].length)
+            return &v->rows[row].elements[column];
+        return ElementMissing(v, index);
+    }
 
     int32_t Count() const { return m_count; }
     CVariable* Bucket(int32_t i) const { return m_buckets[i]; }
     CVariable* All() const { return m_all; }
 
 private:
+    static ScriptValue* SlotGrow(CVariable* v, int32_t index);
+    static const ScriptValue* ElementMissing(const CVariable* v, int32_t index);
     CVariable* NewNode(int32_t id);
     void Insert(CVariable* v);
 

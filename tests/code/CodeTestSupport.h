@@ -16,6 +16,7 @@
 #include "Files/Code/VM.h"
 #include "Files/Code/VM_Assembler.h"
 #include "Files/Code/VM_Format.h"
+#include "Files/Code/VM_Internal.h"
 #include "Files/Object/Object.h"
 #include "Files/Run/Instance.h"
 #include "Files/Run/Run_Lists.h"
@@ -59,3 +60,24 @@ protected:
     void SetUp() override { ResetScriptState(); }
     void TearDown() override { ResetScriptState(); }
 };
+
+// Assembles source (the test fails on an error); the buffer belongs to the caller.
+VMBuffer* Assemble(const char* source, VMBuffer** debug = nullptr);
+
+// The outcome of running a unit in quiet mode.
+struct RunResult {
+    ScriptValue value; // the entry's result (real 0 when the unit left none)
+    bool failed;       // a run-time error stopped the entry
+    std::string error; // its message
+    std::string text() const { return value.kind == VALUE_STRING && value.text ? value.text : ""; }
+};
+
+// Runs source for self and other in quiet mode; the result's text is released by the next
+// call.
+RunResult RunAsm(const char* source, CInstance* self = nullptr, CInstance* other = nullptr);
+
+// Adds a script whose code is the assembled source; returns its index.
+int32_t AddAsmScript(const char* name, const char* source, const char* text = nullptr);
+
+// An instance of object in the room's active list and the instance table.
+CInstance* MakeInstance(int32_t id, int32_t object, InstanceList* room, float depth = 0);

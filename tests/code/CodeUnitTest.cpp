@@ -143,6 +143,12 @@ TEST_F(CodeUnitTest, TableBuiltUnitsShareTheEntryAndLinkThemselves)
     }
     EXPECT_EQ(Code_List_Count(), 0);
     EXPECT_EQ(Code_List_Head(), nullptr);
+    std::string why;
+    EXPECT_TRUE(Code_Table_Verify(&why)) << why;
+    uint32_t bad = VM_Word(VMOP_POPZ, VMT_VAR, 0, 0);
+    Code_Table_SetEntry(1, "gml_bad", reinterpret_cast<const uint8_t*>(&bad), 4, nullptr, 0, nullptr);
+    EXPECT_FALSE(Code_Table_Verify(&why));
+    EXPECT_EQ(why, "gml_bad: at 00000000: a variable is taken from an empty stack");
 }
 
 TEST_F(CodeUnitTest, TreeReleaseFreesSharedArraysOnce)

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Files/Graphics_API/Graphics_Device.h"
@@ -216,6 +217,16 @@ public:
         cursorY = y;
     }
     bool IsKeyDown(int32_t vkey) override;
+    // Injected keys are recorded (key, down); Num Lock toggles at its press.
+    std::vector<std::pair<int32_t, bool>> postedKeys;
+    bool numLock = false;
+    bool PostKey(int32_t vkey, bool down) override
+    {
+        postedKeys.emplace_back(vkey, down);
+        if (down && vkey == 144) numLock = !numLock;
+        return true;
+    }
+    bool IsNumLockOn() override { return numLock; }
     bool PumpMessages() override { return true; }
     int32_t GetDisplayCount() override { return 1; }
     void GetDisplaySize(int32_t* w, int32_t* h) override

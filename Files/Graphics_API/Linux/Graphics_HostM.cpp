@@ -1,7 +1,9 @@
 // The SDL2 window host (see Graphics_Host.h): the main window (made hidden, with an OpenGL
 // context profile of compatibility), styles, position and size, cursor, key state, the event
-// loop that feeds the window procedure with messages in Windows numbering, and the display
-// modes. The window manager draws the frame, so outer and client rectangles coincide.
+// loop that feeds the window procedure with messages in Windows numbering (translated by
+// Graphics_EventsM.cpp, whose record of the keys held answers the key-state questions),
+// injected keys, and the display modes. The window manager draws the frame, so outer and
+// client rectangles coincide.
 #include <SDL2/SDL.h>
 
 #include <ctime>
@@ -9,83 +11,9 @@
 
 #include "Files/Graphics_API/Graphics_Host.h"
 #include "Files/Graphics_API/Graphics_Window.h"
+#include "Files/Graphics_API/Linux/Graphics_EventsM.h"
 
 namespace {
-
-// SDL key codes to Windows virtual keys (0 = none).
-int32_t VirtualKey(SDL_Keycode k)
-{
-    if (k >= SDLK_a && k <= SDLK_z) return 'A' + (k - SDLK_a);
-    if (k >= SDLK_0 && k <= SDLK_9) return '0' + (k - SDLK_0);
-    if (k >= SDLK_F1 && k <= SDLK_F12) return 112 + (k - SDLK_F1);
-    if (k >= SDLK_KP_1 && k <= SDLK_KP_9) return 97 + (k - SDLK_KP_1);
-    switch (k) {
-    case SDLK_KP_0: return 96;
-    case SDLK_LEFT: return 37;
-    case SDLK_UP: return 38;
-    case SDLK_RIGHT: return 39;
-    case SDLK_DOWN: return 40;
-    case SDLK_RETURN:
-    case SDLK_KP_ENTER: return 13;
-    case SDLK_ESCAPE: return 27;
-    case SDLK_BACKSPACE: return 8;
-    case SDLK_TAB: return 9;
-    case SDLK_SPACE: return 32;
-    case SDLK_LSHIFT:
-    case SDLK_RSHIFT: return 16;
-    case SDLK_LCTRL:
-    case SDLK_RCTRL: return 17;
-    case SDLK_LALT:
-    case SDLK_RALT: return 18;
-    case SDLK_PAUSE: return 19;
-    case SDLK_CAPSLOCK: return 20;
-    case SDLK_PAGEUP: return 33;
-    case SDLK_PAGEDOWN: return 34;
-    case SDLK_END: return 35;
-    case SDLK_HOME: return 36;
-    case SDLK_PRINTSCREEN: return 44;
-    case SDLK_INSERT: return 45;
-    case SDLK_DELETE: return 46;
-    case SDLK_LGUI: return 91;
-    case SDLK_RGUI: return 92;
-    case SDLK_APPLICATION: return 93;
-    case SDLK_KP_MULTIPLY: return 106;
-    case SDLK_KP_PLUS: return 107;
-    case SDLK_KP_MINUS: return 109;
-    case SDLK_KP_PERIOD: return 110;
-    case SDLK_KP_DIVIDE: return 111;
-    case SDLK_NUMLOCKCLEAR: return 144;
-    case SDLK_SCROLLLOCK: return 145;
-    case SDLK_SEMICOLON: return 186;
-    case SDLK_EQUALS: return 187;
-    case SDLK_COMMA: return 188;
-    case SDLK_MINUS: return 189;
-    case SDLK_PERIOD: return 190;
-    case SDLK_SLASH: return 191;
-    case SDLK_BACKQUOTE: return 192;
-    case SDLK_LEFTBRACKET: return 219;
-    case SDLK_BACKSLASH: return 220;
-    case SDLK_RIGHTBRACKET: return 221;
-    case SDLK_QUOTE: return 222;
-    default: return 0;
-    }
-}
-
-// The message data of a key: PC scan code in bits 16-23, extended bit 24, repeat bit 30.
-int64_t KeyData(const SDL_KeyboardEvent& e)
-{
-    uint32_t scan = (uint32_t)e.keysym.scancode & 0xFF, ext = 0;
-    switch (e.keysym.sym) {
-    case SDLK_LSHIFT: scan = 0x2A; break;
-    case SDLK_RSHIFT: scan = 0x36; break;
-    case SDLK_LCTRL: scan = 0x1D; break;
-    case SDLK_RCTRL: scan = 0x1D; ext = 1; break;
-    case SDLK_LALT: scan = 0x38; break;
-    case SDLK_RALT: scan = 0x38; ext = 1; break;
-    default: break;
-    }
-    return (int64_t)(1 | scan << 16 | ext << 24 | (e.repeat ? 1u << 30 : 0u));
-}
 
 class SDLHost : public IWindowHost {
 public:
@@ -214,16 +142,25 @@ public:
 
     bool IsKeyDown(int32_t vkey) override
     {
-        SDL_Keymod m = SDL_GetModState();
-        switch (vkey) {
-        case VKEY_SHIFT: return (m & KMOD_SHIFT) != 0;
-        case VKEY_CONTROL: return (m & KMOD_CTRL) != 0;
-        case VKEY_MENU: return (m & KMOD_ALT) != 0;
-        case VKEY_LSHIFT: return (m & KMOD_LSHIFT) != 0;
-        case VKEY_RSHIFT: return (m & KMOD_RSHIFT) != 0;
-        default: return false;
+        // Mouse buttons from the pointer's global state; keys from what the events told
+        // (SDL knows no key state outside its windows).
+        if (vkey == 1 || vkey == 2 || vkey == 4) {
+            uint32_t b = SDL_GetGlobalMouseState(nullptr, nullptr);
+            uint32_t mask = vkey == 1 ? SDL_BUTTON_LMASK : vkey == 2 ? SDL_BUTTON_RMASK : SDL_BUTTON_MMASK;
+            return (b & mask) != 0;
         }
+        return vkey >= 0 && vkey < 256 && m_input.keyDown[vkey];
     }
+
+    bool PostKey(int32_t vkey, bool down) override
+    {
+        if (!GR_Sdl_PostKey(vkey, down)) return false;
+        // The lock toggles at the press, as the system's lock state does.
+        if (down && vkey == 144) SDL_SetModState(SDL_Keymod(SDL_GetModState() ^ KMOD_NUM));
+        return true;
+    }
+
+    bool IsNumLockOn() override { return (SDL_GetModState() & KMOD_NUM) != 0; }
 
     bool PumpMessages() override
     {
@@ -286,82 +223,18 @@ public:
 private:
     void Deliver(const SDL_Event& e)
     {
-        switch (e.type) {
-        case SDL_QUIT: GR_Window_Proc(WMSG_CLOSE, 0, 0); break;
-        case SDL_WINDOWEVENT:
-            if (e.window.event == SDL_WINDOWEVENT_CLOSE) GR_Window_Proc(WMSG_CLOSE, 0, 0);
-            else if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) {
-                GR_Window_Proc(WMSG_SETFOCUS, 0, 0);
-                GR_Window_Proc(WMSG_ACTIVATEAPP, 1, 0);
-            } else if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
-                GR_Window_Proc(WMSG_KILLFOCUS, 0, 0);
-                GR_Window_Proc(WMSG_ACTIVATEAPP, 0, 0);
-                GR_Window_Proc(WMSG_ACTIVATE, 0, 0);
-            }
-            break;
-        case SDL_KEYDOWN:
-        case SDL_KEYUP: {
-            int32_t vk = VirtualKey(e.key.keysym.sym);
-            if (!vk) break;
-            bool alt = (SDL_GetModState() & KMOD_ALT) != 0;
-            bool down = e.type == SDL_KEYDOWN;
-            uint32_t msg = down ? (alt ? WMSG_SYSKEYDOWN : WMSG_KEYDOWN) : (alt ? WMSG_SYSKEYUP : WMSG_KEYUP);
-            GR_Window_Proc(msg, (uint64_t)vk, KeyData(e.key));
-            if (down && alt && vk == VKEY_RETURN) GR_Window_Proc(WMSG_SYSCOMMAND, WSC_KEYMENU, VKEY_RETURN);
-            // Keys that type a control character.
-            if (down && (vk == 8 || vk == 9 || vk == 13 || vk == 27)) GR_Window_Proc(WMSG_CHAR, (uint64_t)vk, 0);
-            break;
-        }
-        case SDL_TEXTINPUT: {
-            // UTF-8 into UTF-16 units.
-            const unsigned char* s = (const unsigned char*)e.text.text;
-            while (*s) {
-                uint32_t c = *s++, extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-                c &= extra == 3 ? 0x07 : extra == 2 ? 0x0F : extra == 1 ? 0x1F : 0x7F;
-                for (uint32_t i = 0; i < extra && (*s & 0xC0) == 0x80; ++i) c = c << 6 | (*s++ & 0x3F);
-                if (c >= 0x10000) {
-                    c -= 0x10000;
-                    GR_Window_Proc(WMSG_CHAR, 0xD800 | (c >> 10), 0);
-                    GR_Window_Proc(WMSG_CHAR, 0xDC00 | (c & 0x3FF), 0);
-                } else {
-                    GR_Window_Proc(WMSG_CHAR, c, 0);
-                }
-            }
-            break;
-        }
-        case SDL_MOUSEMOTION:
-            GR_Window_Proc(WMSG_MOUSEMOVE, 0, (int64_t)(((uint32_t)e.motion.y & 0xFFFF) << 16 | ((uint32_t)e.motion.x & 0xFFFF)));
-            break;
-        case SDL_MOUSEBUTTONDOWN:
-        case SDL_MOUSEBUTTONUP: {
-            bool down = e.type == SDL_MOUSEBUTTONDOWN;
-            uint32_t msg;
-            if (e.button.button == SDL_BUTTON_LEFT) msg = down ? WMSG_LBUTTONDOWN : WMSG_LBUTTONUP;
-            else if (e.button.button == SDL_BUTTON_RIGHT) msg = down ? WMSG_RBUTTONDOWN : WMSG_RBUTTONUP;
-            else if (e.button.button == SDL_BUTTON_MIDDLE) msg = down ? WMSG_MBUTTONDOWN : WMSG_MBUTTONUP;
-            else break;
-            GR_Window_Proc(msg, 0, (int64_t)(((uint32_t)e.button.y & 0xFFFF) << 16 | ((uint32_t)e.button.x & 0xFFFF)));
-            break;
-        }
-        case SDL_MOUSEWHEEL: {
-            int gx = 0, gy = 0;
-            uint32_t buttons = SDL_GetGlobalMouseState(&gx, &gy);
-            SDL_Keymod m = SDL_GetModState();
-            uint32_t keys = ((buttons & SDL_BUTTON_LMASK) ? WMK_LBUTTON : 0) | ((buttons & SDL_BUTTON_RMASK) ? WMK_RBUTTON : 0) |
-                            ((buttons & SDL_BUTTON_MMASK) ? WMK_MBUTTON : 0) | ((m & KMOD_SHIFT) ? WMK_SHIFT : 0) |
-                            ((m & KMOD_CTRL) ? WMK_CONTROL : 0);
-            int32_t delta = e.wheel.y * 120;
-            GR_Window_Proc(WMSG_MOUSEWHEEL, (uint64_t)(((uint32_t)delta & 0xFFFF) << 16 | keys),
-                           (int64_t)(((uint32_t)gy & 0xFFFF) << 16 | ((uint32_t)gx & 0xFFFF)));
-            break;
-        }
-        default: break;
-        }
+        int wx = 0, wy = 0;
+        if (m_window && e.type == SDL_MOUSEWHEEL) SDL_GetWindowPosition(m_window, &wx, &wy);
+        GR_MessageList list;
+        GR_Sdl_Translate(m_input, e, wx, wy, list);
+        for (int32_t i = 0; i < list.count; ++i)
+            GR_Window_Proc(list.items[i].message, list.items[i].wParam, list.items[i].lParam);
     }
 
     SDL_Window* m_window = nullptr;
     uint32_t m_style = 0;
     SDL_Cursor* m_cursors[15] = {};
+    GR_SdlInputState m_input = {};
 };
 
 } // namespace

@@ -1,0 +1,70 @@
+// The error dialog's logic (Files/Code/Code_ErrorDialog.h).
+#include "Files/Code/Code_ErrorDialog.h"
+
+#include <cstring>
+
+ErrorRecord g_ErrorRecord = {nullptr, 0};
+
+namespace {
+void (*g_processMessages)() = nullptr;
+}
+
+void ErrorDialog::Init()
+{
+    m_ignoreVisible = g_ErrorRecord.ignorable != 0;
+    m_text = g_ErrorRecord.text ? g_ErrorRecord.text : "";
+    m_ended = false;
+    m_result = 1;
+}
+
+int32_t ErrorDialog::Command(int32_t id)
+{
+    switch (id) {
+    case ID_COPY:
+        if (!g_ErrorRecord.text) return 0;
+        DialogHost_Get()->SetClipboardText(g_ErrorRecord.text);
+        return 1;
+    case ID_CLEAR:
+        g_ErrorRecord.text = nullptr;
+        m_text = " ";
+        return 1;
+    case ID_ABORT:
+        m_ended = true;
+        m_result = 1;
+        return 1;
+    case ID_IGNORE:
+        m_ended = true;
+        m_result = 0;
+        return 1;
+    default: return 0;
+    }
+}
+
+bool ErrorDialog::Ended(int32_t* result) const
+{
+    if (m_ended) *result = m_result;
+    return m_ended;
+}
+
+int32_t ErrorDialog::ButtonId(const char* text) const
+{
+    if (!text) return -1;
+    if (std::strcmp(text, "Copy") == 0) return ID_COPY;
+    if (std::strcmp(text, "Clear") == 0) return ID_CLEAR;
+    if (std::strcmp(text, "Abort") == 0) return ID_ABORT;
+    if (std::strcmp(text, "Ignore") == 0 && m_ignoreVisible) return ID_IGNORE;
+    return -1;
+}
+
+void Error_SetProcessMessagesHook(void (*hook)()) { g_processMessages = hook; }
+
+int32_t Error_ShowDialog()
+{
+    // Let pending window messages through before the dialog takes over.
+    if (g_processMessages) {
+        g_processMessages();
+        g_processMessages();
+    }
+    ErrorDialog dialog;
+    return DialogHost_Get()->RunModal(dialog);
+}

@@ -1,0 +1,15 @@
+// Execution entry points: every piece of ZBL code runs through one of these. They pick the
+// executor: the byte-code machine (the default) or the tree interpreter ("-oldexec"). A
+// constant unit is never executed: its value is copied.
+#pragma once
+
+#include "Files/Variable/Variable_Value.h"
+
+class CCode;
+class CInstance;
+
+// Runs code; a failure is reported (not fatal) and false returned.
+bool Code_Execute(CInstance* self, CInstance* other, CCode* code, ScriptValue* result);
+// Runs code; on failure the result is the string "ERROR" and nothing is reported.
+bool Code_ExecuteValue(CInstance* self, CInstance* other, CCode* code, ScriptValue* result);
+bool Code_ExecuteInternal(CInstance* self, CInstance* other, CCode* code, ScriptValue* result);

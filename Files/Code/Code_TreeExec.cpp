@@ -1,0 +1,511 @@
+// The tree-walking interpreter (Files/Code/Code_TreeExec.h).
+#include "Files/Code/Code_TreeExec.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "Files/Code/Code_Compile.h"
+#include "Files/Code/Code_Error.h"
+#include "Files/Code/Code_Function.h"
+#include "Files/Code/Code_Variable.h"
+#include "Files/Code/VM.h"
+#include "Files/Code/VM_Format.h"
+#include "Files/Object/Object.h"
+#include "Files/Run/Instance.h"
+#include "Files/Run/Run_Lists.h"
+#include "Files/Script/Script_Main.h"
+#include "Files/Variable/Variable_BuiltIn.h"
+#include "Files/Variable/Variable_List.h"
+
+namespace {
+
+int32_t g_nesting = 0;
+
+// A value that frees its text when it goes out of scope.
+struct Temp {
+    ScriptValue v = Value_Real(0.0);
+    Temp() = default;
+    ~Temp() { Value_FreeString(&v); }
+    Temp(const Temp&) = delete;
+    Temp& operator=(const Temp&) = delete;
+};
+
+void ClearValue(ScriptValue* v)
+{
+    Value_FreeString(v);
+    *v = Value_Real(0.0);
+}
+
+int32_t Fail(CodeExecContext* ctx, const CodeNode* at, const char* message)
+{
+    Code_Error_Set(ctx->code, at ? at->position : 0, message);
+    return EXEC_ERROR;
+}
+
+struct Address {
+    int32_t scope;
+    int32_t id;
+    int32_t index;
+};
+
+int32_t IndexOf(CodeExecContext* ctx, const CodeNode* node, int32_t* out)
+{
+    Temp t;
+    int32_t s = Code_Exec_Expression(ctx, node, &t.v);
+    if (s != EXEC_OK) return s;
+    if (t.v.kind == VALUE_STRING) return Fail(ctx, node, "Wrong type of array index");
+    int32_t i = Code_RoundInt32(t.v.real);
+    if (i < 0) return Fail(ctx, node, "Negative array index");
+    if (i >= 32000) return Fail(ctx, node, "Array index >= 32000");
+    *out = i;
+    return EXEC_OK;
+}
+
+int32_t AddressOf(CodeExecContext* ctx, const CodeNode* node, Address* a)
+{
+    a->id = node->id;
+    a->index = 0;
+    if (node->kind == NODE_SIMPLE_VAR) {
+        a->scope = node->scope;
+        return EXEC_OK;
+    }
+    if (node->kind != NODE_VARIABLE || node->childCount < 1) return Fail(ctx, node, "Variable name expected.");
+    {
+        Temp t;
+        int32_t s = Code_Exec_Expression(ctx, &node->children[0], &t.v);
+        if (s != EXEC_OK) return s;
+        if (t.v.kind == VALUE_STRING) return Fail(ctx, &node->children[0], "Wrong type of variable index");
+        a->scope = Code_RoundInt32(t.v.real);
+    }
+    if (node->childCount > 1) {
+        int32_t s = IndexOf(ctx, &node->children[1], &a->index);
+        if (s != EXEC_OK) return s;
+    }
+    if (node->childCount > 2) {
+        int32_t second = 0;
+        int32_t s = IndexOf(ctx, &node->children[2], &second);
+        if (s != EXEC_OK) return s;
+        a->index = a->index * 32000 + second;
+    }
+    return EXEC_OK;
+}
+
+// out arrives cleared.
+bool Read(CodeExecContext* ctx, const Address& a, ScriptValue* out)
+{
+    switch (a.scope) {
+    case SCOPE_LOCAL: return ctx->locals && ctx->locals->Get(a.id, a.index, out);
+    case SCOPE_PLAIN:
+        if (Variable_Global_IsDeclared(a.id)) return Variable_Global_Get(a.id, a.index, out);
+        return Variable_Local_Get(ctx->self, a.id, a.index, out);
+    case SCOPE_GLOBAL: return Variable_Global_Get(a.id, a.index, out);
+    case SCOPE_NOONE: return false;
+    case SCOPE_OTHER: return Variable_Local_Get(ctx->other, a.id, a.index, out);
+    case SCOPE_SELF: return Variable_Local_Get(ctx->self, a.id, a.index, out);
+    default: return Variable_Scope_Get(a.scope, a.id, a.index, out);
+    }
+}
+
+// A failed read: real 0 when unset variables read as 0, else the error.
+int32_t ReadFailed(CodeExecContext* ctx, const CodeNode* node, const Address& a, ScriptValue* out)
+{
+    ClearValue(out);
+    if (Variable_GetUnsetReadsZero()) return EXEC_OK;
+    std::string message = std::string("Unknown variable ") + Code_Variable_GetName(a.id);
+    if (a.index != 0) message += " or array index out of bounds";
+    return Fail(ctx, node, message.c_str());
+}
+
+bool Write(CodeExecContext* ctx, const Address& a, const ScriptValue* value)
+{
+    switch (a.scope) {
+    case SCOPE_LOCAL:
+        if (!ctx->locals) ctx->locals = new CVariableList();
+        return ctx->locals->Set(a.id, a.index, value);
+    case SCOPE_PLAIN:
+        if (Variable_Global_IsDeclared(a.id)) return Variable_Global_Set(a.id, a.index, value);
+        return Variable_Local_Set(ctx->self, a.id, a.index, value);
+    case SCOPE_GLOBAL: return Variable_Global_Set(a.id, a.index, value);
+    case SCOPE_NOONE: return false;
+    case SCOPE_OTHER: return Variable_Local_Set(ctx->other, a.id, a.index, value);
+    case SCOPE_SELF: return Variable_Local_Set(ctx->self, a.id, a.index, value);
+    default: return Variable_Scope_Set(a.scope, a.id, a.index, value);
+    }
+}
+
+int32_t ExecCall(CodeExecContext* ctx, const CodeNode* node, ScriptValue* result)
+{
+    if (node->childCount > CODE_MAX_ARGUMENTS)
+        return Fail(ctx, node, "Wrong number of arguments to function or script.");
+    ScriptValue args[CODE_MAX_ARGUMENTS];
+    for (ScriptValue& a : args) a = Value_Real(0.0);
+    int32_t argc = node->childCount;
+    int32_t status = EXEC_OK;
+    for (int32_t i = 0; i < argc && status == EXEC_OK; ++i) status = Code_Exec_Expression(ctx, &node->children[i], &args[i]);
+    if (status == EXEC_OK) {
+        int32_t id = node->id;
+        if (id >= FUNCTION_EXTENSION_BASE) {
+            const ExtensionHooks* ext = Function_GetExtensionHooks();
+            ClearValue(result);
+            if (!ext || !ext->callDLL || !ext->callDLL(id - FUNCTION_EXTENSION_BASE, argc, args, result)) {
+                if (!Code_Error_Recorded()) Fail(ctx, node, "Cannot call the extension function.");
+                status = EXEC_ERROR;
+            }
+        } else if (id >= FUNCTION_SCRIPT_BASE) {
+            ScriptArguments list{argc, args};
+            if (!Script_Execute(id - FUNCTION_SCRIPT_BASE, ctx->self, ctx->other, argc, result, &list)) status = EXEC_ERROR;
+        } else {
+            ClearValue(result);
+            BuiltinFunction* row = Function_Row(id);
+            if (!row) {
+                status = Fail(ctx, node, "Unknown function or script.");
+            } else {
+                ++row->calls;
+                if (row->f) row->f(result, ctx->self, ctx->other, argc, args);
+            }
+        }
+    }
+    for (ScriptValue& a : args) Value_FreeString(&a);
+    return status;
+}
+
+int32_t ExecAssign(CodeExecContext* ctx, const CodeNode* node, ScriptValue* result)
+{
+    if (node->childCount != 2) return Fail(ctx, node, "Assignment operator expected.");
+    const CodeNode* target = &node->children[0];
+    Address a;
+    int32_t s = AddressOf(ctx, target, &a);
+    if (s != EXEC_OK) return s;
+    Temp value;
+    s = Code_Exec_Expression(ctx, &node->children[1], &value.v);
+    if (s != EXEC_OK) return s;
+    if (node->id == TOK_ASSIGN) {
+        Value_Copy(result, &value.v);
+        if (result->kind == VALUE_STRING && result->text && !*result->text) Value_FreeString(result);
+    } else {
+        ClearValue(result);
+        if (!Read(ctx, a, result)) {
+            if (Variable_GetUnsetReadsZero()) {
+                ClearValue(result);
+                return EXEC_OK;
+            }
+            return ReadFailed(ctx, target, a, result);
+        }
+        int32_t op;
+        switch (node->id) {
+        case TOK_ADD_ASSIGN: op = TOK_PLUS; break;
+        case TOK_SUB_ASSIGN: op = TOK_MINUS; break;
+        case TOK_MUL_ASSIGN: op = TOK_STAR; break;
+        case TOK_DIV_ASSIGN: op = TOK_SLASH; break;
+        case TOK_OR_ASSIGN: op = TOK_BOR; break;
+        case TOK_AND_ASSIGN: op = TOK_BAND; break;
+        case TOK_XOR_ASSIGN: op = TOK_BXOR; break;
+        default: return Fail(ctx, node, "Assignment operator expected.");
+        }
+        if (!Code_FoldBinary(ctx->code, node->position, op, result, &value.v)) return EXEC_ERROR;
+    }
+    if (!Write(ctx, a, result)) return Fail(ctx, node, "Cannot assign to the variable");
+    return EXEC_OK;
+}
+
+// Loop bodies: break ends the loop (0), continue and 0 go on, anything else ends it.
+enum LoopStep { STEP_ON, STEP_END, STEP_RETURN };
+LoopStep AfterBody(int32_t* status)
+{
+    if (*status == EXEC_BREAK) {
+        *status = EXEC_OK;
+        return STEP_END;
+    }
+    if (*status == EXEC_OK || *status == EXEC_CONTINUE) {
+        *status = EXEC_OK;
+        return STEP_ON;
+    }
+    return STEP_RETURN;
+}
+
+// A condition of while, do and for: single precision, at least 0.5.
+int32_t LoopCondition(CodeExecContext* ctx, const CodeNode* node, const char* stringMessage, bool* truth)
+{
+    Temp t;
+    int32_t s = Code_Exec_Expression(ctx, node, &t.v);
+    if (s != EXEC_OK) return s;
+    if (t.v.kind == VALUE_STRING) return Fail(ctx, node, stringMessage);
+    *truth = float(t.v.real) >= 0.5f;
+    return EXEC_OK;
+}
+
+int32_t ExecWith(CodeExecContext* ctx, const CodeNode* node, ScriptValue* result)
+{
+    if (node->childCount < 2) return EXEC_OK;
+    int32_t n;
+    {
+        Temp t;
+        int32_t s = Code_Exec_Expression(ctx, &node->children[0], &t.v);
+        if (s != EXEC_OK) return s;
+        if (t.v.kind == VALUE_STRING) return Fail(ctx, &node->children[0], "Object id expected");
+        n = Code_RoundInt32(t.v.real);
+    }
+    const CodeNode* body = &node->children[1];
+    CInstance* oldSelf = ctx->self;
+    CInstance* oldOther = ctx->other;
+    auto runOnce = [&](CInstance* self, CInstance* other) {
+        ctx->self = self;
+        ctx->other = other;
+        int32_t s = Code_Exec_Statement(ctx, body, result);
+        ctx->self = oldSelf;
+        ctx->other = oldOther;
+        return s;
+    };
+    int32_t status = EXEC_OK;
+    switch (n) {
+    case SCOPE_LOCAL: return Fail(ctx, node, "Cannot use local in with statement.");
+    case SCOPE_GLOBAL: return Fail(ctx, node, "Cannot use global in with statement.");
+    case SCOPE_NOONE: return EXEC_OK;
+    case SCOPE_SELF:
+    case SCOPE_PLAIN: status = runOnce(oldSelf, oldSelf); break;
+    case SCOPE_OTHER: status = runOnce(oldOther, oldSelf); break;
+    default: {
+        // The candidates in list order, taken before any body runs (by id, so that a body
+        // that changes the lists cannot leave the walk on a released node).
+        std::vector<int32_t> ids;
+        if (n == SCOPE_ALL) {
+            if (InstanceList* list = Run_GetActiveList()) {
+                for (CInstance* i = list->head; i; i = i->m_pNext) ids.push_back(i->GetID());
+            }
+        } else if (n >= SCOPE_INSTANCE_BASE) {
+            ids.push_back(n);
+        } else if (n >= 0) {
+            if (CObject* o = Object_Lookup(n)) {
+                for (auto* node2 = o->m_instances.GetHead(); node2; node2 = node2->next) {
+                    if (node2->value) ids.push_back(node2->value->GetID());
+                }
+            }
+        }
+        for (int32_t id : ids) {
+            CInstance* inst = Instance_Find(id);
+            if (!inst || !inst->IsLive()) continue;
+            status = runOnce(inst, oldSelf);
+            LoopStep step = AfterBody(&status);
+            if (step != STEP_ON) break;
+        }
+        return status;
+    }
+    }
+    if (status == EXEC_BREAK || status == EXEC_CONTINUE) status = EXEC_OK;
+    return status;
+}
+
+bool LabelMatches(const ScriptValue* label, const ScriptValue* value)
+{
+    if (label->kind != value->kind) return false;
+    if (value->kind == VALUE_REAL) return label->real == value->real;
+    // An absent text and the empty text are the same string.
+    return std::strcmp(Value_Text(label), Value_Text(value)) == 0;
+}
+
+int32_t ExecSwitch(CodeExecContext* ctx, const CodeNode* node, ScriptValue* result)
+{
+    if (node->childCount < 1) return EXEC_OK;
+    Temp value;
+    int32_t s = Code_Exec_Expression(ctx, &node->children[0], &value.v);
+    if (s != EXEC_OK) return s;
+    int32_t start = -1;
+    for (int32_t i = 1; i < node->childCount && start < 0; ++i) {
+        const CodeNode* c = &node->children[i];
+        if (c->kind == NODE_CASE && c->childCount > 0) {
+            Temp label;
+            s = Code_Exec_Expression(ctx, &c->children[0], &label.v);
+            if (s != EXEC_OK) return s;
+            if (LabelMatches(&label.v, &value.v)) start = i + 1;
+        } else if (c->kind == NODE_CASE_CONSTANT && c->childCount > 0) {
+            if (LabelMatches(&c->children[0].value, &value.v)) start = i + 1;
+        } else if (c->kind == NODE_DEFAULT) {
+            start = i + 1;
+        }
+    }
+    if (start < 0) return EXEC_OK;
+    for (int32_t i = start; i < node->childCount; ++i) {
+        const CodeNode* c = &node->children[i];
+        if (c->kind == NODE_CASE || c->kind == NODE_CASE_CONSTANT || c->kind == NODE_DEFAULT) continue;
+        s = Code_Exec_Statement(ctx, c, result);
+        if (s == EXEC_BREAK) return EXEC_OK;
+        if (s != EXEC_OK) return s;
+    }
+    return EXEC_OK;
+}
+
+} // namespace
+
+int32_t Code_Exec_Expression(CodeExecContext* ctx, const CodeNode* node, ScriptValue* result)
+{
+    switch (node->kind) {
+    case NODE_CONSTANT:
+        Value_FreeString(result);
+        result->kind = node->value.kind;
+        result->real = node->value.real;
+        result->text = nullptr;
+        if (node->value.kind == VALUE_STRING && node->value.text && *node->value.text)
+            Value_SetString(result, node->value.text);
+        return EXEC_OK;
+    case NODE_VARIABLE:
+    case NODE_SIMPLE_VAR: {
+        Address a;
+        int32_t s = AddressOf(ctx, node, &a);
+        if (s != EXEC_OK) return s;
+        ClearValue(result);
+        if (!Read(ctx, a, result)) return ReadFailed(ctx, node, a, result);
+        return EXEC_OK;
+    }
+    case NODE_UNARY: {
+        if (node->childCount < 1) return Fail(ctx, node, "(Sub-)expression expected.");
+        int32_t s = Code_Exec_Expression(ctx, &node->children[0], result);
+        if (s != EXEC_OK) return s;
+        return Code_FoldUnary(ctx->code, node->children[0].position, node->id, result) ? EXEC_OK : EXEC_ERROR;
+    }
+    case NODE_BINARY: {
+        if (node->childCount < 2) return Fail(ctx, node, "(Sub-)expression expected.");
+        int32_t s = Code_Exec_Expression(ctx, &node->children[0], result);
+        if (s != EXEC_OK) return s;
+        Temp right;
+        s = Code_Exec_Expression(ctx, &node->children[1], &right.v);
+        if (s != EXEC_OK) return s;
+        return Code_FoldBinary(ctx->code, node->children[1].position, node->id, result, &right.v) ? EXEC_OK
+                                                                                                   : EXEC_ERROR;
+    }
+    case NODE_CALL: return ExecCall(ctx, node, result);
+    default: return Fail(ctx, node, "(Sub-)expression expected.");
+    }
+}
+
+int32_t Code_Exec_Statement(CodeExecContext* ctx, const CodeNode* node, ScriptValue* result)
+{
+    switch (node->kind) {
+    case NODE_BLOCK:
+        for (int32_t i = 0; i < node->childCount; ++i) {
+            Value_FreeString(result);
+            int32_t s = Code_Exec_Statement(ctx, &node->children[i], result);
+            if (s != EXEC_OK) return s;
+        }
+        return EXEC_OK;
+    case NODE_IF: {
+        if (node->childCount < 2) return EXEC_OK;
+        Temp c;
+        int32_t s = Code_Exec_Expression(ctx, &node->children[0], &c.v);
+        if (s != EXEC_OK) return s;
+        if (c.v.kind == VALUE_STRING) return Fail(ctx, &node->children[0], "Expression expected");
+        if (c.v.real > 0.5) return Code_Exec_Statement(ctx, &node->children[1], result);
+        if (node->childCount > 2) return Code_Exec_Statement(ctx, &node->children[2], result);
+        return EXEC_OK;
+    }
+    case NODE_WHILE: {
+        if (node->childCount < 2) return EXEC_OK;
+        for (;;) {
+            bool truth = false;
+            int32_t s = LoopCondition(ctx, &node->children[0], "bool expression expected", &truth);
+            if (s != EXEC_OK) return s;
+            if (!truth) return EXEC_OK;
+            Value_FreeString(result);
+            s = Code_Exec_Statement(ctx, &node->children[1], result);
+            LoopStep step = AfterBody(&s);
+            if (step != STEP_ON) return s;
+        }
+    }
+    case NODE_DO: {
+        if (node->childCount < 2) return EXEC_OK;
+        for (;;) {
+            int32_t s = Code_Exec_Statement(ctx, &node->children[0], result);
+            LoopStep step = AfterBody(&s);
+            if (step != STEP_ON) return s;
+            bool truth = false;
+            s = LoopCondition(ctx, &node->children[1], "bool expression expected", &truth);
+            if (s != EXEC_OK) return s;
+            if (truth) return EXEC_OK;
+        }
+    }
+    case NODE_FOR: {
+        if (node->childCount < 4) return EXEC_OK;
+        Temp scratch;
+        int32_t s = Code_Exec_Statement(ctx, &node->children[0], &scratch.v);
+        if (s != EXEC_OK) return s;
+        for (;;) {
+            bool truth = false;
+            s = LoopCondition(ctx, &node->children[1], "Expression expected", &truth);
+            if (s != EXEC_OK) return s;
+            if (!truth) return EXEC_OK;
+            s = Code_Exec_Statement(ctx, &node->children[3], result);
+            LoopStep step = AfterBody(&s);
+            if (step != STEP_ON) return s;
+            Value_FreeString(&scratch.v);
+            s = Code_Exec_Statement(ctx, &node->children[2], &scratch.v);
+            if (s != EXEC_OK) return s;
+        }
+    }
+    case NODE_REPEAT: {
+        if (node->childCount < 2) return EXEC_OK;
+        int32_t n;
+        {
+            Temp c;
+            int32_t s = Code_Exec_Expression(ctx, &node->children[0], &c.v);
+            if (s != EXEC_OK) return s;
+            if (c.v.kind == VALUE_STRING) return Fail(ctx, &node->children[0], "Repeat count must be a number");
+            n = Code_RoundInt32(c.v.real);
+        }
+        for (int32_t i = 0; i < n; ++i) {
+            int32_t s = Code_Exec_Statement(ctx, &node->children[1], result);
+            LoopStep step = AfterBody(&s);
+            if (step != STEP_ON) return s;
+        }
+        return EXEC_OK;
+    }
+    case NODE_EXIT: return EXEC_EXIT;
+    case NODE_RETURN: {
+        if (node->childCount < 1) return EXEC_EXIT;
+        int32_t s = Code_Exec_Expression(ctx, &node->children[0], result);
+        return s == EXEC_ERROR ? EXEC_ERROR : EXEC_EXIT;
+    }
+    case NODE_BREAK: return EXEC_BREAK;
+    case NODE_CONTINUE: return EXEC_CONTINUE;
+    case NODE_EMPTY:
+    case NODE_VAR: return EXEC_OK;
+    case NODE_WITH: return ExecWith(ctx, node, result);
+    case NODE_SWITCH: return ExecSwitch(ctx, node, result);
+    case NODE_GLOBALVAR:
+        for (int32_t i = 0; i < node->childCount; ++i) Variable_Global_Declare(node->children[i].id);
+        return EXEC_OK;
+    case NODE_CASE:
+    case NODE_CASE_CONSTANT: return Fail(ctx, node, "Case statement only allowed inside switch statement.");
+    case NODE_DEFAULT: return Fail(ctx, node, "Default statement only allowed inside switch statement.");
+    case NODE_CALL: return ExecCall(ctx, node, result);
+    case NODE_ASSIGN: return ExecAssign(ctx, node, result);
+    default: return Fail(ctx, node, "Statement expected.");
+    }
+}
+
+int32_t Code_Exec_Program(CodeExecContext* ctx, const CodeNode* root, ScriptValue* result)
+{
+    if (root->kind == NODE_EMPTY_PROGRAM) return EXEC_OK;
+    if (root->kind != NODE_BLOCK) return Fail(ctx, root, "This is not a program.");
+    return Code_Exec_Statement(ctx, root, result);
+}
+
+int32_t Code_TreeExecute(CCode* code, CInstance* self, CInstance* other, ScriptValue* result)
+{
+    // Units from the game's code table carry byte code and no tree: the machine runs them.
+    if (code->m_pCode && (!code->m_ownedByCaller || code->m_tree.kind == 0)) {
+        VM_Execute(code->GetName(), self, other, code->m_pCode, result, code->m_pDebugInfo, code->GetText());
+        return EXEC_OK;
+    }
+    if (g_nesting >= CODE_MAX_EXEC_NESTING) {
+        Code_Error_Set(code, 0, "Script calls nested too deeply.");
+        return EXEC_ERROR;
+    }
+    ++g_nesting;
+    CodeExecContext ctx{self, other, nullptr, code};
+    Value_FreeString(result);
+    int32_t status = code->m_kind == CODE_PROGRAM ? Code_Exec_Program(&ctx, &code->m_tree, result)
+                                                  : Code_Exec_Expression(&ctx, &code->m_tree, result);
+    delete ctx.locals;
+    --g_nesting;
+    return status;
+}

@@ -1,0 +1,198 @@
+// Variable access by scope for the machine's push and pop, and the with-loop records.
+#include "Files/Code/VM_Internal.h"
+
+#include <cstdio>
+
+#include "Files/Code/Code_Variable.h"
+#include "Files/Object/Object.h"
+#include "Files/Run/Instance.h"
+#include "Files/Run/Run_Lists.h"
+#include "Files/Variable/Variable_BuiltIn.h"
+#include "Files/Variable/Variable_List.h"
+
+char g_VMMessage[1024];
+int32_t g_VMWithDepth = 0;
+
+bool VM_ReadVariable(CInstance* self, CInstance* other, CVariableList* locals, int32_t scope, int32_t id,
+                     int32_t index, ScriptValue* out)
+{
+    g_ArrayError.error = 0;
+    bool ok;
+    switch (scope) {
+    case SCOPE_LOCAL: ok = locals && locals->Get(id, index, out); break;
+    case SCOPE_PLAIN:
+        ok = Variable_Global_IsDeclared(id) ? Variable_Global_Get(id, index, out)
+                                            : Variable_Local_Get(self, id, index, out);
+        break;
+    case SCOPE_GLOBAL: ok = Variable_Global_Get(id, index, out); break;
+    case SCOPE_NOONE: Value_SetReal(out, 0.0); return true;
+    case SCOPE_OTHER: ok = Variable_Local_Get(other, id, index, out); break;
+    case SCOPE_SELF: ok = Variable_Local_Get(self, id, index, out); break;
+    default: ok = Variable_Scope_Get(scope, id, index, out); break;
+    }
+    if (ok) return true;
+    const char* name = Code_Variable_GetName(id);
+    if (g_ArrayError.error) {
+        std::snprintf(g_VMMessage, sizeof g_VMMessage,
+                      "Push :: Execution Error - Variable Index [%d,%d] out of range [%d,%d] - %d.%s(%d,%d)",
+                      g_ArrayError.row, g_ArrayError.column, g_ArrayError.rowCount, g_ArrayError.rowLength,
+                      scope, name, id, index);
+    } else {
+        std::snprintf(g_VMMessage, sizeof g_VMMessage, "Push :: Execution Error - Variable Get %d.%s(%d, %d)",
+                      scope, name, id, index);
+    }
+    return false;
+}
+
+bool VM_WriteVariable(CInstance* self, CInstance* other, CVariableList* locals, int32_t scope, int32_t id,
+                      int32_t index, const ScriptValue* value)
+{
+    g_ArrayError.error = 0;
+    bool ok;
+    switch (scope) {
+    case SCOPE_LOCAL: ok = locals && locals->Set(id, index, value); break;
+    case SCOPE_PLAIN:
+        ok = Variable_Global_IsDeclared(id) ? Variable_Global_Set(id, index, value)
+                                            : Variable_Local_Set(self, id, index, value);
+        break;
+    case SCOPE_GLOBAL: ok = Variable_Global_Set(id, index, value); break;
+    case SCOPE_NOONE: return true;
+    case SCOPE_OTHER: ok = Variable_Local_Set(other, id, index, value); break;
+    case SCOPE_SELF: ok = Variable_Local_Set(self, id, index, value); break;
+    default: ok = Variable_Scope_Set(scope, id, index, value); break;
+    }
+    if (g_ArrayError.error) {
+        std::snprintf(g_VMMessage, sizeof g_VMMessage, "Pop :: Execution Error - Variable index out of range %s",
+                      Code_Variable_GetName(id));
+        return false;
+    }
+    if (!ok) {
+        std::snprintf(g_VMMessage, sizeof g_VMMessage, "Pop :: Execution Error - Variable set problem %s",
+                      Code_Variable_GetName(id));
+        return false;
+    }
+    return true;
+}
+
+// ---- With-loops ----
+// Each record keeps the ids of the instances still to visit, in visiting order, in one shared
+// array; an instance that no longer exists when its turn comes is skipped.
+namespace {
+
+struct WithRecord {
+    int32_t start; // first id of this record in g_ids
+    int32_t next;  // next id to visit
+    CInstance* savedSelf;
+    CInstance* savedOther;
+};
+
+std::vector<WithRecord> g_withs;
+std::vector<int32_t> g_ids;
+
+void Depth() { g_VMWithDepth = int32_t(g_withs.size()); }
+
+void Candidates(int32_t scope, std::vector<CInstance*>& out)
+{
+    if (scope == SCOPE_ALL) {
+        InstanceList* list = Run_GetActiveList();
+        if (!list) return;
+        for (CInstance* i = list->head; i; i = i->m_pNext)
+            if (i->IsLive()) out.push_back(i);
+        return;
+    }
+    CObject* object = Object_Lookup(scope);
+    if (!object) return;
+    for (auto* n = object->m_instances.GetHead(); n; n = n->next)
+        if (n->value->IsLive()) out.push_back(n->value);
+    for (int32_t k = 0; k < Run_ObjectChangeCount(); ++k) {
+        CInstance* i = Run_ObjectChangeAt(k);
+        if (i && i->i_objindex == scope && i->IsLive()) out.push_back(i);
+    }
+}
+
+} // namespace
+
+bool VM_WithStart(int32_t scope, CInstance** self, CInstance** other, bool* error)
+{
+    *error = false;
+    if (scope == SCOPE_LOCAL || scope == SCOPE_GLOBAL) {
+        std::snprintf(g_VMMessage, sizeof g_VMMessage, "%s",
+                      scope == SCOPE_LOCAL ? "Cannot use local in with statement" : "Cannot use global in with statement");
+        *error = true;
+        return false;
+    }
+    WithRecord r{int32_t(g_ids.size()), int32_t(g_ids.size()), *self, *other};
+    g_withs.push_back(r);
+    Depth();
+    if (scope == SCOPE_SELF || scope == SCOPE_PLAIN) {
+        *other = *self;
+        return true;
+    }
+    if (scope == SCOPE_OTHER) {
+        CInstance* t = *self;
+        *self = *other;
+        *other = t;
+        return true;
+    }
+    if (scope >= SCOPE_INSTANCE_BASE) {
+        CInstance* i = Instance_Find(scope);
+        if (!i || !i->IsLive()) return false;
+        *other = *self;
+        *self = i;
+        return true;
+    }
+    if (scope != SCOPE_ALL && scope < 0) return false; // noone and unknown scopes
+    static std::vector<CInstance*> found;
+    found.clear();
+    Candidates(scope, found);
+    if (found.empty()) return false;
+    size_t c = found.size();
+    // Two or fewer are visited in list order; three or more from the last back to the first.
+    CInstance* first;
+    if (c <= 2) {
+        first = found[0];
+        for (size_t k = 1; k < c; ++k) g_ids.push_back(found[k]->i_id);
+    } else {
+        first = found[c - 1];
+        for (size_t k = c - 1; k-- > 0;) g_ids.push_back(found[k]->i_id);
+    }
+    *other = *self;
+    *self = first;
+    return true;
+}
+
+bool VM_WithNext(CInstance** self, CInstance** other)
+{
+    if (g_withs.empty()) return false;
+    WithRecord& r = g_withs.back();
+    while (r.next < int32_t(g_ids.size())) {
+        CInstance* i = Instance_Find(g_ids[size_t(r.next++)]);
+        if (i) {
+            *self = i;
+            return true;
+        }
+    }
+    VM_WithLeave(self, other);
+    return false;
+}
+
+void VM_WithLeave(CInstance** self, CInstance** other)
+{
+    if (g_withs.empty()) return;
+    WithRecord r = g_withs.back();
+    g_withs.pop_back();
+    Depth();
+    g_ids.resize(size_t(r.start));
+    *self = r.savedSelf;
+    *other = r.savedOther;
+}
+
+void VM_WithUnwind(int32_t depth)
+{
+    if (depth < 0) depth = 0;
+    while (int32_t(g_withs.size()) > depth) {
+        g_ids.resize(size_t(g_withs.back().start));
+        g_withs.pop_back();
+    }
+    Depth();
+}

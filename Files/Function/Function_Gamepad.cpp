@@ -1,0 +1,181 @@
+// Gamepad built-ins (see Function_Gamepad.h).
+#include "Files/Function/Function_Gamepad.h"
+
+#include "Files/Base/RealConvert.h"
+#include "Files/Code/Code_Error.h"
+#include "Files/Code/Code_Function.h"
+#include "Files/IO/IO_Gamepad.h"
+#include "Files/Variable/Variable_Value.h"
+
+namespace {
+
+#define BUILTIN(name)                                                                              \
+    void name([[maybe_unused]] ScriptValue* result, [[maybe_unused]] CInstance* self,             \
+              [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc,                   \
+              [[maybe_unused]] ScriptValue* args)
+
+double Num(const ScriptValue* args, int32_t i) { return args[i].kind == VALUE_REAL ? args[i].real : 0.0; }
+
+// Nearest integer, halves to even (x86 results for NaN and out of range).
+int32_t Int(const ScriptValue* args, int32_t i) { return Real_RoundToInt32(Num(args, i)); }
+
+void Real(ScriptValue* result, double v) { Value_SetReal(result, v); }
+
+// False (with the report) when fewer than n arguments came.
+bool Enough(int32_t argc, int32_t n)
+{
+    if (argc >= n) return true;
+    Code_Error_Report("Wrong number of arguments to function or script.", false);
+    return false;
+}
+
+IO_Gamepad* Pad(const ScriptValue* args) { return IO_Gamepad_Get(Int(args, 0)); }
+int32_t Index(const ScriptValue* args) { return IO_Gamepad_Index(Int(args, 1)); }
+
+BUILTIN(F_GamepadIsSupported) { Real(result, XInput_Loaded() ? 1 : 0); }
+BUILTIN(F_GamepadGetDeviceCount) { Real(result, IO_Gamepad_Count()); }
+
+BUILTIN(F_GamepadIsConnected)
+{
+    if (!Enough(argc, 1)) return;
+    IO_Gamepad* pad = Pad(args);
+    Real(result, pad && pad->connected ? 1 : 0);
+}
+
+BUILTIN(F_GamepadGetDescription)
+{
+    Value_SetString(result, "");
+    if (!Enough(argc, 1)) return;
+    IO_Gamepad* pad = Pad(args);
+    if (pad) Value_SetString(result, pad->description);
+}
+
+BUILTIN(F_GamepadGetButtonThreshold)
+{
+    if (!Enough(argc, 1)) return;
+    IO_Gamepad* pad = Pad(args);
+    if (pad) Real(result, pad->buttonThreshold);
+}
+
+BUILTIN(F_GamepadSetButtonThreshold)
+{
+    if (!Enough(argc, 2)) return;
+    IO_Gamepad* pad = Pad(args);
+    if (!pad) return;
+    double v = Num(args, 1);
+    if (!(v >= 0.0 && v <= 1.0)) {
+        Code_Error_Report("Button threshold is outside the accepted range", false);
+        return;
+    }
+    pad->buttonThreshold = float(v);
+}
+
+BUILTIN(F_GamepadGetAxisDeadzone)
+{
+    if (!Enough(argc, 1)) return;
+    IO_Gamepad* pad = Pad(args);
+    if (pad) Real(result, pad->axisDeadZone);
+}
+
+BUILTIN(F_GamepadSetAxisDeadzone)
+{
+    if (!Enough(argc, 2)) return;
+    IO_Gamepad* pad = Pad(args);
+    if (!pad) return;
+    double v = Num(args, 1);
+    if (!(v >= 0.0 && v <= 1.0)) {
+        Code_Error_Report("Axis dead zone is outside the accepted range", false);
+        return;
+    }
+    pad->axisDeadZone = float(v);
+}
+
+BUILTIN(F_GamepadButtonCount)
+{
+    if (!Enough(argc, 1)) return;
+    IO_Gamepad* pad = Pad(args);
+    Real(result, pad && pad->connected ? pad->buttonCount : 0);
+}
+
+BUILTIN(F_GamepadAxisCount)
+{
+    if (!Enough(argc, 1)) return;
+    IO_Gamepad* pad = Pad(args);
+    Real(result, pad && pad->connected ? pad->axisCount : 0);
+}
+
+BUILTIN(F_GamepadButtonCheck)
+{
+    if (!Enough(argc, 2)) return;
+    XInput_CheckLoaded();
+    Real(result, IO_Gamepad_ButtonCheck(Pad(args), Index(args)) ? 1 : 0);
+}
+
+BUILTIN(F_GamepadButtonCheckPressed)
+{
+    if (!Enough(argc, 2)) return;
+    XInput_CheckLoaded();
+    Real(result, IO_Gamepad_ButtonPressed(Pad(args), Index(args)) ? 1 : 0);
+}
+
+BUILTIN(F_GamepadButtonCheckReleased)
+{
+    if (!Enough(argc, 2)) return;
+    XInput_CheckLoaded();
+    Real(result, IO_Gamepad_ButtonReleased(Pad(args), Index(args)) ? 1 : 0);
+}
+
+BUILTIN(F_GamepadButtonValue)
+{
+    if (!Enough(argc, 2)) return;
+    XInput_CheckLoaded();
+    Real(result, IO_Gamepad_ButtonValue(Pad(args), Index(args)));
+}
+
+BUILTIN(F_GamepadAxisValue)
+{
+    if (!Enough(argc, 2)) return;
+    XInput_CheckLoaded();
+    Real(result, IO_Gamepad_AxisValue(Pad(args), Index(args)));
+}
+
+BUILTIN(F_GamepadSetVibration)
+{
+    if (!Enough(argc, 3)) return;
+    XInput_CheckLoaded();
+    IO_Gamepad_SetVibration(Pad(args), float(Num(args, 1)), float(Num(args, 2)));
+}
+
+struct Row {
+    const char* name;
+    BuiltinRoutine f;
+    int32_t args;
+};
+
+// ORDER: the group's registration order.
+const Row kRows[] = {
+    {"gamepad_is_supported", F_GamepadIsSupported, 0},
+    {"gamepad_get_device_count", F_GamepadGetDeviceCount, 0},
+    {"gamepad_is_connected", F_GamepadIsConnected, 1},
+    {"gamepad_get_description", F_GamepadGetDescription, 1},
+    {"gamepad_get_button_threshold", F_GamepadGetButtonThreshold, 1},
+    {"gamepad_set_button_threshold", F_GamepadSetButtonThreshold, 2},
+    {"gamepad_get_axis_deadzone", F_GamepadGetAxisDeadzone, 1},
+    {"gamepad_set_axis_deadzone", F_GamepadSetAxisDeadzone, 2},
+    {"gamepad_button_count", F_GamepadButtonCount, 1},
+    {"gamepad_button_check", F_GamepadButtonCheck, 2},
+    {"gamepad_button_check_pressed", F_GamepadButtonCheckPressed, 2},
+    {"gamepad_button_check_released", F_GamepadButtonCheckReleased, 2},
+    {"gamepad_button_value", F_GamepadButtonValue, 2},
+    {"gamepad_axis_count", F_GamepadAxisCount, 1},
+    {"gamepad_axis_value", F_GamepadAxisValue, 2},
+    {"gamepad_set_vibration", F_GamepadSetVibration, 3},
+};
+
+} // namespace
+
+void InitFunctions_Gamepad()
+{
+    for (const Row& r : kRows) Function_Add(r.name, r.f, r.args);
+    XInput_Init();
+}

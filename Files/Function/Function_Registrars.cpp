@@ -1,0 +1,57 @@
+// Placeholders of the built-in function registrars until the built-in libraries land; each
+// will register its group through Function_Add.
+#include "Files/Background/Background_Main.h"
+#include "Files/Font/Font_Main.h"
+#include "Files/Graphics/Graphics_Builtins.h"
+#include "Files/Graphics/Graphics_Draw.h"
+#include "Files/Graphics/Graphics_Surface.h"
+#include "Files/Graphics/Graphics_Text.h"
+#include "Files/Runner/Runner_Services.h"
+#include "Files/Sprite/Sprite_Main.h"
+
+// Stands in for: the "HighScore.." group.
+void InitFunctions_HighScore() {}
+// The "Graphic.." group: display, window, render states, 3D switches and textures, then 2D
+// primitives (with the action-library drawing forms), text (with the action text forms) and
+// surfaces.
+void InitFunctions_Graphic()
+{
+    GR_Builtins_Register();
+    GR_Draw_RegisterBuiltins();
+    GR_Text_RegisterBuiltins();
+    GR_Surface_RegisterBuiltins();
+}
+// Stands in for: the "File.." group.
+void InitFunctions_File() {}
+// The "Resource.." group: sprites (with draw_sprite*), backgrounds (with draw_background*)
+// and fonts; the other resources' functions join it when their modules land.
+void InitFunctions_Resource()
+{
+    Sprite_RegisterBuiltins();
+    Background_RegisterBuiltins();
+    Font_RegisterBuiltins();
+}
+// Stands in for: the "3D.." group.
+void InitFunctions_3D() {}
+// Stands in for: the "Particle.." group.
+void InitFunctions_Particle() {}
+// Stands in for: the "Sound.." group.
+void InitFunctions_Sound() {}
+// Stands in for: the "DPlay.." group.
+void InitFunctions_DPlay() {}
+// Stands in for: the "Physics.." group.
+void InitFunctions_Physics() {}
+// Stands in for: the "Buffers.." group.
+void InitFunctions_Buffers() {}
+// Stands in for: the network functions of "Networking..".
+void InitFunctions_Networking() {}
+// Stands in for: the Steam functions of "Networking..".
+void InitFunctions_Steam() {}
+// Stands in for: the online-service functions of "Kovrin..".
+void InitFunctions_Kovrin() {}
+// Stands in for: the platform-store functions of "Kovrin..".
+void InitFunctions_Store() {}
+// Stands in for: the tile functions of "Kovrin..".
+void InitFunctions_Tile() {}
+// Stands in for: closes the file built-ins' open files.
+void File_CloseAll() {}

@@ -1,0 +1,290 @@
+// The text layer: font and alignment state, line splitting, measuring and drawing (see
+// Graphics_Text.h). No host library here.
+#include "Files/Graphics/Graphics_Text.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "Files/Base/Utf8.h"
+#include "Files/Font/Font_Main.h"
+#include "Files/Graphics/Graphics_Texture.h"
+#include "Files/Graphics_API/Graphics_RenderState.h"
+#include "Files/Platform/BuiltinImages.h"
+#include "Files/Platform/TBitmap.h"
+#include "Platform/MemoryManager.h"
+
+namespace {
+
+struct TextState {
+    int32_t font = -1;   // -1: the built-in font
+    int32_t halign = 0;  // 0 left, 1 centre, 2 right
+    int32_t valign = 0;  // 0 top, 1 middle, 2 bottom
+    CFontZB* builtin = nullptr;
+    int32_t builtinTexture = -1;
+    TextureRecord* builtinRecord = nullptr; // to notice a texture table that was emptied
+};
+TextState g_text;
+
+const float kPi = 3.1415927410125732f;
+
+// Drawing colour (script layout) and alpha.
+uint32_t DrawColour() { return GR_Draw_GetColour() & 0xFFFFFF; }
+float DrawAlpha() { return (float)GR_Draw_GetAlpha(); }
+
+} // namespace
+
+int32_t Font_WStrLen(const char16_t* text)
+{
+    int32_t n = 0;
+    if (text)
+        while (text[n]) ++n;
+    return n;
+}
+
+// ---- Font and alignment ----------------------------------------------------------------------
+void GR_Text_CreateDefaultFont()
+{
+    TextureRecord* record = GR_Texture_CreateFromBuiltinImage(GR_BUILTIN_FONT_PAGE);
+    const int32_t texture = record ? GR_Texture_AddDeviceTexture(record, 256, 128) : -1;
+    const GR_DebugGlyph* glyphs = GR_DebugFont_Glyphs();
+    int16_t records[GR_DEBUG_GLYPHS][4];
+    for (int32_t i = 0; i < GR_DEBUG_GLYPHS; ++i) {
+        records[i][0] = glyphs[i].x;
+        records[i][1] = glyphs[i].y;
+        records[i][2] = glyphs[i].w;
+        records[i][3] = glyphs[i].h;
+    }
+    if (!g_text.builtin) g_text.builtin = new CFontZB();
+    g_text.builtin->CreateDefault(records, GR_DEBUG_FIRST_CHAR, GR_DEBUG_LAST_CHAR, texture);
+    g_text.builtinTexture = texture;
+    g_text.builtinRecord = texture >= 0 ? record : nullptr;
+}
+
+void GR_Text_FreeDefaultFont()
+{
+    if (g_text.builtinTexture >= 0 && GR_Texture_GetPage(g_text.builtinTexture) == g_text.builtinRecord)
+        GR_Texture_Free(g_text.builtinTexture);
+    delete g_text.builtin;
+    g_text.builtin = nullptr;
+    g_text.builtinTexture = -1;
+    g_text.builtinRecord = nullptr;
+}
+
+CFontZB* GR_Text_ActiveFont()
+{
+    if (CFontZB* f = Font_Data(g_text.font)) return f;
+    // The built-in font; made again when its texture is gone (made before the device, or the
+    // texture table was emptied since).
+    if (!g_text.builtin || g_text.builtinTexture < 0 ||
+        GR_Texture_GetPage(g_text.builtinTexture) != g_text.builtinRecord) {
+        if (g_text.builtinTexture >= 0 && GR_Texture_GetPage(g_text.builtinTexture) == g_text.builtinRecord &&
+            g_text.builtinRecord)
+            GR_Texture_Free(g_text.builtinTexture);
+        GR_Text_CreateDefaultFont();
+    }
+    return g_text.builtin;
+}
+
+void GR_Text_SetFont(int32_t index)
+{
+    if (Font_Exists(index)) {
+        g_text.font = index;
+        return;
+    }
+    GR_Text_ActiveFont();
+    g_text.font = -1;
+}
+
+int32_t GR_Text_GetFont() { return g_text.font; }
+void GR_Text_SetHAlign(int32_t value) { g_text.halign = value >= 0 && value <= 2 ? value : 0; }
+void GR_Text_SetVAlign(int32_t value) { g_text.valign = value >= 0 && value <= 2 ? value : 0; }
+int32_t GR_Text_GetHAlign() { return g_text.halign; }
+int32_t GR_Text_GetVAlign() { return g_text.valign; }
+
+// ---- Splitting ---------------------------------------------------------------------------------
+void GR_Text_SplitLines(const char* text, int32_t wrap, TStringList* list, const CFontZB* font)
+{
+    list->Clear();
+    if (!text) return;
+    if (wrap < 0) wrap = GR_TEXT_NO_WRAP;
+    // The '#' rewrite works on a copy: the caller's (the script's) text stays as it was.
+    char* copy = MEM_STRDUP(text);
+    const int32_t n = String_HashToNewline(copy);
+    std::u16string& buf = list->buffer;
+    buf.resize((size_t)n + 1);
+    const char* p = copy;
+    for (int32_t i = 0; i < n; ++i) buf[(size_t)i] = (char16_t)Utf8_DecodeNext(&p);
+    buf[(size_t)n] = 0;
+    MEM_FREE(copy);
+    if (n == 0) return;
+    if (wrap >= GR_TEXT_NO_WRAP) {
+        // Lines end at CR or LF (a CR LF pair leaves an empty line between its parts).
+        int32_t start = 0;
+        while (start < n) {
+            int32_t i = start;
+            while (i < n && buf[(size_t)i] != 13 && buf[(size_t)i] != 10) ++i;
+            buf[(size_t)i] = 0;
+            list->starts.push_back((size_t)start);
+            start = i + 1;
+        }
+        return;
+    }
+    // Wrapping: only CR ends a line; lines break at spaces before the width is passed.
+    int32_t start = 0;
+    while (start < n) {
+        int32_t i = start;
+        while (i < n && buf[(size_t)i] == ' ') ++i; // leading spaces stay but are not measured
+        int32_t sum = 0;
+        while (i < n && buf[(size_t)i] != 13 && sum < wrap) {
+            sum += font ? font->GetShift((uint16_t)buf[(size_t)i]) : 0;
+            ++i;
+        }
+        if (sum > wrap) --i;
+        if (!(i < n && buf[(size_t)i] == 13)) {
+            if (i == start) return; // not even one character fits: splitting stops here
+            if (i != n && buf[(size_t)i] != ' ') {
+                int32_t j = i;
+                while (j > start && buf[(size_t)j] != ' ') --j;
+                if (j > start) {
+                    i = j;
+                } else {
+                    // A word longer than the width stays whole on its line.
+                    while (i < n && buf[(size_t)i] != ' ') ++i;
+                }
+            }
+            if (i < n && buf[(size_t)i] == ' ' && i > start)
+                while (i > start && buf[(size_t)(i - 1)] == ' ') --i; // trailing spaces dropped
+        }
+        if (i == start) {
+            ++start; // the break falls on the line start: skip it without a line
+            continue;
+        }
+        buf[(size_t)i] = 0;
+        list->starts.push_back((size_t)start);
+        start = i + 1;
+    }
+}
+
+// ---- Measuring ---------------------------------------------------------------------------------
+int32_t GR_Text_Width(const char* text, int32_t separation, int32_t wrap)
+{
+    (void)separation;
+    CFontZB* font = GR_Text_ActiveFont();
+    TStringList lines;
+    GR_Text_SplitLines(text, wrap, &lines, font);
+    int32_t w = 1;
+    for (int32_t i = 0; i < lines.Count(); ++i) {
+        const int32_t lw = font ? font->TextWidth(lines.Line(i)) : 0;
+        if (lw > w) w = lw;
+    }
+    return w;
+}
+
+int32_t GR_Text_Height(const char* text, int32_t separation, int32_t wrap)
+{
+    CFontZB* font = GR_Text_ActiveFont();
+    TStringList lines;
+    GR_Text_SplitLines(text, wrap, &lines, font);
+    if (lines.Count() == 0 || !font) return 1;
+    const int32_t step = separation < 0 ? font->TextHeight() : separation;
+    return (int32_t)((int64_t)font->TextHeight() + (int64_t)(lines.Count() - 1) * step);
+}
+
+// ---- Drawing -----------------------------------------------------------------------------------
+namespace {
+
+// Plain layout: what each line is drawn with.
+template <class DrawLine>
+void Layout(float x, float y, const char* text, int32_t separation, int32_t wrap, DrawLine draw)
+{
+    CFontZB* font = GR_Text_ActiveFont();
+    if (!font) return;
+    TStringList lines;
+    GR_Text_SplitLines(text, wrap, &lines, font);
+    const int32_t step = separation < 0 ? font->TextHeight() : separation;
+    const int32_t k = lines.Count();
+    const int64_t block = (int64_t)k * step;
+    if (g_text.valign == 1) y -= (float)(block / 2);
+    else if (g_text.valign == 2) y -= (float)block;
+    for (int32_t i = 0; i < k; ++i) {
+        const char16_t* line = lines.Line(i);
+        if (line[0] != 0) {
+            const int32_t width = font->TextWidth(line);
+            const int32_t offset = g_text.halign == 1 ? -(width / 2) : g_text.halign == 2 ? -width : 0;
+            draw(font, x + (float)offset, y, line);
+        }
+        y += (float)step;
+    }
+}
+
+template <class DrawLine>
+void LayoutTransformed(float x, float y, const char* text, int32_t separation, int32_t wrap, float xscale,
+                       float yscale, float angle, DrawLine draw)
+{
+    CFontZB* font = GR_Text_ActiveFont();
+    if (!font) return;
+    TStringList lines;
+    GR_Text_SplitLines(text, wrap, &lines, font);
+    const float a = angle * kPi / 180.0f, s = std::sin(a), c = std::cos(a);
+    const int32_t step = separation < 0 ? font->TextHeight() : separation;
+    const float dx = s * yscale * (float)step, dy = c * yscale * (float)step;
+    const int32_t k = lines.Count();
+    if (g_text.valign == 1) {
+        x -= std::round((float)k * dx * 0.5f);
+        y -= std::round((float)k * dy * 0.5f);
+    } else if (g_text.valign == 2) {
+        x -= std::round((float)k * dx);
+        y -= std::round((float)k * dy);
+    }
+    for (int32_t i = 0; i < k; ++i) {
+        const char16_t* line = lines.Line(i);
+        if (line[0] != 0) {
+            const float width = (float)font->TextWidth(line);
+            const float h = g_text.halign == 1 ? std::trunc(width * xscale * -0.5f)
+                            : g_text.halign == 2 ? -std::trunc(width * xscale)
+                                                 : 0.0f;
+            draw(font, x + h * c, y - h * s, line);
+        }
+        x += dx;
+        y += dy;
+    }
+}
+
+} // namespace
+
+void GR_Text_Draw(float x, float y, const char* text, int32_t separation, int32_t wrap)
+{
+    const uint32_t colour = DrawColour();
+    const float alpha = DrawAlpha();
+    Layout(x, y, text, separation, wrap,
+           [&](CFontZB* f, float lx, float ly, const char16_t* line) { f->Draw(lx, ly, line, colour, alpha); });
+}
+
+void GR_Text_DrawTransformed(float x, float y, const char* text, int32_t separation, int32_t wrap, float xscale,
+                             float yscale, float angle)
+{
+    const uint32_t colour = DrawColour();
+    const float alpha = DrawAlpha();
+    LayoutTransformed(x, y, text, separation, wrap, xscale, yscale, angle,
+                      [&](CFontZB* f, float lx, float ly, const char16_t* line) {
+                          f->DrawTransformed(lx, ly, line, xscale, yscale, angle, colour, alpha);
+                      });
+}
+
+void GR_Text_DrawColour(float x, float y, const char* text, int32_t separation, int32_t wrap, uint32_t c1,
+                        uint32_t c2, uint32_t c3, uint32_t c4, float alpha)
+{
+    Layout(x, y, text, separation, wrap, [&](CFontZB* f, float lx, float ly, const char16_t* line) {
+        f->DrawColour(lx, ly, line, c1, c2, c3, c4, alpha);
+    });
+}
+
+void GR_Text_DrawTransformedColour(float x, float y, const char* text, int32_t separation, int32_t wrap,
+                                   float xscale, float yscale, float angle, uint32_t c1, uint32_t c2, uint32_t c3,
+                                   uint32_t c4, float alpha)
+{
+    LayoutTransformed(x, y, text, separation, wrap, xscale, yscale, angle,
+                      [&](CFontZB* f, float lx, float ly, const char16_t* line) {
+                          f->DrawTransformedColour(lx, ly, line, xscale, yscale, angle, c1, c2, c3, c4, alpha);
+                      });
+}

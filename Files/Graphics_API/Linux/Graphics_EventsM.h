@@ -1,0 +1,63 @@
+// The translation of SDL's input events into the window procedure's messages (Windows
+// numbering), as a pure function of the event and the translator's own record of the keys and
+// buttons held. The SDL window host (Graphics_HostM.cpp) hands every event to it and delivers
+// the messages to GR_Window_Proc; tests feed it events directly.
+//
+// Keyboard: SDL key codes, else the key's position (scan code), become virtual keys 0..255;
+// Shift, Control and Alt arrive as 16, 17 and 18, and the translator keeps the left and right
+// keys (160..165) in its record, which the host answers the window procedure's key-state
+// questions from (so right Shift reports 16 and 161). Keys go down and up as
+// WM_KEYDOWN/WM_KEYUP, or WM_SYSKEYDOWN/WM_SYSKEYUP while Alt is held; an auto-repeat sets
+// bit 30 of the message data; Alt+Enter adds WM_SYSCOMMAND(SC_KEYMENU, VK_RETURN) (not on
+// repeats). Typed text: SDL text input is split into UTF-16 units (one WM_CHAR each);
+// backspace (repeats included), tab, return and escape give their WM_CHAR from the key press,
+// since SDL sends no text for them (not while Alt is held: that is a system character).
+//
+// Keys injected by GR_Sdl_PostKey (keyboard_key_press and keyboard_key_release) come back as
+// events of the translator's own type and are translated as the keys they name; the typing
+// keys among them (letters, digits, space and the four above) also give their character.
+//
+// Mouse: moves and buttons carry client coordinates (signed: left of or above the window is
+// negative); the wheel carries screen coordinates and the buttons and modifier keys held.
+#pragma once
+
+#include <SDL2/SDL.h>
+
+#include <cstdint>
+
+struct GR_SdlInputState {
+    uint8_t keyDown[256]; // virtual keys held, generic and left/right forms
+    uint32_t mouseButtons; // WMK_LBUTTON, WMK_RBUTTON, WMK_MBUTTON of the buttons held
+};
+
+struct GR_WindowMessage {
+    uint32_t message;
+    uint64_t wParam;
+    int64_t lParam;
+};
+
+struct GR_MessageList {
+    static constexpr int32_t kCapacity = 48; // one text event gives at most 31 units
+    GR_WindowMessage items[kCapacity];
+    int32_t count = 0;
+    void Add(uint32_t message, uint64_t wParam, int64_t lParam)
+    {
+        if (count < kCapacity) items[count++] = GR_WindowMessage{message, wParam, lParam};
+    }
+};
+
+// The virtual key of an SDL key: from its key code, else from its position; 0 when none.
+// Shift, Control and Alt give 16, 17 and 18.
+int32_t GR_Sdl_VirtualKey(SDL_Keycode key, SDL_Scancode scancode);
+
+// Translates one event into messages (appended to out), updating state first, so that the
+// state answers for the moment the messages describe. windowX, windowY: the client area's
+// screen position (for the wheel message).
+void GR_Sdl_Translate(GR_SdlInputState& state, const SDL_Event& e, int32_t windowX, int32_t windowY,
+                      GR_MessageList& out);
+
+// The event type of injected keys (registered with SDL once; 0 when SDL has none left).
+uint32_t GR_Sdl_InjectedKeyEvent();
+// Queues a key (0..255) going down or up; false when the key is out of range or SDL's queue
+// refused it.
+bool GR_Sdl_PostKey(int32_t vkey, bool down);

@@ -1,0 +1,241 @@
+// Room tiles, view following and the window fit (Files/Room/Room.h).
+#include <algorithm>
+
+#include "Files/Graphics_API/Graphics_Display.h"
+#include "Files/Graphics_API/Graphics_Hooks.h"
+#include "Files/Graphics_API/Graphics_Window.h"
+#include "Files/Room/Room.h"
+#include "Files/Run/Run_Main.h"
+#include "Files/Run/Run_Maths.h"
+
+namespace {
+// The tile's right and bottom edges (from the integer size and the float scale).
+double TileRight(const RoomTile& t) { return double(t.x) + double(t.width) * double(t.xscale); }
+double TileBottom(const RoomTile& t) { return double(t.y) + double(t.height) * double(t.yscale); }
+
+bool ContainsInclusive(const RoomTile& t, double x, double y)
+{
+    return t.x <= x && x <= TileRight(t) && t.y <= y && y <= TileBottom(t);
+}
+bool ContainsExclusive(const RoomTile& t, double x, double y)
+{
+    return t.x <= x && x < TileRight(t) && t.y <= y && y < TileBottom(t);
+}
+} // namespace
+
+int32_t CRoom::AddTile(const RoomTile& tile)
+{
+    m_tiles.push_back(tile);
+    int32_t id = Room_GetLastTileId() + 1;
+    Room_SetLastTileId(id);
+    m_tiles.back().id = id;
+    m_lastFoundTile = int32_t(m_tiles.size()) - 1;
+    return m_lastFoundTile;
+}
+
+int32_t CRoom::FindTile(int32_t id)
+{
+    const int32_t n = int32_t(m_tiles.size());
+    if (m_lastFoundTile >= 0 && m_lastFoundTile < n && m_tiles[size_t(m_lastFoundTile)].id == id) return m_lastFoundTile;
+    for (int32_t k = 0; k < n; ++k) {
+        if (m_tiles[size_t(k)].id == id) {
+            m_lastFoundTile = k;
+            return k;
+        }
+    }
+    return -1;
+}
+
+void CRoom::DeleteTile(int32_t index)
+{
+    if (index < 0 || index >= int32_t(m_tiles.size())) return;
+    m_tiles.erase(m_tiles.begin() + index);
+}
+
+void CRoom::DeleteTilesAt(float x, float y, bool foreground)
+{
+    std::erase_if(m_tiles, [&](const RoomTile& t) {
+        bool half = foreground ? t.depth <= 0 : t.depth >= 0;
+        return half && ContainsInclusive(t, x, y);
+    });
+}
+
+int32_t CRoom::FindTileAt(float x, float y, bool foreground)
+{
+    for (size_t k = 0; k < m_tiles.size(); ++k) {
+        const RoomTile& t = m_tiles[k];
+        bool half = foreground ? t.depth < 0 : t.depth >= 0;
+        if (half && ContainsExclusive(t, x, y)) {
+            m_lastFoundTile = int32_t(k);
+            return m_lastFoundTile;
+        }
+    }
+    return -1;
+}
+
+void CRoom::HideLayer(float depth)
+{
+    for (RoomTile& t : m_tiles)
+        if (t.depth == depth) t.visible = 0;
+}
+
+void CRoom::ShowLayer(float depth)
+{
+    for (RoomTile& t : m_tiles)
+        if (t.depth == depth) t.visible = 1;
+}
+
+void CRoom::DeleteLayer(float depth)
+{
+    std::erase_if(m_tiles, [&](const RoomTile& t) { return t.depth == depth; });
+}
+
+void CRoom::ShiftLayer(float depth, float dx, float dy)
+{
+    for (RoomTile& t : m_tiles) {
+        if (t.depth != depth) continue;
+        t.x += dx;
+        t.y += dy;
+    }
+}
+
+int32_t CRoom::FindTileInLayer(float depth, float x, float y)
+{
+    for (size_t k = 0; k < m_tiles.size(); ++k) {
+        const RoomTile& t = m_tiles[k];
+        if (t.depth == depth && ContainsExclusive(t, x, y)) {
+            m_lastFoundTile = int32_t(k);
+            return m_lastFoundTile;
+        }
+    }
+    return -1;
+}
+
+void CRoom::DeleteLayerAt(float depth, float x, float y)
+{
+    std::erase_if(m_tiles, [&](const RoomTile& t) { return t.depth == depth && ContainsExclusive(t, x, y); });
+}
+
+void CRoom::SetLayerDepth(float depth, float newDepth)
+{
+    for (RoomTile& t : m_tiles)
+        if (t.depth == depth) t.depth = newDepth;
+}
+
+void CRoom::ClearTiles()
+{
+    m_tiles.clear();
+    m_tiles.shrink_to_fit();
+}
+
+void CRoom::SortTiles()
+{
+    bool sorted = true;
+    for (size_t k = 1; k < m_tiles.size() && sorted; ++k)
+        if (m_tiles[k].depth > m_tiles[k - 1].depth) sorted = false;
+    if (sorted) return;
+    // Descending depth; equal depths keep their order (a stable sort is the insertion sort's
+    // result).
+    std::stable_sort(m_tiles.begin(), m_tiles.end(), [](const RoomTile& a, const RoomTile& b) { return a.depth > b.depth; });
+}
+
+// =============================================================================================
+// Views
+// =============================================================================================
+
+namespace {
+CInstance* FollowedInstance(int32_t object)
+{
+    if (object >= 100000) {
+        CInstance* i = Instance_Find(object);
+        return i && i->IsLive() ? i : nullptr;
+    }
+    CObject* o = Object_Lookup(object);
+    if (!o) return nullptr;
+    for (auto* n = o->m_instances.GetHead(); n; n = n->next)
+        if (n->value->IsLive()) return n->value;
+    return nullptr;
+}
+
+void Follow(int32_t pos, int32_t border, int32_t size, int32_t& view)
+{
+    if (2 * int64_t(border) < size) {
+        if (pos - border < view)
+            view = pos - border;
+        else if (pos + border > view + size)
+            view = pos + border - size;
+    } else {
+        view = pos - size / 2;
+    }
+}
+} // namespace
+
+void Room_UpdateViews()
+{
+    CRoom* room = Run_CurrentRoom();
+    if (!room) return;
+    if (!room->m_viewsEnabled) {
+        for (int32_t v = 0; v < 8; ++v) GR_ViewPort_Clear(v);
+        return;
+    }
+    for (RoomView& view : room->m_views) {
+        if (!view.visible || view.object < 0) continue;
+        CInstance* i = FollowedInstance(view.object);
+        if (!i) continue;
+        i->RefreshBoundingBox();
+        const int32_t ix = World_Round(i->i_x), iy = World_Round(i->i_y);
+        int32_t x = view.xview, y = view.yview;
+        Follow(ix, view.hborder, view.wview, x);
+        Follow(iy, view.vborder, view.hview, y);
+        if (x < 0) x = 0;
+        if (x + view.wview > room->m_width) x = room->m_width - view.wview;
+        if (y < 0) y = 0;
+        if (y + view.hview > room->m_height) y = room->m_height - view.hview;
+        if (view.hspeed >= 0) {
+            if (x < view.xview - view.hspeed) x = view.xview - view.hspeed;
+            if (x > view.xview + view.hspeed) x = view.xview + view.hspeed;
+        }
+        if (view.vspeed >= 0) {
+            if (y < view.yview - view.vspeed) y = view.yview - view.vspeed;
+            if (y > view.yview + view.vspeed) y = view.yview + view.vspeed;
+        }
+        view.xview = x;
+        view.yview = y;
+    }
+    int32_t left = 999999, top = 999999, right = -999999, bottom = -999999;
+    for (int32_t k = 0; k < 8; ++k) {
+        const RoomView& view = room->m_views[k];
+        GR_ViewPort_Clear(k);
+        if (!view.visible) continue;
+        GR_ViewPort_Set(k, float(view.xview), float(view.yview), float(view.wview), float(view.hview), float(view.xport),
+                        float(view.yport), float(view.wport), float(view.hport), view.angle, view.surfaceId);
+        left = std::min(left, view.xport);
+        top = std::min(top, view.yport);
+        right = std::max(right, view.xport + view.wport);
+        bottom = std::max(bottom, view.yport + view.hport);
+    }
+    if (right > left && bottom > top) {
+        GR_WindowState().roomScaleX = float(GR_Window_GetWidth()) / float(right - left);
+        GR_WindowState().roomScaleY = float(GR_Window_GetHeight()) / float(bottom - top);
+    }
+}
+
+void Room_FitWindowToViews()
+{
+    CRoom* room = Run_CurrentRoom();
+    if (!room) return;
+    int32_t width = room->m_width, height = room->m_height;
+    if (room->m_viewsEnabled) {
+        width = 8;
+        height = 8;
+        for (const RoomView& v : room->m_views) {
+            if (!v.visible) continue;
+            width = std::max(width, v.xport + v.wport);
+            height = std::max(height, v.yport + v.hport);
+        }
+    }
+    const int32_t dw = GR_Display_GetWidth(), dh = GR_Display_GetHeight();
+    if (dw > 0) width = std::min(width, dw);
+    if (dh > 0) height = std::min(height, dh);
+    if (width != GR_Window_GetWidth() || height != GR_Window_GetHeight()) GR_Window_SetSize(width, height);
+}

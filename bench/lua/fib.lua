@@ -1,0 +1,10 @@
+-- Recursive Fibonacci, as the ZBL script fib:
+--   if (argument0 < 2) return argument0; return fib(argument0 - 1) + fib(argument0 - 2);
+local n = tonumber(arg[1])
+local function fib(k)
+  if k < 2 then return k end
+  return fib(k - 1) + fib(k - 2)
+end
+local t = os.clock()
+local r = fib(n)
+io.write(os.clock() - t, " ", r, "\n")

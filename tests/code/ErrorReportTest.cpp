@@ -1,0 +1,260 @@
+// Error reports: the text console, the report's layout with the call stack, the show path
+// and its flags, the dialog text, the error dialog's logic and the scripted dialog host, and
+// the fatal path of the machine.
+#include "code/CodeTestSupport.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <unistd.h>
+
+#include "Files/Code/Code_ErrorDialog.h"
+
+namespace {
+
+// A host that records what it shows and presses the given buttons.
+class TestHost : public IDialogHost {
+public:
+    std::vector<std::string> press;
+    std::vector<std::string> shown;
+    std::vector<bool> ignoreShown;
+    std::string clipboard;
+    int32_t RunModal(IModalDialog& dialog) override
+    {
+        dialog.Init();
+        shown.push_back(dialog.DisplayText());
+        auto* e = dynamic_cast<ErrorDialog*>(&dialog);
+        ignoreShown.push_back(e && e->IgnoreVisible());
+        for (const std::string& b : press) {
+            dialog.Command(dialog.ButtonId(b.c_str()));
+            int32_t r;
+            if (dialog.Ended(&r)) return r;
+        }
+        return dialog.DefaultResult();
+    }
+    void SetClipboardText(const char* text) override { clipboard = text; }
+};
+
+void CurrentEvent(int32_t* type, int32_t* number, int32_t* object, int32_t* action)
+{
+    *type = 3;
+    *number = 0;
+    *object = 0;
+    *action = 1;
+}
+const char* EventName(int32_t type, int32_t number) { return type == 3 && number == 0 ? "Step Event" : "?"; }
+void TimeLineEvent(int32_t* type, int32_t* number, int32_t* object, int32_t* action)
+{
+    *type = 100000;
+    *number = 12;
+    *object = 2;
+    *action = 0;
+}
+const char* TimeLineName(int32_t index) { return index == 2 ? "tl_intro" : "?"; }
+int g_aborts = 0;
+void AbortGame() { ++g_aborts; }
+
+void Fail(ScriptValue*, CInstance*, CInstance*, int32_t, ScriptValue*)
+{
+    Code_Error_Report("something went wrong", false);
+}
+
+class ErrorReportTest : public ScriptTest {
+protected:
+    void SetUp() override
+    {
+        ScriptTest::SetUp();
+        DialogHost_Set(&host);
+        g_aborts = 0;
+        ErrorReportHooks hooks{};
+        hooks.currentEvent = CurrentEvent;
+        hooks.eventName = EventName;
+        hooks.timeLineName = TimeLineName;
+        hooks.abortGame = AbortGame;
+        Code_Error_SetHooks(&hooks);
+        int32_t o = Object_Add();
+        Object_Lookup(o)->SetName("obj_player");
+    }
+    void TearDown() override
+    {
+        DialogHost_Set(nullptr);
+        Code_Error_SetHooks(nullptr);
+        ScriptTest::TearDown();
+    }
+    TestHost host;
+};
+
+} // namespace
+
+TEST_F(ErrorReportTest, ConsoleCutsPiecesAndGrows)
+{
+    TErrStreamConsole c;
+    std::string big(2000, 'x');
+    c.Output("%s", big.c_str());
+    EXPECT_EQ(std::strlen(c.GetText()), 1023u);
+    std::string fill(1000, 'y');
+    for (int i = 0; i < 101; ++i) c.Output("%s", fill.c_str());
+    c.Output("%.367s", fill.c_str());
+    ASSERT_EQ(std::strlen(c.GetText()), 102390u);
+    EXPECT_EQ(c.GetCapacity(), 102400);
+    c.Output("%s", fill.c_str());
+    EXPECT_GT(c.GetCapacity(), 102400);
+    EXPECT_EQ(std::strlen(c.GetText()), 103390u);
+}
+
+TEST_F(ErrorReportTest, DialogTextBreaksLinesAndExpandsTabs)
+{
+    auto text = [](const char* t) {
+        char* d = Code_Error_DialogText(t);
+        std::string s = d;
+        MEM_FREE(d);
+        return s;
+    };
+    std::string rule = "\r\n" + std::string(43, '_') + "\r\n";
+    EXPECT_EQ(text("a\nb"), rule + "a\r\nb");
+    EXPECT_EQ(text("a\r\nb\n\rc\n\nd"), rule + "a\r\nb\r\nc\r\nd");
+    EXPECT_EQ(text("\tx"), rule + "       x");
+    // Many tabs expand past twice the text's length without overrunning anything.
+    std::string tabs(500, '\t');
+    EXPECT_EQ(text(tabs.c_str()).size(), rule.size() + 3500);
+}
+
+TEST_F(ErrorReportTest, ReportNamesTheEventObjectAndCallStack)
+{
+    Function_Add("fail", Fail, 0);
+    AddAsmScript("inner", ".pos 4\ncall.i fail 0\npopz.v\n", "a\nb\nc");
+    VMBuffer* debug = nullptr;
+    VMBuffer* code = Assemble(".pos 0\npush.e 1\npopz.i\n.pos 6\ncall.i inner 0\npopz.v\n", &debug);
+    RegisterBuiltinVariable("dummy", nullptr, nullptr, false);
+    CInstance self(0, 0, 100001, 0, false);
+    Value_SetString(&self.m_pVariables->FindOrCreate(Code_Variable_FindOrAdd("name"))->value, "hero");
+    host.press = {"Ignore"};
+    LogCapture log;
+    ScriptValue r = Value_Real(0);
+    VM_Execute("gml_Object_obj_player_Step_0", &self, &self, code, &r, debug, "x = 1\ny = 2\ninner()");
+    ASSERT_EQ(host.shown.size(), 1u);
+    std::string shown = host.shown[0];
+    std::string hashes(92, '#'), dashes(92, '-');
+    std::string expected = hashes + "\nERROR in\naction number 2\nof Step Event\nfor object obj_player:\n\n\n"
+                                    "something went wrong\n at inner (line 2) - c\n" +
+                           hashes + "\n" + dashes + "\nstack frame is\ninner (line 2)\n"
+                                                    "called from - gml_Object_obj_player_Step_0 (line 1) - y = 2\n";
+    char* dialog = Code_Error_DialogText(expected.c_str());
+    EXPECT_EQ(shown, dialog);
+    MEM_FREE(dialog);
+    EXPECT_TRUE(host.ignoreShown[0]);
+    EXPECT_NE(log.Text().find("ERROR!!! :: " + hashes), std::string::npos);
+    EXPECT_NE(log.Text().find("Self Variables : \nname(100000) = \"hero\"\n"), std::string::npos);
+    EXPECT_TRUE(Code_Error_Occurred());
+    EXPECT_FALSE(Code_Error_Aborting());
+    delete code;
+    delete debug;
+}
+
+TEST_F(ErrorReportTest, TimeLineHeadline)
+{
+    ErrorReportHooks hooks{};
+    hooks.currentEvent = TimeLineEvent;
+    hooks.timeLineName = TimeLineName;
+    Code_Error_SetHooks(&hooks);
+    Code_Error_SetShowErrors(false);
+    LogCapture log;
+    Code_Error_Report("boom", true);
+    EXPECT_NE(log.Text().find("FATAL ERROR in\naction number 1\nat time step12\nof time line tl_intro:\n\n\nboom\n"),
+              std::string::npos);
+}
+
+TEST_F(ErrorReportTest, ShowFlagsAndAborting)
+{
+    // Without errors shown: no dialog, but the flag, the log line and the last text.
+    Code_Error_SetShowErrors(false);
+    {
+        LogCapture log;
+        Code_Error_Show("quiet one", false);
+        EXPECT_EQ(log.Text(), "ERROR!!! :: quiet one\n");
+    }
+    EXPECT_TRUE(host.shown.empty());
+    EXPECT_TRUE(Code_Error_Occurred());
+    EXPECT_STREQ(Code_Error_LastShown(), "quiet one");
+    // The player's Abort on an ignorable error stops the game.
+    Code_Error_SetShowErrors(true);
+    host.press = {"Abort"};
+    {
+        LogCapture log;
+        Code_Error_Show("stop it", false);
+    }
+    EXPECT_TRUE(Code_Error_Aborting());
+    EXPECT_EQ(g_aborts, 1);
+    // After an abort nothing more is shown.
+    Code_Error_Show("later", true);
+    EXPECT_EQ(host.shown.size(), 1u);
+    EXPECT_STREQ(Code_Error_LastShown(), "stop it");
+}
+
+TEST_F(ErrorReportTest, AbortOnAllErrorsOffersNoChoice)
+{
+    Code_Error_SetAbortOnAll(true);
+    host.press = {"Ignore", "Abort"};
+    LogCapture log;
+    Code_Error_Show("minor", false);
+    ASSERT_EQ(host.ignoreShown.size(), 1u);
+    EXPECT_FALSE(host.ignoreShown[0]);
+    EXPECT_TRUE(Code_Error_Aborting());
+}
+
+TEST_F(ErrorReportTest, ErrorDialogLogic)
+{
+    g_ErrorRecord = ErrorRecord{"the text", 0};
+    ErrorDialog d;
+    d.Init();
+    EXPECT_FALSE(d.IgnoreVisible());
+    EXPECT_EQ(d.ButtonId("Ignore"), -1);
+    EXPECT_STREQ(d.Caption(), "Code Error...");
+    EXPECT_EQ(d.Command(ErrorDialog::ID_COPY), 1);
+    EXPECT_EQ(host.clipboard, "the text");
+    EXPECT_EQ(d.Command(ErrorDialog::ID_CLEAR), 1);
+    EXPECT_STREQ(d.DisplayText(), " ");
+    EXPECT_EQ(d.Command(ErrorDialog::ID_COPY), 0); // nothing left to copy
+    EXPECT_EQ(d.Command(2), 0);                     // Escape is not handled
+    int32_t r;
+    EXPECT_FALSE(d.Ended(&r));
+    d.Command(ErrorDialog::ID_ABORT);
+    ASSERT_TRUE(d.Ended(&r));
+    EXPECT_EQ(r, 1);
+    g_ErrorRecord = ErrorRecord{nullptr, 0};
+}
+
+TEST_F(ErrorReportTest, ScriptedHostAnswersFromItsFile)
+{
+    DialogHost_Set(nullptr);
+    std::string path = std::string(::testing::TempDir()) + "dialogs" + std::to_string(getpid());
+    {
+        std::ofstream f(path);
+        f << "message OK\nerror Copy Ignore\nerror Clear\n";
+    }
+    setenv("ZIMBREL_DIALOG_SCRIPT", path.c_str(), 1);
+    DialogHost_ResetScript();
+    EXPECT_FALSE(Code_Error_ShowDialog("first", true)); // Copy, Ignore
+    EXPECT_NE(std::string(DialogHost_ScriptedClipboard()).find("first"), std::string::npos);
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(Code_Error_ShowDialog("second", true)); // Clear, then the default: Abort
+    EXPECT_TRUE(Code_Error_ShowDialog("third", true));  // no line left: Abort
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("Code Error...\n"), std::string::npos);
+    EXPECT_NE(err.find("third"), std::string::npos);
+    unsetenv("ZIMBREL_DIALOG_SCRIPT");
+    DialogHost_ResetScript();
+    std::remove(path.c_str());
+}
+
+TEST_F(ErrorReportTest, FatalMachineErrorEndsTheProcessWithMinusOne)
+{
+    DialogHost_Set(nullptr);
+    VMBuffer* code = Assemble("push.e 1\npush.e 0\ndiv.i.i\npopz.i\n");
+    EXPECT_EXIT(
+        {
+            ScriptValue r = Value_Real(0);
+            VM_Execute("crash", nullptr, nullptr, code, &r, nullptr, "");
+        },
+        testing::ExitedWithCode(255), "FATAL ERROR in");
+    delete code;
+}

@@ -1,0 +1,88 @@
+// Fuzz target: arbitrary bytes as a unit of byte code. The verifier must refuse it or accept
+// it without reading outside it; an accepted unit is disassembled, and run (quietly, for a
+// room with three instances) when none of its branches leads backwards, so it ends.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "Files/Base/Console.h"
+#include "Files/Code/Code_Function.h"
+#include "Files/Code/VM.h"
+#include "Files/Code/VM_Internal.h"
+#include "Files/Object/Object.h"
+#include "Files/Run/Instance.h"
+#include "Files/Run/Run_Lists.h"
+#include "Files/Variable/Variable_BuiltIn.h"
+
+namespace {
+
+class NullConsole : public tagIConsole {
+public:
+    bool Query(int, int) override { return true; }
+    void Output(const char*, ...) override {}
+};
+
+void Noop(ScriptValue* r, CInstance*, CInstance*, int32_t argc, ScriptValue*) { r->real = argc; }
+
+bool GetField(CInstance* self, int32_t index, ScriptValue* out)
+{
+    out->real = self ? self->i_x + index : 0;
+    return true;
+}
+
+InstanceList g_room;
+CInstance* g_self = nullptr;
+
+void Setup()
+{
+    static bool done = false;
+    if (done) return;
+    done = true;
+    Function_Add("noop", Noop, -1);
+    Function_Add("noop0", Noop, 0);
+    Variable_BuiltIn_RegisterArguments();
+    RegisterBuiltinVariable("field", GetField, nullptr, false);
+    Variable_Global_Init();
+    Object_InitHash();
+    int32_t obj = Object_Add();
+    for (int i = 0; i < 3; ++i) {
+        auto* inst = new CInstance(float(i), 0, 100001 + i, obj, true);
+        InstanceList_InsertByDepth(&g_room, inst);
+        InstanceHash_Add(inst);
+        if (!g_self) g_self = inst;
+    }
+    Run_SetActiveList(&g_room);
+    VM_SetQuiet(true);
+}
+
+bool RunsForward(const VMProgram* p)
+{
+    for (const VMOp& op : p->ops) {
+        bool branch = op.code == VMI_B || op.code == VMI_BT || op.code == VMI_BF || op.code == VMI_POPENV ||
+                      op.code == VMI_PUSHENV || (op.b != VMCMP_PUSH && op.code >= VMI_CMP_II && op.code <= VMI_CMP_VD);
+        if (branch && op.k.target && op.k.target <= &op) return false;
+    }
+    return true;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size > 1 << 14) return 0;
+    Setup();
+    VMBuffer code(data, int32_t(size & ~size_t(3)));
+    code.AddString("text");
+    code.AddString(nullptr);
+    if (!VM_Prepare(&code)) return 0;
+    NullConsole console;
+    VM_DisassembleAll(&console, &code);
+    if (RunsForward(code.m_pProgram)) {
+        ScriptValue r = Value_Real(0);
+        VM_Execute("fuzz", g_self, g_self, &code, &r, nullptr, "");
+        Value_FreeString(&r);
+        VM_ClearExecutionFailed();
+        if (VM_EntryDepth() != 0 || VM_WithDepth() != 0 || VM_LocalsDepth() != 0) __builtin_trap();
+    }
+    return 0;
+}

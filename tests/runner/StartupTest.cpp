@@ -1,0 +1,134 @@
+// Start-up: the '@' moves, the folders of the run, the registration and preparation logs, and
+// the failure paths of the start-up steps.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include "Files/Base/Console.h"
+#include "Files/Runner/Runner_Code.h"
+#include "Files/Runner/Runner_CommandLine.h"
+#include "Files/Runner/Runner_Game.h"
+#include "Platform/MemoryManager.h"
+#include "Zimbrel.h"
+#include "support/CaptureConsole.h"
+#include "support/ScratchFolder.h"
+
+TEST(AtFiles, TargetsSpellFoldersAndNeverLeaveTheCurrentFolder)
+{
+    std::vector<std::string> folders;
+    std::string target;
+    ASSERT_TRUE(Main_AtFileTarget("gfx@ui@bar", folders, target));
+    EXPECT_EQ(folders, (std::vector<std::string>{"gfx", "gfx/ui"}));
+    EXPECT_EQ(target, "gfx/ui/bar");
+    ASSERT_TRUE(Main_AtFileTarget("a@b.txt", folders, target));
+    EXPECT_EQ(target, "a/b.txt");
+    EXPECT_FALSE(Main_AtFileTarget("plain.txt", folders, target));
+    for (const char* bad : {"@x", "a@@b", "a@", "a@..@..@x", "..@x", "a@.@b", "a@.."})
+        EXPECT_FALSE(Main_AtFileTarget(bad, folders, target)) << bad;
+}
+
+TEST(AtFiles, MovesOnlyPlainWritableVisibleFiles)
+{
+    ScratchFolder dir;
+    Scratch_WriteFile(dir / "a@b", "moved");
+    Scratch_WriteFile(dir / "gfx@ui@bar", "deep");
+    Scratch_WriteFile(dir / ".h@b", "hidden");
+    Scratch_WriteFile(dir / "r@b", "read-only");
+    chmod((dir / "r@b").c_str(), 0444);
+    Scratch_WriteFile(dir / "x@taken", "new");
+    Scratch_WriteFile(dir / "x/taken", "old");
+    mkdir((dir / "f@older").c_str(), 0777);
+    {
+        ScopedCurrentFolder here(dir.Path());
+        Main_MoveAtFiles();
+    }
+    EXPECT_EQ(Scratch_ReadFile(dir / "a/b"), "moved");
+    EXPECT_FALSE(Scratch_Exists(dir / "a@b"));
+    EXPECT_EQ(Scratch_ReadFile(dir / "gfx/ui/bar"), "deep");
+    EXPECT_TRUE(Scratch_Exists(dir / ".h@b"));
+    EXPECT_FALSE(Scratch_Exists(dir / ".h"));
+    EXPECT_TRUE(Scratch_Exists(dir / "r@b"));
+    EXPECT_EQ(Scratch_ReadFile(dir / "x/taken"), "old") << "an existing file is not replaced";
+    EXPECT_TRUE(Scratch_Exists(dir / "x@taken"));
+    EXPECT_TRUE(Scratch_Exists(dir / "f@older")) << "folders are not moved";
+}
+
+TEST(StartupFolders, ProgramFolderIsTheGameFilesFolderComputedOnce)
+{
+    char* saved = g_StartupOptions.gameFileName;
+    g_StartupOptions.gameFileName = MEM_STRDUP("/games/demo/data.win");
+    Main_ResetFolders();
+    EXPECT_STREQ(Main_ExeDirectory(), "/games/demo/");
+    MEM_FREE(g_StartupOptions.gameFileName);
+    g_StartupOptions.gameFileName = MEM_STRDUP("/elsewhere/x.win");
+    EXPECT_STREQ(Main_ExeDirectory(), "/games/demo/") << "later changes of the name do not move it";
+    Main_ResetFolders();
+    MEM_FREE(g_StartupOptions.gameFileName);
+    g_StartupOptions.gameFileName = MEM_STRDUP("data.win");
+    EXPECT_STREQ(Main_ExeDirectory(), "/");
+    Main_ResetFolders();
+    MEM_FREE(g_StartupOptions.gameFileName);
+    g_StartupOptions.gameFileName = saved;
+    EXPECT_NE(std::string(Main_ExePath()).find("test_runner"), std::string::npos);
+    Main_ResetFolders();
+}
+
+TEST(StartupLog, RegistrationGroupsInOrderOnOneLine)
+{
+    CaptureConsole log;
+    InitZBLFunctions();
+    EXPECT_EQ(log.text, "HighScore..Game..Math..Graphic..Action..File..Resource..Interaction..3D..Particle..Misc..DS.."
+                        "Sound..DPlay..Physics..Gamepad..Buffers..Networking..Kovrin..Fini\n");
+}
+
+namespace {
+
+class CaptureBoxes : public IMessageBoxHost {
+public:
+    CaptureBoxes() { MessageBox_SetHost(this); }
+    ~CaptureBoxes() override { MessageBox_SetHost(nullptr); }
+    int Show(const char* text, const char*, uint32_t flags) override
+    {
+        shown += text;
+        shown += "|";
+        return MessageBox_DefaultAnswer(flags);
+    }
+    std::string shown;
+};
+
+bool Fail() { return false; }
+
+} // namespace
+
+TEST(StartupLog, PreparationStepsLogWithTheirTrailingSpaceAndStopAtAFailure)
+{
+    {
+        CaptureConsole log;
+        EXPECT_TRUE(PrepareGame());
+        EXPECT_EQ(log.text, "Extension_Prepare() \nCode_Constant_Prepare() \nScript_Prepare() \nTimeLine_Prepare() \n"
+                            "Object_Prepare() \nPreparing 0 objects:\nRoom_Prepare() \nSound_Prepare() \nInitGraphics() \nFinished PrepareGame() \n");
+    }
+    const char* messages[] = {"Failed to prepare extension packages.", "Failed to define the constants.",
+                              "Failed to compile the scripts.", "Failed to compile the actions in the time lines.",
+                              "Failed to compile the actions in the objects.", "Failed to compile the actions in the objects.",
+                              "Failed to prepare the sounds."};
+    for (int i = 0; i < 7; ++i) {
+        SCOPED_TRACE(i);
+        CaptureConsole log;
+        CaptureBoxes boxes;
+        PrepareGame_OverrideStep(i, Fail);
+        EXPECT_FALSE(PrepareGame());
+        PrepareGame_OverrideStep(i, nullptr);
+        EXPECT_EQ(boxes.shown, std::string(messages[i]) + "|");
+        EXPECT_FALSE(log.Has("Finished PrepareGame()"));
+    }
+}
+
+TEST(StartupLog, FailedLoadStopsBeforePreparation)
+{
+    g_GameFile.broken = true;
+    CaptureConsole log;
+    EXPECT_FALSE(Main_DoTheWork());
+    g_GameFile.broken = false;
+    EXPECT_EQ(log.text, "LoadGameData()\nFailed to load the game\n");
+}

@@ -1,0 +1,207 @@
+// Helpers of the game world's tests (tests/world/WorldTestSupport.h).
+#include "world/WorldTestSupport.h"
+
+#include <cstdio>
+
+#include "Files/Code/Code_Code.h"
+#include "Files/Code/Code_Constant.h"
+#include "Files/Code/Code_Error.h"
+#include "Files/Code/Code_Function.h"
+#include "Files/Path/Path.h"
+#include "Files/Run/Run_Lists.h"
+#include "Files/Runner/Runner_CommandLine.h"
+#include "Files/Runner/Runner_Game.h"
+#include "Files/Runner/Runner_Header.h"
+#include "Files/TimeLine/TimeLine.h"
+#include "Files/Variable/Variable_BuiltIn.h"
+#include "Files/Variable/Variable_World.h"
+#include "Platform/MemoryManager.h"
+
+void Code_Compiler_Init();
+void InitFunctions_Game();
+void InitFunctions_Action();
+
+std::map<int32_t, WorldSpriteInfo> g_FakeSprites;
+FakeInput g_FakeInput;
+std::vector<std::string> g_Log;
+
+void FakeInput::ClearStep()
+{
+    for (int k = 0; k < 256; ++k) pressed[k] = released[k] = false;
+    for (int k = 0; k < 4; ++k) mousePressed[k] = mouseReleased[k] = false;
+}
+
+WorldSpriteInfo FakeSprite(int32_t w, int32_t h, int32_t ox, int32_t oy, int32_t frames)
+{
+    return WorldSpriteInfo{w, h, ox, oy, 0, 0, w - 1, h - 1, frames, 0};
+}
+
+std::string LogText()
+{
+    std::string s;
+    for (const std::string& e : g_Log) s += (s.empty() ? "" : " ") + e;
+    return s;
+}
+
+namespace {
+void TestLog(ScriptValue* result, CInstance*, CInstance*, int32_t argc, ScriptValue* args)
+{
+    Value_SetReal(result, 0);
+    std::string line;
+    for (int32_t k = 0; k < argc; ++k) {
+        if (k) line += ":";
+        if (args[k].kind == VALUE_STRING) {
+            line += args[k].text ? args[k].text : "";
+        } else {
+            char b[64];
+            std::snprintf(b, sizeof b, "%g", args[k].real);
+            line += b;
+        }
+    }
+    g_Log.push_back(line);
+}
+
+bool SpriteInfo(int32_t sprite, WorldSpriteInfo* info)
+{
+    auto it = g_FakeSprites.find(sprite);
+    if (it == g_FakeSprites.end()) return false;
+    *info = it->second;
+    return true;
+}
+
+bool KeyDown(int32_t k) { return g_FakeInput.down[k & 255]; }
+bool KeyPressed(int32_t k) { return g_FakeInput.pressed[k & 255]; }
+bool KeyReleased(int32_t k) { return g_FakeInput.released[k & 255]; }
+bool MouseDown(int32_t b) { return g_FakeInput.mouseDown[b & 3]; }
+bool MousePressed(int32_t b) { return g_FakeInput.mousePressed[b & 3]; }
+bool MouseReleased(int32_t b) { return g_FakeInput.mouseReleased[b & 3]; }
+} // namespace
+
+void WorldTest::SetUp()
+{
+    static bool once = false;
+    if (!once) {
+        once = true;
+        Code_Compiler_Init();
+        Code_Constant_Init();
+        InitFunctions_Game();
+        InitFunctions_Action();
+        Function_Add("test_log", TestLog, -1);
+    }
+    g_StartupOptions.byteCodeInterpreter = 1;
+    Code_Error_Reset();
+    Code_Error_SetShowErrors(false);
+    Variable_BuiltIn_Init();
+    World_RegisterVariables();
+    Variable_Global_Init();
+    Run_Global_Init();
+    Object_InitHash();
+    Room_FreeAll();
+    Path_FreeAll();
+    TimeLine_Init();
+    Room_SetLastInstanceId(100000);
+    Room_SetLastTileId(10000000);
+    g_GameHeader.roomOrder.clear();
+    g_FakeSprites.clear();
+    g_FakeInput = FakeInput();
+    World_Hooks() = WorldHooks();
+    WorldHooks& h = World_Hooks();
+    h.spriteInfo = SpriteInfo;
+    h.keyDown = KeyDown;
+    h.keyPressed = KeyPressed;
+    h.keyReleased = KeyReleased;
+    h.mouseDown = MouseDown;
+    h.mousePressed = MousePressed;
+    h.mouseReleased = MouseReleased;
+    h.inputUpdate = [] {};
+    g_Log.clear();
+    m_order.clear();
+    Event_State() = EventState();
+}
+
+void WorldTest::TearDown()
+{
+    EndGame();
+    Run_ClearPendingChanges();
+    Room_FreeAll();
+    Instance_FreeAll();
+    Object_Free();
+    Path_FreeAll();
+    TimeLine_Free();
+    World_Hooks() = WorldHooks();
+    g_GameHeader.roomOrder.clear();
+    Run_State().roomSwitch = ROOM_STAY;
+}
+
+int32_t WorldTest::Obj(const char* name, int32_t parent, int32_t sprite, int32_t depth, bool solid, bool persistent)
+{
+    int32_t i = Object_Add();
+    CObject* o = Object_Lookup(i);
+    o->SetName(name);
+    o->m_parentIndex = parent;
+    o->m_spriteIndex = sprite;
+    o->m_depth = depth;
+    o->SetSolid(solid);
+    o->SetPersistent(persistent);
+    Object_LinkParents();
+    return i;
+}
+
+bool WorldTest::Ev(int32_t o, int32_t type, int32_t subtype, const char* code)
+{
+    CEvent* e = Object_Lookup(o)->MakeEvent(type, subtype);
+    e->SetText(code);
+    Event_State().object = o;
+    Event_State().type = type;
+    Event_State().number = subtype;
+    return e->Compile();
+}
+
+int32_t WorldTest::Room(int32_t w, int32_t h, int32_t speed)
+{
+    int32_t r = Room_Add();
+    CRoom* room = Room_Data(r);
+    room->m_width = w;
+    room->m_height = h;
+    room->m_speed = speed;
+    m_order.push_back(r);
+    g_GameHeader.roomOrder = m_order;
+    RoomOrder_Load();
+    return r;
+}
+
+int32_t WorldTest::Place(int32_t room, int32_t object, float x, float y, const char* creationCode)
+{
+    CRoom* r = Room_Data(room);
+    int32_t id = r->EntryAddInstance(x, y, object);
+    if (creationCode) {
+        char* text = MEM_STRDUP(creationCode);
+        r->m_pEntry->texts.push_back(text); // the entry owns its texts and codes
+        auto* code = new CCode(text, false);
+        r->m_pEntry->instances.back().code = code;
+        EXPECT_TRUE(code->Compile("Instance.test"));
+    }
+    return id;
+}
+
+void WorldTest::Start()
+{
+    Object_LinkParents();
+    StartGame();
+}
+
+void WorldTest::Frames(int32_t n)
+{
+    for (int32_t k = 0; k < n; ++k) {
+        Run_Frame();
+        g_FakeInput.ClearStep();
+    }
+}
+
+CInstance* WorldTest::First(int32_t o)
+{
+    CObject* obj = Object_Lookup(o);
+    for (auto* n = obj ? obj->m_instances.GetHead() : nullptr; n; n = n->next)
+        if (n->value->IsLive()) return n->value;
+    return nullptr;
+}

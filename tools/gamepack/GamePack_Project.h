@@ -1,0 +1,182 @@
+// The game packer's project: everything a manifest describes, with its sources and images read
+// in, ready to be written as a game data file (GamePack_Build). The manifest format is
+// documented in docs/gamepack.md. Tool code.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+// An RGBA image, 8 bits per channel, rows top to bottom.
+struct PackImage {
+    int32_t width = 0, height = 0;
+    std::vector<uint8_t> rgba;
+};
+
+// One piece of ZBL: its source text and the name its code body carries.
+struct PackCode {
+    bool present = false;
+    std::string text;
+};
+
+struct PackSprite {
+    std::string name;
+    std::vector<PackImage> frames;
+    int32_t xOrigin = 0, yOrigin = 0;
+    bool transparent = false, smooth = false, preload = true, precise = false;
+    int32_t bboxMode = 0;                 // 0 automatic, 1 full image, 2 manual
+    int32_t bbox[4] = {0, 0, 0, 0};       // left, top, right, bottom (manual)
+};
+
+struct PackBackground {
+    std::string name;
+    PackImage image;
+    bool transparent = false, smooth = false, preload = true;
+};
+
+struct PackGlyph {
+    uint16_t character, x, y, width, height;
+    int16_t shift, offset;
+};
+
+struct PackFont {
+    std::string name, typeface, ttf;
+    int32_t size = 12;
+    bool bold = false, italic = false;
+    int32_t first = 32, last = 127, charset = 0, antialias = 1;
+    float xScale = 1, yScale = 1;
+    PackImage image;                      // the rendered glyph sheet
+    std::vector<PackGlyph> glyphs;
+};
+
+struct PackPath {
+    std::string name;
+    uint32_t kind = 0, precision = 4;
+    bool closed = false;
+    std::vector<float> points;            // x, y, speed per point
+};
+
+struct PackMoment {
+    int32_t time = 0;
+    PackCode code;
+};
+
+struct PackTimeLine {
+    std::string name;
+    std::vector<PackMoment> moments;      // ascending times
+};
+
+struct PackEvent {
+    int32_t type = 0, number = 0;
+    PackCode code;
+};
+
+struct PackObject {
+    std::string name;
+    int32_t sprite = -1, mask = -1, parent = -1, depth = 0;
+    bool visible = true, solid = false, persistent = false;
+    std::string spriteName, maskName, parentName;
+    std::vector<PackEvent> events;
+    std::vector<std::pair<size_t, std::string>> collisionNames; // event slot, other object's name
+};
+
+struct PackRoomBackground {
+    int32_t visible = 0, foreground = 0, background = -1, x = 0, y = 0, htiled = 1, vtiled = 1, hspeed = 0,
+            vspeed = 0, stretch = 0;
+    std::string backgroundName;
+};
+
+struct PackRoomView {
+    int32_t v[14] = {0, 0, 0, 640, 480, 0, 0, 640, 480, 32, 32, -1, -1, -1};
+    std::string followName;
+};
+
+struct PackInstance {
+    int32_t x = 0, y = 0, object = -1, id = 0;
+    std::string objectName;
+    PackCode code;
+    float xScale = 1, yScale = 1, rotation = 0;
+    uint32_t colour = 0xFFFFFFFF;
+};
+
+struct PackTile {
+    int32_t x = 0, y = 0, background = -1, left = 0, top = 0, width = 0, height = 0, depth = 0, id = 0;
+    std::string backgroundName;
+    float xScale = 1, yScale = 1;
+    uint32_t colour = 0xFFFFFFFF;
+};
+
+struct PackRoom {
+    std::string name, caption;
+    int32_t width = 640, height = 480, speed = 30;
+    bool persistent = false, showColour = true, viewsEnabled = false, physics = false;
+    uint32_t colour = 0;
+    float gravityX = 0, gravityY = 10, pixelsToMetres = 0.1f;
+    PackCode code;
+    std::vector<PackRoomBackground> backgrounds;
+    std::vector<PackRoomView> views;
+    std::vector<PackInstance> instances;
+    std::vector<PackTile> tiles;
+};
+
+struct PackScript {
+    std::string name;
+    PackCode code;
+};
+
+struct PackProject {
+    std::string baseFolder;               // the manifest's folder: relative names start here
+    std::string name = "Game", config = "Default", caption;
+    bool byteCode = false;                // "mode": "bytecode"
+    uint8_t formatVersion = 13;
+    bool debug = false;
+    int32_t gameId = 0, windowWidth = 800, windowHeight = 480, steamAppId = 0;
+    uint32_t infoFlags = 0;
+    int32_t lastInstanceId = 100000, lastTileId = 10000000;
+    int32_t pageSize = 1024;              // texture pages are at most this wide and high
+    std::map<int, int64_t> optionWords;   // OPTN words set by the manifest
+    std::vector<std::pair<std::string, std::string>> constants;
+    std::vector<PackScript> scripts;
+    std::vector<PackSprite> sprites;
+    std::vector<PackBackground> backgrounds;
+    std::vector<PackFont> fonts;
+    std::vector<PackPath> paths;
+    std::vector<PackTimeLine> timelines;
+    std::vector<PackObject> objects;
+    std::vector<PackRoom> rooms;
+    std::vector<std::string> roomOrderNames;
+    std::vector<int32_t> roomOrder;
+};
+
+// Reads the manifest file and everything it names. False with a message in error.
+bool GamePack_LoadProject(const std::string& manifestPath, PackProject& project, std::string& error);
+// The same from manifest text, names relative to baseFolder.
+bool GamePack_ParseProject(const std::string& json, const std::string& baseFolder, PackProject& project,
+                           std::string& error);
+
+// Images (GamePack_Images.cpp).
+bool GamePack_ReadPng(const std::string& path, PackImage& image, std::string& error);
+bool GamePack_EncodePng(const PackImage& image, std::vector<uint8_t>& out);
+bool GamePack_DecodePng(const uint8_t* data, size_t size, PackImage& image);
+PackImage GamePack_SubImage(const PackImage& image, int32_t x, int32_t y, int32_t w, int32_t h);
+
+// Fonts (GamePack_Font.cpp): renders font.first..font.last into font.image and font.glyphs.
+bool GamePack_RenderFont(PackFont& font, std::string& error);
+
+// Texture pages: every image placed on a page.
+struct PagePlacement {
+    int32_t page = 0, x = 0, y = 0;
+};
+struct PackedPages {
+    std::vector<PackImage> pages;
+    std::vector<PagePlacement> placements; // one per input image, same order
+};
+PackedPages GamePack_PackPages(const std::vector<const PackImage*>& images, int32_t pageSize);
+
+// The whole game file, and the debug companion (byte-code mode; empty otherwise).
+struct PackOutput {
+    std::vector<uint8_t> game;
+    std::vector<uint8_t> debug;
+};
+bool GamePack_Build(const PackProject& project, PackOutput& out, std::string& error);

@@ -1,0 +1,67 @@
+// The byte writer of the game packer: one growing image of the whole game file in which every
+// position is a file offset, with labels for records that are referred to before they are
+// written (offsets are patched when the file is finished), the string pool written as the
+// "STRG" chunk, and chunk framing. Tool code: plain C++ containers, no runner services.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+class GameWriter {
+public:
+    GameWriter();
+
+    uint32_t Pos() const { return uint32_t(m_data.size()); }
+    void U8(uint8_t v) { m_data.push_back(v); }
+    void U16(uint16_t v);
+    void I16(int16_t v) { U16(uint16_t(v)); }
+    void U32(uint32_t v);
+    void I32(int32_t v) { U32(uint32_t(v)); }
+    void F32(float v);
+    void Bytes(const void* data, size_t size);
+    void Zeros(size_t n) { m_data.insert(m_data.end(), n, 0); }
+    void AlignTo(uint32_t n) { while (Pos() % n) U8(0); }
+    void PutU32(uint32_t at, uint32_t v);
+    uint32_t GetU32(uint32_t at) const;
+
+    // Labels: a label names a file offset known later. Ref writes a word patched with the
+    // label's offset when the file is finished; RefOrZero writes 0 for label -1.
+    int NewLabel();
+    void Bind(int label);
+    void Ref(int label);
+    void RefOrZero(int label) { label < 0 ? U32(0) : Ref(label); }
+    bool Bound(int label) const { return m_labels[size_t(label)] != kUnbound; }
+
+    // The label of a text of the string pool (interned): the offset of its first byte.
+    int String(const std::string& text);
+    // Writes a reference to a pooled text.
+    void RefString(const std::string& text) { Ref(String(text)); }
+    // The index of a text in the "STRG" list (byte-code string operands).
+    uint32_t StringIndex(const std::string& text);
+
+    // Chunk framing: Begin writes the tag and a length word patched by End.
+    uint32_t BeginChunk(const char* tag);
+    void EndChunk(uint32_t at);
+    // A ChunkList: count, then count entry offsets (one label per entry; -1 = no entry).
+    void List(const std::vector<int>& entries);
+
+    // Writes the string pool as the "STRG" chunk (each entry: u32 length, the bytes, a zero).
+    void WriteStrings();
+    // Patches every reference and the container's body length; the whole file.
+    std::vector<uint8_t> Finish();
+
+private:
+    static constexpr uint32_t kUnbound = 0xFFFFFFFFu;
+    std::vector<uint8_t> m_data;
+    std::vector<uint32_t> m_labels;
+    std::vector<std::pair<uint32_t, int>> m_refs; // (position, label)
+    std::map<std::string, int> m_stringLabels;
+    std::map<std::string, uint32_t> m_stringIndexes;
+    std::vector<std::string> m_strings;           // in pool order
+};
+
+// Writes a whole file; false on failure.
+bool GamePack_WriteFile(const std::string& path, const std::vector<uint8_t>& data);
+bool GamePack_ReadFile(const std::string& path, std::string& out);
