@@ -385,6 +385,7 @@ public:
         if (stage != 0) return;
         GLTexture* t = static_cast<GLTexture*>(texture);
         GLuint name = t ? t->name : 0;
+        m_boundAlpha = t && t->format != GFX_FMT_R16F && t->format != GFX_FMT_R32F;
         if (name == m_bound && (name != 0) == m_textureEnabled) return;
         m_bound = name;
         if (name) {
@@ -976,8 +977,10 @@ private:
     void SelectProgram()
     {
         GLuint prog = 0;
+        // Fixed-function replacing takes a texture without alpha with the colour's alpha; the
+        // program would give 1, so such textures (R16F, R32F) keep the fixed function there.
         if (m_programs[0] && m_affine && !m_lighting && !m_fog && !m_flat)
-            prog = !m_textureEnabled ? m_programs[0] : m_modulate ? m_programs[1] : m_programs[2];
+            prog = !m_textureEnabled ? m_programs[0] : m_modulate ? m_programs[1] : m_boundAlpha ? m_programs[2] : 0;
         if (prog != m_program) {
             glUseProgram(prog);
             m_program = prog;
@@ -1055,6 +1058,7 @@ private:
     GfxLight m_lights[8] = {};
     uint32_t m_src = 2, m_dst = 1, m_alphaRef = 0, m_alphaFunc = 8, m_colourMask = 15;
     bool m_zwrite = true, m_modulate = true, m_textureEnabled = false;
+    bool m_boundAlpha = false; // the bound texture's format has alpha
     GLuint m_bound = 0;
     uint32_t m_fvf = GFX_FVF_2D;
     GLVertexBuffer* m_stream = nullptr;
