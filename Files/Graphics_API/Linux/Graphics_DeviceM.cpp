@@ -52,6 +52,7 @@ struct GLSurface : GfxSurface {
     GLuint renderbuffer = 0; // depth-stencil
     bool ownsTexture = false;
     bool window = false;     // the back buffer: the window's default framebuffer
+    GLTexture* parent = nullptr;
 
     // Depth-stencil clears made while the surface was not attached, in order: rectangle
     // (GL's x, y, w, h), buffers, values.
@@ -80,7 +81,7 @@ struct GLSurface : GfxSurface {
         deferred[deferredCount++] = {{r[0], r[1], r[2], r[3]}, bits, z, stencil};
         return true;
     }
-    GLTexture* parent = nullptr;
+
     ~GLSurface() override
     {
         if (g_contextAlive) {
@@ -946,7 +947,11 @@ private:
                 break;
             }
             GLint tex = glGetUniformLocation(prog, "tex");
-            if (tex >= 0) glProgramUniform1i(prog, tex, 0);
+            if (tex >= 0) {
+                glUseProgram(prog);
+                glUniform1i(tex, 0);
+                glUseProgram(0);
+            }
             m_programs[i] = prog;
         }
         if (vs) glDeleteShader(vs);
