@@ -39,8 +39,6 @@ void InitFunctions_Particle() {}
 void InitFunctions_Sound() {}
 // Stands in for: the "DPlay.." group.
 void InitFunctions_DPlay() {}
-// Stands in for: the "Physics.." group.
-void InitFunctions_Physics() {}
 // Stands in for: the "Buffers.." group.
 void InitFunctions_Buffers() {}
 // Stands in for: the network functions of "Networking..".

@@ -1,11 +1,11 @@
 // Fills the world's hooks (Files/Run/Run_Resources.h) with the modules beside it: sprites and
 // their collision masks, backgrounds, surfaces and primitives (graphic resources), the input
-// layer (keys, buttons, the keyboard and mouse variables, joystick events), and gives the
-// event built-ins the world's dispatch. Run at start-up by Run_Global_Init; tests replace the
-// hooks afterwards.
+// layer (keys, buttons, the keyboard and mouse variables, joystick events), the physics layer
+// (worlds and bodies), and gives the event built-ins the world's dispatch. Run at start-up by
+// Run_Global_Init; tests replace the hooks afterwards.
 //
-// Needs: the sprite, background, surface and drawing modules, the input layer, the event
-// built-ins. No Linux/ file.
+// Needs: the sprite, background, surface and drawing modules, the input layer, the physics
+// layer, the event built-ins. No Linux/ file.
 #include "Files/Background/Background_Main.h"
 #include "Files/Event/Event.h"
 #include "Files/Function/Function_Misc.h"
@@ -14,6 +14,7 @@
 #include "Files/Graphics/Graphics_Texture.h"
 #include "Files/IO/IO_Input.h"
 #include "Files/IO/IO_Joystick.h"
+#include "Files/Physics/Physics.h"
 #include "Files/Run/Run_Main.h"
 #include "Files/Run/Run_Resources.h"
 #include "Files/Sprite/Sprite_Main.h"
@@ -158,6 +159,7 @@ void World_InstallDefaultHooks()
     h.getMouseLastButton = [] { return IO_GetMouseLastButton(0); };
     h.setMouseButton = [](int32_t b) { IO_SetMouseButton(b, 0); };
     h.setMouseLastButton = [](int32_t b) { IO_SetMouseLastButton(b, 0); };
+    Physics_InstallHooks(h);
     static const EventDispatchHooks events = {PerformEvent, CurrentEvent};
     Function_Misc_SetEventHooks(&events);
 }

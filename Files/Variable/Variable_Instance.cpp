@@ -3,10 +3,13 @@
 // fixed order: the 78 instance rows, then the game rows (Variable_Global.cpp).
 //
 // Needs: the instance (Files/Run/Instance.h), the run state, the world's resource hooks
-// (sprites, physics), the display layer (display_aa). No Linux/ file.
+// (sprites), the physics layer (bodies and the current room's world), the display layer
+// (display_aa). No Linux/ file.
 #include <cmath>
 
 #include "Files/Graphics_API/Graphics_Display.h"
+#include "Files/Physics/Physics.h"
+#include "Files/Room/Room.h"
 #include "Files/Run/Instance.h"
 #include "Files/Run/Run_Main.h"
 #include "Files/Run/Run_Maths.h"
@@ -265,9 +268,180 @@ GETTER(GetDisplayAA) { return Real(out, GR_AntiAliasLevel); }
 GETTER(GetDeltaTime) { return Real(out, double(Run_State().deltaTime)); }
 GETTER(GetWebGL) { return Real(out, 1.0); }
 
-// ---- Physics: every row needs the instance's body (the physics layer is not built here) ----
-GETTER(GetPhysics) { return self->m_pPhysics != nullptr && false; }
-SETTER(SetPhysics) { return self->m_pPhysics != nullptr && false; }
+// ---- Physics: every row needs the instance's body; the position and speed rows also the
+// current room's world (its scale s converts pixels to world units), the speed rows the room
+// speed r as well. Without them the access fails. ----
+CPhysicsObject* Body(const CInstance* self)
+{
+    CPhysicsObject* o = Physics_Object(self);
+    return o && o->m_pBody ? o : nullptr;
+}
+// The body and the world's scale.
+bool Scaled(const CInstance* self, CPhysicsObject** o, double* s)
+{
+    CPhysicsWorld* w = Physics_CurrentWorld();
+    *o = Body(self);
+    if (!*o || !w) return false;
+    *s = w->GetScale();
+    return true;
+}
+// The body, the scale and the room speed.
+bool Timed(const CInstance* self, CPhysicsObject** o, double* s, double* r)
+{
+    CRoom* room = Run_CurrentRoom();
+    if (!Scaled(self, o, s) || !room || room->m_speed < 1) return false;
+    *r = room->m_speed;
+    return true;
+}
+inline bool Flag(const ScriptValue* v) { return v->real > 0.5; }
+
+GETTER(GetPhyPositionX)
+{
+    CPhysicsObject* o;
+    double s;
+    return Scaled(self, &o, &s) && Real(out, o->GetPositionX() / s);
+}
+SETTER(SetPhyPositionX)
+{
+    CPhysicsObject* o;
+    double s;
+    return Scaled(self, &o, &s) && o->SetPosition(float(v->real * s), o->GetPositionY());
+}
+GETTER(GetPhyPositionY)
+{
+    CPhysicsObject* o;
+    double s;
+    return Scaled(self, &o, &s) && Real(out, o->GetPositionY() / s);
+}
+SETTER(SetPhyPositionY)
+{
+    CPhysicsObject* o;
+    double s;
+    return Scaled(self, &o, &s) && o->SetPosition(o->GetPositionX(), float(v->real * s));
+}
+GETTER(GetPhyRotation)
+{
+    CPhysicsObject* o = Body(self);
+    return o && Real(out, o->GetRotation());
+}
+SETTER(SetPhyRotation)
+{
+    CPhysicsObject* o = Body(self);
+    return o && o->SetRotation(F(v));
+}
+GETTER(GetPhyAngularVelocity)
+{
+    CPhysicsObject* o = Body(self);
+    return o && Real(out, o->GetAngularVelocity());
+}
+SETTER(SetPhyAngularVelocity)
+{
+    CPhysicsObject* o = Body(self);
+    return o && o->SetAngularVelocity(F(v));
+}
+GETTER(GetPhyVelocityX)
+{
+    CPhysicsObject* o;
+    double s;
+    return Scaled(self, &o, &s) && Real(out, o->GetLinearVelocityX() / s);
+}
+SETTER(SetPhyVelocityX)
+{
+    CPhysicsObject* o;
+    double s;
+    return Scaled(self, &o, &s) && o->SetLinearVelocity(float(v->real * s), o->GetLinearVelocityY());
+}
+GETTER(GetPhyVelocityY)
+{
+    CPhysicsObject* o;
+    double s;
+    return Scaled(self, &o, &s) && Real(out, o->GetLinearVelocityY() / s);
+}
+SETTER(SetPhyVelocityY)
+{
+    CPhysicsObject* o;
+    double s;
+    return Scaled(self, &o, &s) && o->SetLinearVelocity(o->GetLinearVelocityX(), float(v->real * s));
+}
+GETTER(GetPhySpeedX)
+{
+    CPhysicsObject* o;
+    double s, r;
+    return Timed(self, &o, &s, &r) && Real(out, o->GetLinearVelocityX() / s / r);
+}
+SETTER(SetPhySpeedX)
+{
+    CPhysicsObject* o;
+    double s, r;
+    return Timed(self, &o, &s, &r) && o->SetLinearVelocity(float(v->real * s * r), o->GetLinearVelocityY());
+}
+GETTER(GetPhySpeedY)
+{
+    CPhysicsObject* o;
+    double s, r;
+    return Timed(self, &o, &s, &r) && Real(out, o->GetLinearVelocityY() / s / r);
+}
+SETTER(SetPhySpeedY)
+{
+    CPhysicsObject* o;
+    double s, r;
+    return Timed(self, &o, &s, &r) && o->SetLinearVelocity(o->GetLinearVelocityX(), float(v->real * s * r));
+}
+#define PHYSICS_FLAG_ROW(Get, Set, Is, SetFlag)                                                                        \
+    GETTER(Get)                                                                                                        \
+    {                                                                                                                  \
+        CPhysicsObject* o = Body(self);                                                                                \
+        return o && Real(out, o->Is() ? 1.0 : 0.0);                                                                    \
+    }                                                                                                                  \
+    SETTER(Set)                                                                                                        \
+    {                                                                                                                  \
+        CPhysicsObject* o = Body(self);                                                                                \
+        return o && o->SetFlag(Flag(v) ? 1 : 0);                                                                       \
+    }
+PHYSICS_FLAG_ROW(GetPhyBullet, SetPhyBullet, IsBullet, SetBullet)
+PHYSICS_FLAG_ROW(GetPhyFixedRotation, SetPhyFixedRotation, IsFixedRotation, SetFixedRotation)
+PHYSICS_FLAG_ROW(GetPhyActive, SetPhyActive, IsActive, SetActive)
+#define PHYSICS_READ_ROW(Get, expression)                                                                              \
+    GETTER(Get)                                                                                                        \
+    {                                                                                                                  \
+        CPhysicsObject* o = Body(self);                                                                                \
+        return o && Real(out, expression);                                                                             \
+    }
+PHYSICS_READ_ROW(GetPhyMass, o->GetMass())
+PHYSICS_READ_ROW(GetPhyInertia, o->GetInertia())
+PHYSICS_READ_ROW(GetPhyDynamic, o->IsDynamic() ? 1.0 : 0.0)
+PHYSICS_READ_ROW(GetPhyKinematic, o->IsKinematic() ? 1.0 : 0.0)
+PHYSICS_READ_ROW(GetPhySleeping, o->IsSleeping() ? 1.0 : 0.0)
+GETTER(GetPhyComX)
+{
+    CPhysicsObject* o;
+    double s;
+    return Scaled(self, &o, &s) && Real(out, o->GetWorldCentreX() / s);
+}
+GETTER(GetPhyComY)
+{
+    CPhysicsObject* o;
+    double s;
+    return Scaled(self, &o, &s) && Real(out, o->GetWorldCentreY() / s);
+}
+GETTER(GetPhyCollisionPoints)
+{
+    CPhysicsWorld* w = Physics_CurrentWorld();
+    return Body(self) && w && Real(out, w->GetContactCount(self));
+}
+// Contact point (or normal) index of the contact being reported; which = 0 x, 1 y.
+bool Contact(CInstance* self, int32_t index, ScriptValue* out, bool normal, int32_t which)
+{
+    CPhysicsWorld* w = Physics_CurrentWorld();
+    float x = 0, y = 0;
+    if (!Body(self) || !w) return false;
+    const bool ok = normal ? w->GetCollisionNormal(self, index, &x, &y) : w->GetCollisionPoint(self, index, &x, &y);
+    return ok && Real(out, which == 0 ? x : y);
+}
+GETTER(GetPhyCollisionX) { return Contact(self, index, out, false, 0); }
+GETTER(GetPhyCollisionY) { return Contact(self, index, out, false, 1); }
+GETTER(GetPhyNormalX) { return Contact(self, index, out, true, 0); }
+GETTER(GetPhyNormalY) { return Contact(self, index, out, true, 1); }
 
 } // namespace
 
@@ -325,15 +499,29 @@ void Variable_BuiltIn_InitInstance()
     RegisterBuiltinVariable("timeline_running", GetTimelineRunning, SetTimelineRunning, true);
     RegisterBuiltinVariable("timeline_loop", GetTimelineLoop, SetTimelineLoop, true);
     RegisterBuiltinVariable("async_load", GetAsyncLoad, nullptr, true);
-    static const char* const physicsRW[] = {"phy_rotation",        "phy_position_x",        "phy_position_y",
-                                            "phy_angular_velocity", "phy_linear_velocity_x", "phy_linear_velocity_y",
-                                            "phy_speed_x",          "phy_speed_y",           "phy_bullet",
-                                            "phy_fixed_rotation",   "phy_active"};
-    for (const char* n : physicsRW) RegisterBuiltinVariable(n, GetPhysics, SetPhysics, true);
-    static const char* const physicsRO[] = {"phy_mass",       "phy_inertia",          "phy_com_x",       "phy_com_y",
-                                            "phy_dynamic",    "phy_kinematic",        "phy_sleeping",    "phy_collision_points",
-                                            "phy_collision_x", "phy_collision_y",     "phy_col_normal_x", "phy_col_normal_y"};
-    for (const char* n : physicsRO) RegisterBuiltinVariable(n, GetPhysics, nullptr, false);
+    RegisterBuiltinVariable("phy_rotation", GetPhyRotation, SetPhyRotation, true);
+    RegisterBuiltinVariable("phy_position_x", GetPhyPositionX, SetPhyPositionX, true);
+    RegisterBuiltinVariable("phy_position_y", GetPhyPositionY, SetPhyPositionY, true);
+    RegisterBuiltinVariable("phy_angular_velocity", GetPhyAngularVelocity, SetPhyAngularVelocity, true);
+    RegisterBuiltinVariable("phy_linear_velocity_x", GetPhyVelocityX, SetPhyVelocityX, true);
+    RegisterBuiltinVariable("phy_linear_velocity_y", GetPhyVelocityY, SetPhyVelocityY, true);
+    RegisterBuiltinVariable("phy_speed_x", GetPhySpeedX, SetPhySpeedX, true);
+    RegisterBuiltinVariable("phy_speed_y", GetPhySpeedY, SetPhySpeedY, true);
+    RegisterBuiltinVariable("phy_bullet", GetPhyBullet, SetPhyBullet, true);
+    RegisterBuiltinVariable("phy_fixed_rotation", GetPhyFixedRotation, SetPhyFixedRotation, true);
+    RegisterBuiltinVariable("phy_active", GetPhyActive, SetPhyActive, true);
+    RegisterBuiltinVariable("phy_mass", GetPhyMass, nullptr, false);
+    RegisterBuiltinVariable("phy_inertia", GetPhyInertia, nullptr, false);
+    RegisterBuiltinVariable("phy_com_x", GetPhyComX, nullptr, false);
+    RegisterBuiltinVariable("phy_com_y", GetPhyComY, nullptr, false);
+    RegisterBuiltinVariable("phy_dynamic", GetPhyDynamic, nullptr, false);
+    RegisterBuiltinVariable("phy_kinematic", GetPhyKinematic, nullptr, false);
+    RegisterBuiltinVariable("phy_sleeping", GetPhySleeping, nullptr, false);
+    RegisterBuiltinVariable("phy_collision_points", GetPhyCollisionPoints, nullptr, false);
+    RegisterBuiltinVariable("phy_collision_x", GetPhyCollisionX, nullptr, false);
+    RegisterBuiltinVariable("phy_collision_y", GetPhyCollisionY, nullptr, false);
+    RegisterBuiltinVariable("phy_col_normal_x", GetPhyNormalX, nullptr, false);
+    RegisterBuiltinVariable("phy_col_normal_y", GetPhyNormalY, nullptr, false);
     RegisterBuiltinVariable("display_aa", GetDisplayAA, nullptr, false);
     RegisterBuiltinVariable("delta_time", GetDeltaTime, nullptr, false);
     RegisterBuiltinVariable("webgl_enabled", GetWebGL, nullptr, false);
