@@ -21,6 +21,7 @@
 #include "Files/Base/CRC32.h"
 #include "Files/Base/Console.h"
 #include "Files/Code/VM_Format.h"
+#include "Files/Extension/Extension.h"
 #include "Files/Graphics_API/Graphics_Hooks.h"
 #include "Files/IO/LoadSave.h"
 #include "Files/Option/Options.h"
@@ -183,6 +184,7 @@ bool Main_InitPlatform()
     File_InitTempDirectory();
     GR_Draw_InitCircleTable();
     Code_Compiler_Init(); // the compiler's phases into the code units
+    Extension_InstallHooks(); // extension functions into the function table's ids
     Code_Constant_Init();
     Code_Constant_SetGameSource(Options_GameConstants);
     GR_ViewPort_ClearAll();
@@ -426,6 +428,7 @@ void Main_Finalise()
     Services_Shutdown();
     Network_CloseAll();
     Steam_Shutdown();
+    Extension_Free(); // the packages' finalisation functions ran when the game ended
     HighScore_SaveIfChanged();
     Code_Constant_Free();
     Function_Free();

@@ -25,15 +25,23 @@ int32_t NoArgCount(int32_t) { return -100; }
 const char* NoName(int32_t) { return nullptr; }
 int32_t NoCount() { return 0; }
 bool NoCall(int32_t, int32_t, ScriptValue*, ScriptValue*) { return false; }
+bool LibraryOnly(int32_t index, CInstance*, CInstance*, int32_t argc, ScriptValue* args, ScriptValue* result);
 
-const ExtensionHooks g_noExtensions = {NoFind, NoArgCount, NoName, NoCount, NoCall};
+constexpr ExtensionHooks g_noExtensions = {NoFind, NoArgCount, NoName, NoCount, NoCall, LibraryOnly};
 ExtensionHooks g_extensions = g_noExtensions;
+
+// A table without the full call reaches its library functions only.
+bool LibraryOnly(int32_t index, CInstance*, CInstance*, int32_t argc, ScriptValue* args, ScriptValue* result)
+{
+    return g_extensions.callDLL && g_extensions.callDLL(index, argc, args, result);
+}
 
 } // namespace
 
 void Function_SetExtensionHooks(const ExtensionHooks* hooks)
 {
     g_extensions = hooks ? *hooks : g_noExtensions;
+    if (!g_extensions.call) g_extensions.call = LibraryOnly;
 }
 
 const ExtensionHooks* Function_GetExtensionHooks() { return &g_extensions; }

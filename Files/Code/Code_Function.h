@@ -61,6 +61,11 @@ struct ExtensionHooks {
     // Calls a function backed by an external library (argument values and result as for a
     // built-in); false for any other index or kind of function.
     bool (*callDLL)(int32_t index, int32_t argc, ScriptValue* args, ScriptValue* result);
+    // Calls any extension function for self and other (library or ZBL code); false for an
+    // index outside the table or a call that failed (its error text is then set). Both
+    // executors call through this one.
+    bool (*call)(int32_t index, CInstance* self, CInstance* other, int32_t argc, ScriptValue* args,
+                 ScriptValue* result);
 };
 void Function_SetExtensionHooks(const ExtensionHooks* hooks);
 const ExtensionHooks* Function_GetExtensionHooks();

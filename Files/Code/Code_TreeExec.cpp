@@ -148,7 +148,7 @@ int32_t ExecCall(CodeExecContext* ctx, const CodeNode* node, ScriptValue* result
         if (id >= FUNCTION_EXTENSION_BASE) {
             const ExtensionHooks* ext = Function_GetExtensionHooks();
             ClearValue(result);
-            if (!ext || !ext->callDLL || !ext->callDLL(id - FUNCTION_EXTENSION_BASE, argc, args, result)) {
+            if (!ext || !ext->call || !ext->call(id - FUNCTION_EXTENSION_BASE, ctx->self, ctx->other, argc, args, result)) {
                 if (!Code_Error_Recorded()) Fail(ctx, node, "Cannot call the extension function.");
                 status = EXEC_ERROR;
             }

@@ -555,7 +555,9 @@ L_CALL_EXT: {
     if (pc->code == VMI_CALL_BUILTIN) {
         pc->k.fn(&res, self, other, n, args);
     } else {
-        Function_GetExtensionHooks()->callDLL(pc->b, n, args, &res);
+        // Any extension function, library or ZBL code, as the tree interpreter calls it (the
+        // answer is not looked at: a failed code function's error has been reported).
+        Function_GetExtensionHooks()->call(pc->b, self, other, n, args, &res);
     }
     RELOAD();
     for (int32_t i = 0; i < n; ++i) Value_FreeString(&args[i]);

@@ -6,6 +6,7 @@
 
 #include "Files/Base/Console.h"
 #include "Files/Event/Event.h"
+#include "Files/Extension/Extension.h"
 #include "Files/Graphics_API/Graphics_D3D.h"
 #include "Files/Graphics_API/Graphics_Hooks.h"
 #include "Files/Graphics_API/Graphics_Window.h"
@@ -94,6 +95,7 @@ bool StartGame()
     g_run.stepCounter = 0;
     g_run.transitionKind = 0;
     Event_RunLibraryInit();
+    if (!Extension_RunInitFunctions()) return false;
     GR_Window_SetCursor(g_Options.cursorShown ? 0 : -1);
     Room_ResetKept(Room_Count());
     const int32_t first = Room_First();
@@ -115,7 +117,7 @@ void EndGame()
     Room_FreeKept();
     Room_FreeCarried();
     Run_SetCurrentRoom(-1, nullptr);
-    GR_Window_SetCursor(0);
+    if (Extension_RunFinalFunctions()) GR_Window_SetCursor(0);
 }
 
 void Run_EnterMainLoop()

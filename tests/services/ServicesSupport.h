@@ -14,6 +14,27 @@
 #include "Files/Run/Instance.h"
 #include "Files/Run/Run_Resources.h"
 
+#include "Files/Base/Console.h"
+
+// Keeps the texts of the message boxes shown while it lives (answers with the default button).
+class CaptureBoxes : public IMessageBoxHost {
+public:
+    CaptureBoxes() { MessageBox_SetHost(this); }
+    ~CaptureBoxes() override { MessageBox_SetHost(nullptr); }
+    int Show(const char* text, const char*, uint32_t flags) override
+    {
+        texts.push_back(text ? text : "");
+        return MessageBox_DefaultAnswer(flags);
+    }
+    bool Has(const std::string& s) const
+    {
+        for (const std::string& t : texts)
+            if (t.find(s) != std::string::npos) return true;
+        return false;
+    }
+    std::vector<std::string> texts;
+};
+
 extern std::vector<std::string> g_ServicesLog;
 std::string ServicesLogText(); // entries joined with ' '
 // Registers the compiler, constants, the game built-ins and test_log once per process.
