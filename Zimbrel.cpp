@@ -211,6 +211,7 @@ bool Main_Startup()
 
     Console_Output("Get Resolution\n");
     if (!Code_Load(g_GameFile.image)) g_GameFile.broken = true;
+    Steam_Init(); // reads the Steam switch and the header's application id
     LoadSave_SetFolders(Main_ExeDirectory(), Main_SaveDirectory(), Main_ExeDirectory());
 
     Console_Output("Create Window\n");

@@ -11,6 +11,7 @@
 #include "Files/Base/Strings.h"
 #include "Files/Code/Code_Code.h"
 #include "Files/Code/Code_Error.h"
+#include "Files/Networking/OnlineServices.h"
 #include "Files/Object/Object.h"
 #include "Files/Script/Script_Main.h"
 #include "Platform/MemoryManager.h"
@@ -174,6 +175,7 @@ int32_t Code_Constant_Count() { return int32_t(g_names.size()); }
 void Code_Constant_RegisterBuiltins()
 {
     for (const BuiltinConstant& c : kBuiltins) Code_Constant_AddReal(c.name, c.value);
+    OnlineServices_RegisterConstants(); // last: the online services' own 52
 }
 
 void Code_Constant_Init()

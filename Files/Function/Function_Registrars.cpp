@@ -37,16 +37,8 @@ void InitFunctions_3D() {}
 void InitFunctions_Particle() {}
 // Stands in for: the "Sound.." group.
 void InitFunctions_Sound() {}
-// Stands in for: the "DPlay.." group.
-void InitFunctions_DPlay() {}
 // Stands in for: the "Buffers.." group.
 void InitFunctions_Buffers() {}
-// Stands in for: the network functions of "Networking..".
-void InitFunctions_Networking() {}
-// Stands in for: the Steam functions of "Networking..".
-void InitFunctions_Steam() {}
-// Stands in for: the online-service functions of "Kovrin..".
-void InitFunctions_Kovrin() {}
 // Stands in for: the platform-store functions of "Kovrin..".
 void InitFunctions_Store() {}
 // Stands in for: the tile functions of "Kovrin..".

@@ -17,6 +17,9 @@
 #include "Files/Object/Object.h"
 #include "Files/Option/Options.h"
 #include "Files/Graphics_API/Graphics_Window.h"
+#include "Files/Networking/Network.h"
+#include "Files/Networking/OnlineServices.h"
+#include "Files/Networking/Steam.h"
 #include "Files/Room/Room.h"
 #include "Files/Run/Run_Lists.h"
 #include "Files/Run/Run_Main.h"
@@ -458,6 +461,7 @@ void Run_Step()
     st.lastStepTime = now;
     WorldHooks& h = World_Hooks();
     if (h.inputUpdate) h.inputUpdate();
+    OnlineServices_Step();
     if (g_Options.freezeOnLostFocus && !GR_Window_HasFocus()) return;
     if (st.redrawRequest) {
         st.redrawRequest = 0;
@@ -484,7 +488,9 @@ void Run_Step()
 
     Run_StepEvent(1);
     if (Between()) return;
-    if (Between()) return; // sockets and Steam callbacks
+    Network_PollAll();
+    Steam_RunCallbacks();
+    if (Between()) return;
     if (anyTimeLine) {
         Run_TimeLines();
         if (Between()) return;
@@ -503,6 +509,8 @@ void Run_Step()
     if (Between()) return;
     Run_OutsideAndBoundary();
     if (Between()) return;
+    IAP_ProcessEvents(); // the asynchronous phase: purchases and queued callbacks first
+    OnlineServices_RunQueuedCallbacks();
     if (Between()) return; // asynchronous results
     if (!physicsStepped) {
         Run_Collisions();

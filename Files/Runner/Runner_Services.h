@@ -102,17 +102,15 @@ bool SoundHardware_Quit();
 void Sound_Free();
 
 // ---- Physics (Files/Physics) ------------------------------------------------------------------
-void Physics_EnableDebugMessages();
+#include "Files/Physics/Physics.h"
 
 // ---- Extensions (Files/Extension) -------------------------------------------------------------
-bool Extension_Load(const FileImage& image, uint32_t begin, uint32_t end);
-bool Extension_Prepare();
+#include "Files/Extension/Extension.h"
 
 // ---- Networking and online services (Files/Networking) ---------------------------------------
-void Network_CloseAll();
-void Steam_Shutdown();
-void Services_Shutdown();
-void OS_SetAllowedOrientations(bool landscape, bool portrait, bool landscapeFlipped, bool portraitFlipped);
+#include "Files/Networking/Network.h"
+#include "Files/Networking/OnlineServices.h"
+#include "Files/Networking/Steam.h"
 
 // ---- Script language (Files/Code, Files/Script, Files/Variable) -------------------------------
 // The script machine's own headers declare the rest (code table, function and variable

@@ -1,0 +1,94 @@
+// The registrars of the networking and online-service groups: "DPlay..", the network and
+// Steam functions of "Networking..", and the online-service functions of "Kovrin.." (with
+// their named lock). Only the built-ins this runner's function list names are registered:
+// the virtual keys (virtual_key_add, virtual_key_delete, virtual_key_show, virtual_key_hide);
+// the DPlay and Steam groups have none.
+//
+// Needs the virtual-button table, the error reporter, the function table. No Linux/ file.
+#include "Files/Base/RealConvert.h"
+#include "Files/Code/Code_Error.h"
+#include "Files/Code/Code_Function.h"
+#include "Files/IO/IO_VirtualButton.h"
+#include "Files/Runner/Runner_Services.h"
+#include "Platform/MemoryManager.h"
+
+namespace {
+
+// The record of a script's handle (index + 1), or null after reporting the bad handle.
+IO_VirtualButton* Handle(const ScriptValue* arg)
+{
+    IO_VirtualButton* b = IO_VirtualButton_Get(Real_RoundToInt32(arg->real) - 1);
+    if (!b) Code_Error_Report("Illegal virtual key handle", false);
+    return b;
+}
+
+// virtual_key_add(x, y, w, h, key): a free record as a key button, shown off; index + 1, or
+// 0 when all are in use.
+void VirtualKeyAdd(ScriptValue* result, CInstance*, CInstance*, int32_t argc, ScriptValue* args)
+{
+    Value_SetReal(result, 0.0);
+    if (argc != 5) {
+        Code_Error_Report("Illegal argument count", false);
+        return;
+    }
+    for (int32_t k = 0; k < 5; ++k) {
+        if (args[k].kind == VALUE_STRING) {
+            Code_Error_Report("Illegal argument type", false);
+            return;
+        }
+    }
+    IO_VirtualButton* b = IO_VirtualButton_FindFree();
+    if (!b) return;
+    b->x = Real_RoundToInt32(args[0].real);
+    b->y = Real_RoundToInt32(args[1].real);
+    b->w = Real_RoundToInt32(args[2].real);
+    b->h = Real_RoundToInt32(args[3].real);
+    b->right = int32_t(uint32_t(b->x) + uint32_t(b->w));
+    b->bottom = int32_t(uint32_t(b->y) + uint32_t(b->h));
+    b->key = Real_RoundToInt32(args[4].real);
+    b->u = b->v = 0;
+    b->mouseButton = 0;
+    b->flags = IO_VBUTTON_IN_USE;
+    Value_SetReal(result, double(b->index) + 1.0);
+}
+
+void VirtualKeyDelete(ScriptValue* result, CInstance*, CInstance*, int32_t, ScriptValue* args)
+{
+    Value_SetReal(result, 0.0);
+    if (IO_VirtualButton* b = Handle(&args[0])) IO_VirtualButton_Delete(b->index);
+}
+
+void VirtualKeyShow(ScriptValue* result, CInstance*, CInstance*, int32_t, ScriptValue* args)
+{
+    Value_SetReal(result, 0.0);
+    if (IO_VirtualButton* b = Handle(&args[0])) b->flags = uint16_t(b->flags | IO_VBUTTON_SHOWN);
+}
+
+void VirtualKeyHide(ScriptValue* result, CInstance*, CInstance*, int32_t, ScriptValue* args)
+{
+    Value_SetReal(result, 0.0);
+    if (IO_VirtualButton* b = Handle(&args[0])) b->flags = uint16_t(b->flags & ~IO_VBUTTON_SHOWN);
+}
+
+} // namespace
+
+// "DPlay..": no built-in of this runner belongs to it.
+void InitFunctions_DPlay() {}
+
+// "Networking..", the network functions.
+void InitFunctions_Networking() {}
+
+// "Networking..", the Steam functions: none in this runner's function list.
+void InitFunctions_Steam() {}
+
+// "Kovrin..": the online-service functions; their queues share the named lock of the
+// achievement cache.
+void InitFunctions_Kovrin()
+{
+    static Mutex achievementCache("comsachievementcache");
+    (void)achievementCache;
+    Function_Add("virtual_key_add", VirtualKeyAdd, -1);
+    Function_Add("virtual_key_delete", VirtualKeyDelete, 1);
+    Function_Add("virtual_key_show", VirtualKeyShow, 1);
+    Function_Add("virtual_key_hide", VirtualKeyHide, 1);
+}
