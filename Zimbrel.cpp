@@ -21,6 +21,8 @@
 #include "Files/Base/CRC32.h"
 #include "Files/Base/Console.h"
 #include "Files/Code/VM_Format.h"
+#include "Files/Graphics/Graphics_3D_Model.h"
+#include "Files/Graphics/Graphics_Transition.h"
 #include "Files/Graphics_API/Graphics_Hooks.h"
 #include "Files/IO/LoadSave.h"
 #include "Files/Option/Options.h"
@@ -452,6 +454,8 @@ void Main_Finalise()
     Library_FreeInitCode();
     File_CloseAll();
     Sound_Free();
+    GR_3D_Model_FreeAll();
+    GR_Transition_Reset();
     GR_D3D_FreeScreenTexture();
     GR_D3D_Release();
     Code_Table_Free();
