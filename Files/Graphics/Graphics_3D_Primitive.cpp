@@ -36,6 +36,8 @@ struct PrimState {
 };
 PrimState g_prim;
 GraphicsRecorder* g_recorder = nullptr;
+GR_3D_SubmitObserver g_observer = nullptr;
+void* g_observerUser = nullptr;
 
 void Put(float x, float y, float z, float nx, float ny, float nz, uint32_t colour, float u, float v, bool draw)
 {
@@ -107,6 +109,8 @@ void GR_3D_ResetPrimitive()
     g_prim.limit = 0;
     g_prim.entry = false;
     g_recorder = nullptr;
+    g_observer = nullptr;
+    g_observerUser = nullptr;
 }
 
 // ============================================================================================
@@ -153,16 +157,65 @@ void GR_3D_VertexNormalTextureColour(float x, float y, float z, float nx, float 
 // ============================================================================================
 // [SECTION] Submission
 // ============================================================================================
+namespace {
+
+// Every kind goes into the batch as a list, so that consecutive primitives and shapes of one
+// texture are drawn together: line strips as their lines, triangle strips and fans as their
+// triangles, each starting with the vertex flat shading takes its colour from (the same
+// triangles as the strip or fan, the same pixels). Lists keep whole primitives only, since a
+// leftover vertex would join the next primitive of the batch.
+void SubmitToBatch(int32_t kind, int32_t n, const Vertex3D* v, TextureRecord* texture)
+{
+    int32_t type = kind, count = n;
+    switch (kind) {
+    case 2: count = n & ~1; break;
+    case 3: type = 2; count = n >= 2 ? 2 * (n - 1) : 0; break;
+    case 4: count = n - n % 3; break;
+    case 5:
+    case 6: type = 4; count = n >= 3 ? 3 * (n - 2) : 0; break;
+    default: break;
+    }
+    if (count <= 0) return;
+    Vertex3D* out = (Vertex3D*)GR_D3D_AllocVertices(type, texture, (int32_t)sizeof(Vertex3D), count);
+    if (!out) return;
+    switch (kind) {
+    case 3:
+        for (int32_t i = 0; i + 1 < n; ++i) {
+            out[2 * i] = v[i];
+            out[2 * i + 1] = v[i + 1];
+        }
+        break;
+    case 5:
+    case 6:
+        for (int32_t i = 0; i + 2 < n; ++i) {
+            int32_t t[3];
+            GR_TriangleOfStrip(kind, i, t);
+            out[3 * i] = v[t[0]];
+            out[3 * i + 1] = v[t[1]];
+            out[3 * i + 2] = v[t[2]];
+        }
+        break;
+    default: std::memcpy(out, v, sizeof(Vertex3D) * (size_t)count); break;
+    }
+}
+
+} // namespace
+
+void GR_3D_SetSubmitObserver(GR_3D_SubmitObserver observer, void* user)
+{
+    g_observer = observer;
+    g_observerUser = user;
+}
+
 void GR_3D_PrimitiveEnd()
 {
     if (g_prim.kind < 1 || g_prim.kind > 6 || g_prim.count <= 0) return;
+    if (g_observer) g_observer(g_prim.kind, g_prim.count, g_prim.v, g_observerUser);
     if (g_recorder) {
         g_recorder->Add(g_prim.kind, g_prim.count, g_prim.v, g_prim.drawColour);
         return;
     }
-    void* p = GR_D3D_AllocVertices(g_prim.kind, GR_Texture_GetPage(g_prim.texture), (int32_t)sizeof(Vertex3D),
-                                   g_prim.count);
-    if (p) std::memcpy(p, g_prim.v, sizeof(Vertex3D) * (size_t)g_prim.count);
+    SubmitToBatch(g_prim.kind, g_prim.count, g_prim.v, GR_Texture_GetPage(g_prim.texture));
 }
 
 void GR_3D_FlushVertices()
@@ -210,20 +263,15 @@ void GR_3D_FlushVertices()
 // ============================================================================================
 namespace {
 
-// Every shape is drawn alone with texture repeat on: the batch is flushed before and after,
-// and the repeat flag restored.
+// Every shape is drawn with texture repeat on, and the repeat flag is restored afterwards.
+// No flush is needed around it: a change of the flag is pending in the render-state cache,
+// so the batch draws what came before under the old flag and the shape under repeat (the
+// batch is flushed when a state changed, and a flush draws before it applies). Shapes among
+// shapes, where the flag goes back and forth without reaching the device, share one batch.
 class ShapeFrame {
 public:
-    ShapeFrame() : m_repeat(GR_Texture_GetRepeat())
-    {
-        GR_D3D_Flush();
-        GR_Texture_SetRepeat(true);
-    }
-    ~ShapeFrame()
-    {
-        GR_D3D_Flush();
-        GR_Texture_SetRepeat(m_repeat);
-    }
+    ShapeFrame() : m_repeat(GR_Texture_GetRepeat()) { GR_Texture_SetRepeat(true); }
+    ~ShapeFrame() { GR_Texture_SetRepeat(m_repeat); }
 
 private:
     bool m_repeat;

@@ -1,8 +1,9 @@
 // 3D primitives built vertex by vertex and the ready-made 3D shapes (block, cylinder, cone,
 // ellipsoid, wall, floor). Vertices go into one fixed buffer; a primitive longer than its
 // kind's limit is submitted in parts (strips and fans carry the vertices their continuation
-// needs), so no submission allocates. A submission goes to the vertex batch, or, while a
-// recording is active (3D models), to that GraphicsRecorder.
+// needs), so no submission allocates. A submission goes to the vertex batch as a list (strips
+// and fans as their triangles, so that primitives and shapes of one texture share a draw), or,
+// while a recording is active (3D models), to that GraphicsRecorder.
 //
 // Texture arguments are texture ids or page-entry handles (Graphics_Texture); with a page
 // entry, given texture coordinates are mapped into its rectangle on the page. Nothing of the
@@ -55,6 +56,11 @@ void GR_3D_DrawWall(float x1, float y1, float z1, float x2, float y2, float z2, 
 void GR_3D_DrawFloor(float x1, float y1, float z1, float x2, float y2, float z2, int64_t texture, float h,
                      float v);
 
+// Sees every submission as it is made (kind, vertices), before it goes to the batch or the
+// recording (tests; null: none).
+using GR_3D_SubmitObserver = void (*)(int32_t kind, int32_t n, const Vertex3D* v, void* user);
+void GR_3D_SetSubmitObserver(GR_3D_SubmitObserver observer, void* user);
+
 // The recording that submissions go to instead of the batch (null: the batch).
 void GR_3D_SetRecorder(GraphicsRecorder* recorder);
 GraphicsRecorder* GR_3D_GetRecorder();
@@ -66,5 +72,5 @@ struct GR_3D_PrimitiveInfo {
 };
 GR_3D_PrimitiveInfo GR_3D_GetPrimitiveInfo();
 const Vertex3D* GR_3D_PrimitiveVertices();
-// Back to the start-up state (no primitive, no recording; tests).
+// Back to the start-up state (no primitive, recording or observer; tests).
 void GR_3D_ResetPrimitive();

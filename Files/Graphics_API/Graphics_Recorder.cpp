@@ -46,6 +46,23 @@ void FreeGroup(RecorderGroup& g)
 
 } // namespace
 
+void GR_TriangleOfStrip(int32_t kind, int32_t i, int32_t* t)
+{
+    if (kind == 6) {
+        t[0] = i + 1;
+        t[1] = i + 2;
+        t[2] = 0;
+    } else if ((i & 1) == 0) {
+        t[0] = i;
+        t[1] = i + 1;
+        t[2] = i + 2;
+    } else {
+        t[0] = i;
+        t[1] = i + 2;
+        t[2] = i + 1;
+    }
+}
+
 void GraphicsRecorder_SetVertexLimit(int32_t limit)
 {
     g_vertexLimit = limit <= 0 ? GR_RECORDER_MAX_VERTICES : limit > (1 << 24) ? (1 << 24) : limit;
@@ -88,7 +105,6 @@ Vertex3D* GraphicsRecorder::Reserve(RecorderGroup& g, int32_t n)
 void GraphicsRecorder::Add(int32_t kind, int32_t n, const Vertex3D* v, const uint8_t* drawColour)
 {
     if (n <= 0 || !v) return;
-    // Triangles of strips and fans keep their winding; strips alternate it.
     auto copy = [&](RecorderGroup& g, Vertex3D* out, int32_t at, int32_t from) {
         out[at] = v[from];
         g.drawColour[(out - g.vertices) + at] = drawColour ? drawColour[from] : 0;
@@ -96,7 +112,10 @@ void GraphicsRecorder::Add(int32_t kind, int32_t n, const Vertex3D* v, const uin
     switch (kind) {
     case 2:
     case 4: {
+        // Whole primitives only: a leftover vertex would join the next primitive's.
         RecorderGroup& g = kind == 2 ? lines : triangles;
+        n -= n % (kind == 2 ? 2 : 3);
+        if (n <= 0) return;
         Vertex3D* out = Reserve(g, n);
         if (!out) return;
         for (int32_t i = 0; i < n; ++i) copy(g, out, i, i);
@@ -118,23 +137,11 @@ void GraphicsRecorder::Add(int32_t kind, int32_t n, const Vertex3D* v, const uin
         Vertex3D* out = Reserve(triangles, 3 * (n - 2));
         if (!out) return;
         for (int32_t i = 0; i + 2 < n; ++i) {
-            int32_t a, b, c;
-            if (kind == 6) {
-                a = 0;
-                b = i + 1;
-                c = i + 2;
-            } else if ((i & 1) == 0) {
-                a = i;
-                b = i + 1;
-                c = i + 2;
-            } else {
-                a = i + 2;
-                b = i + 1;
-                c = i;
-            }
-            copy(triangles, out, 3 * i, a);
-            copy(triangles, out, 3 * i + 1, b);
-            copy(triangles, out, 3 * i + 2, c);
+            int32_t t[3];
+            GR_TriangleOfStrip(kind, i, t);
+            copy(triangles, out, 3 * i, t[0]);
+            copy(triangles, out, 3 * i + 1, t[1]);
+            copy(triangles, out, 3 * i + 2, t[2]);
         }
         break;
     }

@@ -1,7 +1,8 @@
 // The graphics recorder: 3D primitives captured once and replayed many times. A 3D model is
 // turned into a recording the first time it is drawn with a texture; later draws replay it
 // through static vertex buffers. Every primitive kind is normalised into three lists
-// (triangles, lines, points), so a replay needs at most three draw calls. Also here: the
+// (triangles, lines, points), so a replay needs at most three draw calls; a replay draws the
+// very triangles the primitives would have drawn themselves. Also here: the
 // 36-byte 3D vertex every 3D drawing uses, and the device side of the replay.
 //
 // Recolouring: each recorded vertex carries a flag saying whether it took the drawing colour
@@ -37,6 +38,11 @@ struct RecorderGroup {
     int32_t count = 0, capacity = 0;
 };
 
+// Triangle i of a triangle strip (kind 5) or fan (kind 6) as three vertex indexes of a list:
+// the same triangle with the same winding (strips alternate it), starting with the vertex
+// whose colour flat shading takes (strips: vertex i; fans: the first rim vertex, i + 1).
+void GR_TriangleOfStrip(int32_t kind, int32_t i, int32_t* t);
+
 // The most vertices one list of a recording holds (about 150 MB); a primitive that would go
 // beyond it is left out (logged once per recording). Tests may lower it.
 enum : int32_t { GR_RECORDER_MAX_VERTICES = 1 << 22 };
@@ -51,7 +57,9 @@ public:
     GraphicsRecorder& operator=(const GraphicsRecorder&) = delete;
 
     // Appends one primitive of kind 1..6 (point list, line list, line strip, triangle list,
-    // triangle strip, triangle fan) with n vertices; any other kind is taken as points.
+    // triangle strip, triangle fan) with n vertices; any other kind is taken as points. Lists
+    // keep whole lines and triangles only; strips and fans become their triangles
+    // (GR_TriangleOfStrip) and line strips their lines.
     // drawColour (may be null: none) flags the vertices that took the drawing colour.
     void Add(int32_t kind, int32_t n, const Vertex3D* v, const uint8_t* drawColour);
     // Gives the vertices that took the drawing colour the colour (device order) and drops the

@@ -146,7 +146,8 @@ TEST_F(Models, RecordLinesAreReadDefensively)
 {
     int32_t m = GR_3D_Model_Create();
     // Line ends of every kind, blank lines, NUL bytes, a last line without an end.
-    std::string text("100\r\n3\r\n\r\n2 1 2 3\n\n\r3 4 5 6 255 1\0\0" "4 7 8 9 0.5 0.25", 53);
+    const char bytes[] = "100\r\n3\r\n\r\n2 1 2 3\n\n\r3 4 5 6 255 1\0\0" "4 7 8 9 0.5 0.25";
+    std::string text(bytes, sizeof bytes - 1);
     ASSERT_TRUE(LoadText(m, text));
     ASSERT_EQ(GR_3D_Model_RecordCount(m), 3);
     const ModelRecord* r = GR_3D_Model_Records(m);

@@ -1,8 +1,11 @@
 // 3D primitives built vertex by vertex on the recording fake: the fields each vertex kind
 // writes, texture coordinates mapped into page entries, long primitives split at their limits
-// with the continuations strips and fans need, kinds that submit nothing, submissions going
-// to an active recording, and the built-ins' argument conversions.
+// with the continuations strips and fans need, strips and fans reaching the batch as lists of
+// the same triangles, kinds that submit nothing, submissions going to an active recording,
+// and the built-ins' argument conversions.
 #include <gtest/gtest.h>
+
+#include <cstring>
 
 #include "Files/Graphics/Graphics_3D_Primitive.h"
 #include "Files/Graphics/Graphics_Texture.h"
@@ -167,23 +170,71 @@ TEST_F(Primitive3D, StripsFansAndLineStripsContinueAcrossParts)
         {3, {999, 1000}},       // line strip: the last vertex, then the new one
         {2, {1000}},            // line list: nothing carried over
     };
+    SubmissionLog log;
     for (const Case& c : cases) {
         GR_3D_PrimitiveBegin(c.kind, -1);
         for (int i = 0; i < 1001; ++i) GR_3D_Vertex((float)i, 0, 0);
         GR_3D_PrimitiveEnd();
-        auto d = Drawn();
-        if (c.kind == 2) {
-            // Line lists merge in the batch: one draw of every vertex but the odd last one.
-            ASSERT_EQ(d.size(), 1u);
-            EXPECT_EQ(d[0].primitives, 500u);
-            EXPECT_EQ(GR_3D_GetPrimitiveInfo().count, 1);
-            continue;
-        }
-        ASSERT_EQ(d.size(), 2u) << c.kind;
-        EXPECT_EQ(d[0].vertexCount(), 1000u);
-        ASSERT_EQ(d[1].vertexCount(), c.second.size()) << c.kind;
-        for (size_t i = 0; i < c.second.size(); ++i) EXPECT_FLOAT_EQ(Vtx(d[1], (uint32_t)i).x, c.second[i]) << c.kind;
+        auto parts = log.Take();
+        ASSERT_EQ(parts.size(), 2u) << c.kind;
+        EXPECT_EQ(parts[0].v.size(), 1000u);
+        ASSERT_EQ(parts[1].v.size(), c.second.size()) << c.kind;
+        for (size_t i = 0; i < c.second.size(); ++i) EXPECT_FLOAT_EQ(parts[1].v[i].x, c.second[i]) << c.kind;
     }
+    // The batch drew them all as lists: the line list's odd last vertex is left out.
+    auto d = Drawn();
+    ASSERT_FALSE(d.empty());
+    EXPECT_EQ(d.back().type, 2u);
+}
+
+TEST_F(Primitive3D, TheBatchGetsListsOfTheSameTriangles)
+{
+    // Strips and fans reach the batch as triangle lists, line strips as line lists: each
+    // triangle keeps its winding and starts with the vertex flat shading takes its colour from.
+    auto run = [](int32_t kind, int n) {
+        GR_3D_PrimitiveBegin(kind, -1);
+        for (int i = 0; i < n; ++i) GR_3D_Vertex((float)i, 0, 0);
+        GR_3D_PrimitiveEnd();
+    };
+    using F = std::vector<float>;
+    auto xs = [](const FakeDraw& d) {
+        F out;
+        for (uint32_t i = 0; i < d.vertexCount(); ++i) out.push_back(Vtx(d, i).x);
+        return out;
+    };
+    run(5, 5);
+    auto d = Drawn();
+    ASSERT_EQ(d.size(), 1u);
+    EXPECT_EQ(d[0].type, 4u);
+    EXPECT_EQ(xs(d[0]), (F{0, 1, 2, 1, 3, 2, 2, 3, 4}));
+    run(6, 4);
+    d = Drawn();
+    ASSERT_EQ(d.size(), 1u);
+    EXPECT_EQ(xs(d[0]), (F{1, 2, 0, 2, 3, 0}));
+    run(3, 3);
+    d = Drawn();
+    ASSERT_EQ(d.size(), 1u);
+    EXPECT_EQ(d[0].type, 2u);
+    EXPECT_EQ(xs(d[0]), (F{0, 1, 1, 2}));
+    // A list with a vertex left over does not shift the next primitive of the batch.
+    run(4, 4);
+    run(4, 3);
+    d = Drawn();
+    ASSERT_EQ(d.size(), 1u);
+    EXPECT_EQ(xs(d[0]), (F{0, 1, 2, 0, 1, 2}));
+    // Strips too short for a triangle draw nothing.
+    run(5, 2);
+    run(6, 1);
+    EXPECT_TRUE(Drawn().empty());
+}
+
+TEST_F(Primitive3D, ConsecutiveShapesShareOneDraw)
+{
+    for (int i = 0; i < 10; ++i) GR_3D_DrawCylinder((float)i, 0, 0, i + 1.0f, 1, 1, -1, 1, 1, true, 8);
+    auto d = Drawn();
+    ASSERT_EQ(d.size(), 1u);
+    EXPECT_EQ(d[0].type, 4u);
+    EXPECT_EQ(d[0].primitives, 10u * (8 + 16 + 8));
 }
 
 TEST_F(Primitive3D, AnOddStripKeepsItsWindingAcrossAFlush)
@@ -235,18 +286,23 @@ TEST_F(Primitive3D, KindsOutsideOneToSixSubmitNothing)
 
 TEST_F(Primitive3D, EndWithoutNewVerticesSubmitsTheSameOnesAgain)
 {
+    SubmissionLog log;
     GR_3D_PrimitiveBegin(5, -1);
     for (int i = 0; i < 4; ++i) GR_3D_Vertex((float)i, 0, 0);
     GR_3D_PrimitiveEnd();
     GR_3D_PrimitiveEnd();
+    auto parts = log.Take();
+    ASSERT_EQ(parts.size(), 2u);
+    EXPECT_EQ(std::memcmp(parts[0].v.data(), parts[1].v.data(), 4 * sizeof(Vertex3D)), 0);
     auto d = Drawn();
-    ASSERT_EQ(d.size(), 2u);
-    EXPECT_EQ(d[0].vertices, d[1].vertices);
+    ASSERT_EQ(d.size(), 1u);
+    EXPECT_EQ(d[0].primitives, 4u);
 }
 
 TEST_F(Primitive3D, BuiltinsConvertTheirArguments)
 {
     int32_t id = MakeTexture();
+    SubmissionLog log;
     Call("d3d_primitive_begin_texture", {5.4, (double)id});
     EXPECT_EQ(GR_3D_GetPrimitiveInfo().kind, 5);
     EXPECT_EQ(GR_3D_GetPrimitiveInfo().texture, id);
@@ -259,10 +315,10 @@ TEST_F(Primitive3D, BuiltinsConvertTheirArguments)
     Call("d3d_vertex_normal", {"text", 2, 3, 0, 1, 0});
     Call("d3d_vertex", {1, 2, 3});
     Call("d3d_primitive_end", {});
-    auto d = Drawn();
-    ASSERT_EQ(d.size(), 1u);
-    EXPECT_EQ(d[0].type, 5u);
-    auto v = Vertices(d[0]);
+    auto parts = log.Take();
+    ASSERT_EQ(parts.size(), 1u);
+    EXPECT_EQ(parts[0].kind, 5);
+    auto v = parts[0].v;
     ASSERT_EQ(v.size(), 8u);
     EXPECT_EQ(v[0].colour, 0x7FFF0000u); // 254.6 rounds to 255 (red)
     EXPECT_FLOAT_EQ(v[1].u, 0.25f);

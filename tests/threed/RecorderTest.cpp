@@ -56,16 +56,36 @@ TEST(Recorder, EveryKindGoesIntoTheThreeLists)
     GraphicsRecorder r;
     auto v = Verts(5);
     r.Add(4, 3, v.data(), nullptr);                 // triangle list
-    r.Add(5, 4, v.data(), nullptr);                 // strip: (0, 1, 2), (3, 2, 1)
-    r.Add(6, 5, v.data(), nullptr);                 // fan: (0, 1, 2), (0, 2, 3), (0, 3, 4)
-    r.Add(2, 2, v.data(), nullptr);                 // line list
+    r.Add(4, 4, v.data() + 1, nullptr);             // a leftover vertex is left out
+    r.Add(5, 4, v.data(), nullptr);                 // strip: (0, 1, 2), (1, 3, 2)
+    r.Add(6, 5, v.data(), nullptr);                 // fan: (1, 2, 0), (2, 3, 0), (3, 4, 0)
+    r.Add(2, 3, v.data(), nullptr);                 // line list (the odd vertex left out)
     r.Add(3, 3, v.data(), nullptr);                 // line strip: (0, 1), (1, 2)
     r.Add(1, 2, v.data(), nullptr);                 // points
     r.Add(9, 1, v.data() + 4, nullptr);             // any other kind: points
     using F = std::vector<float>;
-    EXPECT_EQ(Xs(r.triangles), (F{0, 1, 2, 0, 1, 2, 3, 2, 1, 0, 1, 2, 0, 2, 3, 0, 3, 4}));
+    EXPECT_EQ(Xs(r.triangles), (F{0, 1, 2, 1, 2, 3, 0, 1, 2, 1, 3, 2, 1, 2, 0, 2, 3, 0, 3, 4, 0}));
     EXPECT_EQ(Xs(r.lines), (F{0, 1, 0, 1, 1, 2}));
     EXPECT_EQ(Xs(r.points), (F{0, 1, 4}));
+}
+
+TEST(Recorder, StripTrianglesKeepWindingAndFirstVertex)
+{
+    // Every triangle of a strip is the strip's own triangle with the same orientation (even
+    // triangles as given, odd ones turned), and starts with vertex i.
+    for (int32_t i = 0; i < 6; ++i) {
+        int32_t t[3];
+        GR_TriangleOfStrip(5, i, t);
+        EXPECT_EQ(t[0], i);
+        int32_t a[3] = {i, i + 1, i + 2};
+        // Orientation: the number of steps from a cyclic rotation of (i, i+1, i+2).
+        bool same = (t[0] == a[0] && t[1] == a[1]) || (t[0] == a[1] && t[1] == a[2]) || (t[0] == a[2] && t[1] == a[0]);
+        EXPECT_EQ(same, (i & 1) == 0) << i;
+        GR_TriangleOfStrip(6, i, t);
+        EXPECT_EQ(t[0], i + 1) << "fans start with the triangle's first rim vertex";
+        EXPECT_EQ(t[1], i + 2);
+        EXPECT_EQ(t[2], 0);
+    }
 }
 
 TEST(Recorder, TooShortStripsAndFansAddNothing)
@@ -96,13 +116,14 @@ TEST(Recorder, SetColourRecoloursOnlyDrawingColourVertices)
     std::vector<uint32_t> tri, line;
     for (int i = 0; i < r.triangles.count; ++i) tri.push_back(r.triangles.vertices[i].colour);
     for (int i = 0; i < r.lines.count; ++i) line.push_back(r.lines.vertices[i].colour);
-    EXPECT_EQ(tri, (std::vector<uint32_t>{0xFFFF0000u, 0xFF000000u, 0xFFFF0000u, 0xFFFF0000u, 0xFFFF0000u,
+    // Triangles (1, 2, 0), (2, 3, 0); line (0, 1).
+    EXPECT_EQ(tri, (std::vector<uint32_t>{0xFF000000u, 0xFFFF0000u, 0xFFFF0000u, 0xFFFF0000u, 0xFFFF0000u,
                                           0xFFFF0000u}));
     EXPECT_EQ(line, (std::vector<uint32_t>{0xFFFF0000u, 0xFF000000u}));
     // A second colour reaches exactly the vertices that had turned red.
     r.SetColour(0x800000FFu);
-    EXPECT_EQ(r.triangles.vertices[1].colour, 0xFF000000u);
-    EXPECT_EQ(r.triangles.vertices[2].colour, 0x800000FFu);
+    EXPECT_EQ(r.triangles.vertices[0].colour, 0xFF000000u);
+    EXPECT_EQ(r.triangles.vertices[1].colour, 0x800000FFu);
     EXPECT_EQ(r.colour, 0x800000FFu);
     // An independent recording is left alone.
     GraphicsRecorder fixed;

@@ -1,6 +1,7 @@
-// The 3D shapes on the recording fake: the vertices, normals, texture coordinates and colours
-// of blocks, cylinders, cones, ellipsoids, walls and floors, step clamping, closed ends, the
-// texture-repeat frame around each shape, and the shape built-ins.
+// The 3D shapes on the recording fake: the primitives (vertices, normals, texture
+// coordinates, colours) of blocks, cylinders, cones, ellipsoids, walls and floors, step
+// clamping, closed ends, texture repeat on for each shape and restored after it, and the shape
+// built-ins.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -26,27 +27,26 @@ protected:
         GR_Texture_SetRepeat(false);
         GR_D3D_Flush();
         dev()->ClearLog();
+        log.Attach();
     }
 
-    // Every draw since the last call: types and vertex counts, in order.
-    std::vector<std::pair<uint32_t, uint32_t>> Shape(const std::vector<FakeDraw>& d)
-    {
-        std::vector<std::pair<uint32_t, uint32_t>> out;
-        for (auto& x : d) out.push_back({x.type, x.vertexCount()});
-        return out;
-    }
+    // The primitives the shapes submitted since the last call (as built, before the batch).
+    std::vector<Submission> Parts() { return log.Take(); }
+    // Their kinds and vertex counts.
+    std::vector<std::pair<int32_t, int32_t>> Shape() { return log.Shape(); }
+    SubmissionLog log;
 
-    // Texture repeat was on for every draw and is off again afterwards.
+    // Texture repeat was on for every draw and is off again afterwards (the shape's batch is
+    // drawn under repeat, then the restored flag reaches the device).
     void ExpectRepeatFrame()
     {
+        GR_D3D_Flush();
         auto wrap = LogAt("SetSamplerState 0 1 1");
-        auto clamp = LogAt("SetSamplerState 0 1 3");
         auto draws = LogAt("Draw ");
         ASSERT_FALSE(draws.empty());
         ASSERT_EQ(wrap.size(), 1u);
         EXPECT_LT(wrap[0], draws.front());
-        GR_D3D_Flush(); // the restored flag reaches the device at the next flush
-        clamp = LogAt("SetSamplerState 0 1 3");
+        auto clamp = LogAt("SetSamplerState 0 1 3");
         ASSERT_EQ(clamp.size(), 1u);
         EXPECT_GT(clamp[0], draws.back());
         EXPECT_FALSE(GR_Texture_GetRepeat());
@@ -58,10 +58,10 @@ float Len(float x, float y, float z) { return std::sqrt(x * x + y * y + z * z); 
 TEST_F(Shapes, BlockHasSixOutwardFacesOfTwoTriangles)
 {
     GR_3D_DrawBlock(0, 0, 0, 10, 20, 30, -1, 2, 3);
-    auto d = Drawn();
+    auto d = Parts();
     ASSERT_EQ(d.size(), 1u);
-    EXPECT_EQ(d[0].type, 4u);
-    auto v = Vertices(d[0]);
+    EXPECT_EQ(d[0].kind, 4);
+    auto v = d[0].v;
     ASSERT_EQ(v.size(), 36u);
     for (int f = 0; f < 6; ++f) {
         const Vertex3D* q = &v[f * 6];
@@ -99,17 +99,17 @@ TEST_F(Shapes, BlockHasSixOutwardFacesOfTwoTriangles)
 TEST_F(Shapes, CylinderStepsAreClampedAndItsEndsAreFans)
 {
     GR_3D_DrawCylinder(-10, -20, 0, 10, 20, 50, -1, 1, 1, true, 2);
-    auto d = Drawn();
-    using P = std::vector<std::pair<uint32_t, uint32_t>>;
-    EXPECT_EQ(Shape(d), (P{{6, 5}, {5, 8}, {6, 5}})) << "steps 2 draws as 3";
+    using P = std::vector<std::pair<int32_t, int32_t>>;
+    EXPECT_EQ(Shape(), (P{{6, 5}, {5, 8}, {6, 5}})) << "steps 2 draws as 3";
     GR_3D_DrawCylinder(-10, -20, 0, 10, 20, 50, -1, 1, 1, false, 500);
-    d = Drawn();
-    EXPECT_EQ(Shape(d), (P{{5, 258}})) << "steps 500 draws as 128, no ends when open";
+    EXPECT_EQ(Shape(), (P{{5, 258}})) << "steps 500 draws as 128, no ends when open";
 
     GR_3D_DrawCylinder(-10, -20, 0, 10, 20, 50, -1, 4, 2, true, 8);
-    d = Drawn();
-    ASSERT_EQ(Shape(d), (P{{6, 10}, {5, 18}, {6, 10}}));
-    auto top = Vertices(d[0]), side = Vertices(d[1]), bottom = Vertices(d[2]);
+    auto d = Parts();
+    ASSERT_EQ(d.size(), 3u);
+    auto top = d[0].v, side = d[1].v, bottom = d[2].v;
+    ASSERT_EQ(top.size(), 10u);
+    ASSERT_EQ(side.size(), 18u);
     EXPECT_FLOAT_EQ(top[0].x, 0);
     EXPECT_FLOAT_EQ(top[0].y, 0);
     for (int i = 0; i <= 8; ++i) {
@@ -142,16 +142,20 @@ TEST_F(Shapes, CylinderStepsAreClampedAndItsEndsAreFans)
     EXPECT_NEAR(side[16].x, side[0].x, 1e-4);
     EXPECT_NEAR(side[16].y, side[0].y, 1e-4);
     for (auto& x : d)
-        for (auto& vx : Vertices(x)) EXPECT_EQ(vx.colour, kGreen);
+        for (auto& vx : x.v) EXPECT_EQ(vx.colour, kGreen);
 }
 
 TEST_F(Shapes, ConeSideMeetsAtTheApex)
 {
     GR_3D_DrawCone(0, 0, 10, 40, 40, 90, -1, 1, 1, true, 6);
-    auto d = Drawn();
-    using P = std::vector<std::pair<uint32_t, uint32_t>>;
-    ASSERT_EQ(Shape(d), (P{{5, 14}, {6, 8}}));
-    auto side = Vertices(d[0]);
+    auto d = Parts();
+    ASSERT_EQ(d.size(), 2u);
+    EXPECT_EQ(d[0].kind, 5);
+    EXPECT_EQ(d[1].kind, 6);
+    EXPECT_EQ(d[1].v.size(), 8u);
+    using P = std::vector<std::pair<int32_t, int32_t>>;
+    auto side = d[0].v;
+    ASSERT_EQ(side.size(), 14u);
     for (int i = 0; i <= 6; ++i) {
         const Vertex3D& apex = side[2 * i];
         const Vertex3D& rim = side[2 * i + 1];
@@ -164,18 +168,18 @@ TEST_F(Shapes, ConeSideMeetsAtTheApex)
         EXPECT_FLOAT_EQ(apex.u, rim.u);
     }
     GR_3D_DrawCone(0, 0, 10, 40, 40, 90, -1, 1, 1, false, 6);
-    EXPECT_EQ(Shape(Drawn()), (P{{5, 14}}));
+    EXPECT_EQ(Shape(), (P{{5, 14}}));
 }
 
 TEST_F(Shapes, EllipsoidIsRingsOfStripsOnItsSurface)
 {
     GR_3D_DrawEllipsoid(-10, -20, -30, 10, 20, 30, -1, 1, 2, 24);
-    auto d = Drawn();
+    auto d = Parts();
     ASSERT_EQ(d.size(), 12u);
     for (size_t j = 0; j < d.size(); ++j) {
-        EXPECT_EQ(d[j].type, 5u);
-        ASSERT_EQ(d[j].vertexCount(), 50u);
-        for (auto& v : Vertices(d[j])) {
+        EXPECT_EQ(d[j].kind, 5);
+        ASSERT_EQ(d[j].v.size(), 50u);
+        for (auto& v : d[j].v) {
             double s = v.x * v.x / 100.0 + v.y * v.y / 400.0 + v.z * v.z / 900.0;
             EXPECT_NEAR(s, 1.0, 1e-4);
             EXPECT_NEAR(Len(v.nx, v.ny, v.nz), 1.0f, 1e-5);
@@ -184,24 +188,26 @@ TEST_F(Shapes, EllipsoidIsRingsOfStripsOnItsSurface)
         }
     }
     // The first ring starts at the top (z2), the last ends at the bottom (z1).
-    EXPECT_FLOAT_EQ(Vtx(d[0], 0).z, 30);
-    EXPECT_NEAR(Vtx(d[11], 49).z, -30, 1e-4);
+    EXPECT_FLOAT_EQ(d[0].v[0].z, 30);
+    EXPECT_NEAR(d[11].v[49].z, -30, 1e-4);
     GR_3D_DrawEllipsoid(0, 0, 0, 1, 1, 1, -1, 1, 1, 1);
-    EXPECT_EQ(Drawn().size(), 2u) << "steps 1 draws as 3: two rings";
+    EXPECT_EQ(Parts().size(), 2u) << "steps 1 draws as 3: two rings";
 }
 
 TEST_F(Shapes, WallNormalIsPerpendicularAndAZeroWallDrawsNothing)
 {
     GR_3D_DrawWall(5, 5, 0, 5, 5, 100, -1, 1, 1);
+    EXPECT_TRUE(Parts().empty());
     EXPECT_TRUE(Drawn().empty());
     EXPECT_TRUE(LogAt("SetSamplerState").empty()) << "the repeat flag was not touched";
     EXPECT_FALSE(GR_Texture_GetRepeat());
 
     GR_3D_DrawWall(0, 0, 0, 30, 40, 10, -1, 3, 1);
-    auto d = Drawn();
+    Drawn();
+    auto d = Parts();
     ASSERT_EQ(d.size(), 1u);
-    EXPECT_EQ(d[0].type, 6u);
-    auto v = Vertices(d[0]);
+    EXPECT_EQ(d[0].kind, 6);
+    auto v = d[0].v;
     ASSERT_EQ(v.size(), 4u);
     for (auto& x : v) {
         EXPECT_FLOAT_EQ(x.nx, 0.8f);
@@ -223,9 +229,10 @@ TEST_F(Shapes, WallNormalIsPerpendicularAndAZeroWallDrawsNothing)
 TEST_F(Shapes, FloorSlopesAlongX)
 {
     GR_3D_DrawFloor(0, 0, 5, 10, 20, 15, -1, 2, 4);
-    auto d = Drawn();
+    auto d = Parts();
     ASSERT_EQ(d.size(), 1u);
-    auto v = Vertices(d[0]);
+    EXPECT_EQ(d[0].kind, 6);
+    auto v = d[0].v;
     ASSERT_EQ(v.size(), 4u);
     const float expect[4][5] = {{0, 0, 5, 0, 0}, {0, 20, 5, 0, 4}, {10, 20, 15, 2, 4}, {10, 0, 15, 2, 0}};
     for (int i = 0; i < 4; ++i) {
@@ -246,17 +253,31 @@ TEST_F(Shapes, RepeatAlreadyOnStaysOn)
     EXPECT_TRUE(GR_Texture_GetRepeat());
 }
 
-TEST_F(Shapes, ShapesFlushWhatCameBeforeAndDrawAlone)
+TEST_F(Shapes, RepeatSeparatesShapesFromWhatCameBeforeOnly)
 {
-    // A primitive of the same type and texture gathered before a block is drawn first and is
-    // not merged with the block's triangles.
+    // A primitive gathered with repeat off is drawn before the block, which needs it on; the
+    // device sees the change between the two draws.
     GR_3D_PrimitiveBegin(4, -1);
     for (int i = 0; i < 3; ++i) GR_3D_Vertex((float)i, 0, 0);
     GR_3D_PrimitiveEnd();
     GR_3D_DrawBlock(0, 0, 0, 1, 1, 1, -1, 1, 1);
-    auto d = Shape(Drawn());
-    using P = std::vector<std::pair<uint32_t, uint32_t>>;
-    EXPECT_EQ(d, (P{{4, 3}, {4, 36}}));
+    auto d = Drawn();
+    ASSERT_EQ(d.size(), 2u);
+    EXPECT_EQ(d[0].vertexCount(), 3u);
+    EXPECT_EQ(d[1].vertexCount(), 36u);
+    auto draws = LogAt("Draw "), wrap = LogAt("SetSamplerState 0 1 1");
+    ASSERT_EQ(wrap.size(), 1u);
+    EXPECT_GT(wrap[0], draws[0]);
+    EXPECT_LT(wrap[0], draws[1]);
+    // With repeat already on nothing changes: one draw.
+    GR_Texture_SetRepeat(true);
+    GR_3D_PrimitiveBegin(4, -1);
+    for (int i = 0; i < 3; ++i) GR_3D_Vertex((float)i, 0, 0);
+    GR_3D_PrimitiveEnd();
+    GR_3D_DrawBlock(0, 0, 0, 1, 1, 1, -1, 1, 1);
+    d = Drawn();
+    ASSERT_EQ(d.size(), 1u);
+    EXPECT_EQ(d[0].vertexCount(), 39u);
 }
 
 TEST_F(Shapes, ShapeBuiltinsAndPageEntries)
@@ -269,25 +290,29 @@ TEST_F(Shapes, ShapeBuiltinsAndPageEntries)
     auto d = Drawn();
     ASSERT_EQ(d.size(), 1u);
     EXPECT_EQ(d[0].texture, GR_Texture_GetPage(id)->texture);
+    auto parts = Parts();
+    ASSERT_EQ(parts.size(), 1u);
     // (h, v) = (1, 1) maps to the entry's far corner on the page.
-    EXPECT_FLOAT_EQ(Vtx(d[0], 2).u, 0.5f);
-    EXPECT_FLOAT_EQ(Vtx(d[0], 2).v, 1.0f);
-    EXPECT_FLOAT_EQ(Vtx(d[0], 0).v, 0.5f);
+    EXPECT_FLOAT_EQ(parts[0].v[2].u, 0.5f);
+    EXPECT_FLOAT_EQ(parts[0].v[2].v, 1.0f);
+    EXPECT_FLOAT_EQ(parts[0].v[0].v, 0.5f);
     GR_TPE_Unregister(&e);
 
-    using P = std::vector<std::pair<uint32_t, uint32_t>>;
+    using P = std::vector<std::pair<int32_t, int32_t>>;
     Call("d3d_draw_cylinder", {0, 0, 0, 1, 1, 1, -1, 1, 1, 0.5, 3.6}); // closed from 0.5; 4 steps
-    EXPECT_EQ(Shape(Drawn()), (P{{6, 6}, {5, 10}, {6, 6}}));
+    EXPECT_EQ(Shape(), (P{{6, 6}, {5, 10}, {6, 6}}));
     Call("d3d_draw_cone", {0, 0, 0, 1, 1, 1, -1, 1, 1, 0.4, 4}); // open
-    EXPECT_EQ(Shape(Drawn()), (P{{5, 10}}));
+    EXPECT_EQ(Shape(), (P{{5, 10}}));
     Call("d3d_draw_ellipsoid", {0, 0, 0, 1, 1, 1, -1, 1, 1, 8});
-    EXPECT_EQ(Drawn().size(), 4u);
+    EXPECT_EQ(Parts().size(), 4u);
     Call("d3d_draw_block", {0, 0, 0, 1, 1, 1, (double)id, 1, 1});
     d = Drawn();
-    ASSERT_EQ(d.size(), 1u);
-    EXPECT_EQ(d[0].texture, GR_Texture_GetPage(id)->texture);
+    ASSERT_FALSE(d.empty());
+    EXPECT_EQ(d.back().texture, GR_Texture_GetPage(id)->texture);
+    EXPECT_EQ(d.back().vertexCount(), 36u);
+    Parts();
     Call("d3d_draw_wall", {0, 0, 0, 1, 0, 1, -1, 1, 1});
-    EXPECT_EQ(Shape(Drawn()), (P{{6, 4}}));
+    EXPECT_EQ(Shape(), (P{{6, 4}}));
 }
 
 } // namespace

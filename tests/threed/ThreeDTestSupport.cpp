@@ -29,6 +29,29 @@ std::vector<Vertex3D> Vertices(const FakeDraw& d)
     return out;
 }
 
+SubmissionLog::SubmissionLog() { Attach(); }
+void SubmissionLog::Attach() { GR_3D_SetSubmitObserver(&SubmissionLog::Observe, this); }
+SubmissionLog::~SubmissionLog() { GR_3D_SetSubmitObserver(nullptr, nullptr); }
+
+void SubmissionLog::Observe(int32_t kind, int32_t n, const Vertex3D* v, void* user)
+{
+    static_cast<SubmissionLog*>(user)->m_items.push_back(Submission{kind, std::vector<Vertex3D>(v, v + n)});
+}
+
+std::vector<Submission> SubmissionLog::Take()
+{
+    std::vector<Submission> out;
+    out.swap(m_items);
+    return out;
+}
+
+std::vector<std::pair<int32_t, int32_t>> SubmissionLog::Shape()
+{
+    std::vector<std::pair<int32_t, int32_t>> out;
+    for (const Submission& s : Take()) out.push_back({s.kind, (int32_t)s.v.size()});
+    return out;
+}
+
 void ThreeD_ResetAll()
 {
     GR_3D_Model_FreeAll();

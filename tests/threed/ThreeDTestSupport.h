@@ -19,6 +19,28 @@ Vertex3D Vtx(const FakeDraw& d, uint32_t i);
 // Every vertex of a draw.
 std::vector<Vertex3D> Vertices(const FakeDraw& d);
 
+// The primitives submitted while the object lives (kind and vertices as built, before the
+// batch turns strips and fans into lists), through the 3D primitives' observer.
+struct Submission {
+    int32_t kind;
+    std::vector<Vertex3D> v;
+};
+class SubmissionLog {
+public:
+    SubmissionLog();
+    ~SubmissionLog();
+    // Installs the observer again (after the 3D state was reset).
+    void Attach();
+    // The submissions since the last call.
+    std::vector<Submission> Take();
+    // Kinds and vertex counts of Take().
+    std::vector<std::pair<int32_t, int32_t>> Shape();
+
+private:
+    static void Observe(int32_t kind, int32_t n, const Vertex3D* v, void* user);
+    std::vector<Submission> m_items;
+};
+
 // Empties the 3D state: primitive, recording, models, the recorder's vertex limit.
 void ThreeD_ResetAll();
 
