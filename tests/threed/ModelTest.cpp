@@ -274,6 +274,20 @@ TEST_F(Models, DrawingColourRecoloursOnlyItsOwnVertices)
     EXPECT_EQ(GR_3D_Model_RecordingCount(m), 1);
 }
 
+TEST_F(Models, AModelFirstDrawnInWhiteTakesLaterColours)
+{
+    GR_Draw_SetColour(0xFFFFFF);
+    int32_t m = GR_3D_Model_Create();
+    GR_3D_Model_Floor(m, 0, 0, 0, 1, 1, 0, 1, 1);
+    GR_3D_Model_Draw(m, 0, 0, 0, -1);
+    EXPECT_EQ(Vtx(Drawn()[0], 0).colour, 0xFFFFFFFFu);
+    GR_Draw_SetColour(0x0000FF);
+    GR_3D_Model_Draw(m, 0, 0, 0, -1);
+    auto d = Drawn();
+    ASSERT_EQ(d.size(), 1u);
+    for (auto& v : Vertices(d[0])) EXPECT_EQ(v.colour, 0xFFFF0000u);
+}
+
 TEST_F(Models, ModelsOfOwnColoursAreNeverRecoloured)
 {
     int32_t m = GR_3D_Model_Create();
