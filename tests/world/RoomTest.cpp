@@ -183,6 +183,29 @@ TEST_F(RoomWorld, RoomAssignMakesNoLiveInstances)
     EXPECT_EQ(Object_Lookup(o)->m_instances.GetCount(), 1);
 }
 
+TEST_F(RoomWorld, DuplicateOfAnAssignedRoomMakesNoLiveInstances)
+{
+    // The assigned template holds detached instances; its duplicate holds detached copies of
+    // them, not instances in the object's lists and the instance table (which would receive
+    // events and answer queries in whatever room runs).
+    int32_t o = Obj("o");
+    Ev(o, EVENT_STEP, 0, "test_log('step', id);");
+    int32_t r0 = Room(), r1 = Room();
+    Place(r0, o, 1, 1);
+    Start();
+    ASSERT_TRUE(Room_Assign(r1, r0));
+    const int32_t before = Instance_Count();
+    const int32_t copy = Room_Duplicate(r1);
+    ASSERT_GE(copy, 0);
+    EXPECT_EQ(Room_Data(copy)->m_active.count, 1);
+    EXPECT_EQ(Instance_Count(), before);
+    EXPECT_EQ(Object_Lookup(o)->m_instances.GetCount(), 1);
+    EXPECT_EQ(Command_InstanceNumber(o), 1);
+    g_Log.clear();
+    Frames(1);
+    EXPECT_EQ(LogText(), "step:100001");
+}
+
 TEST_F(RoomWorld, PreparationRemembersAnEarlierFailure)
 {
     int32_t r0 = Room(), r1 = Room();
