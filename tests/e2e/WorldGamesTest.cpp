@@ -215,8 +215,12 @@ TEST_P(WorldGames, PreciseMasksAgainstBoxesInQueriesAndCollisionEvents)
 
 TEST_P(WorldGames, EventsRunDirectlyThroughTheParentChain)
 {
-    Played p = Play(Game("events"));
+    // show_debug_message writes to the release console ("-output"), not to the debug console.
+    Played p = Play(Game("events"), "-debugoutput " + Quote(dir / "debug.txt"));
     EXPECT_EQ(p.code, 0);
+    const std::string debug = Scratch_ReadFile(dir / "debug.txt");
+    EXPECT_NE(debug, "");
+    EXPECT_EQ(debug.find("user0"), std::string::npos) << debug;
     EXPECT_EQ(Joined(p.lines), "-- event_user through the chain\n"
                                "leaf user0 leaf\nmid user0 leaf\nbase user0 leaf other ctl\nmid user0 done\nleaf user0 done\n"
                                "-- event_user of a middle object\n"
