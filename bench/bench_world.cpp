@@ -122,6 +122,7 @@ const char* const kQueries[] = {
     "if (!place_free(x + 30, y)) global.found += 1;",
     "if (collision_point(x + 40, y + 8, 1, false, true) != noone) global.found += 1;",
     "if (instance_place(x + 36, y, 0) != noone) global.found += 1;",
+    "", // no query: the cost of the room itself
 };
 
 void BM_PlaceQueries(benchmark::State& state)
@@ -137,7 +138,7 @@ void BM_PlaceQueries(benchmark::State& state)
     EndGame();
     WorldIndex_SetThreshold(64);
 }
-// Second argument: 0 place_meeting, 1 place_free, 2 collision_point, 3 instance_place.
+// Second argument: 0 place_meeting, 1 place_free, 2 collision_point, 3 instance_place, 4 none.
 BENCHMARK(BM_PlaceQueries)
     ->Args({1000, 0, 0})
     ->Args({1000, 0, 1})
@@ -149,6 +150,7 @@ BENCHMARK(BM_PlaceQueries)
     ->Args({10000, 2, 1})
     ->Args({10000, 3, 0})
     ->Args({10000, 3, 1})
+    ->Args({10000, 4, 1})
     ->Unit(benchmark::kMicrosecond);
 
 } // namespace
