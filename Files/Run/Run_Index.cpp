@@ -55,6 +55,8 @@ struct Index {
     uint32_t stamp = 0;
     std::vector<std::pair<int64_t, CInstance*>> keyed;
     std::vector<CInstance*> found;
+    // An instance deleted after the index (at exit) is no member of anything.
+    ~Index() { world_index::g_generation = UINT64_MAX; }
 };
 
 Index g;
