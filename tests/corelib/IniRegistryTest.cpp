@@ -134,8 +134,11 @@ TEST_F(IniBuiltins, WithoutAnIniEveryCallReportsAndReturnsNothing)
         Val r = CallV(c.f, c.args);
         EXPECT_EQ(Errors(), 1) << c.f;
         EXPECT_TRUE(Logged(c.message)) << c.f;
-        if (r.IsString()) EXPECT_EQ(r.Text(), "") << c.f;
-        else EXPECT_EQ(r.Real(), 0) << c.f;
+        if (r.IsString()) {
+            EXPECT_EQ(r.Text(), "") << c.f;
+        } else {
+            EXPECT_EQ(r.Real(), 0) << c.f;
+        }
     }
     // ini_read_real checks its arguments first and returns the default.
     ClearLog();
