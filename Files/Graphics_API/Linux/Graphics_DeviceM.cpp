@@ -701,7 +701,7 @@ public:
         uint64_t end = (uint64_t)m_streamOffset + (uint64_t)(start + n) * m_stride;
         if (n == 0 || end > m_stream->size) return;
         size_t at = m_streamOffset + (size_t)start * m_stride;
-        if (m_stream->Live()) Draw(type, n, reinterpret_cast<const uint8_t*>(at), m_stride, m_stream->object);
+        if (m_stream->Live()) DrawAt(type, n, at, m_stride, m_stream->object);
         else Draw(type, n, m_stream->data.data() + at, m_stride);
     }
 
@@ -1058,8 +1058,14 @@ private:
         g_boundVertexBuffer = object;
     }
 
-    // base: the first vertex in memory, or its offset in the buffer object when one is given.
-    void Draw(uint32_t type, uint32_t n, const uint8_t* base, uint32_t stride, GLuint object = 0)
+    // first: the first vertex in memory, or its offset in the buffer object when one is given
+    // (an address as GL takes it; offsets are never turned into pointers by arithmetic).
+    void Draw(uint32_t type, uint32_t n, const uint8_t* first, uint32_t stride, GLuint object = 0)
+    {
+        DrawAt(type, n, reinterpret_cast<uintptr_t>(first), stride, object);
+    }
+
+    void DrawAt(uint32_t type, uint32_t n, uintptr_t base, uint32_t stride, GLuint object)
     {
         BindTarget();
         ApplyMatrices();
@@ -1070,20 +1076,20 @@ private:
         // The arrays' switches change only with the vertex format; a value stands in for an
         // array that is off (after a draw with the array on, GL's current value is undefined).
         ClientArrays(fvf);
-        glVertexPointer(3, GL_FLOAT, (GLsizei)stride, base);
+        glVertexPointer(3, GL_FLOAT, (GLsizei)stride, reinterpret_cast<const void*>(base));
         if (fvf & GFX_FVF_NORMAL) {
-            glNormalPointer(GL_FLOAT, (GLsizei)stride, base + offset);
+            glNormalPointer(GL_FLOAT, (GLsizei)stride, reinterpret_cast<const void*>(base + offset));
             offset += 12;
         } else {
             glNormal3f(0, 0, -1);
         }
         if (fvf & GFX_FVF_DIFFUSE) {
-            glColorPointer(GL_BGRA, GL_UNSIGNED_BYTE, (GLsizei)stride, base + offset);
+            glColorPointer(GL_BGRA, GL_UNSIGNED_BYTE, (GLsizei)stride, reinterpret_cast<const void*>(base + offset));
             offset += 4;
         } else {
             glColor4f(1, 1, 1, 1);
         }
-        if (fvf & GFX_FVF_TEX1) glTexCoordPointer(2, GL_FLOAT, (GLsizei)stride, base + offset);
+        if (fvf & GFX_FVF_TEX1) glTexCoordPointer(2, GL_FLOAT, (GLsizei)stride, reinterpret_cast<const void*>(base + offset));
         else glTexCoord2f(0, 0);
         static const GLenum kModes[] = {GL_POINTS, GL_POINTS, GL_LINES, GL_LINE_STRIP, GL_TRIANGLES, GL_TRIANGLE_STRIP, GL_TRIANGLE_FAN};
         glDrawArrays(type <= 6 ? kModes[type] : GL_POINTS, 0, (GLsizei)n);
