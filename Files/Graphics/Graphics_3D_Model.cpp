@@ -349,9 +349,12 @@ bool GR_3D_Model_LoadData(int32_t id, const uint8_t* data, size_t size)
     }
     if (count <= 0) return true;
     if (count > GR_MODEL_MAX_RECORDS) return Refuse("too many records");
-    // Every record takes a line of at least two bytes: the count cannot ask for more room.
-    int64_t fit = (int64_t)(size - in.pos) / 2 + 1;
-    Reserve(m, count < fit ? count : fit);
+    // Room for what the count asks, but never more than the lines the data could hold (two
+    // bytes at least each) nor a first step of 65,536: a count that lies costs nothing, and a
+    // large model grows by doubling as its records are read.
+    int64_t room = (int64_t)(size - in.pos) / 2 + 1;
+    if (count < room) room = count;
+    Reserve(m, room < 65536 ? room : 65536);
     for (int32_t i = 0; i < count; ++i) {
         ModelRecord r;
         if (!in.Next(&line, &length)) {
