@@ -22,6 +22,9 @@
 #include "Files/Base/Console.h"
 #include "Files/Code/VM_Format.h"
 #include "Files/Extension/Extension.h"
+#include "Files/Function/Function_Misc.h"
+#include "Files/Graphics/Graphics_3D_Model.h"
+#include "Files/Graphics/Graphics_Transition.h"
 #include "Files/Graphics_API/Graphics_Hooks.h"
 #include "Files/IO/LoadSave.h"
 #include "Files/Option/Options.h"
@@ -433,6 +436,7 @@ void Main_Finalise()
     HighScore_SaveIfChanged();
     Code_Constant_Free();
     Function_Free();
+    Function_Misc_FreeExecuteCache(); // the units execute_string keeps, before the machine goes
     Code_Free();
     Code_Variable_Free();
     Grid_FreeAll();
@@ -456,6 +460,8 @@ void Main_Finalise()
     Library_FreeInitCode();
     File_CloseAll();
     Sound_Free();
+    GR_3D_Model_FreeAll();
+    GR_Transition_Reset();
     GR_D3D_FreeScreenTexture();
     GR_D3D_Release();
     Code_Table_Free();

@@ -2,27 +2,33 @@
 // will register its group through Function_Add.
 #include "Files/Background/Background_Main.h"
 #include "Files/Font/Font_Main.h"
+#include "Files/Function/Function_File.h"
+#include "Files/Function/Function_Program.h"
+#include "Files/Graphics/Graphics_3D_Builtins.h"
 #include "Files/Graphics/Graphics_Builtins.h"
 #include "Files/Graphics/Graphics_Draw.h"
 #include "Files/Graphics/Graphics_Surface.h"
 #include "Files/Graphics/Graphics_Text.h"
+#include "Files/Graphics/Graphics_Transition.h"
 #include "Files/Runner/Runner_Services.h"
 #include "Files/Sprite/Sprite_Main.h"
 
 // Stands in for: the "HighScore.." group.
 void InitFunctions_HighScore() {}
 // The "Graphic.." group: display, window, render states, 3D switches and textures, then 2D
-// primitives (with the action-library drawing forms), text (with the action text forms) and
-// surfaces.
+// primitives (with the action-library drawing forms), text (with the action text forms),
+// surfaces and the room transition settings.
 void InitFunctions_Graphic()
 {
     GR_Builtins_Register();
     GR_Draw_RegisterBuiltins();
     GR_Text_RegisterBuiltins();
     GR_Surface_RegisterBuiltins();
+    GR_Transition_RegisterBuiltins();
 }
-// Stands in for: the "File.." group.
-void InitFunctions_File() {}
+// The "File.." group: files, folders, names, programs and the command line, then INI files
+// and the registry-named key store.
+void InitFunctions_File() { Function_File_Init(); }
 // The "Resource.." group: sprites (with draw_sprite*), backgrounds (with draw_background*)
 // and fonts; the other resources' functions join it when their modules land.
 void InitFunctions_Resource()
@@ -31,8 +37,8 @@ void InitFunctions_Resource()
     Background_RegisterBuiltins();
     Font_RegisterBuiltins();
 }
-// Stands in for: the "3D.." group.
-void InitFunctions_3D() {}
+// The "3D.." group: 3D primitives vertex by vertex, the shapes and the models.
+void InitFunctions_3D() { GR_3D_RegisterBuiltins(); }
 // Stands in for: the "Particle.." group.
 void InitFunctions_Particle() {}
 // Stands in for: the "Sound.." group.
@@ -41,7 +47,5 @@ void InitFunctions_Sound() {}
 void InitFunctions_Buffers() {}
 // Stands in for: the platform-store functions of "Kovrin..".
 void InitFunctions_Store() {}
-// Stands in for: the tile functions of "Kovrin..".
-void InitFunctions_Tile() {}
-// Stands in for: closes the file built-ins' open files.
-void File_CloseAll() {}
+// The tile functions of "Kovrin..": the tablet-platform names, stubs on this platform.
+void InitFunctions_Tile() { Function_Program_RegisterTablet(); }

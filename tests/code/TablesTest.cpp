@@ -48,7 +48,7 @@ TEST_F(TablesTest, FunctionLookupOrderAndFirstRowWins)
     ASSERT_TRUE(Code_Function_Find("shadowed", &id));
     EXPECT_EQ(id, FUNCTION_SCRIPT_BASE + 0);
 
-    ExtensionHooks ext{ExtFind, ExtArgs, ExtName, ExtCount, ExtCall};
+    ExtensionHooks ext{ExtFind, ExtArgs, ExtName, ExtCount, ExtCall, nullptr}; // no full call: library functions only
     Function_SetExtensionHooks(&ext);
     ASSERT_TRUE(Code_Function_Find("ext_fn", &id));
     EXPECT_EQ(id, FUNCTION_EXTENSION_BASE + 3);

@@ -181,7 +181,7 @@ TEST_F(VMCallTest, ScriptWithoutByteCodeGivesZero)
 TEST_F(VMCallTest, MissingScriptAndExtensionFunctions)
 {
     EXPECT_EQ(RunAsm("call.i 100005 0\n").error, "call to non-existent script\n");
-    ExtensionHooks ext{ExtFind, ExtArgs, ExtName, ExtCount, ExtCall};
+    ExtensionHooks ext{ExtFind, ExtArgs, ExtName, ExtCount, ExtCall, nullptr}; // no full call: library functions only
     Function_SetExtensionHooks(&ext);
     g_extCalls = 0;
     RunResult r = RunAsm("push.e 3\nconv.i.v\ncall.i 500000 1\n");
