@@ -172,6 +172,16 @@ const ScriptValue* Code_Constant_Find(const char* name)
 
 int32_t Code_Constant_Count() { return int32_t(g_names.size()); }
 
+const char* Code_Constant_NameAt(int32_t index)
+{
+    return index >= 0 && size_t(index) < g_names.size() ? g_names[size_t(index)].c_str() : nullptr;
+}
+
+const ScriptValue* Code_Constant_ValueAt(int32_t index)
+{
+    return index >= 0 && size_t(index) < g_values.size() ? &g_values[size_t(index)] : nullptr;
+}
+
 void Code_Constant_RegisterBuiltins()
 {
     for (const BuiltinConstant& c : kBuiltins) Code_Constant_AddReal(c.name, c.value);

@@ -44,6 +44,9 @@ bool Code_Constant_FindResource(const char* name, ScriptValue* out);
 // The newest constant whose name matches without regard to case, or null.
 const ScriptValue* Code_Constant_Find(const char* name);
 int32_t Code_Constant_Count();
+// The entry of that index in the order added (null outside the table).
+const char* Code_Constant_NameAt(int32_t index);
+const ScriptValue* Code_Constant_ValueAt(int32_t index);
 
 // The resource kinds asked by Code_Constant_FindResource, in the order asked.
 enum ResourceKind : int32_t {

@@ -129,7 +129,7 @@ int32_t OnlineServices_PendingCount() { return int32_t(g_step.size() + g_callbac
 
 void OS_RaisePauseEvent()
 {
-    Console_Debug()->Output("OS has raised a pause event\n");
+    Console_Output("OS has raised a pause event\n");
     g_pauseEvent = true;
 }
 
