@@ -24,6 +24,7 @@
 
 #include <cstdint>
 #include <unordered_map>
+#include <vector>
 
 class b2World;
 class b2Body;
@@ -186,9 +187,10 @@ public:
 
     // Gravity in world units per second squared; false (unchanged) when not finite.
     bool SetGravity(float x, float y);
-    // One step of 1 / roomSpeed seconds (nothing when the speed is below 1), then every body's
-    // position and angle go to its instance and the collision events of the touching contacts
-    // are performed (both ways), with that contact as the one being reported.
+    // One step of 1 / roomSpeed seconds (nothing when the speed is below 1), then every moving
+    // body's position and angle go to its instance and the collision events of the touching
+    // contacts are performed (both ways, for the instances whose objects have them), with that
+    // contact as the one being reported.
     void Step(int32_t roomSpeed, bool anyPath);
     // Binds the fixture to the instance, creating its body (and wrapper) when it has none.
     // False when no body can be made (position not finite or out of range); a shape that
@@ -229,6 +231,7 @@ private:
     std::unordered_map<uint64_t, CPhysicsObject*> m_objects;
     PhysicsContactReport m_report;
     bool m_reporting = false;
+    std::vector<PhysicsContactReport> m_touching; // the step's contacts (room kept between steps)
 };
 
 // =============================================================================================

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "Files/Event/Event.h"
+#include "Files/Object/Object.h"
 #include "Files/Physics/Physics.h"
 #include "Files/Physics/Physics_Internal.h"
 #include "Files/Run/Instance.h"
@@ -34,6 +35,14 @@ float UsableScale(float scale)
     if (std::isfinite(scale) && scale >= PHYSICS_MIN_SCALE && scale <= PHYSICS_MAX_SCALE) return scale;
     Physics_Debug("pixels to metres %g is not usable; %g taken\n", double(scale), double(PHYSICS_DEFAULT_SCALE));
     return PHYSICS_DEFAULT_SCALE;
+}
+
+// Whether self's object has a collision event with other's object (own or inherited).
+bool HasCollisionEvent(const CInstance* self, const CInstance* other)
+{
+    CObject* o = self->m_pObject;
+    int32_t found = 0;
+    return o && Object_ResolveEvent(o, self->i_objindex, EVENT_COLLISION, other->i_objindex, &found) != nullptr;
 }
 
 float Material(float v)
@@ -215,14 +224,19 @@ void CPhysicsWorld::Step(int32_t roomSpeed, [[maybe_unused]] bool anyPath)
         i->SetImageAngle(-object->GetRotation());
     }
 
-    // The touching contacts, taken before any event runs: events may move, destroy or make
-    // bodies, so each is found again by its wrappers' serials.
+    // The touching contacts that have a collision event either way, taken before any event
+    // runs: events may move, destroy or make bodies, so each is found again by its wrappers'
+    // serials. The list keeps its room from step to step.
     std::vector<PhysicsContactReport> touching;
+    touching.swap(m_touching);
+    touching.clear();
     for (b2Contact* c = m_pWorld->GetContactList(); c; c = c->GetNext()) {
         if (!c->IsTouching() || !c->IsEnabled()) continue;
         auto* a = reinterpret_cast<CPhysicsObject*>(c->GetFixtureA()->GetBody()->GetUserData().pointer);
         auto* b = reinterpret_cast<CPhysicsObject*>(c->GetFixtureB()->GetBody()->GetUserData().pointer);
-        if (!a || !b || a == b) continue;
+        if (!a || !b || a == b || !a->m_pInstance || !b->m_pInstance) continue;
+        if (!HasCollisionEvent(a->m_pInstance, b->m_pInstance) && !HasCollisionEvent(b->m_pInstance, a->m_pInstance))
+            continue;
         PhysicsContactReport r;
         r.a = a->m_serial;
         r.b = b->m_serial;
@@ -241,7 +255,10 @@ void CPhysicsWorld::Step(int32_t roomSpeed, [[maybe_unused]] bool anyPath)
         }
         touching.push_back(r);
     }
-    if (touching.empty()) return;
+    if (touching.empty()) {
+        m_touching.swap(touching);
+        return;
+    }
 
     const CPhysicsWorld* outer = g_reportingWorld;
     const bool outerDeleted = g_reportingWorldDeleted;
@@ -270,7 +287,9 @@ void CPhysicsWorld::Step(int32_t roomSpeed, [[maybe_unused]] bool anyPath)
     const bool deleted = g_reportingWorldDeleted;
     g_reportingWorld = outer;
     g_reportingWorldDeleted = outerDeleted;
-    if (!deleted) m_reporting = false;
+    if (deleted) return;
+    m_reporting = false;
+    m_touching.swap(touching);
 }
 
 // =============================================================================================
