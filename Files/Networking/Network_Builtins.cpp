@@ -17,7 +17,8 @@ namespace {
 // The record of a script's handle (index + 1), or null after reporting the bad handle.
 IO_VirtualButton* Handle(const ScriptValue* arg)
 {
-    IO_VirtualButton* b = IO_VirtualButton_Get(Real_RoundToInt32(arg->real) - 1);
+    const int64_t n = int64_t(Real_RoundToInt32(arg->real)) - 1;
+    IO_VirtualButton* b = n >= 0 && n < IO_VIRTUAL_BUTTONS ? IO_VirtualButton_Get(int32_t(n)) : nullptr;
     if (!b) Code_Error_Report("Illegal virtual key handle", false);
     return b;
 }
