@@ -373,19 +373,24 @@ void Builder::Objects()
         w.I32(o.parent);
         w.I32(o.mask);
         if (v >= 6) {
-            w.U32(0);     // uses physics
-            w.U32(0);     // sensor
-            w.U32(1);     // shape: box
-            w.F32(0.5f);  // density
-            w.F32(0.1f);  // restitution
-            w.I32(0);     // collision group
-            w.F32(0.1f);  // linear damping
-            w.F32(0.1f);  // angular damping
-            w.U32(0);     // point count
+            const PackPhysics& ph = o.physics;
+            w.U32(ph.uses);
+            w.U32(ph.sensor);
+            w.U32(uint32_t(ph.shape));
+            w.F32(ph.density);
+            w.F32(ph.restitution);
+            w.I32(ph.group);
+            w.F32(ph.linearDamping);
+            w.F32(ph.angularDamping);
+            w.U32(uint32_t(ph.points.size() / 2));
             if (v >= 9) {
-                w.F32(0.2f); // friction
-                w.U32(1);    // awake
-                w.U32(0);    // kinematic
+                w.F32(ph.friction);
+                w.U32(ph.awake);
+                w.U32(ph.kinematic);
+            }
+            for (size_t k = 0; k + 1 < ph.points.size(); k += 2) { // after the fields above
+                w.F32(ph.points[k]);
+                w.F32(ph.points[k + 1]);
             }
         }
         w.U32(12);

@@ -304,6 +304,30 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
             ob.solid = Reader::Bool(o, "solid", false);
             ob.persistent = Reader::Bool(o, "persistent", false);
             ob.depth = int32_t(Reader::Int(o, "depth", 0));
+            if (json_object* ph = Reader::Get(o, "physics")) {
+                PackPhysics& f = ob.physics;
+                f.uses = true;
+                f.sensor = Reader::Bool(ph, "sensor", false);
+                f.awake = Reader::Bool(ph, "awake", true);
+                f.kinematic = Reader::Bool(ph, "kinematic", false);
+                f.shape = int32_t(Reader::Int(ph, "shape", 1));
+                f.group = int32_t(Reader::Int(ph, "group", 0));
+                f.density = float(Reader::Real(ph, "density", 0.5));
+                f.restitution = float(Reader::Real(ph, "restitution", 0.1));
+                f.linearDamping = float(Reader::Real(ph, "linear_damping", 0.1));
+                f.angularDamping = float(Reader::Real(ph, "angular_damping", 0.1));
+                f.friction = float(Reader::Real(ph, "friction", 0.2));
+                json_object* points = Reader::Get(ph, "points");
+                for (size_t k = 0; k < Reader::Count(points); ++k) {
+                    json_object* pt = Reader::At(points, k);
+                    if (Reader::Count(pt) != 2) {
+                        error = "object " + ob.name + ": a physics point is [x, y]";
+                        return false;
+                    }
+                    f.points.push_back(float(json_object_get_double(Reader::At(pt, 0))));
+                    f.points.push_back(float(json_object_get_double(Reader::At(pt, 1))));
+                }
+            }
             json_object* evs = Reader::Get(o, "events");
             for (size_t k = 0; k < Reader::Count(evs); ++k) {
                 json_object* e = Reader::At(evs, k);

@@ -72,10 +72,19 @@ struct PackEvent {
     PackCode code;
 };
 
+// An object's physics fields (format version 6 and up; friction, awake and kinematic from 9).
+struct PackPhysics {
+    bool uses = false, sensor = false, awake = true, kinematic = false;
+    int32_t shape = 1, group = 0; // shape: 0 circle, 1 box, 2 polygon
+    float density = 0.5f, restitution = 0.1f, linearDamping = 0.1f, angularDamping = 0.1f, friction = 0.2f;
+    std::vector<float> points; // x, y pairs
+};
+
 struct PackObject {
     std::string name;
     int32_t sprite = -1, mask = -1, parent = -1, depth = 0;
     bool visible = true, solid = false, persistent = false;
+    PackPhysics physics;
     std::string spriteName, maskName, parentName;
     std::vector<PackEvent> events;
     std::vector<std::pair<size_t, std::string>> collisionNames; // event slot, other object's name
