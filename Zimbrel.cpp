@@ -21,6 +21,7 @@
 #include "Files/Base/CRC32.h"
 #include "Files/Base/Console.h"
 #include "Files/Code/VM_Format.h"
+#include "Files/Function/Function_Http.h"
 #include "Files/Graphics_API/Graphics_Hooks.h"
 #include "Files/IO/LoadSave.h"
 #include "Files/Option/Options.h"
@@ -29,6 +30,8 @@
 #include "Files/Runner/Runner_Game.h"
 #include "Files/Runner/Runner_Services.h"
 #include "Files/Support/File.h"
+#include "Files/Support/HTTP.h"
+#include "Files/Support/IBuffer.h"
 #include "Files/Support/Timing.h"
 #include "Files/Variable/Variable_World.h"
 #include "Platform/MemoryManager.h"
@@ -194,6 +197,7 @@ bool Main_InitPlatform()
     World_RegisterVariables();
     HighScore_Clear();
     Room_InitStartState();
+    HTTP_InstallSpriteLoader();
     ProcessMessages();
     return true;
 }
@@ -425,6 +429,7 @@ void Main_Finalise()
 {
     Services_Shutdown();
     Network_CloseAll();
+    HTTP_Shutdown(); // aborts running requests, frees every request
     Steam_Shutdown();
     HighScore_SaveIfChanged();
     Code_Constant_Free();
@@ -432,6 +437,7 @@ void Main_Finalise()
     Code_Free();
     Code_Variable_Free();
     Grid_FreeAll();
+    Buffer_FreeAll();
     Room_Shutdown();
     Path_FreeAll();
     TimeLine_Free();

@@ -2,6 +2,7 @@
 // will register its group through Function_Add.
 #include "Files/Background/Background_Main.h"
 #include "Files/Font/Font_Main.h"
+#include "Files/Function/Function_Http.h"
 #include "Files/Graphics/Graphics_Builtins.h"
 #include "Files/Graphics/Graphics_Draw.h"
 #include "Files/Graphics/Graphics_Surface.h"
@@ -21,8 +22,8 @@ void InitFunctions_Graphic()
     GR_Text_RegisterBuiltins();
     GR_Surface_RegisterBuiltins();
 }
-// Stands in for: the "File.." group.
-void InitFunctions_File() {}
+// Stands in for: the "File.." group; the HTTP and JSON built-ins are already in it.
+void InitFunctions_File() { Function_Http_Register(); }
 // The "Resource.." group: sprites (with draw_sprite*), backgrounds (with draw_background*)
 // and fonts; the other resources' functions join it when their modules land.
 void InitFunctions_Resource()
@@ -41,8 +42,6 @@ void InitFunctions_Sound() {}
 void InitFunctions_DPlay() {}
 // Stands in for: the "Physics.." group.
 void InitFunctions_Physics() {}
-// Stands in for: the "Buffers.." group.
-void InitFunctions_Buffers() {}
 // Stands in for: the network functions of "Networking..".
 void InitFunctions_Networking() {}
 // Stands in for: the Steam functions of "Networking..".
