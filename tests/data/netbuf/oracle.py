@@ -10,7 +10,8 @@ line on standard output.
   sha1 HEX         SHA-1 of the bytes, hex
   b64 HEX          base64 of the bytes
   unb64 TEXT       hex of the base64 text decoded
-  json TEXT        the text parsed and printed back with sorted keys (or "error")
+  json TEXT        the text parsed (integers as reals) and printed back with sorted keys (or
+                   "error")
 """
 import base64
 import hashlib
@@ -70,7 +71,7 @@ def main():
             out.append(base64.b64decode(rest).hex())
         elif cmd == "json":
             try:
-                out.append(json.dumps(json.loads(rest), sort_keys=True))
+                out.append(json.dumps(json.loads(rest, parse_int=float), sort_keys=True))
             except ValueError:
                 out.append("error")
         else:

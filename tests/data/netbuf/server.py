@@ -174,6 +174,9 @@ class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
     daemon_threads = True
     allow_reuse_address = True
 
+    def handle_error(self, request, client_address):
+        pass  # clients that go away (aborted or refused exchanges) are expected
+
 
 def main():
     server = Server(("127.0.0.1", 0), Handler)
