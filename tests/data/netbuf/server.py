@@ -12,6 +12,7 @@ Paths:
                       body length and SHA-1 and (up to 4096 bytes) the body
   /status/N           status N, body "status N"
   /bytes/N            N bytes of the pattern (i * 7 + 3) % 251, with a content length
+  /text/N             N letters a..z repeated, chunked
   /chunked/N          the same pattern, chunked (no content length)
   /close/N            the same pattern, no content length, ended by closing the connection
   /claim              announces 100000000000 bytes, sends 10, closes
@@ -110,8 +111,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.reply(n, ("status %d" % n).encode())
         elif p.startswith("/bytes/"):
             self.reply(200, pattern(self.number()), "application/octet-stream")
-        elif p.startswith("/chunked/"):
-            data = pattern(self.number())
+        elif p.startswith("/chunked/") or p.startswith("/text/"):
+            n = self.number()
+            data = pattern(n) if p.startswith("/chunked/") else bytes(97 + i % 26 for i in range(n))
             self.send_response(200)
             self.send_header("Transfer-Encoding", "chunked")
             self.end_headers()
