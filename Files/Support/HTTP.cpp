@@ -73,8 +73,9 @@ int32_t Refuse(HTTP_REQ_CONTEXT* request, const char* message)
 
 HTTP_REQ_CONTEXT::HTTP_REQ_CONTEXT(const char* url_, int32_t bufferSize_, HttpCompletion completion_,
                                    HttpCleanUp cleanUp_, void* user_)
-    : completion(completion_), cleanUp(cleanUp_), user(user_), id(g_nextId++)
+    : completion(completion_), cleanUp(cleanUp_), user(user_), id(g_nextId)
 {
+    g_nextId = int32_t(uint32_t(g_nextId) + 1u); // wraps instead of overflowing
     if (url_) url = MEM_STRDUP(url_);
     if (bufferSize_ > 0) {
         buffer = static_cast<uint8_t*>(std::malloc(size_t(bufferSize_)));

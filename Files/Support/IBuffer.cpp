@@ -675,6 +675,8 @@ bool IBuffer::Base64Decode(const char* text, int32_t offset, int32_t count)
 
 namespace {
 
+constexpr int64_t kDigestRun = 65536;
+
 // Calls feed(bytes, length) over the range of a digest (see IBuffer::MD5).
 template <class Feed>
 void DigestRange(const IBuffer* b, int32_t offset, int32_t count, Feed&& feed)
@@ -684,6 +686,17 @@ void DigestRange(const IBuffer* b, int32_t offset, int32_t count, Feed&& feed)
     int64_t o = offset;
     if (b->IsWrap()) {
         o = Mod(o, size);
+        if (n > size - o && size < kDigestRun) {
+            // A small buffer read round many times: its bytes from the offset, repeated into a
+            // run of whole turns, are fed a run at a time.
+            const int64_t turns = kDigestRun / size;
+            uint8_t* run = static_cast<uint8_t*>(MEM_ALLOC(turns * size));
+            for (int64_t i = 0; i < turns * size; ++i) run[i] = b->Data()[(o + i) % size];
+            for (; n >= turns * size; n -= turns * size) feed(run, uint32_t(turns * size));
+            if (n > 0) feed(run, uint32_t(n));
+            MEM_FREE(run);
+            return;
+        }
         while (n > 0) {
             const int64_t chunk = n < size - o ? n : size - o;
             feed(b->Data() + o, uint32_t(chunk));

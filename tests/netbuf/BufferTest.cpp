@@ -634,6 +634,14 @@ TEST(Buffer, DigestsAndBase64MatchPython)
     ScriptValue d = Value_Real(0);
     w.MD5(&d, 4, 7); // "bcabcab"
     EXPECT_EQ(std::string(d.text), Lines(Netbuf_Oracle("md5 " + Hex(reinterpret_cast<const uint8_t*>("bcabcab"), 7)))[0]);
+    // Round many times (fed in runs of whole turns).
+    std::string round(200001, '\0');
+    for (size_t i = 0; i < round.size(); ++i) round[i] = "abc"[(i + 4) % 3];
+    w.MD5(&d, 4, int32_t(round.size()));
+    const std::string roundHex = Hex(reinterpret_cast<const uint8_t*>(round.data()), round.size());
+    EXPECT_EQ(std::string(d.text), Lines(Netbuf_Oracle("md5 " + roundHex))[0]);
+    w.SHA1(&d, -2, int32_t(round.size()));
+    EXPECT_EQ(std::string(d.text), Lines(Netbuf_Oracle("sha1 " + roundHex))[0]);
     Value_FreeString(&d);
 }
 
