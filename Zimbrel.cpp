@@ -22,6 +22,7 @@
 #include "Files/Base/Console.h"
 #include "Files/Code/VM_Format.h"
 #include "Files/Function/Function_Http.h"
+#include "Files/Function/Function_Misc.h"
 #include "Files/Graphics_API/Graphics_Hooks.h"
 #include "Files/IO/LoadSave.h"
 #include "Files/Option/Options.h"
@@ -434,6 +435,7 @@ void Main_Finalise()
     HighScore_SaveIfChanged();
     Code_Constant_Free();
     Function_Free();
+    Function_Misc_FreeExecuteCache(); // the units execute_string keeps, before the machine goes
     Code_Free();
     Code_Variable_Free();
     Grid_FreeAll();
