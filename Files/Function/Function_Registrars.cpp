@@ -6,6 +6,7 @@
 #include "Files/Graphics/Graphics_Draw.h"
 #include "Files/Graphics/Graphics_Surface.h"
 #include "Files/Graphics/Graphics_Text.h"
+#include "Files/Particle/Particle_Main.h"
 #include "Files/Runner/Runner_Services.h"
 #include "Files/Sprite/Sprite_Main.h"
 
@@ -33,8 +34,8 @@ void InitFunctions_Resource()
 }
 // Stands in for: the "3D.." group.
 void InitFunctions_3D() {}
-// Stands in for: the "Particle.." group.
-void InitFunctions_Particle() {}
+// The "Particle.." group: particle types, systems and their parts, effects and action_effect.
+void InitFunctions_Particle() { Particle_RegisterBuiltins(); }
 // Stands in for: the "Sound.." group.
 void InitFunctions_Sound() {}
 // Stands in for: the "DPlay.." group.
