@@ -182,9 +182,21 @@ inline float Fold(float w) { return (w > 2.0f ? 4.0f - w : w) - 1.0f; }
 void Move(ParticleSystem* s)
 {
     const bool attractors = !s->attractors.empty();
+    // The gravity vector of the last type met (particles of one type usually come together).
+    int32_t lastType = -1;
+    const ParticleType* t = nullptr;
+    float gx = 0.0f, gy = 0.0f;
     for (int32_t i = 0; i < s->count; ++i) {
         Particle& p = s->particles[i];
-        const ParticleType* t = ParticleType_Slot(p.type);
+        if (p.type != lastType) {
+            lastType = p.type;
+            t = ParticleType_Slot(p.type);
+            if (t) {
+                const float g = t->gravDir * kDegToRad;
+                gx = std::cos(g) * t->gravAmount;
+                gy = -std::sin(g) * t->gravAmount;
+            }
+        }
         if (!t) continue;
         p.xPrev = p.x;
         p.yPrev = p.y;
@@ -198,9 +210,8 @@ void Move(ParticleSystem* s)
             float vx = std::cos(d) * p.speed;
             float vy = -std::sin(d) * p.speed;
             if (t->gravAmount != 0.0f) {
-                const float g = t->gravDir * kDegToRad;
-                vx += std::cos(g) * t->gravAmount;
-                vy += -std::sin(g) * t->gravAmount;
+                vx += gx;
+                vy += gy;
             }
             for (const ParticleAttractor& a : s->attractors) {
                 if (!a.created) continue;
