@@ -54,11 +54,12 @@ void SetDefaults(ParticleType& t)
     t.alphaStart = t.alphaMiddle = t.alphaEnd = 1.0f;
 }
 
-// A colour channel from a drawn real: truncated, held in 0..255.
+// A colour channel from a drawn real: truncated, held in 0..255 (NaN gives 0).
 uint32_t Channel(float v)
 {
-    const int32_t c = Real_TruncToInt32(v);
-    return c < 0 ? 0u : c > 255 ? 255u : (uint32_t)c;
+    if (v >= 255.0f) return 255u;
+    if (!(v > 0.0f)) return 0u;
+    return (uint32_t)v;
 }
 
 } // namespace

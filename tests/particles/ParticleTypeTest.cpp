@@ -199,6 +199,9 @@ TEST_F(Types, ColourModesAtCreation)
     ParticleType_ColourRGB(i, 300, 300, 0, 0, 0, 0);
     Particle_Init(0, 0, i, &p);
     EXPECT_EQ(p.colour, 0x0000FFu);
+    ParticleType_ColourRGB(i, 0, 0, 0xFFFFFFFBu, 0xFFFFFFFBu, 0, 0); // -5 as the built-in passes it
+    Particle_Init(0, 0, i, &p);
+    EXPECT_EQ(p.colour, 0x00FF00u);
     ParticleType_ColourHSV(i, 0, 0, 255, 255, 255, 255);
     Particle_Init(0, 0, i, &p);
     EXPECT_EQ(p.colour, 0x0000FFu) << "hue 0 at full saturation and value is red";
