@@ -10,6 +10,7 @@
 #include "Files/Graphics/Graphics_Surface.h"
 #include "Files/Graphics/Graphics_Text.h"
 #include "Files/Graphics/Graphics_Transition.h"
+#include "Files/Particle/Particle_Main.h"
 #include "Files/Runner/Runner_Services.h"
 #include "Files/Sprite/Sprite_Main.h"
 
@@ -39,8 +40,8 @@ void InitFunctions_Resource()
 }
 // The "3D.." group: 3D primitives vertex by vertex, the shapes and the models.
 void InitFunctions_3D() { GR_3D_RegisterBuiltins(); }
-// Stands in for: the "Particle.." group.
-void InitFunctions_Particle() {}
+// The "Particle.." group: particle types, systems and their parts, effects and action_effect.
+void InitFunctions_Particle() { Particle_RegisterBuiltins(); }
 // Stands in for: the "Sound.." group.
 void InitFunctions_Sound() {}
 // Stands in for: the "DPlay.." group.
