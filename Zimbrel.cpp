@@ -23,6 +23,8 @@
 #include "Files/Code/VM_Format.h"
 #include "Files/Function/Function_Http.h"
 #include "Files/Function/Function_Misc.h"
+#include "Files/Graphics/Graphics_3D_Model.h"
+#include "Files/Graphics/Graphics_Transition.h"
 #include "Files/Graphics_API/Graphics_Hooks.h"
 #include "Files/IO/LoadSave.h"
 #include "Files/Option/Options.h"
@@ -460,6 +462,8 @@ void Main_Finalise()
     Library_FreeInitCode();
     File_CloseAll();
     Sound_Free();
+    GR_3D_Model_FreeAll();
+    GR_Transition_Reset();
     GR_D3D_FreeScreenTexture();
     GR_D3D_Release();
     Code_Table_Free();

@@ -5,24 +5,28 @@
 #include "Files/Function/Function_File.h"
 #include "Files/Function/Function_Http.h"
 #include "Files/Function/Function_Program.h"
+#include "Files/Graphics/Graphics_3D_Builtins.h"
 #include "Files/Graphics/Graphics_Builtins.h"
 #include "Files/Graphics/Graphics_Draw.h"
 #include "Files/Graphics/Graphics_Surface.h"
 #include "Files/Graphics/Graphics_Text.h"
+#include "Files/Graphics/Graphics_Transition.h"
+#include "Files/Particle/Particle_Main.h"
 #include "Files/Runner/Runner_Services.h"
 #include "Files/Sprite/Sprite_Main.h"
 
 // Stands in for: the "HighScore.." group.
 void InitFunctions_HighScore() {}
 // The "Graphic.." group: display, window, render states, 3D switches and textures, then 2D
-// primitives (with the action-library drawing forms), text (with the action text forms) and
-// surfaces.
+// primitives (with the action-library drawing forms), text (with the action text forms),
+// surfaces and the room transition settings.
 void InitFunctions_Graphic()
 {
     GR_Builtins_Register();
     GR_Draw_RegisterBuiltins();
     GR_Text_RegisterBuiltins();
     GR_Surface_RegisterBuiltins();
+    GR_Transition_RegisterBuiltins();
 }
 // The "File.." group: files, folders, names, programs and the command line, then INI files
 // and the registry-named key store, then HTTP and JSON.
@@ -39,10 +43,10 @@ void InitFunctions_Resource()
     Background_RegisterBuiltins();
     Font_RegisterBuiltins();
 }
-// Stands in for: the "3D.." group.
-void InitFunctions_3D() {}
-// Stands in for: the "Particle.." group.
-void InitFunctions_Particle() {}
+// The "3D.." group: 3D primitives vertex by vertex, the shapes and the models.
+void InitFunctions_3D() { GR_3D_RegisterBuiltins(); }
+// The "Particle.." group: particle types, systems and their parts, effects and action_effect.
+void InitFunctions_Particle() { Particle_RegisterBuiltins(); }
 // Stands in for: the "Sound.." group.
 void InitFunctions_Sound() {}
 // Stands in for: the "DPlay.." group.
