@@ -39,6 +39,7 @@ for f in build-asan/fuzz/fuzz_*; do
   if [ -d "tests/fuzz/corpus/$name" ]; then cp -r "tests/fuzz/corpus/$name/." "$corpus/"; fi
   echo "fuzz: $name for ${FUZZ_SECONDS}s"
   "$f" -max_total_time="$FUZZ_SECONDS" -rss_limit_mb=2048 -timeout=10 -print_final_stats=0 \
+    -artifact_prefix="build-asan/fuzz/$name-" \
     "$corpus" >"build-asan/fuzz/$name.log" 2>&1 || { tail -50 "build-asan/fuzz/$name.log"; exit 1; }
   rm -rf "$corpus"
 done
