@@ -22,6 +22,7 @@
 #include "Files/Base/Console.h"
 #include "Files/Code/VM_Format.h"
 #include "Files/Extension/Extension.h"
+#include "Files/Function/Function_Http.h"
 #include "Files/Function/Function_Misc.h"
 #include "Files/Graphics/Graphics_3D_Model.h"
 #include "Files/Graphics/Graphics_Transition.h"
@@ -33,6 +34,8 @@
 #include "Files/Runner/Runner_Game.h"
 #include "Files/Runner/Runner_Services.h"
 #include "Files/Support/File.h"
+#include "Files/Support/HTTP.h"
+#include "Files/Support/IBuffer.h"
 #include "Files/Support/Timing.h"
 #include "Files/Variable/Variable_World.h"
 #include "Platform/MemoryManager.h"
@@ -199,6 +202,7 @@ bool Main_InitPlatform()
     World_RegisterVariables();
     HighScore_Clear();
     Room_InitStartState();
+    HTTP_InstallSpriteLoader();
     ProcessMessages();
     return true;
 }
@@ -431,6 +435,7 @@ void Main_Finalise()
 {
     Services_Shutdown();
     Network_CloseAll();
+    HTTP_Shutdown(); // aborts running requests, frees every request
     Steam_Shutdown();
     Extension_Free(); // the packages' finalisation functions ran when the game ended
     HighScore_SaveIfChanged();
@@ -440,6 +445,7 @@ void Main_Finalise()
     Code_Free();
     Code_Variable_Free();
     Grid_FreeAll();
+    Buffer_FreeAll();
     Room_Shutdown();
     Path_FreeAll();
     TimeLine_Free();

@@ -268,7 +268,11 @@ bool CodeGenerator::Binary(const CodeNode* node)
     int32_t r = PopType();
     int32_t l = PopType();
     Op(opcode, r, l);
-    return PushType(cls == OP_COMPARE ? VMT_BOOL : Wider(l, r), node);
+    // A number and a string give a string (the repeat; the machine refuses the other
+    // operators when they run), whatever their widths.
+    int32_t result = cls == OP_COMPARE ? VMT_BOOL : Wider(l, r);
+    if (cls != OP_COMPARE && (l == VMT_STRING || r == VMT_STRING) && l != VMT_VAR && r != VMT_VAR) result = VMT_STRING;
+    return PushType(result, node);
 }
 
 bool CodeGenerator::VariableParts(const CodeNode* node, uint32_t* operand, uint32_t* field)

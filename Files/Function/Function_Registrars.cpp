@@ -3,6 +3,7 @@
 #include "Files/Background/Background_Main.h"
 #include "Files/Font/Font_Main.h"
 #include "Files/Function/Function_File.h"
+#include "Files/Function/Function_Http.h"
 #include "Files/Function/Function_Program.h"
 #include "Files/Graphics/Graphics_3D_Builtins.h"
 #include "Files/Graphics/Graphics_Builtins.h"
@@ -10,6 +11,7 @@
 #include "Files/Graphics/Graphics_Surface.h"
 #include "Files/Graphics/Graphics_Text.h"
 #include "Files/Graphics/Graphics_Transition.h"
+#include "Files/Particle/Particle_Main.h"
 #include "Files/Runner/Runner_Services.h"
 #include "Files/Sprite/Sprite_Main.h"
 
@@ -27,8 +29,12 @@ void InitFunctions_Graphic()
     GR_Transition_RegisterBuiltins();
 }
 // The "File.." group: files, folders, names, programs and the command line, then INI files
-// and the registry-named key store.
-void InitFunctions_File() { Function_File_Init(); }
+// and the registry-named key store, then HTTP and JSON.
+void InitFunctions_File()
+{
+    Function_File_Init();
+    Function_Http_Register();
+}
 // The "Resource.." group: sprites (with draw_sprite*), backgrounds (with draw_background*)
 // and fonts; the other resources' functions join it when their modules land.
 void InitFunctions_Resource()
@@ -39,12 +45,10 @@ void InitFunctions_Resource()
 }
 // The "3D.." group: 3D primitives vertex by vertex, the shapes and the models.
 void InitFunctions_3D() { GR_3D_RegisterBuiltins(); }
-// Stands in for: the "Particle.." group.
-void InitFunctions_Particle() {}
+// The "Particle.." group: particle types, systems and their parts, effects and action_effect.
+void InitFunctions_Particle() { Particle_RegisterBuiltins(); }
 // Stands in for: the "Sound.." group.
 void InitFunctions_Sound() {}
-// Stands in for: the "Buffers.." group.
-void InitFunctions_Buffers() {}
 // Stands in for: the platform-store functions of "Kovrin..".
 void InitFunctions_Store() {}
 // The tile functions of "Kovrin..": the tablet-platform names, stubs on this platform.

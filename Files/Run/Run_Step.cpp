@@ -21,6 +21,7 @@
 #include "Files/Networking/OnlineServices.h"
 #include "Files/Networking/Steam.h"
 #include "Files/Room/Room.h"
+#include "Files/Run/Run_Async.h"
 #include "Files/Run/Run_Index.h"
 #include "Files/Run/Run_Lists.h"
 #include "Files/Run/Run_Main.h"
@@ -438,9 +439,8 @@ void Run_Step()
     if (Between()) return;
     Run_OutsideAndBoundary();
     if (Between()) return;
-    IAP_ProcessEvents(); // the asynchronous phase: purchases and queued callbacks first
-    OnlineServices_RunQueuedCallbacks();
-    if (Between()) return; // asynchronous results
+    Async_ProcessRequests(); // purchases and queued callbacks first, then finished requests
+    if (Between()) return;
     if (!physicsStepped) {
         Run_Collisions();
         if (Between()) return;

@@ -53,14 +53,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Code_LoadDebugCompanion(FileImage(static_cast<const uint8_t*>(block.data()), uint32_t(block.size())));
     Code_ClearDebug();
     Runner_LoadFromImage(image);
-    Header_Clear(g_GameHeader);
-    Code_Clear();
-    Code_Table_Free();
-    VM_StringTable_Free();
-    Options_Free();
-    Room_FreeAll();
-    Path_FreeAll();
-    TimeLine_Free();
-    Object_Free();
+    Runner_ReleaseLoaded();
     return 0;
 }
