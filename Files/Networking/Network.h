@@ -15,8 +15,9 @@
 // Debugger servers listen on the loopback interface only (the interface can pause the game,
 // set breakpoints and run code); other servers on every interface.
 //
-// Main thread only. Needs the POSIX sockets of Linux/NetSocketM.cpp, the buffers, the
-// machine's breakpoints and the run state (paused), the log console.
+// Main thread only. Needs the POSIX sockets of Linux/NetSocketM.cpp, the buffers
+// (Files/Support/IBuffer.h), the machine's breakpoints and the run state (paused), the log
+// console.
 #pragma once
 
 #include <cstddef>
@@ -66,7 +67,7 @@ public:
     int32_t m_slot = -1;          // its socket slot; -1 none
     bool m_debugger;              // accepted by a debugger server
     bool m_closing = false;       // to be closed at the end of the poll
-    IBuffer* m_pBuffer;           // the reply buffer (owned)
+    IBuffer* m_pBuffer;           // the reply buffer (owned): grow, alignment 1
     std::vector<uint8_t> m_pending; // received bytes not yet a whole packet
     NetServer* m_pServer = nullptr;
 };

@@ -1,15 +1,18 @@
 // The registrars of the networking and online-service groups: "DPlay..", the network and
 // Steam functions of "Networking..", and the online-service functions of "Kovrin.." (with
 // their named lock). Only the built-ins this runner's function list names are registered:
-// the virtual keys (virtual_key_add, virtual_key_delete, virtual_key_show, virtual_key_hide);
-// the DPlay and Steam groups have none.
+// network_send_raw, and the virtual keys (virtual_key_add, virtual_key_delete,
+// virtual_key_show, virtual_key_hide); the DPlay and Steam groups have none.
 //
-// Needs the virtual-button table, the error reporter, the function table. No Linux/ file.
+// Needs the socket slots, the buffer table, the virtual-button table, the error reporter, the
+// function table. No Linux/ file.
 #include "Files/Base/RealConvert.h"
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Function.h"
 #include "Files/IO/IO_VirtualButton.h"
+#include "Files/Networking/Network.h"
 #include "Files/Runner/Runner_Services.h"
+#include "Files/Support/IBuffer.h"
 #include "Platform/MemoryManager.h"
 
 namespace {
@@ -71,13 +74,33 @@ void VirtualKeyHide(ScriptValue* result, CInstance*, CInstance*, int32_t, Script
     if (IO_VirtualButton* b = Handle(&args[0])) b->flags = uint16_t(b->flags & ~IO_VBUTTON_SHOWN);
 }
 
+// network_send_raw(socket, buffer, size): one send of the buffer's first size bytes (cut to
+// the buffer), without framing, on the connection in that socket slot. The bytes sent, or -1
+// when the slot holds no connection, the buffer does not exist or the send failed.
+void NetworkSendRaw(ScriptValue* result, CInstance*, CInstance*, int32_t, ScriptValue* args)
+{
+    Value_SetReal(result, -1.0);
+    NetSocket* socket = Network_Socket(Real_RoundToInt32(args[0].real));
+    IBuffer* buffer = Buffer_Get(Real_RoundToInt32(args[1].real));
+    if (!socket || !buffer) return;
+    int32_t size = Real_RoundToInt32(args[2].real);
+    if (size < 0) size = 0;
+    if (size > buffer->Size()) size = buffer->Size();
+    if (size == 0) {
+        Value_SetReal(result, 0.0);
+        return;
+    }
+    const int32_t sent = socket->Send(buffer->Data(), size);
+    Value_SetReal(result, double(sent));
+}
+
 } // namespace
 
 // "DPlay..": no built-in of this runner belongs to it.
 void InitFunctions_DPlay() {}
 
 // "Networking..", the network functions.
-void InitFunctions_Networking() {}
+void InitFunctions_Networking() { Function_Add("network_send_raw", NetworkSendRaw, 3); }
 
 // "Networking..", the Steam functions: none in this runner's function list.
 void InitFunctions_Steam() {}

@@ -15,7 +15,6 @@
 
 #include "Files/Base/Console.h"
 #include "Files/Code/VM_Debug.h"
-#include "Files/Networking/Network_Internal.h"
 #include "Files/Run/Run_Main.h"
 #include "Files/Support/IBuffer.h"
 
@@ -52,7 +51,8 @@ void FreeSlotOf(NetSocket* socket)
 // =============================================================================================
 
 NetSocket::NetSocket(int32_t descriptor, int32_t bufferSize, bool debugger)
-    : m_descriptor(descriptor), m_debugger(debugger), m_pBuffer(Network_NewReplyBuffer(bufferSize))
+    : m_descriptor(descriptor), m_debugger(debugger),
+      m_pBuffer(new Buffer_Standard(bufferSize < 1 ? 1 : bufferSize, eBuffer_Grow, 1))
 {
 }
 
@@ -69,12 +69,7 @@ int32_t NetSocket::Send(const void* bytes, int32_t length)
     return NetM_Send(m_descriptor, bytes, length);
 }
 
-int32_t NetSocket::SendBuffer()
-{
-    int32_t length = 0;
-    const uint8_t* bytes = Network_ReplyBytes(m_pBuffer, &length);
-    return Send(bytes, length);
-}
+int32_t NetSocket::SendBuffer() { return Send(m_pBuffer->Data(), m_pBuffer->Tell()); }
 
 void NetSocket::Close()
 {

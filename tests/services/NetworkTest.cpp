@@ -12,7 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "Files/Code/Code_Function.h"
 #include "Files/Code/VM_Debug.h"
+#include "Files/Runner/Runner_Services.h"
 #include "Files/Networking/Network.h"
 #include "Files/Run/Run_Main.h"
 #include "Files/Support/IBuffer.h"
@@ -322,4 +324,44 @@ TEST_F(Network, DestroyingAServerFromItsOwnHandlerWaitsForItsPoll)
     const int c = Client(server);
     SendAll(c, Join({Packet(1), Packet(1)}));
     ASSERT_TRUE(PollUntil([&] { return Network_SlotsInUse() == 0; }));
+}
+
+TEST_F(Network, SendRawSendsTheBufferUnframed)
+{
+    static bool once = false;
+    if (!once) {
+        once = true;
+        InitFunctions_Networking();
+    }
+    int32_t id = -1;
+    ASSERT_TRUE(Code_Function_Find("network_send_raw", &id));
+    const BuiltinFunction* row = Function_Get(id);
+    ASSERT_EQ(row->argCount, 3);
+    NetServer* s = Server(false);
+    const int c = Client(s);
+    ASSERT_TRUE(PollUntil([&] { return s->ConnectionCount() == 1; }));
+    const int32_t slot = s->Connection(0)->m_slot;
+    ASSERT_GE(slot, 0);
+    const int32_t buffer = Buffer_Create(8, eBuffer_Fixed, 1);
+    for (int k = 0; k < 8; ++k) Buffer_WriteNumber(Buffer_Get(buffer), eBuffer_U8, 'a' + k);
+    auto call = [&](double socket, double b, double size) {
+        ScriptValue args[3] = {Value_Real(socket), Value_Real(b), Value_Real(size)};
+        ScriptValue result = Value_Real(0);
+        row->f(&result, nullptr, nullptr, 3, args);
+        return result.real;
+    };
+    EXPECT_EQ(call(slot, buffer, 5), 5.0);
+    EXPECT_EQ(call(slot, buffer, 100), 8.0) << "cut to the buffer";
+    EXPECT_EQ(call(slot, buffer, -3), 0.0);
+    EXPECT_EQ(call(slot + 1, buffer, 5), -1.0) << "no connection there";
+    EXPECT_EQ(call(s->m_slot, buffer, 5), -1.0) << "a server is no connection";
+    EXPECT_EQ(call(slot, buffer + 1, 5), -1.0) << "no such buffer";
+    std::string got;
+    char chunk[64];
+    for (int k = 0; k < 100 && got.size() < 13; ++k) {
+        pollfd p{c, POLLIN, 0};
+        if (poll(&p, 1, 10) == 1) got.append(chunk, size_t(recv(c, chunk, sizeof chunk, 0)));
+    }
+    EXPECT_EQ(got, "abcdeabcdefgh");
+    Buffer_Free(buffer);
 }
