@@ -15,6 +15,7 @@
 #include "Files/Extension/Extension.h"
 #include "Files/IO/LoadSave.h"
 #include "Files/Run/Instance.h"
+#include "Files/Run/Run_Main.h"
 #include "Files/Runner/Runner_CommandLine.h"
 #include "Files/Runner/Runner_Reader.h"
 #include "Files/Script/Script_Main.h"
@@ -317,4 +318,40 @@ TEST_F(Extensions, TheChunkIsAcceptedAndItsPackagesNotRead)
     FileImage none(empty.data(), 4);
     EXPECT_TRUE(Extension_Load(none, 0, 4));
     EXPECT_TRUE(Extension_Load(none, 0, 0));
+}
+
+// The game's start runs the initialisation functions before the first room, its end the
+// finalisation functions after the last; a missing initialisation function stops the start.
+class ExtensionGame : public ServicesWorldTest {
+protected:
+    void TearDown() override
+    {
+        ServicesWorldTest::TearDown();
+        Extension_Free();
+        Function_SetExtensionHooks(nullptr);
+    }
+};
+
+TEST_F(ExtensionGame, StartAndEndRunThePackagesFunctions)
+{
+    Extension_InstallHooks();
+    CExtensionFile* f = Extension_AddFile(Extension_AddPackage("p"), "c.zbl", EXTENSION_FILE_CODE, "ext_init", "ext_final");
+    Extension_AddFunction(f, "ext_init", "", 0, -1, nullptr, DLL_KIND_REAL, "test_log('init', instance_count);");
+    Extension_AddFunction(f, "ext_final", "", 0, -1, nullptr, DLL_KIND_REAL, "test_log('final');");
+    ASSERT_TRUE(Extension_Prepare());
+    const int32_t o = Obj("thing");
+    ASSERT_TRUE(Ev(o, 0, 0, "test_log('create');"));
+    Place(Room(), o, 0, 0);
+    Start();
+    EndGame();
+    EXPECT_EQ(ServicesLogText(), "init:0 create final");
+
+    // An initialisation function that is not there: no room starts.
+    g_ServicesLog.clear();
+    Extension_AddFile(Extension_AddPackage("q"), "d.zbl", EXTENSION_FILE_CODE, "missing_init");
+    CaptureBoxes boxes;
+    EXPECT_FALSE(StartGame());
+    EXPECT_EQ(Run_CurrentRoom(), nullptr);
+    EXPECT_EQ(ServicesLogText(), "init:0");
+    EXPECT_TRUE(boxes.Has("Could not locate initialization function missing_init"));
 }
