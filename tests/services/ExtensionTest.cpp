@@ -50,6 +50,7 @@ protected:
     void TearDown() override
     {
         LoadSave_SetFolders(nullptr, nullptr, nullptr);
+        Code_Constant_Init(); // the packages' constants go (their texts with them)
         Extension_Free();
         Function_SetExtensionHooks(nullptr);
         g_StartupOptions.extensionsOff = 0;
