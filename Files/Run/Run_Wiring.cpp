@@ -1,13 +1,15 @@
 // Fills the world's hooks (Files/Run/Run_Resources.h) with the modules beside it: sprites and
 // their collision masks, backgrounds, surfaces and primitives (graphic resources), the input
-// layer (keys, buttons, the keyboard and mouse variables, joystick events), and gives the
-// event built-ins the world's dispatch. Run at start-up by Run_Global_Init; tests replace the
+// layer (keys, buttons, the keyboard and mouse variables, joystick events), gives the event
+// built-ins the world's dispatch and the compiler the names of sprites, backgrounds and fonts. Run at start-up by Run_Global_Init; tests replace the
 // hooks afterwards.
 //
 // Needs: the sprite, background, surface and drawing modules, the input layer, the event
 // built-ins. No Linux/ file.
 #include "Files/Background/Background_Main.h"
+#include "Files/Code/Code_Constant.h"
 #include "Files/Event/Event.h"
+#include "Files/Font/Font_Main.h"
 #include "Files/Function/Function_Misc.h"
 #include "Files/Graphics/Graphics_Draw.h"
 #include "Files/Graphics/Graphics_Surface.h"
@@ -160,4 +162,8 @@ void World_InstallDefaultHooks()
     h.setMouseLastButton = [](int32_t b) { IO_SetMouseLastButton(b, 0); };
     static const EventDispatchHooks events = {PerformEvent, CurrentEvent};
     Function_Misc_SetEventHooks(&events);
+    // Sprite, background and font names, for the compiler's constants (source-mode games).
+    Code_Constant_SetResourceFinder(RESOURCE_SPRITE, Sprite_Find);
+    Code_Constant_SetResourceFinder(RESOURCE_BACKGROUND, Background_Find);
+    Code_Constant_SetResourceFinder(RESOURCE_FONT, Font_Find);
 }
