@@ -38,12 +38,16 @@ TextureRecord* g_textures = nullptr; // newest first
 
 uint32_t FvfForSize(int32_t size) { return size == 16 ? GFX_FVF_2D : size == 24 ? GFX_FVF_2DTEX : GFX_FVF_3D; }
 
+// A buffer emptied in frame F is taken again from frame F + 4 on, when the device may still
+// be reading it meanwhile; a device that has read the vertices when the draw returns gets it
+// back the next frame, so the same few buffers stay in the processor's caches.
 VertexBufferRecord* FindBuffer(uint32_t fvf, int32_t size, int32_t n)
 {
-    for (VertexBufferRecord* r = g_batch.head; r; r = r->next)
-        if (r->fvf == fvf && r->capacity - r->used >= (uint32_t)n && r->frameStamp + 3 < g_batch.frame)
-            return r;
     IGfxDevice* dev = GR_D3D_State().device;
+    uint64_t rest = dev->DrawReadsVerticesAtOnce() ? 0 : 3;
+    for (VertexBufferRecord* r = g_batch.head; r; r = r->next)
+        if (r->fvf == fvf && r->capacity - r->used >= (uint32_t)n && r->frameStamp + rest < g_batch.frame)
+            return r;
     uint32_t capacity = n > 16384 ? (uint32_t)n : 16384u;
     uint32_t flags = 2;
     GfxVertexBuffer* vb = dev->CreateVertexBuffer((uint32_t)size * capacity, GFX_USAGE_DYNAMIC, fvf,

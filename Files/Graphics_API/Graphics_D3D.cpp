@@ -498,6 +498,35 @@ void GR_D3D_GetScreenRect(float* x1, float* y1, float* x2, float* y2)
     }
 }
 
+// Whether the white quad of the whole screen texture would put its texels on the back buffer
+// unchanged: drawn 1:1 over all of it, with nothing of the drawing state (blending, alpha test,
+// fog, lighting, write mask, fill mode, culling of its clockwise fan) altering them. Texel
+// centres fall on pixel centres then, so filtering and addressing change nothing either.
+static bool ScreenCopyIsExact(float x1, float y1, float x2, float y2)
+{
+    TextureRecord* t = g_d3d.screenTexture;
+    int32_t bw = g_d3d.backBufferWidth, bh = g_d3d.backBufferHeight;
+    if (!t->colour || t->Width() != bw || t->Height() != bh) return false;
+    if (x1 != 0.0f || y1 != 0.0f || x2 != (float)bw || y2 != (float)bh) return false;
+    const RenderStateCache& c = g_RenderStateCache;
+    if (c.Dirty()) return false;
+    const uint32_t* s = c.m_applied;
+    return s[GR_RS_ALPHABLEND] == 0 && s[GR_RS_ALPHATEST] == 0 && s[GR_RS_FOG] == 0 && s[GR_RS_LIGHTING] == 0 &&
+           (s[GR_RS_COLOURWRITE] & 15) == 15 && s[GR_RS_FILLMODE] == 3 && s[GR_RS_CULLMODE] != 2;
+}
+
+// The copy standing in for that quad. The texture is bound as the quad would bind it, so the
+// device binding and the texture-swap count come out the same.
+static void CopyScreenTexture()
+{
+    GR_D3D_SetTexture(0, g_d3d.screenTexture);
+    GfxSurface* back = g_d3d.device->GetRenderTarget(0);
+    if (!back) return;
+    GfxRect r{0, 0, g_d3d.backBufferWidth, g_d3d.backBufferHeight};
+    g_d3d.device->StretchRect(g_d3d.screenTexture->colour, &r, back, &r, GFX_TEXF_POINT);
+    back->Release();
+}
+
 void GR_D3D_DrawScreenTexture()
 {
     if (!g_d3d.device || !g_d3d.screenTexture) return;
@@ -536,7 +565,8 @@ void GR_D3D_DrawScreenTexture()
     GR_D3D_Clear(GR_Window_GetColour(), 1.0f, 0, bars ? 7 : 6);
 
     // The view and projection map back-buffer pixels (y down) onto the target.
-    GR_D3D_DrawTextureRect(g_d3d.screenTexture, x1, y1, x2, y2, 0, 0, 1, 1, 0xFFFFFFFFu);
+    if (ScreenCopyIsExact(x1, y1, x2, y2)) CopyScreenTexture();
+    else GR_D3D_DrawTextureRect(g_d3d.screenTexture, x1, y1, x2, y2, 0, 0, 1, 1, 0xFFFFFFFFu);
 
     GR_D3D_Flush();
     GR_Texture_SetInterpolation(interpolation);

@@ -220,6 +220,10 @@ public:
     virtual void DrawPrimitive(uint32_t type, uint32_t start, uint32_t count) = 0;
     virtual void DrawPrimitiveUP(uint32_t type, uint32_t count, const void* data,
                                  uint32_t stride) = 0;
+    // True when a draw has read its vertices by the time it returns, so that a vertex buffer
+    // may be filled again at once; false when the device may still read them afterwards (a
+    // graphics card working behind the program), so that emptied buffers must rest.
+    virtual bool DrawReadsVerticesAtOnce() { return false; }
 };
 
 // ---- The parent object (Direct3D object) ---------------------------------------------------

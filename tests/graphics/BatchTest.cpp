@@ -109,6 +109,25 @@ TEST_F(BatchTest, BufferSizesLocksAndRest)
     EXPECT_EQ(dev()->Count("CreateVertexBuffer 393216"), 2u); // the first one is taken again
 }
 
+TEST_F(BatchTest, DeviceReadingVerticesAtOnceGetsTheBufferBackNextFrame)
+{
+    dev()->readsVerticesAtOnce = true;
+    dev()->ClearLog();
+    for (int frame = 0; frame < 3; ++frame) {
+        GR_D3D_AllocVertices(4, nullptr, 24, 3);
+        GR_D3D_Flush();
+        GR_D3D_EndFrameVertexBuffers();
+    }
+    EXPECT_EQ(dev()->Count("CreateVertexBuffer 393216"), 1u);
+    EXPECT_EQ(dev()->Count("Lock 0 393216 8192"), 3u); // each frame's first lock still discards
+    // Within the frame a buffer too full for the batch still gives way to a new one.
+    GR_D3D_AllocVertices(4, nullptr, 24, 16000);
+    GR_D3D_Flush();
+    GR_D3D_AllocVertices(4, nullptr, 24, 1000);
+    GR_D3D_Flush();
+    EXPECT_EQ(dev()->Count("CreateVertexBuffer 393216"), 2u);
+}
+
 TEST_F(BatchTest, FullBufferStartsAnother)
 {
     dev()->ClearLog();

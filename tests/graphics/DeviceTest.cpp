@@ -61,7 +61,9 @@ TEST_F(DeviceTest, FrameOpensOnceDrawsScreenTextureAndPresents)
     EXPECT_EQ(GR_D3D_State().sceneCount, 1);
     EXPECT_EQ(GR_D3D_State().rtDepthCount, 1);
     EXPECT_TRUE(GR_D3D_Finish_Frame(true));
-    EXPECT_EQ(dev()->Count("DrawUP 6 2"), 1u); // the screen texture as a fan
+    // Screen and back buffer of one size: the picture is copied, not drawn.
+    EXPECT_EQ(dev()->Count("StretchRect 640x480 filter 1"), 1u);
+    EXPECT_EQ(dev()->Count("DrawUP"), 0u);
     EXPECT_EQ(dev()->Count("Present"), 1u);
     EXPECT_TRUE(host.shown);
     EXPECT_EQ(GR_D3D_State().rtDepthCount, 0);
@@ -100,6 +102,65 @@ TEST_F(DeviceTest, ScreenTextureDrawnStretchedOrLetterboxed)
     GR_D3D_GetLetterboxOffset(&ox, &oy);
     EXPECT_FLOAT_EQ(ox, 240.0f);
     EXPECT_FLOAT_EQ(oy, 0.0f);
+}
+
+namespace OverlayState {
+uint32_t begin = 0;
+void Begin()
+{
+    if (begin) g_RenderStateCache.SetRenderState((int32_t)(begin >> 16), begin & 0xFFFF);
+}
+void End() {}
+} // namespace OverlayState
+
+TEST_F(DeviceTest, ScreenTextureCopiedOnlyWhenTheQuadWouldLeaveItUnchanged)
+{
+    // Draws one frame whose screen texture holds a picture; answers whether the back buffer
+    // got it by a copy, checking that a copy gives the picture the quad would.
+    auto frame = [&]() {
+        GR_D3D_Start_Frame();
+        GR_D3D_Clear(0x0000FF, 1.0f, 0, 1);
+        dev()->ClearLog();
+        GR_D3D_Finish_Frame(false);
+        return dev()->Count("StretchRect") == 1 && dev()->Count("DrawUP") == 0;
+    };
+    EXPECT_TRUE(frame());
+    const FakePixels* back = dev()->BackBuffer()->pixels;
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(back->px[0], 0x00FF0000u);
+    EXPECT_EQ(back->px[(size_t)back->w * back->h - 1], 0x00FF0000u);
+
+    // A state the overlay leaves on that would change the texels: the quad is drawn.
+    GR_Hooks().overlayBegin = OverlayState::Begin;
+    GR_Hooks().overlayEnd = OverlayState::End;
+    const uint32_t changing[][2] = {{GR_RS_ALPHATEST, 1}, {GR_RS_FOG, 1}, {GR_RS_LIGHTING, 1},
+                                    {GR_RS_COLOURWRITE, 7}, {GR_RS_FILLMODE, 2}, {GR_RS_CULLMODE, 2}};
+    for (const auto& c : changing) {
+        OverlayState::begin = c[0] << 16 | c[1];
+        EXPECT_FALSE(frame()) << "state " << c[0];
+        g_RenderStateCache.SetRenderState((int32_t)c[0], c[0] == GR_RS_COLOURWRITE ? 15 : c[0] == GR_RS_FILLMODE ? 3 : 0);
+    }
+    // Counter-clockwise culling keeps the clockwise fan: still a copy.
+    OverlayState::begin = GR_RS_CULLMODE << 16 | 3;
+    EXPECT_TRUE(frame());
+    g_RenderStateCache.SetRenderState(GR_RS_CULLMODE, 0);
+    OverlayState::begin = 0;
+    GR_Hooks().overlayBegin = nullptr;
+    GR_Hooks().overlayEnd = nullptr;
+}
+
+TEST_F(DeviceTest, ScreenCopyBindsAndCountsTheTextureAsTheQuadWould)
+{
+    GR_D3D_Start_Frame();
+    GR_D3D_Finish_Frame(false);
+    uint32_t swaps = GR_Batch_Stats().textureSwaps;
+    GR_D3D_Start_Frame();
+    GR_D3D_Finish_Frame(false);
+    // Nothing else was bound: the screen texture stays the last one, no further swap.
+    EXPECT_EQ(GR_Batch_Stats().textureSwaps, swaps);
+    EXPECT_EQ(dev()->boundTexture, GR_D3D_State().screenTexture->texture);
+    // Afterwards the states are those the drawn quad leaves: blending back on.
+    EXPECT_EQ(dev()->renderState[GFX_RS_ALPHABLENDENABLE], 1u);
 }
 
 TEST_F(DeviceTest, LetterboxBarsTopAndBottomForTallBackBuffer)

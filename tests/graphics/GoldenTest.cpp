@@ -1,7 +1,9 @@
 // Golden images drawn by the OpenGL device on Mesa llvmpipe without a display
 // (SDL_VIDEODRIVER=offscreen): textured quads at each blend mode, the alpha test, depth, fog
 // and a lit 3D scene, read back from the screen texture and compared with the PNG files in
-// tests/graphics/golden/. Each channel may differ by at most kTolerance (2) so that a Mesa
+// tests/graphics/golden/. Also on the real device: the picture presented on the window (copied
+// or drawn), drawing on the window itself, depth clears kept for a detached depth buffer, and
+// perspective-correct texturing. Each channel may differ by at most kTolerance (2) so that a Mesa
 // upgrade that rounds differently does not fail the suite; any larger difference does.
 // ZB_UPDATE_GOLDEN=1 rewrites the files (inspect them before committing).
 #include <gtest/gtest.h>
@@ -148,6 +150,38 @@ protected:
     }
 
     static uint32_t At(const std::vector<uint32_t>& px, int x, int y) { return px[(size_t)y * W + x]; }
+
+    static std::vector<uint32_t> ReadScreen()
+    {
+        GR_D3D_Flush();
+        uint32_t* block = GR_D3D_ReadBackBufferRect(W, H, 0, 0, W, H);
+        std::vector<uint32_t> out;
+        if (block) out.assign(block, block + W * H);
+        MEM_FREE(block);
+        return out;
+    }
+
+    // The back buffer (the window's picture before it is shown), rows from the top.
+    static std::vector<uint32_t> ReadWindow()
+    {
+        GR_D3D_Flush();
+        IGfxDevice* dev = GR_D3D_State().device;
+        GfxSurface* back = dev->GetRenderTarget(0);
+        std::vector<uint32_t> out((size_t)W * H);
+        bool ok = back && dev->ReadSurface(back, GfxRect{0, 0, W, H}, out.data());
+        if (back) back->Release();
+        if (!ok) out.clear();
+        return out;
+    }
+
+    // Pixels whose colour (the window keeps no alpha) differs.
+    static int ColourDifferences(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b)
+    {
+        if (a.size() != b.size()) return -1;
+        int bad = 0;
+        for (size_t i = 0; i < a.size(); ++i) bad += ((a[i] ^ b[i]) & 0xFFFFFF) != 0;
+        return bad;
+    }
 
     static bool ready;
     static int32_t texture;
@@ -298,6 +332,153 @@ TEST_F(GoldenTest, GetPixelAndScreenSave)
     ASSERT_NE(part, nullptr);
     MEM_FREE(part);
     EXPECT_EQ(GR_D3D_ReadBackBufferRect(W, H, W, 0, 5, 5), nullptr);
+    GR_D3D_Finish_Frame(true);
+}
+
+namespace WriteMask {
+void Begin() { g_RenderStateCache.SetRenderState(GR_RS_COLOURWRITE, 7); }
+void End() { g_RenderStateCache.SetRenderState(GR_RS_COLOURWRITE, 15); }
+} // namespace WriteMask
+
+TEST_F(GoldenTest, WindowShowsTheScreenTextureTheRightWayUp)
+{
+    GR_Texture_Draw(texture, 10, 20);
+    GR_D3D_Clear(0x0000FF, 1.0f, 0, 1); // nothing yet: the clear covers it
+    GR_Texture_Draw(texture, 10, 20);
+    GR_Texture_DrawExt(texture, 0, 0, 80, 60, 1, -1, 0, 0xFFFFFF, 1); // turned over near the bottom
+    auto screen = ReadScreen();
+    ASSERT_FALSE(screen.empty());
+    GR_D3D_Finish_Frame(false); // copied: the quad would change nothing
+    auto copied = ReadWindow();
+    ASSERT_FALSE(copied.empty());
+    EXPECT_EQ(ColourDifferences(screen, copied), 0);
+    EXPECT_EQ(At(copied, 30, 5) & 0xFFFFFF, 0xFF0000u); // red clear at the top
+    GR_D3D_Present();
+
+    // The same picture drawn as the textured quad (a write mask without alpha forces it).
+    GR_Hooks().overlayBegin = WriteMask::Begin;
+    GR_Hooks().overlayEnd = WriteMask::End;
+    GR_D3D_Start_Frame();
+    GR_D3D_Clear(0x0000FF, 1.0f, 0, 1);
+    GR_Texture_Draw(texture, 10, 20);
+    GR_Texture_DrawExt(texture, 0, 0, 80, 60, 1, -1, 0, 0xFFFFFF, 1);
+    screen = ReadScreen();
+    GR_D3D_Finish_Frame(false);
+    GR_Hooks().overlayBegin = nullptr;
+    GR_Hooks().overlayEnd = nullptr;
+    auto drawn = ReadWindow();
+    ASSERT_FALSE(drawn.empty());
+    EXPECT_EQ(ColourDifferences(screen, drawn), 0);
+    GR_D3D_Present();
+}
+
+TEST_F(GoldenTest, DrawingOnTheWindowKeepsRectanglesAndFacing)
+{
+    GR_D3D_Finish_Frame(false); // the back buffer is the target now
+    GR_D3D_Clear(0x402010, 1.0f, 0, 1);
+    GR_D3D_SetViewPort(8, 4, 40, 30);
+    GR_D3D_Clear(0x00FF00, 1.0f, 0, 1);
+    GR_D3D_SetViewPort(0, 0, W, H);
+    GR_D3D_SetView(0, 0, (float)W, (float)H, 0);
+    GR_3D_SetCulling(true);
+    struct V16 {
+        float x, y, z;
+        uint32_t c;
+    };
+    V16* v = (V16*)GR_D3D_AllocVertices(4, nullptr, 16, 6);
+    V16 cw[3] = {{60, 40, 0, 0xFF0000FFu}, {100, 40, 0, 0xFF0000FFu}, {100, 80, 0, 0xFF0000FFu}};
+    V16 ccw[3] = {{10, 50, 0, 0xFFFF0000u}, {10, 90, 0, 0xFFFF0000u}, {50, 90, 0, 0xFFFF0000u}};
+    for (int i = 0; i < 3; ++i) {
+        v[i] = cw[i];
+        v[3 + i] = ccw[i];
+    }
+    auto px = ReadWindow();
+    GR_3D_SetCulling(false);
+    ASSERT_FALSE(px.empty());
+    const uint32_t bg = 0x102040u, green = 0x00FF00u;
+    EXPECT_EQ(At(px, 8, 4) & 0xFFFFFF, green);
+    EXPECT_EQ(At(px, 47, 33) & 0xFFFFFF, green);
+    EXPECT_EQ(At(px, 7, 4) & 0xFFFFFF, bg);
+    EXPECT_EQ(At(px, 8, 3) & 0xFFFFFF, bg);
+    EXPECT_EQ(At(px, 48, 33) & 0xFFFFFF, bg);
+    EXPECT_EQ(At(px, 47, 34) & 0xFFFFFF, bg);
+    // The clockwise triangle is kept, its right angle at the top right: the right way up.
+    EXPECT_EQ(At(px, 95, 45) & 0xFFFFFF, 0x0000FFu);
+    EXPECT_EQ(At(px, 65, 42) & 0xFFFFFF, 0x0000FFu);
+    EXPECT_EQ(At(px, 65, 53) & 0xFFFFFF, bg);
+    EXPECT_EQ(At(px, 65, 75) & 0xFFFFFF, bg);
+    EXPECT_EQ(At(px, 15, 85) & 0xFFFFFF, bg);        // counter-clockwise culled
+    GR_D3D_Present();
+}
+
+TEST_F(GoldenTest, DepthClearsWaitForTheDepthBufferInOrder)
+{
+    // With depth testing off the depth buffer is not attached: its clears are kept, then made
+    // in order when testing starts. Five distinct rectangles overflow what is kept.
+    GR_D3D_Clear(0, 0.0f, 0, 2);
+    const int32_t hw = W / 2, hh = H / 2;
+    const int32_t rects[4][4] = {{0, 0, hw, hh}, {hw, 0, hw, hh}, {0, hh, hw, hh}, {hw + 20, hh + 10, 16, 12}};
+    for (const auto& r : rects) {
+        GR_D3D_SetViewPort(r[0], r[1], r[2], r[3]);
+        GR_D3D_Clear(0, 1.0f, 0, 2);
+    }
+    GR_D3D_SetViewPort(0, 0, W, H);
+    GR_3D_SetMode(true);
+    GR_D3D_SetView(0, 0, (float)W, (float)H, 0);
+    Quad3D(0, 0, (float)W, (float)H, 10, 0xFF00FF00u);
+    auto px = ReadScreen();
+    GR_3D_SetMode(false);
+    ASSERT_FALSE(px.empty());
+    EXPECT_EQ(At(px, 5, 5), 0xFF00FF00u);
+    EXPECT_EQ(At(px, hw + 5, 5), 0xFF00FF00u);
+    EXPECT_EQ(At(px, 5, hh + 5), 0xFF00FF00u);
+    EXPECT_EQ(At(px, hw + 25, hh + 15), 0xFF00FF00u);
+    EXPECT_EQ(At(px, hw + 5, hh + 5), 0x00102040u); // still at depth 0: nothing passes
+    EXPECT_EQ(At(px, W - 2, H - 2), 0x00102040u);
+    // Depth off again: a clear is kept once more and made before the next test.
+    GR_D3D_Clear(0, 0.0f, 0, 2);
+    GR_3D_SetMode(true);
+    GR_D3D_SetView(0, 0, (float)W, (float)H, 0);
+    Quad3D(0, 0, (float)W, (float)H, 10, 0xFFFF0000u);
+    px = ReadScreen();
+    GR_3D_SetMode(false);
+    EXPECT_EQ(At(px, 5, 5), 0xFF00FF00u);
+    GR_D3D_Finish_Frame(true);
+}
+
+TEST_F(GoldenTest, PerspectiveTexturingStaysPerspectiveCorrect)
+{
+    // A quad receding from depth 200 (left edge) to 600 (right edge), texture u from 0 to
+    // 0.5 (texels 0..31, green = 8 * texel). Halfway across on the screen, a perspective-
+    // correct u is a quarter of the way (texel 8), an affine one halfway (texel 16).
+    GR_3D_SetMode(true);
+    GR_3D_ClearDepth();
+    GR_3D_SetProjectionExt(0, 0, -200, 0, 0, 0, 0, -1, 0, 60, (float)W / H, 1, 1000);
+    g_RenderStateCache.SetRenderState(GR_RS_ALPHABLEND, 0);
+    V36* v = (V36*)GR_D3D_AllocVertices(4, GR_Texture_GetPage(texture), 36, 6);
+    V36 tl{-60, -30, 0, 0, 0, -1, 0xFFFFFFFFu, 0, 0}, tr{60, -30, 400, 0, 0, -1, 0xFFFFFFFFu, 0.5f, 0};
+    V36 br{60, 30, 400, 0, 0, -1, 0xFFFFFFFFu, 0.5f, 0.5f}, bl{-60, 30, 0, 0, 0, -1, 0xFFFFFFFFu, 0, 0.5f};
+    v[0] = tl;
+    v[1] = tr;
+    v[2] = br;
+    v[3] = br;
+    v[4] = bl;
+    v[5] = tl;
+    auto px = ReadScreen();
+    g_RenderStateCache.SetRenderState(GR_RS_ALPHABLEND, 1);
+    GR_3D_SetMode(false);
+    GR_D3D_SetView(0, 0, (float)W, (float)H, 0);
+    ASSERT_FALSE(px.empty());
+    int first = -1, last = -1;
+    for (int x = 0; x < W; ++x)
+        if (At(px, x, H / 2) != 0x00102040u) {
+            if (first < 0) first = x;
+            last = x;
+        }
+    ASSERT_GT(last - first, 20);
+    uint32_t green = (At(px, (first + last) / 2, H / 2) >> 8) & 0xFF;
+    EXPECT_GE(green, 6u * 8);
+    EXPECT_LE(green, 10u * 8);
     GR_D3D_Finish_Frame(true);
 }
 

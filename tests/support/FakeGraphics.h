@@ -127,6 +127,8 @@ public:
     void SetStreamSource(uint32_t stream, GfxVertexBuffer* vb, uint32_t offset, uint32_t stride) override;
     void DrawPrimitive(uint32_t type, uint32_t start, uint32_t count) override;
     void DrawPrimitiveUP(uint32_t type, uint32_t count, const void* data, uint32_t stride) override;
+    bool DrawReadsVerticesAtOnce() override { return readsVerticesAtOnce; }
+    bool readsVerticesAtOnce = false;
 
 private:
     void Record(uint32_t type, uint32_t count, const uint8_t* base, uint32_t stride);

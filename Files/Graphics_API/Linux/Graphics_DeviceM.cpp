@@ -7,15 +7,25 @@
 //   coordinates) come out;
 // - first-vertex provoking (flat shading), sampler objects for filter and wrap, clears
 //   scissored to the viewport;
-// - every target is a texture-backed framebuffer: render-target surfaces, the back buffer
-//   (shown on the window by a flipped blit at Present) and texture levels; depth-stencil
-//   surfaces are renderbuffers (24/8, falling back to 16).
-// Vertex buffers live in system memory and are drawn as client arrays.
+// - render-target surfaces and texture levels are texture-backed framebuffers; depth-stencil
+//   surfaces are renderbuffers (24/8, falling back to 16);
+// - the back buffer is the window's own framebuffer, so Present only swaps. Its rows run from
+//   the bottom, so while it is the target the clip origin is GL's lower left (the picture is
+//   the same way up as in a texture) and rectangles are turned over; when the drawable's size
+//   differs from the back buffer's, rectangles are scaled onto it, as Present would stretch a
+//   Direct3D back buffer. The window has no depth-stencil buffer: only the finished picture
+//   is drawn there, with depth and stencil off;
+// - 32-bit colour textures are stored as B, G, R, A (unsized GL_RGBA with BGRA data), the
+//   window's own layout, so uploads, read-back and copies onto the window move bytes as they
+//   are instead of swizzling them.
+// Vertex buffers live in system memory and are drawn as client arrays: on Mesa's software
+// rasteriser the draw reads them in place, where a buffer object would cost one more copy.
 #define GL_GLEXT_PROTOTYPES
 #include <GL/gl.h>
 #include <GL/glext.h>
 #include <SDL2/SDL.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -41,7 +51,37 @@ struct GLSurface : GfxSurface {
     GLuint texture = 0;      // colour: the texture drawn into / read from
     GLuint renderbuffer = 0; // depth-stencil
     bool ownsTexture = false;
+    bool window = false;     // the back buffer: the window's default framebuffer
     GLTexture* parent = nullptr;
+
+    // Depth-stencil clears made while the surface was not attached, in order: rectangle
+    // (GL's x, y, w, h), buffers, values.
+    struct Clear {
+        GLint rect[4];
+        GLbitfield bits;
+        float z;
+        GLint stencil;
+    };
+    static const int kDeferred = 4;
+    Clear deferred[kDeferred];
+    int deferredCount = 0;
+
+    // Keeps a clear for later; false when there is no room. A clear of at least every buffer
+    // and pixel of those kept replaces them.
+    bool DeferClear(const GLint* r, GLbitfield bits, float z, GLint stencil)
+    {
+        bool coversAll = true;
+        for (int i = 0; i < deferredCount && coversAll; ++i) {
+            const Clear& c = deferred[i];
+            coversAll = (c.bits & ~bits) == 0 && r[0] <= c.rect[0] && r[1] <= c.rect[1] &&
+                        r[0] + r[2] >= c.rect[0] + c.rect[2] && r[1] + r[3] >= c.rect[1] + c.rect[3];
+        }
+        if (coversAll) deferredCount = 0;
+        if (deferredCount == kDeferred) return false;
+        deferred[deferredCount++] = {{r[0], r[1], r[2], r[3]}, bits, z, stencil};
+        return true;
+    }
+
     ~GLSurface() override
     {
         if (g_contextAlive) {
@@ -82,6 +122,10 @@ GLenum BlendFactor(uint32_t v)
     }
 }
 
+// Texture storage of the 32-bit colour formats: unsized RGBA given BGRA bytes makes GL keep
+// B, G, R, A (a sized GL_RGBA8 is stored R, G, B, A on Mesa and swizzled at every transfer).
+const GLint kColourInternal = GL_RGBA;
+
 float BitsToFloat(uint32_t u)
 {
     float f;
@@ -121,6 +165,7 @@ public:
         glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
         glFogi(GL_FOG_MODE, GL_LINEAR);
         for (int i = 0; i < 3; ++i) grm::Identity(m_matrix[i]);
+        BuildPrograms();
         CreateBackBuffer(pp);
         SDL_GL_SetSwapInterval(pp.presentationInterval == 0 ? 1 : 0);
     }
@@ -128,13 +173,17 @@ public:
     ~GLDevice() override
     {
         if (m_backColour) m_backColour->Release();
-        if (m_backDepth) m_backDepth->Release();
         if (m_colour) m_colour->Release();
         if (m_depth) m_depth->Release();
+        if (m_attachedDepth) m_attachedDepth->Release();
+        if (m_attachedColour) m_attachedColour->Release();
         glDeleteFramebuffers(1, &m_fbo);
         glDeleteFramebuffers(1, &m_readFbo);
         glDeleteFramebuffers(1, &m_drawFbo);
         glDeleteSamplers(1, &m_sampler);
+        glUseProgram(0);
+        for (GLuint prog : m_programs)
+            if (prog) glDeleteProgram(prog);
         g_contextAlive = false;
         SDL_GL_DeleteContext(m_context);
     }
@@ -147,8 +196,7 @@ public:
         if (m_depth) m_depth->Release();
         m_colour = m_depth = nullptr;
         if (m_backColour) m_backColour->Release();
-        if (m_backDepth) m_backDepth->Release();
-        m_backColour = m_backDepth = nullptr;
+        m_backColour = nullptr;
         SDL_SetWindowFullscreen(m_window, pp.windowed ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
         SDL_GL_SetSwapInterval(pp.presentationInterval == 0 ? 1 : 0);
         return CreateBackBuffer(pp);
@@ -157,20 +205,10 @@ public:
     bool BeginScene() override { return true; }
     bool EndScene() override { return true; }
 
+    // The back buffer is the window's framebuffer: the picture is already there.
     bool Present() override
     {
-        int dw = 0, dh = 0;
-        SDL_GL_GetDrawableSize(m_window, &dw, &dh);
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, m_readFbo);
-        glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, m_backColour->texture, 0);
-        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-        glDisable(GL_SCISSOR_TEST);
-        int bw = m_backColour->width, bh = m_backColour->height;
-        // Row 0 of the back buffer is its top row: flipped onto the window.
-        glBlitFramebuffer(0, 0, bw, bh, 0, dh, dw, 0, GL_COLOR_BUFFER_BIT,
-                          (bw == dw && bh == dh) ? GL_NEAREST : GL_LINEAR);
         SDL_GL_SwapWindow(m_window);
-        m_fboDirty = true;
         return true;
     }
 
@@ -188,9 +226,9 @@ public:
     void Clear(uint32_t flags, uint32_t argb, float z, uint32_t stencil) override
     {
         BindTarget();
+        GLint r[4];
+        TargetRect(m_vp.x, m_vp.y, m_vp.w, m_vp.h, r);
         GLbitfield bits = 0;
-        glEnable(GL_SCISSOR_TEST);
-        glScissor(m_vp.x, m_vp.y, m_vp.w, m_vp.h);
         if (flags & GFX_CLEAR_TARGET) {
             float c[4];
             ColourToFloats(argb, c);
@@ -198,26 +236,37 @@ public:
             glColorMask(1, 1, 1, 1);
             bits |= GL_COLOR_BUFFER_BIT;
         }
-        if ((flags & GFX_CLEAR_ZBUFFER) && m_depth) {
+        GLbitfield depthBits = 0;
+        if (m_depth) {
+            if (flags & GFX_CLEAR_ZBUFFER) depthBits |= GL_DEPTH_BUFFER_BIT;
+            if (flags & GFX_CLEAR_STENCIL) depthBits |= GL_STENCIL_BUFFER_BIT;
+        }
+        // A depth-stencil surface not attached keeps the clear until it is (AttachDepth).
+        if (depthBits && m_attachedDepth != m_depth && !m_depth->DeferClear(r, depthBits, z, (GLint)stencil)) {
+            m_keepDepth = true; // no room to keep it: attach the surface now
+            BindTarget();
+        }
+        if (depthBits && m_attachedDepth == m_depth) {
             glClearDepth(z);
             glDepthMask(1);
-            bits |= GL_DEPTH_BUFFER_BIT;
-        }
-        if ((flags & GFX_CLEAR_STENCIL) && m_depth) {
             glClearStencil((GLint)stencil);
             glStencilMask(0xFF);
-            bits |= GL_STENCIL_BUFFER_BIT;
+            bits |= depthBits;
         }
-        if (bits) glClear(bits);
-        glDisable(GL_SCISSOR_TEST);
-        glColorMask(m_colourMask & 1, (m_colourMask >> 1) & 1, (m_colourMask >> 2) & 1, (m_colourMask >> 3) & 1);
-        glDepthMask(m_zwrite);
+        if (bits) {
+            glEnable(GL_SCISSOR_TEST);
+            glScissor(r[0], r[1], r[2], r[3]);
+            glClear(bits);
+            glDisable(GL_SCISSOR_TEST);
+            glColorMask(m_colourMask & 1, (m_colourMask >> 1) & 1, (m_colourMask >> 2) & 1, (m_colourMask >> 3) & 1);
+            glDepthMask(m_zwrite);
+        }
     }
 
     void SetViewport(const GfxViewport& vp) override
     {
         m_vp = vp;
-        glViewport(vp.x, vp.y, vp.w, vp.h);
+        m_viewportDirty = true; // applied with the target (the window's is turned over)
         glDepthRange(vp.minZ, vp.maxZ);
         m_matricesDirty = true;
     }
@@ -233,9 +282,15 @@ public:
     void SetRenderState(uint32_t state, uint32_t v) override
     {
         switch (state) {
-        case GFX_RS_ZENABLE: Enable(GL_DEPTH_TEST, v != 0); break;
+        case GFX_RS_ZENABLE:
+            m_depthTest = v != 0;
+            Enable(GL_DEPTH_TEST, m_depthTest);
+            break;
         case GFX_RS_FILLMODE: glPolygonMode(GL_FRONT_AND_BACK, v == 1 ? GL_POINT : v == 2 ? GL_LINE : GL_FILL); break;
-        case GFX_RS_SHADEMODE: glShadeModel(v == 1 ? GL_FLAT : GL_SMOOTH); break;
+        case GFX_RS_SHADEMODE:
+            m_flat = v == 1;
+            glShadeModel(m_flat ? GL_FLAT : GL_SMOOTH);
+            break;
         case GFX_RS_ZWRITEENABLE:
             m_zwrite = v != 0;
             glDepthMask(m_zwrite);
@@ -257,7 +312,10 @@ public:
         case GFX_RS_ALPHAREF: m_alphaRef = v; glAlphaFunc(CompareFunc(m_alphaFunc), (v & 0xFF) / 255.0f); break;
         case GFX_RS_ALPHAFUNC: m_alphaFunc = v; glAlphaFunc(CompareFunc(v), (m_alphaRef & 0xFF) / 255.0f); break;
         case GFX_RS_ALPHABLENDENABLE: Enable(GL_BLEND, v != 0); break;
-        case GFX_RS_FOGENABLE: Enable(GL_FOG, v != 0); break;
+        case GFX_RS_FOGENABLE:
+            m_fog = v != 0;
+            Enable(GL_FOG, m_fog);
+            break;
         case GFX_RS_FOGCOLOR: {
             float c[4];
             ColourToFloats(v, c);
@@ -270,9 +328,13 @@ public:
             break;
         case GFX_RS_FOGSTART: glFogf(GL_FOG_START, BitsToFloat(v)); break;
         case GFX_RS_FOGEND: glFogf(GL_FOG_END, BitsToFloat(v)); break;
-        case GFX_RS_STENCILENABLE: Enable(GL_STENCIL_TEST, v != 0); break;
+        case GFX_RS_STENCILENABLE:
+            m_stencilTest = v != 0;
+            Enable(GL_STENCIL_TEST, m_stencilTest);
+            break;
         case GFX_RS_LIGHTING:
-            Enable(GL_LIGHTING, v != 0);
+            m_lighting = v != 0;
+            Enable(GL_LIGHTING, m_lighting);
             m_lightsDirty = true;
             break;
         case GFX_RS_AMBIENT: {
@@ -324,6 +386,7 @@ public:
         if (stage != 0) return;
         GLTexture* t = static_cast<GLTexture*>(texture);
         GLuint name = t ? t->name : 0;
+        m_boundAlpha = t && t->format != GFX_FMT_R16F && t->format != GFX_FMT_R32F;
         if (name == m_bound && (name != 0) == m_textureEnabled) return;
         m_bound = name;
         if (name) {
@@ -361,11 +424,11 @@ public:
     GfxTexture* CreateTexture(int32_t w, int32_t h, int32_t levels, uint32_t usage, uint32_t format, uint32_t pool) override
     {
         if (w < 1 || h < 1 || w > 16384 || h > 16384) return nullptr;
-        GLenum internal;
+        GLint internal;
         bool compressed = false;
         switch (format) {
         case GFX_FMT_A8R8G8B8:
-        case GFX_FMT_X8R8G8B8: internal = GL_RGBA8; break;
+        case GFX_FMT_X8R8G8B8: internal = kColourInternal; break;
         case GFX_FMT_A4R4G4B4: internal = GL_RGBA4; break;
         case GFX_FMT_R16F: internal = GL_R16F; break;
         case GFX_FMT_R32F: internal = GL_R32F; break;
@@ -407,7 +470,7 @@ public:
         glGenTextures(1, &s->texture);
         glBindTexture(GL_TEXTURE_2D, s->texture);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+        glTexImage2D(GL_TEXTURE_2D, 0, kColourInternal, w, h, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
         RestoreBinding();
         if (glGetError() != GL_NO_ERROR) {
             s->Release();
@@ -472,7 +535,8 @@ public:
         surface->AddRef();
         if (m_colour) m_colour->Release();
         m_colour = static_cast<GLSurface*>(surface);
-        m_fboDirty = true;
+        m_fboDirty = m_attachDirty = true;
+        m_keepDepth = false;
         // As in Direct3D, a new target brings a viewport of its whole size.
         SetViewport({0, 0, surface->width, surface->height, 0.0f, 1.0f});
         return true;
@@ -483,7 +547,8 @@ public:
         if (surface) surface->AddRef();
         if (m_depth) m_depth->Release();
         m_depth = static_cast<GLSurface*>(surface);
-        m_fboDirty = true;
+        m_fboDirty = m_attachDirty = true;
+        m_keepDepth = false;
         return true;
     }
 
@@ -491,16 +556,16 @@ public:
     {
         GLSurface* s = static_cast<GLSurface*>(src);
         GLSurface* d = static_cast<GLSurface*>(dst);
-        if (!s || !d || !s->texture || !d->texture) return false;
+        if (!s || !d || !(s->texture || s->window) || !(d->texture || d->window)) return false;
         GfxRect a = sr ? *sr : GfxRect{0, 0, s->width, s->height};
         GfxRect b = dr ? *dr : GfxRect{0, 0, d->width, d->height};
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, m_readFbo);
-        glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, s->texture, 0);
-        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, m_drawFbo);
-        glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, d->texture, 0);
+        GLint sx0, sy0, sx1, sy1, dx0, dy0, dx1, dy1;
+        BindForBlit(GL_READ_FRAMEBUFFER, s, m_readFbo, a, &sx0, &sy0, &sx1, &sy1);
+        BindForBlit(GL_DRAW_FRAMEBUFFER, d, m_drawFbo, b, &dx0, &dy0, &dx1, &dy1);
         glDisable(GL_SCISSOR_TEST);
         glColorMask(1, 1, 1, 1);
-        glBlitFramebuffer(a.left, a.top, a.right, a.bottom, b.left, b.top, b.right, b.bottom, GL_COLOR_BUFFER_BIT,
+        // With equal sizes and orientation this is a plain copy (on Mesa a memory copy).
+        glBlitFramebuffer(sx0, sy0, sx1, sy1, dx0, dy0, dx1, dy1, GL_COLOR_BUFFER_BIT,
                           filter == GFX_TEXF_LINEAR ? GL_LINEAR : GL_NEAREST);
         glColorMask(m_colourMask & 1, (m_colourMask >> 1) & 1, (m_colourMask >> 2) & 1, (m_colourMask >> 3) & 1);
         m_fboDirty = true;
@@ -534,12 +599,24 @@ public:
     bool ReadSurface(GfxSurface* src, const GfxRect& r, uint32_t* out) override
     {
         GLSurface* s = static_cast<GLSurface*>(src);
-        if (!s || !s->texture || r.left < 0 || r.top < 0 || r.right > s->width || r.bottom > s->height ||
+        if (!s || !(s->texture || s->window) || r.left < 0 || r.top < 0 || r.right > s->width || r.bottom > s->height ||
             r.right <= r.left || r.bottom <= r.top)
             return false;
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, m_readFbo);
-        glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, s->texture, 0);
-        glReadPixels(r.left, r.top, r.right - r.left, r.bottom - r.top, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, out);
+        GLsizei w = r.right - r.left, h = r.bottom - r.top;
+        if (s->window) {
+            // Only a window showing the back buffer unscaled holds its pixels as they are.
+            int dw = 0, dh = 0;
+            SDL_GL_GetDrawableSize(m_window, &dw, &dh);
+            if (dw != s->width || dh != s->height) return false;
+            glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+            glReadPixels(r.left, dh - r.bottom, w, h, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, out);
+            for (GLsizei top = 0, bottom = h - 1; top < bottom; ++top, --bottom)
+                std::swap_ranges(out + (size_t)top * w, out + (size_t)(top + 1) * w, out + (size_t)bottom * w);
+        } else {
+            glBindFramebuffer(GL_READ_FRAMEBUFFER, m_readFbo);
+            glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, s->texture, 0);
+            glReadPixels(r.left, r.top, w, h, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, out);
+        }
         m_fboDirty = true;
         return glGetError() == GL_NO_ERROR;
     }
@@ -592,6 +669,9 @@ public:
         if (n && data) Draw(type, n, (const uint8_t*)data, stride);
     }
 
+    // Client arrays: GL has read them when the draw call returns.
+    bool DrawReadsVerticesAtOnce() override { return true; }
+
 private:
     static uint32_t VertexCount(uint32_t type, uint32_t count)
     {
@@ -623,27 +703,154 @@ private:
         else glBlendFunc(BlendFactor(m_src), BlendFactor(m_dst));
     }
 
+    // The back buffer stands for the window's framebuffer at the back-buffer size; no
+    // depth-stencil surface goes with it (see the file comment).
     bool CreateBackBuffer(const GfxPresentParams& pp)
     {
-        int32_t w = pp.backBufferWidth > 0 ? pp.backBufferWidth : 1, h = pp.backBufferHeight > 0 ? pp.backBufferHeight : 1;
-        m_backColour = static_cast<GLSurface*>(CreateRenderTarget(w, h, GFX_FMT_A8R8G8B8, 0));
-        if (!m_backColour) return false;
-        if (pp.autoDepthStencil) m_backDepth = static_cast<GLSurface*>(CreateDepthStencilSurface(w, h, pp.depthStencilFormat, 0));
+        GLSurface* s = new GLSurface();
+        s->width = pp.backBufferWidth > 0 ? pp.backBufferWidth : 1;
+        s->height = pp.backBufferHeight > 0 ? pp.backBufferHeight : 1;
+        s->format = GFX_FMT_A8R8G8B8;
+        s->window = true;
+        m_backColour = s;
         SetRenderTarget(0, m_backColour);
-        SetDepthStencilSurface(m_backDepth);
+        SetDepthStencilSurface(nullptr);
         return true;
     }
 
+    bool OnWindow() const { return m_colour && m_colour->window; }
+
+    // Makes the current targets those GL draws into; the viewport follows. A texture target's
+    // depth-stencil surface is attached only while depth or stencil testing needs it (then it
+    // stays until the targets change): on Mesa's software rasteriser an attached depth
+    // buffer slows every triangle even with the tests off, and 2D drawing never reads it.
     void BindTarget()
     {
-        glBindFramebuffer(GL_FRAMEBUFFER, m_fbo);
-        if (!m_fboDirty) return;
-        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, m_colour ? m_colour->texture : 0, 0);
-        GLuint rb = m_depth ? m_depth->renderbuffer : 0;
-        bool stencil = m_depth && m_depth->format != GFX_FMT_D16;
+        bool window = OnWindow();
+        if (m_fboDirty) {
+            if (window) {
+                glBindFramebuffer(GL_FRAMEBUFFER, 0);
+                int dw = 0, dh = 0;
+                SDL_GL_GetDrawableSize(m_window, &dw, &dh);
+                if (dw != m_drawableW || dh != m_drawableH) {
+                    m_drawableW = dw;
+                    m_drawableH = dh;
+                    m_viewportDirty = true;
+                }
+            } else {
+                glBindFramebuffer(GL_FRAMEBUFFER, m_fbo);
+            }
+            if (window != m_clipWindow) {
+                // Lower-left origin on the window, whose rows run from the bottom: the picture
+                // keeps its way up (and facing its sense, the origin being part of GL's test).
+                glClipControl(window ? GL_LOWER_LEFT : GL_UPPER_LEFT, GL_ZERO_TO_ONE);
+                m_clipWindow = window;
+                m_viewportDirty = true;
+            }
+            m_fboDirty = false;
+        }
+        if (!window) {
+            if (m_attachDirty) {
+                if (m_colour != m_attachedColour) {
+                    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, m_colour ? m_colour->texture : 0, 0);
+                    Hold(&m_attachedColour, m_colour);
+                }
+                m_attachDirty = false;
+            }
+            bool want = m_depth && (m_depthTest || m_stencilTest || m_keepDepth);
+            GLSurface* depth = want ? m_depth : nullptr;
+            if (depth != m_attachedDepth) AttachDepth(depth);
+        }
+        if (m_viewportDirty) {
+            GLint r[4];
+            TargetRect(m_vp.x, m_vp.y, m_vp.w, m_vp.h, r);
+            glViewport(r[0], r[1], r[2], r[3]);
+            m_viewportDirty = false;
+        }
+    }
+
+    // Attached surfaces are held, so that their GL names cannot be given to new objects while
+    // the framebuffer still refers to them.
+    static void Hold(GLSurface** slot, GLSurface* s)
+    {
+        if (s) s->AddRef();
+        if (*slot) (*slot)->Release();
+        *slot = s;
+    }
+
+    // Attaches a depth-stencil surface (or none) to the texture framebuffer and makes the
+    // clears it kept meanwhile.
+    void AttachDepth(GLSurface* d)
+    {
+        GLuint rb = d ? d->renderbuffer : 0;
+        bool stencil = d && d->format != GFX_FMT_D16;
         glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, rb);
         glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_STENCIL_ATTACHMENT, GL_RENDERBUFFER, stencil ? rb : 0);
-        m_fboDirty = false;
+        Hold(&m_attachedDepth, d);
+        if (!d) return;
+        m_keepDepth = true;
+        if (d->deferredCount == 0) return;
+        glEnable(GL_SCISSOR_TEST);
+        glDepthMask(1);
+        glStencilMask(0xFF);
+        for (int i = 0; i < d->deferredCount; ++i) {
+            const GLSurface::Clear& c = d->deferred[i];
+            glScissor(c.rect[0], c.rect[1], c.rect[2], c.rect[3]);
+            glClearDepth(c.z);
+            glClearStencil(c.stencil);
+            glClear(c.bits);
+        }
+        d->deferredCount = 0;
+        glDisable(GL_SCISSOR_TEST);
+        glDepthMask(m_zwrite);
+    }
+
+    // A rectangle of the current target (rows from the top) as GL's x, y, w, h: unchanged on
+    // a texture; on the window turned over and scaled to the drawable.
+    void TargetRect(int32_t x, int32_t y, int32_t w, int32_t h, GLint* out) const
+    {
+        if (!OnWindow()) {
+            out[0] = x;
+            out[1] = y;
+            out[2] = w;
+            out[3] = h;
+            return;
+        }
+        int32_t x0 = ScaleX(x), x1 = ScaleX(x + w), y0 = ScaleY(y), y1 = ScaleY(y + h);
+        out[0] = x0;
+        out[1] = m_drawableH - y1;
+        out[2] = x1 - x0;
+        out[3] = y1 - y0;
+    }
+
+    int32_t ScaleX(int32_t v) const { return Scale(v, m_drawableW, m_colour->width); }
+    int32_t ScaleY(int32_t v) const { return Scale(v, m_drawableH, m_colour->height); }
+    static int32_t Scale(int32_t v, int32_t to, int32_t from)
+    {
+        if (to == from || from <= 0) return v;
+        return (int32_t)((int64_t)v * to / from);
+    }
+
+    // Binds a surface as the read or draw framebuffer of a blit and gives the rectangle in
+    // GL's terms (the window's turned over and scaled, as for drawing).
+    void BindForBlit(GLenum which, GLSurface* s, GLuint fbo, const GfxRect& r, GLint* x0, GLint* y0, GLint* x1, GLint* y1)
+    {
+        if (s->window) {
+            int dw = 0, dh = 0;
+            SDL_GL_GetDrawableSize(m_window, &dw, &dh);
+            glBindFramebuffer(which, 0);
+            *x0 = Scale(r.left, dw, s->width);
+            *x1 = Scale(r.right, dw, s->width);
+            *y0 = dh - Scale(r.top, dh, s->height);
+            *y1 = dh - Scale(r.bottom, dh, s->height);
+            return;
+        }
+        glBindFramebuffer(which, fbo);
+        glFramebufferTexture2D(which, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, s->texture, 0);
+        *x0 = r.left;
+        *y0 = r.top;
+        *x1 = r.right;
+        *y1 = r.bottom;
     }
 
     void ApplyMatrices()
@@ -690,40 +897,143 @@ private:
         grm::Multiply(mv, m_matrix[2], m_matrix[0]);
         glMatrixMode(GL_MODELVIEW);
         glLoadMatrixf(mv);
+        m_affine = KeepsW(mv) && KeepsW(p);
         m_matricesDirty = false;
+    }
+
+    // Whether a row-major transform leaves w at 1 (no perspective).
+    static bool KeepsW(const float* m) { return m[3] == 0.0f && m[7] == 0.0f && m[11] == 0.0f && m[15] == 1.0f; }
+
+    // The unlit, unfogged, smooth-shaded drawing of the fixed-function pipeline as GLSL
+    // programs (colour only; texture times colour; texture), used while nothing else of the
+    // pipeline is on and the transforms keep w at 1. Attributes are then interpolated
+    // without the perspective division, which gives the same values for w = 1 (the division
+    // is by exactly 1) and spares Mesa's software rasteriser that work for every pixel.
+    // Alpha test, blending, depth, stencil, culling and masks stay fixed-function stages.
+    void BuildPrograms()
+    {
+        static const char* kVertex =
+            "#version 130\n"
+            "noperspective out vec4 colour;\n"
+            "noperspective out vec2 uv;\n"
+            "void main() { gl_Position = ftransform(); colour = gl_Color; uv = gl_MultiTexCoord0.xy; }\n";
+        static const char* kFragment[3] = {
+            "#version 130\n"
+            "noperspective in vec4 colour;\n"
+            "void main() { gl_FragColor = colour; }\n",
+            "#version 130\n"
+            "uniform sampler2D tex;\n"
+            "noperspective in vec4 colour;\n"
+            "noperspective in vec2 uv;\n"
+            "void main() { gl_FragColor = texture(tex, uv) * colour; }\n",
+            "#version 130\n"
+            "uniform sampler2D tex;\n"
+            "noperspective in vec2 uv;\n"
+            "void main() { gl_FragColor = texture(tex, uv); }\n",
+        };
+        GLuint vs = Compile(GL_VERTEX_SHADER, kVertex);
+        for (int i = 0; i < 3 && vs; ++i) {
+            GLuint fs = Compile(GL_FRAGMENT_SHADER, kFragment[i]);
+            if (!fs) break;
+            GLuint prog = glCreateProgram();
+            glAttachShader(prog, vs);
+            glAttachShader(prog, fs);
+            glLinkProgram(prog);
+            glDeleteShader(fs);
+            GLint ok = 0;
+            glGetProgramiv(prog, GL_LINK_STATUS, &ok);
+            if (!ok) {
+                glDeleteProgram(prog);
+                break;
+            }
+            GLint tex = glGetUniformLocation(prog, "tex");
+            if (tex >= 0) {
+                glUseProgram(prog);
+                glUniform1i(tex, 0);
+                glUseProgram(0);
+            }
+            m_programs[i] = prog;
+        }
+        if (vs) glDeleteShader(vs);
+        if (!m_programs[0] || !m_programs[1] || !m_programs[2]) {
+            // Not offered (no GLSL 1.30): everything stays fixed-function.
+            for (GLuint& prog : m_programs) {
+                if (prog) glDeleteProgram(prog);
+                prog = 0;
+            }
+        }
+        while (glGetError() != GL_NO_ERROR) {
+        }
+    }
+
+    static GLuint Compile(GLenum kind, const char* text)
+    {
+        GLuint sh = glCreateShader(kind);
+        glShaderSource(sh, 1, &text, nullptr);
+        glCompileShader(sh);
+        GLint ok = 0;
+        glGetShaderiv(sh, GL_COMPILE_STATUS, &ok);
+        if (ok) return sh;
+        glDeleteShader(sh);
+        return 0;
+    }
+
+    // The program standing in for the fixed-function pipeline for the next draw, or 0.
+    void SelectProgram()
+    {
+        GLuint prog = 0;
+        // Fixed-function replacing takes a texture without alpha with the colour's alpha; the
+        // program would give 1, so such textures (R16F, R32F) keep the fixed function there.
+        if (m_programs[0] && m_affine && !m_lighting && !m_fog && !m_flat)
+            prog = !m_textureEnabled ? m_programs[0] : m_modulate ? m_programs[1] : m_boundAlpha ? m_programs[2] : 0;
+        if (prog != m_program) {
+            glUseProgram(prog);
+            m_program = prog;
+        }
+    }
+
+    void ClientArrays(uint32_t fvf)
+    {
+        uint32_t want = GFX_FVF_XYZ | (fvf & (GFX_FVF_NORMAL | GFX_FVF_DIFFUSE | GFX_FVF_TEX1));
+        uint32_t change = want ^ m_arrays;
+        if (!change) return;
+        static const struct {
+            uint32_t bit;
+            GLenum array;
+        } kArrays[] = {{GFX_FVF_XYZ, GL_VERTEX_ARRAY}, {GFX_FVF_NORMAL, GL_NORMAL_ARRAY}, {GFX_FVF_DIFFUSE, GL_COLOR_ARRAY}, {GFX_FVF_TEX1, GL_TEXTURE_COORD_ARRAY}};
+        for (const auto& a : kArrays)
+            if (change & a.bit) {
+                if (want & a.bit) glEnableClientState(a.array);
+                else glDisableClientState(a.array);
+            }
+        m_arrays = want;
     }
 
     void Draw(uint32_t type, uint32_t n, const uint8_t* base, uint32_t stride)
     {
         BindTarget();
         ApplyMatrices();
+        SelectProgram();
         uint32_t fvf = m_fvf;
         uint32_t offset = 12;
-        glEnableClientState(GL_VERTEX_ARRAY);
+        // The arrays' switches change only with the vertex format; a value stands in for an
+        // array that is off (after a draw with the array on, GL's current value is undefined).
+        ClientArrays(fvf);
         glVertexPointer(3, GL_FLOAT, (GLsizei)stride, base);
         if (fvf & GFX_FVF_NORMAL) {
-            glEnableClientState(GL_NORMAL_ARRAY);
             glNormalPointer(GL_FLOAT, (GLsizei)stride, base + offset);
             offset += 12;
         } else {
-            glDisableClientState(GL_NORMAL_ARRAY);
             glNormal3f(0, 0, -1);
         }
         if (fvf & GFX_FVF_DIFFUSE) {
-            glEnableClientState(GL_COLOR_ARRAY);
             glColorPointer(GL_BGRA, GL_UNSIGNED_BYTE, (GLsizei)stride, base + offset);
             offset += 4;
         } else {
-            glDisableClientState(GL_COLOR_ARRAY);
             glColor4f(1, 1, 1, 1);
         }
-        if (fvf & GFX_FVF_TEX1) {
-            glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-            glTexCoordPointer(2, GL_FLOAT, (GLsizei)stride, base + offset);
-        } else {
-            glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-            glTexCoord2f(0, 0);
-        }
+        if (fvf & GFX_FVF_TEX1) glTexCoordPointer(2, GL_FLOAT, (GLsizei)stride, base + offset);
+        else glTexCoord2f(0, 0);
         static const GLenum kModes[] = {GL_POINTS, GL_POINTS, GL_LINES, GL_LINE_STRIP, GL_TRIANGLES, GL_TRIANGLE_STRIP, GL_TRIANGLE_FAN};
         glDrawArrays(type <= 6 ? kModes[type] : GL_POINTS, 0, (GLsizei)n);
     }
@@ -732,16 +1042,28 @@ private:
     SDL_GLContext m_context;
     GLuint m_fbo = 0, m_readFbo = 0, m_drawFbo = 0, m_sampler = 0;
     GLSurface* m_backColour = nullptr;
-    GLSurface* m_backDepth = nullptr;
     GLSurface* m_colour = nullptr;
     GLSurface* m_depth = nullptr;
-    bool m_fboDirty = true;
+    bool m_fboDirty = true;      // the draw framebuffer binding is to be made again
+    bool m_attachDirty = true;   // m_fbo's attachments are to be made again
+    bool m_viewportDirty = true; // glViewport is to be set again
+    bool m_clipWindow = false;   // the clip origin is set for the window (lower left)
+    GLSurface* m_attachedDepth = nullptr; // depth-stencil attached to m_fbo (one reference held)
+    GLSurface* m_attachedColour = nullptr; // colour attached to m_fbo (one reference held)
+    bool m_keepDepth = false;    // keep m_depth attached until the targets change
+    bool m_depthTest = false, m_stencilTest = false;
+    bool m_lighting = false, m_fog = false, m_flat = false, m_affine = true;
+    GLuint m_programs[3] = {0, 0, 0}; // colour; texture times colour; texture
+    GLuint m_program = 0;             // in use (0: fixed function)
+    uint32_t m_arrays = 0;            // client arrays switched on, as vertex-format bits
+    int m_drawableW = 0, m_drawableH = 0;
     GfxViewport m_vp{0, 0, 1, 1, 0, 1};
     float m_matrix[3][16];
     bool m_matricesDirty = true, m_lightsDirty = true;
     GfxLight m_lights[8] = {};
     uint32_t m_src = 2, m_dst = 1, m_alphaRef = 0, m_alphaFunc = 8, m_colourMask = 15;
     bool m_zwrite = true, m_modulate = true, m_textureEnabled = false;
+    bool m_boundAlpha = false; // the bound texture's format has alpha
     GLuint m_bound = 0;
     uint32_t m_fvf = GFX_FVF_2D;
     GLVertexBuffer* m_stream = nullptr;
