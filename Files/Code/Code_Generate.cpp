@@ -268,7 +268,11 @@ bool CodeGenerator::Binary(const CodeNode* node)
     int32_t r = PopType();
     int32_t l = PopType();
     Op(opcode, r, l);
-    return PushType(cls == OP_COMPARE ? VMT_BOOL : Wider(l, r), node);
+    int32_t result = cls == OP_COMPARE ? VMT_BOOL : Wider(l, r);
+    // A string met by a typed number (the repeat count of '*') gives a string, as the machine
+    // computes it; the width rule would give the number on a tie.
+    if (cls == OP_ARITHMETIC && l != VMT_VAR && r != VMT_VAR && (l == VMT_STRING || r == VMT_STRING)) result = VMT_STRING;
+    return PushType(result, node);
 }
 
 bool CodeGenerator::VariableParts(const CodeNode* node, uint32_t* operand, uint32_t* field)
