@@ -21,6 +21,7 @@
 #include "Files/Base/CRC32.h"
 #include "Files/Base/Console.h"
 #include "Files/Code/VM_Format.h"
+#include "Files/Function/Function_Misc.h"
 #include "Files/Graphics_API/Graphics_Hooks.h"
 #include "Files/IO/LoadSave.h"
 #include "Files/Option/Options.h"
@@ -429,6 +430,7 @@ void Main_Finalise()
     HighScore_SaveIfChanged();
     Code_Constant_Free();
     Function_Free();
+    Function_Misc_FreeExecuteCache(); // the units execute_string keeps, before the machine goes
     Code_Free();
     Code_Variable_Free();
     Grid_FreeAll();

@@ -11,7 +11,7 @@ PACKAGES=(
   zlib1g-dev libpng-dev libopenal-dev libalut-dev libvorbis-dev libogg-dev libjson-c-dev
   libbox2d-dev libsdl2-dev libgl-dev libegl-dev libgl1-mesa-dri libegl-mesa0
   libcurl4-openssl-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core libimgui-dev
-  libffi-dev lua5.4
+  libffi-dev lua5.4 tzdata
 )
 
 missing=()

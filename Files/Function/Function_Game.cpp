@@ -145,6 +145,13 @@ BUILTIN(F_CollisionEllipse)
     Ret(result, Id(Command_CollisionEllipse(self, F(args[0]), F(args[1]), F(args[2]), F(args[3]), I(args[4]),
                                             B(args[5]), B(args[6]))));
 }
+// collision_circle(x, y, radius, ...): the ellipse test on the circle's square.
+BUILTIN(F_CollisionCircle)
+{
+    const double x = R(args[0]), y = R(args[1]), r = R(args[2]);
+    Ret(result, Id(Command_CollisionEllipse(self, float(x - r), float(y - r), float(x + r), float(y + r), I(args[3]),
+                                            B(args[4]), B(args[5]))));
+}
 BUILTIN(F_CollisionLine)
 {
     Ret(result, Id(Command_CollisionLine(self, F(args[0]), F(args[1]), F(args[2]), F(args[3]), I(args[4]), B(args[5]),
@@ -399,6 +406,7 @@ void InitFunctions_Game()
     Function_Add("place_snapped", F_PlaceSnapped, 2);
     Function_Add("collision_point", F_CollisionPoint, 5);
     Function_Add("collision_rectangle", F_CollisionRectangle, 7);
+    Function_Add("collision_circle", F_CollisionCircle, 6);
     Function_Add("collision_ellipse", F_CollisionEllipse, 7);
     Function_Add("collision_line", F_CollisionLine, 7);
     Function_Add("motion_set", F_MotionSet, 2);

@@ -27,6 +27,8 @@
 #include "Files/Code/Code_Execute.h"
 #include "Files/Code/Code_Function.h"
 #include "Files/Code/Code_Variable.h"
+#include "Files/Function/Function_Date.h"
+#include "Files/Function/Function_Program.h"
 #include "Files/Object/Object.h"
 #include "Files/Run/Instance.h"
 #include "Files/Runner/Runner_CommandLine.h"
@@ -441,6 +443,9 @@ void Function_Misc_Init(bool forbidExternalCode)
     Function_Add("variable_local_set", F_VarLocalSet, 2);
     Function_Add("variable_local_array_set", F_VarLocalArraySet, 3);
     Function_Add("variable_local_array2_set", F_VarLocalArray2Set, 4);
+
+    Function_Date_Register();
+    Function_Program_Register();
 }
 
 void InitFunctions_Misc() { Function_Misc_Init(false); }

@@ -1,7 +1,8 @@
 // The "Misc.." group of built-in functions: direct event calls (event_perform, event_user,
 // event_perform_object, event_inherited), external calls (external_define*, external_call*,
-// external_free), executed code (execute_string, execute_file) and variables by name
-// (variable_global_*, variable_local_*).
+// external_free), executed code (execute_string, execute_file), variables by name
+// (variable_global_*, variable_local_*), then the dates (Function_Date.h) and the program,
+// window and clipboard built-ins (Function_Program.h).
 #pragma once
 
 #include <cstdint>

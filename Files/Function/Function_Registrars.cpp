@@ -2,6 +2,8 @@
 // will register its group through Function_Add.
 #include "Files/Background/Background_Main.h"
 #include "Files/Font/Font_Main.h"
+#include "Files/Function/Function_File.h"
+#include "Files/Function/Function_Program.h"
 #include "Files/Graphics/Graphics_Builtins.h"
 #include "Files/Graphics/Graphics_Draw.h"
 #include "Files/Graphics/Graphics_Surface.h"
@@ -21,8 +23,9 @@ void InitFunctions_Graphic()
     GR_Text_RegisterBuiltins();
     GR_Surface_RegisterBuiltins();
 }
-// Stands in for: the "File.." group.
-void InitFunctions_File() {}
+// The "File.." group: files, folders, names, programs and the command line, then INI files
+// and the registry-named key store.
+void InitFunctions_File() { Function_File_Init(); }
 // The "Resource.." group: sprites (with draw_sprite*), backgrounds (with draw_background*)
 // and fonts; the other resources' functions join it when their modules land.
 void InitFunctions_Resource()
@@ -51,7 +54,5 @@ void InitFunctions_Steam() {}
 void InitFunctions_Kovrin() {}
 // Stands in for: the platform-store functions of "Kovrin..".
 void InitFunctions_Store() {}
-// Stands in for: the tile functions of "Kovrin..".
-void InitFunctions_Tile() {}
-// Stands in for: closes the file built-ins' open files.
-void File_CloseAll() {}
+// The tile functions of "Kovrin..": the tablet-platform names, stubs on this platform.
+void InitFunctions_Tile() { Function_Program_RegisterTablet(); }

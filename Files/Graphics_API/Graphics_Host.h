@@ -68,6 +68,9 @@ public:
     virtual void ShowWindow() = 0;
     virtual void SetCaption(const char* utf8) = 0;
     virtual void Destroy() = 0;
+    // A number naming the main window to the host's other programs (window_handle); 0 when
+    // there is none.
+    virtual uint32_t WindowId() { return 0; }
 
     // ---- cursor: index into the cursor table (0..14) or -1 for no cursor
     virtual void SetCursor(int32_t tableIndex) = 0;

@@ -416,6 +416,13 @@ void GR_ViewPort_ClearAll()
 }
 
 int32_t GR_ViewPort_Count() { return g_portCount; }
+
+int32_t GR_ViewPort_HoldCount(int32_t count)
+{
+    const int32_t before = g_portCount;
+    g_portCount = count;
+    return before;
+}
 const GR_ViewPortRecord* GR_ViewPort_Get(int32_t i)
 {
     return (i >= 0 && i < GR_VIEWPORT_COUNT) ? &g_ports[i] : nullptr;

@@ -72,6 +72,10 @@ void GR_ViewPort_Set(int32_t i, float viewX, float viewY, float viewW, float vie
 void GR_ViewPort_Clear(int32_t i);
 void GR_ViewPort_ClearAll();
 int32_t GR_ViewPort_Count();
+// Sets the count of records in use that the mouse mapping reads (the records stay) and answers
+// the count before; the room drawing holds it at 0 while it maps the mouse for the cursor
+// sprite and puts it back.
+int32_t GR_ViewPort_HoldCount(int32_t count);
 const GR_ViewPortRecord* GR_ViewPort_Get(int32_t i);
 void GR_Window_MouseToRoomInView(int32_t i, int32_t x, int32_t y, int32_t* roomX, int32_t* roomY);
 void GR_ViewPort_RoomToScreen(int32_t i, float roomX, float roomY, int32_t* x, int32_t* y);

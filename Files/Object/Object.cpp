@@ -23,8 +23,13 @@
 // Intrusive instance lists
 // =============================================================================================
 
+namespace {
+uint64_t g_linkSequence = 0;
+}
+
 void ObjectInstanceList::Link(ObjectInstanceNode* node)
 {
+    node->seq = ++g_linkSequence;
     node->owner = this;
     node->next = nullptr;
     node->prev = m_tail;

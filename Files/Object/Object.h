@@ -30,6 +30,7 @@ struct ObjectInstanceNode {
     ObjectInstanceNode* prev;
     CInstance* value;
     ObjectInstanceList* owner; // the list the node is linked into; null when unlinked
+    uint64_t seq;              // grows with every link: ascending along any list (appends only)
 };
 
 // An intrusive doubly linked list of instances (head, tail, count). Iterated as

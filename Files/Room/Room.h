@@ -106,7 +106,8 @@ public:
     void ClearActive();
     void ClearDeactivated();
     // Fills this record from the template (null: defaults); with createFromEntry the entry's
-    // instances and tiles are made.
+    // instances and tiles are made (a starting room). Without it (room_duplicate) the
+    // source's own instances are copied detached.
     void CopyFrom(const CRoom* source, bool createFromEntry);
     // As CopyFrom with instances, but the instances made are detached: they join no object
     // list, the instance table or the event stamps' world, and receive no events (a template

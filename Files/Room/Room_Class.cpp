@@ -257,19 +257,22 @@ void CRoom::CopyFrom(const CRoom* source, bool createFromEntry)
         m_tiles = source->m_tiles;
     }
     // A template's own instances (room_assign) are made from the same entry at room start;
-    // they are copied only into a room that did not make its instances from the entry.
+    // they are copied only into a room that did not make its instances from the entry. A
+    // duplicated template (createFromEntry clear) gets detached copies, as its source's are:
+    // only a starting room's instances join the objects' lists and the instance table.
     if (!fromEntry) {
+        const bool live = createFromEntry;
         for (CInstance* s = source->m_active.head; s; s = s->m_pNext) {
             auto* i = new CInstance(0, 0, 0, -1, false);
-            i->Assign(s, true);
+            i->Assign(s, live);
             InstanceList_InsertByDepth(&m_active, i);
-            InstanceHash_Add(i);
+            if (live) InstanceHash_Add(i);
         }
         for (CInstance* s = source->m_deactivated.head; s; s = s->m_pNext) {
             auto* i = new CInstance(0, 0, 0, -1, false);
             i->Assign(s, false);
             InstanceList_Append(&m_deactivated, i);
-            InstanceHash_Add(i);
+            if (live) InstanceHash_Add(i);
         }
     }
 }

@@ -271,10 +271,13 @@ void Room_DrawAll()
     GR_D3D_SetView(0, 0, float(gw), float(gh), 0);
     Room_DrawGUI(RoomRect{0, 0, gw, gh});
     GR_3D_SetMode(threeD);
-    // Cursor sprite.
+    // Cursor sprite: the mouse mapped to the window without the views (no view-port record is
+    // counted during the mapping).
     if (World_SpriteExists(st.cursorSprite) && World_Hooks().spriteDraw) {
         int32_t rx = 0, ry = 0;
+        const int32_t ports = GR_ViewPort_HoldCount(0);
         GR_Window_MouseToRoom(GR_Window_GetMouseX(), GR_Window_GetMouseY(), &rx, &ry);
+        GR_ViewPort_HoldCount(ports);
         World_Hooks().spriteDraw(st.cursorSprite, st.cursorImage, float(rx), float(ry), 1, 1, 0, 0xFFFFFF, 1);
     }
     st.viewCurrent = 0;

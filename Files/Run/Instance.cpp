@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Files/Object/Object.h"
+#include "Files/Run/Run_Index.h"
 #include "Files/Run/Run_Lists.h"
 #include "Files/Run/Run_Main.h"
 #include "Files/Run/Run_Maths.h"
@@ -46,6 +47,7 @@ CInstance::CInstance(float x, float y, int32_t id, int32_t objectIndex, bool joi
 
 CInstance::~CInstance()
 {
+    WorldIndex_Forget(this);
     LeaveObjectLists();
     Run_ForgetInstance(this);
     if (m_pPhysics && World_Hooks().physicsRemoveBody) World_Hooks().physicsRemoveBody(this);
@@ -64,6 +66,7 @@ void CInstance::MarkBBoxDirty()
 {
     i_bboxDirty = 1;
     ++g_shapeChanges;
+    if (m_idxGen == world_index::g_generation) WorldIndex_Queue(this);
 }
 
 // =============================================================================================
@@ -243,6 +246,8 @@ void CInstance::Assign(const CInstance* other, bool joinObjectList)
     i_timelinerunning = other->i_timelinerunning;
     i_timelineloop = other->i_timelineloop;
     m_pCreationCode = other->m_pCreationCode;
+    // Position, shape and box were copied: the spatial index files the instance again.
+    WorldIndex_Queue(this);
 }
 
 // =============================================================================================
@@ -436,6 +441,7 @@ void InstanceList_InsertByDepth(InstanceList* list, CInstance* instance)
         else
             list->head = instance;
         list->tail = instance;
+        WorldIndex_Inserted(list, instance);
         return;
     }
     instance->m_pNext = at;
@@ -445,6 +451,7 @@ void InstanceList_InsertByDepth(InstanceList* list, CInstance* instance)
     else
         list->head = instance;
     at->m_pPrev = instance;
+    WorldIndex_Inserted(list, instance);
 }
 
 void InstanceList_Append(InstanceList* list, CInstance* instance)
@@ -457,6 +464,7 @@ void InstanceList_Append(InstanceList* list, CInstance* instance)
     else
         list->head = instance;
     list->tail = instance;
+    WorldIndex_Inserted(list, instance);
 }
 
 void InstanceList_Unlink(InstanceList* list, CInstance* instance)
@@ -471,6 +479,7 @@ void InstanceList_Unlink(InstanceList* list, CInstance* instance)
         list->tail = instance->m_pPrev;
     instance->m_pNext = instance->m_pPrev = nullptr;
     --list->count;
+    WorldIndex_Unlinked(list, instance);
 }
 
 void InstanceList_Remove(InstanceList* list, CInstance* instance, int32_t mode)
@@ -520,4 +529,5 @@ void InstanceList_InsertManyByDepth(InstanceList* list, CInstance** items, int32
     list->head = newHead;
     list->tail = prev;
     list->count += count;
+    WorldIndex_Merged(list, items, count);
 }

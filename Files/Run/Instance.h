@@ -163,8 +163,17 @@ public:
     {
         return i < 4 ? &m_recursiveInline[i] : &m_pRecursiveExtra[i - 4];
     }
-    // Ordinal of the instance in a list being walked by the collision pass.
-    int32_t m_scratch = 0;
+    // The spatial index of the active list (Run_Index.cpp): membership and queue stamps, the
+    // order key (ascending along the list), the cells the box is filed under (x0 > x1: none),
+    // the slot in the list of boxes every query takes (-1: none), the place in the queue, the
+    // last query that took it.
+    uint64_t m_idxGen = 0;
+    uint64_t m_idxQueuedGen = 0;
+    int64_t m_idxOrder = 0;
+    int32_t m_idxX0 = 1, m_idxY0 = 0, m_idxX1 = 0, m_idxY1 = 0;
+    int32_t m_idxSlot = -1;
+    int32_t m_idxQueueSlot = 0;
+    uint32_t m_idxMark = 0;
     // Which pending queues hold the instance (Run_Lists.cpp).
     int32_t m_queued = 0;
 };

@@ -9,6 +9,7 @@
 #include "Files/Object/Object.h"
 #include "Files/Room/Room.h"
 #include "Files/Run/Instance.h"
+#include "Files/Run/Run_Index.h"
 #include "Files/Run/Run_Lists.h"
 #include "Files/Run/Run_Main.h"
 #include "Files/Run/Run_Maths.h"
@@ -26,9 +27,21 @@ const char* ErrorText(const char* message, int32_t n)
 inline bool Candidate(const CInstance* i) { return !i->i_marked && !i->i_deactivated; }
 
 // Calls f on each candidate of the target in order until f answers true; returns that one.
+// With a region (every instance f can accept has a box meeting it), the spatial index names
+// the candidates when it can; f must then change nothing but bounding boxes.
 template <class F>
-CInstance* FirstOf(int32_t target, CInstance* self, bool notMe, F&& f)
+CInstance* FirstOf(int32_t target, CInstance* self, bool notMe, F&& f, const WorldRegion* region = nullptr)
 {
+    if (region && target < 100000) {
+        CRoom* room = Run_CurrentRoom();
+        if (room && &room->m_active == Run_GetActiveList()) {
+            if (const std::vector<CInstance*>* found = WorldIndex_Candidates(target, *region)) {
+                for (CInstance* i : *found)
+                    if (Candidate(i) && !(notMe && i == self) && f(i)) return i;
+                return nullptr;
+            }
+        }
+    }
     if (target == -3) {
         CRoom* room = Run_CurrentRoom();
         if (!room) return nullptr;
@@ -190,38 +203,65 @@ void Command_RestartGame() { Run_State().roomSwitch = ROOM_RESTARTGAME; }
 // Queries
 // =============================================================================================
 
+namespace {
+
+// The region of a shape query, or null when the index cannot take it.
+const WorldRegion* Region(WorldRegion* storage, float x1, float y1, float x2, float y2)
+{
+    return WorldRegion_FromFloats(x1, y1, x2, y2, storage) ? storage : nullptr;
+}
+
+// The region of an instance-against-instance query: self's box where it stands now.
+const WorldRegion* SelfRegion(WorldRegion* storage, CInstance* self)
+{
+    return WorldRegion_FromInstance(self, storage) ? storage : nullptr;
+}
+
+} // namespace
+
 CInstance* Command_CollisionPoint(CInstance* self, float x, float y, int32_t target, bool precise, bool notMe)
 {
-    return FirstOf(target, self, notMe, [&](CInstance* i) { return i->CollisionPoint(x, y, precise); });
+    WorldRegion r;
+    return FirstOf(target, self, notMe, [&](CInstance* i) { return i->CollisionPoint(x, y, precise); }, Region(&r, x, y, x, y));
 }
 
 CInstance* Command_CollisionRectangle(CInstance* self, float x1, float y1, float x2, float y2, int32_t target,
                                       bool precise, bool notMe)
 {
-    return FirstOf(target, self, notMe, [&](CInstance* i) { return i->CollisionRectangle(x1, y1, x2, y2, precise); });
+    WorldRegion r;
+    return FirstOf(target, self, notMe, [&](CInstance* i) { return i->CollisionRectangle(x1, y1, x2, y2, precise); },
+                   Region(&r, x1, y1, x2, y2));
 }
 
 CInstance* Command_CollisionEllipse(CInstance* self, float x1, float y1, float x2, float y2, int32_t target,
                                     bool precise, bool notMe)
 {
-    return FirstOf(target, self, notMe, [&](CInstance* i) { return i->CollisionEllipse(x1, y1, x2, y2, precise); });
+    WorldRegion r;
+    return FirstOf(target, self, notMe, [&](CInstance* i) { return i->CollisionEllipse(x1, y1, x2, y2, precise); },
+                   Region(&r, x1, y1, x2, y2));
 }
 
 CInstance* Command_CollisionLine(CInstance* self, float x1, float y1, float x2, float y2, int32_t target, bool precise,
                                  bool notMe)
 {
-    return FirstOf(target, self, notMe, [&](CInstance* i) { return i->CollisionLine(x1, y1, x2, y2, precise); });
+    WorldRegion r;
+    return FirstOf(target, self, notMe, [&](CInstance* i) { return i->CollisionLine(x1, y1, x2, y2, precise); },
+                   Region(&r, x1, y1, x2, y2));
 }
 
 CInstance* Command_InstancePosition(float x, float y, int32_t target)
 {
-    return FirstOf(target, nullptr, false, [&](CInstance* i) { return i->CollisionPoint(x, y, true); });
+    WorldRegion r;
+    return FirstOf(target, nullptr, false, [&](CInstance* i) { return i->CollisionPoint(x, y, true); }, Region(&r, x, y, x, y));
 }
 
 CInstance* Command_InstancePlace(CInstance* self, float x, float y, int32_t target)
 {
     if (!self) return nullptr;
-    return AtPlace(self, x, y, [&] { return FirstOf(target, self, false, [&](CInstance* i) { return self->CollisionInstance(i, true); }); });
+    return AtPlace(self, x, y, [&] {
+        WorldRegion r;
+        return FirstOf(target, self, false, [&](CInstance* i) { return self->CollisionInstance(i, true); }, SelfRegion(&r, self));
+    });
 }
 
 bool Command_PositionMeeting(float x, float y, int32_t target) { return Command_InstancePosition(x, y, target) != nullptr; }
@@ -234,14 +274,20 @@ bool Command_PlaceMeeting(CInstance* self, int32_t target, float x, float y)
 bool Command_PlaceEmpty(CInstance* self, float x, float y)
 {
     if (!self) return true;
-    return AtPlace(self, x, y, [&] { return FirstOf(-3, self, false, [&](CInstance* i) { return self->CollisionInstance(i, true); }) == nullptr; });
+    return AtPlace(self, x, y, [&] {
+        WorldRegion r;
+        return FirstOf(-3, self, false, [&](CInstance* i) { return self->CollisionInstance(i, true); }, SelfRegion(&r, self)) ==
+               nullptr;
+    });
 }
 
 bool Command_PlaceFree(CInstance* self, float x, float y)
 {
     if (!self) return true;
     return AtPlace(self, x, y, [&] {
-        return FirstOf(-3, self, false, [&](CInstance* i) { return i->i_solid && self->CollisionInstance(i, true); }) == nullptr;
+        WorldRegion r;
+        return FirstOf(-3, self, false, [&](CInstance* i) { return i->i_solid && self->CollisionInstance(i, true); },
+                       SelfRegion(&r, self)) == nullptr;
     });
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "Files/Run/Instance.h"
+#include "Files/Run/Run_Index.h"
 #include "Files/Run/Run_Main.h"
 
 namespace {
@@ -20,7 +21,11 @@ constexpr int32_t kQueuedDepth = 1 << 29;
 } // namespace
 
 InstanceList* Run_GetActiveList() { return g_active; }
-void Run_SetActiveList(InstanceList* list) { g_active = list; }
+void Run_SetActiveList(InstanceList* list)
+{
+    if (list != g_active) WorldIndex_Reset();
+    g_active = list;
+}
 
 void Run_QueueObjectChange(CInstance* instance)
 {

@@ -5,10 +5,10 @@
 // after the pass began (their creation stamp is above the pass's stamp).
 //
 // Collisions: for each collision pair (a, b), each instance of a in list order meets the
-// instances of b in list order. The instances of b are bucketed once per pair into a uniform
-// grid of their bounding boxes, so each instance of a only tests the candidates of the cells
-// it covers (sorted back into b's list order); the grid is rebuilt whenever an event moved or
-// reshaped anything, so every test sees the boxes as they are at that moment.
+// instances of b in list order. For larger pairs the room's spatial index (Run_Index.h) names
+// the instances of b whose boxes meet a's instance's box, in b's list order; after a collision
+// that moved or reshaped anything they are asked again (the index follows every change), so
+// every test sees the boxes as they are at that moment.
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -18,6 +18,7 @@
 #include "Files/Option/Options.h"
 #include "Files/Graphics_API/Graphics_Window.h"
 #include "Files/Room/Room.h"
+#include "Files/Run/Run_Index.h"
 #include "Files/Run/Run_Lists.h"
 #include "Files/Run/Run_Main.h"
 #include "Files/Run/Run_Resources.h"
@@ -273,89 +274,6 @@ void Run_OutsideAndBoundary()
 
 namespace {
 
-// Counts every change of a position or shape (marked through the bounding box); the grid is
-// rebuilt when it moved since the grid was made.
-struct CollisionGrid {
-    static constexpr int32_t kBuckets = 4096;
-    int32_t cell = 64;
-    std::vector<CInstance*> items; // b's instances in list order (their ordinal in m_scratch)
-    std::vector<int32_t> bucketStart; // counting-sort layout of (bucket -> entries)
-    std::vector<int32_t> entries;
-    std::vector<int32_t> big;      // ordinals of instances too large for the grid
-    bool usable = false;
-
-    static uint32_t Bucket(int32_t cx, int32_t cy)
-    {
-        return (uint32_t(cx) * 73856093u ^ uint32_t(cy) * 19349663u) & uint32_t(kBuckets - 1);
-    }
-    static int32_t Cell(int32_t v, int32_t cell) { return v >= 0 ? v / cell : -((-v + cell - 1) / cell); }
-
-    void Build(CObject* b, uint64_t stamp)
-    {
-        items.clear();
-        big.clear();
-        for (ObjectInstanceNode* n = b->m_instances.GetHead(); n; n = n->next) {
-            CInstance* j = n->value;
-            j->m_scratch = int32_t(items.size());
-            items.push_back(j);
-        }
-        (void)stamp;
-        // Cell size from the typical box size.
-        int64_t sum = 0;
-        int32_t counted = 0;
-        for (CInstance* j : items) {
-            j->RefreshBoundingBox();
-            if (j->i_bbox_left == -100000) continue;
-            sum += int64_t(j->i_bbox_right - j->i_bbox_left + 1) + int64_t(j->i_bbox_bottom - j->i_bbox_top + 1);
-            ++counted;
-        }
-        cell = counted ? int32_t(std::clamp<int64_t>(sum / counted, 16, 4096)) : 64;
-        std::vector<int32_t> counts(kBuckets + 1, 0);
-        std::vector<std::pair<uint32_t, int32_t>> pairs;
-        pairs.reserve(items.size() * 2);
-        for (int32_t k = 0; k < int32_t(items.size()); ++k) {
-            CInstance* j = items[size_t(k)];
-            if (j->i_bbox_left == -100000 && j->i_bbox_right == -100000) continue; // no shape
-            const int32_t x0 = Cell(j->i_bbox_left, cell), x1 = Cell(j->i_bbox_right, cell);
-            const int32_t y0 = Cell(j->i_bbox_top, cell), y1 = Cell(j->i_bbox_bottom, cell);
-            if (int64_t(x1 - x0 + 1) * int64_t(y1 - y0 + 1) > 64) {
-                big.push_back(k);
-                continue;
-            }
-            for (int32_t cy = y0; cy <= y1; ++cy)
-                for (int32_t cx = x0; cx <= x1; ++cx) pairs.emplace_back(Bucket(cx, cy), k);
-        }
-        for (auto& p : pairs) ++counts[p.first + 1];
-        for (int32_t k = 0; k < kBuckets; ++k) counts[size_t(k) + 1] += counts[size_t(k)];
-        bucketStart = counts;
-        entries.assign(pairs.size(), 0);
-        std::vector<int32_t> fill(counts.begin(), counts.end() - 1);
-        for (auto& p : pairs) entries[size_t(fill[p.first]++)] = p.second;
-        usable = true;
-    }
-
-    // The ordinals of b's instances whose cells meet i's box, ascending, without repeats.
-    void Candidates(CInstance* i, std::vector<int32_t>& out) const
-    {
-        out.clear();
-        const int32_t x0 = Cell(i->i_bbox_left, cell), x1 = Cell(i->i_bbox_right, cell);
-        const int32_t y0 = Cell(i->i_bbox_top, cell), y1 = Cell(i->i_bbox_bottom, cell);
-        if (int64_t(x1 - x0 + 1) * int64_t(y1 - y0 + 1) > 1024) {
-            for (int32_t k = 0; k < int32_t(items.size()); ++k) out.push_back(k);
-            return;
-        }
-        for (int32_t cy = y0; cy <= y1; ++cy) {
-            for (int32_t cx = x0; cx <= x1; ++cx) {
-                const uint32_t bucket = Bucket(cx, cy);
-                for (int32_t e = bucketStart[bucket]; e < bucketStart[bucket + 1]; ++e) out.push_back(entries[size_t(e)]);
-            }
-        }
-        out.insert(out.end(), big.begin(), big.end());
-        std::sort(out.begin(), out.end());
-        out.erase(std::unique(out.begin(), out.end()), out.end());
-    }
-};
-
 void BackOff(CInstance* i)
 {
     i->SetPosition(i->i_xprevious, i->i_yprevious);
@@ -392,16 +310,14 @@ void Collide(CInstance* i, CInstance* j)
 
 void Run_Collisions()
 {
-    static CollisionGrid grid;
-    static std::vector<int32_t> candidates;
+    static std::vector<CInstance*> candidates;
     for (const auto& [ai, bi] : Object_Lists_CollisionPairs()) {
         CObject* a = Object_Lookup(ai);
         CObject* b = Object_Lookup(bi);
         if (!a || !b || !a->m_instances.GetHead() || !b->m_instances.GetHead()) continue;
         const uint64_t s = Run_NextEventStamp();
-        grid.usable = false;
-        // Small pairs are tested directly; larger ones through the grid.
-        const bool useGrid = int64_t(a->m_instances.GetCount()) * int64_t(b->m_instances.GetCount()) > 256;
+        // Small pairs are tested directly; larger ones through the spatial index when it answers.
+        const bool indexed = int64_t(a->m_instances.GetCount()) * int64_t(b->m_instances.GetCount()) > 256;
         for (ObjectInstanceNode* na = a->m_instances.GetHead(); na;) {
             ObjectInstanceNode* nextA = na->next;
             CInstance* i = na->value;
@@ -409,7 +325,17 @@ void Run_Collisions()
                 na = nextA;
                 continue;
             }
-            if (!useGrid) {
+            // The instances of b whose boxes meet i's box, in b's list order (a copy: the
+            // events may ask queries of their own).
+            auto fetch = [&]() {
+                WorldRegion region;
+                const std::vector<CInstance*>* found =
+                    indexed && WorldRegion_FromInstance(i, &region) ? WorldIndex_OwnCandidates(b, region) : nullptr;
+                if (!found) return false;
+                candidates.assign(found->begin(), found->end());
+                return true;
+            };
+            if (!fetch()) {
                 for (ObjectInstanceNode* nb = b->m_instances.GetHead(); nb;) {
                     ObjectInstanceNode* nextB = nb->next;
                     CInstance* j = nb->value;
@@ -419,23 +345,26 @@ void Run_Collisions()
                 na = nextA;
                 continue;
             }
-            if (!grid.usable) grid.Build(b, s);
-            i->RefreshBoundingBox();
-            grid.Candidates(i, candidates);
             for (size_t c = 0; c < candidates.size(); ++c) {
-                CInstance* j = grid.items[size_t(candidates[c])];
+                CInstance* j = candidates[c];
                 if (!Live(i, s) || !Live(j, s) || !i->CollisionInstance(j, true)) continue;
                 const uint64_t before = World_ShapeChanges();
                 Collide(i, j);
                 if (World_ShapeChanges() != before) {
-                    // Something moved or changed shape: a fresh grid for the rest of i's tests,
-                    // continuing after the candidate just tested (ordinals follow b's order).
-                    const int32_t done = candidates[c];
-                    grid.Build(b, s);
-                    i->RefreshBoundingBox();
-                    grid.Candidates(i, candidates);
-                    auto it = std::upper_bound(candidates.begin(), candidates.end(), done);
-                    candidates.erase(candidates.begin(), it);
+                    // Something moved or changed shape: the candidates again from i's box as it
+                    // is now, continuing after the one just tested (b's list only appends, so
+                    // its order is the order of the nodes' link sequence).
+                    const uint64_t done = j->m_ownNode.seq;
+                    if (!fetch()) {
+                        // Walk the rest of b's list from the instance after j.
+                        candidates.clear();
+                        for (ObjectInstanceNode* nb = b->m_instances.GetHead(); nb; nb = nb->next)
+                            if (nb->seq > done) candidates.push_back(nb->value);
+                    } else {
+                        candidates.erase(std::remove_if(candidates.begin(), candidates.end(),
+                                                        [done](const CInstance* x) { return x->m_ownNode.seq <= done; }),
+                                         candidates.end());
+                    }
                     c = size_t(-1);
                 }
             }

@@ -1,10 +1,11 @@
 // The built-in variables of the game state: rooms and room switching, score, lives and health,
 // the current room's backgrounds and views, mouse and keyboard, captions, the clock, the event
-// being run and the error state (registered after the instance rows, Variable_Instance.cpp).
+// being run and the error state (registered after the instance rows, Variable_Instance.cpp),
+// then the six operating-system rows of the platform layer.
 //
 // Needs: the run state and the current room, the room table, the event state, the error
-// reporter, the input hooks, the window (mouse), the file layer (folders), the timer. No
-// Linux/ file.
+// reporter, the input hooks, the window (mouse), the display (size), the file layer
+// (folders), the timer, the platform layer (operating system). No Linux/ file.
 #include <cstring>
 #include <ctime>
 #include <string>
@@ -12,8 +13,10 @@
 #include "Files/Base/Utf8.h"
 #include "Files/Code/Code_Error.h"
 #include "Files/Event/Event.h"
+#include "Files/Graphics_API/Graphics_Display.h"
 #include "Files/Graphics_API/Graphics_Window.h"
 #include "Files/IO/LoadSave.h"
+#include "Files/Platform/OSInfo.h"
 #include "Files/Room/Room.h"
 #include "Files/Run/Run_Commands.h"
 #include "Files/Run/Run_Main.h"
@@ -383,6 +386,15 @@ SETTER(SetErrorLast)
     return true;
 }
 
+// ---- Operating system (the platform layer) ----
+GETTER(GetOSType) { return Real(out, OSInfo_Type()); }
+GETTER(GetOSDevice) { return Real(out, OSInfo_Device()); }
+GETTER(GetOSBrowser) { return Real(out, OSInfo_Browser()); }
+GETTER(GetOSVersion) { return Real(out, OSInfo_Version()); }
+// A desktop game's "browser" is the display it runs on.
+GETTER(GetBrowserWidth) { return Real(out, GR_Display_GetWidth()); }
+GETTER(GetBrowserHeight) { return Real(out, GR_Display_GetHeight()); }
+
 } // namespace
 
 void Variable_BuiltIn_InitGlobal()
@@ -475,4 +487,11 @@ void Variable_BuiltIn_InitGlobal()
     RegisterBuiltinVariable("secure_mode", GetSecureMode, nullptr, false);
     RegisterBuiltinVariable("error_occurred", GetErrorOccurred, SetErrorOccurred, true);
     RegisterBuiltinVariable("error_last", GetErrorLast, SetErrorLast, true);
+    // The platform layer's operating-system rows, last (read-only).
+    RegisterBuiltinVariable("os_type", GetOSType, nullptr, false);
+    RegisterBuiltinVariable("os_device", GetOSDevice, nullptr, false);
+    RegisterBuiltinVariable("os_browser", GetOSBrowser, nullptr, false);
+    RegisterBuiltinVariable("os_version", GetOSVersion, nullptr, false);
+    RegisterBuiltinVariable("browser_width", GetBrowserWidth, nullptr, false);
+    RegisterBuiltinVariable("browser_height", GetBrowserHeight, nullptr, false);
 }

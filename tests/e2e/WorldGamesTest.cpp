@@ -1,10 +1,14 @@
 // End to end: games of tests/data/games packed by build/gamepack in both code modes and played
-// headless by build/runner; each game writes what happens with show_debug_message, and the
-// log ("-output") must hold exactly those lines in order: the event phases of a step, creation
-// at room start with either order option, room switching with persistent objects and rooms,
-// restart and end of the game, collisions with solid back-off, outside and boundary events,
-// animation end, time lines both ways, paths with each end action, and keyboard and mouse
-// events from a playback file.
+// headless by build/runner (in the test's scratch folder); each game writes what happens with
+// show_debug_message, and the log ("-output") must hold exactly those lines in order: the
+// event phases of a step, creation at room start with either order option, room switching
+// with persistent objects and rooms, restart and end of the game, collisions with solid
+// back-off, outside and boundary events, animation end, time lines both ways, paths with each
+// end action, keyboard and mouse events from a playback file, precise collision masks
+// (rotated, scaled, mask index, switched at run time) against box collisions in every query
+// and in collision events, events run directly (event_perform, event_user,
+// event_perform_object, event_inherited through a parent chain), executed code and variables
+// by name, with the error reports they make.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -32,8 +36,9 @@ class WorldGames : public ::testing::TestWithParam<const char*> {
 protected:
     std::string Game(const char* name) { return std::string(ZB_SOURCE_DIR) + "/tests/data/games/" + name + "/manifest.json"; }
 
-    // Packs the game in the mode of the test's parameter and plays it.
-    Played Play(const std::string& manifest, const std::string& extra = "")
+    // Packs the game in the mode of the test's parameter and plays it in the scratch folder;
+    // env is put before the runner's command (NAME=value ...).
+    Played Play(const std::string& manifest, const std::string& extra = "", const std::string& env = "")
     {
         const std::string game = dir / "game.win";
         const std::string mode = std::string("--") + GetParam();
@@ -43,7 +48,8 @@ protected:
         Played p;
         const std::string log = dir / "log.txt";
         std::remove(log.c_str());
-        p.code = Shell("SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy ALSOFT_DRIVERS=null ZIMBREL_MAX_FRAMES=300 " +
+        p.code = Shell("cd " + Quote(dir.Path()) + " && " + env +
+                       " SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy ALSOFT_DRIVERS=null ZIMBREL_MAX_FRAMES=300 " +
                        Quote(ZB_RUNNER_PATH) + " -game " + Quote(game) + " -output " + Quote(log) + " " + extra + " >" +
                        Quote(dir / "out.txt") + " 2>&1");
         p.all = Scratch_ReadFile(log);
@@ -61,6 +67,8 @@ protected:
         }
         return p;
     }
+
+    bool ByteCode() const { return std::strcmp(GetParam(), "bytecode") == 0; }
 
     ScratchFolder dir;
 };
@@ -157,6 +165,140 @@ TEST_P(WorldGames, KeyboardAndMouseFromAPlaybackFile)
                                "step 3\nheld A\nleft held on button\n"
                                "step 4\nrelease A\nleft released on button\n"
                                "step 5\nstep 6\n")
+        << p.all;
+}
+
+TEST_P(WorldGames, PreciseMasksAgainstBoxesInQueriesAndCollisionEvents)
+{
+    // Each query line: the answer for precise shapes, then for the same shapes without masks.
+    Played p = Play(Game("precise"));
+    EXPECT_EQ(p.code, 0);
+    EXPECT_EQ(Joined(p.lines), "place_meeting 0 1\n"
+                               "place_meeting nearer 1 1\n"
+                               "instance_place none qb\n"
+                               "instance_place nearer q qb\n"
+                               "place_free 1 0\n"
+                               "place_empty 1 0\n"
+                               "position_meeting 0 1\n"
+                               "position_meeting inside 1 1\n"
+                               "instance_position none qb\n"
+                               "collision_point none qb\n"
+                               "collision_point not precise q qb\n"
+                               "collision_rectangle none qb\n"
+                               "collision_rectangle not precise q qb\n"
+                               "collision_circle none qb\n"
+                               "collision_circle inside q qb\n"
+                               "collision_ellipse none qb\n"
+                               "collision_line none qb\n"
+                               "collision_line across q qb\n"
+                               "collision_point not me none none\n"
+                               "collision_point me q qb\n"
+                               "rotated off the bar none rb\n"
+                               "rotated on the bar r rb\n"
+                               "rotated line none rb\n"
+                               "scaled corner none sb\n"
+                               "scaled inside s sb\n"
+                               "scaled rectangle none sb\n"
+                               "masked box 684 84 715 115 1\n"
+                               "masked points m none none\n"
+                               "precise off 1 1\n"
+                               "collision mask again 0 0\n"
+                               // Discs approaching along a diagonal: the boxes meet at step 19,
+                               // the discs nine steps later; a turned bar passing a disc meets
+                               // its box at step 20 and the disc at step 62.
+                               "box hit at step 19 x 269\n"
+                               "bar box hit at step 20 x 560\n"
+                               "disc hit at step 28 x 78\n"
+                               "bar hit at step 62 x 602\n")
+        << p.all;
+}
+
+TEST_P(WorldGames, EventsRunDirectlyThroughTheParentChain)
+{
+    // show_debug_message writes to the release console ("-output"), not to the debug console.
+    Played p = Play(Game("events"), "-debugoutput " + Quote(dir / "debug.txt"));
+    EXPECT_EQ(p.code, 0);
+    const std::string debug = Scratch_ReadFile(dir / "debug.txt");
+    EXPECT_NE(debug, "");
+    EXPECT_EQ(debug.find("user0"), std::string::npos) << debug;
+    EXPECT_EQ(Joined(p.lines), "-- event_user through the chain\n"
+                               "leaf user0 leaf\nmid user0 leaf\nbase user0 leaf other ctl\nmid user0 done\nleaf user0 done\n"
+                               "-- event_user of a middle object\n"
+                               "mid user0 mid\nbase user0 mid other ctl\nmid user0 done\n"
+                               "-- event_user inherited without event_inherited\n"
+                               "base user2 leaf\n"
+                               "-- event_inherited without a parent\n"
+                               "orphan user0 orphan\norphan user0 done\n"
+                               "-- alarm, inherited past a parent without it\n"
+                               "leaf alarm0 leaf\nbase alarm0 leaf\n"
+                               "-- keyboard and end step\n"
+                               "leaf left key leaf\nbase end step leaf\n"
+                               "-- another object event\n"
+                               "mid user0 leaf\nbase user0 leaf other ctl\nmid user0 done\n"
+                               "-- collision event with other\n"
+                               "watcher collision other ctl\n"
+                               "-- an event nobody has\n"
+                               "-- inherited outside an event of a parent\n"
+                               "-- done\n"
+                               // The collision phase: event_perform inside a collision event
+                               // keeps its other.
+                               "step 1\n"
+                               "leaf meets watcher\nleaf user3 leaf other watcher\nbase end step leaf\n"
+                               "watcher collision other leaf\n"
+                               "base end step mid\nbase end step leaf\n"
+                               "step 2\n")
+        << p.all;
+}
+
+TEST_P(WorldGames, ExecutedCodeAndVariablesByName)
+{
+    const std::string folder = std::string(ZB_SOURCE_DIR) + "/tests/data/games/execute/";
+    for (const char* name : {"exec_ok.txt", "exec_bad.txt"}) Scratch_WriteFile(dir / name, Scratch_ReadFile(folder + name));
+    // Every non-fatal error shows the error dialog (the game's options show errors); Ignore
+    // goes on with the game.
+    Scratch_WriteFile(dir / "dialogs.txt", "error Ignore\nerror Ignore\nerror Ignore\nerror Ignore\nerror Ignore\n");
+    Played p = Play(Game("execute"), "", "ZIMBREL_DIALOG_SCRIPT=" + Quote(dir / "dialogs.txt"));
+    EXPECT_EQ(p.code, 0);
+    // Source-mode code has no source lines for its byte code; byte-code mode has the packer's.
+    auto at = [&](int line, const char* text) {
+        return ByteCode() ? " at Object.obj_ctl.7.4 (line " + std::to_string(line) + ") - " + text + "\n"
+                          : std::string(" at Object.obj_ctl.Room_Start.0 (line -1) - <unknown source line>\n");
+    };
+    const std::string hashes(92, '#'), dashes(92, '-');
+    auto report = [&](const std::string& message, const std::string& where) {
+        return "ERROR!!! :: " + hashes + "\nERROR in\naction number 1\nof Other Event: Room Start\nfor object obj_ctl:\n\n\n" +
+               message + "\n" + where + hashes + "\n\n";
+    };
+    const std::string globals = dashes +
+                                "\nGlobal Variables : \n"
+                                "level(100000) = 5\n"
+                                "speed2(100001) = \"fast\"\n"
+                                "grid(100002) = { { },  { 0 ,0 ,5},   }\n"
+                                "row(100003) = { { 0 ,0 ,0 ,0 ,0 ,0 ,0 ,0 ,0 ,0 ,0 ,0 ,0 ,0 ,0 ,0 ,0 ,0 ,0 ,0 ,0 ,0 ,0 ,0 ,0 "
+                                ",0 ,0 ,0 ,0 ,0 ... },   }\n";
+    EXPECT_EQ(Joined(p.lines),
+              "sum 42\n"
+              "outer before 7 8 2\ninner 41 0\nouter after 7 8 2\nfile 5 0\nouter after file 7 8\n"
+              "nested 42\n"
+              "self 1\n"
+              "ERROR!!! :: COMPILATION ERROR in string to be executed\nError in code at line 1:\n   x = ;\n\n"
+              "at position 5: Unexpected symbol in expression.\n"
+              "bad 0\n"
+              "file 6 0\nfile 18\n"
+              "ERROR!!! :: COMPILATION ERROR in file to be executed\nError in code at line 3:\n   x = (;\n\n"
+              "at position 6: Unexpected symbol in expression.\n"
+              "bad file 0\n" +
+                  report("Trying to execute non-existing file.",
+                         at(9, "show_debug_message('missing file ' + string(execute_file('no_such_file.txt')));")) +
+                  "missing file 0\n"
+                  "global 5 5\nglobal exists 1 0\nglobal get fast\nglobal array2 5 5\nglobal array last 0\n" +
+                  report("Array index >= 32000",
+                         at(19, "show_debug_message('too far ' + string(variable_global_array_get('grid', 32000)));")) +
+                  globals + "too far 0\n" +
+                  report("Array index >= 32000", at(20, "variable_global_array2_set('grid', 0, 32000, 9);")) + globals +
+                  "not stored 0\n"
+                  "local 11 1 0\nlocal array two two\nlocal array2 34\n"
+                  "done\n")
         << p.all;
 }
 

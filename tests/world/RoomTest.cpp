@@ -1,12 +1,13 @@
 // Rooms: tiles and their layers, view following, the room draw's order and depths (through
-// the drawing hooks), the room table and order, room_assign, preparation failures, room
-// commands and their fatal errors.
+// the drawing hooks), the cursor sprite, the room table and order, room_assign and
+// room_duplicate, preparation failures, room commands and their fatal errors.
 #include "world/WorldTestSupport.h"
 
 #include "Files/Code/Code_Code.h"
 #include "Files/Code/Code_Error.h"
 #include "Files/Graphics/Graphics_3D.h"
 #include "Files/Graphics_API/Graphics_RenderState.h"
+#include "Files/Graphics_API/Graphics_Window.h"
 #include "Files/Run/Run_Commands.h"
 #include "Platform/MemoryManager.h"
 
@@ -139,6 +140,42 @@ TEST_F(RoomWorld, DrawOrderMergesInstancesTilesAndParticlesByDepth)
                                                  "tile1@10", "inst3@-5", "layer@-12000"}));
 }
 
+TEST_F(RoomWorld, CursorSpriteFollowsTheMouseInTheWindowNotThroughTheViews)
+{
+    // A view of the room far from its origin fills the window; the cursor is drawn where the
+    // mouse is in the window, the views' records not counted while it is mapped (and counted
+    // again afterwards).
+    g_FakeSprites[0] = FakeSprite(4, 4);
+    static std::vector<std::pair<float, float>> cursor;
+    cursor.clear();
+    World_Hooks().spriteDraw = [](int32_t sprite, int32_t, float x, float y, float, float, float, uint32_t, float) {
+        if (sprite == 0) cursor.emplace_back(x, y);
+    };
+    int32_t r = Room(2000, 2000);
+    CRoom* t = Room_Data(r);
+    t->m_viewsEnabled = 1;
+    t->m_views[0] = RoomView();
+    t->m_views[0].visible = 1;
+    t->m_views[0].xview = 1000;
+    t->m_views[0].yview = 1200;
+    t->m_views[0].wview = 640;
+    t->m_views[0].hview = 480;
+    t->m_views[0].wport = 640;
+    t->m_views[0].hport = 480;
+    Start();
+    Run_State().cursorSprite = 0;
+    Room_DrawAll();
+    ASSERT_EQ(cursor.size(), 1u);
+    int32_t wx = 0, wy = 0;
+    const int32_t ports = GR_ViewPort_HoldCount(0);
+    GR_Window_MouseToRoom(GR_Window_GetMouseX(), GR_Window_GetMouseY(), &wx, &wy);
+    GR_ViewPort_HoldCount(ports);
+    EXPECT_EQ(cursor[0], std::make_pair(float(wx), float(wy)));
+    EXPECT_LT(cursor[0].first, 1000.0f) << "not mapped through the view";
+    EXPECT_EQ(GR_ViewPort_Count(), ports);
+    EXPECT_GT(ports, 0);
+}
+
 TEST_F(RoomWorld, TableOrderAndRoomCommands)
 {
     int32_t r0 = Room(), r1 = Room(), r2 = Room();
@@ -181,6 +218,29 @@ TEST_F(RoomWorld, RoomAssignMakesNoLiveInstances)
     Frames(1);
     EXPECT_EQ(LogText(), "create:1") << "the assigned room makes its instances once, at its start";
     EXPECT_EQ(Object_Lookup(o)->m_instances.GetCount(), 1);
+}
+
+TEST_F(RoomWorld, DuplicateOfAnAssignedRoomMakesNoLiveInstances)
+{
+    // The assigned template holds detached instances; its duplicate holds detached copies of
+    // them, not instances in the object's lists and the instance table (which would receive
+    // events and answer queries in whatever room runs).
+    int32_t o = Obj("o");
+    Ev(o, EVENT_STEP, 0, "test_log('step', id);");
+    int32_t r0 = Room(), r1 = Room();
+    Place(r0, o, 1, 1);
+    Start();
+    ASSERT_TRUE(Room_Assign(r1, r0));
+    const int32_t before = Instance_Count();
+    const int32_t copy = Room_Duplicate(r1);
+    ASSERT_GE(copy, 0);
+    EXPECT_EQ(Room_Data(copy)->m_active.count, 1);
+    EXPECT_EQ(Instance_Count(), before);
+    EXPECT_EQ(Object_Lookup(o)->m_instances.GetCount(), 1);
+    EXPECT_EQ(Command_InstanceNumber(o), 1);
+    g_Log.clear();
+    Frames(1);
+    EXPECT_EQ(LogText(), "step:100001");
 }
 
 TEST_F(RoomWorld, PreparationRemembersAnEarlierFailure)

@@ -1,11 +1,12 @@
 // Built-in variables: the table's order and read-only rows, every settable row written and
-// read back, and the rows with side effects or their own rules.
+// read back, the rows with side effects or their own rules, the operating-system rows.
 #include "world/WorldTestSupport.h"
 
 #include <set>
 
 #include "Files/Code/Code_Code.h"
 #include "Files/Code/Code_Error.h"
+#include "Files/Platform/OSInfo.h"
 #include "Files/Run/Run_Lists.h"
 #include "Files/Variable/Variable_BuiltIn.h"
 
@@ -63,8 +64,10 @@ TEST_F(VariablesWorld, TableOrderAndReadOnlyRows)
     EXPECT_EQ(Variable_BuiltIn_Find("x"), 0);
     EXPECT_EQ(Variable_BuiltIn_Find("webgl_enabled"), 77);
     EXPECT_EQ(Variable_BuiltIn_Find("argument_relative"), 78);
-    EXPECT_EQ(Variable_BuiltIn_Find("error_last"), Variable_BuiltIn_Count() - 1);
-    EXPECT_EQ(Variable_BuiltIn_Count(), 184);
+    EXPECT_EQ(Variable_BuiltIn_Find("error_last"), 183);
+    EXPECT_EQ(Variable_BuiltIn_Find("os_type"), 184);
+    EXPECT_EQ(Variable_BuiltIn_Find("browser_height"), Variable_BuiltIn_Count() - 1);
+    EXPECT_EQ(Variable_BuiltIn_Count(), 190) << "184 rows of the world and the platform's six";
     const std::set<std::string> readOnly = {
         "object_index", "id", "bbox_left", "bbox_right", "bbox_top", "bbox_bottom", "image_number", "sprite_width",
         "sprite_height", "sprite_xoffset", "sprite_yoffset", "path_index", "async_load", "phy_mass", "phy_inertia",
@@ -74,7 +77,8 @@ TEST_F(VariablesWorld, TableOrderAndReadOnlyRows)
         "game_guid", "working_directory", "temp_directory", "program_directory", "instance_count", "instance_id",
         "room_width", "room_height", "background_width", "background_height", "view_current", "mouse_x", "mouse_y",
         "fps", "current_time", "current_year", "current_month", "current_day", "current_weekday", "current_hour",
-        "current_minute", "current_second", "event_type", "event_number", "event_object", "event_action", "secure_mode"};
+        "current_minute", "current_second", "event_type", "event_number", "event_object", "event_action", "secure_mode",
+        "os_type", "os_device", "os_browser", "os_version", "browser_width", "browser_height"};
     int32_t refused = 0;
     for (int32_t id = 0; id < Variable_BuiltIn_Count(); ++id) {
         const BuiltinVariable* row = Variable_BuiltIn_Row(id);
@@ -87,6 +91,27 @@ TEST_F(VariablesWorld, TableOrderAndReadOnlyRows)
         }
     }
     EXPECT_EQ(refused, int32_t(readOnly.size()));
+}
+
+TEST_F(VariablesWorld, OperatingSystemRowsDescribeADesktopLinux)
+{
+    auto read = [&](const char* name) {
+        ScriptValue v = Value_Real(-99);
+        EXPECT_TRUE(Variable_Local_Get(self, Variable_BuiltIn_Find(name), 0, &v)) << name;
+        return v.real;
+    };
+    EXPECT_EQ(read("os_type"), 6.0);     // os_linux
+    EXPECT_EQ(read("os_device"), -1.0);  // not an iOS device
+    EXPECT_EQ(read("os_browser"), -1.0); // not a browser
+    EXPECT_GE(read("os_version"), 2.0 * 65536) << "the kernel's major and minor version";
+    EXPECT_GT(read("browser_width"), 0.0);
+    EXPECT_GT(read("browser_height"), 0.0);
+    EXPECT_EQ(OSInfo_ParseVersion("6.1.0-18-amd64"), 6 * 65536 + 1);
+    EXPECT_EQ(OSInfo_ParseVersion("5.15"), 5 * 65536 + 15);
+    EXPECT_EQ(OSInfo_ParseVersion("5"), 0);
+    EXPECT_EQ(OSInfo_ParseVersion("x.1"), 0);
+    EXPECT_EQ(OSInfo_ParseVersion("99999999999.1"), 0);
+    EXPECT_EQ(OSInfo_ParseVersion(nullptr), 0);
 }
 
 TEST_F(VariablesWorld, EverySettableNumberRowReadsBackWhatWasWritten)

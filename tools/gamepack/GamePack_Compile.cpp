@@ -12,6 +12,7 @@
 #include "GamePack_Project.h"
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Function.h"
+#include "Files/Code/Code_Generate.h"
 #include "Files/Code/Code_Variable.h"
 #include "Files/Variable/Variable_BuiltIn.h"
 #include "Files/Variable/Variable_World.h"
@@ -73,7 +74,19 @@ bool GamePack_CompileWithRunner(const std::string& source, const std::string& na
         error = name + ": " + (text ? text : "does not compile");
         return false;
     }
-    return GamePack_ReadCompiledUnit(unit.m_pCode, unit.m_pDebugInfo, out, error);
+    // The run-time compile path writes no debug pairs. The compiler's packer entry writes one
+    // (offset, source position) pair per statement; they are taken when it produced the very
+    // same byte code, so the runner's error reports carry lines.
+    const VMBuffer* debug = unit.m_pDebugInfo;
+    CompiledByteCode withPairs;
+    if (!debug && unit.m_pCode && Code_CompileByteCode(source.c_str(), false, name.c_str(), &withPairs) &&
+        withPairs.code && withPairs.code->m_size == unit.m_pCode->m_size &&
+        std::memcmp(withPairs.code->m_pData, unit.m_pCode->m_pData, size_t(unit.m_pCode->m_size)) == 0)
+        debug = withPairs.debug;
+    Code_Error_ClearRecorded();
+    bool ok = GamePack_ReadCompiledUnit(unit.m_pCode, debug, out, error);
+    Code_CompiledByteCode_Free(&withPairs);
+    return ok;
 }
 
 namespace {

@@ -37,6 +37,7 @@ public:
     }
 
     void* NativeWindow() override { return m_window; }
+    uint32_t WindowId() override { return m_window ? SDL_GetWindowID(m_window) : 0; }
 
     void SetStyle(uint32_t style) override
     {

@@ -1,0 +1,35 @@
+// The "File.." group of built-in functions: binary and text files by handle, the older
+// single-file functions, files and folders (test, delete, rename, copy, make, list by
+// pattern and attributes), file names taken apart, programs started, the command line and
+// the environment (Function_File.cpp); INI files and the registry-named key store
+// (Function_Ini.cpp).
+//
+// Every name a game gives goes through the save-area and program-folder mappings of
+// Files/IO/LoadSave.h: reads come from the save area or the program folder, writes go only to
+// the save area (or files the player picked in a file dialog).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Registers the file built-ins, then the INI and registry built-ins, and clears the two file
+// tables. InitFunctions_File (the start-up's "File.." registrar) calls it.
+void Function_File_Init();
+// Closes every open file of the built-ins (binary, text and the older file), writes out an
+// INI still open, forgets the find list and the key store. Shutdown calls it through
+// File_CloseAll; tests call it between cases.
+void Function_File_CloseAll();
+
+// Makes the folders of a file's path: the path is cut at its last '\' or '/' and that folder
+// is made with its parents; a path without a separator makes nothing.
+void File_CreateDirectoryFor(const char* path);
+
+// Windows-style wildcard match of a whole name: '*' any run of characters, '?' one
+// character, everything else literal and compared ignoring ASCII case. A pattern ending in
+// ".*" also matches a name without an extension ("*.*" matches every name).
+bool File_WildcardMatch(const char* pattern, const char* name);
+
+// The INI and registry built-ins (Function_Ini.cpp), registered by Function_File_Init.
+void Function_Ini_Register();
+// Closes the current INI (writing it out when it changed) and empties the key store.
+void Function_Ini_CloseAll();

@@ -1,0 +1,96 @@
+// End to end: a game (tests/data/games/corelib) packed in both code modes and played twice by
+// build/runner with its save area in a scratch folder: text and binary files, a file shipped
+// beside the game, the find list over both folders, a refused name, an INI file that counts
+// the runs, the key store, dates in UTC, the command line and the environment. The log must
+// hold the game's lines, and the save area the files it wrote, with the text streams' CR LF.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/ScratchFolder.h"
+
+namespace {
+
+std::string Quote(const std::string& s) { return "'" + s + "'"; }
+
+int Shell(const std::string& line) { return WEXITSTATUS(std::system(line.c_str())); }
+
+class CorelibGames : public ::testing::TestWithParam<const char*> {
+protected:
+    void SetUp() override
+    {
+        const std::string manifest = std::string(ZB_SOURCE_DIR) + "/tests/data/games/corelib/manifest.json";
+        Scratch_WriteFile(dir / "game/readme.txt", "Shipped with the game\r\n");
+        int packed = Shell(Quote(ZB_GAMEPACK_PATH) + " " + Quote(manifest) + " " + Quote(dir / "game/game.win") +
+                           " --" + GetParam() + " >" + Quote(dir / "pack.txt") + " 2>&1");
+        ASSERT_EQ(packed, 0) << Scratch_ReadFile(dir / "pack.txt");
+    }
+
+    // Plays the game; the lines it logged after the game started.
+    std::string Play()
+    {
+        const std::string log = dir / "log.txt";
+        std::remove(log.c_str());
+        int code = Shell("cd " + Quote(dir / "game") + " && XDG_DATA_HOME=" + Quote(dir / "data") +
+                         " TZ=UTC ZB_CORELIB_E2E=hello SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy "
+                         "ALSOFT_DRIVERS=null ZIMBREL_MAX_FRAMES=30 " +
+                         Quote(ZB_RUNNER_PATH) + " -game game.win -output " + Quote(log) + " >" +
+                         Quote(dir / "out.txt") + " 2>&1");
+        EXPECT_EQ(code, 0) << Scratch_ReadFile(dir / "out.txt");
+        std::istringstream in(Scratch_ReadFile(log));
+        std::string lines;
+        bool started = false;
+        for (std::string l; std::getline(in, l);) {
+            if (l == "StartGame()") {
+                started = true;
+                continue;
+            }
+            if (!started || l == "StartGame() - DONE" || l.rfind("Total memory used", 0) == 0 ||
+                l == "**********************************." || l == "Entering main loop.")
+                continue;
+            lines += l + "\n";
+        }
+        return lines;
+    }
+
+    std::string Saved(const std::string& name) { return Scratch_ReadFile(dir / ("data/Corelib Test/" + name)); }
+
+    ScratchFolder dir;
+};
+
+std::string Expected(int run)
+{
+    return "text level3 |hero|1\n"
+           "shipped Shipped with the game\n"
+           "bytes 0 100 200 44 \n"
+           "found readme.txt 10\n"
+           "outside -1\n"
+           "runs " + std::to_string(run) + "\n"
+           "registry 0\n"
+           "registry yes\n"
+           "date 29/02/2024 12:30:15 01/03/2025 4 60\n"
+           "parameters 5 -game\n"
+           "environment hello\n";
+}
+
+TEST_P(CorelibGames, FilesIniDatesAndTheCommandLine)
+{
+    EXPECT_EQ(Play(), Expected(1));
+    EXPECT_EQ(Saved("saves/progress.txt"), "level3 \r\nhero");
+    EXPECT_EQ(Saved("data.bin"), std::string("\x00\x64\xc8\x2c", 4));
+    EXPECT_EQ(Saved("settings.ini"), "[game]\r\nname=Corelib\r\nruns=1.000000\r\n");
+    EXPECT_FALSE(Scratch_Exists(dir / "escape.txt"));
+    EXPECT_FALSE(Scratch_Exists(dir / "game/saves"));
+
+    // The second run reads what the first one wrote; the key store starts empty again.
+    EXPECT_EQ(Play(), Expected(2));
+    EXPECT_NE(Saved("settings.ini").find("runs=2.000000\r\n"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothModes, CorelibGames, ::testing::Values("source", "bytecode"));
+
+} // namespace
