@@ -21,7 +21,10 @@
 #include "Files/Base/CRC32.h"
 #include "Files/Base/Console.h"
 #include "Files/Code/VM_Format.h"
+#include "Files/Function/Function_Http.h"
 #include "Files/Function/Function_Misc.h"
+#include "Files/Graphics/Graphics_3D_Model.h"
+#include "Files/Graphics/Graphics_Transition.h"
 #include "Files/Graphics_API/Graphics_Hooks.h"
 #include "Files/IO/LoadSave.h"
 #include "Files/Option/Options.h"
@@ -30,6 +33,8 @@
 #include "Files/Runner/Runner_Game.h"
 #include "Files/Runner/Runner_Services.h"
 #include "Files/Support/File.h"
+#include "Files/Support/HTTP.h"
+#include "Files/Support/IBuffer.h"
 #include "Files/Support/Timing.h"
 #include "Files/Variable/Variable_World.h"
 #include "Platform/MemoryManager.h"
@@ -195,6 +200,7 @@ bool Main_InitPlatform()
     World_RegisterVariables();
     HighScore_Clear();
     Room_InitStartState();
+    HTTP_InstallSpriteLoader();
     ProcessMessages();
     return true;
 }
@@ -426,6 +432,7 @@ void Main_Finalise()
 {
     Services_Shutdown();
     Network_CloseAll();
+    HTTP_Shutdown(); // aborts running requests, frees every request
     Steam_Shutdown();
     HighScore_SaveIfChanged();
     Code_Constant_Free();
@@ -434,6 +441,7 @@ void Main_Finalise()
     Code_Free();
     Code_Variable_Free();
     Grid_FreeAll();
+    Buffer_FreeAll();
     Room_Shutdown();
     Path_FreeAll();
     TimeLine_Free();
@@ -454,6 +462,8 @@ void Main_Finalise()
     Library_FreeInitCode();
     File_CloseAll();
     Sound_Free();
+    GR_3D_Model_FreeAll();
+    GR_Transition_Reset();
     GR_D3D_FreeScreenTexture();
     GR_D3D_Release();
     Code_Table_Free();

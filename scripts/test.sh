@@ -19,7 +19,11 @@ scripts/setup.sh --build-dir build
 ctest --test-dir build -j "$JOBS" --output-on-failure --timeout 300
 ((QUICK)) && exit 0
 
-export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+# The leak checker's tracking of dynamic thread-local storage (clang 14's runtime) misreads
+# the blocks of dlopen'd libraries (Mesa's) with this glibc and crashes its tracer at exit
+# ("Tracer caught signal 11", "DTLS ... at 0x...1739"), depending only on the program's layout;
+# it is switched off. Leaks are still found everywhere else.
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:intercept_tls_get_addr=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 CC=clang CXX=clang++ scripts/setup.sh --build-dir build-asan \
   -DZB_SANITIZE=ON -DZB_FUZZ=ON -DZB_BENCH=OFF
@@ -35,6 +39,7 @@ for f in build-asan/fuzz/fuzz_*; do
   if [ -d "tests/fuzz/corpus/$name" ]; then cp -r "tests/fuzz/corpus/$name/." "$corpus/"; fi
   echo "fuzz: $name for ${FUZZ_SECONDS}s"
   "$f" -max_total_time="$FUZZ_SECONDS" -rss_limit_mb=2048 -timeout=10 -print_final_stats=0 \
+    -artifact_prefix="build-asan/fuzz/$name-" \
     "$corpus" >"build-asan/fuzz/$name.log" 2>&1 || { tail -50 "build-asan/fuzz/$name.log"; exit 1; }
   rm -rf "$corpus"
 done

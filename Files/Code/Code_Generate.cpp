@@ -268,10 +268,10 @@ bool CodeGenerator::Binary(const CodeNode* node)
     int32_t r = PopType();
     int32_t l = PopType();
     Op(opcode, r, l);
+    // A number and a string give a string (the repeat; the machine refuses the other
+    // operators when they run), whatever their widths.
     int32_t result = cls == OP_COMPARE ? VMT_BOOL : Wider(l, r);
-    // A string met by a typed number (the repeat count of '*') gives a string, as the machine
-    // computes it; the width rule would give the number on a tie.
-    if (cls == OP_ARITHMETIC && l != VMT_VAR && r != VMT_VAR && (l == VMT_STRING || r == VMT_STRING)) result = VMT_STRING;
+    if (cls != OP_COMPARE && (l == VMT_STRING || r == VMT_STRING) && l != VMT_VAR && r != VMT_VAR) result = VMT_STRING;
     return PushType(result, node);
 }
 

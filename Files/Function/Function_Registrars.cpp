@@ -3,29 +3,38 @@
 #include "Files/Background/Background_Main.h"
 #include "Files/Font/Font_Main.h"
 #include "Files/Function/Function_File.h"
+#include "Files/Function/Function_Http.h"
 #include "Files/Function/Function_Program.h"
+#include "Files/Graphics/Graphics_3D_Builtins.h"
 #include "Files/Graphics/Graphics_Builtins.h"
 #include "Files/Graphics/Graphics_Draw.h"
 #include "Files/Graphics/Graphics_Surface.h"
 #include "Files/Graphics/Graphics_Text.h"
+#include "Files/Graphics/Graphics_Transition.h"
+#include "Files/Particle/Particle_Main.h"
 #include "Files/Runner/Runner_Services.h"
 #include "Files/Sprite/Sprite_Main.h"
 
 // Stands in for: the "HighScore.." group.
 void InitFunctions_HighScore() {}
 // The "Graphic.." group: display, window, render states, 3D switches and textures, then 2D
-// primitives (with the action-library drawing forms), text (with the action text forms) and
-// surfaces.
+// primitives (with the action-library drawing forms), text (with the action text forms),
+// surfaces and the room transition settings.
 void InitFunctions_Graphic()
 {
     GR_Builtins_Register();
     GR_Draw_RegisterBuiltins();
     GR_Text_RegisterBuiltins();
     GR_Surface_RegisterBuiltins();
+    GR_Transition_RegisterBuiltins();
 }
 // The "File.." group: files, folders, names, programs and the command line, then INI files
-// and the registry-named key store.
-void InitFunctions_File() { Function_File_Init(); }
+// and the registry-named key store, then HTTP and JSON.
+void InitFunctions_File()
+{
+    Function_File_Init();
+    Function_Http_Register();
+}
 // The "Resource.." group: sprites (with draw_sprite*), backgrounds (with draw_background*)
 // and fonts; the other resources' functions join it when their modules land.
 void InitFunctions_Resource()
@@ -34,18 +43,16 @@ void InitFunctions_Resource()
     Background_RegisterBuiltins();
     Font_RegisterBuiltins();
 }
-// Stands in for: the "3D.." group.
-void InitFunctions_3D() {}
-// Stands in for: the "Particle.." group.
-void InitFunctions_Particle() {}
+// The "3D.." group: 3D primitives vertex by vertex, the shapes and the models.
+void InitFunctions_3D() { GR_3D_RegisterBuiltins(); }
+// The "Particle.." group: particle types, systems and their parts, effects and action_effect.
+void InitFunctions_Particle() { Particle_RegisterBuiltins(); }
 // Stands in for: the "Sound.." group.
 void InitFunctions_Sound() {}
 // Stands in for: the "DPlay.." group.
 void InitFunctions_DPlay() {}
 // Stands in for: the "Physics.." group.
 void InitFunctions_Physics() {}
-// Stands in for: the "Buffers.." group.
-void InitFunctions_Buffers() {}
 // Stands in for: the network functions of "Networking..".
 void InitFunctions_Networking() {}
 // Stands in for: the Steam functions of "Networking..".

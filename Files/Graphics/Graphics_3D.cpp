@@ -85,7 +85,8 @@ void GR_3D_SetProjectionPerspective(float x, float y, float w, float h, float an
     float eye[3] = {cx, cy, -w}, target[3] = {cx, cy, 0.0f}, up[3] = {std::sin(a), std::cos(a), 0.0f};
     float view[16], proj[16];
     grm::LookAt(view, eye, target, up);
-    grm::Perspective(proj, w / w, h / w, 1.0f, 32000.0f);
+    // A negative height, as the orthographic projection has: room y runs down the screen.
+    grm::Perspective(proj, w / w, -h / w, 1.0f, 32000.0f);
     GR_D3D_SetMatrix(0, view);
     GR_D3D_SetMatrix(1, proj);
     ProjectionIsOrtho = 0;

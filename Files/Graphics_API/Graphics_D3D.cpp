@@ -668,9 +668,11 @@ void GR_D3D_SetView(float x, float y, float w, float h, float angle)
     float target[3] = {cx, cy, 0.0f};
     float view[16], proj[16];
     if (GR_Settings().mode3D && GR_Settings().perspective) {
+        // The height is negative, as in the orthographic view: room y runs down the screen
+        // (a positive height would show the room upside down; docs/decisions.md).
         float eye[3] = {cx, cy, -w};
         grm::LookAt(view, eye, target, up);
-        grm::Perspective(proj, 1.0f, h / w, 1.0f, 32000.0f);
+        grm::Perspective(proj, 1.0f, -h / w, 1.0f, 32000.0f);
     } else {
         float eye[3] = {cx, cy, -16000.0f};
         grm::LookAt(view, eye, target, up);

@@ -1,9 +1,7 @@
-// Placeholders of the particle systems until the particle module lands.
+// Start-up of the particle module (Particle_Main.h): the tables start empty; the shape
+// textures are made later, once the device is up (Particle_InitShapes, "Part Create
+// Textures"), and everything goes at shutdown (Particle_FreeAll). No Linux/ file.
+#include "Files/Particle/Particle_Main.h"
 #include "Files/Runner/Runner_Services.h"
 
-// Stands in for: start-up initialiser of the particle systems.
-void Particle_Init() {}
-// Stands in for: textures of the 14 built-in particle shapes.
-void Particle_InitShapes() {}
-// Stands in for: shutdown release of the particle systems.
-void Particle_FreeAll() {}
+void Particle_Init() { Particle_ResetAll(); }

@@ -145,6 +145,7 @@ bool ActOnRoomSwitch()
     case ROOM_ABORTGAME: g_StartupOptions.running = 0; return false;
     case ROOM_RESTARTGAME:
         EndGame();
+        if (g_hooks.particleResetAll) g_hooks.particleResetAll();
         if (!StartGame()) {
             g_StartupOptions.running = 0;
             return false;

@@ -72,6 +72,7 @@ struct WorldHooks {
     void (*particleDrawAtDepth)(float depth) = nullptr;
     void (*particleUpdateAll)() = nullptr;
     void (*effectClear)() = nullptr;
+    void (*particleResetAll)() = nullptr;             // game restart: every system and type goes
     // ---- Input ----
     void (*inputUpdate)() = nullptr;                 // once a step, before the events
     void (*inputClear)() = nullptr;                  // room start and after errors

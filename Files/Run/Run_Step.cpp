@@ -18,6 +18,7 @@
 #include "Files/Option/Options.h"
 #include "Files/Graphics_API/Graphics_Window.h"
 #include "Files/Room/Room.h"
+#include "Files/Run/Run_Async.h"
 #include "Files/Run/Run_Index.h"
 #include "Files/Run/Run_Lists.h"
 #include "Files/Run/Run_Main.h"
@@ -432,7 +433,8 @@ void Run_Step()
     if (Between()) return;
     Run_OutsideAndBoundary();
     if (Between()) return;
-    if (Between()) return; // asynchronous results
+    Async_ProcessRequests();
+    if (Between()) return;
     if (!physicsStepped) {
         Run_Collisions();
         if (Between()) return;

@@ -1,11 +1,13 @@
 // Fills the world's hooks (Files/Run/Run_Resources.h) with the modules beside it: sprites and
-// their collision masks, backgrounds, surfaces and primitives (graphic resources), the input
+// their collision masks, backgrounds, surfaces and primitives (graphic resources), the particle
+// systems (drawn by depth, updated once a step, emptied and reset with rooms and games), the input
 // layer (keys, buttons, the keyboard and mouse variables, joystick events), gives the event
-// built-ins the world's dispatch and the compiler the names of sprites, backgrounds and fonts. Run at start-up by Run_Global_Init; tests replace the
+// built-ins the world's dispatch and the compiler the names of sprites, backgrounds and fonts.
+// Run at start-up by Run_Global_Init; tests replace the
 // hooks afterwards.
 //
-// Needs: the sprite, background, surface and drawing modules, the input layer, the event
-// built-ins. No Linux/ file.
+// Needs: the sprite, background, surface, drawing and particle modules, the input layer, the
+// event built-ins. No Linux/ file.
 #include "Files/Background/Background_Main.h"
 #include "Files/Code/Code_Constant.h"
 #include "Files/Event/Event.h"
@@ -16,6 +18,7 @@
 #include "Files/Graphics/Graphics_Texture.h"
 #include "Files/IO/IO_Input.h"
 #include "Files/IO/IO_Joystick.h"
+#include "Files/Particle/Particle_Main.h"
 #include "Files/Run/Run_Main.h"
 #include "Files/Run/Run_Resources.h"
 #include "Files/Sprite/Sprite_Main.h"
@@ -137,6 +140,12 @@ void World_InstallDefaultHooks()
     h.surfaceExists = GR_Surface_Exists;
     h.surfaceTexture = SurfaceTexture;
     h.drawLineStrip = DrawLineStrip;
+    h.particleMaxDepth = ParticleSystem_MaxDepth;
+    h.particleNextDepthBelow = ParticleSystem_NextDepthBelow;
+    h.particleDrawAtDepth = ParticleSystem_DrawAtDepth;
+    h.particleUpdateAll = ParticleSystem_UpdateAll;
+    h.effectClear = Effect_Clear;
+    h.particleResetAll = Particle_ResetAll;
     h.inputUpdate = IO_Update;
     h.inputClear = IO_Clear;
     h.keyDown = IO_KeyDown;

@@ -7,6 +7,7 @@
 
 #include "Files/Base/Console.h"
 #include "Files/Base/IniFile.h"
+#include "Files/Code/VM_Format.h"
 #include "Files/Graphics/Graphics_PageEntries.h"
 #include "Files/Option/Options.h"
 #include "Files/Runner/Runner_Code.h"
@@ -159,6 +160,24 @@ bool Runner_LoadFromImage(FileImage& image)
     Header_Clear(g_GameHeader);
     if (!Code_Load(image)) return false;
     return Runner_ProcessChunks(image) && Runner_FinishCode(image);
+}
+
+void Runner_ReleaseLoaded()
+{
+    Header_Clear(g_GameHeader);
+    Code_Clear();
+    Code_Table_Free();
+    VM_StringTable_Free();
+    Options_Free();
+    Script_Free();
+    Room_FreeAll();
+    Path_FreeAll();
+    TimeLine_Free();
+    Object_Free();
+    Sprite_Clear();
+    Background_Clear();
+    Font_Clear();
+    GR_FilePageEntries_Clear();
 }
 
 bool Runner_FinishCode(const FileImage& image)

@@ -13,6 +13,7 @@
 #include "Files/Base/Utf8.h"
 #include "Files/Code/Code_Error.h"
 #include "Files/Event/Event.h"
+#include "Files/Graphics/Graphics_Transition.h"
 #include "Files/Graphics_API/Graphics_Display.h"
 #include "Files/Graphics_API/Graphics_Window.h"
 #include "Files/IO/LoadSave.h"
@@ -50,7 +51,6 @@ inline int32_t I(const ScriptValue* v) { return World_Round(v->real); }
 inline bool Flag(const ScriptValue* v) { return I(v) > 0.5; }
 int32_t Slot(int32_t i) { return i >= 0 && i < 8 ? i : 0; }
 RunState& S() { return Run_State(); }
-int32_t g_transitionSteps = 80;
 
 void SetOwned(char** field, const ScriptValue* v)
 {
@@ -77,11 +77,10 @@ SETTER(SetTransitionKind)
     S().transitionKind = 0;
     return true;
 }
-GETTER(GetTransitionSteps) { return Real(out, g_transitionSteps); }
+GETTER(GetTransitionSteps) { return Real(out, GR_Transition_GetSteps()); }
 SETTER(SetTransitionSteps)
 {
-    const int32_t n = I(v);
-    g_transitionSteps = n < 1 ? 1 : n;
+    GR_Transition_SetSteps(I(v));
     return true;
 }
 GETTER(GetScore) { return Real(out, S().score); }

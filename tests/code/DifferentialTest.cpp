@@ -190,3 +190,10 @@ TEST_F(DifferentialTest, ByteCodeUnitsRunInTheMachineUnderOldExec)
     EXPECT_EQ(SelfVar("t"), "42");
     Value_FreeString(&r);
 }
+
+TEST_F(DifferentialTest, ANumberTimesAStringIsAStringWhateverTheNumbersWidth)
+{
+    // A comparison or a negation gives a bool (an int once converted), as wide as the string:
+    // the product is still the repeated string.
+    Same("p = 2; a = (p < 3) * 'ab'; b = !0 * 'cd'; d = !p * 'e'; e = (p == 2) * 'x' + 'y'", "a='ab' b='cd' d='' e='xy' p=2 ");
+}

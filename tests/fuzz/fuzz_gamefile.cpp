@@ -15,7 +15,6 @@
 #include "Files/Runner/Runner_Code.h"
 #include "Files/Runner/Runner_Game.h"
 #include "Files/Runner/Runner_Services.h"
-#include "Files/Script/Script_Main.h"
 
 namespace {
 
@@ -54,15 +53,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Code_LoadDebugCompanion(FileImage(static_cast<const uint8_t*>(block.data()), uint32_t(block.size())));
     Code_ClearDebug();
     Runner_LoadFromImage(image);
-    Header_Clear(g_GameHeader);
-    Code_Clear();
-    Code_Table_Free();
-    VM_StringTable_Free();
-    Options_Free();
-    Room_FreeAll();
-    Path_FreeAll();
-    TimeLine_Free();
-    Object_Free();
-    Script_Free(); // the table's vector goes with the program's statics, before the leak check
+    Runner_ReleaseLoaded();
     return 0;
 }

@@ -364,6 +364,7 @@ void FakeDevice::Record(uint32_t type, uint32_t count, const uint8_t* base, uint
 {
     FakeDraw d{type, count, fvf, stride, boundTexture, {}};
     d.vertices.assign(base, base + (size_t)Vertices(type, count) * stride);
+    std::memcpy(d.world, transform[2], sizeof d.world);
     draws.push_back(std::move(d));
     log.push_back("Draw " + std::to_string(type) + " " + std::to_string(count));
 }

@@ -19,6 +19,7 @@ struct FakeDraw {
     uint32_t type, primitives, fvf, stride;
     GfxTexture* texture;
     std::vector<uint8_t> vertices; // primitives' vertices, as drawn
+    float world[16] = {};          // the world matrix the device held for the draw
     uint32_t vertexCount() const { return stride ? (uint32_t)(vertices.size() / stride) : 0; }
     // Field access for the 24-byte layout (x y z colour u v).
     float F(uint32_t vertex, uint32_t field) const;

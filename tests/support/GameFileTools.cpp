@@ -47,19 +47,7 @@ PackOutput TestPack(const std::string& manifest, const std::string& folder)
     return out;
 }
 
-void TestLoad_Release()
-{
-    Header_Clear(g_GameHeader);
-    Code_Clear();
-    Code_Table_Free();
-    VM_StringTable_Free();
-    Options_Free();
-    Script_Free();
-    Room_FreeAll();
-    Path_FreeAll();
-    TimeLine_Free();
-    Object_Free();
-}
+void TestLoad_Release() { Runner_ReleaseLoaded(); }
 
 TestLoad::~TestLoad() { TestLoad_Release(); }
 

@@ -19,7 +19,9 @@
 //   window's own layout, so uploads, read-back and copies onto the window move bytes as they
 //   are instead of swizzling them.
 // Vertex buffers live in system memory and are drawn as client arrays: on Mesa's software
-// rasteriser the draw reads them in place, where a buffer object would cost one more copy.
+// rasteriser the draw reads them in place, where a buffer object filled every frame would cost
+// one more copy. Static buffers (recorded 3D geometry, drawn again and again) are also kept in
+// a buffer object, which the draws read without copying.
 #define GL_GLEXT_PROTOTYPES
 #include <GL/gl.h>
 #include <GL/glext.h>
@@ -37,6 +39,7 @@
 namespace {
 
 bool g_contextAlive = false; // GL objects are deleted only while their context exists
+uint32_t g_contextSerial = 0; // counts the contexts made; objects of an older one are dead
 
 struct GLTexture : GfxTexture {
     GLuint name = 0;
@@ -92,8 +95,24 @@ struct GLSurface : GfxSurface {
     }
 };
 
+// The buffer object bound to GL_ARRAY_BUFFER (0: none, vertices come from client arrays).
+GLuint g_boundVertexBuffer = 0;
+
+// Dynamic buffers (the batch's, refilled every frame) are drawn as client arrays. A static one
+// (made without the dynamic usage: recorded 3D geometry, drawn many times) is also copied into
+// a buffer object when it is unlocked, so that its draws read it where it lies instead of
+// copying every vertex again at every draw.
 struct GLVertexBuffer : GfxVertexBuffer {
     std::vector<uint8_t> data;
+    GLuint object = 0;
+    uint32_t serial = 0; // the context the object belongs to
+    bool Live() const { return object && serial == g_contextSerial && g_contextAlive; }
+    ~GLVertexBuffer() override
+    {
+        if (!Live()) return;
+        glDeleteBuffers(1, &object);
+        if (g_boundVertexBuffer == object) g_boundVertexBuffer = 0; // GL unbinds a deleted buffer
+    }
 };
 
 GLenum CompareFunc(uint32_t v)
@@ -147,6 +166,8 @@ public:
         : m_window(window), m_context(context)
     {
         g_contextAlive = true;
+        ++g_contextSerial;
+        g_boundVertexBuffer = 0;
         glClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE);
         glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
         glGenFramebuffers(1, &m_fbo);
@@ -185,6 +206,7 @@ public:
         for (GLuint prog : m_programs)
             if (prog) glDeleteProgram(prog);
         g_contextAlive = false;
+        g_boundVertexBuffer = 0;
         SDL_GL_DeleteContext(m_context);
     }
 
@@ -643,7 +665,25 @@ public:
         return b->data.data() + offset;
     }
 
-    void UnlockVertexBuffer(GfxVertexBuffer*) override {}
+    void UnlockVertexBuffer(GfxVertexBuffer* vb) override
+    {
+        GLVertexBuffer* b = static_cast<GLVertexBuffer*>(vb);
+        if (!b || (b->usage & GFX_USAGE_DYNAMIC)) return;
+        if (!b->Live()) {
+            b->object = 0;
+            glGenBuffers(1, &b->object);
+            b->serial = g_contextSerial;
+        }
+        if (!b->object) return;
+        BindVertexBuffer(b->object);
+        glBufferData(GL_ARRAY_BUFFER, (GLsizeiptr)b->size, b->data.data(), GL_STATIC_DRAW);
+        if (glGetError() != GL_NO_ERROR) {
+            // Without the buffer object the vertices are drawn as client arrays.
+            BindVertexBuffer(0);
+            glDeleteBuffers(1, &b->object);
+            b->object = 0;
+        }
+    }
     void SetFVF(uint32_t fvf) override { m_fvf = fvf; }
 
     void SetStreamSource(uint32_t stream, GfxVertexBuffer* vb, uint32_t offset, uint32_t stride) override
@@ -660,7 +700,9 @@ public:
         uint32_t n = VertexCount(type, count);
         uint64_t end = (uint64_t)m_streamOffset + (uint64_t)(start + n) * m_stride;
         if (n == 0 || end > m_stream->size) return;
-        Draw(type, n, m_stream->data.data() + m_streamOffset + (size_t)start * m_stride, m_stride);
+        size_t at = m_streamOffset + (size_t)start * m_stride;
+        if (m_stream->Live()) DrawAt(type, n, at, m_stride, m_stream->object);
+        else Draw(type, n, m_stream->data.data() + at, m_stride);
     }
 
     void DrawPrimitiveUP(uint32_t type, uint32_t count, const void* data, uint32_t stride) override
@@ -1009,30 +1051,45 @@ private:
         m_arrays = want;
     }
 
-    void Draw(uint32_t type, uint32_t n, const uint8_t* base, uint32_t stride)
+    void BindVertexBuffer(GLuint object)
+    {
+        if (object == g_boundVertexBuffer) return;
+        glBindBuffer(GL_ARRAY_BUFFER, object);
+        g_boundVertexBuffer = object;
+    }
+
+    // first: the first vertex in memory, or its offset in the buffer object when one is given
+    // (an address as GL takes it; offsets are never turned into pointers by arithmetic).
+    void Draw(uint32_t type, uint32_t n, const uint8_t* first, uint32_t stride, GLuint object = 0)
+    {
+        DrawAt(type, n, reinterpret_cast<uintptr_t>(first), stride, object);
+    }
+
+    void DrawAt(uint32_t type, uint32_t n, uintptr_t base, uint32_t stride, GLuint object)
     {
         BindTarget();
         ApplyMatrices();
         SelectProgram();
+        BindVertexBuffer(object);
         uint32_t fvf = m_fvf;
         uint32_t offset = 12;
         // The arrays' switches change only with the vertex format; a value stands in for an
         // array that is off (after a draw with the array on, GL's current value is undefined).
         ClientArrays(fvf);
-        glVertexPointer(3, GL_FLOAT, (GLsizei)stride, base);
+        glVertexPointer(3, GL_FLOAT, (GLsizei)stride, reinterpret_cast<const void*>(base));
         if (fvf & GFX_FVF_NORMAL) {
-            glNormalPointer(GL_FLOAT, (GLsizei)stride, base + offset);
+            glNormalPointer(GL_FLOAT, (GLsizei)stride, reinterpret_cast<const void*>(base + offset));
             offset += 12;
         } else {
             glNormal3f(0, 0, -1);
         }
         if (fvf & GFX_FVF_DIFFUSE) {
-            glColorPointer(GL_BGRA, GL_UNSIGNED_BYTE, (GLsizei)stride, base + offset);
+            glColorPointer(GL_BGRA, GL_UNSIGNED_BYTE, (GLsizei)stride, reinterpret_cast<const void*>(base + offset));
             offset += 4;
         } else {
             glColor4f(1, 1, 1, 1);
         }
-        if (fvf & GFX_FVF_TEX1) glTexCoordPointer(2, GL_FLOAT, (GLsizei)stride, base + offset);
+        if (fvf & GFX_FVF_TEX1) glTexCoordPointer(2, GL_FLOAT, (GLsizei)stride, reinterpret_cast<const void*>(base + offset));
         else glTexCoord2f(0, 0);
         static const GLenum kModes[] = {GL_POINTS, GL_POINTS, GL_LINES, GL_LINE_STRIP, GL_TRIANGLES, GL_TRIANGLE_STRIP, GL_TRIANGLE_FAN};
         glDrawArrays(type <= 6 ? kModes[type] : GL_POINTS, 0, (GLsizei)n);

@@ -1,0 +1,226 @@
+// json_decode and json_encode: JSON text to nested maps and lists and back, through json-c
+// (a dependency of the system like zlib, used directly).
+//
+// Decoding: a text whose first and last non-blank characters are '{' and '}' is parsed as it
+// is; '[' and ']' is wrapped as { "default" : <text> }; anything else as the JSON string
+// { "default" : "<text>" } (not escaped); when that does not parse, the text is wrapped as a
+// string once more, and -1 is the answer when even that fails. Objects become maps (4096
+// buckets; null members left out), arrays lists (null elements the real 0), true and false 1
+// and 0, numbers reals, strings strings. A nested object or array is made (and takes its
+// slot) before the structure holding it, which stores it with a nesting mark: the decoder is
+// the only code that stores marks, so every nested structure has one owner. json-c limits the
+// nesting to 32 levels.
+//
+// Encoding follows the marks from a map: a marked index naming no structure of its kind is
+// null; every structure is written at most once per call (a second mark of it, as in a loop
+// of marks, is null), so nothing recurses without end. Real keys are written as their
+// truncated integer. The text is json-c's printer's.
+//
+// Needs json-c, the data structures, the built-in table. No Linux/ file.
+#include <json-c/json.h>
+
+#include <cctype>
+#include <cstring>
+#include <string>
+#include <unordered_set>
+
+#include "Files/Base/RealConvert.h"
+#include "Files/Code/Code_Function.h"
+#include "Files/Function/Function_Http.h"
+#include "Files/Support/DS_List.h"
+#include "Files/Support/DS_Map.h"
+#include "Files/Variable/Variable_Value.h"
+
+namespace {
+
+// ---- Decoding ----
+
+int32_t BuildMap(json_object* object);
+int32_t BuildList(json_object* array);
+
+// A scalar JSON value as a script value (the text borrowed from json-c).
+ScriptValue Scalar(json_object* v)
+{
+    switch (json_object_get_type(v)) {
+    case json_type_boolean: return Value_Real(json_object_get_boolean(v) ? 1.0 : 0.0);
+    case json_type_double:
+    case json_type_int: return Value_Real(json_object_get_double(v));
+    case json_type_string: return ScriptValue{VALUE_STRING, const_cast<char*>(json_object_get_string(v)), 0.0};
+    default: return Value_Real(0.0);
+    }
+}
+
+bool IsNested(json_object* v, bool* isMap, int32_t* index)
+{
+    const json_type t = json_object_get_type(v);
+    if (t == json_type_object) {
+        *isMap = true;
+        *index = BuildMap(v);
+        return true;
+    }
+    if (t == json_type_array) {
+        *isMap = false;
+        *index = BuildList(v);
+        return true;
+    }
+    return false;
+}
+
+void DestroyOrphan(int32_t index, bool isMap)
+{
+    if (isMap) delete DS_Maps().Take(index);
+    else delete DS_Lists().Take(index);
+}
+
+int32_t BuildMap(json_object* object)
+{
+    CDS_Map* map = new CDS_Map(CDS_Map::kDefaultBuckets);
+    json_object_iterator it = json_object_iter_begin(object);
+    const json_object_iterator end = json_object_iter_end(object);
+    for (; !json_object_iter_equal(&it, &end); json_object_iter_next(&it)) {
+        const char* key = json_object_iter_peek_name(&it);
+        json_object* v = json_object_iter_peek_value(&it);
+        if (!v || json_object_get_type(v) == json_type_null) continue;
+        bool isMap;
+        int32_t index;
+        if (IsNested(v, &isMap, &index)) {
+            if (!map->AddNested(key, index, isMap)) DestroyOrphan(index, isMap);
+            continue;
+        }
+        const ScriptValue k{VALUE_STRING, const_cast<char*>(key), 0.0};
+        const ScriptValue value = Scalar(v);
+        map->Add(&k, &value);
+    }
+    return DS_Maps().Add(map);
+}
+
+int32_t BuildList(json_object* array)
+{
+    CDS_List* list = new CDS_List();
+    const size_t n = json_object_array_length(array);
+    for (size_t i = 0; i < n; ++i) {
+        json_object* v = json_object_array_get_idx(array, i);
+        bool isMap;
+        int32_t index;
+        if (v && IsNested(v, &isMap, &index)) {
+            list->AddNested(index, isMap);
+            continue;
+        }
+        const ScriptValue value = v ? Scalar(v) : Value_Real(0.0);
+        list->Add(&value);
+    }
+    return DS_Lists().Add(list);
+}
+
+int32_t DecodeDocument(const std::string& document)
+{
+    json_object* root = json_tokener_parse(document.c_str());
+    if (!root) return -2; // did not parse
+    int32_t index = -1;
+    if (json_object_get_type(root) == json_type_object) index = BuildMap(root);
+    json_object_put(root);
+    return index;
+}
+
+std::string AsString(const char* text) { return std::string("{ \"default\" : \"") + text + "\" }"; }
+
+// ---- Encoding ----
+
+struct Encoder {
+    std::unordered_set<const void*> visited;
+
+    json_object* Value(const ScriptValue& v)
+    {
+        if (v.kind & DS_MARK_MAP) {
+            CDS_Map* m = DS_Maps().Get(Real_TruncToInt32(v.real));
+            return m && visited.insert(m).second ? Map(m) : nullptr;
+        }
+        if (v.kind & DS_MARK_LIST) {
+            CDS_List* l = DS_Lists().Get(Real_TruncToInt32(v.real));
+            return l && visited.insert(l).second ? List(l) : nullptr;
+        }
+        if (v.kind == VALUE_REAL) return json_object_new_double(v.real);
+        if (v.kind == VALUE_STRING) return json_object_new_string(v.text ? v.text : "");
+        return nullptr;
+    }
+
+    json_object* Map(const CDS_Map* m)
+    {
+        json_object* o = json_object_new_object();
+        for (int32_t e = m->FirstEntry(); e >= 0; e = m->NextEntry(e)) {
+            const CDS_MapEntry& entry = m->Entry(e);
+            std::string key;
+            if (entry.key.kind == VALUE_STRING) key = entry.key.text ? entry.key.text : "";
+            else key = std::to_string(Real_TruncToInt32(entry.key.real));
+            json_object_object_add(o, key.c_str(), Value(entry.value));
+        }
+        return o;
+    }
+
+    json_object* List(const CDS_List* l)
+    {
+        json_object* a = json_object_new_array();
+        for (int32_t i = 0; i < l->Size(); ++i) json_object_array_add(a, Value(*l->GetValue(i)));
+        return a;
+    }
+};
+
+void F_JsonDecode(ScriptValue* result, CInstance*, CInstance*, int32_t argc, ScriptValue* args)
+{
+    Value_SetReal(result, -1);
+    if (argc < 1) return;
+    Value_SetReal(result, args[0].kind == VALUE_STRING ? Json_DecodeText(args[0].text) : Json_DecodeReal(args[0].real));
+}
+
+void F_JsonEncode(ScriptValue* result, CInstance*, CInstance*, int32_t argc, ScriptValue* args)
+{
+    Value_SetString(result, "");
+    if (argc < 1) return;
+    Value_SetString(result, Json_Encode(Real_TruncToInt32(args[0].real)).c_str());
+}
+
+} // namespace
+
+int32_t Json_DecodeText(const char* text)
+{
+    const char* t = text ? text : "";
+    const size_t length = std::strlen(t);
+    size_t first = 0, last = length;
+    while (first < length && std::isspace(static_cast<unsigned char>(t[first]))) ++first;
+    while (last > first && std::isspace(static_cast<unsigned char>(t[last - 1]))) --last;
+    std::string document;
+    if (last - first >= 2 && t[first] == '{' && t[last - 1] == '}') document = t;
+    else if (last - first >= 2 && t[first] == '[' && t[last - 1] == ']') document = std::string("{ \"default\" : ") + t + " }";
+    else document = AsString(t);
+    int32_t index = DecodeDocument(document);
+    if (index == -2) index = DecodeDocument(AsString(t));
+    return index < 0 ? -1 : index;
+}
+
+int32_t Json_DecodeReal(double x)
+{
+    const int32_t n = Real_FixedLength(x, 2);
+    std::string digits(size_t(n) + 1, '\0');
+    Real_FormatFixed(digits.data(), digits.size(), x, 2);
+    digits.resize(size_t(n));
+    const int32_t index = DecodeDocument(AsString(digits.c_str()));
+    return index < 0 ? -1 : index;
+}
+
+std::string Json_Encode(int32_t index)
+{
+    CDS_Map* m = DS_Maps().Get(index);
+    if (!m) return "";
+    Encoder encoder;
+    encoder.visited.insert(m);
+    json_object* o = encoder.Map(m);
+    std::string text = json_object_to_json_string(o);
+    json_object_put(o);
+    return text;
+}
+
+void Function_Json_Register()
+{
+    Function_Add("json_decode", F_JsonDecode, 1);
+    Function_Add("json_encode", F_JsonEncode, 1);
+}

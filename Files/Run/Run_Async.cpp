@@ -1,0 +1,63 @@
+// Async_ProcessRequests and Async_FireEvent (Files/Run/Run_Async.h).
+//
+// async_load is -1 outside delivery. The map a request builds is destroyed after its event
+// only if its slot still holds that very map (DS_Map_Serial before the event,
+// DS_Map_DestroyDelivered after): an event may destroy it itself, and a new map may take the
+// slot.
+//
+// Needs the request list (Files/Support/HTTP.h), maps (Files/Support/DS_Map.h), the
+// per-event object lists, PerformEvent and the run state. No Linux/ file.
+#include "Files/Run/Run_Async.h"
+
+#include "Files/Event/Event.h"
+#include "Files/Object/Object.h"
+#include "Files/Run/Instance.h"
+#include "Files/Run/Run_Main.h"
+#include "Files/Support/DS_Map.h"
+#include "Files/Support/HTTP.h"
+
+void Async_FireEvent(int32_t n)
+{
+    if (!((n >= 60 && n <= 64) || n == 67 || n == 69)) return;
+    const std::vector<int32_t>& objects = Object_Lists_Get(EVENT_OTHER, n);
+    if (objects.empty()) return;
+    const uint64_t stamp = Run_NextEventStamp();
+    for (int32_t index : objects) {
+        CObject* o = Object_Lookup(index);
+        if (!o) continue;
+        for (ObjectInstanceNode* node = o->m_instances.GetHead(); node;) {
+            ObjectInstanceNode* next = node->next;
+            CInstance* i = node->value;
+            if (!i->i_marked && !i->i_deactivated && i->m_creationStamp <= stamp)
+                PerformEvent(i, i, i->i_objindex, EVENT_OTHER, n);
+            node = next;
+        }
+    }
+}
+
+void Async_ProcessRequests()
+{
+    RunState& st = Run_State();
+    HTTP_ReapThreads();
+    HTTP_REQ_CONTEXT** head = HTTP_RequestListHead();
+    for (HTTP_REQ_CONTEXT** link = head; *link;) {
+        HTTP_REQ_CONTEXT* r = *link;
+        if (!r->inUse || r->state.load() != HTTP_STATE_FINISHED) {
+            link = &r->next;
+            continue;
+        }
+        *link = r->next;
+        r->next = nullptr;
+        st.asyncLoad = -1;
+        int32_t map = -1;
+        const int32_t n = r->completion ? r->completion(r, r->user, &map) : 0;
+        const uint64_t serial = map >= 0 ? DS_Map_Serial(map) : 0;
+        st.asyncLoad = map;
+        if (n >= 60) Async_FireEvent(n);
+        st.asyncLoad = -1;
+        if (map >= 0) DS_Map_DestroyDelivered(map, serial);
+        HTTP_DestroyRequest(r);
+        link = head; // the event may have queued or finished others: walk again from the head
+    }
+    st.asyncLoad = -1;
+}

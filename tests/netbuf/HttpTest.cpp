@@ -1,0 +1,357 @@
+// Asynchronous HTTP requests against a real server on loopback (tests/data/netbuf/server.py):
+// GET and POST with what the server saw, status codes, replies larger than the first buffer
+// with and without a content length, the reply cap, the ninth request waiting for a thread,
+// failed connections never delivered, https refused without trust and served with it,
+// redirects, unsafe characters, ids, clean-up exactly once, the built-ins, and shutdown.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <map>
+
+#include "Files/Base/SHA1.h"
+#include "Files/Function/Function_Http.h"
+#include "Files/Run/Run_Async.h"
+#include "Files/Support/DS_Map.h"
+#include "Files/Support/HTTP.h"
+#include "netbuf/NetbufSupport.h"
+
+namespace {
+
+struct Reply {
+    int32_t id = -1;
+    int32_t received = 0;
+    std::string body;     // the bytes received (all of them)
+    std::map<std::string, std::string> map; // the result map, every value as text
+};
+std::vector<Reply> g_replies;
+std::map<void*, int> g_cleanups;
+
+std::string Text(const ScriptValue& v)
+{
+    if (v.kind == VALUE_STRING) return v.text ? v.text : "";
+    char b[64];
+    std::snprintf(b, sizeof b, "%g", v.real);
+    return b;
+}
+
+int32_t Capture(HTTP_REQ_CONTEXT* r, void* user, int32_t* mapIndex)
+{
+    const int32_t n = HTTP_OnComplete(r, user, mapIndex);
+    Reply reply;
+    reply.id = r->id;
+    reply.received = r->received;
+    if (r->received > 0) reply.body.assign(reinterpret_cast<const char*>(r->buffer), size_t(r->received));
+    const CDS_Map* m = DS_Map_Data(*mapIndex);
+    for (int32_t e = m ? m->FirstEntry() : -1; e >= 0; e = m->NextEntry(e))
+        reply.map[m->Entry(e).key.text] = Text(m->Entry(e).value);
+    g_replies.push_back(reply);
+    return n;
+}
+
+void CountCleanUp(HTTP_REQ_CONTEXT* r) { g_cleanups[r->user]++; }
+
+std::string Pattern(size_t n)
+{
+    std::string s(n, '\0');
+    for (size_t i = 0; i < n; ++i) s[i] = char((i * 7 + 3) % 251);
+    return s;
+}
+
+std::string Sha1(const std::string& s)
+{
+    SHA1Context c;
+    SHA1_Reset(&c);
+    SHA1_Input(&c, s.data(), uint32_t(s.size()));
+    SHA1_Result(&c);
+    char hex[41];
+    SHA1_ToHex(&c, hex);
+    return hex;
+}
+
+int FreePort()
+{
+    const int s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t n = sizeof a;
+    getsockname(s, reinterpret_cast<sockaddr*>(&a), &n);
+    close(s);
+    return ntohs(a.sin_port);
+}
+
+HTTP_REQ_CONTEXT* Find(int32_t id)
+{
+    for (HTTP_REQ_CONTEXT* r = HTTP_RequestList(); r; r = r->next)
+        if (r->id == id) return r;
+    return nullptr;
+}
+
+const Reply* ReplyOf(int32_t id)
+{
+    for (const Reply& r : g_replies)
+        if (r.id == id) return &r;
+    return nullptr;
+}
+
+} // namespace
+
+class Http : public NetbufTest {
+protected:
+    void SetUp() override
+    {
+        NetbufTest::SetUp();
+        g_replies.clear();
+        g_cleanups.clear();
+        ASSERT_TRUE(server.Running()) << "the loopback server did not start";
+    }
+    int32_t Get(const std::string& path, void* user = nullptr)
+    {
+        return HTTP_Get(server.Url(path).c_str(), -1, Capture, CountCleanUp, user);
+    }
+    // Waits until every request is gone from the list (delivered or discarded).
+    bool Settle(int timeoutMs = 20000)
+    {
+        return Netbuf_PumpUntil([] { return HTTP_RequestList() == nullptr; }, timeoutMs);
+    }
+
+    TestServer server;
+};
+
+TEST_F(Http, GetDeliversTheReplyMapOnce)
+{
+    int user = 0;
+    const int32_t id = Get("/hello", &user);
+    ASSERT_GE(id, 0);
+    ASSERT_TRUE(Settle());
+    ASSERT_EQ(g_replies.size(), 1u);
+    const Reply& r = g_replies[0];
+    EXPECT_EQ(r.id, id);
+    EXPECT_EQ(r.map.at("id"), std::to_string(id));
+    EXPECT_EQ(r.map.at("url"), server.Url("/hello"));
+    EXPECT_EQ(r.map.at("result"), "Hello, world");
+    EXPECT_EQ(r.map.at("http_status"), "200");
+    EXPECT_EQ(r.map.at("status"), "0");
+    EXPECT_EQ(r.map.size(), 5u);
+    EXPECT_EQ(g_cleanups[&user], 1);
+    EXPECT_EQ(HTTP_RunningCount(), 0);
+
+    // The request line and headers the server saw.
+    Get("/echo");
+    ASSERT_TRUE(Settle());
+    const std::string& echo = g_replies.back().body;
+    EXPECT_NE(echo.find("\"agent\": \"Zimbrel HTTP\""), std::string::npos) << echo;
+    EXPECT_NE(echo.find("\"method\": \"GET\""), std::string::npos) << echo;
+}
+
+TEST_F(Http, PostCarriesItsWholeText)
+{
+    const int32_t small = HTTP_Post(server.Url("/echo").c_str(), "a=1&b=two", Capture, CountCleanUp, nullptr);
+    // Texts of 0x20000 bytes and more are sent whole.
+    std::string big(0x20000 + 12345, 'q');
+    for (size_t i = 0; i < big.size(); i += 97) big[i] = char('a' + i % 26);
+    const int32_t large = HTTP_Post(server.Url("/echo").c_str(), big.c_str(), Capture, CountCleanUp, nullptr);
+    const int32_t exact = HTTP_Post(server.Url("/echo").c_str(), std::string(0x20000, 'z').c_str(), Capture,
+                                    CountCleanUp, nullptr);
+    ASSERT_TRUE(Settle());
+    ASSERT_EQ(g_replies.size(), 3u);
+    const std::string s = ReplyOf(small)->body;
+    EXPECT_NE(s.find("\"method\": \"POST\""), std::string::npos) << s;
+    EXPECT_NE(s.find("\"body\": \"a=1&b=two\""), std::string::npos) << s;
+    EXPECT_NE(s.find("\"ctype\": \"application/x-www-form-urlencoded\""), std::string::npos) << s;
+    EXPECT_NE(s.find("\"expect\": null"), std::string::npos) << s;
+    const std::string l = ReplyOf(large)->body;
+    EXPECT_NE(l.find("\"length\": " + std::to_string(big.size())), std::string::npos) << l.substr(0, 200);
+    EXPECT_NE(l.find("\"sha1\": \"" + Sha1(big) + "\""), std::string::npos);
+    EXPECT_NE(ReplyOf(exact)->body.find("\"length\": 131072"), std::string::npos);
+}
+
+TEST_F(Http, StatusCodesAreDelivered)
+{
+    const int32_t a = Get("/status/404"), b = Get("/status/500"), c = Get("/status/201"), d = Get("/nothing");
+    const int32_t e = Get("/empty");
+    ASSERT_TRUE(Settle());
+    EXPECT_EQ(ReplyOf(a)->map.at("http_status"), "404");
+    EXPECT_EQ(ReplyOf(a)->map.at("result"), "status 404");
+    EXPECT_EQ(ReplyOf(b)->map.at("http_status"), "500");
+    EXPECT_EQ(ReplyOf(c)->map.at("http_status"), "201");
+    EXPECT_EQ(ReplyOf(d)->map.at("http_status"), "404");
+    // Nothing received: status -1, an empty result.
+    EXPECT_EQ(ReplyOf(e)->map.at("http_status"), "200");
+    EXPECT_EQ(ReplyOf(e)->map.at("status"), "-1");
+    EXPECT_EQ(ReplyOf(e)->map.at("result"), "");
+}
+
+TEST_F(Http, LargeRepliesArriveWholeWithOrWithoutALength)
+{
+    const int32_t withLength = Get("/bytes/300000");
+    const int32_t chunked = Get("/chunked/300000");
+    const int32_t closed = Get("/close/200001");
+    const int32_t exactBuffer = Get("/chunked/131072"); // fills the first buffer exactly
+    ASSERT_TRUE(Settle());
+    EXPECT_EQ(ReplyOf(withLength)->body, Pattern(300000));
+    EXPECT_EQ(ReplyOf(chunked)->body, Pattern(300000));
+    EXPECT_EQ(ReplyOf(closed)->body, Pattern(200001));
+    EXPECT_EQ(ReplyOf(exactBuffer)->received, 131072);
+    EXPECT_EQ(ReplyOf(exactBuffer)->body, Pattern(131072));
+    // The result text ends at the first zero byte of the reply, as a text does.
+    EXPECT_EQ(ReplyOf(withLength)->map.at("status"), "0");
+}
+
+TEST_F(Http, RepliesPastTheCapOrBrokenOffArriveEmpty)
+{
+    const int32_t claim = Get("/claim");
+    const int32_t broken = Get("/broken");
+    ASSERT_TRUE(Settle());
+    ASSERT_NE(ReplyOf(claim), nullptr);
+    EXPECT_EQ(ReplyOf(claim)->received, 0);
+    EXPECT_EQ(ReplyOf(claim)->map.at("status"), "-1");
+    EXPECT_EQ(ReplyOf(claim)->map.at("http_status"), "200");
+    EXPECT_TRUE(Logged("HttpError:InternetReadFile: reply larger than 67108864 bytes\n"));
+    ASSERT_NE(ReplyOf(broken), nullptr);
+    EXPECT_EQ(ReplyOf(broken)->map.at("status"), "-1");
+    EXPECT_EQ(ReplyOf(broken)->map.at("result"), "");
+    EXPECT_EQ(Log().find("HttpError:HttpSendRequest"), std::string::npos) << Log();
+}
+
+TEST_F(Http, TheNinthRequestWaitsForAThread)
+{
+    std::vector<int32_t> ids;
+    for (int i = 0; i < 8; ++i) ids.push_back(Get("/hold"));
+    const int32_t ninth = Get("/hold");
+    const int32_t post = HTTP_Post(server.Url("/echo").c_str(), "x", Capture, CountCleanUp, nullptr);
+    EXPECT_EQ(HTTP_RunningCount(), 8);
+    EXPECT_EQ(Find(ninth)->state.load(), HTTP_STATE_WAIT_GET);
+    EXPECT_EQ(Find(post)->state.load(), HTTP_STATE_WAIT_POST);
+    // All eight reach the server while the ninth still waits.
+    ASSERT_TRUE(Netbuf_PumpUntil([&] { return Netbuf_Fetch(server, "/holding") == "8"; }));
+    EXPECT_EQ(Find(ninth)->state.load(), HTTP_STATE_WAIT_GET);
+    EXPECT_TRUE(g_replies.empty());
+    EXPECT_EQ(Netbuf_Fetch(server, "/release"), "released");
+    ASSERT_TRUE(Settle());
+    ASSERT_EQ(g_replies.size(), 10u);
+    for (int32_t id : ids) EXPECT_EQ(ReplyOf(id)->map.at("result"), "held");
+    EXPECT_EQ(ReplyOf(ninth)->map.at("result"), "held");
+    EXPECT_NE(ReplyOf(post)->map.at("result").find("\"method\": \"POST\""), std::string::npos);
+}
+
+TEST_F(Http, FailedConnectionsAreNeverDelivered)
+{
+    int a = 0, b = 0;
+    const std::string closed = "http://127.0.0.1:" + std::to_string(FreePort()) + "/hello";
+    EXPECT_GE(HTTP_Get(closed.c_str(), -1, Capture, CountCleanUp, &a), 0);
+    // Not a web address the layer can fetch: logged at once, never delivered.
+    EXPECT_GE(HTTP_Get("http://", -1, Capture, CountCleanUp, &b), 0);
+    EXPECT_TRUE(Logged("InternetCanonicalizeUrl: "));
+    EXPECT_GE(HTTP_Get("ftp://127.0.0.1/x", -1, Capture, CountCleanUp, &b), 0);
+    ASSERT_TRUE(Settle());
+    EXPECT_TRUE(g_replies.empty());
+    EXPECT_TRUE(Logged("HttpError:HttpSendRequest: ")) << Log();
+    EXPECT_EQ(g_cleanups[&a], 1);
+    EXPECT_EQ(g_cleanups[&b], 2);
+}
+
+TEST_F(Http, RedirectsAreFollowedAndUnsafeCharactersEncoded)
+{
+    const int32_t r = Get("/redirect");
+    const int32_t e = Get("/echo/a b\"<x>?q=1 2");
+    ASSERT_TRUE(Settle());
+    EXPECT_EQ(ReplyOf(r)->map.at("result"), "Hello, world");
+    EXPECT_EQ(ReplyOf(r)->map.at("http_status"), "200");
+    EXPECT_NE(ReplyOf(e)->body.find("\"path\": \"/echo/a%20b%22%3Cx%3E?q=1%202\""), std::string::npos)
+        << ReplyOf(e)->body;
+}
+
+TEST_F(Http, IdsAreUniqueAndIncreaseAcrossAllRequests)
+{
+    const int32_t first = HTTP_NextId();
+    const int32_t a = Get("/hello");
+    const int32_t b = HTTP_Post(server.Url("/echo").c_str(), "", Capture, CountCleanUp, nullptr);
+    HTTP_REQ_CONTEXT* dialog = new HTTP_REQ_CONTEXT(nullptr, 0, nullptr, CountCleanUp, nullptr); // a dialog's
+    const int32_t c = Get("/hello");
+    EXPECT_EQ(a, first);
+    EXPECT_EQ(b, first + 1);
+    EXPECT_EQ(dialog->id, first + 2);
+    EXPECT_EQ(c, first + 3);
+    // A request finished by its owner (as a dialog is) is delivered with the others.
+    dialog->state.store(HTTP_STATE_FINISHED);
+    ASSERT_TRUE(Settle());
+    EXPECT_EQ(g_replies.size(), 3u);
+    EXPECT_EQ(g_cleanups[nullptr], 4);
+}
+
+TEST_F(Http, HttpsNeedsATrustedCertificate)
+{
+    TestServer tls(true);
+    ASSERT_TRUE(tls.Running());
+    int refused = 0;
+    HTTP_Get(tls.Url("/hello").c_str(), -1, Capture, CountCleanUp, &refused);
+    // Plain text to the TLS port and TLS to the plain port fail as well.
+    const std::string plainToTls = "http://127.0.0.1:" + std::to_string(tls.Port()) + "/hello";
+    const std::string tlsToPlain = "https://127.0.0.1:" + std::to_string(server.Port()) + "/hello";
+    HTTP_Get(plainToTls.c_str(), -1, Capture, CountCleanUp, &refused);
+    HTTP_Get(tlsToPlain.c_str(), -1, Capture, CountCleanUp, &refused);
+    ASSERT_TRUE(Settle());
+    EXPECT_TRUE(g_replies.empty());
+    EXPECT_EQ(g_cleanups[&refused], 3);
+    EXPECT_TRUE(Logged("HttpError:HttpSendRequest: ")) << Log();
+
+    HTTP_SetTrustedCertificates(Netbuf_DataPath("cert.pem").c_str());
+    const int32_t get = HTTP_Get(tls.Url("/hello").c_str(), -1, Capture, CountCleanUp, nullptr);
+    const int32_t post = HTTP_Post(tls.Url("/echo").c_str(), "secret=1", Capture, CountCleanUp, nullptr);
+    ASSERT_TRUE(Settle());
+    ASSERT_NE(ReplyOf(get), nullptr) << Log();
+    EXPECT_EQ(ReplyOf(get)->map.at("result"), "Hello, world");
+    ASSERT_NE(ReplyOf(post), nullptr) << Log();
+    EXPECT_NE(ReplyOf(post)->body.find("\"body\": \"secret=1\""), std::string::npos);
+}
+
+TEST_F(Http, BuiltinsAcceptOnlyWebAddresses)
+{
+    const int32_t next = HTTP_NextId();
+    EXPECT_EQ(Call("http_get", {"ftp://127.0.0.1/x"}).Real(), -1);
+    EXPECT_EQ(Call("http_get", {"HTTP://127.0.0.1/x"}).Real(), -1);
+    EXPECT_EQ(Call("http_get", {5}).Real(), -1);
+    EXPECT_EQ(Call("http_post_string", {"file:///etc/passwd", "x"}).Real(), -1);
+    EXPECT_EQ(HTTP_NextId(), next); // nothing was made
+    EXPECT_EQ(HTTP_RequestList(), nullptr);
+    const int32_t get = int32_t(Call("http_get", {server.Url("/hello")}).Real());
+    const int32_t post = int32_t(Call("http_post_string", {server.Url("/echo"), "k=v"}).Real());
+    EXPECT_EQ(get, next);
+    EXPECT_EQ(post, next + 1);
+    ASSERT_NE(Find(get), nullptr);
+    EXPECT_EQ(Find(get)->completion, HTTP_OnComplete);
+    ASSERT_TRUE(Settle());
+    EXPECT_EQ(DS_Maps().Get(0), nullptr); // the delivered maps are gone
+}
+
+TEST_F(Http, ShutdownAbortsRunningExchanges)
+{
+    int user = 0;
+    Get("/stall", &user);
+    Get("/hold", &user);
+    for (int i = 0; i < 9; ++i) Get("/hold", &user); // two of them wait
+    ASSERT_TRUE(Netbuf_PumpUntil([] {
+        for (HTTP_REQ_CONTEXT* r = HTTP_RequestList(); r; r = r->next)
+            if (r->state.load() == HTTP_STATE_CREATED) return false;
+        return true;
+    }));
+    const auto start = std::chrono::steady_clock::now();
+    HTTP_Shutdown();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LT(seconds, 10.0); // the stalled reply would hold it for 30 seconds
+    EXPECT_EQ(HTTP_RequestList(), nullptr);
+    EXPECT_EQ(HTTP_RunningCount(), 0);
+    EXPECT_EQ(g_cleanups[&user], 11);
+    EXPECT_TRUE(g_replies.empty());
+    // Requests work again afterwards.
+    Get("/hello");
+    ASSERT_TRUE(Settle());
+    EXPECT_EQ(g_replies.size(), 1u);
+    Netbuf_Fetch(server, "/release");
+}
