@@ -80,7 +80,7 @@ void LockBuffer(VertexBufferRecord* r)
 {
     if (r->flags & 1) return;
     r->first = r->used;
-    uint32_t lockFlags = ((r->flags & 2) && !(r->flags & 4)) ? GFX_LOCK_DISCARD : 0;
+    uint32_t lockFlags = ((r->flags & 2) && !(r->flags & 4)) ? uint32_t(GFX_LOCK_DISCARD) : 0u;
     r->locked = (uint8_t*)GR_D3D_State().device->LockVertexBuffer(
         r->buffer, r->used * r->vertexSize, (r->capacity - r->used) * r->vertexSize, lockFlags);
     r->flags |= 1 | 4;

@@ -19,8 +19,8 @@
 
 namespace {
 
-#define GETTER(name) bool name([[maybe_unused]] CInstance* self, [[maybe_unused]] int32_t index, ScriptValue* out)
-#define SETTER(name) bool name([[maybe_unused]] CInstance* self, [[maybe_unused]] int32_t index, ScriptValue* v)
+#define GETTER(name) bool name([[maybe_unused]] CInstance* self, [[maybe_unused]] int32_t index, [[maybe_unused]] ScriptValue* out)
+#define SETTER(name) bool name([[maybe_unused]] CInstance* self, [[maybe_unused]] int32_t index, [[maybe_unused]] ScriptValue* v)
 
 inline bool Real(ScriptValue* out, double r)
 {

@@ -218,7 +218,9 @@ TEST_F(DSMap, ManyDeletesKeepLookupsRight)
         ScriptValue key = Value_Real(k);
         const CDS_MapEntry* e = map.Find(&key);
         EXPECT_EQ(e != nullptr, present[size_t(k)] == 1) << k;
-        if (e) EXPECT_EQ(e->value.real, k * 2);
+        if (e) {
+            EXPECT_EQ(e->value.real, k * 2);
+        }
         count += present[size_t(k)];
     }
     EXPECT_EQ(map.Size(), count);

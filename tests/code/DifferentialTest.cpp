@@ -57,6 +57,8 @@ TEST_F(DifferentialTest, OperatorsAndAssignments)
     Same("a = 5000000000; b = a + 1; c = -2147483648 div -1; d = 2147483648 - 1", "a=5000000000 b=5000000001 "
          "c=2147483648 d=2147483647 ");
     Same("a = 'x' < 'y'; b = 'b' > 'a'; c = 'a' == 'a'; s = 'q'; d = s == 'q'", "a=1 b=1 c=1 d=1 s='q' ");
+    // A repeat count that is a typed number (a comparison or a negation) gives a string.
+    Same("p = 2; a = (p > 1) * 'ab'; b = !p * 'ab'; c = (p < 1) * 'ab' + 'z'", "a='ab' b='' c='z' p=2 ");
 }
 
 TEST_F(DifferentialTest, Statements)

@@ -36,7 +36,9 @@ protected:
         ScriptValue a[16];
         int n = 0;
         for (double d : args) a[n++] = Value_Real(d);
-        if (row->argCount >= 0) EXPECT_EQ(row->argCount, n) << name;
+        if (row->argCount >= 0) {
+            EXPECT_EQ(row->argCount, n) << name;
+        }
         ScriptValue r = Value_Real(0);
         row->f(&r, nullptr, nullptr, n, a);
         return r;

@@ -14,8 +14,10 @@
 #include "Files/Graphics/Graphics_Bitmap32.h"
 #include "Files/Graphics/Graphics_ImageDecode.h"
 #include "Files/Graphics/Graphics_PNG.h"
+#include "Files/IO/LoadSave.h"
 #include "Files/Platform/TBitmap.h"
 #include "Platform/MemoryManager.h"
+#include "support/ScratchFolder.h"
 
 namespace {
 
@@ -126,6 +128,24 @@ TEST(PngTest, WriteGivesAnRGBAFileThatReadsBack)
     GR_PNG_SetSavePathMapper(nullptr);
     // Without a mapper the name goes through the save-area mapping: an outside path is refused.
     EXPECT_FALSE(write_png_file("/tmp/../etc/zb_not_allowed.png", rgba, 3, 2));
+}
+
+TEST(PngTest, WriteMakesTheSaveAreaWhenItDoesNotExistYet)
+{
+    // A fresh machine: the game's save area has never been made. A screenshot into it (and
+    // into a sub-folder the name gives) makes the folders rather than failing.
+    ScratchFolder dir;
+    const std::string save = dir / "data/Game/";
+    LoadSave_SetFolders((dir / "program").c_str(), save.c_str(), nullptr);
+    const uint8_t rgba[4] = {1, 2, 3, 255};
+    ASSERT_TRUE(write_png_file("shot.png", rgba, 1, 1));
+    ASSERT_TRUE(write_png_file("shots/2.png", rgba, 1, 1));
+    EXPECT_TRUE(Scratch_Exists(save + "shot.png"));
+    EXPECT_TRUE(Scratch_Exists(save + "shots/2.png"));
+    // A name outside the save area is still refused and makes nothing.
+    EXPECT_FALSE(write_png_file((dir / "elsewhere/x.png").c_str(), rgba, 1, 1));
+    EXPECT_FALSE(Scratch_Exists(dir / "elsewhere"));
+    LoadSave_SetFolders(nullptr, nullptr, nullptr);
 }
 
 TEST(BmpTest, FilesWithPaddedRowsAndPalettes)

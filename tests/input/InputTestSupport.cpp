@@ -45,7 +45,9 @@ void InputFixture::TearDown()
 void Input_StartSDL()
 {
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
-    if (!SDL_WasInit(SDL_INIT_EVENTS)) ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_EVENTS), 0) << SDL_GetError();
+    if (!SDL_WasInit(SDL_INIT_EVENTS)) {
+        ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_EVENTS), 0) << SDL_GetError();
+    }
 }
 
 void Input_RegisterBuiltins()
@@ -65,7 +67,9 @@ ScriptValue Input_CallValues(const char* name, ScriptValue* args, int32_t argc)
     const BuiltinFunction* row = Function_Get(id);
     ScriptValue r = Value_Real(0);
     if (!row) return r;
-    if (row->argCount >= 0) EXPECT_EQ(row->argCount, argc) << name;
+    if (row->argCount >= 0) {
+        EXPECT_EQ(row->argCount, argc) << name;
+    }
     row->f(&r, nullptr, nullptr, argc, args);
     return r;
 }

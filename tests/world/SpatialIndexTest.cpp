@@ -193,7 +193,9 @@ TEST_F(SpatialIndexTest, QueriesAnswerAsTheListWalkThroughRandomChanges)
             }
             ASSERT_TRUE(same) << "round " << round;
         }
-        if (round % 50 == 0) ASSERT_TRUE(WorldIndex_Check()) << "round " << round;
+        if (round % 50 == 0) {
+            ASSERT_TRUE(WorldIndex_Check()) << "round " << round;
+        }
     }
     ASSERT_TRUE(WorldIndex_Check());
     EXPECT_GT(found, asked / 20);                                 // the queries do meet things

@@ -12,6 +12,7 @@
 
 #include "Files/Base/Console.h"
 #include "Files/IO/LoadSave.h"
+#include "Files/Support/File.h"
 #include "Platform/MemoryManager.h"
 
 namespace {
@@ -148,8 +149,13 @@ bool write_png_file(const char* name, const void* pixels, int32_t width, int32_t
     char path[2048];
     if (g_mapper) {
         if (!g_mapper(path, sizeof(path), name) || !path[0]) return false;
-    } else if (!LoadSave_SavePath(path, (int32_t)sizeof(path), name) || !path[0]) {
-        return false;
+    } else {
+        if (!LoadSave_SavePath(path, (int32_t)sizeof(path), name) || !path[0]) return false;
+        // The save area (and a sub-folder the name gives) may not exist yet on a fresh
+        // machine: make it, as the other writers into the save area do.
+        char* dir = File_ExtractDir(path);
+        if (dir[0]) File_CreateDirectory(dir);
+        MEM_FREE(dir);
     }
     FILE* f = std::fopen(path, "wb");
     if (!f) return false;
