@@ -33,6 +33,8 @@
 #include "Files/Runner/Runner_CommandLine.h"
 #include "Files/Runner/Runner_Game.h"
 #include "Files/Runner/Runner_Services.h"
+#include "Files/Support/DLL.h"
+#include "Files/Support/DS_Main.h"
 #include "Files/Support/File.h"
 #include "Files/Support/HTTP.h"
 #include "Files/Support/IBuffer.h"
@@ -438,6 +440,7 @@ void Main_Finalise()
     HTTP_Shutdown(); // aborts running requests, frees every request
     Steam_Shutdown();
     Extension_Free(); // the packages' finalisation functions ran when the game ended
+    DLL_FreeAll();    // external functions defined by the game
     HighScore_SaveIfChanged();
     Code_Constant_Free();
     Function_Free();
@@ -446,6 +449,7 @@ void Main_Finalise()
     Code_Variable_Free();
     Grid_FreeAll();
     Buffer_FreeAll();
+    DS_Reset(); // every data structure the game left
     Room_Shutdown();
     Path_FreeAll();
     TimeLine_Free();
