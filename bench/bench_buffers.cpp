@@ -8,9 +8,9 @@
 #include <string>
 
 #include "Files/Function/Function_Http.h"
-#include "Files/Support/DS_Main.h"
-#include "Files/Support/IBuffer.h"
-#include "Files/Variable/Variable_Value.h"
+#include "Files/DS/DS_Main.h"
+#include "Files/Buffer/IBuffer.h"
+#include "Files/Base/Value.h"
 #include "Platform/MemoryManager.h"
 
 namespace {

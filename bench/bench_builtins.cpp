@@ -21,9 +21,9 @@
 #include "Files/Function/Function_DS.h"
 #include "Files/Function/Function_Math.h"
 #include "Files/Object/Object.h"
-#include "Files/Run/Instance.h"
-#include "Files/Support/DS_Main.h"
-#include "Files/Variable/Variable_BuiltIn.h"
+#include "Files/Object/Instance.h"
+#include "Files/DS/DS_Main.h"
+#include "Files/Code/Variable_BuiltIn.h"
 
 namespace {
 

@@ -18,9 +18,9 @@
 #include "Files/Function/Function_Date.h"
 #include "Files/Function/Function_File.h"
 #include "Files/Function/Function_Misc.h"
-#include "Files/IO/LoadSave.h"
+#include "Files/Support/LoadSave.h"
 #include "Files/Support/File.h"
-#include "Files/Variable/Variable_Value.h"
+#include "Files/Base/Value.h"
 
 namespace {
 

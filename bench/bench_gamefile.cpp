@@ -11,7 +11,7 @@
 
 #include "Files/Base/Console.h"
 #include "Files/Code/Code_Function.h"
-#include "Files/Runner/Runner_Code.h"
+#include "Files/Code/Code_Load.h"
 #include "Files/Runner/Runner_Game.h"
 #include "Files/Support/File.h"
 #include "GamePack_Compile.h"

@@ -20,8 +20,8 @@
 #include "Files/Graphics_API/Graphics_RenderState.h"
 #include "Files/Graphics_API/Graphics_Window.h"
 #include "Files/Particle/Particle_Main.h"
-#include "Files/Platform/BuiltinImages.h"
-#include "Files/Platform/TBitmap.h"
+#include "Files/Graphics/BuiltinImages.h"
+#include "Files/Graphics/TBitmap.h"
 
 namespace {
 

@@ -18,8 +18,8 @@
 
 #include "Files/Networking/Network.h"
 #include "Files/Physics/Physics.h"
-#include "Files/Run/Instance.h"
-#include "Files/Run/Run_Resources.h"
+#include "Files/Object/Instance.h"
+#include "Files/World/World_Hooks.h"
 
 namespace {
 

@@ -21,10 +21,10 @@
 #include "Files/Code/VM_Assembler.h"
 #include "Files/Code/VM_Format.h"
 #include "Files/Object/Object.h"
-#include "Files/Run/Instance.h"
+#include "Files/Object/Instance.h"
 #include "Files/Script/Script_Main.h"
-#include "Files/Variable/Variable_BuiltIn.h"
-#include "Files/Variable/Variable_List.h"
+#include "Files/Code/Variable_BuiltIn.h"
+#include "Files/Code/Variable_List.h"
 #include "Platform/MemoryManager.h"
 
 namespace {

@@ -23,13 +23,13 @@
 #include "Files/Event/Event.h"
 #include "Files/Object/Object.h"
 #include "Files/Room/Room.h"
-#include "Files/Run/Instance.h"
-#include "Files/Run/Run_Index.h"
+#include "Files/Object/Instance.h"
+#include "Files/Object/Instance_Index.h"
 #include "Files/Run/Run_Main.h"
-#include "Files/Run/Run_Resources.h"
+#include "Files/World/World_Hooks.h"
 #include "Files/Runner/Runner_Game.h"
 #include "Files/Runner/Runner_Header.h"
-#include "Files/Variable/Variable_BuiltIn.h"
+#include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Variable/Variable_World.h"
 
 void Code_Compiler_Init();

@@ -13,8 +13,8 @@
 #include "Files/Graphics_API/Graphics_Hooks.h"
 #include "Files/Graphics_API/Graphics_ReadBack.h"
 #include "Files/Graphics_API/Graphics_RenderState.h"
-#include "Files/Platform/TBitmap.h"
-#include "Files/Run/Instance.h"
+#include "Files/Graphics/TBitmap.h"
+#include "Files/Object/Instance.h"
 
 using namespace zbargs;
 

@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <string>
 
-#include "Files/Variable/Variable_Value.h"
+#include "Files/Base/Value.h"
 
 class CInstance;
 class VMBuffer;

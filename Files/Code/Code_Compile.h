@@ -17,7 +17,7 @@
 #include <cstdint>
 
 #include "Files/Code/Code_Code.h"
-#include "Files/Variable/Variable_Value.h"
+#include "Files/Base/Value.h"
 
 // ---- Token kinds. ORDER: tree nodes carry these numbers as operators. ----
 enum : int32_t {

@@ -15,7 +15,7 @@
 
 #include <cstdint>
 
-#include "Files/Variable/Variable_Value.h"
+#include "Files/Base/Value.h"
 
 void Code_Constant_Add(const char* name, const ScriptValue* value);
 void Code_Constant_AddReal(const char* name, double real);

@@ -11,9 +11,9 @@
 #include "Files/Code/VM.h"
 #include "Files/Code/VM_Debug.h"
 #include "Files/Object/Object.h"
-#include "Files/Run/Instance.h"
-#include "Files/Variable/Variable_BuiltIn.h"
-#include "Files/Variable/Variable_List.h"
+#include "Files/Object/Instance.h"
+#include "Files/Code/Variable_BuiltIn.h"
+#include "Files/Code/Variable_List.h"
 #include "Platform/MemoryManager.h"
 
 namespace {

@@ -3,7 +3,7 @@
 // constant unit is never executed: its value is copied.
 #pragma once
 
-#include "Files/Variable/Variable_Value.h"
+#include "Files/Base/Value.h"
 
 class CCode;
 class CInstance;

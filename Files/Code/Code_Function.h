@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "Files/Variable/Variable_Value.h"
+#include "Files/Base/Value.h"
 
 class CInstance;
 

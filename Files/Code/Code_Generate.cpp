@@ -9,7 +9,7 @@
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/VM_Format.h"
 #include "Files/Code/VM_WriteBuffer.h"
-#include "Files/Variable/Variable_BuiltIn.h"
+#include "Files/Code/Variable_BuiltIn.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "Files/Code/Code_Generate.h"
 #include "Files/Code/VM_Format.h"
 #include "Files/Code/VM_WriteBuffer.h"
-#include "Files/Variable/Variable_BuiltIn.h"
+#include "Files/Code/Variable_BuiltIn.h"
 
 namespace {
 constexpr int32_t kMaxBranchWords = (1 << 23) - 1;

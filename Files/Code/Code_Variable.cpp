@@ -6,7 +6,7 @@
 #include <string>
 #include <unordered_map>
 
-#include "Files/Variable/Variable_BuiltIn.h"
+#include "Files/Code/Variable_BuiltIn.h"
 
 namespace {
 

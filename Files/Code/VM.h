@@ -20,7 +20,7 @@
 #include <cstdint>
 #include <string>
 
-#include "Files/Variable/Variable_Value.h"
+#include "Files/Base/Value.h"
 
 class CInstance;
 class CVariableList;

@@ -13,7 +13,7 @@
 #include "Files/Code/Code_Function.h"
 #include "Files/Code/Code_Variable.h"
 #include "Files/Code/VM_Format.h"
-#include "Files/Variable/Variable_BuiltIn.h"
+#include "Files/Code/Variable_BuiltIn.h"
 #include "Platform/MemoryManager.h"
 
 namespace {

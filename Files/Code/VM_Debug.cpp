@@ -5,10 +5,10 @@
 #include <cmath>
 
 #include "Files/Code/Code_Variable.h"
-#include "Files/Run/Instance.h"
-#include "Files/Support/IBuffer.h"
-#include "Files/Variable/Variable_BuiltIn.h"
-#include "Files/Variable/Variable_List.h"
+#include "Files/Object/Instance.h"
+#include "Files/Buffer/IBuffer.h"
+#include "Files/Code/Variable_BuiltIn.h"
+#include "Files/Code/Variable_List.h"
 
 volatile int32_t g_VMHookActive = 0;
 

@@ -20,11 +20,11 @@
 #include "Files/Code/Code_Code.h"
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Variable.h"
-#include "Files/Run/Instance.h"
+#include "Files/Object/Instance.h"
 #include "Files/Runner/Runner_CommandLine.h"
 #include "Files/Script/Script_Main.h"
-#include "Files/Variable/Variable_BuiltIn.h"
-#include "Files/Variable/Variable_List.h"
+#include "Files/Code/Variable_BuiltIn.h"
+#include "Files/Code/Variable_List.h"
 #include "Platform/MemoryManager.h"
 
 // [SECTION] State ==============================================================================

@@ -26,7 +26,7 @@
 #include "Files/Code/VM.h"
 #include "Files/Code/VM_Debug.h"
 #include "Files/Code/VM_Format.h"
-#include "Files/Variable/Variable_Value.h"
+#include "Files/Base/Value.h"
 
 class CInstance;
 class CVariableList;

@@ -13,7 +13,7 @@
 
 #include "Files/Code/Code_Variable.h"
 #include "Files/Script/Script_Main.h"
-#include "Files/Variable/Variable_BuiltIn.h"
+#include "Files/Code/Variable_BuiltIn.h"
 
 namespace {
 

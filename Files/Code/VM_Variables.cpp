@@ -5,10 +5,10 @@
 
 #include "Files/Code/Code_Variable.h"
 #include "Files/Object/Object.h"
-#include "Files/Run/Instance.h"
-#include "Files/Run/Run_Lists.h"
-#include "Files/Variable/Variable_BuiltIn.h"
-#include "Files/Variable/Variable_List.h"
+#include "Files/Object/Instance.h"
+#include "Files/World/World_State.h"
+#include "Files/Code/Variable_BuiltIn.h"
+#include "Files/Code/Variable_List.h"
 
 char g_VMMessage[1024];
 int32_t g_VMWithDepth = 0;

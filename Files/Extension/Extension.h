@@ -1,5 +1,5 @@
 // Extension packages: named groups of files, each a native library whose functions the game
-// calls through the external-call layer (Files/Support/DLL.h), or ZBL code whose functions
+// calls through the external-call layer (Files/DLL/DLL.h), or ZBL code whose functions
 // run as code; files also carry constants and the names of an initialisation and a
 // finalisation function. Extension functions have ids of their own (their index in one table,
 // in the order they were added); the compiler names them 500000 + id.
@@ -22,8 +22,8 @@
 #include <string>
 #include <vector>
 
-#include "Files/Support/DLL.h"
-#include "Files/Variable/Variable_Value.h"
+#include "Files/DLL/DLL.h"
+#include "Files/Base/Value.h"
 
 class CCode;
 class CInstance;

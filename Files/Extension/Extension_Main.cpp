@@ -21,9 +21,9 @@
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Execute.h"
 #include "Files/Code/Code_Function.h"
-#include "Files/Run/Instance.h"
+#include "Files/Object/Instance.h"
 #include "Files/Runner/Runner_CommandLine.h"
-#include "Files/Runner/Runner_Reader.h"
+#include "Files/Support/FileImage.h"
 #include "Files/Script/Script_Main.h"
 
 namespace {

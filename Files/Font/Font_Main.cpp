@@ -21,9 +21,9 @@
 #include "Files/Graphics/Graphics_PageEntries.h"
 #include "Files/Graphics/Graphics_Texture.h"
 #include "Files/Graphics_API/Graphics_Batch.h"
-#include "Files/Platform/TFont.h"
-#include "Files/Runner/Runner_Reader.h"
-#include "Files/Sprite/ResourceTable.h"
+#include "Files/Graphics/TFont.h"
+#include "Files/Support/FileImage.h"
+#include "Files/Graphics/ResourceTable.h"
 #include "Files/Sprite/Sprite_Main.h"
 #include "Platform/MemoryManager.h"
 

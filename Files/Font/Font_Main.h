@@ -5,7 +5,7 @@
 // width rules and the glyph drawing the text layer calls.
 //
 // Files: Font_Main.cpp (record, table, drawing), Font_Builtins.cpp (font_*). No Linux/ file
-// (the system typeface comes through Files/Platform/TFont).
+// (the system typeface comes through Files/Graphics/TFont).
 // Needs: the game-file reader, the texture table and quad back ends, the vertex batch, sprites
 // (sprite fonts), TFont, the UTF-8 decoder.
 #pragma once

@@ -1,5 +1,5 @@
 // The 24 buffer built-in functions ("Buffers.."): scripts' access to the binary buffers of
-// Files/Support/IBuffer.h by their index in the buffer table.
+// Files/Buffer/IBuffer.h by their index in the buffer table.
 //
 // Common rules, in order: the result is preset; a wrong argument count reports "Illegal
 // argument count"; an argument of the wrong kind "Illegal argument type" (numbers are reals,
@@ -14,8 +14,8 @@
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Function.h"
 #include "Files/Runner/Runner_Services.h"
-#include "Files/Support/IBuffer.h"
-#include "Files/Variable/Variable_Value.h"
+#include "Files/Buffer/IBuffer.h"
+#include "Files/Base/Value.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The ds_* built-in functions: argument conversion, the bad-index rule and the results, over
-// the structures of Files/Support/DS_*. Registered by Function_DS_Init ("DS..").
+// the structures of Files/DS/DS_*. Registered by Function_DS_Init ("DS..").
 //
 // Conventions: an index argument is read from its real field and rounded half to even (two
 // built-ins truncate); other whole-number arguments likewise. A bad index reports "Data
@@ -7,7 +7,7 @@
 // A copy or grid-region built-in checks the destination first, then the source, reporting
 // once. Values handed back are fresh copies.
 //
-// Needs the structures (Files/Support/DS_*.h), the built-in table, the release console.
+// Needs the structures (Files/DS/DS_*.h), the built-in table, the release console.
 //
 // Index: [SECTION] Helpers, Stack, Queue, List, Map, Priority, Grid, Registration
 #include "Files/Function/Function_DS.h"
@@ -19,11 +19,11 @@
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Function.h"
 #include "Files/Runner/Runner_Services.h"
-#include "Files/Support/DS_Grid.h"
-#include "Files/Support/DS_List.h"
-#include "Files/Support/DS_Map.h"
-#include "Files/Support/DS_Priority.h"
-#include "Files/Support/DS_Stack.h"
+#include "Files/DS/DS_Grid.h"
+#include "Files/DS/DS_List.h"
+#include "Files/DS/DS_Map.h"
+#include "Files/DS/DS_Priority.h"
+#include "Files/DS/DS_Stack.h"
 
 namespace {
 

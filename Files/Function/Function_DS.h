@@ -1,5 +1,5 @@
 // The data-structure built-in functions (ds_*): stacks, queues, lists, maps, priority queues
-// and grids by index, over the structures of Files/Support/DS_*.h.
+// and grids by index, over the structures of Files/DS/DS_*.h.
 #pragma once
 
 // Registers the group "DS.." through Function_Add. InitFunctions_DS (the start-up's registrar,

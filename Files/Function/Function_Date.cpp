@@ -17,7 +17,7 @@
 
 #include "Files/Base/RealConvert.h"
 #include "Files/Code/Code_Function.h"
-#include "Files/Variable/Variable_Value.h"
+#include "Files/Base/Value.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // and folder operations, the find list, file names taken apart, programs and shell opens,
 // the command line and the environment.
 //
-// Paths: every name goes through Files/IO/LoadSave.h. Reading takes the save area when the
+// Paths: every name goes through Files/Support/LoadSave.h. Reading takes the save area when the
 // name opens there, else the program folder; writing always takes the save area (a file
 // that exists only in the program folder is copied there before it is opened for reading
 // and writing). Files read are held whole in memory (LoadSaveFile); files written are C
@@ -34,10 +34,10 @@
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Function.h"
 #include "Files/Function/Function_FileHost.h"
-#include "Files/IO/LoadSave.h"
+#include "Files/Support/LoadSave.h"
 #include "Files/Support/File.h"
 #include "Files/Support/Timing.h"
-#include "Files/Variable/Variable_Value.h"
+#include "Files/Base/Value.h"
 #include "Platform/MemoryManager.h"
 
 namespace {

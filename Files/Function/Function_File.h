@@ -5,7 +5,7 @@
 // (Function_Ini.cpp).
 //
 // Every name a game gives goes through the save-area and program-folder mappings of
-// Files/IO/LoadSave.h: reads come from the save area or the program folder, writes go only to
+// Files/Support/LoadSave.h: reads come from the save area or the program folder, writes go only to
 // the save area (or files the player picked in a file dialog).
 #pragma once
 

@@ -15,11 +15,11 @@
 #include "Files/Event/Event.h"
 #include "Platform/MemoryManager.h"
 #include "Files/Room/Room.h"
-#include "Files/Run/Instance.h"
+#include "Files/Object/Instance.h"
 #include "Files/Run/Run_Commands.h"
 #include "Files/Run/Run_Main.h"
 #include "Files/Run/Run_Maths.h"
-#include "Files/Variable/Variable_Value.h"
+#include "Files/Base/Value.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Function.h"
 #include "Files/IO/IO_Gamepad.h"
-#include "Files/Variable/Variable_Value.h"
+#include "Files/Base/Value.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-// http_get and http_post_string over the request layer (Files/Support/HTTP.h), the HTTP
+// http_get and http_post_string over the request layer (Files/HTTP/HTTP.h), the HTTP
 // result map, and the sprite loader's request service (Files/Function/Function_Http.h).
 //
 // A URL must begin with "http://" or "https://" exactly (case-sensitive); anything else sends
@@ -11,9 +11,9 @@
 #include "Files/Code/Code_Function.h"
 #include "Files/Function/Function_Http.h"
 #include "Files/Sprite/Sprite_Main.h"
-#include "Files/Support/DS_Map.h"
-#include "Files/Support/HTTP.h"
-#include "Files/Variable/Variable_Value.h"
+#include "Files/DS/DS_Map.h"
+#include "Files/HTTP/HTTP.h"
+#include "Files/Base/Value.h"
 
 namespace {
 

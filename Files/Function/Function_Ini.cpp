@@ -1,5 +1,5 @@
 // The INI and registry built-ins of the "File.." group: one current INI file (an IniFile,
-// Files/Base/IniFile.h, read from the save area or the program folder and written to the
+// Files/Support/IniFile.h, read from the save area or the program folder and written to the
 // save area) and the registry functions, which keep their keys in memory for the run: the
 // store starts empty and is gone when the program ends. Registered by Function_File_Init.
 //
@@ -8,12 +8,12 @@
 #include <string>
 #include <unordered_map>
 
-#include "Files/Base/IniFile.h"
+#include "Files/Support/IniFile.h"
 #include "Files/Base/RealConvert.h"
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Function.h"
 #include "Files/Function/Function_File.h"
-#include "Files/Variable/Variable_Value.h"
+#include "Files/Base/Value.h"
 #include "Platform/MemoryManager.h"
 
 namespace {

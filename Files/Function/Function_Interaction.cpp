@@ -11,7 +11,7 @@
 #include "Files/IO/IO_Record.h"
 #include "Files/Runner/Runner_CommandLine.h"
 #include "Files/Support/Timing.h"
-#include "Files/Variable/Variable_Value.h"
+#include "Files/Base/Value.h"
 #include "Zimbrel.h"
 
 namespace {

@@ -27,9 +27,9 @@
 #include "Files/Base/RealConvert.h"
 #include "Files/Code/Code_Function.h"
 #include "Files/Function/Function_Http.h"
-#include "Files/Support/DS_List.h"
-#include "Files/Support/DS_Map.h"
-#include "Files/Variable/Variable_Value.h"
+#include "Files/DS/DS_List.h"
+#include "Files/DS/DS_Map.h"
+#include "Files/Base/Value.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The "Misc.." built-ins of events, external calls, executed code and variables by name:
 // thin layers that convert arguments and call the game world's event dispatch (through
-// EventDispatchHooks), the external-call layer (Files/Support/DLL.h), the compiler and the
+// EventDispatchHooks), the external-call layer (Files/DLL/DLL.h), the compiler and the
 // execution entry points, and the variable lists.
 //
 // Executed code: execute_string keeps the units it compiled, keyed by their text (at most
@@ -30,13 +30,13 @@
 #include "Files/Function/Function_Date.h"
 #include "Files/Function/Function_Program.h"
 #include "Files/Object/Object.h"
-#include "Files/Run/Instance.h"
+#include "Files/Object/Instance.h"
 #include "Files/Runner/Runner_CommandLine.h"
 #include "Files/Runner/Runner_Services.h"
-#include "Files/Support/DLL.h"
+#include "Files/DLL/DLL.h"
 #include "Files/Support/File.h"
-#include "Files/Variable/Variable_BuiltIn.h"
-#include "Files/Variable/Variable_List.h"
+#include "Files/Code/Variable_BuiltIn.h"
+#include "Files/Code/Variable_List.h"
 #include "Platform/MemoryManager.h"
 
 namespace {

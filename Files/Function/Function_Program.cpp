@@ -11,7 +11,7 @@
 #include "Files/Code/Code_Function.h"
 #include "Files/Graphics_API/Graphics_Host.h"
 #include "Files/Graphics_API/Graphics_Window.h"
-#include "Files/Variable/Variable_Value.h"
+#include "Files/Base/Value.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "Files/Graphics/Graphics_3D_Model.h"
 #include "Files/Graphics/Graphics_3D_Primitive.h"
 #include "Files/Graphics/Graphics_Args.h"
-#include "Files/IO/LoadSave.h"
+#include "Files/Support/LoadSave.h"
 
 using namespace zbargs;
 

@@ -11,7 +11,7 @@
 
 #include "Files/Code/Code_Function.h"
 #include "Files/Graphics_API/Graphics_Window.h"
-#include "Files/Variable/Variable_Value.h"
+#include "Files/Base/Value.h"
 
 #define ZB_BUILTIN(name) static void name(ScriptValue* result, CInstance* self, CInstance* other, int32_t argc, ScriptValue* args)
 #define ZB_UNUSED (void)result, (void)self, (void)other, (void)argc, (void)args

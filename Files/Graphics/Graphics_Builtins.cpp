@@ -15,7 +15,7 @@
 #include "Files/Graphics_API/Graphics_ReadBack.h"
 #include "Files/Graphics_API/Graphics_RenderState.h"
 #include "Files/Graphics_API/Graphics_Window.h"
-#include "Files/Variable/Variable_Value.h"
+#include "Files/Base/Value.h"
 #include "Platform/MemoryManager.h"
 
 namespace {

@@ -22,8 +22,8 @@
 #include "Files/Graphics_API/Graphics_Hooks.h"
 #include "Files/Graphics_API/Graphics_ReadBack.h"
 #include "Files/Graphics_API/Graphics_RenderState.h"
-#include "Files/Run/Instance.h"
-#include "Files/Variable/Variable_BuiltIn.h"
+#include "Files/Object/Instance.h"
+#include "Files/Code/Variable_BuiltIn.h"
 #include "Platform/MemoryManager.h"
 
 using namespace zbargs;

@@ -5,7 +5,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "Files/Runner/Runner_Reader.h"
+#include "Files/Support/FileImage.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 //
 // Records live until GR_FilePageEntries_Clear (the start of every game-file load, and
 // shutdown); their addresses never change before then.
-// Needs: the game-file reader (Files/Runner/Runner_Reader.h). No Linux/ file.
+// Needs: the game-file reader (Files/Support/FileImage.h). No Linux/ file.
 #pragma once
 
 #include <cstdint>

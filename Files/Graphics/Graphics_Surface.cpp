@@ -11,7 +11,7 @@
 #include "Files/Graphics_API/Graphics_D3D.h"
 #include "Files/Graphics_API/Graphics_Hooks.h"
 #include "Files/Graphics_API/Graphics_ReadBack.h"
-#include "Files/Platform/TBitmap.h"
+#include "Files/Graphics/TBitmap.h"
 #include "Platform/MemoryManager.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include "Files/Font/Font_Main.h"
 #include "Files/Graphics/Graphics_Texture.h"
 #include "Files/Graphics_API/Graphics_RenderState.h"
-#include "Files/Platform/BuiltinImages.h"
-#include "Files/Platform/TBitmap.h"
+#include "Files/Graphics/BuiltinImages.h"
+#include "Files/Graphics/TBitmap.h"
 #include "Platform/MemoryManager.h"
 
 namespace {

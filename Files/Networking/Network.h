@@ -16,7 +16,7 @@
 // set breakpoints and run code); other servers on every interface.
 //
 // Main thread only. Needs the POSIX sockets of Linux/NetSocketM.cpp, the buffers
-// (Files/Support/IBuffer.h), the machine's breakpoints and the run state (paused), the log
+// (Files/Buffer/IBuffer.h), the machine's breakpoints and the run state (paused), the log
 // console.
 #pragma once
 

@@ -12,7 +12,7 @@
 #include "Files/IO/IO_VirtualButton.h"
 #include "Files/Networking/Network.h"
 #include "Files/Runner/Runner_Services.h"
-#include "Files/Support/IBuffer.h"
+#include "Files/Buffer/IBuffer.h"
 #include "Platform/MemoryManager.h"
 
 namespace {

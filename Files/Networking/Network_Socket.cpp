@@ -16,7 +16,7 @@
 #include "Files/Base/Console.h"
 #include "Files/Code/VM_Debug.h"
 #include "Files/Run/Run_Main.h"
-#include "Files/Support/IBuffer.h"
+#include "Files/Buffer/IBuffer.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include "Files/Event/Event.h"
 #include "Files/Graphics_API/Graphics_Hooks.h"
 #include "Files/Object/Object.h"
-#include "Files/Run/Instance.h"
+#include "Files/Object/Instance.h"
 #include "Files/Run/Run_Main.h"
-#include "Files/Support/DS_Map.h"
+#include "Files/DS/DS_Map.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "Files/Runner/Runner_CommandLine.h"
 #include "Files/Runner/Runner_Game.h"
 #include "Files/Runner/Runner_Header.h"
-#include "Files/Support/DLL.h"
+#include "Files/DLL/DLL.h"
 #include "Files/Support/File.h"
 #include "Zimbrel.h"
 

@@ -6,9 +6,9 @@
 // the program folder (what the library reads when the game was not started by Steam), then
 // the library's own start-up decides.
 //
-// Main thread only. Needs the external-call layer's library loading (Files/Support/DLL.h),
+// Main thread only. Needs the external-call layer's library loading (Files/DLL/DLL.h),
 // the start-up options, the header, the program folder, the file layer and the log console.
-// No Linux/ file of its own (Files/Support/Linux/DLLM.cpp loads the library).
+// No Linux/ file of its own (Files/DLL/Linux/DLLM.cpp loads the library).
 #pragma once
 
 #include <cstdint>

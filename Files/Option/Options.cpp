@@ -5,11 +5,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "Files/Base/IniFile.h"
+#include "Files/Support/IniFile.h"
 #include "Files/Code/Code_Error.h"
-#include "Files/Variable/Variable_List.h"
+#include "Files/Code/Variable_List.h"
 #include "Files/Runner/Runner_CommandLine.h"
-#include "Files/Runner/Runner_Reader.h"
+#include "Files/Support/FileImage.h"
 #include "Files/Runner/Runner_Services.h"
 #include "Platform/MemoryManager.h"
 

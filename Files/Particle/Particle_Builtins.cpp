@@ -10,7 +10,7 @@
 #include "Files/Code/Code_Function.h"
 #include "Files/Graphics/Graphics_Args.h"
 #include "Files/Particle/Particle_Main.h"
-#include "Files/Run/Instance.h"
+#include "Files/Object/Instance.h"
 
 using namespace zbargs;
 

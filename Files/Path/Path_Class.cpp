@@ -6,8 +6,8 @@
 
 #include "Files/Path/Path.h"
 #include "Files/Run/Run_Maths.h"
-#include "Files/Run/Run_Resources.h"
-#include "Files/Runner/Runner_Reader.h"
+#include "Files/World/World_Hooks.h"
+#include "Files/Support/FileImage.h"
 #include "Platform/MemoryManager.h"
 
 PathPoint CPath::GetPoint(int32_t index) const

@@ -6,7 +6,7 @@
 
 #include "Files/Code/Code_Error.h"
 #include "Files/Path/Path.h"
-#include "Files/Runner/Runner_Reader.h"
+#include "Files/Support/FileImage.h"
 #include "Platform/MemoryManager.h"
 
 namespace {

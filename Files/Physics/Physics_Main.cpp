@@ -10,9 +10,9 @@
 #include "Files/Physics/Physics.h"
 #include "Files/Physics/Physics_Internal.h"
 #include "Files/Room/Room.h"
-#include "Files/Run/Instance.h"
+#include "Files/Object/Instance.h"
 #include "Files/Run/Run_Main.h"
-#include "Files/Run/Run_Resources.h"
+#include "Files/World/World_Hooks.h"
 #include "Files/Runner/Runner_Services.h"
 
 namespace {

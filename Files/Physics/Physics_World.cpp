@@ -19,7 +19,7 @@
 #include "Files/Object/Object.h"
 #include "Files/Physics/Physics.h"
 #include "Files/Physics/Physics_Internal.h"
-#include "Files/Run/Instance.h"
+#include "Files/Object/Instance.h"
 #include "Files/Run/Run_Main.h"
 #include "Files/Runner/Runner_CommandLine.h"
 

@@ -19,7 +19,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "Files/Run/Instance.h"
+#include "Files/Object/Instance.h"
 
 class CCode;
 class FileImage;

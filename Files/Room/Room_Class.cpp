@@ -4,9 +4,9 @@
 
 #include "Files/Code/Code_Code.h"
 #include "Files/Room/Room.h"
-#include "Files/Run/Run_Lists.h"
+#include "Files/World/World_State.h"
 #include "Files/Run/Run_Main.h"
-#include "Files/Run/Run_Resources.h"
+#include "Files/World/World_Hooks.h"
 #include "Platform/MemoryManager.h"
 
 RoomEntry::~RoomEntry()

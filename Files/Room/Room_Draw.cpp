@@ -12,7 +12,7 @@
 #include "Files/Graphics_API/Graphics_Window.h"
 #include "Files/Room/Room.h"
 #include "Files/Run/Run_Main.h"
-#include "Files/Run/Run_Resources.h"
+#include "Files/World/World_Hooks.h"
 
 namespace {
 void* g_viewSurface = nullptr;

@@ -12,10 +12,10 @@
 #include "Files/Room/Room.h"
 #include "Files/Run/Run_Main.h"
 #include "Files/Run/Run_Maths.h"
-#include "Files/Run/Run_Resources.h"
+#include "Files/World/World_Hooks.h"
 #include "Files/Runner/Runner_Game.h"
 #include "Files/Runner/Runner_Header.h"
-#include "Files/Runner/Runner_Reader.h"
+#include "Files/Support/FileImage.h"
 #include "Platform/MemoryManager.h"
 
 namespace {

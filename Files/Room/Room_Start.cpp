@@ -8,9 +8,9 @@
 #include "Files/Event/Event.h"
 #include "Files/Option/Options.h"
 #include "Files/Room/Room.h"
-#include "Files/Run/Run_Lists.h"
+#include "Files/World/World_State.h"
 #include "Files/Run/Run_Main.h"
-#include "Files/Run/Run_Resources.h"
+#include "Files/World/World_Hooks.h"
 
 namespace {
 std::vector<CRoom*> g_kept;       // one slot per room index

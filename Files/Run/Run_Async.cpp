@@ -5,17 +5,17 @@
 // DS_Map_DestroyDelivered after): an event may destroy it itself, and a new map may take the
 // slot.
 //
-// Needs the request list (Files/Support/HTTP.h), maps (Files/Support/DS_Map.h), the online
+// Needs the request list (Files/HTTP/HTTP.h), maps (Files/DS/DS_Map.h), the online
 // services' queues, the per-event object lists, PerformEvent and the run state. No Linux/ file.
 #include "Files/Run/Run_Async.h"
 
 #include "Files/Event/Event.h"
 #include "Files/Networking/OnlineServices.h"
 #include "Files/Object/Object.h"
-#include "Files/Run/Instance.h"
+#include "Files/Object/Instance.h"
 #include "Files/Run/Run_Main.h"
-#include "Files/Support/DS_Map.h"
-#include "Files/Support/HTTP.h"
+#include "Files/DS/DS_Map.h"
+#include "Files/HTTP/HTTP.h"
 
 void Async_FireEvent(int32_t n)
 {

@@ -1,6 +1,6 @@
 // Delivery of asynchronous results: once per step, in the asynchronous phase (after the
 // outside and boundary events, before the collisions), every finished request of the request
-// list (Files/Support/HTTP.h) builds its result map, which scripts read as async_load while
+// list (Files/HTTP/HTTP.h) builds its result map, which scripts read as async_load while
 // the matching "other" event runs on every instance that has it; then the map and the
 // request are destroyed.
 //

@@ -8,12 +8,12 @@
 #include "Files/Event/Event.h"
 #include "Files/Object/Object.h"
 #include "Files/Room/Room.h"
-#include "Files/Run/Instance.h"
-#include "Files/Run/Run_Index.h"
-#include "Files/Run/Run_Lists.h"
+#include "Files/Object/Instance.h"
+#include "Files/Object/Instance_Index.h"
+#include "Files/World/World_State.h"
 #include "Files/Run/Run_Main.h"
 #include "Files/Run/Run_Maths.h"
-#include "Files/Run/Run_Resources.h"
+#include "Files/World/World_Hooks.h"
 
 namespace {
 

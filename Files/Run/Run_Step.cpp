@@ -22,10 +22,10 @@
 #include "Files/Networking/Steam.h"
 #include "Files/Room/Room.h"
 #include "Files/Run/Run_Async.h"
-#include "Files/Run/Run_Index.h"
-#include "Files/Run/Run_Lists.h"
+#include "Files/Object/Instance_Index.h"
+#include "Files/World/World_State.h"
 #include "Files/Run/Run_Main.h"
-#include "Files/Run/Run_Resources.h"
+#include "Files/World/World_Hooks.h"
 #include "Files/Support/Timing.h"
 #include "Files/TimeLine/TimeLine.h"
 

@@ -6,11 +6,11 @@
 #include <string>
 
 #include "Files/Base/Console.h"
-#include "Files/Base/IniFile.h"
+#include "Files/Support/IniFile.h"
 #include "Files/Code/VM_Format.h"
 #include "Files/Graphics/Graphics_PageEntries.h"
 #include "Files/Option/Options.h"
-#include "Files/Runner/Runner_Code.h"
+#include "Files/Code/Code_Load.h"
 #include "Files/Runner/Runner_CommandLine.h"
 #include "Files/Runner/Runner_Services.h"
 #include "Files/Support/File.h"

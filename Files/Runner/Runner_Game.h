@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "Files/Runner/Runner_Header.h"
-#include "Files/Runner/Runner_Reader.h"
+#include "Files/Support/FileImage.h"
 
 class IniFile;
 

@@ -1,7 +1,7 @@
 // Parsing of the game file header into GameHeader.
 #include "Files/Runner/Runner_Header.h"
 
-#include "Files/Runner/Runner_Reader.h"
+#include "Files/Support/FileImage.h"
 #include "Platform/MemoryManager.h"
 
 namespace {

@@ -21,12 +21,12 @@
 #include "Files/Graphics_API/Graphics_Display.h"
 #include "Files/Graphics_API/Graphics_Hooks.h"
 #include "Files/Graphics_API/Graphics_Window.h"
-#include "Files/Platform/BuiltinImages.h"
-#include "Files/Platform/TBitmap.h"
+#include "Files/Graphics/BuiltinImages.h"
+#include "Files/Graphics/TBitmap.h"
 #include "Files/Object/Object.h"
-#include "Files/Run/Instance.h"
+#include "Files/Object/Instance.h"
 #include "Files/Script/Script_Main.h"
-#include "Files/Variable/Variable_BuiltIn.h"
+#include "Files/Code/Variable_BuiltIn.h"
 
 class FileImage;
 class IniFile;

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "Files/Code/Code_Code.h"
-#include "Files/Runner/Runner_Reader.h"
+#include "Files/Support/FileImage.h"
 #include "Platform/MemoryManager.h"
 
 namespace {

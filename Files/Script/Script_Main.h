@@ -11,7 +11,7 @@
 
 #include <cstdint>
 
-#include "Files/Variable/Variable_Value.h"
+#include "Files/Base/Value.h"
 
 class CCode;
 class CInstance;

@@ -11,7 +11,7 @@
 #include "Files/Graphics_API/Graphics_Hooks.h"
 #include "Files/Graphics_API/Graphics_ReadBack.h"
 #include "Files/Graphics_API/Graphics_RenderState.h"
-#include "Files/Platform/TBitmap.h"
+#include "Files/Graphics/TBitmap.h"
 #include "Files/Sprite/Sprite_Main.h"
 
 using namespace zbargs;

@@ -21,10 +21,10 @@
 #include "Files/Graphics/Graphics_PageEntries.h"
 #include "Files/Graphics/Graphics_Texture.h"
 #include "Files/Graphics_API/Graphics_ReadBack.h"
-#include "Files/IO/LoadSave.h"
-#include "Files/Platform/TBitmap.h"
-#include "Files/Runner/Runner_Reader.h"
-#include "Files/Sprite/ResourceTable.h"
+#include "Files/Support/LoadSave.h"
+#include "Files/Graphics/TBitmap.h"
+#include "Files/Support/FileImage.h"
+#include "Files/Graphics/ResourceTable.h"
 #include "Platform/MemoryManager.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "Files/Base/Console.h"
-#include "Files/IO/LoadSave.h"
+#include "Files/Support/LoadSave.h"
 #include "Files/Support/File.h"
 #include "Platform/MemoryManager.h"
 

@@ -7,9 +7,9 @@
 
 #include "Files/Event/Event.h"
 #include "Files/Room/Room.h"
-#include "Files/Run/Run_Lists.h"
+#include "Files/World/World_State.h"
 #include "Files/Run/Run_Main.h"
-#include "Files/Runner/Runner_Reader.h"
+#include "Files/Support/FileImage.h"
 #include "Files/TimeLine/TimeLine.h"
 #include "Platform/MemoryManager.h"
 

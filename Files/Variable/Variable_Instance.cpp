@@ -2,7 +2,7 @@
 // time-line fields, physics) and the registration of the whole built-in variable table in its
 // fixed order: the 78 instance rows, then the game rows (Variable_Global.cpp).
 //
-// Needs: the instance (Files/Run/Instance.h), the run state, the world's resource hooks
+// Needs: the instance (Files/Object/Instance.h), the run state, the world's resource hooks
 // (sprites), the physics layer (bodies and the current room's world), the display layer
 // (display_aa). No Linux/ file.
 #include <cmath>
@@ -10,11 +10,11 @@
 #include "Files/Graphics_API/Graphics_Display.h"
 #include "Files/Physics/Physics.h"
 #include "Files/Room/Room.h"
-#include "Files/Run/Instance.h"
+#include "Files/Object/Instance.h"
 #include "Files/Run/Run_Main.h"
 #include "Files/Run/Run_Maths.h"
-#include "Files/Run/Run_Resources.h"
-#include "Files/Variable/Variable_BuiltIn.h"
+#include "Files/World/World_Hooks.h"
+#include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Variable/Variable_World.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "Files/Base/IniFile.h"
-#include "Files/IO/LoadSave.h"
+#include "Files/Support/IniFile.h"
+#include "Files/Support/LoadSave.h"
 #include "Platform/MemoryManager.h"
 #include "support/ScratchFolder.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "Files/IO/LoadSave.h"
+#include "Files/Support/LoadSave.h"
 #include "Files/Support/Stream.h"
 #include "Platform/MemoryManager.h"
 #include "support/ScratchFolder.h"

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "Files/Base/Console.h"
-#include "Files/Variable/Variable_Value.h"
+#include "Files/Base/Value.h"
 
 class CInstance;
 

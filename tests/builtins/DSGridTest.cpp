@@ -4,7 +4,7 @@
 #include <cmath>
 #include <sstream>
 
-#include "Files/Support/DS_Grid.h"
+#include "Files/DS/DS_Grid.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "Files/Base/Random.h"
-#include "Files/Support/DS_Map.h"
+#include "Files/DS/DS_Map.h"
 
 namespace {
 

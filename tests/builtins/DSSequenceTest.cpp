@@ -7,8 +7,8 @@
 #include <cmath>
 #include <sstream>
 
-#include "Files/Support/DS_List.h"
-#include "Files/Support/DS_Stack.h"
+#include "Files/DS/DS_List.h"
+#include "Files/DS/DS_Stack.h"
 
 namespace {
 

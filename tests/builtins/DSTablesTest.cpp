@@ -5,9 +5,9 @@
 #include <cmath>
 
 #include "Files/Code/Code_Function.h"
-#include "Files/Support/DS_List.h"
-#include "Files/Support/DS_Map.h"
-#include "Files/Support/DS_Stack.h"
+#include "Files/DS/DS_List.h"
+#include "Files/DS/DS_Map.h"
+#include "Files/DS/DS_Stack.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <sstream>
 
-#include "Files/Support/DS_Stack.h"
+#include "Files/DS/DS_Stack.h"
 
 namespace {
 

@@ -7,12 +7,12 @@
 #include "Files/Code/Code_Function.h"
 #include "Files/Code/Code_Variable.h"
 #include "Files/Function/Function_Misc.h"
-#include "Files/IO/LoadSave.h"
+#include "Files/Support/LoadSave.h"
 #include "Files/Object/Object.h"
-#include "Files/Run/Instance.h"
+#include "Files/Object/Instance.h"
 #include "Files/Runner/Runner_CommandLine.h"
 #include "Files/Runner/Runner_Services.h"
-#include "Files/Variable/Variable_BuiltIn.h"
+#include "Files/Code/Variable_BuiltIn.h"
 #include "support/ScratchFolder.h"
 
 namespace {

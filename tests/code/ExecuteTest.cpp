@@ -6,7 +6,7 @@
 
 #include "Files/Code/Code_Execute.h"
 #include "Files/Runner/Runner_CommandLine.h"
-#include "Files/Runner/Runner_Reader.h"
+#include "Files/Support/FileImage.h"
 
 namespace {
 

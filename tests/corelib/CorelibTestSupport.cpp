@@ -16,13 +16,13 @@
 #include "Files/Function/Function_File.h"
 #include "Files/Function/Function_Misc.h"
 #include "Files/Function/Function_Program.h"
-#include "Files/IO/LoadSave.h"
+#include "Files/Support/LoadSave.h"
 #include "Files/Object/Object.h"
-#include "Files/Run/Instance.h"
+#include "Files/Object/Instance.h"
 #include "Files/Runner/Runner_CommandLine.h"
 #include "Files/Runner/Runner_Services.h"
-#include "Files/Variable/Variable_BuiltIn.h"
-#include "Files/Variable/Variable_List.h"
+#include "Files/Code/Variable_BuiltIn.h"
+#include "Files/Code/Variable_List.h"
 #include "Platform/MemoryManager.h"
 
 Val::Val(const char* text) : m_v{VALUE_STRING, text ? MEM_STRDUP(text) : nullptr, 0.0} {}

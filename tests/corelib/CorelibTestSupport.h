@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "Files/Base/Console.h"
-#include "Files/Variable/Variable_Value.h"
+#include "Files/Base/Value.h"
 #include "support/ScratchFolder.h"
 
 class CInstance;

@@ -5,7 +5,7 @@
 
 #include "corelib/CorelibTestSupport.h"
 #include "Files/Function/Function_File.h"
-#include "Files/IO/LoadSave.h"
+#include "Files/Support/LoadSave.h"
 #include "support/ScratchFolder.h"
 
 namespace {

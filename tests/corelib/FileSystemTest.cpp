@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "Files/Function/Function_File.h"
-#include "Files/IO/LoadSave.h"
+#include "Files/Support/LoadSave.h"
 #include "corelib/CorelibTestSupport.h"
 #include "support/ScratchFolder.h"
 

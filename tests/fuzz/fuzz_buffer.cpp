@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "Files/Support/IBuffer.h"
-#include "Files/Variable/Variable_Value.h"
+#include "Files/Buffer/IBuffer.h"
+#include "Files/Base/Value.h"
 #include "Platform/MemoryManager.h"
 
 namespace {

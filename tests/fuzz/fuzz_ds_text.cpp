@@ -7,11 +7,11 @@
 #include <cstring>
 #include <string>
 
-#include "Files/Support/DS_Grid.h"
-#include "Files/Support/DS_List.h"
-#include "Files/Support/DS_Map.h"
-#include "Files/Support/DS_Priority.h"
-#include "Files/Support/DS_Stack.h"
+#include "Files/DS/DS_Grid.h"
+#include "Files/DS/DS_List.h"
+#include "Files/DS/DS_Map.h"
+#include "Files/DS/DS_Priority.h"
+#include "Files/DS/DS_Stack.h"
 #include "Platform/MemoryManager.h"
 
 namespace {

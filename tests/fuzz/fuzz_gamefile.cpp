@@ -12,7 +12,7 @@
 #include "Files/Code/Code_Code.h"
 #include "Files/Code/VM_Format.h"
 #include "Files/Option/Options.h"
-#include "Files/Runner/Runner_Code.h"
+#include "Files/Code/Code_Load.h"
 #include "Files/Runner/Runner_Game.h"
 #include "Files/Runner/Runner_Services.h"
 

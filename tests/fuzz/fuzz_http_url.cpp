@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "Files/Support/HTTP.h"
+#include "Files/HTTP/HTTP.h"
 
 namespace {
 int g_cleanups = 0;

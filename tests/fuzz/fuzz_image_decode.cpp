@@ -7,7 +7,7 @@
 #include "Files/Graphics/Graphics_Bitmap32.h"
 #include "Files/Graphics/Graphics_ImageDecode.h"
 #include "Files/Graphics/Graphics_PNG.h"
-#include "Files/Platform/TBitmap.h"
+#include "Files/Graphics/TBitmap.h"
 #include "Platform/MemoryManager.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)

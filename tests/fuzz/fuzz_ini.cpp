@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "Files/Base/IniFile.h"
+#include "Files/Support/IniFile.h"
 #include "Platform/MemoryManager.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)

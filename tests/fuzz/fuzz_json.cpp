@@ -5,7 +5,7 @@
 #include <string>
 
 #include "Files/Function/Function_Http.h"
-#include "Files/Support/DS_Main.h"
+#include "Files/DS/DS_Main.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

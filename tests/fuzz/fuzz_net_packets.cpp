@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "Files/Networking/Network.h"
-#include "Files/Support/IBuffer.h"
+#include "Files/Buffer/IBuffer.h"
 
 namespace {
 

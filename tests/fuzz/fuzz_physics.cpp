@@ -10,8 +10,8 @@
 #include <cstring>
 
 #include "Files/Physics/Physics.h"
-#include "Files/Run/Instance.h"
-#include "Files/Run/Run_Resources.h"
+#include "Files/Object/Instance.h"
+#include "Files/World/World_Hooks.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "Files/Font/Font_Main.h"
 #include "Files/Graphics/Graphics_PageEntries.h"
 #include "Files/Graphics/Graphics_Text.h"
-#include "Files/Runner/Runner_Reader.h"
+#include "Files/Support/FileImage.h"
 #include "Files/Sprite/Sprite_Main.h"
 
 namespace {

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "Files/Code/Code_Variable.h"
-#include "Files/Support/IBuffer.h"
-#include "Files/Variable/Variable_BuiltIn.h"
-#include "Files/Variable/Variable_List.h"
+#include "Files/Buffer/IBuffer.h"
+#include "Files/Code/Variable_BuiltIn.h"
+#include "Files/Code/Variable_List.h"
 #include "Platform/MemoryManager.h"
 
 namespace {

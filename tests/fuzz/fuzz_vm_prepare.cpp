@@ -10,9 +10,9 @@
 #include "Files/Code/VM.h"
 #include "Files/Code/VM_Internal.h"
 #include "Files/Object/Object.h"
-#include "Files/Run/Instance.h"
-#include "Files/Run/Run_Lists.h"
-#include "Files/Variable/Variable_BuiltIn.h"
+#include "Files/Object/Instance.h"
+#include "Files/World/World_State.h"
+#include "Files/Code/Variable_BuiltIn.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "Files/Code/Code_Function.h"
 #include "Files/Code/VM_Assembler.h"
 #include "Files/Code/VM_Format.h"
-#include "Files/Runner/Runner_Code.h"
+#include "Files/Code/Code_Load.h"
 #include "Files/Runner/Runner_Game.h"
 #include "support/CaptureConsole.h"
 #include "support/GameFileTools.h"

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "Files/Runner/Runner_Code.h"
+#include "Files/Code/Code_Load.h"
 #include "Files/Runner/Runner_Game.h"
 #include "Files/Option/Options.h"
 #include "GamePack_Writer.h"

@@ -13,7 +13,7 @@
 #include "Files/Graphics_API/Graphics_Matrix.h"
 #include "Files/Graphics_API/Graphics_RenderState.h"
 #include "Files/Graphics_API/Graphics_Window.h"
-#include "Files/Variable/Variable_Value.h"
+#include "Files/Base/Value.h"
 #include "support/FakeGraphics.h"
 
 namespace {

@@ -14,8 +14,8 @@
 #include "Files/Graphics/Graphics_Bitmap32.h"
 #include "Files/Graphics/Graphics_ImageDecode.h"
 #include "Files/Graphics/Graphics_PNG.h"
-#include "Files/IO/LoadSave.h"
-#include "Files/Platform/TBitmap.h"
+#include "Files/Support/LoadSave.h"
+#include "Files/Graphics/TBitmap.h"
 #include "Platform/MemoryManager.h"
 #include "support/ScratchFolder.h"
 

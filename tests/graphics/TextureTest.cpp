@@ -240,8 +240,8 @@ TEST_F(TextureTest, LoadFromMemoryReportsTheDecodedSize)
 
 } // namespace
 
-#include "Files/Platform/BuiltinImages.h"
-#include "Files/Platform/TBitmap.h"
+#include "Files/Graphics/BuiltinImages.h"
+#include "Files/Graphics/TBitmap.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <initializer_list>
 #include <string>
 
-#include "Files/Variable/Variable_Value.h"
+#include "Files/Base/Value.h"
 #include "support/FakeGraphics.h"
 
 class InputFixture : public ::testing::Test {

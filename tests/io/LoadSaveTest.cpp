@@ -4,7 +4,7 @@
 #include <cmath>
 #include <string>
 
-#include "Files/IO/LoadSave.h"
+#include "Files/Support/LoadSave.h"
 #include "Files/Support/File.h"
 #include "Platform/MemoryManager.h"
 #include "support/ScratchFolder.h"

@@ -10,9 +10,9 @@
 #include <random>
 #include <sstream>
 
-#include "Files/IO/LoadSave.h"
-#include "Files/Support/IBuffer.h"
-#include "Files/Variable/Variable_Value.h"
+#include "Files/Support/LoadSave.h"
+#include "Files/Buffer/IBuffer.h"
+#include "Files/Base/Value.h"
 #include "Platform/MemoryManager.h"
 #include "netbuf/NetbufSupport.h"
 #include "support/ScratchFolder.h"

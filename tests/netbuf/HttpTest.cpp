@@ -15,8 +15,8 @@
 #include "Files/Base/SHA1.h"
 #include "Files/Function/Function_Http.h"
 #include "Files/Run/Run_Async.h"
-#include "Files/Support/DS_Map.h"
-#include "Files/Support/HTTP.h"
+#include "Files/DS/DS_Map.h"
+#include "Files/HTTP/HTTP.h"
 #include "netbuf/NetbufSupport.h"
 
 namespace {

@@ -3,8 +3,8 @@
 #include <sstream>
 
 #include "Files/Function/Function_Http.h"
-#include "Files/Support/DS_List.h"
-#include "Files/Support/DS_Map.h"
+#include "Files/DS/DS_List.h"
+#include "Files/DS/DS_Map.h"
 #include "netbuf/NetbufSupport.h"
 
 namespace {

@@ -20,9 +20,9 @@
 #include "Files/Function/Function_DS.h"
 #include "Files/Function/Function_Http.h"
 #include "Files/Run/Run_Async.h"
-#include "Files/Support/DS_Main.h"
-#include "Files/Support/HTTP.h"
-#include "Files/Support/IBuffer.h"
+#include "Files/DS/DS_Main.h"
+#include "Files/HTTP/HTTP.h"
+#include "Files/Buffer/IBuffer.h"
 #include "Platform/MemoryManager.h"
 
 extern char** environ;

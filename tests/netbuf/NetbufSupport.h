@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "Files/Base/Console.h"
-#include "Files/Variable/Variable_Value.h"
+#include "Files/Base/Value.h"
 
 // tests/data/netbuf/<name>.
 std::string Netbuf_DataPath(const char* name);

@@ -3,8 +3,8 @@
 // colours rounded, reals to single precision), the answers, the part_type_color and
 // part_type_alpha aliases, and action_effect with the relative flag.
 #include "Files/Code/Code_Function.h"
-#include "Files/Run/Instance.h"
-#include "Files/Variable/Variable_Value.h"
+#include "Files/Object/Instance.h"
+#include "Files/Base/Value.h"
 #include "ParticleTestSupport.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "Files/Graphics/Graphics_Texture.h"
 #include "Files/Graphics_API/Graphics_Batch.h"
 #include "Files/Graphics_API/Graphics_RenderState.h"
-#include "Files/IO/LoadSave.h"
+#include "Files/Support/LoadSave.h"
 #include "Files/Sprite/Sprite_Main.h"
 #include "ParticleTestSupport.h"
 #include "support/ScratchFolder.h"

@@ -6,9 +6,9 @@
 #include "Files/Graphics/Graphics_3D.h"
 #include "Files/Graphics_API/Graphics_Batch.h"
 #include "Files/Graphics_API/Graphics_RenderState.h"
-#include "Files/Platform/BuiltinImages.h"
-#include "Files/Platform/TBitmap.h"
-#include "Files/Variable/Variable_Value.h"
+#include "Files/Graphics/BuiltinImages.h"
+#include "Files/Graphics/TBitmap.h"
+#include "Files/Base/Value.h"
 
 void ParticleTest::SetUp()
 {

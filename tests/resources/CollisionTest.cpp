@@ -9,7 +9,7 @@
 #include <memory>
 #include <random>
 
-#include "Files/Platform/TBitmap.h"
+#include "Files/Graphics/TBitmap.h"
 #include "Files/Sprite/Sprite_Main.h"
 #include "ResourceTestSupport.h"
 

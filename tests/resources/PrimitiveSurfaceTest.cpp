@@ -16,7 +16,7 @@
 #include "Files/Graphics_API/Graphics_Batch.h"
 #include "Files/Graphics_API/Graphics_D3D.h"
 #include "Files/Graphics_API/Graphics_RenderState.h"
-#include "Files/Platform/TBitmap.h"
+#include "Files/Graphics/TBitmap.h"
 #include "Platform/MemoryManager.h"
 #include "ResourceTestSupport.h"
 

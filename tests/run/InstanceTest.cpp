@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "Files/Object/Object.h"
-#include "Files/Run/Instance.h"
-#include "Files/Run/Run_Lists.h"
-#include "Files/Variable/Variable_List.h"
+#include "Files/Object/Instance.h"
+#include "Files/World/World_State.h"
+#include "Files/Code/Variable_List.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "Files/Code/Code_Code.h"
 #include "Files/Code/VM_Format.h"
-#include "Files/Runner/Runner_Code.h"
+#include "Files/Code/Code_Load.h"
 #include "Files/Runner/Runner_Game.h"
 #include "GamePack_Writer.h"
 #include "support/CaptureConsole.h"

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "Files/Runner/Runner_Code.h"
+#include "Files/Code/Code_Load.h"
 #include "Files/Runner/Runner_Game.h"
 #include "support/GameFileTools.h"
 #include "support/ScratchFolder.h"

@@ -3,9 +3,9 @@
 
 #include <cstring>
 
-#include "Files/Base/IniFile.h"
+#include "Files/Support/IniFile.h"
 #include "Files/Option/Options.h"
-#include "Files/Runner/Runner_Code.h"
+#include "Files/Code/Code_Load.h"
 #include "Files/Runner/Runner_CommandLine.h"
 #include "Files/Runner/Runner_Game.h"
 #include "GamePack_Writer.h"

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "Files/Runner/Runner_Reader.h"
+#include "Files/Support/FileImage.h"
 
 namespace {
 std::vector<uint8_t> Bytes(std::initializer_list<int> b) { return {b.begin(), b.end()}; }

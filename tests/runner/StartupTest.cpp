@@ -5,7 +5,7 @@
 #include <sys/stat.h>
 
 #include "Files/Base/Console.h"
-#include "Files/Runner/Runner_Code.h"
+#include "Files/Code/Code_Load.h"
 #include "Files/Runner/Runner_CommandLine.h"
 #include "Files/Runner/Runner_Game.h"
 #include "Platform/MemoryManager.h"

@@ -17,7 +17,7 @@
 #include "Files/Runner/Runner_Services.h"
 #include "Files/Networking/Network.h"
 #include "Files/Run/Run_Main.h"
-#include "Files/Support/IBuffer.h"
+#include "Files/Buffer/IBuffer.h"
 #include "support/CaptureConsole.h"
 
 namespace {

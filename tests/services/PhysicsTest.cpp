@@ -12,10 +12,10 @@
 #include "Files/Base/Console.h"
 #include "Files/Event/Event.h"
 #include "Files/Physics/Physics.h"
-#include "Files/Run/Instance.h"
+#include "Files/Object/Instance.h"
 #include "Files/Run/Run_Main.h"
-#include "Files/Run/Run_Resources.h"
-#include "Files/Variable/Variable_BuiltIn.h"
+#include "Files/World/World_Hooks.h"
+#include "Files/Code/Variable_BuiltIn.h"
 #include "support/CaptureConsole.h"
 #include "services/ServicesSupport.h"
 

@@ -11,8 +11,8 @@
 
 #include "Files/Object/Object.h"
 #include "Files/Room/Room.h"
-#include "Files/Run/Instance.h"
-#include "Files/Run/Run_Resources.h"
+#include "Files/Object/Instance.h"
+#include "Files/World/World_Hooks.h"
 
 #include "Files/Base/Console.h"
 

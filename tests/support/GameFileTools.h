@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "Files/Runner/Runner_Reader.h"
+#include "Files/Support/FileImage.h"
 #include "GamePack_Compile.h"
 #include "GamePack_Project.h"
 

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "Files/Variable/Variable_Value.h"
+#include "Files/Base/Value.h"
 #include "Platform/MemoryManager.h"
 
 void TestBuffer::Put(const void* p, size_t n)

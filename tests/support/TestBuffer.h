@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "Files/Support/IBuffer.h"
+#include "Files/Buffer/IBuffer.h"
 
 class TestBuffer : public IBuffer {
 public:

@@ -16,7 +16,7 @@
 #include "Files/Graphics/Graphics_Texture.h"
 #include "Files/Graphics_API/Graphics_Batch.h"
 #include "Files/Graphics_API/Graphics_RenderState.h"
-#include "Files/IO/LoadSave.h"
+#include "Files/Support/LoadSave.h"
 #include "Platform/MemoryManager.h"
 #include "ThreeDTestSupport.h"
 #include "support/CaptureConsole.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "Files/Graphics_API/Graphics_Recorder.h"
-#include "Files/Variable/Variable_Value.h"
+#include "Files/Base/Value.h"
 #include "support/FakeGraphics.h"
 
 // The 3D vertex i of a draw (36-byte stride).

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <limits>
 
-#include "Files/Run/Run_Lists.h"
+#include "Files/World/World_State.h"
 
 namespace {
 class InstanceWorld : public WorldTest {

@@ -7,7 +7,7 @@
 
 #include "Files/Runner/Runner_Game.h"
 #include "Files/Runner/Runner_Header.h"
-#include "Files/Runner/Runner_Reader.h"
+#include "Files/Support/FileImage.h"
 #include "support/GameFileTools.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include <random>
 
 #include "Files/Run/Run_Commands.h"
-#include "Files/Run/Run_Index.h"
-#include "Files/Run/Run_Lists.h"
+#include "Files/Object/Instance_Index.h"
+#include "Files/World/World_State.h"
 #include "world/WorldTestSupport.h"
 
 namespace {

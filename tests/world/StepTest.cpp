@@ -7,7 +7,7 @@
 #include "Files/Code/Code_Function.h"
 #include "Files/Code/Code_Variable.h"
 #include "Files/Option/Options.h"
-#include "Files/Variable/Variable_BuiltIn.h"
+#include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Path/Path.h"
 #include "Files/Run/Run_Commands.h"
 #include "Files/Runner/Runner_CommandLine.h"

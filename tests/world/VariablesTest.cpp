@@ -6,9 +6,9 @@
 
 #include "Files/Code/Code_Code.h"
 #include "Files/Code/Code_Error.h"
-#include "Files/Platform/OSInfo.h"
-#include "Files/Run/Run_Lists.h"
-#include "Files/Variable/Variable_BuiltIn.h"
+#include "Files/Support/OSInfo.h"
+#include "Files/World/World_State.h"
+#include "Files/Code/Variable_BuiltIn.h"
 
 namespace {
 

@@ -13,9 +13,9 @@
 #include "Files/Event/Event.h"
 #include "Files/Object/Object.h"
 #include "Files/Room/Room.h"
-#include "Files/Run/Instance.h"
+#include "Files/Object/Instance.h"
 #include "Files/Run/Run_Main.h"
-#include "Files/Run/Run_Resources.h"
+#include "Files/World/World_Hooks.h"
 
 // Fake sprites: index -> info; the per-pixel tests answer from the box alone unless a test
 // installs its own.

@@ -14,7 +14,7 @@
 #include "Files/Code/Code_Function.h"
 #include "Files/Code/Code_Generate.h"
 #include "Files/Code/Code_Variable.h"
-#include "Files/Variable/Variable_BuiltIn.h"
+#include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Variable/Variable_World.h"
 #include "Files/Code/VM_Format.h"
 #include "Files/Base/Console.h"

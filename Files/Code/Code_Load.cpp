@@ -1,0 +1,343 @@
+// The byte-code chunks: strings, code bodies, name binding, the debug companion.
+#include "Files/Code/Code_Load.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "Files/Base/Console.h"
+#include "Files/Code/VM_Format.h"
+#include "Files/Runner/Runner_CommandLine.h"
+#include "Files/Runner/Runner_Game.h"
+#include "Files/Runner/Runner_Services.h"
+#include "Zimbrel.h"
+
+CodeChunks g_Code;
+
+namespace {
+
+const CodeBindHooks kDefaultHooks = {Code_Variable_Find, Code_Function_Find};
+const CodeBindHooks* g_Hooks = &kDefaultHooks;
+
+constexpr uint32_t kOperandFlag = 1u << 30;
+constexpr uint32_t kStringType = 6;
+constexpr uint32_t kRecordSize = 12;
+
+bool TestBit(const std::vector<uint8_t>& bits, uint32_t at)
+{
+    return (at >> 3) < bits.size() && (bits[at >> 3] >> (at & 7) & 1) != 0;
+}
+
+void SetBit(std::vector<uint8_t>& bits, uint32_t at) { bits[at >> 3] |= uint8_t(1u << (at & 7)); }
+
+// Walks one body, calling visit(word offset, word) for each instruction; false when an operand
+// passes the end of the body or the body is not whole words.
+template <class Visit>
+bool WalkBody(const FileImage& image, const CodeEntry& e, Visit visit)
+{
+    if (e.length % 4 != 0) return false;
+    uint32_t at = e.code;
+    const uint32_t end = e.code + e.length;
+    while (at < end) {
+        uint32_t word = 0;
+        if (!image.U32(at, word)) return false;
+        const uint32_t operand = Code_OperandSize(word);
+        if (end - at - 4 < operand) return false;
+        if (!visit(at, word)) return false;
+        at += 4 + operand;
+    }
+    return true;
+}
+
+bool LoadCodeList(const FileImage& image, uint32_t begin, uint32_t end)
+{
+    ChunkList list;
+    if (!list.Read(image, begin, end)) return false;
+    g_Code.entries.assign(list.count, CodeEntry());
+    g_Code.starts.assign((size_t(image.Size()) + 7) / 8, 0);
+    g_Code.bound.assign(g_Code.starts.size(), 0);
+    for (uint32_t i = 0; i < list.count; ++i) {
+        CodeEntry& e = g_Code.entries[i];
+        e.at = list.Offset(image, i);
+        if (e.at == 0) continue;
+        bool ok = image.U32(e.at, e.name) && image.U32(e.at + 4, e.length);
+        if (ok && e.name) image.String(e.name, ok);
+        if (!ok || e.at > UINT32_MAX - 8 || !image.Contains(e.at + 8, e.length)) return false;
+        e.code = e.at + 8;
+        if (!WalkBody(image, e, [](uint32_t at, uint32_t) {
+                if (TestBit(g_Code.starts, at)) return false; // two bodies share bytes
+                SetBit(g_Code.starts, at);
+                return true;
+            }))
+            return false;
+    }
+    return true;
+}
+
+// Checks one reference of a chain: an instruction start with a 4-byte operand, not bound yet.
+bool CheckReference(const FileImage& image, uint32_t at, uint32_t& operand)
+{
+    uint32_t word = 0;
+    if (!TestBit(g_Code.starts, at) || TestBit(g_Code.bound, at) || !image.U32(at, word)) return false;
+    if (Code_OperandSize(word) != 4) return false;
+    return image.U32(at + 4, operand);
+}
+
+[[noreturn]] void FailBinding(const char* kind, const char* name)
+{
+    char text[1024];
+    std::snprintf(text, sizeof text, "Error on load\nUnable to find %s %s\n", kind, name);
+    Code_Error_Show(text, true);
+    Main_ExitProcess(1);
+}
+
+bool LoadStrings(const FileImage& image, uint32_t begin, uint32_t end)
+{
+    if (!g_Code.strings.Read(image, begin, end)) return false;
+    for (uint32_t i = 0; i < g_Code.strings.count; ++i) {
+        uint32_t at = g_Code.strings.Offset(image, i);
+        if (at == 0) continue;
+        bool ok = at <= UINT32_MAX - 4;
+        if (ok) image.String(at + 4, ok);
+        if (!ok) return false;
+    }
+    return true;
+}
+
+bool ReadHeader(const FileImage& image, uint32_t begin, uint32_t end)
+{
+    Console_Output("Get Header Information\n");
+    if (g_GameHeader.present) return false; // one header a file
+    if (!Header_Parse(image, begin, end, g_GameHeader)) return false;
+    if (g_GameHeader.infoFlags & HEADER_FLAG_STEAM) g_StartupOptions.steam = 1;
+    MessageBox_SetCaption(g_GameHeader.caption ? g_GameHeader.caption : "Zimbrel");
+    g_GameFile.dataFileVersion = 800;
+    Console_Output("InitZBLFunctions\n");
+    InitZBLFunctions();
+    return true;
+}
+
+} // namespace
+
+void Code_SetBindHooks(const CodeBindHooks* hooks) { g_Hooks = hooks ? hooks : &kDefaultHooks; }
+
+uint32_t Code_OperandSize(uint32_t word)
+{
+    if (!(word & kOperandFlag)) return 0;
+    switch ((word >> 16) & 15) {
+    case 0:
+    case 3: return 8;
+    case 1:
+    case 2:
+    case 4:
+    case 5:
+    case 6: return 4;
+    default: return 0;
+    }
+}
+
+void Code_Clear()
+{
+    g_Code.present = false;
+    g_Code.strings = ChunkList();
+    g_Code.entries.clear();
+    g_Code.variOffset = g_Code.variWords = 0;
+    g_Code.starts.clear();
+    g_Code.bound.clear();
+}
+
+void Code_ClearDebug()
+{
+    g_Code.debugPresent = false;
+    g_Code.debugImage = FileImage();
+    g_Code.debugStrings = g_Code.debugInfo = g_Code.debugSource = ChunkList();
+}
+
+bool Code_Load(FileImage& image)
+{
+    Code_Clear();
+    Code_Table_Free();
+    Header_Clear(g_GameHeader);
+    if (!Runner_CheckContainer(image)) return true; // LoadGameData reports the bad container
+    return Runner_WalkChunks(image, [&](uint32_t tag, uint32_t data, uint32_t length) {
+        if (length == 0) return true;
+        const uint32_t end = data + length;
+        if (tag == ChunkTag("STRG")) {
+            Console_Output("ID_STRG\n");
+            return LoadStrings(image, data, end);
+        }
+        if (tag == ChunkTag("CODE")) {
+            Console_Output("Code_Load()\n");
+            g_Code.present = true;
+            if (!LoadCodeList(image, data, end)) return false;
+            // The code-present flag the loaders read (scripts, events and rooms then carry code
+            // indexes); the bodies are handed over once they are bound (Code_FillTable).
+            Code_Table_Init(int32_t(g_Code.entries.size()));
+            return true;
+        }
+        if (tag == ChunkTag("VARI")) {
+            Console_Output("VARI_Load()\n");
+            g_Code.variOffset = data;
+            g_Code.variWords = length / 4;
+            return Code_BindVariables(image, data, end);
+        }
+        if (tag == ChunkTag("GEN7") || tag == ChunkTag("GEN8") || tag == ChunkTag("GENL"))
+            return ReadHeader(image, data, end);
+        return true;
+    });
+}
+
+bool Code_BindVariables(FileImage& image, uint32_t begin, uint32_t end)
+{
+    for (uint32_t r = begin; end - r >= kRecordSize; r += kRecordSize) {
+        uint32_t nameAt = 0, count = 0, first = 0;
+        image.U32(r, nameAt);
+        image.U32(r + 4, count);
+        image.U32(r + 8, first);
+        bool ok = true;
+        const char* name = image.String(nameAt, ok);
+        if (!ok || !name) return false;
+        if (count == 0) continue;
+        if (g_Code.starts.empty()) return false; // references need the code bodies first
+        const int32_t id = g_Hooks->variableFind(name);
+        if (id < 0) FailBinding("variable", name);
+        uint32_t at = first;
+        for (uint32_t k = 0; k < count; ++k) {
+            uint32_t w = 0;
+            if (!CheckReference(image, at, w)) return false;
+            image.PutU32(at + 4, (w & 0xE0000000u) | (uint32_t(id) & 0x1FFFFFFFu));
+            SetBit(g_Code.bound, at);
+            const int32_t distance = int32_t(w << 3) >> 3; // the low 29 bits, signed
+            at += uint32_t(distance);
+        }
+    }
+    return true;
+}
+
+bool Code_BindFunctions(FileImage& image, uint32_t begin, uint32_t end)
+{
+    for (uint32_t r = begin; end - r >= kRecordSize; r += kRecordSize) {
+        uint32_t nameAt = 0, count = 0, first = 0;
+        image.U32(r, nameAt);
+        image.U32(r + 4, count);
+        image.U32(r + 8, first);
+        bool ok = true;
+        const char* name = image.String(nameAt, ok);
+        if (!ok || !name) return false;
+        if (count == 0) continue;
+        if (g_Code.starts.empty()) return false;
+        int32_t id = -1;
+        if (!g_Hooks->functionFind(name, &id)) FailBinding("function", name);
+        uint32_t at = first;
+        for (uint32_t k = 0; k < count; ++k) {
+            uint32_t w = 0;
+            if (!CheckReference(image, at, w)) return false;
+            image.PutU32(at + 4, uint32_t(id));
+            SetBit(g_Code.bound, at);
+            at += w;
+        }
+    }
+    return true;
+}
+
+bool Code_BindStrings(const FileImage& image)
+{
+    for (const CodeEntry& e : g_Code.entries) {
+        if (e.at == 0) continue;
+        bool ok = WalkBody(image, e, [&](uint32_t at, uint32_t word) {
+            if (!(word & kOperandFlag) || ((word >> 16) & 15) != kStringType) return true;
+            uint32_t index = 0;
+            return image.U32(at + 4, index) && index < g_Code.strings.count;
+        });
+        if (!ok) return false;
+    }
+    return true;
+}
+
+int32_t Code_StringCount() { return int32_t(g_Code.strings.count); }
+
+const char* Code_GetString(const FileImage& image, int32_t index)
+{
+    if (index < 0 || uint32_t(index) >= g_Code.strings.count) return nullptr;
+    uint32_t at = g_Code.strings.Offset(image, uint32_t(index));
+    bool ok = true;
+    return at ? image.String(at + 4, ok) : nullptr;
+}
+
+bool Code_LoadDebugCompanion(const FileImage& image)
+{
+    g_Code.debugPresent = false;
+    if (image.Size() < 9 || !Runner_CheckContainer(image)) return false;
+    ChunkList strings, info, source;
+    bool ok = Runner_WalkChunks(image, [&](uint32_t tag, uint32_t data, uint32_t length) {
+        Console_Output("Process Chunk: %s   %d\n", ChunkTagText(tag).text, int32_t(length));
+        if (length == 0) return true;
+        const uint32_t end = data + length;
+        if (tag == ChunkTag("STRG")) return strings.Read(image, data, end);
+        if (tag == ChunkTag("DBGI")) {
+            if (!info.Read(image, data, end)) return false;
+            for (uint32_t i = 0; i < info.count; ++i) {
+                uint32_t at = info.Offset(image, i), n = 0;
+                if (at == 0) continue;
+                if (!image.U32(at, n) || n > UINT32_MAX / 8 || !image.Contains(at + 4, n * 8)) return false;
+            }
+            return true;
+        }
+        if (tag == ChunkTag("SCPT")) {
+            if (!source.Read(image, data, end)) return false;
+            for (uint32_t i = 0; i < source.count; ++i) {
+                uint32_t at = source.Offset(image, i), text = 0;
+                if (at == 0) continue;
+                bool good = image.U32(at, text);
+                if (good && text) image.String(text, good);
+                if (!good) return false;
+            }
+            return true;
+        }
+        return true;
+    });
+    if (!ok) return false;
+    g_Code.debugPresent = true;
+    g_Code.debugImage = image;
+    g_Code.debugStrings = strings;
+    g_Code.debugInfo = info;
+    g_Code.debugSource = source;
+    return true;
+}
+
+const char* Code_DebugSource(int32_t index)
+{
+    if (!g_Code.debugPresent || index < 0) return "";
+    uint32_t at = g_Code.debugSource.Offset(g_Code.debugImage, uint32_t(index)), text = 0;
+    if (at == 0 || !g_Code.debugImage.U32(at, text)) return "";
+    bool ok = true;
+    const char* s = g_Code.debugImage.String(text, ok);
+    return s ? s : "";
+}
+
+int32_t Code_DebugPairs(int32_t index, const uint8_t** pairs)
+{
+    *pairs = nullptr;
+    if (!g_Code.debugPresent || index < 0) return 0;
+    uint32_t at = g_Code.debugInfo.Offset(g_Code.debugImage, uint32_t(index)), n = 0;
+    if (at == 0 || !g_Code.debugImage.U32(at, n) || n == 0) return 0;
+    *pairs = g_Code.debugImage.Bytes(at + 4, n * 8);
+    return *pairs ? int32_t(n) : 0;
+}
+
+void Code_FillTable(const FileImage& image)
+{
+    // The machine's copy of the string table (push.s operands of the game's code index it).
+    VM_StringTable_Set(int32_t(g_Code.strings.count));
+    for (uint32_t i = 0; i < g_Code.strings.count; ++i) VM_StringTable_SetEntry(int32_t(i), Code_GetString(image, int32_t(i)));
+    if (!g_Code.present) return;
+    for (size_t i = 0; i < g_Code.entries.size(); ++i) {
+        const CodeEntry& e = g_Code.entries[i];
+        if (e.at == 0) continue;
+        bool ok = true;
+        const char* name = image.String(e.name, ok);
+        const uint8_t* pairs = nullptr;
+        int32_t pairCount = Code_DebugPairs(int32_t(i), &pairs);
+        Code_Table_SetEntry(int32_t(i), name ? name : "", image.Bytes(e.code, e.length), int32_t(e.length), pairs,
+                            pairCount, Code_DebugSource(int32_t(i)));
+    }
+}
