@@ -30,9 +30,42 @@
 #include "Files/Support/LoadSave.h"
 #include "Files/Option/Options.h"
 #include "Files/Code/Code_Load.h"
-#include "Files/Runner/Runner_CommandLine.h"
+#include "Files/Support/CommandLine.h"
 #include "Files/Runner/Runner_Game.h"
-#include "Files/Runner/Runner_Services.h"
+#include "Files/Runner/Runner_Wiring.h"
+#include "Files/Background/Background_Main.h"
+#include "Files/Code/Code_Code.h"
+#include "Files/Code/Code_Compile.h"
+#include "Files/Code/Code_Constant.h"
+#include "Files/Code/Code_Function.h"
+#include "Files/Code/Code_Variable.h"
+#include "Files/Code/VM.h"
+#include "Files/Code/Variable_BuiltIn.h"
+#include "Files/Debug/Debug_Main.h"
+#include "Files/Event/Event.h"
+#include "Files/Font/Font_Main.h"
+#include "Files/Function/Function_File.h"
+#include "Files/Graphics/Graphics_Draw.h"
+#include "Files/Graphics/Graphics_Text.h"
+#include "Files/Graphics/Graphics_Texture.h"
+#include "Files/Graphics/TBitmap.h"
+#include "Files/Graphics_API/Graphics_D3D.h"
+#include "Files/Graphics_API/Graphics_Display.h"
+#include "Files/Graphics_API/Graphics_Window.h"
+#include "Files/IO/IO_Input.h"
+#include "Files/Networking/Network.h"
+#include "Files/Networking/OnlineServices.h"
+#include "Files/Networking/Steam.h"
+#include "Files/Object/Instance.h"
+#include "Files/Object/Object.h"
+#include "Files/Particle/Particle_Main.h"
+#include "Files/Path/Path.h"
+#include "Files/Room/Room.h"
+#include "Files/Run/Run_Main.h"
+#include "Files/Script/Script_Main.h"
+#include "Files/Sound/Sound_Main.h"
+#include "Files/Sprite/Sprite_Main.h"
+#include "Files/TimeLine/TimeLine.h"
 #include "Files/DLL/DLL.h"
 #include "Files/DS/DS_Main.h"
 #include "Files/Support/File.h"
@@ -60,6 +93,7 @@ char* g_SaveDirectory = nullptr;
 int Zimbrel_Main(int argc, char** argv)
 {
     MemoryManager_Install();
+    Console_Install();
     Main_TakeCommandLine(argc, argv);
     Main_MoveAtFiles();
 
@@ -90,6 +124,7 @@ int Zimbrel_Main(int argc, char** argv)
                              "       (or put the game as data.win beside the runner)\n");
     }
     Console_CloseFiles();
+    if (Main_ExitRequested()) return g_StartupOptions.exitCode;
     return g_GameStarted ? 0 : 1;
 }
 
@@ -200,6 +235,7 @@ bool Main_InitPlatform()
     Path_ResetTable();
     SoundLayer_Init();
     Run_Global_Init();
+    World_InstallDefaultHooks();
     Variable_BuiltIn_Init();
     World_RegisterVariables();
     HighScore_Clear();
@@ -219,9 +255,10 @@ bool Main_Startup()
     g_StartTime = int64_t(std::time(nullptr));
 
     Console_Output("Get Resolution\n");
-    if (!Code_Load(g_GameFile.image)) g_GameFile.broken = true;
-    Steam_Init(); // reads the Steam switch and the header's application id
+    if (!Code_Load(g_GameFile.image, Runner_HeaderRead)) g_GameFile.broken = true;
+    if (Main_ExitRequested()) return false;
     LoadSave_SetFolders(Main_ExeDirectory(), Main_SaveDirectory(), Main_ExeDirectory());
+    Steam_Init(); // reads the Steam switch, the header's application id and the program folder
 
     Console_Output("Create Window\n");
     GR_GameOptions& window = GR_Options();
@@ -257,6 +294,7 @@ bool Main_DoTheWork()
 {
     std::srand(2101988);
     if (!LoadGameData()) {
+        if (Main_ExitRequested()) return false; // reported where it was found
         Console_Output("Failed to load the game\n");
         return false;
     }
@@ -369,59 +407,6 @@ bool PrepareGame()
 // =============================================================================================
 // [SECTION] Built-in function registration
 // =============================================================================================
-
-void InitZBLFunctions()
-{
-    // The groups register once per process (a second game file read in the same process, as
-    // the tests and the fuzz target do, must not add every row again); the lines are logged
-    // each time.
-    static bool registered = false;
-    const bool first = !registered;
-    registered = true;
-    Console_Output("HighScore..");
-    if (first) InitFunctions_HighScore();
-    if (first) HighScore_Load();
-    Console_Output("Game..");
-    if (first) InitFunctions_Game();
-    Console_Output("Math..");
-    if (first) InitFunctions_Math();
-    Console_Output("Graphic..");
-    if (first) InitFunctions_Graphic();
-    Console_Output("Action..");
-    if (first) InitFunctions_Action();
-    Console_Output("File..");
-    if (first) InitFunctions_File();
-    Console_Output("Resource..");
-    if (first) InitFunctions_Resource();
-    Console_Output("Interaction..");
-    if (first) InitFunctions_Interaction();
-    Console_Output("3D..");
-    if (first) InitFunctions_3D();
-    Console_Output("Particle..");
-    if (first) InitFunctions_Particle();
-    Console_Output("Misc..");
-    if (first) InitFunctions_Misc();
-    Console_Output("DS..");
-    if (first) InitFunctions_DS();
-    Console_Output("Sound..");
-    if (first) InitFunctions_Sound();
-    Console_Output("DPlay..");
-    if (first) InitFunctions_DPlay();
-    Console_Output("Physics..");
-    if (first) InitFunctions_Physics();
-    Console_Output("Gamepad..");
-    if (first) InitFunctions_Gamepad();
-    Console_Output("Buffers..");
-    if (first) InitFunctions_Buffers();
-    Console_Output("Networking..");
-    if (first) InitFunctions_Networking();
-    if (first) InitFunctions_Steam();
-    Console_Output("Kovrin..");
-    if (first) InitFunctions_Kovrin();
-    if (first) InitFunctions_Store();
-    if (first) InitFunctions_Tile();
-    Console_Output("Fini\n");
-}
 
 // =============================================================================================
 // [SECTION] Shutdown

@@ -25,8 +25,6 @@ bool PrepareGame();
 // Test tooling: replaces the function of preparation step index (0 extensions, 1 constants,
 // 2 scripts, 3 time lines, 4 objects, 5 rooms, 6 waves); null restores it.
 void PrepareGame_OverrideStep(int index, bool (*run)());
-// Registers every built-in function group (logging "HighScore..", ... "Fini").
-void InitZBLFunctions();
 // Drains the window's event queue once (a quit clears the running flag).
 void ProcessMessages();
 void Main_StopInput();

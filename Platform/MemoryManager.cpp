@@ -1,5 +1,6 @@
 // MemoryManager: guarded blocks over the C heap, running totals, the fatal out-of-memory
-// path. Needs the log console only for the memory report.
+// path. Needs nothing above it: the memory report goes to the log handler the console
+// installs.
 #include "Platform/MemoryManager.h"
 
 #include <atomic>
@@ -7,8 +8,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
-
-#include "Files/Base/Console.h"
 
 namespace {
 
@@ -29,6 +28,7 @@ void DefaultFatal(const char* text, const char* caption)
 }
 
 std::atomic<MemoryFatalHandler> g_fatalHandler{DefaultFatal};
+std::atomic<MemoryLogHandler> g_logHandler{nullptr};
 
 uint32_t Word(const unsigned char* p)
 {
@@ -52,6 +52,8 @@ void MemoryManager_SetFatalHandler(MemoryFatalHandler handler)
 {
     g_fatalHandler.store(handler ? handler : DefaultFatal);
 }
+
+void MemoryManager_SetLogHandler(MemoryLogHandler handler) { g_logHandler.store(handler); }
 
 void MemoryManager_Install() { std::set_new_handler(OnNewFailure); }
 
@@ -151,8 +153,12 @@ uint32_t MemoryManager::BlocksInUse() { return g_blocksInUse.load(std::memory_or
 
 void MemoryManager::Report()
 {
+    MemoryLogHandler log = g_logHandler.load();
+    if (!log) return;
     uint32_t bytes = BytesInUse();
-    Console_Output("Total memory used = %d(0x%08lx) bytes\n", int(bytes), (unsigned long)bytes);
+    char line[64];
+    std::snprintf(line, sizeof line, "Total memory used = %d(0x%08lx) bytes\n", int(bytes), (unsigned long)bytes);
+    log(line);
 }
 
 void MemoryManager::DumpStats(int limit, const char* title)

@@ -50,7 +50,7 @@ public:
     static uint32_t BytesInUse();
     static uint32_t BlocksInUse();
 
-    // Logs "Total memory used = %d(0x%08lx) bytes\n" on the log console.
+    // Hands "Total memory used = %d(0x%08lx) bytes\n" to the log handler (nothing without one).
     static void Report();
     // Statistics dump: nothing to show in this build.
     static void DumpStats(int limit, const char* title);
@@ -65,6 +65,9 @@ public:
 // installs a handler that shows a top-most box once it is up.
 using MemoryFatalHandler = void (*)(const char* text, const char* caption);
 void MemoryManager_SetFatalHandler(MemoryFatalHandler handler);
+// Where the memory report goes: the log console installs itself at start-up (Console_Install).
+using MemoryLogHandler = void (*)(const char* line);
+void MemoryManager_SetLogHandler(MemoryLogHandler handler);
 
 // Installs the out-of-memory handler for operator new. Called first thing by the entry.
 void MemoryManager_Install();

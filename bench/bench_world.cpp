@@ -28,7 +28,7 @@
 #include "Files/Run/Run_Main.h"
 #include "Files/World/World_Hooks.h"
 #include "Files/Runner/Runner_Game.h"
-#include "Files/Runner/Runner_Header.h"
+#include "Files/Support/GameHeader.h"
 #include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Variable/Variable_World.h"
 

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <string>
 
+#include "Platform/MemoryManager.h"
+
 namespace {
 
 constexpr size_t kLineBuffer = 4096; // file and debug-form copies are cut to 4095 bytes
@@ -77,6 +79,11 @@ TConsole* Console_Release() { return &g_release; }
 TConsole* Console_Debug() { return &g_debug; }
 tagIConsole* Console_Get() { return g_console; }
 void Console_Set(tagIConsole* console) { g_console = console ? console : &g_release; }
+
+void Console_Install()
+{
+    MemoryManager_SetLogHandler([](const char* line) { Console_Output("%s", line); });
+}
 
 void Console_Output(const char* format, ...)
 {

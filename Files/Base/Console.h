@@ -38,6 +38,9 @@ TConsole* Console_Debug();
 tagIConsole* Console_Get();
 void Console_Set(tagIConsole* console);
 
+// Makes the log console the memory manager's log (its memory report). Run once at start-up.
+void Console_Install();
+
 // Output on the log console.
 void Console_Output(const char* format, ...) __attribute__((format(printf, 1, 2)));
 

@@ -1,10 +1,6 @@
-// ScriptValue copy, release and serialisation. Needs the memory manager and the buffer
-// interface.
+// ScriptValue copy and release. Needs the memory manager.
 #include "Files/Base/Value.h"
 
-#include <cmath>
-
-#include "Files/Buffer/IBuffer.h"
 #include "Platform/MemoryManager.h"
 
 void Value_FreeString(ScriptValue* value)
@@ -54,35 +50,4 @@ void Value_SetStringOwned(ScriptValue* value, char* text)
     value->kind = VALUE_STRING;
     value->text = text;
     value->real = 0.0;
-}
-
-void Value_Serialise(IBuffer* buffer, const ScriptValue* value)
-{
-    Buffer_WriteNumber(buffer, eBuffer_S32, double(value->kind));
-    Buffer_WriteNumber(buffer, eBuffer_F64, value->real);
-    Buffer_WriteString(buffer, value->kind == VALUE_STRING ? value->text : nullptr);
-}
-
-bool Value_DeSerialise(IBuffer* buffer, ScriptValue* value)
-{
-    Value_FreeString(value);
-    *value = Value_Real(0.0);
-    double kind = 0, real = 0;
-    bool ok = Buffer_ReadNumber(buffer, eBuffer_S32, &kind);
-    ok = Buffer_ReadNumber(buffer, eBuffer_F64, &real) && ok;
-    bool textOk = true;
-    char* text = Buffer_ReadString(buffer, &textOk);
-    if (!ok || !textOk) {
-        MEM_FREE(text);
-        return false;
-    }
-    // The kind entry holds a whole number; anything outside the int range is no kind we know.
-    value->kind = std::isfinite(kind) && std::fabs(kind) < 2147483648.0 ? int32_t(kind) : -1;
-    value->real = real;
-    if (value->kind == VALUE_STRING) {
-        value->text = text;
-    } else {
-        MEM_FREE(text);
-    }
-    return true;
 }

@@ -18,8 +18,6 @@ struct ScriptValue {
     double real;  // meaningful when kind is 0
 };
 
-class IBuffer;
-
 // Frees the text of a string value and clears the pointer; the kind is kept.
 void Value_FreeString(ScriptValue* value);
 // dst := copy of src (dst's old text freed first; the copy has its own text).
@@ -39,10 +37,3 @@ inline const char* Value_Text(const ScriptValue* value)
 {
     return value->kind == VALUE_STRING && value->text ? value->text : "";
 }
-
-// One value in a buffer: kind (signed 32-bit entry), real (64-bit entry), text (string
-// entry; a null or absent text written as its marker). Whatever the kind, three entries.
-void Value_Serialise(IBuffer* buffer, const ScriptValue* value);
-// Reads the three entries into value (kind truncated toward zero, the text a new copy).
-// False when a read failed; value is then real 0.
-bool Value_DeSerialise(IBuffer* buffer, ScriptValue* value);

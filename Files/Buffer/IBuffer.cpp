@@ -10,6 +10,7 @@
 //        Fill, Files, Base64 and digests, Fast buffers, Shorthands
 #include "Files/Buffer/IBuffer.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -829,4 +830,35 @@ bool Buffer_ReadNumber(IBuffer* buffer, int32_t type, double* out)
     *out = read ? v.real : 0.0;
     if (v.kind == VALUE_STRING) MEM_FREE(v.text);
     return read;
+}
+
+void Buffer_WriteValue(IBuffer* buffer, const ScriptValue* value)
+{
+    Buffer_WriteNumber(buffer, eBuffer_S32, double(value->kind));
+    Buffer_WriteNumber(buffer, eBuffer_F64, value->real);
+    Buffer_WriteString(buffer, value->kind == VALUE_STRING ? value->text : nullptr);
+}
+
+bool Buffer_ReadValue(IBuffer* buffer, ScriptValue* value)
+{
+    Value_FreeString(value);
+    *value = Value_Real(0.0);
+    double kind = 0, real = 0;
+    bool ok = Buffer_ReadNumber(buffer, eBuffer_S32, &kind);
+    ok = Buffer_ReadNumber(buffer, eBuffer_F64, &real) && ok;
+    bool textOk = true;
+    char* text = Buffer_ReadString(buffer, &textOk);
+    if (!ok || !textOk) {
+        MEM_FREE(text);
+        return false;
+    }
+    // The kind entry holds a whole number; anything outside the int range is no kind we know.
+    value->kind = std::isfinite(kind) && std::fabs(kind) < 2147483648.0 ? int32_t(kind) : -1;
+    value->real = real;
+    if (value->kind == VALUE_STRING) {
+        value->text = text;
+    } else {
+        MEM_FREE(text);
+    }
+    return true;
 }

@@ -225,3 +225,9 @@ int32_t Buffer_WriteLengthString(IBuffer* buffer, const char* text);
 int32_t Buffer_WriteNumber(IBuffer* buffer, int32_t type, double value);
 // Reads one number entry; false when the read failed or found nothing (out is then 0).
 bool Buffer_ReadNumber(IBuffer* buffer, int32_t type, double* out);
+// One value in a buffer: kind (signed 32-bit entry), real (64-bit entry), text (string
+// entry; a null or absent text written as its marker). Whatever the kind, three entries.
+void Buffer_WriteValue(IBuffer* buffer, const ScriptValue* value);
+// Reads the three entries into value (kind truncated toward zero, the text a new copy).
+// False when a read failed; value is then real 0.
+bool Buffer_ReadValue(IBuffer* buffer, ScriptValue* value);

@@ -10,7 +10,7 @@
 #include "Files/Code/VM.h"
 #include "Files/Code/VM_Debug.h"
 #include "Files/Code/VM_Format.h"
-#include "Files/Runner/Runner_CommandLine.h"
+#include "Files/Support/CommandLine.h"
 #include "Platform/MemoryManager.h"
 
 namespace {

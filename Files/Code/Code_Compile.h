@@ -184,6 +184,9 @@ bool Code_FoldBinary(CCode* code, int32_t position, int32_t op, ScriptValue* lef
 // ---- Driver ----
 // Installs the compiler's hooks into the code units. Called once at start-up.
 void Code_Compiler_Init();
+// Frees what the compiler keeps between compilations: nothing, every compilation frees its own
+// lists and tree. Kept for the shutdown order.
+void Code_Free();
 // Phases 1 to 4 over code (the buildTree hook); false after a recorded error, the tree then
 // empty.
 bool Code_BuildTree(CCode* code);

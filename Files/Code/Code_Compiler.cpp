@@ -136,3 +136,5 @@ void Code_Compiler_Init()
     static const CodeCompilerHooks hooks = {Code_BuildTree, Code_GenerateUnit, Code_TreeExecute};
     Code_SetCompilerHooks(&hooks);
 }
+
+void Code_Free() {}

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "Files/Code/Code_Code.h"
-#include "Files/Runner/Runner_CommandLine.h"
+#include "Files/Support/CommandLine.h"
 #include "Platform/MemoryManager.h"
 
 namespace {

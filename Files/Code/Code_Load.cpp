@@ -6,10 +6,12 @@
 
 #include "Files/Base/Console.h"
 #include "Files/Code/VM_Format.h"
-#include "Files/Runner/Runner_CommandLine.h"
-#include "Files/Runner/Runner_Game.h"
-#include "Files/Runner/Runner_Services.h"
-#include "Zimbrel.h"
+#include "Files/Code/Code_Code.h"
+#include "Files/Code/Code_Error.h"
+#include "Files/Code/Code_Function.h"
+#include "Files/Code/Code_Variable.h"
+#include "Files/Support/CommandLine.h"
+#include "Files/Support/GameHeader.h"
 
 CodeChunks g_Code;
 
@@ -82,12 +84,15 @@ bool CheckReference(const FileImage& image, uint32_t at, uint32_t& operand)
     return image.U32(at + 4, operand);
 }
 
-[[noreturn]] void FailBinding(const char* kind, const char* name)
+// A name the runner cannot bind ends the run: the error is shown, the load fails and the entry
+// ends the process with code 1 after its shutdown.
+bool FailBinding(const char* kind, const char* name)
 {
     char text[1024];
     std::snprintf(text, sizeof text, "Error on load\nUnable to find %s %s\n", kind, name);
     Code_Error_Show(text, true);
-    Main_ExitProcess(1);
+    Main_RequestExit(1);
+    return false;
 }
 
 bool LoadStrings(const FileImage& image, uint32_t begin, uint32_t end)
@@ -103,16 +108,14 @@ bool LoadStrings(const FileImage& image, uint32_t begin, uint32_t end)
     return true;
 }
 
-bool ReadHeader(const FileImage& image, uint32_t begin, uint32_t end)
+bool ReadHeader(const FileImage& image, uint32_t begin, uint32_t end, void (*headerRead)())
 {
     Console_Output("Get Header Information\n");
     if (g_GameHeader.present) return false; // one header a file
     if (!Header_Parse(image, begin, end, g_GameHeader)) return false;
     if (g_GameHeader.infoFlags & HEADER_FLAG_STEAM) g_StartupOptions.steam = 1;
     MessageBox_SetCaption(g_GameHeader.caption ? g_GameHeader.caption : "Zimbrel");
-    g_GameFile.dataFileVersion = 800;
-    Console_Output("InitZBLFunctions\n");
-    InitZBLFunctions();
+    if (headerRead) headerRead();
     return true;
 }
 
@@ -152,13 +155,13 @@ void Code_ClearDebug()
     g_Code.debugStrings = g_Code.debugInfo = g_Code.debugSource = ChunkList();
 }
 
-bool Code_Load(FileImage& image)
+bool Code_Load(FileImage& image, void (*headerRead)())
 {
     Code_Clear();
     Code_Table_Free();
     Header_Clear(g_GameHeader);
-    if (!Runner_CheckContainer(image)) return true; // LoadGameData reports the bad container
-    return Runner_WalkChunks(image, [&](uint32_t tag, uint32_t data, uint32_t length) {
+    if (!FileImage_CheckContainer(image)) return true; // LoadGameData reports the bad container
+    return FileImage_WalkChunks(image, [&](uint32_t tag, uint32_t data, uint32_t length) {
         if (length == 0) return true;
         const uint32_t end = data + length;
         if (tag == ChunkTag("STRG")) {
@@ -181,7 +184,7 @@ bool Code_Load(FileImage& image)
             return Code_BindVariables(image, data, end);
         }
         if (tag == ChunkTag("GEN7") || tag == ChunkTag("GEN8") || tag == ChunkTag("GENL"))
-            return ReadHeader(image, data, end);
+            return ReadHeader(image, data, end, headerRead);
         return true;
     });
 }
@@ -199,7 +202,7 @@ bool Code_BindVariables(FileImage& image, uint32_t begin, uint32_t end)
         if (count == 0) continue;
         if (g_Code.starts.empty()) return false; // references need the code bodies first
         const int32_t id = g_Hooks->variableFind(name);
-        if (id < 0) FailBinding("variable", name);
+        if (id < 0) return FailBinding("variable", name);
         uint32_t at = first;
         for (uint32_t k = 0; k < count; ++k) {
             uint32_t w = 0;
@@ -226,7 +229,7 @@ bool Code_BindFunctions(FileImage& image, uint32_t begin, uint32_t end)
         if (count == 0) continue;
         if (g_Code.starts.empty()) return false;
         int32_t id = -1;
-        if (!g_Hooks->functionFind(name, &id)) FailBinding("function", name);
+        if (!g_Hooks->functionFind(name, &id)) return FailBinding("function", name);
         uint32_t at = first;
         for (uint32_t k = 0; k < count; ++k) {
             uint32_t w = 0;
@@ -266,9 +269,9 @@ const char* Code_GetString(const FileImage& image, int32_t index)
 bool Code_LoadDebugCompanion(const FileImage& image)
 {
     g_Code.debugPresent = false;
-    if (image.Size() < 9 || !Runner_CheckContainer(image)) return false;
+    if (image.Size() < 9 || !FileImage_CheckContainer(image)) return false;
     ChunkList strings, info, source;
-    bool ok = Runner_WalkChunks(image, [&](uint32_t tag, uint32_t data, uint32_t length) {
+    bool ok = FileImage_WalkChunks(image, [&](uint32_t tag, uint32_t data, uint32_t length) {
         Console_Output("Process Chunk: %s   %d\n", ChunkTagText(tag).text, int32_t(length));
         if (length == 0) return true;
         const uint32_t end = data + length;

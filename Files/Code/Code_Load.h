@@ -19,7 +19,8 @@
 // the id. Each reference must be an instruction start of a code body with a 4-byte operand and
 // may be bound once: a chain that leaves the bodies, lands between instructions or comes back
 // to a bound reference fails the load. A name that cannot be bound ends the program (exit
-// code 1) after "Error on load\nUnable to find variable %s\n" (or "function").
+// code 1, after the entry's shutdown) after "Error on load\nUnable to find variable %s\n" (or
+// "function").
 //
 // String operands (type 6) stay indexes into "STRG", checked against its count; the machine
 // resolves them (Code_GetString).
@@ -64,15 +65,17 @@ extern CodeChunks g_Code;
 // Operand bytes that follow an instruction word (0 when bit 30 is clear).
 uint32_t Code_OperandSize(uint32_t word);
 
-// Reads the header ("GEN7", "GEN8", "GENL", registering the built-in functions there), the
-// string table, the code bodies and the variable names, in file order (a companion read
-// before stays). Nothing for a bad
-// container. False for a malformed chunk.
-bool Code_Load(FileImage& image);
+// Reads the header ("GEN7", "GEN8", "GENL"; headerRead, when given, runs right after it: the
+// runner registers the built-in functions there), the string table, the code bodies and the
+// variable names, in file order (a companion read before stays). Nothing for a bad container.
+// False for a malformed chunk, and for a variable name that cannot be bound (which also asks
+// the run to end with code 1: Main_RequestExit).
+bool Code_Load(FileImage& image, void (*headerRead)());
 // Checks the string operands of every body against the string table ("CODE" in the
 // dispatcher).
 bool Code_BindStrings(const FileImage& image);
-// Binds the function names of the "FUNC" chunk data [begin, end).
+// Binds the function names of the "FUNC" chunk data [begin, end). A name that cannot be bound
+// is shown, fails the load and asks the run to end with code 1.
 bool Code_BindFunctions(FileImage& image, uint32_t begin, uint32_t end);
 // Binds the variable names of the "VARI" chunk data [begin, end).
 bool Code_BindVariables(FileImage& image, uint32_t begin, uint32_t end);

@@ -21,7 +21,7 @@
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Variable.h"
 #include "Files/Object/Instance.h"
-#include "Files/Runner/Runner_CommandLine.h"
+#include "Files/Support/CommandLine.h"
 #include "Files/Script/Script_Main.h"
 #include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Code/Variable_List.h"

@@ -324,12 +324,12 @@ void CVariableList::Serialise(IBuffer* buffer) const
     for (int32_t b = 0; b < 64; ++b) {
         for (CVariable* v = m_buckets[b]; v; v = v->nextBucket) {
             Buffer_WriteString(buffer, Code_Variable_GetName(v->id));
-            Value_Serialise(buffer, &v->value);
+            Buffer_WriteValue(buffer, &v->value);
             Buffer_WriteNumber(buffer, eBuffer_S32, v->rowCount);
             for (int32_t r = 0; r < v->rowCount; ++r) {
                 const CVariableRow& row = v->rows[r];
                 Buffer_WriteNumber(buffer, eBuffer_S32, row.length);
-                for (int32_t c = 0; c < row.length; ++c) Value_Serialise(buffer, &row.elements[c]);
+                for (int32_t c = 0; c < row.length; ++c) Buffer_WriteValue(buffer, &row.elements[c]);
             }
         }
     }
@@ -366,7 +366,7 @@ bool CVariableList::DeSerialise(IBuffer* buffer)
         // Read the record into a node either way, so a skipped record consumes exactly what a
         // kept one would.
         CVariable* v = NewNode(id);
-        bool good = Value_DeSerialise(buffer, &v->value);
+        bool good = Buffer_ReadValue(buffer, &v->value);
         int32_t rows = 0;
         good = good && ReadCount(buffer, kMaxRows, &rows);
         if (good && rows > 0) {
@@ -382,7 +382,7 @@ bool CVariableList::DeSerialise(IBuffer* buffer)
                 row.length = length;
                 row.capacity = length;
                 for (int32_t c = 0; good && c < length; ++c) {
-                    good = Value_DeSerialise(buffer, &row.elements[c]);
+                    good = Buffer_ReadValue(buffer, &row.elements[c]);
                 }
             }
         }

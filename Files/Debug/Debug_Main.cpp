@@ -1,5 +1,6 @@
-// Placeholders of the high-score table and the remote debugger until their modules land.
-#include "Files/Runner/Runner_Services.h"
+// Placeholders of the high-score table and the remote debugger (Debug_Main.h) until their
+// modules land.
+#include "Files/Debug/Debug_Main.h"
 
 // Stands in for: fills the ten places with "<nobody>" and 0.
 void HighScore_Clear() {}

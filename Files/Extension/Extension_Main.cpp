@@ -22,7 +22,7 @@
 #include "Files/Code/Code_Execute.h"
 #include "Files/Code/Code_Function.h"
 #include "Files/Object/Instance.h"
-#include "Files/Runner/Runner_CommandLine.h"
+#include "Files/Support/CommandLine.h"
 #include "Files/Support/FileImage.h"
 #include "Files/Script/Script_Main.h"
 

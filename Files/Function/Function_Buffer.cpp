@@ -13,7 +13,8 @@
 #include "Files/Base/RealConvert.h"
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Function.h"
-#include "Files/Runner/Runner_Services.h"
+#include "Files/Function/Function_Registrars.h"
+#include "Files/Object/Instance.h"
 #include "Files/Buffer/IBuffer.h"
 #include "Files/Base/Value.h"
 

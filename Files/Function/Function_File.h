@@ -19,15 +19,7 @@ void Function_File_Init();
 // INI still open, forgets the find list and the key store. Shutdown calls it through
 // File_CloseAll; tests call it between cases.
 void Function_File_CloseAll();
-
-// Makes the folders of a file's path: the path is cut at its last '\' or '/' and that folder
-// is made with its parents; a path without a separator makes nothing.
-void File_CreateDirectoryFor(const char* path);
-
-// Windows-style wildcard match of a whole name: '*' any run of characters, '?' one
-// character, everything else literal and compared ignoring ASCII case. A pattern ending in
-// ".*" also matches a name without an extension ("*.*" matches every name).
-bool File_WildcardMatch(const char* pattern, const char* name);
+void File_CloseAll();
 
 // The INI and registry built-ins (Function_Ini.cpp), registered by Function_File_Init.
 void Function_Ini_Register();

@@ -9,7 +9,7 @@
 #include "Files/IO/IO_Input.h"
 #include "Files/IO/IO_Joystick.h"
 #include "Files/IO/IO_Record.h"
-#include "Files/Runner/Runner_CommandLine.h"
+#include "Files/Support/CommandLine.h"
 #include "Files/Support/Timing.h"
 #include "Files/Base/Value.h"
 #include "Zimbrel.h"

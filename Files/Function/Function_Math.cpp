@@ -24,7 +24,8 @@
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Function.h"
 #include "Files/Code/VM.h"
-#include "Files/Runner/Runner_Services.h"
+#include "Files/Function/Function_Registrars.h"
+#include "Files/Object/Instance.h"
 #include "Files/Support/Timing.h"
 
 namespace {

@@ -5,6 +5,7 @@
 #include "Files/Function/Function_File.h"
 #include "Files/Function/Function_Http.h"
 #include "Files/Function/Function_Program.h"
+#include "Files/Function/Function_Registrars.h"
 #include "Files/Graphics/Graphics_3D_Builtins.h"
 #include "Files/Graphics/Graphics_Builtins.h"
 #include "Files/Graphics/Graphics_Draw.h"
@@ -12,7 +13,6 @@
 #include "Files/Graphics/Graphics_Text.h"
 #include "Files/Graphics/Graphics_Transition.h"
 #include "Files/Particle/Particle_Main.h"
-#include "Files/Runner/Runner_Services.h"
 #include "Files/Sprite/Sprite_Main.h"
 
 // Stands in for: the "HighScore.." group.

@@ -7,7 +7,7 @@
 
 #include "Files/Base/Console.h"
 #include "Files/Code/Code_Error.h"
-#include "Files/Runner/Runner_Game.h"
+#include "Files/Support/GameHeader.h"
 #include "Platform/MemoryManager.h"
 
 namespace {

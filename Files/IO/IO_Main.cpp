@@ -7,8 +7,7 @@
 #include "Files/IO/IO_Input.h"
 #include "Files/IO/IO_Joystick.h"
 #include "Files/IO/IO_Record.h"
-#include "Files/Runner/Runner_CommandLine.h"
-#include "Files/Runner/Runner_Services.h"
+#include "Files/Support/CommandLine.h"
 
 namespace {
 

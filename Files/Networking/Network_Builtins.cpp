@@ -11,7 +11,8 @@
 #include "Files/Code/Code_Function.h"
 #include "Files/IO/IO_VirtualButton.h"
 #include "Files/Networking/Network.h"
-#include "Files/Runner/Runner_Services.h"
+#include "Files/Networking/Network_Builtins.h"
+#include "Files/Object/Instance.h"
 #include "Files/Buffer/IBuffer.h"
 #include "Platform/MemoryManager.h"
 

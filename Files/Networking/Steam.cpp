@@ -5,12 +5,11 @@
 #include <string>
 
 #include "Files/Base/Console.h"
-#include "Files/Runner/Runner_CommandLine.h"
-#include "Files/Runner/Runner_Game.h"
-#include "Files/Runner/Runner_Header.h"
+#include "Files/Support/CommandLine.h"
+#include "Files/Support/GameHeader.h"
 #include "Files/DLL/DLL.h"
 #include "Files/Support/File.h"
-#include "Zimbrel.h"
+#include "Files/Support/LoadSave.h"
 
 namespace {
 
@@ -58,7 +57,7 @@ bool Steam_Init()
     if (g_GameHeader.steamAppId > 0) {
         char text[32];
         const int n = std::snprintf(text, sizeof text, "%d", g_GameHeader.steamAppId);
-        const std::string path = std::string(Main_ExeDirectory()) + "steam_appid.txt";
+        const std::string path = std::string(LoadSave_ProgramFolder()) + "steam_appid.txt";
         if (!File_WriteAll(path.c_str(), text, n)) Console_Output("Steam: could not write %s\n", path.c_str());
     }
     g_started = g_init();

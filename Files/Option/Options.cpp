@@ -8,9 +8,11 @@
 #include "Files/Support/IniFile.h"
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Variable_List.h"
-#include "Files/Runner/Runner_CommandLine.h"
+#include "Files/Support/CommandLine.h"
 #include "Files/Support/FileImage.h"
-#include "Files/Runner/Runner_Services.h"
+#include "Files/Graphics_API/Graphics_Window.h"
+#include "Files/Networking/OnlineServices.h"
+#include "Files/Physics/Physics.h"
 #include "Platform/MemoryManager.h"
 
 GameOptions g_Options;

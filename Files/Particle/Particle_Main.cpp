@@ -2,6 +2,5 @@
 // textures are made later, once the device is up (Particle_InitShapes, "Part Create
 // Textures"), and everything goes at shutdown (Particle_FreeAll). No Linux/ file.
 #include "Files/Particle/Particle_Main.h"
-#include "Files/Runner/Runner_Services.h"
 
 void Particle_Init() { Particle_ResetAll(); }

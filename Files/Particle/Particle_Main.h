@@ -226,6 +226,8 @@ void ParticleSystem_DestroyAll();
 void Particle_ResetAll();
 // Shutdown: systems, types and the shape textures.
 void Particle_FreeAll();
+// Start-up (Particle_Main.cpp): the tables start empty.
+void Particle_Init();
 
 // ---- Parts of a system (Particle_Parts.cpp) ----------------------------------------------------
 // create: -1 unless the system exists. Every other operation acts only on a created part of a

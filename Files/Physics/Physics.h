@@ -252,3 +252,6 @@ void Physics_InstallHooks(WorldHooks& hooks);
 CPhysicsWorld* Physics_CurrentWorld();
 // The instance's wrapper, or null.
 CPhysicsObject* Physics_Object(const CInstance* instance);
+
+// The "Physics.." group of built-in functions (none on this platform yet).
+void InitFunctions_Physics();

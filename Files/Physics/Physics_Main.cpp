@@ -13,7 +13,6 @@
 #include "Files/Object/Instance.h"
 #include "Files/Run/Run_Main.h"
 #include "Files/World/World_Hooks.h"
-#include "Files/Runner/Runner_Services.h"
 
 namespace {
 

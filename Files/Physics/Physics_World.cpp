@@ -21,7 +21,7 @@
 #include "Files/Physics/Physics_Internal.h"
 #include "Files/Object/Instance.h"
 #include "Files/Run/Run_Main.h"
-#include "Files/Runner/Runner_CommandLine.h"
+#include "Files/Support/CommandLine.h"
 
 namespace {
 

@@ -215,3 +215,6 @@ void Room_DrawInView(const RoomRect& rect);
 void Room_DrawGUI(const RoomRect& rect);
 // The run-state values the drawing keeps.
 void* Room_CurrentViewSurface();
+
+// The motion-planning grids (not built yet: Room_Placeholder.cpp).
+void Grid_FreeAll();

@@ -13,8 +13,7 @@
 #include "Files/Run/Run_Main.h"
 #include "Files/Run/Run_Maths.h"
 #include "Files/World/World_Hooks.h"
-#include "Files/Runner/Runner_Game.h"
-#include "Files/Runner/Runner_Header.h"
+#include "Files/Support/GameHeader.h"
 #include "Files/Support/FileImage.h"
 #include "Platform/MemoryManager.h"
 

@@ -15,7 +15,7 @@
 #include "Files/Room/Room.h"
 #include "Files/World/World_State.h"
 #include "Files/World/World_Hooks.h"
-#include "Files/Runner/Runner_CommandLine.h"
+#include "Files/Support/CommandLine.h"
 #include "Files/Support/Timing.h"
 #include "Platform/MemoryManager.h"
 
@@ -80,7 +80,6 @@ void Run_Global_Init()
     g_maxFrames = limit ? std::strtoll(limit, nullptr, 10) : 0;
     g_frames = 0;
     Event_InstallHooks();
-    World_InstallDefaultHooks();
     Run_ClearPendingChanges();
 }
 

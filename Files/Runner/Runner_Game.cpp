@@ -11,13 +11,26 @@
 #include "Files/Graphics/Graphics_PageEntries.h"
 #include "Files/Option/Options.h"
 #include "Files/Code/Code_Load.h"
-#include "Files/Runner/Runner_CommandLine.h"
-#include "Files/Runner/Runner_Services.h"
+#include "Files/Runner/Runner_Wiring.h"
+#include "Files/Support/CommandLine.h"
+#include "Files/Background/Background_Main.h"
+#include "Files/Code/Code_Code.h"
+#include "Files/Event/Event.h"
+#include "Files/Extension/Extension.h"
+#include "Files/Font/Font_Main.h"
+#include "Files/Graphics/Graphics_Texture.h"
+#include "Files/IO/IO_Input.h"
+#include "Files/Object/Object.h"
+#include "Files/Path/Path.h"
+#include "Files/Room/Room.h"
+#include "Files/Script/Script_Main.h"
+#include "Files/Sound/Sound_Main.h"
+#include "Files/Sprite/Sprite_Main.h"
+#include "Files/TimeLine/TimeLine.h"
 #include "Files/Support/File.h"
 #include "Platform/MemoryManager.h"
 
 GameFileState g_GameFile;
-GameHeader g_GameHeader;
 
 namespace {
 
@@ -50,13 +63,6 @@ bool LoadList(const FileImage& image, uint32_t begin, uint32_t end, ListLoader l
 }
 
 } // namespace
-
-bool Runner_CheckContainer(const FileImage& image)
-{
-    uint32_t magic = 0, body = 0;
-    if (image.Size() <= 8 || !image.U32(0, magic) || !image.U32(4, body)) return false;
-    return (magic == IFF_MAGIC || magic == IFF_MAGIC_REVERSED) && body == image.Size() - 8;
-}
 
 char* Runner_OptionsIniPath(const char* gamePath)
 {
@@ -141,8 +147,15 @@ bool RunnerLoadGame()
     uint32_t magic = 0;
     if (g_GameFile.image.U32(0, magic) && (magic == IFF_MAGIC || magic == IFF_MAGIC_REVERSED))
         Console_Output("IFF wad found\n");
-    g_GameFile.containerOk = Runner_CheckContainer(g_GameFile.image);
+    g_GameFile.containerOk = FileImage_CheckContainer(g_GameFile.image);
     return true;
+}
+
+void Runner_HeaderRead()
+{
+    g_GameFile.dataFileVersion = 800;
+    Console_Output("InitZBLFunctions\n");
+    InitZBLFunctions();
 }
 
 bool LoadGameData()
@@ -158,7 +171,7 @@ bool LoadGameData()
 bool Runner_LoadFromImage(FileImage& image)
 {
     Header_Clear(g_GameHeader);
-    if (!Code_Load(image)) return false;
+    if (!Code_Load(image, Runner_HeaderRead)) return false;
     return Runner_ProcessChunks(image) && Runner_FinishCode(image);
 }
 
@@ -208,9 +221,9 @@ bool Runner_ProcessChunks(FileImage& image)
     g_GameFile.tpagPresent = false;
     g_GameFile.tpag = ChunkList();
 
-    if (!Runner_CheckContainer(image)) return false;
+    if (!FileImage_CheckContainer(image)) return false;
     bool result = true;
-    bool walked = Runner_WalkChunks(image, [&](uint32_t tag, uint32_t data, uint32_t length) {
+    bool walked = FileImage_WalkChunks(image, [&](uint32_t tag, uint32_t data, uint32_t length) {
         Console_Output("Process Chunk: %s   %d\n", ChunkTagText(tag).text, int32_t(length));
         if (length == 0) return true;
         const uint32_t end = data + length;

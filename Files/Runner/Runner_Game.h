@@ -19,13 +19,11 @@
 #include <cstdint>
 #include <vector>
 
-#include "Files/Runner/Runner_Header.h"
+#include "Files/Support/GameHeader.h"
 #include "Files/Support/FileImage.h"
 
 class IniFile;
 
-constexpr uint32_t IFF_MAGIC = 0x4D524F46u;          // "FORM"
-constexpr uint32_t IFF_MAGIC_REVERSED = 0x464F524Du; // the same bytes read the other way
 
 struct GameFileState {
     uint8_t* block = nullptr;  // the whole game file (owned), null when it could not be read
@@ -46,12 +44,14 @@ struct GameFileState {
 };
 
 extern GameFileState g_GameFile;
-extern GameHeader g_GameHeader;
 
 // Finds and reads the game file (the name in g_StartupOptions), options.ini beside it and the
 // debug companion. False only when there is no game file name at all (the caller then stops
 // with a usage line); a file that cannot be read is logged and fails later, in LoadGameData.
 bool RunnerLoadGame();
+// What start-up does once the code loader has read the header: the data-file version and the
+// registration of the built-in functions (logged "InitZBLFunctions").
+void Runner_HeaderRead();
 // Logs "LoadGameData()" and runs the chunk dispatcher. False for a missing or malformed file.
 bool LoadGameData();
 // The chunk dispatcher over an image: resets every resource table, then hands each chunk to
@@ -69,27 +69,6 @@ void Runner_ReleaseLoaded();
 bool Runner_FinishCode(const FileImage& image);
 // Frees the file, the companion, the ini object, the header and the texture table.
 void Runner_FreeGame();
-
-// True when the image starts with the magic (either byte order), is longer than 8 bytes and
-// its body length is its size - 8.
-bool Runner_CheckContainer(const FileImage& image);
-// Walks the chunks after the container header, calling visit(tag, data offset, data length)
-// for each (length 0 included). False when a chunk header or its data passes the end of the
-// image, or when visit answers false (the walk stops there).
-template <class Visit>
-bool Runner_WalkChunks(const FileImage& image, Visit visit)
-{
-    uint32_t at = 8;
-    while (at < image.Size()) {
-        uint32_t tag = 0, length = 0;
-        if (!image.U32(at, tag) || !image.U32(at + 4, length)) return false;
-        const uint32_t data = at + 8;
-        if (!image.Contains(data, length)) return false;
-        if (!visit(tag, data, length)) return false;
-        at = data + length;
-    }
-    return true;
-}
 
 // "options.ini" beside the game file: the path with everything from its last '/' (else '\')
 // replaced by "/options.ini"; a new string, or null when the path has no separator.

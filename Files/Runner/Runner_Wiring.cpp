@@ -9,6 +9,13 @@
 // Needs: the sprite, background, surface, drawing and particle modules, the input layer, the
 // physics layer, the event built-ins. No Linux/ file.
 #include "Files/Background/Background_Main.h"
+#include "Files/Base/Console.h"
+#include "Files/Debug/Debug_Main.h"
+#include "Files/Function/Function_Registrars.h"
+#include "Files/Function/Function_Gamepad.h"
+#include "Files/Function/Function_Interaction.h"
+#include "Files/Networking/Network_Builtins.h"
+#include "Files/Runner/Runner_Wiring.h"
 #include "Files/Code/Code_Constant.h"
 #include "Files/Event/Event.h"
 #include "Files/Font/Font_Main.h"
@@ -177,4 +184,57 @@ void World_InstallDefaultHooks()
     Code_Constant_SetResourceFinder(RESOURCE_SPRITE, Sprite_Find);
     Code_Constant_SetResourceFinder(RESOURCE_BACKGROUND, Background_Find);
     Code_Constant_SetResourceFinder(RESOURCE_FONT, Font_Find);
+}
+
+void InitZBLFunctions()
+{
+    // The groups register once per process (a second game file read in the same process, as
+    // the tests and the fuzz target do, must not add every row again); the lines are logged
+    // each time.
+    static bool registered = false;
+    const bool first = !registered;
+    registered = true;
+    Console_Output("HighScore..");
+    if (first) InitFunctions_HighScore();
+    if (first) HighScore_Load();
+    Console_Output("Game..");
+    if (first) InitFunctions_Game();
+    Console_Output("Math..");
+    if (first) InitFunctions_Math();
+    Console_Output("Graphic..");
+    if (first) InitFunctions_Graphic();
+    Console_Output("Action..");
+    if (first) InitFunctions_Action();
+    Console_Output("File..");
+    if (first) InitFunctions_File();
+    Console_Output("Resource..");
+    if (first) InitFunctions_Resource();
+    Console_Output("Interaction..");
+    if (first) InitFunctions_Interaction();
+    Console_Output("3D..");
+    if (first) InitFunctions_3D();
+    Console_Output("Particle..");
+    if (first) InitFunctions_Particle();
+    Console_Output("Misc..");
+    if (first) InitFunctions_Misc();
+    Console_Output("DS..");
+    if (first) InitFunctions_DS();
+    Console_Output("Sound..");
+    if (first) InitFunctions_Sound();
+    Console_Output("DPlay..");
+    if (first) InitFunctions_DPlay();
+    Console_Output("Physics..");
+    if (first) InitFunctions_Physics();
+    Console_Output("Gamepad..");
+    if (first) InitFunctions_Gamepad();
+    Console_Output("Buffers..");
+    if (first) InitFunctions_Buffers();
+    Console_Output("Networking..");
+    if (first) InitFunctions_Networking();
+    if (first) InitFunctions_Steam();
+    Console_Output("Kovrin..");
+    if (first) InitFunctions_Kovrin();
+    if (first) InitFunctions_Store();
+    if (first) InitFunctions_Tile();
+    Console_Output("Fini\n");
 }

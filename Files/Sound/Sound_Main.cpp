@@ -1,5 +1,5 @@
 // Placeholders of both sound systems until the audio module lands.
-#include "Files/Runner/Runner_Services.h"
+#include "Files/Sound/Sound_Main.h"
 
 // Stands in for: start-up initialiser of the sound layer (empty by design).
 void SoundLayer_Init() {}

@@ -128,3 +128,52 @@ char* File_TempFileName(const char* ext)
     }
     return nullptr;
 }
+
+bool File_WildcardMatch(const char* pattern, const char* name)
+{
+    if (!pattern || !name) return false;
+    auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + 32) : c; };
+    // One character of UTF-8: the lead byte and its continuation bytes.
+    auto next = [](const char* s) {
+        s++;
+        while ((static_cast<unsigned char>(*s) & 0xC0) == 0x80) s++;
+        return s;
+    };
+    auto match = [&](const char* p, const char* pEnd, const char* s) {
+        const char* star = nullptr; // pattern position after the last '*'
+        const char* resume = nullptr; // name position that star's run reaches
+        while (*s) {
+            if (p < pEnd && *p == '?') {
+                p++;
+                s = next(s);
+            } else if (p < pEnd && *p == '*') {
+                star = ++p;
+                resume = s;
+            } else if (p < pEnd && lower(static_cast<unsigned char>(*p)) == lower(static_cast<unsigned char>(*s))) {
+                p++;
+                s++;
+            } else if (star) {
+                p = star;
+                resume = next(resume);
+                s = resume;
+            } else {
+                return false;
+            }
+        }
+        while (p < pEnd && *p == '*') p++;
+        return p == pEnd;
+    };
+    const char* end = pattern + std::strlen(pattern);
+    if (match(pattern, end, name)) return true;
+    // "name.*" also matches "name" (and "*.*" every name).
+    return end - pattern >= 2 && end[-2] == '.' && end[-1] == '*' && !std::strchr(name, '.') &&
+           match(pattern, end - 2, name);
+}
+
+void File_CreateDirectoryFor(const char* path)
+{
+    if (!path) return;
+    char* dir = File_ExtractDir(path);
+    if (dir[0]) File_CreateDirectory(dir);
+    MEM_FREE(dir);
+}

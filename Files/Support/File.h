@@ -70,6 +70,16 @@ bool File_CanRead(const char* hostPath);
 // a link given as the folder itself is refused. False at the first entry that cannot go.
 bool File_DeleteTree(const char* path);
 
+// ---- Names --------------------------------------------------------------------------------
+// Makes the folders of a file's path: the path is cut at its last '\' or '/' and that folder
+// is made with its parents; a path without a separator makes nothing.
+void File_CreateDirectoryFor(const char* path);
+
+// Windows-style wildcard match of a whole name: '*' any run of characters, '?' one
+// character, everything else literal and compared ignoring ASCII case. A pattern ending in
+// ".*" also matches a name without an extension ("*.*" matches every name).
+bool File_WildcardMatch(const char* pattern, const char* name);
+
 // ---- The run's temporary folder -----------------------------------------------------------
 // Makes the temporary folder of the run ("zb_ttt_" plus a unique suffix) under $TEMP, $TMP,
 // $TMPDIR or /tmp (the first that is set; /tmp when making it there fails). True on success.
@@ -84,3 +94,13 @@ const char* File_TempDirectoryPath();
 // A new name "<temporary folder>/a<number><ext>" of no existing plain file, the number from
 // Random_Int(100000). Null when there is no temporary folder or no free name is found.
 char* File_TempFileName(const char* ext);
+
+// ---- Programs (Linux/File_ProcessM.cpp) ---------------------------------------------------
+// Starts a program (a path, or a name looked up in PATH) with the arguments, in the folder
+// (null or "": the current one). With wait set, checks every 50 ms, pumping events, until it
+// has ended. True when the process was started.
+bool File_ExecuteProgram(const char* program, const char* arguments, const char* folder, bool wait);
+// Opens a file, folder or web address the way the desktop does (xdg-open), in the folder;
+// an executable plain file is started with the parameters instead. Not waited for; true
+// when it could be started.
+bool File_ShellExecute(const char* file, const char* parameters, const char* folder);

@@ -194,3 +194,10 @@ uint32_t ChunkList::Offset(const FileImage& image, uint32_t i) const
     if (i >= count || !image.U32(entries + 4 * i, o)) return 0;
     return o;
 }
+
+bool FileImage_CheckContainer(const FileImage& image)
+{
+    uint32_t magic = 0, body = 0;
+    if (image.Size() <= 8 || !image.U32(0, magic) || !image.U32(4, body)) return false;
+    return (magic == IFF_MAGIC || magic == IFF_MAGIC_REVERSED) && body == image.Size() - 8;
+}

@@ -141,3 +141,28 @@ struct ChunkTagText {
         text[4] = 0;
     }
 };
+
+// ---- The container ---------------------------------------------------------------------
+constexpr uint32_t IFF_MAGIC = 0x4D524F46u;          // "FORM"
+constexpr uint32_t IFF_MAGIC_REVERSED = 0x464F524Du; // the same bytes read the other way
+
+// True when the image starts with the magic (either byte order), is longer than 8 bytes and
+// its body length is its size - 8.
+bool FileImage_CheckContainer(const FileImage& image);
+// Walks the chunks after the container header, calling visit(tag, data offset, data length)
+// for each (length 0 included). False when a chunk header or its data passes the end of the
+// image, or when visit answers false (the walk stops there).
+template <class Visit>
+bool FileImage_WalkChunks(const FileImage& image, Visit visit)
+{
+    uint32_t at = 8;
+    while (at < image.Size()) {
+        uint32_t tag = 0, length = 0;
+        if (!image.U32(at, tag) || !image.U32(at + 4, length)) return false;
+        const uint32_t data = at + 8;
+        if (!image.Contains(data, length)) return false;
+        if (!visit(tag, data, length)) return false;
+        at = data + length;
+    }
+    return true;
+}

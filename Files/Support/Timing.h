@@ -1,5 +1,4 @@
-// The runner's one microsecond clock, the sleep that keeps the window responsive, and the
-// two ways of starting another program. The clock and the system sleep sit behind
+// The runner's one microsecond clock and the sleep that keeps the window responsive. The clock and the system sleep sit behind
 // ITimingHost (Linux/TimingM.cpp: CLOCK_MONOTONIC and clock_nanosleep; tests install a fake).
 // While waiting, the window's event pump runs through a settable hook, which the window
 // layer installs once it exists (until then it does nothing).
@@ -42,12 +41,3 @@ void Timing_SleepFrame(int64_t us);
 // group (and are removed); 2n backslashes before a quote give n backslashes and the quote
 // acts, 2n + 1 give n and a literal quote; other backslashes are literal.
 std::vector<std::string> Timing_SplitArguments(const char* arguments);
-
-// Starts a program (a path, or a name looked up in PATH) with the arguments, in the folder
-// (null or "": the current one). With wait set, checks every 50 ms, pumping events, until it
-// has ended. True when the process was started. (Linux/TimingM.cpp)
-bool File_ExecuteProgram(const char* program, const char* arguments, const char* folder, bool wait);
-// Opens a file, folder or web address the way the desktop does (xdg-open), in the folder;
-// an executable plain file is started with the parameters instead. Not waited for; true
-// when it could be started. (Linux/TimingM.cpp)
-bool File_ShellExecute(const char* file, const char* parameters, const char* folder);

@@ -23,14 +23,12 @@
 #include "Files/Run/Run_Main.h"
 #include "Files/Run/Run_Maths.h"
 #include "Files/World/World_Hooks.h"
-#include "Files/Runner/Runner_Game.h"
-#include "Files/Runner/Runner_Header.h"
+#include "Files/Support/GameHeader.h"
 #include "Files/Support/File.h"
 #include "Files/Support/Timing.h"
 #include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Variable/Variable_World.h"
 #include "Platform/MemoryManager.h"
-#include "Zimbrel.h"
 
 namespace {
 
@@ -111,7 +109,7 @@ GETTER(GetWorkingDirectory) { return Text(out, LoadSave_WorkingFolder()); }
 GETTER(GetTempDirectory) { return Text(out, File_TempDirectoryPath()); }
 GETTER(GetProgramDirectory)
 {
-    std::string d = Main_ExeDirectory() ? Main_ExeDirectory() : "";
+    std::string d = LoadSave_ProgramFolder() ? LoadSave_ProgramFolder() : "";
     if (!d.empty() && (d.back() == '/' || d.back() == '\\')) d.pop_back();
     return Text(out, d.c_str());
 }

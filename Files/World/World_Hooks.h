@@ -112,8 +112,6 @@ struct WorldHooks {
 };
 
 WorldHooks& World_Hooks();
-// Fills every hook from the modules of this build (Run_Wiring.cpp); run at start-up.
-void World_InstallDefaultHooks();
 
 // Sprite facts through the hooks; false when the sprite does not exist.
 bool World_SpriteInfo(int32_t sprite, WorldSpriteInfo* info);

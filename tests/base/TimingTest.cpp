@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "Files/Support/File.h"
 #include "Files/Support/Timing.h"
 #include "support/ScratchFolder.h"
 

@@ -20,7 +20,7 @@
 #include "Files/Object/Object.h"
 #include "Files/Object/Instance.h"
 #include "Files/World/World_State.h"
-#include "Files/Runner/Runner_CommandLine.h"
+#include "Files/Support/CommandLine.h"
 #include "Files/Script/Script_Main.h"
 #include "Files/DLL/DLL.h"
 #include "Files/DS/DS_Main.h"

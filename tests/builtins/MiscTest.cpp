@@ -10,8 +10,8 @@
 #include "Files/Support/LoadSave.h"
 #include "Files/Object/Object.h"
 #include "Files/Object/Instance.h"
-#include "Files/Runner/Runner_CommandLine.h"
-#include "Files/Runner/Runner_Services.h"
+#include "Files/Support/CommandLine.h"
+#include "Files/Function/Function_Registrars.h"
 #include "Files/Code/Variable_BuiltIn.h"
 #include "support/ScratchFolder.h"
 

@@ -2,7 +2,7 @@
 // recorded errors.
 #include "code/CodeTestSupport.h"
 
-#include "Files/Runner/Runner_CommandLine.h"
+#include "Files/Support/CommandLine.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "Files/Code/VM_WriteBuffer.h"
-#include "Files/Runner/Runner_CommandLine.h"
+#include "Files/Support/CommandLine.h"
 
 namespace {
 

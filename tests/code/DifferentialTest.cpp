@@ -5,7 +5,7 @@
 #include "code/CompilerTestSupport.h"
 
 #include "Files/Code/Code_Execute.h"
-#include "Files/Runner/Runner_CommandLine.h"
+#include "Files/Support/CommandLine.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The tree interpreter's own rules and run-time messages.
 #include "code/CompilerTestSupport.h"
 
-#include "Files/Runner/Runner_CommandLine.h"
+#include "Files/Support/CommandLine.h"
 
 namespace {
 

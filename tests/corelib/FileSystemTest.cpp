@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "Files/Function/Function_File.h"
+#include "Files/Support/File.h"
 #include "Files/Support/LoadSave.h"
 #include "corelib/CorelibTestSupport.h"
 #include "support/ScratchFolder.h"

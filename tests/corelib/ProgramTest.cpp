@@ -10,7 +10,7 @@
 
 #include "Files/Code/Code_Function.h"
 #include "Files/Function/Function_Program.h"
-#include "Files/Runner/Runner_Services.h"
+#include "Files/Function/Function_Registrars.h"
 #include "Files/Graphics_API/Graphics_Window.h"
 #include "corelib/CorelibTestSupport.h"
 #include "support/ScratchFolder.h"

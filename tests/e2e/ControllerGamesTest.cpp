@@ -19,7 +19,7 @@
 #include "E2EGames.h"
 #include "Files/Base/Console.h"
 #include "Files/Run/Run_Main.h"
-#include "Files/Runner/Runner_CommandLine.h"
+#include "Files/Support/CommandLine.h"
 #include "Platform/MemoryManager.h"
 #include "Zimbrel.h"
 #include "support/ScratchFolder.h"

@@ -73,7 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             double d;
             Buffer_ReadNumber(&loaded, eBuffer_F64, &d);
             ScriptValue v = Value_Real(0);
-            Value_DeSerialise(&loaded, &v);
+            Buffer_ReadValue(&loaded, &v);
             Value_FreeString(&v);
             if (!ok) break;
         }

@@ -14,7 +14,7 @@
 #include "Files/Option/Options.h"
 #include "Files/Code/Code_Load.h"
 #include "Files/Runner/Runner_Game.h"
-#include "Files/Runner/Runner_Services.h"
+#include "Files/Code/Code_Error.h"
 
 namespace {
 

@@ -16,6 +16,7 @@
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Function.h"
 #include "Files/Function/Function_File.h"
+#include "Files/Support/File.h"
 #include "Files/Support/LoadSave.h"
 #include "Files/Support/File.h"
 #include "Files/Base/Value.h"

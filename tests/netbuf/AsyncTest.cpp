@@ -11,7 +11,7 @@
 #include "Files/Object/Instance.h"
 #include "Files/Run/Run_Async.h"
 #include "Files/Run/Run_Main.h"
-#include "Files/Runner/Runner_CommandLine.h"
+#include "Files/Support/CommandLine.h"
 #include "Files/DS/DS_Main.h"
 #include "Files/DS/DS_Map.h"
 #include "Files/HTTP/HTTP.h"

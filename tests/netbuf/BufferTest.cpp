@@ -397,11 +397,11 @@ TEST(Buffer, SavedValuesRoundTripAtAnyAlignment)
         Buffer_Standard b(1, eBuffer_Grow, alignment);
         ScriptValue in[3] = {Value_Real(-2.5), ScriptValue{VALUE_STRING, MEM_STRDUP("text"), 7.0},
                              ScriptValue{VALUE_STRING, nullptr, 0.0}};
-        for (const ScriptValue& v : in) Value_Serialise(&b, &v);
+        for (const ScriptValue& v : in) Buffer_WriteValue(&b, &v);
         b.Resize(b.Tell()); // exactly what was written (the position returns to 0)
         for (ScriptValue& v : in) {
             ScriptValue out = Value_Real(0);
-            ASSERT_TRUE(Value_DeSerialise(&b, &out)) << alignment;
+            ASSERT_TRUE(Buffer_ReadValue(&b, &out)) << alignment;
             EXPECT_EQ(out.kind, v.kind);
             EXPECT_EQ(out.real, v.real);
             if (v.kind == VALUE_STRING && v.text) EXPECT_STREQ(out.text, v.text);
@@ -411,7 +411,7 @@ TEST(Buffer, SavedValuesRoundTripAtAnyAlignment)
         }
         // Past the end the reads fail instead of inventing values.
         ScriptValue out = Value_Real(0);
-        EXPECT_FALSE(Value_DeSerialise(&b, &out)) << alignment;
+        EXPECT_FALSE(Buffer_ReadValue(&b, &out)) << alignment;
     }
 }
 

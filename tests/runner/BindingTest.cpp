@@ -8,6 +8,7 @@
 #include "Files/Code/VM_Format.h"
 #include "Files/Code/Code_Load.h"
 #include "Files/Runner/Runner_Game.h"
+#include "Files/Support/CommandLine.h"
 #include "GamePack_Writer.h"
 #include "support/CaptureConsole.h"
 #include "support/GameFileTools.h"
@@ -201,7 +202,7 @@ TEST_F(Binding, StringOperandsAreCheckedIndexes)
     EXPECT_FALSE(load.ok);
 }
 
-TEST_F(Binding, UnknownFunctionEndsTheProgram)
+TEST_F(Binding, UnknownFunctionFailsTheLoadAndEndsTheRunWithOne)
 {
     std::vector<uint32_t> words = {Word(PUSHV, 5, 0xFFFF), 0xA0000000u, Word(0x9E, 2)};
     MiniGame g(words, false, nullptr, [](MiniGame& m) {
@@ -209,14 +210,17 @@ TEST_F(Binding, UnknownFunctionEndsTheProgram)
         m.w.U32(1);
         m.w.U32(m.bodyStart);
     });
-    std::vector<uint8_t> f = g.Finish();
-    EXPECT_EXIT(
-        {
-            TestBindHooks_Install();
-            TestLoad load;
-            TestLoad_Run(load, f);
-        },
-        ::testing::ExitedWithCode(1), ""); // the message goes to the log console
+    const StartupOptions saved = g_StartupOptions;
+    TestBindHooks_Install();
+    CaptureConsole log;
+    TestLoad load;
+    TestLoad_Run(load, g.Finish());
+    EXPECT_FALSE(load.ok);
+    EXPECT_TRUE(Main_ExitRequested());
+    EXPECT_EQ(g_StartupOptions.exitCode, 1);
+    EXPECT_EQ(g_StartupOptions.running, 0);
+    EXPECT_TRUE(log.Has("Unable to find function missing_script")) << log.text;
+    g_StartupOptions = saved;
 }
 
 TEST_F(Binding, PackedByteCodeGameBindsToTheCompilersOutput)

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "Files/Base/Console.h"
-#include "Files/Runner/Runner_CommandLine.h"
+#include "Files/Support/CommandLine.h"
 #include "Platform/MemoryManager.h"
 
 namespace {

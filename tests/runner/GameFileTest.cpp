@@ -6,7 +6,7 @@
 #include "Files/Support/IniFile.h"
 #include "Files/Option/Options.h"
 #include "Files/Code/Code_Load.h"
-#include "Files/Runner/Runner_CommandLine.h"
+#include "Files/Support/CommandLine.h"
 #include "Files/Runner/Runner_Game.h"
 #include "GamePack_Writer.h"
 #include "Platform/MemoryManager.h"
@@ -91,20 +91,20 @@ TEST_F(GameFile, ContainerNeedsTheMagicAndTheExactBodyLength)
 {
     std::vector<uint8_t> f = HeaderFile(13, 124, {0});
     FileImage good(f.data(), uint32_t(f.size()));
-    EXPECT_TRUE(Runner_CheckContainer(good));
+    EXPECT_TRUE(FileImage_CheckContainer(good));
 
     std::vector<uint8_t> reversed = f;
     std::memcpy(reversed.data(), "MROF", 4);
-    EXPECT_TRUE(Runner_CheckContainer(FileImage(reversed.data(), uint32_t(reversed.size()))));
+    EXPECT_TRUE(FileImage_CheckContainer(FileImage(reversed.data(), uint32_t(reversed.size()))));
 
     std::vector<uint8_t> tag = f;
     tag[0] = 'X';
-    EXPECT_FALSE(Runner_CheckContainer(FileImage(tag.data(), uint32_t(tag.size()))));
+    EXPECT_FALSE(FileImage_CheckContainer(FileImage(tag.data(), uint32_t(tag.size()))));
     std::vector<uint8_t> length = f;
     TestPutU32(length, 4, uint32_t(f.size() - 9));
-    EXPECT_FALSE(Runner_CheckContainer(FileImage(length.data(), uint32_t(length.size()))));
+    EXPECT_FALSE(FileImage_CheckContainer(FileImage(length.data(), uint32_t(length.size()))));
     std::vector<uint8_t> bare = {'F', 'O', 'R', 'M', 0, 0, 0, 0};
-    EXPECT_FALSE(Runner_CheckContainer(FileImage(bare.data(), 8)));
+    EXPECT_FALSE(FileImage_CheckContainer(FileImage(bare.data(), 8)));
 
     // A body length off by one loads nothing and is a failure, not a success.
     CaptureConsole log;

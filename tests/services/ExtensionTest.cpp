@@ -16,7 +16,7 @@
 #include "Files/Support/LoadSave.h"
 #include "Files/Object/Instance.h"
 #include "Files/Run/Run_Main.h"
-#include "Files/Runner/Runner_CommandLine.h"
+#include "Files/Support/CommandLine.h"
 #include "Files/Support/FileImage.h"
 #include "Files/Script/Script_Main.h"
 #include "Files/DLL/DLL.h"

@@ -14,7 +14,8 @@
 
 #include "Files/Code/Code_Function.h"
 #include "Files/Code/VM_Debug.h"
-#include "Files/Runner/Runner_Services.h"
+#include "Files/Networking/Network_Builtins.h"
+#include "Files/Physics/Physics.h"
 #include "Files/Networking/Network.h"
 #include "Files/Run/Run_Main.h"
 #include "Files/Buffer/IBuffer.h"

@@ -18,15 +18,16 @@
 #include "Files/Networking/OnlineServices.h"
 #include "Files/Networking/Steam.h"
 #include "Files/Run/Run_Main.h"
-#include "Files/Runner/Runner_CommandLine.h"
+#include "Files/Support/CommandLine.h"
 #include "Files/Runner/Runner_Game.h"
-#include "Files/Runner/Runner_Header.h"
-#include "Files/Runner/Runner_Services.h"
+#include "Files/Support/GameHeader.h"
+#include "Files/Graphics/Graphics_Text.h"
+#include "Files/Networking/Network_Builtins.h"
 #include "Files/DLL/DLL.h"
 #include "Files/DS/DS_Map.h"
 #include "Files/Support/File.h"
 #include "Platform/MemoryManager.h"
-#include "Zimbrel.h"
+#include "Files/Support/LoadSave.h"
 #include "services/ServicesSupport.h"
 #include "support/CaptureConsole.h"
 
@@ -316,15 +317,13 @@ TEST_F(SteamStart, WithALibrarySteamRunsAndShutsDownOnce)
     Steam_SetLibraryName(lib.c_str());
     // The game's application id goes into the program folder first.
     const std::string folder = std::string(ZB_TESTEXT_DIR) + "/";
-    char* saved = g_StartupOptions.gameFileName;
-    const std::string game = folder + "steamgame.win";
-    g_StartupOptions.gameFileName = const_cast<char*>(game.c_str());
-    Main_ResetFolders();
+    const std::string program = LoadSave_ProgramFolder(), save = LoadSave_SaveArea(),
+                      working = LoadSave_WorkingFolder();
+    LoadSave_SetFolders(folder.c_str(), save.c_str(), working.c_str());
     g_GameHeader.steamAppId = 480;
     std::remove((folder + "steam_appid.txt").c_str());
     ASSERT_TRUE(Steam_Init());
-    g_StartupOptions.gameFileName = saved;
-    Main_ResetFolders();
+    LoadSave_SetFolders(program.c_str(), save.c_str(), working.c_str());
     EXPECT_TRUE(Steam_Started());
     EXPECT_TRUE(Steam_Init()) << "already started";
     EXPECT_EQ(count(0), 1);

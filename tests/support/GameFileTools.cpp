@@ -14,7 +14,7 @@
 #include "Files/Script/Script_Main.h"
 #include "Files/Code/Code_Load.h"
 #include "Files/Runner/Runner_Game.h"
-#include "Files/Runner/Runner_Services.h"
+#include "Files/Object/Instance.h"
 #include "GamePack_Writer.h"
 
 PackImage TestImage(int32_t width, int32_t height, uint32_t r, uint32_t g, uint32_t b, uint32_t a)

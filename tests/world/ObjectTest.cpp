@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "Files/Runner/Runner_Game.h"
-#include "Files/Runner/Runner_Header.h"
+#include "Files/Support/GameHeader.h"
 #include "Files/Support/FileImage.h"
 #include "support/GameFileTools.h"
 

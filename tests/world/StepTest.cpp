@@ -10,7 +10,7 @@
 #include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Path/Path.h"
 #include "Files/Run/Run_Commands.h"
-#include "Files/Runner/Runner_CommandLine.h"
+#include "Files/Support/CommandLine.h"
 #include "Files/TimeLine/TimeLine.h"
 
 namespace {

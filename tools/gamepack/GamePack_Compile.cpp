@@ -19,6 +19,7 @@
 #include "Files/Code/VM_Format.h"
 #include "Files/Base/Console.h"
 #include "Files/Script/Script_Main.h"
+#include "Files/Runner/Runner_Wiring.h"
 #include "Zimbrel.h"
 
 namespace {

@@ -1,8 +1,10 @@
 // Parsing of the game file header into GameHeader.
-#include "Files/Runner/Runner_Header.h"
+#include "Files/Support/GameHeader.h"
 
 #include "Files/Support/FileImage.h"
 #include "Platform/MemoryManager.h"
+
+GameHeader g_GameHeader;
 
 namespace {
 

@@ -53,6 +53,9 @@ struct GameHeader {
     uint8_t LayoutVersion() const { return version > 13 ? 13 : version; }
 };
 
+// The header of the game being run (filled by the code loader, read by every module).
+extern GameHeader g_GameHeader;
+
 // Parses the header chunk data [begin, end) into header (whose strings it copies). False,
 // with the header left cleared, when the chunk is too short for its version, a string offset
 // does not name a terminated string or the room order leaves the chunk.

@@ -1,5 +1,5 @@
 // Start-up options and command-line reading. Needs the memory manager and the log console.
-#include "Files/Runner/Runner_CommandLine.h"
+#include "Files/Support/CommandLine.h"
 
 #include <cstring>
 
@@ -141,4 +141,11 @@ void Main_TakeCommandLine(int argc, const char* const* argv)
     size_t keep = line.size() < size_t(COMMAND_LINE_MAX) ? line.size() : size_t(COMMAND_LINE_MAX);
     std::memcpy(o.commandLine, line.data(), keep);
     o.commandLine[keep] = '\0';
+}
+
+void Main_RequestExit(int32_t code)
+{
+    if (!g_StartupOptions.exitRequested) g_StartupOptions.exitCode = code;
+    g_StartupOptions.exitRequested = 1;
+    g_StartupOptions.running = 0;
 }

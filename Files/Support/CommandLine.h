@@ -39,9 +39,20 @@ struct StartupOptions {
     char* outputFileName = nullptr;   // (owned)
     uint8_t debugOutputToFile = 0;    // "-debugoutput FILE": the debug console appends to FILE
     char* debugOutputFileName = nullptr; // (owned)
+
+    // A fatal condition asked the run to end with this code (Main_RequestExit).
+    uint8_t exitRequested = 0;
+    int32_t exitCode = 0;
 };
 
 extern StartupOptions g_StartupOptions;
+
+// A fatal condition deep in the stack (a run-time error that ends the game, a name the game
+// file cannot bind, a vertex buffer or screen that cannot be made) ends the run through here:
+// the main loop stops, the code layer refuses every later piece of game code, and the entry
+// ends the process with code after its orderly shutdown. The first request's code is kept.
+void Main_RequestExit(int32_t code);
+inline bool Main_ExitRequested() { return g_StartupOptions.exitRequested != 0; }
 
 // Sets the option defaults; then, for a text that is neither null nor empty, reads it token
 // by token and applies the options. An option that takes a file name but stands last takes

@@ -1,0 +1,14 @@
+// The wiring of the modules at start-up: what the lower layers reach through hooks is filled
+// here from the modules above them (the world's sprites, backgrounds, surfaces, particles,
+// input and physics; the event built-ins' dispatch; the compiler's resource names), and the
+// registration of every built-in function group in its fixed order.
+//
+// Needs: every module that fills a hook or registers built-ins. No Linux/ file.
+#pragma once
+
+// Fills every world hook from the modules of this build; run at start-up after the run state
+// is reset (Run_Global_Init); tests replace single hooks afterwards.
+void World_InstallDefaultHooks();
+// Registers every built-in function group (logging "HighScore..", ... "Fini"); a second call
+// in the same process only logs the lines.
+void InitZBLFunctions();
