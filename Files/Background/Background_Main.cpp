@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "Files/Base/Console.h"
+#include "Files/Base/RealConvert.h"
 #include "Files/Graphics/Graphics_Bitmap32.h"
 #include "Files/Graphics/Graphics_PNG.h"
 #include "Files/Graphics/Graphics_PageEntries.h"
@@ -17,7 +18,7 @@
 #include "Platform/MemoryManager.h"
 
 namespace {
-const float kDegToRad = 3.1415927f / 180.0f;
+const float kDegToRad = PI_F / 180.0f;
 ResourceTable<CBackground> g_backgrounds;
 } // namespace
 

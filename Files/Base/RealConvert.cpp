@@ -7,22 +7,6 @@
 #include <cstring>
 #include <limits>
 
-int32_t Real_TruncToInt32(double x)
-{
-    return (x > -2147483649.0 && x < 2147483648.0) ? int32_t(x) : INT32_MIN;
-}
-
-int64_t Real_TruncToInt64(double x)
-{
-    return (x >= -9223372036854775808.0 && x < 9223372036854775808.0) ? int64_t(x) : INT64_MIN;
-}
-
-int32_t Real_RoundToInt32(double x)
-{
-    double r = std::nearbyint(x); // the default rounding mode: nearest, halves to even
-    return (r >= -2147483648.0 && r <= 2147483647.0) ? int32_t(r) : INT32_MIN;
-}
-
 int32_t Real_FloorToInt32(double x) { return Real_TruncToInt32(std::floor(x)); }
 int32_t Real_CeilToInt32(double x) { return Real_TruncToInt32(std::ceil(x)); }
 

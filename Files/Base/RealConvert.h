@@ -1,21 +1,40 @@
 // Conversions between reals and integers with the results of the x86 instructions the
 // runner's game code was made for, and between reals and decimal text independent of the
-// locale. Used by the built-in function families and the data structures. Pure functions;
-// no host library.
+// locale, and pi as the game logic uses it. The one set of these conversions: the virtual
+// machine, the compiler's folding, the world, the graphics layer and the built-ins all use it.
+// Pure functions; no host library.
 //
 // Integer conversions: NaN and values outside the target range give the most negative value
 // (0x80000000 or 0x8000000000000000), as cvtsd2si / cvttsd2si do. Never undefined behaviour.
 // Text: decimal only ("C" locale, '.' as the decimal point); no hex, inf or nan is read.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 
-// Truncation toward zero.
-int32_t Real_TruncToInt32(double x);
-int64_t Real_TruncToInt64(double x);
-// Round to nearest, halves to the even neighbour (2.5 -> 2, 3.5 -> 4, -2.5 -> -2).
-int32_t Real_RoundToInt32(double x);
+// Pi rounded to single precision (3.1415927410125732), the value angles, directions and
+// rotations of the game logic use; PI_FD is the same value as a double.
+constexpr float PI_F = 3.14159265358979323846f;
+constexpr double PI_FD = double(PI_F);
+
+// Truncation toward zero (cvttsd2si).
+inline int32_t Real_TruncToInt32(double x)
+{
+    return (x > -2147483649.0 && x < 2147483648.0) ? int32_t(x) : INT32_MIN;
+}
+inline int64_t Real_TruncToInt64(double x)
+{
+    return (x >= -9223372036854775808.0 && x < 9223372036854775808.0) ? int64_t(x) : INT64_MIN;
+}
+// Round to nearest, halves to the even neighbour (cvtsd2si: 2.5 -> 2, 3.5 -> 4, -2.5 -> -2).
+inline int32_t Real_RoundToInt32(double x)
+{
+    double r = std::nearbyint(x); // the default rounding mode: nearest, halves to even
+    return (r >= -2147483648.0 && r <= 2147483647.0) ? int32_t(r) : INT32_MIN;
+}
+// x narrowed to single precision first, then rounded (the instance fields are floats).
+inline int32_t Real_RoundFloatToInt32(double x) { return Real_RoundToInt32(double(float(x))); }
 // The integral value in double precision, then truncated to 32 bits.
 int32_t Real_FloorToInt32(double x);
 int32_t Real_CeilToInt32(double x);

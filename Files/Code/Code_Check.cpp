@@ -6,25 +6,10 @@
 #include <cstring>
 #include <unordered_set>
 
+#include "Files/Base/RealConvert.h"
 #include "Files/Code/Code_Compile.h"
 #include "Files/Code/Code_Error.h"
 #include "Platform/MemoryManager.h"
-
-int32_t Code_RoundInt32(double value)
-{
-    // cvtsd2si: nearest, halves to even; NaN and values outside int32 give INT32_MIN.
-    if (!(value >= -2147483648.5 && value < 2147483647.5)) return INT32_MIN;
-    double r = std::nearbyint(value);
-    if (r > 2147483647.0 || r < -2147483648.0) return INT32_MIN;
-    return int32_t(r);
-}
-
-int32_t Code_TruncInt32(double value)
-{
-    // cvttsd2si: toward zero; NaN and values outside int32 give INT32_MIN.
-    if (!(value > -2147483649.0 && value < 2147483648.0)) return INT32_MIN;
-    return int32_t(value);
-}
 
 namespace {
 
@@ -102,7 +87,7 @@ void Checker::Visit(CodeNode* node)
                 Code_Error_Set(m_code, scope->position, "Left hand side must be a real value.");
                 return;
             }
-            node->scope = Code_RoundInt32(scope->value.real);
+            node->scope = Real_RoundToInt32(scope->value.real);
             ReleaseChildren(node);
             node->kind = NODE_SIMPLE_VAR;
         }
@@ -156,7 +141,7 @@ bool Code_FoldUnary(CCode* code, int32_t position, int32_t op, ScriptValue* valu
     case TOK_NOT: value->real = (v < 0.5 || std::isnan(v)) ? 1.0 : 0.0; return true;
     case TOK_PLUS: return true;
     case TOK_MINUS: value->real = -v; return true;
-    case TOK_BNOT: value->real = double(~Code_RoundInt32(v)); return true;
+    case TOK_BNOT: value->real = double(~Real_RoundToInt32(v)); return true;
     default: Code_Error_Set(code, position, "Internal error: unknown unary operator."); return false;
     }
 }
@@ -231,7 +216,7 @@ bool Code_FoldBinary(CCode* code, int32_t position, int32_t op, ScriptValue* lef
     case TOK_STAR:
         if (reals) return setReal(left->real * right->real);
         if (left->kind == VALUE_REAL && right->kind == VALUE_STRING) {
-            int32_t n = Code_RoundInt32(left->real);
+            int32_t n = Real_RoundToInt32(left->real);
             const char* t = right->text ? right->text : "";
             size_t len = std::strlen(t);
             if (n <= 0 || len == 0) {
@@ -252,9 +237,9 @@ bool Code_FoldBinary(CCode* code, int32_t position, int32_t op, ScriptValue* lef
         return setReal(left->real / right->real);
     case TOK_DIV: {
         if (!reals) return fail("Wrong type of arguments to div.");
-        int32_t b = Code_TruncInt32(right->real);
+        int32_t b = Real_TruncToInt32(right->real);
         if (b == 0) return fail("Division by 0.");
-        int32_t a = Code_TruncInt32(left->real);
+        int32_t a = Real_TruncToInt32(left->real);
         // Computed in 64 bits: the smallest integer divided by -1 does not trap.
         return setReal(double(int64_t(a) / int64_t(b)));
     }
@@ -276,8 +261,8 @@ bool Code_FoldBinary(CCode* code, int32_t position, int32_t op, ScriptValue* lef
             default: return fail("Wrong type of arguments for >>.");
             }
         }
-        int32_t a = Code_RoundInt32(left->real);
-        int32_t b = Code_RoundInt32(right->real);
+        int32_t a = Real_RoundToInt32(left->real);
+        int32_t b = Real_RoundToInt32(right->real);
         int32_t r;
         switch (op) {
         case TOK_BOR: r = a | b; break;

@@ -193,5 +193,3 @@ bool Code_BuildTree(CCode* code);
 
 // ---- Real-to-integer conversions with the x86 results (out of range and NaN give
 // INT32_MIN). ----
-int32_t Code_RoundInt32(double value); // nearest, halves to even
-int32_t Code_TruncInt32(double value); // toward zero

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "Files/Base/RealConvert.h"
 #include "Files/Code/Code_Compile.h"
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Function.h"
@@ -55,7 +56,7 @@ int32_t IndexOf(CodeExecContext* ctx, const CodeNode* node, int32_t* out)
     int32_t s = Code_Exec_Expression(ctx, node, &t.v);
     if (s != EXEC_OK) return s;
     if (t.v.kind == VALUE_STRING) return Fail(ctx, node, "Wrong type of array index");
-    int32_t i = Code_RoundInt32(t.v.real);
+    int32_t i = Real_RoundToInt32(t.v.real);
     if (i < 0) return Fail(ctx, node, "Negative array index");
     if (i >= 32000) return Fail(ctx, node, "Array index >= 32000");
     *out = i;
@@ -76,7 +77,7 @@ int32_t AddressOf(CodeExecContext* ctx, const CodeNode* node, Address* a)
         int32_t s = Code_Exec_Expression(ctx, &node->children[0], &t.v);
         if (s != EXEC_OK) return s;
         if (t.v.kind == VALUE_STRING) return Fail(ctx, &node->children[0], "Wrong type of variable index");
-        a->scope = Code_RoundInt32(t.v.real);
+        a->scope = Real_RoundToInt32(t.v.real);
     }
     if (node->childCount > 1) {
         int32_t s = IndexOf(ctx, &node->children[1], &a->index);
@@ -244,7 +245,7 @@ int32_t ExecWith(CodeExecContext* ctx, const CodeNode* node, ScriptValue* result
         int32_t s = Code_Exec_Expression(ctx, &node->children[0], &t.v);
         if (s != EXEC_OK) return s;
         if (t.v.kind == VALUE_STRING) return Fail(ctx, &node->children[0], "Object id expected");
-        n = Code_RoundInt32(t.v.real);
+        n = Real_RoundToInt32(t.v.real);
     }
     const CodeNode* body = &node->children[1];
     CInstance* oldSelf = ctx->self;
@@ -449,7 +450,7 @@ int32_t Code_Exec_Statement(CodeExecContext* ctx, const CodeNode* node, ScriptVa
             int32_t s = Code_Exec_Expression(ctx, &node->children[0], &c.v);
             if (s != EXEC_OK) return s;
             if (c.v.kind == VALUE_STRING) return Fail(ctx, &node->children[0], "Repeat count must be a number");
-            n = Code_RoundInt32(c.v.real);
+            n = Real_RoundToInt32(c.v.real);
         }
         for (int32_t i = 0; i < n; ++i) {
             int32_t s = Code_Exec_Statement(ctx, &node->children[1], result);

@@ -5,6 +5,7 @@
 // Operands: the first type is the top value (the right-hand operand), the second type the
 // value below it (the left-hand operand). A variable operand is read as a real or a string by
 // its kind. Results are written where the left operand began.
+#include "Files/Base/RealConvert.h"
 #include "Files/Code/VM_Internal.h"
 
 #include <cstdarg>
@@ -76,8 +77,8 @@ double AsReal(const Num& n)
 int64_t AsLong(const Num& n)
 {
     switch (n.k) {
-    case NK_R: return VM_TruncLong(n.r);
-    case NK_F: return VM_TruncLong(double(n.f));
+    case NK_R: return Real_TruncToInt64(n.r);
+    case NK_F: return Real_TruncToInt64(double(n.f));
     case NK_I:
     case NK_B: return n.i;
     case NK_L: return n.l;
@@ -226,7 +227,7 @@ void FreeNum(Num& n)
 
 char* Repeat(const char* s, double times)
 {
-    int32_t n = VM_TruncInt(times);
+    int32_t n = Real_TruncToInt32(times);
     size_t len = s ? std::strlen(s) : 0;
     if (n <= 0 || len == 0) return MEM_STRDUP("");
     uint64_t total = uint64_t(len) * uint64_t(n);
@@ -255,7 +256,7 @@ bool Arith(uint32_t op, const Num& a, const Num& b, Num& r, const char** message
     bool wide = a.k == NK_L || b.k == NK_L;
     if (op == VMOP_DIV || op == VMOP_MOD || op == VMOP_REM) {
         bool zero = b.k == NK_R ? std::fabs(b.r) < 1e-10 : AsLong(b) == 0;
-        if (op == VMOP_REM && real && VM_TruncInt(AsReal(b)) == 0) zero = true;
+        if (op == VMOP_REM && real && Real_TruncToInt32(AsReal(b)) == 0) zero = true;
         if (zero) {
             *message = ZeroError(op);
             return false;
@@ -270,7 +271,7 @@ bool Arith(uint32_t op, const Num& a, const Num& b, Num& r, const char** message
         case VMOP_MUL: r.r = x * y; break;
         case VMOP_DIV: r.r = x / y; break;
         case VMOP_REM: {
-            int32_t xi = VM_TruncInt(x), yi = VM_TruncInt(y);
+            int32_t xi = Real_TruncToInt32(x), yi = Real_TruncToInt32(y);
             r.r = (xi == INT32_MIN && yi == -1) ? double(INT32_MIN) : double(xi / yi);
             break;
         }
@@ -511,12 +512,12 @@ uint8_t* VM_Unary(uint32_t op, int32_t t1, uint8_t* sp, const char** message)
     switch (t1) {
     case VMT_REAL: {
         double x = VM_Get<double>(p);
-        VM_Put(p, op == VMOP_NEG ? -x : double(~VM_TruncLong(x)));
+        VM_Put(p, op == VMOP_NEG ? -x : double(~Real_TruncToInt64(x)));
         break;
     }
     case VMT_FLOAT: {
         float x = VM_Get<float>(p);
-        VM_Put(p, op == VMOP_NEG ? -x : float(~VM_TruncInt(double(x))));
+        VM_Put(p, op == VMOP_NEG ? -x : float(~Real_TruncToInt32(double(x))));
         break;
     }
     case VMT_INT: {
@@ -547,7 +548,7 @@ uint8_t* VM_Unary(uint32_t op, int32_t t1, uint8_t* sp, const char** message)
             *message = "Malformed variable";
             return nullptr;
         }
-        v.real = op == VMOP_NEG ? -v.real : double(~VM_TruncLong(v.real));
+        v.real = op == VMOP_NEG ? -v.real : double(~Real_TruncToInt64(v.real));
         VM_Put(p, v);
         break;
     }
@@ -658,11 +659,11 @@ uint8_t* VM_Convert(int32_t from, int32_t to, uint8_t* sp, const char** message)
     switch (to) {
     case VMT_REAL:
         // A float becomes a real through an integer, as the machine always did.
-        VM_Put(p, n.k == NK_F ? double(VM_TruncInt(double(n.f))) : real);
+        VM_Put(p, n.k == NK_F ? double(Real_TruncToInt32(double(n.f))) : real);
         return p + 8;
     case VMT_FLOAT: VM_Put(p, float(real)); return p + 4;
     case VMT_INT:
-        VM_Put(p, n.k == NK_L ? int32_t(uint32_t(uint64_t(n.l))) : n.k == NK_I || n.k == NK_B ? n.i : VM_TruncInt(real));
+        VM_Put(p, n.k == NK_L ? int32_t(uint32_t(uint64_t(n.l))) : n.k == NK_I || n.k == NK_B ? n.i : Real_TruncToInt32(real));
         return p + 4;
     case VMT_LONG: VM_Put(p, AsLong(n)); return p + 8;
     case VMT_BOOL: {

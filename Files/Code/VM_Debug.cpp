@@ -1,4 +1,5 @@
 // Breakpoints, stepping, source lines and the machine-state record (Files/Code/VM_Debug.h).
+#include "Files/Base/RealConvert.h"
 #include "Files/Code/VM_Internal.h"
 
 #include <algorithm>
@@ -322,7 +323,7 @@ double Getter(CInstance* instance, const char* name, int32_t index)
     return r;
 }
 
-uint32_t AsU32(double x) { return uint32_t(uint64_t(VM_TruncLong(x))); }
+uint32_t AsU32(double x) { return uint32_t(uint64_t(Real_TruncToInt64(x))); }
 
 } // namespace
 

@@ -10,6 +10,7 @@
 // run other code (built-ins, the debugger, the message pump, errors) is bracketed by SAVE(),
 // which writes pc, self, other and the stack top back to the frame, and RELOAD(), which takes
 // the stack pointer again (the block may have moved).
+#include "Files/Base/RealConvert.h"
 #include "Files/Code/VM_Internal.h"
 
 #include <cstdarg>
@@ -903,13 +904,13 @@ L_CONV_VI: {
     ScriptValue v = VM_Get<ScriptValue>(sp - VSIZE);
     if (v.kind != VALUE_REAL) goto L_CONV;
     sp -= VSIZE;
-    VM_Put(sp, VM_TruncInt(v.real));
+    VM_Put(sp, Real_TruncToInt32(v.real));
     sp += 4;
     NEXT();
 }
 L_CONV_DI:
     sp -= 8;
-    VM_Put(sp, VM_TruncInt(VM_Get<double>(sp)));
+    VM_Put(sp, Real_TruncToInt32(VM_Get<double>(sp)));
     sp += 4;
     NEXT();
 L_CONV_ID:
@@ -982,7 +983,7 @@ L_FUSE_PUSHINT: {
     GROUP_LIST(list);
     CVariable* v = list ? list->Find(pc->a) : nullptr;
     if (!v || v->value.kind != VALUE_REAL) goto *kLabels[pc->code];
-    VM_Put(sp, VM_TruncInt(v->value.real));
+    VM_Put(sp, Real_TruncToInt32(v->value.real));
     sp += 4;
     pc += 2;
     DISPATCH();

@@ -247,16 +247,6 @@ inline double VM_ModReal(double x, double y)
     return __builtin_fmod(x, y);
 }
 
-// x86 conversions of reals to integers (cvttsd2si): the most negative value for NaN and out
-// of range.
-inline int32_t VM_TruncInt(double x)
-{
-    return (x > -2147483649.0 && x < 2147483648.0) ? int32_t(x) : INT32_MIN;
-}
-inline int64_t VM_TruncLong(double x)
-{
-    return (x >= -9223372036854775808.0 && x < 9223372036854775808.0) ? int64_t(x) : INT64_MIN;
-}
 // Text to number in the C locale: blanks skipped, the longest decimal prefix (no hex, inf or
 // nan), 0 when nothing fits; ints saturate.
 double VM_TextToReal(const char* text);

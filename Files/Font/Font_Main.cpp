@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "Files/Base/RealConvert.h"
 #include "Files/Base/Utf8.h"
 #include "Files/Graphics/Graphics_Bitmap32.h"
 #include "Files/Graphics/Graphics_3D.h"
@@ -29,7 +30,7 @@
 
 namespace {
 
-const float kDegToRad = 3.1415927f / 180.0f;
+const float kDegToRad = PI_F / 180.0f;
 // Characters whose quads go to the batch in one reservation (a long line takes several).
 const int32_t kChunk = 2048;
 

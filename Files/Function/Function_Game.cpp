@@ -18,7 +18,7 @@
 #include "Files/Object/Instance.h"
 #include "Files/Run/Run_Commands.h"
 #include "Files/Run/Run_Main.h"
-#include "Files/Run/Run_Maths.h"
+#include "Files/Base/RealConvert.h"
 #include "Files/Base/Value.h"
 
 namespace {
@@ -29,7 +29,7 @@ namespace {
 
 inline double R(const ScriptValue& v) { return v.kind == VALUE_REAL ? v.real : 0.0; }
 inline float F(const ScriptValue& v) { return float(R(v)); }
-inline int32_t I(const ScriptValue& v) { return World_Round(R(v)); }
+inline int32_t I(const ScriptValue& v) { return Real_RoundToInt32(R(v)); }
 inline bool B(const ScriptValue& v) { return R(v) > 0.5; }
 inline void Ret(ScriptValue* result, double r) { Value_SetReal(result, r); }
 inline double Id(const CInstance* i) { return i ? double(i->i_id) : -4.0; }

@@ -38,8 +38,6 @@ namespace {
               [[maybe_unused]] ScriptValue* args)
 
 // pi in single precision, widened: the value degtorad, radtodeg and the direction functions use.
-constexpr double kPiSingle = double(float(3.14159265358979323846));
-constexpr float kPiF = float(3.14159265358979323846);
 
 void Zero(ScriptValue* result) { Value_SetReal(result, 0.0); }
 void SetReal(ScriptValue* result, double v) { Value_SetReal(result, v); }
@@ -247,12 +245,12 @@ MATH_BUILTIN(F_Arctan2)
 MATH_BUILTIN(F_DegToRad)
 {
     Zero(result);
-    if (argc >= 1) SetReal(result, args[0].real * kPiSingle / 180.0);
+    if (argc >= 1) SetReal(result, args[0].real * PI_FD / 180.0);
 }
 MATH_BUILTIN(F_RadToDeg)
 {
     Zero(result);
-    if (argc >= 1) SetReal(result, args[0].real * 180.0 / kPiSingle);
+    if (argc >= 1) SetReal(result, args[0].real * 180.0 / PI_FD);
 }
 
 // [SECTION] Aggregates
@@ -359,7 +357,7 @@ MATH_BUILTIN(F_PointDirection)
         SetReal(result, dy > 0.0f ? 270.0 : (dy < 0.0f ? 90.0 : 0.0));
         return;
     }
-    float a = std::atan2(dy, dx) * 180.0f / kPiF;
+    float a = std::atan2(dy, dx) * 180.0f / PI_F;
     SetReal(result, double(a > 0.0f ? 360.0f - a : -a));
 }
 
@@ -374,14 +372,14 @@ MATH_BUILTIN(F_LengthdirX)
 {
     Zero(result);
     if (argc < 2) return;
-    float angle = F(args[1]) * kPiF / 180.0f;
+    float angle = F(args[1]) * PI_F / 180.0f;
     SetReal(result, SnapFraction(F(args[0]) * std::cos(angle)));
 }
 MATH_BUILTIN(F_LengthdirY)
 {
     Zero(result);
     if (argc < 2) return;
-    float angle = F(args[1]) * kPiF / 180.0f;
+    float angle = F(args[1]) * PI_F / 180.0f;
     SetReal(result, SnapFraction(-(F(args[0]) * std::sin(angle))));
 }
 MATH_BUILTIN(F_DotProduct)

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "Files/Base/RealConvert.h"
 #include "Files/Graphics_API/Graphics_Batch.h"
 #include "Files/Graphics_API/Graphics_D3D.h"
 #include "Files/Graphics_API/Graphics_Matrix.h"
@@ -65,7 +66,7 @@ void GR_3D_SetProjectionExt(float ex, float ey, float ez, float tx, float ty, fl
 void GR_3D_SetProjectionOrtho(float x, float y, float w, float h, float angle)
 {
     GR_CustomProjection = 1;
-    double a = -(double)angle * 3.1415927410125732 / 180.0;
+    double a = -(double)angle * PI_FD / 180.0;
     float cx = x + w * 0.5f, cy = y + h * 0.5f;
     float eye[3] = {cx, cy, -16000.0f}, target[3] = {cx, cy, 0.0f};
     float up[3] = {(float)std::sin(a), (float)std::cos(a), 0.0f};

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "Files/Base/RealConvert.h"
 #include "Files/Graphics/Graphics_Draw.h"
 #include "Files/Graphics/Graphics_Texture.h"
 #include "Files/Graphics_API/Graphics_Batch.h"
@@ -23,7 +24,6 @@ namespace {
 const int32_t kVertexLimit[7] = {0, 1000, 1000, 1000, 999, 1000, 1000};
 
 // pi as single precision holds it, used in double.
-const double kPi = 3.1415927410125732;
 
 // The primitive being built. Invariant: 0 <= count <= limit <= GR_3D_PRIMITIVE_CAPACITY, except
 // that kind 0 has limit 0 and holds at most one vertex (each vertex submits the last).
@@ -280,7 +280,7 @@ private:
 int32_t ClampSteps(int32_t steps) { return steps < 3 ? 3 : steps > 128 ? 128 : steps; }
 
 // The angle of rim point i: computed in double, kept as a float.
-float RimAngle(int32_t i, int32_t steps) { return (float)(2.0 * kPi * i / steps); }
+float RimAngle(int32_t i, int32_t steps) { return (float)(2.0 * PI_FD * i / steps); }
 
 struct Ellipse {
     float cx, cy, rx, ry;
@@ -386,7 +386,7 @@ void GR_3D_DrawEllipsoid(float x1, float y1, float z1, float x2, float y2, float
     float cz = (z1 + z2) / 2, rz = (z2 - z1) / 2;
     int32_t rings = (steps + 1) / 2;
     for (int32_t j = 0; j < rings; ++j) {
-        float b[2] = {(float)(kPi * j / rings), (float)(kPi * (j + 1) / rings)};
+        float b[2] = {(float)(PI_FD * j / rings), (float)(PI_FD * (j + 1) / rings)};
         float tv[2] = {v * (float)j / (float)rings, v * (float)(j + 1) / (float)rings};
         float sb[2] = {std::sin(b[0]), std::sin(b[1])}, cb[2] = {std::cos(b[0]), std::cos(b[1])};
         GR_3D_PrimitiveBegin(5, texture);

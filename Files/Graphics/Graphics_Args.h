@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "Files/Base/RealConvert.h"
 #include "Files/Code/Code_Function.h"
 #include "Files/Graphics_API/Graphics_Window.h"
 #include "Files/Base/Value.h"
@@ -20,9 +21,9 @@ namespace zbargs {
 
 inline double Num(const ScriptValue* a, int i) { return a[i].kind == VALUE_REAL ? a[i].real : 0.0; }
 inline float F(const ScriptValue* a, int i) { return (float)Num(a, i); }
-inline int32_t I(const ScriptValue* a, int i) { return GR_RoundInt(Num(a, i)); }
-inline int32_t Frame(const ScriptValue* a, int i) { return GR_TruncInt(Num(a, i)); }
-inline uint32_t Colour(const ScriptValue* a, int i) { return (uint32_t)GR_RoundInt(Num(a, i)); }
+inline int32_t I(const ScriptValue* a, int i) { return Real_RoundToInt32(Num(a, i)); }
+inline int32_t Frame(const ScriptValue* a, int i) { return Real_TruncToInt32(Num(a, i)); }
+inline uint32_t Colour(const ScriptValue* a, int i) { return (uint32_t)Real_RoundToInt32(Num(a, i)); }
 inline bool B(const ScriptValue* a, int i) { return Num(a, i) >= 0.5; }
 inline void Real(ScriptValue* r, double v) { Value_SetReal(r, v); }
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "Files/Base/RealConvert.h"
 #include "Files/Code/Code_Function.h"
 #include "Files/Graphics/Graphics_3D.h"
 #include "Files/Graphics/Graphics_PNG.h"
@@ -25,8 +26,8 @@ namespace {
 
 double Num(const ScriptValue* v) { return v->kind == VALUE_REAL ? v->real : 0.0; }
 float F(const ScriptValue* args, int i) { return (float)Num(&args[i]); }
-int32_t I(const ScriptValue* args, int i) { return GR_RoundInt(Num(&args[i])); }
-uint32_t Colour(const ScriptValue* args, int i) { return (uint32_t)GR_RoundInt(Num(&args[i])); }
+int32_t I(const ScriptValue* args, int i) { return Real_RoundToInt32(Num(&args[i])); }
+uint32_t Colour(const ScriptValue* args, int i) { return (uint32_t)Real_RoundToInt32(Num(&args[i])); }
 bool B(const ScriptValue* args, int i) { return Num(&args[i]) >= 0.5; }
 void Real(ScriptValue* r, double v) { Value_SetReal(r, v); }
 

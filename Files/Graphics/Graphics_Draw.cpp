@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "Files/Base/RealConvert.h"
 #include "Files/Graphics/Graphics_3D.h"
 #include "Files/Graphics/Graphics_Texture.h"
 #include "Files/Graphics_API/Graphics_Batch.h"
@@ -41,7 +42,7 @@ uint32_t GR_Colour_PackBytes(uint32_t a, uint32_t b, uint32_t c, uint32_t d)
 }
 
 // A mixed channel: round half to even, kept to its low 8 bits.
-static uint32_t Channel(double v) { return (uint32_t)GR_RoundInt(v) & 0xFF; }
+static uint32_t Channel(double v) { return (uint32_t)Real_RoundToInt32(v) & 0xFF; }
 
 uint32_t GR_Colour_Lerp(uint32_t c0, uint32_t c1, float t)
 {
@@ -141,10 +142,9 @@ void GR_Draw_SetCirclePrecision(int32_t precision)
     if (precision > GR_CIRCLE_MAX_PRECISION) precision = GR_CIRCLE_MAX_PRECISION;
     precision &= ~3;
     g_precision = precision;
-    const double pi = 3.1415927410125732;
     for (int32_t i = 0; i <= precision; ++i) {
-        g_cos[i] = (float)std::cos((2.0 * i) * pi / precision);
-        g_sin[i] = (float)std::sin((2.0 * i) * pi / precision);
+        g_cos[i] = (float)std::cos((2.0 * i) * PI_FD / precision);
+        g_sin[i] = (float)std::sin((2.0 * i) * PI_FD / precision);
     }
     g_tableFilled = true;
 }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "Files/Base/RealConvert.h"
 #include "Files/Base/Utf8.h"
 #include "Files/Font/Font_Main.h"
 #include "Files/Graphics/Graphics_Texture.h"
@@ -25,7 +26,6 @@ struct TextState {
 };
 TextState g_text;
 
-const float kPi = 3.1415927410125732f;
 
 // Drawing colour (script layout) and alpha.
 uint32_t DrawColour() { return GR_Draw_GetColour() & 0xFFFFFF; }
@@ -225,7 +225,7 @@ void LayoutTransformed(float x, float y, const char* text, int32_t separation, i
     if (!font) return;
     TStringList lines;
     GR_Text_SplitLines(text, wrap, &lines, font);
-    const float a = angle * kPi / 180.0f, s = std::sin(a), c = std::cos(a);
+    const float a = angle * PI_F / 180.0f, s = std::sin(a), c = std::cos(a);
     const int32_t step = separation < 0 ? font->TextHeight() : separation;
     const float dx = s * yscale * (float)step, dy = c * yscale * (float)step;
     const int32_t k = lines.Count();

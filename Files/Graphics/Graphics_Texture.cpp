@@ -12,6 +12,7 @@
 #include <cstring>
 #include <vector>
 
+#include "Files/Base/RealConvert.h"
 #include "Files/Graphics/Graphics_3D.h"
 #include "Files/Graphics/Graphics_Bitmap32.h"
 #include "Files/Graphics_API/Graphics_Batch.h"
@@ -422,8 +423,8 @@ static void CropPart(const TexturePageEntry* e, float left, float top, float* wi
 {
     if (e->xOffset > left) {
         float d = e->xOffset - left;
-        *x += (float)GR_TruncInt(d * c * xscale);
-        *y -= (float)GR_TruncInt(d * s * yscale);
+        *x += (float)Real_TruncToInt32(d * c * xscale);
+        *y -= (float)Real_TruncToInt32(d * s * yscale);
         *width -= d;
         *sx = 0;
     } else {
@@ -431,8 +432,8 @@ static void CropPart(const TexturePageEntry* e, float left, float top, float* wi
     }
     if (e->yOffset > top) {
         float d = e->yOffset - top;
-        *x += (float)GR_TruncInt(d * s * xscale);
-        *y += (float)GR_TruncInt(d * c * yscale);
+        *x += (float)Real_TruncToInt32(d * s * xscale);
+        *y += (float)Real_TruncToInt32(d * c * yscale);
         *height -= d;
         *sy = 0;
     } else {
@@ -521,14 +522,14 @@ void GR_Texture_DrawTiled(int32_t id, float xorig, float yorig, float x, float y
 {
     TextureSlot* s = GR_Texture_GetSlot(id);
     if (!s) return;
-    int32_t w = GR_TruncInt(s->width * xscale), h = GR_TruncInt(s->height * yscale);
+    int32_t w = Real_TruncToInt32(s->width * xscale), h = Real_TruncToInt32(s->height * yscale);
     if (w < 1 || h < 1) return;
     float left = -xscale * xorig, right = left + s->width * xscale;
     float top = -yscale * yorig, bottom = top + s->height * yscale;
     uint32_t col = WithAlpha(colour, RoundedAlphaByte(alpha));
     uint32_t cs[4] = {col, col, col, col};
     float uR = s->width * s->inverseWidth, vB = s->height * s->inverseHeight;
-    int64_t ix = GR_RoundInt(x);
+    int64_t ix = Real_RoundToInt32(x);
     if (htiled) {
         ix %= w;
         if (ix > 0) ix -= w;
@@ -537,7 +538,7 @@ void GR_Texture_DrawTiled(int32_t id, float xorig, float yorig, float x, float y
     if (viewX + viewW <= (float)ix) return;
     int64_t tiles = 0;
     for (;;) {
-        int64_t iy = GR_RoundInt(y);
+        int64_t iy = Real_RoundToInt32(y);
         if (vtiled) {
             iy %= h;
             if (iy > 0) iy -= h;
@@ -560,12 +561,12 @@ void GR_Texture_DrawTiledTPE(TexturePageEntry* e, float xorig, float yorig, floa
 {
     TextureSlot* st = PageSlot(e);
     if (!st) return;
-    int32_t sw = GR_TruncInt(xscale * e->fullWidth), sh = GR_TruncInt(yscale * e->fullHeight);
+    int32_t sw = Real_TruncToInt32(xscale * e->fullWidth), sh = Real_TruncToInt32(yscale * e->fullHeight);
     if (sw <= 0 || sh <= 0) return;
     uint32_t col = GR_Colour_ToARGB(colour, alpha);
     float qw = e->targetWidth * xscale, qh = e->targetHeight * yscale;
-    float x0 = (float)(GR_TruncInt((xorig - e->xOffset) * -xscale) + GR_TruncInt(x));
-    float y0 = (float)(GR_TruncInt((yorig - e->yOffset) * -yscale) + GR_TruncInt(y));
+    float x0 = (float)(Real_TruncToInt32((xorig - e->xOffset) * -xscale) + Real_TruncToInt32(x));
+    float y0 = (float)(Real_TruncToInt32((yorig - e->yOffset) * -yscale) + Real_TruncToInt32(y));
     float uL = e->srcX * st->inverseWidth, vT = e->srcY * st->inverseHeight;
     float uR = (e->srcX + e->srcWidth) * st->inverseWidth, vB = (e->srcY + e->srcHeight) * st->inverseHeight;
     int64_t guard = 0;

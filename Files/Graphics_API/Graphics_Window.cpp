@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "Files/Base/Console.h"
+#include "Files/Base/RealConvert.h"
 #include "Files/Graphics_API/Graphics_D3D.h"
 #include "Files/Graphics_API/Graphics_Display.h"
 #include "Files/Graphics_API/Graphics_Hooks.h"
@@ -20,20 +21,6 @@
 
 static GR_WindowRecord g_win = {false, 0, 640, 480, 640, 480, 0, 0, 1, 1, 0, 0, 0, false};
 GR_WindowRecord& GR_Window_Record() { return g_win; }
-
-int32_t GR_RoundInt(double v)
-{
-    if (!(v >= -2147483648.0 && v < 2147483648.0)) return INT32_MIN;
-    double r = std::nearbyint(v);
-    if (r >= 2147483648.0) return INT32_MIN;
-    return (int32_t)r;
-}
-
-int32_t GR_TruncInt(double v)
-{
-    if (!(v > -2147483649.0 && v < 2147483648.0)) return INT32_MIN;
-    return (int32_t)v;
-}
 
 // ============================================================================================
 // [SECTION] Creation
@@ -447,51 +434,51 @@ void GR_Window_MouseToRoomInView(int32_t i, int32_t x, int32_t y, int32_t* roomX
     float ox, oy;
     GR_D3D_GetLetterboxOffset(&ox, &oy);
     GR_WindowStateRecord& ws = GR_WindowState();
-    int32_t mx = GR_TruncInt((float)x * WindowScale(st.screenWidth, st.clientWidth, ox) / Scale(ws.roomScaleX));
-    int32_t my = GR_TruncInt((float)y * WindowScale(st.screenHeight, st.clientHeight, oy) / Scale(ws.roomScaleY));
-    mx -= GR_TruncInt(r.portX);
-    my -= GR_TruncInt(r.portY);
+    int32_t mx = Real_TruncToInt32((float)x * WindowScale(st.screenWidth, st.clientWidth, ox) / Scale(ws.roomScaleX));
+    int32_t my = Real_TruncToInt32((float)y * WindowScale(st.screenHeight, st.clientHeight, oy) / Scale(ws.roomScaleY));
+    mx -= Real_TruncToInt32(r.portX);
+    my -= Real_TruncToInt32(r.portY);
     float vx = (float)mx * r.viewW / r.portW, vy = (float)my * r.viewH / r.portH;
     if (std::fabs(r.angle) < 0.01f) {
-        *roomX = GR_RoundInt(r.viewX + vx);
-        *roomY = GR_RoundInt(r.viewY + vy);
+        *roomX = Real_RoundToInt32(r.viewX + vx);
+        *roomY = Real_RoundToInt32(r.viewY + vy);
         return;
     }
     float a = -r.angle * 0.01745329238474369f;
     float dx = vx - r.viewW / 2, dy = vy - r.viewH / 2, c = std::cos(a), s = std::sin(a);
-    *roomX = GR_RoundInt(r.viewX + r.viewW / 2 + c * dx + s * dy);
-    *roomY = GR_RoundInt(r.viewY + r.viewH / 2 - s * dx + c * dy);
+    *roomX = Real_RoundToInt32(r.viewX + r.viewW / 2 + c * dx + s * dy);
+    *roomY = Real_RoundToInt32(r.viewY + r.viewH / 2 - s * dx + c * dy);
 }
 
 void GR_ViewPort_RoomToScreen(int32_t i, float roomX, float roomY, int32_t* x, int32_t* y)
 {
-    *x = GR_RoundInt(roomX);
-    *y = GR_RoundInt(roomY);
+    *x = Real_RoundToInt32(roomX);
+    *y = Real_RoundToInt32(roomY);
     if (i < 0 || i >= GR_VIEWPORT_COUNT) return;
     const GR_ViewPortRecord& r = g_ports[i];
     if (!r.inUse || r.viewW == 0.0f || r.viewH == 0.0f) return;
     float px = (roomX - r.viewX) * r.portW / r.viewW, py = (roomY - r.viewY) * r.portH / r.viewH;
     if (std::fabs(r.angle) < 0.01f) {
-        *x = GR_RoundInt(r.portX + px);
-        *y = GR_RoundInt(r.portY + py);
+        *x = Real_RoundToInt32(r.portX + px);
+        *y = Real_RoundToInt32(r.portY + py);
         return;
     }
     float a = r.angle * 0.01745329238474369f;
     float dx = px - r.portW / 2, dy = py - r.portH / 2, c = std::cos(a), s = std::sin(a);
-    *x = GR_RoundInt(r.portX + r.portW / 2 + c * dx + s * dy);
-    *y = GR_RoundInt(r.portY + r.portH / 2 - s * dx + c * dy);
+    *x = Real_RoundToInt32(r.portX + r.portW / 2 + c * dx + s * dy);
+    *y = Real_RoundToInt32(r.portY + r.portH / 2 - s * dx + c * dy);
 }
 
 void GR_Window_MouseToRoom(int32_t x, int32_t y, int32_t* roomX, int32_t* roomY)
 {
     float ox, oy;
     GR_D3D_GetLetterboxOffset(&ox, &oy);
-    x -= GR_TruncInt(ox);
-    y -= GR_TruncInt(oy);
+    x -= Real_TruncToInt32(ox);
+    y -= Real_TruncToInt32(oy);
     GR_DeviceState& st = GR_D3D_State();
     if (g_portCount == 0) {
-        *roomX = GR_TruncInt((float)x * WindowScale(st.screenWidth, st.clientWidth, ox));
-        *roomY = GR_TruncInt((float)y * WindowScale(st.screenHeight, st.clientHeight, oy));
+        *roomX = Real_TruncToInt32((float)x * WindowScale(st.screenWidth, st.clientWidth, ox));
+        *roomY = Real_TruncToInt32((float)y * WindowScale(st.screenHeight, st.clientHeight, oy));
         return;
     }
     for (int32_t i = GR_VIEWPORT_COUNT - 1; i >= 0; --i) {
@@ -513,7 +500,7 @@ static void ViewMouse(int32_t i, int32_t* rx, int32_t* ry)
     float ox, oy;
     GR_D3D_GetLetterboxOffset(&ox, &oy);
     *rx = *ry = 0;
-    GR_Window_MouseToRoomInView(i, x - GR_TruncInt(ox), y - GR_TruncInt(oy), rx, ry);
+    GR_Window_MouseToRoomInView(i, x - Real_TruncToInt32(ox), y - Real_TruncToInt32(oy), rx, ry);
 }
 
 int32_t GR_Window_ViewMouseGetX(int32_t i)

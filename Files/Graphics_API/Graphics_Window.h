@@ -85,7 +85,3 @@ int32_t GR_Window_ViewMouseGetY(int32_t i);
 int32_t GR_Window_DeviceMouseX(int32_t d);
 int32_t GR_Window_DeviceMouseY(int32_t d);
 
-// Real to integer, nearest with halves to even, x86 result (INT32_MIN) for NaN and overflow.
-int32_t GR_RoundInt(double v);
-// Real to integer toward zero, x86 result for NaN and overflow.
-int32_t GR_TruncInt(double v);

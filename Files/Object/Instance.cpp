@@ -11,7 +11,7 @@
 #include "Files/Object/Instance_Index.h"
 #include "Files/World/World_State.h"
 #include "Files/Run/Run_Main.h"
-#include "Files/Run/Run_Maths.h"
+#include "Files/Base/RealConvert.h"
 #include "Files/World/World_Hooks.h"
 #include "Files/Code/Variable_List.h"
 #include "Platform/MemoryManager.h"
@@ -144,7 +144,7 @@ void CInstance::SetObject(int32_t index, bool joinObjectList)
     i_visible = (object->m_flags & 2) ? 1 : 0;
     i_persistent = (object->m_flags & 4) ? 1 : 0;
     i_spriteindex = object->m_spriteIndex;
-    if (World_Trunc(i_imageindex) >= GetImageNumber()) i_imageindex = 0;
+    if (Real_TruncToInt32(i_imageindex) >= GetImageNumber()) i_imageindex = 0;
     MarkBBoxDirty();
 }
 
@@ -162,7 +162,7 @@ void CInstance::ChangeObject(int32_t index)
     i_visible = (object->m_flags & 2) ? 1 : 0;
     i_persistent = (object->m_flags & 4) ? 1 : 0;
     i_spriteindex = object->m_spriteIndex;
-    if (World_Trunc(i_imageindex) >= GetImageNumber()) i_imageindex = 0;
+    if (Real_TruncToInt32(i_imageindex) >= GetImageNumber()) i_imageindex = 0;
     MarkBBoxDirty();
     Run_QueueDepthChange(this);
 }
@@ -264,12 +264,12 @@ void CInstance::ComputeBoundingBox()
         return;
     }
     if (i_imageangle == 0.0f) {
-        int32_t left = World_Round(double(float(s.bboxLeft - s.xorigin)) * double(i_imagescalex) + double(i_x));
-        int32_t right = World_Round(double(float(s.bboxRight - s.bboxLeft + 1)) * double(i_imagescalex) +
+        int32_t left = Real_RoundToInt32(double(float(s.bboxLeft - s.xorigin)) * double(i_imagescalex) + double(i_x));
+        int32_t right = Real_RoundToInt32(double(float(s.bboxRight - s.bboxLeft + 1)) * double(i_imagescalex) +
                                     double(left) - 1.0);
         if (left > right) std::swap(left, right);
-        int32_t top = World_Round(double(float(s.bboxTop - s.yorigin)) * double(i_imagescaley) + double(i_y));
-        int32_t bottom = World_Round(double(float(s.bboxBottom - s.bboxTop + 1)) * double(i_imagescaley) +
+        int32_t top = Real_RoundToInt32(double(float(s.bboxTop - s.yorigin)) * double(i_imagescaley) + double(i_y));
+        int32_t bottom = Real_RoundToInt32(double(float(s.bboxBottom - s.bboxTop + 1)) * double(i_imagescaley) +
                                      double(top) - 1.0);
         if (top > bottom) std::swap(top, bottom);
         i_bbox_left = left;
@@ -282,15 +282,15 @@ void CInstance::ComputeBoundingBox()
         const double x2 = (double(std::max(s.bboxLeft, s.bboxRight)) - s.xorigin + 1.0) * xs - 1.0;
         const double y1 = (double(std::min(s.bboxTop, s.bboxBottom)) - s.yorigin) * ys;
         const double y2 = (double(std::max(s.bboxTop, s.bboxBottom)) - s.yorigin + 1.0) * ys - 1.0;
-        const float a = float(double(i_imageangle) * WORLD_PI / 180.0);
+        const float a = float(double(i_imageangle) * PI_FD / 180.0);
         const double c = float(std::cos(double(a)));
         const double sn = float(std::sin(double(a)));
         const double cx1 = float(c * x1), cx2 = float(c * x2), sy1 = float(sn * y1), sy2 = float(sn * y2);
         const double cy1 = float(c * y1), cy2 = float(c * y2), sx1 = float(sn * x1), sx2 = float(sn * x2);
-        i_bbox_left = World_Round(double(i_x) + std::min(cx1, cx2) + std::min(sy1, sy2));
-        i_bbox_right = World_Round(double(i_x) + std::max(cx1, cx2) + std::max(sy1, sy2));
-        i_bbox_top = World_Round(double(i_y) + std::min(cy1, cy2) - std::max(sx1, sx2));
-        i_bbox_bottom = World_Round(double(i_y) + std::max(cy1, cy2) - std::min(sx1, sx2));
+        i_bbox_left = Real_RoundToInt32(double(i_x) + std::min(cx1, cx2) + std::min(sy1, sy2));
+        i_bbox_right = Real_RoundToInt32(double(i_x) + std::max(cx1, cx2) + std::max(sy1, sy2));
+        i_bbox_top = Real_RoundToInt32(double(i_y) + std::min(cy1, cy2) - std::max(sx1, sx2));
+        i_bbox_bottom = Real_RoundToInt32(double(i_y) + std::max(cy1, cy2) - std::min(sx1, sx2));
     }
     i_precise = s.precise;
     i_bboxDirty = 0;
@@ -306,7 +306,7 @@ void CInstance::SetSprite(int32_t sprite)
 {
     i_spriteindex = sprite;
     MarkBBoxDirty();
-    if (World_Trunc(i_imageindex) >= GetImageNumber()) i_imageindex = 0;
+    if (Real_TruncToInt32(i_imageindex) >= GetImageNumber()) i_imageindex = 0;
 }
 
 void CInstance::SetMaskIndex(int32_t mask)

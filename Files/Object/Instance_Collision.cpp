@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "Files/Object/Instance.h"
-#include "Files/Run/Run_Maths.h"
+#include "Files/Base/RealConvert.h"
 #include "Files/World/World_Hooks.h"
 
 namespace {
@@ -19,13 +19,13 @@ WorldMaskPlacement Placement(const CInstance* i)
 {
     WorldMaskPlacement p{};
     p.sprite = i->MaskSprite();
-    p.frame = World_Trunc(i->i_imageindex);
+    p.frame = Real_TruncToInt32(i->i_imageindex);
     p.bboxLeft = i->i_bbox_left;
     p.bboxTop = i->i_bbox_top;
     p.bboxRight = i->i_bbox_right;
     p.bboxBottom = i->i_bbox_bottom;
-    p.x = World_Round(i->i_x);
-    p.y = World_Round(i->i_y);
+    p.x = Real_RoundToInt32(i->i_x);
+    p.y = Real_RoundToInt32(i->i_y);
     p.xscale = i->i_imagescalex;
     p.yscale = i->i_imagescaley;
     p.angle = i->i_imageangle;
@@ -59,7 +59,7 @@ bool CInstance::CollisionPoint(float x, float y, bool precise)
     if (i_marked || !UsableMask(this, &info)) return false;
     if (!precise || !info.precise) return true;
     const WorldMaskPlacement p = Placement(this);
-    return World_Hooks().maskPoint && World_Hooks().maskPoint(&p, World_Round(x), World_Round(y));
+    return World_Hooks().maskPoint && World_Hooks().maskPoint(&p, Real_RoundToInt32(x), Real_RoundToInt32(y));
 }
 
 bool CInstance::CollisionRectangle(float x1, float y1, float x2, float y2, bool precise)
@@ -70,17 +70,17 @@ bool CInstance::CollisionRectangle(float x1, float y1, float x2, float y2, bool 
     if (!UsableMask(this, &info)) return false;
     const WorldMaskPlacement p = Placement(this);
     return World_Hooks().maskRectangle &&
-           World_Hooks().maskRectangle(&p, World_Round(std::min(x1, x2)), World_Round(std::min(y1, y2)),
-                                       World_Round(std::max(x1, x2)), World_Round(std::max(y1, y2)));
+           World_Hooks().maskRectangle(&p, Real_RoundToInt32(std::min(x1, x2)), Real_RoundToInt32(std::min(y1, y2)),
+                                       Real_RoundToInt32(std::max(x1, x2)), Real_RoundToInt32(std::max(y1, y2)));
 }
 
 bool CInstance::CollisionEllipse(float x1, float y1, float x2, float y2, bool precise)
 {
     if (BoxRejects(this, x1, y1, x2, y2)) return false;
-    if (World_Round(x1) == World_Round(x2) || World_Round(y1) == World_Round(y2))
+    if (Real_RoundToInt32(x1) == Real_RoundToInt32(x2) || Real_RoundToInt32(y1) == Real_RoundToInt32(y2))
         return CollisionRectangle(x1, y1, x2, y2, precise);
-    const int32_t l = World_Round(std::min(x1, x2)), t = World_Round(std::min(y1, y2));
-    const int32_t r = World_Round(std::max(x1, x2)), b = World_Round(std::max(y1, y2));
+    const int32_t l = Real_RoundToInt32(std::min(x1, x2)), t = Real_RoundToInt32(std::min(y1, y2));
+    const int32_t r = Real_RoundToInt32(std::max(x1, x2)), b = Real_RoundToInt32(std::max(y1, y2));
     const double cx = (double(x1) + double(x2)) / 2, cy = (double(y1) + double(y2)) / 2;
     bool overlap = (cx >= i_bbox_left && cx <= i_bbox_right) || (cy >= i_bbox_top && cy <= i_bbox_bottom);
     if (!overlap) {
@@ -118,7 +118,7 @@ bool CInstance::CollisionLine(float x1, float y1, float x2, float y2, bool preci
     WorldSpriteInfo info{};
     if (!UsableMask(this, &info)) return false;
     const WorldMaskPlacement p = Placement(this);
-    return World_Hooks().maskLine && World_Hooks().maskLine(&p, World_Round(ax), World_Round(ay), World_Round(bx), World_Round(by));
+    return World_Hooks().maskLine && World_Hooks().maskLine(&p, Real_RoundToInt32(ax), Real_RoundToInt32(ay), Real_RoundToInt32(bx), Real_RoundToInt32(by));
 }
 
 bool CInstance::CollisionInstance(CInstance* other, bool precise)

@@ -10,7 +10,7 @@
 #include "Files/Path/Path.h"
 #include "Files/Room/Room.h"
 #include "Files/Object/Instance.h"
-#include "Files/Run/Run_Maths.h"
+#include "Files/Base/RealConvert.h"
 #include "Files/World/World_Hooks.h"
 
 namespace {
@@ -31,7 +31,7 @@ void CInstance::UpdateDirectionSpeed()
         i_direction = i_vspeed > 0 ? 270.0f : (i_vspeed < 0 ? 90.0f : 0.0f);
     } else {
         const float r = float(std::atan2(double(i_vspeed), double(i_hspeed)));
-        const float a = float(double(r) * 180.0 / WORLD_PI);
+        const float a = float(double(r) * 180.0 / PI_FD);
         i_direction = a > 0 ? float(360.0 - double(a)) : -a;
     }
     i_direction = Snap(i_direction);
@@ -43,7 +43,7 @@ void CInstance::UpdateDirectionSpeed()
 
 void CInstance::UpdateHVSpeed()
 {
-    const float a = float(double(i_direction) * WORLD_PI / 180.0);
+    const float a = float(double(i_direction) * PI_FD / 180.0);
     i_hspeed = float(double(float(std::cos(double(a)))) * double(i_speed));
     i_vspeed = float(double(float(std::sin(double(a)))) * -double(i_speed));
     i_hspeed = Snap(i_hspeed);
@@ -96,7 +96,7 @@ void CInstance::SetPosition(float x, float y)
 
 void CInstance::AddMotion(float direction, float length)
 {
-    const float a = float(double(direction) * WORLD_PI / 180.0);
+    const float a = float(double(direction) * PI_FD / 180.0);
     i_hspeed = float(double(i_hspeed) + double(float(std::cos(double(a)))) * double(length));
     i_vspeed = float(double(i_vspeed) - double(float(std::sin(double(a)))) * double(length));
     UpdateDirectionSpeed();
@@ -150,7 +150,7 @@ bool CInstance::AdvancePath()
     if (i_pathindex < 0) return false;
     CPath* p = Path_Data(i_pathindex);
     if (!p || !(p->GetLength() > 0)) return false;
-    const float o = float(double(i_pathorientation) * WORLD_PI / 180.0);
+    const float o = float(double(i_pathorientation) * PI_FD / 180.0);
     const PathPoint here = p->GetPosition(i_pathposition);
     const float k = float(double(here.speed) / (double(i_pathscale) * 100.0));
     i_pathposition = float(double(i_pathposition) + double(i_pathspeed) * double(k) / double(p->GetLength()));

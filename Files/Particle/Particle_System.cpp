@@ -30,9 +30,8 @@ std::vector<ParticleSystem*> g_systems;
 uint32_t g_pass = 0;
 
 // Degrees to radians with pi held in single precision.
-constexpr float kPi = 3.1415927f;
-constexpr float kDegToRad = kPi / 180.0f;
-constexpr float kRadToDeg = 180.0f / kPi;
+constexpr float kDegToRad = PI_F / 180.0f;
+constexpr float kRadToDeg = 180.0f / PI_F;
 constexpr float kNoDepth = -1e9f;
 
 ParticleSystem* Created(int32_t index)

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "Files/Path/Path.h"
-#include "Files/Run/Run_Maths.h"
+#include "Files/Base/RealConvert.h"
 #include "Files/World/World_Hooks.h"
 #include "Files/Support/FileImage.h"
 #include "Platform/MemoryManager.h"
@@ -215,7 +215,7 @@ void CPath::Rotate(float degrees)
 {
     float cx, cy;
     GetCenter(&cx, &cy);
-    const float r = float(double(degrees) * WORLD_PI / 180.0);
+    const float r = float(double(degrees) * PI_FD / 180.0);
     const double c = std::cos(double(r)), s = std::sin(double(r));
     for (PathPoint& p : m_points) {
         const double x = p.x - cx, y = p.y - cy;
@@ -287,7 +287,7 @@ void CPath::Draw(float x, float y, bool absolute) const
 {
     const PathPoint p0 = GetPosition(0);
     const float ox = absolute ? x : x - p0.x, oy = absolute ? y : y - p0.y;
-    const int32_t steps = World_Round(double(m_length) * 0.25);
+    const int32_t steps = Real_RoundToInt32(double(m_length) * 0.25);
     if (steps <= 0 || !World_Hooks().drawLineStrip) return;
     std::vector<float> xy;
     xy.reserve(size_t(steps + 1) * 2);

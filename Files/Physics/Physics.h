@@ -7,7 +7,7 @@
 // Units: Box2D works in world units (metres); a world's pixel scale converts pixels to them
 // (world = pixels * scale). The accessors of CPhysicsObject answer world units, unconverted;
 // callers apply the scale. Angles: Box2D's radians with y growing downwards; the degree
-// forms use pi as the float 3.1415927410125732.
+// forms use pi as the float 3.1415927410125732 (PI_FD, Files/Base/RealConvert.h).
 //
 // Every value that reaches Box2D is checked first (finite, inside the ranges below; polygon
 // shapes convex and not degenerate), because Box2D stops the process on input it cannot
@@ -21,6 +21,7 @@
 // Needs: Box2D 2.4 (libbox2d, used directly: it is the engine, not a platform facility), the
 // instances and the event dispatch (collision events), the log console. No Linux/ file.
 #pragma once
+#include "Files/Base/RealConvert.h"
 
 #include <cstdint>
 #include <unordered_map>
@@ -32,9 +33,6 @@ class CInstance;
 class CPhysicsObject;
 class CPhysicsFixture;
 struct WorldHooks;
-
-// pi as the game sees it: the single-precision value widened to a double.
-constexpr double PHYSICS_PI = 3.1415927410125732;
 
 // Bits of a body's 16-bit flag word. ORDER: the engine's own flag bits.
 enum : uint16_t {

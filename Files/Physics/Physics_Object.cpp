@@ -6,6 +6,7 @@
 
 #include <cmath>
 
+#include "Files/Base/RealConvert.h"
 #include "Files/Physics/Physics.h"
 
 namespace {
@@ -14,8 +15,8 @@ bool Finite(float v) { return std::isfinite(v); }
 
 // Degrees to radians and back, with pi as the float the game uses; double arithmetic,
 // multiplied first and divided second, narrowed at the end.
-float ToRadians(float degrees) { return float(double(degrees) * PHYSICS_PI / 180.0); }
-float ToDegrees(float radians) { return float(double(radians) * 180.0 / PHYSICS_PI); }
+float ToRadians(float degrees) { return float(double(degrees) * PI_FD / 180.0); }
+float ToDegrees(float radians) { return float(double(radians) * 180.0 / PI_FD); }
 
 } // namespace
 

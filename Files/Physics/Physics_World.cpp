@@ -15,6 +15,7 @@
 #include <cmath>
 #include <vector>
 
+#include "Files/Base/RealConvert.h"
 #include "Files/Event/Event.h"
 #include "Files/Object/Object.h"
 #include "Files/Physics/Physics.h"
@@ -142,7 +143,7 @@ bool CPhysicsWorld::BindFixture(const CPhysicsFixture* fixture, CInstance* insta
     }
     if (!object) {
         const double x = double(instance->i_x) * double(m_scale), y = double(instance->i_y) * double(m_scale);
-        const float angle = float(-double(instance->i_imageangle) * PHYSICS_PI / 180.0);
+        const float angle = float(-double(instance->i_imageangle) * PI_FD / 180.0);
         if (!std::isfinite(x) || !std::isfinite(y) || std::fabs(x) > PHYSICS_MAX_COORDINATE ||
             std::fabs(y) > PHYSICS_MAX_COORDINATE || !std::isfinite(angle)) {
             Physics_Debug("no body for instance %d: position (%g, %g) is out of range\n", instance->i_id,

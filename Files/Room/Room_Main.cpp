@@ -11,7 +11,7 @@
 #include "Files/Code/Code_Error.h"
 #include "Files/Room/Room.h"
 #include "Files/Run/Run_Main.h"
-#include "Files/Run/Run_Maths.h"
+#include "Files/Base/RealConvert.h"
 #include "Files/World/World_Hooks.h"
 #include "Files/Support/GameHeader.h"
 #include "Files/Support/FileImage.h"
@@ -132,8 +132,8 @@ bool CRoom::LoadFromEntry(const FileImage& image, uint32_t offset, uint8_t versi
     m_physicsWorldFlag = 0;
     if (version >= 6) {
         m_physicsWorldFlag = physics != 0;
-        m_gravityX = World_Trunc(gx);
-        m_gravityY = World_Trunc(gy);
+        m_gravityX = Real_TruncToInt32(gx);
+        m_gravityY = Real_TruncToInt32(gy);
         m_pixelsToMetres = ptm;
         if (m_physicsWorldFlag && World_Hooks().physicsCreateWorld)
             m_pPhysicsWorld = World_Hooks().physicsCreateWorld(ptm, m_speed, float(m_gravityX), float(m_gravityY));
@@ -402,8 +402,8 @@ int32_t CRoom::EntryAddInstance(float x, float y, int32_t objectIndex)
     int32_t id = Room_GetLastInstanceId() + 1;
     Room_SetLastInstanceId(id);
     RoomInstanceEntry e{};
-    e.x = World_Trunc(x);
-    e.y = World_Trunc(y);
+    e.x = Real_TruncToInt32(x);
+    e.y = Real_TruncToInt32(y);
     e.object = objectIndex;
     e.id = id;
     e.code = nullptr;

@@ -6,7 +6,7 @@
 #include "Files/Graphics_API/Graphics_Window.h"
 #include "Files/Room/Room.h"
 #include "Files/Run/Run_Main.h"
-#include "Files/Run/Run_Maths.h"
+#include "Files/Base/RealConvert.h"
 
 namespace {
 // The tile's right and bottom edges (from the integer size and the float scale).
@@ -183,7 +183,7 @@ void Room_UpdateViews()
         CInstance* i = FollowedInstance(view.object);
         if (!i) continue;
         i->RefreshBoundingBox();
-        const int32_t ix = World_Round(i->i_x), iy = World_Round(i->i_y);
+        const int32_t ix = Real_RoundToInt32(i->i_x), iy = Real_RoundToInt32(i->i_y);
         int32_t x = view.xview, y = view.yview;
         Follow(ix, view.hborder, view.wview, x);
         Follow(iy, view.vborder, view.hview, y);

@@ -12,7 +12,7 @@
 #include "Files/Object/Instance_Index.h"
 #include "Files/World/World_State.h"
 #include "Files/Run/Run_Main.h"
-#include "Files/Run/Run_Maths.h"
+#include "Files/Base/RealConvert.h"
 #include "Files/World/World_Hooks.h"
 
 namespace {
@@ -393,14 +393,14 @@ void Command_MoveTowardsPoint(CInstance* self, float x, float y, float speed)
 }
 
 namespace {
-int32_t Steps(float max) { return max > 0 ? World_Round(max) : 1000; }
+int32_t Steps(float max) { return max > 0 ? Real_RoundToInt32(max) : 1000; }
 } // namespace
 
 void Command_MoveContact(CInstance* self, float direction, float max, bool all)
 {
     const int32_t steps = Steps(max);
     if (!Free(self, self->i_x, self->i_y, all)) return;
-    const double a = double(direction) * WORLD_PI / 180.0;
+    const double a = double(direction) * PI_FD / 180.0;
     const float dx = float(std::cos(a)), dy = float(-std::sin(a));
     for (int32_t k = 0; k < steps; ++k) {
         const float nx = self->i_x + dx, ny = self->i_y + dy;
@@ -412,7 +412,7 @@ void Command_MoveContact(CInstance* self, float direction, float max, bool all)
 void Command_MoveOutside(CInstance* self, float direction, float max, bool all)
 {
     const int32_t steps = Steps(max);
-    const double a = double(direction) * WORLD_PI / 180.0;
+    const double a = double(direction) * PI_FD / 180.0;
     const float dx = float(std::cos(a)), dy = float(-std::sin(a));
     for (int32_t k = 0; k < steps && !Free(self, self->i_x, self->i_y, all); ++k)
         self->SetPosition(self->i_x + dx, self->i_y + dy);
@@ -445,7 +445,7 @@ void Command_MoveBounce(CInstance* self, bool precise, bool all)
     const double a = std::nearbyint(double(self->i_direction) / 10.0) * 10.0;
     const double speed = self->i_speed;
     auto freeAt = [&](double angle) {
-        const double r = angle * WORLD_PI / 180.0;
+        const double r = angle * PI_FD / 180.0;
         return Free(self, float(double(self->i_x) + std::cos(r) * speed), float(double(self->i_y) - std::sin(r) * speed), all);
     };
     double cw = a;

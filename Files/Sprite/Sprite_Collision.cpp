@@ -16,6 +16,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "Files/Base/RealConvert.h"
 #include "Files/Graphics/Graphics_Bitmap32.h"
 #include "Files/Graphics/Graphics_Texture.h"
 #include "Files/Graphics_API/Graphics_Window.h"
@@ -32,7 +33,7 @@ void CSprite::ComputeBoundingBox()
     int32_t radius = 0;
     for (int i = 0; i < 4; ++i) {
         float dx = (float)((int64_t)cx[i] - xOrigin), dy = (float)((int64_t)cy[i] - yOrigin);
-        int32_t r = GR_TruncInt(std::ceil(std::sqrt(dx * dx + dy * dy)));
+        int32_t r = Real_TruncToInt32(std::ceil(std::sqrt(dx * dx + dy * dy)));
         if (r > radius) radius = r;
     }
     boundingRadius = radius;
@@ -152,7 +153,6 @@ uint8_t CSprite::MaskAt(int32_t frame, int32_t px, int32_t py) const
 // ============================================================================================
 namespace {
 
-const float kPi = 3.1415927f;
 
 bool ZeroScale(float sx, float sy) { return !(sx != 0.0f) || !(sy != 0.0f); } // also NaN
 
@@ -173,7 +173,7 @@ Rect FromBox(const SpriteBox& b) { return Rect{b.left, b.top, b.right, b.bottom}
 // every side for the rounding, plus a room pixel).
 Rect Reach(const CSprite* s, int32_t ix, int32_t iy, float sx, float sy, float angle)
 {
-    const double r = (double)(-angle * kPi / 180.0f);
+    const double r = (double)(-angle * PI_F / 180.0f);
     const double sn = std::sin(r), cs = std::cos(r);
     const double pxs[2] = {-1.0, (double)s->width + 1.0}, pys[2] = {-1.0, (double)s->height + 1.0};
     double l = INFINITY, t = INFINITY, rr = -INFINITY, b = -INFINITY;
@@ -200,7 +200,7 @@ struct FloorMap {
     int32_t ix, iy;
     FloorMap(const CSprite* sp, int32_t x, int32_t y, float xs, float ys, float angle)
     {
-        const float r = -angle * kPi / 180.0f;
+        const float r = -angle * PI_F / 180.0f;
         s = std::sin(r);
         c = std::cos(r);
         sx = xs;
@@ -364,7 +364,7 @@ bool CSprite::CheckSpriteCollision(int32_t frame, const SpriteBox& box, int32_t 
     const float r1x = 1.0f / xscale, r1y = 1.0f / yscale, r2x = 1.0f / otherXScale, r2y = 1.0f / otherYScale;
     const bool unrotated = angle == 0.0f && otherAngle == 0.0f;
     const bool plain = unrotated && r1x == 1.0f && r1y == 1.0f && r2x == 1.0f && r2y == 1.0f;
-    const float a1 = -angle * kPi / 180.0f, a2 = -otherAngle * kPi / 180.0f;
+    const float a1 = -angle * PI_F / 180.0f, a2 = -otherAngle * PI_F / 180.0f;
     const float s1 = std::sin(a1), c1 = std::cos(a1), s2 = std::sin(a2), c2 = std::cos(a2);
     const float o1x = (float)xOrigin, o1y = (float)yOrigin, o2x = (float)other->xOrigin, o2y = (float)other->yOrigin;
     for (int64_t rx = area.left; rx <= area.right; ++rx)
@@ -379,15 +379,15 @@ bool CSprite::CheckSpriteCollision(int32_t frame, const SpriteBox& box, int32_t 
                 const float d1x = (float)(rx - x), d1y = (float)(ry - y);
                 const float d2x = (float)(rx - otherX), d2y = (float)(ry - otherY);
                 if (unrotated) {
-                    p1x = GR_TruncInt(d1x * r1x + o1x);
-                    p1y = GR_TruncInt(d1y * r1y + o1y);
-                    p2x = GR_TruncInt(d2x * r2x + o2x);
-                    p2y = GR_TruncInt(d2y * r2y + o2y);
+                    p1x = Real_TruncToInt32(d1x * r1x + o1x);
+                    p1y = Real_TruncToInt32(d1y * r1y + o1y);
+                    p2x = Real_TruncToInt32(d2x * r2x + o2x);
+                    p2y = Real_TruncToInt32(d2y * r2y + o2y);
                 } else {
-                    p1x = GR_TruncInt((d1y * s1 + d1x * c1) * r1x + o1x);
-                    p1y = GR_TruncInt((d1y * c1 - d1x * s1) * r1y + o1y);
-                    p2x = GR_TruncInt((d2y * s2 + d2x * c2) * r2x + o2x);
-                    p2y = GR_TruncInt((d2y * c2 - d2x * s2) * r2y + o2y);
+                    p1x = Real_TruncToInt32((d1y * s1 + d1x * c1) * r1x + o1x);
+                    p1y = Real_TruncToInt32((d1y * c1 - d1x * s1) * r1y + o1y);
+                    p2x = Real_TruncToInt32((d2y * s2 + d2x * c2) * r2x + o2x);
+                    p2y = Real_TruncToInt32((d2y * c2 - d2x * s2) * r2y + o2y);
                 }
             }
             if (!MaskAt(frame, p1x, p1y)) continue;

@@ -4,6 +4,7 @@
 #include <cfloat>
 #include <cmath>
 
+#include "Files/Base/RealConvert.h"
 #include "Files/Graphics/Graphics_3D.h"
 #include "Files/Graphics/Graphics_Surface.h"
 #include "Files/Graphics/Graphics_Texture.h"
@@ -11,7 +12,7 @@
 
 namespace {
 
-const float kDegToRad = 3.1415927f / 180.0f;
+const float kDegToRad = PI_F / 180.0f;
 
 // The room rectangle being drawn; without a room nothing is culled.
 struct DrawRect {

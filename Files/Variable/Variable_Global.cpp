@@ -21,7 +21,7 @@
 #include "Files/Room/Room.h"
 #include "Files/Run/Run_Commands.h"
 #include "Files/Run/Run_Main.h"
-#include "Files/Run/Run_Maths.h"
+#include "Files/Base/RealConvert.h"
 #include "Files/World/World_Hooks.h"
 #include "Files/Support/GameHeader.h"
 #include "Files/Support/File.h"
@@ -45,7 +45,7 @@ inline bool Text(ScriptValue* out, const char* t)
     Value_SetString(out, t ? t : "");
     return true;
 }
-inline int32_t I(const ScriptValue* v) { return World_Round(v->real); }
+inline int32_t I(const ScriptValue* v) { return Real_RoundToInt32(v->real); }
 inline bool Flag(const ScriptValue* v) { return I(v) > 0.5; }
 int32_t Slot(int32_t i) { return i >= 0 && i < 8 ? i : 0; }
 RunState& S() { return Run_State(); }

@@ -12,7 +12,7 @@
 #include "Files/Room/Room.h"
 #include "Files/Object/Instance.h"
 #include "Files/Run/Run_Main.h"
-#include "Files/Run/Run_Maths.h"
+#include "Files/Base/RealConvert.h"
 #include "Files/World/World_Hooks.h"
 #include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Variable/Variable_World.h"
@@ -28,7 +28,7 @@ inline bool Real(ScriptValue* out, double r)
     return true;
 }
 inline float F(const ScriptValue* v) { return float(v->real); }
-inline int32_t I(const ScriptValue* v) { return World_RoundF(v->real); }
+inline int32_t I(const ScriptValue* v) { return Real_RoundFloatToInt32(v->real); }
 int32_t AlarmIndex(int32_t i) { return i >= 0 && i < 12 ? i : 0; }
 
 // ---- Position and motion ----

@@ -2,6 +2,7 @@
 // pairs it refuses; comparisons with the epsilon; conversions; string repetition and
 // concatenation. Operands are written left first: the left one is the value below the top
 // (the instruction's second type), the right one the top (its first type).
+#include "Files/Base/RealConvert.h"
 #include "code/CodeTestSupport.h"
 
 #include <cmath>
@@ -350,8 +351,8 @@ TEST(VMTextNumbers, CLocaleDecimalOnly)
     EXPECT_EQ(VM_TextToReal("0.1"), 0.1);
     EXPECT_EQ(VM_TextToInt("-2147483649"), INT32_MIN);
     EXPECT_EQ(VM_TextToInt("  42x"), 42);
-    EXPECT_EQ(VM_TruncInt(std::nan("")), INT32_MIN);
-    EXPECT_EQ(VM_TruncInt(-2147483648.9), INT32_MIN);
-    EXPECT_EQ(VM_TruncInt(2147483647.9), INT32_MAX);
-    EXPECT_EQ(VM_TruncLong(1e19), INT64_MIN);
+    EXPECT_EQ(Real_TruncToInt32(std::nan("")), INT32_MIN);
+    EXPECT_EQ(Real_TruncToInt32(-2147483648.9), INT32_MIN);
+    EXPECT_EQ(Real_TruncToInt32(2147483647.9), INT32_MAX);
+    EXPECT_EQ(Real_TruncToInt64(1e19), INT64_MIN);
 }

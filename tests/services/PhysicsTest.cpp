@@ -10,6 +10,7 @@
 #include <limits>
 
 #include "Files/Base/Console.h"
+#include "Files/Base/RealConvert.h"
 #include "Files/Event/Event.h"
 #include "Files/Physics/Physics.h"
 #include "Files/Object/Instance.h"
@@ -107,7 +108,7 @@ TEST_F(PhysicsLayer, FallingBodiesFollowTheEngineExactly)
     b2BodyDef bd;
     bd.type = b2_dynamicBody;
     bd.position.Set(Scaled(300, scale), Scaled(20, scale));
-    bd.angle = float(-30.0 * PHYSICS_PI / 180.0);
+    bd.angle = float(-30.0 * PI_FD / 180.0);
     bd.angularDamping = 0.5f;
     b2Body* rb = raw.CreateBody(&bd);
     b2PolygonShape ps;
@@ -117,7 +118,7 @@ TEST_F(PhysicsLayer, FallingBodiesFollowTheEngineExactly)
     bf.density = 1;
     bf.friction = 0.2f;
     rb->CreateFixture(&bf);
-    rb->SetAngularVelocity(float(45.0 * PHYSICS_PI / 180.0));
+    rb->SetAngularVelocity(float(45.0 * PI_FD / 180.0));
 
     for (int step = 0; step < 90; ++step) {
         world.Step(30, false);
@@ -127,7 +128,7 @@ TEST_F(PhysicsLayer, FallingBodiesFollowTheEngineExactly)
         ASSERT_EQ(oc->GetLinearVelocityY(), rc->GetLinearVelocity().y) << "step " << step;
         ASSERT_EQ(ob->GetPositionX(), rb->GetPosition().x) << "step " << step;
         ASSERT_EQ(ob->GetPositionY(), rb->GetPosition().y) << "step " << step;
-        ASSERT_EQ(ob->GetRotation(), float(double(rb->GetAngle()) * 180.0 / PHYSICS_PI)) << "step " << step;
+        ASSERT_EQ(ob->GetRotation(), float(double(rb->GetAngle()) * 180.0 / PI_FD)) << "step " << step;
     }
     // After 3 seconds under 10 m/s^2 the circle fell about 45 m less its damping.
     EXPECT_GT(oc->GetPositionY(), 5 + 30);
