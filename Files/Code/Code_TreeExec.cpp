@@ -14,7 +14,7 @@
 #include "Files/Code/VM_Format.h"
 #include "Files/Object/Object.h"
 #include "Files/Object/Instance.h"
-#include "Files/World/World_State.h"
+#include "Files/Object/Instance_Pending.h"
 #include "Files/Script/Script_Main.h"
 #include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Code/Variable_List.h"

@@ -6,7 +6,7 @@
 #include "Files/Code/Code_Variable.h"
 #include "Files/Object/Object.h"
 #include "Files/Object/Instance.h"
-#include "Files/World/World_State.h"
+#include "Files/Object/Instance_Pending.h"
 #include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Code/Variable_List.h"
 

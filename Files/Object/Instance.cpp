@@ -9,8 +9,8 @@
 
 #include "Files/Object/Object.h"
 #include "Files/Object/Instance_Index.h"
+#include "Files/Object/Instance_Pending.h"
 #include "Files/World/World_State.h"
-#include "Files/Run/Run_Main.h"
 #include "Files/Base/RealConvert.h"
 #include "Files/World/World_Hooks.h"
 #include "Files/Code/Variable_List.h"

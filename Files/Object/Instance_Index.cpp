@@ -20,7 +20,7 @@
 
 #include "Files/Object/Object.h"
 #include "Files/Object/Instance.h"
-#include "Files/World/World_State.h"
+#include "Files/Object/Instance_Pending.h"
 
 namespace world_index {
 uint64_t g_generation = UINT64_MAX;

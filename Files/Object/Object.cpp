@@ -12,7 +12,7 @@
 #include "Files/Code/Code_Code.h"
 #include "Files/Event/Event.h"
 #include "Files/Object/Instance.h"
-#include "Files/World/World_State.h"
+#include "Files/Object/Instance_Pending.h"
 #include "Files/Support/GameHeader.h"
 #include "Files/Support/FileImage.h"
 #include "Platform/Hash.h"

@@ -11,7 +11,7 @@
 #include "Files/Physics/Physics_Internal.h"
 #include "Files/Room/Room.h"
 #include "Files/Object/Instance.h"
-#include "Files/Run/Run_Main.h"
+#include "Files/World/World_State.h"
 #include "Files/World/World_Hooks.h"
 
 namespace {

@@ -21,7 +21,7 @@
 #include "Files/Physics/Physics.h"
 #include "Files/Physics/Physics_Internal.h"
 #include "Files/Object/Instance.h"
-#include "Files/Run/Run_Main.h"
+#include "Files/World/World_State.h"
 #include "Files/Support/CommandLine.h"
 
 namespace {

@@ -192,6 +192,9 @@ void Room_SetLastInstanceId(int32_t id);
 RoomEntry* Room_NewEntry();
 
 // ---- Start, end, persistence (Room_Start.cpp) ----------------------------------------------
+// Makes room (index) the current room and its active list the run's active list; (-1, null)
+// for none.
+void Room_SetCurrent(int32_t index, CRoom* room);
 void Room_Start(int32_t room, bool gameStart);
 void Room_End(bool gameEnd);
 void Room_Goto(int32_t room);

@@ -4,8 +4,8 @@
 
 #include "Files/Code/Code_Code.h"
 #include "Files/Room/Room.h"
+#include "Files/Object/Instance_Pending.h"
 #include "Files/World/World_State.h"
-#include "Files/Run/Run_Main.h"
 #include "Files/World/World_Hooks.h"
 #include "Platform/MemoryManager.h"
 

@@ -11,7 +11,7 @@
 #include "Files/Graphics_API/Graphics_Hooks.h"
 #include "Files/Graphics_API/Graphics_Window.h"
 #include "Files/Room/Room.h"
-#include "Files/Run/Run_Main.h"
+#include "Files/World/World_State.h"
 #include "Files/World/World_Hooks.h"
 
 namespace {

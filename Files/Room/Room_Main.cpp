@@ -10,7 +10,7 @@
 #include "Files/Code/Code_Code.h"
 #include "Files/Code/Code_Error.h"
 #include "Files/Room/Room.h"
-#include "Files/Run/Run_Main.h"
+#include "Files/World/World_State.h"
 #include "Files/Base/RealConvert.h"
 #include "Files/World/World_Hooks.h"
 #include "Files/Support/GameHeader.h"
@@ -75,7 +75,7 @@ void Room_SetLastInstanceId(int32_t id) { g_lastInstanceId = id; }
 
 void Room_InitStartState()
 {
-    Run_SetCurrentRoom(-1, nullptr);
+    Room_SetCurrent(-1, nullptr);
 }
 
 void Room_FreeAll()
@@ -384,7 +384,7 @@ bool Room_Assign(int32_t destination, int32_t source)
 
 void Room_Shutdown()
 {
-    Run_SetCurrentRoom(-1, nullptr);
+    Room_SetCurrent(-1, nullptr);
     Room_FreeAll();
 }
 

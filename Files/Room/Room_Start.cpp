@@ -8,8 +8,8 @@
 #include "Files/Event/Event.h"
 #include "Files/Option/Options.h"
 #include "Files/Room/Room.h"
+#include "Files/Object/Instance_Pending.h"
 #include "Files/World/World_State.h"
-#include "Files/Run/Run_Main.h"
 #include "Files/World/World_Hooks.h"
 
 namespace {
@@ -36,7 +36,7 @@ void Room_FreeKept()
 {
     for (CRoom*& r : g_kept) {
         if (!r) continue;
-        if (r == Run_CurrentRoom()) Run_SetCurrentRoom(-1, nullptr);
+        if (r == Run_CurrentRoom()) Room_SetCurrent(-1, nullptr);
         delete r; // its instances leave the instance table as they go
         r = nullptr;
     }
@@ -91,8 +91,14 @@ void Room_End(bool gameEnd)
         if (index >= 0 && std::size_t(index) < g_kept.size() && g_kept[std::size_t(index)] == room) g_kept[std::size_t(index)] = nullptr;
         delete room;
     }
-    Run_SetCurrentRoom(-1, nullptr);
+    Room_SetCurrent(-1, nullptr);
     Run_ClearPendingChanges();
+}
+
+void Room_SetCurrent(int32_t index, CRoom* room)
+{
+    Run_SetCurrentRoom(index, room);
+    Run_SetActiveList(room ? &room->m_active : nullptr);
 }
 
 void Room_Start(int32_t room, bool gameStart)
@@ -112,11 +118,11 @@ void Room_Start(int32_t room, bool gameStart)
             InstanceHash_Add(i);
         }
         for (CInstance* i = live->m_deactivated.head; i; i = i->m_pNext) InstanceHash_Add(i);
-        Run_SetCurrentRoom(room, live);
+        Room_SetCurrent(room, live);
     } else {
         live = new CRoom();
         g_kept[std::size_t(room)] = live;
-        Run_SetCurrentRoom(room, live);
+        Room_SetCurrent(room, live);
         live->CopyFrom(Room_Data(room), true);
     }
     Room_FitWindowToViews();

@@ -10,7 +10,7 @@
 #include "Files/Room/Room.h"
 #include "Files/Object/Instance.h"
 #include "Files/Object/Instance_Index.h"
-#include "Files/World/World_State.h"
+#include "Files/Object/Instance_Pending.h"
 #include "Files/Run/Run_Main.h"
 #include "Files/Base/RealConvert.h"
 #include "Files/World/World_Hooks.h"

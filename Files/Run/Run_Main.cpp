@@ -13,68 +13,35 @@
 #include "Files/Object/Object.h"
 #include "Files/Option/Options.h"
 #include "Files/Room/Room.h"
-#include "Files/World/World_State.h"
+#include "Files/Object/Instance_Pending.h"
 #include "Files/World/World_Hooks.h"
 #include "Files/Support/CommandLine.h"
 #include "Files/Support/Timing.h"
 #include "Platform/MemoryManager.h"
 
 namespace {
-RunState g_run;
+RunState& g_run = Run_State();
 // Test runs: ZIMBREL_MAX_FRAMES=N ends the main loop after N frames (0: no limit).
 int64_t g_maxFrames = 0;
 int64_t g_frames = 0;
-CRoom* g_room = nullptr;
-int32_t g_roomIndex = -1;
-WorldHooks g_hooks;
 
 void ProcessMessages() { Timing_PumpEvents(); }
 } // namespace
 
-RunState& Run_State() { return g_run; }
-WorldHooks& World_Hooks() { return g_hooks; }
-
-bool World_SpriteInfo(int32_t sprite, WorldSpriteInfo* info)
+void Run_ApplyPendingChanges()
 {
-    return g_hooks.spriteInfo && g_hooks.spriteInfo(sprite, info);
+    Instance_ApplyQueuedChanges();
+    if (Run_TakeActivationChanged()) Run_ApplyActivationToCurrentRoom();
 }
-
-bool World_SpriteExists(int32_t sprite)
-{
-    WorldSpriteInfo s{};
-    return World_SpriteInfo(sprite, &s);
-}
-
-bool World_BackgroundSize(int32_t background, int32_t* width, int32_t* height)
-{
-    return g_hooks.backgroundSize && g_hooks.backgroundSize(background, width, height);
-}
-
-CRoom* Run_CurrentRoom() { return g_room; }
-int32_t Run_CurrentRoomIndex() { return g_roomIndex; }
-
-void Run_SetCurrentRoom(int32_t index, CRoom* room)
-{
-    g_roomIndex = room ? index : -1;
-    g_room = room;
-    Run_SetActiveList(room ? &room->m_active : nullptr);
-}
-
-uint64_t Run_NextEventStamp() { return g_run.eventStamp++; }
-uint64_t Run_CurrentEventStamp() { return g_run.eventStamp; }
 
 void Run_ApplyActivationToCurrentRoom()
 {
-    if (g_room) g_room->ApplyActivation();
+    if (CRoom* room = Run_CurrentRoom()) room->ApplyActivation();
 }
 
 void Run_Global_Init()
 {
-    MEM_FREE(g_run.captionHealth);
-    MEM_FREE(g_run.captionScore);
-    MEM_FREE(g_run.captionLives);
-    g_run = RunState();
-    g_run.captionHealth = MEM_STRDUP("Health: ");
+    Run_ResetState();
     g_StartupOptions.running = 0;
     const char* limit = std::getenv("ZIMBREL_MAX_FRAMES");
     g_maxFrames = limit ? std::strtoll(limit, nullptr, 10) : 0;
@@ -115,7 +82,7 @@ void EndGame()
     Room_End(true);
     Room_FreeKept();
     Room_FreeCarried();
-    Run_SetCurrentRoom(-1, nullptr);
+    Room_SetCurrent(-1, nullptr);
     if (Extension_RunFinalFunctions()) GR_Window_SetCursor(0);
 }
 
@@ -146,7 +113,7 @@ bool ActOnRoomSwitch()
     case ROOM_ABORTGAME: g_StartupOptions.running = 0; return false;
     case ROOM_RESTARTGAME:
         EndGame();
-        if (g_hooks.particleResetAll) g_hooks.particleResetAll();
+        if (World_Hooks().particleResetAll) World_Hooks().particleResetAll();
         if (!StartGame()) {
             g_StartupOptions.running = 0;
             return false;
@@ -154,7 +121,7 @@ bool ActOnRoomSwitch()
         return true;
     case ROOM_LOADGAME:
         g_run.roomSwitch = ROOM_STAY;
-        if (g_hooks.inputClear) g_hooks.inputClear();
+        if (World_Hooks().inputClear) World_Hooks().inputClear();
         return true;
     default:
         Room_End(false);
@@ -165,9 +132,10 @@ bool ActOnRoomSwitch()
 
 int32_t RoomSpeed()
 {
-    if (!g_room) return 60;
-    if (g_room->m_speed < 1) g_room->m_speed = 1;
-    return g_room->m_speed;
+    CRoom* room = Run_CurrentRoom();
+    if (!room) return 60;
+    if (room->m_speed < 1) room->m_speed = 1;
+    return room->m_speed;
 }
 } // namespace
 
@@ -194,7 +162,7 @@ int32_t Run_Frame()
     }
     ++g_run.framesThisSecond;
 
-    if (!g_room) {
+    if (!Run_CurrentRoom()) {
         // Nothing to play (a failed start): the loop ends.
         g_StartupOptions.running = 0;
         return 60;
@@ -206,17 +174,17 @@ int32_t Run_Frame()
         }
         GR_D3D_Start_Frame();
         Run_Step();
-        if (g_hooks.virtualButtonsDraw) g_hooks.virtualButtonsDraw();
+        if (World_Hooks().virtualButtonsDraw) World_Hooks().virtualButtonsDraw();
         GR_D3D_Finish_Frame(g_run.roomSwitch < 0 && g_run.drawEnabled);
         if (!ActOnRoomSwitch()) return 60;
     }
-    return g_room ? RoomSpeed() : 60;
+    return Run_CurrentRoom() ? RoomSpeed() : 60;
 }
 
 void Run_SingleStepFrame()
 {
     ProcessMessages();
-    if (!g_room) return;
+    if (!Run_CurrentRoom()) return;
     Run_Step();
     if (g_run.roomSwitch == ROOM_STAY && g_run.drawEnabled) {
         GR_D3D_Finish_Frame(true);

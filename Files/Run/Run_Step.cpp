@@ -23,7 +23,7 @@
 #include "Files/Room/Room.h"
 #include "Files/Run/Run_Async.h"
 #include "Files/Object/Instance_Index.h"
-#include "Files/World/World_State.h"
+#include "Files/Object/Instance_Pending.h"
 #include "Files/Run/Run_Main.h"
 #include "Files/World/World_Hooks.h"
 #include "Files/Support/Timing.h"

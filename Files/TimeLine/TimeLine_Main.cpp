@@ -7,8 +7,8 @@
 
 #include "Files/Event/Event.h"
 #include "Files/Room/Room.h"
+#include "Files/Object/Instance_Pending.h"
 #include "Files/World/World_State.h"
-#include "Files/Run/Run_Main.h"
 #include "Files/Support/FileImage.h"
 #include "Files/TimeLine/TimeLine.h"
 #include "Platform/MemoryManager.h"

@@ -20,7 +20,7 @@
 #include "Files/Support/OSInfo.h"
 #include "Files/Room/Room.h"
 #include "Files/Run/Run_Commands.h"
-#include "Files/Run/Run_Main.h"
+#include "Files/World/World_State.h"
 #include "Files/Base/RealConvert.h"
 #include "Files/World/World_Hooks.h"
 #include "Files/Support/GameHeader.h"

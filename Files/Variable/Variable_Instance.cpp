@@ -8,10 +8,11 @@
 #include <cmath>
 
 #include "Files/Graphics_API/Graphics_Display.h"
+#include "Files/Object/Instance_Pending.h"
 #include "Files/Physics/Physics.h"
 #include "Files/Room/Room.h"
 #include "Files/Object/Instance.h"
-#include "Files/Run/Run_Main.h"
+#include "Files/World/World_State.h"
 #include "Files/Base/RealConvert.h"
 #include "Files/World/World_Hooks.h"
 #include "Files/Code/Variable_BuiltIn.h"

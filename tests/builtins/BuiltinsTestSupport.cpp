@@ -19,7 +19,7 @@
 #include "Files/Function/Function_Misc.h"
 #include "Files/Object/Object.h"
 #include "Files/Object/Instance.h"
-#include "Files/World/World_State.h"
+#include "Files/Object/Instance_Pending.h"
 #include "Files/Support/CommandLine.h"
 #include "Files/Script/Script_Main.h"
 #include "Files/DLL/DLL.h"

@@ -1,5 +1,7 @@
 #include "code/CodeTestSupport.h"
 
+#include "Files/Object/Instance_Pending.h"
+
 void ResetScriptState()
 {
     Code_Error_Reset();

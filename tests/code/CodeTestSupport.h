@@ -19,7 +19,7 @@
 #include "Files/Code/VM_Internal.h"
 #include "Files/Object/Object.h"
 #include "Files/Object/Instance.h"
-#include "Files/World/World_State.h"
+#include "Files/Object/Instance_Pending.h"
 #include "Files/Script/Script_Main.h"
 #include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Code/Variable_List.h"

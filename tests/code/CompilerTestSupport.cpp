@@ -5,6 +5,7 @@
 
 #include "Files/Code/Code_Execute.h"
 
+#include "Files/Object/Instance_Pending.h"
 #include "Files/Support/CommandLine.h"
 
 namespace {

@@ -1,4 +1,5 @@
 // Variable access in every scope, arrays and their messages, built-in rows, and with-loops.
+#include "Files/Object/Instance_Pending.h"
 #include "code/CodeTestSupport.h"
 
 #include <vector>

@@ -11,7 +11,7 @@
 #include "Files/Code/VM_Internal.h"
 #include "Files/Object/Object.h"
 #include "Files/Object/Instance.h"
-#include "Files/World/World_State.h"
+#include "Files/Object/Instance_Pending.h"
 #include "Files/Code/Variable_BuiltIn.h"
 
 namespace {

@@ -19,12 +19,12 @@ protected:
         r->m_width = 400;
         r->m_height = 300;
         r->m_speed = 30;
-        Run_SetCurrentRoom(room, r);
+        Room_SetCurrent(room, r);
         Run_State().fps = 30;
     }
     void TearDown() override
     {
-        Run_SetCurrentRoom(-1, nullptr);
+        Room_SetCurrent(-1, nullptr);
         Room_FreeAll();
         Run_State().fps = 0;
         ParticleTest::TearDown();
@@ -49,7 +49,7 @@ TEST_F(Effects, SpeedFactor)
     EXPECT_EQ(Effect_SpeedFactorFor(120, 20), 1.0) << "a frame rate of 30 or less";
     Speeds(60, 60);
     EXPECT_EQ(Effect_SpeedFactor(), 0.5);
-    Run_SetCurrentRoom(-1, nullptr);
+    Room_SetCurrent(-1, nullptr);
     EXPECT_EQ(Effect_SpeedFactor(), 1.0) << "no room";
 }
 

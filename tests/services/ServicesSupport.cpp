@@ -10,7 +10,7 @@
 #include "Files/Event/Event.h"
 #include "Files/Path/Path.h"
 #include "Files/Physics/Physics.h"
-#include "Files/World/World_State.h"
+#include "Files/Object/Instance_Pending.h"
 #include "Files/Run/Run_Main.h"
 #include "Files/Support/CommandLine.h"
 #include "Files/Support/GameHeader.h"
@@ -19,6 +19,7 @@
 #include "Files/TimeLine/TimeLine.h"
 #include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Variable/Variable_World.h"
+#include "Files/World/World_Hooks.h"
 #include "Platform/MemoryManager.h"
 
 void Code_Compiler_Init();

@@ -1,12 +1,13 @@
 // Instances: bounding boxes (unrotated, rotated, mirrored, without a sprite), motion with its
 // two speed pairs, friction and gravity, direction wrapping, collision tests on the boxes, the
 // room list's depth order (one by one and merged) and the instance table.
+#include "Files/World/World_Hooks.h"
 #include "world/WorldTestSupport.h"
 
 #include <cmath>
 #include <limits>
 
-#include "Files/World/World_State.h"
+#include "Files/Object/Instance_Pending.h"
 
 namespace {
 class InstanceWorld : public WorldTest {

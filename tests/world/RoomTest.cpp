@@ -1,6 +1,7 @@
 // Rooms: tiles and their layers, view following, the room draw's order and depths (through
 // the drawing hooks), the cursor sprite, the room table and order, room_assign and
 // room_duplicate, preparation failures, room commands and their fatal errors.
+#include "Files/World/World_Hooks.h"
 #include "world/WorldTestSupport.h"
 
 #include "Files/Code/Code_Code.h"

@@ -10,7 +10,8 @@
 
 #include "Files/Run/Run_Commands.h"
 #include "Files/Object/Instance_Index.h"
-#include "Files/World/World_State.h"
+#include "Files/Object/Instance_Pending.h"
+#include "Files/World/World_Hooks.h"
 #include "world/WorldTestSupport.h"
 
 namespace {

@@ -1,5 +1,6 @@
 // Built-in variables: the table's order and read-only rows, every settable row written and
 // read back, the rows with side effects or their own rules, the operating-system rows.
+#include "Files/World/World_Hooks.h"
 #include "world/WorldTestSupport.h"
 
 #include <set>
@@ -7,7 +8,7 @@
 #include "Files/Code/Code_Code.h"
 #include "Files/Code/Code_Error.h"
 #include "Files/Support/OSInfo.h"
-#include "Files/World/World_State.h"
+#include "Files/Object/Instance_Pending.h"
 #include "Files/Code/Variable_BuiltIn.h"
 
 namespace {

@@ -8,13 +8,14 @@
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Function.h"
 #include "Files/Path/Path.h"
-#include "Files/World/World_State.h"
+#include "Files/Object/Instance_Pending.h"
 #include "Files/Support/CommandLine.h"
 #include "Files/Runner/Runner_Game.h"
 #include "Files/Support/GameHeader.h"
 #include "Files/TimeLine/TimeLine.h"
 #include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Variable/Variable_World.h"
+#include "Files/World/World_Hooks.h"
 #include "Platform/MemoryManager.h"
 
 void Code_Compiler_Init();
