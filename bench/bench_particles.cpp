@@ -21,7 +21,7 @@
 #include "Files/Graphics_API/Graphics_Window.h"
 #include "Files/Particle/Particle_Main.h"
 #include "Files/Graphics/BuiltinImages.h"
-#include "Files/Graphics/TBitmap.h"
+#include "Files/Graphics_API/TBitmap.h"
 
 namespace {
 

@@ -20,7 +20,7 @@
 #include "Files/Code/Code_Constant.h"
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Variable.h"
-#include "Files/Event/Event.h"
+#include "Files/Object/Event.h"
 #include "Files/Object/Object.h"
 #include "Files/Room/Room.h"
 #include "Files/Object/Instance.h"

@@ -7,13 +7,13 @@
 #include "Files/Code/Code_Error.h"
 #include "Files/Graphics/Graphics_Args.h"
 #include "Files/Graphics/Graphics_Bitmap32.h"
-#include "Files/Graphics/Graphics_PNG.h"
+#include "Files/Graphics_API/Graphics_PNG.h"
 #include "Files/Graphics/Graphics_Surface.h"
 #include "Files/Graphics_API/Graphics_D3D.h"
 #include "Files/Graphics_API/Graphics_Hooks.h"
 #include "Files/Graphics_API/Graphics_ReadBack.h"
 #include "Files/Graphics_API/Graphics_RenderState.h"
-#include "Files/Graphics/TBitmap.h"
+#include "Files/Graphics_API/TBitmap.h"
 #include "Files/Object/Instance.h"
 
 using namespace zbargs;

@@ -17,7 +17,7 @@
 #include "Files/Base/RealConvert.h"
 #include "Files/Base/Utf8.h"
 #include "Files/Graphics/Graphics_Bitmap32.h"
-#include "Files/Graphics/Graphics_3D.h"
+#include "Files/Graphics_API/Graphics_3D.h"
 #include "Files/Graphics/Graphics_Draw.h"
 #include "Files/Graphics/Graphics_PageEntries.h"
 #include "Files/Graphics/Graphics_Texture.h"

@@ -18,7 +18,7 @@
 #include "Files/Base/RealConvert.h"
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Function.h"
-#include "Files/Event/Event.h"
+#include "Files/Object/Event.h"
 #include "Files/Function/Function_Registrars.h"
 #include "Files/Object/Instance.h"
 #include "Files/DS/DS_Grid.h"

@@ -12,7 +12,7 @@
 #include "Files/Base/Console.h"
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Function.h"
-#include "Files/Event/Event.h"
+#include "Files/Object/Event.h"
 #include "Files/Object/Instance_Pending.h"
 #include "Platform/MemoryManager.h"
 #include "Files/Room/Room.h"

@@ -32,7 +32,7 @@
 #include "Files/Object/Object.h"
 #include "Files/Object/Instance.h"
 #include "Files/Support/CommandLine.h"
-#include "Files/Event/Event.h"
+#include "Files/Object/Event.h"
 #include "Files/Function/Function_Registrars.h"
 #include "Files/DLL/DLL.h"
 #include "Files/Support/File.h"

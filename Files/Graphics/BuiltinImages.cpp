@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "Files/Graphics/TBitmap.h"
+#include "Files/Graphics_API/TBitmap.h"
 
 namespace {
 

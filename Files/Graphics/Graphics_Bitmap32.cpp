@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "Files/Graphics/TBitmap.h"
+#include "Files/Graphics_API/TBitmap.h"
 #include "Files/Support/Stream.h"
 #include "Platform/MemoryManager.h"
 

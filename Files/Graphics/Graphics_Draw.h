@@ -85,5 +85,3 @@ void GR_Draw_VertexTextureColour(float x, float y, float u, float v, uint32_t co
 void GR_Draw_PrimitiveEnd();
 int32_t GR_Draw_PrimitiveCount();
 
-// Registers draw_clear .. merge_color and the action-library drawing forms of this file.
-void GR_Draw_RegisterBuiltins();

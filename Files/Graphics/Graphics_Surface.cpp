@@ -5,13 +5,13 @@
 #include <cstring>
 #include <vector>
 
-#include "Files/Graphics/Graphics_3D.h"
+#include "Files/Graphics_API/Graphics_3D.h"
 #include "Files/Graphics/Graphics_Texture.h"
 #include "Files/Graphics_API/Graphics_Batch.h"
 #include "Files/Graphics_API/Graphics_D3D.h"
 #include "Files/Graphics_API/Graphics_Hooks.h"
 #include "Files/Graphics_API/Graphics_ReadBack.h"
-#include "Files/Graphics/TBitmap.h"
+#include "Files/Graphics_API/TBitmap.h"
 #include "Platform/MemoryManager.h"
 
 namespace {

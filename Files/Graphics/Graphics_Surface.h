@@ -55,6 +55,3 @@ uint32_t* GR_Surface_ReadPixels(int32_t id, int32_t x, int32_t y, int32_t width,
 int32_t GR_Surface_Count();
 void GR_Surface_ResetTable();
 
-// Registers surface_* and draw_surface* (with surface_save, surface_save_part,
-// surface_getpixel, surface_copy, surface_copy_part).
-void GR_Surface_RegisterBuiltins();

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "Files/Base/RealConvert.h"
-#include "Files/Graphics/Graphics_3D.h"
+#include "Files/Graphics_API/Graphics_3D.h"
 #include "Files/Graphics/Graphics_Bitmap32.h"
 #include "Files/Graphics_API/Graphics_Batch.h"
 #include "Files/Graphics_API/Graphics_Hooks.h"
@@ -47,6 +47,7 @@ int32_t GR_Texture_AllocSlot()
         if (!g_slots[i]->valid) return (int32_t)i;
     TextureSlot* s = new TextureSlot{};
     g_slots.push_back(s);
+    GR_Hooks().textureTableClear = GR_Texture_ClearTable; // a new device starts with no textures
     return (int32_t)g_slots.size() - 1;
 }
 

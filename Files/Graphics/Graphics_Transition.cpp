@@ -6,6 +6,7 @@
 #include "Files/Base/Console.h"
 #include "Files/Code/Code_Function.h"
 #include "Files/Graphics/Graphics_Args.h"
+#include "Files/World/World_State.h"
 #include "Platform/MemoryManager.h"
 
 namespace {
@@ -14,7 +15,6 @@ namespace {
 // grow to kind + 1000 entries when a kind beyond them is stored.
 std::vector<int32_t> g_ids;
 std::vector<char*> g_names;
-int32_t g_steps = 80;
 
 } // namespace
 
@@ -45,8 +45,8 @@ bool TransFunctionExists(int32_t kind)
     return false;
 }
 
-void GR_Transition_SetSteps(int32_t n) { g_steps = n < 1 ? 1 : n; }
-int32_t GR_Transition_GetSteps() { return g_steps; }
+void GR_Transition_SetSteps(int32_t n) { Run_SetTransitionSteps(n); }
+int32_t GR_Transition_GetSteps() { return Run_State().transitionSteps; }
 
 int32_t GR_Transition_FunctionId(int32_t kind)
 {
@@ -65,7 +65,7 @@ void GR_Transition_Reset()
     g_names.shrink_to_fit();
     g_ids.clear();
     g_ids.shrink_to_fit();
-    g_steps = 80;
+    Run_State().transitionSteps = 80;
 }
 
 namespace {

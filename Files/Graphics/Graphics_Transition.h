@@ -3,7 +3,8 @@
 // unchanged: a table binding transition kinds to callable functions (transition_define), the
 // built-in kinds 1..21 (transition_exists) and the step count (transition_steps).
 //
-// Needs: the built-in function table (Code_Function_Find). No Linux/ file.
+// Needs: the built-in function table (Code_Function_Find), the run state (which keeps the step
+// count). No Linux/ file.
 #pragma once
 
 #include <cstdint>

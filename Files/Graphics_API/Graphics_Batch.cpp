@@ -11,7 +11,7 @@
 #include <cstring>
 
 #include "Files/Base/Console.h"
-#include "Files/Graphics/Graphics_ImageDecode.h"
+#include "Files/Graphics_API/Graphics_ImageDecode.h"
 #include "Files/Graphics_API/Graphics_D3D.h"
 #include "Files/Graphics_API/Graphics_Hooks.h"
 #include "Files/Graphics_API/Graphics_RenderState.h"

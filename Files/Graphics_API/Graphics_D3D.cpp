@@ -17,7 +17,6 @@
 #include <cstring>
 
 #include "Files/Base/Console.h"
-#include "Files/Graphics/Graphics_Texture.h"
 #include "Files/Graphics_API/Graphics_Batch.h"
 #include "Files/Graphics_API/Graphics_Display.h"
 #include "Files/Graphics_API/Graphics_Hooks.h"
@@ -87,7 +86,7 @@ bool GR_D3D_Init(void* window, int32_t width, int32_t height, uint32_t flags)
         return false;
     }
     bool ok = GR_D3D_CreateDevice(window, g_d3d.requestedWidth, g_d3d.requestedHeight, flags);
-    GR_Texture_ClearTable();
+    if (g_hooks.textureTableClear) g_hooks.textureTableClear();
     GR_State_ApplyAll();
     GR_D3D_Clear(0, 1.0f, 0, 7);
     if (g_d3d.device) GR_D3D_SetViewPort(0, 0, g_d3d.viewWidth, g_d3d.viewHeight);

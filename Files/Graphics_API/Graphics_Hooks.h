@@ -61,6 +61,8 @@ struct GR_HookTable {
     void (*quit)() = nullptr;
     // Pause event raised when the window is deactivated.
     void (*pauseEvent)() = nullptr;
+    // The texture table, emptied when a device is made (the table fills it once it holds one).
+    void (*textureTableClear)() = nullptr;
     // Surfaces (freed at every reset), overlay and profiler.
     void (*surfaceFreeAll)() = nullptr;
     void (*surfaceFlushAll)() = nullptr; // marks every surface slot unused, textures kept

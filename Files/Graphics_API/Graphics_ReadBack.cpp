@@ -6,7 +6,7 @@
 #include "Files/Graphics_API/Graphics_Batch.h"
 #include "Files/Graphics_API/Graphics_D3D.h"
 #include "Files/Graphics_API/Graphics_Hooks.h"
-#include "Files/Graphics/TBitmap.h"
+#include "Files/Graphics_API/TBitmap.h"
 #include "Platform/MemoryManager.h"
 
 // Reads exactly w x h pixels from a surface of the given size (the rectangle already lies

@@ -6,7 +6,7 @@
 
 #include "Files/Base/Console.h"
 #include "Files/Code/Code_Constant.h"
-#include "Files/Event/Event.h"
+#include "Files/Object/Event.h"
 #include "Files/Graphics_API/Graphics_Hooks.h"
 #include "Files/Object/Object.h"
 #include "Files/Object/Instance.h"

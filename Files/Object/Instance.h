@@ -95,7 +95,8 @@ public:
     bool CollisionInstance(CInstance* other, bool precise);
 
     // ---- Physics ----
-    void CreatePhysicsBody(CRoom* room);
+    // Binds the object's fixture to the instance in a room's physics world (nothing for null).
+    void CreatePhysicsBody(void* world);
 
     // ---- Id ----
     void SetId(int32_t id, bool rehash);

@@ -8,7 +8,6 @@
 #include "Files/Code/Code_Error.h"
 
 #include "Files/Path/Path.h"
-#include "Files/Room/Room.h"
 #include "Files/Object/Instance.h"
 #include "Files/Base/RealConvert.h"
 #include "Files/World/World_Hooks.h"
@@ -233,14 +232,14 @@ bool CInstance::AdvancePath()
 // Physics body
 // =============================================================================================
 
-void CInstance::CreatePhysicsBody(CRoom* room)
+void CInstance::CreatePhysicsBody(void* world)
 {
     CObject* o = m_pObject;
     WorldHooks& h = World_Hooks();
-    if (!o || !o->m_usesPhysics || !room || !room->m_pPhysicsWorld || !World_SpriteExists(i_spriteindex) ||
+    if (!o || !o->m_usesPhysics || !world || !World_SpriteExists(i_spriteindex) ||
         !h.physicsBindFixture)
         return;
-    const float scale = h.physicsScale ? h.physicsScale(room->m_pPhysicsWorld) : 1.0f;
+    const float scale = h.physicsScale ? h.physicsScale(world) : 1.0f;
     WorldPhysicsFixture f{};
     switch (o->m_shapeKind) {
     case 0:
@@ -287,5 +286,5 @@ void CInstance::CreatePhysicsBody(CRoom* room)
     f.friction = o->m_friction;
     f.awake = o->m_awake;
     f.kinematic = o->m_kinematic;
-    h.physicsBindFixture(room->m_pPhysicsWorld, &f, this);
+    h.physicsBindFixture(world, &f, this);
 }

@@ -10,7 +10,7 @@
 
 #include "Files/Base/Console.h"
 #include "Files/Code/Code_Code.h"
-#include "Files/Event/Event.h"
+#include "Files/Object/Event.h"
 #include "Files/Object/Instance.h"
 #include "Files/Object/Instance_Pending.h"
 #include "Files/Support/GameHeader.h"

@@ -14,7 +14,7 @@
 #include "Files/Base/Console.h"
 #include "Files/Base/Random.h"
 #include "Files/Base/RealConvert.h"
-#include "Files/Graphics/Graphics_3D.h"
+#include "Files/Graphics_API/Graphics_3D.h"
 #include "Files/Graphics/Graphics_Draw.h"
 #include "Files/Graphics_API/Graphics_Batch.h"
 #include "Files/Graphics_API/Graphics_RenderState.h"

@@ -12,7 +12,7 @@
 #include "Files/Graphics/Graphics_Draw.h"
 #include "Files/Graphics_API/Graphics_Batch.h"
 #include "Files/Particle/Particle_Main.h"
-#include "Files/Graphics/TBitmap.h"
+#include "Files/Graphics_API/TBitmap.h"
 
 namespace {
 

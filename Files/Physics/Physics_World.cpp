@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "Files/Base/RealConvert.h"
-#include "Files/Event/Event.h"
+#include "Files/Object/Event.h"
 #include "Files/Object/Object.h"
 #include "Files/Physics/Physics.h"
 #include "Files/Physics/Physics_Internal.h"

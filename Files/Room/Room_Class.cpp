@@ -96,7 +96,7 @@ CInstance* CRoom::AddInstance(float x, float y, int32_t objectIndex)
     int32_t id = Room_GetLastInstanceId() + 1;
     Room_SetLastInstanceId(id);
     auto* i = new CInstance(x, y, id, objectIndex, true);
-    i->CreatePhysicsBody(this);
+    i->CreatePhysicsBody(m_pPhysicsWorld);
     InstanceList_InsertByDepth(&m_active, i);
     InstanceHash_Add(i);
     return i;
@@ -248,7 +248,7 @@ void CRoom::CopyFrom(const CRoom* source, bool createFromEntry)
         for (const RoomInstanceEntry& e : m_pEntry->instances) {
             if (e.object < 0) continue;
             CInstance* i = MakeEntryInstance(e, true);
-            i->CreatePhysicsBody(this);
+            i->CreatePhysicsBody(m_pPhysicsWorld);
             InstanceList_InsertByDepth(&m_active, i);
             InstanceHash_Add(i);
         }

@@ -3,8 +3,8 @@
 // draw-GUI events over the whole window and the cursor sprite (Files/Room/Room.h).
 #include <cmath>
 
-#include "Files/Event/Event.h"
-#include "Files/Graphics/Graphics_3D.h"
+#include "Files/Object/Event.h"
+#include "Files/Graphics_API/Graphics_3D.h"
 #include "Files/Graphics_API/Graphics_Batch.h"
 #include "Files/Graphics_API/Graphics_D3D.h"
 #include "Files/Graphics_API/Graphics_Device.h"

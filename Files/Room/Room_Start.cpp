@@ -5,7 +5,7 @@
 
 #include "Files/Code/Code_Code.h"
 #include "Files/Code/Code_Execute.h"
-#include "Files/Event/Event.h"
+#include "Files/Object/Event.h"
 #include "Files/Option/Options.h"
 #include "Files/Room/Room.h"
 #include "Files/Object/Instance_Pending.h"

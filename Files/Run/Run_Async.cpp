@@ -9,7 +9,7 @@
 // services' queues, the per-event object lists, PerformEvent and the run state. No Linux/ file.
 #include "Files/Run/Run_Async.h"
 
-#include "Files/Event/Event.h"
+#include "Files/Object/Event.h"
 #include "Files/Networking/OnlineServices.h"
 #include "Files/Object/Object.h"
 #include "Files/Object/Instance.h"

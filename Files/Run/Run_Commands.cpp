@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "Files/Code/Code_Error.h"
-#include "Files/Event/Event.h"
+#include "Files/Object/Event.h"
 #include "Files/Object/Object.h"
 #include "Files/Room/Room.h"
 #include "Files/Object/Instance.h"

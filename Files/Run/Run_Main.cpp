@@ -5,14 +5,18 @@
 #include <cstdlib>
 
 #include "Files/Base/Console.h"
-#include "Files/Event/Event.h"
+#include "Files/Object/Event.h"
 #include "Files/Extension/Extension.h"
 #include "Files/Graphics_API/Graphics_D3D.h"
 #include "Files/Graphics_API/Graphics_Hooks.h"
 #include "Files/Graphics_API/Graphics_Window.h"
 #include "Files/Object/Object.h"
 #include "Files/Option/Options.h"
+#include "Files/Path/Path.h"
 #include "Files/Room/Room.h"
+#include "Files/TimeLine/TimeLine.h"
+#include "Files/Code/Code_Constant.h"
+#include "Files/Code/Code_Error.h"
 #include "Files/Object/Instance_Pending.h"
 #include "Files/World/World_Hooks.h"
 #include "Files/Support/CommandLine.h"
@@ -39,6 +43,36 @@ void Run_ApplyActivationToCurrentRoom()
     if (CRoom* room = Run_CurrentRoom()) room->ApplyActivation();
 }
 
+// What the lower layers reach of the world: the error reporter's event, names and game
+// abort; the compiler's path, time-line and room names.
+namespace {
+void CurrentEvent(int32_t* type, int32_t* number, int32_t* object, int32_t* action)
+{
+    const EventState& st = Event_State();
+    *type = st.type;
+    *number = st.number;
+    *object = st.object;
+    *action = st.action;
+}
+void LeaveFullscreen() { GR_D3D_LeaveFullscreen(); }
+void ClearInput()
+{
+    if (World_Hooks().inputClear) World_Hooks().inputClear();
+}
+void AbortGame() { Run_State().roomSwitch = ROOM_ABORTGAME; }
+} // namespace
+
+void Run_InstallHooks()
+{
+    static const ErrorReportHooks hooks = {CurrentEvent, Event_GetName, TimeLine_GetName, LeaveFullscreen,
+                                           nullptr,      ClearInput,    AbortGame};
+    Code_Error_SetHooks(&hooks);
+    // The world's resource names, for the compiler's constants.
+    Code_Constant_SetResourceFinder(RESOURCE_PATH, Path_Find);
+    Code_Constant_SetResourceFinder(RESOURCE_TIMELINE, TimeLine_Find);
+    Code_Constant_SetResourceFinder(RESOURCE_ROOM, Room_Find);
+}
+
 void Run_Global_Init()
 {
     Run_ResetState();
@@ -46,7 +80,7 @@ void Run_Global_Init()
     const char* limit = std::getenv("ZIMBREL_MAX_FRAMES");
     g_maxFrames = limit ? std::strtoll(limit, nullptr, 10) : 0;
     g_frames = 0;
-    Event_InstallHooks();
+    Run_InstallHooks();
     Run_ClearPendingChanges();
 }
 

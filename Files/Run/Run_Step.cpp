@@ -13,7 +13,7 @@
 #include <cmath>
 #include <vector>
 
-#include "Files/Event/Event.h"
+#include "Files/Object/Event.h"
 #include "Files/Object/Object.h"
 #include "Files/Option/Options.h"
 #include "Files/Graphics_API/Graphics_Window.h"

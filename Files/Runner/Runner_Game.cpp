@@ -15,7 +15,7 @@
 #include "Files/Support/CommandLine.h"
 #include "Files/Background/Background_Main.h"
 #include "Files/Code/Code_Code.h"
-#include "Files/Event/Event.h"
+#include "Files/Object/Event.h"
 #include "Files/Extension/Extension.h"
 #include "Files/Font/Font_Main.h"
 #include "Files/Graphics/Graphics_Texture.h"

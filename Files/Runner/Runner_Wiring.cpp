@@ -17,7 +17,7 @@
 #include "Files/Networking/Network_Builtins.h"
 #include "Files/Runner/Runner_Wiring.h"
 #include "Files/Code/Code_Constant.h"
-#include "Files/Event/Event.h"
+#include "Files/Object/Event.h"
 #include "Files/Font/Font_Main.h"
 #include "Files/Function/Function_Misc.h"
 #include "Files/Graphics/Graphics_Draw.h"

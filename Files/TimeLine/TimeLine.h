@@ -10,6 +10,7 @@
 #include <vector>
 
 class CEvent;
+class CInstance;
 class FileImage;
 
 class CTimeLine {
@@ -56,6 +57,8 @@ int32_t TimeLine_Add();
 bool TimeLine_Delete(int32_t index);
 void TimeLine_Free();
 
+// Moment m of time line t for self and other (current event: t, 100000, the moment's time).
+void TimeLine_PerformMoment(CInstance* self, CInstance* other, int32_t t, int32_t m);
 // Around a moment's code (TimeLine_PerformMoment): moments and time lines deleted meanwhile are
 // freed once no moment runs.
 void TimeLine_BeginMoment();

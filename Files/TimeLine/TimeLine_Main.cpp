@@ -5,8 +5,8 @@
 #include <cstring>
 #include <vector>
 
-#include "Files/Event/Event.h"
-#include "Files/Room/Room.h"
+#include "Files/Object/Event.h"
+#include "Files/Object/Instance.h"
 #include "Files/Object/Instance_Pending.h"
 #include "Files/World/World_State.h"
 #include "Files/Support/FileImage.h"
@@ -138,6 +138,26 @@ int32_t CTimeLine::LastAtOrBefore(double p) const
 // =============================================================================================
 // Table
 // =============================================================================================
+
+void TimeLine_PerformMoment(CInstance* self, CInstance* other, int32_t t, int32_t m)
+{
+    if (Run_State().roomSwitch != ROOM_STAY) return;
+    CTimeLine* line = TimeLine_Data(t);
+    if (!line) return;
+    CEvent* e = line->GetMoment(m);
+    if (!e) return;
+    EventState& st = Event_State();
+    const int32_t savedObject = st.object, savedType = st.type, savedNumber = st.number;
+    st.object = t;
+    st.type = EVENT_TIMELINE_MARK;
+    st.number = line->GetMomentTime(m);
+    TimeLine_BeginMoment();
+    e->Execute(self, other);
+    TimeLine_EndMoment();
+    st.object = savedObject;
+    st.type = savedType;
+    st.number = savedNumber;
+}
 
 void TimeLine_Free()
 {

@@ -12,8 +12,7 @@
 
 #include "Files/Base/Utf8.h"
 #include "Files/Code/Code_Error.h"
-#include "Files/Event/Event.h"
-#include "Files/Graphics/Graphics_Transition.h"
+#include "Files/Object/Event.h"
 #include "Files/Graphics_API/Graphics_Display.h"
 #include "Files/Graphics_API/Graphics_Window.h"
 #include "Files/Support/LoadSave.h"
@@ -75,10 +74,10 @@ SETTER(SetTransitionKind)
     S().transitionKind = 0;
     return true;
 }
-GETTER(GetTransitionSteps) { return Real(out, GR_Transition_GetSteps()); }
+GETTER(GetTransitionSteps) { return Real(out, S().transitionSteps); }
 SETTER(SetTransitionSteps)
 {
-    GR_Transition_SetSteps(I(v));
+    Run_SetTransitionSteps(I(v));
     return true;
 }
 GETTER(GetScore) { return Real(out, S().score); }

@@ -20,6 +20,8 @@ void Run_ResetState()
     g_run.captionHealth = MEM_STRDUP("Health: ");
 }
 
+void Run_SetTransitionSteps(int32_t steps) { g_run.transitionSteps = steps < 1 ? 1 : steps; }
+
 CRoom* Run_CurrentRoom() { return g_room; }
 int32_t Run_CurrentRoomIndex() { return g_roomIndex; }
 

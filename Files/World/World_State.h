@@ -37,6 +37,7 @@ struct RunState {
     int32_t cursorSprite = -1;
     int32_t cursorImage = 0;
     int32_t transitionKind = 0;
+    int32_t transitionSteps = 80; // the display layer's transition steps (transition_steps)
     int32_t viewCurrent = 0;
     int32_t stepCounter = 0;
     int32_t fps = 0;
@@ -61,6 +62,9 @@ void Run_SetCurrentRoom(int32_t index, CRoom* room);
 
 uint64_t Run_NextEventStamp();
 uint64_t Run_CurrentEventStamp();
+
+// Sets the transition step count (below 1 counts as 1).
+void Run_SetTransitionSteps(int32_t steps);
 
 // Resets the run state to its start values ("Health: " as the health caption).
 void Run_ResetState();

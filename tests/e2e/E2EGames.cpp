@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "Files/Graphics/Graphics_PNG.h"
+#include "Files/Graphics_API/Graphics_PNG.h"
 #include "Platform/MemoryManager.h"
 #include "support/ScratchFolder.h"
 

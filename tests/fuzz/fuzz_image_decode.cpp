@@ -5,9 +5,9 @@
 #include <cstdint>
 
 #include "Files/Graphics/Graphics_Bitmap32.h"
-#include "Files/Graphics/Graphics_ImageDecode.h"
-#include "Files/Graphics/Graphics_PNG.h"
-#include "Files/Graphics/TBitmap.h"
+#include "Files/Graphics_API/Graphics_ImageDecode.h"
+#include "Files/Graphics_API/Graphics_PNG.h"
+#include "Files/Graphics_API/TBitmap.h"
 #include "Platform/MemoryManager.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)

@@ -15,7 +15,7 @@
 #include "Files/Base/Console.h"
 #include "Files/Font/Font_Main.h"
 #include "Files/Graphics/Graphics_PageEntries.h"
-#include "Files/Graphics/Graphics_Text.h"
+#include "Files/Font/Font_Text.h"
 #include "Files/Support/FileImage.h"
 #include "Files/Sprite/Sprite_Main.h"
 

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "Files/Code/Code_Function.h"
-#include "Files/Graphics/Graphics_3D.h"
-#include "Files/Graphics/Graphics_Builtins.h"
+#include "Files/Graphics_API/Graphics_3D.h"
+#include "Files/Function/Function_Graphics.h"
 #include "Files/Graphics_API/Graphics_Batch.h"
 #include "Files/Graphics_API/Graphics_D3D.h"
 #include "Files/Graphics_API/Graphics_Matrix.h"

@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "Files/Graphics/Graphics_Bitmap32.h"
-#include "Files/Graphics/Graphics_ImageDecode.h"
-#include "Files/Graphics/Graphics_PNG.h"
+#include "Files/Graphics_API/Graphics_ImageDecode.h"
+#include "Files/Graphics_API/Graphics_PNG.h"
 #include "Files/Support/LoadSave.h"
-#include "Files/Graphics/TBitmap.h"
+#include "Files/Graphics_API/TBitmap.h"
 #include "Platform/MemoryManager.h"
 #include "support/ScratchFolder.h"
 

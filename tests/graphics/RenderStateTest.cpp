@@ -2,7 +2,7 @@
 // built-ins, on the recording fake.
 #include <gtest/gtest.h>
 
-#include "Files/Graphics/Graphics_3D.h"
+#include "Files/Graphics_API/Graphics_3D.h"
 #include "Files/Graphics_API/Graphics_Batch.h"
 #include "Files/Graphics_API/Graphics_D3D.h"
 #include "Files/Graphics_API/Graphics_RenderState.h"

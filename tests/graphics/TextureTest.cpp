@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "Files/Graphics/Graphics_3D.h"
+#include "Files/Graphics_API/Graphics_3D.h"
 #include "Files/Graphics/Graphics_Bitmap32.h"
 #include "Files/Graphics/Graphics_Texture.h"
 #include "Files/Graphics_API/Graphics_Batch.h"
@@ -241,7 +241,7 @@ TEST_F(TextureTest, LoadFromMemoryReportsTheDecodedSize)
 } // namespace
 
 #include "Files/Graphics/BuiltinImages.h"
-#include "Files/Graphics/TBitmap.h"
+#include "Files/Graphics_API/TBitmap.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "Files/Code/Code_Constant.h"
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Function.h"
-#include "Files/Event/Event.h"
+#include "Files/Object/Event.h"
 #include "Files/Function/Function_DS.h"
 #include "Files/Object/Object.h"
 #include "Files/Object/Instance.h"

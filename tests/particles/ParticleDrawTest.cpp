@@ -5,8 +5,8 @@
 #include <cmath>
 #include <string>
 
-#include "Files/Graphics/Graphics_3D.h"
-#include "Files/Graphics/Graphics_PNG.h"
+#include "Files/Graphics_API/Graphics_3D.h"
+#include "Files/Graphics_API/Graphics_PNG.h"
 #include "Files/Graphics/Graphics_Texture.h"
 #include "Files/Graphics_API/Graphics_Batch.h"
 #include "Files/Graphics_API/Graphics_RenderState.h"

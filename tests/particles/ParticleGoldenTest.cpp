@@ -13,7 +13,7 @@
 
 #include "Files/Base/Random.h"
 #include "Files/Graphics/Graphics_Draw.h"
-#include "Files/Graphics/Graphics_PNG.h"
+#include "Files/Graphics_API/Graphics_PNG.h"
 #include "Files/Graphics/Graphics_Texture.h"
 #include "Files/Graphics_API/Graphics_Hooks.h"
 #include "Files/Graphics_API/Graphics_Batch.h"
@@ -24,7 +24,7 @@
 #include "Files/Graphics_API/Graphics_Window.h"
 #include "Files/Particle/Particle_Main.h"
 #include "Files/Graphics/BuiltinImages.h"
-#include "Files/Graphics/TBitmap.h"
+#include "Files/Graphics_API/TBitmap.h"
 #include "Platform/MemoryManager.h"
 #include "support/FakeGraphics.h"
 

@@ -3,11 +3,11 @@
 
 #include "Files/Base/Random.h"
 #include "Files/Code/Code_Function.h"
-#include "Files/Graphics/Graphics_3D.h"
+#include "Files/Graphics_API/Graphics_3D.h"
 #include "Files/Graphics_API/Graphics_Batch.h"
 #include "Files/Graphics_API/Graphics_RenderState.h"
 #include "Files/Graphics/BuiltinImages.h"
-#include "Files/Graphics/TBitmap.h"
+#include "Files/Graphics_API/TBitmap.h"
 #include "Files/Base/Value.h"
 
 void ParticleTest::SetUp()

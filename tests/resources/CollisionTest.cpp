@@ -9,7 +9,7 @@
 #include <memory>
 #include <random>
 
-#include "Files/Graphics/TBitmap.h"
+#include "Files/Graphics_API/TBitmap.h"
 #include "Files/Sprite/Sprite_Main.h"
 #include "ResourceTestSupport.h"
 

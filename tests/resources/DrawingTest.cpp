@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "Files/Background/Background_Main.h"
-#include "Files/Graphics/Graphics_3D.h"
+#include "Files/Graphics_API/Graphics_3D.h"
 #include "Files/Graphics/Graphics_Bitmap32.h"
 #include "Files/Graphics/Graphics_Surface.h"
 #include "Files/Graphics/Graphics_Texture.h"

@@ -8,7 +8,7 @@
 #include <sys/stat.h>
 
 #include "Files/Font/Font_Main.h"
-#include "Files/Graphics/Graphics_Text.h"
+#include "Files/Font/Font_Text.h"
 #include "Files/Graphics/Graphics_Texture.h"
 #include "Files/Graphics_API/Graphics_Batch.h"
 #include "Files/Graphics/BuiltinImages.h"

@@ -11,7 +11,7 @@
 #include "Files/Graphics/Graphics_Bitmap32.h"
 #include "Files/Graphics/Graphics_PageEntries.h"
 #include "Files/Graphics/Graphics_Texture.h"
-#include "Files/Graphics/TBitmap.h"
+#include "Files/Graphics_API/TBitmap.h"
 #include "Files/Sprite/Sprite_Main.h"
 #include "GamePack_Writer.h"
 #include "ResourceTestSupport.h"

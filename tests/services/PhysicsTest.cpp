@@ -11,7 +11,7 @@
 
 #include "Files/Base/Console.h"
 #include "Files/Base/RealConvert.h"
-#include "Files/Event/Event.h"
+#include "Files/Object/Event.h"
 #include "Files/Physics/Physics.h"
 #include "Files/Object/Instance.h"
 #include "Files/Run/Run_Main.h"

@@ -7,7 +7,7 @@
 #include "Files/Code/Code_Constant.h"
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Function.h"
-#include "Files/Event/Event.h"
+#include "Files/Object/Event.h"
 #include "Files/Path/Path.h"
 #include "Files/Physics/Physics.h"
 #include "Files/Object/Instance_Pending.h"

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "Files/Graphics/Graphics_PNG.h"
+#include "Files/Graphics_API/Graphics_PNG.h"
 #include "Platform/MemoryManager.h"
 #include "support/ScratchFolder.h"
 

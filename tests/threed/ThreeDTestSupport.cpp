@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "Files/Code/Code_Function.h"
-#include "Files/Graphics/Graphics_3D.h"
-#include "Files/Graphics/Graphics_3D_Builtins.h"
+#include "Files/Graphics_API/Graphics_3D.h"
+#include "Files/Function/Function_3D.h"
 #include "Files/Graphics/Graphics_3D_Model.h"
 #include "Files/Graphics/Graphics_3D_Primitive.h"
 #include "Files/Graphics/Graphics_Texture.h"

@@ -6,7 +6,7 @@
 
 #include "Files/Code/Code_Code.h"
 #include "Files/Code/Code_Error.h"
-#include "Files/Graphics/Graphics_3D.h"
+#include "Files/Graphics_API/Graphics_3D.h"
 #include "Files/Graphics_API/Graphics_RenderState.h"
 #include "Files/Graphics_API/Graphics_Window.h"
 #include "Files/Run/Run_Commands.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "Files/Event/Event.h"
+#include "Files/Object/Event.h"
 #include "Files/Object/Object.h"
 #include "Files/Room/Room.h"
 #include "Files/Object/Instance.h"

@@ -1,10 +1,10 @@
 // Image readers for device textures (see Graphics_ImageDecode.h). Pure code over byte
 // ranges: every field is read with bounds-checked little-endian loads.
-#include "Files/Graphics/Graphics_ImageDecode.h"
+#include "Files/Graphics_API/Graphics_ImageDecode.h"
 
 #include <cstring>
 
-#include "Files/Graphics/Graphics_PNG.h"
+#include "Files/Graphics_API/Graphics_PNG.h"
 #include "Files/Graphics_API/Graphics_Device.h"
 #include "Platform/MemoryManager.h"
 

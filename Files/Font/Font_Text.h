@@ -57,7 +57,3 @@ void GR_Text_FreeDefaultFont();
 // Number of 16-bit units before the terminating 0.
 int32_t Font_WStrLen(const char16_t* text);
 
-// Registers draw_set_font .. draw_text_ext_transformed_color and the action-library text
-// forms (action_draw_text, action_draw_text_transformed, action_draw_score, action_draw_life,
-// action_draw_variable, action_font).
-void GR_Text_RegisterBuiltins();

@@ -6,7 +6,7 @@
 //
 // [SECTION] Primitives and shapes
 // [SECTION] Models
-#include "Files/Graphics/Graphics_3D_Builtins.h"
+#include "Files/Function/Function_3D.h"
 
 #include <cmath>
 #include <string>

@@ -1,13 +1,13 @@
 // Built-in script functions of the graphics layer (see Graphics_Builtins.h).
-#include "Files/Graphics/Graphics_Builtins.h"
+#include "Files/Function/Function_Graphics.h"
 
 #include <cstdio>
 #include <vector>
 
 #include "Files/Base/RealConvert.h"
 #include "Files/Code/Code_Function.h"
-#include "Files/Graphics/Graphics_3D.h"
-#include "Files/Graphics/Graphics_PNG.h"
+#include "Files/Graphics_API/Graphics_3D.h"
+#include "Files/Graphics_API/Graphics_PNG.h"
 #include "Files/Graphics/Graphics_Texture.h"
 #include "Files/Graphics_API/Graphics_Batch.h"
 #include "Files/Graphics_API/Graphics_D3D.h"

@@ -1,6 +1,6 @@
 // The text layer: font and alignment state, line splitting, measuring and drawing (see
 // Graphics_Text.h). No host library here.
-#include "Files/Graphics/Graphics_Text.h"
+#include "Files/Font/Font_Text.h"
 
 #include <cmath>
 #include <cstring>
@@ -11,7 +11,7 @@
 #include "Files/Graphics/Graphics_Texture.h"
 #include "Files/Graphics_API/Graphics_RenderState.h"
 #include "Files/Graphics/BuiltinImages.h"
-#include "Files/Graphics/TBitmap.h"
+#include "Files/Graphics_API/TBitmap.h"
 #include "Platform/MemoryManager.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // memory cursor: a request past the end of the data is a libpng error, never a read beyond
 // it. Every colour type is expanded to 8-bit B, G, R, A (palette and low-bit grey expanded,
 // grey turned into RGB, 16-bit channels stripped, a 0xFF filler where there is no alpha).
-#include "Files/Graphics/Graphics_PNG.h"
+#include "Files/Graphics_API/Graphics_PNG.h"
 
 #include <png.h>
 

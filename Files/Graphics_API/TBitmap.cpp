@@ -1,10 +1,10 @@
 // The platform bitmap, the bitmap loader and the built-in image table access (see TBitmap.h).
 // No host library here.
-#include "Files/Graphics/TBitmap.h"
+#include "Files/Graphics_API/TBitmap.h"
 
 #include <cstring>
 
-#include "Files/Graphics/Graphics_ImageDecode.h"
+#include "Files/Graphics_API/Graphics_ImageDecode.h"
 #include "Files/Graphics_API/Graphics_Batch.h"
 #include "Files/Support/Stream.h"
 #include "Platform/MemoryManager.h"

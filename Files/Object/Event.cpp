@@ -1,24 +1,20 @@
 // Event records, dispatch and names (Files/Event/Event.h).
-#include "Files/Event/Event.h"
+#include "Files/Object/Event.h"
 
 #include <cstdio>
 #include <cstring>
 
 #include "Files/Code/Code_Code.h"
 #include "Files/Code/Code_Constant.h"
-#include "Files/Path/Path.h"
-#include "Files/Room/Room.h"
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Execute.h"
 #include "Files/Code/Code_Function.h"
-#include "Files/Graphics_API/Graphics_D3D.h"
 #include "Files/Object/Object.h"
 #include "Files/Object/Instance.h"
 #include "Files/Object/Instance_Pending.h"
 #include "Files/World/World_State.h"
 #include "Files/World/World_Hooks.h"
 #include "Files/Support/FileImage.h"
-#include "Files/TimeLine/TimeLine.h"
 #include "Platform/MemoryManager.h"
 
 namespace {
@@ -175,58 +171,8 @@ void Event_PerformAll(int32_t type, int32_t subtype)
     }
 }
 
-void TimeLine_PerformMoment(CInstance* self, CInstance* other, int32_t t, int32_t m)
-{
-    if (Run_State().roomSwitch != ROOM_STAY) return;
-    CTimeLine* line = TimeLine_Data(t);
-    if (!line) return;
-    CEvent* e = line->GetMoment(m);
-    if (!e) return;
-    const int32_t savedObject = g_state.object, savedType = g_state.type, savedNumber = g_state.number;
-    g_state.object = t;
-    g_state.type = EVENT_TIMELINE_MARK;
-    g_state.number = line->GetMomentTime(m);
-    TimeLine_BeginMoment();
-    e->Execute(self, other);
-    TimeLine_EndMoment();
-    g_state.object = savedObject;
-    g_state.type = savedType;
-    g_state.number = savedNumber;
-}
-
 bool Event_RunLibraryInit() { return false; }
 void Library_FreeInitCode() {}
-
-// =============================================================================================
-// Hooks
-// =============================================================================================
-
-namespace {
-void CurrentEvent(int32_t* type, int32_t* number, int32_t* object, int32_t* action)
-{
-    *type = g_state.type;
-    *number = g_state.number;
-    *object = g_state.object;
-    *action = g_state.action;
-}
-void LeaveFullscreen() { GR_D3D_LeaveFullscreen(); }
-void ClearInput()
-{
-    if (World_Hooks().inputClear) World_Hooks().inputClear();
-}
-void AbortGame() { Run_State().roomSwitch = ROOM_ABORTGAME; }
-} // namespace
-
-void Event_InstallHooks()
-{
-    static const ErrorReportHooks hooks = {CurrentEvent, Event_GetName, TimeLine_GetName, LeaveFullscreen,
-                                           nullptr,      ClearInput,    AbortGame};
-    Code_Error_SetHooks(&hooks);
-    // The world's resource names, for the compiler's constants.
-    Code_Constant_SetResourceFinder(RESOURCE_PATH, Path_Find);
-    Code_Constant_SetResourceFinder(RESOURCE_TIMELINE, TimeLine_Find);
-    Code_Constant_SetResourceFinder(RESOURCE_ROOM, Room_Find);
-}
 
 // =============================================================================================
 // Names

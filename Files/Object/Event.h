@@ -84,13 +84,9 @@ void PerformEvent(CInstance* self, CInstance* other, int32_t o, int32_t type, in
 void Event_Perform(CInstance* self, CInstance* other, int32_t type, int32_t subtype);
 // On every live instance of the current room's active list.
 void Event_PerformAll(int32_t type, int32_t subtype);
-// Moment m of time line t for self and other (current event: t, 100000, the moment's time).
-void TimeLine_PerformMoment(CInstance* self, CInstance* other, int32_t t, int32_t m);
 // The library initialisation texts: nothing fills them; both do nothing.
 bool Event_RunLibraryInit();
 void Library_FreeInitCode();
-// Installs the world's hooks into the error reporter and the event built-ins.
-void Event_InstallHooks();
 
 // ---- Names (each into its own static buffer, overwritten by the next call) -----------------
 const char* Event_GetName(int32_t type, int32_t subtype);

@@ -1,5 +1,5 @@
 // 3D mode, projections and transforms (see Graphics_3D.h). No host library here.
-#include "Files/Graphics/Graphics_3D.h"
+#include "Files/Graphics_API/Graphics_3D.h"
 
 #include <cmath>
 #include <cstring>
