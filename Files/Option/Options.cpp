@@ -11,8 +11,6 @@
 #include "Files/Support/CommandLine.h"
 #include "Files/Support/FileImage.h"
 #include "Files/Graphics_API/Graphics_Window.h"
-#include "Files/Networking/OnlineServices.h"
-#include "Files/Physics/Physics.h"
 #include "Platform/MemoryManager.h"
 
 GameOptions g_Options;
@@ -168,14 +166,15 @@ void Options_ReadIni(IniFile* ini)
         const char* v = ini->ReadString("DEFAULT", key, nullptr);
         return v == nullptr || TextToInt(v) != 0;
     };
-    OS_SetAllowedOrientations(allowed("OrientLandscape"), allowed("OrientPortrait"),
-                              allowed("OrientLandscapeFlipped"), allowed("OrientPortraitFlipped"));
+    g_Options.orientLandscape = allowed("OrientLandscape");
+    g_Options.orientPortrait = allowed("OrientPortrait");
+    g_Options.orientLandscapeFlipped = allowed("OrientLandscapeFlipped");
+    g_Options.orientPortraitFlipped = allowed("OrientPortraitFlipped");
     if (const char* v = ini->ReadString("DEFAULT", "Debug", nullptr)) {
         g_StartupOptions.debugMode = TextToInt(v) != 0;
         if (g_StartupOptions.debugMode) {
             g_StartupOptions.debugFormMode = 2;
-            g_StartupOptions.physicsDebugMessages = 1;
-            Physics_EnableDebugMessages();
+            g_StartupOptions.physicsDebugMessages = 1; // read when a room makes its physics world
         }
     }
     if (const char* v = ini->ReadString("DEFAULT", "Trace", nullptr)) g_StartupOptions.trace = TextToInt(v) != 0;

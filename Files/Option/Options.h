@@ -51,6 +51,10 @@ struct GameOptions {
     char** constantNames = nullptr;
     char** constantValues = nullptr;
 
+    // The orientations options.ini allows (its "DEFAULT" keys; all allowed without them), handed
+    // to the online services as soon as the file is read.
+    uint8_t orientLandscape = 1, orientPortrait = 1, orientLandscapeFlipped = 1, orientPortraitFlipped = 1;
+
     int32_t versionMajor = 0;      // constant "VersionMajor"
     int32_t versionMinor = 0;      // constant "VersionMinor"
 };
@@ -63,7 +67,8 @@ void Options_SetDefaults();
 // False for a chunk too short for its words or its constants, or a text offset that names no
 // terminated string.
 bool Options_LoadChunk(const FileImage& image, uint32_t begin, uint32_t end, uint8_t formatVersion);
-// Applies the "DEFAULT" keys of options.ini.
+// Applies the "DEFAULT" keys of options.ini: the allowed orientations (kept in g_Options for
+// the online services), "Debug" and "Trace".
 void Options_ReadIni(IniFile* ini);
 // Frees the constants (shutdown, tests).
 void Options_Free();

@@ -10,12 +10,12 @@
 #include "Files/Run/Run_Async.h"
 
 #include "Files/Object/Event.h"
-#include "Files/Networking/OnlineServices.h"
 #include "Files/Object/Object.h"
 #include "Files/Object/Instance.h"
 #include "Files/Run/Run_Main.h"
 #include "Files/DS/DS_Map.h"
 #include "Files/HTTP/HTTP.h"
+#include "Files/World/World_Hooks.h"
 
 void Async_FireEvent(int32_t n)
 {
@@ -39,8 +39,8 @@ void Async_FireEvent(int32_t n)
 void Async_ProcessRequests()
 {
     RunState& st = Run_State();
-    IAP_ProcessEvents(); // the online services' purchase events and queued callbacks come first
-    OnlineServices_RunQueuedCallbacks();
+    // The online services' purchase events and queued callbacks come first.
+    if (World_Hooks().servicesAsync) World_Hooks().servicesAsync();
     HTTP_ReapThreads();
     HTTP_REQ_CONTEXT** head = HTTP_RequestListHead();
     for (HTTP_REQ_CONTEXT** link = head; *link;) {

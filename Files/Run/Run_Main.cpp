@@ -6,7 +6,6 @@
 
 #include "Files/Base/Console.h"
 #include "Files/Object/Event.h"
-#include "Files/Extension/Extension.h"
 #include "Files/Graphics_API/Graphics_D3D.h"
 #include "Files/Graphics_API/Graphics_Hooks.h"
 #include "Files/Graphics_API/Graphics_Window.h"
@@ -95,7 +94,7 @@ bool StartGame()
     g_run.stepCounter = 0;
     g_run.transitionKind = 0;
     Event_RunLibraryInit();
-    if (!Extension_RunInitFunctions()) return false;
+    if (World_Hooks().extensionsStart && !World_Hooks().extensionsStart()) return false;
     GR_Window_SetCursor(g_Options.cursorShown ? 0 : -1);
     Room_ResetKept(Room_Count());
     const int32_t first = Room_First();
@@ -117,7 +116,7 @@ void EndGame()
     Room_FreeKept();
     Room_FreeCarried();
     Room_SetCurrent(-1, nullptr);
-    if (Extension_RunFinalFunctions()) GR_Window_SetCursor(0);
+    if (World_Hooks().extensionsEnd && World_Hooks().extensionsEnd()) GR_Window_SetCursor(0);
 }
 
 void Run_EnterMainLoop()

@@ -17,9 +17,6 @@
 #include "Files/Object/Object.h"
 #include "Files/Option/Options.h"
 #include "Files/Graphics_API/Graphics_Window.h"
-#include "Files/Networking/Network.h"
-#include "Files/Networking/OnlineServices.h"
-#include "Files/Networking/Steam.h"
 #include "Files/Room/Room.h"
 #include "Files/Run/Run_Async.h"
 #include "Files/Object/Instance_Index.h"
@@ -391,7 +388,7 @@ void Run_Step()
     st.lastStepTime = now;
     WorldHooks& h = World_Hooks();
     if (h.inputUpdate) h.inputUpdate();
-    OnlineServices_Step();
+    if (h.servicesStep) h.servicesStep();
     if (g_Options.freezeOnLostFocus && !GR_Window_HasFocus()) return;
     if (st.redrawRequest) {
         st.redrawRequest = 0;
@@ -418,8 +415,7 @@ void Run_Step()
 
     Run_StepEvent(1);
     if (Between()) return;
-    Network_PollAll();
-    Steam_RunCallbacks();
+    if (h.servicesPoll) h.servicesPoll();
     if (Between()) return;
     if (anyTimeLine) {
         Run_TimeLines();

@@ -9,6 +9,7 @@
 #include "Files/Support/IniFile.h"
 #include "Files/Code/VM_Format.h"
 #include "Files/Graphics/Graphics_PageEntries.h"
+#include "Files/Networking/OnlineServices.h"
 #include "Files/Option/Options.h"
 #include "Files/Code/Code_Load.h"
 #include "Files/Runner/Runner_Wiring.h"
@@ -118,6 +119,8 @@ bool RunnerLoadGame()
             MEM_FREE(text);
             IO_InitVirtualButtons(g_GameFile.ini);
             Options_ReadIni(g_GameFile.ini);
+            OS_SetAllowedOrientations(g_Options.orientLandscape, g_Options.orientPortrait,
+                                      g_Options.orientLandscapeFlipped, g_Options.orientPortraitFlipped);
         } else {
             Console_Output("!!!!No INI File %s\n", g_GameFile.optionsIniPath);
         }

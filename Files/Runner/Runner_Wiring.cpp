@@ -17,6 +17,10 @@
 #include "Files/Networking/Network_Builtins.h"
 #include "Files/Runner/Runner_Wiring.h"
 #include "Files/Code/Code_Constant.h"
+#include "Files/Extension/Extension.h"
+#include "Files/Networking/Network.h"
+#include "Files/Networking/OnlineServices.h"
+#include "Files/Networking/Steam.h"
 #include "Files/Object/Event.h"
 #include "Files/Font/Font_Main.h"
 #include "Files/Function/Function_Misc.h"
@@ -130,6 +134,21 @@ void CurrentEvent(int32_t* object, int32_t* type, int32_t* number)
 
 } // namespace
 
+void World_InstallServiceHooks(WorldHooks& h)
+{
+    h.servicesStep = OnlineServices_Step;
+    h.servicesPoll = [] {
+        Network_PollAll();
+        Steam_RunCallbacks();
+    };
+    h.servicesAsync = [] {
+        IAP_ProcessEvents();
+        OnlineServices_RunQueuedCallbacks();
+    };
+    h.extensionsStart = Extension_RunInitFunctions;
+    h.extensionsEnd = Extension_RunFinalFunctions;
+}
+
 void World_InstallDefaultHooks()
 {
     WorldHooks& h = World_Hooks();
@@ -177,6 +196,7 @@ void World_InstallDefaultHooks()
     h.getMouseLastButton = [] { return IO_GetMouseLastButton(0); };
     h.setMouseButton = [](int32_t b) { IO_SetMouseButton(b, 0); };
     h.setMouseLastButton = [](int32_t b) { IO_SetMouseLastButton(b, 0); };
+    World_InstallServiceHooks(h);
     Physics_InstallHooks(h);
     static const EventDispatchHooks events = {PerformEvent, CurrentEvent};
     Function_Misc_SetEventHooks(&events);

@@ -1,6 +1,7 @@
-// What the game world needs of the modules beside it (sprites and their collision masks,
-// backgrounds, surfaces, particle systems, input, physics), as one table of hooks that those
-// modules fill when they start. Until a module fills its part the world sees neutral answers:
+// What the game world needs of the modules above it (sprites and their collision masks,
+// backgrounds, surfaces, particle systems, input, physics, the services of sockets, Steam,
+// online services and extension packages), as one table of hooks that the start-up's wiring
+// fills (Files/Runner/Runner_Wiring.h). Until a module fills its part the world sees neutral answers:
 // no sprite or background exists (so bounding boxes are empty and collide with nothing), no
 // key or button is down, no particle system draws, no physics world is made. Tests fill the
 // table with fakes.
@@ -100,6 +101,12 @@ struct WorldHooks {
     int32_t (*getMouseLastButton)() = nullptr;
     void (*setMouseButton)(int32_t button) = nullptr;
     void (*setMouseLastButton)(int32_t button) = nullptr;
+    // ---- Services: sockets, Steam, online services, extension packages ----
+    void (*servicesStep)() = nullptr;   // once a step after the input: the online services' queue
+    void (*servicesPoll)() = nullptr;   // after the begin-step events: sockets, then Steam callbacks
+    void (*servicesAsync)() = nullptr;  // first in the asynchronous phase: purchases, queued callbacks
+    bool (*extensionsStart)() = nullptr; // game start: initialisation functions; false stops the start
+    bool (*extensionsEnd)() = nullptr;   // game end: finalisation functions; true when a package had any
     // ---- Physics ----
     // Binds a fixture to the instance in the room's world (creating its body).
     void (*physicsBindFixture)(void* world, const WorldPhysicsFixture* fixture, CInstance* instance) = nullptr;

@@ -19,6 +19,7 @@
 #include "Files/TimeLine/TimeLine.h"
 #include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Variable/Variable_World.h"
+#include "Files/Runner/Runner_Wiring.h"
 #include "Files/World/World_Hooks.h"
 #include "Platform/MemoryManager.h"
 
@@ -116,6 +117,7 @@ void ServicesWorldTest::SetUp()
     WorldHooks& h = World_Hooks();
     h.spriteInfo = SpriteInfo;
     h.inputUpdate = [] {};
+    World_InstallServiceHooks(h);
     Physics_InstallHooks(h);
     g_ServicesLog.clear();
     Event_State() = EventState();
