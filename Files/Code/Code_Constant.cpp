@@ -12,8 +12,7 @@
 #include "Files/Code/Code_Code.h"
 #include "Files/Code/Code_Error.h"
 #include "Files/Networking/OnlineServices.h"
-#include "Files/Object/Object.h"
-#include "Files/Script/Script_Main.h"
+#include "Files/Code/Code_World.h"
 #include "Platform/MemoryManager.h"
 
 namespace {
@@ -45,8 +44,8 @@ std::string Lower(const char* s)
 int32_t DefaultFinder(ResourceKind kind, const char* name)
 {
     switch (kind) {
-    case RESOURCE_OBJECT: return Object_Find(name);
-    case RESOURCE_SCRIPT: return Script_Find(name);
+    case RESOURCE_OBJECT: return Code_World().objectFind(name);
+    case RESOURCE_SCRIPT: return Code_Scripts().find(name);
     default: return -1;
     }
 }

@@ -10,8 +10,7 @@
 #include "Files/Code/Code_ErrorDialog.h"
 #include "Files/Code/VM.h"
 #include "Files/Code/VM_Debug.h"
-#include "Files/Object/Object.h"
-#include "Files/Object/Instance.h"
+#include "Files/Code/Code_World.h"
 #include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Code/Variable_List.h"
 #include "Platform/MemoryManager.h"
@@ -82,7 +81,7 @@ void Code_Error_Report(const char* message, bool fatal)
     } else {
         const char* event = g_hooks.eventName ? g_hooks.eventName(type, number) : "<unknown event>";
         std::snprintf(headline, 32768, "%sERROR in\naction number %d\nof %s\nfor object %s:\n\n\n%s", prefix,
-                      action + 1, event ? event : "<unknown event>", Object_GetName(object), msg);
+                      action + 1, event ? event : "<unknown event>", Code_World().objectName(object), msg);
     }
 
     TErrStreamConsole report;
@@ -122,10 +121,11 @@ void Code_Error_Report(const char* message, bool fatal)
         Console_Output("Local Variables : \n");
         top.locals->DebugPrint(Console_Get());
     }
-    if (running && top.self && top.self->m_pVariables && top.self->m_pVariables->Count() > 0) {
+    CVariableList* own = running ? Code_InstanceVariables(top.self) : nullptr;
+    if (own && own->Count() > 0) {
         Console_Output("%s", rule.c_str());
         Console_Output("Self Variables : \n");
-        top.self->m_pVariables->DebugPrint(Console_Get());
+        own->DebugPrint(Console_Get());
     }
     CVariableList* globals = Variable_Global_List();
     if (globals && globals->Count() > 0) {

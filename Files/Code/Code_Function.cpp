@@ -6,7 +6,7 @@
 #include <unordered_map>
 
 #include "Files/Base/Console.h"
-#include "Files/Script/Script_Main.h"
+#include "Files/Code/Code_World.h"
 #include "Platform/MemoryManager.h"
 
 namespace {
@@ -79,7 +79,7 @@ bool Code_Function_Find(const char* name, int32_t* id)
 {
     *id = -1;
     if (!name || !*name) return false;
-    int32_t s = Script_Find(name);
+    int32_t s = Code_Scripts().find(name);
     if (s >= 0) {
         *id = s + FUNCTION_SCRIPT_BASE;
         return true;
@@ -109,7 +109,7 @@ const char* Function_GetName(int32_t id)
         const char* n = g_extensions.getName(id - FUNCTION_EXTENSION_BASE);
         return n ? n : "<unknown>";
     }
-    if (id >= FUNCTION_SCRIPT_BASE) return Script_GetName(id - FUNCTION_SCRIPT_BASE);
+    if (id >= FUNCTION_SCRIPT_BASE) return Code_Scripts().name(id - FUNCTION_SCRIPT_BASE);
     if (id < 0 || id >= g_count) return "<unknown>";
     return g_rows[id].name;
 }

@@ -12,10 +12,7 @@
 #include "Files/Code/Code_Variable.h"
 #include "Files/Code/VM.h"
 #include "Files/Code/VM_Format.h"
-#include "Files/Object/Object.h"
-#include "Files/Object/Instance.h"
-#include "Files/Object/Instance_Pending.h"
-#include "Files/Script/Script_Main.h"
+#include "Files/Code/Code_World.h"
 #include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Code/Variable_List.h"
 
@@ -154,8 +151,8 @@ int32_t ExecCall(CodeExecContext* ctx, const CodeNode* node, ScriptValue* result
                 status = EXEC_ERROR;
             }
         } else if (id >= FUNCTION_SCRIPT_BASE) {
-            ScriptArguments list{argc, args};
-            if (!Script_Execute(id - FUNCTION_SCRIPT_BASE, ctx->self, ctx->other, argc, result, &list)) status = EXEC_ERROR;
+            if (!Code_Scripts().execute(id - FUNCTION_SCRIPT_BASE, ctx->self, ctx->other, argc, result, args))
+                status = EXEC_ERROR;
         } else {
             ClearValue(result);
             BuiltinFunction* row = Function_Row(id);
@@ -269,23 +266,18 @@ int32_t ExecWith(CodeExecContext* ctx, const CodeNode* node, ScriptValue* result
     default: {
         // The candidates in list order, taken before any body runs (by id, so that a body
         // that changes the lists cannot leave the walk on a released node).
+        const CodeWorldAccess& world = Code_World();
         std::vector<int32_t> ids;
-        if (n == SCOPE_ALL) {
-            if (InstanceList* list = Run_GetActiveList()) {
-                for (CInstance* i = list->head; i; i = i->m_pNext) ids.push_back(i->GetID());
-            }
-        } else if (n >= SCOPE_INSTANCE_BASE) {
+        if (n >= SCOPE_INSTANCE_BASE) {
             ids.push_back(n);
-        } else if (n >= 0) {
-            if (CObject* o = Object_Lookup(n)) {
-                for (auto* node2 = o->m_instances.GetHead(); node2; node2 = node2->next) {
-                    if (node2->value) ids.push_back(node2->value->GetID());
-                }
-            }
+        } else if (n == SCOPE_ALL || n >= 0) {
+            std::vector<CInstance*> found;
+            world.instancesOf(n, false, &found);
+            for (CInstance* i : found) ids.push_back(world.id(i));
         }
         for (int32_t id : ids) {
-            CInstance* inst = Instance_Find(id);
-            if (!inst || !inst->IsLive()) continue;
+            CInstance* inst = world.find(id);
+            if (!inst || !world.isLive(inst)) continue;
             status = runOnce(inst, oldSelf);
             LoopStep step = AfterBody(&status);
             if (step != STEP_ON) break;

@@ -6,7 +6,7 @@
 #include <cmath>
 
 #include "Files/Code/Code_Variable.h"
-#include "Files/Object/Instance.h"
+#include "Files/Code/Code_World.h"
 #include "Files/Buffer/IBuffer.h"
 #include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Code/Variable_List.h"
@@ -391,8 +391,8 @@ void VM_WriteInstance(IBuffer* buffer, CInstance* instance)
             F32(buffer, v);
         }
     };
-    U32(buffer, instance ? uint32_t(instance->i_id) : 0u);
-    U32(buffer, instance ? uint32_t(instance->i_objindex) : 0u);
+    U32(buffer, instance ? uint32_t(Code_World().id(instance)) : 0u);
+    U32(buffer, instance ? uint32_t(Code_World().objectIndex(instance)) : 0u);
     for (const Field& f : kHead) write(f);
     for (int32_t a = 0; a < 12; ++a) write(Field{"alarm", 'u', a});
     for (const Field& f : kTail) write(f);
@@ -407,8 +407,8 @@ void VM_WriteDebugState(IBuffer* buffer)
     }
     U32(buffer, f.code ? f.code->m_address : 0u);
     U32(buffer, uint32_t(f.offset));
-    U32(buffer, f.self ? uint32_t(f.self->i_id) : 0u);
-    U32(buffer, f.other ? uint32_t(f.other->i_id) : 0u);
+    U32(buffer, f.self ? uint32_t(Code_World().id(f.self)) : 0u);
+    U32(buffer, f.other ? uint32_t(Code_World().id(f.other)) : 0u);
     VM_WriteVariables(buffer, f.locals);
     VM_WriteVariables(buffer, Variable_Global_List());
     VM_WriteInstance(buffer, f.self);

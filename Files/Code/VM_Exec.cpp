@@ -21,9 +21,8 @@
 #include "Files/Code/Code_Code.h"
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Variable.h"
-#include "Files/Object/Instance.h"
 #include "Files/Support/CommandLine.h"
-#include "Files/Script/Script_Main.h"
+#include "Files/Code/Code_World.h"
 #include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Code/Variable_List.h"
 #include "Platform/MemoryManager.h"
@@ -173,7 +172,7 @@ inline VMFrame& Top() { return g_frames.back(); }
 
 // The list that holds variable id for scope without a detour (locals, globals, self's own),
 // or null when the general access must decide.
-inline CVariableList* DirectList(int32_t scope, int32_t id, CInstance* self, CVariableList* locals)
+inline CVariableList* DirectList(int32_t scope, int32_t id, CVariableList* selfVars, CVariableList* locals)
 {
     switch (scope) {
     case SCOPE_LOCAL: return locals;
@@ -181,7 +180,7 @@ inline CVariableList* DirectList(int32_t scope, int32_t id, CInstance* self, CVa
     case SCOPE_PLAIN:
         if (id >= VARIABLE_USER_BASE && Variable_Global_IsDeclared(id)) return Variable_Global_List();
         [[fallthrough]];
-    case SCOPE_SELF: return self && id >= VARIABLE_BUILTIN_LIMIT ? self->m_pVariables : nullptr;
+    case SCOPE_SELF: return id >= VARIABLE_BUILTIN_LIMIT ? selfVars : nullptr;
     default: return nullptr;
     }
 }
@@ -243,6 +242,7 @@ const void* const* Run(int32_t entry, ScriptValue* result)
     const VMOp* pc = prog->ops.data();
     uint8_t* sp = g_stack + Top().base;
     CInstance* self = Top().self;
+    CVariableList* selfVars = Code_InstanceVariables(self); // follows self
     CInstance* other = Top().other;
     CVariableList* locals = Top().locals;
     const char* error = nullptr;
@@ -343,14 +343,14 @@ L_PUSH_S: {
 L_PUSHV_LOCAL:
     PUSH_NODE(locals->Find(pc->a));
 L_PUSHV_SELF:
-    if (!self) goto read_slow;
-    PUSH_NODE(self->m_pVariables->Find(pc->a));
+    if (!selfVars) goto read_slow;
+    PUSH_NODE(selfVars->Find(pc->a));
 L_PUSHV_GLOBAL:
     PUSH_NODE(Variable_Global_List()->Find(pc->a));
 L_PUSHV_PLAIN:
     if (Variable_Global_IsDeclared(pc->a)) PUSH_NODE(Variable_Global_List()->Find(pc->a));
-    if (!self) goto read_slow;
-    PUSH_NODE(self->m_pVariables->Find(pc->a));
+    if (!selfVars) goto read_slow;
+    PUSH_NODE(selfVars->Find(pc->a));
 L_PUSHV_ARG:
     if (__builtin_expect(!g_CodeArgs, 0)) Code_Arguments();
     PushValue(sp, g_CodeArgs[pc->b]);
@@ -370,7 +370,7 @@ L_PUSHV_ANY: {
         scope = VM_Get<int32_t>(p);
         if (flags & VMV_INSTANCE) scope += SCOPE_INSTANCE_BASE;
     }
-    if (CVariableList* list = DirectList(scope, pc->a, self, locals)) {
+    if (CVariableList* list = DirectList(scope, pc->a, selfVars, locals)) {
         const CVariable* v = list->Find(pc->a);
         const ScriptValue* element = v ? CVariableList::Element(v, index) : nullptr;
         if (element) {
@@ -423,12 +423,12 @@ L_POP_LOCAL:
 L_POP_GLOBAL:
     STORE_NODE(Variable_Global_List()->FindOrCreate(pc->a));
 L_POP_SELF:
-    if (!self) goto L_POP_ANY;
-    STORE_NODE(self->m_pVariables->FindOrCreate(pc->a));
+    if (!selfVars) goto L_POP_ANY;
+    STORE_NODE(selfVars->FindOrCreate(pc->a));
 L_POP_PLAIN:
     if (Variable_Global_IsDeclared(pc->a)) STORE_NODE(Variable_Global_List()->FindOrCreate(pc->a));
-    if (!self) goto L_POP_ANY;
-    STORE_NODE(self->m_pVariables->FindOrCreate(pc->a));
+    if (!selfVars) goto L_POP_ANY;
+    STORE_NODE(selfVars->FindOrCreate(pc->a));
 L_POP_ANY: {
     int32_t flags = pc->k.i;
     int32_t size = VM_NativeSize(pc->t2);
@@ -454,7 +454,7 @@ L_POP_ANY: {
     }
     ScriptValue val = TakeValue(pc->t2, value);
     if (val.kind != VALUE_STRING) val.text = nullptr;
-    if (CVariableList* list = DirectList(scope, pc->a, self, locals)) {
+    if (CVariableList* list = DirectList(scope, pc->a, selfVars, locals)) {
         ScriptValue* slot = CVariableList::Slot(list->FindOrCreate(pc->a), index);
         if (slot) {
             if (slot->kind == VALUE_STRING && slot->text) MEM_FREE(slot->text);
@@ -573,9 +573,9 @@ L_CALL_EXT: {
 }
 L_CALL_SCRIPT: {
     n = pc->a;
-    CScript* script = Script_Data(pc->b);
-    if (!script) FAIL("call to non-existent script\n");
-    CCode* unit = script->GetCode();
+    bool exists = false;
+    CCode* unit = Code_Scripts().code(pc->b, &exists);
+    if (!exists) FAIL("call to non-existent script\n");
     VMBuffer* code = unit ? unit->m_pCode : nullptr;
     if (!code) {
         for (int32_t i = 1; i <= n; ++i) FreeValueAt(sp - i * VSIZE);
@@ -596,7 +596,7 @@ L_CALL_SCRIPT: {
     uint32_t frames = uint32_t(g_frames.size()) - uint32_t(e->frameBase) + 1;
     if (argsOff - e->stackBase + frames * kFrameCharge + uint32_t(callee->maxBytes) > kStackLimit)
         FAIL(kStackOverflow);
-    if (g_StartupOptions.trace) Console_Output("script call = %s\n", script->m_pName);
+    if (g_StartupOptions.trace) Console_Output("script call = %s\n", Code_Scripts().name(pc->b));
     SAVE();
     ScriptValue* window = Code_Arguments_PushWindow(n);
     for (int32_t i = 0; i < n; ++i) std::memcpy(&window[i], sp - (i + 1) * VSIZE, VSIZE);
@@ -679,6 +679,7 @@ leave_frame: {
     prog = caller.prog;
     pc = caller.pc;
     self = caller.self;
+    selfVars = Code_InstanceVariables(self);
     other = caller.other;
     locals = caller.locals;
     sp = g_stack + done.base;
@@ -692,7 +693,9 @@ L_PUSHENV: {
     sp -= 4;
     int32_t scope = VM_Get<int32_t>(sp);
     bool bad = false;
-    if (VM_WithStart(scope, &self, &other, &bad)) NEXT();
+    const bool entered = VM_WithStart(scope, &self, &other, &bad);
+    selfVars = Code_InstanceVariables(self);
+    if (entered) NEXT();
     if (bad) {
         sp += 4;
         FAIL(g_VMMessage);
@@ -700,14 +703,18 @@ L_PUSHENV: {
     pc = pc->k.target;
     DISPATCH();
 }
-L_POPENV:
-    if (VM_WithNext(&self, &other)) {
+L_POPENV: {
+    const bool again = VM_WithNext(&self, &other);
+    selfVars = Code_InstanceVariables(self);
+    if (again) {
         pc = pc->k.target;
         DISPATCH();
     }
     NEXT();
+}
 L_POPENV_LEAVE:
     VM_WithLeave(&self, &other);
+    selfVars = Code_InstanceVariables(self);
     NEXT();
 
 L_ARRAY_CHECK: {
@@ -924,10 +931,9 @@ L_CONV_ID:
     switch (pc->code) {                                                                   \
     case VMI_PUSHV_LOCAL: list = locals; break;                                           \
     case VMI_PUSHV_GLOBAL: list = Variable_Global_List(); break;                          \
-    case VMI_PUSHV_SELF: list = self ? self->m_pVariables : nullptr; break;               \
+    case VMI_PUSHV_SELF: list = selfVars; break;                                          \
     default:                                                                              \
-        list = Variable_Global_IsDeclared(pc->a) ? Variable_Global_List()                 \
-                                                 : self ? self->m_pVariables : nullptr;   \
+        list = Variable_Global_IsDeclared(pc->a) ? Variable_Global_List() : selfVars;     \
         break;                                                                            \
     }
 // The value a group reads: an argument slot or a variable's scalar (null: take the long way).

@@ -12,7 +12,6 @@
 #include <map>
 
 #include "Files/Code/Code_Variable.h"
-#include "Files/Script/Script_Main.h"
 #include "Files/Code/Variable_BuiltIn.h"
 
 namespace {

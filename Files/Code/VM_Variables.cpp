@@ -4,9 +4,7 @@
 #include <cstdio>
 
 #include "Files/Code/Code_Variable.h"
-#include "Files/Object/Object.h"
-#include "Files/Object/Instance.h"
-#include "Files/Object/Instance_Pending.h"
+#include "Files/Code/Code_World.h"
 #include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Code/Variable_List.h"
 
@@ -93,21 +91,11 @@ void Depth() { g_VMWithDepth = int32_t(g_withs.size()); }
 
 void Candidates(int32_t scope, std::vector<CInstance*>& out)
 {
-    if (scope == SCOPE_ALL) {
-        InstanceList* list = Run_GetActiveList();
-        if (!list) return;
-        for (CInstance* i = list->head; i; i = i->m_pNext)
-            if (i->IsLive()) out.push_back(i);
-        return;
-    }
-    CObject* object = Object_Lookup(scope);
-    if (!object) return;
-    for (auto* n = object->m_instances.GetHead(); n; n = n->next)
-        if (n->value->IsLive()) out.push_back(n->value);
-    for (int32_t k = 0; k < Run_ObjectChangeCount(); ++k) {
-        CInstance* i = Run_ObjectChangeAt(k);
-        if (i && i->i_objindex == scope && i->IsLive()) out.push_back(i);
-    }
+    static std::vector<CInstance*> all;
+    all.clear();
+    Code_World().instancesOf(scope, true, &all);
+    for (CInstance* i : all)
+        if (Code_World().isLive(i)) out.push_back(i);
 }
 
 } // namespace
@@ -135,8 +123,8 @@ bool VM_WithStart(int32_t scope, CInstance** self, CInstance** other, bool* erro
         return true;
     }
     if (scope >= SCOPE_INSTANCE_BASE) {
-        CInstance* i = Instance_Find(scope);
-        if (!i || !i->IsLive()) return false;
+        CInstance* i = Code_World().find(scope);
+        if (!i || !Code_World().isLive(i)) return false;
         *other = *self;
         *self = i;
         return true;
@@ -151,10 +139,10 @@ bool VM_WithStart(int32_t scope, CInstance** self, CInstance** other, bool* erro
     CInstance* first;
     if (c <= 2) {
         first = found[0];
-        for (size_t k = 1; k < c; ++k) g_ids.push_back(found[k]->i_id);
+        for (size_t k = 1; k < c; ++k) g_ids.push_back(Code_World().id(found[k]));
     } else {
         first = found[c - 1];
-        for (size_t k = c - 1; k-- > 0;) g_ids.push_back(found[k]->i_id);
+        for (size_t k = c - 1; k-- > 0;) g_ids.push_back(Code_World().id(found[k]));
     }
     *other = *self;
     *self = first;
@@ -166,7 +154,7 @@ bool VM_WithNext(CInstance** self, CInstance** other)
     if (g_withs.empty()) return false;
     WithRecord& r = g_withs.back();
     while (r.next < int32_t(g_ids.size())) {
-        CInstance* i = Instance_Find(g_ids[size_t(r.next++)]);
+        CInstance* i = Code_World().find(g_ids[size_t(r.next++)]);
         if (i) {
             *self = i;
             return true;

@@ -11,9 +11,7 @@
 #include "Files/Code/Code_Code.h"
 #include "Files/Code/Code_Function.h"
 #include "Files/Code/Code_Variable.h"
-#include "Files/Object/Object.h"
-#include "Files/Object/Instance.h"
-#include "Files/Object/Instance_Pending.h"
+#include "Files/Code/Code_World.h"
 #include "Files/Buffer/IBuffer.h"
 #include "Files/Code/Variable_List.h"
 #include "Platform/MemoryManager.h"
@@ -48,32 +46,15 @@ bool SetBuiltin(CInstance* instance, int32_t id, int32_t index, const ScriptValu
     return row.set(instance, index, const_cast<ScriptValue*>(value));
 }
 
-// The instances a scope of all or of an object reaches, in the order they are visited.
+// The instances a scope of all or of an object reaches, in the order they are visited: each
+// that is live when its turn comes, until f answers false.
 template <class F>
 void ForEachScopeInstance(int32_t scope, F&& f)
 {
-    if (scope == SCOPE_ALL) {
-        InstanceList* list = Run_GetActiveList();
-        if (!list) return;
-        for (CInstance* i = list->head; i;) {
-            CInstance* next = i->m_pNext; // a setter may move the instance
-            if (i->IsLive() && !f(i)) return;
-            i = next;
-        }
-        return;
-    }
-    CObject* object = Object_Lookup(scope);
-    if (object) {
-        for (auto* n = object->m_instances.GetHead(); n;) {
-            auto* next = n->next;
-            if (n->value->IsLive() && !f(n->value)) return;
-            n = next;
-        }
-    }
-    for (int32_t k = 0; k < Run_ObjectChangeCount(); ++k) {
-        CInstance* i = Run_ObjectChangeAt(k);
-        if (i && i->i_objindex == scope && i->IsLive() && !f(i)) return;
-    }
+    std::vector<CInstance*> found;
+    Code_World().instancesOf(scope, true, &found);
+    for (CInstance* i : found)
+        if (Code_World().isLive(i) && !f(i)) return;
 }
 
 // Argument rows: argument[i] and argumentN read and write the running script's arguments.
@@ -284,22 +265,24 @@ bool Variable_Local_Get(CInstance* instance, int32_t id, int32_t index, ScriptVa
         Value_SetReal(out, 0.0);
         return g_rows[id].get(instance, index, out);
     }
-    return instance->m_pVariables->Get(id, index, out);
+    CVariableList* own = Code_InstanceVariables(instance);
+    return own && own->Get(id, index, out);
 }
 
 bool Variable_Local_Set(CInstance* instance, int32_t id, int32_t index, const ScriptValue* value)
 {
     if (!instance) return false;
     if (id < VARIABLE_BUILTIN_LIMIT) return SetBuiltin(instance, id, index, value);
-    return instance->m_pVariables->Set(id, index, value);
+    CVariableList* own = Code_InstanceVariables(instance);
+    return own && own->Set(id, index, value);
 }
 
 bool Variable_Scope_Get(int32_t scope, int32_t id, int32_t index, ScriptValue* out)
 {
     CInstance* target = nullptr;
     if (scope >= SCOPE_INSTANCE_BASE) {
-        target = Instance_Find(scope);
-        if (target && target->IsMarked()) target = nullptr; // a deactivated one is still read
+        target = Code_World().find(scope);
+        if (target && Code_World().isMarked(target)) target = nullptr; // a deactivated one is still read
     } else if (scope == SCOPE_ALL || scope >= 0) {
         ForEachScopeInstance(scope, [&](CInstance* i) {
             target = i;
@@ -313,8 +296,8 @@ bool Variable_Scope_Get(int32_t scope, int32_t id, int32_t index, ScriptValue* o
 bool Variable_Scope_Set(int32_t scope, int32_t id, int32_t index, const ScriptValue* value)
 {
     if (scope >= SCOPE_INSTANCE_BASE) {
-        CInstance* target = Instance_Find(scope);
-        if (!target || target->IsMarked()) return true;
+        CInstance* target = Code_World().find(scope);
+        if (!target || Code_World().isMarked(target)) return true;
         return Variable_Local_Set(target, id, index, value);
     }
     if (scope != SCOPE_ALL && scope < 0) return false;

@@ -14,6 +14,14 @@ namespace {
               [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc,                   \
               [[maybe_unused]] ScriptValue* args)
 
+// Reports a missing pad library once, as the built-ins that need it do.
+void CheckLoaded()
+{
+    bool report = false;
+    XInput_CheckLoaded(&report);
+    if (report) Code_Error_Report("xinput1_3.dll not found. Gamepad support disabled", false);
+}
+
 double Num(const ScriptValue* args, int32_t i) { return args[i].kind == VALUE_REAL ? args[i].real : 0.0; }
 
 // Nearest integer, halves to even (x86 results for NaN and out of range).
@@ -107,42 +115,42 @@ BUILTIN(F_GamepadAxisCount)
 BUILTIN(F_GamepadButtonCheck)
 {
     if (!Enough(argc, 2)) return;
-    XInput_CheckLoaded();
+    CheckLoaded();
     Real(result, IO_Gamepad_ButtonCheck(Pad(args), Index(args)) ? 1 : 0);
 }
 
 BUILTIN(F_GamepadButtonCheckPressed)
 {
     if (!Enough(argc, 2)) return;
-    XInput_CheckLoaded();
+    CheckLoaded();
     Real(result, IO_Gamepad_ButtonPressed(Pad(args), Index(args)) ? 1 : 0);
 }
 
 BUILTIN(F_GamepadButtonCheckReleased)
 {
     if (!Enough(argc, 2)) return;
-    XInput_CheckLoaded();
+    CheckLoaded();
     Real(result, IO_Gamepad_ButtonReleased(Pad(args), Index(args)) ? 1 : 0);
 }
 
 BUILTIN(F_GamepadButtonValue)
 {
     if (!Enough(argc, 2)) return;
-    XInput_CheckLoaded();
+    CheckLoaded();
     Real(result, IO_Gamepad_ButtonValue(Pad(args), Index(args)));
 }
 
 BUILTIN(F_GamepadAxisValue)
 {
     if (!Enough(argc, 2)) return;
-    XInput_CheckLoaded();
+    CheckLoaded();
     Real(result, IO_Gamepad_AxisValue(Pad(args), Index(args)));
 }
 
 BUILTIN(F_GamepadSetVibration)
 {
     if (!Enough(argc, 3)) return;
-    XInput_CheckLoaded();
+    CheckLoaded();
     IO_Gamepad_SetVibration(Pad(args), float(Num(args, 1)), float(Num(args, 2)));
 }
 

@@ -12,7 +12,6 @@
 #include "Files/Support/CommandLine.h"
 #include "Files/Support/Timing.h"
 #include "Files/Base/Value.h"
-#include "Zimbrel.h"
 
 namespace {
 
@@ -89,7 +88,7 @@ BUILTIN(F_KeyboardCheckDirect)
 
 BUILTIN(F_KeyboardClear)
 {
-    ProcessMessages();
+    Timing_PumpEvents();
     IO_ClearKey(Int(args, 0));
 }
 
@@ -98,7 +97,7 @@ BUILTIN(F_KeyboardWait)
     IO_SetLastKey(0);
     bool wasRunning = g_StartupOptions.running == 1;
     for (;;) {
-        ProcessMessages();
+        Timing_PumpEvents();
         if (IO_GetState().event.lastKey != 0 || WaitOver(wasRunning)) break;
         Timing_Sleep(kWaitStep);
     }
@@ -113,7 +112,7 @@ BUILTIN(F_MouseWheelDown) { Bool(result, IO_MouseWheelDown(0)); }
 
 BUILTIN(F_MouseClear)
 {
-    ProcessMessages();
+    Timing_PumpEvents();
     IO_ClearMouseButton(Int(args, 0), 0);
 }
 
@@ -122,7 +121,7 @@ BUILTIN(F_MouseWait)
     uint32_t before = IO_GetState().event.mouseDownCount;
     bool wasRunning = g_StartupOptions.running == 1;
     for (;;) {
-        ProcessMessages();
+        Timing_PumpEvents();
         if (IO_GetState().event.mouseDownCount != before || WaitOver(wasRunning)) break;
         Timing_Sleep(kWaitStep);
     }
@@ -130,11 +129,11 @@ BUILTIN(F_MouseWait)
 
 BUILTIN(F_IoClear)
 {
-    ProcessMessages();
+    Timing_PumpEvents();
     IO_Clear();
 }
 
-BUILTIN(F_IoHandle) { ProcessMessages(); }
+BUILTIN(F_IoHandle) { Timing_PumpEvents(); }
 
 BUILTIN(F_DeviceMouseDbclickEnable)
 {

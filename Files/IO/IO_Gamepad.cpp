@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "Files/Base/Console.h"
-#include "Files/Code/Code_Error.h"
 #include "Files/Support/GameHeader.h"
 #include "Platform/MemoryManager.h"
 
@@ -120,12 +119,10 @@ void XInput_Release()
 
 bool XInput_Loaded() { return g_loaded; }
 
-bool XInput_CheckLoaded()
+bool XInput_CheckLoaded(bool* reportMissing)
 {
-    if (!g_loaded && !g_missingReported) {
-        g_missingReported = true;
-        Code_Error_Report("xinput1_3.dll not found. Gamepad support disabled", false);
-    }
+    *reportMissing = !g_loaded && !g_missingReported;
+    if (*reportMissing) g_missingReported = true;
     return g_loaded;
 }
 

@@ -83,9 +83,10 @@ void XInput_Poll();
 void XInput_Release();
 // True when the back end started.
 bool XInput_Loaded();
-// For the built-ins that need the back end: when it did not start, reports
-// "xinput1_3.dll not found. Gamepad support disabled" once per run; returns XInput_Loaded().
-bool XInput_CheckLoaded();
+// For the built-ins that need the back end: returns XInput_Loaded(); when it did not start,
+// the first call (until the next release) sets *reportMissing, and the caller reports
+// "xinput1_3.dll not found. Gamepad support disabled".
+bool XInput_CheckLoaded(bool* reportMissing);
 int32_t IO_Gamepad_Count();
 // The pad of a device index; null outside the table.
 IO_Gamepad* IO_Gamepad_Get(int32_t device);

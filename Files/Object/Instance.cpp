@@ -13,12 +13,49 @@
 #include "Files/World/World_State.h"
 #include "Files/Base/RealConvert.h"
 #include "Files/World/World_Hooks.h"
+#include "Files/Code/Code_World.h"
+#include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Code/Variable_List.h"
 #include "Platform/MemoryManager.h"
 
 // =============================================================================================
 // Construction
 // =============================================================================================
+
+namespace {
+
+// The script language's view of instances and objects (Files/Code/Code_World.h).
+void InstancesOf(int32_t scope, bool queued, std::vector<CInstance*>* out)
+{
+    if (scope == SCOPE_ALL) {
+        if (InstanceList* list = Run_GetActiveList())
+            for (CInstance* i = list->head; i; i = i->m_pNext) out->push_back(i);
+        return;
+    }
+    if (CObject* object = Object_Lookup(scope))
+        for (auto* n = object->m_instances.GetHead(); n; n = n->next) out->push_back(n->value);
+    if (!queued) return;
+    for (int32_t k = 0; k < Run_ObjectChangeCount(); ++k) {
+        CInstance* i = Run_ObjectChangeAt(k);
+        if (i && i->i_objindex == scope) out->push_back(i);
+    }
+}
+
+const CodeWorldAccess kCodeAccess = {
+    [](CInstance* i) { return i->GetVariables(); },
+    [](CInstance* i) { return i->GetID(); },
+    [](CInstance* i) { return i->GetObjectIndex(); },
+    [](CInstance* i) { return i->IsLive(); },
+    [](CInstance* i) { return i->IsMarked(); },
+    Instance_Find,
+    InstancesOf,
+    Object_GetName,
+    Object_Find,
+};
+
+} // namespace
+
+void Instance_InstallCodeAccess() { Code_SetWorldAccess(&kCodeAccess); }
 
 CInstance::CInstance(float x, float y, int32_t id, int32_t objectIndex, bool joinObjectList)
     : i_bboxDirty(1), i_visible(0), i_solid(0), i_persistent(0), i_marked(0), i_deactivated(0),
@@ -43,6 +80,7 @@ CInstance::CInstance(float x, float y, int32_t id, int32_t objectIndex, bool joi
     for (int32_t& a : i_alarm) a = -1;
     m_pVariables = new CVariableList();
     MarkBBoxDirty();
+    Instance_InstallCodeAccess(); // the script language reaches instances once there is one
 }
 
 CInstance::~CInstance()

@@ -203,6 +203,10 @@ void InstanceList_InsertManyByDepth(InstanceList* list, CInstance** items, int32
 // Counts every change of an instance's position or shape (each bounding-box invalidation).
 uint64_t World_ShapeChanges();
 
+// Gives the script language its view of instances and objects (Code_SetWorldAccess): run by
+// the object table's start and by every new instance.
+void Instance_InstallCodeAccess();
+
 // The instance table by id.
 void Instance_InitHash();
 void InstanceHash_Add(CInstance* instance);

@@ -310,6 +310,7 @@ void Object_InitHash()
     Object_Free();
     g_objects = new Hash<CObject>(512);
     g_objectCount = 0;
+    Instance_InstallCodeAccess();
 }
 
 CObject* Object_Lookup(int32_t index)

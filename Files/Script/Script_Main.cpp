@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Files/Code/Code_Code.h"
+#include "Files/Code/Code_World.h"
 #include "Files/Support/FileImage.h"
 #include "Platform/MemoryManager.h"
 
@@ -31,11 +32,35 @@ CScript::~CScript()
 
 const char* CScript::GetText() const { return m_pText ? m_pText : g_empty; }
 
-void Script_Init() { Script_Free(); }
+namespace {
+
+// The script language's view of the scripts (Files/Code/Code_World.h).
+const CodeScriptAccess kCodeAccess = {
+    Script_Find,
+    Script_GetName,
+    [](int32_t index, bool* exists) -> CCode* {
+        CScript* s = Script_Data(index);
+        *exists = s != nullptr;
+        return s ? s->GetCode() : nullptr;
+    },
+    [](int32_t index, CInstance* self, CInstance* other, int32_t argc, ScriptValue* result, const ScriptValue* args) {
+        const ScriptArguments list{argc, args};
+        return Script_Execute(index, self, other, argc, result, &list);
+    },
+};
+
+} // namespace
+
+void Script_Init()
+{
+    Script_Free();
+    Code_SetScriptAccess(&kCodeAccess);
+}
 
 bool Script_Load(const FileImage& image, uint32_t begin, uint32_t end)
 {
     Script_Free();
+    Code_SetScriptAccess(&kCodeAccess);
     FileCursor c(image, begin, end);
     uint32_t count = c.U32();
     if (!c.ok() || !c.FitsCount(count, 4)) return false;
@@ -81,6 +106,7 @@ int32_t Script_Add(const char* name, const char* text, int32_t codeIndex)
     }
     g_scripts.push_back(s);
     g_byNameValid = false;
+    Code_SetScriptAccess(&kCodeAccess);
     return int32_t(g_scripts.size()) - 1;
 }
 

@@ -43,6 +43,8 @@ struct ScriptArguments {
     const ScriptValue* values;
 };
 
+// Empties the table and gives the script language its view of the scripts
+// (Code_SetScriptAccess; loading or adding a script gives it too).
 void Script_Init();
 // Reads the "SCPT" chunk, the bytes [begin, end) of the image: u32 count, count u32 entry
 // offsets (0 = empty slot); each entry: u32 name offset, u32 code-table index (games with
