@@ -228,7 +228,7 @@ bool Main_InitPlatform()
     GR_Draw_InitCircleTable();
     Code_Compiler_Init(); // the compiler's phases into the code units
     Extension_InstallHooks(); // extension functions into the function table's ids
-    Code_Constant_Init();
+    Runner_InitConstants();
     Code_Constant_SetGameSource(Options_GameConstants);
     GR_ViewPort_ClearAll();
     Particle_Init();

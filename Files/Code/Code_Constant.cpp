@@ -11,7 +11,6 @@
 #include "Files/Base/Strings.h"
 #include "Files/Code/Code_Code.h"
 #include "Files/Code/Code_Error.h"
-#include "Files/Networking/OnlineServices.h"
 #include "Files/Code/Code_World.h"
 #include "Platform/MemoryManager.h"
 
@@ -184,7 +183,6 @@ const ScriptValue* Code_Constant_ValueAt(int32_t index)
 void Code_Constant_RegisterBuiltins()
 {
     for (const BuiltinConstant& c : kBuiltins) Code_Constant_AddReal(c.name, c.value);
-    OnlineServices_RegisterConstants(); // last: the online services' own 52
 }
 
 void Code_Constant_Init()

@@ -68,8 +68,8 @@ using ResourceFinder = int32_t (*)(const char* name);
 // through their tables and nothing of the other kinds).
 void Code_Constant_SetResourceFinder(ResourceKind kind, ResourceFinder finder);
 
-// Registers the built-in constants in their order (start-up), then has the online services
-// add theirs (OnlineServices_RegisterConstants).
+// Registers the built-in constants in their order (start-up; the runner then has the online
+// services add theirs: OnlineServices_RegisterConstants).
 void Code_Constant_RegisterBuiltins();
 // Start-up entry: the built-in constants.
 void Code_Constant_Init();

@@ -258,3 +258,9 @@ void InitZBLFunctions()
     if (first) InitFunctions_Tile();
     Console_Output("Fini\n");
 }
+
+void Runner_InitConstants()
+{
+    Code_Constant_Init();
+    OnlineServices_RegisterConstants();
+}

@@ -16,3 +16,5 @@ void World_InstallServiceHooks(WorldHooks& hooks);
 // Registers every built-in function group (logging "HighScore..", ... "Fini"); a second call
 // in the same process only logs the lines.
 void InitZBLFunctions();
+// The runner's built-in constants: the script language's, then the online services' 52.
+void Runner_InitConstants();

@@ -27,6 +27,7 @@
 #include "Files/DS/DS_Map.h"
 #include "Files/Support/File.h"
 #include "Platform/MemoryManager.h"
+#include "Files/Runner/Runner_Wiring.h"
 #include "Files/Support/LoadSave.h"
 #include "services/ServicesSupport.h"
 #include "support/CaptureConsole.h"
@@ -81,7 +82,7 @@ ScriptValue CallBuiltin(const char* name, std::vector<ScriptValue> args)
 
 TEST(OnlineConstants, TheFiftyTwoComeLastInTheirOrder)
 {
-    Code_Constant_Init();
+    Runner_InitConstants();
     const int32_t count = Code_Constant_Count();
     ASSERT_GE(count, 52);
     for (int32_t k = 0; k < 52; ++k) {
