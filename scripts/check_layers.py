@@ -12,6 +12,9 @@ The order is total, so the folder graph has no circle.
       the folders and the rule. --graph also prints the folder graph (which folder includes
       which, with the number of includes). Exit 1 when an include breaks the order.
 
+  check_layers.py --list
+      prints the table for the build: one line per layer, its name then its folders.
+
   check_layers.py --root DIR --libs BUILD_DIR
       reads the layers' static libraries (BUILD_DIR/libzb_<layer>.a) with nm and checks that
       each one uses only symbols defined in its own layer or in lower ones: a call that goes
@@ -176,9 +179,14 @@ def main():
     parser.add_argument("--root", default=os.path.join(os.path.dirname(__file__), ".."))
     parser.add_argument("--graph", action="store_true")
     parser.add_argument("--libs", metavar="BUILD_DIR")
+    parser.add_argument("--list", action="store_true")
     args = parser.parse_args()
     root = os.path.abspath(args.root)
     layers = read_table(root)
+    if args.list:
+        for layer, folders in layers:
+            print(" ".join([layer] + folders))
+        return 0
     if args.libs:
         problems = check_libraries(args.libs, layers)
         what = "layer libraries"

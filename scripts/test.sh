@@ -15,6 +15,10 @@ export SDL_VIDEODRIVER=offscreen
 export SDL_AUDIODRIVER=dummy
 export ALSOFT_DRIVERS=null
 
+# The layer table first: an include against it fails at once, with the folder graph to read.
+scripts/setup.sh --no-build
+python3 scripts/check_layers.py --graph
+
 scripts/setup.sh --build-dir build
 ctest --test-dir build -j "$JOBS" --output-on-failure --timeout 300
 ((QUICK)) && exit 0
