@@ -167,9 +167,7 @@ bool CBackground::LoadFromFile(const char* name, bool transparent_, bool smooth_
 {
     if (!name) return false;
     int32_t size = 0;
-    uint8_t* data = nullptr;
-    if (LoadSave_SaveFileExists(name)) data = LoadSave_ReadSaveFile(name, &size);
-    else if (LoadSave_BundleFileExists(name)) data = LoadSave_ReadBundleFile(name, &size);
+    uint8_t* data = LoadSave_ReadGameFile(name, &size);
     if (!data) return false;
     int32_t w = 0, h = 0;
     uint32_t* pixels = size > 0 ? GR_PNG_DecodeToBlock(data, (uint32_t)size, &w, &h) : nullptr;
@@ -282,11 +280,10 @@ int32_t Background_Find(const char* name) { return g_backgrounds.Find(name); }
 
 int32_t Background_AddEmpty() { return g_backgrounds.AppendNumbered(new CBackground(), "__newbackground"); }
 
-static bool FileFound(const char* name) { return LoadSave_SaveFileExists(name) || LoadSave_BundleFileExists(name); }
 
 static int32_t AddFrom(const char* name, bool transparent, bool smooth, bool preload, bool keepAlpha)
 {
-    if (!name || !FileFound(name)) return -1;
+    if (!name || !LoadSave_GameFileExists(name)) return -1;
     const int32_t index = Background_AddEmpty();
     if (!g_backgrounds.Get(index)->LoadFromFile(name, transparent, smooth, preload, keepAlpha)) {
         g_backgrounds.DropLast(); // record and name go, the counts stay equal
@@ -297,7 +294,7 @@ static int32_t AddFrom(const char* name, bool transparent, bool smooth, bool pre
 
 static bool ReplaceFrom(int32_t index, const char* name, bool transparent, bool smooth, bool preload, bool keepAlpha)
 {
-    if (!g_backgrounds.InRange(index) || !name || !FileFound(name)) return false;
+    if (!g_backgrounds.InRange(index) || !name || !LoadSave_GameFileExists(name)) return false;
     CBackground* b = g_backgrounds.Get(index);
     const bool created = b == nullptr;
     if (created) b = new CBackground();

@@ -639,8 +639,7 @@ bool IBuffer::Load(const char* name, int32_t sourceOffset, int32_t count, int32_
 {
     if (!name || std::strncmp(name, "http://", 7) == 0 || std::strncmp(name, "https://", 8) == 0) return false;
     int32_t size = 0;
-    uint8_t* data = LoadSave_ReadSaveFile(name, &size);
-    if (!data) data = LoadSave_ReadBundleFile(name, &size);
+    uint8_t* data = LoadSave_ReadGameFile(name, &size);
     if (!data) return false;
     const bool ok = CopyFromMemory(data, size, sourceOffset, count, destinationOffset);
     MEM_FREE(data);

@@ -670,7 +670,7 @@ FILE_BUILTIN(F_FileWriteln)
 FILE_BUILTIN(F_FileExists)
 {
     const char* name = TextArg(argc, args, 0);
-    Value_SetReal(result, LoadSave_SaveFileExists(name) || LoadSave_BundleFileExists(name) ? 1.0 : 0.0);
+    Value_SetReal(result, LoadSave_GameFileExists(name) ? 1.0 : 0.0);
 }
 
 FILE_BUILTIN(F_FileDelete)

@@ -203,9 +203,7 @@ bool CSprite::LoadFromFile(const char* name, int32_t imageCount, bool precise_, 
 {
     if (!name) return false;
     int32_t size = 0;
-    uint8_t* data = nullptr;
-    if (LoadSave_SaveFileExists(name)) data = LoadSave_ReadSaveFile(name, &size);
-    else if (LoadSave_BundleFileExists(name)) data = LoadSave_ReadBundleFile(name, &size);
+    uint8_t* data = LoadSave_ReadGameFile(name, &size);
     if (!data) return false;
     bool ok = size > 0 && LoadFromImageData(data, (uint32_t)size, imageCount, precise_, transparent_, smooth_,
                                             xOrigin_, yOrigin_, keepAlpha);
@@ -566,7 +564,6 @@ ResourceTable<CSprite> g_sprites;
 
 bool IsUrl(const char* name) { return std::strncmp(name, "http://", 7) == 0 || std::strncmp(name, "https://", 8) == 0; }
 
-bool FileFound(const char* name) { return LoadSave_SaveFileExists(name) || LoadSave_BundleFileExists(name); }
 
 SpriteHttpGet g_httpGet = nullptr;
 
@@ -639,7 +636,7 @@ int32_t Sprite_Add(const char* name, int32_t imageCount, bool precise, bool tran
         return index;
     }
     CSprite* s = g_sprites.Get(index);
-    if (!FileFound(name) || !s->LoadFromFile(name, imageCount, precise, transparent, smooth, xOrigin, yOrigin,
+    if (!LoadSave_GameFileExists(name) || !s->LoadFromFile(name, imageCount, precise, transparent, smooth, xOrigin, yOrigin,
                                              !transparent)) {
         g_sprites.DropLast(); // the record and its name go with the slot
         return -1;
@@ -651,7 +648,7 @@ int32_t Sprite_AddAlpha(const char* name, int32_t imageCount, bool precise, bool
                         int32_t yOrigin)
 {
     (void)preload; // run-time sprites always preload
-    if (!name || !FileFound(name)) return -1;
+    if (!name || !LoadSave_GameFileExists(name)) return -1;
     const int32_t index = Sprite_AddEmpty();
     if (!g_sprites.Get(index)->LoadFromFile(name, imageCount, precise, true, false, xOrigin, yOrigin, true)) {
         g_sprites.DropLast();
@@ -663,7 +660,7 @@ int32_t Sprite_AddAlpha(const char* name, int32_t imageCount, bool precise, bool
 static bool ReplaceFrom(int32_t index, const char* name, int32_t imageCount, bool precise, bool transparent,
                         bool smooth, int32_t xOrigin, int32_t yOrigin, bool keepAlpha)
 {
-    if (!g_sprites.InRange(index) || !name || !FileFound(name)) return false;
+    if (!g_sprites.InRange(index) || !name || !LoadSave_GameFileExists(name)) return false;
     CSprite* s = g_sprites.Get(index);
     const bool created = s == nullptr;
     if (created) s = new CSprite();

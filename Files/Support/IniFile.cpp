@@ -90,8 +90,7 @@ IniFile* IniFile::Load(const char* name, bool trace)
     m_length = 0;
     if (!name) return this;
     int32_t size = 0;
-    uint8_t* data = LoadSave_ReadSaveFile(name, &size);
-    if (!data) data = LoadSave_ReadBundleFile(name, &size);
+    uint8_t* data = LoadSave_ReadGameFile(name, &size);
     if (!data) return this;
     m_text = reinterpret_cast<char*>(data); // zero-terminated by the reader
     m_length = size;

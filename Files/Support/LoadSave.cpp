@@ -194,6 +194,14 @@ uint8_t* LoadSave_ReadSaveFile(const char* name, int32_t* size)
     return ReadMapped(LoadSave_SavePathOf(name), size);
 }
 
+bool LoadSave_GameFileExists(const char* name) { return LoadSave_SaveFileExists(name) || LoadSave_BundleFileExists(name); }
+
+uint8_t* LoadSave_ReadGameFile(const char* name, int32_t* size)
+{
+    uint8_t* data = LoadSave_ReadSaveFile(name, size);
+    return data ? data : LoadSave_ReadBundleFile(name, size);
+}
+
 bool LoadSave_WriteSaveFile(const char* name, const void* data, int32_t length)
 {
     std::string path = LoadSave_SavePathOf(name);

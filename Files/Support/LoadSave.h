@@ -58,12 +58,17 @@ std::string LoadSave_BundlePathOf(const char* name);
 // data), size out; null when it does not open or is not a plain file.
 uint8_t* LoadSave_ReadBundleFile(const char* name, int32_t* size);
 uint8_t* LoadSave_ReadSaveFile(const char* name, int32_t* size);
+// A file a game reads by name: from the save area when it opens there, else from the program
+// folder (the same block and size as above).
+uint8_t* LoadSave_ReadGameFile(const char* name, int32_t* size);
 // Writes the bytes as the whole file at the name mapped into the save area, making its
 // folders first. False when refused, when the file does not open or a write fails.
 bool LoadSave_WriteSaveFile(const char* name, const void* data, int32_t length);
 // True when the mapped name is a plain file that opens for reading.
 bool LoadSave_BundleFileExists(const char* name);
 bool LoadSave_SaveFileExists(const char* name);
+// In the save area or in the program folder.
+bool LoadSave_GameFileExists(const char* name);
 // Writes a block to an unmapped name (the save-game writer passes a mapped one). On failure
 // reports through perror("_WriteFile") and returns false.
 bool LoadSave_WriteFile(const char* name, const void* data, int32_t length);

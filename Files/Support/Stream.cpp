@@ -269,8 +269,7 @@ void CStream::LoadFromFile(const char* name, int64_t offset)
 {
     DropView();
     int32_t fileSize = 0;
-    uint8_t* file = LoadSave_ReadSaveFile(name, &fileSize);
-    if (!file) file = LoadSave_ReadBundleFile(name, &fileSize);
+    uint8_t* file = LoadSave_ReadGameFile(name, &fileSize);
     if (!file) return;
     if (offset >= 0 && offset < fileSize) {
         m_size = fileSize - offset;
