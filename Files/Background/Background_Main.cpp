@@ -234,20 +234,7 @@ void CBackground::DrawTiled(float x, float y, float xscale, float yscale, bool h
 bool Background_Load(const FileImage& image, uint32_t begin, uint32_t end)
 {
     ChunkList list;
-    if (!list.Read(image, begin, end)) return false;
-    g_backgrounds.Reset((int32_t)list.count);
-    for (uint32_t i = 0; i < list.count; ++i) {
-        const uint32_t at = list.Offset(image, i);
-        if (at == 0) continue;
-        CBackground* b = new CBackground();
-        const char* name = nullptr;
-        if (!b->LoadFromChunk(image, at, &name)) {
-            delete b;
-            return false;
-        }
-        g_backgrounds.Set((int32_t)i, b, name);
-    }
-    return true;
+    return list.Read(image, begin, end) && g_backgrounds.LoadChunk(image, list);
 }
 
 void Background_Clear() { g_backgrounds.Clear(); }

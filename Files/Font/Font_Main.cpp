@@ -540,19 +540,7 @@ bool Font_Load(const FileImage& image, uint32_t begin, uint32_t end)
     for (uint32_t i = 0; i < 256; ++i)
         if (!image.U16(table + 2 * i, g_codePoints[i])) return false;
     g_haveCodePoints = true;
-    g_fonts.Reset((int32_t)list.count);
-    for (uint32_t i = 0; i < list.count; ++i) {
-        const uint32_t at = list.Offset(image, i);
-        if (at == 0) continue;
-        CFontZB* f = new CFontZB();
-        const char* name = nullptr;
-        if (!f->LoadFromChunk(image, at, &name)) {
-            delete f;
-            return false;
-        }
-        g_fonts.Set((int32_t)i, f, name);
-    }
-    return true;
+    return g_fonts.LoadChunk(image, list);
 }
 
 void Font_Clear()

@@ -3,13 +3,14 @@
 // the id scripts see; a deleted entry leaves null in both arrays and its index is not reused;
 // run-time additions append. Capacity grows by doubling, so appending many resources stays
 // linear.
-// Needs: the memory manager. No Linux/ file.
+// Needs: the memory manager, the game-file reader (the chunk loader). No Linux/ file.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 
+#include "Files/Support/FileImage.h"
 #include "Platform/MemoryManager.h"
 
 template <class T>
@@ -40,6 +41,26 @@ public:
         Clear();
         Reserve(n);
         m_count = n;
+    }
+
+    // Fills the table from a resource chunk's entry list: one record per entry, read by
+    // T::LoadFromChunk(image, entry offset, &name); an entry offset of 0 leaves a null entry.
+    // False at the first malformed record (the table keeps what was read before it).
+    bool LoadChunk(const FileImage& image, const ChunkList& list)
+    {
+        Reset((int32_t)list.count);
+        for (uint32_t i = 0; i < list.count; ++i) {
+            const uint32_t at = list.Offset(image, i);
+            if (at == 0) continue;
+            T* record = new T();
+            const char* name = nullptr;
+            if (!record->LoadFromChunk(image, at, &name)) {
+                delete record;
+                return false;
+            }
+            Set((int32_t)i, record, name);
+        }
+        return true;
     }
 
     // Appends a record under a copy of name; returns its index.

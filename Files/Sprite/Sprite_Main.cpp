@@ -572,20 +572,7 @@ SpriteHttpGet g_httpGet = nullptr;
 bool Sprite_Load(const FileImage& image, uint32_t begin, uint32_t end)
 {
     ChunkList list;
-    if (!list.Read(image, begin, end)) return false;
-    g_sprites.Reset((int32_t)list.count);
-    for (uint32_t i = 0; i < list.count; ++i) {
-        const uint32_t at = list.Offset(image, i);
-        if (at == 0) continue;
-        CSprite* s = new CSprite();
-        const char* name = nullptr;
-        if (!s->LoadFromChunk(image, at, &name)) {
-            delete s;
-            return false;
-        }
-        g_sprites.Set((int32_t)i, s, name);
-    }
-    return true;
+    return list.Read(image, begin, end) && g_sprites.LoadChunk(image, list);
 }
 
 void Sprite_Clear() { g_sprites.Clear(); }
