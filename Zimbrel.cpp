@@ -133,13 +133,6 @@ void ProcessMessages() { Timing_PumpEvents(); }
 // The loop has ended by now; the quit the window layer would deliver only clears the flag.
 void Main_PostQuit() { g_StartupOptions.running = 0; }
 
-void Main_ExitProcess(int code)
-{
-    std::fflush(stdout);
-    Console_CloseFiles();
-    std::exit(code);
-}
-
 // =============================================================================================
 // [SECTION] Folders of the run
 // =============================================================================================

@@ -31,8 +31,6 @@ void Main_StopInput();
 void Main_Finalise();
 // Ends the main loop: the quit that the window layer turns into its own quit event.
 void Main_PostQuit();
-// Ends the process at once with the exit code (unbindable names, a refused game file).
-[[noreturn]] void Main_ExitProcess(int code);
 
 // ---- Folders of the run ---------------------------------------------------------------------
 // The program folder: the game file's folder with a trailing '/', computed once from the game

@@ -6,6 +6,7 @@
 #include "Files/Code/Code_Code.h"
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/VM.h"
+#include "Files/Support/CommandLine.h"
 #include "Platform/MemoryManager.h"
 
 namespace {
@@ -38,7 +39,7 @@ bool Code_ExecuteInternal(CInstance* self, CInstance* other, CCode* code, Script
 {
     Code_Error_ClearRecorded();
     VM_ClearExecutionFailed();
-    if (!code) return true;
+    if (!code || Main_ExitRequested()) return true; // after a fatal error no game code runs
     if (Code_UseVM()) {
         if (code->m_kind < CODE_PROGRAM) return true;
         if (code->m_kind == CODE_CONSTANT) {

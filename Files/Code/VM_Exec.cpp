@@ -83,7 +83,7 @@ struct Entry {
     int32_t localsDepth;
     int32_t argWindow;
     int32_t argCount;
-    bool abort; // a quiet error was raised while a built-in ran
+    bool abort; // an error was raised while a built-in ran (quiet), or the run is ending
 };
 std::vector<Entry> g_entries;
 
@@ -192,8 +192,11 @@ void RaiseError(const char* text)
         g_quietError = text ? text : "";
         return;
     }
+    // A fatal error ends the game: every running entry unwinds, no later game code runs, and the
+    // program entry shuts down in order and exits with -1.
     Code_Error_Report(text, true);
-    std::exit(-1);
+    Main_RequestExit(-1);
+    for (Entry& x : g_entries) x.abort = true;
 }
 
 const char* kStackOverflow = "Stack overflow...";

@@ -60,7 +60,8 @@ VertexBufferRecord* FindBuffer(uint32_t fvf, int32_t size, int32_t n)
     if (!vb) {
         if (GR_Hooks().errorReport) GR_Hooks().errorReport("Fatel Error: Can not create vertex buffer", true);
         else Console_Output("Fatel Error: Can not create vertex buffer\n");
-        GR_Exit(-1);
+        GR_Fatal(-1);
+        return nullptr;
     }
     VertexBufferRecord* r = new VertexBufferRecord{};
     r->flags = flags;
@@ -111,6 +112,10 @@ void* GR_D3D_AllocVertices(int32_t type, TextureRecord* texture, int32_t vertexS
     g_batch.vertexSize = vertexSize;
     cur = FindBuffer(FvfForSize(vertexSize), vertexSize, n);
     g_batch.current = cur;
+    if (!cur) { // no buffer could be made: the run is ending, nothing more is drawn
+        g_batch.type = -1;
+        return nullptr;
+    }
     LockBuffer(cur);
     uint8_t* p = cur->locked + (size_t)(cur->used - cur->first) * (uint32_t)vertexSize;
     cur->used += (uint32_t)n;

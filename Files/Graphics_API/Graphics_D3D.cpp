@@ -17,6 +17,7 @@
 #include <cstring>
 
 #include "Files/Base/Console.h"
+#include "Files/Support/CommandLine.h"
 #include "Files/Graphics_API/Graphics_Batch.h"
 #include "Files/Graphics_API/Graphics_Display.h"
 #include "Files/Graphics_API/Graphics_Hooks.h"
@@ -55,11 +56,7 @@ uint8_t GR_ResetPending = 0;
 static GR_HookTable g_hooks;
 GR_HookTable& GR_Hooks() { return g_hooks; }
 
-void GR_Exit(int code)
-{
-    if (g_hooks.exitProcess) g_hooks.exitProcess(code);
-    std::exit(code);
-}
+void GR_Fatal(int code) { Main_RequestExit(code); }
 
 void GR_Display_ShowMessage(const char* text)
 {
@@ -170,7 +167,8 @@ bool GR_D3D_CreateDevice(void* window, int32_t width, int32_t height, uint32_t f
             GR_Display_ShowMessage("Failed to create Direct3D Screen requirements and that your "
                                    "drivers are up-to-date. If your graphics card has little "
                                    "memory, try switching your computer to a lower resolution.");
-            GR_Exit(-1);
+            GR_Fatal(-1);
+            return false;
         }
     }
     GR_State_ForgetDeviceShadows();
@@ -194,7 +192,8 @@ bool GR_D3D_CreateDevice(void* window, int32_t width, int32_t height, uint32_t f
                       "Unable to create a screen that is %d x %d - please ensure settings are "
                       "correct", width, height);
         GR_Display_ShowMessage(text);
-        GR_Exit(-1);
+        GR_Fatal(-1);
+        return false;
     }
 
     Trace("Get Device Caps\n");

@@ -88,5 +88,6 @@ void GR_Display_ShowMessage(const char* text);
 // Post-start hook of the drawing layer (nothing to do on this platform).
 void GR_PostInit();
 
-// Ends the process through the exit hook (fatal device paths).
-[[noreturn]] void GR_Exit(int code);
+// A device, screen or vertex buffer that cannot be made ends the run: the entry shuts down in
+// order and exits with code (Main_RequestExit); the caller answers its failure.
+void GR_Fatal(int code);

@@ -74,8 +74,6 @@ struct GR_HookTable {
     void (*fpsStatsPrint)() = nullptr;
     // Fatal error report ("Fatel Error: Can not create vertex buffer").
     void (*errorReport)(const char* message, bool fatal) = nullptr;
-    // Process exit for the fatal paths (tests replace it; default std::exit).
-    void (*exitProcess)(int code) = nullptr;
 };
 GR_HookTable& GR_Hooks();
 

@@ -14,6 +14,7 @@
 #include "Files/Object/Instance_Pending.h"
 #include "Files/World/World_State.h"
 #include "Files/World/World_Hooks.h"
+#include "Files/Support/CommandLine.h"
 #include "Files/Support/FileImage.h"
 #include "Platform/MemoryManager.h"
 
@@ -139,6 +140,7 @@ void PerformEvent(CInstance* self, CInstance* other, int32_t o, int32_t type, in
     if (++g_state.depth > EVENT_MAX_NESTING) {
         Code_Error_Report("PerformEvent recursion depth failure - check for infinite loops, check objects for parenting",
                           true);
+        Main_RequestExit(-1); // ends as every fatal script error does
         --g_state.depth;
         return;
     }

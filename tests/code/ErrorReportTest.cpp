@@ -7,7 +7,14 @@
 #include <fstream>
 #include <unistd.h>
 
+#include "Files/Code/Code_Compile.h"
 #include "Files/Code/Code_ErrorDialog.h"
+#include "Files/Code/Variable_BuiltIn.h"
+#include "Files/Code/Code_Code.h"
+#include "Files/Code/Code_Variable.h"
+#include "Files/Code/Variable_List.h"
+#include "Files/Code/Code_Execute.h"
+#include "Files/Support/CommandLine.h"
 
 namespace {
 
@@ -246,15 +253,26 @@ TEST_F(ErrorReportTest, ScriptedHostAnswersFromItsFile)
     std::remove(path.c_str());
 }
 
-TEST_F(ErrorReportTest, FatalMachineErrorEndsTheProcessWithMinusOne)
+TEST_F(ErrorReportTest, FatalMachineErrorEndsTheRunWithMinusOneAndRunsNoMoreCode)
 {
     DialogHost_Set(nullptr);
+    const StartupOptions saved = g_StartupOptions;
+    g_StartupOptions.running = 1;
     VMBuffer* code = Assemble("push.e 1\npush.e 0\ndiv.i.i\npopz.i\n");
-    EXPECT_EXIT(
-        {
-            ScriptValue r = Value_Real(0);
-            VM_Execute("crash", nullptr, nullptr, code, &r, nullptr, "");
-        },
-        testing::ExitedWithCode(255), "FATAL ERROR in");
+    testing::internal::CaptureStderr();
+    ScriptValue r = Value_Real(0);
+    VM_Execute("crash", nullptr, nullptr, code, &r, nullptr, "");
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("FATAL ERROR in"), std::string::npos);
+    EXPECT_TRUE(Main_ExitRequested());
+    EXPECT_EQ(g_StartupOptions.exitCode, -1);
+    EXPECT_EQ(g_StartupOptions.running, 0) << "the main loop stops";
+    // Whatever code comes after does not run.
+    Code_Compiler_Init();
+    CCode later("global.after = 1", false);
+    ASSERT_TRUE(later.Compile("later"));
+    EXPECT_TRUE(Code_Execute(nullptr, nullptr, &later, &r));
+    EXPECT_EQ(Variable_Global_List()->Find(Code_Variable_Find("after")), nullptr);
+    g_StartupOptions = saved;
+    Code_Error_Reset();
     delete code;
 }

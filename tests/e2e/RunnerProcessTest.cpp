@@ -301,3 +301,22 @@ TEST_F(RunnerProcess, DataWinBesideTheExecutableWinsOverTheCommandLine)
     EXPECT_NE(r.out.find("RunnerLoadGame: " + (dir / "bin/data.win")), std::string::npos);
     EXPECT_FALSE(Scratch_Exists(dir / "never.txt")) << "the command line is not read at all";
 }
+
+TEST_F(RunnerProcess, FatalScriptErrorShutsDownInOrderAndExitsWithMinusOne)
+{
+    // The INI the game wrote is written out by the shutdown; no later code runs.
+    Scratch_WriteFile(dir / "fatal.json", R"j({"name": "Fatal",
+      "objects": [{"name": "obj", "events": [
+        {"type": "create", "code": "ini_open(\"fatal.ini\"); ini_write_real(\"s\", \"k\", 7); z = 0; x = 1 div z; ini_write_real(\"s\", \"after\", 1)"},
+        {"type": "step", "code": "ini_write_real(\"s\", \"step\", 1)"}]}],
+      "rooms": [{"name": "rm", "instances": [{"object": "obj"}]}]})j");
+    ProcessResult pack = Execute(Quote(ZB_GAMEPACK_PATH) + " " + Quote(dir / "fatal.json") + " " + Quote(dir / "fatal.win"));
+    ASSERT_EQ(pack.code, 0) << pack.err;
+    ProcessResult r = Execute("XDG_DATA_HOME=" + Quote(dir / "data") + " " + Runner() + " -game " + Quote(dir / "fatal.win"));
+    EXPECT_EQ(r.code, 255) << r.out << r.err;
+    EXPECT_NE(r.out.find("FATAL ERROR in"), std::string::npos) << r.out;
+    const std::string ini = Scratch_ReadFile(dir / "data/Fatal/fatal.ini");
+    EXPECT_NE(ini.find("k=7"), std::string::npos) << ini;
+    EXPECT_EQ(ini.find("after"), std::string::npos) << ini;
+    EXPECT_EQ(ini.find("step"), std::string::npos) << ini;
+}

@@ -10,6 +10,7 @@
 #include "Files/Graphics_API/Graphics_Hooks.h"
 #include "Files/Graphics_API/Graphics_RenderState.h"
 #include "Files/Graphics_API/Graphics_Window.h"
+#include "Files/Support/CommandLine.h"
 #include "support/FakeGraphics.h"
 
 namespace {
@@ -316,7 +317,7 @@ TEST_F(DeviceTest, ClearSwapsRedAndBlue)
     EXPECT_EQ(dev()->log.size(), 1u);
 }
 
-TEST_F(DeviceTest, ScreenTextureFailureEndsTheProcess)
+TEST_F(DeviceTest, ScreenTextureFailureFailsTheStartAndEndsTheRun)
 {
     Stop();
     system.failDevices = 0;
@@ -332,14 +333,11 @@ TEST_F(DeviceTest, ScreenTextureFailureEndsTheProcess)
         }
     } failing;
     GfxSystem_Set(&failing);
-    GR_Hooks().exitProcess = [](int code) { throw code; };
-    int code = 0;
-    try {
-        GR_D3D_Init(w, 640, 480, 0);
-    } catch (int c) {
-        code = c;
-    }
-    EXPECT_EQ(code, -1);
+    const StartupOptions saved = g_StartupOptions;
+    EXPECT_FALSE(GR_D3D_Init(w, 640, 480, 0));
+    EXPECT_TRUE(Main_ExitRequested()) << "the run ends after the entry's shutdown";
+    EXPECT_EQ(g_StartupOptions.exitCode, -1);
+    g_StartupOptions = saved;
     GR_D3D_Shutdown();
     GfxSystem_Set(&system);
 }

@@ -462,10 +462,6 @@ bool FakeHost::ChangeMode(int32_t w, int32_t h, int32_t f, int32_t b, bool test)
 }
 
 // ---- Fixture --------------------------------------------------------------------------------------
-struct GraphicsExit {
-    int code;
-};
-
 void GraphicsTest_ResetGlobals()
 {
     GR_D3D_ReleaseBatchObjects();
@@ -494,14 +490,12 @@ void GraphicsFixture::SetUp()
     GraphicsTest_ResetGlobals();
     GfxSystem_Set(&system);
     WindowHost_Set(&host);
-    GR_Hooks().exitProcess = [](int code) { throw GraphicsExit{code}; };
     Start();
 }
 
 void GraphicsFixture::Start(uint32_t flags, int32_t w, int32_t h)
 {
     if (started) Stop();
-    GR_Hooks().exitProcess = [](int code) { throw GraphicsExit{code}; };
     void* window = GR_Window_Create(w, h);
     ASSERT_NE(window, nullptr);
     ASSERT_TRUE(GR_D3D_Init(window, w, h, flags));
