@@ -42,6 +42,7 @@
 #include "Files/Code/VM.h"
 #include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Debug/Debug_Main.h"
+#include "Files/Debug/Dialog_Host.h"
 #include "Files/Object/Event.h"
 #include "Files/Font/Font_Main.h"
 #include "Files/Function/Function_File.h"
@@ -107,7 +108,6 @@ int Zimbrel_Main(int argc, char** argv)
         Main_ParseCommandLine(g_StartupOptions.commandLine);
     }
 
-    bool haveGame = g_StartupOptions.gameFileName && *g_StartupOptions.gameFileName;
     if (Main_InitPlatform()) {
         Main_Startup();
         while (g_StartupOptions.running == 1) {
@@ -119,7 +119,7 @@ int Zimbrel_Main(int argc, char** argv)
         Main_PostQuit();
         Main_Finalise();
     }
-    if (!haveGame) {
+    if (!g_StartupOptions.gameFileName || !*g_StartupOptions.gameFileName) { // none given, none chosen
         std::fprintf(stderr, "usage: runner -game FILE [-output LOG] [-debugoutput LOG] [-debug] [-noerrors] ...\n"
                              "       (or put the game as data.win beside the runner)\n");
     }
@@ -233,6 +233,7 @@ bool Main_InitPlatform()
     World_RegisterVariables();
     HighScore_Clear();
     Room_InitStartState();
+    Dialogs_InstallHosts(); // on screen with a real display, else scripted
     HTTP_InstallSpriteLoader();
     ProcessMessages();
     return true;
@@ -251,6 +252,7 @@ bool Main_Startup()
     if (!Code_Load(g_GameFile.image, Runner_HeaderRead)) g_GameFile.broken = true;
     if (Main_ExitRequested()) return false;
     LoadSave_SetFolders(Main_ExeDirectory(), Main_SaveDirectory(), Main_ExeDirectory());
+    HighScore_Load(); // the built-ins are registered and the save area known
     Steam_Init(); // reads the Steam switch, the header's application id and the program folder
 
     Console_Output("Create Window\n");
@@ -279,6 +281,7 @@ bool Main_Startup()
     Console_Output("Create Score Form\n");
     Console_Output("Create Load Form\n");
     Console_Output("Create Error Form\n");
+    Dialogs_AttachWindow(); // dialogs and message boxes in the game window from now on
     Console_Output("Do The Work\n");
     return Main_DoTheWork();
 }
@@ -416,6 +419,7 @@ void Main_Finalise()
     Services_Shutdown();
     Network_CloseAll();
     HTTP_Shutdown(); // aborts running requests, frees every request
+    Dialogs_Shutdown(); // before the device: the dialogs' textures
     Steam_Shutdown();
     Extension_Free(); // the packages' finalisation functions ran when the game ended
     DLL_FreeAll();    // external functions defined by the game

@@ -7,6 +7,23 @@ ErrorRecord g_ErrorRecord = {nullptr, 0};
 
 namespace {
 void (*g_processMessages)() = nullptr;
+
+// IDD_ERROR_CODE: 399 x 307 dialog units. Escape is not handled: only Abort and Ignore end it.
+const DialogControl kErrorControls[] = {
+    {ErrorDialog::ID_TEXT, DLGC_LOG, 7, 7, 385, 273, "", false},
+    {ErrorDialog::ID_COPY, DLGC_BUTTON, 291, 286, 50, 14, "Copy", true},
+    {ErrorDialog::ID_CLEAR, DLGC_BUTTON, 342, 286, 50, 14, "Clear", false},
+    {ErrorDialog::ID_ABORT, DLGC_BUTTON, 7, 286, 50, 14, "Abort", true},
+    {ErrorDialog::ID_IGNORE, DLGC_BUTTON, 65, 286, 50, 14, "Ignore", true},
+};
+const DialogTemplate kErrorTemplate = {399, 307, kErrorControls, 5};
+} // namespace
+
+const DialogTemplate& ErrorDialog::Template() const { return kErrorTemplate; }
+
+const char* ErrorDialog::ControlText(int32_t id) const
+{
+    return id == ID_TEXT ? m_text.c_str() : IModalDialog::ControlText(id);
 }
 
 void ErrorDialog::Init()

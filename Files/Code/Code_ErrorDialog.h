@@ -23,12 +23,15 @@ public:
 
     const char* Name() const override { return "error"; }
     const char* Caption() const override { return "Code Error..."; }
+    const DialogTemplate& Template() const override;
     void Init() override;
     int32_t Command(int32_t id) override;
     bool Ended(int32_t* result) const override;
     int32_t ButtonId(const char* text) const override;
     const char* DisplayText() const override { return m_text.c_str(); }
     int32_t DefaultResult() const override { return 1; }
+    const char* ControlText(int32_t id) const override;
+    bool ControlVisible(int32_t id) const override { return id != ID_IGNORE || m_ignoreVisible; }
 
     bool IgnoreVisible() const { return m_ignoreVisible; }
 

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "Files/Function/Function_Dialog.h"
 #include "Files/Base/Console.h"
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Function.h"
@@ -457,4 +458,5 @@ void InitFunctions_Action()
     Function_Add("action_end_game", A_EndGame, 0);
     Function_Add("action_restart_game", A_RestartGame, 0);
     Function_Add("action_set_caption", A_SetCaption, 6);
+    InitFunctions_DialogActions();
 }

@@ -4,6 +4,7 @@
 
 #include "Files/Base/RealConvert.h"
 #include "Files/Code/Code_Function.h"
+#include "Files/Function/Function_Dialog.h"
 #include "Files/Graphics_API/Graphics_Host.h"
 #include "Files/Graphics_API/Graphics_Window.h"
 #include "Files/IO/IO_Input.h"
@@ -185,7 +186,7 @@ struct Row {
 };
 
 // ORDER: the group's registration order (the rows of the dialogs, splash, show and high-score
-// functions come before these and are added with their modules).
+// functions come before these: Function_Dialog.cpp).
 const Row kRows[] = {
     {"keyboard_get_numlock", F_KeyboardGetNumlock, 0},
     {"keyboard_set_numlock", F_KeyboardSetNumlock, 1},
@@ -231,6 +232,7 @@ const Row kRows[] = {
 
 void InitFunctions_Interaction()
 {
+    InitFunctions_InteractionDialogs(); // the group's first 65 rows
     for (const Row& r : kRows) Function_Add(r.name, r.f, r.args);
 }
 

@@ -1,4 +1,5 @@
 // Finding and reading the game file, the chunk dispatcher and the texture pages.
+#include "Files/Debug/FileDialog.h"
 #include "Files/Runner/Runner_Game.h"
 
 #include <algorithm>
@@ -96,7 +97,12 @@ bool RunnerLoadGame()
 {
     const char* name = g_StartupOptions.gameFileName;
     Console_Output("RunnerLoadGame: %s\n", name ? name : "(null)");
-    if (!name || !*name) return false;
+    std::string chosen;
+    if (!name || !*name) {
+        // No game given: the player picks one (cancelled: the run ends with code 1).
+        if (!FileDialog_Run(false, "All Files (*.*)|*.*", "", "", "", &chosen)) return false;
+        name = chosen.c_str();
+    }
 
     // The game file is opened by its absolute path, never through the save-area mapping; the
     // program folder is its folder (start-up sets it from this name).

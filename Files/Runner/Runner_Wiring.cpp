@@ -215,8 +215,7 @@ void InitZBLFunctions()
     const bool first = !registered;
     registered = true;
     Console_Output("HighScore..");
-    if (first) InitFunctions_HighScore();
-    if (first) HighScore_Load();
+    if (first) InitFunctions_HighScore(); // the table is loaded once the save area is known
     Console_Output("Game..");
     if (first) InitFunctions_Game();
     Console_Output("Math..");
