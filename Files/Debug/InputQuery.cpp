@@ -408,7 +408,7 @@ MessageBoxDialog::MessageBoxDialog(const char* text, const char* caption, uint32
     // The box grows with its text: about 4 dialog units a character, 8 a line.
     int32_t lines = 1, longest = 0, column = 0;
     for (const char* p = m_text.c_str(); *p; ++p) {
-        if (*p == '\n') {
+        if (*p == '\n' || (*p == '\r' && p[1] != '\n')) { // "\r\n", "\r" and "\n" break a line
             ++lines;
             column = 0;
         } else if ((uint8_t(*p) & 0xC0) != 0x80 && ++column > longest) {

@@ -247,7 +247,9 @@ void DialogUi_Draw(DialogUi& ui, ImVec2 display, bool fill, DialogPicture pictur
     ImGui::PushStyleVar(ImGuiStyleVar_WindowPadding, ImVec2(0, 0));
     ImGui::Begin(label.c_str(), nullptr, flags);
     ImGui::PopStyleVar();
-    if (fit < 1.0f) ImGui::SetWindowFontScale(std::max(fit, 0.6f));
+    // The font keeps its pixels unless the dialog had to shrink much (point-sampled glyphs
+    // scaled a little look broken).
+    if (fit < 0.8f) ImGui::SetWindowFontScale(std::max(fit, 0.6f));
     ui.min = pos;
     ui.max = ImVec2(pos.x + size.x, pos.y + size.y);
 
@@ -472,8 +474,8 @@ int ClipEdge(const Corner* in, int n, Corner* out, bool useX, float limit, float
 Vertex Emit(const Corner& c)
 {
     auto channel = [&](int i) { return uint32_t(std::clamp(c.c[i], 0.0f, 255.0f) + 0.5f); };
-    // Half a pixel: the device puts pixel centres on whole coordinates, ImGui between them.
-    return {c.x + 0.5f, c.y + 0.5f, 0.0f, channel(3) << 24 | channel(0) << 16 | channel(1) << 8 | channel(2), c.u, c.v};
+    // The overlay's projection already puts ImGui's pixel edges on whole coordinates.
+    return {c.x, c.y, 0.0f, channel(3) << 24 | channel(0) << 16 | channel(1) << 8 | channel(2), c.u, c.v};
 }
 
 void Take(const ImDrawVert& v, ImVec2 uvScale, Corner* c)
@@ -519,11 +521,11 @@ void EnsureFont()
 
 } // namespace
 
+void DialogRender_NewFrame() { EnsureFont(); }
+
 void DialogRender_Draw(ImDrawData* data)
 {
-    if (!data || data->CmdListsCount == 0) return;
-    EnsureFont();
-    if (!g_font) return;
+    if (!data || data->CmdListsCount == 0 || !g_font) return;
     GR_D3D_Flush();
     RenderStateCache& c = g_RenderStateCache;
     const uint32_t src = c.m_wanted[GR_RS_SRCBLEND], dst = c.m_wanted[GR_RS_DESTBLEND];

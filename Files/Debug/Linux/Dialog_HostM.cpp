@@ -153,6 +153,7 @@ void DrawOverlay()
     io.DisplaySize = ImVec2(float(st.backBufferWidth), float(st.backBufferHeight));
     io.DeltaTime = DeltaSeconds(&g_host.lastFrame);
     DialogInput_NewFrame();
+    DialogRender_NewFrame();
     ImGui::NewFrame();
     if (!g_host.modal.empty())
         ImGui::GetBackgroundDrawList()->AddRectFilled(ImVec2(0, 0), io.DisplaySize, IM_COL32(0, 0, 0, 80));

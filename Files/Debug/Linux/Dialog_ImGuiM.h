@@ -57,6 +57,8 @@ void DialogInput_NewFrame();
 // Sets up the current context's key map, clipboard and style.
 void DialogInput_Setup();
 
+// Before a frame: the font atlas is built and its texture made (first time only).
+void DialogRender_NewFrame();
 // Draws ImGui's output over the current target through the device's vertex batch, clipping
 // each triangle to its command's rectangle; the font atlas texture is made on first use.
 void DialogRender_Draw(ImDrawData* data);
