@@ -358,6 +358,7 @@ void DialogInput_Setup()
     io.IniFilename = nullptr;
     io.LogFilename = nullptr;
     io.ConfigFlags |= ImGuiConfigFlags_NoMouseCursorChange;
+    io.ConfigInputTextCursorBlink = false; // the same picture from frame to frame
     io.GetClipboardTextFn = GetClipboard;
     io.SetClipboardTextFn = SetClipboard;
     static const struct {
