@@ -92,7 +92,7 @@ public:
     virtual int32_t DefaultResult() const = 0;
 
     // The text a control shows now (static texts replaced at run time, an edit field's
-    // contents); the template's text by default.
+    // contents, a button's caption); the template's text by default.
     virtual const char* ControlText(int32_t id) const;
     // The player changed an edit field.
     virtual void SetControlText(int32_t id, const char* text)

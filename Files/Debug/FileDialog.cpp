@@ -11,23 +11,16 @@
 
 namespace {
 
-// 314 x 200 dialog units: the folder's entries above, the name and the buttons below.
-const DialogControl kOpenControls[] = {
+// 314 x 200 dialog units: the folder's entries above, the name and the buttons below. The OK
+// button reads "Open" or "Save" (ControlText).
+const DialogControl kControls[] = {
     {FileDialog::ID_LIST, DLGC_FILES, 7, 7, 300, 152, "", false},
-    {FileDialog::ID_NAME_LABEL, DLGC_TEXT, 7, 167, 44, 9, "File name:", false},
-    {FileDialog::ID_NAME, DLGC_EDIT, 52, 165, 255, 13, "", false},
-    {1, DLGC_BUTTON, 203, 182, 50, 14, "Open", true},
+    {FileDialog::ID_NAME_LABEL, DLGC_TEXT, 7, 167, 50, 9, "File name:", false},
+    {FileDialog::ID_NAME, DLGC_EDIT, 58, 165, 249, 13, "", false},
+    {1, DLGC_BUTTON, 203, 182, 50, 14, "OK", true},
     {2, DLGC_BUTTON, 257, 182, 50, 14, "Cancel", false},
 };
-const DialogControl kSaveControls[] = {
-    {FileDialog::ID_LIST, DLGC_FILES, 7, 7, 300, 152, "", false},
-    {FileDialog::ID_NAME_LABEL, DLGC_TEXT, 7, 167, 44, 9, "File name:", false},
-    {FileDialog::ID_NAME, DLGC_EDIT, 52, 165, 255, 13, "", false},
-    {1, DLGC_BUTTON, 203, 182, 50, 14, "Save", true},
-    {2, DLGC_BUTTON, 257, 182, 50, 14, "Cancel", false},
-};
-const DialogTemplate kOpenTemplate = {314, 200, kOpenControls, 5};
-const DialogTemplate kSaveTemplate = {314, 200, kSaveControls, 5};
+const DialogTemplate kTemplate = {314, 200, kControls, 5};
 
 bool LessIgnoringCase(const std::string& a, const std::string& b)
 {
@@ -56,7 +49,7 @@ FileDialog::FileDialog(bool save, const char* filter, const char* defaultName, c
     Refresh();
 }
 
-const DialogTemplate& FileDialog::Template() const { return m_save ? kSaveTemplate : kOpenTemplate; }
+const DialogTemplate& FileDialog::Template() const { return kTemplate; }
 
 void FileDialog::Init()
 {
@@ -171,6 +164,7 @@ const char* FileDialog::ControlText(int32_t id) const
 {
     if (id == ID_NAME) return m_name.c_str();
     if (id == ID_LIST) return m_folder.c_str();
+    if (id == 1) return m_save ? "Save" : "Open";
     return IModalDialog::ControlText(id);
 }
 

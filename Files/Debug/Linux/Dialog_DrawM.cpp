@@ -270,7 +270,7 @@ void DialogUi_Draw(DialogUi& ui, ImVec2 display, bool fill, DialogPicture pictur
                 ImGui::PushStyleColor(ImGuiCol_Border, focused ? ImVec4(1.0f, 1.0f, 1.0f, 0.9f) : ImVec4(0.6f, 0.6f, 0.7f, 0.8f));
                 ++colours;
             }
-            if (ImGui::Button(c.text ? c.text : "", csize)) {
+            if (ImGui::Button(d->ControlText(c.id), csize)) {
                 pressed = c.id;
                 ui.focus = c.id;
             }
