@@ -1,7 +1,7 @@
 // Built-in script functions of backgrounds: readers, files, duplicates, colours, gradients,
 // grabs, background_save, the draw_background* forms and action_draw_background (see
 // Background_Main.h for the registrar). The preload argument of the creating forms may be left
-// out (preload then on). Argument conversions: Graphics_Args.h.
+// out (preload then on). Argument conversions: Files/Code/Code_Builtin.h.
 #include "Files/Background/Background_Main.h"
 #include "Files/Base/Console.h"
 #include "Files/Code/Code_Error.h"

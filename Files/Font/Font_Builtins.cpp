@@ -1,5 +1,5 @@
 // Built-in script functions of fonts (see Font_Main.h for the registrar). Argument
-// conversions: Graphics_Args.h.
+// conversions: Files/Code/Code_Builtin.h.
 #include "Files/Font/Font_Main.h"
 #include "Files/Code/Code_Builtin.h"
 

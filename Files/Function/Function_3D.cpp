@@ -1,5 +1,5 @@
 // Built-in script functions of 3D primitives, shapes and models (see Graphics_3D_Builtins.h).
-// Argument conversions (Graphics_Args.h): reals become floats, colours, kinds, steps and model
+// Argument conversions (Files/Code/Code_Builtin.h): reals become floats, colours, kinds, steps and model
 // ids are rounded to integers, closed flags are true from 0.5 up, texture arguments are texture
 // ids or page-entry handles. Model commands keep their values as numbers (colours rounded
 // first); the model rounds kinds and steps when it runs them.

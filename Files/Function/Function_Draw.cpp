@@ -1,6 +1,6 @@
 // Built-in script functions of 2D primitive drawing, text and surfaces, with the
 // action-library drawing and text forms (see Graphics_Draw.h, Graphics_Text.h,
-// Graphics_Surface.h for the registrars). Argument conversions: Graphics_Args.h.
+// Graphics_Surface.h for the registrars). Argument conversions: Files/Code/Code_Builtin.h.
 //
 // [SECTION] Helpers
 // [SECTION] Primitives
@@ -44,7 +44,7 @@ double GameVariable(CInstance* self, const char* name)
     const BuiltinVariable* row = Variable_BuiltIn_Row(Variable_BuiltIn_Find(name));
     ScriptValue v{VALUE_REAL, nullptr, 0.0};
     if (!row || !row->get || !row->get(self, 0, &v)) return 0.0;
-    double r = v.kind == VALUE_REAL ? v.real : 0.0;
+    double r = Num(&v, 0);
     Value_FreeString(&v);
     return r;
 }

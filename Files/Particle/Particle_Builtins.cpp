@@ -1,7 +1,7 @@
 // Built-in script functions of the particle systems: part_type_*, part_system_*,
 // part_particles_*, part_emitter_*, part_attractor_*, part_destroyer_*, part_deflector_*,
 // part_changer_*, effect_create_below/above, effect_clear and action_effect (Particle_Main.h).
-// Argument conversions (Graphics_Args.h): reals become 32-bit floats; indexes, counts, kinds,
+// Argument conversions (Files/Code/Code_Builtin.h): reals become 32-bit floats; indexes, counts, kinds,
 // shapes and colours are rounded to integers (halves to even); flags are true from 0.5 up.
 // Every function answers the real 0 unless it answers something else.
 //

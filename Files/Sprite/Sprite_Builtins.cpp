@@ -1,6 +1,6 @@
 // Built-in script functions of sprites: the table and file operations, grabs from the screen
 // and surfaces, boxes and masks, the sprite_get_* readers, sprite_save and the draw_sprite*
-// forms (see Sprite_Main.h for the registrar). Argument conversions: Graphics_Args.h.
+// forms (see Sprite_Main.h for the registrar). Argument conversions: Files/Code/Code_Builtin.h.
 #include <string>
 
 #include "Files/Code/Code_Error.h"
