@@ -54,10 +54,10 @@ bool Preload(int32_t argc, const ScriptValue* args, int32_t without, bool* prelo
 // ---- Readers -------------------------------------------------------------------------------
 ZB_BUILTIN(F_BackgroundExists) { SetReal(result, Background_Exists(NumRound(args, 0)) ? 1 : 0); }
 ZB_BUILTIN(F_BackgroundGetName) { Value_SetString(result, Background_GetName(NumRound(args, 0))); }
-#define BACKGROUND_READER(fn, expr)                                                                                   \
-    ZB_BUILTIN(fn)                                                                                                    \
-    {                                                                                                                 \
-        if (const CBackground* b = Background_Data(NumRound(args, 0))) SetReal(result, (expr));                       \
+#define BACKGROUND_READER(fn, expr)                                                                                    \
+    ZB_BUILTIN(fn)                                                                                                     \
+    {                                                                                                                  \
+        if (const CBackground* b = Background_Data(NumRound(args, 0))) SetReal(result, (expr));                        \
     }
 BACKGROUND_READER(F_BackgroundGetWidth, b->GetWidth())
 BACKGROUND_READER(F_BackgroundGetHeight, b->GetHeight())
@@ -94,7 +94,8 @@ ZB_BUILTIN(F_BackgroundCreateGradient)
     bool preload;
     if (!Preload(argc, args, 5, &preload)) return;
     const int32_t index = Background_AddEmpty();
-    Background_Data(index)->CreateGradient(NumRound(args, 0), NumRound(args, 1), NumRoundU32(args, 2), NumRoundU32(args, 3), NumRound(args, 4), preload);
+    Background_Data(index)->CreateGradient(NumRound(args, 0), NumRound(args, 1), NumRoundU32(args, 2),
+                                           NumRoundU32(args, 3), NumRound(args, 4), preload);
     SetReal(result, index);
 }
 
@@ -118,8 +119,10 @@ ZB_BUILTIN(F_BackgroundCreateFromSurface)
     bool preload;
     if (!Preload(argc, args, 7, &preload)) return;
     const int32_t index = Background_AddEmpty();
-    TBitmap* image = GR_Surface_GrabBitmap(NumRound(args, 0), NumRound(args, 1), NumRound(args, 2), NumRound(args, 3), NumRound(args, 4));
-    Background_Data(index)->SetFromBitmap(image, NumFromHalf(args, 5), NumFromHalf(args, 6), preload, !NumFromHalf(args, 5));
+    TBitmap* image = GR_Surface_GrabBitmap(NumRound(args, 0), NumRound(args, 1), NumRound(args, 2), NumRound(args, 3),
+                                           NumRound(args, 4));
+    Background_Data(index)->SetFromBitmap(image, NumFromHalf(args, 5), NumFromHalf(args, 6), preload,
+                                          !NumFromHalf(args, 5));
     delete image;
     SetReal(result, index);
 }
@@ -147,7 +150,9 @@ ZB_BUILTIN(F_BackgroundReplace)
     bool preload;
     if (!Preload(argc, args, 4, &preload)) return;
     ArgAsText name(args, 1);
-    SetReal(result, Background_Replace(NumRound(args, 0), name.text, NumFromHalf(args, 2), NumFromHalf(args, 3), preload) ? 1 : 0);
+    SetReal(result,
+            Background_Replace(NumRound(args, 0), name.text, NumFromHalf(args, 2), NumFromHalf(args, 3), preload) ? 1
+                                                                                                                  : 0);
 }
 
 ZB_BUILTIN(F_BackgroundReplaceAlpha)
@@ -191,34 +196,40 @@ ZB_BUILTIN(F_DrawBackground)
 ZB_BUILTIN(F_DrawBackgroundExt)
 {
     if (const CBackground* b = Background_Data(NumRound(args, 0)))
-        b->DrawExt(NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5), NumRoundU32(args, 6), NumFloat(args, 7));
+        b->DrawExt(NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5),
+                   NumRoundU32(args, 6), NumFloat(args, 7));
 }
 ZB_BUILTIN(F_DrawBackgroundStretched)
 {
     if (const CBackground* b = Background_Data(NumRound(args, 0)))
-        b->DrawStretched(NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), 0xFFFFFF, DrawAlpha());
+        b->DrawStretched(NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), 0xFFFFFF,
+                         DrawAlpha());
 }
 ZB_BUILTIN(F_DrawBackgroundStretchedExt)
 {
     if (const CBackground* b = Background_Data(NumRound(args, 0)))
-        b->DrawStretched(NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumRoundU32(args, 5), NumFloat(args, 6));
+        b->DrawStretched(NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4),
+                         NumRoundU32(args, 5), NumFloat(args, 6));
 }
 ZB_BUILTIN(F_DrawBackgroundPart)
 {
     if (const CBackground* b = Background_Data(NumRound(args, 0)))
-        b->DrawPart(NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5), NumFloat(args, 6), 1, 1, 0xFFFFFF, DrawAlpha());
+        b->DrawPart(NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5),
+                    NumFloat(args, 6), 1, 1, 0xFFFFFF, DrawAlpha());
 }
 ZB_BUILTIN(F_DrawBackgroundPartExt)
 {
     if (const CBackground* b = Background_Data(NumRound(args, 0)))
-        b->DrawPart(NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5), NumFloat(args, 6), NumFloat(args, 7), NumFloat(args, 8),
-                    NumRoundU32(args, 9), NumFloat(args, 10));
+        b->DrawPart(NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5),
+                    NumFloat(args, 6), NumFloat(args, 7), NumFloat(args, 8), NumRoundU32(args, 9), NumFloat(args, 10));
 }
 ZB_BUILTIN(F_DrawBackgroundGeneral)
 {
     if (const CBackground* b = Background_Data(NumRound(args, 0)))
-        b->DrawGeneral(NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5), NumFloat(args, 6), NumFloat(args, 7), NumFloat(args, 8),
-                       NumFloat(args, 9), NumRoundU32(args, 10), NumRoundU32(args, 11), NumRoundU32(args, 12), NumRoundU32(args, 13), NumFloat(args, 14));
+        b->DrawGeneral(NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5),
+                       NumFloat(args, 6), NumFloat(args, 7), NumFloat(args, 8), NumFloat(args, 9),
+                       NumRoundU32(args, 10), NumRoundU32(args, 11), NumRoundU32(args, 12), NumRoundU32(args, 13),
+                       NumFloat(args, 14));
 }
 ZB_BUILTIN(F_DrawBackgroundTiled)
 {
@@ -232,7 +243,8 @@ ZB_BUILTIN(F_DrawBackgroundTiledExt)
     float w, h;
     RoomArea(&w, &h);
     if (const CBackground* b = Background_Data(NumRound(args, 0)))
-        b->DrawTiled(NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), true, true, 0, 0, w, h, NumRoundU32(args, 5), NumFloat(args, 6));
+        b->DrawTiled(NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), true, true, 0, 0, w, h,
+                     NumRoundU32(args, 5), NumFloat(args, 6));
 }
 // action_draw_background(background, x, y, tiled): relative to self when the action says so.
 ZB_BUILTIN(F_ActionDrawBackground)

@@ -37,9 +37,9 @@
 #include "Platform/MemoryManager.h"
 
 // Declares (and, with a body after it, defines) a built-in of this file (see BuiltinRoutine).
-#define ZB_BUILTIN(name)                                                                                              \
-    static void name([[maybe_unused]] ScriptValue* result, [[maybe_unused]] CInstance* self,                         \
-                     [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc,                               \
+#define ZB_BUILTIN(name)                                                                                               \
+    static void name([[maybe_unused]] ScriptValue* result, [[maybe_unused]] CInstance* self,                           \
+                     [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc,                                 \
                      [[maybe_unused]] ScriptValue* args)
 
 namespace zbargs {
@@ -59,12 +59,21 @@ inline const ScriptValue& ArgOrZero(int32_t argc, const ScriptValue* a, int32_t 
     return i < argc ? a[i] : kZero;
 }
 inline double ArgReal(int32_t argc, const ScriptValue* a, int32_t i) { return ArgOrZero(argc, a, i).real; }
-inline int32_t ArgRound(int32_t argc, const ScriptValue* a, int32_t i) { return Real_RoundToInt32(ArgReal(argc, a, i)); }
-inline int32_t ArgTrunc(int32_t argc, const ScriptValue* a, int32_t i) { return Real_TruncToInt32(ArgReal(argc, a, i)); }
+inline int32_t ArgRound(int32_t argc, const ScriptValue* a, int32_t i)
+{
+    return Real_RoundToInt32(ArgReal(argc, a, i));
+}
+inline int32_t ArgTrunc(int32_t argc, const ScriptValue* a, int32_t i)
+{
+    return Real_TruncToInt32(ArgReal(argc, a, i));
+}
 inline const char* ArgText(int32_t argc, const ScriptValue* a, int32_t i) { return Value_Text(&ArgOrZero(argc, a, i)); }
 inline bool ArgIsString(int32_t argc, const ScriptValue* a, int32_t i) { return i < argc && a[i].kind == VALUE_STRING; }
 // Any kind but a string counts as a real here.
-inline bool ArgIsNotString(int32_t argc, const ScriptValue* a, int32_t i) { return i < argc && a[i].kind != VALUE_STRING; }
+inline bool ArgIsNotString(int32_t argc, const ScriptValue* a, int32_t i)
+{
+    return i < argc && a[i].kind != VALUE_STRING;
+}
 
 // ---- A real's value, 0 for any other kind ---------------------------------------------------
 inline double Num(const ScriptValue* a, int32_t i) { return a[i].kind == VALUE_REAL ? a[i].real : 0.0; }
@@ -98,8 +107,10 @@ inline const char* ArgStringTextOrNull(const ScriptValue* a, int32_t i)
 // others (fractions, larger magnitudes, infinities, NaN) as "%g".
 inline void FormatNumber(char* out, size_t size, double v)
 {
-    if (std::isfinite(v) && std::floor(v) == v && std::fabs(v) < 1e15) std::snprintf(out, size, "%.0f", v);
-    else std::snprintf(out, size, "%g", v);
+    if (std::isfinite(v) && std::floor(v) == v && std::fabs(v) < 1e15)
+        std::snprintf(out, size, "%.0f", v);
+    else
+        std::snprintf(out, size, "%g", v);
 }
 
 // The argument as text: a real formatted by FormatNumber into the buffer, otherwise ArgText.

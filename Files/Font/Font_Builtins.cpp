@@ -12,10 +12,10 @@ ZB_BUILTIN(F_FontGetFontName)
     const CFontZB* f = Font_Data(NumRound(args, 0));
     Value_SetString(result, f && f->GetName() ? f->GetName() : "");
 }
-#define FONT_READER(fn, expr)                                                                                         \
-    ZB_BUILTIN(fn)                                                                                                    \
-    {                                                                                                                 \
-        if (const CFontZB* f = Font_Data(NumRound(args, 0))) SetReal(result, (expr));                                 \
+#define FONT_READER(fn, expr)                                                                                          \
+    ZB_BUILTIN(fn)                                                                                                     \
+    {                                                                                                                  \
+        if (const CFontZB* f = Font_Data(NumRound(args, 0))) SetReal(result, (expr));                                  \
     }
 FONT_READER(F_FontGetSize, f->GetSize())
 FONT_READER(F_FontGetBold, f->GetBold() ? 1 : 0)
@@ -26,7 +26,8 @@ FONT_READER(F_FontGetLast, f->GetLast())
 ZB_BUILTIN(F_FontAdd)
 {
     ArgAsText name(args, 0);
-    SetReal(result, Font_Add(name.text, NumRound(args, 1), NumFromHalf(args, 2), NumFromHalf(args, 3), NumRound(args, 4), NumRound(args, 5)));
+    SetReal(result, Font_Add(name.text, NumRound(args, 1), NumFromHalf(args, 2), NumFromHalf(args, 3),
+                             NumRound(args, 4), NumRound(args, 5)));
 }
 ZB_BUILTIN(F_FontAddSprite)
 {
@@ -40,16 +41,25 @@ ZB_BUILTIN(F_FontAddSpriteExt)
 ZB_BUILTIN(F_FontReplace)
 {
     ArgAsText name(args, 1);
-    SetReal(result, Font_Replace(NumRound(args, 0), name.text, NumRound(args, 2), NumFromHalf(args, 3), NumFromHalf(args, 4), NumRound(args, 5), NumRound(args, 6)) ? 1 : 0);
+    SetReal(result, Font_Replace(NumRound(args, 0), name.text, NumRound(args, 2), NumFromHalf(args, 3),
+                                 NumFromHalf(args, 4), NumRound(args, 5), NumRound(args, 6))
+                        ? 1
+                        : 0);
 }
 ZB_BUILTIN(F_FontReplaceSprite)
 {
-    SetReal(result, Font_ReplaceSprite(NumRound(args, 0), NumRound(args, 1), NumRound(args, 2), NumFromHalf(args, 3), NumRound(args, 4)) ? 1 : 0);
+    SetReal(result, Font_ReplaceSprite(NumRound(args, 0), NumRound(args, 1), NumRound(args, 2), NumFromHalf(args, 3),
+                                       NumRound(args, 4))
+                        ? 1
+                        : 0);
 }
 ZB_BUILTIN(F_FontReplaceSpriteExt)
 {
     ArgAsText text(args, 2);
-    SetReal(result, Font_ReplaceSpriteExt(NumRound(args, 0), NumRound(args, 1), text.text, NumFromHalf(args, 3), NumRound(args, 4)) ? 1 : 0);
+    SetReal(result, Font_ReplaceSpriteExt(NumRound(args, 0), NumRound(args, 1), text.text, NumFromHalf(args, 3),
+                                          NumRound(args, 4))
+                        ? 1
+                        : 0);
 }
 ZB_BUILTIN(F_FontDelete) { SetReal(result, Font_Delete(NumRound(args, 0)) ? 1 : 0); }
 

@@ -33,7 +33,8 @@ ZB_BUILTIN(F_PrimitiveEnd) { GR_3D_PrimitiveEnd(); }
 ZB_BUILTIN(F_Vertex) { GR_3D_Vertex(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2)); }
 ZB_BUILTIN(F_VertexColour)
 {
-    GR_3D_VertexColour(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumRoundU32(args, 3), NumFloat(args, 4));
+    GR_3D_VertexColour(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumRoundU32(args, 3),
+                       NumFloat(args, 4));
 }
 ZB_BUILTIN(F_VertexTexture)
 {
@@ -41,57 +42,63 @@ ZB_BUILTIN(F_VertexTexture)
 }
 ZB_BUILTIN(F_VertexTextureColour)
 {
-    GR_3D_VertexTextureColour(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumRoundU32(args, 5), NumFloat(args, 6));
+    GR_3D_VertexTextureColour(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                              NumFloat(args, 4), NumRoundU32(args, 5), NumFloat(args, 6));
 }
 ZB_BUILTIN(F_VertexNormal)
 {
-    GR_3D_VertexNormal(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5));
+    GR_3D_VertexNormal(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4),
+                       NumFloat(args, 5));
 }
 ZB_BUILTIN(F_VertexNormalColour)
 {
-    GR_3D_VertexNormalColour(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5), NumRoundU32(args, 6),
-                             NumFloat(args, 7));
+    GR_3D_VertexNormalColour(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                             NumFloat(args, 4), NumFloat(args, 5), NumRoundU32(args, 6), NumFloat(args, 7));
 }
 ZB_BUILTIN(F_VertexNormalTexture)
 {
-    GR_3D_VertexNormalTexture(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5), NumFloat(args, 6),
-                              NumFloat(args, 7));
+    GR_3D_VertexNormalTexture(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                              NumFloat(args, 4), NumFloat(args, 5), NumFloat(args, 6), NumFloat(args, 7));
 }
 ZB_BUILTIN(F_VertexNormalTextureColour)
 {
-    GR_3D_VertexNormalTextureColour(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5), NumFloat(args, 6),
-                                    NumFloat(args, 7), NumRoundU32(args, 8), NumFloat(args, 9));
+    GR_3D_VertexNormalTextureColour(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                                    NumFloat(args, 4), NumFloat(args, 5), NumFloat(args, 6), NumFloat(args, 7),
+                                    NumRoundU32(args, 8), NumFloat(args, 9));
 }
 
 ZB_BUILTIN(F_DrawBlock)
 {
-    GR_3D_DrawBlock(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5), NumRound64(args, 6),
-                    NumFloat(args, 7), NumFloat(args, 8));
+    GR_3D_DrawBlock(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4),
+                    NumFloat(args, 5), NumRound64(args, 6), NumFloat(args, 7), NumFloat(args, 8));
 }
 ZB_BUILTIN(F_DrawCylinder)
 {
-    GR_3D_DrawCylinder(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5), NumRound64(args, 6),
-                       NumFloat(args, 7), NumFloat(args, 8), NumFromHalf(args, 9), NumRound(args, 10));
+    GR_3D_DrawCylinder(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4),
+                       NumFloat(args, 5), NumRound64(args, 6), NumFloat(args, 7), NumFloat(args, 8),
+                       NumFromHalf(args, 9), NumRound(args, 10));
 }
 ZB_BUILTIN(F_DrawCone)
 {
-    GR_3D_DrawCone(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5), NumRound64(args, 6),
-                   NumFloat(args, 7), NumFloat(args, 8), NumFromHalf(args, 9), NumRound(args, 10));
+    GR_3D_DrawCone(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4),
+                   NumFloat(args, 5), NumRound64(args, 6), NumFloat(args, 7), NumFloat(args, 8), NumFromHalf(args, 9),
+                   NumRound(args, 10));
 }
 ZB_BUILTIN(F_DrawEllipsoid)
 {
-    GR_3D_DrawEllipsoid(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5), NumRound64(args, 6),
-                        NumFloat(args, 7), NumFloat(args, 8), NumRound(args, 9));
+    GR_3D_DrawEllipsoid(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4),
+                        NumFloat(args, 5), NumRound64(args, 6), NumFloat(args, 7), NumFloat(args, 8),
+                        NumRound(args, 9));
 }
 ZB_BUILTIN(F_DrawWall)
 {
-    GR_3D_DrawWall(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5), NumRound64(args, 6),
-                   NumFloat(args, 7), NumFloat(args, 8));
+    GR_3D_DrawWall(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4),
+                   NumFloat(args, 5), NumRound64(args, 6), NumFloat(args, 7), NumFloat(args, 8));
 }
 ZB_BUILTIN(F_DrawFloor)
 {
-    GR_3D_DrawFloor(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5), NumRound64(args, 6),
-                    NumFloat(args, 7), NumFloat(args, 8));
+    GR_3D_DrawFloor(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4),
+                    NumFloat(args, 5), NumRound64(args, 6), NumFloat(args, 7), NumFloat(args, 8));
 }
 
 // ============================================================================================
@@ -130,68 +137,80 @@ ZB_BUILTIN(F_ModelDraw)
 }
 ZB_BUILTIN(F_ModelPrimitiveBegin) { GR_3D_Model_PrimitiveBegin(NumRound(args, 0), NumFloat(args, 1)); }
 ZB_BUILTIN(F_ModelPrimitiveEnd) { GR_3D_Model_PrimitiveEnd(NumRound(args, 0)); }
-ZB_BUILTIN(F_ModelVertex) { GR_3D_Model_Vertex(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3)); }
+ZB_BUILTIN(F_ModelVertex)
+{
+    GR_3D_Model_Vertex(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3));
+}
 ZB_BUILTIN(F_ModelVertexColour)
 {
-    GR_3D_Model_VertexColour(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), ModelColour(args, 4), NumFloat(args, 5));
+    GR_3D_Model_VertexColour(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                             ModelColour(args, 4), NumFloat(args, 5));
 }
 ZB_BUILTIN(F_ModelVertexTexture)
 {
-    GR_3D_Model_VertexTexture(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5));
+    GR_3D_Model_VertexTexture(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                              NumFloat(args, 4), NumFloat(args, 5));
 }
 ZB_BUILTIN(F_ModelVertexTextureColour)
 {
-    GR_3D_Model_VertexTextureColour(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5),
-                                    ModelColour(args, 6), NumFloat(args, 7));
+    GR_3D_Model_VertexTextureColour(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                                    NumFloat(args, 4), NumFloat(args, 5), ModelColour(args, 6), NumFloat(args, 7));
 }
 ZB_BUILTIN(F_ModelVertexNormal)
 {
-    GR_3D_Model_VertexNormal(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5), NumFloat(args, 6));
+    GR_3D_Model_VertexNormal(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                             NumFloat(args, 4), NumFloat(args, 5), NumFloat(args, 6));
 }
 ZB_BUILTIN(F_ModelVertexNormalColour)
 {
-    GR_3D_Model_VertexNormalColour(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5), NumFloat(args, 6),
-                                   ModelColour(args, 7), NumFloat(args, 8));
+    GR_3D_Model_VertexNormalColour(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                                   NumFloat(args, 4), NumFloat(args, 5), NumFloat(args, 6), ModelColour(args, 7),
+                                   NumFloat(args, 8));
 }
 ZB_BUILTIN(F_ModelVertexNormalTexture)
 {
-    GR_3D_Model_VertexNormalTexture(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5), NumFloat(args, 6),
-                                    NumFloat(args, 7), NumFloat(args, 8));
+    GR_3D_Model_VertexNormalTexture(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                                    NumFloat(args, 4), NumFloat(args, 5), NumFloat(args, 6), NumFloat(args, 7),
+                                    NumFloat(args, 8));
 }
 ZB_BUILTIN(F_ModelVertexNormalTextureColour)
 {
-    GR_3D_Model_VertexNormalTextureColour(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5),
-                                          NumFloat(args, 6), NumFloat(args, 7), NumFloat(args, 8), ModelColour(args, 9), NumFloat(args, 10));
+    GR_3D_Model_VertexNormalTextureColour(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                                          NumFloat(args, 4), NumFloat(args, 5), NumFloat(args, 6), NumFloat(args, 7),
+                                          NumFloat(args, 8), ModelColour(args, 9), NumFloat(args, 10));
 }
 ZB_BUILTIN(F_ModelBlock)
 {
-    GR_3D_Model_Block(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5), NumFloat(args, 6), NumFloat(args, 7),
-                      NumFloat(args, 8));
+    GR_3D_Model_Block(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4),
+                      NumFloat(args, 5), NumFloat(args, 6), NumFloat(args, 7), NumFloat(args, 8));
 }
 ZB_BUILTIN(F_ModelCylinder)
 {
-    GR_3D_Model_Cylinder(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5), NumFloat(args, 6),
-                         NumFloat(args, 7), NumFloat(args, 8), NumFloat(args, 9), NumFloat(args, 10));
+    GR_3D_Model_Cylinder(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4),
+                         NumFloat(args, 5), NumFloat(args, 6), NumFloat(args, 7), NumFloat(args, 8), NumFloat(args, 9),
+                         NumFloat(args, 10));
 }
 ZB_BUILTIN(F_ModelCone)
 {
-    GR_3D_Model_Cone(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5), NumFloat(args, 6), NumFloat(args, 7),
-                     NumFloat(args, 8), NumFloat(args, 9), NumFloat(args, 10));
+    GR_3D_Model_Cone(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4),
+                     NumFloat(args, 5), NumFloat(args, 6), NumFloat(args, 7), NumFloat(args, 8), NumFloat(args, 9),
+                     NumFloat(args, 10));
 }
 ZB_BUILTIN(F_ModelEllipsoid)
 {
-    GR_3D_Model_Ellipsoid(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5), NumFloat(args, 6),
-                          NumFloat(args, 7), NumFloat(args, 8), NumFloat(args, 9));
+    GR_3D_Model_Ellipsoid(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4),
+                          NumFloat(args, 5), NumFloat(args, 6), NumFloat(args, 7), NumFloat(args, 8),
+                          NumFloat(args, 9));
 }
 ZB_BUILTIN(F_ModelWall)
 {
-    GR_3D_Model_Wall(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5), NumFloat(args, 6), NumFloat(args, 7),
-                     NumFloat(args, 8));
+    GR_3D_Model_Wall(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4),
+                     NumFloat(args, 5), NumFloat(args, 6), NumFloat(args, 7), NumFloat(args, 8));
 }
 ZB_BUILTIN(F_ModelFloor)
 {
-    GR_3D_Model_Floor(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5), NumFloat(args, 6), NumFloat(args, 7),
-                      NumFloat(args, 8));
+    GR_3D_Model_Floor(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4),
+                      NumFloat(args, 5), NumFloat(args, 6), NumFloat(args, 7), NumFloat(args, 8));
 }
 
 const Row kRows[] = {

@@ -162,7 +162,8 @@ ZB_BUILTIN(F_BufferFill)
 {
     SetReal(result, 0);
     if (!Check(argc, args, "RRRRR")) return;
-    if (IBuffer* b = BufferArg(args, 0)) b->Fill(ArgTrunc(args, 1), ArgTrunc(args, 4), ArgTrunc(args, 2), &args[3], -1, true);
+    if (IBuffer* b = BufferArg(args, 0))
+        b->Fill(ArgTrunc(args, 1), ArgTrunc(args, 4), ArgTrunc(args, 2), &args[3], -1, true);
 }
 
 ZB_BUILTIN(F_BufferGetSize)

@@ -102,20 +102,22 @@ ZB_BUILTIN(F_DateCreateDatetime)
 {
     int32_t year = ArgRound(argc, args, 0);
     if (year < 1900) year = 1900;
-    Value_SetReal(result, FromLocalOrFail(year, ArgRound(argc, args, 1), ArgRound(argc, args, 2), ArgRound(argc, args, 3),
-                                          ArgRound(argc, args, 4), ArgRound(argc, args, 5)));
+    Value_SetReal(result, FromLocalOrFail(year, ArgRound(argc, args, 1), ArgRound(argc, args, 2),
+                                          ArgRound(argc, args, 3), ArgRound(argc, args, 4), ArgRound(argc, args, 5)));
 }
 
 ZB_BUILTIN(F_DateCreateDate)
 {
-    Value_SetReal(result, FromLocalOrFail(ArgRound(argc, args, 0), ArgRound(argc, args, 1), ArgRound(argc, args, 2), 0, 0, 0));
+    Value_SetReal(result,
+                  FromLocalOrFail(ArgRound(argc, args, 0), ArgRound(argc, args, 1), ArgRound(argc, args, 2), 0, 0, 0));
 }
 
 // A time of day alone: that local time on the first day of the count, 30 December 1899, so
 // the parts and the text forms give the time back (in UTC it is just the fraction).
 ZB_BUILTIN(F_DateCreateTime)
 {
-    Value_SetReal(result, FromLocalOrFail(1899, 12, 30, ArgRound(argc, args, 0), ArgRound(argc, args, 1), ArgRound(argc, args, 2)));
+    Value_SetReal(result, FromLocalOrFail(1899, 12, 30, ArgRound(argc, args, 0), ArgRound(argc, args, 1),
+                                          ArgRound(argc, args, 2)));
 }
 
 ZB_BUILTIN(F_DateValidDatetime)
@@ -162,10 +164,7 @@ void IncrementMonths(ScriptValue* result, double date, int64_t months)
 ZB_BUILTIN(F_DateIncYear) { IncrementMonths(result, ArgReal(argc, args, 0), int64_t(ArgRound(argc, args, 1)) * 12); }
 ZB_BUILTIN(F_DateIncMonth) { IncrementMonths(result, ArgReal(argc, args, 0), ArgRound(argc, args, 1)); }
 ZB_BUILTIN(F_DateIncWeek) { IncrementSeconds(result, ArgReal(argc, args, 0), ArgRound(argc, args, 1), 7 * 86400); }
-ZB_BUILTIN(F_DateIncDay)
-{
-    IncrementSeconds(result, ArgReal(argc, args, 0), ArgTrunc(argc, args, 1), 86400);
-}
+ZB_BUILTIN(F_DateIncDay) { IncrementSeconds(result, ArgReal(argc, args, 0), ArgTrunc(argc, args, 1), 86400); }
 ZB_BUILTIN(F_DateIncHour) { IncrementSeconds(result, ArgReal(argc, args, 0), ArgRound(argc, args, 1), 3600); }
 ZB_BUILTIN(F_DateIncMinute) { IncrementSeconds(result, ArgReal(argc, args, 0), ArgRound(argc, args, 1), 60); }
 ZB_BUILTIN(F_DateIncSecond) { IncrementSeconds(result, ArgReal(argc, args, 0), ArgRound(argc, args, 1), 1); }
@@ -178,14 +177,38 @@ void LocalPart(ScriptValue* result, int32_t argc, const ScriptValue* args, Part 
     Value_SetReal(result, LocalOf(ArgReal(argc, args, 0), &f) ? double(part(f)) : 0.0);
 }
 
-ZB_BUILTIN(F_DateGetYear) { LocalPart(result, argc, args, [](const DateFields& f) { return f.year; }); }
-ZB_BUILTIN(F_DateGetMonth) { LocalPart(result, argc, args, [](const DateFields& f) { return f.month; }); }
-ZB_BUILTIN(F_DateGetDay) { LocalPart(result, argc, args, [](const DateFields& f) { return f.day; }); }
-ZB_BUILTIN(F_DateGetHour) { LocalPart(result, argc, args, [](const DateFields& f) { return f.hour; }); }
-ZB_BUILTIN(F_DateGetMinute) { LocalPart(result, argc, args, [](const DateFields& f) { return f.minute; }); }
-ZB_BUILTIN(F_DateGetSecond) { LocalPart(result, argc, args, [](const DateFields& f) { return f.second; }); }
-ZB_BUILTIN(F_DateGetWeek) { LocalPart(result, argc, args, [](const DateFields& f) { return f.yearDay / 7; }); }
-ZB_BUILTIN(F_DateGetWeekday) { LocalPart(result, argc, args, [](const DateFields& f) { return f.weekday; }); }
+ZB_BUILTIN(F_DateGetYear)
+{
+    LocalPart(result, argc, args, [](const DateFields& f) { return f.year; });
+}
+ZB_BUILTIN(F_DateGetMonth)
+{
+    LocalPart(result, argc, args, [](const DateFields& f) { return f.month; });
+}
+ZB_BUILTIN(F_DateGetDay)
+{
+    LocalPart(result, argc, args, [](const DateFields& f) { return f.day; });
+}
+ZB_BUILTIN(F_DateGetHour)
+{
+    LocalPart(result, argc, args, [](const DateFields& f) { return f.hour; });
+}
+ZB_BUILTIN(F_DateGetMinute)
+{
+    LocalPart(result, argc, args, [](const DateFields& f) { return f.minute; });
+}
+ZB_BUILTIN(F_DateGetSecond)
+{
+    LocalPart(result, argc, args, [](const DateFields& f) { return f.second; });
+}
+ZB_BUILTIN(F_DateGetWeek)
+{
+    LocalPart(result, argc, args, [](const DateFields& f) { return f.yearDay / 7; });
+}
+ZB_BUILTIN(F_DateGetWeekday)
+{
+    LocalPart(result, argc, args, [](const DateFields& f) { return f.weekday; });
+}
 ZB_BUILTIN(F_DateGetDayOfYear)
 {
     LocalPart(result, argc, args, [](const DateFields& f) { return SecondsIntoYear(f, 1) / 86400; });
@@ -223,7 +246,10 @@ ZB_BUILTIN(F_DateIsToday)
     Value_SetReal(result, same ? 1.0 : 0.0);
 }
 
-double Span(int32_t argc, const ScriptValue* args) { return std::fabs(ArgReal(argc, args, 0) - ArgReal(argc, args, 1)); }
+double Span(int32_t argc, const ScriptValue* args)
+{
+    return std::fabs(ArgReal(argc, args, 0) - ArgReal(argc, args, 1));
+}
 
 ZB_BUILTIN(F_DateYearSpan) { Value_SetReal(result, Span(argc, args) / 365.25); }
 ZB_BUILTIN(F_DateMonthSpan) { Value_SetReal(result, Span(argc, args) * 0.03285420944558522); }

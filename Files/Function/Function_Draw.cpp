@@ -74,64 +74,98 @@ ZB_BUILTIN(F_DrawPointColour) { GR_Draw_PointColour(NumFloat(args, 0), NumFloat(
 ZB_BUILTIN(F_DrawLine) { GR_Draw_Line(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3)); }
 ZB_BUILTIN(F_DrawLineColour)
 {
-    GR_Draw_LineColour(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumRoundU32(args, 4), NumRoundU32(args, 5));
+    GR_Draw_LineColour(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumRoundU32(args, 4),
+                       NumRoundU32(args, 5));
 }
-ZB_BUILTIN(F_DrawLineWidth) { GR_Draw_LineWidth(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4)); }
+ZB_BUILTIN(F_DrawLineWidth)
+{
+    GR_Draw_LineWidth(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4));
+}
 ZB_BUILTIN(F_DrawLineWidthColour)
 {
-    GR_Draw_LineWidthColour(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumRoundU32(args, 5), NumRoundU32(args, 6));
+    GR_Draw_LineWidthColour(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                            NumFloat(args, 4), NumRoundU32(args, 5), NumRoundU32(args, 6));
 }
 ZB_BUILTIN(F_DrawTriangle)
 {
-    GR_Draw_Triangle(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5), NumFromHalf(args, 6));
+    GR_Draw_Triangle(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4),
+                     NumFloat(args, 5), NumFromHalf(args, 6));
 }
 ZB_BUILTIN(F_DrawTriangleColour)
 {
-    GR_Draw_TriangleColour(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5), NumRoundU32(args, 6),
-                           NumRoundU32(args, 7), NumRoundU32(args, 8), NumFromHalf(args, 9));
+    GR_Draw_TriangleColour(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                           NumFloat(args, 4), NumFloat(args, 5), NumRoundU32(args, 6), NumRoundU32(args, 7),
+                           NumRoundU32(args, 8), NumFromHalf(args, 9));
 }
-ZB_BUILTIN(F_DrawRectangle) { GR_Draw_Rectangle(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFromHalf(args, 4)); }
+ZB_BUILTIN(F_DrawRectangle)
+{
+    GR_Draw_Rectangle(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFromHalf(args, 4));
+}
 ZB_BUILTIN(F_DrawRectangleColour)
 {
-    GR_Draw_RectangleColour(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumRoundU32(args, 4), NumRoundU32(args, 5),
-                            NumRoundU32(args, 6), NumRoundU32(args, 7), NumFromHalf(args, 8));
+    GR_Draw_RectangleColour(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                            NumRoundU32(args, 4), NumRoundU32(args, 5), NumRoundU32(args, 6), NumRoundU32(args, 7),
+                            NumFromHalf(args, 8));
 }
 ZB_BUILTIN(F_DrawRoundRect)
 {
-    GR_Draw_RoundRect(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), 10.0f, 10.0f, NumFromHalf(args, 4));
+    GR_Draw_RoundRect(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), 10.0f, 10.0f,
+                      NumFromHalf(args, 4));
 }
 ZB_BUILTIN(F_DrawRoundRectColour)
 {
-    GR_Draw_RoundRectColour(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), 10.0f, 10.0f, NumRoundU32(args, 4),
-                            NumRoundU32(args, 5), NumFromHalf(args, 6));
+    GR_Draw_RoundRectColour(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), 10.0f, 10.0f,
+                            NumRoundU32(args, 4), NumRoundU32(args, 5), NumFromHalf(args, 6));
 }
-ZB_BUILTIN(F_DrawCircle) { GR_Draw_Circle(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFromHalf(args, 3)); }
+ZB_BUILTIN(F_DrawCircle)
+{
+    GR_Draw_Circle(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFromHalf(args, 3));
+}
 ZB_BUILTIN(F_DrawCircleColour)
 {
-    GR_Draw_CircleColour(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumRoundU32(args, 3), NumRoundU32(args, 4), NumFromHalf(args, 5));
+    GR_Draw_CircleColour(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumRoundU32(args, 3),
+                         NumRoundU32(args, 4), NumFromHalf(args, 5));
 }
-ZB_BUILTIN(F_DrawEllipse) { GR_Draw_Ellipse(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFromHalf(args, 4)); }
+ZB_BUILTIN(F_DrawEllipse)
+{
+    GR_Draw_Ellipse(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFromHalf(args, 4));
+}
 ZB_BUILTIN(F_DrawEllipseColour)
 {
-    GR_Draw_EllipseColour(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumRoundU32(args, 4), NumRoundU32(args, 5), NumFromHalf(args, 6));
+    GR_Draw_EllipseColour(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                          NumRoundU32(args, 4), NumRoundU32(args, 5), NumFromHalf(args, 6));
 }
 ZB_BUILTIN(F_DrawSetCirclePrecision) { GR_Draw_SetCirclePrecision(NumRound(args, 0)); }
-ZB_BUILTIN(F_DrawArrow) { GR_Draw_Arrow(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4)); }
-ZB_BUILTIN(F_DrawButton) { GR_Draw_Button(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFromHalf(args, 4)); }
+ZB_BUILTIN(F_DrawArrow)
+{
+    GR_Draw_Arrow(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4));
+}
+ZB_BUILTIN(F_DrawButton)
+{
+    GR_Draw_Button(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFromHalf(args, 4));
+}
 ZB_BUILTIN(F_DrawHealthbar)
 {
     const uint32_t minColour = NumRoundU32(args, 6), maxColour = NumRoundU32(args, 7);
-    GR_Draw_Healthbar(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumRoundU32(args, 5), minColour,
-                      GR_Colour_Merge(minColour, maxColour, 0.5), maxColour, NumRound(args, 8), NumFromHalf(args, 9), NumFromHalf(args, 10));
+    GR_Draw_Healthbar(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4),
+                      NumRoundU32(args, 5), minColour, GR_Colour_Merge(minColour, maxColour, 0.5), maxColour,
+                      NumRound(args, 8), NumFromHalf(args, 9), NumFromHalf(args, 10));
 }
 ZB_BUILTIN(F_PrimitiveBegin) { GR_Draw_PrimitiveBegin(NumRound(args, 0), -1); }
 ZB_BUILTIN(F_PrimitiveBeginTexture) { GR_Draw_PrimitiveBegin(NumRound(args, 0), NumRound64(args, 1)); }
 ZB_BUILTIN(F_Vertex) { GR_Draw_Vertex(NumFloat(args, 0), NumFloat(args, 1)); }
-ZB_BUILTIN(F_VertexColour) { GR_Draw_VertexColour(NumFloat(args, 0), NumFloat(args, 1), NumRoundU32(args, 2), NumFloat(args, 3)); }
-ZB_BUILTIN(F_VertexTexture) { GR_Draw_VertexTexture(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3)); }
+ZB_BUILTIN(F_VertexColour)
+{
+    GR_Draw_VertexColour(NumFloat(args, 0), NumFloat(args, 1), NumRoundU32(args, 2), NumFloat(args, 3));
+}
+ZB_BUILTIN(F_VertexTexture)
+{
+    GR_Draw_VertexTexture(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3));
+}
 ZB_BUILTIN(F_VertexTextureColour)
 {
-    GR_Draw_VertexTextureColour(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumRoundU32(args, 4), NumFloat(args, 5));
+    GR_Draw_VertexTextureColour(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                                NumRoundU32(args, 4), NumFloat(args, 5));
 }
 ZB_BUILTIN(F_PrimitiveEnd) { GR_Draw_PrimitiveEnd(); }
 
@@ -147,25 +181,29 @@ ZB_BUILTIN(F_MakeColourHSV)
 ZB_BUILTIN(F_ColourGetHue) { SetReal(result, GR_Colour_ToHSV(NumRoundU32(args, 0)).hue); }
 ZB_BUILTIN(F_ColourGetSaturation) { SetReal(result, GR_Colour_ToHSV(NumRoundU32(args, 0)).saturation); }
 ZB_BUILTIN(F_ColourGetValue) { SetReal(result, GR_Colour_ToHSV(NumRoundU32(args, 0)).value); }
-ZB_BUILTIN(F_MergeColour) { SetReal(result, GR_Colour_Merge(NumRoundU32(args, 0), NumRoundU32(args, 1), Num(args, 2))); }
+ZB_BUILTIN(F_MergeColour)
+{
+    SetReal(result, GR_Colour_Merge(NumRoundU32(args, 0), NumRoundU32(args, 1), Num(args, 2)));
+}
 
 // ============================================================================================
 // [SECTION] Action drawing forms
 // ============================================================================================
 ZB_BUILTIN(F_ActionDrawLine)
 {
-    GR_Draw_Line(RelX(self, NumFloat(args, 0)), RelY(self, NumFloat(args, 1)), RelX(self, NumFloat(args, 2)), RelY(self, NumFloat(args, 3)));
+    GR_Draw_Line(RelX(self, NumFloat(args, 0)), RelY(self, NumFloat(args, 1)), RelX(self, NumFloat(args, 2)),
+                 RelY(self, NumFloat(args, 3)));
 }
 // "filled" is the menu index of the action: 0 filled, 1 outline.
 ZB_BUILTIN(F_ActionDrawRectangle)
 {
-    GR_Draw_Rectangle(RelX(self, NumFloat(args, 0)), RelY(self, NumFloat(args, 1)), RelX(self, NumFloat(args, 2)), RelY(self, NumFloat(args, 3)),
-                      NumFromHalf(args, 4));
+    GR_Draw_Rectangle(RelX(self, NumFloat(args, 0)), RelY(self, NumFloat(args, 1)), RelX(self, NumFloat(args, 2)),
+                      RelY(self, NumFloat(args, 3)), NumFromHalf(args, 4));
 }
 ZB_BUILTIN(F_ActionDrawEllipse)
 {
-    GR_Draw_Ellipse(RelX(self, NumFloat(args, 0)), RelY(self, NumFloat(args, 1)), RelX(self, NumFloat(args, 2)), RelY(self, NumFloat(args, 3)),
-                    NumFromHalf(args, 4));
+    GR_Draw_Ellipse(RelX(self, NumFloat(args, 0)), RelY(self, NumFloat(args, 1)), RelX(self, NumFloat(args, 2)),
+                    RelY(self, NumFloat(args, 3)), NumFromHalf(args, 4));
 }
 ZB_BUILTIN(F_ActionDrawEllipseGradient)
 {
@@ -186,8 +224,8 @@ ZB_BUILTIN(F_ActionDrawGradientVert)
 }
 ZB_BUILTIN(F_ActionDrawArrow)
 {
-    GR_Draw_Arrow(RelX(self, NumFloat(args, 0)), RelY(self, NumFloat(args, 1)), RelX(self, NumFloat(args, 2)), RelY(self, NumFloat(args, 3)),
-                  NumFloat(args, 4));
+    GR_Draw_Arrow(RelX(self, NumFloat(args, 0)), RelY(self, NumFloat(args, 1)), RelX(self, NumFloat(args, 2)),
+                  RelY(self, NumFloat(args, 3)), NumFloat(args, 4));
 }
 // The game's health as a bar: back colour menu (0 none), bar colour menu (0 green to red,
 // 1 white to black, then the plain colours).
@@ -202,8 +240,8 @@ ZB_BUILTIN(F_ActionDrawHealth)
         minColour = maxColour = kMenuColours[bar - 2];
     }
     const uint32_t backColour = back >= 1 && back <= 16 ? kMenuColours[back - 1] : 0;
-    GR_Draw_Healthbar(RelX(self, NumFloat(args, 0)), RelY(self, NumFloat(args, 1)), RelX(self, NumFloat(args, 2)), RelY(self, NumFloat(args, 3)),
-                      (float)GameVariable(self, "health"), backColour, minColour,
+    GR_Draw_Healthbar(RelX(self, NumFloat(args, 0)), RelY(self, NumFloat(args, 1)), RelX(self, NumFloat(args, 2)),
+                      RelY(self, NumFloat(args, 3)), (float)GameVariable(self, "health"), backColour, minColour,
                       GR_Colour_Merge(minColour, maxColour, 0.5), maxColour, 0, back >= 1 && back <= 16, true);
 }
 
@@ -215,8 +253,14 @@ ZB_BUILTIN(F_DrawSetHAlign) { GR_Text_SetHAlign(NumRound(args, 0)); }
 ZB_BUILTIN(F_DrawSetVAlign) { GR_Text_SetVAlign(NumRound(args, 0)); }
 ZB_BUILTIN(F_StringWidth) { SetReal(result, GR_Text_Width(ArgAsText(args, 0).text, -1, -1)); }
 ZB_BUILTIN(F_StringHeight) { SetReal(result, GR_Text_Height(ArgAsText(args, 0).text, -1, -1)); }
-ZB_BUILTIN(F_StringWidthExt) { SetReal(result, GR_Text_Width(ArgAsText(args, 0).text, NumRound(args, 1), NumRound(args, 2))); }
-ZB_BUILTIN(F_StringHeightExt) { SetReal(result, GR_Text_Height(ArgAsText(args, 0).text, NumRound(args, 1), NumRound(args, 2))); }
+ZB_BUILTIN(F_StringWidthExt)
+{
+    SetReal(result, GR_Text_Width(ArgAsText(args, 0).text, NumRound(args, 1), NumRound(args, 2)));
+}
+ZB_BUILTIN(F_StringHeightExt)
+{
+    SetReal(result, GR_Text_Height(ArgAsText(args, 0).text, NumRound(args, 1), NumRound(args, 2)));
+}
 ZB_BUILTIN(F_DrawText) { GR_Text_Draw(NumFloat(args, 0), NumFloat(args, 1), ArgAsText(args, 2).text, -1, -1); }
 ZB_BUILTIN(F_DrawTextExt)
 {
@@ -224,33 +268,36 @@ ZB_BUILTIN(F_DrawTextExt)
 }
 ZB_BUILTIN(F_DrawTextTransformed)
 {
-    GR_Text_DrawTransformed(NumFloat(args, 0), NumFloat(args, 1), ArgAsText(args, 2).text, -1, -1, NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5));
+    GR_Text_DrawTransformed(NumFloat(args, 0), NumFloat(args, 1), ArgAsText(args, 2).text, -1, -1, NumFloat(args, 3),
+                            NumFloat(args, 4), NumFloat(args, 5));
 }
 ZB_BUILTIN(F_DrawTextExtTransformed)
 {
-    GR_Text_DrawTransformed(NumFloat(args, 0), NumFloat(args, 1), ArgAsText(args, 2).text, NumRound(args, 3), NumRound(args, 4), NumFloat(args, 5),
-                            NumFloat(args, 6), NumFloat(args, 7));
+    GR_Text_DrawTransformed(NumFloat(args, 0), NumFloat(args, 1), ArgAsText(args, 2).text, NumRound(args, 3),
+                            NumRound(args, 4), NumFloat(args, 5), NumFloat(args, 6), NumFloat(args, 7));
 }
 ZB_BUILTIN(F_DrawTextColour)
 {
-    GR_Text_DrawColour(NumFloat(args, 0), NumFloat(args, 1), ArgAsText(args, 2).text, -1, -1, NumRoundU32(args, 3), NumRoundU32(args, 4),
-                       NumRoundU32(args, 5), NumRoundU32(args, 6), NumFloat(args, 7));
+    GR_Text_DrawColour(NumFloat(args, 0), NumFloat(args, 1), ArgAsText(args, 2).text, -1, -1, NumRoundU32(args, 3),
+                       NumRoundU32(args, 4), NumRoundU32(args, 5), NumRoundU32(args, 6), NumFloat(args, 7));
 }
 ZB_BUILTIN(F_DrawTextExtColour)
 {
-    GR_Text_DrawColour(NumFloat(args, 0), NumFloat(args, 1), ArgAsText(args, 2).text, NumRound(args, 3), NumRound(args, 4), NumRoundU32(args, 5),
-                       NumRoundU32(args, 6), NumRoundU32(args, 7), NumRoundU32(args, 8), NumFloat(args, 9));
+    GR_Text_DrawColour(NumFloat(args, 0), NumFloat(args, 1), ArgAsText(args, 2).text, NumRound(args, 3),
+                       NumRound(args, 4), NumRoundU32(args, 5), NumRoundU32(args, 6), NumRoundU32(args, 7),
+                       NumRoundU32(args, 8), NumFloat(args, 9));
 }
 ZB_BUILTIN(F_DrawTextTransformedColour)
 {
-    GR_Text_DrawTransformedColour(NumFloat(args, 0), NumFloat(args, 1), ArgAsText(args, 2).text, -1, -1, NumFloat(args, 3), NumFloat(args, 4),
-                                  NumFloat(args, 5), NumRoundU32(args, 6), NumRoundU32(args, 7), NumRoundU32(args, 8), NumRoundU32(args, 9),
-                                  NumFloat(args, 10));
+    GR_Text_DrawTransformedColour(NumFloat(args, 0), NumFloat(args, 1), ArgAsText(args, 2).text, -1, -1,
+                                  NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5), NumRoundU32(args, 6),
+                                  NumRoundU32(args, 7), NumRoundU32(args, 8), NumRoundU32(args, 9), NumFloat(args, 10));
 }
 ZB_BUILTIN(F_DrawTextExtTransformedColour)
 {
-    GR_Text_DrawTransformedColour(NumFloat(args, 0), NumFloat(args, 1), ArgAsText(args, 2).text, NumRound(args, 3), NumRound(args, 4), NumFloat(args, 5),
-                                  NumFloat(args, 6), NumFloat(args, 7), NumRoundU32(args, 8), NumRoundU32(args, 9), NumRoundU32(args, 10),
+    GR_Text_DrawTransformedColour(NumFloat(args, 0), NumFloat(args, 1), ArgAsText(args, 2).text, NumRound(args, 3),
+                                  NumRound(args, 4), NumFloat(args, 5), NumFloat(args, 6), NumFloat(args, 7),
+                                  NumRoundU32(args, 8), NumRoundU32(args, 9), NumRoundU32(args, 10),
                                   NumRoundU32(args, 11), NumFloat(args, 12));
 }
 
@@ -260,8 +307,8 @@ ZB_BUILTIN(F_ActionDrawText)
 }
 ZB_BUILTIN(F_ActionDrawTextTransformed)
 {
-    GR_Text_DrawTransformed(RelX(self, NumFloat(args, 1)), RelY(self, NumFloat(args, 2)), ArgAsText(args, 0).text, -1, -1, NumFloat(args, 3),
-                            NumFloat(args, 4), NumFloat(args, 5));
+    GR_Text_DrawTransformed(RelX(self, NumFloat(args, 1)), RelY(self, NumFloat(args, 2)), ArgAsText(args, 0).text, -1,
+                            -1, NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5));
 }
 ZB_BUILTIN(F_ActionDrawScore)
 {
@@ -362,47 +409,50 @@ ZB_BUILTIN(F_SurfaceResetTarget) { SetReal(result, GR_Surface_ResetTarget() ? 1 
 ZB_BUILTIN(F_DrawSurface) { GR_Surface_Draw(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2)); }
 ZB_BUILTIN(F_DrawSurfaceExt)
 {
-    GR_Surface_DrawExt(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5), NumRoundU32(args, 6),
-                       NumFloat(args, 7));
+    GR_Surface_DrawExt(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4),
+                       NumFloat(args, 5), NumRoundU32(args, 6), NumFloat(args, 7));
 }
 ZB_BUILTIN(F_DrawSurfaceStretched)
 {
-    GR_Surface_DrawStretched(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), 0xFFFFFF,
-                             (float)GR_Draw_GetAlpha());
+    GR_Surface_DrawStretched(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                             NumFloat(args, 4), 0xFFFFFF, (float)GR_Draw_GetAlpha());
 }
 ZB_BUILTIN(F_DrawSurfaceStretchedExt)
 {
-    GR_Surface_DrawStretched(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumRoundU32(args, 5), NumFloat(args, 6));
+    GR_Surface_DrawStretched(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                             NumFloat(args, 4), NumRoundU32(args, 5), NumFloat(args, 6));
 }
 ZB_BUILTIN(F_DrawSurfacePart)
 {
-    GR_Surface_DrawPart(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5), NumFloat(args, 6), 1, 1,
-                        0xFFFFFF, (float)GR_Draw_GetAlpha());
+    GR_Surface_DrawPart(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4),
+                        NumFloat(args, 5), NumFloat(args, 6), 1, 1, 0xFFFFFF, (float)GR_Draw_GetAlpha());
 }
 ZB_BUILTIN(F_DrawSurfacePartExt)
 {
-    GR_Surface_DrawPart(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5), NumFloat(args, 6), NumFloat(args, 7),
-                        NumFloat(args, 8), NumRoundU32(args, 9), NumFloat(args, 10));
+    GR_Surface_DrawPart(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4),
+                        NumFloat(args, 5), NumFloat(args, 6), NumFloat(args, 7), NumFloat(args, 8),
+                        NumRoundU32(args, 9), NumFloat(args, 10));
 }
 ZB_BUILTIN(F_DrawSurfaceGeneral)
 {
-    GR_Surface_DrawGeneral(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5), NumFloat(args, 6),
-                           NumFloat(args, 7), NumFloat(args, 8), NumFloat(args, 9), NumRoundU32(args, 10), NumRoundU32(args, 11), NumRoundU32(args, 12),
-                           NumRoundU32(args, 13), NumFloat(args, 14));
+    GR_Surface_DrawGeneral(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                           NumFloat(args, 4), NumFloat(args, 5), NumFloat(args, 6), NumFloat(args, 7),
+                           NumFloat(args, 8), NumFloat(args, 9), NumRoundU32(args, 10), NumRoundU32(args, 11),
+                           NumRoundU32(args, 12), NumRoundU32(args, 13), NumFloat(args, 14));
 }
 ZB_BUILTIN(F_DrawSurfaceTiled)
 {
     float w, h;
     RoomArea(&w, &h);
-    GR_Surface_DrawTiled(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), 1, 1, true, true, 0, 0, w, h, 0xFFFFFF,
-                         (float)GR_Draw_GetAlpha());
+    GR_Surface_DrawTiled(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), 1, 1, true, true, 0, 0, w, h,
+                         0xFFFFFF, (float)GR_Draw_GetAlpha());
 }
 ZB_BUILTIN(F_DrawSurfaceTiledExt)
 {
     float w, h;
     RoomArea(&w, &h);
-    GR_Surface_DrawTiled(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), true, true, 0, 0, w, h,
-                         NumRoundU32(args, 5), NumFloat(args, 6));
+    GR_Surface_DrawTiled(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4),
+                         true, true, 0, 0, w, h, NumRoundU32(args, 5), NumFloat(args, 6));
 }
 ZB_BUILTIN(F_SurfaceSave)
 {
@@ -411,7 +461,8 @@ ZB_BUILTIN(F_SurfaceSave)
 }
 ZB_BUILTIN(F_SurfaceSavePart)
 {
-    SaveSurface(NumRound(args, 0), ArgAsText(args, 1).text, NumRound(args, 2), NumRound(args, 3), NumRound(args, 4), NumRound(args, 5));
+    SaveSurface(NumRound(args, 0), ArgAsText(args, 1).text, NumRound(args, 2), NumRound(args, 3), NumRound(args, 4),
+                NumRound(args, 5));
 }
 ZB_BUILTIN(F_SurfaceGetPixel)
 {
@@ -424,11 +475,13 @@ ZB_BUILTIN(F_SurfaceGetPixel)
 ZB_BUILTIN(F_SurfaceCopy)
 {
     const int32_t src = NumRound(args, 3);
-    CopySurface(NumRound(args, 0), NumRound(args, 1), NumRound(args, 2), src, 0, 0, GR_Surface_GetWidth(src), GR_Surface_GetHeight(src));
+    CopySurface(NumRound(args, 0), NumRound(args, 1), NumRound(args, 2), src, 0, 0, GR_Surface_GetWidth(src),
+                GR_Surface_GetHeight(src));
 }
 ZB_BUILTIN(F_SurfaceCopyPart)
 {
-    CopySurface(NumRound(args, 0), NumRound(args, 1), NumRound(args, 2), NumRound(args, 3), NumRound(args, 4), NumRound(args, 5), NumRound(args, 6), NumRound(args, 7));
+    CopySurface(NumRound(args, 0), NumRound(args, 1), NumRound(args, 2), NumRound(args, 3), NumRound(args, 4),
+                NumRound(args, 5), NumRound(args, 6), NumRound(args, 7));
 }
 
 // ---- Registration (ORDER: registration order; rows are ids) ---------------------------------

@@ -29,7 +29,10 @@ using namespace zbargs;
 inline double Id(const CInstance* i) { return i ? double(i->i_id) : -4.0; }
 
 // ---- Instances ----
-ZB_BUILTIN(F_InstanceCreate) { SetReal(result, Id(Command_CreateInstance(NumRound(args, 2), NumFloat(args, 0), NumFloat(args, 1)))); }
+ZB_BUILTIN(F_InstanceCreate)
+{
+    SetReal(result, Id(Command_CreateInstance(NumRound(args, 2), NumFloat(args, 0), NumFloat(args, 1))));
+}
 ZB_BUILTIN(F_InstanceDestroy)
 {
     SetReal(result, 0);
@@ -94,14 +97,32 @@ ZB_BUILTIN(F_InstanceFind)
         for (ObjectInstanceNode* node = o->m_instancesRecursive.GetHead(); node; node = node->next)
             if (node->value->IsLive() && k++ == n) return SetReal(result, node->value->i_id);
 }
-ZB_BUILTIN(F_InstanceNearest) { SetReal(result, Id(Command_InstanceNearest(NumFloat(args, 0), NumFloat(args, 1), NumRound(args, 2)))); }
-ZB_BUILTIN(F_InstanceFurthest) { SetReal(result, Id(Command_InstanceFurthest(NumFloat(args, 0), NumFloat(args, 1), NumRound(args, 2)))); }
-ZB_BUILTIN(F_InstancePosition) { SetReal(result, Id(Command_InstancePosition(NumFloat(args, 0), NumFloat(args, 1), NumRound(args, 2)))); }
-ZB_BUILTIN(F_InstancePlace) { SetReal(result, Id(Command_InstancePlace(self, NumFloat(args, 0), NumFloat(args, 1), NumRound(args, 2)))); }
+ZB_BUILTIN(F_InstanceNearest)
+{
+    SetReal(result, Id(Command_InstanceNearest(NumFloat(args, 0), NumFloat(args, 1), NumRound(args, 2))));
+}
+ZB_BUILTIN(F_InstanceFurthest)
+{
+    SetReal(result, Id(Command_InstanceFurthest(NumFloat(args, 0), NumFloat(args, 1), NumRound(args, 2))));
+}
+ZB_BUILTIN(F_InstancePosition)
+{
+    SetReal(result, Id(Command_InstancePosition(NumFloat(args, 0), NumFloat(args, 1), NumRound(args, 2))));
+}
+ZB_BUILTIN(F_InstancePlace)
+{
+    SetReal(result, Id(Command_InstancePlace(self, NumFloat(args, 0), NumFloat(args, 1), NumRound(args, 2))));
+}
 
 // ---- Positions and places ----
-ZB_BUILTIN(F_PositionEmpty) { SetReal(result, Command_InstancePosition(NumFloat(args, 0), NumFloat(args, 1), -3) ? 0 : 1); }
-ZB_BUILTIN(F_PositionMeeting) { SetReal(result, Command_PositionMeeting(NumFloat(args, 0), NumFloat(args, 1), NumRound(args, 2)) ? 1 : 0); }
+ZB_BUILTIN(F_PositionEmpty)
+{
+    SetReal(result, Command_InstancePosition(NumFloat(args, 0), NumFloat(args, 1), -3) ? 0 : 1);
+}
+ZB_BUILTIN(F_PositionMeeting)
+{
+    SetReal(result, Command_PositionMeeting(NumFloat(args, 0), NumFloat(args, 1), NumRound(args, 2)) ? 1 : 0);
+}
 ZB_BUILTIN(F_PositionDestroy)
 {
     SetReal(result, 0);
@@ -112,9 +133,19 @@ ZB_BUILTIN(F_PositionChange)
     SetReal(result, 0);
     Command_PositionChange(NumFloat(args, 0), NumFloat(args, 1), NumRound(args, 2), NumAboveHalf(args, 3));
 }
-ZB_BUILTIN(F_PlaceFree) { SetReal(result, self && Command_PlaceFree(self, NumFloat(args, 0), NumFloat(args, 1)) ? 1 : 0); }
-ZB_BUILTIN(F_PlaceEmpty) { SetReal(result, self && Command_PlaceEmpty(self, NumFloat(args, 0), NumFloat(args, 1)) ? 1 : 0); }
-ZB_BUILTIN(F_PlaceMeeting) { SetReal(result, self && Command_PlaceMeeting(self, NumRound(args, 2), NumFloat(args, 0), NumFloat(args, 1)) ? 1 : 0); }
+ZB_BUILTIN(F_PlaceFree)
+{
+    SetReal(result, self && Command_PlaceFree(self, NumFloat(args, 0), NumFloat(args, 1)) ? 1 : 0);
+}
+ZB_BUILTIN(F_PlaceEmpty)
+{
+    SetReal(result, self && Command_PlaceEmpty(self, NumFloat(args, 0), NumFloat(args, 1)) ? 1 : 0);
+}
+ZB_BUILTIN(F_PlaceMeeting)
+{
+    SetReal(result,
+            self && Command_PlaceMeeting(self, NumRound(args, 2), NumFloat(args, 0), NumFloat(args, 1)) ? 1 : 0);
+}
 ZB_BUILTIN(F_PlaceSnapped)
 {
     const float h = NumFloat(args, 0), v = NumFloat(args, 1);
@@ -127,29 +158,33 @@ ZB_BUILTIN(F_PlaceSnapped)
 // ---- Collisions ----
 ZB_BUILTIN(F_CollisionPoint)
 {
-    SetReal(result, Id(Command_CollisionPoint(self, NumFloat(args, 0), NumFloat(args, 1), NumRound(args, 2), NumAboveHalf(args, 3), NumAboveHalf(args, 4))));
+    SetReal(result, Id(Command_CollisionPoint(self, NumFloat(args, 0), NumFloat(args, 1), NumRound(args, 2),
+                                              NumAboveHalf(args, 3), NumAboveHalf(args, 4))));
 }
 ZB_BUILTIN(F_CollisionRectangle)
 {
-    SetReal(result, Id(Command_CollisionRectangle(self, NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumRound(args, 4),
-                                              NumAboveHalf(args, 5), NumAboveHalf(args, 6))));
+    SetReal(result, Id(Command_CollisionRectangle(self, NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2),
+                                                  NumFloat(args, 3), NumRound(args, 4), NumAboveHalf(args, 5),
+                                                  NumAboveHalf(args, 6))));
 }
 ZB_BUILTIN(F_CollisionEllipse)
 {
-    SetReal(result, Id(Command_CollisionEllipse(self, NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumRound(args, 4),
-                                            NumAboveHalf(args, 5), NumAboveHalf(args, 6))));
+    SetReal(result, Id(Command_CollisionEllipse(self, NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2),
+                                                NumFloat(args, 3), NumRound(args, 4), NumAboveHalf(args, 5),
+                                                NumAboveHalf(args, 6))));
 }
 // collision_circle(x, y, radius, ...): the ellipse test on the circle's square.
 ZB_BUILTIN(F_CollisionCircle)
 {
     const double x = Num(args, 0), y = Num(args, 1), r = Num(args, 2);
-    SetReal(result, Id(Command_CollisionEllipse(self, float(x - r), float(y - r), float(x + r), float(y + r), NumRound(args, 3),
-                                            NumAboveHalf(args, 4), NumAboveHalf(args, 5))));
+    SetReal(result, Id(Command_CollisionEllipse(self, float(x - r), float(y - r), float(x + r), float(y + r),
+                                                NumRound(args, 3), NumAboveHalf(args, 4), NumAboveHalf(args, 5))));
 }
 ZB_BUILTIN(F_CollisionLine)
 {
-    SetReal(result, Id(Command_CollisionLine(self, NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumRound(args, 4), NumAboveHalf(args, 5),
-                                         NumAboveHalf(args, 6))));
+    SetReal(result,
+            Id(Command_CollisionLine(self, NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                                     NumRound(args, 4), NumAboveHalf(args, 5), NumAboveHalf(args, 6))));
 }
 
 // ---- Motion ----
@@ -214,7 +249,8 @@ ZB_BUILTIN(F_PathStart)
 {
     SetReal(result, 0);
     // (path, speed, end action, absolute)
-    if (self) self->StartPath(NumRound(args, 0), NumFloat(args, 1), 1.0f, 0.0f, !NumAboveHalf(args, 3), NumRound(args, 2));
+    if (self)
+        self->StartPath(NumRound(args, 0), NumFloat(args, 1), 1.0f, 0.0f, !NumAboveHalf(args, 3), NumRound(args, 2));
 }
 ZB_BUILTIN(F_PathEnd)
 {

@@ -28,7 +28,11 @@ ZB_BUILTIN(F_DisplayGetWidth) { SetReal(result, GR_Display_GetWidth()); }
 ZB_BUILTIN(F_DisplayGetHeight) { SetReal(result, GR_Display_GetHeight()); }
 ZB_BUILTIN(F_DisplayGetFrequency) { SetReal(result, GR_Display_GetFrequency()); }
 ZB_BUILTIN(F_DisplayGetColourDepth) { SetReal(result, GR_Display_GetColourDepth()); }
-ZB_BUILTIN(F_DisplayTestAll) { SetReal(result, GR_Display_TestAll(NumRound(args, 0), NumRound(args, 1), NumRound(args, 2), NumRound(args, 3)) ? 1 : 0); }
+ZB_BUILTIN(F_DisplayTestAll)
+{
+    SetReal(result,
+            GR_Display_TestAll(NumRound(args, 0), NumRound(args, 1), NumRound(args, 2), NumRound(args, 3)) ? 1 : 0);
+}
 ZB_BUILTIN(F_DisplaySetAll)
 {
     bool ok = GR_Display_SetAll(NumRound(args, 0), NumRound(args, 1), NumRound(args, 2), NumRound(args, 3));
@@ -102,10 +106,14 @@ ZB_BUILTIN(F_WindowViewsMouseGetY) { SetReal(result, GR_Window_DeviceMouseY(0));
 
 // ---- Render states and drawing colour -------------------------------------------------------------
 ZB_BUILTIN(F_DrawSetBlendMode) { GR_State_SetBlendMode(NumRound(args, 0)); }
-ZB_BUILTIN(F_DrawSetBlendModeExt) { GR_State_SetBlendModeExt((uint32_t)NumRound(args, 0), (uint32_t)NumRound(args, 1)); }
+ZB_BUILTIN(F_DrawSetBlendModeExt)
+{
+    GR_State_SetBlendModeExt((uint32_t)NumRound(args, 0), (uint32_t)NumRound(args, 1));
+}
 ZB_BUILTIN(F_DrawSetColourWriteEnable)
 {
-    GR_State_SetColourWriteEnable(NumFromHalf(args, 0), NumFromHalf(args, 1), NumFromHalf(args, 2), NumFromHalf(args, 3));
+    GR_State_SetColourWriteEnable(NumFromHalf(args, 0), NumFromHalf(args, 1), NumFromHalf(args, 2),
+                                  NumFromHalf(args, 3));
 }
 ZB_BUILTIN(F_DrawSetAlphaTest) { GR_State_SetAlphaTest(NumFromHalf(args, 0)); }
 ZB_BUILTIN(F_DrawGetAlphaTest) { SetReal(result, GR_State_GetAlphaTest() ? 1 : 0); }
@@ -176,36 +184,48 @@ ZB_BUILTIN(F_D3DSetFog)
 ZB_BUILTIN(F_D3DSetDepth) { GR_3D_SetDepth(NumFloat(args, 0)); }
 ZB_BUILTIN(F_D3DSetProjection)
 {
-    GR_3D_SetProjection(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5), NumFloat(args, 6), NumFloat(args, 7),
-                        NumFloat(args, 8));
+    GR_3D_SetProjection(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4),
+                        NumFloat(args, 5), NumFloat(args, 6), NumFloat(args, 7), NumFloat(args, 8));
 }
 ZB_BUILTIN(F_D3DSetProjectionExt)
 {
-    GR_3D_SetProjectionExt(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5), NumFloat(args, 6), NumFloat(args, 7),
-                           NumFloat(args, 8), NumFloat(args, 9), NumFloat(args, 10), NumFloat(args, 11), NumFloat(args, 12));
+    GR_3D_SetProjectionExt(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                           NumFloat(args, 4), NumFloat(args, 5), NumFloat(args, 6), NumFloat(args, 7),
+                           NumFloat(args, 8), NumFloat(args, 9), NumFloat(args, 10), NumFloat(args, 11),
+                           NumFloat(args, 12));
 }
 ZB_BUILTIN(F_D3DSetProjectionOrtho)
 {
-    GR_3D_SetProjectionOrtho(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4));
+    GR_3D_SetProjectionOrtho(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                             NumFloat(args, 4));
 }
 ZB_BUILTIN(F_D3DSetProjectionPerspective)
 {
-    GR_3D_SetProjectionPerspective(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4));
+    GR_3D_SetProjectionPerspective(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                                   NumFloat(args, 4));
 }
 ZB_BUILTIN(F_D3DLightAmbient) { GR_3D_SetAmbient(NumRoundU32(args, 0)); }
 ZB_BUILTIN(F_D3DLightDirection)
 {
-    GR_3D_DefineDirectionalLight(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumRoundU32(args, 4));
+    GR_3D_DefineDirectionalLight(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                                 NumRoundU32(args, 4));
 }
 ZB_BUILTIN(F_D3DLightPoint)
 {
-    GR_3D_DefinePointLight(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumRoundU32(args, 5));
+    GR_3D_DefinePointLight(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                           NumFloat(args, 4), NumRoundU32(args, 5));
 }
 ZB_BUILTIN(F_D3DLightEnable) { GR_3D_EnableLight(NumRound(args, 0), NumFromHalf(args, 1)); }
 
 ZB_BUILTIN(F_TransformSetIdentity) { GR_3D_TransformSetIdentity(); }
-ZB_BUILTIN(F_TransformSetTranslation) { GR_3D_TransformSetTranslation(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2)); }
-ZB_BUILTIN(F_TransformSetScaling) { GR_3D_TransformSetScaling(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2)); }
+ZB_BUILTIN(F_TransformSetTranslation)
+{
+    GR_3D_TransformSetTranslation(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2));
+}
+ZB_BUILTIN(F_TransformSetScaling)
+{
+    GR_3D_TransformSetScaling(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2));
+}
 ZB_BUILTIN(F_TransformSetRotationX) { GR_3D_TransformSetRotationX(NumFloat(args, 0)); }
 ZB_BUILTIN(F_TransformSetRotationY) { GR_3D_TransformSetRotationY(NumFloat(args, 0)); }
 ZB_BUILTIN(F_TransformSetRotationZ) { GR_3D_TransformSetRotationZ(NumFloat(args, 0)); }
@@ -213,8 +233,14 @@ ZB_BUILTIN(F_TransformSetRotationAxis)
 {
     GR_3D_TransformSetRotationAxis(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3));
 }
-ZB_BUILTIN(F_TransformAddTranslation) { GR_3D_TransformAddTranslation(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2)); }
-ZB_BUILTIN(F_TransformAddScaling) { GR_3D_TransformAddScaling(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2)); }
+ZB_BUILTIN(F_TransformAddTranslation)
+{
+    GR_3D_TransformAddTranslation(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2));
+}
+ZB_BUILTIN(F_TransformAddScaling)
+{
+    GR_3D_TransformAddScaling(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2));
+}
 ZB_BUILTIN(F_TransformAddRotationX) { GR_3D_TransformAddRotationX(NumFloat(args, 0)); }
 ZB_BUILTIN(F_TransformAddRotationY) { GR_3D_TransformAddRotationY(NumFloat(args, 0)); }
 ZB_BUILTIN(F_TransformAddRotationZ) { GR_3D_TransformAddRotationZ(NumFloat(args, 0)); }

@@ -220,10 +220,7 @@ ZB_BUILTIN(F_RegistryReadReal)
         Value_SetReal(result, Real_ParseDecimal(v->text.c_str()));
 }
 
-ZB_BUILTIN(F_RegistryExists)
-{
-    Value_SetReal(result, RegistryFind(ArgText(argc, args, 0)) ? 1.0 : 0.0);
-}
+ZB_BUILTIN(F_RegistryExists) { Value_SetReal(result, RegistryFind(ArgText(argc, args, 0)) ? 1.0 : 0.0); }
 
 ZB_BUILTIN(F_RegistryReadStringExt) { Value_SetString(result, ""); }
 ZB_BUILTIN(F_RegistryNothing) { Value_SetReal(result, 0.0); }

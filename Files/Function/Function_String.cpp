@@ -120,7 +120,8 @@ ZB_BUILTIN(F_String)
     SetNoText(result);
     if (argc < 1) return;
     if (args[0].kind == VALUE_STRING) Value_Copy(result, &args[0]);
-    else SetBytes(result, RealText(args[0].real));
+    else
+        SetBytes(result, RealText(args[0].real));
 }
 
 // Widths beyond this are cut (printf-style padding of a number).
@@ -207,7 +208,8 @@ ZB_BUILTIN(F_StringByteLength)
 ZB_BUILTIN(F_StringCopy)
 {
     SetNoText(result);
-    if (argc != 3 || !ArgIsString(argc, args, 0) || !ArgIsNotString(argc, args, 1) || !ArgIsNotString(argc, args, 2)) return;
+    if (argc != 3 || !ArgIsString(argc, args, 0) || !ArgIsNotString(argc, args, 1) || !ArgIsNotString(argc, args, 2))
+        return;
     const char* text = ArgStringText(args, 0);
     int32_t position = Real_RoundToInt32(args[1].real), count = Real_RoundToInt32(args[2].real);
     int64_t s = std::max<int64_t>(position, 1) - 1;

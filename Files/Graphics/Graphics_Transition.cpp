@@ -78,10 +78,7 @@ ZB_BUILTIN(F_TransitionDefine)
     SetReal(result, GR_Transition_Define(NumRound(args, 0), name.text) ? 1 : 0);
 }
 
-ZB_BUILTIN(F_TransitionExists)
-{
-    SetReal(result, TransFunctionExists(NumRound(args, 0)) ? 1 : 0);
-}
+ZB_BUILTIN(F_TransitionExists) { SetReal(result, TransFunctionExists(NumRound(args, 0)) ? 1 : 0); }
 
 const Row kRows[] = {
     {"transition_define", F_TransitionDefine, 2},

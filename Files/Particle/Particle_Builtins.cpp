@@ -17,19 +17,13 @@ using namespace zbargs;
 namespace {
 
 // ---- Types -----------------------------------------------------------------------------------
-ZB_BUILTIN(F_TypeCreate)
-{
-    SetReal(result, ParticleType_Create());
-}
+ZB_BUILTIN(F_TypeCreate) { SetReal(result, ParticleType_Create()); }
 ZB_BUILTIN(F_TypeDestroy)
 {
     SetReal(result, 0);
     ParticleType_Destroy(NumRound(args, 0));
 }
-ZB_BUILTIN(F_TypeExists)
-{
-    SetReal(result, ParticleType_Exists(NumRound(args, 0)) ? 1 : 0);
-}
+ZB_BUILTIN(F_TypeExists) { SetReal(result, ParticleType_Exists(NumRound(args, 0)) ? 1 : 0); }
 ZB_BUILTIN(F_TypeClear)
 {
     SetReal(result, 0);
@@ -43,7 +37,8 @@ ZB_BUILTIN(F_TypeShape)
 ZB_BUILTIN(F_TypeSprite)
 {
     SetReal(result, 0);
-    ParticleType_Sprite(NumRound(args, 0), NumRound(args, 1), NumFromHalf(args, 2), NumFromHalf(args, 3), NumFromHalf(args, 4));
+    ParticleType_Sprite(NumRound(args, 0), NumRound(args, 1), NumFromHalf(args, 2), NumFromHalf(args, 3),
+                        NumFromHalf(args, 4));
 }
 ZB_BUILTIN(F_TypeSize)
 {
@@ -78,12 +73,14 @@ ZB_BUILTIN(F_TypeSpeed)
 ZB_BUILTIN(F_TypeDirection)
 {
     SetReal(result, 0);
-    ParticleType_Direction(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4));
+    ParticleType_Direction(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                           NumFloat(args, 4));
 }
 ZB_BUILTIN(F_TypeOrientation)
 {
     SetReal(result, 0);
-    ParticleType_Orientation(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFromHalf(args, 5));
+    ParticleType_Orientation(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                             NumFloat(args, 4), NumFromHalf(args, 5));
 }
 ZB_BUILTIN(F_TypeGravity)
 {
@@ -108,14 +105,14 @@ ZB_BUILTIN(F_TypeColour3)
 ZB_BUILTIN(F_TypeColourRGB)
 {
     SetReal(result, 0);
-    ParticleType_ColourRGB(NumRound(args, 0), NumRoundU32(args, 1), NumRoundU32(args, 2), NumRoundU32(args, 3), NumRoundU32(args, 4),
-                           NumRoundU32(args, 5), NumRoundU32(args, 6));
+    ParticleType_ColourRGB(NumRound(args, 0), NumRoundU32(args, 1), NumRoundU32(args, 2), NumRoundU32(args, 3),
+                           NumRoundU32(args, 4), NumRoundU32(args, 5), NumRoundU32(args, 6));
 }
 ZB_BUILTIN(F_TypeColourHSV)
 {
     SetReal(result, 0);
-    ParticleType_ColourHSV(NumRound(args, 0), NumRoundU32(args, 1), NumRoundU32(args, 2), NumRoundU32(args, 3), NumRoundU32(args, 4),
-                           NumRoundU32(args, 5), NumRoundU32(args, 6));
+    ParticleType_ColourHSV(NumRound(args, 0), NumRoundU32(args, 1), NumRoundU32(args, 2), NumRoundU32(args, 3),
+                           NumRoundU32(args, 4), NumRoundU32(args, 5), NumRoundU32(args, 6));
 }
 ZB_BUILTIN(F_TypeColourMix)
 {
@@ -144,19 +141,13 @@ ZB_BUILTIN(F_TypeBlend)
 }
 
 // ---- Systems and particles ---------------------------------------------------------------------
-ZB_BUILTIN(F_SystemCreate)
-{
-    SetReal(result, ParticleSystem_Create());
-}
+ZB_BUILTIN(F_SystemCreate) { SetReal(result, ParticleSystem_Create()); }
 ZB_BUILTIN(F_SystemDestroy)
 {
     SetReal(result, 0);
     ParticleSystem_Destroy(NumRound(args, 0));
 }
-ZB_BUILTIN(F_SystemExists)
-{
-    SetReal(result, ParticleSystem_Exists(NumRound(args, 0)) ? 1 : 0);
-}
+ZB_BUILTIN(F_SystemExists) { SetReal(result, ParticleSystem_Exists(NumRound(args, 0)) ? 1 : 0); }
 ZB_BUILTIN(F_SystemClear)
 {
     SetReal(result, 0);
@@ -205,42 +196,34 @@ ZB_BUILTIN(F_ParticlesCreate)
 ZB_BUILTIN(F_ParticlesCreateColour)
 {
     SetReal(result, 0);
-    Particle_CreateColour(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumRound(args, 3), NumRoundU32(args, 4), NumRound(args, 5));
+    Particle_CreateColour(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumRound(args, 3),
+                          NumRoundU32(args, 4), NumRound(args, 5));
 }
 ZB_BUILTIN(F_ParticlesClear)
 {
     SetReal(result, 0);
     Particle_ClearAll(NumRound(args, 0));
 }
-ZB_BUILTIN(F_ParticlesCount)
-{
-    SetReal(result, ParticleSystem_Count(NumRound(args, 0)));
-}
+ZB_BUILTIN(F_ParticlesCount) { SetReal(result, ParticleSystem_Count(NumRound(args, 0))); }
 
 // ---- Parts: the management family of each kind ----------------------------------------------
-#define PART_FAMILY(Kind, Prefix)                                                                 \
-    ZB_BUILTIN(F_##Prefix##Create)                                                                \
-    {                                                                                             \
-        SetReal(result, Kind##_Create(NumRound(args, 0)));                                        \
-    }                                                                                             \
-    ZB_BUILTIN(F_##Prefix##Destroy)                                                               \
-    {                                                                                             \
-        SetReal(result, 0);                                                                       \
-        Kind##_Destroy(NumRound(args, 0), NumRound(args, 1));                                     \
-    }                                                                                             \
-    ZB_BUILTIN(F_##Prefix##DestroyAll)                                                            \
-    {                                                                                             \
-        SetReal(result, 0);                                                                       \
-        Kind##_DestroyAll(NumRound(args, 0));                                                     \
-    }                                                                                             \
-    ZB_BUILTIN(F_##Prefix##Exists)                                                                \
-    {                                                                                             \
-        SetReal(result, Kind##_Exists(NumRound(args, 0), NumRound(args, 1)) ? 1 : 0);             \
-    }                                                                                             \
-    ZB_BUILTIN(F_##Prefix##Clear)                                                                 \
-    {                                                                                             \
-        SetReal(result, 0);                                                                       \
-        Kind##_Clear(NumRound(args, 0), NumRound(args, 1));                                       \
+#define PART_FAMILY(Kind, Prefix)                                                                                      \
+    ZB_BUILTIN(F_##Prefix##Create) { SetReal(result, Kind##_Create(NumRound(args, 0))); }                              \
+    ZB_BUILTIN(F_##Prefix##Destroy)                                                                                    \
+    {                                                                                                                  \
+        SetReal(result, 0);                                                                                            \
+        Kind##_Destroy(NumRound(args, 0), NumRound(args, 1));                                                          \
+    }                                                                                                                  \
+    ZB_BUILTIN(F_##Prefix##DestroyAll)                                                                                 \
+    {                                                                                                                  \
+        SetReal(result, 0);                                                                                            \
+        Kind##_DestroyAll(NumRound(args, 0));                                                                          \
+    }                                                                                                                  \
+    ZB_BUILTIN(F_##Prefix##Exists) { SetReal(result, Kind##_Exists(NumRound(args, 0), NumRound(args, 1)) ? 1 : 0); }   \
+    ZB_BUILTIN(F_##Prefix##Clear)                                                                                      \
+    {                                                                                                                  \
+        SetReal(result, 0);                                                                                            \
+        Kind##_Clear(NumRound(args, 0), NumRound(args, 1));                                                            \
     }
 
 PART_FAMILY(ParticleEmitter, Emitter)
@@ -252,8 +235,8 @@ PART_FAMILY(ParticleChanger, Changer)
 ZB_BUILTIN(F_EmitterRegion)
 {
     SetReal(result, 0);
-    ParticleEmitter_Region(NumRound(args, 0), NumRound(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5), NumRound(args, 6),
-                           NumRound(args, 7));
+    ParticleEmitter_Region(NumRound(args, 0), NumRound(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                           NumFloat(args, 4), NumFloat(args, 5), NumRound(args, 6), NumRound(args, 7));
 }
 ZB_BUILTIN(F_EmitterBurst)
 {
@@ -273,17 +256,20 @@ ZB_BUILTIN(F_AttractorPosition)
 ZB_BUILTIN(F_AttractorForce)
 {
     SetReal(result, 0);
-    ParticleAttractor_Force(NumRound(args, 0), NumRound(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumRound(args, 4), NumFromHalf(args, 5));
+    ParticleAttractor_Force(NumRound(args, 0), NumRound(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                            NumRound(args, 4), NumFromHalf(args, 5));
 }
 ZB_BUILTIN(F_DestroyerRegion)
 {
     SetReal(result, 0);
-    ParticleDestroyer_Region(NumRound(args, 0), NumRound(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5), NumRound(args, 6));
+    ParticleDestroyer_Region(NumRound(args, 0), NumRound(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                             NumFloat(args, 4), NumFloat(args, 5), NumRound(args, 6));
 }
 ZB_BUILTIN(F_DeflectorRegion)
 {
     SetReal(result, 0);
-    ParticleDeflector_Region(NumRound(args, 0), NumRound(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5));
+    ParticleDeflector_Region(NumRound(args, 0), NumRound(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                             NumFloat(args, 4), NumFloat(args, 5));
 }
 ZB_BUILTIN(F_DeflectorKind)
 {
@@ -298,7 +284,8 @@ ZB_BUILTIN(F_DeflectorFriction)
 ZB_BUILTIN(F_ChangerRegion)
 {
     SetReal(result, 0);
-    ParticleChanger_Region(NumRound(args, 0), NumRound(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5), NumRound(args, 6));
+    ParticleChanger_Region(NumRound(args, 0), NumRound(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                           NumFloat(args, 4), NumFloat(args, 5), NumRound(args, 6));
 }
 ZB_BUILTIN(F_ChangerTypes)
 {
@@ -315,12 +302,14 @@ ZB_BUILTIN(F_ChangerKind)
 ZB_BUILTIN(F_EffectBelow)
 {
     SetReal(result, 0);
-    Effect_Create(true, NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumRound(args, 3), NumRoundU32(args, 4));
+    Effect_Create(true, NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumRound(args, 3),
+                  NumRoundU32(args, 4));
 }
 ZB_BUILTIN(F_EffectAbove)
 {
     SetReal(result, 0);
-    Effect_Create(false, NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumRound(args, 3), NumRoundU32(args, 4));
+    Effect_Create(false, NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumRound(args, 3),
+                  NumRoundU32(args, 4));
 }
 ZB_BUILTIN(F_EffectClear)
 {

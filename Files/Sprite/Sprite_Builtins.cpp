@@ -42,10 +42,11 @@ ZB_BUILTIN(F_SpriteAdd)
     SetReal(result, -1);
     ArgAsText name(args, 0);
     if (argc == 6)
-        SetReal(result, Sprite_Add(name.text, NumRound(args, 1), true, NumFromHalf(args, 2), NumFromHalf(args, 3), true, NumRound(args, 4), NumRound(args, 5)));
+        SetReal(result, Sprite_Add(name.text, NumRound(args, 1), true, NumFromHalf(args, 2), NumFromHalf(args, 3), true,
+                                   NumRound(args, 4), NumRound(args, 5)));
     else if (argc == 8)
-        SetReal(result, Sprite_Add(name.text, NumRound(args, 1), NumFromHalf(args, 2), NumFromHalf(args, 3), NumFromHalf(args, 4), NumFromHalf(args, 5), NumRound(args, 6),
-                                NumRound(args, 7)));
+        SetReal(result, Sprite_Add(name.text, NumRound(args, 1), NumFromHalf(args, 2), NumFromHalf(args, 3),
+                                   NumFromHalf(args, 4), NumFromHalf(args, 5), NumRound(args, 6), NumRound(args, 7)));
     else
         Code_Error_Report("Illegal argument count", false);
 }
@@ -55,10 +56,11 @@ ZB_BUILTIN(F_SpriteReplace)
     ArgAsText name(args, 1);
     bool ok = false;
     if (argc == 7)
-        ok = Sprite_Replace(NumRound(args, 0), name.text, NumRound(args, 2), true, NumFromHalf(args, 3), NumFromHalf(args, 4), true, NumRound(args, 5), NumRound(args, 6));
+        ok = Sprite_Replace(NumRound(args, 0), name.text, NumRound(args, 2), true, NumFromHalf(args, 3),
+                            NumFromHalf(args, 4), true, NumRound(args, 5), NumRound(args, 6));
     else if (argc == 9)
-        ok = Sprite_Replace(NumRound(args, 0), name.text, NumRound(args, 2), NumFromHalf(args, 3), NumFromHalf(args, 4), NumFromHalf(args, 5), NumFromHalf(args, 6),
-                            NumRound(args, 7), NumRound(args, 8));
+        ok = Sprite_Replace(NumRound(args, 0), name.text, NumRound(args, 2), NumFromHalf(args, 3), NumFromHalf(args, 4),
+                            NumFromHalf(args, 5), NumFromHalf(args, 6), NumRound(args, 7), NumRound(args, 8));
     else
         Code_Error_Report("Illegal argument count", false);
     SetReal(result, ok ? 1 : 0);
@@ -67,14 +69,17 @@ ZB_BUILTIN(F_SpriteReplace)
 ZB_BUILTIN(F_SpriteAddAlpha)
 {
     ArgAsText name(args, 0);
-    SetReal(result, Sprite_AddAlpha(name.text, NumRound(args, 1), NumFromHalf(args, 2), NumFromHalf(args, 3), NumRound(args, 4), NumRound(args, 5)));
+    SetReal(result, Sprite_AddAlpha(name.text, NumRound(args, 1), NumFromHalf(args, 2), NumFromHalf(args, 3),
+                                    NumRound(args, 4), NumRound(args, 5)));
 }
 
 ZB_BUILTIN(F_SpriteReplaceAlpha)
 {
     ArgAsText name(args, 1);
-    SetReal(result,
-            Sprite_ReplaceAlpha(NumRound(args, 0), name.text, NumRound(args, 2), NumFromHalf(args, 3), NumFromHalf(args, 4), NumRound(args, 5), NumRound(args, 6)) ? 1 : 0);
+    SetReal(result, Sprite_ReplaceAlpha(NumRound(args, 0), name.text, NumRound(args, 2), NumFromHalf(args, 3),
+                                        NumFromHalf(args, 4), NumRound(args, 5), NumRound(args, 6))
+                        ? 1
+                        : 0);
 }
 
 ZB_BUILTIN(F_SpriteDelete) { SetReal(result, Sprite_Delete(NumRound(args, 0)) ? 1 : 0); }
@@ -102,7 +107,8 @@ ZB_BUILTIN(F_SpriteCreateFromScreen)
 {
     const int32_t index = Sprite_AddEmpty();
     TBitmap* image = GR_D3D_ScreenToBitmap(NumRound(args, 0), NumRound(args, 1), NumRound(args, 2), NumRound(args, 3));
-    Sprite_Data(index)->CreateFromScreen(image, true, NumFromHalf(args, 4), NumFromHalf(args, 5), true, NumRound(args, 6), NumRound(args, 7), false);
+    Sprite_Data(index)->CreateFromScreen(image, true, NumFromHalf(args, 4), NumFromHalf(args, 5), true,
+                                         NumRound(args, 6), NumRound(args, 7), false);
     delete image;
     SetReal(result, index);
 }
@@ -119,8 +125,10 @@ ZB_BUILTIN(F_SpriteAddFromScreen)
 ZB_BUILTIN(F_SpriteCreateFromSurface)
 {
     const int32_t index = Sprite_AddEmpty();
-    TBitmap* image = GR_Surface_GrabBitmap(NumRound(args, 0), NumRound(args, 1), NumRound(args, 2), NumRound(args, 3), NumRound(args, 4));
-    Sprite_Data(index)->CreateFromScreen(image, true, NumFromHalf(args, 5), NumFromHalf(args, 6), true, NumRound(args, 7), NumRound(args, 8), !NumFromHalf(args, 5));
+    TBitmap* image = GR_Surface_GrabBitmap(NumRound(args, 0), NumRound(args, 1), NumRound(args, 2), NumRound(args, 3),
+                                           NumRound(args, 4));
+    Sprite_Data(index)->CreateFromScreen(image, true, NumFromHalf(args, 5), NumFromHalf(args, 6), true,
+                                         NumRound(args, 7), NumRound(args, 8), !NumFromHalf(args, 5));
     delete image;
     SetReal(result, index);
 }
@@ -129,7 +137,8 @@ ZB_BUILTIN(F_SpriteAddFromSurface)
 {
     CSprite* s = Sprite_Data(NumRound(args, 0));
     if (!s) return;
-    TBitmap* image = GR_Surface_GrabBitmap(NumRound(args, 1), NumRound(args, 2), NumRound(args, 3), NumRound(args, 4), NumRound(args, 5));
+    TBitmap* image = GR_Surface_GrabBitmap(NumRound(args, 1), NumRound(args, 2), NumRound(args, 3), NumRound(args, 4),
+                                           NumRound(args, 5));
     s->AddFrameFromScreen(image, NumFromHalf(args, 6), NumFromHalf(args, 7), !NumFromHalf(args, 6));
     delete image;
 }
@@ -141,7 +150,8 @@ ZB_BUILTIN(F_SpriteSetBBoxMode)
 }
 ZB_BUILTIN(F_SpriteSetBBox)
 {
-    if (CSprite* s = Sprite_Data(NumRound(args, 0))) s->SetBBox(SpriteBox{NumRound(args, 1), NumRound(args, 2), NumRound(args, 3), NumRound(args, 4)});
+    if (CSprite* s = Sprite_Data(NumRound(args, 0)))
+        s->SetBBox(SpriteBox{NumRound(args, 1), NumRound(args, 2), NumRound(args, 3), NumRound(args, 4)});
 }
 ZB_BUILTIN(F_SpriteSetPrecise)
 {
@@ -175,10 +185,10 @@ ZB_BUILTIN(F_SpriteSave)
 // ---- Readers ---------------------------------------------------------------------------------
 ZB_BUILTIN(F_SpriteExists) { SetReal(result, Sprite_Exists(NumRound(args, 0)) ? 1 : 0); }
 ZB_BUILTIN(F_SpriteGetName) { Value_SetString(result, Sprite_GetName(NumRound(args, 0))); }
-#define SPRITE_READER(fn, expr)                                                                                       \
-    ZB_BUILTIN(fn)                                                                                                    \
-    {                                                                                                                 \
-        if (const CSprite* s = Sprite_Data(NumRound(args, 0))) SetReal(result, (expr));                               \
+#define SPRITE_READER(fn, expr)                                                                                        \
+    ZB_BUILTIN(fn)                                                                                                     \
+    {                                                                                                                  \
+        if (const CSprite* s = Sprite_Data(NumRound(args, 0))) SetReal(result, (expr));                                \
     }
 SPRITE_READER(F_SpriteGetNumber, s->frameCount)
 SPRITE_READER(F_SpriteGetWidth, s->width)
@@ -198,62 +208,69 @@ SPRITE_READER(F_SpriteGetPrecise, s->precise)
 // ---- Drawing ---------------------------------------------------------------------------------
 ZB_BUILTIN(F_DrawSprite)
 {
-    if (const CSprite* s = Sprite_Data(NumRound(args, 0))) s->DrawSimple(NumTrunc(args, 1), NumFloat(args, 2), NumFloat(args, 3));
+    if (const CSprite* s = Sprite_Data(NumRound(args, 0)))
+        s->DrawSimple(NumTrunc(args, 1), NumFloat(args, 2), NumFloat(args, 3));
 }
 ZB_BUILTIN(F_DrawSpriteExt)
 {
     if (const CSprite* s = Sprite_Data(NumRound(args, 0)))
-        s->Draw(NumTrunc(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5), NumFloat(args, 6), NumRoundU32(args, 7), NumFloat(args, 8));
+        s->Draw(NumTrunc(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5),
+                NumFloat(args, 6), NumRoundU32(args, 7), NumFloat(args, 8));
 }
 ZB_BUILTIN(F_DrawSpriteStretched)
 {
     if (const CSprite* s = Sprite_Data(NumRound(args, 0)))
-        s->DrawStretched(NumTrunc(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5), 0xFFFFFF, DrawAlpha());
+        s->DrawStretched(NumTrunc(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5),
+                         0xFFFFFF, DrawAlpha());
 }
 ZB_BUILTIN(F_DrawSpriteStretchedExt)
 {
     if (const CSprite* s = Sprite_Data(NumRound(args, 0)))
-        s->DrawStretched(NumTrunc(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5), NumRoundU32(args, 6), NumFloat(args, 7));
+        s->DrawStretched(NumTrunc(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5),
+                         NumRoundU32(args, 6), NumFloat(args, 7));
 }
 ZB_BUILTIN(F_DrawSpritePart)
 {
     if (const CSprite* s = Sprite_Data(NumRound(args, 0)))
-        s->DrawPart(NumTrunc(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5), NumFloat(args, 6), NumFloat(args, 7), 1, 1,
-                    0xFFFFFF, DrawAlpha());
+        s->DrawPart(NumTrunc(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5),
+                    NumFloat(args, 6), NumFloat(args, 7), 1, 1, 0xFFFFFF, DrawAlpha());
 }
 ZB_BUILTIN(F_DrawSpritePartExt)
 {
     if (const CSprite* s = Sprite_Data(NumRound(args, 0)))
-        s->DrawPart(NumTrunc(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5), NumFloat(args, 6), NumFloat(args, 7), NumFloat(args, 8),
-                    NumFloat(args, 9), NumRoundU32(args, 10), NumFloat(args, 11));
+        s->DrawPart(NumTrunc(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5),
+                    NumFloat(args, 6), NumFloat(args, 7), NumFloat(args, 8), NumFloat(args, 9), NumRoundU32(args, 10),
+                    NumFloat(args, 11));
 }
 ZB_BUILTIN(F_DrawSpriteGeneral)
 {
     if (const CSprite* s = Sprite_Data(NumRound(args, 0)))
-        s->DrawGeneral(NumTrunc(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5), NumFloat(args, 6), NumFloat(args, 7),
-                       NumFloat(args, 8), NumFloat(args, 9), NumFloat(args, 10), NumRoundU32(args, 11), NumRoundU32(args, 12), NumRoundU32(args, 13),
-                       NumRoundU32(args, 14), NumFloat(args, 15));
+        s->DrawGeneral(NumTrunc(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5),
+                       NumFloat(args, 6), NumFloat(args, 7), NumFloat(args, 8), NumFloat(args, 9), NumFloat(args, 10),
+                       NumRoundU32(args, 11), NumRoundU32(args, 12), NumRoundU32(args, 13), NumRoundU32(args, 14),
+                       NumFloat(args, 15));
 }
 ZB_BUILTIN(F_DrawSpriteTiled)
 {
     float w, h;
     RoomArea(&w, &h);
     if (const CSprite* s = Sprite_Data(NumRound(args, 0)))
-        s->DrawTiled(NumTrunc(args, 1), NumFloat(args, 2), NumFloat(args, 3), 1, 1, true, true, 0, 0, w, h, 0xFFFFFF, DrawAlpha());
+        s->DrawTiled(NumTrunc(args, 1), NumFloat(args, 2), NumFloat(args, 3), 1, 1, true, true, 0, 0, w, h, 0xFFFFFF,
+                     DrawAlpha());
 }
 ZB_BUILTIN(F_DrawSpriteTiledExt)
 {
     float w, h;
     RoomArea(&w, &h);
     if (const CSprite* s = Sprite_Data(NumRound(args, 0)))
-        s->DrawTiled(NumTrunc(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5), true, true, 0, 0, w, h,
-                     NumRoundU32(args, 6), NumFloat(args, 7));
+        s->DrawTiled(NumTrunc(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5),
+                     true, true, 0, 0, w, h, NumRoundU32(args, 6), NumFloat(args, 7));
 }
 ZB_BUILTIN(F_DrawSpritePos)
 {
     if (const CSprite* s = Sprite_Data(NumRound(args, 0)))
-        s->DrawPos(NumTrunc(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5), NumFloat(args, 6), NumFloat(args, 7), NumFloat(args, 8),
-                   NumFloat(args, 9), NumFloat(args, 10));
+        s->DrawPos(NumTrunc(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5),
+                   NumFloat(args, 6), NumFloat(args, 7), NumFloat(args, 8), NumFloat(args, 9), NumFloat(args, 10));
 }
 
 // ORDER: registration order (rows are ids).

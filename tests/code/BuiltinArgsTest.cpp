@@ -71,20 +71,16 @@ TEST(BuiltinArgs, TextReadersTellStringsFromNumbers)
 {
     struct Case {
         ScriptValue v;
-        const char* text;         // ArgText
-        const char* stringText;   // ArgStringText (null: none)
-        const char* heldText;     // ArgStringTextOrNull
-        const char* asText;       // ArgAsText
+        const char* text;       // ArgText
+        const char* stringText; // ArgStringText (null: none)
+        const char* heldText;   // ArgStringTextOrNull
+        const char* asText;     // ArgAsText
     };
     const Case cases[] = {
-        {Text("abc"), "abc", "abc", "abc", "abc"},
-        {Text(nullptr), "", "", nullptr, ""},
-        {Real(1234567), "", nullptr, nullptr, "1234567"},
-        {Real(-3), "", nullptr, nullptr, "-3"},
-        {Real(0.25), "", nullptr, nullptr, "0.25"},
-        {Real(1e15), "", nullptr, nullptr, "1e+15"},
-        {Real(2.5e-7), "", nullptr, nullptr, "2.5e-07"},
-        {ScriptValue{5, nullptr, 4.0}, "", nullptr, nullptr, ""},
+        {Text("abc"), "abc", "abc", "abc", "abc"},        {Text(nullptr), "", "", nullptr, ""},
+        {Real(1234567), "", nullptr, nullptr, "1234567"}, {Real(-3), "", nullptr, nullptr, "-3"},
+        {Real(0.25), "", nullptr, nullptr, "0.25"},       {Real(1e15), "", nullptr, nullptr, "1e+15"},
+        {Real(2.5e-7), "", nullptr, nullptr, "2.5e-07"},  {ScriptValue{5, nullptr, 4.0}, "", nullptr, nullptr, ""},
     };
     auto same = [](const char* a, const char* b) { return a == b || (a && b && std::strcmp(a, b) == 0); };
     for (const Case& c : cases) {
