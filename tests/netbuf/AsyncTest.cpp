@@ -23,25 +23,7 @@ void Code_Compiler_Init();
 
 namespace {
 
-std::vector<std::string> g_log;
 std::vector<std::string> g_order; // completions and clean-ups as they ran
-
-void TestLog(ScriptValue* result, CInstance*, CInstance*, int32_t argc, ScriptValue* args)
-{
-    Value_SetReal(result, 0);
-    std::string line;
-    for (int32_t k = 0; k < argc; ++k) {
-        if (k) line += ":";
-        if (args[k].kind == VALUE_STRING) {
-            line += args[k].text ? args[k].text : "";
-        } else {
-            char b[64];
-            std::snprintf(b, sizeof b, "%g", args[k].real);
-            line += b;
-        }
-    }
-    g_log.push_back(line);
-}
 
 // A request finished by its owner: its completion makes a map {"name": name} and answers n.
 struct Finished : HTTP_REQ_CONTEXT {
@@ -81,7 +63,7 @@ protected:
         Code_Error_SetShowErrors(false);
         Function_Free();
         Function_DS_Init();
-        Function_Add("test_log", TestLog, -1);
+        TestLog_Register();
         Variable_BuiltIn_Init();
         World_RegisterVariables();
         Variable_Global_Init();
@@ -90,7 +72,7 @@ protected:
         DS_Reset();
         Run_State().roomSwitch = ROOM_STAY;
         Run_State().asyncLoad = -1;
-        g_log.clear();
+        g_Log.clear();
         g_order.clear();
     }
     void TearDown() override
@@ -128,12 +110,7 @@ protected:
         Object_LinkParents();
         Object_Lists_Build();
     }
-    std::string Log() const
-    {
-        std::string s;
-        for (const std::string& l : g_log) s += (s.empty() ? "" : " ") + l;
-        return s;
-    }
+    std::string Log() const { return LogText(); }
     std::string Order() const
     {
         std::string s;
@@ -198,7 +175,7 @@ TEST_F(Async, OnlyTheAsynchronousNumbersFire)
     EXPECT_EQ(Log(), "60 61 62 63 64 67 69");
     // Requests answering 66 or 68 (or below 60) are consumed without an event: map destroyed,
     // clean-up run.
-    g_log.clear();
+    g_Log.clear();
     new Finished("purchase", 66);
     new Finished("network", 68);
     new Finished("nothing", 12);

@@ -1,7 +1,7 @@
 // Objects and events: the OBJT reader (bounds on event numbers, type counts and empty action
 // lists; malformed records fail), parent loops refused, inheritance and the collision rule,
 // the per-event lists, deleting an object in use, and the event names.
-#include "world/WorldTestSupport.h"
+#include "support/GameWorld.h"
 
 #include <cstring>
 
