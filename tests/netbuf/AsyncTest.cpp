@@ -2,6 +2,7 @@
 // instance that has it with async_load naming the result map, the map is destroyed afterwards
 // (only if its slot still holds it), 66 and 68 are consumed without an event, requests that
 // are not finished stay, and the walk follows the list from its head.
+#include "Files/Code/Code_Compile.h"
 #include "Files/Code/Code_Constant.h"
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Function.h"
@@ -18,8 +19,6 @@
 #include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Variable/Variable_World.h"
 #include "netbuf/NetbufSupport.h"
-
-void Code_Compiler_Init();
 
 namespace {
 
@@ -52,24 +51,16 @@ class Async : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        static bool once = false;
-        if (!once) {
-            once = true;
-            Code_Compiler_Init();
-            Code_Constant_Init();
-        }
+        Script_ResetTables();
+        Code_Compiler_Init();
+        Code_Constant_Init();
         g_StartupOptions.byteCodeInterpreter = 1;
-        Code_Error_Reset();
         Code_Error_SetShowErrors(false);
-        Function_Free();
         Function_DS_Init();
         TestLog_Register();
         Variable_BuiltIn_Init();
         World_RegisterVariables();
-        Variable_Global_Init();
         Run_Global_Init();
-        Object_InitHash();
-        DS_Reset();
         Run_State().roomSwitch = ROOM_STAY;
         Run_State().asyncLoad = -1;
         g_Log.clear();
@@ -82,10 +73,9 @@ protected:
             InstanceHash_Remove(i);
             delete i;
         }
-        Object_Lists_Free();
+        Code_Constant_Free();
+        Script_ResetTables();
         Object_Free();
-        DS_Reset();
-        Function_Free();
         Code_Error_SetShowErrors(true);
     }
     int32_t Obj() { return Object_Add(); }

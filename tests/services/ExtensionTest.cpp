@@ -22,6 +22,7 @@
 #include "Files/DLL/DLL.h"
 #include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Variable/Variable_World.h"
+#include "Files/Runner/Runner_Reset.h"
 #include "services/ServicesSupport.h"
 #include "support/CaptureConsole.h"
 
@@ -34,15 +35,13 @@ class Extensions : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        Runtime_ResetAll();
         World_InitLanguage();
         Variable_BuiltIn_Init();
         World_RegisterVariables();
-        Variable_Global_Init();
-        Extension_Free();
         Extension_InstallHooks();
         g_StartupOptions.extensionsOff = 0;
         g_StartupOptions.byteCodeInterpreter = 1;
-        Code_Error_Reset();
         Code_Error_SetShowErrors(false);
         g_Log.clear();
         LoadSave_SetFolders(ZB_TESTEXT_DIR, ZB_TESTEXT_DIR, nullptr);
@@ -51,11 +50,9 @@ protected:
     {
         LoadSave_SetFolders(nullptr, nullptr, nullptr);
         Code_Constant_Init(); // the packages' constants go (their texts with them)
-        Extension_Free();
+        Runtime_ResetAll();
         Function_SetExtensionHooks(nullptr);
         g_StartupOptions.extensionsOff = 0;
-        g_StartupOptions.byteCodeInterpreter = 1;
-        DLL_FreeAll();
     }
 
     // The test library as a package: ext_add(a, b), ext_concat(s, t) -> string, ext_const().
@@ -328,7 +325,6 @@ protected:
     void TearDown() override
     {
         ServicesWorldTest::TearDown();
-        Extension_Free();
         Function_SetExtensionHooks(nullptr);
     }
 };

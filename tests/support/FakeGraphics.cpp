@@ -373,6 +373,7 @@ void FakeDevice::Record(uint32_t type, uint32_t count, const uint8_t* base, uint
     d.vertices.assign(base, base + (size_t)Vertices(type, count) * stride);
     std::memcpy(d.world, transform[2], sizeof d.world);
     d.addressU = sampler[GFX_SAMP_ADDRESSU];
+    d.destBlend = renderState[GFX_RS_DESTBLEND];
     draws.push_back(std::move(d));
     log.push_back("Draw " + std::to_string(type) + " " + std::to_string(count));
 }

@@ -21,6 +21,7 @@ struct FakeDraw {
     std::vector<uint8_t> vertices; // primitives' vertices, as drawn
     float world[16] = {};          // the world matrix the device held for the draw
     uint32_t addressU = 0;         // stage 0's horizontal texture addressing at the draw
+    uint32_t destBlend = 0;        // the destination blend factor at the draw
     uint32_t vertexCount() const { return stride ? (uint32_t)(vertices.size() / stride) : 0; }
     // Field access for the 24-byte layout (x y z colour u v).
     float F(uint32_t vertex, uint32_t field) const;
