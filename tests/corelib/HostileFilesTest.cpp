@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "Files/Code/Code_Error.h"
+#include "Files/Function/Function_Misc.h"
 #include "corelib/CorelibTestSupport.h"
 #include "support/ScratchFolder.h"
 
@@ -28,6 +29,7 @@ protected:
     void TearDown() override
     {
         alarm(0);
+        Function_Misc_FreeExecuteCache(); // the units execute_file kept, before the machine's tables
         CorelibTest::TearDown();
     }
     void Link(const std::string& target, const char* name) { ASSERT_EQ(symlink(target.c_str(), InSave(name).c_str()), 0); }
