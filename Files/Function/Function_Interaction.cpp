@@ -25,7 +25,8 @@ int32_t Joystick(const ScriptValue* args) { return Joystick_Id(NumRound(args, 0)
 // running flag on quit), and at once during playback.
 bool WaitOver(bool wasRunning)
 {
-    return GR_Window_Record().quitSeen || (wasRunning && g_StartupOptions.running != 1) || IO_Record_PlayingBack();
+    return GR_Window_Record().quitSeen || (wasRunning && g_StartupOptions.running != 1) || Main_ExitRequested() ||
+           IO_Record_PlayingBack();
 }
 
 constexpr int64_t kWaitStep = 50000; // microseconds between pumps

@@ -35,7 +35,7 @@
 #include "Files/Object/Event.h"
 #include "Files/Function/Function_Registrars.h"
 #include "Files/DLL/DLL.h"
-#include "Files/Support/File.h"
+#include "Files/Support/LoadSave.h"
 #include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Code/Variable_List.h"
 #include "Platform/MemoryManager.h"
@@ -279,13 +279,14 @@ ZB_BUILTIN(F_ExecuteFile)
     if (argc < 1) return;
     if (argc > 16) argc = 16;
     const char* name = Value_Text(&args[0]);
-    if (!File_Exists(name)) {
+    // Read as every file built-in reads: the save area, else the program folder.
+    int32_t size = 0;
+    uint8_t* data = LoadSave_ReadGameFile(name, &size);
+    if (!data) {
         Code_Error_Report("Trying to execute non-existing file.", false);
         return;
     }
-    int32_t size = 0;
-    uint8_t* data = File_ReadAll(File_Resolve(name).c_str(), &size);
-    std::string text = data ? ExecuteFileText(data, size_t(size)) : std::string();
+    std::string text = ExecuteFileText(data, size_t(size));
     MEM_FREE(data);
     Execute(result, self, other, text, argc, args, "ExecuteFile", &g_executeFileCount,
             "COMPILATION ERROR in file to be executed\n");
