@@ -40,6 +40,7 @@
 #include "Files/Code/Code_Function.h"
 #include "Files/Code/Code_Variable.h"
 #include "Files/Code/VM.h"
+#include "Files/Code/Code_ErrorDialog.h"
 #include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Debug/Debug_Main.h"
 #include "Files/Debug/Dialog_Host.h"
@@ -80,6 +81,12 @@ namespace {
 
 bool g_GameStarted = false;
 void* g_MainWindow = nullptr; // the game window (the target of the final quit)
+// Quit requests (Main_Quit): whether frames run, how many requests came, how many signals
+// were turned into requests, and whether running code is to stop at its next drain.
+bool g_InFrames = false;
+int32_t g_QuitRequests = 0;
+int32_t g_SignalsSeen = 0;
+bool g_StopCode = false;
 int64_t g_StartTime = 0;
 char* g_ExeDirectory = nullptr;
 char* g_ExePath = nullptr;
@@ -94,6 +101,7 @@ char* g_SaveDirectory = nullptr;
 int Zimbrel_Main(int argc, char** argv)
 {
     MemoryManager_Install();
+    MainHost_InstallSignalHandlers();
     Console_Install();
     Main_TakeCommandLine(argc, argv);
     Main_MoveAtFiles();
@@ -110,10 +118,16 @@ int Zimbrel_Main(int argc, char** argv)
 
     if (Main_InitPlatform()) {
         Main_Startup();
-        while (g_StartupOptions.running == 1) {
+        Main_CheckQuit(); // a signal during start-up ends the run before any frame
+        // A fatal error or a quit during start-up (the first room's code) ends the run too,
+        // although starting the loop set the running flag.
+        g_InFrames = true;
+        while (g_StartupOptions.running == 1 && !Main_ExitRequested()) {
             Run_Frame();
             ProcessMessages();
         }
+        g_InFrames = false;
+        if (!Main_ExitRequested()) g_StopCode = false; // the game's end runs its code
         EndGame();
         Main_StopInput();
         Main_PostQuit();
@@ -129,6 +143,24 @@ int Zimbrel_Main(int argc, char** argv)
 }
 
 void ProcessMessages() { Timing_PumpEvents(); }
+
+void Main_Quit(int signal)
+{
+    ++g_QuitRequests;
+    g_StartupOptions.running = 0;
+    g_StopCode = true;
+    if (!g_InFrames || g_QuitRequests > 1) Main_RequestExit(signal ? 128 + signal : 0);
+}
+
+void Main_CheckQuit()
+{
+    for (const int32_t signals = MainHost_SignalCount(); g_SignalsSeen < signals;) {
+        ++g_SignalsSeen;
+        Console_Output("Quit requested by signal %d\n", MainHost_FirstSignal());
+        Main_Quit(MainHost_FirstSignal());
+    }
+    if (g_StopCode) VM_AbortRunning();
+}
 
 // The loop has ended by now; the quit the window layer would deliver only clears the flag.
 void Main_PostQuit() { g_StartupOptions.running = 0; }
@@ -215,7 +247,10 @@ void Main_MoveAtFiles()
 bool Main_InitPlatform()
 {
     GR_BuiltinImages_SetTable(GR_BuiltinImages_Default());
-    GR_Hooks().quit = [] { g_StartupOptions.running = 0; }; // the window's quit reached the pump
+    GR_Hooks().quit = [] { Main_Quit(0); }; // the window's quit reached the pump
+    Timing_SetQuitCheck(Main_CheckQuit);     // every drain looks at the signals
+    VM_SetProcessMessagesHook(ProcessMessages); // and the machine drains every 4,096th branch
+    Error_SetProcessMessagesHook(ProcessMessages); // as does the error dialog before it shows
     CRC32_BuildTable();
     File_InitTempDirectory();
     GR_Draw_InitCircleTable();

@@ -79,6 +79,9 @@ int32_t VM_EntryDepth();
 
 // Hooks of the platform: draining the window-message queue every 4,096th branch.
 void VM_SetProcessMessagesHook(void (*hook)());
+// Every running entry stops (the run is ending: a quit the drain saw): each unwinds at its
+// next instruction boundary, or when the built-in it called returns, without an error report.
+void VM_AbortRunning();
 // Diagnostics: print each unit's disassembly to the log console before it runs.
 void VM_SetDisassembleUnits(bool on);
 // Diagnostics for tests: move the operand stack to a fresh block at every growth check, so

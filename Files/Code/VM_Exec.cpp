@@ -281,12 +281,15 @@ const void* const* Run(int32_t entry, ScriptValue* result)
         error = (text); \
         goto raise;    \
     } while (0)
+// The drain may stop the run (VM_AbortRunning): the entry then unwinds at the next
+// instruction boundary, through the debug hook's check.
 #define BRANCH_TICK()                                                  \
     do {                                                               \
         if ((++g_branchCount & 0xFFF) == 0 && g_processMessages) {     \
             SAVE();                                                    \
             g_processMessages();                                       \
             RELOAD();                                                  \
+            if (e->abort) g_VMHookActive = 1;                          \
         }                                                              \
     } while (0)
 
@@ -294,6 +297,7 @@ const void* const* Run(int32_t entry, ScriptValue* result)
 
 debug_hook:
     SAVE();
+    if (__builtin_expect(g_entries[size_t(entry)].abort, 0)) goto unwind; // stopped by the drain
     VM_DebugHook(prog, pc);
     RELOAD();
     goto *pc->h;
@@ -1149,6 +1153,12 @@ int32_t VM_FrameCount()
 int32_t VM_EntryDepth() { return int32_t(g_entries.size()); }
 
 void VM_SetProcessMessagesHook(void (*hook)()) { g_processMessages = hook; }
+
+void VM_AbortRunning()
+{
+    for (Entry& x : g_entries) x.abort = true;
+}
+
 void VM_SetDisassembleUnits(bool on) { g_disassemble = on; }
 
 void VM_Free()

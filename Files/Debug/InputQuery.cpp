@@ -298,11 +298,8 @@ void AsyncDialog::Closed(int32_t result)
                  k == DIALOG_LOGIN ? ControlText(IDC_PASSWORD) : "", &r->reply, &r->password);
     r->httpStatus = result == 1 ? 1 : 0;
     // The reply text as the request's buffer (its size and count include the terminator).
-    const size_t n = r->reply.size() + 1;
-    r->buffer = static_cast<uint8_t*>(std::malloc(n));
-    if (!r->buffer) MemoryManager::OutOfMemory();
-    std::memcpy(r->buffer, r->reply.c_str(), n);
-    r->bufferSize = r->received = int32_t(n);
+    r->buffer = reinterpret_cast<uint8_t*>(MEM_STRDUPN(r->reply.data(), r->reply.size()));
+    r->bufferSize = r->received = int32_t(r->reply.size() + 1);
     r->state.store(HTTP_STATE_FINISHED);
 }
 

@@ -20,7 +20,7 @@
 #include "Files/Base/Utf8.h"
 #include "Files/Base/Value.h"
 #include "Files/Code/Code_Error.h"
-#include "Files/Code/Code_Function.h"
+#include "Files/Code/Code_Builtin.h"
 #include "Files/Debug/FileDialog.h"
 #include "Files/Debug/InputQuery.h"
 #include "Files/Debug/Score.h"
@@ -51,18 +51,13 @@ std::string Dialog_FormatNumber(double x)
 
 namespace {
 
-#define BUILTIN(name)                                                                              \
-    void name([[maybe_unused]] ScriptValue* result, [[maybe_unused]] CInstance* self,             \
-              [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc,                   \
-              [[maybe_unused]] ScriptValue* args)
+using namespace zbargs;
 
 // =============================================================================================
 // [SECTION] Arguments
 // =============================================================================================
-double Num(const ScriptValue* args, int32_t i) { return args[i].kind == VALUE_REAL ? args[i].real : 0.0; }
-int32_t Int(const ScriptValue* args, int32_t i) { return Real_RoundToInt32(Num(args, i)); }
 // A flag of the splash settings: the rounded argument is above 0.
-bool Flag(const ScriptValue* args, int32_t i) { return Int(args, i) > 0; }
+bool Flag(const ScriptValue* args, int32_t i) { return NumRound(args, i) > 0; }
 bool IsString(const ScriptValue* args, int32_t i) { return args[i].kind == VALUE_STRING; }
 // A string's text ("" without text); a number formatted as show_message shows it.
 std::string Shown(const ScriptValue* args, int32_t i)
@@ -80,7 +75,6 @@ std::string DefaultText(const ScriptValue* args, int32_t i, bool rounded)
 
 void Trace(const char* text) { Console_Debug()->Output("%s", text); }
 void Clear() { IO_Clear(); }
-void SetNoText(ScriptValue* result) { Value_SetStringOwned(result, nullptr); }
 const char* Caption() { return GR_Window_GetCaption(); }
 
 // =============================================================================================
@@ -88,27 +82,27 @@ const char* Caption() { return GR_Window_GetCaption(); }
 // =============================================================================================
 SplashSettings& S() { return Splash_Settings(); }
 
-BUILTIN(F_SplashSetCaption)
+ZB_BUILTIN(F_SplashSetCaption)
 {
     S().hasCaption = IsString(args, 0) && args[0].text;
     S().caption = S().hasCaption ? args[0].text : "";
 }
-BUILTIN(F_SplashSetFullscreen) { S().fullscreen = Flag(args, 0); }
-BUILTIN(F_SplashSetBorder) { S().border = Flag(args, 0); }
-BUILTIN(F_SplashSetSize)
+ZB_BUILTIN(F_SplashSetFullscreen) { S().fullscreen = Flag(args, 0); }
+ZB_BUILTIN(F_SplashSetBorder) { S().border = Flag(args, 0); }
+ZB_BUILTIN(F_SplashSetSize)
 {
-    S().width = Int(args, 0);
-    S().height = Int(args, 1);
+    S().width = NumRound(args, 0);
+    S().height = NumRound(args, 1);
 }
-BUILTIN(F_SplashSetAdapt) { S().adapt = Flag(args, 0); }
-BUILTIN(F_SplashSetTop) { S().top = Flag(args, 0); }
-BUILTIN(F_SplashSetColor) { S().colour = Int(args, 0); }
-BUILTIN(F_SplashSetMain) { S().main = Flag(args, 0); }
-BUILTIN(F_SplashSetScale) { S().scale = Num(args, 0); }
-BUILTIN(F_SplashSetCursor) { S().cursor = Flag(args, 0); }
-BUILTIN(F_SplashSetInterrupt) { S().interrupt = Flag(args, 0); }
-BUILTIN(F_SplashSetStopKey) { S().stopKey = Flag(args, 0); }
-BUILTIN(F_SplashSetStopMouse) { S().stopMouse = Flag(args, 0); }
+ZB_BUILTIN(F_SplashSetAdapt) { S().adapt = Flag(args, 0); }
+ZB_BUILTIN(F_SplashSetTop) { S().top = Flag(args, 0); }
+ZB_BUILTIN(F_SplashSetColor) { S().colour = NumRound(args, 0); }
+ZB_BUILTIN(F_SplashSetMain) { S().main = Flag(args, 0); }
+ZB_BUILTIN(F_SplashSetScale) { S().scale = Num(args, 0); }
+ZB_BUILTIN(F_SplashSetCursor) { S().cursor = Flag(args, 0); }
+ZB_BUILTIN(F_SplashSetInterrupt) { S().interrupt = Flag(args, 0); }
+ZB_BUILTIN(F_SplashSetStopKey) { S().stopKey = Flag(args, 0); }
+ZB_BUILTIN(F_SplashSetStopMouse) { S().stopMouse = Flag(args, 0); }
 
 std::string FileArg(const ScriptValue* args) { return IsString(args, 0) && args[0].text ? args[0].text : ""; }
 
@@ -135,23 +129,23 @@ void ShowFlags(const ScriptValue* args)
     S().main = !S().fullscreen;
 }
 
-BUILTIN(F_SplashShowVideo) { ShowVideo(args, Num(args, 1)); }
-BUILTIN(F_SplashShowImage) { ShowImage(args, Num(args, 1)); }
-BUILTIN(F_SplashShowText) { ShowText(args, Num(args, 1)); }
-BUILTIN(F_ShowImage)
+ZB_BUILTIN(F_SplashShowVideo) { ShowVideo(args, Num(args, 1)); }
+ZB_BUILTIN(F_SplashShowImage) { ShowImage(args, Num(args, 1)); }
+ZB_BUILTIN(F_SplashShowText) { ShowText(args, Num(args, 1)); }
+ZB_BUILTIN(F_ShowImage)
 {
     ShowFlags(args);
     ShowImage(args, Num(args, 2));
 }
-BUILTIN(F_ShowVideo)
+ZB_BUILTIN(F_ShowVideo)
 {
     ShowFlags(args);
     ShowVideo(args, Num(args, 2));
 }
-BUILTIN(F_ShowText)
+ZB_BUILTIN(F_ShowText)
 {
     ShowFlags(args);
-    S().colour = Int(args, 2);
+    S().colour = NumRound(args, 2);
     ShowText(args, Num(args, 3));
 }
 
@@ -173,9 +167,9 @@ bool MessageText(const ScriptValue* args, std::string* text)
     return true;
 }
 
-BUILTIN(F_ShowMessage)
+ZB_BUILTIN(F_ShowMessage)
 {
-    Value_SetReal(result, 1.0);
+    SetReal(result, 1.0);
     std::string text;
     if (!MessageText(args, &text)) return;
     GR_D3D_LeaveFullscreen();
@@ -183,39 +177,39 @@ BUILTIN(F_ShowMessage)
     Clear();
 }
 
-BUILTIN(F_ShowMessageAsync)
+ZB_BUILTIN(F_ShowMessageAsync)
 {
-    Value_SetReal(result, 1.0);
+    SetReal(result, 1.0);
     std::string text;
     if (!MessageText(args, &text)) return;
-    Value_SetReal(result, Dialog_MessageAsync(Caption(), text.c_str()));
+    SetReal(result, Dialog_MessageAsync(Caption(), text.c_str()));
     Clear();
 }
 
-BUILTIN(F_ShowQuestion)
+ZB_BUILTIN(F_ShowQuestion)
 {
-    Value_SetReal(result, Dialog_ShowQuestion(Caption(), Shown(args, 0).c_str()) ? 1.0 : 0.0);
+    SetReal(result, Dialog_ShowQuestion(Caption(), Shown(args, 0).c_str()) ? 1.0 : 0.0);
     Clear();
 }
 
-BUILTIN(F_ShowQuestionAsync)
+ZB_BUILTIN(F_ShowQuestionAsync)
 {
-    Value_SetReal(result, Dialog_QuestionAsync(Caption(), Shown(args, 0).c_str()));
+    SetReal(result, Dialog_QuestionAsync(Caption(), Shown(args, 0).c_str()));
     Clear();
 }
 
-BUILTIN(F_ShowError) { Code_Error_Show(Shown(args, 0).c_str(), Num(args, 1) >= 0.5); }
+ZB_BUILTIN(F_ShowError) { Code_Error_Show(Shown(args, 0).c_str(), Num(args, 1) >= 0.5); }
 
-BUILTIN(F_ShowInfo)
+ZB_BUILTIN(F_ShowInfo)
 {
     Trace("show_info(str) not supported\n");
     Clear();
 }
 
-BUILTIN(F_LoadInfo)
+ZB_BUILTIN(F_LoadInfo)
 {
     Trace("load_info(str) not supported\n");
-    Value_SetReal(result, 0.0);
+    SetReal(result, 0.0);
 }
 
 // =============================================================================================
@@ -223,90 +217,90 @@ BUILTIN(F_LoadInfo)
 // =============================================================================================
 ScoreDisplay& D() { return Score_Display(); }
 
-BUILTIN(F_HighscoreShow) { Clear(); }
-BUILTIN(F_HighscoreSetBackground) { D().background = Int(args, 0); }
-BUILTIN(F_HighscoreSetBorder) { D().border = Num(args, 0) >= 0.5; }
-BUILTIN(F_HighscoreSetFont)
+ZB_BUILTIN(F_HighscoreShow) { Clear(); }
+ZB_BUILTIN(F_HighscoreSetBackground) { D().background = NumRound(args, 0); }
+ZB_BUILTIN(F_HighscoreSetBorder) { D().border = Num(args, 0) >= 0.5; }
+ZB_BUILTIN(F_HighscoreSetFont)
 {
     D().fontName = IsString(args, 0) && args[0].text ? args[0].text : "";
-    D().fontSize = Int(args, 1);
+    D().fontSize = NumRound(args, 1);
     Trace("Function F_HighscoreSetFont has no implementation.\n\n");
 }
 
-void SetText(const ScriptValue* args, int32_t i, bool* has, std::string* text)
+void StoreText(const ScriptValue* args, int32_t i, bool* has, std::string* text)
 {
     *has = IsString(args, i) && args[i].text;
     *text = *has ? args[i].text : "";
 }
 
-BUILTIN(F_HighscoreSetStrings)
+ZB_BUILTIN(F_HighscoreSetStrings)
 {
-    SetText(args, 0, &D().hasCaption, &D().caption);
-    SetText(args, 1, &D().hasEmptyName, &D().emptyName);
-    SetText(args, 2, &D().hasHint, &D().hint);
+    StoreText(args, 0, &D().hasCaption, &D().caption);
+    StoreText(args, 1, &D().hasEmptyName, &D().emptyName);
+    StoreText(args, 2, &D().hasHint, &D().hint);
 }
 
-BUILTIN(F_HighscoreSetColors)
+ZB_BUILTIN(F_HighscoreSetColors)
 {
-    for (int32_t i = 0; i < 3; ++i) D().colours[i] = Int(args, i);
+    for (int32_t i = 0; i < 3; ++i) D().colours[i] = NumRound(args, i);
 }
 
-BUILTIN(F_HighscoreShowExt)
+ZB_BUILTIN(F_HighscoreShowExt)
 {
-    D().background = Int(args, 1);
+    D().background = NumRound(args, 1);
     D().border = Num(args, 2) >= 0.5;
-    D().colours[1] = Int(args, 3);
-    D().colours[2] = Int(args, 4);
+    D().colours[1] = NumRound(args, 3);
+    D().colours[2] = NumRound(args, 4);
     D().fontName = IsString(args, 5) && args[5].text ? args[5].text : "";
-    D().fontSize = Int(args, 6);
+    D().fontSize = NumRound(args, 6);
     Clear();
 }
 
-BUILTIN(F_HighscoreClear) { Score_Clear(true); }
+ZB_BUILTIN(F_HighscoreClear) { Score_Clear(true); }
 
-BUILTIN(A_HighscoreClear)
+ZB_BUILTIN(A_HighscoreClear)
 {
     Score_Clear(true);
     Clear();
 }
 
-BUILTIN(F_HighscoreAdd) { Score_Add(IsString(args, 0) ? args[0].text : nullptr, Int(args, 1)); }
+ZB_BUILTIN(F_HighscoreAdd) { Score_Add(IsString(args, 0) ? args[0].text : nullptr, NumRound(args, 1)); }
 
-BUILTIN(F_HighscoreAddCurrent)
+ZB_BUILTIN(F_HighscoreAddCurrent)
 {
     Score_Add("DEFAULT", Run_State().score);
     Clear();
 }
 
-BUILTIN(F_HighscoreValue)
+ZB_BUILTIN(F_HighscoreValue)
 {
     const char* name;
     int32_t score = 0;
-    Value_SetReal(result, Score_Get(Int(args, 0), &name, &score) ? score : 0);
+    SetReal(result, Score_Get(NumRound(args, 0), &name, &score) ? score : 0);
 }
 
-BUILTIN(F_HighscoreName)
+ZB_BUILTIN(F_HighscoreName)
 {
     const char* name = nullptr;
     int32_t score;
-    if (Score_Get(Int(args, 0), &name, &score)) Value_SetString(result, name);
+    if (Score_Get(NumRound(args, 0), &name, &score)) SetText(result, name);
     else SetNoText(result);
 }
 
-BUILTIN(F_DrawHighscore) { Score_Draw(Num(args, 0), Num(args, 1), Num(args, 2), Num(args, 3)); }
+ZB_BUILTIN(F_DrawHighscore) { Score_Draw(Num(args, 0), Num(args, 1), Num(args, 2), Num(args, 3)); }
 
 // =============================================================================================
 // [SECTION] Accepted, not carried out
 // =============================================================================================
-BUILTIN(F_ShowMessageExt)
+ZB_BUILTIN(F_ShowMessageExt)
 {
     Trace("show_message_ext(str,but1,but2,but3) not impleneted\n");
-    Value_SetReal(result, 1.0);
+    SetReal(result, 1.0);
     Clear();
 }
 
 #define TRACE_ONLY(fn, text)                                                                       \
-    BUILTIN(fn) { Trace(text); }
+    ZB_BUILTIN(fn) { Trace(text); }
 TRACE_ONLY(F_MessageBackground, "message_background(back) not impleneted\n")
 TRACE_ONLY(F_MessageButton, "message_button(spr) not impleneted\n")
 TRACE_ONLY(F_MessageAlpha, "message_alpha(alpha) not impleneted\n")
@@ -320,35 +314,35 @@ TRACE_ONLY(F_MessageSize, "message_size(w,h)not impleneted\n")
 TRACE_ONLY(F_MessageCaption, "message_caption(show,str) not impleneted\n")
 #undef TRACE_ONLY
 
-BUILTIN(F_ShowMenu)
+ZB_BUILTIN(F_ShowMenu)
 {
     Trace("show_menu(str,default) not implemented.\n");
-    Value_SetReal(result, 0.0);
+    SetReal(result, 0.0);
     Clear();
 }
 
-BUILTIN(F_ShowMenuPos)
+ZB_BUILTIN(F_ShowMenuPos)
 {
     Trace("show_menu_pos(X,Y,str,default) not implemented.\n");
-    Value_SetReal(result, 0.0);
+    SetReal(result, 0.0);
     Clear();
 }
 
-BUILTIN(F_GetColor)
+ZB_BUILTIN(F_GetColor)
 {
     Trace("get_color(def) is not implemented\n");
-    Value_SetReal(result, 0.0);
+    SetReal(result, 0.0);
     Clear();
 }
 
-BUILTIN(F_GetDirectory)
+ZB_BUILTIN(F_GetDirectory)
 {
     Trace("get_directory(dname) not implemented.\n");
     SetNoText(result);
     Clear();
 }
 
-BUILTIN(F_GetDirectoryAlt)
+ZB_BUILTIN(F_GetDirectoryAlt)
 {
     Trace("get_directory_alt(capt,root) not implemented.\n");
     SetNoText(result);
@@ -358,36 +352,36 @@ BUILTIN(F_GetDirectoryAlt)
 // =============================================================================================
 // [SECTION] Input dialogs
 // =============================================================================================
-BUILTIN(F_GetInteger)
+ZB_BUILTIN(F_GetInteger)
 {
     std::string answer;
     Dialog_InputQuery(Caption(), Shown(args, 0).c_str(), DefaultText(args, 1, true).c_str(), &answer);
-    Value_SetReal(result, Real_ParseDecimal(answer.c_str()));
+    SetReal(result, Real_ParseDecimal(answer.c_str()));
     Clear();
 }
 
-BUILTIN(F_GetIntegerAsync)
+ZB_BUILTIN(F_GetIntegerAsync)
 {
-    Value_SetReal(result, Dialog_InputQueryAsync(Caption(), Shown(args, 0).c_str(), DefaultText(args, 1, true).c_str()));
+    SetReal(result, Dialog_InputQueryAsync(Caption(), Shown(args, 0).c_str(), DefaultText(args, 1, true).c_str()));
 }
 
-BUILTIN(F_GetString)
+ZB_BUILTIN(F_GetString)
 {
     std::string answer;
     Dialog_InputQuery(Caption(), Shown(args, 0).c_str(), DefaultText(args, 1, false).c_str(), &answer);
-    Value_SetString(result, answer.c_str());
+    SetText(result, answer.c_str());
     Clear();
 }
 
-BUILTIN(F_GetStringAsync)
+ZB_BUILTIN(F_GetStringAsync)
 {
-    Value_SetReal(result, Dialog_InputQueryAsync(Caption(), Shown(args, 0).c_str(), DefaultText(args, 1, true).c_str()));
+    SetReal(result, Dialog_InputQueryAsync(Caption(), Shown(args, 0).c_str(), DefaultText(args, 1, true).c_str()));
 }
 
-BUILTIN(F_GetLoginAsync)
+ZB_BUILTIN(F_GetLoginAsync)
 {
     if (argc != 2 || !IsString(args, 0) || !IsString(args, 1)) return;
-    Value_SetReal(result, Dialog_LoginAsync(args[0].text ? args[0].text : "", args[1].text ? args[1].text : ""));
+    SetReal(result, Dialog_LoginAsync(args[0].text ? args[0].text : "", args[1].text ? args[1].text : ""));
 }
 
 // =============================================================================================
@@ -410,25 +404,19 @@ void FileDialogCall(ScriptValue* result, int32_t argc, const ScriptValue* args, 
     if (FileDialog_Run(save, text(0), text(1), argc == 4 ? text(2) : "", argc == 4 ? text(3) : "", &path)) {
         if (save) LoadSave_AllowWrite(path.c_str());
         else LoadSave_AllowRead(path.c_str());
-        Value_SetString(result, path.c_str());
+        SetText(result, path.c_str());
     }
     Clear();
 }
 
-BUILTIN(F_GetOpenFilename) { FileDialogCall(result, 2, args, false); }
-BUILTIN(F_GetSaveFilename) { FileDialogCall(result, 2, args, true); }
-BUILTIN(F_GetOpenFilenameExt) { FileDialogCall(result, 4, args, false); }
-BUILTIN(F_GetSaveFilenameExt) { FileDialogCall(result, 4, args, true); }
+ZB_BUILTIN(F_GetOpenFilename) { FileDialogCall(result, 2, args, false); }
+ZB_BUILTIN(F_GetSaveFilename) { FileDialogCall(result, 2, args, true); }
+ZB_BUILTIN(F_GetOpenFilenameExt) { FileDialogCall(result, 4, args, false); }
+ZB_BUILTIN(F_GetSaveFilenameExt) { FileDialogCall(result, 4, args, true); }
 
 // =============================================================================================
 // [SECTION] Registration
 // =============================================================================================
-struct Row {
-    const char* name;
-    BuiltinRoutine f;
-    int32_t args;
-};
-
 // ORDER: the group's registration order (the keyboard, mouse and joystick rows follow).
 const Row kRows[] = {
     {"splash_set_caption", F_SplashSetCaption, 1},
@@ -501,9 +489,6 @@ static_assert(sizeof kRows / sizeof kRows[0] == 65, "the group's dialog rows");
 
 } // namespace
 
-void InitFunctions_InteractionDialogs()
-{
-    for (const Row& r : kRows) Function_Add(r.name, r.f, r.args);
-}
+void InitFunctions_InteractionDialogs() { Register(kRows); }
 
 void InitFunctions_DialogActions() { Function_Add("action_highscore_clear", A_HighscoreClear, 0); }

@@ -22,23 +22,22 @@
 #include "Files/Graphics_API/Graphics_Host.h"
 #include "Files/HTTP/HTTP.h"
 #include "Files/Support/LoadSave.h"
+#include "support/BuiltinTest.h"
 #include "support/CaptureConsole.h"
 #include "support/FakeGraphics.h"
 #include "support/ScratchFolder.h"
 
 namespace {
 
-// The dialogs answer from a script file written by the test.
-class DialogsTest : public ::testing::Test {
+// The dialogs answer from a script file written by the test; the interaction group is
+// registered on clean tables.
+class DialogsTest : public BuiltinTest {
 protected:
+    void Register() override { InitFunctions_Interaction(); }
     void SetUp() override
     {
+        BuiltinTest::SetUp();
         WindowHost_Set(&host); // no real window: leaving full screen only asks the fake
-        static bool registered = false;
-        if (!registered) {
-            registered = true;
-            InitFunctions_Interaction();
-        }
         DialogHost_Set(nullptr);
     }
     void TearDown() override
@@ -46,6 +45,7 @@ protected:
         HTTP_Shutdown(); // requests left undelivered
         DialogHost_ResetScript();
         WindowHost_Set(nullptr);
+        BuiltinTest::TearDown();
     }
 
     void Script(const std::string& lines)
@@ -55,16 +55,7 @@ protected:
         DialogHost_ResetScript();
     }
 
-    // Calls a built-in of the table by name; the result as a value the test owns.
-    ScriptValue Call(const char* name, std::vector<ScriptValue> args = {})
-    {
-        int32_t id = -1;
-        EXPECT_TRUE(Code_Function_Find(name, &id)) << name;
-        ScriptValue result = Value_Real(0.0);
-        if (id >= 0) Function_Get(id)->f(&result, nullptr, nullptr, int32_t(args.size()), args.data());
-        return result;
-    }
-    static ScriptValue Text(const char* t) { return ScriptValue{VALUE_STRING, const_cast<char*>(t), 0.0}; }
+    static ScriptValue Key(const char* t) { return ScriptValue{VALUE_STRING, const_cast<char*>(t), 0.0}; }
 
     // Delivers the finished requests as the asynchronous phase does: each gives its event and
     // map; the map's pairs come back as "key=value" texts in key order.
@@ -84,7 +75,7 @@ protected:
             std::string pairs = "event=" + std::to_string(event);
             for (const char* key : {"id", "password", "result", "status", "username", "value"}) {
                 CDS_Map* m = DS_Map_Data(map);
-                const ScriptValue k = Text(key);
+                const ScriptValue k = Key(key);
                 const CDS_MapEntry* e = m ? m->Find(&k) : nullptr;
                 if (!e) continue;
                 const ScriptValue& v = e->value;
@@ -118,17 +109,12 @@ TEST_F(DialogsTest, ModalDialogsAnswerFromTheScript)
     EXPECT_TRUE(Dialog_InputQuery("Game", "Name?", "default", &answer));
     EXPECT_EQ(answer, "typed text");
     // Cancel gives "" (and get_string returns it), not the default.
-    ScriptValue s = Call("get_string", {Text("Name?"), Text("default")});
-    EXPECT_STREQ(Value_Text(&s), "");
-    Value_FreeString(&s);
+    EXPECT_EQ(Str("get_string", {Val("Name?"), Val("default")}), "");
     // get_integer reads the answer as a number.
-    ScriptValue n = Call("get_integer", {Text("How many?"), Value_Real(3.7)});
-    EXPECT_DOUBLE_EQ(n.real, 3.6);
+    EXPECT_DOUBLE_EQ(Num("get_integer", {Val("How many?"), Val(3.7)}), 3.6);
     // Without a line the default answer: OK with the default text, rounded for get_integer.
-    n = Call("get_integer", {Text("How many?"), Value_Real(3.7)});
-    EXPECT_DOUBLE_EQ(n.real, 4.0);
-    n = Call("show_question", {Text("Again?")}); // the default button is Yes
-    EXPECT_DOUBLE_EQ(n.real, 1.0);
+    EXPECT_DOUBLE_EQ(Num("get_integer", {Val("How many?"), Val(3.7)}), 4.0);
+    EXPECT_DOUBLE_EQ(Num("show_question", {Val("Again?")}), 1.0); // the default button is Yes
 }
 
 TEST_F(DialogsTest, AnswersAreCutToTheFieldAtACharacterBoundary)
@@ -146,8 +132,8 @@ TEST_F(DialogsTest, AsynchronousDialogsQueueAndDeliverTheirMaps)
     // The scripted host answers a dialog as soon as it is shown; the second one is shown only
     // once the first answer has been delivered.
     Script("message OK\nmessage OK\nquestion No\ninput =17 OK\ninput Cancel\n");
-    const double first = Call("show_message_async", {Text("one")}).real;
-    const double second = Call("show_message_async", {Value_Real(2.0)}).real;
+    const double first = Call("show_message_async", {Val("one")}).Real();
+    const double second = Call("show_message_async", {Val(2.0)}).Real();
     EXPECT_LT(first, second);
     EXPECT_EQ(Dialog_QueueLength(), 2);
     std::vector<std::string> got = Deliver();
@@ -156,9 +142,9 @@ TEST_F(DialogsTest, AsynchronousDialogsQueueAndDeliverTheirMaps)
     EXPECT_EQ(got[1], "event=63 id=" + std::to_string(int64_t(second)) + " status=1");
     EXPECT_EQ(Dialog_QueueLength(), 0);
 
-    const int64_t q = int64_t(Call("show_question_async", {Text("Sure?")}).real);
-    const int64_t i = int64_t(Call("get_integer_async", {Text("How many?"), Value_Real(2.5)}).real);
-    const int64_t c = int64_t(Call("get_string_async", {Text("Name?"), Text("x")}).real);
+    const int64_t q = int64_t(Call("show_question_async", {Val("Sure?")}).Real());
+    const int64_t i = int64_t(Call("get_integer_async", {Val("How many?"), Val(2.5)}).Real());
+    const int64_t c = int64_t(Call("get_string_async", {Val("Name?"), Val("x")}).Real());
     got = Deliver();
     ASSERT_EQ(got.size(), 3u);
     EXPECT_EQ(got[0], "event=63 id=" + std::to_string(q) + " result= status=0 value=0");
@@ -166,8 +152,7 @@ TEST_F(DialogsTest, AsynchronousDialogsQueueAndDeliverTheirMaps)
     EXPECT_EQ(got[2], "event=63 id=" + std::to_string(c) + " result= status=0 value=0");
 
     // A message without text shows nothing.
-    ScriptValue none{VALUE_STRING, nullptr, 0.0};
-    EXPECT_DOUBLE_EQ(Call("show_message_async", {none}).real, 1.0);
+    EXPECT_DOUBLE_EQ(Num("show_message_async", {NoText()}), 1.0);
     EXPECT_TRUE(Deliver().empty());
 }
 
@@ -175,14 +160,14 @@ TEST_F(DialogsTest, LoginKeepsUserNameAndPasswordApartAndWhole)
 {
     const std::string user(1000, 'u'), password(1000, 'p');
     Script("login =" + user + " =" + password + " OK\nlogin Cancel\n");
-    const int64_t ok = int64_t(Call("get_login_async", {Text("me"), Text("secret")}).real);
-    const int64_t cancelled = int64_t(Call("get_login_async", {Text("me"), Text("secret")}).real);
+    const int64_t ok = int64_t(Call("get_login_async", {Val("me"), Val("secret")}).Real());
+    const int64_t cancelled = int64_t(Call("get_login_async", {Val("me"), Val("secret")}).Real());
     std::vector<std::string> got = Deliver();
     ASSERT_EQ(got.size(), 2u);
     EXPECT_EQ(got[0], "event=63 id=" + std::to_string(ok) + " password=" + password + " status=1 username=" + user);
     EXPECT_EQ(got[1], "event=63 id=" + std::to_string(cancelled) + " password= status=0 username=");
     // Anything but two texts: no request, the result untouched.
-    EXPECT_DOUBLE_EQ(Call("get_login_async", {Text("me"), Value_Real(1.0)}).real, 0.0);
+    EXPECT_DOUBLE_EQ(Call("get_login_async", {Val("me"), Val(1.0)}).Real(), 0.0);
     EXPECT_EQ(HTTP_RequestList(), nullptr);
 }
 
@@ -350,7 +335,7 @@ TEST_F(DialogsTest, HighScoreFileIsKeptInTheSaveArea)
     LoadSave_SetFolders((dir / "prog").c_str(), (dir / "save").c_str(), (dir / "prog").c_str());
     Score_Display() = ScoreDisplay();
     Score_Clear();
-    Call("highscore_add", {Text("bob"), Value_Real(42.4)});
+    Call("highscore_add", {Val("bob"), Val(42.4)});
     Score_SaveIfChanged();
     EXPECT_FALSE(Score_Table().changed);
     EXPECT_EQ(Scratch_ReadFile(dir / "save/hiscore.dat").size(), 168u + 3u - 8u);
@@ -358,9 +343,7 @@ TEST_F(DialogsTest, HighScoreFileIsKeptInTheSaveArea)
     EXPECT_TRUE(Score_Table().changed); // the game's clear is kept too
     Score_Load();                       // back to bob
     EXPECT_EQ(Table()[0], std::make_pair(std::string("bob"), 42));
-    ScriptValue n = Call("highscore_name", {Value_Real(2.0)});
-    EXPECT_STREQ(n.text, "<nobody>");
-    Value_FreeString(&n);
+    EXPECT_EQ(Str("highscore_name", {Val(2.0)}), "<nobody>");
     LoadSave_SetFolders(nullptr, nullptr, nullptr);
 }
 
@@ -431,21 +414,18 @@ TEST_F(DialogsTest, FileDialogsFilterBrowseAndAllowWhatWasChosen)
     Script("open =nothing.txt OK\nopen =" + (dir / "files/a.txt") + " OK\nsave =" + (dir / "files/new.sav") + " OK\n");
     Scratch_WriteFile(dir / "cwd/.keep", "");
     ScopedCurrentFolder here(dir / "cwd");
-    ScriptValue r = Call("get_open_filename", {Text("Texts|*.txt"), Text("")});
-    EXPECT_EQ(r.text, nullptr); // the script ran out on the missing file: cancelled
-    r = Call("get_open_filename", {Text("Texts|*.txt"), Text("")});
-    ASSERT_NE(r.text, nullptr);
-    EXPECT_EQ(std::string(r.text), dir / "files/a.txt");
+    Val r = Call("get_open_filename", {Val("Texts|*.txt"), Val("")});
+    EXPECT_FALSE(r.HasText()); // the script ran out on the missing file: cancelled
+    r = Call("get_open_filename", {Val("Texts|*.txt"), Val("")});
+    ASSERT_TRUE(r.HasText());
+    EXPECT_EQ(r.Text(), dir / "files/a.txt");
     LoadSave_SetFolders((dir / "prog").c_str(), (dir / "save").c_str(), (dir / "prog").c_str());
-    EXPECT_EQ(LoadSave_BundlePathOf(r.text), std::string(r.text));
-    Value_FreeString(&r);
-    r = Call("get_save_filename_ext", {Text("Saves|*.sav"), Text("x.sav"), Text(dir.Path().c_str()), Text("Save it")});
-    ASSERT_NE(r.text, nullptr);
-    EXPECT_EQ(LoadSave_SavePathOf(r.text), dir / "files/new.sav");
-    Value_FreeString(&r);
+    EXPECT_EQ(LoadSave_BundlePathOf(r.Text().c_str()), r.Text());
+    r = Call("get_save_filename_ext", {Val("Saves|*.sav"), Val("x.sav"), Val(dir.Path()), Val("Save it")});
+    ASSERT_TRUE(r.HasText());
+    EXPECT_EQ(LoadSave_SavePathOf(r.Text().c_str()), dir / "files/new.sav");
     // Not all texts: no dialog, no text.
-    r = Call("get_open_filename", {Text("*.*"), Value_Real(1.0)});
-    EXPECT_EQ(r.text, nullptr);
+    EXPECT_FALSE(Call("get_open_filename", {Val("*.*"), Val(1.0)}).HasText());
     LoadSave_ClearAllowedFiles();
     LoadSave_SetFolders(nullptr, nullptr, nullptr);
 }

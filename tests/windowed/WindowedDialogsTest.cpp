@@ -34,7 +34,7 @@ protected:
             << said;
         return game;
     }
-    static std::string Golden(const char* name) { return std::string(ZB_SOURCE_DIR) + "/tests/data/windowed_golden/" + name; }
+    static std::string Golden(const char* name) { return std::string("windowed_golden/") + name; }
 
     static XSession* s_x;
     ScratchFolder dir;

@@ -17,6 +17,7 @@
 
 #include "Files/Graphics_API/Graphics_PNG.h"
 #include "e2e/E2EGames.h"
+#include "support/Golden.h"
 #include "support/ScratchFolder.h"
 
 extern char** environ;
@@ -224,13 +225,13 @@ std::string WindowedRunner::WaitForPicture(const std::string& golden, int tolera
     if (update && *update == '1') {
         std::this_thread::sleep_for(std::chrono::seconds(1));
         if (!Screenshot(scratchPng)) return "no picture";
-        return e2e::CompareWithGolden(scratchPng, golden, tolerance);
+        return Golden_CompareFile(scratchPng, golden, tolerance);
     }
     std::string why = "no picture";
     const auto end = Clock::now() + kPatience;
     while (Clock::now() < end) {
         if (Screenshot(scratchPng)) {
-            why = e2e::CompareWithGolden(scratchPng, golden, tolerance);
+            why = Golden_CompareFile(scratchPng, golden, tolerance);
             if (why.empty()) return why;
         }
         Pause();

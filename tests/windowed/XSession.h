@@ -46,9 +46,9 @@ public:
     void Click(int x, int y);
     // The window's picture as a PNG file; false when it could not be read.
     bool Screenshot(const std::string& png);
-    // Waits until the window's picture matches the golden PNG (CompareWithGolden, each channel
-    // within tolerance); "" when it did, else what still differed. With ZB_UPDATE_GOLDEN=1 the
-    // picture after a second becomes the golden one.
+    // Waits until the window's picture matches the golden PNG tests/data/<golden>
+    // (Golden_CompareFile, each channel within tolerance); "" when it did, else what still
+    // differed. With ZB_UPDATE_GOLDEN=1 the picture after a second becomes the golden one.
     std::string WaitForPicture(const std::string& golden, int tolerance, const std::string& scratchPng);
     // Waits until the game's log holds the line; false after the time ran out.
     bool WaitForLog(const std::string& line);

@@ -37,6 +37,8 @@
 #include "Files/Graphics_API/Graphics_Host.h"
 #include "Files/Graphics_API/Graphics_Window.h"
 #include "Files/Graphics_API/Linux/Graphics_EventsM.h"
+#include "Files/Support/CommandLine.h"
+#include "Files/Support/Timing.h"
 
 // =============================================================================================
 // [SECTION] The host
@@ -223,14 +225,19 @@ int32_t OnScreenHost::RunModal(IModalDialog& dialog)
     if (!attached) return RunStandalone(dialog);
     dialog.Init();
     int32_t result = 0;
-    if (GR_Window_Record().quitSeen) return dialog.ClosedResult();
+    // A quit (the window's close, a signal) ends the dialog as a close of the dialog would.
+    const bool wasRunning = g_StartupOptions.running == 1;
+    auto quitting = [&] {
+        return GR_Window_Record().quitSeen || Main_ExitRequested() || (wasRunning && g_StartupOptions.running != 1);
+    };
+    if (quitting()) return dialog.ClosedResult();
     auto* ui = new DialogUi;
     DialogUi_Begin(*ui, &dialog);
     modal.push_back(ui);
     for (;;) {
-        GR_Window_PumpMessages();
+        Timing_PumpEvents(); // the one drain: the window's events, then the signals
         if (dialog.Ended(&result)) break;
-        if (GR_Window_Record().quitSeen) {
+        if (quitting()) {
             result = dialog.ClosedResult();
             break;
         }
