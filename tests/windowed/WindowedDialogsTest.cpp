@@ -1,7 +1,8 @@
 // Games played in a real window on a private X server: the error dialog, the modal message,
 // input and question dialogs and an asynchronous input dialog, answered with real key presses
 // and clicks; the window's picture is compared with golden images (tests/data/windowed_golden,
-// rewritten with ZB_UPDATE_GOLDEN=1). Skipped only when Xvfb cannot start.
+// rewritten with ZB_UPDATE_GOLDEN=1); a game in an endless loop still answers its window's
+// close. Skipped only when Xvfb cannot start.
 #include <gtest/gtest.h>
 
 #include "e2e/E2EGames.h"
@@ -95,4 +96,24 @@ TEST_F(Windowed, AsynchronousInputAnsweredWhileTheGameSteps)
     game.Keys("Return");
     EXPECT_TRUE(game.WaitForLog("answer id 1 status 1 result Zed at step 1")) << game.Log();
     EXPECT_EQ(game.Wait(), 0);
+}
+
+TEST_F(Windowed, EndlessLoopStillAnswersTheWindowsClose)
+{
+    WindowedRunner game(*s_x, Game("loop"), dir.Path());
+    ASSERT_FALSE(game.Window().empty()) << "no window";
+    ASSERT_TRUE(game.WaitForLog("looping"));
+    ASSERT_TRUE(game.RequestClose());
+    EXPECT_EQ(game.Wait(), 0); // the machine's drain saw the close: the loop ends, the game too
+    EXPECT_EQ(game.Log().find("next step\n"), std::string::npos);
+}
+
+TEST_F(Windowed, ClosingTheWindowUnderTheErrorDialogEndsTheGame)
+{
+    WindowedRunner game(*s_x, Game("error"), dir.Path());
+    ASSERT_FALSE(game.Window().empty()) << "no window";
+    EXPECT_EQ(game.WaitForPicture(Golden("error.png"), kTolerance, dir / "shot.png"), "");
+    ASSERT_TRUE(game.RequestClose()); // answered as Abort, and the close is honoured
+    EXPECT_EQ(game.Wait(), 0);
+    EXPECT_EQ(game.Log().find("ended\n"), std::string::npos);
 }

@@ -1,6 +1,7 @@
 // A private X server and a runner on it (XSession.h).
 #include "windowed/XSession.h"
 
+#include <X11/Xlib.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -204,6 +205,24 @@ void WindowedRunner::Click(int x, int y)
 {
     m_x.Run("xdotool mousemove --window " + Window() + " " + std::to_string(x) + " " + std::to_string(y) + " click 1");
     m_x.Run("xdotool mousemove --window " + Window() + " 1 1");
+}
+
+bool WindowedRunner::RequestClose()
+{
+    if (Window().empty()) return false;
+    Display* d = XOpenDisplay(m_x.Display().c_str());
+    if (!d) return false;
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = ::Window(std::stoul(m_window));
+    e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = long(XInternAtom(d, "WM_DELETE_WINDOW", False));
+    e.xclient.data.l[1] = CurrentTime;
+    const bool sent = XSendEvent(d, e.xclient.window, False, NoEventMask, &e) != 0;
+    XFlush(d);
+    XCloseDisplay(d);
+    return sent;
 }
 
 bool WindowedRunner::Screenshot(const std::string& png)

@@ -44,6 +44,8 @@ public:
     void Keys(const std::string& keys);
     void Type(const std::string& text);
     void Click(int x, int y);
+    // Asks the window to close, as a window manager's close button does (WM_DELETE_WINDOW).
+    bool RequestClose();
     // The window's picture as a PNG file; false when it could not be read.
     bool Screenshot(const std::string& png);
     // Waits until the window's picture matches the golden PNG tests/data/<golden>
