@@ -419,6 +419,14 @@ bool DialogInput_Feed(const SDL_Event& e, float sx, float sy)
     }
 }
 
+void DialogInput_Reset()
+{
+    ImGuiIO& io = ImGui::GetIO();
+    for (bool& k : io.KeysDown) k = false;
+    for (int b = 0; b < 3; ++b) g_pressed[b] = g_held[b] = io.MouseDown[b] = false;
+    io.ClearInputCharacters();
+}
+
 void DialogInput_NewFrame()
 {
     ImGuiIO& io = ImGui::GetIO();

@@ -234,6 +234,10 @@ int32_t OnScreenHost::RunModal(IModalDialog& dialog)
     auto* ui = new DialogUi;
     DialogUi_Begin(*ui, &dialog);
     modal.push_back(ui);
+    {
+        ContextScope scope(context);
+        DialogInput_Reset();
+    }
     for (;;) {
         Timing_PumpEvents(); // the one drain: the window's events, then the signals
         if (dialog.Ended(&result)) break;
@@ -267,6 +271,8 @@ void OnScreenHost::ShowModeless(IModalDialog* dialog)
     dialog->Init();
     DialogUi_Begin(modeless, dialog);
     hasModeless = true;
+    ContextScope scope(context);
+    DialogInput_Reset();
 }
 
 void OnScreenHost::CloseModeless(IModalDialog* dialog)

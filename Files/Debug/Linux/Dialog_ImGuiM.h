@@ -54,6 +54,8 @@ void DialogUi_Draw(DialogUi& ui, ImVec2 display, bool fill, DialogPicture pictur
 bool DialogInput_Feed(const SDL_Event& e, float sx, float sy);
 // At the start of a frame: presses that came and went since the last frame still count once.
 void DialogInput_NewFrame();
+// A new dialog starts with no key or button held (their releases may have gone to the game).
+void DialogInput_Reset();
 // Sets up the current context's key map, clipboard and style.
 void DialogInput_Setup();
 
