@@ -92,7 +92,7 @@ bool Score_Parse(const uint8_t* data, int32_t size, ScoreTable* table)
 {
     if (!data || size < 8 || std::memcmp(data, "HISC", 4) != 0) return false;
     const uint32_t end = GetU32(data + 4);
-    if (end > uint32_t(size)) return false;
+    if (end > uint32_t(size) || end < 8) return false; // past the file, or inside the header
     ScoreEntry entries[kScoreEntries];
     uint32_t pos = 8;
     for (ScoreEntry& e : entries) {

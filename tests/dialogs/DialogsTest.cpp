@@ -327,6 +327,8 @@ TEST_F(DialogsTest, HighScoreFileRoundTripsAndDamagedFilesAreRefused)
     b = bytes;
     b[4] = 20; // the end offset leaves the entries out
     refused(b);
+    b[4] = 1; // or ends inside the header
+    refused(b);
     refused({'H', 'I', 'S', 'X', 8, 0, 0, 0});
 }
 
