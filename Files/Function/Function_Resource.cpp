@@ -167,10 +167,34 @@ BUILTIN(F_ScriptGetText)
     Value_SetString(result, s && s->GetText() ? s->GetText() : "");
 }
 
+// ---- Readers the checks of the changes above need ----
+BUILTIN(F_RoomExists) { Ret(result, Room_Exists(I(args[0])) ? 1 : 0); }
+BUILTIN(F_RoomGetName) { Value_SetString(result, Room_GetName(I(args[0]))); }
+BUILTIN(F_PathGetNumber) { Ret(result, Path_Exists(I(args[0])) ? Path_Data(I(args[0]))->GetNumber() : 0); }
+BUILTIN(F_PathGetLength) { Ret(result, Path_Exists(I(args[0])) ? Path_Data(I(args[0]))->GetLength() : 0); }
+BUILTIN(F_ObjectExists) { Ret(result, Object_Exists(I(args[0])) ? 1 : 0); }
+BUILTIN(F_ObjectGetName) { Value_SetString(result, Object_GetName(I(args[0]))); }
+BUILTIN(F_ObjectGetParent)
+{
+    CObject* o = Object_Lookup(I(args[0]));
+    Ret(result, o ? o->m_parentIndex : -1);
+}
+BUILTIN(F_TimelineExists) { Ret(result, TimeLine_Exists(I(args[0])) ? 1 : 0); }
+BUILTIN(F_ScriptExists) { Ret(result, Script_Exists(I(args[0])) ? 1 : 0); }
+
 } // namespace
 
 void Function_Resource_Register()
 {
+    Function_Add("room_exists", F_RoomExists, 1);
+    Function_Add("room_get_name", F_RoomGetName, 1);
+    Function_Add("path_get_number", F_PathGetNumber, 1);
+    Function_Add("path_get_length", F_PathGetLength, 1);
+    Function_Add("object_exists", F_ObjectExists, 1);
+    Function_Add("object_get_name", F_ObjectGetName, 1);
+    Function_Add("object_get_parent", F_ObjectGetParent, 1);
+    Function_Add("timeline_exists", F_TimelineExists, 1);
+    Function_Add("script_exists", F_ScriptExists, 1);
     Function_Add("room_add", F_RoomAdd, 0);
     Function_Add("room_duplicate", F_RoomDuplicate, 1);
     Function_Add("room_assign", F_RoomAssign, 2);

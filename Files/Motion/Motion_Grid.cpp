@@ -181,10 +181,8 @@ bool Motion_Grid_Path(int32_t id, CPath* path, float xstart, float ystart, float
     }
 
     if (found) {
-        path->Clear();
-        path->SetKind(0);
-        path->SetClosed(false);
-        path->AddPoint(xgoal, ygoal, 100);
+        // Gathered from the goal back, then reversed and given to the path at once.
+        std::vector<PathPoint> points{{xgoal, ygoal, 100}};
         int32_t h = hg, v = vg;
         while (!(h == hs && v == vs)) {
             const int32_t c = cells[at(h, v)];
@@ -203,11 +201,15 @@ bool Motion_Grid_Path(int32_t id, CPath* path, float xstart, float ystart, float
             }
             if (!moved) break; // cannot happen: the search reached every marked cell from a neighbour
             if (!(h == hs && v == vs))
-                path->AddPoint(float(int64_t(g->m_left) + int64_t(h) * g->m_cellWidth + g->m_cellWidth / 2),
-                               float(int64_t(g->m_top) + int64_t(v) * g->m_cellHeight + g->m_cellHeight / 2), 100);
+                points.push_back({float(int64_t(g->m_left) + int64_t(h) * g->m_cellWidth + g->m_cellWidth / 2),
+                                  float(int64_t(g->m_top) + int64_t(v) * g->m_cellHeight + g->m_cellHeight / 2), 100});
         }
-        path->AddPoint(xstart, ystart, 100);
-        path->Reverse();
+        points.push_back({xstart, ystart, 100});
+        std::reverse(points.begin(), points.end());
+        path->Clear();
+        path->SetKind(0);
+        path->SetClosed(false);
+        path->SetPoints(points);
     }
     for (int32_t q : queue) cells[size_t(q)] = 0;
     return found;

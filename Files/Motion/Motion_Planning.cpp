@@ -1,5 +1,6 @@
 // The linear and potential-field steps and the paths built from them (Files/Motion/Motion.h).
 #include <cmath>
+#include <vector>
 
 #include "Files/Motion/Motion.h"
 #include "Files/Object/Instance.h"
@@ -39,13 +40,26 @@ struct Kept {
     }
 };
 
-void StartPath(CPath* path, const CInstance* i)
-{
-    path->Clear();
-    path->SetKind(0);
-    path->SetClosed(false);
-    path->AddPoint(i->i_x, i->i_y, 100);
-}
+// The points a walk gathers (from the instance's place) and their length along the way; the
+// path receives them at once when the walk ends.
+struct Walk {
+    std::vector<PathPoint> points;
+    double length = 0;
+    explicit Walk(const CInstance* i) { points.push_back({i->i_x, i->i_y, 100}); }
+    void Add(float x, float y)
+    {
+        const PathPoint& last = points.back();
+        length += Distance(last.x, last.y, x, y);
+        points.push_back({x, y, 100});
+    }
+    void Give(CPath* path) const
+    {
+        path->Clear();
+        path->SetKind(0);
+        path->SetClosed(false);
+        path->SetPoints(points);
+    }
+};
 
 // Moves the instance to (x, y) heading there.
 void MoveTo(CInstance* i, float x, float y)
@@ -112,18 +126,20 @@ bool Motion_LinearPath(CInstance* i, CPath* path, float x, float y, float stepSi
 {
     if (!i || !path || !(stepSize > 0)) return false;
     const Kept kept(i);
-    StartPath(path, i);
+    Walk walk(i);
     const int64_t limit = StepLimit(Distance(i->i_x, i->i_y, x, y), stepSize);
     for (int64_t n = 0;; ++n) {
         const float px = i->i_x, py = i->i_y;
         if (Motion_LinearStep(i, x, y, stepSize, target, checkAll)) break;
         if ((i->i_x == px && i->i_y == py) || n >= limit) {
             kept.Restore(i);
+            walk.Give(path);
             return false;
         }
-        path->AddPoint(i->i_x, i->i_y, 100);
+        walk.Add(i->i_x, i->i_y);
     }
-    path->AddPoint(x, y, 100);
+    walk.Add(x, y);
+    walk.Give(path);
     kept.Restore(i);
     return true;
 }
@@ -158,18 +174,25 @@ bool Motion_PotentialPath(CInstance* i, CPath* path, float x, float y, float ste
 {
     if (!i || !path || !(factor >= 1) || !(stepSize > 0)) return false;
     const Kept kept(i);
-    StartPath(path, i);
+    Walk walk(i);
     const double allowed = double(factor) * Distance(i->i_x, i->i_y, x, y);
     const int64_t limit = StepLimit(allowed, stepSize);
+    // Turning on the spot through a whole turn without moving finds nothing new.
+    const int64_t stuckLimit = int64_t(360.0 / double(g_maxRotation)) + 2;
+    int64_t stuck = 0;
     for (int64_t n = 0;; ++n) {
+        const float px = i->i_x, py = i->i_y;
         if (Motion_PotentialStep(i, x, y, stepSize, target, checkAll)) break;
-        path->AddPoint(i->i_x, i->i_y, 100);
-        if (double(path->GetLength()) > allowed || n >= limit) {
+        walk.Add(i->i_x, i->i_y);
+        stuck = (i->i_x == px && i->i_y == py) ? stuck + 1 : 0;
+        if (walk.length > allowed || n >= limit || stuck > stuckLimit) {
             kept.Restore(i);
+            walk.Give(path);
             return false;
         }
     }
-    path->AddPoint(x, y, 100);
+    walk.Add(x, y);
+    walk.Give(path);
     kept.Restore(i);
     return true;
 }
