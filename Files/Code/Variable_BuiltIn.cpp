@@ -3,6 +3,7 @@
 #include "Files/Code/Variable_BuiltIn.h"
 
 #include <cstring>
+#include <vector>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -240,23 +241,25 @@ bool Variable_Global_ReadSaved(IBuffer* buffer, SavedGlobals* out)
     *out = SavedGlobals();
     out->list = new CVariableList();
     double n = 0;
-    // Every declaration entry takes four bytes: a length that the bytes left cannot hold is
-    // refused before anything is allocated for it.
-    const bool good = out->list->DeSerialise(buffer) && Buffer_ReadNumber(buffer, eBuffer_S32, &n) && n >= 0 &&
-                      n <= double((buffer->Size() - buffer->Position()) / 4);
-    if (!good) {
+    if (!out->list->DeSerialise(buffer) || !Buffer_ReadNumber(buffer, eBuffer_S32, &n) || !(n >= 0 && n <= 536870912.0)) {
         Variable_Global_FreeSaved(out);
         return false;
     }
-    out->length = int32_t(n);
-    out->declared = out->length ? static_cast<uint8_t*>(MEM_ALLOC_CLEAR(uint32_t(out->length))) : nullptr;
-    for (int32_t i = 0; i < out->length; ++i) {
+    // The flags grow as they are read, so a length that the data cannot back allocates
+    // nothing for it.
+    std::vector<uint8_t> flags;
+    for (int32_t i = 0; i < int32_t(n); ++i) {
         double b = 0;
         if (!Buffer_ReadNumber(buffer, eBuffer_S32, &b)) {
             Variable_Global_FreeSaved(out);
             return false;
         }
-        out->declared[i] = b != 0 ? 1 : 0;
+        flags.push_back(b != 0 ? 1 : 0);
+    }
+    out->length = int32_t(flags.size());
+    if (out->length) {
+        out->declared = static_cast<uint8_t*>(MEM_ALLOC(uint32_t(out->length)));
+        std::memcpy(out->declared, flags.data(), flags.size());
     }
     return true;
 }

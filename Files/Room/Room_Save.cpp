@@ -6,8 +6,9 @@
 // colour is u32; every other integer s32 and every float f32.
 //
 // Loading reads into a record that nobody sees yet: the instances are made detached (in no
-// object list, not in the instance table) and every count is bounded by the bytes left in the
-// buffer before anything is made for it. The caller decides which instances become live.
+// object list, not in the instance table), and tiles and instances are made one by one as
+// their records are read, so a count that the data cannot back makes nothing for it. The
+// caller decides which instances become live.
 //
 // Needs: the buffer entries, instances, the error reporter, the tile id counter. No Linux/ file.
 #include "Files/Base/RealConvert.h"
@@ -17,11 +18,6 @@
 #include "Platform/MemoryManager.h"
 
 namespace {
-
-// The fewest bytes one instance record can take: 61 four-byte entries and the variable count.
-constexpr int32_t kMinInstanceBytes = 62 * 4;
-// One tile: 13 four-byte entries.
-constexpr int32_t kMinTileBytes = 13 * 4;
 
 void WInt(IBuffer* b, int32_t v) { Buffer_WriteNumber(b, eBuffer_S32, v); }
 void WFlag(IBuffer* b, uint8_t v) { Buffer_WriteNumber(b, eBuffer_S32, v ? 1 : 0); }
@@ -59,12 +55,11 @@ struct Reader {
         MEM_FREE(*field);
         *field = t;
     }
-    // A count from 0 up to what the bytes left could hold at minBytes each.
-    int32_t Count(int32_t minBytes)
+    // A count: 0 or more (the records that follow are read one by one).
+    int32_t Count()
     {
         const double d = Next(eBuffer_S32);
-        const int32_t left = b->Size() - b->Position();
-        if (!ok || !(d >= 0) || d > double(left / minBytes)) {
+        if (!ok || !(d >= 0 && d <= 2147483647.0)) {
             ok = false;
             return 0;
         }
@@ -160,9 +155,8 @@ bool CRoom::LoadState(IBuffer* b)
         for (int32_t* x : {&v.hborder, &v.vborder, &v.hspeed, &v.vspeed, &v.object, &v.surfaceId}) *x = r.Int();
     }
     // Tiles keep their saved ids; the tile id counter is not touched.
-    const int32_t tiles = r.Count(kMinTileBytes);
+    const int32_t tiles = r.Count();
     m_tiles.clear();
-    m_tiles.reserve(size_t(tiles));
     for (int32_t k = 0; r.ok && k < tiles; ++k) {
         RoomTile t{};
         t.x = r.Float();
@@ -180,7 +174,7 @@ bool CRoom::LoadState(IBuffer* b)
     m_lastFoundTile = -1;
     // Instances, detached: active ones by depth, deactivated ones in their order.
     for (InstanceList* list : {&m_active, &m_deactivated}) {
-        const int32_t count = r.Count(kMinInstanceBytes);
+        const int32_t count = r.Count();
         for (int32_t k = 0; r.ok && k < count; ++k) {
             auto* i = new CInstance(0, 0, 0, 0, false);
             if (!i->DeSerialise(b, false)) {

@@ -188,15 +188,14 @@ const char* ReadRooms(IBuffer* b, Staged* s)
     const double count = r.Number(eBuffer_S32);
     s->lastInstanceId = r.Int();
     s->lastTileId = r.Int();
-    // Every slot takes at least its four-byte presence flag.
-    if (!r.ok || !(count >= 0) || count > double((b->Size() - b->Position()) / 4)) return "the room count is damaged";
-    s->rooms.assign(size_t(count), nullptr);
-    for (CRoom*& slot : s->rooms) {
+    if (!r.ok || !(count >= 0 && count <= 2147483647.0)) return "the room count is damaged";
+    // Slots are made as their presence flags are read: a count the data cannot back makes
+    // nothing for it.
+    for (int32_t k = 0; k < int32_t(count); ++k) {
         const int32_t present = r.Int();
         if (!r.ok) return "the rooms are cut short";
-        if (!present) continue;
-        slot = new CRoom();
-        if (!slot->LoadState(b)) return "a room is damaged";
+        s->rooms.push_back(present ? new CRoom() : nullptr);
+        if (present && !s->rooms.back()->LoadState(b)) return "a room is damaged";
     }
     const int32_t current = s->currentRoom;
     if (current < 0 || size_t(current) >= s->rooms.size() || !s->rooms[size_t(current)])

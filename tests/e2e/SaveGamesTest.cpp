@@ -24,7 +24,7 @@ protected:
         std::string messages;
         EXPECT_TRUE(e2e::Pack(Game(name), game, std::string("--") + GetParam(), &messages)) << messages;
         const std::string log = dir / "log.txt";
-        const int code = e2e::Shell("cd " + e2e::Quote(dir.Path()) + " && " + e2e::kHeadless +
+        const int code = e2e::Shell("cd " + e2e::Quote(dir.Path()) + " && HOME=" + e2e::Quote(dir.Path()) + " XDG_DATA_HOME=" + e2e::Quote(dir / "data") + " " + e2e::kHeadless +
                                     "ZIMBREL_MAX_FRAMES=100 " + e2e::Quote(ZB_RUNNER_PATH) + " -game " + e2e::Quote(game) +
                                     " -output " + e2e::Quote(log) + " >/dev/null 2>&1");
         EXPECT_EQ(code, 0);
