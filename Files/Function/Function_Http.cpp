@@ -8,7 +8,7 @@
 // Needs the request layer, maps, sprites, the built-in table. No Linux/ file.
 #include <cstring>
 
-#include "Files/Code/Code_Function.h"
+#include "Files/Code/Code_Builtin.h"
 #include "Files/Function/Function_Http.h"
 #include "Files/Sprite/Sprite_Main.h"
 #include "Files/DS/DS_Map.h"
@@ -16,6 +16,8 @@
 #include "Files/Base/Value.h"
 
 namespace {
+
+using namespace zbargs;
 
 bool IsWebAddress(const char* url)
 {
@@ -28,7 +30,7 @@ const char* ReplyText(const HTTP_REQ_CONTEXT* r)
     return r->received > 0 && r->buffer ? reinterpret_cast<const char*>(r->buffer) : "";
 }
 
-void F_HttpGet(ScriptValue* result, CInstance*, CInstance*, int32_t argc, ScriptValue* args)
+ZB_BUILTIN(F_HttpGet)
 {
     Value_SetReal(result, -1);
     if (argc < 1) return;
@@ -37,7 +39,7 @@ void F_HttpGet(ScriptValue* result, CInstance*, CInstance*, int32_t argc, Script
     Value_SetReal(result, HTTP_Get(url, -1, HTTP_OnComplete, nullptr, nullptr));
 }
 
-void F_HttpPostString(ScriptValue* result, CInstance*, CInstance*, int32_t argc, ScriptValue* args)
+ZB_BUILTIN(F_HttpPostString)
 {
     Value_SetReal(result, -1);
     if (argc < 2) return;

@@ -6,9 +6,7 @@
 //
 // Needs: motion planning, paths, instances and the current room, the 2D drawing. No Linux/
 // file.
-#include "Files/Base/RealConvert.h"
-#include "Files/Base/Value.h"
-#include "Files/Code/Code_Function.h"
+#include "Files/Code/Code_Builtin.h"
 #include "Files/Function/Function_World.h"
 #include "Files/Graphics/Graphics_Draw.h"
 #include "Files/Motion/Motion.h"
@@ -17,97 +15,89 @@
 #include "Files/Room/Room.h"
 #include "Files/World/World_State.h"
 
+using namespace zbargs;
+
 namespace {
 
-#define BUILTIN(name)                                                                                                  \
-    void name([[maybe_unused]] ScriptValue* result, [[maybe_unused]] CInstance* self,                                 \
-              [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc, [[maybe_unused]] ScriptValue* args)
-
-inline double R(const ScriptValue& v) { return v.kind == VALUE_REAL ? v.real : 0.0; }
-inline float F(const ScriptValue& v) { return float(R(v)); }
-inline int32_t I(const ScriptValue& v) { return Real_RoundToInt32(R(v)); }
-inline bool B(const ScriptValue& v) { return R(v) >= 0.5; }
-inline void Ret(ScriptValue* result, double r) { Value_SetReal(result, r); }
-
 // ---- Linear and potential ----
-BUILTIN(F_LinearStep) { Ret(result, Motion_LinearStep(self, F(args[0]), F(args[1]), F(args[2]), -3, B(args[3]))); }
-BUILTIN(F_LinearStepObject)
+ZB_BUILTIN(F_LinearStep) { SetReal(result, Motion_LinearStep(self, NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), -3, NumFromHalf(args, 3))); }
+ZB_BUILTIN(F_LinearStepObject)
 {
-    Ret(result, Motion_LinearStep(self, F(args[0]), F(args[1]), F(args[2]), I(args[3]), false));
+    SetReal(result, Motion_LinearStep(self, NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumRound(args, 3), false));
 }
-BUILTIN(F_LinearPath)
+ZB_BUILTIN(F_LinearPath)
 {
-    Ret(result, Motion_LinearPath(self, Path_Data(I(args[0])), F(args[1]), F(args[2]), F(args[3]), -3, B(args[4])));
+    SetReal(result, Motion_LinearPath(self, Path_Data(NumRound(args, 0)), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), -3, NumFromHalf(args, 4)));
 }
-BUILTIN(F_LinearPathObject)
+ZB_BUILTIN(F_LinearPathObject)
 {
-    Ret(result, Motion_LinearPath(self, Path_Data(I(args[0])), F(args[1]), F(args[2]), F(args[3]), I(args[4]), false));
+    SetReal(result, Motion_LinearPath(self, Path_Data(NumRound(args, 0)), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumRound(args, 4), false));
 }
-BUILTIN(F_PotentialStep)
+ZB_BUILTIN(F_PotentialStep)
 {
-    Ret(result, Motion_PotentialStep(self, F(args[0]), F(args[1]), F(args[2]), -3, B(args[3])));
+    SetReal(result, Motion_PotentialStep(self, NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), -3, NumFromHalf(args, 3)));
 }
-BUILTIN(F_PotentialStepObject)
+ZB_BUILTIN(F_PotentialStepObject)
 {
-    Ret(result, Motion_PotentialStep(self, F(args[0]), F(args[1]), F(args[2]), I(args[3]), false));
+    SetReal(result, Motion_PotentialStep(self, NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumRound(args, 3), false));
 }
-BUILTIN(F_PotentialPath)
+ZB_BUILTIN(F_PotentialPath)
 {
-    Ret(result, Motion_PotentialPath(self, Path_Data(I(args[0])), F(args[1]), F(args[2]), F(args[3]), F(args[4]), -3,
-                                     B(args[5])));
+    SetReal(result, Motion_PotentialPath(self, Path_Data(NumRound(args, 0)), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), -3,
+                                     NumFromHalf(args, 5)));
 }
-BUILTIN(F_PotentialPathObject)
+ZB_BUILTIN(F_PotentialPathObject)
 {
-    Ret(result, Motion_PotentialPath(self, Path_Data(I(args[0])), F(args[1]), F(args[2]), F(args[3]), F(args[4]),
-                                     I(args[5]), false));
+    SetReal(result, Motion_PotentialPath(self, Path_Data(NumRound(args, 0)), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4),
+                                     NumRound(args, 5), false));
 }
-BUILTIN(F_PotentialSettings)
+ZB_BUILTIN(F_PotentialSettings)
 {
-    Ret(result, 0);
-    Motion_PotentialSettings(F(args[0]), F(args[1]), F(args[2]), B(args[3]));
+    SetReal(result, 0);
+    Motion_PotentialSettings(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFromHalf(args, 3));
 }
 
 // ---- Grids ----
-BUILTIN(F_GridCreate)
+ZB_BUILTIN(F_GridCreate)
 {
-    Ret(result, Motion_Grid_Create(I(args[0]), I(args[1]), I(args[2]), I(args[3]), I(args[4]), I(args[5])));
+    SetReal(result, Motion_Grid_Create(NumRound(args, 0), NumRound(args, 1), NumRound(args, 2), NumRound(args, 3), NumRound(args, 4), NumRound(args, 5)));
 }
-BUILTIN(F_GridDestroy)
+ZB_BUILTIN(F_GridDestroy)
 {
-    Ret(result, 0);
-    Motion_Grid_Destroy(I(args[0]));
+    SetReal(result, 0);
+    Motion_Grid_Destroy(NumRound(args, 0));
 }
-BUILTIN(F_GridClearAll)
+ZB_BUILTIN(F_GridClearAll)
 {
-    Ret(result, 0);
-    Motion_Grid_Clear(I(args[0]));
+    SetReal(result, 0);
+    Motion_Grid_Clear(NumRound(args, 0));
 }
-BUILTIN(F_GridClearCell)
+ZB_BUILTIN(F_GridClearCell)
 {
-    Ret(result, 0);
-    Motion_Grid_ClearCell(I(args[0]), I(args[1]), I(args[2]));
+    SetReal(result, 0);
+    Motion_Grid_ClearCell(NumRound(args, 0), NumRound(args, 1), NumRound(args, 2));
 }
-BUILTIN(F_GridAddCell)
+ZB_BUILTIN(F_GridAddCell)
 {
-    Ret(result, 0);
-    Motion_Grid_AddCell(I(args[0]), I(args[1]), I(args[2]));
+    SetReal(result, 0);
+    Motion_Grid_AddCell(NumRound(args, 0), NumRound(args, 1), NumRound(args, 2));
 }
-BUILTIN(F_GridClearRectangle)
+ZB_BUILTIN(F_GridClearRectangle)
 {
-    Ret(result, 0);
-    Motion_Grid_ClearRectangle(I(args[0]), F(args[1]), F(args[2]), F(args[3]), F(args[4]));
+    SetReal(result, 0);
+    Motion_Grid_ClearRectangle(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4));
 }
-BUILTIN(F_GridAddRectangle)
+ZB_BUILTIN(F_GridAddRectangle)
 {
-    Ret(result, 0);
-    Motion_Grid_AddRectangle(I(args[0]), F(args[1]), F(args[2]), F(args[3]), F(args[4]));
+    SetReal(result, 0);
+    Motion_Grid_AddRectangle(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4));
 }
 // Every live instance of the target (-3 all, an instance id, or an object with its descendants).
-BUILTIN(F_GridAddInstances)
+ZB_BUILTIN(F_GridAddInstances)
 {
-    Ret(result, 0);
-    const int32_t id = I(args[0]), target = I(args[1]);
-    const bool precise = B(args[2]);
+    SetReal(result, 0);
+    const int32_t id = NumRound(args, 0), target = NumRound(args, 1);
+    const bool precise = NumFromHalf(args, 2);
     CRoom* room = Run_CurrentRoom();
     if (!room || !Motion_Grid_Get(id)) return;
     for (CInstance* i = room->m_active.head; i; i = i->m_pNext) {
@@ -119,16 +109,16 @@ BUILTIN(F_GridAddInstances)
         if (match) Motion_Grid_AddInstances(id, i, precise);
     }
 }
-BUILTIN(F_GridPath)
+ZB_BUILTIN(F_GridPath)
 {
-    Ret(result, Motion_Grid_Path(I(args[0]), Path_Data(I(args[1])), F(args[2]), F(args[3]), F(args[4]), F(args[5]),
-                                 B(args[6])));
+    SetReal(result, Motion_Grid_Path(NumRound(args, 0), Path_Data(NumRound(args, 1)), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5),
+                                 NumFromHalf(args, 6)));
 }
 // Every cell as a filled rectangle: red (255) when blocked, green (32768) when free.
-BUILTIN(F_GridDraw)
+ZB_BUILTIN(F_GridDraw)
 {
-    Ret(result, 0);
-    const CGrid* g = Motion_Grid_Get(I(args[0]));
+    SetReal(result, 0);
+    const CGrid* g = Motion_Grid_Get(NumRound(args, 0));
     if (!g) return;
     for (int32_t h = 0; h < g->m_columns; ++h) {
         for (int32_t v = 0; v < g->m_rows; ++v) {
@@ -144,23 +134,26 @@ BUILTIN(F_GridDraw)
 
 void Function_Motion_Register()
 {
-    Function_Add("mp_linear_step", F_LinearStep, 4);
-    Function_Add("mp_linear_step_object", F_LinearStepObject, 4);
-    Function_Add("mp_linear_path", F_LinearPath, 5);
-    Function_Add("mp_linear_path_object", F_LinearPathObject, 5);
-    Function_Add("mp_potential_settings", F_PotentialSettings, 4);
-    Function_Add("mp_potential_step", F_PotentialStep, 4);
-    Function_Add("mp_potential_step_object", F_PotentialStepObject, 4);
-    Function_Add("mp_potential_path", F_PotentialPath, 6);
-    Function_Add("mp_potential_path_object", F_PotentialPathObject, 6);
-    Function_Add("mp_grid_create", F_GridCreate, 6);
-    Function_Add("mp_grid_destroy", F_GridDestroy, 1);
-    Function_Add("mp_grid_clear_all", F_GridClearAll, 1);
-    Function_Add("mp_grid_clear_cell", F_GridClearCell, 3);
-    Function_Add("mp_grid_clear_rectangle", F_GridClearRectangle, 5);
-    Function_Add("mp_grid_add_cell", F_GridAddCell, 3);
-    Function_Add("mp_grid_add_rectangle", F_GridAddRectangle, 5);
-    Function_Add("mp_grid_add_instances", F_GridAddInstances, 3);
-    Function_Add("mp_grid_path", F_GridPath, 7);
-    Function_Add("mp_grid_draw", F_GridDraw, 1);
+    static const Row kRows[] = {
+        {"mp_linear_step", F_LinearStep, 4},
+        {"mp_linear_step_object", F_LinearStepObject, 4},
+        {"mp_linear_path", F_LinearPath, 5},
+        {"mp_linear_path_object", F_LinearPathObject, 5},
+        {"mp_potential_settings", F_PotentialSettings, 4},
+        {"mp_potential_step", F_PotentialStep, 4},
+        {"mp_potential_step_object", F_PotentialStepObject, 4},
+        {"mp_potential_path", F_PotentialPath, 6},
+        {"mp_potential_path_object", F_PotentialPathObject, 6},
+        {"mp_grid_create", F_GridCreate, 6},
+        {"mp_grid_destroy", F_GridDestroy, 1},
+        {"mp_grid_clear_all", F_GridClearAll, 1},
+        {"mp_grid_clear_cell", F_GridClearCell, 3},
+        {"mp_grid_clear_rectangle", F_GridClearRectangle, 5},
+        {"mp_grid_add_cell", F_GridAddCell, 3},
+        {"mp_grid_add_rectangle", F_GridAddRectangle, 5},
+        {"mp_grid_add_instances", F_GridAddInstances, 3},
+        {"mp_grid_path", F_GridPath, 7},
+        {"mp_grid_draw", F_GridDraw, 1},
+    };
+    Register(kRows);
 }

@@ -7,10 +7,8 @@
 //
 // Needs: the room, path, object, time-line, script, sprite, background, font and sound tables,
 // the function table. No Linux/ file.
-#include "Files/Base/RealConvert.h"
-#include "Files/Base/Value.h"
 #include "Files/Background/Background_Main.h"
-#include "Files/Code/Code_Function.h"
+#include "Files/Code/Code_Builtin.h"
 #include "Files/Font/Font_Main.h"
 #include "Files/Function/Function_World.h"
 #include "Files/Object/Event.h"
@@ -26,75 +24,68 @@
 
 #include <string>
 
+using namespace zbargs;
+
 namespace {
 
-#define BUILTIN(name)                                                                                                  \
-    void name([[maybe_unused]] ScriptValue* result, [[maybe_unused]] CInstance* self,                                 \
-              [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc, [[maybe_unused]] ScriptValue* args)
-
-inline double R(const ScriptValue& v) { return v.kind == VALUE_REAL ? v.real : 0.0; }
-inline float F(const ScriptValue& v) { return float(R(v)); }
-inline int32_t I(const ScriptValue& v) { return Real_RoundToInt32(R(v)); }
-inline void Ret(ScriptValue* result, double r) { Value_SetReal(result, r); }
-
 // ---- Rooms and tiles ----
-BUILTIN(F_RoomAdd) { Ret(result, Room_Add()); }
-BUILTIN(F_RoomDuplicate) { Ret(result, Room_Duplicate(I(args[0]))); }
-BUILTIN(F_RoomAssign) { Ret(result, Room_Assign(I(args[0]), I(args[1])) ? 1 : 0); }
-BUILTIN(F_RoomSetCaption)
+ZB_BUILTIN(F_RoomAdd) { SetReal(result, Room_Add()); }
+ZB_BUILTIN(F_RoomDuplicate) { SetReal(result, Room_Duplicate(NumRound(args, 0))); }
+ZB_BUILTIN(F_RoomAssign) { SetBool(result, Room_Assign(NumRound(args, 0), NumRound(args, 1))); }
+ZB_BUILTIN(F_RoomSetCaption)
 {
-    Ret(result, 0);
-    if (CRoom* room = Room_Data(I(args[0]))) room->SetCaption(Value_Text(&args[1]));
+    SetReal(result, 0);
+    if (CRoom* room = Room_Data(NumRound(args, 0))) room->SetCaption(ArgText(args, 1));
 }
 // tile_add(background, left, top, width, height, x, y, depth): a visible tile of the current
 // room, scale 1, white, opaque; its id (-1 without a current room).
-BUILTIN(F_TileAdd)
+ZB_BUILTIN(F_TileAdd)
 {
     CRoom* room = Run_CurrentRoom();
-    if (!room) return Ret(result, -1);
+    if (!room) return SetReal(result, -1);
     RoomTile t{};
-    t.background = I(args[0]);
-    t.left = I(args[1]);
-    t.top = I(args[2]);
-    t.width = I(args[3]);
-    t.height = I(args[4]);
-    t.x = F(args[5]);
-    t.y = F(args[6]);
-    t.depth = F(args[7]);
+    t.background = NumRound(args, 0);
+    t.left = NumRound(args, 1);
+    t.top = NumRound(args, 2);
+    t.width = NumRound(args, 3);
+    t.height = NumRound(args, 4);
+    t.x = NumFloat(args, 5);
+    t.y = NumFloat(args, 6);
+    t.depth = NumFloat(args, 7);
     t.xscale = t.yscale = 1;
     t.blend = 0xFFFFFF;
     t.alpha = 1;
     t.visible = 1;
     const int32_t id = room->m_tiles[size_t(room->AddTile(t))].id;
     room->SortTiles();
-    Ret(result, id);
+    SetReal(result, id);
 }
 
 // ---- Paths ----
-BUILTIN(F_PathAdd) { Ret(result, Path_Add()); }
-BUILTIN(F_PathDelete)
+ZB_BUILTIN(F_PathAdd) { SetReal(result, Path_Add()); }
+ZB_BUILTIN(F_PathDelete)
 {
-    Ret(result, 0);
-    Path_Delete(I(args[0]));
+    SetReal(result, 0);
+    Path_Delete(NumRound(args, 0));
 }
-BUILTIN(F_PathDuplicate) { Ret(result, Path_Duplicate(I(args[0]))); }
-BUILTIN(F_PathAssign) { Ret(result, Path_Assign(I(args[0]), I(args[1])) ? 1 : 0); }
-BUILTIN(F_PathExists) { Ret(result, Path_Exists(I(args[0])) ? 1 : 0); }
-BUILTIN(F_PathGetName) { Value_SetString(result, Path_GetName(I(args[0]))); }
+ZB_BUILTIN(F_PathDuplicate) { SetReal(result, Path_Duplicate(NumRound(args, 0))); }
+ZB_BUILTIN(F_PathAssign) { SetBool(result, Path_Assign(NumRound(args, 0), NumRound(args, 1))); }
+ZB_BUILTIN(F_PathExists) { SetBool(result, Path_Exists(NumRound(args, 0))); }
+ZB_BUILTIN(F_PathGetName) { SetText(result, Path_GetName(NumRound(args, 0))); }
 
 // ---- Objects ----
-BUILTIN(F_ObjectAdd) { Ret(result, Object_Add()); }
-BUILTIN(F_ObjectDelete)
+ZB_BUILTIN(F_ObjectAdd) { SetReal(result, Object_Add()); }
+ZB_BUILTIN(F_ObjectDelete)
 {
-    Ret(result, 0);
-    Object_Delete(I(args[0]));
+    SetReal(result, 0);
+    Object_Delete(NumRound(args, 0));
 }
 // Removes the object's own event (type, number); the per-event lists are rebuilt.
-BUILTIN(F_ObjectEventClear)
+ZB_BUILTIN(F_ObjectEventClear)
 {
-    Ret(result, 0);
-    CObject* o = Object_Lookup(I(args[0]));
-    const int32_t type = I(args[1]), number = I(args[2]);
+    SetReal(result, 0);
+    CObject* o = Object_Lookup(NumRound(args, 0));
+    const int32_t type = NumRound(args, 1), number = NumRound(args, 2);
     if (!o || type < 0 || type >= OBJECT_EVENT_TYPES || number < 0 || number >= o->m_events[type].count) return;
     CEvent*& slot = o->m_events[type].events[number];
     if (!slot) return;
@@ -103,23 +94,23 @@ BUILTIN(F_ObjectEventClear)
     Object_EventsChanged();
     Object_Lists_Build();
 }
-BUILTIN(F_ObjectSetParent)
+ZB_BUILTIN(F_ObjectSetParent)
 {
-    Ret(result, 0);
-    if (!Object_Exists(I(args[0]))) return;
-    if (Object_SetParent(I(args[0]), I(args[1]))) Object_Lists_Build();
+    SetReal(result, 0);
+    if (!Object_Exists(NumRound(args, 0))) return;
+    if (Object_SetParent(NumRound(args, 0), NumRound(args, 1))) Object_Lists_Build();
 }
 
 // ---- Time-line moments ----
 // Adds the code to the moment at that step (made when missing): after the moment's code when
 // it already has text.
-BUILTIN(F_TimelineMomentAdd)
+ZB_BUILTIN(F_TimelineMomentAdd)
 {
-    Ret(result, 0);
-    CTimeLine* t = TimeLine_Data(I(args[0]));
+    SetReal(result, 0);
+    CTimeLine* t = TimeLine_Data(NumRound(args, 0));
     if (!t) return;
-    CEvent* moment = t->AddMoment(I(args[1]));
-    const char* code = Value_Text(&args[2]);
+    CEvent* moment = t->AddMoment(NumRound(args, 1));
+    const char* code = ArgText(args, 2);
     if (moment->m_pText && *moment->m_pText) {
         std::string joined = std::string(moment->m_pText) + "\n" + code;
         moment->SetText(joined.c_str());
@@ -128,19 +119,19 @@ BUILTIN(F_TimelineMomentAdd)
         moment->SetText(code);
     }
 }
-BUILTIN(F_TimelineMomentClear)
+ZB_BUILTIN(F_TimelineMomentClear)
 {
-    Ret(result, 0);
-    if (CTimeLine* t = TimeLine_Data(I(args[0]))) t->DeleteMoment(I(args[1]));
+    SetReal(result, 0);
+    if (CTimeLine* t = TimeLine_Data(NumRound(args, 0))) t->DeleteMoment(NumRound(args, 1));
 }
 
 // ---- Assets and scripts ----
 // The kind of the resource with that name: asset_object 0, asset_sprite 1, asset_sound 2,
 // asset_room 3, asset_background 4, asset_path 5, asset_script 6, asset_font 7,
 // asset_timeline 8; asset_unknown -1.
-BUILTIN(F_AssetGetType)
+ZB_BUILTIN(F_AssetGetType)
 {
-    const char* name = Value_Text(&args[0]);
+    const char* name = ArgText(args, 0);
     int32_t kind = -1;
     if (Object_Find(name) >= 0) kind = 0;
     else if (Sprite_Find(name) >= 0) kind = 1;
@@ -151,68 +142,71 @@ BUILTIN(F_AssetGetType)
     else if (Script_Find(name) >= 0) kind = 6;
     else if (Font_Find(name) >= 0) kind = 7;
     else if (TimeLine_Find(name) >= 0) kind = 8;
-    Ret(result, kind);
+    SetReal(result, kind);
 }
 // script_execute(index, arguments...): the script's result.
-BUILTIN(F_ScriptExecute)
+ZB_BUILTIN(F_ScriptExecute)
 {
-    Ret(result, 0);
+    SetReal(result, 0);
     if (argc < 1) return;
     const ScriptArguments a{argc - 1, args + 1};
-    Script_Execute(I(args[0]), self, other, argc - 1, result, &a);
+    Script_Execute(NumRound(args, 0), self, other, argc - 1, result, &a);
 }
-BUILTIN(F_ScriptGetText)
+ZB_BUILTIN(F_ScriptGetText)
 {
-    CScript* s = Script_Data(I(args[0]));
-    Value_SetString(result, s && s->GetText() ? s->GetText() : "");
+    CScript* s = Script_Data(NumRound(args, 0));
+    SetText(result, s && s->GetText() ? s->GetText() : "");
 }
 
 // ---- Readers the checks of the changes above need ----
-BUILTIN(F_RoomExists) { Ret(result, Room_Exists(I(args[0])) ? 1 : 0); }
-BUILTIN(F_RoomGetName) { Value_SetString(result, Room_GetName(I(args[0]))); }
-BUILTIN(F_PathGetNumber) { Ret(result, Path_Exists(I(args[0])) ? Path_Data(I(args[0]))->GetNumber() : 0); }
-BUILTIN(F_PathGetLength) { Ret(result, Path_Exists(I(args[0])) ? Path_Data(I(args[0]))->GetLength() : 0); }
-BUILTIN(F_ObjectExists) { Ret(result, Object_Exists(I(args[0])) ? 1 : 0); }
-BUILTIN(F_ObjectGetName) { Value_SetString(result, Object_GetName(I(args[0]))); }
-BUILTIN(F_ObjectGetParent)
+ZB_BUILTIN(F_RoomExists) { SetBool(result, Room_Exists(NumRound(args, 0))); }
+ZB_BUILTIN(F_RoomGetName) { SetText(result, Room_GetName(NumRound(args, 0))); }
+ZB_BUILTIN(F_PathGetNumber) { SetReal(result, Path_Exists(NumRound(args, 0)) ? Path_Data(NumRound(args, 0))->GetNumber() : 0); }
+ZB_BUILTIN(F_PathGetLength) { SetReal(result, Path_Exists(NumRound(args, 0)) ? Path_Data(NumRound(args, 0))->GetLength() : 0); }
+ZB_BUILTIN(F_ObjectExists) { SetBool(result, Object_Exists(NumRound(args, 0))); }
+ZB_BUILTIN(F_ObjectGetName) { SetText(result, Object_GetName(NumRound(args, 0))); }
+ZB_BUILTIN(F_ObjectGetParent)
 {
-    CObject* o = Object_Lookup(I(args[0]));
-    Ret(result, o ? o->m_parentIndex : -1);
+    CObject* o = Object_Lookup(NumRound(args, 0));
+    SetReal(result, o ? o->m_parentIndex : -1);
 }
-BUILTIN(F_TimelineExists) { Ret(result, TimeLine_Exists(I(args[0])) ? 1 : 0); }
-BUILTIN(F_ScriptExists) { Ret(result, Script_Exists(I(args[0])) ? 1 : 0); }
+ZB_BUILTIN(F_TimelineExists) { SetBool(result, TimeLine_Exists(NumRound(args, 0))); }
+ZB_BUILTIN(F_ScriptExists) { SetBool(result, Script_Exists(NumRound(args, 0))); }
 
 } // namespace
 
 void Function_Resource_Register()
 {
-    Function_Add("room_exists", F_RoomExists, 1);
-    Function_Add("room_get_name", F_RoomGetName, 1);
-    Function_Add("path_get_number", F_PathGetNumber, 1);
-    Function_Add("path_get_length", F_PathGetLength, 1);
-    Function_Add("object_exists", F_ObjectExists, 1);
-    Function_Add("object_get_name", F_ObjectGetName, 1);
-    Function_Add("object_get_parent", F_ObjectGetParent, 1);
-    Function_Add("timeline_exists", F_TimelineExists, 1);
-    Function_Add("script_exists", F_ScriptExists, 1);
-    Function_Add("room_add", F_RoomAdd, 0);
-    Function_Add("room_duplicate", F_RoomDuplicate, 1);
-    Function_Add("room_assign", F_RoomAssign, 2);
-    Function_Add("room_set_caption", F_RoomSetCaption, 2);
-    Function_Add("tile_add", F_TileAdd, 8);
-    Function_Add("path_add", F_PathAdd, 0);
-    Function_Add("path_delete", F_PathDelete, 1);
-    Function_Add("path_duplicate", F_PathDuplicate, 1);
-    Function_Add("path_assign", F_PathAssign, 2);
-    Function_Add("path_exists", F_PathExists, 1);
-    Function_Add("path_get_name", F_PathGetName, 1);
-    Function_Add("object_add", F_ObjectAdd, 0);
-    Function_Add("object_delete", F_ObjectDelete, 1);
-    Function_Add("object_event_clear", F_ObjectEventClear, 3);
-    Function_Add("object_set_parent", F_ObjectSetParent, 2);
-    Function_Add("timeline_moment_add", F_TimelineMomentAdd, 3);
-    Function_Add("timeline_moment_clear", F_TimelineMomentClear, 2);
-    Function_Add("asset_get_type", F_AssetGetType, 1);
-    Function_Add("script_execute", F_ScriptExecute, -1);
-    Function_Add("script_get_text", F_ScriptGetText, 1);
+    static const Row kRows[] = {
+        {"room_exists", F_RoomExists, 1},
+        {"room_get_name", F_RoomGetName, 1},
+        {"path_get_number", F_PathGetNumber, 1},
+        {"path_get_length", F_PathGetLength, 1},
+        {"object_exists", F_ObjectExists, 1},
+        {"object_get_name", F_ObjectGetName, 1},
+        {"object_get_parent", F_ObjectGetParent, 1},
+        {"timeline_exists", F_TimelineExists, 1},
+        {"script_exists", F_ScriptExists, 1},
+        {"room_add", F_RoomAdd, 0},
+        {"room_duplicate", F_RoomDuplicate, 1},
+        {"room_assign", F_RoomAssign, 2},
+        {"room_set_caption", F_RoomSetCaption, 2},
+        {"tile_add", F_TileAdd, 8},
+        {"path_add", F_PathAdd, 0},
+        {"path_delete", F_PathDelete, 1},
+        {"path_duplicate", F_PathDuplicate, 1},
+        {"path_assign", F_PathAssign, 2},
+        {"path_exists", F_PathExists, 1},
+        {"path_get_name", F_PathGetName, 1},
+        {"object_add", F_ObjectAdd, 0},
+        {"object_delete", F_ObjectDelete, 1},
+        {"object_event_clear", F_ObjectEventClear, 3},
+        {"object_set_parent", F_ObjectSetParent, 2},
+        {"timeline_moment_add", F_TimelineMomentAdd, 3},
+        {"timeline_moment_clear", F_TimelineMomentClear, 2},
+        {"asset_get_type", F_AssetGetType, 1},
+        {"script_execute", F_ScriptExecute, -1},
+        {"script_get_text", F_ScriptGetText, 1},
+    };
+    Register(kRows);
 }

@@ -4,45 +4,45 @@
 // 0). The loads are queued and made at the start of the next step.
 //
 // Needs: the save and load of the run module, the function table. No Linux/ file.
-#include "Files/Base/Value.h"
-#include "Files/Base/RealConvert.h"
-#include "Files/Code/Code_Function.h"
+#include "Files/Code/Code_Builtin.h"
 #include "Files/Function/Function_World.h"
 #include "Files/Run/Run_Save.h"
 
+using namespace zbargs;
+
 namespace {
 
-#define BUILTIN(name)                                                                                                  \
-    void name([[maybe_unused]] ScriptValue* result, [[maybe_unused]] CInstance* self,                                 \
-              [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc, [[maybe_unused]] ScriptValue* args)
-
-inline int32_t I(const ScriptValue& v) { return Real_RoundToInt32(v.kind == VALUE_REAL ? v.real : 0.0); }
-
-BUILTIN(F_GameSave)
+ZB_BUILTIN(F_GameSave)
 {
-    Value_SetReal(result, 0);
-    Run_SaveGame(Value_Text(&args[0]));
+    SetReal(result, 0);
+    Run_SaveGame(ArgText(args, 0));
 }
-BUILTIN(F_GameLoad)
+ZB_BUILTIN(F_GameLoad)
 {
-    Value_SetReal(result, 0);
-    Run_LoadGame(Value_Text(&args[0]));
+    SetReal(result, 0);
+    Run_LoadGame(ArgText(args, 0));
 }
-BUILTIN(F_GameSaveBuffer) { Value_SetReal(result, Run_SaveGameToBuffer(I(args[0])) ? 1 : 0); }
-BUILTIN(F_GameLoadBuffer) { Value_SetReal(result, Run_QueueLoadGame(I(args[0])) ? 1 : 0); }
+ZB_BUILTIN(F_GameSaveBuffer) { SetBool(result, Run_SaveGameToBuffer(NumRound(args, 0))); }
+ZB_BUILTIN(F_GameLoadBuffer) { SetBool(result, Run_QueueLoadGame(NumRound(args, 0))); }
 
 } // namespace
 
 void Function_Save_Register()
 {
-    Function_Add("game_save", F_GameSave, 1);
-    Function_Add("game_load", F_GameLoad, 1);
-    Function_Add("game_save_buffer", F_GameSaveBuffer, 1);
-    Function_Add("game_load_buffer", F_GameLoadBuffer, 1);
+    static const Row kRows[] = {
+        {"game_save", F_GameSave, 1},
+        {"game_load", F_GameLoad, 1},
+        {"game_save_buffer", F_GameSaveBuffer, 1},
+        {"game_load_buffer", F_GameLoadBuffer, 1},
+    };
+    Register(kRows);
 }
 
 void Function_Save_RegisterActions()
 {
-    Function_Add("action_save_game", F_GameSave, 1);
-    Function_Add("action_load_game", F_GameLoad, 1);
+    static const Row kRows[] = {
+        {"action_save_game", F_GameSave, 1},
+        {"action_load_game", F_GameLoad, 1},
+    };
+    Register(kRows);
 }

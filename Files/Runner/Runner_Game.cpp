@@ -12,6 +12,7 @@
 #include "Files/Networking/OnlineServices.h"
 #include "Files/Option/Options.h"
 #include "Files/Code/Code_Load.h"
+#include "Files/Runner/Runner_Reset.h"
 #include "Files/Runner/Runner_Wiring.h"
 #include "Files/Support/CommandLine.h"
 #include "Files/Background/Background_Main.h"
@@ -178,23 +179,7 @@ bool Runner_LoadFromImage(FileImage& image)
     return Runner_ProcessChunks(image) && Runner_FinishCode(image);
 }
 
-void Runner_ReleaseLoaded()
-{
-    Header_Clear(g_GameHeader);
-    Code_Clear();
-    Code_Table_Free();
-    VM_StringTable_Free();
-    Options_Free();
-    Script_Free();
-    Room_FreeAll();
-    Path_FreeAll();
-    TimeLine_Free();
-    Object_Free();
-    Sprite_Clear();
-    Background_Clear();
-    Font_Clear();
-    GR_FilePageEntries_Clear();
-}
+void Runner_ReleaseLoaded() { Runtime_ResetAll(); }
 
 bool Runner_FinishCode(const FileImage& image)
 {

@@ -4,9 +4,6 @@
 // to a closed port is never delivered (the game runs on for half a second to be sure).
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,19 +18,6 @@ namespace {
 std::string Quote(const std::string& s) { return "'" + s + "'"; }
 
 int Shell(const std::string& line) { return WEXITSTATUS(std::system(line.c_str())); }
-
-int ClosedPort()
-{
-    const int s = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t n = sizeof a;
-    getsockname(s, reinterpret_cast<sockaddr*>(&a), &n);
-    close(s);
-    return ntohs(a.sin_port);
-}
 
 void ReplaceAll(std::string& s, const std::string& from, const std::string& to)
 {
@@ -66,7 +50,7 @@ TEST_P(AsyncGame, EventsSeeTheirResultsInAsyncLoad)
     std::string manifest = kManifest;
     const std::string base = "http://127.0.0.1:" + std::to_string(server.Port());
     ReplaceAll(manifest, "URL", base);
-    ReplaceAll(manifest, "CLOSED", std::to_string(ClosedPort()));
+    ReplaceAll(manifest, "CLOSED", std::to_string(Netbuf_ClosedPort()));
     Scratch_WriteFile(dir / "game.json", manifest);
     const std::string game = dir / "game.win", log = dir / "log.txt";
     ASSERT_EQ(Shell(Quote(ZB_GAMEPACK_PATH) + " " + Quote(dir / "game.json") + " " + Quote(game) + " --" + GetParam() +

@@ -3,9 +3,6 @@
 // with and without a content length, the reply cap, the ninth request waiting for a thread,
 // failed connections never delivered, https refused without trust and served with it,
 // redirects, unsafe characters, ids, clean-up exactly once, the built-ins, and shutdown.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -70,19 +67,6 @@ std::string Sha1(const std::string& s)
     char hex[41];
     SHA1_ToHex(&c, hex);
     return hex;
-}
-
-int FreePort()
-{
-    const int s = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t n = sizeof a;
-    getsockname(s, reinterpret_cast<sockaddr*>(&a), &n);
-    close(s);
-    return ntohs(a.sin_port);
 }
 
 HTTP_REQ_CONTEXT* Find(int32_t id)
@@ -243,7 +227,7 @@ TEST_F(Http, TheNinthRequestWaitsForAThread)
 TEST_F(Http, FailedConnectionsAreNeverDelivered)
 {
     int a = 0, b = 0;
-    const std::string closed = "http://127.0.0.1:" + std::to_string(FreePort()) + "/hello";
+    const std::string closed = "http://127.0.0.1:" + std::to_string(Netbuf_ClosedPort()) + "/hello";
     EXPECT_GE(HTTP_Get(closed.c_str(), -1, Capture, CountCleanUp, &a), 0);
     // Not a web address the layer can fetch: logged at once, never delivered.
     EXPECT_GE(HTTP_Get("http://", -1, Capture, CountCleanUp, &b), 0);

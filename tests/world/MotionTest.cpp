@@ -6,7 +6,7 @@
 #include <deque>
 #include <random>
 
-#include "world/WorldTestSupport.h"
+#include "support/GameWorld.h"
 
 #include "Files/Motion/Motion.h"
 #include "Files/Path/Path.h"

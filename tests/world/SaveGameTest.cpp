@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "world/WorldTestSupport.h"
+#include "support/GameWorld.h"
 
 #include "Files/Buffer/IBuffer.h"
 #include "Files/Code/Code_Variable.h"

@@ -1,7 +1,7 @@
 // The step and the frame: the order of the event phases, creation at room start, alarms,
 // keyboard and mouse events, collisions with solid back-off, outside and boundary events,
 // animation end, time lines, paths, room switching with persistence, restart and end.
-#include "world/WorldTestSupport.h"
+#include "support/GameWorld.h"
 
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Function.h"

@@ -1,7 +1,8 @@
-// Helpers of the game world's tests: a fixture with the compiler, the world's built-in
-// functions and variables and a fake sprite and input table installed, objects with events
-// given as source text, rooms made through the room table, and a log the game code writes to
-// through test_log(text).
+// The game-world fixture of the world and services tests: the whole runtime reset
+// (Runtime_ResetAll) around each test; the compiler, the game, action and maths built-ins
+// and test_log(...) registered; fake sprites and input behind the world's hooks; objects with
+// events given as source text, rooms made through the room table, instances placed in them,
+// and frames run.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,11 +12,12 @@
 #include <vector>
 
 #include "Files/Object/Event.h"
+#include "Files/Object/Instance.h"
 #include "Files/Object/Object.h"
 #include "Files/Room/Room.h"
-#include "Files/Object/Instance.h"
 #include "Files/Run/Run_Main.h"
 #include "Files/World/World_Hooks.h"
+#include "support/BuiltinTest.h"
 
 // Fake sprites: index -> info; the per-pixel tests answer from the box alone unless a test
 // installs its own.
@@ -30,6 +32,10 @@ extern FakeInput g_FakeInput;
 
 // A plain sprite: size w x h, origin (ox, oy), box the whole image, frames.
 WorldSpriteInfo FakeSprite(int32_t w, int32_t h, int32_t ox = 0, int32_t oy = 0, int32_t frames = 1);
+
+// Registers the compiler, the constants, the game, action and maths built-ins and test_log
+// once a process.
+void World_InitLanguage();
 
 class WorldTest : public ::testing::Test {
 protected:
@@ -47,15 +53,14 @@ protected:
     int32_t Place(int32_t room, int32_t object, float x, float y, const char* creationCode = nullptr);
     // Links parents, builds the lists and starts the game.
     void Start();
-    // n frames (steps and room switches).
+    // n frames (steps and room switches); the fake input's presses and releases last a frame.
     void Frames(int32_t n = 1);
     CInstance* Inst(int32_t id) { return Instance_Find(id); }
     // The first live instance of object o in the current room.
     CInstance* First(int32_t o);
+    // A built-in variable of an instance (-99999 when it cannot be read), and setting one.
+    double Get(CInstance* self, const char* variable, int32_t index = 0);
+    bool Set(CInstance* self, const char* variable, double value);
 
     std::vector<int32_t> m_order;
 };
-
-// What test_log wrote, one entry per call.
-extern std::vector<std::string> g_Log;
-std::string LogText(); // the entries joined with ' '

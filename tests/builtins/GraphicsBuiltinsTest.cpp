@@ -14,11 +14,12 @@
 #include "Files/Graphics_API/Graphics_RenderState.h"
 #include "Files/Graphics_API/Graphics_Window.h"
 #include "Files/Base/Value.h"
+#include "support/BuiltinTest.h"
 #include "support/FakeGraphics.h"
 
 namespace {
 
-class BuiltinsTest : public GraphicsFixture {
+class GraphicsBuiltins : public GraphicsFixture {
 protected:
     void SetUp() override
     {
@@ -27,40 +28,28 @@ protected:
         if (!registered) GR_Builtins_Register();
         registered = true;
     }
-    ScriptValue Call(const char* name, std::initializer_list<double> args)
+    static Val Call(const char* name, std::initializer_list<double> args)
     {
-        int32_t id;
-        EXPECT_TRUE(Code_Function_Find(name, &id)) << name;
-        const BuiltinFunction* row = Function_Get(id);
-        EXPECT_NE(row, nullptr);
-        ScriptValue a[16];
-        int n = 0;
-        for (double d : args) a[n++] = Value_Real(d);
-        if (row->argCount >= 0) {
-            EXPECT_EQ(row->argCount, n) << name;
-        }
-        ScriptValue r = Value_Real(0);
-        row->f(&r, nullptr, nullptr, n, a);
-        return r;
+        return Builtin_Call(name, std::vector<Val>(args.begin(), args.end()), nullptr, nullptr, true);
     }
 };
 
-TEST_F(BuiltinsTest, ColoursRoundAndBooleansFromHalf)
+TEST_F(GraphicsBuiltins, ColoursRoundAndBooleansFromHalf)
 {
     Call("draw_set_color", {254.6});
-    EXPECT_EQ(Call("draw_get_color", {}).real, 255.0);
+    EXPECT_EQ(Call("draw_get_color", {}).Real(), 255.0);
     Call("draw_set_alpha", {0.5});
-    EXPECT_NEAR(Call("draw_get_alpha", {}).real, 127.0 / 255.0, 1e-12);
-    EXPECT_EQ(Call("draw_get_color", {}).real, 255.0); // the alpha is masked off
+    EXPECT_NEAR(Call("draw_get_alpha", {}).Real(), 127.0 / 255.0, 1e-12);
+    EXPECT_EQ(Call("draw_get_color", {}).Real(), 255.0); // the alpha is masked off
     Call("draw_set_alpha_test", {0.49});
-    EXPECT_EQ(Call("draw_get_alpha_test", {}).real, 0.0);
+    EXPECT_EQ(Call("draw_get_alpha_test", {}).Real(), 0.0);
     Call("draw_set_alpha_test", {0.5});
-    EXPECT_EQ(Call("draw_get_alpha_test", {}).real, 1.0);
+    EXPECT_EQ(Call("draw_get_alpha_test", {}).Real(), 1.0);
     Call("draw_set_alpha_test_ref_value", {2.5}); // half to even
-    EXPECT_EQ(Call("draw_get_alpha_test_ref_value", {}).real, 2.0);
+    EXPECT_EQ(Call("draw_get_alpha_test_ref_value", {}).Real(), 2.0);
 }
 
-TEST_F(BuiltinsTest, BlendAndColourWrite)
+TEST_F(GraphicsBuiltins, BlendAndColourWrite)
 {
     Call("draw_set_blend_mode_ext", {9, 1});
     Call("draw_set_color_write_enable", {1, 0, 1, 0});
@@ -72,30 +61,22 @@ TEST_F(BuiltinsTest, BlendAndColourWrite)
     EXPECT_EQ(dev()->renderState[GFX_RS_ALPHABLENDENABLE], 0u);
 }
 
-TEST_F(BuiltinsTest, WindowAndDisplay)
+TEST_F(GraphicsBuiltins, WindowAndDisplay)
 {
     Call("window_set_size", {320, 200});
     EXPECT_EQ(GR_D3D_State().pendingWidth, 320);
     Call("window_set_cursor", {-3});
-    EXPECT_EQ(Call("window_get_cursor", {}).real, -3.0);
-    EXPECT_EQ(Call("display_get_width", {}).real, 1024.0);
-    EXPECT_EQ(Call("display_get_colordepth", {}).real, 32.0);
+    EXPECT_EQ(Call("window_get_cursor", {}).Real(), -3.0);
+    EXPECT_EQ(Call("display_get_width", {}).Real(), 1024.0);
+    EXPECT_EQ(Call("display_get_colordepth", {}).Real(), 32.0);
     int resets = dev()->resets;
-    EXPECT_EQ(Call("display_set_frequency", {75}).real, 1.0);
+    EXPECT_EQ(Call("display_set_frequency", {75}).Real(), 1.0);
     EXPECT_EQ(dev()->resets, resets + 1); // a mode change resets the device
-    int32_t id;
-    ASSERT_TRUE(Code_Function_Find("window_set_caption", &id));
-    ScriptValue text;
-    text.kind = VALUE_STRING;
-    text.text = (char*)"Title";
-    ScriptValue r = Value_Real(0);
-    Function_Get(id)->f(&r, nullptr, nullptr, 1, &text);
-    ScriptValue caption = Call("window_get_caption", {});
-    EXPECT_STREQ(Value_Text(&caption), "Title");
-    Value_FreeString(&caption);
+    Builtin_Call("window_set_caption", {Val("Title")});
+    EXPECT_EQ(Call("window_get_caption", {}).Text(), "Title");
 }
 
-TEST_F(BuiltinsTest, TransformStack)
+TEST_F(GraphicsBuiltins, TransformStack)
 {
     Call("d3d_transform_set_translation", {10, 0, 0});
     Call("d3d_transform_add_scaling", {2, 2, 2});
@@ -103,14 +84,14 @@ TEST_F(BuiltinsTest, TransformStack)
     GR_D3D_GetMatrix(2, world);
     grm::TransformPoint(out, origin, world);
     EXPECT_FLOAT_EQ(out[0], 20.0f);
-    for (int i = 0; i < 51; ++i) EXPECT_EQ(Call("d3d_transform_stack_push", {}).real, 1.0);
-    EXPECT_EQ(Call("d3d_transform_stack_push", {}).real, 0.0);
-    EXPECT_EQ(Call("d3d_transform_stack_top", {}).real, 1.0);
+    for (int i = 0; i < 51; ++i) EXPECT_EQ(Call("d3d_transform_stack_push", {}).Real(), 1.0);
+    EXPECT_EQ(Call("d3d_transform_stack_push", {}).Real(), 0.0);
+    EXPECT_EQ(Call("d3d_transform_stack_top", {}).Real(), 1.0);
     EXPECT_EQ(GR_3D_TransformStackDepth(), 51);
-    for (int i = 0; i < 51; ++i) EXPECT_EQ(Call("d3d_transform_stack_pop", {}).real, 1.0);
-    EXPECT_EQ(Call("d3d_transform_stack_pop", {}).real, 0.0);
-    EXPECT_EQ(Call("d3d_transform_stack_discard", {}).real, 0.0);
-    EXPECT_EQ(Call("d3d_transform_stack_empty", {}).real, 1.0);
+    for (int i = 0; i < 51; ++i) EXPECT_EQ(Call("d3d_transform_stack_pop", {}).Real(), 1.0);
+    EXPECT_EQ(Call("d3d_transform_stack_pop", {}).Real(), 0.0);
+    EXPECT_EQ(Call("d3d_transform_stack_discard", {}).Real(), 0.0);
+    EXPECT_EQ(Call("d3d_transform_stack_empty", {}).Real(), 1.0);
     // Rotation about an axis turns the other way.
     Call("d3d_transform_set_rotation_axis", {0, 0, 1, 90});
     float expect[16], axis[3] = {0, 0, 1};
@@ -119,7 +100,7 @@ TEST_F(BuiltinsTest, TransformStack)
     for (int i = 0; i < 16; ++i) EXPECT_FLOAT_EQ(world[i], expect[i]);
 }
 
-TEST_F(BuiltinsTest, ModeSwitchFlushesOnce)
+TEST_F(GraphicsBuiltins, ModeSwitchFlushesOnce)
 {
     dev()->ClearLog();
     GR_D3D_AllocVertices(4, nullptr, 16, 3);
@@ -136,14 +117,14 @@ TEST_F(BuiltinsTest, ModeSwitchFlushesOnce)
     EXPECT_FALSE(GR_3D_GetMode());
 }
 
-TEST_F(BuiltinsTest, ScreenReadBack)
+TEST_F(GraphicsBuiltins, ScreenReadBack)
 {
     GR_D3D_Start_Frame();
     GR_D3D_Clear(0x0000FF, 1.0f, 0, 1);
-    EXPECT_EQ(Call("draw_getpixel", {5, 5}).real, 255.0);
+    EXPECT_EQ(Call("draw_getpixel", {5, 5}).Real(), 255.0);
     GR_D3D_Finish_Frame(false);
-    EXPECT_EQ(Call("texture_exists", {-1}).real, 0.0);
-    EXPECT_EQ(Call("texture_get_width", {12345}).real, 1.0);
+    EXPECT_EQ(Call("texture_exists", {-1}).Real(), 0.0);
+    EXPECT_EQ(Call("texture_get_width", {12345}).Real(), 1.0);
     Call("draw_texture_flush", {});
 }
 

@@ -1,30 +1,19 @@
-// Helpers of the game world's tests (tests/world/WorldTestSupport.h).
-#include "world/WorldTestSupport.h"
+// The game-world fixture (tests/support/GameWorld.h).
+#include "support/GameWorld.h"
 
-#include <cstdio>
-
-#include "Files/Code/Code_Code.h"
+#include "Files/Code/Code_Compile.h"
 #include "Files/Code/Code_Constant.h"
 #include "Files/Code/Code_Error.h"
-#include "Files/Code/Code_Function.h"
-#include "Files/Path/Path.h"
-#include "Files/Object/Instance_Pending.h"
-#include "Files/Support/CommandLine.h"
-#include "Files/Runner/Runner_Game.h"
-#include "Files/Support/GameHeader.h"
-#include "Files/TimeLine/TimeLine.h"
 #include "Files/Code/Variable_BuiltIn.h"
+#include "Files/Function/Function_Registrars.h"
+#include "Files/Runner/Runner_Reset.h"
+#include "Files/Support/CommandLine.h"
+#include "Files/Support/GameHeader.h"
 #include "Files/Variable/Variable_World.h"
-#include "Files/World/World_Hooks.h"
 #include "Platform/MemoryManager.h"
-
-void Code_Compiler_Init();
-void InitFunctions_Game();
-void InitFunctions_Action();
 
 std::map<int32_t, WorldSpriteInfo> g_FakeSprites;
 FakeInput g_FakeInput;
-std::vector<std::string> g_Log;
 
 void FakeInput::ClearStep()
 {
@@ -37,30 +26,7 @@ WorldSpriteInfo FakeSprite(int32_t w, int32_t h, int32_t ox, int32_t oy, int32_t
     return WorldSpriteInfo{w, h, ox, oy, 0, 0, w - 1, h - 1, frames, 0};
 }
 
-std::string LogText()
-{
-    std::string s;
-    for (const std::string& e : g_Log) s += (s.empty() ? "" : " ") + e;
-    return s;
-}
-
 namespace {
-void TestLog(ScriptValue* result, CInstance*, CInstance*, int32_t argc, ScriptValue* args)
-{
-    Value_SetReal(result, 0);
-    std::string line;
-    for (int32_t k = 0; k < argc; ++k) {
-        if (k) line += ":";
-        if (args[k].kind == VALUE_STRING) {
-            line += args[k].text ? args[k].text : "";
-        } else {
-            char b[64];
-            std::snprintf(b, sizeof b, "%g", args[k].real);
-            line += b;
-        }
-    }
-    g_Log.push_back(line);
-}
 
 bool SpriteInfo(int32_t sprite, WorldSpriteInfo* info)
 {
@@ -76,36 +42,32 @@ bool KeyReleased(int32_t k) { return g_FakeInput.released[k & 255]; }
 bool MouseDown(int32_t b) { return g_FakeInput.mouseDown[b & 3]; }
 bool MousePressed(int32_t b) { return g_FakeInput.mousePressed[b & 3]; }
 bool MouseReleased(int32_t b) { return g_FakeInput.mouseReleased[b & 3]; }
+
 } // namespace
+
+void World_InitLanguage()
+{
+    static bool once = false;
+    if (once) return;
+    once = true;
+    Code_Compiler_Init();
+    Code_Constant_Init();
+    InitFunctions_Game();
+    InitFunctions_Action();
+    InitFunctions_Math();
+    TestLog_Register();
+}
 
 void WorldTest::SetUp()
 {
-    static bool once = false;
-    if (!once) {
-        once = true;
-        Code_Compiler_Init();
-        Code_Constant_Init();
-        InitFunctions_Game();
-        InitFunctions_Action();
-        Function_Add("test_log", TestLog, -1);
-    }
+    Runtime_ResetAll();
+    World_InitLanguage();
     g_StartupOptions.byteCodeInterpreter = 1;
-    Code_Error_Reset();
     Code_Error_SetShowErrors(false);
     Variable_BuiltIn_Init();
     World_RegisterVariables();
-    Variable_Global_Init();
-    Run_Global_Init();
-    Object_InitHash();
-    Room_FreeAll();
-    Path_FreeAll();
-    TimeLine_Init();
-    Room_SetLastInstanceId(100000);
-    Room_SetLastTileId(10000000);
-    g_GameHeader.roomOrder.clear();
     g_FakeSprites.clear();
     g_FakeInput = FakeInput();
-    World_Hooks() = WorldHooks();
     WorldHooks& h = World_Hooks();
     h.spriteInfo = SpriteInfo;
     h.keyDown = KeyDown;
@@ -117,21 +79,12 @@ void WorldTest::SetUp()
     h.inputUpdate = [] {};
     g_Log.clear();
     m_order.clear();
-    Event_State() = EventState();
 }
 
 void WorldTest::TearDown()
 {
     EndGame();
-    Run_ClearPendingChanges();
-    Room_FreeAll();
-    Instance_FreeAll();
-    Object_Free();
-    Path_FreeAll();
-    TimeLine_Free();
-    World_Hooks() = WorldHooks();
-    g_GameHeader.roomOrder.clear();
-    Run_State().roomSwitch = ROOM_STAY;
+    Runtime_ResetAll();
 }
 
 int32_t WorldTest::Obj(const char* name, int32_t parent, int32_t sprite, int32_t depth, bool solid, bool persistent)
@@ -205,4 +158,19 @@ CInstance* WorldTest::First(int32_t o)
     for (auto* n = obj ? obj->m_instances.GetHead() : nullptr; n; n = n->next)
         if (n->value->IsLive()) return n->value;
     return nullptr;
+}
+
+double WorldTest::Get(CInstance* self, const char* variable, int32_t index)
+{
+    ScriptValue v = Value_Real(-12345);
+    if (!Variable_Local_Get(self, Variable_BuiltIn_Find(variable), index, &v)) return -99999;
+    double r = v.real;
+    Value_FreeString(&v);
+    return r;
+}
+
+bool WorldTest::Set(CInstance* self, const char* variable, double value)
+{
+    ScriptValue v = Value_Real(value);
+    return Variable_Local_Set(self, Variable_BuiltIn_Find(variable), 0, &v);
 }
