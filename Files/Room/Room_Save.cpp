@@ -12,7 +12,7 @@
 //
 // Needs: the buffer entries, instances, the error reporter, the tile id counter. No Linux/ file.
 #include "Files/Base/RealConvert.h"
-#include "Files/Buffer/IBuffer.h"
+#include "Files/Buffer/BufferReader.h"
 #include "Files/Code/Code_Error.h"
 #include "Files/Room/Room.h"
 #include "Platform/MemoryManager.h"
@@ -22,50 +22,6 @@ namespace {
 void WInt(IBuffer* b, int32_t v) { Buffer_WriteNumber(b, eBuffer_S32, v); }
 void WFlag(IBuffer* b, uint8_t v) { Buffer_WriteNumber(b, eBuffer_S32, v ? 1 : 0); }
 void WFloat(IBuffer* b, float v) { Buffer_WriteNumber(b, eBuffer_F32, v); }
-
-// A reader with a sticky failure: once a read fails every later one is skipped.
-struct Reader {
-    IBuffer* b;
-    bool ok = true;
-    double Next(int32_t type)
-    {
-        double d = 0;
-        if (ok && !Buffer_ReadNumber(b, type, &d)) ok = false;
-        return d;
-    }
-    int32_t Int() { return Real_TruncToInt32(Next(eBuffer_S32)); }
-    uint8_t Flag() { return Next(eBuffer_S32) != 0 ? 1 : 0; }
-    float Float() { return float(Next(eBuffer_F32)); }
-    uint32_t U32()
-    {
-        const double d = Next(eBuffer_U32);
-        return d >= 0 && d < 4294967296.0 ? uint32_t(d) : 0;
-    }
-    // A string entry (null stays null); the old text is freed.
-    void Text(char** field)
-    {
-        if (!ok) return;
-        bool good = true;
-        char* t = Buffer_ReadString(b, &good);
-        if (!good) {
-            ok = false;
-            MEM_FREE(t);
-            return;
-        }
-        MEM_FREE(*field);
-        *field = t;
-    }
-    // A count: 0 or more (the records that follow are read one by one).
-    int32_t Count()
-    {
-        const double d = Next(eBuffer_S32);
-        if (!ok || !(d >= 0 && d <= 2147483647.0)) {
-            ok = false;
-            return 0;
-        }
-        return int32_t(d);
-    }
-};
 
 } // namespace
 
@@ -123,7 +79,7 @@ void CRoom::SaveState(IBuffer* b)
 
 bool CRoom::LoadState(IBuffer* b)
 {
-    Reader r{b};
+    BufferReader r{b};
     r.Text(&m_pCaption);
     m_width = r.Int();
     m_height = r.Int();

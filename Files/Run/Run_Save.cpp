@@ -10,7 +10,7 @@
 
 #include "Files/Base/Console.h"
 #include "Files/Base/RealConvert.h"
-#include "Files/Buffer/IBuffer.h"
+#include "Files/Buffer/BufferReader.h"
 #include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Object/Instance.h"
 #include "Files/Room/Room.h"
@@ -131,34 +131,10 @@ struct Staged {
     }
 };
 
-// Sticky-failure reads of one block.
-struct Reader {
-    IBuffer* b;
-    bool ok = true;
-    double Number(int32_t type)
-    {
-        double d = 0;
-        if (ok && !Buffer_ReadNumber(b, type, &d)) ok = false;
-        return d;
-    }
-    int32_t Int() { return Real_TruncToInt32(Number(eBuffer_S32)); }
-    uint8_t Flag() { return Number(eBuffer_S32) != 0 ? 1 : 0; }
-    void Text(char** field)
-    {
-        if (!ok) return;
-        bool good = true;
-        char* t = Buffer_ReadString(b, &good);
-        if (!good) ok = false;
-        MEM_FREE(*field);
-        *field = good ? t : nullptr;
-        if (!good) MEM_FREE(t);
-    }
-};
-
 // Why a load was refused (null: it was not).
 const char* ReadGlobals(IBuffer* b, Staged* s)
 {
-    Reader r{b};
+    BufferReader r{b};
     const int32_t version = r.Int();
     if (!r.ok) return "the saved data is empty";
     if (version != kSaveGameVersion) return "the saved data is of another version";
@@ -184,7 +160,7 @@ const char* ReadGlobals(IBuffer* b, Staged* s)
 
 const char* ReadRooms(IBuffer* b, Staged* s)
 {
-    Reader r{b};
+    BufferReader r{b};
     const double count = r.Number(eBuffer_S32);
     s->lastInstanceId = r.Int();
     s->lastTileId = r.Int();
