@@ -63,6 +63,8 @@
 #include "Files/Particle/Particle_Main.h"
 #include "Files/Path/Path.h"
 #include "Files/Room/Room.h"
+#include "Files/Motion/Motion.h"
+#include "Files/Trigger/Trigger.h"
 #include "Files/Run/Run_Main.h"
 #include "Files/Script/Script_Main.h"
 #include "Files/Sound/Sound_Main.h"
@@ -464,7 +466,8 @@ void Main_Finalise()
     Function_Misc_FreeExecuteCache(); // the units execute_string keeps, before the machine goes
     Code_Free();
     Code_Variable_Free();
-    Grid_FreeAll();
+    Motion_Grid_FreeAll();
+    Trigger_Clear();
     Buffer_FreeAll();
     DS_Reset(); // every data structure the game left
     Room_Shutdown();

@@ -13,6 +13,7 @@
 #include "Files/Base/Console.h"
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Builtin.h"
+#include "Files/Function/Function_World.h"
 #include "Files/Object/Event.h"
 #include "Files/Object/Instance_Pending.h"
 #include "Platform/MemoryManager.h"
@@ -462,6 +463,9 @@ void InitFunctions_Game()
     Function_Add("game_restart", F_GameRestart, 0);
     Function_Add("draw_enable_drawevent", F_DrawEnableDrawEvent, 1);
     Function_Add("show_debug_message", F_ShowDebugMessage, 1);
+    Function_Save_Register();
+    Function_Motion_Register();
+    Function_Device_Register();
 }
 
 void InitFunctions_Action()
@@ -486,5 +490,7 @@ void InitFunctions_Action()
     Function_Add("action_end_game", A_EndGame, 0);
     Function_Add("action_restart_game", A_RestartGame, 0);
     Function_Add("action_set_caption", A_SetCaption, 6);
+    Function_Save_RegisterActions();
+    Function_Device_RegisterActions();
     InitFunctions_DialogActions();
 }
