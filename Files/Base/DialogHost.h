@@ -129,6 +129,28 @@ public:
     virtual void Closed(int32_t result) { (void)result; }
 };
 
+// The end state that most dialogs keep: once ended, a result.
+class DialogBase : public IModalDialog {
+public:
+    bool Ended(int32_t* result) const override
+    {
+        if (m_ended) *result = m_result;
+        return m_ended;
+    }
+
+protected:
+    void End(int32_t result)
+    {
+        m_ended = true;
+        m_result = result;
+    }
+    void Restart() { m_ended = false; }
+
+private:
+    bool m_ended = false;
+    int32_t m_result = 0;
+};
+
 class IDialogHost {
 public:
     virtual ~IDialogHost() = default;

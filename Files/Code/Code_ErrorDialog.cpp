@@ -30,8 +30,7 @@ void ErrorDialog::Init()
 {
     m_ignoreVisible = g_ErrorRecord.ignorable != 0;
     m_text = g_ErrorRecord.text ? g_ErrorRecord.text : "";
-    m_ended = false;
-    m_result = 1;
+    Restart();
 }
 
 int32_t ErrorDialog::Command(int32_t id)
@@ -45,22 +44,10 @@ int32_t ErrorDialog::Command(int32_t id)
         g_ErrorRecord.text = nullptr;
         m_text = " ";
         return 1;
-    case ID_ABORT:
-        m_ended = true;
-        m_result = 1;
-        return 1;
-    case ID_IGNORE:
-        m_ended = true;
-        m_result = 0;
-        return 1;
+    case ID_ABORT: End(1); return 1;
+    case ID_IGNORE: End(0); return 1;
     default: return 0;
     }
-}
-
-bool ErrorDialog::Ended(int32_t* result) const
-{
-    if (m_ended) *result = m_result;
-    return m_ended;
 }
 
 int32_t ErrorDialog::ButtonId(const char* text) const

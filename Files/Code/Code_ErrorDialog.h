@@ -16,7 +16,7 @@ struct ErrorRecord {
 };
 extern ErrorRecord g_ErrorRecord;
 
-class ErrorDialog : public IModalDialog {
+class ErrorDialog : public DialogBase {
 public:
     // Control ids. ORDER: the dialog's controls keep these numbers.
     enum : int32_t { ID_TEXT = 1001, ID_COPY = 1063, ID_CLEAR = 1064, ID_ABORT = 3, ID_IGNORE = 4 };
@@ -26,7 +26,6 @@ public:
     const DialogTemplate& Template() const override;
     void Init() override;
     int32_t Command(int32_t id) override;
-    bool Ended(int32_t* result) const override;
     int32_t ButtonId(const char* text) const override;
     const char* DisplayText() const override { return m_text.c_str(); }
     int32_t DefaultResult() const override { return 1; }
@@ -38,8 +37,6 @@ public:
 private:
     std::string m_text; // what the text control shows
     bool m_ignoreVisible = false;
-    bool m_ended = false;
-    int32_t m_result = 1;
 };
 
 // Shows the error dialog for the record: 1 for Abort, 0 for Ignore.

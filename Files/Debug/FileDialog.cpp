@@ -53,8 +53,7 @@ const DialogTemplate& FileDialog::Template() const { return kTemplate; }
 
 void FileDialog::Init()
 {
-    m_ended = false;
-    m_result = 0;
+    Restart();
     if (m_save) {
         // The extension given to a name typed without one (the current filter's first pattern).
         const std::string& p = m_filters[size_t(m_filter)].second;
@@ -176,8 +175,7 @@ void FileDialog::SetControlText(int32_t id, const char* text)
 int32_t FileDialog::Command(int32_t id)
 {
     if (id == 2) {
-        m_ended = true;
-        m_result = 0;
+        End(0);
         return 1;
     }
     if (id != 1 || m_name.empty()) return 0;
@@ -193,15 +191,8 @@ int32_t FileDialog::Command(int32_t id)
         if (!File_DirectoryExists(dir.c_str())) return 0;
     }
     m_path = full;
-    m_ended = true;
-    m_result = 1;
+    End(1);
     return 1;
-}
-
-bool FileDialog::Ended(int32_t* result) const
-{
-    if (m_ended) *result = m_result;
-    return m_ended;
 }
 
 int32_t FileDialog::ButtonId(const char* text) const

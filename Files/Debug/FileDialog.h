@@ -18,7 +18,7 @@
 
 #include "Files/Base/DialogHost.h"
 
-class FileDialog : public IModalDialog, public IDialogBrowser {
+class FileDialog : public DialogBase, public IDialogBrowser {
 public:
     enum : int32_t { ID_LIST = 1120, ID_NAME_LABEL = 1090, ID_NAME = 1152 };
 
@@ -30,7 +30,6 @@ public:
     const DialogTemplate& Template() const override;
     void Init() override;
     int32_t Command(int32_t id) override;
-    bool Ended(int32_t* result) const override;
     int32_t ButtonId(const char* text) const override;
     const char* DisplayText() const override { return m_folder.c_str(); }
     int32_t DefaultResult() const override { return 0; } // nobody chose a file
@@ -75,8 +74,6 @@ private:
         bool folder;
     };
     std::vector<Item> m_entries;
-    bool m_ended = false;
-    int32_t m_result = 0;
 };
 
 // Runs the dialog modally: true with the full path after OK; false after Cancel.

@@ -90,11 +90,7 @@ QueryDialog::QueryDialog(int32_t kind, const char* caption, const char* text, co
 const char* QueryDialog::Name() const { return kNames[m_kind]; }
 const DialogTemplate& QueryDialog::Template() const { return kTemplates[m_kind]; }
 
-void QueryDialog::Init()
-{
-    m_ended = false;
-    m_result = 0;
-}
+void QueryDialog::Init() { Restart(); }
 
 int32_t QueryDialog::Command(int32_t id)
 {
@@ -105,15 +101,8 @@ int32_t QueryDialog::Command(int32_t id)
     default: yes = id == IDC_OK; no = id == IDC_CANCEL; break;
     }
     if (!yes && !no) return 0;
-    m_ended = true;
-    m_result = yes ? 1 : 0;
+    End(yes ? 1 : 0);
     return 1;
-}
-
-bool QueryDialog::Ended(int32_t* result) const
-{
-    if (m_ended) *result = m_result;
-    return m_ended;
 }
 
 int32_t QueryDialog::ButtonId(const char* text) const
@@ -435,18 +424,11 @@ int32_t MessageBoxDialog::Command(int32_t id)
     const BoxButtons& b = ButtonsOf(m_flags);
     for (int32_t i = 0; i < b.count; ++i) {
         if (b.ids[i] == id) {
-            m_ended = true;
-            m_result = id;
+            End(id);
             return 1;
         }
     }
     return 0;
-}
-
-bool MessageBoxDialog::Ended(int32_t* result) const
-{
-    if (m_ended) *result = m_result;
-    return m_ended;
 }
 
 int32_t MessageBoxDialog::ButtonId(const char* text) const

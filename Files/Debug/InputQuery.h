@@ -41,7 +41,7 @@ constexpr int32_t kDialogAnswerLimit = 1024;
 constexpr int32_t kDialogDefaultLimit = 2049;
 
 // One of the four dialogs: its template, texts and fields, and what its buttons answer.
-class QueryDialog : public IModalDialog {
+class QueryDialog : public DialogBase {
 public:
     QueryDialog(int32_t kind, const char* caption, const char* text, const char* text2);
     const char* Name() const override;
@@ -49,7 +49,6 @@ public:
     const DialogTemplate& Template() const override;
     void Init() override;
     int32_t Command(int32_t id) override;
-    bool Ended(int32_t* result) const override;
     int32_t ButtonId(const char* text) const override;
     const char* DisplayText() const override { return m_text.c_str(); }
     int32_t DefaultResult() const override;
@@ -68,8 +67,6 @@ private:
     int32_t m_kind;
     std::string m_caption, m_text, m_field, m_field2; // field2: the login's password
     std::string m_answer, m_password;
-    bool m_ended = false;
-    int32_t m_result = 0;
 };
 
 // ---- Modal (the caption is the game window's) ---------------------------------------------
@@ -88,15 +85,14 @@ int32_t Dialog_QueueLength();
 
 // ---- Message boxes ------------------------------------------------------------------------
 // A message box as a dialog: the buttons and answers of MessageBox_Show's flags.
-class MessageBoxDialog : public IModalDialog {
+class MessageBoxDialog : public DialogBase {
 public:
     MessageBoxDialog(const char* text, const char* caption, uint32_t flags);
     const char* Name() const override { return "message"; }
     const char* Caption() const override { return m_caption.c_str(); }
     const DialogTemplate& Template() const override { return m_template; }
-    void Init() override { m_ended = false; }
+    void Init() override { Restart(); }
     int32_t Command(int32_t id) override;
-    bool Ended(int32_t* result) const override;
     int32_t ButtonId(const char* text) const override;
     const char* DisplayText() const override { return m_text.c_str(); }
     int32_t DefaultResult() const override;
@@ -108,6 +104,4 @@ private:
     uint32_t m_flags;
     DialogControl m_controls[4];
     DialogTemplate m_template;
-    bool m_ended = false;
-    int32_t m_result = 0;
 };

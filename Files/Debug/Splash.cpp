@@ -9,7 +9,6 @@
 #include "Files/Graphics_API/Graphics_D3D.h"
 #include "Files/Graphics_API/Graphics_Device.h"
 #include "Files/Graphics_API/Graphics_ImageDecode.h"
-#include "Files/Graphics_API/Graphics_Window.h"
 #include "Files/Support/LoadSave.h"
 #include "Platform/MemoryManager.h"
 
@@ -18,7 +17,7 @@ namespace {
 SplashSettings g_settings;
 
 // One splash: an image or a text over the whole dialog. Command 1 ends it.
-class SplashDialog : public IModalDialog {
+class SplashDialog : public DialogBase {
 public:
     SplashDialog(const char* name, std::string text, int32_t delay) : m_name(name), m_text(std::move(text)), m_delay(delay)
     {
@@ -39,17 +38,12 @@ public:
     const char* Name() const override { return m_name; }
     const char* Caption() const override { return g_settings.hasCaption ? g_settings.caption.c_str() : ""; }
     const DialogTemplate& Template() const override { return m_template; }
-    void Init() override { m_ended = false; }
+    void Init() override { Restart(); }
     int32_t Command(int32_t id) override
     {
         if (id != 1) return 0;
-        m_ended = true;
+        End(1);
         return 1;
-    }
-    bool Ended(int32_t* result) const override
-    {
-        if (m_ended) *result = 1;
-        return m_ended;
     }
     int32_t ButtonId(const char*) const override { return -1; }
     const char* DisplayText() const override { return m_text.c_str(); }
@@ -76,7 +70,6 @@ private:
     DialogTemplate m_template;
     std::vector<uint32_t> m_pixels;
     int32_t m_w = 0, m_h = 0;
-    bool m_ended = false;
 };
 
 int32_t Delay(double delay)
