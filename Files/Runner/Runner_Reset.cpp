@@ -34,6 +34,9 @@
 #include "Files/Sprite/Sprite_Main.h"
 #include "Files/TimeLine/TimeLine.h"
 #include "Files/World/World_Hooks.h"
+#include "Files/Support/CommandLine.h"
+#include "Files/Trigger/Trigger.h"
+#include "Files/Motion/Motion.h"
 
 void Runtime_ResetAll()
 {
@@ -46,6 +49,8 @@ void Runtime_ResetAll()
     Object_InitHash();
     Path_FreeAll();
     TimeLine_Free();
+    Trigger_Clear();
+    Motion_Grid_FreeAll();
     Room_SetLastInstanceId(100000);
     Room_SetLastTileId(10000000);
     Event_State() = EventState();
@@ -88,4 +93,7 @@ void Runtime_ResetAll()
     Code_Error_Reset();
     Code_Error_ClearRecorded();
     Code_Error_SetText(nullptr);
+    // An end a fatal condition asked for belongs to the run that was reset.
+    g_StartupOptions.exitRequested = 0;
+    g_StartupOptions.exitCode = 0;
 }

@@ -346,5 +346,7 @@ TEST_F(StepTest, RecursionLimitStopsEndlessEventNesting)
     EXPECT_EQ(v.real, 32.0);
     EXPECT_EQ(Event_State().depth, 0);
     EXPECT_EQ(Run_State().roomSwitch, ROOM_ABORTGAME) << "the recursion failure is fatal";
+    EXPECT_TRUE(Main_ExitRequested()) << "and ends the run as every fatal script error does";
+    EXPECT_EQ(g_StartupOptions.exitCode, -1);
     EXPECT_TRUE(Code_Error_Occurred());
 }
