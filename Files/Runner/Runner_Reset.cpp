@@ -11,6 +11,8 @@
 #include "Files/Code/Variable_BuiltIn.h"
 #include "Files/DLL/DLL.h"
 #include "Files/DS/DS_Main.h"
+#include "Files/Debug/Score.h"
+#include "Files/Debug/Splash.h"
 #include "Files/Extension/Extension.h"
 #include "Files/Font/Font_Main.h"
 #include "Files/Font/Font_Text.h"
@@ -67,6 +69,10 @@ void Runtime_ResetAll()
     Particle_ResetAll();
     GR_3D_Model_FreeAll();
     GR_Surface_ResetTable();
+    Score_Display() = ScoreDisplay(); // the high-score table and the splash settings
+    Score_Clear();
+    Score_Table().changed = false;
+    Splash_Settings() = SplashSettings();
 
     // The game file's resources and code.
     Sprite_Free();
