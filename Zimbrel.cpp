@@ -43,6 +43,7 @@
 #include "Files/Code/Code_ErrorDialog.h"
 #include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Debug/Debug_Main.h"
+#include "Files/Debug/Debug_Net.h"
 #include "Files/Debug/Dialog_Host.h"
 #include "Files/Object/Event.h"
 #include "Files/Font/Font_Main.h"
@@ -456,6 +457,7 @@ void Main_Finalise()
     Services_Shutdown();
     Network_CloseAll();
     HTTP_Shutdown(); // aborts running requests, frees every request
+    Debug_Shutdown();   // the debug form's window, the remote debugger
     Dialogs_Shutdown(); // before the device: the dialogs' textures
     Steam_Shutdown();
     Extension_Free(); // the packages' finalisation functions ran when the game ended

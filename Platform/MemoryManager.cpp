@@ -151,6 +151,13 @@ char* MemoryManager::StrDupN(const char* text, size_t n, const char* file, int l
 uint32_t MemoryManager::BytesInUse() { return g_bytesInUse.load(std::memory_order_relaxed); }
 uint32_t MemoryManager::BlocksInUse() { return g_blocksInUse.load(std::memory_order_relaxed); }
 
+namespace {
+uint32_t g_frameCount = 0; // main thread only
+} // namespace
+
+void MemoryManager::NextFrame() { ++g_frameCount; }
+uint32_t MemoryManager::FrameCount() { return g_frameCount; }
+
 void MemoryManager::Report()
 {
     MemoryLogHandler log = g_logHandler.load();

@@ -49,6 +49,10 @@ public:
     // Running totals (blocks currently handed out and their bytes).
     static uint32_t BytesInUse();
     static uint32_t BlocksInUse();
+    // The frame counter: advanced once at the start of every frame (the run loop), read by
+    // diagnostics.
+    static void NextFrame();
+    static uint32_t FrameCount();
 
     // Hands "Total memory used = %d(0x%08lx) bytes\n" to the log handler (nothing without one).
     static void Report();

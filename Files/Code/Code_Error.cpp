@@ -37,6 +37,21 @@ void Code_Error_SetAborting() { g_aborting = true; }
 // set it again).
 void Code_Error_SetShowErrors(bool on) { g_StartupOptions.errorsShown = on ? 1 : 0; }
 bool Code_Error_GetShowErrors() { return g_StartupOptions.errorsShown != 0; }
+namespace {
+bool g_debuggerEvaluation = false;
+bool g_evaluationFailed = false;
+} // namespace
+
+void Code_Error_SetDebuggerEvaluation(bool on) { g_debuggerEvaluation = on; }
+bool Code_Error_GetDebuggerEvaluation() { return g_debuggerEvaluation; }
+void Code_Error_NoteEvaluationFailure() { g_evaluationFailed = true; }
+bool Code_Error_TakeEvaluationFailure()
+{
+    const bool failed = g_evaluationFailed;
+    g_evaluationFailed = false;
+    return failed;
+}
+
 void Code_Error_SetLogSuppressed(bool on) { g_logSuppressed = on; }
 bool Code_Error_GetLogSuppressed() { return g_logSuppressed; }
 void Code_Error_SetAbortOnAll(bool on) { g_abortOnAll = on; }

@@ -53,6 +53,12 @@ bool Code_Error_GetShowErrors();
 // While set, "ERROR!!! :: " lines are not logged (the debugger's evaluations).
 void Code_Error_SetLogSuppressed(bool on);
 bool Code_Error_GetLogSuppressed();
+// While set, the code running is the debugger's evaluation (a watch, an expression of the
+// remote debugger): a report shows nothing, logs nothing and ends nothing; it is only noted,
+// and Code_Error_TakeEvaluationFailure answers whether one came (and forgets it).
+void Code_Error_SetDebuggerEvaluation(bool on);
+bool Code_Error_GetDebuggerEvaluation();
+bool Code_Error_TakeEvaluationFailure();
 // The game option "abort on all errors": every reported error ends the game.
 void Code_Error_SetAbortOnAll(bool on);
 bool Code_Error_GetAbortOnAll();

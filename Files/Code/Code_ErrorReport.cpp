@@ -135,8 +135,14 @@ void Code_Error_Report(const char* message, bool fatal)
     }
 }
 
+void Code_Error_NoteEvaluationFailure(); // Code_Error.cpp
+
 void Code_Error_Show(const char* text, bool abort)
 {
+    if (Code_Error_GetDebuggerEvaluation()) {
+        Code_Error_NoteEvaluationFailure(); // the debugger answers "Unable to evaluate"
+        return;
+    }
     if (Code_Error_Aborting()) return;
     if (Code_Error_GetAbortOnAll()) abort = true;
     if (g_hooks.leaveFullscreen) g_hooks.leaveFullscreen();

@@ -60,6 +60,8 @@ void GR_Text_CreateDefaultFont()
     g_text.builtinRecord = texture >= 0 ? record : nullptr;
 }
 
+TextureRecord* GR_Text_DefaultFontRecord() { return g_text.builtinRecord; }
+
 void GR_Text_FreeDefaultFont()
 {
     if (g_text.builtinTexture >= 0 && GR_Texture_GetPage(g_text.builtinTexture) == g_text.builtinRecord)

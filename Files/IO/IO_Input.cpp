@@ -9,6 +9,7 @@
 #include "Files/Graphics_API/Graphics_Host.h"
 #include "Files/IO/IO_Gamepad.h"
 #include "Files/IO/IO_Record.h"
+#include "Files/IO/IO_VirtualButton.h"
 
 namespace {
 
@@ -227,10 +228,12 @@ void IO_Update()
         std::memset(e.mouseReleased, 0, sizeof e.mouseReleased);
         e.wheelUp = e.wheelDown = 0;
         XInput_Poll();
-        // The virtual buttons are updated here too, once they exist.
     } else {
         IO_Record_ReadStep(s);
     }
+    // The held left button is the one touch point of this platform (played input too).
+    if (s.mouseDown[0]) IO_VirtualButton_Touch(0, s.mouseX, s.mouseY);
+    IO_VirtualButton_Update();
 
     if (IO_Record_Recording()) IO_Record_WriteStep(s);
 }

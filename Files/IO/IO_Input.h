@@ -105,8 +105,6 @@ void IO_Update();
 void IO_Clear();
 // Game end: releases the gamepads, closes the record or playback file, removes the hooks.
 void IO_Shutdown();
-// Reads the virtual-button sections of options.ini (placeholder: nothing is read yet).
-void IO_InitVirtualButtons(IniFile* ini);
 
 // ---- Readers (step layer) ----------------------------------------------------------------------
 bool IO_KeyDown(int32_t key);

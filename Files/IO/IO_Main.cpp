@@ -1,7 +1,6 @@
 // Start-up and shutdown of the input layer (IO_Init, IO_Shutdown in IO_Input.h): the window
 // procedure's input hooks, the key map, the record or playback file the command line asked
-// for, and the release of the gamepads and joysticks. The virtual-button table is still a
-// placeholder here (IO_InitVirtualButtons).
+// for, and the release of the gamepads and joysticks.
 #include "Files/Graphics_API/Graphics_Hooks.h"
 #include "Files/IO/IO_Gamepad.h"
 #include "Files/IO/IO_Input.h"
@@ -66,6 +65,3 @@ void IO_Shutdown()
     IO_Record_Close();
     RemoveHooks();
 }
-
-// Stands in for: reads the virtual-button sections of options.ini.
-void IO_InitVirtualButtons(IniFile*) {}

@@ -57,6 +57,11 @@ void CurrentEvent(int32_t* type, int32_t* number, int32_t* object, int32_t* acti
     *action = st.action;
 }
 void LeaveFullscreen() { GR_D3D_LeaveFullscreen(); }
+void UpdateDebugForm()
+{
+    const WorldHooks& h = World_Hooks();
+    if (g_StartupOptions.debugMode && h.debugFormUpdate && h.debugFormExists && h.debugFormExists()) h.debugFormUpdate();
+}
 void ClearInput()
 {
     if (World_Hooks().inputClear) World_Hooks().inputClear();
@@ -66,8 +71,8 @@ void AbortGame() { Run_State().roomSwitch = ROOM_ABORTGAME; }
 
 void Run_InstallHooks()
 {
-    static const ErrorReportHooks hooks = {CurrentEvent, Event_GetName, TimeLine_GetName, LeaveFullscreen,
-                                           nullptr,      ClearInput,    AbortGame};
+    static const ErrorReportHooks hooks = {CurrentEvent,    Event_GetName, TimeLine_GetName, LeaveFullscreen,
+                                           UpdateDebugForm, ClearInput,    AbortGame};
     Code_Error_SetHooks(&hooks);
     // The world's resource names, for the compiler's constants.
     Code_Constant_SetResourceFinder(RESOURCE_PATH, Path_Find);
@@ -96,6 +101,12 @@ bool StartGame()
     g_run.cursorSprite = -1;
     g_run.stepCounter = 0;
     g_run.transitionKind = 0;
+    WorldHooks& h = World_Hooks();
+    if (g_StartupOptions.debugMode && h.debugFormCreate && !(h.debugFormExists && h.debugFormExists())) {
+        Console_Output("Create Debug Form\n");
+        h.debugFormCreate();
+    }
+    if (h.virtualButtonsClear) h.virtualButtonsClear();
     Event_RunLibraryInit();
     if (World_Hooks().extensionsStart && !World_Hooks().extensionsStart()) return false;
     GR_Window_SetCursor(g_Options.cursorShown ? 0 : -1);
@@ -115,6 +126,7 @@ bool StartGame()
 
 void EndGame()
 {
+    if (g_StartupOptions.debugMode && World_Hooks().debugFormEnd) World_Hooks().debugFormEnd();
     Room_End(true);
     if (World_Hooks().motionGridsFree) World_Hooks().motionGridsFree();
     Room_FreeKept();
@@ -194,6 +206,7 @@ int32_t Run_Frame()
         g_StartupOptions.running = 0;
         return 60;
     }
+    MemoryManager::NextFrame();
     int64_t now = Timing_Time();
     if (now < g_run.nextFrameTime) g_run.nextFrameTime = now;
     const int32_t speed = RoomSpeed();
@@ -229,6 +242,7 @@ int32_t Run_Frame()
         GR_D3D_Finish_Frame(g_run.roomSwitch < 0 && g_run.drawEnabled);
         if (!ActOnRoomSwitch()) return 60;
     }
+    if (World_Hooks().debugFramePoll) World_Hooks().debugFramePoll();
     return Run_CurrentRoom() ? RoomSpeed() : 60;
 }
 
@@ -259,7 +273,10 @@ void Run_StopGame()
 {
     g_StartupOptions.running = 0;
     g_run.paused = 0;
+    if (g_StartupOptions.debugMode) return; // the entry ends the game once its loop has stopped
     EndGame();
+    if (World_Hooks().debugFormShow && World_Hooks().debugFormExists && World_Hooks().debugFormExists())
+        World_Hooks().debugFormShow(false);
 }
 
 void Run_DebugStep()

@@ -24,6 +24,7 @@
 #include "Files/Run/Run_Main.h"
 #include "Files/Run/Run_Save.h"
 #include "Files/World/World_Hooks.h"
+#include "Files/Support/CommandLine.h"
 #include "Files/Support/Timing.h"
 #include "Files/TimeLine/TimeLine.h"
 
@@ -35,6 +36,29 @@ inline bool Live(const CInstance* i, uint64_t stamp)
 }
 
 inline bool Stopped() { return Run_State().roomSwitch != ROOM_STAY; }
+
+// A named profiler marker of the frame, closed when the scope ends (also by an early return).
+class Marker {
+public:
+    Marker(uint32_t colour, const char* name) { Open(colour, name); }
+    ~Marker() { Close(); }
+    Marker(const Marker&) = delete;
+    Marker& operator=(const Marker&) = delete;
+    void Open(uint32_t colour, const char* name)
+    {
+        Close();
+        if (World_Hooks().profilerBegin) World_Hooks().profilerBegin(colour, name);
+        m_open = true;
+    }
+    void Close()
+    {
+        if (m_open && World_Hooks().profilerEnd) World_Hooks().profilerEnd();
+        m_open = false;
+    }
+
+private:
+    bool m_open = false;
+};
 
 // Applies the pending changes; true when the step must return (a room switch is pending).
 bool Between()
@@ -393,9 +417,12 @@ void Run_Step()
         if (!room) return;
     }
     WorldHooks& h = World_Hooks();
+    Marker marker(0xFF00FF00u, "IO&Kovrin");
     if (h.inputUpdate) h.inputUpdate();
     if (h.servicesStep) h.servicesStep();
+    marker.Close();
     if (g_Options.freezeOnLostFocus && !GR_Window_HasFocus()) return;
+    marker.Open(0xFFFFFF00u, "Update");
     if (st.redrawRequest) {
         st.redrawRequest = 0;
         Event_PerformAll(EVENT_DRAW, 65);
@@ -451,6 +478,7 @@ void Run_Step()
     if (Between()) return;
     if (h.particleUpdateAll) h.particleUpdateAll();
 
+    marker.Open(0xFFFF0000u, "Draw");
     room = Run_CurrentRoom();
     if (!room) return;
     room->RemoveMarked();
@@ -458,7 +486,9 @@ void Run_Step()
         Room_DrawAll();
         Run_ApplyPendingChanges();
     }
+    marker.Open(0xFF00FFFFu, "Scroll");
     if (CRoom* r = Run_CurrentRoom()) r->ScrollBackgrounds();
     Run_ApplyPendingChanges();
     ++st.stepCounter;
+    if (g_StartupOptions.debugMode && h.debugFormUpdate && h.debugFormExists && h.debugFormExists()) h.debugFormUpdate();
 }

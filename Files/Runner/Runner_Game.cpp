@@ -1,5 +1,6 @@
 // Finding and reading the game file, the chunk dispatcher and the texture pages.
 #include "Files/Debug/FileDialog.h"
+#include "Files/IO/IO_VirtualButton.h"
 #include "Files/Runner/Runner_Game.h"
 
 #include <algorithm>

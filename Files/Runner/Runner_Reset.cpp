@@ -16,11 +16,13 @@
 #include "Files/Extension/Extension.h"
 #include "Files/Font/Font_Main.h"
 #include "Files/Font/Font_Text.h"
+#include "Files/Debug/Debug_Main.h"
 #include "Files/Function/Function_File.h"
 #include "Files/Function/Function_Misc.h"
 #include "Files/Graphics/Graphics_3D_Model.h"
 #include "Files/Graphics/Graphics_PageEntries.h"
 #include "Files/Graphics/Graphics_Surface.h"
+#include "Files/IO/IO_VirtualButton.h"
 #include "Files/Object/Event.h"
 #include "Files/Object/Instance.h"
 #include "Files/Object/Instance_Pending.h"
@@ -73,6 +75,8 @@ void Runtime_ResetAll()
     Score_Clear();
     Score_Table().changed = false;
     Splash_Settings() = SplashSettings();
+    IO_VirtualButton_Reset();
+    Debug_Reset(); // the debug form, the remote debugger's state, the overlay's statistics
 
     // The game file's resources and code.
     Sprite_Free();

@@ -10,7 +10,9 @@
 // physics layer, the event built-ins. No Linux/ file.
 #include "Files/Background/Background_Main.h"
 #include "Files/Base/Console.h"
+#include "Files/Base/RealConvert.h"
 #include "Files/Debug/Debug_Main.h"
+#include "Files/Debug/Debug_Overlay.h"
 #include "Files/Function/Function_Registrars.h"
 #include "Files/Function/Function_Gamepad.h"
 #include "Files/Function/Function_Interaction.h"
@@ -29,6 +31,7 @@
 #include "Files/Graphics/Graphics_Texture.h"
 #include "Files/IO/IO_Input.h"
 #include "Files/IO/IO_Joystick.h"
+#include "Files/IO/IO_VirtualButton.h"
 #include "Files/Particle/Particle_Main.h"
 #include "Files/Physics/Physics.h"
 #include "Files/Motion/Motion.h"
@@ -126,6 +129,24 @@ void DrawLineStrip(const float* xy, int32_t n)
 
 void FireJoystick(int32_t n) { Run_MouseEvent(n, false); }
 
+// The virtual buttons that are shown, in the overlay's drawing state.
+void DrawVirtualButtons()
+{
+    if (!IO_VirtualButton_AnyShown()) return;
+    Overlay_Begin();
+    IO_VirtualButton_DrawAll();
+    Overlay_End();
+}
+
+// Key names of options.ini: the built-in constants ("VK_...", "MB_...").
+bool KeyConstant(const char* name, int32_t* value)
+{
+    const ScriptValue* v = Code_Constant_Find(name);
+    if (!v || v->kind != VALUE_REAL) return false;
+    *value = Real_TruncToInt32(v->real);
+    return true;
+}
+
 void CurrentEvent(int32_t* object, int32_t* type, int32_t* number)
 {
     const EventState& st = Event_State();
@@ -201,6 +222,10 @@ void World_InstallDefaultHooks()
     h.getMouseLastButton = [] { return IO_GetMouseLastButton(0); };
     h.setMouseButton = [](int32_t b) { IO_SetMouseButton(b, 0); };
     h.setMouseLastButton = [](int32_t b) { IO_SetMouseLastButton(b, 0); };
+    h.virtualButtonsClear = IO_VirtualButton_ClearAll;
+    h.virtualButtonsDraw = DrawVirtualButtons;
+    IO_SetKeyNameLookup(KeyConstant);
+    Debug_InstallHooks(h);
     World_InstallServiceHooks(h);
     Physics_InstallHooks(h);
     static const EventDispatchHooks events = {PerformEvent, CurrentEvent};

@@ -1,6 +1,6 @@
 // What the game world needs of the modules above it (sprites and their collision masks,
 // backgrounds, surfaces, particle systems, input, physics, the services of sockets, Steam,
-// online services and extension packages), as one table of hooks that the start-up's wiring
+// online services and extension packages, the debugging aids), as one table of hooks that the start-up's wiring
 // fills (Files/Runner/Runner_Wiring.h). Until a module fills its part the world sees neutral answers:
 // no sprite or background exists (so bounding boxes are empty and collide with nothing), no
 // key or button is down, no particle system draws, no physics world is made. Tests fill the
@@ -121,6 +121,15 @@ struct WorldHooks {
     void (*audioUpdate)() = nullptr; // once per frame, before the step
     // ---- Game end ----
     void (*motionGridsFree)() = nullptr; // every motion-planning grid (Files/Motion)
+    // ---- Debugging: the profiler, the debug form, the remote debugger ----
+    void (*profilerBegin)(uint32_t colour, const char* name) = nullptr; // a named marker of the frame
+    void (*profilerEnd)() = nullptr;
+    bool (*debugFormExists)() = nullptr;
+    void (*debugFormCreate)() = nullptr;         // game start in debug mode, when none exists
+    void (*debugFormUpdate)() = nullptr;         // after every step in debug mode; before an error shows
+    void (*debugFormEnd)() = nullptr;            // game end: the settings saved, the form destroyed
+    void (*debugFormShow)(bool show) = nullptr;  // the game was stopped
+    void (*debugFramePoll)() = nullptr;          // once a frame, paused or not: the remote debugger, the form
 };
 
 WorldHooks& World_Hooks();

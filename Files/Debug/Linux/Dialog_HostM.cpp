@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "Files/Base/Console.h"
+#include "Files/Debug/Debug_FormView.h"
 #include "Files/Debug/InputQuery.h"
 #include "Files/Debug/Linux/Dialog_ImGuiM.h"
 #include "Files/Graphics_API/Graphics_Batch.h"
@@ -181,6 +182,7 @@ void DrawOverlay()
 // The pump's filter: the dialogs take their input first.
 bool Filter(const SDL_Event& e)
 {
+    if (DebugFormView_Filter(e)) return true; // the debug form's own window
     if (!g_host.attached || (g_host.modal.empty() && !g_host.hasModeless)) return false;
     ContextScope scope(g_host.context);
     float sx, sy;
