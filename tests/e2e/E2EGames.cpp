@@ -41,8 +41,13 @@ std::vector<std::string> GameLines(const std::string& log)
             continue;
         }
         if (!started || l == "StartGame() - DONE" || l.rfind("Total memory used", 0) == 0 ||
-            l == "**********************************." || l == "Entering main loop.")
+            l == "**********************************." || l == "Entering main loop." ||
+            l == std::string(63, '-'))
             continue;
+        if (l == "minFPS, maxFPS, avgFPS") { // the frame-rate statistics at shutdown: the run's own
+            std::getline(in, l);
+            continue;
+        }
         lines.push_back(l);
     }
     return lines;

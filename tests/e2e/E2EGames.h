@@ -18,7 +18,8 @@ inline const char* kHeadless = "SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy 
 bool Pack(const std::string& manifest, const std::string& out, const std::string& mode, std::string* messages);
 
 // What the game said: the lines of a log after "StartGame()", without the start-up's own
-// ("StartGame() - DONE", the memory total, the main-loop banner).
+// ("StartGame() - DONE", the memory total, the main-loop banner, the frame-rate statistics at
+// shutdown).
 std::vector<std::string> GameLines(const std::string& log);
 std::string Joined(const std::vector<std::string>& lines);
 
