@@ -184,6 +184,9 @@ bool Code_FoldBinary(CCode* code, int32_t position, int32_t op, ScriptValue* lef
 // ---- Driver ----
 // Installs the compiler's hooks into the code units. Called once at start-up.
 void Code_Compiler_Init();
+// Units compiled at run time keep their (offset, source position) pairs while this is set (the
+// debuggers need the lines of code given as text; off by default, it costs memory).
+void Code_SetWriteDebugInfo(bool on);
 // Frees what the compiler keeps between compilations: nothing, every compilation frees its own
 // lists and tree. Kept for the shutdown order.
 void Code_Free();

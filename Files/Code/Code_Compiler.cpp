@@ -78,10 +78,16 @@ bool Code_BuildTree(CCode* code)
     return ok;
 }
 
+namespace {
+bool g_writeDebugInfo = false;
+} // namespace
+
+void Code_SetWriteDebugInfo(bool on) { g_writeDebugInfo = on; }
+
 bool Code_GenerateUnit(CCode* code, VMBuffer** outCode, VMBuffer** outDebug)
 {
     CodeGenerator generator;
-    bool ok = Generate(code, false, &generator, outCode, outDebug);
+    bool ok = Generate(code, g_writeDebugInfo, &generator, outCode, outDebug);
     if (*outDebug && (*outDebug)->m_size == 0) {
         delete *outDebug;
         *outDebug = nullptr;

@@ -149,6 +149,41 @@ TEST_P(WorldGames, KeyboardAndMouseFromAPlaybackFile)
         << p.all;
 }
 
+TEST_P(WorldGames, VirtualButtonsOfOptionsIniActAsKeysInAPlayedRecord)
+{
+    // Button 0 is key "a" (its byte code, 97); buttons 1..39 lie off the window; button 40 (a
+    // bit beyond the first 32) is vk_space. The held left button is the touch point.
+    std::ofstream ini(dir / "options.ini");
+    ini << "[IO_VIRTUAL_BUTTONS]\r\nNUM_BUTTONS=41\r\n[IO_BUTTON_0]\r\nX=0\r\nY=0\r\nW=10\r\nH=10\r\nKEY=a\r\n";
+    for (int i = 1; i < 40; ++i) ini << "[IO_BUTTON_" << i << "]\r\nX=1000\r\nY=1000\r\nW=5\r\nH=5\r\nKEY=b\r\n";
+    ini << "[IO_BUTTON_40]\r\nX=100\r\nY=100\r\nW=20\r\nH=20\r\nKEY=VK_SPACE\r\n";
+    ini.close();
+    constexpr size_t kSize = 2939, kMouseDown = 2868, kMouseX = 2931;
+    std::vector<uint8_t> file(kSize * 8, 0);
+    auto hold = [&](size_t step, int32_t x, int32_t y) { // step 1.. of the record
+        const size_t at = (step - 1) * kSize;
+        std::memcpy(&file[at + kMouseX], &x, 4);
+        std::memcpy(&file[at + kMouseX + 4], &y, 4);
+        file[at + kMouseDown] = 1;
+    };
+    hold(2, 110, 110);
+    hold(3, 110, 110);
+    hold(4, 110, 110); // in the second room: the options' buttons stay
+    hold(6, 5, 5);
+    std::ofstream(dir / "input.rec", std::ios::binary).write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
+    Played p = Play(Game("vbuttons"), "-playback " + Quote(dir / "input.rec"));
+    EXPECT_EQ(p.code, 0) << p.all;
+    EXPECT_EQ(Joined(p.lines), "step 1 room 0\n"
+                               "step 2 room 0 space pressed\n" // the first step of a touch: pressed, not yet down
+                               "step 3 room 0 space down\n"
+                               "step 4 room 1 space down\n"
+                               "step 5 room 1 space released\n"
+                               "step 6 room 1 a pressed\n"
+                               "step 7 room 1 a released\n"
+                               "step 8 room 1\n")
+        << p.all;
+}
+
 TEST_P(WorldGames, PreciseMasksAgainstBoxesInQueriesAndCollisionEvents)
 {
     // Each query line: the answer for precise shapes, then for the same shapes without masks.
