@@ -168,7 +168,7 @@ void Overlay_Begin()
     g_saved.interpolation = GR_Texture_GetInterpolation();
     c.SetRenderState(GR_RS_ZENABLE, 0);
     c.SetRenderState(GR_RS_ZWRITE, 0);
-    c.SetRenderState(GR_RS_CULLMODE, 1);
+    c.SetRenderState(GR_RS_CULLMODE, 0); // none
     c.SetRenderState(GR_RS_ALPHABLEND, 1);
     c.SetRenderState(GR_RS_SRCBLEND, 5);  // source alpha
     c.SetRenderState(GR_RS_DESTBLEND, 6); // inverse source alpha

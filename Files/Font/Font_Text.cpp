@@ -60,8 +60,6 @@ void GR_Text_CreateDefaultFont()
     g_text.builtinRecord = texture >= 0 ? record : nullptr;
 }
 
-TextureRecord* GR_Text_DefaultFontRecord() { return g_text.builtinRecord; }
-
 void GR_Text_FreeDefaultFont()
 {
     if (g_text.builtinTexture >= 0 && GR_Texture_GetPage(g_text.builtinTexture) == g_text.builtinRecord)
@@ -72,11 +70,11 @@ void GR_Text_FreeDefaultFont()
     g_text.builtinRecord = nullptr;
 }
 
-CFontZB* GR_Text_ActiveFont()
+namespace {
+// The built-in font; made again when its texture is gone (made before the device, or the
+// texture table was emptied since).
+void EnsureBuiltin()
 {
-    if (CFontZB* f = Font_Data(g_text.font)) return f;
-    // The built-in font; made again when its texture is gone (made before the device, or the
-    // texture table was emptied since).
     if (!g_text.builtin || g_text.builtinTexture < 0 ||
         GR_Texture_GetPage(g_text.builtinTexture) != g_text.builtinRecord) {
         if (g_text.builtinTexture >= 0 && GR_Texture_GetPage(g_text.builtinTexture) == g_text.builtinRecord &&
@@ -84,7 +82,20 @@ CFontZB* GR_Text_ActiveFont()
             GR_Texture_Free(g_text.builtinTexture);
         GR_Text_CreateDefaultFont();
     }
+}
+} // namespace
+
+CFontZB* GR_Text_ActiveFont()
+{
+    if (CFontZB* f = Font_Data(g_text.font)) return f;
+    EnsureBuiltin();
     return g_text.builtin;
+}
+
+TextureRecord* GR_Text_DefaultFontRecord()
+{
+    EnsureBuiltin();
+    return g_text.builtinRecord;
 }
 
 void GR_Text_SetFont(int32_t index)

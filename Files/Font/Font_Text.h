@@ -57,7 +57,7 @@ void GR_Text_SplitLines(const char* text, int32_t wrap, TStringList* list, const
 void GR_Text_CreateDefaultFont();
 void GR_Text_FreeDefaultFont();
 // The device texture of the built-in font's page (built-in image 15), shared with the debug
-// overlay's text; null before the font is made.
+// overlay's text (made when it is gone, as for drawing); null without a device.
 TextureRecord* GR_Text_DefaultFontRecord();
 // Number of 16-bit units before the terminating 0.
 int32_t Font_WStrLen(const char16_t* text);

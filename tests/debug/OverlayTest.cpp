@@ -1,6 +1,7 @@
 // The overlay on the recording device: what a frame draws with the frame-rate display on and
 // off, the profiler's markers, the frame-rate statistics (zero-length frames, the line at
-// shutdown), the text of large values, and the banner's click sequence.
+// shutdown), the text of large values, the banner's click sequence, and the shown virtual
+// buttons.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -13,7 +14,9 @@
 #include "Files/Graphics_API/Graphics_D3D.h"
 #include "Files/Graphics_API/Graphics_Hooks.h"
 #include "Files/Graphics_API/TBitmap.h"
+#include "Files/Graphics_API/Graphics_Window.h"
 #include "Files/IO/IO_Input.h"
+#include "Files/IO/IO_VirtualButton.h"
 #include "Files/Support/CommandLine.h"
 #include "Files/World/World_Hooks.h"
 #include "support/CaptureConsole.h"
@@ -155,3 +158,33 @@ TEST_F(Overlay, TheClickSequenceShowsTheBannerAndCloseHidesIt)
 }
 
 } // namespace
+
+// The shown virtual buttons, drawn in the overlay's state over a frame: six white vertices a
+// button, scaled from the design size to the window.
+TEST_F(Overlay, ShownVirtualButtonsAreDrawnScaledToTheWindow)
+{
+    IO_VirtualButton_Reset();
+    GR_SetDesignSize(320, 240); // the window is 640 x 480
+    IO_VirtualButton* hidden = IO_VirtualButton_FindFree();
+    *hidden = IO_VirtualButton{IO_VBUTTON_IN_USE, hidden->index, 0, 0, 10, 10, 10, 10, 0, 0, 65, 0};
+    IO_VirtualButton* shown = IO_VirtualButton_FindFree();
+    *shown = IO_VirtualButton{IO_VBUTTON_IN_USE | IO_VBUTTON_SHOWN, shown->index, 10, 20, 40, 60, 30, 40, 0, 0, 66, 0};
+    dev()->draws.clear();
+    ASSERT_TRUE(GR_D3D_Start_Frame());
+    Overlay_Begin();
+    IO_VirtualButton_DrawAll();
+    Overlay_End();
+    ASSERT_TRUE(GR_D3D_Finish_Frame(true));
+    std::vector<std::pair<float, float>> corners;
+    for (const FakeDraw& d : dev()->draws)
+        for (uint32_t v = 0; v < d.vertexCount(); ++v)
+            if (d.stride == 24 && d.F(v, 2) == 0.5f) {
+                EXPECT_EQ(d.Colour(v), 0xFFFFFFFFu);
+                corners.emplace_back(d.F(v, 0), d.F(v, 1));
+            }
+    ASSERT_EQ(corners.size(), 6u);
+    EXPECT_EQ(corners[0], std::make_pair(20.0f, 40.0f));
+    EXPECT_EQ(corners[2], std::make_pair(80.0f, 120.0f));
+    GR_SetDesignSize(-1, -1);
+    IO_VirtualButton_Reset();
+}

@@ -2,8 +2,11 @@
 // input and question dialogs and an asynchronous input dialog, answered with real key presses
 // and clicks; the window's picture is compared with golden images (tests/data/windowed_golden,
 // rewritten with ZB_UPDATE_GOLDEN=1); a game in an endless loop still answers its window's
-// close. Skipped only when Xvfb cannot start.
+// close; "-debug" opens the debug form beside the game. Skipped only when Xvfb cannot start.
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
 
 #include "e2e/E2EGames.h"
 #include "support/ScratchFolder.h"
@@ -116,4 +119,48 @@ TEST_F(Windowed, ClosingTheWindowUnderTheErrorDialogEndsTheGame)
     ASSERT_TRUE(game.RequestClose()); // answered as Abort, and the close is honoured
     EXPECT_EQ(game.Wait(), 0);
     EXPECT_EQ(game.Log().find("ended\n"), std::string::npos);
+}
+
+// "-debug" opens the debug form in a window of its own beside the game's: its toolbar pauses
+// the game, steps it once and lets it run again; a watch added through the form's own question
+// shows its value (the form's top compared with its golden picture; the status lines below
+// hold the measured frame rate and are left out).
+TEST_F(Windowed, DebugFormPausesStepsAndWatches)
+{
+    WindowedRunner game(*s_x, Game("debugform"), dir.Path(), {"-debug"});
+    ASSERT_FALSE(game.Window().empty()) << "no window";
+    const std::string form = game.WindowNamed("Zimbrel Debugger");
+    ASSERT_FALSE(form.empty()) << "no debug form";
+    ASSERT_TRUE(game.WaitForLog("step 5"));
+    auto steps = [&] {
+        const std::string log = game.Log();
+        size_t n = 0;
+        for (size_t at = log.find("step "); at != std::string::npos; at = log.find("step ", at + 1)) ++n;
+        return n;
+    };
+    game.ClickIn(form, 66, 37); // Pause
+    size_t paused = steps();
+    for (int i = 0; i < 20; ++i) { // wait until no step comes any more
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        if (steps() == paused) break;
+        paused = steps();
+    }
+    game.ClickIn(form, 113, 37); // Step
+    ASSERT_TRUE(game.WaitForLog("step " + std::to_string(paused + 1)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(steps(), paused + 1); // exactly one
+
+    game.ClickIn(form, 43, 60); // Add Watch: the question inside the form
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    game.Type("2*21");
+    game.Keys("Return");
+    EXPECT_EQ(game.WaitForPicture(Golden("debugform.png"), kTolerance, dir / "shot.png", form, 200), "");
+
+    game.ClickIn(form, 22, 37); // Run
+    EXPECT_TRUE(game.WaitForLog("step " + std::to_string(paused + 5)));
+    ASSERT_TRUE(game.RequestClose());
+    EXPECT_EQ(game.Wait(), 0);
+    // The game's end saved the watch in the save area.
+    const std::string ini = Scratch_ReadFile(dir / "xdg/DebugFormGame/Debug.ini");
+    EXPECT_NE(ini.find("Watch0=2*21"), std::string::npos) << ini;
 }

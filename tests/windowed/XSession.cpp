@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 #include <thread>
 #include <vector>
 
@@ -146,7 +147,8 @@ std::string XSession::Output(const std::string& line) const
 }
 
 // ---- The runner on it ---------------------------------------------------------------------
-WindowedRunner::WindowedRunner(const XSession& x, const std::string& game, const std::string& folder)
+WindowedRunner::WindowedRunner(const XSession& x, const std::string& game, const std::string& folder,
+                               const std::vector<std::string>& extra)
     : m_x(x), m_folder(folder)
 {
     // The environment of the test less its headless video driver, with the session's display.
@@ -154,11 +156,13 @@ WindowedRunner::WindowedRunner(const XSession& x, const std::string& game, const
     for (char** e = environ; *e; ++e) {
         const std::string s = *e;
         if (s.rfind("SDL_VIDEODRIVER=", 0) == 0 || s.rfind("DISPLAY=", 0) == 0 || s.rfind("ZIMBREL_", 0) == 0 ||
+            s.rfind("XDG_DATA_HOME=", 0) == 0 ||
             s.rfind("LSAN_OPTIONS=", 0) == 0)
             continue;
         env.push_back(s);
     }
     env.push_back("DISPLAY=" + x.Display());
+    env.push_back("XDG_DATA_HOME=" + folder + "/xdg"); // the game's save area (Debug.ini) is the test's
     // The sanitizer build: leaks of the system libraries SDL's X11 driver loads are not ours.
     const char* lsan = std::getenv("LSAN_OPTIONS");
     env.push_back(std::string("LSAN_OPTIONS=") + (lsan && *lsan ? std::string(lsan) + ":" : std::string()) +
@@ -169,13 +173,16 @@ WindowedRunner::WindowedRunner(const XSession& x, const std::string& game, const
     for (std::string& s : env) envp.push_back(s.data());
     envp.push_back(nullptr);
     const std::string log = folder + "/log.txt", out = folder + "/out.txt";
-    const char* argv[] = {ZB_RUNNER_PATH, "-game", game.c_str(), "-output", log.c_str(), nullptr};
+    std::vector<const char*> argv = {ZB_RUNNER_PATH, "-game", game.c_str(), "-output", log.c_str()};
+    for (const std::string& a : extra) argv.push_back(a.c_str());
+    argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
     posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-    if (posix_spawn(&m_pid, ZB_RUNNER_PATH, &actions, nullptr, const_cast<char**>(argv), envp.data()) != 0) m_pid = -1;
+    if (posix_spawn(&m_pid, ZB_RUNNER_PATH, &actions, nullptr, const_cast<char**>(argv.data()), envp.data()) != 0)
+        m_pid = -1;
     posix_spawn_file_actions_destroy(&actions);
 }
 
@@ -190,9 +197,11 @@ const std::string& WindowedRunner::Window()
 {
     const auto end = Clock::now() + kPatience;
     while (m_window.empty() && m_pid > 0 && Clock::now() < end) {
-        std::string ids = m_x.Output("xdotool search --onlyvisible --pid " + std::to_string(m_pid));
-        if (!ids.empty()) {
-            m_window = ids.substr(0, ids.find('\n'));
+        // The game's window: not the debug form's.
+        std::istringstream ids(m_x.Output("xdotool search --onlyvisible --pid " + std::to_string(m_pid)));
+        for (std::string id; m_window.empty() && std::getline(ids, id);)
+            if (!id.empty() && m_x.Output("xdotool getwindowname " + id) != "Zimbrel Debugger\n") m_window = id;
+        if (!m_window.empty()) {
             // The pointer rests in the window's top left corner: keys go to it (no window
             // manager gives the focus), and no dialog sits there.
             m_x.Run("xdotool mousemove --window " + m_window + " 1 1");
@@ -201,6 +210,23 @@ const std::string& WindowedRunner::Window()
         }
     }
     return m_window;
+}
+
+std::string WindowedRunner::WindowNamed(const std::string& title)
+{
+    const auto end = Clock::now() + kPatience;
+    while (m_pid > 0 && Clock::now() < end) {
+        const std::string ids = m_x.Output("xdotool search --all --onlyvisible --pid " + std::to_string(m_pid) + " --name " +
+                                           e2e::Quote("^" + title + "$"));
+        if (!ids.empty()) return ids.substr(0, ids.find('\n'));
+        Pause();
+    }
+    return "";
+}
+
+void WindowedRunner::ClickIn(const std::string& window, int x, int y)
+{
+    m_x.Run("xdotool mousemove --window " + window + " " + std::to_string(x) + " " + std::to_string(y) + " click 1");
 }
 
 void WindowedRunner::Keys(const std::string& keys) { m_x.Run("xdotool key --delay 40 " + keys); }
@@ -231,31 +257,37 @@ bool WindowedRunner::RequestClose()
     return sent;
 }
 
-bool WindowedRunner::Screenshot(const std::string& png)
+bool WindowedRunner::Screenshot(const std::string& png, const std::string& window, int rows)
 {
     const std::string xwd = m_folder + "/window.xwd";
-    if (Window().empty() || m_x.Run("xwd -silent -id " + Window() + " -out " + e2e::Quote(xwd)) != 0) return false;
+    const std::string id = window.empty() ? Window() : window;
+    if (id.empty() || m_x.Run("xwd -silent -id " + id + " -out " + e2e::Quote(xwd)) != 0) return false;
     std::vector<uint8_t> rgba;
     int32_t w = 0, h = 0;
     if (!ReadXwd(Scratch_ReadFile(xwd), &rgba, &w, &h)) return false;
+    if (rows > 0 && rows < h) {
+        h = rows;
+        rgba.resize(size_t(w) * size_t(h) * 4);
+    }
     GR_PNG_SetSavePathMapper(SamePath);
     const bool ok = write_png_file(png.c_str(), rgba.data(), w, h);
     GR_PNG_SetSavePathMapper(nullptr);
     return ok;
 }
 
-std::string WindowedRunner::WaitForPicture(const std::string& golden, int tolerance, const std::string& scratchPng)
+std::string WindowedRunner::WaitForPicture(const std::string& golden, int tolerance, const std::string& scratchPng,
+                                           const std::string& window, int rows)
 {
     const char* update = std::getenv("ZB_UPDATE_GOLDEN");
     if (update && *update == '1') {
         std::this_thread::sleep_for(std::chrono::seconds(1));
-        if (!Screenshot(scratchPng)) return "no picture";
+        if (!Screenshot(scratchPng, window, rows)) return "no picture";
         return Golden_CompareFile(scratchPng, golden, tolerance);
     }
     std::string why = "no picture";
     const auto end = Clock::now() + kPatience;
     while (Clock::now() < end) {
-        if (Screenshot(scratchPng)) {
+        if (Screenshot(scratchPng, window, rows)) {
             why = Golden_CompareFile(scratchPng, golden, tolerance);
             if (why.empty()) return why;
         }

@@ -9,6 +9,7 @@
 #include <sys/types.h>
 
 #include <string>
+#include <vector>
 
 class XSession {
 public:
@@ -35,11 +36,17 @@ private:
 // The runner playing one game on the session's display, in folder (its log is folder/log.txt).
 class WindowedRunner {
 public:
-    WindowedRunner(const XSession& x, const std::string& game, const std::string& folder);
+    // extra: more command-line arguments ("-debug").
+    WindowedRunner(const XSession& x, const std::string& game, const std::string& folder,
+                   const std::vector<std::string>& extra = {});
     ~WindowedRunner(); // ends the runner if it still runs
 
     // The game's window (waits until it is shown); "" when none came within the time.
     const std::string& Window();
+    // Another window of the runner by its title (waits until it is shown); "" when none came.
+    std::string WindowNamed(const std::string& title);
+    // A click in that window; the pointer stays there (its keys then go to that window).
+    void ClickIn(const std::string& window, int x, int y);
     // Key presses and clicks (xdotool key names; client coordinates).
     void Keys(const std::string& keys);
     void Type(const std::string& text);
@@ -47,11 +54,13 @@ public:
     // Asks the window to close, as a window manager's close button does (WM_DELETE_WINDOW).
     bool RequestClose();
     // The window's picture as a PNG file; false when it could not be read.
-    bool Screenshot(const std::string& png);
+    // window: another of the runner's windows; rows > 0: only the top rows of the picture.
+    bool Screenshot(const std::string& png, const std::string& window = "", int rows = 0);
     // Waits until the window's picture matches the golden PNG tests/data/<golden>
     // (Golden_CompareFile, each channel within tolerance); "" when it did, else what still
     // differed. With ZB_UPDATE_GOLDEN=1 the picture after a second becomes the golden one.
-    std::string WaitForPicture(const std::string& golden, int tolerance, const std::string& scratchPng);
+    std::string WaitForPicture(const std::string& golden, int tolerance, const std::string& scratchPng,
+                               const std::string& window = "", int rows = 0);
     // Waits until the game's log holds the line; false after the time ran out.
     bool WaitForLog(const std::string& line);
     // Waits for the runner to end; its exit code (-1 when it had to be ended).

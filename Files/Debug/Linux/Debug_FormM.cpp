@@ -87,7 +87,19 @@ bool Ensure()
     }
     SDL_Window* previous = SDL_GL_GetCurrentWindow();
     SDL_GLContext previousGl = SDL_GL_GetCurrentContext();
-    g_view.window = SDL_CreateWindow("Zimbrel Debugger", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, kWidth, kHeight,
+    // Beside the game window (its right, else its left), not over it.
+    int x = SDL_WINDOWPOS_UNDEFINED, y = SDL_WINDOWPOS_UNDEFINED;
+    SDL_Rect screen{0, 0, 0, 0};
+    if (previous && SDL_GetDisplayUsableBounds(SDL_GetWindowDisplayIndex(previous), &screen) == 0) {
+        int gx, gy, gw, gh;
+        SDL_GetWindowPosition(previous, &gx, &gy);
+        SDL_GetWindowSize(previous, &gw, &gh);
+        if (gx + gw + 8 + kWidth <= screen.x + screen.w) x = gx + gw + 8;
+        else if (gx - 8 - kWidth >= screen.x) x = gx - 8 - kWidth;
+        else x = screen.x;
+        y = std::max(screen.y, std::min(gy, screen.y + screen.h - kHeight));
+    }
+    g_view.window = SDL_CreateWindow("Zimbrel Debugger", x, y, kWidth, kHeight,
                                      SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
     g_view.gl = g_view.window ? SDL_GL_CreateContext(g_view.window) : nullptr;
     if (!g_view.gl) {
@@ -484,7 +496,10 @@ void DebugFormView_Frame()
     if (!Ensure()) return;
     DebugForm_SetAsk(Ask);
     if (!g_view.visible) {
+        // The game keeps the keyboard: the form is shown beside it, not activated.
+        SDL_SetHint(SDL_HINT_WINDOW_NO_ACTIVATION_WHEN_SHOWN, "1");
         SDL_ShowWindow(g_view.window);
+        SDL_SetHint(SDL_HINT_WINDOW_NO_ACTIVATION_WHEN_SHOWN, "0");
         g_view.visible = true;
         g_view.lastDraw = 0;
     }
