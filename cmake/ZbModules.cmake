@@ -89,8 +89,14 @@ function(zb_test group layer)
   add_executable(test_${group} ${sources})
   target_link_libraries(test_${group} PRIVATE ${support} ${library} GTest::gtest GTest::gmock GTest::gtest_main)
   target_include_directories(test_${group} PRIVATE ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR})
+  # The windowed games each run an X server, the runner and xdotool: one at a time, so that a
+  # loaded machine (a sanitizer build, two cores) cannot starve them past their patience.
+  set(serial FALSE)
+  if(group STREQUAL "windowed")
+    set(serial TRUE)
+  endif()
   gtest_discover_tests(test_${group}
     DISCOVERY_MODE PRE_TEST
-    PROPERTIES LABELS ${group}
+    PROPERTIES LABELS ${group} RUN_SERIAL ${serial}
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
 endfunction()

@@ -50,7 +50,7 @@ XSession* Windowed::s_x = nullptr;
 TEST_F(Windowed, ErrorDialogIgnoreLetsTheGameGoOn)
 {
     WindowedRunner game(*s_x, Game("error"), dir.Path());
-    ASSERT_FALSE(game.Window().empty()) << "no window";
+    ASSERT_FALSE(game.Window().empty()) << "no window\n" << game.Log() << Scratch_ReadFile(dir / "out.txt");
     EXPECT_EQ(game.WaitForPicture(Golden("error.png"), kTolerance, dir / "shot.png"), "");
     game.Click(235, 536); // Ignore
     EXPECT_TRUE(game.WaitForLog("went on")) << game.Log();
@@ -61,7 +61,7 @@ TEST_F(Windowed, ErrorDialogIgnoreLetsTheGameGoOn)
 TEST_F(Windowed, ErrorDialogAbortEndsTheGame)
 {
     WindowedRunner game(*s_x, Game("error"), dir.Path());
-    ASSERT_FALSE(game.Window().empty()) << "no window";
+    ASSERT_FALSE(game.Window().empty()) << "no window\n" << game.Log() << Scratch_ReadFile(dir / "out.txt");
     EXPECT_EQ(game.WaitForPicture(Golden("error.png"), kTolerance, dir / "shot.png"), "");
     game.Keys("Tab Tab Return"); // from Copy over Clear to Abort
     EXPECT_EQ(game.Wait(), 0);
@@ -73,7 +73,7 @@ TEST_F(Windowed, ErrorDialogAbortEndsTheGame)
 TEST_F(Windowed, ModalDialogsAnsweredByKeys)
 {
     WindowedRunner game(*s_x, Game("modal"), dir.Path());
-    ASSERT_FALSE(game.Window().empty()) << "no window";
+    ASSERT_FALSE(game.Window().empty()) << "no window\n" << game.Log() << Scratch_ReadFile(dir / "out.txt");
     EXPECT_EQ(game.WaitForPicture(Golden("message.png"), kTolerance, dir / "shot.png"), "");
     game.Keys("Return");
     EXPECT_EQ(game.WaitForPicture(Golden("integer.png"), kTolerance, dir / "shot.png"), ""); // the default 3.7 shows 4
@@ -91,7 +91,7 @@ TEST_F(Windowed, ModalDialogsAnsweredByKeys)
 TEST_F(Windowed, AsynchronousInputAnsweredWhileTheGameSteps)
 {
     WindowedRunner game(*s_x, Game("async"), dir.Path());
-    ASSERT_FALSE(game.Window().empty()) << "no window";
+    ASSERT_FALSE(game.Window().empty()) << "no window\n" << game.Log() << Scratch_ReadFile(dir / "out.txt");
     EXPECT_EQ(game.WaitForPicture(Golden("async.png"), kTolerance, dir / "shot.png"), "");
     EXPECT_TRUE(game.WaitForLog("still stepping")); // the game goes on under the open dialog
     game.Keys("ctrl+a");
@@ -104,7 +104,7 @@ TEST_F(Windowed, AsynchronousInputAnsweredWhileTheGameSteps)
 TEST_F(Windowed, EndlessLoopStillAnswersTheWindowsClose)
 {
     WindowedRunner game(*s_x, Game("loop"), dir.Path());
-    ASSERT_FALSE(game.Window().empty()) << "no window";
+    ASSERT_FALSE(game.Window().empty()) << "no window\n" << game.Log() << Scratch_ReadFile(dir / "out.txt");
     ASSERT_TRUE(game.WaitForLog("looping"));
     ASSERT_TRUE(game.RequestClose());
     EXPECT_EQ(game.Wait(), 0); // the machine's drain saw the close: the loop ends, the game too
@@ -114,7 +114,7 @@ TEST_F(Windowed, EndlessLoopStillAnswersTheWindowsClose)
 TEST_F(Windowed, ClosingTheWindowUnderTheErrorDialogEndsTheGame)
 {
     WindowedRunner game(*s_x, Game("error"), dir.Path());
-    ASSERT_FALSE(game.Window().empty()) << "no window";
+    ASSERT_FALSE(game.Window().empty()) << "no window\n" << game.Log() << Scratch_ReadFile(dir / "out.txt");
     EXPECT_EQ(game.WaitForPicture(Golden("error.png"), kTolerance, dir / "shot.png"), "");
     ASSERT_TRUE(game.RequestClose()); // answered as Abort, and the close is honoured
     EXPECT_EQ(game.Wait(), 0);

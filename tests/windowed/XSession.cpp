@@ -27,7 +27,7 @@ extern char** environ;
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr auto kPatience = std::chrono::seconds(20); // the longest wait for anything
+constexpr auto kPatience = std::chrono::seconds(60); // the longest wait for anything (a loaded sanitizer build starts slowly)
 constexpr auto kPoll = std::chrono::milliseconds(50);
 
 void Pause() { std::this_thread::sleep_for(kPoll); }
