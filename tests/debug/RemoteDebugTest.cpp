@@ -158,6 +158,17 @@ protected:
         }
         EXPECT_TRUE(done) << "the client's script did not finish";
     }
+    // obj_ctl with those events in a room, the game started and running; the object's index.
+    int32_t Play(const char* create, const char* step)
+    {
+        const int32_t o = Obj("obj_ctl");
+        EXPECT_TRUE(Ev(o, EVENT_CREATE, 0, create));
+        EXPECT_TRUE(Ev(o, EVENT_STEP, 0, step));
+        Place(Room(), o, 0, 0);
+        Start();
+        g_StartupOptions.running = 1;
+        return o;
+    }
     double Global(const char* name)
     {
         CVariable* v = Variable_Global_List()->Find(Code_Variable_FindUser(name));
@@ -168,12 +179,7 @@ protected:
 
 TEST_F(RemoteDebug, StatusGameInfoEvaluationAndPauseAsOnTheWire)
 {
-    const int32_t o = Obj("obj_ctl");
-    ASSERT_TRUE(Ev(o, EVENT_STEP, 0, "global.steps += 1;"));
-    ASSERT_TRUE(Ev(o, EVENT_CREATE, 0, "global.steps = 0;"));
-    Place(Room(), o, 0, 0);
-    Start();
-    g_StartupOptions.running = 1;
+    Play("global.steps = 0;", "global.steps += 1;");
 
     Bytes status, info, eval, pausedStatus;
     std::atomic<bool> done{false};
@@ -233,12 +239,7 @@ TEST_F(RemoteDebug, StatusGameInfoEvaluationAndPauseAsOnTheWire)
 
 TEST_F(RemoteDebug, BreakpointStopsBeforeItsLineAndAStepStopsAtTheNext)
 {
-    const int32_t o = Obj("obj_ctl");
-    ASSERT_TRUE(Ev(o, EVENT_CREATE, 0, "global.a = 0; global.ran = 0;"));
-    ASSERT_TRUE(Ev(o, EVENT_STEP, 0, "global.a = 1;\nglobal.a = 2;\nglobal.a = 3;\nglobal.ran += 1;"));
-    Place(Room(), o, 0, 0);
-    Start();
-    g_StartupOptions.running = 1;
+    const int32_t o = Play("global.a = 0; global.ran = 0;", "global.a = 1;\nglobal.a = 2;\nglobal.a = 3;\nglobal.ran += 1;");
 
     // The address of the first instruction of the second line.
     CCode* step = Object_Lookup(o)->m_events[EVENT_STEP].events[0]->m_pCode;
@@ -307,11 +308,7 @@ TEST_F(RemoteDebug, BreakpointStopsBeforeItsLineAndAStepStopsAtTheNext)
 
 TEST_F(RemoteDebug, ADebuggerLeavingResumesTheGameAndClearsItsBreakpoints)
 {
-    const int32_t o = Obj("obj_ctl");
-    ASSERT_TRUE(Ev(o, EVENT_STEP, 0, "global.n = 1;"));
-    Place(Room(), o, 0, 0);
-    Start();
-    g_StartupOptions.running = 1;
+    const int32_t o = Play("", "global.n = 1;");
     CCode* step = Object_Lookup(o)->m_events[EVENT_STEP].events[0]->m_pCode;
     VM_RegisterUnit(step->m_pCode);
     std::atomic<bool> done{false};

@@ -53,15 +53,6 @@ View g_view;
 // =============================================================================================
 // [SECTION] Window and input
 // =============================================================================================
-class ContextScope {
-public:
-    explicit ContextScope(ImGuiContext* c) : m_prev(ImGui::GetCurrentContext()) { ImGui::SetCurrentContext(c); }
-    ~ContextScope() { ImGui::SetCurrentContext(m_prev); }
-
-private:
-    ImGuiContext* m_prev;
-};
-
 // The game's OpenGL context stays current outside the form's drawing.
 class GLScope {
 public:

@@ -69,16 +69,6 @@ private:
 OnScreenHost g_host;
 bool g_installed = false;
 
-// Switches to a context for a scope.
-class ContextScope {
-public:
-    explicit ContextScope(ImGuiContext* c) : m_prev(ImGui::GetCurrentContext()) { ImGui::SetCurrentContext(c); }
-    ~ContextScope() { ImGui::SetCurrentContext(m_prev); }
-
-private:
-    ImGuiContext* m_prev;
-};
-
 void ReleaseUi(DialogUi& ui)
 {
     for (auto& t : ui.textures) DialogRender_FreePicture(t.second);

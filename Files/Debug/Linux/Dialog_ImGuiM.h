@@ -15,6 +15,19 @@
 
 struct TextureRecord;
 
+// Makes an ImGui context current for a scope (the game window's, a plain window's, the debug
+// form's).
+class ContextScope {
+public:
+    explicit ContextScope(ImGuiContext* c) : m_prev(ImGui::GetCurrentContext()) { ImGui::SetCurrentContext(c); }
+    ~ContextScope() { ImGui::SetCurrentContext(m_prev); }
+    ContextScope(const ContextScope&) = delete;
+    ContextScope& operator=(const ContextScope&) = delete;
+
+private:
+    ImGuiContext* m_prev;
+};
+
 // Keys that act on a dialog as a whole, gathered from events between two frames.
 struct DialogKeys {
     bool enter = false, space = false, escape = false, tab = false, backTab = false;
