@@ -286,13 +286,16 @@ TEST_F(RunnerProcess, RelativeGamePathOptionsIniAndAtMoves)
 {
     Scratch_WriteFile(dir / "game/options.ini", "[DEFAULT]\nDebug=1\n");
     Scratch_WriteFile(dir / "sub@file.txt", "payload");
-    ProcessResult r = Execute(Runner() + " -game game/demo.win", dir.Path());
+    // Debug mode saves the debug form's settings in the save area: the test's own.
+    ProcessResult r = Execute("XDG_DATA_HOME=" + Quote(dir / "data") + " " + Runner() + " -game game/demo.win", dir.Path());
     EXPECT_EQ(r.code, 0) << r.out;
     EXPECT_NE(r.out.find("RunnerLoadGame() - " + game), std::string::npos) << "opened by its absolute path";
     EXPECT_EQ(r.out.find("!!!!No INI File"), std::string::npos);
     EXPECT_NE(r.out.find("Checking if INIFile " + (dir / "game/options.ini") + " Exists"), std::string::npos);
     EXPECT_EQ(Scratch_ReadFile(dir / "sub/file.txt"), "payload");
     EXPECT_FALSE(Scratch_Exists(dir / "sub@file.txt"));
+    EXPECT_NE(r.out.find("Create Debug Form\n"), std::string::npos) << "the options' debug mode made the form";
+    EXPECT_TRUE(Scratch_Exists(dir / "data/Demo/Debug.ini"));
 }
 
 TEST_F(RunnerProcess, DataWinBesideTheExecutableWinsOverTheCommandLine)
