@@ -11,6 +11,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -74,6 +75,81 @@ Bytes Evaluate(const std::vector<std::pair<uint32_t, std::string>>& items)
     const uint32_t n = uint32_t(b.size());
     std::memcpy(&b[12], &n, 4);
     return b;
+}
+
+// The game-info reply walked block by block: VER_, CODE, OBJ_, SCRT, FUNC.
+struct GameInfo {
+    bool ok = false;
+    std::vector<std::string> objects, userVariables;
+    size_t events = 0, functions = 0;
+    bool hasUserVariable(const std::string& n) const
+    {
+        return std::find(userVariables.begin(), userVariables.end(), n) != userVariables.end();
+    }
+};
+
+GameInfo ParseGameInfo(const Bytes& b)
+{
+    GameInfo g;
+    size_t at = 12;
+    bool bad = false;
+    auto word = [&] {
+        if (at + 4 > b.size()) bad = true;
+        const uint32_t v = At(b, at);
+        at += 4;
+        return v;
+    };
+    auto text = [&] {
+        const uint32_t n = word();
+        if (bad || n == 0 || at + n > b.size() || b[at + n - 1] != 0) {
+            bad = true;
+            return std::string();
+        }
+        std::string t(reinterpret_cast<const char*>(&b[at]), n - 1);
+        at += n;
+        return t;
+    };
+    if (word() != DEBUGNET_TAG_VERSION || word() != 1 || word() != DEBUGNET_TAG_CODE) return g;
+    for (uint32_t n = word(); n > 0 && !bad; --n) {
+        word();
+        text();
+        const uint32_t length = word();
+        at += (length + 3) & ~3u;
+    }
+    if (word() != DEBUGNET_TAG_OBJECTS) return g;
+    for (uint32_t n = word(); n > 0 && !bad; --n) {
+        for (int k = 0; k < 6; ++k) word();
+        g.objects.push_back(text());
+        for (int type = 0; type <= 10 && !bad; ++type)
+            for (uint32_t e = word(); e > 0 && !bad; --e) {
+                word();
+                word();
+                if (word() == 0) bad = true; // every event's code has an address
+                text();
+                ++g.events;
+            }
+    }
+    if (word() != DEBUGNET_TAG_SCRIPTS) return g;
+    for (uint32_t n = word(); n > 0 && !bad; --n) {
+        word();
+        word();
+        text();
+    }
+    if (word() != DEBUGNET_TAG_NAMES) return g;
+    g.functions = word();
+    for (size_t n = g.functions; n > 0 && !bad; --n) text();
+    for (uint32_t n = word(); n > 0 && !bad; --n) text();
+    for (uint32_t n = word(); n > 0 && !bad; --n) {
+        word();
+        g.userVariables.push_back(text());
+    }
+    word(); // the string table
+    for (uint32_t n = word(); n > 0 && !bad; --n) {
+        word();
+        text();
+    }
+    g.ok = !bad && at == b.size();
+    return g;
 }
 
 // A debugger over a blocking TCP socket.
@@ -203,12 +279,13 @@ TEST_F(RemoteDebug, StatusGameInfoEvaluationAndPauseAsOnTheWire)
     const Bytes prefix{0xDE, 0xC0, 0x11, 0xBE, 0x2C, 0, 0, 0, 2, 0, 0, 0, 0x5F, 0x52, 0x45, 0x56, 1, 0, 0, 0, 0x45, 0x44, 0x4F, 0x43};
     ASSERT_GE(info.size(), prefix.size());
     EXPECT_TRUE(std::equal(prefix.begin(), prefix.end(), info.begin()));
-    // The object block names obj_ctl with its step event's code address.
-    const std::string text(info.begin(), info.end());
-    EXPECT_NE(text.find(std::string("\x08\0\0\0obj_ctl\0", 12)), std::string::npos);
-    EXPECT_NE(text.find("_JBO"), std::string::npos); // "OBJ_" on the wire
-    EXPECT_NE(text.find("TRCS"), std::string::npos);    // "SCRT"
-    EXPECT_NE(text.find("CNUF"), std::string::npos);    // "FUNC"
+    // The whole reply walked by the layout of its blocks ends exactly where the reply ends.
+    GameInfo gi = ParseGameInfo(info);
+    EXPECT_TRUE(gi.ok) << "the game info does not follow its layout";
+    EXPECT_EQ(gi.objects, std::vector<std::string>{"obj_ctl"});
+    EXPECT_EQ(gi.events, 2u); // create and step, each with a code address
+    EXPECT_GT(gi.functions, 100u);
+    EXPECT_TRUE(gi.hasUserVariable("steps"));
 
     Bytes want;
     for (uint32_t w : {NET_DEBUG_MAGIC, 44u, 9u, 0u, 3u}) Put(want, w);

@@ -131,7 +131,22 @@ TEST_F(Windowed, DebugFormPausesStepsAndWatches)
     ASSERT_FALSE(game.Window().empty()) << "no window";
     const std::string form = game.WindowNamed("Zimbrel Debugger");
     ASSERT_FALSE(form.empty()) << "no debug form";
+    game.Move("", 700, 0); // the screen is too narrow for both side by side
     ASSERT_TRUE(game.WaitForLog("step 5"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200)); // a frame drawn where it is now
+    // Debug mode shows the profiler over the game: the frame's white bar and the markers' bars
+    // across the row at y 15 (their lengths follow the time, so only their presence is tested).
+    std::vector<uint8_t> px;
+    int32_t w = 0, h = 0;
+    ASSERT_TRUE(game.Pixels("", &px, &w, &h));
+    int white = 0, coloured = 0;
+    for (int32_t x = 0; x < w; ++x) {
+        const uint8_t* p = &px[(size_t(15) * size_t(w) + size_t(x)) * 4];
+        if (p[0] > 240 && p[1] > 240 && p[2] > 240) ++white;
+        else if (p[0] + p[1] + p[2] > 60) ++coloured;
+    }
+    EXPECT_GT(white, 10);
+    EXPECT_GT(coloured, 0);
     auto steps = [&] {
         const std::string log = game.Log();
         size_t n = 0;

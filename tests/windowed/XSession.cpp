@@ -44,8 +44,10 @@ bool ReadXwd(const std::string& bytes, std::vector<uint8_t>* rgba, int32_t* w, i
     const uint32_t bitsPerPixel = u32(11), bytesPerLine = u32(12), colours = u32(19);
     const uint32_t redMask = u32(14), greenMask = u32(15), blueMask = u32(16);
     const size_t offset = size_t(headerSize) + size_t(colours) * 12;
-    if (format != 2 || bitsPerPixel != 32 || width == 0 || height == 0 || width > 8192 || height > 8192 ||
-        offset + size_t(bytesPerLine) * height > bytes.size() || bytesPerLine < width * 4)
+    // 32 bits a pixel; some windows are read back as "24 bits" held in 32-bit units, or packed.
+    const uint32_t stride = bitsPerPixel == 32 || (bitsPerPixel == 24 && bytesPerLine >= width * 4) ? 4 : 3;
+    if (format != 2 || (bitsPerPixel != 32 && bitsPerPixel != 24) || width == 0 || height == 0 || width > 8192 ||
+        height > 8192 || offset + size_t(bytesPerLine) * height > bytes.size() || bytesPerLine < width * stride)
         return false;
     auto shift = [](uint32_t mask) {
         int s = 0;
@@ -58,9 +60,11 @@ bool ReadXwd(const std::string& bytes, std::vector<uint8_t>* rgba, int32_t* w, i
     rgba->resize(size_t(width) * height * 4);
     for (uint32_t y = 0; y < height; ++y) {
         for (uint32_t x = 0; x < width; ++x) {
-            const uint8_t* p = reinterpret_cast<const uint8_t*>(bytes.data()) + offset + size_t(y) * bytesPerLine + x * 4;
-            const uint32_t v = byteOrder == 0 ? uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24
-                                              : uint32_t(p[3]) | uint32_t(p[2]) << 8 | uint32_t(p[1]) << 16 | uint32_t(p[0]) << 24;
+            const uint8_t* p = reinterpret_cast<const uint8_t*>(bytes.data()) + offset + size_t(y) * bytesPerLine + x * stride;
+            const uint32_t p3 = stride == 4 ? p[3] : 0;
+            const uint32_t v = byteOrder == 0 ? uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | p3 << 24
+                               : stride == 4 ? p3 | uint32_t(p[2]) << 8 | uint32_t(p[1]) << 16 | uint32_t(p[0]) << 24
+                                             : uint32_t(p[2]) | uint32_t(p[1]) << 8 | uint32_t(p[0]) << 16;
             uint8_t* o = rgba->data() + (size_t(y) * width + x) * 4;
             o[0] = uint8_t((v & redMask) >> shift(redMask));
             o[1] = uint8_t((v & greenMask) >> shift(greenMask));
@@ -224,6 +228,12 @@ std::string WindowedRunner::WindowNamed(const std::string& title)
     return "";
 }
 
+void WindowedRunner::Move(const std::string& window, int x, int y)
+{
+    const std::string id = window.empty() ? Window() : window;
+    if (!id.empty()) m_x.Run("xdotool windowmove --sync " + id + " " + std::to_string(x) + " " + std::to_string(y));
+}
+
 void WindowedRunner::ClickIn(const std::string& window, int x, int y)
 {
     m_x.Run("xdotool mousemove --window " + window + " " + std::to_string(x) + " " + std::to_string(y) + " click 1");
@@ -257,14 +267,19 @@ bool WindowedRunner::RequestClose()
     return sent;
 }
 
-bool WindowedRunner::Screenshot(const std::string& png, const std::string& window, int rows)
+bool WindowedRunner::Pixels(const std::string& window, std::vector<uint8_t>* rgba, int32_t* w, int32_t* h)
 {
     const std::string xwd = m_folder + "/window.xwd";
     const std::string id = window.empty() ? Window() : window;
     if (id.empty() || m_x.Run("xwd -silent -id " + id + " -out " + e2e::Quote(xwd)) != 0) return false;
+    return ReadXwd(Scratch_ReadFile(xwd), rgba, w, h);
+}
+
+bool WindowedRunner::Screenshot(const std::string& png, const std::string& window, int rows)
+{
     std::vector<uint8_t> rgba;
     int32_t w = 0, h = 0;
-    if (!ReadXwd(Scratch_ReadFile(xwd), &rgba, &w, &h)) return false;
+    if (!Pixels(window, &rgba, &w, &h)) return false;
     if (rows > 0 && rows < h) {
         h = rows;
         rgba.resize(size_t(w) * size_t(h) * 4);

@@ -45,6 +45,8 @@ public:
     const std::string& Window();
     // Another window of the runner by its title (waits until it is shown); "" when none came.
     std::string WindowNamed(const std::string& title);
+    // Moves a window of the runner (no window manager places them); "" is the game's.
+    void Move(const std::string& window, int x, int y);
     // A click in that window; the pointer stays there (its keys then go to that window).
     void ClickIn(const std::string& window, int x, int y);
     // Key presses and clicks (xdotool key names; client coordinates).
@@ -54,6 +56,8 @@ public:
     // Asks the window to close, as a window manager's close button does (WM_DELETE_WINDOW).
     bool RequestClose();
     // The window's picture as a PNG file; false when it could not be read.
+    // The window's picture as R, G, B, A bytes (w x h); false when it could not be read.
+    bool Pixels(const std::string& window, std::vector<uint8_t>* rgba, int32_t* w, int32_t* h);
     // window: another of the runner's windows; rows > 0: only the top rows of the picture.
     bool Screenshot(const std::string& png, const std::string& window = "", int rows = 0);
     // Waits until the window's picture matches the golden PNG tests/data/<golden>
