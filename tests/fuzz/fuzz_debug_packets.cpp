@@ -3,6 +3,10 @@
 // input's first byte sizes: status, game info, pause, run, steps, breakpoints at any address
 // and evaluations of whatever text the packets carry, over a small compiled world. Nothing may
 // read past a packet, write outside the machine's units or fail to answer.
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -49,10 +53,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     --size;
     NetServer* server = NetServer::Create(0, 1, 64, true);
     if (!server) std::abort();
-    NetSocket* c = server->Adopt(new NetSocket(-1, 64, true)); // no socket: replies go nowhere
-    for (size_t at = 0; at < size; at += chunk)
+    // The connection's replies go into a socket pair whose other end is emptied after each
+    // chunk, as a debugger would read them.
+    int fds[2];
+    if (socketpair(AF_UNIX, SOCK_STREAM, 0, fds) != 0) std::abort();
+    fcntl(fds[0], F_SETFL, O_NONBLOCK);
+    fcntl(fds[1], F_SETFL, O_NONBLOCK);
+    NetSocket* c = server->Adopt(new NetSocket(fds[0], 64, true));
+    for (size_t at = 0; at < size && server->ConnectionCount() > 0; at += chunk) {
         server->HandleData(c, data + at, int32_t(size - at < chunk ? size - at : chunk));
+        uint8_t sink[65536];
+        while (read(fds[1], sink, sizeof sink) > 0) {
+        }
+    }
     delete server; // the connection goes: breakpoints cleared, the game resumed
+    close(fds[1]);
     if (Run_State().paused) std::abort();
     if (VM_Debug_BreakpointAddress(0) != 0xFFFFFFFFu) std::abort();
     return 0;
