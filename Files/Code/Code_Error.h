@@ -59,6 +59,7 @@ bool Code_Error_GetLogSuppressed();
 void Code_Error_SetDebuggerEvaluation(bool on);
 bool Code_Error_GetDebuggerEvaluation();
 bool Code_Error_TakeEvaluationFailure();
+void Code_Error_NoteEvaluationFailure(); // the reporter's side
 // The game option "abort on all errors": every reported error ends the game.
 void Code_Error_SetAbortOnAll(bool on);
 bool Code_Error_GetAbortOnAll();

@@ -135,8 +135,6 @@ void Code_Error_Report(const char* message, bool fatal)
     }
 }
 
-void Code_Error_NoteEvaluationFailure(); // Code_Error.cpp
-
 void Code_Error_Show(const char* text, bool abort)
 {
     if (Code_Error_GetDebuggerEvaluation()) {

@@ -26,11 +26,9 @@ void Debug_FreeScratch()
 DebugExpression::DebugExpression(const std::string& text, const char* name) : m_text(text)
 {
     m_code = std::make_unique<CCode>(m_text.c_str(), true);
-    const bool recorded = Code_Error_Recorded();
     Code_Error_ClearRecorded();
     m_ok = m_code->Compile(name);
-    Code_Error_ClearRecorded();
-    (void)recorded;
+    Code_Error_ClearRecorded(); // a compile error is this expression's "Unable to evaluate" only
 }
 
 DebugExpression::~DebugExpression() = default;
