@@ -295,9 +295,11 @@ void DebugFont_Draw(float x, float y, float scaleX, float scaleY, uint32_t colou
 }
 
 namespace {
-void Shadowed(float x, float y, uint32_t colour, uint32_t shadow, const std::string& text)
+// The text in the shadow colour at (x - 1, y), (x + 1, y), (x, y - 1), (x, y + 2) (always, or
+// only for a shadow colour other than 0), then in the colour at (x, y).
+void Shadowed(float x, float y, uint32_t colour, uint32_t shadow, const std::string& text, bool always)
 {
-    if (shadow != 0) {
+    if (always || shadow != 0) {
         DebugFont_Draw(x - 1, y, 1, 1, shadow, text.c_str(), -1);
         DebugFont_Draw(x + 1, y, 1, 1, shadow, text.c_str(), -1);
         DebugFont_Draw(x, y - 1, 1, 1, shadow, text.c_str(), -1);
@@ -313,12 +315,7 @@ void DebugFont_DrawShadowed(float x, float y, uint32_t colour, uint32_t shadow, 
     va_start(args, format);
     const std::string text = Format(format, args);
     va_end(args);
-    // The shadow is always drawn here (black is a shadow colour too).
-    DebugFont_Draw(x - 1, y, 1, 1, shadow, text.c_str(), -1);
-    DebugFont_Draw(x + 1, y, 1, 1, shadow, text.c_str(), -1);
-    DebugFont_Draw(x, y - 1, 1, 1, shadow, text.c_str(), -1);
-    DebugFont_Draw(x, y + 2, 1, 1, shadow, text.c_str(), -1);
-    DebugFont_Draw(x, y, 1, 1, colour, text.c_str(), -1);
+    Shadowed(x, y, colour, shadow, text, true); // black is a shadow colour too
 }
 
 void DebugFont_Print(float x, float y, uint32_t colour, const char* format, ...)
@@ -348,7 +345,7 @@ void DebugFont_Printf(int32_t x, float y, uint32_t shadow, uint32_t colour, cons
     int32_t w, h;
     WindowSize(&w, &h);
     const int32_t limit = std::max(1, w - 4);
-    const int32_t lineHeight = (Glyph('@') ? Glyph('@')->h : GR_DEBUG_LINE_HEIGHT) + 2;
+    const int32_t lineHeight = (Glyph('@') ? int32_t(Glyph('@')->h) : int32_t(GR_DEBUG_LINE_HEIGHT)) + 2;
     size_t at = 0;
     while (at < text.size()) {
         while (at < text.size() && (text[at] == ' ' || text[at] == '\n')) ++at;
@@ -368,7 +365,7 @@ void DebugFont_Printf(int32_t x, float y, uint32_t shadow, uint32_t colour, cons
         const std::string line = text.substr(at, end - at);
         const int32_t lineWidth = DebugFont_Width(line.c_str());
         const float lx = x == DEBUGFONT_CENTRE ? float((limit - lineWidth) / 2) : float(x);
-        Shadowed(lx, y, colour, shadow, line);
+        Shadowed(lx, y, colour, shadow, line, false);
         y += float(lineHeight);
         at = end;
     }
