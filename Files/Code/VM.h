@@ -47,6 +47,9 @@ bool VM_Prepare(VMBuffer* code, std::string* error = nullptr);
 const char* VM_PrepareError(const VMBuffer* code);
 // Drops the prepared form of code (the unit is being destroyed or was changed).
 void VM_ReleaseProgram(VMBuffer* code);
+// A unit of code (CCode) is being destroyed: the machine forgets the scripts its calls had
+// looked up (each call then asks the script table again).
+void VM_UnitDestroyed();
 
 // The machine's run-time error for the running entry (see above). Returns only in quiet mode
 // or when no entry runs.
@@ -79,13 +82,13 @@ int32_t VM_EntryDepth();
 
 // Hooks of the platform: draining the window-message queue every 4,096th branch.
 void VM_SetProcessMessagesHook(void (*hook)());
-// Diagnostics: print each unit's disassembly to the log console before it runs.
+// Diagnostics: when a unit is first prepared, write its disassembly and the machine's prepared
+// form of it (the handlers it runs, groups marked) to the log console. VM_Init turns this on
+// when the environment variable ZB_DISASM is set to anything but "" or "0".
 void VM_SetDisassembleUnits(bool on);
 // Diagnostics for tests: move the operand stack to a fresh block at every growth check, so
 // that a stale pointer into the old block shows under AddressSanitizer.
 void VM_SetMoveStackAlways(bool on);
 
-// The pool of local-variable lists: the list for a new script level, and its release.
-CVariableList* VM_PushLocals();
-void VM_PopLocals();
+// How many open frames hold `var` locals (0 when no code runs).
 int32_t VM_LocalsDepth();

@@ -110,6 +110,8 @@ void RegisterArgumentRows(std::integer_sequence<int, N...>)
 
 } // namespace
 
+uint32_t g_VariableDeclarations = 1;
+
 void Variable_BuiltIn_Init()
 {
     for (int32_t i = 0; i < BUILTIN_VARIABLE_MAX; ++i) {
@@ -170,6 +172,13 @@ int32_t Variable_BuiltIn_ArgumentSlot(int32_t id)
     return -1;
 }
 
+bool Variable_BuiltIn_IsArgumentRow(int32_t id)
+{
+    if (id < 0 || id >= g_rowCount) return false;
+    BuiltinVariableGetter g = g_rows[id].get;
+    return g == GetArgument || g == GetArgumentCount || Variable_BuiltIn_ArgumentSlot(id) >= 0;
+}
+
 void Variable_BuiltIn_RegisterArguments()
 {
     RegisterBuiltinVariable("argument_relative", GetArgumentRelative, nullptr, false);
@@ -188,6 +197,7 @@ void Variable_Global_Init()
     g_declared = nullptr;
     g_declaredLength = 0;
     SetDeclaredLength(kDeclaredStart);
+    ++g_VariableDeclarations;
 }
 
 CVariableList* Variable_Global_List()
@@ -217,6 +227,7 @@ void Variable_Global_Declare(int32_t id)
         SetDeclaredLength(n);
     }
     g_declared[i] = 1;
+    ++g_VariableDeclarations;
     g_globals->Ensure(id);
 }
 
@@ -254,6 +265,7 @@ bool Variable_Global_DeSerialise(IBuffer* buffer)
     MEM_FREE(g_declared);
     g_declared = bytes;
     g_declaredLength = length;
+    ++g_VariableDeclarations;
     return true;
 }
 
@@ -322,4 +334,5 @@ void Variable_Free()
     MEM_FREE(g_declared);
     g_declared = nullptr;
     g_declaredLength = 0;
+    ++g_VariableDeclarations;
 }
