@@ -129,7 +129,8 @@ inline void PushValue(uint8_t* sp, const ScriptValue& v)
     if (v.kind == VALUE_STRING) {
         VSet(sp, VALUE_STRING, v.text ? MEM_STRDUP(v.text) : nullptr, v.real);
     } else {
-        VSet(sp, v.kind, nullptr, v.real);
+        VM_Put(sp + VOFF_KIND, v.kind);
+        VM_Put(sp + VOFF_REAL, v.real);
     }
 }
 
@@ -294,7 +295,7 @@ void MoveArguments(VMFrame& f)
 {
     if (f.argMode != VMARGS_STACK) return;
     ScriptValue* w = Code_Arguments_PushWindow(f.argCount);
-    if (f.argCount > 0) std::memcpy(static_cast<void*>(w), g_stack + f.argsOff, size_t(f.argCount) * VSIZE);
+    for (int32_t i = 0; i < f.argCount; ++i) w[i] = VLoad(g_stack + f.argsOff + size_t(i) * VSIZE);
     f.savedArgCount = Code_GetArgumentCount();
     Code_SetArgumentCount(f.argCount);
     f.argMode = VMARGS_MOVED;
@@ -739,7 +740,7 @@ L_DUP_S: {
     NEXT();
 }
 L_DUP_V: {
-    ScriptValue v = VM_Get<ScriptValue>(sp - VSIZE);
+    ScriptValue v = VLoad(sp - VSIZE);
     for (int32_t k = 0; k < pc->a; ++k) {
         PushValue(sp, v);
         sp += VSIZE;
@@ -787,7 +788,7 @@ L_BF:
 L_CALL_BUILTIN:
 L_CALL_EXT: {
     n = pc->a;
-    for (int32_t i = 0; i < n; ++i) std::memcpy(&args[i], sp - (i + 1) * VSIZE, VSIZE);
+    for (int32_t i = 0; i < n; ++i) args[i] = VLoad(sp - (i + 1) * VSIZE);
     sp -= n * VSIZE;
     ScriptValue res = Value_Real(0.0);
     if (g_StartupOptions.trace) Console_Output("func call = %s\n", Function_GetName(pc->code == VMI_CALL_EXT ? pc->b + FUNCTION_EXTENSION_BASE : pc->b));
@@ -847,11 +848,13 @@ L_CALL_SCRIPT: {
     const uint32_t top = uint32_t(sp - g_stack);
     const uint32_t argsOff = top - uint32_t(n * VSIZE);
     const uint32_t localsOff = Align8(top);
-    const uint32_t base = localsOff + uint32_t(callee->LocalCount()) * uint32_t(sizeof(VMLocal));
+    const uint32_t base = localsOff + uint32_t(callee->localBytes);
     const uint32_t frames = uint32_t(nest) + 2;
     if (base - e->stackBase + frames * kFrameCharge + uint32_t(callee->maxBytes) > kStackLimit) FAIL(kStackOverflow);
     if (g_StartupOptions.trace) Console_Output("script call = %s\n", Code_Scripts().name(pc->b));
-    SAVE();
+    fr->pc = pc; // the caller's place (nothing outside the loop runs before the callee)
+    fr->self = self;
+    fr->other = other;
     // The arguments stay where they were pushed (argument 0 on top), turned to run from
     // argument 0 up.
     for (int32_t i = 0, j = n - 1; i < j; ++i, --j) {
@@ -911,7 +914,7 @@ L_END: {
     if (nest == 0) {
         if (l->depth > 0 && l->type == VMT_VAR) {
             // An expression unit leaves its value on top.
-            rv = VM_Get<ScriptValue>(g_stack + fr->base + l->bytes - VSIZE);
+            rv = VLoad(g_stack + fr->base + l->bytes - VSIZE);
             FreeLayout(l->below, g_stack + fr->base);
             if (result) {
                 Value_FreeString(result);
@@ -941,9 +944,10 @@ leave_frame: {
     }
     VMFrame& done = *fr;
     if (VM_WithDepth() != done.withBase) VM_WithUnwind(done.withBase);
-    if (prog->LocalCount() > 0 || done.extra) VM_FreeFrameLocals(done);
+    if (__builtin_expect(prog->localCount > 0 || done.extra, 0)) VM_FreeFrameLocals(done);
     if (done.argMode == VMARGS_STACK) {
-        for (int32_t i = 0; i < done.argCount; ++i) FreeValueAt(g_stack + done.argsOff + size_t(i) * VSIZE);
+        const uint8_t* a = g_stack + done.argsOff;
+        for (int32_t i = done.argCount; i > 0; --i, a += VSIZE) FreeValueAt(a);
     } else {
         ReleaseArguments(done);
     }
@@ -1522,24 +1526,24 @@ L_G_APPEND_S: {
 }
 
 // a[i] with the scope a constant (self, a plain name, global)
-#define IDX_INDEX(index)                                                  \
+#define IDX_INDEX(head, index)                                            \
     int32_t index;                                                        \
-    if (pc->gi == 2) {                                                    \
-        const ScriptValue& i_ = lv[pc[1].b].v.value;                      \
+    if ((head).gi == 2) {                                                 \
+        const ScriptValue& i_ = lv[(&(head))[1].b].v.value;               \
         if (i_.kind != VALUE_REAL) FALLBACK();                            \
         index = VM_TruncInt32(i_.real);                                   \
-    } else if (pc->gi == 0) {                                             \
-        index = pc[1].k.i;                                                \
+    } else if ((head).gi == 0) {                                          \
+        index = (&(head))[1].k.i;                                         \
     } else {                                                              \
-        const uint8_t* p_ = GroupRead(pc[1], lv, argv, argc, selfVars);   \
+        const uint8_t* p_ = GroupRead((&(head))[1], lv, argv, argc, selfVars); \
         if (!p_ || VKind(p_) != VALUE_REAL) FALLBACK();                   \
         index = VM_TruncInt32(VReal(p_));                                 \
     }
-#define IDX_LIST(x, list)                                                 \
+#define IDX_LIST(head, x, list)                                           \
     CVariableList* list = selfVars;                                       \
-    if (pc->k.i == SCOPE_GLOBAL) {                                        \
+    if ((head).k.i == SCOPE_GLOBAL) {                                     \
         list = Variable_Global_List();                                    \
-    } else if (pc->k.i == SCOPE_PLAIN && (x).gen != g_VariableDeclarations) { \
+    } else if ((head).k.i == SCOPE_PLAIN && (x).gen != g_VariableDeclarations) { \
         if (Variable_Global_IsDeclared((x).a)) {                          \
             list = Variable_Global_List();                                \
         } else {                                                          \
@@ -1549,8 +1553,8 @@ L_G_APPEND_S: {
     if (!list) FALLBACK();
 L_G_IDXR: {
     const VMOp& x = pc[pc->ga];
-    IDX_INDEX(index);
-    IDX_LIST(x, list);
+    IDX_INDEX(*pc, index);
+    IDX_LIST(*pc, x, list);
     const CVariable* v = list->Find(x.a);
     const ScriptValue* element = v ? CVariableList::Element(v, index) : nullptr;
     if (!element) FALLBACK();
@@ -1561,8 +1565,8 @@ L_G_IDXR: {
 }
 L_G_IDXW: {
     const VMOp& x = pc[pc->ga];
-    IDX_INDEX(index);
-    IDX_LIST(x, list);
+    IDX_INDEX(*pc, index);
+    IDX_LIST(*pc, x, list);
     CVariable* v = list->Find(x.a);
     ScriptValue* slot = CVariableList::Slot(v ? v : list->FindOrCreate(x.a), index);
     if (!slot) FALLBACK();
@@ -1588,6 +1592,27 @@ L_G_RETV: {
     FreeLayout(pc[1].k.layout, g_stack + fr->base);
     goto leave_frame;
 }
+// x op= a[i]: the scope and index ops follow the head
+#define G_XIDX(NAME, OP)                                                 \
+    L_##NAME: {                                                          \
+        ScriptValue& v_ = lv[pc->b].v.value;                             \
+        if (v_.kind != VALUE_REAL) FALLBACK();                           \
+        const VMOp& x = pc[pc->ga];                                      \
+        IDX_INDEX(pc[1], index);                                         \
+        IDX_LIST(pc[1], x, list);                                        \
+        const CVariable* n_ = list->Find(x.a);                           \
+        const ScriptValue* e_ = n_ ? CVariableList::Element(n_, index) : nullptr; \
+        if (!e_ || e_->kind != VALUE_REAL) FALLBACK();                   \
+        double x_ = v_.real, y_ = e_->real;                              \
+        if (!(XY_OK_##OP)) FALLBACK();                                   \
+        v_.real = XY_##OP;                                               \
+        pc += pc->ga + 3;                                                \
+        DISPATCH();                                                      \
+    }
+    G_XIDX(G_XIDX_S_ADD, ADD)
+    G_XIDX(G_XIDX_S_SUB, SUB)
+    G_XIDX(G_XIDX_S_MUL, MUL)
+    G_XIDX(G_XIDX_S_DIV, DIV)
 L_G_PUSHINT: {
     const uint8_t* p = GroupRead(*pc, lv, argv, argc, selfVars);
     if (!p || VKind(p) != VALUE_REAL) FALLBACK();

@@ -84,8 +84,18 @@ inline void VSet(uint8_t* p, int32_t kind, char* text, double real)
     VM_Put(p + VOFF_TEXT, text);
     VM_Put(p + VOFF_REAL, real);
 }
-inline void VSetReal(uint8_t* p, double real) { VSet(p, VALUE_REAL, nullptr, real); }
-inline ScriptValue VLoad(const uint8_t* p) { return ScriptValue{VKind(p), VText(p), VReal(p)}; }
+// A variable slot of kind real leaves its text undefined (one store less a push): whoever
+// takes a ScriptValue out of a slot keeps the text of strings only (VLoad does).
+inline void VSetReal(uint8_t* p, double real)
+{
+    VM_Put(p + VOFF_KIND, int32_t(VALUE_REAL));
+    VM_Put(p + VOFF_REAL, real);
+}
+inline ScriptValue VLoad(const uint8_t* p)
+{
+    int32_t kind = VKind(p);
+    return ScriptValue{kind, kind == VALUE_STRING ? VText(p) : nullptr, VReal(p)};
+}
 inline void VStore(uint8_t* p, const ScriptValue& v) { VSet(p, v.kind, v.text, v.real); }
 template <>
 inline ScriptValue VM_Get<ScriptValue>(const uint8_t* p)
@@ -137,6 +147,7 @@ struct VMLayout {
 //   APPEND   s += "text"                 push.v s; push.s; add.s.v; pop.v.v s (in place)
 //   IDXR     a[i] pushed                 push.e scope; index; push.v a
 //   IDXW     a[i] = value                push.e scope; index; pop.v a
+//   XIDX     x op= a[i]                  push.v x; IDXR; op.v.v; pop.v.v x
 //   PUSHINT  x as an int                 push.v x; conv.v.i
 //   RETV     return x                    push.v x; ret.v
 // Comparisons and operators are part of the handler's name (preparation knows them), and
@@ -170,6 +181,7 @@ struct VMLayout {
     VM_CMP6(X, G_CMPK_S) VM_CMP6(X, G_CMPK_A) VM_CMP6(X, G_CMPK_I) X(G_CMPXY) \
     VM_ARITH6(X, G_VALK_S) VM_ARITH6(X, G_VALK_A) VM_ARITH6(X, G_VALK_I) VM_ARITH6(X, G_TOPK) \
     VM_ARITH4(X, G_ACC_S) VM_ARITH4(X, G_ACC_I) VM_ARITH4(X, G_ACCD_S) VM_ARITH4(X, G_XOPY_S) VM_ARITH4(X, G_XOPY_I) \
+    VM_ARITH4(X, G_XIDX_S) \
     X(G_STOREK_S) X(G_STOREK_I) X(G_MOVE_S) X(G_MOVE_I) \
     VM_CMP6(X, G_FOR_S) X(G_REPEAT) X(G_APPEND_S) X(G_IDXR) X(G_IDXW) X(G_PUSHINT) X(G_RETV)
 
@@ -274,6 +286,7 @@ public:
     std::vector<VMGroup> groups;
     std::vector<int32_t> localIds;          // slot -> variable id of the unit's `var` locals
     int32_t localCount = 0;                 // localIds.size()
+    int32_t localBytes = 0;                 // localCount VMLocal slots
     int32_t maxBytes = 0;                   // greatest native stack depth of the unit
     std::string error;                      // why the unit was refused
 

@@ -450,6 +450,7 @@ private:
         for (VMOp& op : m_p.ops) op.h = table[op.code];
         Groups(targets, table);
         m_p.maxBytes = maxBytes + 2 * VSIZE;
+        m_p.localBytes = m_p.localCount * int32_t(sizeof(VMLocal));
     }
 
     // Fast comparisons that feed a conditional branch nothing else reaches become one op.
@@ -586,6 +587,23 @@ private:
         }
     }
 
+    // After a constant scope at o (op i): the index (a constant, or a variable taken as an
+    // int). Sets o->gi to its form (0 constant, 1 variable, 2 a local) and answers the
+    // distance from o to the access op; 0 when there is no such index.
+    template <class Free>
+    size_t IndexForm(size_t i, VMOp* o, Free& free)
+    {
+        if (free(i, 3) && o[1].code == VMI_PUSH_I && o[1].t1 != VMT_BOOL) {
+            o->gi = 0;
+            return 2;
+        }
+        if (free(i, 4) && Readable(o[1]) && o[2].code == VMI_CONV_VI) {
+            o->gi = o[1].vk == VK_SLOT ? 2 : 1;
+            return 3;
+        }
+        return 0;
+    }
+
     template <class Free, class Group>
     size_t Match(size_t i, VMOp* o, Free& free, Group& group, const void* const* table)
     {
@@ -622,6 +640,22 @@ private:
                 o->ga = 1;
                 group(i, 4, uint16_t((slot ? VMI_G_XOPY_S_ADD : VMI_G_XOPY_I_ADD) + VarOnVarIndex(o[2])));
                 return 4;
+            }
+            // x op= a[i] on a local
+            if (slot && IsConst(o[1]) && o[1].code == VMI_PUSH_I &&
+                (o[1].k.i == SCOPE_SELF || o[1].k.i == SCOPE_PLAIN || o[1].k.i == SCOPE_GLOBAL)) {
+                size_t at = IndexForm(i + 1, o + 1, free);
+                if (at) {
+                    const VMOp& x = o[1 + at];
+                    const VMOp* op = &o[2 + at];
+                    if (x.code == VMI_PUSHV_ANY && x.k.i == (VMV_INDEX | VMV_SCOPE) && x.a >= VARIABLE_USER_BASE &&
+                        free(i, at + 4) && VarOnVar(*op) && StoreOf(op[1], *o) && op[1].t2 == VMT_VAR) {
+                        o->ga = int8_t(at + 1); // the access
+                        o->gi = o[1].gi;        // the index's form
+                        group(i, at + 4, uint16_t(VMI_G_XIDX_S_ADD + VarOnVarIndex(*op)));
+                        return at + 4;
+                    }
+                }
             }
             // s += "text" on a local: in place.
             if (slot && free(i, 4) && o[1].code == VMI_PUSH_S && o[2].code == VMI_BINARY && o[2].a == VMOP_ADD &&
@@ -711,14 +745,7 @@ private:
             }
             // a[i] with a constant scope: read or write
             if (o->code == VMI_PUSH_I && (o->k.i == SCOPE_SELF || o->k.i == SCOPE_PLAIN || o->k.i == SCOPE_GLOBAL)) {
-                size_t at = 0;
-                if (free(i, 3) && IsConst(o[1]) && o[1].code == VMI_PUSH_I) {
-                    at = 2;
-                    o->gi = 0;
-                } else if (free(i, 4) && Readable(o[1]) && o[2].code == VMI_CONV_VI) {
-                    at = 3;
-                    o->gi = o[1].vk == VK_SLOT ? 2 : 1; // 2: the index is a local's
-                }
+                size_t at = IndexForm(i, o, free);
                 if (at) {
                     const VMOp& x = o[at];
                     const bool scopeAndIndex = x.k.i == (VMV_INDEX | VMV_SCOPE);
