@@ -552,7 +552,21 @@ L_PUSHV_ARG:
     }
     sp += VSIZE;
     NEXT();
-L_PUSHV_BUILTIN:
+L_PUSHV_BUILTIN: {
+    // A built-in variable of self (getters run no code): its getter straight away.
+    const BuiltinVariable& row = g_BuiltinVariableRows[pc->a];
+    if (self && row.get) {
+        rv = Value_Real(0.0);
+        fr->pc = pc; // for a getter that reports something
+        if (row.get(self, 0, &rv)) {
+            VM_Put(sp, rv); // the text, if any, moves to the stack
+            sp += VSIZE;
+            NEXT();
+        }
+        Value_FreeString(&rv);
+    }
+    goto L_PUSHV_ANY;
+}
 L_PUSHV_ANY: {
     int32_t flags = pc->k.i;
     int32_t index = 0, scope = pc->b;
@@ -662,6 +676,27 @@ L_POP_PLAIN: {
     CVariableList* list = UserList(*pc, selfVars);
     if (!list) goto L_POP_ANY;
     STORE_NODE(list->FindOrCreate(pc->a));
+}
+L_POP_BUILTIN: {
+    // A built-in variable of self: its setter (which may run code: lives and health fire
+    // events) straight away.
+    const BuiltinVariable& row = g_BuiltinVariableRows[pc->a];
+    if (!self || !row.set || !row.settable) goto L_POP_ANY;
+    const int32_t size = VM_NativeSize(pc->t2);
+    uint8_t* value = sp - size;
+    ScriptValue val = TakeValue(pc->t2, value);
+    if (val.kind != VALUE_STRING) val.text = nullptr;
+    SAVE();
+    g_ArrayError.error = 0;
+    const bool ok = row.set(self, 0, &val);
+    RELOAD();
+    if (!ok || g_ArrayError.error) {
+        VM_WriteFailed(pc->a);
+        FAIL(g_VMMessage); // the value's text is still the stack's: the unwinding frees it
+    }
+    Value_FreeString(&val); // the setter kept its own copy
+    sp -= size;
+    NEXT();
 }
 L_POP_ANY: {
     int32_t flags = pc->k.i;
@@ -1675,8 +1710,7 @@ void VM_Execute(const char* name, CInstance* self, CInstance* other, VMBuffer* c
 {
     if (g_StartupOptions.trace) Console_Output("script = %s\n", name ? name : "");
     if (!code) return;
-    std::string why;
-    bool prepared = VM_Prepare(code, &why);
+    const bool prepared = code->m_prepareState == 1 || VM_Prepare(code);
     if (!g_CodeArgs) Code_Arguments(); // the slots an entry's own frame reads
 
     Entry e;
@@ -1687,27 +1721,22 @@ void VM_Execute(const char* name, CInstance* self, CInstance* other, VMBuffer* c
     e.argCount = Code_GetArgumentCount();
     e.abort = false;
 
-    VMFrame f{};
-    f.prog = prepared ? code->m_pProgram : nullptr;
-    f.localsOff = Align8(e.stackBase);
-    f.base = f.localsOff + (prepared ? uint32_t(f.prog->LocalCount()) * uint32_t(sizeof(VMLocal)) : 0u);
-    f.argMode = VMARGS_WINDOW;
-    f.argCount = 16;
-    f.self = self;
-    f.other = other;
-    f.withBase = e.withBase;
-    f.name = name ? name : "";
-    f.debugInfo = debugInfo;
-    f.source = source ? source : "";
-
     if (!prepared || int32_t(g_entries.size()) >= kMaxEntries) {
         // Refused before any instruction runs: reported as a run-time error of this code.
+        VMFrame f{};
+        f.argMode = VMARGS_WINDOW;
+        f.argCount = 16;
+        f.self = self;
+        f.other = other;
+        f.withBase = e.withBase;
+        f.name = name ? name : "";
+        f.debugInfo = debugInfo;
+        f.source = source ? source : "";
         g_entries.push_back(e);
-        f.prog = nullptr;
         g_frames.push() = f;
         char text[1024];
         if (!prepared) {
-            std::snprintf(text, sizeof text, "Invalid byte code in %s: %s", f.name, why.c_str());
+            std::snprintf(text, sizeof text, "Invalid byte code in %s: %s", f.name, VM_PrepareError(code));
         } else {
             std::snprintf(text, sizeof text, "%s", kStackOverflow);
         }
@@ -1717,17 +1746,36 @@ void VM_Execute(const char* name, CInstance* self, CInstance* other, VMBuffer* c
         return;
     }
 
-    EnsureStack(f.base + uint32_t(f.prog->maxBytes));
-    InitSlots(reinterpret_cast<VMLocal*>(g_stack + f.localsOff), f.prog->LocalCount());
+    VMProgram* prog = code->m_pProgram;
+    const uint32_t localsOff = Align8(e.stackBase);
+    const uint32_t base = localsOff + uint32_t(prog->localBytes);
+    EnsureStack(base + uint32_t(prog->maxBytes));
+    if (prog->localCount > 0) InitSlots(reinterpret_cast<VMLocal*>(g_stack + localsOff), prog->localCount);
     g_entries.push_back(e);
-    g_frames.push() = f;
-    int32_t index = int32_t(g_entries.size()) - 1;
-    Run(index, result);
+    VMFrame& f = g_frames.push();
+    f.prog = prog;
+    f.pc = prog->ops.data();
+    f.base = base;
+    f.localsOff = localsOff;
+    f.argsOff = 0;
+    f.argCount = 16;
+    f.savedArgCount = 0;
+    f.argMode = VMARGS_WINDOW;
+    f.self = self;
+    f.other = other;
+    f.extra = nullptr;
+    f.withBase = e.withBase;
+    f.unit = nullptr;
+    f.name = name ? name : "";
+    f.debugInfo = debugInfo;
+    f.source = source ? source : "";
+    Run(int32_t(g_entries.size()) - 1, result);
 
     // Back to the state before the entry, whatever way it ended.
     Entry& done = g_entries.back();
-    VM_FreeFrameLocals(g_frames[size_t(done.frameBase)]);
-    VM_WithUnwind(done.withBase);
+    VMFrame& own = g_frames[size_t(done.frameBase)];
+    if (own.prog->localCount > 0 || own.extra) VM_FreeFrameLocals(own);
+    if (VM_WithDepth() != done.withBase) VM_WithUnwind(done.withBase);
     while (Code_Arguments_Window() > done.argWindow) Code_Arguments_PopWindow();
     Code_SetArgumentCount(done.argCount);
     g_frames.resize(size_t(done.frameBase));

@@ -160,7 +160,7 @@ struct VMLayout {
     X(PUSH_D) X(PUSH_F) X(PUSH_I) X(PUSH_L) X(PUSH_S) \
     X(PUSHV_SLOT) X(PUSHV_SLOTX) X(PUSHV_SELF) X(PUSHV_GLOBAL) X(PUSHV_PLAIN) X(PUSHV_ARG) X(PUSHV_BUILTIN) \
     X(PUSHV_ANY) \
-    X(POP_SLOT) X(POP_SLOTX) X(POP_SELF) X(POP_GLOBAL) X(POP_PLAIN) X(POP_ANY) \
+    X(POP_SLOT) X(POP_SLOTX) X(POP_SELF) X(POP_GLOBAL) X(POP_PLAIN) X(POP_BUILTIN) X(POP_ANY) \
     X(POPZ) X(POPZ_S) X(POPZ_V) X(DUP) X(DUP_S) X(DUP_V) X(SHUFFLE) \
     X(B) X(BT) X(BF) \
     X(CALL_BUILTIN) X(CALL_SCRIPT) X(CALL_EXT) \
@@ -477,6 +477,8 @@ extern char g_VMMessage[1024];
 // frame: the index of the frame whose locals scope -7 reaches.
 bool VM_ReadVariable(CInstance* self, CInstance* other, int32_t frame, int32_t scope, int32_t id, int32_t index,
                      ScriptValue* out);
+// g_VMMessage for a failed write of variable id (the array-error record says which).
+void VM_WriteFailed(int32_t id);
 // Writes value (its text is copied); false with g_VMMessage set.
 bool VM_WriteVariable(CInstance* self, CInstance* other, int32_t frame, int32_t scope, int32_t id, int32_t index,
                       const ScriptValue* value);

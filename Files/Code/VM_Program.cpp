@@ -1092,6 +1092,9 @@ private:
             } else if (scope == SCOPE_PLAIN && id >= VARIABLE_USER_BASE) {
                 op.code = VMI_POP_PLAIN;
                 op.vk = VK_PLAIN;
+            } else if ((scope == SCOPE_SELF || scope == SCOPE_PLAIN) && builtin && Variable_BuiltIn_Row(id) &&
+                       !(op.k.i & VMV_ARGS)) {
+                op.code = VMI_POP_BUILTIN; // the row's setter, called at once
             }
             return;
         }
@@ -1108,8 +1111,8 @@ private:
                 op.code = VMI_PUSHV_ARG;
                 op.vk = VK_ARG;
                 op.b = Variable_BuiltIn_ArgumentSlot(id);
-            } else if (Variable_BuiltIn_Row(id)) {
-                op.code = VMI_PUSHV_BUILTIN;
+            } else if (Variable_BuiltIn_Row(id) && !(op.k.i & VMV_ARGS)) {
+                op.code = VMI_PUSHV_BUILTIN; // the row's getter, called at once
             }
         } else if (scope == SCOPE_PLAIN) {
             op.code = VMI_PUSHV_PLAIN;

@@ -160,17 +160,22 @@ bool VM_WriteVariable(CInstance* self, CInstance* other, int32_t frame, int32_t 
     case SCOPE_SELF: ok = Variable_Local_Set(self, id, index, value); break;
     default: ok = Variable_Scope_Set(scope, id, index, value); break;
     }
-    if (g_ArrayError.error) {
-        std::snprintf(g_VMMessage, sizeof g_VMMessage, "Pop :: Execution Error - Variable index out of range %s",
-                      Code_Variable_GetName(id));
-        return false;
-    }
-    if (!ok) {
-        std::snprintf(g_VMMessage, sizeof g_VMMessage, "Pop :: Execution Error - Variable set problem %s",
-                      Code_Variable_GetName(id));
+    if (g_ArrayError.error || !ok) {
+        VM_WriteFailed(id);
         return false;
     }
     return true;
+}
+
+void VM_WriteFailed(int32_t id)
+{
+    if (g_ArrayError.error) {
+        std::snprintf(g_VMMessage, sizeof g_VMMessage, "Pop :: Execution Error - Variable index out of range %s",
+                      Code_Variable_GetName(id));
+    } else {
+        std::snprintf(g_VMMessage, sizeof g_VMMessage, "Pop :: Execution Error - Variable set problem %s",
+                      Code_Variable_GetName(id));
+    }
 }
 
 // ---- With-loops ----

@@ -16,9 +16,11 @@
 #include "Files/Code/Variable_List.h"
 #include "Platform/MemoryManager.h"
 
+BuiltinVariable g_BuiltinVariableRows[BUILTIN_VARIABLE_MAX];
+
 namespace {
 
-BuiltinVariable g_rows[BUILTIN_VARIABLE_MAX];
+BuiltinVariable (&g_rows)[BUILTIN_VARIABLE_MAX] = g_BuiltinVariableRows;
 int32_t g_rowCount = 0;
 // Name -> first row of that name.
 std::unordered_map<std::string, int32_t> g_byName;

@@ -62,6 +62,8 @@ const char* Variable_BuiltIn_GetName(int32_t id);
 int32_t Variable_BuiltIn_Count();
 // The row of id, or null outside the rows in use.
 const BuiltinVariable* Variable_BuiltIn_Row(int32_t id);
+// All 500 rows (unused ones empty: no getter, no setter), for the machine's direct reads.
+extern BuiltinVariable g_BuiltinVariableRows[BUILTIN_VARIABLE_MAX];
 
 // The rows of the script arguments, in this order: argument_relative, argument, argument0 to
 // argument15, argument_count (the first rows of the game variables).
