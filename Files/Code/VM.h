@@ -80,8 +80,11 @@ int32_t VM_FrameCount();
 // How many entries are open (nested through built-ins).
 int32_t VM_EntryDepth();
 
-// Hooks of the platform: draining the window-message queue every 4,096th branch.
+// Hooks of the platform: draining the window-message queue every 4,096th branch back.
 void VM_SetProcessMessagesHook(void (*hook)());
+// Every running entry stops (the run is ending: a quit the drain saw): each unwinds at its
+// next instruction boundary, or when the built-in it called returns, without an error report.
+void VM_AbortRunning();
 // Diagnostics: when a unit is first prepared, write its disassembly and the machine's prepared
 // form of it (the handlers it runs, groups marked) to the log console. VM_Init turns this on
 // when the environment variable ZB_DISASM is set to anything but "" or "0".

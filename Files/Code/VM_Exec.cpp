@@ -447,12 +447,14 @@ tick:
         MoveArguments(*fr);
         g_processMessages();
         RELOAD();
+        if (__builtin_expect(e->abort, 0)) goto unwind; // the drain stopped the run
     }
     hook = g_VMHookActive;
     DISPATCH();
 
 debug_hook:
     // Stepping or a break request: one instruction at a time, no groups.
+    if (__builtin_expect(e->abort, 0)) goto unwind; // stopped while a built-in ran
     SAVE();
     MoveArguments(*fr);
     VM_DebugHook(prog, pc);
@@ -1836,6 +1838,11 @@ int32_t VM_FrameCount()
 int32_t VM_EntryDepth() { return int32_t(g_entries.size()); }
 
 void VM_SetProcessMessagesHook(void (*hook)()) { g_processMessages = hook; }
+
+void VM_AbortRunning()
+{
+    for (Entry& x : g_entries) x.abort = true;
+}
 
 void VM_Free()
 {
