@@ -22,18 +22,11 @@
 #include <sstream>
 #include <string>
 
+#include "BenchScript.h"
 #include "Files/Code/Code_Code.h"
-#include "Files/Code/Code_Compile.h"
-#include "Files/Code/Code_Constant.h"
-#include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Execute.h"
 #include "Files/Code/Code_Variable.h"
-#include "Files/Code/VM.h"
-#include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Code/Variable_List.h"
-#include "Files/Function/Function_Math.h"
-#include "Files/Object/Instance.h"
-#include "Files/Object/Object.h"
 #include "Files/Script/Script_Main.h"
 
 namespace {
@@ -69,20 +62,12 @@ std::string Replace(std::string text, const std::string& key, long long value)
     return text;
 }
 
+// The instance the programs run for, with the script fib added once.
 CInstance* Setup()
 {
     static CInstance* self = nullptr;
     if (self) return self;
-    Object_InitHash();
-    Variable_BuiltIn_Init();
-    Variable_BuiltIn_RegisterArguments();
-    Variable_Global_Init();
-    VM_Init();
-    Code_Compiler_Init();
-    Code_Constant_Init();
-    Function_Math_Init();
-    Code_Error_SetShowErrors(false);
-    self = new CInstance(0, 0, 100001, -1, false);
+    self = Bench_ScriptInstance();
     static std::string fib = ReadText(Dir() + "/vm/fib_script.zbl");
     CScript* s = Script_Data(Script_Add("fib", fib.c_str(), -1));
     s->m_pCode = new CCode(s->GetText(), false);

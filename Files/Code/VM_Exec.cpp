@@ -500,6 +500,20 @@ L_PUSH_S: {
 }
 
 // ---- Variable reads ----
+// The element found is pushed at p (where the reference parts began); without one the general
+// read of scope and index decides.
+#define READ_ELEMENT(found, scope, index, p)                    \
+    do {                                                        \
+        if (const ScriptValue* e_ = (found)) {                  \
+            PushValue((p), *e_);                                \
+            sp = (p) + VSIZE;                                   \
+            NEXT();                                             \
+        }                                                       \
+        gScope = (scope);                                       \
+        gIndex = (index);                                       \
+        gAt = (p);                                              \
+        goto read_general;                                      \
+    } while (0)
 #define PUSH_NODE(node)                                         \
     do {                                                        \
         CVariable* v_ = (node);                                 \
@@ -524,17 +538,7 @@ L_PUSHV_SLOTX: {
     uint8_t* p = sp - 4;
     int32_t index = VM_Get<int32_t>(p);
     const VMLocal* l = lv + pc->b;
-    if (l->v.value.kind != VM_UNSET) {
-        if (const ScriptValue* element = CVariableList::Element(&l->v, index)) {
-            PushValue(p, *element);
-            sp = p + VSIZE;
-            NEXT();
-        }
-    }
-    gScope = SCOPE_LOCAL;
-    gIndex = index;
-    gAt = p;
-    goto read_general;
+    READ_ELEMENT(l->v.value.kind != VM_UNSET ? CVariableList::Element(&l->v, index) : nullptr, SCOPE_LOCAL, index, p);
 }
 L_PUSHV_SELF:
     if (!selfVars) goto read_simple;
@@ -582,19 +586,9 @@ L_PUSHV_ANY: {
         scope = VM_Get<int32_t>(p);
         if (flags & VMV_INSTANCE) scope += SCOPE_INSTANCE_BASE;
     }
-    if (CVariableList* list = DirectList(scope, pc->a, selfVars)) {
-        const CVariable* v = list->Find(pc->a);
-        const ScriptValue* element = v ? CVariableList::Element(v, index) : nullptr;
-        if (element) {
-            PushValue(p, *element);
-            sp = p + VSIZE;
-            NEXT();
-        }
-    }
-    gScope = scope;
-    gIndex = index;
-    gAt = p;
-    goto read_general;
+    const CVariableList* list = DirectList(scope, pc->a, selfVars);
+    const CVariable* v = list ? list->Find(pc->a) : nullptr;
+    READ_ELEMENT(v ? CVariableList::Element(v, index) : nullptr, scope, index, p);
 }
 read_simple:
     // A fast read found no variable: the general read decides (the unset-variable option, or
@@ -634,40 +628,59 @@ L_POP_SLOT: {
     sp -= size;
     NEXT();
 }
+// The parts of a write from the top down: the value and the reference parts (index, then
+// scope) in the order of the form; p ends where they began, val takes the value (its text
+// moves).
+#define WRITE_PARTS(flags, size, p, val, index, scope)                \
+    do {                                                              \
+        uint8_t* value_ = nullptr;                                    \
+        if ((flags) & VMV_VALUE_TOP) {                                \
+            (p) -= (size);                                            \
+            value_ = (p);                                             \
+        }                                                             \
+        if ((flags) & VMV_INDEX) {                                    \
+            (p) -= 4;                                                 \
+            (index) = VM_Get<int32_t>(p);                             \
+        }                                                             \
+        if ((flags) & VMV_SCOPE) {                                    \
+            (p) -= 4;                                                 \
+            (scope) = VM_Get<int32_t>(p);                             \
+            if ((flags) & VMV_INSTANCE) (scope) += SCOPE_INSTANCE_BASE; \
+        }                                                             \
+        if (!((flags) & VMV_VALUE_TOP)) {                             \
+            (p) -= (size);                                            \
+            value_ = (p);                                             \
+        }                                                             \
+        (val) = TakeValue(pc->t2, value_);                            \
+        if ((val).kind != VALUE_STRING) (val).text = nullptr;         \
+    } while (0)
+// val goes into the element found or made (the text moves), else the general write decides.
+#define WRITE_ELEMENT(found, val, scope, index, p)                    \
+    do {                                                              \
+        if (ScriptValue* e_ = (found)) {                              \
+            if (e_->kind == VALUE_STRING && e_->text) MEM_FREE(e_->text); \
+            *e_ = (val);                                              \
+            sp = (p);                                                 \
+            NEXT();                                                   \
+        }                                                             \
+        gScope = (scope);                                             \
+        gIndex = (index);                                             \
+        gVal = (val);                                                 \
+        gAt = (p);                                                    \
+        goto write_general;                                           \
+    } while (0)
 L_POP_SLOTX: {
-    int32_t flags = pc->k.i;
-    int32_t size = VM_NativeSize(pc->t2);
+    int32_t index = 0, unused = 0;
     uint8_t* p = sp;
-    uint8_t* value = nullptr;
-    if (flags & VMV_VALUE_TOP) {
-        p -= size;
-        value = p;
-    }
-    p -= 4;
-    int32_t index = VM_Get<int32_t>(p);
-    if (!(flags & VMV_VALUE_TOP)) {
-        p -= size;
-        value = p;
-    }
-    ScriptValue val = TakeValue(pc->t2, value);
-    if (val.kind != VALUE_STRING) val.text = nullptr;
+    ScriptValue val;
+    WRITE_PARTS(pc->k.i, VM_NativeSize(pc->t2), p, val, index, unused);
     VMLocal* l = lv + pc->b;
     if (l->v.value.kind == VM_UNSET) {
         l->v.value = Value_Real(0.0);
         l->order = ++g_VMLocalOrder;
     }
     l->textLength = -1;
-    if (ScriptValue* slot = CVariableList::Slot(&l->v, index)) {
-        if (slot->kind == VALUE_STRING && slot->text) MEM_FREE(slot->text);
-        *slot = val; // the text moves into the variable
-        sp = p;
-        NEXT();
-    }
-    gScope = SCOPE_LOCAL;
-    gIndex = index;
-    gVal = val;
-    gAt = p;
-    goto write_general;
+    WRITE_ELEMENT(CVariableList::Slot(&l->v, index), val, SCOPE_LOCAL, index, p);
 }
 L_POP_GLOBAL:
     STORE_NODE(Variable_Global_List()->FindOrCreate(pc->a));
@@ -701,44 +714,12 @@ L_POP_BUILTIN: {
     NEXT();
 }
 L_POP_ANY: {
-    int32_t flags = pc->k.i;
-    int32_t size = VM_NativeSize(pc->t2);
     int32_t index = 0, scope = pc->b;
     uint8_t* p = sp;
-    uint8_t* value = nullptr;
-    if (flags & VMV_VALUE_TOP) {
-        p -= size;
-        value = p;
-    }
-    if (flags & VMV_INDEX) {
-        p -= 4;
-        index = VM_Get<int32_t>(p);
-    }
-    if (flags & VMV_SCOPE) {
-        p -= 4;
-        scope = VM_Get<int32_t>(p);
-        if (flags & VMV_INSTANCE) scope += SCOPE_INSTANCE_BASE;
-    }
-    if (!(flags & VMV_VALUE_TOP)) {
-        p -= size;
-        value = p;
-    }
-    ScriptValue val = TakeValue(pc->t2, value);
-    if (val.kind != VALUE_STRING) val.text = nullptr;
-    if (CVariableList* list = DirectList(scope, pc->a, selfVars)) {
-        ScriptValue* slot = CVariableList::Slot(list->FindOrCreate(pc->a), index);
-        if (slot) {
-            if (slot->kind == VALUE_STRING && slot->text) MEM_FREE(slot->text);
-            *slot = val; // the text moves into the variable
-            sp = p;
-            NEXT();
-        }
-    }
-    gScope = scope;
-    gIndex = index;
-    gVal = val;
-    gAt = p;
-    goto write_general;
+    ScriptValue val;
+    WRITE_PARTS(pc->k.i, VM_NativeSize(pc->t2), p, val, index, scope);
+    CVariableList* list = DirectList(scope, pc->a, selfVars);
+    WRITE_ELEMENT(list ? CVariableList::Slot(list->FindOrCreate(pc->a), index) : nullptr, val, scope, index, p);
 }
 write_general: {
     uint32_t at = uint32_t(gAt - g_stack);

@@ -309,7 +309,8 @@ extern uint32_t g_VMCodeGeneration;
 const void* const* VM_HandlerTable();
 // Undoes the groups that cover op index i (a breakpoint is put there).
 void VM_Unfuse(VMProgram* prog, int32_t i);
-// Lists the prepared form of a unit (one line per op, groups marked) to console.
+// Lists the prepared form of a unit (its local slots, one line per op, groups marked) to
+// console; name may be null.
 void VM_ListProgram(tagIConsole* console, const VMProgram* prog, const char* name);
 
 // ---- Arithmetic (VM_Arith.cpp) ----------------------------------------------------------------

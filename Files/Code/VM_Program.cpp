@@ -1163,7 +1163,7 @@ bool VM_Prepare(VMBuffer* code, std::string* error)
         VM_Debug_UnitPrepared(code);
         if (g_disassemble) {
             VM_DisassembleAll(Console_Get(), code);
-            VM_ListProgram(Console_Get(), p, "unit");
+            VM_ListProgram(Console_Get(), p, nullptr);
         }
     } else {
         // Only the error text is kept of a refused unit.
@@ -1206,8 +1206,9 @@ const char* VM_InternalOpName(uint16_t code)
 void VM_ListProgram(tagIConsole* console, const VMProgram* prog, const char* name)
 {
     if (!console || !prog) return;
-    console->Output("prepared %s: %d ops, %d local slots, %d groups\n", name ? name : "",
-                    int32_t(prog->ops.size()), prog->LocalCount(), int32_t(prog->groups.size()));
+    console->Output("prepared %s at %08x: %d ops, %d local slots, %d groups\n", name ? name : "unit",
+                    prog->code ? prog->code->m_address : 0u, int32_t(prog->ops.size()), prog->LocalCount(),
+                    int32_t(prog->groups.size()));
     for (size_t s = 0; s < prog->localIds.size(); ++s)
         console->Output("  slot %d = %s\n", int32_t(s), Code_Variable_GetName(prog->localIds[s]));
     const void* const* table = VM_HandlerTable();

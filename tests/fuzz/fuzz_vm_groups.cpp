@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchScript.h"
 #include "Files/Code/Code_Code.h"
 #include "Files/Code/Code_Compile.h"
 #include "Files/Code/Code_Constant.h"
@@ -141,15 +142,7 @@ CInstance* g_self = nullptr;
 
 void Setup()
 {
-    Object_InitHash();
-    Variable_BuiltIn_Init();
-    Variable_BuiltIn_RegisterArguments();
-    Variable_Global_Init();
-    VM_Init();
-    Code_Compiler_Init();
-    Code_Constant_Init();
-    Code_Error_SetShowErrors(false);
-    g_self = new CInstance(0, 0, 100001, -1, false);
+    g_self = Bench_ScriptInstance(); // the script language as the benchmarks make it ready
     Script_Init();
     Script_Add("scr", "var k; k = argument0 mod 97; if (argument1 > k) return k - argument1; "
                       "return k * 2 + argument_count", -1);
