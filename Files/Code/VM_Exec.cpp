@@ -337,14 +337,6 @@ inline bool CmpNE(double d) { return d < -VM_CompareEpsilon || d > VM_CompareEps
 inline bool CmpGE(double d) { return d >= -VM_CompareEpsilon; }
 inline bool CmpGT(double d) { return d > VM_CompareEpsilon; }
 
-// The operators of the groups over reals, a constant k (kint: k is the int32 ki).
-inline double OpAdd(double x, double y) { return x + y; }
-inline double OpSub(double x, double y) { return x - y; }
-inline double OpMul(double x, double y) { return x * y; }
-inline double OpDiv(double x, double y) { return x / y; }
-inline double OpMod(double x, double y) { return VM_ModFast(x, y); }
-inline double OpRem(double x, double y) { return VM_RemReal(x, y); }
-
 } // namespace
 
 void VM_SetMoveStackAlways(bool on) { g_moveStackAlways = on; }
@@ -1827,6 +1819,7 @@ void VM_AbortRunning()
 
 void VM_Free()
 {
+    VM_FreeFrameLocalsLists();
     MEM_FREE(g_stack);
     g_stack = nullptr;
     g_stackCap = g_stackTop = 0;

@@ -469,6 +469,8 @@ bool VM_LocalSet(int32_t frame, int32_t id, int32_t index, const ScriptValue* va
 // The frame's locals as a list (a copy, in the order they were made), for the debugger and
 // the error report; valid until the next call for the same level.
 CVariableList* VM_FrameLocalsList(const VMFrame& f, int32_t level);
+// Drops the lists VM_FrameLocalsList keeps (VM_Free).
+void VM_FreeFrameLocalsLists();
 // Frees what the frame's locals hold (slots and the extra list).
 void VM_FreeFrameLocals(VMFrame& f);
 

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 
 #include "Files/Code/Code_Variable.h"
 #include "Files/Code/Code_World.h"
@@ -65,12 +66,17 @@ bool VM_LocalSet(int32_t frame, int32_t id, int32_t index, const ScriptValue* va
     return f.extra->Set(id, index, value);
 }
 
+namespace {
+std::vector<std::unique_ptr<CVariableList>> g_frameLists; // one per level asked for, reused
+}
+
+void VM_FreeFrameLocalsLists() { g_frameLists.clear(); }
+
 CVariableList* VM_FrameLocalsList(const VMFrame& f, int32_t level)
 {
-    static std::vector<CVariableList*> lists; // one per level asked for, reused
     if (level < 0) level = 0;
-    while (int32_t(lists.size()) <= level) lists.push_back(new CVariableList());
-    CVariableList* list = lists[size_t(level)];
+    while (int32_t(g_frameLists.size()) <= level) g_frameLists.push_back(std::make_unique<CVariableList>());
+    CVariableList* list = g_frameLists[size_t(level)].get();
     list->Clear();
     // Oldest first: each goes to the head of its chains, as the variables of a list made one
     // write at a time.

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -144,6 +145,7 @@ void Setup()
 {
     g_self = Bench_ScriptInstance(); // the script language as the benchmarks make it ready
     Script_Init();
+    std::atexit([] { Script_Free(); }); // before the script table itself goes
     Script_Add("scr", "var k; k = argument0 mod 97; if (argument1 > k) return k - argument1; "
                       "return k * 2 + argument_count", -1);
 }
