@@ -94,8 +94,11 @@ std::unique_ptr<Unit> Compile(const Program& p, long long n)
     return u;
 }
 
+// One run of a program from nothing, as a Lua run starts: self's variables (its arrays
+// included) are made again by the program.
 double RunOnce(CInstance* self, Unit& u)
 {
+    self->GetVariables()->Clear();
     ScriptValue result = Value_Real(0.0);
     Code_Execute(self, self, u.code.get(), &result);
     Value_FreeString(&result);
