@@ -72,7 +72,8 @@ struct VMFrameInfo {
     int32_t offset; // byte offset of the instruction being executed (or called from)
     CInstance* self;
     CInstance* other;
-    CVariableList* locals;
+    CVariableList* locals; // a copy of the frame's `var` locals, valid until the next call for
+                           // the same level
 };
 bool VM_GetFrame(int32_t level, VMFrameInfo* out);
 // The number of frames of the innermost entry (0 when no code runs).

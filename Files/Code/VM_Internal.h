@@ -8,11 +8,16 @@
 // stack can be released when a frame ends early, and the stack never needs a per-instruction
 // bounds check (a frame reserves its unit's greatest depth when it starts).
 //
+// Preparation also gives each `var` name of the unit a slot of the frame (VMLocal), picks a
+// handler for each variable access by where the variable lives, and makes instruction groups
+// (VMProgram::groups, the G_* handlers).
+//
 // The operand stack grows upwards in one program-wide block; slots are packed at their native
 // sizes (real and long 8, float, int and bool 4, string 8 (a pointer), variable 24 (a
-// ScriptValue)), so every load and store goes through memcpy. Frame bases are offsets into the
-// block, which moves when it grows. With-records live on a stack of their own; the operand
-// stack only carries a zero-size marker for them in the layout.
+// ScriptValue)), so every load and store goes through memcpy. A frame in the block: the
+// arguments of a script called by the machine, the local slots, then its operand stack. Frame
+// bases are offsets into the block, which moves when it grows. With-records live on a stack
+// of their own; the operand stack only carries a zero-size marker for them in the layout.
 #pragma once
 
 #include <cstddef>

@@ -308,3 +308,17 @@ TEST_F(VMFastPathTest, AnEndlessLoopEndsWhenTheDrainStopsTheRun)
     EXPECT_EQ(VM_EntryDepth(), 0);
     EXPECT_EQ(VM_LocalsDepth(), 0);
 }
+
+TEST_F(VMFastPathTest, AStackThatMovesAtEveryCheckLeavesNoStalePointer)
+{
+    // Every frame's slots, arguments and operand stack move with the block: with a fresh
+    // block at every growth check, a pointer kept across a call shows (under the sanitizer).
+    VM_SetMoveStackAlways(true);
+    Agree("var i, s; s = ''; for (i = 0; i < 5; i += 1) s += concat(deep(i, 'a'), i); r = s",
+          "deep:var k; k = argument1 + 'b'; if (argument0 <= 0) return k; "
+          "return run_text('return argument0') + deep(argument0 - 1, k) + string_of(argument_count)|"
+          "string_of:return concat(argument0)");
+    Agree("a = outer(3); b = outer(1)", "outer:var t, u; t = inner(argument0 + 1); u = run_text('var q; q = 2; return q'); "
+                                        "return argument0 * 1000 + t + u|inner:var w; w = argument0 * 2; return w");
+    VM_SetMoveStackAlways(false);
+}
