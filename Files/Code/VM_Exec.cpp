@@ -1445,6 +1445,39 @@ L_G_CMPXY: {
     G_XOPY_I(G_XOPY_I_MUL, MUL)
     G_XOPY_I(G_XOPY_I_DIV, DIV)
 
+// x = y op z, x = y op k
+#define G_XYZ(NAME, OP, STORE)                 \
+    L_##NAME: {                                \
+        double x_, y_;                         \
+        READ_G(*pc, x_);                       \
+        READ_G(pc[1], y_);                     \
+        if (!(XY_OK_##OP)) FALLBACK();         \
+        STORE(pc[3], XY_##OP);                 \
+        pc += 4;                               \
+        DISPATCH();                            \
+    }
+    G_XYZ(G_XYZ_S_ADD, ADD, STORE_S)
+    G_XYZ(G_XYZ_S_SUB, SUB, STORE_S)
+    G_XYZ(G_XYZ_S_MUL, MUL, STORE_S)
+    G_XYZ(G_XYZ_S_DIV, DIV, STORE_S)
+    G_XYZ(G_XYZ_I_ADD, ADD, STORE_I)
+    G_XYZ(G_XYZ_I_SUB, SUB, STORE_I)
+    G_XYZ(G_XYZ_I_MUL, MUL, STORE_I)
+    G_XYZ(G_XYZ_I_DIV, DIV, STORE_I)
+#define G_XYK(NAME, OP, STORE)                 \
+    L_##NAME: {                                \
+        double x_;                             \
+        READ_G(*pc, x_);                       \
+        STORE(pc[3], OP(x_));                  \
+        pc += 4;                               \
+        DISPATCH();                            \
+    }
+#define G_XYK6(G, STORE)                                                                       \
+    G_XYK(G##_ADD, K_ADD, STORE) G_XYK(G##_SUB, K_SUB, STORE) G_XYK(G##_MUL, K_MUL, STORE)     \
+    G_XYK(G##_DIV, K_DIV, STORE) G_XYK(G##_MOD, K_MOD, STORE) G_XYK(G##_REM, K_REM, STORE)
+    G_XYK6(G_XYK_S, STORE_S)
+    G_XYK6(G_XYK_I, STORE_I)
+
 L_G_STOREK_S:
     SlotStoreReal(lv + pc[1].b, pc->gk);
     pc += 2;

@@ -144,6 +144,8 @@ struct VMLayout {
 //   ACCD     x op= top                   the same, where below is a copy of the local x
 //                                        pushed earlier (x cannot change in between)
 //   XOPY     x op= y                     push.v x; push.v y; op.v.v; pop.v.v x
+//   XYZ      x = y op z                  push.v y; push.v z; op.v.v; pop.v.v x
+//   XYK      x = y op k                  push.v y; push k; op; pop.v.v x
 //   STOREK   x = k                       push k; pop.v x
 //   MOVE     x = y                       push.v y; pop.v.v x
 //   FOR      x += k; x cmp k2; branch    INC, then b back to CMPK on x (the for statement's
@@ -186,7 +188,7 @@ struct VMLayout {
     VM_CMP6(X, G_CMPK_S) VM_CMP6(X, G_CMPK_A) VM_CMP6(X, G_CMPK_I) X(G_CMPXY) \
     VM_ARITH6(X, G_VALK_S) VM_ARITH6(X, G_VALK_A) VM_ARITH6(X, G_VALK_I) VM_ARITH6(X, G_TOPK) \
     VM_ARITH4(X, G_ACC_S) VM_ARITH4(X, G_ACC_I) VM_ARITH4(X, G_ACCD_S) VM_ARITH4(X, G_XOPY_S) VM_ARITH4(X, G_XOPY_I) \
-    VM_ARITH4(X, G_XIDX_S) \
+    VM_ARITH4(X, G_XIDX_S) VM_ARITH4(X, G_XYZ_S) VM_ARITH4(X, G_XYZ_I) VM_ARITH6(X, G_XYK_S) VM_ARITH6(X, G_XYK_I) \
     X(G_STOREK_S) X(G_STOREK_I) X(G_MOVE_S) X(G_MOVE_I) \
     VM_CMP6(X, G_FOR_S) X(G_REPEAT) X(G_APPEND_S) X(G_IDXR) X(G_IDXW) X(G_PUSHINT) X(G_RETV)
 

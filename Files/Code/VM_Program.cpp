@@ -672,6 +672,22 @@ private:
                 group(i, 2, VMI_G_RETV);
                 return 2;
             }
+            // x = y op z, x = y op k (a store of a variable into the variable it reads first
+            // is x op= y or x += k, above)
+            if (free(i, 4) && Readable(o[1]) && VarOnVar(o[2]) && SimpleStore(o[3]) && o[3].t2 == VMT_VAR) {
+                group(i, 4, uint16_t((o[3].vk == VK_SLOT ? VMI_G_XYZ_S_ADD : VMI_G_XYZ_I_ADD) + VarOnVarIndex(o[2])));
+                return 4;
+            }
+            if (free(i, 4) && IsConst(o[1]) && ConstOnVar(o[2]) && SimpleStore(o[3]) && o[3].t2 == VMT_VAR &&
+                !(o[1].code == VMI_PUSH_I && o[2].t1 != VMT_INT)) {
+                int32_t arith = ArithIndex(o[2].a);
+                double k = ConstOf(o[1]);
+                if (arith >= 0 && SafeConstant(arith, k)) {
+                    SetConst(*o, k);
+                    group(i, 4, uint16_t((o[3].vk == VK_SLOT ? VMI_G_XYK_S_ADD : VMI_G_XYK_I_ADD) + arith));
+                    return 4;
+                }
+            }
             // x cmp k, branch
             if (free(i, 4) && IsConst(o[1]) && FusedCompare(o[2], true)) {
                 SetConst(*o, ConstOf(o[1]));

@@ -50,6 +50,10 @@ TEST_F(VMFastPathTest, LoopsOverLocalsAgreeWithTheTreeInterpreter)
     Agree("var a, b; a = 0; b = 5; while (a < b) a += 1; do b -= 2 until b <= a - 4; r = a; q = b");
     Agree("var a, b, c; a = 3; b = 4; c = a * b - a / b; c /= 2; c -= b; r = c; q = a mod b");
     Agree("var a; a[3] = 1; a[1] = 2; a[2, 1] = 5; r = a[3] + a[1] + a[0] + a[2, 1]");
+    // x = y op z and x = y op k into locals and into self's variables, numbers and texts.
+    Agree("var a, b, c; a = 3; b = 4; c = a * b; d = a - b; e = b / a; f = a mod 2; g = b * 1.5; c = c div 5; "
+          "h = d mod -3; r = c; var s, t; s = 'a'; t = 'b'; u = s + t; s = t + s; v = s");
+    Agree("var a, b; a = 1; b = 0; c = a / b");
     // The counter of a for loop turns into a string: the loop's own op gives way to the
     // general ones, which fail in both.
     Agree("var i, n; n = 0; for (i = 0; i < 3; i += 1) { n += 1; if (n == 2) i = 'x' } r = n");
