@@ -1308,12 +1308,13 @@ L_G_INC_I: {
         READ(*pc, x_);                \
         GROUP_BRANCH(CMP(x_ - pc->gk)); \
     }
-#define G_CMPK6(G, READ)                                                               \
-    G_CMPK(G##_LT, READ, CmpLT) G_CMPK(G##_LE, READ, CmpLE) G_CMPK(G##_EQ, READ, CmpEQ) \
-    G_CMPK(G##_NE, READ, CmpNE) G_CMPK(G##_GE, READ, CmpGE) G_CMPK(G##_GT, READ, CmpGT)
-    G_CMPK6(G_CMPK_S, READ_S)
-    G_CMPK6(G_CMPK_A, READ_A)
-    G_CMPK6(G_CMPK_I, READ_I)
+// A handler macro M(NAME, ARG, CMP) for each of the six comparisons of group G.
+#define STAMP_CMP6(M, G, ARG)                                                               \
+    M(G##_LT, ARG, CmpLT) M(G##_LE, ARG, CmpLE) M(G##_EQ, ARG, CmpEQ) M(G##_NE, ARG, CmpNE) \
+    M(G##_GE, ARG, CmpGE) M(G##_GT, ARG, CmpGT)
+    STAMP_CMP6(G_CMPK, G_CMPK_S, READ_S)
+    STAMP_CMP6(G_CMPK, G_CMPK_A, READ_A)
+    STAMP_CMP6(G_CMPK, G_CMPK_I, READ_I)
 L_G_CMPXY: {
     double x_, y_;
     READ_G(*pc, x_);
@@ -1337,12 +1338,13 @@ L_G_CMPXY: {
         pc += 3;                  \
         DISPATCH();               \
     }
-#define G_VALK6(G, READ)                                                                   \
-    G_VALK(G##_ADD, READ, K_ADD) G_VALK(G##_SUB, READ, K_SUB) G_VALK(G##_MUL, READ, K_MUL) \
-    G_VALK(G##_DIV, READ, K_DIV) G_VALK(G##_MOD, READ, K_MOD) G_VALK(G##_REM, READ, K_REM)
-    G_VALK6(G_VALK_S, READ_S)
-    G_VALK6(G_VALK_A, READ_A)
-    G_VALK6(G_VALK_I, READ_I)
+// A handler macro M(NAME, ARG, OP) for each of the six operators of group G.
+#define STAMP_K6(M, G, ARG)                                                             \
+    M(G##_ADD, ARG, K_ADD) M(G##_SUB, ARG, K_SUB) M(G##_MUL, ARG, K_MUL) M(G##_DIV, ARG, K_DIV) \
+    M(G##_MOD, ARG, K_MOD) M(G##_REM, ARG, K_REM)
+    STAMP_K6(G_VALK, G_VALK_S, READ_S)
+    STAMP_K6(G_VALK, G_VALK_A, READ_A)
+    STAMP_K6(G_VALK, G_VALK_I, READ_I)
 #define G_TOPK(NAME, OP)                                  \
     L_##NAME: {                                           \
         uint8_t* p_ = sp - VSIZE;                         \
@@ -1464,7 +1466,7 @@ L_G_CMPXY: {
     G_XYZ(G_XYZ_I_SUB, SUB, STORE_I)
     G_XYZ(G_XYZ_I_MUL, MUL, STORE_I)
     G_XYZ(G_XYZ_I_DIV, DIV, STORE_I)
-#define G_XYK(NAME, OP, STORE)                 \
+#define G_XYK(NAME, STORE, OP)                 \
     L_##NAME: {                                \
         double x_;                             \
         READ_G(*pc, x_);                       \
@@ -1472,11 +1474,8 @@ L_G_CMPXY: {
         pc += 4;                               \
         DISPATCH();                            \
     }
-#define G_XYK6(G, STORE)                                                                       \
-    G_XYK(G##_ADD, K_ADD, STORE) G_XYK(G##_SUB, K_SUB, STORE) G_XYK(G##_MUL, K_MUL, STORE)     \
-    G_XYK(G##_DIV, K_DIV, STORE) G_XYK(G##_MOD, K_MOD, STORE) G_XYK(G##_REM, K_REM, STORE)
-    G_XYK6(G_XYK_S, STORE_S)
-    G_XYK6(G_XYK_I, STORE_I)
+    STAMP_K6(G_XYK, G_XYK_S, STORE_S)
+    STAMP_K6(G_XYK, G_XYK_I, STORE_I)
 
 L_G_STOREK_S:
     SlotStoreReal(lv + pc[1].b, pc->gk);
@@ -1512,7 +1511,7 @@ L_G_MOVE_I: {
 
 // (Two dispatches, not one computed target: the next op's address must come from the branch
 // predictor, not wait for the comparison.)
-#define G_FOR(NAME, CMP)                                     \
+#define G_FOR(NAME, UNUSED, CMP)                             \
     L_##NAME: {                                              \
         ScriptValue& v_ = lv[pc->b].v.value;                 \
         if (v_.kind != VALUE_REAL) FALLBACK();               \
@@ -1525,12 +1524,7 @@ L_G_MOVE_I: {
         pc = pc->gt2;                                        \
         TICK_DISPATCH();                                     \
     }
-    G_FOR(G_FOR_S_LT, CmpLT)
-    G_FOR(G_FOR_S_LE, CmpLE)
-    G_FOR(G_FOR_S_EQ, CmpEQ)
-    G_FOR(G_FOR_S_NE, CmpNE)
-    G_FOR(G_FOR_S_GE, CmpGE)
-    G_FOR(G_FOR_S_GT, CmpGT)
+    STAMP_CMP6(G_FOR, G_FOR_S, -)
 
 L_G_REPEAT: {
     int32_t c = int32_t(VM_Get<uint32_t>(sp - 4) - 1u);
