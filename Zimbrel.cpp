@@ -40,8 +40,10 @@
 #include "Files/Code/Code_Function.h"
 #include "Files/Code/Code_Variable.h"
 #include "Files/Code/VM.h"
+#include "Files/Code/Code_ErrorDialog.h"
 #include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Debug/Debug_Main.h"
+#include "Files/Debug/Dialog_Host.h"
 #include "Files/Object/Event.h"
 #include "Files/Font/Font_Main.h"
 #include "Files/Function/Function_File.h"
@@ -61,6 +63,8 @@
 #include "Files/Particle/Particle_Main.h"
 #include "Files/Path/Path.h"
 #include "Files/Room/Room.h"
+#include "Files/Motion/Motion.h"
+#include "Files/Trigger/Trigger.h"
 #include "Files/Run/Run_Main.h"
 #include "Files/Script/Script_Main.h"
 #include "Files/Sound/Sound_Main.h"
@@ -79,6 +83,12 @@ namespace {
 
 bool g_GameStarted = false;
 void* g_MainWindow = nullptr; // the game window (the target of the final quit)
+// Quit requests (Main_Quit): whether frames run, how many requests came, how many signals
+// were turned into requests, and whether running code is to stop at its next drain.
+bool g_InFrames = false;
+int32_t g_QuitRequests = 0;
+int32_t g_SignalsSeen = 0;
+bool g_StopCode = false;
 int64_t g_StartTime = 0;
 char* g_ExeDirectory = nullptr;
 char* g_ExePath = nullptr;
@@ -93,6 +103,7 @@ char* g_SaveDirectory = nullptr;
 int Zimbrel_Main(int argc, char** argv)
 {
     MemoryManager_Install();
+    MainHost_InstallSignalHandlers();
     Console_Install();
     Main_TakeCommandLine(argc, argv);
     Main_MoveAtFiles();
@@ -107,19 +118,24 @@ int Zimbrel_Main(int argc, char** argv)
         Main_ParseCommandLine(g_StartupOptions.commandLine);
     }
 
-    bool haveGame = g_StartupOptions.gameFileName && *g_StartupOptions.gameFileName;
     if (Main_InitPlatform()) {
         Main_Startup();
-        while (g_StartupOptions.running == 1) {
+        Main_CheckQuit(); // a signal during start-up ends the run before any frame
+        // A fatal error or a quit during start-up (the first room's code) ends the run too,
+        // although starting the loop set the running flag.
+        g_InFrames = true;
+        while (g_StartupOptions.running == 1 && !Main_ExitRequested()) {
             Run_Frame();
             ProcessMessages();
         }
+        g_InFrames = false;
+        if (!Main_ExitRequested()) g_StopCode = false; // the game's end runs its code
         EndGame();
         Main_StopInput();
         Main_PostQuit();
         Main_Finalise();
     }
-    if (!haveGame) {
+    if (!g_StartupOptions.gameFileName || !*g_StartupOptions.gameFileName) { // none given, none chosen
         std::fprintf(stderr, "usage: runner -game FILE [-output LOG] [-debugoutput LOG] [-debug] [-noerrors] ...\n"
                              "       (or put the game as data.win beside the runner)\n");
     }
@@ -129,6 +145,24 @@ int Zimbrel_Main(int argc, char** argv)
 }
 
 void ProcessMessages() { Timing_PumpEvents(); }
+
+void Main_Quit(int signal)
+{
+    ++g_QuitRequests;
+    g_StartupOptions.running = 0;
+    g_StopCode = true;
+    if (!g_InFrames || g_QuitRequests > 1) Main_RequestExit(signal ? 128 + signal : 0);
+}
+
+void Main_CheckQuit()
+{
+    for (const int32_t signals = MainHost_SignalCount(); g_SignalsSeen < signals;) {
+        ++g_SignalsSeen;
+        Console_Output("Quit requested by signal %d\n", MainHost_FirstSignal());
+        Main_Quit(MainHost_FirstSignal());
+    }
+    if (g_StopCode) VM_AbortRunning();
+}
 
 // The loop has ended by now; the quit the window layer would deliver only clears the flag.
 void Main_PostQuit() { g_StartupOptions.running = 0; }
@@ -215,7 +249,10 @@ void Main_MoveAtFiles()
 bool Main_InitPlatform()
 {
     GR_BuiltinImages_SetTable(GR_BuiltinImages_Default());
-    GR_Hooks().quit = [] { g_StartupOptions.running = 0; }; // the window's quit reached the pump
+    GR_Hooks().quit = [] { Main_Quit(0); }; // the window's quit reached the pump
+    Timing_SetQuitCheck(Main_CheckQuit);     // every drain looks at the signals
+    VM_SetProcessMessagesHook(ProcessMessages); // and the machine drains every 4,096th branch
+    Error_SetProcessMessagesHook(ProcessMessages); // as does the error dialog before it shows
     CRC32_BuildTable();
     File_InitTempDirectory();
     GR_Draw_InitCircleTable();
@@ -233,6 +270,7 @@ bool Main_InitPlatform()
     World_RegisterVariables();
     HighScore_Clear();
     Room_InitStartState();
+    Dialogs_InstallHosts(); // on screen with a real display, else scripted
     HTTP_InstallSpriteLoader();
     ProcessMessages();
     return true;
@@ -251,6 +289,7 @@ bool Main_Startup()
     if (!Code_Load(g_GameFile.image, Runner_HeaderRead)) g_GameFile.broken = true;
     if (Main_ExitRequested()) return false;
     LoadSave_SetFolders(Main_ExeDirectory(), Main_SaveDirectory(), Main_ExeDirectory());
+    HighScore_Load(); // the built-ins are registered and the save area known
     Steam_Init(); // reads the Steam switch, the header's application id and the program folder
 
     Console_Output("Create Window\n");
@@ -279,6 +318,7 @@ bool Main_Startup()
     Console_Output("Create Score Form\n");
     Console_Output("Create Load Form\n");
     Console_Output("Create Error Form\n");
+    Dialogs_AttachWindow(); // dialogs and message boxes in the game window from now on
     Console_Output("Do The Work\n");
     return Main_DoTheWork();
 }
@@ -416,6 +456,7 @@ void Main_Finalise()
     Services_Shutdown();
     Network_CloseAll();
     HTTP_Shutdown(); // aborts running requests, frees every request
+    Dialogs_Shutdown(); // before the device: the dialogs' textures
     Steam_Shutdown();
     Extension_Free(); // the packages' finalisation functions ran when the game ended
     DLL_FreeAll();    // external functions defined by the game
@@ -425,7 +466,8 @@ void Main_Finalise()
     Function_Misc_FreeExecuteCache(); // the units execute_string keeps, before the machine goes
     Code_Free();
     Code_Variable_Free();
-    Grid_FreeAll();
+    Motion_Grid_FreeAll();
+    Trigger_Clear();
     Buffer_FreeAll();
     DS_Reset(); // every data structure the game left
     Room_Shutdown();

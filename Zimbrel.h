@@ -25,8 +25,19 @@ bool PrepareGame();
 // Test tooling: replaces the function of preparation step index (0 extensions, 1 constants,
 // 2 scripts, 3 time lines, 4 objects, 5 rooms, 6 waves); null restores it.
 void PrepareGame_OverrideStep(int index, bool (*run)());
-// Drains the window's event queue once (a quit clears the running flag).
+// The drain (Timing_PumpEvents): the window's events, then the quit requests. Also the
+// virtual machine's drain every 4,096th branch.
 void ProcessMessages();
+// A quit request: the window was closed (signal 0) or SIGINT/SIGTERM came (its number). The
+// first one while frames run ends the loop after the frame, as closing the window always
+// did; code that runs on in that frame (an endless loop) stops at its next drain, and the
+// game's end still runs its code. A second request, or one while no frame runs (start-up,
+// the game's end), ends the run at once in order: running code stops, no later game code
+// runs, and the shutdown follows (Main_RequestExit; 128 + the signal's number as the code).
+void Main_Quit(int signal);
+// The quit check run after every pump: signals that came since the last check become quit
+// requests; while a quit stops code, the running code is told to stop (VM_AbortRunning).
+void Main_CheckQuit();
 void Main_StopInput();
 void Main_Finalise();
 // Ends the main loop: the quit that the window layer turns into its own quit event.
@@ -50,6 +61,16 @@ void Main_ResetFolders();
 bool Main_AtFileTarget(const std::string& name, std::vector<std::string>& folders, std::string& target);
 
 // ---- Host (Linux/ZimbrelM.cpp) --------------------------------------------------------------
+// SIGINT and SIGTERM are counted by a handler of our own (the quit check reads the count), and
+// SDL is told not to install its own (which only queues a quit event that a game stuck in its
+// code never pumps). Called first thing by the entry.
+void MainHost_InstallSignalHandlers();
+// Signals received so far, and the number of the first (0 when none).
+int32_t MainHost_SignalCount();
+int MainHost_FirstSignal();
+// After the orderly shutdown of a run that a signal ended: the process ends by that signal
+// (its default action), as callers such as a shell expect. Nothing when no signal came.
+void MainHost_EndBySignal();
 // The executable's path from /proc/self/exe ("" when it cannot be read).
 std::string MainHost_ExecutablePath();
 // The plain files of the current folder that may be moved: regular files, not hidden (no

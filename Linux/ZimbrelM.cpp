@@ -1,13 +1,61 @@
-// Host parts of the program entry on Linux: the executable's path and the current folder's
-// files for the '@' moves. POSIX only.
+// Host parts of the program entry on Linux: the executable's path, the current folder's files
+// for the '@' moves, and the handlers of SIGINT and SIGTERM. POSIX, and SDL's hint that keeps
+// SDL's own signal handlers out.
 #include "Zimbrel.h"
 
+#include <SDL2/SDL.h>
 #include <dirent.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+
+namespace {
+
+// Written only by the handler (any thread may take the signal), read by the quit check.
+volatile sig_atomic_t g_signalCount = 0;
+volatile sig_atomic_t g_firstSignal = 0;
+
+void OnSignal(int signal)
+{
+    if (!g_firstSignal) g_firstSignal = signal;
+    g_signalCount = g_signalCount + 1;
+}
+
+} // namespace
+
+void MainHost_InstallSignalHandlers()
+{
+    // SDL would turn these signals into a quit event, seen only when events are pumped, and
+    // indistinguishable from a window close: the runner counts them itself.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int signal : {SIGINT, SIGTERM}) {
+        struct sigaction old {};
+        // A signal the runner was started with ignored (a background job of a script) stays so.
+        if (sigaction(signal, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+        sigaction(signal, &action, nullptr);
+    }
+}
+
+int32_t MainHost_SignalCount() { return int32_t(g_signalCount); }
+int MainHost_FirstSignal() { return int(g_firstSignal); }
+
+void MainHost_EndBySignal()
+{
+    const int signal = int(g_firstSignal);
+    if (!signal) return;
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    sigaction(signal, &action, nullptr);
+    raise(signal);
+}
 
 std::string MainHost_ExecutablePath()
 {

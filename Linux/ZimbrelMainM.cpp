@@ -1,4 +1,10 @@
-// The process entry of build/runner.
+// The process entry of build/runner. A run that a signal ended (after its orderly shutdown)
+// ends the process by that signal.
 #include "Zimbrel.h"
 
-int main(int argc, char** argv) { return Zimbrel_Main(argc, argv); }
+int main(int argc, char** argv)
+{
+    const int code = Zimbrel_Main(argc, argv);
+    MainHost_EndBySignal();
+    return code;
+}

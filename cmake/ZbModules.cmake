@@ -58,23 +58,45 @@ function(zb_layers)
   target_link_libraries(zb_runtime INTERFACE ${below})
 endfunction()
 
-# zb_test(group [layer]): tests/<group>/*.cpp become the executable test_<group>, linked with
-# the layer it tests (and those below it; zb_runtime when none is given); every case is a ctest
-# test labelled with the group (ctest -L <group> runs one group).
-function(zb_test group)
+# zb_test(group layer): tests/<group>/*.cpp become the executable test_<group>, linked with
+# the layer it tests (and so those below it; "runtime" for the whole runtime) and with the
+# shared test helpers of the highest layer at or below it (the libraries zb_testsupport_<layer>
+# that tests/CMakeLists.txt makes with zb_test_support, each over the one below it). Every case
+# is a ctest test labelled with the group (ctest -L <group> runs one group).
+function(zb_test group layer)
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/${group}/*.cpp)
   if(NOT sources)
     return()
   endif()
-  set(layer zb_runtime)
-  if(ARGC GREATER 1)
-    set(layer zb_${ARGV1})
+  set(order ${ZB_LAYERS} runtime)
+  list(FIND order ${layer} rank)
+  if(rank LESS 0)
+    message(FATAL_ERROR "zb_test(${group}): no layer ${layer} (the layers: ${order})")
+  endif()
+  get_property(helpers GLOBAL PROPERTY ZB_TEST_SUPPORT)
+  set(support "")
+  foreach(helper IN LISTS helpers)
+    list(FIND order ${helper} at)
+    if(at LESS_EQUAL rank)
+      set(support zb_testsupport_${helper})
+    endif()
+  endforeach()
+  if(layer STREQUAL "runtime")
+    set(library zb_runtime)
+  else()
+    set(library zb_${layer})
   endif()
   add_executable(test_${group} ${sources})
-  target_link_libraries(test_${group} PRIVATE zb_testsupport ${layer} GTest::gtest GTest::gmock GTest::gtest_main)
-  target_include_directories(test_${group} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+  target_link_libraries(test_${group} PRIVATE ${support} ${library} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_include_directories(test_${group} PRIVATE ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR})
+  # The windowed games each run an X server, the runner and xdotool: one at a time, so that a
+  # loaded machine (a sanitizer build, two cores) cannot starve them past their patience.
+  set(serial FALSE)
+  if(group STREQUAL "windowed")
+    set(serial TRUE)
+  endif()
   gtest_discover_tests(test_${group}
     DISCOVERY_MODE PRE_TEST
-    PROPERTIES LABELS ${group}
+    PROPERTIES LABELS ${group} RUN_SERIAL ${serial}
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
 endfunction()

@@ -1,11 +1,11 @@
 // Built-in script functions of backgrounds: readers, files, duplicates, colours, gradients,
 // grabs, background_save, the draw_background* forms and action_draw_background (see
 // Background_Main.h for the registrar). The preload argument of the creating forms may be left
-// out (preload then on). Argument conversions: Graphics_Args.h.
+// out (preload then on). Argument conversions: Files/Code/Code_Builtin.h.
 #include "Files/Background/Background_Main.h"
 #include "Files/Base/Console.h"
 #include "Files/Code/Code_Error.h"
-#include "Files/Graphics/Graphics_Args.h"
+#include "Files/Code/Code_Builtin.h"
 #include "Files/Graphics/Graphics_Bitmap32.h"
 #include "Files/Graphics_API/Graphics_PNG.h"
 #include "Files/Graphics/Graphics_Surface.h"
@@ -42,7 +42,7 @@ bool Preload(int32_t argc, const ScriptValue* args, int32_t without, bool* prelo
         return true;
     }
     if (argc == without + 1) {
-        *preload = B(args, without);
+        *preload = NumFromHalf(args, without);
         return true;
     }
     Code_Error_Report("Illegal argument count", false);
@@ -52,13 +52,12 @@ bool Preload(int32_t argc, const ScriptValue* args, int32_t without, bool* prelo
 } // namespace
 
 // ---- Readers -------------------------------------------------------------------------------
-ZB_BUILTIN(F_BackgroundExists) { ZB_UNUSED; Real(result, Background_Exists(I(args, 0)) ? 1 : 0); }
-ZB_BUILTIN(F_BackgroundGetName) { ZB_UNUSED; Value_SetString(result, Background_GetName(I(args, 0))); }
-#define BACKGROUND_READER(fn, expr)                                                                                   \
-    ZB_BUILTIN(fn)                                                                                                    \
-    {                                                                                                                 \
-        ZB_UNUSED;                                                                                                    \
-        if (const CBackground* b = Background_Data(I(args, 0))) Real(result, (expr));                                 \
+ZB_BUILTIN(F_BackgroundExists) { SetReal(result, Background_Exists(NumRound(args, 0)) ? 1 : 0); }
+ZB_BUILTIN(F_BackgroundGetName) { Value_SetString(result, Background_GetName(NumRound(args, 0))); }
+#define BACKGROUND_READER(fn, expr)                                                                                    \
+    ZB_BUILTIN(fn)                                                                                                     \
+    {                                                                                                                  \
+        if (const CBackground* b = Background_Data(NumRound(args, 0))) SetReal(result, (expr));                        \
     }
 BACKGROUND_READER(F_BackgroundGetWidth, b->GetWidth())
 BACKGROUND_READER(F_BackgroundGetHeight, b->GetHeight())
@@ -67,116 +66,110 @@ BACKGROUND_READER(F_BackgroundGetSmooth, b->GetSmooth() ? 1 : 0)
 BACKGROUND_READER(F_BackgroundGetPreload, b->GetPreload() ? 1 : 0)
 ZB_BUILTIN(F_BackgroundGetTexture)
 {
-    ZB_UNUSED;
-    const CBackground* b = Background_Data(I(args, 0));
-    Real(result, b ? (double)b->GetTexture() : -1.0);
+    const CBackground* b = Background_Data(NumRound(args, 0));
+    SetReal(result, b ? (double)b->GetTexture() : -1.0);
 }
 
 // ---- Making and changing ---------------------------------------------------------------------
 ZB_BUILTIN(F_BackgroundSetAlphaFromBackground)
 {
-    ZB_UNUSED;
-    CBackground* to = Background_Data(I(args, 0));
-    const CBackground* from = Background_Data(I(args, 1));
+    CBackground* to = Background_Data(NumRound(args, 0));
+    const CBackground* from = Background_Data(NumRound(args, 1));
     if (to && from) to->SetAlphaFromBackground(from);
 }
 
 ZB_BUILTIN(F_BackgroundCreateColour)
 {
-    ZB_UNUSED;
-    Real(result, -1);
+    SetReal(result, -1);
     bool preload;
     if (!Preload(argc, args, 3, &preload)) return;
     const int32_t index = Background_AddEmpty();
-    Background_Data(index)->CreateColor(I(args, 0), I(args, 1), Colour(args, 2), preload);
-    Real(result, index);
+    Background_Data(index)->CreateColor(NumRound(args, 0), NumRound(args, 1), NumRoundU32(args, 2), preload);
+    SetReal(result, index);
 }
 
 ZB_BUILTIN(F_BackgroundCreateGradient)
 {
-    ZB_UNUSED;
-    Real(result, -1);
+    SetReal(result, -1);
     bool preload;
     if (!Preload(argc, args, 5, &preload)) return;
     const int32_t index = Background_AddEmpty();
-    Background_Data(index)->CreateGradient(I(args, 0), I(args, 1), Colour(args, 2), Colour(args, 3), I(args, 4), preload);
-    Real(result, index);
+    Background_Data(index)->CreateGradient(NumRound(args, 0), NumRound(args, 1), NumRoundU32(args, 2),
+                                           NumRoundU32(args, 3), NumRound(args, 4), preload);
+    SetReal(result, index);
 }
 
 // A screen grab is taken opaque; a surface grab keeps the surface's alpha unless the
 // background is to be removed.
 ZB_BUILTIN(F_BackgroundCreateFromScreen)
 {
-    ZB_UNUSED;
-    Real(result, -1);
+    SetReal(result, -1);
     bool preload;
     if (!Preload(argc, args, 6, &preload)) return;
     const int32_t index = Background_AddEmpty();
-    TBitmap* image = GR_D3D_ScreenToBitmap(I(args, 0), I(args, 1), I(args, 2), I(args, 3));
-    Background_Data(index)->SetFromBitmap(image, B(args, 4), B(args, 5), preload, false);
+    TBitmap* image = GR_D3D_ScreenToBitmap(NumRound(args, 0), NumRound(args, 1), NumRound(args, 2), NumRound(args, 3));
+    Background_Data(index)->SetFromBitmap(image, NumFromHalf(args, 4), NumFromHalf(args, 5), preload, false);
     delete image;
-    Real(result, index);
+    SetReal(result, index);
 }
 
 ZB_BUILTIN(F_BackgroundCreateFromSurface)
 {
-    ZB_UNUSED;
-    Real(result, -1);
+    SetReal(result, -1);
     bool preload;
     if (!Preload(argc, args, 7, &preload)) return;
     const int32_t index = Background_AddEmpty();
-    TBitmap* image = GR_Surface_GrabBitmap(I(args, 0), I(args, 1), I(args, 2), I(args, 3), I(args, 4));
-    Background_Data(index)->SetFromBitmap(image, B(args, 5), B(args, 6), preload, !B(args, 5));
+    TBitmap* image = GR_Surface_GrabBitmap(NumRound(args, 0), NumRound(args, 1), NumRound(args, 2), NumRound(args, 3),
+                                           NumRound(args, 4));
+    Background_Data(index)->SetFromBitmap(image, NumFromHalf(args, 5), NumFromHalf(args, 6), preload,
+                                          !NumFromHalf(args, 5));
     delete image;
-    Real(result, index);
+    SetReal(result, index);
 }
 
 ZB_BUILTIN(F_BackgroundAdd)
 {
-    ZB_UNUSED;
-    Real(result, -1);
+    SetReal(result, -1);
     bool preload;
     if (!Preload(argc, args, 3, &preload)) return;
-    TextArg name(args, 0);
-    Real(result, Background_Add(name.text, B(args, 1), B(args, 2), preload));
+    ArgAsText name(args, 0);
+    SetReal(result, Background_Add(name.text, NumFromHalf(args, 1), NumFromHalf(args, 2), preload));
 }
 
 ZB_BUILTIN(F_BackgroundAddAlpha)
 {
-    ZB_UNUSED;
-    Real(result, -1);
+    SetReal(result, -1);
     bool preload;
     if (!Preload(argc, args, 1, &preload)) return;
-    TextArg name(args, 0);
-    Real(result, Background_AddAlpha(name.text, preload));
+    ArgAsText name(args, 0);
+    SetReal(result, Background_AddAlpha(name.text, preload));
 }
 
 ZB_BUILTIN(F_BackgroundReplace)
 {
-    ZB_UNUSED;
     bool preload;
     if (!Preload(argc, args, 4, &preload)) return;
-    TextArg name(args, 1);
-    Real(result, Background_Replace(I(args, 0), name.text, B(args, 2), B(args, 3), preload) ? 1 : 0);
+    ArgAsText name(args, 1);
+    SetReal(result,
+            Background_Replace(NumRound(args, 0), name.text, NumFromHalf(args, 2), NumFromHalf(args, 3), preload) ? 1
+                                                                                                                  : 0);
 }
 
 ZB_BUILTIN(F_BackgroundReplaceAlpha)
 {
-    ZB_UNUSED;
     bool preload;
     if (!Preload(argc, args, 2, &preload)) return;
-    TextArg name(args, 1);
-    Real(result, Background_ReplaceAlpha(I(args, 0), name.text, preload) ? 1 : 0);
+    ArgAsText name(args, 1);
+    SetReal(result, Background_ReplaceAlpha(NumRound(args, 0), name.text, preload) ? 1 : 0);
 }
 
-ZB_BUILTIN(F_BackgroundDelete) { ZB_UNUSED; Real(result, Background_Delete(I(args, 0)) ? 1 : 0); }
-ZB_BUILTIN(F_BackgroundDuplicate) { ZB_UNUSED; Real(result, Background_Duplicate(I(args, 0))); }
-ZB_BUILTIN(F_BackgroundAssign) { ZB_UNUSED; Real(result, Background_Assign(I(args, 0), I(args, 1)) ? 1 : 0); }
+ZB_BUILTIN(F_BackgroundDelete) { SetReal(result, Background_Delete(NumRound(args, 0)) ? 1 : 0); }
+ZB_BUILTIN(F_BackgroundDuplicate) { SetReal(result, Background_Duplicate(NumRound(args, 0))); }
+ZB_BUILTIN(F_BackgroundAssign) { SetReal(result, Background_Assign(NumRound(args, 0), NumRound(args, 1)) ? 1 : 0); }
 
 ZB_BUILTIN(F_BackgroundSave)
 {
-    ZB_UNUSED;
-    const CBackground* b = Background_Data(I(args, 0));
+    const CBackground* b = Background_Data(NumRound(args, 0));
     if (!b) {
         Console_Output("Trying to save non-existing background bitmap.");
         return;
@@ -185,7 +178,7 @@ ZB_BUILTIN(F_BackgroundSave)
         Console_Output("background_save() failed - no bitmap data available\n");
         return;
     }
-    TextArg name(args, 1);
+    ArgAsText name(args, 1);
     TBitmap* image = b->bitmap->ToTBitmap32();
     int32_t pitch = 0;
     uint8_t* base = image ? image->Lock(0, nullptr, &pitch) : nullptr;
@@ -198,75 +191,72 @@ ZB_BUILTIN(F_BackgroundSave)
 // ---- Drawing ---------------------------------------------------------------------------------
 ZB_BUILTIN(F_DrawBackground)
 {
-    ZB_UNUSED;
-    if (const CBackground* b = Background_Data(I(args, 0))) b->Draw(F(args, 1), F(args, 2));
+    if (const CBackground* b = Background_Data(NumRound(args, 0))) b->Draw(NumFloat(args, 1), NumFloat(args, 2));
 }
 ZB_BUILTIN(F_DrawBackgroundExt)
 {
-    ZB_UNUSED;
-    if (const CBackground* b = Background_Data(I(args, 0)))
-        b->DrawExt(F(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5), Colour(args, 6), F(args, 7));
+    if (const CBackground* b = Background_Data(NumRound(args, 0)))
+        b->DrawExt(NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5),
+                   NumRoundU32(args, 6), NumFloat(args, 7));
 }
 ZB_BUILTIN(F_DrawBackgroundStretched)
 {
-    ZB_UNUSED;
-    if (const CBackground* b = Background_Data(I(args, 0)))
-        b->DrawStretched(F(args, 1), F(args, 2), F(args, 3), F(args, 4), 0xFFFFFF, DrawAlpha());
+    if (const CBackground* b = Background_Data(NumRound(args, 0)))
+        b->DrawStretched(NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), 0xFFFFFF,
+                         DrawAlpha());
 }
 ZB_BUILTIN(F_DrawBackgroundStretchedExt)
 {
-    ZB_UNUSED;
-    if (const CBackground* b = Background_Data(I(args, 0)))
-        b->DrawStretched(F(args, 1), F(args, 2), F(args, 3), F(args, 4), Colour(args, 5), F(args, 6));
+    if (const CBackground* b = Background_Data(NumRound(args, 0)))
+        b->DrawStretched(NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4),
+                         NumRoundU32(args, 5), NumFloat(args, 6));
 }
 ZB_BUILTIN(F_DrawBackgroundPart)
 {
-    ZB_UNUSED;
-    if (const CBackground* b = Background_Data(I(args, 0)))
-        b->DrawPart(F(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5), F(args, 6), 1, 1, 0xFFFFFF, DrawAlpha());
+    if (const CBackground* b = Background_Data(NumRound(args, 0)))
+        b->DrawPart(NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5),
+                    NumFloat(args, 6), 1, 1, 0xFFFFFF, DrawAlpha());
 }
 ZB_BUILTIN(F_DrawBackgroundPartExt)
 {
-    ZB_UNUSED;
-    if (const CBackground* b = Background_Data(I(args, 0)))
-        b->DrawPart(F(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5), F(args, 6), F(args, 7), F(args, 8),
-                    Colour(args, 9), F(args, 10));
+    if (const CBackground* b = Background_Data(NumRound(args, 0)))
+        b->DrawPart(NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5),
+                    NumFloat(args, 6), NumFloat(args, 7), NumFloat(args, 8), NumRoundU32(args, 9), NumFloat(args, 10));
 }
 ZB_BUILTIN(F_DrawBackgroundGeneral)
 {
-    ZB_UNUSED;
-    if (const CBackground* b = Background_Data(I(args, 0)))
-        b->DrawGeneral(F(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5), F(args, 6), F(args, 7), F(args, 8),
-                       F(args, 9), Colour(args, 10), Colour(args, 11), Colour(args, 12), Colour(args, 13), F(args, 14));
+    if (const CBackground* b = Background_Data(NumRound(args, 0)))
+        b->DrawGeneral(NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5),
+                       NumFloat(args, 6), NumFloat(args, 7), NumFloat(args, 8), NumFloat(args, 9),
+                       NumRoundU32(args, 10), NumRoundU32(args, 11), NumRoundU32(args, 12), NumRoundU32(args, 13),
+                       NumFloat(args, 14));
 }
 ZB_BUILTIN(F_DrawBackgroundTiled)
 {
-    ZB_UNUSED;
     float w, h;
     RoomArea(&w, &h);
-    if (const CBackground* b = Background_Data(I(args, 0)))
-        b->DrawTiled(F(args, 1), F(args, 2), 1, 1, true, true, 0, 0, w, h, 0xFFFFFF, DrawAlpha());
+    if (const CBackground* b = Background_Data(NumRound(args, 0)))
+        b->DrawTiled(NumFloat(args, 1), NumFloat(args, 2), 1, 1, true, true, 0, 0, w, h, 0xFFFFFF, DrawAlpha());
 }
 ZB_BUILTIN(F_DrawBackgroundTiledExt)
 {
-    ZB_UNUSED;
     float w, h;
     RoomArea(&w, &h);
-    if (const CBackground* b = Background_Data(I(args, 0)))
-        b->DrawTiled(F(args, 1), F(args, 2), F(args, 3), F(args, 4), true, true, 0, 0, w, h, Colour(args, 5), F(args, 6));
+    if (const CBackground* b = Background_Data(NumRound(args, 0)))
+        b->DrawTiled(NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), true, true, 0, 0, w, h,
+                     NumRoundU32(args, 5), NumFloat(args, 6));
 }
 // action_draw_background(background, x, y, tiled): relative to self when the action says so.
 ZB_BUILTIN(F_ActionDrawBackground)
 {
-    ZB_UNUSED;
-    const CBackground* b = Background_Data(I(args, 0));
+    const CBackground* b = Background_Data(NumRound(args, 0));
     if (!b) return;
-    float x = F(args, 1), y = F(args, 2);
+    float x = NumFloat(args, 1), y = NumFloat(args, 2);
     if (Function_GetRelative() && self) {
         x += self->i_x;
         y += self->i_y;
     }
-    if (B(args, 3)) {
+    if (NumFromHalf(args, 3)) {
         float w, h;
         RoomArea(&w, &h);
         b->DrawTiled(x, y, 1, 1, true, true, 0, 0, w, h, 0xFFFFFF, DrawAlpha());

@@ -3,10 +3,30 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
+
+const char* IModalDialog::ControlText(int32_t id) const
+{
+    const DialogControl* c = DialogTemplate_Find(Template(), id);
+    return c && c->text ? c->text : "";
+}
+
+void IDialogHost::ShowModeless(IModalDialog* dialog)
+{
+    dialog->Init();
+    dialog->Closed(dialog->DefaultResult());
+}
+
+const DialogControl* DialogTemplate_Find(const DialogTemplate& t, int32_t id)
+{
+    for (int32_t i = 0; i < t.count; ++i)
+        if (t.controls[i].id == id) return &t.controls[i];
+    return nullptr;
+}
 
 namespace {
 
@@ -15,19 +35,15 @@ public:
     int32_t RunModal(IModalDialog& dialog) override
     {
         dialog.Init();
-        std::vector<std::string> buttons;
-        if (NextLine(dialog.Name(), buttons)) {
-            for (const std::string& b : buttons) {
-                int32_t id = dialog.ButtonId(b.c_str());
-                if (id >= 0) dialog.Command(id);
-                int32_t result;
-                if (dialog.Ended(&result)) return result;
-            }
-        }
+        int32_t result;
+        if (RunScript(dialog, &result)) return result;
         std::fprintf(stderr, "%s\n%s\n", dialog.Caption(), dialog.DisplayText());
         std::fflush(stderr);
         return dialog.DefaultResult();
     }
+
+    // Answered at once: the answer still reaches the game only at its next step.
+    void ShowModeless(IModalDialog* dialog) override { dialog->Closed(RunModal(*dialog)); }
 
     void SetClipboardText(const char* text) override { m_clipboard = text ? text : ""; }
 
@@ -40,8 +56,42 @@ public:
 
     const char* Clipboard() const { return m_clipboard.c_str(); }
 
+    bool RunScript(IModalDialog& dialog, int32_t* result)
+    {
+        std::vector<std::string> words;
+        if (!NextLine(dialog.Name(), words)) return false;
+        const DialogTemplate& t = dialog.Template();
+        int32_t field = 0; // the next edit field to type into, in template order
+        for (const std::string& w : words) {
+            if (w[0] == '=') {
+                while (field < t.count && t.controls[field].kind != DLGC_EDIT && t.controls[field].kind != DLGC_PASSWORD)
+                    ++field;
+                if (field < t.count) dialog.SetControlText(t.controls[field++].id, Unescape(w.substr(1)).c_str());
+                continue;
+            }
+            int32_t id = dialog.ButtonId(w.c_str());
+            if (id >= 0) dialog.Command(id);
+            if (dialog.Ended(result)) return true;
+        }
+        return false;
+    }
+
 private:
-    bool NextLine(const char* name, std::vector<std::string>& buttons)
+    static std::string Unescape(const std::string& s)
+    {
+        std::string out;
+        for (size_t i = 0; i < s.size(); ++i) {
+            if (s[i] == '\\' && i + 1 < s.size() && s[i + 1] == 's') {
+                out += ' ';
+                ++i;
+            } else {
+                out += s[i];
+            }
+        }
+        return out;
+    }
+
+    bool NextLine(const char* name, std::vector<std::string>& words)
     {
         if (!m_loaded) {
             m_loaded = true;
@@ -53,11 +103,11 @@ private:
             }
         }
         while (m_next < m_lines.size()) {
-            std::istringstream words(m_lines[m_next++]);
+            std::istringstream in(m_lines[m_next++]);
             std::string first;
-            if (!(words >> first) || first != name) continue;
-            std::string b;
-            while (words >> b) buttons.push_back(b);
+            if (!(in >> first) || first != name) continue;
+            std::string w;
+            while (in >> w) words.push_back(w);
             return true;
         }
         return false;

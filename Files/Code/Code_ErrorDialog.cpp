@@ -7,14 +7,30 @@ ErrorRecord g_ErrorRecord = {nullptr, 0};
 
 namespace {
 void (*g_processMessages)() = nullptr;
+
+// IDD_ERROR_CODE: 399 x 307 dialog units. Escape is not handled: only Abort and Ignore end it.
+const DialogControl kErrorControls[] = {
+    {ErrorDialog::ID_TEXT, DLGC_LOG, 7, 7, 385, 273, "", false},
+    {ErrorDialog::ID_COPY, DLGC_BUTTON, 291, 286, 50, 14, "Copy", true},
+    {ErrorDialog::ID_CLEAR, DLGC_BUTTON, 342, 286, 50, 14, "Clear", false},
+    {ErrorDialog::ID_ABORT, DLGC_BUTTON, 7, 286, 50, 14, "Abort", true},
+    {ErrorDialog::ID_IGNORE, DLGC_BUTTON, 65, 286, 50, 14, "Ignore", true},
+};
+const DialogTemplate kErrorTemplate = {399, 307, kErrorControls, 5};
+} // namespace
+
+const DialogTemplate& ErrorDialog::Template() const { return kErrorTemplate; }
+
+const char* ErrorDialog::ControlText(int32_t id) const
+{
+    return id == ID_TEXT ? m_text.c_str() : IModalDialog::ControlText(id);
 }
 
 void ErrorDialog::Init()
 {
     m_ignoreVisible = g_ErrorRecord.ignorable != 0;
     m_text = g_ErrorRecord.text ? g_ErrorRecord.text : "";
-    m_ended = false;
-    m_result = 1;
+    Restart();
 }
 
 int32_t ErrorDialog::Command(int32_t id)
@@ -28,22 +44,10 @@ int32_t ErrorDialog::Command(int32_t id)
         g_ErrorRecord.text = nullptr;
         m_text = " ";
         return 1;
-    case ID_ABORT:
-        m_ended = true;
-        m_result = 1;
-        return 1;
-    case ID_IGNORE:
-        m_ended = true;
-        m_result = 0;
-        return 1;
+    case ID_ABORT: End(1); return 1;
+    case ID_IGNORE: End(0); return 1;
     default: return 0;
     }
-}
-
-bool ErrorDialog::Ended(int32_t* result) const
-{
-    if (m_ended) *result = m_result;
-    return m_ended;
 }
 
 int32_t ErrorDialog::ButtonId(const char* text) const

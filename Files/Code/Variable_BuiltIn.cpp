@@ -3,6 +3,7 @@
 #include "Files/Code/Variable_BuiltIn.h"
 
 #include <cstring>
+#include <vector>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -248,26 +249,58 @@ void Variable_Global_Serialise(IBuffer* buffer)
     for (int32_t i = 0; i < g_declaredLength; ++i) Buffer_WriteNumber(buffer, eBuffer_S32, g_declared[i]);
 }
 
-bool Variable_Global_DeSerialise(IBuffer* buffer)
+bool Variable_Global_ReadSaved(IBuffer* buffer, SavedGlobals* out)
 {
-    if (!Variable_Global_List()->DeSerialise(buffer)) return false;
+    *out = SavedGlobals();
+    out->list = new CVariableList();
     double n = 0;
-    if (!Buffer_ReadNumber(buffer, eBuffer_S32, &n) || !(n >= 0 && n <= 536870912.0)) return false;
-    // Read the bytes first, so a truncated record leaves the declarations as they were.
-    int32_t length = int32_t(n);
-    uint8_t* bytes = length ? static_cast<uint8_t*>(MEM_ALLOC_CLEAR(uint32_t(length))) : nullptr;
-    for (int32_t i = 0; i < length; ++i) {
+    if (!out->list->DeSerialise(buffer) || !Buffer_ReadNumber(buffer, eBuffer_S32, &n) || !(n >= 0 && n <= 536870912.0)) {
+        Variable_Global_FreeSaved(out);
+        return false;
+    }
+    // The flags grow as they are read, so a length that the data cannot back allocates
+    // nothing for it.
+    std::vector<uint8_t> flags;
+    for (int32_t i = 0; i < int32_t(n); ++i) {
         double b = 0;
         if (!Buffer_ReadNumber(buffer, eBuffer_S32, &b)) {
-            MEM_FREE(bytes);
+            Variable_Global_FreeSaved(out);
             return false;
         }
-        bytes[i] = b != 0 ? 1 : 0;
+        flags.push_back(b != 0 ? 1 : 0);
     }
+    out->length = int32_t(flags.size());
+    if (out->length) {
+        out->declared = static_cast<uint8_t*>(MEM_ALLOC(uint32_t(out->length)));
+        std::memcpy(out->declared, flags.data(), flags.size());
+    }
+    return true;
+}
+
+void Variable_Global_CommitSaved(SavedGlobals* saved)
+{
+    Variable_Global_List()->Assign(saved->list);
     MEM_FREE(g_declared);
-    g_declared = bytes;
-    g_declaredLength = length;
+    g_declared = saved->declared;
+    g_declaredLength = saved->length;
+    saved->declared = nullptr;
+    saved->length = 0;
     ++g_VariableDeclarations;
+    Variable_Global_FreeSaved(saved);
+}
+
+void Variable_Global_FreeSaved(SavedGlobals* saved)
+{
+    delete saved->list;
+    MEM_FREE(saved->declared);
+    *saved = SavedGlobals();
+}
+
+bool Variable_Global_DeSerialise(IBuffer* buffer)
+{
+    SavedGlobals saved;
+    if (!Variable_Global_ReadSaved(buffer, &saved)) return false;
+    Variable_Global_CommitSaved(&saved);
     return true;
 }
 

@@ -87,8 +87,20 @@ extern uint32_t g_VariableDeclarations;
 // The length of the declaration array (10000 at start, grows by 1000).
 int32_t Variable_Global_DeclaredLength();
 void Variable_Global_Serialise(IBuffer* buffer);
-// False when the saved data is malformed (the globals then hold what could be read).
+// Reads and commits the saved globals; false (the globals unchanged) when the saved data is
+// malformed.
 bool Variable_Global_DeSerialise(IBuffer* buffer);
+// The two halves of that read, for a caller that commits several parts together: the saved
+// list and declarations read aside (every length bounded by the bytes left), then made the
+// globals (or freed).
+struct SavedGlobals {
+    CVariableList* list = nullptr; // owned
+    uint8_t* declared = nullptr;   // owned, length bytes
+    int32_t length = 0;
+};
+bool Variable_Global_ReadSaved(IBuffer* buffer, SavedGlobals* out);
+void Variable_Global_CommitSaved(SavedGlobals* saved);
+void Variable_Global_FreeSaved(SavedGlobals* saved);
 
 // Per-instance access: ids below 10000 go to the built-in row (its getter, or its setter when
 // the row is settable and has one); other ids to the instance's own list. A null instance, and

@@ -334,6 +334,29 @@ void CDS_Map::AppendRaw(const ScriptValue* key, const ScriptValue* value)
     if (!present) IndexInsert(e);
 }
 
+bool CDS_Map::ReplaceTakingText(const ScriptValue* key, char* text)
+{
+    int32_t e = FindEntry(Key(key));
+    if (e < 0 || m_entries[size_t(e)].value.kind != VALUE_STRING) {
+        MEM_FREE(text);
+        return false;
+    }
+    ScriptValue& stored = m_entries[size_t(e)].value;
+    Value_FreeString(&stored);
+    stored.text = text;
+    return true;
+}
+
+void CDS_Map::ReleaseLargeTexts(uint32_t atLeast, void (*release)(char* text))
+{
+    for (CDS_MapEntry& entry : m_entries) {
+        ScriptValue& v = entry.value;
+        if (!entry.live || v.kind != VALUE_STRING || !v.text || MemoryManager::GetSize(v.text) < atLeast) continue;
+        release(v.text);
+        v.text = nullptr;
+    }
+}
+
 bool CDS_Map::Replace(const ScriptValue* key, const ScriptValue* value)
 {
     int32_t e = FindEntry(Key(key));
@@ -460,16 +483,29 @@ bool DS_Map_AddString(int32_t index, const char* key, const char* text)
     return map->Add(&k, &v);
 }
 
+bool DS_Map_TakeString(int32_t index, const char* key, char* text)
+{
+    CDS_Map* map = g_maps.Get(index);
+    if (!map) {
+        MEM_FREE(text);
+        return false;
+    }
+    ScriptValue k{VALUE_STRING, const_cast<char*>(key), 0.0};
+    return map->ReplaceTakingText(&k, text);
+}
+
 uint64_t DS_Map_Serial(int32_t index)
 {
     CDS_Map* map = g_maps.Get(index);
     return map ? map->Serial() : 0;
 }
 
-void DS_Map_DestroyDelivered(int32_t index, uint64_t serial)
+void DS_Map_DestroyDelivered(int32_t index, uint64_t serial, void (*releaseLargeText)(char* text))
 {
     CDS_Map* map = g_maps.Get(index);
-    if (map && serial != 0 && map->Serial() == serial) delete g_maps.Take(index);
+    if (!map || serial == 0 || map->Serial() != serial) return;
+    if (releaseLargeText) map->ReleaseLargeTexts(kDS_LargeText, releaseLargeText);
+    delete g_maps.Take(index);
 }
 
 void DS_Map_Destroy(int32_t index) { delete g_maps.Take(index); }

@@ -57,6 +57,12 @@ public:
     bool Add(const ScriptValue* key, const ScriptValue* value);
     // Overwrites the value of a present key (true), else adds the pair (false).
     bool Replace(const ScriptValue* key, const ScriptValue* value);
+    // Makes text (a memory-manager block the map takes over, not copied) the value of a
+    // present key whose value is a string; false, with text freed, otherwise.
+    bool ReplaceTakingText(const ScriptValue* key, char* text);
+    // Hands every string value whose block holds at least atLeast bytes to release (which
+    // then owns it) and leaves the value without text.
+    void ReleaseLargeTexts(uint32_t atLeast, void (*release)(char* text));
     // Deletes the first entry of the key; the structure its value marks is not destroyed.
     void Delete(const ScriptValue* key);
     // Destroys the structures the values mark, then frees every entry.
@@ -140,13 +146,19 @@ int32_t DS_Map_CreateFromPairs(int32_t count, ...);
 // no map does nothing and gives false); the result is that of CDS_Map::Add.
 bool DS_Map_AddReal(int32_t index, const char* key, double real);
 bool DS_Map_AddString(int32_t index, const char* key, const char* text);
+// CDS_Map::ReplaceTakingText on the map of that index with a string key (text freed when
+// there is no such map): a large text (an HTTP reply) becomes a value without a copy.
+bool DS_Map_TakeString(int32_t index, const char* key, char* text);
 // The map of that index, or null.
 CDS_Map* DS_Map_Data(int32_t index);
 // Asynchronous delivery: the serial of the map an index holds (0 when none) before the event,
 // and afterwards the destruction of that map only if its slot still holds it (the event may
 // have destroyed it, and a new map may have taken the slot).
 uint64_t DS_Map_Serial(int32_t index);
-void DS_Map_DestroyDelivered(int32_t index, uint64_t serial);
+// With releaseLargeText, texts of kDS_LargeText bytes or more are handed to it instead of
+// being freed here (a 60 MB block takes milliseconds to give back to the system).
+constexpr uint32_t kDS_LargeText = 1u << 20;
+void DS_Map_DestroyDelivered(int32_t index, uint64_t serial, void (*releaseLargeText)(char* text) = nullptr);
 // Destroys the map of that index (its marked structures too) and empties its slot; nothing
 // when there is none.
 void DS_Map_Destroy(int32_t index);

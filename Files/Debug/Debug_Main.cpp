@@ -1,12 +1,10 @@
-// Placeholders of the high-score table and the remote debugger (Debug_Main.h) until their
-// modules land.
+// Start-up and shutdown of the high-score table and the remote debugger (Debug_Main.h).
 #include "Files/Debug/Debug_Main.h"
 
-// Stands in for: fills the ten places with "<nobody>" and 0.
-void HighScore_Clear() {}
-// Stands in for: loads "hiscore.dat".
-void HighScore_Load() {}
-// Stands in for: writes "hiscore.dat" when the table changed.
-void HighScore_SaveIfChanged() {}
+#include "Files/Debug/Score.h"
+
+void HighScore_Clear() { Score_Clear(); }
+void HighScore_Load() { Score_Load(); }
+void HighScore_SaveIfChanged() { Score_SaveIfChanged(); }
 // Stands in for: remote-debugger start-up (empty by design).
 void Debug_InitRemoteInterface() {}

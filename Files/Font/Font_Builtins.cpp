@@ -1,23 +1,21 @@
 // Built-in script functions of fonts (see Font_Main.h for the registrar). Argument
-// conversions: Graphics_Args.h.
+// conversions: Files/Code/Code_Builtin.h.
 #include "Files/Font/Font_Main.h"
-#include "Files/Graphics/Graphics_Args.h"
+#include "Files/Code/Code_Builtin.h"
 
 using namespace zbargs;
 
-ZB_BUILTIN(F_FontExists) { ZB_UNUSED; Real(result, Font_Exists(I(args, 0)) ? 1 : 0); }
-ZB_BUILTIN(F_FontGetName) { ZB_UNUSED; Value_SetString(result, Font_GetName(I(args, 0))); }
+ZB_BUILTIN(F_FontExists) { SetReal(result, Font_Exists(NumRound(args, 0)) ? 1 : 0); }
+ZB_BUILTIN(F_FontGetName) { Value_SetString(result, Font_GetName(NumRound(args, 0))); }
 ZB_BUILTIN(F_FontGetFontName)
 {
-    ZB_UNUSED;
-    const CFontZB* f = Font_Data(I(args, 0));
+    const CFontZB* f = Font_Data(NumRound(args, 0));
     Value_SetString(result, f && f->GetName() ? f->GetName() : "");
 }
-#define FONT_READER(fn, expr)                                                                                         \
-    ZB_BUILTIN(fn)                                                                                                    \
-    {                                                                                                                 \
-        ZB_UNUSED;                                                                                                    \
-        if (const CFontZB* f = Font_Data(I(args, 0))) Real(result, (expr));                                           \
+#define FONT_READER(fn, expr)                                                                                          \
+    ZB_BUILTIN(fn)                                                                                                     \
+    {                                                                                                                  \
+        if (const CFontZB* f = Font_Data(NumRound(args, 0))) SetReal(result, (expr));                                  \
     }
 FONT_READER(F_FontGetSize, f->GetSize())
 FONT_READER(F_FontGetBold, f->GetBold() ? 1 : 0)
@@ -27,39 +25,43 @@ FONT_READER(F_FontGetLast, f->GetLast())
 
 ZB_BUILTIN(F_FontAdd)
 {
-    ZB_UNUSED;
-    TextArg name(args, 0);
-    Real(result, Font_Add(name.text, I(args, 1), B(args, 2), B(args, 3), I(args, 4), I(args, 5)));
+    ArgAsText name(args, 0);
+    SetReal(result, Font_Add(name.text, NumRound(args, 1), NumFromHalf(args, 2), NumFromHalf(args, 3),
+                             NumRound(args, 4), NumRound(args, 5)));
 }
 ZB_BUILTIN(F_FontAddSprite)
 {
-    ZB_UNUSED;
-    Real(result, Font_AddSprite(I(args, 0), I(args, 1), B(args, 2), I(args, 3)));
+    SetReal(result, Font_AddSprite(NumRound(args, 0), NumRound(args, 1), NumFromHalf(args, 2), NumRound(args, 3)));
 }
 ZB_BUILTIN(F_FontAddSpriteExt)
 {
-    ZB_UNUSED;
-    TextArg text(args, 1);
-    Real(result, Font_AddSpriteExt(I(args, 0), text.text, B(args, 2), I(args, 3)));
+    ArgAsText text(args, 1);
+    SetReal(result, Font_AddSpriteExt(NumRound(args, 0), text.text, NumFromHalf(args, 2), NumRound(args, 3)));
 }
 ZB_BUILTIN(F_FontReplace)
 {
-    ZB_UNUSED;
-    TextArg name(args, 1);
-    Real(result, Font_Replace(I(args, 0), name.text, I(args, 2), B(args, 3), B(args, 4), I(args, 5), I(args, 6)) ? 1 : 0);
+    ArgAsText name(args, 1);
+    SetReal(result, Font_Replace(NumRound(args, 0), name.text, NumRound(args, 2), NumFromHalf(args, 3),
+                                 NumFromHalf(args, 4), NumRound(args, 5), NumRound(args, 6))
+                        ? 1
+                        : 0);
 }
 ZB_BUILTIN(F_FontReplaceSprite)
 {
-    ZB_UNUSED;
-    Real(result, Font_ReplaceSprite(I(args, 0), I(args, 1), I(args, 2), B(args, 3), I(args, 4)) ? 1 : 0);
+    SetReal(result, Font_ReplaceSprite(NumRound(args, 0), NumRound(args, 1), NumRound(args, 2), NumFromHalf(args, 3),
+                                       NumRound(args, 4))
+                        ? 1
+                        : 0);
 }
 ZB_BUILTIN(F_FontReplaceSpriteExt)
 {
-    ZB_UNUSED;
-    TextArg text(args, 2);
-    Real(result, Font_ReplaceSpriteExt(I(args, 0), I(args, 1), text.text, B(args, 3), I(args, 4)) ? 1 : 0);
+    ArgAsText text(args, 2);
+    SetReal(result, Font_ReplaceSpriteExt(NumRound(args, 0), NumRound(args, 1), text.text, NumFromHalf(args, 3),
+                                          NumRound(args, 4))
+                        ? 1
+                        : 0);
 }
-ZB_BUILTIN(F_FontDelete) { ZB_UNUSED; Real(result, Font_Delete(I(args, 0)) ? 1 : 0); }
+ZB_BUILTIN(F_FontDelete) { SetReal(result, Font_Delete(NumRound(args, 0)) ? 1 : 0); }
 
 // ORDER: registration order (rows are ids).
 void Font_RegisterBuiltins()

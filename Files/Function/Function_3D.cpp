@@ -1,5 +1,5 @@
 // Built-in script functions of 3D primitives, shapes and models (see Graphics_3D_Builtins.h).
-// Argument conversions (Graphics_Args.h): reals become floats, colours, kinds, steps and model
+// Argument conversions (Files/Code/Code_Builtin.h): reals become floats, colours, kinds, steps and model
 // ids are rounded to integers, closed flags are true from 0.5 up, texture arguments are texture
 // ids or page-entry handles. Model commands keep their values as numbers (colours rounded
 // first); the model rounds kinds and steps when it runs them.
@@ -14,220 +14,203 @@
 #include "Files/Base/Console.h"
 #include "Files/Graphics/Graphics_3D_Model.h"
 #include "Files/Graphics/Graphics_3D_Primitive.h"
-#include "Files/Graphics/Graphics_Args.h"
+#include "Files/Code/Code_Builtin.h"
 #include "Files/Support/LoadSave.h"
 
 using namespace zbargs;
 
 namespace {
 
-// A texture argument: texture id or page-entry handle (-1 for anything out of range).
-int64_t Texture(const ScriptValue* a, int i)
-{
-    const double v = Num(a, i);
-    return std::fabs(v) < 9.0e15 ? (int64_t)std::nearbyint(v) : -1;
-}
-
 // A colour kept in a model: the rounded integer as a number.
-float ModelColour(const ScriptValue* a, int i) { return (float)(int32_t)Colour(a, i); }
+float ModelColour(const ScriptValue* a, int i) { return (float)(int32_t)NumRoundU32(a, i); }
 
 // ============================================================================================
 // [SECTION] Primitives and shapes
 // ============================================================================================
-ZB_BUILTIN(F_PrimitiveBegin) { ZB_UNUSED; GR_3D_PrimitiveBegin(I(args, 0), -1); }
-ZB_BUILTIN(F_PrimitiveBeginTexture) { ZB_UNUSED; GR_3D_PrimitiveBegin(I(args, 0), Texture(args, 1)); }
-ZB_BUILTIN(F_PrimitiveEnd) { ZB_UNUSED; GR_3D_PrimitiveEnd(); }
-ZB_BUILTIN(F_Vertex) { ZB_UNUSED; GR_3D_Vertex(F(args, 0), F(args, 1), F(args, 2)); }
+ZB_BUILTIN(F_PrimitiveBegin) { GR_3D_PrimitiveBegin(NumRound(args, 0), -1); }
+ZB_BUILTIN(F_PrimitiveBeginTexture) { GR_3D_PrimitiveBegin(NumRound(args, 0), NumRound64(args, 1)); }
+ZB_BUILTIN(F_PrimitiveEnd) { GR_3D_PrimitiveEnd(); }
+ZB_BUILTIN(F_Vertex) { GR_3D_Vertex(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2)); }
 ZB_BUILTIN(F_VertexColour)
 {
-    ZB_UNUSED;
-    GR_3D_VertexColour(F(args, 0), F(args, 1), F(args, 2), Colour(args, 3), F(args, 4));
+    GR_3D_VertexColour(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumRoundU32(args, 3),
+                       NumFloat(args, 4));
 }
 ZB_BUILTIN(F_VertexTexture)
 {
-    ZB_UNUSED;
-    GR_3D_VertexTexture(F(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4));
+    GR_3D_VertexTexture(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4));
 }
 ZB_BUILTIN(F_VertexTextureColour)
 {
-    ZB_UNUSED;
-    GR_3D_VertexTextureColour(F(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4), Colour(args, 5), F(args, 6));
+    GR_3D_VertexTextureColour(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                              NumFloat(args, 4), NumRoundU32(args, 5), NumFloat(args, 6));
 }
 ZB_BUILTIN(F_VertexNormal)
 {
-    ZB_UNUSED;
-    GR_3D_VertexNormal(F(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5));
+    GR_3D_VertexNormal(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4),
+                       NumFloat(args, 5));
 }
 ZB_BUILTIN(F_VertexNormalColour)
 {
-    ZB_UNUSED;
-    GR_3D_VertexNormalColour(F(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5), Colour(args, 6),
-                             F(args, 7));
+    GR_3D_VertexNormalColour(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                             NumFloat(args, 4), NumFloat(args, 5), NumRoundU32(args, 6), NumFloat(args, 7));
 }
 ZB_BUILTIN(F_VertexNormalTexture)
 {
-    ZB_UNUSED;
-    GR_3D_VertexNormalTexture(F(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5), F(args, 6),
-                              F(args, 7));
+    GR_3D_VertexNormalTexture(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                              NumFloat(args, 4), NumFloat(args, 5), NumFloat(args, 6), NumFloat(args, 7));
 }
 ZB_BUILTIN(F_VertexNormalTextureColour)
 {
-    ZB_UNUSED;
-    GR_3D_VertexNormalTextureColour(F(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5), F(args, 6),
-                                    F(args, 7), Colour(args, 8), F(args, 9));
+    GR_3D_VertexNormalTextureColour(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                                    NumFloat(args, 4), NumFloat(args, 5), NumFloat(args, 6), NumFloat(args, 7),
+                                    NumRoundU32(args, 8), NumFloat(args, 9));
 }
 
 ZB_BUILTIN(F_DrawBlock)
 {
-    ZB_UNUSED;
-    GR_3D_DrawBlock(F(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5), Texture(args, 6),
-                    F(args, 7), F(args, 8));
+    GR_3D_DrawBlock(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4),
+                    NumFloat(args, 5), NumRound64(args, 6), NumFloat(args, 7), NumFloat(args, 8));
 }
 ZB_BUILTIN(F_DrawCylinder)
 {
-    ZB_UNUSED;
-    GR_3D_DrawCylinder(F(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5), Texture(args, 6),
-                       F(args, 7), F(args, 8), B(args, 9), I(args, 10));
+    GR_3D_DrawCylinder(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4),
+                       NumFloat(args, 5), NumRound64(args, 6), NumFloat(args, 7), NumFloat(args, 8),
+                       NumFromHalf(args, 9), NumRound(args, 10));
 }
 ZB_BUILTIN(F_DrawCone)
 {
-    ZB_UNUSED;
-    GR_3D_DrawCone(F(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5), Texture(args, 6),
-                   F(args, 7), F(args, 8), B(args, 9), I(args, 10));
+    GR_3D_DrawCone(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4),
+                   NumFloat(args, 5), NumRound64(args, 6), NumFloat(args, 7), NumFloat(args, 8), NumFromHalf(args, 9),
+                   NumRound(args, 10));
 }
 ZB_BUILTIN(F_DrawEllipsoid)
 {
-    ZB_UNUSED;
-    GR_3D_DrawEllipsoid(F(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5), Texture(args, 6),
-                        F(args, 7), F(args, 8), I(args, 9));
+    GR_3D_DrawEllipsoid(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4),
+                        NumFloat(args, 5), NumRound64(args, 6), NumFloat(args, 7), NumFloat(args, 8),
+                        NumRound(args, 9));
 }
 ZB_BUILTIN(F_DrawWall)
 {
-    ZB_UNUSED;
-    GR_3D_DrawWall(F(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5), Texture(args, 6),
-                   F(args, 7), F(args, 8));
+    GR_3D_DrawWall(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4),
+                   NumFloat(args, 5), NumRound64(args, 6), NumFloat(args, 7), NumFloat(args, 8));
 }
 ZB_BUILTIN(F_DrawFloor)
 {
-    ZB_UNUSED;
-    GR_3D_DrawFloor(F(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5), Texture(args, 6),
-                    F(args, 7), F(args, 8));
+    GR_3D_DrawFloor(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4),
+                    NumFloat(args, 5), NumRound64(args, 6), NumFloat(args, 7), NumFloat(args, 8));
 }
 
 // ============================================================================================
 // [SECTION] Models
 // ============================================================================================
-ZB_BUILTIN(F_ModelCreate) { ZB_UNUSED; Real(result, GR_3D_Model_Create()); }
-ZB_BUILTIN(F_ModelDestroy) { ZB_UNUSED; GR_3D_Model_Destroy(I(args, 0)); }
-ZB_BUILTIN(F_ModelClear) { ZB_UNUSED; GR_3D_Model_Clear(I(args, 0)); }
+ZB_BUILTIN(F_ModelCreate) { SetReal(result, GR_3D_Model_Create()); }
+ZB_BUILTIN(F_ModelDestroy) { GR_3D_Model_Destroy(NumRound(args, 0)); }
+ZB_BUILTIN(F_ModelClear) { GR_3D_Model_Clear(NumRound(args, 0)); }
 
 // The file is looked for in the save area first, then in the program folder.
 ZB_BUILTIN(F_ModelLoad)
 {
-    ZB_UNUSED;
-    TextArg name(args, 1);
+    ArgAsText name(args, 1);
     std::string path;
     if (LoadSave_SaveFileExists(name.text)) path = LoadSave_SavePathOf(name.text);
     else if (LoadSave_BundleFileExists(name.text)) path = LoadSave_BundlePathOf(name.text);
     if (path.empty()) {
         Console_Output("d3d_model_load - unable to find file %s\n", name.text);
-        Real(result, 0);
+        SetReal(result, 0);
         return;
     }
-    Real(result, GR_3D_Model_Load(I(args, 0), path.c_str()) ? 1 : 0);
+    SetReal(result, GR_3D_Model_Load(NumRound(args, 0), path.c_str()) ? 1 : 0);
 }
 
 // The file goes into the save area (or a file the player picked to write).
 ZB_BUILTIN(F_ModelSave)
 {
-    ZB_UNUSED;
-    TextArg name(args, 1);
+    ArgAsText name(args, 1);
     std::string path = LoadSave_SavePathOf(name.text);
-    Real(result, !path.empty() && GR_3D_Model_Save(I(args, 0), path.c_str()) ? 1 : 0);
+    SetReal(result, !path.empty() && GR_3D_Model_Save(NumRound(args, 0), path.c_str()) ? 1 : 0);
 }
 
 ZB_BUILTIN(F_ModelDraw)
 {
-    ZB_UNUSED;
-    GR_3D_Model_Draw(I(args, 0), F(args, 1), F(args, 2), F(args, 3), Texture(args, 4));
+    GR_3D_Model_Draw(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumRound64(args, 4));
 }
-ZB_BUILTIN(F_ModelPrimitiveBegin) { ZB_UNUSED; GR_3D_Model_PrimitiveBegin(I(args, 0), F(args, 1)); }
-ZB_BUILTIN(F_ModelPrimitiveEnd) { ZB_UNUSED; GR_3D_Model_PrimitiveEnd(I(args, 0)); }
-ZB_BUILTIN(F_ModelVertex) { ZB_UNUSED; GR_3D_Model_Vertex(I(args, 0), F(args, 1), F(args, 2), F(args, 3)); }
+ZB_BUILTIN(F_ModelPrimitiveBegin) { GR_3D_Model_PrimitiveBegin(NumRound(args, 0), NumFloat(args, 1)); }
+ZB_BUILTIN(F_ModelPrimitiveEnd) { GR_3D_Model_PrimitiveEnd(NumRound(args, 0)); }
+ZB_BUILTIN(F_ModelVertex)
+{
+    GR_3D_Model_Vertex(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3));
+}
 ZB_BUILTIN(F_ModelVertexColour)
 {
-    ZB_UNUSED;
-    GR_3D_Model_VertexColour(I(args, 0), F(args, 1), F(args, 2), F(args, 3), ModelColour(args, 4), F(args, 5));
+    GR_3D_Model_VertexColour(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                             ModelColour(args, 4), NumFloat(args, 5));
 }
 ZB_BUILTIN(F_ModelVertexTexture)
 {
-    ZB_UNUSED;
-    GR_3D_Model_VertexTexture(I(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5));
+    GR_3D_Model_VertexTexture(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                              NumFloat(args, 4), NumFloat(args, 5));
 }
 ZB_BUILTIN(F_ModelVertexTextureColour)
 {
-    ZB_UNUSED;
-    GR_3D_Model_VertexTextureColour(I(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5),
-                                    ModelColour(args, 6), F(args, 7));
+    GR_3D_Model_VertexTextureColour(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                                    NumFloat(args, 4), NumFloat(args, 5), ModelColour(args, 6), NumFloat(args, 7));
 }
 ZB_BUILTIN(F_ModelVertexNormal)
 {
-    ZB_UNUSED;
-    GR_3D_Model_VertexNormal(I(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5), F(args, 6));
+    GR_3D_Model_VertexNormal(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                             NumFloat(args, 4), NumFloat(args, 5), NumFloat(args, 6));
 }
 ZB_BUILTIN(F_ModelVertexNormalColour)
 {
-    ZB_UNUSED;
-    GR_3D_Model_VertexNormalColour(I(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5), F(args, 6),
-                                   ModelColour(args, 7), F(args, 8));
+    GR_3D_Model_VertexNormalColour(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                                   NumFloat(args, 4), NumFloat(args, 5), NumFloat(args, 6), ModelColour(args, 7),
+                                   NumFloat(args, 8));
 }
 ZB_BUILTIN(F_ModelVertexNormalTexture)
 {
-    ZB_UNUSED;
-    GR_3D_Model_VertexNormalTexture(I(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5), F(args, 6),
-                                    F(args, 7), F(args, 8));
+    GR_3D_Model_VertexNormalTexture(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                                    NumFloat(args, 4), NumFloat(args, 5), NumFloat(args, 6), NumFloat(args, 7),
+                                    NumFloat(args, 8));
 }
 ZB_BUILTIN(F_ModelVertexNormalTextureColour)
 {
-    ZB_UNUSED;
-    GR_3D_Model_VertexNormalTextureColour(I(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5),
-                                          F(args, 6), F(args, 7), F(args, 8), ModelColour(args, 9), F(args, 10));
+    GR_3D_Model_VertexNormalTextureColour(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                                          NumFloat(args, 4), NumFloat(args, 5), NumFloat(args, 6), NumFloat(args, 7),
+                                          NumFloat(args, 8), ModelColour(args, 9), NumFloat(args, 10));
 }
 ZB_BUILTIN(F_ModelBlock)
 {
-    ZB_UNUSED;
-    GR_3D_Model_Block(I(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5), F(args, 6), F(args, 7),
-                      F(args, 8));
+    GR_3D_Model_Block(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4),
+                      NumFloat(args, 5), NumFloat(args, 6), NumFloat(args, 7), NumFloat(args, 8));
 }
 ZB_BUILTIN(F_ModelCylinder)
 {
-    ZB_UNUSED;
-    GR_3D_Model_Cylinder(I(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5), F(args, 6),
-                         F(args, 7), F(args, 8), F(args, 9), F(args, 10));
+    GR_3D_Model_Cylinder(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4),
+                         NumFloat(args, 5), NumFloat(args, 6), NumFloat(args, 7), NumFloat(args, 8), NumFloat(args, 9),
+                         NumFloat(args, 10));
 }
 ZB_BUILTIN(F_ModelCone)
 {
-    ZB_UNUSED;
-    GR_3D_Model_Cone(I(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5), F(args, 6), F(args, 7),
-                     F(args, 8), F(args, 9), F(args, 10));
+    GR_3D_Model_Cone(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4),
+                     NumFloat(args, 5), NumFloat(args, 6), NumFloat(args, 7), NumFloat(args, 8), NumFloat(args, 9),
+                     NumFloat(args, 10));
 }
 ZB_BUILTIN(F_ModelEllipsoid)
 {
-    ZB_UNUSED;
-    GR_3D_Model_Ellipsoid(I(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5), F(args, 6),
-                          F(args, 7), F(args, 8), F(args, 9));
+    GR_3D_Model_Ellipsoid(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4),
+                          NumFloat(args, 5), NumFloat(args, 6), NumFloat(args, 7), NumFloat(args, 8),
+                          NumFloat(args, 9));
 }
 ZB_BUILTIN(F_ModelWall)
 {
-    ZB_UNUSED;
-    GR_3D_Model_Wall(I(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5), F(args, 6), F(args, 7),
-                     F(args, 8));
+    GR_3D_Model_Wall(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4),
+                     NumFloat(args, 5), NumFloat(args, 6), NumFloat(args, 7), NumFloat(args, 8));
 }
 ZB_BUILTIN(F_ModelFloor)
 {
-    ZB_UNUSED;
-    GR_3D_Model_Floor(I(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5), F(args, 6), F(args, 7),
-                      F(args, 8));
+    GR_3D_Model_Floor(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4),
+                      NumFloat(args, 5), NumFloat(args, 6), NumFloat(args, 7), NumFloat(args, 8));
 }
 
 const Row kRows[] = {

@@ -12,7 +12,7 @@
 
 #include "Files/Base/RealConvert.h"
 #include "Files/Code/Code_Error.h"
-#include "Files/Code/Code_Function.h"
+#include "Files/Code/Code_Builtin.h"
 #include "Files/Function/Function_Registrars.h"
 #include "Files/Object/Instance.h"
 #include "Files/Buffer/IBuffer.h"
@@ -20,10 +20,7 @@
 
 namespace {
 
-#define BUFFER_BUILTIN(name)                                                                        \
-    void name([[maybe_unused]] ScriptValue* result, [[maybe_unused]] CInstance* self,              \
-              [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc,                    \
-              [[maybe_unused]] ScriptValue* args)
+using namespace zbargs;
 
 // Argument kinds: R a real, S a string, A anything.
 bool Check(int32_t argc, const ScriptValue* args, const char* kinds, const char* prefix = nullptr)
@@ -44,22 +41,18 @@ bool Check(int32_t argc, const ScriptValue* args, const char* kinds, const char*
     return true;
 }
 
-inline int32_t Int(const ScriptValue& v) { return Real_TruncToInt32(v.real); }
-
-IBuffer* BufferArg(const ScriptValue& v)
+IBuffer* BufferArg(const ScriptValue* args, int32_t i)
 {
-    IBuffer* b = Buffer_Get(Int(v));
+    IBuffer* b = Buffer_Get(ArgTrunc(args, i));
     if (!b) Code_Error_Report("Illegal Buffer Index", false);
     return b;
 }
 
-inline void SetReal(ScriptValue* result, double x) { Value_SetReal(result, x); }
-
-BUFFER_BUILTIN(F_BufferCreate)
+ZB_BUILTIN(F_BufferCreate)
 {
     SetReal(result, -1);
     if (!Check(argc, args, "RRR", "buffer_create")) return;
-    const int32_t size = Int(args[0]), type = Int(args[1]), alignment = Int(args[2]);
+    const int32_t size = ArgTrunc(args, 0), type = ArgTrunc(args, 1), alignment = ArgTrunc(args, 2);
     if (size < 1 || size > kBufferMaxSize) {
         Code_Error_Report("buffer_create: Illegal size", false);
         return;
@@ -71,63 +64,63 @@ BUFFER_BUILTIN(F_BufferCreate)
     SetReal(result, Buffer_Create(size, type, alignment));
 }
 
-BUFFER_BUILTIN(F_BufferDelete)
+ZB_BUILTIN(F_BufferDelete)
 {
     SetReal(result, 0);
     if (!Check(argc, args, "R")) return;
-    Buffer_Free(Int(args[0])); // an index naming no buffer is ignored
+    Buffer_Free(ArgTrunc(args, 0)); // an index naming no buffer is ignored
 }
 
-BUFFER_BUILTIN(F_BufferWrite)
+ZB_BUILTIN(F_BufferWrite)
 {
     SetReal(result, -1);
     if (!Check(argc, args, "RRA")) return;
-    if (IBuffer* b = BufferArg(args[0])) SetReal(result, b->Write(Int(args[1]), &args[2]));
+    if (IBuffer* b = BufferArg(args, 0)) SetReal(result, b->Write(ArgTrunc(args, 1), &args[2]));
 }
 
-BUFFER_BUILTIN(F_BufferRead)
+ZB_BUILTIN(F_BufferRead)
 {
     SetReal(result, 0);
     if (!Check(argc, args, "RR")) return;
-    if (IBuffer* b = BufferArg(args[0])) b->Read(Int(args[1]), result);
+    if (IBuffer* b = BufferArg(args, 0)) b->Read(ArgTrunc(args, 1), result);
 }
 
-BUFFER_BUILTIN(F_BufferPeek)
+ZB_BUILTIN(F_BufferPeek)
 {
     SetReal(result, 0);
     if (!Check(argc, args, "RRR")) return;
-    if (IBuffer* b = BufferArg(args[0])) b->Peek(Int(args[1]), Int(args[2]), result);
+    if (IBuffer* b = BufferArg(args, 0)) b->Peek(ArgTrunc(args, 1), ArgTrunc(args, 2), result);
 }
 
-BUFFER_BUILTIN(F_BufferPoke)
+ZB_BUILTIN(F_BufferPoke)
 {
     SetReal(result, 0);
     if (!Check(argc, args, "RRRR")) return;
-    if (IBuffer* b = BufferArg(args[0])) b->Poke(Int(args[1]), Int(args[2]), &args[3]);
+    if (IBuffer* b = BufferArg(args, 0)) b->Poke(ArgTrunc(args, 1), ArgTrunc(args, 2), &args[3]);
 }
 
-BUFFER_BUILTIN(F_BufferSeek)
+ZB_BUILTIN(F_BufferSeek)
 {
     SetReal(result, -1);
     if (!Check(argc, args, "RRR")) return;
-    if (IBuffer* b = BufferArg(args[0])) SetReal(result, b->Seek(Int(args[1]), Int(args[2])));
+    if (IBuffer* b = BufferArg(args, 0)) SetReal(result, b->Seek(ArgTrunc(args, 1), ArgTrunc(args, 2)));
 }
 
-BUFFER_BUILTIN(F_BufferSave)
+ZB_BUILTIN(F_BufferSave)
 {
     SetReal(result, 0);
     if (!Check(argc, args, "RS")) return;
-    if (IBuffer* b = BufferArg(args[0])) b->Save(args[1].text, 0, -1);
+    if (IBuffer* b = BufferArg(args, 0)) b->Save(args[1].text, 0, -1);
 }
 
-BUFFER_BUILTIN(F_BufferSaveExt)
+ZB_BUILTIN(F_BufferSaveExt)
 {
     SetReal(result, 0);
     if (!Check(argc, args, "RSRR")) return;
-    if (IBuffer* b = BufferArg(args[0])) b->Save(args[1].text, Int(args[2]), Int(args[3]));
+    if (IBuffer* b = BufferArg(args, 0)) b->Save(args[1].text, ArgTrunc(args, 2), ArgTrunc(args, 3));
 }
 
-BUFFER_BUILTIN(F_BufferLoad)
+ZB_BUILTIN(F_BufferLoad)
 {
     SetReal(result, -1);
     if (!Check(argc, args, "S")) return;
@@ -140,18 +133,18 @@ BUFFER_BUILTIN(F_BufferLoad)
     SetReal(result, Buffer_Add(b));
 }
 
-BUFFER_BUILTIN(F_BufferLoadExt)
+ZB_BUILTIN(F_BufferLoadExt)
 {
     SetReal(result, 0);
     if (!Check(argc, args, "RSR")) return;
-    if (IBuffer* b = BufferArg(args[0])) b->Load(args[1].text, 0, -1, Int(args[2]));
+    if (IBuffer* b = BufferArg(args, 0)) b->Load(args[1].text, 0, -1, ArgTrunc(args, 2));
 }
 
-BUFFER_BUILTIN(F_BufferCopy)
+ZB_BUILTIN(F_BufferCopy)
 {
     SetReal(result, 0);
     if (!Check(argc, args, "RRRRR")) return;
-    const int32_t from = Int(args[0]), to = Int(args[3]);
+    const int32_t from = ArgTrunc(args, 0), to = ArgTrunc(args, 3);
     IBuffer* s = Buffer_Get(from);
     IBuffer* d = Buffer_Get(to);
     if (!s || !d) {
@@ -162,59 +155,60 @@ BUFFER_BUILTIN(F_BufferCopy)
         Code_Error_Report("Source and Destination buffers can't be the same", false);
         return;
     }
-    s->Copy(Int(args[1]), Int(args[2]), d, Int(args[4]));
+    s->Copy(ArgTrunc(args, 1), ArgTrunc(args, 2), d, ArgTrunc(args, 4));
 }
 
-BUFFER_BUILTIN(F_BufferFill)
+ZB_BUILTIN(F_BufferFill)
 {
     SetReal(result, 0);
     if (!Check(argc, args, "RRRRR")) return;
-    if (IBuffer* b = BufferArg(args[0])) b->Fill(Int(args[1]), Int(args[4]), Int(args[2]), &args[3], -1, true);
+    if (IBuffer* b = BufferArg(args, 0))
+        b->Fill(ArgTrunc(args, 1), ArgTrunc(args, 4), ArgTrunc(args, 2), &args[3], -1, true);
 }
 
-BUFFER_BUILTIN(F_BufferGetSize)
+ZB_BUILTIN(F_BufferGetSize)
 {
     SetReal(result, -1);
     if (!Check(argc, args, "R")) return;
-    if (IBuffer* b = BufferArg(args[0])) SetReal(result, b->Size());
+    if (IBuffer* b = BufferArg(args, 0)) SetReal(result, b->Size());
 }
 
-BUFFER_BUILTIN(F_BufferTell)
+ZB_BUILTIN(F_BufferTell)
 {
     SetReal(result, -1);
     if (!Check(argc, args, "R")) return;
-    if (IBuffer* b = BufferArg(args[0])) SetReal(result, b->Tell());
+    if (IBuffer* b = BufferArg(args, 0)) SetReal(result, b->Tell());
 }
 
-BUFFER_BUILTIN(F_BufferResize)
+ZB_BUILTIN(F_BufferResize)
 {
     SetReal(result, 0);
     if (!Check(argc, args, "RR")) return;
-    if (IBuffer* b = BufferArg(args[0])) b->Resize(Int(args[1]));
+    if (IBuffer* b = BufferArg(args, 0)) b->Resize(ArgTrunc(args, 1));
 }
 
-BUFFER_BUILTIN(F_BufferMD5)
+ZB_BUILTIN(F_BufferMD5)
 {
     Value_SetStringOwned(result, nullptr);
     if (!Check(argc, args, "RRR")) return;
-    if (IBuffer* b = BufferArg(args[0])) b->MD5(result, Int(args[1]), Int(args[2]));
+    if (IBuffer* b = BufferArg(args, 0)) b->MD5(result, ArgTrunc(args, 1), ArgTrunc(args, 2));
 }
 
-BUFFER_BUILTIN(F_BufferSHA1)
+ZB_BUILTIN(F_BufferSHA1)
 {
     Value_SetStringOwned(result, nullptr);
     if (!Check(argc, args, "RRR")) return;
-    if (IBuffer* b = BufferArg(args[0])) b->SHA1(result, Int(args[1]), Int(args[2]));
+    if (IBuffer* b = BufferArg(args, 0)) b->SHA1(result, ArgTrunc(args, 1), ArgTrunc(args, 2));
 }
 
-BUFFER_BUILTIN(F_BufferBase64Encode)
+ZB_BUILTIN(F_BufferBase64Encode)
 {
     SetReal(result, -1);
     if (!Check(argc, args, "RRR")) return;
-    if (IBuffer* b = BufferArg(args[0])) b->Base64Encode(result, Int(args[1]), Int(args[2]));
+    if (IBuffer* b = BufferArg(args, 0)) b->Base64Encode(result, ArgTrunc(args, 1), ArgTrunc(args, 2));
 }
 
-BUFFER_BUILTIN(F_BufferBase64Decode)
+ZB_BUILTIN(F_BufferBase64Decode)
 {
     SetReal(result, -1);
     if (!Check(argc, args, "S")) return;
@@ -227,27 +221,27 @@ BUFFER_BUILTIN(F_BufferBase64Decode)
     SetReal(result, Buffer_Add(b));
 }
 
-BUFFER_BUILTIN(F_BufferBase64DecodeExt)
+ZB_BUILTIN(F_BufferBase64DecodeExt)
 {
     SetReal(result, 0);
     if (!Check(argc, args, "RSR")) return;
-    if (IBuffer* b = BufferArg(args[0])) b->Base64Decode(args[1].text, Int(args[2]), -1);
+    if (IBuffer* b = BufferArg(args, 0)) b->Base64Decode(args[1].text, ArgTrunc(args, 2), -1);
 }
 
-BUFFER_BUILTIN(F_BufferSizeOf)
+ZB_BUILTIN(F_BufferSizeOf)
 {
     SetReal(result, -1);
     if (!Check(argc, args, "R")) return;
-    SetReal(result, Buffer_SizeOfType(Int(args[0])));
+    SetReal(result, Buffer_SizeOfType(ArgTrunc(args, 0)));
 }
 
-BUFFER_BUILTIN(F_BufferGetSurface)
+ZB_BUILTIN(F_BufferGetSurface)
 {
     SetReal(result, -1);
     Code_Error_Report("Error in buffer_get_surface(): Not yet implemented.", false);
 }
 
-BUFFER_BUILTIN(F_BufferSetSurface)
+ZB_BUILTIN(F_BufferSetSurface)
 {
     SetReal(result, -1);
     Code_Error_Report("Error in buffer_set_surface(): Not yet implemented.", false);

@@ -17,7 +17,7 @@
 #include "Files/Base/Console.h"
 #include "Files/Base/RealConvert.h"
 #include "Files/Code/Code_Error.h"
-#include "Files/Code/Code_Function.h"
+#include "Files/Code/Code_Builtin.h"
 #include "Files/Object/Event.h"
 #include "Files/Function/Function_Registrars.h"
 #include "Files/Object/Instance.h"
@@ -29,20 +29,15 @@
 
 namespace {
 
+using namespace zbargs;
+
 // [SECTION] Helpers
-
-#define DS_BUILTIN(name)                                                                           \
-    void name([[maybe_unused]] ScriptValue* result, [[maybe_unused]] CInstance* self,             \
-              [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc,                   \
-              [[maybe_unused]] ScriptValue* args)
-
-int32_t IntArg(const ScriptValue* arg) { return Real_RoundToInt32(arg->real); }
 
 // The structure named by the argument, or null after reporting the bad index.
 template <class T>
 T* Structure(DSTable<T>& table, const ScriptValue* arg)
 {
-    T* s = table.Get(IntArg(arg));
+    T* s = table.Get(ArgRound(arg, 0));
     if (!s) DS_ReportBadIndex();
     return s;
 }
@@ -51,8 +46,8 @@ T* Structure(DSTable<T>& table, const ScriptValue* arg)
 template <class T>
 bool Pair(DSTable<T>& table, const ScriptValue* dst, const ScriptValue* src, T** d, T** s)
 {
-    *d = table.Get(IntArg(dst));
-    *s = *d ? table.Get(IntArg(src)) : nullptr;
+    *d = table.Get(ArgRound(dst, 0));
+    *s = *d ? table.Get(ArgRound(src, 0)) : nullptr;
     if (!*d || !*s) {
         DS_ReportBadIndex();
         return false;
@@ -71,7 +66,7 @@ void Create(ScriptValue* result, DSTable<T>& table, T* item)
 template <class T>
 void Destroy(DSTable<T>& table, const ScriptValue* arg, bool quietEmpty)
 {
-    int32_t index = IntArg(arg);
+    int32_t index = ArgRound(arg, 0);
     T* s = table.Get(index);
     if (!s) {
         if (!(quietEmpty && table.InRange(index))) DS_ReportBadIndex();
@@ -79,13 +74,6 @@ void Destroy(DSTable<T>& table, const ScriptValue* arg, bool quietEmpty)
     }
     delete table.Take(index);
 }
-
-void SetText(ScriptValue* result, char* text) { Value_SetStringOwned(result, text); }
-
-// The text of a read built-in's argument, or null when it carries none.
-const char* TextArg(const ScriptValue* arg) { return arg->kind == VALUE_STRING ? arg->text : nullptr; }
-
-void SetBool(ScriptValue* result, bool on) { Value_SetReal(result, on ? 1.0 : 0.0); }
 
 void CopyOrZero(ScriptValue* result, const ScriptValue* value)
 {
@@ -95,206 +83,206 @@ void CopyOrZero(ScriptValue* result, const ScriptValue* value)
 
 // [SECTION] Stack
 
-DS_BUILTIN(F_DsSetPrecision)
+ZB_BUILTIN(F_DsSetPrecision)
 {
     if (argc >= 1) DS_SetPrecision(args[0].real);
 }
 
-DS_BUILTIN(F_DsStackCreate) { Create(result, DS_Stacks(), new CDS_Stack()); }
-DS_BUILTIN(F_DsStackDestroy)
+ZB_BUILTIN(F_DsStackCreate) { Create(result, DS_Stacks(), new CDS_Stack()); }
+ZB_BUILTIN(F_DsStackDestroy)
 {
     if (argc >= 1) Destroy(DS_Stacks(), &args[0], false);
 }
-DS_BUILTIN(F_DsStackClear)
+ZB_BUILTIN(F_DsStackClear)
 {
     if (argc < 1) return;
     if (CDS_Stack* s = Structure(DS_Stacks(), &args[0])) s->Clear();
 }
-DS_BUILTIN(F_DsStackCopy)
+ZB_BUILTIN(F_DsStackCopy)
 {
     CDS_Stack *d, *s;
     if (argc >= 2 && Pair(DS_Stacks(), &args[0], &args[1], &d, &s)) d->Copy(s);
 }
-DS_BUILTIN(F_DsStackSize)
+ZB_BUILTIN(F_DsStackSize)
 {
     if (argc < 1) return;
     if (CDS_Stack* s = Structure(DS_Stacks(), &args[0])) Value_SetReal(result, s->Size());
 }
-DS_BUILTIN(F_DsStackEmpty)
+ZB_BUILTIN(F_DsStackEmpty)
 {
     if (argc < 1) return;
     if (CDS_Stack* s = Structure(DS_Stacks(), &args[0])) SetBool(result, s->Size() == 0);
 }
-DS_BUILTIN(F_DsStackPush)
+ZB_BUILTIN(F_DsStackPush)
 {
     if (argc < 2) return;
     if (CDS_Stack* s = Structure(DS_Stacks(), &args[0])) s->Push(&args[1]);
 }
-DS_BUILTIN(F_DsStackPop)
+ZB_BUILTIN(F_DsStackPop)
 {
     if (argc < 1) return;
     if (CDS_Stack* s = Structure(DS_Stacks(), &args[0]))
         if (!s->Pop(result)) Value_SetReal(result, 0.0);
 }
-DS_BUILTIN(F_DsStackTop)
+ZB_BUILTIN(F_DsStackTop)
 {
     if (argc < 1) return;
     if (CDS_Stack* s = Structure(DS_Stacks(), &args[0])) CopyOrZero(result, s->Top());
 }
-DS_BUILTIN(F_DsStackWrite)
+ZB_BUILTIN(F_DsStackWrite)
 {
     if (argc < 1) return;
-    if (CDS_Stack* s = Structure(DS_Stacks(), &args[0])) SetText(result, s->WriteText());
+    if (CDS_Stack* s = Structure(DS_Stacks(), &args[0])) SetOwnedText(result, s->WriteText());
 }
-DS_BUILTIN(F_DsStackRead)
+ZB_BUILTIN(F_DsStackRead)
 {
     if (argc < 2) return;
     if (CDS_Stack* s = Structure(DS_Stacks(), &args[0]))
-        if (const char* text = TextArg(&args[1])) s->ReadText(text);
+        if (const char* text = ArgStringTextOrNull(args, 1)) s->ReadText(text);
 }
 
 // [SECTION] Queue
 
-DS_BUILTIN(F_DsQueueCreate) { Create(result, DS_Queues(), new CDS_Queue()); }
-DS_BUILTIN(F_DsQueueDestroy)
+ZB_BUILTIN(F_DsQueueCreate) { Create(result, DS_Queues(), new CDS_Queue()); }
+ZB_BUILTIN(F_DsQueueDestroy)
 {
     if (argc >= 1) Destroy(DS_Queues(), &args[0], false);
 }
-DS_BUILTIN(F_DsQueueClear)
+ZB_BUILTIN(F_DsQueueClear)
 {
     if (argc < 1) return;
     if (CDS_Queue* q = Structure(DS_Queues(), &args[0])) q->Clear();
 }
-DS_BUILTIN(F_DsQueueCopy)
+ZB_BUILTIN(F_DsQueueCopy)
 {
     CDS_Queue *d, *s;
     if (argc >= 2 && Pair(DS_Queues(), &args[0], &args[1], &d, &s)) d->Copy(s);
 }
-DS_BUILTIN(F_DsQueueSize)
+ZB_BUILTIN(F_DsQueueSize)
 {
     if (argc < 1) return;
     if (CDS_Queue* q = Structure(DS_Queues(), &args[0])) Value_SetReal(result, q->Size());
 }
-DS_BUILTIN(F_DsQueueEmpty)
+ZB_BUILTIN(F_DsQueueEmpty)
 {
     if (argc < 1) return;
     if (CDS_Queue* q = Structure(DS_Queues(), &args[0])) SetBool(result, q->Size() == 0);
 }
-DS_BUILTIN(F_DsQueueEnqueue)
+ZB_BUILTIN(F_DsQueueEnqueue)
 {
     if (argc < 2) return;
     if (CDS_Queue* q = Structure(DS_Queues(), &args[0])) q->Enqueue(&args[1]);
 }
-DS_BUILTIN(F_DsQueueDequeue)
+ZB_BUILTIN(F_DsQueueDequeue)
 {
     if (argc < 1) return;
     if (CDS_Queue* q = Structure(DS_Queues(), &args[0]))
         if (!q->Dequeue(result)) Value_SetReal(result, 0.0);
 }
-DS_BUILTIN(F_DsQueueHead)
+ZB_BUILTIN(F_DsQueueHead)
 {
     if (argc < 1) return;
     if (CDS_Queue* q = Structure(DS_Queues(), &args[0])) CopyOrZero(result, q->Head());
 }
-DS_BUILTIN(F_DsQueueTail)
+ZB_BUILTIN(F_DsQueueTail)
 {
     if (argc < 1) return;
     if (CDS_Queue* q = Structure(DS_Queues(), &args[0])) CopyOrZero(result, q->Tail());
 }
-DS_BUILTIN(F_DsQueueWrite)
+ZB_BUILTIN(F_DsQueueWrite)
 {
     if (argc < 1) return;
-    if (CDS_Queue* q = Structure(DS_Queues(), &args[0])) SetText(result, q->WriteText());
+    if (CDS_Queue* q = Structure(DS_Queues(), &args[0])) SetOwnedText(result, q->WriteText());
 }
-DS_BUILTIN(F_DsQueueRead)
+ZB_BUILTIN(F_DsQueueRead)
 {
     if (argc < 2) return;
     if (CDS_Queue* q = Structure(DS_Queues(), &args[0]))
-        if (const char* text = TextArg(&args[1])) q->ReadText(text);
+        if (const char* text = ArgStringTextOrNull(args, 1)) q->ReadText(text);
 }
 
 // [SECTION] List
 
-DS_BUILTIN(F_DsListCreate) { Create(result, DS_Lists(), new CDS_List()); }
-DS_BUILTIN(F_DsListDestroy)
+ZB_BUILTIN(F_DsListCreate) { Create(result, DS_Lists(), new CDS_List()); }
+ZB_BUILTIN(F_DsListDestroy)
 {
     if (argc >= 1) Destroy(DS_Lists(), &args[0], true);
 }
-DS_BUILTIN(F_DsListClear)
+ZB_BUILTIN(F_DsListClear)
 {
     if (argc < 1) return;
     if (CDS_List* l = Structure(DS_Lists(), &args[0])) l->Clear();
 }
-DS_BUILTIN(F_DsListCopy)
+ZB_BUILTIN(F_DsListCopy)
 {
     CDS_List *d, *s;
     if (argc >= 2 && Pair(DS_Lists(), &args[0], &args[1], &d, &s)) d->Copy(s);
 }
-DS_BUILTIN(F_DsListSize)
+ZB_BUILTIN(F_DsListSize)
 {
     if (argc < 1) return;
     if (CDS_List* l = Structure(DS_Lists(), &args[0])) Value_SetReal(result, l->Size());
 }
-DS_BUILTIN(F_DsListEmpty)
+ZB_BUILTIN(F_DsListEmpty)
 {
     if (argc < 1) return;
     if (CDS_List* l = Structure(DS_Lists(), &args[0])) SetBool(result, l->Size() == 0);
 }
-DS_BUILTIN(F_DsListAdd)
+ZB_BUILTIN(F_DsListAdd)
 {
     if (argc < 2) return;
     if (CDS_List* l = Structure(DS_Lists(), &args[0])) l->Add(&args[1]);
 }
-DS_BUILTIN(F_DsListInsert)
+ZB_BUILTIN(F_DsListInsert)
 {
     if (argc < 3) return;
-    if (CDS_List* l = Structure(DS_Lists(), &args[0])) l->Insert(IntArg(&args[1]), &args[2]);
+    if (CDS_List* l = Structure(DS_Lists(), &args[0])) l->Insert(ArgRound(args, 1), &args[2]);
 }
-DS_BUILTIN(F_DsListReplace)
+ZB_BUILTIN(F_DsListReplace)
 {
     if (argc < 3) return;
-    if (CDS_List* l = Structure(DS_Lists(), &args[0])) l->Replace(IntArg(&args[1]), &args[2]);
+    if (CDS_List* l = Structure(DS_Lists(), &args[0])) l->Replace(ArgRound(args, 1), &args[2]);
 }
-DS_BUILTIN(F_DsListDelete)
+ZB_BUILTIN(F_DsListDelete)
 {
     if (argc < 2) return;
-    if (CDS_List* l = Structure(DS_Lists(), &args[0])) l->Delete(IntArg(&args[1]));
+    if (CDS_List* l = Structure(DS_Lists(), &args[0])) l->Delete(ArgRound(args, 1));
 }
-DS_BUILTIN(F_DsListFindIndex)
+ZB_BUILTIN(F_DsListFindIndex)
 {
     if (argc < 2) return;
-    CDS_List* l = DS_Lists().Get(Real_TruncToInt32(args[0].real)); // truncated, not rounded
+    CDS_List* l = DS_Lists().Get(ArgTrunc(args, 0)); // truncated, not rounded
     if (!l) {
         DS_ReportBadIndex();
         return;
     }
     Value_SetReal(result, l->FindIndex(&args[1]));
 }
-DS_BUILTIN(F_DsListFindValue)
+ZB_BUILTIN(F_DsListFindValue)
 {
     if (argc < 2) return;
-    if (CDS_List* l = Structure(DS_Lists(), &args[0])) CopyOrZero(result, l->GetValue(IntArg(&args[1])));
+    if (CDS_List* l = Structure(DS_Lists(), &args[0])) CopyOrZero(result, l->GetValue(ArgRound(args, 1)));
 }
-DS_BUILTIN(F_DsListSort)
+ZB_BUILTIN(F_DsListSort)
 {
     if (argc < 2) return;
-    if (CDS_List* l = Structure(DS_Lists(), &args[0])) l->Sort(args[1].real >= 0.5);
+    if (CDS_List* l = Structure(DS_Lists(), &args[0])) l->Sort(ArgFromHalf(args, 1));
 }
-DS_BUILTIN(F_DsListShuffle)
+ZB_BUILTIN(F_DsListShuffle)
 {
     if (argc < 1) return;
     if (CDS_List* l = Structure(DS_Lists(), &args[0])) l->Shuffle();
 }
-DS_BUILTIN(F_DsListWrite)
+ZB_BUILTIN(F_DsListWrite)
 {
     if (argc < 1) return;
-    if (CDS_List* l = Structure(DS_Lists(), &args[0])) SetText(result, l->WriteText());
+    if (CDS_List* l = Structure(DS_Lists(), &args[0])) SetOwnedText(result, l->WriteText());
 }
-DS_BUILTIN(F_DsListRead)
+ZB_BUILTIN(F_DsListRead)
 {
     if (argc < 2) return;
     if (CDS_List* l = Structure(DS_Lists(), &args[0]))
-        if (const char* text = TextArg(&args[1])) l->ReadText(text);
+        if (const char* text = ArgStringTextOrNull(args, 1)) l->ReadText(text);
 }
 
 // [SECTION] Map
@@ -307,57 +295,57 @@ void MapOut(ScriptValue* result, const ScriptValue* stored)
     DS_CopyOut(result, &plain);
 }
 
-DS_BUILTIN(F_DsMapCreate)
+ZB_BUILTIN(F_DsMapCreate)
 {
     int32_t buckets = CDS_Map::kDefaultBuckets;
-    if (argc >= 1) buckets = Real_TruncToInt32(args[0].real);
+    if (argc >= 1) buckets = ArgTrunc(args, 0);
     Create(result, DS_Maps(), new CDS_Map(buckets));
 }
-DS_BUILTIN(F_DsMapDestroy)
+ZB_BUILTIN(F_DsMapDestroy)
 {
     if (argc >= 1) Destroy(DS_Maps(), &args[0], true);
 }
-DS_BUILTIN(F_DsMapClear)
+ZB_BUILTIN(F_DsMapClear)
 {
     if (argc < 1) return;
     if (CDS_Map* m = Structure(DS_Maps(), &args[0])) m->Clear();
 }
-DS_BUILTIN(F_DsMapCopy)
+ZB_BUILTIN(F_DsMapCopy)
 {
     CDS_Map *d, *s;
     if (argc >= 2 && Pair(DS_Maps(), &args[0], &args[1], &d, &s)) d->Copy(s);
 }
-DS_BUILTIN(F_DsMapSize)
+ZB_BUILTIN(F_DsMapSize)
 {
     if (argc < 1) return;
     if (CDS_Map* m = Structure(DS_Maps(), &args[0])) Value_SetReal(result, m->Size());
 }
-DS_BUILTIN(F_DsMapEmpty)
+ZB_BUILTIN(F_DsMapEmpty)
 {
     if (argc < 1) return;
     if (CDS_Map* m = Structure(DS_Maps(), &args[0])) SetBool(result, m->Size() == 0);
 }
-DS_BUILTIN(F_DsMapAdd)
+ZB_BUILTIN(F_DsMapAdd)
 {
     if (argc < 3) return;
     if (CDS_Map* m = Structure(DS_Maps(), &args[0])) SetBool(result, m->Add(&args[1], &args[2]));
 }
-DS_BUILTIN(F_DsMapReplace)
+ZB_BUILTIN(F_DsMapReplace)
 {
     if (argc < 3) return;
     if (CDS_Map* m = Structure(DS_Maps(), &args[0])) SetBool(result, m->Replace(&args[1], &args[2]));
 }
-DS_BUILTIN(F_DsMapDelete)
+ZB_BUILTIN(F_DsMapDelete)
 {
     if (argc < 2) return;
     if (CDS_Map* m = Structure(DS_Maps(), &args[0])) m->Delete(&args[1]);
 }
-DS_BUILTIN(F_DsMapExists)
+ZB_BUILTIN(F_DsMapExists)
 {
     if (argc < 2) return;
     if (CDS_Map* m = Structure(DS_Maps(), &args[0])) SetBool(result, m->Find(&args[1]) != nullptr);
 }
-DS_BUILTIN(F_DsMapFindValue)
+ZB_BUILTIN(F_DsMapFindValue)
 {
     if (argc < 2) return;
     if (CDS_Map* m = Structure(DS_Maps(), &args[0])) {
@@ -371,81 +359,81 @@ void MapKeyOut(ScriptValue* result, const CDS_MapEntry* e)
     if (e) MapOut(result, &e->key);
     else Value_SetReal(result, 0.0);
 }
-DS_BUILTIN(F_DsMapFindPrevious)
+ZB_BUILTIN(F_DsMapFindPrevious)
 {
     if (argc < 2) return;
     if (CDS_Map* m = Structure(DS_Maps(), &args[0])) MapKeyOut(result, m->Previous(&args[1]));
 }
-DS_BUILTIN(F_DsMapFindNext)
+ZB_BUILTIN(F_DsMapFindNext)
 {
     if (argc < 2) return;
     if (CDS_Map* m = Structure(DS_Maps(), &args[0])) MapKeyOut(result, m->Next(&args[1]));
 }
-DS_BUILTIN(F_DsMapFindFirst)
+ZB_BUILTIN(F_DsMapFindFirst)
 {
     if (argc < 1) return;
     if (CDS_Map* m = Structure(DS_Maps(), &args[0])) MapKeyOut(result, m->First());
 }
-DS_BUILTIN(F_DsMapFindLast)
+ZB_BUILTIN(F_DsMapFindLast)
 {
     if (argc < 1) return;
     if (CDS_Map* m = Structure(DS_Maps(), &args[0])) MapKeyOut(result, m->Last());
 }
-DS_BUILTIN(F_DsMapWrite)
+ZB_BUILTIN(F_DsMapWrite)
 {
     if (argc < 1) return;
-    if (CDS_Map* m = Structure(DS_Maps(), &args[0])) SetText(result, m->WriteText());
+    if (CDS_Map* m = Structure(DS_Maps(), &args[0])) SetOwnedText(result, m->WriteText());
 }
-DS_BUILTIN(F_DsMapRead)
+ZB_BUILTIN(F_DsMapRead)
 {
     if (argc < 2) return;
     if (CDS_Map* m = Structure(DS_Maps(), &args[0]))
-        if (const char* text = TextArg(&args[1])) m->ReadText(text);
+        if (const char* text = ArgStringTextOrNull(args, 1)) m->ReadText(text);
 }
 
 // [SECTION] Priority
 
-DS_BUILTIN(F_DsPriorityCreate) { Create(result, DS_Priorities(), new CDS_Priority()); }
-DS_BUILTIN(F_DsPriorityDestroy)
+ZB_BUILTIN(F_DsPriorityCreate) { Create(result, DS_Priorities(), new CDS_Priority()); }
+ZB_BUILTIN(F_DsPriorityDestroy)
 {
     if (argc >= 1) Destroy(DS_Priorities(), &args[0], false);
 }
-DS_BUILTIN(F_DsPriorityClear)
+ZB_BUILTIN(F_DsPriorityClear)
 {
     if (argc < 1) return;
     if (CDS_Priority* p = Structure(DS_Priorities(), &args[0])) p->Clear();
 }
-DS_BUILTIN(F_DsPriorityCopy)
+ZB_BUILTIN(F_DsPriorityCopy)
 {
     CDS_Priority *d, *s;
     if (argc >= 2 && Pair(DS_Priorities(), &args[0], &args[1], &d, &s)) d->Copy(s);
 }
-DS_BUILTIN(F_DsPrioritySize)
+ZB_BUILTIN(F_DsPrioritySize)
 {
     if (argc < 1) return;
     if (CDS_Priority* p = Structure(DS_Priorities(), &args[0])) Value_SetReal(result, p->Size());
 }
-DS_BUILTIN(F_DsPriorityEmpty)
+ZB_BUILTIN(F_DsPriorityEmpty)
 {
     if (argc < 1) return;
     if (CDS_Priority* p = Structure(DS_Priorities(), &args[0])) SetBool(result, p->Size() == 0);
 }
-DS_BUILTIN(F_DsPriorityAdd)
+ZB_BUILTIN(F_DsPriorityAdd)
 {
     if (argc < 3) return;
     if (CDS_Priority* p = Structure(DS_Priorities(), &args[0])) p->Add(&args[1], &args[2]);
 }
-DS_BUILTIN(F_DsPriorityChangePriority)
+ZB_BUILTIN(F_DsPriorityChangePriority)
 {
     if (argc < 3) return;
     if (CDS_Priority* p = Structure(DS_Priorities(), &args[0])) p->ChangePriority(&args[1], &args[2]);
 }
-DS_BUILTIN(F_DsPriorityFindPriority)
+ZB_BUILTIN(F_DsPriorityFindPriority)
 {
     if (argc < 2) return;
     if (CDS_Priority* p = Structure(DS_Priorities(), &args[0])) CopyOrZero(result, p->FindPriority(&args[1]));
 }
-DS_BUILTIN(F_DsPriorityDeleteValue)
+ZB_BUILTIN(F_DsPriorityDeleteValue)
 {
     if (argc < 2) return;
     if (CDS_Priority* p = Structure(DS_Priorities(), &args[0])) p->DeleteValue(&args[1]);
@@ -461,36 +449,36 @@ void FindExtreme(ScriptValue* result, CDS_Priority* p, bool max)
     int32_t i = max ? p->MaxIndex() : p->MinIndex();
     CopyOrZero(result, i < 0 ? nullptr : p->Value(i));
 }
-DS_BUILTIN(F_DsPriorityDeleteMin)
+ZB_BUILTIN(F_DsPriorityDeleteMin)
 {
     if (argc < 1) return;
     if (CDS_Priority* p = Structure(DS_Priorities(), &args[0])) DeleteExtreme(result, p, false);
 }
-DS_BUILTIN(F_DsPriorityFindMin)
+ZB_BUILTIN(F_DsPriorityFindMin)
 {
     if (argc < 1) return;
     if (CDS_Priority* p = Structure(DS_Priorities(), &args[0])) FindExtreme(result, p, false);
 }
-DS_BUILTIN(F_DsPriorityDeleteMax)
+ZB_BUILTIN(F_DsPriorityDeleteMax)
 {
     if (argc < 1) return;
     if (CDS_Priority* p = Structure(DS_Priorities(), &args[0])) DeleteExtreme(result, p, true);
 }
-DS_BUILTIN(F_DsPriorityFindMax)
+ZB_BUILTIN(F_DsPriorityFindMax)
 {
     if (argc < 1) return;
     if (CDS_Priority* p = Structure(DS_Priorities(), &args[0])) FindExtreme(result, p, true);
 }
-DS_BUILTIN(F_DsPriorityWrite)
+ZB_BUILTIN(F_DsPriorityWrite)
 {
     if (argc < 1) return;
-    if (CDS_Priority* p = Structure(DS_Priorities(), &args[0])) SetText(result, p->WriteText());
+    if (CDS_Priority* p = Structure(DS_Priorities(), &args[0])) SetOwnedText(result, p->WriteText());
 }
-DS_BUILTIN(F_DsPriorityRead)
+ZB_BUILTIN(F_DsPriorityRead)
 {
     if (argc < 2) return;
     if (CDS_Priority* p = Structure(DS_Priorities(), &args[0]))
-        if (const char* text = TextArg(&args[1])) p->ReadText(text);
+        if (const char* text = ArgStringTextOrNull(args, 1)) p->ReadText(text);
 }
 
 // [SECTION] Grid
@@ -502,41 +490,41 @@ void ReportGridTooLarge(int32_t w, int32_t h)
     Code_Error_Report(message, false);
 }
 
-DS_BUILTIN(F_DsGridCreate)
+ZB_BUILTIN(F_DsGridCreate)
 {
     if (argc < 2) return;
-    int32_t w = IntArg(&args[0]), h = IntArg(&args[1]);
+    int32_t w = ArgRound(args, 0), h = ArgRound(args, 1);
     if (!CDS_Grid::SizeAllowed(w, h)) ReportGridTooLarge(w, h);
     Create(result, DS_Grids(), new CDS_Grid(w, h));
 }
-DS_BUILTIN(F_DsGridDestroy)
+ZB_BUILTIN(F_DsGridDestroy)
 {
     if (argc >= 1) Destroy(DS_Grids(), &args[0], false);
 }
-DS_BUILTIN(F_DsGridCopy)
+ZB_BUILTIN(F_DsGridCopy)
 {
     CDS_Grid *d, *s;
     if (argc >= 2 && Pair(DS_Grids(), &args[0], &args[1], &d, &s)) d->Copy(s);
 }
-DS_BUILTIN(F_DsGridResize)
+ZB_BUILTIN(F_DsGridResize)
 {
     if (argc < 3) return;
     if (CDS_Grid* g = Structure(DS_Grids(), &args[0])) {
-        int32_t w = IntArg(&args[1]), h = IntArg(&args[2]);
+        int32_t w = ArgRound(args, 1), h = ArgRound(args, 2);
         if (!g->Resize(w, h)) ReportGridTooLarge(w, h);
     }
 }
-DS_BUILTIN(F_DsGridWidth)
+ZB_BUILTIN(F_DsGridWidth)
 {
     if (argc < 1) return;
     if (CDS_Grid* g = Structure(DS_Grids(), &args[0])) Value_SetReal(result, g->Width());
 }
-DS_BUILTIN(F_DsGridHeight)
+ZB_BUILTIN(F_DsGridHeight)
 {
     if (argc < 1) return;
     if (CDS_Grid* g = Structure(DS_Grids(), &args[0])) Value_SetReal(result, g->Height());
 }
-DS_BUILTIN(F_DsGridClear)
+ZB_BUILTIN(F_DsGridClear)
 {
     if (argc < 2) return;
     if (CDS_Grid* g = Structure(DS_Grids(), &args[0])) g->SetAll(&args[1]);
@@ -545,10 +533,10 @@ DS_BUILTIN(F_DsGridClear)
 void CellOp(int32_t argc, ScriptValue* args, int32_t op)
 {
     if (argc < 4) return;
-    int32_t index = IntArg(&args[0]);
+    int32_t index = ArgRound(args, 0);
     CDS_Grid* g = Structure(DS_Grids(), &args[0]);
     if (!g) return;
-    int32_t x = IntArg(&args[1]), y = IntArg(&args[2]);
+    int32_t x = ArgRound(args, 1), y = ArgRound(args, 2);
     if (!g->Inside(x, y)) {
         Console_Release()->Output("Grid %d, index out of bounds writing [%d,%d] - size is [%d,%d]\n", index, x, y,
                                   g->Width(), g->Height());
@@ -556,13 +544,13 @@ void CellOp(int32_t argc, ScriptValue* args, int32_t op)
     }
     CDS_Grid::Apply(g->Cell(x, y), op, &args[3]);
 }
-DS_BUILTIN(F_DsGridSet) { CellOp(argc, args, DS_GRID_SET); }
-DS_BUILTIN(F_DsGridAdd) { CellOp(argc, args, DS_GRID_ADD); }
-DS_BUILTIN(F_DsGridMultiply) { CellOp(argc, args, DS_GRID_MULTIPLY); }
+ZB_BUILTIN(F_DsGridSet) { CellOp(argc, args, DS_GRID_SET); }
+ZB_BUILTIN(F_DsGridAdd) { CellOp(argc, args, DS_GRID_ADD); }
+ZB_BUILTIN(F_DsGridMultiply) { CellOp(argc, args, DS_GRID_MULTIPLY); }
 
 DSGridRect RegionArgs(const CDS_Grid* g, const ScriptValue* args)
 {
-    return g->Region(IntArg(&args[0]), IntArg(&args[1]), IntArg(&args[2]), IntArg(&args[3]));
+    return g->Region(ArgRound(args, 0), ArgRound(args, 1), ArgRound(args, 2), ArgRound(args, 3));
 }
 DSGridDisk DiskArgs(const CDS_Grid* g, const ScriptValue* args)
 {
@@ -574,37 +562,37 @@ void RegionOp(int32_t argc, ScriptValue* args, int32_t op)
     if (argc < 6) return;
     if (CDS_Grid* g = Structure(DS_Grids(), &args[0])) g->ApplyRegion(RegionArgs(g, &args[1]), op, &args[5]);
 }
-DS_BUILTIN(F_DsGridSetRegion) { RegionOp(argc, args, DS_GRID_SET); }
-DS_BUILTIN(F_DsGridAddRegion) { RegionOp(argc, args, DS_GRID_ADD); }
-DS_BUILTIN(F_DsGridMultiplyRegion) { RegionOp(argc, args, DS_GRID_MULTIPLY); }
+ZB_BUILTIN(F_DsGridSetRegion) { RegionOp(argc, args, DS_GRID_SET); }
+ZB_BUILTIN(F_DsGridAddRegion) { RegionOp(argc, args, DS_GRID_ADD); }
+ZB_BUILTIN(F_DsGridMultiplyRegion) { RegionOp(argc, args, DS_GRID_MULTIPLY); }
 
 void DiskOp(int32_t argc, ScriptValue* args, int32_t op)
 {
     if (argc < 5) return;
     if (CDS_Grid* g = Structure(DS_Grids(), &args[0])) g->ApplyDisk(DiskArgs(g, &args[1]), op, &args[4]);
 }
-DS_BUILTIN(F_DsGridSetDisk) { DiskOp(argc, args, DS_GRID_SET); }
-DS_BUILTIN(F_DsGridAddDisk) { DiskOp(argc, args, DS_GRID_ADD); }
-DS_BUILTIN(F_DsGridMultiplyDisk) { DiskOp(argc, args, DS_GRID_MULTIPLY); }
+ZB_BUILTIN(F_DsGridSetDisk) { DiskOp(argc, args, DS_GRID_SET); }
+ZB_BUILTIN(F_DsGridAddDisk) { DiskOp(argc, args, DS_GRID_ADD); }
+ZB_BUILTIN(F_DsGridMultiplyDisk) { DiskOp(argc, args, DS_GRID_MULTIPLY); }
 
 void GridRegionOp(int32_t argc, ScriptValue* args, int32_t op)
 {
     CDS_Grid *d, *s;
     if (argc < 8 || !Pair(DS_Grids(), &args[0], &args[1], &d, &s)) return;
-    d->ApplyGridRegion(s, IntArg(&args[2]), IntArg(&args[3]), IntArg(&args[4]), IntArg(&args[5]), IntArg(&args[6]),
-                       IntArg(&args[7]), op);
+    d->ApplyGridRegion(s, ArgRound(args, 2), ArgRound(args, 3), ArgRound(args, 4), ArgRound(args, 5), ArgRound(args, 6),
+                       ArgRound(args, 7), op);
 }
-DS_BUILTIN(F_DsGridSetGridRegion) { GridRegionOp(argc, args, DS_GRID_SET); }
-DS_BUILTIN(F_DsGridAddGridRegion) { GridRegionOp(argc, args, DS_GRID_ADD); }
-DS_BUILTIN(F_DsGridMultiplyGridRegion) { GridRegionOp(argc, args, DS_GRID_MULTIPLY); }
+ZB_BUILTIN(F_DsGridSetGridRegion) { GridRegionOp(argc, args, DS_GRID_SET); }
+ZB_BUILTIN(F_DsGridAddGridRegion) { GridRegionOp(argc, args, DS_GRID_ADD); }
+ZB_BUILTIN(F_DsGridMultiplyGridRegion) { GridRegionOp(argc, args, DS_GRID_MULTIPLY); }
 
-DS_BUILTIN(F_DsGridGet)
+ZB_BUILTIN(F_DsGridGet)
 {
     if (argc < 3) return;
-    int32_t index = IntArg(&args[0]);
+    int32_t index = ArgRound(args, 0);
     CDS_Grid* g = Structure(DS_Grids(), &args[0]);
     if (!g) return;
-    int32_t x = IntArg(&args[1]), y = IntArg(&args[2]);
+    int32_t x = ArgRound(args, 1), y = ArgRound(args, 2);
     if (!g->Inside(x, y)) {
         Console_Release()->Output("Grid %d, index out of bounds reading [%d,%d] - size is [%d,%d]\n", index, x, y,
                                   g->Width(), g->Height());
@@ -638,14 +626,14 @@ void DiskStatistic(ScriptValue* result, int32_t argc, ScriptValue* args, Statist
     if (argc < 4) return;
     if (CDS_Grid* g = Structure(DS_Grids(), &args[0])) SetStatistic(result, g->DiskStats(DiskArgs(g, &args[1])), which);
 }
-DS_BUILTIN(F_DsGridGetSum) { RegionStatistic(result, argc, args, kSum); }
-DS_BUILTIN(F_DsGridGetMax) { RegionStatistic(result, argc, args, kMax); }
-DS_BUILTIN(F_DsGridGetMin) { RegionStatistic(result, argc, args, kMin); }
-DS_BUILTIN(F_DsGridGetMean) { RegionStatistic(result, argc, args, kMean); }
-DS_BUILTIN(F_DsGridGetDiskSum) { DiskStatistic(result, argc, args, kSum); }
-DS_BUILTIN(F_DsGridGetDiskMin) { DiskStatistic(result, argc, args, kMin); }
-DS_BUILTIN(F_DsGridGetDiskMax) { DiskStatistic(result, argc, args, kMax); }
-DS_BUILTIN(F_DsGridGetDiskMean) { DiskStatistic(result, argc, args, kMean); }
+ZB_BUILTIN(F_DsGridGetSum) { RegionStatistic(result, argc, args, kSum); }
+ZB_BUILTIN(F_DsGridGetMax) { RegionStatistic(result, argc, args, kMax); }
+ZB_BUILTIN(F_DsGridGetMin) { RegionStatistic(result, argc, args, kMin); }
+ZB_BUILTIN(F_DsGridGetMean) { RegionStatistic(result, argc, args, kMean); }
+ZB_BUILTIN(F_DsGridGetDiskSum) { DiskStatistic(result, argc, args, kSum); }
+ZB_BUILTIN(F_DsGridGetDiskMin) { DiskStatistic(result, argc, args, kMin); }
+ZB_BUILTIN(F_DsGridGetDiskMax) { DiskStatistic(result, argc, args, kMax); }
+ZB_BUILTIN(F_DsGridGetDiskMean) { DiskStatistic(result, argc, args, kMean); }
 
 enum Search { kExists, kX, kY };
 
@@ -675,41 +663,41 @@ void DiskSearch(ScriptValue* result, int32_t argc, ScriptValue* args, Search whi
         SetSearch(result, found, x, y, which);
     }
 }
-DS_BUILTIN(F_DsGridValueExists) { RegionSearch(result, argc, args, kExists); }
-DS_BUILTIN(F_DsGridValueX) { RegionSearch(result, argc, args, kX); }
-DS_BUILTIN(F_DsGridValueY) { RegionSearch(result, argc, args, kY); }
-DS_BUILTIN(F_DsGridValueDiskExists) { DiskSearch(result, argc, args, kExists); }
-DS_BUILTIN(F_DsGridValueDiskX) { DiskSearch(result, argc, args, kX); }
-DS_BUILTIN(F_DsGridValueDiskY) { DiskSearch(result, argc, args, kY); }
+ZB_BUILTIN(F_DsGridValueExists) { RegionSearch(result, argc, args, kExists); }
+ZB_BUILTIN(F_DsGridValueX) { RegionSearch(result, argc, args, kX); }
+ZB_BUILTIN(F_DsGridValueY) { RegionSearch(result, argc, args, kY); }
+ZB_BUILTIN(F_DsGridValueDiskExists) { DiskSearch(result, argc, args, kExists); }
+ZB_BUILTIN(F_DsGridValueDiskX) { DiskSearch(result, argc, args, kX); }
+ZB_BUILTIN(F_DsGridValueDiskY) { DiskSearch(result, argc, args, kY); }
 
-DS_BUILTIN(F_DsGridShuffle)
+ZB_BUILTIN(F_DsGridShuffle)
 {
     if (argc < 1) return;
     if (CDS_Grid* g = Structure(DS_Grids(), &args[0])) g->Shuffle();
 }
-DS_BUILTIN(F_DsGridWrite)
+ZB_BUILTIN(F_DsGridWrite)
 {
     if (argc < 1) return;
-    if (CDS_Grid* g = Structure(DS_Grids(), &args[0])) SetText(result, g->WriteText());
+    if (CDS_Grid* g = Structure(DS_Grids(), &args[0])) SetOwnedText(result, g->WriteText());
 }
-DS_BUILTIN(F_DsGridRead)
+ZB_BUILTIN(F_DsGridRead)
 {
     if (argc < 2) return;
     if (CDS_Grid* g = Structure(DS_Grids(), &args[0]))
-        if (const char* text = TextArg(&args[1])) g->ReadText(text);
+        if (const char* text = ArgStringTextOrNull(args, 1)) g->ReadText(text);
 }
-DS_BUILTIN(F_DsGridSort)
+ZB_BUILTIN(F_DsGridSort)
 {
     // Only three real arguments; the index and the column are truncated.
     if (argc != 3) return;
     for (int32_t i = 0; i < 3; i++)
         if (args[i].kind != VALUE_REAL) return;
-    CDS_Grid* g = DS_Grids().Get(Real_TruncToInt32(args[0].real));
+    CDS_Grid* g = DS_Grids().Get(ArgTrunc(args, 0));
     if (!g) {
         DS_ReportBadIndex();
         return;
     }
-    g->SortRows(Real_TruncToInt32(args[1].real), args[2].real > 0.5);
+    g->SortRows(ArgTrunc(args, 1), ArgAboveHalf(args, 2));
 }
 
 } // namespace

@@ -16,21 +16,15 @@
 #include <cstring>
 
 #include "Files/Base/RealConvert.h"
-#include "Files/Code/Code_Function.h"
+#include "Files/Code/Code_Builtin.h"
 #include "Files/Base/Value.h"
 
 namespace {
 
-#define DATE_BUILTIN(name)                                                                         \
-    void name([[maybe_unused]] ScriptValue* result, [[maybe_unused]] CInstance* self,             \
-              [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc,                   \
-              [[maybe_unused]] ScriptValue* args)
+using namespace zbargs;
 
 constexpr double kEpochDays = 25569.0; // 30 December 1899 to 1 January 1970
 constexpr double kSecondsPerDay = 86400.0;
-
-double R(int32_t argc, const ScriptValue* args, int32_t i) { return i < argc ? args[i].real : 0.0; }
-int32_t Round(int32_t argc, const ScriptValue* args, int32_t i) { return Real_RoundToInt32(R(argc, args, i)); }
 
 // [SECTION] Calendar
 
@@ -102,42 +96,44 @@ bool ValidTime(double hour, double minute, double second)
 
 // [SECTION] Built-ins
 
-DATE_BUILTIN(F_DateCurrent) { Value_SetReal(result, Date_FromSeconds(DateHost_Now())); }
+ZB_BUILTIN(F_DateCurrent) { Value_SetReal(result, Date_FromSeconds(DateHost_Now())); }
 
-DATE_BUILTIN(F_DateCreateDatetime)
+ZB_BUILTIN(F_DateCreateDatetime)
 {
-    int32_t year = Round(argc, args, 0);
+    int32_t year = ArgRound(argc, args, 0);
     if (year < 1900) year = 1900;
-    Value_SetReal(result, FromLocalOrFail(year, Round(argc, args, 1), Round(argc, args, 2), Round(argc, args, 3),
-                                          Round(argc, args, 4), Round(argc, args, 5)));
+    Value_SetReal(result, FromLocalOrFail(year, ArgRound(argc, args, 1), ArgRound(argc, args, 2),
+                                          ArgRound(argc, args, 3), ArgRound(argc, args, 4), ArgRound(argc, args, 5)));
 }
 
-DATE_BUILTIN(F_DateCreateDate)
+ZB_BUILTIN(F_DateCreateDate)
 {
-    Value_SetReal(result, FromLocalOrFail(Round(argc, args, 0), Round(argc, args, 1), Round(argc, args, 2), 0, 0, 0));
+    Value_SetReal(result,
+                  FromLocalOrFail(ArgRound(argc, args, 0), ArgRound(argc, args, 1), ArgRound(argc, args, 2), 0, 0, 0));
 }
 
 // A time of day alone: that local time on the first day of the count, 30 December 1899, so
 // the parts and the text forms give the time back (in UTC it is just the fraction).
-DATE_BUILTIN(F_DateCreateTime)
+ZB_BUILTIN(F_DateCreateTime)
 {
-    Value_SetReal(result, FromLocalOrFail(1899, 12, 30, Round(argc, args, 0), Round(argc, args, 1), Round(argc, args, 2)));
+    Value_SetReal(result, FromLocalOrFail(1899, 12, 30, ArgRound(argc, args, 0), ArgRound(argc, args, 1),
+                                          ArgRound(argc, args, 2)));
 }
 
-DATE_BUILTIN(F_DateValidDatetime)
+ZB_BUILTIN(F_DateValidDatetime)
 {
     bool ok = WholeArguments(argc, args, 6) && ValidDate(args[0].real, args[1].real, args[2].real) &&
               ValidTime(args[3].real, args[4].real, args[5].real);
     Value_SetReal(result, ok ? 1.0 : 0.0);
 }
 
-DATE_BUILTIN(F_DateValidDate)
+ZB_BUILTIN(F_DateValidDate)
 {
     bool ok = WholeArguments(argc, args, 3) && ValidDate(args[0].real, args[1].real, args[2].real);
     Value_SetReal(result, ok ? 1.0 : 0.0);
 }
 
-DATE_BUILTIN(F_DateValidTime)
+ZB_BUILTIN(F_DateValidTime)
 {
     bool ok = WholeArguments(argc, args, 3) && ValidTime(args[0].real, args[1].real, args[2].real);
     Value_SetReal(result, ok ? 1.0 : 0.0);
@@ -165,104 +161,128 @@ void IncrementMonths(ScriptValue* result, double date, int64_t months)
     Value_SetReal(result, Date_FromSeconds(seconds));
 }
 
-DATE_BUILTIN(F_DateIncYear) { IncrementMonths(result, R(argc, args, 0), int64_t(Round(argc, args, 1)) * 12); }
-DATE_BUILTIN(F_DateIncMonth) { IncrementMonths(result, R(argc, args, 0), Round(argc, args, 1)); }
-DATE_BUILTIN(F_DateIncWeek) { IncrementSeconds(result, R(argc, args, 0), Round(argc, args, 1), 7 * 86400); }
-DATE_BUILTIN(F_DateIncDay)
-{
-    IncrementSeconds(result, R(argc, args, 0), Real_TruncToInt32(R(argc, args, 1)), 86400);
-}
-DATE_BUILTIN(F_DateIncHour) { IncrementSeconds(result, R(argc, args, 0), Round(argc, args, 1), 3600); }
-DATE_BUILTIN(F_DateIncMinute) { IncrementSeconds(result, R(argc, args, 0), Round(argc, args, 1), 60); }
-DATE_BUILTIN(F_DateIncSecond) { IncrementSeconds(result, R(argc, args, 0), Round(argc, args, 1), 1); }
+ZB_BUILTIN(F_DateIncYear) { IncrementMonths(result, ArgReal(argc, args, 0), int64_t(ArgRound(argc, args, 1)) * 12); }
+ZB_BUILTIN(F_DateIncMonth) { IncrementMonths(result, ArgReal(argc, args, 0), ArgRound(argc, args, 1)); }
+ZB_BUILTIN(F_DateIncWeek) { IncrementSeconds(result, ArgReal(argc, args, 0), ArgRound(argc, args, 1), 7 * 86400); }
+ZB_BUILTIN(F_DateIncDay) { IncrementSeconds(result, ArgReal(argc, args, 0), ArgTrunc(argc, args, 1), 86400); }
+ZB_BUILTIN(F_DateIncHour) { IncrementSeconds(result, ArgReal(argc, args, 0), ArgRound(argc, args, 1), 3600); }
+ZB_BUILTIN(F_DateIncMinute) { IncrementSeconds(result, ArgReal(argc, args, 0), ArgRound(argc, args, 1), 60); }
+ZB_BUILTIN(F_DateIncSecond) { IncrementSeconds(result, ArgReal(argc, args, 0), ArgRound(argc, args, 1), 1); }
 
 // A part of the local fields (0 when the value names no time).
 template <typename Part>
 void LocalPart(ScriptValue* result, int32_t argc, const ScriptValue* args, Part part)
 {
     DateFields f;
-    Value_SetReal(result, LocalOf(R(argc, args, 0), &f) ? double(part(f)) : 0.0);
+    Value_SetReal(result, LocalOf(ArgReal(argc, args, 0), &f) ? double(part(f)) : 0.0);
 }
 
-DATE_BUILTIN(F_DateGetYear) { LocalPart(result, argc, args, [](const DateFields& f) { return f.year; }); }
-DATE_BUILTIN(F_DateGetMonth) { LocalPart(result, argc, args, [](const DateFields& f) { return f.month; }); }
-DATE_BUILTIN(F_DateGetDay) { LocalPart(result, argc, args, [](const DateFields& f) { return f.day; }); }
-DATE_BUILTIN(F_DateGetHour) { LocalPart(result, argc, args, [](const DateFields& f) { return f.hour; }); }
-DATE_BUILTIN(F_DateGetMinute) { LocalPart(result, argc, args, [](const DateFields& f) { return f.minute; }); }
-DATE_BUILTIN(F_DateGetSecond) { LocalPart(result, argc, args, [](const DateFields& f) { return f.second; }); }
-DATE_BUILTIN(F_DateGetWeek) { LocalPart(result, argc, args, [](const DateFields& f) { return f.yearDay / 7; }); }
-DATE_BUILTIN(F_DateGetWeekday) { LocalPart(result, argc, args, [](const DateFields& f) { return f.weekday; }); }
-DATE_BUILTIN(F_DateGetDayOfYear)
+ZB_BUILTIN(F_DateGetYear)
+{
+    LocalPart(result, argc, args, [](const DateFields& f) { return f.year; });
+}
+ZB_BUILTIN(F_DateGetMonth)
+{
+    LocalPart(result, argc, args, [](const DateFields& f) { return f.month; });
+}
+ZB_BUILTIN(F_DateGetDay)
+{
+    LocalPart(result, argc, args, [](const DateFields& f) { return f.day; });
+}
+ZB_BUILTIN(F_DateGetHour)
+{
+    LocalPart(result, argc, args, [](const DateFields& f) { return f.hour; });
+}
+ZB_BUILTIN(F_DateGetMinute)
+{
+    LocalPart(result, argc, args, [](const DateFields& f) { return f.minute; });
+}
+ZB_BUILTIN(F_DateGetSecond)
+{
+    LocalPart(result, argc, args, [](const DateFields& f) { return f.second; });
+}
+ZB_BUILTIN(F_DateGetWeek)
+{
+    LocalPart(result, argc, args, [](const DateFields& f) { return f.yearDay / 7; });
+}
+ZB_BUILTIN(F_DateGetWeekday)
+{
+    LocalPart(result, argc, args, [](const DateFields& f) { return f.weekday; });
+}
+ZB_BUILTIN(F_DateGetDayOfYear)
 {
     LocalPart(result, argc, args, [](const DateFields& f) { return SecondsIntoYear(f, 1) / 86400; });
 }
-DATE_BUILTIN(F_DateGetHourOfYear)
+ZB_BUILTIN(F_DateGetHourOfYear)
 {
     LocalPart(result, argc, args, [](const DateFields& f) { return SecondsIntoYear(f, 0) / 3600; });
 }
-DATE_BUILTIN(F_DateGetMinuteOfYear)
+ZB_BUILTIN(F_DateGetMinuteOfYear)
 {
     LocalPart(result, argc, args, [](const DateFields& f) { return SecondsIntoYear(f, 0) / 60; });
 }
-DATE_BUILTIN(F_DateGetSecondOfYear)
+ZB_BUILTIN(F_DateGetSecondOfYear)
 {
     LocalPart(result, argc, args, [](const DateFields& f) { return SecondsIntoYear(f, 0); });
 }
-DATE_BUILTIN(F_DateDaysInMonth)
+ZB_BUILTIN(F_DateDaysInMonth)
 {
     LocalPart(result, argc, args, [](const DateFields& f) { return DaysInMonth(f.year, f.month); });
 }
-DATE_BUILTIN(F_DateDaysInYear)
+ZB_BUILTIN(F_DateDaysInYear)
 {
     LocalPart(result, argc, args, [](const DateFields& f) { return IsLeap(f.year) ? 366 : 365; });
 }
-DATE_BUILTIN(F_DateLeapYear)
+ZB_BUILTIN(F_DateLeapYear)
 {
     LocalPart(result, argc, args, [](const DateFields& f) { return IsLeap(f.year) ? 1 : 0; });
 }
 
-DATE_BUILTIN(F_DateIsToday)
+ZB_BUILTIN(F_DateIsToday)
 {
     DateFields f, today;
-    bool same = LocalOf(R(argc, args, 0), &f) && DateHost_Local(DateHost_Now(), &today) && f.year == today.year &&
+    bool same = LocalOf(ArgReal(argc, args, 0), &f) && DateHost_Local(DateHost_Now(), &today) && f.year == today.year &&
                 f.month == today.month && f.yearDay == today.yearDay;
     Value_SetReal(result, same ? 1.0 : 0.0);
 }
 
-double Span(int32_t argc, const ScriptValue* args) { return std::fabs(R(argc, args, 0) - R(argc, args, 1)); }
-
-DATE_BUILTIN(F_DateYearSpan) { Value_SetReal(result, Span(argc, args) / 365.25); }
-DATE_BUILTIN(F_DateMonthSpan) { Value_SetReal(result, Span(argc, args) * 0.03285420944558522); }
-DATE_BUILTIN(F_DateWeekSpan) { Value_SetReal(result, Span(argc, args) / 7.0); }
-DATE_BUILTIN(F_DateDaySpan) { Value_SetReal(result, Span(argc, args)); }
-DATE_BUILTIN(F_DateHourSpan) { Value_SetReal(result, Span(argc, args) * 24.0); }
-DATE_BUILTIN(F_DateMinuteSpan) { Value_SetReal(result, Span(argc, args) * 1440.0); }
-DATE_BUILTIN(F_DateSecondSpan) { Value_SetReal(result, Span(argc, args) * 86400.0); }
-
-DATE_BUILTIN(F_DateCompareDatetime) { Value_SetReal(result, Compare(R(argc, args, 0), R(argc, args, 1))); }
-DATE_BUILTIN(F_DateCompareDate)
+double Span(int32_t argc, const ScriptValue* args)
 {
-    Value_SetReal(result, Compare(std::trunc(R(argc, args, 0)), std::trunc(R(argc, args, 1))));
+    return std::fabs(ArgReal(argc, args, 0) - ArgReal(argc, args, 1));
 }
-DATE_BUILTIN(F_DateCompareTime)
+
+ZB_BUILTIN(F_DateYearSpan) { Value_SetReal(result, Span(argc, args) / 365.25); }
+ZB_BUILTIN(F_DateMonthSpan) { Value_SetReal(result, Span(argc, args) * 0.03285420944558522); }
+ZB_BUILTIN(F_DateWeekSpan) { Value_SetReal(result, Span(argc, args) / 7.0); }
+ZB_BUILTIN(F_DateDaySpan) { Value_SetReal(result, Span(argc, args)); }
+ZB_BUILTIN(F_DateHourSpan) { Value_SetReal(result, Span(argc, args) * 24.0); }
+ZB_BUILTIN(F_DateMinuteSpan) { Value_SetReal(result, Span(argc, args) * 1440.0); }
+ZB_BUILTIN(F_DateSecondSpan) { Value_SetReal(result, Span(argc, args) * 86400.0); }
+
+ZB_BUILTIN(F_DateCompareDatetime) { Value_SetReal(result, Compare(ArgReal(argc, args, 0), ArgReal(argc, args, 1))); }
+ZB_BUILTIN(F_DateCompareDate)
 {
-    Value_SetReal(result, Compare(Fraction(R(argc, args, 0)), Fraction(R(argc, args, 1))));
+    Value_SetReal(result, Compare(std::trunc(ArgReal(argc, args, 0)), std::trunc(ArgReal(argc, args, 1))));
 }
-DATE_BUILTIN(F_DateDateOf) { Value_SetReal(result, std::trunc(R(argc, args, 0))); }
-DATE_BUILTIN(F_DateTimeOf) { Value_SetReal(result, Fraction(R(argc, args, 0))); }
+ZB_BUILTIN(F_DateCompareTime)
+{
+    Value_SetReal(result, Compare(Fraction(ArgReal(argc, args, 0)), Fraction(ArgReal(argc, args, 1))));
+}
+ZB_BUILTIN(F_DateDateOf) { Value_SetReal(result, std::trunc(ArgReal(argc, args, 0))); }
+ZB_BUILTIN(F_DateTimeOf) { Value_SetReal(result, Fraction(ArgReal(argc, args, 0))); }
 
 void TextForm(ScriptValue* result, int32_t argc, const ScriptValue* args, const char* format)
 {
     Value_SetString(result, "");
     DateFields f;
-    if (!LocalOf(R(argc, args, 0), &f)) return;
+    if (!LocalOf(ArgReal(argc, args, 0), &f)) return;
     char text[1024];
     if (DateHost_Format(f, format, text, sizeof text) > 0) Value_SetString(result, text);
 }
 
-DATE_BUILTIN(F_DateDatetimeString) { TextForm(result, argc, args, "%d/%m/%Y %H:%M:%S"); }
-DATE_BUILTIN(F_DateDateString) { TextForm(result, argc, args, "%d/%m/%Y"); }
-DATE_BUILTIN(F_DateTimeString) { TextForm(result, argc, args, "%H:%M:%S"); }
+ZB_BUILTIN(F_DateDatetimeString) { TextForm(result, argc, args, "%d/%m/%Y %H:%M:%S"); }
+ZB_BUILTIN(F_DateDateString) { TextForm(result, argc, args, "%d/%m/%Y"); }
+ZB_BUILTIN(F_DateTimeString) { TextForm(result, argc, args, "%H:%M:%S"); }
 
 } // namespace
 

@@ -1,6 +1,6 @@
 // Built-in script functions of 2D primitive drawing, text and surfaces, with the
 // action-library drawing and text forms (see Graphics_Draw.h, Graphics_Text.h,
-// Graphics_Surface.h for the registrars). Argument conversions: Graphics_Args.h.
+// Graphics_Surface.h for the registrars). Argument conversions: Files/Code/Code_Builtin.h.
 //
 // [SECTION] Helpers
 // [SECTION] Primitives
@@ -12,7 +12,7 @@
 #include <string>
 
 #include "Files/Code/Code_Function.h"
-#include "Files/Graphics/Graphics_Args.h"
+#include "Files/Code/Code_Builtin.h"
 #include "Files/Graphics/Graphics_Draw.h"
 #include "Files/Graphics_API/Graphics_PNG.h"
 #include "Files/Graphics/Graphics_Surface.h"
@@ -33,13 +33,6 @@ using namespace zbargs;
 // ============================================================================================
 namespace {
 
-// A texture argument: texture id or page-entry handle (-1 for anything out of range).
-int64_t TextureArg(const ScriptValue* a, int i)
-{
-    const double v = Num(a, i);
-    return std::fabs(v) < 9.0e15 ? (int64_t)std::nearbyint(v) : -1;
-}
-
 // The position of a drag-and-drop action: relative to self when the action says so.
 float RelX(CInstance* self, float x) { return Function_GetRelative() && self ? x + self->i_x : x; }
 float RelY(CInstance* self, float y) { return Function_GetRelative() && self ? y + self->i_y : y; }
@@ -51,7 +44,7 @@ double GameVariable(CInstance* self, const char* name)
     const BuiltinVariable* row = Variable_BuiltIn_Row(Variable_BuiltIn_Find(name));
     ScriptValue v{VALUE_REAL, nullptr, 0.0};
     if (!row || !row->get || !row->get(self, 0, &v)) return 0.0;
-    double r = v.kind == VALUE_REAL ? v.real : 0.0;
+    double r = Num(&v, 0);
     Value_FreeString(&v);
     return r;
 }
@@ -74,153 +67,171 @@ const uint32_t kMenuColours[16] = {0x000000, 0x808080, 0xC0C0C0, 0xFFFFFF, 0x000
 // ============================================================================================
 // [SECTION] Primitives
 // ============================================================================================
-ZB_BUILTIN(F_DrawClear) { ZB_UNUSED; GR_Draw_Clear(Colour(args, 0)); }
-ZB_BUILTIN(F_DrawClearAlpha) { ZB_UNUSED; GR_Draw_ClearAlpha(Colour(args, 0), F(args, 1)); }
-ZB_BUILTIN(F_DrawPoint) { ZB_UNUSED; GR_Draw_Point(F(args, 0), F(args, 1)); }
-ZB_BUILTIN(F_DrawPointColour) { ZB_UNUSED; GR_Draw_PointColour(F(args, 0), F(args, 1), Colour(args, 2)); }
-ZB_BUILTIN(F_DrawLine) { ZB_UNUSED; GR_Draw_Line(F(args, 0), F(args, 1), F(args, 2), F(args, 3)); }
+ZB_BUILTIN(F_DrawClear) { GR_Draw_Clear(NumRoundU32(args, 0)); }
+ZB_BUILTIN(F_DrawClearAlpha) { GR_Draw_ClearAlpha(NumRoundU32(args, 0), NumFloat(args, 1)); }
+ZB_BUILTIN(F_DrawPoint) { GR_Draw_Point(NumFloat(args, 0), NumFloat(args, 1)); }
+ZB_BUILTIN(F_DrawPointColour) { GR_Draw_PointColour(NumFloat(args, 0), NumFloat(args, 1), NumRoundU32(args, 2)); }
+ZB_BUILTIN(F_DrawLine) { GR_Draw_Line(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3)); }
 ZB_BUILTIN(F_DrawLineColour)
 {
-    ZB_UNUSED;
-    GR_Draw_LineColour(F(args, 0), F(args, 1), F(args, 2), F(args, 3), Colour(args, 4), Colour(args, 5));
+    GR_Draw_LineColour(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumRoundU32(args, 4),
+                       NumRoundU32(args, 5));
 }
-ZB_BUILTIN(F_DrawLineWidth) { ZB_UNUSED; GR_Draw_LineWidth(F(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4)); }
+ZB_BUILTIN(F_DrawLineWidth)
+{
+    GR_Draw_LineWidth(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4));
+}
 ZB_BUILTIN(F_DrawLineWidthColour)
 {
-    ZB_UNUSED;
-    GR_Draw_LineWidthColour(F(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4), Colour(args, 5), Colour(args, 6));
+    GR_Draw_LineWidthColour(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                            NumFloat(args, 4), NumRoundU32(args, 5), NumRoundU32(args, 6));
 }
 ZB_BUILTIN(F_DrawTriangle)
 {
-    ZB_UNUSED;
-    GR_Draw_Triangle(F(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5), B(args, 6));
+    GR_Draw_Triangle(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4),
+                     NumFloat(args, 5), NumFromHalf(args, 6));
 }
 ZB_BUILTIN(F_DrawTriangleColour)
 {
-    ZB_UNUSED;
-    GR_Draw_TriangleColour(F(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5), Colour(args, 6),
-                           Colour(args, 7), Colour(args, 8), B(args, 9));
+    GR_Draw_TriangleColour(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                           NumFloat(args, 4), NumFloat(args, 5), NumRoundU32(args, 6), NumRoundU32(args, 7),
+                           NumRoundU32(args, 8), NumFromHalf(args, 9));
 }
-ZB_BUILTIN(F_DrawRectangle) { ZB_UNUSED; GR_Draw_Rectangle(F(args, 0), F(args, 1), F(args, 2), F(args, 3), B(args, 4)); }
+ZB_BUILTIN(F_DrawRectangle)
+{
+    GR_Draw_Rectangle(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFromHalf(args, 4));
+}
 ZB_BUILTIN(F_DrawRectangleColour)
 {
-    ZB_UNUSED;
-    GR_Draw_RectangleColour(F(args, 0), F(args, 1), F(args, 2), F(args, 3), Colour(args, 4), Colour(args, 5),
-                            Colour(args, 6), Colour(args, 7), B(args, 8));
+    GR_Draw_RectangleColour(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                            NumRoundU32(args, 4), NumRoundU32(args, 5), NumRoundU32(args, 6), NumRoundU32(args, 7),
+                            NumFromHalf(args, 8));
 }
 ZB_BUILTIN(F_DrawRoundRect)
 {
-    ZB_UNUSED;
-    GR_Draw_RoundRect(F(args, 0), F(args, 1), F(args, 2), F(args, 3), 10.0f, 10.0f, B(args, 4));
+    GR_Draw_RoundRect(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), 10.0f, 10.0f,
+                      NumFromHalf(args, 4));
 }
 ZB_BUILTIN(F_DrawRoundRectColour)
 {
-    ZB_UNUSED;
-    GR_Draw_RoundRectColour(F(args, 0), F(args, 1), F(args, 2), F(args, 3), 10.0f, 10.0f, Colour(args, 4),
-                            Colour(args, 5), B(args, 6));
+    GR_Draw_RoundRectColour(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), 10.0f, 10.0f,
+                            NumRoundU32(args, 4), NumRoundU32(args, 5), NumFromHalf(args, 6));
 }
-ZB_BUILTIN(F_DrawCircle) { ZB_UNUSED; GR_Draw_Circle(F(args, 0), F(args, 1), F(args, 2), B(args, 3)); }
+ZB_BUILTIN(F_DrawCircle)
+{
+    GR_Draw_Circle(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFromHalf(args, 3));
+}
 ZB_BUILTIN(F_DrawCircleColour)
 {
-    ZB_UNUSED;
-    GR_Draw_CircleColour(F(args, 0), F(args, 1), F(args, 2), Colour(args, 3), Colour(args, 4), B(args, 5));
+    GR_Draw_CircleColour(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumRoundU32(args, 3),
+                         NumRoundU32(args, 4), NumFromHalf(args, 5));
 }
-ZB_BUILTIN(F_DrawEllipse) { ZB_UNUSED; GR_Draw_Ellipse(F(args, 0), F(args, 1), F(args, 2), F(args, 3), B(args, 4)); }
+ZB_BUILTIN(F_DrawEllipse)
+{
+    GR_Draw_Ellipse(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFromHalf(args, 4));
+}
 ZB_BUILTIN(F_DrawEllipseColour)
 {
-    ZB_UNUSED;
-    GR_Draw_EllipseColour(F(args, 0), F(args, 1), F(args, 2), F(args, 3), Colour(args, 4), Colour(args, 5), B(args, 6));
+    GR_Draw_EllipseColour(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                          NumRoundU32(args, 4), NumRoundU32(args, 5), NumFromHalf(args, 6));
 }
-ZB_BUILTIN(F_DrawSetCirclePrecision) { ZB_UNUSED; GR_Draw_SetCirclePrecision(I(args, 0)); }
-ZB_BUILTIN(F_DrawArrow) { ZB_UNUSED; GR_Draw_Arrow(F(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4)); }
-ZB_BUILTIN(F_DrawButton) { ZB_UNUSED; GR_Draw_Button(F(args, 0), F(args, 1), F(args, 2), F(args, 3), B(args, 4)); }
+ZB_BUILTIN(F_DrawSetCirclePrecision) { GR_Draw_SetCirclePrecision(NumRound(args, 0)); }
+ZB_BUILTIN(F_DrawArrow)
+{
+    GR_Draw_Arrow(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4));
+}
+ZB_BUILTIN(F_DrawButton)
+{
+    GR_Draw_Button(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFromHalf(args, 4));
+}
 ZB_BUILTIN(F_DrawHealthbar)
 {
-    ZB_UNUSED;
-    const uint32_t minColour = Colour(args, 6), maxColour = Colour(args, 7);
-    GR_Draw_Healthbar(F(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4), Colour(args, 5), minColour,
-                      GR_Colour_Merge(minColour, maxColour, 0.5), maxColour, I(args, 8), B(args, 9), B(args, 10));
+    const uint32_t minColour = NumRoundU32(args, 6), maxColour = NumRoundU32(args, 7);
+    GR_Draw_Healthbar(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4),
+                      NumRoundU32(args, 5), minColour, GR_Colour_Merge(minColour, maxColour, 0.5), maxColour,
+                      NumRound(args, 8), NumFromHalf(args, 9), NumFromHalf(args, 10));
 }
-ZB_BUILTIN(F_PrimitiveBegin) { ZB_UNUSED; GR_Draw_PrimitiveBegin(I(args, 0), -1); }
-ZB_BUILTIN(F_PrimitiveBeginTexture) { ZB_UNUSED; GR_Draw_PrimitiveBegin(I(args, 0), TextureArg(args, 1)); }
-ZB_BUILTIN(F_Vertex) { ZB_UNUSED; GR_Draw_Vertex(F(args, 0), F(args, 1)); }
-ZB_BUILTIN(F_VertexColour) { ZB_UNUSED; GR_Draw_VertexColour(F(args, 0), F(args, 1), Colour(args, 2), F(args, 3)); }
-ZB_BUILTIN(F_VertexTexture) { ZB_UNUSED; GR_Draw_VertexTexture(F(args, 0), F(args, 1), F(args, 2), F(args, 3)); }
+ZB_BUILTIN(F_PrimitiveBegin) { GR_Draw_PrimitiveBegin(NumRound(args, 0), -1); }
+ZB_BUILTIN(F_PrimitiveBeginTexture) { GR_Draw_PrimitiveBegin(NumRound(args, 0), NumRound64(args, 1)); }
+ZB_BUILTIN(F_Vertex) { GR_Draw_Vertex(NumFloat(args, 0), NumFloat(args, 1)); }
+ZB_BUILTIN(F_VertexColour)
+{
+    GR_Draw_VertexColour(NumFloat(args, 0), NumFloat(args, 1), NumRoundU32(args, 2), NumFloat(args, 3));
+}
+ZB_BUILTIN(F_VertexTexture)
+{
+    GR_Draw_VertexTexture(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3));
+}
 ZB_BUILTIN(F_VertexTextureColour)
 {
-    ZB_UNUSED;
-    GR_Draw_VertexTextureColour(F(args, 0), F(args, 1), F(args, 2), F(args, 3), Colour(args, 4), F(args, 5));
+    GR_Draw_VertexTextureColour(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                                NumRoundU32(args, 4), NumFloat(args, 5));
 }
-ZB_BUILTIN(F_PrimitiveEnd) { ZB_UNUSED; GR_Draw_PrimitiveEnd(); }
+ZB_BUILTIN(F_PrimitiveEnd) { GR_Draw_PrimitiveEnd(); }
 
 static uint8_t ByteArg(const ScriptValue* a, int i)
 {
-    const int32_t v = I(a, i);
+    const int32_t v = NumRound(a, i);
     return (uint8_t)(v < 0 ? 0 : v > 255 ? 255 : v);
 }
 ZB_BUILTIN(F_MakeColourHSV)
 {
-    ZB_UNUSED;
-    Real(result, GR_Colour_FromHSV(GR_HSV{ByteArg(args, 0), ByteArg(args, 1), ByteArg(args, 2)}));
+    SetReal(result, GR_Colour_FromHSV(GR_HSV{ByteArg(args, 0), ByteArg(args, 1), ByteArg(args, 2)}));
 }
-ZB_BUILTIN(F_ColourGetHue) { ZB_UNUSED; Real(result, GR_Colour_ToHSV(Colour(args, 0)).hue); }
-ZB_BUILTIN(F_ColourGetSaturation) { ZB_UNUSED; Real(result, GR_Colour_ToHSV(Colour(args, 0)).saturation); }
-ZB_BUILTIN(F_ColourGetValue) { ZB_UNUSED; Real(result, GR_Colour_ToHSV(Colour(args, 0)).value); }
-ZB_BUILTIN(F_MergeColour) { ZB_UNUSED; Real(result, GR_Colour_Merge(Colour(args, 0), Colour(args, 1), Num(args, 2))); }
+ZB_BUILTIN(F_ColourGetHue) { SetReal(result, GR_Colour_ToHSV(NumRoundU32(args, 0)).hue); }
+ZB_BUILTIN(F_ColourGetSaturation) { SetReal(result, GR_Colour_ToHSV(NumRoundU32(args, 0)).saturation); }
+ZB_BUILTIN(F_ColourGetValue) { SetReal(result, GR_Colour_ToHSV(NumRoundU32(args, 0)).value); }
+ZB_BUILTIN(F_MergeColour)
+{
+    SetReal(result, GR_Colour_Merge(NumRoundU32(args, 0), NumRoundU32(args, 1), Num(args, 2)));
+}
 
 // ============================================================================================
 // [SECTION] Action drawing forms
 // ============================================================================================
 ZB_BUILTIN(F_ActionDrawLine)
 {
-    ZB_UNUSED;
-    GR_Draw_Line(RelX(self, F(args, 0)), RelY(self, F(args, 1)), RelX(self, F(args, 2)), RelY(self, F(args, 3)));
+    GR_Draw_Line(RelX(self, NumFloat(args, 0)), RelY(self, NumFloat(args, 1)), RelX(self, NumFloat(args, 2)),
+                 RelY(self, NumFloat(args, 3)));
 }
 // "filled" is the menu index of the action: 0 filled, 1 outline.
 ZB_BUILTIN(F_ActionDrawRectangle)
 {
-    ZB_UNUSED;
-    GR_Draw_Rectangle(RelX(self, F(args, 0)), RelY(self, F(args, 1)), RelX(self, F(args, 2)), RelY(self, F(args, 3)),
-                      B(args, 4));
+    GR_Draw_Rectangle(RelX(self, NumFloat(args, 0)), RelY(self, NumFloat(args, 1)), RelX(self, NumFloat(args, 2)),
+                      RelY(self, NumFloat(args, 3)), NumFromHalf(args, 4));
 }
 ZB_BUILTIN(F_ActionDrawEllipse)
 {
-    ZB_UNUSED;
-    GR_Draw_Ellipse(RelX(self, F(args, 0)), RelY(self, F(args, 1)), RelX(self, F(args, 2)), RelY(self, F(args, 3)),
-                    B(args, 4));
+    GR_Draw_Ellipse(RelX(self, NumFloat(args, 0)), RelY(self, NumFloat(args, 1)), RelX(self, NumFloat(args, 2)),
+                    RelY(self, NumFloat(args, 3)), NumFromHalf(args, 4));
 }
 ZB_BUILTIN(F_ActionDrawEllipseGradient)
 {
-    ZB_UNUSED;
-    GR_Draw_EllipseColour(RelX(self, F(args, 0)), RelY(self, F(args, 1)), RelX(self, F(args, 2)),
-                          RelY(self, F(args, 3)), Colour(args, 4), Colour(args, 5), false);
+    GR_Draw_EllipseColour(RelX(self, NumFloat(args, 0)), RelY(self, NumFloat(args, 1)), RelX(self, NumFloat(args, 2)),
+                          RelY(self, NumFloat(args, 3)), NumRoundU32(args, 4), NumRoundU32(args, 5), false);
 }
 ZB_BUILTIN(F_ActionDrawGradientHor)
 {
-    ZB_UNUSED;
-    const uint32_t c1 = Colour(args, 4), c2 = Colour(args, 5);
-    GR_Draw_RectangleColour(RelX(self, F(args, 0)), RelY(self, F(args, 1)), RelX(self, F(args, 2)),
-                            RelY(self, F(args, 3)), c1, c2, c2, c1, false);
+    const uint32_t c1 = NumRoundU32(args, 4), c2 = NumRoundU32(args, 5);
+    GR_Draw_RectangleColour(RelX(self, NumFloat(args, 0)), RelY(self, NumFloat(args, 1)), RelX(self, NumFloat(args, 2)),
+                            RelY(self, NumFloat(args, 3)), c1, c2, c2, c1, false);
 }
 ZB_BUILTIN(F_ActionDrawGradientVert)
 {
-    ZB_UNUSED;
-    const uint32_t c1 = Colour(args, 4), c2 = Colour(args, 5);
-    GR_Draw_RectangleColour(RelX(self, F(args, 0)), RelY(self, F(args, 1)), RelX(self, F(args, 2)),
-                            RelY(self, F(args, 3)), c1, c1, c2, c2, false);
+    const uint32_t c1 = NumRoundU32(args, 4), c2 = NumRoundU32(args, 5);
+    GR_Draw_RectangleColour(RelX(self, NumFloat(args, 0)), RelY(self, NumFloat(args, 1)), RelX(self, NumFloat(args, 2)),
+                            RelY(self, NumFloat(args, 3)), c1, c1, c2, c2, false);
 }
 ZB_BUILTIN(F_ActionDrawArrow)
 {
-    ZB_UNUSED;
-    GR_Draw_Arrow(RelX(self, F(args, 0)), RelY(self, F(args, 1)), RelX(self, F(args, 2)), RelY(self, F(args, 3)),
-                  F(args, 4));
+    GR_Draw_Arrow(RelX(self, NumFloat(args, 0)), RelY(self, NumFloat(args, 1)), RelX(self, NumFloat(args, 2)),
+                  RelY(self, NumFloat(args, 3)), NumFloat(args, 4));
 }
 // The game's health as a bar: back colour menu (0 none), bar colour menu (0 green to red,
 // 1 white to black, then the plain colours).
 ZB_BUILTIN(F_ActionDrawHealth)
 {
-    ZB_UNUSED;
-    const int32_t back = I(args, 4), bar = I(args, 5);
+    const int32_t back = NumRound(args, 4), bar = NumRound(args, 5);
     uint32_t minColour = 0x0000FF, maxColour = 0x00FF00;
     if (bar == 1) {
         minColour = 0x000000;
@@ -229,106 +240,94 @@ ZB_BUILTIN(F_ActionDrawHealth)
         minColour = maxColour = kMenuColours[bar - 2];
     }
     const uint32_t backColour = back >= 1 && back <= 16 ? kMenuColours[back - 1] : 0;
-    GR_Draw_Healthbar(RelX(self, F(args, 0)), RelY(self, F(args, 1)), RelX(self, F(args, 2)), RelY(self, F(args, 3)),
-                      (float)GameVariable(self, "health"), backColour, minColour,
+    GR_Draw_Healthbar(RelX(self, NumFloat(args, 0)), RelY(self, NumFloat(args, 1)), RelX(self, NumFloat(args, 2)),
+                      RelY(self, NumFloat(args, 3)), (float)GameVariable(self, "health"), backColour, minColour,
                       GR_Colour_Merge(minColour, maxColour, 0.5), maxColour, 0, back >= 1 && back <= 16, true);
 }
 
 // ============================================================================================
 // [SECTION] Text
 // ============================================================================================
-// Text of an argument (numbers as drawn text).
-static std::string Text(const ScriptValue* a, int i)
+ZB_BUILTIN(F_DrawSetFont) { GR_Text_SetFont(NumRound(args, 0)); }
+ZB_BUILTIN(F_DrawSetHAlign) { GR_Text_SetHAlign(NumRound(args, 0)); }
+ZB_BUILTIN(F_DrawSetVAlign) { GR_Text_SetVAlign(NumRound(args, 0)); }
+ZB_BUILTIN(F_StringWidth) { SetReal(result, GR_Text_Width(ArgAsText(args, 0).text, -1, -1)); }
+ZB_BUILTIN(F_StringHeight) { SetReal(result, GR_Text_Height(ArgAsText(args, 0).text, -1, -1)); }
+ZB_BUILTIN(F_StringWidthExt)
 {
-    if (a[i].kind == VALUE_REAL) return NumberText(a[i].real);
-    std::string s = Value_Text(&a[i]);
-    return s;
+    SetReal(result, GR_Text_Width(ArgAsText(args, 0).text, NumRound(args, 1), NumRound(args, 2)));
 }
-
-ZB_BUILTIN(F_DrawSetFont) { ZB_UNUSED; GR_Text_SetFont(I(args, 0)); }
-ZB_BUILTIN(F_DrawSetHAlign) { ZB_UNUSED; GR_Text_SetHAlign(I(args, 0)); }
-ZB_BUILTIN(F_DrawSetVAlign) { ZB_UNUSED; GR_Text_SetVAlign(I(args, 0)); }
-ZB_BUILTIN(F_StringWidth) { ZB_UNUSED; Real(result, GR_Text_Width(Text(args, 0).c_str(), -1, -1)); }
-ZB_BUILTIN(F_StringHeight) { ZB_UNUSED; Real(result, GR_Text_Height(Text(args, 0).c_str(), -1, -1)); }
-ZB_BUILTIN(F_StringWidthExt) { ZB_UNUSED; Real(result, GR_Text_Width(Text(args, 0).c_str(), I(args, 1), I(args, 2))); }
-ZB_BUILTIN(F_StringHeightExt) { ZB_UNUSED; Real(result, GR_Text_Height(Text(args, 0).c_str(), I(args, 1), I(args, 2))); }
-ZB_BUILTIN(F_DrawText) { ZB_UNUSED; GR_Text_Draw(F(args, 0), F(args, 1), Text(args, 2).c_str(), -1, -1); }
+ZB_BUILTIN(F_StringHeightExt)
+{
+    SetReal(result, GR_Text_Height(ArgAsText(args, 0).text, NumRound(args, 1), NumRound(args, 2)));
+}
+ZB_BUILTIN(F_DrawText) { GR_Text_Draw(NumFloat(args, 0), NumFloat(args, 1), ArgAsText(args, 2).text, -1, -1); }
 ZB_BUILTIN(F_DrawTextExt)
 {
-    ZB_UNUSED;
-    GR_Text_Draw(F(args, 0), F(args, 1), Text(args, 2).c_str(), I(args, 3), I(args, 4));
+    GR_Text_Draw(NumFloat(args, 0), NumFloat(args, 1), ArgAsText(args, 2).text, NumRound(args, 3), NumRound(args, 4));
 }
 ZB_BUILTIN(F_DrawTextTransformed)
 {
-    ZB_UNUSED;
-    GR_Text_DrawTransformed(F(args, 0), F(args, 1), Text(args, 2).c_str(), -1, -1, F(args, 3), F(args, 4), F(args, 5));
+    GR_Text_DrawTransformed(NumFloat(args, 0), NumFloat(args, 1), ArgAsText(args, 2).text, -1, -1, NumFloat(args, 3),
+                            NumFloat(args, 4), NumFloat(args, 5));
 }
 ZB_BUILTIN(F_DrawTextExtTransformed)
 {
-    ZB_UNUSED;
-    GR_Text_DrawTransformed(F(args, 0), F(args, 1), Text(args, 2).c_str(), I(args, 3), I(args, 4), F(args, 5),
-                            F(args, 6), F(args, 7));
+    GR_Text_DrawTransformed(NumFloat(args, 0), NumFloat(args, 1), ArgAsText(args, 2).text, NumRound(args, 3),
+                            NumRound(args, 4), NumFloat(args, 5), NumFloat(args, 6), NumFloat(args, 7));
 }
 ZB_BUILTIN(F_DrawTextColour)
 {
-    ZB_UNUSED;
-    GR_Text_DrawColour(F(args, 0), F(args, 1), Text(args, 2).c_str(), -1, -1, Colour(args, 3), Colour(args, 4),
-                       Colour(args, 5), Colour(args, 6), F(args, 7));
+    GR_Text_DrawColour(NumFloat(args, 0), NumFloat(args, 1), ArgAsText(args, 2).text, -1, -1, NumRoundU32(args, 3),
+                       NumRoundU32(args, 4), NumRoundU32(args, 5), NumRoundU32(args, 6), NumFloat(args, 7));
 }
 ZB_BUILTIN(F_DrawTextExtColour)
 {
-    ZB_UNUSED;
-    GR_Text_DrawColour(F(args, 0), F(args, 1), Text(args, 2).c_str(), I(args, 3), I(args, 4), Colour(args, 5),
-                       Colour(args, 6), Colour(args, 7), Colour(args, 8), F(args, 9));
+    GR_Text_DrawColour(NumFloat(args, 0), NumFloat(args, 1), ArgAsText(args, 2).text, NumRound(args, 3),
+                       NumRound(args, 4), NumRoundU32(args, 5), NumRoundU32(args, 6), NumRoundU32(args, 7),
+                       NumRoundU32(args, 8), NumFloat(args, 9));
 }
 ZB_BUILTIN(F_DrawTextTransformedColour)
 {
-    ZB_UNUSED;
-    GR_Text_DrawTransformedColour(F(args, 0), F(args, 1), Text(args, 2).c_str(), -1, -1, F(args, 3), F(args, 4),
-                                  F(args, 5), Colour(args, 6), Colour(args, 7), Colour(args, 8), Colour(args, 9),
-                                  F(args, 10));
+    GR_Text_DrawTransformedColour(NumFloat(args, 0), NumFloat(args, 1), ArgAsText(args, 2).text, -1, -1,
+                                  NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5), NumRoundU32(args, 6),
+                                  NumRoundU32(args, 7), NumRoundU32(args, 8), NumRoundU32(args, 9), NumFloat(args, 10));
 }
 ZB_BUILTIN(F_DrawTextExtTransformedColour)
 {
-    ZB_UNUSED;
-    GR_Text_DrawTransformedColour(F(args, 0), F(args, 1), Text(args, 2).c_str(), I(args, 3), I(args, 4), F(args, 5),
-                                  F(args, 6), F(args, 7), Colour(args, 8), Colour(args, 9), Colour(args, 10),
-                                  Colour(args, 11), F(args, 12));
+    GR_Text_DrawTransformedColour(NumFloat(args, 0), NumFloat(args, 1), ArgAsText(args, 2).text, NumRound(args, 3),
+                                  NumRound(args, 4), NumFloat(args, 5), NumFloat(args, 6), NumFloat(args, 7),
+                                  NumRoundU32(args, 8), NumRoundU32(args, 9), NumRoundU32(args, 10),
+                                  NumRoundU32(args, 11), NumFloat(args, 12));
 }
 
 ZB_BUILTIN(F_ActionDrawText)
 {
-    ZB_UNUSED;
-    GR_Text_Draw(RelX(self, F(args, 1)), RelY(self, F(args, 2)), Text(args, 0).c_str(), -1, -1);
+    GR_Text_Draw(RelX(self, NumFloat(args, 1)), RelY(self, NumFloat(args, 2)), ArgAsText(args, 0).text, -1, -1);
 }
 ZB_BUILTIN(F_ActionDrawTextTransformed)
 {
-    ZB_UNUSED;
-    GR_Text_DrawTransformed(RelX(self, F(args, 1)), RelY(self, F(args, 2)), Text(args, 0).c_str(), -1, -1, F(args, 3),
-                            F(args, 4), F(args, 5));
+    GR_Text_DrawTransformed(RelX(self, NumFloat(args, 1)), RelY(self, NumFloat(args, 2)), ArgAsText(args, 0).text, -1,
+                            -1, NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5));
 }
 ZB_BUILTIN(F_ActionDrawScore)
 {
-    ZB_UNUSED;
-    const std::string text = Text(args, 2) + NumberText(GameVariable(self, "score"));
-    GR_Text_Draw(RelX(self, F(args, 0)), RelY(self, F(args, 1)), text.c_str(), -1, -1);
+    const std::string text = ArgAsText(args, 2).text + NumberText(GameVariable(self, "score"));
+    GR_Text_Draw(RelX(self, NumFloat(args, 0)), RelY(self, NumFloat(args, 1)), text.c_str(), -1, -1);
 }
 ZB_BUILTIN(F_ActionDrawLife)
 {
-    ZB_UNUSED;
-    const std::string text = Text(args, 2) + NumberText(GameVariable(self, "lives"));
-    GR_Text_Draw(RelX(self, F(args, 0)), RelY(self, F(args, 1)), text.c_str(), -1, -1);
+    const std::string text = ArgAsText(args, 2).text + NumberText(GameVariable(self, "lives"));
+    GR_Text_Draw(RelX(self, NumFloat(args, 0)), RelY(self, NumFloat(args, 1)), text.c_str(), -1, -1);
 }
 ZB_BUILTIN(F_ActionDrawVariable)
 {
-    ZB_UNUSED;
-    GR_Text_Draw(RelX(self, F(args, 1)), RelY(self, F(args, 2)), Text(args, 0).c_str(), -1, -1);
+    GR_Text_Draw(RelX(self, NumFloat(args, 1)), RelY(self, NumFloat(args, 2)), ArgAsText(args, 0).text, -1, -1);
 }
 ZB_BUILTIN(F_ActionFont)
 {
-    ZB_UNUSED;
-    GR_Text_SetFont(I(args, 0));
-    GR_Text_SetHAlign(I(args, 1));
+    GR_Text_SetFont(NumRound(args, 0));
+    GR_Text_SetHAlign(NumRound(args, 1));
 }
 
 // ============================================================================================
@@ -399,97 +398,90 @@ void CopySurface(int32_t dest, int32_t x, int32_t y, int32_t src, int32_t xs, in
 
 } // namespace
 
-ZB_BUILTIN(F_SurfaceCreate) { ZB_UNUSED; Real(result, GR_Surface_Create(I(args, 0), I(args, 1))); }
-ZB_BUILTIN(F_SurfaceFree) { ZB_UNUSED; GR_Surface_Free(I(args, 0)); }
-ZB_BUILTIN(F_SurfaceExists) { ZB_UNUSED; Real(result, GR_Surface_Exists(I(args, 0)) ? 1 : 0); }
-ZB_BUILTIN(F_SurfaceGetWidth) { ZB_UNUSED; Real(result, GR_Surface_GetWidth(I(args, 0))); }
-ZB_BUILTIN(F_SurfaceGetHeight) { ZB_UNUSED; Real(result, GR_Surface_GetHeight(I(args, 0))); }
-ZB_BUILTIN(F_SurfaceGetTexture) { ZB_UNUSED; Real(result, GR_Surface_GetTexture(I(args, 0))); }
-ZB_BUILTIN(F_SurfaceSetTarget) { ZB_UNUSED; Real(result, GR_Surface_SetTarget(I(args, 0)) ? 1 : 0); }
-ZB_BUILTIN(F_SurfaceResetTarget) { ZB_UNUSED; Real(result, GR_Surface_ResetTarget() ? 1 : 0); }
-ZB_BUILTIN(F_DrawSurface) { ZB_UNUSED; GR_Surface_Draw(I(args, 0), F(args, 1), F(args, 2)); }
+ZB_BUILTIN(F_SurfaceCreate) { SetReal(result, GR_Surface_Create(NumRound(args, 0), NumRound(args, 1))); }
+ZB_BUILTIN(F_SurfaceFree) { GR_Surface_Free(NumRound(args, 0)); }
+ZB_BUILTIN(F_SurfaceExists) { SetReal(result, GR_Surface_Exists(NumRound(args, 0)) ? 1 : 0); }
+ZB_BUILTIN(F_SurfaceGetWidth) { SetReal(result, GR_Surface_GetWidth(NumRound(args, 0))); }
+ZB_BUILTIN(F_SurfaceGetHeight) { SetReal(result, GR_Surface_GetHeight(NumRound(args, 0))); }
+ZB_BUILTIN(F_SurfaceGetTexture) { SetReal(result, GR_Surface_GetTexture(NumRound(args, 0))); }
+ZB_BUILTIN(F_SurfaceSetTarget) { SetReal(result, GR_Surface_SetTarget(NumRound(args, 0)) ? 1 : 0); }
+ZB_BUILTIN(F_SurfaceResetTarget) { SetReal(result, GR_Surface_ResetTarget() ? 1 : 0); }
+ZB_BUILTIN(F_DrawSurface) { GR_Surface_Draw(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2)); }
 ZB_BUILTIN(F_DrawSurfaceExt)
 {
-    ZB_UNUSED;
-    GR_Surface_DrawExt(I(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5), Colour(args, 6),
-                       F(args, 7));
+    GR_Surface_DrawExt(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4),
+                       NumFloat(args, 5), NumRoundU32(args, 6), NumFloat(args, 7));
 }
 ZB_BUILTIN(F_DrawSurfaceStretched)
 {
-    ZB_UNUSED;
-    GR_Surface_DrawStretched(I(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4), 0xFFFFFF,
-                             (float)GR_Draw_GetAlpha());
+    GR_Surface_DrawStretched(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                             NumFloat(args, 4), 0xFFFFFF, (float)GR_Draw_GetAlpha());
 }
 ZB_BUILTIN(F_DrawSurfaceStretchedExt)
 {
-    ZB_UNUSED;
-    GR_Surface_DrawStretched(I(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4), Colour(args, 5), F(args, 6));
+    GR_Surface_DrawStretched(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                             NumFloat(args, 4), NumRoundU32(args, 5), NumFloat(args, 6));
 }
 ZB_BUILTIN(F_DrawSurfacePart)
 {
-    ZB_UNUSED;
-    GR_Surface_DrawPart(I(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5), F(args, 6), 1, 1,
-                        0xFFFFFF, (float)GR_Draw_GetAlpha());
+    GR_Surface_DrawPart(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4),
+                        NumFloat(args, 5), NumFloat(args, 6), 1, 1, 0xFFFFFF, (float)GR_Draw_GetAlpha());
 }
 ZB_BUILTIN(F_DrawSurfacePartExt)
 {
-    ZB_UNUSED;
-    GR_Surface_DrawPart(I(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5), F(args, 6), F(args, 7),
-                        F(args, 8), Colour(args, 9), F(args, 10));
+    GR_Surface_DrawPart(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4),
+                        NumFloat(args, 5), NumFloat(args, 6), NumFloat(args, 7), NumFloat(args, 8),
+                        NumRoundU32(args, 9), NumFloat(args, 10));
 }
 ZB_BUILTIN(F_DrawSurfaceGeneral)
 {
-    ZB_UNUSED;
-    GR_Surface_DrawGeneral(I(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5), F(args, 6),
-                           F(args, 7), F(args, 8), F(args, 9), Colour(args, 10), Colour(args, 11), Colour(args, 12),
-                           Colour(args, 13), F(args, 14));
+    GR_Surface_DrawGeneral(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                           NumFloat(args, 4), NumFloat(args, 5), NumFloat(args, 6), NumFloat(args, 7),
+                           NumFloat(args, 8), NumFloat(args, 9), NumRoundU32(args, 10), NumRoundU32(args, 11),
+                           NumRoundU32(args, 12), NumRoundU32(args, 13), NumFloat(args, 14));
 }
 ZB_BUILTIN(F_DrawSurfaceTiled)
 {
-    ZB_UNUSED;
     float w, h;
     RoomArea(&w, &h);
-    GR_Surface_DrawTiled(I(args, 0), F(args, 1), F(args, 2), 1, 1, true, true, 0, 0, w, h, 0xFFFFFF,
-                         (float)GR_Draw_GetAlpha());
+    GR_Surface_DrawTiled(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), 1, 1, true, true, 0, 0, w, h,
+                         0xFFFFFF, (float)GR_Draw_GetAlpha());
 }
 ZB_BUILTIN(F_DrawSurfaceTiledExt)
 {
-    ZB_UNUSED;
     float w, h;
     RoomArea(&w, &h);
-    GR_Surface_DrawTiled(I(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4), true, true, 0, 0, w, h,
-                         Colour(args, 5), F(args, 6));
+    GR_Surface_DrawTiled(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4),
+                         true, true, 0, 0, w, h, NumRoundU32(args, 5), NumFloat(args, 6));
 }
 ZB_BUILTIN(F_SurfaceSave)
 {
-    ZB_UNUSED;
-    const int32_t id = I(args, 0);
-    SaveSurface(id, Text(args, 1).c_str(), 0, 0, GR_Surface_GetWidth(id), GR_Surface_GetHeight(id));
+    const int32_t id = NumRound(args, 0);
+    SaveSurface(id, ArgAsText(args, 1).text, 0, 0, GR_Surface_GetWidth(id), GR_Surface_GetHeight(id));
 }
 ZB_BUILTIN(F_SurfaceSavePart)
 {
-    ZB_UNUSED;
-    SaveSurface(I(args, 0), Text(args, 1).c_str(), I(args, 2), I(args, 3), I(args, 4), I(args, 5));
+    SaveSurface(NumRound(args, 0), ArgAsText(args, 1).text, NumRound(args, 2), NumRound(args, 3), NumRound(args, 4),
+                NumRound(args, 5));
 }
 ZB_BUILTIN(F_SurfaceGetPixel)
 {
-    ZB_UNUSED;
-    uint32_t* px = GR_Surface_ReadPixels(I(args, 0), I(args, 1), I(args, 2), 1, 1);
+    uint32_t* px = GR_Surface_ReadPixels(NumRound(args, 0), NumRound(args, 1), NumRound(args, 2), 1, 1);
     if (!px) return;
     const uint32_t c = px[0];
     MEM_FREE(px);
-    Real(result, ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF));
+    SetReal(result, ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF));
 }
 ZB_BUILTIN(F_SurfaceCopy)
 {
-    ZB_UNUSED;
-    const int32_t src = I(args, 3);
-    CopySurface(I(args, 0), I(args, 1), I(args, 2), src, 0, 0, GR_Surface_GetWidth(src), GR_Surface_GetHeight(src));
+    const int32_t src = NumRound(args, 3);
+    CopySurface(NumRound(args, 0), NumRound(args, 1), NumRound(args, 2), src, 0, 0, GR_Surface_GetWidth(src),
+                GR_Surface_GetHeight(src));
 }
 ZB_BUILTIN(F_SurfaceCopyPart)
 {
-    ZB_UNUSED;
-    CopySurface(I(args, 0), I(args, 1), I(args, 2), I(args, 3), I(args, 4), I(args, 5), I(args, 6), I(args, 7));
+    CopySurface(NumRound(args, 0), NumRound(args, 1), NumRound(args, 2), NumRound(args, 3), NumRound(args, 4),
+                NumRound(args, 5), NumRound(args, 6), NumRound(args, 7));
 }
 
 // ---- Registration (ORDER: registration order; rows are ids) ---------------------------------

@@ -32,7 +32,7 @@
 #include "Files/Base/Console.h"
 #include "Files/Base/RealConvert.h"
 #include "Files/Code/Code_Error.h"
-#include "Files/Code/Code_Function.h"
+#include "Files/Code/Code_Builtin.h"
 #include "Files/Function/Function_FileHost.h"
 #include "Files/Support/LoadSave.h"
 #include "Files/Support/File.h"
@@ -42,32 +42,11 @@
 
 namespace {
 
-#define FILE_BUILTIN(name)                                                                         \
-    void name([[maybe_unused]] ScriptValue* result, [[maybe_unused]] CInstance* self,             \
-              [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc,                   \
-              [[maybe_unused]] ScriptValue* args)
+using namespace zbargs;
 
 // [SECTION] Helpers
 
 constexpr int32_t kSlots = 32; // slot 0 of each table is not a handle
-
-const ScriptValue kNoArgument = {VALUE_REAL, nullptr, 0.0};
-
-// Argument i, or real 0 when the call gave fewer.
-const ScriptValue& Arg(int32_t argc, const ScriptValue* args, int32_t i)
-{
-    return i < argc ? args[i] : kNoArgument;
-}
-int32_t RoundArg(int32_t argc, const ScriptValue* args, int32_t i)
-{
-    return Real_RoundToInt32(Arg(argc, args, i).real);
-}
-const char* TextArg(int32_t argc, const ScriptValue* args, int32_t i)
-{
-    return Value_Text(&Arg(argc, args, i));
-}
-
-void SetText(ScriptValue* result, const std::string& s) { Value_SetString(result, s.c_str()); }
 
 void Report(const char* message) { Code_Error_Report(message, false); }
 
@@ -195,7 +174,7 @@ bool CopyBundleToSave(const char* name, const std::string& savePath)
     return ok;
 }
 
-FILE_BUILTIN(F_FileBinOpen)
+ZB_BUILTIN(F_FileBinOpen)
 {
     Value_SetReal(result, -1.0);
     int32_t handle = 1;
@@ -207,8 +186,8 @@ FILE_BUILTIN(F_FileBinOpen)
     BinaryFile& f = g_binary[handle];
     ReleaseBinary(f);
 
-    const char* name = TextArg(argc, args, 0);
-    int32_t mode = RoundArg(argc, args, 1);
+    const char* name = ArgText(argc, args, 0);
+    int32_t mode = ArgRound(argc, args, 1);
     std::string savePath = LoadSave_SavePathOf(name);
     if (mode == 0) {
         f.path = ReadPathOf(name);
@@ -236,10 +215,10 @@ FILE_BUILTIN(F_FileBinOpen)
     Value_SetReal(result, double(handle));
 }
 
-FILE_BUILTIN(F_FileBinRewrite)
+ZB_BUILTIN(F_FileBinRewrite)
 {
     Value_SetReal(result, 0.0);
-    int32_t handle = RoundArg(argc, args, 0);
+    int32_t handle = ArgRound(argc, args, 0);
     if (handle < 1 || handle >= kSlots || !g_binaryOpen[handle]) {
         Report("Trying to rewrite unopened file.");
         return;
@@ -266,10 +245,10 @@ FILE_BUILTIN(F_FileBinRewrite)
     f.lastWasWrite = false;
 }
 
-FILE_BUILTIN(F_FileBinClose)
+ZB_BUILTIN(F_FileBinClose)
 {
     Value_SetReal(result, 0.0);
-    int32_t handle = RoundArg(argc, args, 0);
+    int32_t handle = ArgRound(argc, args, 0);
     if (handle < 1 || handle >= kSlots || !g_binaryOpen[handle]) {
         Report("Trying to close unopened file.");
         return;
@@ -278,10 +257,10 @@ FILE_BUILTIN(F_FileBinClose)
     g_binaryOpen[handle] = false;
 }
 
-FILE_BUILTIN(F_FileBinSize)
+ZB_BUILTIN(F_FileBinSize)
 {
     Value_SetReal(result, 0.0);
-    BinaryFile* f = OpenBinary(RoundArg(argc, args, 0));
+    BinaryFile* f = OpenBinary(ArgRound(argc, args, 0));
     if (!f) return;
     if (f->memory) {
         Value_SetReal(result, double(f->memory->size));
@@ -294,21 +273,21 @@ FILE_BUILTIN(F_FileBinSize)
     Value_SetReal(result, double(size < 0 ? 0 : size));
 }
 
-FILE_BUILTIN(F_FileBinPosition)
+ZB_BUILTIN(F_FileBinPosition)
 {
     Value_SetReal(result, 0.0);
-    BinaryFile* f = OpenBinary(RoundArg(argc, args, 0));
+    BinaryFile* f = OpenBinary(ArgRound(argc, args, 0));
     if (!f) return;
     int64_t at = f->memory ? LoadSave_FTell(f->memory) : FileHost_Tell(f->stream);
     Value_SetReal(result, double(at < 0 ? 0 : at));
 }
 
-FILE_BUILTIN(F_FileBinSeek)
+ZB_BUILTIN(F_FileBinSeek)
 {
     Value_SetReal(result, 0.0);
-    BinaryFile* f = OpenBinary(RoundArg(argc, args, 0));
+    BinaryFile* f = OpenBinary(ArgRound(argc, args, 0));
     if (!f) return;
-    int32_t position = RoundArg(argc, args, 1);
+    int32_t position = ArgRound(argc, args, 1);
     if (position < 0) position = 0;
     if (f->memory) {
         LoadSave_FSeek(f->memory, position, 0);
@@ -318,10 +297,10 @@ FILE_BUILTIN(F_FileBinSeek)
     }
 }
 
-FILE_BUILTIN(F_FileBinReadByte)
+ZB_BUILTIN(F_FileBinReadByte)
 {
     Value_SetReal(result, 0.0);
-    BinaryFile* f = OpenBinary(RoundArg(argc, args, 0));
+    BinaryFile* f = OpenBinary(ArgRound(argc, args, 0));
     if (!f) return;
     int32_t byte = -1;
     if (f->mode == 0 && f->memory) {
@@ -338,13 +317,13 @@ FILE_BUILTIN(F_FileBinReadByte)
     Value_SetReal(result, double(byte));
 }
 
-FILE_BUILTIN(F_FileBinWriteByte)
+ZB_BUILTIN(F_FileBinWriteByte)
 {
     Value_SetReal(result, 0.0);
-    BinaryFile* f = OpenBinary(RoundArg(argc, args, 0));
+    BinaryFile* f = OpenBinary(ArgRound(argc, args, 0));
     if (!f || f->mode == 0 || !f->stream) return;
     SwitchDirection(*f, true);
-    std::fputc(int(uint32_t(RoundArg(argc, args, 1)) & 0xFFu), f->stream);
+    std::fputc(int(uint32_t(ArgRound(argc, args, 1)) & 0xFFu), f->stream);
 }
 
 // [SECTION] Text files
@@ -414,12 +393,12 @@ std::string ReadLineWhole(LoadSaveFile* f)
     return std::string(reinterpret_cast<const char*>(f->data) + start, size_t(f->position - start));
 }
 
-FILE_BUILTIN(F_FileTextOpenRead)
+ZB_BUILTIN(F_FileTextOpenRead)
 {
     Value_SetReal(result, -1.0);
     int32_t handle = FreeTextHandle();
     if (!handle) return;
-    const ScriptValue& name = Arg(argc, args, 0);
+    const ScriptValue& name = ArgOrZero(argc, args, 0);
     if (!Value_IsString(&name)) {
         Console_Debug()->Output("ERROR!!! :: wrong type for filename\n");
         return;
@@ -452,15 +431,15 @@ void OpenTextForWriting(ScriptValue* result, const char* name, const char* mode)
     Value_SetReal(result, double(handle));
 }
 
-FILE_BUILTIN(F_FileTextOpenWrite) { OpenTextForWriting(result, TextArg(argc, args, 0), "w"); }
-FILE_BUILTIN(F_FileTextOpenAppend) { OpenTextForWriting(result, TextArg(argc, args, 0), "a+"); }
+ZB_BUILTIN(F_FileTextOpenWrite) { OpenTextForWriting(result, ArgText(argc, args, 0), "w"); }
+ZB_BUILTIN(F_FileTextOpenAppend) { OpenTextForWriting(result, ArgText(argc, args, 0), "a+"); }
 
-FILE_BUILTIN(F_FileTextOpenFromString)
+ZB_BUILTIN(F_FileTextOpenFromString)
 {
     Value_SetReal(result, -1.0);
     int32_t handle = FreeTextHandle();
     if (!handle) return;
-    const ScriptValue& text = Arg(argc, args, 0);
+    const ScriptValue& text = ArgOrZero(argc, args, 0);
     if (!Value_IsString(&text)) {
         Console_Debug()->Output("ERROR!!! :: wrong type for filename\n");
         return;
@@ -474,10 +453,10 @@ FILE_BUILTIN(F_FileTextOpenFromString)
     Value_SetReal(result, double(handle));
 }
 
-FILE_BUILTIN(F_FileTextClose)
+ZB_BUILTIN(F_FileTextClose)
 {
     Value_SetReal(result, 0.0);
-    int32_t handle = RoundArg(argc, args, 0);
+    int32_t handle = ArgRound(argc, args, 0);
     if (handle < 1 || handle >= kSlots) {
         Report("Trying to close unexisting text file.");
         return;
@@ -485,60 +464,60 @@ FILE_BUILTIN(F_FileTextClose)
     ReleaseText(g_text[handle]);
 }
 
-FILE_BUILTIN(F_FileTextReadString)
+ZB_BUILTIN(F_FileTextReadString)
 {
     Value_SetString(result, "");
-    if (LoadSaveFile* f = TextReader(RoundArg(argc, args, 0))) SetText(result, ReadLineBody(f));
+    if (LoadSaveFile* f = TextReader(ArgRound(argc, args, 0))) SetText(result, ReadLineBody(f));
 }
 
-FILE_BUILTIN(F_FileTextReadReal)
+ZB_BUILTIN(F_FileTextReadReal)
 {
     Value_SetReal(result, 0.0);
-    LoadSaveFile* f = TextReader(RoundArg(argc, args, 0));
+    LoadSaveFile* f = TextReader(ArgRound(argc, args, 0));
     if (!f) return;
     double x = 0.0;
     LoadSave_FReadReal(f, &x);
     Value_SetReal(result, x);
 }
 
-FILE_BUILTIN(F_FileTextReadln)
+ZB_BUILTIN(F_FileTextReadln)
 {
     Value_SetString(result, "");
-    if (LoadSaveFile* f = TextReader(RoundArg(argc, args, 0))) SetText(result, ReadLineWhole(f));
+    if (LoadSaveFile* f = TextReader(ArgRound(argc, args, 0))) SetText(result, ReadLineWhole(f));
 }
 
-FILE_BUILTIN(F_FileTextEof)
+ZB_BUILTIN(F_FileTextEof)
 {
     Value_SetReal(result, 0.0);
-    if (LoadSaveFile* f = TextReader(RoundArg(argc, args, 0))) Value_SetReal(result, LoadSave_FEof(f) ? 1.0 : 0.0);
+    if (LoadSaveFile* f = TextReader(ArgRound(argc, args, 0))) Value_SetReal(result, LoadSave_FEof(f) ? 1.0 : 0.0);
 }
 
-FILE_BUILTIN(F_FileTextEoln)
+ZB_BUILTIN(F_FileTextEoln)
 {
     Value_SetReal(result, 0.0);
-    if (LoadSaveFile* f = TextReader(RoundArg(argc, args, 0))) Value_SetReal(result, LoadSave_FEoln(f) ? 1.0 : 0.0);
+    if (LoadSaveFile* f = TextReader(ArgRound(argc, args, 0))) Value_SetReal(result, LoadSave_FEoln(f) ? 1.0 : 0.0);
 }
 
-FILE_BUILTIN(F_FileTextWriteString)
+ZB_BUILTIN(F_FileTextWriteString)
 {
     Value_SetReal(result, 0.0);
-    if (FILE* w = TextWriter(RoundArg(argc, args, 0))) WriteText(w, TextArg(argc, args, 1));
+    if (FILE* w = TextWriter(ArgRound(argc, args, 0))) WriteText(w, ArgText(argc, args, 1));
 }
 
-FILE_BUILTIN(F_FileTextWriteReal)
+ZB_BUILTIN(F_FileTextWriteReal)
 {
     Value_SetReal(result, 0.0);
-    FILE* w = TextWriter(RoundArg(argc, args, 0));
+    FILE* w = TextWriter(ArgRound(argc, args, 0));
     if (!w) return;
     char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%g ", Arg(argc, args, 1).real);
+    std::snprintf(buffer, sizeof buffer, "%g ", ArgReal(argc, args, 1));
     WriteText(w, buffer);
 }
 
-FILE_BUILTIN(F_FileTextWriteln)
+ZB_BUILTIN(F_FileTextWriteln)
 {
     Value_SetReal(result, 0.0);
-    if (FILE* w = TextWriter(RoundArg(argc, args, 0))) WriteText(w, "\n");
+    if (FILE* w = TextWriter(ArgRound(argc, args, 0))) WriteText(w, "\n");
 }
 
 // [SECTION] Older file (slot 0 of the text table)
@@ -560,11 +539,11 @@ LoadSaveFile* OpenOlderReader(const std::string& path)
     return f;
 }
 
-FILE_BUILTIN(F_FileOpenRead)
+ZB_BUILTIN(F_FileOpenRead)
 {
     Value_SetReal(result, 0.0);
     ReleaseText(Older());
-    std::string path = ReadPathOf(TextArg(argc, args, 0));
+    std::string path = ReadPathOf(ArgText(argc, args, 0));
     if (path.empty() || !File_Exists(Resolved(path).c_str())) return;
     if (LoadSaveFile* f = OpenOlderReader(path)) {
         Older().path = path;
@@ -585,17 +564,17 @@ void OpenOlderWriter(const char* name, const char* mode)
     }
 }
 
-FILE_BUILTIN(F_FileOpenWrite)
+ZB_BUILTIN(F_FileOpenWrite)
 {
     Value_SetReal(result, 0.0);
-    OpenOlderWriter(TextArg(argc, args, 0), "w+");
+    OpenOlderWriter(ArgText(argc, args, 0), "w+");
 }
-FILE_BUILTIN(F_FileOpenAppend)
+ZB_BUILTIN(F_FileOpenAppend)
 {
     Value_SetReal(result, 0.0);
-    OpenOlderWriter(TextArg(argc, args, 0), "a+");
+    OpenOlderWriter(ArgText(argc, args, 0), "a+");
 }
-FILE_BUILTIN(F_FileClose)
+ZB_BUILTIN(F_FileClose)
 {
     Value_SetReal(result, 0.0);
     ReleaseText(Older());
@@ -618,13 +597,13 @@ FILE* OlderWriter()
     return Older().writer;
 }
 
-FILE_BUILTIN(F_FileEof)
+ZB_BUILTIN(F_FileEof)
 {
     Value_SetReal(result, 0.0);
     if (LoadSaveFile* f = OlderReader("File is not opened for reading.")) Value_SetReal(result, LoadSave_FEof(f) ? 1.0 : 0.0);
 }
 
-FILE_BUILTIN(F_FileReadString)
+ZB_BUILTIN(F_FileReadString)
 {
     Value_SetString(result, "");
     LoadSaveFile* f = OlderReader("File not opened for reading.");
@@ -633,7 +612,7 @@ FILE_BUILTIN(F_FileReadString)
     if (f->position < f->size) f->position++; // the one line-end character is read and dropped
 }
 
-FILE_BUILTIN(F_FileReadReal)
+ZB_BUILTIN(F_FileReadReal)
 {
     Value_SetReal(result, 0.0);
     LoadSaveFile* f = OlderReader("File not opened for reading.");
@@ -643,23 +622,23 @@ FILE_BUILTIN(F_FileReadReal)
     Value_SetReal(result, x);
 }
 
-FILE_BUILTIN(F_FileReadln)
+ZB_BUILTIN(F_FileReadln)
 {
     Value_SetString(result, "");
     if (LoadSaveFile* f = OlderReader("File not opened for reading.")) SetText(result, ReadLineWhole(f));
 }
 
-FILE_BUILTIN(F_FileWriteString)
+ZB_BUILTIN(F_FileWriteString)
 {
     Value_SetReal(result, 0.0);
-    if (FILE* w = OlderWriter()) WriteText(w, TextArg(argc, args, 0));
+    if (FILE* w = OlderWriter()) WriteText(w, ArgText(argc, args, 0));
 }
-FILE_BUILTIN(F_FileWriteReal)
+ZB_BUILTIN(F_FileWriteReal)
 {
     Value_SetReal(result, 0.0);
-    if (FILE* w = OlderWriter()) WriteText(w, FormatFixed10_4(Arg(argc, args, 0).real).c_str());
+    if (FILE* w = OlderWriter()) WriteText(w, FormatFixed10_4(ArgReal(argc, args, 0)).c_str());
 }
-FILE_BUILTIN(F_FileWriteln)
+ZB_BUILTIN(F_FileWriteln)
 {
     Value_SetReal(result, 0.0);
     if (FILE* w = OlderWriter()) WriteText(w, "\n");
@@ -667,41 +646,41 @@ FILE_BUILTIN(F_FileWriteln)
 
 // [SECTION] Files and folders
 
-FILE_BUILTIN(F_FileExists)
+ZB_BUILTIN(F_FileExists)
 {
-    const char* name = TextArg(argc, args, 0);
+    const char* name = ArgText(argc, args, 0);
     Value_SetReal(result, LoadSave_GameFileExists(name) ? 1.0 : 0.0);
 }
 
-FILE_BUILTIN(F_FileDelete)
+ZB_BUILTIN(F_FileDelete)
 {
     Value_SetReal(result, 0.0);
-    const char* name = TextArg(argc, args, 0);
+    const char* name = ArgText(argc, args, 0);
     if (!LoadSave_SaveFileExists(name)) return;
     FileHost_Delete(Resolved(LoadSave_SavePathOf(name)).c_str());
 }
 
-FILE_BUILTIN(F_FileRename)
+ZB_BUILTIN(F_FileRename)
 {
     Value_SetReal(result, 0.0);
-    const char* from = TextArg(argc, args, 0);
+    const char* from = ArgText(argc, args, 0);
     if (!LoadSave_SaveFileExists(from)) return;
-    std::string to = LoadSave_SavePathOf(TextArg(argc, args, 1));
+    std::string to = LoadSave_SavePathOf(ArgText(argc, args, 1));
     if (to.empty()) return;
     FileHost_Rename(Resolved(LoadSave_SavePathOf(from)).c_str(), Resolved(to).c_str());
 }
 
-FILE_BUILTIN(F_FileCopy)
+ZB_BUILTIN(F_FileCopy)
 {
     Value_SetReal(result, -1.0);
-    const char* source = TextArg(argc, args, 0);
+    const char* source = ArgText(argc, args, 0);
     std::string from = Resolved(ReadPathOf(source));
     FILE* in = from.empty() ? nullptr : FileHost_Open(from.c_str(), "rb");
     if (!in) {
         Console_Debug()->Output("Unable to open source file %s\n", source);
         return;
     }
-    std::string to = Resolved(LoadSave_SavePathOf(TextArg(argc, args, 1)));
+    std::string to = Resolved(LoadSave_SavePathOf(ArgText(argc, args, 1)));
     if (!to.empty() && FileHost_SameFile(from.c_str(), to.c_str())) {
         // Opening the destination would empty the source: it already is the copy.
         std::fclose(in);
@@ -731,16 +710,16 @@ FILE_BUILTIN(F_FileCopy)
 
 bool IsFolder(const std::string& path) { return !path.empty() && File_DirectoryExists(path.c_str()); }
 
-FILE_BUILTIN(F_DirectoryExists)
+ZB_BUILTIN(F_DirectoryExists)
 {
-    const char* name = TextArg(argc, args, 0);
+    const char* name = ArgText(argc, args, 0);
     Value_SetReal(result, IsFolder(LoadSave_SavePathOf(name)) || IsFolder(LoadSave_BundlePathOf(name)) ? 1.0 : 0.0);
 }
 
-FILE_BUILTIN(F_DirectoryCreate)
+ZB_BUILTIN(F_DirectoryCreate)
 {
     Value_SetReal(result, 0.0);
-    std::string path = LoadSave_SavePathOf(TextArg(argc, args, 0));
+    std::string path = LoadSave_SavePathOf(ArgText(argc, args, 0));
     if (!path.empty()) File_CreateDirectory(path.c_str());
 }
 
@@ -756,15 +735,15 @@ int32_t AttributesOfName(const char* name)
     return -1;
 }
 
-FILE_BUILTIN(F_FileAttributes)
+ZB_BUILTIN(F_FileAttributes)
 {
     Value_SetReal(result, 0.0);
-    const ScriptValue& name = Arg(argc, args, 0);
+    const ScriptValue& name = ArgOrZero(argc, args, 0);
     if (!Value_IsString(&name)) return;
     int32_t bits = AttributesOfName(Value_Text(&name));
     if (bits < 0) return;
     // The file's bits when it has every attribute asked for (none asked: always).
-    int32_t wanted = Real_TruncToInt32(Arg(argc, args, 1).real) & FILE_ATTR_MASK;
+    int32_t wanted = ArgTrunc(argc, args, 1) & FILE_ATTR_MASK;
     if ((bits & wanted) == wanted) Value_SetReal(result, double(bits));
 }
 
@@ -820,12 +799,12 @@ void FindClear()
     g_find.names.shrink_to_fit();
 }
 
-FILE_BUILTIN(F_FileFindFirst)
+ZB_BUILTIN(F_FileFindFirst)
 {
     Value_SetString(result, "");
     FindClear();
-    const char* pattern = TextArg(argc, args, 0);
-    int32_t mask = Real_TruncToInt32(Arg(argc, args, 1).real);
+    const char* pattern = ArgText(argc, args, 0);
+    int32_t mask = ArgTrunc(argc, args, 1);
     std::unordered_set<std::string> seen;
     FindIn(LoadSave_SavePathOf(pattern), mask, &seen);
     FindIn(LoadSave_BundlePathOf(pattern), mask, &seen);
@@ -835,7 +814,7 @@ FILE_BUILTIN(F_FileFindFirst)
     SetText(result, g_find.names[0]);
 }
 
-FILE_BUILTIN(F_FileFindNext)
+ZB_BUILTIN(F_FileFindNext)
 {
     Value_SetString(result, "");
     if (!g_find.active) return;
@@ -843,7 +822,7 @@ FILE_BUILTIN(F_FileFindNext)
     if (g_find.position < g_find.names.size()) SetText(result, g_find.names[g_find.position]);
 }
 
-FILE_BUILTIN(F_FileFindClose)
+ZB_BUILTIN(F_FileFindClose)
 {
     Value_SetReal(result, 0.0);
     if (g_find.active) FindClear();
@@ -852,21 +831,19 @@ FILE_BUILTIN(F_FileFindClose)
 // [SECTION] Names
 
 // Takes a new string from the file layer.
-void SetOwned(ScriptValue* result, char* text) { Value_SetStringOwned(result, text); }
-
-FILE_BUILTIN(F_FilenameName) { SetOwned(result, File_ExtractName(TextArg(argc, args, 0))); }
-FILE_BUILTIN(F_FilenamePath) { SetOwned(result, File_ExtractDir(TextArg(argc, args, 0))); }
-FILE_BUILTIN(F_FilenameDir)
+ZB_BUILTIN(F_FilenameName) { SetOwnedText(result, File_ExtractName(ArgText(argc, args, 0))); }
+ZB_BUILTIN(F_FilenamePath) { SetOwnedText(result, File_ExtractDir(ArgText(argc, args, 0))); }
+ZB_BUILTIN(F_FilenameDir)
 {
-    char* dir = File_ExtractDir(TextArg(argc, args, 0));
+    char* dir = File_ExtractDir(ArgText(argc, args, 0));
     size_t n = std::strlen(dir);
     if (n > 0 && (dir[n - 1] == '\\' || dir[n - 1] == '/')) dir[n - 1] = 0;
-    SetOwned(result, dir);
+    SetOwnedText(result, dir);
 }
-FILE_BUILTIN(F_FilenameDrive) { SetOwned(result, File_ExtractDrive(TextArg(argc, args, 0))); }
-FILE_BUILTIN(F_FilenameExt) { SetOwned(result, File_ExtractExt(TextArg(argc, args, 0))); }
+ZB_BUILTIN(F_FilenameDrive) { SetOwnedText(result, File_ExtractDrive(ArgText(argc, args, 0))); }
+ZB_BUILTIN(F_FilenameExt) { SetOwnedText(result, File_ExtractExt(ArgText(argc, args, 0))); }
 
-FILE_BUILTIN(F_FilenameChangeExt)
+ZB_BUILTIN(F_FilenameChangeExt)
 {
     Value_SetString(result, "");
     if (argc < 2 || !Value_IsString(&args[0]) || !Value_IsString(&args[1]) || !args[0].text || !args[1].text)
@@ -883,41 +860,41 @@ FILE_BUILTIN(F_FilenameChangeExt)
 
 // [SECTION] Programs and environment
 
-FILE_BUILTIN(F_ExecuteProgram)
+ZB_BUILTIN(F_ExecuteProgram)
 {
     Value_SetReal(result, 0.0);
-    const char* program = TextArg(argc, args, 0);
-    bool wait = Arg(argc, args, 2).real >= 0.5;
-    if (!File_ExecuteProgram(program, TextArg(argc, args, 1), nullptr, wait)) {
+    const char* program = ArgText(argc, args, 0);
+    bool wait = ArgReal(argc, args, 2) >= 0.5;
+    if (!File_ExecuteProgram(program, ArgText(argc, args, 1), nullptr, wait)) {
         Console_Debug()->Output("Cannot execute %s\n", program);
         Value_SetReal(result, -1.0);
     }
 }
 
-FILE_BUILTIN(F_ExecuteShell)
+ZB_BUILTIN(F_ExecuteShell)
 {
     Value_SetReal(result, 0.0);
-    const char* file = TextArg(argc, args, 0);
-    if (!File_ShellExecute(file, TextArg(argc, args, 1), nullptr)) {
+    const char* file = ArgText(argc, args, 0);
+    if (!File_ShellExecute(file, ArgText(argc, args, 1), nullptr)) {
         Console_Debug()->Output("Cannot execute %s\n", file);
         Value_SetReal(result, -1.0);
     }
 }
 
-FILE_BUILTIN(F_ParameterCount) { Value_SetReal(result, double(FileHost_CommandLine().size())); }
+ZB_BUILTIN(F_ParameterCount) { Value_SetReal(result, double(FileHost_CommandLine().size())); }
 
-FILE_BUILTIN(F_ParameterString)
+ZB_BUILTIN(F_ParameterString)
 {
     Value_SetString(result, "");
-    int32_t n = RoundArg(argc, args, 0);
+    int32_t n = ArgRound(argc, args, 0);
     std::vector<std::string> parameters = FileHost_CommandLine();
     if (n >= 1 && size_t(n) <= parameters.size()) SetText(result, parameters[size_t(n) - 1]);
 }
 
-FILE_BUILTIN(F_EnvironmentGetVariable)
+ZB_BUILTIN(F_EnvironmentGetVariable)
 {
     Value_SetString(result, "");
-    const char* name = TextArg(argc, args, 0);
+    const char* name = ArgText(argc, args, 0);
     if (!*name) return;
     if (const char* value = std::getenv(name)) Value_SetString(result, value);
 }

@@ -9,9 +9,11 @@
 #include <cmath>
 #include <cstdio>
 
+#include "Files/Function/Function_Dialog.h"
 #include "Files/Base/Console.h"
 #include "Files/Code/Code_Error.h"
-#include "Files/Code/Code_Function.h"
+#include "Files/Code/Code_Builtin.h"
+#include "Files/Function/Function_World.h"
 #include "Files/Object/Event.h"
 #include "Files/Object/Instance_Pending.h"
 #include "Platform/MemoryManager.h"
@@ -24,28 +26,24 @@
 
 namespace {
 
-#define BUILTIN(name)                                                                                                  \
-    void name([[maybe_unused]] ScriptValue* result, [[maybe_unused]] CInstance* self,                                 \
-              [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc, [[maybe_unused]] ScriptValue* args)
+using namespace zbargs;
 
-inline double R(const ScriptValue& v) { return v.kind == VALUE_REAL ? v.real : 0.0; }
-inline float F(const ScriptValue& v) { return float(R(v)); }
-inline int32_t I(const ScriptValue& v) { return Real_RoundToInt32(R(v)); }
-inline bool B(const ScriptValue& v) { return R(v) > 0.5; }
-inline void Ret(ScriptValue* result, double r) { Value_SetReal(result, r); }
 inline double Id(const CInstance* i) { return i ? double(i->i_id) : -4.0; }
 
 // ---- Instances ----
-BUILTIN(F_InstanceCreate) { Ret(result, Id(Command_CreateInstance(I(args[2]), F(args[0]), F(args[1])))); }
-BUILTIN(F_InstanceDestroy)
+ZB_BUILTIN(F_InstanceCreate)
 {
-    Ret(result, 0);
+    SetReal(result, Id(Command_CreateInstance(NumRound(args, 2), NumFloat(args, 0), NumFloat(args, 1))));
+}
+ZB_BUILTIN(F_InstanceDestroy)
+{
+    SetReal(result, 0);
     if (argc == 0) {
         Command_DestroyInstance(self);
         return;
     }
     // With an argument: every instance of the target (an id, an object, or all).
-    const int32_t target = I(args[0]);
+    const int32_t target = NumRound(args, 0);
     CRoom* room = Run_CurrentRoom();
     if (!room) return;
     for (CInstance* i = room->m_active.head; i;) {
@@ -57,14 +55,14 @@ BUILTIN(F_InstanceDestroy)
         i = next;
     }
 }
-BUILTIN(F_InstanceChange)
+ZB_BUILTIN(F_InstanceChange)
 {
-    Ret(result, 0);
-    Command_ChangeInstance(self, I(args[0]), B(args[1]));
+    SetReal(result, 0);
+    Command_ChangeInstance(self, NumRound(args, 0), NumAboveHalf(args, 1));
 }
-BUILTIN(F_InstanceCopy)
+ZB_BUILTIN(F_InstanceCopy)
 {
-    Ret(result, -4);
+    SetReal(result, -4);
     CRoom* room = Run_CurrentRoom();
     if (!self || !room) return;
     CInstance* copy = room->AddInstance(self->i_x, self->i_y, self->i_objindex);
@@ -74,202 +72,235 @@ BUILTIN(F_InstanceCopy)
     InstanceHash_Remove(copy);
     InstanceHash_Add(copy);
     Run_QueueDepthChange(copy);
-    if (B(args[0])) Event_Perform(copy, copy, 0, 0);
-    Ret(result, id);
+    if (NumAboveHalf(args, 0)) Event_Perform(copy, copy, 0, 0);
+    SetReal(result, id);
 }
-BUILTIN(F_InstanceExists) { Ret(result, Command_InstanceNumber(I(args[0])) > 0 ? 1 : 0); }
-BUILTIN(F_InstanceNumber) { Ret(result, Command_InstanceNumber(I(args[0]))); }
-BUILTIN(F_InstanceFind)
+ZB_BUILTIN(F_InstanceExists) { SetReal(result, Command_InstanceNumber(NumRound(args, 0)) > 0 ? 1 : 0); }
+ZB_BUILTIN(F_InstanceNumber) { SetReal(result, Command_InstanceNumber(NumRound(args, 0))); }
+ZB_BUILTIN(F_InstanceFind)
 {
-    Ret(result, -4);
-    const int32_t target = I(args[0]), n = I(args[1]);
+    SetReal(result, -4);
+    const int32_t target = NumRound(args, 0), n = NumRound(args, 1);
     if (n < 0) return;
     int32_t k = 0;
     CRoom* room = Run_CurrentRoom();
     if (!room) return;
     if (target == -3) {
         for (CInstance* i = room->m_active.head; i; i = i->m_pNext)
-            if (i->IsLive() && k++ == n) return Ret(result, i->i_id);
+            if (i->IsLive() && k++ == n) return SetReal(result, i->i_id);
         return;
     }
     if (target >= 100000) {
         CInstance* i = Instance_Find(target);
-        if (n == 0 && i && i->IsLive()) Ret(result, i->i_id);
+        if (n == 0 && i && i->IsLive()) SetReal(result, i->i_id);
         return;
     }
     if (CObject* o = Object_Lookup(target))
         for (ObjectInstanceNode* node = o->m_instancesRecursive.GetHead(); node; node = node->next)
-            if (node->value->IsLive() && k++ == n) return Ret(result, node->value->i_id);
+            if (node->value->IsLive() && k++ == n) return SetReal(result, node->value->i_id);
 }
-BUILTIN(F_InstanceNearest) { Ret(result, Id(Command_InstanceNearest(F(args[0]), F(args[1]), I(args[2])))); }
-BUILTIN(F_InstanceFurthest) { Ret(result, Id(Command_InstanceFurthest(F(args[0]), F(args[1]), I(args[2])))); }
-BUILTIN(F_InstancePosition) { Ret(result, Id(Command_InstancePosition(F(args[0]), F(args[1]), I(args[2])))); }
-BUILTIN(F_InstancePlace) { Ret(result, Id(Command_InstancePlace(self, F(args[0]), F(args[1]), I(args[2])))); }
+ZB_BUILTIN(F_InstanceNearest)
+{
+    SetReal(result, Id(Command_InstanceNearest(NumFloat(args, 0), NumFloat(args, 1), NumRound(args, 2))));
+}
+ZB_BUILTIN(F_InstanceFurthest)
+{
+    SetReal(result, Id(Command_InstanceFurthest(NumFloat(args, 0), NumFloat(args, 1), NumRound(args, 2))));
+}
+ZB_BUILTIN(F_InstancePosition)
+{
+    SetReal(result, Id(Command_InstancePosition(NumFloat(args, 0), NumFloat(args, 1), NumRound(args, 2))));
+}
+ZB_BUILTIN(F_InstancePlace)
+{
+    SetReal(result, Id(Command_InstancePlace(self, NumFloat(args, 0), NumFloat(args, 1), NumRound(args, 2))));
+}
 
 // ---- Positions and places ----
-BUILTIN(F_PositionEmpty) { Ret(result, Command_InstancePosition(F(args[0]), F(args[1]), -3) ? 0 : 1); }
-BUILTIN(F_PositionMeeting) { Ret(result, Command_PositionMeeting(F(args[0]), F(args[1]), I(args[2])) ? 1 : 0); }
-BUILTIN(F_PositionDestroy)
+ZB_BUILTIN(F_PositionEmpty)
 {
-    Ret(result, 0);
-    Command_PositionDestroy(F(args[0]), F(args[1]));
+    SetReal(result, Command_InstancePosition(NumFloat(args, 0), NumFloat(args, 1), -3) ? 0 : 1);
 }
-BUILTIN(F_PositionChange)
+ZB_BUILTIN(F_PositionMeeting)
 {
-    Ret(result, 0);
-    Command_PositionChange(F(args[0]), F(args[1]), I(args[2]), B(args[3]));
+    SetReal(result, Command_PositionMeeting(NumFloat(args, 0), NumFloat(args, 1), NumRound(args, 2)) ? 1 : 0);
 }
-BUILTIN(F_PlaceFree) { Ret(result, self && Command_PlaceFree(self, F(args[0]), F(args[1])) ? 1 : 0); }
-BUILTIN(F_PlaceEmpty) { Ret(result, self && Command_PlaceEmpty(self, F(args[0]), F(args[1])) ? 1 : 0); }
-BUILTIN(F_PlaceMeeting) { Ret(result, self && Command_PlaceMeeting(self, I(args[2]), F(args[0]), F(args[1])) ? 1 : 0); }
-BUILTIN(F_PlaceSnapped)
+ZB_BUILTIN(F_PositionDestroy)
 {
-    const float h = F(args[0]), v = F(args[1]);
+    SetReal(result, 0);
+    Command_PositionDestroy(NumFloat(args, 0), NumFloat(args, 1));
+}
+ZB_BUILTIN(F_PositionChange)
+{
+    SetReal(result, 0);
+    Command_PositionChange(NumFloat(args, 0), NumFloat(args, 1), NumRound(args, 2), NumAboveHalf(args, 3));
+}
+ZB_BUILTIN(F_PlaceFree)
+{
+    SetReal(result, self && Command_PlaceFree(self, NumFloat(args, 0), NumFloat(args, 1)) ? 1 : 0);
+}
+ZB_BUILTIN(F_PlaceEmpty)
+{
+    SetReal(result, self && Command_PlaceEmpty(self, NumFloat(args, 0), NumFloat(args, 1)) ? 1 : 0);
+}
+ZB_BUILTIN(F_PlaceMeeting)
+{
+    SetReal(result,
+            self && Command_PlaceMeeting(self, NumRound(args, 2), NumFloat(args, 0), NumFloat(args, 1)) ? 1 : 0);
+}
+ZB_BUILTIN(F_PlaceSnapped)
+{
+    const float h = NumFloat(args, 0), v = NumFloat(args, 1);
     bool ok = self != nullptr;
     if (ok && h > 0) ok = std::fabs(std::fmod(double(self->i_x), double(h))) < 0.001;
     if (ok && v > 0) ok = std::fabs(std::fmod(double(self->i_y), double(v))) < 0.001;
-    Ret(result, ok ? 1 : 0);
+    SetReal(result, ok ? 1 : 0);
 }
 
 // ---- Collisions ----
-BUILTIN(F_CollisionPoint)
+ZB_BUILTIN(F_CollisionPoint)
 {
-    Ret(result, Id(Command_CollisionPoint(self, F(args[0]), F(args[1]), I(args[2]), B(args[3]), B(args[4]))));
+    SetReal(result, Id(Command_CollisionPoint(self, NumFloat(args, 0), NumFloat(args, 1), NumRound(args, 2),
+                                              NumAboveHalf(args, 3), NumAboveHalf(args, 4))));
 }
-BUILTIN(F_CollisionRectangle)
+ZB_BUILTIN(F_CollisionRectangle)
 {
-    Ret(result, Id(Command_CollisionRectangle(self, F(args[0]), F(args[1]), F(args[2]), F(args[3]), I(args[4]),
-                                              B(args[5]), B(args[6]))));
+    SetReal(result, Id(Command_CollisionRectangle(self, NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2),
+                                                  NumFloat(args, 3), NumRound(args, 4), NumAboveHalf(args, 5),
+                                                  NumAboveHalf(args, 6))));
 }
-BUILTIN(F_CollisionEllipse)
+ZB_BUILTIN(F_CollisionEllipse)
 {
-    Ret(result, Id(Command_CollisionEllipse(self, F(args[0]), F(args[1]), F(args[2]), F(args[3]), I(args[4]),
-                                            B(args[5]), B(args[6]))));
+    SetReal(result, Id(Command_CollisionEllipse(self, NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2),
+                                                NumFloat(args, 3), NumRound(args, 4), NumAboveHalf(args, 5),
+                                                NumAboveHalf(args, 6))));
 }
 // collision_circle(x, y, radius, ...): the ellipse test on the circle's square.
-BUILTIN(F_CollisionCircle)
+ZB_BUILTIN(F_CollisionCircle)
 {
-    const double x = R(args[0]), y = R(args[1]), r = R(args[2]);
-    Ret(result, Id(Command_CollisionEllipse(self, float(x - r), float(y - r), float(x + r), float(y + r), I(args[3]),
-                                            B(args[4]), B(args[5]))));
+    const double x = Num(args, 0), y = Num(args, 1), r = Num(args, 2);
+    SetReal(result, Id(Command_CollisionEllipse(self, float(x - r), float(y - r), float(x + r), float(y + r),
+                                                NumRound(args, 3), NumAboveHalf(args, 4), NumAboveHalf(args, 5))));
 }
-BUILTIN(F_CollisionLine)
+ZB_BUILTIN(F_CollisionLine)
 {
-    Ret(result, Id(Command_CollisionLine(self, F(args[0]), F(args[1]), F(args[2]), F(args[3]), I(args[4]), B(args[5]),
-                                         B(args[6]))));
+    SetReal(result,
+            Id(Command_CollisionLine(self, NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                                     NumRound(args, 4), NumAboveHalf(args, 5), NumAboveHalf(args, 6))));
 }
 
 // ---- Motion ----
-BUILTIN(F_MotionSet)
+ZB_BUILTIN(F_MotionSet)
 {
-    Ret(result, 0);
+    SetReal(result, 0);
     if (!self) return;
-    self->SetDirection(F(args[0]));
-    self->SetSpeed(F(args[1]));
+    self->SetDirection(NumFloat(args, 0));
+    self->SetSpeed(NumFloat(args, 1));
 }
-BUILTIN(F_MotionAdd)
+ZB_BUILTIN(F_MotionAdd)
 {
-    Ret(result, 0);
-    if (self) self->AddMotion(F(args[0]), F(args[1]));
+    SetReal(result, 0);
+    if (self) self->AddMotion(NumFloat(args, 0), NumFloat(args, 1));
 }
-BUILTIN(F_MoveTowardsPoint)
+ZB_BUILTIN(F_MoveTowardsPoint)
 {
-    Ret(result, 0);
-    if (self) Command_MoveTowardsPoint(self, F(args[0]), F(args[1]), F(args[2]));
+    SetReal(result, 0);
+    if (self) Command_MoveTowardsPoint(self, NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2));
 }
-BUILTIN(F_MoveSnap)
+ZB_BUILTIN(F_MoveSnap)
 {
-    Ret(result, 0);
-    if (self) Command_MoveSnap(self, F(args[0]), F(args[1]));
+    SetReal(result, 0);
+    if (self) Command_MoveSnap(self, NumFloat(args, 0), NumFloat(args, 1));
 }
-BUILTIN(F_MoveWrap)
+ZB_BUILTIN(F_MoveWrap)
 {
-    Ret(result, 0);
-    if (self) Command_MoveWrap(self, B(args[0]), B(args[1]));
+    SetReal(result, 0);
+    if (self) Command_MoveWrap(self, NumAboveHalf(args, 0), NumAboveHalf(args, 1));
 }
-BUILTIN(F_MoveContactSolid)
+ZB_BUILTIN(F_MoveContactSolid)
 {
-    Ret(result, 0);
-    if (self) Command_MoveContact(self, F(args[0]), F(args[1]), false);
+    SetReal(result, 0);
+    if (self) Command_MoveContact(self, NumFloat(args, 0), NumFloat(args, 1), false);
 }
-BUILTIN(F_MoveContactAll)
+ZB_BUILTIN(F_MoveContactAll)
 {
-    Ret(result, 0);
-    if (self) Command_MoveContact(self, F(args[0]), F(args[1]), true);
+    SetReal(result, 0);
+    if (self) Command_MoveContact(self, NumFloat(args, 0), NumFloat(args, 1), true);
 }
-BUILTIN(F_MoveOutsideSolid)
+ZB_BUILTIN(F_MoveOutsideSolid)
 {
-    Ret(result, 0);
-    if (self) Command_MoveOutside(self, F(args[0]), F(args[1]), false);
+    SetReal(result, 0);
+    if (self) Command_MoveOutside(self, NumFloat(args, 0), NumFloat(args, 1), false);
 }
-BUILTIN(F_MoveOutsideAll)
+ZB_BUILTIN(F_MoveOutsideAll)
 {
-    Ret(result, 0);
-    if (self) Command_MoveOutside(self, F(args[0]), F(args[1]), true);
+    SetReal(result, 0);
+    if (self) Command_MoveOutside(self, NumFloat(args, 0), NumFloat(args, 1), true);
 }
-BUILTIN(F_MoveBounceSolid)
+ZB_BUILTIN(F_MoveBounceSolid)
 {
-    Ret(result, 0);
-    if (self) Command_MoveBounce(self, B(args[0]), false);
+    SetReal(result, 0);
+    if (self) Command_MoveBounce(self, NumAboveHalf(args, 0), false);
 }
-BUILTIN(F_MoveBounceAll)
+ZB_BUILTIN(F_MoveBounceAll)
 {
-    Ret(result, 0);
-    if (self) Command_MoveBounce(self, B(args[0]), true);
+    SetReal(result, 0);
+    if (self) Command_MoveBounce(self, NumAboveHalf(args, 0), true);
 }
-BUILTIN(F_PathStart)
+ZB_BUILTIN(F_PathStart)
 {
-    Ret(result, 0);
+    SetReal(result, 0);
     // (path, speed, end action, absolute)
-    if (self) self->StartPath(I(args[0]), F(args[1]), 1.0f, 0.0f, !B(args[3]), I(args[2]));
+    if (self)
+        self->StartPath(NumRound(args, 0), NumFloat(args, 1), 1.0f, 0.0f, !NumAboveHalf(args, 3), NumRound(args, 2));
 }
-BUILTIN(F_PathEnd)
+ZB_BUILTIN(F_PathEnd)
 {
-    Ret(result, 0);
+    SetReal(result, 0);
     if (self) self->i_pathindex = -1;
 }
 
 // ---- Rooms and the game ----
-BUILTIN(F_RoomGoto)
+ZB_BUILTIN(F_RoomGoto)
 {
-    Ret(result, 0);
-    Command_GotoRoom(I(args[0]));
+    SetReal(result, 0);
+    Command_GotoRoom(NumRound(args, 0));
 }
-BUILTIN(F_RoomGotoPrevious)
+ZB_BUILTIN(F_RoomGotoPrevious)
 {
-    Ret(result, 0);
+    SetReal(result, 0);
     Command_GotoPreviousRoom();
 }
-BUILTIN(F_RoomGotoNext)
+ZB_BUILTIN(F_RoomGotoNext)
 {
-    Ret(result, 0);
+    SetReal(result, 0);
     Command_GotoNextRoom();
 }
-BUILTIN(F_RoomRestart)
+ZB_BUILTIN(F_RoomRestart)
 {
-    Ret(result, 0);
+    SetReal(result, 0);
     Command_RestartRoom();
 }
-BUILTIN(F_RoomPrevious) { Ret(result, Room_Previous(I(args[0]))); }
-BUILTIN(F_RoomNext) { Ret(result, Room_Next(I(args[0]))); }
-BUILTIN(F_GameEnd)
+ZB_BUILTIN(F_RoomPrevious) { SetReal(result, Room_Previous(NumRound(args, 0))); }
+ZB_BUILTIN(F_RoomNext) { SetReal(result, Room_Next(NumRound(args, 0))); }
+ZB_BUILTIN(F_GameEnd)
 {
-    Ret(result, 0);
+    SetReal(result, 0);
     Command_EndGame();
 }
-BUILTIN(F_GameRestart)
+ZB_BUILTIN(F_GameRestart)
 {
-    Ret(result, 0);
+    SetReal(result, 0);
     Command_RestartGame();
 }
-BUILTIN(F_DrawEnableDrawEvent)
+ZB_BUILTIN(F_DrawEnableDrawEvent)
 {
-    Ret(result, 0);
-    Run_State().drawEnabled = B(args[0]) ? 1 : 0;
+    SetReal(result, 0);
+    Run_State().drawEnabled = NumAboveHalf(args, 0) ? 1 : 0;
 }
-BUILTIN(F_ShowDebugMessage)
+ZB_BUILTIN(F_ShowDebugMessage)
 {
-    Ret(result, 0);
+    SetReal(result, 0);
     const ScriptValue& v = args[0];
     if (v.kind == VALUE_STRING) {
         Console_Release()->Output("%s\n", v.text ? v.text : "");
@@ -286,96 +317,95 @@ BUILTIN(F_ShowDebugMessage)
 
 // ---- Actions ----
 bool Relative() { return Function_GetRelative(); }
-BUILTIN(A_CreateObject)
+ZB_BUILTIN(A_CreateObject)
 {
-    float x = F(args[1]), y = F(args[2]);
+    float x = NumFloat(args, 1), y = NumFloat(args, 2);
     if (Relative() && self) {
         x += self->i_x;
         y += self->i_y;
     }
-    Ret(result, Id(Command_CreateInstance(I(args[0]), x, y)));
+    SetReal(result, Id(Command_CreateInstance(NumRound(args, 0), x, y)));
 }
-BUILTIN(A_KillObject)
+ZB_BUILTIN(A_KillObject)
 {
-    Ret(result, 0);
+    SetReal(result, 0);
     Command_DestroyInstance(self);
 }
-BUILTIN(A_ChangeObject)
+ZB_BUILTIN(A_ChangeObject)
 {
-    Ret(result, 0);
-    Command_ChangeInstance(self, I(args[0]), B(args[1]));
+    SetReal(result, 0);
+    Command_ChangeInstance(self, NumRound(args, 0), NumAboveHalf(args, 1));
 }
-BUILTIN(A_MoveTo)
+ZB_BUILTIN(A_MoveTo)
 {
-    Ret(result, 0);
+    SetReal(result, 0);
     if (!self) return;
-    float x = F(args[0]), y = F(args[1]);
+    float x = NumFloat(args, 0), y = NumFloat(args, 1);
     if (Relative()) {
         x += self->i_x;
         y += self->i_y;
     }
     self->SetPosition(x, y);
 }
-BUILTIN(A_SetMotion)
+ZB_BUILTIN(A_SetMotion)
 {
-    Ret(result, 0);
+    SetReal(result, 0);
     if (!self) return;
     if (Relative())
-        self->AddMotion(F(args[0]), F(args[1]));
+        self->AddMotion(NumFloat(args, 0), NumFloat(args, 1));
     else {
-        self->SetDirection(F(args[0]));
-        self->SetSpeed(F(args[1]));
+        self->SetDirection(NumFloat(args, 0));
+        self->SetSpeed(NumFloat(args, 1));
     }
 }
-BUILTIN(A_SetHSpeed)
+ZB_BUILTIN(A_SetHSpeed)
 {
-    Ret(result, 0);
-    if (self) self->SetHSpeed(Relative() ? self->i_hspeed + F(args[0]) : F(args[0]));
+    SetReal(result, 0);
+    if (self) self->SetHSpeed(Relative() ? self->i_hspeed + NumFloat(args, 0) : NumFloat(args, 0));
 }
-BUILTIN(A_SetVSpeed)
+ZB_BUILTIN(A_SetVSpeed)
 {
-    Ret(result, 0);
-    if (self) self->SetVSpeed(Relative() ? self->i_vspeed + F(args[0]) : F(args[0]));
+    SetReal(result, 0);
+    if (self) self->SetVSpeed(Relative() ? self->i_vspeed + NumFloat(args, 0) : NumFloat(args, 0));
 }
-BUILTIN(A_SetGravity)
+ZB_BUILTIN(A_SetGravity)
 {
-    Ret(result, 0);
+    SetReal(result, 0);
     if (!self) return;
-    self->i_gravitydir = F(args[0]);
-    self->i_gravity = Relative() ? self->i_gravity + F(args[1]) : F(args[1]);
+    self->i_gravitydir = NumFloat(args, 0);
+    self->i_gravity = Relative() ? self->i_gravity + NumFloat(args, 1) : NumFloat(args, 1);
 }
-BUILTIN(A_SetFriction)
+ZB_BUILTIN(A_SetFriction)
 {
-    Ret(result, 0);
-    if (self) self->i_friction = Relative() ? self->i_friction + F(args[0]) : F(args[0]);
+    SetReal(result, 0);
+    if (self) self->i_friction = Relative() ? self->i_friction + NumFloat(args, 0) : NumFloat(args, 0);
 }
-BUILTIN(A_SetAlarm)
+ZB_BUILTIN(A_SetAlarm)
 {
-    Ret(result, 0);
+    SetReal(result, 0);
     if (!self) return;
-    const int32_t n = I(args[1]);
-    self->SetAlarm(n, Relative() ? self->GetAlarm(n) + I(args[0]) : I(args[0]));
+    const int32_t n = NumRound(args, 1);
+    self->SetAlarm(n, Relative() ? self->GetAlarm(n) + NumRound(args, 0) : NumRound(args, 0));
 }
-BUILTIN(A_NextRoom) { F_RoomGotoNext(result, self, other, 0, args); }
-BUILTIN(A_PreviousRoom) { F_RoomGotoPrevious(result, self, other, 0, args); }
-BUILTIN(A_CurrentRoom) { F_RoomRestart(result, self, other, 0, args); }
-BUILTIN(A_AnotherRoom) { F_RoomGoto(result, self, other, 1, args); }
-BUILTIN(A_EndGame) { F_GameEnd(result, self, other, 0, args); }
-BUILTIN(A_RestartGame) { F_GameRestart(result, self, other, 0, args); }
-BUILTIN(A_SetCaption)
+ZB_BUILTIN(A_NextRoom) { F_RoomGotoNext(result, self, other, 0, args); }
+ZB_BUILTIN(A_PreviousRoom) { F_RoomGotoPrevious(result, self, other, 0, args); }
+ZB_BUILTIN(A_CurrentRoom) { F_RoomRestart(result, self, other, 0, args); }
+ZB_BUILTIN(A_AnotherRoom) { F_RoomGoto(result, self, other, 1, args); }
+ZB_BUILTIN(A_EndGame) { F_GameEnd(result, self, other, 0, args); }
+ZB_BUILTIN(A_RestartGame) { F_GameRestart(result, self, other, 0, args); }
+ZB_BUILTIN(A_SetCaption)
 {
     // (show score, score caption, show lives, lives caption, show health, health caption)
-    Ret(result, 0);
+    SetReal(result, 0);
     RunState& st = Run_State();
     st.captionSet = 1;
-    st.showScore = B(args[0]);
-    st.showLives = B(args[2]);
-    st.showHealth = B(args[4]);
+    st.showScore = NumAboveHalf(args, 0);
+    st.showLives = NumAboveHalf(args, 2);
+    st.showHealth = NumAboveHalf(args, 4);
     char** fields[3] = {&st.captionScore, &st.captionLives, &st.captionHealth};
     for (int32_t k = 0; k < 3; ++k) {
-        const ScriptValue& v = args[2 * k + 1];
         MEM_FREE(*fields[k]);
-        *fields[k] = MEM_STRDUP(v.kind == VALUE_STRING && v.text ? v.text : "");
+        *fields[k] = MEM_STRDUP(ArgText(args, 2 * k + 1));
     }
 }
 
@@ -433,6 +463,9 @@ void InitFunctions_Game()
     Function_Add("game_restart", F_GameRestart, 0);
     Function_Add("draw_enable_drawevent", F_DrawEnableDrawEvent, 1);
     Function_Add("show_debug_message", F_ShowDebugMessage, 1);
+    Function_Save_Register();
+    Function_Motion_Register();
+    Function_Device_Register();
 }
 
 void InitFunctions_Action()
@@ -457,4 +490,7 @@ void InitFunctions_Action()
     Function_Add("action_end_game", A_EndGame, 0);
     Function_Add("action_restart_game", A_RestartGame, 0);
     Function_Add("action_set_caption", A_SetCaption, 6);
+    Function_Save_RegisterActions();
+    Function_Device_RegisterActions();
+    InitFunctions_DialogActions();
 }

@@ -3,16 +3,13 @@
 
 #include "Files/Base/RealConvert.h"
 #include "Files/Code/Code_Error.h"
-#include "Files/Code/Code_Function.h"
+#include "Files/Code/Code_Builtin.h"
 #include "Files/IO/IO_Gamepad.h"
 #include "Files/Base/Value.h"
 
 namespace {
 
-#define BUILTIN(name)                                                                              \
-    void name([[maybe_unused]] ScriptValue* result, [[maybe_unused]] CInstance* self,             \
-              [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc,                   \
-              [[maybe_unused]] ScriptValue* args)
+using namespace zbargs;
 
 // Reports a missing pad library once, as the built-ins that need it do.
 void CheckLoaded()
@@ -22,13 +19,6 @@ void CheckLoaded()
     if (report) Code_Error_Report("xinput1_3.dll not found. Gamepad support disabled", false);
 }
 
-double Num(const ScriptValue* args, int32_t i) { return args[i].kind == VALUE_REAL ? args[i].real : 0.0; }
-
-// Nearest integer, halves to even (x86 results for NaN and out of range).
-int32_t Int(const ScriptValue* args, int32_t i) { return Real_RoundToInt32(Num(args, i)); }
-
-void Real(ScriptValue* result, double v) { Value_SetReal(result, v); }
-
 // False (with the report) when fewer than n arguments came.
 bool Enough(int32_t argc, int32_t n)
 {
@@ -37,20 +27,20 @@ bool Enough(int32_t argc, int32_t n)
     return false;
 }
 
-IO_Gamepad* Pad(const ScriptValue* args) { return IO_Gamepad_Get(Int(args, 0)); }
-int32_t Index(const ScriptValue* args) { return IO_Gamepad_Index(Int(args, 1)); }
+IO_Gamepad* Pad(const ScriptValue* args) { return IO_Gamepad_Get(NumRound(args, 0)); }
+int32_t Index(const ScriptValue* args) { return IO_Gamepad_Index(NumRound(args, 1)); }
 
-BUILTIN(F_GamepadIsSupported) { Real(result, XInput_Loaded() ? 1 : 0); }
-BUILTIN(F_GamepadGetDeviceCount) { Real(result, IO_Gamepad_Count()); }
+ZB_BUILTIN(F_GamepadIsSupported) { SetReal(result, XInput_Loaded() ? 1 : 0); }
+ZB_BUILTIN(F_GamepadGetDeviceCount) { SetReal(result, IO_Gamepad_Count()); }
 
-BUILTIN(F_GamepadIsConnected)
+ZB_BUILTIN(F_GamepadIsConnected)
 {
     if (!Enough(argc, 1)) return;
     IO_Gamepad* pad = Pad(args);
-    Real(result, pad && pad->connected ? 1 : 0);
+    SetReal(result, pad && pad->connected ? 1 : 0);
 }
 
-BUILTIN(F_GamepadGetDescription)
+ZB_BUILTIN(F_GamepadGetDescription)
 {
     Value_SetString(result, "");
     if (!Enough(argc, 1)) return;
@@ -58,14 +48,14 @@ BUILTIN(F_GamepadGetDescription)
     if (pad) Value_SetString(result, pad->description);
 }
 
-BUILTIN(F_GamepadGetButtonThreshold)
+ZB_BUILTIN(F_GamepadGetButtonThreshold)
 {
     if (!Enough(argc, 1)) return;
     IO_Gamepad* pad = Pad(args);
-    if (pad) Real(result, pad->buttonThreshold);
+    if (pad) SetReal(result, pad->buttonThreshold);
 }
 
-BUILTIN(F_GamepadSetButtonThreshold)
+ZB_BUILTIN(F_GamepadSetButtonThreshold)
 {
     if (!Enough(argc, 2)) return;
     IO_Gamepad* pad = Pad(args);
@@ -78,14 +68,14 @@ BUILTIN(F_GamepadSetButtonThreshold)
     pad->buttonThreshold = float(v);
 }
 
-BUILTIN(F_GamepadGetAxisDeadzone)
+ZB_BUILTIN(F_GamepadGetAxisDeadzone)
 {
     if (!Enough(argc, 1)) return;
     IO_Gamepad* pad = Pad(args);
-    if (pad) Real(result, pad->axisDeadZone);
+    if (pad) SetReal(result, pad->axisDeadZone);
 }
 
-BUILTIN(F_GamepadSetAxisDeadzone)
+ZB_BUILTIN(F_GamepadSetAxisDeadzone)
 {
     if (!Enough(argc, 2)) return;
     IO_Gamepad* pad = Pad(args);
@@ -98,67 +88,61 @@ BUILTIN(F_GamepadSetAxisDeadzone)
     pad->axisDeadZone = float(v);
 }
 
-BUILTIN(F_GamepadButtonCount)
+ZB_BUILTIN(F_GamepadButtonCount)
 {
     if (!Enough(argc, 1)) return;
     IO_Gamepad* pad = Pad(args);
-    Real(result, pad && pad->connected ? pad->buttonCount : 0);
+    SetReal(result, pad && pad->connected ? pad->buttonCount : 0);
 }
 
-BUILTIN(F_GamepadAxisCount)
+ZB_BUILTIN(F_GamepadAxisCount)
 {
     if (!Enough(argc, 1)) return;
     IO_Gamepad* pad = Pad(args);
-    Real(result, pad && pad->connected ? pad->axisCount : 0);
+    SetReal(result, pad && pad->connected ? pad->axisCount : 0);
 }
 
-BUILTIN(F_GamepadButtonCheck)
+ZB_BUILTIN(F_GamepadButtonCheck)
 {
     if (!Enough(argc, 2)) return;
     CheckLoaded();
-    Real(result, IO_Gamepad_ButtonCheck(Pad(args), Index(args)) ? 1 : 0);
+    SetReal(result, IO_Gamepad_ButtonCheck(Pad(args), Index(args)) ? 1 : 0);
 }
 
-BUILTIN(F_GamepadButtonCheckPressed)
+ZB_BUILTIN(F_GamepadButtonCheckPressed)
 {
     if (!Enough(argc, 2)) return;
     CheckLoaded();
-    Real(result, IO_Gamepad_ButtonPressed(Pad(args), Index(args)) ? 1 : 0);
+    SetReal(result, IO_Gamepad_ButtonPressed(Pad(args), Index(args)) ? 1 : 0);
 }
 
-BUILTIN(F_GamepadButtonCheckReleased)
+ZB_BUILTIN(F_GamepadButtonCheckReleased)
 {
     if (!Enough(argc, 2)) return;
     CheckLoaded();
-    Real(result, IO_Gamepad_ButtonReleased(Pad(args), Index(args)) ? 1 : 0);
+    SetReal(result, IO_Gamepad_ButtonReleased(Pad(args), Index(args)) ? 1 : 0);
 }
 
-BUILTIN(F_GamepadButtonValue)
+ZB_BUILTIN(F_GamepadButtonValue)
 {
     if (!Enough(argc, 2)) return;
     CheckLoaded();
-    Real(result, IO_Gamepad_ButtonValue(Pad(args), Index(args)));
+    SetReal(result, IO_Gamepad_ButtonValue(Pad(args), Index(args)));
 }
 
-BUILTIN(F_GamepadAxisValue)
+ZB_BUILTIN(F_GamepadAxisValue)
 {
     if (!Enough(argc, 2)) return;
     CheckLoaded();
-    Real(result, IO_Gamepad_AxisValue(Pad(args), Index(args)));
+    SetReal(result, IO_Gamepad_AxisValue(Pad(args), Index(args)));
 }
 
-BUILTIN(F_GamepadSetVibration)
+ZB_BUILTIN(F_GamepadSetVibration)
 {
     if (!Enough(argc, 3)) return;
     CheckLoaded();
-    IO_Gamepad_SetVibration(Pad(args), float(Num(args, 1)), float(Num(args, 2)));
+    IO_Gamepad_SetVibration(Pad(args), NumFloat(args, 1), NumFloat(args, 2));
 }
-
-struct Row {
-    const char* name;
-    BuiltinRoutine f;
-    int32_t args;
-};
 
 // ORDER: the group's registration order.
 const Row kRows[] = {
@@ -184,6 +168,6 @@ const Row kRows[] = {
 
 void InitFunctions_Gamepad()
 {
-    for (const Row& r : kRows) Function_Add(r.name, r.f, r.args);
+    Register(kRows);
     XInput_Init();
 }

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "Files/Base/RealConvert.h"
-#include "Files/Code/Code_Function.h"
+#include "Files/Code/Code_Builtin.h"
 #include "Files/Graphics_API/Graphics_3D.h"
 #include "Files/Graphics_API/Graphics_PNG.h"
 #include "Files/Graphics/Graphics_Texture.h"
@@ -21,69 +21,57 @@
 
 namespace {
 
-#define BUILTIN(name) void name(ScriptValue* result, CInstance*, CInstance*, int32_t argc, ScriptValue* args)
-#define UNUSED_ARGS (void)argc, (void)args
-
-double Num(const ScriptValue* v) { return v->kind == VALUE_REAL ? v->real : 0.0; }
-float F(const ScriptValue* args, int i) { return (float)Num(&args[i]); }
-int32_t I(const ScriptValue* args, int i) { return Real_RoundToInt32(Num(&args[i])); }
-uint32_t Colour(const ScriptValue* args, int i) { return (uint32_t)Real_RoundToInt32(Num(&args[i])); }
-bool B(const ScriptValue* args, int i) { return Num(&args[i]) >= 0.5; }
-void Real(ScriptValue* r, double v) { Value_SetReal(r, v); }
+using namespace zbargs;
 
 // ---- Display ------------------------------------------------------------------------------------
-BUILTIN(F_DisplayGetWidth) { UNUSED_ARGS; Real(result, GR_Display_GetWidth()); }
-BUILTIN(F_DisplayGetHeight) { UNUSED_ARGS; Real(result, GR_Display_GetHeight()); }
-BUILTIN(F_DisplayGetFrequency) { UNUSED_ARGS; Real(result, GR_Display_GetFrequency()); }
-BUILTIN(F_DisplayGetColourDepth) { UNUSED_ARGS; Real(result, GR_Display_GetColourDepth()); }
-BUILTIN(F_DisplayTestAll) { (void)argc; Real(result, GR_Display_TestAll(I(args, 0), I(args, 1), I(args, 2), I(args, 3)) ? 1 : 0); }
-BUILTIN(F_DisplaySetAll)
+ZB_BUILTIN(F_DisplayGetWidth) { SetReal(result, GR_Display_GetWidth()); }
+ZB_BUILTIN(F_DisplayGetHeight) { SetReal(result, GR_Display_GetHeight()); }
+ZB_BUILTIN(F_DisplayGetFrequency) { SetReal(result, GR_Display_GetFrequency()); }
+ZB_BUILTIN(F_DisplayGetColourDepth) { SetReal(result, GR_Display_GetColourDepth()); }
+ZB_BUILTIN(F_DisplayTestAll)
 {
-    (void)argc;
-    bool ok = GR_Display_SetAll(I(args, 0), I(args, 1), I(args, 2), I(args, 3));
-    if (ok) GR_D3D_Reset();
-    Real(result, ok ? 1 : 0);
+    SetReal(result,
+            GR_Display_TestAll(NumRound(args, 0), NumRound(args, 1), NumRound(args, 2), NumRound(args, 3)) ? 1 : 0);
 }
-BUILTIN(F_DisplaySetSize)
+ZB_BUILTIN(F_DisplaySetAll)
 {
-    (void)argc;
-    bool ok = GR_Display_SetSize(I(args, 0), I(args, 1));
+    bool ok = GR_Display_SetAll(NumRound(args, 0), NumRound(args, 1), NumRound(args, 2), NumRound(args, 3));
     if (ok) GR_D3D_Reset();
-    Real(result, ok ? 1 : 0);
+    SetReal(result, ok ? 1 : 0);
 }
-BUILTIN(F_DisplaySetFrequency)
+ZB_BUILTIN(F_DisplaySetSize)
 {
-    (void)argc;
-    bool ok = GR_Display_SetFrequency(I(args, 0));
+    bool ok = GR_Display_SetSize(NumRound(args, 0), NumRound(args, 1));
     if (ok) GR_D3D_Reset();
-    Real(result, ok ? 1 : 0);
+    SetReal(result, ok ? 1 : 0);
 }
-BUILTIN(F_DisplaySetColourDepth)
+ZB_BUILTIN(F_DisplaySetFrequency)
 {
-    (void)argc;
-    bool ok = GR_Display_SetColourDepth(I(args, 0));
+    bool ok = GR_Display_SetFrequency(NumRound(args, 0));
     if (ok) GR_D3D_Reset();
-    Real(result, ok ? 1 : 0);
+    SetReal(result, ok ? 1 : 0);
 }
-BUILTIN(F_DisplayReset)
+ZB_BUILTIN(F_DisplaySetColourDepth)
 {
-    (void)argc;
-    (void)result;
-    GR_Display_SetMultisample(I(args, 0));
-    GR_Display_SetVSync(B(args, 1));
+    bool ok = GR_Display_SetColourDepth(NumRound(args, 0));
+    if (ok) GR_D3D_Reset();
+    SetReal(result, ok ? 1 : 0);
+}
+ZB_BUILTIN(F_DisplayReset)
+{
+    GR_Display_SetMultisample(NumRound(args, 0));
+    GR_Display_SetVSync(NumFromHalf(args, 1));
     GR_ResetPending = 1;
 }
-BUILTIN(F_DisplayMouseGetX) { UNUSED_ARGS; Real(result, GR_Display_GetMouseX()); }
-BUILTIN(F_DisplayMouseGetY) { UNUSED_ARGS; Real(result, GR_Display_GetMouseY()); }
-BUILTIN(F_DisplayMouseSet) { (void)argc; (void)result; GR_Display_SetMouse(I(args, 0), I(args, 1)); }
+ZB_BUILTIN(F_DisplayMouseGetX) { SetReal(result, GR_Display_GetMouseX()); }
+ZB_BUILTIN(F_DisplayMouseGetY) { SetReal(result, GR_Display_GetMouseY()); }
+ZB_BUILTIN(F_DisplayMouseSet) { GR_Display_SetMouse(NumRound(args, 0), NumRound(args, 1)); }
 
 // ---- Window --------------------------------------------------------------------------------------
-BUILTIN(F_WindowSetFullscreen) { (void)argc; (void)result; GR_Window_SetFullscreen(B(args, 0)); }
-BUILTIN(F_WindowGetFullscreen) { UNUSED_ARGS; Real(result, GR_Window_GetFullscreen() ? 1 : 0); }
-BUILTIN(F_WindowSetCaption)
+ZB_BUILTIN(F_WindowSetFullscreen) { GR_Window_SetFullscreen(NumFromHalf(args, 0)); }
+ZB_BUILTIN(F_WindowGetFullscreen) { SetReal(result, GR_Window_GetFullscreen() ? 1 : 0); }
+ZB_BUILTIN(F_WindowSetCaption)
 {
-    (void)argc;
-    (void)result;
     char buffer[1025];
     const char* text = Value_Text(&args[0]);
     if (args[0].kind == VALUE_REAL) {
@@ -92,58 +80,57 @@ BUILTIN(F_WindowSetCaption)
     }
     GR_Window_SetCaption(text, false);
 }
-BUILTIN(F_WindowGetCaption) { UNUSED_ARGS; Value_SetString(result, GR_Window_GetCaption()); }
-BUILTIN(F_WindowCenter) { UNUSED_ARGS; (void)result; GR_Window_Center(); }
-BUILTIN(F_WindowSetPosition) { (void)argc; (void)result; GR_Window_SetPosition(I(args, 0), I(args, 1)); }
-BUILTIN(F_WindowSetSize) { (void)argc; (void)result; GR_Window_SetSize(I(args, 0), I(args, 1)); }
-BUILTIN(F_WindowSetRectangle)
+ZB_BUILTIN(F_WindowGetCaption) { Value_SetString(result, GR_Window_GetCaption()); }
+ZB_BUILTIN(F_WindowCenter) { GR_Window_Center(); }
+ZB_BUILTIN(F_WindowSetPosition) { GR_Window_SetPosition(NumRound(args, 0), NumRound(args, 1)); }
+ZB_BUILTIN(F_WindowSetSize) { GR_Window_SetSize(NumRound(args, 0), NumRound(args, 1)); }
+ZB_BUILTIN(F_WindowSetRectangle)
 {
-    (void)argc;
-    (void)result;
-    GR_Window_SetRectangle(I(args, 0), I(args, 1), I(args, 2), I(args, 3));
+    GR_Window_SetRectangle(NumRound(args, 0), NumRound(args, 1), NumRound(args, 2), NumRound(args, 3));
 }
-BUILTIN(F_WindowGetX) { UNUSED_ARGS; Real(result, GR_Window_GetX()); }
-BUILTIN(F_WindowGetY) { UNUSED_ARGS; Real(result, GR_Window_GetY()); }
-BUILTIN(F_WindowGetWidth) { UNUSED_ARGS; Real(result, GR_Window_GetWidth()); }
-BUILTIN(F_WindowGetHeight) { UNUSED_ARGS; Real(result, GR_Window_GetHeight()); }
-BUILTIN(F_WindowMouseGetX) { UNUSED_ARGS; Real(result, GR_Window_GetMouseX()); }
-BUILTIN(F_WindowMouseGetY) { UNUSED_ARGS; Real(result, GR_Window_GetMouseY()); }
-BUILTIN(F_WindowMouseSet) { (void)argc; (void)result; GR_Window_SetMouse(I(args, 0), I(args, 1)); }
-BUILTIN(F_WindowSetColour) { (void)argc; (void)result; GR_Window_SetColour(Colour(args, 0)); }
-BUILTIN(F_WindowGetColour) { UNUSED_ARGS; Real(result, GR_Window_GetColour()); }
-BUILTIN(F_WindowSetCursor) { (void)argc; (void)result; GR_Window_SetCursor(I(args, 0)); }
-BUILTIN(F_WindowGetCursor) { UNUSED_ARGS; Real(result, GR_Window_GetCursor()); }
-BUILTIN(F_WindowViewMouseGetX) { (void)argc; Real(result, GR_Window_ViewMouseGetX(I(args, 0))); }
-BUILTIN(F_WindowViewMouseGetY) { (void)argc; Real(result, GR_Window_ViewMouseGetY(I(args, 0))); }
-BUILTIN(F_WindowViewsMouseGetX) { UNUSED_ARGS; Real(result, GR_Window_DeviceMouseX(0)); }
-BUILTIN(F_WindowViewsMouseGetY) { UNUSED_ARGS; Real(result, GR_Window_DeviceMouseY(0)); }
+ZB_BUILTIN(F_WindowGetX) { SetReal(result, GR_Window_GetX()); }
+ZB_BUILTIN(F_WindowGetY) { SetReal(result, GR_Window_GetY()); }
+ZB_BUILTIN(F_WindowGetWidth) { SetReal(result, GR_Window_GetWidth()); }
+ZB_BUILTIN(F_WindowGetHeight) { SetReal(result, GR_Window_GetHeight()); }
+ZB_BUILTIN(F_WindowMouseGetX) { SetReal(result, GR_Window_GetMouseX()); }
+ZB_BUILTIN(F_WindowMouseGetY) { SetReal(result, GR_Window_GetMouseY()); }
+ZB_BUILTIN(F_WindowMouseSet) { GR_Window_SetMouse(NumRound(args, 0), NumRound(args, 1)); }
+ZB_BUILTIN(F_WindowSetColour) { GR_Window_SetColour(NumRoundU32(args, 0)); }
+ZB_BUILTIN(F_WindowGetColour) { SetReal(result, GR_Window_GetColour()); }
+ZB_BUILTIN(F_WindowSetCursor) { GR_Window_SetCursor(NumRound(args, 0)); }
+ZB_BUILTIN(F_WindowGetCursor) { SetReal(result, GR_Window_GetCursor()); }
+ZB_BUILTIN(F_WindowViewMouseGetX) { SetReal(result, GR_Window_ViewMouseGetX(NumRound(args, 0))); }
+ZB_BUILTIN(F_WindowViewMouseGetY) { SetReal(result, GR_Window_ViewMouseGetY(NumRound(args, 0))); }
+ZB_BUILTIN(F_WindowViewsMouseGetX) { SetReal(result, GR_Window_DeviceMouseX(0)); }
+ZB_BUILTIN(F_WindowViewsMouseGetY) { SetReal(result, GR_Window_DeviceMouseY(0)); }
 
 // ---- Render states and drawing colour -------------------------------------------------------------
-BUILTIN(F_DrawSetBlendMode) { (void)argc; (void)result; GR_State_SetBlendMode(I(args, 0)); }
-BUILTIN(F_DrawSetBlendModeExt) { (void)argc; (void)result; GR_State_SetBlendModeExt((uint32_t)I(args, 0), (uint32_t)I(args, 1)); }
-BUILTIN(F_DrawSetColourWriteEnable)
+ZB_BUILTIN(F_DrawSetBlendMode) { GR_State_SetBlendMode(NumRound(args, 0)); }
+ZB_BUILTIN(F_DrawSetBlendModeExt)
 {
-    (void)argc;
-    (void)result;
-    GR_State_SetColourWriteEnable(B(args, 0), B(args, 1), B(args, 2), B(args, 3));
+    GR_State_SetBlendModeExt((uint32_t)NumRound(args, 0), (uint32_t)NumRound(args, 1));
 }
-BUILTIN(F_DrawSetAlphaTest) { (void)argc; (void)result; GR_State_SetAlphaTest(B(args, 0)); }
-BUILTIN(F_DrawGetAlphaTest) { UNUSED_ARGS; Real(result, GR_State_GetAlphaTest() ? 1 : 0); }
-BUILTIN(F_DrawSetAlphaTestRef) { (void)argc; (void)result; GR_State_SetAlphaTestRef((uint32_t)I(args, 0)); }
-BUILTIN(F_DrawGetAlphaTestRef) { UNUSED_ARGS; Real(result, GR_State_GetAlphaTestRef()); }
-BUILTIN(F_DrawEnableAlphaBlend) { (void)argc; (void)result; GR_State_SetAlphaBlend(B(args, 0)); }
-BUILTIN(F_DrawSetColour) { (void)argc; (void)result; GR_Draw_SetColour(Colour(args, 0)); }
-BUILTIN(F_DrawSetAlpha) { (void)argc; (void)result; GR_Draw_SetAlpha(F(args, 0)); }
-BUILTIN(F_DrawGetColour) { UNUSED_ARGS; Real(result, GR_Draw_GetColour() & 0xFFFFFF); }
-BUILTIN(F_DrawGetAlpha) { UNUSED_ARGS; Real(result, GR_Draw_GetAlpha()); }
-BUILTIN(F_DrawGetPixel)
+ZB_BUILTIN(F_DrawSetColourWriteEnable)
 {
-    (void)argc;
+    GR_State_SetColourWriteEnable(NumFromHalf(args, 0), NumFromHalf(args, 1), NumFromHalf(args, 2),
+                                  NumFromHalf(args, 3));
+}
+ZB_BUILTIN(F_DrawSetAlphaTest) { GR_State_SetAlphaTest(NumFromHalf(args, 0)); }
+ZB_BUILTIN(F_DrawGetAlphaTest) { SetReal(result, GR_State_GetAlphaTest() ? 1 : 0); }
+ZB_BUILTIN(F_DrawSetAlphaTestRef) { GR_State_SetAlphaTestRef((uint32_t)NumRound(args, 0)); }
+ZB_BUILTIN(F_DrawGetAlphaTestRef) { SetReal(result, GR_State_GetAlphaTestRef()); }
+ZB_BUILTIN(F_DrawEnableAlphaBlend) { GR_State_SetAlphaBlend(NumFromHalf(args, 0)); }
+ZB_BUILTIN(F_DrawSetColour) { GR_Draw_SetColour(NumRoundU32(args, 0)); }
+ZB_BUILTIN(F_DrawSetAlpha) { GR_Draw_SetAlpha(NumFloat(args, 0)); }
+ZB_BUILTIN(F_DrawGetColour) { SetReal(result, GR_Draw_GetColour() & 0xFFFFFF); }
+ZB_BUILTIN(F_DrawGetAlpha) { SetReal(result, GR_Draw_GetAlpha()); }
+ZB_BUILTIN(F_DrawGetPixel)
+{
     // Room position to the screen texture through the first view in use.
     int32_t x, y, view = 0;
     while (view < GR_VIEWPORT_COUNT && !GR_ViewPort_Get(view)->inUse) ++view;
-    GR_ViewPort_RoomToScreen(view, F(args, 0), F(args, 1), &x, &y);
-    Real(result, GR_D3D_GetPixel(x, y));
+    GR_ViewPort_RoomToScreen(view, NumFloat(args, 0), NumFloat(args, 1), &x, &y);
+    SetReal(result, GR_D3D_GetPixel(x, y));
 }
 
 // Writes the screen rectangle as a PNG file (bytes R, G, B, A).
@@ -172,128 +159,116 @@ bool SaveScreen(const char* name, int32_t x, int32_t y, int32_t w, int32_t h)
     return ok;
 }
 
-BUILTIN(F_ScreenSave)
+ZB_BUILTIN(F_ScreenSave)
 {
-    (void)argc;
-    (void)result;
     SaveScreen(Value_Text(&args[0]), 0, 0, GR_Window_GetScreenWidth(), GR_Window_GetScreenHeight());
 }
-BUILTIN(F_ScreenSavePart)
+ZB_BUILTIN(F_ScreenSavePart)
 {
-    (void)argc;
-    (void)result;
-    SaveScreen(Value_Text(&args[0]), I(args, 1), I(args, 2), I(args, 3), I(args, 4));
+    SaveScreen(Value_Text(&args[0]), NumRound(args, 1), NumRound(args, 2), NumRound(args, 3), NumRound(args, 4));
 }
 
 // ---- 3D -------------------------------------------------------------------------------------------
-BUILTIN(F_D3DStart) { UNUSED_ARGS; Real(result, GR_3D_SetMode(true) ? 1 : 0); }
-BUILTIN(F_D3DEnd) { UNUSED_ARGS; Real(result, GR_3D_SetMode(false) ? 1 : 0); }
-BUILTIN(F_D3DSetPerspective) { (void)argc; (void)result; GR_3D_SetPerspective(B(args, 0)); }
-BUILTIN(F_D3DSetHidden) { (void)argc; (void)result; GR_3D_SetHidden(B(args, 0)); }
-BUILTIN(F_D3DSetZWriteEnable) { (void)argc; (void)result; GR_3D_SetZWriteEnable(B(args, 0)); }
-BUILTIN(F_D3DSetCulling) { (void)argc; (void)result; GR_3D_SetCulling(B(args, 0)); }
-BUILTIN(F_D3DSetShading) { (void)argc; (void)result; GR_3D_SetShading(B(args, 0)); }
-BUILTIN(F_D3DSetLighting) { (void)argc; (void)result; GR_3D_SetLighting(B(args, 0)); }
-BUILTIN(F_D3DSetFog)
+ZB_BUILTIN(F_D3DStart) { SetReal(result, GR_3D_SetMode(true) ? 1 : 0); }
+ZB_BUILTIN(F_D3DEnd) { SetReal(result, GR_3D_SetMode(false) ? 1 : 0); }
+ZB_BUILTIN(F_D3DSetPerspective) { GR_3D_SetPerspective(NumFromHalf(args, 0)); }
+ZB_BUILTIN(F_D3DSetHidden) { GR_3D_SetHidden(NumFromHalf(args, 0)); }
+ZB_BUILTIN(F_D3DSetZWriteEnable) { GR_3D_SetZWriteEnable(NumFromHalf(args, 0)); }
+ZB_BUILTIN(F_D3DSetCulling) { GR_3D_SetCulling(NumFromHalf(args, 0)); }
+ZB_BUILTIN(F_D3DSetShading) { GR_3D_SetShading(NumFromHalf(args, 0)); }
+ZB_BUILTIN(F_D3DSetLighting) { GR_3D_SetLighting(NumFromHalf(args, 0)); }
+ZB_BUILTIN(F_D3DSetFog)
 {
-    (void)argc;
-    (void)result;
-    GR_3D_SetFog(B(args, 0), Colour(args, 1), I(args, 2), I(args, 3));
+    GR_3D_SetFog(NumFromHalf(args, 0), NumRoundU32(args, 1), NumRound(args, 2), NumRound(args, 3));
 }
-BUILTIN(F_D3DSetDepth) { (void)argc; (void)result; GR_3D_SetDepth(F(args, 0)); }
-BUILTIN(F_D3DSetProjection)
+ZB_BUILTIN(F_D3DSetDepth) { GR_3D_SetDepth(NumFloat(args, 0)); }
+ZB_BUILTIN(F_D3DSetProjection)
 {
-    (void)argc;
-    (void)result;
-    GR_3D_SetProjection(F(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5), F(args, 6), F(args, 7),
-                        F(args, 8));
+    GR_3D_SetProjection(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4),
+                        NumFloat(args, 5), NumFloat(args, 6), NumFloat(args, 7), NumFloat(args, 8));
 }
-BUILTIN(F_D3DSetProjectionExt)
+ZB_BUILTIN(F_D3DSetProjectionExt)
 {
-    (void)argc;
-    (void)result;
-    GR_3D_SetProjectionExt(F(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5), F(args, 6), F(args, 7),
-                           F(args, 8), F(args, 9), F(args, 10), F(args, 11), F(args, 12));
+    GR_3D_SetProjectionExt(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                           NumFloat(args, 4), NumFloat(args, 5), NumFloat(args, 6), NumFloat(args, 7),
+                           NumFloat(args, 8), NumFloat(args, 9), NumFloat(args, 10), NumFloat(args, 11),
+                           NumFloat(args, 12));
 }
-BUILTIN(F_D3DSetProjectionOrtho)
+ZB_BUILTIN(F_D3DSetProjectionOrtho)
 {
-    (void)argc;
-    (void)result;
-    GR_3D_SetProjectionOrtho(F(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4));
+    GR_3D_SetProjectionOrtho(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                             NumFloat(args, 4));
 }
-BUILTIN(F_D3DSetProjectionPerspective)
+ZB_BUILTIN(F_D3DSetProjectionPerspective)
 {
-    (void)argc;
-    (void)result;
-    GR_3D_SetProjectionPerspective(F(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4));
+    GR_3D_SetProjectionPerspective(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                                   NumFloat(args, 4));
 }
-BUILTIN(F_D3DLightAmbient) { (void)argc; (void)result; GR_3D_SetAmbient(Colour(args, 0)); }
-BUILTIN(F_D3DLightDirection)
+ZB_BUILTIN(F_D3DLightAmbient) { GR_3D_SetAmbient(NumRoundU32(args, 0)); }
+ZB_BUILTIN(F_D3DLightDirection)
 {
-    (void)argc;
-    (void)result;
-    GR_3D_DefineDirectionalLight(I(args, 0), F(args, 1), F(args, 2), F(args, 3), Colour(args, 4));
+    GR_3D_DefineDirectionalLight(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                                 NumRoundU32(args, 4));
 }
-BUILTIN(F_D3DLightPoint)
+ZB_BUILTIN(F_D3DLightPoint)
 {
-    (void)argc;
-    (void)result;
-    GR_3D_DefinePointLight(I(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4), Colour(args, 5));
+    GR_3D_DefinePointLight(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                           NumFloat(args, 4), NumRoundU32(args, 5));
 }
-BUILTIN(F_D3DLightEnable) { (void)argc; (void)result; GR_3D_EnableLight(I(args, 0), B(args, 1)); }
+ZB_BUILTIN(F_D3DLightEnable) { GR_3D_EnableLight(NumRound(args, 0), NumFromHalf(args, 1)); }
 
-BUILTIN(F_TransformSetIdentity) { UNUSED_ARGS; (void)result; GR_3D_TransformSetIdentity(); }
-BUILTIN(F_TransformSetTranslation) { (void)argc; (void)result; GR_3D_TransformSetTranslation(F(args, 0), F(args, 1), F(args, 2)); }
-BUILTIN(F_TransformSetScaling) { (void)argc; (void)result; GR_3D_TransformSetScaling(F(args, 0), F(args, 1), F(args, 2)); }
-BUILTIN(F_TransformSetRotationX) { (void)argc; (void)result; GR_3D_TransformSetRotationX(F(args, 0)); }
-BUILTIN(F_TransformSetRotationY) { (void)argc; (void)result; GR_3D_TransformSetRotationY(F(args, 0)); }
-BUILTIN(F_TransformSetRotationZ) { (void)argc; (void)result; GR_3D_TransformSetRotationZ(F(args, 0)); }
-BUILTIN(F_TransformSetRotationAxis)
+ZB_BUILTIN(F_TransformSetIdentity) { GR_3D_TransformSetIdentity(); }
+ZB_BUILTIN(F_TransformSetTranslation)
 {
-    (void)argc;
-    (void)result;
-    GR_3D_TransformSetRotationAxis(F(args, 0), F(args, 1), F(args, 2), F(args, 3));
+    GR_3D_TransformSetTranslation(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2));
 }
-BUILTIN(F_TransformAddTranslation) { (void)argc; (void)result; GR_3D_TransformAddTranslation(F(args, 0), F(args, 1), F(args, 2)); }
-BUILTIN(F_TransformAddScaling) { (void)argc; (void)result; GR_3D_TransformAddScaling(F(args, 0), F(args, 1), F(args, 2)); }
-BUILTIN(F_TransformAddRotationX) { (void)argc; (void)result; GR_3D_TransformAddRotationX(F(args, 0)); }
-BUILTIN(F_TransformAddRotationY) { (void)argc; (void)result; GR_3D_TransformAddRotationY(F(args, 0)); }
-BUILTIN(F_TransformAddRotationZ) { (void)argc; (void)result; GR_3D_TransformAddRotationZ(F(args, 0)); }
-BUILTIN(F_TransformAddRotationAxis)
+ZB_BUILTIN(F_TransformSetScaling)
 {
-    (void)argc;
-    (void)result;
-    GR_3D_TransformAddRotationAxis(F(args, 0), F(args, 1), F(args, 2), F(args, 3));
+    GR_3D_TransformSetScaling(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2));
 }
-BUILTIN(F_StackClear) { UNUSED_ARGS; (void)result; GR_3D_TransformStackClear(); }
-BUILTIN(F_StackEmpty) { UNUSED_ARGS; Real(result, GR_3D_TransformStackEmpty() ? 1 : 0); }
-BUILTIN(F_StackPush) { UNUSED_ARGS; Real(result, GR_3D_TransformStackPush() ? 1 : 0); }
-BUILTIN(F_StackPop) { UNUSED_ARGS; Real(result, GR_3D_TransformStackPop() ? 1 : 0); }
-BUILTIN(F_StackTop) { UNUSED_ARGS; Real(result, GR_3D_TransformStackTop() ? 1 : 0); }
-BUILTIN(F_StackDiscard) { UNUSED_ARGS; Real(result, GR_3D_TransformStackDiscard() ? 1 : 0); }
+ZB_BUILTIN(F_TransformSetRotationX) { GR_3D_TransformSetRotationX(NumFloat(args, 0)); }
+ZB_BUILTIN(F_TransformSetRotationY) { GR_3D_TransformSetRotationY(NumFloat(args, 0)); }
+ZB_BUILTIN(F_TransformSetRotationZ) { GR_3D_TransformSetRotationZ(NumFloat(args, 0)); }
+ZB_BUILTIN(F_TransformSetRotationAxis)
+{
+    GR_3D_TransformSetRotationAxis(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3));
+}
+ZB_BUILTIN(F_TransformAddTranslation)
+{
+    GR_3D_TransformAddTranslation(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2));
+}
+ZB_BUILTIN(F_TransformAddScaling)
+{
+    GR_3D_TransformAddScaling(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2));
+}
+ZB_BUILTIN(F_TransformAddRotationX) { GR_3D_TransformAddRotationX(NumFloat(args, 0)); }
+ZB_BUILTIN(F_TransformAddRotationY) { GR_3D_TransformAddRotationY(NumFloat(args, 0)); }
+ZB_BUILTIN(F_TransformAddRotationZ) { GR_3D_TransformAddRotationZ(NumFloat(args, 0)); }
+ZB_BUILTIN(F_TransformAddRotationAxis)
+{
+    GR_3D_TransformAddRotationAxis(NumFloat(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3));
+}
+ZB_BUILTIN(F_StackClear) { GR_3D_TransformStackClear(); }
+ZB_BUILTIN(F_StackEmpty) { SetReal(result, GR_3D_TransformStackEmpty() ? 1 : 0); }
+ZB_BUILTIN(F_StackPush) { SetReal(result, GR_3D_TransformStackPush() ? 1 : 0); }
+ZB_BUILTIN(F_StackPop) { SetReal(result, GR_3D_TransformStackPop() ? 1 : 0); }
+ZB_BUILTIN(F_StackTop) { SetReal(result, GR_3D_TransformStackTop() ? 1 : 0); }
+ZB_BUILTIN(F_StackDiscard) { SetReal(result, GR_3D_TransformStackDiscard() ? 1 : 0); }
 
 // ---- Textures -------------------------------------------------------------------------------------
-BUILTIN(F_TextureSetInterpolation) { (void)argc; (void)result; GR_Texture_SetInterpolation(B(args, 0)); }
-BUILTIN(F_TextureSetBlending) { (void)argc; (void)result; GR_Texture_SetBlending(B(args, 0)); }
-BUILTIN(F_TextureSetRepeat) { (void)argc; (void)result; GR_Texture_SetRepeat(B(args, 0)); }
-BUILTIN(F_TextureExists) { (void)argc; Real(result, GR_Texture_Exists(I(args, 0)) ? 1 : 0); }
-BUILTIN(F_TextureGetWidth) { (void)argc; Real(result, GR_Texture_GetWidth(I(args, 0))); }
-BUILTIN(F_TextureGetHeight) { (void)argc; Real(result, GR_Texture_GetHeight(I(args, 0))); }
-BUILTIN(F_TexturePreload) { (void)argc; (void)result; GR_Texture_Preload(I(args, 0)); }
-BUILTIN(F_TextureSetPriority) { (void)argc; (void)result; GR_Texture_SetPriority(I(args, 0), (uint32_t)I(args, 1)); }
-BUILTIN(F_DrawTextureFlush)
+ZB_BUILTIN(F_TextureSetInterpolation) { GR_Texture_SetInterpolation(NumFromHalf(args, 0)); }
+ZB_BUILTIN(F_TextureSetBlending) { GR_Texture_SetBlending(NumFromHalf(args, 0)); }
+ZB_BUILTIN(F_TextureSetRepeat) { GR_Texture_SetRepeat(NumFromHalf(args, 0)); }
+ZB_BUILTIN(F_TextureExists) { SetReal(result, GR_Texture_Exists(NumRound(args, 0)) ? 1 : 0); }
+ZB_BUILTIN(F_TextureGetWidth) { SetReal(result, GR_Texture_GetWidth(NumRound(args, 0))); }
+ZB_BUILTIN(F_TextureGetHeight) { SetReal(result, GR_Texture_GetHeight(NumRound(args, 0))); }
+ZB_BUILTIN(F_TexturePreload) { GR_Texture_Preload(NumRound(args, 0)); }
+ZB_BUILTIN(F_TextureSetPriority) { GR_Texture_SetPriority(NumRound(args, 0), (uint32_t)NumRound(args, 1)); }
+ZB_BUILTIN(F_DrawTextureFlush)
 {
-    UNUSED_ARGS;
-    (void)result;
     GR_D3D_Flush();
     GR_Texture_FlushAll();
 }
-
-struct Row {
-    const char* name;
-    BuiltinRoutine f;
-    int32_t args;
-};
 
 // ORDER: registration order (rows are ids; games compiled against this table see them).
 const Row kRows[] = {
@@ -356,7 +331,4 @@ const Row kRows[] = {
 
 } // namespace
 
-void GR_Builtins_Register()
-{
-    for (const Row& r : kRows) Function_Add(r.name, r.f, r.args);
-}
+void GR_Builtins_Register() { Register(kRows); }

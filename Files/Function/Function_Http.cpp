@@ -8,7 +8,7 @@
 // Needs the request layer, maps, sprites, the built-in table. No Linux/ file.
 #include <cstring>
 
-#include "Files/Code/Code_Function.h"
+#include "Files/Code/Code_Builtin.h"
 #include "Files/Function/Function_Http.h"
 #include "Files/Sprite/Sprite_Main.h"
 #include "Files/DS/DS_Map.h"
@@ -17,18 +17,14 @@
 
 namespace {
 
+using namespace zbargs;
+
 bool IsWebAddress(const char* url)
 {
     return std::strncmp(url, "http://", 7) == 0 || std::strncmp(url, "https://", 8) == 0;
 }
 
-// The reply as text: the worker leaves a zero byte after the bytes received.
-const char* ReplyText(const HTTP_REQ_CONTEXT* r)
-{
-    return r->received > 0 && r->buffer ? reinterpret_cast<const char*>(r->buffer) : "";
-}
-
-void F_HttpGet(ScriptValue* result, CInstance*, CInstance*, int32_t argc, ScriptValue* args)
+ZB_BUILTIN(F_HttpGet)
 {
     Value_SetReal(result, -1);
     if (argc < 1) return;
@@ -37,7 +33,7 @@ void F_HttpGet(ScriptValue* result, CInstance*, CInstance*, int32_t argc, Script
     Value_SetReal(result, HTTP_Get(url, -1, HTTP_OnComplete, nullptr, nullptr));
 }
 
-void F_HttpPostString(ScriptValue* result, CInstance*, CInstance*, int32_t argc, ScriptValue* args)
+ZB_BUILTIN(F_HttpPostString)
 {
     Value_SetReal(result, -1);
     if (argc < 2) return;
@@ -77,8 +73,10 @@ bool SpriteGet(const char* url, int32_t kind, SpriteAsyncRequest* record)
 int32_t HTTP_OnComplete(HTTP_REQ_CONTEXT* r, void*, int32_t* mapIndex)
 {
     *mapIndex = DS_Map_CreateFromPairs(5, "id", double(r->id), nullptr, "url", 0.0, r->url ? r->url : "", "result",
-                                       0.0, ReplyText(r), "http_status", double(r->httpStatus), nullptr, "status",
+                                       0.0, "", "http_status", double(r->httpStatus), nullptr, "status",
                                        r->received < 1 ? -1.0 : 0.0, nullptr);
+    // The reply's own block becomes the text (it ends in a zero byte): no copy of a large reply.
+    if (char* reply = HTTP_TakeReply(r)) DS_Map_TakeString(*mapIndex, "result", reply);
     return 62;
 }
 

@@ -11,21 +11,14 @@
 #include "Files/Support/IniFile.h"
 #include "Files/Base/RealConvert.h"
 #include "Files/Code/Code_Error.h"
-#include "Files/Code/Code_Function.h"
+#include "Files/Code/Code_Builtin.h"
 #include "Files/Function/Function_File.h"
 #include "Files/Base/Value.h"
 #include "Platform/MemoryManager.h"
 
 namespace {
 
-#define INI_BUILTIN(name)                                                                          \
-    void name([[maybe_unused]] ScriptValue* result, [[maybe_unused]] CInstance* self,             \
-              [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc,                   \
-              [[maybe_unused]] ScriptValue* args)
-
-const ScriptValue kNoArgument = {VALUE_REAL, nullptr, 0.0};
-const ScriptValue& Arg(int32_t argc, const ScriptValue* args, int32_t i) { return i < argc ? args[i] : kNoArgument; }
-const char* TextArg(int32_t argc, const ScriptValue* args, int32_t i) { return Value_Text(&Arg(argc, args, i)); }
+using namespace zbargs;
 
 // "%f": six decimals, any magnitude, independent of the locale.
 std::string FormatF(double x)
@@ -68,29 +61,29 @@ bool AllStrings(int32_t argc, const ScriptValue* args, int32_t count)
 constexpr const char* kNoIniRead = "Trying to read from undefined INI file";
 constexpr const char* kNoIniChange = "Trying to change undefined INI file";
 
-INI_BUILTIN(F_IniOpen)
+ZB_BUILTIN(F_IniOpen)
 {
     Value_SetReal(result, 0.0);
     MEM_FREE(CloseCurrent());
     g_ini = new IniFile();
-    g_ini->Load(TextArg(argc, args, 0), false);
+    g_ini->Load(ArgText(argc, args, 0), false);
 }
 
-INI_BUILTIN(F_IniOpenFromString)
+ZB_BUILTIN(F_IniOpenFromString)
 {
     Value_SetReal(result, 0.0);
     MEM_FREE(CloseCurrent());
     g_ini = new IniFile();
-    g_ini->SetText(TextArg(argc, args, 0));
+    g_ini->SetText(ArgText(argc, args, 0));
 }
 
-INI_BUILTIN(F_IniClose)
+ZB_BUILTIN(F_IniClose)
 {
     Value_SetString(result, "");
     if (char* text = CloseCurrent()) Value_SetStringOwned(result, text);
 }
 
-INI_BUILTIN(F_IniReadString)
+ZB_BUILTIN(F_IniReadString)
 {
     Value_SetString(result, "");
     if (!NeedIni(kNoIniRead)) return;
@@ -104,7 +97,7 @@ INI_BUILTIN(F_IniReadString)
         Value_SetString(result, Value_Text(&args[2]));
 }
 
-INI_BUILTIN(F_IniReadReal)
+ZB_BUILTIN(F_IniReadReal)
 {
     Value_SetReal(result, 0.0);
     if (argc != 3 || !Value_IsString(&args[0]) || !Value_IsString(&args[1])) {
@@ -119,7 +112,7 @@ INI_BUILTIN(F_IniReadReal)
         Value_SetReal(result, Real_ParseDecimal(key->value ? key->value : ""));
 }
 
-INI_BUILTIN(F_IniWriteString)
+ZB_BUILTIN(F_IniWriteString)
 {
     Value_SetReal(result, 0.0);
     if (!NeedIni(kNoIniRead)) return;
@@ -130,7 +123,7 @@ INI_BUILTIN(F_IniWriteString)
     g_ini->WriteString(Value_Text(&args[0]), Value_Text(&args[1]), Value_Text(&args[2]));
 }
 
-INI_BUILTIN(F_IniWriteReal)
+ZB_BUILTIN(F_IniWriteReal)
 {
     Value_SetReal(result, 0.0);
     if (!NeedIni(kNoIniRead)) return;
@@ -141,32 +134,32 @@ INI_BUILTIN(F_IniWriteReal)
     g_ini->WriteString(Value_Text(&args[0]), Value_Text(&args[1]), FormatF(args[2].real).c_str());
 }
 
-INI_BUILTIN(F_IniKeyExists)
+ZB_BUILTIN(F_IniKeyExists)
 {
     Value_SetReal(result, 0.0);
     if (!NeedIni(kNoIniRead)) return;
-    if (g_ini->FindKey(TextArg(argc, args, 0), TextArg(argc, args, 1))) Value_SetReal(result, 1.0);
+    if (g_ini->FindKey(ArgText(argc, args, 0), ArgText(argc, args, 1))) Value_SetReal(result, 1.0);
 }
 
-INI_BUILTIN(F_IniSectionExists)
+ZB_BUILTIN(F_IniSectionExists)
 {
     Value_SetReal(result, 0.0);
     if (!NeedIni(kNoIniRead)) return;
-    if (g_ini->FindSection(TextArg(argc, args, 0))) Value_SetReal(result, 1.0);
+    if (g_ini->FindSection(ArgText(argc, args, 0))) Value_SetReal(result, 1.0);
 }
 
-INI_BUILTIN(F_IniKeyDelete)
+ZB_BUILTIN(F_IniKeyDelete)
 {
     Value_SetReal(result, 0.0);
     if (!NeedIni(kNoIniChange)) return;
-    g_ini->DeleteKey(TextArg(argc, args, 0), TextArg(argc, args, 1));
+    g_ini->DeleteKey(ArgText(argc, args, 0), ArgText(argc, args, 1));
 }
 
-INI_BUILTIN(F_IniSectionDelete)
+ZB_BUILTIN(F_IniSectionDelete)
 {
     Value_SetReal(result, 0.0);
     if (!NeedIni(kNoIniChange)) return;
-    g_ini->DeleteSection(TextArg(argc, args, 0));
+    g_ini->DeleteSection(ArgText(argc, args, 0));
 }
 
 // [SECTION] Registry key store
@@ -200,40 +193,37 @@ const RegistryValue* RegistryFind(const char* key)
     return it == g_registry.end() ? nullptr : &it->second;
 }
 
-INI_BUILTIN(F_RegistryWriteString)
+ZB_BUILTIN(F_RegistryWriteString)
 {
     Value_SetReal(result, 0.0);
-    const ScriptValue& value = Arg(argc, args, 1);
-    RegistryWrite(TextArg(argc, args, 0), Value_IsString(&value) ? Value_Text(&value) : nullptr);
+    const ScriptValue& value = ArgOrZero(argc, args, 1);
+    RegistryWrite(ArgText(argc, args, 0), Value_IsString(&value) ? Value_Text(&value) : nullptr);
 }
 
-INI_BUILTIN(F_RegistryWriteReal)
+ZB_BUILTIN(F_RegistryWriteReal)
 {
     Value_SetReal(result, 0.0);
-    RegistryWrite(TextArg(argc, args, 0), FormatF(Arg(argc, args, 1).real).c_str());
+    RegistryWrite(ArgText(argc, args, 0), FormatF(ArgReal(argc, args, 1)).c_str());
 }
 
-INI_BUILTIN(F_RegistryReadString)
+ZB_BUILTIN(F_RegistryReadString)
 {
     Value_SetString(result, "");
-    if (const RegistryValue* v = RegistryFind(TextArg(argc, args, 0)))
+    if (const RegistryValue* v = RegistryFind(ArgText(argc, args, 0)))
         if (v->hasText) Value_SetString(result, v->text.c_str());
 }
 
-INI_BUILTIN(F_RegistryReadReal)
+ZB_BUILTIN(F_RegistryReadReal)
 {
     Value_SetReal(result, 0.0);
-    if (const RegistryValue* v = RegistryFind(TextArg(argc, args, 0)))
+    if (const RegistryValue* v = RegistryFind(ArgText(argc, args, 0)))
         Value_SetReal(result, Real_ParseDecimal(v->text.c_str()));
 }
 
-INI_BUILTIN(F_RegistryExists)
-{
-    Value_SetReal(result, RegistryFind(TextArg(argc, args, 0)) ? 1.0 : 0.0);
-}
+ZB_BUILTIN(F_RegistryExists) { Value_SetReal(result, RegistryFind(ArgText(argc, args, 0)) ? 1.0 : 0.0); }
 
-INI_BUILTIN(F_RegistryReadStringExt) { Value_SetString(result, ""); }
-INI_BUILTIN(F_RegistryNothing) { Value_SetReal(result, 0.0); }
+ZB_BUILTIN(F_RegistryReadStringExt) { Value_SetString(result, ""); }
+ZB_BUILTIN(F_RegistryNothing) { Value_SetReal(result, 0.0); }
 
 } // namespace
 

@@ -3,7 +3,8 @@
 #include "Files/Function/Function_Interaction.h"
 
 #include "Files/Base/RealConvert.h"
-#include "Files/Code/Code_Function.h"
+#include "Files/Code/Code_Builtin.h"
+#include "Files/Function/Function_Dialog.h"
 #include "Files/Graphics_API/Graphics_Host.h"
 #include "Files/Graphics_API/Graphics_Window.h"
 #include "Files/IO/IO_Input.h"
@@ -15,84 +16,74 @@
 
 namespace {
 
-#define BUILTIN(name)                                                                              \
-    void name([[maybe_unused]] ScriptValue* result, [[maybe_unused]] CInstance* self,             \
-              [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc,                   \
-              [[maybe_unused]] ScriptValue* args)
+using namespace zbargs;
 
 bool g_doubleClick = false;
 
-double Num(const ScriptValue* args, int32_t i) { return args[i].kind == VALUE_REAL ? args[i].real : 0.0; }
-
-// Nearest integer, halves to even (x86 results for NaN and out of range).
-int32_t Int(const ScriptValue* args, int32_t i) { return Real_RoundToInt32(Num(args, i)); }
-
-void Real(ScriptValue* result, double v) { Value_SetReal(result, v); }
-void Bool(ScriptValue* result, bool v) { Value_SetReal(result, v ? 1.0 : 0.0); }
-
-int32_t Joystick(const ScriptValue* args) { return Joystick_Id(Int(args, 0)); }
+int32_t Joystick(const ScriptValue* args) { return Joystick_Id(NumRound(args, 0)); }
 
 // A wait ends when the window was closed or the main loop stopped (the pump clears the
 // running flag on quit), and at once during playback.
 bool WaitOver(bool wasRunning)
 {
-    return GR_Window_Record().quitSeen || (wasRunning && g_StartupOptions.running != 1) || IO_Record_PlayingBack();
+    return GR_Window_Record().quitSeen || (wasRunning && g_StartupOptions.running != 1) || Main_ExitRequested() ||
+           IO_Record_PlayingBack();
 }
 
 constexpr int64_t kWaitStep = 50000; // microseconds between pumps
 
 // ---- Keyboard ---------------------------------------------------------------------------------
-BUILTIN(F_KeyboardGetNumlock)
+ZB_BUILTIN(F_KeyboardGetNumlock)
 {
     IWindowHost* host = WindowHost_Get();
     // The lock's key state is positive: on, and the key not held.
-    Bool(result, host && host->IsNumLockOn() && !host->IsKeyDown(144));
+    SetBool(result, host && host->IsNumLockOn() && !host->IsKeyDown(144));
 }
 
-BUILTIN(F_KeyboardSetNumlock)
+ZB_BUILTIN(F_KeyboardSetNumlock)
 {
     IWindowHost* host = WindowHost_Get();
     if (!host) return;
-    bool wish = Num(args, 0) >= 0.5;
+    bool wish = NumFromHalf(args, 0);
     if (wish != host->IsNumLockOn()) {
         host->PostKey(144, true);
         host->PostKey(144, false);
     }
 }
 
-BUILTIN(F_KeyboardKeyPress)
+ZB_BUILTIN(F_KeyboardKeyPress)
 {
     IWindowHost* host = WindowHost_Get();
-    if (host) host->PostKey(Int(args, 0), true);
+    if (host) host->PostKey(NumRound(args, 0), true);
 }
 
-BUILTIN(F_KeyboardKeyRelease)
+ZB_BUILTIN(F_KeyboardKeyRelease)
 {
     IWindowHost* host = WindowHost_Get();
-    if (host) host->PostKey(Int(args, 0), false);
+    if (host) host->PostKey(NumRound(args, 0), false);
 }
 
-BUILTIN(F_KeyboardSetMap) { IO_SetKeyMap(Int(args, 0), Int(args, 1)); }
-BUILTIN(F_KeyboardGetMap) { Real(result, IO_GetKeyMap(Int(args, 0))); }
-BUILTIN(F_KeyboardUnsetMap) { IO_ResetKeyMap(); }
-BUILTIN(F_KeyboardCheck) { Bool(result, IO_KeyboardCheck(Int(args, 0))); }
-BUILTIN(F_KeyboardCheckPressed) { Bool(result, IO_KeyboardCheckPressed(Int(args, 0))); }
-BUILTIN(F_KeyboardCheckReleased) { Bool(result, IO_KeyboardCheckReleased(Int(args, 0))); }
+ZB_BUILTIN(F_KeyboardSetMap) { IO_SetKeyMap(NumRound(args, 0), NumRound(args, 1)); }
+ZB_BUILTIN(F_KeyboardGetMap) { SetReal(result, IO_GetKeyMap(NumRound(args, 0))); }
+ZB_BUILTIN(F_KeyboardUnsetMap) { IO_ResetKeyMap(); }
+ZB_BUILTIN(F_KeyboardCheck) { SetBool(result, IO_KeyboardCheck(NumRound(args, 0))); }
+ZB_BUILTIN(F_KeyboardCheckPressed) { SetBool(result, IO_KeyboardCheckPressed(NumRound(args, 0))); }
+ZB_BUILTIN(F_KeyboardCheckReleased) { SetBool(result, IO_KeyboardCheckReleased(NumRound(args, 0))); }
 
-BUILTIN(F_KeyboardCheckDirect)
+ZB_BUILTIN(F_KeyboardCheckDirect)
 {
-    int32_t key = Int(args, 0);
+    int32_t key = NumRound(args, 0);
     IWindowHost* host = WindowHost_Get();
-    Bool(result, key >= 0 && key < IO_KEY_COUNT && host && host->IsKeyDown(key));
+    SetBool(result, key >= 0 && key < IO_KEY_COUNT && host && host->IsKeyDown(key));
 }
 
-BUILTIN(F_KeyboardClear)
+ZB_BUILTIN(F_KeyboardClear)
 {
     Timing_PumpEvents();
-    IO_ClearKey(Int(args, 0));
+    IO_ClearKey(NumRound(args, 0));
 }
 
-BUILTIN(F_KeyboardWait)
+ZB_BUILTIN(F_KeyboardWait)
 {
     IO_SetLastKey(0);
     bool wasRunning = g_StartupOptions.running == 1;
@@ -104,19 +95,19 @@ BUILTIN(F_KeyboardWait)
 }
 
 // ---- Mouse ------------------------------------------------------------------------------------
-BUILTIN(F_MouseCheckButton) { Bool(result, IO_MouseCheckButton(Int(args, 0), 0)); }
-BUILTIN(F_MouseCheckButtonPressed) { Bool(result, IO_MouseCheckButtonPressed(Int(args, 0), 0)); }
-BUILTIN(F_MouseCheckButtonReleased) { Bool(result, IO_MouseCheckButtonReleased(Int(args, 0), 0)); }
-BUILTIN(F_MouseWheelUp) { Bool(result, IO_MouseWheelUp(0)); }
-BUILTIN(F_MouseWheelDown) { Bool(result, IO_MouseWheelDown(0)); }
+ZB_BUILTIN(F_MouseCheckButton) { SetBool(result, IO_MouseCheckButton(NumRound(args, 0), 0)); }
+ZB_BUILTIN(F_MouseCheckButtonPressed) { SetBool(result, IO_MouseCheckButtonPressed(NumRound(args, 0), 0)); }
+ZB_BUILTIN(F_MouseCheckButtonReleased) { SetBool(result, IO_MouseCheckButtonReleased(NumRound(args, 0), 0)); }
+ZB_BUILTIN(F_MouseWheelUp) { SetBool(result, IO_MouseWheelUp(0)); }
+ZB_BUILTIN(F_MouseWheelDown) { SetBool(result, IO_MouseWheelDown(0)); }
 
-BUILTIN(F_MouseClear)
+ZB_BUILTIN(F_MouseClear)
 {
     Timing_PumpEvents();
-    IO_ClearMouseButton(Int(args, 0), 0);
+    IO_ClearMouseButton(NumRound(args, 0), 0);
 }
 
-BUILTIN(F_MouseWait)
+ZB_BUILTIN(F_MouseWait)
 {
     uint32_t before = IO_GetState().event.mouseDownCount;
     bool wasRunning = g_StartupOptions.running == 1;
@@ -127,24 +118,24 @@ BUILTIN(F_MouseWait)
     }
 }
 
-BUILTIN(F_IoClear)
+ZB_BUILTIN(F_IoClear)
 {
     Timing_PumpEvents();
     IO_Clear();
 }
 
-BUILTIN(F_IoHandle) { Timing_PumpEvents(); }
+ZB_BUILTIN(F_IoHandle) { Timing_PumpEvents(); }
 
-BUILTIN(F_DeviceMouseDbclickEnable)
+ZB_BUILTIN(F_DeviceMouseDbclickEnable)
 {
-    if (argc == 1 && args[0].kind == VALUE_REAL) g_doubleClick = args[0].real > 0.5;
+    if (argc == 1 && args[0].kind == VALUE_REAL) g_doubleClick = ArgAboveHalf(args, 0);
 }
 
 // ---- Joysticks --------------------------------------------------------------------------------
-BUILTIN(F_JoystickExists) { Bool(result, Joystick_Exists(Joystick(args))); }
-BUILTIN(F_JoystickDirection) { Real(result, Joystick_Direction(Joystick(args))); }
+ZB_BUILTIN(F_JoystickExists) { SetBool(result, Joystick_Exists(Joystick(args))); }
+ZB_BUILTIN(F_JoystickDirection) { SetReal(result, Joystick_Direction(Joystick(args))); }
 
-BUILTIN(F_JoystickName)
+ZB_BUILTIN(F_JoystickName)
 {
     JoystickCaps caps;
     IJoystickBackend* backend = Joystick_GetBackend();
@@ -159,33 +150,27 @@ int32_t CapsField(const ScriptValue* args, int32_t JoystickCaps::*field)
     return backend && backend->GetCaps(Joystick(args), &caps) ? caps.*field : 0;
 }
 
-BUILTIN(F_JoystickAxes) { Real(result, CapsField(args, &JoystickCaps::axes)); }
-BUILTIN(F_JoystickButtons) { Real(result, CapsField(args, &JoystickCaps::buttons)); }
+ZB_BUILTIN(F_JoystickAxes) { SetReal(result, CapsField(args, &JoystickCaps::axes)); }
+ZB_BUILTIN(F_JoystickButtons) { SetReal(result, CapsField(args, &JoystickCaps::buttons)); }
 
-BUILTIN(F_JoystickHasPov)
+ZB_BUILTIN(F_JoystickHasPov)
 {
     JoystickCaps caps;
     IJoystickBackend* backend = Joystick_GetBackend();
-    Bool(result, backend && backend->GetCaps(Joystick(args), &caps) && (caps.flags & JOYSTICK_HAS_POV));
+    SetBool(result, backend && backend->GetCaps(Joystick(args), &caps) && (caps.flags & JOYSTICK_HAS_POV));
 }
 
-BUILTIN(F_JoystickCheckButton) { Bool(result, Joystick_Button(Joystick(args), Int(args, 1))); }
-BUILTIN(F_JoystickXpos) { Real(result, Joystick_Axis(Joystick(args), 0)); }
-BUILTIN(F_JoystickYpos) { Real(result, Joystick_Axis(Joystick(args), 1)); }
-BUILTIN(F_JoystickZpos) { Real(result, Joystick_Axis(Joystick(args), 2)); }
-BUILTIN(F_JoystickRpos) { Real(result, Joystick_Axis(Joystick(args), 3)); }
-BUILTIN(F_JoystickUpos) { Real(result, Joystick_Axis(Joystick(args), 4)); }
-BUILTIN(F_JoystickVpos) { Real(result, Joystick_Axis(Joystick(args), 5)); }
-BUILTIN(F_JoystickPov) { Real(result, Joystick_Pov(Joystick(args))); }
-
-struct Row {
-    const char* name;
-    BuiltinRoutine f;
-    int32_t args;
-};
+ZB_BUILTIN(F_JoystickCheckButton) { SetBool(result, Joystick_Button(Joystick(args), NumRound(args, 1))); }
+ZB_BUILTIN(F_JoystickXpos) { SetReal(result, Joystick_Axis(Joystick(args), 0)); }
+ZB_BUILTIN(F_JoystickYpos) { SetReal(result, Joystick_Axis(Joystick(args), 1)); }
+ZB_BUILTIN(F_JoystickZpos) { SetReal(result, Joystick_Axis(Joystick(args), 2)); }
+ZB_BUILTIN(F_JoystickRpos) { SetReal(result, Joystick_Axis(Joystick(args), 3)); }
+ZB_BUILTIN(F_JoystickUpos) { SetReal(result, Joystick_Axis(Joystick(args), 4)); }
+ZB_BUILTIN(F_JoystickVpos) { SetReal(result, Joystick_Axis(Joystick(args), 5)); }
+ZB_BUILTIN(F_JoystickPov) { SetReal(result, Joystick_Pov(Joystick(args))); }
 
 // ORDER: the group's registration order (the rows of the dialogs, splash, show and high-score
-// functions come before these and are added with their modules).
+// functions come before these: Function_Dialog.cpp).
 const Row kRows[] = {
     {"keyboard_get_numlock", F_KeyboardGetNumlock, 0},
     {"keyboard_set_numlock", F_KeyboardSetNumlock, 1},
@@ -231,7 +216,8 @@ const Row kRows[] = {
 
 void InitFunctions_Interaction()
 {
-    for (const Row& r : kRows) Function_Add(r.name, r.f, r.args);
+    InitFunctions_InteractionDialogs(); // the group's first 65 rows
+    Register(kRows);
 }
 
 bool Interaction_MouseDoubleClickEnabled() { return g_doubleClick; }

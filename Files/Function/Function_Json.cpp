@@ -25,13 +25,15 @@
 #include <unordered_set>
 
 #include "Files/Base/RealConvert.h"
-#include "Files/Code/Code_Function.h"
+#include "Files/Code/Code_Builtin.h"
 #include "Files/Function/Function_Http.h"
 #include "Files/DS/DS_List.h"
 #include "Files/DS/DS_Map.h"
 #include "Files/Base/Value.h"
 
 namespace {
+
+using namespace zbargs;
 
 // ---- Decoding ----
 
@@ -165,18 +167,18 @@ struct Encoder {
     }
 };
 
-void F_JsonDecode(ScriptValue* result, CInstance*, CInstance*, int32_t argc, ScriptValue* args)
+ZB_BUILTIN(F_JsonDecode)
 {
     Value_SetReal(result, -1);
     if (argc < 1) return;
     Value_SetReal(result, args[0].kind == VALUE_STRING ? Json_DecodeText(args[0].text) : Json_DecodeReal(args[0].real));
 }
 
-void F_JsonEncode(ScriptValue* result, CInstance*, CInstance*, int32_t argc, ScriptValue* args)
+ZB_BUILTIN(F_JsonEncode)
 {
     Value_SetString(result, "");
     if (argc < 1) return;
-    Value_SetString(result, Json_Encode(Real_TruncToInt32(args[0].real)).c_str());
+    Value_SetString(result, Json_Encode(ArgTrunc(args, 0)).c_str());
 }
 
 } // namespace

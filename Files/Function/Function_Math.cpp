@@ -22,7 +22,7 @@
 #include "Files/Base/Random.h"
 #include "Files/Base/RealConvert.h"
 #include "Files/Code/Code_Error.h"
-#include "Files/Code/Code_Function.h"
+#include "Files/Code/Code_Builtin.h"
 #include "Files/Code/VM.h"
 #include "Files/Function/Function_Registrars.h"
 #include "Files/Object/Instance.h"
@@ -30,18 +30,9 @@
 
 namespace {
 
+using namespace zbargs;
+
 // [SECTION] Helpers
-
-#define MATH_BUILTIN(name)                                                                         \
-    void name([[maybe_unused]] ScriptValue* result, [[maybe_unused]] CInstance* self,             \
-              [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc,                   \
-              [[maybe_unused]] ScriptValue* args)
-
-// pi in single precision, widened: the value degtorad, radtodeg and the direction functions use.
-
-void Zero(ScriptValue* result) { Value_SetReal(result, 0.0); }
-void SetReal(ScriptValue* result, double v) { Value_SetReal(result, v); }
-float F(const ScriptValue& v) { return float(v.real); }
 
 // Results of the trigonometric functions: single precision, magnitudes below 1e-5 snap to 0.
 double Snap(float v) { return std::fabs(v) < 0.00001f ? 0.0 : double(v); }
@@ -58,32 +49,32 @@ uint64_t Magnitude(int64_t n) { return n < 0 ? 0 - uint64_t(n) : uint64_t(n); }
 
 // [SECTION] Types and random
 
-MATH_BUILTIN(F_IsReal)
+ZB_BUILTIN(F_IsReal)
 {
-    Zero(result);
+    SetReal(result, 0.0);
     if (argc >= 1) SetReal(result, (args[0].kind & 0xFFFF) == VALUE_REAL ? 1.0 : 0.0);
 }
-MATH_BUILTIN(F_IsString)
+ZB_BUILTIN(F_IsString)
 {
-    Zero(result);
+    SetReal(result, 0.0);
     if (argc >= 1) SetReal(result, args[0].kind == VALUE_STRING ? 1.0 : 0.0);
 }
-MATH_BUILTIN(F_Random)
+ZB_BUILTIN(F_Random)
 {
-    Zero(result);
+    SetReal(result, 0.0);
     if (argc >= 1) SetReal(result, Random_Real(1.0) * args[0].real);
 }
-MATH_BUILTIN(F_RandomRange)
+ZB_BUILTIN(F_RandomRange)
 {
-    Zero(result);
+    SetReal(result, 0.0);
     if (argc < 2) return;
     double lo = args[0].real, hi = args[1].real;
     if (hi < lo) std::swap(lo, hi);
     SetReal(result, lo + Random_Real(1.0) * (hi - lo));
 }
-MATH_BUILTIN(F_IRandom)
+ZB_BUILTIN(F_IRandom)
 {
-    Zero(result);
+    SetReal(result, 0.0);
     if (argc < 1) return;
     double x = args[0].real;
     double s = x < 0 ? -1.0 : 1.0;
@@ -91,9 +82,9 @@ MATH_BUILTIN(F_IRandom)
     uint64_t r = Draw63() % Magnitude(n);
     SetReal(result, n < 0 ? -double(r) : double(r));
 }
-MATH_BUILTIN(F_IRandomRange)
+ZB_BUILTIN(F_IRandomRange)
 {
-    Zero(result);
+    SetReal(result, 0.0);
     if (argc < 2) return;
     double lo = args[0].real, hi = args[1].real;
     if (hi < lo) std::swap(lo, hi);
@@ -102,13 +93,13 @@ MATH_BUILTIN(F_IRandomRange)
     uint64_t r = m ? Draw63() % m : Draw63();
     SetReal(result, double(Real_TruncToInt64(double(r) + lo)));
 }
-MATH_BUILTIN(F_RandomSetSeed)
+ZB_BUILTIN(F_RandomSetSeed)
 {
-    Zero(result);
+    SetReal(result, 0.0);
     if (argc >= 1) Random_SetSeed(uint32_t(uint64_t(Real_TruncToInt64(args[0].real))));
 }
-MATH_BUILTIN(F_RandomGetSeed) { SetReal(result, double(Random_GetSeed())); }
-MATH_BUILTIN(F_Randomize)
+ZB_BUILTIN(F_RandomGetSeed) { SetReal(result, double(Random_GetSeed())); }
+ZB_BUILTIN(F_Randomize)
 {
     uint64_t t = uint64_t(Timing_Time());
     uint32_t lo = uint32_t(t), hi = uint32_t(t >> 32);
@@ -119,137 +110,137 @@ MATH_BUILTIN(F_Randomize)
 
 // [SECTION] Rounding and powers
 
-MATH_BUILTIN(F_Abs)
+ZB_BUILTIN(F_Abs)
 {
-    Zero(result);
-    if (argc >= 1) SetReal(result, double(std::fabs(F(args[0]))));
+    SetReal(result, 0.0);
+    if (argc >= 1) SetReal(result, double(std::fabs(ArgFloat(args, 0))));
 }
-MATH_BUILTIN(F_Round)
+ZB_BUILTIN(F_Round)
 {
-    Zero(result);
+    SetReal(result, 0.0);
     if (argc >= 1) SetReal(result, Real_RoundToInt32(args[0].real));
 }
-MATH_BUILTIN(F_Floor)
+ZB_BUILTIN(F_Floor)
 {
-    Zero(result);
+    SetReal(result, 0.0);
     if (argc >= 1) SetReal(result, Real_FloorToInt32(args[0].real));
 }
-MATH_BUILTIN(F_Ceil)
+ZB_BUILTIN(F_Ceil)
 {
-    Zero(result);
+    SetReal(result, 0.0);
     if (argc >= 1) SetReal(result, Real_CeilToInt32(args[0].real));
 }
-MATH_BUILTIN(F_Sign)
+ZB_BUILTIN(F_Sign)
 {
-    Zero(result);
+    SetReal(result, 0.0);
     if (argc < 1) return;
     double x = args[0].real;
     SetReal(result, (x < 0 || std::isnan(x)) ? -1.0 : (x == 0 ? 0.0 : 1.0));
 }
-MATH_BUILTIN(F_Frac)
+ZB_BUILTIN(F_Frac)
 {
-    Zero(result);
+    SetReal(result, 0.0);
     double integral;
     if (argc >= 1) SetReal(result, std::modf(args[0].real, &integral));
 }
-MATH_BUILTIN(F_Sqrt)
+ZB_BUILTIN(F_Sqrt)
 {
-    Zero(result);
+    SetReal(result, 0.0);
     if (argc >= 1) SetReal(result, std::sqrt(args[0].real));
 }
-MATH_BUILTIN(F_Sqr)
+ZB_BUILTIN(F_Sqr)
 {
-    Zero(result);
+    SetReal(result, 0.0);
     if (argc >= 1) SetReal(result, args[0].real * args[0].real);
 }
-MATH_BUILTIN(F_Exp)
+ZB_BUILTIN(F_Exp)
 {
-    Zero(result);
+    SetReal(result, 0.0);
     if (argc >= 1) SetReal(result, std::exp(args[0].real));
 }
-MATH_BUILTIN(F_Ln)
+ZB_BUILTIN(F_Ln)
 {
-    Zero(result);
+    SetReal(result, 0.0);
     if (argc >= 1) SetReal(result, std::log(args[0].real));
 }
-MATH_BUILTIN(F_Log2)
+ZB_BUILTIN(F_Log2)
 {
-    Zero(result);
+    SetReal(result, 0.0);
     if (argc >= 1) SetReal(result, std::log(args[0].real) / std::log(2.0));
 }
-MATH_BUILTIN(F_Log10)
+ZB_BUILTIN(F_Log10)
 {
-    Zero(result);
+    SetReal(result, 0.0);
     if (argc >= 1) SetReal(result, std::log10(args[0].real));
 }
-MATH_BUILTIN(F_Power)
+ZB_BUILTIN(F_Power)
 {
-    Zero(result);
+    SetReal(result, 0.0);
     if (argc >= 2) SetReal(result, std::pow(args[0].real, args[1].real));
 }
-MATH_BUILTIN(F_Logn)
+ZB_BUILTIN(F_Logn)
 {
-    Zero(result);
+    SetReal(result, 0.0);
     if (argc >= 2) SetReal(result, std::log(args[0].real) / std::log(args[1].real));
 }
 
 // [SECTION] Trigonometry
 
-MATH_BUILTIN(F_Sin)
+ZB_BUILTIN(F_Sin)
 {
-    Zero(result);
-    if (argc >= 1) SetReal(result, Snap(std::sin(F(args[0]))));
+    SetReal(result, 0.0);
+    if (argc >= 1) SetReal(result, Snap(std::sin(ArgFloat(args, 0))));
 }
-MATH_BUILTIN(F_Cos)
+ZB_BUILTIN(F_Cos)
 {
-    Zero(result);
-    if (argc >= 1) SetReal(result, Snap(std::cos(F(args[0]))));
+    SetReal(result, 0.0);
+    if (argc >= 1) SetReal(result, Snap(std::cos(ArgFloat(args, 0))));
 }
-MATH_BUILTIN(F_Tan)
+ZB_BUILTIN(F_Tan)
 {
-    Zero(result);
-    if (argc >= 1) SetReal(result, Snap(std::tan(F(args[0]))));
+    SetReal(result, 0.0);
+    if (argc >= 1) SetReal(result, Snap(std::tan(ArgFloat(args, 0))));
 }
-MATH_BUILTIN(F_Arcsin)
+ZB_BUILTIN(F_Arcsin)
 {
-    Zero(result);
+    SetReal(result, 0.0);
     if (argc < 1) return;
-    float x = F(args[0]);
+    float x = ArgFloat(args, 0);
     if (x < -1.0f || x > 1.0f) {
         Code_Error_Report("Error in function arcsin().", false);
         return;
     }
     SetReal(result, Snap(std::asin(x)));
 }
-MATH_BUILTIN(F_Arccos)
+ZB_BUILTIN(F_Arccos)
 {
-    Zero(result);
+    SetReal(result, 0.0);
     if (argc < 1) return;
-    float x = F(args[0]);
+    float x = ArgFloat(args, 0);
     if (x < -1.0f || x > 1.0f) {
         Code_Error_Report("Error in function arccos().", false);
         return;
     }
     SetReal(result, Snap(std::acos(x)));
 }
-MATH_BUILTIN(F_Arctan)
+ZB_BUILTIN(F_Arctan)
 {
-    Zero(result);
-    if (argc >= 1) SetReal(result, Snap(std::atan(F(args[0]))));
+    SetReal(result, 0.0);
+    if (argc >= 1) SetReal(result, Snap(std::atan(ArgFloat(args, 0))));
 }
-MATH_BUILTIN(F_Arctan2)
+ZB_BUILTIN(F_Arctan2)
 {
-    Zero(result);
-    if (argc >= 2) SetReal(result, Snap(std::atan2(F(args[0]), F(args[1]))));
+    SetReal(result, 0.0);
+    if (argc >= 2) SetReal(result, Snap(std::atan2(ArgFloat(args, 0), ArgFloat(args, 1))));
 }
-MATH_BUILTIN(F_DegToRad)
+ZB_BUILTIN(F_DegToRad)
 {
-    Zero(result);
+    SetReal(result, 0.0);
     if (argc >= 1) SetReal(result, args[0].real * PI_FD / 180.0);
 }
-MATH_BUILTIN(F_RadToDeg)
+ZB_BUILTIN(F_RadToDeg)
 {
-    Zero(result);
+    SetReal(result, 0.0);
     if (argc >= 1) SetReal(result, args[0].real * 180.0 / PI_FD);
 }
 
@@ -257,7 +248,7 @@ MATH_BUILTIN(F_RadToDeg)
 
 void MinMax(ScriptValue* result, int32_t argc, ScriptValue* args, bool max)
 {
-    Zero(result);
+    SetReal(result, 0.0);
     if (argc < 1) return;
     for (int32_t i = 0; i < argc; i++) {
         if (args[i].kind == VALUE_STRING) {
@@ -272,19 +263,19 @@ void MinMax(ScriptValue* result, int32_t argc, ScriptValue* args, bool max)
         if (max ? args[i].real > args[best].real : args[i].real < args[best].real) best = i;
     Value_Copy(result, &args[best]);
 }
-MATH_BUILTIN(F_Min) { MinMax(result, argc, args, false); }
-MATH_BUILTIN(F_Max) { MinMax(result, argc, args, true); }
-MATH_BUILTIN(F_Mean)
+ZB_BUILTIN(F_Min) { MinMax(result, argc, args, false); }
+ZB_BUILTIN(F_Max) { MinMax(result, argc, args, true); }
+ZB_BUILTIN(F_Mean)
 {
-    Zero(result);
+    SetReal(result, 0.0);
     if (argc < 1) return;
     double sum = 0.0;
     for (int32_t i = 0; i < argc; i++) sum += args[i].real;
     SetReal(result, sum / argc);
 }
-MATH_BUILTIN(F_Median)
+ZB_BUILTIN(F_Median)
 {
-    Zero(result);
+    SetReal(result, 0.0);
     if (argc < 1) return;
     // Repeated selection of the smallest remaining value (the first of equal ones first)
     // until the middle position.
@@ -301,26 +292,26 @@ MATH_BUILTIN(F_Median)
     }
     SetReal(result, values[size_t(middle)]);
 }
-MATH_BUILTIN(F_Choose)
+ZB_BUILTIN(F_Choose)
 {
-    Zero(result);
+    SetReal(result, 0.0);
     if (argc < 1) return;
     double pick = std::floor(double(Random_Int(argc)));
     int32_t i = int32_t(std::fmin(pick, double(argc - 1)));
     Value_Copy(result, &args[i]);
 }
-MATH_BUILTIN(F_Clamp)
+ZB_BUILTIN(F_Clamp)
 {
-    Zero(result);
+    SetReal(result, 0.0);
     if (argc < 3) return;
     double r = args[0].real;
     if (args[1].real > r) r = args[1].real;
     if (r > args[2].real) r = args[2].real;
     SetReal(result, r);
 }
-MATH_BUILTIN(F_Lerp)
+ZB_BUILTIN(F_Lerp)
 {
-    Zero(result);
+    SetReal(result, 0.0);
     if (argc != 3) return;
     double a = args[0].real, b = args[1].real, t = args[2].real;
     SetReal(result, a + (b - a) * t);
@@ -328,31 +319,31 @@ MATH_BUILTIN(F_Lerp)
 
 // [SECTION] Geometry
 
-MATH_BUILTIN(F_PointDistance)
+ZB_BUILTIN(F_PointDistance)
 {
-    Zero(result);
+    SetReal(result, 0.0);
     if (argc < 4) return;
-    float dx = F(args[2]) - F(args[0]);
-    float dy = F(args[3]) - F(args[1]);
+    float dx = ArgFloat(args, 2) - ArgFloat(args, 0);
+    float dy = ArgFloat(args, 3) - ArgFloat(args, 1);
     float sum = dx * dx + dy * dy;
     SetReal(result, double(std::sqrt(sum)));
 }
-MATH_BUILTIN(F_PointDistance3D)
+ZB_BUILTIN(F_PointDistance3D)
 {
-    Zero(result);
+    SetReal(result, 0.0);
     if (argc < 6) return;
-    float dx = F(args[3]) - F(args[0]);
-    float dy = F(args[4]) - F(args[1]);
-    float dz = F(args[5]) - F(args[2]);
+    float dx = ArgFloat(args, 3) - ArgFloat(args, 0);
+    float dy = ArgFloat(args, 4) - ArgFloat(args, 1);
+    float dz = ArgFloat(args, 5) - ArgFloat(args, 2);
     float sum = dx * dx + dy * dy + dz * dz;
     SetReal(result, double(std::sqrt(sum)));
 }
-MATH_BUILTIN(F_PointDirection)
+ZB_BUILTIN(F_PointDirection)
 {
-    Zero(result);
+    SetReal(result, 0.0);
     if (argc < 4) return;
-    float dx = F(args[2]) - F(args[0]);
-    float dy = F(args[3]) - F(args[1]);
+    float dx = ArgFloat(args, 2) - ArgFloat(args, 0);
+    float dy = ArgFloat(args, 3) - ArgFloat(args, 1);
     if (dx == 0.0f) {
         SetReal(result, dy > 0.0f ? 270.0 : (dy < 0.0f ? 90.0 : 0.0));
         return;
@@ -368,53 +359,53 @@ double SnapFraction(float v)
     float fraction = std::modf(v, &integral);
     return double(std::fabs(fraction) < 0.0001f ? integral : v);
 }
-MATH_BUILTIN(F_LengthdirX)
+ZB_BUILTIN(F_LengthdirX)
 {
-    Zero(result);
+    SetReal(result, 0.0);
     if (argc < 2) return;
-    float angle = F(args[1]) * PI_F / 180.0f;
-    SetReal(result, SnapFraction(F(args[0]) * std::cos(angle)));
+    float angle = ArgFloat(args, 1) * PI_F / 180.0f;
+    SetReal(result, SnapFraction(ArgFloat(args, 0) * std::cos(angle)));
 }
-MATH_BUILTIN(F_LengthdirY)
+ZB_BUILTIN(F_LengthdirY)
 {
-    Zero(result);
+    SetReal(result, 0.0);
     if (argc < 2) return;
-    float angle = F(args[1]) * PI_F / 180.0f;
-    SetReal(result, SnapFraction(-(F(args[0]) * std::sin(angle))));
+    float angle = ArgFloat(args, 1) * PI_F / 180.0f;
+    SetReal(result, SnapFraction(-(ArgFloat(args, 0) * std::sin(angle))));
 }
-MATH_BUILTIN(F_DotProduct)
+ZB_BUILTIN(F_DotProduct)
 {
-    Zero(result);
+    SetReal(result, 0.0);
     if (argc >= 4) SetReal(result, args[0].real * args[2].real + args[1].real * args[3].real);
 }
-MATH_BUILTIN(F_DotProduct3D)
+ZB_BUILTIN(F_DotProduct3D)
 {
-    Zero(result);
+    SetReal(result, 0.0);
     if (argc >= 6)
         SetReal(result, args[0].real * args[3].real + args[1].real * args[4].real + args[2].real * args[5].real);
 }
-MATH_BUILTIN(F_DotProductNormalised)
+ZB_BUILTIN(F_DotProductNormalised)
 {
-    Zero(result);
+    SetReal(result, 0.0);
     if (argc < 4) return;
-    float x1 = F(args[0]), y1 = F(args[1]), x2 = F(args[2]), y2 = F(args[3]);
+    float x1 = ArgFloat(args, 0), y1 = ArgFloat(args, 1), x2 = ArgFloat(args, 2), y2 = ArgFloat(args, 3);
     double dot = double(x1) * double(x2) + double(y1) * double(y2);
     float l1 = std::sqrt(x1 * x1 + y1 * y1), l2 = std::sqrt(x2 * x2 + y2 * y2);
     SetReal(result, dot / (double(l1) * double(l2)));
 }
-MATH_BUILTIN(F_DotProduct3DNormalised)
+ZB_BUILTIN(F_DotProduct3DNormalised)
 {
-    Zero(result);
+    SetReal(result, 0.0);
     if (argc < 6) return;
-    float x1 = F(args[0]), y1 = F(args[1]), z1 = F(args[2]);
-    float x2 = F(args[3]), y2 = F(args[4]), z2 = F(args[5]);
+    float x1 = ArgFloat(args, 0), y1 = ArgFloat(args, 1), z1 = ArgFloat(args, 2);
+    float x2 = ArgFloat(args, 3), y2 = ArgFloat(args, 4), z2 = ArgFloat(args, 5);
     double dot = double(x1) * double(x2) + double(y1) * double(y2) + double(z1) * double(z2);
     float l1 = std::sqrt(x1 * x1 + y1 * y1 + z1 * z1), l2 = std::sqrt(x2 * x2 + y2 * y2 + z2 * z2);
     SetReal(result, dot / (double(l1) * double(l2)));
 }
-MATH_BUILTIN(F_MathSetEpsilon)
+ZB_BUILTIN(F_MathSetEpsilon)
 {
-    Zero(result);
+    SetReal(result, 0.0);
     if (argc != 1 || args[0].kind != VALUE_REAL) return;
     double e = args[0].real;
     if (!(e >= 0.0 && e < 1.0)) {

@@ -25,7 +25,7 @@
 #include "Files/Code/Code_Code.h"
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Execute.h"
-#include "Files/Code/Code_Function.h"
+#include "Files/Code/Code_Builtin.h"
 #include "Files/Code/Code_Variable.h"
 #include "Files/Function/Function_Date.h"
 #include "Files/Function/Function_Program.h"
@@ -35,19 +35,14 @@
 #include "Files/Object/Event.h"
 #include "Files/Function/Function_Registrars.h"
 #include "Files/DLL/DLL.h"
-#include "Files/Support/File.h"
+#include "Files/Support/LoadSave.h"
 #include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Code/Variable_List.h"
 #include "Platform/MemoryManager.h"
 
 namespace {
 
-#define MISC_BUILTIN(name)                                                                         \
-    void name([[maybe_unused]] ScriptValue* result, [[maybe_unused]] CInstance* self,             \
-              [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc,                   \
-              [[maybe_unused]] ScriptValue* args)
-
-int32_t IntArg(const ScriptValue& v) { return Real_RoundToInt32(v.real); }
+using namespace zbargs;
 
 // [SECTION] Events
 
@@ -64,23 +59,23 @@ void PerformOnSelf(CInstance* self, CInstance* other, int32_t type, int32_t numb
     if (self) Perform(self, other, self->GetObjectIndex(), type, number);
 }
 
-MISC_BUILTIN(F_EventPerform)
+ZB_BUILTIN(F_EventPerform)
 {
     Value_SetReal(result, 0.0);
-    if (argc >= 2) PerformOnSelf(self, other, IntArg(args[0]), IntArg(args[1]));
+    if (argc >= 2) PerformOnSelf(self, other, ArgRound(args, 0), ArgRound(args, 1));
 }
-MISC_BUILTIN(F_EventUser)
+ZB_BUILTIN(F_EventUser)
 {
     Value_SetReal(result, 0.0);
     // User events are "other" events 10 to 25.
-    if (argc >= 1) PerformOnSelf(self, other, 7, int32_t(uint32_t(IntArg(args[0])) + 10u));
+    if (argc >= 1) PerformOnSelf(self, other, 7, int32_t(uint32_t(ArgRound(args, 0)) + 10u));
 }
-MISC_BUILTIN(F_EventPerformObject)
+ZB_BUILTIN(F_EventPerformObject)
 {
     Value_SetReal(result, 0.0);
-    if (argc >= 3) Perform(self, other, IntArg(args[0]), IntArg(args[1]), IntArg(args[2]));
+    if (argc >= 3) Perform(self, other, ArgRound(args, 0), ArgRound(args, 1), ArgRound(args, 2));
 }
-MISC_BUILTIN(F_EventInherited)
+ZB_BUILTIN(F_EventInherited)
 {
     Value_SetReal(result, 0.0);
     if (!g_events.current) return;
@@ -104,11 +99,11 @@ void Define(ScriptValue* result, const ScriptValue& library, const ScriptValue& 
     if (id == -1) ReportDefineError();
 }
 
-MISC_BUILTIN(F_ExternalDefine)
+ZB_BUILTIN(F_ExternalDefine)
 {
     Value_SetReal(result, 0.0);
     // (dll, name, calltype, restype, argnumb, argtype1, ...)
-    int32_t n = argc >= 5 ? IntArg(args[4]) : -1;
+    int32_t n = argc >= 5 ? ArgRound(args, 4) : -1;
     if (argc < 5 || int64_t(argc) != int64_t(n) + 5) {
         Code_Error_Report("Wrong number of arguments to external_define()", false);
         return;
@@ -119,24 +114,24 @@ MISC_BUILTIN(F_ExternalDefine)
     }
     int32_t kinds[DLL_MAX_ARGUMENTS] = {};
     for (int32_t i = 0; i < n; i++) {
-        int32_t type = IntArg(args[5 + i]);
+        int32_t type = ArgRound(args, 5 + i);
         if (n > 4 && type != 0) {
             Code_Error_Report("DLL functions with more than 4 arguments cannot have string arguments", false);
             return;
         }
         kinds[i] = type == 1 ? DLL_KIND_STRING : DLL_KIND_REAL;
     }
-    Define(result, args[0], args[1], IntArg(args[2]), n, kinds, IntArg(args[3]) == 1);
+    Define(result, args[0], args[1], ArgRound(args, 2), n, kinds, ArgRound(args, 3) == 1);
 }
 
-MISC_BUILTIN(F_ExternalCall)
+ZB_BUILTIN(F_ExternalCall)
 {
     Value_SetReal(result, 0.0);
     if (argc < 1 || argc - 1 > DLL_MAX_ARGUMENTS) return;
-    DLL_Call(IntArg(args[0]), argc - 1, args + 1, result);
+    DLL_Call(ArgRound(args, 0), argc - 1, args + 1, result);
 }
 
-MISC_BUILTIN(F_ExternalFree)
+ZB_BUILTIN(F_ExternalFree)
 {
     Value_SetReal(result, 0.0);
     if (argc >= 1) DLL_Free(Value_Text(&args[0]));
@@ -144,32 +139,32 @@ MISC_BUILTIN(F_ExternalFree)
 
 // external_defineN for N = 0..4: (dll, name, argtype1 .. argtypeN, restype), cdecl.
 template <int N>
-MISC_BUILTIN(F_ExternalDefineTyped)
+ZB_BUILTIN(F_ExternalDefineTyped)
 {
     Value_SetReal(result, 0.0);
     if (argc < N + 3) return;
     int32_t kinds[DLL_MAX_ARGUMENTS] = {};
-    for (int32_t i = 0; i < N; i++) kinds[i] = IntArg(args[2 + i]) == 1 ? DLL_KIND_STRING : DLL_KIND_REAL;
-    Define(result, args[0], args[1], 0, N, kinds, IntArg(args[2 + N]) == 1);
+    for (int32_t i = 0; i < N; i++) kinds[i] = ArgRound(args, 2 + i) == 1 ? DLL_KIND_STRING : DLL_KIND_REAL;
+    Define(result, args[0], args[1], 0, N, kinds, ArgRound(args, 2 + N) == 1);
 }
 
 // external_defineN for N = 5..8: (dll, name, restype), N real arguments, cdecl.
 template <int N>
-MISC_BUILTIN(F_ExternalDefineReals)
+ZB_BUILTIN(F_ExternalDefineReals)
 {
     Value_SetReal(result, 0.0);
     if (argc < 3) return;
     int32_t kinds[DLL_MAX_ARGUMENTS] = {};
-    Define(result, args[0], args[1], 0, N, kinds, IntArg(args[2]) == 1);
+    Define(result, args[0], args[1], 0, N, kinds, ArgRound(args, 2) == 1);
 }
 
 // external_callN: (id, arg1 .. argN).
 template <int N>
-MISC_BUILTIN(F_ExternalCallN)
+ZB_BUILTIN(F_ExternalCallN)
 {
     Value_SetReal(result, 0.0);
     if (argc < N + 1) return;
-    DLL_Call(IntArg(args[0]), N, args + 1, result);
+    DLL_Call(ArgRound(args, 0), N, args + 1, result);
 }
 
 // [SECTION] Executed code
@@ -247,7 +242,7 @@ void Execute(ScriptValue* result, CInstance* self, CInstance* other, const std::
     Code_RestoreArguments(saved);
 }
 
-MISC_BUILTIN(F_ExecuteString)
+ZB_BUILTIN(F_ExecuteString)
 {
     Value_SetReal(result, 0.0);
     if (argc < 1) return;
@@ -278,19 +273,20 @@ std::string ExecuteFileText(const uint8_t* data, size_t size)
     return code;
 }
 
-MISC_BUILTIN(F_ExecuteFile)
+ZB_BUILTIN(F_ExecuteFile)
 {
     Value_SetReal(result, 0.0);
     if (argc < 1) return;
     if (argc > 16) argc = 16;
     const char* name = Value_Text(&args[0]);
-    if (!File_Exists(name)) {
+    // Read as every file built-in reads: the save area, else the program folder.
+    int32_t size = 0;
+    uint8_t* data = LoadSave_ReadGameFile(name, &size);
+    if (!data) {
         Code_Error_Report("Trying to execute non-existing file.", false);
         return;
     }
-    int32_t size = 0;
-    uint8_t* data = File_ReadAll(File_Resolve(name).c_str(), &size);
-    std::string text = data ? ExecuteFileText(data, size_t(size)) : std::string();
+    std::string text = ExecuteFileText(data, size_t(size));
     MEM_FREE(data);
     Execute(result, self, other, text, argc, args, "ExecuteFile", &g_executeFileCount,
             "COMPILATION ERROR in file to be executed\n");
@@ -310,8 +306,8 @@ bool VariableId(const ScriptValue& name, int32_t* id)
 // 32000 or more. A negative index gives -1: nothing is stored there and nothing read.
 bool ArrayIndex(const ScriptValue* i, const ScriptValue* j, int32_t* index)
 {
-    int32_t a = IntArg(*i);
-    int32_t b = j ? IntArg(*j) : 0;
+    int32_t a = ArgRound(i, 0);
+    int32_t b = j ? ArgRound(j, 0) : 0;
     if (a >= ARRAY_ROW_LENGTH || (j && b >= ARRAY_ROW_LENGTH)) {
         Code_Error_Report("Array index >= 32000", false);
         return false;
@@ -365,20 +361,20 @@ void VarSet(ScriptValue* result, const Scope& scope, int32_t argc, ScriptValue* 
     scope.Set(id, index, &args[1 + dims]);
 }
 
-MISC_BUILTIN(F_VarGlobalExists) { VarExists(result, Scope{true, self}, argc, args); }
-MISC_BUILTIN(F_VarGlobalGet) { VarGet(result, Scope{true, self}, argc, args, 0); }
-MISC_BUILTIN(F_VarGlobalArrayGet) { VarGet(result, Scope{true, self}, argc, args, 1); }
-MISC_BUILTIN(F_VarGlobalArray2Get) { VarGet(result, Scope{true, self}, argc, args, 2); }
-MISC_BUILTIN(F_VarGlobalSet) { VarSet(result, Scope{true, self}, argc, args, 0); }
-MISC_BUILTIN(F_VarGlobalArraySet) { VarSet(result, Scope{true, self}, argc, args, 1); }
-MISC_BUILTIN(F_VarGlobalArray2Set) { VarSet(result, Scope{true, self}, argc, args, 2); }
-MISC_BUILTIN(F_VarLocalExists) { VarExists(result, Scope{false, self}, argc, args); }
-MISC_BUILTIN(F_VarLocalGet) { VarGet(result, Scope{false, self}, argc, args, 0); }
-MISC_BUILTIN(F_VarLocalArrayGet) { VarGet(result, Scope{false, self}, argc, args, 1); }
-MISC_BUILTIN(F_VarLocalArray2Get) { VarGet(result, Scope{false, self}, argc, args, 2); }
-MISC_BUILTIN(F_VarLocalSet) { VarSet(result, Scope{false, self}, argc, args, 0); }
-MISC_BUILTIN(F_VarLocalArraySet) { VarSet(result, Scope{false, self}, argc, args, 1); }
-MISC_BUILTIN(F_VarLocalArray2Set) { VarSet(result, Scope{false, self}, argc, args, 2); }
+ZB_BUILTIN(F_VarGlobalExists) { VarExists(result, Scope{true, self}, argc, args); }
+ZB_BUILTIN(F_VarGlobalGet) { VarGet(result, Scope{true, self}, argc, args, 0); }
+ZB_BUILTIN(F_VarGlobalArrayGet) { VarGet(result, Scope{true, self}, argc, args, 1); }
+ZB_BUILTIN(F_VarGlobalArray2Get) { VarGet(result, Scope{true, self}, argc, args, 2); }
+ZB_BUILTIN(F_VarGlobalSet) { VarSet(result, Scope{true, self}, argc, args, 0); }
+ZB_BUILTIN(F_VarGlobalArraySet) { VarSet(result, Scope{true, self}, argc, args, 1); }
+ZB_BUILTIN(F_VarGlobalArray2Set) { VarSet(result, Scope{true, self}, argc, args, 2); }
+ZB_BUILTIN(F_VarLocalExists) { VarExists(result, Scope{false, self}, argc, args); }
+ZB_BUILTIN(F_VarLocalGet) { VarGet(result, Scope{false, self}, argc, args, 0); }
+ZB_BUILTIN(F_VarLocalArrayGet) { VarGet(result, Scope{false, self}, argc, args, 1); }
+ZB_BUILTIN(F_VarLocalArray2Get) { VarGet(result, Scope{false, self}, argc, args, 2); }
+ZB_BUILTIN(F_VarLocalSet) { VarSet(result, Scope{false, self}, argc, args, 0); }
+ZB_BUILTIN(F_VarLocalArraySet) { VarSet(result, Scope{false, self}, argc, args, 1); }
+ZB_BUILTIN(F_VarLocalArray2Set) { VarSet(result, Scope{false, self}, argc, args, 2); }
 
 } // namespace
 

@@ -8,34 +8,31 @@
 
 #include "Files/Base/Console.h"
 #include "Files/Base/RealConvert.h"
-#include "Files/Code/Code_Function.h"
+#include "Files/Code/Code_Builtin.h"
 #include "Files/Graphics_API/Graphics_Host.h"
 #include "Files/Graphics_API/Graphics_Window.h"
 #include "Files/Base/Value.h"
 
 namespace {
 
-#define PROGRAM_BUILTIN(name)                                                                      \
-    void name([[maybe_unused]] ScriptValue* result, [[maybe_unused]] CInstance* self,             \
-              [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc,                   \
-              [[maybe_unused]] ScriptValue* args)
+using namespace zbargs;
 
 PriorityHook g_priorityHook = nullptr;
 
-PROGRAM_BUILTIN(F_SetProgramPriority)
+ZB_BUILTIN(F_SetProgramPriority)
 {
     Value_SetReal(result, 0.0);
-    int32_t nice = Program_NiceOfPriority(Real_RoundToInt32(argc > 0 ? args[0].real : 0.0));
+    int32_t nice = Program_NiceOfPriority(ArgRound(argc, args, 0));
     (g_priorityHook ? g_priorityHook : SystemHost_SetNice)(nice);
 }
 
-PROGRAM_BUILTIN(F_SetApplicationTitle)
+ZB_BUILTIN(F_SetApplicationTitle)
 {
     Value_SetReal(result, 0.0);
     if (argc > 0 && Value_IsString(&args[0])) GR_Window_SetCaption(Value_Text(&args[0]), true);
 }
 
-PROGRAM_BUILTIN(F_WindowHandle)
+ZB_BUILTIN(F_WindowHandle)
 {
     uint32_t id = 0;
     if (GR_Window_Record().created)
@@ -43,17 +40,17 @@ PROGRAM_BUILTIN(F_WindowHandle)
     Value_SetReal(result, double(id));
 }
 
-PROGRAM_BUILTIN(F_ClipboardHasText) { Value_SetReal(result, SystemHost_ClipboardHasText() ? 1.0 : 0.0); }
+ZB_BUILTIN(F_ClipboardHasText) { Value_SetReal(result, SystemHost_ClipboardHasText() ? 1.0 : 0.0); }
 
-PROGRAM_BUILTIN(F_ClipboardGetText) { Value_SetString(result, SystemHost_ClipboardGetText().c_str()); }
+ZB_BUILTIN(F_ClipboardGetText) { Value_SetString(result, SystemHost_ClipboardGetText().c_str()); }
 
-PROGRAM_BUILTIN(F_ClipboardSetText)
+ZB_BUILTIN(F_ClipboardSetText)
 {
     Value_SetReal(result, 0.0);
-    SystemHost_ClipboardSetText(argc > 0 ? Value_Text(&args[0]) : "");
+    SystemHost_ClipboardSetText(ArgText(argc, args, 0));
 }
 
-PROGRAM_BUILTIN(F_TabletStub)
+ZB_BUILTIN(F_TabletStub)
 {
     Value_SetReal(result, 0.0);
     Console_Debug()->Output("Windows8 functionality not supported\n");

@@ -6,6 +6,7 @@
 #include "Files/Function/Function_Http.h"
 #include "Files/Function/Function_Program.h"
 #include "Files/Function/Function_Registrars.h"
+#include "Files/Function/Function_World.h"
 #include "Files/Function/Function_3D.h"
 #include "Files/Function/Function_Draw.h"
 #include "Files/Function/Function_Graphics.h"
@@ -43,6 +44,7 @@ void InitFunctions_Resource()
     Sprite_RegisterBuiltins();
     Background_RegisterBuiltins();
     Font_RegisterBuiltins();
+    Function_Resource_Register();
 }
 // The "3D.." group: 3D primitives vertex by vertex, the shapes and the models.
 void InitFunctions_3D() { GR_3D_RegisterBuiltins(); }

@@ -20,39 +20,18 @@
 #include "Files/Base/RealConvert.h"
 #include "Files/Base/Utf8.h"
 #include "Files/Code/Code_Error.h"
-#include "Files/Code/Code_Function.h"
+#include "Files/Code/Code_Builtin.h"
 #include "Files/Function/Function_Math.h"
 #include "Platform/MemoryManager.h"
 
 namespace {
 
-// [SECTION] Helpers
+using namespace zbargs;
 
-#define STRING_BUILTIN(name)                                                                       \
-    void name([[maybe_unused]] ScriptValue* result, [[maybe_unused]] CInstance* self,             \
-              [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc,                   \
-              [[maybe_unused]] ScriptValue* args)
+// [SECTION] Helpers
 
 // The longest text a string built-in makes (one memory-manager block must hold it).
 constexpr size_t kMaxResultBytes = size_t(1) << 30;
-
-// The text of a string argument ("" for one without text); null for any other kind.
-const char* TextOf(const ScriptValue* v)
-{
-    if (v->kind != VALUE_STRING) return nullptr;
-    return v->text ? v->text : "";
-}
-bool IsString(int32_t argc, const ScriptValue* args, int32_t i) { return i < argc && args[i].kind == VALUE_STRING; }
-bool IsReal(int32_t argc, const ScriptValue* args, int32_t i) { return i < argc && args[i].kind != VALUE_STRING; }
-
-void SetEmpty(ScriptValue* result) { Value_SetStringOwned(result, nullptr); }
-void SetBytes(ScriptValue* result, const char* bytes, size_t n)
-{
-    Value_SetStringOwned(result, n ? MEM_STRDUPN(bytes, n) : nullptr);
-}
-void SetString(ScriptValue* result, const std::string& s) { SetBytes(result, s.data(), s.size()); }
-
-int64_t Position(const ScriptValue& v) { return Real_RoundToInt32(v.real); }
 
 // The pointer n characters into text (stopping at the terminator).
 const char* Advance(const char* text, int64_t n)
@@ -101,11 +80,11 @@ void ReportTooLong(const char* function)
 
 // [SECTION] Conversions
 
-STRING_BUILTIN(F_Real)
+ZB_BUILTIN(F_Real)
 {
     Value_SetReal(result, 0.0);
     if (argc < 1) return;
-    const char* text = TextOf(&args[0]);
+    const char* text = ArgStringText(args, 0);
     if (!text) {
         Value_SetReal(result, args[0].real);
         return;
@@ -136,20 +115,21 @@ std::string RealText(double x)
     return s;
 }
 
-STRING_BUILTIN(F_String)
+ZB_BUILTIN(F_String)
 {
-    SetEmpty(result);
+    SetNoText(result);
     if (argc < 1) return;
     if (args[0].kind == VALUE_STRING) Value_Copy(result, &args[0]);
-    else SetString(result, RealText(args[0].real));
+    else
+        SetBytes(result, RealText(args[0].real));
 }
 
 // Widths beyond this are cut (printf-style padding of a number).
 constexpr int32_t kMaxFormatWidth = 1024;
 
-STRING_BUILTIN(F_StringFormat)
+ZB_BUILTIN(F_StringFormat)
 {
-    SetEmpty(result);
+    SetNoText(result);
     if (argc < 3) return;
     if (args[0].kind == VALUE_STRING) {
         Value_Copy(result, &args[0]);
@@ -168,12 +148,12 @@ STRING_BUILTIN(F_StringFormat)
         std::string pad(size_t(width) - body.size(), ' ');
         body = left ? body + pad : pad + body;
     }
-    SetString(result, body);
+    SetBytes(result, body);
 }
 
-STRING_BUILTIN(F_Chr)
+ZB_BUILTIN(F_Chr)
 {
-    SetEmpty(result);
+    SetNoText(result);
     if (argc < 1) return;
     int32_t n = Real_TruncToInt32(args[0].real);
     char bytes[3];
@@ -194,42 +174,43 @@ STRING_BUILTIN(F_Chr)
     SetBytes(result, bytes, length);
 }
 
-STRING_BUILTIN(F_AnsiChar)
+ZB_BUILTIN(F_AnsiChar)
 {
-    SetEmpty(result);
+    SetNoText(result);
     if (argc < 1) return;
     char byte = char(Real_RoundToInt32(args[0].real) & 0xFF);
     SetBytes(result, &byte, byte ? 1 : 0);
 }
 
-STRING_BUILTIN(F_Ord)
+ZB_BUILTIN(F_Ord)
 {
     Value_SetReal(result, 0.0);
-    const char* text = argc >= 1 ? TextOf(&args[0]) : nullptr;
+    const char* text = argc >= 1 ? ArgStringText(args, 0) : nullptr;
     if (text && *text) Value_SetReal(result, Utf8_DecodeNext(&text));
 }
 
 // [SECTION] Characters and bytes
 
-STRING_BUILTIN(F_StringLength)
+ZB_BUILTIN(F_StringLength)
 {
     Value_SetReal(result, 0.0);
-    const char* text = argc >= 1 ? TextOf(&args[0]) : nullptr;
+    const char* text = argc >= 1 ? ArgStringText(args, 0) : nullptr;
     if (text) Value_SetReal(result, Utf8_Length(text));
 }
 
-STRING_BUILTIN(F_StringByteLength)
+ZB_BUILTIN(F_StringByteLength)
 {
     Value_SetReal(result, 0.0);
-    const char* text = argc >= 1 ? TextOf(&args[0]) : nullptr;
+    const char* text = argc >= 1 ? ArgStringText(args, 0) : nullptr;
     if (text) Value_SetReal(result, double(std::strlen(text)));
 }
 
-STRING_BUILTIN(F_StringCopy)
+ZB_BUILTIN(F_StringCopy)
 {
-    SetEmpty(result);
-    if (argc != 3 || !IsString(argc, args, 0) || !IsReal(argc, args, 1) || !IsReal(argc, args, 2)) return;
-    const char* text = TextOf(&args[0]);
+    SetNoText(result);
+    if (argc != 3 || !ArgIsString(argc, args, 0) || !ArgIsNotString(argc, args, 1) || !ArgIsNotString(argc, args, 2))
+        return;
+    const char* text = ArgStringText(args, 0);
     int32_t position = Real_RoundToInt32(args[1].real), count = Real_RoundToInt32(args[2].real);
     int64_t s = std::max<int64_t>(position, 1) - 1;
     int64_t c = std::max<int64_t>(count, 0);
@@ -248,12 +229,12 @@ STRING_BUILTIN(F_StringCopy)
     SetBytes(result, begin, size_t(end - begin));
 }
 
-STRING_BUILTIN(F_StringCharAt)
+ZB_BUILTIN(F_StringCharAt)
 {
-    SetEmpty(result);
-    if (argc != 2 || !IsString(argc, args, 0) || !IsReal(argc, args, 1)) return;
-    const char* text = TextOf(&args[0]);
-    int64_t i = std::max<int64_t>(Position(args[1]) - 1, 0);
+    SetNoText(result);
+    if (argc != 2 || !ArgIsString(argc, args, 0) || !ArgIsNotString(argc, args, 1)) return;
+    const char* text = ArgStringText(args, 0);
+    int64_t i = std::max<int64_t>(int64_t(ArgRound(args, 1)) - 1, 0);
     const char* p = Advance(text, i);
     if (!*p) return;
     const char* q = p;
@@ -261,27 +242,27 @@ STRING_BUILTIN(F_StringCharAt)
     SetBytes(result, p, size_t(q - p));
 }
 
-STRING_BUILTIN(F_StringByteAt)
+ZB_BUILTIN(F_StringByteAt)
 {
     Value_SetReal(result, 0.0);
-    if (argc != 2 || !IsString(argc, args, 0) || !IsReal(argc, args, 1)) return;
-    const char* text = TextOf(&args[0]);
+    if (argc != 2 || !ArgIsString(argc, args, 0) || !ArgIsNotString(argc, args, 1)) return;
+    const char* text = ArgStringText(args, 0);
     int64_t length = int64_t(std::strlen(text));
     if (length == 0) return;
-    int64_t i = Position(args[1]) - 1;
+    int64_t i = int64_t(ArgRound(args, 1)) - 1;
     if (i < 0) i = 0;
     if (i > length - 1) i = length - 1;
     Value_SetReal(result, double(int8_t(uint8_t(text[i]))));
 }
 
-STRING_BUILTIN(F_StringSetByteAt)
+ZB_BUILTIN(F_StringSetByteAt)
 {
-    SetEmpty(result);
-    if (argc < 1 || !IsString(argc, args, 0)) return;
+    SetNoText(result);
+    if (argc < 1 || !ArgIsString(argc, args, 0)) return;
     Value_Copy(result, &args[0]);
-    if (argc != 3 || !IsReal(argc, args, 1) || !IsReal(argc, args, 2)) return;
+    if (argc != 3 || !ArgIsNotString(argc, args, 1) || !ArgIsNotString(argc, args, 2)) return;
     int64_t length = result->text ? int64_t(std::strlen(result->text)) : 0;
-    int64_t i = Position(args[1]) - 1;
+    int64_t i = int64_t(ArgRound(args, 1)) - 1;
     if (i < 0 || i >= length) {
         Code_Error_Report("string_set_byte_at : index beyond end of string", false);
         return;
@@ -291,68 +272,68 @@ STRING_BUILTIN(F_StringSetByteAt)
 
 // [SECTION] Editing
 
-STRING_BUILTIN(F_StringDelete)
+ZB_BUILTIN(F_StringDelete)
 {
-    SetEmpty(result);
-    const char* text = argc >= 1 ? TextOf(&args[0]) : nullptr;
+    SetNoText(result);
+    const char* text = argc >= 1 ? ArgStringText(args, 0) : nullptr;
     if (!text) return;
     SetBytes(result, text, std::strlen(text));
     if (argc < 3) return;
     int64_t length = Utf8_Length(text);
-    int64_t s = Position(args[1]) - 1;
-    int64_t count = Position(args[2]);
+    int64_t s = int64_t(ArgRound(args, 1)) - 1;
+    int64_t count = ArgRound(args, 2);
     if (s < 0 || s >= length || count <= 0) return;
     int64_t e = s + std::min(length - s, count);
     const char* cut = Advance(text, s);
     std::string out(text, size_t(cut - text));
     if (e < length) AppendReencoded(&out, Advance(cut, e - s));
-    SetString(result, out);
+    SetBytes(result, out);
 }
 
-STRING_BUILTIN(F_StringInsert)
+ZB_BUILTIN(F_StringInsert)
 {
-    SetEmpty(result);
+    SetNoText(result);
     if (argc < 3) return;
-    const char* sub = TextOf(&args[0]);
-    const char* text = TextOf(&args[1]);
+    const char* sub = ArgStringText(args, 0);
+    const char* text = ArgStringText(args, 1);
     if (!sub || !text) return;
     if (!*sub) {
         SetBytes(result, text, std::strlen(text));
         return;
     }
     int64_t length = Utf8_Length(text);
-    int64_t p = Position(args[2]) - 1;
+    int64_t p = int64_t(ArgRound(args, 2)) - 1;
     if (p < 0) p = 0;
     if (p > length) p = length;
     const char* at = Advance(text, p);
     std::string out(text, size_t(at - text));
     out += sub;
     out += at;
-    SetString(result, out);
+    SetBytes(result, out);
 }
 
 void ChangeCase(ScriptValue* result, int32_t argc, ScriptValue* args, bool upper)
 {
-    SetEmpty(result);
-    if (!IsString(argc, args, 0)) return;
+    SetNoText(result);
+    if (!ArgIsString(argc, args, 0)) return;
     std::string out;
-    for (const char* p = TextOf(&args[0]); *p;) {
+    for (const char* p = ArgStringText(args, 0); *p;) {
         uint16_t c = Utf8_DecodeNext(&p);
         if (upper && c >= 'a' && c <= 'z') c = uint16_t(c - 'a' + 'A');
         if (!upper && c >= 'A' && c <= 'Z') c = uint16_t(c - 'A' + 'a');
         AppendChar(&out, c);
     }
-    SetString(result, out);
+    SetBytes(result, out);
 }
-STRING_BUILTIN(F_StringLower) { ChangeCase(result, argc, args, false); }
-STRING_BUILTIN(F_StringUpper) { ChangeCase(result, argc, args, true); }
+ZB_BUILTIN(F_StringLower) { ChangeCase(result, argc, args, false); }
+ZB_BUILTIN(F_StringUpper) { ChangeCase(result, argc, args, true); }
 
-STRING_BUILTIN(F_StringRepeat)
+ZB_BUILTIN(F_StringRepeat)
 {
-    SetEmpty(result);
+    SetNoText(result);
     if (argc < 2) return;
-    const char* text = TextOf(&args[0]);
-    int64_t count = Position(args[1]);
+    const char* text = ArgStringText(args, 0);
+    int64_t count = ArgRound(args, 1);
     if (!text || !*text || count < 1) return;
     size_t length = std::strlen(text);
     if (uint64_t(length) * uint64_t(count) > kMaxResultBytes) {
@@ -377,32 +358,32 @@ void KeepClass(ScriptValue* result, const char* text, int classes)
         bool digit = c >= '0' && c <= '9';
         if (((classes & kLetters) && letter) || ((classes & kDigits) && digit)) AppendChar(&out, c);
     }
-    SetString(result, out);
+    SetBytes(result, out);
 }
-STRING_BUILTIN(F_StringLetters)
+ZB_BUILTIN(F_StringLetters)
 {
-    SetEmpty(result);
-    if (IsString(argc, args, 0)) KeepClass(result, TextOf(&args[0]), kLetters);
+    SetNoText(result);
+    if (ArgIsString(argc, args, 0)) KeepClass(result, ArgStringText(args, 0), kLetters);
 }
-STRING_BUILTIN(F_StringDigits)
+ZB_BUILTIN(F_StringDigits)
 {
-    SetEmpty(result);
-    if (argc == 1 && IsString(argc, args, 0)) KeepClass(result, TextOf(&args[0]), kDigits);
+    SetNoText(result);
+    if (argc == 1 && ArgIsString(argc, args, 0)) KeepClass(result, ArgStringText(args, 0), kDigits);
 }
-STRING_BUILTIN(F_StringLettersDigits)
+ZB_BUILTIN(F_StringLettersDigits)
 {
-    SetEmpty(result);
-    if (IsString(argc, args, 0)) KeepClass(result, TextOf(&args[0]), kLetters | kDigits);
+    SetNoText(result);
+    if (ArgIsString(argc, args, 0)) KeepClass(result, ArgStringText(args, 0), kLetters | kDigits);
 }
 
 // [SECTION] Searching
 
-STRING_BUILTIN(F_StringPos)
+ZB_BUILTIN(F_StringPos)
 {
     Value_SetReal(result, 0.0);
     if (argc < 2) return;
-    const char* sub = TextOf(&args[0]);
-    const char* text = TextOf(&args[1]);
+    const char* sub = ArgStringText(args, 0);
+    const char* text = ArgStringText(args, 1);
     if (!sub || !text || !*sub || !*text) return;
     int32_t n = Utf8_Length(sub);
     int64_t position = 1;
@@ -416,12 +397,12 @@ STRING_BUILTIN(F_StringPos)
 
 void Replace(ScriptValue* result, int32_t argc, ScriptValue* args, bool all)
 {
-    SetEmpty(result);
+    SetNoText(result);
     if (argc < 3) return;
-    const char* text = TextOf(&args[0]);
+    const char* text = ArgStringText(args, 0);
     if (!text) return;
-    const char* find = TextOf(&args[1]);
-    const char* replacement = TextOf(&args[2]);
+    const char* find = ArgStringText(args, 1);
+    const char* replacement = ArgStringText(args, 2);
     if (!find) find = "";
     if (!replacement) replacement = "";
     size_t replacementLength = std::strlen(replacement);
@@ -441,17 +422,17 @@ void Replace(ScriptValue* result, int32_t argc, ScriptValue* args, bool all)
         if (!all) break;
     }
     out += rest;
-    SetString(result, out);
+    SetBytes(result, out);
 }
-STRING_BUILTIN(F_StringReplace) { Replace(result, argc, args, false); }
-STRING_BUILTIN(F_StringReplaceAll) { Replace(result, argc, args, true); }
+ZB_BUILTIN(F_StringReplace) { Replace(result, argc, args, false); }
+ZB_BUILTIN(F_StringReplaceAll) { Replace(result, argc, args, true); }
 
-STRING_BUILTIN(F_StringCount)
+ZB_BUILTIN(F_StringCount)
 {
     Value_SetReal(result, 0.0);
     if (argc < 2) return;
-    const char* sub = TextOf(&args[0]);
-    const char* text = TextOf(&args[1]);
+    const char* sub = ArgStringText(args, 0);
+    const char* text = ArgStringText(args, 1);
     if (!sub || !text || !*sub || !*text) return;
     const char* end = text + std::strlen(text);
     int64_t count = 0;

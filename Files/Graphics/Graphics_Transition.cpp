@@ -5,7 +5,7 @@
 
 #include "Files/Base/Console.h"
 #include "Files/Code/Code_Function.h"
-#include "Files/Graphics/Graphics_Args.h"
+#include "Files/Code/Code_Builtin.h"
 #include "Files/World/World_State.h"
 #include "Platform/MemoryManager.h"
 
@@ -74,16 +74,11 @@ using namespace zbargs;
 
 ZB_BUILTIN(F_TransitionDefine)
 {
-    ZB_UNUSED;
-    TextArg name(args, 1);
-    Real(result, GR_Transition_Define(I(args, 0), name.text) ? 1 : 0);
+    ArgAsText name(args, 1);
+    SetReal(result, GR_Transition_Define(NumRound(args, 0), name.text) ? 1 : 0);
 }
 
-ZB_BUILTIN(F_TransitionExists)
-{
-    ZB_UNUSED;
-    Real(result, TransFunctionExists(I(args, 0)) ? 1 : 0);
-}
+ZB_BUILTIN(F_TransitionExists) { SetReal(result, TransFunctionExists(NumRound(args, 0)) ? 1 : 0); }
 
 const Row kRows[] = {
     {"transition_define", F_TransitionDefine, 2},

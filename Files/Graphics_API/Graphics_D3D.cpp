@@ -437,6 +437,49 @@ bool GR_D3D_Present()
     return g_d3d.device->Present();
 }
 
+bool GR_D3D_PresentHeld()
+{
+    if (!g_d3d.device || !g_d3d.screenTexture) return false;
+    GR_D3D_Flush();
+    IGfxDevice* dev = g_d3d.device;
+    const bool inScene = g_d3d.sceneCount != 0;
+    // What the game draws into now, to be put back afterwards.
+    GfxSurface* colour = dev->GetRenderTarget(0);
+    GfxSurface* depth = dev->GetDepthStencilSurface();
+    GfxViewport viewport{};
+    const bool haveViewport = dev->GetViewport(&viewport);
+    float projection[16];
+    std::memcpy(projection, g_d3d.matrices[1], sizeof(projection));
+    RenderStateCache& c = g_RenderStateCache;
+    uint32_t states[GR_RS_COUNT], samplers[GR_SAMPLER_ENTRIES];
+    std::memcpy(states, c.m_wanted, sizeof(states));
+    std::memcpy(samplers, c.m_samplerWanted, sizeof(samplers));
+
+    if (!inScene) dev->BeginScene();
+    // The back buffer: the bottom of the frame's target stack while a frame is open.
+    GfxSurface* back = inScene && g_d3d.rtDepthCount > 0 ? g_d3d.rtColour[0] : colour;
+    GfxSurface* backDepth = inScene && g_d3d.rtDepthCount > 0 ? g_d3d.rtDepth[0] : depth;
+    if (back) dev->SetRenderTarget(0, back);
+    dev->SetDepthStencilSurface(backDepth);
+    GR_D3D_DrawScreenTexture();
+    GR_D3D_Flush();
+    GR_D3D_EndFrameVertexBuffers();
+    dev->EndScene();
+    const bool ok = GR_D3D_Present();
+    if (inScene) dev->BeginScene();
+
+    if (colour) dev->SetRenderTarget(0, colour);
+    dev->SetDepthStencilSurface(depth);
+    if (colour) colour->Release();
+    if (depth) depth->Release();
+    if (haveViewport) dev->SetViewport(viewport);
+    std::memcpy(c.m_wanted, states, sizeof(states));
+    std::memcpy(c.m_samplerWanted, samplers, sizeof(samplers));
+    c.MarkAllDirty();
+    GR_D3D_SetMatrix(1, projection);
+    return ok;
+}
+
 bool GR_D3D_LeaveFullscreen()
 {
     GR_D3D_ShowPendingWindow();
@@ -565,8 +608,11 @@ void GR_D3D_DrawScreenTexture()
     // The view and projection map back-buffer pixels (y down) onto the target.
     if (ScreenCopyIsExact(x1, y1, x2, y2)) CopyScreenTexture();
     else GR_D3D_DrawTextureRect(g_d3d.screenTexture, x1, y1, x2, y2, 0, 0, 1, 1, 0xFFFFFFFFu);
-
     GR_D3D_Flush();
+    if (g_hooks.windowOverlay) {
+        g_hooks.windowOverlay();
+        GR_D3D_Flush();
+    }
     GR_Texture_SetInterpolation(interpolation);
     GR_Settings().interpolation = savedSetting;
     if (g_hooks.overlayEnd) g_hooks.overlayEnd();

@@ -57,6 +57,10 @@ bool GR_D3D_Reset();
 bool GR_D3D_ResetDevice();
 bool GR_D3D_Start_Frame();
 bool GR_D3D_Finish_Frame(bool present);
+// Presents the screen texture again as the last frame left it, with the window overlay over
+// it, without ending the game's frame: the targets, viewport, projection and render states the
+// game had are put back (modal dialogs redraw the window this way while the game waits).
+bool GR_D3D_PresentHeld();
 bool GR_D3D_BeginScene();
 bool GR_D3D_EndScene();
 bool GR_D3D_Present();

@@ -175,6 +175,13 @@ public:
     // Clears the viewport rectangle of the current targets.
     virtual void Clear(uint32_t flags, uint32_t argb, float z, uint32_t stencil) = 0;
     virtual void SetViewport(const GfxViewport& vp) = 0;
+    // The viewport last set (by SetViewport or a new target); false when the device does not
+    // tell.
+    virtual bool GetViewport(GfxViewport* vp)
+    {
+        (void)vp;
+        return false;
+    }
     virtual void SetTransform(uint32_t slot, const float* m) = 0; // 16 floats, row-major
     virtual void SetRenderState(uint32_t state, uint32_t value) = 0;
     virtual void SetSamplerState(uint32_t stage, uint32_t type, uint32_t value) = 0;

@@ -71,6 +71,9 @@ struct GR_HookTable {
     void (*overlayEnd)() = nullptr;
     void (*overlayStartup)() = nullptr;
     void (*profilerReset)() = nullptr;
+    // Drawn over the back buffer after the screen texture, in back-buffer pixels (y down; the
+    // view and projection set, the world identity): the dialogs beside the game.
+    void (*windowOverlay)() = nullptr;
     void (*fpsStatsPrint)() = nullptr;
     // Fatal error report ("Fatel Error: Can not create vertex buffer").
     void (*errorReport)(const char* message, bool fatal) = nullptr;

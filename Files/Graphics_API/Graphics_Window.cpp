@@ -4,6 +4,7 @@
 // [SECTION] Creation
 // [SECTION] Window procedure
 // [SECTION] Window operations and cursor
+// [SECTION] Design size
 // [SECTION] View-port table and mouse mapping
 #include "Files/Graphics_API/Graphics_Window.h"
 
@@ -373,6 +374,27 @@ void GR_Window_SetCursor(int32_t constant)
 }
 
 int32_t GR_Window_GetCursor() { return g_win.cursorConstant; }
+
+// ============================================================================================
+// [SECTION] Design size
+// ============================================================================================
+static int32_t g_designWidth = -1, g_designHeight = -1;
+
+void GR_SetDesignSize(int32_t width, int32_t height)
+{
+    g_designWidth = width;
+    g_designHeight = height;
+}
+
+void DesignSize(int32_t* width, int32_t* height, int32_t* clientWidth, int32_t* clientHeight)
+{
+    int32_t cw = g_win.clientWidth, ch = g_win.clientHeight;
+    if (IWindowHost* host = WindowHost_Get(); host && g_win.created) host->GetClientSize(&cw, &ch);
+    *clientWidth = cw;
+    *clientHeight = ch;
+    *width = g_designWidth == -1 ? cw : g_designWidth;
+    *height = g_designHeight == -1 ? ch : g_designHeight;
+}
 
 // ============================================================================================
 // [SECTION] View-port table and mouse mapping

@@ -58,6 +58,13 @@ uint32_t GR_Window_GetColour();
 void GR_Window_SetCursor(int32_t constant);
 int32_t GR_Window_GetCursor();
 
+// ---- Design size ---------------------------------------------------------------------------
+// The game's design size (-1: the window's own size), read with the window's client size by
+// the virtual buttons and the overlay. DesignSize gives the design size resolved (a -1 side is
+// the client's) and the client size.
+void GR_SetDesignSize(int32_t width, int32_t height);
+void DesignSize(int32_t* width, int32_t* height, int32_t* clientWidth, int32_t* clientHeight);
+
 // ---- View-port table -------------------------------------------------------------------------
 enum { GR_VIEWPORT_COUNT = 32 };
 struct GR_ViewPortRecord {

@@ -182,6 +182,22 @@ void TBitmap::LoadFromStream(GR_ByteReader* stream)
     LoadBMP(p, stream->Left());
 }
 
+TBitmap* CStream_ReadBitmap(CStream* stream)
+{
+    if (!stream || stream->ReadInteger() == 0) return nullptr;
+    CStream* block = ZDecompressStream(stream);
+    if (!block) return nullptr;
+    TBitmap* bitmap = TBitmap::Create();
+    bitmap->LoadFromStream(block);
+    CStream::Delete(block);
+    uint32_t size = 0;
+    if (!bitmap->GetBlock(&size) || size == 0) {
+        delete bitmap;
+        return nullptr;
+    }
+    return bitmap;
+}
+
 void TBitmap::LoadFromStream(CStream* stream)
 {
     if (!stream || !stream->GetMemory()) {

@@ -91,6 +91,11 @@ private:
     int32_t m_changes = -1;
 };
 
+// CStream::ReadBitmap: reads a 32-bit word at the stream's position; 0 gives no bitmap (null);
+// otherwise the compressed block after it holds a BMP file, loaded into a new TBitmap that the
+// caller deletes. Null when the block is damaged or holds no BMP file.
+TBitmap* CStream_ReadBitmap(CStream* stream);
+
 class IBitmapLoader {
 public:
     virtual ~IBitmapLoader() = default;

@@ -2,11 +2,17 @@
 // reaping and shutdown (Files/HTTP/HTTP.h). The exchange itself and the threads are in
 // Files/HTTP/Linux/HTTPM.cpp.
 //
-// Main thread only. Needs the log console and the memory manager.
+// Main thread only, except the releaser of large blocks (its own thread and locked queue).
+// Needs the log console and the memory manager.
 #include "Files/HTTP/HTTP.h"
 
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #include "Files/Base/Console.h"
 #include "Platform/MemoryManager.h"
@@ -69,7 +75,65 @@ int32_t Refuse(HTTP_REQ_CONTEXT* request, const char* message)
     return -1;
 }
 
+// The releaser: a detached thread that frees the blocks queued to it. Its state is never
+// destroyed, so the thread may still wait on it while the process ends.
+struct Releaser {
+    std::mutex lock;
+    std::condition_variable wake, idle;
+    std::vector<char*> queue;
+    bool started = false;
+    bool busy = false;
+};
+
+Releaser& TheReleaser()
+{
+    static Releaser* r = new Releaser();
+    return *r;
+}
+
+void ReleaserLoop(Releaser* r)
+{
+    std::unique_lock<std::mutex> hold(r->lock);
+    for (;;) {
+        r->wake.wait(hold, [r] { return !r->queue.empty(); });
+        std::vector<char*> blocks;
+        blocks.swap(r->queue);
+        r->busy = true;
+        hold.unlock();
+        for (char* block : blocks) MEM_FREE(block);
+        hold.lock();
+        r->busy = false;
+        if (r->queue.empty()) r->idle.notify_all();
+    }
+}
+
+// Waits until every queued block is freed.
+void WaitForReleases()
+{
+    Releaser& r = TheReleaser();
+    std::unique_lock<std::mutex> hold(r.lock);
+    r.idle.wait(hold, [&r] { return r.queue.empty() && !r.busy; });
+}
+
 } // namespace
+
+void HTTP_ReleaseLater(char* block)
+{
+    if (!block) return;
+    Releaser& r = TheReleaser();
+    std::lock_guard<std::mutex> hold(r.lock);
+    if (!r.started) {
+        try {
+            std::thread(ReleaserLoop, &r).detach();
+            r.started = true;
+        } catch (const std::system_error&) {
+            MEM_FREE(block); // no thread: freed here
+            return;
+        }
+    }
+    r.queue.push_back(block);
+    r.wake.notify_one();
+}
 
 HTTP_REQ_CONTEXT::HTTP_REQ_CONTEXT(const char* url_, int32_t bufferSize_, HttpCompletion completion_,
                                    HttpCleanUp cleanUp_, void* user_)
@@ -78,8 +142,7 @@ HTTP_REQ_CONTEXT::HTTP_REQ_CONTEXT(const char* url_, int32_t bufferSize_, HttpCo
     g_nextId = int32_t(uint32_t(g_nextId) + 1u); // wraps instead of overflowing
     if (url_) url = MEM_STRDUP(url_);
     if (bufferSize_ > 0) {
-        buffer = static_cast<uint8_t*>(std::malloc(size_t(bufferSize_)));
-        if (!buffer) MemoryManager::OutOfMemory();
+        buffer = static_cast<uint8_t*>(MEM_ALLOC(size_t(bufferSize_)));
         std::memset(buffer, 0xFF, size_t(bufferSize_));
         bufferSize = bufferSize_;
     }
@@ -89,7 +152,7 @@ HTTP_REQ_CONTEXT::HTTP_REQ_CONTEXT(const char* url_, int32_t bufferSize_, HttpCo
 
 HTTP_REQ_CONTEXT::~HTTP_REQ_CONTEXT()
 {
-    std::free(buffer);
+    MEM_FREE(buffer);
     std::free(errorText);
     MEM_FREE(url);
 }
@@ -129,6 +192,15 @@ void HTTP_ReapThreads()
     }
 }
 
+char* HTTP_TakeReply(HTTP_REQ_CONTEXT* request)
+{
+    if (!request || request->received < 1 || !request->buffer) return nullptr;
+    char* text = reinterpret_cast<char*>(request->buffer);
+    request->buffer = nullptr;
+    request->bufferSize = 0;
+    return text;
+}
+
 HTTP_REQ_CONTEXT* HTTP_RequestList() { return g_head; }
 HTTP_REQ_CONTEXT** HTTP_RequestListHead() { return &g_head; }
 int32_t HTTP_NextId() { return g_nextId; }
@@ -162,8 +234,11 @@ void HTTP_Shutdown()
     }
     g_threadCount = 0;
     while (g_head) HTTP_DeleteRequest(g_head);
+    WaitForReleases();
     HTTPM_SetAbort(false);
     HTTPM_Close();
 }
 
 void HTTP_SetTrustedCertificates(const char* pemFile) { HTTPM_SetTrustedCertificates(pemFile); }
+
+void HTTP_SetDeadline(int32_t milliseconds) { HTTPM_SetDeadline(milliseconds > 0 ? milliseconds : kHttpDeadlineMs); }

@@ -8,7 +8,7 @@
 // function table. No Linux/ file.
 #include "Files/Base/RealConvert.h"
 #include "Files/Code/Code_Error.h"
-#include "Files/Code/Code_Function.h"
+#include "Files/Code/Code_Builtin.h"
 #include "Files/IO/IO_VirtualButton.h"
 #include "Files/Networking/Network.h"
 #include "Files/Networking/Network_Builtins.h"
@@ -18,10 +18,12 @@
 
 namespace {
 
+using namespace zbargs;
+
 // The record of a script's handle (index + 1), or null after reporting the bad handle.
 IO_VirtualButton* Handle(const ScriptValue* arg)
 {
-    const int64_t n = int64_t(Real_RoundToInt32(arg->real)) - 1;
+    const int64_t n = int64_t(ArgRound(arg, 0)) - 1;
     IO_VirtualButton* b = n >= 0 && n < IO_VIRTUAL_BUTTONS ? IO_VirtualButton_Get(int32_t(n)) : nullptr;
     if (!b) Code_Error_Report("Illegal virtual key handle", false);
     return b;
@@ -29,7 +31,7 @@ IO_VirtualButton* Handle(const ScriptValue* arg)
 
 // virtual_key_add(x, y, w, h, key): a free record as a key button, shown off; index + 1, or
 // 0 when all are in use.
-void VirtualKeyAdd(ScriptValue* result, CInstance*, CInstance*, int32_t argc, ScriptValue* args)
+ZB_BUILTIN(VirtualKeyAdd)
 {
     Value_SetReal(result, 0.0);
     if (argc != 5) {
@@ -44,32 +46,32 @@ void VirtualKeyAdd(ScriptValue* result, CInstance*, CInstance*, int32_t argc, Sc
     }
     IO_VirtualButton* b = IO_VirtualButton_FindFree();
     if (!b) return;
-    b->x = Real_RoundToInt32(args[0].real);
-    b->y = Real_RoundToInt32(args[1].real);
-    b->w = Real_RoundToInt32(args[2].real);
-    b->h = Real_RoundToInt32(args[3].real);
+    b->x = ArgRound(args, 0);
+    b->y = ArgRound(args, 1);
+    b->w = ArgRound(args, 2);
+    b->h = ArgRound(args, 3);
     b->right = int32_t(uint32_t(b->x) + uint32_t(b->w));
     b->bottom = int32_t(uint32_t(b->y) + uint32_t(b->h));
-    b->key = Real_RoundToInt32(args[4].real);
+    b->key = ArgRound(args, 4);
     b->u = b->v = 0;
     b->mouseButton = 0;
     b->flags = IO_VBUTTON_IN_USE;
     Value_SetReal(result, double(b->index) + 1.0);
 }
 
-void VirtualKeyDelete(ScriptValue* result, CInstance*, CInstance*, int32_t, ScriptValue* args)
+ZB_BUILTIN(VirtualKeyDelete)
 {
     Value_SetReal(result, 0.0);
     if (IO_VirtualButton* b = Handle(&args[0])) IO_VirtualButton_Delete(b->index);
 }
 
-void VirtualKeyShow(ScriptValue* result, CInstance*, CInstance*, int32_t, ScriptValue* args)
+ZB_BUILTIN(VirtualKeyShow)
 {
     Value_SetReal(result, 0.0);
     if (IO_VirtualButton* b = Handle(&args[0])) b->flags = uint16_t(b->flags | IO_VBUTTON_SHOWN);
 }
 
-void VirtualKeyHide(ScriptValue* result, CInstance*, CInstance*, int32_t, ScriptValue* args)
+ZB_BUILTIN(VirtualKeyHide)
 {
     Value_SetReal(result, 0.0);
     if (IO_VirtualButton* b = Handle(&args[0])) b->flags = uint16_t(b->flags & ~IO_VBUTTON_SHOWN);
@@ -78,13 +80,13 @@ void VirtualKeyHide(ScriptValue* result, CInstance*, CInstance*, int32_t, Script
 // network_send_raw(socket, buffer, size): one send of the buffer's first size bytes (cut to
 // the buffer), without framing, on the connection in that socket slot. The bytes sent, or -1
 // when the slot holds no connection, the buffer does not exist or the send failed.
-void NetworkSendRaw(ScriptValue* result, CInstance*, CInstance*, int32_t, ScriptValue* args)
+ZB_BUILTIN(NetworkSendRaw)
 {
     Value_SetReal(result, -1.0);
-    NetSocket* socket = Network_Socket(Real_RoundToInt32(args[0].real));
-    IBuffer* buffer = Buffer_Get(Real_RoundToInt32(args[1].real));
+    NetSocket* socket = Network_Socket(ArgRound(args, 0));
+    IBuffer* buffer = Buffer_Get(ArgRound(args, 1));
     if (!socket || !buffer) return;
-    int32_t size = Real_RoundToInt32(args[2].real);
+    int32_t size = ArgRound(args, 2);
     if (size < 0) size = 0;
     if (size > buffer->Size()) size = buffer->Size();
     if (size == 0) {

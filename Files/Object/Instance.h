@@ -20,6 +20,8 @@ class CObject;
 class CRoom;
 class CVariableList;
 class CCode;
+class IBuffer;
+class tagIConsole;
 
 // Sprite facts the instance reads (filled by the sprite module through the resource hooks).
 struct WorldSpriteInfo;
@@ -100,6 +102,17 @@ public:
 
     // ---- Id ----
     void SetId(int32_t id, bool rehash);
+
+    // ---- Saved game (Instance_Save.cpp) ----
+    // Writes the instance's record (the box recomputed first when stale) and its variables.
+    void Serialise(IBuffer* buffer);
+    // Reads a record into this freshly made instance: its object is set through SetObject
+    // (joining the object's lists only when joinObjectList is set), the fields read after it
+    // overwrite the object's defaults, the box stays marked stale. False when the record is cut
+    // short or its variables are malformed (the instance then holds what was read).
+    bool DeSerialise(IBuffer* buffer, bool joinObjectList);
+    // One line per field (a diagnostic aid).
+    void Dump(tagIConsole* console);
 
     // ---- Accessors the script language uses ----
     CVariableList* GetVariables() const { return m_pVariables; }

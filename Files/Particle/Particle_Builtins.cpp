@@ -1,14 +1,14 @@
 // Built-in script functions of the particle systems: part_type_*, part_system_*,
 // part_particles_*, part_emitter_*, part_attractor_*, part_destroyer_*, part_deflector_*,
 // part_changer_*, effect_create_below/above, effect_clear and action_effect (Particle_Main.h).
-// Argument conversions (Graphics_Args.h): reals become 32-bit floats; indexes, counts, kinds,
+// Argument conversions (Files/Code/Code_Builtin.h): reals become 32-bit floats; indexes, counts, kinds,
 // shapes and colours are rounded to integers (halves to even); flags are true from 0.5 up.
 // Every function answers the real 0 unless it answers something else.
 //
 // Needs: the particle module, the action relative flag, the instance (action_effect). No
 // Linux/ file.
 #include "Files/Code/Code_Function.h"
-#include "Files/Graphics/Graphics_Args.h"
+#include "Files/Code/Code_Builtin.h"
 #include "Files/Particle/Particle_Main.h"
 #include "Files/Object/Instance.h"
 
@@ -16,279 +16,214 @@ using namespace zbargs;
 
 namespace {
 
-#define PB(name) ZB_BUILTIN(name)
-#define ARGS_UNUSED ZB_UNUSED
-
 // ---- Types -----------------------------------------------------------------------------------
-PB(F_TypeCreate)
+ZB_BUILTIN(F_TypeCreate) { SetReal(result, ParticleType_Create()); }
+ZB_BUILTIN(F_TypeDestroy)
 {
-    ARGS_UNUSED;
-    Real(result, ParticleType_Create());
+    SetReal(result, 0);
+    ParticleType_Destroy(NumRound(args, 0));
 }
-PB(F_TypeDestroy)
+ZB_BUILTIN(F_TypeExists) { SetReal(result, ParticleType_Exists(NumRound(args, 0)) ? 1 : 0); }
+ZB_BUILTIN(F_TypeClear)
 {
-    ARGS_UNUSED;
-    Real(result, 0);
-    ParticleType_Destroy(I(args, 0));
+    SetReal(result, 0);
+    ParticleType_Clear(NumRound(args, 0));
 }
-PB(F_TypeExists)
+ZB_BUILTIN(F_TypeShape)
 {
-    ARGS_UNUSED;
-    Real(result, ParticleType_Exists(I(args, 0)) ? 1 : 0);
+    SetReal(result, 0);
+    ParticleType_Shape(NumRound(args, 0), NumRound(args, 1));
 }
-PB(F_TypeClear)
+ZB_BUILTIN(F_TypeSprite)
 {
-    ARGS_UNUSED;
-    Real(result, 0);
-    ParticleType_Clear(I(args, 0));
+    SetReal(result, 0);
+    ParticleType_Sprite(NumRound(args, 0), NumRound(args, 1), NumFromHalf(args, 2), NumFromHalf(args, 3),
+                        NumFromHalf(args, 4));
 }
-PB(F_TypeShape)
+ZB_BUILTIN(F_TypeSize)
 {
-    ARGS_UNUSED;
-    Real(result, 0);
-    ParticleType_Shape(I(args, 0), I(args, 1));
+    SetReal(result, 0);
+    ParticleType_Size(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4));
 }
-PB(F_TypeSprite)
+ZB_BUILTIN(F_TypeScale)
 {
-    ARGS_UNUSED;
-    Real(result, 0);
-    ParticleType_Sprite(I(args, 0), I(args, 1), B(args, 2), B(args, 3), B(args, 4));
+    SetReal(result, 0);
+    ParticleType_Scale(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2));
 }
-PB(F_TypeSize)
+ZB_BUILTIN(F_TypeLife)
 {
-    ARGS_UNUSED;
-    Real(result, 0);
-    ParticleType_Size(I(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4));
+    SetReal(result, 0);
+    ParticleType_Life(NumRound(args, 0), NumRound(args, 1), NumRound(args, 2));
 }
-PB(F_TypeScale)
+ZB_BUILTIN(F_TypeStep)
 {
-    ARGS_UNUSED;
-    Real(result, 0);
-    ParticleType_Scale(I(args, 0), F(args, 1), F(args, 2));
+    SetReal(result, 0);
+    ParticleType_Step(NumRound(args, 0), NumRound(args, 1), NumRound(args, 2));
 }
-PB(F_TypeLife)
+ZB_BUILTIN(F_TypeDeath)
 {
-    ARGS_UNUSED;
-    Real(result, 0);
-    ParticleType_Life(I(args, 0), I(args, 1), I(args, 2));
+    SetReal(result, 0);
+    ParticleType_Death(NumRound(args, 0), NumRound(args, 1), NumRound(args, 2));
 }
-PB(F_TypeStep)
+ZB_BUILTIN(F_TypeSpeed)
 {
-    ARGS_UNUSED;
-    Real(result, 0);
-    ParticleType_Step(I(args, 0), I(args, 1), I(args, 2));
+    SetReal(result, 0);
+    ParticleType_Speed(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4));
 }
-PB(F_TypeDeath)
+ZB_BUILTIN(F_TypeDirection)
 {
-    ARGS_UNUSED;
-    Real(result, 0);
-    ParticleType_Death(I(args, 0), I(args, 1), I(args, 2));
+    SetReal(result, 0);
+    ParticleType_Direction(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                           NumFloat(args, 4));
 }
-PB(F_TypeSpeed)
+ZB_BUILTIN(F_TypeOrientation)
 {
-    ARGS_UNUSED;
-    Real(result, 0);
-    ParticleType_Speed(I(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4));
+    SetReal(result, 0);
+    ParticleType_Orientation(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                             NumFloat(args, 4), NumFromHalf(args, 5));
 }
-PB(F_TypeDirection)
+ZB_BUILTIN(F_TypeGravity)
 {
-    ARGS_UNUSED;
-    Real(result, 0);
-    ParticleType_Direction(I(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4));
+    SetReal(result, 0);
+    ParticleType_Gravity(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2));
 }
-PB(F_TypeOrientation)
+ZB_BUILTIN(F_TypeColour1)
 {
-    ARGS_UNUSED;
-    Real(result, 0);
-    ParticleType_Orientation(I(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4), B(args, 5));
+    SetReal(result, 0);
+    ParticleType_Colour1(NumRound(args, 0), NumRoundU32(args, 1));
 }
-PB(F_TypeGravity)
+ZB_BUILTIN(F_TypeColour2)
 {
-    ARGS_UNUSED;
-    Real(result, 0);
-    ParticleType_Gravity(I(args, 0), F(args, 1), F(args, 2));
+    SetReal(result, 0);
+    ParticleType_Colour2(NumRound(args, 0), NumRoundU32(args, 1), NumRoundU32(args, 2));
 }
-PB(F_TypeColour1)
+ZB_BUILTIN(F_TypeColour3)
 {
-    ARGS_UNUSED;
-    Real(result, 0);
-    ParticleType_Colour1(I(args, 0), Colour(args, 1));
+    SetReal(result, 0);
+    ParticleType_Colour3(NumRound(args, 0), NumRoundU32(args, 1), NumRoundU32(args, 2), NumRoundU32(args, 3));
 }
-PB(F_TypeColour2)
+ZB_BUILTIN(F_TypeColourRGB)
 {
-    ARGS_UNUSED;
-    Real(result, 0);
-    ParticleType_Colour2(I(args, 0), Colour(args, 1), Colour(args, 2));
+    SetReal(result, 0);
+    ParticleType_ColourRGB(NumRound(args, 0), NumRoundU32(args, 1), NumRoundU32(args, 2), NumRoundU32(args, 3),
+                           NumRoundU32(args, 4), NumRoundU32(args, 5), NumRoundU32(args, 6));
 }
-PB(F_TypeColour3)
+ZB_BUILTIN(F_TypeColourHSV)
 {
-    ARGS_UNUSED;
-    Real(result, 0);
-    ParticleType_Colour3(I(args, 0), Colour(args, 1), Colour(args, 2), Colour(args, 3));
+    SetReal(result, 0);
+    ParticleType_ColourHSV(NumRound(args, 0), NumRoundU32(args, 1), NumRoundU32(args, 2), NumRoundU32(args, 3),
+                           NumRoundU32(args, 4), NumRoundU32(args, 5), NumRoundU32(args, 6));
 }
-PB(F_TypeColourRGB)
+ZB_BUILTIN(F_TypeColourMix)
 {
-    ARGS_UNUSED;
-    Real(result, 0);
-    ParticleType_ColourRGB(I(args, 0), Colour(args, 1), Colour(args, 2), Colour(args, 3), Colour(args, 4),
-                           Colour(args, 5), Colour(args, 6));
+    SetReal(result, 0);
+    ParticleType_ColourMix(NumRound(args, 0), NumRoundU32(args, 1), NumRoundU32(args, 2));
 }
-PB(F_TypeColourHSV)
+ZB_BUILTIN(F_TypeAlpha1)
 {
-    ARGS_UNUSED;
-    Real(result, 0);
-    ParticleType_ColourHSV(I(args, 0), Colour(args, 1), Colour(args, 2), Colour(args, 3), Colour(args, 4),
-                           Colour(args, 5), Colour(args, 6));
+    SetReal(result, 0);
+    ParticleType_Alpha1(NumRound(args, 0), NumFloat(args, 1));
 }
-PB(F_TypeColourMix)
+ZB_BUILTIN(F_TypeAlpha2)
 {
-    ARGS_UNUSED;
-    Real(result, 0);
-    ParticleType_ColourMix(I(args, 0), Colour(args, 1), Colour(args, 2));
+    SetReal(result, 0);
+    ParticleType_Alpha2(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2));
 }
-PB(F_TypeAlpha1)
+ZB_BUILTIN(F_TypeAlpha3)
 {
-    ARGS_UNUSED;
-    Real(result, 0);
-    ParticleType_Alpha1(I(args, 0), F(args, 1));
+    SetReal(result, 0);
+    ParticleType_Alpha3(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3));
 }
-PB(F_TypeAlpha2)
+ZB_BUILTIN(F_TypeBlend)
 {
-    ARGS_UNUSED;
-    Real(result, 0);
-    ParticleType_Alpha2(I(args, 0), F(args, 1), F(args, 2));
-}
-PB(F_TypeAlpha3)
-{
-    ARGS_UNUSED;
-    Real(result, 0);
-    ParticleType_Alpha3(I(args, 0), F(args, 1), F(args, 2), F(args, 3));
-}
-PB(F_TypeBlend)
-{
-    ARGS_UNUSED;
-    Real(result, 0);
-    ParticleType_Blend(I(args, 0), B(args, 1));
+    SetReal(result, 0);
+    ParticleType_Blend(NumRound(args, 0), NumFromHalf(args, 1));
 }
 
 // ---- Systems and particles ---------------------------------------------------------------------
-PB(F_SystemCreate)
+ZB_BUILTIN(F_SystemCreate) { SetReal(result, ParticleSystem_Create()); }
+ZB_BUILTIN(F_SystemDestroy)
 {
-    ARGS_UNUSED;
-    Real(result, ParticleSystem_Create());
+    SetReal(result, 0);
+    ParticleSystem_Destroy(NumRound(args, 0));
 }
-PB(F_SystemDestroy)
+ZB_BUILTIN(F_SystemExists) { SetReal(result, ParticleSystem_Exists(NumRound(args, 0)) ? 1 : 0); }
+ZB_BUILTIN(F_SystemClear)
 {
-    ARGS_UNUSED;
-    Real(result, 0);
-    ParticleSystem_Destroy(I(args, 0));
+    SetReal(result, 0);
+    ParticleSystem_Clear(NumRound(args, 0));
 }
-PB(F_SystemExists)
+ZB_BUILTIN(F_SystemDrawOrder)
 {
-    ARGS_UNUSED;
-    Real(result, ParticleSystem_Exists(I(args, 0)) ? 1 : 0);
+    SetReal(result, 0);
+    ParticleSystem_DrawOrder(NumRound(args, 0), NumFromHalf(args, 1));
 }
-PB(F_SystemClear)
+ZB_BUILTIN(F_SystemDepth)
 {
-    ARGS_UNUSED;
-    Real(result, 0);
-    ParticleSystem_Clear(I(args, 0));
+    SetReal(result, 0);
+    ParticleSystem_Depth(NumRound(args, 0), NumFloat(args, 1));
 }
-PB(F_SystemDrawOrder)
+ZB_BUILTIN(F_SystemPosition)
 {
-    ARGS_UNUSED;
-    Real(result, 0);
-    ParticleSystem_DrawOrder(I(args, 0), B(args, 1));
+    SetReal(result, 0);
+    ParticleSystem_Position(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2));
 }
-PB(F_SystemDepth)
+ZB_BUILTIN(F_SystemAutoUpdate)
 {
-    ARGS_UNUSED;
-    Real(result, 0);
-    ParticleSystem_Depth(I(args, 0), F(args, 1));
+    SetReal(result, 0);
+    ParticleSystem_AutomaticUpdate(NumRound(args, 0), NumFromHalf(args, 1));
 }
-PB(F_SystemPosition)
+ZB_BUILTIN(F_SystemAutoDraw)
 {
-    ARGS_UNUSED;
-    Real(result, 0);
-    ParticleSystem_Position(I(args, 0), F(args, 1), F(args, 2));
+    SetReal(result, 0);
+    ParticleSystem_AutomaticDraw(NumRound(args, 0), NumFromHalf(args, 1));
 }
-PB(F_SystemAutoUpdate)
+ZB_BUILTIN(F_SystemUpdate)
 {
-    ARGS_UNUSED;
-    Real(result, 0);
-    ParticleSystem_AutomaticUpdate(I(args, 0), B(args, 1));
+    SetReal(result, 0);
+    ParticleSystem_Update(NumRound(args, 0));
 }
-PB(F_SystemAutoDraw)
+ZB_BUILTIN(F_SystemDrawIt)
 {
-    ARGS_UNUSED;
-    Real(result, 0);
-    ParticleSystem_AutomaticDraw(I(args, 0), B(args, 1));
+    SetReal(result, 0);
+    ParticleSystem_Draw(NumRound(args, 0));
 }
-PB(F_SystemUpdate)
+ZB_BUILTIN(F_ParticlesCreate)
 {
-    ARGS_UNUSED;
-    Real(result, 0);
-    ParticleSystem_Update(I(args, 0));
+    SetReal(result, 0);
+    Particle_Create(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumRound(args, 3), NumRound(args, 4));
 }
-PB(F_SystemDrawIt)
+ZB_BUILTIN(F_ParticlesCreateColour)
 {
-    ARGS_UNUSED;
-    Real(result, 0);
-    ParticleSystem_Draw(I(args, 0));
+    SetReal(result, 0);
+    Particle_CreateColour(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumRound(args, 3),
+                          NumRoundU32(args, 4), NumRound(args, 5));
 }
-PB(F_ParticlesCreate)
+ZB_BUILTIN(F_ParticlesClear)
 {
-    ARGS_UNUSED;
-    Real(result, 0);
-    Particle_Create(I(args, 0), F(args, 1), F(args, 2), I(args, 3), I(args, 4));
+    SetReal(result, 0);
+    Particle_ClearAll(NumRound(args, 0));
 }
-PB(F_ParticlesCreateColour)
-{
-    ARGS_UNUSED;
-    Real(result, 0);
-    Particle_CreateColour(I(args, 0), F(args, 1), F(args, 2), I(args, 3), Colour(args, 4), I(args, 5));
-}
-PB(F_ParticlesClear)
-{
-    ARGS_UNUSED;
-    Real(result, 0);
-    Particle_ClearAll(I(args, 0));
-}
-PB(F_ParticlesCount)
-{
-    ARGS_UNUSED;
-    Real(result, ParticleSystem_Count(I(args, 0)));
-}
+ZB_BUILTIN(F_ParticlesCount) { SetReal(result, ParticleSystem_Count(NumRound(args, 0))); }
 
 // ---- Parts: the management family of each kind ----------------------------------------------
-#define PART_FAMILY(Kind, Prefix)                                                                 \
-    PB(F_##Prefix##Create)                                                                        \
-    {                                                                                             \
-        ARGS_UNUSED;                                                                              \
-        Real(result, Kind##_Create(I(args, 0)));                                                  \
-    }                                                                                             \
-    PB(F_##Prefix##Destroy)                                                                       \
-    {                                                                                             \
-        ARGS_UNUSED;                                                                              \
-        Real(result, 0);                                                                          \
-        Kind##_Destroy(I(args, 0), I(args, 1));                                                   \
-    }                                                                                             \
-    PB(F_##Prefix##DestroyAll)                                                                    \
-    {                                                                                             \
-        ARGS_UNUSED;                                                                              \
-        Real(result, 0);                                                                          \
-        Kind##_DestroyAll(I(args, 0));                                                            \
-    }                                                                                             \
-    PB(F_##Prefix##Exists)                                                                        \
-    {                                                                                             \
-        ARGS_UNUSED;                                                                              \
-        Real(result, Kind##_Exists(I(args, 0), I(args, 1)) ? 1 : 0);                              \
-    }                                                                                             \
-    PB(F_##Prefix##Clear)                                                                         \
-    {                                                                                             \
-        ARGS_UNUSED;                                                                              \
-        Real(result, 0);                                                                          \
-        Kind##_Clear(I(args, 0), I(args, 1));                                                     \
+#define PART_FAMILY(Kind, Prefix)                                                                                      \
+    ZB_BUILTIN(F_##Prefix##Create) { SetReal(result, Kind##_Create(NumRound(args, 0))); }                              \
+    ZB_BUILTIN(F_##Prefix##Destroy)                                                                                    \
+    {                                                                                                                  \
+        SetReal(result, 0);                                                                                            \
+        Kind##_Destroy(NumRound(args, 0), NumRound(args, 1));                                                          \
+    }                                                                                                                  \
+    ZB_BUILTIN(F_##Prefix##DestroyAll)                                                                                 \
+    {                                                                                                                  \
+        SetReal(result, 0);                                                                                            \
+        Kind##_DestroyAll(NumRound(args, 0));                                                                          \
+    }                                                                                                                  \
+    ZB_BUILTIN(F_##Prefix##Exists) { SetReal(result, Kind##_Exists(NumRound(args, 0), NumRound(args, 1)) ? 1 : 0); }   \
+    ZB_BUILTIN(F_##Prefix##Clear)                                                                                      \
+    {                                                                                                                  \
+        SetReal(result, 0);                                                                                            \
+        Kind##_Clear(NumRound(args, 0), NumRound(args, 1));                                                            \
     }
 
 PART_FAMILY(ParticleEmitter, Emitter)
@@ -297,111 +232,101 @@ PART_FAMILY(ParticleDestroyer, Destroyer)
 PART_FAMILY(ParticleDeflector, Deflector)
 PART_FAMILY(ParticleChanger, Changer)
 
-PB(F_EmitterRegion)
+ZB_BUILTIN(F_EmitterRegion)
 {
-    ARGS_UNUSED;
-    Real(result, 0);
-    ParticleEmitter_Region(I(args, 0), I(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5), I(args, 6),
-                           I(args, 7));
+    SetReal(result, 0);
+    ParticleEmitter_Region(NumRound(args, 0), NumRound(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                           NumFloat(args, 4), NumFloat(args, 5), NumRound(args, 6), NumRound(args, 7));
 }
-PB(F_EmitterBurst)
+ZB_BUILTIN(F_EmitterBurst)
 {
-    ARGS_UNUSED;
-    Real(result, 0);
-    ParticleEmitter_Burst(I(args, 0), I(args, 1), I(args, 2), I(args, 3));
+    SetReal(result, 0);
+    ParticleEmitter_Burst(NumRound(args, 0), NumRound(args, 1), NumRound(args, 2), NumRound(args, 3));
 }
-PB(F_EmitterStream)
+ZB_BUILTIN(F_EmitterStream)
 {
-    ARGS_UNUSED;
-    Real(result, 0);
-    ParticleEmitter_Stream(I(args, 0), I(args, 1), I(args, 2), I(args, 3));
+    SetReal(result, 0);
+    ParticleEmitter_Stream(NumRound(args, 0), NumRound(args, 1), NumRound(args, 2), NumRound(args, 3));
 }
-PB(F_AttractorPosition)
+ZB_BUILTIN(F_AttractorPosition)
 {
-    ARGS_UNUSED;
-    Real(result, 0);
-    ParticleAttractor_Position(I(args, 0), I(args, 1), F(args, 2), F(args, 3));
+    SetReal(result, 0);
+    ParticleAttractor_Position(NumRound(args, 0), NumRound(args, 1), NumFloat(args, 2), NumFloat(args, 3));
 }
-PB(F_AttractorForce)
+ZB_BUILTIN(F_AttractorForce)
 {
-    ARGS_UNUSED;
-    Real(result, 0);
-    ParticleAttractor_Force(I(args, 0), I(args, 1), F(args, 2), F(args, 3), I(args, 4), B(args, 5));
+    SetReal(result, 0);
+    ParticleAttractor_Force(NumRound(args, 0), NumRound(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                            NumRound(args, 4), NumFromHalf(args, 5));
 }
-PB(F_DestroyerRegion)
+ZB_BUILTIN(F_DestroyerRegion)
 {
-    ARGS_UNUSED;
-    Real(result, 0);
-    ParticleDestroyer_Region(I(args, 0), I(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5), I(args, 6));
+    SetReal(result, 0);
+    ParticleDestroyer_Region(NumRound(args, 0), NumRound(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                             NumFloat(args, 4), NumFloat(args, 5), NumRound(args, 6));
 }
-PB(F_DeflectorRegion)
+ZB_BUILTIN(F_DeflectorRegion)
 {
-    ARGS_UNUSED;
-    Real(result, 0);
-    ParticleDeflector_Region(I(args, 0), I(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5));
+    SetReal(result, 0);
+    ParticleDeflector_Region(NumRound(args, 0), NumRound(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                             NumFloat(args, 4), NumFloat(args, 5));
 }
-PB(F_DeflectorKind)
+ZB_BUILTIN(F_DeflectorKind)
 {
-    ARGS_UNUSED;
-    Real(result, 0);
-    ParticleDeflector_Kind(I(args, 0), I(args, 1), I(args, 2));
+    SetReal(result, 0);
+    ParticleDeflector_Kind(NumRound(args, 0), NumRound(args, 1), NumRound(args, 2));
 }
-PB(F_DeflectorFriction)
+ZB_BUILTIN(F_DeflectorFriction)
 {
-    ARGS_UNUSED;
-    Real(result, 0);
-    ParticleDeflector_Friction(I(args, 0), I(args, 1), F(args, 2));
+    SetReal(result, 0);
+    ParticleDeflector_Friction(NumRound(args, 0), NumRound(args, 1), NumFloat(args, 2));
 }
-PB(F_ChangerRegion)
+ZB_BUILTIN(F_ChangerRegion)
 {
-    ARGS_UNUSED;
-    Real(result, 0);
-    ParticleChanger_Region(I(args, 0), I(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5), I(args, 6));
+    SetReal(result, 0);
+    ParticleChanger_Region(NumRound(args, 0), NumRound(args, 1), NumFloat(args, 2), NumFloat(args, 3),
+                           NumFloat(args, 4), NumFloat(args, 5), NumRound(args, 6));
 }
-PB(F_ChangerTypes)
+ZB_BUILTIN(F_ChangerTypes)
 {
-    ARGS_UNUSED;
-    Real(result, 0);
-    ParticleChanger_Types(I(args, 0), I(args, 1), I(args, 2), I(args, 3));
+    SetReal(result, 0);
+    ParticleChanger_Types(NumRound(args, 0), NumRound(args, 1), NumRound(args, 2), NumRound(args, 3));
 }
-PB(F_ChangerKind)
+ZB_BUILTIN(F_ChangerKind)
 {
-    ARGS_UNUSED;
-    Real(result, 0);
-    ParticleChanger_Kind(I(args, 0), I(args, 1), I(args, 2));
+    SetReal(result, 0);
+    ParticleChanger_Kind(NumRound(args, 0), NumRound(args, 1), NumRound(args, 2));
 }
 
 // ---- Effects ---------------------------------------------------------------------------------
-PB(F_EffectBelow)
+ZB_BUILTIN(F_EffectBelow)
 {
-    ARGS_UNUSED;
-    Real(result, 0);
-    Effect_Create(true, I(args, 0), F(args, 1), F(args, 2), I(args, 3), Colour(args, 4));
+    SetReal(result, 0);
+    Effect_Create(true, NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumRound(args, 3),
+                  NumRoundU32(args, 4));
 }
-PB(F_EffectAbove)
+ZB_BUILTIN(F_EffectAbove)
 {
-    ARGS_UNUSED;
-    Real(result, 0);
-    Effect_Create(false, I(args, 0), F(args, 1), F(args, 2), I(args, 3), Colour(args, 4));
+    SetReal(result, 0);
+    Effect_Create(false, NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumRound(args, 3),
+                  NumRoundU32(args, 4));
 }
-PB(F_EffectClear)
+ZB_BUILTIN(F_EffectClear)
 {
-    ARGS_UNUSED;
-    Real(result, 0);
+    SetReal(result, 0);
     Effect_Clear();
 }
 // action_effect(kind, x, y, size, colour, where): where 0 below the instances, else above; the
 // position is taken from the instance when the action is relative.
-PB(F_ActionEffect)
+ZB_BUILTIN(F_ActionEffect)
 {
-    ARGS_UNUSED;
-    Real(result, 0);
-    float x = F(args, 1), y = F(args, 2);
+    SetReal(result, 0);
+    float x = NumFloat(args, 1), y = NumFloat(args, 2);
     if (Function_GetRelative() && self) {
         x += self->i_x;
         y += self->i_y;
     }
-    Effect_Create(I(args, 5) == 0, I(args, 0), x, y, I(args, 3), Colour(args, 4));
+    Effect_Create(NumRound(args, 5) == 0, NumRound(args, 0), x, y, NumRound(args, 3), NumRoundU32(args, 4));
 }
 
 const Row kRows[] = {

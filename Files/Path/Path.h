@@ -25,6 +25,8 @@ public:
 
     PathPoint GetPoint(int32_t index) const;
     int32_t AddPoint(float x, float y, float speed);
+    // Replaces the control points (kind and closure kept); one recomputation for them all.
+    void SetPoints(const std::vector<PathPoint>& points);
     void InsertPoint(int32_t index, float x, float y, float speed);
     void ChangePoint(int32_t index, float x, float y, float speed);
     void DeletePoint(int32_t index);

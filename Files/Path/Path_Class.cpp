@@ -22,6 +22,12 @@ int32_t CPath::AddPoint(float x, float y, float speed)
     return int32_t(m_points.size()) - 1;
 }
 
+void CPath::SetPoints(const std::vector<PathPoint>& points)
+{
+    m_points = points;
+    Recompute();
+}
+
 void CPath::InsertPoint(int32_t index, float x, float y, float speed)
 {
     if (index < 0 || index > int32_t(m_points.size())) return;

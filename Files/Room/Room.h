@@ -23,6 +23,7 @@
 
 class CCode;
 class FileImage;
+class IBuffer;
 
 struct RoomBackground {
     uint8_t visible = 0, foreground = 0;
@@ -114,6 +115,14 @@ public:
     // filled by room_assign).
     void CopyFromDetached(const CRoom* source);
     void ScrollBackgrounds();
+    // The room's part of a saved game (Room_Save.cpp). A room with a physics world reports a
+    // fatal error before it writes (the record is still written).
+    void SaveState(IBuffer* buffer);
+    // Reads a saved room into this new record: instances are made detached (in no object list
+    // and not in the instance table; the caller makes the live ones join), tiles keep their
+    // saved ids without moving the tile id counter, no creation code is compiled. Every count
+    // is bounded by the bytes left. False when the data is cut short or malformed.
+    bool LoadState(IBuffer* buffer);
     RoomBackground* GetBackground(int32_t i) { return i >= 0 && i < 8 ? &m_backgrounds[i] : nullptr; }
     RoomView* GetView(int32_t i) { return i >= 0 && i < 8 ? &m_views[i] : nullptr; }
 
@@ -204,6 +213,11 @@ void Room_ResetKept(int32_t count);
 void Room_FreeKept();
 CRoom* Room_Kept(int32_t index);
 int32_t Room_KeptCount();
+// A loaded game's rooms replace the per-room array whole: every room copy held so far is
+// freed (its instances leave the instance table), the carried instances and the pending
+// changes go, then rooms (owned from now on) take the array's place. Which room becomes
+// current is the caller's.
+void Room_ReplaceKept(std::vector<CRoom*>&& rooms);
 
 // ---- Views and window (Room_Tiles.cpp) -----------------------------------------------------
 void Room_UpdateViews();
@@ -219,5 +233,4 @@ void Room_DrawGUI(const RoomRect& rect);
 // The run-state values the drawing keeps.
 void* Room_CurrentViewSurface();
 
-// The motion-planning grids (not built yet: Room_Placeholder.cpp).
-void Grid_FreeAll();
+

@@ -43,6 +43,15 @@ void Room_FreeKept()
     g_kept.clear();
 }
 
+void Room_ReplaceKept(std::vector<CRoom*>&& rooms)
+{
+    Room_SetCurrent(-1, nullptr);
+    Room_FreeKept();
+    Room_FreeCarried();
+    Run_ClearPendingChanges();
+    g_kept = std::move(rooms);
+}
+
 CRoom* Room_Kept(int32_t index) { return index >= 0 && std::size_t(index) < g_kept.size() ? g_kept[std::size_t(index)] : nullptr; }
 int32_t Room_KeptCount() { return int32_t(g_kept.size()); }
 

@@ -1,5 +1,6 @@
 // Room tiles, view following and the window fit (Files/Room/Room.h).
 #include <algorithm>
+#include <cstdint>
 
 #include "Files/Graphics_API/Graphics_Display.h"
 #include "Files/Graphics_API/Graphics_Hooks.h"
@@ -224,18 +225,21 @@ void Room_FitWindowToViews()
 {
     CRoom* room = Run_CurrentRoom();
     if (!room) return;
-    int32_t width = room->m_width, height = room->m_height;
+    // Sums in 64 bits: a loaded game's views may hold any values.
+    int64_t width = room->m_width, height = room->m_height;
     if (room->m_viewsEnabled) {
         width = 8;
         height = 8;
         for (const RoomView& v : room->m_views) {
             if (!v.visible) continue;
-            width = std::max(width, v.xport + v.wport);
-            height = std::max(height, v.yport + v.hport);
+            width = std::max(width, int64_t(v.xport) + v.wport);
+            height = std::max(height, int64_t(v.yport) + v.hport);
         }
     }
+    width = std::clamp<int64_t>(width, 1, INT32_MAX);
+    height = std::clamp<int64_t>(height, 1, INT32_MAX);
     const int32_t dw = GR_Display_GetWidth(), dh = GR_Display_GetHeight();
-    if (dw > 0) width = std::min(width, dw);
-    if (dh > 0) height = std::min(height, dh);
-    if (width != GR_Window_GetWidth() || height != GR_Window_GetHeight()) GR_Window_SetSize(width, height);
+    if (dw > 0) width = std::min<int64_t>(width, dw);
+    if (dh > 0) height = std::min<int64_t>(height, dh);
+    if (width != GR_Window_GetWidth() || height != GR_Window_GetHeight()) GR_Window_SetSize(int32_t(width), int32_t(height));
 }

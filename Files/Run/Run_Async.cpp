@@ -3,7 +3,9 @@
 // async_load is -1 outside delivery. The map a request builds is destroyed after its event
 // only if its slot still holds that very map (DS_Map_Serial before the event,
 // DS_Map_DestroyDelivered after): an event may destroy it itself, and a new map may take the
-// slot.
+// slot. Its large texts (an HTTP reply of megabytes, handed to the map without a copy) are
+// freed on the request layer's releaser thread, so a delivery costs microseconds whatever the
+// size of the reply.
 //
 // Needs the request list (Files/HTTP/HTTP.h), maps (Files/DS/DS_Map.h), the online
 // services' queues, the per-event object lists, PerformEvent and the run state. No Linux/ file.
@@ -58,7 +60,8 @@ void Async_ProcessRequests()
         st.asyncLoad = map;
         if (n >= 60) Async_FireEvent(n);
         st.asyncLoad = -1;
-        if (map >= 0) DS_Map_DestroyDelivered(map, serial);
+        // Large texts (a big reply) are freed off the main thread.
+        if (map >= 0) DS_Map_DestroyDelivered(map, serial, HTTP_ReleaseLater);
         HTTP_DestroyRequest(r);
         link = head; // the event may have queued or finished others: walk again from the head
     }

@@ -5,6 +5,10 @@
 #include <cstdio>
 
 #include "Files/Code/Code_Error.h"
+#include "Files/Graphics_API/Graphics_PNG.h"
+#include "Files/Graphics_API/Graphics_ReadBack.h"
+#include "Files/Graphics_API/Graphics_Window.h"
+#include "Platform/MemoryManager.h"
 #include "Files/Object/Event.h"
 #include "Files/Object/Object.h"
 #include "Files/Room/Room.h"
@@ -198,6 +202,26 @@ void Command_GotoNextRoom()
 
 void Command_EndGame() { Run_State().roomSwitch = ROOM_ENDGAME; }
 void Command_RestartGame() { Run_State().roomSwitch = ROOM_RESTARTGAME; }
+
+bool Command_SaveScreen(const char* fileName)
+{
+    if (!fileName || !*fileName) {
+        Code_Error_Report("Trying to save screen to empty image file name.", false);
+        return false;
+    }
+    // The window's client area as drawn (words 0xAARRGGBB), written as R, G, B, A bytes.
+    const int32_t w = GR_Window_GetWidth(), h = GR_Window_GetHeight();
+    if (w < 1 || h < 1) return false;
+    uint32_t* px = GR_D3D_ReadBackBufferRect(GR_Window_GetScreenWidth(), GR_Window_GetScreenHeight(), 0, 0, w, h);
+    if (!px) return false;
+    for (int64_t k = 0; k < int64_t(w) * h; ++k) {
+        const uint32_t c = px[k];
+        px[k] = (c & 0xFF00FF00u) | ((c >> 16) & 0xFF) | ((c & 0xFF) << 16);
+    }
+    const bool ok = write_png_file(fileName, px, w, h);
+    MEM_FREE(px);
+    return ok;
+}
 
 // =============================================================================================
 // Queries

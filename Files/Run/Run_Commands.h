@@ -26,6 +26,9 @@ void Command_GotoPreviousRoom();
 void Command_GotoNextRoom();
 void Command_EndGame();
 void Command_RestartGame();
+// The window's client area as drawn so far, written as a PNG file (mapped into the save area).
+// An empty or null name reports "Trying to save screen to empty image file name." (not fatal).
+bool Command_SaveScreen(const char* fileName);
 
 CInstance* Command_CollisionPoint(CInstance* self, float x, float y, int32_t target, bool precise, bool notMe);
 CInstance* Command_CollisionRectangle(CInstance* self, float x1, float y1, float x2, float y2, int32_t target,

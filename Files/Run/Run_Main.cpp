@@ -3,6 +3,7 @@
 #include "Files/Run/Run_Main.h"
 
 #include <cstdlib>
+#include <string>
 
 #include "Files/Base/Console.h"
 #include "Files/Object/Event.h"
@@ -13,6 +14,8 @@
 #include "Files/Option/Options.h"
 #include "Files/Path/Path.h"
 #include "Files/Room/Room.h"
+#include "Files/Run/Run_Commands.h"
+#include "Files/Run/Run_Save.h"
 #include "Files/TimeLine/TimeLine.h"
 #include "Files/Code/Code_Constant.h"
 #include "Files/Code/Code_Error.h"
@@ -113,6 +116,7 @@ bool StartGame()
 void EndGame()
 {
     Room_End(true);
+    if (World_Hooks().motionGridsFree) World_Hooks().motionGridsFree();
     Room_FreeKept();
     Room_FreeCarried();
     Room_SetCurrent(-1, nullptr);
@@ -153,14 +157,26 @@ bool ActOnRoomSwitch()
         }
         return true;
     case ROOM_LOADGAME:
+        // The load itself is made at the start of the next step.
         g_run.roomSwitch = ROOM_STAY;
         if (World_Hooks().inputClear) World_Hooks().inputClear();
+        Run_LoadGame(Run_LoadFileName());
         return true;
     default:
         Room_End(false);
         Room_Start(code, false);
         return true;
     }
+}
+
+// The end-of-frame screenshot: the frame as drawn, before it is presented.
+std::string g_screenshot;
+bool g_screenshotRequested = false;
+void TakeRequestedScreenshot()
+{
+    if (!g_screenshotRequested) return;
+    g_screenshotRequested = false;
+    Command_SaveScreen(g_screenshot.c_str());
 }
 
 int32_t RoomSpeed()
@@ -194,6 +210,7 @@ int32_t Run_Frame()
         g_run.secondStart = g_run.nextFrameTime;
     }
     ++g_run.framesThisSecond;
+    if (World_Hooks().audioUpdate) World_Hooks().audioUpdate();
 
     if (!Run_CurrentRoom()) {
         // Nothing to play (a failed start): the loop ends.
@@ -208,6 +225,7 @@ int32_t Run_Frame()
         GR_D3D_Start_Frame();
         Run_Step();
         if (World_Hooks().virtualButtonsDraw) World_Hooks().virtualButtonsDraw();
+        TakeRequestedScreenshot();
         GR_D3D_Finish_Frame(g_run.roomSwitch < 0 && g_run.drawEnabled);
         if (!ActOnRoomSwitch()) return 60;
     }
@@ -249,8 +267,19 @@ void Run_DebugStep()
     if (g_StartupOptions.running && g_run.paused) Run_SingleStepFrame();
 }
 
+void Run_PauseGame() { g_run.paused = 1; }
+
+void Run_StepPaused() { Run_DebugStep(); }
+
+void Run_RequestScreenshot(const char* fileName)
+{
+    g_screenshot = fileName ? fileName : "";
+    g_screenshotRequested = true;
+}
+
 void Run_FreeArrays()
 {
+    Run_ClearLoadQueue();
     Room_FreeKept();
     Room_FreeCarried();
     Run_ClearPendingChanges();

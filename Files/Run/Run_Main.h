@@ -24,6 +24,12 @@ void Run_SingleStepFrame();
 void Run_StartGameLoop();
 void Run_StopGame();
 void Run_DebugStep();
+// The pause of the debug form and the remote debugger: frames then run no step.
+void Run_PauseGame();
+// While running and paused: one step (Run_SingleStepFrame).
+void Run_StepPaused();
+// Saves the next frame, as drawn, to the file before it is presented (Command_SaveScreen).
+void Run_RequestScreenshot(const char* fileName);
 void Run_Step();
 void Run_FreeArrays();
 

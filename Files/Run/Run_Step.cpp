@@ -22,6 +22,7 @@
 #include "Files/Object/Instance_Index.h"
 #include "Files/Object/Instance_Pending.h"
 #include "Files/Run/Run_Main.h"
+#include "Files/Run/Run_Save.h"
 #include "Files/World/World_Hooks.h"
 #include "Files/Support/Timing.h"
 #include "Files/TimeLine/TimeLine.h"
@@ -386,6 +387,11 @@ void Run_Step()
     const int64_t now = Timing_Time();
     st.deltaTime = now - st.lastStepTime;
     st.lastStepTime = now;
+    // A queued game load replaces the rooms before any event of this step.
+    if (Run_PerformQueuedLoad()) {
+        room = Run_CurrentRoom();
+        if (!room) return;
+    }
     WorldHooks& h = World_Hooks();
     if (h.inputUpdate) h.inputUpdate();
     if (h.servicesStep) h.servicesStep();

@@ -1,4 +1,5 @@
 // Finding and reading the game file, the chunk dispatcher and the texture pages.
+#include "Files/Debug/FileDialog.h"
 #include "Files/Runner/Runner_Game.h"
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include "Files/Networking/OnlineServices.h"
 #include "Files/Option/Options.h"
 #include "Files/Code/Code_Load.h"
+#include "Files/Runner/Runner_Reset.h"
 #include "Files/Runner/Runner_Wiring.h"
 #include "Files/Support/CommandLine.h"
 #include "Files/Background/Background_Main.h"
@@ -96,7 +98,12 @@ bool RunnerLoadGame()
 {
     const char* name = g_StartupOptions.gameFileName;
     Console_Output("RunnerLoadGame: %s\n", name ? name : "(null)");
-    if (!name || !*name) return false;
+    std::string chosen;
+    if (!name || !*name) {
+        // No game given: the player picks one (cancelled: the run ends with code 1).
+        if (!FileDialog_Run(false, "All Files (*.*)|*.*", "", "", "", &chosen)) return false;
+        name = chosen.c_str();
+    }
 
     // The game file is opened by its absolute path, never through the save-area mapping; the
     // program folder is its folder (start-up sets it from this name).
@@ -178,23 +185,7 @@ bool Runner_LoadFromImage(FileImage& image)
     return Runner_ProcessChunks(image) && Runner_FinishCode(image);
 }
 
-void Runner_ReleaseLoaded()
-{
-    Header_Clear(g_GameHeader);
-    Code_Clear();
-    Code_Table_Free();
-    VM_StringTable_Free();
-    Options_Free();
-    Script_Free();
-    Room_FreeAll();
-    Path_FreeAll();
-    TimeLine_Free();
-    Object_Free();
-    Sprite_Clear();
-    Background_Clear();
-    Font_Clear();
-    GR_FilePageEntries_Clear();
-}
+void Runner_ReleaseLoaded() { Runtime_ResetAll(); }
 
 bool Runner_FinishCode(const FileImage& image)
 {

@@ -61,8 +61,8 @@ bool Runner_ProcessChunks(FileImage& image);
 // and every chunk. The image must stay alive while the game uses it. False when it is
 // malformed. (Tools, tests and the fuzz target; start-up runs the same steps in order.)
 bool Runner_LoadFromImage(FileImage& image);
-// Releases everything Runner_LoadFromImage made: the header, the code and its tables, the
-// options, and every resource table the dispatcher filled. (Tools, tests and the fuzz target.)
+// Releases everything Runner_LoadFromImage made, and whatever the game did since: the whole
+// runtime goes back to its start state (Runtime_ResetAll). (Tools, tests and the fuzz target.)
 void Runner_ReleaseLoaded();
 // Hands the bound bodies, the companion's source and the strings to the machine's tables and
 // has the machine verify every body; false (logged) when it refuses one.

@@ -31,9 +31,11 @@
 #include "Files/IO/IO_Joystick.h"
 #include "Files/Particle/Particle_Main.h"
 #include "Files/Physics/Physics.h"
+#include "Files/Motion/Motion.h"
 #include "Files/Run/Run_Main.h"
 #include "Files/World/World_Hooks.h"
 #include "Files/Sprite/Sprite_Main.h"
+#include "Files/Sound/Sound_Main.h"
 
 namespace {
 
@@ -156,6 +158,9 @@ void World_InstallDefaultHooks()
     h.spriteInfo = SpriteInfo;
     h.spriteDraw = SpriteDraw;
     h.spriteDrawSimple = SpriteDrawSimple;
+    h.spriteName = Sprite_GetName;
+    h.motionGridsFree = Motion_Grid_FreeAll;
+    h.audioUpdate = Audio_Update;
     h.maskPoint = MaskPoint;
     h.maskRectangle = MaskRectangle;
     h.maskEllipse = MaskEllipse;
@@ -204,6 +209,8 @@ void World_InstallDefaultHooks()
     Code_Constant_SetResourceFinder(RESOURCE_SPRITE, Sprite_Find);
     Code_Constant_SetResourceFinder(RESOURCE_BACKGROUND, Background_Find);
     Code_Constant_SetResourceFinder(RESOURCE_FONT, Font_Find);
+    Code_Constant_SetResourceFinder(RESOURCE_SOUND, Sound_Find);
+    Code_Constant_SetResourceFinder(RESOURCE_AUDIO, Audio_Find);
 }
 
 void InitZBLFunctions()
@@ -215,8 +222,7 @@ void InitZBLFunctions()
     const bool first = !registered;
     registered = true;
     Console_Output("HighScore..");
-    if (first) InitFunctions_HighScore();
-    if (first) HighScore_Load();
+    if (first) InitFunctions_HighScore(); // the table is loaded once the save area is known
     Console_Output("Game..");
     if (first) InitFunctions_Game();
     Console_Output("Math..");

@@ -1,10 +1,10 @@
 // Built-in script functions of sprites: the table and file operations, grabs from the screen
 // and surfaces, boxes and masks, the sprite_get_* readers, sprite_save and the draw_sprite*
-// forms (see Sprite_Main.h for the registrar). Argument conversions: Graphics_Args.h.
+// forms (see Sprite_Main.h for the registrar). Argument conversions: Files/Code/Code_Builtin.h.
 #include <string>
 
 #include "Files/Code/Code_Error.h"
-#include "Files/Graphics/Graphics_Args.h"
+#include "Files/Code/Code_Builtin.h"
 #include "Files/Graphics_API/Graphics_PNG.h"
 #include "Files/Graphics/Graphics_Surface.h"
 #include "Files/Graphics_API/Graphics_D3D.h"
@@ -39,65 +39,64 @@ void RoomArea(float* w, float* h)
 // sprite_add(name, images, precise, transparent, smooth, preload, xorig, yorig).
 ZB_BUILTIN(F_SpriteAdd)
 {
-    ZB_UNUSED;
-    Real(result, -1);
-    TextArg name(args, 0);
+    SetReal(result, -1);
+    ArgAsText name(args, 0);
     if (argc == 6)
-        Real(result, Sprite_Add(name.text, I(args, 1), true, B(args, 2), B(args, 3), true, I(args, 4), I(args, 5)));
+        SetReal(result, Sprite_Add(name.text, NumRound(args, 1), true, NumFromHalf(args, 2), NumFromHalf(args, 3), true,
+                                   NumRound(args, 4), NumRound(args, 5)));
     else if (argc == 8)
-        Real(result, Sprite_Add(name.text, I(args, 1), B(args, 2), B(args, 3), B(args, 4), B(args, 5), I(args, 6),
-                                I(args, 7)));
+        SetReal(result, Sprite_Add(name.text, NumRound(args, 1), NumFromHalf(args, 2), NumFromHalf(args, 3),
+                                   NumFromHalf(args, 4), NumFromHalf(args, 5), NumRound(args, 6), NumRound(args, 7)));
     else
         Code_Error_Report("Illegal argument count", false);
 }
 
 ZB_BUILTIN(F_SpriteReplace)
 {
-    ZB_UNUSED;
-    TextArg name(args, 1);
+    ArgAsText name(args, 1);
     bool ok = false;
     if (argc == 7)
-        ok = Sprite_Replace(I(args, 0), name.text, I(args, 2), true, B(args, 3), B(args, 4), true, I(args, 5), I(args, 6));
+        ok = Sprite_Replace(NumRound(args, 0), name.text, NumRound(args, 2), true, NumFromHalf(args, 3),
+                            NumFromHalf(args, 4), true, NumRound(args, 5), NumRound(args, 6));
     else if (argc == 9)
-        ok = Sprite_Replace(I(args, 0), name.text, I(args, 2), B(args, 3), B(args, 4), B(args, 5), B(args, 6),
-                            I(args, 7), I(args, 8));
+        ok = Sprite_Replace(NumRound(args, 0), name.text, NumRound(args, 2), NumFromHalf(args, 3), NumFromHalf(args, 4),
+                            NumFromHalf(args, 5), NumFromHalf(args, 6), NumRound(args, 7), NumRound(args, 8));
     else
         Code_Error_Report("Illegal argument count", false);
-    Real(result, ok ? 1 : 0);
+    SetReal(result, ok ? 1 : 0);
 }
 
 ZB_BUILTIN(F_SpriteAddAlpha)
 {
-    ZB_UNUSED;
-    TextArg name(args, 0);
-    Real(result, Sprite_AddAlpha(name.text, I(args, 1), B(args, 2), B(args, 3), I(args, 4), I(args, 5)));
+    ArgAsText name(args, 0);
+    SetReal(result, Sprite_AddAlpha(name.text, NumRound(args, 1), NumFromHalf(args, 2), NumFromHalf(args, 3),
+                                    NumRound(args, 4), NumRound(args, 5)));
 }
 
 ZB_BUILTIN(F_SpriteReplaceAlpha)
 {
-    ZB_UNUSED;
-    TextArg name(args, 1);
-    Real(result,
-         Sprite_ReplaceAlpha(I(args, 0), name.text, I(args, 2), B(args, 3), B(args, 4), I(args, 5), I(args, 6)) ? 1 : 0);
+    ArgAsText name(args, 1);
+    SetReal(result, Sprite_ReplaceAlpha(NumRound(args, 0), name.text, NumRound(args, 2), NumFromHalf(args, 3),
+                                        NumFromHalf(args, 4), NumRound(args, 5), NumRound(args, 6))
+                        ? 1
+                        : 0);
 }
 
-ZB_BUILTIN(F_SpriteDelete) { ZB_UNUSED; Real(result, Sprite_Delete(I(args, 0)) ? 1 : 0); }
-ZB_BUILTIN(F_SpriteDuplicate) { ZB_UNUSED; Real(result, Sprite_Duplicate(I(args, 0))); }
-ZB_BUILTIN(F_SpriteAssign) { ZB_UNUSED; Real(result, Sprite_Assign(I(args, 0), I(args, 1)) ? 1 : 0); }
+ZB_BUILTIN(F_SpriteDelete) { SetReal(result, Sprite_Delete(NumRound(args, 0)) ? 1 : 0); }
+ZB_BUILTIN(F_SpriteDuplicate) { SetReal(result, Sprite_Duplicate(NumRound(args, 0))); }
+ZB_BUILTIN(F_SpriteAssign) { SetReal(result, Sprite_Assign(NumRound(args, 0), NumRound(args, 1)) ? 1 : 0); }
 
 ZB_BUILTIN(F_SpriteMerge)
 {
-    ZB_UNUSED;
-    CSprite* to = Sprite_Data(I(args, 0));
-    CSprite* from = Sprite_Data(I(args, 1));
+    CSprite* to = Sprite_Data(NumRound(args, 0));
+    CSprite* from = Sprite_Data(NumRound(args, 1));
     if (to && from) to->Merge(from);
 }
 
 ZB_BUILTIN(F_SpriteSetAlphaFromSprite)
 {
-    ZB_UNUSED;
-    CSprite* to = Sprite_Data(I(args, 0));
-    CSprite* from = Sprite_Data(I(args, 1));
+    CSprite* to = Sprite_Data(NumRound(args, 0));
+    CSprite* from = Sprite_Data(NumRound(args, 1));
     if (to && from) to->SetAlphaFromSprite(from);
 }
 
@@ -106,82 +105,77 @@ ZB_BUILTIN(F_SpriteSetAlphaFromSprite)
 // surface grab keeps the surface's alpha unless the background is to be removed.
 ZB_BUILTIN(F_SpriteCreateFromScreen)
 {
-    ZB_UNUSED;
     const int32_t index = Sprite_AddEmpty();
-    TBitmap* image = GR_D3D_ScreenToBitmap(I(args, 0), I(args, 1), I(args, 2), I(args, 3));
-    Sprite_Data(index)->CreateFromScreen(image, true, B(args, 4), B(args, 5), true, I(args, 6), I(args, 7), false);
+    TBitmap* image = GR_D3D_ScreenToBitmap(NumRound(args, 0), NumRound(args, 1), NumRound(args, 2), NumRound(args, 3));
+    Sprite_Data(index)->CreateFromScreen(image, true, NumFromHalf(args, 4), NumFromHalf(args, 5), true,
+                                         NumRound(args, 6), NumRound(args, 7), false);
     delete image;
-    Real(result, index);
+    SetReal(result, index);
 }
 
 ZB_BUILTIN(F_SpriteAddFromScreen)
 {
-    ZB_UNUSED;
-    CSprite* s = Sprite_Data(I(args, 0));
+    CSprite* s = Sprite_Data(NumRound(args, 0));
     if (!s) return;
-    TBitmap* image = GR_D3D_ScreenToBitmap(I(args, 1), I(args, 2), I(args, 3), I(args, 4));
-    s->AddFrameFromScreen(image, B(args, 5), B(args, 6), false);
+    TBitmap* image = GR_D3D_ScreenToBitmap(NumRound(args, 1), NumRound(args, 2), NumRound(args, 3), NumRound(args, 4));
+    s->AddFrameFromScreen(image, NumFromHalf(args, 5), NumFromHalf(args, 6), false);
     delete image;
 }
 
 ZB_BUILTIN(F_SpriteCreateFromSurface)
 {
-    ZB_UNUSED;
     const int32_t index = Sprite_AddEmpty();
-    TBitmap* image = GR_Surface_GrabBitmap(I(args, 0), I(args, 1), I(args, 2), I(args, 3), I(args, 4));
-    Sprite_Data(index)->CreateFromScreen(image, true, B(args, 5), B(args, 6), true, I(args, 7), I(args, 8), !B(args, 5));
+    TBitmap* image = GR_Surface_GrabBitmap(NumRound(args, 0), NumRound(args, 1), NumRound(args, 2), NumRound(args, 3),
+                                           NumRound(args, 4));
+    Sprite_Data(index)->CreateFromScreen(image, true, NumFromHalf(args, 5), NumFromHalf(args, 6), true,
+                                         NumRound(args, 7), NumRound(args, 8), !NumFromHalf(args, 5));
     delete image;
-    Real(result, index);
+    SetReal(result, index);
 }
 
 ZB_BUILTIN(F_SpriteAddFromSurface)
 {
-    ZB_UNUSED;
-    CSprite* s = Sprite_Data(I(args, 0));
+    CSprite* s = Sprite_Data(NumRound(args, 0));
     if (!s) return;
-    TBitmap* image = GR_Surface_GrabBitmap(I(args, 1), I(args, 2), I(args, 3), I(args, 4), I(args, 5));
-    s->AddFrameFromScreen(image, B(args, 6), B(args, 7), !B(args, 6));
+    TBitmap* image = GR_Surface_GrabBitmap(NumRound(args, 1), NumRound(args, 2), NumRound(args, 3), NumRound(args, 4),
+                                           NumRound(args, 5));
+    s->AddFrameFromScreen(image, NumFromHalf(args, 6), NumFromHalf(args, 7), !NumFromHalf(args, 6));
     delete image;
 }
 
 // ---- Boxes, masks, textures, saving -----------------------------------------------------------
 ZB_BUILTIN(F_SpriteSetBBoxMode)
 {
-    ZB_UNUSED;
-    if (CSprite* s = Sprite_Data(I(args, 0))) s->SetBBoxMode(I(args, 1));
+    if (CSprite* s = Sprite_Data(NumRound(args, 0))) s->SetBBoxMode(NumRound(args, 1));
 }
 ZB_BUILTIN(F_SpriteSetBBox)
 {
-    ZB_UNUSED;
-    if (CSprite* s = Sprite_Data(I(args, 0))) s->SetBBox(SpriteBox{I(args, 1), I(args, 2), I(args, 3), I(args, 4)});
+    if (CSprite* s = Sprite_Data(NumRound(args, 0)))
+        s->SetBBox(SpriteBox{NumRound(args, 1), NumRound(args, 2), NumRound(args, 3), NumRound(args, 4)});
 }
 ZB_BUILTIN(F_SpriteSetPrecise)
 {
-    ZB_UNUSED;
-    if (CSprite* s = Sprite_Data(I(args, 0))) s->SetPrecise(B(args, 1));
+    if (CSprite* s = Sprite_Data(NumRound(args, 0))) s->SetPrecise(NumFromHalf(args, 1));
 }
 // Only the switch to precise masks is taken; the other arguments are not used.
 ZB_BUILTIN(F_SpriteCollisionMask)
 {
-    ZB_UNUSED;
-    if (CSprite* s = Sprite_Data(I(args, 0))) {
+    if (CSprite* s = Sprite_Data(NumRound(args, 0))) {
         s->precise = 1;
         s->CreateMask();
     }
 }
 ZB_BUILTIN(F_SpriteGetTexture)
 {
-    ZB_UNUSED;
-    CSprite* s = Sprite_Data(I(args, 0));
-    Real(result, s ? (double)s->GetTexture(Frame(args, 1)) : -1.0);
+    CSprite* s = Sprite_Data(NumRound(args, 0));
+    SetReal(result, s ? (double)s->GetTexture(NumTrunc(args, 1)) : -1.0);
 }
 ZB_BUILTIN(F_SpriteSave)
 {
-    ZB_UNUSED;
-    CSprite* s = Sprite_Data(I(args, 0));
-    TBitmap* image = s ? s->GetFrameTBitmap(Frame(args, 1)) : nullptr;
+    CSprite* s = Sprite_Data(NumRound(args, 0));
+    TBitmap* image = s ? s->GetFrameTBitmap(NumTrunc(args, 1)) : nullptr;
     if (!image) return;
-    TextArg name(args, 2);
+    ArgAsText name(args, 2);
     int32_t pitch = 0;
     uint8_t* base = image->Lock(0, nullptr, &pitch);
     if (base && pitch == image->GetWidth() * 4) write_png_file(name.text, base, image->GetWidth(), image->GetHeight());
@@ -189,13 +183,12 @@ ZB_BUILTIN(F_SpriteSave)
 }
 
 // ---- Readers ---------------------------------------------------------------------------------
-ZB_BUILTIN(F_SpriteExists) { ZB_UNUSED; Real(result, Sprite_Exists(I(args, 0)) ? 1 : 0); }
-ZB_BUILTIN(F_SpriteGetName) { ZB_UNUSED; Value_SetString(result, Sprite_GetName(I(args, 0))); }
-#define SPRITE_READER(fn, expr)                                                                                       \
-    ZB_BUILTIN(fn)                                                                                                    \
-    {                                                                                                                 \
-        ZB_UNUSED;                                                                                                    \
-        if (const CSprite* s = Sprite_Data(I(args, 0))) Real(result, (expr));                                          \
+ZB_BUILTIN(F_SpriteExists) { SetReal(result, Sprite_Exists(NumRound(args, 0)) ? 1 : 0); }
+ZB_BUILTIN(F_SpriteGetName) { Value_SetString(result, Sprite_GetName(NumRound(args, 0))); }
+#define SPRITE_READER(fn, expr)                                                                                        \
+    ZB_BUILTIN(fn)                                                                                                     \
+    {                                                                                                                  \
+        if (const CSprite* s = Sprite_Data(NumRound(args, 0))) SetReal(result, (expr));                                \
     }
 SPRITE_READER(F_SpriteGetNumber, s->frameCount)
 SPRITE_READER(F_SpriteGetWidth, s->width)
@@ -215,72 +208,69 @@ SPRITE_READER(F_SpriteGetPrecise, s->precise)
 // ---- Drawing ---------------------------------------------------------------------------------
 ZB_BUILTIN(F_DrawSprite)
 {
-    ZB_UNUSED;
-    if (const CSprite* s = Sprite_Data(I(args, 0))) s->DrawSimple(Frame(args, 1), F(args, 2), F(args, 3));
+    if (const CSprite* s = Sprite_Data(NumRound(args, 0)))
+        s->DrawSimple(NumTrunc(args, 1), NumFloat(args, 2), NumFloat(args, 3));
 }
 ZB_BUILTIN(F_DrawSpriteExt)
 {
-    ZB_UNUSED;
-    if (const CSprite* s = Sprite_Data(I(args, 0)))
-        s->Draw(Frame(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5), F(args, 6), Colour(args, 7), F(args, 8));
+    if (const CSprite* s = Sprite_Data(NumRound(args, 0)))
+        s->Draw(NumTrunc(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5),
+                NumFloat(args, 6), NumRoundU32(args, 7), NumFloat(args, 8));
 }
 ZB_BUILTIN(F_DrawSpriteStretched)
 {
-    ZB_UNUSED;
-    if (const CSprite* s = Sprite_Data(I(args, 0)))
-        s->DrawStretched(Frame(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5), 0xFFFFFF, DrawAlpha());
+    if (const CSprite* s = Sprite_Data(NumRound(args, 0)))
+        s->DrawStretched(NumTrunc(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5),
+                         0xFFFFFF, DrawAlpha());
 }
 ZB_BUILTIN(F_DrawSpriteStretchedExt)
 {
-    ZB_UNUSED;
-    if (const CSprite* s = Sprite_Data(I(args, 0)))
-        s->DrawStretched(Frame(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5), Colour(args, 6), F(args, 7));
+    if (const CSprite* s = Sprite_Data(NumRound(args, 0)))
+        s->DrawStretched(NumTrunc(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5),
+                         NumRoundU32(args, 6), NumFloat(args, 7));
 }
 ZB_BUILTIN(F_DrawSpritePart)
 {
-    ZB_UNUSED;
-    if (const CSprite* s = Sprite_Data(I(args, 0)))
-        s->DrawPart(Frame(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5), F(args, 6), F(args, 7), 1, 1,
-                    0xFFFFFF, DrawAlpha());
+    if (const CSprite* s = Sprite_Data(NumRound(args, 0)))
+        s->DrawPart(NumTrunc(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5),
+                    NumFloat(args, 6), NumFloat(args, 7), 1, 1, 0xFFFFFF, DrawAlpha());
 }
 ZB_BUILTIN(F_DrawSpritePartExt)
 {
-    ZB_UNUSED;
-    if (const CSprite* s = Sprite_Data(I(args, 0)))
-        s->DrawPart(Frame(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5), F(args, 6), F(args, 7), F(args, 8),
-                    F(args, 9), Colour(args, 10), F(args, 11));
+    if (const CSprite* s = Sprite_Data(NumRound(args, 0)))
+        s->DrawPart(NumTrunc(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5),
+                    NumFloat(args, 6), NumFloat(args, 7), NumFloat(args, 8), NumFloat(args, 9), NumRoundU32(args, 10),
+                    NumFloat(args, 11));
 }
 ZB_BUILTIN(F_DrawSpriteGeneral)
 {
-    ZB_UNUSED;
-    if (const CSprite* s = Sprite_Data(I(args, 0)))
-        s->DrawGeneral(Frame(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5), F(args, 6), F(args, 7),
-                       F(args, 8), F(args, 9), F(args, 10), Colour(args, 11), Colour(args, 12), Colour(args, 13),
-                       Colour(args, 14), F(args, 15));
+    if (const CSprite* s = Sprite_Data(NumRound(args, 0)))
+        s->DrawGeneral(NumTrunc(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5),
+                       NumFloat(args, 6), NumFloat(args, 7), NumFloat(args, 8), NumFloat(args, 9), NumFloat(args, 10),
+                       NumRoundU32(args, 11), NumRoundU32(args, 12), NumRoundU32(args, 13), NumRoundU32(args, 14),
+                       NumFloat(args, 15));
 }
 ZB_BUILTIN(F_DrawSpriteTiled)
 {
-    ZB_UNUSED;
     float w, h;
     RoomArea(&w, &h);
-    if (const CSprite* s = Sprite_Data(I(args, 0)))
-        s->DrawTiled(Frame(args, 1), F(args, 2), F(args, 3), 1, 1, true, true, 0, 0, w, h, 0xFFFFFF, DrawAlpha());
+    if (const CSprite* s = Sprite_Data(NumRound(args, 0)))
+        s->DrawTiled(NumTrunc(args, 1), NumFloat(args, 2), NumFloat(args, 3), 1, 1, true, true, 0, 0, w, h, 0xFFFFFF,
+                     DrawAlpha());
 }
 ZB_BUILTIN(F_DrawSpriteTiledExt)
 {
-    ZB_UNUSED;
     float w, h;
     RoomArea(&w, &h);
-    if (const CSprite* s = Sprite_Data(I(args, 0)))
-        s->DrawTiled(Frame(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5), true, true, 0, 0, w, h,
-                     Colour(args, 6), F(args, 7));
+    if (const CSprite* s = Sprite_Data(NumRound(args, 0)))
+        s->DrawTiled(NumTrunc(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5),
+                     true, true, 0, 0, w, h, NumRoundU32(args, 6), NumFloat(args, 7));
 }
 ZB_BUILTIN(F_DrawSpritePos)
 {
-    ZB_UNUSED;
-    if (const CSprite* s = Sprite_Data(I(args, 0)))
-        s->DrawPos(Frame(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5), F(args, 6), F(args, 7), F(args, 8),
-                   F(args, 9), F(args, 10));
+    if (const CSprite* s = Sprite_Data(NumRound(args, 0)))
+        s->DrawPos(NumTrunc(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5),
+                   NumFloat(args, 6), NumFloat(args, 7), NumFloat(args, 8), NumFloat(args, 9), NumFloat(args, 10));
 }
 
 // ORDER: registration order (rows are ids).

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 // ---- Names (File.cpp) ---------------------------------------------------------------------
@@ -48,17 +49,51 @@ std::string File_CurrentFolder();
 // A new copy of the current folder.
 char* File_WorkingDirectory();
 
-// True when the name (resolved) is a plain file: neither a folder nor a device.
+// True when the name (resolved) is a plain file: neither a folder nor a device. Below the
+// confined folder a link is neither.
 bool File_Exists(const char* path);
 // True when the name (resolved) is a folder.
 bool File_DirectoryExists(const char* path);
 // Makes the folder and any missing parents (one trailing separator ignored). True when the
-// folder exists afterwards; false for null or "".
+// folder exists afterwards; false for null or "". Below the confined folder the folders are
+// made one by one from it and a link on the way refuses.
 bool File_CreateDirectory(const char* path);
+
+// ---- Opening files (Linux/FileM.cpp) -------------------------------------------------------
+// Every open of a file in this layer (and of the file built-ins' streams, the PNG writer and
+// the folder listings, through the functions below) goes through one safe open:
+//   - it never waits: the open is non-blocking, so a pipe or a device cannot hold the game,
+//     and then only a plain file is taken (a folder where one is asked for);
+//   - below the confined folder (the save area) no symbolic link is followed, neither a
+//     folder on the way nor the file itself: the path is walked one component at a time from
+//     that folder (openat with O_NOFOLLOW), so nothing placed there by anyone else can lead a
+//     read, a write, a delete or a rename outside it. A file that also has a name elsewhere
+//     (a hard link) is not opened for writing there;
+//   - the descriptor is not passed to programs the game starts.
+// A refused open fails as a missing file does (errno ELOOP for a link, ENXIO or EINVAL for
+// what is not a plain file), so each caller reports it as it reports a failed open.
+//
+// The folder below which no link is followed: absolute; null or "" for none. The folder
+// itself, and the folders above it, may be reached through links (the user's own setup).
+// Set by LoadSave_SetFolders to the save area.
+void File_SetConfinedFolder(const char* folder);
+// A descriptor of the host path opened with open(2) flags (O_RDONLY, O_WRONLY or O_RDWR, with
+// O_CREAT, O_TRUNC, O_APPEND; O_DIRECTORY for a folder), as the safe open above; -1 with
+// errno set when refused. For the Linux/ files that need descriptors.
+int File_OpenDescriptor(const char* hostPath, int openFlags);
+// A C stream of the host path opened with a stdio mode ("rb", "wb", "r+b", "w+b", "ab+",
+// "w", "a+", ...), as the safe open above. Null when refused.
+FILE* File_OpenStream(const char* hostPath, const char* mode);
+// Removes a file (never a folder) or a link itself; below the confined folder the folders on
+// the way are not followed through links. True when it went.
+bool File_Delete(const char* hostPath);
+// Renames a file or folder, never over something that already has the new name; below the
+// confined folder the folders on the way are not followed through links. True when renamed.
+bool File_Rename(const char* from, const char* to);
 
 // Reads the whole plain file at a host path into a new cleared block of size + 1 bytes (the
 // extra byte is a terminating zero), size out. Null for a missing file, a folder, a device,
-// a pipe, or a file of 2 GB or more.
+// a pipe, a refused link, or a file of 2 GB or more.
 uint8_t* File_ReadAll(const char* hostPath, int32_t* size);
 // Writes a block as the whole file at a host path (created or truncated). False, with errno
 // set, when the file does not open or not every byte was written.

@@ -109,6 +109,7 @@ void LoadSave_SetFolders(const char* programFolder, const char* saveArea, const 
 {
     g_folders.program = AbsoluteFolder(programFolder);
     g_folders.save = AbsoluteFolder(saveArea);
+    File_SetConfinedFolder(g_folders.save.c_str()); // nothing below the save area follows a link
     g_folders.working = AbsoluteFolder(workingFolder);
     g_folders.workingRaw = workingFolder ? workingFolder : "";
 }

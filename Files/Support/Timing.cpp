@@ -13,6 +13,7 @@ int64_t g_start = 0;
 
 void NoPump() {}
 TimingPumpFunction g_pump = NoPump;
+TimingPumpFunction g_quitCheck = nullptr;
 
 ITimingHost* Host() { return g_host ? g_host : Timing_SystemHost(); }
 
@@ -22,7 +23,12 @@ void Timing_SetHost(ITimingHost* host) { g_host = host; }
 ITimingHost* Timing_GetHost() { return Host(); }
 
 void Timing_SetEventPump(TimingPumpFunction pump) { g_pump = pump ? pump : NoPump; }
-void Timing_PumpEvents() { g_pump(); }
+void Timing_SetQuitCheck(TimingPumpFunction check) { g_quitCheck = check; }
+void Timing_PumpEvents()
+{
+    g_pump();
+    if (g_quitCheck) g_quitCheck();
+}
 
 void Timing_Init() { g_start = Host()->NowMicroseconds(); }
 

@@ -2,6 +2,12 @@
 // ITimingHost (Linux/TimingM.cpp: CLOCK_MONOTONIC and clock_nanosleep; tests install a fake).
 // While waiting, the window's event pump runs through a settable hook, which the window
 // layer installs once it exists (until then it does nothing).
+//
+// Timing_PumpEvents is the runner's one drain of outside events: the window's events, then
+// the quit check the program entry installs (a signal asking the process to end). Every wait
+// drains through it (the frame's sleep, the input waits, a program waited for, the modal
+// dialogs), and the virtual machine calls it every 4,096th branch, so a quit is seen even by
+// a game that never returns from its code.
 #pragma once
 
 #include <cstdint>
@@ -24,6 +30,9 @@ ITimingHost* Timing_GetHost();
 // The event pump run while waiting; null restores the default, which does nothing.
 using TimingPumpFunction = void (*)();
 void Timing_SetEventPump(TimingPumpFunction pump);
+// Run after the event pump by every drain; null: none.
+void Timing_SetQuitCheck(TimingPumpFunction check);
+// The drain: the event pump, then the quit check.
 void Timing_PumpEvents();
 
 // Takes the start of the clock (game start).

@@ -47,6 +47,7 @@ struct WorldHooks {
     bool (*spriteInfo)(int32_t sprite, WorldSpriteInfo* info) = nullptr;
     void (*spriteDraw)(int32_t sprite, int32_t frame, float x, float y, float xscale, float yscale,
                        float angle, uint32_t blend, float alpha) = nullptr;
+    const char* (*spriteName)(int32_t sprite) = nullptr; // null for none
     void (*spriteDrawSimple)(int32_t sprite, int32_t frame, float x, float y) = nullptr;
     // Per-pixel mask tests, asked only after the bounding boxes met.
     bool (*maskPoint)(const WorldMaskPlacement* p, int32_t x, int32_t y) = nullptr;
@@ -116,6 +117,10 @@ struct WorldHooks {
     void (*physicsStep)(void* world, int32_t speed, bool anyPath) = nullptr;
     void (*physicsRemoveBody)(CInstance* instance) = nullptr;
     float (*physicsScale)(void* world) = nullptr; // pixels to world units
+    // ---- Audio ----
+    void (*audioUpdate)() = nullptr; // once per frame, before the step
+    // ---- Game end ----
+    void (*motionGridsFree)() = nullptr; // every motion-planning grid (Files/Motion)
 };
 
 WorldHooks& World_Hooks();

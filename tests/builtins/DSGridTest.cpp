@@ -200,7 +200,7 @@ TEST_F(DSGrid, ShuffleFollowsTheSeededSequence)
     std::string got;
     for (int x = 0; x < 3; x++)
         for (int y = 0; y < 4; y++) got += (got.empty() ? "" : " ") + std::to_string(int(Call("ds_grid_get", {g, x, y}).Real()));
-    std::string expected = RunPython("well512.py", "grid_shuffle 777 3 4\n");
+    std::string expected = RunPython("builtins/well512.py", "grid_shuffle 777 3 4\n");
     EXPECT_EQ(got + "\n", expected);
 }
 

@@ -146,7 +146,7 @@ TEST_F(DSMap, WalkOrderMatchesTheModel)
         script += "add " + Model(keys[i]) + " r:2\n";
     }
     script += "order\n";
-    std::string expected = RunPython("dsmodel.py", script);
+    std::string expected = RunPython("builtins/dsmodel.py", script);
     EXPECT_EQ(WalkText(m), expected);
     EXPECT_EQ(Call("ds_map_size", {m}).Real(), double(std::count(expected.begin(), expected.end(), '\n')));
 }
@@ -165,7 +165,7 @@ TEST_F(DSMap, SmallBucketCountsAndCopies)
             script += "add " + Model(k) + " r:0\n";
         }
         script += "order\n";
-        EXPECT_EQ(WalkText(m), RunPython("dsmodel.py", script)) << buckets;
+        EXPECT_EQ(WalkText(m), RunPython("builtins/dsmodel.py", script)) << buckets;
         // A copy into a map of 4096 buckets walks in that map's order.
         int c = int(Call("ds_map_create").Real());
         Call("ds_map_add", {c, "old", 1});

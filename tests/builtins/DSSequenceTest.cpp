@@ -253,7 +253,7 @@ TEST_F(DSSequence, ListShuffleFollowsTheSeededSequence)
     Call("ds_list_shuffle", {one});
     EXPECT_EQ(ListText(one), "'only'");
 
-    std::string expected = RunPython("well512.py", "list_shuffle 12345 25\nlist_shuffle 4294967295 3\n");
+    std::string expected = RunPython("builtins/well512.py", "list_shuffle 12345 25\nlist_shuffle 4294967295 3\n");
     std::istringstream lines(expected);
     for (auto [seed, n] : {std::pair<double, int>{12345, 25}, {4294967295.0, 3}}) {
         int l = int(Call("ds_list_create").Real());

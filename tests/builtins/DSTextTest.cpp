@@ -39,7 +39,7 @@ TEST_F(DSText, WorkedExamples)
     Call("ds_map_add", {n, "a", 1});
     std::string both = Write("map", n);
     EXPECT_TRUE(both == "2:40:6869,1:61:3FF0" || both == "1:61:3FF0,2:40:6869") << both;
-    EXPECT_EQ(both, RunPython("dsmodel.py", "text map r:2 s:6869 s:61 r:1\n").substr(0, both.size()));
+    EXPECT_EQ(both, RunPython("builtins/dsmodel.py", "text map r:2 s:6869 s:61 r:1\n").substr(0, both.size()));
     int e = Make("stack");
     EXPECT_EQ(Write("stack", e), "6500000000000000");
     Read("stack", s, "6500000000000000");
@@ -78,7 +78,7 @@ TEST_F(DSText, EveryKindAgainstStruct)
         "text priority r:3 s:7631 s:7032 r:7\n"
         "text grid 2 2 r:0 r:0.5 s:78 r:0\n"
         "text map s:6B6579 s: r:0 r:100 r:-1 s:76 r:0.5 r:2\n";
-    std::istringstream expected(RunPython("dsmodel.py", script));
+    std::istringstream expected(RunPython("builtins/dsmodel.py", script));
     std::string line;
     for (auto [kind, index] : std::vector<std::pair<const char*, int>>{
              {"stack", s}, {"list", l}, {"queue", q}, {"priority", p}, {"grid", g}, {"map", m}}) {

@@ -79,7 +79,7 @@ TEST_F(MathBuiltins, SinglePrecisionAgainstPython)
         for (double a : c.args) script << " " << a;
         script << "\n";
     }
-    std::istringstream expected(RunPython("mathoracle.py", script.str()));
+    std::istringstream expected(RunPython("builtins/mathoracle.py", script.str()));
     for (const OracleCase& c : cases) {
         std::string line;
         std::getline(expected, line);
@@ -224,7 +224,7 @@ TEST_F(MathBuiltins, SeedsAndRandomFunctionsAgainstPython)
     };
     std::string script;
     for (const Case& c : cases) script += std::string(c.script) + "\n";
-    std::istringstream expected(RunPython("well512.py", script));
+    std::istringstream expected(RunPython("builtins/well512.py", script));
     for (const Case& c : cases) {
         std::string line;
         std::getline(expected, line);
@@ -265,7 +265,7 @@ TEST_F(MathBuiltins, RandomRanges)
 TEST_F(MathBuiltins, ChooseAndRandomize)
 {
     Call("random_set_seed", {42});
-    std::string want = RunPython("well512.py", "choose 42 3 30\n");
+    std::string want = RunPython("builtins/well512.py", "choose 42 3 30\n");
     std::string got;
     for (int i = 0; i < 30; i++) {
         Val v = Call("choose", {"a", 1, "c"});

@@ -143,11 +143,14 @@ TEST_F(MiscBuiltins, ExecuteStringUnderTheTreeInterpreter)
 
 TEST_F(MiscBuiltins, ExecuteFile)
 {
+    // The game's folders: the scratch folder is the current and the program folder.
     ScratchFolder folder;
+    ScopedCurrentFolder cwd(folder.Path());
+    LoadSave_SetFolders(folder.Path().c_str(), (folder / "save").c_str(), folder.Path().c_str());
     Scratch_WriteFile(folder / "code.txt", "var a;\na = argument0;\nreturn a * 2;\n");
     Scratch_WriteFile(folder / "bad.txt", "return (;\n");
     EXPECT_EQ(Call("execute_file", {folder / "code.txt", 21}).Real(), 42);
-    EXPECT_EQ(Call("execute_file", {folder / "bad.txt"}).Real(), 0);
+    EXPECT_EQ(Call("execute_file", {"bad.txt"}).Real(), 0);
     EXPECT_TRUE(Logged("COMPILATION ERROR in file to be executed\n"));
     EXPECT_EQ(Call("execute_file", {folder / "missing.txt"}).Real(), 0);
     EXPECT_TRUE(Logged("Trying to execute non-existing file."));
@@ -158,6 +161,7 @@ TEST_F(MiscBuiltins, ExecuteFile)
     Scratch_WriteFile(folder / "long.txt", text);
     Call("execute_file", {folder / "long.txt"});
     EXPECT_EQ(Call("variable_global_get", {"hit"}).Real(), 1);
+    LoadSave_SetFolders(nullptr, nullptr, nullptr);
 }
 
 // [SECTION] Variables

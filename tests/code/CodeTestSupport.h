@@ -1,11 +1,9 @@
-// Helpers shared by the script-language tests: a recording console, a clean program-wide
-// state for each test, and small built-in rows to call.
+// Helpers shared by the script-language tests: a clean program-wide state for each test
+// (Script_ResetTables), assembling and running byte code, scripts and instances.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <cstdarg>
-#include <cstdio>
 #include <string>
 
 #include "Files/Base/Console.h"
@@ -24,41 +22,13 @@
 #include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Code/Variable_List.h"
 #include "Platform/MemoryManager.h"
-
-class RecordingConsole : public tagIConsole {
-public:
-    bool Query(int, int) override { return true; }
-    void Output(const char* format, ...) override __attribute__((format(printf, 2, 3)))
-    {
-        char buf[16384];
-        va_list a;
-        va_start(a, format);
-        std::vsnprintf(buf, sizeof buf, format, a);
-        va_end(a);
-        text += buf;
-    }
-    std::string text;
-};
-
-// Every program-wide table of the script language back to empty.
-void ResetScriptState();
-
-// Captures the log console for the lifetime of the object.
-class LogCapture {
-public:
-    LogCapture();
-    ~LogCapture();
-    std::string Text() const { return m_console.text; }
-
-private:
-    RecordingConsole m_console;
-    tagIConsole* m_previous;
-};
+#include "support/BuiltinTest.h"
+#include "support/CaptureConsole.h"
 
 class ScriptTest : public ::testing::Test {
 protected:
-    void SetUp() override { ResetScriptState(); }
-    void TearDown() override { ResetScriptState(); }
+    void SetUp() override { Script_ResetTables(); }
+    void TearDown() override { Script_ResetTables(); }
 };
 
 // Assembles source (the test fails on an error); the buffer belongs to the caller.

@@ -45,7 +45,7 @@ TEST_F(CompilerConstantTest, GameConstantsTakeTheirValues)
 {
     const char* names[] = {"LIVES", "TITLE", "DOUBLE", "c_red", nullptr, "BROKEN", "LATER"};
     const char* values[] = {"3", "'Quest'", "LIVES * 2", "", "1", "1 +", "x"};
-    LogCapture log;
+    CaptureConsole log;
     ASSERT_TRUE(Code_Constant_DefineGame(7, names, values));
     EXPECT_EQ(EvalTree("LIVES + DOUBLE"), "9");
     EXPECT_EQ(EvalTree("TITLE"), "'Quest'");

@@ -199,7 +199,7 @@ std::string TreeOf(const char* text, bool expression)
 
 std::string DisasmText(const VMBuffer* code)
 {
-    RecordingConsole c;
+    CaptureConsole c;
     if (code) VM_DisassembleAll(&c, code);
     // Drop the offset and byte columns: keep from column 36.
     std::string out, line;

@@ -135,7 +135,7 @@ TEST_F(ErrorReportTest, ReportNamesTheEventObjectAndCallStack)
     CInstance self(0, 0, 100001, 0, false);
     Value_SetString(&self.m_pVariables->FindOrCreate(Code_Variable_FindOrAdd("name"))->value, "hero");
     host.press = {"Ignore"};
-    LogCapture log;
+    CaptureConsole log;
     ScriptValue r = Value_Real(0);
     VM_Execute("gml_Object_obj_player_Step_0", &self, &self, code, &r, debug, "x = 1\ny = 2\ninner()");
     ASSERT_EQ(host.shown.size(), 1u);
@@ -164,7 +164,7 @@ TEST_F(ErrorReportTest, TimeLineHeadline)
     hooks.timeLineName = TimeLineName;
     Code_Error_SetHooks(&hooks);
     Code_Error_SetShowErrors(false);
-    LogCapture log;
+    CaptureConsole log;
     Code_Error_Report("boom", true);
     EXPECT_NE(log.Text().find("FATAL ERROR in\naction number 1\nat time step12\nof time line tl_intro:\n\n\nboom\n"),
               std::string::npos);
@@ -175,7 +175,7 @@ TEST_F(ErrorReportTest, ShowFlagsAndAborting)
     // Without errors shown: no dialog, but the flag, the log line and the last text.
     Code_Error_SetShowErrors(false);
     {
-        LogCapture log;
+        CaptureConsole log;
         Code_Error_Show("quiet one", false);
         EXPECT_EQ(log.Text(), "ERROR!!! :: quiet one\n");
     }
@@ -186,7 +186,7 @@ TEST_F(ErrorReportTest, ShowFlagsAndAborting)
     Code_Error_SetShowErrors(true);
     host.press = {"Abort"};
     {
-        LogCapture log;
+        CaptureConsole log;
         Code_Error_Show("stop it", false);
     }
     EXPECT_TRUE(Code_Error_Aborting());
@@ -201,7 +201,7 @@ TEST_F(ErrorReportTest, AbortOnAllErrorsOffersNoChoice)
 {
     Code_Error_SetAbortOnAll(true);
     host.press = {"Ignore", "Abort"};
-    LogCapture log;
+    CaptureConsole log;
     Code_Error_Show("minor", false);
     ASSERT_EQ(host.ignoreShown.size(), 1u);
     EXPECT_FALSE(host.ignoreShown[0]);

@@ -99,7 +99,7 @@ TEST_F(ExecuteTest, TreeInterpreterFailuresAndNilInstances)
     EXPECT_FALSE(Code_Error_Occurred()); // nothing reported
     Code_Error_SetShowErrors(false);
     {
-        LogCapture log;
+        CaptureConsole log;
         EXPECT_FALSE(Code_Execute(&self, &self, &fail, &r));
         EXPECT_NE(log.Text().find("it failed"), std::string::npos);
     }
@@ -152,7 +152,7 @@ TEST_F(ExecuteTest, ScriptPrepareReportsTheFirstCompileError)
     Script_Add("good", "x", -1);
     Script_Add("bad one", "syntax error", -1);
     Code_Error_SetShowErrors(false);
-    LogCapture log;
+    CaptureConsole log;
     EXPECT_FALSE(Script_Prepare());
     EXPECT_NE(log.Text().find("ERROR!!! :: COMPILATION ERROR in Script: bad one\nError in code at line 1"), std::string::npos);
     EXPECT_STREQ(Script_Data(0)->GetCode()->GetName(), "Script.good");

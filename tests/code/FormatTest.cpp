@@ -20,7 +20,7 @@ protected:
         VMBuffer* code = nullptr;
         EXPECT_TRUE(VM_Assemble(source, &code, nullptr, &error)) << error;
         if (!code) return "";
-        RecordingConsole c;
+        CaptureConsole c;
         VM_DisassembleAll(&c, code);
         delete code;
         return c.text;
@@ -165,7 +165,7 @@ TEST_F(FormatTest, StringOperandsResolveThroughTheGamesTableWithoutAPool)
     code.m_pData = static_cast<uint8_t*>(MEM_ALLOC(8));
     std::memcpy(code.m_pData, words, 8);
     code.m_size = 8;
-    RecordingConsole c;
+    CaptureConsole c;
     EXPECT_EQ(VM_Disassemble(&c, &code, 0), 8);
     EXPECT_EQ(c.text, "00000000 : 000006c001000000         push.s    \"from the table\"\n");
 }
@@ -178,7 +178,7 @@ TEST_F(FormatTest, TruncatedInstructionShowsWhatIsThere)
     std::memcpy(code.m_pData, &word, 4);
     std::memset(code.m_pData + 4, 0, 4);
     code.m_size = 8;
-    RecordingConsole c;
+    CaptureConsole c;
     EXPECT_EQ(VM_Disassemble(&c, &code, 0), 12);
     EXPECT_EQ(c.text, "00000000 : 000000c000000000         push.d    \n");
 }

@@ -86,7 +86,7 @@ TEST_F(TablesTest, UsageDumpListsMostCalledFirst)
     Function_Add("c", Nop, 0);
     Function_Row(0)->calls = 3;
     Function_Row(1)->calls = 9;
-    LogCapture log;
+    CaptureConsole log;
     Function_DumpUsage();
     EXPECT_EQ(log.Text(), "b    9\na    3\n");
     EXPECT_EQ(Function_Get(1)->calls, -1);

@@ -179,7 +179,7 @@ TEST_F(VariableListTest, SavedFormRoundTripsAndSkipsUnknownNames)
     (void)arr2;
     buf.Seek(eSeek_Start, 0);
     CVariableList b;
-    LogCapture log;
+    CaptureConsole log;
     ASSERT_TRUE(b.DeSerialise(&buf));
     EXPECT_EQ(log.Text(), "WARNING: Load game failed to find variable \"gone\"\n");
     EXPECT_EQ(b.Count(), 2);
@@ -235,7 +235,7 @@ TEST_F(VariableListTest, DumpPrintsValuesAndCutsBigArrays)
     ScriptValue v = Value_Real(3), t = Str("q"), h = Value_Real(0.5);
     l.Set(a, 0, &v);
     l.Set(s, 0, &t);
-    RecordingConsole c;
+    CaptureConsole c;
     l.DebugPrint(&c);
     // Buckets in order: a is 100000 (bucket 32), s 100001 (bucket 33).
     EXPECT_EQ(c.text, "a(100000) = 3\ns(100001) = \"q\"\n");
@@ -244,7 +244,7 @@ TEST_F(VariableListTest, DumpPrintsValuesAndCutsBigArrays)
     int32_t g = Code_Variable_FindOrAdd("grid");
     for (int i = 0; i < 40; ++i)
         for (int j = 0; j < 40; ++j) big.Set(g, i * 32000 + j, &h);
-    RecordingConsole d;
+    CaptureConsole d;
     big.DebugPrint(&d);
     // Element [0, 0] is the scalar.
     EXPECT_EQ(d.text.find("grid(100002) = { { 0.500000 ,0.500000"), 0u);

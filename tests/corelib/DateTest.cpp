@@ -116,7 +116,7 @@ TEST_F(DateBuiltins, CreationFromLocalFieldsMatchesTheOracle)
             input += "create " + std::string(tz) + " " + std::to_string(f.y) + " " + std::to_string(f.mo) + " " +
                      std::to_string(f.d) + " " + std::to_string(f.h) + " " + std::to_string(f.mi) + " " +
                      std::to_string(f.s) + "\n";
-        std::vector<std::string> answers = Lines(RunPython("dateoracle.py", input));
+        std::vector<std::string> answers = Lines(RunPython("corelib/dateoracle.py", input));
         ASSERT_EQ(answers.size(), cases.size());
         int compared = 0;
         for (size_t i = 0; i < cases.size(); i++) {
@@ -157,7 +157,7 @@ TEST_F(DateBuiltins, LocalPartsCountsAndTextMatchTheOracle)
             input += "parts " + std::string(tz) + " " + std::to_string(s) + "\n";
             input += "format " + std::string(tz) + " " + std::to_string(s) + "\n";
         }
-        std::vector<std::string> answers = Lines(RunPython("dateoracle.py", input));
+        std::vector<std::string> answers = Lines(RunPython("corelib/dateoracle.py", input));
         ASSERT_EQ(answers.size(), seconds.size() * 2);
         for (size_t i = 0; i < seconds.size(); i++) {
             std::istringstream in(answers[2 * i]);
@@ -206,7 +206,7 @@ TEST_F(DateBuiltins, MonthAndYearStepsMatchTheOracle)
     steps.push_back({951782400, 12}); // 29 February 2000 + 1 year = 1 March 2001
     std::string input;
     for (const Step& s : steps) input += "incmonth " + std::to_string(s.seconds) + " " + std::to_string(s.months) + "\n";
-    std::vector<std::string> answers = Lines(RunPython("dateoracle.py", input));
+    std::vector<std::string> answers = Lines(RunPython("corelib/dateoracle.py", input));
     ASSERT_EQ(answers.size(), steps.size());
     for (size_t i = 0; i < steps.size(); i++) {
         if (answers[i] == "skip") continue;

@@ -11,13 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "E2EGames.h"
 #include "support/ScratchFolder.h"
 
+using namespace e2e;
+
 namespace {
-
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
-
-int Shell(const std::string& line) { return WEXITSTATUS(std::system(line.c_str())); }
 
 class CorelibGames : public ::testing::TestWithParam<const char*> {
 protected:
@@ -41,20 +40,7 @@ protected:
                          Quote(ZB_RUNNER_PATH) + " -game game.win -output " + Quote(log) + " >" +
                          Quote(dir / "out.txt") + " 2>&1");
         EXPECT_EQ(code, 0) << Scratch_ReadFile(dir / "out.txt");
-        std::istringstream in(Scratch_ReadFile(log));
-        std::string lines;
-        bool started = false;
-        for (std::string l; std::getline(in, l);) {
-            if (l == "StartGame()") {
-                started = true;
-                continue;
-            }
-            if (!started || l == "StartGame() - DONE" || l.rfind("Total memory used", 0) == 0 ||
-                l == "**********************************." || l == "Entering main loop.")
-                continue;
-            lines += l + "\n";
-        }
-        return lines;
+        return Joined(GameLines(Scratch_ReadFile(log)));
     }
 
     std::string Saved(const std::string& name) { return Scratch_ReadFile(dir / ("data/Corelib Test/" + name)); }

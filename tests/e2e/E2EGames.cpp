@@ -9,8 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include "Files/Graphics_API/Graphics_PNG.h"
-#include "Platform/MemoryManager.h"
 #include "support/ScratchFolder.h"
 
 namespace e2e {
@@ -55,48 +53,6 @@ std::string Joined(const std::vector<std::string>& lines)
     std::string s;
     for (const std::string& l : lines) s += l + "\n";
     return s;
-}
-
-std::string CompareWithGolden(const std::string& picture, const std::string& golden, int tolerance)
-{
-    const std::string bytes = Scratch_ReadFile(picture);
-    if (bytes.empty()) return "no picture " + picture;
-    const char* update = std::getenv("ZB_UPDATE_GOLDEN");
-    if (update && *update == '1') {
-        Scratch_WriteFile(golden, bytes);
-        return "";
-    }
-    const std::string expected = Scratch_ReadFile(golden);
-    if (expected.empty()) return "missing golden image " + golden;
-    int32_t w = 0, h = 0, gw = 0, gh = 0;
-    uint32_t* px = GR_PNG_DecodeToBlock(bytes.data(), uint32_t(bytes.size()), &w, &h);
-    uint32_t* gx = GR_PNG_DecodeToBlock(expected.data(), uint32_t(expected.size()), &gw, &gh);
-    std::string result;
-    if (!px || !gx) {
-        result = "a picture does not decode";
-    } else if (w != gw || h != gh) {
-        result = "size " + std::to_string(w) + " x " + std::to_string(h) + ", golden " + std::to_string(gw) + " x " +
-                 std::to_string(gh);
-    } else {
-        int worst = 0, bad = 0;
-        for (int64_t i = 0; i < int64_t(w) * h; ++i)
-            for (int s = 0; s < 24; s += 8) {
-                const int d = std::abs(int((px[i] >> s) & 0xFF) - int((gx[i] >> s) & 0xFF));
-                worst = std::max(worst, d);
-                if (d > tolerance) ++bad;
-            }
-        if (bad)
-            result = std::to_string(bad) + " channels differ by more than " + std::to_string(tolerance) + " (worst " +
-                     std::to_string(worst) + ")";
-    }
-    MEM_FREE(px);
-    MEM_FREE(gx);
-    if (!result.empty()) {
-        const std::string copy = ::testing::TempDir() + "actual_" + golden.substr(golden.find_last_of('/') + 1);
-        Scratch_WriteFile(copy, bytes);
-        result += "; picture copied to " + copy;
-    }
-    return result;
 }
 
 } // namespace e2e

@@ -1,5 +1,5 @@
 // Helpers of the end-to-end games: shell commands, packing with build/gamepack, the lines a
-// game wrote to its log, and the comparison of a picture with a golden image.
+// game wrote to its log.
 #pragma once
 
 #include <string>
@@ -21,10 +21,5 @@ bool Pack(const std::string& manifest, const std::string& out, const std::string
 // ("StartGame() - DONE", the memory total, the main-loop banner).
 std::vector<std::string> GameLines(const std::string& log);
 std::string Joined(const std::vector<std::string>& lines);
-
-// Compares a PNG file with a golden PNG file, each channel of red, green and blue within
-// tolerance. ZB_UPDATE_GOLDEN=1 copies the picture over the golden one instead. "" when they
-// match, else what differs (the picture is then also copied to the test temp folder).
-std::string CompareWithGolden(const std::string& picture, const std::string& golden, int tolerance);
 
 } // namespace e2e

@@ -1,21 +1,20 @@
 // End to end: the example game (examples/gemrun) packed in both code modes and played headless
 // from its recorded play (examples/gemrun/playthrough.rec), as scripts/play.sh plays it without
 // a display: the game's log follows the whole play to its end state (the results), and the
-// picture the game saves of its results matches tests/data/example/final_screen.png, each
-// channel within kTolerance (2) so that a Mesa upgrade rounding differently does not fail the
-// suite (ZB_UPDATE_GOLDEN=1 rewrites it; inspect it before committing).
+// picture the game saves of its results matches tests/data/example/final_screen.png
+// (support/Golden.h).
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
 #include "E2EGames.h"
+#include "support/Golden.h"
 #include "support/ScratchFolder.h"
 
 using namespace e2e;
 
 namespace {
 
-const int kTolerance = 2;
 const int32_t kRecordSize = 2939;
 
 std::string Source(const std::string& relative) { return std::string(ZB_SOURCE_DIR) + "/" + relative; }
@@ -71,7 +70,7 @@ TEST_P(ExampleGame, RecordedPlayReachesTheResultsAndTheirPictureMatches)
 
     const std::string shot = dir / "save/GemRun/final_screen.png";
     ASSERT_TRUE(Scratch_Exists(shot)) << "the game saves its results into its save folder";
-    EXPECT_EQ(CompareWithGolden(shot, Source("tests/data/example/final_screen.png"), kTolerance), "");
+    EXPECT_EQ(Golden_CompareFile(shot, "example/final_screen.png"), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(BothModes, ExampleGame, ::testing::Values("source", "bytecode"));

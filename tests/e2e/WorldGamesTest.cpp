@@ -18,13 +18,12 @@
 #include <fstream>
 #include <sstream>
 
+#include "E2EGames.h"
 #include "support/ScratchFolder.h"
 
+using namespace e2e;
+
 namespace {
-
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
-
-int Shell(const std::string& line) { return WEXITSTATUS(std::system(line.c_str())); }
 
 struct Played {
     int code = -1;
@@ -53,18 +52,7 @@ protected:
                        Quote(ZB_RUNNER_PATH) + " -game " + Quote(game) + " -output " + Quote(log) + " " + extra + " >" +
                        Quote(dir / "out.txt") + " 2>&1");
         p.all = Scratch_ReadFile(log);
-        std::istringstream in(p.all);
-        bool started = false;
-        for (std::string l; std::getline(in, l);) {
-            if (l == "StartGame()") {
-                started = true;
-                continue;
-            }
-            if (!started || l == "StartGame() - DONE" || l.rfind("Total memory used", 0) == 0 ||
-                l == "**********************************." || l == "Entering main loop.")
-                continue;
-            p.lines.push_back(l);
-        }
+        p.lines = GameLines(p.all);
         return p;
     }
 
@@ -72,13 +60,6 @@ protected:
 
     ScratchFolder dir;
 };
-
-std::string Joined(const std::vector<std::string>& v)
-{
-    std::string s;
-    for (const std::string& l : v) s += l + "\n";
-    return s;
-}
 
 } // namespace
 

@@ -18,6 +18,7 @@
 #include "Files/Font/Font_Text.h"
 #include "Files/Support/FileImage.h"
 #include "Files/Sprite/Sprite_Main.h"
+#include "Files/Runner/Runner_Reset.h"
 
 namespace {
 
@@ -99,10 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             break;
         }
     }
-    Sprite_Clear();
-    Background_Clear();
-    Font_Clear();
-    GR_FilePageEntries_Clear();
+    Runtime_ResetAll();
     GR_TPE_ClearRegistry();
     return 0;
 }

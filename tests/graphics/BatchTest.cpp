@@ -60,12 +60,8 @@ TEST_F(BatchTest, TextureTypeOrStateChangeBreaksTheBatch)
     Quad(a, 2);
     GR_D3D_Flush();
     ASSERT_EQ(dev()->draws.size(), 2u);
-    size_t firstDraw = 0, blendSet = 0;
-    for (size_t i = 0; i < dev()->log.size(); ++i) {
-        if (dev()->log[i].rfind("Draw ", 0) == 0 && !firstDraw) firstDraw = i;
-        if (dev()->log[i] == "SetRenderState 20 2") blendSet = i;
-    }
-    EXPECT_GT(blendSet, firstDraw);
+    EXPECT_NE(dev()->draws[0].destBlend, 2u) << "the first quad in the normal mode";
+    EXPECT_EQ(dev()->draws[1].destBlend, 2u) << "the second one additive";
     GR_State_SetBlendMode(0);
     GR_D3D_FreeTexture(a);
     GR_D3D_FreeTexture(b);

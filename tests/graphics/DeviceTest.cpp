@@ -58,21 +58,21 @@ TEST_F(DeviceTest, FrameOpensOnceDrawsScreenTextureAndPresents)
     dev()->ClearLog();
     EXPECT_TRUE(GR_D3D_Start_Frame());
     EXPECT_TRUE(GR_D3D_Start_Frame()); // second call opens nothing
-    EXPECT_EQ(dev()->Count("BeginScene"), 1u);
+    EXPECT_EQ(dev()->Calls("BeginScene"), 1u);
     EXPECT_EQ(GR_D3D_State().sceneCount, 1);
     EXPECT_EQ(GR_D3D_State().rtDepthCount, 1);
     EXPECT_TRUE(GR_D3D_Finish_Frame(true));
     // Screen and back buffer of one size: the picture is copied, not drawn.
     EXPECT_EQ(dev()->Count("StretchRect 640x480 filter 1"), 1u);
-    EXPECT_EQ(dev()->Count("DrawUP"), 0u);
-    EXPECT_EQ(dev()->Count("Present"), 1u);
+    EXPECT_TRUE(dev()->draws.empty());
+    EXPECT_EQ(dev()->presents, 1);
     EXPECT_TRUE(host.shown);
     EXPECT_EQ(GR_D3D_State().rtDepthCount, 0);
     EXPECT_EQ(dev()->CurrentTarget(), dev()->BackBuffer());
     // Finish without present ends the frame only.
     GR_D3D_Start_Frame();
     GR_D3D_Finish_Frame(false);
-    EXPECT_EQ(dev()->Count("Present"), 1u);
+    EXPECT_EQ(dev()->presents, 1);
 }
 
 TEST_F(DeviceTest, ScreenTextureDrawnStretchedOrLetterboxed)
@@ -312,9 +312,12 @@ TEST_F(DeviceTest, ClearSwapsRedAndBlue)
 {
     dev()->ClearLog();
     GR_D3D_Clear(0x80112233u, 1.0f, 0, 1);
-    EXPECT_EQ(dev()->log.back(), "Clear 1 80332211 1 0");
+    const FakePixels& px = *dev()->CurrentTarget()->pixels;
+    EXPECT_EQ(px.px[0], 0x80332211u);
+    EXPECT_EQ(px.px.back(), 0x80332211u);
     GR_D3D_Clear(0x112233u, 1.0f, 0, 0); // no flags: nothing
-    EXPECT_EQ(dev()->log.size(), 1u);
+    EXPECT_EQ(px.px[0], 0x80332211u);
+    EXPECT_EQ(dev()->Calls("Clear"), 1u);
 }
 
 TEST_F(DeviceTest, ScreenTextureFailureFailsTheStartAndEndsTheRun)

@@ -1,11 +1,9 @@
 // Golden images drawn by the OpenGL device on Mesa llvmpipe without a display
 // (SDL_VIDEODRIVER=offscreen): textured quads at each blend mode, the alpha test, depth, fog
 // and a lit 3D scene, read back from the screen texture and compared with the PNG files in
-// tests/graphics/golden/. Also on the real device: the picture presented on the window (copied
-// or drawn), drawing on the window itself, depth clears kept for a detached depth buffer, and
-// perspective-correct texturing. Each channel may differ by at most kTolerance (2) so that a Mesa
-// upgrade that rounds differently does not fail the suite; any larger difference does.
-// ZB_UPDATE_GOLDEN=1 rewrites the files (inspect them before committing).
+// tests/data/graphics_golden/ (alpha too; support/Golden.h). Also on the real device: the
+// picture presented on the window (copied or drawn), drawing on the window itself, depth clears
+// kept for a detached depth buffer, and perspective-correct texturing.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -28,39 +26,24 @@
 #include "Files/Graphics_API/Graphics_Window.h"
 #include "Platform/MemoryManager.h"
 #include "support/FakeGraphics.h"
+#include "support/Golden.h"
 
 namespace {
 
 const int32_t W = 128, H = 96;
-const int kTolerance = 2;
-
-std::string GoldenDir()
-{
-    std::string f = __FILE__;
-    return f.substr(0, f.rfind('/')) + "/golden/";
-}
 
 class GoldenTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        GraphicsTest_ResetGlobals();
-        GfxSystem_Set(nullptr);
-        WindowHost_Set(nullptr);
-        GR_Options().windowWidth = W;
-        GR_Options().windowHeight = H;
-        void* window = GR_Window_Create(W, H);
-        ready = window && GR_D3D_Init(window, W, H, 0);
+        ready = GoldenDevice_Open(W, H);
     }
 
     static void TearDownTestSuite()
     {
         if (texture >= 0) GR_Texture_Free(texture);
         texture = -1;
-        GR_D3D_Shutdown();
-        GR_Texture_FreeAll();
-        GraphicsTest_ResetGlobals();
+        GoldenDevice_Close();
     }
 
     void SetUp() override
@@ -96,70 +79,20 @@ protected:
 
     std::vector<uint32_t> Capture()
     {
-        GR_D3D_Flush();
-        uint32_t* block = GR_D3D_ReadBackBufferRect(W, H, 0, 0, W, H);
-        std::vector<uint32_t> out;
-        if (block) out.assign(block, block + W * H);
-        MEM_FREE(block);
+        std::vector<uint32_t> out = GoldenDevice_Read(W, H);
         GR_D3D_Finish_Frame(true);
         return out;
     }
 
+    // Alpha too: the screen texture keeps the drawing's alpha.
     void Compare(const std::string& name, const std::vector<uint32_t>& px)
     {
-        ASSERT_EQ(px.size(), (size_t)W * H);
-        std::string path = GoldenDir() + name + ".png";
-        std::vector<uint8_t> rgba(px.size() * 4);
-        for (size_t i = 0; i < px.size(); ++i) {
-            rgba[i * 4] = (uint8_t)(px[i] >> 16);
-            rgba[i * 4 + 1] = (uint8_t)(px[i] >> 8);
-            rgba[i * 4 + 2] = (uint8_t)px[i];
-            rgba[i * 4 + 3] = (uint8_t)(px[i] >> 24);
-        }
-        GR_PNG_SetSavePathMapper([](char* out, size_t cap, const char* file) {
-            std::snprintf(out, cap, "%s", file);
-            return true;
-        });
-        const char* update = std::getenv("ZB_UPDATE_GOLDEN");
-        if (update && *update == '1') {
-            ASSERT_TRUE(write_png_file(path.c_str(), rgba.data(), W, H));
-            return;
-        }
-        std::ifstream in(path, std::ios::binary);
-        std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        ASSERT_FALSE(file.empty()) << "missing golden image " << path;
-        int32_t gw, gh;
-        uint32_t* golden = GR_PNG_DecodeToBlock(file.data(), (uint32_t)file.size(), &gw, &gh);
-        ASSERT_NE(golden, nullptr);
-        ASSERT_EQ(gw, W);
-        ASSERT_EQ(gh, H);
-        int worst = 0, bad = 0;
-        for (size_t i = 0; i < px.size(); ++i)
-            for (int s = 0; s < 32; s += 8) {
-                int d = std::abs((int)((px[i] >> s) & 0xFF) - (int)((golden[i] >> s) & 0xFF));
-                if (d > worst) worst = d;
-                if (d > kTolerance) ++bad;
-            }
-        MEM_FREE(golden);
-        if (bad) {
-            std::string actual = ::testing::TempDir() + name + "_actual.png";
-            write_png_file(actual.c_str(), rgba.data(), W, H);
-            ADD_FAILURE() << name << ": " << bad << " channels differ by more than " << kTolerance << " (worst " << worst
-                          << "); picture written to " << actual;
-        }
+        EXPECT_EQ(Golden_Compare(px, W, H, "graphics_golden/" + name + ".png", 2, true), "") << name;
     }
 
     static uint32_t At(const std::vector<uint32_t>& px, int x, int y) { return px[(size_t)y * W + x]; }
 
-    static std::vector<uint32_t> ReadScreen()
-    {
-        GR_D3D_Flush();
-        uint32_t* block = GR_D3D_ReadBackBufferRect(W, H, 0, 0, W, H);
-        std::vector<uint32_t> out;
-        if (block) out.assign(block, block + W * H);
-        MEM_FREE(block);
-        return out;
-    }
+    static std::vector<uint32_t> ReadScreen() { return GoldenDevice_Read(W, H); }
 
     // The back buffer (the window's picture before it is shown), rows from the top.
     static std::vector<uint32_t> ReadWindow()

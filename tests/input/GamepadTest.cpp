@@ -93,7 +93,7 @@ protected:
         }
         return 0;
     }
-    double Value(const char* name, double device, double index) { return Input_Call(name, {device, index}).real; }
+    double Value(const char* name, double device, double index) { return Input_Call(name, {device, index}).Real(); }
 
     SDL_Joystick* stick = nullptr;
     SDL_JoystickID instance = -1;
@@ -103,14 +103,14 @@ protected:
 TEST_F(Gamepads, ButtonsTriggersAndSticksInThePadLayout)
 {
     ASSERT_GT(ConnectPad(), 0);
-    EXPECT_EQ(Input_Call("gamepad_is_supported", {}).real, 1.0);
-    EXPECT_EQ(Input_Call("gamepad_get_device_count", {}).real, 4.0);
-    EXPECT_EQ(Input_Call("gamepad_is_connected", {0}).real, 1.0);
-    EXPECT_EQ(Input_Call("gamepad_is_connected", {1}).real, 0.0);
-    EXPECT_EQ(Input_Text(Input_Call("gamepad_get_description", {0})), "Virtual Pad");
-    EXPECT_EQ(Input_Call("gamepad_button_count", {0}).real, 16.0);
-    EXPECT_EQ(Input_Call("gamepad_axis_count", {0}).real, 4.0);
-    EXPECT_EQ(Input_Call("gamepad_button_count", {2}).real, 0.0);
+    EXPECT_EQ(Input_Call("gamepad_is_supported", {}).Real(), 1.0);
+    EXPECT_EQ(Input_Call("gamepad_get_device_count", {}).Real(), 4.0);
+    EXPECT_EQ(Input_Call("gamepad_is_connected", {0}).Real(), 1.0);
+    EXPECT_EQ(Input_Call("gamepad_is_connected", {1}).Real(), 0.0);
+    EXPECT_EQ(Input_Call("gamepad_get_description", {0}).Text(), "Virtual Pad");
+    EXPECT_EQ(Input_Call("gamepad_button_count", {0}).Real(), 16.0);
+    EXPECT_EQ(Input_Call("gamepad_axis_count", {0}).Real(), 4.0);
+    EXPECT_EQ(Input_Call("gamepad_button_count", {2}).Real(), 0.0);
 
     Button(SDL_CONTROLLER_BUTTON_A, true);
     Button(SDL_CONTROLLER_BUTTON_DPAD_UP, true);
@@ -150,7 +150,7 @@ TEST_F(Gamepads, DeadZoneAndThreshold)
 {
     ASSERT_GT(ConnectPad(), 0);
     Input_Call("gamepad_set_axis_deadzone", {0, 0.25});
-    EXPECT_EQ(Input_Call("gamepad_get_axis_deadzone", {0}).real, 0.25);
+    EXPECT_EQ(Input_Call("gamepad_get_axis_deadzone", {0}).Real(), 0.25);
     Axis(SDL_CONTROLLER_AXIS_LEFTX, 6554); // 0.2
     Axis(SDL_CONTROLLER_AXIS_RIGHTX, 20480); // 0.625
     Axis(SDL_CONTROLLER_AXIS_LEFTY, 32767);  // down: -0.99997
@@ -169,19 +169,19 @@ TEST_F(Gamepads, DeadZoneAndThreshold)
     Input_Call("gamepad_set_axis_deadzone", {0, 1.5});
     EXPECT_NE(std::string(Code_Error_LastShown() ? Code_Error_LastShown() : "").find("Axis dead zone is outside the accepted range"),
               std::string::npos);
-    EXPECT_EQ(Input_Call("gamepad_get_axis_deadzone", {0}).real, 1.0) << "the old value stays";
+    EXPECT_EQ(Input_Call("gamepad_get_axis_deadzone", {0}).Real(), 1.0) << "the old value stays";
     Input_Call("gamepad_set_button_threshold", {0, -0.1});
     EXPECT_NE(std::string(Code_Error_LastShown() ? Code_Error_LastShown() : "").find("Button threshold is outside the accepted range"),
               std::string::npos);
-    EXPECT_EQ(Input_Call("gamepad_get_button_threshold", {0}).real, 0.5);
+    EXPECT_EQ(Input_Call("gamepad_get_button_threshold", {0}).Real(), 0.5);
     Input_Call("gamepad_set_button_threshold", {0, 0.125});
     Trigger(SDL_CONTROLLER_AXIS_TRIGGERLEFT, 4096); // 32 / 256
     XInput_Poll();
     EXPECT_EQ(Value("gamepad_button_check", 0, 10), 1.0);
     // Devices outside the table: 0 or the empty text, no message.
     Code_Error_Reset();
-    EXPECT_EQ(Input_Call("gamepad_get_button_threshold", {4}).real, 0.0);
-    EXPECT_EQ(Input_Text(Input_Call("gamepad_get_description", {-1})), "");
+    EXPECT_EQ(Input_Call("gamepad_get_button_threshold", {4}).Real(), 0.0);
+    EXPECT_EQ(Input_Call("gamepad_get_description", {-1}).Text(), "");
     Input_Call("gamepad_set_button_threshold", {9, 5});
     EXPECT_EQ(Code_Error_LastShown(), nullptr);
 }
@@ -226,7 +226,7 @@ TEST_F(Gamepads, UnpluggedPadKeepsItsValuesAndIsFoundAgainWithinFourPolls)
     EXPECT_FALSE(pad->connected);
     EXPECT_STREQ(pad->description, "");
     EXPECT_EQ(IO_Gamepad_ButtonValue(pad, 15), 1.0f) << "the last values stay";
-    EXPECT_EQ(Input_Call("gamepad_button_count", {0}).real, 0.0);
+    EXPECT_EQ(Input_Call("gamepad_button_count", {0}).Real(), 0.0);
     Attach();
     int polls = ConnectPad();
     EXPECT_GE(polls, 1);
@@ -297,10 +297,10 @@ TEST_F(NoGamepads, MissingSupportIsReportedOnce)
     MissingBackend missing;
     IO_Gamepad_SetBackend(&missing);
     XInput_Init();
-    EXPECT_EQ(Input_Call("gamepad_is_supported", {}).real, 0.0);
-    EXPECT_EQ(Input_Call("gamepad_get_device_count", {}).real, 4.0);
+    EXPECT_EQ(Input_Call("gamepad_is_supported", {}).Real(), 0.0);
+    EXPECT_EQ(Input_Call("gamepad_get_device_count", {}).Real(), 4.0);
     EXPECT_EQ(Code_Error_LastShown(), nullptr);
-    EXPECT_EQ(Input_Call("gamepad_button_check", {0, 1}).real, 0.0);
+    EXPECT_EQ(Input_Call("gamepad_button_check", {0, 1}).Real(), 0.0);
     ASSERT_NE(Code_Error_LastShown(), nullptr);
     EXPECT_NE(std::string(Code_Error_LastShown()).find("xinput1_3.dll not found. Gamepad support disabled"), std::string::npos);
     Code_Error_Reset();

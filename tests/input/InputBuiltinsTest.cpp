@@ -16,7 +16,7 @@
 
 namespace {
 
-double Call(const char* name, std::initializer_list<double> args) { return Input_Call(name, args).real; }
+double Call(const char* name, std::initializer_list<Val> args) { return Input_Call(name, args).Real(); }
 
 class InputBuiltins : public InputFixture {};
 
@@ -33,10 +33,7 @@ TEST_F(InputBuiltins, KeyboardChecksRoundTheirCode)
     EXPECT_EQ(Call("keyboard_check", {0}), 0.0);
     EXPECT_EQ(Call("keyboard_check", {-190}), 0.0);
     EXPECT_EQ(Call("keyboard_check", {1e300}), 0.0);
-    ScriptValue text = Value_Real(0);
-    Value_SetString(&text, "66");
-    EXPECT_EQ(Input_CallValues("keyboard_check", &text, 1).real, 0.0) << "a text is 0 (vk_nokey), and a key is down";
-    Value_FreeString(&text);
+    EXPECT_EQ(Input_Call("keyboard_check", {"66"}).Real(), 0.0) << "a text is 0 (vk_nokey), and a key is down";
 }
 
 TEST_F(InputBuiltins, KeyMapFunctions)

@@ -6,7 +6,6 @@
 #include <cstdlib>
 
 #include "Files/Code/Code_Error.h"
-#include "Files/Code/Code_Function.h"
 #include "Files/Function/Function_Gamepad.h"
 #include "Files/Function/Function_Interaction.h"
 #include "Files/Graphics_API/Graphics_Hooks.h"
@@ -59,32 +58,8 @@ void Input_RegisterBuiltins()
     InitFunctions_Gamepad();
 }
 
-ScriptValue Input_CallValues(const char* name, ScriptValue* args, int32_t argc)
+Val Input_Call(const char* name, std::initializer_list<Val> args)
 {
     Input_RegisterBuiltins();
-    int32_t id = -1;
-    EXPECT_TRUE(Code_Function_Find(name, &id)) << name;
-    const BuiltinFunction* row = Function_Get(id);
-    ScriptValue r = Value_Real(0);
-    if (!row) return r;
-    if (row->argCount >= 0) {
-        EXPECT_EQ(row->argCount, argc) << name;
-    }
-    row->f(&r, nullptr, nullptr, argc, args);
-    return r;
-}
-
-ScriptValue Input_Call(const char* name, std::initializer_list<double> args)
-{
-    ScriptValue a[16];
-    int32_t n = 0;
-    for (double d : args) a[n++] = Value_Real(d);
-    return Input_CallValues(name, a, n);
-}
-
-std::string Input_Text(ScriptValue value)
-{
-    std::string s = Value_Text(&value);
-    Value_FreeString(&value);
-    return s;
+    return Builtin_Call(name, std::vector<Val>(args), nullptr, nullptr, true);
 }

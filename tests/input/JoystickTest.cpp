@@ -52,7 +52,7 @@ protected:
         sticks.push_back(j);
         return j;
     }
-    double Call1(const char* name, double joystick) { return Input_Call(name, {joystick}).real; }
+    double Call1(const char* name, double joystick) { return Input_Call(name, {joystick}).Real(); }
 
     std::vector<SDL_Joystick*> sticks;
 };
@@ -65,9 +65,9 @@ TEST_F(Joysticks, NoJoystickGivesTheDefaults)
     EXPECT_EQ(Call1("joystick_xpos", 1), 0.0);
     EXPECT_EQ(Call1("joystick_axes", 1), 0.0);
     EXPECT_EQ(Call1("joystick_has_pov", 2), 0.0);
-    ScriptValue name = Input_Call("joystick_name", {1});
-    EXPECT_EQ(name.kind, VALUE_STRING);
-    EXPECT_EQ(name.text, nullptr) << "no text";
+    Val name = Input_Call("joystick_name", {1});
+    EXPECT_TRUE(name.IsString());
+    EXPECT_FALSE(name.HasText()) << "no text";
     Joystick_PollEvents(Fire);
     EXPECT_TRUE(g_fired.empty());
 }
@@ -78,7 +78,7 @@ TEST_F(Joysticks, PositionsDirectionPovAndButtons)
     EXPECT_EQ(Call1("joystick_exists", 1), 1.0);
     EXPECT_EQ(Call1("joystick_exists", 7), 1.0) << "any number but 2 is the first joystick";
     EXPECT_EQ(Call1("joystick_exists", 2), 0.0);
-    EXPECT_EQ(Input_Text(Input_Call("joystick_name", {1})), "Stick One");
+    EXPECT_EQ(Input_Call("joystick_name", {1}).Text(), "Stick One");
     EXPECT_EQ(Call1("joystick_axes", 1), 6.0);
     EXPECT_EQ(Call1("joystick_buttons", 1), 12.0);
     EXPECT_EQ(Call1("joystick_has_pov", 1), 1.0);
@@ -96,11 +96,11 @@ TEST_F(Joysticks, PositionsDirectionPovAndButtons)
     EXPECT_EQ(Call1("joystick_vpos", 1), 1.0);
     EXPECT_EQ(Call1("joystick_zpos", 1), 0.0);
     EXPECT_EQ(Call1("joystick_pov", 1), 45.0);
-    EXPECT_EQ(Input_Call("joystick_check_button", {1, 1}).real, 1.0);
-    EXPECT_EQ(Input_Call("joystick_check_button", {1, 12}).real, 1.0);
-    EXPECT_EQ(Input_Call("joystick_check_button", {1, 2}).real, 0.0);
-    EXPECT_EQ(Input_Call("joystick_check_button", {1, 0}).real, 0.0);
-    EXPECT_EQ(Input_Call("joystick_check_button", {1, 33}).real, 0.0);
+    EXPECT_EQ(Input_Call("joystick_check_button", {1, 1}).Real(), 1.0);
+    EXPECT_EQ(Input_Call("joystick_check_button", {1, 12}).Real(), 1.0);
+    EXPECT_EQ(Input_Call("joystick_check_button", {1, 2}).Real(), 0.0);
+    EXPECT_EQ(Input_Call("joystick_check_button", {1, 0}).Real(), 0.0);
+    EXPECT_EQ(Input_Call("joystick_check_button", {1, 33}).Real(), 0.0);
 
     SDL_JoystickSetVirtualAxis(j, 0, 32767);
     SDL_JoystickSetVirtualAxis(j, 1, 32767);

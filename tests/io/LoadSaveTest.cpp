@@ -128,6 +128,16 @@ TEST_F(LoadSaveTest, WholeFilesGoToTheSaveAreaAndComeFromEither)
     File_CreateDirectory(Prog("folder").c_str());
     EXPECT_EQ(LoadSave_ReadBundleFile("folder", &size), nullptr);
     EXPECT_FALSE(LoadSave_BundleFileExists("folder"));
+
+    // A game's read: the save area's copy wins, else the program folder's.
+    Scratch_WriteFile(Prog("both.txt"), "shipped");
+    EXPECT_EQ(ReadText(LoadSave_ReadGameFile, "both.txt"), "shipped");
+    ASSERT_TRUE(LoadSave_WriteSaveFile("both.txt", "saved", 5));
+    EXPECT_EQ(ReadText(LoadSave_ReadGameFile, "both.txt"), "saved");
+    EXPECT_TRUE(LoadSave_GameFileExists("shipped.txt"));
+    EXPECT_TRUE(LoadSave_GameFileExists("deep/er/f.bin"));
+    EXPECT_EQ(LoadSave_ReadGameFile("missing.txt", &size), nullptr);
+    EXPECT_FALSE(LoadSave_GameFileExists("missing.txt"));
 }
 
 TEST_F(LoadSaveTest, NamesAreFoundIgnoringLetterCase)

@@ -2,6 +2,7 @@
 // instance that has it with async_load naming the result map, the map is destroyed afterwards
 // (only if its slot still holds it), 66 and 68 are consumed without an event, requests that
 // are not finished stay, and the walk follows the list from its head.
+#include "Files/Code/Code_Compile.h"
 #include "Files/Code/Code_Constant.h"
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Function.h"
@@ -19,29 +20,9 @@
 #include "Files/Variable/Variable_World.h"
 #include "netbuf/NetbufSupport.h"
 
-void Code_Compiler_Init();
-
 namespace {
 
-std::vector<std::string> g_log;
 std::vector<std::string> g_order; // completions and clean-ups as they ran
-
-void TestLog(ScriptValue* result, CInstance*, CInstance*, int32_t argc, ScriptValue* args)
-{
-    Value_SetReal(result, 0);
-    std::string line;
-    for (int32_t k = 0; k < argc; ++k) {
-        if (k) line += ":";
-        if (args[k].kind == VALUE_STRING) {
-            line += args[k].text ? args[k].text : "";
-        } else {
-            char b[64];
-            std::snprintf(b, sizeof b, "%g", args[k].real);
-            line += b;
-        }
-    }
-    g_log.push_back(line);
-}
 
 // A request finished by its owner: its completion makes a map {"name": name} and answers n.
 struct Finished : HTTP_REQ_CONTEXT {
@@ -70,27 +51,19 @@ class Async : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        static bool once = false;
-        if (!once) {
-            once = true;
-            Code_Compiler_Init();
-            Code_Constant_Init();
-        }
+        Script_ResetTables();
+        Code_Compiler_Init();
+        Code_Constant_Init();
         g_StartupOptions.byteCodeInterpreter = 1;
-        Code_Error_Reset();
         Code_Error_SetShowErrors(false);
-        Function_Free();
         Function_DS_Init();
-        Function_Add("test_log", TestLog, -1);
+        TestLog_Register();
         Variable_BuiltIn_Init();
         World_RegisterVariables();
-        Variable_Global_Init();
         Run_Global_Init();
-        Object_InitHash();
-        DS_Reset();
         Run_State().roomSwitch = ROOM_STAY;
         Run_State().asyncLoad = -1;
-        g_log.clear();
+        g_Log.clear();
         g_order.clear();
     }
     void TearDown() override
@@ -100,10 +73,9 @@ protected:
             InstanceHash_Remove(i);
             delete i;
         }
-        Object_Lists_Free();
+        Code_Constant_Free();
+        Script_ResetTables();
         Object_Free();
-        DS_Reset();
-        Function_Free();
         Code_Error_SetShowErrors(true);
     }
     int32_t Obj() { return Object_Add(); }
@@ -128,12 +100,7 @@ protected:
         Object_LinkParents();
         Object_Lists_Build();
     }
-    std::string Log() const
-    {
-        std::string s;
-        for (const std::string& l : g_log) s += (s.empty() ? "" : " ") + l;
-        return s;
-    }
+    std::string Log() const { return LogText(); }
     std::string Order() const
     {
         std::string s;
@@ -198,7 +165,7 @@ TEST_F(Async, OnlyTheAsynchronousNumbersFire)
     EXPECT_EQ(Log(), "60 61 62 63 64 67 69");
     // Requests answering 66 or 68 (or below 60) are consumed without an event: map destroyed,
     // clean-up run.
-    g_log.clear();
+    g_Log.clear();
     new Finished("purchase", 66);
     new Finished("network", 68);
     new Finished("nothing", 12);

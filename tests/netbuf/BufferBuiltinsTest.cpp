@@ -38,7 +38,7 @@ TEST_F(BufferBuiltins, EveryBufferFunctionReportsABadIndex)
 {
     struct Case {
         const char* name;
-        std::initializer_list<Arg> args;
+        std::initializer_list<Val> args;
         double preset;
     };
     const Case cases[] = {
@@ -50,13 +50,13 @@ TEST_F(BufferBuiltins, EveryBufferFunctionReportsABadIndex)
     };
     for (const Case& c : cases) {
         ClearLog();
-        Arg r = Call(c.name, c.args);
+        Val r = Call(c.name, c.args);
         EXPECT_EQ(r.Real(), c.preset) << c.name;
         EXPECT_TRUE(Logged("Illegal Buffer Index")) << c.name;
         EXPECT_EQ(Errors(), 1) << c.name;
     }
     ClearLog();
-    Arg md5 = Call("buffer_md5", {5, 0, 1});
+    Val md5 = Call("buffer_md5", {5, 0, 1});
     EXPECT_TRUE(md5.IsString());
     EXPECT_FALSE(md5.HasText()); // a string without text
     EXPECT_TRUE(Logged("Illegal Buffer Index"));

@@ -1,7 +1,10 @@
 // Helpers of the buffer, HTTP and JSON tests (tests/netbuf/NetbufSupport.h).
 #include "netbuf/NetbufSupport.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -123,74 +126,34 @@ bool Netbuf_PumpUntil(const std::function<bool()>& done, int timeoutMs)
     }
 }
 
-std::string Netbuf_Oracle(const std::string& input)
+// A loopback port that nothing listens on (bound, read back and closed again).
+int Netbuf_ClosedPort()
 {
-    char name[] = "/tmp/zb_netbuf_oracleXXXXXX";
-    const int fd = mkstemp(name);
-    if (fd < 0) return "";
-    FILE* f = fdopen(fd, "w");
-    std::fwrite(input.data(), 1, input.size(), f);
-    std::fclose(f);
-    std::string command = "python3 '" + Netbuf_DataPath("oracle.py") + "' < '" + name + "'";
-    std::string output;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char b[4096];
-        size_t n;
-        while ((n = std::fread(b, 1, sizeof b, p)) > 0) output.append(b, n);
-        if (pclose(p) != 0) ADD_FAILURE() << "oracle.py failed";
-    } else {
-        ADD_FAILURE() << "python3 did not run";
-    }
-    std::remove(name);
-    return output;
-}
-
-// ---- Values --------------------------------------------------------------------------------
-
-Arg::Arg(const char* text) : m_v{VALUE_STRING, text ? MEM_STRDUP(text) : nullptr, 0.0} {}
-Arg::Arg(const Arg& other) : m_v(Value_Real(0.0)) { Value_Copy(&m_v, &other.m_v); }
-Arg& Arg::operator=(const Arg& other)
-{
-    Value_Copy(&m_v, &other.m_v);
-    return *this;
-}
-Arg::~Arg() { Value_FreeString(&m_v); }
-Arg Arg::Adopt(ScriptValue* v)
-{
-    Arg a;
-    Value_Move(&a.m_v, v);
-    return a;
-}
-
-void LogSink::Output(const char* format, ...)
-{
-    va_list a, b;
-    va_start(a, format);
-    va_copy(b, a);
-    const int n = std::vsnprintf(nullptr, 0, format, a);
-    va_end(a);
-    std::string s(size_t(n > 0 ? n : 0) + 1, '\0');
-    std::vsnprintf(s.data(), s.size(), format, b);
-    va_end(b);
-    s.resize(size_t(n > 0 ? n : 0));
-    text += s;
+    const int s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t n = sizeof a;
+    getsockname(s, reinterpret_cast<sockaddr*>(&a), &n);
+    close(s);
+    return ntohs(a.sin_port);
 }
 
 // ---- The fixture ---------------------------------------------------------------------------
 
-void NetbufTest::SetUp()
+void NetbufTest::Register()
 {
-    setenv("no_proxy", "*", 1);
-    Code_Error_Reset();
-    Code_Error_SetShowErrors(false);
-    Function_Free();
     Function_Buffer_Init();
     Function_Http_Register();
     Function_DS_Init();
-    DS_Reset();
+}
+
+void NetbufTest::SetUp()
+{
+    setenv("no_proxy", "*", 1);
     Buffer_FreeAll();
-    m_saved = Console_Get();
-    Console_Set(&m_log);
+    BuiltinTest::SetUp();
 }
 
 void NetbufTest::TearDown()
@@ -198,32 +161,5 @@ void NetbufTest::TearDown()
     HTTP_Shutdown();
     HTTP_SetTrustedCertificates(nullptr);
     Buffer_FreeAll();
-    DS_Reset();
-    Function_Free();
-    Console_Set(m_saved);
-    Code_Error_Reset();
-    Code_Error_SetShowErrors(true);
-}
-
-Arg NetbufTest::Call(const char* name, std::initializer_list<Arg> args)
-{
-    int32_t id = -1;
-    if (!Code_Function_Find(name, &id) || !Function_Get(id)) {
-        ADD_FAILURE() << "no built-in " << name;
-        return Arg(0.0);
-    }
-    std::vector<ScriptValue> raw;
-    for (const Arg& a : args) raw.push_back(a.Raw()); // borrowed: built-ins do not free arguments
-    ScriptValue result = Value_Real(0.0);
-    Function_Get(id)->f(&result, nullptr, nullptr, int32_t(raw.size()), raw.data());
-    return Arg::Adopt(&result);
-}
-
-int NetbufTest::Errors() const
-{
-    int n = 0;
-    for (size_t at = m_log.text.find("ERROR!!! :: "); at != std::string::npos;
-         at = m_log.text.find("ERROR!!! :: ", at + 1))
-        ++n;
-    return n;
+    BuiltinTest::TearDown();
 }

@@ -31,18 +31,6 @@ protected:
         for (const FakeDraw& x : d) n += x.vertexCount() / 6;
         return n;
     }
-    // The destination blend factor in force at each draw of the log.
-    std::vector<uint32_t> DestBlendPerDraw()
-    {
-        std::vector<uint32_t> out;
-        uint32_t dest = 6;
-        for (const std::string& l : dev()->log) {
-            const std::string key = "SetRenderState " + std::to_string(GFX_RS_DESTBLEND) + " ";
-            if (l.rfind(key, 0) == 0) dest = (uint32_t)std::stoul(l.substr(key.size()));
-            if (l.rfind("Draw", 0) == 0) out.push_back(dest);
-        }
-        return out;
-    }
 };
 
 TEST_F(Drawing, ShapeQuad)
@@ -130,8 +118,9 @@ TEST_F(Drawing, AdditiveBlendingPerTypeAndBackToNormal)
     One(s, normal, 0, 0);
     dev()->ClearLog();
     ParticleSystem_Draw(s);
-    Drawn();
-    EXPECT_EQ(DestBlendPerDraw(), (std::vector<uint32_t>{6, 2, 6})) << "normal, additive twice, normal";
+    std::vector<uint32_t> dest;
+    for (const FakeDraw& d : Drawn()) dest.push_back(d.destBlend);
+    EXPECT_EQ(dest, (std::vector<uint32_t>{6, 2, 6})) << "normal, additive twice, normal";
     GR_D3D_Flush();
     EXPECT_EQ(dev()->renderState[GFX_RS_DESTBLEND], 6u);
     // Ending on an additive particle still leaves normal blending.

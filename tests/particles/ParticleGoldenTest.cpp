@@ -3,8 +3,7 @@
 // rotations; alpha and additive blending over a life of colours; effects after a few steps; an
 // emitter's stream under gravity and an attractor, drawn by the room's depth walk. Scenes with
 // motion start from a fixed random seed, so a change in the update's maths changes the picture.
-// Pictures are compared with tests/data/particles_golden/*.png, each channel within kTolerance
-// (2); ZB_UPDATE_GOLDEN=1 rewrites the files (look at them before committing).
+// Pictures are compared with tests/data/particles_golden/*.png (support/Golden.h).
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -26,32 +25,17 @@
 #include "Files/Graphics/BuiltinImages.h"
 #include "Files/Graphics_API/TBitmap.h"
 #include "Platform/MemoryManager.h"
-#include "support/FakeGraphics.h"
+#include "support/Golden.h"
 
 namespace {
 
 const int32_t W = 160, H = 120;
-const int kTolerance = 2;
-
-std::string GoldenDir()
-{
-    std::string f = __FILE__;
-    return f.substr(0, f.rfind("/tests/")) + "/tests/data/particles_golden/";
-}
 
 class ParticleGolden : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        GraphicsTest_ResetGlobals();
-        GfxSystem_Set(nullptr);
-        WindowHost_Set(nullptr);
-        GR_Options().windowWidth = W;
-        GR_Options().windowHeight = H;
-        GR_BuiltinImages_SetTable(GR_BuiltinImages_Default());
-        void* window = GR_Window_Create(W, H);
-        ready = window && GR_D3D_Init(window, W, H, 0);
+        ready = GoldenDevice_Open(W, H);
         if (!ready) return;
         Particle_InitShapes();
     }
@@ -59,9 +43,7 @@ protected:
     static void TearDownTestSuite()
     {
         Particle_FreeAll();
-        GR_D3D_Shutdown();
-        GR_Texture_FreeAll();
-        GraphicsTest_ResetGlobals();
+        GoldenDevice_Close();
     }
 
     void SetUp() override
@@ -80,59 +62,14 @@ protected:
 
     std::vector<uint32_t> Capture()
     {
-        GR_D3D_Flush();
-        uint32_t* block = GR_D3D_ReadBackBufferRect(W, H, 0, 0, W, H);
-        std::vector<uint32_t> out;
-        if (block) out.assign(block, block + W * H);
-        MEM_FREE(block);
+        std::vector<uint32_t> out = GoldenDevice_Read(W, H);
         GR_D3D_Finish_Frame(true);
         return out;
     }
 
     void Compare(const std::string& name, const std::vector<uint32_t>& px)
     {
-        ASSERT_EQ(px.size(), (size_t)W * H);
-        const std::string path = GoldenDir() + name + ".png";
-        std::vector<uint8_t> rgba(px.size() * 4);
-        for (size_t i = 0; i < px.size(); ++i) {
-            rgba[i * 4] = (uint8_t)(px[i] >> 16);
-            rgba[i * 4 + 1] = (uint8_t)(px[i] >> 8);
-            rgba[i * 4 + 2] = (uint8_t)px[i];
-            rgba[i * 4 + 3] = 0xFF;
-        }
-        GR_PNG_SetSavePathMapper([](char* out, size_t cap, const char* file) {
-            std::snprintf(out, cap, "%s", file);
-            return true;
-        });
-        const char* update = std::getenv("ZB_UPDATE_GOLDEN");
-        if (update && *update == '1') {
-            ASSERT_TRUE(write_png_file(path.c_str(), rgba.data(), W, H));
-            GR_PNG_SetSavePathMapper(nullptr);
-            return;
-        }
-        std::ifstream in(path, std::ios::binary);
-        std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        ASSERT_FALSE(file.empty()) << "missing golden image " << path;
-        int32_t gw, gh;
-        uint32_t* golden = GR_PNG_DecodeToBlock(file.data(), (uint32_t)file.size(), &gw, &gh);
-        ASSERT_NE(golden, nullptr);
-        ASSERT_EQ(gw, W);
-        ASSERT_EQ(gh, H);
-        int worst = 0, bad = 0;
-        for (size_t i = 0; i < px.size(); ++i)
-            for (int s = 0; s < 24; s += 8) {
-                const int d = std::abs((int)((px[i] >> s) & 0xFF) - (int)((golden[i] >> s) & 0xFF));
-                worst = std::max(worst, d);
-                if (d > kTolerance) ++bad;
-            }
-        MEM_FREE(golden);
-        if (bad) {
-            const std::string actual = ::testing::TempDir() + name + "_actual.png";
-            write_png_file(actual.c_str(), rgba.data(), W, H);
-            ADD_FAILURE() << name << ": " << bad << " channels differ by more than " << kTolerance << " (worst "
-                          << worst << "); picture written to " << actual;
-        }
-        GR_PNG_SetSavePathMapper(nullptr);
+        EXPECT_EQ(Golden_Compare(px, W, H, "particles_golden/" + name + ".png"), "") << name;
     }
 
     // The room's walk over the automatically drawn systems, deepest first.

@@ -8,7 +8,7 @@
 #include "Files/Graphics_API/Graphics_RenderState.h"
 #include "Files/Graphics/BuiltinImages.h"
 #include "Files/Graphics_API/TBitmap.h"
-#include "Files/Base/Value.h"
+#include "support/BuiltinTest.h"
 
 void ParticleTest::SetUp()
 {
@@ -46,19 +46,8 @@ std::vector<FakeDraw> ParticleTest::Drawn()
 double CallBuiltin(const char* name, std::initializer_list<double> args)
 {
     int32_t id = -1;
-    if (!Code_Function_Find(name, &id)) {
-        Particle_RegisterBuiltins();
-        Code_Function_Find(name, &id);
-    }
-    const BuiltinFunction* f = Function_Get(id);
-    EXPECT_NE(f, nullptr) << name;
-    if (!f) return -12345;
-    EXPECT_TRUE(f->argCount == -1 || f->argCount == (int32_t)args.size()) << name;
-    std::vector<ScriptValue> values;
-    for (double a : args) values.push_back(Value_Real(a));
-    ScriptValue result = Value_Real(0.0);
-    f->f(&result, nullptr, nullptr, (int32_t)values.size(), values.data());
-    return result.real;
+    if (!Code_Function_Find(name, &id)) Particle_RegisterBuiltins();
+    return Builtin_Call(name, std::vector<Val>(args.begin(), args.end()), nullptr, nullptr, true).Real();
 }
 
 int32_t SimpleType(int32_t life, float speed, float direction)

@@ -54,8 +54,8 @@ uint32_t Entry(const std::vector<uint8_t>& file, const char* tag, uint32_t i)
 
 TEST_F(ChunkLoad, SpritesFieldByField)
 {
-    LoadedGame game;
-    LoadGame(game, Pack());
+    TestLoad game;
+    TestLoad_Run(game, Pack());
     ASSERT_TRUE(game.ok);
     ASSERT_EQ(Sprite_Count(), 3);
     EXPECT_EQ(Sprite_Find("spr_manual"), 2);
@@ -123,8 +123,8 @@ TEST_F(ChunkLoad, MaskRowsAreReadMostSignificantBitFirst)
     ASSERT_EQ(TestU32(file, entry + (15 + frames) * 4), 1u);
     file[masks] = 0x84;
     file[masks + 1] = 0x00;
-    LoadedGame game;
-    LoadGame(game, file);
+    TestLoad game;
+    TestLoad_Run(game, file);
     ASSERT_TRUE(game.ok);
     const CSprite* s = Sprite_Data(2);
     const uint8_t row0[6] = {1, 0, 0, 0, 0, 1};
@@ -135,8 +135,8 @@ TEST_F(ChunkLoad, MaskRowsAreReadMostSignificantBitFirst)
 
 TEST_F(ChunkLoad, BackgroundsAndFonts)
 {
-    LoadedGame game;
-    LoadGame(game, Pack());
+    TestLoad game;
+    TestLoad_Run(game, Pack());
     ASSERT_TRUE(game.ok);
     ASSERT_EQ(Background_Count(), 1);
     const CBackground* b = Background_Data(0);
@@ -187,8 +187,8 @@ TEST_F(ChunkLoad, GlyphTablesAreSortedWhateverTheFileOrder)
     const uint32_t a = TestU32(file, firstAt), z = TestU32(file, lastAt);
     TestPutU32(file, firstAt, z);
     TestPutU32(file, lastAt, a);
-    LoadedGame game;
-    LoadGame(game, file);
+    TestLoad game;
+    TestLoad_Run(game, file);
     ASSERT_TRUE(game.ok);
     const CFontZB* f = Font_Data(0);
     for (int32_t i = 1; i < f->glyphCount; ++i) EXPECT_LE(f->glyphs[i - 1].character, f->glyphs[i].character);
@@ -230,8 +230,8 @@ TEST_F(ChunkLoad, MalformedRecordsFailTheLoad)
     for (const Damage& d : damages) {
         std::vector<uint8_t> file = good;
         d.apply(file, this);
-        LoadedGame game;
-        LoadGame(game, file);
+        TestLoad game;
+        TestLoad_Run(game, file);
         EXPECT_FALSE(game.ok) << d.what;
     }
 }
@@ -271,8 +271,8 @@ TEST_F(ChunkLoad, PageEntriesAreSharedAndOutliveTheFileBytes)
     const uint32_t a = Entry(file, "SPRT", 1), b = Entry(file, "SPRT", 2);
     TestPutU32(file, b + 15 * 4, TestU32(file, a + 15 * 4));
     {
-        LoadedGame game;
-        LoadGame(game, file);
+        TestLoad game;
+        TestLoad_Run(game, file);
         ASSERT_TRUE(game.ok);
         EXPECT_EQ(Sprite_Data(1)->pageEntries[0], Sprite_Data(2)->pageEntries[0]);
         const int32_t before = GR_FilePageEntries_Count();

@@ -1,9 +1,8 @@
 // Golden images of the resource drawing on the OpenGL device (Mesa llvmpipe without a display,
 // SDL_VIDEODRIVER=offscreen): every sprite drawing form, backgrounds tiled and stretched, the
 // primitives, text in a game font (packed from DejaVu Sans) and in the debug font, and surfaces
-// drawn into and drawn. Pictures are compared with tests/data/resources_golden/*.png, each
-// channel within kTolerance (2) so that a Mesa upgrade rounding differently does not fail the
-// suite. ZB_UPDATE_GOLDEN=1 rewrites the files (inspect them before committing).
+// drawn into and drawn. Pictures are compared with tests/data/resources_golden/*.png
+// (support/Golden.h).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -32,32 +31,19 @@
 #include "Files/Graphics_API/TBitmap.h"
 #include "Files/Sprite/Sprite_Main.h"
 #include "Platform/MemoryManager.h"
+#include "Files/Runner/Runner_Reset.h"
 #include "ResourceTestSupport.h"
+#include "support/Golden.h"
 
 namespace {
 
 const int32_t W = 160, H = 120;
-const int kTolerance = 2;
-
-std::string GoldenDir()
-{
-    std::string f = __FILE__;
-    return f.substr(0, f.rfind("/tests/")) + "/tests/data/resources_golden/";
-}
 
 class ResourceGolden : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        GraphicsTest_ResetGlobals();
-        GfxSystem_Set(nullptr);
-        WindowHost_Set(nullptr);
-        GR_Options().windowWidth = W;
-        GR_Options().windowHeight = H;
-        GR_BuiltinImages_SetTable(GR_BuiltinImages_Default());
-        void* window = GR_Window_Create(W, H);
-        ready = window && GR_D3D_Init(window, W, H, 0);
+        ready = GoldenDevice_Open(W, H);
         if (!ready) return;
         GR_Draw_InitCircleTable();
         folder = new ScratchFolder();
@@ -68,13 +54,11 @@ protected:
     {
         delete game;
         game = nullptr;
-        Resources_ResetAll();
+        Runtime_ResetAll();
         LoadSave_SetFolders(nullptr, nullptr, nullptr);
         delete folder;
         folder = nullptr;
-        GR_D3D_Shutdown();
-        GR_Texture_FreeAll();
-        GraphicsTest_ResetGlobals();
+        GoldenDevice_Close();
     }
 
     // A game with a sprite (two 16 x 16 frames: a ring and a cross, transparent elsewhere), a
@@ -102,8 +86,8 @@ protected:
             "backgrounds": [{"name": "bg", "image": "stripes.png"}],
             "fonts": [{"name": "fnt", "ttf": ")" + std::string(kTestFontFile) + R"(", "size": 10, "first": 32,
                        "last": 126}]})";
-        game = new LoadedGame();
-        LoadGame(*game, TestPack(manifest, dir / "pack").game);
+        game = new TestLoad();
+        TestLoad_Run(*game, TestPack(manifest, dir / "pack").game);
         ASSERT_TRUE(game->ok);
         Scratch_WriteFile(dir / "prog/.keep", "");
         Scratch_WriteFile(dir / "save/.keep", "");
@@ -135,71 +119,26 @@ protected:
 
     std::vector<uint32_t> Capture()
     {
-        GR_D3D_Flush();
-        uint32_t* block = GR_D3D_ReadBackBufferRect(W, H, 0, 0, W, H);
-        std::vector<uint32_t> out;
-        if (block) out.assign(block, block + W * H);
-        MEM_FREE(block);
+        std::vector<uint32_t> out = GoldenDevice_Read(W, H);
         GR_D3D_Finish_Frame(true);
         return out;
     }
 
     void Compare(const std::string& name, const std::vector<uint32_t>& px)
     {
-        ASSERT_EQ(px.size(), (size_t)W * H);
-        const std::string path = GoldenDir() + name + ".png";
-        std::vector<uint8_t> rgba(px.size() * 4);
-        for (size_t i = 0; i < px.size(); ++i) {
-            rgba[i * 4] = (uint8_t)(px[i] >> 16);
-            rgba[i * 4 + 1] = (uint8_t)(px[i] >> 8);
-            rgba[i * 4 + 2] = (uint8_t)px[i];
-            rgba[i * 4 + 3] = 0xFF; // the screen's alpha is the drawing's, not the picture's
-        }
-        GR_PNG_SetSavePathMapper([](char* out, size_t cap, const char* file) {
-            std::snprintf(out, cap, "%s", file);
-            return true;
-        });
-        const char* update = std::getenv("ZB_UPDATE_GOLDEN");
-        if (update && *update == '1') {
-            ASSERT_TRUE(write_png_file(path.c_str(), rgba.data(), W, H));
-            GR_PNG_SetSavePathMapper(nullptr);
-            return;
-        }
-        std::ifstream in(path, std::ios::binary);
-        std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        ASSERT_FALSE(file.empty()) << "missing golden image " << path;
-        int32_t gw, gh;
-        uint32_t* golden = GR_PNG_DecodeToBlock(file.data(), (uint32_t)file.size(), &gw, &gh);
-        ASSERT_NE(golden, nullptr);
-        ASSERT_EQ(gw, W);
-        ASSERT_EQ(gh, H);
-        int worst = 0, bad = 0;
-        for (size_t i = 0; i < px.size(); ++i)
-            for (int s = 0; s < 24; s += 8) {
-                const int d = std::abs((int)((px[i] >> s) & 0xFF) - (int)((golden[i] >> s) & 0xFF));
-                worst = std::max(worst, d);
-                if (d > kTolerance) ++bad;
-            }
-        MEM_FREE(golden);
-        if (bad) {
-            const std::string actual = ::testing::TempDir() + name + "_actual.png";
-            write_png_file(actual.c_str(), rgba.data(), W, H);
-            ADD_FAILURE() << name << ": " << bad << " channels differ by more than " << kTolerance << " (worst "
-                          << worst << "); picture written to " << actual;
-        }
-        GR_PNG_SetSavePathMapper(nullptr);
+        EXPECT_EQ(Golden_Compare(px, W, H, "resources_golden/" + name + ".png"), "") << name;
     }
 
     static uint32_t At(const std::vector<uint32_t>& px, int x, int y) { return px[(size_t)y * W + x] & 0xFFFFFF; }
 
     static bool ready;
     static ScratchFolder* folder;
-    static LoadedGame* game;
+    static TestLoad* game;
     static int32_t runtime;
 };
 bool ResourceGolden::ready = false;
 ScratchFolder* ResourceGolden::folder = nullptr;
-LoadedGame* ResourceGolden::game = nullptr;
+TestLoad* ResourceGolden::game = nullptr;
 int32_t ResourceGolden::runtime = -1;
 
 TEST_F(ResourceGolden, SpriteForms)

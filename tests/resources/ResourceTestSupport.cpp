@@ -12,38 +12,25 @@
 #include "Files/Support/LoadSave.h"
 #include "Files/Graphics/BuiltinImages.h"
 #include "Files/Graphics_API/TBitmap.h"
+#include "Files/Runner/Runner_Reset.h"
 #include "Files/Sprite/Sprite_Main.h"
 #include "GamePack_Writer.h"
 #include "Platform/MemoryManager.h"
 
 const char* kTestFontFile = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 
-void Resources_ResetAll()
-{
-    Sprite_Free();
-    Background_Free();
-    Font_Free();
-    GR_Text_FreeDefaultFont();
-    GR_Text_SetFont(-1);
-    GR_Text_SetHAlign(0);
-    GR_Text_SetVAlign(0);
-    GR_Surface_ResetTable();
-    GR_FilePageEntries_Clear();
-    Sprite_ResetDrawRect();
-    Sprite_SetHttpGet(nullptr);
-}
-
 void ResourceFixture::SetUp()
 {
     GraphicsFixture::SetUp();
     GR_BuiltinImages_SetTable(GR_BuiltinImages_Default());
-    Resources_ResetAll();
+    Runtime_ResetAll();
+    Sprite_SetHttpGet(nullptr);
     dev()->ClearLog();
 }
 
 void ResourceFixture::TearDown()
 {
-    Resources_ResetAll();
+    Runtime_ResetAll();
     LoadSave_SetFolders(nullptr, nullptr, nullptr);
     GraphicsFixture::TearDown();
 }
@@ -108,7 +95,3 @@ void WritePng(const std::string& path, int32_t w, int32_t h, const std::vector<u
     for (uint32_t c : rgba) img.rgba.insert(img.rgba.end(), {uint8_t(c >> 24), uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c)});
     TestImage_WritePng(path, img);
 }
-
-LoadedGame::~LoadedGame() { Resources_ResetAll(); }
-
-void LoadGame(LoadedGame& load, const std::vector<uint8_t>& bytes) { TestLoad_Run(load, bytes); }

@@ -1,6 +1,6 @@
 // Shared helpers of the resource tests: a fixture over the recording graphics fake that also
-// empties the sprite, background and font tables, the surfaces, the game file's page entries
-// and the built-in font around each test; image makers; packing and loading a game.
+// resets the whole runtime (Runtime_ResetAll: sprites, backgrounds, fonts, surfaces, the game
+// file's page entries, the built-in font, ...) around each test; image makers.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -16,10 +16,6 @@
 class CBitmap32;
 class CSprite;
 class TBitmap;
-
-// Empties every table of the resource modules (sprites, backgrounds, fonts, surfaces, the game
-// file's page entries, the built-in font, the drawing rectangle).
-void Resources_ResetAll();
 
 class ResourceFixture : public GraphicsFixture {
 protected:
@@ -44,12 +40,6 @@ CSprite* MakeMaskSprite(int32_t w, int32_t h, int32_t ox, int32_t oy, const std:
 
 // A PNG file of w x h pixels given as 0xRRGGBBAA words.
 void WritePng(const std::string& path, int32_t w, int32_t h, const std::vector<uint32_t>& rgba);
-
-// Loads a packed game the way start-up does; the bytes stay with the object.
-struct LoadedGame : TestLoad {
-    ~LoadedGame();
-};
-void LoadGame(LoadedGame& load, const std::vector<uint8_t>& bytes);
 
 // The system font file of the tests (fonts-dejavu-core).
 extern const char* kTestFontFile;

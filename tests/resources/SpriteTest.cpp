@@ -36,7 +36,7 @@ protected:
         WritePng(dir / (folder + "/" + name), w, h, px);
     }
     // A packed game with one precise sprite of two 4 x 3 frames, loaded.
-    void LoadGameSprite(LoadedGame& game)
+    void LoadGameSprite(TestLoad& game)
     {
         std::vector<uint32_t> px;
         for (int32_t y = 0; y < 3; ++y)
@@ -45,7 +45,7 @@ protected:
         WritePng(dir / "pack/strip.png", 8, 3, px);
         const std::string manifest = R"({"sprites": [{"name": "spr_file", "image": "strip.png", "frames": 2,
             "precise": true, "transparent": true, "origin": [1, 1]}]})";
-        LoadGame(game, TestPack(manifest, dir / "pack").game);
+        TestLoad_Run(game, TestPack(manifest, dir / "pack").game);
         ASSERT_TRUE(game.ok);
         ASSERT_TRUE(Sprite_Data(0)->HasFileFrames());
     }
@@ -150,7 +150,7 @@ TEST_F(SpriteTable, FailedAdditionsGiveTheSlotBack)
 
 TEST_F(SpriteTable, DuplicateOfAGameFileSpriteReadsItsFramesBack)
 {
-    LoadedGame game;
+    TestLoad game;
     LoadGameSprite(game);
     const CSprite* file = Sprite_Data(0);
     TexturePageEntry* entry0 = file->pageEntries[0];
@@ -176,7 +176,7 @@ TEST_F(SpriteTable, DuplicateOfAGameFileSpriteReadsItsFramesBack)
 
 TEST_F(SpriteTable, AddingAFrameToAGameFileSpriteKeepsTheFileEntries)
 {
-    LoadedGame game;
+    TestLoad game;
     LoadGameSprite(game);
     CSprite* s = Sprite_Data(0);
     TexturePageEntry* entry0 = s->pageEntries[0];
@@ -193,7 +193,7 @@ TEST_F(SpriteTable, AddingAFrameToAGameFileSpriteKeepsTheFileEntries)
     EXPECT_TRUE(GR_FilePageEntries_Owns(entry0));
     EXPECT_EQ(entry0->srcX, srcX);
     // When the earlier frames cannot be read back nothing changes.
-    LoadedGame again;
+    TestLoad again;
     LoadGameSprite(again);
     CSprite* t = Sprite_Data(0);
     t->pageEntries[1]->texturePage = -1;
@@ -225,7 +225,7 @@ TEST_F(SpriteTable, AlphaFromAnotherSpriteRebuildsThePageEntries)
 
 TEST_F(SpriteTable, PreciseOffAndOnKeepsTheGameFileMasks)
 {
-    LoadedGame game;
+    TestLoad game;
     LoadGameSprite(game);
     CSprite* s = Sprite_Data(0);
     ASSERT_TRUE(s->masksBuilt);
@@ -246,7 +246,7 @@ TEST_F(SpriteTable, PreciseOffAndOnKeepsTheGameFileMasks)
 
 TEST_F(SpriteTable, MergeNeedsBitmapsOnBothSides)
 {
-    LoadedGame game;
+    TestLoad game;
     LoadGameSprite(game);
     Strip("s.png", 4, 3);
     const int32_t run = Sprite_Add("s.png", 1, true, false, false, true, 0, 0);

@@ -228,7 +228,7 @@ TEST_F(Binding, PackedByteCodeGameBindsToTheCompilersOutput)
     GamePack_SetCompiler(TestCompile);
     const std::string manifest = R"json({
       "name": "ByteCode", "mode": "bytecode",
-      "scripts": [{"name": "scr_a", "code": "score = 10\nlives = score\nshow_message(\"hello\", lives)\nreturn x"},
+      "scripts": [{"name": "scr_a", "code": "score = 10\nlives = score\nshow_message(lives)\nreturn x"},
                   {"name": "scr_b", "code": "y = \"hello\"; scr_a(); score = y"}],
       "objects": [{"name": "obj", "events": [{"type": "create", "code": "speed = 3; scr_b()"},
                                               {"type": "step", "number": 1, "code": "x = speed"}]}],
@@ -245,7 +245,7 @@ TEST_F(Binding, PackedByteCodeGameBindsToTheCompilersOutput)
     ASSERT_TRUE(g_Code.present);
 
     // Each body equals what the compiler made, with every name bound and strings as indexes.
-    const char* sources[] = {"score = 10\nlives = score\nshow_message(\"hello\", lives)\nreturn x",
+    const char* sources[] = {"score = 10\nlives = score\nshow_message(lives)\nreturn x",
                              "y = \"hello\"; scr_a(); score = y", "speed = 3; scr_b()", "x = speed", "lives = 3",
                              "speed = lives"};
     ASSERT_EQ(g_Code.entries.size(), 6u);

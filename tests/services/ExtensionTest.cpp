@@ -22,6 +22,7 @@
 #include "Files/DLL/DLL.h"
 #include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Variable/Variable_World.h"
+#include "Files/Runner/Runner_Reset.h"
 #include "services/ServicesSupport.h"
 #include "support/CaptureConsole.h"
 
@@ -34,28 +35,24 @@ class Extensions : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        Services_InitLanguage();
+        Runtime_ResetAll();
+        World_InitLanguage();
         Variable_BuiltIn_Init();
         World_RegisterVariables();
-        Variable_Global_Init();
-        Extension_Free();
         Extension_InstallHooks();
         g_StartupOptions.extensionsOff = 0;
         g_StartupOptions.byteCodeInterpreter = 1;
-        Code_Error_Reset();
         Code_Error_SetShowErrors(false);
-        g_ServicesLog.clear();
+        g_Log.clear();
         LoadSave_SetFolders(ZB_TESTEXT_DIR, ZB_TESTEXT_DIR, nullptr);
     }
     void TearDown() override
     {
         LoadSave_SetFolders(nullptr, nullptr, nullptr);
         Code_Constant_Init(); // the packages' constants go (their texts with them)
-        Extension_Free();
+        Runtime_ResetAll();
         Function_SetExtensionHooks(nullptr);
         g_StartupOptions.extensionsOff = 0;
-        g_StartupOptions.byteCodeInterpreter = 1;
-        DLL_FreeAll();
     }
 
     // The test library as a package: ext_add(a, b), ext_concat(s, t) -> string, ext_const().
@@ -87,11 +84,11 @@ protected:
         EXPECT_TRUE(code.Compile("test")) << (Code_Error_GetText() ? Code_Error_GetText() : "");
         CInstance self(0, 0, 100001, -1, false);
         ScriptValue result = Value_Real(0);
-        g_ServicesLog.clear();
+        g_Log.clear();
         Code_Execute(&self, &self, &code, &result);
         Value_FreeString(&result);
         g_StartupOptions.byteCodeInterpreter = 1;
-        return ServicesLogText();
+        return LogText();
     }
 };
 
@@ -281,12 +278,12 @@ TEST_F(Extensions, InitialisationAndFinalisationFunctions)
     ASSERT_TRUE(Extension_Prepare());
     for (bool vm : {true, false}) {
         g_StartupOptions.byteCodeInterpreter = vm ? 1 : 0;
-        g_ServicesLog.clear();
+        g_Log.clear();
         EXPECT_TRUE(Extension_RunInitFunctions());
-        EXPECT_EQ(ServicesLogText(), "init:0 init:0") << "each file names its own";
-        g_ServicesLog.clear();
+        EXPECT_EQ(LogText(), "init:0 init:0") << "each file names its own";
+        g_Log.clear();
         EXPECT_TRUE(Extension_RunFinalFunctions());
-        EXPECT_EQ(ServicesLogText(), "final");
+        EXPECT_EQ(LogText(), "final");
     }
     g_StartupOptions.byteCodeInterpreter = 1;
 
@@ -295,15 +292,15 @@ TEST_F(Extensions, InitialisationAndFinalisationFunctions)
                                                 "no_final");
     (void)missing;
     CaptureBoxes boxes;
-    g_ServicesLog.clear();
+    g_Log.clear();
     EXPECT_FALSE(Extension_RunInitFunctions());
     ASSERT_EQ(boxes.texts.size(), 1u);
     EXPECT_EQ(boxes.texts[0], "Could not locate initialization function no_init");
-    g_ServicesLog.clear();
+    g_Log.clear();
     EXPECT_FALSE(Extension_RunFinalFunctions());
     ASSERT_EQ(boxes.texts.size(), 2u);
     EXPECT_EQ(boxes.texts[1], "Could not locate finalization function no_final");
-    EXPECT_EQ(ServicesLogText(), "final");
+    EXPECT_EQ(LogText(), "final");
 }
 
 TEST_F(Extensions, TheChunkIsAcceptedAndItsPackagesNotRead)
@@ -328,7 +325,6 @@ protected:
     void TearDown() override
     {
         ServicesWorldTest::TearDown();
-        Extension_Free();
         Function_SetExtensionHooks(nullptr);
     }
 };
@@ -345,14 +341,14 @@ TEST_F(ExtensionGame, StartAndEndRunThePackagesFunctions)
     Place(Room(), o, 0, 0);
     Start();
     EndGame();
-    EXPECT_EQ(ServicesLogText(), "init:0 create final");
+    EXPECT_EQ(LogText(), "init:0 create final");
 
     // An initialisation function that is not there: no room starts.
-    g_ServicesLog.clear();
+    g_Log.clear();
     Extension_AddFile(Extension_AddPackage("q"), "d.zbl", EXTENSION_FILE_CODE, "missing_init");
     CaptureBoxes boxes;
     EXPECT_FALSE(StartGame());
     EXPECT_EQ(Run_CurrentRoom(), nullptr);
-    EXPECT_EQ(ServicesLogText(), "init:0");
+    EXPECT_EQ(LogText(), "init:0");
     EXPECT_TRUE(boxes.Has("Could not locate initialization function missing_init"));
 }

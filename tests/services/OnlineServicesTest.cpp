@@ -63,17 +63,6 @@ void Requeue(void*)
     OnlineServices_QueueStep(Requeue, nullptr);
 }
 
-ScriptValue CallBuiltin(const char* name, std::vector<ScriptValue> args)
-{
-    int32_t id = -1;
-    EXPECT_TRUE(Code_Function_Find(name, &id)) << name;
-    const BuiltinFunction* row = Function_Get(id);
-    ScriptValue result = Value_Real(0);
-    if (row) row->f(&result, nullptr, nullptr, int32_t(args.size()), args.data());
-    for (ScriptValue& a : args) Value_FreeString(&a);
-    return result;
-}
-
 } // namespace
 
 // =============================================================================================
@@ -153,17 +142,17 @@ TEST_F(OnlineWorld, PurchasesReachEvent66AndTheStepServicesTheQueues)
     OnlineServices_QueueCallback(Count, nullptr);
     Frames(1);
     EXPECT_EQ(g_ran, 2) << "the step ran both queues";
-    EXPECT_EQ(ServicesLogText(), "step:-1 iap:" + std::to_string(map)) << "purchases come in the asynchronous phase";
+    EXPECT_EQ(LogText(), "step:-1 iap:" + std::to_string(map)) << "purchases come in the asynchronous phase";
     EXPECT_EQ(DS_Map_Data(map), nullptr) << "destroyed after its event";
     EXPECT_EQ(Run_State().asyncLoad, -1);
     // A map destroyed before its delivery is not delivered; one queued at shutdown is freed.
-    g_ServicesLog.clear();
+    g_Log.clear();
     const int32_t gone = DS_Map_CreateFromPairs(0);
     IAP_QueueEvent(gone);
     DS_Map_Destroy(gone);
     IAP_QueueEvent(-5);
     Frames(1);
-    EXPECT_EQ(ServicesLogText(), "step:-1");
+    EXPECT_EQ(LogText(), "step:-1");
     const int32_t late = DS_Map_CreateFromPairs(0);
     IAP_QueueEvent(late);
     Services_Shutdown();
@@ -203,9 +192,9 @@ protected:
 
 TEST_F(VirtualKeys, AddFillsAFreeRecordAndAnswersItsHandle)
 {
-    ScriptValue h = CallBuiltin("virtual_key_add", {Value_Real(10), Value_Real(20.5), Value_Real(30), Value_Real(41.5),
-                                                    Value_Real(65)});
-    EXPECT_EQ(h.real, 1.0);
+    Val h = Builtin_Call("virtual_key_add", {10, 20.5, 30, 41.5,
+                                                    65});
+    EXPECT_EQ(h.Real(), 1.0);
     const IO_VirtualButton* b = IO_VirtualButton_Get(0);
     EXPECT_EQ(b->flags, IO_VBUTTON_IN_USE) << "in use, not shown";
     EXPECT_EQ(b->x, 10);
@@ -216,49 +205,47 @@ TEST_F(VirtualKeys, AddFillsAFreeRecordAndAnswersItsHandle)
     EXPECT_EQ(b->bottom, 62);
     EXPECT_EQ(b->key, 65);
     EXPECT_EQ(b->mouseButton, 0);
-    EXPECT_EQ(CallBuiltin("virtual_key_add", {Value_Real(0), Value_Real(0), Value_Real(1), Value_Real(1), Value_Real(66)}).real,
+    EXPECT_EQ(Builtin_Call("virtual_key_add", {0, 0, 1, 1, 66}).Real(),
               2.0);
-    EXPECT_EQ(CallBuiltin("virtual_key_show", {Value_Real(2)}).real, 0.0);
+    EXPECT_EQ(Builtin_Call("virtual_key_show", {2}).Real(), 0.0);
     EXPECT_EQ(IO_VirtualButton_Get(1)->flags, IO_VBUTTON_IN_USE | IO_VBUTTON_SHOWN);
-    CallBuiltin("virtual_key_hide", {Value_Real(2)});
+    Builtin_Call("virtual_key_hide", {2});
     EXPECT_EQ(IO_VirtualButton_Get(1)->flags, IO_VBUTTON_IN_USE);
-    CallBuiltin("virtual_key_delete", {Value_Real(1)});
+    Builtin_Call("virtual_key_delete", {1});
     EXPECT_EQ(IO_VirtualButton_Get(0)->flags, 0);
-    EXPECT_EQ(CallBuiltin("virtual_key_add", {Value_Real(5), Value_Real(5), Value_Real(5), Value_Real(5), Value_Real(9)}).real,
+    EXPECT_EQ(Builtin_Call("virtual_key_add", {5, 5, 5, 5, 9}).Real(),
               1.0)
         << "the freed record is taken again";
     // Sums past the 32-bit range wrap instead of overflowing.
-    CallBuiltin("virtual_key_add", {Value_Real(2147483647), Value_Real(0), Value_Real(10), Value_Real(1), Value_Real(1)});
+    Builtin_Call("virtual_key_add", {2147483647, 0, 10, 1, 1});
     EXPECT_EQ(IO_VirtualButton_Get(2)->right, -2147483639);
 }
 
 TEST_F(VirtualKeys, BadCallsAreReportedAndChangeNothing)
 {
-    EXPECT_EQ(CallBuiltin("virtual_key_add", {Value_Real(1), Value_Real(2)}).real, 0.0);
+    EXPECT_EQ(Builtin_Call("virtual_key_add", {1, 2}).Real(), 0.0);
     EXPECT_EQ(Last(), "Illegal argument count");
-    ScriptValue text = Value_Real(0);
-    Value_SetString(&text, "x");
-    EXPECT_EQ(CallBuiltin("virtual_key_add", {Value_Real(1), text, Value_Real(1), Value_Real(1), Value_Real(1)}).real, 0.0);
+    EXPECT_EQ(Builtin_Call("virtual_key_add", {1, "x", 1, 1, 1}).Real(), 0.0);
     EXPECT_EQ(Last(), "Illegal argument type");
     EXPECT_EQ(IO_VirtualButton_FindFree(), IO_VirtualButton_Get(0));
     for (double bad : {0.0, -3.0, 129.0, 1e12}) {
         Code_Error_SetLastShown(nullptr);
-        CallBuiltin("virtual_key_show", {Value_Real(bad)});
+        Builtin_Call("virtual_key_show", {bad});
         EXPECT_EQ(Last(), "Illegal virtual key handle") << bad;
         Code_Error_SetLastShown(nullptr);
-        CallBuiltin("virtual_key_delete", {Value_Real(bad)});
+        Builtin_Call("virtual_key_delete", {bad});
         EXPECT_EQ(Last(), "Illegal virtual key handle") << bad;
         Code_Error_SetLastShown(nullptr);
-        CallBuiltin("virtual_key_hide", {Value_Real(bad)});
+        Builtin_Call("virtual_key_hide", {bad});
         EXPECT_EQ(Last(), "Illegal virtual key handle") << bad;
     }
     // All 128 in use: the next add answers 0.
     for (int k = 0; k < IO_VIRTUAL_BUTTONS; ++k)
-        EXPECT_EQ(CallBuiltin("virtual_key_add", {Value_Real(0), Value_Real(0), Value_Real(1), Value_Real(1), Value_Real(1)}).real,
+        EXPECT_EQ(Builtin_Call("virtual_key_add", {0, 0, 1, 1, 1}).Real(),
                   k + 1.0);
-    EXPECT_EQ(CallBuiltin("virtual_key_add", {Value_Real(0), Value_Real(0), Value_Real(1), Value_Real(1), Value_Real(1)}).real,
+    EXPECT_EQ(Builtin_Call("virtual_key_add", {0, 0, 1, 1, 1}).Real(),
               0.0);
-    CallBuiltin("virtual_key_delete", {Value_Real(128)});
+    Builtin_Call("virtual_key_delete", {128});
     EXPECT_EQ(IO_VirtualButton_FindFree(), IO_VirtualButton_Get(127));
 }
 

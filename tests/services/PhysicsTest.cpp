@@ -569,13 +569,13 @@ TEST_F(PhysicsRoom, BodiesComeFromObjectsAndCollideWithEvents)
     EXPECT_NEAR(Get(b, "phy_com_x"), 108, 1e-3);
     EXPECT_NEAR(Get(b, "phy_position_y"), 0, 1e-6);
 
-    for (int k = 0; k < 60 && g_ServicesLog.empty(); ++k) Frames(1);
-    ASSERT_FALSE(g_ServicesLog.empty()) << "the ball reached the ground";
+    for (int k = 0; k < 60 && g_Log.empty(); ++k) Frames(1);
+    ASSERT_FALSE(g_Log.empty()) << "the ball reached the ground";
     // Both sides got the event, with two contact points on the ground's top (y = 100), and
     // the normal from the ball down to the ground.
-    EXPECT_EQ(g_ServicesLog[0], "hit:" + std::to_string(ground) + ":2:100:1") << ServicesLogText();
-    ASSERT_GE(g_ServicesLog.size(), 2u);
-    EXPECT_EQ(g_ServicesLog[1], "ground:" + std::to_string(ball) + ":2");
+    EXPECT_EQ(g_Log[0], "hit:" + std::to_string(ground) + ":2:100:1") << LogText();
+    ASSERT_GE(g_Log.size(), 2u);
+    EXPECT_EQ(g_Log[1], "ground:" + std::to_string(ball) + ":2");
     EXPECT_GT(b->i_y, 80.0f) << "the instance followed its body";
     EXPECT_EQ(Get(b, "phy_collision_points"), 0.0) << "no contact is being reported outside the events";
     ScriptValue v = Value_Real(0);
@@ -597,7 +597,7 @@ TEST_F(PhysicsRoom, CollisionEventsOfOrdinaryRoomsAreNotDispatchedHere)
     Place(r, b, 12, 12);
     Start();
     Frames(3);
-    EXPECT_EQ(ServicesLogText(), "");
+    EXPECT_EQ(LogText(), "");
 }
 
 TEST_F(PhysicsRoom, VariablesReadAndWriteThroughTheBody)
@@ -658,10 +658,10 @@ TEST_F(PhysicsRoom, InstancesDestroyedInACollisionEventAreSafe)
     Place(r, ground, 0, 40);
     Start();
     Frames(60);
-    EXPECT_EQ(First(ball), nullptr) << ServicesLogText();
+    EXPECT_EQ(First(ball), nullptr) << LogText();
     // Whichever side the engine reports first destroys the ball; its partner's event is then
     // skipped (a destroyed instance is not live).
-    EXPECT_EQ(g_ServicesLog.size(), 5u) << ServicesLogText();
+    EXPECT_EQ(g_Log.size(), 5u) << LogText();
     EXPECT_EQ(Physics_CurrentWorld()->GetBodyCount(), 1);
 }
 
@@ -696,7 +696,7 @@ TEST_F(PhysicsRoom, SensorsReportWithoutContactPoints)
     Place(r, zone, 0, 0);
     Start();
     Frames(2);
-    ASSERT_FALSE(g_ServicesLog.empty());
-    EXPECT_EQ(g_ServicesLog[0], "in:0");
+    ASSERT_FALSE(g_Log.empty());
+    EXPECT_EQ(g_Log[0], "in:0");
     EXPECT_EQ(First(ball)->i_x, 50.0f) << "a sensor does not push";
 }

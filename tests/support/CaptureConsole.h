@@ -1,4 +1,5 @@
-// Captures the log console's lines for the life of the object.
+// Captures the log console's lines (and, when asked, the release console's form sink, where
+// run-time errors land) for the life of the object.
 #pragma once
 
 #include <cstdarg>
@@ -9,21 +10,46 @@
 
 class CaptureConsole : public tagIConsole {
 public:
-    CaptureConsole() : m_saved(Console_Get()) { Console_Set(this); }
-    ~CaptureConsole() override { Console_Set(m_saved); }
-    bool Query(int, int) override { return true; }
-    void Output(const char* format, ...) override
+    explicit CaptureConsole(bool formSink = false) : m_saved(Console_Get()), m_formSink(formSink)
     {
-        char buffer[8192];
-        va_list args;
-        va_start(args, format);
-        std::vsnprintf(buffer, sizeof buffer, format, args);
-        va_end(args);
-        text += buffer;
+        Console_Set(this);
+        if (formSink) Console_SetFormSink(this);
     }
-    bool Has(const std::string& s) const { return text.find(s) != std::string::npos; }
+    ~CaptureConsole() override
+    {
+        if (m_formSink) Console_SetFormSink(nullptr);
+        Console_Set(m_saved);
+    }
+    CaptureConsole(const CaptureConsole&) = delete;
+    CaptureConsole& operator=(const CaptureConsole&) = delete;
+
+    bool Query(int, int) override { return true; }
+    void Output(const char* format, ...) override __attribute__((format(printf, 2, 3)))
+    {
+        va_list a, b;
+        va_start(a, format);
+        va_copy(b, a);
+        const int n = std::vsnprintf(nullptr, 0, format, a);
+        va_end(a);
+        std::string s(size_t(n > 0 ? n : 0) + 1, '\0');
+        std::vsnprintf(s.data(), s.size(), format, b);
+        va_end(b);
+        s.resize(size_t(n > 0 ? n : 0));
+        text += s;
+    }
+    const std::string& Text() const { return text; }
+    bool Has(const std::string& piece) const { return text.find(piece) != std::string::npos; }
+    // How often piece stands in the text.
+    int Count(const std::string& piece) const
+    {
+        int n = 0;
+        for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++n;
+        return n;
+    }
+    void Clear() { text.clear(); }
     std::string text;
 
 private:
     tagIConsole* m_saved;
+    bool m_formSink;
 };

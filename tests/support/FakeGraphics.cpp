@@ -62,6 +62,13 @@ size_t FakeDevice::Count(const std::string& prefix) const
     return (size_t)std::count_if(log.begin(), log.end(), [&](const std::string& s) { return s.rfind(prefix, 0) == 0; });
 }
 
+size_t FakeDevice::Calls(const std::string& method) const
+{
+    return (size_t)std::count_if(log.begin(), log.end(), [&](const std::string& s) {
+        return s.compare(0, method.size(), method) == 0 && (s.size() == method.size() || s[method.size()] == ' ');
+    });
+}
+
 bool FakeDevice::Reset(GfxPresentParams& pp)
 {
     log.push_back("Reset " + std::to_string(pp.backBufferWidth) + "x" + std::to_string(pp.backBufferHeight) +
@@ -365,6 +372,8 @@ void FakeDevice::Record(uint32_t type, uint32_t count, const uint8_t* base, uint
     FakeDraw d{type, count, fvf, stride, boundTexture, {}};
     d.vertices.assign(base, base + (size_t)Vertices(type, count) * stride);
     std::memcpy(d.world, transform[2], sizeof d.world);
+    d.addressU = sampler[GFX_SAMP_ADDRESSU];
+    d.destBlend = renderState[GFX_RS_DESTBLEND];
     draws.push_back(std::move(d));
     log.push_back("Draw " + std::to_string(type) + " " + std::to_string(count));
 }

@@ -20,6 +20,8 @@ struct FakeDraw {
     GfxTexture* texture;
     std::vector<uint8_t> vertices; // primitives' vertices, as drawn
     float world[16] = {};          // the world matrix the device held for the draw
+    uint32_t addressU = 0;         // stage 0's horizontal texture addressing at the draw
+    uint32_t destBlend = 0;        // the destination blend factor at the draw
     uint32_t vertexCount() const { return stride ? (uint32_t)(vertices.size() / stride) : 0; }
     // Field access for the 24-byte layout (x y z colour u v).
     float F(uint32_t vertex, uint32_t field) const;
@@ -84,6 +86,8 @@ public:
         draws.clear();
     }
     size_t Count(const std::string& prefix) const;
+    // The calls of a method (its name, as the log's lines start) since the log was cleared.
+    size_t Calls(const std::string& method) const;
     FakeSurface* CurrentTarget() { return m_colour; }
     FakeSurface* BackBuffer() { return m_back; }
 

@@ -37,18 +37,14 @@ protected:
     SubmissionLog log;
 
     // Texture repeat was on for every draw and is off again afterwards (the shape's batch is
-    // drawn under repeat, then the restored flag reaches the device).
+    // drawn under repeat, then the restored flag reaches the device), each set once.
     void ExpectRepeatFrame()
     {
         GR_D3D_Flush();
-        auto wrap = LogAt("SetSamplerState 0 1 1");
-        auto draws = LogAt("Draw ");
-        ASSERT_FALSE(draws.empty());
-        ASSERT_EQ(wrap.size(), 1u);
-        EXPECT_LT(wrap[0], draws.front());
-        auto clamp = LogAt("SetSamplerState 0 1 3");
-        ASSERT_EQ(clamp.size(), 1u);
-        EXPECT_GT(clamp[0], draws.back());
+        ASSERT_FALSE(dev()->draws.empty());
+        for (const FakeDraw& d : dev()->draws) EXPECT_EQ(d.addressU, (uint32_t)GFX_TADDRESS_WRAP);
+        EXPECT_EQ(dev()->sampler[GFX_SAMP_ADDRESSU], (uint32_t)GFX_TADDRESS_CLAMP);
+        EXPECT_EQ(dev()->Calls("SetSamplerState"), 4u) << "U and V on, then off";
         EXPECT_FALSE(GR_Texture_GetRepeat());
     }
 };
@@ -199,11 +195,11 @@ TEST_F(Shapes, WallNormalIsPerpendicularAndAZeroWallDrawsNothing)
     GR_3D_DrawWall(5, 5, 0, 5, 5, 100, -1, 1, 1);
     EXPECT_TRUE(Parts().empty());
     EXPECT_TRUE(Drawn().empty());
-    EXPECT_TRUE(LogAt("SetSamplerState").empty()) << "the repeat flag was not touched";
+    EXPECT_EQ(dev()->Calls("SetSamplerState"), 0u) << "the repeat flag was not touched";
     EXPECT_FALSE(GR_Texture_GetRepeat());
 
     GR_3D_DrawWall(0, 0, 0, 30, 40, 10, -1, 3, 1);
-    Drawn();
+    GR_D3D_Flush();
     auto d = Parts();
     ASSERT_EQ(d.size(), 1u);
     EXPECT_EQ(d[0].kind, 6);
@@ -265,10 +261,8 @@ TEST_F(Shapes, RepeatSeparatesShapesFromWhatCameBeforeOnly)
     ASSERT_EQ(d.size(), 2u);
     EXPECT_EQ(d[0].vertexCount(), 3u);
     EXPECT_EQ(d[1].vertexCount(), 36u);
-    auto draws = LogAt("Draw "), wrap = LogAt("SetSamplerState 0 1 1");
-    ASSERT_EQ(wrap.size(), 1u);
-    EXPECT_GT(wrap[0], draws[0]);
-    EXPECT_LT(wrap[0], draws[1]);
+    EXPECT_EQ(d[0].addressU, (uint32_t)GFX_TADDRESS_CLAMP) << "the primitive before the shape";
+    EXPECT_EQ(d[1].addressU, (uint32_t)GFX_TADDRESS_WRAP) << "the shape under repeat";
     // With repeat already on nothing changes: one draw.
     GR_Texture_SetRepeat(true);
     GR_3D_PrimitiveBegin(4, -1);

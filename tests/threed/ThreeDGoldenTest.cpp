@@ -1,10 +1,8 @@
 // Golden images of 3D drawing on the OpenGL device (Mesa llvmpipe without a display,
 // SDL_VIDEODRIVER=offscreen): a lit scene of every shape, textured and plain, with a model
 // drawn twice at other places and colours; 3D primitives built vertex by vertex; and the
-// default perspective view of the room the right way up. Pictures are read back from the
-// screen texture and compared with tests/data/threed_golden/*.png, each channel within
-// kTolerance (2) so that a Mesa upgrade rounding differently does not fail the suite.
-// ZB_UPDATE_GOLDEN=1 rewrites the files (inspect them before committing).
+// default perspective view of the room the right way up. Pictures are read back from the screen
+// texture and compared with tests/data/threed_golden/*.png (support/Golden.h).
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -27,32 +25,19 @@
 #include "Files/Graphics_API/Graphics_Window.h"
 #include "Platform/MemoryManager.h"
 #include "ThreeDTestSupport.h"
+#include "support/Golden.h"
 
 namespace {
 
 const int32_t W = 160, H = 120;
-const int kTolerance = 2;
 const uint32_t kBackground = 0x00302010u; // device order of script colour 0x102030
-
-std::string GoldenDir()
-{
-    std::string f = __FILE__;
-    return f.substr(0, f.rfind("/tests/")) + "/tests/data/threed_golden/";
-}
 
 class ThreeDGolden : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        GraphicsTest_ResetGlobals();
         ThreeD_ResetAll();
-        GfxSystem_Set(nullptr);
-        WindowHost_Set(nullptr);
-        GR_Options().windowWidth = W;
-        GR_Options().windowHeight = H;
-        void* window = GR_Window_Create(W, H);
-        ready = window && GR_D3D_Init(window, W, H, 0);
+        ready = GoldenDevice_Open(W, H);
         if (ready) texture = MakeTexture();
     }
 
@@ -61,9 +46,7 @@ protected:
         ThreeD_ResetAll();
         if (texture >= 0) GR_Texture_Free(texture);
         texture = -1;
-        GR_D3D_Shutdown();
-        GR_Texture_FreeAll();
-        GraphicsTest_ResetGlobals();
+        GoldenDevice_Close();
     }
 
     void SetUp() override
@@ -105,60 +88,13 @@ protected:
         return GR_Texture_CreateFromPixels(64, 64, px.data(), 64 * 64 * 4);
     }
 
-    static std::vector<uint32_t> Read()
-    {
-        GR_D3D_Flush();
-        uint32_t* block = GR_D3D_ReadBackBufferRect(W, H, 0, 0, W, H);
-        std::vector<uint32_t> out;
-        if (block) out.assign(block, block + W * H);
-        MEM_FREE(block);
-        return out;
-    }
+    static std::vector<uint32_t> Read() { return GoldenDevice_Read(W, H); }
 
     static uint32_t At(const std::vector<uint32_t>& px, int x, int y) { return px[(size_t)y * W + x]; }
 
     void Compare(const std::string& name, const std::vector<uint32_t>& px)
     {
-        ASSERT_EQ(px.size(), (size_t)W * H);
-        std::string path = GoldenDir() + name + ".png";
-        std::vector<uint8_t> rgba(px.size() * 4);
-        for (size_t i = 0; i < px.size(); ++i) {
-            rgba[i * 4] = (uint8_t)(px[i] >> 16);
-            rgba[i * 4 + 1] = (uint8_t)(px[i] >> 8);
-            rgba[i * 4 + 2] = (uint8_t)px[i];
-            rgba[i * 4 + 3] = 255;
-        }
-        GR_PNG_SetSavePathMapper([](char* out, size_t cap, const char* file) {
-            std::snprintf(out, cap, "%s", file);
-            return true;
-        });
-        const char* update = std::getenv("ZB_UPDATE_GOLDEN");
-        if (update && *update == '1') {
-            ASSERT_TRUE(write_png_file(path.c_str(), rgba.data(), W, H));
-            return;
-        }
-        std::ifstream in(path, std::ios::binary);
-        std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        ASSERT_FALSE(file.empty()) << "missing golden image " << path;
-        int32_t gw, gh;
-        uint32_t* golden = GR_PNG_DecodeToBlock(file.data(), (uint32_t)file.size(), &gw, &gh);
-        ASSERT_NE(golden, nullptr);
-        ASSERT_EQ(gw, W);
-        ASSERT_EQ(gh, H);
-        int worst = 0, bad = 0;
-        for (size_t i = 0; i < px.size(); ++i)
-            for (int s = 0; s < 24; s += 8) {
-                int d = std::abs((int)((px[i] >> s) & 0xFF) - (int)((golden[i] >> s) & 0xFF));
-                if (d > worst) worst = d;
-                if (d > kTolerance) ++bad;
-            }
-        MEM_FREE(golden);
-        if (bad) {
-            std::string actual = ::testing::TempDir() + name + "_actual.png";
-            write_png_file(actual.c_str(), rgba.data(), W, H);
-            ADD_FAILURE() << name << ": " << bad << " channels differ by more than " << kTolerance << " (worst " << worst
-                          << "); picture written to " << actual;
-        }
+        EXPECT_EQ(Golden_Compare(px, W, H, "threed_golden/" + name + ".png"), "") << name;
     }
 
     // A camera above and in front of the origin looking at it, z up (the usual 3D game set-up).

@@ -3,7 +3,6 @@
 
 #include <cstring>
 
-#include "Files/Code/Code_Function.h"
 #include "Files/Graphics_API/Graphics_3D.h"
 #include "Files/Function/Function_3D.h"
 #include "Files/Graphics/Graphics_3D_Model.h"
@@ -100,30 +99,8 @@ void ThreeD_RegisterBuiltins()
     done = true;
 }
 
-ScriptValue CallBuiltin(const char* name, std::initializer_list<Arg> values)
+double Call(const char* name, std::initializer_list<Val> args)
 {
     ThreeD_RegisterBuiltins();
-    ScriptValue result = Value_Real(0);
-    int32_t id = -1;
-    EXPECT_TRUE(Code_Function_Find(name, &id)) << name;
-    const BuiltinFunction* row = Function_Get(id);
-    if (!row) return result;
-    std::vector<ScriptValue> args;
-    for (const Arg& a : values) {
-        ScriptValue v = Value_Real(a.real);
-        if (a.text) Value_SetString(&v, a.str.c_str());
-        args.push_back(v);
-    }
-    EXPECT_TRUE(row->argCount < 0 || row->argCount == (int32_t)args.size()) << name << " takes " << row->argCount;
-    row->f(&result, nullptr, nullptr, (int32_t)args.size(), args.data());
-    for (ScriptValue& v : args) Value_FreeString(&v);
-    return result;
-}
-
-double Call(const char* name, std::initializer_list<Arg> values)
-{
-    ScriptValue r = CallBuiltin(name, values);
-    double v = r.kind == VALUE_REAL ? r.real : 0.0;
-    Value_FreeString(&r);
-    return v;
+    return Builtin_Call(name, std::vector<Val>(args), nullptr, nullptr, true).Real();
 }

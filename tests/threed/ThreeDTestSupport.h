@@ -1,6 +1,6 @@
 // Shared helpers of the 3D tests: a fixture over the recording graphics fake that also empties
 // the 3D primitive state, the models and the texture table around each test, access to the
-// 36-byte vertices of recorded draws, and calls of registered built-ins by name.
+// 36-byte vertices of recorded draws, and calls of the 3D built-ins by name.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "Files/Graphics_API/Graphics_Recorder.h"
-#include "Files/Base/Value.h"
+#include "support/BuiltinTest.h"
 #include "support/FakeGraphics.h"
 
 // The 3D vertex i of a draw (36-byte stride).
@@ -54,17 +54,8 @@ protected:
     std::vector<size_t> LogAt(const std::string& prefix);
 };
 
-// A built-in by name with the arguments (reals, or strings given as std::string); the result.
-struct Arg {
-    bool text;
-    double real;
-    std::string str;
-    Arg(double v) : text(false), real(v) {}
-    Arg(int v) : text(false), real(v) {}
-    Arg(const char* s) : text(true), real(0), str(s) {}
-    Arg(const std::string& s) : text(true), real(0), str(s) {}
-};
-ScriptValue CallBuiltin(const char* name, std::initializer_list<Arg> args);
-double Call(const char* name, std::initializer_list<Arg> args);
+// A built-in by name (the 3D and transition groups registered first; the count is checked
+// against the row's) with reals or strings; the result's real.
+double Call(const char* name, std::initializer_list<Val> args);
 // Registers the 3D and transition built-ins once a process.
 void ThreeD_RegisterBuiltins();

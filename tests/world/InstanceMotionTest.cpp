@@ -2,7 +2,7 @@
 // two speed pairs, friction and gravity, direction wrapping, collision tests on the boxes, the
 // room list's depth order (one by one and merged) and the instance table.
 #include "Files/World/World_Hooks.h"
-#include "world/WorldTestSupport.h"
+#include "support/GameWorld.h"
 
 #include <cmath>
 #include <limits>

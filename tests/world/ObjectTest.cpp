@@ -1,14 +1,12 @@
 // Objects and events: the OBJT reader (bounds on event numbers, type counts and empty action
 // lists; malformed records fail), parent loops refused, inheritance and the collision rule,
 // the per-event lists, deleting an object in use, and the event names.
-#include "world/WorldTestSupport.h"
+#include "support/GameWorld.h"
 
 #include <cstring>
 
-#include "Files/Runner/Runner_Game.h"
 #include "Files/Support/GameHeader.h"
 #include "Files/Support/FileImage.h"
-#include "support/GameFileTools.h"
 
 namespace {
 
@@ -135,7 +133,8 @@ TEST_F(ObjectWorld, MalformedRecordsFailTheLoad)
     auto bytes = ObjtChunk(12, {{3, 0, 1, "x = 1;"}}, &begin, &end);
     // The type count claims more offsets than the file holds.
     auto broken = bytes;
-    const uint32_t entry = TestU32(broken, begin + 4);
+    uint32_t entry = 0;
+    ASSERT_TRUE(FileImage(broken.data(), uint32_t(broken.size())).U32(begin + 4, entry));
     broken[entry + 32] = 0xFF;
     broken[entry + 33] = 0xFF;
     broken[entry + 34] = 0xFF;

@@ -2,7 +2,7 @@
 // the drawing hooks), the cursor sprite, the room table and order, room_assign and
 // room_duplicate, preparation failures, room commands and their fatal errors.
 #include "Files/World/World_Hooks.h"
-#include "world/WorldTestSupport.h"
+#include "support/GameWorld.h"
 
 #include "Files/Code/Code_Code.h"
 #include "Files/Code/Code_Error.h"

@@ -12,7 +12,7 @@
 #include "Files/Object/Instance_Index.h"
 #include "Files/Object/Instance_Pending.h"
 #include "Files/World/World_Hooks.h"
-#include "world/WorldTestSupport.h"
+#include "support/GameWorld.h"
 
 namespace {
 

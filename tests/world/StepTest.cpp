@@ -1,7 +1,7 @@
 // The step and the frame: the order of the event phases, creation at room start, alarms,
 // keyboard and mouse events, collisions with solid back-off, outside and boundary events,
 // animation end, time lines, paths, room switching with persistence, restart and end.
-#include "world/WorldTestSupport.h"
+#include "support/GameWorld.h"
 
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Function.h"
@@ -346,5 +346,7 @@ TEST_F(StepTest, RecursionLimitStopsEndlessEventNesting)
     EXPECT_EQ(v.real, 32.0);
     EXPECT_EQ(Event_State().depth, 0);
     EXPECT_EQ(Run_State().roomSwitch, ROOM_ABORTGAME) << "the recursion failure is fatal";
+    EXPECT_TRUE(Main_ExitRequested()) << "and ends the run as every fatal script error does";
+    EXPECT_EQ(g_StartupOptions.exitCode, -1);
     EXPECT_TRUE(Code_Error_Occurred());
 }

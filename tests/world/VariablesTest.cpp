@@ -1,7 +1,7 @@
 // Built-in variables: the table's order and read-only rows, every settable row written and
 // read back, the rows with side effects or their own rules, the operating-system rows.
 #include "Files/World/World_Hooks.h"
-#include "world/WorldTestSupport.h"
+#include "support/GameWorld.h"
 
 #include <set>
 

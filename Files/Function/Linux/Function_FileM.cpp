@@ -1,8 +1,9 @@
-// POSIX half of the file built-ins (Function_FileHost.h): plain-file streams opened without
-// blocking and without passing the descriptor on, folder listings with attribute bits, delete
-// and rename without overwriting, the same-file test and the process's arguments from
-// /proc/self/cmdline.
+// POSIX half of the file built-ins (Function_FileHost.h): streams, folder listings, delete and
+// rename go through the file layer's one safe open (Files/Support/File.h: non-blocking, plain
+// files only, no link followed below the save area); folder listings with attribute bits, the
+// same-file test and the process's arguments from /proc/self/cmdline.
 #include "Files/Function/Function_FileHost.h"
+#include "Files/Support/File.h"
 
 #include <fcntl.h>
 #include <stdio.h>
@@ -14,19 +15,6 @@
 #include <cstring>
 
 namespace {
-
-// open(2) flags of a stdio mode; -1 for a mode that is not one.
-int FlagsOf(const char* mode)
-{
-    if (!mode || !*mode) return -1;
-    bool plus = std::strchr(mode, '+') != nullptr;
-    switch (mode[0]) {
-    case 'r': return plus ? O_RDWR : O_RDONLY;
-    case 'w': return (plus ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC;
-    case 'a': return (plus ? O_RDWR : O_WRONLY) | O_CREAT | O_APPEND;
-    default: return -1;
-    }
-}
 
 int32_t AttributesOf(const struct stat& st, const char* name)
 {
@@ -50,24 +38,7 @@ const char* LastComponent(const char* path)
 
 } // namespace
 
-FILE* FileHost_Open(const char* hostPath, const char* mode)
-{
-    int flags = FlagsOf(mode);
-    if (!hostPath || !*hostPath || flags < 0) return nullptr;
-    // Non-blocking, so a pipe cannot hold the open; the type is checked before any use.
-    int fd = open(hostPath, flags | O_NONBLOCK | O_CLOEXEC, 0666);
-    if (fd < 0) return nullptr;
-    struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        close(fd);
-        return nullptr;
-    }
-    int fl = fcntl(fd, F_GETFL);
-    if (fl != -1) fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
-    FILE* f = fdopen(fd, mode);
-    if (!f) close(fd);
-    return f;
-}
+FILE* FileHost_Open(const char* hostPath, const char* mode) { return File_OpenStream(hostPath, mode); }
 
 bool FileHost_Seek(FILE* stream, int64_t offset, int whence)
 {
@@ -91,7 +62,7 @@ bool FileHost_Truncate(FILE* stream)
 bool FileHost_ListFolder(const char* hostFolder, std::vector<FileHostEntry>* out)
 {
     if (!hostFolder || !*hostFolder) return false;
-    int dfd = open(hostFolder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int dfd = File_OpenDescriptor(hostFolder, O_RDONLY | O_DIRECTORY);
     if (dfd < 0) return false;
     DIR* d = fdopendir(dfd);
     if (!d) {
@@ -121,21 +92,9 @@ int32_t FileHost_Attributes(const char* hostPath)
     return AttributesOf(st, LastComponent(hostPath));
 }
 
-bool FileHost_Delete(const char* hostPath)
-{
-    return hostPath && *hostPath && unlink(hostPath) == 0;
-}
+bool FileHost_Delete(const char* hostPath) { return File_Delete(hostPath); }
 
-bool FileHost_Rename(const char* from, const char* to)
-{
-    if (!from || !*from || !to || !*to) return false;
-    if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return true;
-    if (errno != EINVAL && errno != ENOSYS) return false;
-    // A file system without the no-replace rename: check, then rename.
-    struct stat st;
-    if (lstat(to, &st) == 0) return false;
-    return rename(from, to) == 0;
-}
+bool FileHost_Rename(const char* from, const char* to) { return File_Rename(from, to); }
 
 bool FileHost_SameFile(const char* a, const char* b)
 {

@@ -292,6 +292,12 @@ public:
         m_matricesDirty = true;
     }
 
+    bool GetViewport(GfxViewport* vp) override
+    {
+        *vp = m_vp;
+        return true;
+    }
+
     void SetTransform(uint32_t slot, const float* m) override
     {
         int i = slot == GFX_TS_VIEW ? 0 : slot == GFX_TS_PROJECTION ? 1 : 2;

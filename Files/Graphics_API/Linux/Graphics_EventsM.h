@@ -61,3 +61,9 @@ uint32_t GR_Sdl_InjectedKeyEvent();
 // Queues a key (0..255) going down or up; false when the key is out of range or SDL's queue
 // refused it.
 bool GR_Sdl_PostKey(int32_t vkey, bool down);
+
+// A filter that sees every SDL event of the pump before the window procedure (the dialogs
+// drawn in the window take their input here): true keeps the event from the procedure. One
+// filter at a time; null removes it (Graphics_HostM.cpp).
+using GR_SdlEventFilter = bool (*)(const SDL_Event& e);
+void GR_Sdl_SetEventFilter(GR_SdlEventFilter filter);

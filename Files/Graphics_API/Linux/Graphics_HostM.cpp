@@ -15,6 +15,8 @@
 
 namespace {
 
+GR_SdlEventFilter g_filter = nullptr;
+
 class SDLHost : public IWindowHost {
 public:
     SDLHost()
@@ -166,7 +168,10 @@ public:
     bool PumpMessages() override
     {
         SDL_Event e;
-        while (SDL_PollEvent(&e)) Deliver(e);
+        while (SDL_PollEvent(&e)) {
+            if (g_filter && g_filter(e)) continue;
+            Deliver(e);
+        }
         return !GR_Window_Record().quitSeen;
     }
 
@@ -241,6 +246,8 @@ private:
 } // namespace
 
 IWindowHost* WindowHost_CreateSDL() { return new SDLHost(); }
+
+void GR_Sdl_SetEventFilter(GR_SdlEventFilter filter) { g_filter = filter; }
 
 uint64_t GR_Clock_Micros()
 {

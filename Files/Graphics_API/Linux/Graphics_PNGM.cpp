@@ -157,7 +157,7 @@ bool write_png_file(const char* name, const void* pixels, int32_t width, int32_t
         if (dir[0]) File_CreateDirectory(dir);
         MEM_FREE(dir);
     }
-    FILE* f = std::fopen(path, "wb");
+    FILE* f = File_OpenStream(path, "wb"); // a plain file only; no link below the save area
     if (!f) return false;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, ErrorFn, WarningFn);
     if (!png) {

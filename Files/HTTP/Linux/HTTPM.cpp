@@ -3,17 +3,21 @@
 // Each request runs on its own thread with its own easy handle: the user agent "Zimbrel
 // HTTP", only http and https (redirects too, at most 10), TLS exactly when the scheme is
 // https (peers verified against the system's certificates), the proxy the environment names,
-// a 30-second connect limit and a reply that stalls below one byte a second for 60 seconds
-// ends. A POST carries "Content-Type: application/x-www-form-urlencoded" and its whole text.
+// a 30-second connect limit and the deadline of the whole exchange (kHttpDeadlineMs). A POST
+// carries "Content-Type: application/x-www-form-urlencoded" and its whole text.
 //
 // Outcomes (the exit code the reaper reads):
 //   the reply arrived: 0, with the status code, the bytes and a zero byte after them;
-//   the exchange failed before any reply (no address, no connection, TLS refused):
-//     "HttpSendRequest: ..." and -1, so the request is never delivered;
-//   the reply broke off, or passed kHttpMaxReply bytes: "InternetReadFile: ..." and 0 with
-//     nothing received, so the request is delivered as one that received nothing;
-//   shutdown aborted it: -1.
-// The worker writes only its own request; error texts are C-heap blocks of 512 bytes.
+//   the exchange failed before any reply (no address, no connection, TLS refused, no reply,
+//     garbage, the deadline): "HttpSendRequest: ..." and 0 with nothing received and status
+//     0, so the request is delivered as a failure;
+//   the reply broke off, passed kHttpMaxReply bytes or the deadline: "InternetReadFile: ..."
+//     and 0 with nothing received and the reply's status;
+//   a URL that cannot be fetched (logged when the request was made): 0, nothing received;
+//   shutdown aborted it: -1, the only request never delivered.
+// The worker writes only its own request; the reply is a memory-manager block (the delivery
+// hands it over as the result text without a copy); error texts are C-heap blocks of 512
+// bytes.
 //
 // Needs libcurl and std::thread.
 #include <curl/curl.h>
@@ -27,12 +31,14 @@
 
 #include "Files/Base/Console.h"
 #include "Files/HTTP/HTTP.h"
+#include "Platform/MemoryManager.h"
 
 namespace {
 
 std::atomic<bool> g_abort{false};
 bool g_opened = false;
 std::string g_trusted; // PEM file to trust instead of the system's (tests)
+int32_t g_deadlineMs = kHttpDeadlineMs;
 
 class HttpRequestM : public HTTP_REQ_CONTEXT {
 public:
@@ -47,6 +53,7 @@ public:
 
     std::string address; // canonical; empty when the URL was refused
     std::string trusted;
+    int32_t deadlineMs = kHttpDeadlineMs;
     bool post = false;
     std::string body;
     std::thread worker;
@@ -64,7 +71,8 @@ void SetError(HttpRequestM* r, const char* operation, const char* message)
     if (r->errorText) std::snprintf(r->errorText, 512, "%s: %s\n", operation, message);
 }
 
-// Makes room for at least need bytes; false when memory runs out.
+// Makes room for at least need bytes (a memory-manager block; the bytes received move over);
+// false past kHttpMaxReply + 1.
 bool Reserve(HttpRequestM* r, size_t need)
 {
     if (size_t(r->bufferSize) >= need) return true;
@@ -72,8 +80,9 @@ bool Reserve(HttpRequestM* r, size_t need)
     while (size < need) size *= 2;
     if (size > size_t(kHttpMaxReply) + 1) size = size_t(kHttpMaxReply) + 1;
     if (size < need) return false;
-    uint8_t* p = static_cast<uint8_t*>(std::realloc(r->buffer, size));
-    if (!p) return false;
+    uint8_t* p = static_cast<uint8_t*>(MEM_ALLOC(size));
+    if (r->received > 0) std::memcpy(p, r->buffer, size_t(r->received));
+    MEM_FREE(r->buffer);
     r->buffer = p;
     r->bufferSize = int32_t(size);
     return true;
@@ -109,11 +118,12 @@ int OnProgress(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t) { return g
 
 int32_t Exchange(HttpRequestM* r)
 {
-    if (r->address.empty()) return -1;
+    r->httpStatus = 0; // until a reply says otherwise
+    if (r->address.empty()) return 0; // logged when the request was made
     CURL* h = curl_easy_init();
     if (!h) {
         SetError(r, "InternetConnect", "no client handle");
-        return -1;
+        return 0;
     }
     r->handle = h;
     char error[CURL_ERROR_SIZE] = "";
@@ -125,8 +135,7 @@ int32_t Exchange(HttpRequestM* r)
     curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(h, CURLOPT_MAXREDIRS, 10L);
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, 30L);
-    curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, 60L);
+    curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, long(r->deadlineMs));
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, OnData);
     curl_easy_setopt(h, CURLOPT_WRITEDATA, r);
     curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
@@ -158,16 +167,13 @@ int32_t Exchange(HttpRequestM* r)
             std::snprintf(text, sizeof text, "reply larger than %d bytes", kHttpMaxReply);
             SetError(r, "InternetReadFile", text);
             r->received = 0;
-        } else if (status != 0) {
-            SetError(r, "InternetReadFile", message);
-            r->received = 0;
         } else {
-            SetError(r, "HttpSendRequest", message);
-            exitCode = -1;
+            SetError(r, status != 0 ? "InternetReadFile" : "HttpSendRequest", message);
+            r->received = 0;
         }
     }
-    if (exitCode == 0) {
-        // The zero byte after the reply.
+    // The zero byte after the reply (OnData keeps a byte free for it).
+    if (exitCode == 0 && r->received > 0) {
         if (Reserve(r, size_t(r->received) + 1)) r->buffer[r->received] = 0;
         else r->received = 0;
     }
@@ -257,6 +263,7 @@ HTTP_REQ_CONTEXT* HTTPM_NewRequest(const char* url, const char* body, HttpComple
     r->address = g_opened ? Check(url, &message) : std::string();
     if (g_opened && r->address.empty()) Console_Output("%s: %s\n", "InternetCanonicalizeUrl", message.c_str());
     r->trusted = g_trusted;
+    r->deadlineMs = g_deadlineMs;
     if (body) {
         r->post = true;
         r->body = body;
@@ -294,3 +301,5 @@ void HTTPM_WaitThread(HTTP_REQ_CONTEXT* request)
 void HTTPM_SetAbort(bool abort) { g_abort.store(abort); }
 
 void HTTPM_SetTrustedCertificates(const char* pemFile) { g_trusted = pemFile ? pemFile : ""; }
+
+void HTTPM_SetDeadline(int32_t milliseconds) { g_deadlineMs = milliseconds; }

@@ -1,6 +1,12 @@
 // POSIX half of the file layer (Files/Support/File.h): case-insensitive name resolution,
-// existence tests, folder creation, whole-file reads and writes, the symlink-safe tree
-// delete and the run's temporary folder (mkdtemp).
+// the one safe open (non-blocking, plain files only, no link followed below the confined
+// folder), existence tests, folder creation, delete and rename, whole-file reads and writes,
+// the symlink-safe tree delete and the run's temporary folder (mkdtemp).
+//
+// Below the confined folder every operation starts from a descriptor of that folder and
+// opens each folder on the way with O_PATH | O_NOFOLLOW, then works on the last name with
+// the *at calls (O_NOFOLLOW, AT_SYMLINK_NOFOLLOW): a link swapped in between two calls is
+// still never followed. Elsewhere the same calls take AT_FDCWD and the path as it is.
 #include "Files/Support/File.h"
 
 #include <dirent.h>
@@ -10,6 +16,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -49,12 +56,191 @@ std::string FindIgnoringCase(const std::string& folder, const std::string& name)
     return best;
 }
 
+// [SECTION] The confined folder and the walk
+
+std::string g_confined; // absolute, trailing '/'; "" for none
+
+bool SameIgnoringAsciiCaseN(const std::string& a, const std::string& b, size_t n)
+{
+    for (size_t i = 0; i < n; i++) {
+        unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+        if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
+        if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
+        if (x != y) return false;
+    }
+    return true;
+}
+
+// When path lies below the confined folder (or is that folder): the folder as the path spells
+// it (trailing '/') and the components after it. The prefix is compared ignoring ASCII case,
+// as name resolution may have changed the case of a folder that did not exist as written.
+bool ConfinedParts(const char* path, std::string* root, std::vector<std::string>* parts)
+{
+    if (g_confined.empty() || !path || !*path) return false;
+    const std::string full = File_FullPath(path);
+    const size_t n = g_confined.size();
+    if (full.size() >= n && SameIgnoringAsciiCaseN(full, g_confined, n)) {
+        *root = full.substr(0, n);
+    } else if (full.size() + 1 == n && SameIgnoringAsciiCaseN(full, g_confined, n - 1)) {
+        *root = full + "/";
+    } else {
+        return false;
+    }
+    parts->clear();
+    for (size_t i = root->size(); i < full.size();) {
+        size_t j = full.find('/', i);
+        if (j == std::string::npos) j = full.size();
+        if (j > i) parts->push_back(full.substr(i, j - i)); // "." and ".." were folded away
+        i = j + 1;
+    }
+    return true;
+}
+
+// Makes every missing folder of an absolute path, following links (outside the confined
+// folder, or the confined folder itself). True when the path is a folder afterwards.
+bool MakeFoldersPlain(const std::string& r)
+{
+    for (size_t j = 1; j <= r.size(); j++) {
+        if (j < r.size() && r[j] != '/') continue;
+        std::string prefix = r.substr(0, j);
+        struct stat st;
+        if (stat(prefix.c_str(), &st) == 0) {
+            if (S_ISDIR(st.st_mode)) continue;
+            return false;
+        }
+        if (mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST) return false;
+    }
+    struct stat st;
+    return stat(r.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+void CloseKeepingErrno(int fd)
+{
+    int saved = errno;
+    close(fd);
+    errno = saved;
+}
+
+// A descriptor (O_PATH) of root/parts[0]/.../parts[count - 1], each folder opened from the one
+// before without following a link; with make, missing folders are made on the way (and the
+// root itself when it is missing). -1 with errno when refused.
+int WalkFolders(const std::string& root, const std::vector<std::string>& parts, size_t count, bool make)
+{
+    int dfd = open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (dfd < 0 && errno == ENOENT && make && MakeFoldersPlain(root))
+        dfd = open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (dfd < 0) return -1;
+    for (size_t i = 0; i < count; i++) {
+        const char* name = parts[i].c_str();
+        int next = openat(dfd, name, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (next < 0 && errno == ENOENT && make) {
+            if (mkdirat(dfd, name, 0777) != 0 && errno != EEXIST) {
+                CloseKeepingErrno(dfd);
+                return -1;
+            }
+            next = openat(dfd, name, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        }
+        struct stat st;
+        if (next >= 0 && (fstat(next, &st) != 0 || !S_ISDIR(st.st_mode))) {
+            close(next); // a link opened as itself
+            next = -1;
+            errno = ELOOP;
+        }
+        CloseKeepingErrno(dfd);
+        if (next < 0) return -1;
+        dfd = next;
+    }
+    return dfd;
+}
+
+// Where a host path lies for the *at calls: the descriptor of its folder and its last name.
+// Outside the confined folder: AT_FDCWD and the whole path.
+struct Place {
+    int dirfd = AT_FDCWD;
+    std::string name;
+    bool confined = false;
+    Place() = default;
+    Place(const Place&) = delete;
+    Place& operator=(const Place&) = delete;
+    ~Place()
+    {
+        if (dirfd >= 0) close(dirfd);
+    }
+};
+
+// Fills place; false (errno set) when a folder on the way is refused or missing. With make,
+// missing folders on the way are made (below the confined folder).
+bool Locate(const char* path, bool make, Place* place)
+{
+    std::string root;
+    std::vector<std::string> parts;
+    if (!ConfinedParts(path, &root, &parts)) {
+        place->name = path;
+        return true;
+    }
+    place->confined = true;
+    const size_t folders = parts.empty() ? 0 : parts.size() - 1;
+    place->dirfd = WalkFolders(root, parts, folders, make);
+    place->name = parts.empty() ? "." : parts.back(); // "." names the confined folder itself
+    return place->dirfd >= 0;
+}
+
+// The one safe open (File.h): non-blocking, plain files only (folders with O_DIRECTORY), no
+// link below the confined folder, no file with other names opened for writing there, a
+// truncation only once the file is known to be a plain file.
+int OpenSafe(const char* path, int flags)
+{
+    if (!path || !*path) {
+        errno = ENOENT;
+        return -1;
+    }
+    Place place;
+    if (!Locate(path, false, &place)) return -1;
+    const bool folder = (flags & O_DIRECTORY) != 0;
+    const bool writing = (flags & O_ACCMODE) != O_RDONLY;
+    int how = (flags & ~O_TRUNC) | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
+    if (place.confined) how |= O_NOFOLLOW;
+    int fd = openat(place.dirfd, place.name.c_str(), how, 0666);
+    if (fd < 0) return -1;
+    struct stat st;
+    int refusal = 0;
+    if (fstat(fd, &st) != 0) refusal = errno;
+    else if (folder ? !S_ISDIR(st.st_mode) : !S_ISREG(st.st_mode)) refusal = folder ? ENOTDIR : EINVAL;
+    else if (place.confined && writing && st.st_nlink > 1) refusal = EMLINK;
+    else if ((flags & O_TRUNC) && writing && ftruncate(fd, 0) != 0) refusal = errno;
+    if (refusal) {
+        close(fd);
+        errno = refusal;
+        return -1;
+    }
+    int fl = fcntl(fd, F_GETFL);
+    if (fl != -1) fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
+    return fd;
+}
+
+// open(2) flags of a stdio mode; -1 for a mode that is not one.
+int FlagsOfMode(const char* mode)
+{
+    if (!mode || !*mode) return -1;
+    bool plus = std::strchr(mode, '+') != nullptr;
+    switch (mode[0]) {
+    case 'r': return plus ? O_RDWR : O_RDONLY;
+    case 'w': return (plus ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC;
+    case 'a': return (plus ? O_RDWR : O_WRONLY) | O_CREAT | O_APPEND;
+    default: return -1;
+    }
+}
+
+// The mode bits of what a (resolved) name is, without following a link below the confined
+// folder; 0 when nothing is there.
 int StatMode(const char* path)
 {
     if (!path || !*path) return 0;
     std::string r = File_Resolve(path);
+    Place place;
+    if (!Locate(r.c_str(), false, &place)) return 0;
     struct stat st;
-    if (stat(r.c_str(), &st) != 0) return 0;
+    if (fstatat(place.dirfd, place.name.c_str(), &st, place.confined ? AT_SYMLINK_NOFOLLOW : 0) != 0) return 0;
     return int(st.st_mode);
 }
 
@@ -153,30 +339,66 @@ bool File_CreateDirectory(const char* path)
     if (p.size() > 1 && p.back() == '/') p.pop_back();
     if (p == "/" || (File_HasDrive(p) && p.size() < 3)) return true;
     std::string r = File_Resolve(p.c_str());
+    Place place;
+    if (!Locate(r.c_str(), true, &place)) return false;
     // Every folder on the way, from the top, is made when missing.
-    for (size_t j = 1; j <= r.size(); j++) {
-        if (j < r.size() && r[j] != '/') continue;
-        std::string prefix = r.substr(0, j);
-        struct stat st;
-        if (stat(prefix.c_str(), &st) == 0) {
-            if (S_ISDIR(st.st_mode)) continue;
-            return false;
-        }
-        if (mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST) return false;
-    }
+    if (!place.confined) return MakeFoldersPlain(r);
+    if (mkdirat(place.dirfd, place.name.c_str(), 0777) != 0 && errno != EEXIST) return false;
     struct stat st;
-    return stat(r.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return fstatat(place.dirfd, place.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
+}
+
+void File_SetConfinedFolder(const char* folder)
+{
+    g_confined.clear();
+    if (!folder || !*folder) return;
+    g_confined = File_FullPath(folder);
+    if (g_confined.back() != '/') g_confined += '/';
+}
+
+int File_OpenDescriptor(const char* hostPath, int openFlags) { return OpenSafe(hostPath, openFlags); }
+
+FILE* File_OpenStream(const char* hostPath, const char* mode)
+{
+    int flags = FlagsOfMode(mode);
+    if (flags < 0) {
+        errno = EINVAL;
+        return nullptr;
+    }
+    int fd = OpenSafe(hostPath, flags);
+    if (fd < 0) return nullptr;
+    FILE* f = fdopen(fd, mode);
+    if (!f) CloseKeepingErrno(fd);
+    return f;
+}
+
+bool File_Delete(const char* hostPath)
+{
+    if (!hostPath || !*hostPath) return false;
+    Place place;
+    return Locate(hostPath, false, &place) && unlinkat(place.dirfd, place.name.c_str(), 0) == 0;
+}
+
+bool File_Rename(const char* from, const char* to)
+{
+    if (!from || !*from || !to || !*to) return false;
+    Place a, b;
+    if (!Locate(from, false, &a) || !Locate(to, false, &b)) return false;
+    if (renameat2(a.dirfd, a.name.c_str(), b.dirfd, b.name.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    // A file system without the no-replace rename: check, then rename.
+    struct stat st;
+    if (fstatat(b.dirfd, b.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) return false;
+    return renameat(a.dirfd, a.name.c_str(), b.dirfd, b.name.c_str()) == 0;
 }
 
 uint8_t* File_ReadAll(const char* hostPath, int32_t* size)
 {
     if (size) *size = 0;
-    if (!hostPath || !*hostPath) return nullptr;
-    // Non-blocking, so that opening a pipe cannot wait for a writer; only plain files go on.
-    int fd = open(hostPath, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    int fd = OpenSafe(hostPath, O_RDONLY);
     if (fd < 0) return nullptr;
     struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size >= 0x7FFFFFFF) {
+    if (fstat(fd, &st) != 0 || st.st_size >= 0x7FFFFFFF) {
         close(fd);
         return nullptr;
     }
@@ -201,7 +423,7 @@ bool File_WriteAll(const char* hostPath, const void* data, int64_t length)
         errno = EINVAL;
         return false;
     }
-    int fd = open(hostPath, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    int fd = OpenSafe(hostPath, O_WRONLY | O_CREAT | O_TRUNC);
     if (fd < 0) return false;
     const auto* p = static_cast<const uint8_t*>(data);
     int64_t done = 0;
@@ -222,13 +444,10 @@ bool File_WriteAll(const char* hostPath, const void* data, int64_t length)
 
 bool File_CanRead(const char* hostPath)
 {
-    if (!hostPath || !*hostPath) return false;
-    int fd = open(hostPath, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    int fd = OpenSafe(hostPath, O_RDONLY);
     if (fd < 0) return false;
-    struct stat st;
-    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     close(fd);
-    return ok;
+    return true;
 }
 
 bool File_DeleteTree(const char* path)

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "Files/Support/CommandLine.h"
 #include "Files/Support/Timing.h"
 
 extern char** environ;
@@ -82,11 +83,17 @@ bool File_ExecuteProgram(const char* program, const char* arguments, const char*
         g_unwaited.push_back(pid);
         return true;
     }
+    // A quit (the window closed, a signal) ends the wait; the program is then not waited for.
+    const bool wasRunning = g_StartupOptions.running == 1;
     for (;;) {
         int status;
         pid_t r = waitpid(pid, &status, WNOHANG);
         if (r == pid || (r < 0 && errno != EINTR)) break;
         Timing_PumpEvents();
+        if (Main_ExitRequested() || (wasRunning && g_StartupOptions.running != 1)) {
+            g_unwaited.push_back(pid);
+            break;
+        }
         timespec ts{0, 50 * 1000000L};
         clock_nanosleep(CLOCK_MONOTONIC, 0, &ts, nullptr);
     }

@@ -24,6 +24,11 @@ Paths:
   /holding            how many requests wait in /hold
   /release            lets every /hold request go
   /stall              announces 100 bytes, sends 1, then waits 30 seconds
+  /silent             reads the request and never answers (120 seconds)
+  /garbage            answers bytes that are not HTTP, then closes
+  /closenow           closes the connection without answering
+  /drip               announces 1000 bytes and sends one a second
+  /endless            a chunked body that never ends (64 KiB every 50 ms)
 """
 import hashlib
 import http.server
@@ -167,6 +172,33 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.wfile.write(b"x")
             self.wfile.flush()
             time.sleep(30)
+            self.close_connection = True
+        elif p == "/silent":
+            time.sleep(120)
+            self.close_connection = True
+        elif p == "/garbage":
+            self.wfile.write(b"\x00\x01garbage that is not HTTP\r\n\r\n" * 20)
+            self.close_connection = True
+        elif p == "/closenow":
+            self.close_connection = True
+        elif p == "/drip":
+            self.send_response(200)
+            self.send_header("Content-Length", "1000")
+            self.end_headers()
+            for _ in range(1000):
+                self.wfile.write(b"x")
+                self.wfile.flush()
+                time.sleep(1)
+            self.close_connection = True
+        elif p == "/endless":
+            self.send_response(200)
+            self.send_header("Transfer-Encoding", "chunked")
+            self.end_headers()
+            piece = b"y" * 65536
+            for _ in range(100000):
+                self.wfile.write(b"%x\r\n" % len(piece) + piece + b"\r\n")
+                self.wfile.flush()
+                time.sleep(0.05)
             self.close_connection = True
         else:
             self.reply(404, b"not found")

@@ -1,0 +1,71 @@
+// What the on-screen dialog host's two files share: the state of one shown dialog (keyboard
+// focus, pending keys, its pictures), the drawing of a dialog template with Dear ImGui, the
+// input fed to ImGui from SDL events, and the drawing of ImGui's output through the runner's
+// device and vertex batch. Dialog_HostM.cpp runs the dialogs; Dialog_DrawM.cpp draws them.
+#pragma once
+
+#include <SDL2/SDL.h>
+#include <imgui.h>
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "Files/Base/DialogHost.h"
+
+struct TextureRecord;
+
+// Keys that act on a dialog as a whole, gathered from events between two frames.
+struct DialogKeys {
+    bool enter = false, space = false, escape = false, tab = false, backTab = false;
+    bool left = false, right = false;
+    void Clear() { *this = DialogKeys(); }
+};
+
+// One dialog on screen.
+struct DialogUi {
+    IModalDialog* dialog = nullptr;
+    int32_t focus = -1;          // control id with the keyboard focus, -1 none
+    bool focusMoved = true;      // give an edit field ImGui's focus at the next frame
+    bool hasFocus = true;        // (modeless) the dialog takes the keyboard
+    DialogKeys keys;
+    uint64_t shownAt = 0;        // milliseconds (SDL_GetTicks64)
+    ImVec2 min{0, 0}, max{0, 0}; // where it was drawn last (window pixels)
+    int32_t listSelection = -1;  // the file browser's selected entry
+    std::map<int32_t, TextureRecord*> textures; // picture controls (in-window drawing)
+};
+
+// Puts the initial keyboard focus: the first edit field, else the first visible default
+// button, else the first visible button.
+void DialogUi_Begin(DialogUi& ui, IModalDialog* dialog);
+// Records a key that acts on the dialog (Enter, Space, Escape, Tab, arrows); true when it was
+// one.
+bool DialogUi_Key(DialogUi& ui, const SDL_Event& e);
+// Draws the dialog centred in a display of that size (ImGui frame open), sends the commands of
+// clicks and of the keys gathered, and moves the focus. `fill` draws it over the whole display
+// (a plain window of its own).
+// picture gives a picture control's texture and the corner of the picture in it (texture
+// coordinates), or null.
+using DialogPicture = ImTextureID (*)(DialogUi& ui, int32_t id, ImVec2* uvMax);
+void DialogUi_Draw(DialogUi& ui, ImVec2 display, bool fill, DialogPicture picture);
+
+// Feeds one SDL event to the current ImGui context (mouse scaled by sx, sy); true when it was
+// input (keys, text, mouse).
+bool DialogInput_Feed(const SDL_Event& e, float sx, float sy);
+// At the start of a frame: presses that came and went since the last frame still count once.
+void DialogInput_NewFrame();
+// A new dialog starts with no key or button held (their releases may have gone to the game).
+void DialogInput_Reset();
+// Sets up the current context's key map, clipboard and style.
+void DialogInput_Setup();
+
+// Before a frame: the font atlas is built and its texture made (first time only).
+void DialogRender_NewFrame();
+// Draws ImGui's output over the current target through the device's vertex batch, clipping
+// each triangle to its command's rectangle; the font atlas texture is made on first use.
+void DialogRender_Draw(ImDrawData* data);
+// A texture for a picture's pixels (0xAARRGGBB), for ImGui::Image; null when none can be made.
+TextureRecord* DialogRender_Picture(const uint32_t* pixels, int32_t w, int32_t h);
+// Frees the font texture (before the device goes) and a picture texture.
+void DialogRender_FreeFont();
+void DialogRender_FreePicture(TextureRecord* texture);

@@ -1,0 +1,279 @@
+// End to end against hostile surroundings, build/runner played as a process:
+//   - a save area holding links (to a file and to a folder outside it) and named pipes before
+//     the game runs: INI files, buffer_save and buffer_load, screen_save, surface_save,
+//     d3d_model_save and d3d_model_load, sprite_add and background_add neither follow them nor
+//     wait on them, and the game plays on to its end;
+//   - SIGTERM and SIGINT: a game in an endless loop ends within a second in order (its INI
+//     written) and then ends by the signal; a second signal ends the game's end when that
+//     loops too; a signal while no frame runs (the first room's code) ends it at once;
+//   - a fatal error in the first room's code ends the run without a frame limit, and a fatal
+//     error and a name that cannot be bound leave no leak report (in the sanitizer build).
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "E2EGames.h"
+#include "support/ScratchFolder.h"
+
+extern char** environ;
+
+namespace {
+
+using e2e::Quote;
+using Clock = std::chrono::steady_clock;
+
+// A packed game in a scratch folder, its save area under <scratch>/data.
+class HostileGames : public ::testing::Test {
+protected:
+    // Packs a one-object game (events as JSON) named name.
+    void PackGame(const std::string& name, const std::string& events)
+    {
+        game = dir / (name + ".win");
+        area = dir / ("data/" + name);
+        const std::string manifest = R"({"name": ")" + name + R"(", "window": {"width": 64, "height": 48},
+          "objects": [{"name": "obj", "events": [)" + events + R"(]}],
+          "rooms": [{"name": "rm", "width": 64, "height": 48, "speed": 60, "instances": [{"object": "obj"}]}]})";
+        Scratch_WriteFile(dir / (name + ".json"), manifest);
+        std::string said;
+        ASSERT_TRUE(e2e::Pack(dir / (name + ".json"), game, "--bytecode", &said)) << said;
+        mkdir((dir / "data").c_str(), 0777);
+        mkdir(area.c_str(), 0777);
+    }
+    // The runner as a child with its log in <scratch>/log.txt; env adds variables.
+    pid_t Start(const std::string& env = "")
+    {
+        std::vector<std::string> vars;
+        for (char** e = environ; *e; ++e) vars.emplace_back(*e);
+        for (const char* v : {"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=dummy", "ALSOFT_DRIVERS=null"}) vars.emplace_back(v);
+        vars.push_back("XDG_DATA_HOME=" + (dir / "data"));
+        if (!env.empty()) vars.push_back(env);
+        std::vector<char*> envp;
+        for (std::string& v : vars) envp.push_back(v.data());
+        envp.push_back(nullptr);
+        std::string runner = ZB_RUNNER_PATH, flag = "-game", output = "-output", log = dir / "log.txt";
+        char* argv[] = {runner.data(), flag.data(), game.data(), output.data(), log.data(), nullptr};
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, (dir / "out.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+        posix_spawn_file_actions_addopen(&actions, 2, (dir / "err.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+        pid_t pid = -1;
+        if (posix_spawn(&pid, runner.c_str(), &actions, nullptr, argv, envp.data()) != 0) pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        return pid;
+    }
+    // Waits up to seconds for the child; its wait status, or -1 (then it is killed).
+    static int Wait(pid_t pid, double seconds)
+    {
+        const auto end = Clock::now() + std::chrono::duration<double>(seconds);
+        for (;;) {
+            int status = 0;
+            if (waitpid(pid, &status, WNOHANG) == pid) return status;
+            if (Clock::now() > end) {
+                kill(pid, SIGKILL);
+                waitpid(pid, &status, 0);
+                return -1;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+    // Waits until the log holds text (the game reached its loop); false after 60 seconds.
+    bool WaitForLog(const std::string& text) const
+    {
+        const auto end = Clock::now() + std::chrono::seconds(60);
+        while (Clock::now() < end) {
+            if (Scratch_ReadFile(dir / "log.txt").find(text) != std::string::npos) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
+    std::string Log() const
+    {
+        return Scratch_ReadFile(dir / "log.txt") + Scratch_ReadFile(dir / "out.txt") + Scratch_ReadFile(dir / "err.txt");
+    }
+    // Sends signal and times the end: the wait status and the seconds it took.
+    std::pair<int, double> SignalAndWait(pid_t pid, int signal, double limit)
+    {
+        const auto sent = Clock::now();
+        kill(pid, signal);
+        const int status = Wait(pid, limit);
+        return {status, std::chrono::duration<double>(Clock::now() - sent).count()};
+    }
+
+    ScratchFolder dir;
+    std::string game, area;
+};
+
+// A game that writes its INI, then loops for ever where it is told to.
+std::string LoopingEvents(const char* where)
+{
+    const std::string loop = "ini_write_real('s', 'looped', 1); show_debug_message('looping'); while (true) {}";
+    const std::string create = "ini_open('run.ini'); ini_write_real('s', 'started', 1);";
+    std::string events = R"({"type": "create", "code": ")" + create + (std::string(where) == "create" ? loop : "") + "\"}";
+    if (std::string(where) != "create") {
+        events += R"(, {"type": "step", "code": ")" + loop + "\"}";
+    }
+    if (std::string(where) == "end") {
+        // The game's end (other event 3) loops too, after noting that it ran.
+        events += R"(, {"type": "other", "number": 3, "code": "ini_write_real('s', 'ended', 1); show_debug_message('end looping'); while (true) {}"})";
+    }
+    return events;
+}
+
+} // namespace
+
+TEST_F(HostileGames, LinksAndPipesInTheSaveAreaHoldNothing)
+{
+    const char* code[] = {
+        "ini_open('link.ini'); show_debug_message('ini read ' + ini_read_string('s', 'k', 'none'));",
+        "ini_write_real('s', 'k', 1); ini_close();",
+        "ini_open('pipe.ini'); ini_write_real('s', 'k', 1); ini_close();",
+        "ini_open('dl/new.ini'); ini_write_real('s', 'k', 1); ini_close();",
+        "b = buffer_create(16, 1, 1); buffer_write(b, 1, 7);",
+        "buffer_save(b, 'link.bin'); buffer_save(b, 'pipe.bin'); buffer_save(b, 'dl/new.bin');",
+        "show_debug_message('buffer_load ' + string(buffer_load('link.bin')) + ' ' + string(buffer_load('pipe.bin'))"
+        " + ' ' + string(buffer_load('dl/victim.txt')));",
+        "screen_save('link.png'); screen_save('pipe.png'); screen_save('dl/new.png');",
+        "s = surface_create(8, 8); surface_save(s, 'link.png'); surface_save(s, 'pipe.png'); surface_save(s, 'dl/news.png');",
+        "m = d3d_model_create(); d3d_model_block(m, 0, 0, 0, 1, 1, 1, 1, 1);",
+        "show_debug_message('model ' + string(d3d_model_save(m, 'link.mdl')) + ' ' + string(d3d_model_save(m, 'pipe.mdl'))"
+        " + ' ' + string(d3d_model_save(m, 'dl/new.mdl')) + ' ' + string(d3d_model_load(m, 'pipe.mdl'))"
+        " + ' ' + string(d3d_model_load(m, 'link.mdl')));",
+        "show_debug_message('images ' + string(sprite_add('pipe.png', 1, false, false, 0, 0))"
+        " + ' ' + string(sprite_add('link.png', 1, false, false, 0, 0)) + ' ' + string(background_add('dl/image.png', false, false)));",
+        "show_debug_message('done'); game_end();",
+    };
+    std::string all;
+    for (const char* line : code) all += std::string(line) + " ";
+    PackGame("Hostile", R"({"type": "create", "code": ")" + all + "\"}");
+    const std::string outside = dir / "outside";
+    mkdir(outside.c_str(), 0777);
+    Scratch_WriteFile(outside + "/victim.txt", "[s]\nk=outside\n");
+    // A real image outside, so that following a link would load it.
+    Scratch_WriteFile(outside + "/image.png", Scratch_ReadFile(std::string(ZB_SOURCE_DIR) + "/examples/demo/sky.png"));
+    for (const char* name : {"link.ini", "link.bin", "link.mdl"})
+        ASSERT_EQ(symlink((outside + "/victim.txt").c_str(), (area + "/" + name).c_str()), 0);
+    ASSERT_EQ(symlink((outside + "/image.png").c_str(), (area + "/link.png").c_str()), 0);
+    ASSERT_EQ(symlink(outside.c_str(), (area + "/dl").c_str()), 0);
+    for (const char* name : {"pipe.ini", "pipe.bin", "pipe.png", "pipe.mdl"})
+        ASSERT_EQ(mkfifo((area + "/" + name).c_str(), 0666), 0);
+
+    const pid_t pid = Start("ZIMBREL_MAX_FRAMES=30");
+    ASSERT_GT(pid, 0);
+    const int status = Wait(pid, 120); // a pipe that held an open would hold the game here
+    ASSERT_NE(status, -1) << "the game never ended\n" << Log();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status << Log();
+    const std::string log = Log();
+    EXPECT_NE(log.find("ini read none\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("buffer_load -1 -1 -1\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("model 0 0 0 0 0\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("images -1 -1 -1\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("done\n"), std::string::npos) << log;
+    // Outside: nothing changed, nothing new.
+    EXPECT_EQ(Scratch_ReadFile(outside + "/victim.txt"), "[s]\nk=outside\n");
+    for (const char* made : {"new.ini", "new.bin", "new.png", "news.png", "new.mdl"})
+        EXPECT_FALSE(Scratch_Exists(outside + "/" + made)) << made;
+    // The links and pipes are as they were.
+    struct stat st;
+    for (const char* name : {"link.ini", "link.bin", "link.png", "link.mdl", "dl"}) {
+        EXPECT_EQ(lstat((area + "/" + name).c_str(), &st), 0);
+        EXPECT_TRUE(S_ISLNK(st.st_mode)) << name;
+    }
+    for (const char* name : {"pipe.ini", "pipe.bin", "pipe.png", "pipe.mdl"}) {
+        EXPECT_EQ(lstat((area + "/" + name).c_str(), &st), 0);
+        EXPECT_TRUE(S_ISFIFO(st.st_mode)) << name;
+    }
+}
+
+TEST_F(HostileGames, SigtermEndsAnEndlessLoopInOrder)
+{
+    PackGame("Endless", LoopingEvents("step"));
+    const pid_t pid = Start();
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(WaitForLog("looping\n")) << Log();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200)); // well inside the loop
+    const auto [status, seconds] = SignalAndWait(pid, SIGTERM, 30);
+    ASSERT_NE(status, -1) << "SIGTERM did not end the game\n" << Log();
+    EXPECT_LT(seconds, 1.0);
+    // The shutdown ran (the INI is written), then the process ended by the signal.
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    const std::string ini = Scratch_ReadFile(area + "/run.ini");
+    EXPECT_NE(ini.find("started=1"), std::string::npos) << ini << Log();
+    EXPECT_NE(ini.find("looped=1"), std::string::npos) << ini;
+}
+
+TEST_F(HostileGames, ASecondSignalEndsAGameWhoseEndLoopsToo)
+{
+    PackGame("EndlessEnd", LoopingEvents("end"));
+    const pid_t pid = Start();
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(WaitForLog("looping\n")) << Log();
+    kill(pid, SIGINT);
+    // The first signal ends the frames; the game's end then runs its code, which loops.
+    ASSERT_TRUE(WaitForLog("end looping\n")) << Log();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    int status = 0;
+    EXPECT_EQ(waitpid(pid, &status, WNOHANG), 0) << "the first signal ended the game's end";
+    const auto [second, seconds] = SignalAndWait(pid, SIGINT, 30);
+    ASSERT_NE(second, -1) << "the second SIGINT did not end the game\n" << Log();
+    EXPECT_LT(seconds, 1.0);
+    EXPECT_TRUE(WIFSIGNALED(second) && WTERMSIG(second) == SIGINT) << second;
+    const std::string ini = Scratch_ReadFile(area + "/run.ini");
+    EXPECT_NE(ini.find("ended=1"), std::string::npos) << ini << Log();
+}
+
+TEST_F(HostileGames, ASignalWhileNoFrameRunsEndsAtOnce)
+{
+    // The loop is in the first room's code: the frames have not begun.
+    PackGame("EndlessStart", LoopingEvents("create"));
+    const pid_t pid = Start();
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(WaitForLog("looping\n")) << Log();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const auto [status, seconds] = SignalAndWait(pid, SIGTERM, 30);
+    ASSERT_NE(status, -1) << "SIGTERM did not end the game\n" << Log();
+    EXPECT_LT(seconds, 1.0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    const std::string ini = Scratch_ReadFile(area + "/run.ini");
+    EXPECT_NE(ini.find("looped=1"), std::string::npos) << ini << Log();
+}
+
+TEST_F(HostileGames, FatalErrorsAndUnboundNamesEndInOrderWithoutLeaks)
+{
+    // A fatal error in the first room's code, without a frame limit: the run ends (the loop
+    // does not start) with -1, its INI written.
+    PackGame("FatalStart", R"({"type": "create", "code": "ini_open('f.ini'); ini_write_real('s', 'k', 7); z = 0; x = 1 div z;"})");
+    pid_t pid = Start();
+    ASSERT_GT(pid, 0);
+    int status = Wait(pid, 60);
+    ASSERT_NE(status, -1) << "the run went on after the fatal error\n" << Log();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 255) << status << Log();
+    EXPECT_NE(Scratch_ReadFile(area + "/f.ini").find("k=7"), std::string::npos);
+    EXPECT_EQ(Log().find("LeakSanitizer"), std::string::npos) << Log();
+
+    // A function name the runner does not know: the load fails, the run ends with 1.
+    std::string bytes = Scratch_ReadFile(game);
+    size_t at = 0, patched = 0;
+    while ((at = bytes.find("ini_write_real", at)) != std::string::npos) {
+        bytes[at + 13] = 'X'; // "ini_write_reaX"
+        ++patched;
+    }
+    ASSERT_GT(patched, 0u);
+    Scratch_WriteFile(game, bytes);
+    pid = Start();
+    ASSERT_GT(pid, 0);
+    status = Wait(pid, 60);
+    ASSERT_NE(status, -1) << Log();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status << Log();
+    EXPECT_NE(Log().find("Unable to find function ini_write_reaX"), std::string::npos) << Log();
+    EXPECT_EQ(Log().find("LeakSanitizer"), std::string::npos) << Log();
+}

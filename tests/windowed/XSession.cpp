@@ -1,0 +1,296 @@
+// A private X server and a runner on it (XSession.h).
+#include "windowed/XSession.h"
+
+#include <X11/Xlib.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "Files/Graphics_API/Graphics_PNG.h"
+#include "e2e/E2EGames.h"
+#include "support/Golden.h"
+#include "support/ScratchFolder.h"
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr auto kPatience = std::chrono::seconds(60); // the longest wait for anything (a loaded sanitizer build starts slowly)
+constexpr auto kPoll = std::chrono::milliseconds(50);
+
+void Pause() { std::this_thread::sleep_for(kPoll); }
+
+// The picture of an XWD file (Z format, 24 or 32 bits a pixel) as R, G, B, A bytes.
+bool ReadXwd(const std::string& bytes, std::vector<uint8_t>* rgba, int32_t* w, int32_t* h)
+{
+    if (bytes.size() < 100) return false;
+    auto u32 = [&](size_t i) {
+        const uint8_t* p = reinterpret_cast<const uint8_t*>(bytes.data()) + i * 4;
+        return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+    };
+    const uint32_t headerSize = u32(0), format = u32(2), width = u32(4), height = u32(5), byteOrder = u32(7);
+    const uint32_t bitsPerPixel = u32(11), bytesPerLine = u32(12), colours = u32(19);
+    const uint32_t redMask = u32(14), greenMask = u32(15), blueMask = u32(16);
+    const size_t offset = size_t(headerSize) + size_t(colours) * 12;
+    if (format != 2 || bitsPerPixel != 32 || width == 0 || height == 0 || width > 8192 || height > 8192 ||
+        offset + size_t(bytesPerLine) * height > bytes.size() || bytesPerLine < width * 4)
+        return false;
+    auto shift = [](uint32_t mask) {
+        int s = 0;
+        while (mask && !(mask & 1)) {
+            mask >>= 1;
+            ++s;
+        }
+        return s;
+    };
+    rgba->resize(size_t(width) * height * 4);
+    for (uint32_t y = 0; y < height; ++y) {
+        for (uint32_t x = 0; x < width; ++x) {
+            const uint8_t* p = reinterpret_cast<const uint8_t*>(bytes.data()) + offset + size_t(y) * bytesPerLine + x * 4;
+            const uint32_t v = byteOrder == 0 ? uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24
+                                              : uint32_t(p[3]) | uint32_t(p[2]) << 8 | uint32_t(p[1]) << 16 | uint32_t(p[0]) << 24;
+            uint8_t* o = rgba->data() + (size_t(y) * width + x) * 4;
+            o[0] = uint8_t((v & redMask) >> shift(redMask));
+            o[1] = uint8_t((v & greenMask) >> shift(greenMask));
+            o[2] = uint8_t((v & blueMask) >> shift(blueMask));
+            o[3] = 255;
+        }
+    }
+    *w = int32_t(width);
+    *h = int32_t(height);
+    return true;
+}
+
+bool SamePath(char* out, size_t capacity, const char* name)
+{
+    if (std::strlen(name) + 1 > capacity) return false;
+    std::strcpy(out, name);
+    return true;
+}
+
+} // namespace
+
+// ---- The X server -------------------------------------------------------------------------
+XSession::XSession()
+{
+    int fds[2];
+    if (pipe(fds) != 0) {
+        m_why = "no pipe";
+        return;
+    }
+    fcntl(fds[0], F_SETFD, FD_CLOEXEC);
+    const std::string fd = std::to_string(fds[1]);
+    const char* argv[] = {"Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp", nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    const int failed = posix_spawnp(&pid, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    if (failed != 0) {
+        close(fds[0]);
+        m_why = "Xvfb could not be started (is the xvfb package installed?)";
+        return;
+    }
+    // Xvfb writes its display number once it accepts connections.
+    std::string number;
+    pollfd p{fds[0], POLLIN, 0};
+    while (poll(&p, 1, 10000) > 0) {
+        char c;
+        if (read(fds[0], &c, 1) != 1 || c == '\n') break;
+        number += c;
+    }
+    close(fds[0]);
+    if (number.empty()) {
+        kill(pid, SIGTERM);
+        waitpid(pid, nullptr, 0);
+        m_why = "Xvfb did not start";
+        return;
+    }
+    m_pid = pid;
+    m_display = ":" + number;
+}
+
+XSession::~XSession()
+{
+    if (m_pid <= 0) return;
+    kill(m_pid, SIGTERM);
+    waitpid(m_pid, nullptr, 0);
+}
+
+int XSession::Run(const std::string& line) const { return e2e::Shell("DISPLAY=" + m_display + " " + line); }
+
+std::string XSession::Output(const std::string& line) const
+{
+    std::string out;
+    FILE* f = popen(("DISPLAY=" + m_display + " " + line + " 2>/dev/null").c_str(), "r");
+    if (!f) return out;
+    char buffer[256];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) out.append(buffer, n);
+    pclose(f);
+    return out;
+}
+
+// ---- The runner on it ---------------------------------------------------------------------
+WindowedRunner::WindowedRunner(const XSession& x, const std::string& game, const std::string& folder)
+    : m_x(x), m_folder(folder)
+{
+    // The environment of the test less its headless video driver, with the session's display.
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+        const std::string s = *e;
+        if (s.rfind("SDL_VIDEODRIVER=", 0) == 0 || s.rfind("DISPLAY=", 0) == 0 || s.rfind("ZIMBREL_", 0) == 0 ||
+            s.rfind("LSAN_OPTIONS=", 0) == 0)
+            continue;
+        env.push_back(s);
+    }
+    env.push_back("DISPLAY=" + x.Display());
+    // The sanitizer build: leaks of the system libraries SDL's X11 driver loads are not ours.
+    const char* lsan = std::getenv("LSAN_OPTIONS");
+    env.push_back(std::string("LSAN_OPTIONS=") + (lsan && *lsan ? std::string(lsan) + ":" : std::string()) +
+                  "suppressions=" ZB_SOURCE_DIR "/tests/windowed/lsan.supp");
+    env.push_back("SDL_AUDIODRIVER=dummy");
+    env.push_back("ALSOFT_DRIVERS=null");
+    std::vector<char*> envp;
+    for (std::string& s : env) envp.push_back(s.data());
+    envp.push_back(nullptr);
+    const std::string log = folder + "/log.txt", out = folder + "/out.txt";
+    const char* argv[] = {ZB_RUNNER_PATH, "-game", game.c_str(), "-output", log.c_str(), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+    if (posix_spawn(&m_pid, ZB_RUNNER_PATH, &actions, nullptr, const_cast<char**>(argv), envp.data()) != 0) m_pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+}
+
+WindowedRunner::~WindowedRunner()
+{
+    if (m_pid <= 0) return;
+    kill(m_pid, SIGKILL);
+    waitpid(m_pid, nullptr, 0);
+}
+
+const std::string& WindowedRunner::Window()
+{
+    const auto end = Clock::now() + kPatience;
+    while (m_window.empty() && m_pid > 0 && Clock::now() < end) {
+        std::string ids = m_x.Output("xdotool search --onlyvisible --pid " + std::to_string(m_pid));
+        if (!ids.empty()) {
+            m_window = ids.substr(0, ids.find('\n'));
+            // The pointer rests in the window's top left corner: keys go to it (no window
+            // manager gives the focus), and no dialog sits there.
+            m_x.Run("xdotool mousemove --window " + m_window + " 1 1");
+        } else {
+            Pause();
+        }
+    }
+    return m_window;
+}
+
+void WindowedRunner::Keys(const std::string& keys) { m_x.Run("xdotool key --delay 40 " + keys); }
+
+void WindowedRunner::Type(const std::string& text) { m_x.Run("xdotool type --delay 40 " + e2e::Quote(text)); }
+
+void WindowedRunner::Click(int x, int y)
+{
+    m_x.Run("xdotool mousemove --window " + Window() + " " + std::to_string(x) + " " + std::to_string(y) + " click 1");
+    m_x.Run("xdotool mousemove --window " + Window() + " 1 1");
+}
+
+bool WindowedRunner::RequestClose()
+{
+    if (Window().empty()) return false;
+    Display* d = XOpenDisplay(m_x.Display().c_str());
+    if (!d) return false;
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = ::Window(std::stoul(m_window));
+    e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = long(XInternAtom(d, "WM_DELETE_WINDOW", False));
+    e.xclient.data.l[1] = CurrentTime;
+    const bool sent = XSendEvent(d, e.xclient.window, False, NoEventMask, &e) != 0;
+    XFlush(d);
+    XCloseDisplay(d);
+    return sent;
+}
+
+bool WindowedRunner::Screenshot(const std::string& png)
+{
+    const std::string xwd = m_folder + "/window.xwd";
+    if (Window().empty() || m_x.Run("xwd -silent -id " + Window() + " -out " + e2e::Quote(xwd)) != 0) return false;
+    std::vector<uint8_t> rgba;
+    int32_t w = 0, h = 0;
+    if (!ReadXwd(Scratch_ReadFile(xwd), &rgba, &w, &h)) return false;
+    GR_PNG_SetSavePathMapper(SamePath);
+    const bool ok = write_png_file(png.c_str(), rgba.data(), w, h);
+    GR_PNG_SetSavePathMapper(nullptr);
+    return ok;
+}
+
+std::string WindowedRunner::WaitForPicture(const std::string& golden, int tolerance, const std::string& scratchPng)
+{
+    const char* update = std::getenv("ZB_UPDATE_GOLDEN");
+    if (update && *update == '1') {
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        if (!Screenshot(scratchPng)) return "no picture";
+        return Golden_CompareFile(scratchPng, golden, tolerance);
+    }
+    std::string why = "no picture";
+    const auto end = Clock::now() + kPatience;
+    while (Clock::now() < end) {
+        if (Screenshot(scratchPng)) {
+            why = Golden_CompareFile(scratchPng, golden, tolerance);
+            if (why.empty()) return why;
+        }
+        Pause();
+    }
+    return why;
+}
+
+std::string WindowedRunner::Log() const { return Scratch_ReadFile(m_folder + "/log.txt"); }
+
+bool WindowedRunner::WaitForLog(const std::string& line)
+{
+    const auto end = Clock::now() + kPatience;
+    while (Clock::now() < end) {
+        if (Log().find(line + "\n") != std::string::npos) return true;
+        Pause();
+    }
+    return false;
+}
+
+int WindowedRunner::Wait()
+{
+    if (m_pid <= 0) return m_code;
+    const auto end = Clock::now() + kPatience;
+    int status = 0;
+    while (Clock::now() < end) {
+        if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
+            m_pid = -1;
+            m_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            return m_code;
+        }
+        Pause();
+    }
+    kill(m_pid, SIGKILL);
+    waitpid(m_pid, nullptr, 0);
+    m_pid = -1;
+    return -1;
+}
