@@ -13,17 +13,11 @@
 #include <memory>
 #include <string>
 
+#include "BenchScript.h"
 #include "Files/Code/Code_Code.h"
-#include "Files/Code/Code_Compile.h"
-#include "Files/Code/Code_Constant.h"
 #include "Files/Code/Code_Execute.h"
-#include "Files/Code/VM.h"
-#include "Files/Function/Function_DS.h"
-#include "Files/Function/Function_Math.h"
-#include "Files/Object/Object.h"
-#include "Files/Object/Instance.h"
 #include "Files/DS/DS_Main.h"
-#include "Files/Code/Variable_BuiltIn.h"
+#include "Files/Function/Function_DS.h"
 
 namespace {
 
@@ -38,16 +32,8 @@ CInstance* Setup()
 {
     static CInstance* self = nullptr;
     if (self) return self;
-    Object_InitHash();
-    Variable_BuiltIn_Init();
-    Variable_BuiltIn_RegisterArguments();
-    Variable_Global_Init();
-    VM_Init();
-    Code_Compiler_Init();
-    Code_Constant_Init();
-    Function_Math_Init();
+    self = Bench_ScriptInstance();
     Function_DS_Init();
-    self = new CInstance(0, 0, 100001, -1, false);
     return self;
 }
 

@@ -1,164 +1,182 @@
-// The virtual machine beside Lua 5.4 on the same algorithms. Each ZBL benchmark compiles its
-// ZBL source with the runner's compiler and runs the byte code; each Lua benchmark runs
-// bench/lua/<name>.lua in the lua5.4 interpreter, which measures its own time (interpreter
-// start-up excluded). bench/compare_vm_lua.py turns one run into ratios.
+// The virtual machine beside Lua 5.4 on five small programs, each written the way its own
+// users write it. ZBL (bench/vm/<name>.zbl) as games write it: `var` locals, an instance's own
+// variables and arrays, a script that calls itself; the code runs for a real instance of the
+// runner, compiled by the runner's compiler. Lua (bench/lua/<name>.lua) as a Lua programmer
+// writes it: numeric `for`, locals, one table reused, table.concat to build a string; the
+// lua5.4 interpreter times itself (start-up excluded). bench/compare_vm_lua.py turns one run
+// into ratios (ZBL / Lua).
 //
-//   build/bench/bench_vm                      (both sides)
+//   build/bench/bench_vm                               (both sides)
 //   python3 bench/compare_vm_lua.py build/bench/bench_vm
+//   build/bench/bench_vm --once loop [N]               (one run of one ZBL program, for
+//                                                       valgrind --tool=callgrind)
+//   build/bench/bench_vm --once FILE.zbl N             (the same for a program of one's own)
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <deque>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
 #include <string>
 
+#include "BenchScript.h"
 #include "Files/Code/Code_Code.h"
-#include "Files/Code/Code_Compile.h"
-#include "Files/Code/Code_Error.h"
-#include "Files/Code/Code_Function.h"
+#include "Files/Code/Code_Execute.h"
 #include "Files/Code/Code_Variable.h"
-#include "Files/Code/VM.h"
-#include "Files/Code/VM_Assembler.h"
-#include "Files/Code/VM_Format.h"
-#include "Files/Object/Object.h"
-#include "Files/Object/Instance.h"
-#include "Files/Script/Script_Main.h"
-#include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Code/Variable_List.h"
-#include "Platform/MemoryManager.h"
+#include "Files/Script/Script_Main.h"
 
 namespace {
 
-constexpr int kLoopN = 2000000;
-constexpr int kFibN = 25;
-constexpr int kStringN = 20000;
-constexpr int kArrayN = 30000;
-constexpr int kArrayRounds = 20;
-constexpr int kInstanceN = 1000000;
+// The sizes of the comparison: the loop 50 M rounds, 100 passes over a 30,000-element array,
+// fib(35), 100,000 appends, 20 M rounds of instance fields.
+struct Program {
+    const char* name;
+    long long n;
+    long long p; // passes ($P), arrays only
+};
+const Program kPrograms[] = {
+    {"loop", 50000000, 0}, {"arrays", 30000, 100}, {"fib", 35, 0}, {"strings", 100000, 0}, {"fields", 20000000, 0},
+};
 
-void Setup()
+std::string Dir() { return std::filesystem::path(__FILE__).parent_path().string(); }
+
+std::string ReadText(const std::string& path)
 {
-    static bool done = false;
-    if (done) return;
-    done = true;
-    Object_InitHash();
-    Variable_BuiltIn_Init();
-    Variable_BuiltIn_RegisterArguments();
-    Variable_Global_Init();
-    VM_Init();
-    Code_Compiler_Init();
+    std::ifstream in(path);
+    if (!in) {
+        std::fprintf(stderr, "cannot read %s\n", path.c_str());
+        std::exit(1);
+    }
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
 }
 
-double RunUnit(VMBuffer* code, CInstance* self)
+std::string Replace(std::string text, const std::string& key, long long value)
 {
+    for (size_t at; (at = text.find(key)) != std::string::npos;) text.replace(at, key.size(), std::to_string(value));
+    return text;
+}
+
+// The instance the programs run for, with the script fib added once.
+CInstance* Setup()
+{
+    static CInstance* self = nullptr;
+    if (self) return self;
+    self = Bench_ScriptInstance();
+    static std::string fib = ReadText(Dir() + "/vm/fib_script.zbl");
+    CScript* s = Script_Data(Script_Add("fib", fib.c_str(), -1));
+    s->m_pCode = new CCode(s->GetText(), false);
+    if (!s->m_pCode->Compile("fib")) std::abort();
+    return self;
+}
+
+// The program's unit (its text kept alive beside it).
+struct Unit {
+    std::string text;
+    std::unique_ptr<CCode> code;
+};
+
+std::unique_ptr<Unit> Compile(const Program& p, long long n)
+{
+    auto u = std::make_unique<Unit>();
+    std::string path = std::strchr(p.name, '/') ? std::string(p.name) : Dir() + "/vm/" + p.name + ".zbl";
+    u->text = Replace(Replace(ReadText(path), "$N", n), "$P", p.p);
+    u->code = std::make_unique<CCode>(u->text.c_str(), false);
+    if (!u->code->Compile(p.name)) {
+        std::fprintf(stderr, "%s does not compile: %s\n", p.name, Code_Error_GetText() ? Code_Error_GetText() : "");
+        std::exit(1);
+    }
+    return u;
+}
+
+// One run of a program from nothing, as a Lua run starts: self's variables (its arrays
+// included) are made again by the program.
+double RunOnce(CInstance* self, Unit& u)
+{
+    self->GetVariables()->Clear();
     ScriptValue result = Value_Real(0.0);
-    VM_Execute("bench", self, self, code, &result, nullptr, "");
-    double r = result.real;
+    Code_Execute(self, self, u.code.get(), &result);
     Value_FreeString(&result);
-    return r;
+    ScriptValue r = Value_Real(0.0);
+    Variable_Global_Get(Code_Variable_Find("result"), 0, &r);
+    double v = r.real;
+    Value_FreeString(&r);
+    return v;
 }
 
-// ---- ZBL ----
-// Each unit is compiled from its ZBL source by the runner's own compiler.
-
-CCode* Compile(const std::string& source)
+void BM_ZBL(benchmark::State& state, const Program* p)
 {
-    static std::deque<std::string> texts; // a unit keeps a pointer to its text
-    texts.push_back(source);
-    auto* code = new CCode(texts.back().c_str(), false);
-    if (!code->Compile("bench") || !code->m_pCode) {
-        std::fprintf(stderr, "compile failed: %s\n", Code_Error_GetText() ? Code_Error_GetText() : "");
-        std::abort();
-    }
-    return code;
+    CInstance* self = Setup();
+    auto u = Compile(*p, p->n);
+    double result = 0;
+    for (auto _ : state) result = RunOnce(self, *u);
+    state.counters["result"] = result;
 }
 
-void RunZBL(benchmark::State& state, const std::string& source, CInstance* self = nullptr)
+void BM_Lua(benchmark::State& state, const Program* p)
 {
-    Setup();
-    CCode* code = Compile(source);
-    for (auto _ : state) benchmark::DoNotOptimize(RunUnit(code->m_pCode, self));
-    delete code;
-}
-
-void BM_ZBL_Loop(benchmark::State& state)
-{
-    RunZBL(state, "var i, s; s = 0; for (i = 0; i < " + std::to_string(kLoopN) +
-                      "; i += 1) s = s + i * 2 - (i mod 7); return s;");
-}
-
-void BM_ZBL_Fib(benchmark::State& state)
-{
-    Setup();
-    if (Script_Find("fib") < 0) {
-        int32_t index = Script_Add("fib", "if (argument0 < 2) return argument0; "
-                                          "return fib(argument0 - 1) + fib(argument0 - 2);", -1);
-        CScript* s = Script_Data(index);
-        s->m_pCode = Compile(s->GetText());
-    }
-    RunZBL(state, "return fib(" + std::to_string(kFibN) + ");");
-}
-
-void BM_ZBL_Strings(benchmark::State& state)
-{
-    RunZBL(state, "var s, i; s = \"\"; for (i = 0; i < " + std::to_string(kStringN) + "; i += 1) s = s + \"x\";");
-}
-
-void BM_ZBL_Arrays(benchmark::State& state)
-{
-    std::string n = std::to_string(kArrayN);
-    RunZBL(state, "var a, i, s; for (i = 0; i < " + n + "; i += 1) a[i] = i; s = 0; for (i = 0; i < " + n +
-                      "; i += 1) s += a[i]; return s;");
-}
-
-void BM_ZBL_Instance(benchmark::State& state)
-{
-    CInstance self(0, 0, 100001, -1, false);
-    RunZBL(state, "var i; hp = 0; for (i = 0; i < " + std::to_string(kInstanceN) + "; i += 1) { hp = hp + i; mp = hp - 1; }",
-           &self);
-}
-
-// ---- Lua 5.4 ----
-
-void RunLua(benchmark::State& state, const char* script, const std::string& args, int rounds)
-{
-    std::string dir = std::filesystem::path(__FILE__).parent_path().string() + "/lua/";
-    std::string cmd = "lua5.4 " + dir + script + " " + args;
+    std::string cmd = "lua5.4 " + Dir() + "/lua/" + p->name + ".lua " + std::to_string(p->n);
+    if (p->p) cmd += " " + std::to_string(p->p);
+    double result = 0;
     for (auto _ : state) {
-        FILE* p = popen(cmd.c_str(), "r");
+        FILE* pipe = popen(cmd.c_str(), "r");
         double seconds = -1;
-        if (p) {
-            if (std::fscanf(p, "%lf", &seconds) != 1) seconds = -1;
-            pclose(p);
+        if (pipe) {
+            if (std::fscanf(pipe, "%lf %lf", &seconds, &result) != 2) seconds = -1;
+            pclose(pipe);
         }
         if (seconds < 0) {
             state.SkipWithError("lua5.4 did not run");
             break;
         }
-        state.SetIterationTime(seconds / rounds);
+        state.SetIterationTime(seconds);
     }
+    state.counters["result"] = result;
 }
 
-void BM_Lua_Loop(benchmark::State& s) { RunLua(s, "loop.lua", std::to_string(kLoopN), 1); }
-void BM_Lua_Fib(benchmark::State& s) { RunLua(s, "fib.lua", std::to_string(kFibN), 1); }
-void BM_Lua_Strings(benchmark::State& s) { RunLua(s, "strings.lua", std::to_string(kStringN), 1); }
-void BM_Lua_Arrays(benchmark::State& s)
+// --once NAME [N]: one run of one ZBL program, its result printed.
+int RunOnceFromCommandLine(int argc, char** argv)
 {
-    RunLua(s, "arrays.lua", std::to_string(kArrayN) + " " + std::to_string(kArrayRounds), kArrayRounds);
+    for (const Program& p : kPrograms) {
+        if (std::strcmp(argv[2], p.name) != 0) continue;
+        CInstance* self = Setup();
+        auto u = Compile(p, argc > 3 ? std::atoll(argv[3]) : p.n);
+        std::printf("%s %.17g\n", p.name, RunOnce(self, *u));
+        return 0;
+    }
+    if (std::strchr(argv[2], '/')) {
+        Program p{argv[2], argc > 3 ? std::atoll(argv[3]) : 1, argc > 4 ? std::atoll(argv[4]) : 1};
+        CInstance* self = Setup();
+        auto u = Compile(p, p.n);
+        std::printf("%s %.17g\n", p.name, RunOnce(self, *u));
+        return 0;
+    }
+    std::fprintf(stderr, "no program %s\n", argv[2]);
+    return 1;
 }
-void BM_Lua_Instance(benchmark::State& s) { RunLua(s, "instance.lua", std::to_string(kInstanceN), 1); }
 
 } // namespace
 
-BENCHMARK(BM_ZBL_Loop)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Lua_Loop)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
-BENCHMARK(BM_ZBL_Fib)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Lua_Fib)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
-BENCHMARK(BM_ZBL_Strings)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Lua_Strings)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
-BENCHMARK(BM_ZBL_Arrays)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Lua_Arrays)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
-BENCHMARK(BM_ZBL_Instance)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Lua_Instance)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
-
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    if (argc > 2 && std::strcmp(argv[1], "--once") == 0) return RunOnceFromCommandLine(argc, argv);
+    for (const Program& p : kPrograms) {
+        // Capitalised test names pair the two sides in compare_vm_lua.py.
+        std::string test = p.name;
+        test[0] = char(test[0] - 'a' + 'A');
+        benchmark::RegisterBenchmark(("BM_ZBL_" + test).c_str(), BM_ZBL, &p)->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("BM_Lua_" + test).c_str(), BM_Lua, &p)
+            ->Unit(benchmark::kMillisecond)
+            ->UseManualTime()
+            ->Iterations(3);
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -113,7 +113,15 @@ void BM_Step(benchmark::State& state)
     EndGame();
 }
 // Second argument 1: the second object is solid, so every collision moves both instances back.
-BENCHMARK(BM_Step)->Args({1000, 0})->Args({10000, 0})->Args({1000, 1})->Args({10000, 1})->Unit(benchmark::kMicrosecond);
+// 1,000 to 30,000 instances (how the step's cost grows with the count), and the solid rooms.
+BENCHMARK(BM_Step)
+    ->Args({1000, 0})
+    ->Args({3000, 0})
+    ->Args({10000, 0})
+    ->Args({30000, 0})
+    ->Args({1000, 1})
+    ->Args({10000, 1})
+    ->Unit(benchmark::kMicrosecond);
 
 // One query per instance per step (objects 0 and 1 are the room's two objects; 1 is solid
 // in these rooms).

@@ -130,6 +130,7 @@ CCode::CCode(int32_t index, bool expression)
 
 CCode::~CCode()
 {
+    VM_UnitDestroyed(); // the machine drops what it remembers of units (script calls)
     if (!m_ownedByCaller && m_index >= 0) {
         for (CCode** p = &g_listHead; *p; p = &(*p)->m_pNext) {
             if (*p == this) {

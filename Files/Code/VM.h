@@ -47,6 +47,9 @@ bool VM_Prepare(VMBuffer* code, std::string* error = nullptr);
 const char* VM_PrepareError(const VMBuffer* code);
 // Drops the prepared form of code (the unit is being destroyed or was changed).
 void VM_ReleaseProgram(VMBuffer* code);
+// A unit of code (CCode) is being destroyed: the machine forgets the scripts its calls had
+// looked up (each call then asks the script table again).
+void VM_UnitDestroyed();
 
 // The machine's run-time error for the running entry (see above). Returns only in quiet mode
 // or when no entry runs.
@@ -69,7 +72,8 @@ struct VMFrameInfo {
     int32_t offset; // byte offset of the instruction being executed (or called from)
     CInstance* self;
     CInstance* other;
-    CVariableList* locals;
+    CVariableList* locals; // a copy of the frame's `var` locals, valid until the next call for
+                           // the same level
 };
 bool VM_GetFrame(int32_t level, VMFrameInfo* out);
 // The number of frames of the innermost entry (0 when no code runs).
@@ -77,18 +81,18 @@ int32_t VM_FrameCount();
 // How many entries are open (nested through built-ins).
 int32_t VM_EntryDepth();
 
-// Hooks of the platform: draining the window-message queue every 4,096th branch.
+// Hooks of the platform: draining the window-message queue every 4,096th branch back.
 void VM_SetProcessMessagesHook(void (*hook)());
 // Every running entry stops (the run is ending: a quit the drain saw): each unwinds at its
 // next instruction boundary, or when the built-in it called returns, without an error report.
 void VM_AbortRunning();
-// Diagnostics: print each unit's disassembly to the log console before it runs.
+// Diagnostics: when a unit is first prepared, write its disassembly and the machine's prepared
+// form of it (the handlers it runs, groups marked) to the log console. VM_Init turns this on
+// when the environment variable ZB_DISASM is set to anything but "" or "0".
 void VM_SetDisassembleUnits(bool on);
 // Diagnostics for tests: move the operand stack to a fresh block at every growth check, so
 // that a stale pointer into the old block shows under AddressSanitizer.
 void VM_SetMoveStackAlways(bool on);
 
-// The pool of local-variable lists: the list for a new script level, and its release.
-CVariableList* VM_PushLocals();
-void VM_PopLocals();
+// How many open frames hold `var` locals (0 when no code runs).
 int32_t VM_LocalsDepth();

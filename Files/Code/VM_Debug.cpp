@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 #include "Files/Code/Code_Variable.h"
 #include "Files/Code/Code_World.h"
@@ -73,6 +74,7 @@ void ClearTable()
 
 void VM_Init()
 {
+    if (const char* d = std::getenv("ZB_DISASM")) VM_SetDisassembleUnits(d[0] && d[0] != '0');
     ClearTable();
     g_set = false;
     g_stepping = g_breakNow = false;

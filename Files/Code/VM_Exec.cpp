@@ -1,15 +1,20 @@
 // The dispatch loop of the virtual machine, its entries and frames, calls and returns.
 //
 // Index
-//   [SECTION] State          the shared operand stack, frames, entries, locals pool, flags
-//   [SECTION] Helpers        stack growth, slot copies, unwinding
+//   [SECTION] State          the shared operand stack, frames, entries, flags
+//   [SECTION] Helpers        stack growth, slot copies, locals, arguments, unwinding
 //   [SECTION] Loop           VM loop with one handler per prepared op (VM_INTERNAL_OPS)
 //   [SECTION] Entry points   VM_Execute, VM_Error, frame queries
 //
-// Hot state lives in locals of the loop (pc, sp, self, other, locals, prog). Anything that can
-// run other code (built-ins, the debugger, the message pump, errors) is bracketed by SAVE(),
-// which writes pc, self, other and the stack top back to the frame, and RELOAD(), which takes
-// the stack pointer again (the block may have moved).
+// Hot state lives in locals of the loop (pc, sp, self, other, the frame's local slots lv and
+// arguments argv/argc, prog). Anything that can run other code (built-ins, the debugger, the
+// message pump, errors) is bracketed by SAVE(), which writes pc, self, other and the stack top
+// back to the frame, and RELOAD(), which takes the stack pointer, the slots and the arguments
+// again (the block may have moved).
+//
+// A frame in the stack block, from the bottom: its arguments (a script called by the machine:
+// where the caller pushed them, turned to run argument 0 first), its local slots (8-aligned,
+// one VMLocal per `var` name of the unit), then its operand stack.
 #include "Files/Base/RealConvert.h"
 #include "Files/Code/VM_Internal.h"
 
@@ -50,10 +55,10 @@ public:
     size_t size() const { return size_t(m_count); }
     VMFrame& back() { return m_items[m_count - 1]; }
     VMFrame& operator[](size_t i) { return m_items[i]; }
-    void push_back(const VMFrame& f)
+    VMFrame& push()
     {
         if (m_count == m_cap) Grow();
-        m_items[m_count++] = f;
+        return m_items[m_count++];
     }
     void pop_back() { --m_count; }
     void resize(size_t n) { m_count = int32_t(n) < m_count ? int32_t(n) : m_count; }
@@ -80,23 +85,19 @@ struct Entry {
     int32_t frameBase;
     uint32_t stackBase;
     int32_t withBase;
-    int32_t localsDepth;
     int32_t argWindow;
     int32_t argCount;
     bool abort; // an error was raised while a built-in ran (quiet), or the run is ending
 };
 std::vector<Entry> g_entries;
 
-CVariableList** g_localsPool = nullptr;
-int32_t g_localsCap = 0;
-int32_t g_localsDepth = 0;
-
 uint32_t g_branchCount = 0;
 bool g_quiet = false;
 bool g_failed = false;
 std::string g_quietError;
 void (*g_processMessages)() = nullptr;
-bool g_disassemble = false;
+
+const ScriptValue kZeroValue = {VALUE_REAL, nullptr, 0.0};
 
 // [SECTION] Helpers ============================================================================
 
@@ -121,12 +122,15 @@ inline void EnsureStack(uint32_t needed)
     if (__builtin_expect(needed > g_stackCap || g_moveStackAlways, 0)) GrowStack(needed);
 }
 
+inline uint32_t Align8(uint32_t x) { return (x + 7u) & ~7u; }
+
 inline void PushValue(uint8_t* sp, const ScriptValue& v)
 {
     if (v.kind == VALUE_STRING) {
         VSet(sp, VALUE_STRING, v.text ? MEM_STRDUP(v.text) : nullptr, v.real);
     } else {
-        VSet(sp, v.kind, nullptr, v.real);
+        VM_Put(sp + VOFF_KIND, v.kind);
+        VM_Put(sp + VOFF_REAL, v.real);
     }
 }
 
@@ -170,12 +174,11 @@ inline ScriptValue TakeValue(int32_t type, const uint8_t* p)
 
 inline VMFrame& Top() { return g_frames.back(); }
 
-// The list that holds variable id for scope without a detour (locals, globals, self's own),
-// or null when the general access must decide.
-inline CVariableList* DirectList(int32_t scope, int32_t id, CVariableList* selfVars, CVariableList* locals)
+// The list that holds user variable id for scope without a detour (globals, self's own), or
+// null when the general access must decide.
+inline CVariableList* DirectList(int32_t scope, int32_t id, CVariableList* selfVars)
 {
     switch (scope) {
-    case SCOPE_LOCAL: return locals;
     case SCOPE_GLOBAL: return Variable_Global_List();
     case SCOPE_PLAIN:
         if (id >= VARIABLE_USER_BASE && Variable_Global_IsDeclared(id)) return Variable_Global_List();
@@ -183,6 +186,131 @@ inline CVariableList* DirectList(int32_t scope, int32_t id, CVariableList* selfV
     case SCOPE_SELF: return id >= VARIABLE_BUILTIN_LIMIT ? selfVars : nullptr;
     default: return nullptr;
     }
+}
+
+// The list of a user variable op (VK_SELF, VK_PLAIN, VK_GLOBAL): "not declared" is cached on
+// the op against the declaration counter, so a plain name costs no look-up in the common case.
+inline CVariableList* UserList(const VMOp& o, CVariableList* selfVars)
+{
+    if (o.vk == VK_PLAIN) {
+        if (__builtin_expect(o.gen != g_VariableDeclarations, 0)) {
+            if (Variable_Global_IsDeclared(o.a)) return Variable_Global_List();
+            o.gen = g_VariableDeclarations;
+        }
+        return selfVars;
+    }
+    return o.vk == VK_SELF ? selfVars : Variable_Global_List();
+}
+
+// The value a group reads through op o (a slot, an argument, a user variable), or null when
+// there is none (the group then takes the long way, which decides what that means).
+inline const uint8_t* GroupRead(const VMOp& o, VMLocal* lv, const uint8_t* argv, int32_t argc, CVariableList* selfVars)
+{
+    switch (o.vk) {
+    case VK_SLOT: {
+        const ScriptValue* v = &lv[o.b].v.value;
+        return v->kind == VM_UNSET ? nullptr : reinterpret_cast<const uint8_t*>(v);
+    }
+    case VK_ARG: return o.b < argc ? argv + size_t(o.b) * VSIZE : reinterpret_cast<const uint8_t*>(&kZeroValue);
+    default: {
+        CVariableList* list = UserList(o, selfVars);
+        CVariable* n = list ? list->Find(o.a) : nullptr;
+        return n ? reinterpret_cast<const uint8_t*>(&n->value) : nullptr;
+    }
+    }
+}
+
+// A real stored into a value (a string it held is freed).
+inline void StoreReal(ScriptValue* v, double r)
+{
+    if (v->kind == VALUE_STRING) MEM_FREE(v->text);
+    v->kind = VALUE_REAL;
+    v->text = nullptr;
+    v->real = r;
+}
+// A real stored into a slot.
+inline void SlotStoreReal(VMLocal* l, double r)
+{
+    int32_t k = l->v.value.kind;
+    if (k != VALUE_REAL) {
+        if (k == VALUE_STRING) {
+            MEM_FREE(l->v.value.text);
+        } else if (k == VM_UNSET) {
+            l->order = ++g_VMLocalOrder;
+        }
+        l->v.value.kind = VALUE_REAL;
+        l->v.value.text = nullptr;
+    }
+    l->v.value.real = r;
+}
+// A value taken from the stack (its text moves) stored into a slot.
+inline void SlotStore(VMLocal* l, const ScriptValue& val)
+{
+    int32_t k = l->v.value.kind;
+    if (k == VALUE_STRING) {
+        MEM_FREE(l->v.value.text);
+    } else if (k == VM_UNSET) {
+        l->order = ++g_VMLocalOrder;
+    }
+    l->v.value.kind = val.kind;
+    l->v.value.text = val.kind == VALUE_STRING ? val.text : nullptr;
+    l->v.value.real = val.real;
+    l->textLength = -1;
+}
+// A copy of a value (its own text) stored into dst; dst and src may be the same.
+inline void CopyInto(ScriptValue* dst, const ScriptValue& src)
+{
+    char* text = src.kind == VALUE_STRING && src.text ? MEM_STRDUP(src.text) : nullptr;
+    if (dst->kind == VALUE_STRING) MEM_FREE(dst->text);
+    dst->kind = src.kind;
+    dst->text = text;
+    dst->real = src.real;
+}
+
+inline void InitSlots(VMLocal* l, int32_t n)
+{
+    for (int32_t i = 0; i < n; ++i) {
+        l[i].v.value.kind = VM_UNSET;
+        l[i].v.rowCount = 0;
+        l[i].v.rows = nullptr;
+        l[i].textLength = -1;
+    }
+}
+
+// The arguments a frame reads: argv (ScriptValue records, argument 0 first) and their count.
+inline void FrameArgs(const VMFrame& f, uint8_t** argv, int32_t* argc)
+{
+    if (f.argMode == VMARGS_STACK) {
+        *argv = g_stack + f.argsOff;
+        *argc = f.argCount;
+    } else {
+        *argv = reinterpret_cast<uint8_t*>(g_CodeArgs);
+        *argc = 16;
+    }
+}
+
+// Moves a script's arguments from the operand stack into argument slots of its own, where
+// built-ins, the argument rows and nested entries see them; the argument count follows.
+void MoveArguments(VMFrame& f)
+{
+    if (f.argMode != VMARGS_STACK) return;
+    ScriptValue* w = Code_Arguments_PushWindow(f.argCount);
+    for (int32_t i = 0; i < f.argCount; ++i) w[i] = VLoad(g_stack + f.argsOff + size_t(i) * VSIZE);
+    f.savedArgCount = Code_GetArgumentCount();
+    Code_SetArgumentCount(f.argCount);
+    f.argMode = VMARGS_MOVED;
+}
+
+// A script frame ends: its arguments go (freed on the stack, or their slots dropped).
+void ReleaseArguments(VMFrame& f)
+{
+    if (f.argMode == VMARGS_STACK) {
+        for (int32_t i = 0; i < f.argCount; ++i) FreeValueAt(g_stack + f.argsOff + size_t(i) * VSIZE);
+    } else if (f.argMode == VMARGS_MOVED) {
+        Code_Arguments_PopWindow();
+        Code_SetArgumentCount(f.savedArgCount);
+    }
+    f.argMode = VMARGS_WINDOW;
 }
 
 void RaiseError(const char* text)
@@ -201,33 +329,28 @@ void RaiseError(const char* text)
 
 const char* kStackOverflow = "Stack overflow...";
 
+// Comparisons of a difference through the epsilon, by name.
+inline bool CmpLT(double d) { return d < -VM_CompareEpsilon; }
+inline bool CmpLE(double d) { return d <= VM_CompareEpsilon; }
+inline bool CmpEQ(double d) { return -VM_CompareEpsilon < d && d < VM_CompareEpsilon; }
+inline bool CmpNE(double d) { return d < -VM_CompareEpsilon || d > VM_CompareEpsilon; }
+inline bool CmpGE(double d) { return d >= -VM_CompareEpsilon; }
+inline bool CmpGT(double d) { return d > VM_CompareEpsilon; }
+
 } // namespace
 
 void VM_SetMoveStackAlways(bool on) { g_moveStackAlways = on; }
 
-CVariableList* VM_PushLocals()
-{
-    if (g_localsDepth >= g_localsCap) {
-        int32_t cap = g_localsDepth + 1;
-        g_localsPool = static_cast<CVariableList**>(MEM_REALLOC(g_localsPool, sizeof(CVariableList*) * size_t(cap)));
-        g_localsCap = cap;
-    }
-    CVariableList*& slot = g_localsPool[g_localsDepth];
-    if (!slot) {
-        slot = new CVariableList();
-    } else if (slot->Count() > 0) {
-        slot->Clear();
-    }
-    ++g_localsDepth;
-    return slot;
-}
+VMFrame& VM_Frame(int32_t index) { return g_frames[size_t(index)]; }
+uint8_t* VM_StackBlock() { return g_stack; }
 
-void VM_PopLocals()
+int32_t VM_LocalsDepth()
 {
-    if (g_localsDepth > 0) --g_localsDepth;
+    int32_t n = 0;
+    for (size_t i = 0; i < g_frames.size(); ++i)
+        if ((g_frames[i].prog && g_frames[i].prog->LocalCount() > 0) || g_frames[i].extra) ++n;
+    return n;
 }
-
-int32_t VM_LocalsDepth() { return g_localsDepth; }
 
 // [SECTION] Loop ===============================================================================
 namespace {
@@ -241,34 +364,53 @@ const void* const* Run(int32_t entry, ScriptValue* result)
     if (entry < 0) return kLabels;
 
     Entry* e = &g_entries[size_t(entry)];
-    VMProgram* prog = Top().prog;
+    VMFrame* fr = &Top(); // the running frame (the array moves when it grows: taken again)
+    VMProgram* prog = fr->prog;
     const VMOp* pc = prog->ops.data();
-    uint8_t* sp = g_stack + Top().base;
-    CInstance* self = Top().self;
+    uint8_t* sp = g_stack + fr->base;
+    CInstance* self = fr->self;
     CVariableList* selfVars = Code_InstanceVariables(self); // follows self
-    CInstance* other = Top().other;
-    CVariableList* locals = Top().locals;
+    CInstance* other = fr->other;
+    VMLocal* lv = reinterpret_cast<VMLocal*>(g_stack + fr->localsOff);
+    uint8_t* argv;
+    int32_t argc;
+    FrameArgs(*fr, &argv, &argc);
     const char* error = nullptr;
     ScriptValue args[16];
     ScriptValue rv;
     int32_t n;
+    // The general variable access: scope, index, where the result goes (reads) or the value
+    // and the new top (writes).
+    uint32_t ticks = g_branchCount; // the branch counter, kept here while the loop runs
+    int32_t nest = 0;               // script frames above the entry's own
+    // The debugger's hook (stepping, a break request): it changes only while control is
+    // outside the loop, so it is read again after each call out and every 4,096th branch.
+    int32_t hook = g_VMHookActive;
+    int32_t gScope = 0, gIndex = 0;
+    uint8_t* gAt = nullptr;
+    ScriptValue gVal;
 
 #define SAVE()                                   \
     do {                                         \
-        VMFrame& f_ = Top();                     \
-        f_.pc = pc;                              \
-        f_.self = self;                          \
-        f_.other = other;                        \
+        fr->pc = pc;                             \
+        fr->self = self;                         \
+        fr->other = other;                       \
         g_stackTop = uint32_t(sp - g_stack);     \
+        g_branchCount = ticks;                   \
     } while (0)
-#define RELOAD()                         \
-    do {                                 \
-        sp = g_stack + g_stackTop;       \
-        e = &g_entries[size_t(entry)];   \
+#define RELOAD()                                                  \
+    do {                                                          \
+        sp = g_stack + g_stackTop;                                \
+        e = &g_entries[size_t(entry)];                            \
+        fr = &Top();                                              \
+        lv = reinterpret_cast<VMLocal*>(g_stack + fr->localsOff); \
+        FrameArgs(*fr, &argv, &argc);                             \
+        ticks = g_branchCount;                                    \
+        hook = g_VMHookActive;                                    \
     } while (0)
 #define DISPATCH()                                     \
     do {                                               \
-        if (__builtin_expect(g_VMHookActive != 0, 0)) goto debug_hook; \
+        if (__builtin_expect(hook != 0, 0)) goto debug_hook; \
         goto *pc->h;                                   \
     } while (0)
 #define NEXT()     \
@@ -281,32 +423,43 @@ const void* const* Run(int32_t entry, ScriptValue* result)
         error = (text); \
         goto raise;    \
     } while (0)
-// The drain may stop the run (VM_AbortRunning): the entry then unwinds at the next
-// instruction boundary, through the debug hook's check.
-#define BRANCH_TICK()                                                  \
+// Dispatch after a branch back: every 4,096th drains the window-message queue.
+#define TICK_DISPATCH()                                                \
     do {                                                               \
-        if ((++g_branchCount & 0xFFF) == 0 && g_processMessages) {     \
-            SAVE();                                                    \
-            g_processMessages();                                       \
-            RELOAD();                                                  \
-            if (e->abort) g_VMHookActive = 1;                          \
-        }                                                              \
+        if (__builtin_expect((++ticks & 0xFFF) == 0, 0)) goto tick; \
+        DISPATCH();                                                    \
     } while (0)
+#define FRAME_INDEX() (int32_t(g_frames.size()) - 1)
 
     DISPATCH();
 
+tick:
+    if (g_processMessages) {
+        SAVE();
+        MoveArguments(*fr);
+        g_processMessages();
+        RELOAD();
+        if (__builtin_expect(e->abort, 0)) goto unwind; // the drain stopped the run
+    }
+    hook = g_VMHookActive;
+    DISPATCH();
+
 debug_hook:
+    // Stepping or a break request: one instruction at a time, no groups.
+    if (__builtin_expect(e->abort, 0)) goto unwind; // stopped while a built-in ran
     SAVE();
-    if (__builtin_expect(g_entries[size_t(entry)].abort, 0)) goto unwind; // stopped by the drain
+    MoveArguments(*fr);
     VM_DebugHook(prog, pc);
     RELOAD();
-    goto *pc->h;
+    if (pc->h == kLabels[VMI_BREAKPOINT]) goto L_BREAKPOINT;
+    goto *kLabels[pc->code];
 
 L_NOP:
     NEXT();
 
 L_BREAKPOINT:
     SAVE();
+    MoveArguments(*fr);
     VM_Debug_BreakHit(prog, pc);
     RELOAD();
     goto *kLabels[pc->code];
@@ -339,31 +492,79 @@ L_PUSH_S: {
 }
 
 // ---- Variable reads ----
+// The element found is pushed at p (where the reference parts began); without one the general
+// read of scope and index decides.
+#define READ_ELEMENT(found, scope, index, p)                    \
+    do {                                                        \
+        if (const ScriptValue* e_ = (found)) {                  \
+            PushValue((p), *e_);                                \
+            sp = (p) + VSIZE;                                   \
+            NEXT();                                             \
+        }                                                       \
+        gScope = (scope);                                       \
+        gIndex = (index);                                       \
+        gAt = (p);                                              \
+        goto read_general;                                      \
+    } while (0)
 #define PUSH_NODE(node)                                         \
     do {                                                        \
         CVariable* v_ = (node);                                 \
-        if (__builtin_expect(!v_, 0)) goto read_slow;           \
+        if (__builtin_expect(!v_, 0)) goto read_simple;         \
         PushValue(sp, v_->value);                               \
         sp += VSIZE;                                            \
         NEXT();                                                 \
     } while (0)
-L_PUSHV_LOCAL:
-    PUSH_NODE(locals->Find(pc->a));
+L_PUSHV_SLOT: {
+    const ScriptValue& v = lv[pc->b].v.value;
+    if (__builtin_expect(v.kind == VALUE_REAL, 1)) {
+        VSetReal(sp, v.real);
+        sp += VSIZE;
+        NEXT();
+    }
+    if (v.kind == VM_UNSET) goto read_simple;
+    PushValue(sp, v);
+    sp += VSIZE;
+    NEXT();
+}
+L_PUSHV_SLOTX: {
+    uint8_t* p = sp - 4;
+    int32_t index = VM_Get<int32_t>(p);
+    const VMLocal* l = lv + pc->b;
+    READ_ELEMENT(l->v.value.kind != VM_UNSET ? CVariableList::Element(&l->v, index) : nullptr, SCOPE_LOCAL, index, p);
+}
 L_PUSHV_SELF:
-    if (!selfVars) goto read_slow;
+    if (!selfVars) goto read_simple;
     PUSH_NODE(selfVars->Find(pc->a));
 L_PUSHV_GLOBAL:
     PUSH_NODE(Variable_Global_List()->Find(pc->a));
-L_PUSHV_PLAIN:
-    if (Variable_Global_IsDeclared(pc->a)) PUSH_NODE(Variable_Global_List()->Find(pc->a));
-    if (!selfVars) goto read_slow;
-    PUSH_NODE(selfVars->Find(pc->a));
+L_PUSHV_PLAIN: {
+    CVariableList* list = UserList(*pc, selfVars);
+    if (!list) goto read_simple;
+    PUSH_NODE(list->Find(pc->a));
+}
 L_PUSHV_ARG:
-    if (__builtin_expect(!g_CodeArgs, 0)) Code_Arguments();
-    PushValue(sp, g_CodeArgs[pc->b]);
+    if (pc->b < argc) {
+        PushValue(sp, VLoad(argv + size_t(pc->b) * VSIZE));
+    } else {
+        VSetReal(sp, 0.0);
+    }
     sp += VSIZE;
     NEXT();
-L_PUSHV_BUILTIN:
+L_PUSHV_BUILTIN: {
+    // A built-in variable of self (getters run no code): its getter straight away.
+    const BuiltinVariable& row = g_BuiltinVariableRows[pc->a];
+    if (self && row.get) {
+        rv = Value_Real(0.0);
+        fr->pc = pc; // for a getter that reports something
+        if (row.get(self, 0, &rv)) {
+            VM_Put(sp, rv); // the text, if any, moves to the stack
+            sp += VSIZE;
+            NEXT();
+        }
+        Value_FreeString(&rv);
+    }
+    goto L_PUSHV_ANY;
+}
 L_PUSHV_ANY: {
     int32_t flags = pc->k.i;
     int32_t index = 0, scope = pc->b;
@@ -377,38 +578,26 @@ L_PUSHV_ANY: {
         scope = VM_Get<int32_t>(p);
         if (flags & VMV_INSTANCE) scope += SCOPE_INSTANCE_BASE;
     }
-    if (CVariableList* list = DirectList(scope, pc->a, selfVars, locals)) {
-        const CVariable* v = list->Find(pc->a);
-        const ScriptValue* element = v ? CVariableList::Element(v, index) : nullptr;
-        if (element) {
-            PushValue(p, *element);
-            sp = p + VSIZE;
-            NEXT();
-        }
-    }
-    rv = Value_Real(0.0);
-    SAVE();
-    bool ok = VM_ReadVariable(self, other, locals, scope, pc->a, index, &rv);
-    RELOAD();
-    if (!ok) FAIL(g_VMMessage);
-    VM_Put(p, rv);
-    sp = p + VSIZE;
-    NEXT();
+    const CVariableList* list = DirectList(scope, pc->a, selfVars);
+    const CVariable* v = list ? list->Find(pc->a) : nullptr;
+    READ_ELEMENT(v ? CVariableList::Element(v, index) : nullptr, scope, index, p);
 }
-read_slow: {
+read_simple:
     // A fast read found no variable: the general read decides (the unset-variable option, or
     // the error message).
+    gScope = pc->vk == VK_SLOT ? SCOPE_LOCAL : pc->vk == VK_GLOBAL ? SCOPE_GLOBAL : pc->vk == VK_SELF ? SCOPE_SELF : SCOPE_PLAIN;
+    gIndex = 0;
+    gAt = sp;
+read_general: {
     rv = Value_Real(0.0);
-    int32_t scope = pc->code == VMI_PUSHV_LOCAL ? SCOPE_LOCAL
-                    : pc->code == VMI_PUSHV_GLOBAL ? SCOPE_GLOBAL
-                    : pc->code == VMI_PUSHV_SELF   ? SCOPE_SELF
-                                                   : SCOPE_PLAIN;
+    uint32_t at = uint32_t(gAt - g_stack);
     SAVE();
-    bool ok = VM_ReadVariable(self, other, locals, scope, pc->a, 0, &rv);
+    if (pc->k.i & VMV_ARGS) MoveArguments(*fr);
+    bool ok = VM_ReadVariable(self, other, FRAME_INDEX(), gScope, pc->a, gIndex, &rv);
     RELOAD();
     if (!ok) FAIL(g_VMMessage);
-    VM_Put(sp, rv);
-    sp += VSIZE;
+    VM_Put(g_stack + at, rv);
+    sp = g_stack + at + VSIZE;
     NEXT();
 }
 
@@ -425,57 +614,114 @@ read_slow: {
         sp -= size_;                                                 \
         NEXT();                                                      \
     } while (0)
-L_POP_LOCAL:
-    STORE_NODE(locals->FindOrCreate(pc->a));
+L_POP_SLOT: {
+    int32_t size = VM_NativeSize(pc->t2);
+    SlotStore(lv + pc->b, TakeValue(pc->t2, sp - size));
+    sp -= size;
+    NEXT();
+}
+// The parts of a write from the top down: the value and the reference parts (index, then
+// scope) in the order of the form; p ends where they began, val takes the value (its text
+// moves).
+#define WRITE_PARTS(flags, size, p, val, index, scope)                \
+    do {                                                              \
+        uint8_t* value_ = nullptr;                                    \
+        if ((flags) & VMV_VALUE_TOP) {                                \
+            (p) -= (size);                                            \
+            value_ = (p);                                             \
+        }                                                             \
+        if ((flags) & VMV_INDEX) {                                    \
+            (p) -= 4;                                                 \
+            (index) = VM_Get<int32_t>(p);                             \
+        }                                                             \
+        if ((flags) & VMV_SCOPE) {                                    \
+            (p) -= 4;                                                 \
+            (scope) = VM_Get<int32_t>(p);                             \
+            if ((flags) & VMV_INSTANCE) (scope) += SCOPE_INSTANCE_BASE; \
+        }                                                             \
+        if (!((flags) & VMV_VALUE_TOP)) {                             \
+            (p) -= (size);                                            \
+            value_ = (p);                                             \
+        }                                                             \
+        (val) = TakeValue(pc->t2, value_);                            \
+        if ((val).kind != VALUE_STRING) (val).text = nullptr;         \
+    } while (0)
+// val goes into the element found or made (the text moves), else the general write decides.
+#define WRITE_ELEMENT(found, val, scope, index, p)                    \
+    do {                                                              \
+        if (ScriptValue* e_ = (found)) {                              \
+            if (e_->kind == VALUE_STRING && e_->text) MEM_FREE(e_->text); \
+            *e_ = (val);                                              \
+            sp = (p);                                                 \
+            NEXT();                                                   \
+        }                                                             \
+        gScope = (scope);                                             \
+        gIndex = (index);                                             \
+        gVal = (val);                                                 \
+        gAt = (p);                                                    \
+        goto write_general;                                           \
+    } while (0)
+L_POP_SLOTX: {
+    int32_t index = 0, unused = 0;
+    uint8_t* p = sp;
+    ScriptValue val;
+    WRITE_PARTS(pc->k.i, VM_NativeSize(pc->t2), p, val, index, unused);
+    VMLocal* l = lv + pc->b;
+    if (l->v.value.kind == VM_UNSET) {
+        l->v.value = Value_Real(0.0);
+        l->order = ++g_VMLocalOrder;
+    }
+    l->textLength = -1;
+    WRITE_ELEMENT(CVariableList::Slot(&l->v, index), val, SCOPE_LOCAL, index, p);
+}
 L_POP_GLOBAL:
     STORE_NODE(Variable_Global_List()->FindOrCreate(pc->a));
 L_POP_SELF:
     if (!selfVars) goto L_POP_ANY;
     STORE_NODE(selfVars->FindOrCreate(pc->a));
-L_POP_PLAIN:
-    if (Variable_Global_IsDeclared(pc->a)) STORE_NODE(Variable_Global_List()->FindOrCreate(pc->a));
-    if (!selfVars) goto L_POP_ANY;
-    STORE_NODE(selfVars->FindOrCreate(pc->a));
-L_POP_ANY: {
-    int32_t flags = pc->k.i;
-    int32_t size = VM_NativeSize(pc->t2);
-    int32_t index = 0, scope = pc->b;
-    uint8_t* p = sp;
-    uint8_t* value;
-    if (flags & VMV_VALUE_TOP) {
-        p -= size;
-        value = p;
-    }
-    if (flags & VMV_INDEX) {
-        p -= 4;
-        index = VM_Get<int32_t>(p);
-    }
-    if (flags & VMV_SCOPE) {
-        p -= 4;
-        scope = VM_Get<int32_t>(p);
-        if (flags & VMV_INSTANCE) scope += SCOPE_INSTANCE_BASE;
-    }
-    if (!(flags & VMV_VALUE_TOP)) {
-        p -= size;
-        value = p;
-    }
+L_POP_PLAIN: {
+    CVariableList* list = UserList(*pc, selfVars);
+    if (!list) goto L_POP_ANY;
+    STORE_NODE(list->FindOrCreate(pc->a));
+}
+L_POP_BUILTIN: {
+    // A built-in variable of self: its setter (which may run code: lives and health fire
+    // events) straight away.
+    const BuiltinVariable& row = g_BuiltinVariableRows[pc->a];
+    if (!self || !row.set || !row.settable) goto L_POP_ANY;
+    const int32_t size = VM_NativeSize(pc->t2);
+    uint8_t* value = sp - size;
     ScriptValue val = TakeValue(pc->t2, value);
     if (val.kind != VALUE_STRING) val.text = nullptr;
-    if (CVariableList* list = DirectList(scope, pc->a, selfVars, locals)) {
-        ScriptValue* slot = CVariableList::Slot(list->FindOrCreate(pc->a), index);
-        if (slot) {
-            if (slot->kind == VALUE_STRING && slot->text) MEM_FREE(slot->text);
-            *slot = val; // the text moves into the variable
-            sp = p;
-            NEXT();
-        }
-    }
     SAVE();
-    bool ok = VM_WriteVariable(self, other, locals, scope, pc->a, index, &val);
+    g_ArrayError.error = 0;
+    const bool ok = row.set(self, 0, &val);
     RELOAD();
-    if (!ok) FAIL(g_VMMessage);
-    Value_FreeString(&val); // the store kept its own copy
-    sp = p;
+    if (!ok || g_ArrayError.error) {
+        VM_WriteFailed(pc->a);
+        FAIL(g_VMMessage); // the value's text is still the stack's: the unwinding frees it
+    }
+    Value_FreeString(&val); // the setter kept its own copy
+    sp -= size;
+    NEXT();
+}
+L_POP_ANY: {
+    int32_t index = 0, scope = pc->b;
+    uint8_t* p = sp;
+    ScriptValue val;
+    WRITE_PARTS(pc->k.i, VM_NativeSize(pc->t2), p, val, index, scope);
+    CVariableList* list = DirectList(scope, pc->a, selfVars);
+    WRITE_ELEMENT(list ? CVariableList::Slot(list->FindOrCreate(pc->a), index) : nullptr, val, scope, index, p);
+}
+write_general: {
+    uint32_t at = uint32_t(gAt - g_stack);
+    SAVE();
+    if (pc->k.i & VMV_ARGS) MoveArguments(*fr);
+    bool ok = VM_WriteVariable(self, other, FRAME_INDEX(), gScope, pc->a, gIndex, &gVal);
+    RELOAD();
+    if (!ok) FAIL(g_VMMessage); // the value's text is still the stack's: the unwinding frees it
+    Value_FreeString(&gVal); // the store kept its own copy
+    sp = g_stack + at;
     NEXT();
 }
 
@@ -504,7 +750,7 @@ L_DUP_S: {
     NEXT();
 }
 L_DUP_V: {
-    ScriptValue v = VM_Get<ScriptValue>(sp - VSIZE);
+    ScriptValue v = VLoad(sp - VSIZE);
     for (int32_t k = 0; k < pc->a; ++k) {
         PushValue(sp, v);
         sp += VSIZE;
@@ -529,37 +775,35 @@ L_SHUFFLE: {
     NEXT();
 }
 
-// ---- Branches ----
+// ---- Branches (only branches back tick) ----
+#define BRANCH(target)                      \
+    do {                                    \
+        bool back_ = pc->back;              \
+        pc = (target);                      \
+        if (back_) TICK_DISPATCH();         \
+        DISPATCH();                         \
+    } while (0)
 L_B:
-    BRANCH_TICK();
-    pc = pc->k.target;
-    DISPATCH();
+    BRANCH(pc->k.target);
 L_BT:
-    BRANCH_TICK();
     sp -= 4;
-    if (sp[0]) {
-        pc = pc->k.target;
-        DISPATCH();
-    }
+    if (sp[0]) BRANCH(pc->k.target);
     NEXT();
 L_BF:
-    BRANCH_TICK();
     sp -= 4;
-    if (!sp[0]) {
-        pc = pc->k.target;
-        DISPATCH();
-    }
+    if (!sp[0]) BRANCH(pc->k.target);
     NEXT();
 
 // ---- Calls ----
 L_CALL_BUILTIN:
 L_CALL_EXT: {
     n = pc->a;
-    for (int32_t i = 0; i < n; ++i) std::memcpy(&args[i], sp - (i + 1) * VSIZE, VSIZE);
+    for (int32_t i = 0; i < n; ++i) args[i] = VLoad(sp - (i + 1) * VSIZE);
     sp -= n * VSIZE;
     ScriptValue res = Value_Real(0.0);
     if (g_StartupOptions.trace) Console_Output("func call = %s\n", Function_GetName(pc->code == VMI_CALL_EXT ? pc->b + FUNCTION_EXTENSION_BASE : pc->b));
     SAVE();
+    MoveArguments(*fr); // what the built-in runs may read the script's arguments
     if (pc->code == VMI_CALL_BUILTIN) {
         pc->k.fn(&res, self, other, n, args);
     } else {
@@ -580,76 +824,108 @@ L_CALL_EXT: {
 }
 L_CALL_SCRIPT: {
     n = pc->a;
-    bool exists = false;
-    CCode* unit = Code_Scripts().code(pc->b, &exists);
-    if (!exists) FAIL("call to non-existent script\n");
-    VMBuffer* code = unit ? unit->m_pCode : nullptr;
-    if (!code) {
-        for (int32_t i = 1; i <= n; ++i) FreeValueAt(sp - i * VSIZE);
-        sp -= n * VSIZE;
-        VM_Put(sp, Value_Real(0.0));
-        sp += VSIZE;
-        NEXT();
-    }
-    if (code->m_prepareState != 1) {
-        std::string why;
-        if (!VM_Prepare(code, &why)) {
-            std::snprintf(g_VMMessage, sizeof g_VMMessage, "Invalid byte code in %s: %s", unit->GetName(), why.c_str());
-            FAIL(g_VMMessage);
+    CCode* unit;
+    VMProgram* callee;
+    if (__builtin_expect(pc->gen == g_VMCodeGeneration, 1)) {
+        // The callee found last time: no unit or prepared form was destroyed since.
+        unit = pc->unit;
+        callee = pc->k.prog;
+    } else {
+        bool exists = false;
+        unit = Code_Scripts().code(pc->b, &exists);
+        if (!exists) FAIL("call to non-existent script\n");
+        VMBuffer* code = unit ? unit->m_pCode : nullptr;
+        if (!code) {
+            for (int32_t i = 1; i <= n; ++i) FreeValueAt(sp - i * VSIZE);
+            sp -= n * VSIZE;
+            VM_Put(sp, Value_Real(0.0));
+            sp += VSIZE;
+            NEXT();
         }
+        if (code->m_prepareState != 1) {
+            std::string why;
+            if (!VM_Prepare(code, &why)) {
+                std::snprintf(g_VMMessage, sizeof g_VMMessage, "Invalid byte code in %s: %s", unit->GetName(), why.c_str());
+                FAIL(g_VMMessage);
+            }
+        }
+        callee = code->m_pProgram;
+        VMOp& remember = const_cast<VMOp&>(*pc);
+        remember.unit = unit;
+        remember.k.prog = callee;
+        remember.gen = g_VMCodeGeneration;
     }
-    VMProgram* callee = code->m_pProgram;
-    uint32_t argsOff = uint32_t(sp - g_stack) - uint32_t(n * VSIZE);
-    uint32_t frames = uint32_t(g_frames.size()) - uint32_t(e->frameBase) + 1;
-    if (argsOff - e->stackBase + frames * kFrameCharge + uint32_t(callee->maxBytes) > kStackLimit)
-        FAIL(kStackOverflow);
+    const uint32_t top = uint32_t(sp - g_stack);
+    const uint32_t argsOff = top - uint32_t(n * VSIZE);
+    const uint32_t localsOff = Align8(top);
+    const uint32_t base = localsOff + uint32_t(callee->localBytes);
+    const uint32_t frames = uint32_t(nest) + 2;
+    if (base - e->stackBase + frames * kFrameCharge + uint32_t(callee->maxBytes) > kStackLimit) FAIL(kStackOverflow);
     if (g_StartupOptions.trace) Console_Output("script call = %s\n", Code_Scripts().name(pc->b));
-    SAVE();
-    ScriptValue* window = Code_Arguments_PushWindow(n);
-    for (int32_t i = 0; i < n; ++i) std::memcpy(&window[i], sp - (i + 1) * VSIZE, VSIZE);
-    EnsureStack(argsOff + uint32_t(callee->maxBytes));
-    VMFrame f;
+    fr->pc = pc; // the caller's place (nothing outside the loop runs before the callee)
+    fr->self = self;
+    fr->other = other;
+    // The arguments stay where they were pushed (argument 0 on top), turned to run from
+    // argument 0 up.
+    for (int32_t i = 0, j = n - 1; i < j; ++i, --j) {
+        uint8_t tmp[VSIZE];
+        uint8_t* a = g_stack + argsOff + size_t(i) * VSIZE;
+        uint8_t* b = g_stack + argsOff + size_t(j) * VSIZE;
+        std::memcpy(tmp, a, VSIZE);
+        std::memcpy(a, b, VSIZE);
+        std::memcpy(b, tmp, VSIZE);
+    }
+    EnsureStack(base + uint32_t(callee->maxBytes));
+    VMFrame& f = g_frames.push();
+    fr = &f;
+    // (pc is written before anything looks at it; name, lines and source come from the unit)
     f.prog = callee;
-    f.pc = nullptr;
-    f.base = argsOff;
+    f.base = base;
+    f.localsOff = localsOff;
+    f.argsOff = argsOff;
+    f.argCount = n;
+    f.argMode = VMARGS_STACK;
     f.self = self;
     f.other = other;
-    f.locals = VM_PushLocals();
-    f.argCount = n;
+    f.extra = nullptr;
     f.withBase = VM_WithDepth();
-    f.name = unit->GetName();
-    f.debugInfo = unit->m_pDebugInfo;
-    f.source = unit->m_pSourceCopy ? unit->m_pSourceCopy : unit->GetText();
-    g_frames.push_back(f);
-    Code_SetArgumentCount(n);
-    sp = g_stack + argsOff;
+    f.unit = unit;
+    ++nest;
     prog = callee;
-    locals = f.locals;
+    sp = g_stack + base;
+    lv = reinterpret_cast<VMLocal*>(g_stack + localsOff);
+    InitSlots(lv, callee->LocalCount());
+    argv = g_stack + argsOff;
+    argc = n;
     pc = prog->ops.data();
     DISPATCH();
 }
 
 // ---- Returns ----
 L_RET: {
-    int32_t size = VM_NativeSize(pc->a);
-    sp -= size;
-    rv = TakeValue(pc->a, sp);
+    if (__builtin_expect(pc->a == VMT_VAR, 1)) {
+        sp -= VSIZE;
+        rv = VLoad(sp);
+    } else {
+        sp -= VM_NativeSize(pc->a);
+        rv = TakeValue(pc->a, sp);
+    }
     if (rv.kind != VALUE_STRING) rv.text = nullptr;
-    FreeLayout(pc->k.layout, g_stack + Top().base);
+    FreeLayout(pc->k.layout, g_stack + fr->base);
     goto leave_frame;
 }
 L_EXIT:
-    FreeLayout(pc->k.layout, g_stack + Top().base);
-    if (int32_t(g_frames.size()) - 1 == e->frameBase) goto finished; // the result stays
+    FreeLayout(pc->k.layout, g_stack + fr->base);
+    if (nest == 0) goto finished; // the result stays
     rv = Value_Real(0.0);
     goto leave_frame;
 L_END: {
     const VMLayout* l = pc->k.layout;
-    if (int32_t(g_frames.size()) - 1 == e->frameBase) {
+    if (nest == 0) {
         if (l->depth > 0 && l->type == VMT_VAR) {
             // An expression unit leaves its value on top.
-            rv = VM_Get<ScriptValue>(g_stack + Top().base + l->bytes - VSIZE);
-            FreeLayout(l->below, g_stack + Top().base);
+            rv = VLoad(g_stack + fr->base + l->bytes - VSIZE);
+            FreeLayout(l->below, g_stack + fr->base);
             if (result) {
                 Value_FreeString(result);
                 *result = rv;
@@ -657,16 +933,16 @@ L_END: {
                 Value_FreeString(&rv);
             }
         } else {
-            FreeLayout(l, g_stack + Top().base);
+            FreeLayout(l, g_stack + fr->base);
         }
         goto finished;
     }
-    FreeLayout(l, g_stack + Top().base);
+    FreeLayout(l, g_stack + fr->base);
     rv = Value_Real(0.0);
     goto leave_frame;
 }
 leave_frame: {
-    if (int32_t(g_frames.size()) - 1 == e->frameBase) {
+    if (nest == 0) {
         // A ret at the outermost level: its value is the entry's result.
         if (result) {
             Value_FreeString(result);
@@ -676,20 +952,30 @@ leave_frame: {
         }
         goto finished;
     }
-    VMFrame done = Top();
-    g_frames.pop_back();
+    VMFrame& done = *fr;
     if (VM_WithDepth() != done.withBase) VM_WithUnwind(done.withBase);
-    VM_PopLocals();
-    Code_Arguments_PopWindow();
-    VMFrame& caller = Top();
-    Code_SetArgumentCount(caller.argCount);
+    if (__builtin_expect(prog->localCount > 0 || done.extra, 0)) VM_FreeFrameLocals(done);
+    if (done.argMode == VMARGS_STACK) {
+        const uint8_t* a = g_stack + done.argsOff;
+        for (int32_t i = done.argCount; i > 0; --i, a += VSIZE) FreeValueAt(a);
+    } else {
+        ReleaseArguments(done);
+    }
+    const uint32_t at = done.argsOff; // the result takes the arguments' place
+    g_frames.pop_back();
+    --nest;
+    fr = &Top();
+    VMFrame& caller = *fr;
     prog = caller.prog;
     pc = caller.pc;
-    self = caller.self;
-    selfVars = Code_InstanceVariables(self);
+    if (caller.self != self) {
+        self = caller.self;
+        selfVars = Code_InstanceVariables(self);
+    }
     other = caller.other;
-    locals = caller.locals;
-    sp = g_stack + done.base;
+    lv = reinterpret_cast<VMLocal*>(g_stack + caller.localsOff);
+    FrameArgs(caller, &argv, &argc);
+    sp = g_stack + at;
     VM_Put(sp, rv);
     sp += VSIZE;
     NEXT();
@@ -761,17 +1047,26 @@ L_CONV: {
 }
 
 // ---- Operators: fast paths (same results as the general forms) ----
-#define INT_OP(NAME, EXPR)                                  \
+#define INT_OP(NAME, EXPR, CHECK)                           \
     L_##NAME: {                                             \
         uint32_t x = VM_Get<uint32_t>(sp - 8);              \
         uint32_t y = VM_Get<uint32_t>(sp - 4);              \
+        if (CHECK) goto L_BINARY;                           \
         VM_Put(sp - 8, int32_t(EXPR));                      \
         sp -= 4;                                            \
         NEXT();                                             \
     }
-    INT_OP(ADD_II, x + y)
-    INT_OP(SUB_II, x - y)
-    INT_OP(MUL_II, x * y)
+    INT_OP(ADD_II, x + y, false)
+    INT_OP(SUB_II, x - y, false)
+    INT_OP(MUL_II, x * y, false)
+    INT_OP(AND_II, x & y, false)
+    INT_OP(OR_II, x | y, false)
+    INT_OP(XOR_II, x ^ y, false)
+    INT_OP(SHL_II, x << (y & 31), false)
+    INT_OP(SHR_II, int32_t(x) >> (y & 31), false)
+    // The quotient and remainder of the one pair that overflows are the general form's.
+    INT_OP(REM_II, int32_t(x) / int32_t(y), y == 0 || (x == 0x80000000u && y == 0xFFFFFFFFu))
+    INT_OP(MOD_II, int32_t(x) % int32_t(y), y == 0 || y == 0xFFFFFFFFu)
 #define REAL_OP(NAME, EXPR, CHECK)                          \
     L_##NAME: {                                             \
         double x = VM_Get<double>(sp - 16);                 \
@@ -788,54 +1083,66 @@ L_CONV: {
 // variable (left) with variable (right)
 #define VV_OP(NAME, EXPR, CHECK)                                               \
     L_##NAME: {                                                                \
-        ScriptValue a = VM_Get<ScriptValue>(sp - 2 * VSIZE);                   \
-        ScriptValue b = VM_Get<ScriptValue>(sp - VSIZE);                       \
-        if (a.kind != VALUE_REAL || b.kind != VALUE_REAL) goto L_BINARY;       \
-        double x = a.real, y = b.real;                                         \
+        uint8_t* a_ = sp - 2 * VSIZE;                                          \
+        uint8_t* b_ = sp - VSIZE;                                              \
+        if (VKind(a_) != VALUE_REAL || VKind(b_) != VALUE_REAL) goto L_BINARY; \
+        double x = VReal(a_), y = VReal(b_);                                   \
         if (CHECK) goto L_BINARY;                                              \
-        a.real = EXPR;                                                         \
-        a.text = nullptr;                                                      \
-        VM_Put(sp - 2 * VSIZE, a);                                             \
-        sp -= VSIZE;                                                           \
+        VSetReal(a_, EXPR);                                                    \
+        sp = b_;                                                               \
         NEXT();                                                                \
     }
     VV_OP(ADD_VV, x + y, false)
     VV_OP(SUB_VV, x - y, false)
     VV_OP(MUL_VV, x * y, false)
     VV_OP(DIV_VV, x / y, __builtin_fabs(y) < 1e-10)
+    VV_OP(MOD_VV, VM_ModFast(x, y), __builtin_fabs(y) < 1e-10)
+    VV_OP(REM_VV, VM_RemReal(x, y), __builtin_fabs(y) < 1e-10 || VM_TruncInt32(y) == 0)
 // variable (left) with a number of type T (right, on top)
 #define VN_OP(NAME, T, EXPR, CHECK)                                            \
     L_##NAME: {                                                                \
-        ScriptValue a = VM_Get<ScriptValue>(sp - int32_t(sizeof(T)) - VSIZE);  \
-        if (a.kind != VALUE_REAL) goto L_BINARY;                               \
-        double x = a.real, y = double(VM_Get<T>(sp - int32_t(sizeof(T))));    \
+        uint8_t* a_ = sp - int32_t(sizeof(T)) - VSIZE;                         \
+        if (VKind(a_) != VALUE_REAL) goto L_BINARY;                            \
+        double x = VReal(a_), y = double(VM_Get<T>(sp - int32_t(sizeof(T))));  \
         if (CHECK) goto L_BINARY;                                              \
-        a.real = EXPR;                                                         \
-        a.text = nullptr;                                                      \
-        sp -= int32_t(sizeof(T));                                              \
-        VM_Put(sp - VSIZE, a);                                                 \
+        VSetReal(a_, EXPR);                                                    \
+        sp = a_ + VSIZE;                                                       \
         NEXT();                                                                \
     }
     VN_OP(ADD_IV, int32_t, x + y, false)
     VN_OP(SUB_IV, int32_t, x - y, false)
     VN_OP(MUL_IV, int32_t, x * y, false)
     VN_OP(DIV_IV, int32_t, x / y, y == 0)
-    VN_OP(MOD_IV, int32_t, VM_ModReal(x, y), y == 0)
+    VN_OP(MOD_IV, int32_t, VM_ModFast(x, y), y == 0)
+    VN_OP(REM_IV, int32_t, VM_RemReal(x, y), y == 0)
     VN_OP(ADD_DV, double, x + y, false)
     VN_OP(SUB_DV, double, x - y, false)
     VN_OP(MUL_DV, double, x * y, false)
     VN_OP(DIV_DV, double, x / y, __builtin_fabs(y) < 1e-10)
+// bitwise and, or, xor of a variable (left) holding a whole int32 with an int (right): the
+// 32-bit result, sign-extended as the general form's 64-bit one is.
+#define VN_BIT(NAME, OP)                                                       \
+    L_##NAME: {                                                                \
+        uint8_t* a_ = sp - 4 - VSIZE;                                          \
+        int32_t x;                                                             \
+        if (VKind(a_) != VALUE_REAL || !VM_WholeInt32(VReal(a_), &x)) goto L_BINARY; \
+        int32_t y = VM_Get<int32_t>(sp - 4);                                   \
+        VSetReal(a_, double(x OP y));                                          \
+        sp = a_ + VSIZE;                                                       \
+        NEXT();                                                                \
+    }
+    VN_BIT(AND_IV, &)
+    VN_BIT(OR_IV, |)
+    VN_BIT(XOR_IV, ^)
 // a number of type T (left) with a variable (right, on top)
 #define NV_OP(NAME, T, EXPR, CHECK)                                            \
     L_##NAME: {                                                                \
-        ScriptValue b = VM_Get<ScriptValue>(sp - VSIZE);                       \
-        if (b.kind != VALUE_REAL) goto L_BINARY;                               \
-        uint8_t* left = sp - VSIZE - int32_t(sizeof(T));                       \
-        double x = double(VM_Get<T>(left)), y = b.real;                        \
+        uint8_t* b_ = sp - VSIZE;                                              \
+        if (VKind(b_) != VALUE_REAL) goto L_BINARY;                            \
+        uint8_t* left = b_ - int32_t(sizeof(T));                               \
+        double x = double(VM_Get<T>(left)), y = VReal(b_);                     \
         if (CHECK) goto L_BINARY;                                              \
-        b.real = EXPR;                                                         \
-        b.text = nullptr;                                                      \
-        VM_Put(left, b);                                                       \
+        VSetReal(left, EXPR);                                                  \
         sp = left + VSIZE;                                                     \
         NEXT();                                                                \
     }
@@ -853,11 +1160,7 @@ L_CONV: {
         bool r_ = (r);                                             \
         if (pc->b != VMCMP_PUSH) {                                 \
             sp = (left);                                           \
-            BRANCH_TICK();                                         \
-            if (r_ == (pc->b == VMCMP_BT)) {                       \
-                pc = pc->k.target;                                 \
-                DISPATCH();                                        \
-            }                                                      \
+            if (r_ == (pc->b == VMCMP_BT)) BRANCH(pc->k.target);   \
             pc += 2;                                               \
             DISPATCH();                                            \
         }                                                          \
@@ -901,11 +1204,10 @@ L_CONV_BV:
     sp += VSIZE - 4;
     NEXT();
 L_CONV_VB: {
-    ScriptValue v = VM_Get<ScriptValue>(sp - VSIZE);
-    if (v.kind != VALUE_REAL) goto L_CONV;
-    sp -= VSIZE;
-    VM_Put(sp, int32_t(__builtin_fabs(v.real) > 0.5));
-    sp += 4;
+    uint8_t* p = sp - VSIZE;
+    if (VKind(p) != VALUE_REAL) goto L_CONV;
+    VM_Put(p, int32_t(__builtin_fabs(VReal(p)) > 0.5));
+    sp = p + 4;
     NEXT();
 }
 L_CONV_IB:
@@ -915,16 +1217,15 @@ L_CONV_BI:
     VM_Put(sp - 4, int32_t(sp[-4] != 0));
     NEXT();
 L_CONV_VI: {
-    ScriptValue v = VM_Get<ScriptValue>(sp - VSIZE);
-    if (v.kind != VALUE_REAL) goto L_CONV;
-    sp -= VSIZE;
-    VM_Put(sp, Real_TruncToInt32(v.real));
-    sp += 4;
+    uint8_t* p = sp - VSIZE;
+    if (VKind(p) != VALUE_REAL) goto L_CONV;
+    VM_Put(p, VM_TruncInt32(VReal(p)));
+    sp = p + 4;
     NEXT();
 }
 L_CONV_DI:
     sp -= 8;
-    VM_Put(sp, Real_TruncToInt32(VM_Get<double>(sp)));
+    VM_Put(sp, VM_TruncInt32(VM_Get<double>(sp)));
     sp += 4;
     NEXT();
 L_CONV_ID:
@@ -932,71 +1233,427 @@ L_CONV_ID:
     sp += 4;
     NEXT();
 
-// ---- Groups (see VMProgram::fused): fall back to the first op when the fast case fails ----
-#define GROUP_LIST(list)                                                                  \
-    CVariableList* list;                                                                  \
-    switch (pc->code) {                                                                   \
-    case VMI_PUSHV_LOCAL: list = locals; break;                                           \
-    case VMI_PUSHV_GLOBAL: list = Variable_Global_List(); break;                          \
-    case VMI_PUSHV_SELF: list = selfVars; break;                                          \
-    default:                                                                              \
-        list = Variable_Global_IsDeclared(pc->a) ? Variable_Global_List() : selfVars;     \
-        break;                                                                            \
-    }
-// The value a group reads: an argument slot or a variable's scalar (null: take the long way).
-#define GROUP_VALUE(value)                                                                \
-    const ScriptValue* value;                                                             \
-    if (pc->code == VMI_PUSHV_ARG) {                                                      \
-        value = g_CodeArgs ? &g_CodeArgs[pc->b] : nullptr;                                \
-    } else {                                                                              \
-        GROUP_LIST(list_);                                                                \
-        CVariable* v_ = list_ ? list_->Find(pc->a) : nullptr;                             \
-        value = v_ ? &v_->value : nullptr;                                                \
-    }                                                                                     \
-    if (!value || value->kind != VALUE_REAL) goto *kLabels[pc->code];
-L_FUSE_INC: {
-    // x += k: push.v x, push k, add (or sub), pop.v.v x
-    GROUP_LIST(list);
-    CVariable* v = list ? list->Find(pc->a) : nullptr;
-    if (!v || v->value.kind != VALUE_REAL) goto *kLabels[pc->code];
-    double k = pc[1].code == VMI_PUSH_I ? double(pc[1].k.i) : pc[1].k.d;
-    bool add = pc[2].code == VMI_ADD_IV || pc[2].code == VMI_ADD_DV;
-    v->value.real = add ? v->value.real + k : v->value.real - k;
+// ---- Groups (see VM_INTERNAL_OPS): the head's own handler when the fast case fails ----
+#define FALLBACK() goto *kLabels[pc->code]
+// The real a group reads through op o, by where the variable lives.
+#define READ_S(o, x)                                       \
+    do {                                                   \
+        const ScriptValue& v_ = lv[(o).b].v.value;         \
+        if (v_.kind != VALUE_REAL) FALLBACK();             \
+        x = v_.real;                                       \
+    } while (0)
+#define READ_A(o, x)                                                 \
+    do {                                                             \
+        if ((o).b < argc) {                                          \
+            const uint8_t* p_ = argv + size_t((o).b) * VSIZE;        \
+            if (VKind(p_) != VALUE_REAL) FALLBACK();                 \
+            x = VReal(p_);                                           \
+        } else {                                                     \
+            x = 0.0;                                                 \
+        }                                                            \
+    } while (0)
+#define READ_I(o, x)                                                 \
+    do {                                                             \
+        CVariableList* l_ = UserList((o), selfVars);                 \
+        const CVariable* n_ = l_ ? l_->Find((o).a) : nullptr;        \
+        if (!n_ || n_->value.kind != VALUE_REAL) FALLBACK();         \
+        x = n_->value.real;                                          \
+    } while (0)
+#define READ_G(o, x)                                                 \
+    do {                                                             \
+        const uint8_t* p_ = GroupRead((o), lv, argv, argc, selfVars); \
+        if (!p_ || VKind(p_) != VALUE_REAL) FALLBACK();              \
+        x = VReal(p_);                                               \
+    } while (0)
+// The node of a user variable op o (a group's own or a store), for writing.
+#define NODE_I(o, node, create)                                      \
+    CVariable* node;                                                 \
+    do {                                                             \
+        CVariableList* l_ = UserList((o), selfVars);                 \
+        if (!l_) FALLBACK();                                         \
+        node = create ? l_->FindOrCreate((o).a) : l_->Find((o).a);   \
+        if (!node) FALLBACK();                                       \
+    } while (0)
+// The branch of a comparison group on r.
+#define GROUP_BRANCH(r)                                  \
+    do {                                                 \
+        if (bool(r) != bool(pc->inv)) {                  \
+            bool back_ = pc->back;                       \
+            pc = pc->gt;                                 \
+            if (back_) TICK_DISPATCH();                  \
+            DISPATCH();                                  \
+        }                                                \
+        pc = pc->gt2;                                    \
+        DISPATCH();                                      \
+    } while (0)
+
+L_G_INC_S: {
+    ScriptValue& v = lv[pc->b].v.value;
+    if (v.kind != VALUE_REAL) FALLBACK();
+    v.real += pc->gk;
     pc += 4;
     DISPATCH();
 }
-L_FUSE_CMPK: {
-    // push.v x, push k, compare, branch
-    GROUP_VALUE(value);
-    double k = pc[1].code == VMI_PUSH_I ? double(pc[1].k.i) : pc[1].k.d;
-    bool r = VM_CompareReal(uint32_t(pc[2].a), value->real - k);
-    pc += 2; // the comparison's own op now stands for the group
-    BRANCH_TICK();
-    if (r == (pc->b == VMCMP_BT)) {
-        pc = pc->k.target;
-        DISPATCH();
+L_G_INC_I: {
+    NODE_I(*pc, node, false);
+    if (node->value.kind != VALUE_REAL) FALLBACK();
+    node->value.real += pc->gk;
+    pc += 4;
+    DISPATCH();
+}
+
+#define G_CMPK(NAME, READ, CMP)       \
+    L_##NAME: {                       \
+        double x_;                    \
+        READ(*pc, x_);                \
+        GROUP_BRANCH(CMP(x_ - pc->gk)); \
     }
+// A handler macro M(NAME, ARG, CMP) for each of the six comparisons of group G.
+#define STAMP_CMP6(M, G, ARG)                                                               \
+    M(G##_LT, ARG, CmpLT) M(G##_LE, ARG, CmpLE) M(G##_EQ, ARG, CmpEQ) M(G##_NE, ARG, CmpNE) \
+    M(G##_GE, ARG, CmpGE) M(G##_GT, ARG, CmpGT)
+    STAMP_CMP6(G_CMPK, G_CMPK_S, READ_S)
+    STAMP_CMP6(G_CMPK, G_CMPK_A, READ_A)
+    STAMP_CMP6(G_CMPK, G_CMPK_I, READ_I)
+L_G_CMPXY: {
+    double x_, y_;
+    READ_G(*pc, x_);
+    READ_G(pc[pc->ga], y_);
+    GROUP_BRANCH(VM_CompareReal(uint32_t(pc->gi), x_ - y_));
+}
+
+// x op k: the constant's zero divisors were refused when the group was made.
+#define K_ADD(x) ((x) + pc->gk)
+#define K_SUB(x) ((x) - pc->gk)
+#define K_MUL(x) ((x) * pc->gk)
+#define K_DIV(x) ((x) / pc->gk)
+#define K_MOD(x) (pc->kint ? VM_ModByMagic((x), uint32_t(pc->gi), pc->gm, pc->gk) : VM_ModReal((x), pc->gk))
+#define K_REM(x) VM_RemReal((x), pc->gk)
+#define G_VALK(NAME, READ, OP)    \
+    L_##NAME: {                   \
+        double x_;                \
+        READ(*pc, x_);            \
+        VSetReal(sp, OP(x_));     \
+        sp += VSIZE;              \
+        pc += 3;                  \
+        DISPATCH();               \
+    }
+// A handler macro M(NAME, ARG, OP) for each of the six operators of group G.
+#define STAMP_K6(M, G, ARG)                                                             \
+    M(G##_ADD, ARG, K_ADD) M(G##_SUB, ARG, K_SUB) M(G##_MUL, ARG, K_MUL) M(G##_DIV, ARG, K_DIV) \
+    M(G##_MOD, ARG, K_MOD) M(G##_REM, ARG, K_REM)
+    STAMP_K6(G_VALK, G_VALK_S, READ_S)
+    STAMP_K6(G_VALK, G_VALK_A, READ_A)
+    STAMP_K6(G_VALK, G_VALK_I, READ_I)
+#define G_TOPK(NAME, OP)                                  \
+    L_##NAME: {                                           \
+        uint8_t* p_ = sp - VSIZE;                         \
+        if (VKind(p_) != VALUE_REAL) FALLBACK();          \
+        VM_Put(p_ + VOFF_REAL, OP(VReal(p_)));            \
+        pc += 2;                                          \
+        DISPATCH();                                       \
+    }
+    G_TOPK(G_TOPK_ADD, K_ADD)
+    G_TOPK(G_TOPK_SUB, K_SUB)
+    G_TOPK(G_TOPK_MUL, K_MUL)
+    G_TOPK(G_TOPK_DIV, K_DIV)
+    G_TOPK(G_TOPK_MOD, K_MOD)
+    G_TOPK(G_TOPK_REM, K_REM)
+
+// Two reals x and y: the operator, or the long way for a divisor the operator refuses.
+#define XY_ADD x_ + y_
+#define XY_SUB x_ - y_
+#define XY_MUL x_ * y_
+#define XY_DIV x_ / y_
+#define XY_OK_ADD true
+#define XY_OK_SUB true
+#define XY_OK_MUL true
+#define XY_OK_DIV !(__builtin_fabs(y_) < 1e-10)
+// x = below op top
+#define G_ACC(NAME, OP, STORE)                                                   \
+    L_##NAME: {                                                                  \
+        uint8_t* a_ = sp - 2 * VSIZE;                                            \
+        uint8_t* b_ = sp - VSIZE;                                                \
+        if (VKind(a_) != VALUE_REAL || VKind(b_) != VALUE_REAL) FALLBACK();      \
+        double x_ = VReal(a_), y_ = VReal(b_);                                   \
+        if (!(XY_OK_##OP)) FALLBACK();                                           \
+        STORE(pc[1], XY_##OP);                                                   \
+        sp = a_;                                                                 \
+        pc += 2;                                                                 \
+        DISPATCH();                                                              \
+    }
+#define STORE_S(o, r) SlotStoreReal(lv + (o).b, (r))
+#define STORE_I(o, r)                  \
+    do {                               \
+        NODE_I(o, node_, true);        \
+        StoreReal(&node_->value, (r)); \
+    } while (0)
+    G_ACC(G_ACC_S_ADD, ADD, STORE_S)
+    G_ACC(G_ACC_S_SUB, SUB, STORE_S)
+    G_ACC(G_ACC_S_MUL, MUL, STORE_S)
+    G_ACC(G_ACC_S_DIV, DIV, STORE_S)
+    G_ACC(G_ACC_I_ADD, ADD, STORE_I)
+    G_ACC(G_ACC_I_SUB, SUB, STORE_I)
+    G_ACC(G_ACC_I_MUL, MUL, STORE_I)
+    G_ACC(G_ACC_I_DIV, DIV, STORE_I)
+// x op= top, x a local whose copy lies below the top (its slot holds the same value)
+#define G_ACCD(NAME, OP)                                                         \
+    L_##NAME: {                                                                  \
+        ScriptValue& v_ = lv[pc[1].b].v.value;                                   \
+        uint8_t* b_ = sp - VSIZE;                                                \
+        if (v_.kind != VALUE_REAL || VKind(b_) != VALUE_REAL) FALLBACK();        \
+        double x_ = v_.real, y_ = VReal(b_);                                     \
+        if (!(XY_OK_##OP)) FALLBACK();                                           \
+        v_.real = XY_##OP;                                                       \
+        sp = b_ - VSIZE;                                                         \
+        pc += 2;                                                                 \
+        DISPATCH();                                                              \
+    }
+    G_ACCD(G_ACCD_S_ADD, ADD)
+    G_ACCD(G_ACCD_S_SUB, SUB)
+    G_ACCD(G_ACCD_S_MUL, MUL)
+    G_ACCD(G_ACCD_S_DIV, DIV)
+// x op= y
+#define G_XOPY_S(NAME, OP)                               \
+    L_##NAME: {                                          \
+        ScriptValue& v_ = lv[pc->b].v.value;             \
+        if (v_.kind != VALUE_REAL) FALLBACK();           \
+        double y_;                                       \
+        READ_G(pc[pc->ga], y_);                          \
+        double x_ = v_.real;                             \
+        if (!(XY_OK_##OP)) FALLBACK();                   \
+        v_.real = XY_##OP;                               \
+        pc += 4;                                         \
+        DISPATCH();                                      \
+    }
+#define G_XOPY_I(NAME, OP)                                  \
+    L_##NAME: {                                             \
+        NODE_I(*pc, node, false);                           \
+        if (node->value.kind != VALUE_REAL) FALLBACK();     \
+        double y_;                                          \
+        READ_G(pc[pc->ga], y_);                             \
+        double x_ = node->value.real;                       \
+        if (!(XY_OK_##OP)) FALLBACK();                      \
+        node->value.real = XY_##OP;                         \
+        pc += 4;                                            \
+        DISPATCH();                                         \
+    }
+    G_XOPY_S(G_XOPY_S_ADD, ADD)
+    G_XOPY_S(G_XOPY_S_SUB, SUB)
+    G_XOPY_S(G_XOPY_S_MUL, MUL)
+    G_XOPY_S(G_XOPY_S_DIV, DIV)
+    G_XOPY_I(G_XOPY_I_ADD, ADD)
+    G_XOPY_I(G_XOPY_I_SUB, SUB)
+    G_XOPY_I(G_XOPY_I_MUL, MUL)
+    G_XOPY_I(G_XOPY_I_DIV, DIV)
+
+// x = y op z, x = y op k
+#define G_XYZ(NAME, OP, STORE)                 \
+    L_##NAME: {                                \
+        double x_, y_;                         \
+        READ_G(*pc, x_);                       \
+        READ_G(pc[1], y_);                     \
+        if (!(XY_OK_##OP)) FALLBACK();         \
+        STORE(pc[3], XY_##OP);                 \
+        pc += 4;                               \
+        DISPATCH();                            \
+    }
+    G_XYZ(G_XYZ_S_ADD, ADD, STORE_S)
+    G_XYZ(G_XYZ_S_SUB, SUB, STORE_S)
+    G_XYZ(G_XYZ_S_MUL, MUL, STORE_S)
+    G_XYZ(G_XYZ_S_DIV, DIV, STORE_S)
+    G_XYZ(G_XYZ_I_ADD, ADD, STORE_I)
+    G_XYZ(G_XYZ_I_SUB, SUB, STORE_I)
+    G_XYZ(G_XYZ_I_MUL, MUL, STORE_I)
+    G_XYZ(G_XYZ_I_DIV, DIV, STORE_I)
+#define G_XYK(NAME, STORE, OP)                 \
+    L_##NAME: {                                \
+        double x_;                             \
+        READ_G(*pc, x_);                       \
+        STORE(pc[3], OP(x_));                  \
+        pc += 4;                               \
+        DISPATCH();                            \
+    }
+    STAMP_K6(G_XYK, G_XYK_S, STORE_S)
+    STAMP_K6(G_XYK, G_XYK_I, STORE_I)
+
+L_G_STOREK_S:
+    SlotStoreReal(lv + pc[1].b, pc->gk);
+    pc += 2;
+    DISPATCH();
+L_G_STOREK_I: {
+    STORE_I(pc[1], pc->gk);
     pc += 2;
     DISPATCH();
 }
-L_FUSE_VALK: {
-    // push.v x, push k, add (sub, mul): the variable x op k
-    GROUP_VALUE(value);
-    double k = pc[1].code == VMI_PUSH_I ? double(pc[1].k.i) : pc[1].k.d;
-    double x = value->real;
-    uint16_t op = pc[2].code;
-    double r = (op == VMI_ADD_IV || op == VMI_ADD_DV) ? x + k : (op == VMI_SUB_IV || op == VMI_SUB_DV) ? x - k : x * k;
-    VSetReal(sp, r);
-    sp += VSIZE;
-    pc += 3;
+L_G_MOVE_S: {
+    const uint8_t* p = GroupRead(*pc, lv, argv, argc, selfVars);
+    if (!p) FALLBACK();
+    VMLocal* l = lv + pc[1].b;
+    if (l->v.value.kind == VM_UNSET) {
+        l->v.value = Value_Real(0.0);
+        l->order = ++g_VMLocalOrder;
+    }
+    CopyInto(&l->v.value, VLoad(p));
+    l->textLength = -1;
+    pc += 2;
     DISPATCH();
 }
-L_FUSE_PUSHINT: {
-    // push.v x, conv.v.i
-    GROUP_LIST(list);
-    CVariable* v = list ? list->Find(pc->a) : nullptr;
-    if (!v || v->value.kind != VALUE_REAL) goto *kLabels[pc->code];
-    VM_Put(sp, Real_TruncToInt32(v->value.real));
+L_G_MOVE_I: {
+    const uint8_t* p = GroupRead(*pc, lv, argv, argc, selfVars);
+    if (!p) FALLBACK();
+    ScriptValue v = VLoad(p); // before a node may be made
+    NODE_I(pc[1], node, true);
+    CopyInto(&node->value, v);
+    pc += 2;
+    DISPATCH();
+}
+
+// (Two dispatches, not one computed target: the next op's address must come from the branch
+// predictor, not wait for the comparison.)
+#define G_FOR(NAME, UNUSED, CMP)                             \
+    L_##NAME: {                                              \
+        ScriptValue& v_ = lv[pc->b].v.value;                 \
+        if (v_.kind != VALUE_REAL) FALLBACK();               \
+        double x_ = v_.real + pc->gk;                        \
+        v_.real = x_;                                        \
+        if (__builtin_expect(!CMP(x_ - pc->gk2), 0)) {      \
+            pc = pc->gt; /* the test failed: out of the loop */ \
+            TICK_DISPATCH();                                 \
+        }                                                    \
+        pc = pc->gt2;                                        \
+        TICK_DISPATCH();                                     \
+    }
+    STAMP_CMP6(G_FOR, G_FOR_S, -)
+
+L_G_REPEAT: {
+    int32_t c = int32_t(VM_Get<uint32_t>(sp - 4) - 1u);
+    VM_Put(sp - 4, c);
+    if (c != 0) BRANCH(pc->gt);
+    pc += 5;
+    DISPATCH();
+}
+
+L_G_APPEND_S: {
+    // The slot's text is its own: append where it lies, the block doubling when it is full.
+    VMLocal* l = lv + pc->b;
+    if (l->v.value.kind != VALUE_STRING) FALLBACK();
+    char* t = l->v.value.text;
+    size_t len = l->textLength >= 0 ? size_t(l->textLength) : (t ? std::strlen(t) : 0);
+    size_t add = size_t(pc->gi);
+    if (len + add >= 0x7FFFFFF0u) MemoryManager::OutOfMemory();
+    size_t need = len + add + 1;
+    size_t cap = t ? MemoryManager::GetSize(t) : 0;
+    if (need > cap) {
+        size_t grown = cap * 2 > need ? cap * 2 : need;
+        if (grown < 32) grown = 32;
+        if (grown >= 0x7FFFFFF0u) grown = need;
+        char* block = static_cast<char*>(MEM_ALLOC(grown));
+        if (len) std::memcpy(block, t, len);
+        MEM_FREE(t);
+        t = block;
+        l->v.value.text = t;
+    }
+    if (add) std::memcpy(t + len, pc[1].k.s, add);
+    t[len + add] = 0;
+    l->v.value.real = 0.0;
+    l->textLength = int32_t(len + add);
+    pc += 4;
+    DISPATCH();
+}
+
+// a[i] with the scope a constant (self, a plain name, global)
+#define IDX_INDEX(head, index)                                            \
+    int32_t index;                                                        \
+    if ((head).gi == 2) {                                                 \
+        const ScriptValue& i_ = lv[(&(head))[1].b].v.value;               \
+        if (i_.kind != VALUE_REAL) FALLBACK();                            \
+        index = VM_TruncInt32(i_.real);                                   \
+    } else if ((head).gi == 0) {                                          \
+        index = (&(head))[1].k.i;                                         \
+    } else {                                                              \
+        const uint8_t* p_ = GroupRead((&(head))[1], lv, argv, argc, selfVars); \
+        if (!p_ || VKind(p_) != VALUE_REAL) FALLBACK();                   \
+        index = VM_TruncInt32(VReal(p_));                                 \
+    }
+#define IDX_LIST(head, x, list)                                           \
+    CVariableList* list = selfVars;                                       \
+    if ((head).k.i == SCOPE_GLOBAL) {                                     \
+        list = Variable_Global_List();                                    \
+    } else if ((head).k.i == SCOPE_PLAIN && (x).gen != g_VariableDeclarations) { \
+        if (Variable_Global_IsDeclared((x).a)) {                          \
+            list = Variable_Global_List();                                \
+        } else {                                                          \
+            (x).gen = g_VariableDeclarations;                             \
+        }                                                                 \
+    }                                                                     \
+    if (!list) FALLBACK();
+L_G_IDXR: {
+    const VMOp& x = pc[pc->ga];
+    IDX_INDEX(*pc, index);
+    IDX_LIST(*pc, x, list);
+    const CVariable* v = list->Find(x.a);
+    const ScriptValue* element = v ? CVariableList::Element(v, index) : nullptr;
+    if (!element) FALLBACK();
+    PushValue(sp, *element);
+    sp += VSIZE;
+    pc += pc->ga + 1;
+    DISPATCH();
+}
+L_G_IDXW: {
+    const VMOp& x = pc[pc->ga];
+    IDX_INDEX(*pc, index);
+    IDX_LIST(*pc, x, list);
+    CVariable* v = list->Find(x.a);
+    ScriptValue* slot = CVariableList::Slot(v ? v : list->FindOrCreate(x.a), index);
+    if (!slot) FALLBACK();
+    int32_t size = x.t2 == VMT_VAR ? VSIZE : VM_NativeSize(x.t2);
+    ScriptValue val = x.t2 == VMT_VAR ? VLoad(sp - VSIZE) : TakeValue(x.t2, sp - size);
+    if (slot->kind == VALUE_STRING && slot->text) MEM_FREE(slot->text);
+    slot->kind = val.kind;
+    slot->text = val.kind == VALUE_STRING ? val.text : nullptr; // the text moves
+    slot->real = val.real;
+    sp -= size;
+    pc += pc->ga + 1;
+    DISPATCH();
+}
+L_G_RETV: {
+    const uint8_t* p = GroupRead(*pc, lv, argv, argc, selfVars);
+    if (!p) FALLBACK();
+    rv = VLoad(p);
+    if (rv.kind == VALUE_STRING) {
+        rv.text = rv.text ? MEM_STRDUP(rv.text) : nullptr;
+    } else {
+        rv.text = nullptr;
+    }
+    FreeLayout(pc[1].k.layout, g_stack + fr->base);
+    goto leave_frame;
+}
+// x op= a[i]: the scope and index ops follow the head
+#define G_XIDX(NAME, OP)                                                 \
+    L_##NAME: {                                                          \
+        ScriptValue& v_ = lv[pc->b].v.value;                             \
+        if (v_.kind != VALUE_REAL) FALLBACK();                           \
+        const VMOp& x = pc[pc->ga];                                      \
+        IDX_INDEX(pc[1], index);                                         \
+        IDX_LIST(pc[1], x, list);                                        \
+        const CVariable* n_ = list->Find(x.a);                           \
+        const ScriptValue* e_ = n_ ? CVariableList::Element(n_, index) : nullptr; \
+        if (!e_ || e_->kind != VALUE_REAL) FALLBACK();                   \
+        double x_ = v_.real, y_ = e_->real;                              \
+        if (!(XY_OK_##OP)) FALLBACK();                                   \
+        v_.real = XY_##OP;                                               \
+        pc += pc->ga + 3;                                                \
+        DISPATCH();                                                      \
+    }
+    G_XIDX(G_XIDX_S_ADD, ADD)
+    G_XIDX(G_XIDX_S_SUB, SUB)
+    G_XIDX(G_XIDX_S_MUL, MUL)
+    G_XIDX(G_XIDX_S_DIV, DIV)
+L_G_PUSHINT: {
+    const uint8_t* p = GroupRead(*pc, lv, argv, argc, selfVars);
+    if (!p || VKind(p) != VALUE_REAL) FALLBACK();
+    VM_Put(sp, VM_TruncInt32(VReal(p)));
     sp += 4;
     pc += 2;
     DISPATCH();
@@ -1010,9 +1667,10 @@ raise:
 unwind: {
     // Each frame's stack is released by the layout where it stands: the running frame's
     // before its instruction, a calling frame's before its call less the arguments that
-    // went to the callee.
+    // went to the callee (which release them with the callee's locals).
     e = &g_entries[size_t(entry)];
-    Top().pc = pc;
+    fr = &Top();
+    fr->pc = pc;
     for (int32_t k = int32_t(g_frames.size()) - 1; k >= e->frameBase; --k) {
         VMFrame& f = g_frames[size_t(k)];
         const VMLayout* l = f.prog->layouts[size_t(f.prog->IndexOf(f.pc))];
@@ -1020,12 +1678,17 @@ unwind: {
             for (int32_t a = 0; a < f.pc->a && l; ++a) l = l->below; // the call's arguments
         }
         if (l) FreeLayout(l, g_stack + f.base);
+        if (k != e->frameBase) {
+            VM_FreeFrameLocals(f);
+            ReleaseArguments(f);
+        }
     }
     while (Code_Arguments_Window() > e->argWindow) Code_Arguments_PopWindow();
     g_frames.resize(size_t(e->frameBase) + 1);
     goto finished;
 }
 finished:
+    g_branchCount = ticks;
     return kLabels;
 
 #undef SAVE
@@ -1033,7 +1696,9 @@ finished:
 #undef DISPATCH
 #undef NEXT
 #undef FAIL
-#undef BRANCH_TICK
+#undef TICK_DISPATCH
+#undef BRANCH
+#undef FALLBACK
 }
 
 } // namespace
@@ -1047,38 +1712,33 @@ void VM_Execute(const char* name, CInstance* self, CInstance* other, VMBuffer* c
 {
     if (g_StartupOptions.trace) Console_Output("script = %s\n", name ? name : "");
     if (!code) return;
-    std::string why;
-    bool prepared = VM_Prepare(code, &why);
-    if (prepared && g_disassemble) VM_DisassembleAll(Console_Get(), code);
+    const bool prepared = code->m_prepareState == 1 || VM_Prepare(code);
+    if (!g_CodeArgs) Code_Arguments(); // the slots an entry's own frame reads
 
     Entry e;
     e.frameBase = int32_t(g_frames.size());
     e.stackBase = g_entries.empty() ? 0 : g_stackTop;
     e.withBase = VM_WithDepth();
-    e.localsDepth = g_localsDepth;
     e.argWindow = Code_Arguments_Window();
     e.argCount = Code_GetArgumentCount();
     e.abort = false;
 
-    VMFrame f{};
-    f.prog = prepared ? code->m_pProgram : nullptr;
-    f.base = e.stackBase;
-    f.self = self;
-    f.other = other;
-    f.argCount = e.argCount;
-    f.withBase = e.withBase;
-    f.name = name ? name : "";
-    f.debugInfo = debugInfo;
-    f.source = source ? source : "";
-
     if (!prepared || int32_t(g_entries.size()) >= kMaxEntries) {
         // Refused before any instruction runs: reported as a run-time error of this code.
+        VMFrame f{};
+        f.argMode = VMARGS_WINDOW;
+        f.argCount = 16;
+        f.self = self;
+        f.other = other;
+        f.withBase = e.withBase;
+        f.name = name ? name : "";
+        f.debugInfo = debugInfo;
+        f.source = source ? source : "";
         g_entries.push_back(e);
-        f.locals = nullptr;
-        g_frames.push_back(f);
+        g_frames.push() = f;
         char text[1024];
         if (!prepared) {
-            std::snprintf(text, sizeof text, "Invalid byte code in %s: %s", f.name, why.c_str());
+            std::snprintf(text, sizeof text, "Invalid byte code in %s: %s", f.name, VM_PrepareError(code));
         } else {
             std::snprintf(text, sizeof text, "%s", kStackOverflow);
         }
@@ -1088,18 +1748,37 @@ void VM_Execute(const char* name, CInstance* self, CInstance* other, VMBuffer* c
         return;
     }
 
-    EnsureStack(e.stackBase + uint32_t(f.prog->maxBytes));
-    f.locals = VM_PushLocals();
+    VMProgram* prog = code->m_pProgram;
+    const uint32_t localsOff = Align8(e.stackBase);
+    const uint32_t base = localsOff + uint32_t(prog->localBytes);
+    EnsureStack(base + uint32_t(prog->maxBytes));
+    if (prog->localCount > 0) InitSlots(reinterpret_cast<VMLocal*>(g_stack + localsOff), prog->localCount);
     g_entries.push_back(e);
-    g_frames.push_back(f);
-    int32_t index = int32_t(g_entries.size()) - 1;
-    Run(index, result);
+    VMFrame& f = g_frames.push();
+    f.prog = prog;
+    f.pc = prog->ops.data();
+    f.base = base;
+    f.localsOff = localsOff;
+    f.argsOff = 0;
+    f.argCount = 16;
+    f.savedArgCount = 0;
+    f.argMode = VMARGS_WINDOW;
+    f.self = self;
+    f.other = other;
+    f.extra = nullptr;
+    f.withBase = e.withBase;
+    f.unit = nullptr;
+    f.name = name ? name : "";
+    f.debugInfo = debugInfo;
+    f.source = source ? source : "";
+    Run(int32_t(g_entries.size()) - 1, result);
 
     // Back to the state before the entry, whatever way it ended.
     Entry& done = g_entries.back();
-    VM_WithUnwind(done.withBase);
+    VMFrame& own = g_frames[size_t(done.frameBase)];
+    if (own.prog->localCount > 0 || own.extra) VM_FreeFrameLocals(own);
+    if (VM_WithDepth() != done.withBase) VM_WithUnwind(done.withBase);
     while (Code_Arguments_Window() > done.argWindow) Code_Arguments_PopWindow();
-    g_localsDepth = done.localsDepth;
     Code_SetArgumentCount(done.argCount);
     g_frames.resize(size_t(done.frameBase));
     g_stackTop = done.stackBase;
@@ -1133,14 +1812,20 @@ bool VM_GetFrame(int32_t level, VMFrameInfo* out)
     int32_t k = int32_t(g_frames.size()) - 1 - level;
     if (k < g_entries.back().frameBase) return false;
     const VMFrame& f = g_frames[size_t(k)];
-    out->name = f.name;
+    if (f.unit) {
+        out->name = f.unit->GetName();
+        out->debugInfo = f.unit->m_pDebugInfo;
+        out->source = f.unit->m_pSourceCopy ? f.unit->m_pSourceCopy : f.unit->GetText();
+    } else {
+        out->name = f.name;
+        out->debugInfo = f.debugInfo;
+        out->source = f.source;
+    }
     out->code = f.prog ? f.prog->code : nullptr;
-    out->debugInfo = f.debugInfo;
-    out->source = f.source;
     out->offset = f.pc ? int32_t(f.pc->off) : 0;
     out->self = f.self;
     out->other = f.other;
-    out->locals = f.locals;
+    out->locals = VM_FrameLocalsList(f, level);
     return true;
 }
 
@@ -1159,14 +1844,9 @@ void VM_AbortRunning()
     for (Entry& x : g_entries) x.abort = true;
 }
 
-void VM_SetDisassembleUnits(bool on) { g_disassemble = on; }
-
 void VM_Free()
 {
-    for (int32_t i = 0; i < g_localsCap; ++i) delete g_localsPool[i];
-    MEM_FREE(g_localsPool);
-    g_localsPool = nullptr;
-    g_localsCap = g_localsDepth = 0;
+    VM_FreeFrameLocalsLists();
     MEM_FREE(g_stack);
     g_stack = nullptr;
     g_stackCap = g_stackTop = 0;

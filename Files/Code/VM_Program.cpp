@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <map>
 
+#include "Files/Base/Console.h"
 #include "Files/Code/Code_Variable.h"
 #include "Files/Code/Variable_BuiltIn.h"
 
@@ -440,13 +441,16 @@ private:
         end.off = uint32_t(m_code.m_size);
         end.k.layout = m_in[size_t(count)] ? m_in[size_t(count)] : Empty();
         for (int32_t i = 0; i < count; ++i) {
-            if (targets[size_t(i)] >= 0) m_p.ops[size_t(i)].k.target = &m_p.ops[size_t(targets[size_t(i)])];
+            if (targets[size_t(i)] < 0) continue;
+            m_p.ops[size_t(i)].k.target = &m_p.ops[size_t(targets[size_t(i)])];
+            m_p.ops[size_t(i)].back = targets[size_t(i)] <= i ? 1 : 0;
         }
         Fuse(targets);
         const void* const* table = VM_HandlerTable();
         for (VMOp& op : m_p.ops) op.h = table[op.code];
         Groups(targets, table);
         m_p.maxBytes = maxBytes + 2 * VSIZE;
+        m_p.localBytes = m_p.localCount * int32_t(sizeof(VMLocal));
     }
 
     // Fast comparisons that feed a conditional branch nothing else reaches become one op.
@@ -463,62 +467,380 @@ private:
             if (!fast || reached[i + 1] || (br.code != VMI_BF && br.code != VMI_BT)) continue;
             cmp.b = br.code == VMI_BF ? VMCMP_BF : VMCMP_BT;
             cmp.k.target = &m_p.ops[size_t(targets[i + 1])];
+            cmp.back = br.back;
+            m_p.groups.push_back(VMGroup{int32_t(i), 2, -1, 0});
         }
     }
 
-    // Common runs of instructions on one variable run as one op: x += k, a comparison of x
-    // with a constant that feeds a branch, and x taken as an int.
+    // ---- Groups ----
+    // Runs of instructions that games write all the time run as one op (see VM_INTERNAL_OPS).
+    // Only ops that nothing jumps to may follow a group's head, and every op of a group must
+    // be reachable. Constants are converted here; operators and comparisons pick handlers.
+
+    static bool IsConst(const VMOp& o)
+    {
+        return (o.code == VMI_PUSH_I && o.t1 != VMT_BOOL) || o.code == VMI_PUSH_D;
+    }
+    static double ConstOf(const VMOp& o) { return o.code == VMI_PUSH_I ? double(o.k.i) : o.k.d; }
+    // A variable read whose value a group can take itself (slot, argument, user variable).
+    static bool Readable(const VMOp& o)
+    {
+        return o.code == VMI_PUSHV_SLOT || o.code == VMI_PUSHV_ARG || o.code == VMI_PUSHV_SELF ||
+               o.code == VMI_PUSHV_PLAIN || o.code == VMI_PUSHV_GLOBAL;
+    }
+    // A user variable read or write of self, a plain name or global.
+    static bool UserKind(const VMOp& o) { return o.vk == VK_SELF || o.vk == VK_PLAIN || o.vk == VK_GLOBAL; }
+    // A store of a whole variable into the variable that read op names.
+    static bool StoreOf(const VMOp& store, const VMOp& read)
+    {
+        if (store.vk != read.vk || store.a != read.a) return false;
+        if (store.vk == VK_SLOT) return store.code == VMI_POP_SLOT && store.b == read.b;
+        return store.code == VMI_POP_SELF || store.code == VMI_POP_PLAIN || store.code == VMI_POP_GLOBAL;
+    }
+    static bool SimpleStore(const VMOp& o)
+    {
+        return o.code == VMI_POP_SLOT || o.code == VMI_POP_SELF || o.code == VMI_POP_PLAIN || o.code == VMI_POP_GLOBAL;
+    }
+    // Comparison handler offset 0..5 (LT LE EQ NE GE GT) of a comparison opcode.
+    static int32_t CmpIndex(int32_t opcode)
+    {
+        switch (opcode) {
+        case VMOP_SLT: return 0;
+        case VMOP_SLE: return 1;
+        case VMOP_SEQ: return 2;
+        case VMOP_SNE: return 3;
+        case VMOP_SGE: return 4;
+        default: return 5;
+        }
+    }
+    // Operator handler offset (ADD SUB MUL DIV MOD REM), or -1.
+    static int32_t ArithIndex(int32_t opcode)
+    {
+        switch (opcode) {
+        case VMOP_ADD: return 0;
+        case VMOP_SUB: return 1;
+        case VMOP_MUL: return 2;
+        case VMOP_DIV: return 3;
+        case VMOP_MOD: return 4;
+        case VMOP_REM: return 5;
+        default: return -1;
+        }
+    }
+    // A constant right operand of op that can never make it fail (no zero divisor).
+    static bool SafeConstant(int32_t arith, double k)
+    {
+        switch (arith) {
+        case 3: return !(__builtin_fabs(k) < 1e-10);
+        case 4: return !(__builtin_fabs(k) < 1e-10) && k != 0;
+        case 5: return Real_TruncToInt32(k) != 0;
+        default: return true;
+        }
+    }
+    // A binary op of a number type (int constant or real) on top with a variable below.
+    static bool ConstOnVar(const VMOp& o)
+    {
+        return (o.t1 == VMT_INT || o.t1 == VMT_REAL) && o.t2 == VMT_VAR && o.binary;
+    }
+    static bool VarOnVar(const VMOp& o)
+    {
+        return o.t1 == VMT_VAR && o.t2 == VMT_VAR && (o.code == VMI_ADD_VV || o.code == VMI_SUB_VV ||
+                                                      o.code == VMI_MUL_VV || o.code == VMI_DIV_VV);
+    }
+    static int32_t VarOnVarIndex(const VMOp& o) { return ArithIndex(o.a); }
+    static bool FusedCompare(const VMOp& o, bool constant)
+    {
+        if (o.b == VMCMP_PUSH) return false;
+        return constant ? (o.code == VMI_CMP_IV || o.code == VMI_CMP_DV) : o.code == VMI_CMP_VV;
+    }
+
+    void SetConst(VMOp& head, double k)
+    {
+        head.gk = k;
+        int32_t i;
+        head.kint = VM_WholeInt32(k, &i) && i != 0 ? 1 : 0;
+        uint32_t magnitude = i < 0 ? 0u - uint32_t(i) : uint32_t(i);
+        head.gi = head.kint ? int32_t(magnitude) : 0; // 2^31 reads back as uint32_t
+        if (head.kint) head.gm = VM_ModMagic(magnitude);
+    }
+
     void Groups(const std::vector<int32_t>& targets, const void* const* table)
     {
-        std::vector<uint8_t> reached(m_p.ops.size(), 0);
+        std::vector<uint8_t>& reached = m_reached;
+        reached.assign(m_p.ops.size(), 0);
         for (int32_t t : targets)
             if (t >= 0) reached[size_t(t)] = 1;
-        m_p.fused.assign(m_p.ops.size(), 0);
-        size_t count = m_p.ops.size() - 1; // END is never part of a group
+        const size_t count = m_p.ops.size() - 1; // END is never part of a group
         auto free = [&](size_t i, size_t n) {
             if (i + n > count) return false;
-            for (size_t k = 1; k < n; ++k)
-                if (reached[i + k] || !m_p.layouts[i + k]) return false;
+            for (size_t k = 0; k < n; ++k)
+                if ((k > 0 && reached[i + k]) || !m_p.layouts[i + k]) return false;
             return true;
         };
-        for (size_t i = 0; i < count; ++i) {
+        auto group = [&](size_t i, size_t n, uint16_t handler, int32_t far = -1, int32_t farCount = 0) {
+            m_p.ops[i].h = table[handler];
+            m_p.groups.push_back(VMGroup{int32_t(i), int32_t(n), far, farCount});
+        };
+        for (size_t i = 0; i < count;) {
             VMOp* o = &m_p.ops[i];
-            if (o->code == VMI_CMP_II || o->code == VMI_CMP_VV || o->code == VMI_CMP_IV ||
-                o->code == VMI_CMP_VI || o->code == VMI_CMP_DV || o->code == VMI_CMP_VD) {
-                if (o->b != VMCMP_PUSH) m_p.fused[i] = 2;
-                continue;
+            size_t n = Match(i, o, free, group, table);
+            i += n ? n : 1;
+        }
+    }
+
+    // After a constant scope at o (op i): the index (a constant, or a variable taken as an
+    // int). Sets o->gi to its form (0 constant, 1 variable, 2 a local) and answers the
+    // distance from o to the access op; 0 when there is no such index.
+    template <class Free>
+    size_t IndexForm(size_t i, VMOp* o, Free& free)
+    {
+        if (free(i, 3) && o[1].code == VMI_PUSH_I && o[1].t1 != VMT_BOOL) {
+            o->gi = 0;
+            return 2;
+        }
+        if (free(i, 4) && Readable(o[1]) && o[2].code == VMI_CONV_VI) {
+            o->gi = o[1].vk == VK_SLOT ? 2 : 1;
+            return 3;
+        }
+        return 0;
+    }
+
+    template <class Free, class Group>
+    size_t Match(size_t i, VMOp* o, Free& free, Group& group, const void* const* table)
+    {
+        (void)table;
+        const bool slot = o->code == VMI_PUSHV_SLOT;
+        const bool user = UserKind(*o) && Readable(*o);
+        if (slot || user) {
+            // x += k, and the for loop built on it.
+            if (free(i, 4) && IsConst(o[1]) && (o[2].code == VMI_ADD_IV || o[2].code == VMI_SUB_IV ||
+                                                o[2].code == VMI_ADD_DV || o[2].code == VMI_SUB_DV) &&
+                StoreOf(o[3], *o) && o[3].t2 == VMT_VAR) {
+                double k = ConstOf(o[1]);
+                o->gk = (o[2].code == VMI_ADD_IV || o[2].code == VMI_ADD_DV) ? k : -k;
+                if (slot && free(i, 5) && o[4].code == VMI_B && o[4].back) {
+                    const VMOp* t = o[4].k.target;
+                    size_t s = size_t(t - m_p.ops.data());
+                    const VMOp* c = &m_p.ops[s];
+                    if (free(s, 4) && c->code == VMI_PUSHV_SLOT && c->b == o->b && IsConst(c[1]) &&
+                        FusedCompare(c[2], true) && c[2].b == VMCMP_BF) {
+                        o->gk2 = ConstOf(c[1]);
+                        o->gt = c[2].k.target;
+                        o->gt2 = &c[4];
+                        o->inv = c[2].b == VMCMP_BF;
+                        o->back = 1;
+                        group(i, 5, uint16_t(VMI_G_FOR_S_LT + CmpIndex(c[2].a)), int32_t(s), 4);
+                        return 5;
+                    }
+                }
+                group(i, 4, slot ? VMI_G_INC_S : VMI_G_INC_I);
+                return 4;
             }
-            uint16_t store;
-            switch (o->code) {
-            case VMI_PUSHV_LOCAL: store = VMI_POP_LOCAL; break;
-            case VMI_PUSHV_SELF: store = VMI_POP_SELF; break;
-            case VMI_PUSHV_GLOBAL: store = VMI_POP_GLOBAL; break;
-            case VMI_PUSHV_PLAIN: store = VMI_POP_PLAIN; break;
-            case VMI_PUSHV_ARG: store = VMI_COUNT; break; // an argument is only read
-            default: continue;
+            // x op= y
+            if (free(i, 4) && Readable(o[1]) && VarOnVar(o[2]) && StoreOf(o[3], *o) && o[3].t2 == VMT_VAR) {
+                o->ga = 1;
+                group(i, 4, uint16_t((slot ? VMI_G_XOPY_S_ADD : VMI_G_XOPY_I_ADD) + VarOnVarIndex(o[2])));
+                return 4;
             }
-            bool constant = free(i, 3) && ((o[1].code == VMI_PUSH_I && o[1].t1 != VMT_BOOL) || o[1].code == VMI_PUSH_D);
-            bool intConst = constant && o[1].code == VMI_PUSH_I;
-            if (free(i, 4) && ((o[1].code == VMI_PUSH_I && o[1].t1 != VMT_BOOL &&
-                                (o[2].code == VMI_ADD_IV || o[2].code == VMI_SUB_IV)) ||
-                               (o[1].code == VMI_PUSH_D && (o[2].code == VMI_ADD_DV || o[2].code == VMI_SUB_DV))) &&
-                o[3].code == store && o[3].a == o->a && o[3].t2 == VMT_VAR) {
-                o->h = table[VMI_FUSE_INC];
-                m_p.fused[i] = 4;
-            } else if (free(i, 4) && ((o[1].code == VMI_PUSH_I && o[1].t1 != VMT_BOOL && o[2].code == VMI_CMP_IV) ||
-                                      (o[1].code == VMI_PUSH_D && o[2].code == VMI_CMP_DV)) &&
-                       o[2].b != VMCMP_PUSH) {
-                o->h = table[VMI_FUSE_CMPK];
-                m_p.fused[i] = 4;
-            } else if (constant && (intConst ? (o[2].code == VMI_ADD_IV || o[2].code == VMI_SUB_IV || o[2].code == VMI_MUL_IV)
-                                             : (o[2].code == VMI_ADD_DV || o[2].code == VMI_SUB_DV || o[2].code == VMI_MUL_DV))) {
-                o->h = table[VMI_FUSE_VALK];
-                m_p.fused[i] = 3;
-            } else if (free(i, 2) && o[1].code == VMI_CONV_VI) {
-                o->h = table[VMI_FUSE_PUSHINT];
-                m_p.fused[i] = 2;
+            // x op= a[i] on a local
+            if (slot && IsConst(o[1]) && o[1].code == VMI_PUSH_I &&
+                (o[1].k.i == SCOPE_SELF || o[1].k.i == SCOPE_PLAIN || o[1].k.i == SCOPE_GLOBAL)) {
+                size_t at = IndexForm(i + 1, o + 1, free);
+                if (at) {
+                    const VMOp& x = o[1 + at];
+                    const VMOp* op = &o[2 + at];
+                    if (x.code == VMI_PUSHV_ANY && x.k.i == (VMV_INDEX | VMV_SCOPE) && x.a >= VARIABLE_USER_BASE &&
+                        free(i, at + 4) && VarOnVar(*op) && StoreOf(op[1], *o) && op[1].t2 == VMT_VAR) {
+                        o->ga = int8_t(at + 1); // the access
+                        o->gi = o[1].gi;        // the index's form
+                        group(i, at + 4, uint16_t(VMI_G_XIDX_S_ADD + VarOnVarIndex(*op)));
+                        return at + 4;
+                    }
+                }
+            }
+            // s += "text" on a local: in place.
+            if (slot && free(i, 4) && o[1].code == VMI_PUSH_S && o[2].code == VMI_BINARY && o[2].a == VMOP_ADD &&
+                o[2].t1 == VMT_STRING && o[2].t2 == VMT_VAR && StoreOf(o[3], *o) && o[3].t2 == VMT_VAR) {
+                o->gi = o[1].k.s ? int32_t(std::strlen(o[1].k.s)) : 0;
+                group(i, 4, VMI_G_APPEND_S);
+                return 4;
             }
         }
+        if (Readable(*o)) {
+            const uint16_t kind = o->vk == VK_SLOT ? 0 : o->vk == VK_ARG ? 1 : 2;
+            // return x
+            if (free(i, 2) && o[1].code == VMI_RET && o[1].a == VMT_VAR) {
+                group(i, 2, VMI_G_RETV);
+                return 2;
+            }
+            // x = y op z, x = y op k (a store of a variable into the variable it reads first
+            // is x op= y or x += k, above)
+            if (free(i, 4) && Readable(o[1]) && VarOnVar(o[2]) && SimpleStore(o[3]) && o[3].t2 == VMT_VAR) {
+                group(i, 4, uint16_t((o[3].vk == VK_SLOT ? VMI_G_XYZ_S_ADD : VMI_G_XYZ_I_ADD) + VarOnVarIndex(o[2])));
+                return 4;
+            }
+            if (free(i, 4) && IsConst(o[1]) && ConstOnVar(o[2]) && SimpleStore(o[3]) && o[3].t2 == VMT_VAR &&
+                !(o[1].code == VMI_PUSH_I && o[2].t1 != VMT_INT)) {
+                int32_t arith = ArithIndex(o[2].a);
+                double k = ConstOf(o[1]);
+                if (arith >= 0 && SafeConstant(arith, k)) {
+                    SetConst(*o, k);
+                    group(i, 4, uint16_t((o[3].vk == VK_SLOT ? VMI_G_XYK_S_ADD : VMI_G_XYK_I_ADD) + arith));
+                    return 4;
+                }
+            }
+            // x cmp k, branch
+            if (free(i, 4) && IsConst(o[1]) && FusedCompare(o[2], true)) {
+                SetConst(*o, ConstOf(o[1]));
+                o->gt = o[2].k.target;
+                o->gt2 = &o[4];
+                o->inv = o[2].b == VMCMP_BF;
+                o->back = o[2].back;
+                static const uint16_t base[3] = {VMI_G_CMPK_S_LT, VMI_G_CMPK_A_LT, VMI_G_CMPK_I_LT};
+                group(i, 4, uint16_t(base[kind] + CmpIndex(o[2].a)));
+                return 4;
+            }
+            // x cmp y, branch
+            if (free(i, 4) && Readable(o[1]) && FusedCompare(o[2], false)) {
+                o->ga = 1;
+                o->gt = o[2].k.target;
+                o->gt2 = &o[4];
+                o->inv = o[2].b == VMCMP_BF;
+                o->back = o[2].back;
+                o->gi = o[2].a;
+                group(i, 4, VMI_G_CMPXY);
+                return 4;
+            }
+            // x op k
+            if (free(i, 3) && IsConst(o[1]) && ConstOnVar(o[2])) {
+                int32_t arith = ArithIndex(o[2].a);
+                double k = ConstOf(o[1]);
+                if (arith >= 0 && SafeConstant(arith, k) && !(o[1].code == VMI_PUSH_I && o[2].t1 != VMT_INT)) {
+                    SetConst(*o, k);
+                    static const uint16_t base[3] = {VMI_G_VALK_S_ADD, VMI_G_VALK_A_ADD, VMI_G_VALK_I_ADD};
+                    group(i, 3, uint16_t(base[kind] + arith));
+                    return 3;
+                }
+            }
+            // y = x
+            if (free(i, 2) && SimpleStore(o[1]) && o[1].t2 == VMT_VAR) {
+                group(i, 2, o[1].vk == VK_SLOT ? VMI_G_MOVE_S : VMI_G_MOVE_I);
+                return 2;
+            }
+            // x taken as an int
+            if (free(i, 2) && o[1].code == VMI_CONV_VI) {
+                group(i, 2, VMI_G_PUSHINT);
+                return 2;
+            }
+            return 1;
+        }
+        if (IsConst(*o)) {
+            double k = ConstOf(*o);
+            // The count of a repeat statement going down, and its branch back.
+            if (free(i, 5) && o->code == VMI_PUSH_I && o->k.i == 1 && o[1].code == VMI_SUB_II &&
+                o[2].code == VMI_DUP && o[2].t1 == VMT_INT && o[2].a == 4 && o[3].code == VMI_CONV_IB &&
+                o[4].code == VMI_BT) {
+                o->gt = o[4].k.target;
+                o->back = o[4].back;
+                group(i, 5, VMI_G_REPEAT);
+                return 5;
+            }
+            // x = k
+            if (free(i, 2) && SimpleStore(o[1]) && o[1].t2 == (o->code == VMI_PUSH_I ? VMT_INT : VMT_REAL)) {
+                SetConst(*o, k);
+                group(i, 2, o[1].vk == VK_SLOT ? VMI_G_STOREK_S : VMI_G_STOREK_I);
+                return 2;
+            }
+            // top op= k
+            if (free(i, 2) && ConstOnVar(o[1])) {
+                int32_t arith = ArithIndex(o[1].a);
+                if (arith >= 0 && SafeConstant(arith, k)) {
+                    SetConst(*o, k);
+                    group(i, 2, uint16_t(VMI_G_TOPK_ADD + arith));
+                    return 2;
+                }
+            }
+            // a[i] with a constant scope: read or write
+            if (o->code == VMI_PUSH_I && (o->k.i == SCOPE_SELF || o->k.i == SCOPE_PLAIN || o->k.i == SCOPE_GLOBAL)) {
+                size_t at = IndexForm(i, o, free);
+                if (at) {
+                    const VMOp& x = o[at];
+                    const bool scopeAndIndex = x.k.i == (VMV_INDEX | VMV_SCOPE);
+                    if (scopeAndIndex && x.a >= VARIABLE_USER_BASE && free(i, at + 1)) {
+                        o->ga = int8_t(at);
+                        if (x.code == VMI_PUSHV_ANY) {
+                            group(i, at + 1, VMI_G_IDXR);
+                            return at + 1;
+                        }
+                        if (x.code == VMI_POP_ANY && StoreValueType(x.t2) && x.t2 != VMT_FLOAT) {
+                            group(i, at + 1, VMI_G_IDXW);
+                            return at + 1;
+                        }
+                    }
+                }
+            }
+            return 1;
+        }
+        // x = l op r (the two variables on the stack); x op= r when l is the local x itself
+        if (VarOnVar(*o) && free(i, 2) && SimpleStore(o[1]) && o[1].t2 == VMT_VAR) {
+            uint16_t base = o[1].vk == VK_SLOT ? VMI_G_ACC_S_ADD : VMI_G_ACC_I_ADD;
+            if (o[1].vk == VK_SLOT) {
+                int32_t j = Producer(i, 1);
+                if (j >= 0 && m_p.ops[size_t(j)].code == VMI_PUSHV_SLOT && m_p.ops[size_t(j)].b == o[1].b)
+                    base = VMI_G_ACCD_S_ADD;
+            }
+            group(i, 2, uint16_t(base + VarOnVarIndex(*o)));
+            return 2;
+        }
+        return 1;
+    }
+
+    // Ops after which the slots below the top are as they were, as long as the op left the
+    // stack higher than the slot in question: each pushes at most one slot and goes on to the
+    // next op.
+    static bool Simple(const VMOp& o)
+    {
+        switch (o.code) {
+        case VMI_DUP:
+        case VMI_DUP_S:
+        case VMI_DUP_V:
+        case VMI_SHUFFLE:
+        case VMI_B:
+        case VMI_BT:
+        case VMI_BF:
+        case VMI_PUSHENV:
+        case VMI_POPENV:
+        case VMI_POPENV_LEAVE:
+        case VMI_RET:
+        case VMI_EXIT:
+        case VMI_END:
+        case VMI_ERROR:
+        case VMI_NOP:
+            return false;
+        default:
+            // A comparison that branches itself skips the op after it.
+            return !(o.code >= VMI_CMP_II && o.code <= VMI_CMP_VD && o.b != VMCMP_PUSH);
+        }
+    }
+    // The op that pushed the slot `below` slots under the top before op i, when nothing in
+    // between touched it and no branch lands in between; -1 otherwise.
+    int32_t Producer(size_t i, int32_t below)
+    {
+        const VMLayout* li = m_p.layouts[i];
+        if (!li) return -1;
+        const int32_t d = li->depth - below; // the slot's depth (1 = the bottom slot)
+        if (d < 1) return -1;
+        for (size_t m = i; m > 0; --m) {
+            if (m_reached[m]) return -1;
+            const VMLayout* lm = m_p.layouts[m];
+            if (!lm) return -1;
+            const VMOp& prev = m_p.ops[m - 1];
+            if (lm->depth == d) {
+                const VMLayout* lp = m_p.layouts[m - 1];
+                return lp && lp->depth == d - 1 && Simple(prev) ? int32_t(m - 1) : -1;
+            }
+            if (lm->depth < d || !Simple(prev)) return -1;
+        }
+        return -1;
     }
 
     static void Error(VMOp& op, const char* message)
@@ -558,8 +880,8 @@ private:
         case VMOP_SHL:
         case VMOP_SHR:
             if (VM_BinaryResultType(opcode, t1, t2, &message) < 0) return Error(op, message);
-            op.code = VMI_BINARY;
             op.a = int32_t(opcode);
+            op.binary = 1;
             op.code = FastBinary(opcode, t1, t2);
             return;
         case VMOP_NEG:
@@ -706,15 +1028,46 @@ private:
             default: return VMI_BINARY;
             }
         };
-        if (t1 == VMT_INT && t2 == VMT_INT) return pick(VMI_ADD_II, VMI_SUB_II, VMI_MUL_II, VMI_BINARY);
+        if (t1 == VMT_INT && t2 == VMT_INT) {
+            switch (opcode) {
+            case VMOP_AND: return VMI_AND_II;
+            case VMOP_OR: return VMI_OR_II;
+            case VMOP_XOR: return VMI_XOR_II;
+            case VMOP_SHL: return VMI_SHL_II;
+            case VMOP_SHR: return VMI_SHR_II;
+            case VMOP_REM: return VMI_REM_II;
+            case VMOP_MOD: return VMI_MOD_II;
+            default: return pick(VMI_ADD_II, VMI_SUB_II, VMI_MUL_II, VMI_BINARY);
+            }
+        }
         if (t1 == VMT_REAL && t2 == VMT_REAL) return pick(VMI_ADD_DD, VMI_SUB_DD, VMI_MUL_DD, VMI_DIV_DD);
-        if (t1 == VMT_VAR && t2 == VMT_VAR) return pick(VMI_ADD_VV, VMI_SUB_VV, VMI_MUL_VV, VMI_DIV_VV);
-        if (t1 == VMT_INT && t2 == VMT_VAR && opcode == VMOP_MOD) return VMI_MOD_IV;
-        if (t1 == VMT_INT && t2 == VMT_VAR) return pick(VMI_ADD_IV, VMI_SUB_IV, VMI_MUL_IV, VMI_DIV_IV);
+        if (t1 == VMT_VAR && t2 == VMT_VAR) {
+            if (opcode == VMOP_MOD) return VMI_MOD_VV;
+            if (opcode == VMOP_REM) return VMI_REM_VV;
+            return pick(VMI_ADD_VV, VMI_SUB_VV, VMI_MUL_VV, VMI_DIV_VV);
+        }
+        if (t1 == VMT_INT && t2 == VMT_VAR) {
+            switch (opcode) {
+            case VMOP_MOD: return VMI_MOD_IV;
+            case VMOP_REM: return VMI_REM_IV;
+            case VMOP_AND: return VMI_AND_IV;
+            case VMOP_OR: return VMI_OR_IV;
+            case VMOP_XOR: return VMI_XOR_IV;
+            default: return pick(VMI_ADD_IV, VMI_SUB_IV, VMI_MUL_IV, VMI_DIV_IV);
+            }
+        }
         if (t1 == VMT_REAL && t2 == VMT_VAR) return pick(VMI_ADD_DV, VMI_SUB_DV, VMI_MUL_DV, VMI_DIV_DV);
         if (t1 == VMT_VAR && t2 == VMT_INT) return pick(VMI_ADD_VI, VMI_SUB_VI, VMI_MUL_VI, VMI_BINARY);
         if (t1 == VMT_VAR && t2 == VMT_REAL) return pick(VMI_ADD_VD, VMI_SUB_VD, VMI_MUL_VD, VMI_DIV_VD);
         return VMI_BINARY;
+    }
+
+    int32_t SlotFor(int32_t id)
+    {
+        int32_t slot = m_p.SlotOf(id);
+        if (slot >= 0) return slot;
+        m_p.localIds.push_back(id);
+        return ++m_p.localCount - 1;
     }
 
     void Variable(VMOp& op, const Decoded& d, bool store)
@@ -724,39 +1077,62 @@ private:
         bool scopeInWord = (d.operand & VMREF_SCOPE_IN_WORD) != 0;
         int32_t scope = scopeInWord ? VM_FieldSigned(d.word) : 0;
         if (scopeInWord && (d.operand & VMREF_INSTANCE)) scope += SCOPE_INSTANCE_BASE;
+        bool builtin = id < VARIABLE_BUILTIN_LIMIT;
         op.a = id;
         op.b = scope;
         op.k.i = (indexed ? VMV_INDEX : 0) | (scopeInWord ? 0 : VMV_SCOPE) |
                  (store && op.t1 == VMT_INT ? VMV_VALUE_TOP : 0) |
-                 (!scopeInWord && (d.operand & VMREF_INSTANCE) ? VMV_INSTANCE : 0);
+                 (!scopeInWord && (d.operand & VMREF_INSTANCE) ? VMV_INSTANCE : 0) |
+                 (builtin && Variable_BuiltIn_IsArgumentRow(id) ? VMV_ARGS : 0);
         bool simple = !indexed && scopeInWord;
-        bool builtin = id < VARIABLE_BUILTIN_LIMIT;
+        if (scopeInWord && scope == SCOPE_LOCAL) {
+            // A `var` local: a slot of the frame (b), whatever the id.
+            op.b = SlotFor(id);
+            op.vk = VK_SLOT;
+            if (store) {
+                op.code = indexed ? VMI_POP_SLOTX : VMI_POP_SLOT;
+            } else {
+                op.code = indexed ? VMI_PUSHV_SLOTX : VMI_PUSHV_SLOT;
+            }
+            return;
+        }
         if (store) {
             op.code = VMI_POP_ANY;
             if (!simple) return;
-            if (scope == SCOPE_LOCAL) op.code = VMI_POP_LOCAL;
-            else if (scope == SCOPE_GLOBAL) op.code = VMI_POP_GLOBAL;
-            else if (scope == SCOPE_SELF && !builtin) op.code = VMI_POP_SELF;
-            else if (scope == SCOPE_PLAIN && id >= VARIABLE_USER_BASE) op.code = VMI_POP_PLAIN;
+            if (scope == SCOPE_GLOBAL) {
+                op.code = VMI_POP_GLOBAL;
+                op.vk = VK_GLOBAL;
+            } else if (scope == SCOPE_SELF && !builtin) {
+                op.code = VMI_POP_SELF;
+                op.vk = VK_SELF;
+            } else if (scope == SCOPE_PLAIN && id >= VARIABLE_USER_BASE) {
+                op.code = VMI_POP_PLAIN;
+                op.vk = VK_PLAIN;
+            } else if ((scope == SCOPE_SELF || scope == SCOPE_PLAIN) && builtin && Variable_BuiltIn_Row(id) &&
+                       !(op.k.i & VMV_ARGS)) {
+                op.code = VMI_POP_BUILTIN; // the row's setter, called at once
+            }
             return;
         }
         op.code = VMI_PUSHV_ANY;
         if (!simple) return;
-        if (scope == SCOPE_LOCAL) {
-            op.code = VMI_PUSHV_LOCAL;
-        } else if (scope == SCOPE_GLOBAL) {
+        if (scope == SCOPE_GLOBAL) {
             op.code = VMI_PUSHV_GLOBAL;
+            op.vk = VK_GLOBAL;
         } else if (scope == SCOPE_SELF || (scope == SCOPE_PLAIN && id < VARIABLE_USER_BASE)) {
             if (!builtin) {
                 op.code = VMI_PUSHV_SELF;
+                op.vk = VK_SELF;
             } else if (Variable_BuiltIn_ArgumentSlot(id) >= 0) {
                 op.code = VMI_PUSHV_ARG;
+                op.vk = VK_ARG;
                 op.b = Variable_BuiltIn_ArgumentSlot(id);
-            } else if (Variable_BuiltIn_Row(id)) {
-                op.code = VMI_PUSHV_BUILTIN;
+            } else if (Variable_BuiltIn_Row(id) && !(op.k.i & VMV_ARGS)) {
+                op.code = VMI_PUSHV_BUILTIN; // the row's getter, called at once
             }
         } else if (scope == SCOPE_PLAIN) {
             op.code = VMI_PUSHV_PLAIN;
+            op.vk = VK_PLAIN;
         }
     }
 
@@ -765,11 +1141,22 @@ private:
     std::vector<Decoded> m_ins;
     std::vector<const VMLayout*> m_in;
     std::vector<int32_t> m_work;
+    std::vector<uint8_t> m_reached; // ops a branch lands on
     std::map<std::pair<const VMLayout*, uint8_t>, const VMLayout*> m_interned;
     const VMLayout* m_empty = nullptr;
 };
 
 } // namespace
+
+namespace {
+bool g_disassemble = false;
+}
+
+uint32_t g_VMCodeGeneration = 1;
+
+void VM_UnitDestroyed() { ++g_VMCodeGeneration; }
+
+void VM_SetDisassembleUnits(bool on) { g_disassemble = on; }
 
 bool VM_Prepare(VMBuffer* code, std::string* error)
 {
@@ -790,6 +1177,10 @@ bool VM_Prepare(VMBuffer* code, std::string* error)
     code->m_prepareState = ok ? 1 : -1;
     if (ok) {
         VM_Debug_UnitPrepared(code);
+        if (g_disassemble) {
+            VM_DisassembleAll(Console_Get(), code);
+            VM_ListProgram(Console_Get(), p, nullptr);
+        }
     } else {
         // Only the error text is kept of a refused unit.
         p->ops.clear();
@@ -803,15 +1194,55 @@ bool VM_Prepare(VMBuffer* code, std::string* error)
 void VM_Unfuse(VMProgram* prog, int32_t i)
 {
     const void* const* table = VM_HandlerTable();
-    for (int32_t head = i; head >= 0 && head > i - 4; --head) {
-        uint8_t n = prog->fused[size_t(head)];
-        if (n == 0 || head + n <= i || head == i) continue;
-        VMOp& op = prog->ops[size_t(head)];
-        if (op.b != VMCMP_PUSH && n == 2 && op.code >= VMI_CMP_II && op.code <= VMI_CMP_VD) op.b = VMCMP_PUSH;
-        // A comparison that a group of four fed keeps its own branch fused: only its head
-        // is undone.
-        if (op.h != table[VMI_BREAKPOINT]) op.h = table[op.code];
-        prog->fused[size_t(head)] = 0;
+    for (VMGroup& g : prog->groups) {
+        if (g.count == 0) continue; // undone before
+        bool inside = (i > g.head && i < g.head + g.count) || (g.far >= 0 && i >= g.far && i < g.far + g.farCount);
+        if (!inside) continue;
+        VMOp& op = prog->ops[size_t(g.head)];
+        if (op.code >= VMI_CMP_II && op.code <= VMI_CMP_VD && g.count == 2 && g.far < 0) {
+            op.b = VMCMP_PUSH; // a comparison that tested and branched at once pushes its bool again
+        } else if (op.h != table[VMI_BREAKPOINT]) {
+            op.h = table[op.code];
+        }
+        g.count = 0;
+        g.far = -1;
+    }
+}
+
+// [SECTION] Listing ============================================================================
+
+const char* VM_InternalOpName(uint16_t code)
+{
+#define VM_NAME(n) #n,
+    static const char* const names[VMI_COUNT] = {VM_INTERNAL_OPS(VM_NAME)};
+#undef VM_NAME
+    return code < VMI_COUNT ? names[code] : "?";
+}
+
+void VM_ListProgram(tagIConsole* console, const VMProgram* prog, const char* name)
+{
+    if (!console || !prog) return;
+    console->Output("prepared %s at %08x: %d ops, %d local slots, %d groups\n", name ? name : "unit",
+                    prog->code ? prog->code->m_address : 0u, int32_t(prog->ops.size()), prog->LocalCount(),
+                    int32_t(prog->groups.size()));
+    for (size_t s = 0; s < prog->localIds.size(); ++s)
+        console->Output("  slot %d = %s\n", int32_t(s), Code_Variable_GetName(prog->localIds[s]));
+    const void* const* table = VM_HandlerTable();
+    for (size_t i = 0; i < prog->ops.size(); ++i) {
+        const VMOp& op = prog->ops[i];
+        if (!prog->layouts.empty() && i < prog->layouts.size() && !prog->layouts[i] && op.code != VMI_END) continue;
+        const char* group = "";
+        int32_t length = 0;
+        for (const VMGroup& g : prog->groups) {
+            if (g.head == int32_t(i) && g.count > 0 && op.h != table[op.code]) {
+                for (uint16_t c = 0; c < VMI_COUNT; ++c)
+                    if (table[c] == op.h) group = VM_InternalOpName(c);
+                length = g.count;
+            }
+        }
+        console->Output("  %08x  %-14s", op.off, VM_InternalOpName(op.code));
+        if (*group) console->Output("  [%s, %d ops]", group, length);
+        console->Output("\n");
     }
 }
 
@@ -823,6 +1254,7 @@ const char* VM_PrepareError(const VMBuffer* code)
 void VM_ReleaseProgram(VMBuffer* code)
 {
     if (!code || !code->m_pProgram) return;
+    ++g_VMCodeGeneration;
     delete code->m_pProgram;
     code->m_pProgram = nullptr;
     code->m_prepareState = 0;

@@ -1,23 +1,130 @@
 // Variable access by scope for the machine's push and pop, and the with-loop records.
 #include "Files/Code/VM_Internal.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <memory>
 
 #include "Files/Code/Code_Variable.h"
 #include "Files/Code/Code_World.h"
 #include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Code/Variable_List.h"
+#include "Platform/MemoryManager.h"
 
 char g_VMMessage[1024];
 int32_t g_VMWithDepth = 0;
 
-bool VM_ReadVariable(CInstance* self, CInstance* other, CVariableList* locals, int32_t scope, int32_t id,
-                     int32_t index, ScriptValue* out)
+uint32_t g_VMLocalOrder = 0;
+
+// ---- Locals ----
+
+namespace {
+
+VMLocal* SlotOfId(int32_t frame, int32_t id)
+{
+    const VMFrame& f = VM_Frame(frame);
+    int32_t slot = f.prog ? f.prog->SlotOf(id) : -1;
+    return slot >= 0 ? VM_FrameSlots(f) + slot : nullptr;
+}
+
+} // namespace
+
+bool VM_LocalGet(int32_t frame, int32_t id, int32_t index, ScriptValue* out)
+{
+    g_ArrayError.error = 0;
+    if (VMLocal* l = SlotOfId(frame, id)) {
+        if (l->v.value.kind == VM_UNSET) return CVariableList::GetMissing(out);
+        const ScriptValue* e = CVariableList::Element(&l->v, index);
+        if (!e) {
+            Value_SetReal(out, 0.0);
+            return false;
+        }
+        Value_Copy(out, e);
+        return true;
+    }
+    CVariableList* extra = VM_Frame(frame).extra;
+    if (extra) return extra->Get(id, index, out);
+    return CVariableList::GetMissing(out);
+}
+
+bool VM_LocalSet(int32_t frame, int32_t id, int32_t index, const ScriptValue* value)
+{
+    g_ArrayError.error = 0;
+    if (VMLocal* l = SlotOfId(frame, id)) {
+        if (l->v.value.kind == VM_UNSET) {
+            l->v.value = Value_Real(0.0);
+            l->order = ++g_VMLocalOrder;
+        }
+        l->textLength = -1;
+        ScriptValue* slot = CVariableList::Slot(&l->v, index);
+        if (!slot) return false;
+        Value_Copy(slot, value);
+        return true;
+    }
+    VMFrame& f = VM_Frame(frame);
+    if (!f.extra) f.extra = new CVariableList();
+    return f.extra->Set(id, index, value);
+}
+
+namespace {
+std::vector<std::unique_ptr<CVariableList>> g_frameLists; // one per level asked for, reused
+}
+
+void VM_FreeFrameLocalsLists() { g_frameLists.clear(); }
+
+CVariableList* VM_FrameLocalsList(const VMFrame& f, int32_t level)
+{
+    if (level < 0) level = 0;
+    while (int32_t(g_frameLists.size()) <= level) g_frameLists.push_back(std::make_unique<CVariableList>());
+    CVariableList* list = g_frameLists[size_t(level)].get();
+    list->Clear();
+    // Oldest first: each goes to the head of its chains, as the variables of a list made one
+    // write at a time.
+    std::vector<std::pair<uint32_t, int32_t>> made;
+    const int32_t count = f.prog ? f.prog->LocalCount() : 0;
+    const VMLocal* slots = VM_FrameSlots(f);
+    for (int32_t i = 0; i < count; ++i)
+        if (slots[i].v.value.kind != VM_UNSET) made.emplace_back(slots[i].order, i);
+    std::sort(made.begin(), made.end());
+    for (const auto& m : made) list->InsertCopy(f.prog->localIds[size_t(m.second)], &slots[m.second].v);
+    if (f.extra) {
+        std::vector<const CVariable*> extra;
+        for (const CVariable* v = f.extra->All(); v; v = v->nextAll) extra.push_back(v);
+        for (size_t i = extra.size(); i-- > 0;) list->InsertCopy(extra[i]->id, extra[i]);
+    }
+    return list;
+}
+
+void VM_FreeFrameLocals(VMFrame& f)
+{
+    const int32_t count = f.prog ? f.prog->LocalCount() : 0;
+    if (count > 0) {
+        VMLocal* slots = VM_FrameSlots(f);
+        for (int32_t i = 0; i < count; ++i) {
+            VMLocal& l = slots[i];
+            if (l.v.rowCount) {
+                CVariableList::ReleaseContents(&l.v); // the text too
+            } else if (l.v.value.kind == VALUE_STRING) {
+                MEM_FREE(l.v.value.text);
+            }
+            l.v.value.kind = VM_UNSET;
+        }
+    }
+    if (f.extra) {
+        delete f.extra;
+        f.extra = nullptr;
+    }
+}
+
+// ---- Access by scope ----
+
+bool VM_ReadVariable(CInstance* self, CInstance* other, int32_t frame, int32_t scope, int32_t id, int32_t index,
+                     ScriptValue* out)
 {
     g_ArrayError.error = 0;
     bool ok;
     switch (scope) {
-    case SCOPE_LOCAL: ok = locals && locals->Get(id, index, out); break;
+    case SCOPE_LOCAL: ok = VM_LocalGet(frame, id, index, out); break;
     case SCOPE_PLAIN:
         ok = Variable_Global_IsDeclared(id) ? Variable_Global_Get(id, index, out)
                                             : Variable_Local_Get(self, id, index, out);
@@ -42,13 +149,13 @@ bool VM_ReadVariable(CInstance* self, CInstance* other, CVariableList* locals, i
     return false;
 }
 
-bool VM_WriteVariable(CInstance* self, CInstance* other, CVariableList* locals, int32_t scope, int32_t id,
-                      int32_t index, const ScriptValue* value)
+bool VM_WriteVariable(CInstance* self, CInstance* other, int32_t frame, int32_t scope, int32_t id, int32_t index,
+                      const ScriptValue* value)
 {
     g_ArrayError.error = 0;
     bool ok;
     switch (scope) {
-    case SCOPE_LOCAL: ok = locals && locals->Set(id, index, value); break;
+    case SCOPE_LOCAL: ok = VM_LocalSet(frame, id, index, value); break;
     case SCOPE_PLAIN:
         ok = Variable_Global_IsDeclared(id) ? Variable_Global_Set(id, index, value)
                                             : Variable_Local_Set(self, id, index, value);
@@ -59,17 +166,22 @@ bool VM_WriteVariable(CInstance* self, CInstance* other, CVariableList* locals, 
     case SCOPE_SELF: ok = Variable_Local_Set(self, id, index, value); break;
     default: ok = Variable_Scope_Set(scope, id, index, value); break;
     }
-    if (g_ArrayError.error) {
-        std::snprintf(g_VMMessage, sizeof g_VMMessage, "Pop :: Execution Error - Variable index out of range %s",
-                      Code_Variable_GetName(id));
-        return false;
-    }
-    if (!ok) {
-        std::snprintf(g_VMMessage, sizeof g_VMMessage, "Pop :: Execution Error - Variable set problem %s",
-                      Code_Variable_GetName(id));
+    if (g_ArrayError.error || !ok) {
+        VM_WriteFailed(id);
         return false;
     }
     return true;
+}
+
+void VM_WriteFailed(int32_t id)
+{
+    if (g_ArrayError.error) {
+        std::snprintf(g_VMMessage, sizeof g_VMMessage, "Pop :: Execution Error - Variable index out of range %s",
+                      Code_Variable_GetName(id));
+    } else {
+        std::snprintf(g_VMMessage, sizeof g_VMMessage, "Pop :: Execution Error - Variable set problem %s",
+                      Code_Variable_GetName(id));
+    }
 }
 
 // ---- With-loops ----

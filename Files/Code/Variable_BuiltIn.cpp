@@ -17,9 +17,11 @@
 #include "Files/Code/Variable_List.h"
 #include "Platform/MemoryManager.h"
 
+BuiltinVariable g_BuiltinVariableRows[BUILTIN_VARIABLE_MAX];
+
 namespace {
 
-BuiltinVariable g_rows[BUILTIN_VARIABLE_MAX];
+BuiltinVariable (&g_rows)[BUILTIN_VARIABLE_MAX] = g_BuiltinVariableRows;
 int32_t g_rowCount = 0;
 // Name -> first row of that name.
 std::unordered_map<std::string, int32_t> g_byName;
@@ -111,6 +113,8 @@ void RegisterArgumentRows(std::integer_sequence<int, N...>)
 
 } // namespace
 
+uint32_t g_VariableDeclarations = 1;
+
 void Variable_BuiltIn_Init()
 {
     for (int32_t i = 0; i < BUILTIN_VARIABLE_MAX; ++i) {
@@ -171,6 +175,13 @@ int32_t Variable_BuiltIn_ArgumentSlot(int32_t id)
     return -1;
 }
 
+bool Variable_BuiltIn_IsArgumentRow(int32_t id)
+{
+    if (id < 0 || id >= g_rowCount) return false;
+    BuiltinVariableGetter g = g_rows[id].get;
+    return g == GetArgument || g == GetArgumentCount || Variable_BuiltIn_ArgumentSlot(id) >= 0;
+}
+
 void Variable_BuiltIn_RegisterArguments()
 {
     RegisterBuiltinVariable("argument_relative", GetArgumentRelative, nullptr, false);
@@ -189,6 +200,7 @@ void Variable_Global_Init()
     g_declared = nullptr;
     g_declaredLength = 0;
     SetDeclaredLength(kDeclaredStart);
+    ++g_VariableDeclarations;
 }
 
 CVariableList* Variable_Global_List()
@@ -218,6 +230,7 @@ void Variable_Global_Declare(int32_t id)
         SetDeclaredLength(n);
     }
     g_declared[i] = 1;
+    ++g_VariableDeclarations;
     g_globals->Ensure(id);
 }
 
@@ -272,6 +285,7 @@ void Variable_Global_CommitSaved(SavedGlobals* saved)
     g_declaredLength = saved->length;
     saved->declared = nullptr;
     saved->length = 0;
+    ++g_VariableDeclarations;
     Variable_Global_FreeSaved(saved);
 }
 
@@ -355,4 +369,5 @@ void Variable_Free()
     MEM_FREE(g_declared);
     g_declared = nullptr;
     g_declaredLength = 0;
+    ++g_VariableDeclarations;
 }

@@ -62,10 +62,17 @@ const char* Variable_BuiltIn_GetName(int32_t id);
 int32_t Variable_BuiltIn_Count();
 // The row of id, or null outside the rows in use.
 const BuiltinVariable* Variable_BuiltIn_Row(int32_t id);
+// All 500 rows (unused ones empty: no getter, no setter), for the machine's direct reads.
+extern BuiltinVariable g_BuiltinVariableRows[BUILTIN_VARIABLE_MAX];
 
 // The rows of the script arguments, in this order: argument_relative, argument, argument0 to
 // argument15, argument_count (the first rows of the game variables).
 void Variable_BuiltIn_RegisterArguments();
+
+// True for the rows that read or write the running script's arguments (argument,
+// argument0..15, argument_count): the byte-code machine gives the script's arguments to the
+// argument slots before such a row is reached.
+bool Variable_BuiltIn_IsArgumentRow(int32_t id);
 
 // Globals.
 void Variable_Global_Init();
@@ -74,6 +81,9 @@ bool Variable_Global_Get(int32_t id, int32_t index, ScriptValue* out);
 bool Variable_Global_Set(int32_t id, int32_t index, const ScriptValue* value);
 void Variable_Global_Declare(int32_t id);
 bool Variable_Global_IsDeclared(int32_t id);
+// Counts every change that may turn a name into a declared global (a declaration, a restored
+// game, a new table); the machine caches "not declared" per instruction against it.
+extern uint32_t g_VariableDeclarations;
 // The length of the declaration array (10000 at start, grows by 1000).
 int32_t Variable_Global_DeclaredLength();
 void Variable_Global_Serialise(IBuffer* buffer);

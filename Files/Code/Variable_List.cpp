@@ -240,10 +240,7 @@ bool CVariableList::Get(int32_t id, int32_t index, ScriptValue* out)
 {
     g_ArrayError.error = 0;
     CVariable* v = Find(id);
-    if (!v) {
-        Value_SetReal(out, 0.0);
-        return g_unsetReadsZero;
-    }
+    if (!v) return GetMissing(out);
     const ScriptValue* e = Element(v, index);
     if (!e) {
         Value_SetReal(out, 0.0);
@@ -292,30 +289,41 @@ void CVariableList::Assign(const CVariableList* other)
     Clear();
     if (!other) return;
     for (int32_t b = 0; b < 64; ++b) {
-        for (CVariable* s = other->m_buckets[b]; s; s = s->nextBucket) {
-            CVariable* v = NewNode(s->id);
-            Value_Copy(&v->value, &s->value);
-            if (s->rowCount > 0) {
-                v->rows = static_cast<CVariableRow*>(
-                    MEM_ALLOC_CLEAR(sizeof(CVariableRow) * size_t(s->rowCount)));
-                v->rowCount = s->rowCount;
-                for (int32_t r = 0; r < s->rowCount; ++r) {
-                    const CVariableRow& sr = s->rows[r];
-                    CVariableRow& dr = v->rows[r];
-                    dr.length = sr.length;
-                    dr.capacity = sr.length;
-                    if (sr.length > 0) {
-                        dr.elements = static_cast<ScriptValue*>(
-                            MEM_ALLOC_CLEAR(sizeof(ScriptValue) * size_t(sr.length)));
-                        for (int32_t c = 0; c < sr.length; ++c) {
-                            Value_Copy(&dr.elements[c], &sr.elements[c]);
-                        }
-                    }
-                }
+        for (CVariable* s = other->m_buckets[b]; s; s = s->nextBucket) InsertCopy(s->id, s);
+    }
+}
+
+void CVariableList::InsertCopy(int32_t id, const CVariable* s)
+{
+    CVariable* v = NewNode(id);
+    Value_Copy(&v->value, &s->value);
+    if (s->rowCount > 0) {
+        v->rows = static_cast<CVariableRow*>(MEM_ALLOC_CLEAR(sizeof(CVariableRow) * size_t(s->rowCount)));
+        v->rowCount = s->rowCount;
+        for (int32_t r = 0; r < s->rowCount; ++r) {
+            const CVariableRow& sr = s->rows[r];
+            CVariableRow& dr = v->rows[r];
+            dr.length = sr.length;
+            dr.capacity = sr.length;
+            if (sr.length > 0) {
+                dr.elements = static_cast<ScriptValue*>(MEM_ALLOC_CLEAR(sizeof(ScriptValue) * size_t(sr.length)));
+                for (int32_t c = 0; c < sr.length; ++c) Value_Copy(&dr.elements[c], &sr.elements[c]);
             }
-            Insert(v);
         }
     }
+    Insert(v);
+}
+
+void CVariableList::ReleaseContents(CVariable* v)
+{
+    Value_FreeString(&v->value);
+    FreeRows(v);
+}
+
+bool CVariableList::GetMissing(ScriptValue* out)
+{
+    Value_SetReal(out, 0.0);
+    return g_unsetReadsZero;
 }
 
 void CVariableList::Serialise(IBuffer* buffer) const

@@ -95,14 +95,13 @@ public:
     static ScriptValue* Slot(CVariable* v, int32_t index)
     {
         if (index == 0) return &v->value;
-        int32_t row = index / ARRAY_ROW_LENGTH, column = index - row * ARRAY_ROW_LENGTH;
-        if (row >= 0 && row < v->rowCount && column >= 0) {
-            CVariableRow& r = v->rows[row];
-            if (column < r.length) return &r.elements[column];
-            if (column == r.length && column < r.capacity) { // appending within the room
-                r.elements[column] = ScriptValue{VALUE_REAL, nullptr, 0.0};
+        if (uint32_t(index) < uint32_t(ARRAY_ROW_LENGTH) && v->rowCount > 0) { // row 0: a[i]
+            CVariableRow& r = v->rows[0];
+            if (index < r.length) return &r.elements[index];
+            if (index == r.length && index < r.capacity) { // appending within the room
+                r.elements[index] = ScriptValue{VALUE_REAL, nullptr, 0.0};
                 ++r.length;
-                return &r.elements[column];
+                return &r.elements[index];
             }
         }
         return SlotGrow(v, index);
@@ -111,11 +110,22 @@ public:
     static const ScriptValue* Element(const CVariable* v, int32_t index)
     {
         if (index == 0) return &v->value;
+        if (uint32_t(index) < uint32_t(ARRAY_ROW_LENGTH) && v->rowCount > 0 && index < v->rows[0].length)
+            return &v->rows[0].elements[index]; // row 0: a[i]
         int32_t row = index / ARRAY_ROW_LENGTH, column = index - row * ARRAY_ROW_LENGTH;
         if (row >= 0 && row < v->rowCount && column >= 0 && column < v->rows[row].length)
             return &v->rows[row].elements[column];
         return ElementMissing(v, index);
     }
+
+    // Inserts a copy of s (value, rows, texts) as variable id; id must not be in the list.
+    void InsertCopy(int32_t id, const CVariable* s);
+    // Frees what v holds (its text, rows and their texts) and leaves it an empty array-less
+    // node; v itself is not touched otherwise (a node kept outside any list).
+    static void ReleaseContents(CVariable* v);
+    // What reading a variable that does not exist gives: out real 0, and whether that counts
+    // as success (Variable_SetUnsetReadsZero).
+    static bool GetMissing(ScriptValue* out);
 
     int32_t Count() const { return m_count; }
     CVariable* Bucket(int32_t i) const { return m_buckets[i]; }

@@ -44,9 +44,9 @@ int32_t Font_WStrLen(const char16_t* text)
 // ---- Font and alignment ----------------------------------------------------------------------
 void GR_Text_CreateDefaultFont()
 {
+    const GR_DebugGlyph* glyphs = GR_DebugFont_Glyphs(); // draws the page on first use
     TextureRecord* record = GR_Texture_CreateFromBuiltinImage(GR_BUILTIN_FONT_PAGE);
     const int32_t texture = record ? GR_Texture_AddDeviceTexture(record, 256, 128) : -1;
-    const GR_DebugGlyph* glyphs = GR_DebugFont_Glyphs();
     int16_t records[GR_DEBUG_GLYPHS][4];
     for (int32_t i = 0; i < GR_DEBUG_GLYPHS; ++i) {
         records[i][0] = glyphs[i].x;

@@ -1,7 +1,8 @@
-// The images built into the program, made at start-up by our own code: fifteen 64x64
-// one-byte (alpha) particle shapes, the 256x128 debug font page (drawn with FreeType from a
-// system monospace face found through fontconfig, Linux/BuiltinImagesM.cpp) with its glyph
-// table, and a small PNG start-up image. The table has the layout GR_BuiltinImages_SetTable
+// The images built into the program, made by our own code: fifteen 64x64 one-byte (alpha)
+// particle shapes and a small PNG start-up image, made when the runner is built
+// (tools/builtin_images), and the 256x128 debug font page with its glyph table (drawn with
+// FreeType from a system monospace face found through fontconfig, Linux/BuiltinImagesM.cpp),
+// drawn when the glyphs are first asked for. The table has the layout GR_BuiltinImages_SetTable
 // takes (u32 count, then {u32 size, u32 offset} per image, then the data).
 #pragma once
 
@@ -22,7 +23,9 @@ struct GR_DebugGlyph {
     int16_t x, y, w, h, shift, offset;
 };
 enum { GR_DEBUG_FIRST_CHAR = 32, GR_DEBUG_LAST_CHAR = 136, GR_DEBUG_GLYPHS = 105, GR_DEBUG_LINE_HEIGHT = 15 };
-const GR_DebugGlyph* GR_DebugFont_Glyphs(); // 105 entries, made with the table
+// 105 entries. The first call draws the font page into the table (image 15 is blank until
+// then): ask for the glyphs before making the page's texture.
+const GR_DebugGlyph* GR_DebugFont_Glyphs();
 int32_t GR_DebugFont_LineHeight();          // 15
 
 // Fills a 256 x 128 alpha page with the glyphs of characters 32..136 in cells one advance wide

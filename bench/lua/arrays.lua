@@ -1,19 +1,10 @@
--- Filling an array and reading it back, rounds times:
---   for (i = 0; i < n; i += 1) a[i] = i; s = 0; for (i = 0; i < n; i += 1) s += a[i];
-local n, rounds = tonumber(arg[1]), tonumber(arg[2])
+-- A table used as an array, filled and summed p times (bench/vm/arrays.zbl).
+local n, p = tonumber(arg[1]), tonumber(arg[2])
 local t = os.clock()
+local a = {}
 local s = 0
-for r = 1, rounds do
-  local a = {}
-  local i = 0
-  while i < n do
-    a[i] = i
-    i = i + 1
-  end
-  i = 0
-  while i < n do
-    s = s + a[i]
-    i = i + 1
-  end
+for _ = 1, p do
+  for i = 1, n do a[i] = (i - 1) % 1000 end
+  for i = 1, n do s = s + a[i] end
 end
 io.write(os.clock() - t, " ", s, "\n")

@@ -1,5 +1,4 @@
--- Recursive Fibonacci, as the ZBL script fib:
---   if (argument0 < 2) return argument0; return fib(argument0 - 1) + fib(argument0 - 2);
+-- Recursive Fibonacci (bench/vm/fib.zbl).
 local n = tonumber(arg[1])
 local function fib(k)
   if k < 2 then return k end

@@ -186,8 +186,7 @@ public:
         glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
         glFogi(GL_FOG_MODE, GL_LINEAR);
         for (int i = 0; i < 3; ++i) grm::Identity(m_matrix[i]);
-        BuildPrograms();
-        CreateBackBuffer(pp);
+        CreateBackBuffer(pp); // the programs are made by the first draw (SelectProgram)
         SDL_GL_SetSwapInterval(pp.presentationInterval == 0 ? 1 : 0);
     }
 
@@ -1026,9 +1025,15 @@ private:
         return 0;
     }
 
-    // The program standing in for the fixed-function pipeline for the next draw, or 0.
+    // The program standing in for the fixed-function pipeline for the next draw, or 0. The
+    // programs are compiled here, at the first draw, not with the device: a run that never
+    // draws (or draws later) does not wait for the shader compiler at start-up.
     void SelectProgram()
     {
+        if (!m_programsBuilt) {
+            m_programsBuilt = true;
+            BuildPrograms();
+        }
         GLuint prog = 0;
         // Fixed-function replacing takes a texture without alpha with the colour's alpha; the
         // program would give 1, so such textures (R16F, R32F) keep the fixed function there.
@@ -1118,6 +1123,7 @@ private:
     bool m_lighting = false, m_fog = false, m_flat = false, m_affine = true;
     GLuint m_programs[3] = {0, 0, 0}; // colour; texture times colour; texture
     GLuint m_program = 0;             // in use (0: fixed function)
+    bool m_programsBuilt = false;     // BuildPrograms ran
     uint32_t m_arrays = 0;            // client arrays switched on, as vertex-format bits
     int m_drawableW = 0, m_drawableH = 0;
     GfxViewport m_vp{0, 0, 1, 1, 0, 1};

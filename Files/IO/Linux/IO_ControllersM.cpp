@@ -46,20 +46,21 @@ void CopyName(const char* name, char* out, size_t capacity)
 // Gamepads
 // =============================================================================================
 
+// SDL's game-controller subsystem (a scan of the input devices) starts at the first poll, not
+// when the pads are set up: a game that never reads a gamepad never pays for it. A subsystem
+// that cannot start leaves every pad unplugged.
 class SDLGamepads : public IGamepadBackend {
 public:
-    bool Available() override
+    bool Available() override { return true; }
+
+    void Refresh() override
     {
-        if (!m_started) {
+        if (!m_tried) {
+            m_tried = true;
             SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
             m_started = SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0;
             if (m_started) IgnoreDeviceEvents();
         }
-        return m_started;
-    }
-
-    void Refresh() override
-    {
         if (!m_started) return;
         SDL_GameControllerUpdate();
         for (int32_t i = 0; i < IO_GAMEPAD_SLOTS; ++i)
@@ -121,6 +122,7 @@ public:
         for (int32_t i = 0; i < IO_GAMEPAD_SLOTS; ++i) Close(i);
         if (m_started) SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
         m_started = false;
+        m_tried = false;
     }
 
 private:
@@ -148,6 +150,7 @@ private:
         m_ids[i] = -1;
     }
 
+    bool m_tried = false;   // the subsystem was asked to start
     bool m_started = false;
     SDL_GameController* m_pads[IO_GAMEPAD_SLOTS] = {};
     SDL_JoystickID m_ids[IO_GAMEPAD_SLOTS] = {-1, -1, -1, -1};
