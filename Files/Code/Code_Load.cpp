@@ -189,7 +189,13 @@ bool Code_Load(FileImage& image, void (*headerRead)())
     });
 }
 
-bool Code_BindVariables(FileImage& image, uint32_t begin, uint32_t end)
+namespace {
+
+// The binding records of "VARI" and "FUNC": for each name with references, its id (find), then
+// the chain of references, each checked and rewritten (bind: writes the operand and answers the
+// distance to the next reference).
+template <class Find, class Bind>
+bool BindRecords(FileImage& image, uint32_t begin, uint32_t end, const char* kind, Find find, Bind bind)
 {
     for (uint32_t r = begin; end - r >= kRecordSize; r += kRecordSize) {
         uint32_t nameAt = 0, count = 0, first = 0;
@@ -201,45 +207,43 @@ bool Code_BindVariables(FileImage& image, uint32_t begin, uint32_t end)
         if (!ok || !name) return false;
         if (count == 0) continue;
         if (g_Code.starts.empty()) return false; // references need the code bodies first
-        const int32_t id = g_Hooks->variableFind(name);
-        if (id < 0) return FailBinding("variable", name);
+        int32_t id = -1;
+        if (!find(name, &id)) return FailBinding(kind, name);
         uint32_t at = first;
         for (uint32_t k = 0; k < count; ++k) {
             uint32_t w = 0;
             if (!CheckReference(image, at, w)) return false;
-            image.PutU32(at + 4, (w & 0xE0000000u) | (uint32_t(id) & 0x1FFFFFFFu));
+            const uint32_t step = bind(at, w, id);
             SetBit(g_Code.bound, at);
-            const int32_t distance = int32_t(w << 3) >> 3; // the low 29 bits, signed
-            at += uint32_t(distance);
+            at += step;
         }
     }
     return true;
 }
 
+} // namespace
+
+bool Code_BindVariables(FileImage& image, uint32_t begin, uint32_t end)
+{
+    return BindRecords(
+        image, begin, end, "variable",
+        [](const char* name, int32_t* id) {
+            *id = g_Hooks->variableFind(name);
+            return *id >= 0;
+        },
+        [&image](uint32_t at, uint32_t w, int32_t id) {
+            image.PutU32(at + 4, (w & 0xE0000000u) | (uint32_t(id) & 0x1FFFFFFFu));
+            return uint32_t(int32_t(w << 3) >> 3); // the low 29 bits, signed
+        });
+}
+
 bool Code_BindFunctions(FileImage& image, uint32_t begin, uint32_t end)
 {
-    for (uint32_t r = begin; end - r >= kRecordSize; r += kRecordSize) {
-        uint32_t nameAt = 0, count = 0, first = 0;
-        image.U32(r, nameAt);
-        image.U32(r + 4, count);
-        image.U32(r + 8, first);
-        bool ok = true;
-        const char* name = image.String(nameAt, ok);
-        if (!ok || !name) return false;
-        if (count == 0) continue;
-        if (g_Code.starts.empty()) return false;
-        int32_t id = -1;
-        if (!g_Hooks->functionFind(name, &id)) return FailBinding("function", name);
-        uint32_t at = first;
-        for (uint32_t k = 0; k < count; ++k) {
-            uint32_t w = 0;
-            if (!CheckReference(image, at, w)) return false;
-            image.PutU32(at + 4, uint32_t(id));
-            SetBit(g_Code.bound, at);
-            at += w;
-        }
-    }
-    return true;
+    return BindRecords(image, begin, end, "function", [](const char* name, int32_t* id) { return g_Hooks->functionFind(name, id); },
+                       [&image](uint32_t at, uint32_t w, int32_t id) {
+                           image.PutU32(at + 4, uint32_t(id));
+                           return w; // the whole word, added with wrap-around
+                       });
 }
 
 bool Code_BindStrings(const FileImage& image)
