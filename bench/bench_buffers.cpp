@@ -10,12 +10,12 @@
 #include <cstring>
 #include <string>
 
+#include "Files/Base/Value.h"
+#include "Files/Buffer/IBuffer.h"
+#include "Files/DS/DS_Main.h"
 #include "Files/Function/Function_Http.h"
 #include "Files/HTTP/HTTP.h"
 #include "Files/Run/Run_Async.h"
-#include "Files/DS/DS_Main.h"
-#include "Files/Buffer/IBuffer.h"
-#include "Files/Base/Value.h"
 #include "Platform/MemoryManager.h"
 
 namespace {

@@ -11,9 +11,9 @@
 #include "Files/Code/Code_Constant.h"
 #include "Files/Code/Code_Function.h"
 #include "Files/Code/Code_Variable.h"
-#include "Files/Support/CommandLine.h"
-#include "Files/Script/Script_Main.h"
 #include "Files/Code/Variable_BuiltIn.h"
+#include "Files/Script/Script_Main.h"
+#include "Files/Support/CommandLine.h"
 
 namespace {
 

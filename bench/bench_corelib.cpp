@@ -13,14 +13,14 @@
 #include <string>
 #include <vector>
 
+#include "Files/Base/Value.h"
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Function.h"
 #include "Files/Function/Function_Date.h"
 #include "Files/Function/Function_File.h"
 #include "Files/Function/Function_Misc.h"
-#include "Files/Support/LoadSave.h"
 #include "Files/Support/File.h"
-#include "Files/Base/Value.h"
+#include "Files/Support/LoadSave.h"
 
 namespace {
 

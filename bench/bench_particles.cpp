@@ -14,14 +14,14 @@
 
 #include "Files/Base/Console.h"
 #include "Files/Base/Random.h"
+#include "Files/Graphics/BuiltinImages.h"
 #include "Files/Graphics/Graphics_Draw.h"
 #include "Files/Graphics_API/Graphics_D3D.h"
 #include "Files/Graphics_API/Graphics_Hooks.h"
 #include "Files/Graphics_API/Graphics_RenderState.h"
 #include "Files/Graphics_API/Graphics_Window.h"
-#include "Files/Particle/Particle_Main.h"
-#include "Files/Graphics/BuiltinImages.h"
 #include "Files/Graphics_API/TBitmap.h"
+#include "Files/Particle/Particle_Main.h"
 
 namespace {
 

@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "Files/Networking/Network.h"
-#include "Files/Physics/Physics.h"
 #include "Files/Object/Instance.h"
+#include "Files/Physics/Physics.h"
 #include "Files/World/World_Hooks.h"
 
 namespace {

@@ -13,9 +13,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "Files/Graphics_API/Graphics_3D.h"
 #include "Files/Graphics/Graphics_3D_Model.h"
 #include "Files/Graphics/Graphics_3D_Primitive.h"
+#include "Files/Graphics_API/Graphics_3D.h"
 #include "Files/Graphics_API/Graphics_D3D.h"
 #include "Files/Graphics_API/Graphics_Hooks.h"
 #include "Files/Graphics_API/Graphics_RenderState.h"

@@ -20,17 +20,17 @@
 #include "Files/Code/Code_Constant.h"
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Variable.h"
+#include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Object/Event.h"
-#include "Files/Object/Object.h"
-#include "Files/Room/Room.h"
 #include "Files/Object/Instance.h"
 #include "Files/Object/Instance_Index.h"
+#include "Files/Object/Object.h"
+#include "Files/Room/Room.h"
 #include "Files/Run/Run_Main.h"
-#include "Files/World/World_Hooks.h"
 #include "Files/Runner/Runner_Game.h"
 #include "Files/Support/GameHeader.h"
-#include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Variable/Variable_World.h"
+#include "Files/World/World_Hooks.h"
 
 void Code_Compiler_Init();
 void InitFunctions_Game();

@@ -18,8 +18,8 @@
 #include "Files/Base/MD5.h"
 #include "Files/Base/RealConvert.h"
 #include "Files/Base/SHA1.h"
-#include "Files/Support/LoadSave.h"
 #include "Files/Base/Value.h"
+#include "Files/Support/LoadSave.h"
 #include "Platform/MemoryManager.h"
 
 // =============================================================================================

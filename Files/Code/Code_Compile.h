@@ -16,8 +16,8 @@
 
 #include <cstdint>
 
-#include "Files/Code/Code_Code.h"
 #include "Files/Base/Value.h"
+#include "Files/Code/Code_Code.h"
 
 // ---- Token kinds. ORDER: tree nodes carry these numbers as operators. ----
 enum : int32_t {

@@ -8,9 +8,9 @@
 #include <string>
 
 #include "Files/Code/Code_ErrorDialog.h"
+#include "Files/Code/Code_World.h"
 #include "Files/Code/VM.h"
 #include "Files/Code/VM_Debug.h"
-#include "Files/Code/Code_World.h"
 #include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Code/Variable_List.h"
 #include "Platform/MemoryManager.h"

@@ -5,11 +5,11 @@
 #include <cstdlib>
 
 #include "Files/Base/Console.h"
-#include "Files/Code/VM_Format.h"
 #include "Files/Code/Code_Code.h"
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Function.h"
 #include "Files/Code/Code_Variable.h"
+#include "Files/Code/VM_Format.h"
 #include "Files/Support/CommandLine.h"
 #include "Files/Support/GameHeader.h"
 

@@ -10,9 +10,9 @@
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Function.h"
 #include "Files/Code/Code_Variable.h"
+#include "Files/Code/Code_World.h"
 #include "Files/Code/VM.h"
 #include "Files/Code/VM_Format.h"
-#include "Files/Code/Code_World.h"
 #include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Code/Variable_List.h"
 

@@ -6,9 +6,9 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "Files/Buffer/IBuffer.h"
 #include "Files/Code/Code_Variable.h"
 #include "Files/Code/Code_World.h"
-#include "Files/Buffer/IBuffer.h"
 #include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Code/Variable_List.h"
 

@@ -26,10 +26,10 @@
 #include "Files/Code/Code_Code.h"
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Variable.h"
-#include "Files/Support/CommandLine.h"
 #include "Files/Code/Code_World.h"
 #include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Code/Variable_List.h"
+#include "Files/Support/CommandLine.h"
 #include "Platform/MemoryManager.h"
 
 // [SECTION] State ==============================================================================

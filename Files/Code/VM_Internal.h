@@ -29,12 +29,12 @@
 #include <vector>
 
 #include "Files/Base/RealConvert.h"
+#include "Files/Base/Value.h"
 #include "Files/Code/Code_Function.h"
 #include "Files/Code/VM.h"
 #include "Files/Code/VM_Debug.h"
 #include "Files/Code/VM_Format.h"
 #include "Files/Code/Variable_List.h"
-#include "Files/Base/Value.h"
 
 class CCode;
 class CInstance;

@@ -9,11 +9,11 @@
 #include <utility>
 
 #include "Files/Base/Console.h"
+#include "Files/Buffer/IBuffer.h"
 #include "Files/Code/Code_Code.h"
 #include "Files/Code/Code_Function.h"
 #include "Files/Code/Code_Variable.h"
 #include "Files/Code/Code_World.h"
-#include "Files/Buffer/IBuffer.h"
 #include "Files/Code/Variable_List.h"
 #include "Platform/MemoryManager.h"
 

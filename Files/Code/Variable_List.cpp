@@ -6,8 +6,8 @@
 #include <cstring>
 
 #include "Files/Base/Console.h"
-#include "Files/Code/Code_Variable.h"
 #include "Files/Buffer/IBuffer.h"
+#include "Files/Code/Code_Variable.h"
 #include "Platform/MemoryManager.h"
 
 ArrayErrorRecord g_ArrayError;

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "Files/Support/LoadSave.h"
 #include "Files/Support/File.h"
+#include "Files/Support/LoadSave.h"
 
 namespace {
 

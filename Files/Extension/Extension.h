@@ -22,8 +22,8 @@
 #include <string>
 #include <vector>
 
-#include "Files/DLL/DLL.h"
 #include "Files/Base/Value.h"
+#include "Files/DLL/DLL.h"
 
 class CCode;
 class CInstance;

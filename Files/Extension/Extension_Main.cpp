@@ -22,9 +22,9 @@
 #include "Files/Code/Code_Execute.h"
 #include "Files/Code/Code_Function.h"
 #include "Files/Object/Instance.h"
+#include "Files/Script/Script_Main.h"
 #include "Files/Support/CommandLine.h"
 #include "Files/Support/FileImage.h"
-#include "Files/Script/Script_Main.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Built-in script functions of fonts (see Font_Main.h for the registrar). Argument
 // conversions: Files/Code/Code_Builtin.h.
-#include "Files/Font/Font_Main.h"
 #include "Files/Code/Code_Builtin.h"
+#include "Files/Font/Font_Main.h"
 
 using namespace zbargs;
 

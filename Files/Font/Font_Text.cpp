@@ -8,9 +8,9 @@
 #include "Files/Base/RealConvert.h"
 #include "Files/Base/Utf8.h"
 #include "Files/Font/Font_Main.h"
+#include "Files/Graphics/BuiltinImages.h"
 #include "Files/Graphics/Graphics_Texture.h"
 #include "Files/Graphics_API/Graphics_RenderState.h"
-#include "Files/Graphics/BuiltinImages.h"
 #include "Files/Graphics_API/TBitmap.h"
 #include "Platform/MemoryManager.h"
 

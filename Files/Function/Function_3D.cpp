@@ -12,9 +12,9 @@
 #include <string>
 
 #include "Files/Base/Console.h"
+#include "Files/Code/Code_Builtin.h"
 #include "Files/Graphics/Graphics_3D_Model.h"
 #include "Files/Graphics/Graphics_3D_Primitive.h"
-#include "Files/Code/Code_Builtin.h"
 #include "Files/Support/LoadSave.h"
 
 using namespace zbargs;

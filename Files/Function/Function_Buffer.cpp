@@ -11,12 +11,12 @@
 #include "Files/Function/Function_Buffer.h"
 
 #include "Files/Base/RealConvert.h"
-#include "Files/Code/Code_Error.h"
+#include "Files/Base/Value.h"
+#include "Files/Buffer/IBuffer.h"
 #include "Files/Code/Code_Builtin.h"
+#include "Files/Code/Code_Error.h"
 #include "Files/Function/Function_Registrars.h"
 #include "Files/Object/Instance.h"
-#include "Files/Buffer/IBuffer.h"
-#include "Files/Base/Value.h"
 
 namespace {
 

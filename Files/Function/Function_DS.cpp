@@ -16,16 +16,16 @@
 
 #include "Files/Base/Console.h"
 #include "Files/Base/RealConvert.h"
-#include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Builtin.h"
-#include "Files/Object/Event.h"
-#include "Files/Function/Function_Registrars.h"
-#include "Files/Object/Instance.h"
+#include "Files/Code/Code_Error.h"
 #include "Files/DS/DS_Grid.h"
 #include "Files/DS/DS_List.h"
 #include "Files/DS/DS_Map.h"
 #include "Files/DS/DS_Priority.h"
 #include "Files/DS/DS_Stack.h"
+#include "Files/Function/Function_Registrars.h"
+#include "Files/Object/Event.h"
+#include "Files/Object/Instance.h"
 
 namespace {
 

@@ -16,8 +16,8 @@
 #include <cstring>
 
 #include "Files/Base/RealConvert.h"
-#include "Files/Code/Code_Builtin.h"
 #include "Files/Base/Value.h"
+#include "Files/Code/Code_Builtin.h"
 
 namespace {
 

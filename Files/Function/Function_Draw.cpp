@@ -11,19 +11,19 @@
 #include <cstring>
 #include <string>
 
-#include "Files/Code/Code_Function.h"
 #include "Files/Code/Code_Builtin.h"
-#include "Files/Graphics/Graphics_Draw.h"
-#include "Files/Graphics_API/Graphics_PNG.h"
-#include "Files/Graphics/Graphics_Surface.h"
+#include "Files/Code/Code_Function.h"
+#include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Font/Font_Text.h"
+#include "Files/Graphics/Graphics_Draw.h"
+#include "Files/Graphics/Graphics_Surface.h"
 #include "Files/Graphics/Graphics_Texture.h"
 #include "Files/Graphics_API/Graphics_D3D.h"
 #include "Files/Graphics_API/Graphics_Hooks.h"
+#include "Files/Graphics_API/Graphics_PNG.h"
 #include "Files/Graphics_API/Graphics_ReadBack.h"
 #include "Files/Graphics_API/Graphics_RenderState.h"
 #include "Files/Object/Instance.h"
-#include "Files/Code/Variable_BuiltIn.h"
 #include "Platform/MemoryManager.h"
 
 using namespace zbargs;

@@ -31,13 +31,13 @@
 
 #include "Files/Base/Console.h"
 #include "Files/Base/RealConvert.h"
-#include "Files/Code/Code_Error.h"
-#include "Files/Code/Code_Builtin.h"
-#include "Files/Function/Function_FileHost.h"
-#include "Files/Support/LoadSave.h"
-#include "Files/Support/File.h"
-#include "Files/Support/Timing.h"
 #include "Files/Base/Value.h"
+#include "Files/Code/Code_Builtin.h"
+#include "Files/Code/Code_Error.h"
+#include "Files/Function/Function_FileHost.h"
+#include "Files/Support/File.h"
+#include "Files/Support/LoadSave.h"
+#include "Files/Support/Timing.h"
 #include "Platform/MemoryManager.h"
 
 namespace {

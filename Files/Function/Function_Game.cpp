@@ -9,20 +9,20 @@
 #include <cmath>
 #include <cstdio>
 
-#include "Files/Function/Function_Dialog.h"
 #include "Files/Base/Console.h"
-#include "Files/Code/Code_Error.h"
-#include "Files/Code/Code_Builtin.h"
-#include "Files/Function/Function_World.h"
-#include "Files/Object/Event.h"
-#include "Files/Object/Instance_Pending.h"
-#include "Platform/MemoryManager.h"
-#include "Files/Room/Room.h"
-#include "Files/Object/Instance.h"
-#include "Files/Run/Run_Commands.h"
-#include "Files/Run/Run_Main.h"
 #include "Files/Base/RealConvert.h"
 #include "Files/Base/Value.h"
+#include "Files/Code/Code_Builtin.h"
+#include "Files/Code/Code_Error.h"
+#include "Files/Function/Function_Dialog.h"
+#include "Files/Function/Function_World.h"
+#include "Files/Object/Event.h"
+#include "Files/Object/Instance.h"
+#include "Files/Object/Instance_Pending.h"
+#include "Files/Room/Room.h"
+#include "Files/Run/Run_Commands.h"
+#include "Files/Run/Run_Main.h"
+#include "Platform/MemoryManager.h"
 
 namespace {
 

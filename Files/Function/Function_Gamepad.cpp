@@ -2,10 +2,10 @@
 #include "Files/Function/Function_Gamepad.h"
 
 #include "Files/Base/RealConvert.h"
-#include "Files/Code/Code_Error.h"
-#include "Files/Code/Code_Builtin.h"
-#include "Files/IO/IO_Gamepad.h"
 #include "Files/Base/Value.h"
+#include "Files/Code/Code_Builtin.h"
+#include "Files/Code/Code_Error.h"
+#include "Files/IO/IO_Gamepad.h"
 
 namespace {
 

@@ -5,18 +5,18 @@
 #include <vector>
 
 #include "Files/Base/RealConvert.h"
+#include "Files/Base/Value.h"
 #include "Files/Code/Code_Builtin.h"
-#include "Files/Graphics_API/Graphics_3D.h"
-#include "Files/Graphics_API/Graphics_PNG.h"
 #include "Files/Graphics/Graphics_Texture.h"
+#include "Files/Graphics_API/Graphics_3D.h"
 #include "Files/Graphics_API/Graphics_Batch.h"
 #include "Files/Graphics_API/Graphics_D3D.h"
 #include "Files/Graphics_API/Graphics_Display.h"
 #include "Files/Graphics_API/Graphics_Hooks.h"
+#include "Files/Graphics_API/Graphics_PNG.h"
 #include "Files/Graphics_API/Graphics_ReadBack.h"
 #include "Files/Graphics_API/Graphics_RenderState.h"
 #include "Files/Graphics_API/Graphics_Window.h"
-#include "Files/Base/Value.h"
 #include "Platform/MemoryManager.h"
 
 namespace {

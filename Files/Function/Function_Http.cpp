@@ -8,12 +8,12 @@
 // Needs the request layer, maps, sprites, the built-in table. No Linux/ file.
 #include <cstring>
 
-#include "Files/Code/Code_Builtin.h"
-#include "Files/Function/Function_Http.h"
-#include "Files/Sprite/Sprite_Main.h"
-#include "Files/DS/DS_Map.h"
-#include "Files/HTTP/HTTP.h"
 #include "Files/Base/Value.h"
+#include "Files/Code/Code_Builtin.h"
+#include "Files/DS/DS_Map.h"
+#include "Files/Function/Function_Http.h"
+#include "Files/HTTP/HTTP.h"
+#include "Files/Sprite/Sprite_Main.h"
 
 namespace {
 

@@ -8,12 +8,12 @@
 #include <string>
 #include <unordered_map>
 
-#include "Files/Support/IniFile.h"
 #include "Files/Base/RealConvert.h"
-#include "Files/Code/Code_Error.h"
-#include "Files/Code/Code_Builtin.h"
-#include "Files/Function/Function_File.h"
 #include "Files/Base/Value.h"
+#include "Files/Code/Code_Builtin.h"
+#include "Files/Code/Code_Error.h"
+#include "Files/Function/Function_File.h"
+#include "Files/Support/IniFile.h"
 #include "Platform/MemoryManager.h"
 
 namespace {

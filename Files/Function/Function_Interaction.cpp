@@ -3,6 +3,7 @@
 #include "Files/Function/Function_Interaction.h"
 
 #include "Files/Base/RealConvert.h"
+#include "Files/Base/Value.h"
 #include "Files/Code/Code_Builtin.h"
 #include "Files/Function/Function_Dialog.h"
 #include "Files/Graphics_API/Graphics_Host.h"
@@ -12,7 +13,6 @@
 #include "Files/IO/IO_Record.h"
 #include "Files/Support/CommandLine.h"
 #include "Files/Support/Timing.h"
-#include "Files/Base/Value.h"
 
 namespace {
 

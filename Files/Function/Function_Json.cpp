@@ -25,11 +25,11 @@
 #include <unordered_set>
 
 #include "Files/Base/RealConvert.h"
+#include "Files/Base/Value.h"
 #include "Files/Code/Code_Builtin.h"
-#include "Files/Function/Function_Http.h"
 #include "Files/DS/DS_List.h"
 #include "Files/DS/DS_Map.h"
-#include "Files/Base/Value.h"
+#include "Files/Function/Function_Http.h"
 
 namespace {
 

@@ -21,8 +21,8 @@
 
 #include "Files/Base/Random.h"
 #include "Files/Base/RealConvert.h"
-#include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Builtin.h"
+#include "Files/Code/Code_Error.h"
 #include "Files/Code/VM.h"
 #include "Files/Function/Function_Registrars.h"
 #include "Files/Object/Instance.h"

@@ -8,10 +8,10 @@
 
 #include "Files/Base/Console.h"
 #include "Files/Base/RealConvert.h"
+#include "Files/Base/Value.h"
 #include "Files/Code/Code_Builtin.h"
 #include "Files/Graphics_API/Graphics_Host.h"
 #include "Files/Graphics_API/Graphics_Window.h"
-#include "Files/Base/Value.h"
 
 namespace {
 

@@ -19,8 +19,8 @@
 
 #include "Files/Base/RealConvert.h"
 #include "Files/Base/Utf8.h"
-#include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Builtin.h"
+#include "Files/Code/Code_Error.h"
 #include "Files/Function/Function_Math.h"
 #include "Platform/MemoryManager.h"
 

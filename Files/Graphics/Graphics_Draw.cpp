@@ -12,8 +12,8 @@
 #include <cstring>
 
 #include "Files/Base/RealConvert.h"
-#include "Files/Graphics_API/Graphics_3D.h"
 #include "Files/Graphics/Graphics_Texture.h"
+#include "Files/Graphics_API/Graphics_3D.h"
 #include "Files/Graphics_API/Graphics_Batch.h"
 #include "Files/Graphics_API/Graphics_D3D.h"
 #include "Files/Graphics_API/Graphics_RenderState.h"

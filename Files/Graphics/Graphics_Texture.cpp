@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "Files/Base/RealConvert.h"
-#include "Files/Graphics_API/Graphics_3D.h"
 #include "Files/Graphics/Graphics_Bitmap32.h"
+#include "Files/Graphics_API/Graphics_3D.h"
 #include "Files/Graphics_API/Graphics_Batch.h"
 #include "Files/Graphics_API/Graphics_Hooks.h"
 #include "Files/Graphics_API/Graphics_RenderState.h"

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "Files/Base/Console.h"
-#include "Files/Code/Code_Function.h"
 #include "Files/Code/Code_Builtin.h"
+#include "Files/Code/Code_Function.h"
 #include "Files/World/World_State.h"
 #include "Platform/MemoryManager.h"
 

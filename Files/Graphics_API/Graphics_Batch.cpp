@@ -11,9 +11,9 @@
 #include <cstring>
 
 #include "Files/Base/Console.h"
-#include "Files/Graphics_API/Graphics_ImageDecode.h"
 #include "Files/Graphics_API/Graphics_D3D.h"
 #include "Files/Graphics_API/Graphics_Hooks.h"
+#include "Files/Graphics_API/Graphics_ImageDecode.h"
 #include "Files/Graphics_API/Graphics_RenderState.h"
 #include "Platform/MemoryManager.h"
 

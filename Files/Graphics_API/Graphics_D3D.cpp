@@ -17,7 +17,6 @@
 #include <cstring>
 
 #include "Files/Base/Console.h"
-#include "Files/Support/CommandLine.h"
 #include "Files/Graphics_API/Graphics_Batch.h"
 #include "Files/Graphics_API/Graphics_Display.h"
 #include "Files/Graphics_API/Graphics_Hooks.h"
@@ -25,6 +24,7 @@
 #include "Files/Graphics_API/Graphics_Matrix.h"
 #include "Files/Graphics_API/Graphics_RenderState.h"
 #include "Files/Graphics_API/Graphics_Window.h"
+#include "Files/Support/CommandLine.h"
 #include "Platform/MemoryManager.h"
 
 // ============================================================================================

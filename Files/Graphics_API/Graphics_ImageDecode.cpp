@@ -4,8 +4,8 @@
 
 #include <cstring>
 
-#include "Files/Graphics_API/Graphics_PNG.h"
 #include "Files/Graphics_API/Graphics_Device.h"
+#include "Files/Graphics_API/Graphics_PNG.h"
 #include "Platform/MemoryManager.h"
 
 namespace {

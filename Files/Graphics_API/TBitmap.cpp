@@ -4,8 +4,8 @@
 
 #include <cstring>
 
-#include "Files/Graphics_API/Graphics_ImageDecode.h"
 #include "Files/Graphics_API/Graphics_Batch.h"
+#include "Files/Graphics_API/Graphics_ImageDecode.h"
 #include "Files/Support/Stream.h"
 #include "Platform/MemoryManager.h"
 

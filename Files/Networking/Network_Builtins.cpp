@@ -7,13 +7,13 @@
 // Needs the socket slots, the buffer table, the virtual-button table, the error reporter, the
 // function table. No Linux/ file.
 #include "Files/Base/RealConvert.h"
-#include "Files/Code/Code_Error.h"
+#include "Files/Buffer/IBuffer.h"
 #include "Files/Code/Code_Builtin.h"
+#include "Files/Code/Code_Error.h"
 #include "Files/IO/IO_VirtualButton.h"
 #include "Files/Networking/Network.h"
 #include "Files/Networking/Network_Builtins.h"
 #include "Files/Object/Instance.h"
-#include "Files/Buffer/IBuffer.h"
 #include "Platform/MemoryManager.h"
 
 namespace {

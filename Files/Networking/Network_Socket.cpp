@@ -14,9 +14,9 @@
 #include <cstring>
 
 #include "Files/Base/Console.h"
+#include "Files/Buffer/IBuffer.h"
 #include "Files/Code/VM_Debug.h"
 #include "Files/Run/Run_Main.h"
-#include "Files/Buffer/IBuffer.h"
 
 namespace {
 

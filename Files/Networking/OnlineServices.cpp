@@ -6,12 +6,12 @@
 
 #include "Files/Base/Console.h"
 #include "Files/Code/Code_Constant.h"
-#include "Files/Object/Event.h"
-#include "Files/Graphics_API/Graphics_Hooks.h"
-#include "Files/Object/Object.h"
-#include "Files/Object/Instance.h"
-#include "Files/Run/Run_Main.h"
 #include "Files/DS/DS_Map.h"
+#include "Files/Graphics_API/Graphics_Hooks.h"
+#include "Files/Object/Event.h"
+#include "Files/Object/Instance.h"
+#include "Files/Object/Object.h"
+#include "Files/Run/Run_Main.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 #include <string>
 
 #include "Files/Base/Console.h"
-#include "Files/Support/CommandLine.h"
-#include "Files/Support/GameHeader.h"
 #include "Files/DLL/DLL.h"
+#include "Files/Support/CommandLine.h"
 #include "Files/Support/File.h"
+#include "Files/Support/GameHeader.h"
 #include "Files/Support/LoadSave.h"
 
 namespace {

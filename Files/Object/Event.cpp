@@ -9,13 +9,13 @@
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Execute.h"
 #include "Files/Code/Code_Function.h"
-#include "Files/Object/Object.h"
 #include "Files/Object/Instance.h"
 #include "Files/Object/Instance_Pending.h"
-#include "Files/World/World_State.h"
-#include "Files/World/World_Hooks.h"
+#include "Files/Object/Object.h"
 #include "Files/Support/CommandLine.h"
 #include "Files/Support/FileImage.h"
+#include "Files/World/World_Hooks.h"
+#include "Files/World/World_State.h"
 #include "Platform/MemoryManager.h"
 
 namespace {

@@ -7,15 +7,15 @@
 #include <unordered_map>
 #include <vector>
 
-#include "Files/Object/Object.h"
-#include "Files/Object/Instance_Index.h"
-#include "Files/Object/Instance_Pending.h"
-#include "Files/World/World_State.h"
 #include "Files/Base/RealConvert.h"
-#include "Files/World/World_Hooks.h"
 #include "Files/Code/Code_World.h"
 #include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Code/Variable_List.h"
+#include "Files/Object/Instance_Index.h"
+#include "Files/Object/Instance_Pending.h"
+#include "Files/Object/Object.h"
+#include "Files/World/World_Hooks.h"
+#include "Files/World/World_State.h"
 #include "Platform/MemoryManager.h"
 
 // =============================================================================================

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "Files/Object/Instance.h"
 #include "Files/Base/RealConvert.h"
+#include "Files/Object/Instance.h"
 #include "Files/World/World_Hooks.h"
 
 namespace {

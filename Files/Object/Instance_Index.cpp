@@ -18,9 +18,9 @@
 #include <cmath>
 #include <utility>
 
-#include "Files/Object/Object.h"
 #include "Files/Object/Instance.h"
 #include "Files/Object/Instance_Pending.h"
+#include "Files/Object/Object.h"
 
 namespace world_index {
 uint64_t g_generation = UINT64_MAX;

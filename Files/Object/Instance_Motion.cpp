@@ -7,9 +7,9 @@
 
 #include "Files/Code/Code_Error.h"
 
-#include "Files/Path/Path.h"
-#include "Files/Object/Instance.h"
 #include "Files/Base/RealConvert.h"
+#include "Files/Object/Instance.h"
+#include "Files/Path/Path.h"
 #include "Files/World/World_Hooks.h"
 
 namespace {

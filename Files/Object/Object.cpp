@@ -13,8 +13,8 @@
 #include "Files/Object/Event.h"
 #include "Files/Object/Instance.h"
 #include "Files/Object/Instance_Pending.h"
-#include "Files/Support/GameHeader.h"
 #include "Files/Support/FileImage.h"
+#include "Files/Support/GameHeader.h"
 #include "Platform/Hash.h"
 #include "Platform/MemoryManager.h"
 

@@ -5,12 +5,12 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "Files/Support/IniFile.h"
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Variable_List.h"
+#include "Files/Graphics_API/Graphics_Window.h"
 #include "Files/Support/CommandLine.h"
 #include "Files/Support/FileImage.h"
-#include "Files/Graphics_API/Graphics_Window.h"
+#include "Files/Support/IniFile.h"
 #include "Platform/MemoryManager.h"
 
 GameOptions g_Options;

@@ -7,10 +7,10 @@
 //
 // Needs: the particle module, the action relative flag, the instance (action_effect). No
 // Linux/ file.
-#include "Files/Code/Code_Function.h"
 #include "Files/Code/Code_Builtin.h"
-#include "Files/Particle/Particle_Main.h"
+#include "Files/Code/Code_Function.h"
 #include "Files/Object/Instance.h"
+#include "Files/Particle/Particle_Main.h"
 
 using namespace zbargs;
 

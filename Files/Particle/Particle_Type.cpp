@@ -11,8 +11,8 @@
 #include "Files/Base/RealConvert.h"
 #include "Files/Graphics/Graphics_Draw.h"
 #include "Files/Graphics_API/Graphics_Batch.h"
-#include "Files/Particle/Particle_Main.h"
 #include "Files/Graphics_API/TBitmap.h"
+#include "Files/Particle/Particle_Main.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <cmath>
 #include <utility>
 
-#include "Files/Path/Path.h"
 #include "Files/Base/RealConvert.h"
-#include "Files/World/World_Hooks.h"
+#include "Files/Path/Path.h"
 #include "Files/Support/FileImage.h"
+#include "Files/World/World_Hooks.h"
 #include "Platform/MemoryManager.h"
 
 PathPoint CPath::GetPoint(int32_t index) const

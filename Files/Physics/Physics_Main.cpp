@@ -7,12 +7,12 @@
 #include <cstdio>
 
 #include "Files/Base/Console.h"
+#include "Files/Object/Instance.h"
 #include "Files/Physics/Physics.h"
 #include "Files/Physics/Physics_Internal.h"
 #include "Files/Room/Room.h"
-#include "Files/Object/Instance.h"
-#include "Files/World/World_State.h"
 #include "Files/World/World_Hooks.h"
+#include "Files/World/World_State.h"
 
 namespace {
 

@@ -17,12 +17,12 @@
 
 #include "Files/Base/RealConvert.h"
 #include "Files/Object/Event.h"
+#include "Files/Object/Instance.h"
 #include "Files/Object/Object.h"
 #include "Files/Physics/Physics.h"
 #include "Files/Physics/Physics_Internal.h"
-#include "Files/Object/Instance.h"
-#include "Files/World/World_State.h"
 #include "Files/Support/CommandLine.h"
+#include "Files/World/World_State.h"
 
 namespace {
 

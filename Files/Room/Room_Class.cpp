@@ -3,10 +3,10 @@
 #include <cstring>
 
 #include "Files/Code/Code_Code.h"
-#include "Files/Room/Room.h"
 #include "Files/Object/Instance_Pending.h"
-#include "Files/World/World_State.h"
+#include "Files/Room/Room.h"
 #include "Files/World/World_Hooks.h"
+#include "Files/World/World_State.h"
 #include "Platform/MemoryManager.h"
 
 RoomEntry::~RoomEntry()

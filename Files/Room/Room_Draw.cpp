@@ -3,16 +3,16 @@
 // draw-GUI events over the whole window and the cursor sprite (Files/Room/Room.h).
 #include <cmath>
 
-#include "Files/Object/Event.h"
 #include "Files/Graphics_API/Graphics_3D.h"
 #include "Files/Graphics_API/Graphics_Batch.h"
 #include "Files/Graphics_API/Graphics_D3D.h"
 #include "Files/Graphics_API/Graphics_Device.h"
 #include "Files/Graphics_API/Graphics_Hooks.h"
 #include "Files/Graphics_API/Graphics_Window.h"
+#include "Files/Object/Event.h"
 #include "Files/Room/Room.h"
-#include "Files/World/World_State.h"
 #include "Files/World/World_Hooks.h"
+#include "Files/World/World_State.h"
 
 namespace {
 void* g_viewSurface = nullptr;

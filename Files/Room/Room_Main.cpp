@@ -7,14 +7,14 @@
 #include <vector>
 
 #include "Files/Base/Console.h"
+#include "Files/Base/RealConvert.h"
 #include "Files/Code/Code_Code.h"
 #include "Files/Code/Code_Error.h"
 #include "Files/Room/Room.h"
-#include "Files/World/World_State.h"
-#include "Files/Base/RealConvert.h"
-#include "Files/World/World_Hooks.h"
-#include "Files/Support/GameHeader.h"
 #include "Files/Support/FileImage.h"
+#include "Files/Support/GameHeader.h"
+#include "Files/World/World_Hooks.h"
+#include "Files/World/World_State.h"
 #include "Platform/MemoryManager.h"
 
 namespace {

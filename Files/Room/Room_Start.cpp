@@ -6,11 +6,11 @@
 #include "Files/Code/Code_Code.h"
 #include "Files/Code/Code_Execute.h"
 #include "Files/Object/Event.h"
+#include "Files/Object/Instance_Pending.h"
 #include "Files/Option/Options.h"
 #include "Files/Room/Room.h"
-#include "Files/Object/Instance_Pending.h"
-#include "Files/World/World_State.h"
 #include "Files/World/World_Hooks.h"
+#include "Files/World/World_State.h"
 
 namespace {
 std::vector<CRoom*> g_kept;       // one slot per room index

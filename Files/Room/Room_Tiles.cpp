@@ -2,12 +2,12 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "Files/Base/RealConvert.h"
 #include "Files/Graphics_API/Graphics_Display.h"
 #include "Files/Graphics_API/Graphics_Hooks.h"
 #include "Files/Graphics_API/Graphics_Window.h"
 #include "Files/Room/Room.h"
 #include "Files/World/World_State.h"
-#include "Files/Base/RealConvert.h"
 
 namespace {
 // The tile's right and bottom edges (from the integer size and the float scale).

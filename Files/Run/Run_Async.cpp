@@ -11,12 +11,12 @@
 // services' queues, the per-event object lists, PerformEvent and the run state. No Linux/ file.
 #include "Files/Run/Run_Async.h"
 
-#include "Files/Object/Event.h"
-#include "Files/Object/Object.h"
-#include "Files/Object/Instance.h"
-#include "Files/Run/Run_Main.h"
 #include "Files/DS/DS_Map.h"
 #include "Files/HTTP/HTTP.h"
+#include "Files/Object/Event.h"
+#include "Files/Object/Instance.h"
+#include "Files/Object/Object.h"
+#include "Files/Run/Run_Main.h"
 #include "Files/World/World_Hooks.h"
 
 void Async_FireEvent(int32_t n)

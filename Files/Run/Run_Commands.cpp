@@ -4,20 +4,20 @@
 #include <cmath>
 #include <cstdio>
 
+#include "Files/Base/RealConvert.h"
 #include "Files/Code/Code_Error.h"
 #include "Files/Graphics_API/Graphics_PNG.h"
 #include "Files/Graphics_API/Graphics_ReadBack.h"
 #include "Files/Graphics_API/Graphics_Window.h"
-#include "Platform/MemoryManager.h"
 #include "Files/Object/Event.h"
-#include "Files/Object/Object.h"
-#include "Files/Room/Room.h"
 #include "Files/Object/Instance.h"
 #include "Files/Object/Instance_Index.h"
 #include "Files/Object/Instance_Pending.h"
+#include "Files/Object/Object.h"
+#include "Files/Room/Room.h"
 #include "Files/Run/Run_Main.h"
-#include "Files/Base/RealConvert.h"
 #include "Files/World/World_Hooks.h"
+#include "Platform/MemoryManager.h"
 
 namespace {
 

@@ -13,20 +13,20 @@
 #include <cmath>
 #include <vector>
 
-#include "Files/Object/Event.h"
-#include "Files/Object/Object.h"
-#include "Files/Option/Options.h"
 #include "Files/Graphics_API/Graphics_Window.h"
-#include "Files/Room/Room.h"
-#include "Files/Run/Run_Async.h"
+#include "Files/Object/Event.h"
 #include "Files/Object/Instance_Index.h"
 #include "Files/Object/Instance_Pending.h"
+#include "Files/Object/Object.h"
+#include "Files/Option/Options.h"
+#include "Files/Room/Room.h"
+#include "Files/Run/Run_Async.h"
 #include "Files/Run/Run_Main.h"
 #include "Files/Run/Run_Save.h"
-#include "Files/World/World_Hooks.h"
 #include "Files/Support/CommandLine.h"
 #include "Files/Support/Timing.h"
 #include "Files/TimeLine/TimeLine.h"
+#include "Files/World/World_Hooks.h"
 
 namespace {
 

@@ -19,8 +19,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "Files/Support/GameHeader.h"
 #include "Files/Support/FileImage.h"
+#include "Files/Support/GameHeader.h"
 
 class IniFile;
 

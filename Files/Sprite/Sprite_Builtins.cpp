@@ -3,12 +3,12 @@
 // forms (see Sprite_Main.h for the registrar). Argument conversions: Files/Code/Code_Builtin.h.
 #include <string>
 
-#include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Builtin.h"
-#include "Files/Graphics_API/Graphics_PNG.h"
+#include "Files/Code/Code_Error.h"
 #include "Files/Graphics/Graphics_Surface.h"
 #include "Files/Graphics_API/Graphics_D3D.h"
 #include "Files/Graphics_API/Graphics_Hooks.h"
+#include "Files/Graphics_API/Graphics_PNG.h"
 #include "Files/Graphics_API/Graphics_ReadBack.h"
 #include "Files/Graphics_API/Graphics_RenderState.h"
 #include "Files/Graphics_API/TBitmap.h"

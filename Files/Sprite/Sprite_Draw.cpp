@@ -5,9 +5,9 @@
 #include <cmath>
 
 #include "Files/Base/RealConvert.h"
-#include "Files/Graphics_API/Graphics_3D.h"
 #include "Files/Graphics/Graphics_Surface.h"
 #include "Files/Graphics/Graphics_Texture.h"
+#include "Files/Graphics_API/Graphics_3D.h"
 #include "Files/Sprite/Sprite_Main.h"
 
 namespace {

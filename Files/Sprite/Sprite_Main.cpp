@@ -17,14 +17,14 @@
 #include "Files/Base/Console.h"
 #include "Files/Code/Code_Error.h"
 #include "Files/Graphics/Graphics_Bitmap32.h"
-#include "Files/Graphics_API/Graphics_PNG.h"
 #include "Files/Graphics/Graphics_PageEntries.h"
 #include "Files/Graphics/Graphics_Texture.h"
+#include "Files/Graphics/ResourceTable.h"
+#include "Files/Graphics_API/Graphics_PNG.h"
 #include "Files/Graphics_API/Graphics_ReadBack.h"
-#include "Files/Support/LoadSave.h"
 #include "Files/Graphics_API/TBitmap.h"
 #include "Files/Support/FileImage.h"
-#include "Files/Graphics/ResourceTable.h"
+#include "Files/Support/LoadSave.h"
 #include "Platform/MemoryManager.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include <cstring>
 
 #include "Files/Base/Console.h"
-#include "Files/Support/LoadSave.h"
 #include "Files/Support/File.h"
+#include "Files/Support/LoadSave.h"
 #include "Platform/MemoryManager.h"
 
 namespace {

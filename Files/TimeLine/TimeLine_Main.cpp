@@ -8,9 +8,9 @@
 #include "Files/Object/Event.h"
 #include "Files/Object/Instance.h"
 #include "Files/Object/Instance_Pending.h"
-#include "Files/World/World_State.h"
 #include "Files/Support/FileImage.h"
 #include "Files/TimeLine/TimeLine.h"
+#include "Files/World/World_State.h"
 #include "Platform/MemoryManager.h"
 
 namespace {

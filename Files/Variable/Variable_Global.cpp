@@ -10,23 +10,23 @@
 #include <ctime>
 #include <string>
 
+#include "Files/Base/RealConvert.h"
 #include "Files/Base/Utf8.h"
 #include "Files/Code/Code_Error.h"
-#include "Files/Object/Event.h"
+#include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Graphics_API/Graphics_Display.h"
 #include "Files/Graphics_API/Graphics_Window.h"
-#include "Files/Support/LoadSave.h"
-#include "Files/Support/OSInfo.h"
+#include "Files/Object/Event.h"
 #include "Files/Room/Room.h"
 #include "Files/Run/Run_Commands.h"
-#include "Files/World/World_State.h"
-#include "Files/Base/RealConvert.h"
-#include "Files/World/World_Hooks.h"
-#include "Files/Support/GameHeader.h"
 #include "Files/Support/File.h"
+#include "Files/Support/GameHeader.h"
+#include "Files/Support/LoadSave.h"
+#include "Files/Support/OSInfo.h"
 #include "Files/Support/Timing.h"
-#include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Variable/Variable_World.h"
+#include "Files/World/World_Hooks.h"
+#include "Files/World/World_State.h"
 #include "Platform/MemoryManager.h"
 
 namespace {

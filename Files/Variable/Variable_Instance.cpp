@@ -7,16 +7,16 @@
 // (display_aa). No Linux/ file.
 #include <cmath>
 
+#include "Files/Base/RealConvert.h"
+#include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Graphics_API/Graphics_Display.h"
+#include "Files/Object/Instance.h"
 #include "Files/Object/Instance_Pending.h"
 #include "Files/Physics/Physics.h"
 #include "Files/Room/Room.h"
-#include "Files/Object/Instance.h"
-#include "Files/World/World_State.h"
-#include "Files/Base/RealConvert.h"
-#include "Files/World/World_Hooks.h"
-#include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Variable/Variable_World.h"
+#include "Files/World/World_Hooks.h"
+#include "Files/World/World_State.h"
 
 namespace {
 

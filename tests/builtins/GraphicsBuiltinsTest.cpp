@@ -5,15 +5,15 @@
 #include <cstring>
 #include <string>
 
+#include "Files/Base/Value.h"
 #include "Files/Code/Code_Function.h"
-#include "Files/Graphics_API/Graphics_3D.h"
 #include "Files/Function/Function_Graphics.h"
+#include "Files/Graphics_API/Graphics_3D.h"
 #include "Files/Graphics_API/Graphics_Batch.h"
 #include "Files/Graphics_API/Graphics_D3D.h"
 #include "Files/Graphics_API/Graphics_Matrix.h"
 #include "Files/Graphics_API/Graphics_RenderState.h"
 #include "Files/Graphics_API/Graphics_Window.h"
-#include "Files/Base/Value.h"
 #include "support/BuiltinTest.h"
 #include "support/FakeGraphics.h"
 

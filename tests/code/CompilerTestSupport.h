@@ -5,11 +5,11 @@
 
 #include <string>
 
-#include "code/CodeTestSupport.h"
 #include "Files/Code/Code_Compile.h"
 #include "Files/Code/Code_Constant.h"
 #include "Files/Code/Code_Generate.h"
 #include "Files/Code/Code_TreeExec.h"
+#include "code/CodeTestSupport.h"
 
 // "kind" or "kind:text" per token, blank-separated, the end token as "END".
 std::string TokensOf(const char* text);

@@ -7,13 +7,13 @@
 #include <fstream>
 #include <unistd.h>
 
+#include "Files/Code/Code_Code.h"
 #include "Files/Code/Code_Compile.h"
 #include "Files/Code/Code_ErrorDialog.h"
-#include "Files/Code/Variable_BuiltIn.h"
-#include "Files/Code/Code_Code.h"
-#include "Files/Code/Code_Variable.h"
-#include "Files/Code/Variable_List.h"
 #include "Files/Code/Code_Execute.h"
+#include "Files/Code/Code_Variable.h"
+#include "Files/Code/Variable_BuiltIn.h"
+#include "Files/Code/Variable_List.h"
 #include "Files/Support/CommandLine.h"
 
 namespace {

@@ -3,9 +3,9 @@
 // streams' line ends, positions, and every error of a handle in the wrong state.
 #include <sys/stat.h>
 
-#include "corelib/CorelibTestSupport.h"
 #include "Files/Function/Function_File.h"
 #include "Files/Support/LoadSave.h"
+#include "corelib/CorelibTestSupport.h"
 #include "support/ScratchFolder.h"
 
 namespace {

@@ -18,10 +18,10 @@
 #include <thread>
 
 #include "Files/Code/Code_Code.h"
+#include "Files/Code/Code_Variable.h"
 #include "Files/Code/VM.h"
 #include "Files/Code/VM_Debug.h"
 #include "Files/Code/VM_Format.h"
-#include "Files/Code/Code_Variable.h"
 #include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Code/Variable_List.h"
 #include "Files/Debug/Debug_Main.h"

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "Files/Buffer/IBuffer.h"
 #include "Files/Base/Value.h"
+#include "Files/Buffer/IBuffer.h"
 #include "Platform/MemoryManager.h"
 
 namespace {

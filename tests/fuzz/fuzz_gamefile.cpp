@@ -10,11 +10,11 @@
 
 #include "Files/Base/Console.h"
 #include "Files/Code/Code_Code.h"
+#include "Files/Code/Code_Error.h"
+#include "Files/Code/Code_Load.h"
 #include "Files/Code/VM_Format.h"
 #include "Files/Option/Options.h"
-#include "Files/Code/Code_Load.h"
 #include "Files/Runner/Runner_Game.h"
-#include "Files/Code/Code_Error.h"
 
 namespace {
 

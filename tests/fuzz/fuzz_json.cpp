@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "Files/Function/Function_Http.h"
 #include "Files/DS/DS_Main.h"
+#include "Files/Function/Function_Http.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "Files/Networking/Network.h"
 #include "Files/Buffer/IBuffer.h"
+#include "Files/Networking/Network.h"
 
 namespace {
 

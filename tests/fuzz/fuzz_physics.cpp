@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "Files/Physics/Physics.h"
 #include "Files/Object/Instance.h"
+#include "Files/Physics/Physics.h"
 #include "Files/World/World_Hooks.h"
 
 namespace {

@@ -14,11 +14,11 @@
 #include "Files/Background/Background_Main.h"
 #include "Files/Base/Console.h"
 #include "Files/Font/Font_Main.h"
-#include "Files/Graphics/Graphics_PageEntries.h"
 #include "Files/Font/Font_Text.h"
-#include "Files/Support/FileImage.h"
-#include "Files/Sprite/Sprite_Main.h"
+#include "Files/Graphics/Graphics_PageEntries.h"
 #include "Files/Runner/Runner_Reset.h"
+#include "Files/Sprite/Sprite_Main.h"
+#include "Files/Support/FileImage.h"
 
 namespace {
 

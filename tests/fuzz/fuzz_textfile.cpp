@@ -13,13 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "Files/Base/Value.h"
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Function.h"
 #include "Files/Function/Function_File.h"
 #include "Files/Support/File.h"
 #include "Files/Support/LoadSave.h"
-#include "Files/Support/File.h"
-#include "Files/Base/Value.h"
 #include "Platform/MemoryManager.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <vector>
 
-#include "Files/Code/Code_Variable.h"
 #include "Files/Buffer/IBuffer.h"
+#include "Files/Code/Code_Variable.h"
 #include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Code/Variable_List.h"
 #include "Platform/MemoryManager.h"

@@ -14,7 +14,6 @@
 #include <string>
 #include <vector>
 
-#include "bench/BenchScript.h"
 #include "Files/Code/Code_Code.h"
 #include "Files/Code/Code_Compile.h"
 #include "Files/Code/Code_Constant.h"
@@ -28,6 +27,7 @@
 #include "Files/Object/Object.h"
 #include "Files/Script/Script_Main.h"
 #include "Files/Support/CommandLine.h"
+#include "bench/BenchScript.h"
 
 namespace {
 

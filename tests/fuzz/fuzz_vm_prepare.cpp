@@ -14,10 +14,10 @@
 #include "Files/Code/Code_Function.h"
 #include "Files/Code/VM.h"
 #include "Files/Code/VM_Internal.h"
-#include "Files/Object/Object.h"
+#include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Object/Instance.h"
 #include "Files/Object/Instance_Pending.h"
-#include "Files/Code/Variable_BuiltIn.h"
+#include "Files/Object/Object.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 
 #include "Files/Code/Code_Code.h"
 #include "Files/Code/Code_Function.h"
+#include "Files/Code/Code_Load.h"
 #include "Files/Code/VM_Assembler.h"
 #include "Files/Code/VM_Format.h"
-#include "Files/Code/Code_Load.h"
 #include "Files/Runner/Runner_Game.h"
 #include "support/CaptureConsole.h"
 #include "support/GameFileTools.h"

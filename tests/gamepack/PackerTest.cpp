@@ -6,8 +6,8 @@
 #include <cstring>
 
 #include "Files/Code/Code_Load.h"
-#include "Files/Runner/Runner_Game.h"
 #include "Files/Option/Options.h"
+#include "Files/Runner/Runner_Game.h"
 #include "GamePack_Writer.h"
 #include "support/GameFileTools.h"
 #include "support/ScratchFolder.h"

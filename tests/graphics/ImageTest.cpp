@@ -14,8 +14,8 @@
 #include "Files/Graphics/Graphics_Bitmap32.h"
 #include "Files/Graphics_API/Graphics_ImageDecode.h"
 #include "Files/Graphics_API/Graphics_PNG.h"
-#include "Files/Support/LoadSave.h"
 #include "Files/Graphics_API/TBitmap.h"
+#include "Files/Support/LoadSave.h"
 #include "Platform/MemoryManager.h"
 #include "support/ScratchFolder.h"
 

@@ -6,9 +6,9 @@
 #include <cstring>
 #include <vector>
 
-#include "Files/Graphics_API/Graphics_3D.h"
 #include "Files/Graphics/Graphics_Bitmap32.h"
 #include "Files/Graphics/Graphics_Texture.h"
+#include "Files/Graphics_API/Graphics_3D.h"
 #include "Files/Graphics_API/Graphics_Batch.h"
 #include "Files/Graphics_API/Graphics_D3D.h"
 #include "Files/Graphics_API/Graphics_RenderState.h"

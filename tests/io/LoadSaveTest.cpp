@@ -4,8 +4,8 @@
 #include <cmath>
 #include <string>
 
-#include "Files/Support/LoadSave.h"
 #include "Files/Support/File.h"
+#include "Files/Support/LoadSave.h"
 #include "Platform/MemoryManager.h"
 #include "support/ScratchFolder.h"
 

@@ -1,7 +1,7 @@
 // The buffer built-ins: argument checks and their reports, index reuse, results and presets,
 // and a script-level round trip of every operation.
-#include "Files/Support/LoadSave.h"
 #include "Files/Buffer/IBuffer.h"
+#include "Files/Support/LoadSave.h"
 #include "netbuf/NetbufSupport.h"
 #include "support/ScratchFolder.h"
 

@@ -10,9 +10,9 @@
 #include <random>
 #include <sstream>
 
-#include "Files/Support/LoadSave.h"
-#include "Files/Buffer/IBuffer.h"
 #include "Files/Base/Value.h"
+#include "Files/Buffer/IBuffer.h"
+#include "Files/Support/LoadSave.h"
 #include "Platform/MemoryManager.h"
 #include "netbuf/NetbufSupport.h"
 #include "support/ScratchFolder.h"

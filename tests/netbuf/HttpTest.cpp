@@ -17,10 +17,10 @@
 #include <map>
 
 #include "Files/Base/SHA1.h"
-#include "Files/Function/Function_Http.h"
-#include "Files/Run/Run_Async.h"
 #include "Files/DS/DS_Map.h"
+#include "Files/Function/Function_Http.h"
 #include "Files/HTTP/HTTP.h"
+#include "Files/Run/Run_Async.h"
 #include "netbuf/NetbufSupport.h"
 
 namespace {

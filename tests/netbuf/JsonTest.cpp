@@ -2,9 +2,9 @@
 // text, round trips against Python's json as the oracle, and marks that loop in the encoder.
 #include <sstream>
 
-#include "Files/Function/Function_Http.h"
 #include "Files/DS/DS_List.h"
 #include "Files/DS/DS_Map.h"
+#include "Files/Function/Function_Http.h"
 #include "netbuf/NetbufSupport.h"
 
 namespace {

@@ -17,15 +17,15 @@
 #include <cstdlib>
 #include <thread>
 
+#include "Files/Buffer/IBuffer.h"
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Function.h"
+#include "Files/DS/DS_Main.h"
 #include "Files/Function/Function_Buffer.h"
 #include "Files/Function/Function_DS.h"
 #include "Files/Function/Function_Http.h"
-#include "Files/Run/Run_Async.h"
-#include "Files/DS/DS_Main.h"
 #include "Files/HTTP/HTTP.h"
-#include "Files/Buffer/IBuffer.h"
+#include "Files/Run/Run_Async.h"
 #include "Platform/MemoryManager.h"
 
 extern char** environ;

@@ -2,9 +2,9 @@
 // count, the argument conversions (indexes and counts rounded half to even, flags from 0.5,
 // colours rounded, reals to single precision), the answers, the part_type_color and
 // part_type_alpha aliases, and action_effect with the relative flag.
+#include "Files/Base/Value.h"
 #include "Files/Code/Code_Function.h"
 #include "Files/Object/Instance.h"
-#include "Files/Base/Value.h"
 #include "ParticleTestSupport.h"
 
 namespace {

@@ -5,13 +5,13 @@
 #include <cmath>
 #include <string>
 
-#include "Files/Graphics_API/Graphics_3D.h"
-#include "Files/Graphics_API/Graphics_PNG.h"
 #include "Files/Graphics/Graphics_Texture.h"
+#include "Files/Graphics_API/Graphics_3D.h"
 #include "Files/Graphics_API/Graphics_Batch.h"
+#include "Files/Graphics_API/Graphics_PNG.h"
 #include "Files/Graphics_API/Graphics_RenderState.h"
-#include "Files/Support/LoadSave.h"
 #include "Files/Sprite/Sprite_Main.h"
+#include "Files/Support/LoadSave.h"
 #include "ParticleTestSupport.h"
 #include "support/ScratchFolder.h"
 

@@ -11,19 +11,19 @@
 #include <fstream>
 
 #include "Files/Base/Random.h"
+#include "Files/Graphics/BuiltinImages.h"
 #include "Files/Graphics/Graphics_Draw.h"
-#include "Files/Graphics_API/Graphics_PNG.h"
 #include "Files/Graphics/Graphics_Texture.h"
-#include "Files/Graphics_API/Graphics_Hooks.h"
 #include "Files/Graphics_API/Graphics_Batch.h"
 #include "Files/Graphics_API/Graphics_D3D.h"
+#include "Files/Graphics_API/Graphics_Hooks.h"
 #include "Files/Graphics_API/Graphics_Host.h"
+#include "Files/Graphics_API/Graphics_PNG.h"
 #include "Files/Graphics_API/Graphics_ReadBack.h"
 #include "Files/Graphics_API/Graphics_RenderState.h"
 #include "Files/Graphics_API/Graphics_Window.h"
-#include "Files/Particle/Particle_Main.h"
-#include "Files/Graphics/BuiltinImages.h"
 #include "Files/Graphics_API/TBitmap.h"
+#include "Files/Particle/Particle_Main.h"
 #include "Platform/MemoryManager.h"
 #include "support/Golden.h"
 

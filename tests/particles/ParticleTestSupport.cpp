@@ -3,10 +3,10 @@
 
 #include "Files/Base/Random.h"
 #include "Files/Code/Code_Function.h"
+#include "Files/Graphics/BuiltinImages.h"
 #include "Files/Graphics_API/Graphics_3D.h"
 #include "Files/Graphics_API/Graphics_Batch.h"
 #include "Files/Graphics_API/Graphics_RenderState.h"
-#include "Files/Graphics/BuiltinImages.h"
 #include "Files/Graphics_API/TBitmap.h"
 #include "support/BuiltinTest.h"
 

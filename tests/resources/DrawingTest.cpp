@@ -4,10 +4,10 @@
 #include <gtest/gtest.h>
 
 #include "Files/Background/Background_Main.h"
-#include "Files/Graphics_API/Graphics_3D.h"
 #include "Files/Graphics/Graphics_Bitmap32.h"
 #include "Files/Graphics/Graphics_Surface.h"
 #include "Files/Graphics/Graphics_Texture.h"
+#include "Files/Graphics_API/Graphics_3D.h"
 #include "Files/Graphics_API/Graphics_Batch.h"
 #include "Files/Sprite/Sprite_Main.h"
 #include "ResourceTestSupport.h"

@@ -9,10 +9,10 @@
 
 #include "Files/Font/Font_Main.h"
 #include "Files/Font/Font_Text.h"
-#include "Files/Graphics/Graphics_Texture.h"
-#include "Files/Graphics_API/Graphics_Batch.h"
 #include "Files/Graphics/BuiltinImages.h"
+#include "Files/Graphics/Graphics_Texture.h"
 #include "Files/Graphics/TFont.h"
+#include "Files/Graphics_API/Graphics_Batch.h"
 #include "Files/Sprite/Sprite_Main.h"
 #include "Platform/MemoryManager.h"
 #include "ResourceTestSupport.h"

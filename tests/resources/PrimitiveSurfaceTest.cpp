@@ -7,15 +7,15 @@
 #include <cmath>
 #include <cstring>
 
-#include "Files/Function/Function_Draw.h"
 #include "Files/Code/Code_Function.h"
-#include "Files/Graphics/Graphics_Draw.h"
-#include "Files/Graphics_API/Graphics_PNG.h"
-#include "Files/Graphics/Graphics_Surface.h"
 #include "Files/Font/Font_Text.h"
+#include "Files/Function/Function_Draw.h"
+#include "Files/Graphics/Graphics_Draw.h"
+#include "Files/Graphics/Graphics_Surface.h"
 #include "Files/Graphics/Graphics_Texture.h"
 #include "Files/Graphics_API/Graphics_Batch.h"
 #include "Files/Graphics_API/Graphics_D3D.h"
+#include "Files/Graphics_API/Graphics_PNG.h"
 #include "Files/Graphics_API/Graphics_RenderState.h"
 #include "Files/Graphics_API/TBitmap.h"
 #include "Platform/MemoryManager.h"

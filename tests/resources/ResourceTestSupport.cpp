@@ -5,15 +5,15 @@
 
 #include "Files/Background/Background_Main.h"
 #include "Files/Font/Font_Main.h"
+#include "Files/Font/Font_Text.h"
+#include "Files/Graphics/BuiltinImages.h"
 #include "Files/Graphics/Graphics_PageEntries.h"
 #include "Files/Graphics/Graphics_Surface.h"
-#include "Files/Font/Font_Text.h"
 #include "Files/Graphics_API/Graphics_Batch.h"
-#include "Files/Support/LoadSave.h"
-#include "Files/Graphics/BuiltinImages.h"
 #include "Files/Graphics_API/TBitmap.h"
 #include "Files/Runner/Runner_Reset.h"
 #include "Files/Sprite/Sprite_Main.h"
+#include "Files/Support/LoadSave.h"
 #include "GamePack_Writer.h"
 #include "Platform/MemoryManager.h"
 

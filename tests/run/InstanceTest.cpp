@@ -4,10 +4,10 @@
 
 #include <vector>
 
-#include "Files/Object/Object.h"
+#include "Files/Code/Variable_List.h"
 #include "Files/Object/Instance.h"
 #include "Files/Object/Instance_Pending.h"
-#include "Files/Code/Variable_List.h"
+#include "Files/Object/Object.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <functional>
 
 #include "Files/Code/Code_Code.h"
-#include "Files/Code/VM_Format.h"
 #include "Files/Code/Code_Load.h"
+#include "Files/Code/VM_Format.h"
 #include "Files/Runner/Runner_Game.h"
 #include "Files/Support/CommandLine.h"
 #include "GamePack_Writer.h"

@@ -3,11 +3,11 @@
 
 #include <cstring>
 
-#include "Files/Support/IniFile.h"
-#include "Files/Option/Options.h"
 #include "Files/Code/Code_Load.h"
-#include "Files/Support/CommandLine.h"
+#include "Files/Option/Options.h"
 #include "Files/Runner/Runner_Game.h"
+#include "Files/Support/CommandLine.h"
+#include "Files/Support/IniFile.h"
 #include "GamePack_Writer.h"
 #include "Platform/MemoryManager.h"
 #include "support/CaptureConsole.h"

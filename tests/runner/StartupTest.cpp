@@ -6,10 +6,10 @@
 
 #include "Files/Base/Console.h"
 #include "Files/Code/Code_Load.h"
-#include "Files/Support/CommandLine.h"
 #include "Files/Runner/Runner_Game.h"
-#include "Platform/MemoryManager.h"
 #include "Files/Runner/Runner_Wiring.h"
+#include "Files/Support/CommandLine.h"
+#include "Platform/MemoryManager.h"
 #include "Zimbrel.h"
 #include "support/CaptureConsole.h"
 #include "support/ScratchFolder.h"

@@ -12,13 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "Files/Buffer/IBuffer.h"
 #include "Files/Code/Code_Function.h"
 #include "Files/Code/VM_Debug.h"
+#include "Files/Networking/Network.h"
 #include "Files/Networking/Network_Builtins.h"
 #include "Files/Physics/Physics.h"
-#include "Files/Networking/Network.h"
 #include "Files/Run/Run_Main.h"
-#include "Files/Buffer/IBuffer.h"
 #include "support/CaptureConsole.h"
 
 namespace {

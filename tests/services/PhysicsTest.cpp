@@ -11,14 +11,14 @@
 
 #include "Files/Base/Console.h"
 #include "Files/Base/RealConvert.h"
+#include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Object/Event.h"
-#include "Files/Physics/Physics.h"
 #include "Files/Object/Instance.h"
+#include "Files/Physics/Physics.h"
 #include "Files/Run/Run_Main.h"
 #include "Files/World/World_Hooks.h"
-#include "Files/Code/Variable_BuiltIn.h"
-#include "support/CaptureConsole.h"
 #include "services/ServicesSupport.h"
+#include "support/CaptureConsole.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "Files/Graphics_API/Graphics_3D.h"
 #include "Files/Graphics/Graphics_Texture.h"
+#include "Files/Graphics_API/Graphics_3D.h"
 #include "Files/Graphics_API/Graphics_Batch.h"
 #include "Files/Graphics_API/Graphics_D3D.h"
 #include "Files/Graphics_API/Graphics_Hooks.h"

@@ -8,13 +8,13 @@
 
 #include "Files/Code/Code_Code.h"
 #include "Files/Code/Code_Function.h"
+#include "Files/Code/Code_Load.h"
 #include "Files/Code/Code_Variable.h"
 #include "Files/Code/VM_Format.h"
-#include "Files/Option/Options.h"
-#include "Files/Script/Script_Main.h"
-#include "Files/Code/Code_Load.h"
-#include "Files/Runner/Runner_Game.h"
 #include "Files/Object/Instance.h"
+#include "Files/Option/Options.h"
+#include "Files/Runner/Runner_Game.h"
+#include "Files/Script/Script_Main.h"
 #include "GamePack_Writer.h"
 
 PackImage TestImage(int32_t width, int32_t height, uint32_t r, uint32_t g, uint32_t b, uint32_t a)

@@ -10,10 +10,10 @@
 #include <cstring>
 #include <string>
 
-#include "Files/Graphics_API/Graphics_3D.h"
 #include "Files/Graphics/Graphics_3D_Model.h"
 #include "Files/Graphics/Graphics_3D_Primitive.h"
 #include "Files/Graphics/Graphics_Texture.h"
+#include "Files/Graphics_API/Graphics_3D.h"
 #include "Files/Graphics_API/Graphics_Batch.h"
 #include "Files/Graphics_API/Graphics_RenderState.h"
 #include "Files/Support/LoadSave.h"

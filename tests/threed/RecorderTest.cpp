@@ -7,8 +7,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "Files/Graphics_API/Graphics_3D.h"
 #include "Files/Graphics/Graphics_Texture.h"
+#include "Files/Graphics_API/Graphics_3D.h"
 #include "Files/Graphics_API/Graphics_Batch.h"
 #include "Files/Graphics_API/Graphics_D3D.h"
 #include "Files/Graphics_API/Graphics_RenderState.h"

@@ -3,12 +3,12 @@
 
 #include <cstring>
 
-#include "Files/Graphics_API/Graphics_3D.h"
 #include "Files/Function/Function_3D.h"
 #include "Files/Graphics/Graphics_3D_Model.h"
 #include "Files/Graphics/Graphics_3D_Primitive.h"
 #include "Files/Graphics/Graphics_Texture.h"
 #include "Files/Graphics/Graphics_Transition.h"
+#include "Files/Graphics_API/Graphics_3D.h"
 #include "Files/Graphics_API/Graphics_Batch.h"
 #include "Files/Graphics_API/Graphics_D3D.h"
 

@@ -5,8 +5,8 @@
 
 #include <cstring>
 
-#include "Files/Support/GameHeader.h"
 #include "Files/Support/FileImage.h"
+#include "Files/Support/GameHeader.h"
 
 namespace {
 

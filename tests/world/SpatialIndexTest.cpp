@@ -8,9 +8,9 @@
 #include <limits>
 #include <random>
 
-#include "Files/Run/Run_Commands.h"
 #include "Files/Object/Instance_Index.h"
 #include "Files/Object/Instance_Pending.h"
+#include "Files/Run/Run_Commands.h"
 #include "Files/World/World_Hooks.h"
 #include "support/GameWorld.h"
 

@@ -7,9 +7,9 @@
 
 #include "Files/Code/Code_Code.h"
 #include "Files/Code/Code_Error.h"
-#include "Files/Support/OSInfo.h"
-#include "Files/Object/Instance_Pending.h"
 #include "Files/Code/Variable_BuiltIn.h"
+#include "Files/Object/Instance_Pending.h"
+#include "Files/Support/OSInfo.h"
 
 namespace {
 

@@ -6,20 +6,20 @@
 
 #include <cstring>
 
+#include "Files/Base/Console.h"
 #include "Files/Code/Code_Code.h"
 #include "Files/Code/Code_Compile.h"
 #include "Files/Code/Code_Constant.h"
-#include "GamePack_Project.h"
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Function.h"
 #include "Files/Code/Code_Generate.h"
 #include "Files/Code/Code_Variable.h"
-#include "Files/Code/Variable_BuiltIn.h"
-#include "Files/Variable/Variable_World.h"
 #include "Files/Code/VM_Format.h"
-#include "Files/Base/Console.h"
-#include "Files/Script/Script_Main.h"
+#include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Runner/Runner_Wiring.h"
+#include "Files/Script/Script_Main.h"
+#include "Files/Variable/Variable_World.h"
+#include "GamePack_Project.h"
 #include "Zimbrel.h"
 
 namespace {
