@@ -26,6 +26,7 @@
 #include "Files/Code/Code_Compile.h"
 #include "Files/Code/Code_Constant.h"
 #include "Files/Code/Code_ErrorDialog.h"
+#include "Files/Code/Code_Execute.h"
 #include "Files/Code/Code_Function.h"
 #include "Files/Code/Code_Load.h"
 #include "Files/Code/Code_Variable.h"
@@ -162,7 +163,7 @@ void Main_CheckQuit()
         Console_Output("Quit requested by signal %d\n", MainHost_FirstSignal());
         Main_Quit(MainHost_FirstSignal());
     }
-    if (g_StopCode) VM_AbortRunning();
+    if (g_StopCode) Code_AbortRunning();
 }
 
 // The loop has ended by now; the quit the window layer would deliver only clears the flag.

@@ -5,6 +5,7 @@
 
 #include "Files/Code/Code_Code.h"
 #include "Files/Code/Code_Error.h"
+#include "Files/Code/Code_TreeExec.h"
 #include "Files/Code/VM.h"
 #include "Files/Support/CommandLine.h"
 #include "Platform/MemoryManager.h"
@@ -83,4 +84,10 @@ bool Code_ExecuteValue(CInstance* self, CInstance* other, CCode* code, ScriptVal
     if (Code_ExecuteInternal(self, other, code, result)) return true;
     Value_SetString(result, "ERROR");
     return false;
+}
+
+void Code_AbortRunning()
+{
+    VM_AbortRunning();
+    Code_TreeAbortRunning();
 }

@@ -13,3 +13,7 @@ bool Code_Execute(CInstance* self, CInstance* other, CCode* code, ScriptValue* r
 // Runs code; on failure the result is the string "ERROR" and nothing is reported.
 bool Code_ExecuteValue(CInstance* self, CInstance* other, CCode* code, ScriptValue* result);
 bool Code_ExecuteInternal(CInstance* self, CInstance* other, CCode* code, ScriptValue* result);
+
+// The run is ending (a quit seen while the window answered): every execution open now, in
+// either executor, unwinds without an error report; code run later (the game's end) runs.
+void Code_AbortRunning();

@@ -19,6 +19,15 @@
 namespace {
 
 int32_t g_nesting = 0;
+uint32_t g_loopRounds = 0; // rounds of every loop, for the drain of the window's messages
+bool g_abort = false;      // the executions now open are to unwind (Code_TreeAbortRunning)
+
+// After each round of a loop: true when the run is ending.
+inline bool LoopStopped()
+{
+    if (__builtin_expect((++g_loopRounds & 0xFFF) == 0, 0)) VM_ProcessMessages();
+    return g_abort;
+}
 
 // A value that frees its text when it goes out of scope.
 struct Temp {
@@ -165,6 +174,7 @@ int32_t ExecCall(CodeExecContext* ctx, const CodeNode* node, ScriptValue* result
         }
     }
     for (ScriptValue& a : args) Value_FreeString(&a);
+    if (g_abort) return EXEC_ABORT; // the call ran a loop (or code) that the end of the run stopped
     return status;
 }
 
@@ -281,6 +291,7 @@ int32_t ExecWith(CodeExecContext* ctx, const CodeNode* node, ScriptValue* result
             status = runOnce(inst, oldSelf);
             LoopStep step = AfterBody(&status);
             if (step != STEP_ON) break;
+            if (LoopStopped()) return EXEC_ABORT;
         }
         return status;
     }
@@ -402,6 +413,7 @@ int32_t Code_Exec_Statement(CodeExecContext* ctx, const CodeNode* node, ScriptVa
             s = Code_Exec_Statement(ctx, &node->children[1], result);
             LoopStep step = AfterBody(&s);
             if (step != STEP_ON) return s;
+            if (LoopStopped()) return EXEC_ABORT;
         }
     }
     case NODE_DO: {
@@ -410,6 +422,7 @@ int32_t Code_Exec_Statement(CodeExecContext* ctx, const CodeNode* node, ScriptVa
             int32_t s = Code_Exec_Statement(ctx, &node->children[0], result);
             LoopStep step = AfterBody(&s);
             if (step != STEP_ON) return s;
+            if (LoopStopped()) return EXEC_ABORT;
             bool truth = false;
             s = LoopCondition(ctx, &node->children[1], "bool expression expected", &truth);
             if (s != EXEC_OK) return s;
@@ -429,6 +442,7 @@ int32_t Code_Exec_Statement(CodeExecContext* ctx, const CodeNode* node, ScriptVa
             s = Code_Exec_Statement(ctx, &node->children[3], result);
             LoopStep step = AfterBody(&s);
             if (step != STEP_ON) return s;
+            if (LoopStopped()) return EXEC_ABORT;
             Value_FreeString(&scratch.v);
             s = Code_Exec_Statement(ctx, &node->children[2], &scratch.v);
             if (s != EXEC_OK) return s;
@@ -448,6 +462,7 @@ int32_t Code_Exec_Statement(CodeExecContext* ctx, const CodeNode* node, ScriptVa
             int32_t s = Code_Exec_Statement(ctx, &node->children[1], result);
             LoopStep step = AfterBody(&s);
             if (step != STEP_ON) return s;
+            if (LoopStopped()) return EXEC_ABORT;
         }
         return EXEC_OK;
     }
@@ -455,7 +470,7 @@ int32_t Code_Exec_Statement(CodeExecContext* ctx, const CodeNode* node, ScriptVa
     case NODE_RETURN: {
         if (node->childCount < 1) return EXEC_EXIT;
         int32_t s = Code_Exec_Expression(ctx, &node->children[0], result);
-        return s == EXEC_ERROR ? EXEC_ERROR : EXEC_EXIT;
+        return s == EXEC_OK ? EXEC_EXIT : s;
     }
     case NODE_BREAK: return EXEC_BREAK;
     case NODE_CONTINUE: return EXEC_CONTINUE;
@@ -499,6 +514,11 @@ int32_t Code_TreeExecute(CCode* code, CInstance* self, CInstance* other, ScriptV
     int32_t status = code->m_kind == CODE_PROGRAM ? Code_Exec_Program(&ctx, &code->m_tree, result)
                                                   : Code_Exec_Expression(&ctx, &code->m_tree, result);
     delete ctx.locals;
-    --g_nesting;
-    return status;
+    if (--g_nesting == 0) g_abort = false;
+    return status == EXEC_ABORT ? EXEC_OK : status; // the callers see g_abort
+}
+
+void Code_TreeAbortRunning()
+{
+    if (g_nesting > 0) g_abort = true;
 }

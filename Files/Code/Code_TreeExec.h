@@ -17,8 +17,9 @@
 class CInstance;
 class CVariableList;
 
-// Statuses of every evaluation and statement.
-enum : int32_t { EXEC_OK = 0, EXEC_ERROR = -1, EXEC_EXIT = -2, EXEC_BREAK = -3, EXEC_CONTINUE = -4 };
+// Statuses of every evaluation and statement. EXEC_ABORT: the run is ending (a quit seen while
+// the window answered); it unwinds every execution without an error.
+enum : int32_t { EXEC_OK = 0, EXEC_ERROR = -1, EXEC_EXIT = -2, EXEC_BREAK = -3, EXEC_CONTINUE = -4, EXEC_ABORT = -5 };
 
 // Most nested executions of the interpreter at once (scripts calling scripts); beyond it the
 // call fails with "Script calls nested too deeply.".
@@ -39,3 +40,8 @@ int32_t Code_Exec_Statement(CodeExecContext* ctx, const CodeNode* node, ScriptVa
 // other with a fresh context; the locals are deleted afterwards. The result's old text is
 // released first.
 int32_t Code_TreeExecute(CCode* code, CInstance* self, CInstance* other, ScriptValue* result);
+
+// Every 4,096th round of a loop lets the window answer (VM_ProcessMessages), as the machine
+// does on its branches back. After Code_TreeAbortRunning every execution open at that moment
+// unwinds at its next statement or loop round, without an error report; later ones run.
+void Code_TreeAbortRunning();

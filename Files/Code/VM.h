@@ -83,6 +83,8 @@ int32_t VM_EntryDepth();
 
 // Hooks of the platform: draining the window-message queue every 4,096th branch back.
 void VM_SetProcessMessagesHook(void (*hook)());
+// Runs that hook once, if one is installed (the tree interpreter's loops call it too).
+void VM_ProcessMessages();
 // Every running entry stops (the run is ending: a quit the drain saw): each unwinds at its
 // next instruction boundary, or when the built-in it called returns, without an error report.
 void VM_AbortRunning();

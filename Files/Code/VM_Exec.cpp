@@ -1839,6 +1839,11 @@ int32_t VM_EntryDepth() { return int32_t(g_entries.size()); }
 
 void VM_SetProcessMessagesHook(void (*hook)()) { g_processMessages = hook; }
 
+void VM_ProcessMessages()
+{
+    if (g_processMessages) g_processMessages();
+}
+
 void VM_AbortRunning()
 {
     for (Entry& x : g_entries) x.abort = true;

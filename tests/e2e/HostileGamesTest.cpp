@@ -35,8 +35,8 @@ using Clock = std::chrono::steady_clock;
 // A packed game in a scratch folder, its save area under <scratch>/data.
 class HostileGames : public ::testing::Test {
 protected:
-    // Packs a one-object game (events as JSON) named name.
-    void PackGame(const std::string& name, const std::string& events)
+    // Packs a one-object game (events as JSON) named name; mode as e2e::Pack takes it.
+    void PackGame(const std::string& name, const std::string& events, const std::string& mode = "--bytecode")
     {
         game = dir / (name + ".win");
         area = dir / ("data/" + name);
@@ -45,12 +45,13 @@ protected:
           "rooms": [{"name": "rm", "width": 64, "height": 48, "speed": 60, "instances": [{"object": "obj"}]}]})";
         Scratch_WriteFile(dir / (name + ".json"), manifest);
         std::string said;
-        ASSERT_TRUE(e2e::Pack(dir / (name + ".json"), game, "--bytecode", &said)) << said;
+        ASSERT_TRUE(e2e::Pack(dir / (name + ".json"), game, mode, &said)) << said;
         mkdir((dir / "data").c_str(), 0777);
         mkdir(area.c_str(), 0777);
     }
-    // The runner as a child with its log in <scratch>/log.txt; env adds variables.
-    pid_t Start(const std::string& env = "")
+    // The runner as a child with its log in <scratch>/log.txt; env adds variables, option
+    // (when given) one command-line option.
+    pid_t Start(const std::string& env = "", std::string option = "")
     {
         std::vector<std::string> vars;
         for (char** e = environ; *e; ++e) vars.emplace_back(*e);
@@ -61,7 +62,8 @@ protected:
         for (std::string& v : vars) envp.push_back(v.data());
         envp.push_back(nullptr);
         std::string runner = ZB_RUNNER_PATH, flag = "-game", output = "-output", log = dir / "log.txt";
-        char* argv[] = {runner.data(), flag.data(), game.data(), output.data(), log.data(), nullptr};
+        char* argv[] = {runner.data(), flag.data(), game.data(), output.data(), log.data(), nullptr, nullptr};
+        if (!option.empty()) argv[5] = option.data();
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 1, (dir / "out.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
@@ -196,19 +198,25 @@ TEST_F(HostileGames, LinksAndPipesInTheSaveAreaHoldNothing)
 
 TEST_F(HostileGames, SigtermEndsAnEndlessLoopInOrder)
 {
-    PackGame("Endless", LoopingEvents("step"));
-    const pid_t pid = Start();
-    ASSERT_GT(pid, 0);
-    ASSERT_TRUE(WaitForLog("looping\n")) << Log();
-    std::this_thread::sleep_for(std::chrono::milliseconds(200)); // well inside the loop
-    const auto [status, seconds] = SignalAndWait(pid, SIGTERM, 30);
-    ASSERT_NE(status, -1) << "SIGTERM did not end the game\n" << Log();
-    EXPECT_LT(seconds, 1.0);
-    // The shutdown ran (the INI is written), then the process ended by the signal.
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
-    const std::string ini = Scratch_ReadFile(area + "/run.ini");
-    EXPECT_NE(ini.find("started=1"), std::string::npos) << ini << Log();
-    EXPECT_NE(ini.find("looped=1"), std::string::npos) << ini;
+    // Byte code run by the machine, then source run by the tree interpreter ("-oldexec").
+    for (const char* mode : {"--bytecode", "--source"}) {
+        SCOPED_TRACE(mode);
+        const bool tree = std::string(mode) == "--source";
+        PackGame(tree ? "EndlessTree" : "Endless", LoopingEvents("step"), mode);
+        const pid_t pid = Start("", tree ? "-oldexec" : "");
+        ASSERT_GT(pid, 0);
+        ASSERT_TRUE(WaitForLog("looping\n")) << Log();
+        std::this_thread::sleep_for(std::chrono::milliseconds(200)); // well inside the loop
+        const auto [status, seconds] = SignalAndWait(pid, SIGTERM, 30);
+        ASSERT_NE(status, -1) << "SIGTERM did not end the game\n" << Log();
+        EXPECT_LT(seconds, 1.0);
+        // The shutdown ran (the INI is written), then the process ended by the signal.
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+        const std::string ini = Scratch_ReadFile(area + "/run.ini");
+        EXPECT_NE(ini.find("started=1"), std::string::npos) << ini << Log();
+        EXPECT_NE(ini.find("looped=1"), std::string::npos) << ini;
+        Scratch_WriteFile(dir / "log.txt", "");
+    }
 }
 
 TEST_F(HostileGames, ASecondSignalEndsAGameWhoseEndLoopsToo)
