@@ -260,7 +260,21 @@ TEST_F(StepTest, TimeLineCodeThatEditsItsTimeLineIsSeenByTheLaterMoments)
     EXPECT_FALSE(TimeLine_Exists(t));
 }
 
-TEST_F(StepTest, MomentsAndEventsChangedByTheirOwnCode)
+TEST_F(StepTest, APhaseGoesOnOverTheObjectsItBeganWith)
+{
+    // A step event that gives its object many new children rebuilds the per-event lists.
+    int32_t a = Obj("a");
+    int32_t b = Obj("b", a);
+    Ev(a, EVENT_STEP, 0, "test_log('step', object_index); if (object_index == a) repeat (40) object_set_parent(object_add(), a);");
+    int32_t r = Room();
+    Place(r, a, 0, 0);
+    Place(r, b, 0, 0);
+    Start();
+    Frames(1);
+    EXPECT_EQ(LogText(), "step:" + std::to_string(a) + " step:" + std::to_string(b));
+}
+
+TEST_F(StepTest, EventsAndMomentsChangedByTheirOwnCode)
 {
     // Code added to a moment runs from its next performance, after the moment's own code; a
     // moment may add to itself while it runs. Code that does not compile changes nothing.
