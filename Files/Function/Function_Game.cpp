@@ -68,6 +68,7 @@ ZB_BUILTIN(F_InstanceCopy)
     CInstance* copy = room->AddInstance(self->i_x, self->i_y, self->i_objindex);
     const int32_t id = copy->i_id;
     copy->Assign(self, true);
+    copy->i_marked = 0; // a copy of an instance being destroyed is a new, live instance
     copy->SetId(id, false);
     InstanceHash_Remove(copy);
     InstanceHash_Add(copy);

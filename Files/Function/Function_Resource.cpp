@@ -9,6 +9,7 @@
 // the function table. No Linux/ file.
 #include "Files/Background/Background_Main.h"
 #include "Files/Code/Code_Builtin.h"
+#include "Files/Code/Code_Error.h"
 #include "Files/Font/Font_Main.h"
 #include "Files/Function/Function_World.h"
 #include "Files/Object/Event.h"
@@ -89,7 +90,7 @@ ZB_BUILTIN(F_ObjectEventClear)
     if (!o || type < 0 || type >= OBJECT_EVENT_TYPES || number < 0 || number >= o->m_events[type].count) return;
     CEvent*& slot = o->m_events[type].events[number];
     if (!slot) return;
-    delete slot;
+    Event_Retire(slot); // it may be the event running now
     slot = nullptr;
     Object_EventsChanged();
     Object_Lists_Build();
@@ -102,22 +103,23 @@ ZB_BUILTIN(F_ObjectSetParent)
 }
 
 // ---- Time-line moments ----
-// Adds the code to the moment at that step (made when missing): after the moment's code when
-// it already has text.
+// Adds the code as one more action of the moment at that step (made when missing). Code that
+// does not compile is reported and nothing changes.
 ZB_BUILTIN(F_TimelineMomentAdd)
 {
     SetReal(result, 0);
-    CTimeLine* t = TimeLine_Data(NumRound(args, 0));
+    const int32_t index = NumRound(args, 0), time = NumRound(args, 1);
+    CTimeLine* t = TimeLine_Data(index);
     if (!t) return;
-    CEvent* moment = t->AddMoment(NumRound(args, 1));
-    const char* code = ArgText(args, 2);
-    if (moment->m_pText && *moment->m_pText) {
-        std::string joined = std::string(moment->m_pText) + "\n" + code;
-        moment->SetText(joined.c_str());
-    } else {
-        moment->m_codeIndex = -1;
-        moment->SetText(code);
+    const std::string name = "TimeLine." + std::string(TimeLine_GetName(index)) + "." + std::to_string(time);
+    CEvent::Action action;
+    if (!Event_CompileAction(ArgText(args, 2), name.c_str(), &action)) {
+        const char* error = Code_Error_GetText();
+        const std::string message = std::string("COMPILATION ERROR in code action\n") + (error ? error : "");
+        Code_Error_Show(message.c_str(), false);
+        return;
     }
+    t->AddMoment(time)->AddAction(action);
 }
 ZB_BUILTIN(F_TimelineMomentClear)
 {

@@ -20,6 +20,22 @@
 
 namespace {
 EventState g_state;
+int32_t g_executing = 0;         // CEvent::Execute calls running
+std::vector<CEvent*> g_retired; // events taken out while code ran
+
+void FreeRetired()
+{
+    std::vector<CEvent*> retired;
+    retired.swap(g_retired);
+    for (CEvent* e : retired) delete e;
+}
+
+void FreeAction(CEvent::Action& a)
+{
+    delete a.code;
+    MEM_FREE(a.text);
+    a = {};
+}
 } // namespace
 
 EventState& Event_State() { return g_state; }
@@ -32,6 +48,7 @@ CEvent::~CEvent()
 {
     delete m_pCode;
     MEM_FREE(m_pText);
+    for (Action& a : m_more) FreeAction(a);
 }
 
 bool CEvent::Load(const FileImage& image, uint32_t actionList)
@@ -95,11 +112,56 @@ bool CEvent::Execute(CInstance* self, CInstance* other)
 {
     bool relative = Function_GetRelative();
     Function_SetRelative(0);
+    ++g_executing; // this event stays alive until the count falls back to 0
+    const size_t more = m_more.size();
     ScriptValue result = Value_Real(0.0);
     bool ok = Code_Execute(self, other, m_pCode, &result);
     Value_FreeString(&result);
+    for (size_t k = 0; k < more; ++k) {
+        ScriptValue r = Value_Real(0.0);
+        ok = Code_Execute(self, other, m_more[k].code, &r) && ok;
+        Value_FreeString(&r);
+    }
     Function_SetRelative(relative ? 1 : 0);
+    if (--g_executing == 0 && !g_retired.empty()) FreeRetired(); // may delete this event
     return ok;
+}
+
+void CEvent::AddAction(Action action)
+{
+    if (m_present) {
+        m_more.push_back(action);
+        return;
+    }
+    delete m_pCode;
+    MEM_FREE(m_pText);
+    m_pCode = action.code;
+    m_pText = action.text;
+    m_codeIndex = -1;
+    m_present = 1;
+}
+
+bool Event_CompileAction(const char* text, const char* name, CEvent::Action* out)
+{
+    CEvent::Action a;
+    a.text = MEM_STRDUP(text ? text : "");
+    a.code = new CCode(a.text, false);
+    Code_Error_ClearRecorded();
+    if (!a.code->Compile(name)) {
+        FreeAction(a);
+        return false;
+    }
+    *out = a;
+    return true;
+}
+
+void Event_Retire(CEvent* e)
+{
+    if (!e) return;
+    if (g_executing > 0)
+        g_retired.push_back(e);
+    else
+        delete e;
 }
 
 // =============================================================================================

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 class CCode;
 class CInstance;
@@ -52,8 +53,16 @@ public:
     // table is filled after the chunks are read) and answers true. A failure is
     // reported as fatal ("COMPILATION ERROR in code action\n%s") and answers false.
     bool Compile();
-    // Runs the code for self and other (the relative flag cleared meanwhile).
+    // Runs the code for self and other (the relative flag cleared meanwhile), then the actions
+    // added at run time; an action added while these run waits for the next performance.
     bool Execute(CInstance* self, CInstance* other);
+    // One more action of code compiled at run time (Event_CompileAction), owned from now on;
+    // the event's first when it has none.
+    struct Action {
+        CCode* code = nullptr;
+        char* text = nullptr; // the code's text (the unit reads it)
+    };
+    void AddAction(Action action);
     // Present once loaded (or given text).
     bool IsPresent() const { return m_present != 0; }
 
@@ -61,7 +70,15 @@ public:
     char* m_pText = nullptr;  // owned copy of the source text ("" for byte code)
     int32_t m_codeIndex = -1; // byte code: the code-table entry, bound when compiled
     uint8_t m_present = 0;
+    std::vector<Action> m_more; // the actions after the first (owned)
 };
+
+// Compiles code text given at run time under name into an action; false (nothing made) when
+// it does not compile, with the compiler's message recorded (Code_Error_GetText).
+bool Event_CompileAction(const char* text, const char* name, CEvent::Action* out);
+// Deletes an event taken out of its object or time line; while any event code runs (it may be
+// this event's own) the deletion waits until the outermost performance ends.
+void Event_Retire(CEvent* e);
 
 // ---- Current-event state ------------------------------------------------------------------
 struct EventState {

@@ -22,7 +22,7 @@
 void Async_FireEvent(int32_t n)
 {
     if (!((n >= 60 && n <= 64) || n == 67 || n == 69)) return;
-    const std::vector<int32_t>& objects = Object_Lists_Get(EVENT_OTHER, n);
+    const std::vector<int32_t> objects = Object_Lists_Get(EVENT_OTHER, n); // a copy: the events may rebuild the lists
     if (objects.empty()) return;
     const uint64_t stamp = Run_NextEventStamp();
     for (int32_t index : objects) {

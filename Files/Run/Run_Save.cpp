@@ -72,12 +72,31 @@ void Run_SaveRooms(IBuffer* b)
 }
 
 namespace {
-void SaveAll(IBuffer* b)
+void WriteState(IBuffer* b)
 {
-    Console_Output("#! GAME_SAVE\n");
     Run_SaveGlobals(b);
     Variable_Global_Serialise(b);
     Run_SaveRooms(b);
+}
+
+void SaveAll(IBuffer* b)
+{
+    Console_Output("#! GAME_SAVE\n");
+    WriteState(b);
+}
+
+// Whether the state fits a buffer that cannot grow: it is written first into a growing buffer
+// of the same size and alignment from the same place (a wrap buffer: from 0), which must not
+// have grown. A buffer of bytes only (type fast) holds no saved game.
+bool StateFits(IBuffer* b)
+{
+    if (b->IsGrow()) return true;
+    if (b->Type() == eBuffer_Fast) return false;
+    Buffer_Standard scratch(b->Size() > 0 ? b->Size() : 1, eBuffer_Grow, b->Alignment());
+    const int32_t size = scratch.Size();
+    scratch.Seek(eSeek_Start, b->IsWrap() ? 0 : b->Tell());
+    WriteState(&scratch);
+    return scratch.Size() == size && size <= b->Size();
 }
 } // namespace
 
@@ -85,6 +104,10 @@ bool Run_SaveGameToBuffer(int32_t bufferIndex)
 {
     IBuffer* b = Buffer_Get(bufferIndex);
     if (!b) return false;
+    if (!StateFits(b)) {
+        Console_Output("game_save_buffer: the saved game does not fit buffer %d\n", bufferIndex);
+        return false;
+    }
     SaveAll(b);
     return true;
 }

@@ -32,8 +32,9 @@ class IBuffer;
 
 constexpr int32_t kSaveGameVersion = 850;
 
-// game_save_buffer: false when the index names no buffer; else the state is written at the
-// buffer's position.
+// game_save_buffer: false when the index names no buffer, or when the buffer cannot grow and
+// the state does not fit it from its position (a wrap buffer: the state is longer than it; a
+// fast buffer holds bytes only), the buffer then unchanged; else the state is written at the buffer's position.
 bool Run_SaveGameToBuffer(int32_t bufferIndex);
 // game_save: the state into a new buffer, the buffer's used bytes into the file (mapped into
 // the save area). False when the file could not be written.

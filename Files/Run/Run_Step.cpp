@@ -67,11 +67,15 @@ bool Between()
     return Stopped();
 }
 
+// A phase walks a copy of the per-event list as it stood when the phase began: the code it runs
+// may rebuild the lists (object_add, object_set_parent, object_event_clear).
+std::vector<int32_t> ListCopy(int32_t type, int32_t subtype) { return Object_Lists_Get(type, subtype); }
+
 template <class Test>
 void DispatchIf(int32_t type, int32_t subtype, Test&& test)
 {
-    const std::vector<int32_t>& objects = Object_Lists_Get(type, subtype);
-    if (objects.empty()) return;
+    if (Object_Lists_Get(type, subtype).empty()) return;
+    const std::vector<int32_t> objects = ListCopy(type, subtype);
     const uint64_t s = Run_NextEventStamp();
     for (int32_t index : objects) {
         CObject* o = Object_Lookup(index);
@@ -98,7 +102,7 @@ void Run_Alarms()
 {
     const uint64_t s = Run_NextEventStamp();
     for (int32_t n = 0; n < 12; ++n) {
-        for (int32_t index : Object_Lists_Get(EVENT_ALARM, n)) {
+        for (int32_t index : ListCopy(EVENT_ALARM, n)) {
             CObject* o = Object_Lookup(index);
             if (!o) continue;
             for (ObjectInstanceNode* node = o->m_instances.GetHead(); node;) {
@@ -184,7 +188,7 @@ void Run_Mouse()
         Run_MouseEvent(55 + b, false);
     }
     const float cx = float(st.mouseX), cy = float(st.mouseY), px = float(st.mousePrevX), py = float(st.mousePrevY);
-    for (int32_t index : Object_Lists_Get(EVENT_MOUSE, 10)) {
+    for (int32_t index : ListCopy(EVENT_MOUSE, 10)) {
         CObject* o = Object_Lookup(index);
         if (!o) continue;
         const uint64_t s = Run_NextEventStamp();
@@ -196,7 +200,7 @@ void Run_Mouse()
             n = next;
         }
     }
-    for (int32_t index : Object_Lists_Get(EVENT_MOUSE, 11)) {
+    for (int32_t index : ListCopy(EVENT_MOUSE, 11)) {
         CObject* o = Object_Lookup(index);
         if (!o) continue;
         const uint64_t s = Run_NextEventStamp();
@@ -254,7 +258,7 @@ bool Boundary(CInstance* i, float l, float t, float r, float b)
 
 void DispatchRect(int32_t subtype, uint64_t s, bool boundary, float l, float t, float r, float b)
 {
-    for (int32_t index : Object_Lists_Get(EVENT_OTHER, subtype)) {
+    for (int32_t index : ListCopy(EVENT_OTHER, subtype)) {
         CObject* o = Object_Lookup(index);
         if (!o) continue;
         for (ObjectInstanceNode* n = o->m_instances.GetHead(); n;) {
@@ -337,7 +341,8 @@ void Collide(CInstance* i, CInstance* j)
 void Run_Collisions()
 {
     static std::vector<CInstance*> candidates;
-    for (const auto& [ai, bi] : Object_Lists_CollisionPairs()) {
+    const std::vector<std::pair<int32_t, int32_t>> pairs = Object_Lists_CollisionPairs(); // see ListCopy
+    for (const auto& [ai, bi] : pairs) {
         CObject* a = Object_Lookup(ai);
         CObject* b = Object_Lookup(bi);
         if (!a || !b || !a->m_instances.GetHead() || !b->m_instances.GetHead()) continue;

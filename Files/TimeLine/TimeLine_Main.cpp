@@ -16,25 +16,14 @@
 namespace {
 std::vector<CTimeLine*> g_lines;
 std::vector<char*> g_names;
-// Moments and time lines deleted while a moment runs are kept until no moment runs (the code
-// of a moment may delete its own time line).
+// Time lines deleted while a moment runs are kept until no moment runs (the code of a moment
+// may delete its own time line); their moments wait through Event_Retire.
 int32_t g_running = 0;
-std::vector<CEvent*> g_retiredMoments;
 std::vector<CTimeLine*> g_retiredLines;
-
-void Retire(CEvent* e)
-{
-    if (g_running > 0)
-        g_retiredMoments.push_back(e);
-    else
-        delete e;
-}
 
 void FreeRetired()
 {
     if (g_running > 0) return;
-    for (CEvent* e : g_retiredMoments) delete e;
-    g_retiredMoments.clear();
     for (CTimeLine* t : g_retiredLines) delete t;
     g_retiredLines.clear();
 }
@@ -50,7 +39,7 @@ CTimeLine::~CTimeLine() { Clear(); }
 
 void CTimeLine::Clear()
 {
-    for (CEvent* e : m_moments) Retire(e);
+    for (CEvent* e : m_moments) Event_Retire(e);
     m_moments.clear();
     m_times.clear();
 }
@@ -118,7 +107,7 @@ void CTimeLine::DeleteMoment(int32_t time)
 {
     const int32_t k = FindMoment(time);
     if (k < 0) return;
-    Retire(m_moments[size_t(k)]);
+    Event_Retire(m_moments[size_t(k)]);
     m_moments.erase(m_moments.begin() + k);
     m_times.erase(m_times.begin() + k);
 }

@@ -209,6 +209,29 @@ TEST_F(SaveGame, RefusedLoadsLeaveTheGameAsItWas)
     refused(huge, "deactivated count");
 }
 
+TEST_F(SaveGame, ABufferThatCannotHoldTheStateIsLeftAsItWas)
+{
+    Place(Room(), Obj("o"), 10, 20);
+    Start();
+    const int32_t grow = NewBuffer();
+    ASSERT_TRUE(Run_SaveGameToBuffer(grow));
+    const std::vector<uint8_t> good = Saved(grow);
+    const int32_t length = int32_t(good.size());
+    // Fixed buffers: one byte short from the position is refused, untouched; exactly enough fits.
+    for (int32_t spare : {-1, 0}) {
+        const int32_t index = Buffer_Create(8 + length + spare, eBuffer_Fixed, 1);
+        IBuffer* b = Buffer_Get(index);
+        b->Seek(eSeek_Start, 8);
+        EXPECT_EQ(Run_SaveGameToBuffer(index), spare == 0) << spare;
+        EXPECT_EQ(b->Tell(), spare == 0 ? 8 + length : 8) << spare;
+        const std::vector<uint8_t> bytes(b->Data() + 8, b->Data() + b->Size());
+        if (spare == 0) EXPECT_EQ(bytes, good);
+        else EXPECT_EQ(bytes, std::vector<uint8_t>(size_t(length - 1), 0));
+    }
+    EXPECT_FALSE(Run_SaveGameToBuffer(Buffer_Create(length - 1, eBuffer_Wrap, 1))) << "it would write over its start";
+    EXPECT_FALSE(Run_SaveGameToBuffer(Buffer_Create(4 * length, eBuffer_Fast, 1))) << "bytes only";
+}
+
 TEST_F(SaveGame, KeptRoomsInstancesStayDetachedAfterALoad)
 {
     const int32_t o = Obj("o");

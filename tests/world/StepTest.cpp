@@ -7,6 +7,7 @@
 #include "Files/Code/Code_Function.h"
 #include "Files/Code/Code_Variable.h"
 #include "Files/Code/Variable_BuiltIn.h"
+#include "Files/Function/Function_Registrars.h"
 #include "Files/Option/Options.h"
 #include "Files/Path/Path.h"
 #include "Files/Run/Run_Commands.h"
@@ -40,6 +41,7 @@ protected:
             Function_Add("test_user0", TestUser0, 0);
             Function_Add("test_moment_clear", TestMomentClear, 2);
             Function_Add("test_timeline_delete", TestTimeLineDelete, 1);
+            InitFunctions_Resource(); // timeline_moment_add, object_event_clear
         }
         WorldTest::SetUp();
     }
@@ -107,6 +109,19 @@ TEST_F(StepTest, InstancesCreatedDuringAPassWaitForTheNextPass)
     g_Log.clear();
     Frames(1);
     EXPECT_EQ(LogText(), "step:100001 end:100001 end:100002");
+}
+
+TEST_F(StepTest, ACopyOfAnInstanceBeingDestroyedLivesOn)
+{
+    int32_t o = Obj("o");
+    Ev(o, EVENT_CREATE, 0, "test_log('create', id);");
+    Ev(o, EVENT_STEP, 0, "test_log('step', id); if (id == 100001) { instance_destroy(); instance_copy(true); }");
+    Place(Room(), o, 0, 0);
+    Start();
+    g_Log.clear();
+    Frames(2);
+    EXPECT_EQ(LogText(), "step:100001 create:100002 step:100002");
+    EXPECT_EQ(Inst(100001), nullptr);
 }
 
 TEST_F(StepTest, AlarmAtZeroNeverFiresAndRoomSwitchStopsTheStep)
@@ -243,6 +258,45 @@ TEST_F(StepTest, TimeLineCodeThatEditsItsTimeLineIsSeenByTheLaterMoments)
     Frames(1);
     EXPECT_EQ(LogText(), "m0");
     EXPECT_FALSE(TimeLine_Exists(t));
+}
+
+TEST_F(StepTest, APhaseGoesOnOverTheObjectsItBeganWith)
+{
+    // A step event that gives its object many new children rebuilds the per-event lists.
+    int32_t a = Obj("a");
+    int32_t b = Obj("b", a);
+    Ev(a, EVENT_STEP, 0, "test_log('step', object_index); if (object_index == a) repeat (40) object_set_parent(object_add(), a);");
+    int32_t r = Room();
+    Place(r, a, 0, 0);
+    Place(r, b, 0, 0);
+    Start();
+    Frames(1);
+    EXPECT_EQ(LogText(), "step:" + std::to_string(a) + " step:" + std::to_string(b));
+}
+
+TEST_F(StepTest, EventsAndMomentsChangedByTheirOwnCode)
+{
+    // Code added to a moment runs from its next performance, after the moment's own code; a
+    // moment may add to itself while it runs. Code that does not compile changes nothing.
+    int32_t t = TimeLine_Add();
+    CEvent* m0 = TimeLine_Data(t)->AddMoment(0);
+    m0->SetText("test_log('m0'); timeline_moment_add(0, 0, \"test_log('added');\"); "
+                "timeline_moment_add(0, 2, \"test_log('m2');\"); timeline_moment_add(0, 3, \"test_log(\");");
+    ASSERT_TRUE(m0->Compile());
+    // A step event that removes itself finishes, and is gone from the next step.
+    int32_t o = Obj("o");
+    Ev(o, EVENT_STEP, 0, "test_log('step'); object_event_clear(object_index, 3, 0); test_log('cleared');");
+    Place(Room(), o, 0, 0, "timeline_index = 0; timeline_running = true; timeline_loop = true; timeline_speed = 2;");
+    Start();
+    Frames(1);
+    EXPECT_EQ(LogText(), "m0 step cleared");
+    EXPECT_EQ(TimeLine_Data(t)->FindMoment(3), -1) << "the code that does not compile made no moment";
+    g_Log.clear();
+    Frames(1);
+    EXPECT_EQ(LogText(), "m2") << "the new moment, the step event gone";
+    g_Log.clear();
+    Frames(1);
+    EXPECT_EQ(LogText(), "m0 added");
 }
 
 TEST_F(StepTest, PathEndActions)
