@@ -78,7 +78,7 @@ void DeliverPurchase(const Purchase& p)
     if (p.serial == 0 || DS_Map_Serial(p.map) != p.serial) return; // no map, or it went before its delivery
     RunState& st = Run_State();
     st.asyncLoad = p.map;
-    const std::vector<int32_t>& objects = Object_Lists_Get(EVENT_OTHER, 66);
+    const std::vector<int32_t> objects = Object_Lists_Get(EVENT_OTHER, 66); // a copy: the events may rebuild the lists
     const uint64_t stamp = Run_NextEventStamp();
     for (int32_t index : objects) {
         CObject* o = Object_Lookup(index);

@@ -32,6 +32,19 @@ namespace {
 using e2e::Quote;
 using Clock = std::chrono::steady_clock;
 
+// How soon a signalled game must be gone: within a second; the sanitizer build's shutdown
+// (its leak check at exit) takes a good part of a second by itself on a loaded machine.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ZB_TEST_SANITIZED 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(ZB_TEST_SANITIZED)
+constexpr double kPromptly = 3.0;
+#else
+constexpr double kPromptly = 1.0;
+#endif
+
 // A packed game in a scratch folder, its save area under <scratch>/data.
 class HostileGames : public ::testing::Test {
 protected:
@@ -209,7 +222,7 @@ TEST_F(HostileGames, SigtermEndsAnEndlessLoopInOrder)
         std::this_thread::sleep_for(std::chrono::milliseconds(200)); // well inside the loop
         const auto [status, seconds] = SignalAndWait(pid, SIGTERM, 30);
         ASSERT_NE(status, -1) << "SIGTERM did not end the game\n" << Log();
-        EXPECT_LT(seconds, 1.0);
+        EXPECT_LT(seconds, kPromptly);
         // The shutdown ran (the INI is written), then the process ended by the signal.
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
         const std::string ini = Scratch_ReadFile(area + "/run.ini");
@@ -233,7 +246,7 @@ TEST_F(HostileGames, ASecondSignalEndsAGameWhoseEndLoopsToo)
     EXPECT_EQ(waitpid(pid, &status, WNOHANG), 0) << "the first signal ended the game's end";
     const auto [second, seconds] = SignalAndWait(pid, SIGINT, 30);
     ASSERT_NE(second, -1) << "the second SIGINT did not end the game\n" << Log();
-    EXPECT_LT(seconds, 1.0);
+    EXPECT_LT(seconds, kPromptly);
     EXPECT_TRUE(WIFSIGNALED(second) && WTERMSIG(second) == SIGINT) << second;
     const std::string ini = Scratch_ReadFile(area + "/run.ini");
     EXPECT_NE(ini.find("ended=1"), std::string::npos) << ini << Log();
@@ -249,7 +262,7 @@ TEST_F(HostileGames, ASignalWhileNoFrameRunsEndsAtOnce)
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     const auto [status, seconds] = SignalAndWait(pid, SIGTERM, 30);
     ASSERT_NE(status, -1) << "SIGTERM did not end the game\n" << Log();
-    EXPECT_LT(seconds, 1.0);
+    EXPECT_LT(seconds, kPromptly);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
     const std::string ini = Scratch_ReadFile(area + "/run.ini");
     EXPECT_NE(ini.find("looped=1"), std::string::npos) << ini << Log();
