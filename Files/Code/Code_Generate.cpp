@@ -203,11 +203,13 @@ bool CodeGenerator::Constant(const CodeNode* node)
 
 bool CodeGenerator::Call(const CodeNode* node)
 {
+    // The arguments stay on the type stack until the call takes them, as they stay on the
+    // machine's stack: calls nested in arguments are bounded by what the machine holds.
     for (int32_t i = node->childCount - 1; i >= 0; --i) {
         if (!Expression(&node->children[i])) return false;
         ToVariable();
-        PopType();
     }
+    for (int32_t i = 0; i < node->childCount; ++i) PopType();
     Op(VMOP_CALL, VMT_INT, 0, uint32_t(node->childCount));
     Reference(m_functionRefs, node->id);
     Word(uint32_t(node->id));
