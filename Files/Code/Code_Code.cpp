@@ -53,20 +53,22 @@ CodeCompilerHooks g_hooks = {nullptr, nullptr, nullptr};
 
 char g_emptyText[1] = {0};
 
-void GatherArrays(CodeNode* node, std::unordered_set<CodeNode*>& arrays, std::vector<CodeNode*>& order)
+// Frees every node's text and gathers every children array once (an array shared by two
+// nodes once), in the order met. The walk keeps its own stack: a chain of operators makes a
+// tree as deep as the chain is long.
+void FreeTextsGatherArrays(CodeNode* root, std::vector<CodeNode*>& order)
 {
-    if (!node->children || node->childCount <= 0) return;
-    if (!arrays.insert(node->children).second) return;
-    order.push_back(node->children);
-    for (int32_t i = 0; i < node->childCount; ++i) GatherArrays(&node->children[i], arrays, order);
-}
-
-void FreeTexts(CodeNode* node, std::unordered_set<CodeNode*>& seen)
-{
-    Value_FreeString(&node->value);
-    if (!node->children || node->childCount <= 0) return;
-    if (!seen.insert(node->children).second) return;
-    for (int32_t i = 0; i < node->childCount; ++i) FreeTexts(&node->children[i], seen);
+    std::unordered_set<CodeNode*> seen;
+    std::vector<CodeNode*> pending{root};
+    while (!pending.empty()) {
+        CodeNode* node = pending.back();
+        pending.pop_back();
+        Value_FreeString(&node->value);
+        if (!node->children || node->childCount <= 0) continue;
+        if (!seen.insert(node->children).second) continue;
+        order.push_back(node->children);
+        for (int32_t i = node->childCount - 1; i >= 0; --i) pending.push_back(&node->children[i]);
+    }
 }
 
 } // namespace
@@ -76,11 +78,8 @@ void FreeTexts(CodeNode* node, std::unordered_set<CodeNode*>& seen)
 void Code_Tree_Free(CodeNode* node, bool freeNode)
 {
     if (!node) return;
-    std::unordered_set<CodeNode*> seen;
-    FreeTexts(node, seen);
-    std::unordered_set<CodeNode*> arrays;
     std::vector<CodeNode*> order;
-    GatherArrays(node, arrays, order);
+    FreeTextsGatherArrays(node, order);
     for (CodeNode* a : order) MEM_FREE(a);
     node->children = nullptr;
     node->childCount = 0;

@@ -187,6 +187,10 @@ void Code_Compiler_Init();
 // Units compiled at run time keep their (offset, source position) pairs while this is set (the
 // debuggers need the lines of code given as text; off by default, it costs memory).
 void Code_SetWriteDebugInfo(bool on);
+// While this is set, a name without scope that is declared globalvar when a unit is compiled
+// is written with the global scope (CodeGenerator::SetGlobalsByDeclaration). For the game
+// packer: the runner that plays packed byte code never compiles the declarations.
+void Code_SetGlobalsByDeclaration(bool on);
 // Frees what the compiler keeps between compilations: nothing, every compilation frees its own
 // lists and tree. Kept for the shutdown order.
 void Code_Free();

@@ -40,10 +40,13 @@ void ClearTree(CCode* code)
     Code_Node_Init(&code->m_tree, 0);
 }
 
+bool g_globalsByDeclaration = false;
+
 bool Generate(CCode* code, bool writeDebug, CodeGenerator* generator, VMBuffer** outCode, VMBuffer** outDebug)
 {
     generator->Start(16, 16);
     generator->SetWriteDebug(writeDebug);
+    generator->SetGlobalsByDeclaration(g_globalsByDeclaration);
     Code_Error_ClearRecorded();
     bool ok = code->m_kind == CODE_PROGRAM ? generator->CompileProgram(code, &code->m_tree)
                                            : generator->CompileExpression(code, &code->m_tree);
@@ -83,6 +86,8 @@ bool g_writeDebugInfo = false;
 } // namespace
 
 void Code_SetWriteDebugInfo(bool on) { g_writeDebugInfo = on; }
+
+void Code_SetGlobalsByDeclaration(bool on) { g_globalsByDeclaration = on; }
 
 bool Code_GenerateUnit(CCode* code, VMBuffer** outCode, VMBuffer** outDebug)
 {

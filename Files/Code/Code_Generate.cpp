@@ -203,11 +203,13 @@ bool CodeGenerator::Constant(const CodeNode* node)
 
 bool CodeGenerator::Call(const CodeNode* node)
 {
+    // The arguments stay on the type stack until the call takes them, as they stay on the
+    // machine's stack: calls nested in arguments are bounded by what the machine holds.
     for (int32_t i = node->childCount - 1; i >= 0; --i) {
         if (!Expression(&node->children[i])) return false;
         ToVariable();
-        PopType();
     }
+    for (int32_t i = 0; i < node->childCount; ++i) PopType();
     Op(VMOP_CALL, VMT_INT, 0, uint32_t(node->childCount));
     Reference(m_functionRefs, node->id);
     Word(uint32_t(node->id));
@@ -278,8 +280,10 @@ bool CodeGenerator::Binary(const CodeNode* node)
 bool CodeGenerator::VariableParts(const CodeNode* node, uint32_t* operand, uint32_t* field)
 {
     uint32_t id = uint32_t(node->id) & VMREF_ID_MASK;
+    // A plain name that is declared globalvar reaches the global, now or when the code runs.
+    const bool global = m_globalsByDeclaration && Variable_Global_IsDeclared(node->id);
     if (node->kind == NODE_SIMPLE_VAR) {
-        int32_t s = node->scope;
+        int32_t s = node->scope == SCOPE_PLAIN && global ? SCOPE_GLOBAL : node->scope;
         if (s >= SCOPE_INSTANCE_BASE && s - SCOPE_INSTANCE_BASE <= 32767) {
             *field = uint32_t(s - SCOPE_INSTANCE_BASE) & 0xFFFF;
             *operand = id | VMREF_SCOPE_IN_WORD | VMREF_INSTANCE | VMREF_NO_INDEX;
@@ -304,7 +308,12 @@ bool CodeGenerator::VariableParts(const CodeNode* node, uint32_t* operand, uint3
         if (t != VMT_INT) Convert(t, VMT_INT);
         return true;
     };
-    if (!toInt(&node->children[0])) return false;
+    const CodeNode* scope = &node->children[0];
+    if (global && scope->kind == NODE_CONSTANT && scope->value.kind == VALUE_REAL && scope->value.real == double(SCOPE_PLAIN)) {
+        PushInt(SCOPE_GLOBAL);
+    } else if (!toInt(scope)) {
+        return false;
+    }
     *field = 0;
     *operand = id;
     if (node->childCount == 1) {

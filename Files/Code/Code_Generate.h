@@ -42,6 +42,10 @@ public:
     void SetWriteDebug(bool on) { m_writeDebug = on; }
     // Collects the operand references (off by default).
     void SetCollectReferences(bool on) { m_collect = on; }
+    // A name without scope that is declared globalvar when the code is compiled is written
+    // with the global scope (off by default: code compiled at run time leaves the choice to
+    // the machine, which asks when it runs). For byte code that is run by another process.
+    void SetGlobalsByDeclaration(bool on) { m_globalsByDeclaration = on; }
     // Hands both buffers over (sizes = bytes written); the caller owns them.
     void Finish(VMBuffer** code, VMBuffer** debug);
 
@@ -133,6 +137,7 @@ private:
     size_t m_loopSwitchBase = 0;
     bool m_writeDebug = false;
     bool m_collect = false;
+    bool m_globalsByDeclaration = false;
     std::unordered_map<std::string, int32_t> m_stringIndex;
 };
 

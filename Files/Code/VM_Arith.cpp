@@ -270,11 +270,7 @@ bool Arith(uint32_t op, const Num& a, const Num& b, Num& r, const char** message
         case VMOP_SUB: r.r = x - y; break;
         case VMOP_MUL: r.r = x * y; break;
         case VMOP_DIV: r.r = x / y; break;
-        case VMOP_REM: {
-            int32_t xi = Real_TruncToInt32(x), yi = Real_TruncToInt32(y);
-            r.r = (xi == INT32_MIN && yi == -1) ? double(INT32_MIN) : double(xi / yi);
-            break;
-        }
+        case VMOP_REM: r.r = VM_RemReal(x, y); break;
         case VMOP_MOD: r.r = VM_ModReal(x, y); break;
         default: break;
         }

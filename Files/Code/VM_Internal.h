@@ -425,8 +425,10 @@ inline double VM_ModByMagic(double x, uint32_t ad, uint64_t m, double d)
 // div of two reals: the integer quotient of both truncated to int32 (y truncates to non-zero).
 inline double VM_RemReal(double x, double y)
 {
-    int32_t xi = Real_TruncToInt32(x), yi = Real_TruncToInt32(y);
-    return (xi == INT32_MIN && yi == -1) ? double(INT32_MIN) : double(xi / yi);
+    // In 64 bits, as the compiler folds it: the smallest integer divided by -1 is 2147483648
+    // under both executors.
+    int64_t xi = Real_TruncToInt32(x), yi = Real_TruncToInt32(y);
+    return double(xi / yi);
 }
 
 // Text to number in the C locale: blanks skipped, the longest decimal prefix (no hex, inf or

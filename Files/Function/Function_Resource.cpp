@@ -146,13 +146,19 @@ ZB_BUILTIN(F_AssetGetType)
     else if (TimeLine_Find(name) >= 0) kind = 8;
     SetReal(result, kind);
 }
-// script_execute(index, arguments...): the script's result.
+// script_execute(index, arguments...): the script's result. A script that fails (under the
+// tree interpreter; the machine reports its own errors) is reported here, as a failing call
+// of the script by name is, and gives "ERROR".
 ZB_BUILTIN(F_ScriptExecute)
 {
     SetReal(result, 0);
     if (argc < 1) return;
     const ScriptArguments a{argc - 1, args + 1};
-    Script_Execute(NumRound(args, 0), self, other, argc - 1, result, &a);
+    const int32_t index = NumRound(args, 0);
+    if (!Script_Execute(index, self, other, argc - 1, result, &a) && Script_Exists(index)) {
+        Code_Error_Report(Code_Error_GetText(), false);
+        Code_Error_ClearRecorded();
+    }
 }
 ZB_BUILTIN(F_ScriptGetText)
 {

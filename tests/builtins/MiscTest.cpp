@@ -7,10 +7,13 @@
 #include "Files/Code/Code_Function.h"
 #include "Files/Code/Code_Variable.h"
 #include "Files/Code/Variable_BuiltIn.h"
+#include "Files/Code/Code_Error.h"
 #include "Files/Function/Function_Misc.h"
+#include "Files/Function/Function_World.h"
 #include "Files/Function/Function_Registrars.h"
 #include "Files/Object/Instance.h"
 #include "Files/Object/Object.h"
+#include "Files/Script/Script_Main.h"
 #include "Files/Support/CommandLine.h"
 #include "Files/Support/LoadSave.h"
 #include "support/ScratchFolder.h"
@@ -138,6 +141,26 @@ TEST_F(MiscBuiltins, ExecuteStringUnderTheTreeInterpreter)
 {
     g_StartupOptions.byteCodeInterpreter = 0;
     EXPECT_EQ(Call("execute_string", {"return argument0 * 3", 5}).Real(), 15);
+    g_StartupOptions.byteCodeInterpreter = 1;
+}
+
+TEST_F(MiscBuiltins, ScriptExecuteReportsAFailingScriptUnderTheTreeInterpreter)
+{
+    Function_Resource_Register();
+    g_StartupOptions.byteCodeInterpreter = 0;
+    Script_Add("scr_fails", "return argument0 + undefined_name;", -1);
+    Script_Add("scr_sum", "return argument0 + argument1;", -1);
+    ASSERT_TRUE(Script_Prepare());
+    EXPECT_EQ(Call("script_execute", {1, 40, 2}).Real(), 42);
+    EXPECT_EQ(Errors(), 0);
+    EXPECT_EQ(Call("script_execute", {0, 1}).Text(), "ERROR");
+    EXPECT_EQ(Errors(), 1);
+    EXPECT_TRUE(Logged("In script scr_fails:\n")) << Log();
+    EXPECT_TRUE(Logged("Unknown variable undefined_name")) << Log();
+    EXPECT_FALSE(Code_Error_Recorded()); // the next error of the same code is not swallowed
+    // A script that does not exist is no error.
+    EXPECT_EQ(Call("script_execute", {7}).Real(), 0);
+    EXPECT_EQ(Errors(), 1);
     g_StartupOptions.byteCodeInterpreter = 1;
 }
 

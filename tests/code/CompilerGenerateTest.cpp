@@ -168,3 +168,23 @@ TEST_F(CompilerGenerateTest, TheMachineAcceptsTheCorpus)
         EXPECT_TRUE(VM_Prepare(code.m_pCode, &why)) << c.first << ": " << why;
     }
 }
+
+TEST_F(CompilerGenerateTest, NestedCallsAreBoundedByWhatTheMachineHolds)
+{
+    // Calls nested in the arguments of calls: the pending arguments of every level lie on the
+    // machine's stack at once. Within the parser's nesting limit, code either compiles to byte
+    // code the machine accepts or is refused when compiled.
+    auto nested = [](int levels) {
+        std::string args, text = "1";
+        for (int i = 0; i < 15; ++i) args += ", " + std::to_string(i);
+        for (int i = 0; i < levels; ++i) text = "count(" + text + args + ")";
+        return "x = " + text;
+    };
+    const std::string text = nested(40); // the unit does not copy its text
+    CCode fits(text.c_str(), false);
+    ASSERT_TRUE(fits.Compile("t"));
+    std::string why;
+    EXPECT_TRUE(VM_Prepare(fits.m_pCode, &why)) << why;
+    const std::string deep = CompileError(nested(CODE_MAX_NESTING - 8).c_str());
+    EXPECT_NE(deep.find("Expression too complex."), std::string::npos) << deep;
+}

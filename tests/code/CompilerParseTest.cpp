@@ -187,6 +187,10 @@ TEST_F(CompilerParseTest, LimitsAreCompileErrors)
     std::string chain = "x = a";
     for (int i = 0; i < CODE_MAX_TREE_DEPTH + 10; ++i) chain += "+a";
     EXPECT_NE(CompileError(chain.c_str()).find("Code nested too deeply."), std::string::npos);
+    // A chain far past the limit is refused as well, and its tree released without recursion.
+    chain = "x = a";
+    for (int i = 0; i < 300000; ++i) chain += "+a";
+    EXPECT_NE(CompileError(chain.c_str()).find("Code nested too deeply."), std::string::npos);
     std::string locals = "var v0";
     for (int i = 1; i <= CODE_MAX_LOCALS; ++i) locals += ", v" + std::to_string(i);
     EXPECT_NE(CompileError(locals.c_str()).find("Too many local variable declarations."), std::string::npos);

@@ -152,6 +152,7 @@ TEST_F(VMOperatorTest, Arithmetic)
         {"rem", "d:7.9", "d:2.9", 'd', "d:3"},
         {"rem", "d:1", "d:0.5", 'd', "e:DoRem :: Divide by zero"},
         {"rem", "i:-2147483648", "i:-1", 'i', "i:-2147483648"},
+        {"rem", "v:-2147483648", "v:-1", 'v', "v:2147483648"}, // as the compiler folds it
         {"rem", "v:7", "i:2", 'v', "v:3"},
         {"rem", "s:a", "s:b", 's', "e:DoRem :: Execution Engine - Cannot operate on string type"},
         {"rem", "f:1", "i:2", 'i', "e:DoRem :: Execution Error"},

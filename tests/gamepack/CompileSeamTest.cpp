@@ -126,3 +126,41 @@ TEST(CompileSeam, CompileErrorsStopPackingWithTheirText)
         << error;
     Code_SetCompilerHooks(saved);
 }
+
+TEST(CompileSeam, GlobalvarNamesArePackedWithTheGlobalScope)
+{
+    // The runner that plays packed byte code never compiles the declaration, wherever it
+    // stands: here in the object's code, compiled after the script that uses the names.
+    const CodeCompilerHooks* saved = Code_GetCompilerHooks();
+    Code_SetCompilerHooks(nullptr);
+    GamePack_SetCompiler(nullptr);
+    PackOutput out = TestPack(R"({"mode": "bytecode",
+      "scripts": [{"name": "s", "code": "gv += 1; gva[2] = gv; mine = 1;"}],
+      "objects": [{"name": "o", "events": [{"type": "create", "code": "globalvar gv, gva; gv = 3;"}]}]})",
+                              ".");
+    ASSERT_FALSE(out.game.empty());
+    TestLoad load;
+    TestLoad_Run(load, out.game);
+    ASSERT_TRUE(load.ok);
+    ASSERT_EQ(Code_Table_Count(), 2);
+    // The scope in the word's field (its first two bytes): -5 global, -6 a plain name.
+    auto scopes = [](const std::string& listing, const std::string& name) {
+        std::string found;
+        size_t at = 0;
+        while ((at = listing.find("$" + name + "$", at)) != std::string::npos) {
+            size_t line = listing.rfind('\n', at) + 1;
+            found += listing.substr(line + 11, 4) + " ";
+            at = listing.find('\n', at);
+        }
+        return found;
+    };
+    const std::string script = Disassembly(Code_Table_Code(0)), object = Disassembly(Code_Table_Code(1));
+    EXPECT_EQ(scopes(script, "gv"), "fbff fbff fbff ") << script;
+    EXPECT_EQ(scopes(script, "mine"), "faff ") << script;
+    EXPECT_EQ(scopes(object, "gv"), "fbff ") << object;
+    // gva[2]: the global scope goes on the stack before the index.
+    EXPECT_NE(script.find("push.i    -5\n"), std::string::npos) << script;
+    Code_SetCompilerHooks(saved);
+    Header_Clear(g_GameHeader);
+    Code_Clear();
+}

@@ -645,9 +645,13 @@ bool Builder::Build(PackOutput& out)
                 AddUnit("Instance." + r.name + "." + std::to_string(k), r.instances[k].code);
         }
         GamePack_PrepareCompiler(p);
+        // Twice: a globalvar declaration reaches every piece of code, also the pieces
+        // compiled before the one that declares it (the runner compiling the source declares
+        // all before any code runs).
         bool compiled = true;
-        for (Unit& u : units)
-            if (!(compiled = GamePack_Compile(u.code->text, u.name, u.compiled, error))) break;
+        for (int pass = 0; pass < 2 && compiled; ++pass)
+            for (Unit& u : units)
+                if (!(compiled = GamePack_Compile(u.code->text, u.name, u.compiled, error))) break;
         GamePack_ReleaseCompiler();
         if (!compiled) return false;
     }

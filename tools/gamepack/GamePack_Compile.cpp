@@ -160,11 +160,13 @@ void GamePack_PrepareCompiler(const PackProject& p)
         values.push_back(value.c_str());
     }
     Code_Constant_DefineGame(int32_t(names.size()), names.data(), values.data());
+    Code_SetGlobalsByDeclaration(true);
     Console_Set(saved);
 }
 
 void GamePack_ReleaseCompiler()
 {
+    Code_SetGlobalsByDeclaration(false);
     Script_Free();
     Code_Constant_Free();
     for (int k = 0; k < RESOURCE_KIND_COUNT; ++k) {

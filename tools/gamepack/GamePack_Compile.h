@@ -35,7 +35,9 @@ struct PackProject;
 // Gets the runner's tables ready for compiling a game's code, as start-up does for the game:
 // the built-in functions and the compiler (once; a compiler already installed, such as a
 // test's, is kept), the built-in and the game's constants, the game's scripts (so calls of
-// scripts resolve) and the names of its resources (so they read as their indexes).
+// scripts resolve) and the names of its resources (so they read as their indexes). Names
+// declared globalvar are compiled with the global scope: the runner that plays the byte
+// code never sees the declarations.
 void GamePack_PrepareCompiler(const PackProject& project);
 // Empties those tables again once the game's code is compiled.
 void GamePack_ReleaseCompiler();
