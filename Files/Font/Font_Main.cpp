@@ -50,6 +50,9 @@ inline void Put(V24* v, float x, float y, uint32_t c, float u, float t)
     v->v = t;
 }
 
+// Glyph shifts take any 32-bit separation; widths made of them stay in 32 bits.
+int32_t SaturateToInt32(int64_t v) { return (int32_t)std::clamp<int64_t>(v, INT32_MIN, INT32_MAX); }
+
 int32_t Length(const char16_t* text)
 {
     int32_t n = 0;
@@ -269,7 +272,8 @@ void CFontZB::CreateFromSprite(int32_t spriteIndex, const char* utf8, bool propo
                 right = s->pageEntries[i]->xOffset + s->pageEntries[i]->targetWidth;
             }
         }
-        glyphs[i] = FontGlyph{chars[(size_t)i], 0, 0, i, s->height, right + separation - left, -left};
+        const int32_t shift = SaturateToInt32((int64_t)right + separation - left);
+        glyphs[i] = FontGlyph{chars[(size_t)i], 0, 0, i, s->height, shift, -left};
         if (chars[(size_t)i] != 32 && glyphs[i].shift > widest) widest = glyphs[i].shift;
         if (s->height > lineHeight) lineHeight = s->height;
     }
@@ -303,10 +307,10 @@ int32_t CFontZB::GetShift(uint16_t character) const
 
 int32_t CFontZB::TextWidth(const char16_t* text) const
 {
-    int32_t w = 0;
+    int64_t w = 0;
     if (text)
         for (; *text; ++text) w += GetShift((uint16_t)*text);
-    return w;
+    return SaturateToInt32(w);
 }
 
 // ============================================================================================
@@ -456,7 +460,7 @@ void CFontZB::DrawColour(float x, float y, const char16_t* text, uint32_t c1, ui
     const CSprite* s = sprite >= 0 ? Sprite_Data(sprite) : nullptr;
     if (sprite >= 0 && !s) return;
     float pen = x;
-    int32_t p = 0;
+    int64_t p = 0; // shifts can be any 32-bit value
     for (; *text; ++text) {
         const FontGlyph* g = GetGlyph((uint16_t)*text);
         if (!g) continue;
@@ -488,7 +492,7 @@ void CFontZB::DrawTransformedColour(float x, float y, const char16_t* text, floa
     if (sprite >= 0 && !spr) return;
     const float a = angle * kDegToRad, s = std::sin(a), c = std::cos(a);
     float px = x, py = y;
-    int32_t p = 0;
+    int64_t p = 0; // shifts can be any 32-bit value
     for (; *text; ++text) {
         const FontGlyph* g = GetGlyph((uint16_t)*text);
         if (!g) continue;

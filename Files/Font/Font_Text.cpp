@@ -147,7 +147,7 @@ void GR_Text_SplitLines(const char* text, int32_t wrap, TStringList* list, const
     while (start < n) {
         int32_t i = start;
         while (i < n && buf[(size_t)i] == ' ') ++i; // leading spaces stay but are not measured
-        int32_t sum = 0;
+        int64_t sum = 0; // shifts can be any 32-bit value
         while (i < n && buf[(size_t)i] != 13 && sum < wrap) {
             sum += font ? font->GetShift((uint16_t)buf[(size_t)i]) : 0;
             ++i;
@@ -223,7 +223,7 @@ void Layout(float x, float y, const char* text, int32_t separation, int32_t wrap
         const char16_t* line = lines.Line(i);
         if (line[0] != 0) {
             const int32_t width = font->TextWidth(line);
-            const int32_t offset = g_text.halign == 1 ? -(width / 2) : g_text.halign == 2 ? -width : 0;
+            const int64_t offset = g_text.halign == 1 ? -(width / 2) : g_text.halign == 2 ? -(int64_t)width : 0;
             draw(font, x + (float)offset, y, line);
         }
         y += (float)step;

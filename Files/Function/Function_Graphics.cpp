@@ -1,6 +1,7 @@
 // Built-in script functions of the graphics layer (see Graphics_Builtins.h).
 #include "Files/Function/Function_Graphics.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -136,18 +137,15 @@ ZB_BUILTIN(F_DrawGetPixel)
 // Writes the screen rectangle as a PNG file (bytes R, G, B, A).
 bool SaveScreen(const char* name, int32_t x, int32_t y, int32_t w, int32_t h)
 {
-    int32_t sw = GR_Window_GetScreenWidth(), sh = GR_Window_GetScreenHeight();
-    if (x < 0) {
-        w += x;
-        x = 0;
-    }
-    if (y < 0) {
-        h += y;
-        y = 0;
-    }
-    if ((int64_t)x + w > sw) w = sw - x;
-    if ((int64_t)y + h > sh) h = sh - y;
-    if (w < 1 || h < 1) return false;
+    const int32_t sw = GR_Window_GetScreenWidth(), sh = GR_Window_GetScreenHeight();
+    // The part of the rectangle on the screen, worked out in 64 bits (any 32-bit corners).
+    const int64_t left = std::max<int64_t>(x, 0), top = std::max<int64_t>(y, 0);
+    const int64_t right = std::min<int64_t>((int64_t)x + w, sw), bottom = std::min<int64_t>((int64_t)y + h, sh);
+    if (right - left < 1 || bottom - top < 1) return false;
+    x = (int32_t)left;
+    y = (int32_t)top;
+    w = (int32_t)(right - left);
+    h = (int32_t)(bottom - top);
     uint32_t* px = GR_D3D_ReadBackBufferRect(sw, sh, x, y, w, h);
     if (!px) return false;
     for (int64_t i = 0; i < (int64_t)w * h; ++i) {

@@ -517,12 +517,34 @@ void GR_Texture_DrawGeneralTPE(TexturePageEntry* e, float left, float top, float
 // Tiles drawn by one call at most (a view of absurd size must not hang the frame).
 static const int64_t kMaxTiles = 1 << 20;
 
+// The first of p, p + step, p + 2 step, ... that reaches past edge (p + step >= edge), found
+// in one step however far away the edge lies (a view near 2^31 with 1-pixel tiles).
+static double StepUpTo(double p, double step, double edge)
+{
+    if (edge > p + step) p += std::ceil((edge - step - p) / step) * step;
+    return p;
+}
+
+// An area tiles can be placed in: finite, within 2^52 of the origin.
+static bool TileableArea(float x, float y, float w, float h)
+{
+    const double limit = 4503599627370496.0;
+    return std::fabs(x) < limit && std::fabs(y) < limit && std::fabs(w) < limit && std::fabs(h) < limit;
+}
+
+// The first of p, p - step, p - 2 step, ... below edge.
+static double StepDownBelow(double p, double step, double edge)
+{
+    if (p >= edge) p -= (std::floor((p - edge) / step) + 1) * step;
+    return p;
+}
+
 void GR_Texture_DrawTiled(int32_t id, float xorig, float yorig, float x, float y, float xscale, float yscale,
                           bool htiled, bool vtiled, float viewX, float viewY, float viewW, float viewH,
                           uint32_t colour, float alpha)
 {
     TextureSlot* s = GR_Texture_GetSlot(id);
-    if (!s) return;
+    if (!s || !TileableArea(viewX, viewY, viewW, viewH)) return;
     int32_t w = Real_TruncToInt32(s->width * xscale), h = Real_TruncToInt32(s->height * yscale);
     if (w < 1 || h < 1) return;
     float left = -xscale * xorig, right = left + s->width * xscale;
@@ -534,7 +556,7 @@ void GR_Texture_DrawTiled(int32_t id, float xorig, float yorig, float x, float y
     if (htiled) {
         ix %= w;
         if (ix > 0) ix -= w;
-        while (viewX > (float)(ix + w)) ix += w;
+        ix = (int64_t)StepUpTo((double)ix, w, viewX);
     }
     if (viewX + viewW <= (float)ix) return;
     int64_t tiles = 0;
@@ -543,7 +565,7 @@ void GR_Texture_DrawTiled(int32_t id, float xorig, float yorig, float x, float y
         if (vtiled) {
             iy %= h;
             if (iy > 0) iy -= h;
-            while (viewY > (float)(iy + h)) iy += h;
+            iy = (int64_t)StepUpTo((double)iy, h, viewY);
         }
         while (viewY + viewH > (float)iy) {
             float p[8] = {ix + left, iy + top, ix + right, iy + top, ix + right, iy + bottom, ix + left, iy + bottom};
@@ -561,7 +583,7 @@ void GR_Texture_DrawTiledTPE(TexturePageEntry* e, float xorig, float yorig, floa
                              float viewH, uint32_t colour, float alpha)
 {
     TextureSlot* st = PageSlot(e);
-    if (!st) return;
+    if (!st || !TileableArea(viewX, viewY, viewW, viewH)) return;
     int32_t sw = Real_TruncToInt32(xscale * e->fullWidth), sh = Real_TruncToInt32(yscale * e->fullHeight);
     if (sw <= 0 || sh <= 0) return;
     uint32_t col = GR_Colour_ToARGB(colour, alpha);
@@ -570,12 +592,10 @@ void GR_Texture_DrawTiledTPE(TexturePageEntry* e, float xorig, float yorig, floa
     float y0 = (float)(Real_TruncToInt32((yorig - e->yOffset) * -yscale) + Real_TruncToInt32(y));
     float uL = e->srcX * st->inverseWidth, vT = e->srcY * st->inverseHeight;
     float uR = (e->srcX + e->srcWidth) * st->inverseWidth, vB = (e->srcY + e->srcHeight) * st->inverseHeight;
-    int64_t guard = 0;
     if (htiled) {
         float p = std::fmod(x0, (float)sw);
         if (p > 0) p -= sw;
-        while (viewX > p + sw && ++guard < kMaxTiles) p += sw;
-        while (p >= viewX + viewW && ++guard < kMaxTiles) p -= sw;
+        p = (float)StepDownBelow(StepUpTo(p, sw, viewX), sw, (double)viewX + viewW);
         x0 = p - e->fullWidth;
     }
     if (viewX + viewW <= x0) return;
@@ -585,9 +605,7 @@ void GR_Texture_DrawTiledTPE(TexturePageEntry* e, float xorig, float yorig, floa
         if (vtiled) {
             float p = std::fmod(y0, (float)sh);
             if (p > 0) p -= sh;
-            int64_t g = 0;
-            while (viewY > p + sh && ++g < kMaxTiles) p += sh;
-            while (p >= viewY + viewH && ++g < kMaxTiles) p -= sh;
+            p = (float)StepDownBelow(StepUpTo(p, sh, viewY), sh, (double)viewY + viewH);
             ty = p - e->fullHeight;
         }
         while (viewY + viewH > ty) {

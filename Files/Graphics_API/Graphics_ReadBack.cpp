@@ -24,7 +24,13 @@ static uint32_t* ReadSurface(GfxSurface* surface, int32_t x, int32_t y, int32_t 
     return block;
 }
 
-uint32_t* GR_D3D_ReadBackBufferRect(int32_t boundW, int32_t boundH, int32_t x, int32_t y, int32_t w, int32_t h)
+namespace {
+
+// Reads the screen texture: a rectangle left of or above the screen moves to 0 keeping its size,
+// then it is cut at the bound and at the texture's own size. The size actually read is written
+// to *readW and *readH; null when nothing of the rectangle can be read.
+uint32_t* ReadScreen(int32_t boundW, int32_t boundH, int32_t x, int32_t y, int32_t w, int32_t h, int32_t* readW,
+                     int32_t* readH)
 {
     GR_DeviceState& st = GR_D3D_State();
     GR_D3D_Flush();
@@ -40,7 +46,24 @@ uint32_t* GR_D3D_ReadBackBufferRect(int32_t boundW, int32_t boundH, int32_t x, i
     if ((int64_t)x + w > tw) w = tw - x;
     if ((int64_t)y + h > th) h = th - y;
     if (w < 1 || h < 1) return nullptr;
+    *readW = w;
+    *readH = h;
     return ReadSurface(s->colour, x, y, w, h);
+}
+
+} // namespace
+
+uint32_t* GR_D3D_ReadBackBufferRect(int32_t boundW, int32_t boundH, int32_t x, int32_t y, int32_t w, int32_t h)
+{
+    if (w < 1 || h < 1 || (int64_t)w * h > INT32_MAX / 4) return nullptr;
+    int32_t rw = 0, rh = 0;
+    uint32_t* block = ReadScreen(boundW, boundH, x, y, w, h, &rw, &rh);
+    if (!block || (rw == w && rh == h)) return block;
+    // Callers index the block as w x h: what lies beyond the screen comes back as 0.
+    uint32_t* whole = (uint32_t*)MEM_ALLOC_CLEAR((uint64_t)w * h * 4);
+    for (int32_t r = 0; r < rh; ++r) std::memcpy(whole + (size_t)r * w, block + (size_t)r * rw, (size_t)rw * 4);
+    MEM_FREE(block);
+    return whole;
 }
 
 uint32_t* GR_D3D_ReadTextureRect(TextureRecord* record, int32_t x, int32_t y, int32_t w, int32_t h)
@@ -94,21 +117,18 @@ void GR_D3D_CopyTextureRect(TextureRecord* src, int32_t sx, int32_t sy, TextureR
 TBitmap* GR_D3D_ScreenToBitmap(int32_t x, int32_t y, int32_t w, int32_t h)
 {
     GR_WindowStateRecord& ws = GR_WindowState();
-    int32_t bw = ws.drawRight - ws.drawLeft, bh = ws.drawBottom - ws.drawTop;
-    if (x < 0) x = 0;
-    if (y < 0) y = 0;
-    if ((int64_t)x + w > bw) w = bw - x;
-    if ((int64_t)y + h > bh) h = bh - y;
-    if (w < 1 || h < 1) return nullptr;
-    uint32_t* block = GR_D3D_ReadBackBufferRect(bw, bh, x, y, w, h);
+    int32_t rw = 0, rh = 0;
+    // The bitmap has the size read: the drawing rectangle can be larger than the screen texture
+    // (before the first room is drawn, or with views larger than the window).
+    uint32_t* block = ReadScreen(ws.drawRight - ws.drawLeft, ws.drawBottom - ws.drawTop, x, y, w, h, &rw, &rh);
     if (!block) return nullptr; // no uninitialised picture
     TBitmap* b = TBitmap::Create();
     b->SetPixelFormat(7);
-    b->SetWidth(w);
-    b->SetHeight(h);
+    b->SetWidth(rw);
+    b->SetHeight(rh);
     int32_t pitch;
     uint8_t* base = b->Lock(0, nullptr, &pitch);
-    for (int32_t r = 0; r < h; ++r) std::memcpy(base + (size_t)r * pitch, block + (size_t)r * w, (size_t)w * 4);
+    for (int32_t r = 0; r < rh; ++r) std::memcpy(base + (size_t)r * pitch, block + (size_t)r * rw, (size_t)rw * 4);
     b->Unlock(base);
     MEM_FREE(block);
     return b;

@@ -12,6 +12,9 @@
 class TBitmap;
 struct TextureRecord;
 
+// Always w * h words when not null: the rectangle moves to 0 when it starts left of or above the
+// screen, and what lies beyond the bound or the screen texture reads as 0. Null when nothing of
+// it can be read.
 uint32_t* GR_D3D_ReadBackBufferRect(int32_t boundW, int32_t boundH, int32_t x, int32_t y, int32_t w, int32_t h);
 uint32_t* GR_D3D_ReadTextureRect(TextureRecord* record, int32_t x, int32_t y, int32_t w, int32_t h);
 // Exactly the rectangle (w * h words) or null: null when it does not lie wholly inside the
@@ -20,5 +23,7 @@ uint32_t* GR_D3D_ReadTextureRect(TextureRecord* record, int32_t x, int32_t y, in
 uint32_t* GR_D3D_ReadTextureRectExact(TextureRecord* record, int32_t x, int32_t y, int32_t w, int32_t h);
 void GR_D3D_CopyTextureRect(TextureRecord* src, int32_t sx, int32_t sy, TextureRecord* dst, int32_t x, int32_t y,
                             int32_t w, int32_t h);
+// A bitmap of the part of the rectangle that lies inside both the drawing rectangle and the
+// screen texture, or null.
 TBitmap* GR_D3D_ScreenToBitmap(int32_t x, int32_t y, int32_t w, int32_t h);
 uint32_t GR_D3D_GetPixel(int32_t x, int32_t y);

@@ -24,6 +24,7 @@
 #include "Files/Graphics_API/Graphics_ReadBack.h"
 #include "Files/Graphics_API/Graphics_RenderState.h"
 #include "Files/Graphics_API/Graphics_Window.h"
+#include "Files/Graphics_API/TBitmap.h"
 #include "Platform/MemoryManager.h"
 #include "support/FakeGraphics.h"
 #include "support/Golden.h"
@@ -265,6 +266,26 @@ TEST_F(GoldenTest, GetPixelAndScreenSave)
     ASSERT_NE(part, nullptr);
     MEM_FREE(part);
     EXPECT_EQ(GR_D3D_ReadBackBufferRect(W, H, W, 0, 5, 5), nullptr);
+    // Bounds larger than the screen texture: the block still has the size asked for, and what
+    // lies beyond the screen reads as 0.
+    uint32_t* wide = GR_D3D_ReadBackBufferRect(2 * W, 2 * H, W - 2, 0, 6, 3);
+    ASSERT_NE(wide, nullptr);
+    EXPECT_EQ(wide[0] & 0xFFFFFFu, 0xFF0000u);
+    EXPECT_EQ(wide[6 * 3 - 1], 0u);
+    MEM_FREE(wide);
+    // A drawing rectangle larger than the screen (as before the first room is drawn): the
+    // bitmap holds only what the screen has.
+    GR_WindowStateRecord& ws = GR_WindowState();
+    const GR_WindowStateRecord saved = ws;
+    ws.drawLeft = ws.drawTop = 0;
+    ws.drawRight = 4 * W;
+    ws.drawBottom = 4 * H;
+    TBitmap* grab = GR_D3D_ScreenToBitmap(-10, 0, 4 * W, 4 * H);
+    ws = saved;
+    ASSERT_NE(grab, nullptr);
+    EXPECT_EQ(grab->GetWidth(), W);
+    EXPECT_EQ(grab->GetHeight(), H);
+    delete grab;
     GR_D3D_Finish_Frame(true);
 }
 

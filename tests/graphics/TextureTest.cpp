@@ -207,6 +207,33 @@ TEST_F(TextureTest, TiledPageEntries)
     EXPECT_EQ(d.vertexCount() % 6, 0u);
 }
 
+TEST_F(TextureTest, TilingReachesAFarViewInOneStep)
+{
+    // A view two million tiles from the origin: both forms start next to it (the page-entry
+    // form used to stop at the tile limit short of it and draw nothing in view).
+    const float far = 67108864.0f; // 2^26
+    int32_t t = Image(32, 32);
+    dev()->draws.clear();
+    GR_Texture_DrawTiled(t, 0, 0, 0, 0, 1, 1, true, true, far, far, 64, 64, 0xFFFFFF, 1);
+    GR_D3D_Flush();
+    ASSERT_EQ(dev()->draws.size(), 9u);
+    EXPECT_FLOAT_EQ(dev()->draws[0].F(0, 0), far - 32);
+    EXPECT_FLOAT_EQ(dev()->draws[0].F(0, 1), far - 32);
+    TexturePageEntry e{0, 0, 32, 32, 0, 0, 32, 32, 32, 32, (int16_t)t};
+    dev()->draws.clear();
+    GR_Texture_DrawTiledTPE(&e, 0, 0, 0, 0, 1, 1, true, true, far, far, 64, 64, 0xFFFFFF, 1);
+    GR_D3D_Flush();
+    ASSERT_EQ(dev()->draws.size(), 1u);
+    EXPECT_EQ(dev()->draws[0].vertexCount(), 6u * 4 * 4);
+    EXPECT_FLOAT_EQ(dev()->draws[0].F(1, 0), far - 64) << "one full width left of the phase";
+    EXPECT_FLOAT_EQ(dev()->draws[0].F(1, 1), far - 64);
+    // Nothing for an area beyond any tile position.
+    dev()->draws.clear();
+    GR_Texture_DrawTiled(t, 0, 0, 0, 0, 1, 1, true, true, 1e30f, 0, 64, 64, 0xFFFFFF, 1);
+    GR_D3D_Flush();
+    EXPECT_TRUE(dev()->draws.empty());
+}
+
 TEST_F(TextureTest, PageEntryHandlesAreValidated)
 {
     int32_t t = Image(8, 8);

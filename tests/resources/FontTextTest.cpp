@@ -63,6 +63,23 @@ TEST_F(Fonts, SpriteFontsAddASpaceAndSortTheirGlyphs)
     const CFontZB* fixed = Font_Data(Font_AddSpriteExt(sprite, "AB ", false, 2));
     EXPECT_EQ(fixed->GetGlyph('A')->shift, 12);
     EXPECT_EQ(fixed->GetGlyph(' ')->shift, 12) << "a space given in the text keeps its own width";
+    // Separations at the ends of 32 bits: shifts and widths stay in range, and the text lays
+    // out and draws in every alignment.
+    for (int32_t sep : {INT32_MAX, INT32_MIN}) {
+        const int32_t huge = Font_AddSpriteExt(sprite, "AB", false, sep);
+        EXPECT_EQ(Font_Data(huge)->GetGlyph('A')->shift, sep > 0 ? INT32_MAX : INT32_MIN + 10);
+        GR_Text_SetFont(huge);
+        EXPECT_EQ(GR_Text_Width("ABAB", -1, -1), sep > 0 ? INT32_MAX : 1);
+        for (int32_t align : {0, 1, 2}) {
+            GR_Text_SetHAlign(align);
+            GR_Text_Draw(0, 0, "ABAB", -1, -1);
+            GR_Text_DrawColour(0, 0, "ABAB", -1, -1, 0xFF, 0xFF00, 0xFF0000, 0, 1);
+            GR_Text_DrawTransformedColour(0, 0, "ABAB", -1, -1, 1, 1, 30, 0xFF, 0xFF00, 0xFF0000, 0, 1);
+        }
+        EXPECT_EQ(GR_Text_Height("A B A B", -1, 8), sep > 0 ? 1 : 12) << "nothing fits, or everything does";
+    }
+    GR_Text_SetHAlign(0);
+    GR_Text_SetFont(-1);
     // A sprite that does not exist gives an empty font at a new index.
     const int32_t none = Font_AddSprite(99, 32, true, 0);
     EXPECT_TRUE(Font_Exists(none));

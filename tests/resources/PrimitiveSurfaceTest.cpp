@@ -10,6 +10,7 @@
 #include "Files/Code/Code_Function.h"
 #include "Files/Font/Font_Text.h"
 #include "Files/Function/Function_Draw.h"
+#include "Files/Function/Function_Graphics.h"
 #include "Files/Graphics/Graphics_Draw.h"
 #include "Files/Graphics/Graphics_Surface.h"
 #include "Files/Graphics/Graphics_Texture.h"
@@ -365,6 +366,26 @@ TEST_F(Surfaces, SavingWritesPngFiles)
     EXPECT_EQ(w, 4);
     EXPECT_EQ(h, 3);
     EXPECT_EQ(px[0] & 0xFFFFFF, 0xFF0000u) << "red";
+    MEM_FREE(px);
+    // screen_save_part keeps the part of the rectangle on the screen, for corners anywhere.
+    static bool graphicsRegistered = false;
+    if (!graphicsRegistered) GR_Builtins_Register();
+    graphicsRegistered = true;
+    ASSERT_TRUE(Code_Function_Find("screen_save_part", &id));
+    auto savePart = [&](const char* name, double x, double y, double w, double h) {
+        ScriptValue part[5] = {ScriptValue{VALUE_STRING, MEM_STRDUP(name), 0}, Value_Real(x), Value_Real(y),
+                               Value_Real(w), Value_Real(h)};
+        Function_Get(id)->f(&result, nullptr, nullptr, 5, part);
+        Value_FreeString(&part[0]);
+    };
+    savePart("none.png", -2147483648.0, -2147483648.0, -2147483648.0, 1e300);
+    EXPECT_FALSE(Scratch_Exists(dir / "save/none.png"));
+    savePart("corner.png", -2, -1, 4, 3);
+    const std::string corner = Scratch_ReadFile(dir / "save/corner.png");
+    px = GR_PNG_DecodeToBlock(corner.data(), (uint32_t)corner.size(), &w, &h);
+    ASSERT_NE(px, nullptr);
+    EXPECT_EQ(w, 2);
+    EXPECT_EQ(h, 2);
     MEM_FREE(px);
     GR_D3D_Finish_Frame(false);
 }
