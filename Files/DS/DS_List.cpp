@@ -127,6 +127,7 @@ void CDS_List::Add(const ScriptValue* value)
 void CDS_List::AddNested(int32_t index, bool isMap)
 {
     m_items.push_back(ScriptValue{isMap ? DS_MARK_MAP : DS_MARK_LIST, nullptr, double(index)});
+    DS_SetNestedOwner(index, isMap, this);
 }
 
 void CDS_List::Insert(int32_t pos, const ScriptValue* value)
