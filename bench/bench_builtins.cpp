@@ -72,6 +72,15 @@ void BM_ZBL_ListAddSort(benchmark::State& state)
                   "ds_list_sort(l, 1); ds_list_destroy(l);");
 }
 
+// A list of names and scores side by side, as a game keeps a table: strings and reals mixed.
+void BM_ZBL_ListSortMixedKinds(benchmark::State& state)
+{
+    RunZBL(state, "var l, i; l = ds_list_create();"
+                  "for (i = 0; i < " + std::to_string(kListN) + "; i += 1) {"
+                  " ds_list_add(l, 'name' + string(irandom(99999))); ds_list_add(l, random(1000000)); }"
+                  "ds_list_sort(l, 1); ds_list_sort(l, 0); ds_list_destroy(l);");
+}
+
 void BM_ZBL_GridRegions(benchmark::State& state)
 {
     int a = kGridW / 5, b = 4 * kGridW / 5 - 1;
@@ -132,6 +141,7 @@ BENCHMARK(BM_ZBL_MapSetFind)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Lua_MapSetFind)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
 BENCHMARK(BM_ZBL_ListAddSort)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Lua_ListAddSort)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
+BENCHMARK(BM_ZBL_ListSortMixedKinds)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ZBL_GridRegions)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Lua_GridRegions)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
 BENCHMARK(BM_ZBL_Strings)->Unit(benchmark::kMillisecond);

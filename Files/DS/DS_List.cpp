@@ -3,6 +3,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <iterator>
+#include <set>
 
 #include "Files/Base/Random.h"
 
@@ -10,37 +13,96 @@ namespace {
 
 DSTable<CDS_List> g_lists;
 
-// True when DS_CompareValues orders these values consistently (a total preorder), so that a
-// stable sort gives exactly what the insertion sort gives.
-bool ConsistentOrder(const std::vector<ScriptValue>& items)
+// How DS_CompareValues orders a list's values. It is a total preorder within the strings
+// and within reals that single precision and the precision keep apart or identical; a real
+// against a string compares 1 both ways. Anything else (not-a-number, reals the precision
+// blurs, marked values) has no order a sort can use.
+enum class ListOrder { Consistent, MixedKinds, None };
+
+ListOrder OrderOf(const std::vector<ScriptValue>& items)
 {
-    bool allStrings = true, allReals = true;
+    bool strings = false, reals = false;
+    std::vector<double> sorted;
     for (const ScriptValue& v : items) {
-        if (v.kind != VALUE_STRING) allStrings = false;
-        if (v.kind != VALUE_REAL) allReals = false;
+        if (v.kind == VALUE_STRING) {
+            strings = true;
+            continue;
+        }
+        if (v.kind != VALUE_REAL || !std::isfinite(float(v.real))) return ListOrder::None;
+        reals = true;
+        sorted.push_back(v.real);
     }
-    if (allStrings) return true;
-    if (!allReals) return false;
-    std::vector<double> reals;
-    reals.reserve(items.size());
-    for (const ScriptValue& v : items) {
-        if (!std::isfinite(float(v.real))) return false; // not-a-number or beyond single range
-        reals.push_back(v.real);
-    }
-    std::sort(reals.begin(), reals.end());
+    std::sort(sorted.begin(), sorted.end());
     // Rounding is monotonic, so values further apart than neighbours that compare unequal
     // compare unequal too: checking neighbours is enough.
-    for (size_t i = 1; i < reals.size(); i++) {
-        ScriptValue a{VALUE_REAL, nullptr, reals[i - 1]};
-        ScriptValue b{VALUE_REAL, nullptr, reals[i]};
+    for (size_t i = 1; i < sorted.size(); i++) {
+        ScriptValue a{VALUE_REAL, nullptr, sorted[i - 1]};
+        ScriptValue b{VALUE_REAL, nullptr, sorted[i]};
         int32_t ab = DS_CompareValues(&a, &b), ba = DS_CompareValues(&b, &a);
         if (float(a.real) == float(b.real)) {
-            if (ab != 0 || ba != 0) return false;
+            if (ab != 0 || ba != 0) return ListOrder::None;
         } else if (ab != -1 || ba != 1) {
-            return false;
+            return ListOrder::None;
         }
     }
-    return true;
+    return strings && reals ? ListOrder::MixedKinds : ListOrder::Consistent;
+}
+
+bool Before(const ScriptValue& a, const ScriptValue& b) { return DS_CompareValues(&a, &b) < 0; }
+bool After(const ScriptValue& a, const ScriptValue& b) { return DS_CompareValues(&a, &b) > 0; }
+
+// The insertion sort's result for values of one consistent kind: stable ascending, and
+// descending with equal values in reverse (each moves before the equal ones ahead of it).
+void SortConsistent(std::vector<ScriptValue>::iterator first, std::vector<ScriptValue>::iterator last,
+                    bool ascending)
+{
+    if (ascending) {
+        std::stable_sort(first, last, Before);
+    } else {
+        std::reverse(first, last);
+        std::stable_sort(first, last, After);
+    }
+}
+
+// The insertion sort's result for strings mixed with reals, in O(n log n). Descending, a
+// value never passes one of the other kind, so each run of one kind sorts on its own.
+// Ascending, a value passes every value of the other kind and those of its own kind that are
+// greater, so it lands right after the last value of its kind that is not greater (an
+// ordered set per kind finds it), or first of all when there is none.
+void SortMixedKinds(std::vector<ScriptValue>& items, bool ascending)
+{
+    size_t n = items.size();
+    if (!ascending) {
+        for (size_t start = 0; start < n;) {
+            size_t end = start + 1;
+            while (end < n && items[end].kind == items[start].kind) end++;
+            SortConsistent(items.begin() + ptrdiff_t(start), items.begin() + ptrdiff_t(end), false);
+            start = end;
+        }
+        return;
+    }
+    auto less = [&items](size_t a, size_t b) { return Before(items[a], items[b]); };
+    std::multiset<size_t, decltype(less)> strings(less), reals(less);
+    constexpr size_t kNone = SIZE_MAX;
+    std::vector<size_t> next(n, kNone);
+    size_t head = kNone;
+    for (size_t i = 0; i < n; i++) {
+        auto& same = items[i].kind == VALUE_STRING ? strings : reals;
+        auto at = same.upper_bound(i); // equal values go after the ones inserted before
+        if (at == same.begin()) {
+            next[i] = head;
+            head = i;
+        } else {
+            size_t before = *std::prev(at);
+            next[i] = next[before];
+            next[before] = i;
+        }
+        same.insert(at, i);
+    }
+    std::vector<ScriptValue> sorted;
+    sorted.reserve(n);
+    for (size_t i = head; i != kNone; i = next[i]) sorted.push_back(items[i]);
+    items.swap(sorted);
 }
 
 } // namespace
@@ -65,6 +127,7 @@ void CDS_List::Add(const ScriptValue* value)
 void CDS_List::AddNested(int32_t index, bool isMap)
 {
     m_items.push_back(ScriptValue{isMap ? DS_MARK_MAP : DS_MARK_LIST, nullptr, double(index)});
+    DS_SetNestedOwner(index, isMap, this);
 }
 
 void CDS_List::Insert(int32_t pos, const ScriptValue* value)
@@ -99,19 +162,15 @@ void CDS_List::Sort(bool ascending)
 {
     size_t n = m_items.size();
     if (n < 2) return;
-    if (ConsistentOrder(m_items)) {
-        if (ascending) {
-            std::stable_sort(m_items.begin(), m_items.end(), [](const ScriptValue& a, const ScriptValue& b) {
-                return DS_CompareValues(&a, &b) < 0;
-            });
-        } else {
-            // Descending insertion moves each value before the equal ones that precede it.
-            std::reverse(m_items.begin(), m_items.end());
-            std::stable_sort(m_items.begin(), m_items.end(), [](const ScriptValue& a, const ScriptValue& b) {
-                return DS_CompareValues(&a, &b) > 0;
-            });
-        }
+    switch (OrderOf(m_items)) {
+    case ListOrder::Consistent:
+        SortConsistent(m_items.begin(), m_items.end(), ascending);
         return;
+    case ListOrder::MixedKinds:
+        SortMixedKinds(m_items, ascending);
+        return;
+    case ListOrder::None:
+        break;
     }
     for (size_t i = 1; i < n; i++) {
         for (size_t j = i; j >= 1; j--) {

@@ -37,7 +37,8 @@ public:
     // The order an insertion sort under DS_CompareValues gives: ascending keeps equal values
     // in their order, descending reverses them. Lists whose comparisons are consistent (only
     // strings, or reals that single precision and the precision keep apart or identical) are
-    // sorted by a stable merge sort with the same result; others by the insertion sort.
+    // sorted by a stable merge sort with the same result, such strings and reals mixed in
+    // O(n log n) as well (DS_List.cpp); others by the insertion sort.
     void Sort(bool ascending);
     // size * 8 swaps of two positions drawn with Random_Int.
     void Shuffle();
@@ -49,8 +50,11 @@ public:
     void Copy(const CDS_List* source);
 
     // The JSON decoder's entry: appends the index of a list (isMap false) or map it made, as a
-    // marked value the list owns.
+    // marked value the list owns (the structure records the list as its owner).
     void AddNested(int32_t index, bool isMap);
+    // The list or map whose marked value owns this list, or null.
+    const void* NestedOwner() const { return m_nestedOwner; }
+    void SetNestedOwner(const void* owner) { m_nestedOwner = owner; }
 
     // Text form: id 301, count, the values.
     char* WriteText() const;
@@ -59,4 +63,5 @@ public:
 private:
     void FreeValues();
     std::vector<ScriptValue> m_items;
+    const void* m_nestedOwner = nullptr;
 };

@@ -106,13 +106,32 @@ void DS_DestroyMarked(const std::vector<ScriptValue>& values, const void* owner)
         if (!DS_IsMarked(v.kind)) continue;
         int32_t index = Real_TruncToInt32(v.real);
         if (DS_MarkIsMap(v.kind)) {
-            if (DS_Maps().Get(index) == owner) continue;
-            delete DS_Maps().Take(index);
+            if (DS_OwnedMap(v, owner)) delete DS_Maps().Take(index);
         } else {
-            if (DS_Lists().Get(index) == owner) continue;
-            delete DS_Lists().Take(index);
+            if (DS_OwnedList(v, owner)) delete DS_Lists().Take(index);
         }
     }
+}
+
+void DS_SetNestedOwner(int32_t index, bool isMap, const void* owner)
+{
+    if (isMap) {
+        if (CDS_Map* map = DS_Maps().Get(index)) map->SetNestedOwner(owner);
+    } else if (CDS_List* list = DS_Lists().Get(index)) {
+        list->SetNestedOwner(owner);
+    }
+}
+
+CDS_List* DS_OwnedList(const ScriptValue& value, const void* owner)
+{
+    CDS_List* list = DS_Lists().Get(Real_TruncToInt32(value.real));
+    return list && list != owner && list->NestedOwner() == owner ? list : nullptr;
+}
+
+CDS_Map* DS_OwnedMap(const ScriptValue& value, const void* owner)
+{
+    CDS_Map* map = DS_Maps().Get(Real_TruncToInt32(value.real));
+    return map && map != owner && map->NestedOwner() == owner ? map : nullptr;
 }
 
 void DS_ReportBadIndex() { Code_Error_Report("Data structure with index does not exist.", false); }

@@ -138,6 +138,14 @@ void DS_Reset();
 // structure is destroyed once however the marks point. The structure `owner` (the one whose
 // values these are) is never destroyed through its own values.
 void DS_DestroyMarked(const std::vector<ScriptValue>& values, const void* owner);
+// The list or map that a marked value of `owner` names, when it is still the structure that
+// owner's mark was made for (AddNested records the owner in it). A nested structure the game
+// destroyed leaves its slot to later structures, which the old mark must neither destroy nor
+// encode. Null otherwise.
+CDS_List* DS_OwnedList(const ScriptValue& value, const void* owner);
+CDS_Map* DS_OwnedMap(const ScriptValue& value, const void* owner);
+// Records owner in the list (isMap false) or map at index, when there is one.
+void DS_SetNestedOwner(int32_t index, bool isMap, const void* owner);
 
 // ---- Errors ---------------------------------------------------------------------------------
 // The non-fatal run-time error "Data structure with index does not exist.".

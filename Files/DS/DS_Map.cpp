@@ -323,6 +323,7 @@ bool CDS_Map::AddNested(const char* key, int32_t index, bool isMap)
     ScriptValue value{VALUE_REAL, nullptr, double(index)};
     int32_t e = NewEntry(k, &value, isMap ? DS_MARK_MAP : DS_MARK_LIST);
     IndexInsert(e);
+    DS_SetNestedOwner(index, isMap, this);
     return true;
 }
 

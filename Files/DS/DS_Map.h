@@ -89,8 +89,12 @@ public:
     void Copy(const CDS_Map* source);
 
     // The JSON decoder's entry: adds a string key whose value is a marked index of a list or
-    // map that the map then owns. False when the key is present.
+    // map that the map then owns (the structure records the map as its owner). False when the
+    // key is present.
     bool AddNested(const char* key, int32_t index, bool isMap);
+    // The list or map whose marked value owns this map, or null.
+    const void* NestedOwner() const { return m_nestedOwner; }
+    void SetNestedOwner(const void* owner) { m_nestedOwner = owner; }
 
     // Text form: "flag:key:value" entries joined by ',' (see DS_Text.cpp). Null when the text
     // would not fit in one block.
@@ -127,6 +131,7 @@ private:
     uint32_t m_mask;
     int32_t m_count = 0;
     uint64_t m_serial;
+    const void* m_nestedOwner = nullptr;
     std::vector<CDS_MapEntry> m_entries;
     int32_t m_freeHead = -1;
     std::vector<std::unique_ptr<BucketPage>> m_pages; // (mask + 64) / 64 once used

@@ -131,14 +131,15 @@ std::string AsString(const char* text) { return std::string("{ \"default\" : \""
 struct Encoder {
     std::unordered_set<const void*> visited;
 
-    json_object* Value(const ScriptValue& v)
+    // owner: the map or list that holds v; a mark reaches only what owner still owns.
+    json_object* Value(const ScriptValue& v, const void* owner)
     {
         if (v.kind & DS_MARK_MAP) {
-            CDS_Map* m = DS_Maps().Get(Real_TruncToInt32(v.real));
+            CDS_Map* m = DS_OwnedMap(v, owner);
             return m && visited.insert(m).second ? Map(m) : nullptr;
         }
         if (v.kind & DS_MARK_LIST) {
-            CDS_List* l = DS_Lists().Get(Real_TruncToInt32(v.real));
+            CDS_List* l = DS_OwnedList(v, owner);
             return l && visited.insert(l).second ? List(l) : nullptr;
         }
         if (v.kind == VALUE_REAL) return json_object_new_double(v.real);
@@ -154,7 +155,7 @@ struct Encoder {
             std::string key;
             if (entry.key.kind == VALUE_STRING) key = entry.key.text ? entry.key.text : "";
             else key = std::to_string(Real_TruncToInt32(entry.key.real));
-            json_object_object_add(o, key.c_str(), Value(entry.value));
+            json_object_object_add(o, key.c_str(), Value(entry.value, m));
         }
         return o;
     }
@@ -162,7 +163,7 @@ struct Encoder {
     json_object* List(const CDS_List* l)
     {
         json_object* a = json_object_new_array();
-        for (int32_t i = 0; i < l->Size(); ++i) json_object_array_add(a, Value(*l->GetValue(i)));
+        for (int32_t i = 0; i < l->Size(); ++i) json_object_array_add(a, Value(*l->GetValue(i), l));
         return a;
     }
 };

@@ -58,6 +58,19 @@ std::string WrittenValue(const char* value)
     return q + v + q;
 }
 
+// The form in which a section or key name is written so that it cannot change how the rest
+// of the text reads: line breaks, and the byte that ends the name (']' of a section, '=' of a
+// key), become spaces, and so does a '[' that would open a key's line as a section header.
+std::string WrittenName(const char* name, char end)
+{
+    std::string n = name ? name : "";
+    for (char& c : n)
+        if (IsLineEnd(c) || c == end) c = ' ';
+    size_t first = n.find_first_not_of(" \t");
+    if (end == '=' && first != std::string::npos && n[first] == '[') n[first] = ' ';
+    return n;
+}
+
 } // namespace
 
 IniFile::IniFile() = default;
@@ -351,10 +364,10 @@ char* IniFile::Flush(bool* saved)
     std::string text;
     for (IniSection* s = m_first; s; s = s->next) {
         text += '[';
-        text += s->name;
+        text += WrittenName(s->name, ']');
         text += "]\r\n";
         for (IniKey* k = s->first; k; k = k->next) {
-            text += k->name;
+            text += WrittenName(k->name, '=');
             text += '=';
             text += WrittenValue(k->value);
             text += "\r\n";

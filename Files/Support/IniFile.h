@@ -12,7 +12,9 @@
 // Text written by Flush: "[name]" CR LF per section, then "key=value" CR LF per key. A value
 // the reader would not give back as it is (empty, starting with a blank or a quote, holding
 // ';' or '#') is written in quotes; line breaks inside a value are written as spaces so no
-// value can start a line of its own. See docs/decisions.md.
+// value can start a line of its own. Names are written as held except for what would let
+// one reach past itself (line breaks, ']' in a section, '=' or an opening '[' in a key),
+// written as spaces. See docs/decisions.md.
 #pragma once
 
 #include <cstdint>

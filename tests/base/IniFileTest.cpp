@@ -147,6 +147,27 @@ TEST(IniFile, ValuesTheReaderWouldChangeAreQuoted)
     EXPECT_EQ(back.FindSection("evil"), nullptr);
 }
 
+TEST(IniFile, NamesCannotReachPastTheirOwnLine)
+{
+    // A player's name used as a key must not add keys or sections of its own.
+    IniFile ini;
+    ini.WriteString("scores", "bob\r\n[admin]\r\nlevel", "1");
+    ini.WriteString("scores", "eve=999", "5");
+    ini.WriteString("scores", " [cfg]", "2");
+    ini.WriteString("a]\nb=c\n[x", "k", "v");
+    ini.WriteString("scores", "ann", "3");
+    IniFile back;
+    back.SetText(FlushText(ini).c_str());
+    EXPECT_EQ(back.FindSection("admin"), nullptr);
+    EXPECT_EQ(back.FindSection("cfg"), nullptr);
+    EXPECT_EQ(back.FindSection("x"), nullptr);
+    EXPECT_EQ(Read(back, "scores", "eve"), "<none>");
+    EXPECT_EQ(Read(back, "scores", "ann"), "3");
+    EXPECT_EQ(Read(back, "scores", "eve 999"), "5");
+    EXPECT_EQ(Read(back, "a  b=c [x", "k"), "v");
+    EXPECT_EQ(Read(ini, "scores", "eve=999"), "5"); // the open object keeps the name as given
+}
+
 TEST(IniFile, TextsWithZerosAndOddBytesParseSafely)
 {
     IniFile ini;

@@ -190,10 +190,13 @@ TEST_F(DSSequence, ListSortMatchesTheInsertionSortOnEveryMix)
         if (round == 50) DS_SetPrecision(0.3);
         std::vector<Val> values;
         int n = 1 + int(Random_Int(40));
-        int mode = round % 4; // 0 reals, 1 strings, 2 mixed, 3 close reals
+        int mode = round % 5; // 0 reals, 1 strings, 2 mixed, 3 close reals, 4 runs of each kind
+        bool run = false;
         for (int i = 0; i < n; i++) {
             int r = int(Random_Int(10));
-            if (mode == 1 || (mode == 2 && r < 4)) values.emplace_back(std::string(1, char('a' + r)));
+            if (Random_Int(4) == 0) run = !run;
+            if (mode == 1 || (mode == 2 && r < 4) || (mode == 4 && run))
+                values.emplace_back(std::string(1, char('a' + r)));
             else if (mode == 3) values.emplace_back(1.0 + r * 1e-9);
             else values.emplace_back(double(r));
         }

@@ -56,6 +56,25 @@ TEST_F(Json, NestedObjectsAndArraysBecomeMarkedStructures)
     EXPECT_EQ(DS_Lists().Get(listIndex), nullptr);
 }
 
+TEST_F(Json, AMarkDoesNotReachTheNextStructureInItsSlot)
+{
+    // The game destroys a nested list and makes a list of its own, which takes the slot.
+    const int32_t m = int32_t(Call("json_decode", {R"({"a": [1, 2], "b": {"c": 1}})"}).Real());
+    const int32_t inner = int32_t(Get(m, "a")->real), innerMap = int32_t(Get(m, "b")->real);
+    Call("ds_list_destroy", {inner});
+    Call("ds_map_destroy", {innerMap});
+    const int32_t mine = int32_t(Call("ds_list_create").Real());
+    const int32_t myMap = int32_t(Call("ds_map_create").Real());
+    ASSERT_EQ(mine, inner);
+    ASSERT_EQ(myMap, innerMap);
+    Call("ds_list_add", {mine, "mine"});
+    const std::vector<std::string> out = Lines(Netbuf_Oracle("json " + Call("json_encode", {m}).Text() + "\n"));
+    EXPECT_EQ(out[0], R"({"a": null, "b": null})");
+    Call("ds_map_destroy", {m});
+    EXPECT_EQ(Call("ds_list_size", {mine}).Real(), 1);
+    EXPECT_NE(DS_Map_Data(myMap), nullptr);
+}
+
 TEST_F(Json, ShapesOfTheArgument)
 {
     int32_t m = int32_t(Call("json_decode", {"  [1, 2] \n"}).Real());
