@@ -1,7 +1,9 @@
 // The room draw: through each visible view (or the whole room), the background layers behind,
 // instances, tiles and particle systems merged by depth, the foreground layers, then the
 // draw-GUI events over the whole window and the cursor sprite (Files/Room/Room.h).
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "Files/Graphics_API/Graphics_3D.h"
 #include "Files/Graphics_API/Graphics_Batch.h"
@@ -18,6 +20,23 @@ namespace {
 void* g_viewSurface = nullptr;
 
 float ClampDepth(float d) { return d > 11000.0f ? 11000.0f : d; }
+
+// The room area a view shows (for a rotated view, widened by half its other side each way),
+// worked out in 64 bits and held to the 32-bit range: a view's fields are any 32-bit values.
+RoomRect ViewArea(const RoomView& view)
+{
+    const int64_t x = view.xview, y = view.yview, w = view.wview, h = view.hview;
+    int64_t r[4] = {x, y, x + w, y + h};
+    if (!(std::fabs(view.angle) < 0.001f)) {
+        r[0] -= h / 2;
+        r[1] -= w / 2;
+        r[2] += h / 2;
+        r[3] += w / 2;
+    }
+    int32_t c[4];
+    for (int k = 0; k < 4; ++k) c[k] = int32_t(std::clamp<int64_t>(r[k], INT32_MIN, INT32_MAX));
+    return RoomRect{c[0], c[1], c[2], c[3]};
+}
 
 void SetDrawRect(const RoomRect& r)
 {
@@ -240,12 +259,7 @@ void Room_DrawAll()
             GR_D3D_SetView(float(view.xview), float(view.yview), float(view.wview), float(view.hview), view.angle);
             GR_D3D_SetViewPort(int32_t(float(view.xport) * sx), int32_t(float(view.yport) * sy),
                                int32_t(float(view.wport) * sx), int32_t(float(view.hport) * sy));
-            RoomRect rect{view.xview, view.yview, view.xview + view.wview, view.yview + view.hview};
-            if (!(std::fabs(view.angle) < 0.001f)) {
-                rect = RoomRect{view.xview - view.hview / 2, view.yview - view.wview / 2,
-                                view.xview + view.wview + view.hview / 2, view.yview + view.hview + view.wview / 2};
-            }
-            Room_DrawInView(rect);
+            Room_DrawInView(ViewArea(view));
             if (pushed) {
                 g_viewSurface = nullptr;
                 GR_D3D_PopRenderTarget();

@@ -177,6 +177,35 @@ TEST_F(RoomWorld, CursorSpriteFollowsTheMouseInTheWindowNotThroughTheViews)
     EXPECT_GT(ports, 0);
 }
 
+TEST_F(RoomWorld, ARotatedViewAtTheEdgeOfTheRangeShowsWhatItCovers)
+{
+    // The area of a rotated view reaches half its other side past each edge; with fields at the
+    // 32-bit limits that is held to the range, not wrapped (wrapped, the area turned inside out
+    // and the tile at the origin was left out).
+    static int drawn = 0;
+    WorldHooks& h = World_Hooks();
+    h.backgroundSize = [](int32_t b, int32_t* w, int32_t* hh) {
+        *w = *hh = 16;
+        return b == 0;
+    };
+    h.backgroundDrawPart = [](int32_t, float, float, float, float, float, float, float, float, uint32_t, float) { ++drawn; };
+    int32_t r = Room(100, 100);
+    CRoom* t = Room_Data(r);
+    t->EntryAddTile(0, 0, 0, 16, 16, 5, 5, 0, 1, 1, 0xFFFFFFFF);
+    t->m_viewsEnabled = 1;
+    t->m_views[0] = RoomView();
+    t->m_views[0].visible = 1;
+    t->m_views[0].xview = t->m_views[0].yview = INT32_MIN;
+    t->m_views[0].wview = t->m_views[0].hview = INT32_MAX;
+    t->m_views[0].wport = 64;
+    t->m_views[0].hport = 48;
+    t->m_views[0].angle = 30;
+    Start();
+    drawn = 0;
+    Room_DrawAll();
+    EXPECT_EQ(drawn, 1);
+}
+
 TEST_F(RoomWorld, TableOrderAndRoomCommands)
 {
     int32_t r0 = Room(), r1 = Room(), r2 = Room();
