@@ -101,7 +101,7 @@ void Define(ScriptValue* result, const ScriptValue& library, const ScriptValue& 
 
 ZB_BUILTIN(F_ExternalDefine)
 {
-    Value_SetReal(result, 0.0);
+    Value_SetReal(result, -1.0); // a refused definition is no id (0 may name an earlier one)
     // (dll, name, calltype, restype, argnumb, argtype1, ...)
     int32_t n = argc >= 5 ? ArgRound(args, 4) : -1;
     if (argc < 5 || int64_t(argc) != int64_t(n) + 5) {

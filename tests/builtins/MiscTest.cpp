@@ -295,13 +295,15 @@ TEST_F(ExternalCalls, StringsInAndOut)
 
 TEST_F(ExternalCalls, DefinitionErrors)
 {
-    Call("external_define", {"zbtestext.dll", "zbt_add", 0, 0, 2, 0});
+    // Each refused definition answers -1, never an id an earlier definition holds (0 here).
+    ASSERT_EQ(Call("external_define2", {"zbtestext.dll", "zbt_add", 0, 0, 0}).Real(), 0);
+    EXPECT_EQ(Call("external_define", {"zbtestext.dll", "zbt_add", 0, 0, 2, 0}).Real(), -1);
     EXPECT_TRUE(Logged("Wrong number of arguments to external_define()"));
     std::vector<Val> many = {"zbtestext.dll", "f", 0, 0, 17};
     for (int i = 0; i < 17; i++) many.emplace_back(0);
-    CallV("external_define", many);
+    EXPECT_EQ(CallV("external_define", many).Real(), -1);
     EXPECT_TRUE(Logged("DLL functions can have at most 16 arguments"));
-    Call("external_define", {"zbtestext.dll", "zbt_sum8", 0, 0, 5, 0, 0, 1, 0, 0});
+    EXPECT_EQ(Call("external_define", {"zbtestext.dll", "zbt_sum8", 0, 0, 5, 0, 0, 1, 0, 0}).Real(), -1);
     EXPECT_TRUE(Logged("DLL functions with more than 4 arguments cannot have string arguments"));
     EXPECT_EQ(Errors(), 3);
     EXPECT_EQ(Call("external_define", {"zbtestext.dll", "no_such_function", 0, 0, 0}).Real(), -1);
