@@ -181,6 +181,19 @@ const char* ReadGlobals(IBuffer* b, Staged* s)
     return r.ok ? nullptr : "the globals are cut short";
 }
 
+// The saved room change is carried out after the load: it must be no change, one of the
+// game's own codes, or a room that this game has or that the saved game keeps. Anything else
+// would start a room that nothing describes (a huge number would size the room array to it).
+bool SwitchIsSound(const Staged& s)
+{
+    const int32_t code = s.roomSwitch;
+    if (code == ROOM_STAY || code == ROOM_ENDGAME || code == ROOM_RESTARTGAME || code == ROOM_LOADGAME ||
+        code == ROOM_ABORTGAME)
+        return true;
+    if (code < 0) return false;
+    return Room_Exists(code) || (size_t(code) < s.rooms.size() && s.rooms[size_t(code)]);
+}
+
 const char* ReadRooms(IBuffer* b, Staged* s)
 {
     BufferReader r{b};
@@ -199,6 +212,7 @@ const char* ReadRooms(IBuffer* b, Staged* s)
     const int32_t current = s->currentRoom;
     if (current < 0 || size_t(current) >= s->rooms.size() || !s->rooms[size_t(current)])
         return "the saved game has no current room";
+    if (!SwitchIsSound(*s)) return "the saved room change names no room";
     return nullptr;
 }
 

@@ -1,7 +1,8 @@
 // Game save and load in the world: the saved bytes of a fixed game against a fixture written
 // from the record layout, a load that replaces rooms, instances, variables and globals, the
-// refusals (another version, every cut of a saved game, no current room) that leave the game
-// as it was, the kept rooms' instances staying detached, and the load queue's buffers.
+// refusals (another version, every cut of a saved game, no current room, a room change to no
+// room) that leave the game as it was, the kept rooms' instances staying detached, and the
+// load queue's buffers.
 #include <cstring>
 #include <string>
 #include <vector>
@@ -202,6 +203,13 @@ TEST_F(SaveGame, RefusedLoadsLeaveTheGameAsItWas)
     const int32_t missing = 7;
     std::memcpy(&lost[8], &missing, 4);
     refused(lost, "no current room");
+    // A pending room change to a room neither the game nor the saved game has, or to a code
+    // the game never uses (the room change is the fourth word).
+    for (const int32_t code : {7, 2000000000, -2, -150}) {
+        std::vector<uint8_t> nowhere = good;
+        std::memcpy(&nowhere[12], &code, 4);
+        refused(nowhere, "room change");
+    }
     // A count far beyond the bytes: the last word is the current (last) room's deactivated count.
     std::vector<uint8_t> huge = good;
     const int32_t big = 0x7FFFFFFF;
