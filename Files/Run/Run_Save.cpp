@@ -11,6 +11,7 @@
 #include "Files/Base/Console.h"
 #include "Files/Base/RealConvert.h"
 #include "Files/Buffer/BufferReader.h"
+#include "Files/Code/Code_Error.h"
 #include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Object/Instance.h"
 #include "Files/Room/Room.h"
@@ -98,12 +99,28 @@ bool StateFits(IBuffer* b)
     WriteState(&scratch);
     return scratch.Size() == size && size <= b->Size();
 }
+
+
+// A room with a physics world cannot be saved (its bodies have no saved form). The save is
+// refused before anything is written, so no file or buffer is left holding a world that would
+// load back without them, and the caller hears that it failed.
+bool RoomsCanBeSaved()
+{
+    for (int32_t k = 0; k < Room_KeptCount(); ++k) {
+        CRoom* room = Room_Kept(k);
+        if (room && room->m_physicsWorldFlag) {
+            Code_Error_Report("ERROR: game_save unavailable for rooms using physics", true);
+            return false;
+        }
+    }
+    return true;
+}
 } // namespace
 
 bool Run_SaveGameToBuffer(int32_t bufferIndex)
 {
     IBuffer* b = Buffer_Get(bufferIndex);
-    if (!b) return false;
+    if (!b || !RoomsCanBeSaved()) return false;
     if (!StateFits(b)) {
         Console_Output("game_save_buffer: the saved game does not fit buffer %d\n", bufferIndex);
         return false;
@@ -114,6 +131,7 @@ bool Run_SaveGameToBuffer(int32_t bufferIndex)
 
 bool Run_SaveGame(const char* fileName)
 {
+    if (!RoomsCanBeSaved()) return false;
     const int32_t index = Buffer_Create(0x20000, eBuffer_Grow, 1);
     IBuffer* b = Buffer_Get(index);
     if (!b) return false;
