@@ -318,6 +318,7 @@ TEST_F(Packer, BadManifestsAreRefusedWithAReason)
         {R"({"objects": [{"name": "a", "parent": "a"}], )" + std::string(room) + "}", "parents"},
         {R"({"objects": [{"name": "a", "events": [{"type": "collision", "number": 9}]}], )" + std::string(room) + "}", "collision"},
         {R"({"objects": [{"name": "a", "events": [{"type": "create", "code": 5}]}], )" + std::string(room) + "}", "code"},
+        {R"({"objects": [{"name": "a", "events": [{"type": "step", "number": "a"}]}], )" + std::string(room) + "}", "number"},
         {R"({"window": {"width": -7}, )" + std::string(room) + "}", "width"},
         {R"({"rooms": [{"name": "r", "speed": 0}]})", "speed"},
         {R"({"objects": [{"name": "o"}], "rooms": [{"name": "r", "instances": [{"object": "o", "x": 1e300}]}]})", "\"x\""},

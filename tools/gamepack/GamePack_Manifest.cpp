@@ -515,7 +515,9 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
                     return false;
                 }
                 json_object* number = Reader::Get(e, "number");
-                if (number && json_object_is_type(number, json_type_string))
+                if (number && json_object_is_type(number, json_type_string) && ev.type != 4)
+                    r.Bad("number", "names an object, which only a collision event's number may");
+                else if (number && json_object_is_type(number, json_type_string))
                     ob.collisionNames.emplace_back(ob.events.size(), r.TextOf(number, "number", ""));
                 else
                     ev.number = int32_t(r.Int(e, "number", 0, 0, 65535));
