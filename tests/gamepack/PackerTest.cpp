@@ -325,6 +325,10 @@ TEST_F(Packer, BadManifestsAreRefusedWithAReason)
         {R"({"paths": [{"name": "p", "points": [5]}], )" + std::string(room) + "}", "points"},
         {R"({"rooms": [{"name": "r"}], "room_order": ["r", "r"]})", "twice"},
     };
+    std::string many = R"({"rooms": [{"name": "r"}], "objects": [)";
+    for (int k = 0; k <= 100000; ++k) many += (k ? ",{\"name\":\"o" : "{\"name\":\"o") + std::to_string(k) + "\"}";
+    EXPECT_FALSE(TestPackTry(many + "]}", dir.Path(), out, error)) << "object numbers from 100000 up are instance ids";
+    EXPECT_NE(error.find("100000 objects"), std::string::npos) << error;
     for (const auto& [manifest, word] : bad) {
         error.clear();
         EXPECT_FALSE(TestPackTry(manifest, dir.Path(), out, error)) << manifest;

@@ -528,6 +528,11 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
             if (!r.bad.empty()) return false;
             p.objects.push_back(std::move(ob));
         }
+        if (p.objects.size() > 100000) {
+            // Numbers from 100000 up name instances, so an object there could not be named.
+            error = "the game has more than 100000 objects";
+            return false;
+        }
         a = r.List(root, "rooms");
         for (size_t i = 0; i < Reader::Count(a); ++i) {
             json_object* o = Reader::At(a, i);
