@@ -11,6 +11,7 @@
 #include "Files/Base/Console.h"
 #include "Files/Base/RealConvert.h"
 #include "Files/Buffer/BufferReader.h"
+#include "Files/Code/Code_Error.h"
 #include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Object/Instance.h"
 #include "Files/Room/Room.h"
@@ -98,12 +99,28 @@ bool StateFits(IBuffer* b)
     WriteState(&scratch);
     return scratch.Size() == size && size <= b->Size();
 }
+
+
+// A room with a physics world cannot be saved (its bodies have no saved form). The save is
+// refused before anything is written, so no file or buffer is left holding a world that would
+// load back without them, and the caller hears that it failed.
+bool RoomsCanBeSaved()
+{
+    for (int32_t k = 0; k < Room_KeptCount(); ++k) {
+        CRoom* room = Room_Kept(k);
+        if (room && room->m_physicsWorldFlag) {
+            Code_Error_Report("ERROR: game_save unavailable for rooms using physics", true);
+            return false;
+        }
+    }
+    return true;
+}
 } // namespace
 
 bool Run_SaveGameToBuffer(int32_t bufferIndex)
 {
     IBuffer* b = Buffer_Get(bufferIndex);
-    if (!b) return false;
+    if (!b || !RoomsCanBeSaved()) return false;
     if (!StateFits(b)) {
         Console_Output("game_save_buffer: the saved game does not fit buffer %d\n", bufferIndex);
         return false;
@@ -114,6 +131,7 @@ bool Run_SaveGameToBuffer(int32_t bufferIndex)
 
 bool Run_SaveGame(const char* fileName)
 {
+    if (!RoomsCanBeSaved()) return false;
     const int32_t index = Buffer_Create(0x20000, eBuffer_Grow, 1);
     IBuffer* b = Buffer_Get(index);
     if (!b) return false;
@@ -181,6 +199,19 @@ const char* ReadGlobals(IBuffer* b, Staged* s)
     return r.ok ? nullptr : "the globals are cut short";
 }
 
+// The saved room change is carried out after the load: it must be no change, one of the
+// game's own codes, or a room that this game has or that the saved game keeps. Anything else
+// would start a room that nothing describes (a huge number would size the room array to it).
+bool SwitchIsSound(const Staged& s)
+{
+    const int32_t code = s.roomSwitch;
+    if (code == ROOM_STAY || code == ROOM_ENDGAME || code == ROOM_RESTARTGAME || code == ROOM_LOADGAME ||
+        code == ROOM_ABORTGAME)
+        return true;
+    if (code < 0) return false;
+    return Room_Exists(code) || (size_t(code) < s.rooms.size() && s.rooms[size_t(code)]);
+}
+
 const char* ReadRooms(IBuffer* b, Staged* s)
 {
     BufferReader r{b};
@@ -199,6 +230,7 @@ const char* ReadRooms(IBuffer* b, Staged* s)
     const int32_t current = s->currentRoom;
     if (current < 0 || size_t(current) >= s->rooms.size() || !s->rooms[size_t(current)])
         return "the saved game has no current room";
+    if (!SwitchIsSound(*s)) return "the saved room change names no room";
     return nullptr;
 }
 

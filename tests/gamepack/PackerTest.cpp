@@ -295,6 +295,45 @@ TEST_F(Packer, BadManifestsAreRefusedWithAReason)
         << "code that does not compile";
     EXPECT_FALSE(TestPackTry(R"({"timelines": [{"name": "t", "moments": [{"time": 5}, {"time": 5}]}]})", dir.Path(), out, error));
     EXPECT_FALSE(TestPackTry(R"({"options": {"no_such_option": 1}})", dir.Path(), out, error));
+
+    // Hostile and mistaken manifests: each is refused with a message that names what is wrong,
+    // never packed into a game that holds something else than was written, and never a crash.
+    const char* room = R"("rooms": [{"name": "r"}])";
+    const std::pair<std::string, const char*> bad[] = {
+        {R"({"constants": {"A": null}, )" + std::string(room) + "}", "\"A\""},
+        {R"({"constants": {"A": 5}, )" + std::string(room) + "}", "\"A\""},
+        {R"({"first_instance_id": 2147483647, "objects": [{"name": "o"}], "rooms": [{"name": "r", "instances": [{"object": "o"}]}]})", "2147483647"},
+        {R"({"first_tile_id": 2147483647, "backgrounds": [{"name": "b", "image": "tiles.png"}], "rooms": [{"name": "r", "tiles": [{"background": "b"}]}]})", "2147483647"},
+        {R"({"sprites": [{"name": "s", "image": "strip.png", "frames": 25}], )" + std::string(room) + "}", "frames"},
+        {R"({"sprites": [{"name": "s", "image": "strip.png", "frames": -3}], )" + std::string(room) + "}", "frames"},
+        {R"({"format_version": 269, )" + std::string(room) + "}", "format_version"},
+        {R"({"game_id": 1099511627776, )" + std::string(room) + "}", "game_id"},
+        {R"({"options": {"words": {"abc": 1}}, )" + std::string(room) + "}", "abc"},
+        {R"({"objects": [{"name": "a"}, {"name": "a"}], )" + std::string(room) + "}", "\"a\""},
+        {R"({"scripts": [{"name": "r", "code": ""}], )" + std::string(room) + "}", "\"r\""},
+        {R"({"objects": [{"name": ""}], )" + std::string(room) + "}", "name"},
+        {R"({"objects": [{"name": "o\u0000x"}], )" + std::string(room) + "}", "zero byte"},
+        {R"({"objects": {"name": "o"}, )" + std::string(room) + "}", "objects"},
+        {R"({"objects": [{"name": "a", "parent": "b"}, {"name": "b", "parent": "a"}], )" + std::string(room) + "}", "parents"},
+        {R"({"objects": [{"name": "a", "parent": "a"}], )" + std::string(room) + "}", "parents"},
+        {R"({"objects": [{"name": "a", "events": [{"type": "collision", "number": 9}]}], )" + std::string(room) + "}", "collision"},
+        {R"({"objects": [{"name": "a", "events": [{"type": "create", "code": 5}]}], )" + std::string(room) + "}", "code"},
+        {R"({"objects": [{"name": "a", "events": [{"type": "step", "number": "a"}]}], )" + std::string(room) + "}", "number"},
+        {R"({"window": {"width": -7}, )" + std::string(room) + "}", "width"},
+        {R"({"rooms": [{"name": "r", "speed": 0}]})", "speed"},
+        {R"({"objects": [{"name": "o"}], "rooms": [{"name": "r", "instances": [{"object": "o", "x": 1e300}]}]})", "\"x\""},
+        {R"({"paths": [{"name": "p", "points": [5]}], )" + std::string(room) + "}", "points"},
+        {R"({"rooms": [{"name": "r"}], "room_order": ["r", "r"]})", "twice"},
+    };
+    std::string many = R"({"rooms": [{"name": "r"}], "objects": [)";
+    for (int k = 0; k <= 100000; ++k) many += (k ? ",{\"name\":\"o" : "{\"name\":\"o") + std::to_string(k) + "\"}";
+    EXPECT_FALSE(TestPackTry(many + "]}", dir.Path(), out, error)) << "object numbers from 100000 up are instance ids";
+    EXPECT_NE(error.find("100000 objects"), std::string::npos) << error;
+    for (const auto& [manifest, word] : bad) {
+        error.clear();
+        EXPECT_FALSE(TestPackTry(manifest, dir.Path(), out, error)) << manifest;
+        EXPECT_NE(error.find(word), std::string::npos) << manifest << "\n" << error;
+    }
 }
 
 TEST_F(Packer, ManyImagesSpreadOverSeveralPages)

@@ -1,7 +1,8 @@
 // Game save and load in the world: the saved bytes of a fixed game against a fixture written
 // from the record layout, a load that replaces rooms, instances, variables and globals, the
-// refusals (another version, every cut of a saved game, no current room) that leave the game
-// as it was, the kept rooms' instances staying detached, and the load queue's buffers.
+// refusals (another version, every cut of a saved game, no current room, a room change to no
+// room) that leave the game as it was, a physics room that is not saved at all, the kept
+// rooms' instances staying detached, and the load queue's buffers.
 #include <cstring>
 #include <string>
 #include <vector>
@@ -14,7 +15,9 @@
 #include "Files/Code/Variable_List.h"
 #include "Files/Run/Run_Save.h"
 #include "Files/Support/GameHeader.h"
+#include "Files/Support/LoadSave.h"
 #include "support/CaptureConsole.h"
+#include "support/ScratchFolder.h"
 
 namespace {
 
@@ -202,6 +205,13 @@ TEST_F(SaveGame, RefusedLoadsLeaveTheGameAsItWas)
     const int32_t missing = 7;
     std::memcpy(&lost[8], &missing, 4);
     refused(lost, "no current room");
+    // A pending room change to a room neither the game nor the saved game has, or to a code
+    // the game never uses (the room change is the fourth word).
+    for (const int32_t code : {7, 2000000000, -2, -150}) {
+        std::vector<uint8_t> nowhere = good;
+        std::memcpy(&nowhere[12], &code, 4);
+        refused(nowhere, "room change");
+    }
     // A count far beyond the bytes: the last word is the current (last) room's deactivated count.
     std::vector<uint8_t> huge = good;
     const int32_t big = 0x7FFFFFFF;
@@ -230,6 +240,25 @@ TEST_F(SaveGame, ABufferThatCannotHoldTheStateIsLeftAsItWas)
     }
     EXPECT_FALSE(Run_SaveGameToBuffer(Buffer_Create(length - 1, eBuffer_Wrap, 1))) << "it would write over its start";
     EXPECT_FALSE(Run_SaveGameToBuffer(Buffer_Create(4 * length, eBuffer_Fast, 1))) << "bytes only";
+}
+
+TEST_F(SaveGame, ARoomWithAPhysicsWorldIsNotSavedAndTheSaveSaysSo)
+{
+    const int32_t o = Obj("o");
+    const int32_t a = Room(320, 240);
+    Place(a, o, 10, 20);
+    Start();
+    Run_CurrentRoom()->m_physicsWorldFlag = 1;
+    ScratchFolder dir;
+    LoadSave_SetFolders(dir.Path().c_str(), (dir / "save").c_str(), dir.Path().c_str());
+    const int32_t buffer = NewBuffer();
+    CaptureConsole log;
+    EXPECT_FALSE(Run_SaveGameToBuffer(buffer));
+    EXPECT_EQ(Buffer_Get(buffer)->Tell(), 0) << "nothing written";
+    EXPECT_FALSE(Run_SaveGame("phys.sav"));
+    EXPECT_FALSE(LoadSave_SaveFileExists("phys.sav")) << "no file left behind";
+    EXPECT_NE(log.text.find("game_save unavailable for rooms using physics"), std::string::npos);
+    LoadSave_SetFolders(nullptr, nullptr, nullptr);
 }
 
 TEST_F(SaveGame, KeptRoomsInstancesStayDetachedAfterALoad)
