@@ -475,6 +475,11 @@ void GR_3D_Model_Draw(int32_t id, float x, float y, float z, int64_t texture)
 {
     Model3D* m = Get(id);
     if (!m || GR_3D_GetRecorder()) return;
+    // A texture argument that names no texture draws as none: it is recorded under -1, so that
+    // made-up arguments (a counter, a stale id) cannot add a recording of the model each.
+    int32_t textureId;
+    TexturePageEntry* entry;
+    if (texture != -1 && !GR_Texture_ResolveArgument(texture, &textureId, &entry)) texture = -1;
     uint32_t colour = GR_Draw_GetColourARGB();
     for (auto& r : m->recordings)
         if (r->key == texture) {

@@ -17,6 +17,13 @@ bool g_onSpot = true;
 
 double Distance(float x1, float y1, float x2, float y2) { return std::hypot(double(x2) - x1, double(y2) - y1); }
 
+// Whether a step can be taken from the instance towards the goal: a NaN place or step size
+// gives none, and the steps then leave the instance where it is rather than moving it to NaN.
+bool HasWay(const CInstance* i, float x, float y, float stepSize)
+{
+    return !std::isnan(x) && !std::isnan(y) && !std::isnan(i->i_x) && !std::isnan(i->i_y) && !std::isnan(stepSize);
+}
+
 // An angle brought into [0, 360).
 double Wrap360(double a)
 {
@@ -111,10 +118,16 @@ bool Motion_LinearStep(CInstance* i, float x, float y, float stepSize, int32_t t
 {
     if (!i) return false;
     if (i->i_x == x && i->i_y == y) return true;
+    if (!HasWay(i, x, y, stepSize)) return false;
     const double dist = Distance(i->i_x, i->i_y, x, y);
     float nx = x, ny = y;
     const bool reached = stepSize >= dist;
-    if (!reached) {
+    if (!reached && std::isinf(dist)) {
+        // A goal at infinity: stepsize along its direction (the ratio below would be inf / inf).
+        const double a = std::atan2(double(y) - i->i_y, double(x) - i->i_x);
+        nx = float(i->i_x + stepSize * std::cos(a));
+        ny = float(i->i_y + stepSize * std::sin(a));
+    } else if (!reached) {
         nx = float(i->i_x + (double(x) - i->i_x) * stepSize / dist);
         ny = float(i->i_y + (double(y) - i->i_y) * stepSize / dist);
     }
@@ -146,9 +159,10 @@ bool Motion_LinearPath(CInstance* i, CPath* path, float x, float y, float stepSi
 
 void Motion_PotentialSettings(float maxRotation, float rotationStep, float ahead, bool onSpot)
 {
-    g_maxRotation = maxRotation < 1 ? 1 : maxRotation;
-    g_rotationStep = rotationStep < 1 ? 1 : rotationStep;
-    g_ahead = ahead < 1 ? 1 : ahead;
+    // Below 1, and NaN, become 1 (a NaN rotation would leave the walks without a turn limit).
+    g_maxRotation = !(maxRotation >= 1) ? 1 : maxRotation;
+    g_rotationStep = !(rotationStep >= 1) ? 1 : rotationStep;
+    g_ahead = !(ahead >= 1) ? 1 : ahead;
     g_onSpot = onSpot;
 }
 
@@ -156,7 +170,9 @@ bool Motion_PotentialStep(CInstance* i, float x, float y, float stepSize, int32_
 {
     if (!i) return false;
     if (i->i_x == x && i->i_y == y) return true;
-    if (Distance(i->i_x, i->i_y, x, y) <= stepSize) {
+    if (!HasWay(i, x, y, stepSize)) return false;
+    const double dist = Distance(i->i_x, i->i_y, x, y);
+    if (dist <= stepSize) {
         if (Motion_IsFree(i, x, y, target, checkAll)) MoveTo(i, x, y);
         return true;
     }

@@ -247,6 +247,9 @@ TEST_F(Models, DrawRecordsOncePerTextureAndReplays)
     auto gone = Drawn();
     ASSERT_EQ(gone.size(), 1u);
     EXPECT_EQ(gone[0].texture, nullptr);
+    // Arguments that name no texture draw as none and share one recording, however many.
+    for (int64_t bad : {int64_t(id), int64_t(5000), int64_t(123456789), int64_t(-7)}) GR_3D_Model_Draw(m, 0, 0, 0, bad);
+    EXPECT_EQ(GR_3D_Model_RecordingCount(m), 2);
 }
 
 TEST_F(Models, DrawingColourRecoloursOnlyItsOwnVertices)

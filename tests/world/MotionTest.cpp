@@ -189,6 +189,36 @@ TEST_F(Motion, LinearAndPotentialStepsWorkedByHand)
     EXPECT_FALSE(Motion_PotentialPath(i, &path, 300, 200, 5, 0.5f, -3, false)) << "factor below 1";
 }
 
+TEST_F(Motion, NonFiniteGoalsStepsAndSettings)
+{
+    const int32_t mover = Obj("mover", -1, 1);
+    const int32_t r = Room(400, 400);
+    Place(r, mover, 100, 100);
+    Start();
+    CInstance* i = First(mover);
+    const float nan = std::nanf(""), inf = INFINITY;
+    CPath path;
+    // A NaN goal or step size: no step is taken and the walks end at once.
+    for (auto [gx, step] : {std::pair{nan, 4.0f}, std::pair{200.0f, nan}}) {
+        EXPECT_FALSE(Motion_LinearStep(i, gx, 100, step, -3, false));
+        EXPECT_FALSE(Motion_PotentialStep(i, gx, 100, step, -3, false));
+        EXPECT_EQ(i->i_x, 100);
+        EXPECT_EQ(i->i_y, 100);
+        EXPECT_FALSE(Motion_LinearPath(i, &path, gx, 100, step, -3, false));
+        EXPECT_LE(path.GetNumber(), 1);
+    }
+    // A goal at infinity: one step of stepsize towards it.
+    EXPECT_FALSE(Motion_LinearStep(i, -inf, 100, 4, -3, false));
+    EXPECT_EQ(i->i_x, 96);
+    EXPECT_EQ(i->i_y, 100);
+    EXPECT_EQ(i->i_direction, 180);
+    // NaN settings are taken as 1: the potential walk still turns and ends.
+    Motion_PotentialSettings(nan, nan, nan, true);
+    i->SetDirection(0);
+    EXPECT_TRUE(Motion_PotentialPath(i, &path, 150, 100, 4, 2, -3, false));
+    EXPECT_EQ(i->i_x, 96);
+}
+
 TEST_F(Motion, TriggerStreamFormIsChecked)
 {
     auto stream = [](int32_t version, const char* name, const char* cond, int32_t moment, const char* constName) {
