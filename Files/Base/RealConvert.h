@@ -33,6 +33,13 @@ inline int32_t Real_RoundToInt32(double x)
     double r = std::nearbyint(x); // the default rounding mode: nearest, halves to even
     return (r >= -2147483648.0 && r <= 2147483647.0) ? int32_t(r) : INT32_MIN;
 }
+// Round to nearest, held to the 32-bit range: for coordinates, where a far value must stay
+// on its side (NaN still gives the most negative value).
+inline int32_t Real_RoundToInt32Held(double x)
+{
+    if (x >= 2147483647.0) return INT32_MAX;
+    return x > -2147483648.0 ? Real_RoundToInt32(x) : INT32_MIN;
+}
 // x narrowed to single precision first, then rounded (the instance fields are floats).
 inline int32_t Real_RoundFloatToInt32(double x) { return Real_RoundToInt32(double(float(x))); }
 // The integral value in double precision, then truncated to 32 bits.

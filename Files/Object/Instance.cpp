@@ -302,12 +302,12 @@ void CInstance::ComputeBoundingBox()
         return;
     }
     if (i_imageangle == 0.0f) {
-        int32_t left = Real_RoundToInt32(double(float(s.bboxLeft - s.xorigin)) * double(i_imagescalex) + double(i_x));
-        int32_t right = Real_RoundToInt32(double(float(s.bboxRight - s.bboxLeft + 1)) * double(i_imagescalex) +
+        int32_t left = Real_RoundToInt32Held(double(float(s.bboxLeft - s.xorigin)) * double(i_imagescalex) + double(i_x));
+        int32_t right = Real_RoundToInt32Held(double(float(s.bboxRight - s.bboxLeft + 1)) * double(i_imagescalex) +
                                     double(left) - 1.0);
         if (left > right) std::swap(left, right);
-        int32_t top = Real_RoundToInt32(double(float(s.bboxTop - s.yorigin)) * double(i_imagescaley) + double(i_y));
-        int32_t bottom = Real_RoundToInt32(double(float(s.bboxBottom - s.bboxTop + 1)) * double(i_imagescaley) +
+        int32_t top = Real_RoundToInt32Held(double(float(s.bboxTop - s.yorigin)) * double(i_imagescaley) + double(i_y));
+        int32_t bottom = Real_RoundToInt32Held(double(float(s.bboxBottom - s.bboxTop + 1)) * double(i_imagescaley) +
                                      double(top) - 1.0);
         if (top > bottom) std::swap(top, bottom);
         i_bbox_left = left;
@@ -325,10 +325,10 @@ void CInstance::ComputeBoundingBox()
         const double sn = float(std::sin(double(a)));
         const double cx1 = float(c * x1), cx2 = float(c * x2), sy1 = float(sn * y1), sy2 = float(sn * y2);
         const double cy1 = float(c * y1), cy2 = float(c * y2), sx1 = float(sn * x1), sx2 = float(sn * x2);
-        i_bbox_left = Real_RoundToInt32(double(i_x) + std::min(cx1, cx2) + std::min(sy1, sy2));
-        i_bbox_right = Real_RoundToInt32(double(i_x) + std::max(cx1, cx2) + std::max(sy1, sy2));
-        i_bbox_top = Real_RoundToInt32(double(i_y) + std::min(cy1, cy2) - std::max(sx1, sx2));
-        i_bbox_bottom = Real_RoundToInt32(double(i_y) + std::max(cy1, cy2) - std::min(sx1, sx2));
+        i_bbox_left = Real_RoundToInt32Held(double(i_x) + std::min(cx1, cx2) + std::min(sy1, sy2));
+        i_bbox_right = Real_RoundToInt32Held(double(i_x) + std::max(cx1, cx2) + std::max(sy1, sy2));
+        i_bbox_top = Real_RoundToInt32Held(double(i_y) + std::min(cy1, cy2) - std::max(sx1, sx2));
+        i_bbox_bottom = Real_RoundToInt32Held(double(i_y) + std::max(cy1, cy2) - std::min(sx1, sx2));
     }
     i_precise = s.precise;
     i_bboxDirty = 0;

@@ -66,6 +66,17 @@ TEST_F(InstanceWorld, BoundingBoxes)
     EXPECT_EQ(Box(i), (std::vector<int32_t>{91, 46, 108, 53})) << "a mirrored box has its edges swapped";
     i->SetImageXScale(1);
     i->SetImageAngle(90);
+    // A huge scale holds the far edges at the ends of the range, each on its own side.
+    i->SetImageAngle(0);
+    i->SetImageXScale(1e30f);
+    EXPECT_EQ(Box(i), (std::vector<int32_t>{INT32_MIN, 46, INT32_MAX, 53}));
+    i->SetImageXScale(1);
+    i->SetImageAngle(30);
+    i->SetImageYScale(-1e30f);
+    const std::vector<int32_t> far = Box(i);
+    EXPECT_TRUE(far[0] <= 100 && 100 <= far[2] && far[1] <= 50 && 50 <= far[3]);
+    i->SetImageYScale(1);
+    i->SetImageAngle(90);
     EXPECT_EQ(Box(i), (std::vector<int32_t>{96, 43, 103, 58})) << "a quarter turn swaps width and height";
     CInstance* none = Make(5, 5, 7);
     EXPECT_EQ(Box(none), (std::vector<int32_t>{-100000, -100000, -100000, -100000}));
