@@ -197,6 +197,9 @@ int32_t Room_GetLastTileId();
 void Room_SetLastTileId(int32_t id);
 int32_t Room_GetLastInstanceId();
 void Room_SetLastInstanceId(int32_t id);
+// The next instance or tile id (the counter moves on; held at the end of the range).
+int32_t Room_TakeInstanceId();
+int32_t Room_TakeTileId();
 // Keeps an entry alive until the table is freed.
 RoomEntry* Room_NewEntry();
 

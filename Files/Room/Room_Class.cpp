@@ -93,8 +93,7 @@ void CRoom::SetName(const char* text)
 
 CInstance* CRoom::AddInstance(float x, float y, int32_t objectIndex)
 {
-    int32_t id = Room_GetLastInstanceId() + 1;
-    Room_SetLastInstanceId(id);
+    const int32_t id = Room_TakeInstanceId();
     auto* i = new CInstance(x, y, id, objectIndex, true);
     i->CreatePhysicsBody(m_pPhysicsWorld);
     InstanceList_InsertByDepth(&m_active, i);

@@ -73,6 +73,16 @@ void Room_SetLastTileId(int32_t id) { g_lastTileId = id; }
 int32_t Room_GetLastInstanceId() { return g_lastInstanceId; }
 void Room_SetLastInstanceId(int32_t id) { g_lastInstanceId = id; }
 
+// The next id of a counter. A counter at the end of the range (only a damaged or hostile
+// game or save puts it there) hands out its last id again rather than overflow.
+static int32_t TakeId(int32_t* last)
+{
+    if (*last < INT32_MAX) ++*last;
+    return *last;
+}
+int32_t Room_TakeInstanceId() { return TakeId(&g_lastInstanceId); }
+int32_t Room_TakeTileId() { return TakeId(&g_lastTileId); }
+
 void Room_InitStartState()
 {
     Room_SetCurrent(-1, nullptr);
@@ -399,8 +409,7 @@ void CRoom::MakeNewEntry()
 int32_t CRoom::EntryAddInstance(float x, float y, int32_t objectIndex)
 {
     if (!m_pEntry) MakeNewEntry();
-    int32_t id = Room_GetLastInstanceId() + 1;
-    Room_SetLastInstanceId(id);
+    const int32_t id = Room_TakeInstanceId();
     RoomInstanceEntry e{};
     e.x = Real_TruncToInt32(x);
     e.y = Real_TruncToInt32(y);
@@ -420,8 +429,7 @@ int32_t CRoom::EntryAddTile(int32_t background, int32_t left, int32_t top, int32
                             int32_t y, int32_t depth, float xscale, float yscale, uint32_t colour)
 {
     if (!m_pEntry) MakeNewEntry();
-    int32_t id = Room_GetLastTileId() + 1;
-    Room_SetLastTileId(id);
+    const int32_t id = Room_TakeTileId();
     m_pEntry->tiles.push_back(RoomTileEntry{x, y, background, left, top, width, height, depth, id, xscale, yscale, colour});
     return id;
 }

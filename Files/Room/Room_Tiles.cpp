@@ -27,8 +27,7 @@ bool ContainsExclusive(const RoomTile& t, double x, double y)
 int32_t CRoom::AddTile(const RoomTile& tile)
 {
     m_tiles.push_back(tile);
-    int32_t id = Room_GetLastTileId() + 1;
-    Room_SetLastTileId(id);
+    const int32_t id = Room_TakeTileId();
     m_tiles.back().id = id;
     m_lastFoundTile = int32_t(m_tiles.size()) - 1;
     return m_lastFoundTile;

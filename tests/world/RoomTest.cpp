@@ -54,6 +54,19 @@ TEST_F(RoomWorld, TilesAndLayers)
     EXPECT_EQ(room.FindTile(first + 1), -1);
 }
 
+TEST_F(RoomWorld, IdCountersAtTheEndOfTheRangeDoNotOverflow)
+{
+    // A damaged or hostile save can leave either counter at the last id.
+    CRoom room;
+    Room_SetLastTileId(INT32_MAX);
+    room.AddTile(Tile(0, 0, 0));
+    EXPECT_EQ(room.m_tiles[0].id, INT32_MAX);
+    Room_SetLastInstanceId(INT32_MAX - 1);
+    EXPECT_EQ(room.AddInstance(0, 0, -1)->i_id, INT32_MAX);
+    EXPECT_EQ(room.AddInstance(0, 0, -1)->i_id, INT32_MAX);
+    EXPECT_EQ(Room_GetLastInstanceId(), INT32_MAX);
+}
+
 TEST_F(RoomWorld, ViewsFollowTheirInstanceWithinBordersAndSpeed)
 {
     int32_t o = Obj("o");
