@@ -20,9 +20,11 @@
 #include "Files/Base/RealConvert.h"
 #include "Files/Base/Utf8.h"
 #include "Files/Code/Code_Variable.h"
+#include "Files/Code/VM.h"
 #include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Code/Variable_List.h"
 #include "Files/Debug/Debug_Eval.h"
+#include "Files/Debug/Debug_Net.h"
 #include "Files/Debug/Debug_Overlay.h"
 #include "Files/Debug/InputQuery.h"
 #include "Files/Graphics_API/Graphics_Batch.h"
@@ -56,6 +58,10 @@ struct Form {
     DebugInfoWindow windows[DEBUGWIN_COUNT];
     DebugFormStatus status;
     int32_t compiles = 0;
+    // A refresh runs the watches, whose code may wait in a dialog while the window's events
+    // are pumped: a close or end asked for meanwhile waits until the refresh is over.
+    int32_t refreshing = 0;
+    bool closeWanted = false, endWanted = false;
 };
 
 std::unique_ptr<Form> g_form;
@@ -257,6 +263,11 @@ void DebugForm_SaveSettings()
 void DebugForm_End()
 {
     if (!g_form) return;
+    if (g_form->refreshing > 0) {
+        g_form->endWanted = true;
+        g_form->shown = false;
+        return;
+    }
     DebugForm_SaveSettings();
     Destroy();
 }
@@ -264,6 +275,11 @@ void DebugForm_End()
 void DebugForm_Close()
 {
     if (!g_form) return;
+    if (g_form->refreshing > 0) {
+        g_form->closeWanted = true;
+        g_form->shown = false;
+        return;
+    }
     DebugForm_SaveSettings();
     // The form goes while the game goes on: a paused game runs again.
     if (Running() && Paused()) Run_State().paused = 0;
@@ -390,16 +406,19 @@ void DebugForm_Update()
 {
     if (!g_form || !Running() || !Run_CurrentRoom() || !g_StartupOptions.debugMode) return;
     Form& f = *g_form;
+    ++f.refreshing;
     if (!f.settingsLoaded) LoadSettings(f);
     if (f.shown) {
         RefreshStatus(f);
         RefreshWatches(f);
     }
-    if (!g_form) return; // a Locals request cannot end the form, but stay safe
     if (f.windows[DEBUGWIN_GLOBALS].shown) RefreshGlobals(f.windows[DEBUGWIN_GLOBALS]);
     if (f.windows[DEBUGWIN_INSTANCES].shown) RefreshInstances(f.windows[DEBUGWIN_INSTANCES]);
     for (int32_t i = DEBUGWIN_LOCALS_FIRST; i <= DEBUGWIN_LOCALS_LAST; ++i)
         if (f.windows[i].shown) RefreshLocals(f.windows[i]);
+    if (--f.refreshing > 0) return;
+    if (f.endWanted) DebugForm_End();
+    else if (f.closeWanted) DebugForm_Close();
 }
 
 const DebugFormStatus& DebugForm_Status()
@@ -453,8 +472,13 @@ void DebugForm_Command(int32_t command)
     if (!g_form) return;
     Form& f = *g_form;
     switch (command) {
+    // With code on the stack the game is held at a break (a remote debugger's breakpoint or
+    // step): a step or a loop run from here would start another step inside the one that is
+    // held. Run and Step let the held code go on instead, Step as far as its next line.
     case DEBUGFORM_RUN:
-        if (Running() && Paused()) {
+        if (Running() && Paused() && VM_FrameCount() > 0) {
+            DebugNet_SetPaused(false);
+        } else if (Running() && Paused()) {
             Run_StartGameLoop();
             if (!Running()) Run_StopGame();
         }
@@ -463,7 +487,8 @@ void DebugForm_Command(int32_t command)
         if (Running() && !Paused()) Run_PauseGame();
         break;
     case DEBUGFORM_STEP:
-        if (Running() && Paused()) Run_DebugStep();
+        if (Running() && Paused() && VM_FrameCount() > 0) DebugNet_Step(false);
+        else if (Running() && Paused()) Run_DebugStep();
         break;
     case DEBUGFORM_RESTART:
         if (!Running()) break;

@@ -139,7 +139,7 @@ void Score_Draw(double x1, double y1, double x2, double y2)
     const double right = x1 + Real_RoundToInt32(x2 - x1);
     for (int32_t p = 1; p <= kScoreEntries; ++p) {
         const ScoreEntry& e = g_table.entries[p - 1];
-        const double y = y1 + double((p - 1) * row);
+        const double y = y1 + double(p - 1) * double(row); // a tall table's rows pass the 32-bit range
         if (e.hasName) GR_Text_Draw(float(x1), float(y), e.name.c_str(), -1, -1);
         char score[16];
         std::snprintf(score, sizeof score, "%d", e.score);

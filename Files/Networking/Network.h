@@ -81,7 +81,9 @@ public:
     NetServer& operator=(const NetServer&) = delete;
 
     // Accepts waiting clients, reads what arrived and hands it to HandleData, closes
-    // connections that ended. Answers the number of bytes handled.
+    // connections that ended. A full server first sees whether one of its clients has left:
+    // a client that comes back at once takes its place rather than being turned away.
+    // Answers the number of bytes handled.
     int32_t Poll();
     // Splits received bytes into packets (see above) for the connection.
     void HandleData(NetSocket* connection, const uint8_t* bytes, int32_t length);
@@ -106,6 +108,9 @@ private:
     // Deletes the connections marked for closing (a debugger's: breakpoints cleared, game
     // resumed).
     void Reap();
+    // Accepts waiting clients while there is room; the rest are turned away when turnAway,
+    // else left waiting.
+    void Accept(bool turnAway);
 
     bool m_polling = false;
     bool m_handling = false;

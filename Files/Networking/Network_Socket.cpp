@@ -143,13 +143,14 @@ void NetServer::Reap()
     }
 }
 
-int32_t NetServer::Poll()
+void NetServer::Accept(bool turnAway)
 {
-    m_polling = true;
     for (;;) {
+        const bool full = int32_t(m_connections.size()) >= m_maxClients;
+        if (full && !turnAway) break; // they wait for this poll's closes
         const int32_t fd = NetM_Accept(m_descriptor);
         if (fd < 0) break;
-        if (int32_t(m_connections.size()) >= m_maxClients) {
+        if (full) {
             NetM_Close(fd); // full: the client is turned away
             continue;
         }
@@ -161,6 +162,12 @@ int32_t NetServer::Poll()
         }
         Adopt(c);
     }
+}
+
+int32_t NetServer::Poll()
+{
+    m_polling = true;
+    Accept(false);
     static uint8_t chunk[64 * 1024];
     int32_t handled = 0;
     for (size_t i = 0; i < m_connections.size(); ++i) {
@@ -180,6 +187,7 @@ int32_t NetServer::Poll()
     }
     m_polling = false;
     Reap();
+    Accept(true);
     return handled;
 }
 

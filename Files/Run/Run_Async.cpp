@@ -46,6 +46,9 @@ void Async_ProcessRequests()
     HTTP_ReapThreads();
     HTTP_REQ_CONTEXT** head = HTTP_RequestListHead();
     for (HTTP_REQ_CONTEXT** link = head; *link;) {
+        // Once an event has asked for another room no event is performed until the switch:
+        // the finished requests left wait for the next step's delivery instead of being lost.
+        if (st.roomSwitch != ROOM_STAY) break;
         HTTP_REQ_CONTEXT* r = *link;
         if (!r->inUse || r->state.load() != HTTP_STATE_FINISHED) {
             link = &r->next;

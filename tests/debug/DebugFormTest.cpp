@@ -6,10 +6,15 @@
 
 #include <algorithm>
 
+#include "Files/Base/DialogHost.h"
+#include "Files/Code/Code_Function.h"
 #include "Files/Code/Code_Variable.h"
+#include "Files/Code/VM_Debug.h"
+#include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Code/Variable_List.h"
 #include "Files/Debug/Debug_Form.h"
 #include "Files/Debug/Debug_Main.h"
+#include "Files/Debug/InputQuery.h"
 #include "Files/Support/CommandLine.h"
 #include "Files/Support/IniFile.h"
 #include "Files/Support/LoadSave.h"
@@ -192,6 +197,83 @@ TEST_F(DebugForm, ClosingTheFormWhilePausedLetsTheGameGoOn)
     EXPECT_FALSE(DebugForm_Exists());
     EXPECT_EQ(Run_State().paused, 0);
     EXPECT_EQ(g_StartupOptions.running, 1);
+}
+
+// A host whose modal dialogs see the form's window closed while they wait (the window's
+// events are pumped inside a dialog), then answer.
+class ClosingHost : public IDialogHost {
+public:
+    int32_t RunModal(IModalDialog& d) override
+    {
+        ++shown;
+        DebugForm_Close();
+        return d.DefaultResult();
+    }
+    void SetClipboardText(const char*) override {}
+    int shown = 0;
+};
+
+// test_ask(): a modal question, as show_question asks it.
+void TestAsk(ScriptValue* result, CInstance*, CInstance*, int32_t, ScriptValue*)
+{
+    *result = Value_Real(Dialog_ShowQuestion("Game", "sure?") ? 1.0 : 0.0);
+}
+
+TEST_F(DebugForm, ClosingTheFormWhileAWatchWaitsInADialogEndsItAfterTheRefresh)
+{
+    Play();
+    static const bool registered = (Function_Add("test_ask", TestAsk, 0), true);
+    (void)registered;
+    ClosingHost host;
+    DialogHost_Set(&host);
+    DebugForm_AddWatch("test_ask()");
+    DebugForm_AddWatch("1 + 1");
+    Frames(2);
+    DialogHost_Set(nullptr);
+    EXPECT_EQ(host.shown, 1);
+    EXPECT_FALSE(DebugForm_Exists());
+    EXPECT_EQ(N(Inst(m_ctl)), 2); // the game went on
+    IniFile ini;
+    ini.Load("Debug.ini", false);
+    EXPECT_STREQ(ini.ReadString("DebugForm", "NumWatches", ""), "2");
+}
+
+// The form's Run and Step while the machine is held at a break (the idle hook draws the form
+// then) let the held code go on: neither starts a step of its own inside the held one.
+int g_formCommand = 0;
+void CommandAtBreak()
+{
+    if (!g_formCommand) return;
+    Run_State().paused = 1;
+    const int command = g_formCommand;
+    g_formCommand = 0;
+    DebugForm_Command(command);
+}
+
+TEST_F(DebugForm, RunAndStepAtABreakLetTheHeldCodeGoOn)
+{
+    // The held instance goes away in its step: a step run inside the held one would free it
+    // under the held code.
+    Play("global.steps += 1; instance_destroy(); instance_create(0, 0, object_index);");
+    const ScriptValue zero = Value_Real(0.0);
+    Variable_Global_List()->Set(Code_Variable_FindUser("steps"), 0, &zero);
+    auto steps = [] {
+        CVariable* v = Variable_Global_List()->Find(Code_Variable_FindUser("steps"));
+        return v ? v->value.real : -1;
+    };
+    VM_Debug_SetBreakHook(CommandAtBreak);
+    for (int command : {DEBUGFORM_STEP, DEBUGFORM_RUN}) {
+        SCOPED_TRACE(command);
+        const double before = steps();
+        g_formCommand = command;
+        VM_Debug_RequestBreak();
+        Frames(1);
+        VM_Debug_SetStepping(false);
+        EXPECT_EQ(g_formCommand, 0); // the break was taken
+        EXPECT_EQ(Run_State().paused, 0);
+        EXPECT_EQ(steps(), before + 1); // the frame's own step only
+    }
+    VM_Debug_SetBreakHook(nullptr);
 }
 
 TEST_F(DebugForm, MessagesAreABoundedRingNewestFirstAndCopyAsBytes)

@@ -288,6 +288,9 @@ TEST_F(DialogsTest, HighScoresInsertBelowEqualScoresAndKeepTen)
     int32_t score;
     EXPECT_FALSE(Score_Get(0, &name, &score));
     EXPECT_FALSE(Score_Get(11, &name, &score));
+    // Rows of a table taller than the 32-bit range are placed without overflow.
+    Score_Draw(0, 0, 100, 1e300);
+    Score_Draw(0, -1e300, 100, 1e300);
 }
 
 TEST_F(DialogsTest, HighScoreFileRoundTripsAndDamagedFilesAreRefused)

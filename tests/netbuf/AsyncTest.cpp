@@ -227,3 +227,29 @@ TEST_F(Async, AnEventMayQueueAndFinishMoreWork)
     Async_ProcessRequests();
     EXPECT_EQ(Log(), "chain later");
 }
+
+TEST_F(Async, RequestsFinishedAfterAnEventAskedForAnotherRoomWaitForIt)
+{
+    // No event is performed between the request for another room and the switch: the results
+    // left are delivered in the new room, not dropped.
+    static const bool registered = (Function_Add("test_goto",
+                                                 [](ScriptValue*, CInstance*, CInstance*, int32_t, ScriptValue*) {
+                                                     Run_State().roomSwitch = 0; // another room asked for
+                                                 },
+                                                 0),
+                                    true);
+    (void)registered;
+    const int32_t a = Obj();
+    Ev(a, 62, "test_log(ds_map_find_value(async_load, 'name')); test_goto();");
+    Inst(a);
+    Build();
+    new Finished("older", 62);
+    new Finished("newer", 62);
+    Async_ProcessRequests();
+    EXPECT_EQ(Log(), "newer");
+    ASSERT_NE(HTTP_RequestList(), nullptr);
+    Run_State().roomSwitch = ROOM_STAY; // the room has changed
+    Async_ProcessRequests();
+    EXPECT_EQ(Log(), "newer older");
+    EXPECT_EQ(HTTP_RequestList(), nullptr);
+}

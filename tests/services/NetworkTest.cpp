@@ -3,6 +3,8 @@
 // debugger connection, other connections' data, shutdown.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
+
+#include <algorithm>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -245,6 +247,20 @@ TEST_F(Network, ServersTakeAtMostTheirClients)
     ASSERT_EQ(poll(&p, 1, 1000), 1);
     uint8_t b;
     EXPECT_EQ(recv(third, &b, 1, 0), 0);
+}
+
+TEST_F(Network, AClientComingBackAtOnceTakesThePlaceItLeft)
+{
+    NetServer* s = Server(true, 1);
+    const int first = Connect(s->Port());
+    ASSERT_TRUE(PollUntil([&] { return s->ConnectionCount() == 1; }));
+    close(first);
+    const int again = Client(s); // waits beside the first's end for the same poll
+    SendAll(again, Packet(NET_DEBUG_STATUS));
+    ASSERT_TRUE(PollUntil([&] { return std::count(g_calls.begin(), g_calls.end(), "status") == 1; }));
+    EXPECT_EQ(s->ConnectionCount(), 1);
+    uint8_t reply[16];
+    EXPECT_EQ(recv(again, reply, sizeof reply, 0), 12); // answered, not turned away
 }
 
 TEST_F(Network, OtherConnectionsHandTheirBytesToTheDataHandler)

@@ -88,6 +88,19 @@ TEST_F(Windowed, ModalDialogsAnsweredByKeys)
     EXPECT_NE(log.find("question 0\n"), std::string::npos) << log;
 }
 
+TEST_F(Windowed, DialogsWithVeryLongTextsAreDrawnAndAnswered)
+{
+    // A prompt wrapped over thousands of lines needs more vertices than one 16-bit draw list holds.
+    WindowedRunner game(*s_x, Game("longtext"), dir.Path());
+    ASSERT_FALSE(game.Window().empty()) << "no window\n" << game.Log() << Scratch_ReadFile(dir / "out.txt");
+    ASSERT_TRUE(game.WaitForLog("asking")) << game.Log();
+    game.Keys("Return");
+    EXPECT_TRUE(game.WaitForLog("input 1024")) << game.Log(); // OK: the default, cut to an answer's size
+    game.Keys("Return");
+    EXPECT_EQ(game.Wait(), 0) << Scratch_ReadFile(dir / "out.txt");
+    EXPECT_NE(game.Log().find("question 1\n"), std::string::npos) << game.Log();
+}
+
 TEST_F(Windowed, AsynchronousInputAnsweredWhileTheGameSteps)
 {
     WindowedRunner game(*s_x, Game("async"), dir.Path());

@@ -407,6 +407,9 @@ void Dialogs_AttachWindow()
         g_host.context = ImGui::CreateContext();
         ImGui::SetCurrentContext(g_host.context);
         DialogInput_Setup();
+        // The game window's drawer reads each command's vertex offset: a dialog whose texts
+        // need more than 65,536 vertices is drawn in parts rather than refused.
+        ImGui::GetIO().BackendFlags |= ImGuiBackendFlags_RendererHasVtxOffset;
         ImGui::SetCurrentContext(prev);
     }
     GR_Hooks().windowOverlay = DrawOverlay;
