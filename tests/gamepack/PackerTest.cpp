@@ -66,7 +66,7 @@ const char* kManifest = R"json({
   "window": {"width": 320, "height": 200, "flags": 8192, "caption": "Hello"},
   "steam_app_id": 480,
   "options": {"fullscreen": true, "window_colour": 255, "words": {"21": 7}},
-  "constants": {"VersionMajor": "2", "SPEED": "4"},
+  "constants": {"VersionMajor": "2", "SPEED": 4},
   "sprites": [{"name": "spr", "image": "strip.png", "frames": 3, "origin": [4, 4], "precise": true}],
   "backgrounds": [{"name": "bg", "image": "tiles.png", "transparent": true}],
   "fonts": [{"name": "fnt", "ttf": "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", "size": 9, "first": 65, "last": 70}],
@@ -83,7 +83,7 @@ const char* kManifest = R"json({
     {"name": "rm_a", "width": 200, "height": 100, "speed": 60, "colour": 123, "code": "start = 1;",
      "backgrounds": [{"background": "bg", "x": 5, "stretch": 1}],
      "views": [{"visible": 1, "width": 160, "height": 100, "follow": "obj"}],
-     "instances": [{"object": "obj", "x": 10, "y": 20, "xscale": 2, "code": "b = 1;"}, {"object": "obj_parent", "x": 1, "y": 2}],
+     "instances": [{"object": "obj", "x": 10.75, "y": 20, "xscale": 2, "code": "b = 1;"}, {"object": "obj_parent", "x": 1, "y": 2}],
      "tiles": [{"background": "bg", "x": 3, "y": 4, "left": 1, "top": 2, "width": 5, "height": 6, "depth": 7}]},
     {"name": "rm_b"}
   ],
@@ -124,6 +124,7 @@ TEST_F(Packer, SourceModeRecordsReadBackAsWritten)
     EXPECT_EQ(p.U(data + 140), 2u);
     EXPECT_EQ(p.S(data + 144), "VersionMajor");
     EXPECT_EQ(p.S(data + 148), "2");
+    EXPECT_EQ(p.S(data + 156), "4") << "a number constant is its JSON text";
 
     // Sprite: box stored left, right, bottom, top; frames' page entries; one mask per frame.
     uint32_t s = p.Entry("SPRT", 0);
@@ -244,7 +245,7 @@ TEST_F(Packer, SourceModeRecordsReadBackAsWritten)
     EXPECT_EQ(p.I(p.U(views + 4) + 52), 1) << "follows obj";
     ASSERT_EQ(p.U(insts), 2u);
     uint32_t in = p.U(insts + 4);
-    EXPECT_EQ(p.I(in), 10);
+    EXPECT_EQ(p.I(in), 10) << "a fraction is cut to its whole part";
     EXPECT_EQ(p.I(in + 8), 1);
     EXPECT_EQ(p.I(in + 12), 100001);
     EXPECT_EQ(p.S(in + 16), "b = 1;");
@@ -301,7 +302,7 @@ TEST_F(Packer, BadManifestsAreRefusedWithAReason)
     const char* room = R"("rooms": [{"name": "r"}])";
     const std::pair<std::string, const char*> bad[] = {
         {R"({"constants": {"A": null}, )" + std::string(room) + "}", "\"A\""},
-        {R"({"constants": {"A": 5}, )" + std::string(room) + "}", "\"A\""},
+        {R"({"constants": {"A": [5]}, )" + std::string(room) + "}", "\"A\""},
         {R"({"first_instance_id": 2147483647, "objects": [{"name": "o"}], "rooms": [{"name": "r", "instances": [{"object": "o"}]}]})", "2147483647"},
         {R"({"first_tile_id": 2147483647, "backgrounds": [{"name": "b", "image": "tiles.png"}], "rooms": [{"name": "r", "tiles": [{"background": "b"}]}]})", "2147483647"},
         {R"({"sprites": [{"name": "s", "image": "strip.png", "frames": 25}], )" + std::string(room) + "}", "frames"},

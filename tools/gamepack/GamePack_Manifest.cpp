@@ -37,7 +37,8 @@ struct Reader {
         json_object* v = nullptr;
         return o && json_object_is_type(o, json_type_object) && json_object_object_get_ex(o, key, &v) ? v : nullptr;
     }
-    // A whole number (true and false count as 1 and 0) from lo to hi.
+    // A whole number (true and false count as 1 and 0) from lo to hi; a fraction is cut to its
+    // whole part (10.5 is 10), as hand-written projects have always been read.
     int64_t IntOf(json_object* v, const char* key, int64_t def, int64_t lo, int64_t hi)
     {
         if (!v || json_object_is_type(v, json_type_null)) return def;
@@ -49,7 +50,7 @@ struct Reader {
             if (n == INT64_MAX || n == INT64_MIN) n = n == INT64_MAX ? hi + (hi < INT64_MAX) : lo - (lo > INT64_MIN);
         } else if (json_object_is_type(v, json_type_double)) {
             const double d = json_object_get_double(v);
-            if (!(d >= double(lo) && d <= double(hi)) || d != double(int64_t(d))) {
+            if (!(d > double(lo) - 1.0 && d < double(hi) + 1.0)) {
                 Bad(key, "must be a whole number from " + std::to_string(lo) + " to " + std::to_string(hi));
                 return def;
             }
@@ -328,8 +329,12 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
             r.where = "constants";
             json_object_object_foreach(constants, key, value)
             {
-                if (!json_object_is_type(value, json_type_string)) r.Bad(key, "must be a text");
-                p.constants.emplace_back(key, r.TextOf(value, key, ""));
+                // A number or true/false is taken as its JSON text ("SPEED": 4 is "4").
+                if (json_object_is_type(value, json_type_int) || json_object_is_type(value, json_type_double) ||
+                    json_object_is_type(value, json_type_boolean))
+                    p.constants.emplace_back(key, json_object_get_string(value));
+                else if (!json_object_is_type(value, json_type_string)) r.Bad(key, "must be a text or a number");
+                else p.constants.emplace_back(key, r.TextOf(value, key, ""));
             }
             r.where.clear();
         }
