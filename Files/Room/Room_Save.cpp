@@ -13,7 +13,6 @@
 // Needs: the buffer entries, instances, the error reporter, the tile id counter. No Linux/ file.
 #include "Files/Base/RealConvert.h"
 #include "Files/Buffer/BufferReader.h"
-#include "Files/Code/Code_Error.h"
 #include "Files/Room/Room.h"
 #include "Platform/MemoryManager.h"
 
@@ -25,9 +24,10 @@ void WFloat(IBuffer* b, float v) { Buffer_WriteNumber(b, eBuffer_F32, v); }
 
 } // namespace
 
+// A room with a physics world has no saved form for its bodies: the game save refuses such
+// rooms before it writes anything (Run_Save.cpp), so none reaches here.
 void CRoom::SaveState(IBuffer* b)
 {
-    if (m_physicsWorldFlag) Code_Error_Report("ERROR: game_save unavailable for rooms using physics", true);
     Buffer_WriteString(b, m_pCaption);
     WInt(b, m_width);
     WInt(b, m_height);

@@ -100,7 +100,6 @@ bool StateFits(IBuffer* b)
     return scratch.Size() == size && size <= b->Size();
 }
 
-
 // A room with a physics world cannot be saved (its bodies have no saved form). The save is
 // refused before anything is written, so no file or buffer is left holding a world that would
 // load back without them, and the caller hears that it failed.
