@@ -291,6 +291,11 @@ bool Main_Startup()
     if (!Code_Load(g_GameFile.image, Runner_HeaderRead)) g_GameFile.broken = true;
     if (Main_ExitRequested()) return false;
     LoadSave_SetFolders(Main_ExeDirectory(), Main_SaveDirectory(), Main_ExeDirectory());
+    // The working folder, traced once between two rules where it is set.
+    const std::string rule(73, '#');
+    Console_Debug()->Output("%s\n", rule.c_str());
+    Console_Debug()->Output("####!!!!$$$$$$ pwd - %s\n", LoadSave_WorkingFolder());
+    Console_Debug()->Output("%s\n", rule.c_str());
     HighScore_Load(); // the built-ins are registered and the save area known
     Steam_Init(); // reads the Steam switch, the header's application id and the program folder
 

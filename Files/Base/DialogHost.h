@@ -34,7 +34,6 @@ enum DialogControlKind : uint8_t {
     DLGC_TEXT,         // static text, left-aligned, wrapped
     DLGC_TEXT_CENTRED, // static text, centred, wrapped
     DLGC_LOG,          // multi-line read-only text with scroll bars (can be selected)
-    DLGC_IMAGE,        // a picture (IModalDialog::ControlImage)
     DLGC_FILES,        // a file browser (IModalDialog::Browser)
 };
 
@@ -109,20 +108,6 @@ public:
     virtual int32_t CancelId() const { return -1; }
     // The answer when the game window is closed under the dialog.
     virtual int32_t ClosedResult() const { return DefaultResult(); }
-    // A picture control's pixels (0xAARRGGBB, rows top first); false when it has none.
-    virtual bool ControlImage(int32_t id, const uint32_t** pixels, int32_t* w, int32_t* h) const
-    {
-        (void)id;
-        (void)pixels;
-        (void)w;
-        (void)h;
-        return false;
-    }
-    // A dialog that ends by itself: after this many milliseconds (-1 never), and on any key or
-    // click when asked (the host then sends command 1).
-    virtual int32_t TimeoutMilliseconds() const { return -1; }
-    virtual bool EndsOnKey() const { return false; }
-    virtual bool EndsOnClick() const { return false; }
     // The file browser of a DLGC_FILES control; null when none.
     virtual IDialogBrowser* Browser() { return nullptr; }
     // A modeless dialog has ended with this answer (called once by the host).

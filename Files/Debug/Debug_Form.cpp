@@ -487,7 +487,7 @@ void DebugForm_Command(int32_t command)
         if (Running() && !Paused()) Run_PauseGame();
         break;
     case DEBUGFORM_STEP:
-        if (Running() && Paused() && VM_FrameCount() > 0) DebugNet_Step(false);
+        if (Running() && Paused() && VM_FrameCount() > 0) DebugNet_Step(true);
         else if (Running() && Paused()) Run_DebugStep();
         break;
     case DEBUGFORM_RESTART:

@@ -235,11 +235,15 @@ void DebugNet_SetPaused(bool paused)
 
 void DebugNet_Step(bool over)
 {
-    // Into and over both stop before the first instruction on another line (in any unit);
-    // with no code running the next instruction that runs stops.
-    (void)over;
-    if (VM_FrameCount() > 0) VM_Debug_SetStepping(true);
-    else VM_Debug_RequestBreak();
+    // Into stops before the very next instruction that runs. Over stops before the first
+    // instruction on another line or in another unit; with no code running there is no line
+    // to leave, so it too stops at the next instruction that runs. Either lets a held game go.
+    if (over && VM_FrameCount() > 0) {
+        VM_Debug_SetStepping(true);
+    } else {
+        VM_Debug_SetStepping(false);
+        VM_Debug_RequestBreak();
+    }
     Run_State().paused = 0;
 }
 

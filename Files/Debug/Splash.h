@@ -1,12 +1,9 @@
-// Splash screens: the settings the splash_set_* built-ins keep and the back ends of the
-// splash and show built-ins. An image (PNG, BMP, DDS, "RAW ") or a text file is shown through
-// the dialog host over the game, captioned with the splash caption, until its delay has passed
-// (milliseconds; none when 0 or less), a key or a click when the settings ask for that, Escape
-// or the window's close. Videos are not played: no decoder is at hand; a video file that
-// exists is accepted and nothing is shown.
+// Splash screens: the settings the splash_set_* and show built-ins keep, and the back ends of
+// the splash and show built-ins. On this platform a splash shows nothing: each back end
+// succeeds at once, whatever the file, so the built-ins' "not found" reports stay unused. The
+// settings are still kept (and reset with the game) for whatever reads them.
 //
-// Main thread only. Needs the dialog host, the game's file reader and the image decoders.
-// No Linux/ file.
+// Main thread only. Needs nothing. No Linux/ file.
 #pragma once
 
 #include <cstdint>
@@ -25,7 +22,7 @@ struct SplashSettings {
 };
 SplashSettings& Splash_Settings();
 
-// False when the file cannot be read or decoded (the built-ins then report "Image file not
+// Show nothing and return true (false would make the built-ins report "Image file not
 // found.", "Video file not found (or name too long)." or "Text file not found.").
 bool Splash_ShowImage(const char* file, double delay);
 bool Splash_ShowVideo(const char* file, double loop);

@@ -152,15 +152,20 @@ ZB_BUILTIN(F_ShowText)
 // =============================================================================================
 // [SECTION] Messages and questions
 // =============================================================================================
-// The text of show_message and show_message_async: a string's '#' become line breaks; false
-// for a string without text (nothing is shown).
-bool MessageText(const ScriptValue* args, std::string* text)
+// The text of show_message and show_message_async: a number formatted, a string as given
+// (show_message alone turns its '#' into line breaks); false for a string without text
+// (nothing is shown).
+bool MessageText(const ScriptValue* args, bool hashBreaks, std::string* text)
 {
     if (!IsString(args, 0)) {
         *text = Dialog_FormatNumber(args[0].real);
         return true;
     }
     if (!args[0].text) return false;
+    if (!hashBreaks) {
+        *text = args[0].text;
+        return true;
+    }
     std::vector<char> copy(args[0].text, args[0].text + std::strlen(args[0].text) + 1);
     String_HashToNewline(copy.data());
     *text = copy.data();
@@ -171,7 +176,7 @@ ZB_BUILTIN(F_ShowMessage)
 {
     SetReal(result, 1.0);
     std::string text;
-    if (!MessageText(args, &text)) return;
+    if (!MessageText(args, true, &text)) return;
     GR_D3D_LeaveFullscreen();
     ShowMessage(text.c_str());
     Clear();
@@ -181,7 +186,7 @@ ZB_BUILTIN(F_ShowMessageAsync)
 {
     SetReal(result, 1.0);
     std::string text;
-    if (!MessageText(args, &text)) return;
+    if (!MessageText(args, false, &text)) return;
     SetReal(result, Dialog_MessageAsync(Caption(), text.c_str()));
     Clear();
 }

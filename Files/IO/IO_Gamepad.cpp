@@ -128,6 +128,20 @@ bool XInput_CheckLoaded(bool* reportMissing)
 
 int32_t IO_Gamepad_Count() { return g_padCount; }
 
+const char* IO_Gamepad_KindDescription(int32_t kind)
+{
+    switch (kind) {
+    case GAMEPAD_KIND_GAMEPAD: return "Xbox 360 Controller (XInput STANDARD GAMEPAD)";
+    case GAMEPAD_KIND_WHEEL: return "Xbox 360 Controller (XInput WHEEL)";
+    case GAMEPAD_KIND_ARCADE_STICK: return "Xbox 360 Controller (XInput ARCADE STICK)";
+    case GAMEPAD_KIND_FLIGHT_STICK: return "Xbox 360 Controller (XInput FLIGHT STICK)";
+    case GAMEPAD_KIND_DANCE_PAD: return "Xbox 360 Controller (XInput DANCE PAD)";
+    case GAMEPAD_KIND_GUITAR: return "Xbox 360 Controller (XInput GUITAR)";
+    case GAMEPAD_KIND_DRUM_KIT: return "Xbox 360 Controller (XInput DRUM KIT)";
+    default: return nullptr;
+    }
+}
+
 IO_Gamepad* IO_Gamepad_Get(int32_t device)
 {
     if (device < 0 || device >= g_padCount) return nullptr;

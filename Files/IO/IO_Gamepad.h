@@ -53,6 +53,21 @@ public:
     virtual void Shutdown() = 0;
 };
 
+// Kinds of pad, numbered as the pad's capabilities report their sub-type (ORDER: 7 is unused).
+enum GamepadKind : int32_t {
+    GAMEPAD_KIND_OTHER = 0,
+    GAMEPAD_KIND_GAMEPAD = 1,
+    GAMEPAD_KIND_WHEEL = 2,
+    GAMEPAD_KIND_ARCADE_STICK = 3,
+    GAMEPAD_KIND_FLIGHT_STICK = 4,
+    GAMEPAD_KIND_DANCE_PAD = 5,
+    GAMEPAD_KIND_GUITAR = 6,
+    GAMEPAD_KIND_DRUM_KIT = 8,
+};
+// The description of a kind of pad ("Xbox 360 Controller (XInput WHEEL)", ...); null for
+// GAMEPAD_KIND_OTHER and any number that is not a kind (the device's own name is kept then).
+const char* IO_Gamepad_KindDescription(int32_t kind);
+
 // The SDL back end (Linux/IO_ControllersM.cpp); it starts SDL's game-controller subsystem.
 IGamepadBackend* IO_GamepadBackend_CreateSDL();
 // The back end XInput_Init uses: the one installed, else a new SDL back end. Null restores

@@ -271,9 +271,10 @@ void Run_TimeLines()
                 const int32_t m = cur->FindMoment(t);
                 if (m >= 0) TimeLine_PerformMoment(i, i, index, m);
             }
+            // The loop looks at the position the advance reached, whatever the moments set.
             CTimeLine* cur = TimeLine_Data(index);
             if (i->i_timelineloop && cur && cur->GetMomentCount() > 0 &&
-                double(i->i_timelineposition) > double(cur->GetMomentTime(cur->GetMomentCount() - 1)))
+                now > double(cur->GetMomentTime(cur->GetMomentCount() - 1)))
                 i->i_timelineposition = 0;
         } else {
             const int32_t a = line->LastAtOrBefore(old), b = line->LastAtOrBefore(now);
@@ -286,7 +287,7 @@ void Run_TimeLines()
                 if (m >= 0) TimeLine_PerformMoment(i, i, index, m);
             }
             CTimeLine* cur = TimeLine_Data(index);
-            if (i->i_timelineloop && cur && cur->GetMomentCount() > 0 && i->i_timelineposition < 0)
+            if (i->i_timelineloop && cur && cur->GetMomentCount() > 0 && now < 0)
                 i->i_timelineposition = float(cur->GetMomentTime(cur->GetMomentCount() - 1));
         }
         i = next;

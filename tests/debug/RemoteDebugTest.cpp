@@ -1,8 +1,9 @@
 // The remote-debug interface driven by a client over loopback (a thread of the test with a
 // plain TCP socket) while the game runs frames on the test's main thread: the byte sequences
 // of status, game info and evaluation against the wire format, pause and run, a breakpoint
-// that stops before the right line with the state where it stands, a single step to the next
-// line, evaluation at the stop, and a refused breakpoint address.
+// that stops before the right line with the state where it stands, step into to the next
+// instruction and step over to the next line, evaluation at the stop, and a refused
+// breakpoint address.
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
@@ -314,27 +315,32 @@ TEST_F(RemoteDebug, StatusGameInfoEvaluationAndPauseAsOnTheWire)
     EXPECT_GT(Global("steps"), 0);
 }
 
-TEST_F(RemoteDebug, BreakpointStopsBeforeItsLineAndAStepStopsAtTheNext)
+TEST_F(RemoteDebug, BreakpointStopsBeforeItsLineStepIntoAtTheNextInstructionStepOverAtTheNextLine)
 {
     const int32_t o = Play("global.a = 0; global.ran = 0;", "global.a = 1;\nglobal.a = 2;\nglobal.a = 3;\nglobal.ran += 1;");
 
-    // The address of the first instruction of the second line.
+    // The addresses of the first instructions of the second and third lines.
     CCode* step = Object_Lookup(o)->m_events[EVENT_STEP].events[0]->m_pCode;
     ASSERT_TRUE(step && step->m_pCode && step->m_pDebugInfo);
     VM_RegisterUnit(step->m_pCode);
     const uint32_t base = step->m_pCode->m_address;
     const std::string source = step->GetText();
-    const int32_t lineStart = int32_t(source.find('\n')) + 1;
-    int32_t offset = -1;
-    for (int32_t i = 0; i < step->m_pDebugInfo->m_size / 8 && offset < 0; ++i) {
-        int32_t pair[2];
-        std::memcpy(pair, step->m_pDebugInfo->m_pData + 8 * i, 8);
-        if (pair[1] >= lineStart) offset = pair[0];
-    }
+    auto lineOffset = [&](int32_t lineStart) {
+        for (int32_t i = 0; i < step->m_pDebugInfo->m_size / 8; ++i) {
+            int32_t pair[2];
+            std::memcpy(pair, step->m_pDebugInfo->m_pData + 8 * i, 8);
+            if (pair[1] >= lineStart) return pair[0];
+        }
+        return -1;
+    };
+    const size_t secondLine = source.find('\n') + 1;
+    const int32_t offset = lineOffset(int32_t(secondLine));
+    const int32_t thirdOffset = lineOffset(int32_t(source.find('\n', secondLine)) + 1);
     ASSERT_GE(offset, 0);
+    ASSERT_GT(thirdOffset, offset);
 
-    Bytes first, second;
-    std::string atFirst, atSecond;
+    Bytes first, second, third;
+    std::string atFirst, atSecond, atThird;
     std::atomic<bool> done{false};
     std::thread client([&] {
         Client c(m_port);
@@ -360,6 +366,9 @@ TEST_F(RemoteDebug, BreakpointStopsBeforeItsLineAndAStepStopsAtTheNext)
             c.Send(Request(NET_DEBUG_STEP_INTO));
             second = waitForStop(At(first, 16));
             atSecond = value("global.a");
+            c.Send(Request(NET_DEBUG_STEP_OVER));
+            third = waitForStop(At(second, 16));
+            atThird = value("global.a");
             c.Send(Request(NET_DEBUG_BREAKPOINT, base + uint32_t(offset), 0));
             c.Send(Request(NET_DEBUG_RUN));
             c.Ask(Request(NET_DEBUG_STATUS), 12);
@@ -374,10 +383,17 @@ TEST_F(RemoteDebug, BreakpointStopsBeforeItsLineAndAStepStopsAtTheNext)
     EXPECT_EQ(At(first, 12), base);                  // the running unit
     EXPECT_EQ(At(first, 16), uint32_t(offset));      // before the breakpoint's instruction
     EXPECT_EQ(atFirst, "1");                          // line 1 ran, line 2 not yet
+    // Step into: the very next instruction, still on the second line.
     ASSERT_GE(second.size(), 20u);
-    EXPECT_GT(At(second, 16), uint32_t(offset));      // one line further
-    EXPECT_EQ(atSecond, "2");
-    EXPECT_EQ(DebugNet_StopCount(), 2);
+    EXPECT_EQ(At(second, 12), base);
+    EXPECT_GT(At(second, 16), uint32_t(offset));
+    EXPECT_LT(At(second, 16), uint32_t(thirdOffset));
+    EXPECT_EQ(atSecond, "1");
+    // Step over: the first instruction of the next line.
+    ASSERT_GE(third.size(), 20u);
+    EXPECT_EQ(At(third, 16), uint32_t(thirdOffset));
+    EXPECT_EQ(atThird, "2");
+    EXPECT_EQ(DebugNet_StopCount(), 3);
     EXPECT_EQ(VM_Debug_BreakpointAddress(0), 0xFFFFFFFFu); // cleared; the refused one never held an entry
     EXPECT_EQ(Global("a"), 3);
     EXPECT_GE(Global("ran"), 3); // the game went on

@@ -173,14 +173,24 @@ TEST_F(DialogsTest, LoginKeepsUserNameAndPasswordApartAndWhole)
 
 namespace {
 // A host that shows modeless dialogs and never answers them.
+// Keeps the names and texts of what it shows.
 class SilentHost : public IDialogHost {
 public:
-    int32_t RunModal(IModalDialog& d) override { return d.DefaultResult(); }
+    int32_t RunModal(IModalDialog& d) override
+    {
+        ++modal;
+        texts.push_back(d.DisplayText());
+        return d.DefaultResult();
+    }
     void SetClipboardText(const char*) override {}
-    void ShowModeless(IModalDialog* d) override { shown.push_back(d->Name()); }
+    void ShowModeless(IModalDialog* d) override
+    {
+        shown.push_back(d->Name());
+        texts.push_back(d->DisplayText());
+    }
     void CloseModeless(IModalDialog*) override { ++closed; }
-    std::vector<std::string> shown;
-    int closed = 0;
+    std::vector<std::string> shown, texts;
+    int closed = 0, modal = 0;
 };
 } // namespace
 
@@ -195,6 +205,20 @@ TEST_F(DialogsTest, UndeliveredRequestsAreWithdrawnAndFreed)
     EXPECT_EQ(silent.closed, 1);
     EXPECT_EQ(Dialog_QueueLength(), 0);
     EXPECT_EQ(HTTP_RequestList(), nullptr);
+    DialogHost_Set(nullptr);
+}
+
+TEST_F(DialogsTest, OnlyTheModalMessageBreaksItsLinesAtHashes)
+{
+    SilentHost silent;
+    DialogHost_Set(&silent);
+    CaptureBoxes boxes;
+    Call("show_message", {Val("left#right")});
+    Call("show_message_async", {Val("left#right")});
+    ASSERT_EQ(boxes.texts.size(), 1u);
+    EXPECT_EQ(boxes.texts[0].find('#'), std::string::npos) << "the modal message breaks its line";
+    EXPECT_EQ(silent.texts, std::vector<std::string>{"left#right"});
+    HTTP_Shutdown();
     DialogHost_Set(nullptr);
 }
 
@@ -353,44 +377,30 @@ TEST_F(DialogsTest, HighScoreFileIsKeptInTheSaveArea)
 }
 
 // ---- Splash screens, file dialogs, message boxes --------------------------------------------
-namespace {
-// Keeps what the dialogs it runs show.
-class LookingHost : public IDialogHost {
-public:
-    int32_t RunModal(IModalDialog& d) override
-    {
-        d.Init();
-        names.push_back(d.Name());
-        const uint32_t* pixels;
-        int32_t w = 0, h = 0;
-        if (d.ControlImage(0, &pixels, &w, &h)) sizes.push_back(std::to_string(w) + "x" + std::to_string(h));
-        texts.push_back(d.ControlText(0));
-        timeouts.push_back(d.TimeoutMilliseconds());
-        return d.DefaultResult();
-    }
-    void SetClipboardText(const char*) override {}
-    std::vector<std::string> names, sizes, texts;
-    std::vector<int32_t> timeouts;
-};
-} // namespace
-
-TEST_F(DialogsTest, SplashScreensShowImagesAndTextsOfTheGame)
+TEST_F(DialogsTest, SplashScreensShowNothingYetKeepTheirSettings)
 {
+    // Whatever the file (missing, a picture of the game, not a picture at all), a splash or
+    // show call shows nothing, reports nothing and leaves the settings its arguments set.
     LoadSave_SetFolders(ZB_SOURCE_DIR "/examples/demo", (dir / "save").c_str(), ZB_SOURCE_DIR "/examples/demo");
-    Scratch_WriteFile(dir / "save/story.txt", "Once upon a time");
-    LookingHost looking;
-    DialogHost_Set(&looking);
-    EXPECT_TRUE(Splash_ShowImage("wall.png", 1500));
-    EXPECT_TRUE(Splash_ShowText("story.txt", 0));
-    EXPECT_FALSE(Splash_ShowImage("story.txt", 0)); // not a picture
-    EXPECT_FALSE(Splash_ShowImage("missing.png", 0));
-    EXPECT_FALSE(Splash_ShowText("missing.txt", 0));
-    EXPECT_TRUE(Splash_ShowVideo("story.txt", 0)); // there, but nothing is played
-    EXPECT_FALSE(Splash_ShowVideo("missing.avi", 0));
-    ASSERT_EQ(looking.names.size(), 2u);
-    EXPECT_EQ(looking.sizes, std::vector<std::string>{"32x32"});
-    EXPECT_EQ(looking.texts[1], "Once upon a time");
-    EXPECT_EQ(looking.timeouts, (std::vector<int32_t>{1500, -1}));
+    SilentHost silent;
+    DialogHost_Set(&silent);
+    ClearLog();
+    for (const char* file : {"missing.png", "wall.png", "missing.avi", "missing.txt"}) {
+        Call("splash_show_image", {Val(file), Val(1500.0)});
+        Call("splash_show_video", {Val(file), Val(0.0)});
+        Call("splash_show_text", {Val(file), Val(0.0)});
+    }
+    Call("show_image", {Val("missing.png"), Val(1.0), Val(0.0)});
+    EXPECT_TRUE(Splash_Settings().fullscreen);
+    EXPECT_FALSE(Splash_Settings().main);
+    Call("show_video", {Val("missing.avi"), Val(0.0), Val(0.0)});
+    Call("show_text", {Val("missing.txt"), Val(0.0), Val(255.0), Val(0.0)});
+    EXPECT_FALSE(Splash_Settings().fullscreen);
+    EXPECT_TRUE(Splash_Settings().main);
+    EXPECT_EQ(Splash_Settings().colour, 255);
+    EXPECT_EQ(Errors(), 0) << Log();
+    EXPECT_EQ(silent.modal, 0);
+    EXPECT_TRUE(silent.shown.empty());
     DialogHost_Set(nullptr);
     LoadSave_SetFolders(nullptr, nullptr, nullptr);
 }

@@ -118,6 +118,10 @@ TEST_F(RunnerProcess, PackedGameStartsAndShutsDownWithTheExactLog)
         "GAMEPAD: 4 axis values (last) at 0x%",
         "Buffers..Networking..Kovrin..Fini",
         "ID_STRG",
+        // The working folder, traced on the debug console between two rules.
+        std::string(73, '#'),
+        "####!!!!$$$$$$ pwd - " + folder + "/",
+        std::string(73, '#'),
         "Create Window",
         "<graphics>",
         "Init Graphics",
@@ -197,8 +201,9 @@ TEST_F(RunnerProcess, PackedGameStartsAndShutsDownWithTheExactLog)
         ++at;
     }
     // What follows is the graphics layer's own (the window fitted to the room resets the device).
-    // The pads' traces went to the debug console only.
+    // The pads' and the working folder's traces went to the debug console only.
     released = std::regex_replace(released, std::regex(R"(GAMEPAD: 4 axis values \(last\) at 0x[0-9a-f]+\n)"), "");
+    released = std::regex_replace(released, std::regex(R"((#{73}|####!!!!\$\$\$\$\$\$ pwd - .*)\n)"), "");
     EXPECT_EQ(Scratch_ReadFile(dir / "log.txt"), released) << "-output gets the release console's lines";
 }
 

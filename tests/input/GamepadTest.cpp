@@ -6,6 +6,7 @@
 #include <SDL2/SDL.h>
 
 #include <string>
+#include <vector>
 
 #include "Files/Code/Code_Error.h"
 #include "Files/IO/IO_Gamepad.h"
@@ -14,6 +15,8 @@
 #include "input/InputTestSupport.h"
 
 namespace {
+
+const std::string kStandard = "Xbox 360 Controller (XInput STANDARD GAMEPAD)";
 
 struct Rumble {
     int calls = 0;
@@ -107,7 +110,7 @@ TEST_F(Gamepads, ButtonsTriggersAndSticksInThePadLayout)
     EXPECT_EQ(Input_Call("gamepad_get_device_count", {}).Real(), 4.0);
     EXPECT_EQ(Input_Call("gamepad_is_connected", {0}).Real(), 1.0);
     EXPECT_EQ(Input_Call("gamepad_is_connected", {1}).Real(), 0.0);
-    EXPECT_EQ(Input_Call("gamepad_get_description", {0}).Text(), "Virtual Pad");
+    EXPECT_EQ(Input_Call("gamepad_get_description", {0}).Text(), kStandard);
     EXPECT_EQ(Input_Call("gamepad_button_count", {0}).Real(), 16.0);
     EXPECT_EQ(Input_Call("gamepad_axis_count", {0}).Real(), 4.0);
     EXPECT_EQ(Input_Call("gamepad_button_count", {2}).Real(), 0.0);
@@ -231,7 +234,75 @@ TEST_F(Gamepads, UnpluggedPadKeepsItsValuesAndIsFoundAgainWithinFourPolls)
     int polls = ConnectPad();
     EXPECT_GE(polls, 1);
     EXPECT_LE(polls, 4);
-    EXPECT_STREQ(pad->description, "Virtual Pad");
+    EXPECT_EQ(std::string(pad->description), kStandard);
+}
+
+namespace {
+// A virtual device of an SDL joystick type, made a game controller by a mapping for its GUID
+// (SDL maps only its gamepad type by itself). The GUID is built from a vendor and product of
+// the test's own (SDL finds no mapping for a GUID built from a longer name); the mapping's
+// name is the controller's name.
+SDL_JoystickID AttachKind(SDL_JoystickType type, const std::string& name)
+{
+    SDL_VirtualJoystickDesc d;
+    SDL_zero(d);
+    d.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+    d.type = type;
+    d.vendor_id = 0x1209; // a test vendor: no mapping of SDL's own database
+    d.product_id = Uint16(0x7000 + type);
+    d.naxes = 2;
+    d.nbuttons = 2;
+    d.name = name.c_str();
+    const int index = SDL_JoystickAttachVirtualEx(&d);
+    if (index < 0) return -1;
+    char guid[33];
+    SDL_JoystickGetGUIDString(SDL_JoystickGetDeviceGUID(index), guid, sizeof guid);
+    SDL_GameControllerAddMapping((std::string(guid) + "," + name + ",a:b0,b:b1,leftx:a0,lefty:a1,").c_str());
+    return SDL_JoystickGetDeviceInstanceID(index);
+}
+
+void DetachInstance(SDL_JoystickID id)
+{
+    for (int i = 0; i < SDL_NumJoysticks(); ++i)
+        if (SDL_JoystickGetDeviceInstanceID(i) == id) SDL_JoystickDetachVirtual(i);
+}
+} // namespace
+
+TEST_F(Gamepads, DescriptionsTellTheKindOfPadOrKeepItsName)
+{
+    ASSERT_GT(ConnectPad(), 0);
+    // Slots 1..3 take three devices at a time; the device types with a text of their own and
+    // two without (their controller names stay).
+    struct Kind {
+        SDL_JoystickType type;
+        std::string name, description;
+    };
+    const std::vector<Kind> kinds = {
+        {SDL_JOYSTICK_TYPE_WHEEL, "Wheel", "Xbox 360 Controller (XInput WHEEL)"},
+        {SDL_JOYSTICK_TYPE_ARCADE_STICK, "Stick", "Xbox 360 Controller (XInput ARCADE STICK)"},
+        {SDL_JOYSTICK_TYPE_FLIGHT_STICK, "Flight", "Xbox 360 Controller (XInput FLIGHT STICK)"},
+        {SDL_JOYSTICK_TYPE_DANCE_PAD, "Dance", "Xbox 360 Controller (XInput DANCE PAD)"},
+        {SDL_JOYSTICK_TYPE_GUITAR, "Guitar", "Xbox 360 Controller (XInput GUITAR)"},
+        {SDL_JOYSTICK_TYPE_DRUM_KIT, "Drums", "Xbox 360 Controller (XInput DRUM KIT)"},
+        {SDL_JOYSTICK_TYPE_THROTTLE, "Virtual Throttle", "Virtual Throttle"},
+        {SDL_JOYSTICK_TYPE_ARCADE_PAD, "Virtual Arcade Pad", "Virtual Arcade Pad"},
+    };
+    for (size_t first = 0; first < kinds.size(); first += 3) {
+        std::vector<SDL_JoystickID> ids;
+        std::vector<std::string> want, got;
+        for (size_t k = first; k < kinds.size() && k < first + 3; ++k) {
+            ids.push_back(AttachKind(kinds[k].type, kinds[k].name));
+            ASSERT_GE(ids.back(), 0) << SDL_GetError();
+            want.push_back(kinds[k].description);
+        }
+        for (int polls = 0; polls < 4; ++polls) XInput_Poll();
+        for (size_t slot = 1; slot <= ids.size(); ++slot)
+            got.push_back(Input_Call("gamepad_get_description", {double(slot)}).Text());
+        EXPECT_EQ(got, want);
+        for (SDL_JoystickID id : ids) DetachInstance(id);
+        XInput_Poll();
+    }
+    EXPECT_EQ(Input_Call("gamepad_get_description", {0}).Text(), kStandard);
 }
 
 TEST_F(Gamepads, VibrationIsClampedAndSentAtEachPoll)

@@ -8,26 +8,8 @@
 #include <vector>
 
 #include "Files/Base/Console.h"
+#include "support/CaptureConsole.h"
 #include "support/GameWorld.h"
-
-// Keeps the texts of the message boxes shown while it lives (answers with the default button).
-class CaptureBoxes : public IMessageBoxHost {
-public:
-    CaptureBoxes() { MessageBox_SetHost(this); }
-    ~CaptureBoxes() override { MessageBox_SetHost(nullptr); }
-    int Show(const char* text, const char*, uint32_t flags) override
-    {
-        texts.push_back(text ? text : "");
-        return MessageBox_DefaultAnswer(flags);
-    }
-    bool Has(const std::string& s) const
-    {
-        for (const std::string& t : texts)
-            if (t.find(s) != std::string::npos) return true;
-        return false;
-    }
-    std::vector<std::string> texts;
-};
 
 class ServicesWorldTest : public WorldTest {
 protected:

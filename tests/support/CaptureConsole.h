@@ -1,10 +1,12 @@
 // Captures the log console's lines (and, when asked, the release console's form sink, where
-// run-time errors land) for the life of the object.
+// run-time errors land) for the life of the object; CaptureBoxes keeps the message boxes'
+// texts in the same way.
 #pragma once
 
 #include <cstdarg>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "Files/Base/Console.h"
 
@@ -52,4 +54,25 @@ public:
 private:
     tagIConsole* m_saved;
     bool m_formSink;
+};
+
+// Keeps the texts of the message boxes shown while it lives (answers with the default button).
+class CaptureBoxes : public IMessageBoxHost {
+public:
+    CaptureBoxes() { MessageBox_SetHost(this); }
+    ~CaptureBoxes() override { MessageBox_SetHost(nullptr); }
+    CaptureBoxes(const CaptureBoxes&) = delete;
+    CaptureBoxes& operator=(const CaptureBoxes&) = delete;
+    int Show(const char* text, const char*, uint32_t flags) override
+    {
+        texts.push_back(text ? text : "");
+        return MessageBox_DefaultAnswer(flags);
+    }
+    bool Has(const std::string& s) const
+    {
+        for (const std::string& t : texts)
+            if (t.find(s) != std::string::npos) return true;
+        return false;
+    }
+    std::vector<std::string> texts;
 };

@@ -2,8 +2,10 @@
 // from the record layout, a load that replaces rooms, instances, variables and globals, the
 // refusals (another version, every cut of a saved game, no current room, a room change to no
 // room) that leave the game as it was, a physics room that is not saved at all, the kept
-// rooms' instances staying detached, and the load queue's buffers.
+// rooms' instances staying detached, the load queue's buffers, and the text dump of an
+// instance.
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,7 @@
 #include "Files/Run/Run_Save.h"
 #include "Files/Support/GameHeader.h"
 #include "Files/Support/LoadSave.h"
+#include "Files/TimeLine/TimeLine.h"
 #include "support/CaptureConsole.h"
 #include "support/ScratchFolder.h"
 
@@ -323,4 +326,70 @@ TEST_F(SaveGame, TheQueueLooksBuffersUpAtLoadTimeAndFreesItsOwn)
     for (int32_t k = 0; k < Buffer_SlotCount(); ++k) usedEnd += Buffer_Get(k) ? 1 : 0;
     EXPECT_EQ(usedEnd, used - 1) << "the queue's buffer goes after the load";
     EXPECT_EQ(Run_CurrentRoomIndex(), a);
+}
+
+TEST_F(SaveGame, AnInstanceDumpsItsFieldsOneALineInTheirOrder)
+{
+    const int32_t t = TimeLine_Add();
+    TimeLine_Data(t)->AddMoment(100); // never reached here
+    const int32_t o = Obj("o");
+    Place(Room(), o, 12, -3, "hp = 7; label = 'x'; row[2] = 5;"
+                             "timeline_index = 0; timeline_speed = 2; timeline_running = true;");
+    Start();
+    Frames(1);
+    CInstance* i = First(o);
+    ASSERT_NE(i, nullptr);
+    ASSERT_GT(i->GetVariables()->Count(), 0);
+    i->i_spriteindex = 4;
+    i->i_x = 12.5f;
+    i->i_alarm[3] = 8;
+    const auto savedName = World_Hooks().spriteName;
+    World_Hooks().spriteName = [](int32_t s) -> const char* { return s == 4 ? "spr_hero" : nullptr; };
+    CaptureConsole out;
+    i->Dump(&out);
+    World_Hooks().spriteName = savedName;
+
+    std::vector<std::string> names = {
+        "i_id", "i_spriteindex", "i_imageindex", "i_imagespeed", "i_imagescalex", "i_imagescaley", "i_imageangle",
+        "i_imagealpha", "i_imageblend", "i_maskindex", "i_depth", "i_precise", "i_x", "i_y", "i_xstart", "i_ystart",
+        "i_xprevious", "i_yprevious", "i_direction", "i_speed", "i_friction", "i_gravitydir", "i_gravity", "i_hspeed",
+        "i_vspeed", "i_bbox.left", "i_bbox.right", "i_bbox.top", "i_bbox.bottom", "i_visible", "i_solid",
+        "i_persistent", "i_objindex"};
+    for (int k = 0; k < 12; ++k) names.push_back("i_timer[" + std::to_string(k) + "]");
+    for (const char* n : {"i_marked", "i_deactivated", "i_pathindex", "i_pathposition", "i_pathpositionprevious",
+                          "i_pathspeed", "i_pathscale", "i_pathorientation", "i_pathend", "i_pathxstart",
+                          "i_pathystart", "i_timelineindex", "i_timelineposition", "i_timelinespeed",
+                          "i_timelinerunning", "i_timelineloop"})
+        names.push_back(n);
+
+    // Each line is "name = value" with the '=' in column 23; the alarms' lines are narrower.
+    ASSERT_FALSE(out.text.empty());
+    EXPECT_EQ(out.text.back(), '\n');
+    std::vector<std::string> got;
+    std::map<std::string, std::string> value;
+    size_t start = 0;
+    for (size_t end; (end = out.text.find('\n', start)) != std::string::npos; start = end + 1) {
+        const std::string line = out.text.substr(start, end - start);
+        const size_t eq = line.find(" = ");
+        ASSERT_NE(eq, std::string::npos) << line;
+        std::string name = line.substr(0, eq);
+        name.erase(name.find_last_not_of(" \t") + 1);
+        const size_t column = name.rfind("i_timer[", 0) == 0 ? name.size() + 11 : 23;
+        EXPECT_EQ(eq + 1, column) << line;
+        got.push_back(name);
+        value[name] = line.substr(eq + 3);
+    }
+    EXPECT_EQ(got, names);
+    EXPECT_EQ(value["i_id"], std::to_string(i->i_id));
+    EXPECT_EQ(value["i_spriteindex"], "4(spr_hero)");
+    EXPECT_EQ(value["i_x"], "12.500000");
+    EXPECT_EQ(value["i_y"], "-3.000000");
+    EXPECT_EQ(value["i_objindex"], std::to_string(o));
+    EXPECT_EQ(value["i_timer[3]"], "8");
+    EXPECT_EQ(value["i_timer[4]"], "-1");
+    EXPECT_EQ(value["i_timelineindex"], std::to_string(t));
+    EXPECT_EQ(value["i_timelineposition"], "2.000000");
+    EXPECT_EQ(value["i_timelinespeed"], "2.000000");
+    EXPECT_EQ(value["i_timelinerunning"], "1");
+    EXPECT_EQ(value["i_timelineloop"], "0");
 }

@@ -234,6 +234,29 @@ TEST_F(StepTest, TimeLinesForwardLoopAndBackward)
     EXPECT_EQ(LogText(), "m3 m1 m0");
 }
 
+TEST_F(StepTest, ALoopingTimeLineLooksAtThePositionItsAdvanceReached)
+{
+    // Moments that move the position do not change whether the step loops.
+    int32_t t = TimeLine_Add();
+    TimeLine_Data(t)->AddMoment(0)->SetText("timeline_position = 20;");
+    TimeLine_Data(t)->AddMoment(3)->SetText("timeline_position = 1;");
+    ASSERT_TRUE(TimeLine_Data(t)->GetMoment(0)->Compile());
+    ASSERT_TRUE(TimeLine_Data(t)->GetMoment(1)->Compile());
+    int32_t o = Obj("o");
+    Place(Room(), o, 0, 0, "timeline_index = 0; timeline_running = true; timeline_loop = true;");
+    Start();
+    CInstance* i = First(o);
+    i->i_timelineposition = 3.0f; // to 4, past the last moment: back to 0
+    Frames(1);
+    EXPECT_EQ(i->i_timelineposition, 0.0f);
+    Frames(1); // to 1, not past it: the moment's 20 stands
+    EXPECT_EQ(i->i_timelineposition, 20.0f);
+    i->i_timelineposition = 0.5f; // backwards to -0.5, below 0: to the last moment
+    i->i_timelinespeed = -1;
+    Frames(1);
+    EXPECT_EQ(i->i_timelineposition, 3.0f);
+}
+
 TEST_F(StepTest, TimeLineCodeThatEditsItsTimeLineIsSeenByTheLaterMoments)
 {
     int32_t t = TimeLine_Add();

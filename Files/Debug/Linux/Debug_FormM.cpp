@@ -424,7 +424,7 @@ int32_t DrawOnce()
     if (g_view.asking) {
         ImGui::GetForegroundDrawList()->AddRectFilled(ImVec2(0, 0), io.DisplaySize, IM_COL32(0, 0, 0, 80));
         ImGui::SetNextWindowFocus();
-        DialogUi_Draw(*g_view.asking, io.DisplaySize, false, nullptr);
+        DialogUi_Draw(*g_view.asking, io.DisplaySize, false);
         command = 0; // the form waits for the answer
     }
     ImGui::Render();

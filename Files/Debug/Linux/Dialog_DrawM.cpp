@@ -78,7 +78,6 @@ void DialogUi_Begin(DialogUi& ui, IModalDialog* dialog)
     ui.focusMoved = true;
     ui.hasFocus = true;
     ui.keys.Clear();
-    ui.shownAt = SDL_GetTicks64();
     ui.listSelection = -1;
     const DialogTemplate& t = dialog->Template();
     for (int32_t i = 0; i < t.count && ui.focus < 0; ++i)
@@ -217,7 +216,7 @@ void DrawText(const std::string& text, ImVec2 at, ImVec2 size, bool centred)
 // =============================================================================================
 // [SECTION] Layout
 // =============================================================================================
-void DialogUi_Draw(DialogUi& ui, ImVec2 display, bool fill, DialogPicture picture)
+void DialogUi_Draw(DialogUi& ui, ImVec2 display, bool fill)
 {
     IModalDialog* d = ui.dialog;
     const DialogTemplate& t = d->Template();
@@ -299,19 +298,6 @@ void DialogUi_Draw(DialogUi& ui, ImVec2 display, bool fill, DialogPicture pictur
         case DLGC_LOG: {
             std::string s = Lines(d->ControlText(c.id));
             ImGui::InputTextMultiline("##log", &s, csize, ImGuiInputTextFlags_ReadOnly);
-            break;
-        }
-        case DLGC_IMAGE: {
-            const uint32_t* pixels;
-            int32_t w, h;
-            ImVec2 uv(1, 1);
-            ImTextureID tex = picture && d->ControlImage(c.id, &pixels, &w, &h) ? picture(ui, c.id, &uv) : nullptr;
-            if (tex && w > 0 && h > 0) {
-                const float k = std::min({1.0f, csize.x / float(w), csize.y / float(h)});
-                const ImVec2 drawn(w * k, h * k);
-                ImGui::SetCursorPos(ImVec2(at.x + (csize.x - drawn.x) * 0.5f, at.y + (csize.y - drawn.y) * 0.5f));
-                ImGui::Image(tex, drawn, ImVec2(0, 0), uv);
-            }
             break;
         }
         case DLGC_FILES:
@@ -583,11 +569,6 @@ void DialogRender_Draw(ImDrawData* data)
     GR_Texture_SetInterpolation(interpolation);
 }
 
-TextureRecord* DialogRender_Picture(const uint32_t* pixels, int32_t w, int32_t h)
-{
-    return GR_D3D_CreateTextureForImage(pixels, w, h, nullptr);
-}
-
 void DialogRender_FreeFont()
 {
     if (g_font) GR_D3D_FreeTexture(g_font);
@@ -595,4 +576,3 @@ void DialogRender_FreeFont()
     if (ImGui::GetCurrentContext()) ImGui::GetIO().Fonts->SetTexID(nullptr);
 }
 
-void DialogRender_FreePicture(TextureRecord* texture) { GR_D3D_FreeTexture(texture); }

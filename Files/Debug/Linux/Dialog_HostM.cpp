@@ -71,8 +71,6 @@ bool g_installed = false;
 
 void ReleaseUi(DialogUi& ui)
 {
-    for (auto& t : ui.textures) DialogRender_FreePicture(t.second);
-    ui.textures.clear();
     ui.dialog = nullptr;
 }
 
@@ -101,18 +99,6 @@ bool IsInput(const SDL_Event& e)
     }
 }
 
-// A dialog that ends on any key or click (splash screens).
-void EndOnInput(IModalDialog* d, const SDL_Event& e)
-{
-    if ((e.type == SDL_KEYDOWN && d->EndsOnKey()) || (e.type == SDL_MOUSEBUTTONDOWN && d->EndsOnClick())) d->Command(1);
-}
-
-void EndOnTimeout(const DialogUi& ui)
-{
-    const int32_t t = ui.dialog->TimeoutMilliseconds();
-    if (t >= 0 && SDL_GetTicks64() - ui.shownAt >= uint64_t(t)) ui.dialog->Command(1);
-}
-
 float DeltaSeconds(uint64_t* last)
 {
     const uint64_t now = SDL_GetTicks64();
@@ -124,18 +110,6 @@ float DeltaSeconds(uint64_t* last)
 // =============================================================================================
 // [SECTION] Modal and modeless dialogs in the window
 // =============================================================================================
-ImTextureID WindowPicture(DialogUi& ui, int32_t id, ImVec2* uvMax)
-{
-    const uint32_t* pixels;
-    int32_t w, h;
-    if (!ui.dialog->ControlImage(id, &pixels, &w, &h)) return nullptr;
-    TextureRecord*& t = ui.textures[id];
-    if (!t) t = DialogRender_Picture(pixels, w, h);
-    if (!t) return nullptr;
-    *uvMax = ImVec2(float(w) / float(t->Width()), float(h) / float(t->Height()));
-    return t;
-}
-
 // The window overlay: the modeless dialog, then the modal ones, over the back buffer.
 void DrawOverlay()
 {
@@ -152,11 +126,11 @@ void DrawOverlay()
         ImGui::GetBackgroundDrawList()->AddRectFilled(ImVec2(0, 0), io.DisplaySize, IM_COL32(0, 0, 0, 80));
     if (g_host.hasModeless) {
         if (!g_host.modal.empty()) g_host.modeless.hasFocus = false;
-        DialogUi_Draw(g_host.modeless, io.DisplaySize, false, WindowPicture);
+        DialogUi_Draw(g_host.modeless, io.DisplaySize, false);
     }
     for (size_t i = 0; i < g_host.modal.size(); ++i) {
         if (i + 1 == g_host.modal.size()) ImGui::SetNextWindowFocus();
-        DialogUi_Draw(*g_host.modal[i], io.DisplaySize, false, WindowPicture);
+        DialogUi_Draw(*g_host.modal[i], io.DisplaySize, false);
     }
     ImGui::Render();
     DialogRender_Draw(ImGui::GetDrawData());
@@ -180,7 +154,6 @@ bool Filter(const SDL_Event& e)
     const bool input = IsInput(e);
     if (!g_host.modal.empty()) {
         DialogUi& top = *g_host.modal.back();
-        EndOnInput(top.dialog, e);
         DialogUi_Key(top, e);
         DialogInput_Feed(e, sx, sy);
         return input;
@@ -237,8 +210,6 @@ int32_t OnScreenHost::RunModal(IModalDialog& dialog)
             result = dialog.ClosedResult();
             break;
         }
-        EndOnTimeout(*ui);
-        if (dialog.Ended(&result)) break;
         if (!GR_D3D_PresentHeld()) { // no device to draw with: nobody can answer
             result = dialog.DefaultResult();
             break;
@@ -309,7 +280,6 @@ int32_t OnScreenHost::RunStandalone(IModalDialog& dialog)
             while (SDL_PollEvent(&e)) {
                 if (e.type == SDL_QUIT || (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE))
                     closed = true;
-                EndOnInput(&dialog, e);
                 DialogUi_Key(ui, e);
                 DialogInput_Feed(e, 1.0f, 1.0f);
             }
@@ -318,7 +288,6 @@ int32_t OnScreenHost::RunStandalone(IModalDialog& dialog)
                 result = dialog.ClosedResult();
                 break;
             }
-            EndOnTimeout(ui);
             int dw = w, dh = h;
             SDL_GL_GetDrawableSize(window, &dw, &dh);
             ImGuiIO& io = ImGui::GetIO();
@@ -327,7 +296,7 @@ int32_t OnScreenHost::RunStandalone(IModalDialog& dialog)
             ImGui_ImplOpenGL2_NewFrame();
             DialogInput_NewFrame();
             ImGui::NewFrame();
-            DialogUi_Draw(ui, io.DisplaySize, true, nullptr);
+            DialogUi_Draw(ui, io.DisplaySize, true);
             ImGui::Render();
             glViewport(0, 0, dw, dh);
             glClearColor(0.06f, 0.06f, 0.06f, 1.0f);

@@ -1,5 +1,5 @@
 // What the on-screen dialog host's two files share: the state of one shown dialog (keyboard
-// focus, pending keys, its pictures), the drawing of a dialog template with Dear ImGui, the
+// focus, pending keys, where it was drawn), the drawing of a dialog template with Dear ImGui, the
 // input fed to ImGui from SDL events, and the drawing of ImGui's output through the runner's
 // device and vertex batch. Dialog_HostM.cpp runs the dialogs; Dialog_DrawM.cpp draws them.
 #pragma once
@@ -8,12 +8,9 @@
 #include <imgui.h>
 
 #include <cstdint>
-#include <map>
 #include <string>
 
 #include "Files/Base/DialogHost.h"
-
-struct TextureRecord;
 
 // Makes an ImGui context current for a scope (the game window's, a plain window's, the debug
 // form's).
@@ -42,10 +39,8 @@ struct DialogUi {
     bool focusMoved = true;      // give an edit field ImGui's focus at the next frame
     bool hasFocus = true;        // (modeless) the dialog takes the keyboard
     DialogKeys keys;
-    uint64_t shownAt = 0;        // milliseconds (SDL_GetTicks64)
     ImVec2 min{0, 0}, max{0, 0}; // where it was drawn last (window pixels)
     int32_t listSelection = -1;  // the file browser's selected entry
-    std::map<int32_t, TextureRecord*> textures; // picture controls (in-window drawing)
 };
 
 // Puts the initial keyboard focus: the first edit field, else the first visible default
@@ -57,10 +52,7 @@ bool DialogUi_Key(DialogUi& ui, const SDL_Event& e);
 // Draws the dialog centred in a display of that size (ImGui frame open), sends the commands of
 // clicks and of the keys gathered, and moves the focus. `fill` draws it over the whole display
 // (a plain window of its own).
-// picture gives a picture control's texture and the corner of the picture in it (texture
-// coordinates), or null.
-using DialogPicture = ImTextureID (*)(DialogUi& ui, int32_t id, ImVec2* uvMax);
-void DialogUi_Draw(DialogUi& ui, ImVec2 display, bool fill, DialogPicture picture);
+void DialogUi_Draw(DialogUi& ui, ImVec2 display, bool fill);
 
 // Feeds one SDL event to the current ImGui context (mouse scaled by sx, sy); true when it was
 // input (keys, text, mouse).
@@ -77,8 +69,5 @@ void DialogRender_NewFrame();
 // Draws ImGui's output over the current target through the device's vertex batch, clipping
 // each triangle to its command's rectangle; the font atlas texture is made on first use.
 void DialogRender_Draw(ImDrawData* data);
-// A texture for a picture's pixels (0xAARRGGBB), for ImGui::Image; null when none can be made.
-TextureRecord* DialogRender_Picture(const uint32_t* pixels, int32_t w, int32_t h);
-// Frees the font texture (before the device goes) and a picture texture.
+// Frees the font texture (before the device goes).
 void DialogRender_FreeFont();
-void DialogRender_FreePicture(TextureRecord* texture);

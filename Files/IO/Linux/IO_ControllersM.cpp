@@ -2,6 +2,8 @@
 //
 // Gamepads are SDL game controllers in place of XInput: the first four controllers SDL knows
 // take the lowest free slots as they appear, a slot is emptied when its controller goes away.
+// A pad's description comes from SDL's joystick and controller types (gamepad, wheel, arcade
+// stick, flight stick, dance pad, guitar, drum kit), SDL's name for any other.
 // Readings are turned into the Windows pad layout: triggers 0..32767 to 0..255 (value >> 7,
 // so a half-pressed trigger is 128), stick Y inverted so that up is positive, each motor's
 // rumble sent again at every poll for a little over a second (a game that stops polling stops
@@ -102,10 +104,12 @@ public:
         return true;
     }
 
+    // The text of the pad's kind when SDL's types tell one, else SDL's name for the pad.
     bool GetDescription(int32_t pad, char* out, size_t capacity) override
     {
         if (pad < 0 || pad >= IO_GAMEPAD_SLOTS || !m_pads[pad]) return false;
-        const char* name = SDL_GameControllerName(m_pads[pad]);
+        const char* name = IO_Gamepad_KindDescription(Kind(m_pads[pad]));
+        if (!name) name = SDL_GameControllerName(m_pads[pad]);
         if (!name) return false;
         CopyName(name, out, capacity);
         return true;
@@ -127,6 +131,22 @@ public:
 
 private:
     static uint8_t Trigger(int16_t v) { return v > 0 ? uint8_t(v >> 7) : 0; }
+
+    // The joystick's type names the kind (SDL types an opened controller it cannot place as a
+    // game controller). Arcade pads and throttles have no kind.
+    static int32_t Kind(SDL_GameController* gc)
+    {
+        switch (SDL_JoystickGetType(SDL_GameControllerGetJoystick(gc))) {
+        case SDL_JOYSTICK_TYPE_GAMECONTROLLER: return GAMEPAD_KIND_GAMEPAD;
+        case SDL_JOYSTICK_TYPE_WHEEL: return GAMEPAD_KIND_WHEEL;
+        case SDL_JOYSTICK_TYPE_ARCADE_STICK: return GAMEPAD_KIND_ARCADE_STICK;
+        case SDL_JOYSTICK_TYPE_FLIGHT_STICK: return GAMEPAD_KIND_FLIGHT_STICK;
+        case SDL_JOYSTICK_TYPE_DANCE_PAD: return GAMEPAD_KIND_DANCE_PAD;
+        case SDL_JOYSTICK_TYPE_GUITAR: return GAMEPAD_KIND_GUITAR;
+        case SDL_JOYSTICK_TYPE_DRUM_KIT: return GAMEPAD_KIND_DRUM_KIT;
+        default: return GAMEPAD_KIND_OTHER;
+        }
+    }
     static int16_t Up(int16_t v) { return v == -32768 ? int16_t(32767) : int16_t(-v); }
 
     bool Holds(SDL_JoystickID id) const
