@@ -92,8 +92,7 @@ bool WritePng(const std::string& path, const std::vector<uint32_t>& px, int32_t 
 
 std::string Golden_DataPath(const std::string& relative)
 {
-    const std::string here = __FILE__;
-    return here.substr(0, here.rfind("/support/")) + "/data/" + relative;
+    return std::string(ZB_TESTS_DIR) + "/data/" + relative;
 }
 
 std::string Golden_Compare(const std::vector<uint32_t>& px, int32_t w, int32_t h, const std::string& golden,
