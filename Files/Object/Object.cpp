@@ -17,6 +17,7 @@
 #include "Files/Support/GameHeader.h"
 #include "Platform/Hash.h"
 #include "Platform/MemoryManager.h"
+#include "Platform/NameIndex.h"
 
 // =============================================================================================
 // Intrusive instance lists
@@ -75,12 +76,19 @@ namespace {
 Hash<CObject>* g_objects = nullptr;
 std::vector<CObject*> g_byIndex;     // direct look-up by index
 std::vector<CObject*> g_removed;     // objects taken out by Object_Delete, freed with the table
+NameIndex g_names;                   // the names of the objects in the table, by index
 int32_t g_objectCount = 0;
 uint32_t g_eventGeneration = 1;
 
 std::vector<int32_t> g_lists[OBJECT_EVENT_TYPES][OBJECT_EVENT_SUBTYPES];
 std::vector<std::pair<int32_t, int32_t>> g_collisionPairs;
 const std::vector<int32_t> g_emptyList;
+
+// True when the object is the one the table holds at its index (its name is then indexed).
+bool InTable(const CObject* o)
+{
+    return o->m_index >= 0 && size_t(o->m_index) < g_byIndex.size() && g_byIndex[size_t(o->m_index)] == o;
+}
 
 } // namespace
 
@@ -107,6 +115,7 @@ void CObject::Clear()
     m_parentIndex = -1;
     m_maskIndex = -1;
     m_pParent = nullptr;
+    if (m_pName && InTable(this)) g_names.Remove(m_pName, m_index);
     MEM_FREE(m_pName);
     m_pName = nullptr;
     for (EventList& l : m_events) {
@@ -120,16 +129,15 @@ void CObject::Clear()
     Object_EventsChanged();
 }
 
-void CObject::SetName(const char* name)
-{
-    MEM_FREE(m_pName);
-    m_pName = (name && *name) ? MEM_STRDUP(name) : nullptr;
-}
+void CObject::SetName(const char* name) { SetNameOwned((name && *name) ? MEM_STRDUP(name) : nullptr); }
 
 void CObject::SetNameOwned(char* name)
 {
+    const bool indexed = InTable(this);
+    if (indexed && m_pName) g_names.Remove(m_pName, m_index);
     MEM_FREE(m_pName);
     m_pName = name;
+    if (indexed && m_pName) g_names.Add(m_pName, m_index);
 }
 
 CEvent* CObject::GetEvent(int32_t type, int32_t subtype) const
@@ -293,6 +301,7 @@ void RelinkAllRecursive();
 void Object_Free()
 {
     Object_Lists_Free();
+    g_names.Clear();
     if (g_objects) {
         g_objects->Clear(CONTAINER_DELETE);
         delete g_objects;
@@ -335,6 +344,7 @@ bool Object_Insert(CObject* object)
     g_objects->Insert(uint32_t(object->m_index), object);
     if (size_t(object->m_index) >= g_byIndex.size()) g_byIndex.resize(size_t(object->m_index) + 1, nullptr);
     g_byIndex[size_t(object->m_index)] = object;
+    if (object->m_pName) g_names.Add(object->m_pName, object->m_index);
     if (object->m_index >= g_objectCount) g_objectCount = object->m_index + 1;
     Object_EventsChanged();
     return true;
@@ -360,6 +370,7 @@ bool Object_Delete(int32_t index)
     CObject* o = Object_Lookup(index);
     if (!o) return false;
     g_objects->Delete(uint32_t(index), CONTAINER_KEEP);
+    if (o->m_pName) g_names.Remove(o->m_pName, index);
     g_byIndex[size_t(index)] = nullptr;
     // The instances of the object leave its lists and forget it.
     while (ObjectInstanceNode* n = o->m_instances.GetHead()) {
@@ -381,15 +392,7 @@ bool Object_Delete(int32_t index)
     return true;
 }
 
-int32_t Object_Find(const char* name)
-{
-    if (!g_objects || !name) return -1;
-    HashIterator<CObject> it;
-    for (CObject* o = g_objects->IterateStart(&it); o; o = g_objects->IterateNext(&it)) {
-        if (o->m_pName && std::strcmp(o->m_pName, name) == 0) return o->m_index;
-    }
-    return -1;
-}
+int32_t Object_Find(const char* name) { return g_names.Find(name); }
 
 void Object_ForEachImpl(void (*f)(CObject*, void*), void* context)
 {
