@@ -545,11 +545,29 @@ CEvent* Object_ResolveEvent(CObject* object, int32_t objectIndex, int32_t type, 
 // =============================================================================================
 
 namespace {
+// Per object index, bit t set when the object or an ancestor has any event slot of type t: an
+// object without one can have no event of that type, so the lists never look it up (most of a
+// large game's objects have a few events, and none of most types).
+std::vector<uint16_t> g_chainTypes;
+
+void FindChainTypes()
+{
+    g_chainTypes.assign(size_t(g_objectCount > 0 ? g_objectCount : 0), 0);
+    for (int32_t i = 0; i < g_objectCount; ++i) {
+        uint16_t bits = 0;
+        for (const CObject* o = Object_Lookup(i); o; o = o->m_pParent)
+            for (int32_t t = 0; t < OBJECT_EVENT_TYPES; ++t)
+                if (o->m_events[t].count > 0) bits = uint16_t(bits | (1u << t));
+        g_chainTypes[size_t(i)] = bits;
+    }
+}
+
 void BuildList(int32_t type, int32_t subtype)
 {
     std::vector<int32_t>& l = g_lists[type][subtype];
     l.clear();
     for (int32_t i = 0; i < g_objectCount; ++i) {
+        if (!(g_chainTypes[size_t(i)] & (1u << type))) continue;
         CObject* o = Object_Lookup(i);
         if (o && o->FindEvent(type, subtype)) l.push_back(i);
     }
@@ -560,6 +578,7 @@ void Object_Lists_Build()
 {
     for (auto& type : g_lists)
         for (auto& l : type) l.clear();
+    FindChainTypes();
     BuildList(EVENT_CREATE, 0);
     BuildList(EVENT_DESTROY, 0);
     for (int32_t s = 0; s <= 12; ++s) BuildList(EVENT_ALARM, s);
@@ -576,7 +595,9 @@ void Object_Lists_Build()
     std::set<std::pair<int32_t, int32_t>> seen;
     for (int32_t a = 0; a < g_objectCount; ++a) {
         CObject* o = Object_Lookup(a);
-        if (!o) continue;
+        // Without a collision event in its chain an object collides with nothing (and needs
+        // no resolution cache the size of the object table).
+        if (!o || !(g_chainTypes[size_t(a)] & (1u << EVENT_COLLISION))) continue;
         for (int32_t b = 0; b < g_objectCount; ++b) {
             int32_t found = 0;
             if (!Object_ResolveEvent(o, a, EVENT_COLLISION, b, &found)) continue;
@@ -591,6 +612,7 @@ void Object_Lists_Free()
     for (auto& type : g_lists)
         for (auto& l : type) std::vector<int32_t>().swap(l);
     std::vector<std::pair<int32_t, int32_t>>().swap(g_collisionPairs);
+    std::vector<uint16_t>().swap(g_chainTypes);
 }
 
 const std::vector<int32_t>& Object_Lists_Get(int32_t type, int32_t subtype)
