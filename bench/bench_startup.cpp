@@ -21,6 +21,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -122,6 +123,7 @@ std::string Pack(const PackProject& p, const char* name)
     if (folder.empty()) {
         char templ[] = "/tmp/zb_bench_startup_XXXXXX";
         folder = mkdtemp(templ);
+        std::atexit([] { std::filesystem::remove_all(folder); }); // about 60 MB of games
     }
     PackOutput out;
     std::string error;
