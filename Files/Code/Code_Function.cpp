@@ -2,18 +2,17 @@
 #include "Files/Code/Code_Function.h"
 
 #include <cstring>
-#include <string>
-#include <unordered_map>
 
 #include "Files/Base/Console.h"
 #include "Files/Code/Code_World.h"
 #include "Platform/MemoryManager.h"
+#include "Platform/NameIndex.h"
 
 namespace {
 
 BuiltinFunction* g_rows = nullptr;
 // Name -> first row of that name (lookups by name are constant-time; the first row wins).
-std::unordered_map<std::string, int32_t> g_byName;
+NameIndex g_byName;
 int32_t g_count = 0;
 int32_t g_capacity = 0;
 bool g_relative = false;
@@ -59,7 +58,7 @@ void Function_Add(const char* name, BuiltinRoutine f, int32_t argCount, bool)
     row.f = f;
     row.argCount = argCount;
     row.calls = -1;
-    g_byName.try_emplace(row.name, g_count - 1);
+    g_byName.Add(row.name, g_count - 1);
 }
 
 const BuiltinFunction* Function_Get(int32_t index)
@@ -89,10 +88,8 @@ bool Code_Function_Find(const char* name, int32_t* id)
         *id = e + FUNCTION_EXTENSION_BASE;
         return true;
     }
-    auto it = g_byName.find(name);
-    if (it == g_byName.end()) return false;
-    *id = it->second;
-    return true;
+    *id = g_byName.Find(name);
+    return *id >= 0;
 }
 
 int32_t Function_GetArgCount(int32_t id)
@@ -140,5 +137,5 @@ void Function_Free()
     MEM_FREE(g_rows);
     g_rows = nullptr;
     g_count = g_capacity = 0;
-    g_byName.clear();
+    g_byName.Clear();
 }

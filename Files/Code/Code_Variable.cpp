@@ -4,14 +4,14 @@
 
 #include <deque>
 #include <string>
-#include <unordered_map>
 
 #include "Files/Code/Variable_BuiltIn.h"
+#include "Platform/NameIndex.h"
 
 namespace {
 
 std::deque<std::string> g_names; // a deque: names never move, so their texts stay valid
-std::unordered_map<std::string, int32_t> g_index; // name -> index in g_names
+NameIndex g_index;               // name -> index in g_names
 
 } // namespace
 
@@ -26,19 +26,19 @@ int32_t Code_Variable_Find(const char* name)
 int32_t Code_Variable_FindOrAdd(const char* name)
 {
     if (!name) return -1;
-    auto it = g_index.find(name);
-    if (it != g_index.end()) return VARIABLE_USER_BASE + it->second;
+    const int32_t found = g_index.Find(name);
+    if (found >= 0) return VARIABLE_USER_BASE + found;
     int32_t index = int32_t(g_names.size());
     g_names.emplace_back(name);
-    g_index.emplace(g_names.back(), index);
+    g_index.Add(name, index);
     return VARIABLE_USER_BASE + index;
 }
 
 int32_t Code_Variable_FindUser(const char* name)
 {
     if (!name) return -1;
-    auto it = g_index.find(name);
-    return it == g_index.end() ? -1 : VARIABLE_USER_BASE + it->second;
+    const int32_t found = g_index.Find(name);
+    return found < 0 ? -1 : VARIABLE_USER_BASE + found;
 }
 
 const char* Code_Variable_GetUserName(int32_t id)
@@ -58,6 +58,6 @@ int32_t Code_Variable_Count() { return int32_t(g_names.size()); }
 
 void Code_Variable_Free()
 {
-    g_index.clear();
+    g_index.Clear();
     g_names.clear();
 }

@@ -4,8 +4,6 @@
 
 #include <cstring>
 #include <vector>
-#include <string>
-#include <unordered_map>
 #include <utility>
 
 #include "Files/Base/Console.h"
@@ -16,6 +14,7 @@
 #include "Files/Code/Code_World.h"
 #include "Files/Code/Variable_List.h"
 #include "Platform/MemoryManager.h"
+#include "Platform/NameIndex.h"
 
 BuiltinVariable g_BuiltinVariableRows[BUILTIN_VARIABLE_MAX];
 
@@ -24,7 +23,7 @@ namespace {
 BuiltinVariable (&g_rows)[BUILTIN_VARIABLE_MAX] = g_BuiltinVariableRows;
 int32_t g_rowCount = 0;
 // Name -> first row of that name.
-std::unordered_map<std::string, int32_t> g_byName;
+NameIndex g_byName;
 
 CVariableList* g_globals = nullptr;
 uint8_t* g_declared = nullptr; // one byte per user variable id - 100000
@@ -122,7 +121,7 @@ void Variable_BuiltIn_Init()
         g_rows[i] = BuiltinVariable{nullptr, nullptr, nullptr, 0};
     }
     g_rowCount = 0;
-    g_byName.clear();
+    g_byName.Clear();
 }
 
 void RegisterBuiltinVariable(const char* name, BuiltinVariableGetter get, BuiltinVariableSetter set,
@@ -138,15 +137,14 @@ void RegisterBuiltinVariable(const char* name, BuiltinVariableGetter get, Builti
     row.get = get;
     row.set = set;
     row.settable = settable ? 1 : 0;
-    if (row.name) g_byName.try_emplace(row.name, g_rowCount);
+    if (row.name) g_byName.Add(row.name, g_rowCount);
     ++g_rowCount;
 }
 
 int32_t Variable_BuiltIn_Find(const char* name)
 {
     if (!name) return -1;
-    auto it = g_byName.find(name);
-    return it == g_byName.end() ? -1 : it->second;
+    return g_byName.Find(name);
 }
 
 const char* Variable_BuiltIn_GetName(int32_t id)
@@ -363,7 +361,7 @@ void Variable_Free()
         g_rows[i] = BuiltinVariable{nullptr, nullptr, nullptr, 0};
     }
     g_rowCount = 0;
-    g_byName.clear();
+    g_byName.Clear();
     delete g_globals;
     g_globals = nullptr;
     MEM_FREE(g_declared);

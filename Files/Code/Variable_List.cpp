@@ -143,7 +143,10 @@ void Variable_FreeSpareNodes()
     }
 }
 
-CVariableList::CVariableList() : m_buckets{}, m_all(nullptr), m_count(0) {}
+CVariableList::CVariableList()
+    : m_buckets{}, m_all(nullptr), m_count(0), m_index(nullptr), m_indexCapacity(0), m_indexShift(32)
+{
+}
 
 CVariableList::~CVariableList() { Clear(); }
 
@@ -172,6 +175,30 @@ void CVariableList::Insert(CVariable* v)
     v->nextAll = m_all;
     m_all = v;
     ++m_count;
+    if (m_index) {
+        if (uint32_t(m_count) * 2 > m_indexCapacity) IndexBuild(m_indexCapacity * 2);
+        else IndexPut(v);
+    } else if (m_count > kVariableIndexFrom) {
+        IndexBuild(4 * kVariableIndexFrom);
+    }
+}
+
+void CVariableList::IndexPut(CVariable* v)
+{
+    const uint32_t mask = m_indexCapacity - 1;
+    uint32_t i = IndexSlot(v->id);
+    while (m_index[i]) i = (i + 1) & mask;
+    m_index[i] = v;
+}
+
+void CVariableList::IndexBuild(uint32_t capacity)
+{
+    MEM_FREE(m_index);
+    m_index = static_cast<CVariable**>(MEM_ALLOC_CLEAR(sizeof(CVariable*) * size_t(capacity)));
+    m_indexCapacity = capacity;
+    m_indexShift = 32;
+    for (uint32_t c = capacity; c > 1; c >>= 1) --m_indexShift;
+    for (CVariable* v = m_all; v; v = v->nextAll) IndexPut(v);
 }
 
 CVariable* CVariableList::FindOrCreate(int32_t id)
@@ -281,6 +308,10 @@ void CVariableList::Clear()
     std::memset(m_buckets, 0, sizeof m_buckets);
     m_all = nullptr;
     m_count = 0;
+    MEM_FREE(m_index);
+    m_index = nullptr;
+    m_indexCapacity = 0;
+    m_indexShift = 32;
 }
 
 void CVariableList::Assign(const CVariableList* other)

@@ -6,7 +6,10 @@
 // used).
 //
 // Storage: 64 buckets keyed by id & 63, each a chain; plus one chain of all variables, newest
-// first. Nodes come from a program-wide free list and go back to it when a list is cleared;
+// first. The chains give the order of every walk (saving, dumps, the debugger). A list that
+// grows past kVariableIndexFrom variables also gets an open-addressed index by id (at most
+// half full, doubled as it fills), so finding a variable stays one probe or two however many a
+// game adds (variable_global_set with new names in a loop). Nodes come from a program-wide free list and go back to it when a list is cleared;
 // they are never handed back to the memory manager while the program runs.
 //
 // Needs: the variable-name table (names for saving and dumps), the buffer interface, the log
@@ -21,6 +24,7 @@ class IBuffer;
 class tagIConsole;
 
 constexpr int32_t ARRAY_ROW_LENGTH = 32000; // the second dimension's stride and limit
+constexpr int32_t kVariableIndexFrom = 256;   // variables in a list before its index is made
 
 struct CVariableRow {
     int32_t length;        // elements in this row (0 = empty row)
@@ -81,9 +85,15 @@ public:
     bool DeSerialise(IBuffer* buffer);
     void DebugPrint(tagIConsole* console) const;
 
-    // The node of id, or null. Lookup is one bucket walk.
+    // The node of id, or null. Lookup is one bucket walk, or a probe of the index.
     CVariable* Find(int32_t id) const
     {
+        if (m_index) {
+            const uint32_t mask = m_indexCapacity - 1;
+            for (uint32_t i = IndexSlot(id); CVariable* v = m_index[i]; i = (i + 1) & mask)
+                if (v->id == id) return v;
+            return nullptr;
+        }
         CVariable* v = m_buckets[uint32_t(id) & 63];
         while (v && v->id != id) v = v->nextBucket;
         return v;
@@ -136,10 +146,17 @@ private:
     static const ScriptValue* ElementMissing(const CVariable* v, int32_t index);
     CVariable* NewNode(int32_t id);
     void Insert(CVariable* v);
+    // The index: the home slot of id, placing a node, (re)building at a capacity.
+    uint32_t IndexSlot(int32_t id) const { return (uint32_t(id) * 0x9E3779B1u) >> m_indexShift; }
+    void IndexPut(CVariable* v);
+    void IndexBuild(uint32_t capacity);
 
     CVariable* m_buckets[64];
     CVariable* m_all; // newest first
     int32_t m_count;
+    CVariable** m_index;       // null until the list passes kVariableIndexFrom; owned
+    uint32_t m_indexCapacity;  // slots, a power of two
+    uint32_t m_indexShift;     // 32 - log2(m_indexCapacity)
 };
 
 // Returns every spare node to the memory manager (shutdown and tests).

@@ -101,8 +101,8 @@ bool Extension_RunInitFunctions();
 bool Extension_RunFinalFunctions();
 
 // ---- Function ids -------------------------------------------------------------------------------
-// The id of the first extension function of that name (packages and files in order); -1 when
-// none.
+// The lowest id of an extension function of that name (ids count up as functions are added,
+// so this is the first one added); -1 when none. A hash look-up.
 int32_t Extension_Function_Find(const char* name);
 // The argument count of the function with that id; -100 when there is none.
 int32_t Extension_Function_GetArgCount(int32_t id);

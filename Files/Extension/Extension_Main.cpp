@@ -25,11 +25,13 @@
 #include "Files/Script/Script_Main.h"
 #include "Files/Support/CommandLine.h"
 #include "Files/Support/FileImage.h"
+#include "Platform/NameIndex.h"
 
 namespace {
 
 std::vector<CExtensionPackage*> g_packages;
 std::vector<CExtensionFunction*> g_functions; // by id; owned by their files
+NameIndex g_functionNames;                     // name -> the lowest id of that name
 CInstance* g_scratch = nullptr;               // self and other of the init and final functions
 
 // The instance the initialisation and finalisation functions run for: they run before the
@@ -91,6 +93,7 @@ CExtensionFunction* Extension_AddFunction(CExtensionFile* file, const char* name
     f->kind = file->kind;
     file->functions.push_back(f);
     g_functions.push_back(f);
+    if (!f->name.empty()) g_functionNames.Add(f->name.c_str(), f->id);
     return f;
 }
 
@@ -121,6 +124,7 @@ void Extension_Free()
     }
     g_packages.clear();
     g_functions.clear();
+    g_functionNames.Clear();
     delete g_scratch;
     g_scratch = nullptr;
 }
@@ -225,11 +229,7 @@ bool Extension_RunFinalFunctions()
 int32_t Extension_Function_Find(const char* name)
 {
     if (!name || !*name) return -1;
-    for (CExtensionPackage* p : g_packages)
-        for (CExtensionFile* file : p->files)
-            for (CExtensionFunction* f : file->functions)
-                if (f->name == name) return f->id;
-    return -1;
+    return g_functionNames.Find(name);
 }
 
 int32_t Extension_Function_GetArgCount(int32_t id)

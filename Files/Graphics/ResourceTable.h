@@ -2,7 +2,8 @@
 // parallel array of owned names (memory-manager strings), one count for both. The index is
 // the id scripts see; a deleted entry leaves null in both arrays and its index is not reused;
 // run-time additions append. Capacity grows by doubling, so appending many resources stays
-// linear.
+// linear. A name index holds every entry that has both a record and a name, so Find is one
+// hash look-up; every change below keeps it in step.
 // Needs: the memory manager, the game-file reader (the chunk loader). No Linux/ file.
 #pragma once
 
@@ -11,6 +12,7 @@
 #include <cstring>
 
 #include "Files/Support/FileImage.h"
+#include "Platform/NameIndex.h"
 #include "Platform/MemoryManager.h"
 
 template <class T>
@@ -30,6 +32,7 @@ public:
         }
         MEM_FREE(m_records);
         MEM_FREE(m_names);
+        m_index.Clear();
         m_records = nullptr;
         m_names = nullptr;
         m_count = m_capacity = 0;
@@ -69,6 +72,7 @@ public:
         Reserve(m_count + 1);
         m_records[m_count] = record;
         m_names[m_count] = name ? MEM_STRDUP(name) : nullptr;
+        Index(m_count);
         return m_count++;
     }
 
@@ -85,6 +89,7 @@ public:
     {
         if (m_count == 0) return;
         --m_count;
+        Unindex(m_count);
         delete m_records[m_count];
         MEM_FREE(m_names[m_count]);
         m_records[m_count] = nullptr;
@@ -95,12 +100,14 @@ public:
     void Set(int32_t i, T* record, const char* name)
     {
         if (!InRange(i)) return;
+        Unindex(i);
         if (m_records[i] != record) delete m_records[i];
         m_records[i] = record;
         if (name) {
             MEM_FREE(m_names[i]);
             m_names[i] = MEM_STRDUP(name);
         }
+        Index(i);
     }
 
     // Puts a record into an empty entry (a deleted one); it is named prefix + index when the
@@ -113,6 +120,7 @@ public:
             char name[64];
             std::snprintf(name, sizeof name, "%s%d", prefix, i);
             m_names[i] = MEM_STRDUP(name);
+            Index(i);
         }
     }
 
@@ -120,6 +128,7 @@ public:
     void Remove(int32_t i)
     {
         if (!InRange(i)) return;
+        Unindex(i);
         delete m_records[i];
         MEM_FREE(m_names[i]);
         m_records[i] = nullptr;
@@ -127,15 +136,19 @@ public:
     }
 
     // The first entry holding a record whose name equals name byte for byte; -1 when none.
-    int32_t Find(const char* name) const
-    {
-        if (!name) return -1;
-        for (int32_t i = 0; i < m_count; ++i)
-            if (m_records[i] && m_names[i] && std::strcmp(m_names[i], name) == 0) return i;
-        return -1;
-    }
+    int32_t Find(const char* name) const { return m_index.Find(name); }
 
 private:
+    // The index holds entry i while it has both a record and a name.
+    void Index(int32_t i)
+    {
+        if (m_records[i] && m_names[i]) m_index.Add(m_names[i], i);
+    }
+    void Unindex(int32_t i)
+    {
+        if (m_names[i]) m_index.Remove(m_names[i], i);
+    }
+
     void Reserve(int32_t n)
     {
         if (n <= m_capacity) return;
@@ -153,4 +166,5 @@ private:
     T** m_records = nullptr;
     char** m_names = nullptr;
     int32_t m_count = 0, m_capacity = 0;
+    NameIndex m_index;
 };

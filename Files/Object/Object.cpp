@@ -17,6 +17,7 @@
 #include "Files/Support/GameHeader.h"
 #include "Platform/Hash.h"
 #include "Platform/MemoryManager.h"
+#include "Platform/NameIndex.h"
 
 // =============================================================================================
 // Intrusive instance lists
@@ -75,12 +76,19 @@ namespace {
 Hash<CObject>* g_objects = nullptr;
 std::vector<CObject*> g_byIndex;     // direct look-up by index
 std::vector<CObject*> g_removed;     // objects taken out by Object_Delete, freed with the table
+NameIndex g_names;                   // the names of the objects in the table, by index
 int32_t g_objectCount = 0;
 uint32_t g_eventGeneration = 1;
 
 std::vector<int32_t> g_lists[OBJECT_EVENT_TYPES][OBJECT_EVENT_SUBTYPES];
 std::vector<std::pair<int32_t, int32_t>> g_collisionPairs;
 const std::vector<int32_t> g_emptyList;
+
+// True when the object is the one the table holds at its index (its name is then indexed).
+bool InTable(const CObject* o)
+{
+    return o->m_index >= 0 && size_t(o->m_index) < g_byIndex.size() && g_byIndex[size_t(o->m_index)] == o;
+}
 
 } // namespace
 
@@ -107,6 +115,7 @@ void CObject::Clear()
     m_parentIndex = -1;
     m_maskIndex = -1;
     m_pParent = nullptr;
+    if (m_pName && InTable(this)) g_names.Remove(m_pName, m_index);
     MEM_FREE(m_pName);
     m_pName = nullptr;
     for (EventList& l : m_events) {
@@ -120,16 +129,15 @@ void CObject::Clear()
     Object_EventsChanged();
 }
 
-void CObject::SetName(const char* name)
-{
-    MEM_FREE(m_pName);
-    m_pName = (name && *name) ? MEM_STRDUP(name) : nullptr;
-}
+void CObject::SetName(const char* name) { SetNameOwned((name && *name) ? MEM_STRDUP(name) : nullptr); }
 
 void CObject::SetNameOwned(char* name)
 {
+    const bool indexed = InTable(this);
+    if (indexed && m_pName) g_names.Remove(m_pName, m_index);
     MEM_FREE(m_pName);
     m_pName = name;
+    if (indexed && m_pName) g_names.Add(m_pName, m_index);
 }
 
 CEvent* CObject::GetEvent(int32_t type, int32_t subtype) const
@@ -293,6 +301,7 @@ void RelinkAllRecursive();
 void Object_Free()
 {
     Object_Lists_Free();
+    g_names.Clear();
     if (g_objects) {
         g_objects->Clear(CONTAINER_DELETE);
         delete g_objects;
@@ -335,6 +344,7 @@ bool Object_Insert(CObject* object)
     g_objects->Insert(uint32_t(object->m_index), object);
     if (size_t(object->m_index) >= g_byIndex.size()) g_byIndex.resize(size_t(object->m_index) + 1, nullptr);
     g_byIndex[size_t(object->m_index)] = object;
+    if (object->m_pName) g_names.Add(object->m_pName, object->m_index);
     if (object->m_index >= g_objectCount) g_objectCount = object->m_index + 1;
     Object_EventsChanged();
     return true;
@@ -360,6 +370,7 @@ bool Object_Delete(int32_t index)
     CObject* o = Object_Lookup(index);
     if (!o) return false;
     g_objects->Delete(uint32_t(index), CONTAINER_KEEP);
+    if (o->m_pName) g_names.Remove(o->m_pName, index);
     g_byIndex[size_t(index)] = nullptr;
     // The instances of the object leave its lists and forget it.
     while (ObjectInstanceNode* n = o->m_instances.GetHead()) {
@@ -381,15 +392,7 @@ bool Object_Delete(int32_t index)
     return true;
 }
 
-int32_t Object_Find(const char* name)
-{
-    if (!g_objects || !name) return -1;
-    HashIterator<CObject> it;
-    for (CObject* o = g_objects->IterateStart(&it); o; o = g_objects->IterateNext(&it)) {
-        if (o->m_pName && std::strcmp(o->m_pName, name) == 0) return o->m_index;
-    }
-    return -1;
-}
+int32_t Object_Find(const char* name) { return g_names.Find(name); }
 
 void Object_ForEachImpl(void (*f)(CObject*, void*), void* context)
 {
@@ -542,11 +545,29 @@ CEvent* Object_ResolveEvent(CObject* object, int32_t objectIndex, int32_t type, 
 // =============================================================================================
 
 namespace {
+// Per object index, bit t set when the object or an ancestor has any event slot of type t: an
+// object without one can have no event of that type, so the lists never look it up (most of a
+// large game's objects have a few events, and none of most types).
+std::vector<uint16_t> g_chainTypes;
+
+void FindChainTypes()
+{
+    g_chainTypes.assign(size_t(g_objectCount > 0 ? g_objectCount : 0), 0);
+    for (int32_t i = 0; i < g_objectCount; ++i) {
+        uint16_t bits = 0;
+        for (const CObject* o = Object_Lookup(i); o; o = o->m_pParent)
+            for (int32_t t = 0; t < OBJECT_EVENT_TYPES; ++t)
+                if (o->m_events[t].count > 0) bits = uint16_t(bits | (1u << t));
+        g_chainTypes[size_t(i)] = bits;
+    }
+}
+
 void BuildList(int32_t type, int32_t subtype)
 {
     std::vector<int32_t>& l = g_lists[type][subtype];
     l.clear();
     for (int32_t i = 0; i < g_objectCount; ++i) {
+        if (!(g_chainTypes[size_t(i)] & (1u << type))) continue;
         CObject* o = Object_Lookup(i);
         if (o && o->FindEvent(type, subtype)) l.push_back(i);
     }
@@ -557,6 +578,7 @@ void Object_Lists_Build()
 {
     for (auto& type : g_lists)
         for (auto& l : type) l.clear();
+    FindChainTypes();
     BuildList(EVENT_CREATE, 0);
     BuildList(EVENT_DESTROY, 0);
     for (int32_t s = 0; s <= 12; ++s) BuildList(EVENT_ALARM, s);
@@ -573,7 +595,9 @@ void Object_Lists_Build()
     std::set<std::pair<int32_t, int32_t>> seen;
     for (int32_t a = 0; a < g_objectCount; ++a) {
         CObject* o = Object_Lookup(a);
-        if (!o) continue;
+        // Without a collision event in its chain an object collides with nothing (and needs
+        // no resolution cache the size of the object table).
+        if (!o || !(g_chainTypes[size_t(a)] & (1u << EVENT_COLLISION))) continue;
         for (int32_t b = 0; b < g_objectCount; ++b) {
             int32_t found = 0;
             if (!Object_ResolveEvent(o, a, EVENT_COLLISION, b, &found)) continue;
@@ -588,6 +612,7 @@ void Object_Lists_Free()
     for (auto& type : g_lists)
         for (auto& l : type) std::vector<int32_t>().swap(l);
     std::vector<std::pair<int32_t, int32_t>>().swap(g_collisionPairs);
+    std::vector<uint16_t>().swap(g_chainTypes);
 }
 
 const std::vector<int32_t>& Object_Lists_Get(int32_t type, int32_t subtype)

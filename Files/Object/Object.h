@@ -159,6 +159,7 @@ bool Object_Insert(CObject* object);
 // object index, which now names nothing), its children lose their parent pointer, the event
 // resolution is recomputed. False when there is no such object.
 bool Object_Delete(int32_t index);
+// The lowest index of an object with that name (a hash look-up); -1 when none.
 int32_t Object_Find(const char* name);
 // Table order (bucket 0 upwards, each chain from its head).
 template <class F> void Object_ForEach(F&& f);

@@ -8,16 +8,19 @@
 #include "Files/Path/Path.h"
 #include "Files/Support/FileImage.h"
 #include "Platform/MemoryManager.h"
+#include "Platform/NameIndex.h"
 
 namespace {
 std::vector<CPath*> g_paths;
 std::vector<char*> g_names;
+NameIndex g_index; // the names of the paths that exist
 } // namespace
 
 void Path_ResetTable()
 {
     g_paths.clear();
     g_names.clear();
+    g_index.Clear();
 }
 
 void Path_FreeAll()
@@ -45,6 +48,7 @@ bool Path_LoadChunk(const FileImage& image, uint32_t begin, uint32_t end)
         }
         g_paths[i] = p;
         g_names[i] = name;
+        g_index.Add(name, int32_t(i));
     }
     return true;
 }
@@ -58,13 +62,7 @@ const char* Path_GetName(int32_t index)
     return Path_Exists(index) && g_names[size_t(index)] ? g_names[size_t(index)] : "<undefined>";
 }
 
-int32_t Path_Find(const char* name)
-{
-    if (!name) return -1;
-    for (size_t i = 0; i < g_paths.size(); ++i)
-        if (g_paths[i] && g_names[i] && std::strcmp(g_names[i], name) == 0) return int32_t(i);
-    return -1;
-}
+int32_t Path_Find(const char* name) { return g_index.Find(name); }
 
 int32_t Path_Add()
 {
@@ -73,6 +71,7 @@ int32_t Path_Add()
     std::snprintf(name, sizeof name, "__newpath%d", index);
     g_paths.push_back(new CPath());
     g_names.push_back(MEM_STRDUP(name));
+    g_index.Add(name, index);
     return index;
 }
 
@@ -81,6 +80,7 @@ bool Path_Delete(int32_t index)
     if (!Path_Exists(index)) return false;
     delete g_paths[size_t(index)];
     g_paths[size_t(index)] = nullptr;
+    g_index.Remove(g_names[size_t(index)], index);
     MEM_FREE(g_names[size_t(index)]);
     g_names[size_t(index)] = nullptr;
     return true;

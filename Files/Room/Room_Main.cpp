@@ -16,10 +16,12 @@
 #include "Files/World/World_Hooks.h"
 #include "Files/World/World_State.h"
 #include "Platform/MemoryManager.h"
+#include "Platform/NameIndex.h"
 
 namespace {
 std::vector<CRoom*> g_rooms;
 std::vector<char*> g_names;
+NameIndex g_index; // the names of the rooms that exist
 std::vector<int32_t> g_order;
 std::vector<std::unique_ptr<RoomEntry>> g_entries;
 int32_t g_lastTileId = 10000000;
@@ -95,6 +97,7 @@ void Room_FreeAll()
     g_rooms.clear();
     for (char* n : g_names) MEM_FREE(n);
     g_names.clear();
+    g_index.Clear();
     g_order.clear();
     g_entries.clear();
 }
@@ -258,6 +261,7 @@ bool Room_LoadChunk(const FileImage& image, uint32_t begin, uint32_t end)
         g_rooms[i] = r;
         if (!r->LoadFromEntry(image, at, version)) return false;
         g_names[i] = Copy(r->m_pName);
+        g_index.Add(g_names[i], int32_t(i));
     }
     g_lastInstanceId = g_GameHeader.lastInstanceId;
     g_lastTileId = g_GameHeader.lastTileId;
@@ -325,13 +329,7 @@ const char* Room_GetName(int32_t index)
     return Room_Exists(index) && g_names[size_t(index)] ? g_names[size_t(index)] : "<undefined>";
 }
 
-int32_t Room_Find(const char* name)
-{
-    if (!name) return -1;
-    for (size_t i = 0; i < g_rooms.size(); ++i)
-        if (g_rooms[i] && g_names[i] && std::strcmp(g_names[i], name) == 0) return int32_t(i);
-    return -1;
-}
+int32_t Room_Find(const char* name) { return g_index.Find(name); }
 
 int32_t Room_First() { return g_order.empty() ? -1 : g_order.front(); }
 int32_t Room_Last() { return g_order.empty() ? -1 : g_order.back(); }
@@ -362,6 +360,7 @@ int32_t InsertRoom(CRoom* room)
     g_names.insert(g_names.begin() + index, MEM_STRDUP(name));
     if (size_t(index) > g_rooms.size()) g_rooms.resize(size_t(index), nullptr);
     g_rooms.insert(g_rooms.begin() + index, room);
+    g_index.Add(g_names[size_t(index)], index);
     return index;
 }
 } // namespace

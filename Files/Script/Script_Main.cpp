@@ -3,20 +3,18 @@
 #include "Files/Script/Script_Main.h"
 
 #include <cstring>
-#include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "Files/Code/Code_Code.h"
 #include "Files/Code/Code_World.h"
 #include "Files/Support/FileImage.h"
 #include "Platform/MemoryManager.h"
+#include "Platform/NameIndex.h"
 
 namespace {
 std::vector<CScript*> g_scripts;
-// Name -> first slot of that name, rebuilt after the table changed.
-std::unordered_map<std::string, int32_t> g_byName;
-bool g_byNameValid = false;
+// The names of the scripts, kept in step with every addition.
+NameIndex g_byName;
 char g_empty[1] = {0};
 } // namespace
 
@@ -69,7 +67,7 @@ bool Script_Load(const FileImage& image, uint32_t begin, uint32_t end)
     if (!c.ok()) return false;
     bool byteCode = Code_Table_Present();
     g_scripts.assign(count, nullptr);
-    g_byNameValid = false;
+    g_byName.Reserve(count);
     for (uint32_t i = 0; i < count; ++i) {
         if (offsets[i] == 0) continue;
         FileCursor e(image);
@@ -91,6 +89,7 @@ bool Script_Load(const FileImage& image, uint32_t begin, uint32_t end)
             s->m_pText = MEM_STRDUP(text ? text : "");
         }
         g_scripts[i] = s;
+        g_byName.Add(s->m_pName, int32_t(i));
     }
     return true;
 }
@@ -105,7 +104,7 @@ int32_t Script_Add(const char* name, const char* text, int32_t codeIndex)
         s->m_codeIndex = codeIndex;
     }
     g_scripts.push_back(s);
-    g_byNameValid = false;
+    g_byName.Add(s->m_pName, int32_t(g_scripts.size()) - 1);
     Code_SetScriptAccess(&kCodeAccess);
     return int32_t(g_scripts.size()) - 1;
 }
@@ -114,7 +113,7 @@ void Script_Free()
 {
     for (CScript* s : g_scripts) delete s;
     g_scripts.clear();
-    g_byNameValid = false;
+    g_byName.Clear();
 }
 
 bool Script_Exists(int32_t index)
@@ -129,16 +128,7 @@ const char* Script_GetName(int32_t index)
 
 int32_t Script_Find(const char* name)
 {
-    if (!name) return -1;
-    if (!g_byNameValid) {
-        g_byName.clear();
-        for (size_t i = 0; i < g_scripts.size(); ++i) {
-            if (g_scripts[i] && g_scripts[i]->m_pName) g_byName.try_emplace(g_scripts[i]->m_pName, int32_t(i));
-        }
-        g_byNameValid = true;
-    }
-    auto it = g_byName.find(name);
-    return it == g_byName.end() ? -1 : it->second;
+    return g_byName.Find(name);
 }
 
 CScript* Script_Data(int32_t index) { return Script_Exists(index) ? g_scripts[size_t(index)] : nullptr; }

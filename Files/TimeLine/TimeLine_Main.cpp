@@ -12,10 +12,12 @@
 #include "Files/TimeLine/TimeLine.h"
 #include "Files/World/World_State.h"
 #include "Platform/MemoryManager.h"
+#include "Platform/NameIndex.h"
 
 namespace {
 std::vector<CTimeLine*> g_lines;
 std::vector<char*> g_names;
+NameIndex g_index; // the names of the time lines that exist
 // Time lines deleted while a moment runs are kept until no moment runs (the code of a moment
 // may delete its own time line); their moments wait through Event_Retire.
 int32_t g_running = 0;
@@ -154,6 +156,7 @@ void TimeLine_Free()
     for (char* n : g_names) MEM_FREE(n);
     g_lines.clear();
     g_names.clear();
+    g_index.Clear();
 }
 
 void TimeLine_Init() { TimeLine_Free(); }
@@ -175,6 +178,7 @@ bool TimeLine_Load(const FileImage& image, uint32_t begin, uint32_t end)
         auto* t = new CTimeLine();
         g_lines[i] = t;
         g_names[i] = MEM_STRDUP(name ? name : "");
+        g_index.Add(g_names[i], int32_t(i));
         if (!t->LoadFromRecord(image, at)) return false;
     }
     return true;
@@ -203,13 +207,7 @@ const char* TimeLine_GetName(int32_t index)
     return TimeLine_Exists(index) && g_names[size_t(index)] ? g_names[size_t(index)] : "<undefined>";
 }
 
-int32_t TimeLine_Find(const char* name)
-{
-    if (!name) return -1;
-    for (size_t i = 0; i < g_lines.size(); ++i)
-        if (g_lines[i] && g_names[i] && std::strcmp(g_names[i], name) == 0) return int32_t(i);
-    return -1;
-}
+int32_t TimeLine_Find(const char* name) { return g_index.Find(name); }
 
 int32_t TimeLine_Add()
 {
@@ -218,6 +216,7 @@ int32_t TimeLine_Add()
     std::snprintf(name, sizeof name, "__newtimeline%d", index);
     g_lines.push_back(new CTimeLine());
     g_names.push_back(MEM_STRDUP(name));
+    g_index.Add(name, index);
     return index;
 }
 
@@ -229,6 +228,7 @@ bool TimeLine_Delete(int32_t index)
     else
         delete g_lines[size_t(index)];
     g_lines[size_t(index)] = nullptr;
+    g_index.Remove(g_names[size_t(index)], index);
     MEM_FREE(g_names[size_t(index)]);
     g_names[size_t(index)] = nullptr;
     return true;

@@ -3,6 +3,9 @@
 #include "code/CodeTestSupport.h"
 #include "support/TestBuffer.h"
 
+#include <string>
+#include <vector>
+
 #include "Platform/MemoryManager.h"
 
 namespace {
@@ -156,6 +159,53 @@ TEST_F(VariableListTest, ClearRecyclesNodesAndAssignCopiesDeeply)
     EXPECT_STREQ(out.text, "text");
     Value_FreeString(&out);
     Value_FreeString(&s);
+}
+
+TEST_F(VariableListTest, LargeListsFindEveryVariableThroughGrowthCopyAndClear)
+{
+    // Thousands of names, as variable_global_set with new names makes: the list passes the
+    // size at which it indexes its variables and grows that index several times.
+    std::vector<int32_t> ids;
+    for (int32_t k = 0; k < 5000; ++k) ids.push_back(Code_Variable_FindOrAdd(("many" + std::to_string(k)).c_str()));
+    CVariableList a;
+    for (int32_t k = 0; k < 5000; ++k) {
+        ScriptValue v = Value_Real(k);
+        ASSERT_TRUE(a.Set(ids[size_t(k)], 0, &v));
+    }
+    EXPECT_EQ(a.Count(), 5000);
+    // Each variable is found, once: a second write changes it in place.
+    ScriptValue out = Value_Real(0);
+    for (int32_t k = 0; k < 5000; ++k) {
+        ASSERT_TRUE(a.Get(ids[size_t(k)], 0, &out)) << k;
+        ASSERT_EQ(out.real, double(k));
+    }
+    ScriptValue again = Value_Real(-1);
+    a.Set(ids[4321], 0, &again);
+    EXPECT_EQ(a.Count(), 5000);
+    EXPECT_EQ(a.Find(ids[4321])->value.real, -1.0);
+    EXPECT_EQ(a.Find(Code_Variable_FindOrAdd("never_set")), nullptr);
+    // A copy, and a list read back from the saved form, find every one of them too.
+    CVariableList b;
+    b.Assign(&a);
+    TestBuffer saved;
+    a.Serialise(&saved);
+    saved.Seek(eSeek_Start, 0);
+    CVariableList c;
+    ASSERT_TRUE(c.DeSerialise(&saved));
+    for (CVariableList* copy : {&b, &c}) {
+        EXPECT_EQ(copy->Count(), 5000);
+        for (int32_t k = 0; k < 5000; ++k) {
+            ASSERT_TRUE(copy->Get(ids[size_t(k)], 0, &out)) << k;
+            ASSERT_EQ(out.real, k == 4321 ? -1.0 : double(k));
+        }
+    }
+    // Cleared, the list forgets the index with its variables and builds up again.
+    a.Clear();
+    EXPECT_EQ(a.Find(ids[10]), nullptr);
+    for (int32_t k = 0; k < 300; ++k) a.Set(ids[size_t(k) * 7], 0, &again);
+    EXPECT_EQ(a.Count(), 300);
+    EXPECT_NE(a.Find(ids[7 * 299]), nullptr);
+    EXPECT_EQ(a.Find(ids[1]), nullptr);
 }
 
 TEST_F(VariableListTest, SavedFormRoundTripsAndSkipsUnknownNames)
