@@ -80,6 +80,7 @@ uint32_t g_eventGeneration = 1;
 
 std::vector<int32_t> g_lists[OBJECT_EVENT_TYPES][OBJECT_EVENT_SUBTYPES];
 std::vector<std::pair<int32_t, int32_t>> g_collisionPairs;
+bool g_listsStale = false; // rebuilt before the next read
 const std::vector<int32_t> g_emptyList;
 
 } // namespace
@@ -553,8 +554,11 @@ void BuildList(int32_t type, int32_t subtype)
 }
 } // namespace
 
+void Object_Lists_Invalidate() { g_listsStale = true; }
+
 void Object_Lists_Build()
 {
+    g_listsStale = false;
     for (auto& type : g_lists)
         for (auto& l : type) l.clear();
     BuildList(EVENT_CREATE, 0);
@@ -588,12 +592,18 @@ void Object_Lists_Free()
     for (auto& type : g_lists)
         for (auto& l : type) std::vector<int32_t>().swap(l);
     std::vector<std::pair<int32_t, int32_t>>().swap(g_collisionPairs);
+    g_listsStale = false;
 }
 
 const std::vector<int32_t>& Object_Lists_Get(int32_t type, int32_t subtype)
 {
     if (type < 0 || type >= OBJECT_EVENT_TYPES || subtype < 0 || subtype >= OBJECT_EVENT_SUBTYPES) return g_emptyList;
+    if (g_listsStale) Object_Lists_Build();
     return g_lists[type][subtype];
 }
 
-const std::vector<std::pair<int32_t, int32_t>>& Object_Lists_CollisionPairs() { return g_collisionPairs; }
+const std::vector<std::pair<int32_t, int32_t>>& Object_Lists_CollisionPairs()
+{
+    if (g_listsStale) Object_Lists_Build();
+    return g_collisionPairs;
+}

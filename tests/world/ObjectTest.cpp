@@ -193,6 +193,11 @@ TEST_F(ObjectWorld, InheritanceAndTheCollisionRule)
     EXPECT_EQ(Object_ResolveEvent(l, lone, EVENT_STEP, 0, &found), nullptr);
     ASSERT_TRUE(Object_SetParent(lone, p));
     EXPECT_NE(Object_ResolveEvent(l, lone, EVENT_STEP, 0, &found), nullptr);
+    // Lists marked stale are rebuilt when next read, with every change made before.
+    Object_Lists_Invalidate();
+    ASSERT_TRUE(Object_SetParent(otherChild, lone));
+    EXPECT_EQ(Object_Lists_Get(EVENT_STEP, 0), (std::vector<int32_t>{p, child, otherChild, lone}));
+    EXPECT_EQ(Object_Lists_CollisionPairs().size(), 5u) << "the four under parent with other, child with otherChild";
 }
 
 TEST_F(ObjectWorld, DeletingAnObjectInUseDetachesItsInstancesAndChildren)

@@ -1,0 +1,78 @@
+#!/usr/bin/env python3
+"""Times games that make many things at run time, as a player meets them: each creator is
+called N times from one create event and the game ends; the time is the processor time of
+the whole run from exec to exit (shutdown included; user and system, all threads), headless,
+less an empty game's. Processor time rather than wall time, so that other work on the
+machine disturbs the figures less.
+
+    python3 bench/runner_creators.py [--build build] [--runs 3] [--only NAME,...] [--sizes 10000,100000]
+
+For every creator the table shows the time at each size and the ratio of the largest to the
+smallest; a table whose cost per item does not grow with the count keeps the ratio near the
+ratio of the sizes (10 for 10 k and 100 k).
+"""
+import argparse
+import os
+import sys
+import tempfile
+
+from runner_games import pack, play
+
+# name, code run once before the loop, the loop's body ($i counts from 0), sizes override
+CREATORS = [
+    ("buffer_create", "", "buffer_create(16, 0, 1);"),
+    ("tile_add", "b = background_create_color(16, 16, c_red);",
+     "tile_add(b, 0, 0, 16, 16, i mod 640, i div 640, 0);"),
+    ("sprite_create_from_surface", "s = surface_create(4, 4);",
+     "sprite_create_from_surface(s, 0, 0, 4, 4, false, false, 0, 0);"),
+    ("background_create_color", "", "background_create_color(4, 4, c_red);"),
+    ("surface_create", "", "surface_create(4, 4);"),
+    ("part_system_create", "", "part_system_create();"),
+    ("part_type_create", "", "part_type_create();"),
+    ("part_emitter_create", "p = part_system_create();", "part_emitter_create(p);"),
+    ("d3d_model_create", "", "d3d_model_create();"),
+    ("mp_grid_create", "", "mp_grid_create(0, 0, 1, 1, 16, 16);"),
+    ("ini_write_real new sections", "ini_open(\"probe.ini\");", "ini_write_real(\"s\" + string(i), \"k\", i);"),
+    ("ini_write_real new keys", "ini_open(\"probe.ini\");", "ini_write_real(\"s\", \"k\" + string(i), i);"),
+    ("sprite_add_from_surface frames",
+     "s = surface_create(4, 4); spr = sprite_create_from_surface(s, 0, 0, 4, 4, false, false, 0, 0);",
+     "sprite_add_from_surface(spr, s, 0, 0, 4, 4, false, false);"),
+    ("object_add + object_set_parent chain", "last = object_add();",
+     "o = object_add(); object_set_parent(o, last); last = o;"),
+]
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--build", default=os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "build"))
+    ap.add_argument("--runs", type=int, default=3)
+    ap.add_argument("--only", default="")
+    ap.add_argument("--sizes", default="10000,100000")
+    a = ap.parse_args()
+    sizes = [int(s) for s in a.sizes.split(",")]
+    only = [s for s in a.only.split(",") if s]
+    runner = os.path.join(a.build, "runner")
+    gamepack = os.path.join(a.build, "gamepack")
+    with tempfile.TemporaryDirectory() as folder:
+        def cpu_of(game):
+            cpu = []
+            play(runner, game, a.runs, cpu)
+            return min(cpu)
+
+        empty = cpu_of(pack(gamepack, folder, "empty", "game_end();"))
+        print(f"empty game {empty * 1000:.1f} ms (best of {a.runs}); times below are less the empty game")
+        print(f"{'creator':<40}" + "".join(f"{n:>12}" for n in sizes) + f"{'ratio':>8}")
+        for index, (name, before, body) in enumerate(CREATORS):
+            if only and not any(o in name for o in only):
+                continue
+            times = []
+            for n in sizes:
+                code = f"{before}\nfor (i = 0; i < {n}; i += 1) {{ {body} }}\ngame_end();"
+                game = pack(gamepack, folder, f"c{index}_{n}", code)
+                times.append(max(cpu_of(game) - empty, 1e-3))
+            print(f"{name:<40}" + "".join(f"{t * 1000:>10.0f}ms" for t in times) + f"{times[-1] / times[0]:>8.1f}")
+            sys.stdout.flush()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
