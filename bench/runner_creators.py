@@ -7,6 +7,8 @@ machine disturbs the figures less.
 
     python3 bench/runner_creators.py [--build build] [--runs 3] [--only NAME,...] [--sizes 10000,100000]
 
+(the parent chain runs at 200 and 2,000 unless --sizes is given).
+
 For every creator the table shows the time at each size and the ratio of the largest to the
 smallest; a table whose cost per item does not grow with the count keeps the ratio near the
 ratio of the sizes (10 for 10 k and 100 k).
@@ -18,7 +20,7 @@ import tempfile
 
 from runner_games import pack, play
 
-# name, code run once before the loop, the loop's body ($i counts from 0), sizes override
+# name, code run once before the loop, the loop's body (i counts from 0)[, sizes of its own]
 CREATORS = [
     ("buffer_create", "", "buffer_create(16, 0, 1);"),
     ("tile_add", "b = background_create_color(16, 16, c_red);",
@@ -37,8 +39,10 @@ CREATORS = [
     ("sprite_add_from_surface frames",
      "s = surface_create(4, 4); spr = sprite_create_from_surface(s, 0, 0, 4, 4, false, false, 0, 0);",
      "sprite_add_from_surface(spr, s, 0, 0, 4, 4, false, false);"),
+    # Each call checks the new parent's chain for a loop (its depth): the chain's cost grows
+    # with the square of its length, whatever the lists cost.
     ("object_add + object_set_parent chain", "last = object_add();",
-     "o = object_add(); object_set_parent(o, last); last = o;"),
+     "o = object_add(); object_set_parent(o, last); last = o;", [200, 2000]),
 ]
 
 
@@ -47,8 +51,10 @@ def main():
     ap.add_argument("--build", default=os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "build"))
     ap.add_argument("--runs", type=int, default=3)
     ap.add_argument("--only", default="")
-    ap.add_argument("--sizes", default="10000,100000")
+    ap.add_argument("--sizes", default="")
     a = ap.parse_args()
+    a.sizes_given = bool(a.sizes)
+    a.sizes = a.sizes or "10000,100000"
     sizes = [int(s) for s in a.sizes.split(",")]
     only = [s for s in a.only.split(",") if s]
     runner = os.path.join(a.build, "runner")
@@ -62,15 +68,17 @@ def main():
         empty = cpu_of(pack(gamepack, folder, "empty", "game_end();"))
         print(f"empty game {empty * 1000:.1f} ms (best of {a.runs}); times below are less the empty game")
         print(f"{'creator':<40}" + "".join(f"{n:>12}" for n in sizes) + f"{'ratio':>8}")
-        for index, (name, before, body) in enumerate(CREATORS):
+        for index, (name, before, body, *own) in enumerate(CREATORS):
             if only and not any(o in name for o in only):
                 continue
             times = []
-            for n in sizes:
+            counts = own[0] if own and not a.sizes_given else sizes
+            for n in counts:
                 code = f"{before}\nfor (i = 0; i < {n}; i += 1) {{ {body} }}\ngame_end();"
                 game = pack(gamepack, folder, f"c{index}_{n}", code)
                 times.append(max(cpu_of(game) - empty, 1e-3))
-            print(f"{name:<40}" + "".join(f"{t * 1000:>10.0f}ms" for t in times) + f"{times[-1] / times[0]:>8.1f}")
+            print(f"{name:<40}" + "".join(f"{t * 1000:>10.0f}ms" for t in times) + f"{times[-1] / times[0]:>8.1f}"
+                  + ("" if counts is sizes else f"   (at {', '.join(str(c) for c in counts)})"))
             sys.stdout.flush()
 
 

@@ -2,6 +2,7 @@
 // event resolution cache and the per-event object lists (Files/Object/Object.h).
 #include "Files/Object/Object.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -543,44 +544,114 @@ CEvent* Object_ResolveEvent(CObject* object, int32_t objectIndex, int32_t type, 
 // =============================================================================================
 
 namespace {
-void BuildList(int32_t type, int32_t subtype)
+// The subtypes of each type that have a list (the others stay empty): the last listed
+// subtype of the type, or -1 for none.
+int32_t LastListed(int32_t type)
 {
-    std::vector<int32_t>& l = g_lists[type][subtype];
-    l.clear();
-    for (int32_t i = 0; i < g_objectCount; ++i) {
-        CObject* o = Object_Lookup(i);
-        if (o && o->FindEvent(type, subtype)) l.push_back(i);
+    switch (type) {
+    case EVENT_CREATE:
+    case EVENT_DESTROY:
+    case EVENT_DRAW: return 0;
+    case EVENT_ALARM: return 12;
+    case EVENT_STEP: return 16;
+    case EVENT_MOUSE:
+    case EVENT_OTHER: return 128;
+    case EVENT_KEYBOARD:
+    case EVENT_KEYPRESS:
+    case EVENT_KEYRELEASE: return OBJECT_EVENT_SUBTYPES - 1;
+    default: return -1;
     }
 }
 } // namespace
 
 void Object_Lists_Invalidate() { g_listsStale = true; }
 
+// Objects are taken parents first, so that what an object inherits is its parent's answer
+// plus its own: an object joins the list of every (type, subtype) that it or an ancestor has
+// an event for (exactly the objects whose event look-up finds one), in ascending order.
+// Collision pairs: object a collides with b when its chain has an event for b or for an
+// ancestor of b; those b are found from the collision event numbers of a's chain and the
+// descendants of each, so the work follows the pairs that exist rather than every pair.
 void Object_Lists_Build()
 {
     g_listsStale = false;
     for (auto& type : g_lists)
         for (auto& l : type) l.clear();
-    BuildList(EVENT_CREATE, 0);
-    BuildList(EVENT_DESTROY, 0);
-    for (int32_t s = 0; s <= 12; ++s) BuildList(EVENT_ALARM, s);
-    for (int32_t s = 0; s <= 16; ++s) BuildList(EVENT_STEP, s);
-    // Keyboard, key press and key release: every key code the keyboard phase polls.
-    for (int32_t s = 0; s < OBJECT_EVENT_SUBTYPES; ++s) BuildList(EVENT_KEYBOARD, s);
-    for (int32_t s = 0; s <= 128; ++s) BuildList(EVENT_MOUSE, s);
-    for (int32_t s = 0; s <= 128; ++s) BuildList(EVENT_OTHER, s);
-    BuildList(EVENT_DRAW, 0);
-    for (int32_t s = 0; s < OBJECT_EVENT_SUBTYPES; ++s) BuildList(EVENT_KEYPRESS, s);
-    for (int32_t s = 0; s < OBJECT_EVENT_SUBTYPES; ++s) BuildList(EVENT_KEYRELEASE, s);
+    const size_t n = size_t(g_objectCount > 0 ? g_objectCount : 0);
+    std::vector<std::vector<int32_t>> children(n);
+    std::vector<int32_t> order; // parents before children
+    order.reserve(n);
+    for (int32_t i = 0; i < g_objectCount; ++i) {
+        CObject* o = Object_Lookup(i);
+        if (!o) continue;
+        const int32_t parent = o->m_pParent ? o->m_pParent->m_index : -1;
+        if (parent >= 0 && parent < g_objectCount && Object_Lookup(parent) == o->m_pParent)
+            children[size_t(parent)].push_back(i);
+        else
+            order.push_back(i); // a root
+    }
+    for (size_t k = 0; k < order.size(); ++k)
+        for (int32_t child : children[size_t(order[k])]) order.push_back(child);
+    auto parentOf = [](int32_t i) {
+        const CObject* p = Object_Lookup(i)->m_pParent;
+        return p ? p->m_index : -1;
+    };
 
+    std::vector<uint8_t> has(n, 0);
+    for (int32_t type = 0; type < OBJECT_EVENT_TYPES; ++type) {
+        const int32_t last = LastListed(type);
+        for (int32_t sub = 0; sub <= last; ++sub) {
+            bool any = false;
+            for (int32_t i : order) {
+                const int32_t parent = parentOf(i);
+                has[size_t(i)] = Object_Lookup(i)->GetEvent(type, sub) != nullptr ||
+                                 (parent >= 0 && size_t(parent) < n && has[size_t(parent)]);
+                any = any || has[size_t(i)];
+            }
+            if (!any) continue;
+            std::vector<int32_t>& l = g_lists[type][sub];
+            for (size_t i = 0; i < n; ++i)
+                if (has[i] && Object_Lookup(int32_t(i))) l.push_back(int32_t(i));
+        }
+    }
+
+    // Whether an object's chain has any collision event, parents first as above.
+    std::vector<uint8_t> collides(n, 0);
+    for (int32_t i : order) {
+        const CObject* o = Object_Lookup(i);
+        bool own = false;
+        for (int32_t sub = 0; sub < o->m_events[EVENT_COLLISION].count && !own; ++sub)
+            own = o->GetEvent(EVENT_COLLISION, sub) != nullptr;
+        const int32_t parent = parentOf(i);
+        collides[size_t(i)] = own || (parent >= 0 && size_t(parent) < n && collides[size_t(parent)]);
+    }
     g_collisionPairs.clear();
     std::set<std::pair<int32_t, int32_t>> seen;
+    std::vector<int32_t> others, stack;
+    std::vector<uint8_t> isOther(n, 0);
     for (int32_t a = 0; a < g_objectCount; ++a) {
         CObject* o = Object_Lookup(a);
-        if (!o) continue;
-        for (int32_t b = 0; b < g_objectCount; ++b) {
-            int32_t found = 0;
-            if (!Object_ResolveEvent(o, a, EVENT_COLLISION, b, &found)) continue;
+        if (!o || !collides[size_t(a)]) continue;
+        // The objects a collides with: each event number below the object count, and the
+        // descendants of each number that is an object.
+        others.clear();
+        for (CObject* x = o; x; x = x->m_pParent) {
+            for (int32_t c = 0; c < x->m_events[EVENT_COLLISION].count && c < g_objectCount; ++c) {
+                if (!x->GetEvent(EVENT_COLLISION, c)) continue;
+                stack.assign(1, c);
+                while (!stack.empty()) {
+                    const int32_t b = stack.back();
+                    stack.pop_back();
+                    if (isOther[size_t(b)]) continue;
+                    isOther[size_t(b)] = 1;
+                    others.push_back(b);
+                    for (int32_t child : children[size_t(b)]) stack.push_back(child);
+                }
+            }
+        }
+        std::sort(others.begin(), others.end());
+        for (int32_t b : others) {
+            isOther[size_t(b)] = 0;
             std::pair<int32_t, int32_t> p(a < b ? a : b, a < b ? b : a);
             if (seen.insert(p).second) g_collisionPairs.push_back(p);
         }
