@@ -376,6 +376,9 @@ bool Object_Delete(int32_t index)
         if (c->m_pParent == o) children.push_back(c);
     });
     for (CObject* c : children) c->m_pParent = nullptr;
+    o->m_childCount = 0;
+    if (o->m_pParent) --o->m_pParent->m_childCount;
+    o->m_pParent = nullptr;
     g_removed.push_back(o);
     RelinkAllRecursive();
     o->m_instancesRecursive.DetachAll();
@@ -455,7 +458,10 @@ void Object_LinkParents()
 {
     // Pointers first cleared, then linked in index order; a link that would close a loop is
     // refused (the parent index then becomes -1).
-    Object_ForEach([](CObject* o) { o->m_pParent = nullptr; });
+    Object_ForEach([](CObject* o) {
+        o->m_pParent = nullptr;
+        o->m_childCount = 0;
+    });
     for (CObject* o : g_byIndex) {
         if (!o) continue;
         if (o->m_parentIndex < 0 || o->m_parentIndex >= 100000) continue;
@@ -468,6 +474,7 @@ void Object_LinkParents()
             continue;
         }
         o->m_pParent = p;
+        ++p->m_childCount;
     }
     RelinkAllRecursive();
     Object_EventsChanged();
@@ -478,10 +485,18 @@ bool Object_SetParent(int32_t object, int32_t parent)
     CObject* o = Object_Lookup(object);
     if (!o) return false;
     CObject* p = parent >= 0 ? Object_Lookup(parent) : nullptr;
-    if (p && ClosesLoop(o, p)) return false;
+    // Only an object with children can be an ancestor of the new parent.
+    if (p && (p == o || (o->m_childCount > 0 && ClosesLoop(o, p)))) return false;
     o->m_parentIndex = parent;
+    if (o->m_pParent) --o->m_pParent->m_childCount;
     o->m_pParent = p;
-    RelinkAllRecursive();
+    if (p) ++p->m_childCount;
+    if (o->m_childCount == 0) {
+        // Only this object's chain changed: its own instances rejoin the recursive lists.
+        for (auto* n = o->m_instances.GetHead(); n; n = n->next) n->value->RelinkRecursive();
+    } else {
+        RelinkAllRecursive();
+    }
     Object_EventsChanged();
     return true;
 }

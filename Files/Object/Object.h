@@ -128,6 +128,7 @@ public:
     int32_t m_pointCount;
     float* m_pPoints;      // owned, m_pointCount (x, y) pairs
     CObject* m_pParent;    // not owned
+    int32_t m_childCount = 0; // objects whose m_pParent is this one
     struct EventList {
         int32_t count;
         CEvent** events;   // owned array of count slots; null slot = no event
