@@ -213,9 +213,9 @@ TEST_F(HostileGames, LinksAndPipesInTheSaveAreaHoldNothing)
 TEST_F(HostileGames, SigtermEndsAnEndlessLoopInOrder)
 {
     // Byte code run by the machine, then source run by the tree interpreter ("-oldexec"); an
-    // empty loop, then one whose rounds take milliseconds each (a 4 MB buffer filled byte by
-    // byte): the 4,096th branch back would come only after many seconds.
-    const std::string slow = "b = buffer_create(4000000, 0, 1); buffer_fill(b, 0, 1, 7, 4000000); buffer_delete(b);";
+    // empty loop, then one whose rounds take a millisecond or more each (100 KB filled byte by
+    // byte): the 4,096th branch back would come only after several seconds.
+    const std::string slow = "b = buffer_create(100000, 0, 1); buffer_fill(b, 0, 1, 7, 100000); buffer_delete(b);";
     for (const auto& [mode, body] : {std::pair<const char*, std::string>{"--bytecode", ""}, {"--source", ""},
                                      {"--bytecode", slow}, {"--source", slow}}) {
         SCOPED_TRACE(std::string(mode) + " " + body);
