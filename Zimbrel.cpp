@@ -106,6 +106,7 @@ int Zimbrel_Main(int argc, char** argv)
 {
     MemoryManager_Install();
     MainHost_InstallSignalHandlers();
+    MainHost_StartDrainClock();
     Console_Install();
     Main_TakeCommandLine(argc, argv);
     Main_MoveAtFiles();
@@ -253,7 +254,7 @@ bool Main_InitPlatform()
     GR_BuiltinImages_SetTable(GR_BuiltinImages_Default());
     GR_Hooks().quit = [] { Main_Quit(0); }; // the window's quit reached the pump
     Timing_SetQuitCheck(Main_CheckQuit);     // every drain looks at the signals
-    VM_SetProcessMessagesHook(ProcessMessages); // and the machine drains every 4,096th branch
+    VM_SetProcessMessagesHook(ProcessMessages); // and the machine drains every 4,096th branch and on request
     Error_SetProcessMessagesHook(ProcessMessages); // as does the error dialog before it shows
     CRC32_BuildTable();
     File_InitTempDirectory();

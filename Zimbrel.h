@@ -65,6 +65,8 @@ bool Main_AtFileTarget(const std::string& name, std::vector<std::string>& folder
 // SDL is told not to install its own (which only queues a quit event that a game stuck in its
 // code never pumps). Called first thing by the entry.
 void MainHost_InstallSignalHandlers();
+// Starts the thread that asks running code for a drain every tenth of a second.
+void MainHost_StartDrainClock();
 // Signals received so far, and the number of the first (0 when none).
 int32_t MainHost_SignalCount();
 int MainHost_FirstSignal();

@@ -25,7 +25,7 @@ bool g_abort = false;      // the executions now open are to unwind (Code_TreeAb
 // After each round of a loop: true when the run is ending.
 inline bool LoopStopped()
 {
-    if (__builtin_expect((++g_loopRounds & 0xFFF) == 0, 0)) VM_ProcessMessages();
+    if (__builtin_expect(((++g_loopRounds & 0xFFF) == 0) | VM_TakeDrainRequest(), 0)) VM_ProcessMessages();
     return g_abort;
 }
 

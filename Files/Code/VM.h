@@ -85,6 +85,12 @@ int32_t VM_EntryDepth();
 void VM_SetProcessMessagesHook(void (*hook)());
 // Runs that hook once, if one is installed (the tree interpreter's loops call it too).
 void VM_ProcessMessages();
+// Asks for a drain at the next branch back of any running loop, however few branches it has
+// made (a signal came, or the platform's clock says the window has waited long enough).
+// Safe in a signal handler and from any thread.
+void VM_RequestDrain();
+// Takes the request: true (and cleared) when one is waiting. Every branch back reads it.
+bool VM_TakeDrainRequest();
 // Every running entry stops (the run is ending: a quit the drain saw): each unwinds at its
 // next instruction boundary, or when the built-in it called returns, without an error report.
 void VM_AbortRunning();

@@ -18,6 +18,7 @@
 #include "Files/Base/RealConvert.h"
 #include "Files/Code/VM_Internal.h"
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -96,6 +97,10 @@ bool g_quiet = false;
 bool g_failed = false;
 std::string g_quietError;
 void (*g_processMessages)() = nullptr;
+// Set by VM_RequestDrain (a signal handler, the platform's clock thread), read at every
+// branch back; lock-free, so a handler may write it.
+std::atomic<int32_t> g_drainRequested{0};
+static_assert(std::atomic<int32_t>::is_always_lock_free);
 
 const ScriptValue kZeroValue = {VALUE_REAL, nullptr, 0.0};
 
@@ -423,17 +428,20 @@ const void* const* Run(int32_t entry, ScriptValue* result)
         error = (text); \
         goto raise;    \
     } while (0)
-// Dispatch after a branch back: every 4,096th drains the window-message queue.
-#define TICK_DISPATCH()                                                \
-    do {                                                               \
-        if (__builtin_expect((++ticks & 0xFFF) == 0, 0)) goto tick; \
-        DISPATCH();                                                    \
+// Dispatch after a branch back: every 4,096th, and any after a drain was requested, drains
+// the window-message queue.
+#define TICK_DISPATCH()                                                                                   \
+    do {                                                                                                  \
+        if (__builtin_expect(((++ticks & 0xFFF) == 0) | (g_drainRequested.load(std::memory_order_relaxed) != 0), 0)) \
+            goto tick;                                                                                    \
+        DISPATCH();                                                                                       \
     } while (0)
 #define FRAME_INDEX() (int32_t(g_frames.size()) - 1)
 
     DISPATCH();
 
 tick:
+    g_drainRequested.store(0, std::memory_order_relaxed);
     if (g_processMessages) {
         SAVE();
         MoveArguments(*fr);
@@ -1842,6 +1850,15 @@ void VM_SetProcessMessagesHook(void (*hook)()) { g_processMessages = hook; }
 void VM_ProcessMessages()
 {
     if (g_processMessages) g_processMessages();
+}
+
+void VM_RequestDrain() { g_drainRequested.store(1, std::memory_order_relaxed); }
+
+bool VM_TakeDrainRequest()
+{
+    if (__builtin_expect(g_drainRequested.load(std::memory_order_relaxed) == 0, 1)) return false;
+    g_drainRequested.store(0, std::memory_order_relaxed);
+    return true;
 }
 
 void VM_AbortRunning()

@@ -57,9 +57,7 @@ ZB_BUILTIN(F_TileAdd)
     t.blend = 0xFFFFFF;
     t.alpha = 1;
     t.visible = 1;
-    const int32_t id = room->m_tiles[size_t(room->AddTile(t))].id;
-    room->SortTiles();
-    SetReal(result, id);
+    SetReal(result, room->m_tiles[size_t(room->AddTileInOrder(t))].id);
 }
 
 // ---- Paths ----
@@ -93,13 +91,13 @@ ZB_BUILTIN(F_ObjectEventClear)
     Event_Retire(slot); // it may be the event running now
     slot = nullptr;
     Object_EventsChanged();
-    Object_Lists_Build();
+    Object_Lists_Invalidate();
 }
 ZB_BUILTIN(F_ObjectSetParent)
 {
     SetReal(result, 0);
     if (!Object_Exists(NumRound(args, 0))) return;
-    if (Object_SetParent(NumRound(args, 0), NumRound(args, 1))) Object_Lists_Build();
+    if (Object_SetParent(NumRound(args, 0), NumRound(args, 1))) Object_Lists_Invalidate();
 }
 
 // ---- Time-line moments ----

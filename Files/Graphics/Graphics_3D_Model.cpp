@@ -24,6 +24,7 @@
 #include "Files/Graphics_API/Graphics_Recorder.h"
 #include "Files/Graphics_API/Graphics_RenderState.h"
 #include "Files/Support/File.h"
+#include "Platform/FreeSlots.h"
 #include "Platform/MemoryManager.h"
 
 // ============================================================================================
@@ -50,6 +51,7 @@ struct Model3D {
 
 // Ids index this table; a null entry is a free id (the lowest is reused first).
 std::vector<Model3D*> g_models;
+FreeSlots g_freedModels; // destroyed models' ids, lowest first
 
 Model3D* Get(int32_t id)
 {
@@ -93,12 +95,11 @@ bool Append(Model3D* m, int32_t kind, const float* values, int32_t n)
 
 int32_t GR_3D_Model_Create()
 {
-    for (size_t i = 0; i < g_models.size(); ++i)
-        if (!g_models[i]) {
-            g_models[i] = new Model3D();
-            return (int32_t)i;
-        }
-    if (g_models.size() == g_models.capacity()) g_models.reserve(g_models.size() + 16);
+    const int32_t again = g_freedModels.Take((int32_t)g_models.size(), [](int32_t i) { return !g_models[(size_t)i]; });
+    if (again >= 0) {
+        g_models[(size_t)again] = new Model3D();
+        return again;
+    }
     g_models.push_back(new Model3D());
     return (int32_t)g_models.size() - 1;
 }
@@ -114,6 +115,7 @@ void GR_3D_Model_Destroy(int32_t id)
     }
     delete m;
     g_models[(size_t)id] = nullptr;
+    g_freedModels.Release(id);
 }
 
 void GR_3D_Model_Clear(int32_t id)
@@ -157,6 +159,7 @@ void GR_3D_Model_FreeAll()
     for (Model3D* m : g_models) delete m;
     g_models.clear();
     g_models.shrink_to_fit();
+    g_freedModels.Clear();
 }
 
 // ============================================================================================

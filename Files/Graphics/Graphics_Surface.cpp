@@ -12,6 +12,7 @@
 #include "Files/Graphics_API/Graphics_Hooks.h"
 #include "Files/Graphics_API/Graphics_ReadBack.h"
 #include "Files/Graphics_API/TBitmap.h"
+#include "Platform/FreeSlots.h"
 #include "Platform/MemoryManager.h"
 
 namespace {
@@ -19,6 +20,7 @@ namespace {
 const float kDegToRad = 0.01745329238474369f;
 
 std::vector<SurfaceSlot> g_slots;
+FreeSlots g_freed; // slots emptied by GR_Surface_Free, lowest first
 
 struct TargetState {
     int32_t current = -1;          // surface drawn into, -1 = the screen
@@ -47,10 +49,10 @@ void InstallHooks()
 int32_t GR_Surface_Create(int32_t width, int32_t height)
 {
     InstallHooks();
-    size_t slot = 0;
-    while (slot < g_slots.size() && g_slots[slot].used == 1) ++slot;
     int32_t texture = width > 0 && height > 0 ? GR_Texture_CreateBlank(width, height, true) : -1;
-    if (texture < 0) return -1; // the slot stays free (and is not added)
+    if (texture < 0) return -1; // no slot is taken (nor added)
+    const int32_t again = g_freed.Take((int32_t)g_slots.size(), [](int32_t i) { return g_slots[(size_t)i].used != 1; });
+    const size_t slot = again >= 0 ? (size_t)again : g_slots.size();
     if (slot == g_slots.size()) g_slots.push_back(SurfaceSlot{-1, 0, 0, 0});
     g_slots[slot] = SurfaceSlot{texture, width, height, 1};
     return (int32_t)slot;
@@ -136,6 +138,7 @@ void GR_Surface_Free(int32_t id)
     GR_Texture_Free(s->texture);
     s->texture = -1;
     s->used = 0;
+    g_freed.Release(id);
 }
 
 void GR_Surface_FreeAll()
@@ -150,6 +153,7 @@ void GR_Surface_ResetTable()
     GR_Surface_FreeAll();
     g_slots.clear();
     g_slots.shrink_to_fit();
+    g_freed.Clear();
     g_target = TargetState();
 }
 

@@ -10,6 +10,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <unordered_map>
 #include <vector>
 
 #include "Files/Base/RealConvert.h"
@@ -19,12 +20,14 @@
 #include "Files/Graphics_API/Graphics_Hooks.h"
 #include "Files/Graphics_API/Graphics_RenderState.h"
 #include "Files/Graphics_API/Graphics_Window.h"
+#include "Platform/FreeSlots.h"
 #include "Platform/MemoryManager.h"
 
 // ============================================================================================
 // [SECTION] Table
 // ============================================================================================
 static std::vector<TextureSlot*> g_slots;
+static FreeSlots g_freedSlots; // slots emptied by GR_Texture_Free, lowest first
 
 int32_t GR_Texture_Count() { return (int32_t)g_slots.size(); }
 
@@ -43,8 +46,8 @@ uint32_t GR_Colour_ToARGB(uint32_t colour, float alpha)
 
 int32_t GR_Texture_AllocSlot()
 {
-    for (size_t i = 0; i < g_slots.size(); ++i)
-        if (!g_slots[i]->valid) return (int32_t)i;
+    const int32_t again = g_freedSlots.Take((int32_t)g_slots.size(), [](int32_t i) { return !g_slots[i]->valid; });
+    if (again >= 0) return again;
     TextureSlot* s = new TextureSlot{};
     g_slots.push_back(s);
     GR_Hooks().textureTableClear = GR_Texture_ClearTable; // a new device starts with no textures
@@ -138,6 +141,7 @@ void GR_Texture_Free(int32_t id)
     GR_D3D_FreeTexture(s->texture);
     s->texture = nullptr;
     s->valid = 0;
+    g_freedSlots.Release(id);
 }
 
 TextureRecord* GR_Texture_GetPage(int32_t id)
@@ -165,6 +169,7 @@ void GR_Texture_ClearTable()
 {
     for (TextureSlot* s : g_slots) delete s;
     g_slots.clear();
+    g_freedSlots.Clear();
 }
 
 void GR_Texture_FreeAll()
@@ -184,14 +189,15 @@ void GR_Texture_FlushAll()
 // [SECTION] Page-entry handles
 // ============================================================================================
 static std::vector<TexturePageEntry*> g_entries;
+// Each registered entry's index in g_entries (an entry is registered once).
+static std::unordered_map<const TexturePageEntry*, size_t> g_entryIndex;
 
 int64_t GR_TPE_Register(TexturePageEntry* entry)
 {
     if (!entry) return -1;
-    for (size_t i = 0; i < g_entries.size(); ++i)
-        if (g_entries[i] == entry) return GR_TPE_HANDLE_BASE + (int64_t)i;
-    g_entries.push_back(entry);
-    return GR_TPE_HANDLE_BASE + (int64_t)g_entries.size() - 1;
+    const auto [at, added] = g_entryIndex.try_emplace(entry, g_entries.size());
+    if (added) g_entries.push_back(entry);
+    return GR_TPE_HANDLE_BASE + (int64_t)at->second;
 }
 
 TexturePageEntry* GR_TPE_FromHandle(int64_t handle)
@@ -203,11 +209,17 @@ TexturePageEntry* GR_TPE_FromHandle(int64_t handle)
 void GR_TPE_Unregister(const TexturePageEntry* entry)
 {
     if (!entry) return;
-    for (TexturePageEntry*& e : g_entries)
-        if (e == entry) e = nullptr;
+    const auto at = g_entryIndex.find(entry);
+    if (at == g_entryIndex.end()) return;
+    g_entries[at->second] = nullptr;
+    g_entryIndex.erase(at);
 }
 
-void GR_TPE_ClearRegistry() { g_entries.clear(); }
+void GR_TPE_ClearRegistry()
+{
+    g_entries.clear();
+    g_entryIndex.clear();
+}
 
 bool GR_Texture_ResolveArgument(int64_t value, int32_t* id, TexturePageEntry** entry)
 {

@@ -278,17 +278,19 @@ static TextureRecord* NewRecord(int32_t w, int32_t h, int32_t levels, int32_t co
         r->pixels = (uint8_t*)(((uintptr_t)r->pixelBlock + 15) & ~(uintptr_t)15);
     }
     r->next = g_textures;
+    r->prev = nullptr;
+    if (g_textures) g_textures->prev = r;
     g_textures = r;
     return r;
 }
 
 static void Unlink(TextureRecord* record)
 {
-    for (TextureRecord** p = &g_textures; *p; p = &(*p)->next)
-        if (*p == record) {
-            *p = record->next;
-            return;
-        }
+    if (record->prev) record->prev->next = record->next;
+    else if (g_textures == record) g_textures = record->next;
+    else return; // not in the list
+    if (record->next) record->next->prev = record->prev;
+    record->next = record->prev = nullptr;
 }
 
 static void DeleteRecord(TextureRecord* r)

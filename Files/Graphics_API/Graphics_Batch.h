@@ -37,6 +37,7 @@ struct TextureRecord {
     uint32_t direct;           // 1: the render-target surface is the texture's own level 0
     uint32_t spare1;
     TextureRecord* next;
+    TextureRecord* prev;       // so that a record leaves the list in constant time
 
     int32_t Width() const { return (int32_t)(packedSize & 0x1FFF) + 1; }
     int32_t Height() const { return (int32_t)((packedSize >> 13) & 0x1FFF) + 1; }

@@ -8,10 +8,12 @@
 #include "Files/Motion/Motion.h"
 #include "Files/Object/Instance.h"
 #include "Files/Path/Path.h"
+#include "Platform/FreeSlots.h"
 
 namespace {
 
 std::vector<CGrid*> g_grids; // owned; null = empty slot
+FreeSlots g_freedGrids;      // emptied slots, lowest first
 
 // The cell range of the rectangle on one axis, clamped to 0 .. count - 1 (lo > hi: none).
 void Range(float a, float b, int32_t origin, int32_t size, int32_t count, int32_t* lo, int32_t* hi)
@@ -89,11 +91,10 @@ int32_t Motion_Grid_Create(int32_t left, int32_t top, int32_t hcells, int32_t vc
         return -1;
     }
     auto* grid = new CGrid(left, top, hcells, vcells, cellWidth, cellHeight);
-    for (size_t k = 0; k < g_grids.size(); ++k) {
-        if (!g_grids[k]) {
-            g_grids[k] = grid;
-            return int32_t(k);
-        }
+    const int32_t again = g_freedGrids.Take(int32_t(g_grids.size()), [](int32_t k) { return !g_grids[size_t(k)]; });
+    if (again >= 0) {
+        g_grids[size_t(again)] = grid;
+        return again;
     }
     g_grids.push_back(grid);
     return int32_t(g_grids.size()) - 1;
@@ -106,6 +107,7 @@ void Motion_Grid_Destroy(int32_t id)
     if (!Motion_Grid_Get(id)) return;
     delete g_grids[size_t(id)];
     g_grids[size_t(id)] = nullptr;
+    g_freedGrids.Release(id);
 }
 
 void Motion_Grid_Clear(int32_t id)
@@ -221,4 +223,5 @@ void Motion_Grid_FreeAll()
 {
     for (CGrid* g : g_grids) delete g;
     g_grids.clear();
+    g_freedGrids.Clear();
 }

@@ -2,6 +2,7 @@
 // event resolution cache and the per-event object lists (Files/Object/Object.h).
 #include "Files/Object/Object.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -82,6 +83,7 @@ uint32_t g_eventGeneration = 1;
 
 std::vector<int32_t> g_lists[OBJECT_EVENT_TYPES][OBJECT_EVENT_SUBTYPES];
 std::vector<std::pair<int32_t, int32_t>> g_collisionPairs;
+bool g_listsStale = false; // rebuilt before the next read
 const std::vector<int32_t> g_emptyList;
 
 // True when the object is the one the table holds at its index (its name is then indexed).
@@ -385,6 +387,9 @@ bool Object_Delete(int32_t index)
         if (c->m_pParent == o) children.push_back(c);
     });
     for (CObject* c : children) c->m_pParent = nullptr;
+    o->m_childCount = 0;
+    if (o->m_pParent) --o->m_pParent->m_childCount;
+    o->m_pParent = nullptr;
     g_removed.push_back(o);
     RelinkAllRecursive();
     o->m_instancesRecursive.DetachAll();
@@ -456,7 +461,10 @@ void Object_LinkParents()
 {
     // Pointers first cleared, then linked in index order; a link that would close a loop is
     // refused (the parent index then becomes -1).
-    Object_ForEach([](CObject* o) { o->m_pParent = nullptr; });
+    Object_ForEach([](CObject* o) {
+        o->m_pParent = nullptr;
+        o->m_childCount = 0;
+    });
     for (CObject* o : g_byIndex) {
         if (!o) continue;
         if (o->m_parentIndex < 0 || o->m_parentIndex >= 100000) continue;
@@ -469,6 +477,7 @@ void Object_LinkParents()
             continue;
         }
         o->m_pParent = p;
+        ++p->m_childCount;
     }
     RelinkAllRecursive();
     Object_EventsChanged();
@@ -479,10 +488,18 @@ bool Object_SetParent(int32_t object, int32_t parent)
     CObject* o = Object_Lookup(object);
     if (!o) return false;
     CObject* p = parent >= 0 ? Object_Lookup(parent) : nullptr;
-    if (p && ClosesLoop(o, p)) return false;
+    // Only an object with children can be an ancestor of the new parent.
+    if (p && (p == o || (o->m_childCount > 0 && ClosesLoop(o, p)))) return false;
     o->m_parentIndex = parent;
+    if (o->m_pParent) --o->m_pParent->m_childCount;
     o->m_pParent = p;
-    RelinkAllRecursive();
+    if (p) ++p->m_childCount;
+    if (o->m_childCount == 0) {
+        // Only this object's chain changed: its own instances rejoin the recursive lists.
+        for (auto* n = o->m_instances.GetHead(); n; n = n->next) n->value->RelinkRecursive();
+    } else {
+        RelinkAllRecursive();
+    }
     Object_EventsChanged();
     return true;
 }
@@ -545,62 +562,114 @@ CEvent* Object_ResolveEvent(CObject* object, int32_t objectIndex, int32_t type, 
 // =============================================================================================
 
 namespace {
-// Per object index, bit t set when the object or an ancestor has any event slot of type t: an
-// object without one can have no event of that type, so the lists never look it up (most of a
-// large game's objects have a few events, and none of most types).
-std::vector<uint16_t> g_chainTypes;
-
-void FindChainTypes()
+// The subtypes of each type that have a list (the others stay empty): the last listed
+// subtype of the type, or -1 for none.
+int32_t LastListed(int32_t type)
 {
-    g_chainTypes.assign(size_t(g_objectCount > 0 ? g_objectCount : 0), 0);
-    for (int32_t i = 0; i < g_objectCount; ++i) {
-        uint16_t bits = 0;
-        for (const CObject* o = Object_Lookup(i); o; o = o->m_pParent)
-            for (int32_t t = 0; t < OBJECT_EVENT_TYPES; ++t)
-                if (o->m_events[t].count > 0) bits = uint16_t(bits | (1u << t));
-        g_chainTypes[size_t(i)] = bits;
-    }
-}
-
-void BuildList(int32_t type, int32_t subtype)
-{
-    std::vector<int32_t>& l = g_lists[type][subtype];
-    l.clear();
-    for (int32_t i = 0; i < g_objectCount; ++i) {
-        if (!(g_chainTypes[size_t(i)] & (1u << type))) continue;
-        CObject* o = Object_Lookup(i);
-        if (o && o->FindEvent(type, subtype)) l.push_back(i);
+    switch (type) {
+    case EVENT_CREATE:
+    case EVENT_DESTROY:
+    case EVENT_DRAW: return 0;
+    case EVENT_ALARM: return 12;
+    case EVENT_STEP: return 16;
+    case EVENT_MOUSE:
+    case EVENT_OTHER: return 128;
+    case EVENT_KEYBOARD:
+    case EVENT_KEYPRESS:
+    case EVENT_KEYRELEASE: return OBJECT_EVENT_SUBTYPES - 1;
+    default: return -1;
     }
 }
 } // namespace
 
+void Object_Lists_Invalidate() { g_listsStale = true; }
+
+// Objects are taken parents first, so that what an object inherits is its parent's answer
+// plus its own: an object joins the list of every (type, subtype) that it or an ancestor has
+// an event for (exactly the objects whose event look-up finds one), in ascending order.
+// Collision pairs: object a collides with b when its chain has an event for b or for an
+// ancestor of b; those b are found from the collision event numbers of a's chain and the
+// descendants of each, so the work follows the pairs that exist rather than every pair.
 void Object_Lists_Build()
 {
+    g_listsStale = false;
     for (auto& type : g_lists)
         for (auto& l : type) l.clear();
-    FindChainTypes();
-    BuildList(EVENT_CREATE, 0);
-    BuildList(EVENT_DESTROY, 0);
-    for (int32_t s = 0; s <= 12; ++s) BuildList(EVENT_ALARM, s);
-    for (int32_t s = 0; s <= 16; ++s) BuildList(EVENT_STEP, s);
-    // Keyboard, key press and key release: every key code the keyboard phase polls.
-    for (int32_t s = 0; s < OBJECT_EVENT_SUBTYPES; ++s) BuildList(EVENT_KEYBOARD, s);
-    for (int32_t s = 0; s <= 128; ++s) BuildList(EVENT_MOUSE, s);
-    for (int32_t s = 0; s <= 128; ++s) BuildList(EVENT_OTHER, s);
-    BuildList(EVENT_DRAW, 0);
-    for (int32_t s = 0; s < OBJECT_EVENT_SUBTYPES; ++s) BuildList(EVENT_KEYPRESS, s);
-    for (int32_t s = 0; s < OBJECT_EVENT_SUBTYPES; ++s) BuildList(EVENT_KEYRELEASE, s);
+    const size_t n = size_t(g_objectCount > 0 ? g_objectCount : 0);
+    std::vector<std::vector<int32_t>> children(n);
+    std::vector<int32_t> order; // parents before children
+    order.reserve(n);
+    for (int32_t i = 0; i < g_objectCount; ++i) {
+        CObject* o = Object_Lookup(i);
+        if (!o) continue;
+        const int32_t parent = o->m_pParent ? o->m_pParent->m_index : -1;
+        if (parent >= 0 && parent < g_objectCount && Object_Lookup(parent) == o->m_pParent)
+            children[size_t(parent)].push_back(i);
+        else
+            order.push_back(i); // a root
+    }
+    for (size_t k = 0; k < order.size(); ++k)
+        for (int32_t child : children[size_t(order[k])]) order.push_back(child);
+    auto parentOf = [](int32_t i) {
+        const CObject* p = Object_Lookup(i)->m_pParent;
+        return p ? p->m_index : -1;
+    };
 
+    std::vector<uint8_t> has(n, 0);
+    for (int32_t type = 0; type < OBJECT_EVENT_TYPES; ++type) {
+        const int32_t last = LastListed(type);
+        for (int32_t sub = 0; sub <= last; ++sub) {
+            bool any = false;
+            for (int32_t i : order) {
+                const int32_t parent = parentOf(i);
+                has[size_t(i)] = Object_Lookup(i)->GetEvent(type, sub) != nullptr ||
+                                 (parent >= 0 && size_t(parent) < n && has[size_t(parent)]);
+                any = any || has[size_t(i)];
+            }
+            if (!any) continue;
+            std::vector<int32_t>& l = g_lists[type][sub];
+            for (size_t i = 0; i < n; ++i)
+                if (has[i] && Object_Lookup(int32_t(i))) l.push_back(int32_t(i));
+        }
+    }
+
+    // Whether an object's chain has any collision event, parents first as above.
+    std::vector<uint8_t> collides(n, 0);
+    for (int32_t i : order) {
+        const CObject* o = Object_Lookup(i);
+        bool own = false;
+        for (int32_t sub = 0; sub < o->m_events[EVENT_COLLISION].count && !own; ++sub)
+            own = o->GetEvent(EVENT_COLLISION, sub) != nullptr;
+        const int32_t parent = parentOf(i);
+        collides[size_t(i)] = own || (parent >= 0 && size_t(parent) < n && collides[size_t(parent)]);
+    }
     g_collisionPairs.clear();
     std::set<std::pair<int32_t, int32_t>> seen;
+    std::vector<int32_t> others, stack;
+    std::vector<uint8_t> isOther(n, 0);
     for (int32_t a = 0; a < g_objectCount; ++a) {
         CObject* o = Object_Lookup(a);
-        // Without a collision event in its chain an object collides with nothing (and needs
-        // no resolution cache the size of the object table).
-        if (!o || !(g_chainTypes[size_t(a)] & (1u << EVENT_COLLISION))) continue;
-        for (int32_t b = 0; b < g_objectCount; ++b) {
-            int32_t found = 0;
-            if (!Object_ResolveEvent(o, a, EVENT_COLLISION, b, &found)) continue;
+        if (!o || !collides[size_t(a)]) continue;
+        // The objects a collides with: each event number below the object count, and the
+        // descendants of each number that is an object.
+        others.clear();
+        for (CObject* x = o; x; x = x->m_pParent) {
+            for (int32_t c = 0; c < x->m_events[EVENT_COLLISION].count && c < g_objectCount; ++c) {
+                if (!x->GetEvent(EVENT_COLLISION, c)) continue;
+                stack.assign(1, c);
+                while (!stack.empty()) {
+                    const int32_t b = stack.back();
+                    stack.pop_back();
+                    if (isOther[size_t(b)]) continue;
+                    isOther[size_t(b)] = 1;
+                    others.push_back(b);
+                    for (int32_t child : children[size_t(b)]) stack.push_back(child);
+                }
+            }
+        }
+        std::sort(others.begin(), others.end());
+        for (int32_t b : others) {
+            isOther[size_t(b)] = 0;
             std::pair<int32_t, int32_t> p(a < b ? a : b, a < b ? b : a);
             if (seen.insert(p).second) g_collisionPairs.push_back(p);
         }
@@ -612,13 +681,18 @@ void Object_Lists_Free()
     for (auto& type : g_lists)
         for (auto& l : type) std::vector<int32_t>().swap(l);
     std::vector<std::pair<int32_t, int32_t>>().swap(g_collisionPairs);
-    std::vector<uint16_t>().swap(g_chainTypes);
+    g_listsStale = false;
 }
 
 const std::vector<int32_t>& Object_Lists_Get(int32_t type, int32_t subtype)
 {
     if (type < 0 || type >= OBJECT_EVENT_TYPES || subtype < 0 || subtype >= OBJECT_EVENT_SUBTYPES) return g_emptyList;
+    if (g_listsStale) Object_Lists_Build();
     return g_lists[type][subtype];
 }
 
-const std::vector<std::pair<int32_t, int32_t>>& Object_Lists_CollisionPairs() { return g_collisionPairs; }
+const std::vector<std::pair<int32_t, int32_t>>& Object_Lists_CollisionPairs()
+{
+    if (g_listsStale) Object_Lists_Build();
+    return g_collisionPairs;
+}

@@ -128,6 +128,7 @@ public:
     int32_t m_pointCount;
     float* m_pPoints;      // owned, m_pointCount (x, y) pairs
     CObject* m_pParent;    // not owned
+    int32_t m_childCount = 0; // objects whose m_pParent is this one
     struct EventList {
         int32_t count;
         CEvent** events;   // owned array of count slots; null slot = no event
@@ -187,8 +188,11 @@ CEvent* Object_ResolveEvent(CObject* object, int32_t objectIndex, int32_t type, 
 
 // ---- Per-event object lists ---------------------------------------------------------------
 constexpr int32_t OBJECT_EVENT_SUBTYPES = 256;
-// Rebuilds every list (game start, parent and event changes).
+// Rebuilds every list (game start).
 void Object_Lists_Build();
+// The lists no longer match the objects (a parent or an event changed): they are rebuilt when
+// next asked for, once however many changes came before.
+void Object_Lists_Invalidate();
 void Object_Lists_Free();
 // The object indexes whose object has event (type, subtype), ascending; empty outside the
 // lists that are built.

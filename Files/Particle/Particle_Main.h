@@ -22,6 +22,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "Platform/FreeSlots.h"
+
 struct TextureRecord;
 
 // ---- Constants the scripts see (ORDER: the pt_*, ps_* and ef_* built-in constants) -----------
@@ -130,6 +132,7 @@ struct ParticleSystem {
     std::vector<ParticleDestroyer> destroyers;   //     byte is 0 is taken by the next create
     std::vector<ParticleDeflector> deflectors;
     std::vector<ParticleChanger> changers;
+    FreeSlots freedParts[5];                     // destroyed slots of the five lists above, in order
     uint8_t oldToNew;                            // draw order: oldest first
     float depth;
     float x, y;                                  // drawing offset

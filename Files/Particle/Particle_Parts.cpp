@@ -20,6 +20,7 @@ struct PartKind;
 
 template <>
 struct PartKind<ParticleEmitter> {
+    static FreeSlots& Freed(ParticleSystem* s) { return s->freedParts[0]; }
     static std::vector<ParticleEmitter>& Of(ParticleSystem* s) { return s->emitters; }
     static void Clear(ParticleEmitter& e)
     {
@@ -33,6 +34,7 @@ struct PartKind<ParticleEmitter> {
 
 template <>
 struct PartKind<ParticleAttractor> {
+    static FreeSlots& Freed(ParticleSystem* s) { return s->freedParts[1]; }
     static std::vector<ParticleAttractor>& Of(ParticleSystem* s) { return s->attractors; }
     static void Clear(ParticleAttractor& a)
     {
@@ -44,6 +46,7 @@ struct PartKind<ParticleAttractor> {
 
 template <>
 struct PartKind<ParticleDestroyer> {
+    static FreeSlots& Freed(ParticleSystem* s) { return s->freedParts[2]; }
     static std::vector<ParticleDestroyer>& Of(ParticleSystem* s) { return s->destroyers; }
     static void Clear(ParticleDestroyer& d)
     {
@@ -54,6 +57,7 @@ struct PartKind<ParticleDestroyer> {
 
 template <>
 struct PartKind<ParticleDeflector> {
+    static FreeSlots& Freed(ParticleSystem* s) { return s->freedParts[3]; }
     static std::vector<ParticleDeflector>& Of(ParticleSystem* s) { return s->deflectors; }
     static void Clear(ParticleDeflector& d)
     {
@@ -65,6 +69,7 @@ struct PartKind<ParticleDeflector> {
 
 template <>
 struct PartKind<ParticleChanger> {
+    static FreeSlots& Freed(ParticleSystem* s) { return s->freedParts[4]; }
     static std::vector<ParticleChanger>& Of(ParticleSystem* s) { return s->changers; }
     static void Clear(ParticleChanger& c)
     {
@@ -81,8 +86,8 @@ int32_t CreatePart(int32_t system)
     ParticleSystem* s = ParticleSystem_Get(system);
     if (!s) return -1;
     std::vector<T>& v = PartKind<T>::Of(s);
-    size_t i = 0;
-    while (i < v.size() && v[i].created == 1) ++i;
+    const int32_t again = PartKind<T>::Freed(s).Take((int32_t)v.size(), [&v](int32_t i) { return v[(size_t)i].created != 1; });
+    const size_t i = again >= 0 ? (size_t)again : v.size();
     if (i == v.size()) v.push_back(T{});
     v[i] = T{};
     v[i].created = 1;
@@ -103,7 +108,10 @@ T* FindPart(int32_t system, int32_t index)
 template <class T>
 void DestroyPart(int32_t system, int32_t index)
 {
-    if (T* p = FindPart<T>(system, index)) p->created = 0;
+    if (T* p = FindPart<T>(system, index)) {
+        p->created = 0;
+        PartKind<T>::Freed(ParticleSystem_Get(system)).Release(index);
+    }
 }
 
 template <class T>
@@ -113,6 +121,7 @@ void DestroyAllParts(int32_t system)
         std::vector<T>& v = PartKind<T>::Of(s);
         v.clear();
         v.shrink_to_fit();
+        PartKind<T>::Freed(s).Clear();
     }
 }
 

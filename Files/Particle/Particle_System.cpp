@@ -26,6 +26,7 @@ namespace {
 
 // Systems by index; a record stays where it is until the table is destroyed.
 std::vector<ParticleSystem*> g_systems;
+FreeSlots g_freedSystems; // destroyed systems' indexes, lowest first
 // The room pass of the depth interleaving (0 is never a pass).
 uint32_t g_pass = 0;
 
@@ -61,6 +62,7 @@ void ResetSettings(ParticleSystem* s)
     s->deflectors.shrink_to_fit();
     s->changers.clear();
     s->changers.shrink_to_fit();
+    for (FreeSlots& f : s->freedParts) f.Clear();
     s->oldToNew = 1;
     s->depth = 0.0f;
     s->x = s->y = 0.0f;
@@ -414,8 +416,10 @@ void DeleteSystem(ParticleSystem* s)
 
 int32_t ParticleSystem_Create()
 {
-    size_t i = 0;
-    while (i < g_systems.size() && g_systems[i] && g_systems[i]->created == 1) ++i;
+    const int32_t again = g_freedSystems.Take((int32_t)g_systems.size(), [](int32_t i) {
+        return !g_systems[(size_t)i] || g_systems[(size_t)i]->created != 1;
+    });
+    const size_t i = again >= 0 ? (size_t)again : g_systems.size();
     if (i == g_systems.size()) g_systems.push_back(nullptr);
     if (!g_systems[i]) g_systems[i] = new ParticleSystem{};
     ParticleSystem* s = g_systems[i];
@@ -429,6 +433,7 @@ void ParticleSystem_Destroy(int32_t index)
     if (ParticleSystem* s = Created(index)) {
         ResetSettings(s);
         s->created = 0;
+        g_freedSystems.Release(index);
     }
 }
 
@@ -572,6 +577,7 @@ void ParticleSystem_DestroyAll()
     for (ParticleSystem* s : g_systems) DeleteSystem(s);
     g_systems.clear();
     g_systems.shrink_to_fit();
+    g_freedSystems.Clear();
 }
 
 void Particle_ResetAll()

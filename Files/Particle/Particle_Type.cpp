@@ -19,6 +19,7 @@ namespace {
 // Slots whose created byte is 0 are free; a record is never moved while a caller holds it (no
 // setter runs during an update).
 std::vector<ParticleType> g_types;
+FreeSlots g_freedTypes; // destroyed types' indexes, lowest first
 TextureRecord* g_shapes[PT_SHAPE_COUNT] = {};
 
 // 1/6 as the single-precision constant the ranges use.
@@ -162,8 +163,8 @@ float Particle_AlphaAt(const ParticleType& t, int32_t age, int32_t life)
 
 int32_t ParticleType_Create()
 {
-    size_t i = 0;
-    while (i < g_types.size() && g_types[i].created) ++i;
+    const int32_t again = g_freedTypes.Take((int32_t)g_types.size(), [](int32_t i) { return !g_types[(size_t)i].created; });
+    const size_t i = again >= 0 ? (size_t)again : g_types.size();
     if (i == g_types.size()) g_types.push_back(ParticleType{});
     ParticleType& t = g_types[i];
     // A reused slot starts as a new record would: normal blending, not the destroyed type's.
@@ -178,6 +179,7 @@ void ParticleType_Destroy(int32_t index)
     if (ParticleType* t = Created(index)) {
         SetDefaults(*t);
         t->created = 0;
+        g_freedTypes.Release(index);
     }
 }
 
@@ -379,6 +381,7 @@ void ParticleType_Blend(int32_t index, bool additive)
 void ParticleType_DeleteAll()
 {
     g_types.clear();
+    g_freedTypes.Clear();
     g_types.shrink_to_fit();
 }
 

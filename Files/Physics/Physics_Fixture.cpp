@@ -8,10 +8,12 @@
 #include <vector>
 
 #include "Files/Physics/Physics.h"
+#include "Platform/FreeSlots.h"
 
 namespace {
 
 std::vector<CPhysicsFixture*> g_fixtures; // by id; null = free slot
+FreeSlots g_freedFixtures;                 // emptied ids, lowest first
 int32_t g_inUse = 0;
 
 } // namespace
@@ -46,13 +48,13 @@ bool CPhysicsFixture::AddPoint(float x, float y)
 CPhysicsFixture* Physics_CreateFixture()
 {
     auto* f = new CPhysicsFixture();
-    auto free = std::find(g_fixtures.begin(), g_fixtures.end(), nullptr);
-    if (free == g_fixtures.end()) {
+    const int32_t again = g_freedFixtures.Take(int32_t(g_fixtures.size()), [](int32_t i) { return !g_fixtures[size_t(i)]; });
+    if (again < 0) {
         f->m_id = int32_t(g_fixtures.size());
         g_fixtures.push_back(f);
     } else {
-        f->m_id = int32_t(free - g_fixtures.begin());
-        *free = f;
+        f->m_id = again;
+        g_fixtures[size_t(again)] = f;
     }
     ++g_inUse;
     return f;
@@ -68,6 +70,7 @@ void Physics_DeleteFixture(int32_t id)
     CPhysicsFixture* f = Physics_FixtureFind(id);
     if (!f) return;
     g_fixtures[size_t(id)] = nullptr;
+    g_freedFixtures.Release(id);
     delete f;
     --g_inUse;
 }
@@ -78,6 +81,7 @@ void Physics_FreeFixtures()
 {
     for (CPhysicsFixture* f : g_fixtures) delete f;
     g_fixtures.clear();
+    g_freedFixtures.Clear();
     g_inUse = 0;
 }
 

@@ -128,6 +128,9 @@ public:
 
     // ---- Tiles (Room_Tiles.cpp) ----
     int32_t AddTile(const RoomTile& tile);
+    // Adds a tile where SortTiles would put it (after every tile of its depth or a greater
+    // one); its index. Constant time plus the move when the list is known to be in order.
+    int32_t AddTileInOrder(const RoomTile& tile);
     int32_t FindTile(int32_t id);
     void DeleteTile(int32_t index);
     void DeleteTilesAt(float x, float y, bool foreground);
@@ -151,6 +154,10 @@ public:
     void EntryClearInstances();
 
     int32_t m_lastFoundTile = -1;
+    // m_tiles is known to be in drawing order: set by SortTiles, cleared by whatever refills
+    // the list or changes a depth (a stale true only makes tile_add insert by a wrong order
+    // until the next drawing sorts the list again).
+    bool m_tilesInOrder = false;
     char* m_pCaption = nullptr;
     int32_t m_speed = 30;
     int32_t m_width = 640, m_height = 480;

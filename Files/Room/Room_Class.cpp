@@ -202,6 +202,7 @@ void CopySettings(CRoom* to, const CRoom* from)
 void MakeEntryTiles(CRoom* room, const RoomEntry* entry)
 {
     room->m_tiles.clear();
+    room->m_tilesInOrder = false;
     room->m_tiles.reserve(entry->tiles.size());
     for (const RoomTileEntry& t : entry->tiles) {
         RoomTile tile{};
@@ -254,6 +255,7 @@ void CRoom::CopyFrom(const CRoom* source, bool createFromEntry)
         MakeEntryTiles(this, m_pEntry);
     } else {
         m_tiles = source->m_tiles;
+        m_tilesInOrder = false;
     }
     // A template's own instances (room_assign) are made from the same entry at room start;
     // they are copied only into a room that did not make its instances from the entry. A
@@ -283,6 +285,7 @@ void CRoom::CopyFromDetached(const CRoom* source)
     CopySettings(this, source);
     if (!m_pEntry) {
         m_tiles = source->m_tiles;
+        m_tilesInOrder = false;
         return;
     }
     for (const RoomInstanceEntry& e : m_pEntry->instances) {

@@ -113,6 +113,7 @@ bool CRoom::LoadState(IBuffer* b)
     // Tiles keep their saved ids; the tile id counter is not touched.
     const int32_t tiles = r.Count();
     m_tiles.clear();
+    m_tilesInOrder = false;
     for (int32_t k = 0; r.ok && k < tiles; ++k) {
         RoomTile t{};
         t.x = r.Float();

@@ -26,10 +26,25 @@ bool ContainsExclusive(const RoomTile& t, double x, double y)
 
 int32_t CRoom::AddTile(const RoomTile& tile)
 {
+    if (!m_tiles.empty() && tile.depth > m_tiles.back().depth) m_tilesInOrder = false;
     m_tiles.push_back(tile);
     const int32_t id = Room_TakeTileId();
     m_tiles.back().id = id;
     m_lastFoundTile = int32_t(m_tiles.size()) - 1;
+    return m_lastFoundTile;
+}
+
+int32_t CRoom::AddTileInOrder(const RoomTile& tile)
+{
+    if (!m_tilesInOrder || tile.depth != tile.depth) {
+        const int32_t id = m_tiles[size_t(AddTile(tile))].id;
+        SortTiles();
+        return FindTile(id);
+    }
+    const auto at = std::partition_point(m_tiles.begin(), m_tiles.end(), [&](const RoomTile& t) { return !(t.depth < tile.depth); });
+    const auto placed = m_tiles.insert(at, tile);
+    placed->id = Room_TakeTileId();
+    m_lastFoundTile = int32_t(placed - m_tiles.begin());
     return m_lastFoundTile;
 }
 
@@ -120,6 +135,7 @@ void CRoom::SetLayerDepth(float depth, float newDepth)
 {
     for (RoomTile& t : m_tiles)
         if (t.depth == depth) t.depth = newDepth;
+    m_tilesInOrder = false;
 }
 
 void CRoom::ClearTiles()
@@ -130,6 +146,7 @@ void CRoom::ClearTiles()
 
 void CRoom::SortTiles()
 {
+    m_tilesInOrder = true;
     bool sorted = true;
     for (size_t k = 1; k < m_tiles.size() && sorted; ++k)
         if (m_tiles[k].depth > m_tiles[k - 1].depth) sorted = false;

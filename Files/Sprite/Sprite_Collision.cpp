@@ -96,21 +96,23 @@ void CSprite::CreateMask()
         return;
     }
     if (transparent != 1) return;
-    const uint32_t size = (uint32_t)width * (uint32_t)height;
     masks = (SpriteMask*)MEM_ALLOC(sizeof(SpriteMask) * (size_t)frameCount);
     maskCount = frameCount;
-    for (int32_t f = 0; f < frameCount; ++f) {
-        SpriteMask& m = masks[f];
-        m.size = size;
-        m.bytes = (uint8_t*)MEM_ALLOC_CLEAR(size ? size : 1);
-        const CBitmap32* b = f < bitmapCount ? bitmaps[f] : nullptr;
-        if (!b || !b->valid || !b->pixels) continue;
-        const int32_t w = b->width < width ? b->width : width, h = b->height < height ? b->height : height;
-        for (int32_t y = 0; y < h; ++y)
-            for (int32_t x = 0; x < w; ++x)
-                m.bytes[(size_t)y * width + x] = b->pixels[(size_t)y * b->width + x] >= 0x01000000u ? 1 : 0;
-    }
+    for (int32_t f = 0; f < frameCount; ++f) masks[f] = Sprite_MaskOf(f < bitmapCount ? bitmaps[f] : nullptr, width, height);
     masksBuilt = 1;
+}
+
+SpriteMask Sprite_MaskOf(const CBitmap32* b, int32_t width, int32_t height)
+{
+    SpriteMask m;
+    m.size = (uint32_t)width * (uint32_t)height;
+    m.bytes = (uint8_t*)MEM_ALLOC_CLEAR(m.size ? m.size : 1);
+    if (!b || !b->valid || !b->pixels) return m;
+    const int32_t w = b->width < width ? b->width : width, h = b->height < height ? b->height : height;
+    for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x)
+            m.bytes[(size_t)y * width + x] = b->pixels[(size_t)y * b->width + x] >= 0x01000000u ? 1 : 0;
+    return m;
 }
 
 void CSprite::SetBBoxMode(int32_t mode)

@@ -10,6 +10,7 @@
 // [SECTION] Loading from a URL
 #include "Files/Sprite/Sprite_Main.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -52,6 +53,16 @@ SpriteMask* CopyMaskArray(const SpriteMask* from, int32_t count)
     return out;
 }
 
+// Room in a memory-manager array for n elements, keeping what it holds: the block doubles
+// when it is full, so appending one element at a time stays linear.
+template <class T>
+void GrowFor(T*& array, int32_t n)
+{
+    const uint64_t need = sizeof(T) * (uint64_t)n;
+    if (array && MemoryManager::GetSize(array) >= need) return;
+    array = (T*)MEM_REALLOC(array, need < 64 ? 64 : need * 2);
+}
+
 void FreeLocalEntries(TexturePageEntry**& entries, int32_t count)
 {
     for (int32_t i = 0; i < count; ++i) {
@@ -60,6 +71,16 @@ void FreeLocalEntries(TexturePageEntry**& entries, int32_t count)
     }
     MEM_FREE(entries);
     entries = nullptr;
+}
+
+// A page entry of the sprite's own: the whole bitmap on its own texture.
+TexturePageEntry* LocalEntry(const CBitmap32* b, int32_t texture)
+{
+    TexturePageEntry* e = (TexturePageEntry*)MEM_ALLOC_CLEAR(sizeof(TexturePageEntry));
+    const int16_t w = (int16_t)(b ? b->width : 0), h = (int16_t)(b ? b->height : 0);
+    *e = TexturePageEntry{0, 0, w, h, 0, 0, w, h, w, h, (int16_t)(texture & 0xFFFF)};
+    if (texture < 0) e->texturePage = -1;
+    return e;
 }
 
 } // namespace
@@ -339,6 +360,36 @@ bool CSprite::AddFrameFromScreen(TBitmap* image, bool transparent_, bool smooth_
         delete b;
         return false;
     }
+    // A sprite whose every frame has its bitmap, texture and page entry (and mask, when it
+    // has masks) gets the new frame's alone; the others stay as they are.
+    const bool precise_ = precise == 1 && transparent == 1;
+    if (frameCount > 0 && bitmapCount == frameCount && textureCount == frameCount && localPageEntries &&
+        (precise_ ? masksBuilt && masks != fileMasks && maskCount == frameCount : maskCount == 0)) {
+        GrowFor(bitmaps, bitmapCount + 1);
+        bitmaps[bitmapCount++] = b;
+        GrowFor(textures, textureCount + 1);
+        textures[textureCount] = GR_Texture_CreateFromBitmap(b);
+        if (preload && textures[textureCount] >= 0) GR_Texture_Preload(textures[textureCount]);
+        ++textureCount;
+        GrowFor(pageEntries, frameCount + 1);
+        pageEntries[frameCount] = LocalEntry(b, textures[frameCount]);
+        if (precise_) {
+            GrowFor(masks, maskCount + 1);
+            masks[maskCount++] = Sprite_MaskOf(b, width, height);
+        }
+        ++frameCount;
+        if (bboxMode == 0 && transparent) {
+            int32_t* box = b->OpaqueBounds();
+            if (box[0] <= box[2] && box[1] <= box[3]) {
+                bboxLeft = std::min(bboxLeft, box[0]);
+                bboxTop = std::min(bboxTop, box[1]);
+                bboxRight = std::max(bboxRight, box[2]);
+                bboxBottom = std::max(bboxBottom, box[3]);
+            }
+            delete[] box;
+        }
+        return true;
+    }
     FreeTextures();
     if (localPageEntries) FreeLocalEntries(pageEntries, frameCount);
     localPageEntries = 0;
@@ -517,15 +568,8 @@ void CSprite::InitLocalTPE()
     localPageEntries = 0;
     if (frameCount <= 0 || bitmapCount <= 0) return;
     pageEntries = (TexturePageEntry**)MEM_ALLOC(sizeof(TexturePageEntry*) * (size_t)frameCount);
-    for (int32_t i = 0; i < frameCount; ++i) {
-        TexturePageEntry* e = (TexturePageEntry*)MEM_ALLOC_CLEAR(sizeof(TexturePageEntry));
-        const CBitmap32* b = i < bitmapCount ? bitmaps[i] : nullptr;
-        const int16_t w = (int16_t)(b ? b->width : 0), h = (int16_t)(b ? b->height : 0);
-        const int32_t texture = textures && i < textureCount ? textures[i] : -1;
-        *e = TexturePageEntry{0, 0, w, h, 0, 0, w, h, w, h, (int16_t)(texture & 0xFFFF)};
-        if (texture < 0) e->texturePage = -1;
-        pageEntries[i] = e;
-    }
+    for (int32_t i = 0; i < frameCount; ++i)
+        pageEntries[i] = LocalEntry(i < bitmapCount ? bitmaps[i] : nullptr, textures && i < textureCount ? textures[i] : -1);
     localPageEntries = 1;
 }
 

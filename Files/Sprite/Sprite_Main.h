@@ -33,6 +33,10 @@ struct SpriteMask {
     uint8_t* bytes; // memory-manager block
 };
 
+// The collision mask of a frame bitmap in a sprite of width x height (1 where alpha is above
+// 0); all 0 without a bitmap.
+SpriteMask Sprite_MaskOf(const CBitmap32* b, int32_t width, int32_t height);
+
 class CSprite {
 public:
     CSprite();          // CSprite::Init

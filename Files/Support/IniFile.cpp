@@ -90,6 +90,31 @@ void IniFile::FreeAll()
         s = next;
     }
     m_first = nullptr;
+    m_sections.clear();
+    m_keys.clear();
+}
+
+void IniFile::IndexSection(IniSection* s) { m_sections[s->name].push_back(s); }
+
+void IniFile::IndexKey(IniSection* s, IniKey* k) { m_keys[KeyName{s, k->name}].push_back(k); }
+
+void IniFile::UnindexSection(IniSection* s)
+{
+    for (IniKey* k = s->first; k; k = k->next) UnindexKey(s, k);
+    auto found = m_sections.find(s->name);
+    if (found == m_sections.end()) return;
+    std::erase(found->second, s);
+    if (found->second.empty()) m_sections.erase(found);
+}
+
+void IniFile::UnindexKey(IniSection* s, IniKey* k)
+{
+    auto found = m_keys.find(KeyName{s, k->name});
+    if (found == m_keys.end()) return;
+    // The key removed is the head-most of its name or (a whole section going) any of them.
+    if (!found->second.empty() && found->second.back() == k) found->second.pop_back();
+    else std::erase(found->second, k);
+    if (found->second.empty()) m_keys.erase(found);
 }
 
 // [SECTION] Loading and parsing
@@ -232,16 +257,19 @@ bool IniFile::Parse()
     if (section) {
         section->next = m_first;
         m_first = section;
+        IndexSection(section);
     }
     while (section && m_pos < m_length) {
         if (IniKey* key = ReadKey()) {
             key->next = section->first;
             section->first = key;
+            IndexKey(section, key);
         } else if (m_pos < m_length && m_text[m_pos] == '[') {
             section = ReadSection();
             if (section) {
                 section->next = m_first;
                 m_first = section;
+                IndexSection(section);
             }
         }
     }
@@ -255,18 +283,16 @@ bool IniFile::Parse()
 IniSection* IniFile::FindSection(const char* section) const
 {
     if (!section) return nullptr;
-    for (IniSection* s = m_first; s; s = s->next)
-        if (std::strcmp(s->name, section) == 0) return s;
-    return nullptr;
+    auto found = m_sections.find(section);
+    return found == m_sections.end() ? nullptr : found->second.back();
 }
 
 IniKey* IniFile::FindKey(const char* section, const char* key) const
 {
     IniSection* s = FindSection(section);
     if (!s || !key) return nullptr;
-    for (IniKey* k = s->first; k; k = k->next)
-        if (std::strcmp(k->name, key) == 0) return k;
-    return nullptr;
+    auto found = m_keys.find(KeyName{s, key});
+    return found == m_keys.end() ? nullptr : found->second.back();
 }
 
 const char* IniFile::ReadString(const char* section, const char* key, const char* def) const
@@ -319,12 +345,14 @@ bool IniFile::WriteString(const char* section, const char* key, const char* valu
         s->name = MEM_STRDUP(section);
         s->next = m_first;
         m_first = s;
+        IndexSection(s);
     }
     auto* k = static_cast<IniKey*>(MEM_ALLOC_CLEAR(sizeof(IniKey)));
     k->name = MEM_STRDUP(key);
     k->value = MEM_STRDUP(value);
     k->next = s->first;
     s->first = k;
+    IndexKey(s, k);
     return true;
 }
 
@@ -332,10 +360,13 @@ bool IniFile::DeleteKey(const char* section, const char* key)
 {
     IniSection* s = FindSection(section);
     if (!s || !key) return false;
+    IniKey* found = FindKey(section, key);
+    if (!found) return false;
     for (IniKey** link = &s->first; *link; link = &(*link)->next) {
-        if (std::strcmp((*link)->name, key) != 0) continue;
+        if (*link != found) continue;
         IniKey* k = *link;
         *link = k->next;
+        UnindexKey(s, k);
         FreeKey(k);
         m_changed = true;
         return true;
@@ -345,11 +376,13 @@ bool IniFile::DeleteKey(const char* section, const char* key)
 
 bool IniFile::DeleteSection(const char* section)
 {
-    if (!section) return false;
+    IniSection* found = FindSection(section);
+    if (!found) return false;
     for (IniSection** link = &m_first; *link; link = &(*link)->next) {
-        if (std::strcmp((*link)->name, section) != 0) continue;
+        if (*link != found) continue;
         IniSection* s = *link;
         *link = s->next;
+        UnindexSection(s);
         FreeSection(s);
         m_changed = true;
         return true;

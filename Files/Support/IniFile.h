@@ -15,9 +15,16 @@
 // value can start a line of its own. Names are written as held except for what would let
 // one reach past itself (line breaks, ']' in a section, '=' or an opening '[' in a key),
 // written as spaces. See docs/decisions.md.
+//
+// Look-ups go through two hash indexes (sections by name; keys by section and name) that
+// hold, for each name, its entries in the order they were put at the head, so the last one
+// is the one a walk from the head would find first.
 #pragma once
 
 #include <cstdint>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
 
 struct IniKey {
     IniKey* next;
@@ -79,6 +86,26 @@ private:
     IniSection* ReadSection();
     IniKey* ReadKey();
     void FreeAll();
+    // The indexes: entry added at the head, head-most entry of a name removed.
+    void IndexSection(IniSection* s);
+    void IndexKey(IniSection* s, IniKey* k);
+    void UnindexSection(IniSection* s);
+    void UnindexKey(IniSection* s, IniKey* k);
+
+    struct KeyName {
+        const IniSection* section;
+        std::string_view name;
+        bool operator==(const KeyName& o) const { return section == o.section && name == o.name; }
+    };
+    struct KeyNameHash {
+        size_t operator()(const KeyName& k) const
+        {
+            return std::hash<std::string_view>()(k.name) ^ (std::hash<const void*>()(k.section) * 31u);
+        }
+    };
+    // Names are views of the entries' own name blocks, which live as long as the entries.
+    std::unordered_map<std::string_view, std::vector<IniSection*>> m_sections;
+    std::unordered_map<KeyName, std::vector<IniKey*>, KeyNameHash> m_keys;
 
     char* m_fileName = nullptr;
     int32_t m_length = 0;

@@ -90,6 +90,32 @@ TEST(IniFile, RepeatedSectionsReadTheLaterAndWriteBothReversed)
     EXPECT_EQ(FlushText(ini), "[a]\r\nk=2\r\n[a]\r\nx=first\r\nk=1\r\n");
 }
 
+TEST(IniFile, DeletingTheLaterOfRepeatedNamesUncoversTheEarlier)
+{
+    // Repeated sections and keys, read, then deleted one at a time: each deletion takes the
+    // one found, and the next look-up finds the one before it; a section's keys go with it.
+    IniFile ini;
+    ini.SetText("[a]\nk=1\nk=2\n[b]\nk=b\n[a]\nk=3\nj=x\n");
+    EXPECT_EQ(Read(ini, "a", "k"), "3");
+    EXPECT_TRUE(ini.DeleteSection("a"));
+    EXPECT_EQ(Read(ini, "a", "k"), "2");
+    EXPECT_EQ(Read(ini, "a", "j"), "<none>");
+    EXPECT_TRUE(ini.DeleteKey("a", "k"));
+    EXPECT_EQ(Read(ini, "a", "k"), "1");
+    EXPECT_TRUE(ini.WriteString("a", "k", "new"));
+    EXPECT_EQ(Read(ini, "a", "k"), "new");
+    EXPECT_EQ(Read(ini, "b", "k"), "b");
+    EXPECT_TRUE(ini.DeleteKey("a", "k"));
+    EXPECT_FALSE(ini.DeleteKey("a", "k"));
+    EXPECT_TRUE(ini.DeleteSection("a"));
+    EXPECT_FALSE(ini.DeleteSection("a"));
+    EXPECT_EQ(FlushText(ini), "[b]\r\nk=b\r\n");
+    // A section made again after its deletion starts empty.
+    EXPECT_TRUE(ini.WriteString("a", "n", "4"));
+    EXPECT_EQ(Read(ini, "a", "k"), "<none>");
+    EXPECT_EQ(FlushText(ini), "[a]\r\nn=4\r\n[b]\r\nk=b\r\n");
+}
+
 TEST(IniFile, ReadIntReadsAsAtoi)
 {
     IniFile ini;

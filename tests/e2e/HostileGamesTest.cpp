@@ -4,7 +4,8 @@
 //     d3d_model_save and d3d_model_load, sprite_add and background_add neither follow them nor
 //     wait on them, and the game plays on to its end;
 //   - SIGTERM and SIGINT: a game in an endless loop ends within a second in order (its INI
-//     written) and then ends by the signal; a second signal ends the game's end when that
+//     written) and then ends by the signal, also when each round calls built-ins that take
+//     milliseconds (few branches back a second); a second signal ends the game's end when that
 //     loops too; a signal while no frame runs (the first room's code) ends it at once;
 //   - a fatal error in the first room's code ends the run without a frame limit, and a fatal
 //     error and a name that cannot be bound leave no leak report (in the sanitizer build).
@@ -128,10 +129,10 @@ protected:
     std::string game, area;
 };
 
-// A game that writes its INI, then loops for ever where it is told to.
-std::string LoopingEvents(const char* where)
+// A game that writes its INI, then loops for ever where it is told to, running body each round.
+std::string LoopingEvents(const char* where, const std::string& body = "")
 {
-    const std::string loop = "ini_write_real('s', 'looped', 1); show_debug_message('looping'); while (true) {}";
+    const std::string loop = "ini_write_real('s', 'looped', 1); show_debug_message('looping'); while (true) {" + body + "}";
     const std::string create = "ini_open('run.ini'); ini_write_real('s', 'started', 1);";
     std::string events = R"({"type": "create", "code": ")" + create + (std::string(where) == "create" ? loop : "") + "\"}";
     if (std::string(where) != "create") {
@@ -211,11 +212,15 @@ TEST_F(HostileGames, LinksAndPipesInTheSaveAreaHoldNothing)
 
 TEST_F(HostileGames, SigtermEndsAnEndlessLoopInOrder)
 {
-    // Byte code run by the machine, then source run by the tree interpreter ("-oldexec").
-    for (const char* mode : {"--bytecode", "--source"}) {
-        SCOPED_TRACE(mode);
+    // Byte code run by the machine, then source run by the tree interpreter ("-oldexec"); an
+    // empty loop, then one whose rounds take a millisecond or more each (100 KB filled byte by
+    // byte): the 4,096th branch back would come only after several seconds.
+    const std::string slow = "b = buffer_create(100000, 0, 1); buffer_fill(b, 0, 1, 7, 100000); buffer_delete(b);";
+    for (const auto& [mode, body] : {std::pair<const char*, std::string>{"--bytecode", ""}, {"--source", ""},
+                                     {"--bytecode", slow}, {"--source", slow}}) {
+        SCOPED_TRACE(std::string(mode) + " " + body);
         const bool tree = std::string(mode) == "--source";
-        PackGame(tree ? "EndlessTree" : "Endless", LoopingEvents("step"), mode);
+        PackGame(tree ? "EndlessTree" : "Endless", LoopingEvents("step", body), mode);
         const pid_t pid = Start("", tree ? "-oldexec" : "");
         ASSERT_GT(pid, 0);
         ASSERT_TRUE(WaitForLog("looping\n")) << Log();

@@ -5,7 +5,9 @@
 // sprites, and loading from a URL.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
+#include <vector>
 
 #include "Files/Code/Code_Error.h"
 #include "Files/Graphics/Graphics_Bitmap32.h"
@@ -202,6 +204,53 @@ TEST_F(SpriteTable, AddingAFrameToAGameFileSpriteKeepsTheFileEntries)
     delete more;
     EXPECT_EQ(t->frameCount, 2);
     EXPECT_TRUE(t->HasFileFrames());
+}
+
+TEST_F(SpriteTable, FramesAppendedOneByOneMatchASpriteBuiltWhole)
+{
+    // A 4 x 4 grab with one opaque pixel, then frames whose opaque pixel lies elsewhere: each
+    // new frame gets its own texture, page entry and mask, the earlier ones stay, and the box
+    // grows to take the new frame in; a full rebuild finds nothing to change.
+    static int32_t px, py;
+    auto dot = [](int32_t x0, int32_t y0) {
+        px = x0;
+        py = y0;
+        return MakeTBitmap(4, 4, [](int32_t x, int32_t y) { return x == px && y == py ? 0xFF102030u : 0u; });
+    };
+    CSprite* s = Sprite_Data(Sprite_AddEmpty());
+    TBitmap* first = dot(1, 1);
+    s->CreateFromScreen(first, true, true, false, true, 0, 0, true);
+    delete first;
+    ASSERT_EQ(s->maskCount, 1);
+    const int32_t texture0 = s->textures[0];
+    const TexturePageEntry* entry0 = s->pageEntries[0];
+    const int32_t dots[][2] = {{3, 0}, {0, 3}, {2, 2}, {1, 1}};
+    for (const auto& d : dots) {
+        TBitmap* more = dot(d[0], d[1]);
+        ASSERT_TRUE(s->AddFrameFromScreen(more, false, false, true));
+        delete more;
+    }
+    ASSERT_EQ(s->frameCount, 5);
+    EXPECT_EQ(s->bitmapCount, 5);
+    EXPECT_EQ(s->textureCount, 5);
+    EXPECT_EQ(s->textures[0], texture0);
+    EXPECT_EQ(s->pageEntries[0], entry0);
+    for (int32_t f = 0; f < 5; ++f) {
+        EXPECT_TRUE(GR_Texture_Exists(s->textures[f])) << f;
+        for (int32_t g = 0; g < f; ++g) EXPECT_NE(s->textures[f], s->textures[g]);
+        EXPECT_EQ(s->pageEntries[f]->texturePage, s->textures[f]) << f;
+    }
+    EXPECT_EQ((std::array<int32_t, 4>{s->bboxLeft, s->bboxTop, s->bboxRight, s->bboxBottom}), (std::array<int32_t, 4>{0, 0, 3, 3}));
+    ASSERT_EQ(s->maskCount, 5);
+    std::vector<std::vector<uint8_t>> masks;
+    for (int32_t f = 0; f < 5; ++f) masks.emplace_back(s->masks[f].bytes, s->masks[f].bytes + s->masks[f].size);
+    EXPECT_EQ(masks[1][0 * 4 + 3], 1);
+    EXPECT_EQ(masks[1][1 * 4 + 1], 0);
+    s->ComputeBoundingBox();
+    s->CreateMask();
+    EXPECT_EQ((std::array<int32_t, 4>{s->bboxLeft, s->bboxTop, s->bboxRight, s->bboxBottom}), (std::array<int32_t, 4>{0, 0, 3, 3}));
+    for (int32_t f = 0; f < 5; ++f)
+        EXPECT_EQ(std::vector<uint8_t>(s->masks[f].bytes, s->masks[f].bytes + s->masks[f].size), masks[(size_t)f]) << f;
 }
 
 TEST_F(SpriteTable, AlphaFromAnotherSpriteRebuildsThePageEntries)

@@ -156,6 +156,17 @@ TEST_F(ObjectWorld, ParentLoopsAreRefused)
     EXPECT_FALSE(Object_SetParent(a, c)) << "a would be its own ancestor";
     EXPECT_EQ(Object_Lookup(a)->m_pParent, nullptr);
     EXPECT_FALSE(Object_SetParent(a, a));
+    // Made at run time: a new leaf under c, then a under the leaf, would close a loop; once
+    // c has moved away from b (b no longer has a child), b can go under the leaf.
+    int32_t leaf = Object_Add();
+    ASSERT_TRUE(Object_SetParent(leaf, c));
+    EXPECT_FALSE(Object_SetParent(a, leaf));
+    EXPECT_FALSE(Object_SetParent(b, leaf));
+    ASSERT_TRUE(Object_SetParent(c, -1));
+    EXPECT_TRUE(Object_SetParent(b, leaf));
+    EXPECT_FALSE(Object_SetParent(c, b)) << "c under b, b under leaf, leaf under c";
+    ASSERT_TRUE(Object_SetParent(b, a));
+    ASSERT_TRUE(Object_SetParent(c, b));
     // A loop in the file's indexes: the link that closes it is left out.
     Object_Lookup(a)->m_parentIndex = c;
     Object_LinkParents();
@@ -193,6 +204,11 @@ TEST_F(ObjectWorld, InheritanceAndTheCollisionRule)
     EXPECT_EQ(Object_ResolveEvent(l, lone, EVENT_STEP, 0, &found), nullptr);
     ASSERT_TRUE(Object_SetParent(lone, p));
     EXPECT_NE(Object_ResolveEvent(l, lone, EVENT_STEP, 0, &found), nullptr);
+    // Lists marked stale are rebuilt when next read, with every change made before.
+    Object_Lists_Invalidate();
+    ASSERT_TRUE(Object_SetParent(otherChild, lone));
+    EXPECT_EQ(Object_Lists_Get(EVENT_STEP, 0), (std::vector<int32_t>{p, child, otherChild, lone}));
+    EXPECT_EQ(Object_Lists_CollisionPairs().size(), 5u) << "the four under parent with other, child with otherChild";
 }
 
 TEST_F(ObjectWorld, DeletingAnObjectInUseDetachesItsInstancesAndChildren)

@@ -4,6 +4,9 @@
 #include "Files/World/World_Hooks.h"
 #include "support/GameWorld.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "Files/Code/Code_Code.h"
 #include "Files/Code/Code_Error.h"
 #include "Files/Graphics_API/Graphics_3D.h"
@@ -22,6 +25,30 @@ RoomTile Tile(float x, float y, float depth, int32_t w = 10, int32_t h = 10)
 
 std::vector<std::string> g_draws;
 } // namespace
+
+TEST_F(RoomWorld, TilesAddedInOrderSitWhereASortWouldPutThem)
+{
+    // Depths with repeats and a layer moved half way: after each addition the list is what appending and a stable sort by depth (greatest first)
+    // would give.
+    CRoom room;
+    std::vector<RoomTile> expected;
+    auto ids = [](const std::vector<RoomTile>& tiles) {
+        std::vector<int32_t> out;
+        for (const RoomTile& t : tiles) out.push_back(t.id);
+        return out;
+    };
+    auto add = [&](float depth) {
+        const int32_t at = room.AddTileInOrder(Tile(0, 0, depth));
+        expected.push_back(room.m_tiles[size_t(at)]);
+        std::stable_sort(expected.begin(), expected.end(), [](const RoomTile& a, const RoomTile& b) { return a.depth > b.depth; });
+        ASSERT_EQ(ids(room.m_tiles), ids(expected)) << "after adding depth " << depth;
+    };
+    for (float depth : {5.0f, 10.0f, 5.0f, 0.0f, -3.0f, 10.0f, 7.0f, 5.0f}) add(depth);
+    room.SetLayerDepth(5, 20); // the 5s go before the 10s only when the list is next sorted
+    for (RoomTile& t : expected)
+        if (t.depth == 5) t.depth = 20;
+    for (float depth : {6.0f, 20.0f, -5.0f}) add(depth);
+}
 
 TEST_F(RoomWorld, TilesAndLayers)
 {
