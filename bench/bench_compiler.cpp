@@ -4,9 +4,10 @@
 // checked tree and for the whole compile with byte code.
 //
 // A size sweep (BM_CompileSize) shows the time per source byte staying flat as the unit grows,
-// and BM_CompileMemory the memory one compile needs at its height per source byte: the memory
-// manager's peak above what was in use before, and the growth of the process's peak resident
-// size (measured in a child process so that earlier runs' freed blocks do not hide it).
+// and BM_CompileMemory the memory one compile needs at its height per source byte, for typical
+// and for dense text: the memory manager's peak above what was in use before, and the growth
+// of the process's peak resident size (measured in a child process so that earlier runs'
+// freed blocks do not hide it).
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <sys/wait.h>
@@ -96,12 +97,22 @@ void BM_CompileByteCode(benchmark::State& state)
     state.counters["lines/s"] = benchmark::Counter(double(lines) * double(state.iterations()), benchmark::Counter::kIsRate);
 }
 
-// Whole compiles (byte code) of units of 2,000, 20,000 and 200,000 lines (the text stops at
-// 8 MB): about 0.1, 1.1 and 8 MB.
+// A call with a text of its own on every line (each a new entry of the unit's string pool).
+std::string Strings(size_t bytes)
+{
+    std::string s;
+    for (int i = 0; s.size() < bytes; ++i) s += "draw_text(x, y, 'line " + std::to_string(i) + "');\n";
+    return s;
+}
+
+// Whole compiles (byte code) of units of 2,000, 20,000 and 200,000 lines of typical code (the
+// text stops at 8 MB): about 0.1, 0.8 and 8 MB; with a second argument of 1 the same sizes of
+// lines with distinct strings.
 void BM_CompileSize(benchmark::State& state)
 {
     Setup();
     std::string text = Script(int(state.range(0)));
+    if (state.range(1)) text = Strings(text.size());
     g_StartupOptions.byteCodeInterpreter = 1;
     for (auto _ : state) {
         CCode code(text.c_str(), false);
@@ -163,10 +174,20 @@ double PeakResidentGrowth(const std::string& text)
     return growth;
 }
 
+// The densest kind of text: short names, arrays and operators, a token every byte or so.
+std::string Dense(size_t bytes)
+{
+    std::string s;
+    while (s.size() < bytes) s += "a[i,j]=b+c*d-e;\nx=1;\n";
+    return s;
+}
+
+// Arguments: lines of typical code (text of about 0.8 and 8 MB), or with a second argument
+// of 1 that many times 40 bytes of dense text.
 void BM_CompileMemory(benchmark::State& state)
 {
     Setup();
-    std::string text = Script(int(state.range(0)));
+    std::string text = state.range(1) ? Dense(size_t(state.range(0)) * 40) : Script(int(state.range(0)));
     g_StartupOptions.byteCodeInterpreter = 1;
     double managed = 0;
     for (auto _ : state) {
@@ -186,6 +207,6 @@ void BM_CompileMemory(benchmark::State& state)
 
 BENCHMARK(BM_CompileTree)->Arg(20000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CompileByteCode)->Arg(20000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_CompileSize)->Arg(2000)->Arg(20000)->Arg(200000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_CompileMemory)->Arg(20000)->Arg(200000)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CompileSize)->ArgsProduct({{2000, 20000, 200000}, {0, 1}})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CompileMemory)->ArgsProduct({{20000, 200000}, {0, 1}})->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();
