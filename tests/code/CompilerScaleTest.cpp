@@ -3,6 +3,7 @@
 // in proportion to its text, counted through the memory manager.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "Files/Base/CRC32.h"
@@ -81,6 +82,27 @@ TEST_F(CompilerScaleTest, CompileMemoryFollowsTheText)
     // scope node).
     EXPECT_LT(perByte[1], 60.0);
     EXPECT_LT(perByte[1], perByte[0] * 1.2);
+}
+
+TEST_F(CompilerScaleTest, DepthLimitCountsAPlainNameAsBefore)
+{
+    // first+a+...+a with k operators: the two innermost operands lie at depth k + 3, and the
+    // scope of a variable one deeper. A plain name has no scope node now; the limit of 2000
+    // still counts it, so the same texts are refused, at the same place (the last operand of
+    // the innermost operator, met first).
+    auto chain = [](const char* first, int k) {
+        std::string s = std::string("x = ") + first;
+        for (int i = 0; i < k; ++i) s += "+a";
+        return s;
+    };
+    for (const char* first : {"a", "a[0]"}) {
+        EXPECT_EQ(CompileError(chain(first, CODE_MAX_TREE_DEPTH - 4).c_str()), "") << first;
+        std::string error = CompileError(chain(first, CODE_MAX_TREE_DEPTH - 3).c_str());
+        std::string tail = "\n\nat position " + std::to_string(std::strlen(first) + 6) + ": Code nested too deeply.";
+        ASSERT_GT(error.size(), tail.size()) << first;
+        EXPECT_EQ(error.substr(error.size() - tail.size()), tail)
+            << first;
+    }
 }
 
 } // namespace
