@@ -204,6 +204,15 @@ bool CCode::Compile(const char* name)
             m_pCode = nullptr;
         }
         if (!ok) return false;
+        // The machine runs the byte code: the tree is no longer needed (it is several times
+        // the size of the text). A root of kind 0 with byte code sends the tree interpreter
+        // to the machine too, as for units of the game's code table.
+        if (m_pCode) {
+            Code_Tree_Free(&m_tree, false);
+            Value_FreeString(&m_tree.value);
+            m_tree.kind = 0;
+            m_tree.value = Value_Real(0.0);
+        }
     }
     return true;
 }

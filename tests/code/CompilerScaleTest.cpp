@@ -1,6 +1,7 @@
 // The compiler on large units: the byte code of a large generated unit stays what it was (the
-// memory work on tokens and trees must not change a bit of it), and one compile needs memory
-// in proportion to its text, counted through the memory manager.
+// memory work on tokens and trees must not change a bit of it), one compile needs memory in
+// proportion to its text, counted through the memory manager, and a unit the machine runs
+// keeps no tree.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,6 +9,8 @@
 
 #include "Files/Base/CRC32.h"
 #include "Files/Code/Code_Code.h"
+#include "Files/Code/Code_Execute.h"
+#include "Files/Support/CommandLine.h"
 #include "Platform/MemoryManager.h"
 #include "code/CompilerTestSupport.h"
 
@@ -74,6 +77,9 @@ TEST_F(CompilerScaleTest, CompileMemoryFollowsTheText)
         {
             CCode code(text.c_str(), false);
             ASSERT_TRUE(code.Compile("dense"));
+            // A unit the machine runs keeps its byte code and a copy of its text, not its tree
+            // (the tree alone is over 40 bytes a byte of this text).
+            EXPECT_LT(double(MemoryManager::BytesInUse() - before) / double(text.size()), 15.0);
         }
         perByte[k] = double(MemoryManager::PeakBytes() - before) / double(text.size());
         EXPECT_EQ(MemoryManager::BytesInUse(), before);
@@ -82,6 +88,21 @@ TEST_F(CompilerScaleTest, CompileMemoryFollowsTheText)
     // scope node).
     EXPECT_LT(perByte[1], 60.0);
     EXPECT_LT(perByte[1], perByte[0] * 1.2);
+}
+
+TEST_F(CompilerScaleTest, UnitWithoutItsTreeStillRunsUnderEitherExecutor)
+{
+    CCode code("var k; k = 6; return k * 7", false);
+    ASSERT_TRUE(code.Compile("answer"));
+    EXPECT_EQ(code.m_tree.childCount, 0);
+    for (int vm : {1, 0}) {
+        g_StartupOptions.byteCodeInterpreter = uint8_t(vm);
+        ScriptValue result = Value_Real(0.0);
+        EXPECT_TRUE(Code_ExecuteInternal(m_self, m_self, &code, &result)) << vm;
+        EXPECT_EQ(result.real, 42.0) << vm;
+        Value_FreeString(&result);
+    }
+    g_StartupOptions.byteCodeInterpreter = 1;
 }
 
 TEST_F(CompilerScaleTest, DepthLimitCountsAPlainNameAsBefore)
