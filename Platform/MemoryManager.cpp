@@ -20,6 +20,7 @@ constexpr uint32_t kSizeMask = 0x7FFFFFFFu;
 // free of data races.
 std::atomic<uint32_t> g_bytesInUse{0};
 std::atomic<uint32_t> g_blocksInUse{0};
+std::atomic<uint32_t> g_peakBytes{0};
 
 void DefaultFatal(const char* text, const char* caption)
 {
@@ -45,6 +46,14 @@ unsigned char* HeaderOf(const void* p)
 }
 
 void OnNewFailure() { MemoryManager::OutOfMemory(); }
+
+void AddBytes(uint32_t size)
+{
+    const uint32_t now = g_bytesInUse.fetch_add(size, std::memory_order_relaxed) + size;
+    uint32_t peak = g_peakBytes.load(std::memory_order_relaxed);
+    while (now > peak && !g_peakBytes.compare_exchange_weak(peak, now, std::memory_order_relaxed)) {
+    }
+}
 
 } // namespace
 
@@ -83,7 +92,7 @@ void* MemoryManager::Alloc(uint32_t size, const char* file, int line, bool clear
     PutWord(block + 4, kGuard1);
     PutWord(block + 8, kGuard2);
     PutWord(block + 12, 0);
-    g_bytesInUse.fetch_add(size, std::memory_order_relaxed);
+    AddBytes(size);
     g_blocksInUse.fetch_add(1, std::memory_order_relaxed);
     if (clear) std::memset(block + kHeader, 0, size);
     return block + kHeader;
@@ -132,6 +141,28 @@ void* MemoryManager::ReAlloc(void* p, uint32_t size, const char* file, int line)
     return n;
 }
 
+void* MemoryManager::Resize(void* p, uint32_t size, const char* file, int line)
+{
+    if (!p) return size == 0 ? nullptr : Alloc(size, file, line, false);
+    if (!IsGuarded(p)) CorruptBlock(p, "Resize");
+    if (size == 0) {
+        Free(p);
+        return nullptr;
+    }
+    if (size > kSizeMask) OutOfMemory();
+    const uint32_t old = GetSize(p);
+    if (size == old) return p;
+    auto* block = static_cast<unsigned char*>(std::realloc(HeaderOf(p), size_t(size) + kHeader));
+    if (!block) OutOfMemory();
+    PutWord(block, size);
+    if (size > old) {
+        AddBytes(size - old);
+    } else {
+        g_bytesInUse.fetch_sub(old - size, std::memory_order_relaxed);
+    }
+    return block + kHeader;
+}
+
 char* MemoryManager::StrDup(const char* text, const char* file, int line)
 {
     if (!text) return nullptr;
@@ -150,6 +181,8 @@ char* MemoryManager::StrDupN(const char* text, size_t n, const char* file, int l
 
 uint32_t MemoryManager::BytesInUse() { return g_bytesInUse.load(std::memory_order_relaxed); }
 uint32_t MemoryManager::BlocksInUse() { return g_blocksInUse.load(std::memory_order_relaxed); }
+uint32_t MemoryManager::PeakBytes() { return g_peakBytes.load(std::memory_order_relaxed); }
+void MemoryManager::ResetPeak() { g_peakBytes.store(BytesInUse(), std::memory_order_relaxed); }
 
 namespace {
 uint32_t g_frameCount = 0; // main thread only

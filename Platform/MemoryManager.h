@@ -30,6 +30,11 @@ public:
     // Null p: a new cleared block (null for n == 0). Same size: p unchanged. n == 0: frees p,
     // null. Otherwise a new cleared block holding min(old, n) bytes of p; p is freed.
     static void* ReAlloc(void* p, uint32_t size, const char* file, int line);
+    // Null p: a new block (not cleared). n == 0: frees p, null. Otherwise p's block made n bytes
+    // long, where it lies when the C heap can (a large block grows or shrinks without a copy
+    // and without both sizes in use at once): the first min(old, n) bytes kept, the rest not
+    // cleared, p no longer valid. For arrays that grow while they are filled.
+    static void* Resize(void* p, uint32_t size, const char* file, int line);
     // ReAlloc of *pp, stored back into *pp and returned.
     template <class T>
     static T* ReAllocPtr(T** pp, uint32_t size, const char* file, int line)
@@ -49,6 +54,10 @@ public:
     // Running totals (blocks currently handed out and their bytes).
     static uint32_t BytesInUse();
     static uint32_t BlocksInUse();
+    // The most bytes in use at once since the last ResetPeak (or since start-up); ResetPeak
+    // makes it the bytes in use now. For measuring what one piece of work needs at its height.
+    static uint32_t PeakBytes();
+    static void ResetPeak();
     // The frame counter: advanced once at the start of every frame (the run loop), read by
     // diagnostics.
     static void NextFrame();
@@ -88,6 +97,7 @@ public:
 #define MEM_ALLOC(size) MemoryManager::Alloc((uint32_t)(size), __FILE__, __LINE__, false)
 #define MEM_ALLOC_CLEAR(size) MemoryManager::Alloc((uint32_t)(size), __FILE__, __LINE__, true)
 #define MEM_REALLOC(p, size) MemoryManager::ReAlloc((p), (uint32_t)(size), __FILE__, __LINE__)
+#define MEM_RESIZE(p, size) MemoryManager::Resize((p), (uint32_t)(size), __FILE__, __LINE__)
 #define MEM_FREE(p) MemoryManager::Free(p)
 #define MEM_STRDUP(text) MemoryManager::StrDup((text), __FILE__, __LINE__)
 #define MEM_STRDUPN(text, n) MemoryManager::StrDupN((text), (n), __FILE__, __LINE__)

@@ -9,6 +9,7 @@
 #include "Files/Base/RealConvert.h"
 #include "Files/Code/Code_Compile.h"
 #include "Files/Code/Code_Error.h"
+#include "Files/Code/Variable_BuiltIn.h"
 #include "Platform/MemoryManager.h"
 
 namespace {
@@ -74,6 +75,10 @@ void Checker::Visit(CodeNode* node)
             ++m_localCount;
             m_locals.insert(node->children[i].id);
         }
+        break;
+    case NODE_SIMPLE_VAR:
+        // The parser's plain names: the default scope, local once declared.
+        if (node->scope == SCOPE_PLAIN && m_locals.count(node->id)) node->scope = SCOPE_LOCAL;
         break;
     case NODE_VARIABLE: {
         if (node->childCount < 1) break;

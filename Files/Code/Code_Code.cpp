@@ -3,7 +3,7 @@
 
 #include <cctype>
 #include <cstring>
-#include <unordered_set>
+#include <climits>
 #include <vector>
 
 #include "Files/Code/Code_Error.h"
@@ -53,21 +53,26 @@ CodeCompilerHooks g_hooks = {nullptr, nullptr, nullptr};
 
 char g_emptyText[1] = {0};
 
+// A kind no node has: the first node of a children array already gathered is given it, so an
+// array reached again (shared by two nodes, or a cycle) is gathered once without a set of
+// every array met. The arrays are freed afterwards, so the mark is never seen again.
+constexpr int32_t kGatheredArray = INT32_MIN + 17;
+
 // Frees every node's text and gathers every children array once (an array shared by two
 // nodes once), in the order met. The walk keeps its own stack: a chain of operators makes a
 // tree as deep as the chain is long.
 void FreeTextsGatherArrays(CodeNode* root, std::vector<CodeNode*>& order)
 {
-    std::unordered_set<CodeNode*> seen;
     std::vector<CodeNode*> pending{root};
     while (!pending.empty()) {
         CodeNode* node = pending.back();
         pending.pop_back();
         Value_FreeString(&node->value);
-        if (!node->children || node->childCount <= 0) continue;
-        if (!seen.insert(node->children).second) continue;
-        order.push_back(node->children);
-        for (int32_t i = node->childCount - 1; i >= 0; --i) pending.push_back(&node->children[i]);
+        CodeNode* children = node->children;
+        if (!children || node->childCount <= 0 || children[0].kind == kGatheredArray) continue;
+        order.push_back(children);
+        for (int32_t i = node->childCount - 1; i >= 0; --i) pending.push_back(&children[i]);
+        children[0].kind = kGatheredArray;
     }
 }
 
@@ -199,6 +204,15 @@ bool CCode::Compile(const char* name)
             m_pCode = nullptr;
         }
         if (!ok) return false;
+        // The machine runs the byte code: the tree is no longer needed (it is several times
+        // the size of the text). A root of kind 0 with byte code sends the tree interpreter
+        // to the machine too, as for units of the game's code table.
+        if (m_pCode) {
+            Code_Tree_Free(&m_tree, false);
+            Value_FreeString(&m_tree.value);
+            m_tree.kind = 0;
+            m_tree.value = Value_Real(0.0);
+        }
     }
     return true;
 }

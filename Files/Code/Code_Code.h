@@ -23,12 +23,13 @@ class VMBuffer;
 enum : int32_t { CODE_PROGRAM = 1, CODE_EXPRESSION = 2, CODE_CONSTANT = 3 };
 
 // A node of the syntax tree. Children are one array of whole nodes, owned.
+// ORDER: the four numbers first keep the node at 56 bytes.
 struct CodeNode {
     int32_t kind;        // node kind (the compiler's table; 5 constant, 6 call, 7/8 variable, ...)
     int32_t id;          // operator token, function id or variable id, by kind
     int32_t scope;       // kind 8: the constant scope of the variable
-    ScriptValue value;   // kind 5: the constant (its text owned)
     int32_t childCount;
+    ScriptValue value;   // kind 5: the constant (its text owned)
     CodeNode* children;  // owned array of childCount nodes
     int32_t position;    // byte offset in the source text, for messages
 };

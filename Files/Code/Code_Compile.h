@@ -131,16 +131,19 @@ constexpr int32_t CODE_MAX_LOCALS = 10001;    // var declarations of one compile
 constexpr int32_t CODE_MAX_ARGUMENTS = 16;
 
 // ---- Phase 1: lexer ----
+// Tokens carry no copies: a token's text (names, keywords, numbers, string bodies) is length
+// bytes at position in the list's scanned copy of the text.
 struct CodeToken {
     int32_t kind;     // TOK_*
-    char* text;       // owned copy of names, keywords, numbers and strings; else null
     int32_t position; // byte offset (strings: just behind the opening quote)
+    int32_t length;   // bytes of text at position; -1 for tokens without text
 };
 
 struct CodeTokenList {
     int32_t count = 0;
     int32_t capacity = 0;
     CodeToken* tokens = nullptr;
+    char* source = nullptr; // the scanned copy: the text plus three blanks (owned)
 };
 
 // Scans code's text into tokens ending with one TOK_END; false after "Unexpected symbol.".
@@ -149,27 +152,32 @@ bool Code_Tokenize(CCode* code, CodeTokenList* list);
 void Code_TokenList_Free(CodeTokenList* list);
 
 // ---- Phase 2: name resolution ----
+// Constant tokens carry the index of their value in the list's constants.
 struct ResolvedToken {
     int32_t kind; // TOK_CONSTANT, TOK_FUNCTION, TOK_VARIABLE, -1 unknown function, or the
                   // token's own kind
-    int32_t id;   // function or variable id
-    ScriptValue value; // constants (text owned)
+    int32_t id;   // function or variable id; for TOK_CONSTANT the index in constants
     int32_t position;
 };
 
 struct ResolvedTokenList {
     int32_t count = 0;
     ResolvedToken* tokens = nullptr;
+    int32_t constantCount = 0;
+    int32_t constantCapacity = 0;
+    ScriptValue* constants = nullptr; // texts owned
 };
 
 bool Code_Resolve(CCode* code, const CodeTokenList* tokens, ResolvedTokenList* out);
 void Code_ResolvedList_Free(ResolvedTokenList* list);
-// The value of a number token's text ("12", "1.25", "$1F").
-double Code_NumberValue(const char* text);
+// The value of a number token's text ("12", "1.25", "$1F"): length bytes at text (-1: up to
+// the terminating zero).
+double Code_NumberValue(const char* text, int32_t length = -1);
 
 // ---- Phase 3: parser ----
-bool Code_ParseProgram(CCode* code, const ResolvedTokenList* tokens, CodeNode* root);
-bool Code_ParseExpression(CCode* code, const ResolvedTokenList* tokens, CodeNode* root);
+// The constants' values move from the list into the tree.
+bool Code_ParseProgram(CCode* code, ResolvedTokenList* tokens, CodeNode* root);
+bool Code_ParseExpression(CCode* code, ResolvedTokenList* tokens, CodeNode* root);
 // A cleared node (kind -1, real 0, no children) at position.
 void Code_Node_Init(CodeNode* node, int32_t position);
 

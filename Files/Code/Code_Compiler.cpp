@@ -28,6 +28,12 @@ bool CheckDepth(CCode* code, const CodeNode* root)
             Code_Error_Set(code, it.node->position, "Code nested too deeply.");
             return false;
         }
+        // A plain name stands for a variable with its default scope beneath it, which the
+        // parser no longer builds as a node: the limit counts it as before.
+        if (it.node->kind == NODE_SIMPLE_VAR && it.depth + 1 > CODE_MAX_TREE_DEPTH) {
+            Code_Error_Set(code, it.node->position, "Code nested too deeply.");
+            return false;
+        }
         for (int32_t i = 0; i < it.node->childCount; ++i) stack.push_back({&it.node->children[i], it.depth + 1});
     }
     return true;
@@ -63,6 +69,7 @@ bool Code_BuildTree(CCode* code)
     ClearTree(code);
     bool ok = Code_Tokenize(code, &tokens);
     if (ok) ok = Code_Resolve(code, &tokens, &resolved);
+    Code_TokenList_Free(&tokens); // the resolved tokens are all the parser needs
     if (ok) {
         if (resolved.count == 0) {
             // No text at all: an empty program, or the expression 0.
@@ -73,7 +80,6 @@ bool Code_BuildTree(CCode* code)
             ok = Code_ParseExpression(code, &resolved, &code->m_tree);
         }
     }
-    Code_TokenList_Free(&tokens);
     Code_ResolvedList_Free(&resolved);
     if (ok) ok = CheckDepth(code, &code->m_tree);
     if (ok) ok = Code_Check(code, &code->m_tree);

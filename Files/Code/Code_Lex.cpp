@@ -2,9 +2,9 @@
 // keywords, numbers, strings, operators and comments, nothing of names.
 //
 // The scanner works on a copy of the text followed by three blanks; a string that is never
-// closed runs to the end of that copy. Words have no length limit.
+// closed runs to the end of that copy. Words have no length limit. Tokens point into the copy
+// (the list keeps it) instead of carrying texts of their own.
 #include <cstring>
-#include <string>
 
 #include "Files/Code/Code_Compile.h"
 #include "Files/Code/Code_Error.h"
@@ -78,17 +78,21 @@ bool IsHex(char c) { return IsDigit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' &&
 // The scanner over one text: the text plus three blanks.
 class Scanner {
 public:
-    explicit Scanner(const char* text)
+    Scanner(const char* text, CodeTokenList* list)
     {
-        m_buffer.assign(text);
-        m_buffer.append("   ");
-        m_length = int32_t(m_buffer.size());
+        size_t n = std::strlen(text);
+        if (n > 0x7FFFFFF0u) MemoryManager::OutOfMemory(); // beyond what one block holds
+        list->source = static_cast<char*>(MEM_ALLOC(n + 4));
+        std::memcpy(list->source, text, n);
+        std::memcpy(list->source + n, "   ", 4);
+        m_buffer = list->source;
+        m_length = int32_t(n + 3);
     }
 
     void Next(CodeToken* t)
     {
-        const char* s = m_buffer.data();
-        t->text = nullptr;
+        const char* s = m_buffer;
+        t->length = -1;
         t->kind = TOK_INVALID;
         // 1. Blanks (every byte whose signed value is 32 or less) and comments.
         for (;;) {
@@ -127,7 +131,7 @@ public:
                     }
                 }
             }
-            t->text = MEM_STRDUPN(s + start, uint32_t(n));
+            t->length = n;
             return;
         }
         // 3. Decimal numbers.
@@ -138,7 +142,7 @@ public:
                 ++m_pos;
             }
             t->kind = TOK_NUMBER;
-            t->text = MEM_STRDUPN(s + start, uint32_t(m_pos - start));
+            t->length = m_pos - start;
             return;
         }
         // 4. Hexadecimal numbers.
@@ -146,7 +150,7 @@ public:
             ++m_pos;
             while (m_pos < m_length && IsHex(s[m_pos])) ++m_pos;
             t->kind = TOK_NUMBER;
-            t->text = MEM_STRDUPN(s + start, uint32_t(m_pos - start));
+            t->length = m_pos - start;
             return;
         }
         // 5. Strings, without escapes, across lines.
@@ -157,11 +161,11 @@ public:
             t->kind = TOK_STRING;
             t->position = body;
             if (m_pos < m_length) {
-                t->text = MEM_STRDUPN(s + body, uint32_t(m_pos - body));
+                t->length = m_pos - body;
                 ++m_pos;
             } else {
                 // Unclosed: the rest of the copy less its last blank.
-                t->text = MEM_STRDUPN(s + body, uint32_t(m_length - 1 - body));
+                t->length = m_length - 1 - body;
             }
             return;
         }
@@ -181,7 +185,7 @@ public:
     }
 
 private:
-    std::string m_buffer;
+    const char* m_buffer;
     int32_t m_length = 0;
     int32_t m_pos = 0;
 };
@@ -189,8 +193,8 @@ private:
 void Append(CodeTokenList* list, const CodeToken& t)
 {
     if (list->count == list->capacity) {
-        int32_t capacity = list->capacity < 16 ? 16 : list->capacity * 2;
-        list->tokens = static_cast<CodeToken*>(MEM_REALLOC(list->tokens, sizeof(CodeToken) * size_t(capacity)));
+        int32_t capacity = list->capacity < 16 ? 16 : list->capacity + list->capacity / 2;
+        list->tokens = static_cast<CodeToken*>(MEM_RESIZE(list->tokens, sizeof(CodeToken) * size_t(capacity)));
         list->capacity = capacity;
     }
     list->tokens[list->count++] = t;
@@ -204,7 +208,7 @@ bool Code_Tokenize(CCode* code, CodeTokenList* list)
     Code_TokenList_Free(list);
     const char* text = code->GetText();
     if (!text) return true;
-    Scanner scanner(text);
+    Scanner scanner(text, list);
     for (;;) {
         CodeToken t;
         scanner.Next(&t);
@@ -219,9 +223,10 @@ bool Code_Tokenize(CCode* code, CodeTokenList* list)
 
 void Code_TokenList_Free(CodeTokenList* list)
 {
-    for (int32_t i = 0; i < list->count; ++i) MEM_FREE(list->tokens[i].text);
     MEM_FREE(list->tokens);
+    MEM_FREE(list->source);
     list->tokens = nullptr;
+    list->source = nullptr;
     list->count = 0;
     list->capacity = 0;
 }

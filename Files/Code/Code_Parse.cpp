@@ -6,11 +6,11 @@
 //
 // Recursion is bounded (CODE_MAX_NESTING) so that hostile text cannot exhaust the stack.
 #include <cstring>
-#include <vector>
 
 #include "Files/Code/Code_Compile.h"
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Function.h"
+#include "Files/Code/Variable_BuiltIn.h"
 #include "Platform/MemoryManager.h"
 
 void Code_Node_Init(CodeNode* node, int32_t position)
@@ -23,41 +23,73 @@ void Code_Node_Init(CodeNode* node, int32_t position)
 
 namespace {
 
-// Children under construction: gathered here, then handed to the node as one array.
+// Children under construction: gathered here, then handed to the node as one array. The
+// first few live inside the object; a node with more children gets a block that grows by half
+// in place and is handed over cut to its size.
 class Children {
 public:
+    Children() = default;
+    Children(const Children&) = delete;
+    Children& operator=(const Children&) = delete;
     ~Children() { Discard(); }
     CodeNode* Add(int32_t position)
     {
-        m_nodes.emplace_back();
-        Code_Node_Init(&m_nodes.back(), position);
-        return &m_nodes.back();
+        if (m_count == m_capacity) Grow();
+        CodeNode* n = Data() + m_count++;
+        Code_Node_Init(n, position);
+        return n;
     }
-    CodeNode& Last() { return m_nodes.back(); }
-    int32_t Count() const { return int32_t(m_nodes.size()); }
+    int32_t Count() const { return m_count; }
     // Moves the gathered nodes into node's children array (appended to any it has).
     void MoveTo(CodeNode* node)
     {
-        if (m_nodes.empty()) return;
-        int32_t n = node->childCount + int32_t(m_nodes.size());
-        node->children = static_cast<CodeNode*>(MEM_REALLOC(node->children, sizeof(CodeNode) * size_t(n)));
-        std::memcpy(node->children + node->childCount, m_nodes.data(), sizeof(CodeNode) * m_nodes.size());
-        node->childCount = n;
-        m_nodes.clear();
+        if (m_count == 0) return;
+        if (node->childCount == 0 && m_heap) {
+            MEM_FREE(node->children);
+            node->children = static_cast<CodeNode*>(MEM_RESIZE(m_heap, sizeof(CodeNode) * size_t(m_count)));
+        } else {
+            int32_t n = node->childCount + m_count;
+            node->children = static_cast<CodeNode*>(MEM_REALLOC(node->children, sizeof(CodeNode) * size_t(n)));
+            std::memcpy(node->children + node->childCount, Data(), sizeof(CodeNode) * size_t(m_count));
+            MEM_FREE(m_heap);
+        }
+        node->childCount += m_count;
+        m_heap = nullptr;
+        m_count = 0;
+        m_capacity = kInline;
     }
 
 private:
+    static constexpr int32_t kInline = 4;
+    CodeNode* Data() { return m_heap ? m_heap : m_inline; }
+    void Grow()
+    {
+        int32_t capacity = m_capacity + m_capacity / 2;
+        if (m_heap) {
+            m_heap = static_cast<CodeNode*>(MEM_RESIZE(m_heap, sizeof(CodeNode) * size_t(capacity)));
+        } else {
+            m_heap = static_cast<CodeNode*>(MEM_ALLOC(sizeof(CodeNode) * size_t(capacity)));
+            std::memcpy(m_heap, m_inline, sizeof(CodeNode) * size_t(m_count));
+        }
+        m_capacity = capacity;
+    }
     void Discard()
     {
-        for (CodeNode& n : m_nodes) Code_Tree_Free(&n, false);
-        m_nodes.clear();
+        CodeNode* nodes = Data();
+        for (int32_t i = 0; i < m_count; ++i) Code_Tree_Free(&nodes[i], false);
+        MEM_FREE(m_heap);
+        m_heap = nullptr;
+        m_count = 0;
     }
-    std::vector<CodeNode> m_nodes;
+    CodeNode m_inline[kInline];
+    CodeNode* m_heap = nullptr;
+    int32_t m_count = 0;
+    int32_t m_capacity = kInline;
 };
 
 class Parser {
 public:
-    Parser(CCode* code, const ResolvedTokenList* tokens) : m_code(code), m_t(tokens) {}
+    Parser(CCode* code, ResolvedTokenList* tokens) : m_code(code), m_t(tokens) {}
 
     bool Program(CodeNode* root);
     bool Expression(CodeNode* root);
@@ -86,7 +118,9 @@ private:
     int32_t StatementBody(int32_t i, CodeNode* node);
     int32_t Block(int32_t i, CodeNode* node);
     int32_t Call(int32_t i, CodeNode* node);
-    int32_t Variable(int32_t i, CodeNode* node);
+    // A variable; with plain set, a name without index is made a simple variable of the
+    // default scope at once (the checks would make it one), with no scope node.
+    int32_t Variable(int32_t i, CodeNode* node, bool plain);
     int32_t Assignment(int32_t i, CodeNode* node);
     int32_t Declaration(int32_t i, CodeNode* node);
     int32_t Expr(int32_t i, CodeNode* node) { return Binary(i, node, 1); }
@@ -95,7 +129,7 @@ private:
     int32_t Primary(int32_t i, CodeNode* node);
 
     CCode* m_code;
-    const ResolvedTokenList* m_t;
+    ResolvedTokenList* m_t;
     int32_t m_depth = 0;
 };
 
@@ -350,7 +384,7 @@ int32_t Parser::Assignment(int32_t i, CodeNode* node)
     Children kids;
     CodeNode* target = kids.Add(Pos(i));
     i = Postfix(i, target);
-    if (!Failed() && target->kind != NODE_VARIABLE) Error(i, "Variable name expected.");
+    if (!Failed() && target->kind != NODE_VARIABLE && target->kind != NODE_SIMPLE_VAR) Error(i, "Variable name expected.");
     if (!Failed()) {
         int32_t k = Kind(i);
         if (k == TOK_ASSIGN || (k >= TOK_ADD_ASSIGN && k <= TOK_DIV_ASSIGN) ||
@@ -408,7 +442,7 @@ int32_t Parser::Call(int32_t i, CodeNode* node)
     return i + 1;
 }
 
-int32_t Parser::Variable(int32_t i, CodeNode* node)
+int32_t Parser::Variable(int32_t i, CodeNode* node, bool plain)
 {
     Code_Node_Init(node, Pos(i));
     node->kind = NODE_VARIABLE;
@@ -417,6 +451,11 @@ int32_t Parser::Variable(int32_t i, CodeNode* node)
         return i;
     }
     node->id = T(i).id;
+    if (plain && Kind(i + 1) != TOK_LBRACKET) {
+        node->kind = NODE_SIMPLE_VAR;
+        node->scope = SCOPE_PLAIN;
+        return i + 1;
+    }
     Children kids;
     CodeNode* scope = kids.Add(Pos(i));
     scope->kind = NODE_CONSTANT;
@@ -479,7 +518,7 @@ int32_t Parser::Postfix(int32_t i, CodeNode* node)
     i = Primary(i, node);
     while (!Failed() && Kind(i) == TOK_DOT) {
         CodeNode scope = *node;
-        i = Variable(i + 1, node);
+        i = Variable(i + 1, node, false);
         if (node->childCount > 0) {
             Code_Tree_Free(&node->children[0], false);
             node->children[0] = scope;
@@ -497,12 +536,16 @@ int32_t Parser::Primary(int32_t i, CodeNode* node)
 {
     Code_Node_Init(node, Pos(i));
     switch (Kind(i)) {
-    case TOK_CONSTANT:
+    case TOK_CONSTANT: {
+        // Each token is parsed once: its value moves into the tree.
         node->kind = NODE_CONSTANT;
-        Value_Copy(&node->value, &T(i).value);
+        ScriptValue& value = m_t->constants[T(i).id];
+        node->value = value;
+        value = Value_Real(0.0);
         return i + 1;
+    }
     case TOK_FUNCTION: return Call(i, node);
-    case TOK_VARIABLE: return Variable(i, node);
+    case TOK_VARIABLE: return Variable(i, node, true);
     case TOK_LPAREN:
         i = Expr(i + 1, node);
         if (Failed()) return i;
@@ -531,14 +574,14 @@ int32_t Parser::Primary(int32_t i, CodeNode* node)
 
 } // namespace
 
-bool Code_ParseProgram(CCode* code, const ResolvedTokenList* tokens, CodeNode* root)
+bool Code_ParseProgram(CCode* code, ResolvedTokenList* tokens, CodeNode* root)
 {
     Code_Error_ClearRecorded();
     Parser p(code, tokens);
     return p.Program(root);
 }
 
-bool Code_ParseExpression(CCode* code, const ResolvedTokenList* tokens, CodeNode* root)
+bool Code_ParseExpression(CCode* code, ResolvedTokenList* tokens, CodeNode* root)
 {
     Code_Error_ClearRecorded();
     Parser p(code, tokens);

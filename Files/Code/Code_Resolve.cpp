@@ -4,6 +4,7 @@
 // strings become constant values; keywords and operators pass through.
 //
 // Needs: the function table, the constants (Code_Constant.h), the variable-name table.
+#include <cstring>
 #include <string>
 
 #include "Files/Code/Code_Compile.h"
@@ -13,14 +14,15 @@
 #include "Files/Code/Code_Variable.h"
 #include "Platform/MemoryManager.h"
 
-double Code_NumberValue(const char* text)
+double Code_NumberValue(const char* text, int32_t length)
 {
     double value = 0.0;
     if (!text) return value;
     bool hex = false;
     bool fraction = false;
     double weight = 0.1;
-    for (const char* p = text; *p; ++p) {
+    const char* end = length < 0 ? nullptr : text + length;
+    for (const char* p = text; end ? p < end : *p != 0; ++p) {
         char c = *p;
         if (hex) {
             int digit;
@@ -46,46 +48,75 @@ double Code_NumberValue(const char* text)
     return value;
 }
 
+namespace {
+
+// A new constant slot of the list (real 0); its index.
+int32_t AddConstant(ResolvedTokenList* out)
+{
+    if (out->constantCount == out->constantCapacity) {
+        int32_t capacity = out->constantCapacity < 16 ? 16 : out->constantCapacity + out->constantCapacity / 2;
+        out->constants = static_cast<ScriptValue*>(MEM_RESIZE(out->constants, sizeof(ScriptValue) * size_t(capacity)));
+        out->constantCapacity = capacity;
+    }
+    out->constants[out->constantCount] = Value_Real(0.0);
+    return out->constantCount++;
+}
+
+} // namespace
+
 bool Code_Resolve(CCode* code, const CodeTokenList* tokens, ResolvedTokenList* out)
 {
     Code_ResolvedList_Free(out);
     if (tokens->count <= 0) return true;
-    out->tokens = static_cast<ResolvedToken*>(MEM_ALLOC_CLEAR(sizeof(ResolvedToken) * size_t(tokens->count)));
+    out->tokens = static_cast<ResolvedToken*>(MEM_ALLOC(sizeof(ResolvedToken) * size_t(tokens->count)));
     out->count = tokens->count;
+    std::string name; // the current word, for the look-ups that take a terminated text
     for (int32_t i = 0; i < tokens->count; ++i) {
         const CodeToken& t = tokens->tokens[i];
         ResolvedToken& r = out->tokens[i];
         r.kind = t.kind;
         r.id = 0;
-        r.value = Value_Real(0.0);
         r.position = t.position;
+        const char* text = t.length >= 0 ? tokens->source + t.position : nullptr;
         switch (t.kind) {
-        case TOK_NAME:
+        case TOK_NAME: {
+            name.assign(text, size_t(t.length));
+            ScriptValue value = Value_Real(0.0);
             if (i + 1 < tokens->count && tokens->tokens[i + 1].kind == TOK_LPAREN) {
                 int32_t id = -1;
-                if (Code_Function_Find(t.text, &id)) {
+                if (Code_Function_Find(name.c_str(), &id)) {
                     r.kind = TOK_FUNCTION;
                     r.id = id;
                 } else {
                     r.kind = -1;
-                    std::string message = std::string("Unknown function or script: ") + (t.text ? t.text : "");
+                    std::string message = "Unknown function or script: " + name;
                     Code_Error_Set(code, t.position, message.c_str());
                 }
-            } else if (Code_Constant_FindResource(t.text, &r.value)) {
+            } else if (Code_Constant_FindResource(name.c_str(), &value)) {
                 r.kind = TOK_CONSTANT;
+                r.id = AddConstant(out);
+                out->constants[r.id] = value;
             } else {
                 r.kind = TOK_VARIABLE;
-                r.id = Code_Variable_Find(t.text);
+                r.id = Code_Variable_Find(name.c_str());
             }
             break;
+        }
         case TOK_NUMBER:
             r.kind = TOK_CONSTANT;
-            r.value = Value_Real(Code_NumberValue(t.text));
+            r.id = AddConstant(out);
+            out->constants[r.id] = Value_Real(Code_NumberValue(text, t.length));
             break;
-        case TOK_STRING:
+        case TOK_STRING: {
             r.kind = TOK_CONSTANT;
-            Value_SetString(&r.value, t.text ? t.text : "");
+            r.id = AddConstant(out);
+            // A string constant's text, terminated (string bodies may hold any byte but 0).
+            char* body = static_cast<char*>(MEM_ALLOC(size_t(t.length) + 1));
+            std::memcpy(body, text, size_t(t.length));
+            body[t.length] = 0;
+            Value_SetStringOwned(&out->constants[r.id], body);
             break;
+        }
         default: break;
         }
         if (Code_Error_Recorded()) return false;
@@ -95,8 +126,12 @@ bool Code_Resolve(CCode* code, const CodeTokenList* tokens, ResolvedTokenList* o
 
 void Code_ResolvedList_Free(ResolvedTokenList* list)
 {
-    for (int32_t i = 0; i < list->count; ++i) Value_FreeString(&list->tokens[i].value);
+    for (int32_t i = 0; i < list->constantCount; ++i) Value_FreeString(&list->constants[i]);
+    MEM_FREE(list->constants);
     MEM_FREE(list->tokens);
     list->tokens = nullptr;
     list->count = 0;
+    list->constants = nullptr;
+    list->constantCount = 0;
+    list->constantCapacity = 0;
 }

@@ -99,7 +99,13 @@ void VMBuffer::Invalidate()
 
 int32_t VMBuffer::AddString(const char* text)
 {
-    m_ppStrings = static_cast<char**>(MEM_REALLOC(m_ppStrings, sizeof(char*) * size_t(m_stringCount + 1)));
+    // The pool grows by half when full (its block's size is its capacity), so that a unit with
+    // many strings does not copy the pool once per string.
+    size_t capacity = MemoryManager::GetSize(m_ppStrings) / sizeof(char*);
+    if (size_t(m_stringCount) + 1 > capacity) {
+        capacity = capacity < 8 ? 8 : capacity + capacity / 2;
+        m_ppStrings = static_cast<char**>(MEM_RESIZE(m_ppStrings, sizeof(char*) * capacity));
+    }
     m_ppStrings[m_stringCount] = text ? MEM_STRDUP(text) : nullptr;
     m_hasPool = 1;
     return m_stringCount++;

@@ -18,10 +18,7 @@ int32_t VMWriteBuffer::Reserve(int32_t bytes)
     int64_t capacity = m_size;
     while (capacity - m_written < bytes) capacity *= 2;
     if (capacity > 0x7FFFFFF0) capacity = 0x7FFFFFF0; // the memory manager's limit ends the program first
-    auto* data = static_cast<uint8_t*>(MEM_ALLOC(uint32_t(capacity)));
-    std::memcpy(data, m_pData, size_t(m_written));
-    MEM_FREE(m_pData);
-    m_pData = data;
+    m_pData = static_cast<uint8_t*>(MEM_RESIZE(m_pData, uint32_t(capacity)));
     m_size = int32_t(capacity);
     return m_size;
 }

@@ -173,7 +173,7 @@ std::string TokensOf(const char* text)
             out += "END";
         } else {
             out += std::to_string(t.kind);
-            if (t.text) out += std::string(":") + t.text;
+            if (t.length >= 0) out += ":" + std::string(list.source + t.position, size_t(t.length));
         }
     }
     Code_TokenList_Free(&list);

@@ -51,6 +51,28 @@ TEST(MemoryManager, ReAllocKeepsBytesAndClearsTail)
     MEM_FREE(fresh);
 }
 
+TEST(MemoryManager, ResizeKeepsBytesAndCountsAndPeak)
+{
+    uint32_t bytes = MemoryManager::BytesInUse();
+    MemoryManager::ResetPeak();
+    auto* p = static_cast<unsigned char*>(MEM_RESIZE(nullptr, 4));
+    std::memcpy(p, "abcd", 4);
+    // A large block, so that the C heap may grow it where it lies.
+    auto* q = static_cast<unsigned char*>(MEM_RESIZE(p, 1 << 20));
+    EXPECT_EQ(std::memcmp(q, "abcd", 4), 0);
+    EXPECT_TRUE(MemoryManager::IsGuarded(q));
+    EXPECT_EQ(MemoryManager::BytesInUse(), bytes + (1u << 20));
+    auto* r = static_cast<unsigned char*>(MEM_RESIZE(q, 3));
+    EXPECT_EQ(std::memcmp(r, "abc", 3), 0);
+    EXPECT_EQ(MemoryManager::GetSize(r), 3u);
+    EXPECT_EQ(MemoryManager::BytesInUse(), bytes + 3);
+    EXPECT_EQ(MemoryManager::PeakBytes(), bytes + (1u << 20));
+    EXPECT_EQ(MEM_RESIZE(r, 0), nullptr);
+    EXPECT_EQ(MemoryManager::BytesInUse(), bytes);
+    MemoryManager::ResetPeak();
+    EXPECT_EQ(MemoryManager::PeakBytes(), bytes);
+}
+
 TEST(MemoryManager, ReAllocPtrStoresBack)
 {
     char* s = nullptr;
