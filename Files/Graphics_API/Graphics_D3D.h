@@ -48,6 +48,10 @@ struct GR_DeviceState {
     float frameSeconds = 0, frameMilliseconds = 0, frameTimeScaled = 0, frameTimeFactor = 1.0f;
     int32_t frameCounter = 0, framesPerSecond = 0;
     int32_t resetFailures = 0;        // resets that failed in a row (the frame is skipped)
+    // The open frame is drawn straight into the back buffer, standing in for the screen
+    // texture (GR_D3D_BeginScene); pictureOnWindow: the last frame's picture is there and not
+    // in the screen texture.
+    bool frameOnWindow = false, pictureOnWindow = false;
 };
 GR_DeviceState& GR_D3D_State();
 
@@ -78,6 +82,14 @@ bool GR_D3D_PushRenderTarget();
 bool GR_D3D_PopRenderTarget();
 void GR_D3D_PopAllRenderTargets();
 bool GR_D3D_SetRenderTarget(int32_t stage, TextureRecord* record);
+// When the open frame is being drawn straight into the back buffer, moves it into the screen
+// texture (what is drawn so far is copied there) and draws the rest of it there: for what needs
+// the screen texture itself (reading it, depth testing, presenting in the middle of a frame).
+void GR_D3D_MoveFrameToScreenTexture();
+// The surface holding the last picture while no frame is open: the back buffer when the frame
+// was drawn straight into it, else null (the screen texture holds it). One reference is held
+// for the caller.
+GfxSurface* GR_D3D_PictureOnWindow();
 int32_t GR_D3D_GetFogSupport();
 void GR_D3D_GetLetterboxOffset(float* x, float* y);
 void GR_D3D_DrawScreenTexture();

@@ -186,6 +186,10 @@ public:
         glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
         glFogi(GL_FOG_MODE, GL_LINEAR);
         for (int i = 0; i < 3; ++i) grm::Identity(m_matrix[i]);
+        const char* driver = SDL_GetCurrentVideoDriver();
+        int alpha = 0;
+        SDL_GL_GetAttribute(SDL_GL_ALPHA_SIZE, &alpha);
+        m_offscreen = driver && std::strcmp(driver, "offscreen") == 0 && alpha >= 8;
         CreateBackBuffer(pp); // the programs are made by the first draw (SelectProgram)
         SDL_GL_SetSwapInterval(pp.presentationInterval == 0 ? 1 : 0);
     }
@@ -719,6 +723,17 @@ public:
     // Client arrays: GL has read them when the draw call returns.
     bool DrawReadsVerticesAtOnce() override { return true; }
 
+    // SDL's headless window is an off-screen surface that swapping leaves as it is, made with
+    // alpha like the screen texture (Graphics_HostM.cpp); the picture is taken as drawn only
+    // while the drawable has the back buffer's size.
+    bool PresentKeepsBackBuffer() override
+    {
+        if (!m_offscreen || !m_backColour) return false;
+        int dw = 0, dh = 0;
+        SDL_GL_GetDrawableSize(m_window, &dw, &dh);
+        return dw == m_backColour->width && dh == m_backColour->height;
+    }
+
 private:
     static uint32_t VertexCount(uint32_t type, uint32_t count)
     {
@@ -1108,6 +1123,7 @@ private:
 
     SDL_Window* m_window;
     SDL_GLContext m_context;
+    bool m_offscreen = false; // the window is SDL's headless off-screen surface, with alpha
     GLuint m_fbo = 0, m_readFbo = 0, m_drawFbo = 0, m_sampler = 0;
     GLSurface* m_backColour = nullptr;
     GLSurface* m_colour = nullptr;

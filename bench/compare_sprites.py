@@ -1,0 +1,107 @@
+#!/usr/bin/env python3
+"""Frames per second of alpha-blended 32x32 sprites in a 1024x768 window as programs play
+them: the runner playing a packed game (one instance whose draw event is a ZBL loop of
+draw_sprite over places made in its create event) and SDL_Renderer drawing the same picture
+(`bench_sprites --play-sdl`), in turn, round after round, headless with SDL's offscreen driver.
+Neither waits for its pictures to be finished: each goes on with the next frame while the
+last is drawn, as a playing program does.
+
+    python3 bench/compare_sprites.py [--build build] [--rounds 3] [--seconds 4]
+
+Prints each pair and, per count, the median frames per second of each side and their ratio.
+"""
+import argparse
+import json
+import os
+import re
+import statistics
+import subprocess
+import tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(HERE)
+COUNTS = (1000, 10000, 50000)
+W, H, SIZE = 1024, 768, 32
+
+
+def ball_png(path):
+    """The sprite of bench_sprites: a ball whose edge fades out."""
+    import math
+    import struct
+    import zlib
+    rows = b""
+    for y in range(SIZE):
+        rows += b"\0"
+        for x in range(SIZE):
+            a = max(0, min(255, int((16 - math.hypot(x - 15.5, y - 15.5)) * 64)))
+            rows += bytes([(x * 8) & 255, (y * 8) & 255, 200, a])
+
+    def chunk(tag, data):
+        return struct.pack(">I", len(data)) + tag + data + struct.pack(">I", zlib.crc32(tag + data) & 0xFFFFFFFF)
+    png = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", SIZE, SIZE, 8, 6, 0, 0, 0))
+    png += chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b"")
+    with open(path, "wb") as f:
+        f.write(png)
+
+
+def pack(gamepack, folder, n, seconds):
+    create = ("var i; for (i = 0; i < %d; i += 1) { xx[i] = (i * 7919) mod %d; yy[i] = (i * 104729) mod %d; }"
+              " frames = 0; t0 = 0;" % (n, W - SIZE, H - SIZE))
+    step = ("frames += 1; if (frames == 20) t0 = current_time;"
+            " if (frames > 20 && current_time - t0 >= %d) {"
+            " show_debug_message('FPS ' + string((frames - 20) * 1000 / (current_time - t0))); game_end(); }"
+            % int(seconds * 1000))
+    draw = "var i; for (i = 0; i < %d; i += 1) draw_sprite(spr_ball, 0, xx[i], yy[i]);" % n
+    manifest = {
+        "name": "Sprites", "mode": "source", "window": {"width": W, "height": H},
+        "sprites": [{"name": "spr_ball", "image": "ball.png"}],
+        "objects": [{"name": "obj_draw", "events": [
+            {"type": "create", "code": create}, {"type": "step", "code": step}, {"type": "draw", "code": draw}]}],
+        "rooms": [{"name": "rm", "width": W, "height": H, "speed": 9999,
+                   "instances": [{"object": "obj_draw", "x": 0, "y": 0}]}],
+    }
+    path = os.path.join(folder, "sprites%d.json" % n)
+    with open(path, "w") as f:
+        json.dump(manifest, f)
+    out = os.path.join(folder, "sprites%d.win" % n)
+    subprocess.run([gamepack, path, out], check=True, capture_output=True)
+    return out
+
+
+def fps(args, cwd=None):
+    env = dict(os.environ, SDL_VIDEODRIVER="offscreen", SDL_AUDIODRIVER="dummy", ALSOFT_DRIVERS="null")
+    text = subprocess.run(args, env=env, cwd=cwd, capture_output=True, text=True, check=True).stdout
+    m = re.search(r"FPS ([0-9.]+)", text)
+    if not m:
+        raise SystemExit("no FPS line from %s" % args[0])
+    return float(m.group(1))
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--build", default=os.path.join(ROOT, "build"))
+    ap.add_argument("--rounds", type=int, default=3)
+    ap.add_argument("--seconds", type=float, default=4.0)
+    a = ap.parse_args()
+    runner = os.path.join(a.build, "runner")
+    bench = os.path.join(a.build, "bench", "bench_sprites")
+    with tempfile.TemporaryDirectory() as folder:
+        ball_png(os.path.join(folder, "ball.png"))
+        games = {n: pack(os.path.join(a.build, "gamepack"), folder, n, a.seconds) for n in COUNTS}
+        results = {n: ([], []) for n in COUNTS}
+        for r in range(a.rounds):
+            for n in COUNTS:
+                ours = fps([runner, "-game", games[n]], cwd=folder)
+                theirs = fps([bench, "--play-sdl", str(n), str(a.seconds)])
+                results[n][0].append(ours)
+                results[n][1].append(theirs)
+                print("round %d, %6d sprites: runner %7.2f fps, SDL %7.2f fps, ratio %.2f"
+                      % (r + 1, n, ours, theirs, ours / theirs), flush=True)
+        print("sprites | runner fps (median) | SDL fps (median) | ratio of medians")
+        for n in COUNTS:
+            ours, theirs = statistics.median(results[n][0]), statistics.median(results[n][1])
+            print("%d | %.1f | %.1f | %.2f" % (n, ours, theirs, ours / theirs))
+
+
+if __name__ == "__main__":
+    main()
