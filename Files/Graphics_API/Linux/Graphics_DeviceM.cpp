@@ -266,12 +266,14 @@ public:
             if (flags & GFX_CLEAR_ZBUFFER) depthBits |= GL_DEPTH_BUFFER_BIT;
             if (flags & GFX_CLEAR_STENCIL) depthBits |= GL_STENCIL_BUFFER_BIT;
         }
-        // A depth-stencil surface not attached keeps the clear until it is (AttachDepth).
-        if (depthBits && m_attachedDepth != m_depth && !m_depth->DeferClear(r, depthBits, z, (GLint)stencil)) {
+        // A depth-stencil surface not attached keeps the clear until it is (AttachDepth); so
+        // does one set while the window is the target, which has no depth-stencil buffer.
+        if (depthBits && (OnWindow() || m_attachedDepth != m_depth) &&
+            !m_depth->DeferClear(r, depthBits, z, (GLint)stencil)) {
             m_keepDepth = true; // no room to keep it: attach the surface now
             BindTarget();
         }
-        if (depthBits && m_attachedDepth == m_depth) {
+        if (depthBits && !OnWindow() && m_attachedDepth == m_depth) {
             glClearDepth(z);
             glDepthMask(1);
             glClearStencil((GLint)stencil);
@@ -821,7 +823,7 @@ private:
             }
             bool want = m_depth && (m_depthTest || m_stencilTest || m_keepDepth);
             GLSurface* depth = want ? m_depth : nullptr;
-            if (depth != m_attachedDepth) AttachDepth(depth);
+            if (depth != m_attachedDepth || (depth && depth->deferredCount)) AttachDepth(depth);
         }
         if (m_viewportDirty) {
             GLint r[4];
