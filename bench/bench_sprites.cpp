@@ -177,6 +177,7 @@ bool SdlReady()
     s.tried = true;
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    SDL_GL_ResetAttributes(); // SDL's own defaults, whatever the runner's window asked for
     SDL_SetHint(SDL_HINT_RENDER_DRIVER, "opengl");
     SDL_SetHint(SDL_HINT_RENDER_BATCHING, "1");
     SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");

@@ -6,9 +6,11 @@ draw_sprite over places made in its create event) and SDL_Renderer drawing the s
 Neither waits for its pictures to be finished: each goes on with the next frame while the
 last is drawn, as a playing program does.
 
-    python3 bench/compare_sprites.py [--build build] [--rounds 3] [--seconds 4]
+    python3 bench/compare_sprites.py [--build build] [--rounds 3] [--seconds 4] [--other RUNNER]
 
 Prints each pair and, per count, the median frames per second of each side and their ratio.
+--other plays the same game with another runner binary too (an earlier build), in the same
+rounds.
 """
 import argparse
 import json
@@ -82,25 +84,36 @@ def main():
     ap.add_argument("--build", default=os.path.join(ROOT, "build"))
     ap.add_argument("--rounds", type=int, default=3)
     ap.add_argument("--seconds", type=float, default=4.0)
+    ap.add_argument("--other", help="another runner binary to play the games in each round")
     a = ap.parse_args()
     runner = os.path.join(a.build, "runner")
     bench = os.path.join(a.build, "bench", "bench_sprites")
     with tempfile.TemporaryDirectory() as folder:
         ball_png(os.path.join(folder, "ball.png"))
         games = {n: pack(os.path.join(a.build, "gamepack"), folder, n, a.seconds) for n in COUNTS}
-        results = {n: ([], []) for n in COUNTS}
+        results = {n: ([], [], []) for n in COUNTS}
         for r in range(a.rounds):
             for n in COUNTS:
                 ours = fps([runner, "-game", games[n]], cwd=folder)
                 theirs = fps([bench, "--play-sdl", str(n), str(a.seconds)])
+                other = fps([a.other, "-game", games[n]], cwd=folder) if a.other else None
                 results[n][0].append(ours)
                 results[n][1].append(theirs)
-                print("round %d, %6d sprites: runner %7.2f fps, SDL %7.2f fps, ratio %.2f"
-                      % (r + 1, n, ours, theirs, ours / theirs), flush=True)
-        print("sprites | runner fps (median) | SDL fps (median) | ratio of medians")
+                line = "round %d, %6d sprites: runner %7.2f fps, SDL %7.2f fps, ratio %.2f" % (
+                    r + 1, n, ours, theirs, ours / theirs)
+                if other is not None:
+                    results[n][2].append(other)
+                    line += "; other runner %7.2f fps, ratio %.2f" % (other, other / theirs)
+                print(line, flush=True)
+        print("sprites | runner fps (median) | SDL fps (median) | ratio of medians" +
+              (" | other runner fps (median) | its ratio" if a.other else ""))
         for n in COUNTS:
             ours, theirs = statistics.median(results[n][0]), statistics.median(results[n][1])
-            print("%d | %.1f | %.1f | %.2f" % (n, ours, theirs, ours / theirs))
+            line = "%d | %.1f | %.1f | %.2f" % (n, ours, theirs, ours / theirs)
+            if a.other:
+                other = statistics.median(results[n][2])
+                line += " | %.1f | %.2f" % (other, other / theirs)
+            print(line)
 
 
 if __name__ == "__main__":
