@@ -10,7 +10,8 @@ last is drawn, as a playing program does.
 
 Prints each pair and, per count, the median frames per second of each side and their ratio.
 --other plays the same game with another runner binary too (an earlier build), in the same
-rounds.
+rounds. --together starts the runner and SDL's side at the same moment in each round, so that
+both meet the same load from the rest of the machine (each then has about half of it).
 """
 import argparse
 import json
@@ -70,13 +71,26 @@ def pack(gamepack, folder, n, seconds):
     return out
 
 
-def fps(args, cwd=None):
-    env = dict(os.environ, SDL_VIDEODRIVER="offscreen", SDL_AUDIODRIVER="dummy", ALSOFT_DRIVERS="null")
-    text = subprocess.run(args, env=env, cwd=cwd, capture_output=True, text=True, check=True).stdout
+ENV = dict(os.environ, SDL_VIDEODRIVER="offscreen", SDL_AUDIODRIVER="dummy", ALSOFT_DRIVERS="null")
+
+
+def fps_of(text, program):
     m = re.search(r"FPS ([0-9.]+)", text)
     if not m:
-        raise SystemExit("no FPS line from %s" % args[0])
+        raise SystemExit("no FPS line from %s" % program)
     return float(m.group(1))
+
+
+def fps(args, cwd=None):
+    return fps_of(subprocess.run(args, env=ENV, cwd=cwd, capture_output=True, text=True, check=True).stdout, args[0])
+
+
+def fps_together(a_args, a_cwd, b_args):
+    """Both programs started at once; their frames per second."""
+    pa = subprocess.Popen(a_args, env=ENV, cwd=a_cwd, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+    pb = subprocess.Popen(b_args, env=ENV, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+    out_a, out_b = pa.communicate()[0], pb.communicate()[0]
+    return fps_of(out_a, a_args[0]), fps_of(out_b, b_args[0])
 
 
 def main():
@@ -85,6 +99,7 @@ def main():
     ap.add_argument("--rounds", type=int, default=3)
     ap.add_argument("--seconds", type=float, default=4.0)
     ap.add_argument("--other", help="another runner binary to play the games in each round")
+    ap.add_argument("--together", action="store_true", help="run the runner and SDL's side at once")
     a = ap.parse_args()
     runner = os.path.join(a.build, "runner")
     bench = os.path.join(a.build, "bench", "bench_sprites")
@@ -94,8 +109,12 @@ def main():
         results = {n: ([], [], []) for n in COUNTS}
         for r in range(a.rounds):
             for n in COUNTS:
-                ours = fps([runner, "-game", games[n]], cwd=folder)
-                theirs = fps([bench, "--play-sdl", str(n), str(a.seconds)])
+                if a.together:
+                    ours, theirs = fps_together([runner, "-game", games[n]], folder,
+                                                [bench, "--play-sdl", str(n), str(a.seconds)])
+                else:
+                    ours = fps([runner, "-game", games[n]], cwd=folder)
+                    theirs = fps([bench, "--play-sdl", str(n), str(a.seconds)])
                 other = fps([a.other, "-game", games[n]], cwd=folder) if a.other else None
                 results[n][0].append(ours)
                 results[n][1].append(theirs)
