@@ -83,13 +83,11 @@ bool GR_D3D_PopRenderTarget();
 void GR_D3D_PopAllRenderTargets();
 bool GR_D3D_SetRenderTarget(int32_t stage, TextureRecord* record);
 // When the open frame is being drawn straight into the back buffer, moves it into the screen
-// texture (what is drawn so far is copied there) and draws the rest of it there: for what needs
-// the screen texture itself (reading it, depth testing, presenting in the middle of a frame).
+// texture (what is drawn so far is copied there) and draws the rest of it there; between frames,
+// copies the last picture there when it was drawn into the back buffer. For what needs the
+// screen texture itself: reading it, depth testing, a clear of part of the depth buffer,
+// presenting in the middle of a frame, a frame that does not fit the window.
 void GR_D3D_MoveFrameToScreenTexture();
-// The surface holding the last picture while no frame is open: the back buffer when the frame
-// was drawn straight into it, else null (the screen texture holds it). One reference is held
-// for the caller.
-GfxSurface* GR_D3D_PictureOnWindow();
 int32_t GR_D3D_GetFogSupport();
 void GR_D3D_GetLetterboxOffset(float* x, float* y);
 void GR_D3D_DrawScreenTexture();
