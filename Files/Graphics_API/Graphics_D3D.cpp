@@ -241,6 +241,9 @@ bool GR_D3D_ResetDevice()
     pp.presentationInterval = g_d3d.vsync ? GFX_PRESENT_INTERVAL_DEFAULT : GFX_PRESENT_INTERVAL_IMMEDIATE;
 
     Trace("Free Screen Texture\n");
+    // The back buffer's picture does not outlive the reset; the frame goes on in the new
+    // screen texture.
+    g_d3d.frameOnWindow = g_d3d.pictureOnWindow = false;
     int32_t rw = -1, rh = -1;
     if (g_d3d.screenTexture) {
         rw = g_d3d.screenWidth;
@@ -366,6 +369,65 @@ bool GR_D3D_ResetDevice()
 // ============================================================================================
 // [SECTION] Frame
 // ============================================================================================
+// Whether the frame can be drawn straight into the back buffer: the window keeps what is drawn
+// there and shows it as it is, the screen texture would be put there 1:1 (same size, no bars),
+// nothing is drawn over the window after the frame, and no depth test needs the screen
+// texture's depth surface. Without the copy of the screen texture at the end of the frame the
+// program does not wait for the picture to be finished: it goes on with the next frame while
+// the picture is drawn.
+void GR_D3D_GetScreenRect(float* x1, float* y1, float* x2, float* y2);
+
+static bool FrameFitsWindow()
+{
+    TextureRecord* t = g_d3d.screenTexture;
+    if (!t || !t->colour || g_hooks.windowOverlay || !g_d3d.device->PresentKeepsBackBuffer()) return false;
+    const int32_t bw = g_d3d.backBufferWidth, bh = g_d3d.backBufferHeight;
+    if (t->Width() != bw || t->Height() != bh || g_d3d.clientWidth != bw || g_d3d.clientHeight != bh) return false;
+    float x1, y1, x2, y2;
+    GR_D3D_GetScreenRect(&x1, &y1, &x2, &y2);
+    if (x1 != 0.0f || y1 != 0.0f || x2 != (float)bw || y2 != (float)bh) return false;
+    return !GR_Settings().depthTestOn;
+}
+
+void GR_D3D_MoveFrameToScreenTexture()
+{
+    const bool open = g_d3d.frameOnWindow;
+    if (!g_d3d.pictureOnWindow) return;
+    g_d3d.frameOnWindow = g_d3d.pictureOnWindow = false;
+    IGfxDevice* dev = g_d3d.device;
+    TextureRecord* t = g_d3d.screenTexture;
+    if (!dev || !t || !t->colour) return;
+    // The back buffer (one reference held here): the bottom of the target stack while the
+    // frame is open, else the target.
+    GfxSurface* back = nullptr;
+    if (!open) back = dev->GetRenderTarget(0);
+    else if (g_d3d.rtDepthCount > 0 && (back = g_d3d.rtColour[0]) != nullptr) back->AddRef();
+    if (!back) return;
+    GfxRect r{0, 0, g_d3d.backBufferWidth, g_d3d.backBufferHeight};
+    dev->StretchRect(back, &r, t->colour, &r, GFX_TEXF_POINT);
+    t->flags |= 1;
+    if (open) {
+        // Targets that were the back buffer become the screen texture, the current one keeping
+        // its viewport.
+        for (int32_t i = 1; i < g_d3d.rtDepthCount; ++i)
+            if (g_d3d.rtColour[i] == back) {
+                t->colour->AddRef();
+                back->Release();
+                g_d3d.rtColour[i] = t->colour;
+            }
+        GfxSurface* current = dev->GetRenderTarget(0);
+        if (current == back) {
+            GfxViewport vp{};
+            const bool haveViewport = dev->GetViewport(&vp);
+            dev->SetRenderTarget(0, t->colour);
+            dev->SetDepthStencilSurface(t->depth);
+            if (haveViewport) dev->SetViewport(vp);
+        }
+        if (current) current->Release();
+    }
+    back->Release();
+}
+
 bool GR_D3D_BeginScene()
 {
     if (!g_d3d.device) return false;
@@ -377,9 +439,17 @@ bool GR_D3D_BeginScene()
     g_d3d.device->BeginScene();
     GR_D3D_PopAllRenderTargets();
     GR_D3D_PushRenderTarget();
-    GR_D3D_SetRenderTarget(0, g_d3d.screenTexture);
     IWindowHost* host = WindowHost_Get();
     if (host) host->GetClientSize(&g_d3d.clientWidth, &g_d3d.clientHeight);
+    if (FrameFitsWindow()) {
+        // The back buffer stands in for the screen texture; depth-stencil clears are kept for
+        // the screen texture's own depth surface, should the frame move there.
+        g_d3d.frameOnWindow = g_d3d.pictureOnWindow = true;
+        g_d3d.device->SetDepthStencilSurface(g_d3d.screenTexture->depth);
+    } else {
+        GR_D3D_MoveFrameToScreenTexture(); // the last picture, should the game draw over it
+        GR_D3D_SetRenderTarget(0, g_d3d.screenTexture);
+    }
     if (g_hooks.profilerReset) g_hooks.profilerReset();
     g_d3d.sceneCount = 1;
     return true;
@@ -397,6 +467,7 @@ bool GR_D3D_EndScene()
     // Targets the game left pushed are popped (and released) down to the frame's own entry.
     while (g_d3d.rtDepthCount > 1) GR_D3D_PopRenderTarget();
     GR_D3D_PopRenderTarget();
+    g_d3d.frameOnWindow = false; // the picture stays in the back buffer (pictureOnWindow)
     GR_D3D_DrawScreenTexture();
     GR_D3D_Flush();
     GR_D3D_EndFrameVertexBuffers();
@@ -441,6 +512,7 @@ bool GR_D3D_PresentHeld()
 {
     if (!g_d3d.device || !g_d3d.screenTexture) return false;
     GR_D3D_Flush();
+    GR_D3D_MoveFrameToScreenTexture();
     IGfxDevice* dev = g_d3d.device;
     const bool inScene = g_d3d.sceneCount != 0;
     // What the game draws into now, to be put back afterwards.
@@ -603,11 +675,13 @@ void GR_D3D_DrawScreenTexture()
     // The bars take the window colour; without bars the picture covers the whole back
     // buffer and only depth and stencil need clearing.
     bool bars = x1 > 0.0f || y1 > 0.0f || x2 < (float)bw || y2 < (float)bh;
-    GR_D3D_Clear(GR_Window_GetColour(), 1.0f, 0, bars ? 7 : 6);
-
-    // The view and projection map back-buffer pixels (y down) onto the target.
-    if (ScreenCopyIsExact(x1, y1, x2, y2)) CopyScreenTexture();
-    else GR_D3D_DrawTextureRect(g_d3d.screenTexture, x1, y1, x2, y2, 0, 0, 1, 1, 0xFFFFFFFFu);
+    // A frame drawn straight into the back buffer is already there.
+    if (!g_d3d.pictureOnWindow) {
+        GR_D3D_Clear(GR_Window_GetColour(), 1.0f, 0, bars ? 7 : 6);
+        // The view and projection map back-buffer pixels (y down) onto the target.
+        if (ScreenCopyIsExact(x1, y1, x2, y2)) CopyScreenTexture();
+        else GR_D3D_DrawTextureRect(g_d3d.screenTexture, x1, y1, x2, y2, 0, 0, 1, 1, 0xFFFFFFFFu);
+    }
     GR_D3D_Flush();
     if (g_hooks.windowOverlay) {
         g_hooks.windowOverlay();
@@ -660,6 +734,12 @@ void GR_D3D_GetLetterboxOffset(float* x, float* y)
 void GR_D3D_Clear(uint32_t colour, float z, uint32_t stencil, uint32_t flags)
 {
     if (!g_d3d.device || flags == 0) return;
+    // The screen texture's depth-stencil surface keeps the clears of a frame drawn into the
+    // back buffer for later, in its own rows; a clear of part of it is made there instead.
+    GfxViewport vp{};
+    if ((flags & (GFX_CLEAR_ZBUFFER | GFX_CLEAR_STENCIL)) && g_d3d.frameOnWindow && g_d3d.device->GetViewport(&vp) &&
+        (vp.x != 0 || vp.y != 0 || vp.w != g_d3d.backBufferWidth || vp.h != g_d3d.backBufferHeight))
+        GR_D3D_MoveFrameToScreenTexture();
     uint32_t argb = (colour & 0xFF00FF00u) | ((colour & 0xFF) << 16) | ((colour >> 16) & 0xFF);
     g_d3d.device->Clear(flags, argb, z, stencil);
 }

@@ -48,6 +48,10 @@ struct GR_DeviceState {
     float frameSeconds = 0, frameMilliseconds = 0, frameTimeScaled = 0, frameTimeFactor = 1.0f;
     int32_t frameCounter = 0, framesPerSecond = 0;
     int32_t resetFailures = 0;        // resets that failed in a row (the frame is skipped)
+    // The open frame is drawn straight into the back buffer, standing in for the screen
+    // texture (GR_D3D_BeginScene); pictureOnWindow: the last frame's picture is there and not
+    // in the screen texture.
+    bool frameOnWindow = false, pictureOnWindow = false;
 };
 GR_DeviceState& GR_D3D_State();
 
@@ -78,6 +82,12 @@ bool GR_D3D_PushRenderTarget();
 bool GR_D3D_PopRenderTarget();
 void GR_D3D_PopAllRenderTargets();
 bool GR_D3D_SetRenderTarget(int32_t stage, TextureRecord* record);
+// When the open frame is being drawn straight into the back buffer, moves it into the screen
+// texture (what is drawn so far is copied there) and draws the rest of it there; between frames,
+// copies the last picture there when it was drawn into the back buffer. For what needs the
+// screen texture itself: reading it, depth testing, a clear of part of the depth buffer,
+// presenting in the middle of a frame, a frame that does not fit the window.
+void GR_D3D_MoveFrameToScreenTexture();
 int32_t GR_D3D_GetFogSupport();
 void GR_D3D_GetLetterboxOffset(float* x, float* y);
 void GR_D3D_DrawScreenTexture();

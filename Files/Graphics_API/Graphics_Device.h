@@ -231,6 +231,11 @@ public:
     // may be filled again at once; false when the device may still read them afterwards (a
     // graphics card working behind the program), so that emptied buffers must rest.
     virtual bool DrawReadsVerticesAtOnce() { return false; }
+    // True when presenting leaves the back buffer's pixels as they were and no one waits there
+    // for the picture (a headless window's off-screen surface): a frame may then be drawn
+    // straight into the back buffer instead of into a texture copied there at its end, since
+    // the copy would make the program wait for every picture to be finished.
+    virtual bool PresentKeepsBackBuffer() { return false; }
 };
 
 // ---- The parent object (Direct3D object) ---------------------------------------------------

@@ -34,6 +34,7 @@ uint32_t* ReadScreen(int32_t boundW, int32_t boundH, int32_t x, int32_t y, int32
 {
     GR_DeviceState& st = GR_D3D_State();
     GR_D3D_Flush();
+    GR_D3D_MoveFrameToScreenTexture();
     if (x < 0) x = 0;
     if (y < 0) y = 0;
     if ((int64_t)x + w > boundW) w = boundW - x;

@@ -117,7 +117,11 @@ void GR_State_SetRenderState(int32_t index, uint32_t value)
 {
     if (index < 1 || index >= GR_RS_COUNT || kDeviceState[index] == 0) return;
     switch (index) {
-    case GR_RS_ZENABLE: g_settings.depthTestOn = value != 0; break;
+    case GR_RS_ZENABLE:
+        g_settings.depthTestOn = value != 0;
+        // The back buffer has no depth buffer: depth-tested drawing goes to the screen texture.
+        if (value != 0 && GR_D3D_State().frameOnWindow) GR_D3D_MoveFrameToScreenTexture();
+        break;
     case GR_RS_FILLMODE: value = (value == 1 || value == 2) ? value : 3; break;
     case GR_RS_SHADEMODE: value = value == 1 ? 1 : 2; break;
     case GR_RS_SRCBLEND:

@@ -141,6 +141,44 @@ TEST_F(GoldenTest, PixelExactQuadAndReadBack)
     Compare("quad", px);
 }
 
+TEST_F(GoldenTest, HeadlessFramesDrawnIntoTheWindowGiveTheScreenTexturesPicture)
+{
+    // Headless, a frame that fits the window is drawn straight into it. What needs the screen
+    // texture (a read between frames or during one) gets the picture drawn so far, and drawing
+    // goes on there: the same texture over the same background gives the same pixels, alpha
+    // too, wherever it was drawn. (A shown window keeps the screen texture: the same pixels.)
+    const bool direct = GR_D3D_State().device->PresentKeepsBackBuffer();
+    EXPECT_EQ(GR_D3D_State().frameOnWindow, direct);
+    GR_Texture_Draw(texture, 8, 8);   // A: into the window
+    GR_D3D_Finish_Frame(true);
+    auto between = ReadScreen();      // the last frame's picture, between frames
+    GR_D3D_Start_Frame();
+    EXPECT_EQ(GR_D3D_State().frameOnWindow, direct);
+    GR_D3D_SetView(0, 0, (float)W, (float)H, 0);
+    GR_Texture_Draw(texture, 48, 8);  // B: over the last picture, into the window
+    auto during = ReadScreen();       // the frame moves to the screen texture
+    EXPECT_FALSE(GR_D3D_State().frameOnWindow);
+    GR_Texture_Draw(texture, 88, 48); // C: into the screen texture
+    auto px = Capture();
+    ASSERT_EQ(px.size(), (size_t)W * H);
+    ASSERT_EQ(between.size(), px.size());
+    ASSERT_EQ(during.size(), px.size());
+    int differences = 0;
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x) {
+            const uint32_t c = At(px, 88 + x, 48 + y);
+            differences += At(px, 8 + x, 8 + y) != c;
+            differences += At(between, 8 + x, 8 + y) != c;
+            differences += At(px, 48 + x, 8 + y) != c;
+            differences += At(during, 48 + x, 8 + y) != c;
+        }
+    EXPECT_EQ(differences, 0);
+    EXPECT_EQ(At(px, 8, 39) & 0xFFFFFF, (uint32_t)(255 << 16 | 0 << 8 | 31 * 8)); // texel (0, 31), A's last row
+    EXPECT_EQ(At(px, 8, 40), 0x00102040u);   // below A: the background
+    EXPECT_EQ(At(during, 88, 48), 0x00102040u); // C came after the read
+    EXPECT_EQ(At(between, 48, 8), 0x00102040u); // B came after the last frame
+}
+
 TEST_F(GoldenTest, BlendModes)
 {
     for (int mode = 0; mode < 4; ++mode) {

@@ -186,6 +186,10 @@ public:
         glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
         glFogi(GL_FOG_MODE, GL_LINEAR);
         for (int i = 0; i < 3; ++i) grm::Identity(m_matrix[i]);
+        const char* driver = SDL_GetCurrentVideoDriver();
+        int alpha = 0;
+        SDL_GL_GetAttribute(SDL_GL_ALPHA_SIZE, &alpha);
+        m_offscreen = driver && std::strcmp(driver, "offscreen") == 0 && alpha >= 8;
         CreateBackBuffer(pp); // the programs are made by the first draw (SelectProgram)
         SDL_GL_SetSwapInterval(pp.presentationInterval == 0 ? 1 : 0);
     }
@@ -262,12 +266,14 @@ public:
             if (flags & GFX_CLEAR_ZBUFFER) depthBits |= GL_DEPTH_BUFFER_BIT;
             if (flags & GFX_CLEAR_STENCIL) depthBits |= GL_STENCIL_BUFFER_BIT;
         }
-        // A depth-stencil surface not attached keeps the clear until it is (AttachDepth).
-        if (depthBits && m_attachedDepth != m_depth && !m_depth->DeferClear(r, depthBits, z, (GLint)stencil)) {
+        // A depth-stencil surface not attached keeps the clear until it is (AttachDepth); so
+        // does one set while the window is the target, which has no depth-stencil buffer.
+        if (depthBits && (OnWindow() || m_attachedDepth != m_depth) &&
+            !m_depth->DeferClear(r, depthBits, z, (GLint)stencil)) {
             m_keepDepth = true; // no room to keep it: attach the surface now
             BindTarget();
         }
-        if (depthBits && m_attachedDepth == m_depth) {
+        if (depthBits && !OnWindow() && m_attachedDepth == m_depth) {
             glClearDepth(z);
             glDepthMask(1);
             glClearStencil((GLint)stencil);
@@ -719,6 +725,17 @@ public:
     // Client arrays: GL has read them when the draw call returns.
     bool DrawReadsVerticesAtOnce() override { return true; }
 
+    // SDL's headless window is an off-screen surface that swapping leaves as it is, made with
+    // alpha like the screen texture (Graphics_HostM.cpp); the picture is taken as drawn only
+    // while the drawable has the back buffer's size.
+    bool PresentKeepsBackBuffer() override
+    {
+        if (!m_offscreen || !m_backColour) return false;
+        int dw = 0, dh = 0;
+        SDL_GL_GetDrawableSize(m_window, &dw, &dh);
+        return dw == m_backColour->width && dh == m_backColour->height;
+    }
+
 private:
     static uint32_t VertexCount(uint32_t type, uint32_t count)
     {
@@ -806,7 +823,7 @@ private:
             }
             bool want = m_depth && (m_depthTest || m_stencilTest || m_keepDepth);
             GLSurface* depth = want ? m_depth : nullptr;
-            if (depth != m_attachedDepth) AttachDepth(depth);
+            if (depth != m_attachedDepth || (depth && depth->deferredCount)) AttachDepth(depth);
         }
         if (m_viewportDirty) {
             GLint r[4];
@@ -1108,6 +1125,7 @@ private:
 
     SDL_Window* m_window;
     SDL_GLContext m_context;
+    bool m_offscreen = false; // the window is SDL's headless off-screen surface, with alpha
     GLuint m_fbo = 0, m_readFbo = 0, m_drawFbo = 0, m_sampler = 0;
     GLSurface* m_backColour = nullptr;
     GLSurface* m_colour = nullptr;

@@ -30,6 +30,11 @@ public:
         SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
         SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
         SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+        // The headless window keeps alpha as the screen texture does, so that a frame can be
+        // drawn straight into it (the device's PresentKeepsBackBuffer); a shown window does not
+        // (a compositor would take it for the window's own transparency).
+        const char* driver = SDL_GetCurrentVideoDriver();
+        SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, driver && std::strcmp(driver, "offscreen") == 0 ? 8 : 0);
         uint32_t flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
         m_window = SDL_CreateWindow("", x, y, w, h, flags);
         if (!m_window) return false;
