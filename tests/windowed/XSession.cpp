@@ -29,6 +29,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr auto kPatience = std::chrono::seconds(60); // the longest wait for anything (a loaded sanitizer build starts slowly)
 constexpr auto kPoll = std::chrono::milliseconds(50);
+constexpr auto kSettled = std::chrono::seconds(4); // a picture unchanged this long is the one shown
 
 void Pause() { std::this_thread::sleep_for(kPoll); }
 
@@ -299,16 +300,27 @@ std::string WindowedRunner::WaitForPicture(const std::string& golden, int tolera
         if (!Screenshot(scratchPng, window, rows)) return "no picture";
         return Golden_CompareFile(scratchPng, golden, tolerance);
     }
-    std::string why = "no picture";
-    const auto end = Clock::now() + kPatience;
+    // Until the picture matches, or stays the same for a while without matching (a picture
+    // that is still wrong when nothing changes any more is the answer: no need to wait out
+    // the patience), or the patience runs out while it keeps changing.
+    std::string why = "no picture", last;
+    auto lastChange = Clock::now();
+    const auto end = lastChange + kPatience;
     while (Clock::now() < end) {
         if (Screenshot(scratchPng, window, rows)) {
-            why = Golden_CompareFile(scratchPng, golden, tolerance);
+            why = Golden_CompareFile(scratchPng, golden, tolerance, false);
             if (why.empty()) return why;
+            std::string now = Scratch_ReadFile(scratchPng);
+            if (now != last) {
+                last = std::move(now);
+                lastChange = Clock::now();
+            } else if (Clock::now() - lastChange >= kSettled) {
+                break;
+            }
         }
         Pause();
     }
-    return why;
+    return last.empty() ? why : Golden_CompareFile(scratchPng, golden, tolerance); // keeps the pictures
 }
 
 std::string WindowedRunner::Log() const { return Scratch_ReadFile(m_folder + "/log.txt"); }

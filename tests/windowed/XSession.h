@@ -61,8 +61,9 @@ public:
     // window: another of the runner's windows; rows > 0: only the top rows of the picture.
     bool Screenshot(const std::string& png, const std::string& window = "", int rows = 0);
     // Waits until the window's picture matches the golden PNG tests/data/<golden>
-    // (Golden_CompareFile, each channel within tolerance); "" when it did, else what still
-    // differed. With ZB_UPDATE_GOLDEN=1 the picture after a second becomes the golden one.
+    // (Golden_CompareFile); "" when it did, else what still differed once the picture stayed
+    // the same for a few seconds (or kept changing for a minute). With ZB_UPDATE_GOLDEN=1 the
+    // picture after a second becomes the golden one.
     std::string WaitForPicture(const std::string& golden, int tolerance, const std::string& scratchPng,
                                const std::string& window = "", int rows = 0);
     // Waits until the game's log holds the line; false after the time ran out.
