@@ -16,8 +16,7 @@ class CompilerGenerateTest : public CompilerTest {};
 
 std::string GoldenPath()
 {
-    std::string here = __FILE__;
-    return here.substr(0, here.rfind("/code/")) + "/data/compiler/disasm.golden";
+    return std::string(ZB_TESTS_DIR) + "/data/compiler/disasm.golden";
 }
 
 // "=== program" lines, each followed by its disassembly.

@@ -23,8 +23,7 @@ namespace {
 
 std::string DataDir()
 {
-    std::string f = __FILE__;
-    return f.substr(0, f.rfind('/')) + "/../data/images/";
+    return std::string(ZB_TESTS_DIR) + "/data/images/";
 }
 
 std::vector<uint8_t> ReadFile(const std::string& name)

@@ -32,8 +32,7 @@ extern char** environ;
 
 std::string Netbuf_DataPath(const char* name)
 {
-    std::string here = __FILE__;
-    return here.substr(0, here.rfind("/netbuf/")) + "/data/netbuf/" + name;
+    return std::string(ZB_TESTS_DIR) + "/data/netbuf/" + name;
 }
 
 // ---- The loopback server -------------------------------------------------------------------

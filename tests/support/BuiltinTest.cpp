@@ -139,8 +139,7 @@ void BuiltinTest::ClearLog()
 
 std::string RunPython(const std::string& script, const std::string& input)
 {
-    const std::string here = __FILE__;
-    const std::string path = here.substr(0, here.rfind("/support/")) + "/data/" + script;
+    const std::string path = std::string(ZB_TESTS_DIR) + "/data/" + script;
     char inputName[] = "/tmp/zb_python_inXXXXXX";
     const int fd = mkstemp(inputName);
     if (fd < 0) {
