@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -29,7 +30,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr auto kPatience = std::chrono::seconds(60); // the longest wait for anything (a loaded sanitizer build starts slowly)
 constexpr auto kPoll = std::chrono::milliseconds(50);
-constexpr auto kSettled = std::chrono::seconds(4); // a picture unchanged this long is the one shown
+// A picture unchanged this long is the one shown; longer on a machine so slow (a sanitizer
+// build, busy cores) that the window itself took long to come.
+constexpr auto kSettled = std::chrono::seconds(4);
 
 void Pause() { std::this_thread::sleep_for(kPoll); }
 
@@ -186,6 +189,7 @@ WindowedRunner::WindowedRunner(const XSession& x, const std::string& game, const
     posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
     posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+    m_started = std::chrono::steady_clock::now();
     if (posix_spawn(&m_pid, ZB_RUNNER_PATH, &actions, nullptr, const_cast<char**>(argv.data()), envp.data()) != 0)
         m_pid = -1;
     posix_spawn_file_actions_destroy(&actions);
@@ -207,6 +211,7 @@ const std::string& WindowedRunner::Window()
         for (std::string id; m_window.empty() && std::getline(ids, id);)
             if (!id.empty() && m_x.Output("xdotool getwindowname " + id) != "Zimbrel Debugger\n") m_window = id;
         if (!m_window.empty()) {
+            m_windowCame = Clock::now() - m_started;
             // The pointer rests in the window's top left corner: keys go to it (no window
             // manager gives the focus), and no dialog sits there.
             m_x.Run("xdotool mousemove --window " + m_window + " 1 1");
@@ -314,7 +319,7 @@ std::string WindowedRunner::WaitForPicture(const std::string& golden, int tolera
             if (now != last) {
                 last = std::move(now);
                 lastChange = Clock::now();
-            } else if (Clock::now() - lastChange >= kSettled) {
+            } else if (Clock::now() - lastChange >= std::max<Clock::duration>(kSettled, 3 * m_windowCame)) {
                 break;
             }
         }

@@ -8,6 +8,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -77,4 +78,6 @@ private:
     std::string m_folder, m_window;
     pid_t m_pid = -1;
     int m_code = -1;
+    std::chrono::steady_clock::time_point m_started;  // the runner's start
+    std::chrono::steady_clock::duration m_windowCame{}; // how long its window took
 };
