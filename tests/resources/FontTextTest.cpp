@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <sys/stat.h>
 
 #include "Files/Font/Font_Main.h"
@@ -169,16 +170,24 @@ TEST_F(Fonts, SystemFontsThroughFontconfigAndFreeType)
     EXPECT_GE(f->lineHeight, 16) << "12 points are 16 pixels at 96 dpi";
     EXPECT_TRUE(GR_Texture_Exists(f->texture)) << "the 8-bit page was uploaded";
     EXPECT_GT(ink(f, "A"), 255u * 10) << "the glyph's cell holds ink";
-    // Bold is asked for, chosen (a bold face or the regular one emboldened) and drawn heavier.
-    TFont regular, heavy;
-    regular.SetName("Arial");
-    heavy.SetName("Arial");
-    heavy.SetStyle(1);
-    ASSERT_TRUE(regular.GetHandle() && heavy.GetHandle());
-    EXPECT_FALSE(TFont_HandleBold(regular.GetHandle()));
-    EXPECT_TRUE(TFont_HandleBold(heavy.GetHandle())) << TFont_HandleFile(heavy.GetHandle());
-    const CFontZB* bold = Font_Data(Font_Add("Arial", 12, true, false, 32, 127));
-    EXPECT_GT(ink(bold, "ABCDEFGHIJKLMNOPQRSTUVWXYZ"), ink(f, "ABCDEFGHIJKLMNOPQRSTUVWXYZ"));
+    // Bold is asked for, chosen (a bold face or the regular one emboldened) and drawn heavier,
+    // for every family a game may name and whatever face fontconfig gives for it here.
+    for (const char* family : {"Arial", "Helvetica", "Times New Roman", "Nimbus Sans", "FreeSans", "Noto Sans",
+                               "Liberation Sans", "DejaVu Sans"}) {
+        TFont regular, heavy;
+        regular.SetName(family);
+        heavy.SetName(family);
+        heavy.SetStyle(1);
+        ASSERT_TRUE(regular.GetHandle() && heavy.GetHandle()) << family;
+        SCOPED_TRACE(std::string(family) + ": " + TFont_HandleFile(regular.GetHandle()) + ", bold " +
+                     TFont_HandleFile(heavy.GetHandle()));
+        EXPECT_FALSE(TFont_HandleBold(regular.GetHandle()));
+        EXPECT_TRUE(TFont_HandleBold(heavy.GetHandle()));
+        const CFontZB* plain = Font_Data(Font_Add(family, 12, false, false, 32, 127));
+        const CFontZB* bold = Font_Data(Font_Add(family, 12, true, false, 32, 127));
+        EXPECT_GT(ink(plain, "A"), 255u * 10);
+        EXPECT_GT(ink(bold, "ABCDEFGHIJKLMNOPQRSTUVWXYZ"), ink(plain, "ABCDEFGHIJKLMNOPQRSTUVWXYZ"));
+    }
     // A family that is not installed falls back to a face that draws.
     const CFontZB* fallback = Font_Data(Font_Add("Zimbrel No Such Family", 12, false, false, 32, 127));
     ASSERT_NE(fallback->GetGlyph('A'), nullptr);
