@@ -18,8 +18,8 @@
 #include <imgui_stdlib.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cfloat>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
