@@ -76,6 +76,8 @@ const char* TFont_HandleFile(const TFontHandle* handle);
 const char* TFont_HandleFamily(const TFontHandle* handle);
 // Pixel size of the em square the handle draws at.
 int32_t TFont_HandlePixelSize(const TFontHandle* handle);
+// Whether it draws bold: the chosen face is bold, or the regular one is emboldened.
+bool TFont_HandleBold(const TFontHandle* handle);
 
 struct TFontGlyph {
     uint16_t character;

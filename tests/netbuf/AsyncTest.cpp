@@ -77,6 +77,7 @@ protected:
         Script_ResetTables();
         Object_Free();
         Code_Error_SetShowErrors(true);
+        Run_State().roomSwitch = ROOM_STAY; // a test's event may have asked for another room
     }
     int32_t Obj() { return Object_Add(); }
     void Ev(int32_t o, int32_t n, const char* code)

@@ -141,7 +141,7 @@ TEST_F(Windowed, ClosingTheWindowUnderTheErrorDialogEndsTheGame)
 TEST_F(Windowed, DebugFormPausesStepsAndWatches)
 {
     WindowedRunner game(*s_x, Game("debugform"), dir.Path(), {"-debug"});
-    ASSERT_FALSE(game.Window().empty()) << "no window";
+    ASSERT_FALSE(game.Window().empty()) << "no window\n" << game.Log() << Scratch_ReadFile(dir / "out.txt");
     const std::string form = game.WindowNamed("Zimbrel Debugger");
     ASSERT_FALSE(form.empty()) << "no debug form";
     game.Move("", 700, 0); // the screen is too narrow for both side by side

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -29,6 +30,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr auto kPatience = std::chrono::seconds(60); // the longest wait for anything (a loaded sanitizer build starts slowly)
 constexpr auto kPoll = std::chrono::milliseconds(50);
+// A picture unchanged this long is the one shown; longer on a machine so slow (a sanitizer
+// build, busy cores) that the window itself took long to come.
+constexpr auto kSettled = std::chrono::seconds(4);
 
 void Pause() { std::this_thread::sleep_for(kPoll); }
 
@@ -185,6 +189,7 @@ WindowedRunner::WindowedRunner(const XSession& x, const std::string& game, const
     posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
     posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+    m_started = std::chrono::steady_clock::now();
     if (posix_spawn(&m_pid, ZB_RUNNER_PATH, &actions, nullptr, const_cast<char**>(argv.data()), envp.data()) != 0)
         m_pid = -1;
     posix_spawn_file_actions_destroy(&actions);
@@ -206,6 +211,7 @@ const std::string& WindowedRunner::Window()
         for (std::string id; m_window.empty() && std::getline(ids, id);)
             if (!id.empty() && m_x.Output("xdotool getwindowname " + id) != "Zimbrel Debugger\n") m_window = id;
         if (!m_window.empty()) {
+            m_windowCame = Clock::now() - m_started;
             // The pointer rests in the window's top left corner: keys go to it (no window
             // manager gives the focus), and no dialog sits there.
             m_x.Run("xdotool mousemove --window " + m_window + " 1 1");
@@ -299,16 +305,27 @@ std::string WindowedRunner::WaitForPicture(const std::string& golden, int tolera
         if (!Screenshot(scratchPng, window, rows)) return "no picture";
         return Golden_CompareFile(scratchPng, golden, tolerance);
     }
-    std::string why = "no picture";
-    const auto end = Clock::now() + kPatience;
+    // Until the picture matches, or stays the same for a while without matching (a picture
+    // that is still wrong when nothing changes any more is the answer: no need to wait out
+    // the patience), or the patience runs out while it keeps changing.
+    std::string why = "no picture", last;
+    auto lastChange = Clock::now();
+    const auto end = lastChange + kPatience;
     while (Clock::now() < end) {
         if (Screenshot(scratchPng, window, rows)) {
-            why = Golden_CompareFile(scratchPng, golden, tolerance);
+            why = Golden_CompareFile(scratchPng, golden, tolerance, false);
             if (why.empty()) return why;
+            std::string now = Scratch_ReadFile(scratchPng);
+            if (now != last) {
+                last = std::move(now);
+                lastChange = Clock::now();
+            } else if (Clock::now() - lastChange >= std::max<Clock::duration>(kSettled, 3 * m_windowCame)) {
+                break;
+            }
         }
         Pause();
     }
-    return why;
+    return last.empty() ? why : Golden_CompareFile(scratchPng, golden, tolerance); // keeps the pictures
 }
 
 std::string WindowedRunner::Log() const { return Scratch_ReadFile(m_folder + "/log.txt"); }

@@ -8,6 +8,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -61,8 +62,9 @@ public:
     // window: another of the runner's windows; rows > 0: only the top rows of the picture.
     bool Screenshot(const std::string& png, const std::string& window = "", int rows = 0);
     // Waits until the window's picture matches the golden PNG tests/data/<golden>
-    // (Golden_CompareFile, each channel within tolerance); "" when it did, else what still
-    // differed. With ZB_UPDATE_GOLDEN=1 the picture after a second becomes the golden one.
+    // (Golden_CompareFile); "" when it did, else what still differed once the picture stayed
+    // the same for a few seconds (or kept changing for a minute). With ZB_UPDATE_GOLDEN=1 the
+    // picture after a second becomes the golden one.
     std::string WaitForPicture(const std::string& golden, int tolerance, const std::string& scratchPng,
                                const std::string& window = "", int rows = 0);
     // Waits until the game's log holds the line; false after the time ran out.
@@ -76,4 +78,6 @@ private:
     std::string m_folder, m_window;
     pid_t m_pid = -1;
     int m_code = -1;
+    std::chrono::steady_clock::time_point m_started;  // the runner's start
+    std::chrono::steady_clock::duration m_windowCame{}; // how long its window took
 };

@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -31,6 +32,7 @@ namespace {
 // Pixels per dialog unit with ImGui's 13-pixel font (the resources' font is about 6 x 13
 // pixels: 4 horizontal and 8 vertical units to its average character).
 constexpr float kUnitX = 1.5f, kUnitY = 1.625f;
+const ImVec4 kFocusRing(1.0f, 1.0f, 1.0f, 0.9f);
 
 // "\r\n" and a lone "\r" as "\n" (ImGui breaks lines at "\n" only).
 std::string Lines(const char* text)
@@ -221,7 +223,7 @@ void DialogUi_Draw(DialogUi& ui, ImVec2 display, bool fill)
     IModalDialog* d = ui.dialog;
     const DialogTemplate& t = d->Template();
     const ImGuiStyle& style = ImGui::GetStyle();
-    const float title = fill ? 0.0f : ImGui::GetFontSize() + style.FramePadding.y * 2.0f;
+    const float title = fill ? 0.0f : std::round(ImGui::GetFontSize() + style.FramePadding.y * 2.0f);
     float sx = kUnitX, sy = kUnitY, fit = 1.0f;
     if (fill) {
         sx = display.x / std::max<float>(1.0f, t.width);
@@ -232,7 +234,10 @@ void DialogUi_Draw(DialogUi& ui, ImVec2 display, bool fill)
         sx *= fit;
         sy *= fit;
     }
-    const ImVec2 size(t.width * sx, t.height * sy + title);
+    // Every edge on a whole pixel: an edge through pixel centres (a control at 464.75 units
+    // of 1.625 pixels, a border half a pixel in from an edge at .5) is covered or not as the
+    // rasteriser rounds, and rasterisers round differently.
+    const ImVec2 size(std::round(t.width * sx), std::round(t.height * sy) + title);
     const ImVec2 pos = fill ? ImVec2(0, 0) : ImVec2(float(int((display.x - size.x) * 0.5f)), float(int((display.y - size.y) * 0.5f)));
     ImGui::SetNextWindowPos(pos);
     ImGui::SetNextWindowSize(size);
@@ -256,7 +261,8 @@ void DialogUi_Draw(DialogUi& ui, ImVec2 display, bool fill)
     for (int32_t i = 0; i < t.count; ++i) {
         const DialogControl& c = t.controls[i];
         if (!d->ControlVisible(c.id)) continue;
-        const ImVec2 at(c.x * sx, title + c.y * sy), csize(c.w * sx, c.h * sy);
+        const ImVec2 at(std::round(c.x * sx), title + std::round(c.y * sy));
+        const ImVec2 csize(std::round((c.x + c.w) * sx) - at.x, std::round((c.y + c.h) * sy) - (at.y - title));
         ImGui::SetCursorPos(at);
         ImGui::PushID(i);
         switch (c.kind) {
@@ -264,14 +270,22 @@ void DialogUi_Draw(DialogUi& ui, ImVec2 display, bool fill)
             const bool focused = ui.focus == c.id && ui.hasFocus;
             int32_t styles = 0, colours = 0;
             if (c.isDefault || focused) {
-                ImGui::PushStyleVar(ImGuiStyleVar_FrameBorderSize, focused ? 2.0f : 1.0f);
+                ImGui::PushStyleVar(ImGuiStyleVar_FrameBorderSize, 1.0f);
                 ++styles;
-                ImGui::PushStyleColor(ImGuiCol_Border, focused ? ImVec4(1.0f, 1.0f, 1.0f, 0.9f) : ImVec4(0.6f, 0.6f, 0.7f, 0.8f));
+                ImGui::PushStyleColor(ImGuiCol_Border, focused ? kFocusRing : ImVec4(0.6f, 0.6f, 0.7f, 0.8f));
                 ++colours;
             }
             if (ImGui::Button(d->ControlText(c.id), csize)) {
                 pressed = c.id;
                 ui.focus = c.id;
+            }
+            if (focused) {
+                // The focus ring is two pixels wide: a second one-pixel border inside the
+                // first (one line two pixels wide, centred on ImGui's path through pixel
+                // centres, would half-cover a pixel on each side).
+                const ImVec2 a = ImGui::GetItemRectMin(), b = ImGui::GetItemRectMax();
+                ImGui::GetWindowDrawList()->AddRect(ImVec2(a.x + 1.0f, a.y + 1.0f), ImVec2(b.x - 1.0f, b.y - 1.0f),
+                                                    ImGui::GetColorU32(kFocusRing));
             }
             ImGui::PopStyleColor(colours);
             ImGui::PopStyleVar(styles);
@@ -528,7 +542,12 @@ void DialogRender_Draw(ImDrawData* data)
     c.SetRenderState(GR_RS_ALPHABLEND, 1);
     c.SetRenderState(GR_RS_SRCBLEND, 5); // source alpha
     c.SetRenderState(GR_RS_DESTBLEND, 6); // inverse source alpha
-    GR_Texture_SetInterpolation(false);   // glyphs texel for pixel
+    // The font atlas is sampled between texels: its pre-drawn lines (thick borders) are made
+    // to be, and point sampling at a texel edge under a pixel centre dropped half of a border
+    // on one rasteriser and not another; glyphs, drawn texel for pixel, come out the same.
+    // Pictures are point-sampled.
+    bool smooth = false;
+    GR_Texture_SetInterpolation(smooth);
 
     std::vector<Vertex> verts;
     Corner a[8], b[8];
@@ -559,6 +578,11 @@ void DialogRender_Draw(ImDrawData* data)
                     verts.push_back(Emit(a[k]));
                     verts.push_back(Emit(a[k + 1]));
                 }
+            }
+            if ((tex == g_font) != smooth) {
+                GR_D3D_Flush();
+                smooth = tex == g_font;
+                GR_Texture_SetInterpolation(smooth);
             }
             Flush(verts, tex);
         }

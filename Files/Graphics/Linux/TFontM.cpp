@@ -20,7 +20,7 @@ struct TFontHandle {
     FT_Library library = nullptr;
     FT_Face face = nullptr;
     std::string file, family;
-    bool syntheticBold = false;
+    bool syntheticBold = false, bold = false;
     int32_t pixelSize = 0;
 };
 
@@ -105,6 +105,7 @@ TFontHandle* TFont_OpenHandle(const char* name, int32_t height, uint32_t style)
     FT_Set_Pixel_Sizes(h->face, 0, (FT_UInt)h->pixelSize);
     // Styles the chosen face lacks are drawn synthetically.
     h->syntheticBold = (style & 1) && m.weight < FC_WEIGHT_DEMIBOLD;
+    h->bold = m.weight >= FC_WEIGHT_DEMIBOLD || h->syntheticBold;
     if ((style & 2) && m.slant == FC_SLANT_ROMAN) {
         FT_Matrix shear{0x10000, 0x0366A, 0, 0x10000}; // x += 0.21 y
         FT_Set_Transform(h->face, &shear, nullptr);
@@ -123,6 +124,7 @@ void TFont_CloseHandle(TFontHandle* h)
 const char* TFont_HandleFile(const TFontHandle* h) { return h ? h->file.c_str() : ""; }
 const char* TFont_HandleFamily(const TFontHandle* h) { return h ? h->family.c_str() : ""; }
 int32_t TFont_HandlePixelSize(const TFontHandle* h) { return h ? h->pixelSize : 0; }
+bool TFont_HandleBold(const TFontHandle* h) { return h && h->bold; }
 
 bool TFont_Rasterise(IKVFont* font, int32_t first, int32_t last, TFontRaster* out)
 {
