@@ -4,14 +4,19 @@ them: the runner playing a packed game (one instance whose draw event is a ZBL l
 draw_sprite over places made in its create event) and SDL_Renderer drawing the same picture
 (`bench_sprites --play-sdl`), in turn, round after round, headless with SDL's offscreen driver.
 Neither waits for its pictures to be finished: each goes on with the next frame while the
-last is drawn, as a playing program does.
+last is drawn, as a playing program does; but the timed span starts and ends with every frame
+drawn (a read of the window), since Mesa's software rasteriser can queue seconds of frames.
 
     python3 bench/compare_sprites.py [--build build] [--rounds 3] [--seconds 4] [--other RUNNER]
+                                     [--together] [--one-thread]
 
 Prints each pair and, per count, the median frames per second of each side and their ratio.
 --other plays the same game with another runner binary too (an earlier build), in the same
 rounds. --together starts the runner and SDL's side at the same moment in each round, so that
 both meet the same load from the rest of the machine (each then has about half of it).
+--one-thread sets LP_NUM_THREADS=0 for both sides: Mesa's software rasteriser then draws every
+frame on the program's own thread, so the figures compare the whole work of a frame without
+the overlap of the rasteriser's threads.
 """
 import argparse
 import json
@@ -50,8 +55,10 @@ def ball_png(path):
 def pack(gamepack, folder, n, seconds):
     create = ("var i; for (i = 0; i < %d; i += 1) { xx[i] = (i * 7919) mod %d; yy[i] = (i * 104729) mod %d; }"
               " frames = 0; t0 = 0;" % (n, W - SIZE, H - SIZE))
-    step = ("frames += 1; if (frames == 20) t0 = current_time;"
-            " if (frames > 20 && current_time - t0 >= %d) {"
+    # draw_getpixel reads the window, so the frames before it are drawn, not only queued:
+    # the span starts and ends with every frame finished (see bench_sprites --play-sdl).
+    step = ("frames += 1; if (frames == 20) { draw_getpixel(0, 0); t0 = current_time; }"
+            " if (frames > 20 && current_time - t0 >= %d) { draw_getpixel(0, 0);"
             " show_debug_message('FPS ' + string((frames - 20) * 1000 / (current_time - t0))); game_end(); }"
             % int(seconds * 1000))
     draw = "var i; for (i = 0; i < %d; i += 1) draw_sprite(spr_ball, 0, xx[i], yy[i]);" % n
@@ -100,7 +107,10 @@ def main():
     ap.add_argument("--seconds", type=float, default=4.0)
     ap.add_argument("--other", help="another runner binary to play the games in each round")
     ap.add_argument("--together", action="store_true", help="run the runner and SDL's side at once")
+    ap.add_argument("--one-thread", action="store_true", help="LP_NUM_THREADS=0 for both sides")
     a = ap.parse_args()
+    if a.one_thread:
+        ENV["LP_NUM_THREADS"] = "0"
     runner = os.path.join(a.build, "runner")
     bench = os.path.join(a.build, "bench", "bench_sprites")
     with tempfile.TemporaryDirectory() as folder:
