@@ -57,7 +57,7 @@ TEST(Console, EachConsoleAppendsToItsOwnFile)
     Console_SetOutputFile(true, nullptr);
 }
 
-TEST(Console, LongLinesAreCutInFileAndForm)
+TEST(Console, LongLinesAreCutInFileAndFormKeepingTheirLineBreak)
 {
     std::string rel = TempPath("long");
     std::remove(rel.c_str());
@@ -66,11 +66,17 @@ TEST(Console, LongLinesAreCutInFileAndForm)
     Console_SetFormSink(&sink);
     std::string line(5000, 'x');
     Console_Output("%s", line.c_str());
+    Console_Output("\n%s\n", line.c_str());
+    // A two-byte character across the cut is left out whole.
+    Console_Output("%s\u00e9tail\n", std::string(4093, 'y').c_str());
+    Console_Output("next\n");
     Console_SetFormSink(nullptr);
     Console_CloseFiles();
     Console_SetOutputFile(false, nullptr);
-    EXPECT_EQ(ReadAll(rel).size(), 4095u);
-    EXPECT_EQ(sink.text.size(), 4095u);
+    const std::string expected = std::string(4095, 'x') + "\n" + std::string(4093, 'x') + "\n" +
+                                 std::string(4093, 'y') + "\n" + "next\n";
+    EXPECT_EQ(ReadAll(rel), expected);
+    EXPECT_EQ(sink.text, expected);
 }
 
 TEST(MessageBox, DefaultAnswerFollowsButtonsAndDefault)
