@@ -109,7 +109,15 @@ public:
     {
         HashNode<T>* n = FindNode(key);
         if (!n) return false;
-        HashBucket<T>& b = m_buckets[key & uint32_t(m_mask)];
+        DeleteNode(n, mode);
+        return true;
+    }
+
+    // Unlinks a node of this table (as Insert returned it) and releases its value by mode,
+    // without walking its bucket.
+    void DeleteNode(HashNode<T>* n, int32_t mode)
+    {
+        HashBucket<T>& b = m_buckets[n->key & uint32_t(m_mask)];
         if (n->prev)
             n->prev->next = n->next;
         else
@@ -122,7 +130,6 @@ public:
         MEM_FREE(n);
         --m_count;
         Container_ReleaseValue(value, mode);
-        return true;
     }
 
     // Empties every bucket, last bucket first, each from head to tail; values by mode.

@@ -3,15 +3,24 @@
 //
 // Invariants: the index holds exactly the (name, index) pairs its table counts as findable;
 // the table adds a pair when a record gets a name and removes it before the name or the
-// record goes. Names may repeat: Find answers the lowest index holding the name (the first
-// match of a walk in index order), and removing that one makes the next lowest the answer.
-// Names are compared byte for byte.
+// record goes. Names may repeat: Find answers the index that comes first in the table's own
+// walk, given to the index as a rank with each pair (lower first; the rank of a pair stays the
+// same while it is held; by default the rank is the index, for tables walked in index order).
+// Removing the answer makes the next in rank the answer. Names are compared byte for byte.
+//
+// Name generation: the compiler resolves names once, when text is compiled; a unit kept from
+// an earlier compile is still right while no look-up it made could answer differently. Every
+// tracked index moves NameGeneration on whenever the answer for a name changes (a first pair
+// for a name, a pair that comes before the answer, the answer removed, the index cleared);
+// other tables whose look-ups the compiler makes move it themselves. An index whose answers
+// never change a compile (the variable-name table, which adds what it does not hold) is made
+// untracked.
 //
 // Layout: one flat array of slots, open addressing with linear probing, at most half full
 // (doubled as it fills); a removal shifts the following entries back, so no slot is ever a
 // tombstone. Each slot keeps its name's 64-bit hash, so a probe that misses (most look-ups
 // at compile time miss: an identifier is tried against every table in turn) compares no text.
-// A slot owns a copy of its name, and the other indexes of a repeated name in a side list.
+// A slot owns a copy of its name, and the other pairs of a repeated name in a side list.
 // Not thread-safe.
 #pragma once
 
@@ -20,19 +29,33 @@
 #include <cstring>
 #include <vector>
 
+// The generation of the names code resolves when it is compiled (see above). Main thread only.
+class NameGeneration {
+public:
+    static uint64_t Current() { return s_current; }
+    static void Advance() { ++s_current; }
+
+private:
+    static inline uint64_t s_current = 1;
+};
+
 class NameIndex {
 public:
-    NameIndex() = default;
+    enum Tracking { kTracked, kUntracked };
+    explicit NameIndex(Tracking tracking = kTracked) : m_tracked(tracking == kTracked) {}
     ~NameIndex() { Clear(); }
     NameIndex(const NameIndex&) = delete;
     NameIndex& operator=(const NameIndex&) = delete;
 
-    // Adds index under name (a null name adds nothing; a pair already held is not doubled).
-    void Add(const char* name, int32_t index)
+    // Adds index under name at rank (a null name adds nothing; a pair already held is not
+    // doubled).
+    void Add(const char* name, int32_t index) { Add(name, index, uint64_t(uint32_t(index))); }
+    void Add(const char* name, int32_t index, uint64_t rank)
     {
         if (!name) return;
         if ((m_count + 1) * 2 > m_slots.size()) Grow(m_slots.size() * 2);
         const uint64_t h = HashOf(name);
+        const Entry e{rank, index};
         for (size_t i = h & m_mask;; i = (i + 1) & m_mask) {
             Slot& s = m_slots[i];
             if (!s.name) {
@@ -40,30 +63,34 @@ public:
                 s.name = new char[n];
                 std::memcpy(s.name, name, n);
                 s.hash = h;
-                s.first = index;
+                s.first = e;
                 s.more = nullptr;
                 ++m_count;
+                Changed();
                 return;
             }
             if (s.hash == h && std::strcmp(s.name, name) == 0) {
-                AddTo(s, index);
+                if (AddTo(s, e)) Changed();
                 return;
             }
         }
     }
 
-    // Removes index from under name; nothing happens when the pair is not held.
-    void Remove(const char* name, int32_t index)
+    // Removes index (held at rank) from under name; nothing happens when the pair is not held.
+    void Remove(const char* name, int32_t index) { Remove(name, index, uint64_t(uint32_t(index))); }
+    void Remove(const char* name, int32_t index, uint64_t rank)
     {
         const size_t i = SlotOf(name);
         if (i == kNone) return;
         Slot& s = m_slots[i];
-        if (s.first != index) {
+        const Entry e{rank, index};
+        if (!(s.first == e)) {
             if (!s.more) return;
-            auto at = std::lower_bound(s.more->begin(), s.more->end(), index);
-            if (at != s.more->end() && *at == index) s.more->erase(at);
+            auto at = std::lower_bound(s.more->begin(), s.more->end(), e);
+            if (at != s.more->end() && *at == e) s.more->erase(at);
             return;
         }
+        Changed();
         if (s.more && !s.more->empty()) {
             s.first = s.more->front();
             s.more->erase(s.more->begin());
@@ -72,16 +99,18 @@ public:
         EraseAt(i);
     }
 
-    // The lowest index held under name; -1 when none (or name is null).
+    // The index of the first pair (lowest rank) held under name; -1 when none (or name is
+    // null).
     int32_t Find(const char* name) const
     {
         const size_t i = SlotOf(name);
-        return i == kNone ? -1 : m_slots[i].first;
+        return i == kNone ? -1 : m_slots[i].first.index;
     }
 
     // Empties the index and gives its memory back.
     void Clear()
     {
+        if (m_count) Changed();
         for (Slot& s : m_slots) Release(s);
         std::vector<Slot>().swap(m_slots);
         m_mask = 0;
@@ -96,13 +125,24 @@ public:
     }
 
 private:
+    struct Entry {
+        uint64_t rank;
+        int32_t index;
+        bool operator==(const Entry& o) const { return rank == o.rank && index == o.index; }
+        bool operator<(const Entry& o) const { return rank != o.rank ? rank < o.rank : index < o.index; }
+    };
     struct Slot {
         uint64_t hash = 0;
-        char* name = nullptr;              // owned; null = empty slot
-        std::vector<int32_t>* more = nullptr; // owned; the other indexes, ascending
-        int32_t first = -1;                // the lowest index
+        char* name = nullptr;            // owned; null = empty slot
+        std::vector<Entry>* more = nullptr; // owned; the other pairs, ascending
+        Entry first{0, -1};              // the answer: the pair of lowest rank
     };
     static constexpr size_t kNone = ~size_t(0);
+
+    void Changed() const
+    {
+        if (m_tracked) NameGeneration::Advance();
+    }
 
     // FNV-1a over the bytes, finished by a mix so the low bits (the home slot) use them all.
     static uint64_t HashOf(const char* name)
@@ -126,13 +166,16 @@ private:
         }
     }
 
-    static void AddTo(Slot& s, int32_t index)
+    // Adds e to a slot that holds its name; true when e became the answer.
+    static bool AddTo(Slot& s, Entry e)
     {
-        if (index == s.first) return;
-        if (index < s.first) std::swap(index, s.first);
-        if (!s.more) s.more = new std::vector<int32_t>();
-        auto at = std::lower_bound(s.more->begin(), s.more->end(), index);
-        if (at == s.more->end() || *at != index) s.more->insert(at, index);
+        if (e == s.first) return false;
+        const bool first = e < s.first;
+        if (first) std::swap(e, s.first);
+        if (!s.more) s.more = new std::vector<Entry>();
+        auto at = std::lower_bound(s.more->begin(), s.more->end(), e);
+        if (at == s.more->end() || !(*at == e)) s.more->insert(at, e);
+        return first;
     }
 
     static void Release(Slot& s)
@@ -176,4 +219,5 @@ private:
     std::vector<Slot> m_slots; // a power of two in size, or empty
     size_t m_mask = 0;
     size_t m_count = 0;        // slots in use
+    bool m_tracked;            // moves NameGeneration on
 };

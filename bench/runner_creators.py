@@ -7,7 +7,8 @@ machine disturbs the figures less.
 
     python3 bench/runner_creators.py [--build build] [--runs 3] [--only NAME,...] [--sizes 10000,100000]
 
-(the parent chain runs at 2,000 and 20,000 unless --sizes is given).
+(the parent chain runs at 2,000 and 20,000, the objects made then deleted at 10,000 and 99,000,
+unless --sizes is given).
 
 For every creator the table shows the time at each size and the ratio of the largest to the
 smallest; a table whose cost per item does not grow with the count keeps the ratio near the
@@ -21,7 +22,8 @@ import tempfile
 
 from runner_games import pack
 
-# name, code run once before the loop, the loop's body (i counts from 0)[, sizes of its own]
+# name, code run once before the loop, the loop's body (i counts from 0)[, sizes of its own
+# [, code run once after the loop]]
 CREATORS = [
     ("buffer_create", "", "buffer_create(16, 0, 1);"),
     ("tile_add", "b = background_create_color(16, 16, c_red);",
@@ -44,6 +46,9 @@ CREATORS = [
     # 2,000 and 20,000.
     ("object_add + object_set_parent chain", "last = object_add();",
      "o = object_add(); object_set_parent(o, last); last = o;", [2000, 20000]),
+    # N objects made, then all N deleted (after the loop, i is N).
+    ("object_add, then object_delete of each", "", "made[i] = object_add();", [10000, 99000],
+     "for (k = 0; k < i; k += 1) object_delete(made[k]);"),
 ]
 
 
@@ -85,8 +90,9 @@ def main():
                 continue
             times = []
             counts = own[0] if own and not a.sizes_given else sizes
+            after = own[1] if len(own) > 1 else ""
             for n in counts:
-                code = f"{before}\nfor (i = 0; i < {n}; i += 1) {{ {body} }}\ngame_end();"
+                code = f"{before}\nfor (i = 0; i < {n}; i += 1) {{ {body} }}\n{after}\ngame_end();"
                 game = pack(gamepack, folder, f"c{index}_{n}", code)
                 times.append(max(cpu_of(game) - empty, 1e-3))
             print(f"{name:<40}" + "".join(f"{t * 1000:>10.0f}ms" for t in times) + f"{times[-1] / times[0]:>8.1f}"

@@ -13,6 +13,7 @@
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_World.h"
 #include "Platform/MemoryManager.h"
+#include "Platform/NameIndex.h"
 
 namespace {
 
@@ -61,6 +62,7 @@ void Code_Constant_Add(const char* name, const ScriptValue* value)
     g_values.push_back(v);
     g_exact[g_names.back()] = index;
     g_folded[Lower(name)] = index;
+    NameGeneration::Advance();
 }
 
 void Code_Constant_AddReal(const char* name, double real)
@@ -116,6 +118,7 @@ bool Code_Constant_DefineGame(int32_t count, const char* const* names, const cha
         if (compiled && code.m_kind == CODE_CONSTANT) {
             int32_t index = int32_t(g_values.size()) - 1;
             Value_Copy(&g_values[size_t(index)], &code.m_constant);
+            NameGeneration::Advance();
         } else if (compiled) {
             Console_Output("Constant %s: value \"%s\" is not a constant expression; it is 0\n", names[i], text);
         } else {
@@ -141,6 +144,7 @@ bool Code_Constant_Prepare()
 void Code_Constant_SetResourceFinder(ResourceKind kind, ResourceFinder finder)
 {
     if (kind >= 0 && kind < RESOURCE_KIND_COUNT) g_finders[kind] = finder;
+    NameGeneration::Advance();
 }
 
 bool Code_Constant_FindResource(const char* name, ScriptValue* out)
@@ -198,4 +202,5 @@ void Code_Constant_Free()
     g_names.clear();
     g_exact.clear();
     g_folded.clear();
+    NameGeneration::Advance();
 }

@@ -34,10 +34,20 @@ void CopyConstant(const CCode* code, ScriptValue* result)
     result->text = MEM_STRDUP(text);
 }
 
+int32_t g_running = 0;
+
+struct Running {
+    Running() { ++g_running; }
+    ~Running() { --g_running; }
+};
+
 } // namespace
+
+int32_t Code_RunningDepth() { return g_running; }
 
 bool Code_ExecuteInternal(CInstance* self, CInstance* other, CCode* code, ScriptValue* result)
 {
+    const Running running;
     Code_Error_ClearRecorded();
     VM_ClearExecutionFailed();
     if (!code || Main_ExitRequested()) return true; // after a fatal error no game code runs

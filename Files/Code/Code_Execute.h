@@ -14,6 +14,10 @@ bool Code_Execute(CInstance* self, CInstance* other, CCode* code, ScriptValue* r
 bool Code_ExecuteValue(CInstance* self, CInstance* other, CCode* code, ScriptValue* result);
 bool Code_ExecuteInternal(CInstance* self, CInstance* other, CCode* code, ScriptValue* result);
 
+// Executions open now (nested calls counted): 0 when no game code is running, so a caller
+// below every execution may free what running code could still hold.
+int32_t Code_RunningDepth();
+
 // The run is ending (a quit seen while the window answered): every execution open now, in
 // either executor, unwinds without an error report; code run later (the game's end) runs.
 void Code_AbortRunning();

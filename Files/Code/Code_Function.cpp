@@ -41,6 +41,7 @@ void Function_SetExtensionHooks(const ExtensionHooks* hooks)
 {
     g_extensions = hooks ? *hooks : g_noExtensions;
     if (!g_extensions.call) g_extensions.call = LibraryOnly;
+    NameGeneration::Advance(); // extension function names resolve through the new hooks
 }
 
 const ExtensionHooks* Function_GetExtensionHooks() { return &g_extensions; }

@@ -11,7 +11,7 @@
 namespace {
 
 std::deque<std::string> g_names; // a deque: names never move, so their texts stay valid
-NameIndex g_index;               // name -> index in g_names
+NameIndex g_index{NameIndex::kUntracked}; // name -> index in g_names (a compile adds what it does not find)
 
 } // namespace
 
@@ -60,4 +60,5 @@ void Code_Variable_Free()
 {
     g_index.Clear();
     g_names.clear();
+    NameGeneration::Advance(); // the ids given so far name other variables from now on
 }

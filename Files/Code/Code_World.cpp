@@ -2,6 +2,8 @@
 // (Files/Code/Code_World.h).
 #include "Files/Code/Code_World.h"
 
+#include "Platform/NameIndex.h"
+
 namespace {
 
 const CodeWorldAccess kNoWorld = {
@@ -31,7 +33,19 @@ const CodeScriptAccess* g_scripts = &kNoScripts;
 
 } // namespace
 
-void Code_SetWorldAccess(const CodeWorldAccess* access) { g_world = access ? access : &kNoWorld; }
-void Code_SetScriptAccess(const CodeScriptAccess* access) { g_scripts = access ? access : &kNoScripts; }
+// A new table answers name look-ups (objects, scripts) of its own: units compiled before may
+// resolve differently.
+void Code_SetWorldAccess(const CodeWorldAccess* access)
+{
+    const CodeWorldAccess* next = access ? access : &kNoWorld;
+    if (next != g_world) NameGeneration::Advance();
+    g_world = next;
+}
+void Code_SetScriptAccess(const CodeScriptAccess* access)
+{
+    const CodeScriptAccess* next = access ? access : &kNoScripts;
+    if (next != g_scripts) NameGeneration::Advance();
+    g_scripts = next;
+}
 const CodeWorldAccess& Code_World() { return *g_world; }
 const CodeScriptAccess& Code_Scripts() { return *g_scripts; }

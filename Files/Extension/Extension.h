@@ -58,6 +58,8 @@ struct CExtensionConstant {
 
 struct CExtensionFile {
     std::string filename;      // the library's name as the game gives it ("x.dll")
+    int32_t package = 0;       // its package's place in the package table
+    int32_t position = 0;      // its place in its package
     int32_t kind = EXTENSION_FILE_OTHER;
     std::string initFunction, finalFunction; // names of extension functions; empty = none
     std::vector<CExtensionFunction*> functions; // owned
@@ -77,7 +79,9 @@ CExtensionPackage* Extension_AddPackage(const char* name);
 CExtensionFile* Extension_AddFile(CExtensionPackage* package, const char* filename, int32_t kind,
                                   const char* initFunction = "", const char* finalFunction = "");
 // A function of the file (given the next id). argKinds may be null (all real); code is the
-// ZBL text of a code file's function.
+// ZBL text of a code file's function. A name found by Extension_Function_Find is the first
+// function of that name in package order (packages, their files, the files' functions, each
+// in the order added), whatever the order of the additions.
 CExtensionFunction* Extension_AddFunction(CExtensionFile* file, const char* name, const char* externalName,
                                           int32_t callType, int32_t argCount, const int32_t* argKinds,
                                           int32_t resultKind, const char* code = "");

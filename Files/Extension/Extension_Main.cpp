@@ -12,6 +12,7 @@
 // [SECTION] Calls
 #include "Files/Extension/Extension.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -31,7 +32,7 @@ namespace {
 
 std::vector<CExtensionPackage*> g_packages;
 std::vector<CExtensionFunction*> g_functions; // by id; owned by their files
-NameIndex g_functionNames;                     // name -> the lowest id of that name
+NameIndex g_functionNames;                     // name -> the first id of that name in package order
 CInstance* g_scratch = nullptr;               // self and other of the init and final functions
 
 // The instance the initialisation and finalisation functions run for: they run before the
@@ -69,6 +70,8 @@ CExtensionFile* Extension_AddFile(CExtensionPackage* package, const char* filena
 {
     auto* f = new CExtensionFile();
     f->filename = filename ? filename : "";
+    f->package = int32_t(std::find(g_packages.begin(), g_packages.end(), package) - g_packages.begin());
+    f->position = int32_t(package->files.size());
     f->kind = kind;
     f->initFunction = initFunction ? initFunction : "";
     f->finalFunction = finalFunction ? finalFunction : "";
@@ -91,9 +94,12 @@ CExtensionFunction* Extension_AddFunction(CExtensionFile* file, const char* name
     f->resultKind = resultKind == DLL_KIND_STRING ? DLL_KIND_STRING : DLL_KIND_REAL;
     f->code = code ? code : "";
     f->kind = file->kind;
+    // Ranked by package, file and place in the file (21 bits each: far beyond any game).
+    const uint64_t rank = (uint64_t(uint32_t(file->package)) << 42) | (uint64_t(uint32_t(file->position)) << 21) |
+                          uint64_t(file->functions.size());
     file->functions.push_back(f);
     g_functions.push_back(f);
-    if (!f->name.empty()) g_functionNames.Add(f->name.c_str(), f->id);
+    if (!f->name.empty()) g_functionNames.Add(f->name.c_str(), f->id, rank);
     return f;
 }
 

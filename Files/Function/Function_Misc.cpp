@@ -6,7 +6,10 @@
 // Executed code: execute_string keeps the units it compiled, keyed by their text (at most
 // kCacheEntries, least recently used first out; texts above kCacheTextLimit bytes are not
 // kept). A unit is taken out of the cache while it runs, so code that executes itself again
-// compiles a second unit instead of sharing the running one.
+// compiles a second unit instead of sharing the running one. A unit is reused only under the
+// name generation it was compiled in (Platform/NameIndex.h): once a resource, script,
+// function or constant name has changed, the text is compiled again, so that every execution
+// gives what compiling the text now would.
 //
 // Needs the code units, the compiler hooks, the execution entry points, the error reporter,
 // the variable tables, the object table, the file layer (execute_file).
@@ -39,6 +42,7 @@
 #include "Files/Support/CommandLine.h"
 #include "Files/Support/LoadSave.h"
 #include "Platform/MemoryManager.h"
+#include "Platform/NameIndex.h"
 
 namespace {
 
@@ -175,6 +179,7 @@ constexpr size_t kCacheTextLimit = 64 * 1024;
 struct CompiledText {
     std::string text; // the unit's source (the unit points into it)
     std::unique_ptr<CCode> code;
+    uint64_t names = 0; // the name generation the unit was compiled in
 };
 
 using CacheList = std::list<std::unique_ptr<CompiledText>>; // most recently used first
@@ -183,6 +188,7 @@ std::unordered_map<std::string, CacheList::iterator> g_cacheIndex;
 
 int32_t g_executeStringCount = 0;
 int32_t g_executeFileCount = 0;
+int64_t g_compiles = 0;
 
 // A compiled unit of text named name: from the cache (taken out of it) or compiled now. Null
 // after a compile error (recorded through the error layer).
@@ -193,14 +199,19 @@ std::unique_ptr<CompiledText> Obtain(const std::string& text, const char* name)
         std::unique_ptr<CompiledText> entry = std::move(*found->second);
         g_cache.erase(found->second);
         g_cacheIndex.erase(found);
-        // The unit carries the name of this execution.
-        MEM_FREE(entry->code->m_pName);
-        entry->code->m_pName = MEM_STRDUP(name);
-        return entry;
+        if (entry->names == NameGeneration::Current()) {
+            // The unit carries the name of this execution.
+            MEM_FREE(entry->code->m_pName);
+            entry->code->m_pName = MEM_STRDUP(name);
+            return entry;
+        }
+        // Compiled before a name changed: dropped, and the text compiled again.
     }
     auto entry = std::make_unique<CompiledText>();
     entry->text = text;
     entry->code = std::make_unique<CCode>(entry->text.c_str(), false);
+    entry->names = NameGeneration::Current();
+    ++g_compiles;
     Code_Error_ClearRecorded();
     if (!entry->code->Compile(name)) return nullptr;
     return entry;
@@ -382,6 +393,8 @@ void Function_Misc_SetEventHooks(const EventDispatchHooks* hooks)
 {
     g_events = hooks ? *hooks : EventDispatchHooks{nullptr, nullptr};
 }
+
+int64_t Function_Misc_ExecuteCompiles() { return g_compiles; }
 
 void Function_Misc_FreeExecuteCache()
 {

@@ -29,3 +29,5 @@ void Function_Misc_SetEventHooks(const EventDispatchHooks* hooks);
 
 // Forgets the compiled texts kept by execute_string and execute_file (shutdown, tests).
 void Function_Misc_FreeExecuteCache();
+// Texts execute_string and execute_file have compiled so far (those reused not counted).
+int64_t Function_Misc_ExecuteCompiles();

@@ -69,7 +69,7 @@ CInstance::CInstance(float x, float y, int32_t id, int32_t objectIndex, bool joi
       i_pathindex(-1), i_pathposition(0), i_pathpositionprevious(0), i_pathspeed(0),
       i_pathscale(1), i_pathorientation(0), i_pathend(0), i_pathxstart(0), i_pathystart(0),
       i_timelineindex(-1), i_timelineposition(0), i_timelinespeed(1), i_timelinerunning(0),
-      i_timelineloop(0), m_pCreationCode(nullptr), m_pPrevObject(nullptr), m_pNext(nullptr),
+      i_timelineloop(0), m_pCreationCode(nullptr), m_objectChangePending(0), m_pNext(nullptr),
       m_pPrev(nullptr), i_depth(0), m_listDepth(0)
 {
     SetObject(objectIndex, joinObjectList);
@@ -87,6 +87,7 @@ CInstance::~CInstance()
 {
     WorldIndex_Forget(this);
     LeaveObjectLists();
+    BindObject(nullptr);
     Run_ForgetInstance(this);
     if (m_pPhysics && World_Hooks().physicsRemoveBody) World_Hooks().physicsRemoveBody(this);
     m_pPhysics = nullptr;
@@ -148,6 +149,16 @@ void CInstance::RelinkRecursive()
     m_recursiveCount = n;
 }
 
+void CInstance::BindObject(CObject* object)
+{
+    if (m_pObject == object) return;
+    if (m_referrerNode.owner) m_referrerNode.owner->Unlink(&m_referrerNode);
+    m_pObject = object;
+    if (!object) return;
+    m_referrerNode.value = this;
+    object->m_referrers.Link(&m_referrerNode);
+}
+
 void CObject::AddInstance(CInstance* instance)
 {
     instance->LeaveObjectLists();
@@ -169,12 +180,12 @@ void CInstance::SetObject(int32_t index, bool joinObjectList)
     i_objindex = index;
     if (m_pObject) {
         LeaveObjectLists();
-        m_pObject = nullptr;
+        BindObject(nullptr);
     }
     if (i_objindex == -1) i_objindex = 0;
     CObject* object = Object_Lookup(index);
     if (!object) return;
-    m_pObject = object;
+    BindObject(object);
     if (joinObjectList) object->AddInstance(this);
     i_maskindex = object->m_maskIndex;
     i_depth = float(object->m_depth);
@@ -189,10 +200,10 @@ void CInstance::SetObject(int32_t index, bool joinObjectList)
 void CInstance::ChangeObject(int32_t index)
 {
     Run_QueueObjectChange(this);
-    if (!m_pPrevObject) m_pPrevObject = m_pObject;
+    if (m_pObject) m_objectChangePending = 1;
     i_objindex = index;
     CObject* object = Object_Lookup(index);
-    m_pObject = object;
+    BindObject(object);
     if (!object) return;
     i_maskindex = object->m_maskIndex;
     i_depth = float(object->m_depth);
@@ -207,9 +218,9 @@ void CInstance::ChangeObject(int32_t index)
 
 void CInstance::ApplyObjectChange()
 {
-    if (m_pPrevObject) {
+    if (m_objectChangePending) {
         LeaveObjectLists();
-        m_pPrevObject = nullptr;
+        m_objectChangePending = 0;
     }
     if (i_deactivated) {
         // A deactivated instance joins its object's lists when it is activated again.
@@ -228,7 +239,7 @@ void CInstance::Assign(const CInstance* other, bool joinObjectList)
 {
     if (m_pObject || m_pListObject) {
         LeaveObjectLists();
-        m_pObject = nullptr;
+        BindObject(nullptr);
     }
     i_carried = 0;
     i_id = other->i_id;
@@ -265,7 +276,7 @@ void CInstance::Assign(const CInstance* other, bool joinObjectList)
     i_solid = other->i_solid;
     i_persistent = other->i_persistent;
     i_objindex = other->i_objindex;
-    m_pObject = other->m_pObject;
+    BindObject(other->m_pObject);
     if (joinObjectList && m_pObject) m_pObject->AddInstance(this);
     for (int32_t k = 0; k < 12; ++k) i_alarm[k] = other->i_alarm[k];
     m_pVariables->Assign(other->m_pVariables);

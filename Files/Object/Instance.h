@@ -50,6 +50,9 @@ public:
     // Leaves the recursive lists and joins those of its list object's current parent chain
     // (its place in its own object's list is kept).
     void RelinkRecursive();
+    // The one writer of m_pObject: moves the instance from the old object's referrer list to
+    // the new one's (lists of instances are left as they are).
+    void BindObject(CObject* object);
 
     // ---- Bounding box and image ----
     void ComputeBoundingBox();
@@ -140,7 +143,7 @@ public:
     uint64_t m_creationStamp;
     int32_t i_id;           // unique in the running game, from 100000 up
     int32_t i_objindex;
-    CObject* m_pObject;     // not owned; null when the index names no object
+    CObject* m_pObject;     // not owned; null when the index names no object (BindObject)
     void* m_pPhysics;       // the physics body (owned by the physics layer); null without physics
     int32_t i_spriteindex;
     float i_imageindex, i_imagespeed, i_imagescalex, i_imagescaley, i_imageangle, i_imagealpha;
@@ -160,7 +163,7 @@ public:
     float i_timelineposition, i_timelinespeed;
     uint8_t i_timelinerunning, i_timelineloop;
     CCode* m_pCreationCode; // not owned
-    CObject* m_pPrevObject; // the object before the first pending change; null otherwise
+    uint8_t m_objectChangePending; // an object change is queued and the instance had an object
     CInstance* m_pNext;     // room list links
     CInstance* m_pPrev;
     float i_depth;          // greater depth lies further back
@@ -169,6 +172,7 @@ public:
     // Object-list membership (intrusive nodes).
     CObject* m_pListObject = nullptr; // the object whose lists hold this instance
     ObjectInstanceNode m_ownNode{};
+    ObjectInstanceNode m_referrerNode{}; // in m_pObject's referrer list
     int32_t m_recursiveCount = 0;
     ObjectInstanceNode m_recursiveInline[4]{};
     ObjectInstanceNode* m_pRecursiveExtra = nullptr; // owned, beyond the inline nodes

@@ -3,7 +3,6 @@
 #include "Files/Object/Object.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <set>
@@ -11,6 +10,7 @@
 
 #include "Files/Base/Console.h"
 #include "Files/Code/Code_Code.h"
+#include "Files/Code/Code_Execute.h"
 #include "Files/Object/Event.h"
 #include "Files/Object/Instance.h"
 #include "Files/Object/Instance_Pending.h"
@@ -76,10 +76,11 @@ namespace {
 
 Hash<CObject>* g_objects = nullptr;
 std::vector<CObject*> g_byIndex;     // direct look-up by index
-std::vector<CObject*> g_removed;     // objects taken out by Object_Delete, freed with the table
-NameIndex g_names;                   // the names of the objects in the table, by index
+std::vector<CObject*> g_deleted;     // deleted while code ran: freed by Object_FreeDeleted
+NameIndex g_names;                   // the names of the objects in the table, ranked in table order
 int32_t g_objectCount = 0;
-uint32_t g_eventGeneration = 1;
+uint64_t g_tableOrder = 0;           // insertions into the table so far
+uint64_t g_eventGeneration = 1;
 
 std::vector<int32_t> g_lists[OBJECT_EVENT_TYPES][OBJECT_EVENT_SUBTYPES];
 std::vector<std::pair<int32_t, int32_t>> g_collisionPairs;
@@ -91,6 +92,9 @@ bool InTable(const CObject* o)
 {
     return o->m_index >= 0 && size_t(o->m_index) < g_byIndex.size() && g_byIndex[size_t(o->m_index)] == o;
 }
+
+// The object's place in table order: its bucket, then its insertion into the table.
+uint64_t TableRank(const CObject* o) { return (uint64_t(uint32_t(o->m_index) & 511u) << 48) | o->m_tableOrder; }
 
 } // namespace
 
@@ -105,8 +109,32 @@ CObject::CObject(int32_t index)
 CObject::~CObject()
 {
     Clear();
+    // Nothing keeps pointing here: children lose their parent, instances their object.
+    while (m_pFirstChild) m_pFirstChild->SetParentObject(nullptr);
+    while (ObjectInstanceNode* n = m_referrers.GetHead()) n->value->BindObject(nullptr);
     MEM_FREE(m_pPoints);
     for (ResolvedCache& c : m_resolved) MEM_FREE(c.entries);
+}
+
+void CObject::SetParentObject(CObject* parent)
+{
+    if (parent == m_pParent) return;
+    if (CObject* old = m_pParent) {
+        if (m_pPrevSibling)
+            m_pPrevSibling->m_pNextSibling = m_pNextSibling;
+        else
+            old->m_pFirstChild = m_pNextSibling;
+        if (m_pNextSibling) m_pNextSibling->m_pPrevSibling = m_pPrevSibling;
+        m_pPrevSibling = m_pNextSibling = nullptr;
+        --old->m_childCount;
+    }
+    m_pParent = parent;
+    if (parent) {
+        m_pNextSibling = parent->m_pFirstChild;
+        if (m_pNextSibling) m_pNextSibling->m_pPrevSibling = this;
+        parent->m_pFirstChild = this;
+        ++parent->m_childCount;
+    }
 }
 
 void CObject::Clear()
@@ -116,8 +144,8 @@ void CObject::Clear()
     m_depth = 0;
     m_parentIndex = -1;
     m_maskIndex = -1;
-    m_pParent = nullptr;
-    if (m_pName && InTable(this)) g_names.Remove(m_pName, m_index);
+    SetParentObject(nullptr);
+    if (m_pName && InTable(this)) g_names.Remove(m_pName, m_index, TableRank(this));
     MEM_FREE(m_pName);
     m_pName = nullptr;
     for (EventList& l : m_events) {
@@ -136,10 +164,10 @@ void CObject::SetName(const char* name) { SetNameOwned((name && *name) ? MEM_STR
 void CObject::SetNameOwned(char* name)
 {
     const bool indexed = InTable(this);
-    if (indexed && m_pName) g_names.Remove(m_pName, m_index);
+    if (indexed && m_pName) g_names.Remove(m_pName, m_index, TableRank(this));
     MEM_FREE(m_pName);
     m_pName = name;
-    if (indexed && m_pName) g_names.Add(m_pName, m_index);
+    if (indexed && m_pName) g_names.Add(m_pName, m_index, TableRank(this));
 }
 
 CEvent* CObject::GetEvent(int32_t type, int32_t subtype) const
@@ -300,6 +328,13 @@ namespace {
 void RelinkAllRecursive();
 }
 
+void Object_FreeDeleted()
+{
+    std::vector<CObject*> deleted;
+    deleted.swap(g_deleted);
+    for (CObject* o : deleted) delete o;
+}
+
 void Object_Free()
 {
     Object_Lists_Free();
@@ -309,8 +344,7 @@ void Object_Free()
         delete g_objects;
         g_objects = nullptr;
     }
-    for (CObject* o : g_removed) delete o;
-    g_removed.clear();
+    Object_FreeDeleted();
     g_byIndex.clear();
     g_objectCount = 0;
     Object_EventsChanged();
@@ -343,10 +377,11 @@ bool Object_Insert(CObject* object)
 {
     if (!g_objects) Object_InitHash();
     if (object->m_index < 0 || object->m_index >= 100000 || Object_Lookup(object->m_index)) return false;
-    g_objects->Insert(uint32_t(object->m_index), object);
+    object->m_pTableNode = g_objects->Insert(uint32_t(object->m_index), object);
+    object->m_tableOrder = ++g_tableOrder;
     if (size_t(object->m_index) >= g_byIndex.size()) g_byIndex.resize(size_t(object->m_index) + 1, nullptr);
     g_byIndex[size_t(object->m_index)] = object;
-    if (object->m_pName) g_names.Add(object->m_pName, object->m_index);
+    if (object->m_pName) g_names.Add(object->m_pName, object->m_index, TableRank(object));
     if (object->m_index >= g_objectCount) g_objectCount = object->m_index + 1;
     Object_EventsChanged();
     return true;
@@ -371,29 +406,34 @@ bool Object_Delete(int32_t index)
 {
     CObject* o = Object_Lookup(index);
     if (!o) return false;
-    g_objects->Delete(uint32_t(index), CONTAINER_KEEP);
-    if (o->m_pName) g_names.Remove(o->m_pName, index);
+    // Out of the table: the index names nothing from now on.
+    if (o->m_pName) g_names.Remove(o->m_pName, index, TableRank(o));
+    g_objects->DeleteNode(o->m_pTableNode, CONTAINER_KEEP);
+    o->m_pTableNode = nullptr;
     g_byIndex[size_t(index)] = nullptr;
-    // The instances of the object leave its lists and forget it.
-    while (ObjectInstanceNode* n = o->m_instances.GetHead()) {
-        CInstance* i = n->value;
-        i->LeaveObjectLists();
-        if (i->m_pObject == o) i->m_pObject = nullptr;
+    // Its instances leave its lists (and their ancestors'); every instance made from it, in a
+    // list or not, forgets it.
+    o->m_instances.DetachAll();
+    while (ObjectInstanceNode* n = o->m_referrers.GetHead()) n->value->BindObject(nullptr);
+    // Children keep their parent index (which names nothing now) but lose the pointer; the
+    // instances of its descendants, left in its recursive list, rejoin their shorter chains.
+    while (o->m_pFirstChild) o->m_pFirstChild->SetParentObject(nullptr);
+    o->SetParentObject(nullptr);
+    while (ObjectInstanceNode* n = o->m_instancesRecursive.GetHead()) n->value->RelinkRecursive();
+    // Its events may be running now: they go when no event runs.
+    for (CObject::EventList& l : o->m_events) {
+        for (int32_t k = 0; k < l.count; ++k) Event_Retire(l.events[k]);
+        MEM_FREE(l.events);
+        l.events = nullptr;
+        l.count = 0;
     }
-    // Children keep their parent index (which names nothing now) but lose the pointer; their
-    // instances sit in the recursive lists up to this object, so they rejoin without it.
-    std::vector<CObject*> children;
-    Object_ForEach([&](CObject* c) {
-        if (c->m_pParent == o) children.push_back(c);
-    });
-    for (CObject* c : children) c->m_pParent = nullptr;
-    o->m_childCount = 0;
-    if (o->m_pParent) --o->m_pParent->m_childCount;
-    o->m_pParent = nullptr;
-    g_removed.push_back(o);
-    RelinkAllRecursive();
-    o->m_instancesRecursive.DetachAll();
     Object_EventsChanged();
+    if (Code_RunningDepth() > 0) {
+        g_deleted.push_back(o); // a loop under the running code may still hold the record
+    } else {
+        delete o;
+        Object_FreeDeleted(); // nothing runs: those deleted earlier are free to go too
+    }
     return true;
 }
 
@@ -443,9 +483,6 @@ void RelinkAllRecursive()
         if (!o) continue;
         for (auto* n = o->m_instances.GetHead(); n; n = n->next) n->value->RelinkRecursive();
     }
-    for (CObject* o : g_removed) {
-        for (auto* n = o->m_instances.GetHead(); n; n = n->next) n->value->RelinkRecursive();
-    }
 }
 
 // True when making parent the parent of child would close a loop.
@@ -461,10 +498,7 @@ void Object_LinkParents()
 {
     // Pointers first cleared, then linked in index order; a link that would close a loop is
     // refused (the parent index then becomes -1).
-    Object_ForEach([](CObject* o) {
-        o->m_pParent = nullptr;
-        o->m_childCount = 0;
-    });
+    Object_ForEach([](CObject* o) { o->SetParentObject(nullptr); });
     for (CObject* o : g_byIndex) {
         if (!o) continue;
         if (o->m_parentIndex < 0 || o->m_parentIndex >= 100000) continue;
@@ -476,8 +510,7 @@ void Object_LinkParents()
             o->m_parentIndex = -1;
             continue;
         }
-        o->m_pParent = p;
-        ++p->m_childCount;
+        o->SetParentObject(p);
     }
     RelinkAllRecursive();
     Object_EventsChanged();
@@ -491,9 +524,7 @@ bool Object_SetParent(int32_t object, int32_t parent)
     // Only an object with children can be an ancestor of the new parent.
     if (p && (p == o || (o->m_childCount > 0 && ClosesLoop(o, p)))) return false;
     o->m_parentIndex = parent;
-    if (o->m_pParent) --o->m_pParent->m_childCount;
-    o->m_pParent = p;
-    if (p) ++p->m_childCount;
+    o->SetParentObject(p);
     if (o->m_childCount == 0) {
         // Only this object's chain changed: its own instances rejoin the recursive lists.
         for (auto* n = o->m_instances.GetHead(); n; n = n->next) n->value->RelinkRecursive();
@@ -528,30 +559,31 @@ bool Object_Prepare()
 // =============================================================================================
 
 void Object_EventsChanged() { ++g_eventGeneration; }
-uint32_t Object_EventGeneration() { return g_eventGeneration; }
+uint64_t Object_EventGeneration() { return g_eventGeneration; }
 
 CEvent* Object_ResolveEvent(CObject* object, int32_t objectIndex, int32_t type, int32_t subtype, int32_t* found)
 {
-    if (!object || type < 0 || type >= OBJECT_EVENT_TYPES || subtype < 0) {
+    // Collision subtypes are object indexes (below 100,000); the other types have 256.
+    const int32_t limit = type == EVENT_COLLISION ? 100000 : OBJECT_EVENT_SUBTYPES;
+    if (!object || type < 0 || type >= OBJECT_EVENT_TYPES || subtype < 0 || subtype >= limit) {
         return Event_Find(objectIndex, type, subtype, found);
     }
     CObject::ResolvedCache& c = object->m_resolved[type];
-    const int32_t size = type == EVENT_COLLISION ? (g_objectCount > 0 ? g_objectCount : 1) : OBJECT_EVENT_SUBTYPES;
-    if (c.generation != g_eventGeneration || c.size != size) {
-        if (c.size != size) {
-            MEM_FREE(c.entries);
-            c.entries = static_cast<ResolvedEvent*>(MEM_ALLOC(sizeof(ResolvedEvent) * size_t(size)));
-            c.size = size;
-        }
-        for (int32_t k = 0; k < size; ++k) c.entries[k] = ResolvedEvent{nullptr, INT_MIN};
-        c.generation = g_eventGeneration;
+    if (subtype >= c.size) {
+        // Grown to the subtypes asked for (doubling); new entries are unresolved.
+        int32_t size = c.size < 16 ? 16 : c.size;
+        while (size <= subtype) size *= 2;
+        if (size > limit) size = limit;
+        c.entries = static_cast<ResolvedEvent*>(MEM_REALLOC(c.entries, sizeof(ResolvedEvent) * size_t(size)));
+        for (int32_t k = c.size; k < size; ++k) c.entries[k] = ResolvedEvent{nullptr, 0, 0};
+        c.size = size;
     }
-    if (subtype >= c.size) return Event_Find(objectIndex, type, subtype, found);
     ResolvedEvent& r = c.entries[subtype];
-    if (r.found == INT_MIN) {
+    if (r.generation != g_eventGeneration) {
         int32_t f = objectIndex;
         r.event = Event_Find(objectIndex, type, subtype, &f);
         r.found = f;
+        r.generation = g_eventGeneration;
     }
     *found = r.found;
     return r.event;

@@ -10,7 +10,16 @@
 // its object's own list and one for each recursive list it sits in).
 //
 // Parent chains never loop: the loader and object_set_parent refuse a parent that would close
-// a cycle.
+// a cycle. Each object also lists its children (the objects whose parent pointer is it), so
+// that deleting it touches only them.
+//
+// Who holds a CObject pointer: the table, its children's parent pointers, and instances
+// (m_pObject: every instance made from it, in any list or none, is on its referrer list;
+// m_pListObject: the instances in its own list). Object_Delete clears all of these at once;
+// per-event lists and collision pairs hold indexes. Code running when an object is deleted
+// may still hold the record (a dispatch loop, its running event), so a record deleted under
+// running code is freed at the next step's start; one deleted with no code running is freed
+// at once.
 //
 // Needs: the Hash container, the event record (Files/Event/Event.h), the game-file reader.
 // No Linux/ file.
@@ -23,6 +32,9 @@ class CEvent;
 class CInstance;
 class FileImage;
 class ObjectInstanceList;
+class CObject;
+template <class T>
+struct HashNode;
 
 // A node of an object's instance list; owned by the instance it names.
 struct ObjectInstanceNode {
@@ -62,10 +74,12 @@ private:
 constexpr int32_t OBJECT_EVENT_TYPES = 12;
 
 // The event an object runs for (type, subtype), own or inherited, with the object that
-// defines it; cached per object and type until events or parents change.
+// defines it; cached per object and type, each entry valid while the event generation it was
+// resolved under is current (events, parents or the object table unchanged).
 struct ResolvedEvent {
     CEvent* event;
-    int32_t found; // the object index that holds the event; INT32_MIN = not resolved yet
+    int32_t found;       // the object index that holds the event
+    uint64_t generation; // 0 = never resolved
 };
 
 class CObject {
@@ -108,7 +122,9 @@ public:
 
     // Compiles every event; false at the first failure.
     bool CompileEvents();
-    void SetParentObject(CObject* parent) { m_pParent = parent; }
+    // Sets the parent pointer, moving the object from its old parent's children to the new
+    // one's (the parent index and the instance lists are the caller's).
+    void SetParentObject(CObject* parent);
 
     // Reads one OBJT entry at offset; false for a malformed entry.
     bool Load(const FileImage& image, uint32_t offset, uint8_t version);
@@ -127,27 +143,37 @@ public:
     uint8_t m_awake, m_kinematic;
     int32_t m_pointCount;
     float* m_pPoints;      // owned, m_pointCount (x, y) pairs
-    CObject* m_pParent;    // not owned
+    CObject* m_pParent;    // not owned; set through SetParentObject
     int32_t m_childCount = 0; // objects whose m_pParent is this one
+    CObject* m_pFirstChild = nullptr;  // those objects, linked through their siblings
+    CObject* m_pNextSibling = nullptr;
+    CObject* m_pPrevSibling = nullptr;
     struct EventList {
         int32_t count;
         CEvent** events;   // owned array of count slots; null slot = no event
     } m_events[OBJECT_EVENT_TYPES];
     ObjectInstanceList m_instances;
     ObjectInstanceList m_instancesRecursive;
+    // Every instance whose m_pObject is this object, whether in its lists or not (deactivated,
+    // kept in a persistent room, carried, waiting for an object change).
+    ObjectInstanceList m_referrers;
 
-    // Resolution cache (see ResolvedEvent): one lazily made array per type.
+    // Resolution cache (see ResolvedEvent): one lazily made array per type, grown to the
+    // subtypes asked for.
     struct ResolvedCache {
-        uint32_t generation;
         int32_t size;
         ResolvedEvent* entries;
     } m_resolved[OBJECT_EVENT_TYPES];
+
+    // The object table's own: the node holding the record, and when it was inserted (the
+    // chain of its bucket keeps insertion order).
+    HashNode<CObject>* m_pTableNode = nullptr;
+    uint64_t m_tableOrder = 0;
 };
 
 // ---- Object table ------------------------------------------------------------------------
 // A Hash of 512 buckets keyed by object index, and the count (one more than the highest
-// index ever used). Objects removed by Object_Delete are kept aside until the table is freed,
-// so an instance made from one never points at freed memory.
+// index ever used; indexes of deleted objects are not used again).
 void Object_InitHash();
 CObject* Object_Lookup(int32_t index);
 bool Object_Exists(int32_t index);
@@ -156,11 +182,17 @@ int32_t Object_GetCount();
 int32_t Object_Add();
 // Puts an object at its index; false when the index is taken or negative.
 bool Object_Insert(CObject* object);
-// Removes the object: its instances are taken out of its lists and detached (they keep their
-// object index, which now names nothing), its children lose their parent pointer, the event
-// resolution is recomputed. False when there is no such object.
+// Removes the object: its instances are taken out of its lists and forget it (they keep their
+// object index, which now names nothing), its children lose their parent pointer (keeping
+// their parent index), its events are retired and the event resolution is recomputed. The
+// cost is its own instances, children and their instances; the per-event lists are not
+// rebuilt (they skip indexes that name nothing). False when there is no such object.
 bool Object_Delete(int32_t index);
-// The lowest index of an object with that name (a hash look-up); -1 when none.
+// Frees the records deleted while code was running; called where no code runs and nothing
+// holds a record (the step's start, the table's end).
+void Object_FreeDeleted();
+// The first object with that name in table order (bucket index & 511 upwards, each bucket in
+// the order its objects were inserted): one hash look-up; -1 when none.
 int32_t Object_Find(const char* name);
 // Table order (bucket 0 upwards, each chain from its head).
 template <class F> void Object_ForEach(F&& f);
@@ -180,7 +212,7 @@ bool Object_Prepare();
 // The event resolution: bumped whenever events or parents change; cached resolutions of an
 // older generation are recomputed.
 void Object_EventsChanged();
-uint32_t Object_EventGeneration();
+uint64_t Object_EventGeneration();
 // The event (type, subtype) of object, own or inherited (collision rule included), through
 // the cache; found receives the defining object's index.
 CEvent* Object_ResolveEvent(CObject* object, int32_t objectIndex, int32_t type, int32_t subtype,

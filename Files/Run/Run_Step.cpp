@@ -410,6 +410,9 @@ void Run_Collisions()
 
 void Run_Step()
 {
+    // No code runs and no loop holds an object here: the objects deleted by the last step's
+    // code go now.
+    Object_FreeDeleted();
     RunState& st = Run_State();
     CRoom* room = Run_CurrentRoom();
     if (!room) return;

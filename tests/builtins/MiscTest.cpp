@@ -137,6 +137,39 @@ TEST_F(MiscBuiltins, ExecuteStringNestedAndRecursive)
     for (int i = 0; i < 200; i++) EXPECT_EQ(Call("execute_string", {"return " + std::to_string(i)}).Real(), i);
 }
 
+// Executed text resolves names as they are when it runs: a word that names no object reads
+// the variable, and reads the object's index once one has that name (added, renamed to it),
+// and the variable again once it is gone. While no name changes, the text is compiled once.
+TEST_F(MiscBuiltins, ExecuteStringResolvesTheNamesOfNow)
+{
+    Function_Resource_Register();
+    const int32_t next = Object_GetCount();
+    const std::string added = "__newobject" + std::to_string(next);
+    Call("variable_local_set", {"thing", -1});
+    Call("variable_local_set", {added, -1});
+    auto run = [&](const std::string& text) { return Call("execute_string", {"return " + text}).Real(); };
+
+    EXPECT_EQ(run("thing"), -1);
+    EXPECT_EQ(run(added), -1);
+    int64_t compiles = Function_Misc_ExecuteCompiles();
+    EXPECT_EQ(run("thing"), -1);
+    EXPECT_EQ(Function_Misc_ExecuteCompiles(), compiles) << "the same text under the same names is reused";
+
+    ASSERT_EQ(Call("object_add").Real(), next);
+    EXPECT_EQ(run(added), next) << "an object added since";
+    EXPECT_EQ(run("thing"), -1);
+    Object_Lookup(next)->SetName("thing");
+    EXPECT_EQ(run("thing"), next) << "an object renamed since";
+    EXPECT_EQ(run(added), -1) << "its old name is gone";
+    compiles = Function_Misc_ExecuteCompiles();
+    EXPECT_EQ(run("thing"), next);
+    EXPECT_EQ(Function_Misc_ExecuteCompiles(), compiles);
+
+    Call("object_delete", {next});
+    EXPECT_EQ(run("thing"), -1) << "an object deleted since";
+    EXPECT_EQ(Errors(), 0) << Log();
+}
+
 TEST_F(MiscBuiltins, ExecuteStringUnderTheTreeInterpreter)
 {
     g_StartupOptions.byteCodeInterpreter = 0;

@@ -6,6 +6,7 @@
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Function/Function_Registrars.h"
+#include "Files/Function/Function_World.h"
 #include "Files/Runner/Runner_Reset.h"
 #include "Files/Support/CommandLine.h"
 #include "Files/Support/GameHeader.h"
@@ -55,6 +56,7 @@ void World_InitLanguage()
     InitFunctions_Game();
     InitFunctions_Action();
     InitFunctions_Math();
+    Function_Resource_Register();
     TestLog_Register();
 }
 

@@ -1,6 +1,6 @@
 // The game-world fixture of the world and services tests: the whole runtime reset
-// (Runtime_ResetAll) around each test; the compiler, the game, action and maths built-ins
-// and test_log(...) registered; fake sprites and input behind the world's hooks; objects with
+// (Runtime_ResetAll) around each test; the compiler, the game, action, maths and resource
+// built-ins and test_log(...) registered; fake sprites and input behind the world's hooks; objects with
 // events given as source text, rooms made through the room table, instances placed in them,
 // and frames run.
 #pragma once
@@ -33,8 +33,8 @@ extern FakeInput g_FakeInput;
 // A plain sprite: size w x h, origin (ox, oy), box the whole image, frames.
 WorldSpriteInfo FakeSprite(int32_t w, int32_t h, int32_t ox = 0, int32_t oy = 0, int32_t frames = 1);
 
-// Registers the compiler, the constants, the game, action and maths built-ins and test_log
-// once a process.
+// Registers the compiler, the constants, the game, action, maths and resource built-ins and
+// test_log once a process.
 void World_InitLanguage();
 
 class WorldTest : public ::testing::Test {

@@ -1,6 +1,7 @@
 // Objects and events: the OBJT reader (bounds on event numbers, type counts and empty action
 // lists; malformed records fail), parent loops refused, inheritance and the collision rule,
-// the per-event lists, deleting an object in use, and the event names.
+// the per-event lists, deleting an object in use (from outside, from its own event, and in
+// bulk every step), and the event names.
 #include "support/GameWorld.h"
 
 #include <cstring>
@@ -229,6 +230,81 @@ TEST_F(ObjectWorld, DeletingAnObjectInUseDetachesItsInstancesAndChildren)
     Frames(2);
     EXPECT_EQ(LogText(), "") << "nothing inherits from a deleted object";
     EXPECT_EQ(Object_Add(), 2) << "indexes are not reused";
+}
+
+// An object deleted by its own running event, while it has a parent, a child, a deactivated
+// instance and an instance waiting to become one of it: the event runs to its end, and no
+// instance, child or list keeps the object (the sanitizer build checks nothing dangles once
+// the record is freed at the next step).
+TEST_F(ObjectWorld, AnObjectDeletedByItsOwnEventLeavesNothingBehind)
+{
+    const int32_t g = Obj("g");
+    const int32_t p = Obj("p", g);
+    const int32_t c = Obj("c", p);
+    const int32_t o = Obj("o");
+    const std::string step = "with (" + std::to_string(o) + ") instance_change(" + std::to_string(p) +
+                             ", false); object_delete(object_index); test_log('after', object_exists(object_index));";
+    ASSERT_TRUE(Ev(p, EVENT_STEP, 0, step.c_str()));
+    int32_t r = Room();
+    Place(r, g, 0, 0);
+    const int32_t live = Place(r, p, 0, 0);
+    const int32_t asleep = Place(r, p, 0, 0);
+    const int32_t child = Place(r, c, 0, 0);
+    const int32_t changing = Place(r, o, 0, 0);
+    Start();
+    Inst(asleep)->SetDeactivated(true);
+    Run_CurrentRoom()->ApplyActivation();
+    g_Log.clear();
+    Frames(1);
+    EXPECT_EQ(LogText(), "after:0") << "one event ran, to its end";
+    EXPECT_FALSE(Object_Exists(p));
+    EXPECT_EQ(Object_Find("p"), -1);
+    for (int32_t id : {live, asleep, changing}) {
+        EXPECT_EQ(Inst(id)->GetObject(), nullptr) << id;
+        EXPECT_EQ(Inst(id)->i_objindex, p) << "the index is kept, naming nothing";
+        EXPECT_FALSE(Inst(id)->InObjectLists()) << id;
+    }
+    EXPECT_EQ(Object_Lookup(c)->m_pParent, nullptr);
+    EXPECT_EQ(Object_Lookup(c)->m_parentIndex, p);
+    EXPECT_EQ(Object_Lookup(g)->m_instancesRecursive.GetCount(), 1) << "the child's instance left the chain";
+    EXPECT_EQ(Object_Lookup(c)->m_instancesRecursive.GetCount(), 1);
+    EXPECT_EQ(Object_Lookup(g)->m_childCount, 0);
+    Inst(asleep)->SetDeactivated(false);
+    Run_CurrentRoom()->ApplyActivation();
+    EXPECT_FALSE(Inst(asleep)->InObjectLists()) << "woken, it joins no object";
+    Frames(2);
+    EXPECT_EQ(LogText(), "after:0");
+    EXPECT_EQ(Inst(child)->i_objindex, c);
+    EXPECT_EQ(Object_Add(), o + 1) << "indexes are not reused";
+}
+
+// Objects added, given parents and instances, and deleted by the hundred in every step.
+TEST_F(ObjectWorld, ChurnOfObjectsInEveryStep)
+{
+    const int32_t keeper = Obj("keeper");
+    ASSERT_TRUE(Ev(keeper, EVENT_STEP, 0,
+                   "var k, p, c; for (k = 0; k < 100; k += 1) {"
+                   "  p = object_add(); c = object_add(); object_set_parent(c, p);"
+                   "  instance_create(0, 0, c); instance_create(0, 0, p);"
+                   "  if (k mod 2) object_delete(p); object_delete(c); if (!(k mod 2)) object_delete(p);"
+                   "  global.made = c; }"));
+    ASSERT_TRUE(Ev(keeper, EVENT_COLLISION, keeper, "x = 1;")); // collision pairs are read every step
+    int32_t r = Room();
+    Place(r, keeper, 0, 0);
+    Start();
+    Frames(5);
+    EXPECT_EQ(Object_GetCount(), keeper + 1 + 5 * 200);
+    int32_t alive = 0;
+    for (int32_t k = keeper + 1; k < Object_GetCount(); ++k) alive += Object_Exists(k) ? 1 : 0;
+    EXPECT_EQ(alive, 0);
+    EXPECT_EQ(Object_Find(("__newobject" + std::to_string(keeper + 1)).c_str()), -1);
+    int32_t orphans = 0;
+    for (CInstance* i = Run_CurrentRoom()->m_active.head; i; i = i->m_pNext) {
+        if (i->i_objindex == keeper) continue;
+        EXPECT_EQ(i->GetObject(), nullptr);
+        ++orphans;
+    }
+    EXPECT_EQ(orphans, 5 * 200);
 }
 
 TEST_F(ObjectWorld, EventNames)
