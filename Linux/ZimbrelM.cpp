@@ -79,7 +79,10 @@ void MainHost_StartDrainClock()
     }).detach();
 }
 
-void MainHost_RaiseQuitAfter(int64_t microseconds) { g_raiseAt.store(microseconds > 0 ? SteadyMicroseconds() + microseconds : 0); }
+void MainHost_RaiseQuitAfter(int64_t microseconds)
+{
+    g_raiseAt.store(microseconds > 0 ? SteadyMicroseconds() + microseconds : 0);
+}
 
 int32_t MainHost_SignalCount() { return int32_t(g_signalCount); }
 int MainHost_FirstSignal() { return int(g_firstSignal); }

@@ -314,10 +314,9 @@ void CDS_Grid::SortRows(int32_t column, bool ascending)
     for (int32_t y = 0; y < m_height; y++) rows[size_t(y)] = y;
     const ScriptValue* keys = Cell(column, 0);
     int32_t d = ascending ? 1 : -1;
+    auto before = [keys, d](int32_t a, int32_t b) { return d * SortKeyCompare(keys[a], keys[b]) < 0; };
     QuitPoll poll;
-    if (!QuitRequest_StableSort(rows.begin(), rows.end(),
-                                [keys, d](int32_t a, int32_t b) { return d * SortKeyCompare(keys[a], keys[b]) < 0; }, poll))
-        return;
+    if (!QuitRequest_StableSort(rows.begin(), rows.end(), before, poll)) return;
     std::vector<ScriptValue> scratch(static_cast<size_t>(m_height));
     for (int32_t x = 0; x < m_width; x++) {
         ScriptValue* cells = Cell(x, 0);

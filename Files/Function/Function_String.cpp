@@ -434,6 +434,7 @@ void Replace(ScriptValue* result, int32_t argc, ScriptValue* args, bool all)
         rest = Advance(at, n);
         if (!all) break;
     }
+    if (QuitRequest_Pending()) return; // the search was stopped: no result
     out += rest;
     SetBytes(result, out);
 }
