@@ -21,6 +21,7 @@
 #include "Files/Background/Background_Main.h"
 #include "Files/Base/CRC32.h"
 #include "Files/Base/Console.h"
+#include "Files/Base/QuitRequest.h"
 #include "Files/Buffer/IBuffer.h"
 #include "Files/Code/Code_Code.h"
 #include "Files/Code/Code_Compile.h"
@@ -91,6 +92,7 @@ bool g_InFrames = false;
 int32_t g_QuitRequests = 0;
 int32_t g_SignalsSeen = 0;
 bool g_StopCode = false;
+bool g_EndUnderQuit = false; // the game's end runs after a signal, its time limited
 int64_t g_StartTime = 0;
 char* g_ExeDirectory = nullptr;
 char* g_ExePath = nullptr;
@@ -132,8 +134,19 @@ int Zimbrel_Main(int argc, char** argv)
             ProcessMessages();
         }
         g_InFrames = false;
-        if (!Main_ExitRequested()) g_StopCode = false; // the game's end runs its code
+        if (!Main_ExitRequested()) {
+            g_StopCode = false; // the game's end runs its code
+            if (g_SignalsSeen > 0) {
+                // under the signal's quit: its long work is stopped once its time is up
+                g_EndUnderQuit = true;
+                QuitRequest_Clear();
+                MainHost_RaiseQuitAfter(kQuitEndGrace);
+            }
+        }
         EndGame();
+        g_EndUnderQuit = false;
+        MainHost_RaiseQuitAfter(0);
+        QuitRequest_Clear(); // the shutdown itself is never cut short
         Main_StopInput();
         Main_PostQuit();
         Main_Finalise();
@@ -163,6 +176,10 @@ void Main_CheckQuit()
         ++g_SignalsSeen;
         Console_Output("Quit requested by signal %d\n", MainHost_FirstSignal());
         Main_Quit(MainHost_FirstSignal());
+    }
+    if (g_EndUnderQuit && QuitRequest_Pending() && !Main_ExitRequested()) { // the game's end had its time
+        Main_RequestExit(128 + MainHost_FirstSignal());
+        g_StopCode = true;
     }
     if (g_StopCode) Code_AbortRunning();
 }
@@ -429,7 +446,7 @@ bool PrepareGame()
     for (const PrepareStep& s : g_PrepareSteps) {
         Console_Output("%s", s.line);
         if (!s.run()) {
-            ShowMessage(s.failure);
+            if (!QuitRequest_Pending()) ShowMessage(s.failure); // not when a signal stopped the compiler
             return false;
         }
     }

@@ -30,13 +30,18 @@ void PrepareGame_OverrideStep(int index, bool (*run)());
 void ProcessMessages();
 // A quit request: the window was closed (signal 0) or SIGINT/SIGTERM came (its number). The
 // first one while frames run ends the loop after the frame, as closing the window always
-// did; code that runs on in that frame (an endless loop) stops at its next drain, and the
-// game's end still runs its code. A second request, or one while no frame runs (start-up,
-// the game's end), ends the run at once in order: running code stops, no later game code
-// runs, and the shutdown follows (Main_RequestExit; 128 + the signal's number as the code).
+// did; code that runs on in that frame (an endless loop, a long built-in) stops at its next
+// drain, and the game's end still runs its code: after a signal for kQuitEndGrace at most,
+// then the run ends as below. A second request, or one while no frame runs (start-up, the
+// game's end), ends the run at once in order: running code stops, no later game code runs,
+// and the shutdown follows (Main_RequestExit; 128 + the signal's number as the code).
 void Main_Quit(int signal);
+// The time (microseconds) that the game's end after a signal may run its code.
+constexpr int64_t kQuitEndGrace = 250000;
 // The quit check run after every pump: signals that came since the last check become quit
 // requests; while a quit stops code, the running code is told to stop (VM_AbortRunning).
+// The game's end after a signal is stopped once the quit request is raised again (its time
+// is up).
 void Main_CheckQuit();
 void Main_StopInput();
 void Main_Finalise();
@@ -67,6 +72,9 @@ bool Main_AtFileTarget(const std::string& name, std::vector<std::string>& folder
 void MainHost_InstallSignalHandlers();
 // Starts the thread that asks running code for a drain every tenth of a second.
 void MainHost_StartDrainClock();
+// That thread raises the quit request (QuitRequest_Raise) once microseconds have passed from
+// now; 0 or less takes back a raise not made yet.
+void MainHost_RaiseQuitAfter(int64_t microseconds);
 // Signals received so far, and the number of the first (0 when none).
 int32_t MainHost_SignalCount();
 int MainHost_FirstSignal();

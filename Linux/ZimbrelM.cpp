@@ -9,11 +9,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <thread>
 
+#include "Files/Base/QuitRequest.h"
 #include "Files/Code/VM.h"
 
 namespace {
@@ -26,7 +29,17 @@ void OnSignal(int signal)
 {
     if (!g_firstSignal) g_firstSignal = signal;
     g_signalCount = g_signalCount + 1;
-    VM_RequestDrain(); // a running loop drains (and so sees the signal) at its next branch back
+    VM_RequestDrain();   // a running loop drains (and so sees the signal) at its next branch back
+    QuitRequest_Raise(); // and long work inside a built-in stops (the machine drains after it)
+}
+
+// When the clock raises the quit request (steady-clock microseconds; 0: never).
+std::atomic<int64_t> g_raiseAt{0};
+
+int64_t SteadyMicroseconds()
+{
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 } // namespace
@@ -53,12 +66,22 @@ void MainHost_StartDrainClock()
     // A loop whose body is slow (built-ins that take milliseconds) reaches its 4,096th branch
     // rarely; this clock asks for a drain ten times a second, so a window close is pumped
     // (and a quit seen) within a tenth of a second of running code.
+    // It also raises the quit request when the time MainHost_RaiseQuitAfter set has come.
     std::thread([] {
         for (;;) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            int64_t wait = 100000;
+            if (const int64_t at = g_raiseAt.load()) wait = std::clamp<int64_t>(at - SteadyMicroseconds(), 0, wait);
+            std::this_thread::sleep_for(std::chrono::microseconds(wait));
+            int64_t due = g_raiseAt.load();
+            if (due && SteadyMicroseconds() >= due && g_raiseAt.compare_exchange_strong(due, 0)) QuitRequest_Raise();
             VM_RequestDrain();
         }
     }).detach();
+}
+
+void MainHost_RaiseQuitAfter(int64_t microseconds)
+{
+    g_raiseAt.store(microseconds > 0 ? SteadyMicroseconds() + microseconds : 0);
 }
 
 int32_t MainHost_SignalCount() { return int32_t(g_signalCount); }

@@ -3,8 +3,8 @@
 // the string and number shorthands (Files/Buffer/IBuffer.h). The buffer table lives in
 // Buffer_Main.cpp.
 //
-// Needs the memory manager, Files/Base (base64, MD5, SHA-1, real conversions), the save-area
-// files of Files/Support/LoadSave.h. No Linux/ file.
+// Needs the memory manager, Files/Base (base64, MD5, SHA-1, real conversions, the quit
+// request), the save-area files of Files/Support/LoadSave.h. No Linux/ file.
 //
 // Index: [SECTION] Entries, Construction, Write and read, Seek, Peek and poke, Resize, Copy,
 //        Fill, Files, Base64 and digests, Fast buffers, Shorthands
@@ -16,6 +16,7 @@
 
 #include "Files/Base/Base64.h"
 #include "Files/Base/MD5.h"
+#include "Files/Base/QuitRequest.h"
 #include "Files/Base/RealConvert.h"
 #include "Files/Base/SHA1.h"
 #include "Files/Base/Value.h"
@@ -608,16 +609,23 @@ void IBuffer::Fill(int32_t offset, int32_t count, int32_t type, const ScriptValu
         // whole periods of it.
         p += (end - p - size - period) / period * period;
     }
+    // A megabyte at a time, then the quit request is read (a quit: the bytes written stay).
+    constexpr int64_t kFillRun = int64_t(1) << 20;
     while (p < end) {
-        if (end - p < entryLength) {
-            gap(p, end);
-            break;
+        const int64_t runEnd = end - p > kFillRun ? p + kFillRun : end;
+        while (p < runEnd) {
+            if (end - p < entryLength) {
+                gap(p, end);
+                p = end;
+                break;
+            }
+            put(p, e.bytes, entryLength);
+            int64_t next = stride > 0 ? p + stride : alignUp(p + entryLength);
+            if (next > end) next = end;
+            gap(p + entryLength, next);
+            p = next;
         }
-        put(p, e.bytes, entryLength);
-        int64_t next = stride > 0 ? p + stride : alignUp(p + entryLength);
-        if (next > end) next = end;
-        gap(p + entryLength, next);
-        p = next;
+        if (p < end && QuitRequest_Pending()) break;
     }
 }
 
@@ -655,7 +663,8 @@ void IBuffer::Base64Encode(ScriptValue* value, int32_t offset, int32_t count)
     int32_t length = 0;
     uint8_t* bytes = GetBytes(offset, count, &length);
     char* text = static_cast<char*>(MEM_ALLOC_CLEAR(Base64_EncodedSize(uint32_t(length))));
-    if (length > 0) Base64_Encode(bytes, length, text);
+    QuitPoll poll;
+    if (length > 0 && Base64_Encode(bytes, length, text, &poll) < 0) text[0] = '\0'; // a quit: no text
     MEM_FREE(bytes);
     Value_SetStringOwned(value, text);
 }
@@ -667,8 +676,9 @@ bool IBuffer::Base64Decode(const char* text, int32_t offset, int32_t count)
     const int64_t blockSize = 3 * n / 4 + 4;
     if (blockSize > kBufferMaxSize) return false;
     uint8_t* block = static_cast<uint8_t*>(MEM_ALLOC_CLEAR(blockSize));
-    Base64_Decode(text, int32_t(blockSize), block, false);
-    const bool ok = CopyFromMemory(block, int32_t(blockSize), 0, count, offset);
+    QuitPoll poll;
+    const bool ok = Base64_Decode(text, int32_t(blockSize), block, false, &poll) >= 0 &&
+                    CopyFromMemory(block, int32_t(blockSize), 0, count, offset);
     MEM_FREE(block);
     return ok;
 }
@@ -677,10 +687,20 @@ namespace {
 
 constexpr int64_t kDigestRun = 65536;
 
-// Calls feed(bytes, length) over the range of a digest (see IBuffer::MD5).
+// Calls feed(bytes, length) over the range of a digest (see IBuffer::MD5), a run at a time;
+// false when a quit request stopped it.
 template <class Feed>
-void DigestRange(const IBuffer* b, int32_t offset, int32_t count, Feed&& feed)
+bool DigestRange(const IBuffer* b, int32_t offset, int32_t count, Feed&& whole)
 {
+    QuitPoll poll;
+    bool stopped = false;
+    auto feed = [&](const uint8_t* p, uint32_t n) {
+        for (uint32_t at = 0; at < n && !stopped; at += uint32_t(kDigestRun)) {
+            const uint32_t run = n - at < uint32_t(kDigestRun) ? n - at : uint32_t(kDigestRun);
+            whole(p + at, run);
+            stopped = poll.Stop(run);
+        }
+    };
     const int64_t size = b->Size();
     int64_t n = count < 0 ? size : count;
     int64_t o = offset;
@@ -692,23 +712,24 @@ void DigestRange(const IBuffer* b, int32_t offset, int32_t count, Feed&& feed)
             const int64_t turns = kDigestRun / size;
             uint8_t* run = static_cast<uint8_t*>(MEM_ALLOC(turns * size));
             for (int64_t i = 0; i < turns * size; ++i) run[i] = b->Data()[(o + i) % size];
-            for (; n >= turns * size; n -= turns * size) feed(run, uint32_t(turns * size));
+            for (; n >= turns * size && !stopped; n -= turns * size) feed(run, uint32_t(turns * size));
             if (n > 0) feed(run, uint32_t(n));
             MEM_FREE(run);
-            return;
+            return !stopped;
         }
-        while (n > 0) {
+        while (n > 0 && !stopped) {
             const int64_t chunk = n < size - o ? n : size - o;
             feed(b->Data() + o, uint32_t(chunk));
             n -= chunk;
             o = 0;
         }
-        return;
+        return !stopped;
     }
     if (o < 0) o = 0;
     if (o >= size) o = size - 1;
     if (n > size - o) n = size - o;
     feed(b->Data() + o, uint32_t(n));
+    return !stopped;
 }
 
 } // namespace
@@ -718,7 +739,7 @@ void IBuffer::MD5(ScriptValue* value, int32_t offset, int32_t count)
     if (m_size == 0) return;
     MD5Context ctx;
     MD5_Init(&ctx);
-    DigestRange(this, offset, count, [&](const uint8_t* p, uint32_t n) { MD5_Update(&ctx, p, n); });
+    if (!DigestRange(this, offset, count, [&](const uint8_t* p, uint32_t n) { MD5_Update(&ctx, p, n); })) return;
     uint8_t digest[16];
     MD5_Final(digest, &ctx);
     char hex[33];
@@ -731,7 +752,7 @@ void IBuffer::SHA1(ScriptValue* value, int32_t offset, int32_t count)
     if (m_size == 0) return;
     SHA1Context ctx;
     SHA1_Reset(&ctx);
-    DigestRange(this, offset, count, [&](const uint8_t* p, uint32_t n) { SHA1_Input(&ctx, p, n); });
+    if (!DigestRange(this, offset, count, [&](const uint8_t* p, uint32_t n) { SHA1_Input(&ctx, p, n); })) return;
     SHA1_Result(&ctx);
     char hex[41];
     SHA1_ToHex(&ctx, hex);

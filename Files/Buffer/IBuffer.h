@@ -88,10 +88,13 @@ public:
     // Reads the whole file (save area first, then the program folder) and copies count bytes
     // of it from sourceOffset to destinationOffset (CopyFromMemory); web addresses refused.
     virtual bool Load(const char* name, int32_t sourceOffset, int32_t count, int32_t destinationOffset);
+    // A quit request (Files/Base/QuitRequest.h) stops the four below and Fill: no text, no
+    // digest, nothing decoded into the buffer, the bytes filled so far.
     // value := the base64 text of the bytes GetBytes gives.
     virtual void Base64Encode(ScriptValue* value, int32_t offset, int32_t count);
     // Decodes text into a cleared block of (3 n) / 4 + 4 bytes (n characters) and copies the
-    // block (count bytes of it, all for a negative count) to offset. False for a null text.
+    // block (count bytes of it, all for a negative count) to offset. False for a null text
+    // (or a quit).
     virtual bool Base64Decode(const char* text, int32_t offset, int32_t count);
     // value := 32 (MD5) or 40 (SHA-1) lower-case hex digits of the range; nothing on a buffer
     // of size 0. A negative count means the size; a wrap buffer's range wraps as often as the

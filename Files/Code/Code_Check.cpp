@@ -45,6 +45,7 @@ public:
     void Visit(CodeNode* node);
 
 private:
+    QuitPoll m_poll; // nodes visited
     void MakeConstant(CodeNode* node, ScriptValue* value)
     {
         ReleaseChildren(node);
@@ -61,6 +62,10 @@ private:
 
 void Checker::Visit(CodeNode* node)
 {
+    if (m_poll.Stop()) {
+        Code_Error_Set(m_code, node->position, kCompileStopped);
+        return;
+    }
     for (int32_t i = 0; i < node->childCount; ++i) {
         Visit(&node->children[i]);
         if (Code_Error_Recorded()) return;

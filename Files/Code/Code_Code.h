@@ -90,7 +90,8 @@ int32_t Code_Table_Count();
 bool Code_Table_Present();
 VMBuffer* Code_Table_Code(int32_t index);
 // Verifies every entry's byte code (the loader, once names and strings are bound); false with
-// "<name>: <reason>" for the first entry the machine refuses.
+// "<name>: <reason>" for the first entry the machine refuses. A quit request stops it (true:
+// the entries left are verified when they first run).
 bool Code_Table_Verify(std::string* error);
 void Code_Table_Free();
 

@@ -5,7 +5,9 @@
 // generator is Code_Generate.h; the tree interpreter Code_TreeExec.h.
 //
 // Every phase reports its first error through Code_Error_Set with a byte position in the
-// unit's text and stops; nothing is thrown.
+// unit's text and stops; nothing is thrown. A quit request (Files/Base/QuitRequest.h) stops
+// every phase and the generator on a long text with the error kCompileStopped (the callers
+// report nothing while the request stands: the code that compiled stops).
 //
 // Start-up calls Code_Compiler_Init once: it installs the compiler, the generator and the
 // tree interpreter into the code units' hooks (Code_SetCompilerHooks).
@@ -16,8 +18,11 @@
 
 #include <cstdint>
 
+#include "Files/Base/QuitRequest.h"
 #include "Files/Base/Value.h"
 #include "Files/Code/Code_Code.h"
+
+constexpr const char* kCompileStopped = "Compilation stopped by a quit request.";
 
 // ---- Token kinds. ORDER: tree nodes carry these numbers as operators. ----
 enum : int32_t {

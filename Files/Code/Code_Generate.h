@@ -17,6 +17,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "Files/Base/QuitRequest.h"
 #include "Files/Code/Code_Code.h"
 
 class VMBuffer;
@@ -138,6 +139,7 @@ private:
     bool m_writeDebug = false;
     bool m_collect = false;
     bool m_globalsByDeclaration = false;
+    QuitPoll m_poll; // statements generated
     std::unordered_map<std::string, int32_t> m_stringIndex;
 };
 

@@ -93,6 +93,10 @@ bool CodeGenerator::Continue()
 bool CodeGenerator::Statement(const CodeNode* node)
 {
     if (Failed()) return false;
+    if (m_poll.Stop()) {
+        Fail(node, kCompileStopped);
+        return false;
+    }
     if (m_writeDebug) m_debug->Emit(2, uint32_t(m_code->GetOffset()), uint32_t(node->position));
     switch (node->kind) {
     case NODE_BLOCK:

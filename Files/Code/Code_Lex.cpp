@@ -209,10 +209,15 @@ bool Code_Tokenize(CCode* code, CodeTokenList* list)
     const char* text = code->GetText();
     if (!text) return true;
     Scanner scanner(text, list);
+    QuitPoll poll;
     for (;;) {
         CodeToken t;
         scanner.Next(&t);
         Append(list, t);
+        if (poll.Stop()) {
+            Code_Error_Set(code, t.position, kCompileStopped);
+            return false;
+        }
         if (t.kind == TOK_INVALID) {
             Code_Error_Set(code, t.position, "Unexpected symbol.");
             return false;

@@ -131,6 +131,7 @@ private:
     CCode* m_code;
     ResolvedTokenList* m_t;
     int32_t m_depth = 0;
+    QuitPoll m_poll; // statements parsed
 };
 
 // Expression levels, lowest first; level 7 is postfix.
@@ -186,6 +187,10 @@ bool Parser::Expression(CodeNode* root)
 
 int32_t Parser::Statement(int32_t i, CodeNode* node)
 {
+    if (m_poll.Stop()) {
+        Error(i, kCompileStopped);
+        return i;
+    }
     if (!Enter(i)) return i;
     i = StatementBody(i, node);
     --m_depth;

@@ -71,8 +71,14 @@ bool Code_Resolve(CCode* code, const CodeTokenList* tokens, ResolvedTokenList* o
     out->tokens = static_cast<ResolvedToken*>(MEM_ALLOC(sizeof(ResolvedToken) * size_t(tokens->count)));
     out->count = tokens->count;
     std::string name; // the current word, for the look-ups that take a terminated text
+    QuitPoll poll;
     for (int32_t i = 0; i < tokens->count; ++i) {
         const CodeToken& t = tokens->tokens[i];
+        if (poll.Stop()) {
+            out->count = i;
+            Code_Error_Set(code, t.position, kCompileStopped);
+            return false;
+        }
         ResolvedToken& r = out->tokens[i];
         r.kind = t.kind;
         r.id = 0;

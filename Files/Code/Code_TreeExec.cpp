@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "Files/Base/QuitRequest.h"
 #include "Files/Base/RealConvert.h"
 #include "Files/Code/Code_Compile.h"
 #include "Files/Code/Code_Error.h"
@@ -174,6 +175,7 @@ int32_t ExecCall(CodeExecContext* ctx, const CodeNode* node, ScriptValue* result
         }
     }
     for (ScriptValue& a : args) Value_FreeString(&a);
+    if (QuitRequest_Pending()) VM_ProcessMessages(); // a quit stopped the call's work: seen before the next statement
     if (g_abort) return EXEC_ABORT; // the call ran a loop (or code) that the end of the run stopped
     return status;
 }

@@ -41,8 +41,12 @@ void VM_Free();
 void VM_Execute(const char* name, CInstance* self, CInstance* other, VMBuffer* code,
                 ScriptValue* result, VMBuffer* debugInfo, const char* source);
 
-// Verifies and prepares code once; false (with the reason) when the unit is refused.
+// Verifies and prepares code once; false (with the reason) when the unit is refused. A quit
+// request (Files/Base/QuitRequest.h) stops the work on a long unit: false with the reason
+// kPrepareStopped, and the unit stays unprepared (not refused; it is prepared when it next
+// runs). A unit whose preparation a quit stopped does not run, and no error is reported.
 bool VM_Prepare(VMBuffer* code, std::string* error = nullptr);
+constexpr const char* kPrepareStopped = "stopped by a quit request";
 // The reason a unit was refused ("" when it was not).
 const char* VM_PrepareError(const VMBuffer* code);
 // Drops the prepared form of code (the unit is being destroyed or was changed).

@@ -24,6 +24,7 @@
 #include <cstdlib>
 
 #include "Files/Base/Console.h"
+#include "Files/Base/QuitRequest.h"
 #include "Files/Code/Code_Code.h"
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Variable.h"
@@ -828,7 +829,11 @@ L_CALL_EXT: {
         ++pc;
         goto unwind;
     }
-    NEXT();
+    ++pc;
+    // A quit stopped the built-in's work (or came while it ran): the drain sees it before
+    // the next statement.
+    if (__builtin_expect(QuitRequest_Pending(), 0)) goto tick;
+    DISPATCH();
 }
 L_CALL_SCRIPT: {
     n = pc->a;
@@ -853,6 +858,10 @@ L_CALL_SCRIPT: {
         if (code->m_prepareState != 1) {
             std::string why;
             if (!VM_Prepare(code, &why)) {
+                if (code->m_prepareState == 0) { // a quit stopped the preparation: the run stops here
+                    e->abort = true;
+                    goto unwind;
+                }
                 std::snprintf(g_VMMessage, sizeof g_VMMessage, "Invalid byte code in %s: %s", unit->GetName(), why.c_str());
                 FAIL(g_VMMessage);
             }
@@ -1721,6 +1730,7 @@ void VM_Execute(const char* name, CInstance* self, CInstance* other, VMBuffer* c
     if (g_StartupOptions.trace) Console_Output("script = %s\n", name ? name : "");
     if (!code) return;
     const bool prepared = code->m_prepareState == 1 || VM_Prepare(code);
+    if (!prepared && code->m_prepareState == 0) return; // a quit stopped the preparation
     if (!g_CodeArgs) Code_Arguments(); // the slots an entry's own frame reads
 
     Entry e;

@@ -12,6 +12,7 @@
 #include <map>
 
 #include "Files/Base/Console.h"
+#include "Files/Base/QuitRequest.h"
 #include "Files/Code/Code_Variable.h"
 #include "Files/Code/Variable_BuiltIn.h"
 
@@ -58,9 +59,13 @@ public:
             Translate();
         } catch (const Refused&) {
             return false;
+        } catch (const Stopped&) {
+            stopped = true;
+            return false;
         }
         return true;
     }
+    bool stopped = false; // a quit request stopped the work (the unit is not refused)
 
 private:
     [[noreturn]] void Fail(uint32_t off, const char* format, ...) __attribute__((format(printf, 3, 4)))
@@ -74,6 +79,14 @@ private:
         std::snprintf(head, sizeof head, "at %08x: ", off);
         m_p.error = std::string(head) + buf;
         throw Refused{};
+    }
+
+    struct Stopped {};
+    QuitPoll m_poll;
+    // Every instruction decoded, analysed and translated.
+    void Poll()
+    {
+        if (m_poll.Stop()) throw Stopped{};
     }
 
     // ---- Layouts ----
@@ -149,6 +162,7 @@ private:
         if (size < 0 || (size & 3)) Fail(0, "the code's size %d is not a multiple of 4", size);
         m_p.opAt.assign(size_t(size / 4) + 1, -1);
         for (int32_t off = 0; off < size;) {
+            Poll();
             uint32_t word = VM_Load32(m_code.m_pData + off);
             int32_t len = VM_InstructionSize(word);
             if (off + len > size) Fail(uint32_t(off), "the instruction runs past the end of the code");
@@ -201,6 +215,7 @@ private:
         Reach(0, 0, Empty());
         int32_t end = int32_t(m_ins.size());
         while (!m_work.empty()) {
+            Poll();
             int32_t i = m_work.back();
             m_work.pop_back();
             if (i == end) continue;
@@ -424,6 +439,7 @@ private:
         for (const VMLayout* l : m_in)
             if (l && l->bytes > maxBytes) maxBytes = l->bytes;
         for (int32_t i = 0; i < count; ++i) {
+            Poll();
             VMOp& op = m_p.ops[size_t(i)];
             const Decoded& d = m_ins[size_t(i)];
             op.off = d.off;
@@ -1173,6 +1189,11 @@ bool VM_Prepare(VMBuffer* code, std::string* error)
     p->code = code;
     Builder b(*p, *code);
     bool ok = b.Run();
+    if (b.stopped) { // not refused: prepared again when it next runs
+        delete p;
+        if (error) *error = kPrepareStopped;
+        return false;
+    }
     code->m_pProgram = p;
     code->m_prepareState = ok ? 1 : -1;
     if (ok) {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "Files/Base/QuitRequest.h"
 #include "Files/Base/Random.h"
 #include "Platform/MemoryManager.h"
 
@@ -78,7 +79,11 @@ void CDS_Grid::SetAll(const ScriptValue* value)
 {
     ScriptValue operand = DS_EmptyValue();
     DS_StoreValue(&operand, value); // the value may be one of the cells
-    for (ScriptValue& v : m_cells) DS_StoreValue(&v, &operand);
+    QuitPoll poll;
+    for (ScriptValue& v : m_cells) {
+        if (poll.Stop(8)) break; // a quit: the cells set so far stay set
+        DS_StoreValue(&v, &operand);
+    }
     DS_ClearValue(&operand);
 }
 
@@ -273,7 +278,9 @@ void CDS_Grid::Shuffle()
 {
     int64_t swaps = int64_t(m_width) * m_height * 8;
     if (swaps < 1) return;
+    QuitPoll poll;
     for (int64_t k = 0; k < swaps; k++) {
+        if (poll.Stop(8)) return;
         int32_t x1 = int32_t(Random_Int(m_width));
         int32_t x2 = int32_t(Random_Int(m_width));
         int32_t y1 = int32_t(Random_Int(m_height));
@@ -307,8 +314,9 @@ void CDS_Grid::SortRows(int32_t column, bool ascending)
     for (int32_t y = 0; y < m_height; y++) rows[size_t(y)] = y;
     const ScriptValue* keys = Cell(column, 0);
     int32_t d = ascending ? 1 : -1;
-    std::stable_sort(rows.begin(), rows.end(),
-                     [keys, d](int32_t a, int32_t b) { return d * SortKeyCompare(keys[a], keys[b]) < 0; });
+    auto before = [keys, d](int32_t a, int32_t b) { return d * SortKeyCompare(keys[a], keys[b]) < 0; };
+    QuitPoll poll;
+    if (!QuitRequest_StableSort(rows.begin(), rows.end(), before, poll)) return;
     std::vector<ScriptValue> scratch(static_cast<size_t>(m_height));
     for (int32_t x = 0; x < m_width; x++) {
         ScriptValue* cells = Cell(x, 0);

@@ -90,6 +90,8 @@ public:
     // Rows reordered by the values of one column: ascending puts strings (byte order, a
     // missing text as the empty text) before reals (not-a-number last); descending is the
     // exact reverse; rows with equal keys keep their order. A column outside does nothing.
+    // A quit request stops the shuffle (cells swapped so far stay swapped) and the sort
+    // (the rows as they were).
     void SortRows(int32_t column, bool ascending);
 
     // Text form: id 601, width, height, the cells column by column.

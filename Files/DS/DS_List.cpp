@@ -4,9 +4,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <iterator>
 #include <set>
 
+#include "Files/Base/QuitRequest.h"
 #include "Files/Base/Random.h"
 
 namespace {
@@ -17,9 +19,9 @@ DSTable<CDS_List> g_lists;
 // and within reals that single precision and the precision keep apart or identical; a real
 // against a string compares 1 both ways. Anything else (not-a-number, reals the precision
 // blurs, marked values) has no order a sort can use.
-enum class ListOrder { Consistent, MixedKinds, None };
+enum class ListOrder { Consistent, MixedKinds, None, Stopped };
 
-ListOrder OrderOf(const std::vector<ScriptValue>& items)
+ListOrder OrderOf(const std::vector<ScriptValue>& items, QuitPoll& poll)
 {
     bool strings = false, reals = false;
     std::vector<double> sorted;
@@ -32,10 +34,11 @@ ListOrder OrderOf(const std::vector<ScriptValue>& items)
         reals = true;
         sorted.push_back(v.real);
     }
-    std::sort(sorted.begin(), sorted.end());
+    if (!QuitRequest_StableSort(sorted.begin(), sorted.end(), std::less<double>(), poll)) return ListOrder::Stopped;
     // Rounding is monotonic, so values further apart than neighbours that compare unequal
     // compare unequal too: checking neighbours is enough.
     for (size_t i = 1; i < sorted.size(); i++) {
+        if (poll.Stop(2)) return ListOrder::Stopped;
         ScriptValue a{VALUE_REAL, nullptr, sorted[i - 1]};
         ScriptValue b{VALUE_REAL, nullptr, sorted[i]};
         int32_t ab = DS_CompareValues(&a, &b), ba = DS_CompareValues(&b, &a);
@@ -53,15 +56,13 @@ bool After(const ScriptValue& a, const ScriptValue& b) { return DS_CompareValues
 
 // The insertion sort's result for values of one consistent kind: stable ascending, and
 // descending with equal values in reverse (each moves before the equal ones ahead of it).
-void SortConsistent(std::vector<ScriptValue>::iterator first, std::vector<ScriptValue>::iterator last,
-                    bool ascending)
+// False when a quit stopped it.
+bool SortConsistent(std::vector<ScriptValue>::iterator first, std::vector<ScriptValue>::iterator last,
+                    bool ascending, QuitPoll& poll)
 {
-    if (ascending) {
-        std::stable_sort(first, last, Before);
-    } else {
-        std::reverse(first, last);
-        std::stable_sort(first, last, After);
-    }
+    if (ascending) return QuitRequest_StableSort(first, last, Before, poll);
+    std::reverse(first, last);
+    return QuitRequest_StableSort(first, last, After, poll);
 }
 
 // The insertion sort's result for strings mixed with reals, in O(n log n). Descending, a
@@ -69,14 +70,14 @@ void SortConsistent(std::vector<ScriptValue>::iterator first, std::vector<Script
 // Ascending, a value passes every value of the other kind and those of its own kind that are
 // greater, so it lands right after the last value of its kind that is not greater (an
 // ordered set per kind finds it), or first of all when there is none.
-void SortMixedKinds(std::vector<ScriptValue>& items, bool ascending)
+void SortMixedKinds(std::vector<ScriptValue>& items, bool ascending, QuitPoll& poll)
 {
     size_t n = items.size();
     if (!ascending) {
         for (size_t start = 0; start < n;) {
             size_t end = start + 1;
             while (end < n && items[end].kind == items[start].kind) end++;
-            SortConsistent(items.begin() + ptrdiff_t(start), items.begin() + ptrdiff_t(end), false);
+            if (!SortConsistent(items.begin() + ptrdiff_t(start), items.begin() + ptrdiff_t(end), false, poll)) return;
             start = end;
         }
         return;
@@ -87,6 +88,7 @@ void SortMixedKinds(std::vector<ScriptValue>& items, bool ascending)
     std::vector<size_t> next(n, kNone);
     size_t head = kNone;
     for (size_t i = 0; i < n; i++) {
+        if (poll.Stop(32)) return; // nothing moved yet
         auto& same = items[i].kind == VALUE_STRING ? strings : reals;
         auto at = same.upper_bound(i); // equal values go after the ones inserted before
         if (at == same.begin()) {
@@ -162,22 +164,27 @@ void CDS_List::Sort(bool ascending)
 {
     size_t n = m_items.size();
     if (n < 2) return;
-    switch (OrderOf(m_items)) {
+    QuitPoll poll;
+    switch (OrderOf(m_items, poll)) {
+    case ListOrder::Stopped:
+        return;
     case ListOrder::Consistent:
-        SortConsistent(m_items.begin(), m_items.end(), ascending);
+        SortConsistent(m_items.begin(), m_items.end(), ascending, poll);
         return;
     case ListOrder::MixedKinds:
-        SortMixedKinds(m_items, ascending);
+        SortMixedKinds(m_items, ascending, poll);
         return;
     case ListOrder::None:
         break;
     }
     for (size_t i = 1; i < n; i++) {
-        for (size_t j = i; j >= 1; j--) {
+        size_t j = i;
+        for (; j >= 1; j--) {
             int32_t c = DS_CompareValues(&m_items[j - 1], &m_items[j]);
             if (ascending ? c < 1 : c > 0) break;
             std::swap(m_items[j - 1], m_items[j]);
         }
+        if (poll.Stop(i - j + 1)) return; // the compares this value took
     }
 }
 
@@ -186,7 +193,9 @@ void CDS_List::Shuffle()
     int32_t n = Size();
     int64_t swaps = int64_t(n) * 8;
     if (swaps < 1) return;
+    QuitPoll poll;
     for (int64_t k = 0; k < swaps; k++) {
+        if (poll.Stop(8)) return;
         uint32_t i = Random_Int(n);
         uint32_t j = Random_Int(n);
         std::swap(m_items[i], m_items[j]);

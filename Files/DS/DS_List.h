@@ -38,7 +38,8 @@ public:
     // in their order, descending reverses them. Lists whose comparisons are consistent (only
     // strings, or reals that single precision and the precision keep apart or identical) are
     // sorted by a stable merge sort with the same result, such strings and reals mixed in
-    // O(n log n) as well (DS_List.cpp); others by the insertion sort.
+    // O(n log n) as well (DS_List.cpp); others by the insertion sort. A quit request stops
+    // the sort and the shuffle (the list then holds its values in some order).
     void Sort(bool ascending);
     // size * 8 swaps of two positions drawn with Random_Int.
     void Shuffle();

@@ -9,13 +9,15 @@
 //
 // Readers check every count, size and length against the data before anything changes: a
 // text of another kind or a malformed one leaves the structure as it was (false). Marks of
-// nested structures are never read back (a marked value is read as a plain real).
+// nested structures are never read back (a marked value is read as a plain real). A quit
+// request stops writing (no text) and reading (the structure as it was).
 //
 // Needs DS_Main (record helpers) and each kind's class.
 #include <cstring>
 #include <string>
 
 #include "Files/Base/Console.h"
+#include "Files/Base/QuitRequest.h"
 #include "Files/DS/DS_Grid.h"
 #include "Files/DS/DS_List.h"
 #include "Files/DS/DS_Map.h"
@@ -42,13 +44,26 @@ bool ReadValues(DSRecordReader* reader, int64_t n, std::vector<ScriptValue>* out
 {
     if (n < 0 || n > reader->Remaining() / DSRecordReader::kMinRecord) return false;
     out->assign(size_t(n), DS_EmptyValue());
+    QuitPoll poll;
     for (int64_t i = 0; i < n; i++) {
-        if (!reader->ReadValue(&(*out)[size_t(i)])) {
+        if (poll.Stop(16) || !reader->ReadValue(&(*out)[size_t(i)])) {
             ReleaseValues(out);
             return false;
         }
     }
     return true;
+}
+
+// The text of a record: the header written, then the values' records; null when a quit
+// stopped the writing.
+char* WriteValues(std::vector<uint8_t>* bytes, const std::vector<ScriptValue>& values)
+{
+    QuitPoll poll;
+    for (const ScriptValue& v : values) {
+        if (poll.Stop(16)) return nullptr;
+        DS_WriteRecord(bytes, &v);
+    }
+    return DS_BytesToHex(*bytes);
 }
 
 // The record of a binary text form after its kind id, or false for another kind.
@@ -67,8 +82,7 @@ char* CDS_Stack::WriteText() const
     std::vector<uint8_t> bytes;
     DS_WriteInt(&bytes, kStackId);
     DS_WriteInt(&bytes, Size());
-    for (const ScriptValue& v : m_items) DS_WriteRecord(&bytes, &v);
-    return DS_BytesToHex(bytes);
+    return WriteValues(&bytes, m_items);
 }
 
 bool CDS_Stack::ReadText(const char* text)
@@ -93,8 +107,7 @@ char* CDS_Queue::WriteText() const
     DS_WriteInt(&bytes, m_tail);
     DS_WriteInt(&bytes, m_head);
     DS_WriteInt(&bytes, Capacity());
-    for (const ScriptValue& v : m_items) DS_WriteRecord(&bytes, &v);
-    return DS_BytesToHex(bytes);
+    return WriteValues(&bytes, m_items);
 }
 
 bool CDS_Queue::ReadText(const char* text)
@@ -123,8 +136,7 @@ char* CDS_List::WriteText() const
     std::vector<uint8_t> bytes;
     DS_WriteInt(&bytes, kListId);
     DS_WriteInt(&bytes, Size());
-    for (const ScriptValue& v : m_items) DS_WriteRecord(&bytes, &v);
-    return DS_BytesToHex(bytes);
+    return WriteValues(&bytes, m_items);
 }
 
 bool CDS_List::ReadText(const char* text)
@@ -179,8 +191,7 @@ char* CDS_Grid::WriteText() const
     DS_WriteInt(&bytes, kGridId);
     DS_WriteInt(&bytes, m_width);
     DS_WriteInt(&bytes, m_height);
-    for (const ScriptValue& v : m_cells) DS_WriteRecord(&bytes, &v); // column by column
-    return DS_BytesToHex(bytes);
+    return WriteValues(&bytes, m_cells); // column by column
 }
 
 bool CDS_Grid::ReadText(const char* text)
@@ -274,7 +285,9 @@ bool ReadField(const char** cursor, bool isString, ScriptValue* value)
 char* CDS_Map::WriteText() const
 {
     std::string out;
+    QuitPoll poll;
     for (int32_t e = FirstEntry(); e >= 0; e = NextEntry(e)) {
+        if (poll.Stop(32)) return nullptr;
         const CDS_MapEntry& entry = Entry(e);
         if (!out.empty()) out.push_back(',');
         int flag = (entry.key.kind == VALUE_STRING ? 1 : 0) + (entry.value.kind == VALUE_STRING ? 2 : 0);
@@ -295,7 +308,9 @@ bool CDS_Map::ReadText(const char* text)
 {
     CDS_Map fresh(BucketCount());
     const char* p = text ? text : "";
+    QuitPoll poll;
     while (*p) {
+        if (poll.Stop(32)) return false;
         int flag = *p - '0';
         if (flag < 0 || flag > 3 || p[1] != ':') return false;
         p += 2;

@@ -10,6 +10,7 @@
 // Needs the buffer table, the built-in table, the error reporter. No Linux/ file.
 #include "Files/Function/Function_Buffer.h"
 
+#include "Files/Base/QuitRequest.h"
 #include "Files/Base/RealConvert.h"
 #include "Files/Base/Value.h"
 #include "Files/Buffer/IBuffer.h"
@@ -215,7 +216,7 @@ ZB_BUILTIN(F_BufferBase64Decode)
     IBuffer* b = new Buffer_Standard();
     if (!b->Base64Decode(args[0].text, 0, -1)) {
         delete b;
-        Code_Error_Report("Cannot load buffer file", false);
+        if (!QuitRequest_Pending()) Code_Error_Report("Cannot load buffer file", false); // not when a quit stopped it
         return;
     }
     SetReal(result, Buffer_Add(b));

@@ -9,7 +9,14 @@
 // and 0, numbers reals, strings strings. A nested object or array is made (and takes its
 // slot) before the structure holding it, which stores it with a nesting mark: the decoder is
 // the only code that stores marks, so every nested structure has one owner. json-c limits the
-// nesting to 32 levels.
+// nesting to 32 levels. An integer literal beyond the 64-bit range (which json-c would
+// saturate) is read as the nearest real, as a literal with a point or an exponent is: it is
+// given a ".0" before json-c reads the document (strings and comments passed over as json-c
+// reads them).
+//
+// A quit request stops both directions (Files/Base/QuitRequest.h): json-c is handed the text
+// a run at a time, and the structures are built (or written) with a poll; a stopped decode
+// leaves what it built whole in the tables, a stopped encode writes part of the map.
 //
 // Encoding follows the marks from a map: a marked index naming no structure of its kind is
 // null; every structure is written at most once per call (a second mark of it, as in a loop
@@ -19,11 +26,13 @@
 // Needs json-c, the data structures, the built-in table. No Linux/ file.
 #include <json-c/json.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <string>
 #include <unordered_set>
 
+#include "Files/Base/QuitRequest.h"
 #include "Files/Base/RealConvert.h"
 #include "Files/Base/Value.h"
 #include "Files/Code/Code_Builtin.h"
@@ -36,6 +45,9 @@ namespace {
 using namespace zbargs;
 
 // ---- Decoding ----
+
+// The values built and written by json_decode and json_encode, for the quit request.
+QuitPoll g_poll;
 
 int32_t BuildMap(json_object* object);
 int32_t BuildList(json_object* array);
@@ -79,7 +91,7 @@ int32_t BuildMap(json_object* object)
     CDS_Map* map = new CDS_Map(CDS_Map::kDefaultBuckets);
     json_object_iterator it = json_object_iter_begin(object);
     const json_object_iterator end = json_object_iter_end(object);
-    for (; !json_object_iter_equal(&it, &end); json_object_iter_next(&it)) {
+    for (; !json_object_iter_equal(&it, &end) && !g_poll.Stop(); json_object_iter_next(&it)) {
         const char* key = json_object_iter_peek_name(&it);
         json_object* v = json_object_iter_peek_value(&it);
         if (!v || json_object_get_type(v) == json_type_null) continue;
@@ -100,7 +112,7 @@ int32_t BuildList(json_object* array)
 {
     CDS_List* list = new CDS_List();
     const size_t n = json_object_array_length(array);
-    for (size_t i = 0; i < n; ++i) {
+    for (size_t i = 0; i < n && !g_poll.Stop(); ++i) {
         json_object* v = json_object_array_get_idx(array, i);
         bool isMap;
         int32_t index;
@@ -114,10 +126,106 @@ int32_t BuildList(json_object* array)
     return DS_Lists().Add(list);
 }
 
-int32_t DecodeDocument(const std::string& document)
+// Where an integer literal of text ends when it is one: after an optional '-' and digits not
+// followed by a point or an exponent. at when there is none.
+size_t IntegerEnd(const std::string& text, size_t at)
 {
-    json_object* root = json_tokener_parse(document.c_str());
-    if (!root) return -2; // did not parse
+    size_t p = at + (text[at] == '-' ? 1 : 0);
+    const size_t digits = p;
+    while (p < text.size() && text[p] >= '0' && text[p] <= '9') ++p;
+    if (p == digits || (p < text.size() && (text[p] == '.' || text[p] == 'e' || text[p] == 'E'))) return at;
+    return p;
+}
+
+// Whether the digits of an integer literal pass the 64-bit range json-c keeps: above the
+// largest unsigned value, or (negative) below the most negative signed one.
+bool BeyondRange(const char* digits, size_t n, bool negative)
+{
+    while (n > 1 && *digits == '0') {
+        ++digits;
+        --n;
+    }
+    const char* limit = negative ? "9223372036854775808" : "18446744073709551615";
+    const size_t limitLength = std::strlen(limit);
+    return n != limitLength ? n > limitLength : std::memcmp(digits, limit, n) > 0;
+}
+
+// The document with ".0" after every integer literal beyond the 64-bit range, outside strings
+// (double or single quotes, backslash escapes) and comments ("/* */", "//" to the line's end).
+// False (document untouched) when there is none.
+bool RealsForBigIntegers(std::string* document)
+{
+    const std::string& d = *document;
+    std::string out;
+    size_t copied = 0;
+    for (size_t i = 0; i < d.size();) {
+        const char c = d[i];
+        if (c == '"' || c == '\'') {
+            for (++i; i < d.size() && d[i] != c; ++i)
+                if (d[i] == '\\') ++i;
+            ++i;
+        } else if (c == '/' && i + 1 < d.size() && d[i + 1] == '*') {
+            const size_t close = d.find("*/", i + 2);
+            i = close == std::string::npos ? d.size() : close + 2;
+        } else if (c == '/' && i + 1 < d.size() && d[i + 1] == '/') {
+            const size_t line = d.find('\n', i + 2);
+            i = line == std::string::npos ? d.size() : line + 1;
+        } else if (c == '-' || (c >= '0' && c <= '9')) {
+            const size_t end = IntegerEnd(d, i);
+            if (end == i) { // a decimal: passed over whole
+                for (++i; i < d.size() && d[i] && std::strchr("0123456789.eE+-", d[i]); ++i) {}
+                continue;
+            }
+            const bool negative = c == '-';
+            const size_t digits = i + (negative ? 1 : 0);
+            if (BeyondRange(d.data() + digits, end - digits, negative)) {
+                out.append(d, copied, end - copied);
+                out += ".0";
+                copied = end;
+            }
+            i = end;
+        } else {
+            ++i;
+        }
+    }
+    if (copied == 0) return false;
+    out.append(d, copied, std::string::npos);
+    document->swap(out);
+    return true;
+}
+
+// The text json-c is handed at once: the quit request is read between runs.
+constexpr size_t kParseRun = size_t(1) << 20;
+
+// json-c's parse of the document (its terminator included, as json_tokener_parse reads it),
+// a run at a time; null when it does not parse or a quit stopped it.
+json_object* Parse(const std::string& document)
+{
+    json_tokener* tokener = json_tokener_new();
+    if (!tokener) return nullptr;
+    json_object* root = nullptr;
+    json_tokener_error error = json_tokener_continue;
+    const size_t length = document.size() + 1;
+    for (size_t at = 0; at < length && error == json_tokener_continue;) {
+        const size_t run = std::min(kParseRun, length - at);
+        root = json_tokener_parse_ex(tokener, document.c_str() + at, int(run));
+        error = json_tokener_get_error(tokener);
+        at += run;
+        if (g_poll.Stop(run)) break;
+    }
+    if (error != json_tokener_success && root) {
+        json_object_put(root);
+        root = nullptr;
+    }
+    json_tokener_free(tokener);
+    return root;
+}
+
+int32_t DecodeDocument(std::string document)
+{
+    RealsForBigIntegers(&document);
+    json_object* root = Parse(document);
+    if (!root) return QuitRequest_Pending() ? -1 : -2; // did not parse (or a quit stopped it)
     int32_t index = -1;
     if (json_object_get_type(root) == json_type_object) index = BuildMap(root);
     json_object_put(root);
@@ -150,7 +258,7 @@ struct Encoder {
     json_object* Map(const CDS_Map* m)
     {
         json_object* o = json_object_new_object();
-        for (int32_t e = m->FirstEntry(); e >= 0; e = m->NextEntry(e)) {
+        for (int32_t e = m->FirstEntry(); e >= 0 && !g_poll.Stop(); e = m->NextEntry(e)) {
             const CDS_MapEntry& entry = m->Entry(e);
             std::string key;
             if (entry.key.kind == VALUE_STRING) key = entry.key.text ? entry.key.text : "";
@@ -163,7 +271,7 @@ struct Encoder {
     json_object* List(const CDS_List* l)
     {
         json_object* a = json_object_new_array();
-        for (int32_t i = 0; i < l->Size(); ++i) json_object_array_add(a, Value(*l->GetValue(i), l));
+        for (int32_t i = 0; i < l->Size() && !g_poll.Stop(); ++i) json_object_array_add(a, Value(*l->GetValue(i), l));
         return a;
     }
 };
@@ -195,7 +303,7 @@ int32_t Json_DecodeText(const char* text)
     if (last - first >= 2 && t[first] == '{' && t[last - 1] == '}') document = t;
     else if (last - first >= 2 && t[first] == '[' && t[last - 1] == ']') document = std::string("{ \"default\" : ") + t + " }";
     else document = AsString(t);
-    int32_t index = DecodeDocument(document);
+    int32_t index = DecodeDocument(std::move(document));
     if (index == -2) index = DecodeDocument(AsString(t));
     return index < 0 ? -1 : index;
 }

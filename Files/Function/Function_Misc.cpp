@@ -24,6 +24,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "Files/Base/QuitRequest.h"
 #include "Files/Base/RealConvert.h"
 #include "Files/Code/Code_Builtin.h"
 #include "Files/Code/Code_Code.h"
@@ -245,7 +246,7 @@ void Execute(ScriptValue* result, CInstance* self, CInstance* other, const std::
     if (entry) {
         Code_Execute(self, other, entry->code.get(), result);
         Keep(std::move(entry));
-    } else {
+    } else if (!QuitRequest_Pending()) { // a quit stops the compiler: nothing to show
         const char* error = Code_Error_GetText();
         std::string message = std::string(errorPrefix) + (error ? error : "");
         Code_Error_Show(message.c_str(), false);

@@ -6,7 +6,8 @@
 // integers (the arithmetic on them is 64-bit). A string argument without text is the empty
 // string; a real where text is expected is a missing text. String results are new blocks; the
 // empty result is a string value without text. Numbers format and parse in the "C" locale,
-// decimal only, into buffers sized from the number (Files/Base/RealConvert.h).
+// decimal only, into buffers sized from the number (Files/Base/RealConvert.h). A quit request
+// stops the walks over long texts (the result is then not used: the calling code stops).
 //
 // Needs the UTF-8 helpers, the conversions, the error reporter.
 //
@@ -17,6 +18,7 @@
 #include <cstring>
 #include <string>
 
+#include "Files/Base/QuitRequest.h"
 #include "Files/Base/RealConvert.h"
 #include "Files/Base/Utf8.h"
 #include "Files/Code/Code_Builtin.h"
@@ -33,17 +35,21 @@ using namespace zbargs;
 // The longest text a string built-in makes (one memory-manager block must hold it).
 constexpr size_t kMaxResultBytes = size_t(1) << 30;
 
-// The pointer n characters into text (stopping at the terminator).
+// The characters walked by every string built-in, for the quit request.
+QuitPoll g_poll;
+
+// The pointer n characters into text (stopping at the terminator, or short when a quit
+// stopped the walk).
 const char* Advance(const char* text, int64_t n)
 {
-    while (n-- > 0 && *text) Utf8_DecodeNext(&text);
+    while (n-- > 0 && *text && !g_poll.Stop()) Utf8_DecodeNext(&text);
     return text;
 }
 
 // Appends characters from p to the terminator, each decoded and encoded again.
 void AppendReencoded(std::string* out, const char* p)
 {
-    while (*p) {
+    while (*p && !g_poll.Stop()) {
         uint16_t c = Utf8_DecodeNext(&p);
         char buffer[4];
         char* q = buffer;
@@ -60,11 +66,12 @@ void AppendChar(std::string* out, uint16_t c)
 }
 
 // The first character position (0-based, as a pointer) at or after p where the n characters
-// of sub occur, or null. Characters compare by their decoded codes.
+// of sub occur, or null (also when a quit stopped the search). Characters compare by their
+// decoded codes.
 const char* FindChars(const char* p, const char* sub, int32_t n)
 {
     if (!*sub) return nullptr;
-    while (*p) {
+    while (*p && !g_poll.Stop()) {
         if (Utf8_CompareN(p, sub, n) == 0) return p;
         Utf8_DecodeNext(&p);
     }
@@ -91,7 +98,7 @@ ZB_BUILTIN(F_Real)
     }
     // Only the ASCII characters count; then blanks and controls go from both ends.
     std::string ascii;
-    for (const char* p = text; *p;) {
+    for (const char* p = text; *p && !g_poll.Stop();) {
         uint16_t c = Utf8_DecodeNext(&p);
         if (c > 0 && c < 128) ascii.push_back(char(c));
     }
@@ -317,7 +324,7 @@ void ChangeCase(ScriptValue* result, int32_t argc, ScriptValue* args, bool upper
     SetNoText(result);
     if (!ArgIsString(argc, args, 0)) return;
     std::string out;
-    for (const char* p = ArgStringText(args, 0); *p;) {
+    for (const char* p = ArgStringText(args, 0); *p && !g_poll.Stop();) {
         uint16_t c = Utf8_DecodeNext(&p);
         if (upper && c >= 'a' && c <= 'z') c = uint16_t(c - 'a' + 'A');
         if (!upper && c >= 'A' && c <= 'Z') c = uint16_t(c - 'A' + 'a');
@@ -342,7 +349,13 @@ ZB_BUILTIN(F_StringRepeat)
     }
     size_t total = length * size_t(count);
     char* out = static_cast<char*>(MEM_ALLOC(total + 1));
-    for (int64_t i = 0; i < count; i++) std::memcpy(out + size_t(i) * length, text, length);
+    for (int64_t i = 0; i < count; i++) {
+        if (g_poll.Stop(length)) {
+            MEM_FREE(out); // the calling code stops: no result
+            return;
+        }
+        std::memcpy(out + size_t(i) * length, text, length);
+    }
     out[total] = 0;
     Value_SetStringOwned(result, out);
 }
@@ -352,7 +365,7 @@ enum CharClass { kLetters = 1, kDigits = 2 };
 void KeepClass(ScriptValue* result, const char* text, int classes)
 {
     std::string out;
-    for (const char* p = text; *p;) {
+    for (const char* p = text; *p && !g_poll.Stop();) {
         uint16_t c = Utf8_DecodeNext(&p);
         bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
         bool digit = c >= '0' && c <= '9';
@@ -387,7 +400,7 @@ ZB_BUILTIN(F_StringPos)
     if (!sub || !text || !*sub || !*text) return;
     int32_t n = Utf8_Length(sub);
     int64_t position = 1;
-    for (const char* p = text; *p; Utf8_DecodeNext(&p), position++) {
+    for (const char* p = text; *p && !g_poll.Stop(); Utf8_DecodeNext(&p), position++) {
         if (Utf8_CompareN(p, sub, n) == 0) {
             Value_SetReal(result, double(position));
             return;
@@ -421,6 +434,7 @@ void Replace(ScriptValue* result, int32_t argc, ScriptValue* args, bool all)
         rest = Advance(at, n);
         if (!all) break;
     }
+    if (QuitRequest_Pending()) return; // the search was stopped: no result
     out += rest;
     SetBytes(result, out);
 }
@@ -438,7 +452,7 @@ ZB_BUILTIN(F_StringCount)
     int64_t count = 0;
     for (const char* p = text; p < end;) {
         const char* at = std::strstr(p, sub);
-        if (!at) break;
+        if (!at || g_poll.Stop(uint64_t(at - p) + 1)) break;
         count++;
         p = at + 1; // overlapping occurrences count
     }

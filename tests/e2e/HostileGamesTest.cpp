@@ -5,8 +5,10 @@
 //     wait on them, and the game plays on to its end;
 //   - SIGTERM and SIGINT: a game in an endless loop ends within a second in order (its INI
 //     written) and then ends by the signal, also when each round calls built-ins that take
-//     milliseconds (few branches back a second); a second signal ends the game's end when that
-//     loops too; a signal while no frame runs (the first room's code) ends it at once;
+//     milliseconds (few branches back a second); so does a game inside one long built-in
+//     (sorts, string_replace_all, json_decode, execute_string), or whose room or game end
+//     loops after the signal; a signal while no frame runs (the first room's code) ends it
+//     at once;
 //   - a fatal error in the first room's code ends the run without a frame limit, and a fatal
 //     error and a name that cannot be bound leave no leak report (in the sanitizer build).
 #include <gtest/gtest.h>
@@ -237,24 +239,59 @@ TEST_F(HostileGames, SigtermEndsAnEndlessLoopInOrder)
     }
 }
 
-TEST_F(HostileGames, ASecondSignalEndsAGameWhoseEndLoopsToo)
+TEST_F(HostileGames, OneSignalEndsLongBuiltInsAndTheGamesEnd)
 {
-    PackGame("EndlessEnd", LoopingEvents("end"));
-    const pid_t pid = Start();
-    ASSERT_GT(pid, 0);
-    ASSERT_TRUE(WaitForLog("looping\n")) << Log();
-    kill(pid, SIGINT);
-    // The first signal ends the frames; the game's end then runs its code, which loops.
-    ASSERT_TRUE(WaitForLog("end looping\n")) << Log();
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    int status = 0;
-    EXPECT_EQ(waitpid(pid, &status, WNOHANG), 0) << "the first signal ended the game's end";
-    const auto [second, seconds] = SignalAndWait(pid, SIGINT, 30);
-    ASSERT_NE(second, -1) << "the second SIGINT did not end the game\n" << Log();
-    EXPECT_LT(seconds, kPromptly);
-    EXPECT_TRUE(WIFSIGNALED(second) && WTERMSIG(second) == SIGINT) << second;
-    const std::string ini = Scratch_ReadFile(area + "/run.ini");
-    EXPECT_NE(ini.find("ended=1"), std::string::npos) << ini << Log();
+    // Each call below runs well past the bound on its own (its input made by the set-up, in
+    // the same event); one SIGTERM ends the game within the bound all the same, the statement
+    // after the call never runs, and the shutdown writes the INI. In the step the call runs
+    // once; in the room's or the game's end it runs after the signal ended a step that loops,
+    // and is stopped when the end's time is up.
+    const struct {
+        const char* where; // "step", or the other-event number of the end event
+        const char* mode;
+        std::string setup, call;
+    } cases[] = {
+        {"step", "--bytecode", "l = ds_list_create(); repeat (50000) ds_list_add(l, random(1));", "ds_list_sort(l, true);"},
+        {"step", "--source", "l = ds_list_create(); repeat (50000) ds_list_add(l, random(1));", "ds_list_sort(l, true);"},
+        {"step", "--bytecode", "l = ds_list_create(); repeat (2500000) ds_list_add(l, irandom(1000000));",
+         "ds_list_sort(l, true);"},
+        {"step", "--bytecode", "s = string_repeat('a', 3000000); f = string_repeat('a', 200) + 'b';",
+         "s = string_replace_all(s, f, 'x');"},
+        {"step", "--bytecode", "s = '{' + string_repeat('\\\"a\\\":1.5,', 6000000) + '\\\"a\\\":1}';", "m = json_decode(s);"},
+        {"step", "--bytecode", "s = string_repeat('a = 1; ', 1000000);", "execute_string(s);"},
+        {"5", "--bytecode", "", "while (true) {}"},
+        {"3", "--bytecode", "l = ds_list_create(); repeat (50000) ds_list_add(l, random(1));", "ds_list_sort(l, true);"},
+    };
+    const std::string create = R"({"type": "create", "code": "ini_open('run.ini'); ini_write_real('s', 'started', 1);"})";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.where) + " " + c.mode + " " + c.call);
+        const std::string work = c.setup + " show_debug_message('long work'); " + c.call + " show_debug_message('after');";
+        std::string events = create;
+        if (std::string(c.where) == "step") {
+            events += R"(, {"type": "step", "code": "if (!variable_local_exists('once')) { once = 1; )" + work + " }\"}";
+        } else {
+            events += R"(, {"type": "step", "code": "show_debug_message('long work'); while (true) {}"})";
+            events += R"(, {"type": "other", "number": )" + std::string(c.where) +
+                      R"(, "code": "ini_write_real('s', 'ended', 1); )" + work + "\"}";
+        }
+        PackGame("LongWork", events, c.mode);
+        const pid_t pid = Start("", std::string(c.mode) == "--source" ? "-oldexec" : "");
+        ASSERT_GT(pid, 0);
+        ASSERT_TRUE(WaitForLog("long work\n")) << Log();
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        const auto [status, seconds] = SignalAndWait(pid, SIGTERM, 60);
+        ASSERT_NE(status, -1) << "SIGTERM did not end the game\n" << Log();
+        EXPECT_LT(seconds, kPromptly);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+        EXPECT_EQ(Log().find("after\n"), std::string::npos) << Log();
+        const std::string ini = Scratch_ReadFile(area + "/run.ini");
+        EXPECT_NE(ini.find("started=1"), std::string::npos) << ini << Log();
+        if (std::string(c.where) != "step") {
+            EXPECT_NE(ini.find("ended=1"), std::string::npos) << ini;
+        }
+        Scratch_WriteFile(dir / "log.txt", "");
+        Scratch_WriteFile(area + "/run.ini", "");
+    }
 }
 
 TEST_F(HostileGames, ASignalWhileNoFrameRunsEndsAtOnce)

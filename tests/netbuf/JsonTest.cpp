@@ -203,3 +203,38 @@ TEST_F(Json, MarksThatLoopAreWrittenOnce)
         << twice[0];
     // The tables are torn down with the loops in place (DS_Reset in TearDown).
 }
+
+TEST_F(Json, IntegersBeyondSixtyFourBitsReadAsTheNearestReal)
+{
+    // json-c saturates such literals; they read as the nearest double, as "1.0e20" does.
+    // Within the 64-bit range the integer is converted to the nearest double too.
+    const int32_t m = int32_t(Call("json_decode", {R"({
+        "a": 123456789012345678901234567890, "b": 99999999999999999999,
+        "c": -123456789012345678901234567890, "d": -99999999999999999999,
+        "e": 9223372036854775807, "f": -9223372036854775808, "g": -9223372036854775809,
+        "h": 18446744073709551615, "i": 18446744073709551616, "j": 000099999999999999999999,
+        "list": [1e2, 99999999999999999999, -5],
+        /* 99999999999999999999 in a comment */ 'k': 'x 99999999999999999999', "l": "\" 99999999999999999999"})"})
+                                        .Real());
+    ASSERT_GE(m, 0);
+    const struct {
+        const char* key;
+        double value;
+    } reals[] = {{"a", 123456789012345678901234567890.0}, {"b", 99999999999999999999.0},
+                 {"c", -123456789012345678901234567890.0}, {"d", -99999999999999999999.0},
+                 {"e", 9223372036854775807.0}, {"f", -9223372036854775808.0}, {"g", -9223372036854775809.0},
+                 {"h", 18446744073709551615.0}, {"i", 18446744073709551616.0}, {"j", 99999999999999999999.0}};
+    for (const auto& r : reals) {
+        const ScriptValue* v = Get(m, r.key);
+        ASSERT_TRUE(v && v->kind == VALUE_REAL) << r.key;
+        EXPECT_EQ(v->real, r.value) << r.key;
+    }
+    CDS_List* list = DS_Lists().Get(int32_t(Get(m, "list")->real));
+    ASSERT_TRUE(list && list->Size() == 3);
+    EXPECT_EQ(list->GetValue(0)->real, 100.0);
+    EXPECT_EQ(list->GetValue(1)->real, 99999999999999999999.0);
+    EXPECT_EQ(list->GetValue(2)->real, -5.0);
+    // Texts keep their digits.
+    EXPECT_STREQ(Get(m, "k")->text, "x 99999999999999999999");
+    EXPECT_STREQ(Get(m, "l")->text, "\" 99999999999999999999");
+}

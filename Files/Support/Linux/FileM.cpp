@@ -21,6 +21,7 @@
 #include <cstring>
 #include <vector>
 
+#include "Files/Base/QuitRequest.h"
 #include "Platform/MemoryManager.h"
 
 namespace {
@@ -404,9 +405,15 @@ uint8_t* File_ReadAll(const char* hostPath, int32_t* size)
     }
     int64_t want = st.st_size;
     auto* data = static_cast<uint8_t*>(MEM_ALLOC_CLEAR(uint32_t(want + 1)));
+    constexpr int64_t kReadRun = int64_t(16) << 20; // the quit request is read between runs
     int64_t got = 0;
     while (got < want) {
-        ssize_t n = read(fd, data + got, size_t(want - got));
+        if (got > 0 && QuitRequest_Pending()) {
+            MEM_FREE(data);
+            close(fd);
+            return nullptr;
+        }
+        ssize_t n = read(fd, data + got, size_t(std::min(want - got, kReadRun)));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break; // the file shrank or failed: keep what arrived
         got += n;

@@ -1,0 +1,87 @@
+// The quit request as long work sees it: one lock-free flag that the signal handler raises
+// (and the entry, when the time it gives the game's end has run out), and that the entry
+// clears. The long loops of the built-ins, the compiler and the data structures read it
+// through a QuitPoll every few thousand units of work, stop, and leave what they worked on
+// whole (every value still owned once); the machine then sees the quit at the drain that
+// follows the call, so the statement after it does not run. Backed by QuitRequest.cpp; no
+// host library.
+//
+// Work that stops this way fails quietly: no error is reported for it, the quit is the
+// reason. Writes (files, saved games) never stop half done; only work whose result the
+// stopped code would have used does.
+#pragma once
+
+#include <algorithm>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <iterator>
+#include <memory>
+#include <vector>
+
+namespace quitrequest_detail {
+extern std::atomic<int32_t> g_raised;
+static_assert(std::atomic<int32_t>::is_always_lock_free, "a signal handler writes the flag");
+} // namespace quitrequest_detail
+
+// Raises the request: async-signal-safe, any thread. Release order: what the raiser wrote
+// before (a drain request of the machine) is seen by whoever sees the request.
+inline void QuitRequest_Raise() { quitrequest_detail::g_raised.store(1, std::memory_order_release); }
+inline void QuitRequest_Clear() { quitrequest_detail::g_raised.store(0, std::memory_order_release); }
+inline bool QuitRequest_Pending() { return quitrequest_detail::g_raised.load(std::memory_order_acquire) != 0; }
+
+// Work units between two reads of the request: about a tenth of a millisecond of the
+// cheapest work (a byte copied), a few milliseconds of the dearest (a compare of two texts).
+constexpr uint32_t kQuitPollWork = 1u << 16;
+
+// The counter of one long loop: Stop(work) adds work (the units one round did) and reads the
+// request when kQuitPollWork units have gathered. True once the request is seen.
+class QuitPoll {
+public:
+    bool Stop(uint64_t work = 1)
+    {
+        m_work += work;
+        if (__builtin_expect(m_work < kQuitPollWork, 1)) return false;
+        m_work = 0;
+        return QuitRequest_Pending();
+    }
+
+private:
+    uint64_t m_work = 0;
+};
+
+// A stable sort of [first, last) (contiguous) that a quit request stops: sorted runs of 4,096
+// elements, then merged in pairs, the request read through poll between runs and merges.
+// The result is std::stable_sort's. A stopped sort leaves the range a permutation of what it
+// held (partly sorted) and returns false.
+template <class It, class Less>
+bool QuitRequest_StableSort(It first, It last, Less less, QuitPoll& poll)
+{
+    using T = typename std::iterator_traits<It>::value_type;
+    constexpr size_t kRun = 4096;
+    const size_t n = size_t(last - first);
+    T* const items = std::to_address(first);
+    for (size_t at = 0; at < n; at += kRun) {
+        const size_t end = std::min(n, at + kRun);
+        std::stable_sort(items + at, items + end, less);
+        if (poll.Stop(end - at)) return false;
+    }
+    if (n <= kRun) return true;
+    std::vector<T> buffer(n);
+    T* from = items;
+    T* to = buffer.data();
+    bool stopped = false;
+    for (size_t width = kRun; width < n && !stopped; width *= 2) {
+        size_t at = 0;
+        for (; at < n && !stopped; at += 2 * width) {
+            const size_t mid = std::min(n, at + width), end = std::min(n, mid + width);
+            std::merge(from + at, from + mid, from + mid, from + end, to + at, less);
+            stopped = poll.Stop(end - at);
+        }
+        // Stopped: the runs not merged yet go across as they are, so the pass is whole.
+        if (at < n) std::copy(from + at, from + n, to + at);
+        std::swap(from, to);
+    }
+    if (from != items) std::copy(from, from + n, items);
+    return !stopped;
+}

@@ -1,0 +1,66 @@
+// The quit request as long work reads it: polls, and the stable sort that a raised request
+// stops (its order is std::stable_sort's, across the runs it sorts apart and merges).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+#include "Files/Base/QuitRequest.h"
+
+namespace {
+
+class QuitRequest : public ::testing::Test {
+protected:
+    void TearDown() override { QuitRequest_Clear(); }
+};
+
+// n keys with many ties, each paired with its first position (so stability shows).
+std::vector<std::pair<int, int>> Keyed(size_t n)
+{
+    std::vector<std::pair<int, int>> items(n);
+    uint32_t x = 12345;
+    for (size_t i = 0; i < n; ++i) {
+        x = x * 1103515245u + 12345u;
+        items[i] = {int(x >> 16) % 97, int(i)};
+    }
+    return items;
+}
+
+bool ByKey(const std::pair<int, int>& a, const std::pair<int, int>& b) { return a.first < b.first; }
+
+} // namespace
+
+TEST_F(QuitRequest, StableSortGivesTheStandardOrderAcrossRuns)
+{
+    // Below, at and past one run, and several runs with a short last one.
+    for (size_t n : {size_t(0), size_t(1), size_t(4095), size_t(4096), size_t(4097), size_t(12289), size_t(50000)}) {
+        std::vector<std::pair<int, int>> items = Keyed(n), expected = items;
+        std::stable_sort(expected.begin(), expected.end(), ByKey);
+        QuitPoll poll;
+        EXPECT_TRUE(QuitRequest_StableSort(items.begin(), items.end(), ByKey, poll)) << n;
+        EXPECT_EQ(items, expected) << n;
+    }
+}
+
+TEST_F(QuitRequest, ARaisedRequestStopsPollsAndLeavesASortsItemsWhole)
+{
+    QuitPoll idle;
+    for (uint32_t i = 0; i < 3 * kQuitPollWork; ++i) ASSERT_FALSE(idle.Stop());
+
+    QuitRequest_Raise();
+    QuitPoll poll;
+    uint32_t rounds = 0;
+    while (!poll.Stop()) ASSERT_LE(++rounds, kQuitPollWork);
+
+    // Stopped in its first runs and in its merges: every item is still there once.
+    for (size_t n : {size_t(100000), size_t(3 * 4096)}) {
+        std::vector<std::pair<int, int>> items = Keyed(n), original = items;
+        QuitPoll sorting;
+        if (n < kQuitPollWork) sorting.Stop(50000); // the three runs pass unread, the first merge reads
+        EXPECT_FALSE(QuitRequest_StableSort(items.begin(), items.end(), ByKey, sorting)) << n;
+        std::sort(items.begin(), items.end());
+        std::sort(original.begin(), original.end());
+        EXPECT_EQ(items, original) << n;
+    }
+}
