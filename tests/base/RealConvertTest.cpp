@@ -50,7 +50,6 @@ TEST(RealConvert, OneSetGivesEveryFormerCallersResult)
         EXPECT_EQ(Real_RoundToInt32(v), OldWorldOrCompilerRound(v)) << v;
         EXPECT_EQ(Real_RoundToInt32(v), OldGraphicsRound(v)) << v;
         EXPECT_EQ(Real_TruncToInt32(v), OldTrunc(v)) << v;
-        EXPECT_EQ(Real_RoundFloatToInt32(v), OldWorldOrCompilerRound(double(float(v)))) << v;
     }
 }
 
@@ -67,10 +66,27 @@ TEST(RealConvert, X86ResultsAtTheEdges)
     EXPECT_EQ(Real_TruncToInt64(9223372036854775807.0), INT64_MIN);
     EXPECT_EQ(Real_TruncToInt64(-9223372036854775808.0), INT64_MIN);
     EXPECT_EQ(Real_TruncToInt64(std::nan("")), INT64_MIN);
-    // A real beyond a float's range narrows to infinity before it is rounded.
-    EXPECT_EQ(Real_RoundFloatToInt32(1e39), INT32_MIN);
-    EXPECT_EQ(Real_RoundFloatToInt32(16777217.0), 16777216);
     // Pi as the game logic sees it: the single-precision value.
     EXPECT_EQ(PI_FD, 3.1415927410125732);
     EXPECT_EQ(double(PI_F), PI_FD);
+}
+
+TEST(RealConvert, HeldConversionsGiveZeroForNaNAndKeepTheSide)
+{
+    for (double v : kCases) {
+        const int32_t r = Real_RoundToInt32Clamped(v), t = Real_TruncToInt32Clamped(v), f = Real_FloorToInt32Clamped(v);
+        if (std::isnan(v)) {
+            EXPECT_EQ(r, 0);
+            EXPECT_EQ(t, 0);
+            EXPECT_EQ(f, 0);
+            EXPECT_EQ(Real_RoundToInt32Held(v), INT32_MIN);
+            continue;
+        }
+        // In range they agree with the x86 conversions; beyond it they keep the value's side.
+        const double n = std::nearbyint(v);
+        EXPECT_EQ(r, n > 2147483647.0 ? INT32_MAX : n < -2147483648.0 ? INT32_MIN : int32_t(n)) << v;
+        EXPECT_EQ(t, v >= 2147483648.0 ? INT32_MAX : v <= -2147483649.0 ? INT32_MIN : Real_TruncToInt32(v)) << v;
+        EXPECT_EQ(f, v >= 2147483648.0 ? INT32_MAX : v < -2147483648.0 ? INT32_MIN : Real_FloorToInt32(v)) << v;
+        EXPECT_EQ(Real_RoundToInt32Held(v), r) << v;
+    }
 }
