@@ -5,7 +5,8 @@
 // Pure functions; no host library.
 //
 // Integer conversions: NaN and values outside the target range give the most negative value
-// (0x80000000 or 0x8000000000000000), as cvtsd2si / cvttsd2si do. Never undefined behaviour.
+// (0x80000000 or 0x8000000000000000), as cvtsd2si / cvttsd2si do; the held ones (...Clamped)
+// give 0 for NaN and the nearer end of the range otherwise. Never undefined behaviour.
 // Text: decimal only ("C" locale, '.' as the decimal point); no hex, inf or nan is read.
 #pragma once
 
@@ -33,15 +34,29 @@ inline int32_t Real_RoundToInt32(double x)
     double r = std::nearbyint(x); // the default rounding mode: nearest, halves to even
     return (r >= -2147483648.0 && r <= 2147483647.0) ? int32_t(r) : INT32_MIN;
 }
-// Round to nearest, held to the 32-bit range: for coordinates, where a far value must stay
-// on its side (NaN still gives the most negative value).
-inline int32_t Real_RoundToInt32Held(double x)
+
+// Held conversions, for what a script stores in the runner's own integer fields (built-in
+// variables, sizes, positions, counts, indexes kept for later frames) and for integers taken
+// from script-set floats: NaN gives 0 and values beyond the range are held at its ends, so the
+// stored number keeps its side and later arithmetic starts from a defined value. The virtual
+// machine's arithmetic keeps the x86 conversions above.
+inline double Real_HoldInInt32Range(double x)
 {
-    if (x >= 2147483647.0) return INT32_MAX;
-    return x > -2147483648.0 ? Real_RoundToInt32(x) : INT32_MIN;
+    if (!(x == x)) return 0.0;
+    return x < -2147483648.0 ? -2147483648.0 : (x > 2147483647.0 ? 2147483647.0 : x);
 }
-// x narrowed to single precision first, then rounded (the instance fields are floats).
-inline int32_t Real_RoundFloatToInt32(double x) { return Real_RoundToInt32(double(float(x))); }
+// Round to nearest, halves to even, then held.
+inline int32_t Real_RoundToInt32Clamped(double x) { return int32_t(std::nearbyint(Real_HoldInInt32Range(x))); }
+// Truncation toward zero, then held.
+inline int32_t Real_TruncToInt32Clamped(double x) { return int32_t(Real_HoldInInt32Range(x)); }
+// The greatest integer not above x, then held.
+inline int32_t Real_FloorToInt32Clamped(double x) { return int32_t(std::floor(Real_HoldInInt32Range(x))); }
+// Round to nearest, held to the 32-bit range, but NaN gives the most negative value: for a
+// bounding box, where a far value must stay on its side and a box at NaN lies nowhere.
+inline int32_t Real_RoundToInt32Held(double x) { return x == x ? Real_RoundToInt32Clamped(x) : INT32_MIN; }
+// A 64-bit result held to the 32-bit range: for sums and differences of 32-bit fields that a
+// game may set to any value, worked out in 64 bits.
+inline int32_t Int_HoldToInt32(int64_t v) { return v < INT32_MIN ? INT32_MIN : (v > INT32_MAX ? INT32_MAX : int32_t(v)); }
 // The integral value in double precision, then truncated to 32 bits.
 int32_t Real_FloorToInt32(double x);
 int32_t Real_CeilToInt32(double x);

@@ -386,7 +386,8 @@ ZB_BUILTIN(A_SetAlarm)
     SetReal(result, 0);
     if (!self) return;
     const int32_t n = NumRound(args, 1);
-    self->SetAlarm(n, Relative() ? self->GetAlarm(n) + NumRound(args, 0) : NumRound(args, 0));
+    // Relative: the sum in 64 bits, held to the range (an alarm may hold any 32-bit value).
+    self->SetAlarm(n, Relative() ? Int_HoldToInt32(int64_t(self->GetAlarm(n)) + NumRound(args, 0)) : NumRound(args, 0));
 }
 ZB_BUILTIN(A_NextRoom) { F_RoomGotoNext(result, self, other, 0, args); }
 ZB_BUILTIN(A_PreviousRoom) { F_RoomGotoPrevious(result, self, other, 0, args); }

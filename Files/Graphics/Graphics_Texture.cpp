@@ -600,8 +600,9 @@ void GR_Texture_DrawTiledTPE(TexturePageEntry* e, float xorig, float yorig, floa
     if (sw <= 0 || sh <= 0) return;
     uint32_t col = GR_Colour_ToARGB(colour, alpha);
     float qw = e->targetWidth * xscale, qh = e->targetHeight * yscale;
-    float x0 = (float)(Real_TruncToInt32((xorig - e->xOffset) * -xscale) + Real_TruncToInt32(x));
-    float y0 = (float)(Real_TruncToInt32((yorig - e->yOffset) * -yscale) + Real_TruncToInt32(y));
+    // The sums in 64 bits: a layer's position and scale are any floats a game set.
+    float x0 = (float)(int64_t(Real_TruncToInt32Clamped((xorig - e->xOffset) * -xscale)) + Real_TruncToInt32Clamped(x));
+    float y0 = (float)(int64_t(Real_TruncToInt32Clamped((yorig - e->yOffset) * -yscale)) + Real_TruncToInt32Clamped(y));
     float uL = e->srcX * st->inverseWidth, vT = e->srcY * st->inverseHeight;
     float uR = (e->srcX + e->srcWidth) * st->inverseWidth, vB = (e->srcY + e->srcHeight) * st->inverseHeight;
     if (htiled) {

@@ -17,6 +17,7 @@
 #include <cstring>
 
 #include "Files/Base/Console.h"
+#include "Files/Base/RealConvert.h"
 #include "Files/Graphics_API/Graphics_Batch.h"
 #include "Files/Graphics_API/Graphics_Display.h"
 #include "Files/Graphics_API/Graphics_Hooks.h"
@@ -332,16 +333,20 @@ bool GR_D3D_ResetDevice()
                 left = x;
                 top = y;
             }
-            int32_t l = left, t = top, r = left + g_d3d.screenWidth, b = top + g_d3d.screenHeight;
+            // The edges in 64 bits, held to the 32-bit range: a game may ask for any place and
+            // size.
+            int32_t l = left, t = top, r = Int_HoldToInt32(int64_t(left) + g_d3d.screenWidth),
+                    b = Int_HoldToInt32(int64_t(top) + g_d3d.screenHeight);
             host->AdjustWindowRect(host->GetStyle(), &l, &t, &r, &b);
+            int64_t r64 = r, b64 = b;
             if (g_d3d.keepPosition) {
                 // The window's corner stays where it is.
-                r += left - l;
-                b += top - t;
+                r64 += int64_t(left) - l;
+                b64 += int64_t(top) - t;
                 l = left;
                 t = top;
             }
-            host->SetWindowPos(l, t, r - l, b - t);
+            host->SetWindowPos(l, t, Int_HoldToInt32(r64 - l), Int_HoldToInt32(b64 - t));
         }
         g_d3d.keepPosition = false;
         if (pp.backBufferWidth != g_d3d.backBufferWidth || pp.backBufferHeight != g_d3d.backBufferHeight) {

@@ -447,6 +447,8 @@ static float WindowScale(int32_t screen, int32_t client, float offset)
 
 static float Scale(float s) { return (s == 0.0f || s != s) ? 1.0f : s; }
 
+// The mappings below work on view-port records a script filled: any value, NaN and the
+// infinities included. Their integer steps are held conversions and 64-bit differences.
 void GR_Window_MouseToRoomInView(int32_t i, int32_t x, int32_t y, int32_t* roomX, int32_t* roomY)
 {
     if (i < 0 || i >= GR_VIEWPORT_COUNT) return;
@@ -456,39 +458,39 @@ void GR_Window_MouseToRoomInView(int32_t i, int32_t x, int32_t y, int32_t* roomX
     float ox, oy;
     GR_D3D_GetLetterboxOffset(&ox, &oy);
     GR_WindowStateRecord& ws = GR_WindowState();
-    int32_t mx = Real_TruncToInt32((float)x * WindowScale(st.screenWidth, st.clientWidth, ox) / Scale(ws.roomScaleX));
-    int32_t my = Real_TruncToInt32((float)y * WindowScale(st.screenHeight, st.clientHeight, oy) / Scale(ws.roomScaleY));
-    mx -= Real_TruncToInt32(r.portX);
-    my -= Real_TruncToInt32(r.portY);
+    int64_t mx = Real_TruncToInt32Clamped((float)x * WindowScale(st.screenWidth, st.clientWidth, ox) / Scale(ws.roomScaleX));
+    int64_t my = Real_TruncToInt32Clamped((float)y * WindowScale(st.screenHeight, st.clientHeight, oy) / Scale(ws.roomScaleY));
+    mx -= Real_TruncToInt32Clamped(r.portX);
+    my -= Real_TruncToInt32Clamped(r.portY);
     float vx = (float)mx * r.viewW / r.portW, vy = (float)my * r.viewH / r.portH;
     if (std::fabs(r.angle) < 0.01f) {
-        *roomX = Real_RoundToInt32(r.viewX + vx);
-        *roomY = Real_RoundToInt32(r.viewY + vy);
+        *roomX = Real_RoundToInt32Clamped(r.viewX + vx);
+        *roomY = Real_RoundToInt32Clamped(r.viewY + vy);
         return;
     }
     float a = -r.angle * 0.01745329238474369f;
     float dx = vx - r.viewW / 2, dy = vy - r.viewH / 2, c = std::cos(a), s = std::sin(a);
-    *roomX = Real_RoundToInt32(r.viewX + r.viewW / 2 + c * dx + s * dy);
-    *roomY = Real_RoundToInt32(r.viewY + r.viewH / 2 - s * dx + c * dy);
+    *roomX = Real_RoundToInt32Clamped(r.viewX + r.viewW / 2 + c * dx + s * dy);
+    *roomY = Real_RoundToInt32Clamped(r.viewY + r.viewH / 2 - s * dx + c * dy);
 }
 
 void GR_ViewPort_RoomToScreen(int32_t i, float roomX, float roomY, int32_t* x, int32_t* y)
 {
-    *x = Real_RoundToInt32(roomX);
-    *y = Real_RoundToInt32(roomY);
+    *x = Real_RoundToInt32Clamped(roomX);
+    *y = Real_RoundToInt32Clamped(roomY);
     if (i < 0 || i >= GR_VIEWPORT_COUNT) return;
     const GR_ViewPortRecord& r = g_ports[i];
     if (!r.inUse || r.viewW == 0.0f || r.viewH == 0.0f) return;
     float px = (roomX - r.viewX) * r.portW / r.viewW, py = (roomY - r.viewY) * r.portH / r.viewH;
     if (std::fabs(r.angle) < 0.01f) {
-        *x = Real_RoundToInt32(r.portX + px);
-        *y = Real_RoundToInt32(r.portY + py);
+        *x = Real_RoundToInt32Clamped(r.portX + px);
+        *y = Real_RoundToInt32Clamped(r.portY + py);
         return;
     }
     float a = r.angle * 0.01745329238474369f;
     float dx = px - r.portW / 2, dy = py - r.portH / 2, c = std::cos(a), s = std::sin(a);
-    *x = Real_RoundToInt32(r.portX + r.portW / 2 + c * dx + s * dy);
-    *y = Real_RoundToInt32(r.portY + r.portH / 2 - s * dx + c * dy);
+    *x = Real_RoundToInt32Clamped(r.portX + r.portW / 2 + c * dx + s * dy);
+    *y = Real_RoundToInt32Clamped(r.portY + r.portH / 2 - s * dx + c * dy);
 }
 
 void GR_Window_MouseToRoom(int32_t x, int32_t y, int32_t* roomX, int32_t* roomY)
@@ -499,8 +501,8 @@ void GR_Window_MouseToRoom(int32_t x, int32_t y, int32_t* roomX, int32_t* roomY)
     y -= Real_TruncToInt32(oy);
     GR_DeviceState& st = GR_D3D_State();
     if (g_portCount == 0) {
-        *roomX = Real_TruncToInt32((float)x * WindowScale(st.screenWidth, st.clientWidth, ox));
-        *roomY = Real_TruncToInt32((float)y * WindowScale(st.screenHeight, st.clientHeight, oy));
+        *roomX = Real_TruncToInt32Clamped((float)x * WindowScale(st.screenWidth, st.clientWidth, ox));
+        *roomY = Real_TruncToInt32Clamped((float)y * WindowScale(st.screenHeight, st.clientHeight, oy));
         return;
     }
     for (int32_t i = GR_VIEWPORT_COUNT - 1; i >= 0; --i) {

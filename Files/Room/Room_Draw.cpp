@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "Files/Base/RealConvert.h"
 #include "Files/Graphics_API/Graphics_3D.h"
 #include "Files/Graphics_API/Graphics_Batch.h"
 #include "Files/Graphics_API/Graphics_D3D.h"
@@ -33,9 +34,7 @@ RoomRect ViewArea(const RoomView& view)
         r[2] += h / 2;
         r[3] += w / 2;
     }
-    int32_t c[4];
-    for (int k = 0; k < 4; ++k) c[k] = int32_t(std::clamp<int64_t>(r[k], INT32_MIN, INT32_MAX));
-    return RoomRect{c[0], c[1], c[2], c[3]};
+    return RoomRect{Int_HoldToInt32(r[0]), Int_HoldToInt32(r[1]), Int_HoldToInt32(r[2]), Int_HoldToInt32(r[3])};
 }
 
 void SetDrawRect(const RoomRect& r)
@@ -60,9 +59,9 @@ void DrawInstance(CInstance* i)
     if (!World_SpriteExists(i->i_spriteindex)) return;
     if (i->i_imagescalex == 1.0f && i->i_imagescaley == 1.0f && i->i_imageangle == 0.0f && i->i_imageblend == 0xFFFFFF &&
         i->i_imagealpha == 1.0f) {
-        if (h.spriteDrawSimple) h.spriteDrawSimple(i->i_spriteindex, int32_t(std::floor(i->i_imageindex)), i->i_x, i->i_y);
+        if (h.spriteDrawSimple) h.spriteDrawSimple(i->i_spriteindex, Real_FloorToInt32Clamped(i->i_imageindex), i->i_x, i->i_y);
     } else if (h.spriteDraw) {
-        h.spriteDraw(i->i_spriteindex, int32_t(std::floor(i->i_imageindex)), i->i_x, i->i_y, i->i_imagescalex,
+        h.spriteDraw(i->i_spriteindex, Real_FloorToInt32Clamped(i->i_imageindex), i->i_x, i->i_y, i->i_imagescalex,
                      i->i_imagescaley, i->i_imageangle, i->i_imageblend, i->i_imagealpha);
     }
 }
@@ -257,8 +256,8 @@ void Room_DrawAll()
                 }
             }
             GR_D3D_SetView(float(view.xview), float(view.yview), float(view.wview), float(view.hview), view.angle);
-            GR_D3D_SetViewPort(int32_t(float(view.xport) * sx), int32_t(float(view.yport) * sy),
-                               int32_t(float(view.wport) * sx), int32_t(float(view.hport) * sy));
+            GR_D3D_SetViewPort(Real_TruncToInt32Clamped(float(view.xport) * sx), Real_TruncToInt32Clamped(float(view.yport) * sy),
+                               Real_TruncToInt32Clamped(float(view.wport) * sx), Real_TruncToInt32Clamped(float(view.hport) * sy));
             Room_DrawInView(ViewArea(view));
             if (pushed) {
                 g_viewSurface = nullptr;

@@ -174,9 +174,11 @@ CInstance* FollowedInstance(int32_t object)
     return nullptr;
 }
 
-void Follow(int32_t pos, int32_t border, int32_t size, int32_t& view)
+// The view's side moved so that pos keeps border away from its edges. In 64 bits: a view's
+// fields and the followed position are any 32-bit values.
+void Follow(int64_t pos, int64_t border, int64_t size, int64_t& view)
 {
-    if (2 * int64_t(border) < size) {
+    if (2 * border < size) {
         if (pos - border < view)
             view = pos - border;
         else if (pos + border > view + size)
@@ -200,36 +202,34 @@ void Room_UpdateViews()
         CInstance* i = FollowedInstance(view.object);
         if (!i) continue;
         i->RefreshBoundingBox();
-        const int32_t ix = Real_RoundToInt32(i->i_x), iy = Real_RoundToInt32(i->i_y);
-        int32_t x = view.xview, y = view.yview;
+        const int64_t ix = Real_RoundToInt32Clamped(i->i_x), iy = Real_RoundToInt32Clamped(i->i_y);
+        int64_t x = view.xview, y = view.yview;
         Follow(ix, view.hborder, view.wview, x);
         Follow(iy, view.vborder, view.hview, y);
         if (x < 0) x = 0;
-        if (x + view.wview > room->m_width) x = room->m_width - view.wview;
+        if (x + view.wview > room->m_width) x = int64_t(room->m_width) - view.wview;
         if (y < 0) y = 0;
-        if (y + view.hview > room->m_height) y = room->m_height - view.hview;
+        if (y + view.hview > room->m_height) y = int64_t(room->m_height) - view.hview;
         if (view.hspeed >= 0) {
-            if (x < view.xview - view.hspeed) x = view.xview - view.hspeed;
-            if (x > view.xview + view.hspeed) x = view.xview + view.hspeed;
+            x = std::clamp<int64_t>(x, int64_t(view.xview) - view.hspeed, int64_t(view.xview) + view.hspeed);
         }
         if (view.vspeed >= 0) {
-            if (y < view.yview - view.vspeed) y = view.yview - view.vspeed;
-            if (y > view.yview + view.vspeed) y = view.yview + view.vspeed;
+            y = std::clamp<int64_t>(y, int64_t(view.yview) - view.vspeed, int64_t(view.yview) + view.vspeed);
         }
-        view.xview = x;
-        view.yview = y;
+        view.xview = Int_HoldToInt32(x);
+        view.yview = Int_HoldToInt32(y);
     }
-    int32_t left = 999999, top = 999999, right = -999999, bottom = -999999;
+    int64_t left = 999999, top = 999999, right = -999999, bottom = -999999;
     for (int32_t k = 0; k < 8; ++k) {
         const RoomView& view = room->m_views[k];
         GR_ViewPort_Clear(k);
         if (!view.visible) continue;
         GR_ViewPort_Set(k, float(view.xview), float(view.yview), float(view.wview), float(view.hview), float(view.xport),
                         float(view.yport), float(view.wport), float(view.hport), view.angle, view.surfaceId);
-        left = std::min(left, view.xport);
-        top = std::min(top, view.yport);
-        right = std::max(right, view.xport + view.wport);
-        bottom = std::max(bottom, view.yport + view.hport);
+        left = std::min<int64_t>(left, view.xport);
+        top = std::min<int64_t>(top, view.yport);
+        right = std::max(right, int64_t(view.xport) + view.wport);
+        bottom = std::max(bottom, int64_t(view.yport) + view.hport);
     }
     if (right > left && bottom > top) {
         GR_WindowState().roomScaleX = float(GR_Window_GetWidth()) / float(right - left);

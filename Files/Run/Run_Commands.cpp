@@ -418,6 +418,8 @@ void Command_MoveTowardsPoint(CInstance* self, float x, float y, float speed)
 
 namespace {
 int32_t Steps(float max) { return max > 0 ? Real_RoundToInt32(max) : 1000; }
+// Whether a step to (x, y) changes the instance's place (false for NaN).
+bool Moves(const CInstance* self, float x, float y) { return (x != self->i_x || y != self->i_y) && x == x && y == y; }
 } // namespace
 
 void Command_MoveContact(CInstance* self, float direction, float max, bool all)
@@ -428,7 +430,9 @@ void Command_MoveContact(CInstance* self, float direction, float max, bool all)
     const float dx = float(std::cos(a)), dy = float(-std::sin(a));
     for (int32_t k = 0; k < steps; ++k) {
         const float nx = self->i_x + dx, ny = self->i_y + dy;
-        if (!Free(self, nx, ny, all)) break;
+        // A step that cannot move the instance (a direction that is not a number, or a place
+        // so far out that a float does not change) would be the same for every step left.
+        if (!Moves(self, nx, ny) || !Free(self, nx, ny, all)) break;
         self->SetPosition(nx, ny);
     }
 }
@@ -438,8 +442,11 @@ void Command_MoveOutside(CInstance* self, float direction, float max, bool all)
     const int32_t steps = Steps(max);
     const double a = double(direction) * PI_FD / 180.0;
     const float dx = float(std::cos(a)), dy = float(-std::sin(a));
-    for (int32_t k = 0; k < steps && !Free(self, self->i_x, self->i_y, all); ++k)
-        self->SetPosition(self->i_x + dx, self->i_y + dy);
+    for (int32_t k = 0; k < steps && !Free(self, self->i_x, self->i_y, all); ++k) {
+        const float nx = self->i_x + dx, ny = self->i_y + dy;
+        if (!Moves(self, nx, ny)) break;
+        self->SetPosition(nx, ny);
+    }
 }
 
 void Command_MoveBounce(CInstance* self, bool precise, bool all)

@@ -286,15 +286,15 @@ void Run_OutsideAndBoundary()
     for (int32_t v = 0; v < 8; ++v) {
         const RoomView& view = room->m_views[v];
         if (!view.visible) continue;
-        DispatchRect(EV_OUTSIDE_VIEW0 + v, s, false, float(view.xview), float(view.yview), float(view.xview + view.wview),
-                     float(view.yview + view.hview));
+        DispatchRect(EV_OUTSIDE_VIEW0 + v, s, false, float(view.xview), float(view.yview),
+                     float(int64_t(view.xview) + view.wview), float(int64_t(view.yview) + view.hview));
     }
     s = Run_NextEventStamp();
     for (int32_t v = 0; v < 8; ++v) {
         const RoomView& view = room->m_views[v];
         if (!view.visible) continue;
-        DispatchRect(EV_BOUNDARY_VIEW0 + v, s, true, float(view.xview), float(view.yview), float(view.xview + view.wview),
-                     float(view.yview + view.hview));
+        DispatchRect(EV_BOUNDARY_VIEW0 + v, s, true, float(view.xview), float(view.yview),
+                     float(int64_t(view.xview) + view.wview), float(int64_t(view.yview) + view.hview));
     }
 }
 
@@ -445,7 +445,8 @@ void Run_Step()
         i->i_pathpositionprevious = i->i_pathposition;
         i->i_imageindex = float(double(i->i_imageindex) + double(i->i_imagespeed));
         const int32_t frames = i->GetImageNumber();
-        if (int64_t(std::trunc(double(i->i_imageindex))) >= frames && std::isfinite(i->i_imageindex)) {
+        // Compared as reals: the index is any float a script set (NaN and the infinities never wrap).
+        if (std::isfinite(i->i_imageindex) && std::trunc(double(i->i_imageindex)) >= double(frames)) {
             i->i_imageindex = float(double(i->i_imageindex) - double(frames));
             Event_Perform(i, i, EVENT_OTHER, EV_ANIMATION_END);
         }

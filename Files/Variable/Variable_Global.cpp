@@ -44,7 +44,9 @@ inline bool Text(ScriptValue* out, const char* t)
     Value_SetString(out, t ? t : "");
     return true;
 }
-inline int32_t I(const ScriptValue* v) { return Real_RoundToInt32(v->real); }
+// Integers from a script's real: rounded and held to the range (NaN gives 0), so what the
+// run state keeps is a defined number whatever the script stored.
+inline int32_t I(const ScriptValue* v) { return Real_RoundToInt32Clamped(v->real); }
 inline bool Flag(const ScriptValue* v) { return I(v) > 0.5; }
 int32_t Slot(int32_t i) { return i >= 0 && i < 8 ? i : 0; }
 RunState& S() { return Run_State(); }

@@ -29,7 +29,9 @@ inline bool Real(ScriptValue* out, double r)
     return true;
 }
 inline float F(const ScriptValue* v) { return float(v->real); }
-inline int32_t I(const ScriptValue* v) { return Real_RoundFloatToInt32(v->real); }
+// Integers from a script's real: narrowed to single precision (the instance fields are
+// floats), rounded and held to the range (NaN gives 0).
+inline int32_t I(const ScriptValue* v) { return Real_RoundToInt32Clamped(double(float(v->real))); }
 int32_t AlarmIndex(int32_t i) { return i >= 0 && i < 12 ? i : 0; }
 
 // ---- Position and motion ----

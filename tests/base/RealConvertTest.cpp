@@ -50,7 +50,6 @@ TEST(RealConvert, OneSetGivesEveryFormerCallersResult)
         EXPECT_EQ(Real_RoundToInt32(v), OldWorldOrCompilerRound(v)) << v;
         EXPECT_EQ(Real_RoundToInt32(v), OldGraphicsRound(v)) << v;
         EXPECT_EQ(Real_TruncToInt32(v), OldTrunc(v)) << v;
-        EXPECT_EQ(Real_RoundFloatToInt32(v), OldWorldOrCompilerRound(double(float(v)))) << v;
     }
 }
 
@@ -67,10 +66,22 @@ TEST(RealConvert, X86ResultsAtTheEdges)
     EXPECT_EQ(Real_TruncToInt64(9223372036854775807.0), INT64_MIN);
     EXPECT_EQ(Real_TruncToInt64(-9223372036854775808.0), INT64_MIN);
     EXPECT_EQ(Real_TruncToInt64(std::nan("")), INT64_MIN);
-    // A real beyond a float's range narrows to infinity before it is rounded.
-    EXPECT_EQ(Real_RoundFloatToInt32(1e39), INT32_MIN);
-    EXPECT_EQ(Real_RoundFloatToInt32(16777217.0), 16777216);
     // Pi as the game logic sees it: the single-precision value.
     EXPECT_EQ(PI_FD, 3.1415927410125732);
     EXPECT_EQ(double(PI_F), PI_FD);
+}
+
+TEST(RealConvert, HeldConversionsGiveZeroForNaNAndKeepTheSide)
+{
+    const double nan = std::nan("");
+    EXPECT_EQ(Real_RoundToInt32Clamped(nan), 0);
+    EXPECT_EQ(Real_RoundToInt32Clamped(2147483647.5), INT32_MAX) << "the x86 rounding overflows here";
+    EXPECT_EQ(Real_RoundToInt32Clamped(-kInf), INT32_MIN);
+    EXPECT_EQ(Real_RoundToInt32Clamped(-2.5), -2);
+    EXPECT_EQ(Real_TruncToInt32Clamped(1e300), INT32_MAX);
+    EXPECT_EQ(Real_TruncToInt32Clamped(-2.9), -2);
+    EXPECT_EQ(Real_FloorToInt32Clamped(-2147483648.5), INT32_MIN);
+    EXPECT_EQ(Real_FloorToInt32Clamped(-0.5), -1);
+    EXPECT_EQ(Real_RoundToInt32Held(nan), INT32_MIN) << "a box at NaN lies nowhere";
+    EXPECT_EQ(Int_HoldToInt32(int64_t(INT32_MAX) + 64), INT32_MAX);
 }

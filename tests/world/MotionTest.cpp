@@ -1,7 +1,7 @@
 // Motion planning: the grid search against a breadth-first search written here over random
 // grids (path length, free cells, steps between neighbours, no cut corners), the cell ranges,
 // the refused grid sizes, the linear and potential steps on cases worked by hand, the path
-// walks' bounds; and the trigger table's checked stream form.
+// walks' bounds, contact moves that go nowhere; and the trigger table's checked stream form.
 #include <cmath>
 #include <deque>
 #include <random>
@@ -10,6 +10,7 @@
 
 #include "Files/Motion/Motion.h"
 #include "Files/Path/Path.h"
+#include "Files/Run/Run_Commands.h"
 #include "Files/Support/Stream.h"
 #include "Files/Trigger/Trigger.h"
 
@@ -217,6 +218,17 @@ TEST_F(Motion, NonFiniteGoalsStepsAndSettings)
     i->SetDirection(0);
     EXPECT_TRUE(Motion_PotentialPath(i, &path, 150, 100, 4, 2, -3, false));
     EXPECT_EQ(i->i_x, 96);
+    // Contact and outside moves in a direction that is not a number stay put: every step would
+    // go nowhere, as many times as the distance asks.
+    g_FakeSprites[1] = FakeSprite(8, 8);
+    Command_MoveContact(i, nan, 10, true);
+    EXPECT_EQ(i->i_x, 96);
+    Place(r, Obj("wall", -1, 1, 0, true), 96, 100);
+    Command_RestartRoom();
+    Frames(1);
+    i = First(mover);
+    Command_MoveOutside(i, nan, 10, false);
+    EXPECT_EQ(i->i_x, 100);
 }
 
 TEST_F(Motion, TriggerStreamFormIsChecked)

@@ -3,10 +3,12 @@
 #include "Files/World/World_Hooks.h"
 #include "support/GameWorld.h"
 
+#include <cmath>
 #include <set>
 
 #include "Files/Code/Code_Code.h"
 #include "Files/Code/Code_Error.h"
+#include "Files/Code/Code_Function.h"
 #include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Object/Instance_Pending.h"
 #include "Files/Support/OSInfo.h"
@@ -218,6 +220,18 @@ TEST_F(VariablesWorld, RowsWithTheirOwnRules)
     EXPECT_EQ(Get("direction"), 270.0);
     ASSERT_TRUE(Set("path_position", 5));
     EXPECT_EQ(Get("path_position"), 1.0);
+    // Integer rows hold what they cannot represent: NaN is 0, the infinities the range's ends,
+    // and a relative alarm action adds to the greatest alarm without overflow.
+    ASSERT_TRUE(Set("score", std::nan("")));
+    EXPECT_EQ(Get("score"), 0.0);
+    ASSERT_TRUE(Set("view_xport", -INFINITY));
+    EXPECT_EQ(Get("view_xport"), double(INT32_MIN));
+    EXPECT_TRUE(Set("room_speed", INFINITY)) << "beyond the range is the greatest speed, not a negative one";
+    ASSERT_TRUE(Set("alarm", 1e12, 1));
+    Function_SetRelative(1);
+    Builtin_Call("action_set_alarm", {Val(5), Val(1)}, self, self);
+    Function_SetRelative(0);
+    EXPECT_EQ(self->i_alarm[1], INT32_MAX);
 }
 
 TEST_F(VariablesWorld, KeyboardRowsPassThroughTheInputLayer)

@@ -33,6 +33,7 @@
 #include <cstring>
 #include <vector>
 
+#include "Files/Base/RealConvert.h"
 #include "Files/Graphics_API/Graphics_Device.h"
 #include "Files/Graphics_API/Graphics_Matrix.h"
 
@@ -76,8 +77,10 @@ struct GLSurface : GfxSurface {
         bool coversAll = true;
         for (int i = 0; i < deferredCount && coversAll; ++i) {
             const Clear& c = deferred[i];
+            // Edges in 64 bits: a view port may reach the ends of the 32-bit range.
             coversAll = (c.bits & ~bits) == 0 && r[0] <= c.rect[0] && r[1] <= c.rect[1] &&
-                        r[0] + r[2] >= c.rect[0] + c.rect[2] && r[1] + r[3] >= c.rect[1] + c.rect[3];
+                        int64_t(r[0]) + r[2] >= int64_t(c.rect[0]) + c.rect[2] &&
+                        int64_t(r[1]) + r[3] >= int64_t(c.rect[1]) + c.rect[3];
         }
         if (coversAll) deferredCount = 0;
         if (deferredCount == kDeferred) return false;
@@ -880,19 +883,19 @@ private:
             out[3] = h;
             return;
         }
-        int32_t x0 = ScaleX(x), x1 = ScaleX(x + w), y0 = ScaleY(y), y1 = ScaleY(y + h);
-        out[0] = x0;
-        out[1] = m_drawableH - y1;
-        out[2] = x1 - x0;
-        out[3] = y1 - y0;
+        // In 64 bits, each result held to GL's range: a game's view port may reach the ends
+        // of the 32-bit range.
+        const int64_t x0 = ScaleX(x), x1 = ScaleX(int64_t(x) + w), y0 = ScaleY(y), y1 = ScaleY(int64_t(y) + h);
+        const int64_t r[4] = {x0, m_drawableH - y1, x1 - x0, y1 - y0};
+        for (int k = 0; k < 4; ++k) out[k] = Int_HoldToInt32(r[k]);
     }
 
-    int32_t ScaleX(int32_t v) const { return Scale(v, m_drawableW, m_colour->width); }
-    int32_t ScaleY(int32_t v) const { return Scale(v, m_drawableH, m_colour->height); }
-    static int32_t Scale(int32_t v, int32_t to, int32_t from)
+    int64_t ScaleX(int64_t v) const { return Scale(v, m_drawableW, m_colour->width); }
+    int64_t ScaleY(int64_t v) const { return Scale(v, m_drawableH, m_colour->height); }
+    static int64_t Scale(int64_t v, int32_t to, int32_t from)
     {
         if (to == from || from <= 0) return v;
-        return (int32_t)((int64_t)v * to / from);
+        return v * to / from;
     }
 
     // Binds a surface as the read or draw framebuffer of a blit and gives the rectangle in

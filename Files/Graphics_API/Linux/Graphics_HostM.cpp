@@ -9,6 +9,7 @@
 #include <ctime>
 #include <cstring>
 
+#include "Files/Base/RealConvert.h"
 #include "Files/Graphics_API/Graphics_Host.h"
 #include "Files/Graphics_API/Graphics_Window.h"
 #include "Files/Graphics_API/Linux/Graphics_EventsM.h"
@@ -87,20 +88,21 @@ public:
         *h = ih;
     }
 
+    // In 64 bits, held to the 32-bit range: a game may put the window and the mouse anywhere.
     void ClientToScreen(int32_t* x, int32_t* y) override
     {
         int ix = 0, iy = 0;
         if (m_window) SDL_GetWindowPosition(m_window, &ix, &iy);
-        *x += ix;
-        *y += iy;
+        *x = Int_HoldToInt32(int64_t(*x) + ix);
+        *y = Int_HoldToInt32(int64_t(*y) + iy);
     }
 
     void ScreenToClient(int32_t* x, int32_t* y) override
     {
         int ix = 0, iy = 0;
         if (m_window) SDL_GetWindowPosition(m_window, &ix, &iy);
-        *x -= ix;
-        *y -= iy;
+        *x = Int_HoldToInt32(int64_t(*x) - ix);
+        *y = Int_HoldToInt32(int64_t(*y) - iy);
     }
 
     void ShowWindow() override
