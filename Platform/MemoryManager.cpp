@@ -15,6 +15,9 @@ constexpr uint32_t kGuard1 = 0xDEADC0DEu;
 constexpr uint32_t kGuard2 = 0xBAADB00Bu;
 constexpr size_t kHeader = 16;
 constexpr uint32_t kSizeMask = 0x7FFFFFFFu;
+// The text word at +12.
+constexpr uint32_t kSharedBit = 0x80000000u;
+constexpr uint32_t kLengthMask = 0x7FFFFFFFu;
 
 // Totals are touched from the main thread; worker threads may allocate too, so keep them
 // free of data races.
@@ -110,6 +113,11 @@ void MemoryManager::Free(void* p)
     if (!p) return;
     unsigned char* h = HeaderOf(p);
     if (Word(h + 4) != kGuard1 || Word(h + 8) != kGuard2) CorruptBlock(p, "Free");
+    const uint32_t text = Word(h + 12);
+    if (text & kSharedBit) { // the other holder keeps it
+        PutWord(h + 12, text & ~kSharedBit);
+        return;
+    }
     uint32_t size = Word(h) & kSizeMask;
     g_bytesInUse.fetch_sub(size, std::memory_order_relaxed);
     g_blocksInUse.fetch_sub(1, std::memory_order_relaxed);
@@ -130,7 +138,11 @@ void* MemoryManager::ReAlloc(void* p, uint32_t size, const char* file, int line)
     if (!p) return size == 0 ? nullptr : Alloc(size, file, line, true);
     if (!IsGuarded(p)) CorruptBlock(p, "ReAlloc");
     uint32_t old = GetSize(p);
-    if (size == old) return p;
+    const bool shared = IsShared(p);
+    if (size == old && !shared) {
+        PutWord(HeaderOf(p) + 12, 0); // to be written: the recorded length goes
+        return p;
+    }
     if (size == 0) {
         Free(p);
         return nullptr;
@@ -151,6 +163,13 @@ void* MemoryManager::Resize(void* p, uint32_t size, const char* file, int line)
     }
     if (size > kSizeMask) OutOfMemory();
     const uint32_t old = GetSize(p);
+    if (IsShared(p)) {
+        void* n = Alloc(size, file, line, false);
+        std::memcpy(n, p, old < size ? old : size);
+        Free(p); // this holder's share
+        return n;
+    }
+    PutWord(HeaderOf(p) + 12, 0); // to be written: the recorded length goes
     if (size == old) return p;
     auto* block = static_cast<unsigned char*>(std::realloc(HeaderOf(p), size_t(size) + kHeader));
     if (!block) OutOfMemory();
@@ -161,6 +180,39 @@ void* MemoryManager::Resize(void* p, uint32_t size, const char* file, int line)
         g_bytesInUse.fetch_sub(old - size, std::memory_order_relaxed);
     }
     return block + kHeader;
+}
+
+bool MemoryManager::Share(void* p)
+{
+    if (!p) return false;
+    if (!IsGuarded(p)) CorruptBlock(p, "Share");
+    unsigned char* h = HeaderOf(p);
+    const uint32_t text = Word(h + 12);
+    if (text & kSharedBit) return false;
+    PutWord(h + 12, text | kSharedBit);
+    return true;
+}
+
+bool MemoryManager::IsShared(const void* p) { return p && (Word(HeaderOf(p) + 12) & kSharedBit) != 0; }
+
+int32_t MemoryManager::TextLength(const void* p)
+{
+    if (!p) return -1;
+    return int32_t(Word(HeaderOf(p) + 12) & kLengthMask) - 1;
+}
+
+void MemoryManager::SetTextLength(void* p, uint32_t length)
+{
+    if (!p || length >= GetSize(p)) return; // the text and its terminator must fit
+    unsigned char* h = HeaderOf(p);
+    PutWord(h + 12, (Word(h + 12) & kSharedBit) | (length + 1));
+}
+
+bool MemoryManager::Reuse(void* p, uint32_t n)
+{
+    if (!p || IsShared(p) || GetSize(p) < n) return false;
+    PutWord(HeaderOf(p) + 12, 0);
+    return true;
 }
 
 char* MemoryManager::StrDup(const char* text, const char* file, int line)

@@ -15,6 +15,7 @@
 #include "Files/Code/VM_Format.h"
 #include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Code/Variable_List.h"
+#include "Platform/MemoryManager.h"
 
 namespace {
 
@@ -141,6 +142,77 @@ bool Write(CodeExecContext* ctx, const Address& a, const ScriptValue* value)
     }
 }
 
+// Where a user variable's value at an address lies, for the appends below: null when it is
+// not a user variable of a list reached at once (local, self, other, global), or the variable
+// or element does not exist.
+ScriptValue* Storage(CodeExecContext* ctx, const Address& a)
+{
+    if (a.id < VARIABLE_USER_BASE) return nullptr;
+    CVariableList* list;
+    switch (a.scope) {
+    case SCOPE_LOCAL: list = ctx->locals; break;
+    case SCOPE_PLAIN:
+        list = Variable_Global_IsDeclared(a.id) ? Variable_Global_List() : Code_InstanceVariables(ctx->self);
+        break;
+    case SCOPE_GLOBAL: list = Variable_Global_List(); break;
+    case SCOPE_OTHER: list = Code_InstanceVariables(ctx->other); break;
+    case SCOPE_SELF: list = Code_InstanceVariables(ctx->self); break;
+    default: return nullptr;
+    }
+    CVariable* v = list ? list->Find(a.id) : nullptr;
+    return v ? CVariableList::ElementAt(v, a.index) : nullptr;
+}
+
+// The end of an append to the string w (its read, sum and write in one): add goes onto w's
+// text where it lies, and result, the statement's value, shares the new text.
+void AppendTo(ScriptValue* w, const ScriptValue* add, ScriptValue* result)
+{
+    ClearValue(result); // may hold a share of w's text, left by the statement before
+    g_ArrayError.error = 0;
+    Value_Append(w, add->text, add->text ? std::strlen(add->text) : 0);
+    Value_Share(result, w);
+}
+
+// x = x + y: the left operand read as a share of x's text (see Value_Share); the sum appended
+// in place when x still holds that text once y is known. Answers the status, and false in
+// *done when the general way must run (left and right are then the operands, evaluated).
+int32_t AssignSum(CodeExecContext* ctx, const Address& a, const CodeNode* sum, ScriptValue* left,
+                  ScriptValue* right, ScriptValue* result, bool* done)
+{
+    *done = false;
+    const CodeNode* x = &sum->children[0];
+    Address la;
+    int32_t s = AddressOf(ctx, x, &la);
+    if (s != EXEC_OK) return s;
+    ClearValue(left);
+    if (ScriptValue* lw = Storage(ctx, la)) {
+        Value_Share(left, lw);
+    } else if (!Read(ctx, la, left)) {
+        s = ReadFailed(ctx, x, la, left);
+        if (s != EXEC_OK) return s;
+    }
+    s = Code_Exec_Expression(ctx, &sum->children[1], right);
+    if (s != EXEC_OK) return s;
+    if (left->kind != VALUE_STRING || right->kind != VALUE_STRING) return EXEC_OK;
+    ScriptValue* w = Storage(ctx, a);
+    if (!w || w->kind != VALUE_STRING || w->text != left->text) return EXEC_OK;
+    if (left->text && !MemoryManager::IsShared(left->text)) return EXEC_OK; // a copy: w was shared already
+    if (!*Value_Text(left) && !*Value_Text(right)) return EXEC_OK;           // an empty sum is stored as no text
+    Value_FreeString(left); // its share: w holds the text alone
+    AppendTo(w, right, result);
+    *done = true;
+    return EXEC_OK;
+}
+
+// Whether two variable nodes name the same variable as written (the same scope and name, or
+// the same scope expression and name with indexes): only then is the left operand shared.
+bool SameName(const CodeNode* a, const CodeNode* b)
+{
+    if (a->kind != b->kind || a->id != b->id) return false;
+    if (a->kind == NODE_SIMPLE_VAR) return a->scope == b->scope;
+    return a->kind == NODE_VARIABLE && a->childCount == b->childCount;
+}
+
 int32_t ExecCall(CodeExecContext* ctx, const CodeNode* node, ScriptValue* result)
 {
     if (node->childCount > CODE_MAX_ARGUMENTS)
@@ -186,8 +258,27 @@ int32_t ExecAssign(CodeExecContext* ctx, const CodeNode* node, ScriptValue* resu
     int32_t s = AddressOf(ctx, target, &a);
     if (s != EXEC_OK) return s;
     Temp value;
-    s = Code_Exec_Expression(ctx, &node->children[1], &value.v);
-    if (s != EXEC_OK) return s;
+    const CodeNode* sum = &node->children[1];
+    if (node->id == TOK_ASSIGN && sum->kind == NODE_BINARY && sum->id == TOK_PLUS && sum->childCount == 2 &&
+        SameName(target, &sum->children[0])) {
+        // x = x + y, appended in place when it can be
+        Temp right;
+        bool done = false;
+        s = AssignSum(ctx, a, sum, &value.v, &right.v, result, &done);
+        if (s != EXEC_OK || done) return s;
+        if (!Code_FoldBinary(ctx->code, sum->children[1].position, TOK_PLUS, &value.v, &right.v)) return EXEC_ERROR;
+    } else {
+        s = Code_Exec_Expression(ctx, sum, &value.v);
+        if (s != EXEC_OK) return s;
+    }
+    if (node->id == TOK_ADD_ASSIGN && value.v.kind == VALUE_STRING) {
+        // x += "text" on a string x: in place
+        ScriptValue* w = Storage(ctx, a);
+        if (w && w->kind == VALUE_STRING) {
+            AppendTo(w, &value.v, result);
+            return EXEC_OK;
+        }
+    }
     if (node->id == TOK_ASSIGN) {
         Value_Copy(result, &value.v);
         if (result->kind == VALUE_STRING && result->text && !*result->text) Value_FreeString(result);

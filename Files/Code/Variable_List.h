@@ -128,6 +128,19 @@ public:
         return ElementMissing(v, index);
     }
 
+    // The element of index in v, or null when out of range; no array-error record.
+    static ScriptValue* ElementAt(CVariable* v, int32_t index)
+    {
+        if (index == 0) return &v->value;
+        const int32_t row = index / ARRAY_ROW_LENGTH, column = index - row * ARRAY_ROW_LENGTH;
+        if (row < 0 || row >= v->rowCount || column < 0 || column >= v->rows[row].length) return nullptr;
+        return &v->rows[row].elements[column];
+    }
+    static const ScriptValue* ElementAt(const CVariable* v, int32_t index)
+    {
+        return ElementAt(const_cast<CVariable*>(v), index);
+    }
+
     // Inserts a copy of s (value, rows, texts) as variable id; id must not be in the list.
     void InsertCopy(int32_t id, const CVariable* s);
     // Frees what v holds (its text, rows and their texts) and leaves it an empty array-less
