@@ -1,8 +1,8 @@
 // Building a string by appending a computed text, n times, in both executors: the time of a
 // whole run at 10,000, 30,000, 100,000 and 300,000 appends. Each form appends
 // string(i) + "abcdefghi" to a string held by a different kind of variable: a `var` local, an
-// instance variable, a global, an element of an instance array, and `s = s + x` on an
-// instance variable (x computed first). Appends that cost the whole string each time show as
+// instance variable, a global, an element of an instance array, `s = s + x` on an instance
+// variable (x computed first), and `s = s + string(i) + "abcdefghi"` (a sum that goes on). Appends that cost the whole string each time show as
 // a time that grows with the square of n; in place they grow with n.
 //
 //   build/bench/bench_append
@@ -39,6 +39,8 @@ const Form kForms[] = {
                 "global.result = string_length(a[3])"},
     {"assign", "var i, x; t = ''; for (i = 0; i < $N; i += 1) { x = string(i) + 'abcdefghi'; t = t + x } "
                "global.result = string_length(t)"},
+    {"chain", "var i; t = ''; for (i = 0; i < $N; i += 1) t = t + string(i) + 'abcdefghi'; "
+              "global.result = string_length(t)"},
 };
 
 std::string WithCount(std::string text, long long n)

@@ -163,44 +163,66 @@ ScriptValue* Storage(CodeExecContext* ctx, const Address& a)
     return v ? CVariableList::ElementAt(v, a.index) : nullptr;
 }
 
-// The end of an append to the string w (its read, sum and write in one): add goes onto w's
-// text where it lies, and result, the statement's value, shares the new text.
-void AppendTo(ScriptValue* w, const ScriptValue* add, ScriptValue* result)
+// The end of an append to the string w (its read, sum and write in one): the n strings of
+// add go onto w's text where it lies, and result, the statement's value, shares the new text.
+void AppendTo(ScriptValue* w, const ScriptValue* const* add, int32_t n, ScriptValue* result)
 {
     ClearValue(result); // may hold a share of w's text, left by the statement before
     g_ArrayError.error = 0;
-    Value_Append(w, add->text, add->text ? std::strlen(add->text) : 0);
+    for (int32_t k = 0; k < n; ++k) Value_Append(w, add[k]->text, add[k]->text ? std::strlen(add[k]->text) : 0);
     Value_Share(result, w);
 }
 
-// x = x + y: the left operand read as a share of x's text (see Value_Share); the sum appended
-// in place when x still holds that text once y is known. Answers the status, and false in
-// *done when the general way must run (left and right are then the operands, evaluated).
-int32_t AssignSum(CodeExecContext* ctx, const Address& a, const CodeNode* sum, ScriptValue* left,
-                  ScriptValue* right, ScriptValue* result, bool* done)
+// x = x + y, and x = x + y + "text" + ... with constant texts after y: the links of the sum,
+// the innermost (x + y) last.
+constexpr int32_t kMaxLinks = 8;
+struct Chain {
+    const CodeNode* link[kMaxLinks];
+    int32_t count = 0;
+};
+
+// x = x + y (+ "text" ...): the left operand read as a share of x's text (see Value_Share);
+// the sum appended in place when x still holds that text once y is known. Answers the
+// status, and false in *done when the general way is to go on: sum then holds the sum (or
+// the first operand that could not be added, after its error).
+int32_t AssignSum(CodeExecContext* ctx, const Address& a, const Chain& chain, ScriptValue* sum,
+                  ScriptValue* result, bool* done)
 {
     *done = false;
-    const CodeNode* x = &sum->children[0];
+    const CodeNode* inner = chain.link[chain.count - 1];
+    const CodeNode* x = &inner->children[0];
     Address la;
     int32_t s = AddressOf(ctx, x, &la);
     if (s != EXEC_OK) return s;
-    ClearValue(left);
+    ClearValue(sum);
     if (ScriptValue* lw = Storage(ctx, la)) {
-        Value_Share(left, lw);
-    } else if (!Read(ctx, la, left)) {
-        s = ReadFailed(ctx, x, la, left);
+        if (Value_IsString(result) && result->text && result->text == lw->text) ClearValue(result); // its share
+        Value_Share(sum, lw);
+    } else if (!Read(ctx, la, sum)) {
+        s = ReadFailed(ctx, x, la, sum);
         if (s != EXEC_OK) return s;
     }
-    s = Code_Exec_Expression(ctx, &sum->children[1], right);
+    Temp right;
+    s = Code_Exec_Expression(ctx, &inner->children[1], &right.v);
     if (s != EXEC_OK) return s;
-    if (left->kind != VALUE_STRING || right->kind != VALUE_STRING) return EXEC_OK;
     ScriptValue* w = Storage(ctx, a);
-    if (!w || w->kind != VALUE_STRING || w->text != left->text) return EXEC_OK;
-    if (left->text && !MemoryManager::IsShared(left->text)) return EXEC_OK; // a copy: w was shared already
-    if (!*Value_Text(left) && !*Value_Text(right)) return EXEC_OK;           // an empty sum is stored as no text
-    Value_FreeString(left); // its share: w holds the text alone
-    AppendTo(w, right, result);
-    *done = true;
+    bool empty = !*Value_Text(sum) && !*Value_Text(&right.v);
+    for (int32_t k = 0; k + 1 < chain.count; ++k) empty = empty && !*Value_Text(&chain.link[k]->children[1].value);
+    if (Value_IsString(sum) && Value_IsString(&right.v) && w && Value_IsString(w) && w->text == sum->text &&
+        (!sum->text || MemoryManager::IsShared(sum->text)) && !empty) { // (an empty sum is stored as no text)
+        Value_FreeString(sum); // its share: w holds the text alone
+        const ScriptValue* texts[kMaxLinks];
+        texts[0] = &right.v;
+        for (int32_t k = 1; k < chain.count; ++k) texts[k] = &chain.link[chain.count - 1 - k]->children[1].value;
+        AppendTo(w, texts, chain.count, result);
+        *done = true;
+        return EXEC_OK;
+    }
+    for (int32_t k = chain.count - 1; k >= 0; --k) {
+        const CodeNode* r = &chain.link[k]->children[1];
+        if (!Code_FoldBinary(ctx->code, r->position, TOK_PLUS, sum, k == chain.count - 1 ? &right.v : &r->value))
+            return EXEC_ERROR;
+    }
     return EXEC_OK;
 }
 
@@ -211,6 +233,21 @@ bool SameName(const CodeNode* a, const CodeNode* b)
     if (a->kind != b->kind || a->id != b->id) return false;
     if (a->kind == NODE_SIMPLE_VAR) return a->scope == b->scope;
     return a->kind == NODE_VARIABLE && a->childCount == b->childCount;
+}
+
+// The links of value when it is x + y (+ "text" ...) with x named as target is; none otherwise.
+void SumOf(const CodeNode* target, const CodeNode* value, Chain* chain)
+{
+    for (const CodeNode* n = value; n->kind == NODE_BINARY && n->id == TOK_PLUS && n->childCount == 2;) {
+        if (chain->count == kMaxLinks) break;
+        chain->link[chain->count++] = n;
+        const CodeNode* left = &n->children[0];
+        if (SameName(target, left)) return;
+        const CodeNode* right = &n->children[1];
+        if (right->kind != NODE_CONSTANT || right->value.kind != VALUE_STRING) break;
+        n = left;
+    }
+    chain->count = 0;
 }
 
 int32_t ExecCall(CodeExecContext* ctx, const CodeNode* node, ScriptValue* result)
@@ -258,24 +295,23 @@ int32_t ExecAssign(CodeExecContext* ctx, const CodeNode* node, ScriptValue* resu
     int32_t s = AddressOf(ctx, target, &a);
     if (s != EXEC_OK) return s;
     Temp value;
-    const CodeNode* sum = &node->children[1];
-    if (node->id == TOK_ASSIGN && sum->kind == NODE_BINARY && sum->id == TOK_PLUS && sum->childCount == 2 &&
-        SameName(target, &sum->children[0])) {
-        // x = x + y, appended in place when it can be
-        Temp right;
+    Chain chain;
+    if (node->id == TOK_ASSIGN) SumOf(target, &node->children[1], &chain);
+    if (chain.count > 0) {
+        // x = x + y (+ "text" ...), appended in place when it can be
         bool done = false;
-        s = AssignSum(ctx, a, sum, &value.v, &right.v, result, &done);
+        s = AssignSum(ctx, a, chain, &value.v, result, &done);
         if (s != EXEC_OK || done) return s;
-        if (!Code_FoldBinary(ctx->code, sum->children[1].position, TOK_PLUS, &value.v, &right.v)) return EXEC_ERROR;
     } else {
-        s = Code_Exec_Expression(ctx, sum, &value.v);
+        s = Code_Exec_Expression(ctx, &node->children[1], &value.v);
         if (s != EXEC_OK) return s;
     }
     if (node->id == TOK_ADD_ASSIGN && value.v.kind == VALUE_STRING) {
         // x += "text" on a string x: in place
         ScriptValue* w = Storage(ctx, a);
         if (w && w->kind == VALUE_STRING) {
-            AppendTo(w, &value.v, result);
+            const ScriptValue* add = &value.v;
+            AppendTo(w, &add, 1, result);
             return EXEC_OK;
         }
     }

@@ -1642,24 +1642,27 @@ L_G_SHARE_I: {
     DISPATCH();
 }
 
-// x = below + top with a string below, the add at pc and the store of x (a slot or a user
-// variable) at pc[1]: in place when below is still a share of x's own text.
+// x = below + top with a string below, then + "text" for each of the pc->gi constant texts
+// that follow the add (push.s, add), then the store of x (a slot or a user variable): in place
+// when below is still a share of x's own text.
 L_G_ACCS:
 append_store: {
     APPEND_OPERANDS(right, below, r);
+    const VMOp* st = pc + 1 + 2 * pc->gi;
     ScriptValue* w;
-    if (pc[1].vk == VK_SLOT) {
-        w = &lv[pc[1].b].v.value;
+    if (st->vk == VK_SLOT) {
+        w = &lv[st->b].v.value;
     } else {
-        CVariableList* l_ = UserList(pc[1], selfVars);
-        CVariable* n_ = l_ ? l_->Find(pc[1].a) : nullptr;
+        CVariableList* l_ = UserList(*st, selfVars);
+        CVariable* n_ = l_ ? l_->Find(st->a) : nullptr;
         if (!n_) FALLBACK();
         w = &n_->value;
     }
     if (!AppendShared(w, VText(below), r)) FALLBACK();
     MEM_FREE(r);
+    for (const VMOp* t = pc + 1; t < st; t += 2) Value_Append(w, t->k.s, size_t(t->gi));
     sp = below;
-    pc += 2;
+    pc = st + 1;
     DISPATCH();
 }
 
@@ -1704,18 +1707,21 @@ append_store: {
     }
     G_IDXR(G_IDXR, PushValue)
     G_IDXR(G_IDXR_SHARE, PushShared) // the left operand of a[i] = a[i] + ...
-// a[i] = below + top with a string below: the add at pc, the IDXW group's ops after it.
+// a[i] = below + top (+ "text" ...) with a string below: the add at pc, the constant texts
+// as for G_ACCS, then the IDXW group's ops.
 L_G_IDXA: {
     APPEND_OPERANDS(right, below, r);
-    const VMOp& x = pc[1 + pc[1].ga];
-    IDX_INDEX(pc[1], index);
-    IDX_LIST(pc[1], x, list);
+    const VMOp* st = pc + 1 + 2 * pc->gi;
+    const VMOp& x = st[st->ga];
+    IDX_INDEX(*st, index);
+    IDX_LIST(*st, x, list);
     CVariable* v = list->Find(x.a);
     ScriptValue* w = v ? CVariableList::ElementAt(v, index) : nullptr;
     if (!w || !AppendShared(w, VText(below), r)) FALLBACK();
     MEM_FREE(r);
+    for (const VMOp* t = pc + 1; t < st; t += 2) Value_Append(w, t->k.s, size_t(t->gi));
     sp = below;
-    pc += pc[1].ga + 2;
+    pc = st + st->ga + 1;
     DISPATCH();
 }
 L_G_IDXW: {

@@ -157,7 +157,8 @@ struct VMLayout {
 //   SHARE    x pushed for x = x + ...    push.v x, whose string goes on the stack shared with x
 //                                        (MemoryManager::Share) instead of copied; IDXR_SHARE
 //                                        the same for a[i]
-//   ACCS     x = below + top (a string)  add.s.v; pop.v.v x
+//   ACCS     x = below + top, then       add; pop.v.v x (add.s.v), or add; then push.s; add.s.v
+//            + "text" ...                for each constant text; pop.v.v x
 //   IDXA     a[i] = below + top          add; push.e scope; index; pop.v a (overlaps the
 //                                        IDXW group that follows the add)
 // String appends: x = x + y (and x += y, the same code) with a string x runs in place when

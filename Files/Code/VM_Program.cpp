@@ -796,27 +796,39 @@ private:
                     base = VMI_G_ACCD_S_ADD;
             }
             if (o->a == VMOP_ADD) ShareLeft(i, o[1], group);
+            o->gi = 0; // no constant texts follow (see G_ACCS)
             group(i, 2, uint16_t(base + VarOnVarIndex(*o)));
             return 2;
         }
-        // x = l + "text" (a string on top)
-        if (AddOfString(*o) && o->t1 == VMT_STRING && free(i, 2) && SimpleStore(o[1]) && o[1].t2 == VMT_VAR) {
-            ShareLeft(i, o[1], group);
-            group(i, 2, VMI_G_ACCS);
-            return 2;
-        }
-        // a[i] = l + r with a constant scope: the add and the IDXW group after it
-        if ((AddOfString(*o) || (VarOnVar(*o) && o->a == VMOP_ADD)) && free(i, 2) && o[1].code == VMI_PUSH_I &&
-            (o[1].k.i == SCOPE_SELF || o[1].k.i == SCOPE_PLAIN || o[1].k.i == SCOPE_GLOBAL)) {
-            size_t at = IndexForm(i + 1, o + 1, free);
-            const VMOp* x = at ? &o[1 + at] : nullptr;
-            if (x && x->code == VMI_POP_ANY && x->k.i == (VMV_INDEX | VMV_SCOPE) && x->a >= VARIABLE_USER_BASE &&
-                x->t2 == VMT_VAR && free(i, at + 2)) {
-                ShareLeftElement(i, o + 1, *x);
-                o[1].ga = int8_t(at);
-                group(i, at + 2, VMI_G_IDXA);
-                group(i + 1, at + 1, VMI_G_IDXW); // runs when the add took the long way
-                return at + 2;
+        // x = l + r, then + "text" for each constant text that follows (push.s, add), then the
+        // store of x: a variable, or an element with a constant scope (the IDXW group's ops)
+        if (AddOfString(*o) || (VarOnVar(*o) && o->a == VMOP_ADD)) {
+            size_t k = 0; // the constant texts
+            while (free(i, 2 * k + 4) && o[1 + 2 * k].code == VMI_PUSH_S && AddOfString(o[2 + 2 * k])) ++k;
+            const size_t n = 2 * k + 1; // ops up to the store
+            for (size_t c = 0; c < k; ++c) {
+                VMOp& text = o[1 + 2 * c];
+                text.gi = text.k.s ? int32_t(std::strlen(text.k.s)) : 0;
+            }
+            o->gi = int32_t(k);
+            VMOp& store = o[n];
+            if ((k > 0 || o->code == VMI_BINARY) && free(i, n + 1) && SimpleStore(store) && store.t2 == VMT_VAR) {
+                ShareLeft(i, store, group);
+                group(i, n + 1, VMI_G_ACCS);
+                return n + 1;
+            }
+            if (free(i, n + 1) && store.code == VMI_PUSH_I &&
+                (store.k.i == SCOPE_SELF || store.k.i == SCOPE_PLAIN || store.k.i == SCOPE_GLOBAL)) {
+                size_t at = IndexForm(i + n, &store, free);
+                const VMOp* x = at ? &store + at : nullptr;
+                if (x && x->code == VMI_POP_ANY && x->k.i == (VMV_INDEX | VMV_SCOPE) && x->a >= VARIABLE_USER_BASE &&
+                    x->t2 == VMT_VAR && free(i, n + at + 1)) {
+                    ShareLeftElement(i, &store, *x);
+                    store.ga = int8_t(at);
+                    group(i, n + at + 1, VMI_G_IDXA);
+                    group(i + n, at + 1, VMI_G_IDXW); // runs when the add took the long way
+                    return n + at + 1;
+                }
             }
         }
         return 1;
