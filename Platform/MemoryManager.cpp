@@ -17,7 +17,6 @@ constexpr size_t kHeader = 16;
 constexpr uint32_t kSizeMask = 0x7FFFFFFFu;
 // The text word at +12.
 constexpr uint32_t kSharedBit = 0x80000000u;
-constexpr uint32_t kLengthMask = 0x7FFFFFFFu;
 
 // Totals are touched from the main thread; worker threads may allocate too, so keep them
 // free of data races.
@@ -127,11 +126,6 @@ void MemoryManager::Free(void* p)
     std::free(h);
 }
 
-uint32_t MemoryManager::GetSize(const void* p)
-{
-    if (!p) return 0;
-    return Word(HeaderOf(p)) & kSizeMask;
-}
 
 void* MemoryManager::ReAlloc(void* p, uint32_t size, const char* file, int line)
 {
@@ -191,21 +185,6 @@ bool MemoryManager::Share(void* p)
     if (text & kSharedBit) return false;
     PutWord(h + 12, text | kSharedBit);
     return true;
-}
-
-bool MemoryManager::IsShared(const void* p) { return p && (Word(HeaderOf(p) + 12) & kSharedBit) != 0; }
-
-int32_t MemoryManager::TextLength(const void* p)
-{
-    if (!p) return -1;
-    return int32_t(Word(HeaderOf(p) + 12) & kLengthMask) - 1;
-}
-
-void MemoryManager::SetTextLength(void* p, uint32_t length)
-{
-    if (!p || length >= GetSize(p)) return; // the text and its terminator must fit
-    unsigned char* h = HeaderOf(p);
-    PutWord(h + 12, (Word(h + 12) & kSharedBit) | (length + 1));
 }
 
 bool MemoryManager::Reuse(void* p, uint32_t n)

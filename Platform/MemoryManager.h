@@ -22,6 +22,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 class MemoryManager {
 public:
@@ -47,7 +48,7 @@ public:
         return *pp;
     }
     // The size recorded for p; 0 for null.
-    static uint32_t GetSize(const void* p);
+    static uint32_t GetSize(const void* p) { return p ? HeaderWord(p, 0) & 0x7FFFFFFFu : 0; }
     // True when p carries the guards of one of this manager's blocks.
     static bool IsGuarded(const void* p);
 
@@ -57,13 +58,19 @@ public:
     // Share gives p its second holder and answers true; false (nothing changed) for null or a
     // block that has one already.
     static bool Share(void* p);
-    static bool IsShared(const void* p);
+    static bool IsShared(const void* p) { return p && (HeaderWord(p, 12) & 0x80000000u) != 0; }
     // The length of the text in p as recorded by SetTextLength, or -1: none recorded, or the
     // block was written since through ReAlloc, Resize or Reuse. Lets a text grow at its end
     // without measuring it each time. The recorded length is only as good as the writer that
     // recorded it: whoever writes into the block otherwise must go through Reuse.
-    static int32_t TextLength(const void* p);
-    static void SetTextLength(void* p, uint32_t length);
+    static int32_t TextLength(const void* p) { return p ? int32_t(HeaderWord(p, 12) & 0x7FFFFFFFu) - 1 : -1; }
+    // Records length for p's text when the text and its terminator fit in the block.
+    static void SetTextLength(void* p, uint32_t length)
+    {
+        if (!p || length >= GetSize(p)) return;
+        const uint32_t w = (HeaderWord(p, 12) & 0x80000000u) | (length + 1);
+        std::memcpy(static_cast<unsigned char*>(p) - 4, &w, 4);
+    }
     // Whether p's block can take n bytes written in place (at least n bytes long, no second
     // holder); when it can, its recorded text length is forgotten. False for null.
     static bool Reuse(void* p, uint32_t n);
@@ -93,6 +100,15 @@ public:
     [[noreturn]] static void OutOfMemory();
     // Reports a corrupt heap block (a pointer without guards) and ends the process.
     [[noreturn]] static void CorruptBlock(const void* p, const char* what);
+
+private:
+    // The header word at offset (0, 4, 8 or 12) of p's block.
+    static uint32_t HeaderWord(const void* p, int offset)
+    {
+        uint32_t w;
+        std::memcpy(&w, static_cast<const unsigned char*>(p) - 16 + offset, 4);
+        return w;
+    }
 };
 
 // How fatal messages are shown. The default writes to stderr; the message-box layer

@@ -226,8 +226,9 @@ int32_t AssignSum(CodeExecContext* ctx, const Address& a, const Chain& chain, Sc
     return EXEC_OK;
 }
 
-// Whether two variable nodes name the same variable as written (the same scope and name, or
-// the same scope expression and name with indexes): only then is the left operand shared.
+// Whether two variable nodes may name the same variable (the same name and scope; with a scope
+// expression or indexes, the same name and as many of them): only then is the left operand
+// shared. The append checks that the target still holds that text anyway.
 bool SameName(const CodeNode* a, const CodeNode* b)
 {
     if (a->kind != b->kind || a->id != b->id) return false;

@@ -231,8 +231,10 @@ inline CVariableList* UserList(const VMOp& o, CVariableList* selfVars)
 }
 
 // The value a group reads through op o (a slot, an argument, a user variable), or null when
-// there is none (the group then takes the long way, which decides what that means).
-inline const uint8_t* GroupRead(const VMOp& o, VMLocal* lv, const uint8_t* argv, int32_t argc, CVariableList* selfVars)
+// there is none (the group then takes the long way, which decides what that means). Always
+// inlined: the hot groups read through it.
+__attribute__((always_inline)) inline const uint8_t* GroupRead(const VMOp& o, VMLocal* lv, const uint8_t* argv,
+                                                              int32_t argc, CVariableList* selfVars)
 {
     switch (o.vk) {
     case VK_SLOT: {
@@ -1408,7 +1410,7 @@ L_G_CMPXY: {
     L_##NAME: {                                                                  \
         uint8_t* a_ = sp - 2 * VSIZE;                                            \
         uint8_t* b_ = sp - VSIZE;                                                \
-        if (VKind(a_) != VALUE_REAL || VKind(b_) != VALUE_REAL) NOT_REALS_##OP;  \
+        if (__builtin_expect(VKind(a_) != VALUE_REAL || VKind(b_) != VALUE_REAL, 0)) NOT_REALS_##OP; \
         double x_ = VReal(a_), y_ = VReal(b_);                                   \
         if (!(XY_OK_##OP)) FALLBACK();                                           \
         STORE(pc[1], XY_##OP);                                                   \
@@ -1435,7 +1437,7 @@ L_G_CMPXY: {
     L_##NAME: {                                                                  \
         ScriptValue& v_ = lv[pc[1].b].v.value;                                   \
         uint8_t* b_ = sp - VSIZE;                                                \
-        if (v_.kind != VALUE_REAL || VKind(b_) != VALUE_REAL) NOT_REALS_##OP;    \
+        if (__builtin_expect(v_.kind != VALUE_REAL || VKind(b_) != VALUE_REAL, 0)) NOT_REALS_##OP; \
         double x_ = v_.real, y_ = VReal(b_);                                     \
         if (!(XY_OK_##OP)) FALLBACK();                                           \
         v_.real = XY_##OP;                                                       \
@@ -1447,28 +1449,16 @@ L_G_CMPXY: {
     G_ACCD(G_ACCD_S_SUB, SUB)
     G_ACCD(G_ACCD_S_MUL, MUL)
     G_ACCD(G_ACCD_S_DIV, DIV)
+// What x op= y does when x is not a real: x += y appends strings (xopy_text).
+#define XOPY_TEXT_ADD goto xopy_text
+#define XOPY_TEXT_SUB FALLBACK()
+#define XOPY_TEXT_MUL FALLBACK()
+#define XOPY_TEXT_DIV FALLBACK()
 // x op= y
-// x += y with two strings: y onto x's text where it lies (y may be x).
-#define XOPY_TEXT_ADD(v)                                                      \
-    if ((v).kind == VALUE_STRING) {                                           \
-        const uint8_t* y_ = GroupRead(pc[pc->ga], lv, argv, argc, selfVars);  \
-        if (y_ && VKind(y_) == VALUE_STRING) {                                \
-            const char* t_ = VText(y_);                                       \
-            Value_Append(&(v), t_, t_ ? std::strlen(t_) : 0);                 \
-            pc += 4;                                                          \
-            DISPATCH();                                                       \
-        }                                                                     \
-    }
-#define XOPY_TEXT_SUB(v)
-#define XOPY_TEXT_MUL(v)
-#define XOPY_TEXT_DIV(v)
 #define G_XOPY_S(NAME, OP)                               \
     L_##NAME: {                                          \
         ScriptValue& v_ = lv[pc->b].v.value;             \
-        if (v_.kind != VALUE_REAL) {                     \
-            XOPY_TEXT_##OP(v_);                          \
-            FALLBACK();                                  \
-        }                                                \
+        if (__builtin_expect(v_.kind != VALUE_REAL, 0)) XOPY_TEXT_##OP; \
         double y_;                                       \
         READ_G(pc[pc->ga], y_);                          \
         double x_ = v_.real;                             \
@@ -1480,10 +1470,7 @@ L_G_CMPXY: {
 #define G_XOPY_I(NAME, OP)                                  \
     L_##NAME: {                                             \
         NODE_I(*pc, node, false);                           \
-        if (node->value.kind != VALUE_REAL) {               \
-            XOPY_TEXT_##OP(node->value);                    \
-            FALLBACK();                                     \
-        }                                                   \
+        if (__builtin_expect(node->value.kind != VALUE_REAL, 0)) XOPY_TEXT_##OP; \
         double y_;                                          \
         READ_G(pc[pc->ga], y_);                             \
         double x_ = node->value.real;                       \
@@ -1500,6 +1487,23 @@ L_G_CMPXY: {
     G_XOPY_I(G_XOPY_I_SUB, SUB)
     G_XOPY_I(G_XOPY_I_MUL, MUL)
     G_XOPY_I(G_XOPY_I_DIV, DIV)
+// x += y with two strings (the head reads x: a slot or a user variable): y onto x's text
+// where it lies (y may be x).
+xopy_text: {
+    ScriptValue* x_;
+    if (pc->vk == VK_SLOT) {
+        x_ = &lv[pc->b].v.value;
+    } else {
+        NODE_I(*pc, node, false);
+        x_ = &node->value;
+    }
+    const uint8_t* y_ = GroupRead(pc[pc->ga], lv, argv, argc, selfVars);
+    if (x_->kind != VALUE_STRING || !y_ || VKind(y_) != VALUE_STRING) FALLBACK();
+    const char* t_ = VText(y_);
+    Value_Append(x_, t_, t_ ? std::strlen(t_) : 0);
+    pc += 4;
+    DISPATCH();
+}
 
 // x = y op z, x = y op k
 #define G_XYZ(NAME, OP, STORE)                 \
@@ -1621,16 +1625,15 @@ L_G_APPEND_I: {
 // of x's block instead of a copy (the store's group then appends in place), a real as usual.
 L_G_SHARE_S: {
     const ScriptValue& v = lv[pc->b].v.value;
-    if (v.kind == VALUE_REAL) {
+    if (__builtin_expect(v.kind == VALUE_REAL, 1)) {
         VSetReal(sp, v.real);
-    } else if (v.kind == VALUE_STRING) {
-        PushShared(sp, v);
-    } else {
-        FALLBACK();
+        sp += VSIZE;
+        NEXT();
     }
+    if (v.kind != VALUE_STRING) FALLBACK();
+    PushShared(sp, v);
     sp += VSIZE;
-    ++pc;
-    DISPATCH();
+    NEXT();
 }
 L_G_SHARE_I: {
     const CVariableList* list = UserList(*pc, selfVars);
@@ -1753,31 +1756,16 @@ L_G_RETV: {
     FreeLayout(pc[1].k.layout, g_stack + fr->base);
     goto leave_frame;
 }
-// x += a[i] with two strings: the element onto x's text where it lies.
-#define XIDX_TEXT_ADD(v)                                                  \
-    if ((v).kind == VALUE_STRING) {                                       \
-        const VMOp& x_ = pc[pc->ga];                                      \
-        IDX_INDEX(pc[1], index_);                                         \
-        IDX_LIST(pc[1], x_, list_);                                       \
-        const CVariable* n_ = list_->Find(x_.a);                          \
-        const ScriptValue* e_ = n_ ? CVariableList::ElementAt(n_, index_) : nullptr; \
-        if (e_ && e_->kind == VALUE_STRING) {                             \
-            Value_Append(&(v), e_->text, e_->text ? std::strlen(e_->text) : 0); \
-            pc += pc->ga + 3;                                             \
-            DISPATCH();                                                   \
-        }                                                                 \
-    }
-#define XIDX_TEXT_SUB(v)
-#define XIDX_TEXT_MUL(v)
-#define XIDX_TEXT_DIV(v)
+// What x op= a[i] does when x is not a real: x += a[i] appends strings (xidx_text).
+#define XIDX_TEXT_ADD goto xidx_text
+#define XIDX_TEXT_SUB FALLBACK()
+#define XIDX_TEXT_MUL FALLBACK()
+#define XIDX_TEXT_DIV FALLBACK()
 // x op= a[i]: the scope and index ops follow the head
 #define G_XIDX(NAME, OP)                                                 \
     L_##NAME: {                                                          \
         ScriptValue& v_ = lv[pc->b].v.value;                             \
-        if (v_.kind != VALUE_REAL) {                                     \
-            XIDX_TEXT_##OP(v_);                                          \
-            FALLBACK();                                                  \
-        }                                                                \
+        if (__builtin_expect(v_.kind != VALUE_REAL, 0)) XIDX_TEXT_##OP;  \
         const VMOp& x = pc[pc->ga];                                      \
         IDX_INDEX(pc[1], index);                                         \
         IDX_LIST(pc[1], x, list);                                        \
@@ -1794,6 +1782,20 @@ L_G_RETV: {
     G_XIDX(G_XIDX_S_SUB, SUB)
     G_XIDX(G_XIDX_S_MUL, MUL)
     G_XIDX(G_XIDX_S_DIV, DIV)
+// x += a[i] with two strings: the element onto x's text where it lies.
+xidx_text: {
+    ScriptValue& v_ = lv[pc->b].v.value;
+    if (v_.kind != VALUE_STRING) FALLBACK();
+    const VMOp& x = pc[pc->ga];
+    IDX_INDEX(pc[1], index);
+    IDX_LIST(pc[1], x, list);
+    const CVariable* n_ = list->Find(x.a);
+    const ScriptValue* e_ = n_ ? CVariableList::ElementAt(n_, index) : nullptr;
+    if (!e_ || e_->kind != VALUE_STRING) FALLBACK();
+    Value_Append(&v_, e_->text, e_->text ? std::strlen(e_->text) : 0);
+    pc += pc->ga + 3;
+    DISPATCH();
+}
 L_G_PUSHINT: {
     const uint8_t* p = GroupRead(*pc, lv, argv, argc, selfVars);
     if (!p || VKind(p) != VALUE_REAL) FALLBACK();

@@ -806,13 +806,16 @@ private:
             size_t k = 0; // the constant texts
             while (free(i, 2 * k + 4) && o[1 + 2 * k].code == VMI_PUSH_S && AddOfString(o[2 + 2 * k])) ++k;
             const size_t n = 2 * k + 1; // ops up to the store
-            for (size_t c = 0; c < k; ++c) {
-                VMOp& text = o[1 + 2 * c];
-                text.gi = text.k.s ? int32_t(std::strlen(text.k.s)) : 0;
-            }
-            o->gi = int32_t(k);
+            auto texts = [&] {
+                o->gi = int32_t(k);
+                for (size_t c = 0; c < k; ++c) {
+                    VMOp& text = o[1 + 2 * c];
+                    text.gi = text.k.s ? int32_t(std::strlen(text.k.s)) : 0;
+                }
+            };
             VMOp& store = o[n];
             if ((k > 0 || o->code == VMI_BINARY) && free(i, n + 1) && SimpleStore(store) && store.t2 == VMT_VAR) {
+                texts();
                 ShareLeft(i, store, group);
                 group(i, n + 1, VMI_G_ACCS);
                 return n + 1;
@@ -823,6 +826,7 @@ private:
                 const VMOp* x = at ? &store + at : nullptr;
                 if (x && x->code == VMI_POP_ANY && x->k.i == (VMV_INDEX | VMV_SCOPE) && x->a >= VARIABLE_USER_BASE &&
                     x->t2 == VMT_VAR && free(i, n + at + 1)) {
+                    texts();
                     ShareLeftElement(i, &store, *x);
                     store.ga = int8_t(at);
                     group(i, n + at + 1, VMI_G_IDXA);
@@ -891,8 +895,9 @@ private:
             return !(o.code >= VMI_CMP_II && o.code <= VMI_CMP_VD && o.b != VMCMP_PUSH);
         }
     }
-    // The op that pushed the slot `below` slots under the top before op i, when nothing in
-    // between touched it and no branch lands in between; -1 otherwise.
+    // The op that pushed the slot `below` slots under the top before op i (having popped
+    // `popped` slots first), when nothing in between touched it and no branch lands in between;
+    // -1 otherwise.
     int32_t Producer(size_t i, int32_t below, int32_t popped = 0)
     {
         const VMLayout* li = m_p.layouts[i];

@@ -86,7 +86,7 @@ public:
     void DebugPrint(tagIConsole* console) const;
 
     // The node of id, or null. Lookup is one bucket walk, or a probe of the index.
-    CVariable* Find(int32_t id) const
+    __attribute__((always_inline)) CVariable* Find(int32_t id) const
     {
         if (m_index) {
             const uint32_t mask = m_indexCapacity - 1;

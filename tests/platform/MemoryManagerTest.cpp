@@ -103,54 +103,29 @@ TEST(MemoryManagerDeath, FreeOfUnguardedBlockStops)
         "Fatal Memory Error");
 }
 
-TEST(MemoryManager, ABlockWithASecondHolderIsNeverFreedOrWrittenUnderIt)
+TEST(MemoryManager, ASharedBlockIsNeverFreedOrWrittenUnderItsOtherHolder)
 {
     const uint32_t blocks = MemoryManager::BlocksInUse();
     char* p = MEM_STRDUP("abcdef");
     MemoryManager::SetTextLength(p, 6);
-    EXPECT_EQ(MemoryManager::TextLength(p), 6);
     ASSERT_TRUE(MemoryManager::Share(p));
     EXPECT_FALSE(MemoryManager::Share(p)) << "one second holder at most";
-    EXPECT_FALSE(MemoryManager::Reuse(p, 3)) << "a shared block is not written in place";
-    // Growing or resizing it leaves the old block, unchanged, to the other holder.
+    EXPECT_FALSE(MemoryManager::Reuse(p, 3));
+    // Growing it, or writing it at the same size, gives a new block: the other holder's stays.
     auto* grown = static_cast<char*>(MEM_RESIZE(p, 64));
-    EXPECT_NE(grown, p);
-    EXPECT_STREQ(grown, "abcdef");
-    EXPECT_EQ(MemoryManager::TextLength(grown), -1);
-    EXPECT_STREQ(p, "abcdef");
-    EXPECT_FALSE(MemoryManager::IsShared(p));
     ASSERT_TRUE(MemoryManager::Share(p));
     auto* same = static_cast<char*>(MEM_REALLOC(p, 7));
-    EXPECT_NE(same, p) << "even at the same size";
+    ASSERT_TRUE(MemoryManager::Share(p));
+    MEM_FREE(p); // one holder lets go
+    EXPECT_NE(grown, p);
+    EXPECT_NE(same, p);
+    EXPECT_STREQ(grown, "abcdef");
     EXPECT_STREQ(same, "abcdef");
     EXPECT_STREQ(p, "abcdef");
-    // Each holder lets go with Free: the first only ends its share.
-    ASSERT_TRUE(MemoryManager::Share(p));
-    MEM_FREE(p);
-    EXPECT_TRUE(MemoryManager::IsGuarded(p));
-    EXPECT_STREQ(p, "abcdef");
-    EXPECT_EQ(MemoryManager::TextLength(p), 6) << "the bytes did not change";
-    MEM_FREE(p);
-    MEM_FREE(grown);
-    MEM_FREE(same);
+    EXPECT_EQ(MemoryManager::TextLength(p), 6) << "its bytes never changed";
+    EXPECT_EQ(MemoryManager::TextLength(grown), -1) << "a block written otherwise forgets the length";
+    EXPECT_TRUE(MemoryManager::Reuse(p, 3));
+    EXPECT_EQ(MemoryManager::TextLength(p), -1);
+    for (char* q : {p, grown, same}) MEM_FREE(q);
     EXPECT_EQ(MemoryManager::BlocksInUse(), blocks);
-}
-
-TEST(MemoryManager, ARecordedTextLengthIsForgottenWhenTheBlockIsWritten)
-{
-    char* p = MEM_STRDUP("abc");
-    EXPECT_EQ(MemoryManager::TextLength(p), -1) << "none recorded";
-    MemoryManager::SetTextLength(p, 4);
-    EXPECT_EQ(MemoryManager::TextLength(p), -1) << "no room for the terminator";
-    MemoryManager::SetTextLength(p, 3);
-    ASSERT_TRUE(MemoryManager::Reuse(p, 2));
-    EXPECT_EQ(MemoryManager::TextLength(p), -1);
-    EXPECT_FALSE(MemoryManager::Reuse(p, 5)) << "too short";
-    MemoryManager::SetTextLength(p, 3);
-    p = static_cast<char*>(MEM_REALLOC(p, 4));
-    EXPECT_EQ(MemoryManager::TextLength(p), -1) << "same size: written in place";
-    MemoryManager::SetTextLength(p, 3);
-    p = static_cast<char*>(MEM_RESIZE(p, 100));
-    EXPECT_EQ(MemoryManager::TextLength(p), -1);
-    MEM_FREE(p);
 }
