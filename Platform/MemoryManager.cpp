@@ -15,6 +15,8 @@ constexpr uint32_t kGuard1 = 0xDEADC0DEu;
 constexpr uint32_t kGuard2 = 0xBAADB00Bu;
 constexpr size_t kHeader = 16;
 constexpr uint32_t kSizeMask = 0x7FFFFFFFu;
+// The text word at +12.
+constexpr uint32_t kSharedBit = 0x80000000u;
 
 // Totals are touched from the main thread; worker threads may allocate too, so keep them
 // free of data races.
@@ -110,6 +112,11 @@ void MemoryManager::Free(void* p)
     if (!p) return;
     unsigned char* h = HeaderOf(p);
     if (Word(h + 4) != kGuard1 || Word(h + 8) != kGuard2) CorruptBlock(p, "Free");
+    const uint32_t text = Word(h + 12);
+    if (text & kSharedBit) { // the other holder keeps it
+        PutWord(h + 12, text & ~kSharedBit);
+        return;
+    }
     uint32_t size = Word(h) & kSizeMask;
     g_bytesInUse.fetch_sub(size, std::memory_order_relaxed);
     g_blocksInUse.fetch_sub(1, std::memory_order_relaxed);
@@ -119,18 +126,17 @@ void MemoryManager::Free(void* p)
     std::free(h);
 }
 
-uint32_t MemoryManager::GetSize(const void* p)
-{
-    if (!p) return 0;
-    return Word(HeaderOf(p)) & kSizeMask;
-}
 
 void* MemoryManager::ReAlloc(void* p, uint32_t size, const char* file, int line)
 {
     if (!p) return size == 0 ? nullptr : Alloc(size, file, line, true);
     if (!IsGuarded(p)) CorruptBlock(p, "ReAlloc");
     uint32_t old = GetSize(p);
-    if (size == old) return p;
+    const bool shared = IsShared(p);
+    if (size == old && !shared) {
+        PutWord(HeaderOf(p) + 12, 0); // to be written: the recorded length goes
+        return p;
+    }
     if (size == 0) {
         Free(p);
         return nullptr;
@@ -151,6 +157,13 @@ void* MemoryManager::Resize(void* p, uint32_t size, const char* file, int line)
     }
     if (size > kSizeMask) OutOfMemory();
     const uint32_t old = GetSize(p);
+    if (IsShared(p)) {
+        void* n = Alloc(size, file, line, false);
+        std::memcpy(n, p, old < size ? old : size);
+        Free(p); // this holder's share
+        return n;
+    }
+    PutWord(HeaderOf(p) + 12, 0); // to be written: the recorded length goes
     if (size == old) return p;
     auto* block = static_cast<unsigned char*>(std::realloc(HeaderOf(p), size_t(size) + kHeader));
     if (!block) OutOfMemory();
@@ -161,6 +174,24 @@ void* MemoryManager::Resize(void* p, uint32_t size, const char* file, int line)
         g_bytesInUse.fetch_sub(old - size, std::memory_order_relaxed);
     }
     return block + kHeader;
+}
+
+bool MemoryManager::Share(void* p)
+{
+    if (!p) return false;
+    if (!IsGuarded(p)) CorruptBlock(p, "Share");
+    unsigned char* h = HeaderOf(p);
+    const uint32_t text = Word(h + 12);
+    if (text & kSharedBit) return false;
+    PutWord(h + 12, text | kSharedBit);
+    return true;
+}
+
+bool MemoryManager::Reuse(void* p, uint32_t n)
+{
+    if (!p || IsShared(p) || GetSize(p) < n) return false;
+    PutWord(HeaderOf(p) + 12, 0);
+    return true;
 }
 
 char* MemoryManager::StrDup(const char* text, const char* file, int line)

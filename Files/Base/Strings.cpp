@@ -22,7 +22,7 @@ bool IsBlank(char c) { return static_cast<signed char>(c) < 33; }
 // Makes *var a block of at least need bytes: reused when large enough, else replaced.
 char* Reserve(char** var, size_t need)
 {
-    if (*var && MemoryManager::GetSize(*var) >= need) return *var;
+    if (MemoryManager::Reuse(*var, uint32_t(need))) return *var;
     MEM_FREE(*var);
     *var = static_cast<char*>(MEM_ALLOC(need));
     return *var;

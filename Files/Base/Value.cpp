@@ -1,6 +1,8 @@
 // ScriptValue copy and release. Needs the memory manager.
 #include "Files/Base/Value.h"
 
+#include <cstring>
+
 #include "Platform/MemoryManager.h"
 
 void Value_FreeString(ScriptValue* value)
@@ -49,5 +51,53 @@ void Value_SetStringOwned(ScriptValue* value, char* text)
     Value_FreeString(value);
     value->kind = VALUE_STRING;
     value->text = text;
+    value->real = 0.0;
+}
+
+void Value_Share(ScriptValue* dst, const ScriptValue* src)
+{
+    if (dst == src) return;
+    if (src->kind != VALUE_STRING || !src->text || !MemoryManager::Share(src->text)) {
+        Value_Copy(dst, src);
+        return;
+    }
+    Value_FreeString(dst);
+    *dst = *src;
+}
+
+void Value_Append(ScriptValue* value, const char* add, size_t n)
+{
+    char* t = value->text;
+    const int32_t known = t ? MemoryManager::TextLength(t) : 0;
+    const size_t len = known >= 0 ? size_t(known) : std::strlen(t);
+    if (len + n >= 0x7FFFFFF0u) MemoryManager::OutOfMemory();
+    const size_t need = len + n + 1;
+    const size_t cap = MemoryManager::GetSize(t);
+    if (need > cap || MemoryManager::IsShared(t)) {
+        size_t grown = need <= cap ? cap : cap * 2 > need ? cap * 2 : need;
+        if (grown < 32) grown = 32;
+        if (grown >= 0x7FFFFFF0u) grown = need;
+        // add may point into the block, which may move.
+        const uintptr_t at = reinterpret_cast<uintptr_t>(add), start = reinterpret_cast<uintptr_t>(t);
+        const bool inside = t && at >= start && at - start < cap;
+        const size_t offset = inside ? size_t(at - start) : 0;
+        if (inside && MemoryManager::IsShared(t)) {
+            // The other holder keeps the old block: read from it, then let it go.
+            char* block = static_cast<char*>(MEM_ALLOC(grown));
+            std::memcpy(block, t, len);
+            std::memcpy(block + len, add, n);
+            MEM_FREE(t);
+            t = block;
+            add = nullptr;
+        } else {
+            t = static_cast<char*>(MEM_RESIZE(t, grown)); // a shared block: a copy, the other keeps it
+            if (inside) add = t + offset;
+        }
+    }
+    if (add && n) std::memcpy(t + len, add, n);
+    t[len + n] = 0;
+    MemoryManager::SetTextLength(t, uint32_t(len + n));
+    value->kind = VALUE_STRING;
+    value->text = t;
     value->real = 0.0;
 }

@@ -8,6 +8,7 @@
 // value frees its text and leaves the kind as it was.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 enum : int32_t { VALUE_REAL = 0, VALUE_STRING = 1 };
@@ -29,6 +30,16 @@ void Value_SetReal(ScriptValue* value, double real);
 void Value_SetString(ScriptValue* value, const char* text);
 // A string taking ownership of text (a memory-manager block or null).
 void Value_SetStringOwned(ScriptValue* value, char* text);
+// dst := src, a string whose text block dst holds too instead of a copy (see
+// MemoryManager::Share) when the block has no second holder yet; otherwise (and for any other
+// kind) as Value_Copy. Either way dst sees src's value as it is now.
+void Value_Share(ScriptValue* dst, const ScriptValue* src);
+// value (a string) := value + the n bytes at add, written at the end of value's own text: its
+// block grows by doubling, and the memory manager keeps the text's length, so a run of appends
+// costs the total length, not its square. A block shared with another holder is copied first,
+// so the other holder keeps the old text. add may lie inside value's text. The result always
+// has a text of its own (never null), as a concatenation has.
+void Value_Append(ScriptValue* value, const char* add, size_t n);
 
 inline ScriptValue Value_Real(double real) { return ScriptValue{VALUE_REAL, nullptr, real}; }
 inline bool Value_IsString(const ScriptValue* value) { return value->kind == VALUE_STRING; }

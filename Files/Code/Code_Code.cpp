@@ -161,7 +161,7 @@ bool CCode::Compile(const char* name)
     const char* n = name ? name : "";
     size_t len = std::strlen(n);
     if (m_ownedByCaller) {
-        if (!m_pName || MemoryManager::GetSize(m_pName) < len + 1) {
+        if (!MemoryManager::Reuse(m_pName, uint32_t(len + 1))) {
             MEM_FREE(m_pName);
             m_pName = static_cast<char*>(MEM_ALLOC(len + 1));
         }
@@ -303,7 +303,7 @@ void Code_SetArgument(int32_t index, int32_t kind, double real, const char* text
     char* copy = nullptr;
     if (text) {
         size_t n = std::strlen(text) + 1;
-        if (old && MemoryManager::GetSize(old) >= n) {
+        if (MemoryManager::Reuse(old, uint32_t(n))) {
             std::memcpy(old, text, n);
             copy = old;
             old = nullptr;
@@ -336,7 +336,7 @@ void Code_GetArgument(int32_t index, int32_t* kind, double* real, char** text)
         return;
     }
     size_t n = std::strlen(src) + 1;
-    if (!*text || MemoryManager::GetSize(*text) < n) {
+    if (!MemoryManager::Reuse(*text, uint32_t(n))) {
         MEM_FREE(*text);
         *text = static_cast<char*>(MEM_ALLOC(n));
     }

@@ -25,7 +25,7 @@ void CopyConstant(const CCode* code, ScriptValue* result)
         return;
     }
     size_t n = std::strlen(text) + 1;
-    if (old && old != text && MemoryManager::GetSize(old) >= n) {
+    if (old && old != text && MemoryManager::Reuse(old, uint32_t(n))) {
         std::memcpy(old, text, n);
         result->text = old;
         return;

@@ -140,6 +140,29 @@ inline void PushValue(uint8_t* sp, const ScriptValue& v)
     }
 }
 
+// v pushed as the second holder of its string's block (MemoryManager::Share), or copied when
+// the block has one already; anything else as PushValue.
+inline void PushShared(uint8_t* sp, const ScriptValue& v)
+{
+    if (v.kind == VALUE_STRING && v.text && MemoryManager::Share(v.text)) {
+        VSet(sp, VALUE_STRING, v.text, v.real);
+    } else {
+        PushValue(sp, v);
+    }
+}
+
+// w := left + right, where left is a stack slot's string pushed as a share of w's block: when
+// w still holds that block (so its bytes are as they were: a shared block is never written),
+// or w and left both hold no text, right goes onto w's text where it lies and the stack's
+// share ends. False (nothing done) when anything else happened to w meanwhile.
+inline bool AppendShared(ScriptValue* w, char* left, const char* right)
+{
+    if (w->kind != VALUE_STRING || w->text != left || (left && !MemoryManager::IsShared(left))) return false;
+    MEM_FREE(left); // the stack's share: w now holds the block alone
+    Value_Append(w, right, right ? std::strlen(right) : 0);
+    return true;
+}
+
 inline void FreeValueAt(const uint8_t* p)
 {
     if (VKind(p) == VALUE_STRING) MEM_FREE(VText(p));
@@ -209,8 +232,10 @@ inline CVariableList* UserList(const VMOp& o, CVariableList* selfVars)
 }
 
 // The value a group reads through op o (a slot, an argument, a user variable), or null when
-// there is none (the group then takes the long way, which decides what that means).
-inline const uint8_t* GroupRead(const VMOp& o, VMLocal* lv, const uint8_t* argv, int32_t argc, CVariableList* selfVars)
+// there is none (the group then takes the long way, which decides what that means). Always
+// inlined: the hot groups read through it.
+__attribute__((always_inline)) inline const uint8_t* GroupRead(const VMOp& o, VMLocal* lv, const uint8_t* argv,
+                                                              int32_t argc, CVariableList* selfVars)
 {
     switch (o.vk) {
     case VK_SLOT: {
@@ -261,7 +286,6 @@ inline void SlotStore(VMLocal* l, const ScriptValue& val)
     l->v.value.kind = val.kind;
     l->v.value.text = val.kind == VALUE_STRING ? val.text : nullptr;
     l->v.value.real = val.real;
-    l->textLength = -1;
 }
 // A copy of a value (its own text) stored into dst; dst and src may be the same.
 inline void CopyInto(ScriptValue* dst, const ScriptValue& src)
@@ -279,7 +303,6 @@ inline void InitSlots(VMLocal* l, int32_t n)
         l[i].v.value.kind = VM_UNSET;
         l[i].v.rowCount = 0;
         l[i].v.rows = nullptr;
-        l[i].textLength = -1;
     }
 }
 
@@ -680,7 +703,6 @@ L_POP_SLOTX: {
         l->v.value = Value_Real(0.0);
         l->order = ++g_VMLocalOrder;
     }
-    l->textLength = -1;
     WRITE_ELEMENT(CVariableList::Slot(&l->v, index), val, SCOPE_LOCAL, index, p);
 }
 L_POP_GLOBAL:
@@ -1386,12 +1408,18 @@ L_G_CMPXY: {
 #define XY_OK_SUB true
 #define XY_OK_MUL true
 #define XY_OK_DIV !(__builtin_fabs(y_) < 1e-10)
+// What a group of x = below op top does when its operands are not two reals: strings are
+// appended (append_store), anything else takes the long way.
+#define NOT_REALS_ADD goto append_store
+#define NOT_REALS_SUB FALLBACK()
+#define NOT_REALS_MUL FALLBACK()
+#define NOT_REALS_DIV FALLBACK()
 // x = below op top
 #define G_ACC(NAME, OP, STORE)                                                   \
     L_##NAME: {                                                                  \
         uint8_t* a_ = sp - 2 * VSIZE;                                            \
         uint8_t* b_ = sp - VSIZE;                                                \
-        if (VKind(a_) != VALUE_REAL || VKind(b_) != VALUE_REAL) FALLBACK();      \
+        if (__builtin_expect(VKind(a_) != VALUE_REAL || VKind(b_) != VALUE_REAL, 0)) NOT_REALS_##OP; \
         double x_ = VReal(a_), y_ = VReal(b_);                                   \
         if (!(XY_OK_##OP)) FALLBACK();                                           \
         STORE(pc[1], XY_##OP);                                                   \
@@ -1418,7 +1446,7 @@ L_G_CMPXY: {
     L_##NAME: {                                                                  \
         ScriptValue& v_ = lv[pc[1].b].v.value;                                   \
         uint8_t* b_ = sp - VSIZE;                                                \
-        if (v_.kind != VALUE_REAL || VKind(b_) != VALUE_REAL) FALLBACK();        \
+        if (__builtin_expect(v_.kind != VALUE_REAL || VKind(b_) != VALUE_REAL, 0)) NOT_REALS_##OP; \
         double x_ = v_.real, y_ = VReal(b_);                                     \
         if (!(XY_OK_##OP)) FALLBACK();                                           \
         v_.real = XY_##OP;                                                       \
@@ -1430,11 +1458,16 @@ L_G_CMPXY: {
     G_ACCD(G_ACCD_S_SUB, SUB)
     G_ACCD(G_ACCD_S_MUL, MUL)
     G_ACCD(G_ACCD_S_DIV, DIV)
+// What x op= y does when x is not a real: x += y appends strings (xopy_text).
+#define XOPY_TEXT_ADD goto xopy_text
+#define XOPY_TEXT_SUB FALLBACK()
+#define XOPY_TEXT_MUL FALLBACK()
+#define XOPY_TEXT_DIV FALLBACK()
 // x op= y
 #define G_XOPY_S(NAME, OP)                               \
     L_##NAME: {                                          \
         ScriptValue& v_ = lv[pc->b].v.value;             \
-        if (v_.kind != VALUE_REAL) FALLBACK();           \
+        if (__builtin_expect(v_.kind != VALUE_REAL, 0)) XOPY_TEXT_##OP; \
         double y_;                                       \
         READ_G(pc[pc->ga], y_);                          \
         double x_ = v_.real;                             \
@@ -1446,7 +1479,7 @@ L_G_CMPXY: {
 #define G_XOPY_I(NAME, OP)                                  \
     L_##NAME: {                                             \
         NODE_I(*pc, node, false);                           \
-        if (node->value.kind != VALUE_REAL) FALLBACK();     \
+        if (__builtin_expect(node->value.kind != VALUE_REAL, 0)) XOPY_TEXT_##OP; \
         double y_;                                          \
         READ_G(pc[pc->ga], y_);                             \
         double x_ = node->value.real;                       \
@@ -1463,6 +1496,23 @@ L_G_CMPXY: {
     G_XOPY_I(G_XOPY_I_SUB, SUB)
     G_XOPY_I(G_XOPY_I_MUL, MUL)
     G_XOPY_I(G_XOPY_I_DIV, DIV)
+// x += y with two strings (the head reads x: a slot or a user variable): y onto x's text
+// where it lies (y may be x).
+xopy_text: {
+    ScriptValue* x_;
+    if (pc->vk == VK_SLOT) {
+        x_ = &lv[pc->b].v.value;
+    } else {
+        NODE_I(*pc, node, false);
+        x_ = &node->value;
+    }
+    const uint8_t* y_ = GroupRead(pc[pc->ga], lv, argv, argc, selfVars);
+    if (x_->kind != VALUE_STRING || !y_ || VKind(y_) != VALUE_STRING) FALLBACK();
+    const char* t_ = VText(y_);
+    Value_Append(x_, t_, t_ ? std::strlen(t_) : 0);
+    pc += 4;
+    DISPATCH();
+}
 
 // x = y op z, x = y op k
 #define G_XYZ(NAME, OP, STORE)                 \
@@ -1512,7 +1562,6 @@ L_G_MOVE_S: {
         l->order = ++g_VMLocalOrder;
     }
     CopyInto(&l->v.value, VLoad(p));
-    l->textLength = -1;
     pc += 2;
     DISPATCH();
 }
@@ -1551,31 +1600,81 @@ L_G_REPEAT: {
     DISPATCH();
 }
 
-L_G_APPEND_S: {
-    // The slot's text is its own: append where it lies, the block doubling when it is full.
-    VMLocal* l = lv + pc->b;
-    if (l->v.value.kind != VALUE_STRING) FALLBACK();
-    char* t = l->v.value.text;
-    size_t len = l->textLength >= 0 ? size_t(l->textLength) : (t ? std::strlen(t) : 0);
-    size_t add = size_t(pc->gi);
-    if (len + add >= 0x7FFFFFF0u) MemoryManager::OutOfMemory();
-    size_t need = len + add + 1;
-    size_t cap = t ? MemoryManager::GetSize(t) : 0;
-    if (need > cap) {
-        size_t grown = cap * 2 > need ? cap * 2 : need;
-        if (grown < 32) grown = 32;
-        if (grown >= 0x7FFFFFF0u) grown = need;
-        char* block = static_cast<char*>(MEM_ALLOC(grown));
-        if (len) std::memcpy(block, t, len);
-        MEM_FREE(t);
-        t = block;
-        l->v.value.text = t;
+// The operands of an append group whose head is the add: the right one on top (a string, or a
+// variable holding one: r its text, which the stack owns), the left one below it (a variable
+// holding a string); otherwise the add's own handler.
+#define APPEND_OPERANDS(right, below, r)                               \
+    uint8_t* right = sp - (pc->t1 == VMT_STRING ? SSIZE : VSIZE);     \
+    uint8_t* below = right - VSIZE;                                    \
+    if (VKind(below) != VALUE_STRING) FALLBACK();                      \
+    char* r;                                                           \
+    if (pc->t1 == VMT_STRING) {                                        \
+        r = VM_Get<char*>(right);                                      \
+    } else {                                                           \
+        if (VKind(right) != VALUE_STRING) FALLBACK();                  \
+        r = VText(right);                                              \
     }
-    if (add) std::memcpy(t + len, pc[1].k.s, add);
-    t[len + add] = 0;
-    l->v.value.real = 0.0;
-    l->textLength = int32_t(len + add);
+// s += "text": onto the end of the variable's own string where it lies.
+L_G_APPEND_S: {
+    ScriptValue& v = lv[pc->b].v.value;
+    if (v.kind != VALUE_STRING) FALLBACK();
+    Value_Append(&v, pc[1].k.s, size_t(pc->gi));
     pc += 4;
+    DISPATCH();
+}
+L_G_APPEND_I: {
+    NODE_I(*pc, node, false);
+    if (node->value.kind != VALUE_STRING) FALLBACK();
+    Value_Append(&node->value, pc[1].k.s, size_t(pc->gi));
+    pc += 4;
+    DISPATCH();
+}
+
+// x pushed as the left operand of x = x + ...: a string goes on the stack as the second holder
+// of x's block instead of a copy (the store's group then appends in place), a real as usual.
+L_G_SHARE_S: {
+    const ScriptValue& v = lv[pc->b].v.value;
+    if (__builtin_expect(v.kind == VALUE_REAL, 1)) {
+        VSetReal(sp, v.real);
+        sp += VSIZE;
+        NEXT();
+    }
+    if (v.kind != VALUE_STRING) FALLBACK();
+    PushShared(sp, v);
+    sp += VSIZE;
+    NEXT();
+}
+L_G_SHARE_I: {
+    const CVariableList* list = UserList(*pc, selfVars);
+    const CVariable* node = list ? list->Find(pc->a) : nullptr;
+    if (!node) FALLBACK();
+    PushShared(sp, node->value);
+    sp += VSIZE;
+    ++pc;
+    DISPATCH();
+}
+
+// x = below + top with a string below, then + "text" for each of the pc->gi constant texts
+// that follow the add (push.s, add), then the store of x (a slot or a user variable): in place
+// when below is still a share of x's own text.
+L_G_ACCS:
+append_store: {
+    APPEND_OPERANDS(right, below, r);
+    const VMOp* st = pc + 1 + 2 * pc->gi;
+    ScriptValue* w;
+    if (st->vk == VK_SLOT) {
+        w = &lv[st->b].v.value;
+    } else {
+        CVariableList* l_ = UserList(*st, selfVars);
+        CVariable* n_ = l_ ? l_->Find(st->a) : nullptr;
+        if (!n_) FALLBACK();
+        w = &n_->value;
+    }
+    if (!AppendShared(w, VText(below), r)) FALLBACK();
+    MEM_FREE(r);
+    for (const VMOp* t = pc + 1; t < st; t += 2) Value_Append(w, t->k.s, size_t(t->gi));
+    sp = below;
+    pc = st + 1;
     DISPATCH();
 }
 
@@ -1605,16 +1704,36 @@ L_G_APPEND_S: {
         }                                                                 \
     }                                                                     \
     if (!list) FALLBACK();
-L_G_IDXR: {
-    const VMOp& x = pc[pc->ga];
-    IDX_INDEX(*pc, index);
-    IDX_LIST(*pc, x, list);
-    const CVariable* v = list->Find(x.a);
-    const ScriptValue* element = v ? CVariableList::Element(v, index) : nullptr;
-    if (!element) FALLBACK();
-    PushValue(sp, *element);
-    sp += VSIZE;
-    pc += pc->ga + 1;
+#define G_IDXR(NAME, PUSH)                                                 \
+    L_##NAME: {                                                            \
+        const VMOp& x = pc[pc->ga];                                        \
+        IDX_INDEX(*pc, index);                                             \
+        IDX_LIST(*pc, x, list);                                            \
+        const CVariable* v = list->Find(x.a);                              \
+        const ScriptValue* element = v ? CVariableList::Element(v, index) : nullptr; \
+        if (!element) FALLBACK();                                          \
+        PUSH(sp, *element);                                                \
+        sp += VSIZE;                                                       \
+        pc += pc->ga + 1;                                                  \
+        DISPATCH();                                                        \
+    }
+    G_IDXR(G_IDXR, PushValue)
+    G_IDXR(G_IDXR_SHARE, PushShared) // the left operand of a[i] = a[i] + ...
+// a[i] = below + top (+ "text" ...) with a string below: the add at pc, the constant texts
+// as for G_ACCS, then the IDXW group's ops.
+L_G_IDXA: {
+    APPEND_OPERANDS(right, below, r);
+    const VMOp* st = pc + 1 + 2 * pc->gi;
+    const VMOp& x = st[st->ga];
+    IDX_INDEX(*st, index);
+    IDX_LIST(*st, x, list);
+    CVariable* v = list->Find(x.a);
+    ScriptValue* w = v ? CVariableList::ElementAt(v, index) : nullptr;
+    if (!w || !AppendShared(w, VText(below), r)) FALLBACK();
+    MEM_FREE(r);
+    for (const VMOp* t = pc + 1; t < st; t += 2) Value_Append(w, t->k.s, size_t(t->gi));
+    sp = below;
+    pc = st + st->ga + 1;
     DISPATCH();
 }
 L_G_IDXW: {
@@ -1646,11 +1765,16 @@ L_G_RETV: {
     FreeLayout(pc[1].k.layout, g_stack + fr->base);
     goto leave_frame;
 }
+// What x op= a[i] does when x is not a real: x += a[i] appends strings (xidx_text).
+#define XIDX_TEXT_ADD goto xidx_text
+#define XIDX_TEXT_SUB FALLBACK()
+#define XIDX_TEXT_MUL FALLBACK()
+#define XIDX_TEXT_DIV FALLBACK()
 // x op= a[i]: the scope and index ops follow the head
 #define G_XIDX(NAME, OP)                                                 \
     L_##NAME: {                                                          \
         ScriptValue& v_ = lv[pc->b].v.value;                             \
-        if (v_.kind != VALUE_REAL) FALLBACK();                           \
+        if (__builtin_expect(v_.kind != VALUE_REAL, 0)) XIDX_TEXT_##OP;  \
         const VMOp& x = pc[pc->ga];                                      \
         IDX_INDEX(pc[1], index);                                         \
         IDX_LIST(pc[1], x, list);                                        \
@@ -1667,6 +1791,20 @@ L_G_RETV: {
     G_XIDX(G_XIDX_S_SUB, SUB)
     G_XIDX(G_XIDX_S_MUL, MUL)
     G_XIDX(G_XIDX_S_DIV, DIV)
+// x += a[i] with two strings: the element onto x's text where it lies.
+xidx_text: {
+    ScriptValue& v_ = lv[pc->b].v.value;
+    if (v_.kind != VALUE_STRING) FALLBACK();
+    const VMOp& x = pc[pc->ga];
+    IDX_INDEX(pc[1], index);
+    IDX_LIST(pc[1], x, list);
+    const CVariable* n_ = list->Find(x.a);
+    const ScriptValue* e_ = n_ ? CVariableList::ElementAt(n_, index) : nullptr;
+    if (!e_ || e_->kind != VALUE_STRING) FALLBACK();
+    Value_Append(&v_, e_->text, e_->text ? std::strlen(e_->text) : 0);
+    pc += pc->ga + 3;
+    DISPATCH();
+}
 L_G_PUSHINT: {
     const uint8_t* p = GroupRead(*pc, lv, argv, argc, selfVars);
     if (!p || VKind(p) != VALUE_REAL) FALLBACK();

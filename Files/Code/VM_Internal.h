@@ -154,6 +154,18 @@ struct VMLayout {
 //   APPEND   s += "text"                 push.v s; push.s; add.s.v; pop.v.v s (in place)
 //   IDXR     a[i] pushed                 push.e scope; index; push.v a
 //   IDXW     a[i] = value                push.e scope; index; pop.v a
+//   SHARE    x pushed for x = x + ...    push.v x, whose string goes on the stack shared with x
+//                                        (MemoryManager::Share) instead of copied; IDXR_SHARE
+//                                        the same for a[i]
+//   ACCS     x = below + top, then       add; pop.v.v x (add.s.v), or add; then push.s; add.s.v
+//            + "text" ...                for each constant text; pop.v.v x
+//   IDXA     a[i] = below + top          add; push.e scope; index; pop.v a (overlaps the
+//                                        IDXW group that follows the add)
+// String appends: x = x + y (and x += y, the same code) with a string x runs in place when
+// the left operand below the top is still a share of x's own block: the store's group (ACC,
+// ACCD, ACCS, IDXA) then appends y at the end of x's text where it lies (Value_Append), with
+// no copy of x; when anything else happened to x meanwhile, the long way gives the same
+// result. XOPY and APPEND append in place at once.
 //   XIDX     x op= a[i]                  push.v x; IDXR; op.v.v; pop.v.v x
 //   PUSHINT  x as an int                 push.v x; conv.v.i
 //   RETV     return x                    push.v x; ret.v
@@ -190,7 +202,8 @@ struct VMLayout {
     VM_ARITH4(X, G_ACC_S) VM_ARITH4(X, G_ACC_I) VM_ARITH4(X, G_ACCD_S) VM_ARITH4(X, G_XOPY_S) VM_ARITH4(X, G_XOPY_I) \
     VM_ARITH4(X, G_XIDX_S) VM_ARITH4(X, G_XYZ_S) VM_ARITH4(X, G_XYZ_I) VM_ARITH6(X, G_XYK_S) VM_ARITH6(X, G_XYK_I) \
     X(G_STOREK_S) X(G_STOREK_I) X(G_MOVE_S) X(G_MOVE_I) \
-    VM_CMP6(X, G_FOR_S) X(G_REPEAT) X(G_APPEND_S) X(G_IDXR) X(G_IDXW) X(G_PUSHINT) X(G_RETV)
+    VM_CMP6(X, G_FOR_S) X(G_REPEAT) X(G_APPEND_S) X(G_APPEND_I) X(G_IDXR) X(G_IDXW) X(G_PUSHINT) X(G_RETV) \
+    X(G_SHARE_S) X(G_SHARE_I) X(G_IDXR_SHARE) X(G_ACCS) X(G_IDXA)
 
 enum VMInternalOp : uint16_t {
 #define VM_INTERNAL_ENUM(n) VMI_##n,
@@ -261,13 +274,11 @@ struct VMOp {
 };
 
 // A `var` local of a running frame: one slot per local name of the unit, fixed when the unit
-// is prepared. A slot that was never written holds kind VM_UNSET. The machine knows the length
-// of the slot's text while only its own appends wrote it (textLength, else -1).
+// is prepared. A slot that was never written holds kind VM_UNSET.
 constexpr int32_t VM_UNSET = 0x7E7E;
 struct VMLocal {
     CVariable v;        // value and array rows (v.id, v.nextBucket, v.nextAll unused)
     uint32_t order;     // when it was first written (lists for the debugger keep that order)
-    int32_t textLength;
 };
 
 // One group of a unit: the head op index, how many ops follow it in a row (head included),

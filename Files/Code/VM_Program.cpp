@@ -592,9 +592,16 @@ private:
                 if ((k > 0 && reached[i + k]) || !m_p.layouts[i + k]) return false;
             return true;
         };
+        // For each op, the head + 1 of a group it belongs to (the fused comparisons' too), or 0.
+        std::vector<int32_t>& grouped = m_grouped;
+        grouped.assign(m_p.ops.size(), 0);
+        for (const VMGroup& g : m_p.groups)
+            for (int32_t k = 0; k < g.count; ++k) grouped[size_t(g.head + k)] = g.head + 1;
         auto group = [&](size_t i, size_t n, uint16_t handler, int32_t far = -1, int32_t farCount = 0) {
             m_p.ops[i].h = table[handler];
             m_p.groups.push_back(VMGroup{int32_t(i), int32_t(n), far, farCount});
+            for (size_t k = 0; k < n; ++k) grouped[i + k] = int32_t(i) + 1;
+            for (int32_t k = 0; k < farCount; ++k) grouped[size_t(far + k)] = int32_t(i) + 1;
         };
         for (size_t i = 0; i < count;) {
             VMOp* o = &m_p.ops[i];
@@ -673,11 +680,11 @@ private:
                     }
                 }
             }
-            // s += "text" on a local: in place.
-            if (slot && free(i, 4) && o[1].code == VMI_PUSH_S && o[2].code == VMI_BINARY && o[2].a == VMOP_ADD &&
-                o[2].t1 == VMT_STRING && o[2].t2 == VMT_VAR && StoreOf(o[3], *o) && o[3].t2 == VMT_VAR) {
+            // s += "text": in place.
+            if (free(i, 4) && o[1].code == VMI_PUSH_S && AddOfString(o[2]) && o[2].t1 == VMT_STRING &&
+                StoreOf(o[3], *o) && o[3].t2 == VMT_VAR) {
                 o->gi = o[1].k.s ? int32_t(std::strlen(o[1].k.s)) : 0;
-                group(i, 4, VMI_G_APPEND_S);
+                group(i, 4, slot ? VMI_G_APPEND_S : VMI_G_APPEND_I);
                 return 4;
             }
         }
@@ -804,10 +811,77 @@ private:
                 if (j >= 0 && m_p.ops[size_t(j)].code == VMI_PUSHV_SLOT && m_p.ops[size_t(j)].b == o[1].b)
                     base = VMI_G_ACCD_S_ADD;
             }
+            if (o->a == VMOP_ADD) ShareLeft(i, o[1], group);
+            o->gi = 0; // no constant texts follow (see G_ACCS)
             group(i, 2, uint16_t(base + VarOnVarIndex(*o)));
             return 2;
         }
+        // x = l + r, then + "text" for each constant text that follows (push.s, add), then the
+        // store of x: a variable, or an element with a constant scope (the IDXW group's ops)
+        if (AddOfString(*o) || (VarOnVar(*o) && o->a == VMOP_ADD)) {
+            size_t k = 0; // the constant texts
+            while (free(i, 2 * k + 4) && o[1 + 2 * k].code == VMI_PUSH_S && AddOfString(o[2 + 2 * k])) ++k;
+            const size_t n = 2 * k + 1; // ops up to the store
+            auto texts = [&] {
+                o->gi = int32_t(k);
+                for (size_t c = 0; c < k; ++c) {
+                    VMOp& text = o[1 + 2 * c];
+                    text.gi = text.k.s ? int32_t(std::strlen(text.k.s)) : 0;
+                }
+            };
+            VMOp& store = o[n];
+            if ((k > 0 || o->code == VMI_BINARY) && free(i, n + 1) && SimpleStore(store) && store.t2 == VMT_VAR) {
+                texts();
+                ShareLeft(i, store, group);
+                group(i, n + 1, VMI_G_ACCS);
+                return n + 1;
+            }
+            if (free(i, n + 1) && store.code == VMI_PUSH_I &&
+                (store.k.i == SCOPE_SELF || store.k.i == SCOPE_PLAIN || store.k.i == SCOPE_GLOBAL)) {
+                size_t at = IndexForm(i + n, &store, free);
+                const VMOp* x = at ? &store + at : nullptr;
+                if (x && x->code == VMI_POP_ANY && x->k.i == (VMV_INDEX | VMV_SCOPE) && x->a >= VARIABLE_USER_BASE &&
+                    x->t2 == VMT_VAR && free(i, n + at + 1)) {
+                    texts();
+                    ShareLeftElement(i, &store, *x);
+                    store.ga = int8_t(at);
+                    group(i, n + at + 1, VMI_G_IDXA);
+                    group(i + n, at + 1, VMI_G_IDXW); // runs when the add took the long way
+                    return n + at + 1;
+                }
+            }
+        }
         return 1;
+    }
+
+    // The add of a string on top to a variable below it.
+    static bool AddOfString(const VMOp& o)
+    {
+        return o.code == VMI_BINARY && o.a == VMOP_ADD && o.t1 == VMT_STRING && o.t2 == VMT_VAR;
+    }
+    // x = x + ... stored by store after the add at op i: the read of x that pushed the left
+    // operand becomes a group of its own that shares x's string instead of copying it, when it
+    // is a plain read of the same variable that no other group took.
+    template <class Group>
+    void ShareLeft(size_t i, const VMOp& store, Group& group)
+    {
+        int32_t j = Producer(i, 1);
+        if (j < 0 || m_grouped[size_t(j)]) return;
+        const VMOp& read = m_p.ops[size_t(j)];
+        if (!Readable(read) || read.vk == VK_ARG || !StoreOf(store, read)) return;
+        group(size_t(j), 1, read.vk == VK_SLOT ? VMI_G_SHARE_S : VMI_G_SHARE_I);
+    }
+    // The same for a[i] = a[i] + ... (scope the store's constant scope op, x its access): the
+    // IDXR group that pushed the left operand shares the element's string.
+    void ShareLeftElement(size_t i, const VMOp* scope, const VMOp& x)
+    {
+        int32_t j = Producer(i, 1, 2); // the access pops the scope and the index
+        if (j < 0 || m_p.ops[size_t(j)].code != VMI_PUSHV_ANY || m_p.ops[size_t(j)].a != x.a) return;
+        const int32_t h = m_grouped[size_t(j)] - 1;
+        if (h < 0) return;
+        VMOp& head = m_p.ops[size_t(h)];
+        const void* const* table = VM_HandlerTable();
+        if (head.h == table[VMI_G_IDXR] && h + head.ga == j && head.k.i == scope->k.i) head.h = table[VMI_G_IDXR_SHARE];
     }
 
     // Ops after which the slots below the top are as they were, as long as the op left the
@@ -837,9 +911,10 @@ private:
             return !(o.code >= VMI_CMP_II && o.code <= VMI_CMP_VD && o.b != VMCMP_PUSH);
         }
     }
-    // The op that pushed the slot `below` slots under the top before op i, when nothing in
-    // between touched it and no branch lands in between; -1 otherwise.
-    int32_t Producer(size_t i, int32_t below)
+    // The op that pushed the slot `below` slots under the top before op i (having popped
+    // `popped` slots first), when nothing in between touched it and no branch lands in between;
+    // -1 otherwise.
+    int32_t Producer(size_t i, int32_t below, int32_t popped = 0)
     {
         const VMLayout* li = m_p.layouts[i];
         if (!li) return -1;
@@ -852,7 +927,7 @@ private:
             const VMOp& prev = m_p.ops[m - 1];
             if (lm->depth == d) {
                 const VMLayout* lp = m_p.layouts[m - 1];
-                return lp && lp->depth == d - 1 && Simple(prev) ? int32_t(m - 1) : -1;
+                return lp && lp->depth == d - 1 + popped && Simple(prev) ? int32_t(m - 1) : -1;
             }
             if (lm->depth < d || !Simple(prev)) return -1;
         }
@@ -1158,6 +1233,7 @@ private:
     std::vector<const VMLayout*> m_in;
     std::vector<int32_t> m_work;
     std::vector<uint8_t> m_reached; // ops a branch lands on
+    std::vector<int32_t> m_grouped; // per op: the head + 1 of its group, or 0 (while groups are made)
     std::map<std::pair<const VMLayout*, uint8_t>, const VMLayout*> m_interned;
     const VMLayout* m_empty = nullptr;
 };

@@ -55,7 +55,6 @@ bool VM_LocalSet(int32_t frame, int32_t id, int32_t index, const ScriptValue* va
             l->v.value = Value_Real(0.0);
             l->order = ++g_VMLocalOrder;
         }
-        l->textLength = -1;
         ScriptValue* slot = CVariableList::Slot(&l->v, index);
         if (!slot) return false;
         Value_Copy(slot, value);

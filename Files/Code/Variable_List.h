@@ -86,7 +86,7 @@ public:
     void DebugPrint(tagIConsole* console) const;
 
     // The node of id, or null. Lookup is one bucket walk, or a probe of the index.
-    CVariable* Find(int32_t id) const
+    __attribute__((always_inline)) CVariable* Find(int32_t id) const
     {
         if (m_index) {
             const uint32_t mask = m_indexCapacity - 1;
@@ -126,6 +126,19 @@ public:
         if (row >= 0 && row < v->rowCount && column >= 0 && column < v->rows[row].length)
             return &v->rows[row].elements[column];
         return ElementMissing(v, index);
+    }
+
+    // The element of index in v, or null when out of range; no array-error record.
+    static ScriptValue* ElementAt(CVariable* v, int32_t index)
+    {
+        if (index == 0) return &v->value;
+        const int32_t row = index / ARRAY_ROW_LENGTH, column = index - row * ARRAY_ROW_LENGTH;
+        if (row < 0 || row >= v->rowCount || column < 0 || column >= v->rows[row].length) return nullptr;
+        return &v->rows[row].elements[column];
+    }
+    static const ScriptValue* ElementAt(const CVariable* v, int32_t index)
+    {
+        return ElementAt(const_cast<CVariable*>(v), index);
     }
 
     // Inserts a copy of s (value, rows, texts) as variable id; id must not be in the list.

@@ -71,7 +71,7 @@ void CRoom::SetCaption(const char* text)
         return;
     }
     size_t n = std::strlen(text) + 1;
-    if (m_pCaption && MemoryManager::GetSize(m_pCaption) >= n) {
+    if (MemoryManager::Reuse(m_pCaption, uint32_t(n))) {
         std::memmove(m_pCaption, text, n);
         return;
     }

@@ -26,7 +26,7 @@ void SetText(char** field, const char* text)
         return;
     }
     const size_t n = std::strlen(text) + 1;
-    if (*field && MemoryManager::GetSize(*field) >= n) {
+    if (MemoryManager::Reuse(*field, uint32_t(n))) {
         std::memmove(*field, text, n);
         return;
     }

@@ -1,6 +1,8 @@
 // Fuzz target: programs shaped the way the machine's instruction groups expect them (counted
 // for loops and repeats over `var` locals, x op= k and x op= y, compare and branch, string
-// appends, a[i] on self's arrays, mod and div by constants, script calls with arguments), built
+// appends in place to locals, instance and global variables and array elements beside copies
+// of the same texts, a[i] on self's arrays, mod and div by constants, script calls with
+// arguments), built
 // from the input's bytes, compiled and run by the byte-code machine and by the tree
 // interpreter. The two must leave the same variables, and the machine must leave no frame,
 // local or argument slot behind; anything else traps. Values stay whole numbers and loops
@@ -49,13 +51,42 @@ public:
 
     std::string Program()
     {
-        std::string out = "var a, b, c, s, t; a = 1; b = 2; c = 3; s = ''; p = 4; q = 5; "
-                          "for (t = 0; t < 10; t += 1) arr[t] = t * 3; ";
+        std::string out = "var a, b, c, s, t; a = 1; b = 2; c = 3; s = ''; p = 4; q = 5; w = 'w'; global.g = ''; global.h = ''; "
+                          "for (t = 0; t < 10; t += 1) arr[t] = t * 3; for (t = 0; t < 4; t += 1) sa[t] = ''; ";
         for (uint32_t n = 2 + m_s.Pick(5); n > 0; --n) out += Statement(0, false);
         return out + "ra = a; rb = b; rc = c; rs = s;";
     }
 
 private:
+    // Strings: the variables appended to, and what is appended.
+    std::string Text()
+    {
+        static const char* const names[] = {"s", "w", "global.g", "sa[0]", "sa[3]"};
+        return names[m_s.Pick(5)];
+    }
+    std::string TextExpr(const std::string& x)
+    {
+        switch (m_s.Pick(5)) {
+        case 0: return "'" + std::string(1 + m_s.Pick(3), char('a' + m_s.Pick(26))) + "'";
+        case 1: return "string(" + Expr(1) + ")";
+        case 2: return Text();
+        case 3: return "sscr(" + Expr(1) + ")";
+        default: return x;
+        }
+    }
+    std::string TextStatement()
+    {
+        const std::string x = Text(), y = TextExpr(x);
+        const std::string keep = "if (string_length(" + x + ") < 60) "; // itself added: bounded
+        switch (m_s.Pick(6)) {
+        case 0: return keep + x + " += " + y + "; ";
+        case 1: return keep + x + " = " + x + " + " + y + "; ";
+        case 2: return keep + x + " = " + x + " + " + y + " + '.'; ";
+        case 3: return "copy" + std::to_string(m_s.Pick(3)) + " = " + x + "; ";
+        case 4: return x + " = " + y + "; ";
+        default: return "sa[" + std::to_string(m_s.Pick(4)) + "] = " + x + "; ";
+        }
+    }
     std::string Int() { return std::to_string(int32_t(m_s.Pick(41)) - 20); }
     std::string Var()
     {
@@ -98,14 +129,14 @@ private:
     std::string Statement(int depth, bool inLoop)
     {
         switch (depth >= 3 ? m_s.Pick(5) : m_s.Pick(10)) {
-        case 0: return Var() + " = " + Expr(0) + "; ";
+        case 0: return Var() + " = (" + Expr(0) + ") mod 1000003; "; // bounded, as below
         case 1: { // kept below 2^53, where the tree interpreter's mod is exact too
             std::string v = Var();
             return v + (m_s.Pick(2) ? " += " : " -= ") + Expr(0) + "; " + v + " = " + v + " mod 1000003; ";
         }
         case 2: return Var() + " = (" + Var() + " * " + Int() + ") mod 100000; ";
-        case 3: return "s += '" + std::string(1, char('a' + m_s.Pick(26))) + "'; ";
-        case 4: return Index(0) + " = " + Expr(0) + "; ";
+        case 3: return m_s.Pick(2) ? "s += '" + std::string(1, char('a' + m_s.Pick(26))) + "'; " : TextStatement();
+        case 4: return Index(0) + " = (" + Expr(0) + ") mod 1000003; ";
         case 5: {
             if (m_depth >= 3) return "b += 1; ";
             std::string v = "i" + std::to_string(m_depth);
@@ -148,6 +179,9 @@ void Setup()
     std::atexit([] { Script_Free(); }); // before the script table itself goes
     Script_Add("scr", "var k; k = argument0 mod 97; if (argument1 > k) return k - argument1; "
                       "return k * 2 + argument_count", -1);
+    // Appends to a global of its own and returns it (the caller's copy must stay as it was).
+    Script_Add("sscr", "if (string_length(global.h) > 40) global.h = ''; global.h += string(argument0); "
+                       "return global.h", -1);
 }
 
 // A real as text; -0 as 0 (the tree interpreter's mod gives +0 where fmod gives -0).
@@ -161,9 +195,12 @@ std::string Dump(CVariableList* list)
             std::string one = std::string(Code_Variable_GetName(v->id)) + "=";
             one += v->value.kind == VALUE_STRING ? std::string(v->value.text ? v->value.text : "")
                                                  : Real(v->value.real);
-            for (int32_t r = 0; r < v->rowCount; ++r)
-                for (int32_t c = 0; c < v->rows[r].length; ++c)
-                    one += "," + Real(v->rows[r].elements[c].real);
+            for (int32_t r = 0; r < v->rowCount; ++r) {
+                for (int32_t c = 0; c < v->rows[r].length; ++c) {
+                    const ScriptValue& e = v->rows[r].elements[c];
+                    one += "," + (e.kind == VALUE_STRING ? std::string(e.text ? e.text : "") : Real(e.real));
+                }
+            }
             parts.push_back(one);
         }
     }

@@ -102,3 +102,30 @@ TEST(MemoryManagerDeath, FreeOfUnguardedBlockStops)
         },
         "Fatal Memory Error");
 }
+
+TEST(MemoryManager, ASharedBlockIsNeverFreedOrWrittenUnderItsOtherHolder)
+{
+    const uint32_t blocks = MemoryManager::BlocksInUse();
+    char* p = MEM_STRDUP("abcdef");
+    MemoryManager::SetTextLength(p, 6);
+    ASSERT_TRUE(MemoryManager::Share(p));
+    EXPECT_FALSE(MemoryManager::Share(p)) << "one second holder at most";
+    EXPECT_FALSE(MemoryManager::Reuse(p, 3));
+    // Growing it, or writing it at the same size, gives a new block: the other holder's stays.
+    auto* grown = static_cast<char*>(MEM_RESIZE(p, 64));
+    ASSERT_TRUE(MemoryManager::Share(p));
+    auto* same = static_cast<char*>(MEM_REALLOC(p, 7));
+    ASSERT_TRUE(MemoryManager::Share(p));
+    MEM_FREE(p); // one holder lets go
+    EXPECT_NE(grown, p);
+    EXPECT_NE(same, p);
+    EXPECT_STREQ(grown, "abcdef");
+    EXPECT_STREQ(same, "abcdef");
+    EXPECT_STREQ(p, "abcdef");
+    EXPECT_EQ(MemoryManager::TextLength(p), 6) << "its bytes never changed";
+    EXPECT_EQ(MemoryManager::TextLength(grown), -1) << "a block written otherwise forgets the length";
+    EXPECT_TRUE(MemoryManager::Reuse(p, 3));
+    EXPECT_EQ(MemoryManager::TextLength(p), -1);
+    for (char* q : {p, grown, same}) MEM_FREE(q);
+    EXPECT_EQ(MemoryManager::BlocksInUse(), blocks);
+}
