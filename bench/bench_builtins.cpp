@@ -40,20 +40,7 @@ CInstance* Setup()
 // Compiles the source once and runs it every iteration.
 void RunZBL(benchmark::State& state, const std::string& source)
 {
-    CInstance* self = Setup();
-    static std::string text; // the unit keeps a pointer to its text
-    text = source;
-    auto code = std::make_unique<CCode>(text.c_str(), false);
-    if (!code->Compile("bench")) {
-        state.SkipWithError("the benchmark does not compile");
-        return;
-    }
-    for (auto _ : state) {
-        ScriptValue result = Value_Real(0.0);
-        Code_Execute(self, self, code.get(), &result);
-        benchmark::DoNotOptimize(result.real);
-        Value_FreeString(&result);
-    }
+    Bench_RunCode(state, Setup(), source);
     DS_Reset();
 }
 

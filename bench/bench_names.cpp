@@ -82,18 +82,9 @@ void BM_ExecuteStringRepeated(benchmark::State& state)
     CInstance* self = Setup();
     Object_InitHash();
     for (int32_t i = 0; i < 400; ++i) Object_Lookup(Object_Add())->SetName(("obj_" + std::to_string(i)).c_str());
-    auto code = std::make_unique<CCode>(
-        "var i, s; s = 0; for (i = 0; i < 10000; i += 1) s += execute_string('return obj_7 + argument0', i); return s;",
-        false);
-    if (!code->Compile("bench")) {
-        state.SkipWithError("the benchmark does not compile");
-        return;
-    }
-    for (auto _ : state) {
-        ScriptValue result = Value_Real(0.0);
-        Code_Execute(self, self, code.get(), &result);
-        benchmark::DoNotOptimize(result.real);
-    }
+    Bench_RunCode(state, self,
+                  "var i, s; s = 0; for (i = 0; i < 10000; i += 1) s += execute_string('return obj_7 + argument0', i);"
+                  "return s;");
     state.counters["per_call_ns"] = benchmark::Counter(10000.0 * double(state.iterations()),
                                                        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     Object_InitHash();

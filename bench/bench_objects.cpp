@@ -26,7 +26,8 @@
 #include "Files/Variable/Variable_World.h"
 #include "Files/World/World_Hooks.h"
 
-void InitFunctions_Game();
+#include "BenchWorld.h"
+
 
 namespace {
 
@@ -54,22 +55,7 @@ size_t HeapInUse() { return mallinfo2().uordblks; }
 // again and stop below 100,000, so each iteration starts a new game).
 void StartChurnGame()
 {
-    static bool once = false;
-    if (!once) {
-        once = true;
-        Code_Compiler_Init();
-        Code_Constant_Init();
-        InitFunctions_Game();
-        Function_Resource_Register();
-        Variable_BuiltIn_Init();
-        World_RegisterVariables();
-    }
-    Code_Error_SetShowErrors(false);
-    Variable_Global_Init();
-    Run_Global_Init();
-    World_Hooks() = WorldHooks();
-    Object_InitHash();
-    Room_FreeAll();
+    Bench_EmptyWorld();
     const int32_t churner = Object_Add();
     CEvent* e = Object_Lookup(churner)->MakeEvent(EVENT_STEP, 0);
     e->SetText("var k; for (k = 0; k < 1000; k += 1) made[k] = object_add();"

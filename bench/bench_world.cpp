@@ -32,8 +32,8 @@
 #include "Files/Variable/Variable_World.h"
 #include "Files/World/World_Hooks.h"
 
-void Code_Compiler_Init();
-void InitFunctions_Game();
+#include "BenchWorld.h"
+
 
 namespace {
 
@@ -56,22 +56,8 @@ void AddEvent(int32_t object, int32_t type, int32_t subtype, const char* code)
 // the room then has no collision event; solid makes the second object solid.
 void Build(int32_t n, const char* query = nullptr, bool solid = false)
 {
-    static bool once = false;
-    if (!once) {
-        once = true;
-        Code_Compiler_Init();
-        Code_Constant_Init();
-        InitFunctions_Game();
-        Variable_BuiltIn_Init();
-        World_RegisterVariables();
-    }
-    Code_Error_SetShowErrors(false);
-    Variable_Global_Init();
-    Run_Global_Init();
-    World_Hooks() = WorldHooks();
+    Bench_EmptyWorld();
     World_Hooks().spriteInfo = Sprite;
-    Object_InitHash();
-    Room_FreeAll();
     const int32_t a = Object_Add(), b = Object_Add();
     Object_Lookup(a)->m_spriteIndex = 0;
     Object_Lookup(b)->m_spriteIndex = 0;
