@@ -3,14 +3,7 @@
 // string built-ins) with one instance to run code for. Header only; bench_*.cpp include it.
 #pragma once
 
-#include <benchmark/benchmark.h>
-
-#include <memory>
-#include <string>
-
-#include "Files/Code/Code_Code.h"
 #include "Files/Code/Code_Compile.h"
-#include "Files/Code/Code_Execute.h"
 #include "Files/Code/Code_Constant.h"
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/VM.h"
@@ -37,22 +30,3 @@ inline CInstance* Bench_ScriptInstance()
     self = new CInstance(0, 0, 100001, -1, false);
     return self;
 }
-
-// Compiles source once and runs it for self every iteration (the result freed each time).
-inline void Bench_RunCode(benchmark::State& state, CInstance* self, const std::string& source)
-{
-    static std::string text; // the unit keeps a pointer to its text
-    text = source;
-    auto code = std::make_unique<CCode>(text.c_str(), false);
-    if (!code->Compile("bench")) {
-        state.SkipWithError("the benchmark does not compile");
-        return;
-    }
-    for (auto _ : state) {
-        ScriptValue result = Value_Real(0.0);
-        Code_Execute(self, self, code.get(), &result);
-        benchmark::DoNotOptimize(result.real);
-        Value_FreeString(&result);
-    }
-}
-

@@ -13,7 +13,7 @@
 #include <memory>
 #include <string>
 
-#include "BenchScript.h"
+#include "BenchRun.h"
 #include "Files/Code/Code_Code.h"
 #include "Files/Code/Code_Execute.h"
 #include "Files/DS/DS_Main.h"

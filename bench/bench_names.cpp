@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "BenchScript.h"
+#include "BenchRun.h"
 #include "Files/Code/Code_Code.h"
 #include "Files/Code/Code_Execute.h"
 #include "Files/Code/Code_Variable.h"
