@@ -127,6 +127,15 @@ protected:
         return {status, std::chrono::duration<double>(Clock::now() - sent).count()};
     }
 
+    // Sends SIGTERM: the game must end by it, in order, within kPromptly seconds.
+    void EndsPromptlyBySigterm(pid_t pid, double limit)
+    {
+        const auto [status, seconds] = SignalAndWait(pid, SIGTERM, limit);
+        ASSERT_NE(status, -1) << "SIGTERM did not end the game\n" << Log();
+        EXPECT_LT(seconds, kPromptly);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    }
+
     ScratchFolder dir;
     std::string game, area;
 };
@@ -227,11 +236,8 @@ TEST_F(HostileGames, SigtermEndsAnEndlessLoopInOrder)
         ASSERT_GT(pid, 0);
         ASSERT_TRUE(WaitForLog("looping\n")) << Log();
         std::this_thread::sleep_for(std::chrono::milliseconds(200)); // well inside the loop
-        const auto [status, seconds] = SignalAndWait(pid, SIGTERM, 30);
-        ASSERT_NE(status, -1) << "SIGTERM did not end the game\n" << Log();
-        EXPECT_LT(seconds, kPromptly);
         // The shutdown ran (the INI is written), then the process ended by the signal.
-        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+        ASSERT_NO_FATAL_FAILURE(EndsPromptlyBySigterm(pid, 30));
         const std::string ini = Scratch_ReadFile(area + "/run.ini");
         EXPECT_NE(ini.find("started=1"), std::string::npos) << ini << Log();
         EXPECT_NE(ini.find("looped=1"), std::string::npos) << ini;
@@ -279,10 +285,7 @@ TEST_F(HostileGames, OneSignalEndsLongBuiltInsAndTheGamesEnd)
         ASSERT_GT(pid, 0);
         ASSERT_TRUE(WaitForLog("long work\n")) << Log();
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        const auto [status, seconds] = SignalAndWait(pid, SIGTERM, 60);
-        ASSERT_NE(status, -1) << "SIGTERM did not end the game\n" << Log();
-        EXPECT_LT(seconds, kPromptly);
-        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+        ASSERT_NO_FATAL_FAILURE(EndsPromptlyBySigterm(pid, 60));
         EXPECT_EQ(Log().find("after\n"), std::string::npos) << Log();
         const std::string ini = Scratch_ReadFile(area + "/run.ini");
         EXPECT_NE(ini.find("started=1"), std::string::npos) << ini << Log();
@@ -302,10 +305,7 @@ TEST_F(HostileGames, ASignalWhileNoFrameRunsEndsAtOnce)
     ASSERT_GT(pid, 0);
     ASSERT_TRUE(WaitForLog("looping\n")) << Log();
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    const auto [status, seconds] = SignalAndWait(pid, SIGTERM, 30);
-    ASSERT_NE(status, -1) << "SIGTERM did not end the game\n" << Log();
-    EXPECT_LT(seconds, kPromptly);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    ASSERT_NO_FATAL_FAILURE(EndsPromptlyBySigterm(pid, 30));
     const std::string ini = Scratch_ReadFile(area + "/run.ini");
     EXPECT_NE(ini.find("looped=1"), std::string::npos) << ini << Log();
 }
