@@ -59,6 +59,7 @@ def main():
     ap.add_argument("--only", default="")
     ap.add_argument("--sizes", default="")
     a = ap.parse_args()
+    a.build = os.path.abspath(a.build)  # the runner starts in the game's folder
     a.sizes_given = bool(a.sizes)
     a.sizes = a.sizes or "10000,100000"
     sizes = [int(s) for s in a.sizes.split(",")]

@@ -31,18 +31,21 @@ PROGRAMS = [("loop", 50000000, 0), ("arrays", 30000, 100), ("fib", 35, 0), ("str
             ("fields", 20000000, 0)]
 
 
-def pack(gamepack, folder, name, create, scripts=()):
+def pack(gamepack, folder, name, create, scripts=(), events=None, mode="--source"):
+    """A game of one instance whose create event runs create (or whose object has events)."""
+    if events is None:
+        events = [{"type": "create", "code": create}]
     manifest = {
-        "name": name, "mode": "source",
+        "name": name,
         "scripts": [{"name": n, "code": c} for n, c in scripts],
-        "objects": [{"name": "obj_run", "events": [{"type": "create", "code": create}]}],
+        "objects": [{"name": "obj_run", "events": events}],
         "rooms": [{"name": "rm", "instances": [{"object": "obj_run", "x": 0, "y": 0}]}],
     }
     path = os.path.join(folder, name + ".json")
     with open(path, "w") as f:
         json.dump(manifest, f)
     out = os.path.join(folder, name + ".win")
-    subprocess.run([gamepack, path, out], check=True, capture_output=True)
+    subprocess.run([gamepack, path, out, mode], check=True, capture_output=True)
     return out
 
 
@@ -77,6 +80,7 @@ def main():
     ap.add_argument("--runs", type=int, default=0)
     ap.add_argument("--programs", action="store_true")
     a = ap.parse_args()
+    a.build = os.path.abspath(a.build)  # the runner starts in the game's folder
     runs = a.runs or (5 if a.programs else 15)
     runner = os.path.join(a.build, "runner")
     gamepack = os.path.join(a.build, "gamepack")

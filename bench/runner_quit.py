@@ -10,13 +10,14 @@ A run that is not over after --limit seconds is killed and shown as "> limit". T
 large (up to some gigabytes of memory for the compile); --only picks cases by name.
 """
 import argparse
-import json
 import os
 import signal
 import subprocess
 import sys
 import tempfile
 import time
+
+from runner_games import pack
 
 # name, the set-up that builds the input, the call; "end:N" before the name puts both in the
 # other event N (5 room end, 3 game end) after a step that loops.
@@ -37,18 +38,6 @@ CASES = [
     ("end:3 game end sorts 150,000 reals", "l = ds_list_create(); repeat (150000) ds_list_add(l, random(1));",
      "ds_list_sort(l, true);"),
 ]
-
-
-def pack(gamepack, folder, name, events):
-    manifest = {"name": name, "window": {"width": 64, "height": 48},
-                "objects": [{"name": "obj", "events": events}],
-                "rooms": [{"name": "rm", "width": 64, "height": 48, "speed": 60, "instances": [{"object": "obj"}]}]}
-    path = os.path.join(folder, name + ".json")
-    with open(path, "w") as f:
-        json.dump(manifest, f)
-    out = os.path.join(folder, name + ".win")
-    subprocess.run([gamepack, path, out, "--bytecode"], check=True, capture_output=True)
-    return out
 
 
 def events_of(name, setup, call):
@@ -94,7 +83,7 @@ def main():
         for i, (name, setup, call) in enumerate(CASES):
             if only and not any(o in name for o in only):
                 continue
-            game = pack(gamepack, folder, "quit%d" % i, events_of(name, setup, call))
+            game = pack(gamepack, folder, "quit%d" % i, None, events=events_of(name, setup, call), mode="--bytecode")
             seconds = signal_to_end(runner, game, os.path.join(folder, "log%d.txt" % i), a.limit)
             shown = "> %.0f s" % a.limit if seconds is None else "%.2f s" % seconds
             print("%-40s %s" % (name, shown))
