@@ -154,7 +154,7 @@ void SplitWrapped(TStringList* list, int32_t n, int32_t wrap, const CFontZB* fon
     char16_t* buf = list->buffer.get();
     int32_t start = 0;
     while (start < n && !QuitRequest_Pending()) {
-        int32_t i = start;
+        int32_t i = start, skipTo = start + 1;
         while (i < n && buf[i] == ' ' && !g_poll.Stop()) ++i; // leading spaces stay but are not measured
         int64_t sum = 0; // shifts can be any 32-bit value
         while (i < n && buf[i] != 13 && sum < wrap && !g_poll.Stop()) {
@@ -169,6 +169,7 @@ void SplitWrapped(TStringList* list, int32_t n, int32_t wrap, const CFontZB* fon
                 while (j > start && buf[j] != ' ' && !g_poll.Stop()) --j;
                 if (j > start) {
                     i = j;
+                    skipTo = j;
                 } else {
                     // A word longer than the width stays whole on its line.
                     while (i < n && buf[i] != ' ' && !g_poll.Stop()) ++i;
@@ -178,7 +179,10 @@ void SplitWrapped(TStringList* list, int32_t n, int32_t wrap, const CFontZB* fon
                 while (i > start && buf[i - 1] == ' ') --i; // trailing spaces dropped
         }
         if (i == start) {
-            ++start; // the break falls on the line start: skip it without a line
+            // The break falls on the line start: skip it without a line. Walked back to the
+            // last of the leading spaces, it would fall on every start up to that space too:
+            // those are skipped at once.
+            start = skipTo;
             continue;
         }
         buf[i] = 0;

@@ -319,6 +319,8 @@ TEST_F(Text, Wrapping)
     EXPECT_EQ(Lines("aaa  bbb", w * 5), (std::vector<std::u16string>{u"aaa", u" bbb"}));
     // A word longer than the width stays whole.
     EXPECT_EQ(Lines("aaaaaaaaaa b", w * 4), (std::vector<std::u16string>{u"aaaaaaaaaa", u"b"}));
+    EXPECT_EQ(Lines("    aaaaaaaaaa b", w * 4), (std::vector<std::u16string>{u" aaaaaaaaaa", u"b"}))
+        << "spaces before it: the starts up to the last are skipped";
     // A width smaller than the first character stops the splitting there.
     EXPECT_TRUE(Lines("abc def", w - 1).empty());
     EXPECT_EQ(Lines("ab cd#ef", w * 2 + 1), (std::vector<std::u16string>{u"ab", u"cd", u"ef"}));
