@@ -33,7 +33,6 @@ QuitPoll g_poll;
 // Characters scanned between two counts of the poll, less one (a mask).
 constexpr int32_t kPollRun = 4095;
 
-
 // Drawing colour (script layout) and alpha.
 uint32_t DrawColour() { return GR_Draw_GetColour() & 0xFFFFFF; }
 float DrawAlpha() { return (float)GR_Draw_GetAlpha(); }
