@@ -3,7 +3,9 @@
 // 2,000 characters of text (20 lines of 100) in a game font, through the sprite and text
 // drawing into the runner's vertex batch on the OpenGL device (headless on Mesa llvmpipe with
 // SDL_VIDEODRIVER=offscreen, vertical sync off, each frame ended with glFinish). Also each half
-// alone and the text in the debug font. Frames per second = 1000 / ms per frame.
+// alone and the text in the debug font. Frames per second = 1000 / ms per frame. Then
+// measuring without a frame: string_width and string_height of a text of 1,000,000 characters
+// (10,000 lines of 100, words of 8) in the game font, unwrapped and wrapped at 300 pixels.
 //
 //   SDL_VIDEODRIVER=offscreen build/bench/bench_resources
 #include <GL/gl.h>
@@ -155,11 +157,35 @@ void BM_TextOnlyGameFont(benchmark::State& state) { Run(state, false, true, true
 void BM_TextOnlyDebugFont(benchmark::State& state) { Run(state, false, true, false); }
 void BM_EmptyFrame(benchmark::State& state) { Run(state, false, false, false); }
 
+void BM_TextMeasure(benchmark::State& state)
+{
+    if (!Prepare()) {
+        state.SkipWithError("no OpenGL context or the game could not be packed");
+        return;
+    }
+    std::string text;
+    for (int k = 0; k < 500; ++k)
+        for (const std::string& line : g_scene.lines) {
+            text += line;
+            text.back() = '#';
+        }
+    for (size_t i = 8; i < text.size(); i += 9)
+        if (text[i] != '#') text[i] = ' ';
+    GR_Text_SetFont(g_scene.font);
+    const int32_t wrap = state.range(0) ? 300 : -1;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(GR_Text_Width(text.c_str(), -1, wrap));
+        benchmark::DoNotOptimize(GR_Text_Height(text.c_str(), -1, wrap));
+    }
+    state.SetItemsProcessed((int64_t)state.iterations() * 2 * (int64_t)text.size());
+}
+
 BENCHMARK(BM_RoomSpritesAndText)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SpritesOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_TextOnlyGameFont)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_TextOnlyDebugFont)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_EmptyFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_TextMeasure)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

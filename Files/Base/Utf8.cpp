@@ -1,7 +1,10 @@
-// UTF-8 decoding, encoding, length, compare and the '#' conversion. Needs nothing else.
+// UTF-8 decoding, encoding, length, compare and the '#' conversion. Needs the quit request
+// (a poll may stop the conversion).
 #include "Files/Base/Utf8.h"
 
 #include <cstring>
+
+#include "Files/Base/QuitRequest.h"
 
 namespace {
 
@@ -97,36 +100,68 @@ int32_t Utf8_CompareN(const char* a, const char* b, int32_t n)
 
 int32_t Utf8_Compare(const char* a, const char* b) { return Utf8_CompareN(a, b, INT32_MAX); }
 
-int32_t String_HashToNewline(char* text)
+namespace {
+
+// The '#' rewrite as one walk over text, writing through sink: Put(c) for each character of
+// the result, ReplaceLast('#') when a "\#" turns the backslash just put into the '#'. The
+// in-place writer trails the reader by room bytes, so a character fits where it was read;
+// only a sequence cut short by the terminator (read as U+FFFD) can need more bytes than it
+// came from, and the walk ends before it. Every sink sees that same walk. -1 when a quit
+// request (through poll) stopped it, else the characters put.
+template <class Sink>
+int32_t RewriteHashes(const char* text, QuitPoll* poll, Sink& sink)
 {
     if (!text) return 0;
     const char* read = text;
-    char* write = text;
+    int64_t room = 0;
     int32_t count = 0;
-    bool first = true;
     uint16_t previous = 0;
     for (;;) {
+        if (poll && poll->Stop()) return -1;
+        const char* at = read;
         uint16_t c = Utf8_DecodeNext(&read);
         if (c == 0) break;
+        room += read - at;
         if (c == '#') {
-            if (!first && previous == '\\') {
-                // "\#": the backslash already written becomes the '#'.
-                write[-1] = '#';
+            if (previous == '\\') {
+                sink.ReplaceLast('#');
                 previous = '#';
-                first = false;
                 continue;
             }
             c = 13;
         }
-        // The write position trails the read position, so a character fits where it was
-        // read; only a sequence cut short by the terminator (read as U+FFFD) can be longer
-        // than the bytes it came from, and it is dropped.
-        if (write + Utf8_EncodedSize(c) > read) break;
-        Utf8_Encode(&write, c);
+        const int32_t size = Utf8_EncodedSize(c);
+        if (size > room) break;
+        room -= size;
+        sink.Put(c);
         ++count;
         previous = c;
-        first = false;
     }
-    *write = '\0';
+    return count;
+}
+
+} // namespace
+
+int32_t String_HashToNewline(char* text, QuitPoll* poll)
+{
+    struct InPlace {
+        char* write;
+        void Put(uint16_t c) { Utf8_Encode(&write, c); }
+        void ReplaceLast(char c) { write[-1] = c; } // the backslash is one byte
+    } sink{text};
+    const int32_t count = RewriteHashes(text, poll, sink);
+    if (text) *sink.write = '\0';
+    return count;
+}
+
+int32_t String_HashToNewline16(const char* text, char16_t* out, QuitPoll* poll)
+{
+    struct Units {
+        char16_t* out;
+        void Put(uint16_t c) { *out++ = (char16_t)c; }
+        void ReplaceLast(char c) { out[-1] = (char16_t)c; }
+    } sink{out};
+    const int32_t count = RewriteHashes(text, poll, sink);
+    *sink.out = 0;
     return count;
 }

@@ -13,6 +13,8 @@
 
 #include <cstdint>
 
+class QuitPoll;
+
 constexpr uint16_t UTF8_REPLACEMENT = 0xFFFD;
 
 // The character at *text; *text moves past it (not past a terminator).
@@ -36,5 +38,9 @@ int32_t Utf8_Compare(const char* a, const char* b);
 int32_t Utf8_CompareN(const char* a, const char* b, int32_t n);
 
 // Rewrites text in place: '#' becomes CR (13), "\#" becomes '#'; returns the number of
-// characters written. Null gives 0.
-int32_t String_HashToNewline(char* text);
+// characters written. Null gives 0. With a poll, a quit request (Files/Base/QuitRequest.h)
+// stops the rewrite: -1, the text part rewritten (and terminated).
+int32_t String_HashToNewline(char* text, QuitPoll* poll = nullptr);
+// The same rewrite decoded into out, which has room for strlen(text) + 1 units: the characters
+// String_HashToNewline leaves, then a 0; their number (-1 when a quit request stopped it).
+int32_t String_HashToNewline16(const char* text, char16_t* out, QuitPoll* poll = nullptr);

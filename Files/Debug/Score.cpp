@@ -143,7 +143,7 @@ void Score_Draw(double x1, double y1, double x2, double y2)
         if (e.hasName) GR_Text_Draw(float(x1), float(y), e.name.c_str(), -1, -1);
         char score[16];
         std::snprintf(score, sizeof score, "%d", e.score);
-        const int32_t w = GR_Text_Width(score, -1, -1);
+        const double w = double(GR_Text_Width(score, -1, -1));
         GR_Text_Draw(float(right - w), float(y), score, -1, -1);
     }
 }

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "Files/Base/QuitRequest.h"
 #include "Files/Base/RealConvert.h"
 #include "Files/Base/Utf8.h"
 #include "Files/Graphics/Graphics_Bitmap32.h"
@@ -50,7 +51,10 @@ inline void Put(V24* v, float x, float y, uint32_t c, float u, float t)
     v->v = t;
 }
 
-// Glyph shifts take any 32-bit separation; widths made of them stay in 32 bits.
+// The glyphs measured and drawn, for the quit request.
+QuitPoll g_poll;
+
+// Glyph shifts take any 32-bit separation (widths made of them are summed in 64 bits).
 int32_t SaturateToInt32(int64_t v) { return (int32_t)std::clamp<int64_t>(v, INT32_MIN, INT32_MAX); }
 
 int32_t Length(const char16_t* text)
@@ -305,12 +309,12 @@ int32_t CFontZB::GetShift(uint16_t character) const
     return glyphCount > 0 ? glyphs[0].shift : 0; // a font without glyphs is 0 wide
 }
 
-int32_t CFontZB::TextWidth(const char16_t* text) const
+int64_t CFontZB::TextWidth(const char16_t* text) const
 {
     int64_t w = 0;
     if (text)
-        for (; *text; ++text) w += GetShift((uint16_t)*text);
-    return SaturateToInt32(w);
+        for (; *text && !g_poll.Stop(); ++text) w += GetShift((uint16_t)*text);
+    return w;
 }
 
 // ============================================================================================
@@ -323,7 +327,7 @@ void CFontZB::DrawSpriteLine(float x, float y, const char16_t* text, float xs, f
     if (!s) return;
     const float a = angle * kDegToRad, sn = std::sin(a), cs = std::cos(a);
     float px = x, py = y;
-    for (; *text; ++text) {
+    for (; *text && !g_poll.Stop(); ++text) {
         const FontGlyph* g = GetGlyph((uint16_t)*text);
         if (!g) continue;
         if (g->character != 32)
@@ -355,6 +359,7 @@ void CFontZB::DrawLine(float x, float y, const char16_t* text, float xScale, flo
     float pen = x;
     for (int32_t start = 0; start < n; start += kChunk) {
         const int32_t m = std::min(kChunk, n - start);
+        if (g_poll.Stop((uint64_t)m)) return;
         V24* v = (V24*)GR_D3D_AllocVertices(4, slot->texture, 24, 6 * m);
         if (!v) return;
         for (int32_t i = 0; i < m; ++i, v += 6) {
@@ -410,6 +415,7 @@ void CFontZB::DrawTransformed(float x, float y, const char16_t* text, float xs, 
     float px = x, py = y;
     for (int32_t start = 0; start < n; start += kChunk) {
         const int32_t m = std::min(kChunk, n - start);
+        if (g_poll.Stop((uint64_t)m)) return;
         V24* v = (V24*)GR_D3D_AllocVertices(4, slot->texture, 24, 6 * m);
         if (!v) return;
         int32_t missing = 0;
@@ -454,14 +460,14 @@ void CFontZB::DrawTransformed(float x, float y, const char16_t* text, float xs, 
 void CFontZB::DrawColour(float x, float y, const char16_t* text, uint32_t c1, uint32_t c2, uint32_t c3, uint32_t c4,
                          float alpha) const
 {
-    const int32_t total = TextWidth(text);
+    const int64_t total = TextWidth(text);
     if (total == 0 || !text) return; // nothing to spread the colours over
     const double W = (double)total;
     const CSprite* s = sprite >= 0 ? Sprite_Data(sprite) : nullptr;
     if (sprite >= 0 && !s) return;
     float pen = x;
     int64_t p = 0; // shifts can be any 32-bit value
-    for (; *text; ++text) {
+    for (; *text && !g_poll.Stop(); ++text) {
         const FontGlyph* g = GetGlyph((uint16_t)*text);
         if (!g) continue;
         const uint32_t tl = GR_Colour_Merge(c1, c2, p / W), tr = GR_Colour_Merge(c1, c2, (p + g->shift) / W);
@@ -485,7 +491,7 @@ void CFontZB::DrawColour(float x, float y, const char16_t* text, uint32_t c1, ui
 void CFontZB::DrawTransformedColour(float x, float y, const char16_t* text, float xs, float ys, float angle,
                                     uint32_t c1, uint32_t c2, uint32_t c3, uint32_t c4, float alpha) const
 {
-    const int32_t total = TextWidth(text);
+    const int64_t total = TextWidth(text);
     if (total == 0 || !text) return;
     const double W = (double)total;
     const CSprite* spr = sprite >= 0 ? Sprite_Data(sprite) : nullptr;
@@ -493,7 +499,7 @@ void CFontZB::DrawTransformedColour(float x, float y, const char16_t* text, floa
     const float a = angle * kDegToRad, s = std::sin(a), c = std::cos(a);
     float px = x, py = y;
     int64_t p = 0; // shifts can be any 32-bit value
-    for (; *text; ++text) {
+    for (; *text && !g_poll.Stop(); ++text) {
         const FontGlyph* g = GetGlyph((uint16_t)*text);
         if (!g) continue;
         const uint32_t tl = GR_Colour_Merge(c1, c2, p / W), tr = GR_Colour_Merge(c1, c2, (p + g->shift) / W);

@@ -44,10 +44,13 @@ public:
 
     const FontGlyph* GetGlyph(uint16_t character) const;
     int32_t GetShift(uint16_t character) const;
-    int32_t TextWidth(const char16_t* text) const;
+    // The sum of the shifts (in 64 bits: it may pass the 32-bit range). A quit request stops
+    // the sum part way.
+    int64_t TextWidth(const char16_t* text) const;
     int32_t TextHeight() const { return lineHeight; }
 
-    // Drawing of one line of UTF-16 text (angles in degrees, colours 0xBBGGRR, alpha 0..1).
+    // Drawing of one line of UTF-16 text (angles in degrees, colours 0xBBGGRR, alpha 0..1). A
+    // quit request stops a long line part way.
     void Draw(float x, float y, const char16_t* text, uint32_t colour, float alpha) const;
     void DrawTransformed(float x, float y, const char16_t* text, float xscale, float yscale, float angle,
                          uint32_t colour, float alpha) const;

@@ -2,9 +2,11 @@
 // Graphics_Text.h). No host library here.
 #include "Files/Font/Font_Text.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
+#include "Files/Base/QuitRequest.h"
 #include "Files/Base/RealConvert.h"
 #include "Files/Base/Utf8.h"
 #include "Files/Font/Font_Main.h"
@@ -12,7 +14,6 @@
 #include "Files/Graphics/Graphics_Texture.h"
 #include "Files/Graphics_API/Graphics_RenderState.h"
 #include "Files/Graphics_API/TBitmap.h"
-#include "Platform/MemoryManager.h"
 
 namespace {
 
@@ -26,6 +27,11 @@ struct TextState {
 };
 TextState g_text;
 
+// The characters split, for the quit request: a long text stops with no lines, and measuring
+// and drawing then stop too (they read the request between lines).
+QuitPoll g_poll;
+// Characters scanned between two counts of the poll, less one (a mask).
+constexpr int32_t kPollRun = 4095;
 
 // Drawing colour (script layout) and alpha.
 uint32_t DrawColour() { return GR_Draw_GetColour() & 0xFFFFFF; }
@@ -115,92 +121,115 @@ int32_t GR_Text_GetHAlign() { return g_text.halign; }
 int32_t GR_Text_GetVAlign() { return g_text.valign; }
 
 // ---- Splitting ---------------------------------------------------------------------------------
+namespace {
+
+// Without wrapping, lines end at CR or LF (a CR LF pair leaves an empty line between its
+// parts). Each break is written over with 0.
+void SplitAtBreaks(TStringList* list, int32_t n)
+{
+    char16_t* buf = list->buffer.get();
+    int32_t breaks = 0;
+    for (int32_t i = 0; i < n; ++i) {
+        if ((i & kPollRun) == 0 && g_poll.Stop(kPollRun + 1)) return;
+        breaks += buf[i] == 13 || buf[i] == 10;
+    }
+    list->starts.reserve((size_t)breaks + 1);
+    int32_t start = 0;
+    for (int32_t i = 0; i < n; ++i) {
+        if ((i & kPollRun) == 0 && g_poll.Stop(kPollRun + 1)) return;
+        if (buf[i] == 13 || buf[i] == 10) {
+            buf[i] = 0;
+            list->starts.push_back((uint32_t)start);
+            start = i + 1;
+        }
+    }
+    if (start < n) list->starts.push_back((uint32_t)start);
+}
+
+// Wrapping: only CR ends a line; lines break at spaces before the width is passed. A quit
+// request cuts the walks short (the positions stay inside the text) and ends the split.
+void SplitWrapped(TStringList* list, int32_t n, int32_t wrap, const CFontZB* font)
+{
+    char16_t* buf = list->buffer.get();
+    int32_t start = 0;
+    while (start < n && !QuitRequest_Pending()) {
+        int32_t i = start, skipTo = start + 1;
+        while (i < n && buf[i] == ' ' && !g_poll.Stop()) ++i; // leading spaces stay but are not measured
+        int64_t sum = 0; // shifts can be any 32-bit value
+        while (i < n && buf[i] != 13 && sum < wrap && !g_poll.Stop()) {
+            sum += font ? font->GetShift((uint16_t)buf[i]) : 0;
+            ++i;
+        }
+        if (sum > wrap) --i;
+        if (!(i < n && buf[i] == 13)) {
+            if (i == start) return; // not even one character fits: splitting stops here
+            if (i != n && buf[i] != ' ') {
+                int32_t j = i;
+                while (j > start && buf[j] != ' ' && !g_poll.Stop()) --j;
+                if (j > start) {
+                    i = j;
+                    skipTo = j;
+                } else {
+                    // A word longer than the width stays whole on its line.
+                    while (i < n && buf[i] != ' ' && !g_poll.Stop()) ++i;
+                }
+            }
+            if (i < n && buf[i] == ' ' && i > start)
+                while (i > start && buf[i - 1] == ' ') --i; // trailing spaces dropped
+        }
+        if (i == start) {
+            // The break falls on the line start: skip it without a line. Walked back to the
+            // last of the leading spaces, it would fall on every start up to that space too:
+            // those are skipped at once.
+            start = skipTo;
+            continue;
+        }
+        buf[i] = 0;
+        list->starts.push_back((uint32_t)start);
+        start = i + 1;
+    }
+}
+
+} // namespace
+
 void GR_Text_SplitLines(const char* text, int32_t wrap, TStringList* list, const CFontZB* font)
 {
     list->Clear();
     if (!text) return;
     if (wrap < 0) wrap = GR_TEXT_NO_WRAP;
-    // The '#' rewrite works on a copy: the caller's (the script's) text stays as it was.
-    char* copy = MEM_STRDUP(text);
-    const int32_t n = String_HashToNewline(copy);
-    std::u16string& buf = list->buffer;
-    buf.resize((size_t)n + 1);
-    const char* p = copy;
-    for (int32_t i = 0; i < n; ++i) buf[(size_t)i] = (char16_t)Utf8_DecodeNext(&p);
-    buf[(size_t)n] = 0;
-    MEM_FREE(copy);
-    if (n == 0) return;
-    if (wrap >= GR_TEXT_NO_WRAP) {
-        // Lines end at CR or LF (a CR LF pair leaves an empty line between its parts).
-        int32_t start = 0;
-        while (start < n) {
-            int32_t i = start;
-            while (i < n && buf[(size_t)i] != 13 && buf[(size_t)i] != 10) ++i;
-            buf[(size_t)i] = 0;
-            list->starts.push_back((size_t)start);
-            start = i + 1;
-        }
-        return;
+    // The '#' rewrite is decoded into the list's buffer: the caller's (the script's) text
+    // stays as it was. A character takes one byte at least; the buffer is not cleared first,
+    // so only what is written is touched.
+    list->buffer.reset(new char16_t[std::strlen(text) + 1]);
+    const int32_t n = String_HashToNewline16(text, list->buffer.get(), &g_poll);
+    if (n > 0) {
+        if (wrap >= GR_TEXT_NO_WRAP) SplitAtBreaks(list, n);
+        else SplitWrapped(list, n, wrap, font);
     }
-    // Wrapping: only CR ends a line; lines break at spaces before the width is passed.
-    int32_t start = 0;
-    while (start < n) {
-        int32_t i = start;
-        while (i < n && buf[(size_t)i] == ' ') ++i; // leading spaces stay but are not measured
-        int64_t sum = 0; // shifts can be any 32-bit value
-        while (i < n && buf[(size_t)i] != 13 && sum < wrap) {
-            sum += font ? font->GetShift((uint16_t)buf[(size_t)i]) : 0;
-            ++i;
-        }
-        if (sum > wrap) --i;
-        if (!(i < n && buf[(size_t)i] == 13)) {
-            if (i == start) return; // not even one character fits: splitting stops here
-            if (i != n && buf[(size_t)i] != ' ') {
-                int32_t j = i;
-                while (j > start && buf[(size_t)j] != ' ') --j;
-                if (j > start) {
-                    i = j;
-                } else {
-                    // A word longer than the width stays whole on its line.
-                    while (i < n && buf[(size_t)i] != ' ') ++i;
-                }
-            }
-            if (i < n && buf[(size_t)i] == ' ' && i > start)
-                while (i > start && buf[(size_t)(i - 1)] == ' ') --i; // trailing spaces dropped
-        }
-        if (i == start) {
-            ++start; // the break falls on the line start: skip it without a line
-            continue;
-        }
-        buf[(size_t)i] = 0;
-        list->starts.push_back((size_t)start);
-        start = i + 1;
-    }
+    if (n <= 0 || QuitRequest_Pending()) list->Clear(); // nothing, or stopped: no lines rather than some
 }
 
 // ---- Measuring ---------------------------------------------------------------------------------
-int32_t GR_Text_Width(const char* text, int32_t separation, int32_t wrap)
+int64_t GR_Text_Width(const char* text, int32_t separation, int32_t wrap)
 {
     (void)separation;
     CFontZB* font = GR_Text_ActiveFont();
     TStringList lines;
     GR_Text_SplitLines(text, wrap, &lines, font);
-    int32_t w = 1;
-    for (int32_t i = 0; i < lines.Count(); ++i) {
-        const int32_t lw = font ? font->TextWidth(lines.Line(i)) : 0;
-        if (lw > w) w = lw;
-    }
+    int64_t w = 1;
+    for (int32_t i = 0; i < lines.Count() && font && !QuitRequest_Pending(); ++i)
+        w = std::max(w, font->TextWidth(lines.Line(i)));
     return w;
 }
 
-int32_t GR_Text_Height(const char* text, int32_t separation, int32_t wrap)
+int64_t GR_Text_Height(const char* text, int32_t separation, int32_t wrap)
 {
     CFontZB* font = GR_Text_ActiveFont();
     TStringList lines;
     GR_Text_SplitLines(text, wrap, &lines, font);
     if (lines.Count() == 0 || !font) return 1;
     const int32_t step = separation < 0 ? font->TextHeight() : separation;
-    return (int32_t)((int64_t)font->TextHeight() + (int64_t)(lines.Count() - 1) * step);
+    return (int64_t)font->TextHeight() + (int64_t)(lines.Count() - 1) * step;
 }
 
 // ---- Drawing -----------------------------------------------------------------------------------
@@ -219,10 +248,10 @@ void Layout(float x, float y, const char* text, int32_t separation, int32_t wrap
     const int64_t block = (int64_t)k * step;
     if (g_text.valign == 1) y -= (float)(block / 2);
     else if (g_text.valign == 2) y -= (float)block;
-    for (int32_t i = 0; i < k; ++i) {
+    for (int32_t i = 0; i < k && !QuitRequest_Pending(); ++i) {
         const char16_t* line = lines.Line(i);
         if (line[0] != 0) {
-            const int32_t width = font->TextWidth(line);
+            const int64_t width = font->TextWidth(line);
             const int64_t offset = g_text.halign == 1 ? -(width / 2) : g_text.halign == 2 ? -(int64_t)width : 0;
             draw(font, x + (float)offset, y, line);
         }
@@ -249,7 +278,7 @@ void LayoutTransformed(float x, float y, const char* text, int32_t separation, i
         x -= std::round((float)k * dx);
         y -= std::round((float)k * dy);
     }
-    for (int32_t i = 0; i < k; ++i) {
+    for (int32_t i = 0; i < k && !QuitRequest_Pending(); ++i) {
         const char16_t* line = lines.Line(i);
         if (line[0] != 0) {
             const float width = (float)font->TextWidth(line);

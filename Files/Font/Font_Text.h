@@ -5,12 +5,17 @@
 // active font's glyph drawing. Without a valid font the built-in debug font is used, made on
 // first need. The caller's text is never changed (the '#' rewrite works on a copy).
 //
+// Measures are the true sums in 64 bits (glyph shifts and separations take any 32-bit value):
+// a width or height never wraps and is never held at a limit. A quit request
+// (Files/Base/QuitRequest.h) stops splitting, measuring and drawing a long text part way: the
+// split gives no lines, a measure is then 1 and a drawing stops where it was.
+//
 // Needs: fonts (Files/Font), the drawing colour and alpha, the built-in image table (the
 // debug font page), the UTF-8 helpers. No Linux/ file.
 #pragma once
 
 #include <cstdint>
-#include <string>
+#include <memory>
 #include <vector>
 
 struct TextureRecord;
@@ -19,13 +24,13 @@ class CFontZB;
 
 // The lines of one call over one UTF-16 buffer the list owns.
 struct TStringList {
-    std::u16string buffer;
-    std::vector<size_t> starts; // where each line begins in the buffer (each ends at a 0)
+    std::unique_ptr<char16_t[]> buffer; // the rewritten text, each line ended by a 0
+    std::vector<uint32_t> starts;       // where each line begins in the buffer
     int32_t Count() const { return (int32_t)starts.size(); }
-    const char16_t* Line(int32_t i) const { return buffer.data() + starts[(size_t)i]; }
+    const char16_t* Line(int32_t i) const { return buffer.get() + starts[(size_t)i]; }
     void Clear()
     {
-        buffer.clear();
+        buffer.reset();
         starts.clear();
     }
 };
@@ -41,9 +46,9 @@ int32_t GR_Text_GetVAlign();
 // The font measuring and drawing use: the current font, else the built-in one.
 CFontZB* GR_Text_ActiveFont();
 
-// Separation or wrap width below 0: the font's line height, no wrapping.
-int32_t GR_Text_Width(const char* text, int32_t separation, int32_t wrap);
-int32_t GR_Text_Height(const char* text, int32_t separation, int32_t wrap);
+// Separation or wrap width below 0: the font's line height, no wrapping. At least 1.
+int64_t GR_Text_Width(const char* text, int32_t separation, int32_t wrap);
+int64_t GR_Text_Height(const char* text, int32_t separation, int32_t wrap);
 void GR_Text_Draw(float x, float y, const char* text, int32_t separation, int32_t wrap);
 void GR_Text_DrawTransformed(float x, float y, const char* text, int32_t separation, int32_t wrap, float xscale,
                              float yscale, float angle);

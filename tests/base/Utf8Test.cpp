@@ -130,3 +130,17 @@ TEST(String_HashToNewline, MalformedTextNeverGrowsPastItsTerminator)
     EXPECT_EQ(HashToNewline("\xF0\x9F\x98\x80#", &n), "\xEF\xBF\xBD\r");
     EXPECT_EQ(n, 2);
 }
+
+TEST(String_HashToNewline, TheDecodedFormGivesTheCharactersOfTheInPlaceOne)
+{
+    // Enough "\#" before a cut-short sequence leave it room in place: then it is kept.
+    for (const char* in : {"a#b\\#c", "\\##", "ab\xE2", "a\\#\xE2\x82", "a\\#\\#\xE2", "\xF0\x9F\x98\x80#\xC3",
+                           "\xE2\x82\xAC#\xC3\xA9", "x\xC0\x80y", ""}) {
+        int32_t n;
+        const std::vector<uint16_t> expected = DecodeAll(HashToNewline(in, &n).c_str());
+        std::vector<char16_t> out(std::strlen(in) + 1, u'?');
+        ASSERT_EQ(String_HashToNewline16(in, out.data()), n) << in;
+        EXPECT_EQ(std::vector<uint16_t>(out.begin(), out.begin() + n), expected) << in;
+        EXPECT_EQ(out[size_t(n)], 0) << in;
+    }
+}

@@ -6,9 +6,9 @@
 //   - SIGTERM and SIGINT: a game in an endless loop ends within a second in order (its INI
 //     written) and then ends by the signal, also when each round calls built-ins that take
 //     milliseconds (few branches back a second); so does a game inside one long built-in
-//     (sorts, string_replace_all, json_decode, execute_string), or whose room or game end
-//     loops after the signal; a signal while no frame runs (the first room's code) ends it
-//     at once;
+//     (sorts, string_replace_all, json_decode, execute_string, text measured or drawn), or
+//     whose room or game end loops after the signal; a signal while no frame runs (the first
+//     room's code) ends it at once;
 //   - a fatal error in the first room's code ends the run without a frame limit, and a fatal
 //     error and a name that cannot be bound leave no leak report (in the sanitizer build).
 #include <gtest/gtest.h>
@@ -265,6 +265,10 @@ TEST_F(HostileGames, OneSignalEndsLongBuiltInsAndTheGamesEnd)
          "s = string_replace_all(s, f, 'x');"},
         {"step", "--bytecode", "s = '{' + string_repeat('\\\"a\\\":1.5,', 6000000) + '\\\"a\\\":1}';", "m = json_decode(s);"},
         {"step", "--bytecode", "s = string_repeat('a = 1; ', 1000000);", "execute_string(s);"},
+        // Text measured and drawn: one long line, many lines, a line drawn again and again.
+        {"step", "--bytecode", "s = string_repeat('a', 200000000);", "w = string_width(s);"},
+        {"step", "--source", "s = string_repeat('#', 100000000);", "h = string_height(s);"},
+        {"step", "--bytecode", "s = string_repeat('a', 20000000);", "repeat (5) draw_text(0, 0, s);"},
         {"5", "--bytecode", "", "while (true) {}"},
         {"3", "--bytecode", "l = ds_list_create(); repeat (50000) ds_list_add(l, random(1));", "ds_list_sort(l, true);"},
     };

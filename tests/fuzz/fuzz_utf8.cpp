@@ -56,10 +56,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Utf8_Copy(copy.get(), text.get());
     Check(std::memcmp(copy.get(), text.get(), len + 1) == 0);
 
-    // The '#' conversion never grows the text.
+    // The '#' conversion never grows the text; decoded straight from the text it gives the
+    // same characters.
+    std::unique_ptr<char16_t[]> units(new char16_t[len + 1]);
+    const int32_t decoded = String_HashToNewline16(text.get(), units.get());
     int32_t written = String_HashToNewline(copy.get());
     Check(written <= count);
     Check(std::strlen(copy.get()) <= len);
+    Check(decoded == written && units[size_t(written)] == 0);
+    const char* q = copy.get();
+    for (int32_t i = 0; i < written; ++i) Check(Utf8_DecodeNext(&q) == units[size_t(i)]);
 
     // Base64: the buffer size the buffer built-ins use, then a tight one; re-encoding what was
     // decoded and decoding again gives the same bytes.

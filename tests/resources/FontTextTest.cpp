@@ -9,6 +9,7 @@
 #include <string>
 #include <sys/stat.h>
 
+#include "Files/Base/QuitRequest.h"
 #include "Files/Font/Font_Main.h"
 #include "Files/Font/Font_Text.h"
 #include "Files/Graphics/BuiltinImages.h"
@@ -71,7 +72,7 @@ TEST_F(Fonts, SpriteFontsAddASpaceAndSortTheirGlyphs)
         const int32_t huge = Font_AddSpriteExt(sprite, "AB", false, sep);
         EXPECT_EQ(Font_Data(huge)->GetGlyph('A')->shift, sep > 0 ? INT32_MAX : INT32_MIN + 10);
         GR_Text_SetFont(huge);
-        EXPECT_EQ(GR_Text_Width("ABAB", -1, -1), sep > 0 ? INT32_MAX : 1);
+        EXPECT_EQ(GR_Text_Width("ABAB", -1, -1), sep > 0 ? 4 * (int64_t)INT32_MAX : 1) << "the true width";
         for (int32_t align : {0, 1, 2}) {
             GR_Text_SetHAlign(align);
             GR_Text_Draw(0, 0, "ABAB", -1, -1);
@@ -318,6 +319,8 @@ TEST_F(Text, Wrapping)
     EXPECT_EQ(Lines("aaa  bbb", w * 5), (std::vector<std::u16string>{u"aaa", u" bbb"}));
     // A word longer than the width stays whole.
     EXPECT_EQ(Lines("aaaaaaaaaa b", w * 4), (std::vector<std::u16string>{u"aaaaaaaaaa", u"b"}));
+    EXPECT_EQ(Lines("    aaaaaaaaaa b", w * 4), (std::vector<std::u16string>{u" aaaaaaaaaa", u"b"}))
+        << "spaces before it: the starts up to the last are skipped";
     // A width smaller than the first character stops the splitting there.
     EXPECT_TRUE(Lines("abc def", w - 1).empty());
     EXPECT_EQ(Lines("ab cd#ef", w * 2 + 1), (std::vector<std::u16string>{u"ab", u"cd", u"ef"}));
@@ -331,6 +334,42 @@ TEST_F(Text, Measuring)
     EXPECT_EQ(GR_Text_Height("a#b", 20, -1), 35);
     EXPECT_EQ(GR_Text_Width("ab#abcd", -1, -1), 4 * W('a'));
     EXPECT_EQ(GR_Text_Width("aaaa aaaa", -1, W('a') * 5), 4 * W('a'));
+    // Past 2^31 a height is the true sum, never wrapped.
+    EXPECT_EQ(GR_Text_Height("a#b#c", 2000000000, -1), 15 + 4000000000LL);
+    EXPECT_EQ(GR_Text_Height("a#b", INT32_MAX, -1), 15 + (int64_t)INT32_MAX);
+}
+
+TEST_F(Text, AQuitRequestStopsLongTextsPartWay)
+{
+    const int32_t n = 200000;
+    const std::string line(n, 'a');
+    std::string lines;
+    for (int32_t i = 0; i < n / 2; ++i) lines += "a#";
+    const std::u16string wide(n, u'a');
+    CFontZB* font = GR_Text_ActiveFont();
+    struct Lowered {
+        ~Lowered() { QuitRequest_Clear(); }
+    } lowered;
+    QuitRequest_Raise();
+    EXPECT_TRUE(Lines(lines.c_str(), -1).empty()) << "no lines rather than some";
+    EXPECT_EQ(GR_Text_Width(line.c_str(), -1, -1), 1);
+    EXPECT_EQ(GR_Text_Height(lines.c_str(), -1, -1), 1);
+    EXPECT_LT(font->TextWidth(wide.c_str()), (int64_t)n * W('a'));
+    // Each glyph loop stops part way.
+    for (int form = 0; form < 3; ++form) {
+        SCOPED_TRACE(form);
+        if (form == 0) font->Draw(0, 0, wide.c_str(), 0xFFFFFF, 1);
+        else if (form == 1) font->DrawTransformed(0, 0, wide.c_str(), 1, 1, 30, 0xFFFFFF, 1);
+        else font->DrawColour(0, 0, wide.c_str(), 1, 2, 3, 4, 1);
+        size_t vertices = 0;
+        for (const FakeDraw& d : Drawn()) vertices += d.vertexCount();
+        EXPECT_GT(vertices, 0u);
+        EXPECT_LT(vertices, 6u * (size_t)n);
+    }
+    // Lowered again, the same texts split and measure whole.
+    QuitRequest_Clear();
+    EXPECT_EQ(Lines(lines.c_str(), -1).size(), (size_t)n / 2);
+    EXPECT_EQ(GR_Text_Width(line.c_str(), -1, -1), (int64_t)n * W('a'));
 }
 
 TEST_F(Text, AlignmentAndTheCallersText)
