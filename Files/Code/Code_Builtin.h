@@ -18,8 +18,10 @@
 //   ...AboveHalf  true above 0.5 only (x > 0.5).
 // A reader given argc as well reads an argument beyond the call's count as the real 0.
 // Texts: ArgText is the text of a string ("" for one without text and for any other kind);
-// ArgStringText and ArgStringTextOrNull tell a string from the other kinds (null for them);
-// ArgAsText also turns a real into text (see FormatNumber).
+// ArgStringText tells a string from the other kinds (null for them); ArgAsText also turns a
+// real into text (see FormatNumber). A string without text is the empty text to every
+// built-in: the tree interpreter keeps an empty text as none, and a built-in's result must not
+// depend on the executor.
 //
 // Needs the value and the conversions (Files/Base), the memory manager, the function table.
 // No Linux/ file.
@@ -96,11 +98,6 @@ inline const char* ArgStringText(const ScriptValue* a, int32_t i)
 {
     if (a[i].kind != VALUE_STRING) return nullptr;
     return a[i].text ? a[i].text : "";
-}
-// A string's text as held (null when it holds none); null for any other kind.
-inline const char* ArgStringTextOrNull(const ScriptValue* a, int32_t i)
-{
-    return a[i].kind == VALUE_STRING ? a[i].text : nullptr;
 }
 
 // A number as text: whole numbers below 1e15 in magnitude without a fraction ("1234567"),

@@ -51,6 +51,10 @@ bool Code_ExecuteInternal(CInstance* self, CInstance* other, CCode* code, Script
     Code_Error_ClearRecorded();
     VM_ClearExecutionFailed();
     if (!code || Main_ExitRequested()) return true; // after a fatal error no game code runs
+    // Code made from an empty text and never compiled (the room preparation leaves a room's
+    // empty creation code so) has nothing to run, whoever made it: it does nothing and
+    // reports nothing, under either executor.
+    if (!code->m_compiled && !*code->GetText()) return true;
     if (Code_UseVM()) {
         if (code->m_kind < CODE_PROGRAM) return true;
         if (code->m_kind == CODE_CONSTANT) {

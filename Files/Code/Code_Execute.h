@@ -1,6 +1,7 @@
 // Execution entry points: every piece of ZBL code runs through one of these. They pick the
 // executor: the byte-code machine (the default) or the tree interpreter ("-oldexec"). A
-// constant unit is never executed: its value is copied.
+// constant unit is never executed: its value is copied. Code made from an empty text that was
+// never compiled does nothing and succeeds under both executors.
 #pragma once
 
 #include "Files/Base/Value.h"

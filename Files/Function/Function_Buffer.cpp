@@ -111,14 +111,14 @@ ZB_BUILTIN(F_BufferSave)
 {
     SetReal(result, 0);
     if (!Check(argc, args, "RS")) return;
-    if (IBuffer* b = BufferArg(args, 0)) b->Save(args[1].text, 0, -1);
+    if (IBuffer* b = BufferArg(args, 0)) b->Save(ArgText(args, 1), 0, -1);
 }
 
 ZB_BUILTIN(F_BufferSaveExt)
 {
     SetReal(result, 0);
     if (!Check(argc, args, "RSRR")) return;
-    if (IBuffer* b = BufferArg(args, 0)) b->Save(args[1].text, ArgTrunc(args, 2), ArgTrunc(args, 3));
+    if (IBuffer* b = BufferArg(args, 0)) b->Save(ArgText(args, 1), ArgTrunc(args, 2), ArgTrunc(args, 3));
 }
 
 ZB_BUILTIN(F_BufferLoad)
@@ -126,7 +126,7 @@ ZB_BUILTIN(F_BufferLoad)
     SetReal(result, -1);
     if (!Check(argc, args, "S")) return;
     IBuffer* b = new Buffer_Standard();
-    if (!b->Load(args[0].text, 0, -1, 0)) {
+    if (!b->Load(ArgText(args, 0), 0, -1, 0)) {
         delete b;
         Code_Error_Report("Cannot load buffer file", false);
         return;
@@ -138,7 +138,7 @@ ZB_BUILTIN(F_BufferLoadExt)
 {
     SetReal(result, 0);
     if (!Check(argc, args, "RSR")) return;
-    if (IBuffer* b = BufferArg(args, 0)) b->Load(args[1].text, 0, -1, ArgTrunc(args, 2));
+    if (IBuffer* b = BufferArg(args, 0)) b->Load(ArgText(args, 1), 0, -1, ArgTrunc(args, 2));
 }
 
 ZB_BUILTIN(F_BufferCopy)
@@ -214,7 +214,7 @@ ZB_BUILTIN(F_BufferBase64Decode)
     SetReal(result, -1);
     if (!Check(argc, args, "S")) return;
     IBuffer* b = new Buffer_Standard();
-    if (!b->Base64Decode(args[0].text, 0, -1)) {
+    if (!b->Base64Decode(ArgText(args, 0), 0, -1)) {
         delete b;
         if (!QuitRequest_Pending()) Code_Error_Report("Cannot load buffer file", false); // not when a quit stopped it
         return;
@@ -226,7 +226,7 @@ ZB_BUILTIN(F_BufferBase64DecodeExt)
 {
     SetReal(result, 0);
     if (!Check(argc, args, "RSR")) return;
-    if (IBuffer* b = BufferArg(args, 0)) b->Base64Decode(args[1].text, ArgTrunc(args, 2), -1);
+    if (IBuffer* b = BufferArg(args, 0)) b->Base64Decode(ArgText(args, 1), ArgTrunc(args, 2), -1);
 }
 
 ZB_BUILTIN(F_BufferSizeOf)

@@ -138,7 +138,7 @@ ZB_BUILTIN(F_DsStackRead)
 {
     if (argc < 2) return;
     if (CDS_Stack* s = Structure(DS_Stacks(), &args[0]))
-        if (const char* text = ArgStringTextOrNull(args, 1)) s->ReadText(text);
+        if (const char* text = ArgStringText(args, 1)) s->ReadText(text);
 }
 
 // [SECTION] Queue
@@ -198,7 +198,7 @@ ZB_BUILTIN(F_DsQueueRead)
 {
     if (argc < 2) return;
     if (CDS_Queue* q = Structure(DS_Queues(), &args[0]))
-        if (const char* text = ArgStringTextOrNull(args, 1)) q->ReadText(text);
+        if (const char* text = ArgStringText(args, 1)) q->ReadText(text);
 }
 
 // [SECTION] List
@@ -282,7 +282,7 @@ ZB_BUILTIN(F_DsListRead)
 {
     if (argc < 2) return;
     if (CDS_List* l = Structure(DS_Lists(), &args[0]))
-        if (const char* text = ArgStringTextOrNull(args, 1)) l->ReadText(text);
+        if (const char* text = ArgStringText(args, 1)) l->ReadText(text);
 }
 
 // [SECTION] Map
@@ -388,7 +388,7 @@ ZB_BUILTIN(F_DsMapRead)
 {
     if (argc < 2) return;
     if (CDS_Map* m = Structure(DS_Maps(), &args[0]))
-        if (const char* text = ArgStringTextOrNull(args, 1)) m->ReadText(text);
+        if (const char* text = ArgStringText(args, 1)) m->ReadText(text);
 }
 
 // [SECTION] Priority
@@ -478,7 +478,7 @@ ZB_BUILTIN(F_DsPriorityRead)
 {
     if (argc < 2) return;
     if (CDS_Priority* p = Structure(DS_Priorities(), &args[0]))
-        if (const char* text = ArgStringTextOrNull(args, 1)) p->ReadText(text);
+        if (const char* text = ArgStringText(args, 1)) p->ReadText(text);
 }
 
 // [SECTION] Grid
@@ -684,7 +684,7 @@ ZB_BUILTIN(F_DsGridRead)
 {
     if (argc < 2) return;
     if (CDS_Grid* g = Structure(DS_Grids(), &args[0]))
-        if (const char* text = ArgStringTextOrNull(args, 1)) g->ReadText(text);
+        if (const char* text = ArgStringText(args, 1)) g->ReadText(text);
 }
 ZB_BUILTIN(F_DsGridSort)
 {

@@ -84,8 +84,8 @@ SplashSettings& S() { return Splash_Settings(); }
 
 ZB_BUILTIN(F_SplashSetCaption)
 {
-    S().hasCaption = IsString(args, 0) && args[0].text;
-    S().caption = S().hasCaption ? args[0].text : "";
+    S().hasCaption = IsString(args, 0);
+    S().caption = ArgText(args, 0);
 }
 ZB_BUILTIN(F_SplashSetFullscreen) { S().fullscreen = Flag(args, 0); }
 ZB_BUILTIN(F_SplashSetBorder) { S().border = Flag(args, 0); }
@@ -153,30 +153,22 @@ ZB_BUILTIN(F_ShowText)
 // [SECTION] Messages and questions
 // =============================================================================================
 // The text of show_message and show_message_async: a number formatted, a string as given
-// (show_message alone turns its '#' into line breaks); false for a string without text
-// (nothing is shown).
-bool MessageText(const ScriptValue* args, bool hashBreaks, std::string* text)
+// (show_message alone turns its '#' into line breaks). An empty text is shown as one, under
+// both executors (the tree interpreter holds it as a string without text).
+std::string MessageText(const ScriptValue* args, bool hashBreaks)
 {
-    if (!IsString(args, 0)) {
-        *text = Dialog_FormatNumber(args[0].real);
-        return true;
-    }
-    if (!args[0].text) return false;
-    if (!hashBreaks) {
-        *text = args[0].text;
-        return true;
-    }
-    std::vector<char> copy(args[0].text, args[0].text + std::strlen(args[0].text) + 1);
+    if (!IsString(args, 0)) return Dialog_FormatNumber(args[0].real);
+    const char* given = ArgStringText(args, 0);
+    if (!hashBreaks) return given;
+    std::vector<char> copy(given, given + std::strlen(given) + 1);
     String_HashToNewline(copy.data());
-    *text = copy.data();
-    return true;
+    return copy.data();
 }
 
 ZB_BUILTIN(F_ShowMessage)
 {
     SetReal(result, 1.0);
-    std::string text;
-    if (!MessageText(args, true, &text)) return;
+    const std::string text = MessageText(args, true);
     GR_D3D_LeaveFullscreen();
     ShowMessage(text.c_str());
     Clear();
@@ -184,10 +176,7 @@ ZB_BUILTIN(F_ShowMessage)
 
 ZB_BUILTIN(F_ShowMessageAsync)
 {
-    SetReal(result, 1.0);
-    std::string text;
-    if (!MessageText(args, false, &text)) return;
-    SetReal(result, Dialog_MessageAsync(Caption(), text.c_str()));
+    SetReal(result, Dialog_MessageAsync(Caption(), MessageText(args, false).c_str()));
     Clear();
 }
 
@@ -234,8 +223,8 @@ ZB_BUILTIN(F_HighscoreSetFont)
 
 void StoreText(const ScriptValue* args, int32_t i, bool* has, std::string* text)
 {
-    *has = IsString(args, i) && args[i].text;
-    *text = *has ? args[i].text : "";
+    *has = IsString(args, i);
+    *text = ArgText(args, i);
 }
 
 ZB_BUILTIN(F_HighscoreSetStrings)
@@ -269,7 +258,7 @@ ZB_BUILTIN(A_HighscoreClear)
     Clear();
 }
 
-ZB_BUILTIN(F_HighscoreAdd) { Score_Add(IsString(args, 0) ? args[0].text : nullptr, NumRound(args, 1)); }
+ZB_BUILTIN(F_HighscoreAdd) { Score_Add(ArgStringText(args, 0), NumRound(args, 1)); }
 
 ZB_BUILTIN(F_HighscoreAddCurrent)
 {

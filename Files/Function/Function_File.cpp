@@ -556,8 +556,7 @@ void OpenOlderWriter(const char* name, const char* mode)
 {
     ReleaseText(Older());
     std::string path = LoadSave_SavePathOf(name);
-    if (path.empty()) return;
-    if (FILE* f = FileHost_Open(Resolved(path).c_str(), mode)) {
+    if (FILE* f = OpenForWriting(path, mode)) {
         Older().path = path;
         Older().writer = f;
         Older().state = TEXT_WRITING;
@@ -846,16 +845,17 @@ ZB_BUILTIN(F_FilenameExt) { SetOwnedText(result, File_ExtractExt(ArgText(argc, a
 ZB_BUILTIN(F_FilenameChangeExt)
 {
     Value_SetString(result, "");
-    if (argc < 2 || !Value_IsString(&args[0]) || !Value_IsString(&args[1]) || !args[0].text || !args[1].text)
-        return;
-    std::string name = args[0].text;
+    // A missing argument (not a string) gives the empty text; an empty text is a text.
+    if (argc < 2 || !Value_IsString(&args[0]) || !Value_IsString(&args[1])) return;
+    std::string name = ArgText(args, 0);
+    const char* ext = ArgText(args, 1);
     // Only a dot of the name part counts: "dir.v2\save" has no extension.
     size_t dot = name.rfind('.');
     size_t separator = name.find_last_of("\\/");
     if (dot != std::string::npos && (separator == std::string::npos || dot > separator))
-        SetText(result, name.substr(0, dot) + args[1].text);
+        SetText(result, name.substr(0, dot) + ext);
     else
-        SetText(result, name + "." + args[1].text);
+        SetText(result, name + "." + ext);
 }
 
 // [SECTION] Programs and environment

@@ -177,14 +177,17 @@ TEST_F(DSText, MalformedTextsChangeNothing)
     for (const char* text : {"1:61", "1:61:3FF0,", "4:61:3F", "1:6:3F", "0:3FF00000000000000000:1",
                              "1:6G:3F", "1:61;3F", ",", "1:61:3F:40", "x"})
         Read("map", m, text);
-    // Reals and strings without text: nothing at all.
+    // Reals: nothing at all. A string without text is the empty text (the tree interpreter
+    // holds '' so): too short for the binary kinds, and an empty map's text.
     for (const char* kind : {"stack", "list", "queue", "priority", "map", "grid"}) {
         Read(kind, 0, 5);
-        Read(kind, 0, NoText());
+        if (std::string(kind) != "map") Read(kind, 0, NoText());
     }
     std::string after[] = {Write("stack", s), Write("list", l), Write("queue", q), Write("priority", p),
                            Write("map", m), Write("grid", g)};
     for (int i = 0; i < 6; i++) EXPECT_EQ(after[i], before[i]) << i;
+    Read("map", m, NoText());
+    EXPECT_EQ(Num("ds_map_size", {m}), 0);
     EXPECT_EQ(Errors(), 0);
     // Another kind's text is no error and changes nothing either.
     Read("stack", s, Write("list", l));

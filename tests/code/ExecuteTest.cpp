@@ -123,6 +123,22 @@ TEST_F(ExecuteTest, ByteCodeWithoutCodeSucceeds)
     EXPECT_EQ(r.real, 3);
 }
 
+TEST_F(ExecuteTest, CodeFromAnEmptyTextDoesNothingUnderBothExecutors)
+{
+    // A room's empty creation code is never compiled; it still runs at every room start.
+    CInstance self(0, 0, 100001, -1, false);
+    for (bool tree : {true, false}) {
+        CodeTestTreeMode(tree);
+        for (bool expression : {false, true}) {
+            CCode empty("", expression);
+            ScriptValue r = Value_Real(3);
+            EXPECT_TRUE(Code_Execute(&self, &self, &empty, &r)) << "tree " << tree;
+            EXPECT_EQ(r.real, 3);
+            EXPECT_FALSE(Code_Error_Occurred()) << Code_Error_GetText();
+        }
+    }
+}
+
 TEST_F(ExecuteTest, ScriptExecuteSavesArgumentsAndNamesFailures)
 {
     int32_t a = Script_Add("show_args", "args", -1);

@@ -9,24 +9,25 @@
 
 namespace {
 
-struct Played {
-    int code;
-    std::string log, out;
-};
-
-// Plays the game (none: "") with the script; the log and what the runner printed.
-Played Play(ScratchFolder& dir, const std::string& game, const std::string& script)
+// Plays the game (none: "") with the script, with executor among the runner's options.
+e2e::Played Play(ScratchFolder& dir, const std::string& game, const std::string& script, const std::string& executor = "")
 {
     Scratch_WriteFile(dir / "script.txt", script);
     const std::string args = game.empty() ? "" : " -game " + e2e::Quote(game);
-    Played r;
-    r.code = e2e::Shell("cd " + e2e::Quote(dir.Path()) + " && " + e2e::kHeadless + "ZIMBREL_MAX_FRAMES=200 ZIMBREL_DIALOG_SCRIPT=" +
-                        e2e::Quote(dir / "script.txt") + " " + e2e::Quote(ZB_RUNNER_PATH) + args + " -output " +
-                        e2e::Quote(dir / "log.txt") + " >" + e2e::Quote(dir / "out.txt") + " 2>&1");
-    r.log = Scratch_ReadFile(dir / "log.txt");
-    r.out = Scratch_ReadFile(dir / "out.txt");
-    return r;
+    return e2e::PlayLogged("cd " + e2e::Quote(dir.Path()) + " && " + e2e::kHeadless +
+                               "ZIMBREL_MAX_FRAMES=200 ZIMBREL_DIALOG_SCRIPT=" + e2e::Quote(dir / "script.txt") + " " +
+                               e2e::Quote(ZB_RUNNER_PATH) + args + " -output " + e2e::Quote(dir / "log.txt") + " " +
+                               executor + " >" + e2e::Quote(dir / "out.txt") + " 2>&1",
+                           dir / "log.txt");
 }
+
+// The same under both executors.
+e2e::Played PlayBoth(ScratchFolder& dir, const std::string& game, const std::string& script)
+{
+    return e2e::PlayUnderBothExecutors([&](const std::string& executor) { return Play(dir, game, script, executor); });
+}
+
+std::string Out(ScratchFolder& dir) { return Scratch_ReadFile(dir / "out.txt"); }
 
 std::string Pack(ScratchFolder& dir, const char* name)
 {
@@ -42,30 +43,29 @@ std::string Pack(ScratchFolder& dir, const char* name)
 TEST(DialogGames, ModalDialogsAnsweredByTheScript)
 {
     ScratchFolder dir;
-    Played r = Play(dir, Pack(dir, "modal"), "message OK\ninput =12 OK\nquestion No\n");
-    EXPECT_EQ(r.code, 0) << r.out;
-    const std::vector<std::string> said = e2e::GameLines(r.log);
-    EXPECT_EQ(e2e::Joined(said), "message\ninteger\ninteger 12\nquestion 0\n");
+    e2e::Played r = PlayBoth(dir, Pack(dir, "modal"), "message OK\ninput =12 OK\nquestion No\n");
+    EXPECT_EQ(r.code, 0) << r.all;
+    EXPECT_EQ(e2e::Joined(r.lines), "message\ninteger\ninteger 12\nquestion 0\n");
 }
 
 TEST(DialogGames, AsynchronousAnswerArrivesAsEvent63)
 {
     ScratchFolder dir;
-    Played r = Play(dir, Pack(dir, "async"), "input =Zed OK\n");
-    EXPECT_EQ(r.code, 0) << r.out;
-    EXPECT_NE(r.log.find("asked\nanswer id 1 status 1 result Zed at step 0\n"), std::string::npos) << r.log;
+    e2e::Played r = PlayBoth(dir, Pack(dir, "async"), "input =Zed OK\n");
+    EXPECT_EQ(r.code, 0) << r.all;
+    EXPECT_NE(r.all.find("asked\nanswer id 1 status 1 result Zed at step 0\n"), std::string::npos) << r.all;
 }
 
 TEST(DialogGames, WithoutAGameTheOpenDialogAsksForOne)
 {
     ScratchFolder dir;
     const std::string game = Pack(dir, "modal");
-    Played r = Play(dir, "", "open =" + game + " OK\nmessage OK\ninput Cancel\nquestion Yes\n");
-    EXPECT_EQ(r.code, 0) << r.out;
-    EXPECT_NE(r.log.find("RunnerLoadGame() - " + game + "\n"), std::string::npos) << r.log;
-    EXPECT_NE(r.log.find("integer 0\nquestion 1\n"), std::string::npos) << r.log;
+    e2e::Played r = Play(dir, "", "open =" + game + " OK\nmessage OK\ninput Cancel\nquestion Yes\n");
+    EXPECT_EQ(r.code, 0) << Out(dir);
+    EXPECT_NE(r.all.find("RunnerLoadGame() - " + game + "\n"), std::string::npos) << r.all;
+    EXPECT_NE(r.all.find("integer 0\nquestion 1\n"), std::string::npos) << r.all;
     // Cancelled: the run ends with code 1.
     r = Play(dir, "", "open Cancel\n");
     EXPECT_EQ(r.code, 1);
-    EXPECT_NE(r.out.find("usage:"), std::string::npos);
+    EXPECT_NE(Out(dir).find("usage:"), std::string::npos);
 }

@@ -4,7 +4,9 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <regex>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -24,8 +26,8 @@ int Shell(const std::string& line)
 bool Pack(const std::string& manifest, const std::string& out, const std::string& mode, std::string* messages)
 {
     const std::string said = out + ".pack.txt";
-    int code = Shell(Quote(ZB_GAMEPACK_PATH) + " " + Quote(manifest) + " " + Quote(out) + " " + mode + " >" + Quote(said) +
-                     " 2>&1");
+    int code = Shell(Quote(ZB_GAMEPACK_PATH) + " " + Quote(manifest) + " " + Quote(out) + " " + mode +
+                     " --absent-code-empty >" + Quote(said) + " 2>&1");
     if (messages) *messages = Scratch_ReadFile(said);
     return code == 0;
 }
@@ -58,6 +60,59 @@ std::string Joined(const std::vector<std::string>& lines)
     std::string s;
     for (const std::string& l : lines) s += l + "\n";
     return s;
+}
+
+Played PlayLogged(const std::string& line, const std::string& log)
+{
+    std::remove(log.c_str());
+    Played p;
+    p.code = Shell(line);
+    p.all = Scratch_ReadFile(log);
+    p.lines = GameLines(p.all);
+    return p;
+}
+
+namespace {
+
+// The lines without what only the machine's error reports hold: the running unit's name and
+// line, the frames of the calls, and the running code's local and self variables (the
+// reporter reads them from the machine's frames; the tree interpreter has none).
+std::vector<std::string> WithoutMachineFrames(const std::vector<std::string>& lines)
+{
+    static const std::regex at(R"(^ at .* \(line -?\d+\) - .*$)");
+    static const std::regex calledFrom(R"(^called from - .*$)");
+    static const std::regex variable(R"(^\S+\(\d+\) = .*$)");
+    const std::string rule(92, '-');
+    std::vector<std::string> out;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (std::regex_match(lines[i], at)) continue;
+        const std::string next = i + 1 < lines.size() ? lines[i + 1] : "";
+        if (lines[i] == rule && next == "stack frame is") {
+            for (i += 3; i < lines.size() && std::regex_match(lines[i], calledFrom); ++i) { // past the running unit
+            }
+            --i;
+        } else if (lines[i] == rule && (next == "Local Variables : " || next == "Self Variables : ")) {
+            for (i += 2; i < lines.size() && std::regex_match(lines[i], variable); ++i) {
+            }
+            --i;
+        } else {
+            out.push_back(lines[i]);
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+Played PlayUnderBothExecutors(const std::function<Played(const std::string& executor)>& play)
+{
+    Played machine = play("");
+    Played tree = play("-oldexec");
+    EXPECT_EQ(tree.code, machine.code) << "the tree interpreter's play ends otherwise:\n" << tree.all;
+    EXPECT_EQ(Joined(WithoutMachineFrames(tree.lines)), Joined(WithoutMachineFrames(machine.lines)))
+        << "the tree interpreter's play says otherwise:\n"
+        << tree.all;
+    return machine;
 }
 
 } // namespace e2e

@@ -1,7 +1,8 @@
 // Helpers of the end-to-end games: shell commands, packing with build/gamepack, the lines a
-// game wrote to its log.
+// game wrote to its log, and a game played under both executors.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,8 @@ int Shell(const std::string& line);
 inline const char* kHeadless = "SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy ALSOFT_DRIVERS=null ";
 
 // Packs a manifest into out ("--source" or "--bytecode" as mode, "" for the manifest's own);
-// the packer's messages on failure.
+// the packer's messages on failure. Absent code is written as an empty text, as game files
+// from other writers commonly hold it (--absent-code-empty).
 bool Pack(const std::string& manifest, const std::string& out, const std::string& mode, std::string* messages);
 
 // What the game said: the lines of a log after "StartGame()", without the start-up's own
@@ -22,5 +24,18 @@ bool Pack(const std::string& manifest, const std::string& out, const std::string
 // shutdown).
 std::vector<std::string> GameLines(const std::string& log);
 std::string Joined(const std::vector<std::string>& lines);
+
+// One play of a game: the runner's exit code, its whole log and what the game said in it.
+struct Played {
+    int code = -1;
+    std::string all;
+    std::vector<std::string> lines;
+};
+// Runs a shell command line that plays a game writing its log to log (removed first).
+Played PlayLogged(const std::string& line, const std::string& log);
+// Plays a game under the byte-code machine and under the tree interpreter: play(executor)
+// plays it once with executor among the runner's options ("" or "-oldexec"). Both plays must
+// end alike and say the same; the machine's play is returned.
+Played PlayUnderBothExecutors(const std::function<Played(const std::string& executor)>& play);
 
 } // namespace e2e

@@ -17,19 +17,24 @@ class SaveGames : public ::testing::TestWithParam<const char*> {
 protected:
     std::string Game(const char* name) { return std::string(ZB_SOURCE_DIR) + "/tests/data/games/" + name + "/manifest.json"; }
 
-    // Packs and plays the game in the scratch folder; the log's game lines.
+    // Packs and plays the game in the scratch folder (a source-mode game under both executors,
+    // each with a save area of its own); the log's game lines.
     std::vector<std::string> Play(const char* name, std::string* all)
     {
         const std::string game = dir / "game.win";
         std::string messages;
         EXPECT_TRUE(e2e::Pack(Game(name), game, std::string("--") + GetParam(), &messages)) << messages;
-        const std::string log = dir / "log.txt";
-        const int code = e2e::Shell("cd " + e2e::Quote(dir.Path()) + " && HOME=" + e2e::Quote(dir.Path()) + " XDG_DATA_HOME=" + e2e::Quote(dir / "data") + " " + e2e::kHeadless +
-                                    "ZIMBREL_MAX_FRAMES=100 " + e2e::Quote(ZB_RUNNER_PATH) + " -game " + e2e::Quote(game) +
-                                    " -output " + e2e::Quote(log) + " >/dev/null 2>&1");
-        EXPECT_EQ(code, 0);
-        *all = Scratch_ReadFile(log);
-        return e2e::GameLines(*all);
+        auto play = [&](const std::string& executor) {
+            return e2e::PlayLogged("cd " + e2e::Quote(dir.Path()) + " && HOME=" + e2e::Quote(dir.Path()) +
+                                       " XDG_DATA_HOME=" + e2e::Quote(dir / ("data" + executor)) + " " + e2e::kHeadless +
+                                       "ZIMBREL_MAX_FRAMES=100 " + e2e::Quote(ZB_RUNNER_PATH) + " -game " + e2e::Quote(game) +
+                                       " -output " + e2e::Quote(dir / ("log" + executor + ".txt")) + " " + executor + " >/dev/null 2>&1",
+                                   dir / ("log" + executor + ".txt"));
+        };
+        e2e::Played p = std::strcmp(GetParam(), "source") == 0 ? e2e::PlayUnderBothExecutors(play) : play("");
+        EXPECT_EQ(p.code, 0);
+        *all = p.all;
+        return p.lines;
     }
 
     ScratchFolder dir;

@@ -4,19 +4,17 @@
 // collision event (points, point, normal) and, once asleep, its resting place.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <cstring>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "E2EGames.h"
 #include "support/ScratchFolder.h"
 
-namespace {
+using namespace e2e;
 
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
-int Shell(const std::string& line) { return WEXITSTATUS(std::system(line.c_str())); }
+namespace {
 
 class ServicesGames : public ::testing::TestWithParam<const char*> {};
 
@@ -27,23 +25,23 @@ TEST_P(ServicesGames, ABallFallsOntoTheFloorAndSleeps)
     ScratchFolder dir;
     const std::string manifest = std::string(ZB_SOURCE_DIR) + "/tests/data/games/physics/manifest.json";
     const std::string game = dir / "game.win";
-    ASSERT_EQ(Shell(Quote(ZB_GAMEPACK_PATH) + " " + Quote(manifest) + " " + Quote(game) + " --" + GetParam() + " >" +
-                    Quote(dir / "pack.txt") + " 2>&1"),
-              0)
-        << Scratch_ReadFile(dir / "pack.txt");
-    const std::string log = dir / "log.txt";
-    const int code = Shell("cd " + Quote(dir.Path()) +
-                           " && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy ALSOFT_DRIVERS=null ZIMBREL_MAX_FRAMES=300 " +
-                           Quote(ZB_RUNNER_PATH) + " -game " + Quote(game) + " -output " + Quote(log) + " >" +
-                           Quote(dir / "out.txt") + " 2>&1");
-    EXPECT_EQ(code, 0) << Scratch_ReadFile(dir / "out.txt");
+    std::string messages;
+    ASSERT_TRUE(Pack(manifest, game, std::string("--") + GetParam(), &messages)) << messages;
+    auto play = [&](const std::string& executor) {
+        return PlayLogged("cd " + Quote(dir.Path()) + " && " + kHeadless + "ZIMBREL_MAX_FRAMES=300 " + Quote(ZB_RUNNER_PATH) +
+                              " -game " + Quote(game) + " -output " + Quote(dir / ("log" + executor + ".txt")) + " " + executor + " >" +
+                              Quote(dir / ("out" + executor + ".txt")) + " 2>&1",
+                          dir / ("log" + executor + ".txt"));
+    };
+    const Played p = std::strcmp(GetParam(), "source") == 0 ? PlayUnderBothExecutors(play) : play("");
+    EXPECT_EQ(p.code, 0) << Scratch_ReadFile(dir / "out.txt");
     std::vector<std::string> said;
-    std::istringstream in(Scratch_ReadFile(log));
+    std::istringstream in(p.all);
     for (std::string l; std::getline(in, l);)
         if (l.rfind("floor ", 0) == 0 || l.rfind("landed ", 0) == 0 || l.rfind("asleep ", 0) == 0) said.push_back(l);
     // The floor is static (no mass); the ball meets its top (y = 200) at one point with the
     // normal pointing up from the floor, and comes to rest with its centre 8 pixels above it.
-    EXPECT_EQ(said, (std::vector<std::string>{"floor 0 0", "landed 1 200 -1", "asleep 192 1"})) << Scratch_ReadFile(log);
+    EXPECT_EQ(said, (std::vector<std::string>{"floor 0 0", "landed 1 200 -1", "asleep 192 1"})) << p.all;
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, ServicesGames, ::testing::Values("source", "bytecode"));

@@ -25,35 +25,25 @@ using namespace e2e;
 
 namespace {
 
-struct Played {
-    int code = -1;
-    std::vector<std::string> lines; // what the game said (the log after "StartGame()")
-    std::string all;
-};
-
 class WorldGames : public ::testing::TestWithParam<const char*> {
 protected:
     std::string Game(const char* name) { return std::string(ZB_SOURCE_DIR) + "/tests/data/games/" + name + "/manifest.json"; }
 
-    // Packs the game in the mode of the test's parameter and plays it in the scratch folder;
-    // env is put before the runner's command (NAME=value ...).
+    // Packs the game in the mode of the test's parameter and plays it in the scratch folder
+    // (source-mode games under both executors); env is put before the runner's command
+    // (NAME=value ...).
     Played Play(const std::string& manifest, const std::string& extra = "", const std::string& env = "")
     {
         const std::string game = dir / "game.win";
-        const std::string mode = std::string("--") + GetParam();
-        int packed = Shell(Quote(ZB_GAMEPACK_PATH) + " " + Quote(manifest) + " " + Quote(game) + " " + mode + " >" +
-                           Quote(dir / "pack.txt") + " 2>&1");
-        EXPECT_EQ(packed, 0) << Scratch_ReadFile(dir / "pack.txt");
-        Played p;
-        const std::string log = dir / "log.txt";
-        std::remove(log.c_str());
-        p.code = Shell("cd " + Quote(dir.Path()) + " && " + env +
-                       " SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy ALSOFT_DRIVERS=null ZIMBREL_MAX_FRAMES=300 " +
-                       Quote(ZB_RUNNER_PATH) + " -game " + Quote(game) + " -output " + Quote(log) + " " + extra + " >" +
-                       Quote(dir / "out.txt") + " 2>&1");
-        p.all = Scratch_ReadFile(log);
-        p.lines = GameLines(p.all);
-        return p;
+        std::string said;
+        EXPECT_TRUE(Pack(manifest, game, std::string("--") + GetParam(), &said)) << said;
+        auto play = [&](const std::string& executor) {
+            return PlayLogged("cd " + Quote(dir.Path()) + " && " + env + " " + kHeadless + "ZIMBREL_MAX_FRAMES=300 " +
+                                  Quote(ZB_RUNNER_PATH) + " -game " + Quote(game) + " -output " + Quote(dir / ("log" + executor + ".txt")) +
+                                  " " + extra + " " + executor + " >" + Quote(dir / ("out" + executor + ".txt")) + " 2>&1",
+                              dir / ("log" + executor + ".txt"));
+        };
+        return ByteCode() ? play("") : PlayUnderBothExecutors(play);
     }
 
     bool ByteCode() const { return std::strcmp(GetParam(), "bytecode") == 0; }

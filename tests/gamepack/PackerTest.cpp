@@ -267,6 +267,32 @@ TEST_F(Packer, SourceModeRecordsReadBackAsWritten)
     EXPECT_EQ(g_Options.versionMajor, 2);
 }
 
+TEST_F(Packer, AbsentCodeCanBeWrittenAsAnEmptyText)
+{
+    const char* manifest = R"({"objects": [{"name": "o"}], "rooms": [{"name": "a", "instances": [{"object": "o"}]}]})";
+    for (bool empty : {false, true}) {
+        PackProject project;
+        std::string error;
+        ASSERT_TRUE(GamePack_ParseProject(manifest, dir.Path(), project, error)) << error;
+        project.absentCodeAsEmptyText = empty;
+        PackOutput out;
+        ASSERT_TRUE(GamePack_Build(project, out, error)) << error;
+        Packed p{out.game};
+        const uint32_t r = p.Entry("ROOM", 0), in = p.U(p.U(r + 48) + 4);
+        for (uint32_t field : {r + 32, in + 16}) {
+            if (empty) {
+                EXPECT_NE(p.U(field), 0u);
+                EXPECT_EQ(p.S(field), "");
+            } else {
+                EXPECT_EQ(p.U(field), 0u);
+            }
+        }
+        TestLoad load;
+        TestLoad_Run(load, p.f);
+        EXPECT_TRUE(load.ok);
+    }
+}
+
 TEST_F(Packer, OlderFormatVersionsPlaceTheRoomOrderAndPhysicsFields)
 {
     for (int v : {8, 10, 11, 12}) {

@@ -28,7 +28,10 @@ struct Unit {
 
 class Builder {
 public:
-    Builder(const PackProject& p, std::string& error) : p(p), error(error) {}
+    Builder(const PackProject& p, std::string& error) : p(p), error(error)
+    {
+        w.SetAbsentCodeAsEmptyText(p.absentCodeAsEmptyText);
+    }
 
     bool Build(PackOutput& out);
 
@@ -43,14 +46,15 @@ private:
     PackedPages pages;
     size_t spriteImages = 0, backgroundImages = 0;
 
-    // A code field: code index (byte code, kNoCode when absent) or text offset (0 when absent).
+    // A code field: code index (byte code, kNoCode when absent) or text offset (0 or an empty
+    // text when absent, see GameWriter::AbsentCodeText).
     void CodeField(const PackCode& code)
     {
         if (p.byteCode) {
             auto it = unitOf.find(&code);
             w.U32(code.present && it != unitOf.end() ? it->second : kNoCode);
         } else {
-            code.present ? w.RefString(code.text) : w.U32(0);
+            code.present ? w.RefString(code.text) : w.AbsentCodeText();
         }
     }
     // An action record holding one piece of code.

@@ -1,6 +1,8 @@
 // gamepack: writes a game data file from a project manifest.
-//   gamepack MANIFEST.json OUTPUT.win [--source | --bytecode]
-// Byte-code mode also writes OUTPUT's ".kvdebug" companion beside it.
+//   gamepack MANIFEST.json OUTPUT.win [--source | --bytecode] [--absent-code-empty]
+// Byte-code mode also writes OUTPUT's ".kvdebug" companion beside it. --absent-code-empty
+// writes the text field of absent code (a room or instance without creation code) as the
+// offset of an empty text instead of 0, as game files from other writers commonly hold it.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -12,15 +14,17 @@ int main(int argc, char** argv)
 {
     std::string manifest, output;
     int mode = -1; // -1: as the manifest says; 0 source; 1 byte code
+    bool absentCodeEmpty = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--source") == 0) mode = 0;
         else if (std::strcmp(argv[i], "--bytecode") == 0) mode = 1;
+        else if (std::strcmp(argv[i], "--absent-code-empty") == 0) absentCodeEmpty = true;
         else if (manifest.empty()) manifest = argv[i];
         else if (output.empty()) output = argv[i];
         else manifest.clear(), i = argc;
     }
     if (manifest.empty() || output.empty()) {
-        std::fprintf(stderr, "usage: gamepack MANIFEST.json OUTPUT.win [--source | --bytecode]\n");
+        std::fprintf(stderr, "usage: gamepack MANIFEST.json OUTPUT.win [--source | --bytecode] [--absent-code-empty]\n");
         return 2;
     }
     PackProject project;
@@ -30,6 +34,7 @@ int main(int argc, char** argv)
         return 1;
     }
     if (mode >= 0) project.byteCode = mode == 1;
+    project.absentCodeAsEmptyText = absentCodeEmpty;
     PackOutput out;
     if (!GamePack_Build(project, out, error)) {
         std::fprintf(stderr, "gamepack: %s\n", error.c_str());

@@ -138,6 +138,7 @@ struct PackProject {
     std::string baseFolder;               // the manifest's folder: relative names start here
     std::string name = "Game", config = "Default", caption;
     bool byteCode = false;                // "mode": "bytecode"
+    bool absentCodeAsEmptyText = false;   // --absent-code-empty: absent code as an empty text (source mode)
     uint8_t formatVersion = 13;
     bool debug = false;
     int32_t gameId = 0, windowWidth = 800, windowHeight = 480, steamAppId = 0;

@@ -38,6 +38,10 @@ public:
     int String(const std::string& text);
     // Writes a reference to a pooled text.
     void RefString(const std::string& text) { Ref(String(text)); }
+    // The text field of a piece of code that is absent: 0, or, once SetAbsentCodeAsEmptyText,
+    // the offset of an empty text (as game files from other writers commonly hold it).
+    void AbsentCodeText() { m_absentCodeAsEmptyText ? RefString("") : U32(0); }
+    void SetAbsentCodeAsEmptyText(bool on) { m_absentCodeAsEmptyText = on; }
     // The index of a text in the "STRG" list (byte-code string operands).
     uint32_t StringIndex(const std::string& text);
 
@@ -60,6 +64,7 @@ private:
     std::map<std::string, int> m_stringLabels;
     std::map<std::string, uint32_t> m_stringIndexes;
     std::vector<std::string> m_strings;           // in pool order
+    bool m_absentCodeAsEmptyText = false;
 };
 
 // Writes a whole file; false on failure.
