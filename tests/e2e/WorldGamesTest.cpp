@@ -276,9 +276,10 @@ TEST_P(WorldGames, ExecutedCodeAndVariablesByName)
     Played p = Play(Game("execute"), "", "ZIMBREL_DIALOG_SCRIPT=" + Quote(dir / "dialogs.txt"));
     EXPECT_EQ(p.code, 0);
     // Source-mode code has no source lines for its byte code; byte-code mode has the packer's.
+    // The line and its text in both modes (the packer names the byte code's units by number).
     auto at = [&](int line, const char* text) {
-        return ByteCode() ? " at Object.obj_ctl.7.4 (line " + std::to_string(line) + ") - " + text + "\n"
-                          : std::string(" at Object.obj_ctl.Room_Start.0 (line -1) - <unknown source line>\n");
+        return std::string(" at Object.obj_ctl.") + (ByteCode() ? "7.4" : "Room_Start.0") + " (line " +
+               std::to_string(line) + ") - " + text + "\n";
     };
     const std::string hashes(92, '#'), dashes(92, '-');
     auto report = [&](const std::string& message, const std::string& where) {
@@ -305,13 +306,13 @@ TEST_P(WorldGames, ExecutedCodeAndVariablesByName)
               "at position 6: Unexpected symbol in expression.\n"
               "bad file 0\n" +
                   report("Trying to execute non-existing file.",
-                         at(9, "show_debug_message('missing file ' + string(execute_file('no_such_file.txt')));")) +
+                         at(10, "show_debug_message('missing file ' + string(execute_file('no_such_file.txt')));")) +
                   "missing file 0\n"
                   "global 5 5\nglobal exists 1 0\nglobal get fast\nglobal array2 5 5\nglobal array last 0\n" +
                   report("Array index >= 32000",
-                         at(19, "show_debug_message('too far ' + string(variable_global_array_get('grid', 32000)));")) +
+                         at(20, "show_debug_message('too far ' + string(variable_global_array_get('grid', 32000)));")) +
                   globals + "too far 0\n" +
-                  report("Array index >= 32000", at(20, "variable_global_array2_set('grid', 0, 32000, 9);")) + globals +
+                  report("Array index >= 32000", at(21, "variable_global_array2_set('grid', 0, 32000, 9);")) + globals +
                   "not stored 0\n"
                   "local 11 1 0\nlocal array two two\nlocal array2 34\n"
                   "done\n")
