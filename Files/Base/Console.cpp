@@ -33,8 +33,8 @@ void AppendToFile(OutputFile& out, bool debug, const char* text, size_t n)
         if (!out.file) {
             // Said once; the file is not tried again for every line.
             out.enabled = false;
-            Console_Problem("%s %s: %s; the log goes to the standard output only", debug ? "-debugoutput" : "-output",
-                            out.path.c_str(), std::strerror(errno));
+            Console_Problem("%s %s: %s; the %slog goes to the standard output only", debug ? "-debugoutput" : "-output",
+                            out.path.c_str(), std::strerror(errno), debug ? "debug " : "");
             return;
         }
     }

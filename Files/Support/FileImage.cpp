@@ -214,7 +214,8 @@ std::string FileImage_ContainerProblem(const FileImage& image)
     if (!image.U32(4, body) || size == 8) return "cut short in its first 8 bytes";
     char text[160];
     if (body < size - 8) {
-        std::snprintf(text, sizeof text, "%u bytes longer than its header says", size - 8 - body);
+        const uint32_t more = size - 8 - body;
+        std::snprintf(text, sizeof text, "%u byte%s longer than its header says", more, more == 1 ? "" : "s");
         return text;
     }
     // The chunks as far as they go: the first one that passes the end is where the file was cut
