@@ -159,7 +159,7 @@ bool Main_HelpAsked(int argc, const char* const* argv)
 const char* Main_Usage()
 {
     return "usage: runner -game FILE [options]\n"
-           "       runner (plays data.win beside the runner, when there is one, without reading the command line)\n"
+           "       runner   (data.win beside the runner is played, and the command line is then not read)\n"
            "options:\n"
            "  -game FILE          the game data file to play (without it, and without data.win, a file dialog asks)\n"
            "  -output LOG         append the log to LOG as well as to the standard output\n"
@@ -176,9 +176,9 @@ const char* Main_Usage()
            "  -steam              start the Steam client library\n"
            "  -h, --help          this text\n"
            "environment:\n"
-           "  ZIMBREL_MAX_FRAMES=N    end the run after N frames (headless runs, tests)\n"
-           "  SDL_VIDEODRIVER=offscreen  run without a display\n"
-           "  ZIMBREL_DIALOG_SCRIPT=FILE the answers of the dialogs when there is no display\n";
+           "  SDL_VIDEODRIVER=offscreen   run without a display\n"
+           "  ZIMBREL_MAX_FRAMES=N        end the run after N frames (headless runs of games that never end)\n"
+           "  ZIMBREL_DIALOG_SCRIPT=FILE  the answers of the dialogs when there is no display\n";
 }
 
 void Main_TakeCommandLine(int argc, const char* const* argv)
