@@ -106,6 +106,10 @@ char* g_SaveDirectory = nullptr;
 
 int Zimbrel_Main(int argc, char** argv)
 {
+    if (Main_HelpAsked(argc, argv)) { // before anything opens a window or moves a file
+        std::fputs(Main_Usage(), stdout);
+        return 0;
+    }
     MemoryManager_Install();
     MainHost_InstallSignalHandlers();
     MainHost_StartDrainClock();
@@ -151,10 +155,8 @@ int Zimbrel_Main(int argc, char** argv)
         Main_PostQuit();
         Main_Finalise();
     }
-    if (!g_StartupOptions.gameFileName || !*g_StartupOptions.gameFileName) { // none given, none chosen
-        std::fprintf(stderr, "usage: runner -game FILE [-output LOG] [-debugoutput LOG] [-debug] [-noerrors] ...\n"
-                             "       (or put the game as data.win beside the runner)\n");
-    }
+    if (!g_StartupOptions.gameFileName || !*g_StartupOptions.gameFileName) // none given, none chosen
+        std::fputs(Main_Usage(), stderr);
     Console_CloseFiles();
     if (Main_ExitRequested()) return g_StartupOptions.exitCode;
     return g_GameStarted ? 0 : 1;
@@ -300,6 +302,19 @@ bool Main_InitPlatform()
 // [SECTION] Start-up steps
 // =============================================================================================
 
+namespace {
+
+// The game file does not load: the log's line, and why on stderr.
+bool LoadFailed()
+{
+    Console_Output("Failed to load the game\n");
+    Console_Problem("cannot load the game %s: %s", g_StartupOptions.gameFileName,
+                    g_GameFile.problem.empty() ? "it is damaged" : g_GameFile.problem.c_str());
+    return false;
+}
+
+} // namespace
+
 bool Main_Startup()
 {
     if (!RunnerLoadGame()) return false; // no game file: the entry prints the usage line
@@ -308,6 +323,7 @@ bool Main_Startup()
     Console_Output("Get Resolution\n");
     if (!Code_Load(g_GameFile.image, Runner_HeaderRead)) g_GameFile.broken = true;
     if (Main_ExitRequested()) return false;
+    if (!Runner_CanLoad()) return LoadFailed(); // before any window opens
     LoadSave_SetFolders(Main_ExeDirectory(), Main_SaveDirectory(), Main_ExeDirectory());
     // The working folder, traced once between two rules where it is set.
     const std::string rule(73, '#');
@@ -353,15 +369,19 @@ bool Main_DoTheWork()
     std::srand(2101988);
     if (!LoadGameData()) {
         if (Main_ExitRequested()) return false; // reported where it was found
-        Console_Output("Failed to load the game\n");
-        return false;
+        return LoadFailed();
     }
     GR_Options().allowFullscreenSwitch = g_Options.altEnterFullScreen != 0;
     Variable_Global_Init();
     Console_Output("PrepareGame()\n");
     if (!PrepareGame()) return false;
     Console_Output("Run_Start\n");
-    Run_StartGameLoop();
+    if (!Run_StartGameLoop() && !Main_ExitRequested()) {
+        // Nothing to play: the run fails (its first frame ends the loop).
+        Console_Problem("cannot start the game %s: %s", g_StartupOptions.gameFileName,
+                        Room_Exists(Room_First()) ? "its extension packages did not start" : "it has no room to start");
+        return false;
+    }
     g_GameStarted = true;
     return true;
 }

@@ -2,6 +2,7 @@
 // Backed by stdio only; the window layer supplies the graphical message-box host.
 #include "Files/Base/Console.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -24,12 +25,18 @@ tagIConsole* g_console = &g_release;
 tagIConsole* g_formSink = nullptr;
 OutputFile g_files[2]; // [0] release, [1] debug
 
-void AppendToFile(OutputFile& out, const char* text, size_t n)
+void AppendToFile(OutputFile& out, bool debug, const char* text, size_t n)
 {
     if (!out.enabled) return;
     if (!out.file) {
         out.file = std::fopen(out.path.c_str(), "a+");
-        if (!out.file) return;
+        if (!out.file) {
+            // Said once; the file is not tried again for every line.
+            out.enabled = false;
+            Console_Problem("%s %s: %s; the %slog goes to the standard output only", debug ? "-debugoutput" : "-output",
+                            out.path.c_str(), std::strerror(errno), debug ? "debug " : "");
+            return;
+        }
     }
     std::fwrite(text, 1, n, out.file);
     std::fflush(out.file);
@@ -85,7 +92,7 @@ void TConsole::OutputV(const char* format, va_list args)
     size_t len = FormatCut(buffer, format, second);
     va_end(second);
     if (g_formSink) g_formSink->Output("%s", buffer);
-    AppendToFile(g_files[m_debug ? 1 : 0], buffer, len);
+    AppendToFile(g_files[m_debug ? 1 : 0], m_debug, buffer, len);
     std::fflush(stdout);
 }
 
@@ -136,6 +143,18 @@ void Console_CloseFiles()
         if (out.file) std::fclose(out.file);
         out.file = nullptr;
     }
+}
+
+void Console_Problem(const char* format, ...)
+{
+    std::fflush(stdout); // the log's lines so far come first where both reach one terminal
+    std::fputs("runner: ", stderr);
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(stderr, format, args);
+    va_end(args);
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
 }
 
 void Console_SetFormSink(tagIConsole* sink) { g_formSink = sink; }

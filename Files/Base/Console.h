@@ -50,6 +50,11 @@ void Console_SetOutputFile(bool debugConsole, const char* path);
 // Closes the output files (shutdown, tests).
 void Console_CloseFiles();
 
+// One line on stderr for whoever started the run, apart from the log: why the run cannot do
+// what was asked (a game that does not load, a record or log file that cannot be opened).
+// "runner: " comes first and a line break last.
+void Console_Problem(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
 // The debug form's console: while set, every line is handed to it as well (cut at 4095
 // bytes, as in the file).
 void Console_SetFormSink(tagIConsole* sink);

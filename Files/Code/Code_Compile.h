@@ -197,9 +197,6 @@ bool Code_FoldBinary(CCode* code, int32_t position, int32_t op, ScriptValue* lef
 // ---- Driver ----
 // Installs the compiler's hooks into the code units. Called once at start-up.
 void Code_Compiler_Init();
-// Units compiled at run time keep their (offset, source position) pairs while this is set (the
-// debuggers need the lines of code given as text; off by default, it costs memory).
-void Code_SetWriteDebugInfo(bool on);
 // While this is set, a name without scope that is declared globalvar when a unit is compiled
 // is written with the global scope (CodeGenerator::SetGlobalsByDeclaration). For the game
 // packer: the runner that plays packed byte code never compiles the declarations.

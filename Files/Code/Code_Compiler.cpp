@@ -87,18 +87,14 @@ bool Code_BuildTree(CCode* code)
     return ok;
 }
 
-namespace {
-bool g_writeDebugInfo = false;
-} // namespace
-
-void Code_SetWriteDebugInfo(bool on) { g_writeDebugInfo = on; }
-
 void Code_SetGlobalsByDeclaration(bool on) { g_globalsByDeclaration = on; }
 
 bool Code_GenerateUnit(CCode* code, VMBuffer** outCode, VMBuffer** outDebug)
 {
+    // Every unit keeps its (offset, source position) pairs: error reports and the debuggers
+    // give the line of code compiled from text as they do for the game's byte code.
     CodeGenerator generator;
-    bool ok = Generate(code, g_writeDebugInfo, &generator, outCode, outDebug);
+    bool ok = Generate(code, true, &generator, outCode, outDebug);
     if (*outDebug && (*outDebug)->m_size == 0) {
         delete *outDebug;
         *outDebug = nullptr;

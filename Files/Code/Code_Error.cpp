@@ -69,44 +69,51 @@ void Code_Error_Reset()
     g_abortOnAll = false;
 }
 
+SourcePlace Code_Error_Place(const char* source, int32_t position)
+{
+    const char* text = source ? source : "";
+    const int32_t length = int32_t(std::strlen(text));
+    if (position < 0) position = 0;
+    if (position > length) position = length;
+    SourcePlace place{1, 0, {}};
+    int32_t lineStart = 0;
+    for (int32_t i = 0; i < position; ++i) {
+        if (text[i] == '\n') {
+            ++place.line;
+            place.column = 0;
+            lineStart = i + 1;
+        } else if (text[i] != '\r' && (uint8_t(text[i]) & 0xC0) != 0x80) {
+            ++place.column;
+        }
+    }
+    int32_t lineEnd = lineStart;
+    while (text[lineEnd] && text[lineEnd] != '\n') ++lineEnd;
+    if (lineEnd > lineStart && text[lineEnd - 1] == '\r') --lineEnd;
+    place.text.assign(text + lineStart, size_t(lineEnd - lineStart));
+    return place;
+}
+
 void Code_Error_Set(CCode* code, int32_t position, const char* message)
 {
     if (g_recorded) return;
     g_recorded = true;
     const char* text = code ? code->GetText() : "";
-    if (!text) text = "";
-    int32_t length = int32_t(std::strlen(text));
-    if (position < 0) position = 0;
-    if (position > length) position = length;
-
-    int32_t line = 1, column = 0, lineStart = 0;
-    for (int32_t i = 0; i < position; ++i) {
-        if (text[i] == '\n') {
-            ++line;
-            column = 0;
-            lineStart = i + 1;
-        } else if (text[i] != '\r' && (uint8_t(text[i]) & 0xC0) != 0x80) {
-            ++column;
-        }
-    }
-    int32_t lineEnd = lineStart;
-    while (text[lineEnd] && text[lineEnd] != '\n') ++lineEnd;
-    std::string lineText(text + lineStart, size_t(lineEnd - lineStart));
+    const SourcePlace place = Code_Error_Place(text, position);
 
     const char* msg = message ? message : "";
     std::string out;
     char head[128];
     if (code && code->m_kind == CODE_PROGRAM) {
-        std::snprintf(head, sizeof head, "Error in code at line %d:\n   ", line);
+        std::snprintf(head, sizeof head, "Error in code at line %d:\n   ", place.line);
         out = head;
-        out += lineText;
-        std::snprintf(head, sizeof head, "\n\nat position %d: ", column + 1);
+        out += place.text;
+        std::snprintf(head, sizeof head, "\n\nat position %d: ", place.column + 1);
         out += head;
         out += msg;
     } else {
         out = "Error in expression: ";
-        out += text;
-        std::snprintf(head, sizeof head, "\n position %d: ", column + 1);
+        out += text ? text : "";
+        std::snprintf(head, sizeof head, "\n position %d: ", place.column + 1);
         out += head;
         out += msg;
     }

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "Files/Base/Console.h"
 
@@ -24,6 +25,16 @@ class CCode;
 // byte position of code's text, unless an error is already recorded.
 void Code_Error_Set(CCode* code, int32_t position, const char* message);
 bool Code_Error_Recorded();
+// Where a byte position lies in a source text (clamped to it): the line counted from 1, the
+// column in characters from 0 ('\r' not counted), and that line's text without its line
+// break. Compile errors, the tree interpreter's errors and the lines of a run-time report are
+// all counted so.
+struct SourcePlace {
+    int32_t line;
+    int32_t column;
+    std::string text;
+};
+SourcePlace Code_Error_Place(const char* source, int32_t position);
 void Code_Error_ClearRecorded();
 // The current error text (null when none) and its replacement (a copy is kept; the executors
 // and Script_Execute rewrite it to name the script).

@@ -6,8 +6,11 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "Files/Code/Code_Code.h"
 #include "Files/Code/Code_ErrorDialog.h"
+#include "Files/Code/Code_TreeExec.h"
 #include "Files/Code/Code_World.h"
 #include "Files/Code/VM.h"
 #include "Files/Code/VM_Debug.h"
@@ -31,6 +34,45 @@ void CurrentEvent(int32_t* type, int32_t* number, int32_t* object, int32_t* acti
 }
 
 std::string Rule(char c) { return std::string(92, c) + "\n"; }
+
+// One unit of the running code, for the report: its name and the line it is at (counted
+// from 1, as compile errors count; -1 and "<unknown source line>" without line information).
+struct ReportFrame {
+    const char* name;
+    int32_t line;
+    std::string text;
+    CInstance* self;
+    CVariableList* locals;
+};
+
+ReportFrame FrameAt(const char* name, const char* source, bool known, int32_t position, CInstance* self,
+                    CVariableList* locals)
+{
+    ReportFrame f{name ? name : "", -1, "<unknown source line>", self, locals};
+    if (known) {
+        SourcePlace place = Code_Error_Place(source, position);
+        f.line = place.line;
+        f.text = std::move(place.text);
+    }
+    return f;
+}
+
+// The running code, innermost first: the tree interpreter's executions when it runs (it is
+// innermost: the machine never calls it), else the machine's frames.
+std::vector<ReportFrame> RunningFrames()
+{
+    std::vector<ReportFrame> frames;
+    for (int32_t level = 0; const CodeExecContext* t = Code_TreeFrame(level); ++level)
+        frames.push_back(FrameAt(t->code ? t->code->GetName() : "", t->code ? t->code->GetText() : "", t->code != nullptr,
+                                 t->position, t->self, t->locals));
+    if (!frames.empty()) return frames;
+    VMFrameInfo f;
+    for (int32_t level = 0; VM_GetFrame(level, &f); ++level) {
+        const VMLineEntry e = VM_FindLineEntry(f.debugInfo, f.offset);
+        frames.push_back(FrameAt(f.name, f.source, e.valid, e.position, f.self, f.locals));
+    }
+    return frames;
+}
 
 } // namespace
 
@@ -93,35 +135,27 @@ void Code_Error_Report(const char* message, bool fatal)
     report.Output("\n");
     MEM_FREE(headline);
 
-    VMFrameInfo top;
-    bool running = VM_GetFrame(0, &top);
-    if (running) {
-        VMLineEntry e = VM_FindLineEntry(top.debugInfo, top.offset);
-        int32_t line = VM_LineOfPosition(e, top.source);
-        report.Output(" at %s (line %d) - %s\n", top.name, line, VM_LineText(e, top.source));
-    }
+    const std::vector<ReportFrame> frames = RunningFrames();
+    if (!frames.empty()) report.Output(" at %s (line %d) - %s\n", frames[0].name, frames[0].line, frames[0].text.c_str());
     report.Output("%s", Rule('#').c_str());
-    if (running && VM_FrameCount() > 1) {
+    if (frames.size() > 1) {
         report.Output("%s", Rule('-').c_str());
-        VMLineEntry e = VM_FindLineEntry(top.debugInfo, top.offset);
-        report.Output("stack frame is\n%s (line %d)\n", top.name, VM_LineOfPosition(e, top.source));
-        VMFrameInfo caller;
-        for (int32_t level = 1; VM_GetFrame(level, &caller); ++level) {
-            VMLineEntry c = VM_FindLineEntry(caller.debugInfo, caller.offset);
-            report.Output("called from - %s (line %d) - %s\n", caller.name, VM_LineOfPosition(c, caller.source),
-                          VM_LineText(c, caller.source));
-        }
+        report.Output("stack frame is\n%s (line %d)\n", frames[0].name, frames[0].line);
+        for (size_t level = 1; level < frames.size(); ++level)
+            report.Output("called from - %s (line %d) - %s\n", frames[level].name, frames[level].line,
+                          frames[level].text.c_str());
     }
     Code_Error_Show(report.GetText(), fatal);
 
     // The variables in sight, to the log.
     std::string rule = Rule('-');
-    if (running && top.locals && top.locals->Count() > 0) {
+    CVariableList* locals = frames.empty() ? nullptr : frames[0].locals;
+    if (locals && locals->Count() > 0) {
         Console_Output("%s", rule.c_str());
         Console_Output("Local Variables : \n");
-        top.locals->DebugPrint(Console_Get());
+        locals->DebugPrint(Console_Get());
     }
-    CVariableList* own = running ? Code_InstanceVariables(top.self) : nullptr;
+    CVariableList* own = frames.empty() ? nullptr : Code_InstanceVariables(frames[0].self);
     if (own && own->Count() > 0) {
         Console_Output("%s", rule.c_str());
         Console_Output("Self Variables : \n");

@@ -146,6 +146,7 @@ void Code_Clear()
     g_Code.variOffset = g_Code.variWords = 0;
     g_Code.starts.clear();
     g_Code.bound.clear();
+    g_Code.failedChunk = 0;
 }
 
 void Code_ClearDebug()
@@ -161,9 +162,10 @@ bool Code_Load(FileImage& image, void (*headerRead)())
     Code_Table_Free();
     Header_Clear(g_GameHeader);
     if (!FileImage_CheckContainer(image)) return true; // LoadGameData reports the bad container
-    return FileImage_WalkChunks(image, [&](uint32_t tag, uint32_t data, uint32_t length) {
+    const bool read = FileImage_WalkChunks(image, [&](uint32_t tag, uint32_t data, uint32_t length) {
         if (length == 0) return true;
         const uint32_t end = data + length;
+        g_Code.failedChunk = tag; // until the chunk has been read
         if (tag == ChunkTag("STRG")) {
             Console_Output("ID_STRG\n");
             return LoadStrings(image, data, end);
@@ -187,6 +189,8 @@ bool Code_Load(FileImage& image, void (*headerRead)())
             return ReadHeader(image, data, end, headerRead);
         return true;
     });
+    if (read) g_Code.failedChunk = 0;
+    return read;
 }
 
 namespace {

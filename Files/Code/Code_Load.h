@@ -53,6 +53,7 @@ struct CodeChunks {
     uint32_t variWords = 0;
     std::vector<uint8_t> starts;   // bit per file byte: an instruction word starts there
     std::vector<uint8_t> bound;    // bit per file byte: that reference is bound
+    uint32_t failedChunk = 0;      // the tag of the chunk Code_Load found malformed (0: none)
 
     // The debug companion.
     bool debugPresent = false;

@@ -21,6 +21,7 @@
 namespace {
 
 int32_t g_nesting = 0;
+const CodeExecContext* g_innermost = nullptr; // the open executions, linked through caller
 uint32_t g_loopRounds = 0; // rounds of every loop, for the drain of the window's messages
 bool g_abort = false;      // the executions now open are to unwind (Code_TreeAbortRunning)
 
@@ -514,6 +515,7 @@ int32_t Code_Exec_Expression(CodeExecContext* ctx, const CodeNode* node, ScriptV
 
 int32_t Code_Exec_Statement(CodeExecContext* ctx, const CodeNode* node, ScriptValue* result)
 {
+    ctx->position = node->position;
     switch (node->kind) {
     case NODE_BLOCK:
         for (int32_t i = 0; i < node->childCount; ++i) {
@@ -640,12 +642,23 @@ int32_t Code_TreeExecute(CCode* code, CInstance* self, CInstance* other, ScriptV
     }
     ++g_nesting;
     CodeExecContext ctx{self, other, nullptr, code};
+    ctx.position = code->m_tree.position;
+    ctx.caller = g_innermost;
+    g_innermost = &ctx;
     Value_FreeString(result);
     int32_t status = code->m_kind == CODE_PROGRAM ? Code_Exec_Program(&ctx, &code->m_tree, result)
                                                   : Code_Exec_Expression(&ctx, &code->m_tree, result);
+    g_innermost = ctx.caller;
     delete ctx.locals;
     if (--g_nesting == 0) g_abort = false;
     return status == EXEC_ABORT ? EXEC_OK : status; // the callers see g_abort
+}
+
+const CodeExecContext* Code_TreeFrame(int32_t level)
+{
+    const CodeExecContext* frame = g_innermost;
+    for (; frame && level > 0; --level) frame = frame->caller;
+    return frame;
 }
 
 void Code_TreeAbortRunning()

@@ -30,6 +30,8 @@ struct CodeExecContext {
     CInstance* other;
     CVariableList* locals; // created on the first write to a local
     CCode* code;           // for error positions
+    int32_t position = 0;  // byte position of the statement running, for error reports
+    const CodeExecContext* caller = nullptr; // the execution that called this one
 };
 
 int32_t Code_Exec_Program(CodeExecContext* ctx, const CodeNode* root, ScriptValue* result);
@@ -40,6 +42,10 @@ int32_t Code_Exec_Statement(CodeExecContext* ctx, const CodeNode* node, ScriptVa
 // other with a fresh context; the locals are deleted afterwards. The result's old text is
 // released first.
 int32_t Code_TreeExecute(CCode* code, CInstance* self, CInstance* other, ScriptValue* result);
+
+// The executions of Code_TreeExecute open now, innermost first (level 0); null past the
+// outermost. The error reporter names their code and the line of their statement.
+const CodeExecContext* Code_TreeFrame(int32_t level);
 
 // Every 4,096th round of a loop lets the window answer (VM_ProcessMessages), as the machine
 // does on its branches back. After Code_TreeAbortRunning every execution open at that moment

@@ -359,7 +359,6 @@ int32_t DebugNet_CreateServer(int32_t port)
     DebugNet_Shutdown();
     g_dbg.server = NetServer::Create(port, 1, 65536, true);
     if (!g_dbg.server) return -1;
-    Code_SetWriteDebugInfo(true); // code compiled from now on keeps its lines
     DebugNet_InstallHandlers(true);
     VM_Debug_SetBreakHook(OnBreak);
     return g_dbg.server->Port();
@@ -372,7 +371,6 @@ void DebugNet_Shutdown()
     if (!g_dbg.server) return;
     delete g_dbg.server; // its connections go; a debugger's leaving clears the breakpoints
     g_dbg.server = nullptr;
-    Code_SetWriteDebugInfo(g_StartupOptions.debugMode != 0);
     VM_Debug_SetBreakHook(nullptr);
     g_dbg.stops = 0;
 }
@@ -380,9 +378,6 @@ void DebugNet_Shutdown()
 void Debug_InitRemoteInterface()
 {
     DebugNet_InstallHandlers(true);
-    // The debug form's watches and errors, and a debugger's breakpoints, want the lines of code
-    // compiled from text too.
-    Code_SetWriteDebugInfo(g_StartupOptions.debugMode != 0 || std::getenv("ZIMBREL_DEBUG_PORT") != nullptr);
     const char* port = std::getenv("ZIMBREL_DEBUG_PORT");
     if (!port || !*port) return;
     char* end = nullptr;

@@ -1,12 +1,16 @@
 // Start-up and shutdown of the input layer (IO_Init, IO_Shutdown in IO_Input.h): the window
 // procedure's input hooks, the key map, the record or playback file the command line asked
 // for, and the release of the gamepads and joysticks.
+#include <cerrno>
+
+#include "Files/Base/Console.h"
 #include "Files/Graphics_API/Graphics_Hooks.h"
 #include "Files/IO/IO_Gamepad.h"
 #include "Files/IO/IO_Input.h"
 #include "Files/IO/IO_Joystick.h"
 #include "Files/IO/IO_Record.h"
 #include "Files/Support/CommandLine.h"
+#include "Files/Support/File.h"
 
 namespace {
 
@@ -53,8 +57,11 @@ void IO_Init()
     IO_ResetKeyMap();
     const StartupOptions& o = g_StartupOptions;
     IO_Record_Close();
-    if ((o.record || o.playback) && o.recordFileName && *o.recordFileName)
-        IO_Record_Open(o.recordFileName, o.playback != 0); // playback wins; a failure turns both off
+    if ((o.record || o.playback) && o.recordFileName && *o.recordFileName &&
+        !IO_Record_Open(o.recordFileName, o.playback != 0)) { // playback wins; a failure turns both off
+        Console_Problem(o.playback ? "-playback %s: %s; the game runs on its own input" : "-record %s: %s; the run is not recorded",
+                        o.recordFileName, File_ErrorText(errno));
+    }
     InstallHooks();
 }
 

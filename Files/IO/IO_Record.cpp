@@ -1,5 +1,5 @@
-// Input record and playback files (see IO_Record.h). Uses the C library's files directly, as
-// the log console does; the file stays open from IO_Init to IO_Shutdown.
+// Input record and playback files (see IO_Record.h). Opened through the file layer's safe open
+// (a plain file only); the file stays open from IO_Init to IO_Shutdown.
 #include "Files/IO/IO_Record.h"
 
 #include <cstdio>
@@ -121,7 +121,7 @@ bool IO_Record_Open(const char* name, bool playback)
     IO_Record_Close();
     if (!name || !*name) return false;
     std::string path = File_Resolve(name);
-    g_file = std::fopen(path.c_str(), playback ? "rb" : "w+b");
+    g_file = File_OpenStream(path.c_str(), playback ? "rb" : "w+b"); // a plain file only
     if (!g_file) return false;
     std::setvbuf(g_file, nullptr, _IONBF, 0);
     g_playback = playback;

@@ -23,7 +23,8 @@ void IO_Record_Encode(const IO_StepLayer& step, uint8_t* out);
 void IO_Record_Decode(const uint8_t* in, IO_StepLayer& step);
 
 // Opens the file of a run: for playback to read ("rb"), else to write ("w+b"); a file already
-// open is closed first. False (and neither mode on) when it cannot be opened.
+// open is closed first. False (and neither mode on) when it cannot be opened, or is not a
+// plain file; errno then says why.
 bool IO_Record_Open(const char* name, bool playback);
 void IO_Record_Close();
 bool IO_Record_Recording();

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "Files/Base/Console.h"
@@ -274,6 +275,18 @@ bool RoomOrder_Load()
     return true;
 }
 
+namespace {
+// A room's or an instance's creation code does not compile: the text names the unit
+// ("Room.NAME", "Instance.ROOM.N"). No event runs while rooms are prepared, so it is shown
+// without an event's headline.
+void ReportCompileError(const char* unit)
+{
+    const char* error = Code_Error_GetText();
+    const std::string text = std::string("COMPILATION ERROR in room script ") + unit + "\n" + (error ? error : "");
+    Code_Error_Show(text.c_str(), false);
+}
+} // namespace
+
 bool Room_Prepare()
 {
     if (Code_Table_Present()) {
@@ -298,9 +311,7 @@ bool Room_Prepare()
         if (entry->creationCode && entry->creationText && *entry->creationText && !entry->creationCode->m_compiled) {
             std::snprintf(name, sizeof name, "Room.%s", roomName);
             if (!entry->creationCode->Compile(name)) {
-                char message[1100];
-                std::snprintf(message, sizeof message, "COMPILATION ERROR in room script\n%s", Code_Error_GetText() ? Code_Error_GetText() : "");
-                Code_Error_Report(message, false);
+                ReportCompileError(name);
                 return false;
             }
         }
@@ -309,9 +320,7 @@ bool Room_Prepare()
             if (!code || code->m_compiled) continue;
             std::snprintf(name, sizeof name, "Instance.%s.%d", roomName, int32_t(n));
             if (!code->Compile(name)) {
-                char message[1100];
-                std::snprintf(message, sizeof message, "COMPILATION ERROR in room script\n%s", Code_Error_GetText() ? Code_Error_GetText() : "");
-                Code_Error_Report(message, false);
+                ReportCompileError(name);
                 failed = true; // remembered: a later success does not hide it
                 break;
             }

@@ -259,14 +259,17 @@ void Run_SingleStepFrame()
     if (ActOnRoomSwitch() && code != ROOM_STAY) ProcessMessages();
 }
 
-void Run_StartGameLoop()
+bool Run_StartGameLoop()
 {
-    if (g_StartupOptions.running == 0) {
-        if (!StartGame()) Console_Output("The game could not start its first room.\n");
+    bool started = true;
+    if (g_StartupOptions.running == 0 && !StartGame()) {
+        Console_Output("The game could not start its first room.\n");
+        started = false;
     }
     g_StartupOptions.running = 1;
     g_run.paused = 0;
     Run_EnterMainLoop();
+    return started;
 }
 
 void Run_StopGame()

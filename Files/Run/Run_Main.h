@@ -21,7 +21,9 @@ void Run_EnterMainLoop();
 // One frame; the room speed to keep (60 when stopped or without a room).
 int32_t Run_Frame();
 void Run_SingleStepFrame();
-void Run_StartGameLoop();
+// Starts the game when it is not running, then the loop; false when the game could not start
+// its first room (the loop then stops at its first frame).
+bool Run_StartGameLoop();
 void Run_StopGame();
 void Run_DebugStep();
 // The pause of the debug form and the remote debugger: frames then run no step.

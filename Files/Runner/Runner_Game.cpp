@@ -4,6 +4,7 @@
 #include "Files/Runner/Runner_Game.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <string>
 
@@ -151,15 +152,30 @@ bool RunnerLoadGame()
     Console_Output("Reading File %s\n", path);
     FreeBlock(g_GameFile.block);
     g_GameFile.block = ReadWhole(path, g_GameFile.size);
+    const int readError = errno;
     g_GameFile.image = g_GameFile.block ? FileImage(g_GameFile.block, g_GameFile.size) : FileImage();
     Console_Output(g_GameFile.block ? "Loaded File %s\n" : "FAILED to load File %s\n", path);
     g_GameFile.sizePlus128 = int64_t(g_GameFile.size) + 128;
     g_GameFile.broken = false;
+    g_GameFile.problem.clear();
     uint32_t magic = 0;
     if (g_GameFile.image.U32(0, magic) && (magic == IFF_MAGIC || magic == IFF_MAGIC_REVERSED))
         Console_Output("IFF wad found\n");
     g_GameFile.containerOk = FileImage_CheckContainer(g_GameFile.image);
+    Runner_NoteProblem(g_GameFile.block ? FileImage_ContainerProblem(g_GameFile.image) : File_ErrorText(readError));
     return true;
+}
+
+void Runner_NoteProblem(const std::string& why)
+{
+    if (g_GameFile.problem.empty()) g_GameFile.problem = why;
+}
+
+bool Runner_CanLoad()
+{
+    if (g_GameFile.broken && g_Code.failedChunk)
+        Runner_NoteProblem(std::string("chunk ") + ChunkTagText(g_Code.failedChunk).text + " is damaged");
+    return g_GameFile.block && g_GameFile.containerOk && !g_GameFile.broken && g_GameFile.problem.empty();
 }
 
 void Runner_HeaderRead()
@@ -172,10 +188,7 @@ void Runner_HeaderRead()
 bool LoadGameData()
 {
     Console_Output("LoadGameData()\n");
-    if (g_GameFile.broken) {
-        // Code_Load met a malformed chunk: nothing more is read.
-        return false;
-    }
+    if (!Runner_CanLoad()) return false; // nothing more is read
     return Runner_ProcessChunks(g_GameFile.image) && Runner_FinishCode(g_GameFile.image);
 }
 
@@ -195,6 +208,7 @@ bool Runner_FinishCode(const FileImage& image)
     std::string why;
     if (Code_Table_Verify(&why)) return true;
     Console_Output("Byte code refused: %s\n", why.c_str());
+    Runner_NoteProblem("its byte code is refused: " + why);
     return false;
 }
 
@@ -216,12 +230,17 @@ bool Runner_ProcessChunks(FileImage& image)
     g_GameFile.tpagPresent = false;
     g_GameFile.tpag = ChunkList();
 
-    if (!FileImage_CheckContainer(image)) return false;
+    if (!FileImage_CheckContainer(image)) {
+        Runner_NoteProblem(FileImage_ContainerProblem(image));
+        return false;
+    }
     bool result = true;
+    uint32_t reading = 0; // the chunk being read
     bool walked = FileImage_WalkChunks(image, [&](uint32_t tag, uint32_t data, uint32_t length) {
         Console_Output("Process Chunk: %s   %d\n", ChunkTagText(tag).text, int32_t(length));
         if (length == 0) return true;
         const uint32_t end = data + length;
+        reading = tag;
         switch (tag) {
         case ChunkTag("GEN7"):
             g_GameFile.dataFileVersion = 700;
@@ -259,10 +278,15 @@ bool Runner_ProcessChunks(FileImage& image)
         case ChunkTag("DAFL"): return LoadList(image, data, end, nullptr);
         default:
             Console_Output("unknown Chunk %s:%d\n", ChunkTagText(tag).text, int32_t(tag));
+            Runner_NoteProblem(std::string("unknown chunk ") + ChunkTagText(tag).text);
             result = false;
             return true;
         }
     });
+    if (!walked && !Main_ExitRequested()) { // a name that cannot be bound has said so itself
+        const std::string why = FileImage_ContainerProblem(image);
+        Runner_NoteProblem(why.empty() ? std::string("chunk ") + ChunkTagText(reading).text + " is damaged" : why);
+    }
     return walked && result;
 }
 

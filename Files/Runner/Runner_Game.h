@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "Files/Support/FileImage.h"
@@ -31,6 +32,7 @@ struct GameFileState {
     FileImage image;           // over block, writable
     bool containerOk = false;  // magic and body length were right
     bool broken = false;       // a chunk read before the dispatcher (Code_Load) was malformed
+    std::string problem;       // why the file does not load, for a person ("" while nothing failed)
     int64_t sizePlus128 = 0;   // shown by the debug overlay
     int32_t dataFileVersion = 800; // 700 when a "GEN7" chunk is met
     char* optionsIniPath = nullptr;
@@ -47,8 +49,15 @@ extern GameFileState g_GameFile;
 
 // Finds and reads the game file (the name in g_StartupOptions), options.ini beside it and the
 // debug companion. False only when there is no game file name at all (the caller then stops
-// with a usage line); a file that cannot be read is logged and fails later, in LoadGameData.
+// with a usage line); a file that cannot be read or is not a sound container is logged, its
+// problem noted, and fails at Runner_CanLoad (LoadGameData refuses it too).
 bool RunnerLoadGame();
+// Whether the file read by RunnerLoadGame and Code_Load can go on to its chunks: it was read,
+// its container and chunk lengths are sound and the code loader took its chunks. Otherwise
+// the problem is noted. Start-up asks before it opens the window.
+bool Runner_CanLoad();
+// Keeps why the game file does not load (the first reason given wins).
+void Runner_NoteProblem(const std::string& why);
 // What start-up does once the code loader has read the header: the data-file version and the
 // registration of the built-in functions (logged "InitZBLFunctions").
 void Runner_HeaderRead();

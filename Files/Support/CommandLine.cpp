@@ -133,6 +133,54 @@ std::string Main_CommandLineFromArgv(int argc, const char* const* argv)
     return line;
 }
 
+namespace {
+// The options followed by a file name.
+bool TakesName(const char* option)
+{
+    for (const char* o : {"-game", "-record", "-playback", "-output", "-debugoutput"})
+        if (std::strcmp(option, o) == 0) return true;
+    return false;
+}
+} // namespace
+
+bool Main_HelpAsked(int argc, const char* const* argv)
+{
+    for (int a = 1; a < argc; ++a) {
+        if (!argv[a]) continue;
+        if (TakesName(argv[a])) {
+            ++a;
+            continue;
+        }
+        if (std::strcmp(argv[a], "--help") == 0 || std::strcmp(argv[a], "-h") == 0) return true;
+    }
+    return false;
+}
+
+const char* Main_Usage()
+{
+    return "usage: runner -game FILE [options]\n"
+           "       runner   (data.win beside the runner is played, and the command line is then not read)\n"
+           "options:\n"
+           "  -game FILE          the game data file to play (without it, and without data.win, a file dialog asks)\n"
+           "  -output LOG         append the log to LOG as well as to the standard output\n"
+           "  -debugoutput LOG    append the debug log (window, graphics and file traces) to LOG\n"
+           "  -noerrors           no error dialog for errors before the game's own options are read\n"
+           "  -oldexec            run code on the tree-walking interpreter, not the byte-code machine\n"
+           "  -debug              the debug form beside the game window\n"
+           "  -trace              log every script and function call of the byte-code machine\n"
+           "  -record FILE        record the input of every step into FILE\n"
+           "  -playback FILE      play the input recorded in FILE instead of the player's\n"
+           "  -inawindow          never full screen\n"
+           "  -noaudio            no sound\n"
+           "  -ext                calls into extension libraries do nothing\n"
+           "  -steam              start the Steam client library\n"
+           "  -h, --help          this text\n"
+           "environment:\n"
+           "  SDL_VIDEODRIVER=offscreen   run without a display\n"
+           "  ZIMBREL_MAX_FRAMES=N        end the run after N frames (headless runs of games that never end)\n"
+           "  ZIMBREL_DIALOG_SCRIPT=FILE  the answers of the dialogs when there is no display\n";
+}
+
 void Main_TakeCommandLine(int argc, const char* const* argv)
 {
     std::string line = Main_CommandLineFromArgv(argc, argv);

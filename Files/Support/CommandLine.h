@@ -70,6 +70,13 @@ const char* Main_Token();
 // whole. Double quotes inside an argument cannot be carried through the tokeniser and are
 // left out.
 std::string Main_CommandLineFromArgv(int argc, const char* const* argv);
+// True when an argument asks for the usage ("--help" or "-h"), one that is not the file name of
+// an option ("-game -h" names a game called -h).
+bool Main_HelpAsked(int argc, const char* const* argv);
+// The usage text: the command line and every option, one a line, then the environment a run
+// reads; ends in a line break.
+const char* Main_Usage();
+
 // Stores the command line of argv in g_StartupOptions: the whole length, and a copy cut at
 // COMMAND_LINE_MAX characters.
 void Main_TakeCommandLine(int argc, const char* const* argv);

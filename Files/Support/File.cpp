@@ -3,6 +3,7 @@
 // Needs the memory manager, Random_Int, and the host half in Linux/FileM.cpp.
 #include "Files/Support/File.h"
 
+#include <cerrno>
 #include <cstring>
 #include <vector>
 
@@ -176,4 +177,10 @@ void File_CreateDirectoryFor(const char* path)
     char* dir = File_ExtractDir(path);
     if (dir[0]) File_CreateDirectory(dir);
     MEM_FREE(dir);
+}
+
+const char* File_ErrorText(int error)
+{
+    if (error == EINVAL || error == ENXIO || error == EISDIR) return "not a plain file";
+    return std::strerror(error);
 }

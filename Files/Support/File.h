@@ -101,6 +101,10 @@ uint8_t* File_ReadAll(const char* hostPath, int32_t* size);
 bool File_WriteAll(const char* hostPath, const void* data, int64_t length);
 // True when the host path names a plain file that can be opened for reading.
 bool File_CanRead(const char* hostPath);
+// Why an open or a read of this layer failed, for a person: the system's text of errno, with
+// the refusals of the safe open (a folder, a device or a pipe where a file is asked for) as
+// "not a plain file".
+const char* File_ErrorText(int error);
 
 // Deletes a folder and everything in it. Symbolic links inside are removed, never followed;
 // a link given as the folder itself is refused. False at the first entry that cannot go.

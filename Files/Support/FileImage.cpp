@@ -1,6 +1,8 @@
 // Bounds-checked little-endian reads of the game file image.
 #include "Files/Support/FileImage.h"
 
+#include <cstdio>
+
 bool FileImage::U8(uint32_t offset, uint8_t& out) const
 {
     if (!Contains(offset, 1)) return false;
@@ -200,4 +202,44 @@ bool FileImage_CheckContainer(const FileImage& image)
     uint32_t magic = 0, body = 0;
     if (image.Size() <= 8 || !image.U32(0, magic) || !image.U32(4, body)) return false;
     return (magic == IFF_MAGIC || magic == IFF_MAGIC_REVERSED) && body == image.Size() - 8;
+}
+
+std::string FileImage_ContainerProblem(const FileImage& image)
+{
+    const uint32_t size = image.Size();
+    uint32_t magic = 0, body = 0;
+    if (size == 0) return "the file is empty";
+    if (!image.U32(0, magic) || (magic != IFF_MAGIC && magic != IFF_MAGIC_REVERSED))
+        return "not a game file (it does not begin with FORM)";
+    if (!image.U32(4, body) || size == 8) return "cut short in its first 8 bytes";
+    char text[160];
+    if (body < size - 8) {
+        const uint32_t more = size - 8 - body;
+        std::snprintf(text, sizeof text, "%u byte%s longer than its header says", more, more == 1 ? "" : "s");
+        return text;
+    }
+    // The chunks as far as they go: the first one that passes the end is where the file was cut
+    // (or, when its header is whole, which chunk is broken).
+    const bool cut = body > size - 8;
+    uint32_t tag = 0, length = 0;
+    for (uint32_t at = 8; at < size; at += 8 + length) {
+        if (!image.U32(at, tag) || !image.U32(at + 4, length)) {
+            std::snprintf(text, sizeof text, cut ? "cut short in the header of the chunk at byte %u"
+                                                 : "damaged: no room for the header of the chunk at byte %u",
+                          at);
+            return text;
+        }
+        if (length > size - at - 8) {
+            if (cut)
+                std::snprintf(text, sizeof text, "cut short in chunk %s: %u of its %u bytes are there",
+                              ChunkTagText(tag).text, size - at - 8, length);
+            else
+                std::snprintf(text, sizeof text, "chunk %s is longer than the rest of the file", ChunkTagText(tag).text);
+            return text;
+        }
+    }
+    if (!cut) return "";
+    std::snprintf(text, sizeof text, "cut short after chunk %s: the file has %u of its %u bytes", ChunkTagText(tag).text,
+                  size, body + 8);
+    return text;
 }

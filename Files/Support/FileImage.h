@@ -21,6 +21,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 class FileImage {
 public:
@@ -149,6 +150,10 @@ constexpr uint32_t IFF_MAGIC_REVERSED = 0x464F524Du; // the same bytes read the 
 // True when the image starts with the magic (either byte order), is longer than 8 bytes and
 // its body length is its size - 8.
 bool FileImage_CheckContainer(const FileImage& image);
+// Why the image cannot be a game file, for a person; "" when its container and the chunk
+// lengths are sound. Names an empty file, one that is not a game file (no magic), one cut
+// short (the chunk it ends in) and one longer than its header says.
+std::string FileImage_ContainerProblem(const FileImage& image);
 // Walks the chunks after the container header, calling visit(tag, data offset, data length)
 // for each (length 0 included). False when a chunk header or its data passes the end of the
 // image, or when visit answers false (the walk stops there).

@@ -111,7 +111,7 @@ TEST_F(CodeUnitTest, ErrorPositionsCountLinesAndSkipCarriageReturns)
     Code_Error_Set(&crlf, 10, "m");
     std::string b = Code_Error_GetText();
     EXPECT_EQ(a, "Error in code at line 2:\n   bb = 2\n\nat position 4: m");
-    EXPECT_EQ(b, "Error in code at line 2:\n   bb = 2\r\n\nat position 4: m");
+    EXPECT_EQ(b, a) << "the line's text ends before its carriage return";
     // Only the first error of a run is kept.
     Code_Error_Set(&lf, 0, "second");
     EXPECT_EQ(std::string(Code_Error_GetText()), b);

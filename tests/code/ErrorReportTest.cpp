@@ -142,9 +142,9 @@ TEST_F(ErrorReportTest, ReportNamesTheEventObjectAndCallStack)
     std::string shown = host.shown[0];
     std::string hashes(92, '#'), dashes(92, '-');
     std::string expected = hashes + "\nERROR in\naction number 2\nof Step Event\nfor object obj_player:\n\n\n"
-                                    "something went wrong\n at inner (line 2) - c\n" +
-                           hashes + "\n" + dashes + "\nstack frame is\ninner (line 2)\n"
-                                                    "called from - gml_Object_obj_player_Step_0 (line 1) - y = 2\n";
+                                    "something went wrong\n at inner (line 3) - c\n" +
+                           hashes + "\n" + dashes + "\nstack frame is\ninner (line 3)\n"
+                                                    "called from - gml_Object_obj_player_Step_0 (line 2) - y = 2\n";
     char* dialog = Code_Error_DialogText(expected.c_str());
     EXPECT_EQ(shown, dialog);
     MEM_FREE(dialog);

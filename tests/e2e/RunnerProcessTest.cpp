@@ -1,17 +1,20 @@
 // End to end: build/gamepack packs games (the example's resources), build/runner plays them
 // as processes; the start-up and shutdown log, each failure path (a missing or broken file, a
-// preparation step), options.ini, the '@' moves, a relative "-game" path and "data.win"
-// beside the executable.
+// preparation step, a game without a room) with its exit code and its line on stderr, the
+// usage, files of the command line that cannot be opened, options.ini, the '@' moves, a
+// relative "-game" path and "data.win" beside the executable.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <regex>
 #include <sstream>
 
+#include "support/GameFileTools.h"
 #include "support/ScratchFolder.h"
 
 namespace {
@@ -207,46 +210,95 @@ TEST_F(RunnerProcess, PackedGameStartsAndShutsDownWithTheExactLog)
     EXPECT_EQ(Scratch_ReadFile(dir / "log.txt"), released) << "-output gets the release console's lines";
 }
 
-TEST_F(RunnerProcess, EachFailureEndsInFailedToLoadAndACleanExit)
+TEST_F(RunnerProcess, EachFailedLoadSaysWhyOnStderrAndEndsWithCodeOne)
 {
-    // Missing file.
-    ProcessResult r = Execute(Runner() + " -game " + Quote(dir / "nothing.win"));
-    EXPECT_EQ(r.code, 1);
-    EXPECT_NE(r.out.find("FAILED to load File " + (dir / "nothing.win")), std::string::npos);
-    EXPECT_NE(r.out.find("Failed to load the game\n"), std::string::npos);
-
-    // Bad tag.
+    // Each file, why it does not load, and whether that is known before the window opens (the
+    // container and the chunk lengths) or only once its chunk is read.
+    struct Case {
+        std::string file, why;
+        bool beforeWindow;
+    };
+    std::vector<Case> cases;
+    auto add = [&](const std::string& name, const std::vector<uint8_t>& bytes, const std::string& why, bool early) {
+        Write(dir / name, bytes);
+        cases.push_back({dir / name, why, early});
+    };
+    cases.push_back({dir / "nothing.win", "No such file or directory", true});
+    mkdir((dir / "folder.win").c_str(), 0777);
+    cases.push_back({dir / "folder.win", "not a plain file", true});
+    add("empty.win", {}, "the file is empty", true);
+    const std::string png = Scratch_ReadFile(std::string(ZB_SOURCE_DIR) + "/examples/demo/sky.png");
+    add("picture.png", {png.begin(), png.end()}, "not a game file (it does not begin with FORM)", true);
     std::vector<uint8_t> bytes = Bytes();
-    bytes[0] = 'X';
-    Write(dir / "tag.win", bytes);
-    r = Execute(Runner() + " -game " + Quote(dir / "tag.win"));
-    EXPECT_EQ(r.code, 1);
-    EXPECT_EQ(r.out.find("IFF wad found"), std::string::npos);
-    EXPECT_NE(r.out.find("Failed to load the game\n"), std::string::npos);
-    EXPECT_EQ(r.out.find("Process Chunk"), std::string::npos);
-
-    // Bad body length.
+    uint32_t txtr = 0, length = 0;
+    ASSERT_TRUE(TestFindChunk(bytes, "TXTR", txtr, length));
+    bytes.resize(txtr + 10); // 10 bytes of the last chunk's data are left
+    add("cut.win", bytes, "cut short in chunk TXTR: 10 of its " + std::to_string(length) + " bytes are there", true);
     bytes = Bytes();
-    bytes[4] ^= 1;
-    Write(dir / "length.win", bytes);
-    r = Execute(Runner() + " -game " + Quote(dir / "length.win"));
-    EXPECT_EQ(r.code, 1);
-    EXPECT_NE(r.out.find("IFF wad found"), std::string::npos);
-    EXPECT_NE(r.out.find("Failed to load the game\n"), std::string::npos);
-    EXPECT_EQ(r.out.find("PrepareGame()"), std::string::npos);
-
-    // A file cut short.
+    bytes.push_back(0);
+    add("long.win", bytes, "1 byte longer than its header says", true);
     bytes = Bytes();
-    bytes.resize(bytes.size() / 2);
-    Write(dir / "cut.win", bytes);
-    r = Execute(Runner() + " -game " + Quote(dir / "cut.win"));
-    EXPECT_EQ(r.code, 1);
-    EXPECT_NE(r.out.find("Failed to load the game\n"), std::string::npos);
+    uint32_t objects = 0;
+    ASSERT_TRUE(TestFindChunk(bytes, "OBJT", objects, length));
+    TestPutU32(bytes, objects, 0x10000000); // more objects than the chunk can list
+    add("objects.win", bytes, "chunk OBJT is damaged", false);
+    bytes = Bytes();
+    std::memcpy(bytes.data() + objects - 8, "OBJX", 4);
+    add("unknown.win", bytes, "unknown chunk OBJX", false);
 
-    // No game at all: a usage line.
-    r = Execute(Runner(), dir.Path());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        ProcessResult r = Execute(Runner() + " -game " + Quote(c.file));
+        EXPECT_EQ(r.code, 1);
+        EXPECT_EQ(r.err, "runner: cannot load the game " + c.file + ": " + c.why + "\n");
+        EXPECT_NE(r.out.find("Failed to load the game\n"), std::string::npos);
+        EXPECT_EQ(r.out.find("Create Window\n") == std::string::npos, c.beforeWindow) << r.out;
+        EXPECT_EQ(r.out.find("PrepareGame()"), std::string::npos);
+    }
+
+    // No game at all (the file dialog cancelled): the usage; the help asked for: never a dialog.
+    ProcessResult r = Execute(Runner(), dir.Path());
     EXPECT_EQ(r.code, 1);
-    EXPECT_NE(r.err.find("usage: runner -game FILE"), std::string::npos);
+    EXPECT_NE(r.err.find("usage: runner -game FILE"), std::string::npos) << r.err;
+    for (const char* help : {"--help", "-h", "-game x.win -h"}) {
+        r = Execute(Runner() + " " + help, dir.Path());
+        EXPECT_EQ(r.code, 0) << help;
+        EXPECT_EQ(r.out.rfind("usage: runner -game FILE", 0), 0u) << r.out;
+        EXPECT_NE(r.out.find("  -playback FILE "), std::string::npos);
+        EXPECT_EQ(r.err, "") << help;
+    }
+    r = Execute(Runner() + " -game -h", dir.Path()); // a game file called -h
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "runner: cannot load the game " + (dir / "-h") + ": No such file or directory\n");
+}
+
+TEST_F(RunnerProcess, WhatARunCannotDoIsSaidOnStderr)
+{
+    // Files the command line names that cannot be opened: the game runs without them.
+    const std::string none = dir / "no/such/folder";
+    ProcessResult r = Execute(Runner() + " -game " + Quote(game) + " -output " + Quote(none + "/log.txt") +
+                              " -debugoutput " + Quote(none + "/debug.txt") + " -record " + Quote(none + "/in.rec"));
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("Entering main loop.\n"), std::string::npos);
+    EXPECT_EQ(r.err, "runner: -output " + none + "/log.txt: No such file or directory; the log goes to the standard output only\n"
+                     "runner: -debugoutput " + none + "/debug.txt: No such file or directory; the debug log goes to the standard output only\n"
+                     "runner: -record " + none + "/in.rec: No such file or directory; the run is not recorded\n");
+    for (const std::string& file : {dir / "missing.rec", dir.Path()}) {
+        r = Execute(Runner() + " -game " + Quote(game) + " -playback " + Quote(file));
+        EXPECT_EQ(r.code, 0);
+        EXPECT_EQ(r.err, "runner: -playback " + file + ": " +
+                             (file == dir.Path() ? "not a plain file" : "No such file or directory") +
+                             "; the game runs on its own input\n");
+    }
+
+    // A game without a room has nothing to play: a failure.
+    Scratch_WriteFile(dir / "empty.json", "{}");
+    ProcessResult pack = Execute(Quote(ZB_GAMEPACK_PATH) + " " + Quote(dir / "empty.json") + " " + Quote(dir / "empty.win"));
+    ASSERT_EQ(pack.code, 0) << pack.err;
+    r = Execute(Runner() + " -game " + Quote(dir / "empty.win"));
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.out.find("The game could not start its first room.\n"), std::string::npos);
+    EXPECT_EQ(r.err, "runner: cannot start the game " + (dir / "empty.win") + ": it has no room to start\n");
 }
 
 TEST_F(RunnerProcess, PreparationFailureShowsItsMessageAndStops)

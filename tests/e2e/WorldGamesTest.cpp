@@ -8,7 +8,7 @@
 // (rotated, scaled, mask index, switched at run time) against box collisions in every query
 // and in collision events, events run directly (event_perform, event_user,
 // event_perform_object, event_inherited through a parent chain), executed code and variables
-// by name, with the error reports they make.
+// by name, with the error reports they make, and the line an error names under both executors.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -265,10 +265,10 @@ TEST_P(WorldGames, ExecutedCodeAndVariablesByName)
     Scratch_WriteFile(dir / "dialogs.txt", "error Ignore\nerror Ignore\nerror Ignore\nerror Ignore\nerror Ignore\n");
     Played p = Play(Game("execute"), "", "ZIMBREL_DIALOG_SCRIPT=" + Quote(dir / "dialogs.txt"));
     EXPECT_EQ(p.code, 0);
-    // Source-mode code has no source lines for its byte code; byte-code mode has the packer's.
+    // The line and its text in both modes (the packer names the byte code's units by number).
     auto at = [&](int line, const char* text) {
-        return ByteCode() ? " at Object.obj_ctl.7.4 (line " + std::to_string(line) + ") - " + text + "\n"
-                          : std::string(" at Object.obj_ctl.Room_Start.0 (line -1) - <unknown source line>\n");
+        return std::string(" at Object.obj_ctl.") + (ByteCode() ? "7.4" : "Room_Start.0") + " (line " +
+               std::to_string(line) + ") - " + text + "\n";
     };
     const std::string hashes(92, '#'), dashes(92, '-');
     auto report = [&](const std::string& message, const std::string& where) {
@@ -295,17 +295,57 @@ TEST_P(WorldGames, ExecutedCodeAndVariablesByName)
               "at position 6: Unexpected symbol in expression.\n"
               "bad file 0\n" +
                   report("Trying to execute non-existing file.",
-                         at(9, "show_debug_message('missing file ' + string(execute_file('no_such_file.txt')));")) +
+                         at(10, "show_debug_message('missing file ' + string(execute_file('no_such_file.txt')));")) +
                   "missing file 0\n"
                   "global 5 5\nglobal exists 1 0\nglobal get fast\nglobal array2 5 5\nglobal array last 0\n" +
                   report("Array index >= 32000",
-                         at(19, "show_debug_message('too far ' + string(variable_global_array_get('grid', 32000)));")) +
+                         at(20, "show_debug_message('too far ' + string(variable_global_array_get('grid', 32000)));")) +
                   globals + "too far 0\n" +
-                  report("Array index >= 32000", at(20, "variable_global_array2_set('grid', 0, 32000, 9);")) + globals +
+                  report("Array index >= 32000", at(21, "variable_global_array2_set('grid', 0, 32000, 9);")) + globals +
                   "not stored 0\n"
                   "local 11 1 0\nlocal array two two\nlocal array2 34\n"
                   "done\n")
         << p.all;
+}
+
+TEST_P(WorldGames, ErrorsNameTheSameLineAndTextUnderBothExecutors)
+{
+    // A built-in's error in a script called from an event: the report names the script's line
+    // and its caller's, counted from 1 as the editor counts them, whichever executor runs the
+    // code (the text before the line holds characters of more than one byte).
+    Scratch_WriteFile(dir / "lines.json", R"j({"name": "Lines",
+      "scripts": [{"name": "scr_inner", "code": "var s;\ns = \"héllo wörld, ça va\";\nds_list_add(12345, 1);\nreturn 1;"}],
+      "objects": [{"name": "obj_ctl", "events": [{"type": "create", "code": "a = \"é\";\n\nb = scr_inner();\nshow_debug_message(\"after \" + string(b));\ngame_end();"}]}],
+      "rooms": [{"name": "rm", "instances": [{"object": "obj_ctl"}]}]})j");
+    const std::string caller = ByteCode() ? "Object.obj_ctl.0.0" : "Object.obj_ctl.Create.0";
+    for (const char* executor : {"", "-oldexec"}) {
+        SCOPED_TRACE(executor);
+        Scratch_WriteFile(dir / "dialogs.txt", "error Ignore\n");
+        Played p = Play(dir / "lines.json", executor, "ZIMBREL_DIALOG_SCRIPT=" + Quote(dir / "dialogs.txt"));
+        EXPECT_EQ(p.code, 0);
+        EXPECT_NE(p.all.find("Data structure with index does not exist.\n"
+                             " at Script.scr_inner (line 3) - ds_list_add(12345, 1);\n" +
+                             std::string(92, '#') + "\n" + std::string(92, '-') +
+                             "\nstack frame is\nScript.scr_inner (line 3)\n"
+                             "called from - " + caller + " (line 3) - b = scr_inner();\n"),
+                  std::string::npos)
+            << p.all;
+        EXPECT_NE(p.all.find("after 1\n"), std::string::npos);
+    }
+    if (ByteCode()) return; // the packer compiles the creation code and refuses it
+
+    // Creation code that does not compile names its room or instance, under both executors.
+    Scratch_WriteFile(dir / "room.json", R"j({"name": "Room", "objects": [{"name": "obj", "events": [{"type": "draw", "code": "x = 1;"}]}],
+      "rooms": [{"name": "rm_play", "instances": [{"object": "obj"}, {"object": "obj", "code": "a = 1;\nb = ;"}]}]})j");
+    for (const char* executor : {"", "-oldexec"}) {
+        SCOPED_TRACE(executor);
+        Played p = Play(dir / "room.json", executor);
+        EXPECT_EQ(p.code, 1);
+        EXPECT_NE(p.all.find("Room_Prepare() \nERROR!!! :: COMPILATION ERROR in room script Instance.rm_play.1\n"
+                             "Error in code at line 2:\n   b = ;\n"),
+                  std::string::npos)
+            << p.all;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(BothModes, WorldGames, ::testing::Values("source", "bytecode"));

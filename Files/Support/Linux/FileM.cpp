@@ -400,7 +400,9 @@ uint8_t* File_ReadAll(const char* hostPath, int32_t* size)
     if (fd < 0) return nullptr;
     struct stat st;
     if (fstat(fd, &st) != 0 || st.st_size >= 0x7FFFFFFF) {
+        const int error = fstat(fd, &st) != 0 ? errno : EFBIG;
         close(fd);
+        errno = error;
         return nullptr;
     }
     int64_t want = st.st_size;
