@@ -251,10 +251,15 @@ TEST_F(RunnerProcess, EachFailureEndsInFailedToLoadAndACleanExit)
 
 TEST_F(RunnerProcess, PreparationFailureShowsItsMessageAndStops)
 {
+    // The packer refuses code that does not compile: the broken text takes the place of
+    // code of the same length in a packed game.
     Scratch_WriteFile(dir / "bad.json", R"({"name": "Bad", "window": {"caption": "Bad game"},
-      "scripts": [{"name": "scr_broken", "code": "if ((("}]})");
+      "scripts": [{"name": "scr_broken", "code": "a = 1;"}], "rooms": [{"name": "rm"}]})");
     ProcessResult pack = Execute(Quote(ZB_GAMEPACK_PATH) + " " + Quote(dir / "bad.json") + " " + Quote(dir / "bad.win"));
     ASSERT_EQ(pack.code, 0) << pack.err;
+    std::string game = Scratch_ReadFile(dir / "bad.win");
+    ASSERT_NE(game.find("a = 1;"), std::string::npos);
+    Scratch_WriteFile(dir / "bad.win", game.replace(game.find("a = 1;"), 6, "if ((("));
     ProcessResult r = Execute(Runner() + " -game " + Quote(dir / "bad.win"));
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.out.find("Script_Prepare() \n"), std::string::npos);

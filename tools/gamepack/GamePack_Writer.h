@@ -62,6 +62,6 @@ private:
     std::vector<std::string> m_strings;           // in pool order
 };
 
-// Writes a whole file; false on failure.
+// Writes a whole file; reads a whole file. False on failure, with errno telling why.
 bool GamePack_WriteFile(const std::string& path, const std::vector<uint8_t>& data);
 bool GamePack_ReadFile(const std::string& path, std::string& out);
