@@ -58,7 +58,7 @@ TEST_P(PackerGames, ProjectAtEveryLimitPacksAndPlays)
     Scratch_WriteFile(dir / "ctl_create.zbl",
                       "show_debug_message(string(sprite_get_width(spr_wide)) + \" \" + string(sprite_get_height(spr_tall)) + \" \" +\n"
                       "    string(sprite_get_number(spr_strip)) + \" \" + string(background_get_width(bg_wide)) + \" \" +\n"
-                      "    string(font_get_size(fnt_edge)) + \" \" + string(id) + \" \" + string(EDGE));\n");
+                      "    string(font_get_size(fnt_edge)) + \" \" + string(id) + \" \" + string(EDGE) + \" \" + string(os_android));\n");
     Scratch_WriteFile(dir / "limits.json", R"({"name": "Limits", "first_instance_id": 2147483645,
       "constants": {"EDGE": "2147483647"},
       "sprites": [{"name": "spr_wide", "image": "wide.png"}, {"name": "spr_tall", "image": "tall.png", "precise": true},
@@ -82,7 +82,7 @@ TEST_P(PackerGames, ProjectAtEveryLimitPacksAndPlays)
     Outcome r = Execute(dir, std::string(kHeadless) + "ZIMBREL_MAX_FRAMES=30 " + Quote(ZB_RUNNER_PATH) + " -game limits.win -output log.txt");
     EXPECT_EQ(r.code, 0) << r.err;
     const std::string log = Scratch_ReadFile(dir / "log.txt");
-    EXPECT_EQ(Joined(GameLines(log)), "16384 16384 32 16384 512 2147483646 2147483647\n") << log;
+    EXPECT_EQ(Joined(GameLines(log)), "16384 16384 32 16384 512 2147483646 2147483647 4\n") << log;
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, PackerGames, ::testing::Values("source", "bytecode"));
