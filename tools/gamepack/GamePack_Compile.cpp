@@ -226,7 +226,7 @@ bool DefineConstants(const PackProject& p, std::string& error)
             }
             if (unit.m_kind != CODE_CONSTANT) {
                 error = "constant " + name + ": its value \"" + value +
-                        "\" is not a constant expression (numbers, texts, other constants and resource names)";
+                        "\" is not a constant expression (numbers, texts, resource names and the constants before it)";
                 return false;
             }
         }
