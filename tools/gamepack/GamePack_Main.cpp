@@ -76,14 +76,14 @@ int main(int argc, char** argv)
         if (target.empty()) continue;
         const std::string input = InputAt(project, target);
         if (!input.empty()) {
-            std::fprintf(stderr, "gamepack: the output %s is %s, which the project reads; give another output name\n",
+            std::fprintf(stderr, "gamepack: the output %s would write over %s, which the project reads; give another output name\n",
                          target.c_str(), input.c_str());
             return 1;
         }
     }
     PackOutput out;
     if (!GamePack_Build(project, out, error)) {
-        std::fprintf(stderr, "gamepack: %s\n", error.c_str());
+        std::fprintf(stderr, "gamepack: %s: %s\n", manifest.c_str(), error.c_str());
         return 1;
     }
     if (!Write(output, out.game)) return 1;
