@@ -8,6 +8,12 @@
 #include <cstdint>
 #include <cstddef>
 
+// The largest image the decoder reads: at most GR_PNG_MAX_SIDE pixels a side and
+// GR_PNG_MAX_BYTES bytes of decoded pixels (4 a pixel). Texture pages of the game file are
+// decoded here too, so no page may pass these.
+constexpr uint32_t GR_PNG_MAX_SIDE = 16384;
+constexpr uint64_t GR_PNG_MAX_BYTES = 256ull * 1024 * 1024;
+
 // Decodes into a new memory-manager block of w * h words (the caller frees it); null on
 // failure, with w and h set to -1. Every colour type and bit depth gives 4 bytes a pixel.
 uint32_t* GR_PNG_DecodeToBlock(const void* data, uint32_t size, int32_t* w, int32_t* h);

@@ -307,7 +307,7 @@ bool CObject::Load(const FileImage& image, uint32_t offset, uint8_t version)
             if (!ec.ok()) return false;
             // An event number beyond what the run loop can dispatch, or an event without an
             // action, is skipped.
-            const uint32_t limit = t == uint32_t(EVENT_COLLISION) ? 100000u : uint32_t(OBJECT_EVENT_SUBTYPES);
+            const uint32_t limit = uint32_t(t == uint32_t(EVENT_COLLISION) ? OBJECT_MAX_COUNT : OBJECT_EVENT_SUBTYPES);
             if (number >= limit || actions == 0) {
                 Console_Output("Object %s: event %u/%u skipped\n", m_pName ? m_pName : "", t, number);
                 continue;
@@ -376,7 +376,7 @@ int32_t Object_GetCount() { return g_objectCount; }
 bool Object_Insert(CObject* object)
 {
     if (!g_objects) Object_InitHash();
-    if (object->m_index < 0 || object->m_index >= 100000 || Object_Lookup(object->m_index)) return false;
+    if (object->m_index < 0 || object->m_index >= OBJECT_MAX_COUNT || Object_Lookup(object->m_index)) return false;
     object->m_pTableNode = g_objects->Insert(uint32_t(object->m_index), object);
     object->m_tableOrder = ++g_tableOrder;
     if (size_t(object->m_index) >= g_byIndex.size()) g_byIndex.resize(size_t(object->m_index) + 1, nullptr);

@@ -72,6 +72,9 @@ private:
 };
 
 constexpr int32_t OBJECT_EVENT_TYPES = 12;
+// Object indexes lie below this (numbers from here up name instances): the loader refuses an
+// object at a higher index, and a collision event's number is the other object's index.
+constexpr int32_t OBJECT_MAX_COUNT = 100000;
 
 // The event an object runs for (type, subtype), own or inherited, with the object that
 // defines it; cached per object and type, each entry valid while the event generation it was

@@ -25,6 +25,9 @@ class CCode;
 class FileImage;
 class IBuffer;
 
+// Background layers and views of a room: the loader reads at most this many of each.
+constexpr int32_t ROOM_LAYERS = 8;
+
 struct RoomBackground {
     uint8_t visible = 0, foreground = 0;
     int32_t index = -1;
@@ -123,8 +126,8 @@ public:
     // saved ids without moving the tile id counter, no creation code is compiled. Every count
     // is bounded by the bytes left. False when the data is cut short or malformed.
     bool LoadState(IBuffer* buffer);
-    RoomBackground* GetBackground(int32_t i) { return i >= 0 && i < 8 ? &m_backgrounds[i] : nullptr; }
-    RoomView* GetView(int32_t i) { return i >= 0 && i < 8 ? &m_views[i] : nullptr; }
+    RoomBackground* GetBackground(int32_t i) { return i >= 0 && i < ROOM_LAYERS ? &m_backgrounds[i] : nullptr; }
+    RoomView* GetView(int32_t i) { return i >= 0 && i < ROOM_LAYERS ? &m_views[i] : nullptr; }
 
     // ---- Tiles (Room_Tiles.cpp) ----
     int32_t AddTile(const RoomTile& tile);
@@ -164,9 +167,9 @@ public:
     uint8_t m_persistent = 0;
     uint32_t m_colour = 0xC0C0C0;
     uint8_t m_showColour = 1;
-    RoomBackground m_backgrounds[8];
+    RoomBackground m_backgrounds[ROOM_LAYERS];
     uint8_t m_viewsEnabled = 0;
-    RoomView m_views[8];
+    RoomView m_views[ROOM_LAYERS];
     char* m_pCreationCodeText = nullptr; // owned
     CCode* m_pCreationCode = nullptr;    // not owned (the entry's)
     uint8_t m_physicsWorldFlag = 0;

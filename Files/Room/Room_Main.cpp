@@ -154,7 +154,7 @@ bool CRoom::LoadFromEntry(const FileImage& image, uint32_t offset, uint8_t versi
     }
     std::vector<uint32_t> list;
     if (!ReadList(image, backgroundList, list)) return false;
-    for (size_t k = 0; k < list.size() && k < 8; ++k) {
+    for (size_t k = 0; k < list.size() && k < size_t(ROOM_LAYERS); ++k) {
         FileCursor b(image);
         if (!b.Seek(list[k])) return false;
         int32_t v[10];
@@ -179,7 +179,7 @@ bool CRoom::LoadFromEntry(const FileImage& image, uint32_t offset, uint8_t versi
         }
     }
     if (!ReadList(image, viewList, list)) return false;
-    for (size_t k = 0; k < list.size() && k < 8; ++k) {
+    for (size_t k = 0; k < list.size() && k < size_t(ROOM_LAYERS); ++k) {
         FileCursor vc(image);
         if (!vc.Seek(list[k])) return false;
         int32_t v[14];

@@ -30,9 +30,6 @@
 
 namespace {
 
-// Largest frame side accepted from the game file (the bitmap and texture limits lie there).
-const int32_t kMaxSide = 16384;
-
 void FreeMaskArray(SpriteMask*& masks, int32_t& count)
 {
     for (int32_t i = 0; i < count; ++i) MEM_FREE(masks[i].bytes);
@@ -154,7 +151,7 @@ bool CSprite::LoadFromChunk(const FileImage& image, uint32_t entry, const char**
     const uint32_t pr = c.U32();
     const int32_t ox = c.I32(), oy = c.I32();
     const uint32_t frames = c.U32();
-    if (!c.ok() || w < 1 || h < 1 || w > kMaxSide || h > kMaxSide || !c.FitsCount(frames, 4)) return false;
+    if (!c.ok() || w < 1 || h < 1 || w > SPRITE_MAX_SIDE || h > SPRITE_MAX_SIDE || !c.FitsCount(frames, 4)) return false;
     std::vector<TexturePageEntry*> entries(frames, nullptr);
     for (uint32_t i = 0; i < frames; ++i) {
         entries[i] = GR_FilePageEntry(image, c.U32());

@@ -22,6 +22,9 @@ class FileImage;
 class TBitmap;
 struct TexturePageEntry;
 
+// The largest frame side the "SPRT" loader accepts (the bitmap and texture limits lie there).
+constexpr int32_t SPRITE_MAX_SIDE = 16384;
+
 // An instance's bounding box in room pixels, inclusive.
 struct SpriteBox {
     int32_t left, top, right, bottom;

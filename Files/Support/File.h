@@ -96,6 +96,8 @@ bool File_Rename(const char* from, const char* to);
 // a pipe, a refused link, or a file of 2 GB or more. A quit request (Files/Base/QuitRequest.h)
 // stops a long read between runs of 16 MB: null, as for a file that cannot be read.
 uint8_t* File_ReadAll(const char* hostPath, int32_t* size);
+// Files of this many bytes or more are not read by File_ReadAll (the game file among them).
+constexpr int64_t FILE_READ_ALL_LIMIT = 0x7FFFFFFF;
 // Writes a block as the whole file at a host path (created or truncated). False, with errno
 // set, when the file does not open or not every byte was written.
 bool File_WriteAll(const char* hostPath, const void* data, int64_t length);

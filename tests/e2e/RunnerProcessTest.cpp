@@ -291,10 +291,17 @@ TEST_F(RunnerProcess, WhatARunCannotDoIsSaidOnStderr)
                              "; the game runs on its own input\n");
     }
 
-    // A game without a room has nothing to play: a failure.
-    Scratch_WriteFile(dir / "empty.json", "{}");
+    // A game without a room has nothing to play: a failure. The packer refuses such a
+    // project, so the room table of a packed game is emptied.
+    Scratch_WriteFile(dir / "empty.json", R"({"rooms": [{"name": "rm"}]})");
     ProcessResult pack = Execute(Quote(ZB_GAMEPACK_PATH) + " " + Quote(dir / "empty.json") + " " + Quote(dir / "empty.win"));
     ASSERT_EQ(pack.code, 0) << pack.err;
+    const std::string packed = Scratch_ReadFile(dir / "empty.win");
+    std::vector<uint8_t> bytes(packed.begin(), packed.end());
+    uint32_t rooms = 0, length = 0;
+    ASSERT_TRUE(TestFindChunk(bytes, "ROOM", rooms, length));
+    TestPutU32(bytes, rooms, 0);
+    Scratch_WriteFile(dir / "empty.win", std::string(bytes.begin(), bytes.end()));
     r = Execute(Runner() + " -game " + Quote(dir / "empty.win"));
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.out.find("The game could not start its first room.\n"), std::string::npos);
@@ -303,10 +310,15 @@ TEST_F(RunnerProcess, WhatARunCannotDoIsSaidOnStderr)
 
 TEST_F(RunnerProcess, PreparationFailureShowsItsMessageAndStops)
 {
+    // The packer refuses code that does not compile: the broken text takes the place of
+    // code of the same length in a packed game.
     Scratch_WriteFile(dir / "bad.json", R"({"name": "Bad", "window": {"caption": "Bad game"},
-      "scripts": [{"name": "scr_broken", "code": "if ((("}]})");
+      "scripts": [{"name": "scr_broken", "code": "a = 1;"}], "rooms": [{"name": "rm"}]})");
     ProcessResult pack = Execute(Quote(ZB_GAMEPACK_PATH) + " " + Quote(dir / "bad.json") + " " + Quote(dir / "bad.win"));
     ASSERT_EQ(pack.code, 0) << pack.err;
+    std::string game = Scratch_ReadFile(dir / "bad.win");
+    ASSERT_NE(game.find("a = 1;"), std::string::npos);
+    Scratch_WriteFile(dir / "bad.win", game.replace(game.find("a = 1;"), 6, "if ((("));
     ProcessResult r = Execute(Runner() + " -game " + Quote(dir / "bad.win"));
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.out.find("Script_Prepare() \n"), std::string::npos);

@@ -81,7 +81,8 @@ TEST(CompileSeam, ByteCodeFromTheRunnersCompilePathBindsBackToTheSameCode)
     };
     manifest += escape(sources[0]) + R"json("}, {"name": "scr_b", "code": ")json" + escape(sources[1]) +
                 R"json("}],
-      "objects": [{"name": "o", "events": [{"type": "create", "code": ")json" + escape(sources[2]) + R"json("}]}]})json";
+      "objects": [{"name": "o", "events": [{"type": "create", "code": ")json" + escape(sources[2]) + R"json("}]}],
+      "rooms": [{"name": "rm"}]})json";
     PackOutput out = TestPack(manifest, ".");
     ASSERT_FALSE(out.game.empty());
 
@@ -120,9 +121,11 @@ TEST(CompileSeam, CompileErrorsStopPackingWithTheirText)
     GamePack_SetCompiler(nullptr);
     PackOutput out;
     std::string error;
-    EXPECT_FALSE(TestPackTry(R"({"mode": "bytecode", "scripts": [{"name": "s", "code": "if ((("}]})", ".", out, error));
-    EXPECT_NE(error.find("Script.s"), std::string::npos) << error;
-    EXPECT_TRUE(TestPackTry(R"({"mode": "bytecode", "scripts": [{"name": "s", "code": "a = 1;"}]})", ".", out, error))
+    EXPECT_FALSE(TestPackTry(R"({"mode": "bytecode", "scripts": [{"name": "s", "code": "if ((("}], "rooms": [{"name": "r"}]})",
+                             ".", out, error));
+    EXPECT_NE(error.find("script s (inline code) does not compile: Error in code at line 1"), std::string::npos) << error;
+    EXPECT_TRUE(TestPackTry(R"({"mode": "bytecode", "scripts": [{"name": "s", "code": "a = 1;"}], "rooms": [{"name": "r"}]})",
+                            ".", out, error))
         << error;
     Code_SetCompilerHooks(saved);
 }
@@ -136,7 +139,8 @@ TEST(CompileSeam, GlobalvarNamesArePackedWithTheGlobalScope)
     GamePack_SetCompiler(nullptr);
     PackOutput out = TestPack(R"({"mode": "bytecode",
       "scripts": [{"name": "s", "code": "gv += 1; gva[2] = gv; mine = 1;"}],
-      "objects": [{"name": "o", "events": [{"type": "create", "code": "globalvar gv, gva; gv = 3;"}]}]})",
+      "objects": [{"name": "o", "events": [{"type": "create", "code": "globalvar gv, gva; gv = 3;"}]}],
+      "rooms": [{"name": "r"}]})",
                               ".");
     ASSERT_FALSE(out.game.empty());
     TestLoad load;

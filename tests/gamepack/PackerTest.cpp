@@ -3,6 +3,9 @@
 // for pixel, and the runner loads the file.
 #include <gtest/gtest.h>
 
+#include <png.h>
+
+#include <cstdio>
 #include <cstring>
 
 #include "Files/Code/Code_Load.h"
@@ -27,6 +30,28 @@ struct Packed {
     }
     int16_t H(uint32_t at) const { return int16_t(f[at] | f[at + 1] << 8); }
     std::string S(uint32_t at) const { return TestString(f, U(at)); }
+    // The texture pages, decoded.
+    std::vector<PackImage> Pages() const
+    {
+        std::vector<PackImage> pages;
+        uint32_t data = 0, length = 0;
+        EXPECT_TRUE(TestFindChunk(f, "TXTR", data, length));
+        for (uint32_t i = 0; i < U(data); ++i) {
+            const uint32_t blob = U(U(data + 4 + 4 * i) + 4);
+            PackImage page;
+            std::string error;
+            EXPECT_TRUE(GamePack_DecodePng(&f[blob], f.size() - blob, page, error)) << error;
+            pages.push_back(page);
+        }
+        return pages;
+    }
+    // Pixel (x, y) of the image of a page entry, as 0xRRGGBBAA.
+    uint32_t Pixel(const std::vector<PackImage>& pages, uint32_t entry, int32_t x, int32_t y) const
+    {
+        const PackImage& page = pages.at(size_t(H(entry + 20)));
+        const uint8_t* px = &page.rgba[(size_t(H(entry + 2) + y) * size_t(page.width) + size_t(H(entry) + x)) * 4];
+        return uint32_t(px[0]) << 24 | uint32_t(px[1]) << 16 | uint32_t(px[2]) << 8 | px[3];
+    }
     // Entry i of a list chunk.
     uint32_t Entry(const char* tag, uint32_t i) const
     {
@@ -61,6 +86,8 @@ protected:
     ScratchFolder dir;
 };
 
+const char* kFont = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+
 const char* kManifest = R"json({
   "name": "Packed", "config": "Release", "game_id": 99, "format_version": 13,
   "window": {"width": 320, "height": 200, "flags": 8192, "caption": "Hello"},
@@ -74,7 +101,7 @@ const char* kManifest = R"json({
   "scripts": [{"name": "scr_move", "file": "move.zbl"}],
   "timelines": [{"name": "tl", "moments": [{"time": 3, "code": "a = 1;"}, {"time": 9, "code": "a = 2;"}]}],
   "objects": [
-    {"name": "obj_parent", "events": [{"type": "draw", "code": "draw_self();"}]},
+    {"name": "obj_parent", "events": [{"type": "draw", "code": "visible = true;"}]},
     {"name": "obj", "sprite": "spr", "parent": "obj_parent", "depth": -5, "solid": true,
      "events": [{"type": "collision", "number": "obj_parent", "code": "hit = 1;"},
                 {"type": "alarm", "number": 3, "code": "a = 3;"}]}
@@ -144,24 +171,13 @@ TEST_F(Packer, SourceModeRecordsReadBackAsWritten)
     EXPECT_EQ(p.f[masks + 2 * 8], 0x3F) << "frame 3 row 0: two clear pixels at the left";
 
     // Page entries and the pages: each frame comes back pixel for pixel.
-    ASSERT_TRUE(TestFindChunk(p.f, "TXTR", data, length));
-    std::vector<PackImage> pages;
-    for (uint32_t i = 0; i < p.U(data); ++i) {
-        uint32_t rec = p.U(data + 4 + 4 * i);
-        uint32_t blob = p.U(rec + 4);
-        PackImage page;
-        ASSERT_TRUE(GamePack_DecodePng(&p.f[blob], p.f.size() - blob, page));
-        pages.push_back(page);
-    }
+    const std::vector<PackImage> pages = p.Pages();
+    const uint32_t colours[3] = {0xFF0000FFu, 0x00FF00FFu, 0x0000FFFFu};
     for (uint32_t k = 0; k < 3; ++k) {
         uint32_t e = p.U(s + 60 + 4 * k);
-        ASSERT_GE(p.H(e + 20), 0);
-        const PackImage& page = pages[size_t(p.H(e + 20))];
         EXPECT_EQ(p.H(e + 4), 8);
         EXPECT_EQ(p.H(e + 16), 8);
-        const uint8_t* px = &page.rgba[(size_t(p.H(e + 2) + 4) * size_t(page.width) + size_t(p.H(e) + 4)) * 4];
-        EXPECT_EQ(px[k], 255) << "frame " << k << " keeps its colour";
-        EXPECT_EQ(px[(k + 1) % 3], 0);
+        EXPECT_EQ(p.Pixel(pages, e, 4, 4), colours[k]) << "frame " << k << " keeps its colour";
     }
 
     // Background: flags and its page entry's full size.
@@ -310,57 +326,158 @@ TEST_F(Packer, OlderFormatVersionsPlaceTheRoomOrderAndPhysicsFields)
     }
 }
 
-TEST_F(Packer, BadManifestsAreRefusedWithAReason)
+TEST_F(Packer, MistakesAreRefusedWithWhatWhereAndWhichFile)
 {
-    PackOutput out;
-    std::string error;
-    EXPECT_FALSE(TestPackTry("{", dir.Path(), out, error));
-    EXPECT_FALSE(TestPackTry(R"({"objects": [{"name": "o", "sprite": "nope"}]})", dir.Path(), out, error));
-    EXPECT_NE(error.find("nope"), std::string::npos);
-    EXPECT_FALSE(TestPackTry(R"({"sprites": [{"name": "s", "image": "missing.png"}]})", dir.Path(), out, error));
-    EXPECT_FALSE(TestPackTry(R"({"mode": "bytecode", "scripts": [{"name": "s", "code": "if ((("}]})", dir.Path(), out, error))
-        << "code that does not compile";
-    EXPECT_FALSE(TestPackTry(R"({"timelines": [{"name": "t", "moments": [{"time": 5}, {"time": 5}]}]})", dir.Path(), out, error));
-    EXPECT_FALSE(TestPackTry(R"({"options": {"no_such_option": 1}})", dir.Path(), out, error));
-
     // Hostile and mistaken manifests: each is refused with a message that names what is wrong,
-    // never packed into a game that holds something else than was written, and never a crash.
-    const char* room = R"("rooms": [{"name": "r"}])";
+    // the resource, the key and the file, never packed into a game that holds something else
+    // than was written or that the runner refuses, and never a crash.
+    TestImage_WritePng(dir / "wide.png", TestImage(16385, 1, 9, 9, 9, 255));
+    Scratch_WriteFile(dir / "ctrl_step.zbl", "x += 1;\nif (x > 3 {\n  game_end();\n}\n");
+    const std::string room = R"("rooms": [{"name": "r"}])";
+    auto with = [&](const std::string& body) { return "{" + body + ", " + room + "}"; };
+    const std::string obj = R"("objects": [{"name": "o", "events": [)";
     const std::pair<std::string, const char*> bad[] = {
-        {R"({"constants": {"A": null}, )" + std::string(room) + "}", "\"A\""},
-        {R"({"constants": {"A": [5]}, )" + std::string(room) + "}", "\"A\""},
+        // The JSON itself: where the syntax breaks, and an empty or wrong kind of manifest.
+        {"{\n  \"rooms\": [1 2]\n}", "not valid JSON at line 2, column 15: array value separator ',' expected"},
+        {"{\"rooms\": [", "ends (line 1, column 12) before its JSON is complete"},
+        {" \n", "the manifest is empty"},
+        {"[]", "must be a JSON object ({...}), not a list"},
+        {with(R"("name": "a"} {"b": 1)"), "more text after its JSON object, at line 1, column 15"},
+        {"{}", "the project has no rooms"},
+        // Limits of the runner's loaders, with the resource's name.
+        {with(R"("sprites": [{"name": "spr_wide", "image": "wide.png"}])"),
+         "sprite spr_wide: its frames are 16385 x 1 pixels; a sprite's frames are at most 16384 pixels a side"},
+        {with(R"("backgrounds": [{"name": "bg_wide", "image": "wide.png"}])"),
+         "background bg_wide: its image of 16385 x 1 pixels is more than a texture page holds (at most 16384 pixels a side)"},
+        {with(R"("fonts": [{"name": "fnt_ui", "ttf": "/no/such.ttf", "size": 600}])"),
+         "font fnt_ui: \"size\" is 600; it must be a whole number from 1 to 512"},
+        {with(R"("fonts": [{"name": "fnt_ui", "ttf": "nope.ttf"}])"), "font fnt_ui: cannot read the \"ttf\" file "},
+        {with(R"("fonts": [{"name": "fnt_ui", "ttf": "strip.png"}])"), "strip.png is not a font file FreeType reads"},
+        {with(R"("fonts": [{"name": "fnt_ui", "size": 9}])"), "font fnt_ui: \"ttf\" is missing"},
+        {with(R"("fonts": [{"name": "fnt_ui", "ttf": ")" + std::string(kFont) + R"(", "first": 90, "last": 80}])"),
+         "font fnt_ui: \"first\" (90) is above \"last\" (80)"},
+        {with(obj + R"({"type": "keypress", "number": 256, "code": ""}]}])"),
+         "object o, events[0]: \"number\" is 256; it must be a whole number from 0 to 255"},
+        {with(R"("options": {"words": {"26": 99}})"), "word 26"},
+        // What the project says, never dropped without a word.
+        {with(obj + R"({"type": "step", "code": "a = 1;"}, {"type": "step", "code": "a = 2;"}]}])"),
+         "object o: the step event 0 is given twice (events[0] and events[1])"},
+        {with(obj + R"({"type": "collision", "number": "o", "code": ""}, {"type": 4, "number": 0, "code": ""}]}])"),
+         "object o: the collision event with o is given twice"},
+        {with(obj + R"({"type": "step", "fille": "x.zbl"}]}])"), "object o, step event 0: unknown key \"fille\""},
+        {with(R"("objects": [{"name": "o", "sprits": "s"}])"), "object o: unknown key \"sprits\" (the keys here are name, sprite"},
+        {with(R"("objects": [{"name": "o", "solidd": true}])"), "object o: unknown key \"solidd\""},
+        {with(R"("spritess": [])"), "unknown key \"spritess\""},
+        {with(obj + R"({"type": "create"}]}])"), "object o, create event: has neither \"file\" nor \"code\""},
+        {with(R"("timelines": [{"name": "t", "moments": [{"time": 3}]}])"), "time line t, moment 3: has neither"},
+        {with(obj + R"({"type": "create", "code": "", "file": "move.zbl"}]}])"), "both \"file\" and \"code\" are given"},
+        {with(R"("sprites": [{"name": "s", "image": "strip.png", "images": ["strip.png"]}])"), "sprite s: \"images\" (one file a frame) and \"image\""},
+        {with(R"("sprites": [{"name": "s", "image": "strip.png", "bbox_mode": 1, "bbox": [0, 0, 1, 1]}])"), "\"bbox_mode\" is 1"},
+        // Code the runner would refuse at start-up, in both modes: the file, object, event, line.
+        {with(R"("objects": [{"name": "obj_controller", "events": [{"type": "step", "file": "ctrl_step.zbl"}]}])"),
+         "object obj_controller, step event 0 (file ctrl_step.zbl) does not compile: Error in code at line 2:\n   if (x > 3 {"},
+        {R"({"mode": "bytecode", )" + with(R"("objects": [{"name": "obj_controller", "events": [{"type": "step", "file": "ctrl_step.zbl"}]}])").substr(1),
+         "object obj_controller, step event 0 (file ctrl_step.zbl) does not compile: Error in code at line 2"},
+        {with(R"("constants": {"SPEED": "4 +"})"), "constant SPEED: its value \"4 +\" does not compile"},
+        {with(R"("constants": {"SPEED": "x"})"), "constant SPEED: its value \"x\" is not a constant expression"},
+        {with(R"("constants": {"my-speed": 4})"), "constants: \"my-speed\" is not a valid constant name"},
+        // Names that would hide a built-in, and names of the wrong kind.
+        {with(R"("scripts": [{"name": "draw_text", "code": ""}])"), "script draw_text: the name is a built-in function"},
+        {with(R"("sprites": [{"name": "repeat", "image": "strip.png"}])"), "sprite repeat: the name is a keyword of ZBL"},
+        {with(R"("objects": [{"name": "x"}])"), "object x: the name is a built-in variable"},
+        {with(R"("paths": [{"name": "c_red"}])"), "path c_red: the name is a built-in constant"},
+        {with(R"("constants": {"os_linux": 3})"), "constant os_linux: the name is a built-in constant"},
+        {with(R"("constants": {"r": 3})"), "constant \"r\" has the name of another room"},
+        {R"({"sprites": [{"name": "spr", "image": "strip.png"}], "rooms": [{"name": "r", "instances": [{"object": "spr"}]}]})",
+         "room r, instances[0]: \"object\" names sprite spr, not an object"},
+        {with(R"("objects": [{"name": "o", "sprite": "nope"}])"), "object o: \"sprite\" names no sprite \"nope\""},
+        // Files that cannot be read say why.
+        {with(R"("scripts": [{"name": "s", "file": "nope.zbl"}])"), "script s: cannot read the ZBL file "},
+        {with(R"("sprites": [{"name": "s", "image": "missing.png"}])"), "missing.png: No such file or directory"},
+        {with(R"("sprites": [{"name": "s", "image": "move.zbl"}])"), "move.zbl: not a PNG file"},
+        {with(obj + R"({"type": "stepp", "code": ""}]}])"),
+         "object o, events[0]: \"type\" is \"stepp\"; an event type is a number 0 to 11 or create"},
+        {with(R"("timelines": [{"name": "t", "moments": [{"time": 5, "code": ""}, {"time": 5, "code": ""}]}])"), "ascending"},
+        {with(R"("options": {"no_such_option": 1})"), "options: unknown option \"no_such_option\" (the options are abort_on_all_errors"},
+        // Hostile values.
+        {with(R"("constants": {"A": null})"), "\"A\""},
+        {with(R"("constants": {"A": [5]})"), "\"A\""},
         {R"({"first_instance_id": 2147483647, "objects": [{"name": "o"}], "rooms": [{"name": "r", "instances": [{"object": "o"}]}]})", "2147483647"},
         {R"({"first_tile_id": 2147483647, "backgrounds": [{"name": "b", "image": "tiles.png"}], "rooms": [{"name": "r", "tiles": [{"background": "b"}]}]})", "2147483647"},
-        {R"({"sprites": [{"name": "s", "image": "strip.png", "frames": 25}], )" + std::string(room) + "}", "frames"},
-        {R"({"sprites": [{"name": "s", "image": "strip.png", "frames": -3}], )" + std::string(room) + "}", "frames"},
-        {R"({"format_version": 269, )" + std::string(room) + "}", "format_version"},
-        {R"({"game_id": 1099511627776, )" + std::string(room) + "}", "game_id"},
-        {R"({"options": {"words": {"abc": 1}}, )" + std::string(room) + "}", "abc"},
-        {R"({"objects": [{"name": "a"}, {"name": "a"}], )" + std::string(room) + "}", "\"a\""},
-        {R"({"scripts": [{"name": "r", "code": ""}], )" + std::string(room) + "}", "\"r\""},
-        {R"({"objects": [{"name": ""}], )" + std::string(room) + "}", "name"},
-        {R"({"objects": [{"name": "o\u0000x"}], )" + std::string(room) + "}", "zero byte"},
-        {R"({"objects": {"name": "o"}, )" + std::string(room) + "}", "objects"},
-        {R"({"objects": [{"name": "a", "parent": "b"}, {"name": "b", "parent": "a"}], )" + std::string(room) + "}", "parents"},
-        {R"({"objects": [{"name": "a", "parent": "a"}], )" + std::string(room) + "}", "parents"},
-        {R"({"objects": [{"name": "a", "events": [{"type": "collision", "number": 9}]}], )" + std::string(room) + "}", "collision"},
-        {R"({"objects": [{"name": "a", "events": [{"type": "create", "code": 5}]}], )" + std::string(room) + "}", "code"},
-        {R"({"objects": [{"name": "a", "events": [{"type": "step", "number": "a"}]}], )" + std::string(room) + "}", "number"},
-        {R"({"window": {"width": -7}, )" + std::string(room) + "}", "width"},
+        {with(R"("sprites": [{"name": "s", "image": "strip.png", "frames": 25}])"), "frames"},
+        {with(R"("sprites": [{"name": "s", "image": "strip.png", "frames": -3}])"), "frames"},
+        {with(R"("format_version": 269)"), "format_version"},
+        {with(R"("game_id": 1099511627776)"), "game_id"},
+        {with(R"("options": {"words": {"abc": 1}})"), "abc"},
+        {with(R"("objects": [{"name": "a"}, {"name": "a"}])"), "\"a\""},
+        {with(R"("scripts": [{"name": "r", "code": ""}])"), "\"r\""},
+        {with(R"("objects": [{"name": ""}])"), "objects[0]: \"name\" is missing"},
+        {with(R"("objects": ["o"])"), "objects[0] must be an object"},
+        {with(R"("objects": [{"name": "o\u0000x"}])"), "zero byte"},
+        {with(R"("objects": {"name": "o"})"), "objects"},
+        {with(R"("objects": [{"name": "a", "parent": "b"}, {"name": "b", "parent": "a"}])"), "parents"},
+        {with(R"("objects": [{"name": "a", "parent": "a"}])"), "parents"},
+        {with(R"("objects": [{"name": "a", "events": [{"type": "collision", "number": 9, "code": ""}]}])"), "collision"},
+        {with(R"("objects": [{"name": "a", "events": [{"type": "create", "code": 5}]}])"), "code"},
+        {with(R"("objects": [{"name": "a", "events": [{"type": "step", "number": "a"}]}])"), "number"},
+        {with(R"("window": {"width": -7})"), "width"},
         {R"({"rooms": [{"name": "r", "speed": 0}]})", "speed"},
         {R"({"objects": [{"name": "o"}], "rooms": [{"name": "r", "instances": [{"object": "o", "x": 1e300}]}]})", "\"x\""},
-        {R"({"paths": [{"name": "p", "points": [5]}], )" + std::string(room) + "}", "points"},
+        {with(R"("paths": [{"name": "p", "points": [5]}])"), "points"},
         {R"({"rooms": [{"name": "r"}], "room_order": ["r", "r"]})", "twice"},
     };
+    PackOutput out;
+    std::string error;
     std::string many = R"({"rooms": [{"name": "r"}], "objects": [)";
     for (int k = 0; k <= 100000; ++k) many += (k ? ",{\"name\":\"o" : "{\"name\":\"o") + std::to_string(k) + "\"}";
     EXPECT_FALSE(TestPackTry(many + "]}", dir.Path(), out, error)) << "object numbers from 100000 up are instance ids";
     EXPECT_NE(error.find("100000 objects"), std::string::npos) << error;
-    for (const auto& [manifest, word] : bad) {
+    for (const auto& [manifest, message] : bad) {
         error.clear();
         EXPECT_FALSE(TestPackTry(manifest, dir.Path(), out, error)) << manifest;
-        EXPECT_NE(error.find(word), std::string::npos) << manifest << "\n" << error;
+        EXPECT_NE(error.find(message), std::string::npos) << manifest << "\n" << error;
     }
+    // A leading byte-order mark is only skipped.
+    EXPECT_TRUE(TestPackTry("\xEF\xBB\xBF" + with(R"("name": "Bom")"), dir.Path(), out, error)) << error;
+}
+
+// A one-pixel PNG written with libpng itself (the test support writes 8-bit RGBA only): depth 8
+// or 16, colour type RGB or RGBA, samples big-endian as the file holds them; gamma, when not 0,
+// is stored as a gAMA chunk.
+void WritePng(const std::string& path, int depth, int colourType, const std::vector<uint16_t>& samples, double gamma)
+{
+    FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_TRUE(f);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_init_io(png, f);
+    png_set_IHDR(png, info, 1, 1, depth, colourType, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    if (gamma != 0) png_set_gAMA(png, info, gamma);
+    png_write_info(png, info);
+    std::vector<uint8_t> row;
+    for (uint16_t v : samples) {
+        if (depth == 16) row.push_back(uint8_t(v >> 8));
+        row.push_back(uint8_t(v));
+    }
+    png_write_row(png, row.data());
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    std::fclose(f);
+}
+
+TEST_F(Packer, PngColoursArePackedAsTheFileHoldsThem)
+{
+    // 16-bit channels keep their high byte (green 0xC8C8 is 200, not a linear value made
+    // sRGB), and a gamma chunk changes nothing: the runner's own decoder reads files so.
+    WritePng(dir / "deep.png", 16, PNG_COLOR_TYPE_RGB_ALPHA, {0x1234, 0xC8C8, 0xFFFF, 0x8080}, 0);
+    WritePng(dir / "linear.png", 8, PNG_COLOR_TYPE_RGB, {10, 200, 30}, 1.0);
+    Packed p{TestPack(R"({"sprites": [{"name": "deep", "image": "deep.png"}, {"name": "lin", "image": "linear.png"}],
+                         "rooms": [{"name": "r"}]})",
+                      dir.Path())
+                 .game};
+    const std::vector<PackImage> pages = p.Pages();
+    EXPECT_EQ(p.Pixel(pages, p.U(p.Entry("SPRT", 0) + 60), 0, 0), 0x12C8FF80u);
+    EXPECT_EQ(p.Pixel(pages, p.U(p.Entry("SPRT", 1) + 60), 0, 0), 0x0AC81EFFu);
 }
 
 TEST_F(Packer, ManyImagesSpreadOverSeveralPages)

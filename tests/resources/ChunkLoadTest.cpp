@@ -39,7 +39,7 @@ protected:
             {"name": "spr_manual", "image": "block.png", "bbox_mode": 2, "bbox": [1, 1, 3, 2], "precise": true}],
           "backgrounds": [{"name": "bg_sky", "image": "sky.png", "transparent": true, "smooth": true, "preload": false}],
           "fonts": [{"name": "fnt_main", "ttf": ")" + std::string(kTestFontFile) + R"(", "size": 12, "bold": true,
-                     "first": 32, "last": 90}])" + extra + "}";
+                     "first": 32, "last": 90}], "rooms": [{"name": "rm"}])" + extra + "}";
         return TestPack(manifest, dir.Path()).game;
     }
 };

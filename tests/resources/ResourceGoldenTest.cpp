@@ -85,7 +85,7 @@ protected:
             "origin": [8, 8], "transparent": true, "precise": true}],
             "backgrounds": [{"name": "bg", "image": "stripes.png"}],
             "fonts": [{"name": "fnt", "ttf": ")" + std::string(kTestFontFile) + R"(", "size": 10, "first": 32,
-                       "last": 126}]})";
+                       "last": 126}], "rooms": [{"name": "rm"}]})";
         game = new TestLoad();
         TestLoad_Run(*game, TestPack(manifest, dir / "pack").game);
         ASSERT_TRUE(game->ok);

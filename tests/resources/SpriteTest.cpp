@@ -46,7 +46,7 @@ protected:
         Scratch_WriteFile(dir / "pack/.keep", "");
         WritePng(dir / "pack/strip.png", 8, 3, px);
         const std::string manifest = R"({"sprites": [{"name": "spr_file", "image": "strip.png", "frames": 2,
-            "precise": true, "transparent": true, "origin": [1, 1]}]})";
+            "precise": true, "transparent": true, "origin": [1, 1]}], "rooms": [{"name": "rm"}]})";
         TestLoad_Run(game, TestPack(manifest, dir / "pack").game);
         ASSERT_TRUE(game.ok);
         ASSERT_TRUE(Sprite_Data(0)->HasFileFrames());

@@ -294,7 +294,7 @@ TEST_F(Binding, PackedByteCodeGameBindsToTheCompilersOutput)
 TEST_F(Binding, DamagedCompanionIsRefused)
 {
     GamePack_SetCompiler(TestCompile);
-    PackOutput out = TestPack(R"json({"mode": "bytecode", "scripts": [{"name": "s", "code": "a = 1"}]})json", ".");
+    PackOutput out = TestPack(R"json({"mode": "bytecode", "scripts": [{"name": "s", "code": "a = 1"}], "rooms": [{"name": "r"}]})json", ".");
     std::vector<uint8_t> d = out.debug;
     uint32_t data = 0, length = 0;
     ASSERT_TRUE(TestFindChunk(d, "DBGI", data, length));

@@ -131,12 +131,12 @@ protected:
 
 const char* kGame = R"json({
   "name": "Broken", "mode": "%s",
-  "constants": {"A": "1", "B": "two"},
+  "constants": {"A": "1", "B": "'two'"},
   "sprites": [{"name": "s", "image": "a.png"}], "backgrounds": [{"name": "b", "image": "a.png"}],
   "paths": [{"name": "p", "points": [[1, 2, 3]]}],
-  "scripts": [{"name": "scr", "code": "a = b; f(\"text\", a); return a"}],
+  "scripts": [{"name": "scr", "code": "a = b; string_pos(\"text\", a); return a"}],
   "timelines": [{"name": "t", "moments": [{"time": 1, "code": "c = 2"}]}],
-  "objects": [{"name": "o", "sprite": "s", "events": [{"type": "step", "code": "a = c; g(a)"}]}],
+  "objects": [{"name": "o", "sprite": "s", "events": [{"type": "step", "code": "a = c; abs(a)"}]}],
   "rooms": [{"name": "r", "code": "d = \"x\"", "instances": [{"object": "o"}]}]
 })json";
 

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <map>
 
+#include "Files/Support/File.h"
 #include "GamePack_Compile.h"
 #include "GamePack_Project.h"
 #include "GamePack_Writer.h"
@@ -92,6 +93,7 @@ private:
     void Rooms();
     void PageEntries();
     void Textures();
+    bool CompileAll();
     bool Code();
     void Debug(PackOutput& out);
 };
@@ -532,6 +534,33 @@ void Builder::Textures()
     w.EndChunk(chunk);
 }
 
+// Every piece of code is compiled with the runner's compiler in both modes, so that code the
+// runner would refuse at start-up is refused here, with where it was written. Byte-code mode
+// keeps what the compiler made (through the compiler seam); source mode only the verdict.
+bool Builder::CompileAll()
+{
+    bool ok = GamePack_PrepareCompiler(p, error);
+    // Byte code twice: a globalvar declaration reaches every piece of code, also the pieces
+    // compiled before the one that declares it (the runner compiling the source declares all
+    // before any code runs).
+    for (int pass = 0; ok && pass < (p.byteCode ? 2 : 1); ++pass)
+        for (Unit& u : units) {
+            std::string why;
+            ok = p.byteCode ? GamePack_Compile(u.code->text, u.name, u.compiled, why)
+                            : GamePack_CompileWithRunner(u.code->text, u.name, u.compiled, why);
+            if (!ok) {
+                error = GamePack_CodeWhere(*u.code) + " does not compile: " + why;
+                break;
+            }
+        }
+    GamePack_ReleaseCompiler();
+    if (!p.byteCode) { // source mode writes the text
+        units.clear();
+        unitOf.clear();
+    }
+    return ok;
+}
+
 bool Builder::Code()
 {
     // CODE: every body; the positions of its references become file offsets.
@@ -630,35 +659,26 @@ bool Builder::Build(PackOutput& out)
     for (const PackFont& f : p.fonts) images.push_back(&f.image);
     pages = GamePack_PackPages(images, p.pageSize);
     for (size_t i = 0; i < images.size(); ++i) pageEntry.push_back(w.NewLabel());
+    // Every image was held to the page limits when it was read, and a larger image gets a
+    // page of its own: a page the runner could not decode is the packer's own fault.
     for (const PackImage& page : pages.pages)
-        if (page.width > 32767 || page.height > 32767) {
-            error = "a texture page is too large";
+        if (std::string why = GamePack_PageLimit(page.width, page.height); !why.empty()) {
+            error = "internal error: a texture page of " + why;
             return false;
         }
 
-    if (p.byteCode) {
-        for (const PackScript& s : p.scripts) AddUnit("Script." + s.name, s.code);
-        for (const PackObject& o : p.objects)
-            for (const PackEvent& e : o.events)
-                AddUnit("Object." + o.name + "." + std::to_string(e.type) + "." + std::to_string(e.number), e.code);
-        for (const PackTimeLine& t : p.timelines)
-            for (const PackMoment& m : t.moments) AddUnit("TimeLine." + t.name + "." + std::to_string(m.time), m.code);
-        for (const PackRoom& r : p.rooms) {
-            AddUnit("Room." + r.name, r.code);
-            for (size_t k = 0; k < r.instances.size(); ++k)
-                AddUnit("Instance." + r.name + "." + std::to_string(k), r.instances[k].code);
-        }
-        GamePack_PrepareCompiler(p);
-        // Twice: a globalvar declaration reaches every piece of code, also the pieces
-        // compiled before the one that declares it (the runner compiling the source declares
-        // all before any code runs).
-        bool compiled = true;
-        for (int pass = 0; pass < 2 && compiled; ++pass)
-            for (Unit& u : units)
-                if (!(compiled = GamePack_Compile(u.code->text, u.name, u.compiled, error))) break;
-        GamePack_ReleaseCompiler();
-        if (!compiled) return false;
+    for (const PackScript& s : p.scripts) AddUnit("Script." + s.name, s.code);
+    for (const PackObject& o : p.objects)
+        for (const PackEvent& e : o.events)
+            AddUnit("Object." + o.name + "." + std::to_string(e.type) + "." + std::to_string(e.number), e.code);
+    for (const PackTimeLine& t : p.timelines)
+        for (const PackMoment& m : t.moments) AddUnit("TimeLine." + t.name + "." + std::to_string(m.time), m.code);
+    for (const PackRoom& r : p.rooms) {
+        AddUnit("Room." + r.name, r.code);
+        for (size_t k = 0; k < r.instances.size(); ++k)
+            AddUnit("Instance." + r.name + "." + std::to_string(k), r.instances[k].code);
     }
+    if (!CompileAll()) return false;
 
     Header();
     Options();
@@ -679,6 +699,12 @@ bool Builder::Build(PackOutput& out)
     w.WriteStrings();
     Textures();
     out.game = w.Finish();
+    if (int64_t(out.game.size()) >= FILE_READ_ALL_LIMIT) {
+        error = "the game file would be " + std::to_string(out.game.size() >> 20) + " MiB; the runner reads game files below " +
+                std::to_string(FILE_READ_ALL_LIMIT >> 20) + " MiB: use fewer or smaller images";
+        out.game.clear();
+        return false;
+    }
     if (p.byteCode) Debug(out);
     return true;
 }

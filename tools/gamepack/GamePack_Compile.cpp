@@ -4,7 +4,12 @@
 // turning the ids into names again through the runner's tables.
 #include "GamePack_Compile.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstring>
+#include <set>
 
 #include "Files/Base/Console.h"
 #include "Files/Code/Code_Code.h"
@@ -16,6 +21,7 @@
 #include "Files/Code/Code_Variable.h"
 #include "Files/Code/VM_Format.h"
 #include "Files/Code/Variable_BuiltIn.h"
+#include "Files/IO/IO_Gamepad.h"
 #include "Files/Runner/Runner_Wiring.h"
 #include "Files/Script/Script_Main.h"
 #include "Files/Variable/Variable_World.h"
@@ -72,21 +78,14 @@ bool GamePack_CompileWithRunner(const std::string& source, const std::string& na
     Code_Error_ClearRecorded();
     if (!unit.Compile(name.c_str())) {
         const char* text = Code_Error_GetText();
-        error = name + ": " + (text ? text : "does not compile");
+        error = text ? text : "does not compile";
+        Code_Error_ClearRecorded();
         return false;
     }
-    // The run-time compile path writes no debug pairs. The compiler's packer entry writes one
-    // (offset, source position) pair per statement; they are taken when it produced the very
-    // same byte code, so the runner's error reports carry lines.
-    const VMBuffer* debug = unit.m_pDebugInfo;
-    CompiledByteCode withPairs;
-    if (!debug && unit.m_pCode && Code_CompileByteCode(source.c_str(), false, name.c_str(), &withPairs) &&
-        withPairs.code && withPairs.code->m_size == unit.m_pCode->m_size &&
-        std::memcmp(withPairs.code->m_pData, unit.m_pCode->m_pData, size_t(unit.m_pCode->m_size)) == 0)
-        debug = withPairs.debug;
+    // The compile keeps one (byte-code offset, source position) pair per statement, so the
+    // runner's error reports carry lines.
     Code_Error_ClearRecorded();
-    bool ok = GamePack_ReadCompiledUnit(unit.m_pCode, debug, out, error);
-    Code_CompiledByteCode_Free(&withPairs);
+    bool ok = GamePack_ReadCompiledUnit(unit.m_pCode, unit.m_pDebugInfo, out, error);
     return ok;
 }
 
@@ -97,9 +96,42 @@ public:
     bool Query(int, int) override { return true; }
     void Output(const char*, ...) override {}
 };
-} // namespace
 
-namespace {
+// No gamepads in the packer: the function registrars set up the pads of a game that is about
+// to play, which a tool has no use for.
+class NoGamepads : public IGamepadBackend {
+public:
+    bool Available() override { return false; }
+    void Refresh() override {}
+    bool GetState(int32_t, GamepadReading*) override { return false; }
+    bool GetDescription(int32_t, char*, size_t) override { return false; }
+    void SetVibration(int32_t, uint16_t, uint16_t) override {}
+    void Shutdown() override {}
+};
+
+// Registers the built-in functions and variables once. The registrars trace on the runner's
+// debug console, which writes to the standard output whatever console is chosen: the packer's
+// output stays its own, so the standard output is closed to them while they run.
+void RegisterBuiltins()
+{
+    static bool registered = false;
+    if (registered) return;
+    registered = true;
+    static NoGamepads noGamepads;
+    IO_Gamepad_SetBackend(&noGamepads);
+    std::fflush(stdout);
+    const int saved = dup(STDOUT_FILENO);
+    const int nowhere = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (saved >= 0 && nowhere >= 0) dup2(nowhere, STDOUT_FILENO);
+    InitZBLFunctions();
+    Variable_BuiltIn_Init();
+    World_RegisterVariables();
+    std::fflush(stdout);
+    if (saved >= 0 && nowhere >= 0) dup2(saved, STDOUT_FILENO);
+    if (nowhere >= 0) close(nowhere);
+    if (saved >= 0) close(saved);
+    IO_Gamepad_SetBackend(nullptr);
+}
 
 // The project's resource names by kind, for the constant lookup while compiling.
 std::vector<std::string> g_Names[RESOURCE_KIND_COUNT];
@@ -119,23 +151,97 @@ void Collect(ResourceKind kind, const std::vector<T>& items)
     for (const T& item : items) g_Names[kind].push_back(item.name);
 }
 
+// What a name given to a resource or a game constant would hide ("" when nothing): a keyword
+// is never read as a name, and a name that is also a built-in function, variable or constant
+// takes that built-in's place for the whole game (resources and constants are looked up
+// first). builtinConstants: the built-in constants' names.
+std::string Hides(const std::string& name, const std::set<std::string>& builtinConstants)
+{
+    CCode unit(name.c_str(), false);
+    CodeTokenList tokens;
+    if (Code_Tokenize(&unit, &tokens) && tokens.count > 0 && tokens.tokens[0].kind != TOK_NAME &&
+        tokens.tokens[0].position == 0 && tokens.tokens[0].length == int32_t(name.size())) {
+        const int32_t kind = tokens.tokens[0].kind;
+        Code_TokenList_Free(&tokens);
+        if ((kind >= TOK_BEGIN && kind <= TOK_GLOBALVAR) || kind == TOK_LAND || kind == TOK_LOR || kind == TOK_NOT ||
+            kind == TOK_DIV || kind == TOK_MOD || kind == TOK_LXOR)
+            return "a keyword of ZBL";
+    } else {
+        Code_TokenList_Free(&tokens);
+    }
+    Code_Error_ClearRecorded();
+    int32_t id = -1;
+    if (Code_Function_Find(name.c_str(), &id) && id >= 0) return "a built-in function";
+    if (Variable_BuiltIn_Find(name.c_str()) >= 0) return "a built-in variable";
+    if (builtinConstants.count(name)) return "a built-in constant";
+    return "";
+}
+
+// Every resource and game constant whose name hides a built-in, refused.
+bool CheckNames(const PackProject& p, std::string& error)
+{
+    std::set<std::string> builtinConstants;
+    for (int32_t i = 0; i < Code_Constant_Count(); ++i) builtinConstants.insert(Code_Constant_NameAt(i));
+    auto check = [&](const char* kind, const std::string& name) {
+        const std::string hidden = Hides(name, builtinConstants);
+        if (hidden.empty()) return true;
+        error = std::string(kind) + " " + name + ": the name is " + hidden + ", which the " + kind +
+                (hidden == "a keyword of ZBL" ? " could never be named by" : " would hide from all code of the game") +
+                "; give the " + kind + " another name";
+        return false;
+    };
+    for (const PackScript& x : p.scripts) if (!check("script", x.name)) return false;
+    for (const PackSprite& x : p.sprites) if (!check("sprite", x.name)) return false;
+    for (const PackBackground& x : p.backgrounds) if (!check("background", x.name)) return false;
+    for (const PackFont& x : p.fonts) if (!check("font", x.name)) return false;
+    for (const PackPath& x : p.paths) if (!check("path", x.name)) return false;
+    for (const PackTimeLine& x : p.timelines) if (!check("time line", x.name)) return false;
+    for (const PackObject& x : p.objects) if (!check("object", x.name)) return false;
+    for (const PackRoom& x : p.rooms) if (!check("room", x.name)) return false;
+    for (const auto& [name, value] : p.constants) if (!check("constant", name)) return false;
+    return true;
+}
+
+// The game's constants, defined in order as start-up defines them; a value that does not
+// compile, or is not constant, would be 0 in the game without a word, so it is refused.
+bool DefineConstants(const PackProject& p, std::string& error)
+{
+    for (const auto& [name, value] : p.constants) {
+        if (!value.empty()) {
+            CCode unit(value.c_str(), true);
+            Code_Error_ClearRecorded();
+            if (!unit.Compile("Constant")) {
+                const char* text = Code_Error_GetText();
+                error = "constant " + name + ": its value \"" + value + "\" does not compile: " + (text ? text : "");
+                Code_Error_ClearRecorded();
+                return false;
+            }
+            if (unit.m_kind != CODE_CONSTANT) {
+                error = "constant " + name + ": its value \"" + value +
+                        "\" is not a constant expression (numbers, texts, resource names and the constants before it)";
+                return false;
+            }
+        }
+        const char* names[] = {name.c_str()};
+        const char* values[] = {value.c_str()};
+        Code_Constant_DefineGame(1, names, values);
+    }
+    return true;
+}
+
 } // namespace
 
-void GamePack_PrepareCompiler(const PackProject& p)
+bool GamePack_PrepareCompiler(const PackProject& p, std::string& error)
 {
     QuietConsole quiet;
     tagIConsole* saved = Console_Get();
     Console_Set(&quiet);
-    static bool registered = false;
-    if (!registered) {
-        registered = true;
-        InitZBLFunctions();
-        Variable_BuiltIn_Init();
-        World_RegisterVariables();
-    }
+    RegisterBuiltins();
     const CodeCompilerHooks* hooks = Code_GetCompilerHooks();
     if (!hooks || !hooks->buildTree) Code_Compiler_Init();
     Script_Init();
+    Runner_InitConstants();
+    bool ok = CheckNames(p, error);
     for (size_t i = 0; i < p.scripts.size(); ++i) Script_Add(p.scripts[i].name.c_str(), nullptr, int32_t(i));
     Collect(RESOURCE_OBJECT, p.objects);
     Collect(RESOURCE_SPRITE, p.sprites);
@@ -153,15 +259,10 @@ void GamePack_PrepareCompiler(const PackProject& p)
     Code_Constant_SetResourceFinder(RESOURCE_TIMELINE, FindName<RESOURCE_TIMELINE>);
     Code_Constant_SetResourceFinder(RESOURCE_SCRIPT, FindName<RESOURCE_SCRIPT>);
     Code_Constant_SetResourceFinder(RESOURCE_ROOM, FindName<RESOURCE_ROOM>);
-    Code_Constant_Init();
-    std::vector<const char*> names, values;
-    for (auto& [name, value] : p.constants) {
-        names.push_back(name.c_str());
-        values.push_back(value.c_str());
-    }
-    Code_Constant_DefineGame(int32_t(names.size()), names.data(), values.data());
+    ok = ok && DefineConstants(p, error);
     Code_SetGlobalsByDeclaration(true);
     Console_Set(saved);
+    return ok;
 }
 
 void GamePack_ReleaseCompiler()

@@ -34,17 +34,23 @@ bool GamePack_ReadCompiledUnit(const VMBuffer* code, const VMBuffer* debug, Comp
 struct PackProject;
 // Gets the runner's tables ready for compiling a game's code, as start-up does for the game:
 // the built-in functions and the compiler (once; a compiler already installed, such as a
-// test's, is kept), the built-in and the game's constants, the game's scripts (so calls of
-// scripts resolve) and the names of its resources (so they read as their indexes). Names
-// declared globalvar are compiled with the global scope: the runner that plays the byte
-// code never sees the declarations.
-void GamePack_PrepareCompiler(const PackProject& project);
+// test's, is kept), the built-in constants (the online services' among them) and the game's,
+// the game's scripts (so calls of scripts resolve) and the names of its resources (so they
+// read as their indexes). Names declared globalvar are compiled with the global scope: the
+// runner that plays the byte code never sees the declarations.
+// Also refuses (false, with the reason in error) what would change the game without a word:
+// a resource or game constant whose name is a keyword or a built-in function, variable or
+// constant, and a game constant whose value does not compile or is not constant. The tables
+// are ready either way; GamePack_ReleaseCompiler empties them.
+bool GamePack_PrepareCompiler(const PackProject& project, std::string& error);
 // Empties those tables again once the game's code is compiled.
 void GamePack_ReleaseCompiler();
 
 using GamePackCompiler = bool (*)(const std::string& source, const std::string& name, CompiledUnit& out,
                                   std::string& error);
 
+// Compiles one piece under its body name; on failure error is the compiler's text (the line,
+// the line's text, the position and the message).
 bool GamePack_CompileWithRunner(const std::string& source, const std::string& name, CompiledUnit& out,
                                 std::string& error);
 // The compiler byte-code mode uses; null restores GamePack_CompileWithRunner.

@@ -5,8 +5,11 @@
 #include FT_FREETYPE_H
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include "GamePack_Project.h"
+#include "GamePack_Writer.h"
 
 bool GamePack_RenderFont(PackFont& font, std::string& error)
 {
@@ -18,7 +21,9 @@ bool GamePack_RenderFont(PackFont& font, std::string& error)
     FT_Face face;
     if (FT_New_Face(library, font.ttf.c_str(), 0, &face)) {
         FT_Done_FreeType(library);
-        error = "cannot open the font " + font.ttf;
+        std::string bytes;
+        error = GamePack_ReadFile(font.ttf, bytes) ? "\"ttf\" " + font.ttf + " is not a font file FreeType reads"
+                                                  : "cannot read the \"ttf\" file " + font.ttf + ": " + std::strerror(errno);
         return false;
     }
     FT_Set_Char_Size(face, 0, FT_F26Dot6(font.size) * 64, 96, 96);

@@ -1,49 +1,122 @@
-// PNG reading and writing (libpng's simplified interface) and the packing of images onto
-// texture pages (shelves, tallest first, one pixel apart).
+// PNG reading (libpng, as the runner's decoder reads) and writing (libpng's simplified
+// interface), and the packing of images onto texture pages (shelves, tallest first, one pixel
+// apart; an image larger than the page size gets a page of its own, exactly its size).
 #include <png.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <csetjmp>
 #include <cstring>
 #include <numeric>
 
+#include "Files/Graphics_API/Graphics_PNG.h"
 #include "GamePack_Project.h"
+#include "GamePack_Writer.h"
+
+namespace {
+
+struct PngSource {
+    const uint8_t* at;
+    size_t left;
+};
+
+void ReadFromMemory(png_structp png, png_bytep out, png_size_t n)
+{
+    auto* source = static_cast<PngSource*>(png_get_io_ptr(png));
+    if (n > source->left) png_error(png, "the file ends inside the image");
+    std::memcpy(out, source->at, n);
+    source->at += n;
+    source->left -= n;
+}
+
+// libpng's errors come back here: the message is kept and the read unwinds to its setjmp.
+void OnError(png_structp png, png_const_charp message)
+{
+    *static_cast<std::string*>(png_get_error_ptr(png)) = message ? message : "damaged image";
+    png_longjmp(png, 1);
+}
+void OnWarning(png_structp, png_const_charp) {}
+
+} // namespace
+
+// The transforms of the runner's PNG decoder (Graphics_PNGM), with RGBA order: palettes, grey
+// and low bit depths expanded, a transparent colour made alpha, 16-bit channels cut to their
+// high byte (0xC8C8 is 200), an opaque filler where the file has no alpha. No gamma: the
+// bytes are the file's. Rows are read one at a time straight into the image (no row table to
+// lose on an error's long jump).
+bool GamePack_DecodePng(const uint8_t* data, size_t size, PackImage& image, std::string& error)
+{
+    image = PackImage();
+    if (!data || size < 8 || png_sig_cmp(data, 0, 8) != 0) {
+        error = "not a PNG file";
+        return false;
+    }
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &error, OnError, OnWarning);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!info) {
+        png_destroy_read_struct(png ? &png : nullptr, nullptr, nullptr);
+        error = "libpng does not start";
+        return false;
+    }
+    PngSource source{data + 8, size - 8};
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        image = PackImage();
+        return false;
+    }
+    png_set_read_fn(png, &source, ReadFromMemory);
+    png_set_sig_bytes(png, 8);
+    png_read_info(png, info);
+    png_uint_32 w = 0, h = 0;
+    int depth = 0, colourType = 0;
+    png_get_IHDR(png, info, &w, &h, &depth, &colourType, nullptr, nullptr, nullptr);
+    if (uint64_t(w) * h * 4 > PACK_MAX_INPUT_IMAGE_BYTES) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        error = std::to_string(w) + " x " + std::to_string(h) + " pixels is more than the packer reads (" +
+                std::to_string(PACK_MAX_INPUT_IMAGE_BYTES >> 20) + " MiB of pixels)";
+        return false;
+    }
+    const bool transparentColour = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
+    if (colourType == PNG_COLOR_TYPE_PALETTE || depth < 8 || transparentColour) png_set_expand(png);
+    if (depth == 16) png_set_strip_16(png);
+    if (colourType == PNG_COLOR_TYPE_GRAY || colourType == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(png);
+    if (!(colourType & PNG_COLOR_MASK_ALPHA) && !transparentColour) png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
+    const int passes = png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    if (png_get_rowbytes(png, info) != size_t(w) * 4) png_error(png, "unexpected row size");
+    image.width = int32_t(w);
+    image.height = int32_t(h);
+    image.rgba.assign(size_t(w) * size_t(h) * 4, 0);
+    for (int pass = 0; pass < passes; ++pass)
+        for (png_uint_32 y = 0; y < h; ++y) png_read_row(png, &image.rgba[size_t(y) * size_t(w) * 4], nullptr);
+    png_read_end(png, nullptr);
+    png_destroy_read_struct(&png, &info, nullptr);
+    return true;
+}
 
 bool GamePack_ReadPng(const std::string& path, PackImage& image, std::string& error)
 {
-    png_image png;
-    std::memset(&png, 0, sizeof png);
-    png.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&png, path.c_str())) {
-        error = "cannot read the image " + path + ": " + png.message;
+    std::string bytes;
+    if (!GamePack_ReadFile(path, bytes)) {
+        error = "cannot read the image " + path + ": " + std::strerror(errno);
         return false;
     }
-    png.format = PNG_FORMAT_RGBA;
-    image.width = int32_t(png.width);
-    image.height = int32_t(png.height);
-    image.rgba.assign(PNG_IMAGE_SIZE(png), 0);
-    if (!png_image_finish_read(&png, nullptr, image.rgba.data(), 0, nullptr)) {
-        error = "cannot decode the image " + path + ": " + png.message;
-        png_image_free(&png);
+    if (!GamePack_DecodePng(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), image, error)) {
+        error = "cannot read the image " + path + ": " + error;
         return false;
     }
     return true;
 }
 
-bool GamePack_DecodePng(const uint8_t* data, size_t size, PackImage& image)
+std::string GamePack_PageLimit(int32_t width, int32_t height)
 {
-    png_image png;
-    std::memset(&png, 0, sizeof png);
-    png.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_memory(&png, data, size)) return false;
-    png.format = PNG_FORMAT_RGBA;
-    image.width = int32_t(png.width);
-    image.height = int32_t(png.height);
-    image.rgba.assign(PNG_IMAGE_SIZE(png), 0);
-    if (!png_image_finish_read(&png, nullptr, image.rgba.data(), 0, nullptr)) {
-        png_image_free(&png);
-        return false;
-    }
-    return true;
+    const std::string size = std::to_string(width) + " x " + std::to_string(height) + " pixels";
+    if (uint32_t(width) > GR_PNG_MAX_SIDE || uint32_t(height) > GR_PNG_MAX_SIDE)
+        return size + " is more than a texture page holds (at most " + std::to_string(GR_PNG_MAX_SIDE) + " pixels a side)";
+    if (uint64_t(width) * uint64_t(height) * 4 > GR_PNG_MAX_BYTES)
+        return size + " is more than a texture page holds (at most " + std::to_string(GR_PNG_MAX_BYTES >> 20) +
+               " MiB of pixels, e.g. 8192 x 8192)";
+    return "";
 }
 
 bool GamePack_EncodePng(const PackImage& image, std::vector<uint8_t>& out)
@@ -105,8 +178,10 @@ PackedPages GamePack_PackPages(const std::vector<const PackImage*>& images, int3
             }
         }
         if (found < 0) {
-            // A new page: the usual size, or the image's own when it is larger.
-            pages.push_back({std::max(pageSize, w), std::max(pageSize, h), 0, 0, 0});
+            // A new page: the usual size, or exactly the image's own when it is larger (so
+            // nothing else joins it and the page stays within what the runner decodes).
+            if (w > pageSize || h > pageSize) pages.push_back({w, h, 0, 0, 0});
+            else pages.push_back({pageSize, pageSize, 0, 0, 0});
             found = int32_t(pages.size() - 1);
         }
         Page& pg = pages[size_t(found)];

@@ -3,6 +3,11 @@
 // Byte-code mode also writes OUTPUT's ".kvdebug" companion beside it. --absent-code-empty
 // writes the text field of absent code (a room or instance without creation code) as the
 // offset of an empty text instead of 0, as game files from other writers commonly hold it.
+// Nothing is written when the project is refused, and no file the project reads is ever
+// written over.
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -10,20 +15,50 @@
 #include "GamePack_Project.h"
 #include "GamePack_Writer.h"
 
+namespace {
+
+// True when both paths name one existing file.
+bool SameFile(const std::string& a, const std::string& b)
+{
+    struct stat sa, sb;
+    return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+// The input of the project that path would write over, or "".
+std::string InputAt(const PackProject& project, const std::string& path)
+{
+    for (const std::string& input : project.inputs)
+        if (SameFile(input, path)) return input;
+    return "";
+}
+
+bool Write(const std::string& path, const std::vector<uint8_t>& data)
+{
+    if (GamePack_WriteFile(path, data)) return true;
+    std::fprintf(stderr, "gamepack: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
+    return false;
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
     std::string manifest, output;
     int mode = -1; // -1: as the manifest says; 0 source; 1 byte code
     bool absentCodeEmpty = false;
+    bool usage = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--source") == 0) mode = 0;
         else if (std::strcmp(argv[i], "--bytecode") == 0) mode = 1;
         else if (std::strcmp(argv[i], "--absent-code-empty") == 0) absentCodeEmpty = true;
-        else if (manifest.empty()) manifest = argv[i];
+        else if (argv[i][0] == '-' && argv[i][1] != '\0') {
+            std::fprintf(stderr, "gamepack: unknown option %s\n", argv[i]);
+            usage = true;
+        } else if (manifest.empty()) manifest = argv[i];
         else if (output.empty()) output = argv[i];
-        else manifest.clear(), i = argc;
+        else usage = true;
     }
-    if (manifest.empty() || output.empty()) {
+    if (usage || manifest.empty() || output.empty()) {
         std::fprintf(stderr, "usage: gamepack MANIFEST.json OUTPUT.win [--source | --bytecode] [--absent-code-empty]\n");
         return 2;
     }
@@ -35,25 +70,29 @@ int main(int argc, char** argv)
     }
     if (mode >= 0) project.byteCode = mode == 1;
     project.absentCodeAsEmptyText = absentCodeEmpty;
-    PackOutput out;
-    if (!GamePack_Build(project, out, error)) {
-        std::fprintf(stderr, "gamepack: %s\n", error.c_str());
-        return 1;
+    std::string debugName;
+    if (project.byteCode) {
+        debugName = output;
+        size_t slash = debugName.find_last_of('/');
+        size_t dot = debugName.find_last_of('.');
+        if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) debugName.erase(dot);
+        debugName += ".kvdebug";
     }
-    if (!GamePack_WriteFile(output, out.game)) {
-        std::fprintf(stderr, "gamepack: cannot write %s\n", output.c_str());
-        return 1;
-    }
-    if (!out.debug.empty()) {
-        std::string name = output;
-        size_t slash = name.find_last_of('/');
-        size_t dot = name.find_last_of('.');
-        if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) name.erase(dot);
-        name += ".kvdebug";
-        if (!GamePack_WriteFile(name, out.debug)) {
-            std::fprintf(stderr, "gamepack: cannot write %s\n", name.c_str());
+    for (const std::string& target : {output, debugName}) {
+        if (target.empty()) continue;
+        const std::string input = InputAt(project, target);
+        if (!input.empty()) {
+            std::fprintf(stderr, "gamepack: the output %s would write over %s, which the project reads; give another output name\n",
+                         target.c_str(), input.c_str());
             return 1;
         }
     }
+    PackOutput out;
+    if (!GamePack_Build(project, out, error)) {
+        std::fprintf(stderr, "gamepack: %s: %s\n", manifest.c_str(), error.c_str());
+        return 1;
+    }
+    if (!Write(output, out.game)) return 1;
+    if (!out.debug.empty() && !Write(debugName, out.debug)) return 1;
     return 0;
 }

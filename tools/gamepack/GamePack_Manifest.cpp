@@ -1,11 +1,21 @@
 // Reads the packer's manifest (JSON, through json-c) and everything it names: ZBL sources,
 // PNG images (strips or frames), TrueType fonts. Names of resources are resolved to indexes
 // here. See docs/gamepack.md for the format.
+//
+// Nothing the manifest says is dropped without a word: a key the packer does not know, an
+// event given twice, an event without code, a value out of the range the runner's loaders
+// accept are refused with a message that names the resource, the key and the file.
 #include <json-c/json.h>
 
+#include <cerrno>
 #include <cstring>
-#include <functional>
+#include <initializer_list>
 
+#include "Files/Code/Code_Constant.h"
+#include "Files/Object/Event.h"
+#include "Files/Object/Object.h"
+#include "Files/Room/Room.h"
+#include "Files/Sprite/Sprite_Main.h"
 #include "GamePack_Project.h"
 #include "GamePack_Writer.h"
 
@@ -18,6 +28,7 @@ namespace {
 struct Reader {
     const std::string& base;
     std::string& error;
+    std::vector<std::string>& inputs;
     std::string where; // the resource being read, for messages
     std::string bad;   // the first value refused
 
@@ -27,21 +38,48 @@ struct Reader {
         return base.empty() ? name : base + "/" + name;
     }
 
-    void Bad(const char* key, const std::string& what)
+    void Fail(const std::string& what)
     {
-        if (bad.empty()) bad = (where.empty() ? std::string() : where + ": ") + "\"" + key + "\" " + what;
+        if (bad.empty()) bad = (where.empty() ? std::string() : where + ": ") + what;
     }
+    void Bad(const char* key, const std::string& what) { Fail("\"" + std::string(key) + "\" " + what); }
 
     static json_object* Get(json_object* o, const char* key)
     {
         json_object* v = nullptr;
         return o && json_object_is_type(o, json_type_object) && json_object_object_get_ex(o, key, &v) ? v : nullptr;
     }
+    static bool Given(json_object* o, const char* key)
+    {
+        json_object* v = Get(o, key);
+        return v && !json_object_is_type(v, json_type_null);
+    }
+    static std::string Shown(json_object* v) { return json_object_to_json_string_ext(v, JSON_C_TO_STRING_PLAIN); }
+
+    // A key that is none of the known ones is refused: a misspelt key would otherwise leave
+    // its value at the default without a word.
+    void Keys(json_object* o, std::initializer_list<const char*> known)
+    {
+        if (!o || !json_object_is_type(o, json_type_object)) return;
+        json_object_object_foreach(o, key, value)
+        {
+            (void)value;
+            bool found = false;
+            for (const char* k : known) found = found || std::strcmp(k, key) == 0;
+            if (found) continue;
+            std::string list;
+            for (const char* k : known) list += (list.empty() ? "" : ", ") + std::string(k);
+            Fail("unknown key \"" + std::string(key) + "\" (the keys here are " + list + ")");
+            return;
+        }
+    }
+
     // A whole number (true and false count as 1 and 0) from lo to hi; a fraction is cut to its
     // whole part (10.5 is 10), as hand-written projects have always been read.
     int64_t IntOf(json_object* v, const char* key, int64_t def, int64_t lo, int64_t hi)
     {
         if (!v || json_object_is_type(v, json_type_null)) return def;
+        const std::string range = "must be a whole number from " + std::to_string(lo) + " to " + std::to_string(hi);
         int64_t n = 0;
         if (json_object_is_type(v, json_type_boolean)) n = json_object_get_boolean(v) ? 1 : 0;
         else if (json_object_is_type(v, json_type_int)) {
@@ -51,7 +89,7 @@ struct Reader {
         } else if (json_object_is_type(v, json_type_double)) {
             const double d = json_object_get_double(v);
             if (!(d > double(lo) - 1.0 && d < double(hi) + 1.0)) {
-                Bad(key, "must be a whole number from " + std::to_string(lo) + " to " + std::to_string(hi));
+                Bad(key, "is " + Shown(v) + "; it " + range);
                 return def;
             }
             n = int64_t(d);
@@ -60,7 +98,7 @@ struct Reader {
             return def;
         }
         if (n < lo || n > hi) {
-            Bad(key, "must be a whole number from " + std::to_string(lo) + " to " + std::to_string(hi));
+            Bad(key, "is " + Shown(v) + "; it " + range);
             return def;
         }
         return n;
@@ -112,13 +150,13 @@ struct Reader {
         return text;
     }
     std::string Text(json_object* o, const char* key, const std::string& def = "") { return TextOf(Get(o, key), key, def); }
-    // A resource's name: present and not empty.
-    std::string Name(json_object* o, const std::string& kind)
+    // A resource's name: present and not empty. Entry i of the list key when it has none.
+    std::string Name(json_object* o, const std::string& kind, const char* list, size_t i)
     {
-        where = kind;
+        where = std::string(list) + "[" + std::to_string(i) + "]";
         std::string name = Text(o, "name");
-        if (name.empty()) Bad("name", "is missing");
-        where = kind + " " + name;
+        if (name.empty() && bad.empty()) Bad("name", "is missing");
+        if (!name.empty()) where = kind + " " + name;
         return name;
     }
     // The list under key (empty when missing).
@@ -143,48 +181,83 @@ struct Reader {
     }
     static size_t Count(json_object* a) { return a && json_object_is_type(a, json_type_array) ? json_object_array_length(a) : 0; }
     static json_object* At(json_object* a, size_t i) { return json_object_array_get_idx(a, i); }
-
-    // "code" (inline text) or "file" (a .zbl file).
-    bool Code(json_object* o, PackCode& code, const std::string& what)
+    // Element i of a list of records: an object, or refused.
+    json_object* Entry(json_object* a, size_t i, const char* list)
     {
-        std::string file = Text(o, "file");
-        if (!file.empty()) {
-            if (!GamePack_ReadFile(Path(file), code.text)) {
-                error = what + ": cannot read " + Path(file);
-                return false;
-            }
-            code.present = true;
-        } else if (Get(o, "code")) {
-            code.text = Text(o, "code");
-            code.present = true;
-        }
-        return true;
+        json_object* o = At(a, i);
+        if (!o || !json_object_is_type(o, json_type_object))
+            Fail(std::string(list) + "[" + std::to_string(i) + "] must be an object ({...})");
+        return o;
     }
 
-    bool Image(const std::string& name, PackImage& image, const std::string& what)
+    // A piece of ZBL: "code" (inline text) or "file" (a .zbl file), never both; required
+    // pieces (scripts, events, moments) must give one.
+    bool Code(json_object* o, PackCode& code, const std::string& owner, bool required)
+    {
+        code.owner = owner;
+        const bool hasFile = Given(o, "file"), hasCode = Given(o, "code");
+        if (hasFile && hasCode) {
+            Fail("both \"file\" and \"code\" are given; give one");
+        } else if (hasFile) {
+            code.file = Text(o, "file");
+            if (!bad.empty()) return false;
+            if (code.file.empty()) Bad("file", "is empty");
+            else if (!GamePack_ReadFile(Path(code.file), code.text))
+                Fail("cannot read the ZBL file " + Path(code.file) + ": " + std::strerror(errno));
+            else if (code.text.find('\0') != std::string::npos)
+                Fail("the ZBL file " + Path(code.file) + " holds a zero byte");
+            inputs.push_back(Path(code.file));
+            code.present = true;
+        } else if (hasCode) {
+            code.text = Text(o, "code");
+            code.present = true;
+        } else if (required) {
+            Fail("has neither \"file\" nor \"code\" (empty code is \"code\": \"\")");
+        }
+        return bad.empty();
+    }
+
+    bool Image(const std::string& name, PackImage& image)
     {
         if (name.empty()) {
-            error = what + ": no image";
+            Fail("no \"image\"");
             return false;
         }
-        if (!GamePack_ReadPng(Path(name), image, error)) {
-            error = what + ": " + error;
+        std::string why;
+        inputs.push_back(Path(name));
+        if (!GamePack_ReadPng(Path(name), image, why)) {
+            Fail(why);
             return false;
         }
         return true;
     }
 };
 
+const char* const kEventTypeNames[] = {"create", "destroy", "alarm",   "step",     "collision",  "keyboard",
+                                       "mouse",  "other",   "draw",    "keypress", "keyrelease", "trigger"};
+constexpr int32_t kNamedEventTypes = 11; // "trigger" (11) is given by its number
+
+// An event's type: a number 0..11 or a name; -1 when it is neither.
 int32_t EventType(json_object* v)
 {
-    static const char* names[] = {"create", "destroy", "alarm", "step", "collision", "keyboard",
-                                  "mouse", "other", "draw", "keypress", "keyrelease"};
-    if (!v) return -1;
-    if (json_object_is_type(v, json_type_int)) return json_object_get_int(v);
+    if (v && json_object_is_type(v, json_type_int)) {
+        int64_t n = json_object_get_int64(v);
+        return n >= 0 && n < OBJECT_EVENT_TYPES ? int32_t(n) : -1;
+    }
+    if (!v || !json_object_is_type(v, json_type_string)) return -1;
     const char* s = json_object_get_string(v);
-    for (int i = 0; i < 11; ++i)
-        if (std::strcmp(s, names[i]) == 0) return i;
+    for (int32_t i = 0; i < kNamedEventTypes; ++i)
+        if (std::strcmp(s, kEventTypeNames[i]) == 0) return i;
     return -1;
+}
+
+// "step event 1", "create event", "collision event with obj_wall": an event in messages.
+std::string EventLabel(int32_t type, int32_t number, const std::string& other)
+{
+    const std::string name = kEventTypeNames[type];
+    if (type == EVENT_COLLISION) return "collision event with " + (other.empty() ? "object " + std::to_string(number) : other);
+    if (number == 0 && (type == EVENT_CREATE || type == EVENT_DESTROY || type == EVENT_DRAW)) return name + " event";
+    return name + " event " + std::to_string(number);
 }
 
 // The index of a named resource, -1 for "" or null; false when the name is unknown.
@@ -201,12 +274,30 @@ bool Resolve(const std::vector<T>& items, const std::string& name, int32_t& inde
     return false;
 }
 
+// The kind of resource a name belongs to ("" for none), for messages about names of the wrong
+// kind.
+std::string KindOf(const PackProject& p, const std::string& name)
+{
+    int32_t i = -1;
+    if (Resolve(p.scripts, name, i) && i >= 0) return "script";
+    if (Resolve(p.sprites, name, i) && i >= 0) return "sprite";
+    if (Resolve(p.backgrounds, name, i) && i >= 0) return "background";
+    if (Resolve(p.fonts, name, i) && i >= 0) return "font";
+    if (Resolve(p.paths, name, i) && i >= 0) return "path";
+    if (Resolve(p.timelines, name, i) && i >= 0) return "time line";
+    if (Resolve(p.objects, name, i) && i >= 0) return "object";
+    if (Resolve(p.rooms, name, i) && i >= 0) return "room";
+    return "";
+}
+
 const std::map<std::string, int> kOptionNames = {
     {"fullscreen", 0}, {"new_audio", 2}, {"cursor", 4}, {"window_colour", 8}, {"set_display", 9},
     {"colour_depth", 10}, {"resolution", 11}, {"frequency", 12}, {"alt_enter", 15},
     {"freeze_on_lost_focus", 22}, {"abort_on_all_errors", 32}, {"uninitialised_zero", 33},
     {"create_event_first", 34},
 };
+// Option word 26 is a file offset the runner checks against the file; the packer keeps it 0.
+constexpr int kOptionFileOffsetWord = 26;
 
 // An image's frame count: 1 to the strip's width, so that no frame is empty.
 bool StripFrames(Reader& r, json_object* o, const PackImage& strip, int32_t& n)
@@ -214,14 +305,14 @@ bool StripFrames(Reader& r, json_object* o, const PackImage& strip, int32_t& n)
     n = int32_t(r.Int(o, "frames", 1, 1, INT32_MAX));
     if (!r.bad.empty()) return false;
     if (n > strip.width) {
-        r.Bad("frames", "must be at most the image's width (" + std::to_string(strip.width) + ")");
+        r.Bad("frames", "is " + std::to_string(n) + "; it must be at most the image's width (" + std::to_string(strip.width) + ")");
         return false;
     }
     return true;
 }
 
 // Two resources of any kind may not share a name: scripts find resources by name, and only the
-// first of two would ever be found.
+// first of two would ever be found. A game constant of a resource's name would never be found.
 bool NamesAreUnique(const PackProject& p, std::string& error)
 {
     std::map<std::string, std::string> seen;
@@ -238,6 +329,7 @@ bool NamesAreUnique(const PackProject& p, std::string& error)
     for (const PackTimeLine& x : p.timelines) if (!add(x.name, "time line")) return false;
     for (const PackObject& x : p.objects) if (!add(x.name, "object")) return false;
     for (const PackRoom& x : p.rooms) if (!add(x.name, "room")) return false;
+    for (const auto& [name, value] : p.constants) if (!add(name, "constant")) return false;
     return true;
 }
 
@@ -257,30 +349,80 @@ bool ParentsEnd(const PackProject& p, std::string& error)
     return true;
 }
 
+// Line and column (from 1, columns in characters) of a byte offset of the text.
+std::string LineAndColumn(const std::string& text, size_t offset)
+{
+    size_t line = 1, column = 1;
+    for (size_t i = 0; i < offset && i < text.size(); ++i) {
+        if (text[i] == '\n') {
+            ++line;
+            column = 1;
+        } else if ((uint8_t(text[i]) & 0xC0) != 0x80) {
+            ++column;
+        }
+    }
+    return "line " + std::to_string(line) + ", column " + std::to_string(column);
+}
+
+// The manifest's JSON: one object, with its syntax errors placed by line and column. A leading
+// UTF-8 byte-order mark is skipped.
+json_object* ParseJson(const std::string& json, std::string& error)
+{
+    const size_t start = json.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    const std::string text = json.substr(start);
+    if (text.find_first_not_of(" \t\r\n") == std::string::npos) {
+        error = "the manifest is empty: it must be a JSON object ({...})";
+        return nullptr;
+    }
+    if (text.size() > size_t(INT32_MAX)) {
+        error = "the manifest is too large";
+        return nullptr;
+    }
+    json_tokener* tok = json_tokener_new();
+    json_object* root = json_tokener_parse_ex(tok, text.c_str(), int(text.size()));
+    const json_tokener_error jerr = json_tokener_get_error(tok);
+    const size_t end = json_tokener_get_parse_end(tok);
+    json_tokener_free(tok);
+    if (jerr == json_tokener_continue) {
+        error = "the manifest ends (" + LineAndColumn(text, text.size()) + ") before its JSON is complete";
+    } else if (jerr != json_tokener_success || !root) {
+        error = "the manifest is not valid JSON at " + LineAndColumn(text, end) + ": " + json_tokener_error_desc(jerr);
+    } else if (!json_object_is_type(root, json_type_object)) {
+        error = std::string("the manifest must be a JSON object ({...}), not ") +
+                (json_object_is_type(root, json_type_array) ? "a list" : "a single value");
+    } else if (text.find_first_not_of(" \t\r\n", end) != std::string::npos) {
+        error = "the manifest has more text after its JSON object, at " + LineAndColumn(text, text.find_first_not_of(" \t\r\n", end));
+    } else {
+        return root;
+    }
+    if (root) json_object_put(root);
+    return nullptr;
+}
+
 } // namespace
+
+std::string GamePack_CodeWhere(const PackCode& code)
+{
+    return code.owner + (code.file.empty() ? " (inline code)" : " (file " + code.file + ")");
+}
 
 bool GamePack_ParseProject(const std::string& json, const std::string& baseFolder, PackProject& p, std::string& error)
 {
-    json_tokener* tok = json_tokener_new();
-    json_object* root = json_tokener_parse_ex(tok, json.c_str(), int(json.size()));
-    json_tokener_error jerr = json_tokener_get_error(tok);
-    json_tokener_free(tok);
-    if (!root || jerr != json_tokener_success || !json_object_is_type(root, json_type_object)) {
-        error = std::string("the manifest is not a JSON object: ") + json_tokener_error_desc(jerr);
-        if (root) json_object_put(root);
-        return false;
-    }
-    Reader r{baseFolder, error, "", ""};
+    json_object* root = ParseJson(json, error);
+    if (!root) return false;
+    std::vector<std::string> inputs = std::move(p.inputs);
     p = PackProject();
+    p.inputs = std::move(inputs);
     p.baseFolder = baseFolder;
+    Reader r{baseFolder, error, p.inputs, "", ""};
     bool ok = [&]() -> bool {
+        r.Keys(root, {"name", "config", "mode", "format_version", "debug", "game_id", "steam_app_id", "texture_page_size",
+                      "window", "first_instance_id", "first_tile_id", "options", "constants", "scripts", "sprites",
+                      "backgrounds", "fonts", "paths", "timelines", "objects", "rooms", "room_order"});
         p.name = r.Text(root, "name", "Game");
         p.config = r.Text(root, "config", "Default");
         std::string mode = r.Text(root, "mode", "source");
-        if (mode != "source" && mode != "bytecode") {
-            error = "mode must be \"source\" or \"bytecode\"";
-            return false;
-        }
+        if (r.bad.empty() && mode != "source" && mode != "bytecode") r.Bad("mode", "is \"" + mode + "\"; it must be \"source\" or \"bytecode\"");
         p.byteCode = mode == "bytecode";
         p.formatVersion = uint8_t(r.Int(root, "format_version", 13, 8, 13));
         p.debug = r.Bool(root, "debug", false);
@@ -289,6 +431,7 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
         p.pageSize = int32_t(r.Int(root, "texture_page_size", 1024, 64, 8192));
         json_object* window = r.Object(root, "window");
         r.where = "window";
+        r.Keys(window, {"width", "height", "flags", "caption"});
         p.windowWidth = int32_t(r.Int(window, "width", 800, 1, 16384));
         p.windowHeight = int32_t(r.Int(window, "height", 480, 1, 16384));
         p.infoFlags = r.Word(window, "flags", 0);
@@ -312,13 +455,21 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
                             error = std::string("options: \"words\" names word \"") + wkey + "\"; words are 0 to 34";
                             return false;
                         }
-                        p.optionWords[int(word)] = int64_t(r.IntOf(wvalue, wkey, 0, INT32_MIN, UINT32_MAX));
+                        const int64_t v = r.IntOf(wvalue, wkey, 0, INT32_MIN, UINT32_MAX);
+                        if (word == kOptionFileOffsetWord && v != 0) {
+                            error = "options: word 26 is the offset of a block in the game file, which the packer does not "
+                                    "write; it must be 0";
+                            return false;
+                        }
+                        p.optionWords[int(word)] = v;
                     }
                     continue;
                 }
                 auto it = kOptionNames.find(key);
                 if (it == kOptionNames.end()) {
-                    error = std::string("unknown option ") + key;
+                    std::string list;
+                    for (const auto& [name, word] : kOptionNames) list += name + ", ";
+                    error = std::string("options: unknown option \"") + key + "\" (the options are " + list + "words)";
                     return false;
                 }
                 p.optionWords[it->second] = r.IntOf(value, key, 0, INT32_MIN, UINT32_MAX);
@@ -329,6 +480,10 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
             r.where = "constants";
             json_object_object_foreach(constants, key, value)
             {
+                // The runner refuses to start a game with a constant of another name.
+                if (!Code_Constant_IsValidName(key))
+                    r.Fail("\"" + std::string(key) +
+                           "\" is not a valid constant name (a letter or \"_\" first, then letters, digits and \"_\")");
                 // A number or true/false is taken as its JSON text ("SPEED": 4 is "4").
                 if (json_object_is_type(value, json_type_int) || json_object_is_type(value, json_type_double) ||
                     json_object_is_type(value, json_type_boolean))
@@ -341,40 +496,54 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
         if (!r.bad.empty()) return false;
 
         json_object* a = r.List(root, "scripts");
-        for (size_t i = 0; i < Reader::Count(a); ++i) {
+        for (size_t i = 0; i < Reader::Count(a) && r.bad.empty(); ++i) {
+            json_object* o = r.Entry(a, i, "scripts");
             PackScript s;
-            s.name = r.Name(Reader::At(a, i), "script");
-            if (!r.Code(Reader::At(a, i), s.code, "script " + s.name)) return false;
+            s.name = r.Name(o, "script", "scripts", i);
+            r.Keys(o, {"name", "file", "code"});
+            if (r.bad.empty()) r.Code(o, s.code, "script " + s.name, true);
             p.scripts.push_back(s);
         }
         if (!r.bad.empty()) return false;
         a = r.List(root, "sprites");
         for (size_t i = 0; i < Reader::Count(a); ++i) {
-            json_object* o = Reader::At(a, i);
+            json_object* o = r.Entry(a, i, "sprites");
             PackSprite s;
-            s.name = r.Name(o, "sprite");
+            s.name = r.Name(o, "sprite", "sprites", i);
+            r.Keys(o, {"name", "image", "images", "frames", "origin", "precise", "transparent", "smooth", "preload",
+                       "bbox_mode", "bbox"});
             json_object* images = r.List(o, "images");
+            if (r.bad.empty() && Reader::Given(o, "images") && (Reader::Given(o, "image") || Reader::Given(o, "frames")))
+                r.Fail(std::string("\"images\" (one file a frame) and \"") + (Reader::Given(o, "image") ? "image" : "frames") +
+                       "\" (a strip) are both given; give one");
             if (!r.bad.empty()) return false;
             if (Reader::Count(images)) {
                 for (size_t k = 0; k < Reader::Count(images); ++k) {
                     PackImage img;
                     const std::string file = r.TextOf(Reader::At(images, k), "images", "");
-                    if (!r.bad.empty()) return false;
-                    if (!r.Image(file, img, "sprite " + s.name)) return false;
+                    if (!r.bad.empty() || !r.Image(file, img)) return false;
                     if (k && (img.width != s.frames[0].width || img.height != s.frames[0].height)) {
-                        error = "sprite " + s.name + ": frames differ in size";
+                        r.Fail("frames differ in size: " + file + " is " + std::to_string(img.width) + " x " +
+                               std::to_string(img.height) + ", the first " + std::to_string(s.frames[0].width) + " x " +
+                               std::to_string(s.frames[0].height));
                         return false;
                     }
                     s.frames.push_back(img);
                 }
             } else {
                 PackImage strip;
-                if (!r.Image(r.Text(o, "image"), strip, "sprite " + s.name)) return false;
+                if (!r.Image(r.Text(o, "image"), strip)) return false;
                 int32_t n = 1;
                 if (!StripFrames(r, o, strip, n)) return false;
                 int32_t w = strip.width / n;
                 for (int32_t k = 0; k < n; ++k) s.frames.push_back(GamePack_SubImage(strip, k * w, 0, w, strip.height));
             }
+            const int32_t fw = s.frames[0].width, fh = s.frames[0].height;
+            if (fw > SPRITE_MAX_SIDE || fh > SPRITE_MAX_SIDE)
+                r.Fail("its frames are " + std::to_string(fw) + " x " + std::to_string(fh) + " pixels; a sprite's frames are at most " +
+                       std::to_string(SPRITE_MAX_SIDE) + " pixels a side");
+            else if (std::string why = GamePack_PageLimit(fw, fh); !why.empty())
+                r.Fail("a frame of " + why);
             json_object* origin = r.List(o, "origin");
             if (Reader::Count(origin) == 2) {
                 s.xOrigin = int32_t(r.IntOf(Reader::At(origin, 0), "origin", 0, INT32_MIN, INT32_MAX));
@@ -389,6 +558,8 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
             s.bboxMode = int32_t(r.Int(o, "bbox_mode", 0, 0, 2));
             json_object* box = r.List(o, "bbox");
             if (Reader::Count(box) == 4) {
+                if (Reader::Given(o, "bbox_mode") && s.bboxMode != 2)
+                    r.Bad("bbox", "is a manual box, but \"bbox_mode\" is " + std::to_string(s.bboxMode) + " (2 is manual)");
                 s.bboxMode = 2;
                 for (int k = 0; k < 4; ++k) s.bbox[k] = int32_t(r.IntOf(Reader::At(box, size_t(k)), "bbox", 0, INT32_MIN, INT32_MAX));
             } else if (box) {
@@ -399,11 +570,12 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
         }
         a = r.List(root, "backgrounds");
         for (size_t i = 0; i < Reader::Count(a); ++i) {
-            json_object* o = Reader::At(a, i);
+            json_object* o = r.Entry(a, i, "backgrounds");
             PackBackground b;
-            b.name = r.Name(o, "background");
-            if (!r.bad.empty()) return false;
-            if (!r.Image(r.Text(o, "image"), b.image, "background " + b.name)) return false;
+            b.name = r.Name(o, "background", "backgrounds", i);
+            r.Keys(o, {"name", "image", "transparent", "smooth", "preload"});
+            if (!r.bad.empty() || !r.Image(r.Text(o, "image"), b.image)) return false;
+            if (std::string why = GamePack_PageLimit(b.image.width, b.image.height); !why.empty()) r.Fail("its image of " + why);
             b.transparent = r.Bool(o, "transparent", false);
             b.smooth = r.Bool(o, "smooth", false);
             b.preload = r.Bool(o, "preload", true);
@@ -412,31 +584,39 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
         }
         a = r.List(root, "fonts");
         for (size_t i = 0; i < Reader::Count(a); ++i) {
-            json_object* o = Reader::At(a, i);
+            json_object* o = r.Entry(a, i, "fonts");
             PackFont f;
-            f.name = r.Name(o, "font");
+            f.name = r.Name(o, "font", "fonts", i);
+            r.Keys(o, {"name", "ttf", "size", "bold", "italic", "first", "last", "charset", "antialias", "typeface"});
             f.ttf = r.Path(r.Text(o, "ttf"));
             f.typeface = r.Text(o, "typeface");
-            f.size = int32_t(r.Int(o, "size", 12));
+            f.size = int32_t(r.Int(o, "size", 12, 1, 512));
             f.bold = r.Bool(o, "bold", false);
             f.italic = r.Bool(o, "italic", false);
-            f.first = int32_t(r.Int(o, "first", 32));
-            f.last = int32_t(r.Int(o, "last", 127));
+            // The first character is kept in 16 bits of the font record; antialias + 1 in 8.
+            f.first = int32_t(r.Int(o, "first", 32, 0, 65535));
+            f.last = int32_t(r.Int(o, "last", 127, 0, 65535));
             f.charset = int32_t(r.Int(o, "charset", 0, 0, 255));
-            f.antialias = int32_t(r.Int(o, "antialias", 1));
+            f.antialias = int32_t(r.Int(o, "antialias", 1, 0, 254));
+            if (r.bad.empty() && f.first > f.last)
+                r.Fail("\"first\" (" + std::to_string(f.first) + ") is above \"last\" (" + std::to_string(f.last) + ")");
+            if (r.bad.empty() && f.ttf.empty()) r.Bad("ttf", "is missing (the TrueType file the glyphs are drawn from)");
             if (!r.bad.empty()) return false;
-            if (f.first < 0 || f.last > 65535 || f.first > f.last || f.size < 1 || f.size > 512) {
-                error = "font " + f.name + ": bad size or character range";
-                return false;
-            }
-            if (!GamePack_RenderFont(f, error)) return false;
+            p.inputs.push_back(f.ttf);
+            std::string why;
+            if (!GamePack_RenderFont(f, why)) r.Fail(why);
+            else if (std::string limit = GamePack_PageLimit(f.image.width, f.image.height); !limit.empty())
+                r.Fail("the glyph sheet of characters " + std::to_string(f.first) + " to " + std::to_string(f.last) +
+                       " at size " + std::to_string(f.size) + ": " + limit + "; use a smaller size or fewer characters");
+            if (!r.bad.empty()) return false;
             p.fonts.push_back(std::move(f));
         }
         a = r.List(root, "paths");
         for (size_t i = 0; i < Reader::Count(a); ++i) {
-            json_object* o = Reader::At(a, i);
+            json_object* o = r.Entry(a, i, "paths");
             PackPath path;
-            path.name = r.Name(o, "path");
+            path.name = r.Name(o, "path", "paths", i);
+            r.Keys(o, {"name", "kind", "closed", "precision", "points"});
             path.kind = uint32_t(r.Int(o, "kind", 0, 0, 1));
             path.closed = r.Bool(o, "closed", false);
             path.precision = uint32_t(r.Int(o, "precision", 4, 1, 8));
@@ -456,29 +636,38 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
         }
         a = r.List(root, "timelines");
         for (size_t i = 0; i < Reader::Count(a); ++i) {
-            json_object* o = Reader::At(a, i);
+            json_object* o = r.Entry(a, i, "timelines");
             PackTimeLine t;
-            t.name = r.Name(o, "time line");
+            t.name = r.Name(o, "time line", "timelines", i);
+            r.Keys(o, {"name", "moments"});
             json_object* ms = r.List(o, "moments");
-            for (size_t k = 0; k < Reader::Count(ms); ++k) {
+            const std::string lineWhere = r.where;
+            for (size_t k = 0; k < Reader::Count(ms) && r.bad.empty(); ++k) {
+                json_object* mo = r.Entry(ms, k, "moments");
                 PackMoment m;
-                m.time = int32_t(r.Int(Reader::At(ms, k), "time", 0));
+                r.where = lineWhere + ", moments[" + std::to_string(k) + "]";
+                r.Keys(mo, {"time", "file", "code"});
+                m.time = int32_t(r.Int(mo, "time", 0));
                 if (!r.bad.empty()) return false;
-                if (!r.Code(Reader::At(ms, k), m.code, "time line " + t.name)) return false;
                 if (!t.moments.empty() && m.time <= t.moments.back().time) {
-                    error = "time line " + t.name + ": moments must have ascending times";
+                    r.Fail("moments must have ascending times (" + std::to_string(m.time) + " follows " +
+                           std::to_string(t.moments.back().time) + ")");
                     return false;
                 }
+                r.where = lineWhere + ", moment " + std::to_string(m.time);
+                if (!r.Code(mo, m.code, r.where, true)) return false;
                 t.moments.push_back(m);
             }
+            r.where = lineWhere;
             if (!r.bad.empty()) return false;
             p.timelines.push_back(std::move(t));
         }
         a = r.List(root, "objects");
         for (size_t i = 0; i < Reader::Count(a); ++i) {
-            json_object* o = Reader::At(a, i);
+            json_object* o = r.Entry(a, i, "objects");
             PackObject ob;
-            ob.name = r.Name(o, "object");
+            ob.name = r.Name(o, "object", "objects", i);
+            r.Keys(o, {"name", "sprite", "mask", "parent", "visible", "solid", "persistent", "depth", "physics", "events"});
             ob.spriteName = r.Text(o, "sprite");
             ob.maskName = r.Text(o, "mask");
             ob.parentName = r.Text(o, "parent");
@@ -486,8 +675,12 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
             ob.solid = r.Bool(o, "solid", false);
             ob.persistent = r.Bool(o, "persistent", false);
             ob.depth = int32_t(r.Int(o, "depth", 0));
+            const std::string objectWhere = r.where;
             if (json_object* ph = r.Object(o, "physics")) {
                 PackPhysics& f = ob.physics;
+                r.where = objectWhere + ", physics";
+                r.Keys(ph, {"shape", "points", "density", "restitution", "friction", "linear_damping", "angular_damping",
+                            "group", "sensor", "awake", "kinematic"});
                 f.uses = true;
                 f.sensor = r.Bool(ph, "sensor", false);
                 f.awake = r.Bool(ph, "awake", true);
@@ -500,49 +693,67 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
                 f.angularDamping = float(r.Real(ph, "angular_damping", 0.1));
                 f.friction = float(r.Real(ph, "friction", 0.2));
                 json_object* points = r.List(ph, "points");
-                for (size_t k = 0; k < Reader::Count(points); ++k) {
+                for (size_t k = 0; k < Reader::Count(points) && r.bad.empty(); ++k) {
                     json_object* pt = Reader::At(points, k);
                     if (Reader::Count(pt) != 2) {
-                        error = "object " + ob.name + ": a physics point is [x, y]";
-                        return false;
+                        r.Bad("points", "of the physics shape must be [x, y] each");
+                        break;
                     }
                     f.points.push_back(float(r.RealOf(Reader::At(pt, 0), "points", 0)));
                     f.points.push_back(float(r.RealOf(Reader::At(pt, 1), "points", 0)));
                 }
+                r.where = objectWhere;
             }
             json_object* evs = r.List(o, "events");
-            for (size_t k = 0; k < Reader::Count(evs); ++k) {
-                json_object* e = Reader::At(evs, k);
+            for (size_t k = 0; k < Reader::Count(evs) && r.bad.empty(); ++k) {
+                r.where = objectWhere;
+                json_object* e = r.Entry(evs, k, "events");
+                if (!r.bad.empty()) break;
                 PackEvent ev;
-                ev.type = EventType(Reader::Get(e, "type"));
-                if (ev.type < 0 || ev.type > 11) {
-                    error = "object " + ob.name + ": unknown event type";
-                    return false;
+                r.where = objectWhere + ", events[" + std::to_string(k) + "]";
+                json_object* type = Reader::Get(e, "type");
+                ev.type = EventType(type);
+                if (ev.type < 0) {
+                    r.Fail(type ? "\"type\" is " + Reader::Shown(type) +
+                                      "; an event type is a number 0 to 11 or create, destroy, alarm, step, collision, "
+                                      "keyboard, mouse, other, draw, keypress, keyrelease"
+                                : std::string("\"type\" is missing"));
+                    break;
                 }
                 json_object* number = Reader::Get(e, "number");
-                if (number && json_object_is_type(number, json_type_string) && ev.type != 4)
+                std::string other;
+                if (number && json_object_is_type(number, json_type_string) && ev.type != EVENT_COLLISION)
                     r.Bad("number", "names an object, which only a collision event's number may");
                 else if (number && json_object_is_type(number, json_type_string))
-                    ob.collisionNames.emplace_back(ob.events.size(), r.TextOf(number, "number", ""));
+                    ob.collisionNames.emplace_back(ob.events.size(), other = r.TextOf(number, "number", ""));
+                else if (ev.type == EVENT_COLLISION)
+                    ev.number = int32_t(r.Int(e, "number", 0, 0, OBJECT_MAX_COUNT - 1));
                 else
-                    ev.number = int32_t(r.Int(e, "number", 0, 0, 65535));
-                if (!r.bad.empty()) return false;
-                if (!r.Code(e, ev.code, "object " + ob.name)) return false;
+                    ev.number = int32_t(r.Int(e, "number", 0, 0, OBJECT_EVENT_SUBTYPES - 1));
+                if (!r.bad.empty()) break;
+                r.where = objectWhere + ", " + EventLabel(ev.type, ev.number, other);
+                r.Keys(e, {"type", "number", "file", "code"});
+                if (r.bad.empty()) r.Code(e, ev.code, r.where, true);
                 ob.events.push_back(ev);
             }
+            r.where = objectWhere;
             if (!r.bad.empty()) return false;
             p.objects.push_back(std::move(ob));
         }
-        if (p.objects.size() > 100000) {
+        r.where.clear();
+        if (p.objects.size() > size_t(OBJECT_MAX_COUNT)) {
             // Numbers from 100000 up name instances, so an object there could not be named.
-            error = "the game has more than 100000 objects";
+            error = "the game has more than " + std::to_string(OBJECT_MAX_COUNT) + " objects";
             return false;
         }
         a = r.List(root, "rooms");
         for (size_t i = 0; i < Reader::Count(a); ++i) {
-            json_object* o = Reader::At(a, i);
+            json_object* o = r.Entry(a, i, "rooms");
             PackRoom rm;
-            rm.name = r.Name(o, "room");
+            rm.name = r.Name(o, "room", "rooms", i);
+            r.Keys(o, {"name", "caption", "width", "height", "speed", "persistent", "colour", "show_colour", "views_enabled",
+                       "physics", "gravity_x", "gravity_y", "pixels_to_metres", "file", "code", "backgrounds", "views",
+                       "instances", "tiles"});
             rm.caption = r.Text(o, "caption");
             rm.width = int32_t(r.Int(o, "width", 640, 1, INT32_MAX));
             rm.height = int32_t(r.Int(o, "height", 480, 1, INT32_MAX));
@@ -556,11 +767,15 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
             rm.gravityY = float(r.Real(o, "gravity_y", 10));
             rm.pixelsToMetres = float(r.Real(o, "pixels_to_metres", 0.1));
             if (!r.bad.empty()) return false;
-            if (!r.Code(o, rm.code, "room " + rm.name)) return false;
+            const std::string roomWhere = r.where;
+            if (!r.Code(o, rm.code, "room " + rm.name + ", creation code", false)) return false;
             json_object* bgs = r.List(o, "backgrounds");
-            if (Reader::Count(bgs) > 8) r.Bad("backgrounds", "holds more than 8 layers");
-            for (size_t k = 0; k < Reader::Count(bgs) && k < 8; ++k) {
-                json_object* b = Reader::At(bgs, k);
+            if (Reader::Count(bgs) > size_t(ROOM_LAYERS)) r.Bad("backgrounds", "holds more than 8 layers");
+            for (size_t k = 0; k < Reader::Count(bgs) && r.bad.empty(); ++k) {
+                r.where = roomWhere;
+                json_object* b = r.Entry(bgs, k, "backgrounds");
+                r.where = roomWhere + ", backgrounds[" + std::to_string(k) + "]";
+                r.Keys(b, {"background", "visible", "foreground", "x", "y", "htiled", "vtiled", "hspeed", "vspeed", "stretch"});
                 PackRoomBackground rb;
                 rb.visible = r.Bool(b, "visible", true);
                 rb.foreground = r.Bool(b, "foreground", false);
@@ -574,20 +789,28 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
                 rb.stretch = r.Bool(b, "stretch", false);
                 rm.backgrounds.push_back(rb);
             }
+            r.where = roomWhere;
             json_object* views = r.List(o, "views");
-            if (Reader::Count(views) > 8) r.Bad("views", "holds more than 8 views");
+            if (Reader::Count(views) > size_t(ROOM_LAYERS)) r.Bad("views", "holds more than 8 views");
             static const char* viewKeys[14] = {"visible", "x", "y", "width", "height", "port_x", "port_y", "port_width",
                                                "port_height", "hborder", "vborder", "hspeed", "vspeed", "follow"};
-            for (size_t k = 0; k < Reader::Count(views) && k < 8; ++k) {
-                json_object* v = Reader::At(views, k);
+            for (size_t k = 0; k < Reader::Count(views) && r.bad.empty(); ++k) {
+                r.where = roomWhere;
+                json_object* v = r.Entry(views, k, "views");
+                r.where = roomWhere + ", views[" + std::to_string(k) + "]";
+                r.Keys(v, {"visible", "x", "y", "width", "height", "port_x", "port_y", "port_width", "port_height", "hborder",
+                           "vborder", "hspeed", "vspeed", "follow"});
                 PackRoomView rv;
                 for (int f = 0; f < 13; ++f) rv.v[f] = int32_t(r.Int(v, viewKeys[f], rv.v[f]));
                 rv.followName = r.Text(v, "follow");
                 rm.views.push_back(rv);
             }
             json_object* insts = r.List(o, "instances");
-            for (size_t k = 0; k < Reader::Count(insts); ++k) {
-                json_object* in = Reader::At(insts, k);
+            for (size_t k = 0; k < Reader::Count(insts) && r.bad.empty(); ++k) {
+                r.where = roomWhere;
+                json_object* in = r.Entry(insts, k, "instances");
+                r.where = roomWhere + ", instances[" + std::to_string(k) + "]";
+                r.Keys(in, {"object", "x", "y", "xscale", "yscale", "colour", "rotation", "file", "code"});
                 PackInstance pi;
                 pi.objectName = r.Text(in, "object");
                 pi.x = int32_t(r.Int(in, "x", 0));
@@ -596,12 +819,16 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
                 pi.yScale = float(r.Real(in, "yscale", 1));
                 pi.rotation = float(r.Real(in, "rotation", 0));
                 pi.colour = r.Word(in, "colour", 0xFFFFFFFF);
-                if (!r.Code(in, pi.code, "room " + rm.name)) return false;
+                if (r.bad.empty() && pi.objectName.empty()) r.Bad("object", "is missing");
+                if (r.bad.empty()) r.Code(in, pi.code, r.where + " (object " + pi.objectName + "), creation code", false);
                 rm.instances.push_back(pi);
             }
             json_object* tiles = r.List(o, "tiles");
-            for (size_t k = 0; k < Reader::Count(tiles); ++k) {
-                json_object* t = Reader::At(tiles, k);
+            for (size_t k = 0; k < Reader::Count(tiles) && r.bad.empty(); ++k) {
+                r.where = roomWhere;
+                json_object* t = r.Entry(tiles, k, "tiles");
+                r.where = roomWhere + ", tiles[" + std::to_string(k) + "]";
+                r.Keys(t, {"background", "x", "y", "left", "top", "width", "height", "depth", "xscale", "yscale", "colour"});
                 PackTile pt;
                 pt.backgroundName = r.Text(t, "background");
                 pt.x = int32_t(r.Int(t, "x", 0));
@@ -616,50 +843,86 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
                 pt.colour = r.Word(t, "colour", 0xFFFFFFFF);
                 rm.tiles.push_back(pt);
             }
+            r.where = roomWhere;
             if (!r.bad.empty()) return false;
             p.rooms.push_back(std::move(rm));
         }
         r.where.clear();
+        if (p.rooms.empty()) {
+            error = "the project has no rooms: a game starts in its first room, so give at least one under \"rooms\"";
+            return false;
+        }
         a = r.List(root, "room_order");
         for (size_t i = 0; i < Reader::Count(a); ++i) p.roomOrderNames.push_back(r.TextOf(Reader::At(a, i), "room_order", ""));
         if (!r.bad.empty()) return false;
         if (!NamesAreUnique(p, error)) return false;
 
-        // Names to indexes.
-        auto need = [&](bool found, const std::string& what, const std::string& name) {
-            if (!found) error = what + " names an unknown resource \"" + name + "\"";
-            return found;
+        // Names to indexes: a name must be a resource of the kind the key asks for.
+        auto need = [&](bool found, const int32_t& index, const std::string& where, const char* key, const char* kind,
+                        const std::string& name) {
+            if (found && (index >= 0 || name.empty())) return true;
+            const std::string other = KindOf(p, name);
+            error = where + ": \"" + key + "\" names " +
+                    (other.empty() ? std::string("no ") + kind + " \"" + name + "\""
+                                   : other + " " + name + ", not " + (kind[0] == 'o' ? "an " : "a ") + kind);
+            return false;
         };
+        int32_t index = -1;
         for (PackObject& ob : p.objects) {
-            if (!need(Resolve(p.sprites, ob.spriteName, ob.sprite), "object " + ob.name, ob.spriteName)) return false;
-            if (!need(Resolve(p.sprites, ob.maskName, ob.mask), "object " + ob.name, ob.maskName)) return false;
-            if (!need(Resolve(p.objects, ob.parentName, ob.parent), "object " + ob.name, ob.parentName)) return false;
+            const std::string where = "object " + ob.name;
+            if (!need(Resolve(p.sprites, ob.spriteName, ob.sprite), ob.sprite, where, "sprite", "sprite", ob.spriteName) ||
+                !need(Resolve(p.sprites, ob.maskName, ob.mask), ob.mask, where, "mask", "sprite", ob.maskName) ||
+                !need(Resolve(p.objects, ob.parentName, ob.parent), ob.parent, where, "parent", "object", ob.parentName))
+                return false;
             for (auto& [slot, other] : ob.collisionNames) {
-                int32_t index = -1;
-                if (!need(Resolve(p.objects, other, index) && index >= 0, "object " + ob.name, other)) return false;
+                const bool found = Resolve(p.objects, other, index) && index >= 0;
+                if (!need(found, index, where + ", collision event", "number", "object", other)) return false;
                 ob.events[slot].number = index;
             }
-            for (const PackEvent& ev : ob.events)
-                if (ev.type == 4 && size_t(ev.number) >= p.objects.size()) {
-                    error = "object " + ob.name + ": collision event with object " + std::to_string(ev.number) +
-                            ", which does not exist";
+            for (size_t k = 0; k < ob.events.size(); ++k) {
+                PackEvent& ev = ob.events[k];
+                if (ev.type == EVENT_COLLISION && size_t(ev.number) >= p.objects.size()) {
+                    error = where + ": collision event with object " + std::to_string(ev.number) + ", which does not exist";
                     return false;
                 }
+                const std::string other = ev.type == EVENT_COLLISION ? p.objects[size_t(ev.number)].name : "";
+                ev.code.owner = where + ", " + EventLabel(ev.type, ev.number, other);
+                // An object has one event of each type and number: of two, only one would run.
+                for (size_t j = 0; j < k; ++j)
+                    if (ob.events[j].type == ev.type && ob.events[j].number == ev.number) {
+                        error = where + ": the " + EventLabel(ev.type, ev.number, other) + " is given twice (events[" +
+                                std::to_string(j) + "] and events[" + std::to_string(k) + "]); an object has one of each";
+                        return false;
+                    }
+            }
         }
         if (!ParentsEnd(p, error)) return false;
         int64_t instanceId = p.lastInstanceId, tileId = p.lastTileId;
         for (PackRoom& rm : p.rooms) {
-            for (PackRoomBackground& b : rm.backgrounds)
-                if (!need(Resolve(p.backgrounds, b.backgroundName, b.background), "room " + rm.name, b.backgroundName)) return false;
-            for (PackRoomView& v : rm.views)
-                if (!need(Resolve(p.objects, v.followName, v.v[13]), "room " + rm.name, v.followName)) return false;
-            for (PackInstance& in : rm.instances) {
-                if (!need(Resolve(p.objects, in.objectName, in.object) && in.object >= 0, "room " + rm.name, in.objectName))
+            const std::string where = "room " + rm.name;
+            for (size_t k = 0; k < rm.backgrounds.size(); ++k) {
+                PackRoomBackground& b = rm.backgrounds[k];
+                if (!need(Resolve(p.backgrounds, b.backgroundName, b.background), b.background,
+                          where + ", backgrounds[" + std::to_string(k) + "]", "background", "background", b.backgroundName))
+                    return false;
+            }
+            for (size_t k = 0; k < rm.views.size(); ++k) {
+                PackRoomView& v = rm.views[k];
+                if (!need(Resolve(p.objects, v.followName, v.v[13]), v.v[13], where + ", views[" + std::to_string(k) + "]",
+                          "follow", "object", v.followName))
+                    return false;
+            }
+            for (size_t k = 0; k < rm.instances.size(); ++k) {
+                PackInstance& in = rm.instances[k];
+                if (!need(Resolve(p.objects, in.objectName, in.object), in.object, where + ", instances[" + std::to_string(k) + "]",
+                          "object", "object", in.objectName))
                     return false;
                 in.id = int32_t(++instanceId > INT32_MAX ? INT32_MAX : instanceId);
             }
-            for (PackTile& t : rm.tiles) {
-                if (!need(Resolve(p.backgrounds, t.backgroundName, t.background), "room " + rm.name, t.backgroundName))
+            for (size_t k = 0; k < rm.tiles.size(); ++k) {
+                PackTile& t = rm.tiles[k];
+                if (!need(Resolve(p.backgrounds, t.backgroundName, t.background), t.background,
+                          where + ", tiles[" + std::to_string(k) + "]", "background", "background", t.backgroundName))
                     return false;
                 t.id = int32_t(++tileId > INT32_MAX ? INT32_MAX : tileId);
             }
@@ -673,8 +936,7 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
         if (p.roomOrderNames.empty())
             for (size_t i = 0; i < p.rooms.size(); ++i) p.roomOrder.push_back(int32_t(i));
         for (const std::string& name : p.roomOrderNames) {
-            int32_t index = -1;
-            if (!need(Resolve(p.rooms, name, index) && index >= 0, "room_order", name)) return false;
+            if (!need(Resolve(p.rooms, name, index) && index >= 0, index, "room_order", "room_order", "room", name)) return false;
             for (int32_t earlier : p.roomOrder)
                 if (earlier == index) {
                     error = "room_order names room " + name + " twice";
@@ -693,10 +955,15 @@ bool GamePack_LoadProject(const std::string& manifestPath, PackProject& project,
 {
     std::string text;
     if (!GamePack_ReadFile(manifestPath, text)) {
-        error = "cannot read the manifest " + manifestPath;
+        error = "cannot read the manifest " + manifestPath + ": " + std::strerror(errno);
         return false;
     }
     size_t cut = manifestPath.find_last_of('/');
     std::string base = cut == std::string::npos ? std::string(".") : manifestPath.substr(0, cut);
-    return GamePack_ParseProject(text, base, project, error);
+    project.inputs.assign(1, manifestPath);
+    if (!GamePack_ParseProject(text, base, project, error)) {
+        error = manifestPath + ": " + error;
+        return false;
+    }
+    return true;
 }

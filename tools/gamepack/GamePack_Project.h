@@ -14,11 +14,15 @@ struct PackImage {
     std::vector<uint8_t> rgba;
 };
 
-// One piece of ZBL: its source text and the name its code body carries.
+// One piece of ZBL: its source text, and where it came from for the packer's messages.
 struct PackCode {
     bool present = false;
     std::string text;
+    std::string file;  // the ZBL file as the manifest names it ("" for inline code)
+    std::string owner; // what it belongs to: "script scr_move", "object obj, step event"...
 };
+// "object obj, step event (file obj_step.zbl)": the owner and where the text was written.
+std::string GamePack_CodeWhere(const PackCode& code);
 
 struct PackSprite {
     std::string name;
@@ -136,6 +140,7 @@ struct PackScript {
 
 struct PackProject {
     std::string baseFolder;               // the manifest's folder: relative names start here
+    std::vector<std::string> inputs;      // every file read (the manifest first), by path
     std::string name = "Game", config = "Default", caption;
     bool byteCode = false;                // "mode": "bytecode"
     bool absentCodeAsEmptyText = false;   // --absent-code-empty: absent code as an empty text (source mode)
@@ -165,10 +170,18 @@ bool GamePack_LoadProject(const std::string& manifestPath, PackProject& project,
 bool GamePack_ParseProject(const std::string& json, const std::string& baseFolder, PackProject& project,
                            std::string& error);
 
-// Images (GamePack_Images.cpp).
+// Images (GamePack_Images.cpp). PNG files are read as the runner's own decoder reads them:
+// every colour type becomes RGBA, 16-bit channels keep their high byte, and no gamma is
+// applied, so the packed pixels are the file's. False with the reason in error.
 bool GamePack_ReadPng(const std::string& path, PackImage& image, std::string& error);
 bool GamePack_EncodePng(const PackImage& image, std::vector<uint8_t>& out);
-bool GamePack_DecodePng(const uint8_t* data, size_t size, PackImage& image);
+bool GamePack_DecodePng(const uint8_t* data, size_t size, PackImage& image, std::string& error);
+// Input images are read up to this many bytes of RGBA (a strip may hold many frames, each
+// frame is held to the texture-page limits below).
+constexpr uint64_t PACK_MAX_INPUT_IMAGE_BYTES = 1ull << 30;
+// Why an image cannot lie on a texture page the runner decodes (too wide, too high or too many
+// pixels), or "" when it can.
+std::string GamePack_PageLimit(int32_t width, int32_t height);
 PackImage GamePack_SubImage(const PackImage& image, int32_t x, int32_t y, int32_t w, int32_t h);
 
 // Fonts (GamePack_Font.cpp): renders font.first..font.last into font.image and font.glyphs.

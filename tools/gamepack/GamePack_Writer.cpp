@@ -1,6 +1,7 @@
 // The byte writer of the game packer.
 #include "GamePack_Writer.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -130,7 +131,10 @@ bool GamePack_WriteFile(const std::string& path, const std::vector<uint8_t>& dat
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) return false;
     bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size();
-    return std::fclose(f) == 0 && ok;
+    const int why = errno;
+    ok = std::fclose(f) == 0 && ok;
+    if (!ok && why) errno = why;
+    return ok;
 }
 
 bool GamePack_ReadFile(const std::string& path, std::string& out)
@@ -141,7 +145,9 @@ bool GamePack_ReadFile(const std::string& path, std::string& out)
     char buffer[65536];
     size_t n;
     while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) out.append(buffer, n);
-    bool ok = !std::ferror(f);
+    const bool ok = !std::ferror(f);
+    const int why = errno; // a folder opens, and its read fails (EISDIR)
     std::fclose(f);
+    errno = why;
     return ok;
 }

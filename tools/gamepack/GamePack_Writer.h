@@ -67,6 +67,6 @@ private:
     bool m_absentCodeAsEmptyText = false;
 };
 
-// Writes a whole file; false on failure.
+// Writes a whole file; reads a whole file. False on failure, with errno telling why.
 bool GamePack_WriteFile(const std::string& path, const std::vector<uint8_t>& data);
 bool GamePack_ReadFile(const std::string& path, std::string& out);

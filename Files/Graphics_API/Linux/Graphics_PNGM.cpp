@@ -34,9 +34,6 @@ void ReadFn(png_structp png, png_bytep out, png_size_t n)
 void ErrorFn(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 void WarningFn(png_structp, png_const_charp) {}
 
-const uint32_t kMaxSide = 16384;
-const uint64_t kMaxBytes = 256ull * 1024 * 1024;
-
 // The decoder proper; returns the pixel block or null.
 uint32_t* Decode(const void* data, uint32_t size, int32_t* outW, int32_t* outH)
 {
@@ -68,7 +65,7 @@ uint32_t* Decode(const void* data, uint32_t size, int32_t* outW, int32_t* outH)
         Console_Output("ReadPNG :: a PNG error occured\n");
         return nullptr;
     }
-    png_set_user_limits(png, kMaxSide, kMaxSide);
+    png_set_user_limits(png, GR_PNG_MAX_SIDE, GR_PNG_MAX_SIDE);
     MemReader reader{(const uint8_t*)data + 8, (size_t)size - 8};
     png_set_read_fn(png, &reader, ReadFn);
     png_set_sig_bytes(png, 8);
@@ -77,7 +74,7 @@ uint32_t* Decode(const void* data, uint32_t size, int32_t* outW, int32_t* outH)
     png_uint_32 w = 0, h = 0;
     int depth = 0, colourType = 0, interlace = 0;
     png_get_IHDR(png, info, &w, &h, &depth, &colourType, &interlace, nullptr, nullptr);
-    if ((uint64_t)w * h * 4 > kMaxBytes) png_error(png, "image too large");
+    if ((uint64_t)w * h * 4 > GR_PNG_MAX_BYTES) png_error(png, "image too large");
     bool hasTRNS = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
     if (colourType == PNG_COLOR_TYPE_PALETTE || depth < 8 || hasTRNS) png_set_expand(png);
     if (depth == 16) png_set_strip_16(png);

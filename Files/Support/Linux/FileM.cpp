@@ -399,7 +399,7 @@ uint8_t* File_ReadAll(const char* hostPath, int32_t* size)
     int fd = OpenSafe(hostPath, O_RDONLY);
     if (fd < 0) return nullptr;
     struct stat st;
-    if (fstat(fd, &st) != 0 || st.st_size >= 0x7FFFFFFF) {
+    if (fstat(fd, &st) != 0 || st.st_size >= FILE_READ_ALL_LIMIT) {
         const int error = fstat(fd, &st) != 0 ? errno : EFBIG;
         close(fd);
         errno = error;

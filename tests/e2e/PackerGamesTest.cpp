@@ -1,0 +1,128 @@
+// End to end: build/gamepack as a new user meets it. A project with every resource at the
+// edge of what the runner's loaders accept packs, and build/runner plays it in both code
+// modes; the command says nothing on its standard output, and never writes over a file the
+// project reads, nor anything when it refuses the project.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "E2EGames.h"
+#include "support/GameFileTools.h"
+#include "support/ScratchFolder.h"
+
+using namespace e2e;
+
+namespace {
+
+const char* kFont = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+
+struct Outcome {
+    int code = -1;
+    std::string out, err;
+};
+
+// A command line in folder, stdout and stderr kept apart.
+Outcome Execute(const ScratchFolder& dir, const std::string& command)
+{
+    Outcome r;
+    r.code = Shell("cd " + Quote(dir.Path()) + " && " + command + " >" + Quote(dir / "out.txt") + " 2>" + Quote(dir / "err.txt"));
+    r.out = Scratch_ReadFile(dir / "out.txt");
+    r.err = Scratch_ReadFile(dir / "err.txt");
+    return r;
+}
+
+std::string Packer() { return Quote(ZB_GAMEPACK_PATH); }
+
+class PackerGames : public ::testing::TestWithParam<const char*> {
+protected:
+    ScratchFolder dir;
+};
+
+} // namespace
+
+TEST_P(PackerGames, ProjectAtEveryLimitPacksAndPlays)
+{
+    // Frame and background sides of 16384 (1 pixel across, to stay small), as many frames as
+    // the strip is wide, the largest font size, charset and antialias, the last event number
+    // of a key, 8 background layers and views, the path's top precision, the outermost
+    // moment times and instance ids.
+    TestImage_WritePng(dir / "wide.png", TestImage(16384, 1, 200, 10, 10, 255));
+    TestImage_WritePng(dir / "tall.png", TestImage(1, 16384, 10, 200, 10, 255));
+    TestImage_WritePng(dir / "strip.png", TestImage(32, 2, 10, 10, 200, 255));
+    std::string layers, views;
+    for (int k = 0; k < 8; ++k) {
+        layers += std::string(k ? ", " : "") + R"({"background": "bg_wide", "y": )" + std::to_string(k) + "}";
+        views += std::string(k ? ", " : "") + R"({"visible": true, "x": )" + std::to_string(k) + R"(, "width": 64, "height": 48,
+                  "port_x": )" + std::to_string(64 * k) + R"(, "port_width": 64, "port_height": 48})";
+    }
+    Scratch_WriteFile(dir / "ctl_create.zbl",
+                      "show_debug_message(string(sprite_get_width(spr_wide)) + \" \" + string(sprite_get_height(spr_tall)) + \" \" +\n"
+                      "    string(sprite_get_number(spr_strip)) + \" \" + string(background_get_width(bg_wide)) + \" \" +\n"
+                      "    string(font_get_size(fnt_edge)) + \" \" + string(id) + \" \" + string(EDGE) + \" \" + string(os_android));\n");
+    Scratch_WriteFile(dir / "limits.json", R"({"name": "Limits", "first_instance_id": 2147483645,
+      "constants": {"EDGE": "2147483647"},
+      "sprites": [{"name": "spr_wide", "image": "wide.png"}, {"name": "spr_tall", "image": "tall.png", "precise": true},
+                  {"name": "spr_strip", "image": "strip.png", "frames": 32}],
+      "backgrounds": [{"name": "bg_wide", "image": "wide.png"}],
+      "fonts": [{"name": "fnt_edge", "ttf": ")" + std::string(kFont) + R"(", "size": 512, "first": 65, "last": 65,
+                 "charset": 255, "antialias": 254}],
+      "paths": [{"name": "pth", "kind": 1, "closed": true, "precision": 8, "points": [[0, 0], [10, 10, 50]]}],
+      "timelines": [{"name": "tl", "moments": [{"time": -2147483648, "code": ""}, {"time": 2147483647, "code": ""}]}],
+      "objects": [{"name": "obj_other", "sprite": "spr_strip"},
+                  {"name": "obj_ctl", "events": [{"type": "create", "file": "ctl_create.zbl"},
+                                                 {"type": "keypress", "number": 255, "code": "show_debug_message(\"key\");"},
+                                                 {"type": "collision", "number": "obj_other", "code": ""},
+                                                 {"type": "alarm", "number": 11, "code": ""},
+                                                 {"type": "step", "number": 2, "code": "game_end();"}]}],
+      "rooms": [{"name": "rm", "views_enabled": true, "backgrounds": [)" + layers + R"(], "views": [)" + views + R"(],
+                 "instances": [{"object": "obj_ctl"}, {"object": "obj_other", "x": 300}]}]})");
+    std::string said;
+    ASSERT_TRUE(Pack(dir / "limits.json", dir / "limits.win", std::string("--") + GetParam(), &said)) << said;
+    EXPECT_EQ(said, "");
+    Outcome r = Execute(dir, std::string(kHeadless) + "ZIMBREL_MAX_FRAMES=30 " + Quote(ZB_RUNNER_PATH) + " -game limits.win -output log.txt");
+    EXPECT_EQ(r.code, 0) << r.err;
+    const std::string log = Scratch_ReadFile(dir / "log.txt");
+    EXPECT_EQ(Joined(GameLines(log)), "16384 16384 32 16384 512 2147483646 2147483647 4\n") << log;
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, PackerGames, ::testing::Values("source", "bytecode"));
+
+TEST(PackerCommand, QuietAndNeverWritesOverWhatItReads)
+{
+    ScratchFolder dir;
+    TestImage_WritePng(dir / "a.png", TestImage(4, 4, 1, 2, 3, 255));
+    const std::string manifest = R"({"sprites": [{"name": "spr", "image": "a.png"}],
+      "objects": [{"name": "obj", "sprite": "spr", "events": [{"type": "step", "code": "x += 1;"}]}],
+      "rooms": [{"name": "rm", "instances": [{"object": "obj"}]}]})";
+    Scratch_WriteFile(dir / "game.json", manifest);
+
+    // Both modes say nothing on the standard output (the runner's registration traces stay
+    // out of the tool), nothing on the error output, and write the game.
+    for (const char* mode : {"--source", "--bytecode"}) {
+        Outcome r = Execute(dir, Packer() + " game.json game.win " + mode);
+        EXPECT_EQ(r.code, 0) << r.err;
+        EXPECT_EQ(r.out, "") << mode;
+        EXPECT_EQ(r.err, "") << mode;
+        EXPECT_TRUE(Scratch_Exists(dir / "game.win"));
+    }
+
+    // An output that is one of the project's own files is refused, and the file stays.
+    for (const char* output : {"game.json", "./a.png"}) {
+        const std::string before = Scratch_ReadFile(dir / output);
+        Outcome r = Execute(dir, Packer() + " game.json " + output);
+        EXPECT_EQ(r.code, 1) << output;
+        EXPECT_NE(r.err.find("which the project reads; give another output name"), std::string::npos) << r.err;
+        EXPECT_EQ(Scratch_ReadFile(dir / output), before) << output;
+    }
+
+    // A refused project writes nothing; a manifest error names the file and the place.
+    Scratch_WriteFile(dir / "broken.json", "{\n  \"rooms\": [{\"name\": \"r\"}\n");
+    Outcome r = Execute(dir, Packer() + " broken.json new.win");
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "gamepack: broken.json: the manifest ends (line 3, column 1) before its JSON is complete\n");
+    EXPECT_FALSE(Scratch_Exists(dir / "new.win"));
+    r = Execute(dir, Packer() + " --bytcode game.json new.win");
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("gamepack: unknown option --bytcode"), std::string::npos) << r.err;
+    EXPECT_FALSE(Scratch_Exists(dir / "new.win"));
+}
