@@ -140,27 +140,27 @@ inline void PushValue(uint8_t* sp, const ScriptValue& v)
     }
 }
 
-// v pushed as the second holder of its string's block (MemoryManager::Share), or copied when
-// the block has one already; anything else as PushValue.
-inline void PushShared(uint8_t* sp, const ScriptValue& v)
+// v pushed by a variable read: a string copied, or, by the read that starts a linked sum
+// (share), held a second time instead (MemoryManager::Share; copied when the block has a
+// second holder already).
+inline void PushRead(uint8_t* sp, const ScriptValue& v, uint8_t share)
 {
-    if (v.kind == VALUE_STRING && v.text && MemoryManager::Share(v.text)) {
-        VSet(sp, VALUE_STRING, v.text, v.real);
+    if (v.kind == VALUE_STRING) {
+        char* t = v.text;
+        if (t && !(share && MemoryManager::Share(t))) t = MEM_STRDUP(t);
+        VSet(sp, VALUE_STRING, t, v.real);
     } else {
-        PushValue(sp, v);
+        VM_Put(sp + VOFF_KIND, v.kind);
+        VM_Put(sp + VOFF_REAL, v.real);
     }
 }
 
-// w := left + right, where left is a stack slot's string pushed as a share of w's block: when
-// w still holds that block (so its bytes are as they were: a shared block is never written),
-// or w and left both hold no text, right goes onto w's text where it lies and the stack's
-// share ends. False (nothing done) when anything else happened to w meanwhile.
-inline bool AppendShared(ScriptValue* w, char* left, const char* right)
+// Where the value of a store op lies below the top: under its reference parts, or on top.
+inline uint8_t* LinkedValue(const VMOp& o, uint8_t* sp)
 {
-    if (w->kind != VALUE_STRING || w->text != left || (left && !MemoryManager::IsShared(left))) return false;
-    MEM_FREE(left); // the stack's share: w now holds the block alone
-    Value_Append(w, right, right ? std::strlen(right) : 0);
-    return true;
+    int32_t below = VSIZE;
+    if (!(o.k.i & VMV_VALUE_TOP)) below += ((o.k.i & VMV_INDEX) ? 4 : 0) + ((o.k.i & VMV_SCOPE) ? 4 : 0);
+    return sp - below;
 }
 
 inline void FreeValueAt(const uint8_t* p)
@@ -176,7 +176,12 @@ void FreeOwned(const VMLayout* l, uint8_t* base)
         if (l->type == VMT_STRING) {
             MEM_FREE(VM_Get<char*>(p));
         } else if (l->type == VMT_VAR) {
-            FreeValueAt(p);
+            if (VKind(p) == VM_PENDING) { // a linked sum stopped on its way
+                MEM_FREE(PendingLeft(p));
+                MEM_FREE(PendingAcc(p));
+            } else {
+                FreeValueAt(p);
+            }
         }
     }
 }
@@ -529,7 +534,7 @@ L_PUSH_S: {
 #define READ_ELEMENT(found, scope, index, p)                    \
     do {                                                        \
         if (const ScriptValue* e_ = (found)) {                  \
-            PushValue((p), *e_);                                \
+            PushRead((p), *e_, pc->link);                       \
             sp = (p) + VSIZE;                                   \
             NEXT();                                             \
         }                                                       \
@@ -542,7 +547,7 @@ L_PUSH_S: {
     do {                                                        \
         CVariable* v_ = (node);                                 \
         if (__builtin_expect(!v_, 0)) goto read_simple;         \
-        PushValue(sp, v_->value);                               \
+        PushRead(sp, v_->value, pc->link);                      \
         sp += VSIZE;                                            \
         NEXT();                                                 \
     } while (0)
@@ -554,7 +559,7 @@ L_PUSHV_SLOT: {
         NEXT();
     }
     if (v.kind == VM_UNSET) goto read_simple;
-    PushValue(sp, v);
+    PushRead(sp, v, pc->link);
     sp += VSIZE;
     NEXT();
 }
@@ -621,6 +626,16 @@ read_simple:
     gIndex = 0;
     gAt = sp;
 read_general: {
+    if (__builtin_expect(pc->link, 0)) {
+        // The read that starts a linked sum: a string it reaches where it lies is shared.
+        g_ArrayError.error = 0;
+        const ScriptValue* v = VM_VariableStorage(self, other, FRAME_INDEX(), gScope, pc->a, gIndex);
+        if (v && v->kind == VALUE_STRING) {
+            PushRead(gAt, *v, 1);
+            sp = gAt + VSIZE;
+            NEXT();
+        }
+    }
     rv = Value_Real(0.0);
     uint32_t at = uint32_t(gAt - g_stack);
     SAVE();
@@ -646,7 +661,14 @@ read_general: {
         sp -= size_;                                                 \
         NEXT();                                                      \
     } while (0)
+// The store of a linked sum: when its value arrives as a pending slot, the sum is stored in
+// place (store_link), or joined for the store's own handler.
+#define LINKED_STORE()                                                                       \
+    do {                                                                                     \
+        if (__builtin_expect(pc->link, 0) && VKind(LinkedValue(*pc, sp)) == VM_PENDING) goto store_link; \
+    } while (0)
 L_POP_SLOT: {
+    LINKED_STORE();
     int32_t size = VM_NativeSize(pc->t2);
     SlotStore(lv + pc->b, TakeValue(pc->t2, sp - size));
     sp -= size;
@@ -694,6 +716,7 @@ L_POP_SLOT: {
         goto write_general;                                           \
     } while (0)
 L_POP_SLOTX: {
+    LINKED_STORE();
     int32_t index = 0, unused = 0;
     uint8_t* p = sp;
     ScriptValue val;
@@ -706,11 +729,14 @@ L_POP_SLOTX: {
     WRITE_ELEMENT(CVariableList::Slot(&l->v, index), val, SCOPE_LOCAL, index, p);
 }
 L_POP_GLOBAL:
+    LINKED_STORE();
     STORE_NODE(Variable_Global_List()->FindOrCreate(pc->a));
 L_POP_SELF:
+    LINKED_STORE();
     if (!selfVars) goto L_POP_ANY;
     STORE_NODE(selfVars->FindOrCreate(pc->a));
 L_POP_PLAIN: {
+    LINKED_STORE();
     CVariableList* list = UserList(*pc, selfVars);
     if (!list) goto L_POP_ANY;
     STORE_NODE(list->FindOrCreate(pc->a));
@@ -737,6 +763,7 @@ L_POP_BUILTIN: {
     NEXT();
 }
 L_POP_ANY: {
+    LINKED_STORE();
     int32_t index = 0, scope = pc->b;
     uint8_t* p = sp;
     ScriptValue val;
@@ -754,6 +781,43 @@ write_general: {
     Value_FreeString(&gVal); // the store kept its own copy
     sp = g_stack + at;
     NEXT();
+}
+store_link: {
+    // The value below the reference parts (or on top of them) is a pending sum: appended in
+    // place when the variable written still holds the text the sum's read shared, else joined
+    // and stored by the store's own handler.
+    const int32_t flags = pc->k.i;
+    uint8_t* p = sp;
+    uint8_t* value = nullptr;
+    int32_t index = 0, scope = pc->b;
+    if (flags & VMV_VALUE_TOP) value = p -= VSIZE;
+    if (flags & VMV_INDEX) {
+        p -= 4;
+        index = VM_Get<int32_t>(p);
+    }
+    if (flags & VMV_SCOPE) {
+        p -= 4;
+        scope = VM_Get<int32_t>(p);
+        if (flags & VMV_INSTANCE) scope += SCOPE_INSTANCE_BASE;
+    }
+    if (!(flags & VMV_VALUE_TOP)) value = p -= VSIZE;
+    ScriptValue* w = nullptr;
+    if (pc->vk == VK_SLOT) {
+        VMLocal* l = lv + pc->b;
+        if (l->v.value.kind != VM_UNSET) w = CVariableList::ElementAt(&l->v, index);
+    } else if (pc->vk != VK_NONE) {
+        CVariableList* list = UserList(*pc, selfVars);
+        CVariable* n_ = list ? list->Find(pc->a) : nullptr;
+        w = n_ ? &n_->value : nullptr;
+    } else {
+        w = VM_VariableStorage(self, other, FRAME_INDEX(), scope, pc->a, index);
+    }
+    if (Value_SumStore(w, PendingLeft(value), PendingAcc(value))) {
+        sp = p;
+        NEXT();
+    }
+    VSet(value, VALUE_STRING, Value_SumJoin(PendingLeft(value), PendingAcc(value)), 0.0);
+    goto *kLabels[pc->code];
 }
 
 // ---- Stack ----
@@ -1061,9 +1125,43 @@ L_ARRAY_CHECK: {
 
 // ---- Operators: general forms ----
 L_BINARY: {
+    if (__builtin_expect(pc->link, 0)) goto link_add;
     uint8_t* r = VM_Binary(uint32_t(pc->a), pc->t1, pc->t2, sp, &error);
     if (!r) goto raise;
     sp = r;
+    NEXT();
+}
+link_add: {
+    // An add of a linked sum (its fast paths found no two reals): two strings gather the right
+    // one into the sum, left pending for the next add or the store; anything else joins a
+    // pending sum and runs the general form, which gives the result or the error.
+    uint8_t* right = sp - (pc->t1 == VMT_STRING ? SSIZE : VSIZE);
+    uint8_t* left = right - VSIZE;
+    const int32_t lk = VKind(left);
+    char* r = nullptr;
+    bool text = true;
+    if (pc->t1 == VMT_STRING) {
+        r = VM_Get<char*>(right);
+    } else if (VKind(right) == VALUE_STRING) {
+        r = VText(right);
+    } else {
+        text = false;
+    }
+    if (text && lk == VM_PENDING) {
+        PendingSet(left, PendingLeft(left), Value_SumAdd(PendingAcc(left), r));
+        MEM_FREE(r);
+        sp = left + VSIZE;
+        NEXT();
+    }
+    if (text && lk == VALUE_STRING) {
+        PendingSet(left, VText(left), r); // the right operand's block gathers what follows
+        sp = left + VSIZE;
+        NEXT();
+    }
+    if (lk == VM_PENDING) VSet(left, VALUE_STRING, Value_SumJoin(PendingLeft(left), PendingAcc(left)), 0.0);
+    uint8_t* res = VM_Binary(uint32_t(pc->a), pc->t1, pc->t2, sp, &error);
+    if (!res) goto raise;
+    sp = res;
     NEXT();
 }
 L_COMPARE: {
@@ -1408,18 +1506,12 @@ L_G_CMPXY: {
 #define XY_OK_SUB true
 #define XY_OK_MUL true
 #define XY_OK_DIV !(__builtin_fabs(y_) < 1e-10)
-// What a group of x = below op top does when its operands are not two reals: strings are
-// appended (append_store), anything else takes the long way.
-#define NOT_REALS_ADD goto append_store
-#define NOT_REALS_SUB FALLBACK()
-#define NOT_REALS_MUL FALLBACK()
-#define NOT_REALS_DIV FALLBACK()
 // x = below op top
 #define G_ACC(NAME, OP, STORE)                                                   \
     L_##NAME: {                                                                  \
         uint8_t* a_ = sp - 2 * VSIZE;                                            \
         uint8_t* b_ = sp - VSIZE;                                                \
-        if (__builtin_expect(VKind(a_) != VALUE_REAL || VKind(b_) != VALUE_REAL, 0)) NOT_REALS_##OP; \
+        if (__builtin_expect(VKind(a_) != VALUE_REAL || VKind(b_) != VALUE_REAL, 0)) FALLBACK(); \
         double x_ = VReal(a_), y_ = VReal(b_);                                   \
         if (!(XY_OK_##OP)) FALLBACK();                                           \
         STORE(pc[1], XY_##OP);                                                   \
@@ -1446,7 +1538,7 @@ L_G_CMPXY: {
     L_##NAME: {                                                                  \
         ScriptValue& v_ = lv[pc[1].b].v.value;                                   \
         uint8_t* b_ = sp - VSIZE;                                                \
-        if (__builtin_expect(v_.kind != VALUE_REAL || VKind(b_) != VALUE_REAL, 0)) NOT_REALS_##OP; \
+        if (__builtin_expect(v_.kind != VALUE_REAL || VKind(b_) != VALUE_REAL, 0)) FALLBACK(); \
         double x_ = v_.real, y_ = VReal(b_);                                     \
         if (!(XY_OK_##OP)) FALLBACK();                                           \
         v_.real = XY_##OP;                                                       \
@@ -1600,20 +1692,6 @@ L_G_REPEAT: {
     DISPATCH();
 }
 
-// The operands of an append group whose head is the add: the right one on top (a string, or a
-// variable holding one: r its text, which the stack owns), the left one below it (a variable
-// holding a string); otherwise the add's own handler.
-#define APPEND_OPERANDS(right, below, r)                               \
-    uint8_t* right = sp - (pc->t1 == VMT_STRING ? SSIZE : VSIZE);     \
-    uint8_t* below = right - VSIZE;                                    \
-    if (VKind(below) != VALUE_STRING) FALLBACK();                      \
-    char* r;                                                           \
-    if (pc->t1 == VMT_STRING) {                                        \
-        r = VM_Get<char*>(right);                                      \
-    } else {                                                           \
-        if (VKind(right) != VALUE_STRING) FALLBACK();                  \
-        r = VText(right);                                              \
-    }
 // s += "text": onto the end of the variable's own string where it lies.
 L_G_APPEND_S: {
     ScriptValue& v = lv[pc->b].v.value;
@@ -1627,54 +1705,6 @@ L_G_APPEND_I: {
     if (node->value.kind != VALUE_STRING) FALLBACK();
     Value_Append(&node->value, pc[1].k.s, size_t(pc->gi));
     pc += 4;
-    DISPATCH();
-}
-
-// x pushed as the left operand of x = x + ...: a string goes on the stack as the second holder
-// of x's block instead of a copy (the store's group then appends in place), a real as usual.
-L_G_SHARE_S: {
-    const ScriptValue& v = lv[pc->b].v.value;
-    if (__builtin_expect(v.kind == VALUE_REAL, 1)) {
-        VSetReal(sp, v.real);
-        sp += VSIZE;
-        NEXT();
-    }
-    if (v.kind != VALUE_STRING) FALLBACK();
-    PushShared(sp, v);
-    sp += VSIZE;
-    NEXT();
-}
-L_G_SHARE_I: {
-    const CVariableList* list = UserList(*pc, selfVars);
-    const CVariable* node = list ? list->Find(pc->a) : nullptr;
-    if (!node) FALLBACK();
-    PushShared(sp, node->value);
-    sp += VSIZE;
-    ++pc;
-    DISPATCH();
-}
-
-// x = below + top with a string below, then + "text" for each of the pc->gi constant texts
-// that follow the add (push.s, add), then the store of x (a slot or a user variable): in place
-// when below is still a share of x's own text.
-L_G_ACCS:
-append_store: {
-    APPEND_OPERANDS(right, below, r);
-    const VMOp* st = pc + 1 + 2 * pc->gi;
-    ScriptValue* w;
-    if (st->vk == VK_SLOT) {
-        w = &lv[st->b].v.value;
-    } else {
-        CVariableList* l_ = UserList(*st, selfVars);
-        CVariable* n_ = l_ ? l_->Find(st->a) : nullptr;
-        if (!n_) FALLBACK();
-        w = &n_->value;
-    }
-    if (!AppendShared(w, VText(below), r)) FALLBACK();
-    MEM_FREE(r);
-    for (const VMOp* t = pc + 1; t < st; t += 2) Value_Append(w, t->k.s, size_t(t->gi));
-    sp = below;
-    pc = st + 1;
     DISPATCH();
 }
 
@@ -1712,32 +1742,15 @@ append_store: {
         const CVariable* v = list->Find(x.a);                              \
         const ScriptValue* element = v ? CVariableList::Element(v, index) : nullptr; \
         if (!element) FALLBACK();                                          \
-        PUSH(sp, *element);                                                \
+        PUSH(sp, *element, x.link);                                        \
         sp += VSIZE;                                                       \
         pc += pc->ga + 1;                                                  \
         DISPATCH();                                                        \
     }
-    G_IDXR(G_IDXR, PushValue)
-    G_IDXR(G_IDXR_SHARE, PushShared) // the left operand of a[i] = a[i] + ...
-// a[i] = below + top (+ "text" ...) with a string below: the add at pc, the constant texts
-// as for G_ACCS, then the IDXW group's ops.
-L_G_IDXA: {
-    APPEND_OPERANDS(right, below, r);
-    const VMOp* st = pc + 1 + 2 * pc->gi;
-    const VMOp& x = st[st->ga];
-    IDX_INDEX(*st, index);
-    IDX_LIST(*st, x, list);
-    CVariable* v = list->Find(x.a);
-    ScriptValue* w = v ? CVariableList::ElementAt(v, index) : nullptr;
-    if (!w || !AppendShared(w, VText(below), r)) FALLBACK();
-    MEM_FREE(r);
-    for (const VMOp* t = pc + 1; t < st; t += 2) Value_Append(w, t->k.s, size_t(t->gi));
-    sp = below;
-    pc = st + st->ga + 1;
-    DISPATCH();
-}
+    G_IDXR(G_IDXR, PushRead) // (a linked sum's first read shares)
 L_G_IDXW: {
     const VMOp& x = pc[pc->ga];
+    if (x.link && x.t2 == VMT_VAR && VKind(sp - VSIZE) == VM_PENDING) FALLBACK(); // a linked sum's store
     IDX_INDEX(*pc, index);
     IDX_LIST(*pc, x, list);
     CVariable* v = list->Find(x.a);
