@@ -111,10 +111,10 @@ size_t TextLengthOf(const char* t)
 }
 } // namespace
 
-char* Value_SumAdd(char* acc, const char* add)
+char* Value_SumAdd(char* acc, const char* add, size_t n)
 {
     ScriptValue v{VALUE_STRING, acc, 0.0};
-    Value_Append(&v, add, add ? std::strlen(add) : 0);
+    Value_Append(&v, add, n);
     return v.text;
 }
 

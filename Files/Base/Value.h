@@ -46,8 +46,8 @@ void Value_Append(ScriptValue* value, const char* add, size_t n);
 // MemoryManager::Share, or a copy), and the parts after it are gathered in one block of the
 // sum's own, acc (null for none). Both are memory-manager blocks or null, owned by the sum;
 // a sum never writes into left, so left keeps x's old bytes whatever x does meanwhile.
-// acc + the text at add (null as ""), grown as Value_Append grows a text; the new acc.
-char* Value_SumAdd(char* acc, const char* add);
+// acc + the n bytes at add, grown as Value_Append grows a text; the new acc.
+char* Value_SumAdd(char* acc, const char* add, size_t n);
 // The sum's text in a block of its own (never null): left + acc; left and acc are let go.
 char* Value_SumJoin(char* left, char* acc);
 // w := left + acc where w's text lies, when w still holds left (a string value holding the

@@ -229,7 +229,7 @@ int32_t EvalSum(CodeExecContext* ctx, const CodeNode* n, const CodeNode* x, Sum*
     if (r->kind == NODE_CONSTANT && r->value.kind == VALUE_STRING && Value_IsString(s->sum)) {
         // a constant text: gathered as it stands
         if (s->gathering) {
-            s->acc = Value_SumAdd(s->acc, r->value.text);
+            s->acc = Value_SumAdd(s->acc, r->value.text, r->value.text ? std::strlen(r->value.text) : 0);
         } else {
             s->acc = r->value.text ? MEM_STRDUP(r->value.text) : nullptr;
             s->gathering = true;
@@ -241,7 +241,7 @@ int32_t EvalSum(CodeExecContext* ctx, const CodeNode* n, const CodeNode* x, Sum*
     if (st != EXEC_OK) return st;
     if (Value_IsString(s->sum) && Value_IsString(&right.v)) {
         if (s->gathering) {
-            s->acc = Value_SumAdd(s->acc, right.v.text);
+            s->acc = Value_SumAdd(s->acc, right.v.text, right.v.text ? std::strlen(right.v.text) : 0);
         } else {
             s->acc = right.v.text; // the right text's block gathers what follows
             right.v.text = nullptr;

@@ -1148,7 +1148,7 @@ link_add: {
         text = false;
     }
     if (text && lk == VM_PENDING) {
-        PendingSet(left, PendingLeft(left), Value_SumAdd(PendingAcc(left), r));
+        PendingSet(left, PendingLeft(left), Value_SumAdd(PendingAcc(left), r, r ? std::strlen(r) : 0));
         MEM_FREE(r);
         sp = left + VSIZE;
         NEXT();
@@ -1708,6 +1708,21 @@ L_G_APPEND_I: {
     DISPATCH();
 }
 
+// A constant text added to a linked sum: gathered without a copy of its own first.
+L_G_GATHER: {
+    uint8_t* left = sp - VSIZE;
+    const int32_t lk = VKind(left);
+    if (lk == VM_PENDING) {
+        PendingSet(left, PendingLeft(left), Value_SumAdd(PendingAcc(left), pc->k.s, size_t(pc->gi)));
+    } else if (lk == VALUE_STRING) {
+        PendingSet(left, VText(left), pc->k.s ? MEM_STRDUPN(pc->k.s, size_t(pc->gi)) : nullptr);
+    } else {
+        FALLBACK();
+    }
+    pc += 2;
+    DISPATCH();
+}
+
 // a[i] with the scope a constant (self, a plain name, global)
 #define IDX_INDEX(head, index)                                            \
     int32_t index;                                                        \
@@ -1750,7 +1765,6 @@ L_G_APPEND_I: {
     G_IDXR(G_IDXR, PushRead) // (a linked sum's first read shares)
 L_G_IDXW: {
     const VMOp& x = pc[pc->ga];
-    if (x.link && x.t2 == VMT_VAR && VKind(sp - VSIZE) == VM_PENDING) FALLBACK(); // a linked sum's store
     IDX_INDEX(*pc, index);
     IDX_LIST(*pc, x, list);
     CVariable* v = list->Find(x.a);

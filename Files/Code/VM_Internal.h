@@ -155,6 +155,7 @@ struct VMLayout {
 //   IDXR     a[i] pushed                 push.e scope; index; push.v a
 //   IDXW     a[i] = value                push.e scope; index; pop.v a
 //   XOPY and APPEND append strings in place at once (x += y, s += "text").
+//   GATHER   + "text" in a linked sum    push.s; add.s.v (the text onto the pending sum below)
 //   XIDX     x op= a[i]                  push.v x; IDXR; op.v.v; pop.v.v x
 //   PUSHINT  x as an int                 push.v x; conv.v.i
 //   RETV     return x                    push.v x; ret.v
@@ -206,7 +207,8 @@ struct VMLayout {
     VM_ARITH4(X, G_ACC_S) VM_ARITH4(X, G_ACC_I) VM_ARITH4(X, G_ACCD_S) VM_ARITH4(X, G_XOPY_S) VM_ARITH4(X, G_XOPY_I) \
     VM_ARITH4(X, G_XIDX_S) VM_ARITH4(X, G_XYZ_S) VM_ARITH4(X, G_XYZ_I) VM_ARITH6(X, G_XYK_S) VM_ARITH6(X, G_XYK_I) \
     X(G_STOREK_S) X(G_STOREK_I) X(G_MOVE_S) X(G_MOVE_I) \
-    VM_CMP6(X, G_FOR_S) X(G_REPEAT) X(G_APPEND_S) X(G_APPEND_I) X(G_IDXR) X(G_IDXW) X(G_PUSHINT) X(G_RETV)
+    VM_CMP6(X, G_FOR_S) X(G_REPEAT) X(G_APPEND_S) X(G_APPEND_I) X(G_IDXR) X(G_IDXW) X(G_PUSHINT) X(G_RETV) \
+    X(G_GATHER)
 
 
 enum VMInternalOp : uint16_t {

@@ -892,8 +892,24 @@ private:
             VMOp& read = m_p.ops[size_t(j)];
             if (!LinkableRead(read) || popped != PartsOf(read) || !SameVariable(read, store)) continue;
             read.link = 1;
-            for (int32_t a : m_chain) m_p.ops[size_t(a)].link = 1;
+            for (int32_t a : m_chain) {
+                VMOp& add = m_p.ops[size_t(a)];
+                add.link = 1;
+                // + "text": the text's push and the add as one op (see G_GATHER)
+                VMOp& text = m_p.ops[size_t(a - 1)];
+                if (add.t1 == VMT_STRING && text.code == VMI_PUSH_S && !m_reached[size_t(a)] && !m_grouped[size_t(a - 1)] &&
+                    !m_grouped[size_t(a)] && m_p.layouts[size_t(a - 1)]) {
+                    text.gi = text.k.s ? int32_t(std::strlen(text.k.s)) : 0;
+                    text.h = VM_HandlerTable()[VMI_G_GATHER];
+                    m_p.groups.push_back(VMGroup{a - 1, 2, -1, 0});
+                    m_grouped[size_t(a - 1)] = m_grouped[size_t(a)] = a;
+                }
+            }
             store.link = 1;
+            // a[i] = value as one op would take the pending sum for a value: the store's own ops
+            // run instead.
+            const int32_t h = m_grouped[w] - 1;
+            if (h >= 0 && m_p.ops[size_t(h)].h == VM_HandlerTable()[VMI_G_IDXW]) VM_Unfuse(&m_p, int32_t(w));
         }
     }
 
