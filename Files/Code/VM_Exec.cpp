@@ -155,12 +155,32 @@ inline void PushRead(uint8_t* sp, const ScriptValue& v, uint8_t share)
     }
 }
 
-// Where the value of a store op lies below the top: under its reference parts, or on top.
-inline uint8_t* LinkedValue(const VMOp& o, uint8_t* sp)
+// The reference parts of a variable op below p (the array index on top, the scope below it)
+// by its flags: index and scope set from them (left as they are for parts the op does not
+// take), the answer where they began.
+__attribute__((always_inline)) inline uint8_t* RefParts(int32_t flags, uint8_t* p, int32_t* index, int32_t* scope)
 {
-    int32_t below = VSIZE;
-    if (!(o.k.i & VMV_VALUE_TOP)) below += ((o.k.i & VMV_INDEX) ? 4 : 0) + ((o.k.i & VMV_SCOPE) ? 4 : 0);
-    return sp - below;
+    if (flags & VMV_INDEX) {
+        p -= 4;
+        *index = VM_Get<int32_t>(p);
+    }
+    if (flags & VMV_SCOPE) {
+        p -= 4;
+        *scope = VM_Get<int32_t>(p);
+        if (flags & VMV_INSTANCE) *scope += SCOPE_INSTANCE_BASE;
+    }
+    return p;
+}
+// The parts of a write from *p down: the value (size bytes) and the reference parts, in the
+// order of the form; *p ends where they began, the answer is where the value lies.
+__attribute__((always_inline)) inline uint8_t* WriteParts(int32_t flags, int32_t size, uint8_t** p, int32_t* index,
+                                                         int32_t* scope)
+{
+    uint8_t* value = nullptr;
+    if (flags & VMV_VALUE_TOP) value = *p -= size;
+    *p = RefParts(flags, *p, index, scope);
+    if (!(flags & VMV_VALUE_TOP)) value = *p -= size;
+    return value;
 }
 
 inline void FreeValueAt(const uint8_t* p)
@@ -603,18 +623,8 @@ L_PUSHV_BUILTIN: {
     goto L_PUSHV_ANY;
 }
 L_PUSHV_ANY: {
-    int32_t flags = pc->k.i;
     int32_t index = 0, scope = pc->b;
-    uint8_t* p = sp;
-    if (flags & VMV_INDEX) {
-        p -= 4;
-        index = VM_Get<int32_t>(p);
-    }
-    if (flags & VMV_SCOPE) {
-        p -= 4;
-        scope = VM_Get<int32_t>(p);
-        if (flags & VMV_INSTANCE) scope += SCOPE_INSTANCE_BASE;
-    }
+    uint8_t* p = RefParts(pc->k.i, sp, &index, &scope);
     const CVariableList* list = DirectList(scope, pc->a, selfVars);
     const CVariable* v = list ? list->Find(pc->a) : nullptr;
     READ_ELEMENT(v ? CVariableList::Element(v, index) : nullptr, scope, index, p);
@@ -661,14 +671,7 @@ read_general: {
         sp -= size_;                                                 \
         NEXT();                                                      \
     } while (0)
-// The store of a linked sum: when its value arrives as a pending slot, the sum is stored in
-// place (store_link), or joined for the store's own handler.
-#define LINKED_STORE()                                                                       \
-    do {                                                                                     \
-        if (__builtin_expect(pc->link, 0) && VKind(LinkedValue(*pc, sp)) == VM_PENDING) goto store_link; \
-    } while (0)
 L_POP_SLOT: {
-    LINKED_STORE();
     int32_t size = VM_NativeSize(pc->t2);
     SlotStore(lv + pc->b, TakeValue(pc->t2, sp - size));
     sp -= size;
@@ -677,28 +680,10 @@ L_POP_SLOT: {
 // The parts of a write from the top down: the value and the reference parts (index, then
 // scope) in the order of the form; p ends where they began, val takes the value (its text
 // moves).
-#define WRITE_PARTS(flags, size, p, val, index, scope)                \
-    do {                                                              \
-        uint8_t* value_ = nullptr;                                    \
-        if ((flags) & VMV_VALUE_TOP) {                                \
-            (p) -= (size);                                            \
-            value_ = (p);                                             \
-        }                                                             \
-        if ((flags) & VMV_INDEX) {                                    \
-            (p) -= 4;                                                 \
-            (index) = VM_Get<int32_t>(p);                             \
-        }                                                             \
-        if ((flags) & VMV_SCOPE) {                                    \
-            (p) -= 4;                                                 \
-            (scope) = VM_Get<int32_t>(p);                             \
-            if ((flags) & VMV_INSTANCE) (scope) += SCOPE_INSTANCE_BASE; \
-        }                                                             \
-        if (!((flags) & VMV_VALUE_TOP)) {                             \
-            (p) -= (size);                                            \
-            value_ = (p);                                             \
-        }                                                             \
-        (val) = TakeValue(pc->t2, value_);                            \
-        if ((val).kind != VALUE_STRING) (val).text = nullptr;         \
+#define WRITE_PARTS(flags, size, p, val, index, scope)                          \
+    do {                                                                        \
+        (val) = TakeValue(pc->t2, WriteParts((flags), (size), &(p), &(index), &(scope))); \
+        if ((val).kind != VALUE_STRING) (val).text = nullptr;                   \
     } while (0)
 // val goes into the element found or made (the text moves), else the general write decides.
 #define WRITE_ELEMENT(found, val, scope, index, p)                    \
@@ -716,7 +701,6 @@ L_POP_SLOT: {
         goto write_general;                                           \
     } while (0)
 L_POP_SLOTX: {
-    LINKED_STORE();
     int32_t index = 0, unused = 0;
     uint8_t* p = sp;
     ScriptValue val;
@@ -729,14 +713,11 @@ L_POP_SLOTX: {
     WRITE_ELEMENT(CVariableList::Slot(&l->v, index), val, SCOPE_LOCAL, index, p);
 }
 L_POP_GLOBAL:
-    LINKED_STORE();
     STORE_NODE(Variable_Global_List()->FindOrCreate(pc->a));
 L_POP_SELF:
-    LINKED_STORE();
     if (!selfVars) goto L_POP_ANY;
     STORE_NODE(selfVars->FindOrCreate(pc->a));
 L_POP_PLAIN: {
-    LINKED_STORE();
     CVariableList* list = UserList(*pc, selfVars);
     if (!list) goto L_POP_ANY;
     STORE_NODE(list->FindOrCreate(pc->a));
@@ -763,7 +744,6 @@ L_POP_BUILTIN: {
     NEXT();
 }
 L_POP_ANY: {
-    LINKED_STORE();
     int32_t index = 0, scope = pc->b;
     uint8_t* p = sp;
     ScriptValue val;
@@ -782,44 +762,6 @@ write_general: {
     sp = g_stack + at;
     NEXT();
 }
-store_link: {
-    // The value below the reference parts (or on top of them) is a pending sum: appended in
-    // place when the variable written still holds the text the sum's read shared, else joined
-    // and stored by the store's own handler.
-    const int32_t flags = pc->k.i;
-    uint8_t* p = sp;
-    uint8_t* value = nullptr;
-    int32_t index = 0, scope = pc->b;
-    if (flags & VMV_VALUE_TOP) value = p -= VSIZE;
-    if (flags & VMV_INDEX) {
-        p -= 4;
-        index = VM_Get<int32_t>(p);
-    }
-    if (flags & VMV_SCOPE) {
-        p -= 4;
-        scope = VM_Get<int32_t>(p);
-        if (flags & VMV_INSTANCE) scope += SCOPE_INSTANCE_BASE;
-    }
-    if (!(flags & VMV_VALUE_TOP)) value = p -= VSIZE;
-    ScriptValue* w = nullptr;
-    if (pc->vk == VK_SLOT) {
-        VMLocal* l = lv + pc->b;
-        if (l->v.value.kind != VM_UNSET) w = CVariableList::ElementAt(&l->v, index);
-    } else if (pc->vk != VK_NONE) {
-        CVariableList* list = UserList(*pc, selfVars);
-        CVariable* n_ = list ? list->Find(pc->a) : nullptr;
-        w = n_ ? &n_->value : nullptr;
-    } else {
-        w = VM_VariableStorage(self, other, FRAME_INDEX(), scope, pc->a, index);
-    }
-    if (Value_SumStore(w, PendingLeft(value), PendingAcc(value))) {
-        sp = p;
-        NEXT();
-    }
-    VSet(value, VALUE_STRING, Value_SumJoin(PendingLeft(value), PendingAcc(value)), 0.0);
-    goto *kLabels[pc->code];
-}
-
 // ---- Stack ----
 L_POPZ:
     sp -= pc->a;
@@ -1129,39 +1071,6 @@ L_BINARY: {
     uint8_t* r = VM_Binary(uint32_t(pc->a), pc->t1, pc->t2, sp, &error);
     if (!r) goto raise;
     sp = r;
-    NEXT();
-}
-link_add: {
-    // An add of a linked sum (its fast paths found no two reals): two strings gather the right
-    // one into the sum, left pending for the next add or the store; anything else joins a
-    // pending sum and runs the general form, which gives the result or the error.
-    uint8_t* right = sp - (pc->t1 == VMT_STRING ? SSIZE : VSIZE);
-    uint8_t* left = right - VSIZE;
-    const int32_t lk = VKind(left);
-    char* r = nullptr;
-    bool text = true;
-    if (pc->t1 == VMT_STRING) {
-        r = VM_Get<char*>(right);
-    } else if (VKind(right) == VALUE_STRING) {
-        r = VText(right);
-    } else {
-        text = false;
-    }
-    if (text && lk == VM_PENDING) {
-        PendingSet(left, PendingLeft(left), Value_SumAdd(PendingAcc(left), r, r ? std::strlen(r) : 0));
-        MEM_FREE(r);
-        sp = left + VSIZE;
-        NEXT();
-    }
-    if (text && lk == VALUE_STRING) {
-        PendingSet(left, VText(left), r); // the right operand's block gathers what follows
-        sp = left + VSIZE;
-        NEXT();
-    }
-    if (lk == VM_PENDING) VSet(left, VALUE_STRING, Value_SumJoin(PendingLeft(left), PendingAcc(left)), 0.0);
-    uint8_t* res = VM_Binary(uint32_t(pc->a), pc->t1, pc->t2, sp, &error);
-    if (!res) goto raise;
-    sp = res;
     NEXT();
 }
 L_COMPARE: {
@@ -1839,6 +1748,71 @@ L_G_PUSHINT: {
     sp += 4;
     pc += 2;
     DISPATCH();
+}
+
+// ---- Linked sums (see VM_Internal.h): the add and the store, out of the way of the rest ----
+link_add:
+    __attribute__((cold));
+    {
+    // An add of a linked sum (its fast paths found no two reals): two strings gather the right
+    // one into the sum, left pending for the next add or the store; anything else joins a
+    // pending sum and runs the general form, which gives the result or the error.
+    uint8_t* right = sp - (pc->t1 == VMT_STRING ? SSIZE : VSIZE);
+    uint8_t* left = right - VSIZE;
+    const int32_t lk = VKind(left);
+    char* r = nullptr;
+    bool text = true;
+    if (pc->t1 == VMT_STRING) {
+        r = VM_Get<char*>(right);
+    } else if (VKind(right) == VALUE_STRING) {
+        r = VText(right);
+    } else {
+        text = false;
+    }
+    if (text && lk == VM_PENDING) {
+        PendingSet(left, PendingLeft(left), Value_SumAdd(PendingAcc(left), r, r ? std::strlen(r) : 0));
+        MEM_FREE(r);
+        sp = left + VSIZE;
+        NEXT();
+    }
+    if (text && lk == VALUE_STRING) {
+        PendingSet(left, VText(left), r); // the right operand's block gathers what follows
+        sp = left + VSIZE;
+        NEXT();
+    }
+    if (lk == VM_PENDING) VSet(left, VALUE_STRING, Value_SumJoin(PendingLeft(left), PendingAcc(left)), 0.0);
+    uint8_t* res = VM_Binary(uint32_t(pc->a), pc->t1, pc->t2, sp, &error);
+    if (!res) goto raise;
+    sp = res;
+    NEXT();
+}
+// The store of a linked sum (any form: the store's own op is PlainStore): a pending sum is
+// appended in place when the variable written still holds the text the sum's read shared,
+// else joined and stored by the store's own handler, as is any other value.
+L_POP_LINK:
+    __attribute__((cold));
+    {
+    uint8_t* p = sp;
+    int32_t index = 0, scope = pc->b;
+    uint8_t* value = WriteParts(pc->k.i, VSIZE, &p, &index, &scope);
+    if (VKind(value) != VM_PENDING) goto *kLabels[PlainStore(*pc)];
+    ScriptValue* w = nullptr;
+    if (pc->vk == VK_SLOT) {
+        VMLocal* l = lv + pc->b;
+        if (l->v.value.kind != VM_UNSET) w = CVariableList::ElementAt(&l->v, index);
+    } else if (pc->vk != VK_NONE) {
+        CVariableList* list = UserList(*pc, selfVars);
+        CVariable* n_ = list ? list->Find(pc->a) : nullptr;
+        w = n_ ? &n_->value : nullptr;
+    } else {
+        w = VM_VariableStorage(self, other, FRAME_INDEX(), scope, pc->a, index);
+    }
+    if (Value_SumStore(w, PendingLeft(value), PendingAcc(value))) {
+        sp = p;
+        NEXT();
+    }
+    VSet(value, VALUE_STRING, Value_SumJoin(PendingLeft(value), PendingAcc(value)), 0.0);
+    goto *kLabels[PlainStore(*pc)];
 }
 
 // ---- Errors and the end of the entry ----

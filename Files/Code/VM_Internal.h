@@ -130,7 +130,8 @@ struct VMLayout {
 // X(name): the handlers of the dispatch loop. ORDER: the loop's label table follows this list.
 //
 // Plain handlers, one per instruction: constants, variable reads (PUSHV_*) and writes (POP_*)
-// by where the variable lives, the stack, branches, calls, with-loops and operators.
+// by where the variable lives, the stack, branches, calls, with-loops and operators. POP_LINK
+// is the store of a linked sum (below), whatever its form.
 //
 // Group handlers (G_*), one per group of instructions run as one (see VMProgram::groups);
 // the letter after the group's name says where its variable lives: S a `var` local's slot,
@@ -184,7 +185,7 @@ struct VMLayout {
     X(PUSH_D) X(PUSH_F) X(PUSH_I) X(PUSH_L) X(PUSH_S) \
     X(PUSHV_SLOT) X(PUSHV_SLOTX) X(PUSHV_SELF) X(PUSHV_GLOBAL) X(PUSHV_PLAIN) X(PUSHV_ARG) X(PUSHV_BUILTIN) \
     X(PUSHV_ANY) \
-    X(POP_SLOT) X(POP_SLOTX) X(POP_SELF) X(POP_GLOBAL) X(POP_PLAIN) X(POP_BUILTIN) X(POP_ANY) \
+    X(POP_SLOT) X(POP_SLOTX) X(POP_SELF) X(POP_GLOBAL) X(POP_PLAIN) X(POP_BUILTIN) X(POP_ANY) X(POP_LINK) \
     X(POPZ) X(POPZ_S) X(POPZ_V) X(DUP) X(DUP_S) X(DUP_V) X(SHUFFLE) \
     X(B) X(BT) X(BF) \
     X(CALL_BUILTIN) X(CALL_SCRIPT) X(CALL_EXT) \
@@ -279,6 +280,19 @@ struct VMOp {
         CCode* unit;     // a script call: the callee's unit (with k.prog)
     };
 };
+
+// The store op a linked sum's store stands for (VMI_POP_LINK runs it for any other value, and
+// for a sum it cannot append in place), by where its variable lives.
+inline uint16_t PlainStore(const VMOp& o)
+{
+    switch (o.vk) {
+    case VK_SLOT: return (o.k.i & VMV_INDEX) ? VMI_POP_SLOTX : VMI_POP_SLOT;
+    case VK_SELF: return VMI_POP_SELF;
+    case VK_GLOBAL: return VMI_POP_GLOBAL;
+    case VK_PLAIN: return VMI_POP_PLAIN;
+    default: return VMI_POP_ANY;
+    }
+}
 
 // A `var` local of a running frame: one slot per local name of the unit, fixed when the unit
 // is prepared. A slot that was never written holds kind VM_UNSET.

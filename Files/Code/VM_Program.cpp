@@ -890,7 +890,9 @@ private:
             }
             if (m_chain.empty() || j < 0) continue;
             VMOp& read = m_p.ops[size_t(j)];
-            if (!LinkableRead(read) || popped != PartsOf(read) || !SameVariable(read, store)) continue;
+            if (!LinkableRead(read) || popped != PartsOf(read) || !SameVariable(read, store) ||
+                PlainStore(store) != store.code)
+                continue;
             read.link = 1;
             for (int32_t a : m_chain) {
                 VMOp& add = m_p.ops[size_t(a)];
@@ -906,6 +908,8 @@ private:
                 }
             }
             store.link = 1;
+            store.code = VMI_POP_LINK;
+            store.h = VM_HandlerTable()[VMI_POP_LINK];
             // a[i] = value as one op would take the pending sum for a value: the store's own ops
             // run instead.
             const int32_t h = m_grouped[w] - 1;
