@@ -163,20 +163,22 @@ struct VMLayout {
 // Comparisons and operators are part of the handler's name (preparation knows them), and
 // constants are converted when the unit is prepared.
 //
-// Linked sums (VMOp::link, not groups: a breakpoint or a stepping debugger leaves them as they
-// are). A sum whose leftmost operand is a read of the variable that the sum is then stored
-// into, x = x + a + b ... and x += a in every form of x (a local, an instance variable, a
-// global, through an instance id or an object, an element of any array), has its read, its
-// additions and its store linked when the unit is prepared, and appends to x's string in
-// place: the read pushes a string as a second holder of x's block (MemoryManager::Share)
-// instead of a copy; a linked add of two strings keeps the sum as a pending slot (VM_PENDING:
-// that text, followed by the right operands gathered in a block of the slot's own), so no add
+// Linked sums (VMOp::link and the store's code POP_LINK, not groups: a breakpoint or a
+// stepping debugger leaves them as they are). A sum whose leftmost operand is a read of the
+// variable that the sum is then stored into, x = x + a + b ... and x += a in every form of x
+// (a local or its array, an instance variable, a global, through an instance id or an object,
+// an element of any array), has its read, its additions and its store linked when the unit is
+// prepared (from the byte code, whoever wrote it), and appends to x's string in place: the
+// read pushes a string as a second holder of x's block (MemoryManager::Share) instead of a
+// copy; a linked add of two strings (its general form, reached when its operands are not two
+// reals) keeps the sum as a pending slot (VM_PENDING: that text, followed by the right
+// operands gathered in a block of the slot's own; GATHER adds a constant text), so no add
 // copies x; the store appends the gathered block at the end of x's text where it lies when x
-// still holds the shared block (Value_SumStore), and otherwise stores the joined text the
-// usual way. Any other operand (a number, an error) joins the pending slot first and runs the
-// add's own general form, so results, errors and the order of everything are as without links.
-// Only the linked add and store after it ever see a pending slot (nothing jumps in between),
-// and the unwinding of an error releases it (FreeOwned).
+// still holds the shared block (Value_SumStore), and otherwise joins the sum and runs the
+// store's own op (PlainStore). Any other operand (a number, an error) joins the pending slot
+// first and runs the add's own general form, so results, errors and the order of everything
+// are as without links. Only the linked add or store right after it ever sees a pending slot
+// (nothing jumps in between), and the unwinding of an error releases it (FreeOwned).
 #define VM_CMP6(X, G) X(G##_LT) X(G##_LE) X(G##_EQ) X(G##_NE) X(G##_GE) X(G##_GT)
 #define VM_ARITH6(X, G) X(G##_ADD) X(G##_SUB) X(G##_MUL) X(G##_DIV) X(G##_MOD) X(G##_REM)
 #define VM_ARITH4(X, G) X(G##_ADD) X(G##_SUB) X(G##_MUL) X(G##_DIV)
