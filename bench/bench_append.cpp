@@ -2,8 +2,11 @@
 // whole run at 10,000, 30,000, 100,000 and 300,000 appends. Each form appends
 // string(i) + "abcdefghi" to a string held by a different kind of variable: a `var` local, an
 // instance variable, a global, an element of an instance array, `s = s + x` on an instance
-// variable (x computed first), and `s = s + string(i) + "abcdefghi"` (a sum that goes on). Appends that cost the whole string each time show as
-// a time that grows with the square of n; in place they grow with n.
+// variable (x computed first), `s = s + string(i) + "abcdefghi"` (a sum that goes on), another
+// instance's variable through its id, through its object and through `global.o.t`, an element
+// of a two-dimensional array, an element of a `var` local's array; and `s = s + string(i) +
+// string(i)` (a sum that goes on with computed operands). Appends that cost the whole string
+// each time show as a time that grows with the square of n; in place they grow with n.
 //
 //   build/bench/bench_append
 //   build/bench/bench_append --benchmark_filter='Machine/local'
@@ -41,6 +44,18 @@ const Form kForms[] = {
                "global.result = string_length(t)"},
     {"chain", "var i; t = ''; for (i = 0; i < $N; i += 1) t = t + string(i) + 'abcdefghi'; "
               "global.result = string_length(t)"},
+    {"instance_id", "var i; o = 100002; o.t = ''; for (i = 0; i < $N; i += 1) o.t += string(i) + 'abcdefghi'; "
+                    "global.result = string_length(o.t)"},
+    {"object", "var i; (0).t = ''; for (i = 0; i < $N; i += 1) (0).t += string(i) + 'abcdefghi'; "
+               "global.result = string_length((0).t)"},
+    {"global_o", "var i; global.o = 100002; global.o.t = ''; for (i = 0; i < $N; i += 1) global.o.t += string(i) + 'abcdefghi'; "
+                 "global.result = string_length(global.o.t)"},
+    {"element_2d", "var i; a[2, 5] = ''; for (i = 0; i < $N; i += 1) a[2, 5] = a[2, 5] + string(i) + 'abcdefghi'; "
+                   "global.result = string_length(a[2, 5])"},
+    {"local_array", "var i, la; la[3] = ''; for (i = 0; i < $N; i += 1) la[3] += string(i) + 'abcdefghi'; "
+                    "global.result = string_length(la[3])"},
+    {"computed", "var i; t = ''; for (i = 0; i < $N; i += 1) t = t + string(i) + string(i); "
+                 "global.result = string_length(t)"},
 };
 
 std::string WithCount(std::string text, long long n)
@@ -84,6 +99,10 @@ void BM_Append(benchmark::State& state, const Form* form, bool machine)
 
 int main(int argc, char** argv)
 {
+    // Another instance (id 100002, the one instance of object 0) for the forms that reach it.
+    Bench_ScriptInstance();
+    while (!Object_Lookup(0)) Object_Add();
+    InstanceHash_Add(new CInstance(0, 0, 100002, 0, true));
     for (int machine = 1; machine >= 0; --machine) {
         for (const Form& f : kForms) {
             std::string name = std::string(machine ? "BM_Append/Machine/" : "BM_Append/Tree/") + f.name;

@@ -101,3 +101,41 @@ void Value_Append(ScriptValue* value, const char* add, size_t n)
     value->text = t;
     value->real = 0.0;
 }
+
+namespace {
+size_t TextLengthOf(const char* t)
+{
+    if (!t) return 0;
+    const int32_t known = MemoryManager::TextLength(t);
+    return known >= 0 ? size_t(known) : std::strlen(t);
+}
+} // namespace
+
+char* Value_SumAdd(char* acc, const char* add, size_t n)
+{
+    ScriptValue v{VALUE_STRING, acc, 0.0};
+    Value_Append(&v, add, n);
+    return v.text;
+}
+
+char* Value_SumJoin(char* left, char* acc)
+{
+    const size_t a = TextLengthOf(left), b = TextLengthOf(acc);
+    if (a + b >= 0x7FFFFFF0u) MemoryManager::OutOfMemory();
+    char* t = static_cast<char*>(MEM_ALLOC(a + b + 1));
+    if (a) std::memcpy(t, left, a);
+    if (b) std::memcpy(t + a, acc, b);
+    t[a + b] = 0;
+    MEM_FREE(left);
+    MEM_FREE(acc);
+    return t;
+}
+
+bool Value_SumStore(ScriptValue* w, char* left, char* acc)
+{
+    if (!w || w->kind != VALUE_STRING || w->text != left || (left && !MemoryManager::IsShared(left))) return false;
+    MEM_FREE(left); // the sum's share: w holds the block alone now
+    Value_Append(w, acc, TextLengthOf(acc));
+    MEM_FREE(acc);
+    return true;
+}

@@ -41,6 +41,20 @@ void Value_Share(ScriptValue* dst, const ScriptValue* src);
 // has a text of its own (never null), as a concatenation has.
 void Value_Append(ScriptValue* value, const char* add, size_t n);
 
+// A sum of texts built for its store (x = x + a + b ... and x += a, both executors): its first
+// part left is x's text as the read of x left it (a second holder of x's block, see
+// MemoryManager::Share, or a copy), and the parts after it are gathered in one block of the
+// sum's own, acc (null for none). Both are memory-manager blocks or null, owned by the sum;
+// a sum never writes into left, so left keeps x's old bytes whatever x does meanwhile.
+// acc + the n bytes at add, grown as Value_Append grows a text; the new acc.
+char* Value_SumAdd(char* acc, const char* add, size_t n);
+// The sum's text in a block of its own (never null): left + acc; left and acc are let go.
+char* Value_SumJoin(char* left, char* acc);
+// w := left + acc where w's text lies, when w still holds left (a string value holding the
+// block that left shares, or both without text): left's share ends and acc is appended and
+// freed, so storing the sum costs acc's length, not x's. False, and nothing done, otherwise.
+bool Value_SumStore(ScriptValue* w, char* left, char* acc);
+
 inline ScriptValue Value_Real(double real) { return ScriptValue{VALUE_REAL, nullptr, real}; }
 inline bool Value_IsString(const ScriptValue* value) { return value->kind == VALUE_STRING; }
 // The text of a string value, "" for a null text or another kind.

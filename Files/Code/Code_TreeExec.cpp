@@ -144,88 +144,25 @@ bool Write(CodeExecContext* ctx, const Address& a, const ScriptValue* value)
     }
 }
 
-// Where a user variable's value at an address lies, for the appends below: null when it is
-// not a user variable of a list reached at once (local, self, other, global), or the variable
-// or element does not exist.
+// Where a user variable's value at an address lies, for the appends below: null when a read
+// and a write of the address would not both reach it and only it (see Variable_Scope_Storage),
+// or the variable or element does not exist.
 ScriptValue* Storage(CodeExecContext* ctx, const Address& a)
 {
     if (a.id < VARIABLE_USER_BASE) return nullptr;
-    CVariableList* list;
-    switch (a.scope) {
-    case SCOPE_LOCAL: list = ctx->locals; break;
-    case SCOPE_PLAIN:
-        list = Variable_Global_IsDeclared(a.id) ? Variable_Global_List() : Code_InstanceVariables(ctx->self);
-        break;
-    case SCOPE_GLOBAL: list = Variable_Global_List(); break;
-    case SCOPE_OTHER: list = Code_InstanceVariables(ctx->other); break;
-    case SCOPE_SELF: list = Code_InstanceVariables(ctx->self); break;
-    default: return nullptr;
-    }
-    CVariable* v = list ? list->Find(a.id) : nullptr;
+    if (a.scope != SCOPE_LOCAL) return Variable_Scope_Storage(ctx->self, ctx->other, a.scope, a.id, a.index);
+    CVariable* v = ctx->locals ? ctx->locals->Find(a.id) : nullptr;
     return v ? CVariableList::ElementAt(v, a.index) : nullptr;
 }
 
 // The end of an append to the string w (its read, sum and write in one): the n strings of
 // add go onto w's text where it lies, and result, the statement's value, shares the new text.
-void AppendTo(ScriptValue* w, const ScriptValue* const* add, int32_t n, ScriptValue* result)
+void AppendTo(ScriptValue* w, const ScriptValue* add, ScriptValue* result)
 {
     ClearValue(result); // may hold a share of w's text, left by the statement before
     g_ArrayError.error = 0;
-    for (int32_t k = 0; k < n; ++k) Value_Append(w, add[k]->text, add[k]->text ? std::strlen(add[k]->text) : 0);
+    Value_Append(w, add->text, add->text ? std::strlen(add->text) : 0);
     Value_Share(result, w);
-}
-
-// x = x + y, and x = x + y + "text" + ... with constant texts after y: the links of the sum,
-// the innermost (x + y) last.
-constexpr int32_t kMaxLinks = 8;
-struct Chain {
-    const CodeNode* link[kMaxLinks];
-    int32_t count = 0;
-};
-
-// x = x + y (+ "text" ...): the left operand read as a share of x's text (see Value_Share);
-// the sum appended in place when x still holds that text once y is known. Answers the
-// status, and false in *done when the general way is to go on: sum then holds the sum (or
-// the first operand that could not be added, after its error).
-int32_t AssignSum(CodeExecContext* ctx, const Address& a, const Chain& chain, ScriptValue* sum,
-                  ScriptValue* result, bool* done)
-{
-    *done = false;
-    const CodeNode* inner = chain.link[chain.count - 1];
-    const CodeNode* x = &inner->children[0];
-    Address la;
-    int32_t s = AddressOf(ctx, x, &la);
-    if (s != EXEC_OK) return s;
-    ClearValue(sum);
-    if (ScriptValue* lw = Storage(ctx, la)) {
-        if (Value_IsString(result) && result->text && result->text == lw->text) ClearValue(result); // its share
-        Value_Share(sum, lw);
-    } else if (!Read(ctx, la, sum)) {
-        s = ReadFailed(ctx, x, la, sum);
-        if (s != EXEC_OK) return s;
-    }
-    Temp right;
-    s = Code_Exec_Expression(ctx, &inner->children[1], &right.v);
-    if (s != EXEC_OK) return s;
-    ScriptValue* w = Storage(ctx, a);
-    bool empty = !*Value_Text(sum) && !*Value_Text(&right.v);
-    for (int32_t k = 0; k + 1 < chain.count; ++k) empty = empty && !*Value_Text(&chain.link[k]->children[1].value);
-    if (Value_IsString(sum) && Value_IsString(&right.v) && w && Value_IsString(w) && w->text == sum->text &&
-        (!sum->text || MemoryManager::IsShared(sum->text)) && !empty) { // (an empty sum is stored as no text)
-        Value_FreeString(sum); // its share: w holds the text alone
-        const ScriptValue* texts[kMaxLinks];
-        texts[0] = &right.v;
-        for (int32_t k = 1; k < chain.count; ++k) texts[k] = &chain.link[chain.count - 1 - k]->children[1].value;
-        AppendTo(w, texts, chain.count, result);
-        *done = true;
-        return EXEC_OK;
-    }
-    for (int32_t k = chain.count - 1; k >= 0; --k) {
-        const CodeNode* r = &chain.link[k]->children[1];
-        if (!Code_FoldBinary(ctx->code, r->position, TOK_PLUS, sum, k == chain.count - 1 ? &right.v : &r->value))
-            return EXEC_ERROR;
-    }
-    return EXEC_OK;
 }
 
 // Whether two variable nodes may name the same variable (the same name and scope; with a scope
@@ -238,19 +175,108 @@ bool SameName(const CodeNode* a, const CodeNode* b)
     return a->kind == NODE_VARIABLE && a->childCount == b->childCount;
 }
 
-// The links of value when it is x + y (+ "text" ...) with x named as target is; none otherwise.
-void SumOf(const CodeNode* target, const CodeNode* value, Chain* chain)
+// The leftmost operand of value when value is x + a + b ... with x named as target is (the
+// sum's links are value and its left operands down to x); null otherwise.
+const CodeNode* SumOf(const CodeNode* target, const CodeNode* value)
 {
     for (const CodeNode* n = value; n->kind == NODE_BINARY && n->id == TOK_PLUS && n->childCount == 2;) {
-        if (chain->count == kMaxLinks) break;
-        chain->link[chain->count++] = n;
-        const CodeNode* left = &n->children[0];
-        if (SameName(target, left)) return;
-        const CodeNode* right = &n->children[1];
-        if (right->kind != NODE_CONSTANT || right->value.kind != VALUE_STRING) break;
-        n = left;
+        n = &n->children[0];
+        if (SameName(target, n)) return n;
     }
-    chain->count = 0;
+    return nullptr;
+}
+
+// A sum on its way to its store (the machine's linked sums, the same rule): while its parts
+// are texts it is sum's text (x's text as the read of x left it: shared, or a copy) followed
+// by the parts gathered in acc (Value_SumAdd); any other part joins it and is added the
+// general way.
+struct Sum {
+    ScriptValue* sum;
+    char* acc = nullptr;
+    bool gathering = false;
+    void Join()
+    {
+        if (!gathering) return;
+        sum->text = Value_SumJoin(sum->text, acc);
+        acc = nullptr;
+        gathering = false;
+    }
+    ~Sum()
+    {
+        if (gathering) MEM_FREE(acc); // an error on the way (sum's text is its owner's)
+    }
+};
+
+// Evaluates the link n of a sum whose leftmost operand is x, from x up, in the order and with
+// the errors of the general evaluation of n.
+int32_t EvalSum(CodeExecContext* ctx, const CodeNode* n, const CodeNode* x, Sum* s, ScriptValue* result)
+{
+    if (n == x) {
+        Address la;
+        int32_t st = AddressOf(ctx, x, &la);
+        if (st != EXEC_OK) return st;
+        ClearValue(s->sum);
+        if (ScriptValue* lw = Storage(ctx, la)) {
+            if (Value_IsString(result) && result->text && result->text == lw->text) ClearValue(result); // its share
+            Value_Share(s->sum, lw);
+        } else if (!Read(ctx, la, s->sum)) {
+            return ReadFailed(ctx, x, la, s->sum);
+        }
+        return EXEC_OK;
+    }
+    int32_t st = EvalSum(ctx, &n->children[0], x, s, result);
+    if (st != EXEC_OK) return st;
+    const CodeNode* r = &n->children[1];
+    if (r->kind == NODE_CONSTANT && r->value.kind == VALUE_STRING && Value_IsString(s->sum)) {
+        // a constant text: gathered as it stands
+        if (s->gathering) {
+            s->acc = Value_SumAdd(s->acc, r->value.text, r->value.text ? std::strlen(r->value.text) : 0);
+        } else {
+            s->acc = r->value.text ? MEM_STRDUP(r->value.text) : nullptr;
+            s->gathering = true;
+        }
+        return EXEC_OK;
+    }
+    Temp right;
+    st = Code_Exec_Expression(ctx, r, &right.v);
+    if (st != EXEC_OK) return st;
+    if (Value_IsString(s->sum) && Value_IsString(&right.v)) {
+        if (s->gathering) {
+            s->acc = Value_SumAdd(s->acc, right.v.text, right.v.text ? std::strlen(right.v.text) : 0);
+        } else {
+            s->acc = right.v.text; // the right text's block gathers what follows
+            right.v.text = nullptr;
+            s->gathering = true;
+        }
+        return EXEC_OK;
+    }
+    s->Join();
+    return Code_FoldBinary(ctx->code, r->position, TOK_PLUS, s->sum, &right.v) ? EXEC_OK : EXEC_ERROR;
+}
+
+// x = x + a + b ...: the sum appended to x's text where it lies when x still holds the text
+// its read shared (and the sum is not empty, which is stored as no text). Answers the status,
+// and false in *done when the general way is to go on: sum then holds the sum.
+int32_t AssignSum(CodeExecContext* ctx, const Address& a, const CodeNode* value, const CodeNode* x, ScriptValue* sum,
+                  ScriptValue* result, bool* done)
+{
+    *done = false;
+    Sum s{sum};
+    int32_t st = EvalSum(ctx, value, x, &s, result);
+    if (st != EXEC_OK || !s.gathering) return st;
+    const bool empty = !*Value_Text(sum) && !(s.acc && *s.acc);
+    ClearValue(result); // may hold a share of the target's text, left by the statement before
+    ScriptValue* w = empty ? nullptr : Storage(ctx, a);
+    if (Value_SumStore(w, sum->text, s.acc)) {
+        sum->text = nullptr; // its share ended
+        s.gathering = false;
+        g_ArrayError.error = 0;
+        Value_Share(result, w);
+        *done = true;
+        return EXEC_OK;
+    }
+    s.Join();
+    return EXEC_OK;
 }
 
 int32_t ExecCall(CodeExecContext* ctx, const CodeNode* node, ScriptValue* result)
@@ -299,12 +325,11 @@ int32_t ExecAssign(CodeExecContext* ctx, const CodeNode* node, ScriptValue* resu
     int32_t s = AddressOf(ctx, target, &a);
     if (s != EXEC_OK) return s;
     Temp value;
-    Chain chain;
-    if (node->id == TOK_ASSIGN) SumOf(target, &node->children[1], &chain);
-    if (chain.count > 0) {
-        // x = x + y (+ "text" ...), appended in place when it can be
+    const CodeNode* x = node->id == TOK_ASSIGN ? SumOf(target, &node->children[1]) : nullptr;
+    if (x) {
+        // x = x + a + b ..., appended in place when it can be
         bool done = false;
-        s = AssignSum(ctx, a, chain, &value.v, result, &done);
+        s = AssignSum(ctx, a, &node->children[1], x, &value.v, result, &done);
         if (s != EXEC_OK || done) return s;
     } else {
         s = Code_Exec_Expression(ctx, &node->children[1], &value.v);
@@ -314,8 +339,7 @@ int32_t ExecAssign(CodeExecContext* ctx, const CodeNode* node, ScriptValue* resu
         // x += "text" on a string x: in place
         ScriptValue* w = Storage(ctx, a);
         if (w && w->kind == VALUE_STRING) {
-            const ScriptValue* add = &value.v;
-            AppendTo(w, &add, 1, result);
+            AppendTo(w, &value.v, result);
             return EXEC_OK;
         }
     }

@@ -140,27 +140,47 @@ inline void PushValue(uint8_t* sp, const ScriptValue& v)
     }
 }
 
-// v pushed as the second holder of its string's block (MemoryManager::Share), or copied when
-// the block has one already; anything else as PushValue.
-inline void PushShared(uint8_t* sp, const ScriptValue& v)
+// v pushed by a variable read: a string copied, or, by the read that starts a linked sum
+// (share), held a second time instead (MemoryManager::Share; copied when the block has a
+// second holder already).
+inline void PushRead(uint8_t* sp, const ScriptValue& v, uint8_t share)
 {
-    if (v.kind == VALUE_STRING && v.text && MemoryManager::Share(v.text)) {
-        VSet(sp, VALUE_STRING, v.text, v.real);
+    if (v.kind == VALUE_STRING) {
+        char* t = v.text;
+        if (t && !(share && MemoryManager::Share(t))) t = MEM_STRDUP(t);
+        VSet(sp, VALUE_STRING, t, v.real);
     } else {
-        PushValue(sp, v);
+        VM_Put(sp + VOFF_KIND, v.kind);
+        VM_Put(sp + VOFF_REAL, v.real);
     }
 }
 
-// w := left + right, where left is a stack slot's string pushed as a share of w's block: when
-// w still holds that block (so its bytes are as they were: a shared block is never written),
-// or w and left both hold no text, right goes onto w's text where it lies and the stack's
-// share ends. False (nothing done) when anything else happened to w meanwhile.
-inline bool AppendShared(ScriptValue* w, char* left, const char* right)
+// The reference parts of a variable op below p (the array index on top, the scope below it)
+// by its flags: index and scope set from them (left as they are for parts the op does not
+// take), the answer where they began.
+__attribute__((always_inline)) inline uint8_t* RefParts(int32_t flags, uint8_t* p, int32_t* index, int32_t* scope)
 {
-    if (w->kind != VALUE_STRING || w->text != left || (left && !MemoryManager::IsShared(left))) return false;
-    MEM_FREE(left); // the stack's share: w now holds the block alone
-    Value_Append(w, right, right ? std::strlen(right) : 0);
-    return true;
+    if (flags & VMV_INDEX) {
+        p -= 4;
+        *index = VM_Get<int32_t>(p);
+    }
+    if (flags & VMV_SCOPE) {
+        p -= 4;
+        *scope = VM_Get<int32_t>(p);
+        if (flags & VMV_INSTANCE) *scope += SCOPE_INSTANCE_BASE;
+    }
+    return p;
+}
+// The parts of a write from *p down: the value (size bytes) and the reference parts, in the
+// order of the form; *p ends where they began, the answer is where the value lies.
+__attribute__((always_inline)) inline uint8_t* WriteParts(int32_t flags, int32_t size, uint8_t** p, int32_t* index,
+                                                         int32_t* scope)
+{
+    uint8_t* value = nullptr;
+    if (flags & VMV_VALUE_TOP) value = *p -= size;
+    *p = RefParts(flags, *p, index, scope);
+    if (!(flags & VMV_VALUE_TOP)) value = *p -= size;
+    return value;
 }
 
 inline void FreeValueAt(const uint8_t* p)
@@ -176,7 +196,12 @@ void FreeOwned(const VMLayout* l, uint8_t* base)
         if (l->type == VMT_STRING) {
             MEM_FREE(VM_Get<char*>(p));
         } else if (l->type == VMT_VAR) {
-            FreeValueAt(p);
+            if (VKind(p) == VM_PENDING) { // a linked sum stopped on its way
+                MEM_FREE(PendingLeft(p));
+                MEM_FREE(PendingAcc(p));
+            } else {
+                FreeValueAt(p);
+            }
         }
     }
 }
@@ -529,7 +554,7 @@ L_PUSH_S: {
 #define READ_ELEMENT(found, scope, index, p)                    \
     do {                                                        \
         if (const ScriptValue* e_ = (found)) {                  \
-            PushValue((p), *e_);                                \
+            PushRead((p), *e_, pc->link);                       \
             sp = (p) + VSIZE;                                   \
             NEXT();                                             \
         }                                                       \
@@ -542,7 +567,7 @@ L_PUSH_S: {
     do {                                                        \
         CVariable* v_ = (node);                                 \
         if (__builtin_expect(!v_, 0)) goto read_simple;         \
-        PushValue(sp, v_->value);                               \
+        PushRead(sp, v_->value, pc->link);                      \
         sp += VSIZE;                                            \
         NEXT();                                                 \
     } while (0)
@@ -554,7 +579,7 @@ L_PUSHV_SLOT: {
         NEXT();
     }
     if (v.kind == VM_UNSET) goto read_simple;
-    PushValue(sp, v);
+    PushRead(sp, v, pc->link);
     sp += VSIZE;
     NEXT();
 }
@@ -598,18 +623,8 @@ L_PUSHV_BUILTIN: {
     goto L_PUSHV_ANY;
 }
 L_PUSHV_ANY: {
-    int32_t flags = pc->k.i;
     int32_t index = 0, scope = pc->b;
-    uint8_t* p = sp;
-    if (flags & VMV_INDEX) {
-        p -= 4;
-        index = VM_Get<int32_t>(p);
-    }
-    if (flags & VMV_SCOPE) {
-        p -= 4;
-        scope = VM_Get<int32_t>(p);
-        if (flags & VMV_INSTANCE) scope += SCOPE_INSTANCE_BASE;
-    }
+    uint8_t* p = RefParts(pc->k.i, sp, &index, &scope);
     const CVariableList* list = DirectList(scope, pc->a, selfVars);
     const CVariable* v = list ? list->Find(pc->a) : nullptr;
     READ_ELEMENT(v ? CVariableList::Element(v, index) : nullptr, scope, index, p);
@@ -621,6 +636,16 @@ read_simple:
     gIndex = 0;
     gAt = sp;
 read_general: {
+    if (__builtin_expect(pc->link, 0)) {
+        // The read that starts a linked sum: a string it reaches where it lies is shared.
+        g_ArrayError.error = 0;
+        const ScriptValue* v = VM_VariableStorage(self, other, FRAME_INDEX(), gScope, pc->a, gIndex);
+        if (v && v->kind == VALUE_STRING) {
+            PushRead(gAt, *v, 1);
+            sp = gAt + VSIZE;
+            NEXT();
+        }
+    }
     rv = Value_Real(0.0);
     uint32_t at = uint32_t(gAt - g_stack);
     SAVE();
@@ -655,28 +680,10 @@ L_POP_SLOT: {
 // The parts of a write from the top down: the value and the reference parts (index, then
 // scope) in the order of the form; p ends where they began, val takes the value (its text
 // moves).
-#define WRITE_PARTS(flags, size, p, val, index, scope)                \
-    do {                                                              \
-        uint8_t* value_ = nullptr;                                    \
-        if ((flags) & VMV_VALUE_TOP) {                                \
-            (p) -= (size);                                            \
-            value_ = (p);                                             \
-        }                                                             \
-        if ((flags) & VMV_INDEX) {                                    \
-            (p) -= 4;                                                 \
-            (index) = VM_Get<int32_t>(p);                             \
-        }                                                             \
-        if ((flags) & VMV_SCOPE) {                                    \
-            (p) -= 4;                                                 \
-            (scope) = VM_Get<int32_t>(p);                             \
-            if ((flags) & VMV_INSTANCE) (scope) += SCOPE_INSTANCE_BASE; \
-        }                                                             \
-        if (!((flags) & VMV_VALUE_TOP)) {                             \
-            (p) -= (size);                                            \
-            value_ = (p);                                             \
-        }                                                             \
-        (val) = TakeValue(pc->t2, value_);                            \
-        if ((val).kind != VALUE_STRING) (val).text = nullptr;         \
+#define WRITE_PARTS(flags, size, p, val, index, scope)                          \
+    do {                                                                        \
+        (val) = TakeValue(pc->t2, WriteParts((flags), (size), &(p), &(index), &(scope))); \
+        if ((val).kind != VALUE_STRING) (val).text = nullptr;                   \
     } while (0)
 // val goes into the element found or made (the text moves), else the general write decides.
 #define WRITE_ELEMENT(found, val, scope, index, p)                    \
@@ -755,7 +762,6 @@ write_general: {
     sp = g_stack + at;
     NEXT();
 }
-
 // ---- Stack ----
 L_POPZ:
     sp -= pc->a;
@@ -1061,6 +1067,7 @@ L_ARRAY_CHECK: {
 
 // ---- Operators: general forms ----
 L_BINARY: {
+    if (__builtin_expect(pc->link, 0)) goto link_add;
     uint8_t* r = VM_Binary(uint32_t(pc->a), pc->t1, pc->t2, sp, &error);
     if (!r) goto raise;
     sp = r;
@@ -1408,18 +1415,12 @@ L_G_CMPXY: {
 #define XY_OK_SUB true
 #define XY_OK_MUL true
 #define XY_OK_DIV !(__builtin_fabs(y_) < 1e-10)
-// What a group of x = below op top does when its operands are not two reals: strings are
-// appended (append_store), anything else takes the long way.
-#define NOT_REALS_ADD goto append_store
-#define NOT_REALS_SUB FALLBACK()
-#define NOT_REALS_MUL FALLBACK()
-#define NOT_REALS_DIV FALLBACK()
 // x = below op top
 #define G_ACC(NAME, OP, STORE)                                                   \
     L_##NAME: {                                                                  \
         uint8_t* a_ = sp - 2 * VSIZE;                                            \
         uint8_t* b_ = sp - VSIZE;                                                \
-        if (__builtin_expect(VKind(a_) != VALUE_REAL || VKind(b_) != VALUE_REAL, 0)) NOT_REALS_##OP; \
+        if (__builtin_expect(VKind(a_) != VALUE_REAL || VKind(b_) != VALUE_REAL, 0)) FALLBACK(); \
         double x_ = VReal(a_), y_ = VReal(b_);                                   \
         if (!(XY_OK_##OP)) FALLBACK();                                           \
         STORE(pc[1], XY_##OP);                                                   \
@@ -1446,7 +1447,7 @@ L_G_CMPXY: {
     L_##NAME: {                                                                  \
         ScriptValue& v_ = lv[pc[1].b].v.value;                                   \
         uint8_t* b_ = sp - VSIZE;                                                \
-        if (__builtin_expect(v_.kind != VALUE_REAL || VKind(b_) != VALUE_REAL, 0)) NOT_REALS_##OP; \
+        if (__builtin_expect(v_.kind != VALUE_REAL || VKind(b_) != VALUE_REAL, 0)) FALLBACK(); \
         double x_ = v_.real, y_ = VReal(b_);                                     \
         if (!(XY_OK_##OP)) FALLBACK();                                           \
         v_.real = XY_##OP;                                                       \
@@ -1600,20 +1601,6 @@ L_G_REPEAT: {
     DISPATCH();
 }
 
-// The operands of an append group whose head is the add: the right one on top (a string, or a
-// variable holding one: r its text, which the stack owns), the left one below it (a variable
-// holding a string); otherwise the add's own handler.
-#define APPEND_OPERANDS(right, below, r)                               \
-    uint8_t* right = sp - (pc->t1 == VMT_STRING ? SSIZE : VSIZE);     \
-    uint8_t* below = right - VSIZE;                                    \
-    if (VKind(below) != VALUE_STRING) FALLBACK();                      \
-    char* r;                                                           \
-    if (pc->t1 == VMT_STRING) {                                        \
-        r = VM_Get<char*>(right);                                      \
-    } else {                                                           \
-        if (VKind(right) != VALUE_STRING) FALLBACK();                  \
-        r = VText(right);                                              \
-    }
 // s += "text": onto the end of the variable's own string where it lies.
 L_G_APPEND_S: {
     ScriptValue& v = lv[pc->b].v.value;
@@ -1630,51 +1617,18 @@ L_G_APPEND_I: {
     DISPATCH();
 }
 
-// x pushed as the left operand of x = x + ...: a string goes on the stack as the second holder
-// of x's block instead of a copy (the store's group then appends in place), a real as usual.
-L_G_SHARE_S: {
-    const ScriptValue& v = lv[pc->b].v.value;
-    if (__builtin_expect(v.kind == VALUE_REAL, 1)) {
-        VSetReal(sp, v.real);
-        sp += VSIZE;
-        NEXT();
-    }
-    if (v.kind != VALUE_STRING) FALLBACK();
-    PushShared(sp, v);
-    sp += VSIZE;
-    NEXT();
-}
-L_G_SHARE_I: {
-    const CVariableList* list = UserList(*pc, selfVars);
-    const CVariable* node = list ? list->Find(pc->a) : nullptr;
-    if (!node) FALLBACK();
-    PushShared(sp, node->value);
-    sp += VSIZE;
-    ++pc;
-    DISPATCH();
-}
-
-// x = below + top with a string below, then + "text" for each of the pc->gi constant texts
-// that follow the add (push.s, add), then the store of x (a slot or a user variable): in place
-// when below is still a share of x's own text.
-L_G_ACCS:
-append_store: {
-    APPEND_OPERANDS(right, below, r);
-    const VMOp* st = pc + 1 + 2 * pc->gi;
-    ScriptValue* w;
-    if (st->vk == VK_SLOT) {
-        w = &lv[st->b].v.value;
+// A constant text added to a linked sum: gathered without a copy of its own first.
+L_G_GATHER: {
+    uint8_t* left = sp - VSIZE;
+    const int32_t lk = VKind(left);
+    if (lk == VM_PENDING) {
+        PendingSet(left, PendingLeft(left), Value_SumAdd(PendingAcc(left), pc->k.s, size_t(pc->gi)));
+    } else if (lk == VALUE_STRING) {
+        PendingSet(left, VText(left), pc->k.s ? MEM_STRDUPN(pc->k.s, size_t(pc->gi)) : nullptr);
     } else {
-        CVariableList* l_ = UserList(*st, selfVars);
-        CVariable* n_ = l_ ? l_->Find(st->a) : nullptr;
-        if (!n_) FALLBACK();
-        w = &n_->value;
+        FALLBACK();
     }
-    if (!AppendShared(w, VText(below), r)) FALLBACK();
-    MEM_FREE(r);
-    for (const VMOp* t = pc + 1; t < st; t += 2) Value_Append(w, t->k.s, size_t(t->gi));
-    sp = below;
-    pc = st + 1;
+    pc += 2;
     DISPATCH();
 }
 
@@ -1712,30 +1666,12 @@ append_store: {
         const CVariable* v = list->Find(x.a);                              \
         const ScriptValue* element = v ? CVariableList::Element(v, index) : nullptr; \
         if (!element) FALLBACK();                                          \
-        PUSH(sp, *element);                                                \
+        PUSH(sp, *element, x.link);                                        \
         sp += VSIZE;                                                       \
         pc += pc->ga + 1;                                                  \
         DISPATCH();                                                        \
     }
-    G_IDXR(G_IDXR, PushValue)
-    G_IDXR(G_IDXR_SHARE, PushShared) // the left operand of a[i] = a[i] + ...
-// a[i] = below + top (+ "text" ...) with a string below: the add at pc, the constant texts
-// as for G_ACCS, then the IDXW group's ops.
-L_G_IDXA: {
-    APPEND_OPERANDS(right, below, r);
-    const VMOp* st = pc + 1 + 2 * pc->gi;
-    const VMOp& x = st[st->ga];
-    IDX_INDEX(*st, index);
-    IDX_LIST(*st, x, list);
-    CVariable* v = list->Find(x.a);
-    ScriptValue* w = v ? CVariableList::ElementAt(v, index) : nullptr;
-    if (!w || !AppendShared(w, VText(below), r)) FALLBACK();
-    MEM_FREE(r);
-    for (const VMOp* t = pc + 1; t < st; t += 2) Value_Append(w, t->k.s, size_t(t->gi));
-    sp = below;
-    pc = st + st->ga + 1;
-    DISPATCH();
-}
+    G_IDXR(G_IDXR, PushRead) // (a linked sum's first read shares)
 L_G_IDXW: {
     const VMOp& x = pc[pc->ga];
     IDX_INDEX(*pc, index);
@@ -1812,6 +1748,71 @@ L_G_PUSHINT: {
     sp += 4;
     pc += 2;
     DISPATCH();
+}
+
+// ---- Linked sums (see VM_Internal.h): the add and the store, out of the way of the rest ----
+link_add:
+    __attribute__((cold));
+    {
+    // An add of a linked sum (its fast paths found no two reals): two strings gather the right
+    // one into the sum, left pending for the next add or the store; anything else joins a
+    // pending sum and runs the general form, which gives the result or the error.
+    uint8_t* right = sp - (pc->t1 == VMT_STRING ? SSIZE : VSIZE);
+    uint8_t* left = right - VSIZE;
+    const int32_t lk = VKind(left);
+    char* r = nullptr;
+    bool text = true;
+    if (pc->t1 == VMT_STRING) {
+        r = VM_Get<char*>(right);
+    } else if (VKind(right) == VALUE_STRING) {
+        r = VText(right);
+    } else {
+        text = false;
+    }
+    if (text && lk == VM_PENDING) {
+        PendingSet(left, PendingLeft(left), Value_SumAdd(PendingAcc(left), r, r ? std::strlen(r) : 0));
+        MEM_FREE(r);
+        sp = left + VSIZE;
+        NEXT();
+    }
+    if (text && lk == VALUE_STRING) {
+        PendingSet(left, VText(left), r); // the right operand's block gathers what follows
+        sp = left + VSIZE;
+        NEXT();
+    }
+    if (lk == VM_PENDING) VSet(left, VALUE_STRING, Value_SumJoin(PendingLeft(left), PendingAcc(left)), 0.0);
+    uint8_t* res = VM_Binary(uint32_t(pc->a), pc->t1, pc->t2, sp, &error);
+    if (!res) goto raise;
+    sp = res;
+    NEXT();
+}
+// The store of a linked sum (any form: the store's own op is PlainStore): a pending sum is
+// appended in place when the variable written still holds the text the sum's read shared,
+// else joined and stored by the store's own handler, as is any other value.
+L_POP_LINK:
+    __attribute__((cold));
+    {
+    uint8_t* p = sp;
+    int32_t index = 0, scope = pc->b;
+    uint8_t* value = WriteParts(pc->k.i, VSIZE, &p, &index, &scope);
+    if (VKind(value) != VM_PENDING) goto *kLabels[PlainStore(*pc)];
+    ScriptValue* w = nullptr;
+    if (pc->vk == VK_SLOT) {
+        VMLocal* l = lv + pc->b;
+        if (l->v.value.kind != VM_UNSET) w = CVariableList::ElementAt(&l->v, index);
+    } else if (pc->vk != VK_NONE) {
+        CVariableList* list = UserList(*pc, selfVars);
+        CVariable* n_ = list ? list->Find(pc->a) : nullptr;
+        w = n_ ? &n_->value : nullptr;
+    } else {
+        w = VM_VariableStorage(self, other, FRAME_INDEX(), scope, pc->a, index);
+    }
+    if (Value_SumStore(w, PendingLeft(value), PendingAcc(value))) {
+        sp = p;
+        NEXT();
+    }
+    VSet(value, VALUE_STRING, Value_SumJoin(PendingLeft(value), PendingAcc(value)), 0.0);
+    goto *kLabels[PlainStore(*pc)];
 }
 
 // ---- Errors and the end of the entry ----

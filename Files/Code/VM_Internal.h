@@ -130,7 +130,8 @@ struct VMLayout {
 // X(name): the handlers of the dispatch loop. ORDER: the loop's label table follows this list.
 //
 // Plain handlers, one per instruction: constants, variable reads (PUSHV_*) and writes (POP_*)
-// by where the variable lives, the stack, branches, calls, with-loops and operators.
+// by where the variable lives, the stack, branches, calls, with-loops and operators. POP_LINK
+// is the store of a linked sum (below), whatever its form.
 //
 // Group handlers (G_*), one per group of instructions run as one (see VMProgram::groups);
 // the letter after the group's name says where its variable lives: S a `var` local's slot,
@@ -154,23 +155,30 @@ struct VMLayout {
 //   APPEND   s += "text"                 push.v s; push.s; add.s.v; pop.v.v s (in place)
 //   IDXR     a[i] pushed                 push.e scope; index; push.v a
 //   IDXW     a[i] = value                push.e scope; index; pop.v a
-//   SHARE    x pushed for x = x + ...    push.v x, whose string goes on the stack shared with x
-//                                        (MemoryManager::Share) instead of copied; IDXR_SHARE
-//                                        the same for a[i]
-//   ACCS     x = below + top, then       add; pop.v.v x (add.s.v), or add; then push.s; add.s.v
-//            + "text" ...                for each constant text; pop.v.v x
-//   IDXA     a[i] = below + top          add; push.e scope; index; pop.v a (overlaps the
-//                                        IDXW group that follows the add)
-// String appends: x = x + y (and x += y, the same code) with a string x runs in place when
-// the left operand below the top is still a share of x's own block: the store's group (ACC,
-// ACCD, ACCS, IDXA) then appends y at the end of x's text where it lies (Value_Append), with
-// no copy of x; when anything else happened to x meanwhile, the long way gives the same
-// result. XOPY and APPEND append in place at once.
+//   XOPY and APPEND append strings in place at once (x += y, s += "text").
+//   GATHER   + "text" in a linked sum    push.s; add.s.v (the text onto the pending sum below)
 //   XIDX     x op= a[i]                  push.v x; IDXR; op.v.v; pop.v.v x
 //   PUSHINT  x as an int                 push.v x; conv.v.i
 //   RETV     return x                    push.v x; ret.v
 // Comparisons and operators are part of the handler's name (preparation knows them), and
 // constants are converted when the unit is prepared.
+//
+// Linked sums (VMOp::link and the store's code POP_LINK, not groups: a breakpoint or a
+// stepping debugger leaves them as they are). A sum whose leftmost operand is a read of the
+// variable that the sum is then stored into, x = x + a + b ... and x += a in every form of x
+// (a local or its array, an instance variable, a global, through an instance id or an object,
+// an element of any array), has its read, its additions and its store linked when the unit is
+// prepared (from the byte code, whoever wrote it), and appends to x's string in place: the
+// read pushes a string as a second holder of x's block (MemoryManager::Share) instead of a
+// copy; a linked add of two strings (its general form, reached when its operands are not two
+// reals) keeps the sum as a pending slot (VM_PENDING: that text, followed by the right
+// operands gathered in a block of the slot's own; GATHER adds a constant text), so no add
+// copies x; the store appends the gathered block at the end of x's text where it lies when x
+// still holds the shared block (Value_SumStore), and otherwise joins the sum and runs the
+// store's own op (PlainStore). Any other operand (a number, an error) joins the pending slot
+// first and runs the add's own general form, so results, errors and the order of everything
+// are as without links. Only the linked add or store right after it ever sees a pending slot
+// (nothing jumps in between), and the unwinding of an error releases it (FreeOwned).
 #define VM_CMP6(X, G) X(G##_LT) X(G##_LE) X(G##_EQ) X(G##_NE) X(G##_GE) X(G##_GT)
 #define VM_ARITH6(X, G) X(G##_ADD) X(G##_SUB) X(G##_MUL) X(G##_DIV) X(G##_MOD) X(G##_REM)
 #define VM_ARITH4(X, G) X(G##_ADD) X(G##_SUB) X(G##_MUL) X(G##_DIV)
@@ -179,7 +187,7 @@ struct VMLayout {
     X(PUSH_D) X(PUSH_F) X(PUSH_I) X(PUSH_L) X(PUSH_S) \
     X(PUSHV_SLOT) X(PUSHV_SLOTX) X(PUSHV_SELF) X(PUSHV_GLOBAL) X(PUSHV_PLAIN) X(PUSHV_ARG) X(PUSHV_BUILTIN) \
     X(PUSHV_ANY) \
-    X(POP_SLOT) X(POP_SLOTX) X(POP_SELF) X(POP_GLOBAL) X(POP_PLAIN) X(POP_BUILTIN) X(POP_ANY) \
+    X(POP_SLOT) X(POP_SLOTX) X(POP_SELF) X(POP_GLOBAL) X(POP_PLAIN) X(POP_BUILTIN) X(POP_ANY) X(POP_LINK) \
     X(POPZ) X(POPZ_S) X(POPZ_V) X(DUP) X(DUP_S) X(DUP_V) X(SHUFFLE) \
     X(B) X(BT) X(BF) \
     X(CALL_BUILTIN) X(CALL_SCRIPT) X(CALL_EXT) \
@@ -203,7 +211,8 @@ struct VMLayout {
     VM_ARITH4(X, G_XIDX_S) VM_ARITH4(X, G_XYZ_S) VM_ARITH4(X, G_XYZ_I) VM_ARITH6(X, G_XYK_S) VM_ARITH6(X, G_XYK_I) \
     X(G_STOREK_S) X(G_STOREK_I) X(G_MOVE_S) X(G_MOVE_I) \
     VM_CMP6(X, G_FOR_S) X(G_REPEAT) X(G_APPEND_S) X(G_APPEND_I) X(G_IDXR) X(G_IDXW) X(G_PUSHINT) X(G_RETV) \
-    X(G_SHARE_S) X(G_SHARE_I) X(G_IDXR_SHARE) X(G_ACCS) X(G_IDXA)
+    X(G_GATHER)
+
 
 enum VMInternalOp : uint16_t {
 #define VM_INTERNAL_ENUM(n) VMI_##n,
@@ -259,6 +268,7 @@ struct VMOp {
     uint8_t kint;      // group: the constant gk is a whole int32 (gi)
     uint8_t binary;    // built from a binary operator (a = its opcode)
     int8_t ga;         // group: the op of its second variable, counted from the head
+    uint8_t link;      // part of a linked sum: its read (which shares), an add or its store
     int32_t gi;        // group: gk as an int (kint), a comparison opcode, a text length ...
     // Group data, at a group's head only.
     double gk;         // constant (an INC's step, negated for sub)
@@ -273,9 +283,34 @@ struct VMOp {
     };
 };
 
+// The store op a linked sum's store stands for (VMI_POP_LINK runs it for any other value, and
+// for a sum it cannot append in place), by where its variable lives.
+inline uint16_t PlainStore(const VMOp& o)
+{
+    switch (o.vk) {
+    case VK_SLOT: return (o.k.i & VMV_INDEX) ? VMI_POP_SLOTX : VMI_POP_SLOT;
+    case VK_SELF: return VMI_POP_SELF;
+    case VK_GLOBAL: return VMI_POP_GLOBAL;
+    case VK_PLAIN: return VMI_POP_PLAIN;
+    default: return VMI_POP_ANY;
+    }
+}
+
 // A `var` local of a running frame: one slot per local name of the unit, fixed when the unit
 // is prepared. A slot that was never written holds kind VM_UNSET.
 constexpr int32_t VM_UNSET = 0x7E7E;
+// The kind of a variable slot that holds a linked sum on its way to its store: the text word
+// is the sum's first part (x's text as its read left it), the real word the block of the parts
+// gathered after it (see "Linked sums" above).
+constexpr int32_t VM_PENDING = 0x7E7D;
+inline char* PendingLeft(const uint8_t* p) { return VText(p); }
+inline char* PendingAcc(const uint8_t* p) { return VM_Get<char*>(p + VOFF_REAL); }
+inline void PendingSet(uint8_t* p, char* left, char* acc)
+{
+    VM_Put(p + VOFF_KIND, VM_PENDING);
+    VM_Put(p + VOFF_TEXT, left);
+    VM_Put(p + VOFF_REAL, acc);
+}
 struct VMLocal {
     CVariable v;        // value and array rows (v.id, v.nextBucket, v.nextAll unused)
     uint32_t order;     // when it was first written (lists for the debugger keep that order)
@@ -505,6 +540,10 @@ void VM_WriteFailed(int32_t id);
 // Writes value (its text is copied); false with g_VMMessage set.
 bool VM_WriteVariable(CInstance* self, CInstance* other, int32_t frame, int32_t scope, int32_t id, int32_t index,
                       const ScriptValue* value);
+// Where the value a read and a write of (scope, id, index) reach lies, when both reach it and
+// only it (a local of that frame, or Variable_Scope_Storage); null otherwise.
+ScriptValue* VM_VariableStorage(CInstance* self, CInstance* other, int32_t frame, int32_t scope, int32_t id,
+                                int32_t index);
 
 struct VMWith {
     int32_t first;   // first candidate id in the candidate array

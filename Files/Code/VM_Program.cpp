@@ -465,6 +465,7 @@ private:
         const void* const* table = VM_HandlerTable();
         for (VMOp& op : m_p.ops) op.h = table[op.code];
         Groups(targets, table);
+        Links();
         m_p.maxBytes = maxBytes + 2 * VSIZE;
         m_p.localBytes = m_p.localCount * int32_t(sizeof(VMLocal));
     }
@@ -807,49 +808,13 @@ private:
         if (VarOnVar(*o) && free(i, 2) && SimpleStore(o[1]) && o[1].t2 == VMT_VAR) {
             uint16_t base = o[1].vk == VK_SLOT ? VMI_G_ACC_S_ADD : VMI_G_ACC_I_ADD;
             if (o[1].vk == VK_SLOT) {
-                int32_t j = Producer(i, 1);
-                if (j >= 0 && m_p.ops[size_t(j)].code == VMI_PUSHV_SLOT && m_p.ops[size_t(j)].b == o[1].b)
+                int32_t popped = -1;
+                int32_t j = Producer(i, 1, &popped);
+                if (j >= 0 && popped == 0 && m_p.ops[size_t(j)].code == VMI_PUSHV_SLOT && m_p.ops[size_t(j)].b == o[1].b)
                     base = VMI_G_ACCD_S_ADD;
             }
-            if (o->a == VMOP_ADD) ShareLeft(i, o[1], group);
-            o->gi = 0; // no constant texts follow (see G_ACCS)
             group(i, 2, uint16_t(base + VarOnVarIndex(*o)));
             return 2;
-        }
-        // x = l + r, then + "text" for each constant text that follows (push.s, add), then the
-        // store of x: a variable, or an element with a constant scope (the IDXW group's ops)
-        if (AddOfString(*o) || (VarOnVar(*o) && o->a == VMOP_ADD)) {
-            size_t k = 0; // the constant texts
-            while (free(i, 2 * k + 4) && o[1 + 2 * k].code == VMI_PUSH_S && AddOfString(o[2 + 2 * k])) ++k;
-            const size_t n = 2 * k + 1; // ops up to the store
-            auto texts = [&] {
-                o->gi = int32_t(k);
-                for (size_t c = 0; c < k; ++c) {
-                    VMOp& text = o[1 + 2 * c];
-                    text.gi = text.k.s ? int32_t(std::strlen(text.k.s)) : 0;
-                }
-            };
-            VMOp& store = o[n];
-            if ((k > 0 || o->code == VMI_BINARY) && free(i, n + 1) && SimpleStore(store) && store.t2 == VMT_VAR) {
-                texts();
-                ShareLeft(i, store, group);
-                group(i, n + 1, VMI_G_ACCS);
-                return n + 1;
-            }
-            if (free(i, n + 1) && store.code == VMI_PUSH_I &&
-                (store.k.i == SCOPE_SELF || store.k.i == SCOPE_PLAIN || store.k.i == SCOPE_GLOBAL)) {
-                size_t at = IndexForm(i + n, &store, free);
-                const VMOp* x = at ? &store + at : nullptr;
-                if (x && x->code == VMI_POP_ANY && x->k.i == (VMV_INDEX | VMV_SCOPE) && x->a >= VARIABLE_USER_BASE &&
-                    x->t2 == VMT_VAR && free(i, n + at + 1)) {
-                    texts();
-                    ShareLeftElement(i, &store, *x);
-                    store.ga = int8_t(at);
-                    group(i, n + at + 1, VMI_G_IDXA);
-                    group(i + n, at + 1, VMI_G_IDXW); // runs when the add took the long way
-                    return n + at + 1;
-                }
-            }
         }
         return 1;
     }
@@ -859,29 +824,97 @@ private:
     {
         return o.code == VMI_BINARY && o.a == VMOP_ADD && o.t1 == VMT_STRING && o.t2 == VMT_VAR;
     }
-    // x = x + ... stored by store after the add at op i: the read of x that pushed the left
-    // operand becomes a group of its own that shares x's string instead of copying it, when it
-    // is a plain read of the same variable that no other group took.
-    template <class Group>
-    void ShareLeft(size_t i, const VMOp& store, Group& group)
+
+    // ---- Linked sums (see VM_Internal.h) ----
+    // A store of a whole variable that a linked sum may end in: a user variable or a local,
+    // not through a built-in row.
+    static bool LinkableStore(const VMOp& o)
     {
-        int32_t j = Producer(i, 1);
-        if (j < 0 || m_grouped[size_t(j)]) return;
-        const VMOp& read = m_p.ops[size_t(j)];
-        if (!Readable(read) || read.vk == VK_ARG || !StoreOf(store, read)) return;
-        group(size_t(j), 1, read.vk == VK_SLOT ? VMI_G_SHARE_S : VMI_G_SHARE_I);
+        switch (o.code) {
+        case VMI_POP_SLOT:
+        case VMI_POP_SLOTX: break;
+        case VMI_POP_SELF:
+        case VMI_POP_GLOBAL:
+        case VMI_POP_PLAIN:
+        case VMI_POP_ANY:
+            if (o.a < VARIABLE_BUILTIN_LIMIT) return false;
+            break;
+        default: return false;
+        }
+        return o.t2 == VMT_VAR && !(o.k.i & VMV_ARGS);
     }
-    // The same for a[i] = a[i] + ... (scope the store's constant scope op, x its access): the
-    // IDXR group that pushed the left operand shares the element's string.
-    void ShareLeftElement(size_t i, const VMOp* scope, const VMOp& x)
+    static bool LinkableRead(const VMOp& o)
     {
-        int32_t j = Producer(i, 1, 2); // the access pops the scope and the index
-        if (j < 0 || m_p.ops[size_t(j)].code != VMI_PUSHV_ANY || m_p.ops[size_t(j)].a != x.a) return;
-        const int32_t h = m_grouped[size_t(j)] - 1;
-        if (h < 0) return;
-        VMOp& head = m_p.ops[size_t(h)];
-        const void* const* table = VM_HandlerTable();
-        if (head.h == table[VMI_G_IDXR] && h + head.ga == j && head.k.i == scope->k.i) head.h = table[VMI_G_IDXR_SHARE];
+        switch (o.code) {
+        case VMI_PUSHV_SLOT:
+        case VMI_PUSHV_SLOTX: return true;
+        case VMI_PUSHV_SELF:
+        case VMI_PUSHV_GLOBAL:
+        case VMI_PUSHV_PLAIN:
+        case VMI_PUSHV_ANY: return o.a >= VARIABLE_BUILTIN_LIMIT && !(o.k.i & VMV_ARGS);
+        default: return false;
+        }
+    }
+    // An add whose left operand is a variable and whose right one may be a string.
+    static bool LinkableAdd(const VMOp& o)
+    {
+        return o.binary && o.a == VMOP_ADD && o.t2 == VMT_VAR && (o.t1 == VMT_VAR || o.t1 == VMT_STRING) &&
+               (o.code == VMI_ADD_VV || o.code == VMI_BINARY);
+    }
+    // The reference parts (index, scope) a variable op takes from the stack.
+    static int32_t PartsOf(const VMOp& o) { return ((o.k.i & VMV_INDEX) ? 1 : 0) + ((o.k.i & VMV_SCOPE) ? 1 : 0); }
+    // The read names the variable the store writes: the same slot, or the same user variable
+    // reached the same way (a computed scope or index is compared when the sum is stored).
+    static bool SameVariable(const VMOp& read, const VMOp& store)
+    {
+        if (read.vk != store.vk) return false;
+        if (read.vk == VK_SLOT) return read.b == store.b;
+        return read.a == store.a && (read.vk != VK_NONE || (read.k.i & (VMV_INDEX | VMV_SCOPE | VMV_INSTANCE)) ==
+                                                              (store.k.i & (VMV_INDEX | VMV_SCOPE | VMV_INSTANCE)));
+    }
+
+    // Each store of x whose value is x + a + b ...: the read of x, the adds and the store are
+    // linked. The value slot of every link comes straight from the op before it in the chain
+    // (Producer: nothing between them touches it and nothing jumps in between).
+    void Links()
+    {
+        for (size_t w = 0; w + 1 < m_p.ops.size(); ++w) {
+            VMOp& store = m_p.ops[w];
+            if (!m_p.layouts[w] || !LinkableStore(store)) continue;
+            m_chain.clear();
+            int32_t popped = -1;
+            int32_t j = Producer(w, (store.k.i & VMV_VALUE_TOP) ? 0 : PartsOf(store), &popped);
+            while (j >= 0 && popped == 2 && LinkableAdd(m_p.ops[size_t(j)])) {
+                m_chain.push_back(j);
+                j = Producer(size_t(j), 1, &popped);
+            }
+            if (m_chain.empty() || j < 0) continue;
+            VMOp& read = m_p.ops[size_t(j)];
+            if (!LinkableRead(read) || popped != PartsOf(read) || !SameVariable(read, store) ||
+                PlainStore(store) != store.code)
+                continue;
+            read.link = 1;
+            for (int32_t a : m_chain) {
+                VMOp& add = m_p.ops[size_t(a)];
+                add.link = 1;
+                // + "text": the text's push and the add as one op (see G_GATHER)
+                VMOp& text = m_p.ops[size_t(a - 1)];
+                if (add.t1 == VMT_STRING && text.code == VMI_PUSH_S && !m_reached[size_t(a)] && !m_grouped[size_t(a - 1)] &&
+                    !m_grouped[size_t(a)] && m_p.layouts[size_t(a - 1)]) {
+                    text.gi = text.k.s ? int32_t(std::strlen(text.k.s)) : 0;
+                    text.h = VM_HandlerTable()[VMI_G_GATHER];
+                    m_p.groups.push_back(VMGroup{a - 1, 2, -1, 0});
+                    m_grouped[size_t(a - 1)] = m_grouped[size_t(a)] = a;
+                }
+            }
+            store.link = 1;
+            store.code = VMI_POP_LINK;
+            store.h = VM_HandlerTable()[VMI_POP_LINK];
+            // a[i] = value as one op would take the pending sum for a value: the store's own ops
+            // run instead.
+            const int32_t h = m_grouped[w] - 1;
+            if (h >= 0 && m_p.ops[size_t(h)].h == VM_HandlerTable()[VMI_G_IDXW]) VM_Unfuse(&m_p, int32_t(w));
+        }
     }
 
     // Ops after which the slots below the top are as they were, as long as the op left the
@@ -911,10 +944,10 @@ private:
             return !(o.code >= VMI_CMP_II && o.code <= VMI_CMP_VD && o.b != VMCMP_PUSH);
         }
     }
-    // The op that pushed the slot `below` slots under the top before op i (having popped
-    // `popped` slots first), when nothing in between touched it and no branch lands in between;
-    // -1 otherwise.
-    int32_t Producer(size_t i, int32_t below, int32_t popped = 0)
+    // The op that pushed the slot `below` slots under the top before op i, when nothing in
+    // between touched it and no branch lands in between; -1 otherwise. *popped: how many
+    // slots that op took from the stack before it pushed the slot.
+    int32_t Producer(size_t i, int32_t below, int32_t* popped)
     {
         const VMLayout* li = m_p.layouts[i];
         if (!li) return -1;
@@ -927,7 +960,9 @@ private:
             const VMOp& prev = m_p.ops[m - 1];
             if (lm->depth == d) {
                 const VMLayout* lp = m_p.layouts[m - 1];
-                return lp && lp->depth == d - 1 + popped && Simple(prev) ? int32_t(m - 1) : -1;
+                if (!lp || lp->depth < d - 1 || !Simple(prev)) return -1;
+                *popped = lp->depth - (d - 1);
+                return int32_t(m - 1);
             }
             if (lm->depth < d || !Simple(prev)) return -1;
         }
@@ -1234,6 +1269,7 @@ private:
     std::vector<int32_t> m_work;
     std::vector<uint8_t> m_reached; // ops a branch lands on
     std::vector<int32_t> m_grouped; // per op: the head + 1 of its group, or 0 (while groups are made)
+    std::vector<int32_t> m_chain;   // the adds of a sum being linked
     std::map<std::pair<const VMLayout*, uint8_t>, const VMLayout*> m_interned;
     const VMLayout* m_empty = nullptr;
 };

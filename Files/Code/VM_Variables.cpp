@@ -172,6 +172,18 @@ bool VM_WriteVariable(CInstance* self, CInstance* other, int32_t frame, int32_t 
     return true;
 }
 
+ScriptValue* VM_VariableStorage(CInstance* self, CInstance* other, int32_t frame, int32_t scope, int32_t id,
+                                int32_t index)
+{
+    if (scope != SCOPE_LOCAL) return Variable_Scope_Storage(self, other, scope, id, index);
+    if (VMLocal* l = SlotOfId(frame, id)) {
+        return l->v.value.kind == VM_UNSET ? nullptr : CVariableList::ElementAt(&l->v, index);
+    }
+    CVariableList* extra = VM_Frame(frame).extra;
+    CVariable* v = extra ? extra->Find(id) : nullptr;
+    return v ? CVariableList::ElementAt(v, index) : nullptr;
+}
+
 void VM_WriteFailed(int32_t id)
 {
     if (g_ArrayError.error) {

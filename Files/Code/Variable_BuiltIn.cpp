@@ -354,6 +354,44 @@ bool Variable_Scope_Set(int32_t scope, int32_t id, int32_t index, const ScriptVa
     return result;
 }
 
+ScriptValue* Variable_Scope_Storage(CInstance* self, CInstance* other, int32_t scope, int32_t id, int32_t index)
+{
+    if (id < VARIABLE_BUILTIN_LIMIT) return nullptr;
+    CInstance* target = nullptr;
+    CVariableList* list = nullptr;
+    switch (scope) {
+    case SCOPE_GLOBAL: list = Variable_Global_List(); break;
+    case SCOPE_PLAIN:
+        if (Variable_Global_IsDeclared(id)) {
+            list = Variable_Global_List();
+        } else {
+            target = self;
+        }
+        break;
+    case SCOPE_SELF: target = self; break;
+    case SCOPE_OTHER: target = other; break;
+    default:
+        if (scope >= SCOPE_INSTANCE_BASE) {
+            target = Code_World().find(scope);
+            if (target && Code_World().isMarked(target)) return nullptr;
+        } else if (scope == SCOPE_ALL || scope >= 0) {
+            // A read takes the first live instance, a write every one: the same only for one.
+            static std::vector<CInstance*> found; // main thread; nothing runs while it is used
+            found.clear();
+            Code_World().instancesOf(scope, true, &found);
+            for (CInstance* i : found) {
+                if (!Code_World().isLive(i)) continue;
+                if (target) return nullptr;
+                target = i;
+            }
+        }
+        break;
+    }
+    if (target) list = Code_InstanceVariables(target);
+    CVariable* v = list ? list->Find(id) : nullptr;
+    return v ? CVariableList::ElementAt(v, index) : nullptr;
+}
+
 void Variable_Free()
 {
     for (int32_t i = 0; i < BUILTIN_VARIABLE_MAX; ++i) {

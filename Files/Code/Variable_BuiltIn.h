@@ -113,6 +113,13 @@ bool Variable_Local_Set(CInstance* instance, int32_t id, int32_t index, const Sc
 // fail both ways.
 bool Variable_Scope_Get(int32_t scope, int32_t id, int32_t index, ScriptValue* out);
 bool Variable_Scope_Set(int32_t scope, int32_t id, int32_t index, const ScriptValue* value);
+// Where the value of user variable id at index lies when a read and a write through scope
+// both reach it and only it: self's, other's or the global one (a plain name: the global one
+// when declared globalvar), an instance id's that is not marked for deletion, or that of the
+// one live instance of an object or of all. Null when the variable or element does not exist,
+// for built-in ids, local, noone and a scope that reaches no instance or several. Both
+// executors append to a string there in place (see Value_SumStore).
+ScriptValue* Variable_Scope_Storage(CInstance* self, CInstance* other, int32_t scope, int32_t id, int32_t index);
 
 // Shutdown: names, globals and declarations freed.
 void Variable_Free();

@@ -353,8 +353,9 @@ std::string DumpList(CVariableList* list)
     return out;
 }
 
-std::string DifferentialFixture::Run(Executor e, const char* text, const char* scripts)
+std::string DifferentialFixture::Run(Executor e, const char* text, const char* scripts, std::string* error)
 {
+    if (error) error->clear();
     g_StartupOptions.byteCodeInterpreter = e == Executor::VM ? 1 : 0;
     m_self->GetVariables()->Clear();
     m_other->GetVariables()->Clear();
@@ -387,10 +388,12 @@ std::string DifferentialFixture::Run(Executor e, const char* text, const char* s
             VM_ClearExecutionFailed();
             Code_ExecuteInternal(m_self, m_other, &code, &r);
             failed = VM_ExecutionFailed();
+            if (error && failed) *error = VM_LastQuietError();
             VM_ClearExecutionFailed();
             VM_SetQuiet(false);
         } else {
             failed = !Code_ExecuteInternal(m_self, m_other, &code, &r);
+            if (error && failed) *error = Code_Error_GetText();
             Code_Error_ClearRecorded();
         }
         Value_FreeString(&r);

@@ -48,10 +48,11 @@ std::string ValueText(const ScriptValue* v);
 // Runs text as a program under one executor (the byte-code machine in quiet mode, or the
 // tree interpreter) for self and other, starting from empty variables, and gives what it
 // left: "ERR" when it failed, then self's, other's and the global user variables sorted by
-// name ("name=value"), and self's x.
+// name ("name=value"), and self's x. error, when given, receives the error's text (empty
+// when none).
 enum class Executor { VM, Tree };
 class DifferentialFixture : public CompilerTest {
 protected:
-    std::string Run(Executor e, const char* text, const char* scripts = nullptr);
+    std::string Run(Executor e, const char* text, const char* scripts = nullptr, std::string* error = nullptr);
 };
 std::string DumpList(CVariableList* list);

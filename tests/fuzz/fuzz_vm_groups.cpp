@@ -1,8 +1,9 @@
-// Fuzz target: programs shaped the way the machine's instruction groups expect them (counted
-// for loops and repeats over `var` locals, x op= k and x op= y, compare and branch, string
-// appends in place to locals, instance and global variables and array elements beside copies
-// of the same texts, a[i] on self's arrays, mod and div by constants, script calls with
-// arguments), built
+// Fuzz target: programs shaped the way the machine's instruction groups and linked sums expect
+// them (counted for loops and repeats over `var` locals, x op= k and x op= y, compare and
+// branch, string appends in place, x += y and x = x + y + z ..., to locals and their arrays,
+// instance and global variables, another instance's through its id, its object or
+// `global.o.u`, elements of one- and two-dimensional arrays, beside copies of the same texts,
+// a[i] on self's arrays, mod and div by constants, script calls with arguments), built
 // from the input's bytes, compiled and run by the byte-code machine and by the tree
 // interpreter. The two must leave the same variables, and the machine must leave no frame,
 // local or argument slot behind; anything else traps. Values stay whole numbers and loops
@@ -33,6 +34,8 @@
 
 namespace {
 
+constexpr int32_t kOtherId = 100002;
+
 class Source {
 public:
     Source(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
@@ -51,8 +54,10 @@ public:
 
     std::string Program()
     {
-        std::string out = "var a, b, c, s, t; a = 1; b = 2; c = 3; s = ''; p = 4; q = 5; w = 'w'; global.g = ''; global.h = ''; "
-                          "for (t = 0; t < 10; t += 1) arr[t] = t * 3; for (t = 0; t < 4; t += 1) sa[t] = ''; ";
+        std::string out = "var a, b, c, s, t, l; a = 1; b = 2; c = 3; s = ''; p = 4; q = 5; w = 'w'; global.g = ''; global.h = ''; "
+                          "for (t = 0; t < 10; t += 1) arr[t] = t * 3; for (t = 0; t < 4; t += 1) sa[t] = ''; "
+                          "o = " + std::to_string(kOtherId) + "; o.s = ''; (0).t = ''; global.o = o; global.o.u = ''; "
+                          "sa2[1, 2] = ''; l[2] = ''; ";
         for (uint32_t n = 2 + m_s.Pick(5); n > 0; --n) out += Statement(0, false);
         return out + "ra = a; rb = b; rc = c; rs = s;";
     }
@@ -61,8 +66,8 @@ private:
     // Strings: the variables appended to, and what is appended.
     std::string Text()
     {
-        static const char* const names[] = {"s", "w", "global.g", "sa[0]", "sa[3]"};
-        return names[m_s.Pick(5)];
+        static const char* const names[] = {"s", "w", "global.g", "sa[0]", "sa[3]", "o.s", "(0).t", "global.o.u", "sa2[1, 2]", "l[2]"};
+        return names[m_s.Pick(10)];
     }
     std::string TextExpr(const std::string& x)
     {
@@ -78,10 +83,11 @@ private:
     {
         const std::string x = Text(), y = TextExpr(x);
         const std::string keep = "if (string_length(" + x + ") < 60) "; // itself added: bounded
-        switch (m_s.Pick(6)) {
+        switch (m_s.Pick(7)) {
         case 0: return keep + x + " += " + y + "; ";
         case 1: return keep + x + " = " + x + " + " + y + "; ";
         case 2: return keep + x + " = " + x + " + " + y + " + '.'; ";
+        case 6: return keep + x + " = " + x + " + " + y + " + " + TextExpr(x) + " + " + TextExpr(x) + "; ";
         case 3: return "copy" + std::to_string(m_s.Pick(3)) + " = " + x + "; ";
         case 4: return x + " = " + y + "; ";
         default: return "sa[" + std::to_string(m_s.Pick(4)) + "] = " + x + "; ";
@@ -171,10 +177,14 @@ private:
 };
 
 CInstance* g_self = nullptr;
+CInstance* g_other = nullptr; // the one instance of object 0
 
 void Setup()
 {
     g_self = Bench_ScriptInstance(); // the script language as the benchmarks make it ready
+    while (!Object_Lookup(0)) Object_Add();
+    g_other = new CInstance(0, 0, kOtherId, 0, true);
+    InstanceHash_Add(g_other);
     Script_Init();
     std::atexit([] { Script_Free(); }); // before the script table itself goes
     Script_Add("scr", "var k; k = argument0 mod 97; if (argument1 > k) return k - argument1; "
@@ -214,6 +224,7 @@ std::string RunUnder(bool vm, const std::string& text)
 {
     g_StartupOptions.byteCodeInterpreter = vm ? 1 : 0;
     g_self->GetVariables()->Clear();
+    g_other->GetVariables()->Clear();
     Variable_Global_Init();
     if (!Script_Prepare()) __builtin_trap();
     CCode code(text.c_str(), false);
@@ -234,7 +245,8 @@ std::string RunUnder(bool vm, const std::string& text)
         Code_Error_ClearRecorded();
     }
     Value_FreeString(&r);
-    out = (failed ? "ERR " : "") + Dump(g_self->GetVariables()) + "| " + Dump(Variable_Global_List());
+    out = (failed ? "ERR " : "") + Dump(g_self->GetVariables()) + "| " + Dump(Variable_Global_List()) + "| " +
+          Dump(g_other->GetVariables());
     g_StartupOptions.byteCodeInterpreter = 1;
     return out;
 }
