@@ -274,32 +274,6 @@ int32_t VM_LineOfPosition(const VMLineEntry& entry, const char* source)
     return lines;
 }
 
-const char* VM_LineText(const VMLineEntry& entry, const char* source)
-{
-    static char line[256];
-    if (!entry.valid) return "<unknown source line>";
-    const char* s = source ? source : "";
-    int32_t chars = 0;
-    for (const char* q = s; *q; ++q)
-        if ((uint8_t(*q) & 0xC0) != 0x80) ++chars;
-    int32_t p = entry.position;
-    if (p > chars) p = chars - 1;
-    // Walk p characters; the line starts after the last line feed met.
-    const char* start = s;
-    const char* q = s;
-    for (int32_t c = 0; c < p && *q; ++c) {
-        if (*q == '\n') start = q + 1;
-        ++q;
-        while ((uint8_t(*q) & 0xC0) == 0x80) ++q;
-    }
-    size_t len = 0;
-    for (const char* r = start; *r && *r != '\r' && *r != '\n' && len < sizeof line - 1; ++r) line[len++] = *r;
-    // Never cut a character in two.
-    while (len > 0 && (uint8_t(start[len]) & 0xC0) == 0x80) --len;
-    line[len] = 0;
-    return line;
-}
-
 // ---- The machine-state record ----
 namespace {
 

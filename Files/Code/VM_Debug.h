@@ -58,9 +58,6 @@ struct VMLineEntry {
 VMLineEntry VM_FindLineEntry(const VMBuffer* debugInfo, int32_t offset);
 // Line feeds among the source's bytes 1..position; -1 without a pair.
 int32_t VM_LineOfPosition(const VMLineEntry& entry, const char* source);
-// The text of the entry's line (at most 255 bytes; overwritten by the next call), or
-// "<unknown source line>".
-const char* VM_LineText(const VMLineEntry& entry, const char* source);
 
 // The machine-state record (u32 0xFFFFFFFF when no code runs).
 void VM_WriteDebugState(IBuffer* buffer);

@@ -3,6 +3,7 @@
 #include "code/CodeTestSupport.h"
 #include "support/TestBuffer.h"
 
+#include "Files/Code/Code_Error.h"
 #include "Files/Code/VM_Debug.h"
 
 namespace {
@@ -226,12 +227,15 @@ TEST_F(VMDebugTest, SourceLines)
     EXPECT_EQ(VM_LineOfPosition(VMLineEntry{true, 0, 9}, text), 1);
     EXPECT_EQ(VM_LineOfPosition(VMLineEntry{true, 0, 999}, text), 2);
     EXPECT_EQ(VM_LineOfPosition(VMLineEntry{false, 0, 0}, text), -1);
-    EXPECT_STREQ(VM_LineText(VMLineEntry{true, 0, 9}, text), "second line");
-    EXPECT_STREQ(VM_LineText(VMLineEntry{true, 0, 2}, text), "first");
-    EXPECT_STREQ(VM_LineText(VMLineEntry{true, 0, 999}, text), "third");
-    EXPECT_STREQ(VM_LineText(VMLineEntry{false, 0, 0}, text), "<unknown source line>");
+    // The line an error report shows for a position: counted from 1, its text without the
+    // line break, a position past the end on the last line, a long line whole.
+    EXPECT_EQ(Code_Error_Place(text, 9).text, "second line");
+    EXPECT_EQ(Code_Error_Place(text, 9).line, 3);
+    EXPECT_EQ(Code_Error_Place(text, 2).text, "first");
+    EXPECT_EQ(Code_Error_Place(text, 999).text, "third");
+    EXPECT_EQ(Code_Error_Place(text, 999).line, 4);
     std::string longLine(400, 'x');
-    EXPECT_EQ(std::strlen(VM_LineText(VMLineEntry{true, 0, 5}, longLine.c_str())), 255u);
+    EXPECT_EQ(Code_Error_Place(longLine.c_str(), 5).text.size(), 400u);
 }
 
 TEST_F(VMDebugTest, StateRecord)
