@@ -325,6 +325,7 @@ bool Main_Startup()
     if (Main_ExitRequested()) return false;
     if (!Runner_CanLoad()) return LoadFailed(); // before any window opens
     LoadSave_SetFolders(Main_ExeDirectory(), Main_SaveDirectory(), Main_ExeDirectory());
+    if (!Main_SaveDirectory()) Console_Problem("the game has no save area (no home folder is set); what the game writes is lost");
     // The working folder, traced once between two rules where it is set.
     const std::string rule(73, '#');
     Console_Debug()->Output("%s\n", rule.c_str());

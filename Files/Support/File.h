@@ -75,7 +75,9 @@ bool File_CreateDirectory(const char* path);
 //
 // The folder below which no link is followed: absolute; null or "" for none. The folder
 // itself, and the folders above it, may be reached through links (the user's own setup).
-// Set by LoadSave_SetFolders to the save area.
+// Set by LoadSave_SetFolders to the save area. When a write needs that folder and it cannot
+// be made (a file in its place, a name too long, no permission), one "runner: " line on
+// stderr says so with the path and the reason, once for each folder set.
 void File_SetConfinedFolder(const char* folder);
 // A descriptor of the host path opened with open(2) flags (O_RDONLY, O_WRONLY or O_RDWR, with
 // O_CREAT, O_TRUNC, O_APPEND; O_DIRECTORY for a folder), as the safe open above; -1 with

@@ -291,10 +291,25 @@ TEST_F(RunnerProcess, WhatARunCannotDoIsSaidOnStderr)
                              "; the game runs on its own input\n");
     }
 
+    // A save area that cannot be made (a file where its folder, or a folder above it, should
+    // be): the loss is said once, with the path and the reason, and the game goes on.
+    Scratch_WriteFile(dir / "writer.json", R"({"name": "Demo", "rooms": [{"name": "rm", "code":
+        "ini_open('a.ini'); ini_write_real('s', 'k', 1); ini_close(); screen_save('shot.png');
+         ini_open('b.ini'); ini_write_real('s', 'k', 2); ini_close(); show_debug_message('went on'); game_end();"}]})");
+    ProcessResult pack = Execute(Quote(ZB_GAMEPACK_PATH) + " " + Quote(dir / "writer.json") + " " + Quote(dir / "writer.win"));
+    ASSERT_EQ(pack.code, 0) << pack.err;
+    Scratch_WriteFile(dir / "Demo", "a file");
+    for (const std::string& area : {dir.Path(), dir / "Demo/data"}) {
+        r = Execute("XDG_DATA_HOME=" + Quote(area) + " " + Runner() + " -game " + Quote(dir / "writer.win"));
+        EXPECT_EQ(r.code, 0);
+        EXPECT_NE(r.out.find("went on\n"), std::string::npos);
+        EXPECT_EQ(r.err, "runner: the save area " + area + "/Demo/ cannot be made: Not a directory; what the game writes there is lost\n");
+    }
+
     // A game without a room has nothing to play: a failure. The packer refuses such a
     // project, so the room table of a packed game is emptied.
     Scratch_WriteFile(dir / "empty.json", R"({"rooms": [{"name": "rm"}]})");
-    ProcessResult pack = Execute(Quote(ZB_GAMEPACK_PATH) + " " + Quote(dir / "empty.json") + " " + Quote(dir / "empty.win"));
+    pack = Execute(Quote(ZB_GAMEPACK_PATH) + " " + Quote(dir / "empty.json") + " " + Quote(dir / "empty.win"));
     ASSERT_EQ(pack.code, 0) << pack.err;
     const std::string packed = Scratch_ReadFile(dir / "empty.win");
     std::vector<uint8_t> bytes(packed.begin(), packed.end());

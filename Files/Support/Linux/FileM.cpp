@@ -21,6 +21,7 @@
 #include <cstring>
 #include <vector>
 
+#include "Files/Base/Console.h"
 #include "Files/Base/QuitRequest.h"
 #include "Platform/MemoryManager.h"
 
@@ -60,6 +61,7 @@ std::string FindIgnoringCase(const std::string& folder, const std::string& name)
 // [SECTION] The confined folder and the walk
 
 std::string g_confined; // absolute, trailing '/'; "" for none
+bool g_confinedFailureSaid = false; // the folder could not be made, and that was said once
 
 bool SameIgnoringAsciiCaseN(const std::string& a, const std::string& b, size_t n)
 {
@@ -107,12 +109,28 @@ bool MakeFoldersPlain(const std::string& r)
         struct stat st;
         if (stat(prefix.c_str(), &st) == 0) {
             if (S_ISDIR(st.st_mode)) continue;
+            errno = ENOTDIR;
             return false;
         }
         if (mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST) return false;
     }
     struct stat st;
-    return stat(r.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    if (stat(r.c_str(), &st) != 0) return false;
+    if (S_ISDIR(st.st_mode)) return true;
+    errno = ENOTDIR;
+    return false;
+}
+
+// Everything the game writes goes below the confined folder (the save area): when that
+// folder cannot be made, all of it is lost, so whoever started the run is told, once.
+void SayConfinedFolderFailed(const std::string& root)
+{
+    if (g_confinedFailureSaid) return;
+    g_confinedFailureSaid = true;
+    const int saved = errno;
+    Console_Problem("the save area %s cannot be made: %s; what the game writes there is lost", root.c_str(),
+                    std::strerror(saved));
+    errno = saved;
 }
 
 void CloseKeepingErrno(int fd)
@@ -130,7 +148,10 @@ int WalkFolders(const std::string& root, const std::vector<std::string>& parts, 
     int dfd = open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (dfd < 0 && errno == ENOENT && make && MakeFoldersPlain(root))
         dfd = open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (dfd < 0) return -1;
+    if (dfd < 0) {
+        if (make) SayConfinedFolderFailed(root);
+        return -1;
+    }
     for (size_t i = 0; i < count; i++) {
         const char* name = parts[i].c_str();
         int next = openat(dfd, name, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
@@ -352,6 +373,7 @@ bool File_CreateDirectory(const char* path)
 void File_SetConfinedFolder(const char* folder)
 {
     g_confined.clear();
+    g_confinedFailureSaid = false;
     if (!folder || !*folder) return;
     g_confined = File_FullPath(folder);
     if (g_confined.back() != '/') g_confined += '/';
