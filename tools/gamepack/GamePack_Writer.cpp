@@ -250,20 +250,21 @@ bool GamePack_WriteFiles(const std::vector<PackFile>& files, std::string& error)
         }
         return false;
     };
-    mode_t mask = umask(0);
+    const mode_t mask = umask(0);
     umask(mask);
     for (size_t i = 0; i < files.size(); ++i) {
         Step& s = steps[i];
         s.target = Target(files[i].path);
         const size_t slash = s.target.find_last_of('/');
         const std::string folder = slash == std::string::npos ? "" : s.target.substr(0, slash + 1);
-        std::string name = folder + "." + s.target.substr(folder.size()) + ".XXXXXX";
+        // ".NAME.XXXXXX" beside it, the name cut so that a long one still leaves room.
+        std::string name = folder + "." + s.target.substr(folder.size(), 200) + ".XXXXXX";
         const int fd = mkostemp(&name[0], O_CLOEXEC);
         if (fd < 0) return fail(files[i].path, errno);
         s.temporary = name;
         struct stat earlier;
         s.existed = stat(s.target.c_str(), &earlier) == 0;
-        const mode_t mode = s.existed ? earlier.st_mode & 07777 : 0666 & ~mask;
+        const mode_t mode = s.existed ? earlier.st_mode & 0777 : 0666 & ~mask;
         const bool written = fchmod(fd, mode) == 0 && WriteAll(fd, *files[i].data);
         const int why = errno;
         if (!written) {

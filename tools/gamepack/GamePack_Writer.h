@@ -1,7 +1,8 @@
 // The byte writer of the game packer: one growing image of the whole game file in which every
 // position is a file offset, with labels for records that are referred to before they are
 // written (offsets are patched when the file is finished), the string pool written as the
-// "STRG" chunk, and chunk framing. Tool code: plain C++ containers, no runner services.
+// "STRG" chunk, and chunk framing. Tool code: plain C++ containers, no runner services. Below
+// it, the packer's file reads and writes (the reads through the runner's safe open).
 #pragma once
 
 #include <cstdint>
