@@ -89,7 +89,7 @@ void CEvent::SetText(const char* text)
     m_present = 1;
 }
 
-bool CEvent::Compile()
+bool CEvent::Compile(const char* name)
 {
     if (m_codeIndex >= 0) {
         if (!m_pCode) m_pCode = new CCode(m_codeIndex, false);
@@ -97,9 +97,12 @@ bool CEvent::Compile()
     }
     if (Code_Table_Present() || !m_pCode) return true;
     if (m_pCode->m_compiled) return true;
-    char name[1024];
-    std::snprintf(name, sizeof name, "Object.%s.%s.%d", Object_GetName(g_state.object),
-                  Event_GetShortName(g_state.type, g_state.number), g_state.action);
+    char eventName[1024];
+    if (!name) {
+        std::snprintf(eventName, sizeof eventName, "Object.%s.%s.%d", Object_GetName(g_state.object),
+                      Event_GetShortName(g_state.type, g_state.number), g_state.action);
+        name = eventName;
+    }
     if (m_pCode->Compile(name)) return true;
     char message[1024];
     const char* error = Code_Error_GetText();

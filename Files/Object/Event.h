@@ -49,10 +49,11 @@ public:
     bool Load(const FileImage& image, uint32_t actionList);
     // An event of code text given at run time (copied).
     void SetText(const char* text);
-    // Compiles the code ("Object.%s.%s.%d"); with byte code, binds the code-table entry (the
-    // table is filled after the chunks are read) and answers true. A failure is
-    // reported as fatal ("COMPILATION ERROR in code action\n%s") and answers false.
-    bool Compile();
+    // Compiles the code under name, by default "Object.%s.%s.%d" of the current event (object,
+    // short name, action); with byte code, binds the code-table entry (the table is filled
+    // after the chunks are read) and answers true. A failure is reported as fatal
+    // ("COMPILATION ERROR in code action\n%s") and answers false.
+    bool Compile(const char* name = nullptr);
     // Runs the code for self and other (the relative flag cleared meanwhile), then the actions
     // added at run time; an action added while these run waits for the next performance.
     bool Execute(CInstance* self, CInstance* other);

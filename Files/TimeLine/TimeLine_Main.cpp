@@ -73,11 +73,15 @@ bool CTimeLine::LoadFromRecord(const FileImage& image, uint32_t offset)
 bool CTimeLine::Compile(int32_t index)
 {
     EventState& st = Event_State();
+    char name[1024];
     for (size_t k = 0; k < m_moments.size(); ++k) {
         st.object = index;
         st.type = EVENT_TIMELINE_MARK;
         st.number = m_times[k];
-        if (!m_moments[k]->Compile()) return false;
+        // A moment's code is named by its time line and time, as byte code names it (the
+        // event's own name would take the object of the time line's index).
+        std::snprintf(name, sizeof name, "TimeLine.%s.%d", TimeLine_GetName(index), m_times[k]);
+        if (!m_moments[k]->Compile(name)) return false;
     }
     return true;
 }

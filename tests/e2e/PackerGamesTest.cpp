@@ -4,6 +4,8 @@
 // project reads, nor anything when it refuses the project.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstring>
 
 #include "E2EGames.h"
@@ -125,4 +127,40 @@ TEST(PackerCommand, QuietAndNeverWritesOverWhatItReads)
     EXPECT_EQ(r.code, 2);
     EXPECT_NE(r.err.find("gamepack: unknown option --bytcode"), std::string::npos) << r.err;
     EXPECT_FALSE(Scratch_Exists(dir / "new.win"));
+}
+
+TEST(PackerCommand, FailuresLeaveTheEarlierOutputAndCompanion)
+{
+    // After a good byte-code pack, each failure exits with 1 and one message naming the file,
+    // and leaves the game file and its companion byte for byte, and no other file, behind: a
+    // write cut short by a file-size limit, a folder where the companion goes, a named pipe as
+    // the output (never waited on), an output that would be its own companion.
+    ScratchFolder dir;
+    TestImage_WritePng(dir / "a.png", TestImage(16, 16, 1, 2, 3, 255));
+    Scratch_WriteFile(dir / "game.json", R"({"sprites": [{"name": "spr", "image": "a.png"}],
+      "objects": [{"name": "obj", "sprite": "spr", "events": [{"type": "step", "code": "x += 1;"}]}],
+      "rooms": [{"name": "rm", "instances": [{"object": "obj"}]}]})");
+    ASSERT_EQ(Execute(dir, Packer() + " game.json game.win --bytecode").code, 0);
+    const std::string game = Scratch_ReadFile(dir / "game.win"), debug = Scratch_ReadFile(dir / "game.kvdebug");
+    ASSERT_GT(game.size(), 1024u) << "the file-size limit below must cut the write short";
+    ASSERT_EQ(mkfifo((dir / "pipe.win").c_str(), 0600), 0);
+    ASSERT_EQ(mkdir((dir / "other.kvdebug").c_str(), 0700), 0);
+    const std::pair<std::string, const char*> failures[] = {
+        {"ulimit -f 2 && " + Packer() + " game.json game.win --bytecode", "gamepack: cannot write game.win: "},
+        {Packer() + " game.json other.win --bytecode",
+         "gamepack: cannot write other.kvdebug: a folder, not a plain file\n"},
+        {Packer() + " game.json pipe.win", "gamepack: cannot write pipe.win: a named pipe, not a plain file\n"},
+        {Packer() + " game.json game.kvdebug --bytecode", "gamepack: the output game.kvdebug is its own debug companion"},
+    };
+    for (const auto& [command, message] : failures) {
+        SCOPED_TRACE(command);
+        const std::set<std::string> before = Scratch_List(dir.Path());
+        Outcome r = Execute(dir, command);
+        EXPECT_EQ(r.code, 1);
+        EXPECT_EQ(r.err.rfind(message, 0), 0u) << r.err;
+        EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << "one line";
+        EXPECT_EQ(Scratch_ReadFile(dir / "game.win"), game);
+        EXPECT_EQ(Scratch_ReadFile(dir / "game.kvdebug"), debug);
+        EXPECT_EQ(Scratch_List(dir.Path()), before);
+    }
 }

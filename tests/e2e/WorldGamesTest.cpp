@@ -267,10 +267,9 @@ TEST_P(WorldGames, ExecutedCodeAndVariablesByName)
     Scratch_WriteFile(dir / "dialogs.txt", "error Ignore\nerror Ignore\nerror Ignore\nerror Ignore\nerror Ignore\n");
     Played p = Play(Game("execute"), "", "ZIMBREL_DIALOG_SCRIPT=" + Quote(dir / "dialogs.txt"));
     EXPECT_EQ(p.code, 0);
-    // The line and its text in both modes (the packer names the byte code's units by number).
+    // The body, the line and its text, alike in both modes.
     auto at = [&](int line, const char* text) {
-        return std::string(" at Object.obj_ctl.") + (ByteCode() ? "7.4" : "Room_Start.0") + " (line " +
-               std::to_string(line) + ") - " + text + "\n";
+        return " at Object.obj_ctl.Room_Start.0 (line " + std::to_string(line) + ") - " + text + "\n";
     };
     const std::string hashes(92, '#'), dashes(92, '-');
     auto report = [&](const std::string& message, const std::string& where) {
@@ -314,25 +313,30 @@ TEST_P(WorldGames, ErrorsNameTheSameLineAndTextUnderBothExecutors)
 {
     // A built-in's error in a script called from an event: the report names the script's line
     // and its caller's, counted from 1 as the editor counts them, whichever executor runs the
-    // code (the text before the line holds characters of more than one byte).
+    // code (the text before the line holds characters of more than one byte). The event, an
+    // alarm and a time-line moment are named alike in both modes.
     Scratch_WriteFile(dir / "lines.json", R"j({"name": "Lines",
       "scripts": [{"name": "scr_inner", "code": "var s;\ns = \"héllo wörld, ça va\";\nds_list_add(12345, 1);\nreturn 1;"}],
-      "objects": [{"name": "obj_ctl", "events": [{"type": "create", "code": "a = \"é\";\n\nb = scr_inner();\nshow_debug_message(\"after \" + string(b));\ngame_end();"}]}],
+      "timelines": [{"name": "tl_err", "moments": [{"time": 0, "code": "ds_list_add(777, 1);"}]}],
+      "objects": [{"name": "obj_ctl", "events": [
+        {"type": "create", "code": "a = \"é\";\n\nb = scr_inner();\nshow_debug_message(\"after \" + string(b));\nalarm[0] = 3; timeline_index = tl_err; timeline_running = true;"},
+        {"type": "alarm", "number": 0, "code": "ds_list_add(54321, 1);\ngame_end();"}]}],
       "rooms": [{"name": "rm", "instances": [{"object": "obj_ctl"}]}]})j");
-    const std::string caller = ByteCode() ? "Object.obj_ctl.0.0" : "Object.obj_ctl.Create.0";
     for (const char* executor : {"", "-oldexec"}) {
         SCOPED_TRACE(executor);
-        Scratch_WriteFile(dir / "dialogs.txt", "error Ignore\n");
+        Scratch_WriteFile(dir / "dialogs.txt", "error Ignore\nerror Ignore\nerror Ignore\n");
         Played p = Play(dir / "lines.json", executor, "ZIMBREL_DIALOG_SCRIPT=" + Quote(dir / "dialogs.txt"));
         EXPECT_EQ(p.code, 0);
         EXPECT_NE(p.all.find("Data structure with index does not exist.\n"
                              " at Script.scr_inner (line 3) - ds_list_add(12345, 1);\n" +
                              std::string(92, '#') + "\n" + std::string(92, '-') +
                              "\nstack frame is\nScript.scr_inner (line 3)\n"
-                             "called from - " + caller + " (line 3) - b = scr_inner();\n"),
+                             "called from - Object.obj_ctl.Create.0 (line 3) - b = scr_inner();\n"),
                   std::string::npos)
             << p.all;
         EXPECT_NE(p.all.find("after 1\n"), std::string::npos);
+        EXPECT_NE(p.all.find(" at TimeLine.tl_err.0 (line 1) - ds_list_add(777, 1);\n"), std::string::npos) << p.all;
+        EXPECT_NE(p.all.find(" at Object.obj_ctl.Alarm_0.0 (line 1) - ds_list_add(54321, 1);\n"), std::string::npos) << p.all;
     }
     if (ByteCode()) return; // the packer compiles the creation code and refuses it
 

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <png.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -502,4 +504,58 @@ TEST_F(Packer, ManyImagesSpreadOverSeveralPages)
             ASSERT_TRUE(apart) << i << " and " << k;
         }
     }
+}
+
+TEST_F(Packer, InputsThatAreNotPlainFilesAreRefusedWithoutWaiting)
+{
+    // A named pipe, a device or a folder given as a ZBL file, an image, a font or the manifest:
+    // refused at once with what it is (the packer neither waits in an open nor reads without
+    // end).
+    ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
+    ASSERT_EQ(mkdir((dir / "folder").c_str(), 0700), 0);
+    const std::pair<std::string, const char*> kinds[] = {{"pipe", "a named pipe, not a plain file"},
+                                                         {"/dev/zero", "a device, not a plain file"},
+                                                         {"folder", "a folder, not a plain file"}};
+    for (const auto& [file, why] : kinds) {
+        SCOPED_TRACE(file);
+        for (const std::string& resource : {R"("scripts": [{"name": "s", "file")", R"("sprites": [{"name": "s", "image")",
+                                            R"("fonts": [{"name": "f", "ttf")"}) {
+            PackOutput out;
+            std::string error;
+            EXPECT_FALSE(TestPackTry("{" + resource + ": \"" + file + R"("}], "rooms": [{"name": "r"}]})", dir.Path(), out, error));
+            EXPECT_NE(error.find(file + ": " + why), std::string::npos) << error;
+        }
+        PackProject project;
+        std::string error;
+        EXPECT_FALSE(GamePack_LoadProject(file[0] == '/' ? file : dir / file, project, error));
+        EXPECT_NE(error.find("cannot read the manifest "), std::string::npos) << error;
+        EXPECT_NE(error.find(why), std::string::npos) << error;
+    }
+}
+
+TEST_F(Packer, OutputsAreReplacedWholeOrNotAtAll)
+{
+    // The game file and its companion go into place together: when the second cannot (a folder
+    // stands where it goes), the first is put back as it was, and no temporary file stays.
+    ASSERT_EQ(mkdir((dir / "out").c_str(), 0700), 0);
+    ASSERT_EQ(mkdir((dir / "out/game.kvdebug").c_str(), 0700), 0);
+    Scratch_WriteFile(dir / "out/game.win", "earlier game");
+    ASSERT_EQ(chmod((dir / "out/game.win").c_str(), 0640), 0);
+    const std::vector<uint8_t> game{'n', 'e', 'w'}, debug{'d', 'b', 'g'};
+    const std::vector<PackFile> files{{dir / "out/game.win", &game}, {dir / "out/game.kvdebug", &debug}};
+    std::string error;
+    EXPECT_FALSE(GamePack_WriteFiles(files, error));
+    EXPECT_EQ(error, "cannot write " + dir / "out/game.kvdebug" + ": " + std::strerror(EISDIR));
+    EXPECT_EQ(Scratch_ReadFile(dir / "out/game.win"), "earlier game");
+    EXPECT_EQ(Scratch_List(dir / "out"), (std::set<std::string>{"game.kvdebug", "game.win"}));
+
+    // Once it can, both are replaced; the game file keeps the earlier one's mode.
+    ASSERT_EQ(rmdir((dir / "out/game.kvdebug").c_str()), 0);
+    EXPECT_TRUE(GamePack_WriteFiles(files, error)) << error;
+    EXPECT_EQ(Scratch_ReadFile(dir / "out/game.win"), "new");
+    EXPECT_EQ(Scratch_ReadFile(dir / "out/game.kvdebug"), "dbg");
+    struct stat st;
+    ASSERT_EQ(stat((dir / "out/game.win").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(Scratch_List(dir / "out"), (std::set<std::string>{"game.kvdebug", "game.win"}));
 }

@@ -57,6 +57,14 @@ bool Scratch_Exists(const std::string& path)
     return fs::symlink_status(path, ec).type() != fs::file_type::not_found && !ec;
 }
 
+std::set<std::string> Scratch_List(const std::string& folder)
+{
+    std::set<std::string> names;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(folder, ec)) names.insert(e.path().filename().string());
+    return names;
+}
+
 ScopedCurrentFolder::ScopedCurrentFolder(const std::string& folder)
     : m_saved(fs::current_path().string())
 {

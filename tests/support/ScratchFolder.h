@@ -3,6 +3,7 @@
 // (current folder, environment) for the life of an object.
 #pragma once
 
+#include <set>
 #include <string>
 
 class ScratchFolder {
@@ -27,6 +28,8 @@ void Scratch_WriteFile(const std::string& path, const std::string& text);
 std::string Scratch_ReadFile(const std::string& path);
 // True when something (a link too) has that name.
 bool Scratch_Exists(const std::string& path);
+// The names in a folder (none when it does not open).
+std::set<std::string> Scratch_List(const std::string& folder);
 
 // Changes the current folder for the life of the object.
 class ScopedCurrentFolder {

@@ -7,9 +7,11 @@
 // [CODE VARI FUNC] STRG TXTR. (OPTN before the sounds, FUNC after SCPT and EXTN, TPAG before
 // TXTR, CODE before VARI.) Every string lives in STRG; a string offset points at the text.
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <map>
 
+#include "Files/Object/Event.h"
 #include "Files/Support/File.h"
 #include "GamePack_Compile.h"
 #include "GamePack_Project.h"
@@ -73,11 +75,27 @@ private:
         }
     }
 
-    void AddUnit(const std::string& name, const PackCode& code)
+    // A body under the name the runner gives the same code compiled from source (white space
+    // turned into "_"), so that error reports name it alike in both modes.
+    void AddUnit(std::string name, const PackCode& code)
     {
         if (!code.present) return;
+        for (char& c : name)
+            if (std::isspace(static_cast<unsigned char>(c))) c = '_';
         unitOf[&code] = uint32_t(units.size());
-        units.push_back({name, &code, {}, 0});
+        units.push_back({std::move(name), &code, {}, 0});
+    }
+    // An event's body: "Object.NAME.SHORT.0" with the event's short name ("Create", "Alarm 3",
+    // "BeginStep", the other object's name for a collision); 0 is the action, the event's only.
+    std::string EventBodyName(const PackObject& o, const PackEvent& e) const
+    {
+        // The runner's short names, but a collision's other object from the project (the
+        // runner's object table is not filled while packing).
+        std::string event;
+        if (e.type != EVENT_COLLISION) event = Event_GetShortName(e.type, e.number);
+        else if (e.number >= 0 && size_t(e.number) < p.objects.size()) event = p.objects[size_t(e.number)].name;
+        else event = "<undefined>";
+        return "Object." + o.name + "." + event + ".0";
     }
 
     void Header();
@@ -670,7 +688,7 @@ bool Builder::Build(PackOutput& out)
     for (const PackScript& s : p.scripts) AddUnit("Script." + s.name, s.code);
     for (const PackObject& o : p.objects)
         for (const PackEvent& e : o.events)
-            AddUnit("Object." + o.name + "." + std::to_string(e.type) + "." + std::to_string(e.number), e.code);
+            AddUnit(EventBodyName(o, e), e.code);
     for (const PackTimeLine& t : p.timelines)
         for (const PackMoment& m : t.moments) AddUnit("TimeLine." + t.name + "." + std::to_string(m.time), m.code);
     for (const PackRoom& r : p.rooms) {

@@ -5,25 +5,28 @@
 #include FT_FREETYPE_H
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 
 #include "GamePack_Project.h"
 #include "GamePack_Writer.h"
 
 bool GamePack_RenderFont(PackFont& font, std::string& error)
 {
+    // The file is read as every input is (a plain file only, its size checked first); FreeType
+    // reads the face from memory, which stays until the face is done.
+    std::string bytes, why;
+    if (!GamePack_ReadFile(font.ttf, bytes, why)) {
+        error = "cannot read the \"ttf\" file " + font.ttf + ": " + why;
+        return false;
+    }
     FT_Library library;
     if (FT_Init_FreeType(&library)) {
         error = "FreeType does not start";
         return false;
     }
     FT_Face face;
-    if (FT_New_Face(library, font.ttf.c_str(), 0, &face)) {
+    if (FT_New_Memory_Face(library, reinterpret_cast<const FT_Byte*>(bytes.data()), FT_Long(bytes.size()), 0, &face)) {
         FT_Done_FreeType(library);
-        std::string bytes;
-        error = GamePack_ReadFile(font.ttf, bytes) ? "\"ttf\" " + font.ttf + " is not a font file FreeType reads"
-                                                  : "cannot read the \"ttf\" file " + font.ttf + ": " + std::strerror(errno);
+        error = "\"ttf\" " + font.ttf + " is not a font file FreeType reads";
         return false;
     }
     FT_Set_Char_Size(face, 0, FT_F26Dot6(font.size) * 64, 96, 96);

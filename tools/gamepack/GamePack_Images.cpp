@@ -4,7 +4,6 @@
 #include <png.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <csetjmp>
 #include <cstring>
 #include <numeric>
@@ -96,9 +95,9 @@ bool GamePack_DecodePng(const uint8_t* data, size_t size, PackImage& image, std:
 
 bool GamePack_ReadPng(const std::string& path, PackImage& image, std::string& error)
 {
-    std::string bytes;
-    if (!GamePack_ReadFile(path, bytes)) {
-        error = "cannot read the image " + path + ": " + std::strerror(errno);
+    std::string bytes, why;
+    if (!GamePack_ReadFile(path, bytes, why)) {
+        error = "cannot read the image " + path + ": " + why;
         return false;
     }
     if (!GamePack_DecodePng(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), image, error)) {

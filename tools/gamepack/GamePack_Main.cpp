@@ -1,19 +1,22 @@
 // gamepack: writes a game data file from a project manifest.
 //   gamepack MANIFEST.json OUTPUT.win [--source | --bytecode] [--absent-code-empty]
-// Byte-code mode also writes OUTPUT's ".kvdebug" companion beside it. --absent-code-empty
-// writes the text field of absent code (a room or instance without creation code) as the
-// offset of an empty text instead of 0, as game files from other writers commonly hold it.
-// Nothing is written when the project is refused, and no file the project reads is ever
-// written over.
+// Byte-code mode also writes the ".kvdebug" companion beside OUTPUT, named as the runner looks
+// for it (OUTPUT's extension replaced). --absent-code-empty writes the text field of absent
+// code (a room or instance without creation code) as the offset of an empty text instead of 0,
+// as game files from other writers commonly hold it. Nothing is written when the project is
+// refused or a write fails (the earlier output and companion stay as they were), and no file
+// the project reads is ever written over.
 #include <sys/stat.h>
 
-#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "Files/Runner/Runner_Game.h"
 #include "GamePack_Project.h"
 #include "GamePack_Writer.h"
+#include "Platform/MemoryManager.h"
 
 namespace {
 
@@ -30,13 +33,6 @@ std::string InputAt(const PackProject& project, const std::string& path)
     for (const std::string& input : project.inputs)
         if (SameFile(input, path)) return input;
     return "";
-}
-
-bool Write(const std::string& path, const std::vector<uint8_t>& data)
-{
-    if (GamePack_WriteFile(path, data)) return true;
-    std::fprintf(stderr, "gamepack: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
-    return false;
 }
 
 } // namespace
@@ -62,6 +58,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: gamepack MANIFEST.json OUTPUT.win [--source | --bytecode] [--absent-code-empty]\n");
         return 2;
     }
+    // A file-size limit fails the write (and the earlier files stay) instead of killing the packer.
+    std::signal(SIGXFSZ, SIG_IGN);
     PackProject project;
     std::string error;
     if (!GamePack_LoadProject(manifest, project, error)) {
@@ -72,11 +70,15 @@ int main(int argc, char** argv)
     project.absentCodeAsEmptyText = absentCodeEmpty;
     std::string debugName;
     if (project.byteCode) {
-        debugName = output;
-        size_t slash = debugName.find_last_of('/');
-        size_t dot = debugName.find_last_of('.');
-        if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) debugName.erase(dot);
-        debugName += ".kvdebug";
+        char* companion = Runner_DebugCompanionPath(output.c_str());
+        debugName = companion;
+        MEM_FREE(companion);
+        if (debugName == output || SameFile(debugName, output)) {
+            std::fprintf(stderr, "gamepack: the output %s is its own debug companion (the extension is replaced by \".kvdebug\"); "
+                                 "give the output another extension, such as .win\n",
+                         output.c_str());
+            return 1;
+        }
     }
     for (const std::string& target : {output, debugName}) {
         if (target.empty()) continue;
@@ -86,13 +88,21 @@ int main(int argc, char** argv)
                          target.c_str(), input.c_str());
             return 1;
         }
+        if (const std::string why = GamePack_OutputProblem(target); !why.empty()) {
+            std::fprintf(stderr, "gamepack: cannot write %s: %s\n", target.c_str(), why.c_str());
+            return 1;
+        }
     }
     PackOutput out;
     if (!GamePack_Build(project, out, error)) {
         std::fprintf(stderr, "gamepack: %s: %s\n", manifest.c_str(), error.c_str());
         return 1;
     }
-    if (!Write(output, out.game)) return 1;
-    if (!out.debug.empty() && !Write(debugName, out.debug)) return 1;
+    std::vector<PackFile> files{{output, &out.game}};
+    if (!out.debug.empty()) files.push_back({debugName, &out.debug});
+    if (!GamePack_WriteFiles(files, error)) {
+        std::fprintf(stderr, "gamepack: %s\n", error.c_str());
+        return 1;
+    }
     return 0;
 }

@@ -202,8 +202,8 @@ struct Reader {
             code.file = Text(o, "file");
             if (!bad.empty()) return false;
             if (code.file.empty()) Bad("file", "is empty");
-            else if (!GamePack_ReadFile(Path(code.file), code.text))
-                Fail("cannot read the ZBL file " + Path(code.file) + ": " + std::strerror(errno));
+            else if (std::string why; !GamePack_ReadFile(Path(code.file), code.text, why))
+                Fail("cannot read the ZBL file " + Path(code.file) + ": " + why);
             else if (code.text.find('\0') != std::string::npos)
                 Fail("the ZBL file " + Path(code.file) + " holds a zero byte");
             inputs.push_back(Path(code.file));
@@ -953,9 +953,9 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
 
 bool GamePack_LoadProject(const std::string& manifestPath, PackProject& project, std::string& error)
 {
-    std::string text;
-    if (!GamePack_ReadFile(manifestPath, text)) {
-        error = "cannot read the manifest " + manifestPath + ": " + std::strerror(errno);
+    std::string text, why;
+    if (!GamePack_ReadFile(manifestPath, text, why)) {
+        error = "cannot read the manifest " + manifestPath + ": " + why;
         return false;
     }
     size_t cut = manifestPath.find_last_of('/');

@@ -1,10 +1,16 @@
 // The byte writer of the game packer.
 #include "GamePack_Writer.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "Files/Support/File.h"
 
 GameWriter::GameWriter()
 {
@@ -137,17 +143,147 @@ bool GamePack_WriteFile(const std::string& path, const std::vector<uint8_t>& dat
     return ok;
 }
 
-bool GamePack_ReadFile(const std::string& path, std::string& out)
+namespace {
+
+// What a name that is not a plain file names, for a person; "" for a plain file.
+std::string NotPlain(const struct stat& st)
 {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
+    if (S_ISREG(st.st_mode)) return "";
+    if (S_ISDIR(st.st_mode)) return "a folder, not a plain file";
+    if (S_ISFIFO(st.st_mode)) return "a named pipe, not a plain file";
+    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) return "a device, not a plain file";
+    return "not a plain file";
+}
+
+// Writes all of data to fd; false with errno set.
+bool WriteAll(int fd, const std::vector<uint8_t>& data)
+{
+    size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = write(fd, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = EIO;
+            return false;
+        }
+        done += size_t(n);
+    }
+    return true;
+}
+
+// The file an output name writes: the name itself, or, for a symbolic link, the file it names
+// (an output is written through a link, not in its place).
+std::string Target(const std::string& path)
+{
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    char* real = realpath(path.c_str(), nullptr);
+    std::string target = real ? real : path;
+    std::free(real);
+    return target;
+}
+
+} // namespace
+
+bool GamePack_ReadFile(const std::string& path, std::string& out, std::string& why)
+{
     out.clear();
-    char buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) out.append(buffer, n);
-    const bool ok = !std::ferror(f);
-    const int why = errno; // a folder opens, and its read fails (EISDIR)
-    std::fclose(f);
-    errno = why;
+    const int fd = File_OpenDescriptor(path.c_str(), O_RDONLY);
+    struct stat st;
+    if (fd < 0) {
+        const int error = errno;
+        // The safe open refuses what is not a plain file without saying which it is.
+        why = stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) ? NotPlain(st) : File_ErrorText(error);
+        return false;
+    }
+    bool ok = fstat(fd, &st) == 0;
+    if (!ok) why = std::strerror(errno);
+    else if (st.st_size >= FILE_READ_ALL_LIMIT) {
+        ok = false;
+        why = "it is 2 GiB or more, more than a game file holds";
+    } else {
+        out.resize(size_t(st.st_size));
+        size_t got = 0;
+        while (ok && got < out.size()) {
+            const ssize_t n = read(fd, &out[got], out.size() - got);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                ok = false;
+                why = std::strerror(errno);
+            } else if (n == 0) {
+                out.resize(got); // the file shrank while it was read: what is there
+                break;
+            }
+            got += size_t(n);
+        }
+    }
+    close(fd);
+    if (!ok) out.clear();
     return ok;
+}
+
+std::string GamePack_OutputProblem(const std::string& path)
+{
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return ""; // a new file (a missing folder fails at the write)
+    if (std::string kind = NotPlain(st); !kind.empty()) return kind;
+    if (access(path.c_str(), W_OK) != 0) return std::strerror(errno); // a read-only file stays so
+    return "";
+}
+
+bool GamePack_WriteFiles(const std::vector<PackFile>& files, std::string& error)
+{
+    struct Step {
+        std::string target, temporary, kept; // kept: a second name of the earlier file, while renaming
+        bool existed = false, placed = false;
+    };
+    std::vector<Step> steps(files.size());
+    auto fail = [&](const std::string& path, int why) {
+        error = "cannot write " + path + ": " + std::strerror(why);
+        // Placed files are put back (the earlier file) or removed (there was none), last first.
+        for (size_t i = steps.size(); i-- > 0;) {
+            Step& s = steps[i];
+            if (s.placed && !s.kept.empty()) rename(s.kept.c_str(), s.target.c_str());
+            else if (s.placed && !s.existed) unlink(s.target.c_str());
+            else if (!s.kept.empty()) unlink(s.kept.c_str());
+            if (!s.temporary.empty()) unlink(s.temporary.c_str());
+        }
+        return false;
+    };
+    const mode_t mask = umask(0);
+    umask(mask);
+    for (size_t i = 0; i < files.size(); ++i) {
+        Step& s = steps[i];
+        s.target = Target(files[i].path);
+        const size_t slash = s.target.find_last_of('/');
+        const std::string folder = slash == std::string::npos ? "" : s.target.substr(0, slash + 1);
+        // ".NAME.XXXXXX" beside it, the name cut so that a long one still leaves room.
+        std::string name = folder + "." + s.target.substr(folder.size(), 200) + ".XXXXXX";
+        const int fd = mkostemp(&name[0], O_CLOEXEC);
+        if (fd < 0) return fail(files[i].path, errno);
+        s.temporary = name;
+        struct stat earlier;
+        s.existed = stat(s.target.c_str(), &earlier) == 0;
+        const mode_t mode = s.existed ? earlier.st_mode & 0777 : 0666 & ~mask;
+        const bool written = fchmod(fd, mode) == 0 && WriteAll(fd, *files[i].data);
+        const int why = errno;
+        if (!written) {
+            close(fd);
+            return fail(files[i].path, why);
+        }
+        if (close(fd) != 0) return fail(files[i].path, errno);
+    }
+    for (size_t i = 0; i < files.size(); ++i) {
+        Step& s = steps[i];
+        // The earlier file keeps a second name until every new one is in place, so that it can
+        // be put back (without hard links it cannot, and the rename goes on all the same).
+        if (i + 1 < files.size() && s.existed && link(s.target.c_str(), (s.temporary + ".old").c_str()) == 0)
+            s.kept = s.temporary + ".old";
+        if (rename(s.temporary.c_str(), s.target.c_str()) != 0) return fail(files[i].path, errno);
+        s.temporary.clear();
+        s.placed = true;
+    }
+    for (const Step& s : steps)
+        if (!s.kept.empty()) unlink(s.kept.c_str());
+    return true;
 }

@@ -1,7 +1,8 @@
 // The byte writer of the game packer: one growing image of the whole game file in which every
 // position is a file offset, with labels for records that are referred to before they are
 // written (offsets are patched when the file is finished), the string pool written as the
-// "STRG" chunk, and chunk framing. Tool code: plain C++ containers, no runner services.
+// "STRG" chunk, and chunk framing. Tool code: plain C++ containers, no runner services. Below
+// it, the packer's file reads and writes (the reads through the runner's safe open).
 #pragma once
 
 #include <cstdint>
@@ -67,6 +68,26 @@ private:
     bool m_absentCodeAsEmptyText = false;
 };
 
-// Writes a whole file; reads a whole file. False on failure, with errno telling why.
+// Writes a whole file in place (tests and benchmarks). False on failure, with errno telling why.
 bool GamePack_WriteFile(const std::string& path, const std::vector<uint8_t>& data);
-bool GamePack_ReadFile(const std::string& path, std::string& out);
+
+// Reads a whole input file of the project (the manifest, a ZBL file, an image, a font) through
+// the runner's safe open: it never waits (a named pipe or a device does not hold the packer),
+// takes only a plain file, and checks the size before reading: a file of
+// FILE_READ_ALL_LIMIT bytes or more (2 GiB) is refused, as no game file holds it. False with
+// the reason for a person in why ("a folder, not a plain file", "No such file or directory").
+bool GamePack_ReadFile(const std::string& path, std::string& out, std::string& why);
+
+// Why an output name cannot be written over, or "": an existing name that is not a plain file
+// (a folder, a device, a named pipe), or a file this user may not write.
+std::string GamePack_OutputProblem(const std::string& path);
+// Writes the outputs as wholes: each to a temporary file beside it, then every one renamed into
+// place once all are written and closed. On any failure the temporaries are removed and every
+// earlier file stays as it was (a file renamed into place before a later rename failed is put
+// back); false with "cannot write PATH: reason" in error. A new file gets the mode of the one
+// it replaces.
+struct PackFile {
+    std::string path;
+    const std::vector<uint8_t>* data;
+};
+bool GamePack_WriteFiles(const std::vector<PackFile>& files, std::string& error);
