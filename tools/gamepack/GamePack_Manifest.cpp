@@ -570,9 +570,11 @@ bool CheckJsonText(const std::string& text, size_t end, std::string& error)
             }
             if (wantKey && !open.empty()) {
                 auto [first, fresh] = open.back().keys.emplace(s, start);
-                if (!fresh)
-                    return fail(start, "the key \"" + s + "\" is given twice in one object (" + line(first->second) + " and " +
-                                           line(start) + "); only one would be read");
+                if (!fresh) {
+                    error = "the manifest gives the key \"" + s + "\" twice in one object (" + line(first->second) + " and " +
+                            line(start) + "); only one would be read";
+                    return false;
+                }
                 open.back().key = s;
             }
             wantKey = false;
@@ -586,8 +588,9 @@ bool CheckJsonText(const std::string& text, size_t end, std::string& error)
             const std::string word = text.substr(i, k - i);
             if (word == "null") {
                 const bool inObject = !open.empty() && open.back().object;
-                return fail(i, (inObject ? "\"" + open.back().key + "\" is null" : std::string("null in a list")) +
-                                   "; leave a key out for its default (null stands for no value)");
+                error = "the manifest has " + (inObject ? "\"" + open.back().key + "\": null" : std::string("null in a list")) +
+                        " at " + LineAndColumn(text, i) + "; null is no value here: leave a key out for its default";
+                return false;
             }
             if (word != "true" && word != "false") return fail(i, word + " is no JSON value");
             i = k - 1;
