@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -285,6 +286,40 @@ TEST_F(Packer, SourceModeRecordsReadBackAsWritten)
     EXPECT_EQ(g_Options.versionMajor, 2);
 }
 
+TEST_F(Packer, EventsAtTheEdgesOfWhatRunsAndPlainColoursArePacked)
+{
+    // The last numbers the runner dispatches are kept; an instance's colour is plain and its
+    // opacity "alpha" (the record holds the alpha's 0..255 in the top byte); a whole number
+    // written as 2.0 is 2.
+    std::string events;
+    const std::vector<std::pair<int, int>> edges = {{2, 11}, {3, 2}, {5, 1}, {5, 8}, {9, 255}, {6, 13}, {6, 61},
+                                                    {7, 25}, {7, 69}, {8, 64}};
+    for (const auto& [type, number] : edges)
+        events += (events.empty() ? "" : ", ") + std::string(R"({"type": )") + std::to_string(type) +
+                  R"(, "number": )" + std::to_string(number) + R"(, "code": ""})";
+    Packed p{TestPack(R"({"objects": [{"name": "o", "events": [)" + events + R"(]}],
+        "backgrounds": [{"name": "b", "image": "tiles.png"}],
+        "timelines": [{"name": "t", "moments": [{"time": 2.0, "code": ""}]}],
+        "rooms": [{"name": "r", "instances": [{"object": "o", "colour": 255, "alpha": 0.5}], "tiles": [{"background": "b"}]}]})",
+                      dir.Path())
+                 .game};
+    ASSERT_FALSE(p.f.empty());
+    const uint32_t o = p.Entry("OBJT", 0);
+    std::vector<std::pair<int, int>> packed;
+    for (uint32_t type = 0; type < 12; ++type) {
+        const uint32_t list = p.U(o + 84 + 4 * type);
+        for (uint32_t k = 0; k < p.U(list); ++k) packed.emplace_back(int(type), int(p.U(p.U(list + 4 + 4 * k))));
+    }
+    std::vector<std::pair<int, int>> sorted = edges;
+    std::sort(sorted.begin(), sorted.end());
+    std::sort(packed.begin(), packed.end());
+    EXPECT_EQ(packed, sorted);
+    EXPECT_EQ(p.I(p.Entry("TMLN", 0) + 8), 2) << "the moment's time";
+    const uint32_t r = p.Entry("ROOM", 0);
+    EXPECT_EQ(p.U(p.U(p.U(r + 48) + 4) + 28), 0x800000FFu) << "red at half opacity";
+    EXPECT_EQ(p.U(p.U(p.U(r + 52) + 4) + 44), 0xFFFFFFFFu) << "white, opaque by default";
+}
+
 TEST_F(Packer, AbsentCodeCanBeWrittenAsAnEmptyText)
 {
     const char* manifest = R"({"objects": [{"name": "o"}], "rooms": [{"name": "a", "instances": [{"object": "o"}]}]})";
@@ -427,6 +462,47 @@ TEST_F(Packer, MistakesAreRefusedWithWhatWhereAndWhichFile)
         {R"({"objects": [{"name": "o"}], "rooms": [{"name": "r", "instances": [{"object": "o", "x": 1e300}]}]})", "\"x\""},
         {with(R"("paths": [{"name": "p", "points": [5]}])"), "points"},
         {R"({"rooms": [{"name": "r"}], "room_order": ["r", "r"]})", "twice"},
+        // What would play otherwise than written: ids the runner reads as object indexes,
+        // columns of a strip left out, events that never run, keys read twice, names code
+        // cannot write, boxes that are none, cut times, a save area's name, colours as alpha.
+        {R"({"first_instance_id": 99998, "rooms": [{"name": "r"}]})",
+         "\"first_instance_id\" is 99998, so the first instance would be 99999; instance ids are 100000 and up"},
+        {with(R"("sprites": [{"name": "s", "image": "strip.png", "frames": 5}])"),
+         "sprite s: \"frames\" is 5, which does not divide the image's width of 24 pixels"},
+        {with(obj + R"({"type": "alarm", "number": 12, "code": ""}]}])"), "an alarm event's number is the alarm, 0 to 11"},
+        {with(obj + R"({"type": "step", "number": 3, "code": ""}]}])"), "\"number\" is 3, but a step event's number is 0 (step)"},
+        {with(obj + R"({"type": "destroy", "number": 1, "code": ""}]}])"), "a destroy event's number is 0"},
+        {with(obj + R"({"type": "keyboard", "number": 5, "code": ""}]}])"), "or 8 to 255"},
+        {with(obj + R"({"type": "mouse", "number": 14, "code": ""}]}])"), "a mouse event's number is 0 to 13"},
+        {with(obj + R"({"type": "other", "number": 30, "code": ""}]}])"), "an other event's number is 0 to 9"},
+        {with(obj + R"({"type": "draw", "number": 65, "code": ""}]}])"), "the runner never runs another"},
+        {with(obj + R"({"type": "collision", "code": ""}]}])"), "object o, events[0]: a collision event needs \"number\""},
+        {with(obj + R"({"type": "keyboard", "number": "vk_left", "code": ""}]}])"),
+         "\"number\" is \"vk_left\", but a keyboard event's number is a key code"},
+        {"{\"rooms\": [{\"name\": \"r\"}],\n \"objects\": [{\"name\": \"o\", \"events\": [],\n \"events\": []}]}",
+         "the manifest gives the key \"events\" twice in one object (line 2 and line 3)"},
+        {with(R"("na\u006De": "a", "name": "b")"), "the key \"name\" twice"},
+        {"{\"rooms\": [{\"name\": \"r\"}] // the room\n}", "line 1, column 27: a comment"},
+        {with(R"("objects": [{"name": "o"},])"), "a comma after the last item"},
+        {with(R"("objects": [{"name": "o", "depth": true}])"), "object o: \"depth\" is true; it must be a number"},
+        {with(R"("objects": [{"name": "o", "visible": 2}])"), "object o: \"visible\" is 2; it must be true or false"},
+        {with(R"("objects": [{"name": "o", "sprite": null}])"), "\"sprite\": null at line 1, column 38; null is no value here"},
+        {with(R"('name': "Game")"), "line 1, column 2: a text in single quotes"},
+        {with(R"("objects": [{"name": "obj-a"}])"), "objects[0]: \"name\" is \"obj-a\", which code cannot write"},
+        {with(R"("sprites": [{"name": "spr_\u00e9", "image": "strip.png"}])"), "which code cannot write"},
+        {with(R"("scripts": [{"name": "1up", "code": ""}])"), "which code cannot write"},
+        {with(R"("objects": [{"name": "o "}])"), "\"name\" is \"o \", which code cannot write"},
+        {with(R"("sprites": [{"name": "s", "image": "strip.png", "bbox_mode": 2}])"), "no \"bbox\" [left, top, right, bottom]"},
+        {with(R"("sprites": [{"name": "s", "image": "strip.png", "bbox": [5, 0, 2, 4]}])"), "its right lies left of its left"},
+        {with(R"("sprites": [{"name": "s", "image": "strip.png", "bbox": [0, 4, 2, 3]}])"), "its bottom lies above its top"},
+        {with(R"("timelines": [{"name": "t", "moments": [{"time": 1.5, "code": ""}, {"time": 1.7, "code": ""}]}])"),
+         "time line t, moments[0]: \"time\" is 1.5"},
+        {with(R"("name": "AC/DC")"), "\"name\" is \"AC/DC\"; it names the game's save area folder"},
+        {with(R"("name": ")" + std::string(256, 'n') + "\""), "(256 bytes); it names the game's save area folder"},
+        {R"({"objects": [{"name": "o"}], "rooms": [{"name": "r", "instances": [{"object": "o", "colour": 4278190335}]}]})",
+         "\"colour\" is 4278190335; it must be a whole number from 0 to 16777215 (blue * 65536 + green * 256 + red); the opacity is \"alpha\""},
+        {R"({"backgrounds": [{"name": "b", "image": "tiles.png"}], "rooms": [{"name": "r", "tiles": [{"background": "b", "alpha": 2}]}]})",
+         "room r, tiles[0]: \"alpha\" is 2; it must be 0 to 1"},
     };
     PackOutput out;
     std::string error;

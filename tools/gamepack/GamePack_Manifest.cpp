@@ -8,6 +8,8 @@
 #include <json-c/json.h>
 
 #include <cerrno>
+#include <climits>
+#include <cmath>
 #include <cstring>
 #include <initializer_list>
 
@@ -74,27 +76,27 @@ struct Reader {
         }
     }
 
-    // A whole number (true and false count as 1 and 0) from lo to hi; a fraction is cut to its
-    // whole part (10.5 is 10), as hand-written projects have always been read.
-    int64_t IntOf(json_object* v, const char* key, int64_t def, int64_t lo, int64_t hi)
+    // A whole number from lo to hi. A fraction is refused (a time of 1.5 is not a time step),
+    // except where cut says a position or size in pixels is read: there it is cut to its whole
+    // part (10.5 is 10), as hand-written projects have always been read.
+    int64_t IntOf(json_object* v, const char* key, int64_t def, int64_t lo, int64_t hi, bool cut = false)
     {
         if (!v || json_object_is_type(v, json_type_null)) return def;
         const std::string range = "must be a whole number from " + std::to_string(lo) + " to " + std::to_string(hi);
         int64_t n = 0;
-        if (json_object_is_type(v, json_type_boolean)) n = json_object_get_boolean(v) ? 1 : 0;
-        else if (json_object_is_type(v, json_type_int)) {
+        if (json_object_is_type(v, json_type_int)) {
             n = json_object_get_int64(v);
             // json-c holds integers past the 64-bit range at its ends.
             if (n == INT64_MAX || n == INT64_MIN) n = n == INT64_MAX ? hi + (hi < INT64_MAX) : lo - (lo > INT64_MIN);
         } else if (json_object_is_type(v, json_type_double)) {
             const double d = json_object_get_double(v);
-            if (!(d > double(lo) - 1.0 && d < double(hi) + 1.0)) {
+            if (!(d > double(lo) - 1.0 && d < double(hi) + 1.0) || (!cut && d != std::trunc(d))) {
                 Bad(key, "is " + Shown(v) + "; it " + range);
                 return def;
             }
             n = int64_t(d);
         } else {
-            Bad(key, "must be a number");
+            Bad(key, "is " + Shown(v) + "; it must be a number");
             return def;
         }
         if (n < lo || n > hi) {
@@ -107,13 +109,18 @@ struct Reader {
     {
         return IntOf(Get(o, key), key, def, lo, hi);
     }
+    // A position or size in pixels: a fraction is cut to its whole part.
+    int32_t Pixels(json_object* o, const char* key, int32_t def, int32_t lo = INT32_MIN, int32_t hi = INT32_MAX)
+    {
+        return int32_t(IntOf(Get(o, key), key, def, lo, hi, true));
+    }
     // A colour or flag word: any 32-bit pattern, written as signed or unsigned.
     uint32_t Word(json_object* o, const char* key, uint32_t def) { return uint32_t(Int(o, key, def, INT32_MIN, UINT32_MAX)); }
     double RealOf(json_object* v, const char* key, double def)
     {
         if (!v || json_object_is_type(v, json_type_null)) return def;
         if (!json_object_is_type(v, json_type_int) && !json_object_is_type(v, json_type_double)) {
-            Bad(key, "must be a number");
+            Bad(key, "is " + Shown(v) + "; it must be a number");
             return def;
         }
         const double d = json_object_get_double(v);
@@ -124,15 +131,28 @@ struct Reader {
         return d;
     }
     double Real(json_object* o, const char* key, double def) { return RealOf(Get(o, key), key, def); }
+    // An instance's or tile's "colour" (a plain colour, white by default) and "alpha" (0 to 1,
+    // 1 by default) as the room record holds them: the alpha's 0..255 in the top byte. A colour
+    // with a top byte would take the alpha's place ("colour": 255 is red, never see-through).
+    uint32_t Blend(json_object* o)
+    {
+        const bool fresh = bad.empty();
+        const uint32_t colour = uint32_t(Int(o, "colour", 0xFFFFFF, 0, 0xFFFFFF));
+        if (fresh && !bad.empty()) bad += " (blue * 65536 + green * 256 + red); the opacity is \"alpha\", 0 to 1";
+        const double alpha = Real(o, "alpha", 1);
+        if (bad.empty() && !(alpha >= 0 && alpha <= 1)) Bad("alpha", "is " + Shown(Get(o, "alpha")) + "; it must be 0 to 1");
+        return uint32_t(std::lround(alpha * 255)) << 24 | colour;
+    }
+    // true or false; 1 and 0 stand for them too (no other number).
     bool Bool(json_object* o, const char* key, bool def)
     {
         json_object* v = Get(o, key);
-        if (v && !json_object_is_type(v, json_type_boolean) && !json_object_is_type(v, json_type_int) &&
-            !json_object_is_type(v, json_type_null)) {
-            Bad(key, "must be true or false");
-            return def;
-        }
-        return Int(o, key, def ? 1 : 0, INT32_MIN, INT32_MAX) != 0;
+        if (!v || json_object_is_type(v, json_type_null)) return def;
+        if (json_object_is_type(v, json_type_boolean)) return json_object_get_boolean(v) != 0;
+        if (json_object_is_type(v, json_type_int) && (json_object_get_int64(v) == 0 || json_object_get_int64(v) == 1))
+            return json_object_get_int64(v) == 1;
+        Bad(key, "is " + Shown(v) + "; it must be true or false");
+        return def;
     }
     // A text; a zero byte inside would cut it short where it is written, so it is refused.
     std::string TextOf(json_object* v, const char* key, const std::string& def)
@@ -150,13 +170,18 @@ struct Reader {
         return text;
     }
     std::string Text(json_object* o, const char* key, const std::string& def = "") { return TextOf(Get(o, key), key, def); }
-    // A resource's name: present and not empty. Entry i of the list key when it has none.
+    // A resource's name: present, and one that code can write (letters, digits and "_", not a
+    // digit first): "obj-a" in code is obj - a, and a letter outside A to Z ends a name early.
+    // Entry i of the list key when it has none.
     std::string Name(json_object* o, const std::string& kind, const char* list, size_t i)
     {
         where = std::string(list) + "[" + std::to_string(i) + "]";
         std::string name = Text(o, "name");
         if (name.empty() && bad.empty()) Bad("name", "is missing");
-        if (!name.empty()) where = kind + " " + name;
+        else if (bad.empty() && !Code_Constant_IsValidName(name.c_str()))
+            Bad("name", "is \"" + name + "\", which code cannot write: a name is letters (A to Z, a to z), digits and \"_\", "
+                        "and does not begin with a digit");
+        if (bad.empty()) where = kind + " " + name;
         return name;
     }
     // The list under key (empty when missing).
@@ -260,6 +285,56 @@ std::string EventLabel(int32_t type, int32_t number, const std::string& other)
     return name + " event " + std::to_string(number);
 }
 
+// Whether the runner ever runs an event of this type and number: the run loop's dispatch
+// (create and destroy 0; alarms 0 to 11; step, begin and end step; keys 0 no key, 1 any key,
+// 8 to 255; the mouse's buttons, its enter and leave, the global buttons, the wheel and the
+// gamepads' sticks and buttons; draw and draw GUI; the other events the run loop, the room
+// changes and the asynchronous deliveries perform) and event_user's user events (other 10 to
+// 25). A collision event's number is an object; type 11 is taken as it is.
+bool Dispatched(int32_t type, int32_t n)
+{
+    auto in = [n](int32_t lo, int32_t hi) { return n >= lo && n <= hi; };
+    switch (type) {
+    case EVENT_CREATE:
+    case EVENT_DESTROY: return n == 0;
+    case EVENT_ALARM: return in(0, 11);
+    case EVENT_STEP: return in(0, 2);
+    case EVENT_KEYBOARD:
+    case EVENT_KEYPRESS:
+    case EVENT_KEYRELEASE: return in(0, 1) || in(8, 255);
+    case EVENT_MOUSE: return in(0, 13) || in(16, 19) || in(21, 28) || in(31, 34) || in(36, 43) || in(50, 58) || in(60, 61);
+    case EVENT_OTHER:
+        return in(EV_OUTSIDE, EV_USER0 + 15) || in(EV_OUTSIDE_VIEW0, EV_OUTSIDE_VIEW0 + 7) ||
+               in(EV_BOUNDARY_VIEW0, EV_BOUNDARY_VIEW0 + 7) || in(60, 64) || n == 66 || n == 67 || n == 69;
+    case EVENT_DRAW: return n == 0 || n == 64;
+    default: return true;
+    }
+}
+
+// The numbers an event type takes, for messages.
+std::string EventNumbers(int32_t type)
+{
+    const std::string name = kEventTypeNames[type];
+    switch (type) {
+    case EVENT_CREATE:
+    case EVENT_DESTROY: return "a " + name + " event's number is 0";
+    case EVENT_ALARM: return "an alarm event's number is the alarm, 0 to 11";
+    case EVENT_STEP: return "a step event's number is 0 (step), 1 (begin step) or 2 (end step)";
+    case EVENT_KEYBOARD:
+    case EVENT_KEYPRESS:
+    case EVENT_KEYRELEASE: return "a " + name + " event's number is a key code: 0 (no key), 1 (any key) or 8 to 255 (vk_left is 37, A is 65)";
+    case EVENT_MOUSE:
+        return "a mouse event's number is 0 to 13 (the buttons, pressed, released, enter, leave, any pressed or released), "
+               "16 to 19, 21 to 28, 31 to 34, 36 to 43 (gamepads), 50 to 58 (global buttons), 60 or 61 (the wheel)";
+    case EVENT_OTHER:
+        return "an other event's number is 0 to 9 (outside room, boundary, game start and end, room start and end, no more "
+               "lives, animation end, end of path, no more health), 10 to 25 (user events), 40 to 47, 50 to 57 (outside and "
+               "boundary of views), 60 to 64, 66, 67 or 69 (asynchronous)";
+    case EVENT_DRAW: return "a draw event's number is 0 (draw) or 64 (draw GUI)";
+    default: return "its number is a whole number 0 to 255";
+    }
+}
+
 // The index of a named resource, -1 for "" or null; false when the name is unknown.
 template <class T>
 bool Resolve(const std::vector<T>& items, const std::string& name, int32_t& index)
@@ -299,13 +374,27 @@ const std::map<std::string, int> kOptionNames = {
 // Option word 26 is a file offset the runner checks against the file; the packer keeps it 0.
 constexpr int kOptionFileOffsetWord = 26;
 
-// An image's frame count: 1 to the strip's width, so that no frame is empty.
+// An option word: any 32-bit pattern, or true and false for 1 and 0 (most options are switches).
+int64_t OptionWord(Reader& r, json_object* v, const char* key)
+{
+    if (json_object_is_type(v, json_type_boolean)) return json_object_get_boolean(v) ? 1 : 0;
+    return r.IntOf(v, key, 0, INT32_MIN, UINT32_MAX);
+}
+
+// An image's frame count: 1 to the strip's width, so that no frame is empty, and a count that
+// divides the width, so that no column of the strip is dropped.
 bool StripFrames(Reader& r, json_object* o, const PackImage& strip, int32_t& n)
 {
     n = int32_t(r.Int(o, "frames", 1, 1, INT32_MAX));
     if (!r.bad.empty()) return false;
     if (n > strip.width) {
         r.Bad("frames", "is " + std::to_string(n) + "; it must be at most the image's width (" + std::to_string(strip.width) + ")");
+        return false;
+    }
+    if (strip.width % n != 0) {
+        r.Bad("frames", "is " + std::to_string(n) + ", which does not divide the image's width of " + std::to_string(strip.width) +
+                            " pixels (frames of " + std::to_string(strip.width / n) + " would leave " +
+                            std::to_string(strip.width % n) + " columns out)");
         return false;
     }
     return true;
@@ -364,8 +453,155 @@ std::string LineAndColumn(const std::string& text, size_t offset)
     return "line " + std::to_string(line) + ", column " + std::to_string(column);
 }
 
+// What a syntax error at offset at is, where json-c's own words would not say: a comment, a
+// text in single quotes or a comma after the last item (JSON has none of them).
+std::string SyntaxError(const std::string& text, size_t& at, const char* otherwise)
+{
+    if (at < text.size() && text[at] == '/') return "a comment (JSON has no comments)";
+    if (at < text.size() && text[at] == '\'') return "a text in single quotes (JSON texts are in double quotes)";
+    if (at < text.size() && at > 0 && (text[at] == '}' || text[at] == ']')) {
+        const size_t before = text.find_last_not_of(" \t\r\n", at - 1);
+        if (before != std::string::npos && text[before] == ',') {
+            at = before;
+            return "a comma after the last item (JSON has none there)";
+        }
+    }
+    return otherwise;
+}
+
+// Appends code point cp as UTF-8.
+void AppendUtf8(std::string& out, uint32_t cp)
+{
+    if (cp < 0x80) {
+        out += char(cp);
+    } else if (cp < 0x800) {
+        out += char(0xC0 | cp >> 6);
+        out += char(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += char(0xE0 | cp >> 12);
+        out += char(0x80 | (cp >> 6 & 0x3F));
+        out += char(0x80 | (cp & 0x3F));
+    } else {
+        out += char(0xF0 | cp >> 18);
+        out += char(0x80 | (cp >> 12 & 0x3F));
+        out += char(0x80 | (cp >> 6 & 0x3F));
+        out += char(0x80 | (cp & 0x3F));
+    }
+}
+
+// The four hex digits at text[at..at + 3], or -1.
+int32_t Hex4(const std::string& text, size_t at)
+{
+    if (at + 4 > text.size()) return -1;
+    int32_t v = 0;
+    for (size_t k = at; k < at + 4; ++k) {
+        const char c = text[k];
+        const int32_t d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+        if (d < 0) return -1;
+        v = v * 16 + d;
+    }
+    return v;
+}
+
+// The JSON text json-c has read (text[0..end)), checked for what json-c lets pass even when
+// strict: the same key twice in one object (json-c keeps the last, so the first would be lost
+// without a word), null (a key left out takes its default; null stands for nothing), texts in
+// single quotes, NaN and Infinity, control characters inside a text.
+bool CheckJsonText(const std::string& text, size_t end, std::string& error)
+{
+    struct Open {
+        bool object;
+        std::map<std::string, size_t> keys; // key, offset of its first writing
+        std::string key;                    // the key being read
+    };
+    std::vector<Open> open;
+    bool wantKey = false;
+    auto fail = [&](size_t at, const std::string& what) {
+        error = "the manifest is not valid JSON at " + LineAndColumn(text, at) + ": " + what;
+        return false;
+    };
+    auto line = [&](size_t at) {
+        const std::string lc = LineAndColumn(text, at);
+        return lc.substr(0, lc.find(','));
+    };
+    for (size_t i = 0; i < end; ++i) {
+        const char c = text[i];
+        if (c == '{' || c == '[') {
+            open.push_back(Open{c == '{', {}, {}});
+            wantKey = c == '{';
+        } else if (c == '}' || c == ']') {
+            if (!open.empty()) open.pop_back();
+            wantKey = false;
+        } else if (c == ',') {
+            wantKey = !open.empty() && open.back().object;
+        } else if (c == '"') {
+            const size_t start = i;
+            std::string s;
+            for (++i; i < end && text[i] != '"'; ++i) {
+                const uint8_t u = uint8_t(text[i]);
+                if (u < 0x20) return fail(i, "a control character inside a text (write \\n, \\t or \\u00XX)");
+                if (u != '\\') {
+                    s += char(u);
+                    continue;
+                }
+                const char e = ++i < end ? text[i] : '\0';
+                switch (e) {
+                case 'b': s += '\b'; break;
+                case 'f': s += '\f'; break;
+                case 'n': s += '\n'; break;
+                case 'r': s += '\r'; break;
+                case 't': s += '\t'; break;
+                case 'u': {
+                    int32_t cp = Hex4(text, i + 1);
+                    if (cp < 0) return fail(i, "\\u needs four hex digits");
+                    i += 4;
+                    const int32_t low = cp >= 0xD800 && cp < 0xDC00 && i + 2 < end && text[i + 1] == '\\' && text[i + 2] == 'u'
+                                            ? Hex4(text, i + 3)
+                                            : -1;
+                    if (low >= 0xDC00 && low < 0xE000) {
+                        cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+                        i += 6;
+                    }
+                    AppendUtf8(s, uint32_t(cp));
+                    break;
+                }
+                default: s += e; break; // \" \\ \/
+                }
+            }
+            if (wantKey && !open.empty()) {
+                auto [first, fresh] = open.back().keys.emplace(s, start);
+                if (!fresh) {
+                    error = "the manifest gives the key \"" + s + "\" twice in one object (" + line(first->second) + " and " +
+                            line(start) + "); only one would be read";
+                    return false;
+                }
+                open.back().key = s;
+            }
+            wantKey = false;
+        } else if (c == '\'') {
+            return fail(i, "a text in single quotes (JSON texts are in double quotes)");
+        } else if (c == '-' || (c >= '0' && c <= '9')) {
+            while (i + 1 < end && text[i + 1] && std::strchr("0123456789+-.eE", text[i + 1])) ++i;
+        } else if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) {
+            size_t k = i;
+            while (k < end && ((text[k] >= 'a' && text[k] <= 'z') || (text[k] >= 'A' && text[k] <= 'Z'))) ++k;
+            const std::string word = text.substr(i, k - i);
+            if (word == "null") {
+                const bool inObject = !open.empty() && open.back().object;
+                error = "the manifest has " + (inObject ? "\"" + open.back().key + "\": null" : std::string("null in a list")) +
+                        " at " + LineAndColumn(text, i) + "; null is no value here: leave a key out for its default";
+                return false;
+            }
+            if (word != "true" && word != "false") return fail(i, word + " is no JSON value");
+            i = k - 1;
+        }
+    }
+    return true;
+}
+
 // The manifest's JSON: one object, with its syntax errors placed by line and column. A leading
-// UTF-8 byte-order mark is skipped.
+// UTF-8 byte-order mark is skipped. The JSON is read strictly: no comments, no comma after the
+// last item, no key twice in one object, no null (see CheckJsonText), UTF-8 texts.
 json_object* ParseJson(const std::string& json, std::string& error)
 {
     const size_t start = json.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
@@ -379,20 +615,24 @@ json_object* ParseJson(const std::string& json, std::string& error)
         return nullptr;
     }
     json_tokener* tok = json_tokener_new();
+    json_tokener_set_flags(tok, JSON_TOKENER_STRICT | JSON_TOKENER_ALLOW_TRAILING_CHARS | JSON_TOKENER_VALIDATE_UTF8);
     json_object* root = json_tokener_parse_ex(tok, text.c_str(), int(text.size()));
     const json_tokener_error jerr = json_tokener_get_error(tok);
-    const size_t end = json_tokener_get_parse_end(tok);
+    size_t end = json_tokener_get_parse_end(tok);
     json_tokener_free(tok);
+    size_t after = text.find_first_not_of(" \t\r\n", end);
     if (jerr == json_tokener_continue) {
         error = "the manifest ends (" + LineAndColumn(text, text.size()) + ") before its JSON is complete";
     } else if (jerr != json_tokener_success || !root) {
-        error = "the manifest is not valid JSON at " + LineAndColumn(text, end) + ": " + json_tokener_error_desc(jerr);
+        const std::string what = SyntaxError(text, end, json_tokener_error_desc(jerr));
+        error = "the manifest is not valid JSON at " + LineAndColumn(text, end) + ": " + what;
     } else if (!json_object_is_type(root, json_type_object)) {
         error = std::string("the manifest must be a JSON object ({...}), not ") +
                 (json_object_is_type(root, json_type_array) ? "a list" : "a single value");
-    } else if (text.find_first_not_of(" \t\r\n", end) != std::string::npos) {
-        error = "the manifest has more text after its JSON object, at " + LineAndColumn(text, text.find_first_not_of(" \t\r\n", end));
-    } else {
+    } else if (after != std::string::npos) {
+        error = "the manifest has more text after its JSON object, at " + LineAndColumn(text, after) +
+                (text[after] == '/' ? " (a comment: JSON has no comments)" : "");
+    } else if (CheckJsonText(text, end, error)) {
         return root;
     }
     if (root) json_object_put(root);
@@ -420,6 +660,14 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
                       "window", "first_instance_id", "first_tile_id", "options", "constants", "scripts", "sprites",
                       "backgrounds", "fonts", "paths", "timelines", "objects", "rooms", "room_order"});
         p.name = r.Text(root, "name", "Game");
+        // The name is also the folder of the game's save area (its INI files, screenshots, saved
+        // games): the runner makes "/" and "\" into "_", and a longer name is no folder at all.
+        if (r.bad.empty() && (p.name.size() > NAME_MAX || p.name.find_first_of("/\\") != std::string::npos)) {
+            const std::string shown = p.name.size() > 40 ? p.name.substr(0, 40) + "...\" (" + std::to_string(p.name.size()) + " bytes)"
+                                                         : p.name + "\"";
+            r.Bad("name", "is \"" + shown + "; it names the game's save area folder, so it has no \"/\" or \"\\\" and at most " +
+                              std::to_string(NAME_MAX) + " bytes");
+        }
         p.config = r.Text(root, "config", "Default");
         std::string mode = r.Text(root, "mode", "source");
         if (r.bad.empty() && mode != "source" && mode != "bytecode") r.Bad("mode", "is \"" + mode + "\"; it must be \"source\" or \"bytecode\"");
@@ -432,12 +680,19 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
         json_object* window = r.Object(root, "window");
         r.where = "window";
         r.Keys(window, {"width", "height", "flags", "caption"});
-        p.windowWidth = int32_t(r.Int(window, "width", 800, 1, 16384));
-        p.windowHeight = int32_t(r.Int(window, "height", 480, 1, 16384));
+        p.windowWidth = r.Pixels(window, "width", 800, 1, 16384);
+        p.windowHeight = r.Pixels(window, "height", 480, 1, 16384);
         p.infoFlags = r.Word(window, "flags", 0);
         p.caption = r.Text(window, "caption", p.name);
         r.where.clear();
         p.lastInstanceId = int32_t(r.Int(root, "first_instance_id", 100000, 0, INT32_MAX));
+        // Code reads a number below 100000 as an object's index, so no instance can have one. The
+        // first instance gets first_instance_id + 1.
+        if (r.bad.empty() && int64_t(p.lastInstanceId) + 1 < OBJECT_MAX_COUNT)
+            r.Bad("first_instance_id", "is " + std::to_string(p.lastInstanceId) + ", so the first instance would be " +
+                                           std::to_string(p.lastInstanceId + 1) + "; instance ids are " +
+                                           std::to_string(OBJECT_MAX_COUNT) + " and up (code reads a lower number as an "
+                                           "object's index): give " + std::to_string(OBJECT_MAX_COUNT - 1) + " or more");
         p.lastTileId = int32_t(r.Int(root, "first_tile_id", 10000000, 0, INT32_MAX));
         if (!r.bad.empty()) return false;
 
@@ -455,7 +710,7 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
                             error = std::string("options: \"words\" names word \"") + wkey + "\"; words are 0 to 34";
                             return false;
                         }
-                        const int64_t v = r.IntOf(wvalue, wkey, 0, INT32_MIN, UINT32_MAX);
+                        const int64_t v = OptionWord(r, wvalue, wkey);
                         if (word == kOptionFileOffsetWord && v != 0) {
                             error = "options: word 26 is the offset of a block in the game file, which the packer does not "
                                     "write; it must be 0";
@@ -472,7 +727,7 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
                     error = std::string("options: unknown option \"") + key + "\" (the options are " + list + "words)";
                     return false;
                 }
-                p.optionWords[it->second] = r.IntOf(value, key, 0, INT32_MIN, UINT32_MAX);
+                p.optionWords[it->second] = OptionWord(r, value, key);
             }
             r.where.clear();
         }
@@ -546,8 +801,8 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
                 r.Fail("a frame of " + why);
             json_object* origin = r.List(o, "origin");
             if (Reader::Count(origin) == 2) {
-                s.xOrigin = int32_t(r.IntOf(Reader::At(origin, 0), "origin", 0, INT32_MIN, INT32_MAX));
-                s.yOrigin = int32_t(r.IntOf(Reader::At(origin, 1), "origin", 0, INT32_MIN, INT32_MAX));
+                s.xOrigin = int32_t(r.IntOf(Reader::At(origin, 0), "origin", 0, INT32_MIN, INT32_MAX, true));
+                s.yOrigin = int32_t(r.IntOf(Reader::At(origin, 1), "origin", 0, INT32_MIN, INT32_MAX, true));
             } else if (origin) {
                 r.Bad("origin", "must be [x, y]");
             }
@@ -561,9 +816,17 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
                 if (Reader::Given(o, "bbox_mode") && s.bboxMode != 2)
                     r.Bad("bbox", "is a manual box, but \"bbox_mode\" is " + std::to_string(s.bboxMode) + " (2 is manual)");
                 s.bboxMode = 2;
-                for (int k = 0; k < 4; ++k) s.bbox[k] = int32_t(r.IntOf(Reader::At(box, size_t(k)), "bbox", 0, INT32_MIN, INT32_MAX));
+                for (int k = 0; k < 4; ++k)
+                    s.bbox[k] = int32_t(r.IntOf(Reader::At(box, size_t(k)), "bbox", 0, INT32_MIN, INT32_MAX, true));
+                // Edges are inclusive: right = left is one pixel wide, right < left no box.
+                if (r.bad.empty() && (s.bbox[2] < s.bbox[0] || s.bbox[3] < s.bbox[1]))
+                    r.Bad("bbox", "is " + Reader::Shown(box) + "; its " +
+                                      (s.bbox[2] < s.bbox[0] ? "right lies left of its left" : "bottom lies above its top") +
+                                      " ([left, top, right, bottom], edges inclusive)");
             } else if (box) {
                 r.Bad("bbox", "must be [left, top, right, bottom]");
+            } else if (r.bad.empty() && s.bboxMode == 2) {
+                r.Bad("bbox_mode", "is 2 (a manual box), but no \"bbox\" [left, top, right, bottom] is given");
             }
             if (!r.bad.empty()) return false;
             p.sprites.push_back(std::move(s));
@@ -722,14 +985,22 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
                 }
                 json_object* number = Reader::Get(e, "number");
                 std::string other;
-                if (number && json_object_is_type(number, json_type_string) && ev.type != EVENT_COLLISION)
-                    r.Bad("number", "names an object, which only a collision event's number may");
-                else if (number && json_object_is_type(number, json_type_string))
+                if (ev.type == EVENT_COLLISION && !number) {
+                    r.Fail("a collision event needs \"number\": the other object's name");
+                } else if (ev.type == EVENT_COLLISION && json_object_is_type(number, json_type_string)) {
                     ob.collisionNames.emplace_back(ob.events.size(), other = r.TextOf(number, "number", ""));
-                else if (ev.type == EVENT_COLLISION)
+                } else if (ev.type == EVENT_COLLISION) {
                     ev.number = int32_t(r.Int(e, "number", 0, 0, OBJECT_MAX_COUNT - 1));
-                else
+                } else if (number && json_object_is_type(number, json_type_string)) {
+                    // Only a collision event's number is a name; key codes and the rest are numbers.
+                    r.Bad("number", "is " + Reader::Shown(number) + ", but " + EventNumbers(ev.type) +
+                                        ", given as a number (only a collision event's number names an object)");
+                } else {
                     ev.number = int32_t(r.Int(e, "number", 0, 0, OBJECT_EVENT_SUBTYPES - 1));
+                    if (r.bad.empty() && !Dispatched(ev.type, ev.number))
+                        r.Bad("number", "is " + std::to_string(ev.number) + ", but " + EventNumbers(ev.type) +
+                                            ": the runner never runs another");
+                }
                 if (!r.bad.empty()) break;
                 r.where = objectWhere + ", " + EventLabel(ev.type, ev.number, other);
                 r.Keys(e, {"type", "number", "file", "code"});
@@ -755,8 +1026,8 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
                        "physics", "gravity_x", "gravity_y", "pixels_to_metres", "file", "code", "backgrounds", "views",
                        "instances", "tiles"});
             rm.caption = r.Text(o, "caption");
-            rm.width = int32_t(r.Int(o, "width", 640, 1, INT32_MAX));
-            rm.height = int32_t(r.Int(o, "height", 480, 1, INT32_MAX));
+            rm.width = r.Pixels(o, "width", 640, 1);
+            rm.height = r.Pixels(o, "height", 480, 1);
             rm.speed = int32_t(r.Int(o, "speed", 30, 1, INT32_MAX));
             rm.persistent = r.Bool(o, "persistent", false);
             rm.colour = r.Word(o, "colour", 0);
@@ -780,8 +1051,8 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
                 rb.visible = r.Bool(b, "visible", true);
                 rb.foreground = r.Bool(b, "foreground", false);
                 rb.backgroundName = r.Text(b, "background");
-                rb.x = int32_t(r.Int(b, "x", 0));
-                rb.y = int32_t(r.Int(b, "y", 0));
+                rb.x = r.Pixels(b, "x", 0);
+                rb.y = r.Pixels(b, "y", 0);
                 rb.htiled = r.Bool(b, "htiled", true);
                 rb.vtiled = r.Bool(b, "vtiled", true);
                 rb.hspeed = int32_t(r.Int(b, "hspeed", 0));
@@ -801,7 +1072,10 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
                 r.Keys(v, {"visible", "x", "y", "width", "height", "port_x", "port_y", "port_width", "port_height", "hborder",
                            "vborder", "hspeed", "vspeed", "follow"});
                 PackRoomView rv;
-                for (int f = 0; f < 13; ++f) rv.v[f] = int32_t(r.Int(v, viewKeys[f], rv.v[f]));
+                // Positions, sizes and borders in pixels; the speeds (-1: no limit) are whole numbers.
+                rv.v[0] = r.Bool(v, "visible", rv.v[0] != 0) ? 1 : 0;
+                for (int f = 1; f < 11; ++f) rv.v[f] = r.Pixels(v, viewKeys[f], rv.v[f]);
+                for (int f = 11; f < 13; ++f) rv.v[f] = int32_t(r.Int(v, viewKeys[f], rv.v[f]));
                 rv.followName = r.Text(v, "follow");
                 rm.views.push_back(rv);
             }
@@ -810,15 +1084,15 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
                 r.where = roomWhere;
                 json_object* in = r.Entry(insts, k, "instances");
                 r.where = roomWhere + ", instances[" + std::to_string(k) + "]";
-                r.Keys(in, {"object", "x", "y", "xscale", "yscale", "colour", "rotation", "file", "code"});
+                r.Keys(in, {"object", "x", "y", "xscale", "yscale", "colour", "alpha", "rotation", "file", "code"});
                 PackInstance pi;
                 pi.objectName = r.Text(in, "object");
-                pi.x = int32_t(r.Int(in, "x", 0));
-                pi.y = int32_t(r.Int(in, "y", 0));
+                pi.x = r.Pixels(in, "x", 0);
+                pi.y = r.Pixels(in, "y", 0);
                 pi.xScale = float(r.Real(in, "xscale", 1));
                 pi.yScale = float(r.Real(in, "yscale", 1));
                 pi.rotation = float(r.Real(in, "rotation", 0));
-                pi.colour = r.Word(in, "colour", 0xFFFFFFFF);
+                pi.colour = r.Blend(in);
                 if (r.bad.empty() && pi.objectName.empty()) r.Bad("object", "is missing");
                 if (r.bad.empty()) r.Code(in, pi.code, r.where + " (object " + pi.objectName + "), creation code", false);
                 rm.instances.push_back(pi);
@@ -828,19 +1102,19 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
                 r.where = roomWhere;
                 json_object* t = r.Entry(tiles, k, "tiles");
                 r.where = roomWhere + ", tiles[" + std::to_string(k) + "]";
-                r.Keys(t, {"background", "x", "y", "left", "top", "width", "height", "depth", "xscale", "yscale", "colour"});
+                r.Keys(t, {"background", "x", "y", "left", "top", "width", "height", "depth", "xscale", "yscale", "colour", "alpha"});
                 PackTile pt;
                 pt.backgroundName = r.Text(t, "background");
-                pt.x = int32_t(r.Int(t, "x", 0));
-                pt.y = int32_t(r.Int(t, "y", 0));
-                pt.left = int32_t(r.Int(t, "left", 0));
-                pt.top = int32_t(r.Int(t, "top", 0));
-                pt.width = int32_t(r.Int(t, "width", 0));
-                pt.height = int32_t(r.Int(t, "height", 0));
+                pt.x = r.Pixels(t, "x", 0);
+                pt.y = r.Pixels(t, "y", 0);
+                pt.left = r.Pixels(t, "left", 0);
+                pt.top = r.Pixels(t, "top", 0);
+                pt.width = r.Pixels(t, "width", 0);
+                pt.height = r.Pixels(t, "height", 0);
                 pt.depth = int32_t(r.Int(t, "depth", 1000000));
                 pt.xScale = float(r.Real(t, "xscale", 1));
                 pt.yScale = float(r.Real(t, "yscale", 1));
-                pt.colour = r.Word(t, "colour", 0xFFFFFFFF);
+                pt.colour = r.Blend(t);
                 rm.tiles.push_back(pt);
             }
             r.where = roomWhere;
