@@ -293,9 +293,11 @@ TEST_F(RunnerProcess, WhatARunCannotDoIsSaidOnStderr)
 
     // A save area that cannot be made (a file where its folder, or a folder above it, should
     // be): the loss is said once, with the path and the reason, and the game goes on.
-    Scratch_WriteFile(dir / "writer.json", R"({"name": "Demo", "rooms": [{"name": "rm", "code":
-        "ini_open('a.ini'); ini_write_real('s', 'k', 1); ini_close(); screen_save('shot.png');
-         ini_open('b.ini'); ini_write_real('s', 'k', 2); ini_close(); show_debug_message('went on'); game_end();"}]})");
+    Scratch_WriteFile(dir / "writer.json",
+                      R"({"name": "Demo", "rooms": [{"name": "rm", "code": ")"
+                      "ini_open('a.ini'); ini_write_real('s', 'k', 1); ini_close(); screen_save('shot.png'); "
+                      "ini_open('b.ini'); ini_write_real('s', 'k', 2); ini_close(); show_debug_message('went on'); game_end();"
+                      R"("}]})");
     ProcessResult pack = Execute(Quote(ZB_GAMEPACK_PATH) + " " + Quote(dir / "writer.json") + " " + Quote(dir / "writer.win"));
     ASSERT_EQ(pack.code, 0) << pack.err;
     Scratch_WriteFile(dir / "Demo", "a file");
