@@ -84,7 +84,7 @@ bool Prepare()
     GamePack_WriteFile(std::string(folder) + "/strip.png", png);
     const std::string manifest = R"({"sprites": [{"name": "ring", "image": "strip.png", "frames": 8, "origin": [16, 16],
         "transparent": true, "precise": true}], "fonts": [{"name": "text", "ttf":
-        "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", "size": 12}]})";
+        "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", "size": 12}], "rooms": [{"name": "rm"}]})";
     PackProject project;
     PackOutput out;
     std::string error;

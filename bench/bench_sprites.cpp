@@ -103,7 +103,7 @@ bool RunnerReady()
     PackProject project;
     PackOutput out;
     std::string error;
-    const bool packed = GamePack_ParseProject(R"({"sprites": [{"name": "ball", "image": "ball.png"}]})", folder, project,
+    const bool packed = GamePack_ParseProject(R"({"sprites": [{"name": "ball", "image": "ball.png"}], "rooms": [{"name": "rm"}]})", folder, project,
                                               error) &&
                         GamePack_Build(project, out, error);
     unlink((std::string(folder) + "/ball.png").c_str());
