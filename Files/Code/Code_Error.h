@@ -2,8 +2,9 @@
 //   Code_Error_Set     records the first error of a compile or an execution as text with its
 //                      line and position in the source;
 //   Code_Error_Report  the run-time reporter (the executors and the built-ins): wraps a message
-//                      into a report naming the event, object or time line and the action,
-//                      adds the machine's call stack and hands it to Code_Error_Show;
+//                      into a report naming the event, object or time line and the action (or
+//                      the creation code that runs), adds the place and the calls of the running
+//                      code (both executors' frames) and hands it to Code_Error_Show;
 //   Code_Error_Show    shows the text in the error dialog unless errors are switched off, logs
 //                      it, sets the flag behind error_occurred and error_last, and stops the
 //                      game when the error aborts.
@@ -129,6 +130,10 @@ struct ErrorReportHooks {
     void (*clearInput)();
     // An aborting error: set the room-switch code to -400 and post the quit message.
     void (*abortGame)();
+    // Creation code running outside any event: true with the room's index and, for an
+    // instance's code, the instance's id and object (-1 for the room's own code).
+    bool (*creationCode)(int32_t* room, int32_t* instance, int32_t* object);
+    const char* (*roomName)(int32_t index);
 };
 void Code_Error_SetHooks(const ErrorReportHooks* hooks);
 

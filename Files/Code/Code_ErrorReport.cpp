@@ -39,6 +39,17 @@ void CurrentEvent(int32_t* type, int32_t* number, int32_t* object, int32_t* acti
 
 std::string Rule(char c) { return std::string(92, c) + "\n"; }
 
+// The headline: at most 32,767 bytes, cut at a character's start.
+constexpr size_t kHeadlineSize = 32768;
+void Headline(char* out, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void Headline(char* out, const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    Console_FormatCut(out, kHeadlineSize, format, args);
+    va_end(args);
+}
+
 // One unit of the running code, for the report: its name and the line it is at (counted
 // from 1, as compile errors count; -1 and "<unknown source line>" without line information).
 struct ReportFrame {
@@ -150,15 +161,26 @@ void Code_Error_Report(const char* message, bool fatal)
     int32_t type, number, object, action;
     CurrentEvent(&type, &number, &object, &action);
 
-    char* headline = static_cast<char*>(MEM_ALLOC(32768));
-    if (type == kTimeLineEvent) {
+    char* headline = static_cast<char*>(MEM_ALLOC(kHeadlineSize));
+    int32_t room = -1, instance = -1, creator = -1;
+    if (g_hooks.creationCode && g_hooks.creationCode(&room, &instance, &creator)) {
+        // No event runs: the room's creation code, or an instance's.
+        const char* roomName = g_hooks.roomName ? g_hooks.roomName(room) : nullptr;
+        if (!roomName) roomName = "<undefined>";
+        if (instance < 0) {
+            Headline(headline, "%sERROR in\ncreation code\nof room %s:\n\n\n%s", prefix, roomName, msg);
+        } else {
+            Headline(headline, "%sERROR in\ncreation code\nof instance %d\nfor object %s\nin room %s:\n\n\n%s", prefix,
+                     instance, Code_World().objectName(creator), roomName, msg);
+        }
+    } else if (type == kTimeLineEvent) {
         const char* name = g_hooks.timeLineName ? g_hooks.timeLineName(object) : "<undefined>";
-        std::snprintf(headline, 32768, "%sERROR in\naction number %d\nat time step%d\nof time line %s:\n\n\n%s",
-                      prefix, action + 1, number, name ? name : "<undefined>", msg);
+        Headline(headline, "%sERROR in\naction number %d\nat time step%d\nof time line %s:\n\n\n%s", prefix, action + 1,
+                 number, name ? name : "<undefined>", msg);
     } else {
         const char* event = g_hooks.eventName ? g_hooks.eventName(type, number) : "<unknown event>";
-        std::snprintf(headline, 32768, "%sERROR in\naction number %d\nof %s\nfor object %s:\n\n\n%s", prefix,
-                      action + 1, event ? event : "<unknown event>", Code_World().objectName(object), msg);
+        Headline(headline, "%sERROR in\naction number %d\nof %s\nfor object %s:\n\n\n%s", prefix, action + 1,
+                 event ? event : "<unknown event>", Code_World().objectName(object), msg);
     }
 
     TErrStreamConsole report;
