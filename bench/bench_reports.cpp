@@ -1,8 +1,8 @@
 // One run-time error report made deep in a script whose one line is long: a script calls
 // itself 300 deep and a built-in then reports an ignorable error, so the report names the
 // innermost place and 300 calls, every one of them on that line. The line holds the code and
-// a comment of 1 MB (or 100 KB), the comment after the code ("code_first") or before it
-// ("comment_first": every place lies 1 MB into the line). Under both executors. A report
+// a comment of 1 MB (or 100 KB, or an empty one), the comment after the code ("code_first")
+// or before it ("comment_first": every place lies 1 MB into the line). Under both executors. A report
 // whose cost grows with the line, once per call frame, shows as seconds at 1 MB; one that
 // costs what it prints stays at milliseconds whatever the line.
 //
@@ -77,6 +77,7 @@ int main(int argc, char** argv)
                                      (commentFirst ? "comment_first" : "code_first") + "/KiB";
             benchmark::RegisterBenchmark(name.c_str(), BM_Report, machine != 0, commentFirst)
                 ->Unit(benchmark::kMillisecond)
+                ->Arg(0)
                 ->Arg(100)
                 ->Arg(1024);
         }
