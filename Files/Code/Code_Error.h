@@ -27,6 +27,12 @@ class CCode;
 // byte position of code's text, unless an error is already recorded.
 void Code_Error_Set(CCode* code, int32_t position, const char* message);
 bool Code_Error_Recorded();
+void Code_Error_ClearRecorded();
+// The current error text (null when none) and its replacement (a copy is kept; the executors
+// and Script_Execute rewrite it to name the script).
+const char* Code_Error_GetText();
+void Code_Error_SetText(const char* text);
+
 // ---- Source lines ---------------------------------------------------------------------------
 // A line of source text ends at a line feed, at a carriage return, or at the pair CR LF (one
 // line end). Compile errors, the tree interpreter's errors, the lines of a run-time report and
@@ -46,8 +52,7 @@ public:
     // Moves to a byte position, clamped to 0 .. the text's length.
     void MoveTo(int32_t position);
     int32_t Position() const { return m_at; }
-    int32_t Line() const { return m_line; }          // counted from 1
-    int32_t LineStart() const { return m_lineStart; } // byte offset of the line's first byte
+    int32_t Line() const { return m_line; } // counted from 1
     // The line's text without its line end: at most limit bytes, cut at the start of a UTF-8
     // character. It points into the source.
     std::string_view LineText(int32_t limit = kSourceLineTextLimit) const;
@@ -76,11 +81,6 @@ SourcePlace Code_Error_Place(const char* source, int32_t position);
 // cut in the middle: the outermost and the innermost few stay, and one line between them says
 // how many were left out (a line kept from then on, its count growing).
 std::string Code_Error_InScript(const char* name, const char* text);
-void Code_Error_ClearRecorded();
-// The current error text (null when none) and its replacement (a copy is kept; the executors
-// and Script_Execute rewrite it to name the script).
-const char* Code_Error_GetText();
-void Code_Error_SetText(const char* text);
 
 // ---- Reports --------------------------------------------------------------------------------
 void Code_Error_Report(const char* message, bool fatal);

@@ -2,9 +2,9 @@
 // (Files/Code/Code_Error.h).
 #include "Files/Code/Code_Error.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
-#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <optional>
