@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "Files/Base/Utf8.h"
 #include "Platform/MemoryManager.h"
 
 namespace {
@@ -52,35 +53,33 @@ public:
     }
 };
 
-// Formats a line into buffer for the file and the debug form. A line longer than the buffer
-// is cut to kLineBuffer - 1 bytes, back to the start of a UTF-8 character, and keeps its
-// line break, so the next line still starts on a line of its own. Returns the length.
-size_t FormatCut(char (&buffer)[kLineBuffer], const char* format, va_list args)
-{
-    va_list again;
-    va_copy(again, args);
-    int n = std::vsnprintf(buffer, sizeof buffer, format, args);
-    size_t len = 0;
-    if (n > 0 && size_t(n) < sizeof buffer) {
-        len = size_t(n);
-    } else if (n > 0) {
-        std::string whole(size_t(n) + 1, '\0');
-        std::vsnprintf(whole.data(), whole.size(), format, again);
-        const bool lineBreak = whole[size_t(n) - 1] == '\n';
-        len = sizeof buffer - 1 - (lineBreak ? 1 : 0);
-        while (len > 0 && (static_cast<unsigned char>(buffer[len]) & 0xC0) == 0x80) --len;
-        if (lineBreak) buffer[len++] = '\n';
-    }
-    va_end(again);
-    buffer[len] = '\0';
-    return len;
-}
-
 StderrHost g_stderrHost;
 IMessageBoxHost* g_host = &g_stderrHost;
 std::string g_caption = "Zimbrel";
 
 } // namespace
+
+size_t Console_FormatCut(char* buffer, size_t size, const char* format, va_list args)
+{
+    va_list again;
+    va_copy(again, args);
+    int n = std::vsnprintf(buffer, size, format, args);
+    size_t len = 0;
+    if (n > 0 && size_t(n) < size) {
+        len = size_t(n);
+    } else if (n > 0 && size > 1) {
+        // The whole text tells whether it ends with a line break and where its characters
+        // start at the cut (the buffer holds its terminator there).
+        std::string whole(size_t(n) + 1, '\0');
+        std::vsnprintf(whole.data(), whole.size(), format, again);
+        const bool lineBreak = whole[size_t(n) - 1] == '\n';
+        len = Utf8_CutLength(whole.data(), size - 1 - (lineBreak ? 1 : 0));
+        if (lineBreak) buffer[len++] = '\n';
+    }
+    va_end(again);
+    if (size > 0) buffer[len] = '\0';
+    return len;
+}
 
 void TConsole::OutputV(const char* format, va_list args)
 {
@@ -89,7 +88,7 @@ void TConsole::OutputV(const char* format, va_list args)
     va_copy(second, args);
     std::vfprintf(stdout, format, args);
     char buffer[kLineBuffer];
-    size_t len = FormatCut(buffer, format, second);
+    size_t len = Console_FormatCut(buffer, sizeof buffer, format, second);
     va_end(second);
     if (g_formSink) g_formSink->Output("%s", buffer);
     AppendToFile(g_files[m_debug ? 1 : 0], m_debug, buffer, len);
@@ -122,7 +121,7 @@ void Console_Output(const char* format, ...)
         tc->OutputV(format, args);
     } else {
         char buffer[kLineBuffer];
-        FormatCut(buffer, format, args);
+        Console_FormatCut(buffer, sizeof buffer, format, args);
         g_console->Output("%s", buffer);
     }
     va_end(args);

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdarg>
+#include <cstddef>
 #include <cstdint>
 
 class tagIConsole {
@@ -43,6 +44,12 @@ void Console_Install();
 
 // Output on the log console.
 void Console_Output(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Formats into buffer (size bytes, zero-terminated). A text longer than the buffer is cut to
+// size - 1 bytes, back to the start of a UTF-8 character, and keeps its line break last when
+// it had one, so what follows still starts on a line of its own. Returns the length. The log
+// cuts its long lines so, and so does the error report's console its pieces.
+size_t Console_FormatCut(char* buffer, size_t size, const char* format, va_list args);
 
 // Output files of the release ("-output") and debug ("-debugoutput") consoles; null turns
 // the file off. Lines are appended; the file is kept open between lines.

@@ -64,6 +64,12 @@ int32_t Utf8_Encode(char** out, uint16_t c)
     return 3;
 }
 
+size_t Utf8_CutLength(const char* text, size_t n)
+{
+    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
+    return n;
+}
+
 int32_t Utf8_Length(const char* text)
 {
     if (!text) return 0;

@@ -11,6 +11,7 @@
 // such as C0 80 also decodes to 0; a walk that stops at 0 then ends early, inside the text.)
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 class QuitPoll;
@@ -36,6 +37,9 @@ char* Utf8_Copy(char* dest, const char* source);
 int32_t Utf8_Compare(const char* a, const char* b);
 // The same over at most n characters (0 after n equal characters).
 int32_t Utf8_CompareN(const char* a, const char* b, int32_t n);
+// Where text may be cut to keep at most n bytes without splitting a character: n backed off
+// to the start of the character that byte n continues (byte n must be readable).
+size_t Utf8_CutLength(const char* text, size_t n);
 
 // Rewrites text in place: '#' becomes CR (13), "\#" becomes '#'; returns the number of
 // characters written. Null gives 0. With a poll, a quit request (Files/Base/QuitRequest.h)

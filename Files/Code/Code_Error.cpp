@@ -5,7 +5,10 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
+#include <vector>
 
+#include "Files/Base/Utf8.h"
 #include "Files/Code/Code_Code.h"
 #include "Files/Support/CommandLine.h"
 #include "Platform/MemoryManager.h"
@@ -69,28 +72,121 @@ void Code_Error_Reset()
     g_abortOnAll = false;
 }
 
+SourceLines::SourceLines(const char* source) : m_text(source ? source : "") {}
+
+void SourceLines::MoveTo(int32_t position)
+{
+    if (position < 0) position = 0;
+    if (position < m_at) {
+        m_at = 0;
+        m_line = 1;
+        m_lineStart = 0;
+    }
+    // The text may end before the position: it is read up to the position only.
+    const int32_t to = m_at + int32_t(strnlen(m_text + m_at, size_t(position - m_at)));
+    const char* const end = m_text + to;
+    const char* lastEnd = nullptr; // the last line end met
+    for (const char* p = m_text + m_at; p < end; ++p) {
+        p = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
+        if (!p) break;
+        ++m_line;
+        lastEnd = p;
+    }
+    // A carriage return ends a line unless a line feed follows it (that one ends the pair). The
+    // byte after one before the position is at most the text's terminator.
+    for (const char* p = m_text + m_at; p < end; ++p) {
+        p = static_cast<const char*>(std::memchr(p, '\r', size_t(end - p)));
+        if (!p) break;
+        if (p[1] == '\n') continue;
+        ++m_line;
+        if (!lastEnd || p > lastEnd) lastEnd = p;
+    }
+    if (lastEnd) m_lineStart = int32_t(lastEnd - m_text) + 1;
+    m_at = to;
+}
+
+std::string_view SourceLines::LineText(int32_t limit) const
+{
+    const char* start = m_text + m_lineStart;
+    size_t n = 0;
+    const size_t most = limit > 0 ? size_t(limit) : 0;
+    while (n <= most && start[n] && start[n] != '\n' && start[n] != '\r') ++n;
+    if (n > most) n = Utf8_CutLength(start, most);
+    return std::string_view(start, n);
+}
+
 SourcePlace Code_Error_Place(const char* source, int32_t position)
 {
     const char* text = source ? source : "";
-    const int32_t length = int32_t(std::strlen(text));
-    if (position < 0) position = 0;
-    if (position > length) position = length;
-    SourcePlace place{1, 0, {}};
-    int32_t lineStart = 0;
-    for (int32_t i = 0; i < position; ++i) {
-        if (text[i] == '\n') {
-            ++place.line;
-            place.column = 0;
-            lineStart = i + 1;
-        } else if (text[i] != '\r' && (uint8_t(text[i]) & 0xC0) != 0x80) {
-            ++place.column;
+    SourceLines lines(text);
+    lines.MoveTo(position);
+    SourcePlace place{lines.Line(), 0, std::string(lines.LineText())};
+    const int32_t at = lines.Position();
+    const void* lineFeed = memrchr(text, '\n', size_t(at));
+    for (const char* p = lineFeed ? static_cast<const char*>(lineFeed) + 1 : text; p < text + at; ++p)
+        if (*p != '\r' && (uint8_t(*p) & 0xC0) != 0x80) ++place.column;
+    return place;
+}
+
+namespace {
+// Stacked "In script" lines of a long error text: the outermost and the innermost kept.
+constexpr size_t kInScriptLimit = 1023;
+constexpr size_t kKeptOuter = 5;
+constexpr size_t kKeptInner = 5;
+constexpr const char* kLeftOut = "... %d more \"In script\" lines ...";
+
+bool IsInScriptLine(std::string_view line)
+{
+    return line.size() > 11 && line.substr(0, 10) == "In script " && line.back() == ':';
+}
+
+// The count of the line that says how many lines were left out; -1 for any other line.
+int32_t LeftOutCount(std::string_view line)
+{
+    constexpr std::string_view head = "... ", tail = " more \"In script\" lines ...";
+    if (line.size() <= head.size() + tail.size() || line.substr(0, head.size()) != head ||
+        line.substr(line.size() - tail.size()) != tail)
+        return -1;
+    int32_t count = 0;
+    for (char c : line.substr(head.size(), line.size() - head.size() - tail.size())) {
+        if (c < '0' || c > '9' || count > 100000000) return -1;
+        count = count * 10 + (c - '0');
+    }
+    return count;
+}
+} // namespace
+
+std::string Code_Error_InScript(const char* name, const char* text)
+{
+    std::string joined = std::string("In script ") + (name ? name : "") + ":\n" + (text ? text : "");
+    // The stacked lines at the start, and what they have left out so far.
+    std::vector<std::string_view> lines;
+    int32_t leftOut = 0;
+    bool cut = false;
+    const std::string_view all(joined);
+    size_t at = 0;
+    for (size_t end; (end = all.find('\n', at)) != std::string_view::npos; at = end + 1) {
+        const std::string_view line = all.substr(at, end - at);
+        if (IsInScriptLine(line)) {
+            lines.push_back(all.substr(at, end + 1 - at));
+        } else if (const int32_t count = LeftOutCount(line); count >= 0) {
+            leftOut += count;
+            cut = true;
+        } else {
+            break;
         }
     }
-    int32_t lineEnd = lineStart;
-    while (text[lineEnd] && text[lineEnd] != '\n') ++lineEnd;
-    if (lineEnd > lineStart && text[lineEnd - 1] == '\r') --lineEnd;
-    place.text.assign(text + lineStart, size_t(lineEnd - lineStart));
-    return place;
+    if ((!cut && joined.size() <= kInScriptLimit) || lines.size() <= kKeptOuter + kKeptInner) return joined;
+    leftOut += int32_t(lines.size() - kKeptOuter - kKeptInner);
+    std::string out;
+    for (size_t i = 0; i < kKeptOuter; ++i) out += lines[i];
+    char said[64];
+    std::snprintf(said, sizeof said, kLeftOut, leftOut);
+    out += said;
+    out += '\n';
+    for (size_t i = lines.size() - kKeptInner; i < lines.size(); ++i) out += lines[i];
+    out += all.substr(at); // the failure's own text, whole
+    return out;
 }
 
 void Code_Error_Set(CCode* code, int32_t position, const char* message)

@@ -2,8 +2,9 @@
 //   Code_Error_Set     records the first error of a compile or an execution as text with its
 //                      line and position in the source;
 //   Code_Error_Report  the run-time reporter (the executors and the built-ins): wraps a message
-//                      into a report naming the event, object or time line and the action,
-//                      adds the machine's call stack and hands it to Code_Error_Show;
+//                      into a report naming the event, object or time line and the action (or
+//                      the creation code that runs), adds the place and the calls of the running
+//                      code (both executors' frames) and hands it to Code_Error_Show;
 //   Code_Error_Show    shows the text in the error dialog unless errors are switched off, logs
 //                      it, sets the flag behind error_occurred and error_last, and stops the
 //                      game when the error aborts.
@@ -15,6 +16,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "Files/Base/Console.h"
 
@@ -25,21 +27,60 @@ class CCode;
 // byte position of code's text, unless an error is already recorded.
 void Code_Error_Set(CCode* code, int32_t position, const char* message);
 bool Code_Error_Recorded();
+void Code_Error_ClearRecorded();
+// The current error text (null when none) and its replacement (a copy is kept; the executors
+// and Script_Execute rewrite it to name the script).
+const char* Code_Error_GetText();
+void Code_Error_SetText(const char* text);
+
+// ---- Source lines ---------------------------------------------------------------------------
+// A line of source text ends at a line feed, at a carriage return, or at the pair CR LF (one
+// line end). Compile errors, the tree interpreter's errors, the lines of a run-time report and
+// the machine's stepping all count lines so.
+//
+// The most bytes of a line's text that an error text or a report gives: a report's pieces are
+// cut at 1,023 bytes, so no more of a line is ever shown.
+constexpr int32_t kSourceLineTextLimit = 1023;
+
+// The lines of one source text, counted forward to byte positions: a move reads only the text
+// between the last position and the next (a position before the last starts again from the
+// text's start), and the line's text reads at most the limit from the line's start. Nothing
+// else of the text is read: a report deep in a long line costs what it prints.
+class SourceLines {
+public:
+    explicit SourceLines(const char* source);
+    // Moves to a byte position, clamped to 0 .. the text's length.
+    void MoveTo(int32_t position);
+    int32_t Position() const { return m_at; }
+    int32_t Line() const { return m_line; } // counted from 1
+    // The line's text without its line end: at most limit bytes, cut at the start of a UTF-8
+    // character. It points into the source.
+    std::string_view LineText(int32_t limit = kSourceLineTextLimit) const;
+
+private:
+    const char* m_text;
+    int32_t m_at = 0;
+    int32_t m_line = 1;
+    int32_t m_lineStart = 0;
+};
+
 // Where a byte position lies in a source text (clamped to it): the line counted from 1, the
-// column in characters from 0 ('\r' not counted), and that line's text without its line
-// break. Compile errors, the tree interpreter's errors and the lines of a run-time report are
-// all counted so.
+// column in characters from 0 since the last line feed ('\r' not counted), and that line's text
+// without its line end (at most kSourceLineTextLimit bytes). Compile errors and the tree
+// interpreter's errors give these.
 struct SourcePlace {
     int32_t line;
     int32_t column;
     std::string text;
 };
 SourcePlace Code_Error_Place(const char* source, int32_t position);
-void Code_Error_ClearRecorded();
-// The current error text (null when none) and its replacement (a copy is kept; the executors
-// and Script_Execute rewrite it to name the script).
-const char* Code_Error_GetText();
-void Code_Error_SetText(const char* text);
+
+// The error text of a script run that failed: "In script NAME:\n" before the failure's text,
+// so nested runs stack one such line a level. Up to 1,023 bytes that is all. Beyond, the
+// failure's own text (the innermost error and its line) stays whole and the stacked lines are
+// cut in the middle: the outermost and the innermost few stay, and one line between them says
+// how many were left out (a line kept from then on, its count growing).
+std::string Code_Error_InScript(const char* name, const char* text);
 
 // ---- Reports --------------------------------------------------------------------------------
 void Code_Error_Report(const char* message, bool fatal);
@@ -89,6 +130,10 @@ struct ErrorReportHooks {
     void (*clearInput)();
     // An aborting error: set the room-switch code to -400 and post the quit message.
     void (*abortGame)();
+    // Creation code running outside any event: true with the room's index and, for an
+    // instance's code, the instance's id and object (-1 for the room's own code).
+    bool (*creationCode)(int32_t* room, int32_t* instance, int32_t* object);
+    const char* (*roomName)(int32_t index);
 };
 void Code_Error_SetHooks(const ErrorReportHooks* hooks);
 

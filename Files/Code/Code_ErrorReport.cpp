@@ -2,10 +2,14 @@
 // (Files/Code/Code_Error.h).
 #include "Files/Code/Code_Error.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Files/Code/Code_Code.h"
@@ -35,42 +39,85 @@ void CurrentEvent(int32_t* type, int32_t* number, int32_t* object, int32_t* acti
 
 std::string Rule(char c) { return std::string(92, c) + "\n"; }
 
+// The headline: at most 32,767 bytes, cut at a character's start.
+constexpr size_t kHeadlineSize = 32768;
+void Headline(char* out, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void Headline(char* out, const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    Console_FormatCut(out, kHeadlineSize, format, args);
+    va_end(args);
+}
+
 // One unit of the running code, for the report: its name and the line it is at (counted
 // from 1, as compile errors count; -1 and "<unknown source line>" without line information).
 struct ReportFrame {
     const char* name;
-    int32_t line;
-    std::string text;
+    const char* source; // null without line information
+    int32_t position;
     CInstance* self;
-    CVariableList* locals;
+    CVariableList* locals; // the tree interpreter's (the machine's are copied for the first only)
+    bool machine;
+    int32_t line = -1;
+    std::string_view text = "<unknown source line>";
 };
 
-ReportFrame FrameAt(const char* name, const char* source, bool known, int32_t position, CInstance* self,
-                    CVariableList* locals)
+// Each frame's line and text: the frames of one source are placed in the order of their
+// positions, so the source is read once, up to the last of them (recursion puts hundreds of
+// frames on one place).
+void PlaceFrames(std::vector<ReportFrame>& frames)
 {
-    ReportFrame f{name ? name : "", -1, "<unknown source line>", self, locals};
-    if (known) {
-        SourcePlace place = Code_Error_Place(source, position);
-        f.line = place.line;
-        f.text = std::move(place.text);
+    std::vector<size_t> order;
+    for (size_t i = 0; i < frames.size(); ++i)
+        if (frames[i].source) order.push_back(i);
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        const ReportFrame &x = frames[a], &y = frames[b];
+        return x.source != y.source ? std::less<const char*>()(x.source, y.source) : x.position < y.position;
+    });
+    std::optional<SourceLines> lines;
+    const char* source = nullptr;
+    for (size_t i : order) {
+        ReportFrame& f = frames[i];
+        if (!lines || f.source != source) lines.emplace(source = f.source);
+        lines->MoveTo(f.position);
+        f.line = lines->Line();
+        f.text = lines->LineText();
     }
-    return f;
 }
 
-// The running code, innermost first: the tree interpreter's executions when it runs (it is
-// innermost: the machine never calls it), else the machine's frames.
+// The running code, innermost first, whichever executor runs each unit: the tree
+// interpreter's executions and the machine's entries nest in each other (the interpreter runs
+// byte-code units in the machine; the machine's built-ins run code compiled from text).
 std::vector<ReportFrame> RunningFrames()
 {
     std::vector<ReportFrame> frames;
-    for (int32_t level = 0; const CodeExecContext* t = Code_TreeFrame(level); ++level)
-        frames.push_back(FrameAt(t->code ? t->code->GetName() : "", t->code ? t->code->GetText() : "", t->code != nullptr,
-                                 t->position, t->self, t->locals));
-    if (!frames.empty()) return frames;
-    VMFrameInfo f;
-    for (int32_t level = 0; VM_GetFrame(level, &f); ++level) {
-        const VMLineEntry e = VM_FindLineEntry(f.debugInfo, f.offset);
-        frames.push_back(FrameAt(f.name, f.source, e.valid, e.position, f.self, f.locals));
+    const CodeExecContext* tree = Code_TreeFrame(0);
+    for (int32_t entry = VM_EntryDepth() - 1; tree || entry >= 0;) {
+        if (entry >= 0 && (!tree || entry >= tree->machineEntries)) { // opened inside that execution
+            VMFrameInfo f;
+            const VMBuffer* lastInfo = nullptr;
+            int32_t lastOffset = -1;
+            VMLineEntry e{false, 0, 0};
+            for (int32_t level = 0; VM_GetEntryFrame(entry, level, &f); ++level) {
+                if (f.debugInfo != lastInfo || f.offset != lastOffset) e = VM_FindLineEntry(f.debugInfo, f.offset);
+                lastInfo = f.debugInfo;
+                lastOffset = f.offset;
+                frames.push_back({f.name ? f.name : "", e.valid ? f.source : nullptr, e.position, f.self, nullptr, true});
+            }
+            --entry;
+        } else {
+            const CCode* code = tree->code;
+            frames.push_back({code ? code->GetName() : "", code ? code->GetText() : nullptr, tree->position, tree->self,
+                              tree->locals, false});
+            tree = tree->caller;
+        }
     }
+    if (!frames.empty() && frames[0].machine) {
+        VMFrameInfo f;
+        if (VM_GetFrame(0, &f)) frames[0].locals = f.locals;
+    }
+    PlaceFrames(frames);
     return frames;
 }
 
@@ -90,13 +137,12 @@ TErrStreamConsole::~TErrStreamConsole() { MEM_FREE(m_pText); }
 
 void TErrStreamConsole::Output(const char* format, ...)
 {
+    // A piece longer than 1,023 bytes is cut at a character's start and keeps its line break.
     char piece[1024];
     va_list args;
     va_start(args, format);
-    int n = std::vsnprintf(piece, sizeof piece, format ? format : "", args);
+    const int32_t len = int32_t(Console_FormatCut(piece, sizeof piece, format ? format : "", args));
     va_end(args);
-    if (n < 0) return;
-    int32_t len = n < int(sizeof piece) ? n : int32_t(sizeof piece) - 1;
     if (m_capacity <= m_length + len + 2) {
         m_capacity += len + 1024;
         m_pText = static_cast<char*>(MEM_REALLOC(m_pText, uint32_t(m_capacity)));
@@ -115,15 +161,26 @@ void Code_Error_Report(const char* message, bool fatal)
     int32_t type, number, object, action;
     CurrentEvent(&type, &number, &object, &action);
 
-    char* headline = static_cast<char*>(MEM_ALLOC(32768));
-    if (type == kTimeLineEvent) {
+    char* headline = static_cast<char*>(MEM_ALLOC(kHeadlineSize));
+    int32_t room = -1, instance = -1, creator = -1;
+    if (g_hooks.creationCode && g_hooks.creationCode(&room, &instance, &creator)) {
+        // No event runs: the room's creation code, or an instance's.
+        const char* roomName = g_hooks.roomName ? g_hooks.roomName(room) : nullptr;
+        if (!roomName) roomName = "<undefined>";
+        if (instance < 0) {
+            Headline(headline, "%sERROR in\ncreation code\nof room %s:\n\n\n%s", prefix, roomName, msg);
+        } else {
+            Headline(headline, "%sERROR in\ncreation code\nof instance %d\nfor object %s\nin room %s:\n\n\n%s", prefix,
+                     instance, Code_World().objectName(creator), roomName, msg);
+        }
+    } else if (type == kTimeLineEvent) {
         const char* name = g_hooks.timeLineName ? g_hooks.timeLineName(object) : "<undefined>";
-        std::snprintf(headline, 32768, "%sERROR in\naction number %d\nat time step%d\nof time line %s:\n\n\n%s",
-                      prefix, action + 1, number, name ? name : "<undefined>", msg);
+        Headline(headline, "%sERROR in\naction number %d\nat time step%d\nof time line %s:\n\n\n%s", prefix, action + 1,
+                 number, name ? name : "<undefined>", msg);
     } else {
         const char* event = g_hooks.eventName ? g_hooks.eventName(type, number) : "<unknown event>";
-        std::snprintf(headline, 32768, "%sERROR in\naction number %d\nof %s\nfor object %s:\n\n\n%s", prefix,
-                      action + 1, event ? event : "<unknown event>", Code_World().objectName(object), msg);
+        Headline(headline, "%sERROR in\naction number %d\nof %s\nfor object %s:\n\n\n%s", prefix, action + 1,
+                 event ? event : "<unknown event>", Code_World().objectName(object), msg);
     }
 
     TErrStreamConsole report;
@@ -136,14 +193,16 @@ void Code_Error_Report(const char* message, bool fatal)
     MEM_FREE(headline);
 
     const std::vector<ReportFrame> frames = RunningFrames();
-    if (!frames.empty()) report.Output(" at %s (line %d) - %s\n", frames[0].name, frames[0].line, frames[0].text.c_str());
+    if (!frames.empty())
+        report.Output(" at %s (line %d) - %.*s\n", frames[0].name, frames[0].line, int(frames[0].text.size()),
+                      frames[0].text.data());
     report.Output("%s", Rule('#').c_str());
     if (frames.size() > 1) {
         report.Output("%s", Rule('-').c_str());
         report.Output("stack frame is\n%s (line %d)\n", frames[0].name, frames[0].line);
         for (size_t level = 1; level < frames.size(); ++level)
-            report.Output("called from - %s (line %d) - %s\n", frames[level].name, frames[level].line,
-                          frames[level].text.c_str());
+            report.Output("called from - %s (line %d) - %.*s\n", frames[level].name, frames[level].line,
+                          int(frames[level].text.size()), frames[level].text.data());
     }
     Code_Error_Show(report.GetText(), fatal);
 

@@ -668,6 +668,7 @@ int32_t Code_TreeExecute(CCode* code, CInstance* self, CInstance* other, ScriptV
     CodeExecContext ctx{self, other, nullptr, code};
     ctx.position = code->m_tree.position;
     ctx.caller = g_innermost;
+    ctx.machineEntries = VM_EntryDepth();
     g_innermost = &ctx;
     Value_FreeString(result);
     int32_t status = code->m_kind == CODE_PROGRAM ? Code_Exec_Program(&ctx, &code->m_tree, result)

@@ -32,6 +32,9 @@ struct CodeExecContext {
     CCode* code;           // for error positions
     int32_t position = 0;  // byte position of the statement running, for error reports
     const CodeExecContext* caller = nullptr; // the execution that called this one
+    // The machine's entries open when this execution started: those opened later run inside
+    // it (a byte-code unit it calls), so a report orders both executors' frames.
+    int32_t machineEntries = 0;
 };
 
 int32_t Code_Exec_Program(CodeExecContext* ctx, const CodeNode* root, ScriptValue* result);
@@ -44,7 +47,8 @@ int32_t Code_Exec_Statement(CodeExecContext* ctx, const CodeNode* node, ScriptVa
 int32_t Code_TreeExecute(CCode* code, CInstance* self, CInstance* other, ScriptValue* result);
 
 // The executions of Code_TreeExecute open now, innermost first (level 0); null past the
-// outermost. The error reporter names their code and the line of their statement.
+// outermost. The error reporter names their code and the line of their statement, between the
+// machine's frames by their machineEntries.
 const CodeExecContext* Code_TreeFrame(int32_t level);
 
 // Every 4,096th round of a loop lets the window answer (VM_ProcessMessages), as the machine

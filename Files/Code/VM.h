@@ -84,6 +84,10 @@ bool VM_GetFrame(int32_t level, VMFrameInfo* out);
 int32_t VM_FrameCount();
 // How many entries are open (nested through built-ins).
 int32_t VM_EntryDepth();
+// The frames of any open entry (0 the outermost, VM_EntryDepth() - 1 the innermost), as
+// VM_GetFrame gives the innermost one's: level 0 its running frame (or the one that called
+// out of it), false beyond its first. The locals are not copied (null).
+bool VM_GetEntryFrame(int32_t entry, int32_t level, VMFrameInfo* out);
 
 // Hooks of the platform: draining the window-message queue every 4,096th branch back.
 void VM_SetProcessMessagesHook(void (*hook)());

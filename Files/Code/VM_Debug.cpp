@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 #include "Files/Buffer/IBuffer.h"
+#include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Variable.h"
 #include "Files/Code/Code_World.h"
 #include "Files/Code/Variable_BuiltIn.h"
@@ -264,14 +266,16 @@ int32_t VM_LineOfPosition(const VMLineEntry& entry, const char* source)
 {
     if (!entry.valid) return -1;
     const char* s = source ? source : "";
-    int32_t n = int32_t(std::strlen(s));
     int32_t p = entry.position;
+    if (p < 0) return -1;
+    const int32_t n = int32_t(strnlen(s, size_t(p) + 1)); // the text's length, when it ends by p
     if (p > n) p = n - 1;
     if (p < 0) return -1;
-    int32_t lines = 0;
-    for (int32_t i = 1; i <= p && i < n; ++i)
-        if (s[i] == '\n') ++lines;
-    return lines;
+    // The line ends among bytes 1 to p, counted as reports count them (index 0 is not counted).
+    SourceLines lines(s);
+    lines.MoveTo(p + 1);
+    const bool first = s[0] == '\n' || (s[0] == '\r' && s[1] != '\n');
+    return lines.Line() - 1 - (first ? 1 : 0);
 }
 
 // ---- The machine-state record ----

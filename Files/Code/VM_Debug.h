@@ -56,7 +56,8 @@ struct VMLineEntry {
 };
 // The last pair whose offset is not above offset (invalid when none, or no debug info).
 VMLineEntry VM_FindLineEntry(const VMBuffer* debugInfo, int32_t offset);
-// Line feeds among the source's bytes 1..position; -1 without a pair.
+// Line ends among the source's bytes 1..position (a line feed, a carriage return, the pair CR LF
+// once: as Files/Code/Code_Error.h counts them), so from 0; -1 without a pair.
 int32_t VM_LineOfPosition(const VMLineEntry& entry, const char* source);
 
 // The machine-state record (u32 0xFFFFFFFF when no code runs).

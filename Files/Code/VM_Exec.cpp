@@ -1963,12 +1963,9 @@ void VM_ClearExecutionFailed()
 }
 const char* VM_LastQuietError() { return g_quietError.c_str(); }
 
-bool VM_GetFrame(int32_t level, VMFrameInfo* out)
+namespace {
+void FrameInfo(const VMFrame& f, VMFrameInfo* out)
 {
-    if (g_entries.empty() || level < 0) return false;
-    int32_t k = int32_t(g_frames.size()) - 1 - level;
-    if (k < g_entries.back().frameBase) return false;
-    const VMFrame& f = g_frames[size_t(k)];
     if (f.unit) {
         out->name = f.unit->GetName();
         out->debugInfo = f.unit->m_pDebugInfo;
@@ -1982,7 +1979,28 @@ bool VM_GetFrame(int32_t level, VMFrameInfo* out)
     out->offset = f.pc ? int32_t(f.pc->off) : 0;
     out->self = f.self;
     out->other = f.other;
+    out->locals = nullptr;
+}
+} // namespace
+
+bool VM_GetFrame(int32_t level, VMFrameInfo* out)
+{
+    if (g_entries.empty() || level < 0) return false;
+    int32_t k = int32_t(g_frames.size()) - 1 - level;
+    if (k < g_entries.back().frameBase) return false;
+    const VMFrame& f = g_frames[size_t(k)];
+    FrameInfo(f, out);
     out->locals = VM_FrameLocalsList(f, level);
+    return true;
+}
+
+bool VM_GetEntryFrame(int32_t entry, int32_t level, VMFrameInfo* out)
+{
+    if (entry < 0 || size_t(entry) >= g_entries.size() || level < 0) return false;
+    const int32_t end = size_t(entry) + 1 < g_entries.size() ? g_entries[size_t(entry) + 1].frameBase : int32_t(g_frames.size());
+    const int32_t k = end - 1 - level;
+    if (k < g_entries[size_t(entry)].frameBase) return false;
+    FrameInfo(g_frames[size_t(k)], out);
     return true;
 }
 

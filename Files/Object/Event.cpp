@@ -89,7 +89,7 @@ void CEvent::SetText(const char* text)
     m_present = 1;
 }
 
-bool CEvent::Compile(const char* name)
+bool CEvent::Compile(const char* unitName)
 {
     if (m_codeIndex >= 0) {
         if (!m_pCode) m_pCode = new CCode(m_codeIndex, false);
@@ -97,13 +97,13 @@ bool CEvent::Compile(const char* name)
     }
     if (Code_Table_Present() || !m_pCode) return true;
     if (m_pCode->m_compiled) return true;
-    char eventName[1024];
-    if (!name) {
-        std::snprintf(eventName, sizeof eventName, "Object.%s.%s.%d", Object_GetName(g_state.object),
+    char name[1024];
+    if (!unitName) {
+        std::snprintf(name, sizeof name, "Object.%s.%s.%d", Object_GetName(g_state.object),
                       Event_GetShortName(g_state.type, g_state.number), g_state.action);
-        name = eventName;
+        unitName = name;
     }
-    if (m_pCode->Compile(name)) return true;
+    if (m_pCode->Compile(unitName)) return true;
     char message[1024];
     const char* error = Code_Error_GetText();
     std::snprintf(message, sizeof message, "COMPILATION ERROR in code action\n%s", error ? error : "");
@@ -210,14 +210,17 @@ void PerformEvent(CInstance* self, CInstance* other, int32_t o, int32_t type, in
         return;
     }
     const int32_t savedObject = g_state.object, savedType = g_state.type, savedNumber = g_state.number;
+    const EventState::Creation savedCreation = g_state.creation;
     g_state.object = found;
     g_state.type = type;
     g_state.number = subtype;
+    g_state.creation = {};
     e->Execute(self, other);
     --g_state.depth;
     g_state.object = savedObject;
     g_state.type = savedType;
     g_state.number = savedNumber;
+    g_state.creation = savedCreation;
 }
 
 void Event_Perform(CInstance* self, CInstance* other, int32_t type, int32_t subtype)

@@ -49,10 +49,10 @@ public:
     bool Load(const FileImage& image, uint32_t actionList);
     // An event of code text given at run time (copied).
     void SetText(const char* text);
-    // Compiles the code under name, by default "Object.%s.%s.%d" of the current event (object,
-    // short name, action); with byte code, binds the code-table entry (the table is filled
-    // after the chunks are read) and answers true. A failure is reported as fatal
-    // ("COMPILATION ERROR in code action\n%s") and answers false.
+    // Compiles the code under name, or (null) "Object.%s.%s.%d" of the current event; with
+    // byte code, binds the code-table entry (the table is filled after the chunks are read) and
+    // answers true. A failure is reported as fatal ("COMPILATION ERROR in code action\n%s") and
+    // answers false.
     bool Compile(const char* name = nullptr);
     // Runs the code for self and other (the relative flag cleared meanwhile), then the actions
     // added at run time; an action added while these run waits for the next performance.
@@ -88,6 +88,15 @@ struct EventState {
     int32_t object = -1;
     int32_t action = 0;
     int32_t depth = 0; // PerformEvent calls running
+    // Creation code running outside any event (a room's, or an instance's at room start): the
+    // room's index (-1 when none) and, for an instance's code, its id and object (-1 for the
+    // room's own). An event or a time-line moment run inside it clears it while it runs. Error
+    // reports name it; event_type and its kin keep what they had.
+    struct Creation {
+        int32_t room = -1;
+        int32_t instance = -1;
+        int32_t object = -1;
+    } creation;
 };
 EventState& Event_State();
 

@@ -16,12 +16,22 @@ namespace {
 std::vector<CRoom*> g_kept;       // one slot per room index
 std::vector<CInstance*> g_carried; // detached copies of persistent instances between rooms
 
-void RunCreationCode(CInstance* i)
+// Creation code runs outside any event: the event state says whose it is (room's index, the
+// instance's id and object), so that its errors name it.
+void RunCreationCode(CCode* code, CInstance* self, int32_t room, const CInstance* instance)
 {
-    if (!i->m_pCreationCode) return;
+    EventState& st = Event_State();
+    const EventState::Creation saved = st.creation;
+    st.creation = {room, instance ? instance->i_id : -1, instance ? instance->i_objindex : -1};
     ScriptValue result = Value_Real(0.0);
-    Code_Execute(i, i, i->m_pCreationCode, &result);
+    Code_Execute(self, self, code, &result);
     Value_FreeString(&result);
+    st.creation = saved;
+}
+
+void RunCreationCode(CInstance* i, int32_t room)
+{
+    if (i->m_pCreationCode) RunCreationCode(i->m_pCreationCode, i, room, i);
 }
 } // namespace
 
@@ -178,9 +188,9 @@ void Room_Start(int32_t room, bool gameStart)
             if (i->i_marked || i->i_deactivated) continue;
             if (createFirst) {
                 Event_Perform(i, i, EVENT_CREATE, 0);
-                RunCreationCode(i);
+                RunCreationCode(i, room);
             } else {
-                RunCreationCode(i);
+                RunCreationCode(i, room);
                 Event_Perform(i, i, EVENT_CREATE, 0);
             }
             i->i_created = 1;
@@ -189,9 +199,7 @@ void Room_Start(int32_t room, bool gameStart)
     if (gameStart) Event_PerformAll(EVENT_OTHER, EV_GAME_START);
     if (fresh && live->m_pCreationCode && Run_CurrentRoom() == live) {
         CInstance temp(0, 0, 0, 0, false);
-        ScriptValue result = Value_Real(0.0);
-        Code_Execute(&temp, &temp, live->m_pCreationCode, &result);
-        Value_FreeString(&result);
+        RunCreationCode(live->m_pCreationCode, &temp, room, nullptr);
     }
     Event_PerformAll(EVENT_OTHER, EV_ROOM_START);
     if (st.roomSwitch == ROOM_STAY && st.drawEnabled) Room_DrawAll();

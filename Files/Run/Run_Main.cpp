@@ -67,12 +67,21 @@ void ClearInput()
     if (World_Hooks().inputClear) World_Hooks().inputClear();
 }
 void AbortGame() { Run_State().roomSwitch = ROOM_ABORTGAME; }
+bool CreationCode(int32_t* room, int32_t* instance, int32_t* object)
+{
+    const EventState::Creation& c = Event_State().creation;
+    *room = c.room;
+    *instance = c.instance;
+    *object = c.object;
+    return c.room >= 0;
+}
 } // namespace
 
 void Run_InstallHooks()
 {
     static const ErrorReportHooks hooks = {CurrentEvent,    Event_GetName, TimeLine_GetName, LeaveFullscreen,
-                                           UpdateDebugForm, ClearInput,    AbortGame};
+                                           UpdateDebugForm, ClearInput,    AbortGame,    CreationCode,
+                                           Room_GetName};
     Code_Error_SetHooks(&hooks);
     // The world's resource names, for the compiler's constants.
     Code_Constant_SetResourceFinder(RESOURCE_PATH, Path_Find);

@@ -64,6 +64,6 @@ CScript* Script_Data(int32_t index);
 int32_t Script_Count();
 // Runs script index for self and other with the given arguments (at most 16 are passed);
 // the caller's arguments are restored afterwards. False for a missing script or a failed run
-// (result "ERROR", the current error text prefixed "In script %s:\n").
+// (result "ERROR", the current error text prefixed "In script %s:\n" by Code_Error_InScript).
 bool Script_Execute(int32_t index, CInstance* self, CInstance* other, int32_t argc, ScriptValue* result,
                     const ScriptArguments* args);

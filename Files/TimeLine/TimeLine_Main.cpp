@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "Files/Object/Event.h"
@@ -73,15 +74,13 @@ bool CTimeLine::LoadFromRecord(const FileImage& image, uint32_t offset)
 bool CTimeLine::Compile(int32_t index)
 {
     EventState& st = Event_State();
-    char name[1024];
     for (size_t k = 0; k < m_moments.size(); ++k) {
         st.object = index;
         st.type = EVENT_TIMELINE_MARK;
         st.number = m_times[k];
-        // A moment's code is named by its time line and time, as byte code names it (the
-        // event's own name would take the object of the time line's index).
-        std::snprintf(name, sizeof name, "TimeLine.%s.%d", TimeLine_GetName(index), m_times[k]);
-        if (!m_moments[k]->Compile(name)) return false;
+        // Named as the packer and timeline_moment_add name a moment's code.
+        const std::string name = "TimeLine." + std::string(TimeLine_GetName(index)) + "." + std::to_string(m_times[k]);
+        if (!m_moments[k]->Compile(name.c_str())) return false;
     }
     return true;
 }
@@ -143,15 +142,18 @@ void TimeLine_PerformMoment(CInstance* self, CInstance* other, int32_t t, int32_
     if (!e) return;
     EventState& st = Event_State();
     const int32_t savedObject = st.object, savedType = st.type, savedNumber = st.number;
+    const EventState::Creation savedCreation = st.creation;
     st.object = t;
     st.type = EVENT_TIMELINE_MARK;
     st.number = line->GetMomentTime(m);
+    st.creation = {};
     TimeLine_BeginMoment();
     e->Execute(self, other);
     TimeLine_EndMoment();
     st.object = savedObject;
     st.type = savedType;
     st.number = savedNumber;
+    st.creation = savedCreation;
 }
 
 void TimeLine_Free()

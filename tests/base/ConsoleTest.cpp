@@ -67,14 +67,15 @@ TEST(Console, LongLinesAreCutInFileAndFormKeepingTheirLineBreak)
     std::string line(5000, 'x');
     Console_Output("%s", line.c_str());
     Console_Output("\n%s\n", line.c_str());
-    // A two-byte character across the cut is left out whole.
+    // A two-byte character across the cut is left out whole, with a line break or without.
     Console_Output("%s\u00e9tail\n", std::string(4093, 'y').c_str());
-    Console_Output("next\n");
+    Console_Output("%s\u00e9tail", std::string(4094, 'z').c_str());
+    Console_Output("\nnext\n");
     Console_SetFormSink(nullptr);
     Console_CloseFiles();
     Console_SetOutputFile(false, nullptr);
     const std::string expected = std::string(4095, 'x') + "\n" + std::string(4093, 'x') + "\n" +
-                                 std::string(4093, 'y') + "\n" + "next\n";
+                                 std::string(4093, 'y') + "\n" + std::string(4094, 'z') + "\nnext\n";
     EXPECT_EQ(ReadAll(rel), expected);
     EXPECT_EQ(sink.text, expected);
 }

@@ -1,10 +1,16 @@
 // Error reports: the text console, the report's layout with the call stack, the show path
-// and its flags, the dialog text, the error dialog's logic and the scripted dialog host, and
-// the fatal path of the machine.
-#include "code/CodeTestSupport.h"
+// and its flags, the dialog text, the error dialog's logic and the scripted dialog host, the
+// fatal path of the machine, and reports of code running under each executor (long lines,
+// line ends).
+#include "code/CompilerTestSupport.h"
 
+#include <sys/mman.h>
+
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
+#include <sstream>
 #include <unistd.h>
 
 #include "Files/Code/Code_Code.h"
@@ -275,4 +281,85 @@ TEST_F(ErrorReportTest, FatalMachineErrorEndsTheRunWithMinusOneAndRunsNoMoreCode
     g_StartupOptions = saved;
     Code_Error_Reset();
     delete code;
+}
+
+namespace {
+
+// Reports made while code runs under each executor (no dialog): the game's scripts are
+// prepared for the executor, then the code runs for self; "fail" reports an error.
+class RunningReportTest : public CompilerTest {
+protected:
+    void SetUp() override
+    {
+        CompilerTest::SetUp();
+        Function_Add("fail", Fail, 0);
+        Code_Error_SetShowErrors(false);
+    }
+    // The last report of running code (prepared() runs after the scripts are prepared).
+    std::string Report(bool machine, const char* code, const std::function<void()>& prepared = {})
+    {
+        g_StartupOptions.byteCodeInterpreter = machine ? 1 : 0;
+        EXPECT_TRUE(Script_Prepare());
+        if (prepared) prepared();
+        CCode unit(code, false);
+        EXPECT_TRUE(unit.Compile("entry"));
+        CaptureConsole log;
+        ScriptValue r = Value_Real(0);
+        Code_Execute(m_self, m_self, &unit, &r);
+        Value_FreeString(&r);
+        return Code_Error_LastShown() ? Code_Error_LastShown() : "";
+    }
+};
+
+} // namespace
+
+TEST_F(RunningReportTest, ALongLineIsReadAndPrintedOnlyAsFarAsTheReportShowsIt)
+{
+    // A script of one long line (its code, then a comment of '€') calls itself 40 deep, then a
+    // built-in fails. Past its first page the line cannot be read (as if it ran on for
+    // megabytes): the report reads no further than it prints. Each piece is cut at 1,023 bytes
+    // at a character's start and keeps its line break.
+    const size_t page = size_t(sysconf(_SC_PAGESIZE));
+    std::string text = "if (argument0 < 40) return scr_deep(argument0 + 1); fail(); // ";
+    for (size_t i = 0; i < page; ++i) text += "\u20ac";
+    Script_Add("scr_deep", text.c_str(), -1);
+    auto* guarded = static_cast<char*>(mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    ASSERT_NE(guarded, MAP_FAILED);
+    std::memcpy(guarded, text.data(), page);
+    ASSERT_EQ(mprotect(guarded + page, page, PROT_NONE), 0);
+    for (bool machine : {true, false}) {
+        SCOPED_TRACE(machine ? "machine" : "tree");
+        const std::string report = Report(machine, "scr_deep(0)", [&] {
+            CCode* unit = Script_Data(0)->m_pCode;
+            unit->m_pText = guarded; // what the tree interpreter's frames read
+            MEM_FREE(unit->m_pSourceCopy); // and the machine's
+            unit->m_pSourceCopy = nullptr;
+        });
+        std::istringstream in(report);
+        std::vector<std::string> lines;
+        for (std::string l; std::getline(in, l);) lines.push_back(l);
+        const std::string at = " at Script.scr_deep (line 1) - ";
+        auto first = std::find_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(at, 0) == 0; });
+        ASSERT_NE(first, lines.end()) << report;
+        const size_t shown = first->size() - at.size();
+        EXPECT_GT(shown, 950u);
+        EXPECT_LE(first->size(), 1022u); // 1,023 bytes with the line break
+        EXPECT_EQ(*first, at + text.substr(0, shown));
+        EXPECT_NE(uint8_t(text[shown]) & 0xC0, 0x80) << "cut inside a character";
+        EXPECT_EQ(*(first + 1), std::string(92, '#'));
+        const std::string calledFrom = "called from - Script.scr_deep (line 1) - " + text.substr(0, 30);
+        EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(calledFrom, 0) == 0; }), 40);
+        EXPECT_EQ(lines.back(), "called from - entry (line 1) - scr_deep(0)");
+    }
+    munmap(guarded, 2 * page);
+}
+
+TEST_F(RunningReportTest, ACarriageReturnEndsALineAsALineFeedDoes)
+{
+    Script_Add("scr_cr", "var k;\rk = fail();\rk = 2;\rk = 3;", -1);
+    for (bool machine : {true, false})
+        EXPECT_NE(Report(machine, "scr_cr()").find("\n at Script.scr_cr (line 2) - k = fail();\n"), std::string::npos)
+            << (machine ? "machine" : "tree");
+    // A compile error counts its lines so.
+    EXPECT_EQ(CompileError("a = 1;\rb = ;").rfind("Error in code at line 2:\n   b = ;\n", 0), 0u);
 }

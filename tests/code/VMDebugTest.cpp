@@ -227,6 +227,7 @@ TEST_F(VMDebugTest, SourceLines)
     EXPECT_EQ(VM_LineOfPosition(VMLineEntry{true, 0, 9}, text), 1);
     EXPECT_EQ(VM_LineOfPosition(VMLineEntry{true, 0, 999}, text), 2);
     EXPECT_EQ(VM_LineOfPosition(VMLineEntry{false, 0, 0}, text), -1);
+    EXPECT_EQ(VM_LineOfPosition(VMLineEntry{true, 0, 4}, "a\rb\r\nc"), 2); // a CR ends a line, CR LF once
     // The line an error report shows for a position: counted from 1, its text without the
     // line break, a position past the end on the last line, a long line whole.
     EXPECT_EQ(Code_Error_Place(text, 9).text, "second line");

@@ -74,9 +74,9 @@ Played PlayLogged(const std::string& line, const std::string& log)
 
 namespace {
 
-// The lines without what only the machine's error reports hold: the running unit's name and
-// line, the frames of the calls, and the running code's local and self variables (the
-// reporter reads them from the machine's frames; the tree interpreter has none).
+// The lines without the running code's place, its calls and its local and self variables:
+// the tree interpreter reports an error of its own once its code has stopped, without them
+// (the machine reports its own where they happen, with them).
 std::vector<std::string> WithoutMachineFrames(const std::vector<std::string>& lines)
 {
     static const std::regex at(R"(^ at .* \(line -?\d+\) - .*$)");

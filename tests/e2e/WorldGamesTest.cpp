@@ -8,7 +8,8 @@
 // (rotated, scaled, mask index, switched at run time) against box collisions in every query
 // and in collision events, events run directly (event_perform, event_user,
 // event_perform_object, event_inherited through a parent chain), executed code and variables
-// by name, with the error reports they make, and the line an error names under both executors.
+// by name, with the error reports they make, and the line, the code and the calls an error
+// names under both executors.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -358,6 +359,44 @@ TEST_P(WorldGames, ErrorsNameTheSameLineAndTextUnderBothExecutors)
                              "Error in code at line 2:\n   b = ;;\n"),
                   std::string::npos)
             << p.all;
+    }
+}
+
+TEST_P(WorldGames, ReportsNameTheCodeThatRanAndEveryCallUnderBothExecutors)
+{
+    // Errors of built-ins in creation code, in a time-line moment, in a script run by
+    // execute_string and in code a script runs through execute_string: each report names the
+    // code that ran and every call that led there, whichever executor runs each unit (under
+    // -oldexec the tree interpreter runs the text and the machine a byte-code game's units).
+    Scratch_WriteFile(dir / "calls.json", R"j({"name": "Calls",
+      "scripts": [{"name": "scr_e", "code": "var a;\na = 1;\nds_list_find_value(99999, 0);\nreturn a;"},
+                  {"name": "scr_x", "code": "var b;\nexecute_string(\"k = 1; ds_list_find_value(99998, 0);\");\nreturn 2;"}],
+      "timelines": [{"name": "tl_boom", "moments": [{"time": 1, "code": "t = 1;\nds_list_find_value(99997, 0);"}]}],
+      "objects": [{"name": "obj_ctl", "events": [
+        {"type": "create", "code": "execute_string(\"scr_e();\");\nscr_x();\ntimeline_index = tl_boom; timeline_running = true; alarm[0] = 3;"},
+        {"type": "alarm", "number": 0, "code": "game_end();"}]}],
+      "rooms": [{"name": "rm_first", "code": "q = 1;\nds_list_find_value(99996, 0);",
+                 "instances": [{"object": "obj_ctl", "code": "c = 1;\nds_list_find_value(99995, 0);"}]}]})j");
+    const std::string create = ByteCode() ? "Object.obj_ctl.0.0" : "Object.obj_ctl.Create.0";
+    const std::string failed = "Data structure with index does not exist.\n";
+    const std::string frames = std::string(92, '#') + "\n" + std::string(92, '-') + "\nstack frame is\n";
+    for (const char* executor : {"", "-oldexec"}) {
+        SCOPED_TRACE(executor);
+        Scratch_WriteFile(dir / "dialogs.txt", "error Ignore\nerror Ignore\nerror Ignore\nerror Ignore\nerror Ignore\n");
+        Played p = Play(dir / "calls.json", executor, "ZIMBREL_DIALOG_SCRIPT=" + Quote(dir / "dialogs.txt"));
+        EXPECT_EQ(p.code, 0);
+        for (const std::string& report :
+             {"ERROR in\ncreation code\nof instance 100001\nfor object obj_ctl\nin room rm_first:\n\n\n" + failed +
+                  " at Instance.rm_first.0 (line 2) - ds_list_find_value(99995, 0);\n",
+              "ERROR in\ncreation code\nof room rm_first:\n\n\n" + failed + " at Room.rm_first (line 2) - ds_list_find_value(99996, 0);\n",
+              failed + " at Script.scr_e (line 3) - ds_list_find_value(99999, 0);\n" + frames +
+                  "Script.scr_e (line 3)\ncalled from - Execute.0 (line 1) - scr_e();\n"
+                  "called from - " + create + " (line 1) - execute_string(\"scr_e();\");\n",
+              failed + " at Execute.1 (line 1) - k = 1; ds_list_find_value(99998, 0);\n" + frames +
+                  "Execute.1 (line 1)\ncalled from - Script.scr_x (line 2) - execute_string(\"k = 1; ds_list_find_value(99998, 0);\");\n"
+                  "called from - " + create + " (line 2) - scr_x();\n",
+              "of time line tl_boom:\n\n\n" + failed + " at TimeLine.tl_boom.1 (line 2) - ds_list_find_value(99997, 0);\n"})
+            EXPECT_NE(p.all.find(report), std::string::npos) << report << "\nnot in:\n" << p.all;
     }
 }
 

@@ -1,0 +1,89 @@
+// One run-time error report made deep in a script whose one line is long: a script calls
+// itself 300 deep and a built-in then reports an ignorable error, so the report names the
+// innermost place and 300 calls, every one of them on that line. The line holds the code and
+// a comment of 1 MB (or 100 KB, or an empty one), the comment after the code ("code_first")
+// or before it ("comment_first": every place lies 1 MB into the line). Under both executors. A report
+// whose cost grows with the line, once per call frame, shows as seconds at 1 MB; one that
+// costs what it prints stays at milliseconds whatever the line.
+//
+//   build/bench/bench_reports
+//   build/bench/bench_reports --benchmark_filter='Machine/code_first'
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <string>
+
+#include "BenchScript.h"
+#include "Files/Code/Code_Code.h"
+#include "Files/Code/Code_Execute.h"
+#include "Files/Code/Code_Function.h"
+#include "Files/Script/Script_Main.h"
+#include "Files/Support/CommandLine.h"
+
+namespace {
+
+class Quiet : public tagIConsole {
+public:
+    bool Query(int, int) override { return true; }
+    void Output(const char*, ...) override {}
+};
+Quiet g_quiet;
+
+void Fail(ScriptValue* result, CInstance*, CInstance*, int32_t, ScriptValue*)
+{
+    *result = Value_Real(0.0);
+    Code_Error_Report("Data structure with index does not exist.", false);
+}
+
+constexpr const char* kCode = "if (argument0 < 300) return scr_deep(argument0 + 1); return bench_fail(); ";
+
+void BM_Report(benchmark::State& state, bool machine, bool commentFirst)
+{
+    CInstance* self = Bench_ScriptInstance();
+    const std::string comment = "/*" + std::string(size_t(state.range(0)) * 1024, 'c') + "*/ ";
+    static std::string text;
+    text = commentFirst ? comment + kCode : kCode + ("//" + comment);
+    g_StartupOptions.byteCodeInterpreter = machine ? 1 : 0;
+    Script_Free();
+    CScript* s = Script_Data(Script_Add("scr_deep", text.c_str(), -1));
+    s->m_pCode = new CCode(s->GetText(), false);
+    auto entry = std::make_unique<CCode>("scr_deep(0)", false);
+    if (!s->m_pCode->Compile("Script.scr_deep") || !entry->Compile("entry")) {
+        state.SkipWithError("does not compile");
+        g_StartupOptions.byteCodeInterpreter = 1;
+        return;
+    }
+    Console_Set(&g_quiet);
+    for (auto _ : state) {
+        ScriptValue result = Value_Real(0.0);
+        Code_Execute(self, self, entry.get(), &result);
+        Value_FreeString(&result);
+    }
+    Console_Set(nullptr);
+    entry.reset();
+    Script_Free();
+    g_StartupOptions.byteCodeInterpreter = 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Bench_ScriptInstance();
+    Function_Add("bench_fail", Fail, 0);
+    for (int machine = 1; machine >= 0; --machine) {
+        for (bool commentFirst : {false, true}) {
+            const std::string name = std::string("BM_Report/") + (machine ? "Machine/" : "Tree/") +
+                                     (commentFirst ? "comment_first" : "code_first") + "/KiB";
+            benchmark::RegisterBenchmark(name.c_str(), BM_Report, machine != 0, commentFirst)
+                ->Unit(benchmark::kMillisecond)
+                ->Arg(0)
+                ->Arg(100)
+                ->Arg(1024);
+        }
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
