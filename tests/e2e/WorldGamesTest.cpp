@@ -377,7 +377,7 @@ TEST_P(WorldGames, ReportsNameTheCodeThatRanAndEveryCallUnderBothExecutors)
         {"type": "alarm", "number": 0, "code": "game_end();"}]}],
       "rooms": [{"name": "rm_first", "code": "q = 1;\nds_list_find_value(99996, 0);",
                  "instances": [{"object": "obj_ctl", "code": "c = 1;\nds_list_find_value(99995, 0);"}]}]})j");
-    const std::string create = ByteCode() ? "Object.obj_ctl.0.0" : "Object.obj_ctl.Create.0";
+    const std::string create = "Object.obj_ctl.Create.0"; // the same name in both modes
     const std::string failed = "Data structure with index does not exist.\n";
     const std::string frames = std::string(92, '#') + "\n" + std::string(92, '-') + "\nstack frame is\n";
     for (const char* executor : {"", "-oldexec"}) {
