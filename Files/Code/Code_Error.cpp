@@ -121,9 +121,7 @@ SourcePlace Code_Error_Place(const char* source, int32_t position)
     SourceLines lines(text);
     lines.MoveTo(position);
     SourcePlace place{lines.Line(), 0, std::string(lines.LineText())};
-    const int32_t at = lines.Position();
-    const void* lineFeed = memrchr(text, '\n', size_t(at));
-    for (const char* p = lineFeed ? static_cast<const char*>(lineFeed) + 1 : text; p < text + at; ++p)
+    for (const char* p = text + lines.LineStart(); p < text + lines.Position(); ++p)
         if (*p != '\r' && (uint8_t(*p) & 0xC0) != 0x80) ++place.column;
     return place;
 }

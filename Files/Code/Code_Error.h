@@ -53,6 +53,7 @@ public:
     void MoveTo(int32_t position);
     int32_t Position() const { return m_at; }
     int32_t Line() const { return m_line; } // counted from 1
+    int32_t LineStart() const { return m_lineStart; } // the byte position of the line's start
     // The line's text without its line end: at most limit bytes, cut at the start of a UTF-8
     // character. It points into the source.
     std::string_view LineText(int32_t limit = kSourceLineTextLimit) const;
@@ -65,7 +66,7 @@ private:
 };
 
 // Where a byte position lies in a source text (clamped to it): the line counted from 1, the
-// column in characters from 0 since the last line feed ('\r' not counted), and that line's text
+// column in characters from 0 since the line's start ('\r' not counted), and that line's text
 // without its line end (at most kSourceLineTextLimit bytes). Compile errors and the tree
 // interpreter's errors give these.
 struct SourcePlace {

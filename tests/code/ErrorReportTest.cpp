@@ -360,6 +360,6 @@ TEST_F(RunningReportTest, ACarriageReturnEndsALineAsALineFeedDoes)
     for (bool machine : {true, false})
         EXPECT_NE(Report(machine, "scr_cr()").find("\n at Script.scr_cr (line 2) - k = fail();\n"), std::string::npos)
             << (machine ? "machine" : "tree");
-    // A compile error counts its lines so.
-    EXPECT_EQ(CompileError("a = 1;\rb = ;").rfind("Error in code at line 2:\n   b = ;\n", 0), 0u);
+    // A compile error counts its lines, and its column within the line, so.
+    EXPECT_EQ(CompileError("a = 1;\rb = ;").rfind("Error in code at line 2:\n   b = ;\n\nat position 5:", 0), 0u);
 }
