@@ -95,7 +95,7 @@ bool File_Rename(const char* from, const char* to);
 
 // Reads the whole plain file at a host path into a new cleared block of size + 1 bytes (the
 // extra byte is a terminating zero), size out. Null for a missing file, a folder, a device,
-// a pipe, a refused link, or a file of 2 GB or more. A quit request (Files/Base/QuitRequest.h)
+// a pipe, a refused link, a file of 2 GB or more (errno EFBIG) or a read that fails. A quit request (Files/Base/QuitRequest.h)
 // stops a long read between runs of 16 MB: null, as for a file that cannot be read.
 uint8_t* File_ReadAll(const char* hostPath, int32_t* size);
 // Files of this many bytes or more are not read by File_ReadAll (the game file among them).

@@ -594,7 +594,7 @@ TEST_F(Packer, InputsThatAreNotPlainFilesAreRefusedWithoutWaiting)
                                                          {"folder", "a folder, not a plain file"}};
     for (const auto& [file, why] : kinds) {
         SCOPED_TRACE(file);
-        for (const std::string& resource : {R"("scripts": [{"name": "s", "file")", R"("sprites": [{"name": "s", "image")",
+        for (const std::string resource : {R"("scripts": [{"name": "s", "file")", R"("sprites": [{"name": "s", "image")",
                                             R"("fonts": [{"name": "f", "ttf")"}) {
             PackOutput out;
             std::string error;

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "Files/Support/File.h"
+#include "Platform/MemoryManager.h"
 
 GameWriter::GameWriter()
 {
@@ -188,38 +189,20 @@ std::string Target(const std::string& path)
 bool GamePack_ReadFile(const std::string& path, std::string& out, std::string& why)
 {
     out.clear();
-    const int fd = File_OpenDescriptor(path.c_str(), O_RDONLY);
-    struct stat st;
-    if (fd < 0) {
+    int32_t size = 0;
+    uint8_t* data = File_ReadAll(path.c_str(), &size);
+    if (!data) {
         const int error = errno;
         // The safe open refuses what is not a plain file without saying which it is.
-        why = stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) ? NotPlain(st) : File_ErrorText(error);
+        struct stat st;
+        if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) why = NotPlain(st);
+        else if (error == EFBIG) why = "it is 2 GiB or more, more than a game file holds";
+        else why = File_ErrorText(error);
         return false;
     }
-    bool ok = fstat(fd, &st) == 0;
-    if (!ok) why = std::strerror(errno);
-    else if (st.st_size >= FILE_READ_ALL_LIMIT) {
-        ok = false;
-        why = "it is 2 GiB or more, more than a game file holds";
-    } else {
-        out.resize(size_t(st.st_size));
-        size_t got = 0;
-        while (ok && got < out.size()) {
-            const ssize_t n = read(fd, &out[got], out.size() - got);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) {
-                ok = false;
-                why = std::strerror(errno);
-            } else if (n == 0) {
-                out.resize(got); // the file shrank while it was read: what is there
-                break;
-            }
-            got += size_t(n);
-        }
-    }
-    close(fd);
-    if (!ok) out.clear();
-    return ok;
+    out.assign(reinterpret_cast<const char*>(data), size_t(size));
+    MEM_FREE(data);
+    return true;
 }
 
 std::string GamePack_OutputProblem(const std::string& path)

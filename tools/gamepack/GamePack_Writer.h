@@ -71,10 +71,11 @@ private:
 // Writes a whole file in place (tests and benchmarks). False on failure, with errno telling why.
 bool GamePack_WriteFile(const std::string& path, const std::vector<uint8_t>& data);
 
-// Reads a whole input file of the project (the manifest, a ZBL file, an image, a font) through
-// the runner's safe open: it never waits (a named pipe or a device does not hold the packer),
-// takes only a plain file, and checks the size before reading: a file of
-// FILE_READ_ALL_LIMIT bytes or more (2 GiB) is refused, as no game file holds it. False with
+// Reads a whole input file of the project (the manifest, a ZBL file, an image, a font) with the
+// runner's whole-file reader (File_ReadAll, through the safe open): it never waits (a named
+// pipe or a device does not hold the packer), takes only a plain file, and checks the size
+// before reading: a file of FILE_READ_ALL_LIMIT bytes or more (2 GiB) is refused, as no game
+// file holds it. False with
 // the reason for a person in why ("a folder, not a plain file", "No such file or directory").
 bool GamePack_ReadFile(const std::string& path, std::string& out, std::string& why);
 

@@ -439,7 +439,12 @@ uint8_t* File_ReadAll(const char* hostPath, int32_t* size)
         }
         ssize_t n = read(fd, data + got, size_t(std::min(want - got, kReadRun)));
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break; // the file shrank or failed: keep what arrived
+        if (n < 0) { // a failed read: no file cut short where it failed
+            MEM_FREE(data);
+            CloseKeepingErrno(fd);
+            return nullptr;
+        }
+        if (n == 0) break; // the file shrank while it was read: what is there
         got += n;
     }
     close(fd);
