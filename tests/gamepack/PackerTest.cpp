@@ -8,8 +8,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <set>
 
 #include "Files/Code/Code_Load.h"
 #include "Files/Option/Options.h"
@@ -368,7 +370,7 @@ TEST_F(Packer, MistakesAreRefusedWithWhatWhereAndWhichFile)
     // Hostile and mistaken manifests: each is refused with a message that names what is wrong,
     // the resource, the key and the file, never packed into a game that holds something else
     // than was written or that the runner refuses, and never a crash.
-    TestImage_WritePng(dir / "wide.png", TestImage(16385, 1, 9, 9, 9, 255));
+    TestImage_WritePng(dir / "wide.png", TestImage(16386, 1, 9, 9, 9, 255));
     Scratch_WriteFile(dir / "ctrl_step.zbl", "x += 1;\nif (x > 3 {\n  game_end();\n}\n");
     const std::string room = R"("rooms": [{"name": "r"}])";
     auto with = [&](const std::string& body) { return "{" + body + ", " + room + "}"; };
@@ -383,9 +385,9 @@ TEST_F(Packer, MistakesAreRefusedWithWhatWhereAndWhichFile)
         {"{}", "the project has no rooms"},
         // Limits of the runner's loaders, with the resource's name.
         {with(R"("sprites": [{"name": "spr_wide", "image": "wide.png"}])"),
-         "sprite spr_wide: its frames are 16385 x 1 pixels; a sprite's frames are at most 16384 pixels a side"},
+         "sprite spr_wide: its frames are 16386 x 1 pixels; a sprite's frames are at most 8192 pixels a side"},
         {with(R"("backgrounds": [{"name": "bg_wide", "image": "wide.png"}])"),
-         "background bg_wide: its image of 16385 x 1 pixels is more than a texture page holds (at most 16384 pixels a side)"},
+         "background bg_wide: its image of 16386 x 1 pixels is more than a texture page holds (at most 8192 pixels a side)"},
         {with(R"("fonts": [{"name": "fnt_ui", "ttf": "/no/such.ttf", "size": 600}])"),
          "font fnt_ui: \"size\" is 600; it must be a whole number from 1 to 512"},
         {with(R"("fonts": [{"name": "fnt_ui", "ttf": "nope.ttf"}])"), "font fnt_ui: cannot read the \"ttf\" file "},
@@ -503,6 +505,9 @@ TEST_F(Packer, MistakesAreRefusedWithWhatWhereAndWhichFile)
          "\"colour\" is 4278190335; it must be a whole number from 0 to 16777215 (blue * 65536 + green * 256 + red); the opacity is \"alpha\""},
         {R"({"backgrounds": [{"name": "b", "image": "tiles.png"}], "rooms": [{"name": "r", "tiles": [{"background": "b", "alpha": 2}]}]})",
          "room r, tiles[0]: \"alpha\" is 2; it must be 0 to 1"},
+        // Images a texture (8192 pixels a side) cannot hold: a frame just over it.
+        {with(R"("sprites": [{"name": "spr_over", "image": "wide.png", "frames": 2}])"),
+         "sprite spr_over: its frames are 8193 x 1 pixels; a sprite's frames are at most 8192 pixels a side"},
     };
     PackOutput out;
     std::string error;
@@ -634,4 +639,92 @@ TEST_F(Packer, OutputsAreReplacedWholeOrNotAtAll)
     ASSERT_EQ(stat((dir / "out/game.win").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
     EXPECT_EQ(Scratch_List(dir / "out"), (std::set<std::string>{"game.kvdebug", "game.win"}));
+}
+
+// A font's sheet rendered by the packer, glyph by glyph: the alpha of each pixel of a glyph's
+// cell, and where its ink lies.
+struct Sheet {
+    PackFont font;
+    explicit Sheet(PackFont f) : font(std::move(f))
+    {
+        std::string error;
+        EXPECT_TRUE(GamePack_RenderFont(font, error)) << error;
+    }
+    uint8_t Alpha(const PackGlyph& g, int32_t x, int32_t y) const
+    {
+        return font.image.rgba[(size_t(g.y + y) * size_t(font.image.width) + size_t(g.x + x)) * 4 + 3];
+    }
+    int64_t Ink() const
+    {
+        int64_t sum = 0;
+        for (const PackGlyph& g : font.glyphs)
+            for (int32_t y = 0; y < g.height; ++y)
+                for (int32_t x = 0; x < g.width; ++x) sum += Alpha(g, x, y);
+        return sum;
+    }
+    // How far right the ink of a glyph's top third lies of its bottom third's (centres of ink).
+    double Lean(const PackGlyph& g) const
+    {
+        double centre[2] = {0, 0}, weight[2] = {0, 0};
+        int32_t top = g.height, bottom = -1;
+        for (int32_t y = 0; y < g.height; ++y)
+            for (int32_t x = 0; x < g.width; ++x)
+                if (Alpha(g, x, y)) {
+                    top = std::min(top, y);
+                    bottom = std::max(bottom, y);
+                }
+        const int32_t third = (bottom - top + 1) / 3;
+        for (int32_t y = top; y <= bottom; ++y)
+            for (int32_t x = 0; x < g.width; ++x) {
+                const int part = y < top + third ? 0 : y > bottom - third ? 1 : -1;
+                if (part < 0) continue;
+                centre[part] += double(x) * Alpha(g, x, y);
+                weight[part] += Alpha(g, x, y);
+            }
+        return weight[0] > 0 && weight[1] > 0 ? centre[0] / weight[0] - centre[1] / weight[1] : 0;
+    }
+};
+
+TEST(PackerFonts, SheetsWrapIntoRowsAndRenderBoldItalicAndAntialias)
+{
+    PackFont base;
+    base.ttf = kFont;
+    base.size = 16;
+    base.first = 32;
+    base.last = 1103;
+    // Glyphs that need some 12,900 pixels in one row wrap into rows no wider than a page.
+    const Sheet wide(base);
+    ASSERT_FALSE(wide.font.glyphs.empty());
+    const int32_t line = wide.font.glyphs[0].height;
+    EXPECT_LE(wide.font.image.width, PACK_MAX_PAGE_SIDE);
+    EXPECT_GE(wide.font.image.height, 2 * line + 1);
+    for (size_t k = 0; k < wide.font.glyphs.size(); ++k) {
+        const PackGlyph& g = wide.font.glyphs[k];
+        ASSERT_LE(g.x + g.width, wide.font.image.width) << g.character;
+        ASSERT_LE(g.y + g.height, wide.font.image.height) << g.character;
+        if (k) { // one pixel apart, in reading order
+            const PackGlyph& p = wide.font.glyphs[k - 1];
+            EXPECT_TRUE(g.y == p.y ? g.x > p.x + p.width : g.y == p.y + line + 1 && g.x == 1) << g.character;
+        }
+    }
+
+    // The styles: antialias 0 inks each pixel fully or not at all, bold inks more, italic leans.
+    base.size = 24;
+    base.first = 'A';
+    base.last = 'Z';
+    PackFont bold = base, italic = base, sharp = base;
+    bold.bold = true;
+    italic.italic = true;
+    sharp.antialias = 0;
+    const Sheet plain(base), thick(bold), slanted(italic), aliased(sharp);
+    std::set<uint8_t> levels[2];
+    for (size_t i = 3; i < plain.font.image.rgba.size(); i += 4) levels[0].insert(plain.font.image.rgba[i]);
+    for (size_t i = 3; i < aliased.font.image.rgba.size(); i += 4) levels[1].insert(aliased.font.image.rgba[i]);
+    EXPECT_GT(levels[0].size(), 16u);
+    EXPECT_EQ(levels[1], (std::set<uint8_t>{0, 255}));
+    EXPECT_GT(thick.Ink(), plain.Ink() * 6 / 5);
+    EXPECT_GT(thick.font.glyphs['I' - 'A'].shift, plain.font.glyphs['I' - 'A'].shift);
+    const PackGlyph &upright = plain.font.glyphs['I' - 'A'], &leaning = slanted.font.glyphs['I' - 'A'];
+    EXPECT_LT(std::abs(plain.Lean(upright)), 0.5);
+    EXPECT_GT(slanted.Lean(leaning), 2.0);
 }
