@@ -93,15 +93,18 @@ int32_t GR_Texture_CreateFromBitmap(CBitmap32* bitmap)
                                        (uint32_t)bitmap->width * bitmap->height * 4);
 }
 
-int32_t GR_Texture_LoadFromMemory(const void* blob, uint32_t size, int32_t unused, int32_t flag)
+int32_t GR_Texture_LoadFromMemory(const void* blob, uint32_t size, int32_t unused, int32_t flag, GR_PageImage* image)
 {
     (void)unused;
     (void)flag;
-    TextureInfo info;
+    TextureInfo info{-1, -1, 0, 0, 0, 0, 0};
     TextureRecord* r = GR_D3D_CreateTextureFromMemory(blob, size, &info, 6);
+    if (image) *image = {info.width, info.height};
     if (!r) return -1;
     return Fill(GR_Texture_AllocSlot(), r, info.width, info.height);
 }
+
+int32_t GR_Texture_MaxSide() { return GR_D3D_MaxTextureSide(); }
 
 int32_t GR_Texture_AddDeviceTexture(TextureRecord* texture, int32_t width, int32_t height)
 {

@@ -44,7 +44,19 @@ int32_t GR_Texture_AllocSlot();
 int32_t GR_Texture_CreateBlank(int32_t width, int32_t height, bool target);
 int32_t GR_Texture_CreateFromPixels(int32_t width, int32_t height, const void* data, uint32_t size);
 int32_t GR_Texture_CreateFromBitmap(CBitmap32* bitmap);
-int32_t GR_Texture_LoadFromMemory(const void* blob, uint32_t size, int32_t unused, int32_t flag);
+// What became of a texture page's image: the size its header gives (also when it cannot be
+// made); -1 x -1 when it was not looked at (no device), 0 x 0 when it is no image the device
+// layer knows.
+struct GR_PageImage {
+    int32_t width = -1, height = -1;
+};
+// A texture page's texture from its image blob; -1 when none can be made (the page's entries
+// then draw nothing). image, when given, says what became of the image.
+int32_t GR_Texture_LoadFromMemory(const void* blob, uint32_t size, int32_t unused, int32_t flag,
+                                  GR_PageImage* image = nullptr);
+// The largest width and height of a texture (what a texture record holds, or less when the
+// device makes no larger one).
+int32_t GR_Texture_MaxSide();
 int32_t GR_Texture_AddDeviceTexture(TextureRecord* texture, int32_t width, int32_t height);
 int32_t GR_Texture_CreateFromAlpha8(int32_t width, int32_t height, const uint8_t* pixels);
 bool GR_Texture_Exists(int32_t id);

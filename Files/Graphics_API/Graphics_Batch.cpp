@@ -261,6 +261,24 @@ uint32_t GR_D3D_MapFormat(int32_t code)
     }
 }
 
+int32_t GR_D3D_MaxTextureSide()
+{
+    IGfxDevice* dev = GR_D3D_State().device;
+    const int32_t device = dev ? dev->GetMaxTextureSide() : GR_TEXTURE_MAX_SIDE;
+    return device < GR_TEXTURE_MAX_SIDE ? device : GR_TEXTURE_MAX_SIDE;
+}
+
+// A texture larger than its record can keep (its size would wrap, and every image on it would
+// be drawn from the wrong pixels) or than the device makes fails as a creation fails.
+static bool SidesRefused(int32_t w, int32_t h)
+{
+    const int32_t most = GR_D3D_MaxTextureSide();
+    if (w <= most && h <= most) return false;
+    Console_Debug()->Output("CreateTexture failed - %08x\n", 0x8876086Cu);
+    Console_Debug()->Output("A texture of %d x %d pixels is larger than %d pixels a side\n", w, h, most);
+    return true;
+}
+
 static uint32_t PackSize(int32_t w, int32_t h, int32_t levels)
 {
     if (levels < 1) levels = 1;
@@ -309,8 +327,8 @@ TextureRecord* GR_D3D_CreateTexture(int32_t w, int32_t h, int32_t levels, uint32
     IGfxDevice* dev = st.device;
     if (!dev || w < 1 || h < 1) return nullptr;
     bool target = (flags & 1) != 0;
-    if (target && (w > 8192 || h > 8192)) return nullptr;
     int32_t tw = target ? w : GR_D3D_TextureRound(w), th = target ? h : GR_D3D_TextureRound(h);
+    if (SidesRefused(tw, th)) return nullptr;
     uint32_t format = GR_D3D_MapFormat(code);
     if (format == 0xFFFFFFFFu) format = GFX_FMT_A8R8G8B8;
     TextureRecord* r = NewRecord(tw, th, levels, code, true);
@@ -386,7 +404,10 @@ TextureRecord* GR_D3D_CreateTextureFromMemory(const void* data, uint32_t size, T
     if (!st.device || !data || size == 0) return nullptr;
     GR_Image img;
     if (GR_Image_IsRAW(data, size)) {
-        if (!GR_Image_DecodeRAW(data, size, &img)) return nullptr;
+        if (!GR_Image_DecodeRAW(data, size, &img)) {
+            if (info) *info = {img.width, img.height, 0, 0, 0, -1, 0}; // the header's size
+            return nullptr;
+        }
         int32_t rawCode = img.rawKind == 0 ? 6 : 11;
         if (info) *info = {img.width, img.height, img.rawKind == 0 ? 32 : 16, 0, rawCode, -1, rawCode};
         TextureRecord* r = GR_D3D_CreateTexture(img.width, img.height, 0, 0, rawCode);
@@ -399,7 +420,12 @@ TextureRecord* GR_D3D_CreateTextureFromMemory(const void* data, uint32_t size, T
     }
     uint32_t wanted = GR_D3D_MapFormat(code);
     bool keepCompressed = code == 0 || (wanted >= GFX_FMT_DXT1 && wanted <= GFX_FMT_DXT5);
-    if (!GR_Image_Decode(data, size, !keepCompressed, &img)) return nullptr;
+    const bool decoded = GR_Image_Decode(data, size, !keepCompressed, &img);
+    if (info) *info = {img.width, img.height, img.bitsPerPixel, 1, code, 3, img.fileFormat};
+    if (!decoded || SidesRefused(img.width, img.height)) {
+        GR_Image_Free(&img);
+        return nullptr;
+    }
     TextureRecord* r = NewRecord(img.width, img.height, 1, code, false);
     uint32_t pool = st.managedPool ? GFX_POOL_MANAGED : GFX_POOL_DEFAULT;
     r->texture = st.device->CreateTexture(img.width, img.height, 1, 0, img.format, pool);
@@ -409,7 +435,6 @@ TextureRecord* GR_D3D_CreateTextureFromMemory(const void* data, uint32_t size, T
         return nullptr;
     }
     r->colour = st.device->GetSurfaceLevel(r->texture, 0);
-    if (info) *info = {img.width, img.height, img.bitsPerPixel, 1, code, 3, img.fileFormat};
     GR_Image_Free(&img);
     return r;
 }

@@ -25,6 +25,10 @@ struct VertexBufferRecord {
     uint64_t frameStamp;       // frame in which it was last emptied
 };
 
+// A texture record keeps its width and height in 13 bits each: no texture is larger than
+// this a side (a larger one is refused as a failed creation).
+constexpr int32_t GR_TEXTURE_MAX_SIDE = 8192;
+
 struct TextureRecord {
     int32_t formatCode;
     uint32_t packedSize;       // w-1 bits 0-12, h-1 bits 13-25, levels-1 bits 26-31
@@ -66,7 +70,10 @@ bool GR_D3D_FillTexture(TextureRecord* record, int32_t level, int32_t w, int32_t
                         const void* pixels);
 TextureRecord* GR_D3D_CreateTextureForImage(const uint32_t* pixels, int32_t w, int32_t h,
                                             TextureInfo* info);
-// Data is not changed (the swaps work on a copy). Null when the data cannot be decoded.
+// Data is not changed (the swaps work on a copy). Null when the data cannot be decoded or its
+// texture cannot be made (one larger than GR_D3D_MaxTextureSide among them). With a device,
+// info's width and height are the size the image's header gives, also when it is refused;
+// 0 x 0 when the data is no image the decoder knows.
 TextureRecord* GR_D3D_CreateTextureFromMemory(const void* data, uint32_t size,
                                               TextureInfo* info, int32_t formatCode);
 void GR_D3D_FreeTexture(TextureRecord* record);
@@ -77,6 +84,9 @@ void GR_D3D_UpdateRenderTargetTexture(TextureRecord* record);
 // Every texture record (newest first) for the eviction pass and tests.
 TextureRecord* GR_D3D_FirstTexture();
 int32_t GR_D3D_TextureRound(int32_t size); // powers of two from 64 to 4096
+// The largest width and height a texture can have: GR_TEXTURE_MAX_SIDE, or less when the
+// device makes no larger one.
+int32_t GR_D3D_MaxTextureSide();
 uint32_t GR_D3D_MapFormat(int32_t code);
 // Drops every vertex buffer and texture record (device shutdown; tests).
 void GR_D3D_ReleaseBatchObjects();

@@ -171,6 +171,9 @@ public:
     virtual bool Present() = 0;
     virtual bool GetDisplayMode(GfxDisplayMode* mode) = 0;
     virtual uint32_t GetRasterCaps() = 0;
+    // The largest width and height of a texture the device makes (no limit of its own when it
+    // does not tell).
+    virtual int32_t GetMaxTextureSide() { return INT32_MAX; }
 
     // Clears the viewport rectangle of the current targets.
     virtual void Clear(uint32_t flags, uint32_t argb, float z, uint32_t stencil) = 0;

@@ -2,6 +2,7 @@
 // ranges: every field is read with bounds-checked little-endian loads.
 #include "Files/Graphics_API/Graphics_ImageDecode.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "Files/Graphics_API/Graphics_Device.h"
@@ -39,6 +40,14 @@ void Clear(GR_Image* out)
 
 bool SideOK(int64_t w, int64_t h) { return w >= 1 && h >= 1 && w <= GR_IMAGE_MAX_SIDE && h <= GR_IMAGE_MAX_SIDE; }
 
+// The size the header gives, kept also when the image is refused (so that a caller can say
+// how large it was).
+void NoteSize(GR_Image* out, int64_t w, int64_t h)
+{
+    out->width = (int32_t)(w < 0 ? 0 : w > INT32_MAX ? INT32_MAX : w);
+    out->height = (int32_t)(h < 0 ? 0 : h > INT32_MAX ? INT32_MAX : h);
+}
+
 } // namespace
 
 void GR_Image_Free(GR_Image* image)
@@ -61,6 +70,7 @@ bool GR_Image_DecodeRAW(const void* data, uint32_t size, GR_Image* out)
     const uint8_t* p = (const uint8_t*)data;
     if (!p || size < 16 || U32(p) != 0x20574152u) return false;
     uint32_t w = U32(p + 4), h = U32(p + 8), kind = U32(p + 12);
+    NoteSize(out, w, h);
     if (!SideOK(w, h) || kind > 1) return false;
     uint64_t bpp = kind == 0 ? 4 : 2;
     uint64_t bytes = (uint64_t)w * h * bpp;
@@ -107,6 +117,7 @@ bool GR_Image_DecodeBMP(const void* data, uint32_t size, GR_Image* out)
     uint32_t compression = U32(p + 30), clrUsed = U32(p + 46);
     bool topDown = hRaw < 0;
     int64_t h = topDown ? -(int64_t)hRaw : hRaw;
+    NoteSize(out, w, h);
     if (!SideOK(w, h)) return false;
     if (compression != 0 && !(compression == 3 && bits == 32)) return false;
     if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) return false;
@@ -246,6 +257,7 @@ bool GR_Image_DecodeDDS(const void* data, uint32_t size, bool wantARGB, GR_Image
     Clear(out);
     const uint8_t* p = (const uint8_t*)data;
     if (!p || size < 128 || std::memcmp(p, "DDS ", 4) != 0 || U32(p + 4) != 124) return false;
+    NoteSize(out, U32(p + 16), U32(p + 12));
     int32_t h = (int32_t)U32(p + 12), w = (int32_t)U32(p + 16);
     if (!SideOK(w, h)) return false;
     const uint8_t* pf = p + 76;
@@ -321,7 +333,13 @@ bool GR_Image_DecodePNG(const void* data, uint32_t size, GR_Image* out)
     Clear(out);
     int32_t w = -1, h = -1;
     uint32_t* px = GR_PNG_DecodeToBlock(data, size, &w, &h);
-    if (!px) return false;
+    if (!px) {
+        const uint8_t* p = (const uint8_t*)data;
+        if (p && size >= 24 && std::memcmp(p + 12, "IHDR", 4) == 0) // the header's size, big-endian
+            NoteSize(out, (int64_t)p[16] << 24 | p[17] << 16 | p[18] << 8 | p[19],
+                     (int64_t)p[20] << 24 | p[21] << 16 | p[22] << 8 | p[23]);
+        return false;
+    }
     out->data = (uint8_t*)px;
     out->size = (uint32_t)w * (uint32_t)h * 4;
     out->width = w;

@@ -316,6 +316,24 @@ bool Texture_Blobs(const FileImage& image, uint32_t begin, uint32_t end,
     return true;
 }
 
+static void Texture_SayPageLost(uint32_t page, int32_t width, int32_t height)
+{
+    // The game plays on without the page: its entries keep no texture and draw nothing.
+    // Whoever started the run is told which page and why (not when no device reads pages).
+    if (width < 0) return;
+    const int32_t most = GR_Texture_MaxSide();
+    std::string why;
+    if (width == 0)
+        why = "is no image the runner reads (PNG, BMP, DDS or \"RAW \")";
+    else if (width > most || height > most)
+        why = "is " + std::to_string(width) + " x " + std::to_string(height) + " pixels, more than a texture holds (" +
+              std::to_string(most) + " pixels a side)";
+    else // a damaged image, or one the device refuses
+        why = "(" + std::to_string(width) + " x " + std::to_string(height) + " pixels) cannot be made into a texture";
+    Console_Output("Texture page %u %s: what lies on it is not drawn\n", page, why.c_str());
+    Console_Problem("texture page %u of the game %s; what lies on it is not drawn", page, why.c_str());
+}
+
 bool Texture_LoadChunk(FileImage& image, uint32_t begin, uint32_t end)
 {
     std::vector<std::pair<uint32_t, uint32_t>> blobs;
@@ -325,8 +343,10 @@ bool Texture_LoadChunk(FileImage& image, uint32_t begin, uint32_t end)
     g_GameFile.textureIds.assign(count, -1);
     for (uint32_t i = 0; i < count; ++i) {
         if (blobs[i].first == 0) continue;
+        GR_PageImage read;
         g_GameFile.textureIds[i] =
-            GR_Texture_LoadFromMemory(image.Bytes(blobs[i].first, blobs[i].second), blobs[i].second, 0, int32_t(flags[i] & 1));
+            GR_Texture_LoadFromMemory(image.Bytes(blobs[i].first, blobs[i].second), blobs[i].second, 0, int32_t(flags[i] & 1), &read);
+        if (g_GameFile.textureIds[i] < 0) Texture_SayPageLost(i, read.width, read.height);
     }
     if (!g_GameFile.tpagPresent) return true;
     for (uint32_t i = 0; i < g_GameFile.tpag.count; ++i) {

@@ -89,7 +89,10 @@ char* Runner_DebugCompanionPath(const char* gamePath);
 
 // The texture chunk ("TXTR"): records {u32 flags, u32 image offset}; each image runs to the
 // next image of the chunk or the chunk's end. Creates one texture per page and rewrites the
-// page index of every "TPAG" entry into the low 16 bits of its texture id.
+// page index of every "TPAG" entry into the low 16 bits of its texture id. A page whose
+// texture cannot be made (an image that is none, or larger than a texture holds) gets no
+// texture: its entries draw nothing, and the log and the standard error say which page and
+// why.
 bool Texture_LoadChunk(FileImage& image, uint32_t begin, uint32_t end);
 // The image of every "TXTR" record as (offset, length); (0, 0) for a record without one. False
 // when a record or an image offset lies outside the chunk.

@@ -44,12 +44,12 @@ protected:
 
 TEST_P(PackerGames, ProjectAtEveryLimitPacksAndPlays)
 {
-    // Frame and background sides of 16384 (1 pixel across, to stay small), as many frames as
+    // Frame and background sides of 8192 (1 pixel across, to stay small), as many frames as
     // the strip is wide, the largest font size, charset and antialias, the last event number
     // of a key, 8 background layers and views, the path's top precision, the outermost
     // moment times and instance ids.
-    TestImage_WritePng(dir / "wide.png", TestImage(16384, 1, 200, 10, 10, 255));
-    TestImage_WritePng(dir / "tall.png", TestImage(1, 16384, 10, 200, 10, 255));
+    TestImage_WritePng(dir / "wide.png", TestImage(8192, 1, 200, 10, 10, 255));
+    TestImage_WritePng(dir / "tall.png", TestImage(1, 8192, 10, 200, 10, 255));
     TestImage_WritePng(dir / "strip.png", TestImage(32, 2, 10, 10, 200, 255));
     std::string layers, views;
     for (int k = 0; k < 8; ++k) {
@@ -84,7 +84,7 @@ TEST_P(PackerGames, ProjectAtEveryLimitPacksAndPlays)
     Outcome r = Execute(dir, std::string(kHeadless) + "ZIMBREL_MAX_FRAMES=30 " + Quote(ZB_RUNNER_PATH) + " -game limits.win -output log.txt");
     EXPECT_EQ(r.code, 0) << r.err;
     const std::string log = Scratch_ReadFile(dir / "log.txt");
-    EXPECT_EQ(Joined(GameLines(log)), "16384 16384 32 16384 512 2147483646 2147483647 4\n") << log;
+    EXPECT_EQ(Joined(GameLines(log)), "8192 8192 32 8192 512 2147483646 2147483647 4\n") << log;
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, PackerGames, ::testing::Values("source", "bytecode"));

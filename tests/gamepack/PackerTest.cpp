@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <set>
 
 #include "Files/Code/Code_Load.h"
 #include "Files/Option/Options.h"
@@ -368,7 +369,7 @@ TEST_F(Packer, MistakesAreRefusedWithWhatWhereAndWhichFile)
     // Hostile and mistaken manifests: each is refused with a message that names what is wrong,
     // the resource, the key and the file, never packed into a game that holds something else
     // than was written or that the runner refuses, and never a crash.
-    TestImage_WritePng(dir / "wide.png", TestImage(16385, 1, 9, 9, 9, 255));
+    TestImage_WritePng(dir / "wide.png", TestImage(16386, 1, 9, 9, 9, 255));
     Scratch_WriteFile(dir / "ctrl_step.zbl", "x += 1;\nif (x > 3 {\n  game_end();\n}\n");
     const std::string room = R"("rooms": [{"name": "r"}])";
     auto with = [&](const std::string& body) { return "{" + body + ", " + room + "}"; };
@@ -383,9 +384,9 @@ TEST_F(Packer, MistakesAreRefusedWithWhatWhereAndWhichFile)
         {"{}", "the project has no rooms"},
         // Limits of the runner's loaders, with the resource's name.
         {with(R"("sprites": [{"name": "spr_wide", "image": "wide.png"}])"),
-         "sprite spr_wide: its frames are 16385 x 1 pixels; a sprite's frames are at most 16384 pixels a side"},
+         "sprite spr_wide: its frames are 16386 x 1 pixels; a sprite's frames are at most 8192 pixels a side"},
         {with(R"("backgrounds": [{"name": "bg_wide", "image": "wide.png"}])"),
-         "background bg_wide: its image of 16385 x 1 pixels is more than a texture page holds (at most 16384 pixels a side)"},
+         "background bg_wide: its image of 16386 x 1 pixels is more than a texture page holds (at most 8192 pixels a side)"},
         {with(R"("fonts": [{"name": "fnt_ui", "ttf": "/no/such.ttf", "size": 600}])"),
          "font fnt_ui: \"size\" is 600; it must be a whole number from 1 to 512"},
         {with(R"("fonts": [{"name": "fnt_ui", "ttf": "nope.ttf"}])"), "font fnt_ui: cannot read the \"ttf\" file "},
@@ -503,6 +504,9 @@ TEST_F(Packer, MistakesAreRefusedWithWhatWhereAndWhichFile)
          "\"colour\" is 4278190335; it must be a whole number from 0 to 16777215 (blue * 65536 + green * 256 + red); the opacity is \"alpha\""},
         {R"({"backgrounds": [{"name": "b", "image": "tiles.png"}], "rooms": [{"name": "r", "tiles": [{"background": "b", "alpha": 2}]}]})",
          "room r, tiles[0]: \"alpha\" is 2; it must be 0 to 1"},
+        // Images a texture (8192 pixels a side) cannot hold: a frame just over it.
+        {with(R"("sprites": [{"name": "spr_over", "image": "wide.png", "frames": 2}])"),
+         "sprite spr_over: its frames are 8193 x 1 pixels; a sprite's frames are at most 8192 pixels a side"},
     };
     PackOutput out;
     std::string error;
@@ -634,4 +638,64 @@ TEST_F(Packer, OutputsAreReplacedWholeOrNotAtAll)
     ASSERT_EQ(stat((dir / "out/game.win").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
     EXPECT_EQ(Scratch_List(dir / "out"), (std::set<std::string>{"game.kvdebug", "game.win"}));
+}
+
+// A font's sheet as the packer renders it: the alpha of pixel (x, y) of glyph c's cell.
+struct Sheet {
+    PackFont font;
+    Sheet(const PackFont& f) : font(f)
+    {
+        std::string error;
+        EXPECT_TRUE(GamePack_RenderFont(font, error)) << error;
+    }
+    uint8_t Alpha(char c, int32_t x, int32_t y) const
+    {
+        const PackGlyph& g = font.glyphs.at(size_t(c - font.first));
+        return font.image.rgba[(size_t(g.y + y) * size_t(font.image.width) + size_t(g.x + x)) * 4 + 3];
+    }
+    // The leftmost inked column of glyph c's first and last inked rows.
+    std::pair<int32_t, int32_t> Edges(char c) const
+    {
+        std::vector<int32_t> left;
+        const PackGlyph& g = font.glyphs.at(size_t(c - font.first));
+        for (int32_t y = 0; y < g.height; ++y)
+            for (int32_t x = 0; x < g.width; ++x)
+                if (Alpha(c, x, y) > 127) {
+                    left.push_back(x);
+                    break;
+                }
+        return left.empty() ? std::pair<int32_t, int32_t>{0, 0} : std::pair{left.front(), left.back()};
+    }
+};
+
+TEST(PackerFonts, BoldItalicAndAntialiasChangeTheSheet)
+{
+    // Antialias 0 inks each pixel fully or not at all, bold inks more and advances further,
+    // italic leans (an upright I's top is above its bottom).
+    PackFont base;
+    base.ttf = kFont;
+    base.size = 24;
+    base.first = 'A';
+    base.last = 'Z';
+    PackFont bold = base, italic = base, sharp = base;
+    bold.bold = true;
+    italic.italic = true;
+    sharp.antialias = 0;
+    const Sheet plain(base), thick(bold), slanted(italic), aliased(sharp);
+    auto levels = [](const Sheet& s) {
+        std::set<uint8_t> seen;
+        for (size_t i = 3; i < s.font.image.rgba.size(); i += 4) seen.insert(s.font.image.rgba[i]);
+        return seen;
+    };
+    auto ink = [](const Sheet& s) {
+        int64_t sum = 0;
+        for (size_t i = 3; i < s.font.image.rgba.size(); i += 4) sum += s.font.image.rgba[i];
+        return sum;
+    };
+    EXPECT_GT(levels(plain).size(), 16u);
+    EXPECT_EQ(levels(aliased), (std::set<uint8_t>{0, 255}));
+    EXPECT_GT(ink(thick), ink(plain) * 6 / 5);
+    EXPECT_GT(thick.font.glyphs['I' - 'A'].shift, plain.font.glyphs['I' - 'A'].shift);
+    EXPECT_EQ(plain.Edges('I').first, plain.Edges('I').second);
+    EXPECT_GE(slanted.Edges('I').first - slanted.Edges('I').second, 3);
 }

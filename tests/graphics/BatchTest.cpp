@@ -249,6 +249,24 @@ TEST_F(BatchTest, RawImagesAreCheckedAndConverted)
     EXPECT_EQ(GR_D3D_CreateTextureFromMemory(junk, sizeof(junk), &info, 6), nullptr);
 }
 
+TEST_F(BatchTest, TexturesLargerThanTheirRecordOrTheDeviceMakesAreRefused)
+{
+    // A record keeps 8192 pixels a side, and a device may make less: a larger texture fails as a
+    // creation fails, before the device is asked (its size would wrap in the record).
+    dev()->ClearLog();
+    EXPECT_EQ(GR_D3D_CreateTexture(8193, 1, 1, 1, 6), nullptr);
+    TextureRecord* r = GR_D3D_CreateTexture(8192, 1, 1, 1, 6);
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r->Width(), 8192);
+    GR_D3D_FreeTexture(r);
+    dev()->maxTextureSide = 4096;
+    EXPECT_EQ(GR_D3D_CreateTexture(5000, 1, 1, 1, 6), nullptr);
+    r = GR_D3D_CreateTexture(5000, 1, 1, 0, 6); // a plain texture is rounded to 4096 at most
+    EXPECT_NE(r, nullptr);
+    GR_D3D_FreeTexture(r);
+    EXPECT_EQ(dev()->Calls("CreateTexture"), 2u);
+}
+
 TEST_F(BatchTest, TextureSwapsAreCounted)
 {
     TextureRecord* a = GR_D3D_CreateTexture(64, 64, 0, 0, 6);

@@ -78,6 +78,7 @@ public:
     // Failure injection and answers.
     int32_t failTextures = 0, failRenderTargets = 0, failDepth = 0, failResets = 0, failVertexBuffers = 0;
     uint32_t rasterCaps = GFX_PRASTERCAPS_FOGTABLE;
+    int32_t maxTextureSide = INT32_MAX; // none of its own, unless a test sets one
     int32_t displayW = 1024, displayH = 768;
 
     void ClearLog()
@@ -98,6 +99,7 @@ public:
     bool Present() override;
     bool GetDisplayMode(GfxDisplayMode* mode) override;
     uint32_t GetRasterCaps() override { return rasterCaps; }
+    int32_t GetMaxTextureSide() override { return maxTextureSide; }
     void Clear(uint32_t flags, uint32_t argb, float z, uint32_t stencil) override;
     void SetViewport(const GfxViewport& vp) override;
     void SetTransform(uint32_t slot, const float* m) override;

@@ -69,6 +69,22 @@ void TestPutU32(std::vector<uint8_t>& f, uint32_t at, uint32_t v)
     for (int i = 0; i < 4; ++i) f[at + uint32_t(i)] = uint8_t(v >> (8 * i));
 }
 
+void TestReplaceLastPage(std::vector<uint8_t>& file, const PackImage& image)
+{
+    uint32_t data = 0, length = 0;
+    ASSERT_TRUE(TestFindChunk(file, "TXTR", data, length));
+    ASSERT_EQ(size_t(data) + length, file.size()) << "the texture pages end the file";
+    const uint32_t count = TestU32(file, data);
+    ASSERT_GT(count, 0u);
+    const uint32_t blob = TestU32(file, TestU32(file, data + 4 * count) + 4);
+    std::vector<uint8_t> png;
+    ASSERT_TRUE(GamePack_EncodePng(image, png));
+    file.resize(blob);
+    file.insert(file.end(), png.begin(), png.end());
+    TestPutU32(file, data - 4, uint32_t(file.size()) - data);
+    TestPutU32(file, 4, uint32_t(file.size()) - 8);
+}
+
 std::string TestString(const std::vector<uint8_t>& f, uint32_t at)
 {
     std::string s;

@@ -39,6 +39,9 @@ void TestLoad_Run(TestLoad& load, const std::vector<uint8_t>& bytes);
 
 // The first chunk with the tag: its data offset and length. False when there is none.
 bool TestFindChunk(const std::vector<uint8_t>& file, const char* tag, uint32_t& data, uint32_t& length);
+// Puts image, as a PNG, in place of the last texture page of a packed file (which ends with
+// it): a page as a game file from another writer may hold it, beyond what the packer writes.
+void TestReplaceLastPage(std::vector<uint8_t>& file, const PackImage& image);
 uint32_t TestU32(const std::vector<uint8_t>& file, uint32_t at);
 void TestPutU32(std::vector<uint8_t>& file, uint32_t at, uint32_t value);
 std::string TestString(const std::vector<uint8_t>& file, uint32_t at);

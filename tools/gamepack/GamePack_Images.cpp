@@ -1,6 +1,7 @@
 // PNG reading (libpng, as the runner's decoder reads) and writing (libpng's simplified
 // interface), and the packing of images onto texture pages (shelves, tallest first, one pixel
-// apart; an image larger than the page size gets a page of its own, exactly its size).
+// apart; an image larger than the page size gets a page of its own, exactly its size; no page
+// passes the runner's texture limit).
 #include <png.h>
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 #include <cstring>
 #include <numeric>
 
+#include "Files/Graphics_API/Graphics_Batch.h"
 #include "Files/Graphics_API/Graphics_PNG.h"
 #include "GamePack_Project.h"
 #include "GamePack_Writer.h"
@@ -107,15 +109,17 @@ bool GamePack_ReadPng(const std::string& path, PackImage& image, std::string& er
     return true;
 }
 
+// A page within the texture limit is one the runner's PNG decoder reads.
+static_assert(PACK_MAX_PAGE_SIDE == GR_TEXTURE_MAX_SIDE, "the runner's texture limit");
+static_assert(uint32_t(PACK_MAX_PAGE_SIDE) <= GR_PNG_MAX_SIDE &&
+                  uint64_t(PACK_MAX_PAGE_SIDE) * PACK_MAX_PAGE_SIDE * 4 <= GR_PNG_MAX_BYTES,
+              "a page the runner's decoder reads");
+
 std::string GamePack_PageLimit(int32_t width, int32_t height)
 {
-    const std::string size = std::to_string(width) + " x " + std::to_string(height) + " pixels";
-    if (uint32_t(width) > GR_PNG_MAX_SIDE || uint32_t(height) > GR_PNG_MAX_SIDE)
-        return size + " is more than a texture page holds (at most " + std::to_string(GR_PNG_MAX_SIDE) + " pixels a side)";
-    if (uint64_t(width) * uint64_t(height) * 4 > GR_PNG_MAX_BYTES)
-        return size + " is more than a texture page holds (at most " + std::to_string(GR_PNG_MAX_BYTES >> 20) +
-               " MiB of pixels, e.g. 8192 x 8192)";
-    return "";
+    if (width <= PACK_MAX_PAGE_SIDE && height <= PACK_MAX_PAGE_SIDE) return "";
+    return std::to_string(width) + " x " + std::to_string(height) + " pixels is more than a texture page holds (at most " +
+           std::to_string(PACK_MAX_PAGE_SIDE) + " pixels a side)";
 }
 
 bool GamePack_EncodePng(const PackImage& image, std::vector<uint8_t>& out)

@@ -793,12 +793,12 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
                 int32_t w = strip.width / n;
                 for (int32_t k = 0; k < n; ++k) s.frames.push_back(GamePack_SubImage(strip, k * w, 0, w, strip.height));
             }
+            // Each frame lies on a texture page whole, within the sprite loader's limit too.
             const int32_t fw = s.frames[0].width, fh = s.frames[0].height;
-            if (fw > SPRITE_MAX_SIDE || fh > SPRITE_MAX_SIDE)
+            const int32_t most = SPRITE_MAX_SIDE < PACK_MAX_PAGE_SIDE ? SPRITE_MAX_SIDE : PACK_MAX_PAGE_SIDE;
+            if (fw > most || fh > most)
                 r.Fail("its frames are " + std::to_string(fw) + " x " + std::to_string(fh) + " pixels; a sprite's frames are at most " +
-                       std::to_string(SPRITE_MAX_SIDE) + " pixels a side");
-            else if (std::string why = GamePack_PageLimit(fw, fh); !why.empty())
-                r.Fail("a frame of " + why);
+                       std::to_string(most) + " pixels a side (a frame lies whole on one texture page)");
             json_object* origin = r.List(o, "origin");
             if (Reader::Count(origin) == 2) {
                 s.xOrigin = int32_t(r.IntOf(Reader::At(origin, 0), "origin", 0, INT32_MIN, INT32_MAX, true));

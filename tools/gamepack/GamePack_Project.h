@@ -179,8 +179,11 @@ bool GamePack_DecodePng(const uint8_t* data, size_t size, PackImage& image, std:
 // Input images are read up to this many bytes of RGBA (a strip may hold many frames, each
 // frame is held to the texture-page limits below).
 constexpr uint64_t PACK_MAX_INPUT_IMAGE_BYTES = 1ull << 30;
-// Why an image cannot lie on a texture page the runner decodes (too wide, too high or too many
-// pixels), or "" when it can.
+// No texture page is wider or higher than this: the runner's textures hold at most 8192
+// pixels a side (a larger page would draw nothing).
+constexpr int32_t PACK_MAX_PAGE_SIDE = 8192;
+// Why an image cannot lie on a texture page the runner draws (too wide or too high), or ""
+// when it can.
 std::string GamePack_PageLimit(int32_t width, int32_t height);
 PackImage GamePack_SubImage(const PackImage& image, int32_t x, int32_t y, int32_t w, int32_t h);
 

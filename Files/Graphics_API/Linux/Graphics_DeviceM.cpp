@@ -188,6 +188,10 @@ public:
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
         glFogi(GL_FOG_MODE, GL_LINEAR);
+        // What the driver makes: a larger texture or render buffer is refused before GL is
+        // asked (GL would fail it, or a driver might make it only in part).
+        glGetIntegerv(GL_MAX_TEXTURE_SIZE, &m_maxTexture);
+        glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &m_maxRenderbuffer);
         for (int i = 0; i < 3; ++i) grm::Identity(m_matrix[i]);
         const char* driver = SDL_GetCurrentVideoDriver();
         int alpha = 0;
@@ -250,6 +254,7 @@ public:
     }
 
     uint32_t GetRasterCaps() override { return GFX_PRASTERCAPS_FOGTABLE | GFX_PRASTERCAPS_FOGVERTEX; }
+    int32_t GetMaxTextureSide() override { return m_maxTexture; }
 
     void Clear(uint32_t flags, uint32_t argb, float z, uint32_t stencil) override
     {
@@ -459,7 +464,7 @@ public:
 
     GfxTexture* CreateTexture(int32_t w, int32_t h, int32_t levels, uint32_t usage, uint32_t format, uint32_t pool) override
     {
-        if (w < 1 || h < 1 || w > 16384 || h > 16384) return nullptr;
+        if (w < 1 || h < 1 || w > m_maxTexture || h > m_maxTexture) return nullptr;
         GLint internal;
         bool compressed = false;
         switch (format) {
@@ -497,7 +502,7 @@ public:
 
     GfxSurface* CreateRenderTarget(int32_t w, int32_t h, uint32_t format, uint32_t) override
     {
-        if (w < 1 || h < 1 || w > 16384 || h > 16384) return nullptr;
+        if (w < 1 || h < 1 || w > m_maxTexture || h > m_maxTexture) return nullptr;
         GLSurface* s = new GLSurface();
         s->width = w;
         s->height = h;
@@ -517,7 +522,7 @@ public:
 
     GfxSurface* CreateDepthStencilSurface(int32_t w, int32_t h, uint32_t format, uint32_t) override
     {
-        if (w < 1 || h < 1 || w > 16384 || h > 16384) return nullptr;
+        if (w < 1 || h < 1 || w > m_maxRenderbuffer || h > m_maxRenderbuffer) return nullptr;
         GLSurface* s = new GLSurface();
         s->width = w;
         s->height = h;
@@ -1155,6 +1160,7 @@ private:
     bool m_zwrite = true, m_modulate = true, m_textureEnabled = false;
     bool m_boundAlpha = false; // the bound texture's format has alpha
     GLuint m_bound = 0;
+    GLint m_maxTexture = 2048, m_maxRenderbuffer = 2048; // the driver's, read at creation
     uint32_t m_fvf = GFX_FVF_2D;
     GLVertexBuffer* m_stream = nullptr;
     uint32_t m_streamOffset = 0, m_stride = 0;
