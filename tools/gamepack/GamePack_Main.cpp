@@ -20,6 +20,14 @@
 
 namespace {
 
+const char* const kUsage = "usage: gamepack MANIFEST.json OUTPUT.win [--source | --bytecode] [--absent-code-empty]\n"
+                           "Writes the game data file OUTPUT.win from the project MANIFEST.json (see docs/gamepack.md).\n"
+                           "  --source             ZBL text in the game file, compiled by the runner (the default)\n"
+                           "  --bytecode           compiled byte code, and the .kvdebug companion beside OUTPUT\n"
+                           "                       (either one overrides the manifest's \"mode\")\n"
+                           "  --absent-code-empty  absent code written as an empty text instead of 0\n"
+                           "  -h, --help           this text\n";
+
 // True when both paths name one existing file.
 bool SameFile(const std::string& a, const std::string& b)
 {
@@ -44,18 +52,32 @@ int main(int argc, char** argv)
     bool absentCodeEmpty = false;
     bool usage = false;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--source") == 0) mode = 0;
-        else if (std::strcmp(argv[i], "--bytecode") == 0) mode = 1;
-        else if (std::strcmp(argv[i], "--absent-code-empty") == 0) absentCodeEmpty = true;
-        else if (argv[i][0] == '-' && argv[i][1] != '\0') {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::printf("%s", kUsage);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--source") == 0 || std::strcmp(argv[i], "--bytecode") == 0) {
+            const int asked = argv[i][2] == 'b' ? 1 : 0;
+            if (mode >= 0 && mode != asked) {
+                std::fprintf(stderr, "gamepack: --source and --bytecode are both given; give one\n");
+                usage = true;
+            }
+            mode = asked;
+        } else if (std::strcmp(argv[i], "--absent-code-empty") == 0) {
+            absentCodeEmpty = true;
+        } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
             std::fprintf(stderr, "gamepack: unknown option %s\n", argv[i]);
             usage = true;
-        } else if (manifest.empty()) manifest = argv[i];
-        else if (output.empty()) output = argv[i];
-        else usage = true;
+        } else if (manifest.empty()) {
+            manifest = argv[i];
+        } else if (output.empty()) {
+            output = argv[i];
+        } else {
+            usage = true;
+        }
     }
     if (usage || manifest.empty() || output.empty()) {
-        std::fprintf(stderr, "usage: gamepack MANIFEST.json OUTPUT.win [--source | --bytecode] [--absent-code-empty]\n");
+        std::fprintf(stderr, "%s", kUsage);
         return 2;
     }
     // A file-size limit fails the write (and the earlier files stay) instead of killing the packer.
@@ -66,6 +88,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "gamepack: %s\n", error.c_str());
         return 1;
     }
+    // What packs but may not play as its author thinks (an event only code can run): one line each.
+    for (const std::string& warning : project.warnings) std::fprintf(stderr, "gamepack: %s: warning: %s\n", manifest.c_str(), warning.c_str());
     if (mode >= 0) project.byteCode = mode == 1;
     project.absentCodeAsEmptyText = absentCodeEmpty;
     std::string debugName;
