@@ -124,7 +124,8 @@ std::string GamePack_StrayCharacter(const std::string& code)
         } else if (uint8_t(c) >= 0x80) {
             uint32_t cp = 0;
             const size_t len = Utf8At(code, i, cp);
-            const std::string shown = len ? "\"" + code.substr(i, len) + "\" (U+" + Hex(cp, 4) + ")" : "the byte 0x" + Hex(uint8_t(c), 2);
+            const std::string shown =
+                len ? "\"" + code.substr(i, len) + "\" (U+" + Hex(cp, 4) + ")" : "the byte 0x" + Hex(uint8_t(c), 2);
             return Place(code, i) + " holds " + shown +
                    " outside a text or comment, where the compiler passes over it as a blank, so the code would play "
                    "otherwise than written (" +
@@ -167,10 +168,11 @@ bool GamePack_ZblNumber(double value, std::string& spelling)
     }
     const double mantissa = Code_NumberValue(digits.c_str());
     if (mantissa > 9007199254740992.0 || exponent < -22 || exponent > 22) return false;
-    const double power = Code_NumberValue(("1" + std::string(size_t(std::abs(exponent)), '0')).c_str());
+    const std::string zeros(size_t(std::abs(exponent)), '0');
+    const double power = Code_NumberValue(("1" + zeros).c_str());
     const double read = exponent < 0 ? mantissa / power : mantissa * power;
     if (read != a) return false;
-    spelling = sign + digits + (exponent == 0 ? "" : (exponent < 0 ? " / 1" : " * 1") + std::string(size_t(std::abs(exponent)), '0'));
+    spelling = sign + digits + (exponent == 0 ? "" : (exponent < 0 ? " / 1" : " * 1") + zeros);
     return true;
 }
 

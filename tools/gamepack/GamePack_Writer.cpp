@@ -284,7 +284,8 @@ std::string GamePack_OutputProblem(const std::string& path)
     // into place, so its folder must be there and writable.
     const std::string folder = FolderOf(Target(path));
     if (stat(folder.c_str(), &st) != 0)
-        return "there is no folder " + folder + (errno == ENOENT ? GamePack_NotFoundHint(folder) : " (" + std::string(std::strerror(errno)) + ")");
+        return "there is no folder " + folder +
+               (errno == ENOENT ? GamePack_NotFoundHint(folder) : " (" + std::string(std::strerror(errno)) + ")");
     if (!S_ISDIR(st.st_mode)) return folder + " is not a folder";
     if (access(folder.c_str(), W_OK | X_OK) != 0)
         return "its folder " + folder + " is not writable (" + std::strerror(errno) +
