@@ -182,7 +182,9 @@ double Code_NumberValue(const char* text, int32_t length = -1);
 // ---- Phase 3: parser ----
 // The constants' values move from the list into the tree.
 bool Code_ParseProgram(CCode* code, ResolvedTokenList* tokens, CodeNode* root);
-bool Code_ParseExpression(CCode* code, ResolvedTokenList* tokens, CodeNode* root);
+// An expression ends where its grammar ends; the tokens after it are not read (end, when
+// given, receives the index of the first of them: the end token when there are none).
+bool Code_ParseExpression(CCode* code, ResolvedTokenList* tokens, CodeNode* root, int32_t* end = nullptr);
 // A cleared node (kind -1, real 0, no children) at position.
 void Code_Node_Init(CodeNode* node, int32_t position);
 

@@ -92,7 +92,7 @@ public:
     Parser(CCode* code, ResolvedTokenList* tokens) : m_code(code), m_t(tokens) {}
 
     bool Program(CodeNode* root);
-    bool Expression(CodeNode* root);
+    bool Expression(CodeNode* root, int32_t* end);
 
 private:
     const ResolvedToken& T(int32_t i) const
@@ -174,14 +174,16 @@ bool Parser::Program(CodeNode* root)
     return !Failed();
 }
 
-bool Parser::Expression(CodeNode* root)
+bool Parser::Expression(CodeNode* root, int32_t* end)
 {
     Code_Node_Init(root, Pos(0));
+    if (end) *end = 0;
     if (Kind(0) == TOK_END) {
         root->kind = NODE_CONSTANT;
         return true;
     }
-    Expr(0, root);
+    const int32_t after = Expr(0, root);
+    if (end) *end = after;
     return !Failed();
 }
 
@@ -586,9 +588,9 @@ bool Code_ParseProgram(CCode* code, ResolvedTokenList* tokens, CodeNode* root)
     return p.Program(root);
 }
 
-bool Code_ParseExpression(CCode* code, ResolvedTokenList* tokens, CodeNode* root)
+bool Code_ParseExpression(CCode* code, ResolvedTokenList* tokens, CodeNode* root, int32_t* end)
 {
     Code_Error_ClearRecorded();
     Parser p(code, tokens);
-    return p.Expression(root);
+    return p.Expression(root, end);
 }

@@ -80,11 +80,55 @@ TEST_P(PackerGames, ProjectAtEveryLimitPacksAndPlays)
                  "instances": [{"object": "obj_ctl"}, {"object": "obj_other", "x": 300}]}]})");
     std::string said;
     ASSERT_TRUE(Pack(dir / "limits.json", dir / "limits.win", std::string("--") + GetParam(), &said)) << said;
-    EXPECT_EQ(said, "");
+    EXPECT_EQ(said, "gamepack: " + (dir / "limits.json") + ": warning: time line tl, moment -2147483648: a moment below 0 runs "
+                    "only when code moves the position below 0 (timeline_position set so, or a negative timeline_speed "
+                    "without timeline_loop); a time line starts at 0\n");
     Outcome r = Execute(dir, std::string(kHeadless) + "ZIMBREL_MAX_FRAMES=30 " + Quote(ZB_RUNNER_PATH) + " -game limits.win -output log.txt");
     EXPECT_EQ(r.code, 0) << r.err;
     const std::string log = Scratch_ReadFile(dir / "log.txt");
     EXPECT_EQ(Joined(GameLines(log)), "8192 8192 32 8192 512 2147483646 2147483647 4\n") << log;
+}
+
+TEST_P(PackerGames, WhatOnlyCodeRunsPacksWithAWordAndRunsAndTilesShowTheirRegion)
+{
+    // Events the run loop never runs and a moment below 0 pack with one warning each (exit 0)
+    // and run when the game's code asks: event_perform, event_perform_object, a time line
+    // played backwards. A tile without a size shows its whole background, from "left" the
+    // rest of it, read back by pixels: red at 2, green at 12, green from 8 at 34, nothing at 42.
+    PackImage two = TestImage(16, 16, 255, 0, 0, 255);
+    for (size_t px = 0; px < 16 * 16; ++px)
+        if (px % 16 >= 8) two.rgba[px * 4] = 0, two.rgba[px * 4 + 1] = 255;
+    TestImage_WritePng(dir / "two.png", two);
+    TestImage_WritePng(dir / "blue.png", TestImage(16, 16, 0, 0, 255, 255));
+    Scratch_WriteFile(dir / "game.json", R"({"name": "CodeRuns",
+      "backgrounds": [{"name": "bg_two", "image": "two.png"}, {"name": "bg_blue", "image": "blue.png"}],
+      "timelines": [{"name": "tl", "moments": [{"time": -3, "code": "show_debug_message('moment -3');"}]}],
+      "objects": [{"name": "obj_ctl", "depth": -10, "events": [
+        {"type": "create", "code": "n = 0; event_perform(ev_other, ev_close_button); event_perform_object(obj_ctl, ev_alarm, 12); event_perform(11, 7); timeline_index = tl; timeline_speed = -1; timeline_running = true;"},
+        {"type": "other", "number": 30, "code": "show_debug_message('close button');"},
+        {"type": "alarm", "number": 12, "code": "show_debug_message('alarm 12');"},
+        {"type": 11, "number": 7, "code": "show_debug_message('list 11');"},
+        {"type": "step", "code": "n += 1; if (n == 5) game_end();"},
+        {"type": "draw", "code": "if (n == 1) show_debug_message('pixels ' + string(draw_getpixel(2, 2)) + ' ' + string(draw_getpixel(12, 2)) + ' ' + string(draw_getpixel(34, 2)) + ' ' + string(draw_getpixel(42, 2)));"}]}],
+      "rooms": [{"name": "rm", "width": 64, "height": 32, "instances": [{"object": "obj_ctl"}],
+                 "tiles": [{"background": "bg_two"}, {"background": "bg_two", "x": 32, "left": 8}, {"background": "bg_blue", "y": 16}]}]})");
+    std::string said;
+    ASSERT_TRUE(Pack(dir / "game.json", dir / "game.win", std::string("--") + GetParam(), &said)) << said;
+    const std::string warning = "gamepack: " + (dir / "game.json") + ": warning: ";
+    const std::string lines[] = {"time line tl, moment -3: a moment below 0 runs only when code moves the position below 0",
+                                 "object obj_ctl, other event 30: the run loop never runs it (an other event's number is",
+                                 "object obj_ctl, alarm event 12: the run loop never runs it (an alarm event's number",
+                                 "object obj_ctl, event 7 of type 11: the run loop never runs it"};
+    size_t at = 0;
+    for (const std::string& line : lines) {
+        EXPECT_EQ(said.compare(at, warning.size() + line.size(), warning + line), 0) << said;
+        at = said.find('\n', at) + 1;
+    }
+    EXPECT_EQ(at, said.size()) << "one line each: " << said;
+    Outcome r = Execute(dir, std::string(kHeadless) + "ZIMBREL_MAX_FRAMES=30 " + Quote(ZB_RUNNER_PATH) + " -game game.win -output log.txt");
+    EXPECT_EQ(r.code, 0) << r.err;
+    const std::string log = Scratch_ReadFile(dir / "log.txt");
+    EXPECT_EQ(Joined(GameLines(log)), "close button\nalarm 12\nlist 11\npixels 255 65280 65280 0\nmoment -3\n") << log;
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, PackerGames, ::testing::Values("source", "bytecode"));
@@ -163,4 +207,44 @@ TEST(PackerCommand, FailuresLeaveTheEarlierOutputAndCompanion)
         EXPECT_EQ(Scratch_ReadFile(dir / "game.kvdebug"), debug);
         EXPECT_EQ(Scratch_List(dir.Path()), before);
     }
+}
+
+TEST(PackerCommand, HelpModesAndOutputsThroughLinksAndFolders)
+{
+    ScratchFolder dir;
+    Scratch_WriteFile(dir / "game.json", R"({"rooms": [{"name": "rm"}]})");
+    // The usage on the standard output with exit 0, as the runner's; both modes at once are a
+    // command-line error.
+    for (const char* help : {" --help", " -h"}) {
+        Outcome r = Execute(dir, Packer() + help);
+        EXPECT_EQ(r.code, 0);
+        EXPECT_EQ(r.out.rfind("usage: gamepack MANIFEST.json OUTPUT.win", 0), 0u) << r.out;
+        EXPECT_EQ(r.err, "");
+    }
+    Outcome r = Execute(dir, Packer() + " game.json game.win --source --bytecode");
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err.rfind("gamepack: --source and --bytecode are both given; give one\n", 0), 0u) << r.err;
+    EXPECT_FALSE(Scratch_Exists(dir / "game.win"));
+
+    // A link to a file not there yet is written through, as a live one: the link stays.
+    ASSERT_EQ(mkdir((dir / "out").c_str(), 0755), 0);
+    ASSERT_EQ(symlink("out/real.win", (dir / "link.win").c_str()), 0);
+    EXPECT_EQ(Execute(dir, Packer() + " game.json link.win").code, 0);
+    struct stat st;
+    ASSERT_EQ(lstat((dir / "link.win").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(Scratch_ReadFile(dir / "out/real.win").substr(0, 4), "FORM");
+
+    // A folder in another letter case is named; so is a folder that takes no new file, though
+    // the output itself may be written (root is held to the permissions through setpriv).
+    r = Execute(dir, Packer() + " game.json OUT/game.win");
+    EXPECT_EQ(r.err, "gamepack: cannot write OUT/game.win: there is no folder OUT (there is out: letter case counts in names here)\n");
+    ASSERT_EQ(chmod((dir / "out").c_str(), 0555), 0);
+    const std::string held = geteuid() == 0 ? "setpriv --bounding-set=-dac_override,-dac_read_search " : "";
+    if (geteuid() == 0 && Shell(held + "true") != 0) GTEST_SKIP() << "setpriv cannot drop the capabilities here";
+    r = Execute(dir, held + Packer() + " game.json out/real.win");
+    chmod((dir / "out").c_str(), 0755);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "gamepack: cannot write out/real.win: its folder out is not writable (Permission denied): the packer "
+                     "writes the new file beside it and renames it into place\n");
 }

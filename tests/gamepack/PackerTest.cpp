@@ -5,13 +5,17 @@
 
 #include <png.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <set>
 
+#include "Files/Code/Code_Code.h"
 #include "Files/Code/Code_Load.h"
 #include "Files/Option/Options.h"
 #include "Files/Runner/Runner_Game.h"
@@ -287,24 +291,40 @@ TEST_F(Packer, SourceModeRecordsReadBackAsWritten)
     EXPECT_EQ(g_Options.versionMajor, 2);
 }
 
-TEST_F(Packer, EventsAtTheEdgesOfWhatRunsAndPlainColoursArePacked)
+TEST_F(Packer, EveryEventNumberTheRecordKeepsIsPackedAndThoseOnlyCodeRunsAreSaid)
 {
-    // The last numbers the runner dispatches are kept; an instance's colour is plain and its
-    // opacity "alpha" (the record holds the alpha's 0..255 in the top byte); a whole number
-    // written as 2.0 is 2.
+    // The last numbers the runner dispatches are kept without a word; numbers the run loop
+    // never runs (code may, with event_perform) and a moment before 0 are packed with one
+    // warning each. An instance's colour is plain and its opacity "alpha" (the record holds
+    // the alpha's 0..255 in the top byte); a whole number written as 2.0 is 2; a tile without
+    // a size shows its whole background.
     std::string events;
     const std::vector<std::pair<int, int>> edges = {{2, 11}, {3, 2}, {5, 1}, {5, 8}, {9, 255}, {6, 13}, {6, 61},
                                                     {7, 25}, {7, 69}, {8, 64}};
+    const std::vector<std::pair<int, int>> codeOnly = {{1, 1}, {2, 12}, {3, 3}, {5, 5}, {6, 14}, {7, 30}, {8, 65}, {11, 7}};
     for (const auto& [type, number] : edges)
-        events += (events.empty() ? "" : ", ") + std::string(R"({"type": )") + std::to_string(type) +
-                  R"(, "number": )" + std::to_string(number) + R"(, "code": ""})";
-    Packed p{TestPack(R"({"objects": [{"name": "o", "events": [)" + events + R"(]}],
+        events += std::string(R"({"type": )") + std::to_string(type) + R"(, "number": )" + std::to_string(number) + R"(, "code": ""}, )";
+    for (const auto& [type, number] : codeOnly)
+        events += std::string(R"({"type": )") + std::to_string(type) + R"(, "number": )" + std::to_string(number) + R"(, "code": ""}, )";
+    PackProject project;
+    PackOutput out;
+    std::string error;
+    ASSERT_TRUE(GamePack_ParseProject(R"({"objects": [{"name": "o", "events": [)" + events.substr(0, events.size() - 2) + R"(]}],
         "backgrounds": [{"name": "b", "image": "tiles.png"}],
-        "timelines": [{"name": "t", "moments": [{"time": 2.0, "code": ""}]}],
+        "timelines": [{"name": "t", "moments": [{"time": -4, "code": ""}, {"time": 2.0, "code": ""}]}],
         "rooms": [{"name": "r", "instances": [{"object": "o", "colour": 255, "alpha": 0.5}], "tiles": [{"background": "b"}]}]})",
-                      dir.Path())
-                 .game};
-    ASSERT_FALSE(p.f.empty());
+                                      dir.Path(), project, error))
+        << error;
+    ASSERT_TRUE(GamePack_Build(project, out, error)) << error;
+    ASSERT_EQ(project.warnings.size(), codeOnly.size() + 1);
+    EXPECT_EQ(project.warnings[0], "time line t, moment -4: a moment below 0 runs only when code moves the position below 0 "
+                                   "(timeline_position set so, or a negative timeline_speed without timeline_loop); a time "
+                                   "line starts at 0");
+    EXPECT_EQ(project.warnings[6].rfind("object o, other event 30: the run loop never runs it", 0), 0u) << project.warnings[6];
+    EXPECT_NE(project.warnings[8].find("only event_perform and event_perform_object do. For an event of the game's own, use a "
+                                       "user event: other 10 to 25"),
+              std::string::npos);
+    Packed p{out.game};
     const uint32_t o = p.Entry("OBJT", 0);
     std::vector<std::pair<int, int>> packed;
     for (uint32_t type = 0; type < 12; ++type) {
@@ -312,13 +332,16 @@ TEST_F(Packer, EventsAtTheEdgesOfWhatRunsAndPlainColoursArePacked)
         for (uint32_t k = 0; k < p.U(list); ++k) packed.emplace_back(int(type), int(p.U(p.U(list + 4 + 4 * k))));
     }
     std::vector<std::pair<int, int>> sorted = edges;
+    sorted.insert(sorted.end(), codeOnly.begin(), codeOnly.end());
     std::sort(sorted.begin(), sorted.end());
     std::sort(packed.begin(), packed.end());
     EXPECT_EQ(packed, sorted);
-    EXPECT_EQ(p.I(p.Entry("TMLN", 0) + 8), 2) << "the moment's time";
-    const uint32_t r = p.Entry("ROOM", 0);
+    EXPECT_EQ(p.I(p.Entry("TMLN", 0) + 16), 2) << "the moment's time";
+    const uint32_t r = p.Entry("ROOM", 0), tile = p.U(p.U(r + 52) + 4);
     EXPECT_EQ(p.U(p.U(p.U(r + 48) + 4) + 28), 0x800000FFu) << "red at half opacity";
-    EXPECT_EQ(p.U(p.U(p.U(r + 52) + 4) + 44), 0xFFFFFFFFu) << "white, opaque by default";
+    EXPECT_EQ(p.U(tile + 44), 0xFFFFFFFFu) << "white, opaque by default";
+    EXPECT_EQ(p.I(tile + 20), 16) << "the background's width";
+    EXPECT_EQ(p.I(tile + 24), 12) << "and height";
 }
 
 TEST_F(Packer, AbsentCodeCanBeWrittenAsAnEmptyText)
@@ -464,19 +487,12 @@ TEST_F(Packer, MistakesAreRefusedWithWhatWhereAndWhichFile)
         {with(R"("paths": [{"name": "p", "points": [5]}])"), "points"},
         {R"({"rooms": [{"name": "r"}], "room_order": ["r", "r"]})", "twice"},
         // What would play otherwise than written: ids the runner reads as object indexes,
-        // columns of a strip left out, events that never run, keys read twice, names code
-        // cannot write, boxes that are none, cut times, a save area's name, colours as alpha.
+        // columns of a strip left out, keys read twice, names code cannot write, boxes that
+        // are none, cut times, a save area's name, colours as alpha.
         {R"({"first_instance_id": 99998, "rooms": [{"name": "r"}]})",
          "\"first_instance_id\" is 99998, so the first instance would be 99999; instance ids are 100000 and up"},
         {with(R"("sprites": [{"name": "s", "image": "strip.png", "frames": 5}])"),
          "sprite s: \"frames\" is 5, which does not divide the image's width of 24 pixels"},
-        {with(obj + R"({"type": "alarm", "number": 12, "code": ""}]}])"), "an alarm event's number is the alarm, 0 to 11"},
-        {with(obj + R"({"type": "step", "number": 3, "code": ""}]}])"), "\"number\" is 3, but a step event's number is 0 (step)"},
-        {with(obj + R"({"type": "destroy", "number": 1, "code": ""}]}])"), "a destroy event's number is 0"},
-        {with(obj + R"({"type": "keyboard", "number": 5, "code": ""}]}])"), "or 8 to 255"},
-        {with(obj + R"({"type": "mouse", "number": 14, "code": ""}]}])"), "a mouse event's number is 0 to 13"},
-        {with(obj + R"({"type": "other", "number": 30, "code": ""}]}])"), "an other event's number is 0 to 9"},
-        {with(obj + R"({"type": "draw", "number": 65, "code": ""}]}])"), "the runner never runs another"},
         {with(obj + R"({"type": "collision", "code": ""}]}])"), "object o, events[0]: a collision event needs \"number\""},
         {with(obj + R"({"type": "keyboard", "number": "vk_left", "code": ""}]}])"),
          "\"number\" is \"vk_left\", but a keyboard event's number is a key code"},
@@ -521,6 +537,85 @@ TEST_F(Packer, MistakesAreRefusedWithWhatWhereAndWhichFile)
     }
     // A leading byte-order mark is only skipped.
     EXPECT_TRUE(TestPackTry("\xEF\xBB\xBF" + with(R"("name": "Bom")"), dir.Path(), out, error)) << error;
+}
+
+TEST_F(Packer, ValuesAndCodeThatWouldPlayOtherwiseAreRefused)
+{
+    // Each is refused with the value, the place and the file; the runner would have read
+    // something else than was written (a constant's first expression only, a Latin-1 byte as
+    // another character, an en dash as a blank, pixels of another picture of the page).
+    Scratch_WriteFile(dir / "latin1.zbl", "x = 1;\nshow_debug_message(\"caf\xE9 ok\");\n");
+    Scratch_WriteFile(dir / "utf16.zbl", std::string("\xFF\xFEx\0=\0", 6));
+    Scratch_WriteFile(dir / "utf16be.zbl", std::string("\0x\0=\0 \0""1", 8));
+    Scratch_WriteFile(dir / "dash.zbl", "// caf\xC3\xA9 \xE2\x80\x93 in a comment\nv \xE2\x80\x93= 3; s = '\xE2\x80\x9C';\n");
+    const std::string room = R"("rooms": [{"name": "r"}])";
+    auto with = [&](const std::string& body) { return "{" + body + ", " + room + "}"; };
+    auto constant = [&](const std::string& value) { return with(R"("constants": {"K": )" + value + "}"); };
+    auto script = [&](const std::string& file) { return with(R"("scripts": [{"name": "s", "file": ")" + file + R"("}])"); };
+    auto tile = [&](const std::string& keys) {
+        return R"({"backgrounds": [{"name": "b", "image": "tiles.png"}], "rooms": [{"name": "r", "tiles": [{"background": "b", )" +
+               keys + "}]}]}";
+    };
+    const std::pair<std::string, std::string> bad[] = {
+        {constant(R"("1e3")"), "constant K: its value \"1e3\" holds more than one expression: the game reads only \"1\" and passes over \"e3\""},
+        {constant(R"("0,5")"), "reads only \"0\" and passes over \",5\""},
+        {constant(R"("")"), "constant K: its value \"\" is empty"},
+        {constant(R"(" /* none */ ")"), "is empty"},
+        {constant("1e300"), "constants: \"K\" is 1e300, which ZBL cannot write so that it reads the same value"},
+        {constant("100000000000000000000"), "beyond the 64-bit range"},
+        {constant(R"("3 \u2013 1")"), "its value \"3 \u2013 1\": line 1, column 3 holds \"\u2013\" (U+2013)"},
+        {script("latin1.zbl"), "script s: the ZBL file " + (dir / "latin1.zbl") + " is not UTF-8 text: line 2, column 24 holds the byte 0xE9"},
+        {script("utf16.zbl"), "is UTF-16 text (it begins with a UTF-16 byte-order mark)"},
+        {script("utf16be.zbl"), "is UTF-16 text (every other byte is zero)"},
+        {script("dash.zbl"), "script s (file dash.zbl): line 2, column 3 holds \"\u2013\" (U+2013) outside a text or comment, where "
+                             "the compiler passes over it as a blank, so the code would play otherwise than written (a "
+                             "typographic dash or minus: write -)"},
+        {with(R"("objects": [{"name": "o", "events": [{"type": "create", "code": "show_debug_message(\u201Chello\u201D);"}]}])"),
+         "object o, create event (inline code): line 1, column 20 holds \"\u201C\" (U+201C) outside a text or comment"},
+        {script("Move.zbl"), "No such file or directory (there is " + (dir / "move.zbl") + ": letter case counts in names here)"},
+        {script("sub\\\\move.zbl"), "No such file or directory (\"\\\" is no folder separator here: write \"/\")"},
+        {tile(R"("left": 16)"), "room r, tiles[0]: its region (left 16, top 0) leaves background b, which is 16 x 12 pixels"},
+        {tile(R"("top": 4, "width": 2, "height": 9)"), "its region (left 0, top 4, width 2, height 9) leaves background b"},
+        {tile(R"("width": 0)"), "room r, tiles[0]: \"width\" is 0; it must be a whole number from 1"},
+        {with(R"("name": "")"), "\"name\" is \"\"; it names the game's save area folder, so it is not empty, \".\" or \"..\""},
+        {with(R"("name": ".")"), "\"name\" is \".\"; it names the game's save area folder"},
+        {with(R"("name": "..")"), "\"name\" is \"..\"; it names the game's save area folder"},
+    };
+    for (const auto& [manifest, message] : bad) {
+        PackOutput out;
+        std::string error;
+        EXPECT_FALSE(TestPackTry(manifest, dir.Path(), out, error)) << manifest;
+        EXPECT_NE(error.find(message), std::string::npos) << manifest << "\n" << error;
+    }
+}
+
+TEST_F(Packer, NumberConstantsAreSpeltSoThatTheGameReadsTheirValue)
+{
+    // ZBL numbers have no exponent and their digits are summed as they come (0.3 reads as
+    // 0.30000000000000004), so each JSON number is written so that the runner's compiler
+    // reads it to the very value: the constant text of each, compiled as start-up compiles it.
+    const std::vector<std::pair<std::string, double>> numbers = {
+        {"FRICTION", 2.5e-3}, {"THIRD", 0.3}, {"HALF", 0.5}, {"NEG", -7.25}, {"BIG", 1e20}, {"TINY", 1e-7}, {"I", 12}, {"ZERO", 0}};
+    std::string constants;
+    for (const auto& [name, value] : numbers) {
+        char text[64];
+        std::snprintf(text, sizeof text, "%.17g", value);
+        constants += (constants.empty() ? "\"" : ", \"") + name + "\": " + text;
+    }
+    Packed p{TestPack(R"({"constants": {)" + constants + R"(}, "rooms": [{"name": "r"}]})", dir.Path()).game};
+    uint32_t data = 0, length = 0;
+    ASSERT_TRUE(TestFindChunk(p.f, "OPTN", data, length));
+    ASSERT_EQ(p.U(data + 140), numbers.size());
+    for (size_t k = 0; k < numbers.size(); ++k) {
+        const std::string text = p.S(data + 148 + 8 * uint32_t(k));
+        CCode unit(text.c_str(), true);
+        ASSERT_TRUE(unit.Compile("Constant")) << text;
+        ASSERT_EQ(unit.m_kind, CODE_CONSTANT) << text;
+        EXPECT_EQ(unit.m_constant.real, numbers[k].second) << numbers[k].first << " written as " << text;
+    }
+    EXPECT_EQ(p.S(data + 148), "0.0025");
+    EXPECT_EQ(p.S(data + 148 + 8), "3 / 10");
+    EXPECT_EQ(p.S(data + 148 + 8 * 6), "12");
 }
 
 // A one-pixel PNG written with libpng itself (the test support writes 8-bit RGBA only): depth 8
@@ -698,4 +793,36 @@ TEST(PackerFonts, BoldItalicAndAntialiasChangeTheSheet)
     EXPECT_GT(thick.font.glyphs['I' - 'A'].shift, plain.font.glyphs['I' - 'A'].shift);
     EXPECT_EQ(plain.Edges('I').first, plain.Edges('I').second);
     EXPECT_GE(slanted.Edges('I').first - slanted.Edges('I').second, 3);
+}
+
+TEST_F(Packer, ASignalWhileWritingLeavesNoTemporaryFiles)
+{
+    // SIGTERM once the temporary files are written: they are removed and the earlier files
+    // stay; SIGTERM between the two renames: it waits until both are in place. Either way the
+    // packer then ends by the signal and leaves no other file.
+    for (int stage : {0, 1}) {
+        SCOPED_TRACE(stage);
+        ScratchFolder out;
+        Scratch_WriteFile(out / "game.win", "earlier game");
+        Scratch_WriteFile(out / "game.kvdebug", "earlier debug");
+        const std::vector<uint8_t> game(1 << 20, 'g'), debug{'d'};
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            static int at;
+            at = stage;
+            GamePack_SetWriteHook([](int reached) {
+                if (reached == at) raise(SIGTERM);
+            });
+            std::string error;
+            GamePack_WriteFiles({{out / "game.win", &game}, {out / "game.kvdebug", &debug}}, error);
+            _exit(3);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+        EXPECT_EQ(Scratch_List(out.Path()), (std::set<std::string>{"game.kvdebug", "game.win"}));
+        EXPECT_EQ(Scratch_ReadFile(out / "game.win"), stage == 0 ? "earlier game" : std::string(game.begin(), game.end()));
+        EXPECT_EQ(Scratch_ReadFile(out / "game.kvdebug"), stage == 0 ? "earlier debug" : "d");
+    }
 }

@@ -563,6 +563,13 @@ bool Builder::CompileAll()
     // before any code runs).
     for (int pass = 0; ok && pass < (p.byteCode ? 2 : 1); ++pass)
         for (Unit& u : units) {
+            // A character outside texts and comments that the compiler passes over would make
+            // the code play otherwise than written ("v –= 3" as "v = 3").
+            if (const std::string stray = pass ? "" : GamePack_StrayCharacter(u.code->text); !stray.empty()) {
+                error = GamePack_CodeWhere(*u.code) + ": " + stray;
+                ok = false;
+                break;
+            }
             std::string why;
             ok = p.byteCode ? GamePack_Compile(u.code->text, u.name, u.compiled, why)
                             : GamePack_CompileWithRunner(u.code->text, u.name, u.compiled, why);

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <set>
+#include <unordered_map>
 
 #include "Files/Base/Console.h"
 #include "Files/Code/Code_Code.h"
@@ -133,22 +134,24 @@ void RegisterBuiltins()
     IO_Gamepad_SetBackend(nullptr);
 }
 
-// The project's resource names by kind, for the constant lookup while compiling.
-std::vector<std::string> g_Names[RESOURCE_KIND_COUNT];
+// The project's resource names by kind, for the constant lookup while compiling: every word
+// of the code that is no call is asked of each kind in turn, so a look-up is one hash probe
+// (a game of many objects names many of them).
+std::unordered_map<std::string, int32_t> g_Names[RESOURCE_KIND_COUNT];
 
 template <ResourceKind K>
 int32_t FindName(const char* name)
 {
-    for (size_t i = 0; i < g_Names[K].size(); ++i)
-        if (g_Names[K][i] == name) return int32_t(i);
-    return -1;
+    const auto it = g_Names[K].find(name);
+    return it == g_Names[K].end() ? -1 : it->second;
 }
 
 template <class T>
 void Collect(ResourceKind kind, const std::vector<T>& items)
 {
     g_Names[kind].clear();
-    for (const T& item : items) g_Names[kind].push_back(item.name);
+    g_Names[kind].reserve(items.size());
+    for (size_t i = 0; i < items.size(); ++i) g_Names[kind].emplace(items[i].name, int32_t(i)); // the first of a name
 }
 
 // What a name given to a resource or a game constant would hide ("" when nothing): a keyword
@@ -202,25 +205,73 @@ bool CheckNames(const PackProject& p, std::string& error)
     return true;
 }
 
-// The game's constants, defined in order as start-up defines them; a value that does not
-// compile, or is not constant, would be 0 in the game without a word, so it is refused.
+// The byte offset where the text after a value's first expression begins; -1 when the
+// expression is the whole value, -2 when the value holds no expression at all. The runner
+// reads a constant's first expression and passes over the rest.
+int32_t TextAfterExpression(const std::string& value)
+{
+    CCode unit(value.c_str(), true);
+    CodeTokenList tokens;
+    ResolvedTokenList resolved;
+    CodeNode tree;
+    Code_Node_Init(&tree, 0);
+    int32_t after = -1, end = 0;
+    if (Code_Tokenize(&unit, &tokens) && Code_Resolve(&unit, &tokens, &resolved)) {
+        if (resolved.count == 0 || resolved.tokens[0].kind == TOK_END) after = -2;
+        else if (Code_ParseExpression(&unit, &resolved, &tree, &end) && end < resolved.count &&
+                 resolved.tokens[end].kind != TOK_END)
+            after = resolved.tokens[end].position;
+    }
+    Code_TokenList_Free(&tokens);
+    Code_ResolvedList_Free(&resolved);
+    Code_Tree_Free(&tree, false);
+    Value_FreeString(&tree.value);
+    Code_Error_ClearRecorded();
+    return after;
+}
+
+// The game's constants, defined in order as start-up defines them. A value the game would read
+// otherwise than written is refused: one that does not compile or is not constant (the game
+// would see 0), an empty one (0), one with more than its first expression ("1e3" is 1 and the
+// name e3; "0,5" is 0), a character the compiler passes over, and a JSON number whose spelling
+// would read to another value.
 bool DefineConstants(const PackProject& p, std::string& error)
 {
     for (const auto& [name, value] : p.constants) {
-        if (!value.empty()) {
-            CCode unit(value.c_str(), true);
+        const std::string shown = "constant " + name + ": its value \"" + value + "\"";
+        if (const std::string stray = GamePack_StrayCharacter(value); !stray.empty()) {
+            error = shown + ": " + stray;
+            return false;
+        }
+        CCode unit(value.c_str(), true);
+        Code_Error_ClearRecorded();
+        if (!unit.Compile("Constant")) {
+            const char* text = Code_Error_GetText();
+            error = shown + " does not compile: " + (text ? text : "");
             Code_Error_ClearRecorded();
-            if (!unit.Compile("Constant")) {
-                const char* text = Code_Error_GetText();
-                error = "constant " + name + ": its value \"" + value + "\" does not compile: " + (text ? text : "");
-                Code_Error_ClearRecorded();
-                return false;
-            }
-            if (unit.m_kind != CODE_CONSTANT) {
-                error = "constant " + name + ": its value \"" + value +
-                        "\" is not a constant expression (numbers, texts, resource names and the constants before it)";
-                return false;
-            }
+            return false;
+        }
+        const int32_t after = TextAfterExpression(value);
+        if (after == -2) {
+            error = shown + " is empty, which the game reads as 0; give the value (0 when 0 is meant)";
+            return false;
+        }
+        if (after >= 0) {
+            std::string first = value.substr(0, size_t(after));
+            first.erase(first.find_last_not_of(" \t\r\n") + 1);
+            error = shown + " holds more than one expression: the game reads only \"" + first + "\" and passes over \"" +
+                    value.substr(size_t(after)) + "\" (ZBL numbers have no exponent and take \".\" for a fraction, "
+                    "not \",\")";
+            return false;
+        }
+        if (unit.m_kind != CODE_CONSTANT) {
+            error = shown + " is not a constant expression (numbers, texts, resource names and the constants before it)";
+            return false;
+        }
+        const auto number = p.numberConstants.find(name);
+        if (number != p.numberConstants.end() && !(unit.m_constant.kind == VALUE_REAL && unit.m_constant.real == number->second)) {
+            error = shown + " reads to another value than the manifest's number; give it as a text of ZBL";
+            return false;
         }
         const char* names[] = {name.c_str()};
         const char* values[] = {value.c_str()};

@@ -1,11 +1,13 @@
 // gamepack: writes a game data file from a project manifest.
 //   gamepack MANIFEST.json OUTPUT.win [--source | --bytecode] [--absent-code-empty]
+//   gamepack --help
 // Byte-code mode also writes the ".kvdebug" companion beside OUTPUT, named as the runner looks
 // for it (OUTPUT's extension replaced). --absent-code-empty writes the text field of absent
 // code (a room or instance without creation code) as the offset of an empty text instead of 0,
 // as game files from other writers commonly hold it. Nothing is written when the project is
 // refused or a write fails (the earlier output and companion stay as they were), and no file
-// the project reads is ever written over.
+// the project reads is ever written over. What packs but runs only when the game's code asks
+// for it is said as warnings on the standard error, one line each, and the exit is 0.
 #include <sys/stat.h>
 
 #include <csignal>
@@ -19,6 +21,14 @@
 #include "Platform/MemoryManager.h"
 
 namespace {
+
+const char* const kUsage = "usage: gamepack MANIFEST.json OUTPUT.win [--source | --bytecode] [--absent-code-empty]\n"
+                           "Writes the game data file OUTPUT.win from the project MANIFEST.json (see docs/gamepack.md).\n"
+                           "  --source             ZBL text in the game file, compiled by the runner (the default)\n"
+                           "  --bytecode           compiled byte code, and the .kvdebug companion beside OUTPUT\n"
+                           "                       (either one overrides the manifest's \"mode\")\n"
+                           "  --absent-code-empty  absent code written as an empty text instead of 0\n"
+                           "  -h, --help           this text\n";
 
 // True when both paths name one existing file.
 bool SameFile(const std::string& a, const std::string& b)
@@ -44,18 +54,32 @@ int main(int argc, char** argv)
     bool absentCodeEmpty = false;
     bool usage = false;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--source") == 0) mode = 0;
-        else if (std::strcmp(argv[i], "--bytecode") == 0) mode = 1;
-        else if (std::strcmp(argv[i], "--absent-code-empty") == 0) absentCodeEmpty = true;
-        else if (argv[i][0] == '-' && argv[i][1] != '\0') {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::printf("%s", kUsage);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--source") == 0 || std::strcmp(argv[i], "--bytecode") == 0) {
+            const int asked = argv[i][2] == 'b' ? 1 : 0;
+            if (mode >= 0 && mode != asked) {
+                std::fprintf(stderr, "gamepack: --source and --bytecode are both given; give one\n");
+                usage = true;
+            }
+            mode = asked;
+        } else if (std::strcmp(argv[i], "--absent-code-empty") == 0) {
+            absentCodeEmpty = true;
+        } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
             std::fprintf(stderr, "gamepack: unknown option %s\n", argv[i]);
             usage = true;
-        } else if (manifest.empty()) manifest = argv[i];
-        else if (output.empty()) output = argv[i];
-        else usage = true;
+        } else if (manifest.empty()) {
+            manifest = argv[i];
+        } else if (output.empty()) {
+            output = argv[i];
+        } else {
+            usage = true;
+        }
     }
     if (usage || manifest.empty() || output.empty()) {
-        std::fprintf(stderr, "usage: gamepack MANIFEST.json OUTPUT.win [--source | --bytecode] [--absent-code-empty]\n");
+        std::fprintf(stderr, "%s", kUsage);
         return 2;
     }
     // A file-size limit fails the write (and the earlier files stay) instead of killing the packer.
@@ -66,6 +90,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "gamepack: %s\n", error.c_str());
         return 1;
     }
+    // What packs but may not play as its author thinks (an event only code can run): one line each.
+    for (const std::string& warning : project.warnings)
+        std::fprintf(stderr, "gamepack: %s: warning: %s\n", manifest.c_str(), warning.c_str());
     if (mode >= 0) project.byteCode = mode == 1;
     project.absentCodeAsEmptyText = absentCodeEmpty;
     std::string debugName;

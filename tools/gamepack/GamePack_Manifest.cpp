@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstring>
 #include <initializer_list>
+#include <unordered_map>
 
 #include "Files/Code/Code_Constant.h"
 #include "Files/Object/Event.h"
@@ -229,8 +230,10 @@ struct Reader {
             if (code.file.empty()) Bad("file", "is empty");
             else if (std::string why; !GamePack_ReadFile(Path(code.file), code.text, why))
                 Fail("cannot read the ZBL file " + Path(code.file) + ": " + why);
-            else if (code.text.find('\0') != std::string::npos)
-                Fail("the ZBL file " + Path(code.file) + " holds a zero byte");
+            // Bytes that are not UTF-8 would reach the game as other characters than the
+            // author saw ("café" as "caf\xE9"), and UTF-16 is no text the compiler reads.
+            else if (std::string problem = GamePack_TextEncodingProblem(code.text); !problem.empty())
+                Fail("the ZBL file " + Path(code.file) + " " + problem);
             inputs.push_back(Path(code.file));
             code.present = true;
         } else if (hasCode) {
@@ -281,16 +284,19 @@ std::string EventLabel(int32_t type, int32_t number, const std::string& other)
 {
     const std::string name = kEventTypeNames[type];
     if (type == EVENT_COLLISION) return "collision event with " + (other.empty() ? "object " + std::to_string(number) : other);
+    if (type >= kNamedEventTypes) return "event " + std::to_string(number) + " of type " + std::to_string(type);
     if (number == 0 && (type == EVENT_CREATE || type == EVENT_DESTROY || type == EVENT_DRAW)) return name + " event";
     return name + " event " + std::to_string(number);
 }
 
-// Whether the runner ever runs an event of this type and number: the run loop's dispatch
+// Whether the runner runs an event of this type and number by itself: the run loop's dispatch
 // (create and destroy 0; alarms 0 to 11; step, begin and end step; keys 0 no key, 1 any key,
 // 8 to 255; the mouse's buttons, its enter and leave, the global buttons, the wheel and the
 // gamepads' sticks and buttons; draw and draw GUI; the other events the run loop, the room
 // changes and the asynchronous deliveries perform) and event_user's user events (other 10 to
-// 25). A collision event's number is an object; type 11 is taken as it is.
+// 25). A collision event's number is an object. The twelfth list (type 11) the run loop never
+// runs. Every other event of number 0 to 255 (all the object record keeps) runs only when the
+// game's code asks for it with event_perform or event_perform_object.
 bool Dispatched(int32_t type, int32_t n)
 {
     auto in = [n](int32_t lo, int32_t hi) { return n >= lo && n <= hi; };
@@ -307,7 +313,8 @@ bool Dispatched(int32_t type, int32_t n)
         return in(EV_OUTSIDE, EV_USER0 + 15) || in(EV_OUTSIDE_VIEW0, EV_OUTSIDE_VIEW0 + 7) ||
                in(EV_BOUNDARY_VIEW0, EV_BOUNDARY_VIEW0 + 7) || in(60, 64) || n == 66 || n == 67 || n == 69;
     case EVENT_DRAW: return n == 0 || n == 64;
-    default: return true;
+    case EVENT_COLLISION: return true;
+    default: return false;
     }
 }
 
@@ -331,7 +338,7 @@ std::string EventNumbers(int32_t type)
                "lives, animation end, end of path, no more health), 10 to 25 (user events), 40 to 47, 50 to 57 (outside and "
                "boundary of views), 60 to 64, 66, 67 or 69 (asynchronous)";
     case EVENT_DRAW: return "a draw event's number is 0 (draw) or 64 (draw GUI)";
-    default: return "its number is a whole number 0 to 255";
+    default: return "it runs no event of the twelfth list";
     }
 }
 
@@ -348,6 +355,31 @@ bool Resolve(const std::vector<T>& items, const std::string& name, int32_t& inde
         }
     return false;
 }
+
+// Names of one kind of resource to their indexes, one hashed look-up each (a game of many
+// objects names them in every room). The first of a repeated name wins, as Resolve finds it.
+class NameTable {
+public:
+    template <class T>
+    explicit NameTable(const std::vector<T>& items)
+    {
+        m_index.reserve(items.size());
+        for (size_t i = 0; i < items.size(); ++i) m_index.emplace(items[i].name, int32_t(i));
+    }
+    // The index of name, -1 for ""; false when the name is unknown.
+    bool Resolve(const std::string& name, int32_t& index) const
+    {
+        index = -1;
+        if (name.empty()) return true;
+        const auto it = m_index.find(name);
+        if (it == m_index.end()) return false;
+        index = it->second;
+        return true;
+    }
+
+private:
+    std::unordered_map<std::string, int32_t> m_index;
+};
 
 // The kind of resource a name belongs to ("" for none), for messages about names of the wrong
 // kind.
@@ -379,6 +411,50 @@ int64_t OptionWord(Reader& r, json_object* v, const char* key)
 {
     if (json_object_is_type(v, json_type_boolean)) return json_object_get_boolean(v) ? 1 : 0;
     return r.IntOf(v, key, 0, INT32_MIN, UINT32_MAX);
+}
+
+// A constant's JSON number spelt as ZBL reads it to the same value, or why it cannot be.
+std::string ConstantNumber(json_object* v, std::string& spelling)
+{
+    if (json_object_is_type(v, json_type_int)) {
+        // json-c holds integers past the 64-bit range at its ends.
+        const std::string text = json_object_get_string(v);
+        if (text == "9223372036854775807" || text == "-9223372036854775808" || text == "18446744073709551615")
+            return "beyond the 64-bit range the manifest's numbers are read in";
+        const int64_t n = json_object_get_int64(v);
+        if (n >= -(int64_t(1) << 53) && n <= int64_t(1) << 53) {
+            spelling = std::to_string(n);
+            return "";
+        }
+    }
+    if (!GamePack_ZblNumber(json_object_get_double(v), spelling))
+        return "which ZBL cannot write so that it reads the same value (its numbers have no exponent); give a nearby "
+               "number, or the value as a text of ZBL";
+    return "";
+}
+
+// A tile's region within its background's image: a size left out is the rest of the image
+// from left and top; a region that leaves the image would draw pixels of whatever else lies on
+// its texture page.
+bool TileRegion(const PackProject& p, PackTile& t, const std::string& where, std::string& error)
+{
+    if (t.background < 0) {
+        if (t.width < 0) t.width = 0;
+        if (t.height < 0) t.height = 0;
+        return true;
+    }
+    const PackBackground& b = p.backgrounds[size_t(t.background)];
+    const int32_t w = b.image.width, h = b.image.height;
+    const std::string given = (t.width >= 0 ? ", width " + std::to_string(t.width) : std::string()) +
+                              (t.height >= 0 ? ", height " + std::to_string(t.height) : std::string());
+    if (t.width < 0) t.width = w - t.left;
+    if (t.height < 0) t.height = h - t.top;
+    if (t.width >= 1 && t.height >= 1 && int64_t(t.left) + t.width <= w && int64_t(t.top) + t.height <= h) return true;
+    error = where + ": its region (left " + std::to_string(t.left) + ", top " + std::to_string(t.top) + given +
+            ") leaves background " + b.name + ", which is " + std::to_string(w) + " x " + std::to_string(h) +
+            " pixels; a tile shows a part of its background (left + width at most " + std::to_string(w) +
+            ", top + height at most " + std::to_string(h) + "), and past it lie other pictures of the texture page";
+    return false;
 }
 
 // An image's frame count: 1 to the strip's width, so that no frame is empty, and a count that
@@ -662,11 +738,12 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
         p.name = r.Text(root, "name", "Game");
         // The name is also the folder of the game's save area (its INI files, screenshots, saved
         // games): the runner makes "/" and "\" into "_", and a longer name is no folder at all.
-        if (r.bad.empty() && (p.name.size() > NAME_MAX || p.name.find_first_of("/\\") != std::string::npos)) {
+        if (r.bad.empty() && (p.name.empty() || p.name == "." || p.name == ".." || p.name.size() > NAME_MAX ||
+                              p.name.find_first_of("/\\") != std::string::npos)) {
             const std::string shown = p.name.size() > 40 ? p.name.substr(0, 40) + "...\" (" + std::to_string(p.name.size()) + " bytes)"
                                                          : p.name + "\"";
-            r.Bad("name", "is \"" + shown + "; it names the game's save area folder, so it has no \"/\" or \"\\\" and at most " +
-                              std::to_string(NAME_MAX) + " bytes");
+            r.Bad("name", "is \"" + shown + "; it names the game's save area folder, so it is not empty, \".\" or \"..\", "
+                              "has no \"/\" or \"\\\" and at most " + std::to_string(NAME_MAX) + " bytes");
         }
         p.config = r.Text(root, "config", "Default");
         std::string mode = r.Text(root, "mode", "source");
@@ -739,12 +816,24 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
                 if (!Code_Constant_IsValidName(key))
                     r.Fail("\"" + std::string(key) +
                            "\" is not a valid constant name (a letter or \"_\" first, then letters, digits and \"_\")");
-                // A number or true/false is taken as its JSON text ("SPEED": 4 is "4").
-                if (json_object_is_type(value, json_type_int) || json_object_is_type(value, json_type_double) ||
-                    json_object_is_type(value, json_type_boolean))
+                // A number is spelt as ZBL reads it to the same value ("SPEED": 4 is "4",
+                // 2.5e-3 is "0.0025", 0.3 is "3 / 10": ZBL numbers have no exponent, and their
+                // digits are summed as they come); true/false are the constants of those names.
+                if (json_object_is_type(value, json_type_int) || json_object_is_type(value, json_type_double)) {
+                    std::string spelling;
+                    if (const std::string why = ConstantNumber(value, spelling); !why.empty()) {
+                        r.Bad(key, "is " + Reader::Shown(value) + ", " + why);
+                    } else {
+                        p.constants.emplace_back(key, spelling);
+                        p.numberConstants[key] = json_object_get_double(value);
+                    }
+                } else if (json_object_is_type(value, json_type_boolean)) {
                     p.constants.emplace_back(key, json_object_get_string(value));
-                else if (!json_object_is_type(value, json_type_string)) r.Bad(key, "must be a text or a number");
-                else p.constants.emplace_back(key, r.TextOf(value, key, ""));
+                } else if (!json_object_is_type(value, json_type_string)) {
+                    r.Bad(key, "must be a text or a number");
+                } else {
+                    p.constants.emplace_back(key, r.TextOf(value, key, ""));
+                }
             }
             r.where.clear();
         }
@@ -918,6 +1007,12 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
                     return false;
                 }
                 r.where = lineWhere + ", moment " + std::to_string(m.time);
+                // A time line's position starts at 0 and goes below it only when code sets it
+                // so or runs the line backwards (a negative timeline_speed without loop).
+                if (m.time < 0)
+                    p.warnings.push_back(r.where + ": a moment below 0 runs only when code moves the position below 0 "
+                                                   "(timeline_position set so, or a negative timeline_speed without "
+                                                   "timeline_loop); a time line starts at 0");
                 if (!r.Code(mo, m.code, r.where, true)) return false;
                 t.moments.push_back(m);
             }
@@ -996,10 +1091,15 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
                     r.Bad("number", "is " + Reader::Shown(number) + ", but " + EventNumbers(ev.type) +
                                         ", given as a number (only a collision event's number names an object)");
                 } else {
+                    // The object record keeps numbers 0 to 255; one the run loop never runs is
+                    // packed all the same (code may run it), with a word.
                     ev.number = int32_t(r.Int(e, "number", 0, 0, OBJECT_EVENT_SUBTYPES - 1));
                     if (r.bad.empty() && !Dispatched(ev.type, ev.number))
-                        r.Bad("number", "is " + std::to_string(ev.number) + ", but " + EventNumbers(ev.type) +
-                                            ": the runner never runs another");
+                        p.warnings.push_back(objectWhere + ", " + EventLabel(ev.type, ev.number, "") +
+                                             ": the run loop never runs it (" + EventNumbers(ev.type) +
+                                             "); only event_perform and event_perform_object do. For an event of the "
+                                             "game's own, use a user event: other 10 to 25, run by event_user(0) to "
+                                             "event_user(15)");
                 }
                 if (!r.bad.empty()) break;
                 r.where = objectWhere + ", " + EventLabel(ev.type, ev.number, other);
@@ -1107,10 +1207,12 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
                 pt.backgroundName = r.Text(t, "background");
                 pt.x = r.Pixels(t, "x", 0);
                 pt.y = r.Pixels(t, "y", 0);
-                pt.left = r.Pixels(t, "left", 0);
-                pt.top = r.Pixels(t, "top", 0);
-                pt.width = r.Pixels(t, "width", 0);
-                pt.height = r.Pixels(t, "height", 0);
+                // The region of the background image the tile shows; left out, the size is the
+                // rest of the image (checked against it once the background is known).
+                pt.left = r.Pixels(t, "left", 0, 0);
+                pt.top = r.Pixels(t, "top", 0, 0);
+                pt.width = r.Pixels(t, "width", -1, 1);
+                pt.height = r.Pixels(t, "height", -1, 1);
                 pt.depth = int32_t(r.Int(t, "depth", 1000000));
                 pt.xScale = float(r.Real(t, "xscale", 1));
                 pt.yScale = float(r.Real(t, "yscale", 1));
@@ -1142,14 +1244,15 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
             return false;
         };
         int32_t index = -1;
+        const NameTable sprites(p.sprites), objects(p.objects), backgrounds(p.backgrounds), rooms(p.rooms);
         for (PackObject& ob : p.objects) {
             const std::string where = "object " + ob.name;
-            if (!need(Resolve(p.sprites, ob.spriteName, ob.sprite), ob.sprite, where, "sprite", "sprite", ob.spriteName) ||
-                !need(Resolve(p.sprites, ob.maskName, ob.mask), ob.mask, where, "mask", "sprite", ob.maskName) ||
-                !need(Resolve(p.objects, ob.parentName, ob.parent), ob.parent, where, "parent", "object", ob.parentName))
+            if (!need(sprites.Resolve(ob.spriteName, ob.sprite), ob.sprite, where, "sprite", "sprite", ob.spriteName) ||
+                !need(sprites.Resolve(ob.maskName, ob.mask), ob.mask, where, "mask", "sprite", ob.maskName) ||
+                !need(objects.Resolve(ob.parentName, ob.parent), ob.parent, where, "parent", "object", ob.parentName))
                 return false;
             for (auto& [slot, other] : ob.collisionNames) {
-                const bool found = Resolve(p.objects, other, index) && index >= 0;
+                const bool found = objects.Resolve(other, index) && index >= 0;
                 if (!need(found, index, where + ", collision event", "number", "object", other)) return false;
                 ob.events[slot].number = index;
             }
@@ -1176,28 +1279,30 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
             const std::string where = "room " + rm.name;
             for (size_t k = 0; k < rm.backgrounds.size(); ++k) {
                 PackRoomBackground& b = rm.backgrounds[k];
-                if (!need(Resolve(p.backgrounds, b.backgroundName, b.background), b.background,
+                if (!need(backgrounds.Resolve(b.backgroundName, b.background), b.background,
                           where + ", backgrounds[" + std::to_string(k) + "]", "background", "background", b.backgroundName))
                     return false;
             }
             for (size_t k = 0; k < rm.views.size(); ++k) {
                 PackRoomView& v = rm.views[k];
-                if (!need(Resolve(p.objects, v.followName, v.v[13]), v.v[13], where + ", views[" + std::to_string(k) + "]",
+                if (!need(objects.Resolve(v.followName, v.v[13]), v.v[13], where + ", views[" + std::to_string(k) + "]",
                           "follow", "object", v.followName))
                     return false;
             }
             for (size_t k = 0; k < rm.instances.size(); ++k) {
                 PackInstance& in = rm.instances[k];
-                if (!need(Resolve(p.objects, in.objectName, in.object), in.object, where + ", instances[" + std::to_string(k) + "]",
+                if (!need(objects.Resolve(in.objectName, in.object), in.object, where + ", instances[" + std::to_string(k) + "]",
                           "object", "object", in.objectName))
                     return false;
                 in.id = int32_t(++instanceId > INT32_MAX ? INT32_MAX : instanceId);
             }
             for (size_t k = 0; k < rm.tiles.size(); ++k) {
                 PackTile& t = rm.tiles[k];
-                if (!need(Resolve(p.backgrounds, t.backgroundName, t.background), t.background,
-                          where + ", tiles[" + std::to_string(k) + "]", "background", "background", t.backgroundName))
+                const std::string tileWhere = where + ", tiles[" + std::to_string(k) + "]";
+                if (!need(backgrounds.Resolve(t.backgroundName, t.background), t.background, tileWhere, "background",
+                          "background", t.backgroundName))
                     return false;
+                if (!TileRegion(p, t, tileWhere, error)) return false;
                 t.id = int32_t(++tileId > INT32_MAX ? INT32_MAX : tileId);
             }
         }
@@ -1210,7 +1315,7 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
         if (p.roomOrderNames.empty())
             for (size_t i = 0; i < p.rooms.size(); ++i) p.roomOrder.push_back(int32_t(i));
         for (const std::string& name : p.roomOrderNames) {
-            if (!need(Resolve(p.rooms, name, index) && index >= 0, index, "room_order", "room_order", "room", name)) return false;
+            if (!need(rooms.Resolve(name, index) && index >= 0, index, "room_order", "room_order", "room", name)) return false;
             for (int32_t earlier : p.roomOrder)
                 if (earlier == index) {
                     error = "room_order names room " + name + " twice";

@@ -114,7 +114,8 @@ struct PackInstance {
 };
 
 struct PackTile {
-    int32_t x = 0, y = 0, background = -1, left = 0, top = 0, width = 0, height = 0, depth = 0, id = 0;
+    // width and height -1: the rest of the background from left and top (all of it by default).
+    int32_t x = 0, y = 0, background = -1, left = 0, top = 0, width = -1, height = -1, depth = 0, id = 0;
     std::string backgroundName;
     float xScale = 1, yScale = 1;
     uint32_t colour = 0xFFFFFFFF;
@@ -152,6 +153,11 @@ struct PackProject {
     int32_t pageSize = 1024;              // texture pages are at most this wide and high
     std::map<int, int64_t> optionWords;   // OPTN words set by the manifest
     std::vector<std::pair<std::string, std::string>> constants;
+    // Constants given as JSON numbers: the value their spelling in constants must read to.
+    std::map<std::string, double> numberConstants;
+    // What packs but may not play as its author expects (an event that only code runs), one
+    // line each; the packer says them on the standard error and packs all the same.
+    std::vector<std::string> warnings;
     std::vector<PackScript> scripts;
     std::vector<PackSprite> sprites;
     std::vector<PackBackground> backgrounds;
@@ -186,6 +192,22 @@ constexpr int32_t PACK_MAX_PAGE_SIDE = 8192;
 // when it can.
 std::string GamePack_PageLimit(int32_t width, int32_t height);
 PackImage GamePack_SubImage(const PackImage& image, int32_t x, int32_t y, int32_t w, int32_t h);
+
+// Texts (GamePack_Text.cpp).
+// Why a ZBL file's bytes are not UTF-8 text the runner reads as written ("is UTF-16 text...",
+// "holds a zero byte at line 2, column 5...", "is not UTF-8 text: line 3, column 4 holds the
+// byte 0xE9..."), or "".
+std::string GamePack_TextEncodingProblem(const std::string& text);
+// The first character of code outside its texts and comments that the runner's lexer passes
+// over as a blank (every byte from 128 up: an en dash, a typographic quote, a no-break
+// space, a letter with an accent): where it is, what it is and what was likely meant; or "".
+std::string GamePack_StrayCharacter(const std::string& code);
+// A spelling of value that ZBL reads to exactly that value ("4", "0.0025", "3 / 10" for
+// 0.3: ZBL numbers have no exponent); false when there is none (an infinity, 1e300).
+bool GamePack_ZblNumber(double value, std::string& spelling);
+// For a path that does not exist: " (there is src/Move.zbl: letter case counts...)" when a
+// part of it exists in another letter case, a word on the backslash when it holds one, else "".
+std::string GamePack_NotFoundHint(const std::string& path);
 
 // Fonts (GamePack_Font.cpp): renders font.first..font.last into font.image and font.glyphs.
 bool GamePack_RenderFont(PackFont& font, std::string& error);

@@ -6,11 +6,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "Files/Support/File.h"
+#include "GamePack_Project.h"
 #include "Platform/MemoryManager.h"
 
 GameWriter::GameWriter()
@@ -172,16 +174,80 @@ bool WriteAll(int fd, const std::vector<uint8_t>& data)
     return true;
 }
 
-// The file an output name writes: the name itself, or, for a symbolic link, the file it names
-// (an output is written through a link, not in its place).
+// The file an output name writes: the name itself, or, for a symbolic link, the file at the
+// end of its chain of links, whether that file exists yet or not (an output is written
+// through a link, never in its place). A chain that loops ends at a link (OutputProblem
+// refuses it).
 std::string Target(const std::string& path)
 {
-    struct stat st;
-    if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-    char* real = realpath(path.c_str(), nullptr);
-    std::string target = real ? real : path;
-    std::free(real);
-    return target;
+    std::string at = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (lstat(at.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return at;
+        std::vector<char> buf(size_t(st.st_size > 0 ? st.st_size : 255) + 2);
+        const ssize_t n = readlink(at.c_str(), buf.data(), buf.size());
+        if (n <= 0 || size_t(n) >= buf.size()) return at;
+        const std::string next(buf.data(), size_t(n));
+        const size_t slash = at.find_last_of('/');
+        at = next[0] == '/' || slash == std::string::npos ? next : at.substr(0, slash + 1) + next;
+    }
+    return at;
+}
+
+// The folder of a path ("." for a bare name).
+std::string FolderOf(const std::string& path)
+{
+    const size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// [SECTION] Interruption
+// A signal that ends the packer while it writes (SIGINT, SIGTERM, SIGHUP) finds here the
+// temporary files it made and the second names of the earlier files, and removes them before
+// the signal takes its course. The handler only reads these fixed buffers and unlinks; the
+// packer fills a slot with the signals blocked, and renames with them blocked, so a signal
+// never meets a name half written or a file between its two names.
+constexpr size_t kSlots = 4;         // outputs at once: the game file and its companion
+constexpr size_t kSlotBytes = 4096;  // a path (PATH_MAX)
+char g_temporary[kSlots][kSlotBytes];
+char g_kept[kSlots][kSlotBytes];
+const int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+struct sigaction g_earlier[3];
+void (*g_writeHook)(int stage) = nullptr;
+
+void RemoveLeftovers()
+{
+    for (size_t i = 0; i < kSlots; ++i) {
+        if (g_temporary[i][0]) unlink(g_temporary[i]);
+        if (g_kept[i][0]) unlink(g_kept[i]);
+        g_temporary[i][0] = g_kept[i][0] = '\0';
+    }
+}
+
+void OnSignal(int sig)
+{
+    RemoveLeftovers();
+    for (size_t k = 0; k < 3; ++k)
+        if (kSignals[k] == sig) sigaction(sig, &g_earlier[k], nullptr);
+    raise(sig); // delivered, with its earlier action, once the handler returns
+}
+
+// Blocks (or unblocks) the three signals.
+void BlockSignals(bool block)
+{
+    sigset_t set;
+    sigemptyset(&set);
+    for (int sig : kSignals) sigaddset(&set, sig);
+    sigprocmask(block ? SIG_BLOCK : SIG_UNBLOCK, &set, nullptr);
+}
+
+// Sets a slot; the caller has the signals blocked.
+void SetSlot(char (&slot)[kSlotBytes], const std::string& path)
+{
+    const size_t n = path.size() < kSlotBytes ? path.size() : 0; // a longer path is not kept
+    std::memcpy(slot, path.data(), n);
+    slot[n] = '\0';
 }
 
 } // namespace
@@ -197,7 +263,7 @@ bool GamePack_ReadFile(const std::string& path, std::string& out, std::string& w
         struct stat st;
         if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) why = NotPlain(st);
         else if (error == EFBIG) why = "it is 2 GiB or more, more than a game file holds";
-        else why = File_ErrorText(error);
+        else why = File_ErrorText(error) + (error == ENOENT ? GamePack_NotFoundHint(path) : "");
         return false;
     }
     out.assign(reinterpret_cast<const char*>(data), size_t(size));
@@ -208,21 +274,59 @@ bool GamePack_ReadFile(const std::string& path, std::string& out, std::string& w
 std::string GamePack_OutputProblem(const std::string& path)
 {
     struct stat st;
-    if (stat(path.c_str(), &st) != 0) return ""; // a new file (a missing folder fails at the write)
-    if (std::string kind = NotPlain(st); !kind.empty()) return kind;
-    if (access(path.c_str(), W_OK) != 0) return std::strerror(errno); // a read-only file stays so
+    if (stat(path.c_str(), &st) == 0) {
+        if (std::string kind = NotPlain(st); !kind.empty()) return kind;
+        if (access(path.c_str(), W_OK) != 0) return std::strerror(errno); // a read-only file stays so
+    } else if (errno == ELOOP) {
+        return "its symbolic links go round in a loop";
+    }
+    // The new file is written beside the one it replaces (or the file a link names) and renamed
+    // into place, so its folder must be there and writable.
+    const std::string folder = FolderOf(Target(path));
+    if (stat(folder.c_str(), &st) != 0)
+        return "there is no folder " + folder +
+               (errno == ENOENT ? GamePack_NotFoundHint(folder) : " (" + std::string(std::strerror(errno)) + ")");
+    if (!S_ISDIR(st.st_mode)) return folder + " is not a folder";
+    if (access(folder.c_str(), W_OK | X_OK) != 0)
+        return "its folder " + folder + " is not writable (" + std::strerror(errno) +
+               "): the packer writes the new file beside it and renames it into place";
     return "";
 }
 
 bool GamePack_WriteFiles(const std::vector<PackFile>& files, std::string& error)
 {
+    if (files.size() > kSlots) {
+        error = "internal error: more outputs than the packer keeps track of";
+        return false;
+    }
     struct Step {
         std::string target, temporary, kept; // kept: a second name of the earlier file, while renaming
         bool existed = false, placed = false;
     };
     std::vector<Step> steps(files.size());
-    auto fail = [&](const std::string& path, int why) {
-        error = "cannot write " + path + ": " + std::strerror(why);
+    // A signal that ends the packer removes what is written so far (see Interruption); one the
+    // packer was started ignoring stays ignored.
+    struct sigaction ours = {};
+    ours.sa_handler = OnSignal;
+    sigemptyset(&ours.sa_mask);
+    for (int sig : kSignals) sigaddset(&ours.sa_mask, sig);
+    bool installed[3] = {false, false, false};
+    for (size_t k = 0; k < 3; ++k) {
+        sigaction(kSignals[k], nullptr, &g_earlier[k]);
+        installed[k] = (g_earlier[k].sa_flags & SA_SIGINFO) || g_earlier[k].sa_handler != SIG_IGN;
+        if (installed[k]) sigaction(kSignals[k], &ours, nullptr);
+    }
+    auto finish = [&](bool ok) {
+        BlockSignals(true);
+        RemoveLeftovers(); // nothing is left by now, but a slot that names a file already gone
+        for (size_t k = 0; k < 3; ++k)
+            if (installed[k]) sigaction(kSignals[k], &g_earlier[k], nullptr);
+        BlockSignals(false); // a signal that came meanwhile takes its course now
+        return ok;
+    };
+    auto fail = [&](const std::string& path, const std::string& why) {
+        error = "cannot write " + path + ": " + why;
+        BlockSignals(true);
         // Placed files are put back (the earlier file) or removed (there was none), last first.
         for (size_t i = steps.size(); i-- > 0;) {
             Step& s = steps[i];
@@ -230,8 +334,10 @@ bool GamePack_WriteFiles(const std::vector<PackFile>& files, std::string& error)
             else if (s.placed && !s.existed) unlink(s.target.c_str());
             else if (!s.kept.empty()) unlink(s.kept.c_str());
             if (!s.temporary.empty()) unlink(s.temporary.c_str());
+            g_temporary[i][0] = g_kept[i][0] = '\0';
         }
-        return false;
+        BlockSignals(false);
+        return finish(false);
     };
     const mode_t mask = umask(0);
     umask(mask);
@@ -242,9 +348,20 @@ bool GamePack_WriteFiles(const std::vector<PackFile>& files, std::string& error)
         const std::string folder = slash == std::string::npos ? "" : s.target.substr(0, slash + 1);
         // ".NAME.XXXXXX" beside it, the name cut so that a long one still leaves room.
         std::string name = folder + "." + s.target.substr(folder.size(), 200) + ".XXXXXX";
+        BlockSignals(true);
         const int fd = mkostemp(&name[0], O_CLOEXEC);
-        if (fd < 0) return fail(files[i].path, errno);
-        s.temporary = name;
+        const int made = errno;
+        if (fd >= 0) {
+            s.temporary = name;
+            SetSlot(g_temporary[i], name);
+        }
+        BlockSignals(false);
+        if (fd < 0) {
+            // The file itself may be writable: the folder is what refuses a new file.
+            const std::string in = FolderOf(s.target);
+            return fail(files[i].path, std::string(std::strerror(made)) + " (making a new file in the folder " + in + ")" +
+                                           (made == ENOENT ? GamePack_NotFoundHint(in) : ""));
+        }
         struct stat earlier;
         s.existed = stat(s.target.c_str(), &earlier) == 0;
         const mode_t mode = s.existed ? earlier.st_mode & 0777 : 0666 & ~mask;
@@ -252,21 +369,35 @@ bool GamePack_WriteFiles(const std::vector<PackFile>& files, std::string& error)
         const int why = errno;
         if (!written) {
             close(fd);
-            return fail(files[i].path, why);
+            return fail(files[i].path, std::strerror(why));
         }
-        if (close(fd) != 0) return fail(files[i].path, errno);
+        if (close(fd) != 0) return fail(files[i].path, std::strerror(errno));
     }
+    if (g_writeHook) g_writeHook(0);
+    // The renames happen with the signals blocked: a signal between two of them would leave
+    // the game file and its companion of two packs.
+    BlockSignals(true);
     for (size_t i = 0; i < files.size(); ++i) {
         Step& s = steps[i];
         // The earlier file keeps a second name until every new one is in place, so that it can
         // be put back (without hard links it cannot, and the rename goes on all the same).
-        if (i + 1 < files.size() && s.existed && link(s.target.c_str(), (s.temporary + ".old").c_str()) == 0)
+        if (i + 1 < files.size() && s.existed && link(s.target.c_str(), (s.temporary + ".old").c_str()) == 0) {
             s.kept = s.temporary + ".old";
-        if (rename(s.temporary.c_str(), s.target.c_str()) != 0) return fail(files[i].path, errno);
+            SetSlot(g_kept[i], s.kept);
+        }
+        if (rename(s.temporary.c_str(), s.target.c_str()) != 0) {
+            return fail(files[i].path, std::strerror(errno));
+        }
         s.temporary.clear();
+        g_temporary[i][0] = '\0';
         s.placed = true;
+        if (g_writeHook && i == 0 && files.size() > 1) g_writeHook(1);
     }
-    for (const Step& s : steps)
-        if (!s.kept.empty()) unlink(s.kept.c_str());
-    return true;
+    for (size_t i = 0; i < steps.size(); ++i)
+        if (!steps[i].kept.empty()) unlink(steps[i].kept.c_str());
+    RemoveLeftovers();
+    BlockSignals(false);
+    return finish(true);
 }
+
+void GamePack_SetWriteHook(void (*hook)(int stage)) { g_writeHook = hook; }

@@ -91,4 +91,10 @@ struct PackFile {
     std::string path;
     const std::vector<uint8_t>* data;
 };
+// A signal that ends the packer while it writes (SIGINT, SIGTERM, SIGHUP; not one it was
+// started ignoring) removes the temporary files first; the renames into place run with those
+// signals held, so every output is the earlier file or the new one, never a piece.
 bool GamePack_WriteFiles(const std::vector<PackFile>& files, std::string& error);
+// Test seam: called by GamePack_WriteFiles at stage 0 once every temporary file is written,
+// and at stage 1 once the first output is renamed into place (while another follows).
+void GamePack_SetWriteHook(void (*hook)(int stage));
