@@ -6,11 +6,10 @@
 // whose cost grows with the line, once per call frame, shows as seconds at 1 MB; one that
 // costs what it prints stays at milliseconds whatever the line.
 //
-//
 // BM_ReportLongName: under the tree interpreter a script calls itself 380 deep and the
-// innermost reads a variable that was never set, whose name is 1, 5 or 20 MiB long. The one
-// report prints about 35 KB (the headline's limit) whatever the name; a report that copies the
-// message once per script level grows with the name.
+// innermost reads a variable that was never set, whose name is 1, 5 or 20 MiB long (0: the
+// name "v"). The one report prints about 35 KB (the headline's limit) whatever the name; a
+// report that copies the message once per script level grows with the name.
 //
 //   build/bench/bench_reports
 //   build/bench/bench_reports --benchmark_filter='Machine/code_first'
