@@ -14,7 +14,6 @@
 #include "Platform/MemoryManager.h"
 
 namespace {
-char* g_text = nullptr; // the current error text
 bool g_recorded = false;
 bool g_occurred = false;      // error_occurred
 char* g_lastShown = nullptr;  // error_last
@@ -152,39 +151,87 @@ int32_t LeftOutCount(std::string_view line)
     }
     return count;
 }
-} // namespace
 
-std::string Code_Error_InScript(const char* name, const char* text)
-{
-    std::string joined = std::string("In script ") + (name ? name : "") + ":\n" + (text ? text : "");
-    // The stacked lines at the start, and what they have left out so far.
+// The stacked lines at the start of a text: the "In script" lines (each with its line break)
+// and what the lines that say so have left out so far; the stack ends where a line is neither.
+struct Stack {
     std::vector<std::string_view> lines;
     int32_t leftOut = 0;
     bool cut = false;
-    const std::string_view all(joined);
+    size_t size = 0; // the bytes of the stack, those lines included
+};
+Stack StackOf(std::string_view text)
+{
+    Stack stack;
+    stack.lines.reserve(kKeptOuter + kKeptInner + 1);
     size_t at = 0;
-    for (size_t end; (end = all.find('\n', at)) != std::string_view::npos; at = end + 1) {
-        const std::string_view line = all.substr(at, end - at);
+    for (size_t end; (end = text.find('\n', at)) != std::string_view::npos; at = end + 1) {
+        const std::string_view line = text.substr(at, end - at);
         if (IsInScriptLine(line)) {
-            lines.push_back(all.substr(at, end + 1 - at));
+            stack.lines.push_back(text.substr(at, end + 1 - at));
         } else if (const int32_t count = LeftOutCount(line); count >= 0) {
-            leftOut += count;
-            cut = true;
+            stack.leftOut += count;
+            stack.cut = true;
         } else {
             break;
         }
     }
-    if ((!cut && joined.size() <= kInScriptLimit) || lines.size() <= kKeptOuter + kKeptInner) return joined;
-    leftOut += int32_t(lines.size() - kKeptOuter - kKeptInner);
+    stack.size = at;
+    return stack;
+}
+
+// The current error text, kept as its stack and the text after it (the failure's own text),
+// so a script level adds its line and rewrites the stack only: the failure's text may be tens
+// of kilobytes and the levels hundreds. The whole text is joined when it is read.
+struct ErrorText {
+    bool present = false;
+    std::string stack;
+    std::string rest;
+    std::string joined;
+    bool joinedValid = false;
+};
+ErrorText g_text;
+} // namespace
+
+std::string_view Code_Error_Cut(const char* text, size_t limit)
+{
+    if (!text) return {};
+    size_t n = strnlen(text, limit + 1);
+    if (n > limit) n = Utf8_CutLength(text, limit);
+    return std::string_view(text, n);
+}
+
+void Code_Error_InScript(const char* name)
+{
+    std::string stack = "In script ";
+    stack += Code_Error_Cut(name);
+    stack += ":\n";
+    const bool oneLine = IsInScriptLine(std::string_view(stack).substr(0, stack.size() - 1)) &&
+                         stack.find('\n') == stack.size() - 1;
+    stack += g_text.stack;
+    if (!oneLine) {
+        // A name that makes no stacked line, or more than one: the stack is found again.
+        std::string whole = stack + g_text.rest;
+        const size_t size = StackOf(whole).size;
+        stack = whole.substr(0, size);
+        g_text.rest = whole.substr(size);
+    }
+    g_text.present = true;
+    g_text.joinedValid = false;
+    const Stack s = StackOf(stack);
+    if ((!s.cut && stack.size() + g_text.rest.size() <= kInScriptLimit) || s.lines.size() <= kKeptOuter + kKeptInner) {
+        g_text.stack = std::move(stack);
+        return;
+    }
+    const int32_t leftOut = s.leftOut + int32_t(s.lines.size() - kKeptOuter - kKeptInner);
     std::string out;
-    for (size_t i = 0; i < kKeptOuter; ++i) out += lines[i];
+    for (size_t i = 0; i < kKeptOuter; ++i) out += s.lines[i];
     char said[64];
     std::snprintf(said, sizeof said, kLeftOut, leftOut);
     out += said;
     out += '\n';
-    for (size_t i = lines.size() - kKeptInner; i < lines.size(); ++i) out += lines[i];
-    out += all.substr(at); // the failure's own text, whole
-    return out;
+    for (size_t i = s.lines.size() - kKeptInner; i < s.lines.size(); ++i) out += s.lines[i];
+    g_text.stack = std::move(out);
 }
 
 void Code_Error_Set(CCode* code, int32_t position, const char* message)
@@ -216,11 +263,22 @@ void Code_Error_Set(CCode* code, int32_t position, const char* message)
 
 bool Code_Error_Recorded() { return g_recorded; }
 void Code_Error_ClearRecorded() { g_recorded = false; }
-const char* Code_Error_GetText() { return g_text; }
+const char* Code_Error_GetText()
+{
+    if (!g_text.present) return nullptr;
+    if (!g_text.joinedValid) {
+        g_text.joined = g_text.stack + g_text.rest;
+        g_text.joinedValid = true;
+    }
+    return g_text.joined.c_str();
+}
 
 void Code_Error_SetText(const char* text)
 {
-    char* copy = text ? MEM_STRDUP(text) : nullptr;
-    MEM_FREE(g_text);
-    g_text = copy;
+    const std::string_view all = text ? text : "";
+    const size_t stack = StackOf(all).size;
+    g_text.stack.assign(all.substr(0, stack));
+    g_text.rest.assign(all.substr(stack));
+    g_text.present = text != nullptr;
+    g_text.joinedValid = false;
 }

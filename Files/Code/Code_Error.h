@@ -28,8 +28,8 @@ class CCode;
 void Code_Error_Set(CCode* code, int32_t position, const char* message);
 bool Code_Error_Recorded();
 void Code_Error_ClearRecorded();
-// The current error text (null when none) and its replacement (a copy is kept; the executors
-// and Script_Execute rewrite it to name the script).
+// The current error text (null when none; valid until the text changes) and its replacement
+// (a copy is kept; the executors rewrite it, Script_Execute through Code_Error_InScript).
 const char* Code_Error_GetText();
 void Code_Error_SetText(const char* text);
 
@@ -76,12 +76,22 @@ struct SourcePlace {
 };
 SourcePlace Code_Error_Place(const char* source, int32_t position);
 
-// The error text of a script run that failed: "In script NAME:\n" before the failure's text,
-// so nested runs stack one such line a level. Up to 1,023 bytes that is all. Beyond, the
-// failure's own text (the innermost error and its line) stays whole and the stacked lines are
-// cut in the middle: the outermost and the innermost few stay, and one line between them says
-// how many were left out (a line kept from then on, its count growing).
-std::string Code_Error_InScript(const char* name, const char* text);
+// The most bytes of a run-time error's message that a report can show: its headline's limit.
+// A message made from a text of any length (a variable's name) is cut there when it is made,
+// so the error costs what the report prints, not what the text holds.
+constexpr size_t kErrorMessageLimit = 32767;
+// text (null: empty) cut to at most limit bytes at the start of a UTF-8 character; reads at
+// most limit + 1 bytes of it.
+std::string_view Code_Error_Cut(const char* text, size_t limit = kErrorMessageLimit);
+
+// A script run that failed: the current error text becomes "In script NAME:\n" before the
+// failure's text, so nested runs stack one such line a level. Up to 1,023 bytes that is all.
+// Beyond, the failure's own text (the innermost error and its line) stays whole and the
+// stacked lines are cut in the middle: the outermost and the innermost few stay, and one line
+// between them says how many were left out (a line kept from then on, its count growing). The
+// script's name is cut at kErrorMessageLimit, and a level rewrites the stacked lines only, not
+// the failure's text after them: each level costs its own line.
+void Code_Error_InScript(const char* name);
 
 // ---- Reports --------------------------------------------------------------------------------
 void Code_Error_Report(const char* message, bool fatal);

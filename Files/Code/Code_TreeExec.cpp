@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Files/Base/QuitRequest.h"
@@ -122,8 +123,13 @@ int32_t ReadFailed(CodeExecContext* ctx, const CodeNode* node, const Address& a,
 {
     ClearValue(out);
     if (Variable_GetUnsetReadsZero()) return EXEC_OK;
-    std::string message = std::string("Unknown variable ") + Code_Variable_GetName(a.id);
-    if (a.index != 0) message += " or array index out of bounds";
+    // The name may be of any length: the message is cut where it is made, so every script
+    // level that passes the error on copies no more than the report can show.
+    constexpr std::string_view head = "Unknown variable ", tail = " or array index out of bounds";
+    std::string message(head);
+    message += Code_Error_Cut(Code_Variable_GetName(a.id),
+                              kErrorMessageLimit - head.size() - (a.index != 0 ? tail.size() : 0));
+    if (a.index != 0) message += tail;
     return Fail(ctx, node, message.c_str());
 }
 

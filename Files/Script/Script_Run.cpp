@@ -47,7 +47,7 @@ bool Script_Execute(int32_t index, CInstance* self, CInstance* other, int32_t ar
     int32_t savedCount = Code_GetArgumentCount();
     Code_SetArgumentCount(n);
     bool ok = Code_ExecuteValue(self, other, s->m_pCode, result);
-    if (!ok) Code_Error_SetText(Code_Error_InScript(Script_GetName(index), Code_Error_GetText()).c_str());
+    if (!ok) Code_Error_InScript(Script_GetName(index));
     Code_SetArgumentCount(savedCount);
     Code_RestoreArguments(saved);
     return ok;

@@ -354,6 +354,42 @@ TEST_F(RunningReportTest, ALongLineIsReadAndPrintedOnlyAsFarAsTheReportShowsIt)
     munmap(guarded, 2 * page);
 }
 
+TEST_F(RunningReportTest, ALongNameIsCutOnceWhereTheErrorIsMadeAndTheReportKeepsItsBytes)
+{
+    // Under the tree interpreter a script calls itself 12 deep, then reads a variable never set
+    // whose name runs past the headline's limit. The report is what it always was: the
+    // headline cut at 32,767 bytes, the stacked "In script" lines cut in the middle before the
+    // failure's own text. What the error carries up the levels holds no more than that.
+    const std::string name = "v" + std::string(40000, 'n');
+    Script_Add("scr_deep", ("if (argument0 < 11) return scr_deep(argument0 + 1);\nreturn " + name + ";").c_str(), -1);
+    const std::string report = Report(false, "scr_deep(0)");
+    const std::string rule(92, '#');
+    const size_t headAt = rule.size() + 1, messageAt = report.find("\n\n\n") + 3;
+    ASSERT_EQ(report.substr(0, headAt), rule + "\n");
+    std::string five;
+    for (int i = 0; i < 5; ++i) five += "In script scr_deep:\n";
+    std::string headline = report.substr(headAt, messageAt - headAt) + five +
+                           "... 2 more \"In script\" lines ...\n" + five + "Error in code at line 2:\n   " +
+                           ("return " + name).substr(0, 1023) + "\n\nat position 8: Unknown variable " + name;
+    headline.resize(32767);
+    EXPECT_EQ(report, rule + "\n" + headline + "\n" + rule + "\n");
+    EXPECT_LT(std::strlen(Code_Error_GetText()), name.size());
+}
+
+TEST_F(ErrorReportTest, AScriptsNameIsCutAtACharacterWhenItsLevelIsAdded)
+{
+    std::string name;
+    for (int i = 0; i < 20000; ++i) name += "\u20ac";
+    Code_Error_SetText("Error in code at line 1:\n   q\n\nat position 1: x");
+    Code_Error_InScript(name.c_str());
+    const std::string text = Code_Error_GetText();
+    const size_t lineEnd = text.find(":\n");
+    ASSERT_NE(lineEnd, std::string::npos);
+    EXPECT_EQ(lineEnd - 10, kErrorMessageLimit / 3 * 3) << "cut at the last whole character";
+    EXPECT_EQ(text.compare(10, lineEnd - 10, name, 0, lineEnd - 10), 0);
+    EXPECT_EQ(text.substr(lineEnd + 2), "Error in code at line 1:\n   q\n\nat position 1: x");
+}
+
 TEST_F(RunningReportTest, ACarriageReturnEndsALineAsALineFeedDoes)
 {
     Script_Add("scr_cr", "var k;\rk = fail();\rk = 2;\rk = 3;", -1);
