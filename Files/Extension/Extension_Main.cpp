@@ -285,9 +285,9 @@ bool Extension_Call(int32_t index, CInstance* self, CInstance* other, int32_t ar
     Code_SetArgumentCount(n);
     const bool ok = Code_ExecuteValue(self, other, f->compiled, result);
     if (!ok) {
-        std::string text = "In extension function " + f->name + ": \n" + (Code_Error_GetText() ? Code_Error_GetText() : "");
-        if (text.size() > 1023) text.resize(1023);
-        Code_Error_SetText(text.c_str());
+        // At most 1,023 bytes, cut at a character's start so that the text stays UTF-8.
+        const std::string text = "In extension function " + f->name + ": \n" + (Code_Error_GetText() ? Code_Error_GetText() : "");
+        Code_Error_SetText(std::string(Code_Error_Cut(text.c_str(), 1023)).c_str());
     }
     Code_SetArgumentCount(savedCount);
     Code_RestoreArguments(saved);

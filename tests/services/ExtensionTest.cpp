@@ -207,6 +207,14 @@ TEST_F(Extensions, FailingCodeNamesTheExtensionFunction)
     EXPECT_FALSE(Extension_Call(0, &self, &self, 1, &list, &result));
     ASSERT_NE(Code_Error_GetText(), nullptr);
     EXPECT_EQ(std::string(Code_Error_GetText()).rfind("In extension function ext_bad: \n", 0), 0u) << Code_Error_GetText();
+    // A long name is cut with the text at 1,023 bytes, never inside a character.
+    std::string euros;
+    for (int i = 0; i < 400; ++i) euros += "\xE2\x82\xAC";
+    Extension_AddFunction(f, euros.c_str(), "", 0, -1, nullptr, DLL_KIND_REAL, "return argument0 + 'text';");
+    ASSERT_TRUE(Extension_Prepare());
+    EXPECT_FALSE(Extension_Call(Extension_Function_Find(euros.c_str()), &self, &self, 1, &list, &result));
+    const std::string cut = Code_Error_GetText();
+    EXPECT_EQ(cut, "In extension function " + euros.substr(0, 999));
     int32_t kind = -1;
     double real = 0;
     char* text = nullptr;
