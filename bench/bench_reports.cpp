@@ -43,18 +43,20 @@ void Fail(ScriptValue* result, CInstance*, CInstance*, int32_t, ScriptValue*)
 
 constexpr const char* kCode = "if (argument0 < 300) return scr_deep(argument0 + 1); return bench_fail(); ";
 
-void BM_Report(benchmark::State& state, bool machine, bool commentFirst)
+// Runs "NAME(0)" over and over, NAME being a script of the given text, under the machine or the
+// tree interpreter; each run ends in the error report that the script's deepest level makes.
+void RunFailingScript(benchmark::State& state, const char* name, const std::string& text, bool machine)
 {
     CInstance* self = Bench_ScriptInstance();
-    const std::string comment = "/*" + std::string(size_t(state.range(0)) * 1024, 'c') + "*/ ";
-    static std::string text;
-    text = commentFirst ? comment + kCode : kCode + ("//" + comment);
     g_StartupOptions.byteCodeInterpreter = machine ? 1 : 0;
     Script_Free();
-    CScript* s = Script_Data(Script_Add("scr_deep", text.c_str(), -1));
+    CScript* s = Script_Data(Script_Add(name, text.c_str(), -1));
     s->m_pCode = new CCode(s->GetText(), false);
-    auto entry = std::make_unique<CCode>("scr_deep(0)", false);
-    if (!s->m_pCode->Compile("Script.scr_deep") || !entry->Compile("entry")) {
+    static std::string call, unit; // a unit keeps pointers to its text and its name
+    call = std::string(name) + "(0)";
+    unit = "Script." + std::string(name);
+    auto entry = std::make_unique<CCode>(call.c_str(), false);
+    if (!s->m_pCode->Compile(unit.c_str()) || !entry->Compile("entry")) {
         state.SkipWithError("does not compile");
         g_StartupOptions.byteCodeInterpreter = 1;
         return;
@@ -71,34 +73,22 @@ void BM_Report(benchmark::State& state, bool machine, bool commentFirst)
     g_StartupOptions.byteCodeInterpreter = 1;
 }
 
+void BM_Report(benchmark::State& state, bool machine, bool commentFirst)
+{
+    const std::string comment = "/*" + std::string(size_t(state.range(0)) * 1024, 'c') + "*/ ";
+    static std::string text; // the script keeps a pointer to its text
+    text = commentFirst ? comment + kCode : kCode + ("//" + comment);
+    RunFailingScript(state, "scr_deep", text, machine);
+}
+
 constexpr int32_t kLongNameLevels = 380;
 
 void BM_ReportLongName(benchmark::State& state)
 {
-    CInstance* self = Bench_ScriptInstance();
     static std::string text;
     text = "if (argument0 < " + std::to_string(kLongNameLevels - 1) + ") return scr_long(argument0 + 1); return v" +
            std::string(size_t(state.range(0)) << 20, 'n') + "; ";
-    g_StartupOptions.byteCodeInterpreter = 0;
-    Script_Free();
-    CScript* s = Script_Data(Script_Add("scr_long", text.c_str(), -1));
-    s->m_pCode = new CCode(s->GetText(), false);
-    auto entry = std::make_unique<CCode>("scr_long(0)", false);
-    if (!s->m_pCode->Compile("Script.scr_long") || !entry->Compile("entry")) {
-        state.SkipWithError("does not compile");
-        g_StartupOptions.byteCodeInterpreter = 1;
-        return;
-    }
-    Console_Set(&g_quiet);
-    for (auto _ : state) {
-        ScriptValue result = Value_Real(0.0);
-        Code_Execute(self, self, entry.get(), &result);
-        Value_FreeString(&result);
-    }
-    Console_Set(nullptr);
-    entry.reset();
-    Script_Free();
-    g_StartupOptions.byteCodeInterpreter = 1;
+    RunFailingScript(state, "scr_long", text, false);
 }
 
 } // namespace
