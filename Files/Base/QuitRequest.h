@@ -21,6 +21,7 @@
 
 namespace quitrequest_detail {
 extern std::atomic<int32_t> g_raised;
+extern std::atomic<int32_t> g_signalled;
 static_assert(std::atomic<int32_t>::is_always_lock_free, "a signal handler writes the flag");
 } // namespace quitrequest_detail
 
@@ -29,6 +30,15 @@ static_assert(std::atomic<int32_t>::is_always_lock_free, "a signal handler write
 inline void QuitRequest_Raise() { quitrequest_detail::g_raised.store(1, std::memory_order_release); }
 inline void QuitRequest_Clear() { quitrequest_detail::g_raised.store(0, std::memory_order_release); }
 inline bool QuitRequest_Pending() { return quitrequest_detail::g_raised.load(std::memory_order_acquire) != 0; }
+
+// A signal asked the run to end: noted by the signal handler (async-signal-safe) and kept for
+// the rest of the run, through the game's end and the shutdown, where the request itself is
+// cleared. Output that cannot go on without waiting (a log nobody reads) gives up from then on,
+// so that one signal ends the run whatever its output is connected to.
+inline void QuitRequest_NoteSignal() { quitrequest_detail::g_signalled.store(1, std::memory_order_release); }
+inline bool QuitRequest_Signalled() { return quitrequest_detail::g_signalled.load(std::memory_order_acquire) != 0; }
+// Tests only: forgets the signal.
+inline void QuitRequest_ForgetSignal() { quitrequest_detail::g_signalled.store(0, std::memory_order_release); }
 
 // Work units between two reads of the request: about a tenth of a millisecond of the
 // cheapest work (a byte copied), a few milliseconds of the dearest (a compare of two texts).
