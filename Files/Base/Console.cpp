@@ -66,7 +66,8 @@ void AppendToFile(OutputFile& out, bool debug, const char* text, size_t n)
     }
     // A line that fails is lost; the next ones are still tried (space may come back).
     int error = 0;
-    SayWrite(out.path.c_str(), ConsoleHost_Write(out.fd, text, n, &error), error);
+    const ConsoleWrite outcome = ConsoleHost_Write(out.fd, text, n, &error);
+    SayWrite(out.path.c_str(), outcome, error);
 }
 
 void CloseFile(OutputFile& out)

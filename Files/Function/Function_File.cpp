@@ -10,7 +10,10 @@
 // streams opened through Function_FileHost.h (Linux/Function_FileM.cpp), which opens plain
 // files only. Text written by the text functions has its line feeds written as CR LF, and
 // the older file reads CR LF as one line feed, as the text streams of the Windows runner did,
-// so files move between the two unchanged.
+// so files move between the two unchanged. A write, flush or close of such a stream that
+// fails is said once for the file on stderr (File_SayWriteFailed); the built-ins whose result
+// is 0 by the design keep it. file_copy writes its copy beside the destination and renames it
+// into place when whole.
 //
 // Needs: the file layer (File.h, LoadSave.h), the error reporter, the debug console, the
 // program starter (Timing.h). Errors are reported non-fatally; a refused call returns 0 or
