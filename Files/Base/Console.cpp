@@ -24,6 +24,7 @@ constexpr const char* kStalled = "nobody is reading it";
 struct OutputFile {
     std::string path;
     int fd = -1;
+    int plain = 0; // ConsoleHost_IsPlainFile of fd, taken at the open
     bool enabled = false;
 };
 
@@ -63,10 +64,11 @@ void AppendToFile(OutputFile& out, bool debug, const char* text, size_t n)
                             out.path.c_str(), std::strerror(errno), debug ? "debug " : "");
             return;
         }
+        out.plain = ConsoleHost_IsPlainFile(out.fd);
     }
     // A line that fails is lost; the next ones are still tried (space may come back).
     int error = 0;
-    const ConsoleWrite outcome = ConsoleHost_Write(out.fd, text, n, &error);
+    const ConsoleWrite outcome = ConsoleHost_Write(out.fd, text, n, &error, out.plain);
     SayWrite(out.path.c_str(), outcome, error);
 }
 

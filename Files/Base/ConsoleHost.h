@@ -18,8 +18,11 @@ enum class ConsoleWrite {
     GaveUp,  // a signal asked the run to end while the descriptor took nothing more
 };
 
-// Writes length bytes of data to the descriptor; error gets errno when it failed.
-ConsoleWrite ConsoleHost_Write(int fd, const char* data, size_t length, int* error);
+// Writes length bytes of data to the descriptor; error gets errno when it failed. plain says
+// whether it is a plain file when the caller knows (a log file it opened): -1 asks the system.
+ConsoleWrite ConsoleHost_Write(int fd, const char* data, size_t length, int* error, int plain = -1);
+// 1 when the descriptor is a plain file (written whole, never polled), else 0.
+int ConsoleHost_IsPlainFile(int fd);
 // Opens a log file for appending, made when missing (read and write, as stdio's "a+": a named
 // pipe opens without waiting for a reader). -1 with errno when it does not open.
 int ConsoleHost_OpenLog(const char* path);

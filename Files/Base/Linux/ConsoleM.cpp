@@ -61,11 +61,16 @@ bool WaitWritable(int fd)
 
 } // namespace
 
-ConsoleWrite ConsoleHost_Write(int fd, const char* data, size_t length, int* error)
+int ConsoleHost_IsPlainFile(int fd)
+{
+    struct stat st;
+    return fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? 1 : 0;
+}
+
+ConsoleWrite ConsoleHost_Write(int fd, const char* data, size_t length, int* error, int plainKnown)
 {
     // A pipe takes a piece of PIPE_BUF bytes whole once poll says it has room; a file any size.
-    struct stat st;
-    const bool plain = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    const bool plain = (plainKnown < 0 ? ConsoleHost_IsPlainFile(fd) : plainKnown) != 0;
     const size_t piece = plain ? length : size_t(PIPE_BUF);
     size_t done = 0;
     while (done < length) {
