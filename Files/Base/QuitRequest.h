@@ -8,7 +8,8 @@
 //
 // Work that stops this way fails quietly: no error is reported for it, the quit is the
 // reason. Writes (files, saved games) never stop half done; only work whose result the
-// stopped code would have used does.
+// stopped code would have used does. The one exception is output nobody takes any more: a
+// log line a stalled pipe does not accept once a signal came is given up (ConsoleHost.h).
 #pragma once
 
 #include <algorithm>

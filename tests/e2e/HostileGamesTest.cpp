@@ -419,8 +419,10 @@ void HostileGames::PlaysOnPastFailedWrites(Launch how, const std::string& reason
     EXPECT_EQ(StderrLines(), expected);
     DIR* folder = opendir(area.c_str()); // the temporary files' names begin with a dot
     ASSERT_NE(folder, nullptr);
-    while (dirent* e = readdir(folder))
-        EXPECT_TRUE(e->d_name[0] != '.' || !std::strcmp(e->d_name, ".") || !std::strcmp(e->d_name, "..")) << e->d_name;
+    while (dirent* e = readdir(folder)) {
+        const std::string name = e->d_name;
+        EXPECT_TRUE(name[0] != '.' || name == "." || name == "..") << name;
+    }
     closedir(folder);
 }
 
@@ -474,7 +476,7 @@ TEST_F(HostileGames, ALogNobodyReadsHoldsNoSignalOff)
         const auto [status, seconds] = SignalAndWait(pid, SIGTERM, 10);
         close(ends[0]);
         ASSERT_NE(status, -1) << "SIGTERM did not end the run\n" << Log();
-        EXPECT_LT(seconds, 2.0);
+        EXPECT_LT(seconds, kPromptly + 1.0); // half a second of it for the stalled log
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
         EXPECT_NE(Scratch_ReadFile(area + "/run.ini").find("ended=1"), std::string::npos) << Log();
         EXPECT_EQ(StderrLines(), std::vector<std::string>{"runner: cannot write " +
