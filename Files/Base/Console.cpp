@@ -233,12 +233,6 @@ void Console_WriteFailed(const char* path, const char* reason)
     Console_Problem("cannot write %s: %s", path ? path : "", reason ? reason : "");
 }
 
-void Console_ForgetWriteFailures()
-{
-    std::lock_guard<std::mutex> lock(g_saidLock);
-    g_writeFailuresSaid.clear();
-}
-
 void Console_SetFormSink(tagIConsole* sink) { g_formSink = sink; }
 
 int MessageBox_DefaultAnswer(uint32_t flags)

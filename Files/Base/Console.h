@@ -69,8 +69,6 @@ void Console_Problem(const char* format, ...) __attribute__((format(printf, 1, 2
 // output"; a pipe that took nothing more once a signal asked the run to end, "nobody is
 // reading it".
 void Console_WriteFailed(const char* path, const char* reason);
-// Tests only: every path may be said again.
-void Console_ForgetWriteFailures();
 // Text on stderr as it is, through the same guarded write as the log (never held by a reader
 // that stopped reading once a signal asked the run to end).
 void Console_WriteStderr(const char* text);

@@ -38,8 +38,6 @@ inline bool QuitRequest_Pending() { return quitrequest_detail::g_raised.load(std
 // so that one signal ends the run whatever its output is connected to.
 inline void QuitRequest_NoteSignal() { quitrequest_detail::g_signalled.store(1, std::memory_order_release); }
 inline bool QuitRequest_Signalled() { return quitrequest_detail::g_signalled.load(std::memory_order_acquire) != 0; }
-// Tests only: forgets the signal.
-inline void QuitRequest_ForgetSignal() { quitrequest_detail::g_signalled.store(0, std::memory_order_release); }
 
 // Work units between two reads of the request: about a tenth of a millisecond of the
 // cheapest work (a byte copied), a few milliseconds of the dearest (a compare of two texts).
