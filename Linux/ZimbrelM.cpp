@@ -1,6 +1,6 @@
 // Host parts of the program entry on Linux: the executable's path, the current folder's files
-// for the '@' moves, and the handlers of SIGINT and SIGTERM. POSIX, and SDL's hint that keeps
-// SDL's own signal handlers out.
+// for the '@' moves, the handlers of SIGINT and SIGTERM, and SIGXFSZ ignored. POSIX, and SDL's
+// hint that keeps SDL's own signal handlers out.
 #include "Zimbrel.h"
 
 #include <SDL2/SDL.h>
@@ -31,6 +31,7 @@ void OnSignal(int signal)
     g_signalCount = g_signalCount + 1;
     VM_RequestDrain();   // a running loop drains (and so sees the signal) at its next branch back
     QuitRequest_Raise(); // and long work inside a built-in stops (the machine drains after it)
+    QuitRequest_NoteSignal(); // and a log nobody reads stops holding the run
 }
 
 // When the clock raises the quit request (steady-clock microseconds; 0: never).
@@ -59,6 +60,13 @@ void MainHost_InstallSignalHandlers()
         if (sigaction(signal, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
         sigaction(signal, &action, nullptr);
     }
+    // Under a file-size limit (ulimit -f) a write past it would kill the runner before the
+    // game's end: ignored, the write fails with EFBIG and is said like any failed write.
+    // (Programs the game starts get the default back: Linux/File_ProcessM.cpp.)
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGXFSZ, &ignore, nullptr);
 }
 
 void MainHost_StartDrainClock()

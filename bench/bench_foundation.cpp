@@ -1,11 +1,17 @@
 // Hot foundation services: the instance table (Hash) by id, CRC-32 of map keys, UTF-8 length,
-// the random generator.
+// the random generator, one line of the log (to the standard output and the "-output" file).
 #include <benchmark/benchmark.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdarg>
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "Files/Base/CRC32.h"
+#include "Files/Base/Console.h"
 #include "Files/Base/Random.h"
 #include "Files/Base/Utf8.h"
 #include "Platform/Hash.h"
@@ -72,5 +78,62 @@ void BM_NextRandom(benchmark::State& state)
 BENCHMARK(BM_NextRandom);
 
 } // namespace
+
+// One log line as show_debug_message writes it: to the standard output (here /dev/null, a
+// device, so the write polls first as for a pipe) and appended to the "-output" file.
+struct LogTarget {
+    LogTarget() : saved(dup(1)), path("/tmp/zb_bench_log_" + std::to_string(getpid()))
+    {
+        std::fflush(stdout);
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        close(null);
+    }
+    ~LogTarget()
+    {
+        dup2(saved, 1);
+        close(saved);
+        std::remove(path.c_str());
+    }
+    int saved;
+    std::string path;
+};
+
+void BM_LogLine(benchmark::State& state)
+{
+    LogTarget target;
+    Console_SetOutputFile(false, target.path.c_str());
+    int64_t n = 0;
+    for (auto _ : state) Console_Release()->Output("step %d: x = %d, y = %d, hp = %s\n", int(++n), 120, 64, "full");
+    Console_SetOutputFile(false, nullptr);
+}
+BENCHMARK(BM_LogLine);
+
+// The same line written the way the log wrote it through stdio: printed and flushed, then cut
+// into a buffer and appended to a file kept open and flushed (the baseline of BM_LogLine).
+void StdioLine(FILE* file, const char* format, ...)
+{
+    va_list a, b;
+    va_start(a, format);
+    va_copy(b, a);
+    std::vfprintf(stdout, format, a);
+    char buffer[4096];
+    const int len = std::vsnprintf(buffer, sizeof buffer, format, b);
+    std::fwrite(buffer, 1, size_t(len), file);
+    std::fflush(file);
+    std::fflush(stdout);
+    va_end(b);
+    va_end(a);
+}
+
+void BM_LogLineStdio(benchmark::State& state)
+{
+    LogTarget target;
+    FILE* file = std::fopen(target.path.c_str(), "a+");
+    int64_t n = 0;
+    for (auto _ : state) StdioLine(file, "step %d: x = %d, y = %d, hp = %s\n", int(++n), 120, 64, "full");
+    std::fclose(file);
+}
+BENCHMARK(BM_LogLineStdio);
 
 BENCHMARK_MAIN();

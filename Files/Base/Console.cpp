@@ -1,22 +1,30 @@
-// Log console and message boxes. Owns the two program-wide consoles and their output files.
-// Backed by stdio only; the window layer supplies the graphical message-box host.
+// Log console and message boxes. Owns the two program-wide consoles and their output files,
+// and the one-line problems on stderr. Every byte goes through the host's guarded write
+// (ConsoleHost.h, Linux/ConsoleM.cpp): a file or a pipe that fails or stalls costs its line,
+// says so once, and never holds a signal off.
 #include "Files/Base/Console.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
+#include <set>
 #include <string>
 
+#include "Files/Base/ConsoleHost.h"
 #include "Files/Base/Utf8.h"
 #include "Platform/MemoryManager.h"
 
 namespace {
 
 constexpr size_t kLineBuffer = 4096; // file and debug-form copies are cut to 4095 bytes
+constexpr const char* kStdoutName = "the standard output";
+constexpr const char* kStalled = "nobody is reading it";
 
 struct OutputFile {
     std::string path;
-    FILE* file = nullptr;
+    int fd = -1;
+    int plain = 0; // ConsoleHost_IsPlainFile of fd, taken at the open
     bool enabled = false;
 };
 
@@ -26,29 +34,95 @@ tagIConsole* g_console = &g_release;
 tagIConsole* g_formSink = nullptr;
 OutputFile g_files[2]; // [0] release, [1] debug
 
+std::mutex g_saidLock;
+std::set<std::string> g_writeFailuresSaid; // paths whose failed write was said
+
+// Says what a failed or stalled write of a log cost (once for each file).
+void SayWrite(const char* path, ConsoleWrite outcome, int error)
+{
+    if (outcome == ConsoleWrite::Written) return;
+    Console_WriteFailed(path, outcome == ConsoleWrite::GaveUp ? kStalled : std::strerror(error));
+}
+
+void WriteStdout(const char* text, size_t n)
+{
+    int error = 0;
+    const ConsoleWrite outcome = ConsoleHost_Write(1, text, n, &error);
+    if (outcome == ConsoleWrite::Failed && error == EBADF) return; // started without one
+    SayWrite(kStdoutName, outcome, error);
+}
+
 void AppendToFile(OutputFile& out, bool debug, const char* text, size_t n)
 {
     if (!out.enabled) return;
-    if (!out.file) {
-        out.file = std::fopen(out.path.c_str(), "a+");
-        if (!out.file) {
+    if (out.fd < 0) {
+        out.fd = ConsoleHost_OpenLog(out.path.c_str());
+        if (out.fd < 0) {
             // Said once; the file is not tried again for every line.
             out.enabled = false;
             Console_Problem("%s %s: %s; the %slog goes to the standard output only", debug ? "-debugoutput" : "-output",
                             out.path.c_str(), std::strerror(errno), debug ? "debug " : "");
             return;
         }
+        out.plain = ConsoleHost_IsPlainFile(out.fd);
     }
-    std::fwrite(text, 1, n, out.file);
-    std::fflush(out.file);
+    // A line that fails is lost; the next ones are still tried (space may come back).
+    int error = 0;
+    const ConsoleWrite outcome = ConsoleHost_Write(out.fd, text, n, &error, out.plain);
+    SayWrite(out.path.c_str(), outcome, error);
+}
+
+void CloseFile(OutputFile& out)
+{
+    if (out.fd < 0) return;
+    if (!ConsoleHost_Close(out.fd)) Console_WriteFailed(out.path.c_str(), std::strerror(errno));
+    out.fd = -1;
+}
+
+// Formats the whole text into small (size bytes) or, when longer, into big; the text and its
+// length (-1 for a format error).
+const char* FormatWhole(char* small, size_t size, std::string& big, int* length, const char* format, va_list args)
+{
+    va_list again;
+    va_copy(again, args);
+    const int n = std::vsnprintf(small, size, format, args);
+    *length = n;
+    const char* text = small;
+    if (n >= 0 && size_t(n) >= size) {
+        big.assign(size_t(n) + 1, '\0');
+        std::vsnprintf(big.data(), big.size(), format, again);
+        big.resize(size_t(n));
+        text = big.data();
+    }
+    va_end(again);
+    return text;
+}
+
+// The cut copy of a whole text of n bytes into buffer (size bytes, terminated): at most size - 1
+// bytes, back to a character's start, its line break kept last. Returns the length.
+size_t CutCopy(char* buffer, size_t size, const char* whole, size_t n)
+{
+    if (size == 0) return 0;
+    size_t len = n;
+    if (n >= size && size < 2) {
+        len = 0;
+    } else if (n >= size) {
+        const bool lineBreak = n > 0 && whole[n - 1] == '\n';
+        len = Utf8_CutLength(whole, size - 1 - (lineBreak ? 1 : 0));
+        if (buffer != whole) std::memmove(buffer, whole, len);
+        if (lineBreak) buffer[len++] = '\n';
+    } else if (buffer != whole) {
+        std::memmove(buffer, whole, len);
+    }
+    buffer[len] = '\0';
+    return len;
 }
 
 class StderrHost : public IMessageBoxHost {
 public:
     int Show(const char* text, const char* caption, uint32_t flags) override
     {
-        std::fprintf(stderr, "%s: %s\n", caption ? caption : "", text ? text : "");
-        std::fflush(stderr);
+        Console_WriteStderr((std::string(caption ? caption : "") + ": " + (text ? text : "") + "\n").c_str());
         return MessageBox_DefaultAnswer(flags);
     }
 };
@@ -61,38 +135,29 @@ std::string g_caption = "Zimbrel";
 
 size_t Console_FormatCut(char* buffer, size_t size, const char* format, va_list args)
 {
-    va_list again;
-    va_copy(again, args);
-    int n = std::vsnprintf(buffer, size, format, args);
-    size_t len = 0;
-    if (n > 0 && size_t(n) < size) {
-        len = size_t(n);
-    } else if (n > 0 && size > 1) {
-        // The whole text tells whether it ends with a line break and where its characters
-        // start at the cut (the buffer holds its terminator there).
-        std::string whole(size_t(n) + 1, '\0');
-        std::vsnprintf(whole.data(), whole.size(), format, again);
-        const bool lineBreak = whole[size_t(n) - 1] == '\n';
-        len = Utf8_CutLength(whole.data(), size - 1 - (lineBreak ? 1 : 0));
-        if (lineBreak) buffer[len++] = '\n';
+    std::string big;
+    int n = 0;
+    const char* whole = FormatWhole(buffer, size, big, &n, format, args);
+    if (n <= 0) {
+        if (size > 0) buffer[0] = '\0';
+        return 0;
     }
-    va_end(again);
-    if (size > 0) buffer[len] = '\0';
-    return len;
+    return CutCopy(buffer, size, whole, size_t(n));
 }
 
 void TConsole::OutputV(const char* format, va_list args)
 {
     if (!format) return;
-    va_list second;
-    va_copy(second, args);
-    std::vfprintf(stdout, format, args);
+    // The standard output gets the whole line; the file and the form its first 4095 bytes.
     char buffer[kLineBuffer];
-    size_t len = Console_FormatCut(buffer, sizeof buffer, format, second);
-    va_end(second);
+    std::string big;
+    int n = 0;
+    const char* whole = FormatWhole(buffer, sizeof buffer, big, &n, format, args);
+    if (n < 0) return;
+    WriteStdout(whole, size_t(n));
+    const size_t len = CutCopy(buffer, sizeof buffer, whole, size_t(n));
     if (g_formSink) g_formSink->Output("%s", buffer);
     AppendToFile(g_files[m_debug ? 1 : 0], m_debug, buffer, len);
-    std::fflush(stdout);
 }
 
 void TConsole::Output(const char* format, ...)
@@ -130,30 +195,42 @@ void Console_Output(const char* format, ...)
 void Console_SetOutputFile(bool debugConsole, const char* path)
 {
     OutputFile& out = g_files[debugConsole ? 1 : 0];
-    if (out.file) std::fclose(out.file);
-    out.file = nullptr;
+    CloseFile(out);
     out.enabled = path != nullptr;
     out.path = path ? path : "";
 }
 
 void Console_CloseFiles()
 {
-    for (OutputFile& out : g_files) {
-        if (out.file) std::fclose(out.file);
-        out.file = nullptr;
-    }
+    for (OutputFile& out : g_files) CloseFile(out);
+}
+
+void Console_WriteStderr(const char* text)
+{
+    int error = 0;
+    ConsoleHost_Write(2, text, std::strlen(text), &error); // nowhere left to say a failure
 }
 
 void Console_Problem(const char* format, ...)
 {
-    std::fflush(stdout); // the log's lines so far come first where both reach one terminal
-    std::fputs("runner: ", stderr);
+    char small[kLineBuffer];
+    std::string big;
+    int n = 0;
     va_list args;
     va_start(args, format);
-    std::vfprintf(stderr, format, args);
+    const char* text = FormatWhole(small, sizeof small, big, &n, format, args);
     va_end(args);
-    std::fputc('\n', stderr);
-    std::fflush(stderr);
+    if (n < 0) return;
+    Console_WriteStderr(("runner: " + std::string(text, size_t(n)) + "\n").c_str());
+}
+
+void Console_WriteFailed(const char* path, const char* reason)
+{
+    {
+        std::lock_guard<std::mutex> lock(g_saidLock);
+        if (!g_writeFailuresSaid.insert(path ? path : "").second) return;
+    }
+    Console_Problem("cannot write %s: %s", path ? path : "", reason ? reason : "");
 }
 
 void Console_SetFormSink(tagIConsole* sink) { g_formSink = sink; }

@@ -52,7 +52,9 @@ void Console_Output(const char* format, ...) __attribute__((format(printf, 1, 2)
 size_t Console_FormatCut(char* buffer, size_t size, const char* format, va_list args);
 
 // Output files of the release ("-output") and debug ("-debugoutput") consoles; null turns
-// the file off. Lines are appended; the file is kept open between lines.
+// the file off. Lines are appended; the file is kept open between lines. A line the file does
+// not take (a full disk, a size limit, a pipe nobody reads once a signal came) is lost and
+// said once (Console_WriteFailed); the next lines are tried again.
 void Console_SetOutputFile(bool debugConsole, const char* path);
 // Closes the output files (shutdown, tests).
 void Console_CloseFiles();
@@ -61,6 +63,15 @@ void Console_CloseFiles();
 // what was asked (a game that does not load, a record or log file that cannot be opened).
 // "runner: " comes first and a line break last.
 void Console_Problem(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// "runner: cannot write PATH: REASON" on stderr, once for each path in the run: a write, flush
+// or close of a file that failed (the logs, the game's files, the record of "-record"), so
+// that what was lost is never taken for written. The standard output is named "the standard
+// output"; a pipe that took nothing more once a signal asked the run to end, "nobody is
+// reading it".
+void Console_WriteFailed(const char* path, const char* reason);
+// Text on stderr as it is, through the same guarded write as the log (never held by a reader
+// that stopped reading once a signal asked the run to end).
+void Console_WriteStderr(const char* text);
 
 // The debug form's console: while set, every line is handed to it as well (cut at 4095
 // bytes, as in the file).

@@ -1,6 +1,8 @@
 // The dialog-host switch and the scripted host (Files/Base/DialogHost.h).
 #include "Files/Base/DialogHost.h"
 
+#include "Files/Base/Console.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -37,8 +39,7 @@ public:
         dialog.Init();
         int32_t result;
         if (RunScript(dialog, &result)) return result;
-        std::fprintf(stderr, "%s\n%s\n", dialog.Caption(), dialog.DisplayText());
-        std::fflush(stderr);
+        Console_WriteStderr((std::string(dialog.Caption()) + "\n" + dialog.DisplayText() + "\n").c_str());
         return dialog.DefaultResult();
     }
 

@@ -8,7 +8,8 @@
 //
 // Work that stops this way fails quietly: no error is reported for it, the quit is the
 // reason. Writes (files, saved games) never stop half done; only work whose result the
-// stopped code would have used does.
+// stopped code would have used does. The one exception is output nobody takes any more: a
+// log line a stalled pipe does not accept once a signal came is given up (ConsoleHost.h).
 #pragma once
 
 #include <algorithm>
@@ -21,6 +22,7 @@
 
 namespace quitrequest_detail {
 extern std::atomic<int32_t> g_raised;
+extern std::atomic<int32_t> g_signalled;
 static_assert(std::atomic<int32_t>::is_always_lock_free, "a signal handler writes the flag");
 } // namespace quitrequest_detail
 
@@ -29,6 +31,13 @@ static_assert(std::atomic<int32_t>::is_always_lock_free, "a signal handler write
 inline void QuitRequest_Raise() { quitrequest_detail::g_raised.store(1, std::memory_order_release); }
 inline void QuitRequest_Clear() { quitrequest_detail::g_raised.store(0, std::memory_order_release); }
 inline bool QuitRequest_Pending() { return quitrequest_detail::g_raised.load(std::memory_order_acquire) != 0; }
+
+// A signal asked the run to end: noted by the signal handler (async-signal-safe) and kept for
+// the rest of the run, through the game's end and the shutdown, where the request itself is
+// cleared. Output that cannot go on without waiting (a log nobody reads) gives up from then on,
+// so that one signal ends the run whatever its output is connected to.
+inline void QuitRequest_NoteSignal() { quitrequest_detail::g_signalled.store(1, std::memory_order_release); }
+inline bool QuitRequest_Signalled() { return quitrequest_detail::g_signalled.load(std::memory_order_acquire) != 0; }
 
 // Work units between two reads of the request: about a tenth of a millisecond of the
 // cheapest work (a byte copied), a few milliseconds of the dearest (a compare of two texts).

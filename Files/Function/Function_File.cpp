@@ -10,7 +10,10 @@
 // streams opened through Function_FileHost.h (Linux/Function_FileM.cpp), which opens plain
 // files only. Text written by the text functions has its line feeds written as CR LF, and
 // the older file reads CR LF as one line feed, as the text streams of the Windows runner did,
-// so files move between the two unchanged.
+// so files move between the two unchanged. A write, flush or close of such a stream that
+// fails is said once for the file on stderr (File_SayWriteFailed); the built-ins whose result
+// is 0 by the design keep it. file_copy writes its copy beside the destination and renames it
+// into place when whole.
 //
 // Needs: the file layer (File.h, LoadSave.h), the error reporter, the debug console, the
 // program starter (Timing.h). Errors are reported non-fatally; a refused call returns 0 or
@@ -21,6 +24,7 @@
 #include "Files/Function/Function_File.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -87,12 +91,25 @@ LoadSaveFile* MemoryFileOf(const char* bytes, size_t length)
     return file;
 }
 
-// Opens a save-area path for writing after making its folders.
+// Opens a save-area path for writing after making its folders; a failure (but a refused
+// name's) is said once on stderr.
 FILE* OpenForWriting(const std::string& path, const char* mode)
 {
     if (path.empty()) return nullptr;
-    File_CreateDirectoryFor(path.c_str());
-    return FileHost_Open(Resolved(path).c_str(), mode);
+    const std::string host = Resolved(path);
+    if (!LoadSave_MakeFoldersFor(host)) return nullptr;
+    FILE* stream = FileHost_Open(host.c_str(), mode);
+    if (!stream) File_SayWriteFailed(host.c_str(), errno);
+    return stream;
+}
+
+// A write, flush or close of a stream that failed: said once for the file (errno holds why).
+void SayStreamFailed(const std::string& path) { File_SayWriteFailed(Resolved(path).c_str(), errno); }
+
+// Closes a stream written to; a close that fails (the last bytes not written) is said.
+void CloseWritten(FILE* stream, const std::string& path)
+{
+    if (stream && std::fclose(stream) != 0) SayStreamFailed(path);
 }
 
 // Writes text as a text stream does: each line feed as CR LF. False when a write failed.
@@ -138,7 +155,7 @@ bool g_binaryOpen[kSlots];
 void ReleaseBinary(BinaryFile& f)
 {
     if (f.memory) LoadSave_FClose(f.memory);
-    if (f.stream) std::fclose(f.stream);
+    CloseWritten(f.stream, f.path);
     f = BinaryFile();
 }
 
@@ -168,8 +185,10 @@ bool CopyBundleToSave(const char* name, const std::string& savePath)
     int32_t size = 0;
     uint8_t* data = LoadSave_ReadBundleFile(name, &size);
     if (!data) return false;
-    File_CreateDirectoryFor(savePath.c_str());
-    bool ok = File_WriteAll(Resolved(savePath).c_str(), data, size);
+    const std::string host = Resolved(savePath);
+    // Whole or not at all: a copy cut short would hide the program folder's file.
+    bool ok = LoadSave_MakeFoldersFor(host);
+    if (ok && !(ok = File_ReplaceAll(host.c_str(), data, size))) File_SayWriteFailed(host.c_str(), errno);
     MEM_FREE(data);
     return ok;
 }
@@ -200,7 +219,11 @@ ZB_BUILTIN(F_FileBinOpen)
             f.stream = OpenForWriting(f.path, "wb");
         } else if (!f.path.empty() && CopyBundleToSave(name, f.path)) {
             std::string host = Resolved(f.path);
-            f.stream = File_CanRead(host.c_str()) ? FileHost_Open(host.c_str(), "r+b") : OpenForWriting(f.path, "w+b");
+            if (!File_CanRead(host.c_str())) {
+                f.stream = OpenForWriting(f.path, "w+b");
+            } else if (!(f.stream = FileHost_Open(host.c_str(), "r+b"))) {
+                File_SayWriteFailed(host.c_str(), errno);
+            }
         }
         if (mode != 1) mode = 2;
     }
@@ -226,7 +249,7 @@ ZB_BUILTIN(F_FileBinRewrite)
     BinaryFile& f = g_binary[handle];
     if (f.stream) {
         // Emptied in place; the handle keeps its mode and is at position 0.
-        FileHost_Truncate(f.stream);
+        if (!FileHost_Truncate(f.stream)) SayStreamFailed(f.path);
         f.lastWasWrite = false;
         return;
     }
@@ -323,7 +346,7 @@ ZB_BUILTIN(F_FileBinWriteByte)
     BinaryFile* f = OpenBinary(ArgRound(argc, args, 0));
     if (!f || f->mode == 0 || !f->stream) return;
     SwitchDirection(*f, true);
-    std::fputc(int(uint32_t(ArgRound(argc, args, 1)) & 0xFFu), f->stream);
+    if (std::fputc(int(uint32_t(ArgRound(argc, args, 1)) & 0xFFu), f->stream) == EOF) SayStreamFailed(f->path);
 }
 
 // [SECTION] Text files
@@ -343,7 +366,7 @@ TextFile g_text[kSlots];
 void ReleaseText(TextFile& t)
 {
     if (t.reader) LoadSave_FClose(t.reader);
-    if (t.writer) std::fclose(t.writer);
+    CloseWritten(t.writer, t.path);
     t = TextFile();
 }
 
@@ -366,13 +389,19 @@ LoadSaveFile* TextReader(int32_t handle)
     return g_text[handle].reader;
 }
 
-FILE* TextWriter(int32_t handle)
+TextFile* TextWriter(int32_t handle)
 {
     if (handle < 1 || handle >= kSlots || g_text[handle].state != TEXT_WRITING || !g_text[handle].writer) {
         Report("File not opened for writing.");
         return nullptr;
     }
-    return g_text[handle].writer;
+    return &g_text[handle];
+}
+
+// Writes text to a file open for writing; a write that fails is said once.
+void WriteTo(TextFile* t, const char* text)
+{
+    if (t && !WriteText(t->writer, text)) SayStreamFailed(t->path);
 }
 
 // The rest of the line: bytes up to a CR or LF (left unread) or the end.
@@ -501,23 +530,23 @@ ZB_BUILTIN(F_FileTextEoln)
 ZB_BUILTIN(F_FileTextWriteString)
 {
     Value_SetReal(result, 0.0);
-    if (FILE* w = TextWriter(ArgRound(argc, args, 0))) WriteText(w, ArgText(argc, args, 1));
+    if (TextFile* t = TextWriter(ArgRound(argc, args, 0))) WriteTo(t, ArgText(argc, args, 1));
 }
 
 ZB_BUILTIN(F_FileTextWriteReal)
 {
     Value_SetReal(result, 0.0);
-    FILE* w = TextWriter(ArgRound(argc, args, 0));
-    if (!w) return;
+    TextFile* t = TextWriter(ArgRound(argc, args, 0));
+    if (!t) return;
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, "%g ", ArgReal(argc, args, 1));
-    WriteText(w, buffer);
+    WriteTo(t, buffer);
 }
 
 ZB_BUILTIN(F_FileTextWriteln)
 {
     Value_SetReal(result, 0.0);
-    if (FILE* w = TextWriter(ArgRound(argc, args, 0))) WriteText(w, "\n");
+    if (TextFile* t = TextWriter(ArgRound(argc, args, 0))) WriteTo(t, "\n");
 }
 
 // [SECTION] Older file (slot 0 of the text table)
@@ -587,13 +616,13 @@ LoadSaveFile* OlderReader(const char* message)
     }
     return Older().reader;
 }
-FILE* OlderWriter()
+TextFile* OlderWriter()
 {
     if (Older().state != TEXT_WRITING || !Older().writer) {
         Report("File not opened for writing.");
         return nullptr;
     }
-    return Older().writer;
+    return &Older();
 }
 
 ZB_BUILTIN(F_FileEof)
@@ -630,17 +659,17 @@ ZB_BUILTIN(F_FileReadln)
 ZB_BUILTIN(F_FileWriteString)
 {
     Value_SetReal(result, 0.0);
-    if (FILE* w = OlderWriter()) WriteText(w, ArgText(argc, args, 0));
+    WriteTo(OlderWriter(), ArgText(argc, args, 0));
 }
 ZB_BUILTIN(F_FileWriteReal)
 {
     Value_SetReal(result, 0.0);
-    if (FILE* w = OlderWriter()) WriteText(w, FormatFixed10_4(ArgReal(argc, args, 0)).c_str());
+    if (TextFile* t = OlderWriter()) WriteTo(t, FormatFixed10_4(ArgReal(argc, args, 0)).c_str());
 }
 ZB_BUILTIN(F_FileWriteln)
 {
     Value_SetReal(result, 0.0);
-    if (FILE* w = OlderWriter()) WriteText(w, "\n");
+    WriteTo(OlderWriter(), "\n");
 }
 
 // [SECTION] Files and folders
@@ -681,30 +710,30 @@ ZB_BUILTIN(F_FileCopy)
     }
     std::string to = Resolved(LoadSave_SavePathOf(ArgText(argc, args, 1)));
     if (!to.empty() && FileHost_SameFile(from.c_str(), to.c_str())) {
-        // Opening the destination would empty the source: it already is the copy.
+        // Writing the destination would empty the source: it already is the copy.
         std::fclose(in);
         Value_SetReal(result, 0.0);
         return;
     }
-    FILE* out = to.empty() ? nullptr : FileHost_Open(to.c_str(), "wb");
-    if (!out) {
+    // The copy is written beside the destination and renamed into place when whole.
+    FileReplace out;
+    if (to.empty() || !out.Open(to.c_str())) {
+        if (!to.empty()) File_SayWriteFailed(to.c_str(), errno);
         std::fclose(in);
         return;
     }
-    bool ok = true;
+    bool written = true;
     char block[4096];
-    for (;;) {
-        size_t n = std::fread(block, 1, sizeof block, in);
-        if (n == 0) break;
-        if (std::fwrite(block, 1, n, out) != n) {
-            ok = false;
-            break;
-        }
-    }
-    ok &= !std::ferror(in);
+    for (size_t n; written && (n = std::fread(block, 1, sizeof block, in)) > 0;) written = out.Write(block, int64_t(n));
+    int error = errno;
+    const bool read = !std::ferror(in);
     std::fclose(in);
-    ok &= std::fclose(out) == 0;
-    if (ok) Value_SetReal(result, 0.0);
+    if (written && read) {
+        written = out.Commit();
+        error = errno;
+    }
+    if (!written) File_SayWriteFailed(to.c_str(), error);
+    if (written && read) Value_SetReal(result, 0.0);
 }
 
 bool IsFolder(const std::string& path) { return !path.empty() && File_DirectoryExists(path.c_str()); }

@@ -7,6 +7,7 @@
 // [SECTION] Drawing
 #include "Files/Graphics/Graphics_3D_Model.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -24,6 +25,7 @@
 #include "Files/Graphics_API/Graphics_Recorder.h"
 #include "Files/Graphics_API/Graphics_RenderState.h"
 #include "Files/Support/File.h"
+#include "Files/Support/LoadSave.h"
 #include "Platform/FreeSlots.h"
 #include "Platform/MemoryManager.h"
 
@@ -409,10 +411,11 @@ bool GR_3D_Model_Save(int32_t id, const char* path)
     std::string text;
     if (!path || !*path || !GR_3D_Model_ToText(id, &text)) return false;
     std::string resolved = File_Resolve(path);
-    char* dir = File_ExtractDir(resolved.c_str());
-    if (dir[0]) File_CreateDirectory(dir);
-    MEM_FREE(dir);
-    return File_WriteAll(resolved.c_str(), text.data(), (int64_t)text.size());
+    if (!LoadSave_MakeFoldersFor(resolved)) return false;
+    // Beside the name, then renamed into place: a failed write leaves the earlier model whole.
+    if (File_ReplaceAll(resolved.c_str(), text.data(), (int64_t)text.size())) return true;
+    File_SayWriteFailed(resolved.c_str(), errno);
+    return false;
 }
 
 // ============================================================================================

@@ -44,8 +44,9 @@ bool GR_3D_Model_Exists(int32_t id);
 bool GR_3D_Model_Load(int32_t id, const char* path);
 // The same from bytes in memory.
 bool GR_3D_Model_LoadData(int32_t id, const uint8_t* data, size_t size);
-// Writes the model file at a host path (resolved case-insensitively, its folders made); false
-// for a bad id or when the file cannot be written.
+// Writes the model file at a host path (resolved case-insensitively, its folders made), beside
+// it and renamed into place; false for a bad id or when the file cannot be written whole (then
+// said once on stderr, the earlier file as it was).
 bool GR_3D_Model_Save(int32_t id, const char* path);
 // The model file's text; false for a bad id.
 bool GR_3D_Model_ToText(int32_t id, std::string* out);

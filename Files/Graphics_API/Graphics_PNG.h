@@ -24,6 +24,8 @@ void* GR_PNG_Decode(const void* data, uint32_t size, int32_t* w, int32_t* h);
 void GR_PNG_Free();
 
 // Writes pixels (bytes R, G, B, A, width * 4 bytes a row) to the file; true when written.
+// The file is written beside its name and renamed into place when whole, so a write that
+// fails leaves the earlier picture as it was; the failure is said once on stderr.
 bool write_png_file(const char* name, const void* pixels, int32_t width, int32_t height);
 
 // How write_png_file turns a file name into a full path: LoadSave_SavePath (the save area,

@@ -2,16 +2,19 @@
 // (a plain file only); the file stays open from IO_Init to IO_Shutdown.
 #include "Files/IO/IO_Record.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "Files/Base/Console.h"
 #include "Files/IO/IO_Input.h"
 #include "Files/Support/File.h"
 
 namespace {
 
 std::FILE* g_file = nullptr;
+std::string g_path; // the record file, for the line that says a failed write
 bool g_recording = false;
 bool g_playback = false;
 
@@ -123,6 +126,7 @@ bool IO_Record_Open(const char* name, bool playback)
     std::string path = File_Resolve(name);
     g_file = File_OpenStream(path.c_str(), playback ? "rb" : "w+b"); // a plain file only
     if (!g_file) return false;
+    g_path = path;
     std::setvbuf(g_file, nullptr, _IONBF, 0);
     g_playback = playback;
     g_recording = !playback;
@@ -144,8 +148,9 @@ void IO_Record_WriteStep(const IO_StepLayer& step)
     if (!g_recording || !g_file) return;
     uint8_t record[IO_RECORD_SIZE];
     IO_Record_Encode(step, record);
-    std::fwrite(record, 1, sizeof record, g_file);
-    std::fflush(g_file);
+    // A step the file does not take (a full disk, a size limit) is lost; said once.
+    if (std::fwrite(record, 1, sizeof record, g_file) != sizeof record || std::fflush(g_file) != 0)
+        Console_WriteFailed(g_path.c_str(), std::strerror(errno));
 }
 
 bool IO_Record_ReadStep(IO_StepLayer& step)

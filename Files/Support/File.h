@@ -105,6 +105,55 @@ constexpr int64_t FILE_READ_ALL_LIMIT = 0x7FFFFFFF;
 bool File_WriteAll(const char* hostPath, const void* data, int64_t length);
 // True when the host path names a plain file that can be opened for reading.
 bool File_CanRead(const char* hostPath);
+
+// ---- Files written whole (Linux/FileM.cpp) ------------------------------------------------
+// A file written beside its name (".NAME.XXXXXX" in the same folder) and renamed over it
+// once every byte is written and the file closed: a write that fails (a full disk, a size
+// limit, an error only the close reports) leaves the earlier file as it was and no temporary
+// file behind. The name is checked as the safe open checks it (below the confined folder a
+// link, and anywhere a folder, a pipe or a device, is refused; below it a file with other
+// names too), and the new file keeps the earlier one's permission bits. Where no temporary
+// file can be made beside it (a folder the user may not write) but the file itself may be
+// written, it is written in place, as before; outside the confined folder a link is written
+// through in place too.
+class FileReplace {
+public:
+    FileReplace() = default;
+    ~FileReplace(); // not committed: the temporary file goes, the earlier file stays
+    FileReplace(const FileReplace&) = delete;
+    FileReplace& operator=(const FileReplace&) = delete;
+    // Makes the temporary file for the host path. False with errno when refused.
+    bool Open(const char* hostPath);
+    // The file being written, as a descriptor or as a stream ("wb"; made at the first call, and
+    // then the only one to write through). Null or -1 before Open.
+    int Descriptor() const { return m_fd; }
+    FILE* Stream();
+    // Writes every byte to the descriptor; false with errno.
+    bool Write(const void* data, int64_t length);
+    // Closes the file and renames it into place. False with errno (nothing replaced) when a
+    // write, the close or the rename failed.
+    bool Commit();
+
+private:
+    void Discard();
+    int m_dirfd = -100; // AT_FDCWD, or the folder's descriptor below the confined folder
+    int m_fd = -1;
+    FILE* m_stream = nullptr;
+    std::string m_name, m_temporary; // the last name and the temporary one, in that folder
+    bool m_inPlace = false;
+    int m_error = 0; // the first write that failed (errno)
+};
+// Writes a block as the whole file at a host path through a FileReplace. False, with errno,
+// when it was not written whole (the earlier file is then as it was).
+bool File_ReplaceAll(const char* hostPath, const void* data, int64_t length);
+
+// Says, once, that a write of the game's at a host path failed with errno error: the
+// "runner: cannot write PATH: REASON" line (Console_WriteFailed). When the save area itself may
+// not be written (no permission, a read-only file system), its own line instead, once for the
+// run, as for a save area that cannot be made: "the save area PATH cannot be written: REASON;
+// what the game writes there is lost"; after either line for the area, writes it refused are
+// not said again one by one.
+void File_SayWriteFailed(const char* hostPath, int error);
 // Why an open or a read of this layer failed, for a person: the system's text of errno, with
 // the refusals of the safe open (a folder, a device or a pipe where a file is asked for) as
 // "not a plain file".

@@ -4,6 +4,7 @@
 // touches no host library itself.
 #include "Files/Support/LoadSave.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
@@ -203,14 +204,24 @@ uint8_t* LoadSave_ReadGameFile(const char* name, int32_t* size)
     return data ? data : LoadSave_ReadBundleFile(name, size);
 }
 
+bool LoadSave_MakeFoldersFor(const std::string& hostPath)
+{
+    char* dir = File_ExtractDir(hostPath.c_str());
+    const bool ok = !dir[0] || File_CreateDirectory(dir);
+    MEM_FREE(dir);
+    if (!ok) File_SayWriteFailed(hostPath.c_str(), errno);
+    return ok;
+}
+
 bool LoadSave_WriteSaveFile(const char* name, const void* data, int32_t length)
 {
     std::string path = LoadSave_SavePathOf(name);
     if (path.empty() || length < 0) return false;
-    char* dir = File_ExtractDir(path.c_str());
-    if (dir[0]) File_CreateDirectory(dir);
-    MEM_FREE(dir);
-    return File_WriteAll(File_Resolve(path.c_str()).c_str(), data, length);
+    if (!LoadSave_MakeFoldersFor(path)) return false;
+    const std::string host = File_Resolve(path.c_str());
+    if (File_ReplaceAll(host.c_str(), data, length)) return true;
+    File_SayWriteFailed(host.c_str(), errno);
+    return false;
 }
 
 bool LoadSave_BundleFileExists(const char* name)

@@ -62,8 +62,14 @@ uint8_t* LoadSave_ReadSaveFile(const char* name, int32_t* size);
 // folder (the same block and size as above).
 uint8_t* LoadSave_ReadGameFile(const char* name, int32_t* size);
 // Writes the bytes as the whole file at the name mapped into the save area, making its
-// folders first. False when refused, when the file does not open or a write fails.
+// folders first. The file is written beside its name and renamed into place (File_ReplaceAll),
+// so a write that fails leaves the earlier file whole. False when refused, when the file does
+// not open or a write fails; each failure but a refused name is said once on stderr
+// (File_SayWriteFailed).
 bool LoadSave_WriteSaveFile(const char* name, const void* data, int32_t length);
+// Makes the folders of a host path in the save area (or anywhere); false, said once on
+// stderr as a failed write of that path, when they cannot be made.
+bool LoadSave_MakeFoldersFor(const std::string& hostPath);
 // True when the mapped name is a plain file that opens for reading.
 bool LoadSave_BundleFileExists(const char* name);
 bool LoadSave_SaveFileExists(const char* name);

@@ -10,17 +10,27 @@
 //     whose room or game end loops after the signal; a signal while no frame runs (the first
 //     room's code) ends it at once;
 //   - a fatal error in the first room's code ends the run without a frame limit, and a fatal
-//     error and a name that cannot be bound leave no leak report (in the sanitizer build).
+//     error and a name that cannot be bound leave no leak report (in the sanitizer build);
+//   - a file-size limit: every write past it fails (the runner is not killed), the game goes
+//     on, the INI file, game save, buffer and high-score table written before stay whole, and
+//     each file is named once on stderr; a log nobody reads (a named pipe as "-output", or the
+//     standard output a pipe) holds no SIGTERM off.
 #include <gtest/gtest.h>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstring>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -65,29 +75,43 @@ protected:
         mkdir((dir / "data").c_str(), 0777);
         mkdir(area.c_str(), 0777);
     }
-    // The runner as a child with its log in <scratch>/log.txt; env adds variables, option
-    // (when given) one command-line option.
-    pid_t Start(const std::string& env = "", std::string option = "")
+    // How a run is started: env adds a variable, option (when given) one command-line option;
+    // the log goes to log (default <scratch>/log.txt), the standard output to the descriptor out
+    // (default <scratch>/out.txt), stderr to <scratch>/err.txt; fileLimit (bytes, 0: none) is
+    // the child's file-size limit (ulimit -f).
+    struct Launch {
+        std::string env, option, log;
+        int out = -1;
+        rlim_t fileLimit = 0;
+    };
+    pid_t Start(const std::string& env = "", std::string option = "") { return Start(Launch{env, option}); }
+    pid_t Start(Launch how)
     {
         std::vector<std::string> vars;
         for (char** e = environ; *e; ++e) vars.emplace_back(*e);
         for (const char* v : {"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=dummy", "ALSOFT_DRIVERS=null"}) vars.emplace_back(v);
         vars.push_back("XDG_DATA_HOME=" + (dir / "data"));
-        if (!env.empty()) vars.push_back(env);
+        if (!how.env.empty()) vars.push_back(how.env);
         std::vector<char*> envp;
         for (std::string& v : vars) envp.push_back(v.data());
         envp.push_back(nullptr);
-        std::string runner = ZB_RUNNER_PATH, flag = "-game", output = "-output", log = dir / "log.txt";
-        char* argv[] = {runner.data(), flag.data(), game.data(), output.data(), log.data(), nullptr, nullptr};
-        if (!option.empty()) argv[5] = option.data();
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, (dir / "out.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-        posix_spawn_file_actions_addopen(&actions, 2, (dir / "err.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-        pid_t pid = -1;
-        if (posix_spawn(&pid, runner.c_str(), &actions, nullptr, argv, envp.data()) != 0) pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        return pid;
+        std::string runner = ZB_RUNNER_PATH, flag = "-game", output = "-output";
+        if (how.log.empty()) how.log = dir / "log.txt";
+        char* argv[] = {runner.data(), flag.data(), game.data(), output.data(), how.log.data(), nullptr, nullptr};
+        if (!how.option.empty()) argv[5] = how.option.data();
+        const std::string out = dir / "out.txt", err = dir / "err.txt";
+        const pid_t pid = fork();
+        if (pid != 0) return pid;
+        // The child: only calls that are safe after fork, then the runner.
+        const int o = how.out >= 0 ? how.out : open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+        const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+        if (o < 0 || e < 0 || dup2(o, 1) < 0 || dup2(e, 2) < 0) _exit(127);
+        if (how.fileLimit) {
+            const rlimit limit{how.fileLimit, how.fileLimit};
+            if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
+        }
+        execve(runner.c_str(), argv, envp.data());
+        _exit(127);
     }
     // Waits up to seconds for the child; its wait status, or -1 (then it is killed).
     static int Wait(pid_t pid, double seconds)
@@ -104,12 +128,13 @@ protected:
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
     }
-    // Waits until the log holds text (the game reached its loop); false after 60 seconds.
-    bool WaitForLog(const std::string& text) const
+    // Waits until the log (or another file of the scratch folder) holds text (the game reached
+    // its loop); false after 60 seconds.
+    bool WaitForLog(const std::string& text, const char* file = "log.txt") const
     {
         const auto end = Clock::now() + std::chrono::seconds(60);
         while (Clock::now() < end) {
-            if (Scratch_ReadFile(dir / "log.txt").find(text) != std::string::npos) return true;
+            if (Scratch_ReadFile(dir / file).find(text) != std::string::npos) return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         return false;
@@ -134,6 +159,17 @@ protected:
         ASSERT_NE(status, -1) << "SIGTERM did not end the game\n" << Log();
         EXPECT_LT(seconds, kPromptly);
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    }
+
+    void PlaysOnPastFailedWrites(Launch how, const std::string& reason, bool logFails);
+    // The lines the run wrote to stderr, sorted.
+    std::vector<std::string> StderrLines() const
+    {
+        std::vector<std::string> lines;
+        std::istringstream in(Scratch_ReadFile(dir / "err.txt"));
+        for (std::string l; std::getline(in, l);) lines.push_back(l);
+        std::sort(lines.begin(), lines.end());
+        return lines;
     }
 
     ScratchFolder dir;
@@ -343,4 +379,109 @@ TEST_F(HostileGames, FatalErrorsAndUnboundNamesEndInOrderWithoutLeaks)
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status << Log();
     EXPECT_NE(Log().find("Unable to find function ini_write_reaX"), std::string::npos) << Log();
     EXPECT_EQ(Log().find("LeakSanitizer"), std::string::npos) << Log();
+}
+
+// Plays a game twice: the first run writes its files small, the second (started as how says)
+// large. Every large write fails with reason, and the second run goes on to its end all the
+// same: the INI file, game save, buffer and high-score table of the first run stay whole, no
+// temporary file is left, and each file that failed is named once on stderr (the log too when
+// logFails).
+void HostileGames::PlaysOnPastFailedWrites(Launch how, const std::string& reason, bool logFails)
+{
+    const std::string code =
+        "n = 10; if (file_exists('keep.ini')) n = 100000; s = string_repeat('x', n);"
+        " ini_open('keep.ini'); ini_write_string('s', 'k', s); ini_close();"
+        " b = buffer_create(n, 0, 1); buffer_fill(b, 0, 1, 7, n); buffer_save(b, 'buf.bin');"
+        " global.pad = s; game_save('save.dat'); repeat (10) highscore_add(s, n);"
+        " repeat (20) show_debug_message(s);"
+        " f = file_text_open_write('after.txt'); file_text_write_string(f, 'went on ' + string(n)); file_text_close(f);"
+        " f = file_text_open_write('text.txt'); file_text_write_string(f, s); file_text_close(f);"
+        " game_end();";
+    PackGame("Limited", R"({"type": "create", "code": ")" + code + "\"}");
+    ASSERT_EQ(Wait(Start(), 60), 0) << Log();
+    const char* kept[] = {"keep.ini", "buf.bin", "save.dat", "hiscore.dat"};
+    std::vector<std::string> earlier;
+    for (const char* name : kept) earlier.push_back(Scratch_ReadFile(area + "/" + name));
+
+    const pid_t pid = Start(how);
+    const int status = Wait(pid, 60);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status << Log();
+    EXPECT_EQ(Scratch_ReadFile(area + "/after.txt"), "went on 100000");
+    for (size_t i = 0; i < std::size(kept); ++i) {
+        EXPECT_FALSE(earlier[i].empty()) << kept[i];
+        EXPECT_EQ(Scratch_ReadFile(area + "/" + kept[i]), earlier[i]) << kept[i];
+    }
+    std::vector<std::string> expected;
+    for (const char* name : {"buf.bin", "hiscore.dat", "keep.ini", "save.dat", "text.txt"})
+        expected.push_back("runner: cannot write " + area + "/" + name + ": " + reason);
+    if (logFails) expected.push_back("runner: cannot write " + (dir / "log.txt") + ": " + reason);
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(StderrLines(), expected);
+    DIR* folder = opendir(area.c_str()); // the temporary files' names begin with a dot
+    ASSERT_NE(folder, nullptr);
+    while (dirent* e = readdir(folder)) {
+        const std::string name = e->d_name;
+        EXPECT_TRUE(name[0] != '.' || name == "." || name == "..") << name;
+    }
+    closedir(folder);
+}
+
+TEST_F(HostileGames, AFileSizeLimitFailsWritesButNotTheGameNorItsEarlierFiles)
+{
+    // Under a 2 KiB limit (ten names of 256 bytes make the high-score table 2,648 bytes).
+    Launch how;
+    how.out = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    how.fileLimit = 2048;
+    PlaysOnPastFailedWrites(how, "File too large", true);
+    close(how.out);
+}
+
+TEST_F(HostileGames, AFullDiskFailsWritesButNotTheGameNorItsEarlierFiles)
+{
+    // The save area on a 64 KiB tmpfs, in a mount namespace of this test's own.
+    const std::string data = dir / "data";
+    mkdir(data.c_str(), 0777);
+    if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        mount("tmpfs", data.c_str(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "no tmpfs can be mounted here: " << std::strerror(errno);
+    PlaysOnPastFailedWrites(Launch{}, "No space left on device", false);
+    umount2(data.c_str(), MNT_DETACH);
+}
+
+TEST_F(HostileGames, ALogNobodyReadsHoldsNoSignalOff)
+{
+    // The game logs without end; its end notes that it ran.
+    PackGame("Chatty", R"({"type": "create", "code": "ini_open('run.ini'); ini_write_real('s', 'started', 1);"},
+        {"type": "step", "code": "show_debug_message('looping'); while (true) show_debug_message(string_repeat('y', 1000));"},
+        {"type": "other", "number": 3, "code": "ini_write_real('s', 'ended', 1);"})");
+    const std::string fifo = dir / "log.fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0666), 0);
+    for (const bool toStdout : {false, true}) {
+        SCOPED_TRACE(toStdout ? "the standard output a pipe" : "-output a named pipe");
+        // The reader is there but stops reading: the pipe fills and the log's write waits.
+        int ends[2] = {-1, -1};
+        Launch how;
+        if (toStdout) {
+            ASSERT_EQ(pipe2(ends, O_CLOEXEC), 0);
+            how.out = ends[1];
+        } else {
+            ends[0] = open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+            how.log = fifo;
+        }
+        const pid_t pid = Start(how);
+        ASSERT_GT(pid, 0);
+        if (ends[1] >= 0) close(ends[1]);
+        ASSERT_TRUE(WaitForLog("looping\n", toStdout ? "log.txt" : "out.txt")) << Log();
+        std::this_thread::sleep_for(std::chrono::milliseconds(300)); // the pipe is full by now
+        const auto [status, seconds] = SignalAndWait(pid, SIGTERM, 10);
+        close(ends[0]);
+        ASSERT_NE(status, -1) << "SIGTERM did not end the run\n" << Log();
+        EXPECT_LT(seconds, kPromptly + 1.0); // half a second of it for the stalled log
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+        EXPECT_NE(Scratch_ReadFile(area + "/run.ini").find("ended=1"), std::string::npos) << Log();
+        EXPECT_EQ(StderrLines(), std::vector<std::string>{"runner: cannot write " +
+                                                          (toStdout ? std::string("the standard output") : fifo) +
+                                                          ": nobody is reading it"});
+        Scratch_WriteFile(area + "/run.ini", "");
+    }
 }

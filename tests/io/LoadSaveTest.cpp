@@ -1,8 +1,14 @@
 // Save-area and program-folder mapping, allowed files, whole files and in-memory files.
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "Files/Support/File.h"
 #include "Files/Support/LoadSave.h"
@@ -317,4 +323,47 @@ TEST_F(LoadSaveTest, WriteFileReportsAFileThatDoesNotOpen)
     testing::internal::CaptureStderr();
     EXPECT_FALSE(LoadSave_WriteFile((dir_ / "no/such/folder/f").c_str(), "x", 1));
     EXPECT_NE(testing::internal::GetCapturedStderr().find("_WriteFile"), std::string::npos);
+}
+
+// The names in a folder ("." and ".." left out), sorted.
+std::vector<std::string> Names(const std::string& folder)
+{
+    std::vector<std::string> names;
+    if (DIR* d = opendir(folder.c_str())) {
+        while (dirent* e = readdir(d))
+            if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") names.push_back(e->d_name);
+        closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST_F(LoadSaveTest, WholeFilesReplaceTheEarlierOneKeepingItsPermissions)
+{
+    Scratch_WriteFile(Save("keep.bin"), "earlier");
+    chmod(Save("keep.bin").c_str(), 0600);
+    ASSERT_TRUE(LoadSave_WriteSaveFile("keep.bin", "new", 3));
+    EXPECT_EQ(Scratch_ReadFile(Save("keep.bin")), "new");
+    struct stat st;
+    ASSERT_EQ(stat(Save("keep.bin").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(Names(Save("")), std::vector<std::string>{"keep.bin"}); // no temporary file left
+}
+
+TEST_F(LoadSaveTest, ASaveAreaThatMayNotBeWrittenIsSaidOnceAtTheFirstWrite)
+{
+    if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind root; scripts/as_user.sh runs this as a plain user";
+    Scratch_WriteFile(Save("open.bin"), "earlier");
+    chmod(Save("").c_str(), 0555);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(LoadSave_WriteSaveFile("new.ini", "x", 1));
+    EXPECT_FALSE(LoadSave_WriteSaveFile("sub/new.ini", "x", 1));
+    // A file the user may still write is written (in place: nothing can be made beside it).
+    EXPECT_TRUE(LoadSave_WriteSaveFile("open.bin", "new", 3));
+    const std::string err = testing::internal::GetCapturedStderr();
+    chmod(Save("").c_str(), 0755);
+    EXPECT_EQ(err, "runner: the save area " + Save("") +
+                       " cannot be written: Permission denied; what the game writes there is lost\n");
+    EXPECT_EQ(Scratch_ReadFile(Save("open.bin")), "new");
+    EXPECT_EQ(Names(Save("")), std::vector<std::string>{"open.bin"});
 }

@@ -6,6 +6,7 @@
 
 #include <png.h>
 
+#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -150,32 +151,35 @@ bool write_png_file(const char* name, const void* pixels, int32_t width, int32_t
         if (!LoadSave_SavePath(path, (int32_t)sizeof(path), name) || !path[0]) return false;
         // The save area (and a sub-folder the name gives) may not exist yet on a fresh
         // machine: make it, as the other writers into the save area do.
-        char* dir = File_ExtractDir(path);
-        if (dir[0]) File_CreateDirectory(dir);
-        MEM_FREE(dir);
+        if (!LoadSave_MakeFoldersFor(path)) return false;
     }
-    FILE* f = File_OpenStream(path, "wb"); // a plain file only; no link below the save area
-    if (!f) return false;
+    // Written beside the name and renamed into place when whole: a picture cut short never
+    // replaces the earlier one. A plain file only; no link below the save area.
+    FileReplace out;
+    FILE* f = out.Open(path) ? out.Stream() : nullptr;
+    if (!f) {
+        File_SayWriteFailed(path, errno);
+        return false;
+    }
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, ErrorFn, WarningFn);
     if (!png) {
         Console_Output("[write_png_file] png_create_write_struct failed\n");
-        std::fclose(f);
         return false;
     }
     png_infop info = png_create_info_struct(png);
     if (!info) {
         Console_Output("[write_png_file] png_create_info_struct failed\n");
         png_destroy_write_struct(&png, nullptr);
-        std::fclose(f);
         return false;
     }
     png_bytep* volatile rows = nullptr;
     const char* volatile stage = "[write_png_file] Error during init_io\n";
     if (setjmp(png_jmpbuf(png))) {
+        const int error = errno;
         Console_Output("%s", stage);
         MEM_FREE(rows);
         png_destroy_write_struct(&png, &info);
-        std::fclose(f);
+        if (std::ferror(f)) File_SayWriteFailed(path, error); // the file refused the bytes
         return false;
     }
     png_init_io(png, f);
@@ -193,6 +197,7 @@ bool write_png_file(const char* name, const void* pixels, int32_t width, int32_t
     MEM_FREE(rows);
     rows = nullptr;
     png_destroy_write_struct(&png, &info);
-    bool ok = std::fclose(f) == 0;
-    return ok;
+    if (out.Commit()) return true;
+    File_SayWriteFailed(path, errno);
+    return false;
 }

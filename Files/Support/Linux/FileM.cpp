@@ -1,6 +1,7 @@
 // POSIX half of the file layer (Files/Support/File.h): case-insensitive name resolution,
 // the one safe open (non-blocking, plain files only, no link followed below the confined
 // folder), existence tests, folder creation, delete and rename, whole-file reads and writes,
+// files written beside their name and renamed into place, the lines that say a failed write,
 // the symlink-safe tree delete and the run's temporary folder (mkdtemp).
 //
 // Below the confined folder every operation starts from a descriptor of that folder and
@@ -15,7 +16,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -308,6 +311,27 @@ bool DeleteContents(int dirfd)
 
 std::string g_tempFolder; // "" until made
 
+// A name for a temporary file beside name (a last name, or a path): ".NAME.XXXXXX" in the same
+// folder (the name cut so that a long one still leaves room), the suffix from the clock, the
+// process and a counter.
+std::string TemporaryName(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+    const std::string name = path.substr(folder.size());
+    static std::atomic<uint64_t> counter{0};
+    static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    uint64_t x = uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                 (uint64_t(getpid()) << 32) ^ (counter.fetch_add(1) * 0x9E3779B97F4A7C15ull);
+    std::string suffix;
+    for (int i = 0; i < 6; i++) {
+        x ^= x >> 29;
+        x *= 0xBF58476D1CE4E5B9ull;
+        suffix += kDigits[x % 62];
+    }
+    return folder + "." + name.substr(0, 200) + "." + suffix;
+}
+
 } // namespace
 
 std::string File_Resolve(const char* name)
@@ -476,6 +500,166 @@ bool File_WriteAll(const char* hostPath, const void* data, int64_t length)
         return false;
     }
     return closed;
+}
+
+// [SECTION] Files written whole
+
+FileReplace::~FileReplace() { Discard(); }
+
+void FileReplace::Discard()
+{
+    const int saved = errno;
+    if (m_stream) std::fclose(m_stream);
+    else if (m_fd >= 0) close(m_fd);
+    if (!m_temporary.empty() && !m_inPlace) unlinkat(m_dirfd, m_temporary.c_str(), 0);
+    if (m_dirfd >= 0) close(m_dirfd);
+    m_dirfd = AT_FDCWD;
+    m_fd = -1;
+    m_stream = nullptr;
+    m_name.clear();
+    m_temporary.clear();
+    m_inPlace = false;
+    m_error = 0;
+    errno = saved;
+}
+
+bool FileReplace::Open(const char* hostPath)
+{
+    Discard();
+    if (!hostPath || !*hostPath) {
+        errno = ENOENT;
+        return false;
+    }
+    Place place;
+    if (!Locate(hostPath, false, &place)) return false;
+    const auto inPlace = [&] { // the earlier way: the file itself opened and emptied
+        m_fd = OpenSafe(hostPath, O_WRONLY | O_CREAT | O_TRUNC);
+        m_inPlace = m_fd >= 0;
+        return m_inPlace;
+    };
+    struct stat earlier;
+    const bool existed = fstatat(place.dirfd, place.name.c_str(), &earlier, AT_SYMLINK_NOFOLLOW) == 0;
+    if (!existed && errno != ENOENT) return false;
+    if (place.name == "." || (existed && S_ISDIR(earlier.st_mode))) {
+        errno = EISDIR;
+        return false;
+    }
+    if (existed && S_ISLNK(earlier.st_mode)) {
+        if (place.confined) {
+            errno = ELOOP;
+            return false;
+        }
+        return inPlace(); // written through, as the user's own link
+    }
+    if (existed && !S_ISREG(earlier.st_mode)) {
+        errno = EINVAL;
+        return false;
+    }
+    if (existed && place.confined && earlier.st_nlink > 1) {
+        errno = EMLINK;
+        return false;
+    }
+    // A file the user may not write stays so (a rename would replace it all the same).
+    if (existed && faccessat(place.dirfd, place.name.c_str(), W_OK, AT_EACCESS) != 0) return false;
+    for (int attempt = 0; attempt < 100; attempt++) {
+        const std::string temporary = TemporaryName(place.name);
+        const int fd = openat(place.dirfd, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0 && errno == EEXIST) continue;
+        if (fd < 0) {
+            // A folder the user may not write, holding a file the user may: as before.
+            if (existed && (errno == EACCES || errno == EPERM)) return inPlace();
+            return false;
+        }
+        if (existed) fchmod(fd, earlier.st_mode & 07777);
+        m_fd = fd;
+        m_dirfd = place.dirfd;
+        place.dirfd = AT_FDCWD; // the folder stays open for the rename
+        m_name = place.name;
+        m_temporary = temporary;
+        return true;
+    }
+    errno = EEXIST;
+    return false;
+}
+
+FILE* FileReplace::Stream()
+{
+    if (!m_stream && m_fd >= 0) m_stream = fdopen(m_fd, "wb");
+    return m_stream;
+}
+
+bool FileReplace::Write(const void* data, int64_t length)
+{
+    if (m_fd < 0 || length < 0 || (length > 0 && !data)) {
+        errno = EINVAL;
+        return false;
+    }
+    const auto* p = static_cast<const uint8_t*>(data);
+    if (m_stream) {
+        if (length > 0 && std::fwrite(p, 1, size_t(length), m_stream) != size_t(length)) {
+            if (!m_error) m_error = errno ? errno : EIO;
+            return false;
+        }
+        return true;
+    }
+    int64_t done = 0;
+    while (done < length) {
+        const ssize_t n = write(m_fd, p + done, size_t(length - done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (!m_error) m_error = n < 0 ? errno : EIO;
+            errno = m_error;
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
+
+bool FileReplace::Commit()
+{
+    if (m_fd < 0) {
+        errno = EBADF;
+        return false;
+    }
+    int error = m_error;
+    if (m_stream) {
+        if ((std::fflush(m_stream) != 0 || std::ferror(m_stream)) && !error) error = errno ? errno : EIO;
+        if (std::fclose(m_stream) != 0 && !error) error = errno;
+        m_stream = nullptr;
+    } else if (close(m_fd) != 0 && !error) {
+        error = errno;
+    }
+    m_fd = -1;
+    if (!error && !m_inPlace && renameat(m_dirfd, m_temporary.c_str(), m_dirfd, m_name.c_str()) != 0) error = errno;
+    if (!error) m_temporary.clear(); // in place now
+    Discard();
+    errno = error;
+    return error == 0;
+}
+
+bool File_ReplaceAll(const char* hostPath, const void* data, int64_t length)
+{
+    FileReplace file;
+    return file.Open(hostPath) && file.Write(data, length) && file.Commit();
+}
+
+void File_SayWriteFailed(const char* hostPath, int error)
+{
+    if (!hostPath || !*hostPath) return;
+    std::string root;
+    std::vector<std::string> parts;
+    if (ConfinedParts(hostPath, &root, &parts)) {
+        const bool refused = error == EACCES || error == EPERM || error == EROFS;
+        if (g_confinedFailureSaid && (refused || error == ENOENT || error == ENOTDIR)) return; // the area's line said it
+        if (refused && access(root.c_str(), W_OK) != 0) {
+            g_confinedFailureSaid = true;
+            Console_Problem("the save area %s cannot be written: %s; what the game writes there is lost", root.c_str(),
+                            std::strerror(error));
+            return;
+        }
+    }
+    Console_WriteFailed(hostPath, File_ErrorText(error));
 }
 
 bool File_CanRead(const char* hostPath)

@@ -3,6 +3,7 @@
 // next start.
 #include "Files/Support/File.h"
 
+#include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -57,9 +58,19 @@ pid_t Spawn(std::vector<std::string> args, const char* folder)
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
+    // The runner ignores SIGXFSZ (a write past a file-size limit fails instead of killing it);
+    // the program it starts has the default, as it would started any other way.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGXFSZ);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
     pid_t pid = -1;
-    int rc = isPath ? posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ)
-                    : posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    int rc = isPath ? posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ)
+                    : posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     return rc == 0 ? pid : -1;
 }
