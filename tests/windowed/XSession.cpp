@@ -254,7 +254,7 @@ std::string WindowedRunner::Stderr() const { return Scratch_ReadFile(m_folder + 
 std::string WindowedRunner::WindowNamed(const std::string& title)
 {
     const auto end = Clock::now() + kPatience;
-    while (m_pid > 0 && Clock::now() < end) {
+    while (!Ended() && Clock::now() < end) {
         const std::string ids = m_x.Output("xdotool search --all --onlyvisible --pid " + std::to_string(m_pid) + " --name " +
                                            e2e::Quote("^" + title + "$"));
         if (!ids.empty()) return ids.substr(0, ids.find('\n'));
@@ -371,7 +371,9 @@ bool WindowedRunner::WaitForLog(const std::string& line)
 {
     const auto end = Clock::now() + kPatience;
     while (Clock::now() < end) {
+        const bool ended = Ended(); // then the log is whole: no need to wait any more
         if (Log().find(line + "\n") != std::string::npos) return true;
+        if (ended) return false;
         Pause();
     }
     return false;

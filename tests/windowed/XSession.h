@@ -79,7 +79,8 @@ public:
     // picture after a second becomes the golden one.
     std::string WaitForPicture(const std::string& golden, int tolerance, const std::string& scratchPng,
                                const std::string& window = "", int rows = 0);
-    // Waits until the game's log holds the line; false after the time ran out.
+    // Waits until the game's log holds the line; false after the time ran out or once the
+    // runner has ended without it.
     bool WaitForLog(const std::string& line);
     // Waits for the runner to end; its exit code (-1 when it had to be ended).
     int Wait();
