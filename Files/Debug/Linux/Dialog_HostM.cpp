@@ -244,7 +244,11 @@ int32_t OnScreenHost::RunModal(IModalDialog& dialog)
     ReleaseUi(*ui);
     delete ui;
     input.ReturnToSdl(); // what came after the answer
-    if (hasModeless && modal.empty()) modeless.hasFocus = false;
+    if (hasModeless && modal.empty()) {
+        modeless.hasFocus = false;
+        ContextScope scope(context);
+        DialogInput_Reset(); // the releases of the keys that answered go to the game
+    }
     return result;
 }
 

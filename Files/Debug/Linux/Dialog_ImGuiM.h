@@ -69,6 +69,8 @@ inline bool DialogInput_IsLeave(const SDL_Event& e)
 bool DialogInput_Feed(const SDL_Event& e, float sx, float sy);
 // A new dialog starts with no key or button held (their releases may have gone to the game).
 void DialogInput_Reset();
+// Sets up the current context's key map, clipboard and style.
+void DialogInput_Setup();
 
 // The input events of one ImGui context, kept in the order they came until frames take them.
 // ImGui reads keys and buttons as held states once a frame, so two changes within one frame
@@ -103,8 +105,6 @@ private:
 // The time a frame that only takes input counts (a frame drawn counts the time since the last
 // drawn one): held keys do not start repeating over a run of such frames.
 constexpr float kInputFrameSeconds = 0.001f;
-// Sets up the current context's key map, clipboard and style.
-void DialogInput_Setup();
 
 // Before a frame: the font atlas is built and its texture made (first time only).
 void DialogRender_NewFrame();
