@@ -175,7 +175,7 @@ WindowedRunner::WindowedRunner(const XSession& x, const std::string& game, const
     // The sanitizer build: leaks of the system libraries SDL's X11 driver loads are not ours.
     const char* lsan = std::getenv("LSAN_OPTIONS");
     env.push_back(std::string("LSAN_OPTIONS=") + (lsan && *lsan ? std::string(lsan) + ":" : std::string()) +
-                  "suppressions=" ZB_SOURCE_DIR "/tests/windowed/lsan.supp");
+                  "suppressions=" ZB_SOURCE_DIR "/tests/support/lsan_display.supp");
     env.push_back("SDL_AUDIODRIVER=dummy");
     env.push_back("ALSOFT_DRIVERS=null");
     std::vector<char*> envp;
