@@ -298,7 +298,7 @@ TEST_F(RunnerProcess, WhatARunCannotDoIsSaidOnStderr)
     for (int n = 4711; display.empty(); ++n)
         if (access(("/tmp/.X11-unix/X" + std::to_string(n)).c_str(), F_OK) != 0) display = ":" + std::to_string(n);
     const std::string named = "DISPLAY=" + display +
-                              " LSAN_OPTIONS=suppressions=" ZB_SOURCE_DIR "/tests/support/lsan_display.supp ";
+                              " LSAN_OPTIONS=print_suppressions=0:suppressions=" ZB_SOURCE_DIR "/tests/support/lsan_display.supp ";
     const std::string windowed = Runner().substr(std::strlen("SDL_VIDEODRIVER=offscreen "));
     r = Execute("env -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER " + named + windowed + " -game " + Quote(game));
     EXPECT_EQ(r.code, 0) << r.err;
