@@ -7,6 +7,7 @@
 
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -290,6 +291,28 @@ TEST_F(RunnerProcess, WhatARunCannotDoIsSaidOnStderr)
                              (file == dir.Path() ? "not a plain file" : "No such file or directory") +
                              "; the game runs on its own input\n");
     }
+
+    // A display that cannot be opened: without a video driver asked for, the runner says so
+    // once and plays without a window; asking for the off-screen driver, it says nothing.
+    std::string display;
+    for (int n = 4711; display.empty(); ++n)
+        if (access(("/tmp/.X11-unix/X" + std::to_string(n)).c_str(), F_OK) != 0) display = ":" + std::to_string(n);
+    const std::string named = "DISPLAY=" + display +
+                              " LSAN_OPTIONS=print_suppressions=0:suppressions=" ZB_SOURCE_DIR "/tests/support/lsan_display.supp ";
+    const std::string windowed = Runner().substr(std::strlen("SDL_VIDEODRIVER=offscreen "));
+    r = Execute("env -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER " + named + windowed + " -game " + Quote(game));
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("Entering main loop.\n"), std::string::npos);
+    const std::string said = "runner: the display " + display + " cannot be opened (";
+    const size_t at = r.err.find(said);
+    ASSERT_NE(at, std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find(said, at + 1), std::string::npos) << r.err; // once
+    const size_t lineEnd = r.err.find('\n', at);
+    EXPECT_GT(lineEnd, at + said.size() + 1) << r.err; // a reason in the brackets
+    EXPECT_EQ(r.err.substr(0, lineEnd).rfind("); playing without a window"), lineEnd - 27) << r.err;
+    r = Execute("env -u WAYLAND_DISPLAY " + named + Runner() + " -game " + Quote(game));
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.err, "");
 
     // A save area that cannot be made (a file where its folder, or a folder above it, should
     // be): the loss is said once, with the path and the reason, and the game goes on.

@@ -1,8 +1,9 @@
-// Games played in a real window on a private X server: the error dialog, the modal message,
-// input and question dialogs and an asynchronous input dialog, answered with real key presses
-// and clicks; the window's picture is compared with golden images (tests/data/windowed_golden,
-// rewritten with ZB_UPDATE_GOLDEN=1); a game in an endless loop still answers its window's
-// close; "-debug" opens the debug form beside the game. Skipped only when Xvfb cannot start.
+// Games played in a real window on a private X server (one a test): the error dialog, the
+// modal message, input and question dialogs and an asynchronous input dialog, answered with
+// real key presses and clicks, also many at once while the runner is held up; the window's
+// picture is compared with golden images (tests/data/windowed_golden, rewritten with
+// ZB_UPDATE_GOLDEN=1); a game in an endless loop still answers its window's close; "-debug"
+// opens the debug form beside the game. Skipped only when Xvfb cannot start.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -18,15 +19,9 @@ constexpr int kTolerance = 8; // per channel
 
 class Windowed : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { s_x = new XSession(); }
-    static void TearDownTestSuite()
-    {
-        delete s_x;
-        s_x = nullptr;
-    }
     void SetUp() override
     {
-        if (!s_x->Ok()) GTEST_SKIP() << s_x->Why();
+        if (!x.Ok()) GTEST_SKIP() << x.Why();
     }
 
     // Packs tests/data/windowed/<name> into the scratch folder.
@@ -40,19 +35,20 @@ protected:
     }
     static std::string Golden(const char* name) { return std::string("windowed_golden/") + name; }
 
-    static XSession* s_x;
+    XSession x; // the test's own server
     ScratchFolder dir;
 };
-XSession* Windowed::s_x = nullptr;
 
 } // namespace
 
 TEST_F(Windowed, ErrorDialogIgnoreLetsTheGameGoOn)
 {
-    WindowedRunner game(*s_x, Game("error"), dir.Path());
-    ASSERT_FALSE(game.Window().empty()) << "no window\n" << game.Log() << Scratch_ReadFile(dir / "out.txt");
+    WindowedRunner game(x, Game("error"), dir.Path());
+    ASSERT_FALSE(game.Window().empty()) << game.NoWindow();
     EXPECT_EQ(game.WaitForPicture(Golden("error.png"), kTolerance, dir / "shot.png"), "");
+    game.Stall(true); // the click and the pointer's move away from Ignore come in one frame
     game.Click(235, 536); // Ignore
+    game.Stall(false);
     EXPECT_TRUE(game.WaitForLog("went on")) << game.Log();
     EXPECT_EQ(game.Wait(), 0);
     EXPECT_NE(game.Log().find("ended\n"), std::string::npos);
@@ -60,10 +56,12 @@ TEST_F(Windowed, ErrorDialogIgnoreLetsTheGameGoOn)
 
 TEST_F(Windowed, ErrorDialogAbortEndsTheGame)
 {
-    WindowedRunner game(*s_x, Game("error"), dir.Path());
-    ASSERT_FALSE(game.Window().empty()) << "no window\n" << game.Log() << Scratch_ReadFile(dir / "out.txt");
+    WindowedRunner game(x, Game("error"), dir.Path());
+    ASSERT_FALSE(game.Window().empty()) << game.NoWindow();
     EXPECT_EQ(game.WaitForPicture(Golden("error.png"), kTolerance, dir / "shot.png"), "");
-    game.Keys("Tab Tab Return"); // from Copy over Clear to Abort
+    game.Stall(true); // six key events in one frame: each still counts, in order
+    game.Keys("Tab Tab Return", 0); // from Copy over Clear to Abort
+    game.Stall(false);
     EXPECT_EQ(game.Wait(), 0);
     const std::string log = game.Log();
     EXPECT_NE(log.find("ERROR!!! :: "), std::string::npos);
@@ -72,8 +70,8 @@ TEST_F(Windowed, ErrorDialogAbortEndsTheGame)
 
 TEST_F(Windowed, ModalDialogsAnsweredByKeys)
 {
-    WindowedRunner game(*s_x, Game("modal"), dir.Path());
-    ASSERT_FALSE(game.Window().empty()) << "no window\n" << game.Log() << Scratch_ReadFile(dir / "out.txt");
+    WindowedRunner game(x, Game("modal"), dir.Path());
+    ASSERT_FALSE(game.Window().empty()) << game.NoWindow();
     EXPECT_EQ(game.WaitForPicture(Golden("message.png"), kTolerance, dir / "shot.png"), "");
     game.Keys("Return");
     EXPECT_EQ(game.WaitForPicture(Golden("integer.png"), kTolerance, dir / "shot.png"), ""); // the default 3.7 shows 4
@@ -91,20 +89,20 @@ TEST_F(Windowed, ModalDialogsAnsweredByKeys)
 TEST_F(Windowed, DialogsWithVeryLongTextsAreDrawnAndAnswered)
 {
     // A prompt wrapped over thousands of lines needs more vertices than one 16-bit draw list holds.
-    WindowedRunner game(*s_x, Game("longtext"), dir.Path());
-    ASSERT_FALSE(game.Window().empty()) << "no window\n" << game.Log() << Scratch_ReadFile(dir / "out.txt");
+    WindowedRunner game(x, Game("longtext"), dir.Path());
+    ASSERT_FALSE(game.Window().empty()) << game.NoWindow();
     ASSERT_TRUE(game.WaitForLog("asking")) << game.Log();
     game.Keys("Return");
     EXPECT_TRUE(game.WaitForLog("input 1024")) << game.Log(); // OK: the default, cut to an answer's size
     game.Keys("Return");
-    EXPECT_EQ(game.Wait(), 0) << Scratch_ReadFile(dir / "out.txt");
+    EXPECT_EQ(game.Wait(), 0) << game.Stderr();
     EXPECT_NE(game.Log().find("question 1\n"), std::string::npos) << game.Log();
 }
 
 TEST_F(Windowed, AsynchronousInputAnsweredWhileTheGameSteps)
 {
-    WindowedRunner game(*s_x, Game("async"), dir.Path());
-    ASSERT_FALSE(game.Window().empty()) << "no window\n" << game.Log() << Scratch_ReadFile(dir / "out.txt");
+    WindowedRunner game(x, Game("async"), dir.Path());
+    ASSERT_FALSE(game.Window().empty()) << game.NoWindow();
     EXPECT_EQ(game.WaitForPicture(Golden("async.png"), kTolerance, dir / "shot.png"), "");
     EXPECT_TRUE(game.WaitForLog("still stepping")); // the game goes on under the open dialog
     game.Keys("ctrl+a");
@@ -116,8 +114,8 @@ TEST_F(Windowed, AsynchronousInputAnsweredWhileTheGameSteps)
 
 TEST_F(Windowed, EndlessLoopStillAnswersTheWindowsClose)
 {
-    WindowedRunner game(*s_x, Game("loop"), dir.Path());
-    ASSERT_FALSE(game.Window().empty()) << "no window\n" << game.Log() << Scratch_ReadFile(dir / "out.txt");
+    WindowedRunner game(x, Game("loop"), dir.Path());
+    ASSERT_FALSE(game.Window().empty()) << game.NoWindow();
     ASSERT_TRUE(game.WaitForLog("looping"));
     ASSERT_TRUE(game.RequestClose());
     EXPECT_EQ(game.Wait(), 0); // the machine's drain saw the close: the loop ends, the game too
@@ -126,8 +124,8 @@ TEST_F(Windowed, EndlessLoopStillAnswersTheWindowsClose)
 
 TEST_F(Windowed, ClosingTheWindowUnderTheErrorDialogEndsTheGame)
 {
-    WindowedRunner game(*s_x, Game("error"), dir.Path());
-    ASSERT_FALSE(game.Window().empty()) << "no window\n" << game.Log() << Scratch_ReadFile(dir / "out.txt");
+    WindowedRunner game(x, Game("error"), dir.Path());
+    ASSERT_FALSE(game.Window().empty()) << game.NoWindow();
     EXPECT_EQ(game.WaitForPicture(Golden("error.png"), kTolerance, dir / "shot.png"), "");
     ASSERT_TRUE(game.RequestClose()); // answered as Abort, and the close is honoured
     EXPECT_EQ(game.Wait(), 0);
@@ -140,8 +138,8 @@ TEST_F(Windowed, ClosingTheWindowUnderTheErrorDialogEndsTheGame)
 // hold the measured frame rate and are left out).
 TEST_F(Windowed, DebugFormPausesStepsAndWatches)
 {
-    WindowedRunner game(*s_x, Game("debugform"), dir.Path(), {"-debug"});
-    ASSERT_FALSE(game.Window().empty()) << "no window\n" << game.Log() << Scratch_ReadFile(dir / "out.txt");
+    WindowedRunner game(x, Game("debugform"), dir.Path(), {"-debug"});
+    ASSERT_FALSE(game.Window().empty()) << game.NoWindow();
     const std::string form = game.WindowNamed("Zimbrel Debugger");
     ASSERT_FALSE(form.empty()) << "no debug form";
     game.Move("", 700, 0); // the screen is too narrow for both side by side

@@ -100,7 +100,8 @@ XSession::XSession()
     }
     fcntl(fds[0], F_SETFD, FD_CLOEXEC);
     const std::string fd = std::to_string(fds[1]);
-    const char* argv[] = {"Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp", nullptr};
+    const char* argv[] = {"Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+                          "-noreset", nullptr};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
@@ -174,24 +175,24 @@ WindowedRunner::WindowedRunner(const XSession& x, const std::string& game, const
     // The sanitizer build: leaks of the system libraries SDL's X11 driver loads are not ours.
     const char* lsan = std::getenv("LSAN_OPTIONS");
     env.push_back(std::string("LSAN_OPTIONS=") + (lsan && *lsan ? std::string(lsan) + ":" : std::string()) +
-                  "suppressions=" ZB_SOURCE_DIR "/tests/windowed/lsan.supp");
+                  "suppressions=" ZB_SOURCE_DIR "/tests/support/lsan_display.supp");
     env.push_back("SDL_AUDIODRIVER=dummy");
     env.push_back("ALSOFT_DRIVERS=null");
     std::vector<char*> envp;
     for (std::string& s : env) envp.push_back(s.data());
     envp.push_back(nullptr);
-    const std::string log = folder + "/log.txt", out = folder + "/out.txt";
+    const std::string log = folder + "/log.txt", out = folder + "/out.txt", err = folder + "/err.txt";
     std::vector<const char*> argv = {ZB_RUNNER_PATH, "-game", game.c_str(), "-output", log.c_str()};
     for (const std::string& a : extra) argv.push_back(a.c_str());
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
     m_started = std::chrono::steady_clock::now();
-    if (posix_spawn(&m_pid, ZB_RUNNER_PATH, &actions, nullptr, const_cast<char**>(argv.data()), envp.data()) != 0)
-        m_pid = -1;
+    m_startedOk = posix_spawn(&m_pid, ZB_RUNNER_PATH, &actions, nullptr, const_cast<char**>(argv.data()), envp.data()) == 0;
+    if (!m_startedOk) m_pid = -1;
     posix_spawn_file_actions_destroy(&actions);
 }
 
@@ -202,10 +203,21 @@ WindowedRunner::~WindowedRunner()
     waitpid(m_pid, nullptr, 0);
 }
 
+bool WindowedRunner::Ended()
+{
+    if (m_pid <= 0) return true;
+    int status = 0;
+    if (waitpid(m_pid, &status, WNOHANG) != m_pid) return false;
+    m_pid = -1;
+    m_status = status;
+    m_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return true;
+}
+
 const std::string& WindowedRunner::Window()
 {
     const auto end = Clock::now() + kPatience;
-    while (m_window.empty() && m_pid > 0 && Clock::now() < end) {
+    while (m_window.empty() && !Ended() && Clock::now() < end) {
         // The game's window: not the debug form's.
         std::istringstream ids(m_x.Output("xdotool search --onlyvisible --pid " + std::to_string(m_pid)));
         for (std::string id; m_window.empty() && std::getline(ids, id);)
@@ -222,10 +234,27 @@ const std::string& WindowedRunner::Window()
     return m_window;
 }
 
+std::string WindowedRunner::NoWindow() const
+{
+    std::string why;
+    if (!m_startedOk) {
+        why = "the runner could not be started";
+    } else if (m_pid > 0) {
+        why = "no window came within " + std::to_string(std::chrono::duration_cast<std::chrono::seconds>(kPatience).count()) + " s";
+    } else {
+        why = "the runner ended first, ";
+        why += WIFEXITED(m_status) ? "with exit status " + std::to_string(WEXITSTATUS(m_status))
+                                   : "by signal " + std::to_string(WTERMSIG(m_status));
+    }
+    return why + "\n--- its standard error:\n" + Stderr() + "--- its log:\n" + Log();
+}
+
+std::string WindowedRunner::Stderr() const { return Scratch_ReadFile(m_folder + "/err.txt"); }
+
 std::string WindowedRunner::WindowNamed(const std::string& title)
 {
     const auto end = Clock::now() + kPatience;
-    while (m_pid > 0 && Clock::now() < end) {
+    while (!Ended() && Clock::now() < end) {
         const std::string ids = m_x.Output("xdotool search --all --onlyvisible --pid " + std::to_string(m_pid) + " --name " +
                                            e2e::Quote("^" + title + "$"));
         if (!ids.empty()) return ids.substr(0, ids.find('\n'));
@@ -245,7 +274,15 @@ void WindowedRunner::ClickIn(const std::string& window, int x, int y)
     m_x.Run("xdotool mousemove --window " + window + " " + std::to_string(x) + " " + std::to_string(y) + " click 1");
 }
 
-void WindowedRunner::Keys(const std::string& keys) { m_x.Run("xdotool key --delay 40 " + keys); }
+void WindowedRunner::Keys(const std::string& keys, int delay)
+{
+    m_x.Run("xdotool key --delay " + std::to_string(delay) + " " + keys);
+}
+
+void WindowedRunner::Stall(bool stopped)
+{
+    if (m_pid > 0) kill(m_pid, stopped ? SIGSTOP : SIGCONT);
+}
 
 void WindowedRunner::Type(const std::string& text) { m_x.Run("xdotool type --delay 40 " + e2e::Quote(text)); }
 
@@ -334,7 +371,9 @@ bool WindowedRunner::WaitForLog(const std::string& line)
 {
     const auto end = Clock::now() + kPatience;
     while (Clock::now() < end) {
+        const bool ended = Ended(); // then the log is whole: no need to wait any more
         if (Log().find(line + "\n") != std::string::npos) return true;
+        if (ended) return false;
         Pause();
     }
     return false;
@@ -342,15 +381,9 @@ bool WindowedRunner::WaitForLog(const std::string& line)
 
 int WindowedRunner::Wait()
 {
-    if (m_pid <= 0) return m_code;
     const auto end = Clock::now() + kPatience;
-    int status = 0;
     while (Clock::now() < end) {
-        if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
-            m_pid = -1;
-            m_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            return m_code;
-        }
+        if (Ended()) return m_code;
         Pause();
     }
     kill(m_pid, SIGKILL);

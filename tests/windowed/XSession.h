@@ -14,7 +14,9 @@
 
 class XSession {
 public:
-    // Starts Xvfb on a free display; Ok() is false (with Why()) when it cannot start.
+    // Starts Xvfb on a free display; Ok() is false (with Why()) when it cannot start. The
+    // server never resets (Xvfb by default resets when its last client leaves, closing the
+    // connections still being made: a runner connecting while an xdotool call ends).
     XSession();
     ~XSession();
     XSession(const XSession&) = delete;
@@ -34,7 +36,8 @@ private:
     std::string m_display, m_why;
 };
 
-// The runner playing one game on the session's display, in folder (its log is folder/log.txt).
+// The runner playing one game on the session's display, in folder (its log is folder/log.txt,
+// its standard output folder/out.txt, its standard error folder/err.txt).
 class WindowedRunner {
 public:
     // extra: more command-line arguments ("-debug").
@@ -42,18 +45,27 @@ public:
                    const std::vector<std::string>& extra = {});
     ~WindowedRunner(); // ends the runner if it still runs
 
-    // The game's window (waits until it is shown); "" when none came within the time.
+    // The game's window (waits until it is shown); "" when none came within the time or the
+    // runner ended first.
     const std::string& Window();
+    // Why Window() gave "": the runner ended first (its exit status) or the time ran out; then
+    // the runner's standard error and its log.
+    std::string NoWindow() const;
+    std::string Stderr() const;
     // Another window of the runner by its title (waits until it is shown); "" when none came.
     std::string WindowNamed(const std::string& title);
     // Moves a window of the runner (no window manager places them); "" is the game's.
     void Move(const std::string& window, int x, int y);
     // A click in that window; the pointer stays there (its keys then go to that window).
     void ClickIn(const std::string& window, int x, int y);
-    // Key presses and clicks (xdotool key names; client coordinates).
-    void Keys(const std::string& keys);
+    // Key presses and clicks (xdotool key names, delay milliseconds between them; client
+    // coordinates).
+    void Keys(const std::string& keys, int delay = 40);
     void Type(const std::string& text);
     void Click(int x, int y);
+    // Stops the runner (SIGSTOP) or lets it go on: what comes meanwhile reaches it at once, as
+    // on a machine too busy to run it for a while.
+    void Stall(bool stopped);
     // Asks the window to close, as a window manager's close button does (WM_DELETE_WINDOW).
     bool RequestClose();
     // The window's picture as a PNG file; false when it could not be read.
@@ -67,16 +79,22 @@ public:
     // picture after a second becomes the golden one.
     std::string WaitForPicture(const std::string& golden, int tolerance, const std::string& scratchPng,
                                const std::string& window = "", int rows = 0);
-    // Waits until the game's log holds the line; false after the time ran out.
+    // Waits until the game's log holds the line; false after the time ran out or once the
+    // runner has ended without it.
     bool WaitForLog(const std::string& line);
     // Waits for the runner to end; its exit code (-1 when it had to be ended).
     int Wait();
     std::string Log() const;
 
 private:
+    // True once the runner has ended (its status kept); false while it runs.
+    bool Ended();
+
     const XSession& m_x;
     std::string m_folder, m_window;
     pid_t m_pid = -1;
+    bool m_startedOk = false;
+    int m_status = 0;   // as waitpid gave it, once ended
     int m_code = -1;
     std::chrono::steady_clock::time_point m_started;  // the runner's start
     std::chrono::steady_clock::duration m_windowCame{}; // how long its window took

@@ -43,7 +43,7 @@ struct View {
     bool failed = false;
     bool visible = false;
     uint64_t lastDraw = 0, lastFrame = 0;
-    bool pressed[3] = {}, held[3] = {};
+    DialogInputQueue input;     // the window's input, until frames take it
     DialogUi* asking = nullptr; // the question being asked
     std::set<int32_t> messageSelection;
     int32_t messageAnchor = -1;
@@ -128,36 +128,6 @@ uint32_t EventWindow(const SDL_Event& e)
     }
 }
 
-void Feed(const SDL_Event& e)
-{
-    ImGuiIO& io = ImGui::GetIO();
-    switch (e.type) {
-    case SDL_MOUSEMOTION: io.MousePos = ImVec2(float(e.motion.x), float(e.motion.y)); break;
-    case SDL_MOUSEBUTTONDOWN:
-    case SDL_MOUSEBUTTONUP: {
-        const int b = e.button.button == SDL_BUTTON_LEFT ? 0 : e.button.button == SDL_BUTTON_RIGHT ? 1 : e.button.button == SDL_BUTTON_MIDDLE ? 2 : -1;
-        io.MousePos = ImVec2(float(e.button.x), float(e.button.y));
-        if (b >= 0) {
-            if (e.type == SDL_MOUSEBUTTONDOWN) g_view.pressed[b] = g_view.held[b] = true;
-            else g_view.held[b] = false;
-        }
-        break;
-    }
-    case SDL_MOUSEWHEEL: io.MouseWheel += float(e.wheel.y); break;
-    case SDL_TEXTINPUT: io.AddInputCharactersUTF8(e.text.text); break;
-    case SDL_KEYDOWN:
-    case SDL_KEYUP: {
-        if (e.key.keysym.sym != SDLK_TAB && e.key.keysym.scancode < 512) io.KeysDown[e.key.keysym.scancode] = e.type == SDL_KEYDOWN;
-        const SDL_Keymod m = SDL_GetModState();
-        io.KeyShift = (m & KMOD_SHIFT) != 0;
-        io.KeyCtrl = (m & KMOD_CTRL) != 0;
-        io.KeyAlt = (m & KMOD_ALT) != 0;
-        break;
-    }
-    default: break;
-    }
-}
-
 } // namespace
 
 bool DebugFormView_Filter(const SDL_Event& e)
@@ -170,9 +140,7 @@ bool DebugFormView_Filter(const SDL_Event& e)
         else DebugForm_Close(); // the form goes, the game goes on
         return true;
     }
-    ContextScope scope(g_view.context);
-    if (g_view.asking) DialogUi_Key(*g_view.asking, e);
-    Feed(e);
+    if (DialogInput_IsInput(e) || DialogInput_IsLeave(e)) g_view.input.Push(e, 1.0f, 1.0f, true);
     return true;
 }
 
@@ -399,7 +367,25 @@ void InfoWindow(int32_t index)
     if (!open) DebugForm_ShowInfoWindow(index, false);
 }
 
-// Draws the form once; the command its author gave (0: none).
+// The form and its windows, and the question over them, in one ImGui frame; the command its
+// author gave (0: none).
+int32_t FormFrame(ImVec2 display)
+{
+    int32_t command = 0;
+    Form(display, &command);
+    for (int32_t i = 0; i < DEBUGWIN_COUNT && DebugForm_Exists(); ++i) InfoWindow(i);
+    if (g_view.asking) {
+        ImGui::GetForegroundDrawList()->AddRectFilled(ImVec2(0, 0), display, IM_COL32(0, 0, 0, 80));
+        ImGui::SetNextWindowFocus();
+        DialogUi_Draw(*g_view.asking, display, false);
+        command = 0; // the form waits for the answer
+    }
+    return command;
+}
+
+// Frames until the window's input is taken, the last one drawn; stops early after a frame that
+// gave a command or ended the question (the rest of the input waits for the next drawing).
+// The command its author gave (0: none).
 int32_t DrawOnce()
 {
     g_view.lastDraw = SDL_GetTicks64();
@@ -409,31 +395,31 @@ int32_t DrawOnce()
     SDL_GL_GetDrawableSize(g_view.window, &dw, &dh);
     ImGuiIO& io = ImGui::GetIO();
     io.DisplaySize = ImVec2(float(dw), float(dh));
-    const uint64_t now = SDL_GetTicks64();
-    io.DeltaTime = g_view.lastFrame && now > g_view.lastFrame ? float(now - g_view.lastFrame) / 1000.0f : 1.0f / 30.0f;
-    g_view.lastFrame = now;
-    for (int b = 0; b < 3; ++b) {
-        io.MouseDown[b] = g_view.pressed[b] || g_view.held[b];
-        g_view.pressed[b] = false;
+    for (;;) {
+        g_view.input.FeedFrame(g_view.asking);
+        const bool shown = g_view.input.Empty();
+        const uint64_t now = SDL_GetTicks64();
+        io.DeltaTime = !shown ? kInputFrameSeconds
+                       : g_view.lastFrame && now > g_view.lastFrame ? float(now - g_view.lastFrame) / 1000.0f
+                                                                    : 1.0f / 30.0f;
+        if (shown) g_view.lastFrame = now;
+        ImGui_ImplOpenGL2_NewFrame();
+        ImGui::NewFrame();
+        const int32_t command = FormFrame(io.DisplaySize);
+        if (!shown) {
+            ImGui::EndFrame();
+            int32_t result;
+            if (command || (g_view.asking && g_view.asking->dialog->Ended(&result))) return command;
+            continue;
+        }
+        ImGui::Render();
+        glViewport(0, 0, dw, dh);
+        glClearColor(0.06f, 0.06f, 0.06f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        ImGui_ImplOpenGL2_RenderDrawData(ImGui::GetDrawData());
+        SDL_GL_SwapWindow(g_view.window);
+        return command;
     }
-    ImGui_ImplOpenGL2_NewFrame();
-    ImGui::NewFrame();
-    int32_t command = 0;
-    Form(io.DisplaySize, &command);
-    for (int32_t i = 0; i < DEBUGWIN_COUNT && DebugForm_Exists(); ++i) InfoWindow(i);
-    if (g_view.asking) {
-        ImGui::GetForegroundDrawList()->AddRectFilled(ImVec2(0, 0), io.DisplaySize, IM_COL32(0, 0, 0, 80));
-        ImGui::SetNextWindowFocus();
-        DialogUi_Draw(*g_view.asking, io.DisplaySize, false);
-        command = 0; // the form waits for the answer
-    }
-    ImGui::Render();
-    glViewport(0, 0, dw, dh);
-    glClearColor(0.06f, 0.06f, 0.06f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
-    ImGui_ImplOpenGL2_RenderDrawData(ImGui::GetDrawData());
-    SDL_GL_SwapWindow(g_view.window);
-    return command;
 }
 
 void Draw()

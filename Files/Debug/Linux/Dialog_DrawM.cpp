@@ -99,7 +99,7 @@ bool DialogUi_Key(DialogUi& ui, const SDL_Event& e)
     case SDLK_KP_ENTER: ui.keys.enter = true; return true;
     case SDLK_ESCAPE: ui.keys.escape = true; return true;
     case SDLK_TAB:
-        if (SDL_GetModState() & KMOD_SHIFT) ui.keys.backTab = true;
+        if (e.key.keysym.mod & KMOD_SHIFT) ui.keys.backTab = true; // as it was when the key went down
         else ui.keys.tab = true;
         return true;
     case SDLK_SPACE:
@@ -321,7 +321,7 @@ void DialogUi_Draw(DialogUi& ui, ImVec2 display, bool fill)
         ImGui::PopID();
     }
 
-    // The keys gathered since the last frame act after the fields took this frame's typing.
+    // The frame's key acts after the fields took the frame's typing.
     const DialogKeys k = ui.keys;
     ui.keys.Clear();
     if (ui.hasFocus && pressed < 0) {
@@ -340,7 +340,6 @@ void DialogUi_Draw(DialogUi& ui, ImVec2 display, bool fill)
 // [SECTION] Input
 // =============================================================================================
 namespace {
-bool g_pressed[3], g_held[3];
 char* g_clipboard = nullptr;
 
 const char* GetClipboard(void*)
@@ -350,6 +349,19 @@ const char* GetClipboard(void*)
     return g_clipboard ? g_clipboard : "";
 }
 void SetClipboard(void*, const char* text) { SDL_SetClipboardText(text); }
+
+// A key, text or button event: one a frame.
+bool OwnFrame(const SDL_Event& e)
+{
+    switch (e.type) {
+    case SDL_KEYDOWN:
+    case SDL_KEYUP:
+    case SDL_TEXTINPUT:
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP: return true;
+    default: return false;
+    }
+}
 } // namespace
 
 void DialogInput_Setup()
@@ -380,6 +392,21 @@ void DialogInput_Setup()
     for (const auto& m : kMap) io.KeyMap[m.key] = m.code;
 }
 
+bool DialogInput_IsInput(const SDL_Event& e)
+{
+    switch (e.type) {
+    case SDL_KEYDOWN:
+    case SDL_KEYUP:
+    case SDL_TEXTINPUT:
+    case SDL_TEXTEDITING:
+    case SDL_MOUSEMOTION:
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+    case SDL_MOUSEWHEEL: return true;
+    default: return false;
+    }
+}
+
 bool DialogInput_Feed(const SDL_Event& e, float sx, float sy)
 {
     ImGuiIO& io = ImGui::GetIO();
@@ -389,10 +416,7 @@ bool DialogInput_Feed(const SDL_Event& e, float sx, float sy)
     case SDL_MOUSEBUTTONUP: {
         const int b = e.button.button == SDL_BUTTON_LEFT ? 0 : e.button.button == SDL_BUTTON_RIGHT ? 1 : e.button.button == SDL_BUTTON_MIDDLE ? 2 : -1;
         io.MousePos = ImVec2(float(e.button.x) * sx, float(e.button.y) * sy);
-        if (b >= 0) {
-            if (e.type == SDL_MOUSEBUTTONDOWN) g_pressed[b] = g_held[b] = true;
-            else g_held[b] = false;
-        }
+        if (b >= 0) io.MouseDown[b] = e.type == SDL_MOUSEBUTTONDOWN;
         return true;
     }
     case SDL_MOUSEWHEEL:
@@ -405,7 +429,7 @@ bool DialogInput_Feed(const SDL_Event& e, float sx, float sy)
         // Tab moves the dialog's own focus; ImGui does not see it.
         if (e.key.keysym.sym != SDLK_TAB && e.key.keysym.scancode < 512)
             io.KeysDown[e.key.keysym.scancode] = e.type == SDL_KEYDOWN;
-        const SDL_Keymod m = SDL_GetModState();
+        const uint16_t m = e.key.keysym.mod; // the modifiers as they were with this key
         io.KeyShift = (m & KMOD_SHIFT) != 0;
         io.KeyCtrl = (m & KMOD_CTRL) != 0;
         io.KeyAlt = (m & KMOD_ALT) != 0;
@@ -423,17 +447,42 @@ void DialogInput_Reset()
 {
     ImGuiIO& io = ImGui::GetIO();
     for (bool& k : io.KeysDown) k = false;
-    for (int b = 0; b < 3; ++b) g_pressed[b] = g_held[b] = io.MouseDown[b] = false;
+    for (int b = 0; b < 3; ++b) io.MouseDown[b] = false;
+    io.KeyShift = io.KeyCtrl = io.KeyAlt = io.KeySuper = false;
     io.ClearInputCharacters();
 }
 
-void DialogInput_NewFrame()
+void DialogInputQueue::Push(const SDL_Event& e, float sx, float sy, bool taken)
 {
-    ImGuiIO& io = ImGui::GetIO();
-    for (int b = 0; b < 3; ++b) {
-        io.MouseDown[b] = g_pressed[b] || g_held[b];
-        g_pressed[b] = false;
+    if (e.type == SDL_MOUSEMOTION && !m_events.empty() && m_events.back().e.type == SDL_MOUSEMOTION &&
+        m_events.back().taken == taken) {
+        m_events.back() = Item{e, sx, sy, taken}; // only where a run of moves ended counts
+        return;
     }
+    if (m_events.size() >= kCapacity) return;
+    m_events.push_back(Item{e, sx, sy, taken});
+}
+
+void DialogInputQueue::FeedFrame(DialogUi* ui)
+{
+    while (!m_events.empty()) {
+        const Item item = m_events.front();
+        m_events.pop_front();
+        if (ui && item.taken) DialogUi_Key(*ui, item.e);
+        DialogInput_Feed(item.e, item.sx, item.sy);
+        if (OwnFrame(item.e)) return;
+    }
+}
+
+void DialogInputQueue::ReturnToSdl()
+{
+    if (m_events.empty()) return;
+    std::vector<SDL_Event> newer(size_t(std::max(0, SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT))));
+    const int taken = newer.empty() ? 0 : SDL_PeepEvents(newer.data(), int(newer.size()), SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT);
+    for (Item& item : m_events)
+        if (item.taken) SDL_PeepEvents(&item.e, 1, SDL_ADDEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT);
+    if (taken > 0) SDL_PeepEvents(newer.data(), taken, SDL_ADDEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT);
+    m_events.clear();
 }
 
 // =============================================================================================

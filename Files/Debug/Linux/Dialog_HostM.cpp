@@ -8,6 +8,9 @@
 // close) still reach the window procedure, and a close ends the dialog with its answer for a
 // closed dialog (the game then ends as the close asks). A modeless dialog takes the keys while
 // it has the focus (from when it is shown until a click outside it) and the clicks inside it.
+// What the dialogs take waits in one queue, in the order it came, until the overlay's frames
+// take it (each key, text and click in a frame of its own, DialogInputQueue); once a dialog
+// has ended, the input after its answer goes back to SDL's queue and is routed afresh.
 //
 // Needs SDL2, Dear ImGui (and its OpenGL 2 back end for the plain window), the window host,
 // the device's held present and window overlay, the dialogs' logic.
@@ -60,7 +63,8 @@ public:
     std::vector<DialogUi*> modal;     // innermost last
     DialogUi modeless;
     bool hasModeless = false;
-    uint64_t lastFrame = 0;           // milliseconds
+    DialogInputQueue input;           // what the dialogs took and no frame has yet
+    uint64_t lastFrame = 0;           // milliseconds, of the last frame drawn
 
 private:
     int32_t RunStandalone(IModalDialog& dialog);
@@ -84,21 +88,6 @@ void MouseScale(float* sx, float* sy)
     *sy = ch > 0 ? float(st.backBufferHeight) / float(ch) : 1.0f;
 }
 
-bool IsInput(const SDL_Event& e)
-{
-    switch (e.type) {
-    case SDL_KEYDOWN:
-    case SDL_KEYUP:
-    case SDL_TEXTINPUT:
-    case SDL_TEXTEDITING:
-    case SDL_MOUSEMOTION:
-    case SDL_MOUSEBUTTONDOWN:
-    case SDL_MOUSEBUTTONUP:
-    case SDL_MOUSEWHEEL: return true;
-    default: return false;
-    }
-}
-
 float DeltaSeconds(uint64_t* last)
 {
     const uint64_t now = SDL_GetTicks64();
@@ -110,16 +99,28 @@ float DeltaSeconds(uint64_t* last)
 // =============================================================================================
 // [SECTION] Modal and modeless dialogs in the window
 // =============================================================================================
-// The window overlay: the modeless dialog, then the modal ones, over the back buffer.
-void DrawOverlay()
+// The dialog whose keys the next frame's input is: the innermost modal one, else the modeless.
+DialogUi* KeyTarget()
 {
-    if (!g_host.attached || (g_host.modal.empty() && !g_host.hasModeless)) return;
-    ContextScope scope(g_host.context);
+    if (!g_host.modal.empty()) return g_host.modal.back();
+    return g_host.hasModeless ? &g_host.modeless : nullptr;
+}
+
+bool DialogEnded()
+{
+    int32_t result;
+    return (!g_host.modal.empty() && g_host.modal.back()->dialog->Ended(&result)) ||
+           (g_host.hasModeless && g_host.modeless.dialog->Ended(&result));
+}
+
+// One frame of the dialogs (the host's context current): the modeless dialog, then the modal
+// ones; drawn over the back buffer when shown, else it only takes its input.
+void Frame(bool shown)
+{
     ImGuiIO& io = ImGui::GetIO();
     const GR_DeviceState& st = GR_D3D_State();
     io.DisplaySize = ImVec2(float(st.backBufferWidth), float(st.backBufferHeight));
-    io.DeltaTime = DeltaSeconds(&g_host.lastFrame);
-    DialogInput_NewFrame();
+    io.DeltaTime = shown ? DeltaSeconds(&g_host.lastFrame) : kInputFrameSeconds;
     DialogRender_NewFrame();
     ImGui::NewFrame();
     if (!g_host.modal.empty())
@@ -132,30 +133,50 @@ void DrawOverlay()
         if (i + 1 == g_host.modal.size()) ImGui::SetNextWindowFocus();
         DialogUi_Draw(*g_host.modal[i], io.DisplaySize, false);
     }
+    if (!shown) {
+        ImGui::EndFrame();
+        return;
+    }
     ImGui::Render();
     DialogRender_Draw(ImGui::GetDrawData());
+}
+
+// Frames until the dialogs have taken all the input that waits, or one of them has ended; the
+// last (or, after an end, one more without input) is drawn when shown. An ended modeless
+// dialog is then closed, and the input after its answer goes back to SDL's queue.
+void RunFrames(bool shown)
+{
+    if (!g_host.attached || (g_host.modal.empty() && !g_host.hasModeless)) return;
+    ContextScope scope(g_host.context);
+    while (!g_host.input.Empty() && !DialogEnded()) {
+        g_host.input.FeedFrame(KeyTarget());
+        if (shown && g_host.input.Empty()) break; // the frame drawn takes the last share
+        Frame(false);
+    }
+    if (shown) Frame(true);
     int32_t result;
     if (g_host.hasModeless && g_host.modeless.dialog->Ended(&result)) {
         IModalDialog* d = g_host.modeless.dialog;
         ReleaseUi(g_host.modeless);
         g_host.hasModeless = false;
+        if (g_host.modal.empty()) g_host.input.ReturnToSdl();
         d->Closed(result);
     }
 }
+
+// The window overlay: the dialogs over the back buffer.
+void DrawOverlay() { RunFrames(true); }
 
 // The pump's filter: the dialogs take their input first.
 bool Filter(const SDL_Event& e)
 {
     if (DebugFormView_Filter(e)) return true; // the debug form's own window
     if (!g_host.attached || (g_host.modal.empty() && !g_host.hasModeless)) return false;
-    ContextScope scope(g_host.context);
     float sx, sy;
     MouseScale(&sx, &sy);
-    const bool input = IsInput(e);
+    const bool input = DialogInput_IsInput(e);
     if (!g_host.modal.empty()) {
-        DialogUi& top = *g_host.modal.back();
-        DialogUi_Key(top, e);
-        DialogInput_Feed(e, sx, sy);
+        if (input || DialogInput_IsLeave(e)) g_host.input.Push(e, sx, sy, input);
         return input;
     }
     DialogUi& ui = g_host.modeless;
@@ -165,23 +186,24 @@ bool Filter(const SDL_Event& e)
         const float x = float(e.button.x) * sx, y = float(e.button.y) * sy;
         const bool inside = x >= ui.min.x && x < ui.max.x && y >= ui.min.y && y < ui.max.y;
         if (e.type == SDL_MOUSEBUTTONDOWN) ui.hasFocus = inside;
-        DialogInput_Feed(e, sx, sy);
+        g_host.input.Push(e, sx, sy, inside);
         return inside;
     }
     case SDL_MOUSEMOTION:
-    case SDL_MOUSEWHEEL: DialogInput_Feed(e, sx, sy); return false;
+    case SDL_MOUSEWHEEL: g_host.input.Push(e, sx, sy, false); return false;
     case SDL_KEYUP:
         // The game sees every release, so that no key it saw go down stays down for it.
-        if (ui.hasFocus) DialogInput_Feed(e, sx, sy);
+        if (ui.hasFocus) g_host.input.Push(e, sx, sy, false);
         return false;
     case SDL_KEYDOWN:
     case SDL_TEXTINPUT:
     case SDL_TEXTEDITING:
         if (!ui.hasFocus) return false;
-        DialogUi_Key(ui, e);
-        DialogInput_Feed(e, sx, sy);
+        g_host.input.Push(e, sx, sy, true);
         return true;
-    default: DialogInput_Feed(e, sx, sy); return false;
+    default:
+        if (DialogInput_IsLeave(e)) g_host.input.Push(e, sx, sy, false);
+        return false;
     }
 }
 
@@ -196,6 +218,7 @@ int32_t OnScreenHost::RunModal(IModalDialog& dialog)
         return GR_Window_Record().quitSeen || Main_ExitRequested() || (wasRunning && g_StartupOptions.running != 1);
     };
     if (quitting()) return dialog.ClosedResult();
+    RunFrames(false); // what the modeless dialog took before this one came
     auto* ui = new DialogUi;
     DialogUi_Begin(*ui, &dialog);
     modal.push_back(ui);
@@ -220,7 +243,12 @@ int32_t OnScreenHost::RunModal(IModalDialog& dialog)
     modal.pop_back();
     ReleaseUi(*ui);
     delete ui;
-    if (hasModeless && modal.empty()) modeless.hasFocus = false;
+    input.ReturnToSdl(); // what came after the answer
+    if (hasModeless && modal.empty()) {
+        modeless.hasFocus = false;
+        ContextScope scope(context);
+        DialogInput_Reset(); // the releases of the keys that answered go to the game
+    }
     return result;
 }
 
@@ -243,6 +271,7 @@ void OnScreenHost::CloseModeless(IModalDialog* dialog)
     if (!hasModeless || modeless.dialog != dialog) return;
     ReleaseUi(modeless);
     hasModeless = false;
+    if (modal.empty()) input.ReturnToSdl();
 }
 
 // =============================================================================================
@@ -273,6 +302,7 @@ int32_t OnScreenHost::RunStandalone(IModalDialog& dialog)
         ImGui_ImplOpenGL2_Init();
         DialogUi ui;
         DialogUi_Begin(ui, &dialog);
+        DialogInputQueue input;
         uint64_t last = 0;
         for (;;) {
             SDL_Event e;
@@ -280,29 +310,36 @@ int32_t OnScreenHost::RunStandalone(IModalDialog& dialog)
             while (SDL_PollEvent(&e)) {
                 if (e.type == SDL_QUIT || (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE))
                     closed = true;
-                DialogUi_Key(ui, e);
-                DialogInput_Feed(e, 1.0f, 1.0f);
+                else if (DialogInput_IsInput(e) || DialogInput_IsLeave(e)) input.Push(e, 1.0f, 1.0f, true);
             }
-            if (dialog.Ended(&result)) break;
             if (closed) {
                 result = dialog.ClosedResult();
                 break;
             }
-            int dw = w, dh = h;
-            SDL_GL_GetDrawableSize(window, &dw, &dh);
-            ImGuiIO& io = ImGui::GetIO();
-            io.DisplaySize = ImVec2(float(dw), float(dh));
-            io.DeltaTime = DeltaSeconds(&last);
-            ImGui_ImplOpenGL2_NewFrame();
-            DialogInput_NewFrame();
-            ImGui::NewFrame();
-            DialogUi_Draw(ui, io.DisplaySize, true);
-            ImGui::Render();
-            glViewport(0, 0, dw, dh);
-            glClearColor(0.06f, 0.06f, 0.06f, 1.0f);
-            glClear(GL_COLOR_BUFFER_BIT);
-            ImGui_ImplOpenGL2_RenderDrawData(ImGui::GetDrawData());
-            SDL_GL_SwapWindow(window);
+            // Frames until the input is taken (the last one drawn) or the dialog has ended.
+            bool shown = false;
+            while (!shown && !dialog.Ended(&result)) {
+                input.FeedFrame(&ui);
+                shown = input.Empty();
+                int dw = w, dh = h;
+                SDL_GL_GetDrawableSize(window, &dw, &dh);
+                ImGuiIO& io = ImGui::GetIO();
+                io.DisplaySize = ImVec2(float(dw), float(dh));
+                io.DeltaTime = shown ? DeltaSeconds(&last) : kInputFrameSeconds;
+                ImGui_ImplOpenGL2_NewFrame();
+                ImGui::NewFrame();
+                DialogUi_Draw(ui, io.DisplaySize, true);
+                if (!shown) {
+                    ImGui::EndFrame();
+                    continue;
+                }
+                ImGui::Render();
+                glViewport(0, 0, dw, dh);
+                glClearColor(0.06f, 0.06f, 0.06f, 1.0f);
+                glClear(GL_COLOR_BUFFER_BIT);
+                ImGui_ImplOpenGL2_RenderDrawData(ImGui::GetDrawData());
+                SDL_GL_SwapWindow(window);
+            }
             if (dialog.Ended(&result)) break;
             SDL_Delay(10);
         }
@@ -356,7 +393,7 @@ int OnScreenHost::Show(const char* text, const char* caption, uint32_t flags)
 bool Dialogs_InstallHosts()
 {
     if (g_installed) return true;
-    if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    if (!GR_Sdl_StartVideo()) return false;
     const char* driver = SDL_GetCurrentVideoDriver();
     if (!driver || std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0) return false;
     DialogHost_Set(&g_host);
@@ -393,6 +430,7 @@ void Dialogs_Shutdown()
     GR_Sdl_SetEventFilter(nullptr);
     if (g_host.hasModeless) ReleaseUi(g_host.modeless);
     g_host.hasModeless = false;
+    g_host.input.Clear();
     if (g_host.context) {
         ImGuiContext* prev = ImGui::GetCurrentContext();
         ImGui::SetCurrentContext(g_host.context);

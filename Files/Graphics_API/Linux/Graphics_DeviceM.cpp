@@ -36,6 +36,7 @@
 #include "Files/Base/RealConvert.h"
 #include "Files/Graphics_API/Graphics_Device.h"
 #include "Files/Graphics_API/Graphics_Matrix.h"
+#include "Files/Graphics_API/Linux/Graphics_EventsM.h"
 
 namespace {
 
@@ -1206,8 +1207,7 @@ public:
 private:
     bool Init()
     {
-        if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
-        return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+        return GR_Sdl_StartVideo();
     }
 };
 

@@ -67,3 +67,10 @@ bool GR_Sdl_PostKey(int32_t vkey, bool down);
 // filter at a time; null removes it (Graphics_HostM.cpp).
 using GR_SdlEventFilter = bool (*)(const SDL_Event& e);
 void GR_Sdl_SetEventFilter(GR_SdlEventFilter filter);
+
+// Starts SDL's video once for the window host, the device and the dialog hosts; false when
+// no driver starts. When none was asked for (SDL_VIDEODRIVER) and SDL fell back to its
+// off-screen or dummy driver although DISPLAY or WAYLAND_DISPLAY names a display, that
+// display's driver is tried once more: a window when the display answers now, else one line
+// on stderr ("the display ... cannot be opened (why); playing without a window").
+bool GR_Sdl_StartVideo();

@@ -6,9 +6,12 @@
 // client rectangles coincide.
 #include <SDL2/SDL.h>
 
+#include <cstdlib>
 #include <ctime>
 #include <cstring>
+#include <string>
 
+#include "Files/Base/Console.h"
 #include "Files/Base/RealConvert.h"
 #include "Files/Graphics_API/Graphics_Host.h"
 #include "Files/Graphics_API/Graphics_Window.h"
@@ -20,10 +23,7 @@ GR_SdlEventFilter g_filter = nullptr;
 
 class SDLHost : public IWindowHost {
 public:
-    SDLHost()
-    {
-        if (!SDL_WasInit(SDL_INIT_VIDEO)) SDL_InitSubSystem(SDL_INIT_VIDEO);
-    }
+    SDLHost() { GR_Sdl_StartVideo(); }
 
     bool CreateMainWindow(const char*, uint32_t style, int32_t x, int32_t y, int32_t w, int32_t h) override
     {
@@ -255,6 +255,37 @@ private:
 IWindowHost* WindowHost_CreateSDL() { return new SDLHost(); }
 
 void GR_Sdl_SetEventFilter(GR_SdlEventFilter filter) { g_filter = filter; }
+
+bool GR_Sdl_StartVideo()
+{
+    if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    const char* asked = std::getenv("SDL_VIDEODRIVER");
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if ((asked && *asked) || !driver || (std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0))
+        return true;
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    const bool hasX11 = x11 && *x11, hasWayland = wayland && *wayland;
+    if (!hasX11 && !hasWayland) return true; // no display named: headless as meant
+    // A display is named but its driver did not start (no server there, or the server closed
+    // the connection while it was being made): once more with that driver alone, which also
+    // gives SDL's reason when it fails again; then back to the driver that did start.
+    const std::string fallback = driver;
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, hasX11 ? "x11" : "wayland");
+    const bool started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    std::string reason = started ? "" : SDL_GetError();
+    if (!started) {
+        if (reason.empty()) reason = "no display server answered";
+        Console_Problem("the display %s cannot be opened (%s); playing without a window", hasX11 ? x11 : wayland,
+                        reason.c_str());
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, fallback.c_str());
+    }
+    const bool ok = started || SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    SDL_ResetHint(SDL_HINT_VIDEODRIVER);
+    return ok;
+}
 
 uint64_t GR_Clock_Micros()
 {
