@@ -290,7 +290,7 @@ int32_t OnScreenHost::RunStandalone(IModalDialog& dialog)
         if (window) SDL_DestroyWindow(window);
         std::string text = std::string(dialog.Caption()) + "\n" + dialog.DisplayText();
         if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, dialog.Caption(), text.c_str(), nullptr) != 0)
-            std::fprintf(stderr, "%s\n", text.c_str());
+            Console_WriteStderr((text + "\n").c_str());
         return dialog.DefaultResult();
     }
     SDL_GL_MakeCurrent(window, gl);
@@ -381,7 +381,7 @@ int OnScreenHost::Show(const char* text, const char* caption, uint32_t flags)
     const SDL_MessageBoxData data = {kind, nullptr, caption ? caption : "", text ? text : "", n, buttons, nullptr};
     int id = -1;
     if (SDL_ShowMessageBox(&data, &id) == 0 && id >= 0) return id;
-    std::fprintf(stderr, "%s\n%s\n", caption ? caption : "", text ? text : "");
+    Console_WriteStderr((std::string(caption ? caption : "") + "\n" + (text ? text : "") + "\n").c_str());
     return MessageBox_DefaultAnswer(flags);
 }
 
