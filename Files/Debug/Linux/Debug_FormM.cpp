@@ -412,12 +412,7 @@ int32_t DrawOnce()
             if (command || (g_view.asking && g_view.asking->dialog->Ended(&result))) return command;
             continue;
         }
-        ImGui::Render();
-        glViewport(0, 0, dw, dh);
-        glClearColor(0.06f, 0.06f, 0.06f, 1.0f);
-        glClear(GL_COLOR_BUFFER_BIT);
-        ImGui_ImplOpenGL2_RenderDrawData(ImGui::GetDrawData());
-        SDL_GL_SwapWindow(g_view.window);
+        DialogWindow_Present(g_view.window, dw, dh);
         return command;
     }
 }

@@ -44,6 +44,16 @@
 #include "Files/Support/CommandLine.h"
 #include "Files/Support/Timing.h"
 
+void DialogWindow_Present(SDL_Window* window, int width, int height)
+{
+    ImGui::Render();
+    glViewport(0, 0, width, height);
+    glClearColor(0.06f, 0.06f, 0.06f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    ImGui_ImplOpenGL2_RenderDrawData(ImGui::GetDrawData());
+    SDL_GL_SwapWindow(window);
+}
+
 // =============================================================================================
 // [SECTION] The host
 // =============================================================================================
@@ -333,12 +343,7 @@ int32_t OnScreenHost::RunStandalone(IModalDialog& dialog)
                     ImGui::EndFrame();
                     continue;
                 }
-                ImGui::Render();
-                glViewport(0, 0, dw, dh);
-                glClearColor(0.06f, 0.06f, 0.06f, 1.0f);
-                glClear(GL_COLOR_BUFFER_BIT);
-                ImGui_ImplOpenGL2_RenderDrawData(ImGui::GetDrawData());
-                SDL_GL_SwapWindow(window);
+                DialogWindow_Present(window, dw, dh);
             }
             if (dialog.Ended(&result)) break;
             SDL_Delay(10);

@@ -106,6 +106,10 @@ private:
 // drawn one): held keys do not start repeating over a run of such frames.
 constexpr float kInputFrameSeconds = 0.001f;
 
+// Ends the ImGui frame and shows it in a window of its own (the window before the game's, the
+// debug form): its GL context is current, width x height its drawable size.
+void DialogWindow_Present(SDL_Window* window, int width, int height);
+
 // Before a frame: the font atlas is built and its texture made (first time only).
 void DialogRender_NewFrame();
 // Draws ImGui's output over the current target through the device's vertex batch, clipping
