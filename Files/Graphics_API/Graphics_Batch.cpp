@@ -237,8 +237,11 @@ void GR_D3D_SetTexture(int32_t stage, TextureRecord* record)
 // ============================================================================================
 int32_t GR_D3D_TextureRound(int32_t size)
 {
+    // Powers of two from 64 up, large enough for the whole image: one that would be cut to a
+    // smaller texture draws its far columns and rows from the wrong pixels, so an image larger
+    // than the largest texture gets a texture too large to make and is refused.
     int32_t r = 64;
-    while (r < size && r < 4096) r *= 2;
+    while (r < size && r <= GR_TEXTURE_MAX_SIDE) r *= 2;
     return r;
 }
 

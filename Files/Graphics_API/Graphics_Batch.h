@@ -83,7 +83,9 @@ void GR_D3D_SetTexturePriority(TextureRecord* record, uint32_t priority);
 void GR_D3D_UpdateRenderTargetTexture(TextureRecord* record);
 // Every texture record (newest first) for the eviction pass and tests.
 TextureRecord* GR_D3D_FirstTexture();
-int32_t GR_D3D_TextureRound(int32_t size); // powers of two from 64 to 4096
+// The size of a plain texture for an image side: the power of two from 64 up that holds it
+// (above GR_TEXTURE_MAX_SIDE for a side larger than a texture holds, so that its creation fails).
+int32_t GR_D3D_TextureRound(int32_t size);
 // The largest width and height a texture can have: GR_TEXTURE_MAX_SIDE, or less when the
 // device makes no larger one.
 int32_t GR_D3D_MaxTextureSide();

@@ -1,6 +1,7 @@
 // End to end: images at the runner's texture limit, 8192 pixels a side. A font with more glyphs
 // than one row of a texture page holds draws every character as a font of few glyphs does; a
-// sprite 8192 pixels wide draws its last columns from their own pixels; a game file of another
+// sprite 8192 pixels wide, packed or added while the game runs, draws its last columns from
+// their own pixels; a game file of another
 // writer with a page wider than a texture holds plays on without that page and says which.
 // Each game saves a picture of its second frame, which the test reads.
 #include <gtest/gtest.h>
@@ -63,6 +64,7 @@ TEST_F(TextureLimitGames, FontsWiderThanAPageAndSpritesAtTheLimitDrawFromTheirOw
     // Each line is drawn twice, by that font and by one whose sheet is one short row.
     Scratch_WriteFile(dir / "draw.zbl", std::string("draw_sprite(spr_stripes, 0, 0, 0);\n"
                                                     "draw_sprite(spr_stripes, 0, 320 - 8192, 8);\n"
+                                                    "draw_sprite(added, 0, 320 - 8192, 12);\n"
                                                     "draw_set_colour(c_white);\n"
                                                     "draw_set_font(fnt_all); draw_text(4, 16, \"Hello, World! {0123}\");\n"
                                                     "draw_set_font(fnt_ascii); draw_text(4, 46, \"Hello, World! {0123}\");\n"
@@ -75,7 +77,8 @@ TEST_F(TextureLimitGames, FontsWiderThanAPageAndSpritesAtTheLimitDrawFromTheirOw
       "fonts": [{"name": "fnt_all", )" + font + R"(, "first": 32, "last": 1103},
                 {"name": "fnt_ascii", )" + font + R"(, "first": 32, "last": 126},
                 {"name": "fnt_cyrillic", )" + font + R"(, "first": 1025, "last": 1103}],
-      "objects": [{"name": "obj", "events": [{"type": "create", "code": "shown = 0;"}, {"type": "draw", "file": "draw.zbl"}]}],
+      "objects": [{"name": "obj", "events": [{"type": "create", "code": "shown = 0; added = sprite_add(\"stripes.png\", 1, false, false, 0, 0);"},
+                                             {"type": "draw", "file": "draw.zbl"}]}],
       "rooms": [{"name": "rm", "width": 320, "height": 136, "colour": 0, "instances": [{"object": "obj"}]}]})");
     std::string said;
     ASSERT_TRUE(Pack(dir / "game.json", dir / "game.win", "", &said)) << said;
@@ -86,6 +89,7 @@ TEST_F(TextureLimitGames, FontsWiderThanAPageAndSpritesAtTheLimitDrawFromTheirOw
     for (int32_t x = 0; x < 320; ++x) {
         EXPECT_EQ(r.Rgb(x, 1), (x / 4) % 2 ? 0x00FF00u : 0xFF0000u) << "first columns, x " << x;
         EXPECT_EQ(r.Rgb(x, 9), ((8192 - 320 + x) / 4) % 2 ? 0x00FF00u : 0xFF0000u) << "last columns, x " << x;
+        EXPECT_EQ(r.Rgb(x, 13), ((8192 - 320 + x) / 4) % 2 ? 0x00FF00u : 0xFF0000u) << "added, last columns, x " << x;
     }
     // Each line by the large font, pixel for pixel as the small font draws it.
     for (int32_t line : {16, 76}) {

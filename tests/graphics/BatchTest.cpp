@@ -163,14 +163,15 @@ TEST_F(BatchTest, TextureSizesRoundToPowersOfTwo)
     std::vector<uint32_t> px(5000 * 10, 0xFF102030u);
     TextureRecord* r = GR_D3D_CreateTextureForImage(px.data(), 5000, 10, &info);
     ASSERT_NE(r, nullptr);
-    EXPECT_EQ(r->Width(), 4096);
+    EXPECT_EQ(r->Width(), 8192);
     EXPECT_EQ(r->Height(), 64);
-    EXPECT_EQ(info.width, 4096);
+    EXPECT_EQ(info.width, 8192);
     EXPECT_EQ(info.height, 64);
-    // The image is cropped to the texture, not copied past it.
+    // The whole image is in the texture, nothing past it.
     auto* tex = static_cast<FakeTexture*>(r->texture);
-    EXPECT_EQ(tex->pixels.px[4095], 0xFF102030u);
-    EXPECT_EQ(tex->pixels.px[4096 * 10], 0u);
+    EXPECT_EQ(tex->pixels.px[4999], 0xFF102030u);
+    EXPECT_EQ(tex->pixels.px[5000], 0u);
+    EXPECT_EQ(tex->pixels.px[8192 * 9 + 4999], 0xFF102030u);
     GR_D3D_FreeTexture(r);
     TextureRecord* small = GR_D3D_CreateTexture(100, 100, 0, 0, 6);
     EXPECT_EQ(small->Width(), 128);
@@ -259,11 +260,16 @@ TEST_F(BatchTest, TexturesLargerThanTheirRecordOrTheDeviceMakesAreRefused)
     ASSERT_NE(r, nullptr);
     EXPECT_EQ(r->Width(), 8192);
     GR_D3D_FreeTexture(r);
+    // A plain texture holds its whole image (5000 gets 8192), or is not made at all: a cut
+    // one would draw its far columns from the wrong pixels.
+    r = GR_D3D_CreateTexture(5000, 1, 1, 0, 6);
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r->Width(), 8192);
+    GR_D3D_FreeTexture(r);
+    EXPECT_EQ(GR_D3D_CreateTexture(8193, 1, 1, 0, 6), nullptr);
     dev()->maxTextureSide = 4096;
     EXPECT_EQ(GR_D3D_CreateTexture(5000, 1, 1, 1, 6), nullptr);
-    r = GR_D3D_CreateTexture(5000, 1, 1, 0, 6); // a plain texture is rounded to 4096 at most
-    EXPECT_NE(r, nullptr);
-    GR_D3D_FreeTexture(r);
+    EXPECT_EQ(GR_D3D_CreateTexture(5000, 1, 1, 0, 6), nullptr);
     EXPECT_EQ(dev()->Calls("CreateTexture"), 2u);
 }
 
