@@ -185,10 +185,8 @@ bool CopyBundleToSave(const char* name, const std::string& savePath)
     int32_t size = 0;
     uint8_t* data = LoadSave_ReadBundleFile(name, &size);
     if (!data) return false;
-    const std::string host = Resolved(savePath);
     // Whole or not at all: a copy cut short would hide the program folder's file.
-    bool ok = LoadSave_MakeFoldersFor(host);
-    if (ok && !(ok = File_ReplaceAll(host.c_str(), data, size))) File_SayWriteFailed(host.c_str(), errno);
+    const bool ok = LoadSave_ReplaceFile(Resolved(savePath), data, size);
     MEM_FREE(data);
     return ok;
 }

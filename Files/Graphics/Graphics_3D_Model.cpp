@@ -7,7 +7,6 @@
 // [SECTION] Drawing
 #include "Files/Graphics/Graphics_3D_Model.h"
 
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -411,11 +410,8 @@ bool GR_3D_Model_Save(int32_t id, const char* path)
     std::string text;
     if (!path || !*path || !GR_3D_Model_ToText(id, &text)) return false;
     std::string resolved = File_Resolve(path);
-    if (!LoadSave_MakeFoldersFor(resolved)) return false;
     // Beside the name, then renamed into place: a failed write leaves the earlier model whole.
-    if (File_ReplaceAll(resolved.c_str(), text.data(), (int64_t)text.size())) return true;
-    File_SayWriteFailed(resolved.c_str(), errno);
-    return false;
+    return LoadSave_ReplaceFile(resolved, text.data(), (int64_t)text.size());
 }
 
 // ============================================================================================

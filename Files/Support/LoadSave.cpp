@@ -213,15 +213,19 @@ bool LoadSave_MakeFoldersFor(const std::string& hostPath)
     return ok;
 }
 
+bool LoadSave_ReplaceFile(const std::string& hostPath, const void* data, int64_t length)
+{
+    if (!LoadSave_MakeFoldersFor(hostPath)) return false;
+    if (File_ReplaceAll(hostPath.c_str(), data, length)) return true;
+    File_SayWriteFailed(hostPath.c_str(), errno);
+    return false;
+}
+
 bool LoadSave_WriteSaveFile(const char* name, const void* data, int32_t length)
 {
     std::string path = LoadSave_SavePathOf(name);
     if (path.empty() || length < 0) return false;
-    if (!LoadSave_MakeFoldersFor(path)) return false;
-    const std::string host = File_Resolve(path.c_str());
-    if (File_ReplaceAll(host.c_str(), data, length)) return true;
-    File_SayWriteFailed(host.c_str(), errno);
-    return false;
+    return LoadSave_ReplaceFile(File_Resolve(path.c_str()), data, length);
 }
 
 bool LoadSave_BundleFileExists(const char* name)

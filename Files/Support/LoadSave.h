@@ -70,6 +70,10 @@ bool LoadSave_WriteSaveFile(const char* name, const void* data, int32_t length);
 // Makes the folders of a host path in the save area (or anywhere); false, said once on
 // stderr as a failed write of that path, when they cannot be made.
 bool LoadSave_MakeFoldersFor(const std::string& hostPath);
+// Writes the bytes as the whole file at a host path, its folders made first, beside it and
+// renamed into place (File_ReplaceAll); false, said once on stderr, when not written whole
+// (the earlier file then as it was).
+bool LoadSave_ReplaceFile(const std::string& hostPath, const void* data, int64_t length);
 // True when the mapped name is a plain file that opens for reading.
 bool LoadSave_BundleFileExists(const char* name);
 bool LoadSave_SaveFileExists(const char* name);

@@ -17,7 +17,6 @@
 //     standard output a pipe) holds no SIGTERM off.
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sched.h>
@@ -417,13 +416,7 @@ void HostileGames::PlaysOnPastFailedWrites(Launch how, const std::string& reason
     if (logFails) expected.push_back("runner: cannot write " + (dir / "log.txt") + ": " + reason);
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(StderrLines(), expected);
-    DIR* folder = opendir(area.c_str()); // the temporary files' names begin with a dot
-    ASSERT_NE(folder, nullptr);
-    while (dirent* e = readdir(folder)) {
-        const std::string name = e->d_name;
-        EXPECT_TRUE(name[0] != '.' || name == "." || name == "..") << name;
-    }
-    closedir(folder);
+    for (const std::string& name : Scratch_List(area)) EXPECT_NE(name[0], '.') << name; // temporaries begin so
 }
 
 TEST_F(HostileGames, AFileSizeLimitFailsWritesButNotTheGameNorItsEarlierFiles)

@@ -394,10 +394,20 @@ TEST_F(Packer, MistakesAreRefusedWithWhatWhereAndWhichFile)
     // than was written or that the runner refuses, and never a crash.
     TestImage_WritePng(dir / "wide.png", TestImage(16386, 1, 9, 9, 9, 255));
     Scratch_WriteFile(dir / "ctrl_step.zbl", "x += 1;\nif (x > 3 {\n  game_end();\n}\n");
+    Scratch_WriteFile(dir / "latin1.zbl", "x = 1;\nshow_debug_message(\"caf\xE9 ok\");\n");
+    Scratch_WriteFile(dir / "utf16.zbl", std::string("\xFF\xFEx\0=\0", 6));
+    Scratch_WriteFile(dir / "utf16be.zbl", std::string("\0x\0=\0 \0""1", 8));
+    Scratch_WriteFile(dir / "dash.zbl", "// caf\xC3\xA9 \xE2\x80\x93 in a comment\nv \xE2\x80\x93= 3; s = '\xE2\x80\x9C';\n");
     const std::string room = R"("rooms": [{"name": "r"}])";
     auto with = [&](const std::string& body) { return "{" + body + ", " + room + "}"; };
+    auto constant = [&](const std::string& value) { return with(R"("constants": {"K": )" + value + "}"); };
+    auto script = [&](const std::string& file) { return with(R"("scripts": [{"name": "s", "file": ")" + file + R"("}])"); };
+    auto tile = [&](const std::string& keys) {
+        return R"({"backgrounds": [{"name": "b", "image": "tiles.png"}], "rooms": [{"name": "r", "tiles": [{"background": "b", )" +
+               keys + "}]}]}";
+    };
     const std::string obj = R"("objects": [{"name": "o", "events": [)";
-    const std::pair<std::string, const char*> bad[] = {
+    const std::pair<std::string, std::string> bad[] = {
         // The JSON itself: where the syntax breaks, and an empty or wrong kind of manifest.
         {"{\n  \"rooms\": [1 2]\n}", "not valid JSON at line 2, column 15: array value separator ',' expected"},
         {"{\"rooms\": [", "ends (line 1, column 12) before its JSON is complete"},
@@ -523,40 +533,9 @@ TEST_F(Packer, MistakesAreRefusedWithWhatWhereAndWhichFile)
         // Images a texture (8192 pixels a side) cannot hold: a frame just over it.
         {with(R"("sprites": [{"name": "spr_over", "image": "wide.png", "frames": 2}])"),
          "sprite spr_over: its frames are 8193 x 1 pixels; a sprite's frames are at most 8192 pixels a side"},
-    };
-    PackOutput out;
-    std::string error;
-    std::string many = R"({"rooms": [{"name": "r"}], "objects": [)";
-    for (int k = 0; k <= 100000; ++k) many += (k ? ",{\"name\":\"o" : "{\"name\":\"o") + std::to_string(k) + "\"}";
-    EXPECT_FALSE(TestPackTry(many + "]}", dir.Path(), out, error)) << "object numbers from 100000 up are instance ids";
-    EXPECT_NE(error.find("100000 objects"), std::string::npos) << error;
-    for (const auto& [manifest, message] : bad) {
-        error.clear();
-        EXPECT_FALSE(TestPackTry(manifest, dir.Path(), out, error)) << manifest;
-        EXPECT_NE(error.find(message), std::string::npos) << manifest << "\n" << error;
-    }
-    // A leading byte-order mark is only skipped.
-    EXPECT_TRUE(TestPackTry("\xEF\xBB\xBF" + with(R"("name": "Bom")"), dir.Path(), out, error)) << error;
-}
-
-TEST_F(Packer, ValuesAndCodeThatWouldPlayOtherwiseAreRefused)
-{
-    // Each is refused with the value, the place and the file; the runner would have read
-    // something else than was written (a constant's first expression only, a Latin-1 byte as
-    // another character, an en dash as a blank, pixels of another picture of the page).
-    Scratch_WriteFile(dir / "latin1.zbl", "x = 1;\nshow_debug_message(\"caf\xE9 ok\");\n");
-    Scratch_WriteFile(dir / "utf16.zbl", std::string("\xFF\xFEx\0=\0", 6));
-    Scratch_WriteFile(dir / "utf16be.zbl", std::string("\0x\0=\0 \0""1", 8));
-    Scratch_WriteFile(dir / "dash.zbl", "// caf\xC3\xA9 \xE2\x80\x93 in a comment\nv \xE2\x80\x93= 3; s = '\xE2\x80\x9C';\n");
-    const std::string room = R"("rooms": [{"name": "r"}])";
-    auto with = [&](const std::string& body) { return "{" + body + ", " + room + "}"; };
-    auto constant = [&](const std::string& value) { return with(R"("constants": {"K": )" + value + "}"); };
-    auto script = [&](const std::string& file) { return with(R"("scripts": [{"name": "s", "file": ")" + file + R"("}])"); };
-    auto tile = [&](const std::string& keys) {
-        return R"({"backgrounds": [{"name": "b", "image": "tiles.png"}], "rooms": [{"name": "r", "tiles": [{"background": "b", )" +
-               keys + "}]}]}";
-    };
-    const std::pair<std::string, std::string> bad[] = {
+        // Values and code the runner would read otherwise than written: a constant's first
+        // expression only, a Latin-1 byte as another character, an en dash as a blank, pixels
+        // of another picture of the page; a name that is no folder of its own.
         {constant(R"("1e3")"), "constant K: its value \"1e3\" holds more than one expression: the game reads only \"1\" and passes over \"e3\""},
         {constant(R"("0,5")"), "reads only \"0\" and passes over \",5\""},
         {constant(R"("")"), "constant K: its value \"\" is empty"},
@@ -581,12 +560,19 @@ TEST_F(Packer, ValuesAndCodeThatWouldPlayOtherwiseAreRefused)
         {with(R"("name": ".")"), "\"name\" is \".\"; it names the game's save area folder"},
         {with(R"("name": "..")"), "\"name\" is \"..\"; it names the game's save area folder"},
     };
+    PackOutput out;
+    std::string error;
+    std::string many = R"({"rooms": [{"name": "r"}], "objects": [)";
+    for (int k = 0; k <= 100000; ++k) many += (k ? ",{\"name\":\"o" : "{\"name\":\"o") + std::to_string(k) + "\"}";
+    EXPECT_FALSE(TestPackTry(many + "]}", dir.Path(), out, error)) << "object numbers from 100000 up are instance ids";
+    EXPECT_NE(error.find("100000 objects"), std::string::npos) << error;
     for (const auto& [manifest, message] : bad) {
-        PackOutput out;
-        std::string error;
+        error.clear();
         EXPECT_FALSE(TestPackTry(manifest, dir.Path(), out, error)) << manifest;
         EXPECT_NE(error.find(message), std::string::npos) << manifest << "\n" << error;
     }
+    // A leading byte-order mark is only skipped.
+    EXPECT_TRUE(TestPackTry("\xEF\xBB\xBF" + with(R"("name": "Bom")"), dir.Path(), out, error)) << error;
 }
 
 TEST_F(Packer, NumberConstantsAreSpeltSoThatTheGameReadsTheirValue)

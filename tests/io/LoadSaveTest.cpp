@@ -1,14 +1,12 @@
 // Save-area and program-folder mapping, allowed files, whole files and in-memory files.
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cmath>
+#include <set>
 #include <string>
-#include <vector>
 
 #include "Files/Support/File.h"
 #include "Files/Support/LoadSave.h"
@@ -325,19 +323,6 @@ TEST_F(LoadSaveTest, WriteFileReportsAFileThatDoesNotOpen)
     EXPECT_NE(testing::internal::GetCapturedStderr().find("_WriteFile"), std::string::npos);
 }
 
-// The names in a folder ("." and ".." left out), sorted.
-std::vector<std::string> Names(const std::string& folder)
-{
-    std::vector<std::string> names;
-    if (DIR* d = opendir(folder.c_str())) {
-        while (dirent* e = readdir(d))
-            if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") names.push_back(e->d_name);
-        closedir(d);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 TEST_F(LoadSaveTest, WholeFilesReplaceTheEarlierOneKeepingItsPermissions)
 {
     Scratch_WriteFile(Save("keep.bin"), "earlier");
@@ -347,7 +332,7 @@ TEST_F(LoadSaveTest, WholeFilesReplaceTheEarlierOneKeepingItsPermissions)
     struct stat st;
     ASSERT_EQ(stat(Save("keep.bin").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
-    EXPECT_EQ(Names(Save("")), std::vector<std::string>{"keep.bin"}); // no temporary file left
+    EXPECT_EQ(Scratch_List(Save("")), std::set<std::string>{"keep.bin"}); // no temporary file left
 }
 
 TEST_F(LoadSaveTest, ASaveAreaThatMayNotBeWrittenIsSaidOnceAtTheFirstWrite)
@@ -365,5 +350,5 @@ TEST_F(LoadSaveTest, ASaveAreaThatMayNotBeWrittenIsSaidOnceAtTheFirstWrite)
     EXPECT_EQ(err, "runner: the save area " + Save("") +
                        " cannot be written: Permission denied; what the game writes there is lost\n");
     EXPECT_EQ(Scratch_ReadFile(Save("open.bin")), "new");
-    EXPECT_EQ(Names(Save("")), std::vector<std::string>{"open.bin"});
+    EXPECT_EQ(Scratch_List(Save("")), std::set<std::string>{"open.bin"});
 }
