@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <cstring>
 #include <set>
-#include <unordered_map>
 
 #include "Files/Base/Console.h"
 #include "Files/Code/Code_Code.h"
@@ -27,6 +26,7 @@
 #include "Files/Script/Script_Main.h"
 #include "Files/Variable/Variable_World.h"
 #include "GamePack_Project.h"
+#include "Platform/NameIndex.h"
 #include "Zimbrel.h"
 
 namespace {
@@ -136,22 +136,25 @@ void RegisterBuiltins()
 
 // The project's resource names by kind, for the constant lookup while compiling: every word
 // of the code that is no call is asked of each kind in turn, so a look-up is one hash probe
-// (a game of many objects names many of them).
-std::unordered_map<std::string, int32_t> g_Names[RESOURCE_KIND_COUNT];
+// (a game of many objects names many of them). A repeated name finds its first resource.
+struct KindNames {
+    NameIndex index{NameIndex::kUntracked};
+};
+KindNames g_Names[RESOURCE_KIND_COUNT];
 
 template <ResourceKind K>
 int32_t FindName(const char* name)
 {
-    const auto it = g_Names[K].find(name);
-    return it == g_Names[K].end() ? -1 : it->second;
+    return g_Names[K].index.Find(name);
 }
 
 template <class T>
 void Collect(ResourceKind kind, const std::vector<T>& items)
 {
-    g_Names[kind].clear();
-    g_Names[kind].reserve(items.size());
-    for (size_t i = 0; i < items.size(); ++i) g_Names[kind].emplace(items[i].name, int32_t(i)); // the first of a name
+    NameIndex& names = g_Names[kind].index;
+    names.Clear();
+    names.Reserve(items.size());
+    for (size_t i = 0; i < items.size(); ++i) names.Add(items[i].name.c_str(), int32_t(i));
 }
 
 // What a name given to a resource or a game constant would hide ("" when nothing): a keyword
@@ -323,7 +326,7 @@ void GamePack_ReleaseCompiler()
     Code_Constant_Free();
     for (int k = 0; k < RESOURCE_KIND_COUNT; ++k) {
         Code_Constant_SetResourceFinder(ResourceKind(k), nullptr);
-        g_Names[k].clear();
+        g_Names[k].index.Clear();
     }
 }
 

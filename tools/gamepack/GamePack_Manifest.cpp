@@ -12,7 +12,6 @@
 #include <cmath>
 #include <cstring>
 #include <initializer_list>
-#include <unordered_map>
 
 #include "Files/Code/Code_Constant.h"
 #include "Files/Object/Event.h"
@@ -21,6 +20,7 @@
 #include "Files/Sprite/Sprite_Main.h"
 #include "GamePack_Project.h"
 #include "GamePack_Writer.h"
+#include "Platform/NameIndex.h"
 
 namespace {
 
@@ -363,22 +363,18 @@ public:
     template <class T>
     explicit NameTable(const std::vector<T>& items)
     {
-        m_index.reserve(items.size());
-        for (size_t i = 0; i < items.size(); ++i) m_index.emplace(items[i].name, int32_t(i));
+        m_index.Reserve(items.size());
+        for (size_t i = 0; i < items.size(); ++i) m_index.Add(items[i].name.c_str(), int32_t(i));
     }
     // The index of name, -1 for ""; false when the name is unknown.
     bool Resolve(const std::string& name, int32_t& index) const
     {
-        index = -1;
-        if (name.empty()) return true;
-        const auto it = m_index.find(name);
-        if (it == m_index.end()) return false;
-        index = it->second;
-        return true;
+        index = name.empty() ? -1 : m_index.Find(name.c_str());
+        return name.empty() || index >= 0;
     }
 
 private:
-    std::unordered_map<std::string, int32_t> m_index;
+    NameIndex m_index{NameIndex::kUntracked};
 };
 
 // The kind of resource a name belongs to ("" for none), for messages about names of the wrong
