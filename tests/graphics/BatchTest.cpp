@@ -157,7 +157,7 @@ TEST_F(BatchTest, FreeingTheOpenBatchTextureDrawsItFirst)
     EXPECT_EQ(dev()->draws.size(), 1u);
 }
 
-TEST_F(BatchTest, TextureSizesRoundToPowersOfTwo)
+TEST_F(BatchTest, TextureSizesRoundToPowersOfTwoThatHoldTheImageOrAreRefused)
 {
     TextureInfo info;
     std::vector<uint32_t> px(5000 * 10, 0xFF102030u);
@@ -181,6 +181,26 @@ TEST_F(BatchTest, TextureSizesRoundToPowersOfTwo)
     EXPECT_EQ(target->Width(), 100); // render targets keep their exact size
     EXPECT_NE(target->depth, nullptr);
     GR_D3D_FreeTexture(target);
+
+    // A record keeps 8192 pixels a side, and a device may make less: a larger texture fails as a
+    // creation fails, before the device is asked (its size would wrap in the record).
+    dev()->ClearLog();
+    EXPECT_EQ(GR_D3D_CreateTexture(8193, 1, 1, 1, 6), nullptr);
+    r = GR_D3D_CreateTexture(8192, 1, 1, 1, 6);
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r->Width(), 8192);
+    GR_D3D_FreeTexture(r);
+    // A plain texture holds its whole image (5000 gets 8192), or is not made at all: a cut
+    // one would draw its far columns from the wrong pixels.
+    r = GR_D3D_CreateTexture(5000, 1, 1, 0, 6);
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r->Width(), 8192);
+    GR_D3D_FreeTexture(r);
+    EXPECT_EQ(GR_D3D_CreateTexture(8193, 1, 1, 0, 6), nullptr);
+    dev()->maxTextureSide = 4096;
+    EXPECT_EQ(GR_D3D_CreateTexture(5000, 1, 1, 1, 6), nullptr);
+    EXPECT_EQ(GR_D3D_CreateTexture(5000, 1, 1, 0, 6), nullptr);
+    EXPECT_EQ(dev()->Calls("CreateTexture"), 2u);
 }
 
 TEST_F(BatchTest, RenderTargetCreationChecksEachStep)
@@ -248,29 +268,6 @@ TEST_F(BatchTest, RawImagesAreCheckedAndConverted)
     EXPECT_EQ(GR_D3D_CreateTextureFromMemory(shortData.data(), (uint32_t)shortData.size(), &info, 6), nullptr);
     const char junk[] = "not an image at all";
     EXPECT_EQ(GR_D3D_CreateTextureFromMemory(junk, sizeof(junk), &info, 6), nullptr);
-}
-
-TEST_F(BatchTest, TexturesLargerThanTheirRecordOrTheDeviceMakesAreRefused)
-{
-    // A record keeps 8192 pixels a side, and a device may make less: a larger texture fails as a
-    // creation fails, before the device is asked (its size would wrap in the record).
-    dev()->ClearLog();
-    EXPECT_EQ(GR_D3D_CreateTexture(8193, 1, 1, 1, 6), nullptr);
-    TextureRecord* r = GR_D3D_CreateTexture(8192, 1, 1, 1, 6);
-    ASSERT_NE(r, nullptr);
-    EXPECT_EQ(r->Width(), 8192);
-    GR_D3D_FreeTexture(r);
-    // A plain texture holds its whole image (5000 gets 8192), or is not made at all: a cut
-    // one would draw its far columns from the wrong pixels.
-    r = GR_D3D_CreateTexture(5000, 1, 1, 0, 6);
-    ASSERT_NE(r, nullptr);
-    EXPECT_EQ(r->Width(), 8192);
-    GR_D3D_FreeTexture(r);
-    EXPECT_EQ(GR_D3D_CreateTexture(8193, 1, 1, 0, 6), nullptr);
-    dev()->maxTextureSide = 4096;
-    EXPECT_EQ(GR_D3D_CreateTexture(5000, 1, 1, 1, 6), nullptr);
-    EXPECT_EQ(GR_D3D_CreateTexture(5000, 1, 1, 0, 6), nullptr);
-    EXPECT_EQ(dev()->Calls("CreateTexture"), 2u);
 }
 
 TEST_F(BatchTest, TextureSwapsAreCounted)
