@@ -605,16 +605,34 @@ int Worth(const SDL_Event& e)
 
 bool DialogInputQueue::MakeRoom(const SDL_Event& e)
 {
+    const bool release = e.type == SDL_KEYUP && e.key.keysym.scancode < SDL_NUM_SCANCODES;
+    if (release && m_pressDropped.test(size_t(e.key.keysym.scancode))) {
+        m_pressDropped.reset(size_t(e.key.keysym.scancode)); // nobody saw its press
+        return false;
+    }
     if (m_events.size() < kCapacity) return true;
     const int worth = Worth(e);
-    if (worth == 0) return false; // the newest of its kind
-    for (int drop = 0; drop < worth; ++drop) {
+    if (worth < 2) { // the newest of its kind goes
+        if (e.type == SDL_KEYDOWN && e.key.keysym.scancode < SDL_NUM_SCANCODES)
+            m_pressDropped.set(size_t(e.key.keysym.scancode));
+        return false;
+    }
+    // Room for a release, a click or a key that acts: the newest text or move goes, else the
+    // newest press of another key with its release.
+    for (int drop = 0; drop < 2; ++drop) {
         for (auto it = m_events.end(); it != m_events.begin();) {
             --it;
-            if (Worth(it->e) == drop) {
-                m_events.erase(it);
-                return true;
+            if (Worth(it->e) != drop) continue;
+            if (drop == 1) {
+                const SDL_Scancode code = it->e.key.keysym.scancode;
+                auto up = std::find_if(it + 1, m_events.end(), [&](const Item& i) {
+                    return i.e.type == SDL_KEYUP && i.e.key.keysym.scancode == code;
+                });
+                if (up != m_events.end()) m_events.erase(up);
+                else if (code < SDL_NUM_SCANCODES) m_pressDropped.set(size_t(code));
             }
+            m_events.erase(it);
+            return true;
         }
     }
     return m_events.size() < kHardCapacity;

@@ -289,6 +289,8 @@ namespace {
 // The pump's filter: the dialogs take their input first.
 bool Filter(const SDL_Event& e)
 {
+    // The last events of a dialog's window that has gone (its focus lost, hidden) are nobody's.
+    if (e.type == SDL_WINDOWEVENT && e.window.windowID && !SDL_GetWindowFromID(e.window.windowID)) return true;
     if (DebugFormView_Filter(e)) return true; // the debug form's own window
     if (!g_host.attached || (g_host.modal.empty() && !g_host.hasModeless)) return false;
     float sx, sy;

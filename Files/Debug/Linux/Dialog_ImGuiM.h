@@ -8,6 +8,7 @@
 #include <SDL2/SDL.h>
 #include <imgui.h>
 
+#include <bitset>
 #include <cstdint>
 #include <deque>
 #include <string>
@@ -108,10 +109,11 @@ void DialogInput_Setup();
 // that pressed a button), its text is the dialog's too, and neither reaches a field nor goes
 // back to the game.
 //
-// Runs of moves are kept as their last. At most kCapacity events wait: past it, typed text,
-// moves and wheel turns make room first (the newest of them go), then presses of keys that do
-// nothing to a dialog; key releases, clicks and the keys that act on a dialog are kept, up to
-// kHardCapacity (more only when no frame runs at all).
+// Runs of moves are kept as their last. At most kCapacity events wait: past it, new typed
+// text, moves, wheel turns and presses of keys that do nothing to a dialog are dropped (a
+// dropped press's release with it); a release of a press that is kept, a click or a key that
+// acts on a dialog takes the place of the newest of those already waiting, and past them waits
+// beyond the capacity, up to kHardCapacity (reached only when no frame runs at all).
 class DialogInputQueue {
 public:
     static constexpr size_t kCapacity = 8192, kHardCapacity = 4 * kCapacity;
@@ -130,6 +132,7 @@ public:
     {
         m_events.clear();
         m_pressUsed = false;
+        m_pressDropped.reset();
     }
     size_t Size() const { return m_events.size(); }
 
@@ -143,6 +146,7 @@ private:
     bool MakeRoom(const SDL_Event& e);
     std::deque<Item> m_events;
     bool m_pressUsed = false; // the last key press fed was the dialog's: its text is too
+    std::bitset<SDL_NUM_SCANCODES> m_pressDropped; // keys whose press the full queue dropped
 };
 // The time a frame that only takes input counts (a frame drawn counts the time since the last
 // drawn one): held keys do not start repeating over a run of such frames.
