@@ -159,6 +159,18 @@ bool OpenOwn(Shown& s, SDL_Window* over)
     return true;
 }
 
+// A dialog shown in the game window that the window no longer holds (made smaller) goes on in
+// a window of its own; what its fields hold stays (the caret starts again).
+void MoveToOwn(Shown& s)
+{
+    if (!OpenOwn(s, GameWindow())) return;
+    ContextScope scope(s.own.context);
+    DialogInput_Reset();
+    s.ui.focusMoved = true;
+    s.ui.fieldActive = false;
+    s.ui.heldFrames = 0;
+}
+
 // Closes the dialog's own window; the keyboard it had goes back to the game window.
 void CloseOwn(Shown& s)
 {
@@ -279,8 +291,10 @@ void DrawOverlay() { RunFrames(true); }
 
 void Dialogs_Frame()
 {
-    if (!g_host.attached || !g_host.hasModeless || !g_host.modeless.own.window) return;
-    OwnFrames(g_host.modeless, g_host.modal.empty() ? &g_host.input : nullptr);
+    if (!g_host.attached || !g_host.hasModeless || !g_host.modal.empty()) return;
+    if (!g_host.modeless.own.window && !FitsGameWindow(*g_host.modeless.ui.dialog)) MoveToOwn(g_host.modeless);
+    if (!g_host.modeless.own.window) return;
+    OwnFrames(g_host.modeless, &g_host.input);
     FinishModeless();
 }
 
@@ -297,21 +311,15 @@ bool Filter(const SDL_Event& e)
     MouseScale(&sx, &sy);
     const bool input = DialogInput_IsInput(e);
     const uint32_t window = DialogInput_Window(e);
-    // A dialog's own window: its events are its own (a close answers it as a closed dialog).
+    // A dialog's own window: its events are its own; its close is the dialog's Cancel (a dialog
+    // without one stays until answered).
     Shown* own = nullptr;
     for (Shown* s : g_host.modal)
         if (s->own.window && window == SDL_GetWindowID(s->own.window)) own = s;
     if (g_host.modeless.own.window && window == SDL_GetWindowID(g_host.modeless.own.window)) own = &g_host.modeless;
     if (own) {
         if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE) {
-            own->ui.dialog->Command(own->ui.dialog->CancelId() >= 0 ? own->ui.dialog->CancelId() : -1);
-            int32_t result;
-            if (!own->ui.dialog->Ended(&result) && own == KeyTarget()) { // no Cancel: Escape's answer
-                SDL_Event esc{};
-                esc.type = SDL_KEYDOWN;
-                esc.key.keysym.sym = SDLK_ESCAPE;
-                g_host.input.Push(esc, 1.0f, 1.0f, true);
-            }
+            if (own->ui.dialog->CancelId() >= 0) own->ui.dialog->Command(own->ui.dialog->CancelId());
         } else if ((input || DialogInput_IsLeave(e)) && own == KeyTarget()) {
             g_host.input.Push(e, 1.0f, 1.0f, input);
         }
@@ -389,6 +397,7 @@ int32_t OnScreenHost::RunModal(IModalDialog& dialog)
             result = dialog.DefaultResult();
             break;
         }
+        if (!s->own.window && !FitsGameWindow(dialog)) MoveToOwn(*s); // the window was made smaller
         if (s->own.window) OwnFrames(*s, &input);
         if (hasModeless && modeless.own.window) OwnFrames(modeless, nullptr);
         if (dialog.Ended(&result)) break;
