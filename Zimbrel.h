@@ -28,7 +28,7 @@ void PrepareGame_OverrideStep(int index, bool (*run)());
 // The drain (Timing_PumpEvents): the window's events, then the quit requests. Also the
 // virtual machine's drain every 4,096th branch.
 void ProcessMessages();
-// A quit request: the window was closed (signal 0) or SIGINT/SIGTERM came (its number). The
+// A quit request: the window was closed (signal 0) or SIGINT/SIGTERM/SIGHUP came (its number). The
 // first one while frames run ends the loop after the frame, as closing the window always
 // did; code that runs on in that frame (an endless loop, a long built-in) stops at its next
 // drain, and the game's end still runs its code: after a signal for kQuitEndGrace at most,
@@ -66,9 +66,13 @@ void Main_ResetFolders();
 bool Main_AtFileTarget(const std::string& name, std::vector<std::string>& folders, std::string& target);
 
 // ---- Host (Linux/ZimbrelM.cpp) --------------------------------------------------------------
-// SIGINT and SIGTERM are counted by a handler of our own (the quit check reads the count), and
+// Opens /dev/null on each of the descriptors 0, 1 and 2 that is closed, so that no file the run
+// opens takes the number of the standard input, output or error. First thing in the process.
+void MainHost_KeepStandardDescriptors();
+// SIGINT, SIGTERM and SIGHUP are counted by a handler of our own (the quit check reads the count), and
 // SDL is told not to install its own (which only queues a quit event that a game stuck in its
-// code never pumps). Called first thing by the entry.
+// code never pumps); SIGXFSZ and SIGPIPE are ignored (the write fails instead). Called first
+// thing by the entry.
 void MainHost_InstallSignalHandlers();
 // Starts the thread that asks running code for a drain every tenth of a second.
 void MainHost_StartDrainClock();
