@@ -44,6 +44,11 @@ constexpr int64_t kQuitEndGrace = 250000;
 // is up).
 void Main_CheckQuit();
 void Main_StopInput();
+// The display was lost while the game played (installed as the window layer's display-lost
+// hook; it runs inside the display call that found it out, and the process ends after it):
+// writes the high-score table, the INI files and other files the game holds open, removes the
+// run's temporary folder and closes the logs. The game's end events do not run.
+void Main_DisplayLost();
 void Main_Finalise();
 // Ends the main loop: the quit that the window layer turns into its own quit event.
 void Main_PostQuit();
