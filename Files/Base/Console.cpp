@@ -1,7 +1,8 @@
 // Log console and message boxes. Owns the two program-wide consoles and their output files,
-// and the one-line problems on stderr. Every byte goes through the host's guarded write
-// (ConsoleHost.h, Linux/ConsoleM.cpp): a file or a pipe that fails or stalls costs its line,
-// says so once, and never holds a signal off.
+// the standard output and error as the log writes them, and the one-line problems on stderr.
+// Every byte goes through the host's guarded write (ConsoleHost.h, Linux/ConsoleM.cpp), which
+// learns once what each output is: a file or a pipe that fails or stalls costs its line, says
+// so once, and never holds a signal off.
 #include "Files/Base/Console.h"
 
 #include <cerrno>
@@ -204,6 +205,12 @@ void Console_SetOutputFile(bool debugConsole, const char* path)
 void Console_CloseFiles()
 {
     for (OutputFile& out : g_files) CloseFile(out);
+}
+
+void Console_StandardOutputsMoved()
+{
+    ConsoleHost_Forget(g_stdout);
+    ConsoleHost_Forget(g_stderr);
 }
 
 void Console_WriteStderr(const char* text)
