@@ -123,6 +123,18 @@ protected:
         execve(runner.c_str(), argv, envp.data());
         _exit(127);
     }
+    // Starts a run whose standard output is a new pipe: *reader gets its read end, *writer its
+    // write end (to close once nothing more of the test's own writes there).
+    pid_t StartIntoPipe(int* reader, int* writer)
+    {
+        int ends[2];
+        if (pipe2(ends, O_CLOEXEC) != 0) return -1;
+        *reader = ends[0];
+        *writer = ends[1];
+        Launch how;
+        how.out = ends[1];
+        return Start(how);
+    }
     // Waits up to seconds for the child; its wait status, or -1 (then it is killed).
     static int Wait(pid_t pid, double seconds)
     {
@@ -513,10 +525,7 @@ TEST_F(HostileGames, AStandardOutputPipeFilledByAnotherWriterHoldsNoSignalOff)
     for (int run = 0; run < 3; ++run) {
         SCOPED_TRACE("run " + std::to_string(run));
         int ends[2];
-        ASSERT_EQ(pipe2(ends, O_CLOEXEC), 0);
-        Launch how;
-        how.out = ends[1];
-        const pid_t pid = Start(how);
+        const pid_t pid = StartIntoPipe(&ends[0], &ends[1]);
         ASSERT_GT(pid, 0);
         pid_t writers[2];
         for (pid_t& w : writers) {
@@ -565,10 +574,7 @@ TEST_F(HostileGames, AReaderThatLeavesCostsOnlyItsOwnLines)
         {"type": "step", "code": "show_debug_message('step'); if (file_exists('gone')) game_end();"},
         {"type": "other", "number": 3, "code": "show_debug_message('game end'); ini_write_real('s', 'ended', 1);"})");
     int ends[2];
-    ASSERT_EQ(pipe2(ends, O_CLOEXEC), 0);
-    Launch how;
-    how.out = ends[1];
-    const pid_t pid = Start(how);
+    const pid_t pid = StartIntoPipe(&ends[0], &ends[1]);
     ASSERT_GT(pid, 0);
     close(ends[1]);
     char head[300];
