@@ -11,8 +11,10 @@
 //     through /proc for an open file of ours, so that the other writers of that pipe keep
 //     theirs as they were); a socket: one send that does not wait. A line such an output does
 //     not take at once waits in poll;
-//   - where no descriptor of our own can be had (no /proc): poll, then a write of at most
-//     PIPE_BUF bytes (which another writer of the same pipe may still hold up).
+//   - where no descriptor of our own can be had (no /proc, a pipe of another user): a write
+//     that does not wait (RWF_NOWAIT) where the system takes one for that file (pipes, on a
+//     recent kernel), else poll, then a write of at most PIPE_BUF bytes (which another writer
+//     of the same pipe may still hold up).
 // A write waits for a reader that is slow, as a blocking write would, but it never holds the
 // run once a signal asked it to end (QuitRequest_Signalled): from then on it waits half a
 // second at most in all, and then what an output does not take is given up.

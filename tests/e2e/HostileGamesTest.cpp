@@ -83,12 +83,13 @@ protected:
     // the log goes to log (default <scratch>/log.txt), the standard output to the descriptor out
     // (default <scratch>/out.txt), stderr to <scratch>/err.txt; fileLimit (bytes, 0: none) is
     // the child's file-size limit (ulimit -f).
-    // closeOut starts it with its standard output closed.
+    // closeOut starts it with its standard output closed; hideProc with an empty /proc (in a
+    // mount namespace of its own: the child exits with 126 where none can be made).
     struct Launch {
         std::string env, option, log;
         int out = -1;
         rlim_t fileLimit = 0;
-        bool closeOut = false;
+        bool closeOut = false, hideProc = false;
     };
     pid_t Start(const std::string& env = "", std::string option = "") { return Start(Launch{env, option}); }
     pid_t Start(Launch how)
@@ -113,6 +114,7 @@ protected:
         const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
         if (o < 0 || e < 0 || dup2(o, 1) < 0 || dup2(e, 2) < 0) _exit(127);
         if (how.closeOut) close(1);
+        if (how.hideProc && !HideProc()) _exit(126);
         if (how.fileLimit) {
             // The hard limit stays, so that the test may raise the limit again (prlimit).
             rlimit limit{};
@@ -123,16 +125,31 @@ protected:
         execve(runner.c_str(), argv, envp.data());
         _exit(127);
     }
+    // Mounts an empty /proc in a mount namespace of the calling process's own; false where
+    // none can be made (not root).
+    static bool HideProc()
+    {
+        return unshare(CLONE_NEWNS) == 0 && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+               mount("tmpfs", "/proc", "tmpfs", 0, "size=4k") == 0;
+    }
+    static bool CanHideProc()
+    {
+        const pid_t pid = fork();
+        if (pid == 0) _exit(HideProc() ? 0 : 1);
+        int status = 0;
+        return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
     // Starts a run whose standard output is a new pipe: *reader gets its read end, *writer its
     // write end (to close once nothing more of the test's own writes there).
-    pid_t StartIntoPipe(int* reader, int* writer)
+    pid_t StartIntoPipe(int* reader, int* writer, bool hideProc = false)
     {
-        int ends[2];
+        int ends[2] = {-1, -1};
         if (pipe2(ends, O_CLOEXEC) != 0) return -1;
         *reader = ends[0];
         *writer = ends[1];
         Launch how;
         how.out = ends[1];
+        how.hideProc = hideProc;
         return Start(how);
     }
     // Waits up to seconds for the child; its wait status, or -1 (then it is killed).
@@ -518,14 +535,16 @@ TEST_F(HostileGames, AStandardOutputPipeFilledByAnotherWriterHoldsNoSignalOff)
     // The runner's standard output pipe is written by two other processes as well, and its
     // reader takes a little now and then before it stalls: each time it makes room the other
     // writers may fill it between the runner's look and its write. One SIGTERM ends the run
-    // all the same, in order.
+    // all the same, in order; also where the pipe cannot be opened again (no /proc).
     PackGame("Shared", R"({"type": "create", "code": "ini_open('run.ini'); ini_write_real('s', 'started', 1);"},
         {"type": "step", "code": "show_debug_message('looping'); while (true) show_debug_message(string_repeat('y', 100));"},
         {"type": "other", "number": 3, "code": "ini_write_real('s', 'ended', 1);"})");
-    for (int run = 0; run < 3; ++run) {
+    for (int run = 0; run < 4; ++run) {
         SCOPED_TRACE("run " + std::to_string(run));
-        int ends[2];
-        const pid_t pid = StartIntoPipe(&ends[0], &ends[1]);
+        const bool hideProc = run == 3;
+        if (hideProc && !CanHideProc()) break;
+        int ends[2] = {-1, -1};
+        const pid_t pid = StartIntoPipe(&ends[0], &ends[1], hideProc);
         ASSERT_GT(pid, 0);
         pid_t writers[2];
         for (pid_t& w : writers) {
@@ -573,7 +592,7 @@ TEST_F(HostileGames, AReaderThatLeavesCostsOnlyItsOwnLines)
     PackGame("Headed", R"({"type": "create", "code": "ini_open('run.ini'); ini_write_real('s', 'started', 1);"},
         {"type": "step", "code": "show_debug_message('step'); if (file_exists('gone')) game_end();"},
         {"type": "other", "number": 3, "code": "show_debug_message('game end'); ini_write_real('s', 'ended', 1);"})");
-    int ends[2];
+    int ends[2] = {-1, -1};
     const pid_t pid = StartIntoPipe(&ends[0], &ends[1]);
     ASSERT_GT(pid, 0);
     close(ends[1]);
@@ -653,7 +672,7 @@ TEST_F(HostileGames, ALineCutPartWayIsEndedBeforeTheNext)
     EXPECT_NE(log.find("\nafter\n"), std::string::npos) << log;
     std::istringstream lines(log);
     for (std::string line; std::getline(lines, line);) {
-        if (line[0] == 'y') EXPECT_LE(line.size(), 100u) << line; // a fragment, or a whole line
+        if (line[0] == 'y') { EXPECT_LE(line.size(), 100u) << line; } // a fragment, or a whole line
     }
     EXPECT_EQ(StderrLines(), std::vector<std::string>{"runner: cannot write " + (dir / "log.txt") + ": File too large"});
 }

@@ -11,6 +11,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -31,7 +32,8 @@ enum Kind : int {
     kStraight, // a plain file or a memory device (/dev/null, /dev/full): every write is taken or refused at once
     kOwn,      // a descriptor that does not block (own, or fd opened so): write, and poll when it is full
     kSocket,   // a socket: send without waiting, and poll when it is full
-    kShared,   // a blocking descriptor shared with others, nothing of our own: poll, then write PIPE_BUF
+    kNoWait,   // a blocking descriptor shared with others whose file takes writes that do not wait (RWF_NOWAIT)
+    kShared,   // a blocking descriptor shared with others, nothing of the above: poll, then write PIPE_BUF
 };
 
 // The character devices of major 1 (null, zero, full, random, kmsg) never hold a write.
@@ -94,6 +96,14 @@ int OpenOwn(int fd, const struct stat& st)
     return own;
 }
 
+// True when the file of fd takes a write that does not wait however fd was opened (a pipe
+// on a recent kernel; an empty write asks).
+bool TakesNoWaitWrites(int fd)
+{
+    iovec none{nullptr, 0};
+    return pwritev2(fd, &none, 1, -1, RWF_NOWAIT) >= 0 || errno == EAGAIN;
+}
+
 void Learn(ConsoleOutput& out)
 {
     struct stat st;
@@ -105,6 +115,8 @@ void Learn(ConsoleOutput& out)
         out.kind = kOwn; // a log file of ours, opened not blocking
     } else if ((out.own = OpenOwn(out.fd, st)) >= 0) {
         out.kind = kOwn;
+    } else if (TakesNoWaitWrites(out.fd)) {
+        out.kind = kNoWait; // no /proc, or no right to open the pipe again
     } else {
         out.kind = kShared;
     }
@@ -120,6 +132,11 @@ ConsoleWrite WriteAll(ConsoleOutput& out, const char* data, size_t length, size_
         ssize_t n;
         switch (out.kind) {
         case kSocket: n = send(fd, at, left, MSG_DONTWAIT | MSG_NOSIGNAL); break;
+        case kNoWait: {
+            iovec piece{const_cast<char*>(at), left};
+            n = pwritev2(fd, &piece, 1, -1, RWF_NOWAIT);
+            break;
+        }
         case kShared:
             // A pipe with room takes a piece of PIPE_BUF bytes whole.
             if (!WaitWritable(fd)) return ConsoleWrite::GaveUp;
