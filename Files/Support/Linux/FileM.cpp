@@ -1,7 +1,8 @@
 // POSIX half of the file layer (Files/Support/File.h): case-insensitive name resolution,
 // the one safe open (non-blocking, plain files only, no link followed below the confined
 // folder), existence tests, folder creation, delete and rename, whole-file reads and writes,
-// files written beside their name and renamed into place, the lines that say a failed write,
+// files written beside their name and renamed into place (or in place where a rename would lose
+// their owner, a second name or the write), the lines that say a failed write,
 // the symlink-safe tree delete and the run's temporary folder (mkdtemp).
 //
 // Below the confined folder every operation starts from a descriptor of that folder and
