@@ -15,6 +15,7 @@
 #include <cstring>
 #include <string>
 
+#include "Files/Code/Code_Load.h"
 #include "Files/Runner/Runner_Game.h"
 #include "GamePack_Project.h"
 #include "GamePack_Writer.h"
@@ -43,6 +44,26 @@ std::string InputAt(const PackProject& project, const std::string& path)
     for (const std::string& input : project.inputs)
         if (SameFile(input, path)) return input;
     return "";
+}
+
+// A word when the companion about to be replaced describes another game file than the one the
+// output replaces (two outputs sharing a companion name: game.win and game.dat): that game's
+// error reports lose their lines. "" when it describes the output, or holds no check.
+std::string CompanionOfAnotherGame(const std::string& companion, const std::string& output)
+{
+    std::string bytes, game, why;
+    if (!GamePack_ReadFile(companion, bytes, why)) return "";
+    const DebugCompanionCheck held =
+        Code_DebugCompanionCheck(FileImage(reinterpret_cast<const uint8_t*>(bytes.data()), uint32_t(bytes.size())));
+    if (!held.present) return "";
+    struct stat st;
+    if (stat(output.c_str(), &st) == 0 && uint64_t(st.st_size) == held.size && GamePack_ReadFile(output, game, why)) {
+        const DebugCompanionCheck actual = Code_GameFileCheck(reinterpret_cast<const uint8_t*>(game.data()), game.size());
+        if (actual.size == held.size && actual.crc == held.crc) return "";
+    }
+    return "replaced " + companion + ", the debug companion of another game file (packed beside it under a name that "
+           "shares the companion): that game's error reports now carry no lines; give the two outputs names that differ "
+           "before their extensions";
 }
 
 } // namespace
@@ -78,6 +99,13 @@ int main(int argc, char** argv)
             usage = true;
         }
     }
+    // Byte code has no text: the option would change nothing in what is written.
+    const char* const absentWithByteCode = "gamepack: --absent-code-empty writes absent code as an empty text, which byte "
+                                           "code has none of; give it with --source only\n";
+    if (absentCodeEmpty && mode == 1) {
+        std::fprintf(stderr, "%s", absentWithByteCode);
+        usage = true;
+    }
     if (usage || manifest.empty() || output.empty()) {
         std::fprintf(stderr, "%s", kUsage);
         return 2;
@@ -94,10 +122,16 @@ int main(int argc, char** argv)
     for (const std::string& warning : project.warnings)
         std::fprintf(stderr, "gamepack: %s: warning: %s\n", manifest.c_str(), warning.c_str());
     if (mode >= 0) project.byteCode = mode == 1;
+    if (absentCodeEmpty && project.byteCode) { // the manifest's "mode": "bytecode"
+        std::fprintf(stderr, "%s", absentWithByteCode);
+        return 2;
+    }
     project.absentCodeAsEmptyText = absentCodeEmpty;
     std::string debugName;
     if (project.byteCode) {
-        char* companion = Runner_DebugCompanionPath(output.c_str());
+        // Beside the file actually written (through a symbolic link: beside the file it names),
+        // where the runner playing that file looks for it.
+        char* companion = Runner_DebugCompanionPath(GamePack_OutputTarget(output).c_str());
         debugName = companion;
         MEM_FREE(companion);
         if (debugName == output || SameFile(debugName, output)) {
@@ -127,9 +161,11 @@ int main(int argc, char** argv)
     }
     std::vector<PackFile> files{{output, &out.game}};
     if (!out.debug.empty()) files.push_back({debugName, &out.debug});
+    const std::string replaced = out.debug.empty() ? "" : CompanionOfAnotherGame(debugName, output);
     if (!GamePack_WriteFiles(files, error)) {
         std::fprintf(stderr, "gamepack: %s\n", error.c_str());
         return 1;
     }
+    if (!replaced.empty()) std::fprintf(stderr, "gamepack: %s: warning: %s\n", manifest.c_str(), replaced.c_str());
     return 0;
 }
