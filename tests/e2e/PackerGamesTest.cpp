@@ -181,9 +181,8 @@ TEST(PackerCommand, AnErrorReportShowsOnlyTheCodeOfTheGameItHappensIn)
 
     Outcome r = Execute(dir, Packer() + " b.json game.dat --bytecode");
     EXPECT_EQ(r.code, 0);
-    EXPECT_EQ(r.err, "gamepack: b.json: warning: replaced game.kvdebug, the debug companion of another game file (packed "
-                     "beside it under a name that shares the companion): that game's error reports now carry no lines; "
-                     "give the two outputs names that differ before their extensions\n");
+    EXPECT_EQ(r.err, "gamepack: b.json: warning: replaced game.kvdebug, the debug companion of game.win: its error reports "
+                     "now carry no lines; give the two outputs names that differ before their extensions\n");
     EXPECT_EQ(Execute(dir, Packer() + " b.json game.dat --bytecode").err, "") << "its own companion is replaced silently";
     p = play("game.win");
     EXPECT_NE(p.all.find(" at Object.obj.Create.0 (line -1) - "), std::string::npos) << p.all;

@@ -1,13 +1,15 @@
 // gamepack: writes a game data file from a project manifest.
 //   gamepack MANIFEST.json OUTPUT.win [--source | --bytecode] [--absent-code-empty]
 //   gamepack --help
-// Byte-code mode also writes the ".kvdebug" companion beside OUTPUT, named as the runner looks
-// for it (OUTPUT's extension replaced). --absent-code-empty writes the text field of absent
+// Byte-code mode also writes the ".kvdebug" companion beside the file OUTPUT names (through a
+// symbolic link, the file the link names), named as the runner looks for it (the extension
+// replaced), and says when it replaced the companion of another game file there. --absent-code-empty writes the text field of absent
 // code (a room or instance without creation code) as the offset of an empty text instead of 0,
 // as game files from other writers commonly hold it. Nothing is written when the project is
 // refused or a write fails (the earlier output and companion stay as they were), and no file
 // the project reads is ever written over. What packs but runs only when the game's code asks
 // for it is said as warnings on the standard error, one line each, and the exit is 0.
+#include <dirent.h>
 #include <sys/stat.h>
 
 #include <csignal>
@@ -46,24 +48,45 @@ std::string InputAt(const PackProject& project, const std::string& path)
     return "";
 }
 
-// A word when the companion about to be replaced describes another game file than the one the
-// output replaces (two outputs sharing a companion name: game.win and game.dat): that game's
-// error reports lose their lines. "" when it describes the output, or holds no check.
-std::string CompanionOfAnotherGame(const std::string& companion, const std::string& output)
+// Whether the file at path is the game file a companion's check describes.
+bool Described(const std::string& path, const DebugCompanionCheck& check)
 {
-    std::string bytes, game, why;
+    struct stat st;
+    std::string game, why;
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || uint64_t(st.st_size) != check.size ||
+        !GamePack_ReadFile(path, game, why))
+        return false;
+    const DebugCompanionCheck actual = Code_GameFileCheck(reinterpret_cast<const uint8_t*>(game.data()), game.size());
+    return actual.crc == check.crc;
+}
+
+// A word when the companion about to be replaced describes another game file beside it, one
+// whose name shares the companion (game.win and game.dat): that game's error reports lose
+// their lines. "" when it describes the file the output replaces, none there, or holds no check.
+std::string CompanionOfAnotherGame(const std::string& companion, const std::string& target)
+{
+    std::string bytes, why;
     if (!GamePack_ReadFile(companion, bytes, why)) return "";
     const DebugCompanionCheck held =
         Code_DebugCompanionCheck(FileImage(reinterpret_cast<const uint8_t*>(bytes.data()), uint32_t(bytes.size())));
-    if (!held.present) return "";
-    struct stat st;
-    if (stat(output.c_str(), &st) == 0 && uint64_t(st.st_size) == held.size && GamePack_ReadFile(output, game, why)) {
-        const DebugCompanionCheck actual = Code_GameFileCheck(reinterpret_cast<const uint8_t*>(game.data()), game.size());
-        if (actual.size == held.size && actual.crc == held.crc) return "";
+    if (!held.present || Described(target, held)) return "";
+    const size_t slash = companion.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "" : companion.substr(0, slash + 1);
+    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+    std::string other;
+    while (dir && other.empty()) {
+        const dirent* e = readdir(dir);
+        if (!e) break;
+        const std::string path = folder + e->d_name;
+        char* name = Runner_DebugCompanionPath(path.c_str());
+        const bool shares = companion == name && path != companion && path != target;
+        MEM_FREE(name);
+        if (shares && Described(path, held)) other = path;
     }
-    return "replaced " + companion + ", the debug companion of another game file (packed beside it under a name that "
-           "shares the companion): that game's error reports now carry no lines; give the two outputs names that differ "
-           "before their extensions";
+    if (dir) closedir(dir);
+    if (other.empty()) return "";
+    return "replaced " + companion + ", the debug companion of " + other +
+           ": its error reports now carry no lines; give the two outputs names that differ before their extensions";
 }
 
 } // namespace
@@ -161,7 +184,7 @@ int main(int argc, char** argv)
     }
     std::vector<PackFile> files{{output, &out.game}};
     if (!out.debug.empty()) files.push_back({debugName, &out.debug});
-    const std::string replaced = out.debug.empty() ? "" : CompanionOfAnotherGame(debugName, output);
+    const std::string replaced = out.debug.empty() ? "" : CompanionOfAnotherGame(debugName, GamePack_OutputTarget(output));
     if (!GamePack_WriteFiles(files, error)) {
         std::fprintf(stderr, "gamepack: %s\n", error.c_str());
         return 1;
