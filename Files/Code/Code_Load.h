@@ -29,7 +29,7 @@
 // for a record without references.
 //
 // The companion may hold a "GAME" chunk, the check of the game file it describes: u32 the
-// file's size, u32 its CRC32_Buffer (Files/Base/CRC32.h) as written, before any binding. A
+// file's size and a u64 hash of its bytes as written, before any binding (Code_GameFileCheck). A
 // companion whose check does not fit the game file describes another game and is not used; one
 // without the check (written before the check existed) is used as before.
 //
@@ -61,7 +61,8 @@ constexpr uint32_t CODE_VARI_DECLARED = 0xFFFFFFFFu;
 // The check of the game file a companion describes ("GAME").
 struct DebugCompanionCheck {
     bool present = false;
-    uint32_t size = 0, crc = 0;
+    uint32_t size = 0;
+    uint64_t hash = 0;
 };
 // The check of a game file's bytes as written.
 DebugCompanionCheck Code_GameFileCheck(const uint8_t* bytes, size_t size);

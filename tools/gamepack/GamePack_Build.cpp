@@ -662,7 +662,8 @@ void Builder::Debug(PackOutput& out)
     const DebugCompanionCheck check = Code_GameFileCheck(out.game.data(), out.game.size());
     uint32_t chunk = d.BeginChunk("GAME");
     d.U32(check.size);
-    d.U32(check.crc);
+    d.U32(uint32_t(check.hash));
+    d.U32(uint32_t(check.hash >> 32));
     d.EndChunk(chunk);
     chunk = d.BeginChunk("DBGI");
     std::vector<int> labels;

@@ -56,8 +56,7 @@ bool Described(const std::string& path, const DebugCompanionCheck& check)
     if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || uint64_t(st.st_size) != check.size ||
         !GamePack_ReadFile(path, game, why))
         return false;
-    const DebugCompanionCheck actual = Code_GameFileCheck(reinterpret_cast<const uint8_t*>(game.data()), game.size());
-    return actual.crc == check.crc;
+    return Code_GameFileCheck(reinterpret_cast<const uint8_t*>(game.data()), game.size()).hash == check.hash;
 }
 
 // A word when the companion about to be replaced describes another game file beside it, one

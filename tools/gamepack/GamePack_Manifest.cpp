@@ -7,6 +7,7 @@
 // accept are refused with a message that names the resource, the key and the file.
 #include <json-c/json.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -675,8 +676,11 @@ bool CheckJsonText(const std::string& text, size_t end, std::string& error)
             while (i + 1 < end && text[i + 1] && std::strchr("0123456789+-.eE", text[i + 1])) ++i;
             // json-c holds a whole number past the 64-bit range at the range's end, so it would
             // be shown and read as another number.
-            const std::string number = text.substr(start, i + 1 - start);
-            if (number.find_first_of(".eE") == std::string::npos) {
+            // (Only 19 digits and more can pass it.)
+            const bool whole = std::find_first_of(text.begin() + long(start), text.begin() + long(i) + 1, ".eE", ".eE" + 3) ==
+                               text.begin() + long(i) + 1;
+            const std::string number = whole && i + 1 - start >= 19 ? text.substr(start, i + 1 - start) : std::string();
+            if (!number.empty()) {
                 errno = 0;
                 std::strtoll(number.c_str(), nullptr, 10);
                 if (errno == ERANGE) {
