@@ -137,6 +137,14 @@ bool RunnerLoadGame()
 
     MEM_FREE(g_GameFile.debugPath);
     g_GameFile.debugPath = Runner_DebugCompanionPath(path);
+    // A game played through a symbolic link has its companion beside the file the link names,
+    // where the packer writes it, when there is none beside the link.
+    if (!File_Exists(g_GameFile.debugPath)) {
+        const std::string real = File_LinkTarget(path);
+        char* beside = real.empty() ? nullptr : Runner_DebugCompanionPath(real.c_str());
+        if (beside && File_Exists(beside)) std::swap(g_GameFile.debugPath, beside);
+        MEM_FREE(beside);
+    }
     Code_ClearDebug();
     if (File_Exists(g_GameFile.debugPath)) {
         FreeBlock(g_GameFile.debugBlock);

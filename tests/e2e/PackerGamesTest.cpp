@@ -195,8 +195,10 @@ TEST(PackerCommand, AnErrorReportShowsOnlyTheCodeOfTheGameItHappensIn)
     ASSERT_EQ(symlink("out/real.win", (dir / "link.win").c_str()), 0);
     ASSERT_EQ(Execute(dir, Packer() + " a.json link.win --bytecode").code, 0);
     EXPECT_FALSE(Scratch_Exists(dir / "link.kvdebug"));
-    p = play("out/real.win");
-    EXPECT_NE(p.all.find(report), std::string::npos) << p.all;
+    for (const char* game : {"out/real.win", "link.win"}) {
+        p = play(game);
+        EXPECT_NE(p.all.find(report), std::string::npos) << game << "\n" << p.all;
+    }
 }
 
 TEST(PackerCommand, QuietAndNeverWritesOverWhatItReads)
