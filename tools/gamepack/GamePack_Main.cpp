@@ -3,9 +3,10 @@
 //   gamepack --help
 // Byte-code mode also writes the ".kvdebug" companion beside the file OUTPUT names (through a
 // symbolic link, the file the link names), named as the runner looks for it (the extension
-// replaced), and says when it replaced the companion of another game file there. --absent-code-empty writes the text field of absent
-// code (a room or instance without creation code) as the offset of an empty text instead of 0,
-// as game files from other writers commonly hold it. Nothing is written when the project is
+// replaced), and says when it replaced the companion of another game file there.
+// --absent-code-empty (source mode only) writes the text field of absent code (a room or
+// instance without creation code) as the offset of an empty text instead of 0, as game files
+// from other writers commonly hold it. Nothing is written when the project is
 // refused or a write fails (the earlier output and companion stay as they were), and no file
 // the project reads is ever written over. What packs but runs only when the game's code asks
 // for it is said as warnings on the standard error, one line each, and the exit is 0.
@@ -141,13 +142,13 @@ int main(int argc, char** argv)
         return 1;
     }
     // What packs but may not play as its author thinks (an event only code can run): one line each.
-    for (const std::string& warning : project.warnings)
-        std::fprintf(stderr, "gamepack: %s: warning: %s\n", manifest.c_str(), warning.c_str());
     if (mode >= 0) project.byteCode = mode == 1;
     if (absentCodeEmpty && project.byteCode) { // the manifest's "mode": "bytecode"
         std::fprintf(stderr, "%s", absentWithByteCode);
         return 2;
     }
+    for (const std::string& warning : project.warnings)
+        std::fprintf(stderr, "gamepack: %s: warning: %s\n", manifest.c_str(), warning.c_str());
     project.absentCodeAsEmptyText = absentCodeEmpty;
     std::string debugName;
     if (project.byteCode) {
