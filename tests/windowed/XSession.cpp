@@ -81,12 +81,7 @@ bool ReadXwd(const std::string& bytes, std::vector<uint8_t>* rgba, int32_t* w, i
     return true;
 }
 
-bool SamePath(char* out, size_t capacity, const char* name)
-{
-    if (std::strlen(name) + 1 > capacity) return false;
-    std::strcpy(out, name);
-    return true;
-}
+std::string SamePath(const char* name) { return name; }
 
 } // namespace
 
