@@ -53,8 +53,9 @@ void MainHost_KeepStandardDescriptors()
     // library's socket), which would then get what is meant for the standard output.
     for (int fd = 0; fd <= 2; ++fd) {
         if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        // It takes the lowest free number, fd itself (0 to fd - 1 are open by now).
         const int null = open("/dev/null", O_RDWR);
-        if (null >= 0 && null != fd) { // the lowest free number is fd: 0 to fd - 1 are open by now
+        if (null > fd) { // not expected; moved where it belongs all the same
             dup2(null, fd);
             close(null);
         }
