@@ -186,7 +186,8 @@ bool CodeGenerator::Constant(const CodeNode* node)
         return PushType(VMT_STRING, node);
     }
     double v = node->value.real;
-    bool whole = std::isfinite(v) && std::fabs(v) < 9.2e18 && v == double(int64_t(v));
+    // A negative zero is a real: the integer pushes would lose its sign.
+    bool whole = std::isfinite(v) && std::fabs(v) < 9.2e18 && v == double(int64_t(v)) && !(v == 0.0 && std::signbit(v));
     if (whole && v >= -32768.0 && v <= 32767.0) {
         Word(VM_Word(VMOP_PUSH, VMT_SHORT, 0, uint32_t(int32_t(v)) & 0xFFFF));
         return PushType(VMT_INT, node);
@@ -221,7 +222,15 @@ bool CodeGenerator::Unary(const CodeNode* node)
     if (node->childCount < 1 || !Expression(&node->children[0])) return false;
     int32_t t = PopType();
     switch (node->id) {
-    case TOK_MINUS: Op(VMOP_NEG, t); break;
+    case TOK_MINUS:
+        // Integers (a bitwise result, a truth) are negated as reals, as the tree interpreter
+        // negates every number: -0 keeps its sign (and -(-2147483648) does not wrap).
+        if (t == VMT_INT || t == VMT_LONG || t == VMT_BOOL) {
+            Convert(t, VMT_REAL);
+            t = VMT_REAL;
+        }
+        Op(VMOP_NEG, t);
+        break;
     case TOK_BNOT:
         if (t == VMT_REAL || t == VMT_FLOAT || t == VMT_VAR) {
             Convert(t, VMT_INT);

@@ -67,6 +67,8 @@ void GR_Display_ShowMessage(const char* text)
 void GR_PostInit() {}
 
 static void Trace(const char* text) { Console_Debug()->Output("%s", text); }
+static void SendProjection();
+static void SetTargetKind(bool surface, const GfxSurface* colour);
 
 // ============================================================================================
 // [SECTION] Start-up and device creation
@@ -444,6 +446,7 @@ bool GR_D3D_BeginScene()
     g_d3d.device->BeginScene();
     GR_D3D_PopAllRenderTargets();
     GR_D3D_PushRenderTarget();
+    SetTargetKind(false, nullptr); // the back buffer or the screen texture
     IWindowHost* host = WindowHost_Get();
     if (host) host->GetClientSize(&g_d3d.clientWidth, &g_d3d.clientHeight);
     if (FrameFitsWindow()) {
@@ -754,6 +757,12 @@ void GR_D3D_ApplyViewport(int32_t x, int32_t y, int32_t w, int32_t h)
     if (!g_d3d.device) return;
     GfxViewport vp{x, y, w, h, 0.0f, 1.0f};
     g_d3d.device->SetViewport(vp);
+    g_d3d.targetViewport[0] = w;
+    g_d3d.targetViewport[1] = h;
+    if (g_d3d.surfaceTarget) {
+        GR_D3D_Flush();
+        SendProjection(); // its offset is half a pixel of this viewport
+    }
 }
 
 void GR_D3D_SetViewPort(int32_t x, int32_t y, int32_t w, int32_t h)
@@ -833,6 +842,17 @@ void GR_D3D_SetMatrix(int32_t kind, const float* m)
         g_d3d.device->SetTransform(GFX_TS_WORLD, m);
         return;
     }
+    SendProjection();
+}
+
+// The projection as last set, moved by the half-pixel offset (scaled by the pixel-offset pair)
+// that puts Direct3D's pixel centres where textures and points are meant to meet them. On the
+// screen the half pixel is measured against the room's size, or its first view's port (640 x
+// 480 when no room reaches this layer); on a surface, against the viewport in force there, so
+// that what is drawn on a surface of any size lands where it lands on a screen of that size.
+static void SendProjection()
+{
+    if (!g_d3d.device) return;
     g_d3d.pixelOffset[0] = g_d3d.pixelOffset[1] = 1.0f;
     float width = 640.0f, height = 480.0f;
     GR_RoomViewInfo room;
@@ -846,8 +866,12 @@ void GR_D3D_SetMatrix(int32_t kind, const float* m)
             g_d3d.pixelOffset[1] = OffsetFactor(room.viewHeight, room.portHeight);
         }
     }
+    if (g_d3d.surfaceTarget) {
+        width = (float)g_d3d.targetViewport[0];
+        height = (float)g_d3d.targetViewport[1];
+    }
     float p[16];
-    std::memcpy(p, m, sizeof(p));
+    std::memcpy(p, g_d3d.matrices[1], sizeof(p));
     if (width != 0.0f) p[12] -= (1.0f / width) * g_d3d.pixelOffset[0];
     if (height != 0.0f) p[13] += (1.0f / height) * g_d3d.pixelOffset[1];
     g_d3d.device->SetTransform(GFX_TS_PROJECTION, p);
@@ -862,6 +886,19 @@ void GR_D3D_GetMatrix(int32_t kind, float* m)
 // ============================================================================================
 // [SECTION] Render-target stack
 // ============================================================================================
+// A new target: whether it is a surface, and its viewport (the whole target, as the device
+// sets it); a projection that involves a surface is sent again with its offset for the new one.
+static void SetTargetKind(bool surface, const GfxSurface* colour)
+{
+    const bool was = g_d3d.surfaceTarget;
+    g_d3d.surfaceTarget = surface;
+    if (colour) {
+        g_d3d.targetViewport[0] = colour->width;
+        g_d3d.targetViewport[1] = colour->height;
+    }
+    if (was || surface) SendProjection();
+}
+
 bool GR_D3D_PushRenderTarget()
 {
     if (!g_d3d.device) return false;
@@ -870,6 +907,7 @@ bool GR_D3D_PushRenderTarget()
     if (!colour) return false;
     g_d3d.rtColour[g_d3d.rtDepthCount] = colour;
     g_d3d.rtDepth[g_d3d.rtDepthCount] = g_d3d.device->GetDepthStencilSurface();
+    g_d3d.rtSurface[g_d3d.rtDepthCount] = g_d3d.surfaceTarget;
     ++g_d3d.rtDepthCount;
     return true;
 }
@@ -881,6 +919,7 @@ bool GR_D3D_PopRenderTarget()
     int32_t i = --g_d3d.rtDepthCount;
     g_d3d.device->SetRenderTarget(0, g_d3d.rtColour[i]);
     g_d3d.device->SetDepthStencilSurface(g_d3d.rtDepth[i]);
+    SetTargetKind(g_d3d.rtSurface[i], g_d3d.rtColour[i]);
     if (g_d3d.rtColour[i]) g_d3d.rtColour[i]->Release();
     if (g_d3d.rtDepth[i]) g_d3d.rtDepth[i]->Release();
     g_d3d.rtColour[i] = nullptr;
@@ -901,6 +940,7 @@ bool GR_D3D_SetRenderTarget(int32_t stage, TextureRecord* record)
     GR_D3D_Flush();
     g_d3d.device->SetRenderTarget(0, record->colour);
     g_d3d.device->SetDepthStencilSurface(record->depth);
+    SetTargetKind(record != g_d3d.screenTexture, record->colour);
     record->flags |= 1;
     return true;
 }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstddef>
+#include <string>
 
 // The largest image the decoder reads: at most GR_PNG_MAX_SIDE pixels a side and
 // GR_PNG_MAX_BYTES bytes of decoded pixels (4 a pixel). Texture pages of the game file are
@@ -28,7 +29,7 @@ void GR_PNG_Free();
 // fails leaves the earlier picture as it was; the failure is said once on stderr.
 bool write_png_file(const char* name, const void* pixels, int32_t width, int32_t height);
 
-// How write_png_file turns a file name into a full path: LoadSave_SavePath (the save area,
-// or an allowed file) unless another mapper is installed (tests).
-using GR_SavePathMapper = bool (*)(char* out, size_t capacity, const char* name);
+// How write_png_file turns a file name into a full path ("" refuses it): LoadSave_SavePathOf
+// (the save area, or an allowed file) unless another mapper is installed (tests).
+using GR_SavePathMapper = std::string (*)(const char* name);
 void GR_PNG_SetSavePathMapper(GR_SavePathMapper mapper);

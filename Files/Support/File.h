@@ -44,6 +44,10 @@ std::string File_FullPath(const char* name);
 // the rest stays as written (so names of files yet to be made resolve too).
 std::string File_Resolve(const char* name);
 
+// The file a name (resolved) names at the end of its symbolic links, as an absolute path
+// without links; "" when it does not exist.
+std::string File_LinkTarget(const char* name);
+
 // The current folder (no trailing '/'); "" when the system cannot tell.
 std::string File_CurrentFolder();
 // A new copy of the current folder.
@@ -112,34 +116,44 @@ bool File_CanRead(const char* hostPath);
 // limit, an error only the close reports) leaves the earlier file as it was and no temporary
 // file behind. The name is checked as the safe open checks it (below the confined folder a
 // link, and anywhere a folder, a pipe or a device, is refused; below it a file with other
-// names too), and the new file keeps the earlier one's permission bits. Where no temporary
-// file can be made beside it (a folder the user may not write) but the file itself may be
-// written, it is written in place, as before; outside the confined folder a link is written
-// through in place too.
+// names too), and the new file keeps the earlier one's owner, group and permission bits.
+//
+// Written in place instead, where a rename would lose something: a link outside the confined
+// folder (the user's own, written through), a file with other names outside it (every name
+// sees the new content), a file whose owner or group this process may not give the new file
+// (it stays theirs), and, as before, a file the user may write in a folder where nothing can
+// be made beside it. So is a file whose rename into place is refused (a folder with the sticky
+// bit, a name mounted over) once the temporary file is whole. In place, the whole content is
+// kept until the commit, which writes it over the file in one pass only when it fits (the
+// file-size limit, room on file systems that can tell) and flushes it to the disk: the file is
+// never emptied by a write that could not start, but a failure part way leaves it partly new.
 class FileReplace {
 public:
     FileReplace() = default;
     ~FileReplace(); // not committed: the temporary file goes, the earlier file stays
     FileReplace(const FileReplace&) = delete;
     FileReplace& operator=(const FileReplace&) = delete;
-    // Makes the temporary file for the host path. False with errno when refused.
+    // Makes the temporary file for the host path (or opens the file itself to be written in
+    // place). False with errno when refused.
     bool Open(const char* hostPath);
-    // The file being written, as a descriptor or as a stream ("wb"; made at the first call, and
-    // then the only one to write through). Null or -1 before Open.
-    int Descriptor() const { return m_fd; }
+    // The file being written as a stream ("wb"; made at the first call, and then the only way
+    // to write). Null before Open.
     FILE* Stream();
-    // Writes every byte to the descriptor; false with errno.
+    // Writes every byte; false with errno.
     bool Write(const void* data, int64_t length);
-    // Closes the file and renames it into place. False with errno (nothing replaced) when a
-    // write, the close or the rename failed.
+    // Closes the file and renames it into place (or writes it in place). False with errno
+    // (nothing replaced, or in place possibly part of it) when a write, the close or the
+    // rename failed.
     bool Commit();
 
 private:
     void Discard();
     int m_dirfd = -100; // AT_FDCWD, or the folder's descriptor below the confined folder
-    int m_fd = -1;
+    int m_fd = -1;      // the temporary file, or in place the file itself
     FILE* m_stream = nullptr;
+    std::string m_path;              // the host path
     std::string m_name, m_temporary; // the last name and the temporary one, in that folder
+    std::string m_staged;            // in place: the content until the commit
     bool m_inPlace = false;
     int m_error = 0; // the first write that failed (errno)
 };

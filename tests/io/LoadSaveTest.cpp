@@ -1,10 +1,17 @@
 // Save-area and program-folder mapping, allowed files, whole files and in-memory files.
 #include <gtest/gtest.h>
 
+#include <grp.h>
+#include <sched.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
+#include <functional>
 #include <set>
 #include <string>
 
@@ -48,6 +55,40 @@ std::string ReadText(uint8_t* (*reader)(const char*, int32_t*), const char* name
     std::string s = block ? std::string(reinterpret_cast<char*>(block), size_t(size)) : "<null>";
     MEM_FREE(block);
     return s;
+}
+
+constexpr uid_t kNobody = 65534;
+constexpr int kNotHere = 98; // the child could not set up what the case needs
+
+// The exit code of body run in a forked child (-1 when it did not exit): as nobody when asked
+// and this process is root, under a file-size limit (bytes, SIGXFSZ ignored as the runner does).
+int InChild(const std::function<int()>& body, bool nobody = false, rlim_t fileLimit = 0)
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (nobody && geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0))
+            _exit(kNotHere);
+        const rlimit limit{fileLimit, fileLimit};
+        signal(SIGXFSZ, SIG_IGN);
+        if (fileLimit && setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(kNotHere);
+        _exit(body());
+    }
+    int status = 0;
+    return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// A mount namespace of the child's own, where mounts are its alone.
+bool OwnMounts() { return unshare(CLONE_NEWNS) == 0 && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0; }
+
+void MakeFile(const std::string& path, const std::string& text, mode_t mode)
+{
+    Scratch_WriteFile(path, text);
+    chmod(path.c_str(), mode);
+}
+
+void ExpectNoTemporary(const std::string& folder)
+{
+    for (const std::string& name : Scratch_List(folder)) EXPECT_NE(name[0], '.') << folder << "/" << name;
 }
 
 } // namespace
@@ -351,4 +392,75 @@ TEST_F(LoadSaveTest, ASaveAreaThatMayNotBeWrittenIsSaidOnceAtTheFirstWrite)
                        " cannot be written: Permission denied; what the game writes there is lost\n");
     EXPECT_EQ(Scratch_ReadFile(Save("open.bin")), "new");
     EXPECT_EQ(Scratch_List(Save("")), std::set<std::string>{"open.bin"});
+}
+
+TEST_F(LoadSaveTest, SecondNamesAndFoldersTakingNoNewFileAreWrittenInPlaceWholeOnlyWhenItFits)
+{
+    // A file picked in a save dialog outside the save area, with a second name elsewhere.
+    const std::string picked = dir_ / "picked.txt", other = Ensure(dir_ / "elsewhere") + "/other.txt";
+    MakeFile(picked, "the earlier text, longer", 0644);
+    ASSERT_EQ(link(picked.c_str(), other.c_str()), 0);
+    LoadSave_AllowWrite(picked.c_str());
+    ASSERT_TRUE(LoadSave_WriteSaveFile(picked.c_str(), "new", 3));
+    EXPECT_EQ(Scratch_ReadFile(other), "new");
+    FileReplace out; // the picture writers' stream alike
+    ASSERT_TRUE(out.Open(picked.c_str()));
+    std::fputs("streamed", out.Stream());
+    ASSERT_TRUE(out.Commit());
+    EXPECT_EQ(Scratch_ReadFile(other), "streamed");
+    const std::string large(64, 'x');
+    EXPECT_EQ(InChild([&] { return LoadSave_WriteSaveFile(picked.c_str(), large.data(), 64); }, false, 16), 0);
+    EXPECT_EQ(Scratch_ReadFile(other), "streamed");
+    ExpectNoTemporary(dir_.Path());
+    // A folder where nothing can be made beside the file (as a plain user: root may).
+    chmod(dir_.Path().c_str(), 0755);
+    MakeFile(Save("open.ini"), "the earlier text", 0666);
+    chmod(Save("").c_str(), 0555);
+    EXPECT_EQ(InChild([&] { return LoadSave_WriteSaveFile("open.ini", large.data(), 64); }, true, 16), 0);
+    EXPECT_EQ(Scratch_ReadFile(Save("open.ini")), "the earlier text");
+    EXPECT_EQ(InChild([] { return LoadSave_WriteSaveFile("open.ini", "new", 3); }, true, 16), 1);
+    EXPECT_EQ(Scratch_ReadFile(Save("open.ini")), "new");
+    chmod(Save("").c_str(), 0755);
+}
+
+TEST_F(LoadSaveTest, AnotherUsersFileStaysTheirsAndARefusedRenameIsWrittenInPlace)
+{
+    if (geteuid() != 0) GTEST_SKIP() << "files of another user and mounts need root";
+    chmod(dir_.Path().c_str(), 0755);
+    // Root (a game started with sudo) replaces a user's file.
+    MakeFile(Save("user.ini"), "earlier", 0640);
+    ASSERT_EQ(chown(Save("user.ini").c_str(), kNobody, kNobody), 0);
+    ASSERT_TRUE(LoadSave_WriteSaveFile("user.ini", "new", 3));
+    struct stat st;
+    ASSERT_EQ(stat(Save("user.ini").c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, kNobody);
+    EXPECT_EQ(st.st_gid, kNobody);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    // A user replaces root's file open to all in a folder with the sticky bit.
+    chmod(Save("").c_str(), 01777);
+    MakeFile(Save("shared.ini"), "the earlier text", 0666);
+    EXPECT_EQ(InChild([] { return LoadSave_WriteSaveFile("shared.ini", "new", 3); }, true), 1);
+    EXPECT_EQ(Scratch_ReadFile(Save("shared.ini")), "new");
+    ASSERT_EQ(stat(Save("shared.ini").c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 0u);
+    // A file mounted over the name (bound into a container): the rename is refused as busy.
+    const std::string bound = dir_ / "bound.ini", disk = Ensure(dir_ / "disk");
+    MakeFile(bound, "the earlier text", 0644);
+    MakeFile(Save("bound.ini"), "", 0644);
+    const int result = InChild([&] {
+        if (!OwnMounts() || mount(bound.c_str(), Save("bound.ini").c_str(), nullptr, MS_BIND, nullptr) != 0) return kNotHere;
+        if (!LoadSave_WriteSaveFile("bound.ini", "new", 3)) return 2;
+        // In place on a full disk: nothing written when the room is not there.
+        const std::string file = disk + "/two.txt", filler(60 * 1024, 'f'), big(16 * 1024, 'x');
+        if (mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=64k") != 0) return kNotHere;
+        Scratch_WriteFile(file, "the earlier text");
+        link(file.c_str(), (disk + "/second.txt").c_str());
+        File_WriteAll((disk + "/filler").c_str(), filler.data(), int64_t(filler.size())); // as much as fits
+        return File_ReplaceAll(file.c_str(), big.data(), int64_t(big.size())) ? 3
+               : Scratch_ReadFile(disk + "/second.txt") == "the earlier text" ? 1 : 4;
+    });
+    ExpectNoTemporary(Save(""));
+    if (result == kNotHere) GTEST_SKIP() << "no mount namespace here";
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(Scratch_ReadFile(bound), "new");
 }

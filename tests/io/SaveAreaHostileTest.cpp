@@ -127,6 +127,18 @@ TEST_F(SaveAreaHostile, WritesRefuseLinksPipesAndSecondNames)
     ExpectOutsideUntouched();
 }
 
+TEST_F(SaveAreaHostile, AFileOrLinkWhereAFolderIsNeededIsSaidAsNotAFolder)
+{
+    testing::internal::CaptureStderr();
+    for (const char* name : {"plain.txt/a.ini", "dirlink/a.ini", "link.txt/deeper/a.ini"})
+        EXPECT_FALSE(LoadSave_WriteSaveFile(name, "x", 1)) << name;
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "runner: cannot write " + Save("plain.txt/a.ini") +
+                                                          ": Not a directory\nrunner: cannot write " +
+                                                          Save("dirlink/a.ini") + ": Not a directory\nrunner: cannot write " +
+                                                          Save("link.txt/deeper/a.ini") + ": Not a directory\n");
+    ExpectOutsideUntouched();
+}
+
 TEST_F(SaveAreaHostile, FoldersDeletesAndRenamesStayInTheArea)
 {
     EXPECT_TRUE(File_CreateDirectory(Save("deep/er").c_str()));

@@ -166,10 +166,7 @@ TEST_F(Drawing, SpriteParticlesAndTheirFrames)
     Scratch_WriteFile(dir / "prog/.keep", "");
     Scratch_WriteFile(dir / "save/.keep", "");
     std::vector<uint32_t> px(4 * 8 * 8, 0xFFFFFFFFu);
-    GR_PNG_SetSavePathMapper([](char* out, size_t cap, const char* file) {
-        std::snprintf(out, cap, "%s", file);
-        return true;
-    });
+    GR_PNG_SetSavePathMapper([](const char* file) { return std::string(file); });
     ASSERT_TRUE(write_png_file((dir / "prog/strip.png").c_str(), px.data(), 32, 8));
     GR_PNG_SetSavePathMapper(nullptr);
     LoadSave_SetFolders((dir / "prog").c_str(), (dir / "save").c_str(), nullptr);

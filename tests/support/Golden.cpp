@@ -191,10 +191,7 @@ bool WritePng(const std::string& path, const std::vector<uint32_t>& px, int32_t 
         rgba[i * 4 + 2] = uint8_t(px[i]);
         rgba[i * 4 + 3] = withAlpha ? uint8_t(px[i] >> 24) : 0xFF; // the screen's alpha is the drawing's
     }
-    GR_PNG_SetSavePathMapper([](char* out, size_t cap, const char* file) {
-        std::snprintf(out, cap, "%s", file);
-        return true;
-    });
+    GR_PNG_SetSavePathMapper([](const char* file) { return std::string(file); });
     const bool written = write_png_file(path.c_str(), rgba.data(), w, h);
     GR_PNG_SetSavePathMapper(nullptr);
     return written;

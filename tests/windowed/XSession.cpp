@@ -81,12 +81,7 @@ bool ReadXwd(const std::string& bytes, std::vector<uint8_t>* rgba, int32_t* w, i
     return true;
 }
 
-bool SamePath(char* out, size_t capacity, const char* name)
-{
-    if (std::strlen(name) + 1 > capacity) return false;
-    std::strcpy(out, name);
-    return true;
-}
+std::string SamePath(const char* name) { return name; }
 
 } // namespace
 
@@ -134,11 +129,14 @@ XSession::XSession()
     m_display = ":" + number;
 }
 
-XSession::~XSession()
+XSession::~XSession() { End(); }
+
+void XSession::End()
 {
     if (m_pid <= 0) return;
     kill(m_pid, SIGTERM);
     waitpid(m_pid, nullptr, 0);
+    m_pid = -1;
 }
 
 int XSession::Run(const std::string& line) const { return e2e::Shell("DISPLAY=" + m_display + " " + line); }

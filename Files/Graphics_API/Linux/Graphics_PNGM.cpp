@@ -10,6 +10,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "Files/Base/Console.h"
 #include "Files/Support/File.h"
@@ -144,15 +145,13 @@ void GR_PNG_SetSavePathMapper(GR_SavePathMapper mapper) { g_mapper = mapper; }
 bool write_png_file(const char* name, const void* pixels, int32_t width, int32_t height)
 {
     if (!name || !pixels || width < 1 || height < 1) return false;
-    char path[2048];
-    if (g_mapper) {
-        if (!g_mapper(path, sizeof(path), name) || !path[0]) return false;
-    } else {
-        if (!LoadSave_SavePath(path, (int32_t)sizeof(path), name) || !path[0]) return false;
-        // The save area (and a sub-folder the name gives) may not exist yet on a fresh
-        // machine: make it, as the other writers into the save area do.
-        if (!LoadSave_MakeFoldersFor(path)) return false;
-    }
+    // A path of any length: below the save area it is opened one folder at a time.
+    const std::string mapped = g_mapper ? g_mapper(name) : LoadSave_SavePathOf(name);
+    if (mapped.empty()) return false;
+    const char* path = mapped.c_str();
+    // The save area (and a sub-folder the name gives) may not exist yet on a fresh machine:
+    // make it, as the other writers into the save area do.
+    if (!g_mapper && !LoadSave_MakeFoldersFor(mapped)) return false;
     // Written beside the name and renamed into place when whole: a picture cut short never
     // replaces the earlier one. A plain file only; no link below the save area.
     FileReplace out;

@@ -1,7 +1,8 @@
 // POSIX half of the file layer (Files/Support/File.h): case-insensitive name resolution,
 // the one safe open (non-blocking, plain files only, no link followed below the confined
 // folder), existence tests, folder creation, delete and rename, whole-file reads and writes,
-// files written beside their name and renamed into place, the lines that say a failed write,
+// files written beside their name and renamed into place (or in place where a rename would lose
+// their owner, a second name or the write), the lines that say a failed write,
 // the symlink-safe tree delete and the run's temporary folder (mkdtemp).
 //
 // Below the confined folder every operation starts from a descriptor of that folder and
@@ -12,6 +13,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,6 +24,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "Files/Base/Console.h"
@@ -115,7 +118,12 @@ bool MakeFoldersPlain(const std::string& r)
             errno = ENOTDIR;
             return false;
         }
-        if (mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST) return false;
+        if (mkdir(prefix.c_str(), 0777) == 0) continue;
+        if (errno != EEXIST) return false;
+        if (stat(prefix.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) { // a link to nothing
+            errno = ENOTDIR;
+            return false;
+        }
     }
     struct stat st;
     if (stat(r.c_str(), &st) != 0) return false;
@@ -362,6 +370,15 @@ std::string File_Resolve(const char* name)
     return built;
 }
 
+std::string File_LinkTarget(const char* name)
+{
+    if (!name || !*name) return "";
+    char* real = realpath(File_Resolve(name).c_str(), nullptr);
+    std::string out = real ? real : "";
+    std::free(real);
+    return out;
+}
+
 std::string File_CurrentFolder()
 {
     std::vector<char> buffer(4096);
@@ -391,7 +408,10 @@ bool File_CreateDirectory(const char* path)
     if (!place.confined) return MakeFoldersPlain(r);
     if (mkdirat(place.dirfd, place.name.c_str(), 0777) != 0 && errno != EEXIST) return false;
     struct stat st;
-    return fstatat(place.dirfd, place.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
+    if (fstatat(place.dirfd, place.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
+    if (S_ISDIR(st.st_mode)) return true;
+    errno = ENOTDIR; // a file or a link in the way, as for the folders above it
+    return false;
 }
 
 void File_SetConfinedFolder(const char* folder)
@@ -504,20 +524,93 @@ bool File_WriteAll(const char* hostPath, const void* data, int64_t length)
 
 // [SECTION] Files written whole
 
+namespace {
+
+// The stream of a file written in place: every byte is kept in memory (cookie: the string)
+// until the commit writes the whole content at once.
+ssize_t StageWrite(void* cookie, const char* data, size_t size)
+{
+    try {
+        static_cast<std::string*>(cookie)->append(data, size);
+    } catch (const std::bad_alloc&) {
+        errno = ENOMEM;
+        return 0; // the stream's error
+    }
+    return ssize_t(size);
+}
+
+// Writes the whole new content over the open file fd, in place, and closes fd. Nothing is
+// changed when the content cannot fit (past the file-size limit, or where the file system
+// cannot give the room it needs); else the bytes go in one pass from the start, the file is
+// cut to their length and flushed to the disk. False with errno at the first failure.
+bool WriteOver(int fd, const std::string& content)
+{
+    const int64_t length = int64_t(content.size());
+    int error = 0;
+    rlimit limit;
+    if (getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY && uint64_t(length) > limit.rlim_cur)
+        error = EFBIG;
+    if (!error && length > 0 && fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, length) != 0 &&
+        (errno == ENOSPC || errno == EDQUOT || errno == EFBIG))
+        error = errno; // a file system without fallocate is written all the same
+    for (int64_t done = 0; !error && done < length;) {
+        const ssize_t n = pwrite(fd, content.data() + done, size_t(length - done), done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) error = n < 0 ? errno : EIO;
+        else done += n;
+    }
+    if (!error && ftruncate(fd, length) != 0) error = errno;
+    if (!error && fsync(fd) != 0 && errno != EINVAL) error = errno;
+    if (close(fd) != 0 && !error) error = errno;
+    errno = error;
+    return error == 0;
+}
+
+// The whole of the file name of the folder dirfd (the temporary file just written) into out.
+bool ReadBack(int dirfd, const std::string& name, std::string* out)
+{
+    const int fd = openat(dirfd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st;
+    bool ok = fstat(fd, &st) == 0;
+    try {
+        if (ok) out->resize(size_t(st.st_size));
+    } catch (const std::bad_alloc&) {
+        ok = false;
+        errno = ENOMEM;
+    }
+    for (size_t got = 0; ok && got < out->size();) {
+        const ssize_t n = pread(fd, out->data() + got, out->size() - got, off_t(got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ok = false;
+            if (n == 0) errno = EIO;
+        } else {
+            got += size_t(n);
+        }
+    }
+    CloseKeepingErrno(fd);
+    return ok;
+}
+
+} // namespace
+
 FileReplace::~FileReplace() { Discard(); }
 
 void FileReplace::Discard()
 {
     const int saved = errno;
-    if (m_stream) std::fclose(m_stream);
-    else if (m_fd >= 0) close(m_fd);
-    if (!m_temporary.empty() && !m_inPlace) unlinkat(m_dirfd, m_temporary.c_str(), 0);
+    if (m_stream) std::fclose(m_stream); // in place: the staging stream; else the temporary's descriptor
+    if (m_fd >= 0 && (m_inPlace || !m_stream)) close(m_fd);
+    if (!m_temporary.empty()) unlinkat(m_dirfd, m_temporary.c_str(), 0);
     if (m_dirfd >= 0) close(m_dirfd);
     m_dirfd = AT_FDCWD;
     m_fd = -1;
     m_stream = nullptr;
+    m_path.clear();
     m_name.clear();
     m_temporary.clear();
+    std::string().swap(m_staged);
     m_inPlace = false;
     m_error = 0;
     errno = saved;
@@ -532,8 +625,8 @@ bool FileReplace::Open(const char* hostPath)
     }
     Place place;
     if (!Locate(hostPath, false, &place)) return false;
-    const auto inPlace = [&] { // the earlier way: the file itself opened and emptied
-        m_fd = OpenSafe(hostPath, O_WRONLY | O_CREAT | O_TRUNC);
+    const auto inPlace = [&] { // the file itself, emptied only at the commit
+        m_fd = OpenSafe(hostPath, O_WRONLY | O_CREAT);
         m_inPlace = m_fd >= 0;
         return m_inPlace;
     };
@@ -555,9 +648,12 @@ bool FileReplace::Open(const char* hostPath)
         errno = EINVAL;
         return false;
     }
-    if (existed && place.confined && earlier.st_nlink > 1) {
-        errno = EMLINK;
-        return false;
+    if (existed && earlier.st_nlink > 1) {
+        if (place.confined) {
+            errno = EMLINK;
+            return false;
+        }
+        return inPlace(); // every name of the file sees the new content
     }
     // A file the user may not write stays so (a rename would replace it all the same).
     if (existed && faccessat(place.dirfd, place.name.c_str(), W_OK, AT_EACCESS) != 0) return false;
@@ -570,10 +666,20 @@ bool FileReplace::Open(const char* hostPath)
             if (existed && (errno == EACCES || errno == EPERM)) return inPlace();
             return false;
         }
-        if (existed) fchmod(fd, earlier.st_mode & 07777);
+        struct stat made;
+        if (existed && fstat(fd, &made) == 0 && (made.st_uid != earlier.st_uid || made.st_gid != earlier.st_gid) &&
+            fchown(fd, earlier.st_uid, earlier.st_gid) != 0) {
+            // The file is another user's (or group's) and this process may not give it to
+            // them: written in place, where it stays theirs.
+            close(fd);
+            unlinkat(place.dirfd, temporary.c_str(), 0);
+            return inPlace();
+        }
+        if (existed) fchmod(fd, earlier.st_mode & 07777); // after the owner, which clears set-id bits
         m_fd = fd;
         m_dirfd = place.dirfd;
         place.dirfd = AT_FDCWD; // the folder stays open for the rename
+        m_path = hostPath;
         m_name = place.name;
         m_temporary = temporary;
         return true;
@@ -584,7 +690,9 @@ bool FileReplace::Open(const char* hostPath)
 
 FILE* FileReplace::Stream()
 {
-    if (!m_stream && m_fd >= 0) m_stream = fdopen(m_fd, "wb");
+    if (m_stream || m_fd < 0) return m_stream;
+    if (m_inPlace) m_stream = fopencookie(&m_staged, "wb", cookie_io_functions_t{nullptr, StageWrite, nullptr, nullptr});
+    else m_stream = fdopen(m_fd, "wb");
     return m_stream;
 }
 
@@ -598,6 +706,13 @@ bool FileReplace::Write(const void* data, int64_t length)
     if (m_stream) {
         if (length > 0 && std::fwrite(p, 1, size_t(length), m_stream) != size_t(length)) {
             if (!m_error) m_error = errno ? errno : EIO;
+            return false;
+        }
+        return true;
+    }
+    if (m_inPlace) {
+        if (StageWrite(&m_staged, reinterpret_cast<const char*>(p), size_t(length)) != ssize_t(length)) {
+            if (!m_error) m_error = errno;
             return false;
         }
         return true;
@@ -626,13 +741,28 @@ bool FileReplace::Commit()
     if (m_stream) {
         if ((std::fflush(m_stream) != 0 || std::ferror(m_stream)) && !error) error = errno ? errno : EIO;
         if (std::fclose(m_stream) != 0 && !error) error = errno;
+        if (!m_inPlace) m_fd = -1; // the stream's descriptor
         m_stream = nullptr;
-    } else if (close(m_fd) != 0 && !error) {
+    }
+    if (m_inPlace) {
+        if (error) close(m_fd);
+        else if (!WriteOver(m_fd, m_staged)) error = errno;
+    } else if (m_fd >= 0 && close(m_fd) != 0 && !error) {
         error = errno;
     }
     m_fd = -1;
-    if (!error && !m_inPlace && renameat(m_dirfd, m_temporary.c_str(), m_dirfd, m_name.c_str()) != 0) error = errno;
-    if (!error) m_temporary.clear(); // in place now
+    if (!error && !m_inPlace && renameat(m_dirfd, m_temporary.c_str(), m_dirfd, m_name.c_str()) != 0) {
+        error = errno;
+        // The rename refused (a folder with the sticky bit, a name mounted over) but the file
+        // itself may be written: written in place from the whole temporary file.
+        std::string content;
+        int fd = -1;
+        if ((error == EPERM || error == EACCES || error == EBUSY) && ReadBack(m_dirfd, m_temporary, &content) &&
+            (fd = OpenSafe(m_path.c_str(), O_WRONLY)) >= 0)
+            error = WriteOver(fd, content) ? 0 : errno;
+    } else if (!error && !m_inPlace) {
+        m_temporary.clear(); // in place now
+    }
     Discard();
     errno = error;
     return error == 0;
