@@ -342,6 +342,7 @@ TEST_F(Windowed, DebugFormKeysGoWhereThePlayerMeant)
     EXPECT_EQ(value("NumWatches"), "2") << ini;
     EXPECT_EQ(value("Watch0"), "abc+1") << ini;
     EXPECT_NE(value("Watch1"), "") << ini; // the message copied
+}
 
 TEST_F(Windowed, ALostDisplayEndsTheRunWithTheGamesFilesWritten)
 {
