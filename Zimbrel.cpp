@@ -272,6 +272,7 @@ bool Main_InitPlatform()
 {
     GR_BuiltinImages_SetTable(GR_BuiltinImages_Default());
     GR_Hooks().quit = [] { Main_Quit(0); }; // the window's quit reached the pump
+    GR_Hooks().displayLost = Main_DisplayLost;
     Timing_SetQuitCheck(Main_CheckQuit);     // every drain looks at the signals
     VM_SetProcessMessagesHook(ProcessMessages); // and the machine drains every 4,096th branch and on request
     Error_SetProcessMessagesHook(ProcessMessages); // as does the error dialog before it shows
@@ -490,6 +491,17 @@ bool PrepareGame()
 // =============================================================================================
 // [SECTION] Shutdown
 // =============================================================================================
+
+void Main_DisplayLost()
+{
+    // The files the shutdown would write and close; nothing of the window, the device, the
+    // dialogs or the game's code (its end events may draw, size the window or show a dialog,
+    // and the machine may be inside an event further down this very call).
+    HighScore_SaveIfChanged();
+    File_CloseAll(); // INI files held open, text and binary files
+    File_DeleteTempDirectory();
+    Console_CloseFiles();
+}
 
 void Main_StopInput()
 {

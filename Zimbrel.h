@@ -28,7 +28,7 @@ void PrepareGame_OverrideStep(int index, bool (*run)());
 // The drain (Timing_PumpEvents): the window's events, then the quit requests. Also the
 // virtual machine's drain every 4,096th branch.
 void ProcessMessages();
-// A quit request: the window was closed (signal 0) or SIGINT/SIGTERM came (its number). The
+// A quit request: the window was closed (signal 0) or SIGINT/SIGTERM/SIGHUP came (its number). The
 // first one while frames run ends the loop after the frame, as closing the window always
 // did; code that runs on in that frame (an endless loop, a long built-in) stops at its next
 // drain, and the game's end still runs its code: after a signal for kQuitEndGrace at most,
@@ -44,6 +44,11 @@ constexpr int64_t kQuitEndGrace = 250000;
 // is up).
 void Main_CheckQuit();
 void Main_StopInput();
+// The display was lost while the game played (installed as the window layer's display-lost
+// hook; it runs inside the display call that found it out, and the process ends after it):
+// writes the high-score table, the INI files and other files the game holds open, removes the
+// run's temporary folder and closes the logs. The game's end events do not run.
+void Main_DisplayLost();
 void Main_Finalise();
 // Ends the main loop: the quit that the window layer turns into its own quit event.
 void Main_PostQuit();
@@ -66,9 +71,13 @@ void Main_ResetFolders();
 bool Main_AtFileTarget(const std::string& name, std::vector<std::string>& folders, std::string& target);
 
 // ---- Host (Linux/ZimbrelM.cpp) --------------------------------------------------------------
-// SIGINT and SIGTERM are counted by a handler of our own (the quit check reads the count), and
+// Opens /dev/null on each of the descriptors 0, 1 and 2 that is closed, so that no file the run
+// opens takes the number of the standard input, output or error. First thing in the process.
+void MainHost_KeepStandardDescriptors();
+// SIGINT, SIGTERM and SIGHUP are counted by a handler of our own (the quit check reads the count), and
 // SDL is told not to install its own (which only queues a quit event that a game stuck in its
-// code never pumps). Called first thing by the entry.
+// code never pumps); SIGXFSZ and SIGPIPE are ignored (the write fails instead). Called first
+// thing by the entry.
 void MainHost_InstallSignalHandlers();
 // Starts the thread that asks running code for a drain every tenth of a second.
 void MainHost_StartDrainClock();

@@ -1,10 +1,12 @@
-// Host parts of the program entry on Linux: the executable's path, the current folder's files
-// for the '@' moves, the handlers of SIGINT and SIGTERM, and SIGXFSZ ignored. POSIX, and SDL's
-// hint that keeps SDL's own signal handlers out.
+// Host parts of the program entry on Linux: the standard descriptors kept open, the executable's
+// path, the current folder's files for the '@' moves, the handlers of SIGINT, SIGTERM and
+// SIGHUP, and SIGXFSZ and SIGPIPE ignored. POSIX, and SDL's hint that keeps SDL's own signal
+// handlers out.
 #include "Zimbrel.h"
 
 #include <SDL2/SDL.h>
 #include <dirent.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -45,6 +47,21 @@ int64_t SteadyMicroseconds()
 
 } // namespace
 
+void MainHost_KeepStandardDescriptors()
+{
+    // A descriptor of 0-2 left closed would be taken by the next file opened (a log file, a
+    // library's socket), which would then get what is meant for the standard output.
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        // It takes the lowest free number, fd itself (0 to fd - 1 are open by now).
+        const int null = open("/dev/null", O_RDWR);
+        if (null > fd) { // not expected; moved where it belongs all the same
+            dup2(null, fd);
+            close(null);
+        }
+    }
+}
+
 void MainHost_InstallSignalHandlers()
 {
     // SDL would turn these signals into a quit event, seen only when events are pumped, and
@@ -54,19 +71,22 @@ void MainHost_InstallSignalHandlers()
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int signal : {SIGINT, SIGTERM}) {
+    // SIGHUP (the terminal that started the run closed) ends the run in order as they do.
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
         struct sigaction old {};
         // A signal the runner was started with ignored (a background job of a script) stays so.
         if (sigaction(signal, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
         sigaction(signal, &action, nullptr);
     }
     // Under a file-size limit (ulimit -f) a write past it would kill the runner before the
-    // game's end: ignored, the write fails with EFBIG and is said like any failed write.
-    // (Programs the game starts get the default back: Linux/File_ProcessM.cpp.)
+    // game's end, and so would a write to a pipe whose reader left (| head): ignored, the
+    // write fails with EFBIG or EPIPE and is said like any failed write. (Programs the game
+    // starts get the defaults back: Linux/File_ProcessM.cpp.)
     struct sigaction ignore {};
     ignore.sa_handler = SIG_IGN;
     sigemptyset(&ignore.sa_mask);
     sigaction(SIGXFSZ, &ignore, nullptr);
+    sigaction(SIGPIPE, &ignore, nullptr);
 }
 
 void MainHost_StartDrainClock()

@@ -1,5 +1,6 @@
 // Hot foundation services: the instance table (Hash) by id, CRC-32 of map keys, UTF-8 length,
-// the random generator, one line of the log (to the standard output and the "-output" file).
+// the random generator, one line of the log (to a plain file, to /dev/null and the "-output"
+// file, to a pipe).
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
@@ -8,6 +9,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Files/Base/CRC32.h"
@@ -79,35 +81,57 @@ BENCHMARK(BM_NextRandom);
 
 } // namespace
 
-// One log line as show_debug_message writes it: to the standard output (here /dev/null, a
-// device, so the write polls first as for a pipe) and appended to the "-output" file.
+// One log line as show_debug_message writes it, with the log going to each kind of output
+// (the benchmark's argument): 0 the standard output a plain file; 1 the standard output
+// /dev/null and "-output" a plain file; 2 the standard output a pipe that a thread empties.
 struct LogTarget {
-    LogTarget() : saved(dup(1)), path("/tmp/zb_bench_log_" + std::to_string(getpid()))
+    explicit LogTarget(int kind)
+        : saved(dup(1)), path("/tmp/zb_bench_log_" + std::to_string(getpid())), stdoutPath(path + ".out")
     {
         std::fflush(stdout);
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, 1);
-        close(null);
+        int target = -1;
+        if (kind == 0) target = open(stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (kind == 1) target = open("/dev/null", O_WRONLY);
+        if (kind == 2) {
+            int ends[2];
+            if (pipe(ends) == 0) {
+                target = ends[1];
+                reader = std::thread([fd = ends[0]] {
+                    char buffer[65536];
+                    while (read(fd, buffer, sizeof buffer) > 0) {
+                    }
+                    close(fd);
+                });
+            }
+        }
+        dup2(target, 1);
+        close(target);
+        Console_StandardOutputsMoved();
+        if (kind == 1) Console_SetOutputFile(false, path.c_str());
     }
     ~LogTarget()
     {
-        dup2(saved, 1);
+        Console_SetOutputFile(false, nullptr);
+        std::fflush(stdout);
+        dup2(saved, 1); // the pipe's last writer gone: its reader ends
         close(saved);
+        Console_StandardOutputsMoved();
+        if (reader.joinable()) reader.join();
         std::remove(path.c_str());
+        std::remove(stdoutPath.c_str());
     }
     int saved;
-    std::string path;
+    std::string path, stdoutPath;
+    std::thread reader;
 };
 
 void BM_LogLine(benchmark::State& state)
 {
-    LogTarget target;
-    Console_SetOutputFile(false, target.path.c_str());
+    LogTarget target(int(state.range(0)));
     int64_t n = 0;
     for (auto _ : state) Console_Release()->Output("step %d: x = %d, y = %d, hp = %s\n", int(++n), 120, 64, "full");
-    Console_SetOutputFile(false, nullptr);
 }
-BENCHMARK(BM_LogLine);
+BENCHMARK(BM_LogLine)->Arg(0)->Arg(1)->Arg(2);
 
 // The same line written the way the log wrote it through stdio: printed and flushed, then cut
 // into a buffer and appended to a file kept open and flushed (the baseline of BM_LogLine).
@@ -119,8 +143,10 @@ void StdioLine(FILE* file, const char* format, ...)
     std::vfprintf(stdout, format, a);
     char buffer[4096];
     const int len = std::vsnprintf(buffer, sizeof buffer, format, b);
-    std::fwrite(buffer, 1, size_t(len), file);
-    std::fflush(file);
+    if (file) {
+        std::fwrite(buffer, 1, size_t(len), file);
+        std::fflush(file);
+    }
     std::fflush(stdout);
     va_end(b);
     va_end(a);
@@ -128,12 +154,18 @@ void StdioLine(FILE* file, const char* format, ...)
 
 void BM_LogLineStdio(benchmark::State& state)
 {
-    LogTarget target;
-    FILE* file = std::fopen(target.path.c_str(), "a+");
+    const int kind = int(state.range(0));
+    LogTarget target(kind == 1 ? 0 : kind); // the console's own file stays shut
+    FILE* file = kind == 1 ? std::fopen(target.path.c_str(), "a+") : nullptr;
+    if (kind == 1) { // the standard output /dev/null, as for BM_LogLine/1
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        close(null);
+    }
     int64_t n = 0;
     for (auto _ : state) StdioLine(file, "step %d: x = %d, y = %d, hp = %s\n", int(++n), 120, 64, "full");
-    std::fclose(file);
+    if (file) std::fclose(file);
 }
-BENCHMARK(BM_LogLineStdio);
+BENCHMARK(BM_LogLineStdio)->Arg(0)->Arg(1)->Arg(2);
 
 BENCHMARK_MAIN();

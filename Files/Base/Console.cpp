@@ -1,7 +1,8 @@
 // Log console and message boxes. Owns the two program-wide consoles and their output files,
-// and the one-line problems on stderr. Every byte goes through the host's guarded write
-// (ConsoleHost.h, Linux/ConsoleM.cpp): a file or a pipe that fails or stalls costs its line,
-// says so once, and never holds a signal off.
+// the standard output and error as the log writes them, and the one-line problems on stderr.
+// Every byte goes through the host's guarded write (ConsoleHost.h, Linux/ConsoleM.cpp), which
+// learns once what each output is: a file or a pipe that fails or stalls costs its line, says
+// so once, and never holds a signal off.
 #include "Files/Base/Console.h"
 
 #include <cerrno>
@@ -23,8 +24,7 @@ constexpr const char* kStalled = "nobody is reading it";
 
 struct OutputFile {
     std::string path;
-    int fd = -1;
-    int plain = 0; // ConsoleHost_IsPlainFile of fd, taken at the open
+    ConsoleOutput out; // its fd -1 until the first line opens the file
     bool enabled = false;
 };
 
@@ -33,6 +33,8 @@ TConsole g_debug(true);
 tagIConsole* g_console = &g_release;
 tagIConsole* g_formSink = nullptr;
 OutputFile g_files[2]; // [0] release, [1] debug
+ConsoleOutput g_stdout(1);
+ConsoleOutput g_stderr(2);
 
 std::mutex g_saidLock;
 std::set<std::string> g_writeFailuresSaid; // paths whose failed write was said
@@ -47,7 +49,7 @@ void SayWrite(const char* path, ConsoleWrite outcome, int error)
 void WriteStdout(const char* text, size_t n)
 {
     int error = 0;
-    const ConsoleWrite outcome = ConsoleHost_Write(1, text, n, &error);
+    const ConsoleWrite outcome = ConsoleHost_Write(g_stdout, text, n, &error);
     if (outcome == ConsoleWrite::Failed && error == EBADF) return; // started without one
     SayWrite(kStdoutName, outcome, error);
 }
@@ -55,28 +57,28 @@ void WriteStdout(const char* text, size_t n)
 void AppendToFile(OutputFile& out, bool debug, const char* text, size_t n)
 {
     if (!out.enabled) return;
-    if (out.fd < 0) {
-        out.fd = ConsoleHost_OpenLog(out.path.c_str());
-        if (out.fd < 0) {
+    if (out.out.fd < 0) {
+        out.out.fd = ConsoleHost_OpenLog(out.path.c_str());
+        if (out.out.fd < 0) {
             // Said once; the file is not tried again for every line.
             out.enabled = false;
             Console_Problem("%s %s: %s; the %slog goes to the standard output only", debug ? "-debugoutput" : "-output",
                             out.path.c_str(), std::strerror(errno), debug ? "debug " : "");
             return;
         }
-        out.plain = ConsoleHost_IsPlainFile(out.fd);
     }
     // A line that fails is lost; the next ones are still tried (space may come back).
     int error = 0;
-    const ConsoleWrite outcome = ConsoleHost_Write(out.fd, text, n, &error, out.plain);
+    const ConsoleWrite outcome = ConsoleHost_Write(out.out, text, n, &error);
     SayWrite(out.path.c_str(), outcome, error);
 }
 
 void CloseFile(OutputFile& out)
 {
-    if (out.fd < 0) return;
-    if (!ConsoleHost_Close(out.fd)) Console_WriteFailed(out.path.c_str(), std::strerror(errno));
-    out.fd = -1;
+    if (out.out.fd < 0) return;
+    ConsoleHost_Forget(out.out);
+    if (!ConsoleHost_Close(out.out.fd)) Console_WriteFailed(out.path.c_str(), std::strerror(errno));
+    out.out.fd = -1;
 }
 
 // Formats the whole text into small (size bytes) or, when longer, into big; the text and its
@@ -205,10 +207,16 @@ void Console_CloseFiles()
     for (OutputFile& out : g_files) CloseFile(out);
 }
 
+void Console_StandardOutputsMoved()
+{
+    ConsoleHost_Forget(g_stdout);
+    ConsoleHost_Forget(g_stderr);
+}
+
 void Console_WriteStderr(const char* text)
 {
     int error = 0;
-    ConsoleHost_Write(2, text, std::strlen(text), &error); // nowhere left to say a failure
+    ConsoleHost_Write(g_stderr, text, std::strlen(text), &error); // nowhere left to say a failure
 }
 
 void Console_Problem(const char* format, ...)

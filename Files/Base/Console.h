@@ -54,10 +54,14 @@ size_t Console_FormatCut(char* buffer, size_t size, const char* format, va_list 
 // Output files of the release ("-output") and debug ("-debugoutput") consoles; null turns
 // the file off. Lines are appended; the file is kept open between lines. A line the file does
 // not take (a full disk, a size limit, a pipe nobody reads once a signal came) is lost and
-// said once (Console_WriteFailed); the next lines are tried again.
+// said once (Console_WriteFailed); the next lines are tried again, and a line that went part
+// way is ended before the next (ConsoleHost.h).
 void Console_SetOutputFile(bool debugConsole, const char* path);
 // Closes the output files (shutdown, tests).
 void Console_CloseFiles();
+// What the log learnt of the standard output and error (at their first line) is forgotten and
+// learnt again: for a program that moved them (dup2) after they were written (benchmarks).
+void Console_StandardOutputsMoved();
 
 // One line on stderr for whoever started the run, apart from the log: why the run cannot do
 // what was asked (a game that does not load, a record or log file that cannot be opened).

@@ -1,28 +1,53 @@
 // The host side of the log console (Console.cpp): descriptors it writes whole, the standard
 // output and error and the log files of "-output" and "-debugoutput". Backed by
-// Linux/ConsoleM.cpp (POSIX: open, poll, write).
+// Linux/ConsoleM.cpp (POSIX: open, poll, write, send).
 //
+// What an output is, is learnt at its first write and again only after a write failed, and
+// decides how a line goes:
+//   - a plain file, or a device that takes every write at once (/dev/null): one write, no
+//     look before it;
+//   - a pipe, a named pipe or a terminal: one write through a descriptor of the output's own
+//     that does not block (the log files' own open, or the shared standard output reopened
+//     through /proc for an open file of ours, so that the other writers of that pipe keep
+//     theirs as they were); a socket: one send that does not wait. A line such an output does
+//     not take at once waits in poll;
+//   - where no descriptor of our own can be had (no /proc, a pipe of another user): a write
+//     that does not wait (RWF_NOWAIT) where the system takes one for that file (pipes, on a
+//     recent kernel), else poll, then a write of at most PIPE_BUF bytes (which another writer
+//     of the same pipe may still hold up).
 // A write waits for a reader that is slow, as a blocking write would, but it never holds the
 // run once a signal asked it to end (QuitRequest_Signalled): from then on it waits half a
-// second at most in all, and then what a descriptor does not take at once is given up. The
-// descriptors of the standard output and error are shared with whoever started the run, so
-// they are never switched to non-blocking: the write polls first and hands a pipe at most
-// what it holds in one piece.
+// second at most in all, and then what an output does not take is given up.
 #pragma once
 
 #include <cstddef>
+#include <mutex>
 
 enum class ConsoleWrite {
     Written, // every byte went
     Failed,  // the system refused the write (error says why)
-    GaveUp,  // a signal asked the run to end while the descriptor took nothing more
+    GaveUp,  // a signal asked the run to end while the output took nothing more
 };
 
-// Writes length bytes of data to the descriptor; error gets errno when it failed. plain says
-// whether it is a plain file when the caller knows (a log file it opened): -1 asks the system.
-ConsoleWrite ConsoleHost_Write(int fd, const char* data, size_t length, int* error, int plain = -1);
-// 1 when the descriptor is a plain file (written whole, never polled), else 0.
-int ConsoleHost_IsPlainFile(int fd);
+// One output of the log. Any thread may write it; the lock keeps its lines whole and apart.
+struct ConsoleOutput {
+    explicit ConsoleOutput(int descriptor = -1) : fd(descriptor) {}
+    ConsoleOutput(const ConsoleOutput&) = delete;
+    ConsoleOutput& operator=(const ConsoleOutput&) = delete;
+
+    int fd;          // the descriptor of the output (the standard output's 1, a log file's own)
+    int kind = 0;    // how it is written (Linux/ConsoleM.cpp); 0 until learnt
+    int own = -1;    // the descriptor written when not fd: our own open of the same pipe
+    bool cut = false; // the last line stopped part way: the next begins with a line break
+    std::mutex lock;
+};
+
+// Writes length bytes of data to the output; error gets errno when it failed. A line that
+// stopped part way (a disk that filled, a reader gone) is ended with a line break before the
+// next one goes.
+ConsoleWrite ConsoleHost_Write(ConsoleOutput& out, const char* data, size_t length, int* error);
+// Forgets what was learnt of the output and closes the descriptor of its own (not fd).
+void ConsoleHost_Forget(ConsoleOutput& out);
 // Opens a log file for appending, made when missing (read and write, as stdio's "a+": a named
 // pipe opens without waiting for a reader). -1 with errno when it does not open.
 int ConsoleHost_OpenLog(const char* path);

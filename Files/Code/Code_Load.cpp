@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "Files/Base/Console.h"
 #include "Files/Code/Code_Code.h"
@@ -10,6 +11,7 @@
 #include "Files/Code/Code_Function.h"
 #include "Files/Code/Code_Variable.h"
 #include "Files/Code/VM_Format.h"
+#include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Support/CommandLine.h"
 #include "Files/Support/GameHeader.h"
 
@@ -147,6 +149,7 @@ void Code_Clear()
     g_Code.starts.clear();
     g_Code.bound.clear();
     g_Code.failedChunk = 0;
+    g_Code.declaredGlobals.clear();
 }
 
 void Code_ClearDebug()
@@ -154,6 +157,7 @@ void Code_ClearDebug()
     g_Code.debugPresent = false;
     g_Code.debugImage = FileImage();
     g_Code.debugStrings = g_Code.debugInfo = g_Code.debugSource = ChunkList();
+    g_Code.debugCheck = DebugCompanionCheck();
 }
 
 bool Code_Load(FileImage& image, void (*headerRead)())
@@ -229,6 +233,18 @@ bool BindRecords(FileImage& image, uint32_t begin, uint32_t end, const char* kin
 
 bool Code_BindVariables(FileImage& image, uint32_t begin, uint32_t end)
 {
+    // The names declared with globalvar: records without references (BindRecords passes over
+    // them) whose first offset is the mark.
+    for (uint32_t r = begin; end - r >= kRecordSize; r += kRecordSize) {
+        uint32_t nameAt = 0, count = 1, first = 0;
+        bool ok = image.U32(r, nameAt) && image.U32(r + 4, count) && image.U32(r + 8, first);
+        if (!ok || count != 0 || first != CODE_VARI_DECLARED) continue;
+        const char* name = image.String(nameAt, ok);
+        if (!ok || !name) return false;
+        const int32_t id = g_Hooks->variableFind(name);
+        if (id < 0) return FailBinding("variable", name);
+        g_Code.declaredGlobals.push_back(id);
+    }
     return BindRecords(
         image, begin, end, "variable",
         [](const char* name, int32_t* id) {
@@ -274,6 +290,60 @@ const char* Code_GetString(const FileImage& image, int32_t index)
     return at ? image.String(at + 4, ok) : nullptr;
 }
 
+void Code_DeclareGlobals()
+{
+    for (int32_t id : g_Code.declaredGlobals) Variable_Global_Declare(id);
+}
+
+DebugCompanionCheck Code_GameFileCheck(const uint8_t* bytes, size_t size)
+{
+    // Four lanes of 8-byte words, each word mixed in by a multiply: a game file of tens of
+    // megabytes is checked at every start that finds a companion (and at every byte-code
+    // pack), at about the speed the memory gives it.
+    constexpr uint64_t kPrime = 0x9E3779B97F4A7C15ull;
+    uint64_t lane[4] = {0x243F6A8885A308D3ull, 0x13198A2E03707344ull, 0xA4093822299F31D0ull, 0x082EFA98EC4E6C89ull};
+    size_t at = 0;
+    for (; size - at >= 32; at += 32)
+        for (int k = 0; k < 4; ++k) {
+            uint64_t word;
+            std::memcpy(&word, bytes + at + 8 * k, 8);
+            lane[k] = (lane[k] ^ word) * kPrime;
+            lane[k] ^= lane[k] >> 31;
+        }
+    for (; at < size; ++at) lane[at & 3] = (lane[at & 3] ^ bytes[at]) * kPrime;
+    uint64_t hash = uint64_t(size);
+    for (uint64_t l : lane) {
+        hash = (hash ^ l) * kPrime;
+        hash ^= hash >> 29;
+    }
+    DebugCompanionCheck check;
+    check.present = true;
+    check.size = uint32_t(size);
+    check.hash = hash;
+    return check;
+}
+
+DebugCompanionCheck Code_DebugCompanionCheck(const FileImage& companion)
+{
+    DebugCompanionCheck check;
+    if (companion.Size() < 9 || !FileImage_CheckContainer(companion)) return check;
+    FileImage_WalkChunks(companion, [&](uint32_t tag, uint32_t data, uint32_t length) {
+        if (tag != ChunkTag("GAME") || length < 12) return true;
+        uint32_t low = 0, high = 0;
+        check.present = companion.U32(data, check.size) && companion.U32(data + 4, low) && companion.U32(data + 8, high);
+        check.hash = uint64_t(high) << 32 | low;
+        return false;
+    });
+    return check;
+}
+
+bool Code_DebugCompanionFits(const uint8_t* game, size_t size)
+{
+    if (!g_Code.debugPresent || !g_Code.debugCheck.present) return true;
+    if (g_Code.debugCheck.size != size) return false; // the bytes only when the size fits
+    return Code_GameFileCheck(game, size).hash == g_Code.debugCheck.hash;
+}
+
 bool Code_LoadDebugCompanion(const FileImage& image)
 {
     g_Code.debugPresent = false;
@@ -312,6 +382,7 @@ bool Code_LoadDebugCompanion(const FileImage& image)
     g_Code.debugStrings = strings;
     g_Code.debugInfo = info;
     g_Code.debugSource = source;
+    g_Code.debugCheck = Code_DebugCompanionCheck(image);
     return true;
 }
 

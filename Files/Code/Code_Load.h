@@ -22,6 +22,17 @@
 // code 1, after the entry's shutdown) after "Error on load\nUnable to find variable %s\n" (or
 // "function").
 //
+// A "VARI" record without references whose first offset is CODE_VARI_DECLARED
+// (0xFFFFFFFF) names a variable the game declares with globalvar: byte code carries no
+// declaration, so the runner declares these names when it prepares the game
+// (Code_DeclareGlobals), as compiling the source declares them. Other readers bind nothing
+// for a record without references.
+//
+// The companion may hold a "GAME" chunk, the check of the game file it describes: u32 the
+// file's size and a u64 hash of its bytes as written, before any binding (Code_GameFileCheck). A
+// companion whose check does not fit the game file describes another game and is not used; one
+// without the check (written before the check existed) is used as before.
+//
 // String operands (type 6) stay indexes into "STRG", checked against its count; the machine
 // resolves them (Code_GetString).
 #pragma once
@@ -45,6 +56,19 @@ struct CodeEntry {
     uint32_t length = 0; // bytes of byte code
 };
 
+constexpr uint32_t CODE_VARI_DECLARED = 0xFFFFFFFFu;
+
+// The check of the game file a companion describes ("GAME").
+struct DebugCompanionCheck {
+    bool present = false;
+    uint32_t size = 0;
+    uint64_t hash = 0;
+};
+// The check of a game file's bytes as written.
+DebugCompanionCheck Code_GameFileCheck(const uint8_t* bytes, size_t size);
+// The check a companion holds (present false without one, or for a malformed container).
+DebugCompanionCheck Code_DebugCompanionCheck(const FileImage& companion);
+
 struct CodeChunks {
     bool present = false;          // a "CODE" chunk was met
     ChunkList strings;             // "STRG"
@@ -54,11 +78,13 @@ struct CodeChunks {
     std::vector<uint8_t> starts;   // bit per file byte: an instruction word starts there
     std::vector<uint8_t> bound;    // bit per file byte: that reference is bound
     uint32_t failedChunk = 0;      // the tag of the chunk Code_Load found malformed (0: none)
+    std::vector<int32_t> declaredGlobals; // ids of the names "VARI" declares with globalvar
 
     // The debug companion.
     bool debugPresent = false;
     FileImage debugImage;
     ChunkList debugStrings, debugInfo, debugSource;
+    DebugCompanionCheck debugCheck; // the game file it describes
 };
 
 extern CodeChunks g_Code;
@@ -82,6 +108,12 @@ bool Code_BindFunctions(FileImage& image, uint32_t begin, uint32_t end);
 bool Code_BindVariables(FileImage& image, uint32_t begin, uint32_t end);
 // Reads the debug companion; false (and no companion kept) when it is malformed.
 bool Code_LoadDebugCompanion(const FileImage& image);
+// Declares (with the value 0) the names "VARI" declares with globalvar; the runner calls it
+// when it prepares a byte-code game, before any code runs.
+void Code_DeclareGlobals();
+// Whether the companion read describes this game file (true without a companion, or for one
+// without a check).
+bool Code_DebugCompanionFits(const uint8_t* game, size_t size);
 // Hands every body to the code table (names, bound byte code, source text and debug pairs of
 // the companion).
 void Code_FillTable(const FileImage& image);

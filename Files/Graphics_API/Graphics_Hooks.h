@@ -73,6 +73,9 @@ struct GR_HookTable {
     // view and projection set, the world identity): the dialogs beside the game.
     void (*windowOverlay)() = nullptr;
     void (*fpsStatsPrint)() = nullptr;
+    // The display was lost (its server ended): writes what the game would write at its end,
+    // without a call of the window, the device or a dialog; the process then ends.
+    void (*displayLost)() = nullptr;
     // Fatal error report ("Fatel Error: Can not create vertex buffer").
     void (*errorReport)(const char* message, bool fatal) = nullptr;
 };

@@ -137,6 +137,14 @@ bool RunnerLoadGame()
 
     MEM_FREE(g_GameFile.debugPath);
     g_GameFile.debugPath = Runner_DebugCompanionPath(path);
+    // A game played through a symbolic link has its companion beside the file the link names,
+    // where the packer writes it, when there is none beside the link.
+    if (!File_Exists(g_GameFile.debugPath)) {
+        const std::string real = File_LinkTarget(path);
+        char* beside = real.empty() ? nullptr : Runner_DebugCompanionPath(real.c_str());
+        if (beside && File_Exists(beside)) std::swap(g_GameFile.debugPath, beside);
+        MEM_FREE(beside);
+    }
     Code_ClearDebug();
     if (File_Exists(g_GameFile.debugPath)) {
         FreeBlock(g_GameFile.debugBlock);
@@ -154,6 +162,14 @@ bool RunnerLoadGame()
     g_GameFile.block = ReadWhole(path, g_GameFile.size);
     const int readError = errno;
     g_GameFile.image = g_GameFile.block ? FileImage(g_GameFile.block, g_GameFile.size) : FileImage();
+    // A companion that describes another game file (one packed beside it under a name that
+    // shares the companion) would show that game's code in this game's error reports.
+    if (g_GameFile.block && g_GameFile.debugBlock && !Code_DebugCompanionFits(g_GameFile.block, g_GameFile.size)) {
+        Console_Debug()->Output("Debug information %s belongs to another game file and was not read\n", g_GameFile.debugPath);
+        Code_ClearDebug();
+        FreeBlock(g_GameFile.debugBlock);
+        g_GameFile.debugSize = 0;
+    }
     Console_Output(g_GameFile.block ? "Loaded File %s\n" : "FAILED to load File %s\n", path);
     g_GameFile.sizePlus128 = int64_t(g_GameFile.size) + 128;
     g_GameFile.broken = false;

@@ -7,9 +7,13 @@
 #include "Files/Code/Code_Code.h"
 #include "Files/Code/Code_Error.h"
 #include "Files/Code/Code_Execute.h"
+#include "Files/Code/Code_Load.h"
 
 bool Script_Prepare()
 {
+    // Byte code carries no globalvar declaration: the names the file declares are declared
+    // here, where compiling the source would declare them, before any code runs.
+    if (Code_Table_Present()) Code_DeclareGlobals();
     for (int32_t i = 0; i < Script_Count(); ++i) {
         CScript* s = Script_Data(i);
         if (!s) continue;

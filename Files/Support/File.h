@@ -44,6 +44,10 @@ std::string File_FullPath(const char* name);
 // the rest stays as written (so names of files yet to be made resolve too).
 std::string File_Resolve(const char* name);
 
+// The file a name (resolved) names at the end of its symbolic links, as an absolute path
+// without links; "" when it does not exist.
+std::string File_LinkTarget(const char* name);
+
 // The current folder (no trailing '/'); "" when the system cannot tell.
 std::string File_CurrentFolder();
 // A new copy of the current folder.

@@ -27,7 +27,7 @@ bool Pack(const std::string& manifest, const std::string& out, const std::string
 {
     const std::string said = out + ".pack.txt";
     int code = Shell(Quote(ZB_GAMEPACK_PATH) + " " + Quote(manifest) + " " + Quote(out) + " " + mode +
-                     " --absent-code-empty >" + Quote(said) + " 2>&1");
+                     (mode == "--bytecode" ? "" : " --absent-code-empty") + " >" + Quote(said) + " 2>&1");
     if (messages) *messages = Scratch_ReadFile(said);
     return code == 0;
 }

@@ -15,8 +15,8 @@ int Shell(const std::string& line);
 inline const char* kHeadless = "SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy ALSOFT_DRIVERS=null ";
 
 // Packs a manifest into out ("--source" or "--bytecode" as mode, "" for the manifest's own);
-// the packer's messages on failure. Absent code is written as an empty text, as game files
-// from other writers commonly hold it (--absent-code-empty).
+// the packer's messages on failure. In source mode absent code is written as an empty text, as
+// game files from other writers commonly hold it (--absent-code-empty).
 bool Pack(const std::string& manifest, const std::string& out, const std::string& mode, std::string* messages);
 
 // What the game said: the lines of a log after "StartGame()", without the start-up's own

@@ -14,7 +14,11 @@
 //   - a file-size limit: every write past it fails (the runner is not killed), the game goes
 //     on, the INI file, game save, buffer and high-score table written before stay whole, and
 //     each file is named once on stderr; a log nobody reads (a named pipe as "-output", or the
-//     standard output a pipe) holds no SIGTERM off.
+//     standard output a pipe) holds no SIGTERM off, nor does a pipe that another writer fills
+//     whenever its reader takes a little;
+//   - the ends of a run as whoever started it meets them: a reader that leaves (| head), the
+//     terminal closed (SIGHUP), the standard output closed, a log whose disk filled part way
+//     through a line and was freed.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -23,6 +27,7 @@
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -78,10 +83,13 @@ protected:
     // the log goes to log (default <scratch>/log.txt), the standard output to the descriptor out
     // (default <scratch>/out.txt), stderr to <scratch>/err.txt; fileLimit (bytes, 0: none) is
     // the child's file-size limit (ulimit -f).
+    // closeOut starts it with its standard output closed; hideProc with an empty /proc (in a
+    // mount namespace of its own: the child exits with 126 where none can be made).
     struct Launch {
         std::string env, option, log;
         int out = -1;
         rlim_t fileLimit = 0;
+        bool closeOut = false, hideProc = false;
     };
     pid_t Start(const std::string& env = "", std::string option = "") { return Start(Launch{env, option}); }
     pid_t Start(Launch how)
@@ -105,12 +113,44 @@ protected:
         const int o = how.out >= 0 ? how.out : open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
         const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
         if (o < 0 || e < 0 || dup2(o, 1) < 0 || dup2(e, 2) < 0) _exit(127);
+        if (how.closeOut) close(1);
+        if (how.hideProc && !HideProc()) _exit(126);
         if (how.fileLimit) {
-            const rlimit limit{how.fileLimit, how.fileLimit};
+            // The hard limit stays, so that the test may raise the limit again (prlimit).
+            rlimit limit{};
+            getrlimit(RLIMIT_FSIZE, &limit);
+            limit.rlim_cur = how.fileLimit;
             if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
         }
         execve(runner.c_str(), argv, envp.data());
         _exit(127);
+    }
+    // Mounts an empty /proc in a mount namespace of the calling process's own; false where
+    // none can be made (not root).
+    static bool HideProc()
+    {
+        return unshare(CLONE_NEWNS) == 0 && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+               mount("tmpfs", "/proc", "tmpfs", 0, "size=4k") == 0;
+    }
+    static bool CanHideProc()
+    {
+        const pid_t pid = fork();
+        if (pid == 0) _exit(HideProc() ? 0 : 1);
+        int status = 0;
+        return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
+    // Starts a run whose standard output is a new pipe: *reader gets its read end, *writer its
+    // write end (to close once nothing more of the test's own writes there).
+    pid_t StartIntoPipe(int* reader, int* writer, bool hideProc = false)
+    {
+        int ends[2] = {-1, -1};
+        if (pipe2(ends, O_CLOEXEC) != 0) return -1;
+        *reader = ends[0];
+        *writer = ends[1];
+        Launch how;
+        how.out = ends[1];
+        how.hideProc = hideProc;
+        return Start(how);
     }
     // Waits up to seconds for the child; its wait status, or -1 (then it is killed).
     static int Wait(pid_t pid, double seconds)
@@ -161,12 +201,26 @@ protected:
     }
 
     void PlaysOnPastFailedWrites(Launch how, const std::string& reason, bool logFails);
-    // The lines the run wrote to stderr, sorted.
+    // True when the main thread of the run has been inside one write for 50 ms (the system
+    // call its /proc entry shows; false where that cannot be read).
+    static bool WaitsInAWrite(pid_t pid)
+    {
+        const std::string path = "/proc/" + std::to_string(pid) + "/syscall";
+        auto inWrite = [&] { return Scratch_ReadFile(path).rfind(std::to_string(SYS_write) + " ", 0) == 0; };
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (!inWrite()) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        return inWrite();
+    }
+    // The lines the run wrote to stderr, sorted, but for the sanitizer build's own notes
+    // ("==PID==WARNING: ...", as without /proc).
     std::vector<std::string> StderrLines() const
     {
         std::vector<std::string> lines;
         std::istringstream in(Scratch_ReadFile(dir / "err.txt"));
-        for (std::string l; std::getline(in, l);) lines.push_back(l);
+        for (std::string l; std::getline(in, l);) {
+            if (l.rfind("==", 0) != 0) lines.push_back(l);
+        }
         std::sort(lines.begin(), lines.end());
         return lines;
     }
@@ -477,4 +531,151 @@ TEST_F(HostileGames, ALogNobodyReadsHoldsNoSignalOff)
                                                           ": nobody is reading it"});
         Scratch_WriteFile(area + "/run.ini", "");
     }
+}
+
+TEST_F(HostileGames, AStandardOutputPipeFilledByAnotherWriterHoldsNoSignalOff)
+{
+    // The runner's standard output pipe is written by two other processes as well, and its
+    // reader takes a little now and then before it stalls: each time it makes room the other
+    // writers may fill it between the runner's look and its write. One SIGTERM ends the run
+    // all the same, in order; also where the pipe cannot be opened again (no /proc).
+    PackGame("Shared", R"({"type": "create", "code": "ini_open('run.ini'); ini_write_real('s', 'started', 1);"},
+        {"type": "step", "code": "show_debug_message('looping'); while (true) show_debug_message(string_repeat('y', 100));"},
+        {"type": "other", "number": 3, "code": "ini_write_real('s', 'ended', 1);"})");
+    for (int run = 0; run < 4; ++run) {
+        SCOPED_TRACE("run " + std::to_string(run));
+        const bool hideProc = run == 3;
+        if (hideProc && !CanHideProc()) break;
+        int ends[2] = {-1, -1};
+        const pid_t pid = StartIntoPipe(&ends[0], &ends[1], hideProc);
+        ASSERT_GT(pid, 0);
+        pid_t writers[2];
+        for (pid_t& w : writers) {
+            if ((w = fork()) == 0) {
+                static char block[65536];
+                std::memset(block, 'z', sizeof block);
+                for (;;) (void)!write(ends[1], block, sizeof block);
+            }
+        }
+        close(ends[1]);
+        std::string tail;
+        char buffer[4096];
+        const auto end = Clock::now() + std::chrono::seconds(60);
+        while (tail.find("looping\n") == std::string::npos && Clock::now() < end) {
+            const ssize_t n = read(ends[0], buffer, sizeof buffer);
+            if (n > 0) tail = tail.substr(tail.size() > 64 ? tail.size() - 64 : 0) + std::string(buffer, size_t(n));
+        }
+        // A trickle, until the runner is seen waiting in a write (the other writers took the
+        // room that poll promised it), then nothing.
+        for (int i = 0; i < 50 && !WaitsInAWrite(pid); ++i) (void)!read(ends[0], buffer, sizeof buffer);
+        const auto [status, seconds] = SignalAndWait(pid, SIGTERM, 10);
+        for (pid_t w : writers) {
+            kill(w, SIGKILL);
+            waitpid(w, nullptr, 0);
+        }
+        close(ends[0]);
+        ASSERT_NE(status, -1) << "SIGTERM did not end the run\n" << Log();
+        EXPECT_LT(seconds, kPromptly + 1.0);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+        EXPECT_NE(Scratch_ReadFile(area + "/run.ini").find("ended=1"), std::string::npos) << Log();
+        // The pipe's last page may still have had room for the last lines (the other writers'
+        // whole pages do not fill it): then nothing was lost, and nothing is said.
+        const std::vector<std::string> said = StderrLines();
+        EXPECT_LE(said.size(), 1u);
+        for (const std::string& line : said) EXPECT_EQ(line, "runner: cannot write the standard output: nobody is reading it");
+        Scratch_WriteFile(area + "/run.ini", "");
+    }
+}
+
+TEST_F(HostileGames, AReaderThatLeavesCostsOnlyItsOwnLines)
+{
+    // As `runner | head -c 300`: the reader takes 300 bytes and leaves. The game plays on to
+    // its own end (once it sees that the reader is gone), its game end event runs, its INI is
+    // written, the "-output" log has every line, and the standard output is said once.
+    PackGame("Headed", R"({"type": "create", "code": "ini_open('run.ini'); ini_write_real('s', 'started', 1);"},
+        {"type": "step", "code": "show_debug_message('step'); if (file_exists('gone')) game_end();"},
+        {"type": "other", "number": 3, "code": "show_debug_message('game end'); ini_write_real('s', 'ended', 1);"})");
+    int ends[2] = {-1, -1};
+    const pid_t pid = StartIntoPipe(&ends[0], &ends[1]);
+    ASSERT_GT(pid, 0);
+    close(ends[1]);
+    char head[300];
+    for (size_t got = 0; got < sizeof head;) {
+        const ssize_t n = read(ends[0], head + got, sizeof head - got);
+        if (n <= 0) break;
+        got += size_t(n);
+    }
+    close(ends[0]);
+    Scratch_WriteFile(area + "/gone", "");
+    const int status = Wait(pid, 60);
+    ASSERT_NE(status, -1) << Log();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status << Log();
+    EXPECT_NE(Scratch_ReadFile(area + "/run.ini").find("ended=1"), std::string::npos) << Log();
+    EXPECT_NE(Scratch_ReadFile(dir / "log.txt").find("step\ngame end\n"), std::string::npos) << Log();
+    EXPECT_EQ(StderrLines(), std::vector<std::string>{"runner: cannot write the standard output: Broken pipe"});
+}
+
+TEST_F(HostileGames, SighupEndsTheRunInOrderAndLeavesNoTemporaryFile)
+{
+    // The terminal closed: the game, rewriting its INI without end (each close writes it
+    // beside its name and renames it into place), ends as after SIGTERM: its game end event
+    // writes the INI, no temporary file is left, and the process ends by SIGHUP.
+    PackGame("Hangup", R"({"type": "create", "code": "n = 0;"},
+        {"type": "step", "code": "show_debug_message('looping'); while (true) { n += 1; ini_open('run.ini'); ini_write_real('s', 'n', n); ini_close(); }"},
+        {"type": "other", "number": 3, "code": "ini_open('run.ini'); ini_write_real('s', 'ended', 1); ini_close();"})");
+    const pid_t pid = Start();
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(WaitForLog("looping\n")) << Log();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const auto [status, seconds] = SignalAndWait(pid, SIGHUP, 30);
+    ASSERT_NE(status, -1) << "SIGHUP did not end the game\n" << Log();
+    EXPECT_LT(seconds, kPromptly);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGHUP) << status;
+    EXPECT_NE(Scratch_ReadFile(area + "/run.ini").find("ended=1"), std::string::npos) << Log();
+    for (const std::string& name : Scratch_List(area)) EXPECT_NE(name[0], '.') << name;
+}
+
+TEST_F(HostileGames, AClosedStandardOutputLendsItsNumberToNoFile)
+{
+    // Started with the standard output closed (>&-): the "-output" log, opened later, must not
+    // take descriptor 1, or every line would land in it twice.
+    PackGame("Closed", R"({"type": "create", "code": "show_debug_message('once'); game_end();"})");
+    Launch how;
+    how.closeOut = true;
+    const int status = Wait(Start(how), 60);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status << Log();
+    const std::string log = Scratch_ReadFile(dir / "log.txt");
+    size_t count = 0;
+    for (size_t at = log.find("once\n"); at != std::string::npos; at = log.find("once\n", at + 1)) ++count;
+    EXPECT_EQ(count, 1u) << log;
+    EXPECT_EQ(StderrLines(), std::vector<std::string>{});
+}
+
+TEST_F(HostileGames, ALineCutPartWayIsEndedBeforeTheNext)
+{
+    // The log reaches a file-size limit part way through a line; the limit is raised again
+    // (as a full disk that is freed). The fragment is ended, so the lines after it stand on
+    // lines of their own.
+    PackGame("Cut", R"({"type": "step", "code": "if (file_exists('freed')) { show_debug_message('after'); game_end(); } else show_debug_message(string_repeat('y', 100));"})");
+    Launch how;
+    how.out = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    how.fileLimit = 3000;
+    const pid_t pid = Start(how);
+    close(how.out);
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(WaitForLog("File too large", "err.txt")) << Log();
+    rlimit limit{};
+    ASSERT_EQ(prlimit(pid, RLIMIT_FSIZE, nullptr, &limit), 0);
+    limit.rlim_cur = limit.rlim_max;
+    ASSERT_EQ(prlimit(pid, RLIMIT_FSIZE, &limit, nullptr), 0);
+    Scratch_WriteFile(area + "/freed", "");
+    const int status = Wait(pid, 60);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status << Log();
+    const std::string log = Scratch_ReadFile(dir / "log.txt");
+    EXPECT_NE(log.find("\nafter\n"), std::string::npos) << log;
+    std::istringstream lines(log);
+    for (std::string line; std::getline(lines, line);) {
+        if (line[0] == 'y') { EXPECT_LE(line.size(), 100u) << line; } // a fragment, or a whole line
+    }
+    EXPECT_EQ(StderrLines(), std::vector<std::string>{"runner: cannot write " + (dir / "log.txt") + ": File too large"});
 }

@@ -6,6 +6,7 @@
 
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "E2EGames.h"
@@ -131,7 +132,74 @@ TEST_P(PackerGames, WhatOnlyCodeRunsPacksWithAWordAndRunsAndTilesShowTheirRegion
     EXPECT_EQ(Joined(GameLines(log)), "close button\nalarm 12\nlist 11\npixels 255 65280 65280 0\nmoment -3\n") << log;
 }
 
+TEST_P(PackerGames, AGlobalvarIsZeroUntilSetInEveryModeAndExecutor)
+{
+    // A name declared with globalvar exists with the value 0 before any code sets it, as the
+    // runner compiling the source makes it: byte code carries the declaration for the runner.
+    Scratch_WriteFile(dir / "game.json", R"({"name": "Declared",
+      "objects": [{"name": "obj_a", "events": [{"type": "create", "code": "globalvar gv, gw;\nshow_debug_message(string(gv) + ' ' + string(global.gw));\ngv = 5;"}]},
+                  {"name": "obj_b", "events": [{"type": "create", "code": "show_debug_message(string(gv + 1) + ' ' + string(gw)); game_end();"}]}],
+      "rooms": [{"name": "rm", "instances": [{"object": "obj_a"}, {"object": "obj_b"}]}]})");
+    std::string said;
+    ASSERT_TRUE(Pack(dir / "game.json", dir / "game.win", std::string("--") + GetParam(), &said)) << said;
+    const Played p = PlayUnderBothExecutors([&](const std::string& executor) {
+        return PlayLogged("cd " + Quote(dir.Path()) + " && " + kHeadless + Quote(ZB_RUNNER_PATH) + " -game game.win " + executor +
+                              " -output log.txt >/dev/null 2>&1",
+                          dir / "log.txt");
+    });
+    EXPECT_EQ(p.code, 0) << p.all;
+    EXPECT_EQ(Joined(p.lines), "0 0\n6 0\n") << p.all;
+}
+
 INSTANTIATE_TEST_SUITE_P(Modes, PackerGames, ::testing::Values("source", "bytecode"));
+
+TEST(PackerCommand, AnErrorReportShowsOnlyTheCodeOfTheGameItHappensIn)
+{
+    // Two byte-code games packed into one folder share a companion name (game.win, game.dat):
+    // the second pack says it replaced the first game's companion, and the first game's error
+    // report then shows no line rather than the other game's code; its debug log says why. A
+    // pack through a symbolic link writes the companion beside the file the link names, where
+    // the runner playing that file finds it.
+    ScratchFolder dir;
+    Scratch_WriteFile(dir / "a.json", R"({"objects": [{"name": "obj", "events": [{"type": "create",
+      "code": "a = 1;\nb = 2;\nc = 3;\nd = 4;\nx = ds_list_add(-7, 1);"}]}],
+      "rooms": [{"name": "rm", "instances": [{"object": "obj"}]}]})");
+    Scratch_WriteFile(dir / "b.json", R"({"objects": [{"name": "obj", "events": [{"type": "create",
+      "code": "show_debug_message('the other game');"}]}], "rooms": [{"name": "rm", "instances": [{"object": "obj"}]}]})");
+    auto play = [&](const std::string& game) {
+        return PlayUnderBothExecutors([&](const std::string& executor) {
+            std::remove((dir / "debug.txt").c_str());
+            return PlayLogged("cd " + Quote(dir.Path()) + " && " + kHeadless + Quote(ZB_RUNNER_PATH) + " -game " + game + " " +
+                                  executor + " -output log.txt -debugoutput debug.txt >/dev/null 2>&1",
+                              dir / "log.txt");
+        });
+    };
+    const std::string report = " at Object.obj.Create.0 (line 5) - x = ds_list_add(-7, 1);";
+    ASSERT_EQ(Execute(dir, Packer() + " a.json game.win --bytecode").code, 0);
+    Played p = play("game.win");
+    EXPECT_NE(p.all.find(report), std::string::npos) << p.all;
+
+    Outcome r = Execute(dir, Packer() + " b.json game.dat --bytecode");
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.err, "gamepack: b.json: warning: replaced game.kvdebug, the debug companion of game.win: its error reports "
+                     "now carry no lines; give the two outputs names that differ before their extensions\n");
+    EXPECT_EQ(Execute(dir, Packer() + " b.json game.dat --bytecode").err, "") << "its own companion is replaced silently";
+    p = play("game.win");
+    EXPECT_NE(p.all.find(" at Object.obj.Create.0 (line -1) - "), std::string::npos) << p.all;
+    EXPECT_EQ(p.all.find("the other game"), std::string::npos) << p.all;
+    EXPECT_NE(Scratch_ReadFile(dir / "debug.txt").find("Debug information " + (dir / "game.kvdebug") +
+                                                        " belongs to another game file and was not read\n"),
+              std::string::npos);
+
+    ASSERT_EQ(mkdir((dir / "out").c_str(), 0755), 0);
+    ASSERT_EQ(symlink("out/real.win", (dir / "link.win").c_str()), 0);
+    ASSERT_EQ(Execute(dir, Packer() + " a.json link.win --bytecode").code, 0);
+    EXPECT_FALSE(Scratch_Exists(dir / "link.kvdebug"));
+    for (const char* game : {"out/real.win", "link.win"}) {
+        p = play(game);
+        EXPECT_NE(p.all.find(report), std::string::npos) << game << "\n" << p.all;
+    }
+}
 
 TEST(PackerCommand, QuietAndNeverWritesOverWhatItReads)
 {
@@ -225,6 +293,19 @@ TEST(PackerCommand, HelpModesAndOutputsThroughLinksAndFolders)
     EXPECT_EQ(r.code, 2);
     EXPECT_EQ(r.err.rfind("gamepack: --source and --bytecode are both given; give one\n", 0), 0u) << r.err;
     EXPECT_FALSE(Scratch_Exists(dir / "game.win"));
+    // Byte code has no text for absent code: the option with it is a mistake, given on the
+    // command line or in the manifest.
+    Scratch_WriteFile(dir / "bytecode.json", R"({"mode": "bytecode", "rooms": [{"name": "rm"}]})");
+    for (const char* command : {" game.json game.win --bytecode --absent-code-empty", " bytecode.json game.win --absent-code-empty"}) {
+        r = Execute(dir, Packer() + command);
+        EXPECT_EQ(r.code, 2) << command;
+        EXPECT_EQ(r.err.rfind("gamepack: --absent-code-empty writes absent code as an empty text, which byte code has none "
+                              "of; give it with --source only\n",
+                              0),
+                  0u)
+            << r.err;
+        EXPECT_FALSE(Scratch_Exists(dir / "game.win"));
+    }
 
     // A link to a file not there yet is written through, as a live one: the link stays.
     ASSERT_EQ(mkdir((dir / "out").c_str(), 0755), 0);

@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <png.h>
+#include <zlib.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <csignal>
 
 #include <algorithm>
@@ -311,12 +313,18 @@ TEST_F(Packer, EveryEventNumberTheRecordKeepsIsPackedAndThoseOnlyCodeRunsAreSaid
     std::string error;
     ASSERT_TRUE(GamePack_ParseProject(R"({"objects": [{"name": "o", "events": [)" + events.substr(0, events.size() - 2) + R"(]}],
         "backgrounds": [{"name": "b", "image": "tiles.png"}],
+        "fonts": [{"name": "f", "ttf": ")" + std::string(kFont) + R"(", "first": 19968, "last": 19975}],
         "timelines": [{"name": "t", "moments": [{"time": -4, "code": ""}, {"time": 2.0, "code": ""}]}],
         "rooms": [{"name": "r", "instances": [{"object": "o", "colour": 255, "alpha": 0.5}], "tiles": [{"background": "b"}]}]})",
                                       dir.Path(), project, error))
         << error;
     ASSERT_TRUE(GamePack_Build(project, out, error)) << error;
-    ASSERT_EQ(project.warnings.size(), codeOnly.size() + 1);
+    ASSERT_EQ(project.warnings.size(), codeOnly.size() + 2);
+    // Characters the face has no glyph for would draw as its empty box.
+    EXPECT_EQ(project.warnings[0], "font f: " + std::string(kFont) + " has no glyph for 8 of the characters 19968 to 19975 "
+                                   "(U+4E00, U+4E01, U+4E02, U+4E03, U+4E04, ...), which draw as the face's empty box; give "
+                                   "a \"ttf\" that holds them, or other \"first\" and \"last\"");
+    project.warnings.erase(project.warnings.begin());
     EXPECT_EQ(project.warnings[0], "time line t, moment -4: a moment below 0 runs only when code moves the position below 0 "
                                    "(timeline_position set so, or a negative timeline_speed without timeline_loop); a time "
                                    "line starts at 0");
@@ -387,6 +395,29 @@ TEST_F(Packer, OlderFormatVersionsPlaceTheRoomOrderAndPhysicsFields)
     }
 }
 
+// An 8-bit palette PNG of 4 x 2 pixels whose palette holds colours (red, green...), written
+// byte by byte: libpng's writer refuses an index past the palette.
+void WriteIndexedPng(const std::string& path, int colours, const std::vector<uint8_t>& indexes)
+{
+    auto chunk = [](std::string& out, const char* tag, const std::string& data) {
+        auto u32 = [&](uint32_t v) { for (int k = 3; k >= 0; --k) out += char(v >> (8 * k)); };
+        u32(uint32_t(data.size()));
+        const std::string body = tag + data;
+        out += body;
+        u32(uint32_t(crc32(0, reinterpret_cast<const Bytef*>(body.data()), uInt(body.size()))));
+    };
+    std::string raw, out = "\x89PNG\r\n\x1a\n";
+    for (size_t y = 0; y < 2; ++y) raw += '\0' + std::string(indexes.begin() + 4 * y, indexes.begin() + 4 * y + 4);
+    std::string packed(compressBound(uLong(raw.size())), '\0');
+    uLongf size = uLongf(packed.size());
+    compress(reinterpret_cast<Bytef*>(&packed[0]), &size, reinterpret_cast<const Bytef*>(raw.data()), uLong(raw.size()));
+    chunk(out, "IHDR", std::string("\0\0\0\4\0\0\0\2\x08\x03\0\0\0", 13));
+    chunk(out, "PLTE", std::string("\xFF\0\0\0\xFF\0\0\0\xFF", size_t(colours) * 3));
+    chunk(out, "IDAT", packed.substr(0, size));
+    chunk(out, "IEND", "");
+    Scratch_WriteFile(path, out);
+}
+
 TEST_F(Packer, MistakesAreRefusedWithWhatWhereAndWhichFile)
 {
     // Hostile and mistaken manifests: each is refused with a message that names what is wrong,
@@ -397,6 +428,9 @@ TEST_F(Packer, MistakesAreRefusedWithWhatWhereAndWhichFile)
     Scratch_WriteFile(dir / "latin1.zbl", "x = 1;\nshow_debug_message(\"caf\xE9 ok\");\n");
     Scratch_WriteFile(dir / "utf16.zbl", std::string("\xFF\xFEx\0=\0", 6));
     Scratch_WriteFile(dir / "utf16be.zbl", std::string("\0x\0=\0 \0""1", 8));
+    Scratch_WriteFile(dir / "open.zbl", "x = 1;\nglobal.t = 'xyz");
+    // A palette of 2 colours, and a pixel of index 5.
+    WriteIndexedPng(dir / "indexed.png", 2, {0, 1, 0, 1, 0, 5, 1, 0});
     Scratch_WriteFile(dir / "dash.zbl", "// caf\xC3\xA9 \xE2\x80\x93 in a comment\nv \xE2\x80\x93= 3; s = '\xE2\x80\x9C';\n");
     const std::string room = R"("rooms": [{"name": "r"}])";
     auto with = [&](const std::string& body) { return "{" + body + ", " + room + "}"; };
@@ -559,6 +593,33 @@ TEST_F(Packer, MistakesAreRefusedWithWhatWhereAndWhichFile)
         {with(R"("name": "")"), "\"name\" is \"\"; it names the game's save area folder, so it is not empty, \".\" or \"..\""},
         {with(R"("name": ".")"), "\"name\" is \".\"; it names the game's save area folder"},
         {with(R"("name": "..")"), "\"name\" is \"..\"; it names the game's save area folder"},
+        // Keys left out where no default is plainly meant: which key, button, alarm or other
+        // event, which moment, which background.
+        {with(obj + R"({"type": "keyboard", "code": ""}]}])"),
+         "object o, events[0]: \"number\" is missing: a keyboard event's number is a key code"},
+        {with(obj + R"({"type": "other", "code": ""}]}])"), "\"number\" is missing: an other event's number is 0 to 9"},
+        {with(R"("timelines": [{"name": "t", "moments": [{"code": ""}]}])"), "time line t, moments[0]: \"time\" is missing"},
+        {R"({"rooms": [{"name": "r", "tiles": [{"x": 4}]}]})", "room r, tiles[0]: \"background\" is missing"},
+        // Whole numbers ZBL cannot hold, and numbers past the 64-bit range, shown as written.
+        {constant("9007199254740993"), "constants: \"K\" is 9007199254740993, a whole number that ZBL cannot hold: its "
+                                       "numbers are 64-bit floating point, every whole number up to 9007199254740992 (2^53) and "
+                                       "fewer past it, so the game would read 9007199254740992"},
+        {constant("12345678901234567"), "so the game would read 12345678901234568"},
+        {constant(std::string(400, '7')), "the manifest has the number 7777777777777777777777777777777777777777... (400 digits) "
+                                          "at line 1, column 21 (\"K\"), beyond the 64-bit range"},
+        {with(R"("objects": [{"name": "o", "depth": -)" + std::string(30, '9') + "}]"), "the number -" + std::string(30, '9') + " at"},
+        // A text left open at the end of code or a constant: the runner would read it with
+        // two blanks of its own.
+        {constant(R"("\"abc")"), "constant K: its value \"\"abc\": line 1, column 1 opens a text with \" that is never closed"},
+        {script("open.zbl"), "script s (file open.zbl): line 2, column 12 opens a text with ' that is never closed"},
+        // A list of the wrong kind is named itself, whatever was read before it.
+        {R"({"scripts": [{"name": "scr_log", "code": ""}], "fonts": {"name": "f"}, "rooms": [{"name": "r"}]})",
+         "^\"fonts\" must be a list"},
+        {R"({"scripts": [{"name": "scr_log", "code": ""}], "rooms": {"name": "r"}})", "^\"rooms\" must be a list"},
+        {with(R"("sprites": [{"name": "s", "images": []}])"), "sprite s: \"images\" is an empty list"},
+        {with(R"("sprites": [{"name": "s", "image": "indexed.png"}])"),
+         "indexed.png: pixel (1, 1) has the palette index 5, past its palette of 2 colours"},
+        {with(R"("objects": [{"name": "o\ud800"}])"), "line 1, column 25: \\ud800 is half of a UTF-16 surrogate pair"},
     };
     PackOutput out;
     std::string error;
@@ -566,10 +627,11 @@ TEST_F(Packer, MistakesAreRefusedWithWhatWhereAndWhichFile)
     for (int k = 0; k <= 100000; ++k) many += (k ? ",{\"name\":\"o" : "{\"name\":\"o") + std::to_string(k) + "\"}";
     EXPECT_FALSE(TestPackTry(many + "]}", dir.Path(), out, error)) << "object numbers from 100000 up are instance ids";
     EXPECT_NE(error.find("100000 objects"), std::string::npos) << error;
-    for (const auto& [manifest, message] : bad) {
+    for (const auto& [manifest, message] : bad) { // "^": the message begins so
         error.clear();
         EXPECT_FALSE(TestPackTry(manifest, dir.Path(), out, error)) << manifest;
-        EXPECT_NE(error.find(message), std::string::npos) << manifest << "\n" << error;
+        if (message[0] == '^') EXPECT_EQ(error.rfind(message.substr(1), 0), 0u) << manifest << "\n" << error;
+        else EXPECT_NE(error.find(message), std::string::npos) << manifest << "\n" << error;
     }
     // A leading byte-order mark is only skipped.
     EXPECT_TRUE(TestPackTry("\xEF\xBB\xBF" + with(R"("name": "Bom")"), dir.Path(), out, error)) << error;
@@ -581,11 +643,12 @@ TEST_F(Packer, NumberConstantsAreSpeltSoThatTheGameReadsTheirValue)
     // 0.30000000000000004), so each JSON number is written so that the runner's compiler
     // reads it to the very value: the constant text of each, compiled as start-up compiles it.
     const std::vector<std::pair<std::string, double>> numbers = {
-        {"FRICTION", 2.5e-3}, {"THIRD", 0.3}, {"HALF", 0.5}, {"NEG", -7.25}, {"BIG", 1e20}, {"TINY", 1e-7}, {"I", 12}, {"ZERO", 0}};
+        {"FRICTION", 2.5e-3}, {"THIRD", 0.3}, {"HALF", 0.5}, {"NEG", -7.25}, {"BIG", 1e20}, {"TINY", 1e-7}, {"I", 12}, {"ZERO", 0},
+        {"NEGZERO", -0.0}, {"EXACT", 9007199254740994.0}};
     std::string constants;
     for (const auto& [name, value] : numbers) {
         char text[64];
-        std::snprintf(text, sizeof text, "%.17g", value);
+        std::snprintf(text, sizeof text, value == 0 && std::signbit(value) ? "-0.0" : "%.17g", value);
         constants += (constants.empty() ? "\"" : ", \"") + name + "\": " + text;
     }
     Packed p{TestPack(R"({"constants": {)" + constants + R"(}, "rooms": [{"name": "r"}]})", dir.Path()).game};
@@ -598,6 +661,7 @@ TEST_F(Packer, NumberConstantsAreSpeltSoThatTheGameReadsTheirValue)
         ASSERT_TRUE(unit.Compile("Constant")) << text;
         ASSERT_EQ(unit.m_kind, CODE_CONSTANT) << text;
         EXPECT_EQ(unit.m_constant.real, numbers[k].second) << numbers[k].first << " written as " << text;
+        EXPECT_EQ(std::signbit(unit.m_constant.real), std::signbit(numbers[k].second)) << numbers[k].first << " written as " << text;
     }
     EXPECT_EQ(p.S(data + 148), "0.0025");
     EXPECT_EQ(p.S(data + 148 + 8), "3 / 10");

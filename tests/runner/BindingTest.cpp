@@ -306,6 +306,29 @@ TEST_F(Binding, DamagedCompanionIsRefused)
     EXPECT_STREQ(Code_DebugSource(0), "");
 }
 
+TEST_F(Binding, ACompanionIsUsedWithItsOwnGameFileOnly)
+{
+    // The companion holds the size and CRC of the game file it describes: another file (one
+    // byte changed, one byte longer) does not fit; a companion written before the check
+    // (without its chunk) is used as before.
+    GamePack_SetCompiler(TestCompile);
+    PackOutput out = TestPack(R"json({"mode": "bytecode", "scripts": [{"name": "s", "code": "a = 1"}], "rooms": [{"name": "r"}]})json", ".");
+    ASSERT_TRUE(Code_LoadDebugCompanion(FileImage(out.debug.data(), uint32_t(out.debug.size()))));
+    EXPECT_TRUE(Code_DebugCompanionFits(out.game.data(), out.game.size()));
+    std::vector<uint8_t> other = out.game;
+    other[other.size() / 2] ^= 1;
+    EXPECT_FALSE(Code_DebugCompanionFits(other.data(), other.size()));
+    other = out.game;
+    other.push_back(0);
+    EXPECT_FALSE(Code_DebugCompanionFits(other.data(), other.size()));
+    uint32_t data = 0, length = 0;
+    ASSERT_TRUE(TestFindChunk(out.debug, "GAME", data, length));
+    out.debug[data - 5] = 'X'; // "GAMX": a chunk of no meaning
+    ASSERT_TRUE(Code_LoadDebugCompanion(FileImage(out.debug.data(), uint32_t(out.debug.size()))));
+    EXPECT_TRUE(Code_DebugCompanionFits(other.data(), other.size()));
+    EXPECT_STREQ(Code_DebugSource(0), "a = 1");
+}
+
 TEST_F(Binding, ByteCodeTheMachineRefusesFailsTheLoad)
 {
     MiniGame g({Word(0x9F, 5), Word(0x9E, 2)}); // pops from an empty stack

@@ -3,7 +3,8 @@
 // real key presses and clicks, also many at once while the runner is held up; the window's
 // picture is compared with golden images (tests/data/windowed_golden, rewritten with
 // ZB_UPDATE_GOLDEN=1); a game in an endless loop still answers its window's close; "-debug"
-// opens the debug form beside the game. Skipped only when Xvfb cannot start.
+// opens the debug form beside the game; a display lost while the game plays ends the run with
+// the game's files written. Skipped only when Xvfb cannot start.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -189,4 +190,20 @@ TEST_F(Windowed, DebugFormPausesStepsAndWatches)
     // The game's end saved the watch in the save area.
     const std::string ini = Scratch_ReadFile(dir / "xdg/DebugFormGame/Debug.ini");
     EXPECT_NE(ini.find("Watch0=2*21"), std::string::npos) << ini;
+}
+
+TEST_F(Windowed, ALostDisplayEndsTheRunWithTheGamesFilesWritten)
+{
+    // The X server ends while the game plays: the INI file the game holds open and its
+    // high-score table are written, one line says so, and the run ends with 1.
+    WindowedRunner game(x, Game("lost"), dir.Path());
+    ASSERT_FALSE(game.Window().empty()) << game.NoWindow();
+    ASSERT_TRUE(game.WaitForLog("playing")) << game.Log();
+    const std::string display = x.Display();
+    x.End();
+    EXPECT_EQ(game.Wait(), 1) << game.Stderr();
+    const std::string area = dir / "xdg/LostGame";
+    EXPECT_NE(Scratch_ReadFile(area + "/run.ini").find("started=1"), std::string::npos) << game.Stderr();
+    EXPECT_NE(Scratch_ReadFile(area + "/hiscore.dat").find("kept"), std::string::npos);
+    EXPECT_EQ(game.Stderr(), "runner: the display " + display + " was lost; the run ends\n");
 }

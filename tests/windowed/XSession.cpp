@@ -129,11 +129,14 @@ XSession::XSession()
     m_display = ":" + number;
 }
 
-XSession::~XSession()
+XSession::~XSession() { End(); }
+
+void XSession::End()
 {
     if (m_pid <= 0) return;
     kill(m_pid, SIGTERM);
     waitpid(m_pid, nullptr, 0);
+    m_pid = -1;
 }
 
 int XSession::Run(const std::string& line) const { return e2e::Shell("DISPLAY=" + m_display + " " + line); }

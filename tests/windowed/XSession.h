@@ -26,6 +26,9 @@ public:
     const std::string& Why() const { return m_why; }
     const std::string& Display() const { return m_display; }
 
+    // Ends the server (its clients lose their connection).
+    void End();
+
     // Runs a shell command line with DISPLAY set; its exit code.
     int Run(const std::string& line) const;
     // Runs a shell command line with DISPLAY set; its standard output.

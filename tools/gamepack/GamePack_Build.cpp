@@ -11,6 +11,7 @@
 #include <cstring>
 #include <map>
 
+#include "Files/Code/Code_Load.h"
 #include "Files/Object/Event.h"
 #include "Files/Support/File.h"
 #include "GamePack_Compile.h"
@@ -43,6 +44,7 @@ private:
     std::string& error;
     GameWriter w;
     std::vector<Unit> units;
+    std::vector<std::string> declaredGlobals; // byte-code mode: the names code declares globalvar
     std::map<const PackCode*, uint32_t> unitOf; // byte-code mode: code index of each piece
     std::vector<int> pageEntry;                 // TPAG entry label per image
     std::vector<const PackImage*> images;
@@ -578,6 +580,10 @@ bool Builder::CompileAll()
                 break;
             }
         }
+    // The names declared with globalvar, which the runner compiling the source would create
+    // (with the value 0) before any code runs: byte code carries no declaration, so "VARI"
+    // names them for the runner to declare.
+    if (ok && p.byteCode) declaredGlobals = GamePack_DeclaredGlobals();
     GamePack_ReleaseCompiler();
     if (!p.byteCode) { // source mode writes the text
         units.clear();
@@ -630,6 +636,11 @@ bool Builder::Code()
         w.U32(uint32_t(refs.size()));
         w.U32(refs[0]);
     }
+    for (const std::string& name : declaredGlobals) { // no references, the declaration's mark
+        w.RefString(name);
+        w.U32(0);
+        w.U32(CODE_VARI_DECLARED);
+    }
     w.EndChunk(chunk);
     chunk = w.BeginChunk("FUNC");
     for (const std::string& name : functionOrder) {
@@ -646,7 +657,15 @@ bool Builder::Code()
 void Builder::Debug(PackOutput& out)
 {
     GameWriter d;
-    uint32_t chunk = d.BeginChunk("DBGI");
+    // The check of the game file the companion describes, so that the runner never shows
+    // another game's code (a companion shared by two outputs, or left from an earlier pack).
+    const DebugCompanionCheck check = Code_GameFileCheck(out.game.data(), out.game.size());
+    uint32_t chunk = d.BeginChunk("GAME");
+    d.U32(check.size);
+    d.U32(uint32_t(check.hash));
+    d.U32(uint32_t(check.hash >> 32));
+    d.EndChunk(chunk);
+    chunk = d.BeginChunk("DBGI");
     std::vector<int> labels;
     for (size_t i = 0; i < units.size(); ++i) labels.push_back(d.NewLabel());
     d.List(labels);

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <set>
@@ -272,7 +273,8 @@ bool DefineConstants(const PackProject& p, std::string& error)
             return false;
         }
         const auto number = p.numberConstants.find(name);
-        if (number != p.numberConstants.end() && !(unit.m_constant.kind == VALUE_REAL && unit.m_constant.real == number->second)) {
+        if (number != p.numberConstants.end() && !(unit.m_constant.kind == VALUE_REAL && unit.m_constant.real == number->second &&
+                                                  std::signbit(unit.m_constant.real) == std::signbit(number->second))) {
             error = shown + " reads to another value than the manifest's number; give it as a text of ZBL";
             return false;
         }
@@ -295,6 +297,7 @@ bool GamePack_PrepareCompiler(const PackProject& p, std::string& error)
     if (!hooks || !hooks->buildTree) Code_Compiler_Init();
     Script_Init();
     Runner_InitConstants();
+    Variable_Global_Init(); // no declaration of an earlier game's code
     bool ok = CheckNames(p, error);
     for (size_t i = 0; i < p.scripts.size(); ++i) Script_Add(p.scripts[i].name.c_str(), nullptr, int32_t(i));
     Collect(RESOURCE_OBJECT, p.objects);
@@ -317,6 +320,14 @@ bool GamePack_PrepareCompiler(const PackProject& p, std::string& error)
     Code_SetGlobalsByDeclaration(true);
     Console_Set(saved);
     return ok;
+}
+
+std::vector<std::string> GamePack_DeclaredGlobals()
+{
+    std::vector<std::string> names;
+    for (int32_t i = 0; i < Variable_Global_DeclaredLength(); ++i)
+        if (Variable_Global_IsDeclared(VARIABLE_USER_BASE + i)) names.push_back(Code_Variable_GetUserName(VARIABLE_USER_BASE + i));
+    return names;
 }
 
 void GamePack_ReleaseCompiler()

@@ -43,6 +43,9 @@ struct PackProject;
 // constant, and a game constant whose value does not compile or is not constant. The tables
 // are ready either way; GamePack_ReleaseCompiler empties them.
 bool GamePack_PrepareCompiler(const PackProject& project, std::string& error);
+// The names the code compiled since GamePack_PrepareCompiler declared with globalvar, in the
+// order of the variable-name table.
+std::vector<std::string> GamePack_DeclaredGlobals();
 // Empties those tables again once the game's code is compiled.
 void GamePack_ReleaseCompiler();
 

@@ -63,7 +63,13 @@ bool GamePack_RenderFont(PackFont& font, std::string& error)
     std::vector<Cell> cells;
     int32_t x = 1, y = 0, width = 1;
     bool fits = lineHeight <= PACK_MAX_PAGE_SIDE;
+    font.missing.clear();
+    font.missingCount = 0;
     for (int32_t c = font.first; c <= font.last && fits; ++c) {
+        // A character the face has no glyph for is drawn as its empty box (control characters
+        // draw nothing anyway).
+        if (!(c < 32 || (c >= 127 && c < 160)) && FT_Get_Char_Index(face, FT_ULong(c)) == 0 && ++font.missingCount <= 5)
+            font.missing.push_back(c);
         if (FT_Load_Char(face, FT_ULong(c), mono ? FT_LOAD_TARGET_MONO : FT_LOAD_DEFAULT)) continue;
         FT_GlyphSlot g = face->glyph;
         if (font.bold) FT_GlyphSlot_Embolden(g);

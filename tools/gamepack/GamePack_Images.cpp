@@ -38,6 +38,36 @@ void OnError(png_structp png, png_const_charp message)
 }
 void OnWarning(png_structp, png_const_charp) {}
 
+// Gives an indexed image (each row's indexes, one byte each, at the row's start) the colours of
+// its palette and the alphas of its "tRNS"; false for an index past the palette.
+bool Colour(png_structp png, png_infop info, PackImage& image, std::string& error)
+{
+    png_colorp palette = nullptr;
+    png_bytep alpha = nullptr;
+    int colours = 0, alphas = 0;
+    png_get_PLTE(png, info, &palette, &colours);
+    if (png_get_valid(png, info, PNG_INFO_tRNS)) png_get_tRNS(png, info, &alpha, &alphas, nullptr);
+    const size_t w = size_t(image.width);
+    for (size_t y = 0; y < size_t(image.height); ++y) {
+        uint8_t* row = &image.rgba[y * w * 4];
+        for (size_t x = w; x-- > 0;) { // from the row's end, so no index is written over before it is read
+            const int index = row[x];
+            if (index >= colours) {
+                error = "pixel (" + std::to_string(x) + ", " + std::to_string(y) + ") has the palette index " +
+                        std::to_string(index) + ", past its palette of " + std::to_string(colours) +
+                        " colours (libpng: palette index exceeding num_palette)";
+                return false;
+            }
+            uint8_t* px = row + x * 4;
+            px[0] = palette[index].red;
+            px[1] = palette[index].green;
+            px[2] = palette[index].blue;
+            px[3] = index < alphas ? alpha[index] : 255;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 // The transforms of the runner's PNG decoder (Graphics_PNGM), with RGBA order: palettes, grey
@@ -78,18 +108,28 @@ bool GamePack_DecodePng(const uint8_t* data, size_t size, PackImage& image, std:
         return false;
     }
     const bool transparentColour = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
-    if (colourType == PNG_COLOR_TYPE_PALETTE || depth < 8 || transparentColour) png_set_expand(png);
+    // Palette images are read as their indexes (one byte each) and given their colours here:
+    // an index past the palette has no colour (libpng makes it opaque black, with a warning at
+    // most), so it is refused, as libpng refuses it when its benign errors count.
+    const bool indexed = colourType == PNG_COLOR_TYPE_PALETTE;
+    if (indexed) png_set_packing(png);
+    else if (depth < 8 || transparentColour) png_set_expand(png);
     if (depth == 16) png_set_strip_16(png);
     if (colourType == PNG_COLOR_TYPE_GRAY || colourType == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(png);
-    if (!(colourType & PNG_COLOR_MASK_ALPHA) && !transparentColour) png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
+    if (!indexed && !(colourType & PNG_COLOR_MASK_ALPHA) && !transparentColour) png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
     const int passes = png_set_interlace_handling(png);
     png_read_update_info(png, info);
-    if (png_get_rowbytes(png, info) != size_t(w) * 4) png_error(png, "unexpected row size");
+    if (png_get_rowbytes(png, info) != size_t(w) * (indexed ? 1 : 4)) png_error(png, "unexpected row size");
     image.width = int32_t(w);
     image.height = int32_t(h);
     image.rgba.assign(size_t(w) * size_t(h) * 4, 0);
     for (int pass = 0; pass < passes; ++pass)
         for (png_uint_32 y = 0; y < h; ++y) png_read_row(png, &image.rgba[size_t(y) * size_t(w) * 4], nullptr);
+    if (indexed && !Colour(png, info, image, error)) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        image = PackImage();
+        return false;
+    }
     png_read_end(png, nullptr);
     png_destroy_read_struct(&png, &info, nullptr);
     return true;

@@ -1,13 +1,16 @@
 // gamepack: writes a game data file from a project manifest.
 //   gamepack MANIFEST.json OUTPUT.win [--source | --bytecode] [--absent-code-empty]
 //   gamepack --help
-// Byte-code mode also writes the ".kvdebug" companion beside OUTPUT, named as the runner looks
-// for it (OUTPUT's extension replaced). --absent-code-empty writes the text field of absent
-// code (a room or instance without creation code) as the offset of an empty text instead of 0,
-// as game files from other writers commonly hold it. Nothing is written when the project is
+// Byte-code mode also writes the ".kvdebug" companion beside the file OUTPUT names (through a
+// symbolic link, the file the link names), named as the runner looks for it (the extension
+// replaced), and says when it replaced the companion of another game file there.
+// --absent-code-empty (source mode only) writes the text field of absent code (a room or
+// instance without creation code) as the offset of an empty text instead of 0, as game files
+// from other writers commonly hold it. Nothing is written when the project is
 // refused or a write fails (the earlier output and companion stay as they were), and no file
 // the project reads is ever written over. What packs but runs only when the game's code asks
 // for it is said as warnings on the standard error, one line each, and the exit is 0.
+#include <dirent.h>
 #include <sys/stat.h>
 
 #include <csignal>
@@ -15,6 +18,7 @@
 #include <cstring>
 #include <string>
 
+#include "Files/Code/Code_Load.h"
 #include "Files/Runner/Runner_Game.h"
 #include "GamePack_Project.h"
 #include "GamePack_Writer.h"
@@ -43,6 +47,46 @@ std::string InputAt(const PackProject& project, const std::string& path)
     for (const std::string& input : project.inputs)
         if (SameFile(input, path)) return input;
     return "";
+}
+
+// Whether the file at path is the game file a companion's check describes.
+bool Described(const std::string& path, const DebugCompanionCheck& check)
+{
+    struct stat st;
+    std::string game, why;
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || uint64_t(st.st_size) != check.size ||
+        !GamePack_ReadFile(path, game, why))
+        return false;
+    return Code_GameFileCheck(reinterpret_cast<const uint8_t*>(game.data()), game.size()).hash == check.hash;
+}
+
+// A word when the companion about to be replaced describes another game file beside it, one
+// whose name shares the companion (game.win and game.dat): that game's error reports lose
+// their lines. "" when it describes the file the output replaces, none there, or holds no check.
+std::string CompanionOfAnotherGame(const std::string& companion, const std::string& target)
+{
+    std::string bytes, why;
+    if (!GamePack_ReadFile(companion, bytes, why)) return "";
+    const DebugCompanionCheck held =
+        Code_DebugCompanionCheck(FileImage(reinterpret_cast<const uint8_t*>(bytes.data()), uint32_t(bytes.size())));
+    if (!held.present || Described(target, held)) return "";
+    const size_t slash = companion.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "" : companion.substr(0, slash + 1);
+    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+    std::string other;
+    while (dir && other.empty()) {
+        const dirent* e = readdir(dir);
+        if (!e) break;
+        const std::string path = folder + e->d_name;
+        char* name = Runner_DebugCompanionPath(path.c_str());
+        const bool shares = companion == name && path != companion && path != target;
+        MEM_FREE(name);
+        if (shares && Described(path, held)) other = path;
+    }
+    if (dir) closedir(dir);
+    if (other.empty()) return "";
+    return "replaced " + companion + ", the debug companion of " + other +
+           ": its error reports now carry no lines; give the two outputs names that differ before their extensions";
 }
 
 } // namespace
@@ -78,6 +122,13 @@ int main(int argc, char** argv)
             usage = true;
         }
     }
+    // Byte code has no text: the option would change nothing in what is written.
+    const char* const absentWithByteCode = "gamepack: --absent-code-empty writes absent code as an empty text, which byte "
+                                           "code has none of; give it with --source only\n";
+    if (absentCodeEmpty && mode == 1) {
+        std::fprintf(stderr, "%s", absentWithByteCode);
+        usage = true;
+    }
     if (usage || manifest.empty() || output.empty()) {
         std::fprintf(stderr, "%s", kUsage);
         return 2;
@@ -91,13 +142,19 @@ int main(int argc, char** argv)
         return 1;
     }
     // What packs but may not play as its author thinks (an event only code can run): one line each.
+    if (mode >= 0) project.byteCode = mode == 1;
+    if (absentCodeEmpty && project.byteCode) { // the manifest's "mode": "bytecode"
+        std::fprintf(stderr, "%s", absentWithByteCode);
+        return 2;
+    }
     for (const std::string& warning : project.warnings)
         std::fprintf(stderr, "gamepack: %s: warning: %s\n", manifest.c_str(), warning.c_str());
-    if (mode >= 0) project.byteCode = mode == 1;
     project.absentCodeAsEmptyText = absentCodeEmpty;
     std::string debugName;
     if (project.byteCode) {
-        char* companion = Runner_DebugCompanionPath(output.c_str());
+        // Beside the file actually written (through a symbolic link: beside the file it names),
+        // where the runner playing that file looks for it.
+        char* companion = Runner_DebugCompanionPath(GamePack_OutputTarget(output).c_str());
         debugName = companion;
         MEM_FREE(companion);
         if (debugName == output || SameFile(debugName, output)) {
@@ -127,9 +184,11 @@ int main(int argc, char** argv)
     }
     std::vector<PackFile> files{{output, &out.game}};
     if (!out.debug.empty()) files.push_back({debugName, &out.debug});
+    const std::string replaced = out.debug.empty() ? "" : CompanionOfAnotherGame(debugName, GamePack_OutputTarget(output));
     if (!GamePack_WriteFiles(files, error)) {
         std::fprintf(stderr, "gamepack: %s\n", error.c_str());
         return 1;
     }
+    if (!replaced.empty()) std::fprintf(stderr, "gamepack: %s: warning: %s\n", manifest.c_str(), replaced.c_str());
     return 0;
 }

@@ -7,9 +7,11 @@
 // accept are refused with a message that names the resource, the key and the file.
 #include <json-c/json.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <initializer_list>
 
@@ -194,6 +196,14 @@ struct Reader {
             return nullptr;
         }
         return v && json_object_is_type(v, json_type_array) ? v : nullptr;
+    }
+    // One of the project's own lists ("sprites", "rooms"...): a value of another kind is
+    // refused naming the list, whatever was read before it. False when refused.
+    bool TopList(json_object* root, const char* key, json_object*& list)
+    {
+        where.clear();
+        list = List(root, key);
+        return bad.empty();
     }
     // The object under key (null when missing).
     json_object* Object(json_object* o, const char* key)
@@ -409,21 +419,25 @@ int64_t OptionWord(Reader& r, json_object* v, const char* key)
     return r.IntOf(v, key, 0, INT32_MIN, UINT32_MAX);
 }
 
-// A constant's JSON number spelt as ZBL reads it to the same value, or why it cannot be.
+// A constant's JSON number spelt as ZBL reads it to the same value, or why it cannot be. ZBL's
+// numbers are 64-bit floating point: a whole number past 2^53 that is no such number (2^53 + 1
+// is none) would play as its nearest neighbour, so it is refused rather than rounded.
 std::string ConstantNumber(json_object* v, std::string& spelling)
 {
+    double value = json_object_get_double(v);
     if (json_object_is_type(v, json_type_int)) {
-        // json-c holds integers past the 64-bit range at its ends.
-        const std::string text = json_object_get_string(v);
-        if (text == "9223372036854775807" || text == "-9223372036854775808" || text == "18446744073709551615")
-            return "beyond the 64-bit range the manifest's numbers are read in";
+        // The manifest's whole numbers are read in 64 bits (CheckJsonText refuses longer ones).
         const int64_t n = json_object_get_int64(v);
-        if (n >= -(int64_t(1) << 53) && n <= int64_t(1) << 53) {
-            spelling = std::to_string(n);
-            return "";
+        value = double(n);
+        if (value >= 9223372036854775808.0 || int64_t(value) != n) {
+            char nearest[32];
+            std::snprintf(nearest, sizeof nearest, "%.0f", value);
+            return "a whole number that ZBL cannot hold: its numbers are 64-bit floating point, every whole number up "
+                   "to 9007199254740992 (2^53) and fewer past it, so the game would read " +
+                   std::string(nearest) + "; give a number ZBL holds, or the digits as a text (\"\\\"" + Reader::Shown(v) + "\\\"\")";
         }
     }
-    if (!GamePack_ZblNumber(json_object_get_double(v), spelling))
+    if (!GamePack_ZblNumber(value, spelling))
         return "which ZBL cannot write so that it reads the same value (its numbers have no exponent); give a nearby "
                "number, or the value as a text of ZBL";
     return "";
@@ -633,6 +647,11 @@ bool CheckJsonText(const std::string& text, size_t end, std::string& error)
                     if (low >= 0xDC00 && low < 0xE000) {
                         cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
                         i += 6;
+                    } else if (cp >= 0xD800 && cp < 0xE000) {
+                        // Half of a UTF-16 pair is no character: json-c would make it U+FFFD.
+                        return fail(i - 5, "\\u" + text.substr(i - 3, 4) + " is half of a UTF-16 surrogate pair without " +
+                                               "its other half, which is no character; write the character itself, or " +
+                                               "both halves (\\ud83d\\ude00)");
                     }
                     AppendUtf8(s, uint32_t(cp));
                     break;
@@ -653,7 +672,29 @@ bool CheckJsonText(const std::string& text, size_t end, std::string& error)
         } else if (c == '\'') {
             return fail(i, "a text in single quotes (JSON texts are in double quotes)");
         } else if (c == '-' || (c >= '0' && c <= '9')) {
+            const size_t start = i;
             while (i + 1 < end && text[i + 1] && std::strchr("0123456789+-.eE", text[i + 1])) ++i;
+            // json-c holds a whole number past the 64-bit range at the range's end, so it would
+            // be shown and read as another number.
+            // (Only 19 digits and more can pass it.)
+            const bool whole = std::find_first_of(text.begin() + long(start), text.begin() + long(i) + 1, ".eE", ".eE" + 3) ==
+                               text.begin() + long(i) + 1;
+            const std::string number = whole && i + 1 - start >= 19 ? text.substr(start, i + 1 - start) : std::string();
+            if (!number.empty()) {
+                errno = 0;
+                std::strtoll(number.c_str(), nullptr, 10);
+                if (errno == ERANGE) {
+                    const size_t digits = number.size() - (number[0] == '-');
+                    const std::string shown = digits > 40 ? number.substr(0, 40) + "... (" + std::to_string(digits) + " digits)"
+                                                          : number;
+                    const bool inObject = !open.empty() && open.back().object;
+                    error = "the manifest has the number " + shown + " at " + LineAndColumn(text, start) +
+                            (inObject ? " (\"" + open.back().key + "\")" : std::string()) +
+                            ", beyond the 64-bit range its whole numbers are read in (-9223372036854775808 to "
+                            "9223372036854775807)";
+                    return false;
+                }
+            }
         } else if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) {
             size_t k = i;
             while (k < end && ((text[k] >= 'a' && text[k] <= 'z') || (text[k] >= 'A' && text[k] <= 'Z'))) ++k;
@@ -835,7 +876,8 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
         }
         if (!r.bad.empty()) return false;
 
-        json_object* a = r.List(root, "scripts");
+        json_object* a = nullptr;
+        if (!r.TopList(root, "scripts", a)) return false;
         for (size_t i = 0; i < Reader::Count(a) && r.bad.empty(); ++i) {
             json_object* o = r.Entry(a, i, "scripts");
             PackScript s;
@@ -845,7 +887,7 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
             p.scripts.push_back(s);
         }
         if (!r.bad.empty()) return false;
-        a = r.List(root, "sprites");
+        if (!r.TopList(root, "sprites", a)) return false;
         for (size_t i = 0; i < Reader::Count(a); ++i) {
             json_object* o = r.Entry(a, i, "sprites");
             PackSprite s;
@@ -856,6 +898,8 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
             if (r.bad.empty() && Reader::Given(o, "images") && (Reader::Given(o, "image") || Reader::Given(o, "frames")))
                 r.Fail(std::string("\"images\" (one file a frame) and \"") + (Reader::Given(o, "image") ? "image" : "frames") +
                        "\" (a strip) are both given; give one");
+            if (r.bad.empty() && images && Reader::Count(images) == 0)
+                r.Bad("images", "is an empty list; give one PNG file a frame (or \"image\", a strip)");
             if (!r.bad.empty()) return false;
             if (Reader::Count(images)) {
                 for (size_t k = 0; k < Reader::Count(images); ++k) {
@@ -916,7 +960,7 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
             if (!r.bad.empty()) return false;
             p.sprites.push_back(std::move(s));
         }
-        a = r.List(root, "backgrounds");
+        if (!r.TopList(root, "backgrounds", a)) return false;
         for (size_t i = 0; i < Reader::Count(a); ++i) {
             json_object* o = r.Entry(a, i, "backgrounds");
             PackBackground b;
@@ -930,7 +974,7 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
             if (!r.bad.empty()) return false;
             p.backgrounds.push_back(std::move(b));
         }
-        a = r.List(root, "fonts");
+        if (!r.TopList(root, "fonts", a)) return false;
         for (size_t i = 0; i < Reader::Count(a); ++i) {
             json_object* o = r.Entry(a, i, "fonts");
             PackFont f;
@@ -957,9 +1001,22 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
                 r.Fail("the glyph sheet of characters " + std::to_string(f.first) + " to " + std::to_string(f.last) +
                        " at size " + std::to_string(f.size) + ": " + limit + "; use a smaller size or fewer characters");
             if (!r.bad.empty()) return false;
+            if (f.missingCount > 0) {
+                std::string which;
+                for (int32_t c : f.missing) {
+                    char u[16];
+                    std::snprintf(u, sizeof u, "U+%04X", unsigned(c));
+                    which += (which.empty() ? "" : ", ") + std::string(u);
+                }
+                if (f.missingCount > int32_t(f.missing.size())) which += ", ...";
+                p.warnings.push_back(r.where + ": " + f.ttf + " has no glyph for " + std::to_string(f.missingCount) + " of the characters " +
+                                     std::to_string(f.first) + " to " + std::to_string(f.last) + " (" + which +
+                                     "), which draw as the face's empty box; give a \"ttf\" that holds them, or other "
+                                     "\"first\" and \"last\"");
+            }
             p.fonts.push_back(std::move(f));
         }
-        a = r.List(root, "paths");
+        if (!r.TopList(root, "paths", a)) return false;
         for (size_t i = 0; i < Reader::Count(a); ++i) {
             json_object* o = r.Entry(a, i, "paths");
             PackPath path;
@@ -982,7 +1039,7 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
             if (!r.bad.empty()) return false;
             p.paths.push_back(std::move(path));
         }
-        a = r.List(root, "timelines");
+        if (!r.TopList(root, "timelines", a)) return false;
         for (size_t i = 0; i < Reader::Count(a); ++i) {
             json_object* o = r.Entry(a, i, "timelines");
             PackTimeLine t;
@@ -995,6 +1052,8 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
                 PackMoment m;
                 r.where = lineWhere + ", moments[" + std::to_string(k) + "]";
                 r.Keys(mo, {"time", "file", "code"});
+                // A moment without its time would be the moment 0 without a word.
+                if (r.bad.empty() && !Reader::Given(mo, "time")) r.Bad("time", "is missing: a moment's time is a whole number of steps");
                 m.time = int32_t(r.Int(mo, "time", 0));
                 if (!r.bad.empty()) return false;
                 if (!t.moments.empty() && m.time <= t.moments.back().time) {
@@ -1016,7 +1075,7 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
             if (!r.bad.empty()) return false;
             p.timelines.push_back(std::move(t));
         }
-        a = r.List(root, "objects");
+        if (!r.TopList(root, "objects", a)) return false;
         for (size_t i = 0; i < Reader::Count(a); ++i) {
             json_object* o = r.Entry(a, i, "objects");
             PackObject ob;
@@ -1082,6 +1141,13 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
                     ob.collisionNames.emplace_back(ob.events.size(), other = r.TextOf(number, "number", ""));
                 } else if (ev.type == EVENT_COLLISION) {
                     ev.number = int32_t(r.Int(e, "number", 0, 0, OBJECT_MAX_COUNT - 1));
+                } else if (!number && ev.type != EVENT_CREATE && ev.type != EVENT_DESTROY && ev.type != EVENT_STEP &&
+                           ev.type != EVENT_DRAW) {
+                    // Only where 0 is plainly meant (create, destroy, step, draw) may the
+                    // number be left out: a key, a button, an alarm or an other event left out
+                    // would be number 0 (no key, the left button, alarm 0, outside room).
+                    r.Fail("\"number\" is missing: " + (ev.type < kNamedEventTypes ? EventNumbers(ev.type)
+                                                                                     : std::string("the event's number, 0 to 255")));
                 } else if (number && json_object_is_type(number, json_type_string)) {
                     // Only a collision event's number is a name; key codes and the rest are numbers.
                     r.Bad("number", "is " + Reader::Shown(number) + ", but " + EventNumbers(ev.type) +
@@ -1113,7 +1179,7 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
             error = "the game has more than " + std::to_string(OBJECT_MAX_COUNT) + " objects";
             return false;
         }
-        a = r.List(root, "rooms");
+        if (!r.TopList(root, "rooms", a)) return false;
         for (size_t i = 0; i < Reader::Count(a); ++i) {
             json_object* o = r.Entry(a, i, "rooms");
             PackRoom rm;
@@ -1201,6 +1267,8 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
                 r.Keys(t, {"background", "x", "y", "left", "top", "width", "height", "depth", "xscale", "yscale", "colour", "alpha"});
                 PackTile pt;
                 pt.backgroundName = r.Text(t, "background");
+                if (r.bad.empty() && pt.backgroundName.empty())
+                    r.Bad("background", "is missing: a tile shows a part of a background (without one it is never drawn)");
                 pt.x = r.Pixels(t, "x", 0);
                 pt.y = r.Pixels(t, "y", 0);
                 // The region of the background image the tile shows; left out, the size is the
@@ -1224,7 +1292,7 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
             error = "the project has no rooms: a game starts in its first room, so give at least one under \"rooms\"";
             return false;
         }
-        a = r.List(root, "room_order");
+        if (!r.TopList(root, "room_order", a)) return false;
         for (size_t i = 0; i < Reader::Count(a); ++i) p.roomOrderNames.push_back(r.TextOf(Reader::At(a, i), "room_order", ""));
         if (!r.bad.empty()) return false;
         if (!NamesAreUnique(p, error)) return false;

@@ -52,6 +52,10 @@ struct PackFont {
     float xScale = 1, yScale = 1;
     PackImage image;                      // the rendered glyph sheet
     std::vector<PackGlyph> glyphs;
+    // Characters of first..last the face has no glyph for (drawn as its empty box): how many,
+    // and the first five.
+    int32_t missingCount = 0;
+    std::vector<int32_t> missing;
 };
 
 struct PackPath {
@@ -200,7 +204,8 @@ PackImage GamePack_SubImage(const PackImage& image, int32_t x, int32_t y, int32_
 std::string GamePack_TextEncodingProblem(const std::string& text);
 // The first character of code outside its texts and comments that the runner's lexer passes
 // over as a blank (every byte from 128 up: an en dash, a typographic quote, a no-break
-// space, a letter with an accent): where it is, what it is and what was likely meant; or "".
+// space, a letter with an accent): where it is, what it is and what was likely meant; or a
+// text left open (the runner reads it to the end of the code, with blanks of its own); or "".
 std::string GamePack_StrayCharacter(const std::string& code);
 // A spelling of value that ZBL reads to exactly that value ("4", "0.0025", "3 / 10" for
 // 0.3: ZBL numbers have no exponent); false when there is none (an infinity, 1e300).

@@ -119,7 +119,9 @@ std::string GamePack_StrayCharacter(const std::string& code)
             i = close + 2;
         } else if (c == '"' || c == '\'') { // a text runs to the same quote (no escapes)
             const size_t close = code.find(c, i + 1);
-            if (close == std::string::npos) break;
+            if (close == std::string::npos) // the runner reads it to the end, with blanks of its own
+                return Place(code, i) + " opens a text with " + c + " that is never closed: the compiler would read the rest "
+                       "of the code into it, with two blanks added; close it with " + c;
             i = close + 1;
         } else if (uint8_t(c) >= 0x80) {
             uint32_t cp = 0;
@@ -142,8 +144,8 @@ bool GamePack_ZblNumber(double value, std::string& spelling)
     if (!std::isfinite(value)) return false;
     const double a = std::fabs(value);
     const std::string sign = value < 0 ? "-" : "";
-    if (a == 0) {
-        spelling = "0";
+    if (a == 0) { // -0 keeps its sign: 1 / -0 is another number than 1 / 0
+        spelling = std::signbit(value) ? "-0" : "0";
         return true;
     }
     char buf[400];

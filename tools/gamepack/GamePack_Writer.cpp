@@ -194,6 +194,12 @@ std::string Target(const std::string& path)
     return at;
 }
 
+} // namespace
+
+std::string GamePack_OutputTarget(const std::string& path) { return Target(path); }
+
+namespace {
+
 // The folder of a path ("." for a bare name).
 std::string FolderOf(const std::string& path)
 {

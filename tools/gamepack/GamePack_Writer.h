@@ -82,6 +82,9 @@ bool GamePack_ReadFile(const std::string& path, std::string& out, std::string& w
 // Why an output name cannot be written over, or "": an existing name that is not a plain file
 // (a folder, a device, a named pipe), or a file this user may not write.
 std::string GamePack_OutputProblem(const std::string& path);
+// The file an output name writes: the name itself or, for a symbolic link, the file at the end
+// of its chain of links (there or not yet).
+std::string GamePack_OutputTarget(const std::string& path);
 // Writes the outputs as wholes: each to a temporary file beside it, then every one renamed into
 // place once all are written and closed. On any failure the temporaries are removed and every
 // earlier file stays as it was (a file renamed into place before a later rename failed is put

@@ -74,3 +74,11 @@ void GR_Sdl_SetEventFilter(GR_SdlEventFilter filter);
 // display's driver is tried once more: a window when the display answers now, else one line
 // on stderr ("the display ... cannot be opened (why); playing without a window").
 bool GR_Sdl_StartVideo();
+
+// Watches the X display SDL plays on (when its driver is x11): once the connection is lost
+// (the server ended, the connection broken) the display library would print a line and end
+// the process at once. Instead the handler says "runner: the display NAME was lost; the run
+// ends" on stderr, calls the display-lost hook (GR_Hooks().displayLost: what the game would
+// write at its end) and ends the process with 1. It never returns and makes no call of the
+// display's, as the display library requires (Graphics_DisplayM.cpp).
+void GR_Sdl_WatchDisplay();

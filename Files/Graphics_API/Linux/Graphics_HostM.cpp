@@ -39,6 +39,7 @@ public:
         uint32_t flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
         m_window = SDL_CreateWindow("", x, y, w, h, flags);
         if (!m_window) return false;
+        GR_Sdl_WatchDisplay(); // again: the window's making may have set the display library's own
         SetStyle(style);
         SDL_StartTextInput();
         return true;
@@ -262,8 +263,10 @@ bool GR_Sdl_StartVideo()
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
     const char* asked = std::getenv("SDL_VIDEODRIVER");
     const char* driver = SDL_GetCurrentVideoDriver();
-    if ((asked && *asked) || !driver || (std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0))
+    if ((asked && *asked) || !driver || (std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0)) {
+        GR_Sdl_WatchDisplay();
         return true;
+    }
     const char* x11 = std::getenv("DISPLAY");
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
     const bool hasX11 = x11 && *x11, hasWayland = wayland && *wayland;
@@ -284,6 +287,7 @@ bool GR_Sdl_StartVideo()
     }
     const bool ok = started || SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
     SDL_ResetHint(SDL_HINT_VIDEODRIVER);
+    if (ok) GR_Sdl_WatchDisplay();
     return ok;
 }
 

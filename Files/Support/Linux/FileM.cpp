@@ -370,6 +370,15 @@ std::string File_Resolve(const char* name)
     return built;
 }
 
+std::string File_LinkTarget(const char* name)
+{
+    if (!name || !*name) return "";
+    char* real = realpath(File_Resolve(name).c_str(), nullptr);
+    std::string out = real ? real : "";
+    std::free(real);
+    return out;
+}
+
 std::string File_CurrentFolder()
 {
     std::vector<char> buffer(4096);

@@ -58,13 +58,15 @@ pid_t Spawn(std::vector<std::string> args, const char* folder)
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
-    // The runner ignores SIGXFSZ (a write past a file-size limit fails instead of killing it);
-    // the program it starts has the default, as it would started any other way.
+    // The runner ignores SIGXFSZ and SIGPIPE (a write past a file-size limit or into a pipe
+    // without a reader fails instead of killing it); the program it starts has the defaults,
+    // as it would started any other way.
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     sigset_t defaults;
     sigemptyset(&defaults);
     sigaddset(&defaults, SIGXFSZ);
+    sigaddset(&defaults, SIGPIPE);
     posix_spawnattr_setsigdefault(&attributes, &defaults);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
     pid_t pid = -1;
