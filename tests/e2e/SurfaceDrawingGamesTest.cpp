@@ -1,8 +1,9 @@
 // End to end: what is drawn on a surface lands where it lands on the screen, whatever the
 // surface's size against the room's (16 to 8192 pixels wide, narrower and wider than the
 // room), drawn after surface_set_target or by views drawn into surfaces (one of them with its
-// port inside a wider surface). The screen is the 640 x 480 one whose half-pixel offset is
-// measured against its own size. The game reads the pixels back and logs where they lie.
+// port inside a wider surface); and on the screen, whatever the room's size, its views' and
+// the window's, a point and a rectangle land as in a 640 x 480 room. The games read the pixels
+// back (or save the screen) and the test looks where they lie.
 #include <gtest/gtest.h>
 
 #include <algorithm>
