@@ -24,8 +24,8 @@ float DrawAlpha() { return (float)GR_Draw_GetAlpha(); }
 
 void RoomArea(float* w, float* h)
 {
-    GR_RoomViewInfo room;
-    if (GR_GetRoomViewInfo(&room)) {
+    GR_RoomInfo room;
+    if (GR_GetRoomInfo(&room)) {
         *w = (float)room.roomWidth;
         *h = (float)room.roomHeight;
     } else {

@@ -338,8 +338,8 @@ namespace {
 // The area the tiled forms cover: the room, or the view without one.
 void RoomArea(float* w, float* h)
 {
-    GR_RoomViewInfo room;
-    if (GR_GetRoomViewInfo(&room)) {
+    GR_RoomInfo room;
+    if (GR_GetRoomInfo(&room)) {
         *w = (float)room.roomWidth;
         *h = (float)room.roomHeight;
     } else {

@@ -45,9 +45,9 @@ void GR_SetGameTitle(const char* title)
 }
 const char* GR_GetGameTitle() { return g_title ? g_title : "Zimbrel"; }
 
-static GR_RoomViewProvider g_roomProvider = nullptr;
-void GR_SetRoomViewProvider(GR_RoomViewProvider provider) { g_roomProvider = provider; }
-bool GR_GetRoomViewInfo(GR_RoomViewInfo* info) { return g_roomProvider && g_roomProvider(info); }
+static GR_RoomProvider g_roomProvider = nullptr;
+void GR_SetRoomProvider(GR_RoomProvider provider) { g_roomProvider = provider; }
+bool GR_GetRoomInfo(GR_RoomInfo* info) { return g_roomProvider && g_roomProvider(info); }
 
 static GR_WindowStateRecord g_windowState;
 GR_WindowStateRecord& GR_WindowState() { return g_windowState; }
@@ -68,7 +68,7 @@ void GR_PostInit() {}
 
 static void Trace(const char* text) { Console_Debug()->Output("%s", text); }
 static void SendProjection();
-static void SetTargetKind(bool surface, const GfxSurface* colour);
+static void ViewportSized(int32_t w, int32_t h);
 
 // ============================================================================================
 // [SECTION] Start-up and device creation
@@ -446,7 +446,8 @@ bool GR_D3D_BeginScene()
     g_d3d.device->BeginScene();
     GR_D3D_PopAllRenderTargets();
     GR_D3D_PushRenderTarget();
-    SetTargetKind(false, nullptr); // the back buffer or the screen texture
+    GfxSurface* back = g_d3d.rtDepthCount > 0 ? g_d3d.rtColour[g_d3d.rtDepthCount - 1] : nullptr;
+    if (back) ViewportSized(back->width, back->height); // the back buffer's whole viewport
     IWindowHost* host = WindowHost_Get();
     if (host) host->GetClientSize(&g_d3d.clientWidth, &g_d3d.clientHeight);
     if (FrameFitsWindow()) {
@@ -757,12 +758,7 @@ void GR_D3D_ApplyViewport(int32_t x, int32_t y, int32_t w, int32_t h)
     if (!g_d3d.device) return;
     GfxViewport vp{x, y, w, h, 0.0f, 1.0f};
     g_d3d.device->SetViewport(vp);
-    g_d3d.targetViewport[0] = w;
-    g_d3d.targetViewport[1] = h;
-    if (g_d3d.surfaceTarget) {
-        GR_D3D_Flush();
-        SendProjection(); // its offset is half a pixel of this viewport
-    }
+    ViewportSized(w, h);
 }
 
 void GR_D3D_SetViewPort(int32_t x, int32_t y, int32_t w, int32_t h)
@@ -820,14 +816,6 @@ void GR_D3D_SetView(float x, float y, float w, float h, float angle)
     GR_D3D_SetMatrix(1, proj);
 }
 
-static float OffsetFactor(float a, float b)
-{
-    float larger = a > b ? a : b, smaller = a > b ? b : a;
-    if (smaller <= 0.0f) return 0.0f;
-    float f = (0.01f - (larger / smaller - 1.0f)) / 0.01f;
-    return f < 0.0f ? 0.0f : f;
-}
-
 void GR_D3D_SetMatrix(int32_t kind, const float* m)
 {
     if (!g_d3d.device) return;
@@ -846,30 +834,13 @@ void GR_D3D_SetMatrix(int32_t kind, const float* m)
 }
 
 // The projection as last set, moved by the half-pixel offset (scaled by the pixel-offset pair)
-// that puts Direct3D's pixel centres where textures and points are meant to meet them. On the
-// screen the half pixel is measured against the room's size, or its first view's port (640 x
-// 480 when no room reaches this layer); on a surface, against the viewport in force there, so
-// that what is drawn on a surface of any size lands where it lands on a screen of that size.
+// that puts Direct3D's pixel centres where textures and points are meant to meet them: half a
+// pixel of the viewport in force, on the screen as on a surface, so that what is drawn lands
+// as in a 640 x 480 room whatever the target's size, the room's, its views' or the window's.
 static void SendProjection()
 {
     if (!g_d3d.device) return;
-    g_d3d.pixelOffset[0] = g_d3d.pixelOffset[1] = 1.0f;
-    float width = 640.0f, height = 480.0f;
-    GR_RoomViewInfo room;
-    if (GR_GetRoomViewInfo(&room)) {
-        width = (float)room.roomWidth;
-        height = (float)room.roomHeight;
-        if (room.viewsEnabled && room.firstViewVisible) {
-            width = room.portWidth;
-            height = room.portHeight;
-            g_d3d.pixelOffset[0] = OffsetFactor(room.viewWidth, room.portWidth);
-            g_d3d.pixelOffset[1] = OffsetFactor(room.viewHeight, room.portHeight);
-        }
-    }
-    if (g_d3d.surfaceTarget) {
-        width = (float)g_d3d.targetViewport[0];
-        height = (float)g_d3d.targetViewport[1];
-    }
+    const float width = (float)g_d3d.targetViewport[0], height = (float)g_d3d.targetViewport[1];
     float p[16];
     std::memcpy(p, g_d3d.matrices[1], sizeof(p));
     if (width != 0.0f) p[12] -= (1.0f / width) * g_d3d.pixelOffset[0];
@@ -886,17 +857,15 @@ void GR_D3D_GetMatrix(int32_t kind, float* m)
 // ============================================================================================
 // [SECTION] Render-target stack
 // ============================================================================================
-// A new target: whether it is a surface, and its viewport (the whole target, as the device
-// sets it); a projection that involves a surface is sent again with its offset for the new one.
-static void SetTargetKind(bool surface, const GfxSurface* colour)
+// The viewport in force is w x h (a new one, or a new target's whole surface): a projection
+// set for another size is sent again with its offset for this one.
+static void ViewportSized(int32_t w, int32_t h)
 {
-    const bool was = g_d3d.surfaceTarget;
-    g_d3d.surfaceTarget = surface;
-    if (colour) {
-        g_d3d.targetViewport[0] = colour->width;
-        g_d3d.targetViewport[1] = colour->height;
-    }
-    if (was || surface) SendProjection();
+    if (w == g_d3d.targetViewport[0] && h == g_d3d.targetViewport[1]) return;
+    GR_D3D_Flush();
+    g_d3d.targetViewport[0] = w;
+    g_d3d.targetViewport[1] = h;
+    SendProjection();
 }
 
 bool GR_D3D_PushRenderTarget()
@@ -907,7 +876,6 @@ bool GR_D3D_PushRenderTarget()
     if (!colour) return false;
     g_d3d.rtColour[g_d3d.rtDepthCount] = colour;
     g_d3d.rtDepth[g_d3d.rtDepthCount] = g_d3d.device->GetDepthStencilSurface();
-    g_d3d.rtSurface[g_d3d.rtDepthCount] = g_d3d.surfaceTarget;
     ++g_d3d.rtDepthCount;
     return true;
 }
@@ -919,7 +887,7 @@ bool GR_D3D_PopRenderTarget()
     int32_t i = --g_d3d.rtDepthCount;
     g_d3d.device->SetRenderTarget(0, g_d3d.rtColour[i]);
     g_d3d.device->SetDepthStencilSurface(g_d3d.rtDepth[i]);
-    SetTargetKind(g_d3d.rtSurface[i], g_d3d.rtColour[i]);
+    if (g_d3d.rtColour[i]) ViewportSized(g_d3d.rtColour[i]->width, g_d3d.rtColour[i]->height);
     if (g_d3d.rtColour[i]) g_d3d.rtColour[i]->Release();
     if (g_d3d.rtDepth[i]) g_d3d.rtDepth[i]->Release();
     g_d3d.rtColour[i] = nullptr;
@@ -940,7 +908,7 @@ bool GR_D3D_SetRenderTarget(int32_t stage, TextureRecord* record)
     GR_D3D_Flush();
     g_d3d.device->SetRenderTarget(0, record->colour);
     g_d3d.device->SetDepthStencilSurface(record->depth);
-    SetTargetKind(record != g_d3d.screenTexture, record->colour);
+    if (record->colour) ViewportSized(record->colour->width, record->colour->height);
     record->flags |= 1;
     return true;
 }

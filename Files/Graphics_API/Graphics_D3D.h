@@ -40,12 +40,9 @@ struct GR_DeviceState {
     GfxSurface* rtDepth[GR_RT_STACK_SIZE] = {};
     int32_t rtDepthCount = 0;
     float matrices[3][16] = {};       // view, projection, world as last set
-    float pixelOffset[2] = {1.0f, 1.0f};
-    // The target is a texture other than the screen texture (a surface, a view's surface), with
-    // the width and height of the viewport in force on it: the projection's half-pixel offset is
-    // then half a pixel of that viewport. rtSurface keeps the flag of each pushed target.
-    bool surfaceTarget = false;
-    bool rtSurface[GR_RT_STACK_SIZE] = {};
+    float pixelOffset[2] = {1.0f, 1.0f}; // scales the half-pixel offset and the primitives' pixel offset
+    // The width and height of the viewport in force on the target (the screen texture, the back
+    // buffer or a surface): the projection's half-pixel offset is half a pixel of it.
     int32_t targetViewport[2] = {640, 480};
     int32_t viewport[4] = {0, 0, 640, 480};
     float view[5] = {0, 0, 640, 480, 0};

@@ -19,17 +19,15 @@ GR_GameOptions& GR_Options();
 void GR_SetGameTitle(const char* title);
 const char* GR_GetGameTitle();
 
-// The room being played, as far as the projection's pixel offset needs it.
-struct GR_RoomViewInfo {
+// The room being played, as far as the graphics layer needs it: the area the tiled drawing
+// covers.
+struct GR_RoomInfo {
     int32_t roomWidth, roomHeight;
-    bool viewsEnabled;
-    bool firstViewVisible;
-    float viewWidth, viewHeight, portWidth, portHeight; // of the first view
 };
-// Fills info and returns true when a room is current and has its list of views.
-using GR_RoomViewProvider = bool (*)(GR_RoomViewInfo* info);
-void GR_SetRoomViewProvider(GR_RoomViewProvider provider);
-bool GR_GetRoomViewInfo(GR_RoomViewInfo* info);
+// Fills info and returns true when a room is current.
+using GR_RoomProvider = bool (*)(GR_RoomInfo* info);
+void GR_SetRoomProvider(GR_RoomProvider provider);
+bool GR_GetRoomInfo(GR_RoomInfo* info);
 
 // Window state kept by the room drawing and read here (read-back bounds, mouse mapping).
 struct GR_WindowStateRecord {

@@ -46,7 +46,7 @@ void Run_ApplyActivationToCurrentRoom()
 }
 
 // What the lower layers reach of the world: the error reporter's event, names and game
-// abort; the compiler's path, time-line and room names.
+// abort; the compiler's path, time-line and room names; the graphics layer's room.
 namespace {
 void CurrentEvent(int32_t* type, int32_t* number, int32_t* object, int32_t* action)
 {
@@ -75,6 +75,15 @@ bool CreationCode(int32_t* room, int32_t* instance, int32_t* object)
     *object = c.object;
     return c.room >= 0;
 }
+// The room being played, for the graphics layer (the area of the tiled drawing).
+bool RoomInfo(GR_RoomInfo* info)
+{
+    const CRoom* room = Run_CurrentRoom();
+    if (!room) return false;
+    info->roomWidth = room->m_width;
+    info->roomHeight = room->m_height;
+    return true;
+}
 } // namespace
 
 void Run_InstallHooks()
@@ -83,6 +92,7 @@ void Run_InstallHooks()
                                            UpdateDebugForm, ClearInput,    AbortGame,    CreationCode,
                                            Room_GetName};
     Code_Error_SetHooks(&hooks);
+    GR_SetRoomProvider(RoomInfo);
     // The world's resource names, for the compiler's constants.
     Code_Constant_SetResourceFinder(RESOURCE_PATH, Path_Find);
     Code_Constant_SetResourceFinder(RESOURCE_TIMELINE, TimeLine_Find);

@@ -50,5 +50,6 @@ void Run_Collisions();
 // One dispatch pass over the per-event list (type, subtype).
 void Run_Dispatch(int32_t type, int32_t subtype);
 void Run_ApplyActivationToCurrentRoom();
-// Installs the world's hooks into the error reporter and the compiler's resource names.
+// Installs the world's hooks into the error reporter and the compiler's resource names, and
+// the current room's size into the graphics layer.
 void Run_InstallHooks();

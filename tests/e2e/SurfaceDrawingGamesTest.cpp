@@ -1,13 +1,17 @@
 // End to end: what is drawn on a surface lands where it lands on the screen, whatever the
 // surface's size against the room's (16 to 8192 pixels wide, narrower and wider than the
 // room), drawn after surface_set_target or by views drawn into surfaces (one of them with its
-// port inside a wider surface). The screen is the 640 x 480 one whose half-pixel offset is
-// measured against its own size. The game reads the pixels back and logs where they lie.
+// port inside a wider surface); and on the screen, whatever the room's size, its views' and
+// the window's, a point and a rectangle land as in a 640 x 480 room. The games read the pixels
+// back (or save the screen) and the test looks where they lie.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <map>
 
 #include "E2EGames.h"
+#include "GamePack_Project.h"
 #include "support/ScratchFolder.h"
 
 using namespace e2e;
@@ -134,4 +138,127 @@ TEST(SurfaceDrawingGames, WhatIsDrawnOnSurfacesOfEverySizeLandsAsOnTheScreen)
         const std::string width = target.substr(target.find(' ') + 1);
         EXPECT_EQ(found[target], whole + middle + width + edges + (width == "16" ? "" : " detail 0")) << target;
     }
+}
+
+namespace {
+
+// A point and a filled rectangle drawn on the screen at whole room coordinates, at the second
+// frame of each room (after the window has taken the room's size), in view 0 (view 1 in the
+// room of two views); the screen is saved and the next room follows.
+const char* kScreenDraw = "if (n != 2 || view_current != (room == rm_two_views)) exit;\n"
+                          "draw_set_colour(c_white);\n"
+                          "draw_point(8, 8);\n"
+                          "draw_rectangle(40, 30, 61, 45, false);\n"
+                          "screen_save(room_get_name(room) + \".png\");\n";
+const char* kScreenStep = "n += 1;\n"
+                          "if (n == 3) { if (room == room_last) game_end(); else room_goto_next(); }\n";
+
+// A room of the screen game: its size and views ("" for none).
+std::string ScreenRoom(const std::string& name, int w, int h, const std::string& views)
+{
+    return R"({"name": ")" + name + R"(", "width": )" + std::to_string(w) + R"(, "height": )" + std::to_string(h) +
+           R"(, "colour": 0, )" + (views.empty() ? "" : R"("views_enabled": true, "views": [)" + views + "], ") +
+           R"("instances": [{"object": "obj"}]})";
+}
+
+// A view of w x h room pixels at (0, 0) shown in a port of pw x ph at (px, 0).
+std::string ScreenView(int w, int h, int px, int pw, int ph)
+{
+    return R"({"visible": true, "width": )" + std::to_string(w) + R"(, "height": )" + std::to_string(h) +
+           R"(, "port_x": )" + std::to_string(px) + R"(, "port_width": )" + std::to_string(pw) + R"(, "port_height": )" +
+           std::to_string(ph) + "}";
+}
+
+// "W x H point L..R T..B rect L..R T..B": the saved screen's size and the boxes of the lit
+// pixels of the point (within k * 24 pixels of the corner) and of the rectangle (the rest),
+// with " holes" when a box is not filled whole.
+std::string Landing(const PackImage& shot, double k)
+{
+    struct Box {
+        int l = 1 << 30, t = 1 << 30, r = -1, b = -1, n = 0;
+        std::string Text() const
+        {
+            const bool whole = n == (r - l + 1) * (b - t + 1);
+            return std::to_string(l) + ".." + std::to_string(r) + " " + std::to_string(t) + ".." + std::to_string(b) +
+                   (whole ? "" : " holes");
+        }
+    } point, rect;
+    for (int y = 0; y < shot.height; ++y)
+        for (int x = 0; x < shot.width; ++x) {
+            if (shot.rgba[(size_t(y) * size_t(shot.width) + size_t(x)) * 4] < 128) continue;
+            Box& box = x < k * 24 && y < k * 24 ? point : rect;
+            box.l = std::min(box.l, x), box.t = std::min(box.t, y), box.r = std::max(box.r, x), box.b = std::max(box.b, y);
+            ++box.n;
+        }
+    return std::to_string(shot.width) + "x" + std::to_string(shot.height) + " point " + point.Text() + " rect " +
+           rect.Text();
+}
+
+} // namespace
+
+// The screen of any room and view lands a point and a rectangle as a 640 x 480 room does: 1:1
+// at every room size, through a first view of equal sizes and through a view behind another
+// of another port size; a view or a window that magnifies or shrinks the room by two shows the
+// room's pixels as they land there, magnified or shrunk whole.
+TEST(ScreenDrawingGames, WhatIsDrawnOnScreensOfEverySizeAndViewLandsAsIn640x480)
+{
+    ScratchFolder dir;
+    Scratch_WriteFile(dir / "draw.zbl", kScreenDraw);
+    Scratch_WriteFile(dir / "step.zbl", kScreenStep);
+    const std::string rooms[] = {
+        ScreenRoom("rm_640", 640, 480, ""),
+        ScreenRoom("rm_320", 320, 240, ""),
+        ScreenRoom("rm_1024", 1024, 768, ""),
+        ScreenRoom("rm_view_1to1", 1024, 768, ScreenView(320, 240, 0, 320, 240)),
+        ScreenRoom("rm_view_2to1", 1024, 768, ScreenView(640, 480, 0, 320, 240)),
+        ScreenRoom("rm_view_1to2", 640, 480, ScreenView(320, 240, 0, 640, 480)),
+        ScreenRoom("rm_two_views", 640, 480, ScreenView(160, 120, 480, 160, 120) + ", " + ScreenView(640, 480, 0, 640, 480)),
+        ScreenRoom("rm_window_2x", 320, 240, ""),
+    };
+    std::string list;
+    for (const std::string& r : rooms) list += (list.empty() ? "" : ", ") + r;
+    Scratch_WriteFile(dir / "game.json", R"({"name": "Screens", "window": {"width": 640, "height": 480},
+      "objects": [{"name": "obj", "events": [{"type": "create", "code": "n = 0; if (room == rm_window_2x) window_set_size(640, 480);"},
+                                             {"type": "step", "file": "step.zbl"}, {"type": "draw", "file": "draw.zbl"}]}],
+      "rooms": [)" + list + "]}");
+    std::string said;
+    ASSERT_TRUE(Pack(dir / "game.json", dir / "game.win", "", &said)) << said;
+    const std::string out = dir / "out.txt";
+    ASSERT_EQ(Shell("cd " + Quote(dir.Path()) + " && " + kHeadless + "XDG_DATA_HOME=" + Quote(dir / "save") +
+                    " ZIMBREL_MAX_FRAMES=60 " + Quote(ZB_RUNNER_PATH) + " -game game.win >" + Quote(out) + " 2>&1"),
+              0)
+        << Scratch_ReadFile(out);
+    auto landing = [&](const std::string& room, double k) {
+        PackImage shot;
+        std::string error;
+        if (!GamePack_ReadPng(dir / ("save/Screens/" + room + ".png"), shot, error)) return room + ": " + error;
+        return Landing(shot, k);
+    };
+
+    // 640 x 480: the rectangle covers its columns and rows whole; the point lies in the pixel
+    // the rasteriser puts the point's pixel offset in (8.5 falls to 8 or 9).
+    const std::string reference = landing("rm_640", 1);
+    const std::string rect = "rect 40..61 30..45";
+    ASSERT_EQ(reference.substr(reference.find("rect")), rect) << reference;
+    int px = -1, py = -1;
+    ASSERT_EQ(std::sscanf(reference.c_str(), "640x480 point %d..%*d %d..", &px, &py), 2) << reference;
+    ASSERT_TRUE((px == 8 || px == 9) && (py == 8 || py == 9)) << reference;
+    auto point = [](int x, int y) {
+        return "point " + std::to_string(x) + ".." + std::to_string(x) + " " + std::to_string(y) + ".." +
+               std::to_string(y) + " ";
+    };
+    const std::string same = point(px, py) + rect;
+    EXPECT_EQ(reference, "640x480 " + same);
+    EXPECT_EQ(landing("rm_320", 1), "320x240 " + same);
+    EXPECT_EQ(landing("rm_1024", 1), "1024x768 " + same);
+    EXPECT_EQ(landing("rm_view_1to1", 1), "320x240 " + same);
+    EXPECT_EQ(landing("rm_two_views", 1), "640x480 " + same);
+    // Two room pixels a screen pixel: the point (drawn at 9, 9 with its pixel offset) in 4, 4;
+    // columns 40 to 61 in 20 to 30, rows 30 to 45 in 15 to 22.
+    EXPECT_EQ(landing("rm_view_2to1", 0.5), "320x240 point 4..4 4..4 rect 20..30 15..22");
+    // Two screen pixels a room pixel: the rectangle's pixels twice over, the point in the first
+    // screen pixel of its own (17.5 falls as 8.5 does at 640 x 480).
+    const std::string twice = point(px + 9, py + 9) + "rect 80..123 60..91";
+    EXPECT_EQ(landing("rm_view_1to2", 2), "640x480 " + twice);
+    EXPECT_EQ(landing("rm_window_2x", 2), "640x480 " + twice);
 }

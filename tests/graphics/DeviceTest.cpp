@@ -175,47 +175,35 @@ TEST_F(DeviceTest, LetterboxBarsTopAndBottomForTallBackBuffer)
     EXPECT_FLOAT_EQ(oy, 240.0f);
 }
 
-struct RoomFake {
-    static GR_RoomViewInfo info;
-    static bool Get(GR_RoomViewInfo* out)
-    {
-        *out = info;
-        return true;
-    }
-};
-GR_RoomViewInfo RoomFake::info;
-
-TEST_F(DeviceTest, PixelOffsetFollowsTheFirstView)
+TEST_F(DeviceTest, PixelOffsetIsHalfAPixelOfTheViewportInForce)
 {
     float ortho[16] = {};
     ortho[0] = ortho[5] = ortho[10] = ortho[15] = 1.0f;
-    // No room: size 640x480, full half-texel shift.
+    auto shift = [&](float w, float h) {
+        EXPECT_FLOAT_EQ(dev()->transform[1][12], -1.0f / w) << w;
+        EXPECT_FLOAT_EQ(dev()->transform[1][13], 1.0f / h) << h;
+    };
+    GR_D3D_Start_Frame();
     GR_D3D_SetMatrix(1, ortho);
-    EXPECT_FLOAT_EQ(dev()->transform[1][12], -1.0f / 640.0f);
-    EXPECT_FLOAT_EQ(dev()->transform[1][13], 1.0f / 480.0f);
-    // A view of equal sizes: full shift of 1 / port width.
-    RoomFake::info = {1000, 800, true, true, 320, 240, 320, 240};
-    GR_SetRoomViewProvider(RoomFake::Get);
-    GR_D3D_SetMatrix(1, ortho);
-    EXPECT_FLOAT_EQ(dev()->transform[1][12], -1.0f / 320.0f);
-    // 640 room pixels on a 1280 port: no offset.
-    RoomFake::info = {1000, 800, true, true, 640, 480, 1280, 960};
-    GR_D3D_SetMatrix(1, ortho);
-    EXPECT_FLOAT_EQ(dev()->transform[1][12], 0.0f);
-    EXPECT_FLOAT_EQ(GR_D3D_State().pixelOffset[0], 0.0f);
-    // Half a percent of scaling keeps half the offset.
-    RoomFake::info = {1000, 800, true, true, 1005, 800, 1000, 800};
-    GR_D3D_SetMatrix(1, ortho);
-    EXPECT_NEAR(GR_D3D_State().pixelOffset[0], 0.5f, 1e-3);
-    EXPECT_FLOAT_EQ(GR_D3D_State().pixelOffset[1], 1.0f);
-    // Views off: the room's size.
-    RoomFake::info = {1000, 800, false, true, 640, 480, 1280, 960};
-    GR_D3D_SetMatrix(1, ortho);
-    EXPECT_FLOAT_EQ(dev()->transform[1][12], -1.0f / 1000.0f);
-    // The stored projection is the one given.
+    shift(640, 480); // the screen texture's whole viewport
+    // A smaller viewport (a view's port) sends the projection again, whatever the room.
+    GR_D3D_SetViewPort(0, 0, 320, 200);
+    shift(320, 200);
+    // A surface brings its whole size; popping back, the screen's whole viewport again.
+    TextureRecord* surface = GR_D3D_CreateTexture(1024, 48, 1, 1, 6);
+    ASSERT_NE(surface, nullptr);
+    GR_D3D_PushRenderTarget();
+    GR_D3D_SetRenderTarget(0, surface);
+    shift(1024, 48);
+    GR_D3D_PopRenderTarget();
+    shift(640, 480);
+    // The stored projection is the one given; the pair stays whole.
     float back[16];
     GR_D3D_GetMatrix(1, back);
     EXPECT_EQ(std::memcmp(back, ortho, sizeof(back)), 0);
+    EXPECT_FLOAT_EQ(GR_D3D_State().pixelOffset[0], 1.0f);
+    GR_D3D_Finish_Frame(false);
+    GR_D3D_FreeTexture(surface);
 }
 
 TEST_F(DeviceTest, RenderTargetStackRefusesNinthPush)

@@ -485,7 +485,7 @@ void GraphicsTest_ResetGlobals()
     GR_WindowState() = GR_WindowStateRecord();
     GR_Window_Record() = GR_WindowRecord{false, 0, 640, 480, 640, 480, 0, 0, 1, 1, 0, 0, 0, false};
     GR_ViewPort_ClearAll();
-    GR_SetRoomViewProvider(nullptr);
+    GR_SetRoomProvider(nullptr);
     GR_ResetPending = 0;
     GR_3D_TransformStackClear();
     GR_Draw_SetAlpha(1.0f);

@@ -198,6 +198,7 @@ public:
         int alpha = 0;
         SDL_GL_GetAttribute(SDL_GL_ALPHA_SIZE, &alpha);
         m_offscreen = driver && std::strcmp(driver, "offscreen") == 0 && alpha >= 8;
+        SDL_GL_GetDrawableSize(m_window, &m_surfaceW, &m_surfaceH);
         CreateBackBuffer(pp); // the programs are made by the first draw (SelectProgram)
         SDL_GL_SetSwapInterval(pp.presentationInterval == 0 ? 1 : 0);
     }
@@ -647,9 +648,8 @@ public:
         GLsizei w = r.right - r.left, h = r.bottom - r.top;
         if (s->window) {
             // Only a window showing the back buffer unscaled holds its pixels as they are.
-            int dw = 0, dh = 0;
-            SDL_GL_GetDrawableSize(m_window, &dw, &dh);
-            if (dw != s->width || dh != s->height) return false;
+            if (!WindowHolds(s)) return false;
+            const GLsizei dh = s->height;
             glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
             glReadPixels(r.left, dh - r.bottom, w, h, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, out);
             for (GLsizei top = 0, bottom = h - 1; top < bottom; ++top, --bottom)
@@ -737,15 +737,21 @@ public:
     // SDL's headless window is an off-screen surface that swapping leaves as it is, made with
     // alpha like the screen texture (Graphics_HostM.cpp); the picture is taken as drawn only
     // while the drawable has the back buffer's size.
-    bool PresentKeepsBackBuffer() override
-    {
-        if (!m_offscreen || !m_backColour) return false;
-        int dw = 0, dh = 0;
-        SDL_GL_GetDrawableSize(m_window, &dw, &dh);
-        return dw == m_backColour->width && dh == m_backColour->height;
-    }
+    bool PresentKeepsBackBuffer() override { return m_offscreen && WindowHolds(m_backColour); }
 
 private:
+    // Whether the window's drawable is the back buffer s, pixel for pixel. SDL's headless
+    // window draws into a surface made with the window at its first size, which growing the
+    // window does not grow (SDL still reports the new size): beyond it nothing is kept.
+    bool WindowHolds(const GfxSurface* s) const
+    {
+        if (!s) return false;
+        int dw = 0, dh = 0;
+        SDL_GL_GetDrawableSize(m_window, &dw, &dh);
+        if (dw != s->width || dh != s->height) return false;
+        return !m_offscreen || (dw <= m_surfaceW && dh <= m_surfaceH);
+    }
+
     static uint32_t VertexCount(uint32_t type, uint32_t count)
     {
         switch (type) {
@@ -1135,6 +1141,7 @@ private:
     SDL_Window* m_window;
     SDL_GLContext m_context;
     bool m_offscreen = false; // the window is SDL's headless off-screen surface, with alpha
+    int m_surfaceW = 0, m_surfaceH = 0; // the window's drawable when the device was made
     GLuint m_fbo = 0, m_readFbo = 0, m_drawFbo = 0, m_sampler = 0;
     GLSurface* m_backColour = nullptr;
     GLSurface* m_colour = nullptr;
