@@ -14,6 +14,7 @@
 
 #include "Files/Base/ConsoleHost.h"
 #include "Files/Base/Utf8.h"
+#include "Files/Base/Utf8.h"
 #include "Platform/MemoryManager.h"
 
 namespace {
@@ -124,7 +125,9 @@ class StderrHost : public IMessageBoxHost {
 public:
     int Show(const char* text, const char* caption, uint32_t flags) override
     {
-        Console_WriteStderr((std::string(caption ? caption : "") + ": " + (text ? text : "") + "\n").c_str());
+        std::string line = std::string(caption ? caption : "") + ": " + (text ? text : "") + "\n";
+        line.resize(String_LineFeeds(line.data())); // a message's breaks as a terminal shows them
+        Console_WriteStderr(line.c_str());
         return MessageBox_DefaultAnswer(flags);
     }
 };

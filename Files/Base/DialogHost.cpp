@@ -2,6 +2,7 @@
 #include "Files/Base/DialogHost.h"
 
 #include "Files/Base/Console.h"
+#include "Files/Base/Utf8.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -39,7 +40,9 @@ public:
         dialog.Init();
         int32_t result;
         if (RunScript(dialog, &result)) return result;
-        Console_WriteStderr((std::string(dialog.Caption()) + "\n" + dialog.DisplayText() + "\n").c_str());
+        std::string text = std::string(dialog.Caption()) + "\n" + dialog.DisplayText() + "\n";
+        text.resize(String_LineFeeds(text.data())); // a terminal shows every line
+        Console_WriteStderr(text.c_str());
         return dialog.DefaultResult();
     }
 

@@ -171,3 +171,19 @@ int32_t String_HashToNewline16(const char* text, char16_t* out, QuitPoll* poll)
     *sink.out = 0;
     return count;
 }
+
+size_t String_LineFeeds(char* text)
+{
+    if (!text) return 0;
+    char* out = text;
+    for (const char* p = text; *p; ++p) {
+        if (*p == '\r') {
+            *out++ = '\n';
+            if (p[1] == '\n') ++p;
+        } else {
+            *out++ = *p;
+        }
+    }
+    *out = '\0';
+    return size_t(out - text);
+}

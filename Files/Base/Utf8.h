@@ -48,3 +48,8 @@ int32_t String_HashToNewline(char* text, QuitPoll* poll = nullptr);
 // The same rewrite decoded into out, which has room for strlen(text) + 1 units: the characters
 // String_HashToNewline leaves, then a 0; their number (-1 when a quit request stopped it).
 int32_t String_HashToNewline16(const char* text, char16_t* out, QuitPoll* poll = nullptr);
+
+// Rewrites text in place with every line break as one line feed ("\r\n" and a lone "\r", as
+// String_HashToNewline leaves it, become "\n"), for what shows text by lines (a terminal,
+// ImGui). Returns the new length.
+size_t String_LineFeeds(char* text);

@@ -7,6 +7,7 @@
 #include "Files/Debug/Debug_FormView.h"
 #include "Files/Debug/Debug_Net.h"
 #include "Files/Debug/Debug_Overlay.h"
+#include "Files/Debug/Dialog_Host.h"
 #include "Files/Debug/Score.h"
 #include "Files/Graphics_API/Graphics_Hooks.h"
 #include "Files/World/World_Hooks.h"
@@ -36,6 +37,7 @@ void Debug_FramePoll()
 {
     DebugNet_Poll();
     DebugFormView_Frame();
+    Dialogs_Frame();
 }
 
 void Debug_Reset()

@@ -48,6 +48,16 @@ TEST(DialogGames, ModalDialogsAnsweredByTheScript)
     EXPECT_EQ(e2e::Joined(r.lines), "message\ninteger\ninteger 12\nquestion 0\n");
 }
 
+TEST(DialogGames, AMessageWithoutItsLineIsWrittenLineByLine)
+{
+    ScratchFolder dir;
+    e2e::Played r = Play(dir, Pack(dir, "modal"), "input Cancel\nquestion No\n");
+    EXPECT_EQ(r.code, 0) << r.all;
+    const std::string out = Out(dir);
+    EXPECT_NE(out.find("Hello there\nsecond line\n"), std::string::npos) << out;
+    EXPECT_EQ(out.find('\r'), std::string::npos) << out;
+}
+
 TEST(DialogGames, AsynchronousAnswerArrivesAsEvent63)
 {
     ScratchFolder dir;

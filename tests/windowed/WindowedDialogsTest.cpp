@@ -192,6 +192,158 @@ TEST_F(Windowed, DebugFormPausesStepsAndWatches)
     EXPECT_NE(ini.find("Watch0=2*21"), std::string::npos) << ini;
 }
 
+// The text of a key that answers a dialog is the answer's: Space pressing OK twice leaves
+// nothing typed for the game, and the next dialog's field gets only what was typed into it.
+TEST_F(Windowed, SpaceThatAnswersIsNotTyped)
+{
+    WindowedRunner game(x, Game("space"), dir.Path());
+    ASSERT_FALSE(game.Window().empty()) << game.NoWindow();
+    ASSERT_TRUE(game.WaitForLog("asking")) << game.Log();
+    game.Keys("space space");
+    ASSERT_TRUE(game.WaitForLog("typed []")) << game.Log();
+    game.Type("ok");
+    game.Keys("Return");
+    EXPECT_TRUE(game.WaitForLog("name [ok]")) << game.Log();
+    EXPECT_EQ(game.Wait(), 0);
+}
+
+// Everything typed ahead reaches the dialog it was meant for, in order, while the runner is
+// stopped: the error dialog (a window of its own in a 320x240 game), then input dialogs whose
+// fields are not ready yet when their keys come, Tabs that must not be undone, a Left before
+// the text.
+TEST_F(Windowed, KeysTypedAheadReachTheirDialogsInOrder)
+{
+    WindowedRunner game(x, Game("typeahead"), dir.Path());
+    ASSERT_FALSE(game.Window().empty()) << game.NoWindow();
+    ASSERT_TRUE(game.WaitForLog("asking")) << game.Log(); // the error comes next
+    game.Stall(true);
+    game.Keys("Left Return x y Return Tab Return x y z Return Tab Tab Return Left x Return", 0);
+    game.Stall(false);
+    EXPECT_EQ(game.Wait(), 0) << game.Stderr();
+    const std::string log = game.Log();
+    EXPECT_NE(log.find("string xy\nquestion 0\nagain xyz\ntab []\nleft xab\n"), std::string::npos) << log;
+}
+
+// Each dialog starts afresh, its default text selected: typing replaces it, in file dialogs
+// and input dialogs shown one after another.
+TEST_F(Windowed, EveryDialogStartsWithItsDefaultSelected)
+{
+    WindowedRunner game(x, Game("fresh"), dir.Path());
+    ASSERT_FALSE(game.Window().empty()) << game.NoWindow();
+    for (const char* after : {"asking", "a x", "b x", "c x"}) {
+        ASSERT_TRUE(game.WaitForLog(after)) << game.Log();
+        game.Type("x");
+        game.Keys("Return");
+    }
+    EXPECT_TRUE(game.WaitForLog("d x")) << game.Log();
+    EXPECT_EQ(game.Wait(), 0);
+}
+
+// A 320x240 game: the message is laid out for the window, whole glyphs; the error dialog,
+// which the window cannot hold, comes in a window of its own and is answered there; a window
+// made smaller than the game shows its next dialog in a window of its own too.
+TEST_F(Windowed, DialogsOfASmallGameCanBeReadAndAnswered)
+{
+    WindowedRunner game(x, Game("small"), dir.Path());
+    ASSERT_FALSE(game.Window().empty()) << game.NoWindow();
+    EXPECT_EQ(game.WaitForPicture(Golden("small_message.png"), kTolerance, dir / "shot.png"), "");
+    game.Keys("Return");
+    const std::string error = game.WindowNamed("Code Error...");
+    ASSERT_FALSE(error.empty()) << game.Log();
+    EXPECT_EQ(game.WaitForPicture(Golden("small_error.png"), kTolerance, dir / "shot.png", error), "");
+    game.Keys("Left Return"); // from Copy to Ignore
+    ASSERT_TRUE(game.WaitForLog("went on")) << game.Log();
+    game.Resize("", 160, 120);
+    game.Type("r");
+    ASSERT_FALSE(game.WindowNamed("Small").empty()) << game.Log();
+    game.Keys("Return");
+    EXPECT_TRUE(game.WaitForLog("answered")) << game.Log();
+    EXPECT_EQ(game.Wait(), 0);
+}
+
+// A 200x120 game: the input and question dialogs and an asynchronous input dialog each in a
+// window of its own, whole, answered by keys there.
+TEST_F(Windowed, DialogsOfATinyGameComeInWindowsOfTheirOwn)
+{
+    WindowedRunner game(x, Game("tiny"), dir.Path());
+    ASSERT_FALSE(game.Window().empty()) << game.NoWindow();
+    std::string own = game.WindowNamed("Tiny");
+    ASSERT_FALSE(own.empty()) << game.Log();
+    EXPECT_EQ(game.WaitForPicture(Golden("tiny_input.png"), kTolerance, dir / "shot.png", own), "");
+    game.Type("Zed");
+    game.Keys("Return");
+    ASSERT_TRUE(game.WaitForLog("string Zed")) << game.Log();
+    own = game.WindowNamed("Tiny");
+    ASSERT_FALSE(own.empty()) << game.Log();
+    EXPECT_EQ(game.WaitForPicture(Golden("tiny_question.png"), kTolerance, dir / "shot.png", own), "");
+    game.Keys("Tab Return");
+    ASSERT_TRUE(game.WaitForLog("question 0")) << game.Log();
+    ASSERT_FALSE(game.WindowNamed("Tiny").empty()) << game.Log();
+    game.Type("b");
+    game.Keys("Return");
+    EXPECT_TRUE(game.WaitForLog("async b")) << game.Log();
+    EXPECT_EQ(game.Wait(), 0);
+}
+
+// The debug form shown beside the game leaves the keyboard to the game (no window manager
+// gives it back).
+TEST_F(Windowed, DebugFormLeavesTheKeyboardToTheGame)
+{
+    WindowedRunner game(x, Game("debugform"), dir.Path(), {"-debug"});
+    ASSERT_FALSE(game.Window().empty()) << game.NoWindow();
+    ASSERT_FALSE(game.WindowNamed("Zimbrel Debugger").empty()) << "no debug form";
+    ASSERT_TRUE(game.WaitForLog("step 5"));
+    game.Type("abc");
+    EXPECT_TRUE(game.WaitForLog("typed abc")) << game.Log();
+    ASSERT_TRUE(game.RequestClose());
+    EXPECT_EQ(game.Wait(), 0);
+}
+
+// A click gives the debug form the keyboard: the question of Add Watch gets everything typed
+// ahead, Delete removes the selected watch and Ctrl+C copies the selected messages (pasted
+// back as a watch).
+TEST_F(Windowed, DebugFormKeysGoWhereThePlayerMeant)
+{
+    WindowedRunner game(x, Game("debugform"), dir.Path(), {"-debug"});
+    ASSERT_FALSE(game.Window().empty()) << game.NoWindow();
+    const std::string form = game.WindowNamed("Zimbrel Debugger");
+    ASSERT_FALSE(form.empty()) << "no debug form";
+    game.Move("", 700, 0);
+    ASSERT_TRUE(game.WaitForLog("step 5"));
+    game.ClickIn(form, 66, 37); // Pause: no more messages come
+    ASSERT_TRUE(game.WaitForFocus(form));
+    game.ClickIn(form, 43, 60); // Add Watch
+    game.Stall(true);
+    game.Type("abc+1");
+    game.Keys("Return");
+    game.Stall(false);
+    game.ClickIn(form, 43, 60);
+    game.Type("7");
+    game.Keys("Return");
+    game.ClickIn(form, 60, 116); // the second watch
+    game.Keys("Delete");
+    EXPECT_EQ(game.WaitForPicture(Golden("debugform_keys.png"), kTolerance, dir / "shot.png", form, 140), "");
+    game.ClickIn(form, 110, 10); // Tools
+    game.ClickIn(form, 140, 85); // Show Messages, over the toolbar
+    game.ClickIn(form, 100, 66); // its newest message
+    game.Keys("ctrl+c");
+    game.ClickIn(form, 416, 42); // closed
+    game.ClickIn(form, 43, 60); // Add Watch: the message pasted
+    game.Keys("ctrl+v Return");
+    ASSERT_TRUE(game.RequestClose());
+    EXPECT_EQ(game.Wait(), 0);
+    const std::string ini = Scratch_ReadFile(dir / "xdg/DebugFormGame/Debug.ini");
+    auto value = [&](const std::string& key) {
+        const size_t at = ini.find("\n" + key + "=");
+        if (at == std::string::npos) return std::string("(none)");
+        const size_t from = at + key.size() + 2;
+        return ini.substr(from, ini.find_first_of("\r\n", from) - from);
+    };
+    EXPECT_EQ(value("NumWatches"), "2") << ini;
+    EXPECT_EQ(value("Watch0"), "abc+1") << ini;
+    EXPECT_NE(value("Watch1"), "") << ini; // the message copied
+}
+
 TEST_F(Windowed, ALostDisplayEndsTheRunWithTheGamesFilesWritten)
 {
     // The X server ends while the game plays: the INI file the game holds open and its

@@ -255,10 +255,29 @@ std::string WindowedRunner::WindowNamed(const std::string& title)
     while (!Ended() && Clock::now() < end) {
         const std::string ids = m_x.Output("xdotool search --all --onlyvisible --pid " + std::to_string(m_pid) + " --name " +
                                            e2e::Quote("^" + title + "$"));
-        if (!ids.empty()) return ids.substr(0, ids.find('\n'));
+        std::istringstream lines(ids);
+        for (std::string id; std::getline(lines, id);)
+            if (!id.empty() && id != m_window) return id;
         Pause();
     }
     return "";
+}
+
+bool WindowedRunner::WaitForFocus(const std::string& window)
+{
+    const auto end = Clock::now() + kPatience;
+    while (!Ended() && Clock::now() < end) {
+        if (m_x.Output("xdotool getwindowfocus") == window + "\n") return true;
+        Pause();
+    }
+    return false;
+}
+
+void WindowedRunner::Resize(const std::string& window, int width, int height)
+{
+    const std::string id = window.empty() ? Window() : window;
+    if (!id.empty())
+        m_x.Run("xdotool windowsize --sync " + id + " " + std::to_string(width) + " " + std::to_string(height));
 }
 
 void WindowedRunner::Move(const std::string& window, int x, int y)

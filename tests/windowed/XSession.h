@@ -55,10 +55,15 @@ public:
     // the runner's standard error and its log.
     std::string NoWindow() const;
     std::string Stderr() const;
-    // Another window of the runner by its title (waits until it is shown); "" when none came.
+    // Another window of the runner than the game's by its title (waits until it is shown); ""
+    // when none came.
     std::string WindowNamed(const std::string& title);
+    // Waits until the window has the keyboard focus; false when it did not come.
+    bool WaitForFocus(const std::string& window);
     // Moves a window of the runner (no window manager places them); "" is the game's.
     void Move(const std::string& window, int x, int y);
+    // Resizes a window of the runner, as a player dragging its edge would; "" is the game's.
+    void Resize(const std::string& window, int width, int height);
     // A click in that window; the pointer stays there (its keys then go to that window).
     void ClickIn(const std::string& window, int x, int y);
     // Key presses and clicks (xdotool key names, delay milliseconds between them; client

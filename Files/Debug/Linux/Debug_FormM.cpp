@@ -37,9 +37,7 @@ constexpr int kWidth = 640, kHeight = 600;
 constexpr uint64_t kDrawInterval = 33; // milliseconds
 
 struct View {
-    SDL_Window* window = nullptr;
-    SDL_GLContext gl = nullptr;
-    ImGuiContext* context = nullptr;
+    DialogWindow w;             // the window and its contexts
     bool failed = false;
     bool visible = false;
     uint64_t lastDraw = 0, lastFrame = 0;
@@ -53,88 +51,46 @@ View g_view;
 // =============================================================================================
 // [SECTION] Window and input
 // =============================================================================================
-// The game's OpenGL context stays current outside the form's drawing.
-class GLScope {
-public:
-    GLScope() : m_window(SDL_GL_GetCurrentWindow()), m_gl(SDL_GL_GetCurrentContext())
-    {
-        SDL_GL_MakeCurrent(g_view.window, g_view.gl);
-    }
-    ~GLScope() { SDL_GL_MakeCurrent(m_window, m_gl); }
-
-private:
-    SDL_Window* m_window;
-    SDL_GLContext m_gl;
-};
-
 bool Ensure()
 {
-    if (g_view.window) return true;
+    if (g_view.w.window) return true;
     if (g_view.failed) return false;
     // A view only where dialogs are shown to somebody (a real display).
     if (!DialogHost_Get() || !DialogHost_Get()->OnScreen()) {
         g_view.failed = true;
         return false;
     }
-    SDL_Window* previous = SDL_GL_GetCurrentWindow();
-    SDL_GLContext previousGl = SDL_GL_GetCurrentContext();
     // Beside the game window (its right, else its left), not over it.
+    SDL_Window* game = SDL_GL_GetCurrentWindow();
     int x = SDL_WINDOWPOS_UNDEFINED, y = SDL_WINDOWPOS_UNDEFINED;
     SDL_Rect screen{0, 0, 0, 0};
-    if (previous && SDL_GetDisplayUsableBounds(SDL_GetWindowDisplayIndex(previous), &screen) == 0) {
+    if (game && SDL_GetDisplayUsableBounds(SDL_GetWindowDisplayIndex(game), &screen) == 0) {
         int gx, gy, gw, gh;
-        SDL_GetWindowPosition(previous, &gx, &gy);
-        SDL_GetWindowSize(previous, &gw, &gh);
+        SDL_GetWindowPosition(game, &gx, &gy);
+        SDL_GetWindowSize(game, &gw, &gh);
         if (gx + gw + 8 + kWidth <= screen.x + screen.w) x = gx + gw + 8;
         else if (gx - 8 - kWidth >= screen.x) x = gx - 8 - kWidth;
         else x = screen.x;
         y = std::max(screen.y, std::min(gy, screen.y + screen.h - kHeight));
     }
-    g_view.window = SDL_CreateWindow("Zimbrel Debugger", x, y, kWidth, kHeight,
-                                     SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
-    g_view.gl = g_view.window ? SDL_GL_CreateContext(g_view.window) : nullptr;
-    if (!g_view.gl) {
-        if (g_view.window) SDL_DestroyWindow(g_view.window);
-        g_view.window = nullptr;
-        g_view.failed = true;
-        SDL_GL_MakeCurrent(previous, previousGl);
-        return false;
-    }
-    SDL_GL_MakeCurrent(g_view.window, g_view.gl);
-    SDL_GL_SetSwapInterval(0); // the game's frame keeps the pace
-    g_view.context = ImGui::CreateContext();
-    {
-        ContextScope scope(g_view.context);
-        DialogInput_Setup();
-        ImGui_ImplOpenGL2_Init();
-    }
-    SDL_GL_MakeCurrent(previous, previousGl);
-    return true;
-}
-
-uint32_t EventWindow(const SDL_Event& e)
-{
-    switch (e.type) {
-    case SDL_WINDOWEVENT: return e.window.windowID;
-    case SDL_KEYDOWN:
-    case SDL_KEYUP: return e.key.windowID;
-    case SDL_TEXTINPUT: return e.text.windowID;
-    case SDL_TEXTEDITING: return e.edit.windowID;
-    case SDL_MOUSEMOTION: return e.motion.windowID;
-    case SDL_MOUSEBUTTONDOWN:
-    case SDL_MOUSEBUTTONUP: return e.button.windowID;
-    case SDL_MOUSEWHEEL: return e.wheel.windowID;
-    default: return 0;
-    }
+    g_view.failed = !DialogWindow_Open(g_view.w, "Zimbrel Debugger", x, y, kWidth, kHeight,
+                                       SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
+    return !g_view.failed;
 }
 
 } // namespace
 
 bool DebugFormView_Filter(const SDL_Event& e)
 {
-    if (!g_view.window) return false;
-    const uint32_t id = SDL_GetWindowID(g_view.window);
-    if (EventWindow(e) != id) return false;
+    if (!g_view.w.window) return false;
+    const uint32_t id = SDL_GetWindowID(g_view.w.window);
+    // A click gives its window the keyboard, the form's or the game's, as a window manager
+    // would (without one, the keyboard stays where it was given).
+    if (e.type == SDL_MOUSEBUTTONDOWN) {
+        SDL_Window* clicked = SDL_GetWindowFromID(e.button.windowID);
+        if (clicked && clicked != SDL_GetKeyboardFocus()) SDL_SetWindowInputFocus(clicked);
+    }
+    if (DialogInput_Window(e) != id) return false;
     if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE) {
         if (g_view.asking) g_view.asking->dialog->Command(IDC_CANCEL);
         else DebugForm_Close(); // the form goes, the game goes on
@@ -144,22 +100,12 @@ bool DebugFormView_Filter(const SDL_Event& e)
     return true;
 }
 
-uint32_t DebugFormView_WindowId() { return g_view.window ? SDL_GetWindowID(g_view.window) : 0; }
+uint32_t DebugFormView_WindowId() { return g_view.w.window ? SDL_GetWindowID(g_view.w.window) : 0; }
 
 void DebugFormView_Shutdown()
 {
-    if (!g_view.window) return;
-    {
-        GLScope gl;
-        ContextScope scope(g_view.context);
-        ImGui_ImplOpenGL2_Shutdown();
-    }
-    ImGui::DestroyContext(g_view.context);
-    SDL_Window* current = SDL_GL_GetCurrentWindow();
-    SDL_GLContext currentGl = SDL_GL_GetCurrentContext();
-    SDL_GL_DeleteContext(g_view.gl);
-    SDL_DestroyWindow(g_view.window);
-    if (current != g_view.window) SDL_GL_MakeCurrent(current, currentGl);
+    if (!g_view.w.window) return;
+    DialogWindow_Close(g_view.w);
     g_view = View();
 }
 
@@ -280,7 +226,7 @@ void Form(ImVec2 display, int32_t* command)
     if (ImGui::IsItemHovered() && ImGui::GetIO().MouseWheel != 0.0f)
         selected = std::max(0, selected + (ImGui::GetIO().MouseWheel > 0 ? 1 : -1));
     if (selected != before) DebugForm_SelectWatch(selected);
-    if (ImGui::IsWindowFocused(ImGuiFocusedFlags_RootAndChildWindows) && ImGui::IsKeyPressed(ImGuiKey_Delete, false))
+    if (ImGui::IsWindowFocused(ImGuiFocusedFlags_RootAndChildWindows) && DialogInput_KeyPressed(ImGuiKey_Delete))
         *command = DEBUGFORM_DELETE_WATCH;
     ImGui::TextUnformatted(s.roomSpeed.c_str());
     ImGui::SameLine(220);
@@ -324,7 +270,7 @@ void Messages(DebugInfoWindow& w)
     }
     (void)w;
     if (ImGui::IsWindowFocused(ImGuiFocusedFlags_RootAndChildWindows) && ImGui::GetIO().KeyCtrl &&
-        ImGui::IsKeyPressed(ImGuiKey_C, false)) {
+        DialogInput_KeyPressed(ImGuiKey_C)) {
         const std::vector<int32_t> rows(g_view.messageSelection.begin(), g_view.messageSelection.end());
         SDL_SetClipboardText(DebugForm_CopyMessages(rows).c_str());
     }
@@ -389,10 +335,10 @@ int32_t FormFrame(ImVec2 display)
 int32_t DrawOnce()
 {
     g_view.lastDraw = SDL_GetTicks64();
-    GLScope gl;
-    ContextScope scope(g_view.context);
+    DialogWindowGL gl(g_view.w);
+    ContextScope scope(g_view.w.context);
     int dw = kWidth, dh = kHeight;
-    SDL_GL_GetDrawableSize(g_view.window, &dw, &dh);
+    SDL_GL_GetDrawableSize(g_view.w.window, &dw, &dh);
     ImGuiIO& io = ImGui::GetIO();
     io.DisplaySize = ImVec2(float(dw), float(dh));
     for (;;) {
@@ -412,14 +358,14 @@ int32_t DrawOnce()
             if (command || (g_view.asking && g_view.asking->dialog->Ended(&result))) return command;
             continue;
         }
-        DialogWindow_Present(g_view.window, dw, dh);
+        DialogWindow_Present(g_view.w.window, dw, dh);
         return command;
     }
 }
 
 void Draw()
 {
-    if (!g_view.window) return;
+    if (!g_view.w.window) return;
     // Commands run once the game's context is current again: they may step the game.
     if (const int32_t command = DrawOnce()) DebugForm_Command(command);
 }
@@ -430,7 +376,7 @@ void Draw()
 // Asked inside the form's window; the game's frames wait meanwhile (as for any modal dialog).
 bool Ask(const char* caption, const char* prompt, const char* def, std::string* answer)
 {
-    if (!g_view.window || g_view.asking) return Dialog_InputQuery(caption, prompt, def, answer);
+    if (!g_view.w.window || g_view.asking) return Dialog_InputQuery(caption, prompt, def, answer);
     QueryDialog d(DIALOG_INPUT, caption, prompt, def);
     d.Init();
     DialogUi ui;
@@ -461,17 +407,19 @@ void DebugFormView_Frame()
 {
     const bool wanted = DebugForm_Exists() && DebugForm_Shown();
     if (!wanted) {
-        if (g_view.window && g_view.visible) SDL_HideWindow(g_view.window);
+        if (g_view.w.window && g_view.visible) SDL_HideWindow(g_view.w.window);
         g_view.visible = false;
         return;
     }
     if (!Ensure()) return;
     DebugForm_SetAsk(Ask);
     if (!g_view.visible) {
-        // The game keeps the keyboard: the form is shown beside it, not activated.
-        SDL_SetHint(SDL_HINT_WINDOW_NO_ACTIVATION_WHEN_SHOWN, "1");
-        SDL_ShowWindow(g_view.window);
-        SDL_SetHint(SDL_HINT_WINDOW_NO_ACTIVATION_WHEN_SHOWN, "0");
+        // The game keeps the keyboard: the form is shown beside it, and the keyboard given
+        // back to the game's window (without a window manager, showing a window gives it the
+        // keyboard).
+        SDL_Window* game = SDL_GL_GetCurrentWindow();
+        SDL_ShowWindow(g_view.w.window);
+        if (game && game != g_view.w.window) SDL_SetWindowInputFocus(game);
         g_view.visible = true;
         g_view.lastDraw = 0;
     }

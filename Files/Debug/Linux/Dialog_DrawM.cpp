@@ -1,7 +1,7 @@
 // The drawing side of the on-screen dialog host (Dialog_ImGuiM.h): a dialog template laid out
-// with Dear ImGui (dialog units scaled to ImGui's 13-pixel font, shrunk to fit the window),
-// its keyboard focus and keys, the input fed to ImGui from SDL events, and ImGui's triangles
-// drawn through the runner's vertex batch.
+// with Dear ImGui (dialog units scaled to ImGui's 13-pixel font, whose glyphs keep their
+// pixels), its keyboard focus and keys, the input fed to ImGui from SDL events, the windows of
+// the dialogs' own, and ImGui's triangles drawn through the runner's vertex batch.
 //
 // Keyboard: Tab and Shift+Tab move the focus over the edit fields and buttons in template
 // order, Left and Right over the buttons; Space or Enter presses the focused button; Enter in
@@ -11,9 +11,12 @@
 // [SECTION] Focus and keys
 // [SECTION] Layout
 // [SECTION] Input
+// [SECTION] Windows of their own
 // [SECTION] Rendering through the vertex batch
 #include "Files/Debug/Linux/Dialog_ImGuiM.h"
 
+#include <GL/gl.h>
+#include <backends/imgui_impl_opengl2.h>
 #include <imgui_internal.h>
 #include <imgui_stdlib.h>
 
@@ -23,6 +26,7 @@
 #include <cstring>
 #include <vector>
 
+#include "Files/Base/Utf8.h"
 #include "Files/Graphics_API/Graphics_Batch.h"
 #include "Files/Graphics_API/Graphics_Device.h"
 #include "Files/Graphics_API/Graphics_RenderState.h"
@@ -34,18 +38,11 @@ namespace {
 constexpr float kUnitX = 1.5f, kUnitY = 1.625f;
 const ImVec4 kFocusRing(1.0f, 1.0f, 1.0f, 0.9f);
 
-// "\r\n" and a lone "\r" as "\n" (ImGui breaks lines at "\n" only).
+// ImGui breaks lines at "\n" only.
 std::string Lines(const char* text)
 {
-    std::string out;
-    for (const char* p = text ? text : ""; *p; ++p) {
-        if (*p == '\r') {
-            out += '\n';
-            if (p[1] == '\n') ++p;
-        } else {
-            out += *p;
-        }
-    }
+    std::string out = text ? text : "";
+    out.resize(String_LineFeeds(out.data()));
     return out;
 }
 
@@ -75,9 +72,13 @@ const DialogControl* Focused(const DialogUi& ui) { return DialogTemplate_Find(ui
 // =============================================================================================
 void DialogUi_Begin(DialogUi& ui, IModalDialog* dialog)
 {
+    static uint32_t shown = 0;
     ui.dialog = dialog;
+    ui.serial = ++shown;
     ui.focus = -1;
     ui.focusMoved = true;
+    ui.fieldActive = false;
+    ui.heldFrames = 0;
     ui.hasFocus = true;
     ui.keys.Clear();
     ui.listSelection = -1;
@@ -87,6 +88,16 @@ void DialogUi_Begin(DialogUi& ui, IModalDialog* dialog)
     if (ui.focus < 0) ui.focus = DefaultButton(dialog);
     for (int32_t i = 0; i < t.count && ui.focus < 0; ++i)
         if (Focusable(dialog, t.controls[i], true)) ui.focus = t.controls[i].id;
+}
+
+bool DialogUi_HoldsInput(DialogUi& ui)
+{
+    constexpr int32_t kMostHeld = 8; // ImGui takes two
+    if (!ui.dialog || !ui.hasFocus || ui.fieldActive) return false;
+    const DialogControl* f = Focused(ui);
+    if (!f || !IsEdit(*f) || ui.heldFrames >= kMostHeld) return false;
+    ++ui.heldFrames;
+    return true;
 }
 
 bool DialogUi_Key(DialogUi& ui, const SDL_Event& e)
@@ -131,6 +142,8 @@ void MoveFocus(DialogUi& ui, int32_t step, bool buttonsOnly)
             const bool leavingEdit = Focused(ui) && IsEdit(*Focused(ui));
             ui.focus = t.controls[i].id;
             ui.focusMoved = true;
+            ui.fieldActive = false;
+            ui.heldFrames = 0;
             if (leavingEdit) ImGui::ClearActiveID(); // the field stops taking the keys
             return;
         }
@@ -181,34 +194,30 @@ bool DrawBrowser(DialogUi& ui, IDialogBrowser* b, ImVec2 size)
     return accept;
 }
 
-// Static text in its rectangle: wrapped, each line centred when asked.
+// Static text in its rectangle: wrapped, each line centred when asked. Line by line, so that
+// the lines outside the rectangle cost nothing (a prompt of thousands of lines stays within a
+// draw list's 65,536 vertices, which the OpenGL 2 back end of the dialogs' own windows needs).
 void DrawText(const std::string& text, ImVec2 at, ImVec2 size, bool centred)
 {
     const ImVec2 screen = ImGui::GetCursorScreenPos();
     ImGui::PushClipRect(screen, ImVec2(screen.x + size.x, screen.y + size.y), true);
-    if (!centred) {
-        ImGui::PushTextWrapPos(at.x + size.x);
-        ImGui::TextUnformatted(text.c_str());
-        ImGui::PopTextWrapPos();
-    } else {
-        ImFont* font = ImGui::GetFont();
-        const float scale = ImGui::GetFontSize() / font->FontSize;
-        float y = at.y;
-        const char* p = text.c_str();
-        const char* end = p + text.size();
-        while (p < end) {
-            const char* lineEnd = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
-            if (!lineEnd) lineEnd = end;
-            const char* cut = font->CalcWordWrapPositionA(scale, p, lineEnd, size.x);
-            if (cut == p) cut = lineEnd == p ? lineEnd : p + 1;
-            const float w = ImGui::CalcTextSize(p, cut).x;
-            ImGui::SetCursorPos(ImVec2(at.x + std::max(0.0f, (size.x - w) * 0.5f), y));
-            ImGui::TextUnformatted(p, cut);
-            y += ImGui::GetTextLineHeight();
-            p = cut;
-            while (p < lineEnd && *p == ' ') ++p;
-            if (p == lineEnd && lineEnd < end) ++p;
-        }
+    ImFont* font = ImGui::GetFont();
+    const float scale = ImGui::GetFontSize() / font->FontSize;
+    float y = at.y;
+    const char* p = text.c_str();
+    const char* end = p + text.size();
+    while (p < end && y < at.y + size.y) {
+        const char* lineEnd = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
+        if (!lineEnd) lineEnd = end;
+        const char* cut = font->CalcWordWrapPositionA(scale, p, lineEnd, size.x);
+        if (cut == p) cut = lineEnd == p ? lineEnd : p + 1;
+        const float w = centred ? ImGui::CalcTextSize(p, cut).x : size.x;
+        ImGui::SetCursorPos(ImVec2(at.x + std::max(0.0f, (size.x - w) * 0.5f), y));
+        ImGui::TextUnformatted(p, cut);
+        y += ImGui::GetTextLineHeight();
+        p = cut;
+        while (p < lineEnd && *p == ' ') ++p;
+        if (p == lineEnd && lineEnd < end) ++p;
     }
     ImGui::PopClipRect();
 }
@@ -218,25 +227,112 @@ void DrawText(const std::string& text, ImVec2 at, ImVec2 size, bool centred)
 // =============================================================================================
 // [SECTION] Layout
 // =============================================================================================
+namespace {
+
+// The current context's font (its atlas built), also outside a frame.
+ImFont* Font()
+{
+    ImFontAtlas* atlas = ImGui::GetIO().Fonts;
+    if (!atlas->IsBuilt()) {
+        unsigned char* pixels = nullptr;
+        int w = 0, h = 0;
+        atlas->GetTexDataAsRGBA32(&pixels, &w, &h);
+    }
+    return atlas->Fonts[0];
+}
+
+float TitleHeight() { return std::round(Font()->FontSize + ImGui::GetStyle().FramePadding.y * 2.0f); }
+
+ImVec2 TextSize(ImFont* font, const char* text, float wrap)
+{
+    const ImVec2 size = font->CalcTextSizeA(font->FontSize, FLT_MAX, wrap, text);
+    return ImVec2(std::ceil(size.x), size.y);
+}
+
+// True when every visible control, laid out at that scale, still holds what it shows in the
+// font's own pixels: a button its label, a text its wrapped lines (a text too long for its
+// place even at full size is shown only at full size), a list or log four lines of thirty
+// characters.
+bool Holds(const IModalDialog& d, float fit)
+{
+    const DialogTemplate& t = d.Template();
+    const ImVec2 pad = ImGui::GetStyle().FramePadding;
+    ImFont* font = Font();
+    const float line = font->FontSize, column = TextSize(font, "M", 0.0f).x;
+    for (int32_t i = 0; i < t.count; ++i) {
+        const DialogControl& c = t.controls[i];
+        if (!d.ControlVisible(c.id)) continue;
+        const float w = std::round(c.w * kUnitX * fit), h = std::round(c.h * kUnitY * fit);
+        switch (c.kind) {
+        case DLGC_BUTTON: {
+            const ImVec2 label = TextSize(font, d.ControlText(c.id), 0.0f);
+            if (label.x + 2.0f * pad.x > w || label.y + 2.0f > h) return false;
+            break;
+        }
+        case DLGC_EDIT:
+        case DLGC_PASSWORD:
+            if (w < 8.0f * column + 2.0f * pad.x) return false;
+            break;
+        case DLGC_TEXT:
+        case DLGC_TEXT_CENTRED: {
+            if (fit >= 1.0f) break;
+            const std::string text = Lines(d.ControlText(c.id));
+            if (TextSize(font, text.c_str(), w).y > h) return false;
+            if (TextSize(font, text.c_str(), std::round(c.w * kUnitX)).y > std::round(c.h * kUnitY)) return false;
+            break;
+        }
+        case DLGC_LOG:
+        case DLGC_FILES:
+            if (w < 30.0f * column || h < 4.0f * line) return false;
+            break;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+ImVec2 DialogUi_Size(const IModalDialog& dialog, bool fill)
+{
+    const DialogTemplate& t = dialog.Template();
+    const float title = fill ? 0.0f : TitleHeight();
+    return ImVec2(std::round(t.width * kUnitX), std::round(t.height * kUnitY) + title);
+}
+
+float DialogUi_Fit(const IModalDialog& dialog, ImVec2 display, bool* holds)
+{
+    const DialogTemplate& t = dialog.Template();
+    float fit = std::min({1.0f, (display.x - 8.0f) / (t.width * kUnitX),
+                          (display.y - 8.0f - TitleHeight()) / (t.height * kUnitY)});
+    fit = std::max(fit, 0.1f);
+    if (holds) *holds = Holds(dialog, fit);
+    return fit;
+}
+
 void DialogUi_Draw(DialogUi& ui, ImVec2 display, bool fill)
 {
     IModalDialog* d = ui.dialog;
     const DialogTemplate& t = d->Template();
-    const ImGuiStyle& style = ImGui::GetStyle();
-    const float title = fill ? 0.0f : std::round(ImGui::GetFontSize() + style.FramePadding.y * 2.0f);
-    float sx = kUnitX, sy = kUnitY, fit = 1.0f;
+    const float title = fill ? 0.0f : TitleHeight();
+    // In a window of its own the dialog fills it at its own size or more (a window manager may
+    // have made it larger); in the game window it is laid out for the window, down to the
+    // size at which its controls still hold their texts (the host gives one that does not
+    // hold a window of its own). The glyphs keep their pixels. Every edge on a whole pixel:
+    // an edge through pixel centres (a control at 464.75 units of 1.625 pixels, a border half
+    // a pixel in from an edge at .5) is covered or not as the rasteriser rounds, and
+    // rasterisers round differently.
+    float sx = kUnitX, sy = kUnitY;
     if (fill) {
-        sx = display.x / std::max<float>(1.0f, t.width);
-        sy = display.y / std::max<float>(1.0f, t.height);
+        sx = std::max(kUnitX, display.x / std::max<float>(1.0f, t.width));
+        sy = std::max(kUnitY, display.y / std::max<float>(1.0f, t.height));
     } else {
-        fit = std::min({1.0f, (display.x - 8.0f) / (t.width * kUnitX), (display.y - 8.0f - title) / (t.height * kUnitY)});
-        fit = std::max(fit, 0.1f);
-        sx *= fit;
-        sy *= fit;
+        if (ui.fitDisplay.x != display.x || ui.fitDisplay.y != display.y) {
+            ui.fit = DialogUi_Fit(*d, display, nullptr);
+            ui.fitDisplay = display;
+        }
+        sx *= ui.fit;
+        sy *= ui.fit;
     }
-    // Every edge on a whole pixel: an edge through pixel centres (a control at 464.75 units
-    // of 1.625 pixels, a border half a pixel in from an edge at .5) is covered or not as the
-    // rasteriser rounds, and rasterisers round differently.
     const ImVec2 size(std::round(t.width * sx), std::round(t.height * sy) + title);
     const ImVec2 pos = fill ? ImVec2(0, 0) : ImVec2(float(int((display.x - size.x) * 0.5f)), float(int((display.y - size.y) * 0.5f)));
     ImGui::SetNextWindowPos(pos);
@@ -245,15 +341,16 @@ void DialogUi_Draw(DialogUi& ui, ImVec2 display, bool fill)
                              ImGuiWindowFlags_NoSavedSettings | ImGuiWindowFlags_NoScrollbar |
                              ImGuiWindowFlags_NoScrollWithMouse;
     if (fill) flags |= ImGuiWindowFlags_NoTitleBar;
+    // The ImGui window is the place the dialog is shown in (its DialogUi), so that dialogs one
+    // after another reuse one rather than pile up; the items in it are the showing's own
+    // (its serial): a new dialog never inherits an earlier one's caret or selection.
     char name[64];
-    std::snprintf(name, sizeof name, "###dialog%p", static_cast<void*>(d));
+    std::snprintf(name, sizeof name, "###dialog%p", static_cast<void*>(&ui));
     const std::string label = Lines(d->Caption()) + name;
     ImGui::PushStyleVar(ImGuiStyleVar_WindowPadding, ImVec2(0, 0));
     ImGui::Begin(label.c_str(), nullptr, flags);
     ImGui::PopStyleVar();
-    // The font keeps its pixels unless the dialog had to shrink much (point-sampled glyphs
-    // scaled a little look broken).
-    if (fit < 0.8f) ImGui::SetWindowFontScale(std::max(fit, 0.6f));
+    ImGui::PushID(int(ui.serial));
     ui.min = pos;
     ui.max = ImVec2(pos.x + size.x, pos.y + size.y);
 
@@ -301,10 +398,17 @@ void DialogUi_Draw(DialogUi& ui, ImVec2 display, bool fill)
             ImGui::SetNextItemWidth(csize.x);
             if (ImGui::InputText("##field", &s, c.kind == DLGC_PASSWORD ? ImGuiInputTextFlags_Password : 0))
                 d->SetControlText(c.id, s.c_str());
-            if (ImGui::IsItemActivated()) {
+            // A click gives a field the focus; only the dialog's own focus gives it otherwise
+            // (a request of an earlier frame that ImGui carries out after a Tab moved on
+            // does not take it back).
+            const bool clicked = ImGui::IsItemActivated() && ImGui::IsMouseClicked(ImGuiMouseButton_Left);
+            if (clicked) {
                 ui.focus = c.id;
                 ui.focusMoved = false;
+            } else if (ImGui::IsItemActive() && (ui.focus != c.id || !ui.hasFocus)) {
+                ImGui::ClearActiveID();
             }
+            if (ui.focus == c.id) ui.fieldActive = ImGui::IsItemActive();
             break;
         }
         case DLGC_TEXT:
@@ -332,6 +436,7 @@ void DialogUi_Draw(DialogUi& ui, ImVec2 display, bool fill)
         else if ((k.space || k.enter) && f && f->kind == DLGC_BUTTON) pressed = f->id;
         else if (k.enter) pressed = DefaultButton(d);
     }
+    ImGui::PopID();
     ImGui::End();
     if (pressed >= 0) d->Command(pressed);
 }
@@ -407,6 +512,24 @@ bool DialogInput_IsInput(const SDL_Event& e)
     }
 }
 
+uint32_t DialogInput_Window(const SDL_Event& e)
+{
+    switch (e.type) {
+    case SDL_WINDOWEVENT: return e.window.windowID;
+    case SDL_KEYDOWN:
+    case SDL_KEYUP: return e.key.windowID;
+    case SDL_TEXTINPUT: return e.text.windowID;
+    case SDL_TEXTEDITING: return e.edit.windowID;
+    case SDL_MOUSEMOTION: return e.motion.windowID;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP: return e.button.windowID;
+    case SDL_MOUSEWHEEL: return e.wheel.windowID;
+    default: return 0;
+    }
+}
+
+bool DialogInput_KeyPressed(ImGuiKey key) { return ImGui::IsKeyPressed(ImGui::GetKeyIndex(key), false); }
+
 bool DialogInput_Feed(const SDL_Event& e, float sx, float sy)
 {
     ImGuiIO& io = ImGui::GetIO();
@@ -452,6 +575,69 @@ void DialogInput_Reset()
     io.ClearInputCharacters();
 }
 
+namespace {
+
+// What may go when the queue is full: 0 typed text, moves and wheel turns; 1 presses of keys
+// that do nothing to a dialog; 2 the rest (releases, clicks, the keys that act on a dialog).
+int Worth(const SDL_Event& e)
+{
+    switch (e.type) {
+    case SDL_TEXTINPUT:
+    case SDL_TEXTEDITING:
+    case SDL_MOUSEMOTION:
+    case SDL_MOUSEWHEEL: return 0;
+    case SDL_KEYDOWN:
+        switch (e.key.keysym.sym) {
+        case SDLK_RETURN:
+        case SDLK_KP_ENTER:
+        case SDLK_ESCAPE:
+        case SDLK_TAB:
+        case SDLK_SPACE:
+        case SDLK_LEFT:
+        case SDLK_RIGHT: return 2;
+        default: return 1;
+        }
+    default: return 2;
+    }
+}
+
+} // namespace
+
+bool DialogInputQueue::MakeRoom(const SDL_Event& e)
+{
+    const bool release = e.type == SDL_KEYUP && e.key.keysym.scancode < SDL_NUM_SCANCODES;
+    if (release && m_pressDropped.test(size_t(e.key.keysym.scancode))) {
+        m_pressDropped.reset(size_t(e.key.keysym.scancode)); // nobody saw its press
+        return false;
+    }
+    if (m_events.size() < kCapacity) return true;
+    const int worth = Worth(e);
+    if (worth < 2) { // the newest of its kind goes
+        if (e.type == SDL_KEYDOWN && e.key.keysym.scancode < SDL_NUM_SCANCODES)
+            m_pressDropped.set(size_t(e.key.keysym.scancode));
+        return false;
+    }
+    // Room for a release, a click or a key that acts: the newest text or move goes, else the
+    // newest press of another key with its release.
+    for (int drop = 0; drop < 2; ++drop) {
+        for (auto it = m_events.end(); it != m_events.begin();) {
+            --it;
+            if (Worth(it->e) != drop) continue;
+            if (drop == 1) {
+                const SDL_Scancode code = it->e.key.keysym.scancode;
+                auto up = std::find_if(it + 1, m_events.end(), [&](const Item& i) {
+                    return i.e.type == SDL_KEYUP && i.e.key.keysym.scancode == code;
+                });
+                if (up != m_events.end()) m_events.erase(up);
+                else if (code < SDL_NUM_SCANCODES) m_pressDropped.set(size_t(code));
+            }
+            m_events.erase(it);
+            return true;
+        }
+    }
+    return m_events.size() < kHardCapacity;
+}
+
 void DialogInputQueue::Push(const SDL_Event& e, float sx, float sy, bool taken)
 {
     if (e.type == SDL_MOUSEMOTION && !m_events.empty() && m_events.back().e.type == SDL_MOUSEMOTION &&
@@ -459,16 +645,17 @@ void DialogInputQueue::Push(const SDL_Event& e, float sx, float sy, bool taken)
         m_events.back() = Item{e, sx, sy, taken}; // only where a run of moves ended counts
         return;
     }
-    if (m_events.size() >= kCapacity) return;
-    m_events.push_back(Item{e, sx, sy, taken});
+    if (MakeRoom(e)) m_events.push_back(Item{e, sx, sy, taken});
 }
 
 void DialogInputQueue::FeedFrame(DialogUi* ui)
 {
+    if (ui && DialogUi_HoldsInput(*ui)) return;
     while (!m_events.empty()) {
         const Item item = m_events.front();
         m_events.pop_front();
-        if (ui && item.taken) DialogUi_Key(*ui, item.e);
+        if (item.e.type == SDL_KEYDOWN) m_pressUsed = ui && item.taken && DialogUi_Key(*ui, item.e);
+        else if (item.e.type == SDL_TEXTINPUT && m_pressUsed) continue; // the dialog's, with its key
         DialogInput_Feed(item.e, item.sx, item.sy);
         if (OwnFrame(item.e)) return;
     }
@@ -476,13 +663,84 @@ void DialogInputQueue::FeedFrame(DialogUi* ui)
 
 void DialogInputQueue::ReturnToSdl()
 {
-    if (m_events.empty()) return;
     std::vector<SDL_Event> newer(size_t(std::max(0, SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT))));
     const int taken = newer.empty() ? 0 : SDL_PeepEvents(newer.data(), int(newer.size()), SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT);
+    // The text of the key press that answered (its text events come after it) is the answer's.
+    auto answered = [&](const SDL_Event& e) {
+        if (e.type == SDL_KEYDOWN) m_pressUsed = false;
+        return e.type == SDL_TEXTINPUT && m_pressUsed;
+    };
     for (Item& item : m_events)
-        if (item.taken) SDL_PeepEvents(&item.e, 1, SDL_ADDEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT);
-    if (taken > 0) SDL_PeepEvents(newer.data(), taken, SDL_ADDEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT);
+        if (item.taken && !answered(item.e)) SDL_PeepEvents(&item.e, 1, SDL_ADDEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT);
+    for (int i = 0; i < taken; ++i)
+        if (!answered(newer[size_t(i)])) SDL_PeepEvents(&newer[size_t(i)], 1, SDL_ADDEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT);
     m_events.clear();
+    m_pressUsed = false;
+}
+
+// =============================================================================================
+// [SECTION] Windows of their own
+// =============================================================================================
+bool DialogWindow_Open(DialogWindow& w, const char* title, int x, int y, int width, int height, uint32_t flags)
+{
+    SDL_Window* previous = SDL_GL_GetCurrentWindow();
+    SDL_GLContext previousGl = SDL_GL_GetCurrentContext();
+    w.window = SDL_CreateWindow(title, x, y, width, height, flags | SDL_WINDOW_OPENGL);
+    w.gl = w.window ? SDL_GL_CreateContext(w.window) : nullptr;
+    if (!w.gl) {
+        if (w.window) SDL_DestroyWindow(w.window);
+        w = DialogWindow();
+        if (previous) SDL_GL_MakeCurrent(previous, previousGl);
+        return false;
+    }
+    SDL_GL_MakeCurrent(w.window, w.gl);
+    SDL_GL_SetSwapInterval(0); // the game's frame (or the dialog's loop) keeps the pace
+    w.context = ImGui::CreateContext();
+    {
+        ContextScope scope(w.context);
+        DialogInput_Setup();
+        ImGui_ImplOpenGL2_Init();
+    }
+    if (previous) SDL_GL_MakeCurrent(previous, previousGl);
+    return true;
+}
+
+void DialogWindow_Close(DialogWindow& w)
+{
+    if (!w.window) return;
+    SDL_Window* current = SDL_GL_GetCurrentWindow();
+    SDL_GLContext currentGl = SDL_GL_GetCurrentContext();
+    SDL_GL_MakeCurrent(w.window, w.gl);
+    {
+        ContextScope scope(w.context);
+        ImGui_ImplOpenGL2_Shutdown();
+    }
+    ImGui::DestroyContext(w.context);
+    SDL_GL_MakeCurrent(w.window, nullptr);
+    SDL_GL_DeleteContext(w.gl);
+    SDL_DestroyWindow(w.window);
+    if (current && current != w.window) SDL_GL_MakeCurrent(current, currentGl);
+    w = DialogWindow();
+}
+
+DialogWindowGL::DialogWindowGL(const DialogWindow& w) : m_window(SDL_GL_GetCurrentWindow()), m_gl(SDL_GL_GetCurrentContext())
+{
+    SDL_GL_MakeCurrent(w.window, w.gl);
+}
+
+DialogWindowGL::~DialogWindowGL()
+{
+    if (m_window) SDL_GL_MakeCurrent(m_window, m_gl);
+}
+
+void DialogWindow_Present(SDL_Window* window, int width, int height)
+{
+    ImGui::Render();
+    glViewport(0, 0, width, height);
+    glClearColor(0.06f, 0.06f, 0.06f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    ImGui_ImplOpenGL2_RenderDrawData(ImGui::GetDrawData());
+    SDL_GL_SwapWindow(window);
 }
 
 // =============================================================================================

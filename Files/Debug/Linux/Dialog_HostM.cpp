@@ -15,23 +15,31 @@
 // Needs SDL2, Dear ImGui (and its OpenGL 2 back end for the plain window), the window host,
 // the device's held present and window overlay, the dialogs' logic.
 //
+// A dialog that the game window cannot hold at its own size, or that it would show scaled (a
+// window made smaller or larger than the game's picture), gets a window of its own, centred
+// over the game's and given the keyboard; its answer gives the keyboard back. The game's
+// window keeps its size and picture. Its events are the dialog's; a modal dialog in its own
+// window takes the keys of every window, a modeless one only those of its window.
+//
 // [SECTION] The host
+// [SECTION] Windows of their own
 // [SECTION] Modal and modeless dialogs in the window
 // [SECTION] A plain window of its own
 // [SECTION] Message boxes
 // [SECTION] Choice of hosts
 #include "Files/Debug/Dialog_Host.h"
 
-#include <GL/gl.h>
 #include <SDL2/SDL.h>
 #include <backends/imgui_impl_opengl2.h>
 #include <imgui.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
 #include "Files/Base/Console.h"
+#include "Files/Base/Utf8.h"
 #include "Files/Debug/Debug_FormView.h"
 #include "Files/Debug/InputQuery.h"
 #include "Files/Debug/Linux/Dialog_ImGuiM.h"
@@ -44,20 +52,16 @@
 #include "Files/Support/CommandLine.h"
 #include "Files/Support/Timing.h"
 
-void DialogWindow_Present(SDL_Window* window, int width, int height)
-{
-    ImGui::Render();
-    glViewport(0, 0, width, height);
-    glClearColor(0.06f, 0.06f, 0.06f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
-    ImGui_ImplOpenGL2_RenderDrawData(ImGui::GetDrawData());
-    SDL_GL_SwapWindow(window);
-}
-
 // =============================================================================================
 // [SECTION] The host
 // =============================================================================================
 namespace {
+
+// One dialog on screen: drawn in the game window, or in a window of its own.
+struct Shown {
+    DialogUi ui;
+    DialogWindow own; // own.window: the dialog's own window
+};
 
 class OnScreenHost : public IDialogHost, public IMessageBoxHost {
 public:
@@ -70,8 +74,8 @@ public:
 
     bool attached = false;            // drawn in the game window
     ImGuiContext* context = nullptr;  // the game window's
-    std::vector<DialogUi*> modal;     // innermost last
-    DialogUi modeless;
+    std::vector<Shown*> modal;        // innermost last
+    Shown modeless;
     bool hasModeless = false;
     DialogInputQueue input;           // what the dialogs took and no frame has yet
     uint64_t lastFrame = 0;           // milliseconds, of the last frame drawn
@@ -83,9 +87,10 @@ private:
 OnScreenHost g_host;
 bool g_installed = false;
 
-void ReleaseUi(DialogUi& ui)
+SDL_Window* GameWindow()
 {
-    ui.dialog = nullptr;
+    IWindowHost* host = WindowHost_Get();
+    return host ? static_cast<SDL_Window*>(host->NativeWindow()) : nullptr;
 }
 
 // Back-buffer pixels per window pixel (they differ while a resize waits for its reset).
@@ -106,11 +111,106 @@ float DeltaSeconds(uint64_t* last)
     return dt;
 }
 
+bool Ended(const Shown& s)
+{
+    int32_t result;
+    return s.ui.dialog->Ended(&result);
+}
+
+// =============================================================================================
+// [SECTION] Windows of their own
+// =============================================================================================
+// The game window shows the back buffer pixel for pixel and holds the dialog laid out for it
+// (DialogUi_Fit): else the dialog gets a window of its own, where its glyphs keep their pixels
+// whatever the game's picture is scaled to.
+bool FitsGameWindow(const IModalDialog& dialog)
+{
+    const GR_DeviceState& st = GR_D3D_State();
+    int32_t cw = 0, ch = 0;
+    if (IWindowHost* host = WindowHost_Get()) host->GetClientSize(&cw, &ch);
+    if (cw != st.backBufferWidth || ch != st.backBufferHeight) return false;
+    ContextScope scope(g_host.context);
+    DialogRender_NewFrame(); // the font's sizes
+    bool holds = false;
+    DialogUi_Fit(dialog, ImVec2(float(cw), float(ch)), &holds);
+    return holds;
+}
+
+// Opens the dialog's own window at its own size, centred over `over` (null: the screen) and
+// kept on the screen, and gives it the keyboard (without a window manager nobody else would).
+// False when it cannot be made.
+bool OpenOwn(Shown& s, SDL_Window* over)
+{
+    const ImVec2 size = DialogUi_Size(*s.ui.dialog, true);
+    const int w = int(size.x), h = int(size.y);
+    int x = SDL_WINDOWPOS_CENTERED, y = SDL_WINDOWPOS_CENTERED;
+    SDL_Rect screen{0, 0, 0, 0};
+    if (over && SDL_GetDisplayUsableBounds(std::max(0, SDL_GetWindowDisplayIndex(over)), &screen) == 0) {
+        int gx, gy, gw, gh;
+        SDL_GetWindowPosition(over, &gx, &gy);
+        SDL_GetWindowSize(over, &gw, &gh);
+        x = std::max(screen.x, std::min(gx + (gw - w) / 2, screen.x + screen.w - w));
+        y = std::max(screen.y, std::min(gy + (gh - h) / 2, screen.y + screen.h - h));
+    }
+    if (!DialogWindow_Open(s.own, s.ui.dialog->Caption(), x, y, w, h, SDL_WINDOW_SHOWN)) return false;
+    SDL_RaiseWindow(s.own.window);
+    SDL_SetWindowInputFocus(s.own.window);
+    Console_Debug()->Output("Dialog \"%s\" in a window of its own (%dx%d)\n", s.ui.dialog->Caption(), w, h);
+    return true;
+}
+
+// A dialog shown in the game window that the window no longer holds (made smaller) goes on in
+// a window of its own; what its fields hold stays (the caret starts again).
+void MoveToOwn(Shown& s)
+{
+    if (!OpenOwn(s, GameWindow())) return;
+    ContextScope scope(s.own.context);
+    DialogInput_Reset();
+    s.ui.focusMoved = true;
+    s.ui.fieldActive = false;
+    s.ui.heldFrames = 0;
+}
+
+// Closes the dialog's own window; the keyboard it had goes back to the game window.
+void CloseOwn(Shown& s)
+{
+    if (!s.own.window) return;
+    SDL_Window* focus = SDL_GetKeyboardFocus();
+    if (SDL_Window* game = GameWindow(); game && (!focus || focus == s.own.window)) SDL_SetWindowInputFocus(game);
+    DialogWindow_Close(s.own);
+}
+
+// Frames of a dialog in its own window: with input, until the input that waits is taken (the
+// last frame drawn) or the dialog has ended; without, one frame drawn.
+void OwnFrames(Shown& s, DialogInputQueue* input)
+{
+    DialogWindowGL gl(s.own);
+    ContextScope scope(s.own.context);
+    int dw = 1, dh = 1;
+    SDL_GL_GetDrawableSize(s.own.window, &dw, &dh);
+    ImGuiIO& io = ImGui::GetIO();
+    io.DisplaySize = ImVec2(float(dw), float(dh));
+    bool shown = false;
+    while (!shown && !Ended(s)) {
+        if (input) input->FeedFrame(&s.ui);
+        shown = !input || input->Empty();
+        io.DeltaTime = shown ? DeltaSeconds(&s.own.lastFrame) : kInputFrameSeconds;
+        ImGui_ImplOpenGL2_NewFrame();
+        ImGui::NewFrame();
+        DialogUi_Draw(s.ui, io.DisplaySize, true);
+        if (!shown) {
+            ImGui::EndFrame();
+            continue;
+        }
+        DialogWindow_Present(s.own.window, dw, dh);
+    }
+}
+
 // =============================================================================================
 // [SECTION] Modal and modeless dialogs in the window
 // =============================================================================================
 // The dialog whose keys the next frame's input is: the innermost modal one, else the modeless.
-DialogUi* KeyTarget()
+Shown* KeyTarget()
 {
     if (!g_host.modal.empty()) return g_host.modal.back();
     return g_host.hasModeless ? &g_host.modeless : nullptr;
@@ -118,13 +218,12 @@ DialogUi* KeyTarget()
 
 bool DialogEnded()
 {
-    int32_t result;
-    return (!g_host.modal.empty() && g_host.modal.back()->dialog->Ended(&result)) ||
-           (g_host.hasModeless && g_host.modeless.dialog->Ended(&result));
+    return (!g_host.modal.empty() && Ended(*g_host.modal.back())) || (g_host.hasModeless && Ended(g_host.modeless));
 }
 
-// One frame of the dialogs (the host's context current): the modeless dialog, then the modal
-// ones; drawn over the back buffer when shown, else it only takes its input.
+// One frame of the dialogs drawn in the game window (the host's context current): the
+// modeless dialog, then the modal ones; drawn over the back buffer when shown, else it only
+// takes its input.
 void Frame(bool shown)
 {
     ImGuiIO& io = ImGui::GetIO();
@@ -135,13 +234,14 @@ void Frame(bool shown)
     ImGui::NewFrame();
     if (!g_host.modal.empty())
         ImGui::GetBackgroundDrawList()->AddRectFilled(ImVec2(0, 0), io.DisplaySize, IM_COL32(0, 0, 0, 80));
-    if (g_host.hasModeless) {
-        if (!g_host.modal.empty()) g_host.modeless.hasFocus = false;
-        DialogUi_Draw(g_host.modeless, io.DisplaySize, false);
+    if (g_host.hasModeless && !g_host.modeless.own.window) {
+        if (!g_host.modal.empty()) g_host.modeless.ui.hasFocus = false;
+        DialogUi_Draw(g_host.modeless.ui, io.DisplaySize, false);
     }
     for (size_t i = 0; i < g_host.modal.size(); ++i) {
+        if (g_host.modal[i]->own.window) continue;
         if (i + 1 == g_host.modal.size()) ImGui::SetNextWindowFocus();
-        DialogUi_Draw(*g_host.modal[i], io.DisplaySize, false);
+        DialogUi_Draw(g_host.modal[i]->ui, io.DisplaySize, false);
     }
     if (!shown) {
         ImGui::EndFrame();
@@ -151,45 +251,89 @@ void Frame(bool shown)
     DialogRender_Draw(ImGui::GetDrawData());
 }
 
+// An ended modeless dialog is closed, and the input after its answer goes back to SDL's queue.
+void FinishModeless()
+{
+    int32_t result;
+    if (!g_host.hasModeless || !g_host.modeless.ui.dialog->Ended(&result)) return;
+    IModalDialog* d = g_host.modeless.ui.dialog;
+    CloseOwn(g_host.modeless);
+    g_host.modeless.ui.dialog = nullptr;
+    g_host.hasModeless = false;
+    if (g_host.modal.empty()) g_host.input.ReturnToSdl();
+    d->Closed(result);
+}
+
 // Frames until the dialogs have taken all the input that waits, or one of them has ended; the
-// last (or, after an end, one more without input) is drawn when shown. An ended modeless
-// dialog is then closed, and the input after its answer goes back to SDL's queue.
+// last (or, after an end, one more without input) is drawn when shown. The input goes to the
+// game window's dialogs only when the dialog that takes it is there.
 void RunFrames(bool shown)
 {
     if (!g_host.attached || (g_host.modal.empty() && !g_host.hasModeless)) return;
-    ContextScope scope(g_host.context);
-    while (!g_host.input.Empty() && !DialogEnded()) {
-        g_host.input.FeedFrame(KeyTarget());
-        if (shown && g_host.input.Empty()) break; // the frame drawn takes the last share
-        Frame(false);
+    {
+        ContextScope scope(g_host.context);
+        Shown* target = KeyTarget();
+        const bool here = !target->own.window;
+        while (here && !g_host.input.Empty() && !DialogEnded()) {
+            g_host.input.FeedFrame(&target->ui);
+            if (shown && g_host.input.Empty()) break; // the frame drawn takes the last share
+            Frame(false);
+        }
+        if (shown) Frame(true);
     }
-    if (shown) Frame(true);
-    int32_t result;
-    if (g_host.hasModeless && g_host.modeless.dialog->Ended(&result)) {
-        IModalDialog* d = g_host.modeless.dialog;
-        ReleaseUi(g_host.modeless);
-        g_host.hasModeless = false;
-        if (g_host.modal.empty()) g_host.input.ReturnToSdl();
-        d->Closed(result);
-    }
+    FinishModeless();
 }
 
 // The window overlay: the dialogs over the back buffer.
 void DrawOverlay() { RunFrames(true); }
 
+} // namespace
+
+void Dialogs_Frame()
+{
+    if (!g_host.attached || !g_host.hasModeless || !g_host.modal.empty()) return;
+    if (!g_host.modeless.own.window && !FitsGameWindow(*g_host.modeless.ui.dialog)) MoveToOwn(g_host.modeless);
+    if (!g_host.modeless.own.window) return;
+    OwnFrames(g_host.modeless, &g_host.input);
+    FinishModeless();
+}
+
+namespace {
+
 // The pump's filter: the dialogs take their input first.
 bool Filter(const SDL_Event& e)
 {
+    // The last events of a dialog's window that has gone (its focus lost, hidden) are nobody's.
+    if (e.type == SDL_WINDOWEVENT && e.window.windowID && !SDL_GetWindowFromID(e.window.windowID)) return true;
     if (DebugFormView_Filter(e)) return true; // the debug form's own window
     if (!g_host.attached || (g_host.modal.empty() && !g_host.hasModeless)) return false;
     float sx, sy;
     MouseScale(&sx, &sy);
     const bool input = DialogInput_IsInput(e);
+    const uint32_t window = DialogInput_Window(e);
+    // A dialog's own window: its events are its own; its close is the dialog's Cancel (a dialog
+    // without one stays until answered).
+    Shown* own = nullptr;
+    for (Shown* s : g_host.modal)
+        if (s->own.window && window == SDL_GetWindowID(s->own.window)) own = s;
+    if (g_host.modeless.own.window && window == SDL_GetWindowID(g_host.modeless.own.window)) own = &g_host.modeless;
+    if (own) {
+        if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE) {
+            if (own->ui.dialog->CancelId() >= 0) own->ui.dialog->Command(own->ui.dialog->CancelId());
+        } else if ((input || DialogInput_IsLeave(e)) && own == KeyTarget()) {
+            g_host.input.Push(e, 1.0f, 1.0f, input);
+        }
+        return true;
+    }
     if (!g_host.modal.empty()) {
-        if (input || DialogInput_IsLeave(e)) g_host.input.Push(e, sx, sy, input);
+        // Keys and text reach the modal dialog from any window; the pointer acts where it is.
+        const bool keys = e.type == SDL_KEYDOWN || e.type == SDL_KEYUP || e.type == SDL_TEXTINPUT || e.type == SDL_TEXTEDITING;
+        if ((input || DialogInput_IsLeave(e)) && (keys || !g_host.modal.back()->own.window))
+            g_host.input.Push(e, sx, sy, input);
         return input;
     }
-    DialogUi& ui = g_host.modeless;
+    if (g_host.modeless.own.window) return false; // the game's window is the game's
+    DialogUi& ui = g_host.modeless.ui;
     switch (e.type) {
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP: {
@@ -217,6 +361,14 @@ bool Filter(const SDL_Event& e)
     }
 }
 
+// The context that the target's input is fed to starts with no key or button held (their
+// releases may have gone to the game).
+void ResetInput(Shown& s)
+{
+    ContextScope scope(s.own.window ? s.own.context : g_host.context);
+    DialogInput_Reset();
+}
+
 int32_t OnScreenHost::RunModal(IModalDialog& dialog)
 {
     if (!attached) return RunStandalone(dialog);
@@ -229,13 +381,11 @@ int32_t OnScreenHost::RunModal(IModalDialog& dialog)
     };
     if (quitting()) return dialog.ClosedResult();
     RunFrames(false); // what the modeless dialog took before this one came
-    auto* ui = new DialogUi;
-    DialogUi_Begin(*ui, &dialog);
-    modal.push_back(ui);
-    {
-        ContextScope scope(context);
-        DialogInput_Reset();
-    }
+    auto* s = new Shown;
+    DialogUi_Begin(s->ui, &dialog);
+    if (!FitsGameWindow(dialog)) OpenOwn(*s, GameWindow()); // else drawn as the game window allows
+    modal.push_back(s);
+    ResetInput(*s);
     for (;;) {
         Timing_PumpEvents(); // the one drain: the window's events, then the signals
         if (dialog.Ended(&result)) break;
@@ -247,17 +397,19 @@ int32_t OnScreenHost::RunModal(IModalDialog& dialog)
             result = dialog.DefaultResult();
             break;
         }
+        if (!s->own.window && !FitsGameWindow(dialog)) MoveToOwn(*s); // the window was made smaller
+        if (s->own.window) OwnFrames(*s, &input);
+        if (hasModeless && modeless.own.window) OwnFrames(modeless, nullptr);
         if (dialog.Ended(&result)) break;
         SDL_Delay(10);
     }
     modal.pop_back();
-    ReleaseUi(*ui);
-    delete ui;
+    CloseOwn(*s);
+    delete s;
     input.ReturnToSdl(); // what came after the answer
     if (hasModeless && modal.empty()) {
-        modeless.hasFocus = false;
-        ContextScope scope(context);
-        DialogInput_Reset(); // the releases of the keys that answered go to the game
+        modeless.ui.hasFocus = modeless.own.window != nullptr;
+        ResetInput(modeless); // the releases of the keys that answered go to the game
     }
     return result;
 }
@@ -268,18 +420,19 @@ void OnScreenHost::ShowModeless(IModalDialog* dialog)
         IDialogHost::ShowModeless(dialog);
         return;
     }
-    if (hasModeless) CloseModeless(modeless.dialog);
+    if (hasModeless) CloseModeless(modeless.ui.dialog);
     dialog->Init();
-    DialogUi_Begin(modeless, dialog);
+    DialogUi_Begin(modeless.ui, dialog);
+    if (!FitsGameWindow(*dialog)) OpenOwn(modeless, GameWindow());
     hasModeless = true;
-    ContextScope scope(context);
-    DialogInput_Reset();
+    ResetInput(modeless);
 }
 
 void OnScreenHost::CloseModeless(IModalDialog* dialog)
 {
-    if (!hasModeless || modeless.dialog != dialog) return;
-    ReleaseUi(modeless);
+    if (!hasModeless || modeless.ui.dialog != dialog) return;
+    CloseOwn(modeless);
+    modeless.ui.dialog = nullptr;
     hasModeless = false;
     if (modal.empty()) input.ReturnToSdl();
 }
@@ -290,70 +443,35 @@ void OnScreenHost::CloseModeless(IModalDialog* dialog)
 int32_t OnScreenHost::RunStandalone(IModalDialog& dialog)
 {
     dialog.Init();
-    const DialogTemplate& t = dialog.Template();
-    const int w = int(t.width * 1.5f), h = int(t.height * 1.625f);
-    SDL_Window* window = SDL_CreateWindow(dialog.Caption(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h,
-                                          SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN);
-    SDL_GLContext gl = window ? SDL_GL_CreateContext(window) : nullptr;
-    if (!gl) {
+    Shown s;
+    DialogUi_Begin(s.ui, &dialog);
+    if (!OpenOwn(s, nullptr)) {
         // ImGui cannot draw: say what the dialog was about in SDL's own box.
-        if (window) SDL_DestroyWindow(window);
         std::string text = std::string(dialog.Caption()) + "\n" + dialog.DisplayText();
+        text.resize(String_LineFeeds(text.data()));
         if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, dialog.Caption(), text.c_str(), nullptr) != 0)
             Console_WriteStderr((text + "\n").c_str());
         return dialog.DefaultResult();
     }
-    SDL_GL_MakeCurrent(window, gl);
-    ImGuiContext* context = ImGui::CreateContext();
     int32_t result = 0;
-    {
-        ContextScope scope(context);
-        DialogInput_Setup();
-        ImGui_ImplOpenGL2_Init();
-        DialogUi ui;
-        DialogUi_Begin(ui, &dialog);
-        DialogInputQueue input;
-        uint64_t last = 0;
-        for (;;) {
-            SDL_Event e;
-            bool closed = false;
-            while (SDL_PollEvent(&e)) {
-                if (e.type == SDL_QUIT || (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE))
-                    closed = true;
-                else if (DialogInput_IsInput(e) || DialogInput_IsLeave(e)) input.Push(e, 1.0f, 1.0f, true);
-            }
-            if (closed) {
-                result = dialog.ClosedResult();
-                break;
-            }
-            // Frames until the input is taken (the last one drawn) or the dialog has ended.
-            bool shown = false;
-            while (!shown && !dialog.Ended(&result)) {
-                input.FeedFrame(&ui);
-                shown = input.Empty();
-                int dw = w, dh = h;
-                SDL_GL_GetDrawableSize(window, &dw, &dh);
-                ImGuiIO& io = ImGui::GetIO();
-                io.DisplaySize = ImVec2(float(dw), float(dh));
-                io.DeltaTime = shown ? DeltaSeconds(&last) : kInputFrameSeconds;
-                ImGui_ImplOpenGL2_NewFrame();
-                ImGui::NewFrame();
-                DialogUi_Draw(ui, io.DisplaySize, true);
-                if (!shown) {
-                    ImGui::EndFrame();
-                    continue;
-                }
-                DialogWindow_Present(window, dw, dh);
-            }
-            if (dialog.Ended(&result)) break;
-            SDL_Delay(10);
+    DialogInputQueue queue;
+    for (;;) {
+        SDL_Event e;
+        bool closed = false;
+        while (SDL_PollEvent(&e)) {
+            if (e.type == SDL_QUIT || (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE))
+                closed = true;
+            else if (DialogInput_IsInput(e) || DialogInput_IsLeave(e)) queue.Push(e, 1.0f, 1.0f, true);
         }
-        ImGui_ImplOpenGL2_Shutdown();
+        if (closed) {
+            result = dialog.ClosedResult();
+            break;
+        }
+        OwnFrames(s, &queue);
+        if (dialog.Ended(&result)) break;
+        SDL_Delay(10);
     }
-    ImGui::DestroyContext(context);
-    SDL_GL_MakeCurrent(window, nullptr);
-    SDL_GL_DeleteContext(gl);
-    SDL_DestroyWindow(window);
+    DialogWindow_Close(s.own);
     // The window's last events (its close, SDL's quit after it) must not reach the game.
     SDL_PumpEvents();
     SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
@@ -433,7 +551,8 @@ void Dialogs_Shutdown()
     if (!g_installed) return;
     GR_Hooks().windowOverlay = nullptr;
     GR_Sdl_SetEventFilter(nullptr);
-    if (g_host.hasModeless) ReleaseUi(g_host.modeless);
+    if (g_host.hasModeless) CloseOwn(g_host.modeless);
+    g_host.modeless.ui.dialog = nullptr;
     g_host.hasModeless = false;
     g_host.input.Clear();
     if (g_host.context) {

@@ -8,6 +8,7 @@
 #include <SDL2/SDL.h>
 #include <imgui.h>
 
+#include <bitset>
 #include <cstdint>
 #include <deque>
 #include <string>
@@ -38,27 +39,52 @@ struct DialogKeys {
 // One dialog on screen.
 struct DialogUi {
     IModalDialog* dialog = nullptr;
+    uint32_t serial = 0;         // this showing's own identity: its ImGui ids (caret, selection)
     int32_t focus = -1;          // control id with the keyboard focus, -1 none
     bool focusMoved = true;      // give an edit field ImGui's focus at the next frame
+    bool fieldActive = false;    // the focused edit field takes ImGui's keys and text
+    int32_t heldFrames = 0;      // frames the input has waited for that field
     bool hasFocus = true;        // (modeless) the dialog takes the keyboard
     DialogKeys keys;
     ImVec2 min{0, 0}, max{0, 0}; // where it was drawn last (window pixels)
+    ImVec2 fitDisplay{0, 0};     // the display the layout's scale was found for
+    float fit = 1.0f;            // that scale (DialogUi_Fit)
     int32_t listSelection = -1;  // the file browser's selected entry
 };
 
 // Puts the initial keyboard focus: the first edit field, else the first visible default
-// button, else the first visible button.
+// button, else the first visible button. Each call gives the dialog a new identity: nothing of
+// an earlier dialog (a field's caret, selection or scroll) carries over.
 void DialogUi_Begin(DialogUi& ui, IModalDialog* dialog);
+// True while the input must wait for the next frame: the focused edit field has been asked
+// for and ImGui has not made it active yet (it does so frames later), so what was typed ahead
+// would be lost or go elsewhere. Counts the frames waited (a field that never comes stops
+// holding after a few).
+bool DialogUi_HoldsInput(DialogUi& ui);
 // Records a key that acts on the dialog (Enter, Space, Escape, Tab, arrows); true when it was
 // one.
 bool DialogUi_Key(DialogUi& ui, const SDL_Event& e);
+// The pixels the dialog takes at its own size (ImGui's font at its own pixels), with its title
+// bar or without (`fill`: the window's title is the caption); the current context's style.
+ImVec2 DialogUi_Size(const IModalDialog& dialog, bool fill);
+// The scale (at most 1) at which the dialog is laid out in a display of that size (the
+// current context's); holds: whether every control still holds its text there (a button its
+// label, a text its wrapped lines, a list a few lines), in the font's own pixels. A dialog that
+// does not hold goes to a window of its own (the host).
+float DialogUi_Fit(const IModalDialog& dialog, ImVec2 display, bool* holds);
 // Draws the dialog centred in a display of that size (ImGui frame open), sends the commands of
 // clicks and of the keys gathered, and moves the focus. `fill` draws it over the whole display
-// (a plain window of its own).
+// (a window of its own, at the dialog's own size or more); else it is laid out at
+// DialogUi_Fit's scale. The font is never scaled.
 void DialogUi_Draw(DialogUi& ui, ImVec2 display, bool fill);
 
 // Keys, typed text, mouse moves, buttons and the wheel: what a dialog may take.
 bool DialogInput_IsInput(const SDL_Event& e);
+// The window an event came to (0: none).
+uint32_t DialogInput_Window(const SDL_Event& e);
+// A key pressed this frame, by ImGui's key name (ImGui takes the application's key index,
+// here SDL scancodes: the key map turns one into the other).
+bool DialogInput_KeyPressed(ImGuiKey key);
 // The pointer left the window (nothing is hovered any more): queued with the input.
 inline bool DialogInput_IsLeave(const SDL_Event& e)
 {
@@ -76,11 +102,21 @@ void DialogInput_Setup();
 // ImGui reads keys and buttons as held states once a frame, so two changes within one frame
 // would merge (Tab twice, a key's press and release, a click and the move after it): each
 // frame takes the moves and wheel turns that came before one key, text or button event, and
-// that event; the events after it wait for the next frame. Runs of moves are kept as their
-// last; at most kCapacity events wait (more only when no frame runs at all).
+// that event; the events after it wait for the next frame, and all wait while the dialog's
+// field is not ready for them (DialogUi_HoldsInput).
+//
+// The text events of a key press belong to that press: when the dialog used the press (a Space
+// that pressed a button), its text is the dialog's too, and neither reaches a field nor goes
+// back to the game.
+//
+// Runs of moves are kept as their last. At most kCapacity events wait: past it, new typed
+// text, moves, wheel turns and presses of keys that do nothing to a dialog are dropped (a
+// dropped press's release with it); a release of a press that is kept, a click or a key that
+// acts on a dialog takes the place of the newest of those already waiting, and past them waits
+// beyond the capacity, up to kHardCapacity (reached only when no frame runs at all).
 class DialogInputQueue {
 public:
-    static constexpr size_t kCapacity = 8192;
+    static constexpr size_t kCapacity = 8192, kHardCapacity = 4 * kCapacity;
     // taken: the dialogs kept the event from the game; its key acts on the dialog
     // (DialogUi_Key), and it goes back to SDL's queue when no frame took it (ReturnToSdl).
     void Push(const SDL_Event& e, float sx, float sy, bool taken);
@@ -92,7 +128,13 @@ public:
     // newer ones (the others reached the game already): what came after a dialog ended goes
     // where it would have gone without the dialog.
     void ReturnToSdl();
-    void Clear() { m_events.clear(); }
+    void Clear()
+    {
+        m_events.clear();
+        m_pressUsed = false;
+        m_pressDropped.reset();
+    }
+    size_t Size() const { return m_events.size(); }
 
 private:
     struct Item {
@@ -100,14 +142,44 @@ private:
         float sx, sy;
         bool taken;
     };
+    // Makes room for one more event of that kind; false when it is the one to go.
+    bool MakeRoom(const SDL_Event& e);
     std::deque<Item> m_events;
+    bool m_pressUsed = false; // the last key press fed was the dialog's: its text is too
+    std::bitset<SDL_NUM_SCANCODES> m_pressDropped; // keys whose press the full queue dropped
 };
 // The time a frame that only takes input counts (a frame drawn counts the time since the last
 // drawn one): held keys do not start repeating over a run of such frames.
 constexpr float kInputFrameSeconds = 0.001f;
 
-// Ends the ImGui frame and shows it in a window of its own (the window before the game's, the
-// debug form): its GL context is current, width x height its drawable size.
+// A window of the dialogs' own, beside the game's (a dialog too big for the game window, a
+// dialog before the game window exists, the debug form): an SDL window with an OpenGL context
+// and an ImGui context of its own, drawn with ImGui's OpenGL 2 back end.
+struct DialogWindow {
+    SDL_Window* window = nullptr;
+    SDL_GLContext gl = nullptr;
+    ImGuiContext* context = nullptr;
+    uint64_t lastFrame = 0; // milliseconds, of the last frame drawn
+};
+// Makes the window (flags as SDL_CreateWindow's, OpenGL added) with its contexts; false when
+// it cannot be made. The current GL context stays current.
+bool DialogWindow_Open(DialogWindow& w, const char* title, int x, int y, int width, int height, uint32_t flags);
+// Destroys the window and its contexts (nothing when none).
+void DialogWindow_Close(DialogWindow& w);
+// Makes the window's GL context current for a scope, and the one before current again after.
+class DialogWindowGL {
+public:
+    explicit DialogWindowGL(const DialogWindow& w);
+    ~DialogWindowGL();
+    DialogWindowGL(const DialogWindowGL&) = delete;
+    DialogWindowGL& operator=(const DialogWindowGL&) = delete;
+
+private:
+    SDL_Window* m_window;
+    SDL_GLContext m_gl;
+};
+// Ends the ImGui frame and shows it in a window of its own: its GL context is current, width x
+// height its drawable size.
 void DialogWindow_Present(SDL_Window* window, int width, int height);
 
 // Before a frame: the font atlas is built and its texture made (first time only).

@@ -1,0 +1,72 @@
+// The on-screen dialogs' input queue with a real ImGui context (no window): far more typed
+// ahead than the queue holds still ends with the key that answers, after the text that fits,
+// in order.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "Files/Debug/InputQuery.h"
+#include "Files/Debug/Linux/Dialog_ImGuiM.h"
+
+namespace {
+
+SDL_Event Key(Uint32 type, SDL_Keycode sym)
+{
+    SDL_Event e{};
+    e.type = type;
+    e.key.keysym.sym = sym;
+    e.key.keysym.scancode = SDL_GetScancodeFromKey(sym);
+    return e;
+}
+
+SDL_Event Text(char c)
+{
+    SDL_Event e{};
+    e.type = SDL_TEXTINPUT;
+    e.text.text[0] = c;
+    return e;
+}
+
+} // namespace
+
+TEST(DialogInput, AFullQueueDropsTypedTextBeforeTheKeyThatAnswers)
+{
+    ImGuiContext* context = ImGui::CreateContext();
+    {
+        ContextScope scope(context);
+        DialogInput_Setup();
+        ImGui::GetIO().DisplaySize = ImVec2(800, 600);
+        unsigned char* pixels = nullptr;
+        int w = 0, h = 0;
+        ImGui::GetIO().Fonts->GetTexDataAsRGBA32(&pixels, &w, &h);
+        QueryDialog dialog(DIALOG_INPUT, "Caption", "Name?", "default");
+        dialog.Init();
+        DialogUi ui;
+        DialogUi_Begin(ui, &dialog);
+        DialogInputQueue queue;
+        std::string typed;
+        for (int i = 0; i < 10000; ++i) { // three events a character: far past the capacity
+            const char c = char('a' + i % 26);
+            typed += c;
+            queue.Push(Key(SDL_KEYDOWN, SDLK_a + i % 26), 1, 1, true);
+            queue.Push(Text(c), 1, 1, true);
+            queue.Push(Key(SDL_KEYUP, SDLK_a + i % 26), 1, 1, true);
+        }
+        queue.Push(Key(SDL_KEYDOWN, SDLK_RETURN), 1, 1, true);
+        queue.Push(Key(SDL_KEYUP, SDLK_RETURN), 1, 1, true);
+        int32_t result = -1;
+        for (int frame = 0; frame < 20000 && !queue.Empty() && !dialog.Ended(&result); ++frame) {
+            queue.FeedFrame(&ui);
+            ImGui::NewFrame();
+            ImGui::SetNextWindowFocus();
+            DialogUi_Draw(ui, ImGui::GetIO().DisplaySize, false);
+            ImGui::EndFrame();
+        }
+        ASSERT_TRUE(dialog.Ended(&result)) << "the Return was dropped";
+        EXPECT_EQ(result, 1); // OK
+        const std::string answer = dialog.ControlText(IDC_ANSWER);
+        ASSERT_FALSE(answer.empty());
+        EXPECT_EQ(answer, typed.substr(0, answer.size())); // what was kept came in order, from the first key
+    }
+    ImGui::DestroyContext(context);
+}
