@@ -22,18 +22,6 @@ namespace {
 
 float DrawAlpha() { return (float)GR_Draw_GetAlpha(); }
 
-void RoomArea(float* w, float* h)
-{
-    GR_RoomInfo room;
-    if (GR_GetRoomInfo(&room)) {
-        *w = (float)room.roomWidth;
-        *h = (float)room.roomHeight;
-    } else {
-        *w = GR_D3D_State().view[2];
-        *h = GR_D3D_State().view[3];
-    }
-}
-
 // The optional last preload argument (on when left out); false for a count outside the forms.
 bool Preload(int32_t argc, const ScriptValue* args, int32_t without, bool* preload)
 {
@@ -234,14 +222,14 @@ ZB_BUILTIN(F_DrawBackgroundGeneral)
 ZB_BUILTIN(F_DrawBackgroundTiled)
 {
     float w, h;
-    RoomArea(&w, &h);
+    GR_RoomArea(&w, &h);
     if (const CBackground* b = Background_Data(NumRound(args, 0)))
         b->DrawTiled(NumFloat(args, 1), NumFloat(args, 2), 1, 1, true, true, 0, 0, w, h, 0xFFFFFF, DrawAlpha());
 }
 ZB_BUILTIN(F_DrawBackgroundTiledExt)
 {
     float w, h;
-    RoomArea(&w, &h);
+    GR_RoomArea(&w, &h);
     if (const CBackground* b = Background_Data(NumRound(args, 0)))
         b->DrawTiled(NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), true, true, 0, 0, w, h,
                      NumRoundU32(args, 5), NumFloat(args, 6));
@@ -258,7 +246,7 @@ ZB_BUILTIN(F_ActionDrawBackground)
     }
     if (NumFromHalf(args, 3)) {
         float w, h;
-        RoomArea(&w, &h);
+        GR_RoomArea(&w, &h);
         b->DrawTiled(x, y, 1, 1, true, true, 0, 0, w, h, 0xFFFFFF, DrawAlpha());
     } else {
         b->Draw(x, y);

@@ -335,19 +335,6 @@ ZB_BUILTIN(F_ActionFont)
 // ============================================================================================
 namespace {
 
-// The area the tiled forms cover: the room, or the view without one.
-void RoomArea(float* w, float* h)
-{
-    GR_RoomInfo room;
-    if (GR_GetRoomInfo(&room)) {
-        *w = (float)room.roomWidth;
-        *h = (float)room.roomHeight;
-    } else {
-        *w = GR_D3D_State().view[2];
-        *h = GR_D3D_State().view[3];
-    }
-}
-
 // Writes w x h pixels (0xAARRGGBB words) as a PNG file (bytes R, G, B, A).
 bool SavePixels(const char* name, uint32_t* px, int32_t w, int32_t h)
 {
@@ -443,14 +430,14 @@ ZB_BUILTIN(F_DrawSurfaceGeneral)
 ZB_BUILTIN(F_DrawSurfaceTiled)
 {
     float w, h;
-    RoomArea(&w, &h);
+    GR_RoomArea(&w, &h);
     GR_Surface_DrawTiled(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), 1, 1, true, true, 0, 0, w, h,
                          0xFFFFFF, (float)GR_Draw_GetAlpha());
 }
 ZB_BUILTIN(F_DrawSurfaceTiledExt)
 {
     float w, h;
-    RoomArea(&w, &h);
+    GR_RoomArea(&w, &h);
     GR_Surface_DrawTiled(NumRound(args, 0), NumFloat(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4),
                          true, true, 0, 0, w, h, NumRoundU32(args, 5), NumFloat(args, 6));
 }

@@ -48,6 +48,17 @@ const char* GR_GetGameTitle() { return g_title ? g_title : "Zimbrel"; }
 static GR_RoomProvider g_roomProvider = nullptr;
 void GR_SetRoomProvider(GR_RoomProvider provider) { g_roomProvider = provider; }
 bool GR_GetRoomInfo(GR_RoomInfo* info) { return g_roomProvider && g_roomProvider(info); }
+void GR_RoomArea(float* w, float* h)
+{
+    GR_RoomInfo room;
+    if (GR_GetRoomInfo(&room)) {
+        *w = (float)room.roomWidth;
+        *h = (float)room.roomHeight;
+    } else {
+        *w = g_d3d.view[2];
+        *h = g_d3d.view[3];
+    }
+}
 
 static GR_WindowStateRecord g_windowState;
 GR_WindowStateRecord& GR_WindowState() { return g_windowState; }

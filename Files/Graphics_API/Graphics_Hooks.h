@@ -28,6 +28,8 @@ struct GR_RoomInfo {
 using GR_RoomProvider = bool (*)(GR_RoomInfo* info);
 void GR_SetRoomProvider(GR_RoomProvider provider);
 bool GR_GetRoomInfo(GR_RoomInfo* info);
+// The area the tiled forms of drawing cover: the room's, or the view's without a room.
+void GR_RoomArea(float* w, float* h);
 
 // Window state kept by the room drawing and read here (read-back bounds, mouse mapping).
 struct GR_WindowStateRecord {

@@ -20,18 +20,6 @@ namespace {
 
 float DrawAlpha() { return (float)GR_Draw_GetAlpha(); }
 
-void RoomArea(float* w, float* h)
-{
-    GR_RoomInfo room;
-    if (GR_GetRoomInfo(&room)) {
-        *w = (float)room.roomWidth;
-        *h = (float)room.roomHeight;
-    } else {
-        *w = GR_D3D_State().view[2];
-        *h = GR_D3D_State().view[3];
-    }
-}
-
 } // namespace
 
 // ---- Table and files -------------------------------------------------------------------------
@@ -253,7 +241,7 @@ ZB_BUILTIN(F_DrawSpriteGeneral)
 ZB_BUILTIN(F_DrawSpriteTiled)
 {
     float w, h;
-    RoomArea(&w, &h);
+    GR_RoomArea(&w, &h);
     if (const CSprite* s = Sprite_Data(NumRound(args, 0)))
         s->DrawTiled(NumTrunc(args, 1), NumFloat(args, 2), NumFloat(args, 3), 1, 1, true, true, 0, 0, w, h, 0xFFFFFF,
                      DrawAlpha());
@@ -261,7 +249,7 @@ ZB_BUILTIN(F_DrawSpriteTiled)
 ZB_BUILTIN(F_DrawSpriteTiledExt)
 {
     float w, h;
-    RoomArea(&w, &h);
+    GR_RoomArea(&w, &h);
     if (const CSprite* s = Sprite_Data(NumRound(args, 0)))
         s->DrawTiled(NumTrunc(args, 1), NumFloat(args, 2), NumFloat(args, 3), NumFloat(args, 4), NumFloat(args, 5),
                      true, true, 0, 0, w, h, NumRoundU32(args, 6), NumFloat(args, 7));
