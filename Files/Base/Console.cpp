@@ -14,7 +14,6 @@
 
 #include "Files/Base/ConsoleHost.h"
 #include "Files/Base/Utf8.h"
-#include "Files/Base/Utf8.h"
 #include "Platform/MemoryManager.h"
 
 namespace {

@@ -308,7 +308,7 @@ TEST_F(Binding, DamagedCompanionIsRefused)
 
 TEST_F(Binding, ACompanionIsUsedWithItsOwnGameFileOnly)
 {
-    // The companion holds the size and CRC of the game file it describes: another file (one
+    // The companion holds the size and hash of the game file it describes: another file (one
     // byte changed, one byte longer) does not fit; a companion written before the check
     // (without its chunk) is used as before.
     GamePack_SetCompiler(TestCompile);

@@ -79,6 +79,7 @@ void DialogUi_Begin(DialogUi& ui, IModalDialog* dialog)
     ui.focusMoved = true;
     ui.fieldActive = false;
     ui.heldFrames = 0;
+    ui.fitDisplay = ImVec2(0, 0); // laid out afresh: the same place may show a dialog of another size
     ui.hasFocus = true;
     ui.keys.Clear();
     ui.listSelection = -1;
@@ -299,14 +300,16 @@ ImVec2 DialogUi_Size(const IModalDialog& dialog, bool fill)
     return ImVec2(std::round(t.width * kUnitX), std::round(t.height * kUnitY) + title);
 }
 
-float DialogUi_Fit(const IModalDialog& dialog, ImVec2 display, bool* holds)
+bool DialogUi_LayOut(DialogUi& ui, ImVec2 display)
 {
-    const DialogTemplate& t = dialog.Template();
-    float fit = std::min({1.0f, (display.x - 8.0f) / (t.width * kUnitX),
-                          (display.y - 8.0f - TitleHeight()) / (t.height * kUnitY)});
-    fit = std::max(fit, 0.1f);
-    if (holds) *holds = Holds(dialog, fit);
-    return fit;
+    if (ui.fitDisplay.x == display.x && ui.fitDisplay.y == display.y) return ui.holds;
+    const DialogTemplate& t = ui.dialog->Template();
+    const float fit = std::min({1.0f, (display.x - 8.0f) / (t.width * kUnitX),
+                                (display.y - 8.0f - TitleHeight()) / (t.height * kUnitY)});
+    ui.fit = std::max(fit, 0.1f);
+    ui.holds = Holds(*ui.dialog, ui.fit);
+    ui.fitDisplay = display;
+    return ui.holds;
 }
 
 void DialogUi_Draw(DialogUi& ui, ImVec2 display, bool fill)
@@ -326,10 +329,7 @@ void DialogUi_Draw(DialogUi& ui, ImVec2 display, bool fill)
         sx = std::max(kUnitX, display.x / std::max<float>(1.0f, t.width));
         sy = std::max(kUnitY, display.y / std::max<float>(1.0f, t.height));
     } else {
-        if (ui.fitDisplay.x != display.x || ui.fitDisplay.y != display.y) {
-            ui.fit = DialogUi_Fit(*d, display, nullptr);
-            ui.fitDisplay = display;
-        }
+        DialogUi_LayOut(ui, display);
         sx *= ui.fit;
         sy *= ui.fit;
     }

@@ -121,19 +121,19 @@ bool Ended(const Shown& s)
 // [SECTION] Windows of their own
 // =============================================================================================
 // The game window shows the back buffer pixel for pixel and holds the dialog laid out for it
-// (DialogUi_Fit): else the dialog gets a window of its own, where its glyphs keep their pixels
-// whatever the game's picture is scaled to.
-bool FitsGameWindow(const IModalDialog& dialog)
+// (DialogUi_LayOut, found once for each window size): else the dialog gets a window of its
+// own, where its glyphs keep their pixels whatever the game's picture is scaled to.
+bool FitsGameWindow(DialogUi& ui)
 {
     const GR_DeviceState& st = GR_D3D_State();
     int32_t cw = 0, ch = 0;
     if (IWindowHost* host = WindowHost_Get()) host->GetClientSize(&cw, &ch);
     if (cw != st.backBufferWidth || ch != st.backBufferHeight) return false;
+    const ImVec2 display{float(cw), float(ch)};
+    if (ui.fitDisplay.x == display.x && ui.fitDisplay.y == display.y) return ui.holds;
     ContextScope scope(g_host.context);
     DialogRender_NewFrame(); // the font's sizes
-    bool holds = false;
-    DialogUi_Fit(dialog, ImVec2(float(cw), float(ch)), &holds);
-    return holds;
+    return DialogUi_LayOut(ui, display);
 }
 
 // Opens the dialog's own window at its own size, centred over `over` (null: the screen) and
@@ -292,7 +292,7 @@ void DrawOverlay() { RunFrames(true); }
 void Dialogs_Frame()
 {
     if (!g_host.attached || !g_host.hasModeless || !g_host.modal.empty()) return;
-    if (!g_host.modeless.own.window && !FitsGameWindow(*g_host.modeless.ui.dialog)) MoveToOwn(g_host.modeless);
+    if (!g_host.modeless.own.window && !FitsGameWindow(g_host.modeless.ui)) MoveToOwn(g_host.modeless);
     if (!g_host.modeless.own.window) return;
     OwnFrames(g_host.modeless, &g_host.input);
     FinishModeless();
@@ -383,7 +383,7 @@ int32_t OnScreenHost::RunModal(IModalDialog& dialog)
     RunFrames(false); // what the modeless dialog took before this one came
     auto* s = new Shown;
     DialogUi_Begin(s->ui, &dialog);
-    if (!FitsGameWindow(dialog)) OpenOwn(*s, GameWindow()); // else drawn as the game window allows
+    if (!FitsGameWindow(s->ui)) OpenOwn(*s, GameWindow()); // else drawn as the game window allows
     modal.push_back(s);
     ResetInput(*s);
     for (;;) {
@@ -397,7 +397,7 @@ int32_t OnScreenHost::RunModal(IModalDialog& dialog)
             result = dialog.DefaultResult();
             break;
         }
-        if (!s->own.window && !FitsGameWindow(dialog)) MoveToOwn(*s); // the window was made smaller
+        if (!s->own.window && !FitsGameWindow(s->ui)) MoveToOwn(*s); // the window was made smaller
         if (s->own.window) OwnFrames(*s, &input);
         if (hasModeless && modeless.own.window) OwnFrames(modeless, nullptr);
         if (dialog.Ended(&result)) break;
@@ -423,7 +423,7 @@ void OnScreenHost::ShowModeless(IModalDialog* dialog)
     if (hasModeless) CloseModeless(modeless.ui.dialog);
     dialog->Init();
     DialogUi_Begin(modeless.ui, dialog);
-    if (!FitsGameWindow(*dialog)) OpenOwn(modeless, GameWindow());
+    if (!FitsGameWindow(modeless.ui)) OpenOwn(modeless, GameWindow());
     hasModeless = true;
     ResetInput(modeless);
 }

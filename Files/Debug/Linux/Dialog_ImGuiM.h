@@ -47,8 +47,9 @@ struct DialogUi {
     bool hasFocus = true;        // (modeless) the dialog takes the keyboard
     DialogKeys keys;
     ImVec2 min{0, 0}, max{0, 0}; // where it was drawn last (window pixels)
-    ImVec2 fitDisplay{0, 0};     // the display the layout's scale was found for
-    float fit = 1.0f;            // that scale (DialogUi_Fit)
+    ImVec2 fitDisplay{0, 0};     // the display the layout was found for (0 x 0: none yet)
+    float fit = 1.0f;            // its scale (DialogUi_LayOut)
+    bool holds = true;           // whether the controls hold their texts at that scale
     int32_t listSelection = -1;  // the file browser's selected entry
 };
 
@@ -67,15 +68,15 @@ bool DialogUi_Key(DialogUi& ui, const SDL_Event& e);
 // The pixels the dialog takes at its own size (ImGui's font at its own pixels), with its title
 // bar or without (`fill`: the window's title is the caption); the current context's style.
 ImVec2 DialogUi_Size(const IModalDialog& dialog, bool fill);
-// The scale (at most 1) at which the dialog is laid out in a display of that size (the
-// current context's); holds: whether every control still holds its text there (a button its
-// label, a text its wrapped lines, a list a few lines), in the font's own pixels. A dialog that
-// does not hold goes to a window of its own (the host).
-float DialogUi_Fit(const IModalDialog& dialog, ImVec2 display, bool* holds);
+// Lays the dialog out for a display of that size (the current context's), once for each size:
+// ui.fit, the scale (at most 1), and the result, whether every control still holds its text
+// there (a button its label, a text its wrapped lines, a list a few lines) in the font's own
+// pixels. A dialog that does not hold goes to a window of its own (the host).
+bool DialogUi_LayOut(DialogUi& ui, ImVec2 display);
 // Draws the dialog centred in a display of that size (ImGui frame open), sends the commands of
 // clicks and of the keys gathered, and moves the focus. `fill` draws it over the whole display
 // (a window of its own, at the dialog's own size or more); else it is laid out at
-// DialogUi_Fit's scale. The font is never scaled.
+// DialogUi_LayOut's scale. The font is never scaled.
 void DialogUi_Draw(DialogUi& ui, ImVec2 display, bool fill);
 
 // Keys, typed text, mouse moves, buttons and the wheel: what a dialog may take.
