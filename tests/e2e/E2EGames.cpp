@@ -115,4 +115,13 @@ Played PlayUnderBothExecutors(const std::function<Played(const std::string& exec
     return machine;
 }
 
+Played PlayInFolder(const std::string& folder, const std::string& game, const std::string& options)
+{
+    return PlayUnderBothExecutors([&](const std::string& executor) {
+        return PlayLogged("cd " + Quote(folder) + " && " + kHeadless + "ZIMBREL_MAX_FRAMES=30 " + Quote(ZB_RUNNER_PATH) +
+                              " -game " + game + " " + executor + " " + options + " -output log.txt >out.txt 2>&1",
+                          folder + "/log.txt");
+    });
+}
+
 } // namespace e2e

@@ -37,5 +37,8 @@ Played PlayLogged(const std::string& line, const std::string& log);
 // plays it once with executor among the runner's options ("" or "-oldexec"). Both plays must
 // end alike and say the same; the machine's play is returned.
 Played PlayUnderBothExecutors(const std::function<Played(const std::string& executor)>& play);
+// Plays game (a file in folder) headless from folder under both executors, with more of the
+// runner's options; its log is folder/log.txt, its standard output and error folder/out.txt.
+Played PlayInFolder(const std::string& folder, const std::string& game, const std::string& options = "");
 
 } // namespace e2e

@@ -91,7 +91,13 @@ protected:
         rlim_t fileLimit = 0;
         bool closeOut = false, hideProc = false;
     };
-    pid_t Start(const std::string& env = "", std::string option = "") { return Start(Launch{env, option}); }
+    pid_t Start(const std::string& env = "", std::string option = "")
+    {
+        Launch how;
+        how.env = env;
+        how.option = std::move(option);
+        return Start(how);
+    }
     pid_t Start(Launch how)
     {
         std::vector<std::string> vars;

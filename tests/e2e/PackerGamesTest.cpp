@@ -132,23 +132,54 @@ TEST_P(PackerGames, WhatOnlyCodeRunsPacksWithAWordAndRunsAndTilesShowTheirRegion
     EXPECT_EQ(Joined(GameLines(log)), "close button\nalarm 12\nlist 11\npixels 255 65280 65280 0\nmoment -3\n") << log;
 }
 
-TEST_P(PackerGames, AGlobalvarIsZeroUntilSetInEveryModeAndExecutor)
+TEST_P(PackerGames, DeclaredGlobalsAndNegativeZeroPlayAlikeInEveryModeAndExecutor)
 {
     // A name declared with globalvar exists with the value 0 before any code sets it, as the
     // runner compiling the source makes it: byte code carries the declaration for the runner.
-    Scratch_WriteFile(dir / "game.json", R"({"name": "Declared",
+    // A negative zero keeps its sign wherever code makes one: a literal, a negated whole
+    // constant, a value stored and read back in every kind of variable and passed to a script,
+    // a game constant given as a JSON number or as text, the negation of what a comparison or a
+    // bitwise operator gives; arctan2(-0, -1) is -pi, arctan2(+0, -1) pi. The text of -0 and
+    // the comparisons with 0 stay those of 0.
+    Scratch_WriteFile(dir / "zero.zbl",
+                      "var z, a, b, c;\n"
+                      "a = 1; b = 2; c = 0;\n"
+                      "z = -0.0; global.g = -0.0; inst = -0.0; arr[2] = -0.0;\n"
+                      "show_debug_message(\"literal \" + string(arctan2(-0.0, -1)));\n"
+                      "show_debug_message(\"whole \" + string(arctan2(-0, -1)) + \" \" + string(arctan2(-0 * 5, -1)));\n"
+                      "show_debug_message(\"stored \" + string(arctan2(z, -1)) + \" \" + string(arctan2(global.g, -1)) + \" \" +\n"
+                      "    string(arctan2(inst, -1)) + \" \" + string(arctan2(arr[2], -1)) + \" \" + string(scr_atan(-0.0)));\n"
+                      "show_debug_message(\"constant \" + string(arctan2(NZ, -1)) + \" \" + string(arctan2(NZJ, -1)));\n"
+                      "show_debug_message(\"negated \" + string(arctan2(-c, -1)) + \" \" + string(arctan2(-(a & b), -1)) + \" \" +\n"
+                      "    string(arctan2(-(a == b), -1)));\n"
+                      "show_debug_message(\"positive \" + string(arctan2(0.0, -1)) + \" \" + string(arctan2(-0.0 + 0, -1)) + \" \" +\n"
+                      "    string(arctan2(a & b, -1)));\n"
+                      "show_debug_message(\"text \" + string(-0.0) + \" \" + string(z));\n"
+                      "show_debug_message(\"compare \" + string(z == 0) + string(-0.0 == 0) + string(z < 0) + string(z >= 0) +\n"
+                      "    string(z == c) + string(-0.0 != 0));\n"
+                      "switch (z) { case 0: show_debug_message(\"case 0\"); break; default: show_debug_message(\"default\"); }\n"
+                      "game_end();\n");
+    Scratch_WriteFile(dir / "game.json", R"({"name": "Declared", "constants": {"NZ": "-0.0", "NZJ": -0.0},
+      "scripts": [{"name": "scr_atan", "code": "return arctan2(argument0, -1);"}],
       "objects": [{"name": "obj_a", "events": [{"type": "create", "code": "globalvar gv, gw;\nshow_debug_message(string(gv) + ' ' + string(global.gw));\ngv = 5;"}]},
-                  {"name": "obj_b", "events": [{"type": "create", "code": "show_debug_message(string(gv + 1) + ' ' + string(gw)); game_end();"}]}],
-      "rooms": [{"name": "rm", "instances": [{"object": "obj_a"}, {"object": "obj_b"}]}]})");
+                  {"name": "obj_b", "events": [{"type": "create", "code": "show_debug_message(string(gv + 1) + ' ' + string(gw));"}]},
+                  {"name": "obj_zero", "events": [{"type": "create", "file": "zero.zbl"}]}],
+      "rooms": [{"name": "rm", "instances": [{"object": "obj_a"}, {"object": "obj_b"}, {"object": "obj_zero"}]}]})");
     std::string said;
     ASSERT_TRUE(Pack(dir / "game.json", dir / "game.win", std::string("--") + GetParam(), &said)) << said;
-    const Played p = PlayUnderBothExecutors([&](const std::string& executor) {
-        return PlayLogged("cd " + Quote(dir.Path()) + " && " + kHeadless + Quote(ZB_RUNNER_PATH) + " -game game.win " + executor +
-                              " -output log.txt >/dev/null 2>&1",
-                          dir / "log.txt");
-    });
-    EXPECT_EQ(p.code, 0) << p.all;
-    EXPECT_EQ(Joined(p.lines), "0 0\n6 0\n") << p.all;
+    const Played p = PlayInFolder(dir.Path(), "game.win");
+    EXPECT_EQ(p.code, 0) << Scratch_ReadFile(dir / "out.txt");
+    EXPECT_EQ(Joined(p.lines), "0 0\n6 0\n"
+                               "literal -3.14\n"
+                               "whole -3.14 -3.14\n"
+                               "stored -3.14 -3.14 -3.14 -3.14 -3.14\n"
+                               "constant -3.14 -3.14\n"
+                               "negated -3.14 -3.14 -3.14\n"
+                               "positive 3.14 3.14 3.14\n"
+                               "text 0 0\n"
+                               "compare 110110\n"
+                               "case 0\n")
+        << p.all;
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, PackerGames, ::testing::Values("source", "bytecode"));
@@ -167,12 +198,8 @@ TEST(PackerCommand, AnErrorReportShowsOnlyTheCodeOfTheGameItHappensIn)
     Scratch_WriteFile(dir / "b.json", R"({"objects": [{"name": "obj", "events": [{"type": "create",
       "code": "show_debug_message('the other game');"}]}], "rooms": [{"name": "rm", "instances": [{"object": "obj"}]}]})");
     auto play = [&](const std::string& game) {
-        return PlayUnderBothExecutors([&](const std::string& executor) {
-            std::remove((dir / "debug.txt").c_str());
-            return PlayLogged("cd " + Quote(dir.Path()) + " && " + kHeadless + Quote(ZB_RUNNER_PATH) + " -game " + game + " " +
-                                  executor + " -output log.txt -debugoutput debug.txt >/dev/null 2>&1",
-                              dir / "log.txt");
-        });
+        std::remove((dir / "debug.txt").c_str());
+        return PlayInFolder(dir.Path(), game, "-debugoutput debug.txt");
     };
     const std::string report = " at Object.obj.Create.0 (line 5) - x = ds_list_add(-7, 1);";
     ASSERT_EQ(Execute(dir, Packer() + " a.json game.win --bytecode").code, 0);
