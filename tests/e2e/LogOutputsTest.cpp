@@ -316,12 +316,16 @@ Outcome LogOutputs::Play(const Cell& c, const std::string& folder)
     chmod(data.c_str(), 0777);
     const std::string file = folder + "/out.txt", fifo = folder + "/out.fifo";
 
-    std::vector<std::string> vars;
-    for (char** e = environ; *e; ++e) vars.emplace_back(*e);
-    for (const char* v : {"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=dummy", "ALSOFT_DRIVERS=null"}) vars.emplace_back(v);
-    vars.push_back("XDG_DATA_HOME=" + data);
-    vars.push_back("HOME=" + folder);
+    std::vector<std::string> vars{"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=dummy", "ALSOFT_DRIVERS=null",
+                                  "XDG_DATA_HOME=" + data, "HOME=" + folder};
     if (c.target == Target::SharedPipe) vars.push_back("ZB_CHILD_FD=" + std::to_string(c.log ? kLogFd : 1));
+    for (char** e = environ; *e; ++e) { // the rest of the test's own (the first of a name counts)
+        const std::string v = *e;
+        if (v.rfind("ZB_CHILD_FD=", 0) != 0 && std::none_of(vars.begin(), vars.end(), [&](const std::string& mine) {
+                return v.compare(0, mine.find('=') + 1, mine, 0, mine.find('=') + 1) == 0;
+            }))
+            vars.push_back(v);
+    }
     std::vector<char*> envp;
     for (std::string& v : vars) envp.push_back(v.data());
     envp.push_back(nullptr);
