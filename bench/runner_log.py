@@ -6,12 +6,13 @@ exit with its log going to each of the three kinds of output:
     file      the standard output a plain file
     null      "-output FILE" a plain file, the standard output /dev/null
     pipe      the standard output a pipe into `cat >/dev/null`
+    terminal  the standard output a pseudo-terminal whose master side `cat >/dev/null` reads
 
     python3 bench/runner_log.py [--build build] [--runner OTHER/runner ...] [--runs 7] [--count 500000]
 
 Each runner (build/runner first, then every --runner, an older build to compare with) plays
 each kind --runs times, in turn; the median wall time and the median processor time (user +
-system, of the runner and, for the pipe, of cat) are printed.
+system, of the runner and, for the pipe and the terminal, of cat) are printed.
 """
 import argparse
 import os
@@ -23,7 +24,7 @@ import time
 
 from runner_games import pack
 
-KINDS = ("file", "null", "pipe")
+KINDS = ("file", "null", "pipe", "terminal")
 
 
 def play(runner, game, kind, folder):
@@ -41,6 +42,14 @@ def play(runner, game, kind, folder):
     elif kind == "null":
         subprocess.run(args + ["-output", log], env=env, check=True, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL)
+    elif kind == "terminal":
+        master, slave = os.openpty()
+        with open(os.devnull, "wb") as null:
+            cat = subprocess.Popen(["cat"], stdin=master, stdout=null, stderr=subprocess.DEVNULL)
+            os.close(master)
+            subprocess.run(args, env=env, check=True, stdout=slave, stderr=subprocess.DEVNULL)
+            os.close(slave)
+            cat.wait()  # the terminal's end (EIO) once nobody has the slave side open
     else:
         with open(os.devnull, "wb") as null:
             cat = subprocess.Popen(["cat"], stdin=subprocess.PIPE, stdout=null)

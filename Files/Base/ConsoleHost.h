@@ -2,19 +2,22 @@
 // output and error and the log files of "-output" and "-debugoutput". Backed by
 // Linux/ConsoleM.cpp (POSIX: open, poll, write, send).
 //
-// What an output is, is learnt at its first write and again only after a write failed, and
-// decides how a line goes:
+// What an output is, is learnt at its first write (and not again: a write that failed leaves
+// it as learnt), and decides how a line goes:
 //   - a plain file, or a device that takes every write at once (/dev/null): one write, no
 //     look before it;
-//   - a pipe, a named pipe or a terminal: one write through a descriptor of the output's own
-//     that does not block (the log files' own open, or the shared standard output reopened
-//     through /proc for an open file of ours, so that the other writers of that pipe keep
-//     theirs as they were); a socket: one send that does not wait. A line such an output does
-//     not take at once waits in poll;
-//   - where no descriptor of our own can be had (no /proc, a pipe of another user): a write
-//     that does not wait (RWF_NOWAIT) where the system takes one for that file (pipes, on a
-//     recent kernel), else poll, then a write of at most PIPE_BUF bytes (which another writer
-//     of the same pipe may still hold up).
+//   - a pipe or a named pipe: one write through a descriptor of the output's own that does
+//     not block (the log files' own open, or the shared standard output reopened through
+//     /proc, for an open file of ours, when that proves to be the same pipe, so that the other
+//     writers of that pipe keep theirs as they were); where none can be had (no /proc, a pipe
+//     of another user), a write that does not wait (RWF_NOWAIT) where the system takes one;
+//   - a socket: one send that does not wait;
+//   - anything else (a terminal, a terminal's master side, another device, a pipe of an older
+//     system): poll, then a write of at most PIPE_BUF bytes (which another writer of the same
+//     output may still hold up). Such an output is never opened again: the same open of a
+//     terminal's master side would make a new terminal.
+// A line that an output does not take at once waits in poll. A way of writing that the system
+// turns out not to take for that output is left for the last one, and the line goes again.
 // A write waits for a reader that is slow, as a blocking write would, but it never holds the
 // run once a signal asked it to end (QuitRequest_Signalled): from then on it waits half a
 // second at most in all, and then what an output does not take is given up.

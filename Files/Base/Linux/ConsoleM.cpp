@@ -1,7 +1,8 @@
 // POSIX half of the log console (Files/Base/ConsoleHost.h): log files opened for appending,
 // and writes chosen by what the output is, learnt once: plain files and /dev/null written
-// straight, pipes and terminals through a descriptor of our own that does not block, sockets
-// sent to without waiting, so that a pipe nobody reads holds a line only until a signal asks
+// straight, pipes and named pipes through a descriptor of our own that does not block (or a
+// write that does not wait), sockets sent to without waiting, terminals and other devices
+// polled and then written, so that a pipe nobody reads holds a line only until a signal asks
 // the run to end.
 #include "Files/Base/ConsoleHost.h"
 
@@ -32,8 +33,8 @@ enum Kind : int {
     kStraight, // a plain file or a memory device (/dev/null, /dev/full): every write is taken or refused at once
     kOwn,      // a descriptor that does not block (own, or fd opened so): write, and poll when it is full
     kSocket,   // a socket: send without waiting, and poll when it is full
-    kNoWait,   // a blocking descriptor shared with others whose file takes writes that do not wait (RWF_NOWAIT)
-    kShared,   // a blocking descriptor shared with others, nothing of the above: poll, then write PIPE_BUF
+    kNoWait,   // a shared pipe: writes that do not wait (RWF_NOWAIT) until one is refused, and poll when it is full
+    kShared,   // anything else (a terminal, a device, a pipe of neither kind above): poll, then write PIPE_BUF
 };
 
 // The character devices of major 1 (null, zero, full, random, kmsg) never hold a write.
@@ -79,29 +80,24 @@ bool WaitWritable(int fd)
     }
 }
 
-// A descriptor of our own, not blocking, onto the pipe, named pipe or terminal of fd, whose
-// open file is shared with whoever started the run (its flags are theirs too); -1 when none
-// can be had (no /proc, a pipe without a reader, no right to open it).
+// A descriptor of our own, not blocking, onto the pipe or named pipe of fd, whose open file is
+// shared with whoever started the run (its flags are theirs too); -1 when none can be had (no
+// /proc, a pipe without a reader, no right to open it). Only a pipe is opened again: what
+// /proc/self/fd/N opens is the same pipe, and that is checked, whereas the same open of a
+// terminal's master side (/dev/ptmx) would make a new terminal that nobody reads.
 int OpenOwn(int fd, const struct stat& st)
 {
+    if (!S_ISFIFO(st.st_mode)) return -1;
     char path[40];
     std::snprintf(path, sizeof path, "/proc/self/fd/%d", fd);
     const int own = open(path, O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (own < 0) return -1;
     struct stat same;
-    if (fstat(own, &same) != 0 || same.st_dev != st.st_dev || same.st_ino != st.st_ino) {
+    if (fstat(own, &same) != 0 || !S_ISFIFO(same.st_mode) || same.st_dev != st.st_dev || same.st_ino != st.st_ino) {
         close(own);
         return -1;
     }
     return own;
-}
-
-// True when the file of fd takes a write that does not wait however fd was opened (a pipe
-// on a recent kernel; an empty write asks).
-bool TakesNoWaitWrites(int fd)
-{
-    iovec none{nullptr, 0};
-    return pwritev2(fd, &none, 1, -1, RWF_NOWAIT) >= 0 || errno == EAGAIN;
 }
 
 void Learn(ConsoleOutput& out)
@@ -115,11 +111,22 @@ void Learn(ConsoleOutput& out)
         out.kind = kOwn; // a log file of ours, opened not blocking
     } else if ((out.own = OpenOwn(out.fd, st)) >= 0) {
         out.kind = kOwn;
-    } else if (TakesNoWaitWrites(out.fd)) {
-        out.kind = kNoWait; // no /proc, or no right to open the pipe again
+    } else if (S_ISFIFO(st.st_mode)) {
+        // No /proc, or no right to open the pipe again. Whether the system takes writes that
+        // do not wait for this pipe, only a write of some bytes tells (an empty one is always
+        // taken): one it refuses goes again the other way (WayRefused).
+        out.kind = kNoWait;
     } else {
-        out.kind = kShared;
+        out.kind = kShared; // a terminal (which refuses writes that do not wait), a device
     }
+}
+
+// True when a write of the output's kind was refused as a way of writing it does not take (a
+// named pipe or a kernel without writes that do not wait): it is then written as a terminal is.
+bool WayRefused(const ConsoleOutput& out, int error)
+{
+    return (out.kind == kNoWait && (error == EOPNOTSUPP || error == EINVAL || error == ENOSYS)) ||
+           (out.kind == kSocket && (error == EOPNOTSUPP || error == ENOTSOCK));
 }
 
 // Writes what the output takes, done counting the bytes that went.
@@ -149,6 +156,10 @@ ConsoleWrite WriteAll(ConsoleOutput& out, const char* data, size_t length, size_
             if (out.kind != kShared && !WaitWritable(fd)) return ConsoleWrite::GaveUp;
             continue;
         }
+        if (n < 0 && WayRefused(out, errno)) { // the same bytes go again, the other way
+            out.kind = kShared;
+            continue;
+        }
         if (n <= 0) {
             if (error) *error = n < 0 ? errno : EIO;
             return ConsoleWrite::Failed;
@@ -175,12 +186,9 @@ ConsoleWrite ConsoleHost_Write(ConsoleOutput& out, const char* data, size_t leng
     }
     size_t done = 0;
     const ConsoleWrite outcome = WriteAll(out, data, length, &done, error);
+    // What the output is stays learnt after a failed write: the next line is written the same
+    // way (space may come back), without asking the system again.
     out.cut = outcome != ConsoleWrite::Written && (done > lead || (lead && done == 0));
-    if (outcome == ConsoleWrite::Failed) { // the output may have changed: learnt again at the next line
-        if (out.own >= 0) close(out.own);
-        out.own = -1;
-        out.kind = kUnknown;
-    }
     return outcome;
 }
 
