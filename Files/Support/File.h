@@ -105,6 +105,9 @@ bool File_Rename(const char* from, const char* to);
 uint8_t* File_ReadAll(const char* hostPath, int32_t* size);
 // Files of this many bytes or more are not read by File_ReadAll (the game file among them).
 constexpr int64_t FILE_READ_ALL_LIMIT = 0x7FFFFFFF;
+// Takes the shared advisory lock of a stream's file for reading it whole, as File_ReadAll does:
+// held until the stream is closed (file_copy's source).
+void File_LockForReading(FILE* stream);
 // Writes a block as the whole file at a host path (created or truncated). False, with errno
 // set, when the file does not open or not every byte was written.
 bool File_WriteAll(const char* hostPath, const void* data, int64_t length);

@@ -555,6 +555,11 @@ uint8_t* File_ReadAll(const char* hostPath, int32_t* size)
     return data;
 }
 
+void File_LockForReading(FILE* stream)
+{
+    if (stream) LockFile(fileno(stream), LOCK_SH);
+}
+
 bool File_WriteAll(const char* hostPath, const void* data, int64_t length)
 {
     if (!hostPath || !*hostPath || length < 0 || (length > 0 && !data)) {
