@@ -417,6 +417,15 @@ TEST_F(LoadSaveTest, SecondNamesAndFoldersTakingNoNewFileAreWrittenInPlaceWholeO
     EXPECT_EQ(InChild([&] { return LoadSave_WriteSaveFile(picked.c_str(), large.data(), 64); }, false, 16), 0);
     EXPECT_EQ(Scratch_ReadFile(other), "streamed");
     ExpectNoTemporary(dir_.Path());
+    // A picked link: the file it names is replaced, the link stays a link.
+    const std::string link = dir_ / "link.txt";
+    ASSERT_EQ(symlink(other.c_str(), link.c_str()), 0);
+    LoadSave_AllowWrite(link.c_str());
+    ASSERT_TRUE(LoadSave_WriteSaveFile(link.c_str(), "through", 7));
+    EXPECT_EQ(Scratch_ReadFile(picked), "through"); // the link's file has a second name: written over
+    struct stat st;
+    ASSERT_EQ(lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
     // A folder where nothing can be made beside the file (as a plain user: root may).
     chmod(dir_.Path().c_str(), 0755);
     MakeFile(Save("open.ini"), "the earlier text", 0666);
