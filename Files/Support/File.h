@@ -130,7 +130,7 @@ bool File_CanRead(const char* hostPath);
 // Written over the file in place only where a rename would not do: a file with other names
 // outside the confined folder (every name sees the new content) and a file whose rename is
 // refused (another user's file in a folder with the sticky bit, a name mounted over). There
-// the whole new content is first written beside it and flushed, so a write that cannot be
+// the whole new content is first written beside it and closed, so a write that cannot be
 // whole (no room, a size limit) changes nothing; then it is written over the file in one pass
 // under an exclusive advisory lock (flock), which File_ReadAll takes shared, so no runner
 // reads a file half-written; a failure part way puts the earlier content back. A file the user

@@ -816,12 +816,14 @@ bool FileReplace::Write(const void* data, int64_t length)
 
 int FileReplace::OverFromTemporary()
 {
-    // The temporary file, whole, is flushed to the disk: the room for the new content is
-    // there. It is then read and removed, which gives its room back for the write over the file.
+    // The temporary file is whole and closed, every write and the close checked: the room for
+    // the new content was there (file systems take it, or refuse it, as the bytes are written;
+    // a network one at the close). It is read and removed, which gives that room back for the
+    // write over the file. No fsync: that would cost each such write a disk flush.
     const int t = openat(m_dirfd, m_temporary.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (t < 0) return errno;
     std::string content;
-    const bool ready = (fdatasync(t) == 0 || errno == EINVAL) && ReadWhole(t, &content);
+    const bool ready = ReadWhole(t, &content);
     const int error = errno;
     close(t);
     if (!ready) return error;
