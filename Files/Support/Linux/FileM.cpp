@@ -111,9 +111,11 @@ bool ConfinedParts(const char* path, std::string* root, std::vector<std::string>
 // path outside the confined folder) goes to the owner and group of that folder when the folder
 // is another user's and the process may give it (a run as root in a user's save area): else
 // that user's next run could not replace or delete it. fd: the new file's own descriptor, or
-// -1 to change it by name. Nothing happens, and nothing is said, when it may not be given.
+// -1 to change it by name. Only root may give it; nothing happens, and nothing is said, when it
+// may not be given.
 void GiveToFolderOwner(int dirfd, const char* folder, int fd, const char* name)
 {
+    if (geteuid() != 0) return; // only root may give a file to another user
     struct stat st;
     const int ok = folder ? stat(folder, &st) : fstat(dirfd, &st);
     if (ok != 0 || st.st_uid == geteuid()) return;
@@ -280,8 +282,8 @@ int OpenSafe(const char* path, int flags)
     if (place.confined) how |= O_NOFOLLOW;
     int fd = -1;
     struct stat folderStat;
-    if (place.confined && (flags & O_CREAT) && !(flags & O_EXCL) && fstat(place.dirfd, &folderStat) == 0 &&
-        folderStat.st_uid != geteuid()) {
+    if (place.confined && (flags & O_CREAT) && !(flags & O_EXCL) && geteuid() == 0 && fstat(place.dirfd, &folderStat) == 0 &&
+        folderStat.st_uid != 0) {
         // Another user's folder (a run as root in a user's save area): a file made here is
         // given to the folder's owner, so it must be known whether the open makes it.
         fd = openat(place.dirfd, place.name.c_str(), how | O_EXCL, 0666);
