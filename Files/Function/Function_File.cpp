@@ -706,6 +706,7 @@ ZB_BUILTIN(F_FileCopy)
         Console_Debug()->Output("Unable to open source file %s\n", source);
         return;
     }
+    File_LockForReading(in); // never another runner's file half-written in place
     std::string to = Resolved(LoadSave_SavePathOf(ArgText(argc, args, 1)));
     if (!to.empty() && FileHost_SameFile(from.c_str(), to.c_str())) {
         // Writing the destination would empty the source: it already is the copy.

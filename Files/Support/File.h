@@ -98,12 +98,16 @@ bool File_Delete(const char* hostPath);
 bool File_Rename(const char* from, const char* to);
 
 // Reads the whole plain file at a host path into a new cleared block of size + 1 bytes (the
-// extra byte is a terminating zero), size out. Null for a missing file, a folder, a device,
+// extra byte is a terminating zero), size out, holding the file's shared advisory lock (no
+// runner writes it in place meanwhile; FileReplace). Null for a missing file, a folder, a device,
 // a pipe, a refused link, a file of 2 GB or more (errno EFBIG) or a read that fails. A quit request (Files/Base/QuitRequest.h)
 // stops a long read between runs of 16 MB: null, as for a file that cannot be read.
 uint8_t* File_ReadAll(const char* hostPath, int32_t* size);
 // Files of this many bytes or more are not read by File_ReadAll (the game file among them).
 constexpr int64_t FILE_READ_ALL_LIMIT = 0x7FFFFFFF;
+// Takes the shared advisory lock of a stream's file for reading it whole, as File_ReadAll does:
+// held until the stream is closed (file_copy's source).
+void File_LockForReading(FILE* stream);
 // Writes a block as the whole file at a host path (created or truncated). False, with errno
 // set, when the file does not open or not every byte was written.
 bool File_WriteAll(const char* hostPath, const void* data, int64_t length);
@@ -114,48 +118,59 @@ bool File_CanRead(const char* hostPath);
 // A file written beside its name (".NAME.XXXXXX" in the same folder) and renamed over it
 // once every byte is written and the file closed: a write that fails (a full disk, a size
 // limit, an error only the close reports) leaves the earlier file as it was and no temporary
-// file behind. The name is checked as the safe open checks it (below the confined folder a
-// link, and anywhere a folder, a pipe or a device, is refused; below it a file with other
-// names too), and the new file keeps the earlier one's owner, group and permission bits.
+// file behind, and readers see the earlier file or the new one whole. The name is checked as
+// the safe open checks it (below the confined folder a link, and anywhere a folder, a pipe or
+// a device, is refused; below it a file with other names too). The new file keeps the earlier
+// one's owner, group and permission bits where this process may give them; where it may not
+// (another user's file in a folder the user may write), it becomes the user's own, as before
+// the file existed. A new file below the confined folder goes to that folder's owner and group
+// where they are another user's and the process may give it (a run as root in a user's save
+// area); so do the folders made there.
 //
-// Written in place instead, where a rename would lose something: a link outside the confined
-// folder (the user's own, written through), a file with other names outside it (every name
-// sees the new content), a file whose owner or group this process may not give the new file
-// (it stays theirs), and, as before, a file the user may write in a folder where nothing can
-// be made beside it. So is a file whose rename into place is refused (a folder with the sticky
-// bit, a name mounted over) once the temporary file is whole. In place, the whole content is
-// kept until the commit, which writes it over the file in one pass only when it fits (the
-// file-size limit, room on file systems that can tell) and flushes it to the disk: the file is
-// never emptied by a write that could not start, but a failure part way leaves it partly new.
+// Written over the file in place only where a rename would not do: a file with other names
+// outside the confined folder (every name sees the new content) and a file whose rename is
+// refused (another user's file in a folder with the sticky bit, a name mounted over). There
+// the whole new content is first written beside it and closed, so a write that cannot be
+// whole (no room, a size limit) changes nothing; then it is written over the file in one pass
+// under an exclusive advisory lock (flock), which File_ReadAll takes shared, so no runner
+// reads a file half-written; a failure part way puts the earlier content back. A file the user
+// may write in a folder where nothing can be made beside it is written over from memory the
+// same way, where only the size limit and a file system that reserves room can tell in
+// advance that it fits. A link outside the confined folder is followed: the file it names is
+// replaced. Readers that take no lock (other programs) may see a file written in place half
+// new.
 class FileReplace {
 public:
     FileReplace() = default;
     ~FileReplace(); // not committed: the temporary file goes, the earlier file stays
     FileReplace(const FileReplace&) = delete;
     FileReplace& operator=(const FileReplace&) = delete;
-    // Makes the temporary file for the host path (or opens the file itself to be written in
-    // place). False with errno when refused.
+    // Makes the temporary file for the host path (or opens the file itself to be written over
+    // from memory). False with errno when refused.
     bool Open(const char* hostPath);
     // The file being written as a stream ("wb"; made at the first call, and then the only way
     // to write). Null before Open.
     FILE* Stream();
     // Writes every byte; false with errno.
     bool Write(const void* data, int64_t length);
-    // Closes the file and renames it into place (or writes it in place). False with errno
-    // (nothing replaced, or in place possibly part of it) when a write, the close or the
-    // rename failed.
+    // Closes the file and renames it into place (or writes it over the file). False with errno
+    // when a write, the close, the rename or the write over failed (the earlier file is then
+    // as it was, unless putting it back failed too).
     bool Commit();
 
 private:
     void Discard();
+    bool OpenInMemory(const char* hostPath);
+    int OverFromTemporary(); // 0 or errno
     int m_dirfd = -100; // AT_FDCWD, or the folder's descriptor below the confined folder
-    int m_fd = -1;      // the temporary file, or in place the file itself
+    int m_fd = -1;      // the temporary file, or from memory the file itself
     FILE* m_stream = nullptr;
     std::string m_path;              // the host path
     std::string m_name, m_temporary; // the last name and the temporary one, in that folder
-    std::string m_staged;            // in place: the content until the commit
-    bool m_inPlace = false;
-    int m_error = 0; // the first write that failed (errno)
+    std::string m_staged;            // from memory: the content until the commit
+    bool m_over = false;             // a second name: the temporary is written over the file
+    bool m_inMemory = false;         // nothing can be made beside the file
+    int m_error = 0;                 // the first write that failed (errno)
 };
 // Writes a block as the whole file at a host path through a FileReplace. False, with errno,
 // when it was not written whole (the earlier file is then as it was).

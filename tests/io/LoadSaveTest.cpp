@@ -7,13 +7,18 @@
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "Files/Support/File.h"
 #include "Files/Support/LoadSave.h"
@@ -412,6 +417,15 @@ TEST_F(LoadSaveTest, SecondNamesAndFoldersTakingNoNewFileAreWrittenInPlaceWholeO
     EXPECT_EQ(InChild([&] { return LoadSave_WriteSaveFile(picked.c_str(), large.data(), 64); }, false, 16), 0);
     EXPECT_EQ(Scratch_ReadFile(other), "streamed");
     ExpectNoTemporary(dir_.Path());
+    // A picked link: the file it names is replaced, the link stays a link.
+    const std::string link = dir_ / "link.txt";
+    ASSERT_EQ(symlink(other.c_str(), link.c_str()), 0);
+    LoadSave_AllowWrite(link.c_str());
+    ASSERT_TRUE(LoadSave_WriteSaveFile(link.c_str(), "through", 7));
+    EXPECT_EQ(Scratch_ReadFile(picked), "through"); // the link's file has a second name: written over
+    struct stat st;
+    ASSERT_EQ(lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
     // A folder where nothing can be made beside the file (as a plain user: root may).
     chmod(dir_.Path().c_str(), 0755);
     MakeFile(Save("open.ini"), "the earlier text", 0666);
@@ -463,4 +477,200 @@ TEST_F(LoadSaveTest, AnotherUsersFileStaysTheirsAndARefusedRenameIsWrittenInPlac
     if (result == kNotHere) GTEST_SKIP() << "no mount namespace here";
     EXPECT_EQ(result, 1);
     EXPECT_EQ(Scratch_ReadFile(bound), "new");
+}
+
+namespace {
+
+// Self-checking contents for the writers that race: "<size> <stamp>\n" and then bytes made
+// from the stamp, so a file read half of one version and half of another, or cut, is told.
+std::string Version(uint32_t stamp)
+{
+    const size_t size = 1024 + (stamp * 7919u) % (160 * 1024); // 1 KB to 161 KB
+    char head[32];
+    const int n = std::snprintf(head, sizeof head, "%zu %u\n", size, stamp);
+    std::string s(head, size_t(n));
+    while (s.size() < size) s += char('a' + (stamp + s.size()) % 26);
+    return s;
+}
+
+bool IsWholeVersion(const std::string& s)
+{
+    size_t size = 0;
+    unsigned stamp = 0;
+    return std::sscanf(s.c_str(), "%zu %u", &size, &stamp) == 2 && size == s.size() && s == Version(stamp);
+}
+
+} // namespace
+
+TEST_F(LoadSaveTest, RunnersNeverReadAHalfWrittenFileWhereverItIsReplaced)
+{
+    if (geteuid() != 0) GTEST_SKIP() << "files of another user need root";
+    chmod(dir_.Path().c_str(), 0755);
+    const std::string outside = Ensure(dir_ / "outside"), elsewhere = Ensure(dir_ / "elsewhere");
+    chmod(outside.c_str(), 0777);
+    struct Case {
+        const char* what;
+        std::string path; // below the save area, or outside it (written as a file picked there)
+    };
+    // The user's folder and file, of root's group (what chown -R user leaves after a root run);
+    // root's file open to all in a folder open to all; the same with the sticky bit; a file
+    // with a second name.
+    const std::vector<Case> cases = {{"another group", Save("group/f.dat")},
+                                     {"0777 folder, another user's file", Save("open/f.dat")},
+                                     {"sticky folder, another user's file", Save("sticky/f.dat")},
+                                     {"second name", outside + "/f.dat"}};
+    Ensure(Save("group"));
+    ASSERT_EQ(chown(Save("group").c_str(), kNobody, kNobody), 0);
+    MakeFile(Save("group/f.dat"), Version(1), 0664);
+    ASSERT_EQ(chown(Save("group/f.dat").c_str(), kNobody, 0), 0);
+    Ensure(Save("open"));
+    chmod(Save("open").c_str(), 0777);
+    MakeFile(Save("open/f.dat"), Version(1), 0666);
+    Ensure(Save("sticky"));
+    chmod(Save("sticky").c_str(), 01777);
+    MakeFile(Save("sticky/f.dat"), Version(1), 0666);
+    MakeFile(outside + "/f.dat", Version(1), 0666);
+    ASSERT_EQ(link((outside + "/f.dat").c_str(), (elsewhere + "/f.dat").c_str()), 0);
+    for (const Case& c : cases) {
+        const std::string stop = dir_ / "stop";
+        unlink(stop.c_str());
+        // Three runners write it again and again; a fourth reads it as a runner does.
+        std::vector<pid_t> writers;
+        for (uint32_t w = 0; w < 3; w++) {
+            const pid_t pid = fork();
+            if (pid == 0) {
+                if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0) _exit(kNotHere);
+                for (uint32_t i = 0; i < 150; i++) {
+                    const std::string v = Version(2 + i * 3 + w);
+                    if (!File_ReplaceAll(c.path.c_str(), v.data(), int64_t(v.size()))) _exit(1);
+                }
+                _exit(0);
+            }
+            writers.push_back(pid);
+        }
+        const pid_t reader = fork();
+        if (reader == 0) {
+            if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0) _exit(kNotHere);
+            int torn = 0;
+            while (access(stop.c_str(), F_OK) != 0) {
+                int32_t size = 0;
+                uint8_t* data = File_ReadAll(c.path.c_str(), &size);
+                if (data && !IsWholeVersion(std::string(reinterpret_cast<char*>(data), size_t(size)))) torn++;
+                MEM_FREE(data);
+            }
+            _exit(torn > 0 ? 1 : 0);
+        }
+        for (pid_t pid : writers) {
+            int status = 0;
+            ASSERT_EQ(waitpid(pid, &status, 0), pid);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << c.what << ": a write failed";
+        }
+        Scratch_WriteFile(stop, "");
+        int status = 0;
+        ASSERT_EQ(waitpid(reader, &status, 0), reader);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << c.what << ": a runner read a half-written file";
+        EXPECT_TRUE(IsWholeVersion(Scratch_ReadFile(c.path))) << c.what;
+        ExpectNoTemporary(c.path.substr(0, c.path.rfind('/')));
+    }
+    // The second name still names the file; another user's file in a folder where the user may
+    // rename is the user's own now, as before the file was theirs; the sticky folder's stays root's.
+    EXPECT_TRUE(IsWholeVersion(Scratch_ReadFile(elsewhere + "/f.dat")));
+    struct stat st;
+    ASSERT_EQ(stat(Save("open/f.dat").c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, kNobody);
+    ASSERT_EQ(stat(Save("sticky/f.dat").c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 0u);
+}
+
+TEST_F(LoadSaveTest, AFullDiskLeavesTheEarlierFileWholeWhereItIsWrittenInPlace)
+{
+    if (geteuid() != 0) GTEST_SKIP() << "a file system of its own needs root";
+    chmod(dir_.Path().c_str(), 0755);
+    const std::string disk = Ensure(dir_ / "disk"), image = dir_ / "disk.img";
+    const std::string earlier = Version(1), big(100 * 1024, 'n');
+    // A small file system nearly full, a folder with the sticky bit holding root's INI file of
+    // 20 KB open to all, and a user who writes 100 KB into it: written nowhere, said, the
+    // earlier file whole. Then, with room, written whole.
+    const auto play = [&](const std::string& kind) {
+        return InChild([&] {
+            if (!OwnMounts()) return kNotHere;
+            if (kind == "tmpfs" && mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=256k,mode=755") != 0) return kNotHere;
+            // ext2 reserves no room ahead (no fallocate): where a write in place runs out part way.
+            if (kind == "ext2" &&
+                std::system(("(truncate -s 1M " + image + " && mke2fs -q -F -m 0 -t ext2 " + image + " && mount -o loop " +
+                             image + " " + disk + ") >/dev/null 2>&1")
+                        .c_str()) != 0)
+                return kNotHere;
+            const std::string area = disk + "/save", shared = area + "/shared.ini";
+            mkdir(area.c_str(), 01777);
+            chmod(area.c_str(), 01777);
+            MakeFile(shared, earlier, 0666);
+            for (int i = 0; i < 1000; i++) { // fill it to some 40 KB of room
+                const std::string filler = disk + "/filler" + std::to_string(i);
+                struct statvfs fs;
+                if (statvfs(disk.c_str(), &fs) != 0) return kNotHere;
+                const uint64_t room = uint64_t(fs.f_bavail) * fs.f_frsize;
+                if (room <= 48 * 1024) break;
+                Scratch_WriteFile(filler, std::string(size_t(std::min<uint64_t>(room - 40 * 1024, 64 * 1024)), 'f'));
+            }
+            LoadSave_SetFolders((dir_ / "prog").c_str(), area.c_str(), (dir_ / "game").c_str());
+            const int full = InChild([&] { return LoadSave_WriteSaveFile("shared.ini", big.data(), int32_t(big.size())) ? 1 : 0; },
+                                     true);
+            if (full != 0) return 10 + full;
+            if (Scratch_ReadFile(shared) != earlier) return 20;
+            for (const std::string& name : Scratch_List(area))
+                if (name != "shared.ini") return 30;
+            for (int i = 0; i < 1000; i++) unlink((disk + "/filler" + std::to_string(i)).c_str());
+            const int roomy = InChild([&] { return LoadSave_WriteSaveFile("shared.ini", big.data(), int32_t(big.size())) ? 1 : 0; },
+                                      true);
+            if (roomy != 1 || Scratch_ReadFile(shared) != big) return 40;
+            return 0;
+        });
+    };
+    int played = 0;
+    for (const char* kind : {"tmpfs", "ext2"}) {
+        const int result = play(kind);
+        if (result == kNotHere) continue;
+        played++;
+        EXPECT_EQ(result, 0) << kind << ": 11 written though it did not fit, 20 the earlier file cut, 30 a temporary left, "
+                                       "40 not written with room";
+    }
+    if (!played) GTEST_SKIP() << "no file system of its own here";
+}
+
+TEST_F(LoadSaveTest, ARootRunMakesItsNewFilesAndFoldersInAUsersSaveAreaTheUsers)
+{
+    if (geteuid() != 0) GTEST_SKIP() << "files for another user need root";
+    chmod(dir_.Path().c_str(), 0755);
+    // A user's home whose save area does not exist yet, played by a game started with sudo.
+    const std::string home = Ensure(dir_ / "home"), area = home + "/share/game";
+    ASSERT_EQ(chown(home.c_str(), kNobody, kNobody), 0);
+    LoadSave_SetFolders((dir_ / "prog").c_str(), area.c_str(), (dir_ / "game").c_str());
+    ASSERT_TRUE(LoadSave_WriteSaveFile("new.ini", "root's", 6));           // a file replaced whole
+    ASSERT_TRUE(LoadSave_WriteSaveFile("saves/slot1.dat", "root's", 6));   // and its folder
+    FILE* text = File_OpenStream((area + "/log.txt").c_str(), "w");       // a text file by handle
+    ASSERT_NE(text, nullptr);
+    std::fclose(text);
+    ASSERT_TRUE(File_CreateDirectory((area + "/made").c_str()));
+    for (const char* name : {"share", "share/game", "share/game/new.ini", "share/game/saves", "share/game/saves/slot1.dat",
+                             "share/game/log.txt", "share/game/made"}) {
+        struct stat st;
+        ASSERT_EQ(lstat((home + "/" + name).c_str(), &st), 0) << name;
+        EXPECT_EQ(st.st_uid, kNobody) << name;
+        EXPECT_EQ(st.st_gid, kNobody) << name;
+    }
+    // The user's next run replaces and adds to them.
+    EXPECT_EQ(InChild([] { return LoadSave_WriteSaveFile("new.ini", "mine", 4) && LoadSave_WriteSaveFile("saves/slot2.dat", "mine", 4) &&
+                                           LoadSave_WriteSaveFile("made/a.txt", "mine", 4)
+                                       ? 0
+                                       : 1; },
+                      true),
+              0);
+    EXPECT_EQ(Scratch_ReadFile(area + "/new.ini"), "mine");
+    // Root's own folder keeps root's files.
+    LoadSave_SetFolders((dir_ / "prog").c_str(), (dir_ / "rootsave").c_str(), (dir_ / "game").c_str());
+    ASSERT_TRUE(LoadSave_WriteSaveFile("root.ini", "x", 1));
+    struct stat st;
+    ASSERT_EQ(stat((dir_ / "rootsave/root.ini").c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 0u);
 }

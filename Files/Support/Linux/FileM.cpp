@@ -13,6 +13,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,6 +26,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <thread>
 #include <vector>
 
 #include "Files/Base/Console.h"
@@ -105,9 +107,28 @@ bool ConfinedParts(const char* path, std::string* root, std::vector<std::string>
     return true;
 }
 
+// A file or folder this process has just made in the folder dirfd (name; dirfd AT_FDCWD and a
+// path outside the confined folder) goes to the owner and group of that folder when the folder
+// is another user's and the process may give it (a run as root in a user's save area): else
+// that user's next run could not replace or delete it. fd: the new file's own descriptor, or
+// -1 to change it by name. Only root may give it; nothing happens, and nothing is said, when it
+// may not be given.
+void GiveToFolderOwner(int dirfd, const char* folder, int fd, const char* name)
+{
+    if (geteuid() != 0) return; // only root may give a file to another user
+    struct stat st;
+    const int ok = folder ? stat(folder, &st) : fstat(dirfd, &st);
+    if (ok != 0 || st.st_uid == geteuid()) return;
+    const int saved = errno;
+    if (fd >= 0) (void)fchown(fd, st.st_uid, st.st_gid);
+    else (void)fchownat(dirfd, name, st.st_uid, st.st_gid, AT_SYMLINK_NOFOLLOW);
+    errno = saved;
+}
+
 // Makes every missing folder of an absolute path, following links (outside the confined
-// folder, or the confined folder itself). True when the path is a folder afterwards.
-bool MakeFoldersPlain(const std::string& r)
+// folder, or the confined folder itself). True when the path is a folder afterwards. With
+// give, each folder made goes to the owner of the folder it was made in (GiveToFolderOwner).
+bool MakeFoldersPlain(const std::string& r, bool give = false)
 {
     for (size_t j = 1; j <= r.size(); j++) {
         if (j < r.size() && r[j] != '/') continue;
@@ -118,7 +139,13 @@ bool MakeFoldersPlain(const std::string& r)
             errno = ENOTDIR;
             return false;
         }
-        if (mkdir(prefix.c_str(), 0777) == 0) continue;
+        if (mkdir(prefix.c_str(), 0777) == 0) {
+            if (give) {
+                const size_t up = prefix.rfind('/');
+                GiveToFolderOwner(AT_FDCWD, up == 0 ? "/" : prefix.substr(0, up).c_str(), -1, prefix.c_str());
+            }
+            continue;
+        }
         if (errno != EEXIST) return false;
         if (stat(prefix.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) { // a link to nothing
             errno = ENOTDIR;
@@ -151,13 +178,31 @@ void CloseKeepingErrno(int fd)
     errno = saved;
 }
 
+// Takes the advisory lock (flock) how (LOCK_SH or LOCK_EX) of an open file: runners hold it
+// exclusively while they write a file in place and shared while they read a file whole, so no
+// runner reads another's half-written file. A lock held elsewhere is waited for, at most two
+// seconds (a writer holds it for one write); past that, or where the file system takes no
+// locks, the file is read or written without it, as a reader that takes no lock would.
+void LockFile(int fd, int how)
+{
+    const int saved = errno;
+    std::chrono::microseconds pause(200);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (flock(fd, how | LOCK_NB) != 0 && (errno == EWOULDBLOCK || errno == EINTR) &&
+           std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(pause);
+        pause = std::min(pause * 2, std::chrono::microseconds(10000));
+    }
+    errno = saved;
+}
+
 // A descriptor (O_PATH) of root/parts[0]/.../parts[count - 1], each folder opened from the one
 // before without following a link; with make, missing folders are made on the way (and the
 // root itself when it is missing). -1 with errno when refused.
 int WalkFolders(const std::string& root, const std::vector<std::string>& parts, size_t count, bool make)
 {
     int dfd = open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (dfd < 0 && errno == ENOENT && make && MakeFoldersPlain(root))
+    if (dfd < 0 && errno == ENOENT && make && MakeFoldersPlain(root, true))
         dfd = open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (dfd < 0) {
         if (make) SayConfinedFolderFailed(root);
@@ -167,7 +212,9 @@ int WalkFolders(const std::string& root, const std::vector<std::string>& parts, 
         const char* name = parts[i].c_str();
         int next = openat(dfd, name, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (next < 0 && errno == ENOENT && make) {
-            if (mkdirat(dfd, name, 0777) != 0 && errno != EEXIST) {
+            if (mkdirat(dfd, name, 0777) == 0) {
+                GiveToFolderOwner(dfd, nullptr, -1, name);
+            } else if (errno != EEXIST) {
                 CloseKeepingErrno(dfd);
                 return -1;
             }
@@ -233,7 +280,18 @@ int OpenSafe(const char* path, int flags)
     const bool writing = (flags & O_ACCMODE) != O_RDONLY;
     int how = (flags & ~O_TRUNC) | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
     if (place.confined) how |= O_NOFOLLOW;
-    int fd = openat(place.dirfd, place.name.c_str(), how, 0666);
+    int fd = -1;
+    struct stat folderStat;
+    if (place.confined && (flags & O_CREAT) && !(flags & O_EXCL) && geteuid() == 0 && fstat(place.dirfd, &folderStat) == 0 &&
+        folderStat.st_uid != 0) {
+        // Another user's folder (a run as root in a user's save area): a file made here is
+        // given to the folder's owner, so it must be known whether the open makes it.
+        fd = openat(place.dirfd, place.name.c_str(), how | O_EXCL, 0666);
+        if (fd >= 0) GiveToFolderOwner(place.dirfd, nullptr, fd, nullptr);
+        else if (errno == EEXIST) fd = openat(place.dirfd, place.name.c_str(), how & ~O_CREAT, 0666);
+    } else {
+        fd = openat(place.dirfd, place.name.c_str(), how, 0666);
+    }
     if (fd < 0) return -1;
     struct stat st;
     int refusal = 0;
@@ -406,7 +464,8 @@ bool File_CreateDirectory(const char* path)
     if (!Locate(r.c_str(), true, &place)) return false;
     // Every folder on the way, from the top, is made when missing.
     if (!place.confined) return MakeFoldersPlain(r);
-    if (mkdirat(place.dirfd, place.name.c_str(), 0777) != 0 && errno != EEXIST) return false;
+    if (mkdirat(place.dirfd, place.name.c_str(), 0777) == 0) GiveToFolderOwner(place.dirfd, nullptr, -1, place.name.c_str());
+    else if (errno != EEXIST) return false;
     struct stat st;
     if (fstatat(place.dirfd, place.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
     if (S_ISDIR(st.st_mode)) return true;
@@ -464,6 +523,7 @@ uint8_t* File_ReadAll(const char* hostPath, int32_t* size)
     if (size) *size = 0;
     int fd = OpenSafe(hostPath, O_RDONLY);
     if (fd < 0) return nullptr;
+    LockFile(fd, LOCK_SH); // no runner writes it in place meanwhile
     struct stat st;
     if (fstat(fd, &st) != 0 || st.st_size >= FILE_READ_ALL_LIMIT) {
         const int error = fstat(fd, &st) != 0 ? errno : EFBIG;
@@ -497,6 +557,11 @@ uint8_t* File_ReadAll(const char* hostPath, int32_t* size)
     return data;
 }
 
+void File_LockForReading(FILE* stream)
+{
+    if (stream) LockFile(fileno(stream), LOCK_SH);
+}
+
 bool File_WriteAll(const char* hostPath, const void* data, int64_t length)
 {
     if (!hostPath || !*hostPath || length < 0 || (length > 0 && !data)) {
@@ -526,8 +591,8 @@ bool File_WriteAll(const char* hostPath, const void* data, int64_t length)
 
 namespace {
 
-// The stream of a file written in place: every byte is kept in memory (cookie: the string)
-// until the commit writes the whole content at once.
+// The stream of a file written from memory: every byte is kept (cookie: the string) until the
+// commit writes the whole content at once.
 ssize_t StageWrite(void* cookie, const char* data, size_t size)
 {
     try {
@@ -539,58 +604,69 @@ ssize_t StageWrite(void* cookie, const char* data, size_t size)
     return ssize_t(size);
 }
 
-// Writes the whole new content over the open file fd, in place, and closes fd. Nothing is
-// changed when the content cannot fit (past the file-size limit, or where the file system
-// cannot give the room it needs); else the bytes go in one pass from the start, the file is
-// cut to their length and flushed to the disk. False with errno at the first failure.
+// The whole of the open file fd (from its start) into out. False with errno.
+bool ReadWhole(int fd, std::string* out)
+{
+    struct stat st;
+    if (fstat(fd, &st) != 0) return false;
+    try {
+        out->resize(size_t(st.st_size));
+    } catch (const std::bad_alloc&) {
+        errno = ENOMEM;
+        return false;
+    }
+    size_t got = 0;
+    while (got < out->size()) {
+        const ssize_t n = pread(fd, out->data() + got, out->size() - got, off_t(got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) break; // shorter than it was
+        got += size_t(n);
+    }
+    out->resize(got);
+    return true;
+}
+
+// Writes content from the start of fd and cuts the file to its length. False with errno.
+bool PutWhole(int fd, const std::string& content)
+{
+    for (size_t done = 0; done < content.size();) {
+        const ssize_t n = pwrite(fd, content.data() + done, content.size() - done, off_t(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = EIO;
+            return false;
+        }
+        done += size_t(n);
+    }
+    return ftruncate(fd, off_t(content.size())) == 0;
+}
+
+// Writes the whole new content over the open file fd in place, holding its exclusive lock so
+// that no runner reads it meanwhile, and closes fd. Nothing is changed when the content cannot
+// fit (past the file-size limit, or where the file system reserves room with fallocate and has
+// none). A write that fails part way puts the earlier content back when fd may be read (it
+// takes no room the file did not have). False with errno at the first failure.
 bool WriteOver(int fd, const std::string& content)
 {
-    const int64_t length = int64_t(content.size());
+    LockFile(fd, LOCK_EX);
     int error = 0;
     rlimit limit;
-    if (getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY && uint64_t(length) > limit.rlim_cur)
+    if (getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY && content.size() > limit.rlim_cur)
         error = EFBIG;
-    if (!error && length > 0 && fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, length) != 0 &&
+    std::string earlier;
+    const int access = fcntl(fd, F_GETFL);
+    const bool restorable = !error && access != -1 && (access & O_ACCMODE) == O_RDWR && ReadWhole(fd, &earlier);
+    if (!error && !content.empty() && fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, off_t(content.size())) != 0 &&
         (errno == ENOSPC || errno == EDQUOT || errno == EFBIG))
         error = errno; // a file system without fallocate is written all the same
-    for (int64_t done = 0; !error && done < length;) {
-        const ssize_t n = pwrite(fd, content.data() + done, size_t(length - done), done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) error = n < 0 ? errno : EIO;
-        else done += n;
+    if (!error && !PutWhole(fd, content)) {
+        error = errno;
+        if (restorable) PutWhole(fd, earlier);
     }
-    if (!error && ftruncate(fd, length) != 0) error = errno;
-    if (!error && fsync(fd) != 0 && errno != EINVAL) error = errno;
     if (close(fd) != 0 && !error) error = errno;
     errno = error;
     return error == 0;
-}
-
-// The whole of the file name of the folder dirfd (the temporary file just written) into out.
-bool ReadBack(int dirfd, const std::string& name, std::string* out)
-{
-    const int fd = openat(dirfd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat st;
-    bool ok = fstat(fd, &st) == 0;
-    try {
-        if (ok) out->resize(size_t(st.st_size));
-    } catch (const std::bad_alloc&) {
-        ok = false;
-        errno = ENOMEM;
-    }
-    for (size_t got = 0; ok && got < out->size();) {
-        const ssize_t n = pread(fd, out->data() + got, out->size() - got, off_t(got));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            ok = false;
-            if (n == 0) errno = EIO;
-        } else {
-            got += size_t(n);
-        }
-    }
-    CloseKeepingErrno(fd);
-    return ok;
 }
 
 } // namespace
@@ -600,8 +676,8 @@ FileReplace::~FileReplace() { Discard(); }
 void FileReplace::Discard()
 {
     const int saved = errno;
-    if (m_stream) std::fclose(m_stream); // in place: the staging stream; else the temporary's descriptor
-    if (m_fd >= 0 && (m_inPlace || !m_stream)) close(m_fd);
+    if (m_stream) std::fclose(m_stream); // from memory: the staging stream; else the temporary's descriptor
+    if (m_fd >= 0 && (m_inMemory || !m_stream)) close(m_fd);
     if (!m_temporary.empty()) unlinkat(m_dirfd, m_temporary.c_str(), 0);
     if (m_dirfd >= 0) close(m_dirfd);
     m_dirfd = AT_FDCWD;
@@ -611,9 +687,18 @@ void FileReplace::Discard()
     m_name.clear();
     m_temporary.clear();
     std::string().swap(m_staged);
-    m_inPlace = false;
+    m_over = m_inMemory = false;
     m_error = 0;
     errno = saved;
+}
+
+bool FileReplace::OpenInMemory(const char* hostPath)
+{
+    m_fd = OpenSafe(hostPath, O_RDWR | O_CREAT);
+    if (m_fd < 0 && errno == EACCES) m_fd = OpenSafe(hostPath, O_WRONLY | O_CREAT); // written, never read
+    m_inMemory = m_fd >= 0;
+    if (m_inMemory) m_path = hostPath;
+    return m_inMemory;
 }
 
 bool FileReplace::Open(const char* hostPath)
@@ -625,11 +710,6 @@ bool FileReplace::Open(const char* hostPath)
     }
     Place place;
     if (!Locate(hostPath, false, &place)) return false;
-    const auto inPlace = [&] { // the file itself, emptied only at the commit
-        m_fd = OpenSafe(hostPath, O_WRONLY | O_CREAT);
-        m_inPlace = m_fd >= 0;
-        return m_inPlace;
-    };
     struct stat earlier;
     const bool existed = fstatat(place.dirfd, place.name.c_str(), &earlier, AT_SYMLINK_NOFOLLOW) == 0;
     if (!existed && errno != ENOENT) return false;
@@ -642,7 +722,12 @@ bool FileReplace::Open(const char* hostPath)
             errno = ELOOP;
             return false;
         }
-        return inPlace(); // written through, as the user's own link
+        // The user's own link: the file it names is replaced, and the link stays.
+        char* real = realpath(hostPath, nullptr);
+        const std::string target = real ? real : "";
+        std::free(real);
+        if (!target.empty()) return Open(target.c_str()); // never a link itself
+        return OpenInMemory(hostPath); // a link to no file yet: made where it points
     }
     if (existed && !S_ISREG(earlier.st_mode)) {
         errno = EINVAL;
@@ -653,7 +738,7 @@ bool FileReplace::Open(const char* hostPath)
             errno = EMLINK;
             return false;
         }
-        return inPlace(); // every name of the file sees the new content
+        m_over = true; // every name sees the new content: written over the file, never renamed
     }
     // A file the user may not write stays so (a rename would replace it all the same).
     if (existed && faccessat(place.dirfd, place.name.c_str(), W_OK, AT_EACCESS) != 0) return false;
@@ -662,20 +747,20 @@ bool FileReplace::Open(const char* hostPath)
         const int fd = openat(place.dirfd, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd < 0 && errno == EEXIST) continue;
         if (fd < 0) {
-            // A folder the user may not write, holding a file the user may: as before.
-            if (existed && (errno == EACCES || errno == EPERM)) return inPlace();
+            // A folder the user may not write, holding a file the user may: from memory.
+            m_over = false;
+            if (existed && (errno == EACCES || errno == EPERM)) return OpenInMemory(hostPath);
             return false;
         }
         struct stat made;
         if (existed && fstat(fd, &made) == 0 && (made.st_uid != earlier.st_uid || made.st_gid != earlier.st_gid) &&
-            fchown(fd, earlier.st_uid, earlier.st_gid) != 0) {
-            // The file is another user's (or group's) and this process may not give it to
-            // them: written in place, where it stays theirs.
-            close(fd);
-            unlinkat(place.dirfd, temporary.c_str(), 0);
-            return inPlace();
+            fchown(fd, earlier.st_uid, earlier.st_gid) != 0 && made.st_gid != earlier.st_gid) {
+            // The owner cannot be given back (another user's file): the new file is the user's
+            // own, as a file the user makes, with the earlier group where the user is in it.
+            (void)fchown(fd, uid_t(-1), earlier.st_gid);
         }
         if (existed) fchmod(fd, earlier.st_mode & 07777); // after the owner, which clears set-id bits
+        else if (place.confined) GiveToFolderOwner(place.dirfd, nullptr, fd, nullptr);
         m_fd = fd;
         m_dirfd = place.dirfd;
         place.dirfd = AT_FDCWD; // the folder stays open for the rename
@@ -691,7 +776,7 @@ bool FileReplace::Open(const char* hostPath)
 FILE* FileReplace::Stream()
 {
     if (m_stream || m_fd < 0) return m_stream;
-    if (m_inPlace) m_stream = fopencookie(&m_staged, "wb", cookie_io_functions_t{nullptr, StageWrite, nullptr, nullptr});
+    if (m_inMemory) m_stream = fopencookie(&m_staged, "wb", cookie_io_functions_t{nullptr, StageWrite, nullptr, nullptr});
     else m_stream = fdopen(m_fd, "wb");
     return m_stream;
 }
@@ -710,7 +795,7 @@ bool FileReplace::Write(const void* data, int64_t length)
         }
         return true;
     }
-    if (m_inPlace) {
+    if (m_inMemory) {
         if (StageWrite(&m_staged, reinterpret_cast<const char*>(p), size_t(length)) != ssize_t(length)) {
             if (!m_error) m_error = errno;
             return false;
@@ -731,6 +816,27 @@ bool FileReplace::Write(const void* data, int64_t length)
     return true;
 }
 
+int FileReplace::OverFromTemporary()
+{
+    // The temporary file is whole and closed, every write and the close checked: the room for
+    // the new content was there (file systems take it, or refuse it, as the bytes are written;
+    // a network one at the close). It is read and removed, which gives that room back for the
+    // write over the file. No fsync: that would cost each such write a disk flush.
+    const int t = openat(m_dirfd, m_temporary.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (t < 0) return errno;
+    std::string content;
+    const bool ready = ReadWhole(t, &content);
+    const int error = errno;
+    close(t);
+    if (!ready) return error;
+    unlinkat(m_dirfd, m_temporary.c_str(), 0);
+    m_temporary.clear();
+    int fd = OpenSafe(m_path.c_str(), O_RDWR);
+    if (fd < 0 && errno == EACCES) fd = OpenSafe(m_path.c_str(), O_WRONLY);
+    if (fd < 0) return errno;
+    return WriteOver(fd, content) ? 0 : errno;
+}
+
 bool FileReplace::Commit()
 {
     if (m_fd < 0) {
@@ -741,27 +847,27 @@ bool FileReplace::Commit()
     if (m_stream) {
         if ((std::fflush(m_stream) != 0 || std::ferror(m_stream)) && !error) error = errno ? errno : EIO;
         if (std::fclose(m_stream) != 0 && !error) error = errno;
-        if (!m_inPlace) m_fd = -1; // the stream's descriptor
+        if (!m_inMemory) m_fd = -1; // the stream's descriptor
         m_stream = nullptr;
     }
-    if (m_inPlace) {
+    if (m_inMemory) {
         if (error) close(m_fd);
         else if (!WriteOver(m_fd, m_staged)) error = errno;
     } else if (m_fd >= 0 && close(m_fd) != 0 && !error) {
         error = errno;
     }
     m_fd = -1;
-    if (!error && !m_inPlace && renameat(m_dirfd, m_temporary.c_str(), m_dirfd, m_name.c_str()) != 0) {
-        error = errno;
-        // The rename refused (a folder with the sticky bit, a name mounted over) but the file
-        // itself may be written: written in place from the whole temporary file.
-        std::string content;
-        int fd = -1;
-        if ((error == EPERM || error == EACCES || error == EBUSY) && ReadBack(m_dirfd, m_temporary, &content) &&
-            (fd = OpenSafe(m_path.c_str(), O_WRONLY)) >= 0)
-            error = WriteOver(fd, content) ? 0 : errno;
-    } else if (!error && !m_inPlace) {
-        m_temporary.clear(); // in place now
+    if (!error && !m_inMemory) {
+        if (m_over) {
+            error = OverFromTemporary();
+        } else if (renameat(m_dirfd, m_temporary.c_str(), m_dirfd, m_name.c_str()) == 0) {
+            m_temporary.clear(); // in place now
+        } else {
+            error = errno;
+            // The rename refused (another user's file in a folder with the sticky bit, a name
+            // mounted over) where the file itself may be written: written over it.
+            if (error == EPERM || error == EACCES || error == EBUSY) error = OverFromTemporary();
+        }
     }
     Discard();
     errno = error;
