@@ -6,14 +6,22 @@
 // run away; a file it builds must load in the runner, as the packer promises.
 //
 // The seeds (tests/fuzz/corpus/fuzz_manifest) name the folder's files; fuzz_manifest.dict
-// holds the manifest's keys and words (give it with -dict=).
+// holds the manifest's keys and words (give it with -dict=). Byte changes alone seldom turn a
+// value into one of another kind, where most of the reader's faults lie (an object walked that
+// is a list), so every other mutation is one of the JSON itself: a value anywhere replaced by
+// one of another kind, or a known key added to an object with such a value.
+#include <json-c/json.h>
+
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
 #include <string>
 #include <tuple>
 #include <unistd.h>
+#include <vector>
 
 #include "Files/Base/Console.h"
 #include "Files/Runner/Runner_Game.h"
@@ -78,7 +86,92 @@ const std::string& Folder()
     return folder;
 }
 
+// A value of one of the kinds a manifest holds, chosen by r.
+json_object* AnyValue(std::minstd_rand& r)
+{
+    switch (r() % 12) {
+    case 0: return json_object_new_array();
+    case 1: return json_tokener_parse("[1, 2]");
+    case 2: return json_tokener_parse("[[0, 0], [4, 2, 50]]");
+    case 3: return json_object_new_object();
+    case 4: return json_tokener_parse("{\"0\": 1, \"26\": 0, \"name\": \"x\"}");
+    case 5: return json_object_new_string(r() % 2 ? "strip.png" : "");
+    case 6: return json_object_new_boolean(r() % 2);
+    case 7: return json_object_new_int64(int64_t(r() % 5) - 1);
+    case 8: return json_object_new_int64(r() % 2 ? INT32_MAX : 4294967296);
+    case 9: return json_object_new_double(r() % 2 ? 0.5 : -0.0);
+    case 10: return json_object_new_double(1e300);
+    default: return json_object_new_string("obj_a");
+    }
+}
+
+// The keys of the manifest at any level, for additions.
+const char* const kKeys[] = {"name", "mode", "window", "options", "words", "fullscreen", "constants", "scripts",
+                             "sprites", "image", "images", "frames", "origin", "bbox", "backgrounds", "fonts",
+                             "paths", "points", "timelines", "moments", "time", "objects", "physics", "events",
+                             "type", "number", "code", "file", "rooms", "views", "instances", "tiles", "object",
+                             "background", "follow", "room_order", "first_instance_id", "texture_page_size"};
+
+// Every place in the JSON below o that holds a value: its container and its key or index.
+struct Slot {
+    json_object* in;
+    bool list;
+    std::string key; // in an object
+    size_t index;    // in a list
+    json_object* Value() const
+    {
+        return list ? json_object_array_get_idx(in, index) : json_object_object_get(in, key.c_str());
+    }
+};
+void Slots(json_object* o, std::vector<Slot>& out)
+{
+    if (json_object_is_type(o, json_type_object)) {
+        json_object_object_foreach(o, key, value)
+        {
+            out.push_back({o, false, key, 0});
+            Slots(value, out);
+        }
+    } else if (json_object_is_type(o, json_type_array)) {
+        for (size_t i = 0; i < json_object_array_length(o); ++i) {
+            out.push_back({o, true, "", i});
+            Slots(json_object_array_get_idx(o, i), out);
+        }
+    }
+}
+
 } // namespace
+
+extern "C" size_t LLVMFuzzerMutate(uint8_t* data, size_t size, size_t maxSize);
+
+extern "C" size_t LLVMFuzzerCustomMutator(uint8_t* data, size_t size, size_t maxSize, unsigned int seed)
+{
+    std::minstd_rand r(seed);
+    json_object* root = r() % 2 ? json_tokener_parse(std::string(reinterpret_cast<char*>(data), size).c_str()) : nullptr;
+    if (!root) return LLVMFuzzerMutate(data, size, maxSize);
+    std::vector<Slot> slots;
+    Slots(root, slots);
+    std::vector<json_object*> objects;
+    if (json_object_is_type(root, json_type_object)) objects.push_back(root);
+    for (const Slot& s : slots)
+        if (json_object_is_type(s.Value(), json_type_object)) objects.push_back(s.Value());
+    if (slots.empty() && objects.empty()) { // a lone value: nothing to change in it
+        json_object_put(root);
+        return LLVMFuzzerMutate(data, size, maxSize);
+    }
+    if (slots.empty() || (objects.size() && r() % 3 == 0)) { // a known key, anywhere
+        json_object_object_add(objects[r() % objects.size()], kKeys[r() % (sizeof kKeys / sizeof *kKeys)], AnyValue(r));
+    } else { // a value of another kind
+        const Slot& s = slots[r() % slots.size()];
+        if (s.list) json_object_array_put_idx(s.in, s.index, AnyValue(r));
+        else json_object_object_add(s.in, s.key.c_str(), AnyValue(r));
+    }
+    const char* text = json_object_to_json_string_ext(root, JSON_C_TO_STRING_PLAIN);
+    const size_t n = std::strlen(text);
+    const bool fits = n <= maxSize;
+    if (fits) std::memcpy(data, text, n);
+    json_object_put(root);
+    return fits ? n : LLVMFuzzerMutate(data, size, maxSize);
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
