@@ -126,6 +126,11 @@ int Zimbrel_Main(int argc, char** argv)
     } else {
         Main_ParseCommandLine(g_StartupOptions.commandLine);
     }
+    if (const char* problem = Main_CommandLineProblem(); *problem) { // before any window
+        Console_Problem("%s", problem);
+        Console_CloseFiles();
+        return 1;
+    }
 
     if (Main_InitPlatform()) {
         Main_Startup();

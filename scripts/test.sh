@@ -2,7 +2,7 @@
 # Installs what is missing, builds and runs every test:
 #   1. build/       g++, the unit and end-to-end tests;
 #   2. build-asan/  clang with AddressSanitizer + UndefinedBehaviorSanitizer, the same tests,
-#                   then every fuzz target for a few seconds on its seed corpus.
+#                   then every fuzz target for a few seconds on its seed corpus (and its dictionary).
 #   scripts/test.sh [--quick]      (--quick: only step 1)
 # Run as root (CI), step 1 also runs the groups that use the user's folders as a user of the
 # machine's own ("zbtest", made when missing), where permissions are refused as they are for
@@ -46,9 +46,11 @@ for f in build-asan/fuzz/fuzz_*; do
   name=$(basename "$f")
   corpus=$(mktemp -d)
   if [ -d "tests/fuzz/corpus/$name" ]; then cp -r "tests/fuzz/corpus/$name/." "$corpus/"; fi
+  dict=()
+  if [ -f "tests/fuzz/$name.dict" ]; then dict=(-dict="tests/fuzz/$name.dict"); fi # its keys and words
   echo "fuzz: $name for ${FUZZ_SECONDS}s"
   "$f" -max_total_time="$FUZZ_SECONDS" -rss_limit_mb=2048 -timeout=10 -print_final_stats=0 \
-    -artifact_prefix="build-asan/fuzz/$name-" \
+    -artifact_prefix="build-asan/fuzz/$name-" "${dict[@]}" \
     "$corpus" >"build-asan/fuzz/$name.log" 2>&1 || { tail -50 "build-asan/fuzz/$name.log"; exit 1; }
   rm -rf "$corpus"
 done

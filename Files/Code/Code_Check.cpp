@@ -256,6 +256,10 @@ bool Code_FoldBinary(CCode* code, int32_t position, int32_t op, ScriptValue* lef
     case TOK_MOD:
         if (!reals) return fail("Wrong type of arguments to mod.");
         if (right->real == 0) return fail("Modulo by 0.");
+        // Whole numbers: the exact remainder, as the machine gives it (x - y * trunc(x / y) is
+        // exact only within 2^53: 100000000000000000000 mod 7 is 2, not 0). A zero is +0.
+        if (left->real == std::trunc(left->real) && right->real == std::trunc(right->real))
+            return setReal(std::fmod(left->real, right->real) + 0.0);
         return setReal(left->real - right->real * std::trunc(left->real / right->real));
     case TOK_BOR:
     case TOK_BAND:

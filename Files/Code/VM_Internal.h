@@ -405,17 +405,18 @@ inline bool VM_CompareInt(uint32_t op, int32_t c)
     }
 }
 
-// fmod(x, y) for a whole y other than 0: exact integer arithmetic when x is a whole number
-// within 2^53 (the same result, sign of zero included), fmod otherwise.
+// x mod y (y not 0): fmod's remainder, the sign of x's, except that a zero result is always
+// +0, as the tree interpreter's mod and the machine's integer mod give it (-7 mod 7 and -0 mod 7
+// are 0, never -0, whatever the operands' types). Exact integer arithmetic when both are whole
+// numbers within 2^53, fmod otherwise (+ 0.0 makes its -0 a +0 and leaves any other value).
 inline double VM_ModReal(double x, double y)
 {
     if (__builtin_fabs(x) < 9007199254740992.0 && __builtin_fabs(y) < 9007199254740992.0 &&
         x == double(int64_t(x)) && y == double(int64_t(y)) && y != 0) {
         int64_t iy = int64_t(y);
-        double r = iy == -1 ? 0.0 : double(int64_t(x) % iy);
-        return (r == 0 && __builtin_signbit(x)) ? -0.0 : r;
+        return iy == -1 ? 0.0 : double(int64_t(x) % iy);
     }
-    return __builtin_fmod(x, y);
+    return __builtin_fmod(x, y) + 0.0;
 }
 
 // Truncation toward zero to int32, INT32_MIN for NaN and out of range (Real_TruncToInt32 by
@@ -430,25 +431,19 @@ inline bool VM_WholeInt32(double x, int32_t* out)
     return double(i) == x;
 }
 
-// mod of two reals (y not 0): 32-bit integer arithmetic when both are whole int32 values,
-// with the result of fmod (the sign of x, -0 included); VM_ModReal otherwise.
+// mod of two reals (y not 0): 32-bit integer arithmetic when both are whole int32 values (the
+// result of VM_ModReal: the sign of x, a zero +0); VM_ModReal otherwise.
 inline double VM_ModFast(double x, double y)
 {
     int32_t xi, yi;
-    if (VM_WholeInt32(x, &xi) && VM_WholeInt32(y, &yi) && yi != 0) {
-        int32_t r = yi == -1 ? 0 : xi % yi;
-        return (r == 0 && __builtin_signbit(x)) ? -0.0 : double(r);
-    }
+    if (VM_WholeInt32(x, &xi) && VM_WholeInt32(y, &yi) && yi != 0) return double(yi == -1 ? 0 : xi % yi);
     return VM_ModReal(x, y);
 }
 // The same with y a whole int32 other than 0 known beforehand.
 inline double VM_ModByInt(double x, int32_t yi)
 {
     int32_t xi;
-    if (VM_WholeInt32(x, &xi)) {
-        int32_t r = yi == -1 ? 0 : xi % yi;
-        return (r == 0 && __builtin_signbit(x)) ? -0.0 : double(r);
-    }
+    if (VM_WholeInt32(x, &xi)) return double(yi == -1 ? 0 : xi % yi);
     return VM_ModReal(x, double(yi));
 }
 
@@ -457,15 +452,14 @@ inline double VM_ModByInt(double x, int32_t yi)
 inline uint64_t VM_ModMagic(uint32_t ad) { return ~uint64_t(0) / ad + 1; }
 // x mod d for a whole d other than 0, given its magnitude ad and reciprocal m: the remainder
 // of the magnitudes by two multiplications (exact for every 32-bit dividend and divisor), the
-// sign of x's, as fmod gives it.
+// sign of x's (a zero +0), as VM_ModReal gives it.
 inline double VM_ModByMagic(double x, uint32_t ad, uint64_t m, double d)
 {
     int32_t xi;
     if (!VM_WholeInt32(x, &xi)) return VM_ModReal(x, d);
     uint32_t ax = xi < 0 ? 0u - uint32_t(xi) : uint32_t(xi);
     uint32_t r = uint32_t((static_cast<unsigned __int128>(m * ax) * ad) >> 64);
-    if (r == 0) return __builtin_signbit(x) ? -0.0 : 0.0;
-    return xi < 0 ? -double(r) : double(r);
+    return double(xi < 0 ? -int64_t(r) : int64_t(r)); // through an integer: a zero is +0
 }
 
 // div of two reals: the integer quotient of both truncated to int32 (y truncates to non-zero).

@@ -12,6 +12,8 @@ namespace {
 
 // The token buffer. Tokens can be as long as the command line; the buffer grows with them.
 std::string g_token;
+// What the last parse found that the run refuses ("" for nothing).
+std::string g_problem;
 
 bool IsSeparator(unsigned char c) { return c != 0 && c <= 32; }
 
@@ -60,8 +62,10 @@ void Main_ParseCommandLine(const char* text)
     o.noAudio = 0;
     o.inAWindow = 0;
     o.debugFormMode = 0;
+    g_problem.clear();
     if (!text || !*text) return;
 
+    std::string recordName, playbackName; // each option's own, for the message below
     int32_t pos = 0;
     do {
         pos = Main_ReadToken(pos, text);
@@ -91,10 +95,12 @@ void Main_ParseCommandLine(const char* text)
             pos = Main_ReadToken(pos, text);
             o.record = 1;
             SetName(&o.recordFileName);
+            recordName = g_token;
         } else if (t == "-playback") {
             pos = Main_ReadToken(pos, text);
             o.playback = 1;
             SetName(&o.recordFileName);
+            playbackName = g_token;
         } else if (t == "-output") {
             pos = Main_ReadToken(pos, text);
             o.outputToFile = 1;
@@ -107,7 +113,14 @@ void Main_ParseCommandLine(const char* text)
             Console_SetOutputFile(true, o.debugOutputFileName);
         }
     } while (text[pos] != 0);
+    // The two share one file name and one open file, and playback wins: the run would record
+    // nothing, and would play back the file given to "-record" when that came last.
+    if (o.record && o.playback)
+        g_problem = "-record " + recordName + " and -playback " + playbackName +
+                    " are both given: a run either records its input or plays a recording back; give one";
 }
+
+const char* Main_CommandLineProblem() { return g_problem.c_str(); }
 
 std::string Main_CommandLineFromArgv(int argc, const char* const* argv)
 {

@@ -58,6 +58,9 @@ inline bool Main_ExitRequested() { return g_StartupOptions.exitRequested != 0; }
 // by token and applies the options. An option that takes a file name but stands last takes
 // an empty name. "-game" sets the game file name only when none is set yet.
 void Main_ParseCommandLine(const char* text);
+// What the last Main_ParseCommandLine found that the run refuses, for one line on stderr ("" for
+// nothing): "-record" and "-playback" both given.
+const char* Main_CommandLineProblem();
 
 // Reads the next token from position into the token buffer; returns the position of the byte
 // that ended it (a separator or the terminator). The token may be of any length.

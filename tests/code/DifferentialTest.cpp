@@ -57,6 +57,11 @@ TEST_F(DifferentialTest, OperatorsAndAssignments)
     Same("a = 5000000000; b = a + 1; c = -2147483648 div -1; d = 2147483648 - 1", "a=5000000000 b=5000000001 "
          "c=2147483648 d=2147483647 ");
     Same("a = 'x' < 'y'; b = 'b' > 'a'; c = 'a' == 'a'; s = 'q'; d = s == 'q'", "a=1 b=1 c=1 d=1 s='q' ");
+    // mod of values known when the code runs: a zero is +0 whatever the signs and types, and
+    // whole numbers past 2^53 give their exact remainder.
+    Same("z = -0; n = -7; r = -7.5; h = 100000000000000000000; a = z mod 7; b = n mod 7; c = (n * 2) mod -7; "
+         "d = r mod 2.5; e = n mod 1; f = h mod 7; g = -h mod 3; k = n mod 3; m = r mod -2",
+         "a=0 b=0 c=0 d=0 e=0 f=2 g=-1 h=1e+20 k=-1 m=-1.5 n=-7 r=-7.5 z=-0 ");
     // A repeat count that is a typed number (a comparison or a negation) gives a string.
     Same("p = 2; a = (p > 1) * 'ab'; b = !p * 'ab'; c = (p < 1) * 'ab' + 'z'", "a='ab' b='' c='z' p=2 ");
 }
@@ -145,6 +150,12 @@ TEST_F(DifferentialTest, PinnedDifferences)
     // A break outside any loop: nothing (machine) versus the end of the program (tree).
     EXPECT_EQ(SelfOf(Executor::VM, "break; a = 1"), "self: a=1 ");
     EXPECT_EQ(SelfOf(Executor::Tree, "break; a = 1"), "self: ");
+    // mod of fractions: fmod's exact remainder of the two binary numbers (machine) versus
+    // x - y * trunc(x / y) (tree, and the compiler's folding in both): 0.1 is a little above a
+    // tenth, so 7 holds 69 of it and a remainder just short of it.
+    const char* frac = "p = 7; q = 0.1; m = p mod q";
+    EXPECT_EQ(SelfOf(Executor::Tree, frac), "self: m=0 p=7 q=0.10000000000000001 ");
+    EXPECT_EQ(SelfOf(Executor::VM, frac), "self: m=0.099999999999999617 p=7 q=0.10000000000000001 ");
     // globalvar: when compiled (machine) versus when executed (tree).
     const char* gv = "if 0 { globalvar later } later = 1";
     EXPECT_EQ(Run(Executor::Tree, gv).substr(0, 12), "self: later=");

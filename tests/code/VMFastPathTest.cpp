@@ -102,7 +102,8 @@ TEST_F(VMFastPathTest, ScriptArgumentsAgree)
 
 TEST_F(VMFastPathTest, ModAndDivOfWholeNumbersMatchTheRealForms)
 {
-    // The integer paths give fmod's and the truncated quotient's results, -0 included.
+    // The integer paths give VM_ModReal's and the truncated quotient's results, the sign of a
+    // zero included (+0 for mod, whatever the signs).
     std::mt19937 random(7);
     const double special[] = {0.0, -0.0, 1, -1, 7, -7, 2147483647.0, -2147483648.0, 2147483648.0, -2147483649.0,
                               1e15, -1e15, 0.5, -2.5, 1e300, NAN, INFINITY, -INFINITY};

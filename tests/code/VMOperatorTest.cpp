@@ -156,11 +156,13 @@ TEST_F(VMOperatorTest, Arithmetic)
         {"rem", "v:7", "i:2", 'v', "v:3"},
         {"rem", "s:a", "s:b", 's', "e:DoRem :: Execution Engine - Cannot operate on string type"},
         {"rem", "f:1", "i:2", 'i', "e:DoRem :: Execution Error"},
-        // mod: the remainder, with the sign of the left operand
+        // mod: the remainder, with the sign of the left operand; a zero is +0, as an int's
         {"mod", "i:7", "i:-3", 'i', "i:1"},
         {"mod", "i:-7", "i:3", 'i', "i:-1"},
         {"mod", "d:5.5", "d:2", 'd', "d:1.5"},
-        {"mod", "d:-4", "d:2", 'd', "d:-0"},
+        {"mod", "d:-4", "d:2", 'd', "d:0"},
+        {"mod", "d:-4.5", "d:1.5", 'd', "d:0"},
+        {"mod", "v:-0", "d:7", 'v', "v:0"},
         {"mod", "i:-2147483648", "i:-1", 'i', "i:0"},
         {"mod", "i:7", "i:0", 'i', "e:DoMod :: Divide by zero"},
         {"mod", "v:7", "i:0", 'v', "e:DoMod :: Divide by zero"},

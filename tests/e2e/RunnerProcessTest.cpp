@@ -291,6 +291,25 @@ TEST_F(RunnerProcess, WhatARunCannotDoIsSaidOnStderr)
                              (file == dir.Path() ? "not a plain file" : "No such file or directory") +
                              "; the game runs on its own input\n");
     }
+    // -record with -playback: one file name and one open file for the two, so nothing would be
+    // recorded; refused, naming both, before any window and without touching either file.
+    Scratch_WriteFile(dir / "old.rec", "kept");
+    for (const std::string& pair : {"-record " + Quote(dir / "new.rec") + " -playback " + Quote(dir / "old.rec"),
+                                    "-playback " + Quote(dir / "old.rec") + " -record " + Quote(dir / "new.rec")}) {
+        r = Execute(Runner() + " -game " + Quote(game) + " " + pair);
+        EXPECT_EQ(r.code, 1) << pair;
+        EXPECT_EQ(r.err, "runner: -record " + (dir / "new.rec") + " and -playback " + (dir / "old.rec") +
+                             " are both given: a run either records its input or plays a recording back; give one\n")
+            << pair;
+        EXPECT_EQ(r.out.find("Create Window"), std::string::npos) << r.out;
+        EXPECT_FALSE(Scratch_Exists(dir / "new.rec"));
+        EXPECT_EQ(Scratch_ReadFile(dir / "old.rec"), "kept");
+    }
+    // One of them given twice is no pair: the last name is recorded into.
+    r = Execute(Runner() + " -game " + Quote(game) + " -record " + Quote(dir / "first.rec") + " -record " + Quote(dir / "new.rec"));
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(Scratch_ReadFile(dir / "new.rec").size(), 2939u) << "one frame, one record";
+    EXPECT_FALSE(Scratch_Exists(dir / "first.rec"));
 
     // A display that cannot be opened: without a video driver asked for, the runner says so
     // once and plays without a window; asking for the off-screen driver, it says nothing.

@@ -620,6 +620,18 @@ TEST_F(Packer, MistakesAreRefusedWithWhatWhereAndWhichFile)
         {with(R"("sprites": [{"name": "s", "image": "indexed.png"}])"),
          "indexed.png: pixel (1, 1) has the palette index 5, past its palette of 2 colours"},
         {with(R"("objects": [{"name": "o\ud800"}])"), "line 1, column 25: \\ud800 is half of a UTF-16 surrogate pair"},
+        // Options of another kind: "words" is an object of words (it had crashed the packer),
+        // every option a number or true or false, and so is each word.
+        {R"({"name":"W","options":{"words":[1,2]},"rooms":[{"name":"rm"}]})", "^options: \"words\" must be an object"},
+        {with(R"("options": {"words": "26"})"), "^options: \"words\" must be an object"},
+        {with(R"("options": {"words": 5})"), "^options: \"words\" must be an object"},
+        {with(R"("options": {"fullscreen": true, "words": true})"), "^options: \"words\" must be an object"},
+        {with(R"("options": {"words": {"3": "on"}})"), "^options, words: \"3\" is \"on\"; it must be a number, or true or false"},
+        {with(R"("options": [1])"), "^\"options\" must be an object"},
+        {constant("-9223372036854775808"), "constants: \"K\" is -9223372036854775808, which has more digits (19) than a ZBL "
+                                           "number holds exactly (every whole number up to 9007199254740992, 2^53): the game "
+                                           "reads a number's digits one after another, so \"-9223372036854775808\" would "
+                                           "read as -9223372036854777856"},
     };
     PackOutput out;
     std::string error;
@@ -627,6 +639,22 @@ TEST_F(Packer, MistakesAreRefusedWithWhatWhereAndWhichFile)
     for (int k = 0; k <= 100000; ++k) many += (k ? ",{\"name\":\"o" : "{\"name\":\"o") + std::to_string(k) + "\"}";
     EXPECT_FALSE(TestPackTry(many + "]}", dir.Path(), out, error)) << "object numbers from 100000 up are instance ids";
     EXPECT_NE(error.find("100000 objects"), std::string::npos) << error;
+    // Each option given a value of another kind: a text, a list, an object, a fraction.
+    std::vector<std::pair<std::string, std::string>> options;
+    for (const char* option : {"fullscreen", "new_audio", "cursor", "window_colour", "set_display", "colour_depth",
+                               "resolution", "frequency", "alt_enter", "freeze_on_lost_focus", "abort_on_all_errors",
+                               "uninitialised_zero", "create_event_first"})
+        for (const char* value : {R"("1")", "[1]", R"({"a":1})"})
+            options.emplace_back(with(R"("options": {")" + std::string(option) + "\": " + value + "}"),
+                                 "^options: \"" + std::string(option) + "\" is " + value +
+                                     "; it must be a number, or true or false");
+    options.emplace_back(with(R"("options": {"alt_enter": 0.5})"),
+                         "^options: \"alt_enter\" is 0.5; it must be a whole number from -2147483648 to 4294967295");
+    for (const auto& [manifest, message] : options) {
+        error.clear();
+        EXPECT_FALSE(TestPackTry(manifest, dir.Path(), out, error)) << manifest;
+        EXPECT_EQ(error.rfind(message.substr(1), 0), 0u) << manifest << "\n" << error;
+    }
     for (const auto& [manifest, message] : bad) { // "^": the message begins so
         error.clear();
         EXPECT_FALSE(TestPackTry(manifest, dir.Path(), out, error)) << manifest;

@@ -165,6 +165,21 @@ TEST_F(CommandLine, RepeatedNamesReplaceWithoutLeaking)
     EXPECT_EQ(MemoryManager::BlocksInUse(), blocks + 2); // one record name, one game name
 }
 
+TEST_F(CommandLine, RecordWithPlaybackIsRefusedNamingBothFiles)
+{
+    // They share one file name (the last given) and playback wins: nothing would be recorded.
+    Main_ParseCommandLine("r -playback \"old run.rec\" -record a -record new.rec -debug");
+    EXPECT_STREQ(Main_CommandLineProblem(), "-record new.rec and -playback old run.rec are both given: a run either "
+                                            "records its input or plays a recording back; give one");
+    for (const char* line : {"r -record a -record b", "r -playback a -playback a", "r -record a", "", "r -playback"}) {
+        Main_ParseCommandLine(line);
+        EXPECT_STREQ(Main_CommandLineProblem(), "") << line;
+    }
+    Main_ParseCommandLine("r -record a -playback b");
+    Main_ParseCommandLine(nullptr); // data.win beside the program: the command line is not read
+    EXPECT_STREQ(Main_CommandLineProblem(), "");
+}
+
 TEST_F(CommandLine, OutputOptionsSendTheConsolesToTheirFiles)
 {
     std::string rel = ::testing::TempDir() + "cl_out_" + std::to_string(getpid());

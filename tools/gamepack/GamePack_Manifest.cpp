@@ -416,6 +416,10 @@ constexpr int kOptionFileOffsetWord = 26;
 int64_t OptionWord(Reader& r, json_object* v, const char* key)
 {
     if (json_object_is_type(v, json_type_boolean)) return json_object_get_boolean(v) ? 1 : 0;
+    if (!json_object_is_type(v, json_type_int) && !json_object_is_type(v, json_type_double)) {
+        r.Bad(key, "is " + Reader::Shown(v) + "; it must be a number, or true or false");
+        return 0;
+    }
     return r.IntOf(v, key, 0, INT32_MIN, UINT32_MAX);
 }
 
@@ -437,9 +441,8 @@ std::string ConstantNumber(json_object* v, std::string& spelling)
                    std::string(nearest) + "; give a number ZBL holds, or the digits as a text (\"\\\"" + Reader::Shown(v) + "\\\"\")";
         }
     }
-    if (!GamePack_ZblNumber(value, spelling))
-        return "which ZBL cannot write so that it reads the same value (its numbers have no exponent); give a nearby "
-               "number, or the value as a text of ZBL";
+    if (std::string why; !GamePack_ZblNumber(value, spelling, &why))
+        return "which " + why + "; give a nearby number, or the value as a text of ZBL";
     return "";
 }
 
@@ -815,7 +818,10 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
             json_object_object_foreach(options, key, value)
             {
                 if (std::strcmp(key, "words") == 0) {
+                    // Of another kind, "words" is refused (and nothing of it walked).
                     json_object* words = r.Object(options, "words");
+                    if (!words) continue;
+                    r.where = "options, words";
                     json_object_object_foreach(words, wkey, wvalue)
                     {
                         char* end = nullptr;
@@ -832,6 +838,7 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
                         }
                         p.optionWords[int(word)] = v;
                     }
+                    r.where = "options";
                     continue;
                 }
                 auto it = kOptionNames.find(key);

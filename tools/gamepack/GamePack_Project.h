@@ -208,8 +208,9 @@ std::string GamePack_TextEncodingProblem(const std::string& text);
 // text left open (the runner reads it to the end of the code, with blanks of its own); or "".
 std::string GamePack_StrayCharacter(const std::string& code);
 // A spelling of value that ZBL reads to exactly that value ("4", "0.0025", "3 / 10" for
-// 0.3: ZBL numbers have no exponent); false when there is none (an infinity, 1e300).
-bool GamePack_ZblNumber(double value, std::string& spelling);
+// 0.3: ZBL numbers have no exponent); false when there is none (an infinity, 1e300,
+// -9223372036854775808), with why in *why when given: the words after "which ...".
+bool GamePack_ZblNumber(double value, std::string& spelling, std::string* why = nullptr);
 // For a path that does not exist: " (there is src/Move.zbl: letter case counts...)" when a
 // part of it exists in another letter case, a word on the backslash when it holds one, else "".
 std::string GamePack_NotFoundHint(const std::string& path);

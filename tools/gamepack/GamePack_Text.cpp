@@ -139,9 +139,13 @@ std::string GamePack_StrayCharacter(const std::string& code)
     return "";
 }
 
-bool GamePack_ZblNumber(double value, std::string& spelling)
+bool GamePack_ZblNumber(double value, std::string& spelling, std::string* why)
 {
-    if (!std::isfinite(value)) return false;
+    auto refuse = [why](const std::string& what) {
+        if (why) *why = what;
+        return false;
+    };
+    if (!std::isfinite(value)) return refuse("is no number ZBL holds");
     const double a = std::fabs(value);
     const std::string sign = value < 0 ? "-" : "";
     if (a == 0) { // -0 keeps its sign: 1 / -0 is another number than 1 / 0
@@ -158,8 +162,9 @@ bool GamePack_ZblNumber(double value, std::string& spelling)
     }
     // Otherwise digits over a power of ten, which the compiler folds to the correctly rounded
     // quotient (or product): 0.3 is "3 / 10". Both parts must be exact doubles.
+    const std::string plain(buf, fixed.ec == std::errc() ? fixed.ptr : buf);
     auto sci = std::to_chars(buf, buf + sizeof buf, a, std::chars_format::scientific);
-    if (sci.ec != std::errc()) return false;
+    if (sci.ec != std::errc()) return refuse("ZBL cannot write so that it reads the same value");
     const std::string s(buf, sci.ptr);
     const size_t e = s.find('e');
     std::string digits = s.substr(0, e);
@@ -169,11 +174,24 @@ bool GamePack_ZblNumber(double value, std::string& spelling)
         digits.erase(dot, 1);
     }
     const double mantissa = Code_NumberValue(digits.c_str());
-    if (mantissa > 9007199254740992.0 || exponent < -22 || exponent > 22) return false;
+    // Its digits are more than a number holds exactly: read one after another, they sum to a
+    // neighbour, and no quotient or product of exact parts gives it.
+    if (mantissa > 9007199254740992.0 && plain.size() <= 40) {
+        const double read = Code_NumberValue(plain.c_str(), int32_t(plain.size()));
+        char shown[64];
+        std::snprintf(shown, sizeof shown, read == std::trunc(read) ? "%.0f" : "%.17g", read);
+        const size_t first = plain.find_first_not_of("0.");
+        const size_t count = plain.size() - first - (plain.find('.', first) != std::string::npos);
+        return refuse("has more digits (" + std::to_string(count) + ") than a ZBL number holds exactly (every whole "
+                      "number up to 9007199254740992, 2^53): the game reads a number's digits one after another, so \"" +
+                      sign + plain + "\" would read as " + sign + shown + ", and ZBL numbers have no exponent to write it otherwise");
+    }
+    const std::string noExponent = "ZBL cannot write so that it reads the same value (its numbers have no exponent)";
+    if (mantissa > 9007199254740992.0 || exponent < -22 || exponent > 22) return refuse(noExponent);
     const std::string zeros(size_t(std::abs(exponent)), '0');
     const double power = Code_NumberValue(("1" + zeros).c_str());
     const double read = exponent < 0 ? mantissa / power : mantissa * power;
-    if (read != a) return false;
+    if (read != a) return refuse(noExponent);
     spelling = sign + digits + (exponent == 0 ? "" : (exponent < 0 ? " / 1" : " * 1") + zeros);
     return true;
 }
