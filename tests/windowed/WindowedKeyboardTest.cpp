@@ -85,16 +85,19 @@ TEST_F(WindowedKeyboard, ModelessDialogGetsTheKeyboardBackAfterAModalOne)
     EXPECT_EQ(game.Wait(), 0);
 }
 
-// Four dialogs in a row, each in a window of its own, typed through 5 ms apart: every key
-// reaches the dialog it was meant for while one window closes and the next opens.
+// Four dialogs in a row, each in a window of its own, typed through 5 ms apart, five times:
+// every key reaches the dialog it was meant for while one window closes and the next opens.
 TEST_F(WindowedKeyboard, KeysTypedQuicklyThroughDialogsInWindowsOfTheirOwnAreAllTaken)
 {
     WindowedRunner game(x, Game("fast"), dir.Path());
     ASSERT_FALSE(game.Window().empty()) << game.NoWindow();
-    ASSERT_TRUE(game.WaitForLog("asking")) << game.Log();
-    ASSERT_FALSE(game.WindowNamed("Fast").empty()) << game.Log();
-    game.Keys("a Return b Return 7 Return d Return", 5);
-    EXPECT_TRUE(game.WaitForLog("answers [a] [b] [7] [d]")) << game.Log();
+    for (int round = 0; round < 5; ++round) {
+        const std::string r = std::to_string(round);
+        ASSERT_TRUE(game.WaitForLog("asking " + r)) << game.Log();
+        ASSERT_FALSE(game.WindowNamed("Fast").empty()) << game.Log();
+        game.Keys("a Return b Return 7 Return d Return", 5);
+        ASSERT_TRUE(game.WaitForLog("answers " + r + " [a] [b] [7] [d]", 20)) << game.Log();
+    }
     EXPECT_TRUE(game.WaitForLog("typed []")) << game.Log();
     EXPECT_EQ(game.Wait(), 0);
 }
