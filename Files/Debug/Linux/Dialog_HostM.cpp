@@ -366,7 +366,10 @@ void FinishModeless()
     g_host.hasModeless = false; // the keyboard is no longer its
     CloseOwn(g_host.modeless);
     g_host.modeless.ui.dialog = nullptr;
-    if (g_host.modal.empty()) g_host.input.ReturnToSdl();
+    if (g_host.modal.empty()) {
+        GiveKeyboard();
+        g_host.input.ReturnToSdl();
+    }
     d->Closed(result);
 }
 
@@ -440,9 +443,9 @@ bool RouteKey(const SDL_Event& e)
         return true;
     }
     if (g_host.hasModeless && g_host.modeless.ui.hasFocus) {
-        // The game sees every release of a dialog in its window, so that no key it saw go down
-        // stays down for it.
-        const bool release = e.type == SDL_KEYUP && !g_host.modeless.own.window;
+        // The game sees every release, so that no key it saw go down (before the dialog came,
+        // or while it had the keyboard) stays down for it.
+        const bool release = e.type == SDL_KEYUP;
         g_host.input.Push(e, 1.0f, 1.0f, !release);
         return !release;
     }
@@ -592,7 +595,10 @@ void OnScreenHost::CloseModeless(IModalDialog* dialog)
     hasModeless = false;
     CloseOwn(modeless);
     modeless.ui.dialog = nullptr;
-    if (modal.empty()) input.ReturnToSdl();
+    if (modal.empty()) {
+        GiveKeyboard();
+        input.ReturnToSdl();
+    }
 }
 
 // =============================================================================================
