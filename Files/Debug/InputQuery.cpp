@@ -8,6 +8,7 @@
 // [SECTION] Message boxes
 #include "Files/Debug/InputQuery.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -388,10 +389,10 @@ const BoxButtons& ButtonsOf(uint32_t flags)
 
 } // namespace
 
-MessageBoxDialog::MessageBoxDialog(const char* text, const char* caption, uint32_t flags)
+MessageBoxDialog::MessageBoxDialog(const char* text, const char* caption, uint32_t flags, DialogTextMeasure measure)
     : m_text(text ? text : ""), m_caption(caption ? caption : ""), m_flags(flags)
 {
-    // The box grows with its text: about 4 dialog units a character, 8 a line.
+    // Without the font's measure: about 4 dialog units a character, lines as the text breaks them.
     int32_t lines = 1, longest = 0, column = 0;
     for (const char* p = m_text.c_str(); *p; ++p) {
         if (*p == '\n' || (*p == '\r' && p[1] != '\n')) { // "\r\n", "\r" and "\n" break a line
@@ -401,12 +402,16 @@ MessageBoxDialog::MessageBoxDialog(const char* text, const char* caption, uint32
             longest = column;
         }
     }
+    int32_t textWidth = longest * 4;
+    if (measure) textWidth = int32_t(std::ceil(measure(m_text.c_str(), 0.0f).width)) + 1; // a unit to spare for rounding
     const BoxButtons& b = ButtonsOf(flags);
-    int32_t width = longest * 4 + 20;
+    int32_t width = textWidth + 20;
     const int32_t buttonsWidth = b.count * 54 + 10;
     if (width < buttonsWidth) width = buttonsWidth;
     if (width < 160) width = 160;
     if (width > 400) width = 400;
+    // Every line the text takes in the box, its long lines wrapped.
+    if (measure) lines = measure(m_text.c_str(), float(width - 20)).lines;
     const int32_t textHeight = lines * 9 + 4 > 200 ? 200 : lines * 9 + 4;
     const int32_t height = textHeight + 34;
     m_controls[0] = {0, DLGC_TEXT, 10, 8, int16_t(width - 20), int16_t(textHeight), "", false};

@@ -84,10 +84,21 @@ int32_t Dialog_LoginAsync(const char* userName, const char* password);
 int32_t Dialog_QueueLength();
 
 // ---- Message boxes ------------------------------------------------------------------------
-// A message box as a dialog: the buttons and answers of MessageBox_Show's flags.
+// How a host's font lays out a text, in dialog units: the width of its widest line and the
+// number of lines it takes wrapped at wrapWidth (0: at its line breaks only).
+struct DialogTextExtent {
+    float width;
+    int32_t lines;
+};
+using DialogTextMeasure = DialogTextExtent (*)(const char* text, float wrapWidth);
+
+// A message box as a dialog: the buttons and answers of MessageBox_Show's flags. The box grows
+// with its text, up to 400 x 234 dialog units: as wide as its widest line, as high as its lines
+// wrapped at that width, measured with the font that draws it (without a measure: about 4
+// units a character, lines broken only where the text breaks them).
 class MessageBoxDialog : public DialogBase {
 public:
-    MessageBoxDialog(const char* text, const char* caption, uint32_t flags);
+    MessageBoxDialog(const char* text, const char* caption, uint32_t flags, DialogTextMeasure measure = nullptr);
     const char* Name() const override { return "message"; }
     const char* Caption() const override { return m_caption.c_str(); }
     const DialogTemplate& Template() const override { return m_template; }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "Files/Debug/InputQuery.h"
 #include "Files/Debug/Linux/Dialog_ImGuiM.h"
@@ -97,4 +98,17 @@ TEST_F(DialogInput, EachDialogShownInOnePlaceIsLaidOutForItself)
     EXPECT_EQ(DialogUi_LayOut(reused, display), fresh.holds);
     EXPECT_EQ(reused.fit, fresh.fit);
     EXPECT_NE(reused.fit, 1.0f) << "the display is too small for the input dialog at its own size";
+}
+
+TEST_F(DialogInput, AWindowHoldsADialogOnlyWithEveryButtonLabelWhole)
+{
+    // ImGui pads a button's label on every side and clips it at the button's edge: a window
+    // too small for the padding does not hold the dialog (it goes to a window of its own).
+    QueryDialog question(DIALOG_QUESTION, "Caption", "Sure?", "");
+    question.Init();
+    for (const auto& [w, h, holds] : {std::tuple{320.0f, 240.0f, false}, {360.0f, 270.0f, false}, {400.0f, 300.0f, true}}) {
+        DialogUi ui;
+        DialogUi_Begin(ui, &question);
+        EXPECT_EQ(DialogUi_LayOut(ui, ImVec2(w, h)), holds) << w << "x" << h;
+    }
 }

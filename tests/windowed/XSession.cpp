@@ -86,7 +86,7 @@ std::string SamePath(const char* name) { return name; }
 } // namespace
 
 // ---- The X server -------------------------------------------------------------------------
-XSession::XSession()
+XSession::XSession(int width, int height)
 {
     int fds[2];
     if (pipe(fds) != 0) {
@@ -95,7 +95,8 @@ XSession::XSession()
     }
     fcntl(fds[0], F_SETFD, FD_CLOEXEC);
     const std::string fd = std::to_string(fds[1]);
-    const char* argv[] = {"Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+    const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+    const char* argv[] = {"Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
                           "-noreset", nullptr};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -180,7 +181,7 @@ WindowedRunner::WindowedRunner(const XSession& x, const std::string& game, const
     for (std::string& s : env) envp.push_back(s.data());
     envp.push_back(nullptr);
     const std::string log = folder + "/log.txt", out = folder + "/out.txt", err = folder + "/err.txt";
-    std::vector<const char*> argv = {ZB_RUNNER_PATH, "-game", game.c_str(), "-output", log.c_str()};
+    std::vector<const char*> argv = {RunnerPath(), "-game", game.c_str(), "-output", log.c_str()};
     for (const std::string& a : extra) argv.push_back(a.c_str());
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
@@ -189,7 +190,7 @@ WindowedRunner::WindowedRunner(const XSession& x, const std::string& game, const
     posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
     m_started = std::chrono::steady_clock::now();
-    m_startedOk = posix_spawn(&m_pid, ZB_RUNNER_PATH, &actions, nullptr, const_cast<char**>(argv.data()), envp.data()) == 0;
+    m_startedOk = posix_spawn(&m_pid, RunnerPath(), &actions, nullptr, const_cast<char**>(argv.data()), envp.data()) == 0;
     if (!m_startedOk) m_pid = -1;
     posix_spawn_file_actions_destroy(&actions);
 }
@@ -249,7 +250,13 @@ std::string WindowedRunner::NoWindow() const
 
 std::string WindowedRunner::Stderr() const { return Scratch_ReadFile(m_folder + "/err.txt"); }
 
-std::string WindowedRunner::WindowNamed(const std::string& title)
+const char* WindowedRunner::RunnerPath()
+{
+    const char* other = std::getenv("ZB_WINDOWED_RUNNER");
+    return other && *other ? other : ZB_RUNNER_PATH;
+}
+
+std::string WindowedRunner::WindowNamed(const std::string& title, const std::vector<std::string>& besides)
 {
     const auto end = Clock::now() + kPatience;
     while (!Ended() && Clock::now() < end) {
@@ -257,7 +264,7 @@ std::string WindowedRunner::WindowNamed(const std::string& title)
                                            e2e::Quote("^" + title + "$"));
         std::istringstream lines(ids);
         for (std::string id; std::getline(lines, id);)
-            if (!id.empty() && id != m_window) return id;
+            if (!id.empty() && id != m_window && std::find(besides.begin(), besides.end(), id) == besides.end()) return id;
         Pause();
     }
     return "";
@@ -384,9 +391,9 @@ std::string WindowedRunner::WaitForPicture(const std::string& golden, int tolera
 
 std::string WindowedRunner::Log() const { return Scratch_ReadFile(m_folder + "/log.txt"); }
 
-bool WindowedRunner::WaitForLog(const std::string& line)
+bool WindowedRunner::WaitForLog(const std::string& line, int seconds)
 {
-    const auto end = Clock::now() + kPatience;
+    const auto end = Clock::now() + (seconds > 0 ? std::chrono::seconds(seconds) : kPatience);
     while (Clock::now() < end) {
         const bool ended = Ended(); // then the log is whole: no need to wait any more
         if (Log().find(line + "\n") != std::string::npos) return true;

@@ -17,7 +17,8 @@ public:
     // Starts Xvfb on a free display; Ok() is false (with Why()) when it cannot start. The
     // server never resets (Xvfb by default resets when its last client leaves, closing the
     // connections still being made: a runner connecting while an xdotool call ends).
-    XSession();
+    XSession() : XSession(1024, 768) {}
+    XSession(int width, int height); // the screen's size
     ~XSession();
     XSession(const XSession&) = delete;
     XSession& operator=(const XSession&) = delete;
@@ -40,7 +41,8 @@ private:
 };
 
 // The runner playing one game on the session's display, in folder (its log is folder/log.txt,
-// its standard output folder/out.txt, its standard error folder/err.txt).
+// its standard output folder/out.txt, its standard error folder/err.txt). The runner is this
+// build's, or the one ZB_WINDOWED_RUNNER names (another build's, to compare).
 class WindowedRunner {
 public:
     // extra: more command-line arguments ("-debug").
@@ -56,8 +58,8 @@ public:
     std::string NoWindow() const;
     std::string Stderr() const;
     // Another window of the runner than the game's by its title (waits until it is shown); ""
-    // when none came.
-    std::string WindowNamed(const std::string& title);
+    // when none came. Windows in `besides` do not count.
+    std::string WindowNamed(const std::string& title, const std::vector<std::string>& besides = {});
     // Waits until the window has the keyboard focus; false when it did not come.
     bool WaitForFocus(const std::string& window);
     // Moves a window of the runner (no window manager places them); "" is the game's.
@@ -87,9 +89,11 @@ public:
     // picture after a second becomes the golden one.
     std::string WaitForPicture(const std::string& golden, int tolerance, const std::string& scratchPng,
                                const std::string& window = "", int rows = 0);
-    // Waits until the game's log holds the line; false after the time ran out or once the
-    // runner has ended without it.
-    bool WaitForLog(const std::string& line);
+    // Waits until the game's log holds the line; false after the time ran out (seconds; 0:
+    // the usual patience) or once the runner has ended without it.
+    bool WaitForLog(const std::string& line, int seconds = 0);
+    // The runner this build's tests play (ZB_WINDOWED_RUNNER, else this build's).
+    static const char* RunnerPath();
     // Waits for the runner to end; its exit code (-1 when it had to be ended).
     int Wait();
     std::string Log() const;

@@ -43,6 +43,7 @@ struct View {
     uint64_t lastDraw = 0, lastFrame = 0;
     DialogInputQueue input;     // the window's input, until frames take it
     DialogUi* asking = nullptr; // the question being asked
+    bool hasKeyboard = false;   // the player clicked into the form last
     std::set<int32_t> messageSelection;
     int32_t messageAnchor = -1;
 };
@@ -82,15 +83,7 @@ bool Ensure()
 
 bool DebugFormView_Filter(const SDL_Event& e)
 {
-    if (!g_view.w.window) return false;
-    const uint32_t id = SDL_GetWindowID(g_view.w.window);
-    // A click gives its window the keyboard, the form's or the game's, as a window manager
-    // would (without one, the keyboard stays where it was given).
-    if (e.type == SDL_MOUSEBUTTONDOWN) {
-        SDL_Window* clicked = SDL_GetWindowFromID(e.button.windowID);
-        if (clicked && clicked != SDL_GetKeyboardFocus()) SDL_SetWindowInputFocus(clicked);
-    }
-    if (DialogInput_Window(e) != id) return false;
+    if (!g_view.w.window || DialogInput_Window(e) != SDL_GetWindowID(g_view.w.window)) return false;
     if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE) {
         if (g_view.asking) g_view.asking->dialog->Command(IDC_CANCEL);
         else DebugForm_Close(); // the form goes, the game goes on
@@ -99,6 +92,12 @@ bool DebugFormView_Filter(const SDL_Event& e)
     if (DialogInput_IsInput(e) || DialogInput_IsLeave(e)) g_view.input.Push(e, 1.0f, 1.0f, true);
     return true;
 }
+
+bool DebugFormView_HasKeyboard() { return g_view.visible && g_view.hasKeyboard; }
+void DebugFormView_SetKeyboard(bool held) { g_view.hasKeyboard = held && g_view.visible; }
+bool DebugFormView_Asking() { return g_view.asking != nullptr; }
+void DebugFormView_TakeKey(const SDL_Event& e) { g_view.input.Push(e, 1.0f, 1.0f, true); }
+SDL_Window* DebugFormView_Window() { return g_view.visible ? g_view.w.window : nullptr; }
 
 uint32_t DebugFormView_WindowId() { return g_view.w.window ? SDL_GetWindowID(g_view.w.window) : 0; }
 
@@ -407,8 +406,15 @@ void DebugFormView_Frame()
 {
     const bool wanted = DebugForm_Exists() && DebugForm_Shown();
     if (!wanted) {
-        if (g_view.w.window && g_view.visible) SDL_HideWindow(g_view.w.window);
+        if (g_view.w.window && g_view.visible) {
+            // The keyboard it held goes back to the game's window before the form's goes
+            // (the input focus of a hidden window would be nobody's, and its keys lost).
+            SDL_Window* game = SDL_GL_GetCurrentWindow();
+            if (g_view.hasKeyboard && game && game != g_view.w.window) SDL_SetWindowInputFocus(game);
+            SDL_HideWindow(g_view.w.window);
+        }
         g_view.visible = false;
+        g_view.hasKeyboard = false;
         return;
     }
     if (!Ensure()) return;

@@ -195,6 +195,26 @@ bool DrawBrowser(DialogUi& ui, IDialogBrowser* b, ImVec2 size)
     return accept;
 }
 
+// The lines of a text (line feeds break it) wrapped at a width as the dialogs draw it: each(begin,
+// end) for each line in order, until it returns false. A word too long for the width is cut
+// where it reaches the edge.
+template <class Each>
+void WrapLines(ImFont* font, float scale, const std::string& text, float width, Each each)
+{
+    const char* p = text.c_str();
+    const char* end = p + text.size();
+    while (p < end) {
+        const char* lineEnd = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
+        if (!lineEnd) lineEnd = end;
+        const char* cut = width > 0.0f ? font->CalcWordWrapPositionA(scale, p, lineEnd, width) : lineEnd;
+        if (cut == p) cut = lineEnd == p ? lineEnd : p + 1;
+        if (!each(p, cut)) return;
+        p = cut;
+        while (p < lineEnd && *p == ' ') ++p;
+        if (p == lineEnd && lineEnd < end) ++p;
+    }
+}
+
 // Static text in its rectangle: wrapped, each line centred when asked. Line by line, so that
 // the lines outside the rectangle cost nothing (a prompt of thousands of lines stays within a
 // draw list's 65,536 vertices, which the OpenGL 2 back end of the dialogs' own windows needs).
@@ -203,23 +223,15 @@ void DrawText(const std::string& text, ImVec2 at, ImVec2 size, bool centred)
     const ImVec2 screen = ImGui::GetCursorScreenPos();
     ImGui::PushClipRect(screen, ImVec2(screen.x + size.x, screen.y + size.y), true);
     ImFont* font = ImGui::GetFont();
-    const float scale = ImGui::GetFontSize() / font->FontSize;
     float y = at.y;
-    const char* p = text.c_str();
-    const char* end = p + text.size();
-    while (p < end && y < at.y + size.y) {
-        const char* lineEnd = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
-        if (!lineEnd) lineEnd = end;
-        const char* cut = font->CalcWordWrapPositionA(scale, p, lineEnd, size.x);
-        if (cut == p) cut = lineEnd == p ? lineEnd : p + 1;
+    WrapLines(font, ImGui::GetFontSize() / font->FontSize, text, size.x, [&](const char* p, const char* cut) {
+        if (y >= at.y + size.y) return false;
         const float w = centred ? ImGui::CalcTextSize(p, cut).x : size.x;
         ImGui::SetCursorPos(ImVec2(at.x + std::max(0.0f, (size.x - w) * 0.5f), y));
         ImGui::TextUnformatted(p, cut);
         y += ImGui::GetTextLineHeight();
-        p = cut;
-        while (p < lineEnd && *p == ' ') ++p;
-        if (p == lineEnd && lineEnd < end) ++p;
-    }
+        return true;
+    });
     ImGui::PopClipRect();
 }
 
@@ -244,30 +256,45 @@ ImFont* Font()
 
 float TitleHeight() { return std::round(Font()->FontSize + ImGui::GetStyle().FramePadding.y * 2.0f); }
 
-ImVec2 TextSize(ImFont* font, const char* text, float wrap)
+ImVec2 TextSize(ImFont* font, const char* text)
 {
-    const ImVec2 size = font->CalcTextSizeA(font->FontSize, FLT_MAX, wrap, text);
+    const ImVec2 size = font->CalcTextSizeA(font->FontSize, FLT_MAX, 0.0f, text);
     return ImVec2(std::ceil(size.x), size.y);
 }
 
+// The lines a text takes wrapped at that width, as DrawText draws it.
+int32_t LineCount(ImFont* font, const std::string& text, float width)
+{
+    int32_t n = 0;
+    WrapLines(font, 1.0f, text, width, [&](const char*, const char*) {
+        ++n;
+        return true;
+    });
+    return n;
+}
+
+// A control's extent along one axis at that scale, as it is drawn: from its rounded start to
+// its rounded end.
+float Span(int16_t at, int16_t size, float scale) { return std::round(float(at + size) * scale) - std::round(float(at) * scale); }
+
 // True when every visible control, laid out at that scale, still holds what it shows in the
-// font's own pixels: a button its label, a text its wrapped lines (a text too long for its
-// place even at full size is shown only at full size), a list or log four lines of thirty
-// characters.
+// font's own pixels: a button its label inside ImGui's padding on every side (ImGui clips the
+// label at the button's edge), a text its wrapped lines (a text too long for its place even at
+// full size is shown only at full size), a list or log four lines of thirty characters.
 bool Holds(const IModalDialog& d, float fit)
 {
     const DialogTemplate& t = d.Template();
     const ImVec2 pad = ImGui::GetStyle().FramePadding;
     ImFont* font = Font();
-    const float line = font->FontSize, column = TextSize(font, "M", 0.0f).x;
+    const float line = font->FontSize, column = TextSize(font, "M").x;
     for (int32_t i = 0; i < t.count; ++i) {
         const DialogControl& c = t.controls[i];
         if (!d.ControlVisible(c.id)) continue;
-        const float w = std::round(c.w * kUnitX * fit), h = std::round(c.h * kUnitY * fit);
+        const float w = Span(c.x, c.w, kUnitX * fit), h = Span(c.y, c.h, kUnitY * fit);
         switch (c.kind) {
         case DLGC_BUTTON: {
-            const ImVec2 label = TextSize(font, d.ControlText(c.id), 0.0f);
-            if (label.x + 2.0f * pad.x > w || label.y + 2.0f > h) return false;
+            const ImVec2 label = TextSize(font, d.ControlText(c.id));
+            if (label.x + 2.0f * pad.x > w || label.y + 2.0f * pad.y > h) return false;
             break;
         }
         case DLGC_EDIT:
@@ -278,8 +305,8 @@ bool Holds(const IModalDialog& d, float fit)
         case DLGC_TEXT_CENTRED: {
             if (fit >= 1.0f) break;
             const std::string text = Lines(d.ControlText(c.id));
-            if (TextSize(font, text.c_str(), w).y > h) return false;
-            if (TextSize(font, text.c_str(), std::round(c.w * kUnitX)).y > std::round(c.h * kUnitY)) return false;
+            if (float(LineCount(font, text, w)) * line > h) return false;
+            if (float(LineCount(font, text, Span(c.x, c.w, kUnitX))) * line > Span(c.y, c.h, kUnitY)) return false;
             break;
         }
         case DLGC_LOG:
@@ -298,6 +325,20 @@ ImVec2 DialogUi_Size(const IModalDialog& dialog, bool fill)
     const DialogTemplate& t = dialog.Template();
     const float title = fill ? 0.0f : TitleHeight();
     return ImVec2(std::round(t.width * kUnitX), std::round(t.height * kUnitY) + title);
+}
+
+DialogTextExtent DialogUi_MeasureText(const char* text, float wrapWidth)
+{
+    ImFont* font = Font();
+    const std::string lines = Lines(text);
+    float widest = 0.0f;
+    int32_t count = 0;
+    WrapLines(font, 1.0f, lines, std::floor(wrapWidth * kUnitX), [&](const char* p, const char* cut) {
+        widest = std::max(widest, std::ceil(font->CalcTextSizeA(font->FontSize, FLT_MAX, 0.0f, p, cut).x));
+        ++count;
+        return true;
+    });
+    return DialogTextExtent{widest / kUnitX, std::max(count, 1)};
 }
 
 bool DialogUi_LayOut(DialogUi& ui, ImVec2 display)

@@ -3,25 +3,37 @@
 // frame, message boxes in the window or SDL's own before it exists, and a plain window of its
 // own for a dialog shown before the game window (the open-file dialog when no game is given).
 //
-// Input: the window's event pump hands every SDL event to Filter first. While a modal dialog
-// is up it takes every key, character and mouse event; window events (move, resize, focus,
-// close) still reach the window procedure, and a close ends the dialog with its answer for a
-// closed dialog (the game then ends as the close asks). A modeless dialog takes the keys while
-// it has the focus (from when it is shown until a click outside it) and the clicks inside it.
-// What the dialogs take waits in one queue, in the order it came, until the overlay's frames
-// take it (each key, text and click in a frame of its own, DialogInputQueue); once a dialog
-// has ended, the input after its answer goes back to SDL's queue and is routed afresh.
+// Input: the window's event pump hands every SDL event to Filter first. Keys and typed text go
+// to the dialog that holds the keyboard, whatever window of the runner they came to: the
+// innermost modal dialog; else the debug form while it asks its question; else the modeless
+// dialog while it has the focus (from when it is shown until a click outside it, and again
+// after a click into it); else the debug form once the player clicked into it; else the game.
+// The pointer acts in the window it is in: a modal dialog takes the clicks in its place, a
+// modeless one those inside it. A click into a window of the runner gives that window the
+// input focus (there may be no window manager to do it), unless a modal dialog is up: that
+// one keeps the keyboard and stays on top. Window events (move, resize, focus, close) still
+// reach the window procedure, and a close ends a modal dialog with its answer for a closed
+// dialog (the game then ends as the close asks). What the dialogs take waits in one queue, in
+// the order it came, until the overlay's frames take it (each key, text and click in a frame
+// of its own, DialogInputQueue); once a dialog has ended, the input after its answer goes
+// back to SDL's queue and is routed afresh.
 //
 // Needs SDL2, Dear ImGui (and its OpenGL 2 back end for the plain window), the window host,
-// the device's held present and window overlay, the dialogs' logic.
+// the device's held present and window overlay, the dialogs' logic, the debug form's view.
 //
 // A dialog that the game window cannot hold at its own size, or that it would show scaled (a
 // window made smaller or larger than the game's picture), gets a window of its own, centred
-// over the game's and given the keyboard; its answer gives the keyboard back. The game's
-// window keeps its size and picture. Its events are the dialog's; a modal dialog in its own
-// window takes the keys of every window, a modeless one only those of its window.
+// over the game's and given the keyboard; the game's window keeps its size and picture. So
+// does a modal dialog while the debug form's window or another modal dialog's window covers
+// the game window: a modal dialog is always on top. A modeless dialog's own window is hidden
+// while a modal dialog is drawn in the game window under it, and comes back after. When a
+// dialog ends, the keyboard returns to whoever held it before (the modal dialog under it, the
+// modeless dialog, the form or the game): the input focus moves there before the dialog's own
+// window goes, the server confirms it, and what the server had already sent to the closing
+// window is read while SDL still knows that window, so no key typed meanwhile is lost.
 //
 // [SECTION] The host
+// [SECTION] The keyboard
 // [SECTION] Windows of their own
 // [SECTION] Modal and modeless dialogs in the window
 // [SECTION] A plain window of its own
@@ -60,7 +72,8 @@ namespace {
 // One dialog on screen: drawn in the game window, or in a window of its own.
 struct Shown {
     DialogUi ui;
-    DialogWindow own; // own.window: the dialog's own window
+    DialogWindow own;    // own.window: the dialog's own window
+    bool hidden = false; // (modeless) its window hidden while a modal dialog is in the game window
 };
 
 class OnScreenHost : public IDialogHost, public IMessageBoxHost {
@@ -118,6 +131,50 @@ bool Ended(const Shown& s)
 }
 
 // =============================================================================================
+// [SECTION] The keyboard
+// =============================================================================================
+// The dialog whose input the next frame takes: the innermost modal one, else the modeless.
+Shown* KeyTarget()
+{
+    if (!g_host.modal.empty()) return g_host.modal.back();
+    return g_host.hasModeless ? &g_host.modeless : nullptr;
+}
+
+// The window that takes the keyboard now: the holder's (see the top of this file). A hidden
+// window never: the game's stands in for it.
+SDL_Window* KeyWindow()
+{
+    if (!g_host.modal.empty()) {
+        SDL_Window* own = g_host.modal.back()->own.window;
+        return own ? own : GameWindow();
+    }
+    if (DebugFormView_Asking() && DebugFormView_Window()) return DebugFormView_Window();
+    if (g_host.hasModeless && g_host.modeless.ui.hasFocus)
+        return g_host.modeless.own.window && !g_host.modeless.hidden ? g_host.modeless.own.window : GameWindow();
+    if (DebugFormView_HasKeyboard()) return DebugFormView_Window();
+    return GameWindow();
+}
+
+// Gives the holder's window the input focus. Always asked for: SDL's idea of the focus lags
+// behind the requests not yet answered.
+void GiveKeyboard()
+{
+    if (SDL_Window* w = KeyWindow()) SDL_SetWindowInputFocus(w);
+}
+
+// The modeless dialog takes or loses the keyboard; taken again, its field is asked for anew.
+void SetModelessFocus(bool on)
+{
+    DialogUi& ui = g_host.modeless.ui;
+    if (on && !ui.hasFocus) {
+        ui.focusMoved = true;
+        ui.fieldActive = false;
+        ui.heldFrames = 0;
+    }
+    ui.hasFocus = on;
+}
+
+// =============================================================================================
 // [SECTION] Windows of their own
 // =============================================================================================
 // The game window shows the back buffer pixel for pixel and holds the dialog laid out for it
@@ -136,9 +193,30 @@ bool FitsGameWindow(DialogUi& ui)
     return DialogUi_LayOut(ui, display);
 }
 
+bool Overlap(SDL_Window* a, SDL_Window* b)
+{
+    if (!a || !b) return false;
+    int ax, ay, aw, ah, bx, by, bw, bh;
+    SDL_GetWindowPosition(a, &ax, &ay);
+    SDL_GetWindowSize(a, &aw, &ah);
+    SDL_GetWindowPosition(b, &bx, &by);
+    SDL_GetWindowSize(b, &bw, &bh);
+    return ax < bx + bw && bx < ax + aw && ay < by + bh && by < ay + ah;
+}
+
+// True when a modal dialog drawn in the game window could be hidden: the window of another
+// modal dialog over it, or the debug form's window over part of it (no window manager keeps
+// the game's on top). The modeless dialog's own window is hidden instead (HideModeless).
+bool GameWindowCovered()
+{
+    for (const Shown* m : g_host.modal)
+        if (m->own.window) return true;
+    return Overlap(DebugFormView_Window(), GameWindow());
+}
+
 // Opens the dialog's own window at its own size, centred over `over` (null: the screen) and
-// kept on the screen, and gives it the keyboard (without a window manager nobody else would).
-// False when it cannot be made.
+// kept on the screen, raised over the other windows, and gives it the keyboard when it holds
+// it (without a window manager nobody else would). False when it cannot be made.
 bool OpenOwn(Shown& s, SDL_Window* over)
 {
     const ImVec2 size = DialogUi_Size(*s.ui.dialog, true);
@@ -154,7 +232,7 @@ bool OpenOwn(Shown& s, SDL_Window* over)
     }
     if (!DialogWindow_Open(s.own, s.ui.dialog->Caption(), x, y, w, h, SDL_WINDOW_SHOWN)) return false;
     SDL_RaiseWindow(s.own.window);
-    SDL_SetWindowInputFocus(s.own.window);
+    if (!g_host.attached || KeyWindow() == s.own.window) SDL_SetWindowInputFocus(s.own.window);
     Console_Debug()->Output("Dialog \"%s\" in a window of its own (%dx%d)\n", s.ui.dialog->Caption(), w, h);
     return true;
 }
@@ -171,25 +249,56 @@ void MoveToOwn(Shown& s)
     s.ui.heldFrames = 0;
 }
 
-// Closes the dialog's own window; the keyboard it had goes back to the game window.
+// Closes the dialog's own window (its dialog no longer holds the keyboard). The keyboard goes
+// to the window that holds it now before the window goes, and once the server has carried
+// that out, the events it had sent to the closing window are read into SDL's queue while SDL
+// still knows the window: they are routed like any other (keys to the holder), none dropped.
 void CloseOwn(Shown& s)
 {
     if (!s.own.window) return;
-    SDL_Window* focus = SDL_GetKeyboardFocus();
-    if (SDL_Window* game = GameWindow(); game && (!focus || focus == s.own.window)) SDL_SetWindowInputFocus(game);
+    SDL_Window* next = KeyWindow();
+    if (next == s.own.window) next = GameWindow();
+    if (next) SDL_SetWindowInputFocus(next);
+    GR_Sdl_SyncDisplay(s.own.window);
     DialogWindow_Close(s.own);
+    s.hidden = false;
+}
+
+// The modeless dialog's own window while a modal dialog is drawn in the game window under it:
+// hidden (the keyboard, which the modal dialog holds, at the game's window first), then
+// shown again over the game's, with the keyboard when it holds it.
+void HideModeless()
+{
+    Shown& m = g_host.modeless;
+    if (!g_host.hasModeless || !m.own.window || m.hidden) return;
+    if (SDL_Window* game = GameWindow()) SDL_SetWindowInputFocus(game);
+    SDL_HideWindow(m.own.window);
+    m.hidden = true;
+}
+
+void UnhideModeless()
+{
+    Shown& m = g_host.modeless;
+    if (!g_host.hasModeless || !m.own.window || !m.hidden) return;
+    SDL_ShowWindow(m.own.window);
+    SDL_RaiseWindow(m.own.window);
+    m.hidden = false;
 }
 
 // Frames of a dialog in its own window: with input, until the input that waits is taken (the
-// last frame drawn) or the dialog has ended; without, one frame drawn.
+// last frame drawn) or the dialog has ended; without, one frame drawn. The modeless dialog is
+// drawn without the focus while a modal one holds the keyboard.
 void OwnFrames(Shown& s, DialogInputQueue* input)
 {
+    if (s.hidden) return;
     DialogWindowGL gl(s.own);
     ContextScope scope(s.own.context);
     int dw = 1, dh = 1;
     SDL_GL_GetDrawableSize(s.own.window, &dw, &dh);
     ImGuiIO& io = ImGui::GetIO();
     io.DisplaySize = ImVec2(float(dw), float(dh));
+    const bool hadFocus = s.ui.hasFocus;
+    if (&s != KeyTarget()) s.ui.hasFocus = false;
     bool shown = false;
     while (!shown && !Ended(s)) {
         if (input) input->FeedFrame(&s.ui);
@@ -204,26 +313,20 @@ void OwnFrames(Shown& s, DialogInputQueue* input)
         }
         DialogWindow_Present(s.own.window, dw, dh);
     }
+    s.ui.hasFocus = hadFocus;
 }
 
 // =============================================================================================
 // [SECTION] Modal and modeless dialogs in the window
 // =============================================================================================
-// The dialog whose keys the next frame's input is: the innermost modal one, else the modeless.
-Shown* KeyTarget()
-{
-    if (!g_host.modal.empty()) return g_host.modal.back();
-    return g_host.hasModeless ? &g_host.modeless : nullptr;
-}
-
 bool DialogEnded()
 {
     return (!g_host.modal.empty() && Ended(*g_host.modal.back())) || (g_host.hasModeless && Ended(g_host.modeless));
 }
 
 // One frame of the dialogs drawn in the game window (the host's context current): the
-// modeless dialog, then the modal ones; drawn over the back buffer when shown, else it only
-// takes its input.
+// modeless dialog (without the focus under a modal one), then the modal ones; drawn over the
+// back buffer when shown, else it only takes its input.
 void Frame(bool shown)
 {
     ImGuiIO& io = ImGui::GetIO();
@@ -235,8 +338,11 @@ void Frame(bool shown)
     if (!g_host.modal.empty())
         ImGui::GetBackgroundDrawList()->AddRectFilled(ImVec2(0, 0), io.DisplaySize, IM_COL32(0, 0, 0, 80));
     if (g_host.hasModeless && !g_host.modeless.own.window) {
-        if (!g_host.modal.empty()) g_host.modeless.ui.hasFocus = false;
-        DialogUi_Draw(g_host.modeless.ui, io.DisplaySize, false);
+        DialogUi& ui = g_host.modeless.ui;
+        const bool hadFocus = ui.hasFocus;
+        if (!g_host.modal.empty()) ui.hasFocus = false;
+        DialogUi_Draw(ui, io.DisplaySize, false);
+        ui.hasFocus = hadFocus;
     }
     for (size_t i = 0; i < g_host.modal.size(); ++i) {
         if (g_host.modal[i]->own.window) continue;
@@ -257,10 +363,13 @@ void FinishModeless()
     int32_t result;
     if (!g_host.hasModeless || !g_host.modeless.ui.dialog->Ended(&result)) return;
     IModalDialog* d = g_host.modeless.ui.dialog;
+    g_host.hasModeless = false; // the keyboard is no longer its
     CloseOwn(g_host.modeless);
     g_host.modeless.ui.dialog = nullptr;
-    g_host.hasModeless = false;
-    if (g_host.modal.empty()) g_host.input.ReturnToSdl();
+    if (g_host.modal.empty()) {
+        GiveKeyboard();
+        g_host.input.ReturnToSdl();
+    }
     d->Closed(result);
 }
 
@@ -300,23 +409,75 @@ void Dialogs_Frame()
 
 namespace {
 
+bool IsKey(const SDL_Event& e)
+{
+    return e.type == SDL_KEYDOWN || e.type == SDL_KEYUP || e.type == SDL_TEXTINPUT || e.type == SDL_TEXTEDITING;
+}
+
+// A click into a window of the runner: that window gets the keyboard, unless a modal dialog
+// holds it (it keeps it, and its window stays on top).
+void Clicked(SDL_Window* w)
+{
+    if (!w) return;
+    if (!g_host.modal.empty() || DebugFormView_Asking()) {
+        if (!g_host.modal.empty() && g_host.modal.back()->own.window) SDL_RaiseWindow(g_host.modal.back()->own.window);
+        GiveKeyboard();
+        return;
+    }
+    DebugFormView_SetKeyboard(w == DebugFormView_Window());
+    if (g_host.hasModeless && (g_host.modeless.own.window || w != GameWindow()))
+        SetModelessFocus(w == g_host.modeless.own.window); // a click in the game window: inside it or not (Filter)
+    SDL_SetWindowInputFocus(w);
+}
+
+// Keys and typed text: the holder's (see the top of this file). True when a dialog or the
+// form took it from the game.
+bool RouteKey(const SDL_Event& e)
+{
+    if (!g_host.modal.empty()) {
+        g_host.input.Push(e, 1.0f, 1.0f, true);
+        return true;
+    }
+    if (DebugFormView_Asking()) {
+        DebugFormView_TakeKey(e);
+        return true;
+    }
+    if (g_host.hasModeless && g_host.modeless.ui.hasFocus) {
+        // The game sees every release, so that no key it saw go down (before the dialog came,
+        // or while it had the keyboard) stays down for it.
+        const bool release = e.type == SDL_KEYUP;
+        g_host.input.Push(e, 1.0f, 1.0f, !release);
+        return !release;
+    }
+    if (DebugFormView_HasKeyboard()) {
+        DebugFormView_TakeKey(e);
+        return true;
+    }
+    return false;
+}
+
 // The pump's filter: the dialogs take their input first.
 bool Filter(const SDL_Event& e)
 {
-    // The last events of a dialog's window that has gone (its focus lost, hidden) are nobody's.
-    if (e.type == SDL_WINDOWEVENT && e.window.windowID && !SDL_GetWindowFromID(e.window.windowID)) return true;
+    const uint32_t window = DialogInput_Window(e);
+    SDL_Window* from = window ? SDL_GetWindowFromID(window) : nullptr;
+    // The last events of a dialog's window that has gone (its focus lost, hidden) are nobody's;
+    // its keys are the holder's.
+    if (window && !from && !IsKey(e)) return e.type == SDL_WINDOWEVENT || DialogInput_IsInput(e);
+    if (!g_host.attached) return DebugFormView_Filter(e);
+    if (e.type == SDL_MOUSEBUTTONDOWN) Clicked(from);
+    if (IsKey(e)) return RouteKey(e);
     if (DebugFormView_Filter(e)) return true; // the debug form's own window
-    if (!g_host.attached || (g_host.modal.empty() && !g_host.hasModeless)) return false;
+    if (g_host.modal.empty() && !g_host.hasModeless) return false;
     float sx, sy;
     MouseScale(&sx, &sy);
     const bool input = DialogInput_IsInput(e);
-    const uint32_t window = DialogInput_Window(e);
     // A dialog's own window: its events are its own; its close is the dialog's Cancel (a dialog
     // without one stays until answered).
     Shown* own = nullptr;
     for (Shown* s : g_host.modal)
-        if (s->own.window && window == SDL_GetWindowID(s->own.window)) own = s;
-    if (g_host.modeless.own.window && window == SDL_GetWindowID(g_host.modeless.own.window)) own = &g_host.modeless;
+        if (s->own.window && from == s->own.window) own = s;
+    if (g_host.hasModeless && g_host.modeless.own.window && from == g_host.modeless.own.window) own = &g_host.modeless;
     if (own) {
         if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE) {
             if (own->ui.dialog->CancelId() >= 0) own->ui.dialog->Command(own->ui.dialog->CancelId());
@@ -326,10 +487,8 @@ bool Filter(const SDL_Event& e)
         return true;
     }
     if (!g_host.modal.empty()) {
-        // Keys and text reach the modal dialog from any window; the pointer acts where it is.
-        const bool keys = e.type == SDL_KEYDOWN || e.type == SDL_KEYUP || e.type == SDL_TEXTINPUT || e.type == SDL_TEXTEDITING;
-        if ((input || DialogInput_IsLeave(e)) && (keys || !g_host.modal.back()->own.window))
-            g_host.input.Push(e, sx, sy, input);
+        // The pointer acts on the modal dialog where it is drawn.
+        if ((input || DialogInput_IsLeave(e)) && !g_host.modal.back()->own.window) g_host.input.Push(e, sx, sy, input);
         return input;
     }
     if (g_host.modeless.own.window) return false; // the game's window is the game's
@@ -339,22 +498,12 @@ bool Filter(const SDL_Event& e)
     case SDL_MOUSEBUTTONUP: {
         const float x = float(e.button.x) * sx, y = float(e.button.y) * sy;
         const bool inside = x >= ui.min.x && x < ui.max.x && y >= ui.min.y && y < ui.max.y;
-        if (e.type == SDL_MOUSEBUTTONDOWN) ui.hasFocus = inside;
+        if (e.type == SDL_MOUSEBUTTONDOWN) SetModelessFocus(inside);
         g_host.input.Push(e, sx, sy, inside);
         return inside;
     }
     case SDL_MOUSEMOTION:
     case SDL_MOUSEWHEEL: g_host.input.Push(e, sx, sy, false); return false;
-    case SDL_KEYUP:
-        // The game sees every release, so that no key it saw go down stays down for it.
-        if (ui.hasFocus) g_host.input.Push(e, sx, sy, false);
-        return false;
-    case SDL_KEYDOWN:
-    case SDL_TEXTINPUT:
-    case SDL_TEXTEDITING:
-        if (!ui.hasFocus) return false;
-        g_host.input.Push(e, sx, sy, true);
-        return true;
     default:
         if (DialogInput_IsLeave(e)) g_host.input.Push(e, sx, sy, false);
         return false;
@@ -383,8 +532,13 @@ int32_t OnScreenHost::RunModal(IModalDialog& dialog)
     RunFrames(false); // what the modeless dialog took before this one came
     auto* s = new Shown;
     DialogUi_Begin(s->ui, &dialog);
-    if (!FitsGameWindow(s->ui)) OpenOwn(*s, GameWindow()); // else drawn as the game window allows
-    modal.push_back(s);
+    const bool own = !FitsGameWindow(s->ui) || GameWindowCovered();
+    modal.push_back(s); // the keyboard is its
+    if (own) OpenOwn(*s, GameWindow());
+    if (!s->own.window) { // drawn as the game window allows, on top
+        HideModeless();
+        GiveKeyboard();
+    }
     ResetInput(*s);
     for (;;) {
         Timing_PumpEvents(); // the one drain: the window's events, then the signals
@@ -403,14 +557,20 @@ int32_t OnScreenHost::RunModal(IModalDialog& dialog)
         if (dialog.Ended(&result)) break;
         SDL_Delay(10);
     }
-    modal.pop_back();
+    modal.pop_back(); // the keyboard goes back to whoever held it before
     CloseOwn(*s);
     delete s;
-    input.ReturnToSdl(); // what came after the answer
-    if (hasModeless && modal.empty()) {
-        modeless.ui.hasFocus = modeless.own.window != nullptr;
+    if (modal.empty() && hasModeless) {
+        UnhideModeless();
+        if (modeless.ui.hasFocus) { // its field is asked for anew
+            modeless.ui.focusMoved = true;
+            modeless.ui.fieldActive = false;
+            modeless.ui.heldFrames = 0;
+        }
         ResetInput(modeless); // the releases of the keys that answered go to the game
     }
+    GiveKeyboard();
+    input.ReturnToSdl(); // what came after the answer
     return result;
 }
 
@@ -422,19 +582,23 @@ void OnScreenHost::ShowModeless(IModalDialog* dialog)
     }
     if (hasModeless) CloseModeless(modeless.ui.dialog);
     dialog->Init();
-    DialogUi_Begin(modeless.ui, dialog);
-    if (!FitsGameWindow(modeless.ui)) OpenOwn(modeless, GameWindow());
+    DialogUi_Begin(modeless.ui, dialog); // with the keyboard
     hasModeless = true;
+    if (!FitsGameWindow(modeless.ui)) OpenOwn(modeless, GameWindow());
+    GiveKeyboard();
     ResetInput(modeless);
 }
 
 void OnScreenHost::CloseModeless(IModalDialog* dialog)
 {
     if (!hasModeless || modeless.ui.dialog != dialog) return;
+    hasModeless = false;
     CloseOwn(modeless);
     modeless.ui.dialog = nullptr;
-    hasModeless = false;
-    if (modal.empty()) input.ReturnToSdl();
+    if (modal.empty()) {
+        GiveKeyboard();
+        input.ReturnToSdl();
+    }
 }
 
 // =============================================================================================
@@ -481,9 +645,16 @@ int32_t OnScreenHost::RunStandalone(IModalDialog& dialog)
 // =============================================================================================
 // [SECTION] Message boxes
 // =============================================================================================
+// The box is sized with the font that draws it.
+DialogTextExtent MeasureText(const char* text, float wrapWidth)
+{
+    ContextScope scope(g_host.context);
+    return DialogUi_MeasureText(text, wrapWidth);
+}
+
 int OnScreenHost::Show(const char* text, const char* caption, uint32_t flags)
 {
-    MessageBoxDialog box(text, caption, flags);
+    MessageBoxDialog box(text, caption, flags, attached ? MeasureText : nullptr);
     if (attached) return RunModal(box);
     // Before the game window: SDL's own box.
     const DialogTemplate& t = box.Template();

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "Files/Base/DialogHost.h"
+#include "Files/Debug/InputQuery.h"
 
 // Makes an ImGui context current for a scope (the game window's, a plain window's, the debug
 // form's).
@@ -68,6 +69,10 @@ bool DialogUi_Key(DialogUi& ui, const SDL_Event& e);
 // The pixels the dialog takes at its own size (ImGui's font at its own pixels), with its title
 // bar or without (`fill`: the window's title is the caption); the current context's style.
 ImVec2 DialogUi_Size(const IModalDialog& dialog, bool fill);
+// How the dialogs' font (the current context's) lays out a text, in dialog units: the width
+// of its widest line and the number of lines it takes, wrapped at wrapWidth (0: at its line
+// breaks only) as a static text of that width draws it (MessageBoxDialog's measure).
+DialogTextExtent DialogUi_MeasureText(const char* text, float wrapWidth);
 // Lays the dialog out for a display of that size (the current context's), once for each size:
 // ui.fit, the scale (at most 1), and the result, whether every control still holds its text
 // there (a button its label, a text its wrapped lines, a list a few lines) in the font's own

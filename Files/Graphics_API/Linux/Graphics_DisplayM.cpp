@@ -1,7 +1,9 @@
 // The X display lost while the game plays (see GR_Sdl_WatchDisplay in Graphics_EventsM.h):
-// the display library's I/O error handler of our own. Apart from the other host files so that
+// the display library's I/O error handler of our own; and the wait for the server's answer
+// before a window goes (GR_Sdl_SyncDisplay). Apart from the other host files so that
 // the display library's names stay out of them. SDL2 and Xlib.
 #include <SDL2/SDL.h>
+#include <SDL2/SDL_syswm.h>
 #include <X11/Xlib.h>
 #include <unistd.h>
 
@@ -34,4 +36,13 @@ void GR_Sdl_WatchDisplay()
 {
     const char* driver = SDL_GetCurrentVideoDriver();
     if (driver && std::strcmp(driver, "x11") == 0) XSetIOErrorHandler(OnDisplayLost);
+}
+
+void GR_Sdl_SyncDisplay(SDL_Window* window)
+{
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!window || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return;
+    XSync(info.info.x11.display, False);
+    SDL_PumpEvents();
 }

@@ -82,3 +82,9 @@ bool GR_Sdl_StartVideo();
 // write at its end) and ends the process with 1. It never returns and makes no call of the
 // display's, as the display library requires (Graphics_DisplayM.cpp).
 void GR_Sdl_WatchDisplay();
+
+// Waits until the display server has carried out every request made so far (a change of the
+// input focus) and reads what it sent meanwhile into SDL's queue, while SDL still knows the
+// windows those events came to (it drops the events of a window it no longer knows). Nothing
+// without an X display (Graphics_DisplayM.cpp).
+void GR_Sdl_SyncDisplay(SDL_Window* window);

@@ -260,6 +260,10 @@ void GR_Sdl_SetEventFilter(GR_SdlEventFilter filter) { g_filter = filter; }
 bool GR_Sdl_StartVideo()
 {
     if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
+    // A click that gives a window the input focus is a click in it too (SDL drops a click that
+    // comes within 10 ms of its window's focus, and the runner gives its windows the focus
+    // itself: a click on a window just shown or just given the focus was lost).
+    SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
     const char* asked = std::getenv("SDL_VIDEODRIVER");
     const char* driver = SDL_GetCurrentVideoDriver();
