@@ -86,7 +86,7 @@ std::string SamePath(const char* name) { return name; }
 } // namespace
 
 // ---- The X server -------------------------------------------------------------------------
-XSession::XSession()
+XSession::XSession(int width, int height)
 {
     int fds[2];
     if (pipe(fds) != 0) {
@@ -94,8 +94,8 @@ XSession::XSession()
         return;
     }
     fcntl(fds[0], F_SETFD, FD_CLOEXEC);
-    const std::string fd = std::to_string(fds[1]);
-    const char* argv[] = {"Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+    const std::string fd = std::to_string(fds[1]), screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+    const char* argv[] = {"Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
                           "-noreset", nullptr};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);

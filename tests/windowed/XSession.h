@@ -14,10 +14,11 @@
 
 class XSession {
 public:
-    // Starts Xvfb on a free display; Ok() is false (with Why()) when it cannot start. The
-    // server never resets (Xvfb by default resets when its last client leaves, closing the
-    // connections still being made: a runner connecting while an xdotool call ends).
-    XSession();
+    // Starts Xvfb on a free display with a screen of width x height; Ok() is false (with
+    // Why()) when it cannot start. The server never resets (Xvfb by default resets when its
+    // last client leaves, closing the connections still being made: a runner connecting while
+    // an xdotool call ends).
+    explicit XSession(int width = 1024, int height = 768);
     ~XSession();
     XSession(const XSession&) = delete;
     XSession& operator=(const XSession&) = delete;
