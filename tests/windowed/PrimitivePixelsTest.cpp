@@ -103,7 +103,8 @@ std::string ShapesScript()
                        "draw_line(80, 20, 80, 30);\n"
                        "draw_line_width(90, 20, 100, 20, 1);\n"
                        "draw_arrow(110, 8, 130, 8, 6);\n"
-                       "draw_triangle(110, 20, 125, 20, 110, 30, true);\n";
+                       "draw_triangle(110, 20, 125, 20, 110, 30, true);\n"
+                       "draw_rectangle_color(136, 20, 145, 29, c_white, c_white, c_white, c_white, true);\n";
     for (const Outline& o : RandomOutlines())
         code += "draw_rectangle(" + std::to_string(o.x1) + ", " + std::to_string(o.y1) + ", " + std::to_string(o.x2) +
                 ", " + std::to_string(o.y2) + ", true);\n";
@@ -123,21 +124,21 @@ std::string PointsScript()
 // surface set as the target); the screen is saved in the frame, the surface in the next step.
 // The surface is made once the window has taken the room's size (a new size loses surfaces).
 const char* kStep = "n += 1;\n"
-                    "if (n == 2 && view_enabled) { sf = surface_create(view_wport[1], view_hport[1]); view_surface_id[1] = sf; }\n"
-                    "if (n == 2 && !view_enabled) sf = surface_create(room_width, room_height);\n"
-                    "if (n == 3 || n == 4) surface_save(sf, room_get_name(room) + \"_surface_\" + string(n - 1) + \".png\");\n"
-                    "if (n == 4) { surface_free(sf); if (room == room_last) game_end(); else room_goto_next(); }\n";
-const char* kDraw = "if (n != 2 && n != 3) exit;\n"
+                    "if (n == 3 && view_enabled) { sf = surface_create(view_wport[1], view_hport[1]); view_surface_id[1] = sf; }\n"
+                    "if (n == 3 && !view_enabled) sf = surface_create(room_width, room_height);\n"
+                    "if (n == 5 || n == 6) surface_save(sf, room_get_name(room) + \"_surface_\" + string(n - 3) + \".png\");\n"
+                    "if (n == 6) { surface_free(sf); if (room == room_last) game_end(); else room_goto_next(); }\n";
+const char* kDraw = "if (n != 4 && n != 5) exit;\n"
                     "if (view_enabled && view_current > 1) exit;\n"
                     "var vw, vh; vw = room_width; vh = room_height;\n"
                     "if (view_enabled) { vw = view_wview[0]; vh = view_hview[0]; }\n"
-                    "if (n == 2) scr_shapes(); else scr_points(vw, vh);\n"
+                    "if (n == 4) scr_shapes(); else scr_points(vw, vh);\n"
                     "if (!view_enabled) {\n"
                     "    surface_set_target(sf); draw_clear_alpha(c_black, 1);\n"
-                    "    if (n == 2) scr_shapes(); else scr_points(vw, vh);\n"
+                    "    if (n == 4) scr_shapes(); else scr_points(vw, vh);\n"
                     "    surface_reset_target();\n"
                     "}\n"
-                    "if (view_current == 0) screen_save(room_get_name(room) + \"_screen_\" + string(n) + \".png\");\n";
+                    "if (view_current == 0) screen_save(room_get_name(room) + \"_screen_\" + string(n - 2) + \".png\");\n";
 
 // The lit pixels of a saved picture (white drawn on black).
 struct Picture {
@@ -185,7 +186,7 @@ std::string Describe(const std::set<std::pair<int, int>>& lit)
 // What landed in one picture pair (shapes, points) of a setup, and how it differs from where
 // it belongs.
 struct Landing {
-    std::string outline, point, line, column, wide, shaft, triangle, points;
+    std::string outline, coloured, point, line, column, wide, shaft, triangle, points;
     int closed = 0, exact = 0;
     std::vector<std::string> wrong;
 };
@@ -201,6 +202,8 @@ Landing Look(const Room& s, const Picture& shapes, const Picture& points)
     auto px = [&](int x) { return s.Pixel(x); };
     got.outline = Describe(in(36, 16, 55, 32));
     expect("outline", got.outline, {"ring " + Range(px(40), px(49)) + " x " + Range(px(20), px(29))});
+    got.coloured = Describe(in(132, 16, 150, 32));
+    expect("coloured outline", got.coloured, {"ring " + Range(px(136), px(145)) + " x " + Range(px(20), px(29))});
     got.point = Describe(in(2, 2, 20, 20));
     expect("point", got.point, {"(" + std::to_string(px(10)) + ", " + std::to_string(px(10)) + ")"});
     // A line lights its row or column from its first end; its last pixel may be left out.
@@ -288,10 +291,10 @@ void LookAtPlay(const std::string& saves, const std::vector<Room>& rooms, int di
             ASSERT_TRUE(GamePack_ReadPng(saved + "2.png", shapes.image, error)) << play << ": " << error;
             ASSERT_TRUE(GamePack_ReadPng(saved + "3.png", points.image, error)) << play << ": " << error;
             const Landing got = Look(s, shapes, points);
-            std::printf("| %s | %dx%d | %s | %s | %s | %s | %s | %s | %s | %s | %s | %d | %d | %s |\n", play, s.w, s.h,
+            std::printf("| %s | %dx%d | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %d | %d | %s |\n", play, s.w, s.h,
                         s.Scale().c_str(), target.c_str(), got.outline.c_str(), got.point.c_str(), got.line.c_str(),
-                        got.column.c_str(), got.wide.c_str(), got.shaft.c_str(), got.triangle.c_str(), got.closed, got.exact,
-                        got.points.c_str());
+                        got.column.c_str(), got.wide.c_str(), got.shaft.c_str(), got.triangle.c_str(), got.coloured.c_str(),
+                        got.closed, got.exact, got.points.c_str());
             std::string wrong;
             for (const std::string& w : got.wrong) wrong += "\n  " + w;
             EXPECT_TRUE(got.wrong.empty()) << play << " " << s.w << "x" << s.h << " " << s.Scale() << " " << target << ":" << wrong;
@@ -324,9 +327,10 @@ TEST(PrimitivePixels, PointsLinesAndOutlinesLightThePixelsTheyNameInEveryRoomSiz
     std::string said;
     ASSERT_TRUE(e2e::Pack(dir / "game.json", dir / "game.win", "", &said)) << said;
     std::printf("| play | room | scale | target | outline 40,20-49,29 | point 10,10 | line 60-70,20 | line 80,20-30 | "
-                "wide line 90-100,20 | arrow's shaft 110-,8 | triangle 110,20 | closed | exact | points |\n");
+                "wide line 90-100,20 | arrow's shaft 110-,8 | triangle 110,20 | coloured outline 136,20-145,29 | closed | exact | "
+                "points |\n");
 
-    const std::string frames = " ZIMBREL_MAX_FRAMES=" + std::to_string(rooms.size() * 4 + 20) + " ";
+    const std::string frames = " ZIMBREL_MAX_FRAMES=" + std::to_string(rooms.size() * 6 + 20) + " ";
     const std::string out = dir / "out.txt";
     ASSERT_EQ(Shell("cd " + Quote(dir.Path()) + " && " + kHeadless + "XDG_DATA_HOME=" + Quote(dir / "headless") + frames +
                     Quote(Runner()) + " -game game.win >" + Quote(out) + " 2>&1"),
