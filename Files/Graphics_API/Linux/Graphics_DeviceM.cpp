@@ -3,8 +3,9 @@
 // numbers and rules:
 // - glClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE): row 0 of every target is the top row, depth
 //   runs 0..1, viewport and scissor rectangles are Direct3D's own;
-// - every projection is shifted by half a pixel so that Direct3D 9's pixel centres (at whole
-//   coordinates) come out;
+// - every projection is shifted so that Direct3D 9's pixel centres (at whole coordinates) and
+//   its ties (to the top and left) come out: by half a pixel for textured drawing, less a hair
+//   for points and shapes, onto pixel centres for lines (ApplyMatrices);
 // - first-vertex provoking (flat shading), sampler objects for filter and wrap, clears
 //   scissored to the viewport;
 // - render-target surfaces and texture levels are texture-backed framebuffers; depth-stencil
