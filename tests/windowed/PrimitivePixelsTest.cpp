@@ -1,9 +1,9 @@
 // End to end: points, lines and outlines light the pixels they name, in rooms 320 to 1920
 // pixels wide, 1:1 and in views that magnify or shrink the room by two, on the screen and on
-// surfaces. One game plays every room: its first drawn frame draws the shapes of a fixed list
-// and 40 outlines of random size (each in a cell of its own), its second 150 points spread
-// over what the view shows; the screen is saved in the frame, the surface after it, and the
-// test reads the pictures back.
+// surfaces. One game plays every room: once the window has the room's size, a frame draws the
+// shapes of a fixed list and 40 outlines of random size (each in a cell of its own), the next
+// one 150 points spread over what the view shows; the screen is saved in the frame, the
+// surface after it, and the test reads the pictures back.
 //
 // ZB_PIXELS_RUNNER names another runner to play the game (a build of another commit): the test
 // then says what that runner draws.
@@ -120,9 +120,11 @@ std::string PointsScript()
     return code;
 }
 
-// Frame 2 draws the shapes, frame 3 the points, in views 0 and 1 (or on the screen and on a
+// Frame 4 draws the shapes, frame 5 the points, in views 0 and 1 (or on the screen and on a
 // surface set as the target); the screen is saved in the frame, the surface in the next step.
 // The surface is made once the window has taken the room's size (a new size loses surfaces).
+// (Headless, `screen_save` in the second frame of a room whose window grew past its first
+// size now and then saves a picture without what that frame drew.)
 const char* kStep = "n += 1;\n"
                     "if (n == 3 && view_enabled) { sf = surface_create(view_wport[1], view_hport[1]); view_surface_id[1] = sf; }\n"
                     "if (n == 3 && !view_enabled) sf = surface_create(room_width, room_height);\n"
