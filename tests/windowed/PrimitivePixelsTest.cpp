@@ -123,8 +123,8 @@ std::string PointsScript()
 // Frame 4 draws the shapes, frame 5 the points, in views 0 and 1 (or on the screen and on a
 // surface set as the target); the screen is saved in the frame, the surface in the next step.
 // The surface is made once the window has taken the room's size (a new size loses surfaces).
-// (Headless, `screen_save` in the second frame of a room whose window grew past its first
-// size now and then saves a picture without what that frame drew.)
+// (Headless, `screen_save` in the second frame of a room whose window had just grown now and
+// then saved a picture without what the frame drew, with the build before this test too.)
 const char* kStep = "n += 1;\n"
                     "if (n == 3 && view_enabled) { sf = surface_create(view_wport[1], view_hport[1]); view_surface_id[1] = sf; }\n"
                     "if (n == 3 && !view_enabled) sf = surface_create(room_width, room_height);\n"
