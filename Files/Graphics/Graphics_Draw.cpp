@@ -301,28 +301,39 @@ void GR_Draw_TriangleColour(float x1, float y1, float x2, float y2, float x3, fl
     Triangle(x1, y1, x2, y2, x3, y3, WithDrawAlpha(c1), WithDrawAlpha(c2), WithDrawAlpha(c3), outline);
 }
 
+// The outline of a rectangle, corners in any order, in colours c1..c4 (top-left, top-right,
+// bottom-right, bottom-left): its edges through the corners moved by the pixel offset, and
+// the corners as points, so corner pixels are always lit. It lights columns left..right of the
+// top and bottom rows and rows top..bottom of the left and right columns.
+static void OutlineRectangle(float x1, float y1, float x2, float y2, uint32_t c1, uint32_t c2, uint32_t c3, uint32_t c4)
+{
+    const float ox = OX(), oy = OY();
+    const float left = std::fmin(x1, x2) + ox, right = std::fmax(x1, x2) + ox;
+    const float top = std::fmin(y1, y2) + oy, bottom = std::fmax(y1, y2) + oy;
+    V24* v = Wide(PT_STRIP, 5);
+    if (!v) return;
+    P24(&v[0], left, top, c1);
+    P24(&v[1], right, top, c2);
+    P24(&v[2], right, bottom, c3);
+    P24(&v[3], left, bottom, c4);
+    P24(&v[4], left, top, c1);
+    V24* p = Wide(PT_POINTS, 4);
+    if (!p) return;
+    P24(&p[0], left, top, c1);
+    P24(&p[1], right, top, c2);
+    P24(&p[2], right, bottom, c3);
+    P24(&p[3], left, bottom, c4);
+}
+
 // Filled or outlined rectangle of GR_Draw_Rectangle in one colour (corners ordered here).
 static void PlainRectangle(float x1, float y1, float x2, float y2, bool outline, uint32_t c)
 {
-    float left = std::fmin(x1, x2), right = std::fmax(x1, x2), top = std::fmin(y1, y2), bottom = std::fmax(y1, y2);
-    float ox = OX(), oy = OY();
     if (outline) {
-        V24* v = Wide(PT_STRIP, 5);
-        if (!v) return;
-        P24(&v[0], left + ox, top + oy, c);
-        P24(&v[1], right + ox, top + oy, c);
-        P24(&v[2], right + ox, bottom + oy, c);
-        P24(&v[3], left + ox, bottom + oy, c);
-        P24(&v[4], left + ox, top + oy, c);
-        // The corners as points, so corner pixels are always lit.
-        V24* p = Wide(PT_POINTS, 4);
-        if (!p) return;
-        P24(&p[0], left + ox, top + oy, c);
-        P24(&p[1], right + ox, top + oy, c);
-        P24(&p[2], right + ox, bottom + oy, c);
-        P24(&p[3], left + ox, bottom + oy, c);
+        OutlineRectangle(x1, y1, x2, y2, c, c, c, c);
         return;
     }
+    float left = std::fmin(x1, x2), right = std::fmax(x1, x2), top = std::fmin(y1, y2), bottom = std::fmax(y1, y2);
+    float ox = OX(), oy = OY();
     V24* v = Wide(PT_TRIANGLES, 6);
     if (!v) return;
     P24(&v[0], left, top, c);
@@ -338,10 +349,15 @@ void GR_Draw_Rectangle(float x1, float y1, float x2, float y2, bool outline)
     PlainRectangle(x1, y1, x2, y2, outline, DrawColour());
 }
 
-// Device colours c1..c4 (top-left, top-right, bottom-right, bottom-left).
+// Device colours c1..c4 (top-left, top-right, bottom-right, bottom-left). The outline is the
+// plain outline's, so that it lies on the pixels its corners name as that one does.
 static void ColourRectangle(float x1, float y1, float x2, float y2, uint32_t c1, uint32_t c2, uint32_t c3,
                             uint32_t c4, bool outline)
 {
+    if (outline) {
+        OutlineRectangle(x1, y1, x2, y2, c1, c2, c3, c4);
+        return;
+    }
     float left = x1, right = x2 + OX();
     if (x1 > right) {
         left = x2 + OX();
@@ -354,7 +370,7 @@ static void ColourRectangle(float x1, float y1, float x2, float y2, uint32_t c1,
     }
     if (IsWhole(right)) right += 0.01f;
     if (IsWhole(bottom)) bottom += 0.01f;
-    V24* v = Wide(outline ? PT_STRIP : PT_FAN, 5);
+    V24* v = Wide(PT_FAN, 5);
     if (!v) return;
     P24(&v[0], left, top, c1);
     P24(&v[1], right, top, c2);

@@ -235,14 +235,14 @@ TEST(ScreenDrawingGames, WhatIsDrawnOnScreensOfEverySizeAndViewLandsAsIn640x480)
         return Landing(shot, k);
     };
 
-    // 640 x 480: the rectangle covers its columns and rows whole; the point lies in the pixel
-    // the rasteriser puts the point's pixel offset in (8.5 falls to 8 or 9).
+    // 640 x 480: the rectangle covers its columns and rows whole; the point lies on the pixel
+    // it names.
     const std::string reference = landing("rm_640", 1);
     const std::string rect = "rect 40..61 30..45";
     ASSERT_EQ(reference.substr(reference.find("rect")), rect) << reference;
     int px = -1, py = -1;
     ASSERT_EQ(std::sscanf(reference.c_str(), "640x480 point %d..%*d %d..", &px, &py), 2) << reference;
-    ASSERT_TRUE((px == 8 || px == 9) && (py == 8 || py == 9)) << reference;
+    ASSERT_TRUE(px == 8 && py == 8) << reference;
     auto point = [](int x, int y) {
         return "point " + std::to_string(x) + ".." + std::to_string(x) + " " + std::to_string(y) + ".." +
                std::to_string(y) + " ";
@@ -256,8 +256,9 @@ TEST(ScreenDrawingGames, WhatIsDrawnOnScreensOfEverySizeAndViewLandsAsIn640x480)
     // Two room pixels a screen pixel: the point (drawn at 9, 9 with its pixel offset) in 4, 4;
     // columns 40 to 61 in 20 to 30, rows 30 to 45 in 15 to 22.
     EXPECT_EQ(landing("rm_view_2to1", 0.5), "320x240 point 4..4 4..4 rect 20..30 15..22");
-    // Two screen pixels a room pixel: the rectangle's pixels twice over, the point in the first
-    // screen pixel of its own (17.5 falls as 8.5 does at 640 x 480).
+    // Two screen pixels a room pixel: the rectangle's pixels twice over, the point one screen
+    // pixel wide in the second of its room pixel's (room position 9 is screen position 18,
+    // taken toward the top left).
     const std::string twice = point(px + 9, py + 9) + "rect 80..123 60..91";
     EXPECT_EQ(landing("rm_view_1to2", 2), "640x480 " + twice);
     EXPECT_EQ(landing("rm_window_2x", 2), "640x480 " + twice);

@@ -171,7 +171,7 @@ TEST_F(Primitives, RoundRectsButtonsAndHealthBars)
     const float right = 75.0f + OX();
     EXPECT_FLOAT_EQ(d[0].F(1, 0), std::floor(right) == right ? right + 0.01f : right);
     Call("draw_healthbar", {0, 0, 100, 10, 0, 0, 1, 2, 0, 1, 1});
-    EXPECT_EQ(Drawn().size(), 2u) << "back and border only";
+    EXPECT_EQ(Drawn().size(), 3u) << "back and border only (the border an outline strip and its corner points)";
 }
 
 TEST_F(Primitives, CollectedPrimitives)

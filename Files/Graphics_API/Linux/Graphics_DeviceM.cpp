@@ -3,8 +3,9 @@
 // numbers and rules:
 // - glClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE): row 0 of every target is the top row, depth
 //   runs 0..1, viewport and scissor rectangles are Direct3D's own;
-// - every projection is shifted by half a pixel so that Direct3D 9's pixel centres (at whole
-//   coordinates) come out;
+// - every projection is shifted so that Direct3D 9's pixel centres (at whole coordinates) and
+//   its ties (to the top and left) come out: by half a pixel for textured drawing, less a hair
+//   for points and shapes, onto pixel centres for lines (ApplyMatrices);
 // - first-vertex provoking (flat shading), sampler objects for filter and wrap, clears
 //   scissored to the viewport;
 // - render-target surfaces and texture levels are texture-backed framebuffers; depth-stencil
@@ -932,7 +933,38 @@ private:
         *y1 = r.bottom;
     }
 
-    void ApplyMatrices()
+    // How far right and down GL's projection is moved from Direct3D's, in pixels, by what is
+    // drawn (the pixel rule in docs/decisions.md). Both devices light a pixel whose centre lies
+    // inside a shape, and a line's pixels by the diamonds it leaves; they differ in where the
+    // centres lie (Direct3D on whole coordinates, GL half a pixel further) and in how ties fall
+    // (a centre on an edge: Direct3D takes the top and left edges; GL, with its origin in the
+    // upper left, takes other ones for points and horizontal edges). The drawing layer puts
+    // points, lines and outlines at whole coordinates on ties on purpose, and Direct3D's rule
+    // decides them:
+    // - textured drawing moves by the half pixel exactly, so that textures are sampled at
+    //   their texel centres (a shape at whole coordinates has no ties there);
+    // - points and untextured triangles move by the half pixel less kNudge, so that a tie
+    //   falls to the top and left as in Direct3D: draw_point(x, y) is the pixel (x, y);
+    // - untextured lines move by kNudge alone: their ends (x + 1, y + 1 less Direct3D's half
+    //   pixel) then lie on the centres of the pixels they name, so a line lights its first
+    //   pixel and leaves out its last, on its own row or column; in a view that shrinks the
+    //   room by two, an end on a pixel's corner goes into the pixel below and right of it,
+    //   the one it names.
+    // kNudge is far below a pixel and above the rasterisers' sub-pixel steps (llvmpipe's
+    // 1/256).
+    static constexpr float kNudge = 1.0f / 64.0f;
+    enum Shift { kShiftNone, kShiftTextured, kShiftLines, kShiftShapes };
+    static float PixelShift(Shift shift)
+    {
+        return shift == kShiftTextured ? 0.5f : shift == kShiftLines ? kNudge : 0.5f - kNudge;
+    }
+    Shift ShiftFor(uint32_t type) const
+    {
+        if (m_textureEnabled) return kShiftTextured;
+        return type == 2 || type == 3 ? kShiftLines : kShiftShapes; // line lists and strips
+    }
+
+    void ApplyMatrices(Shift shift)
     {
         if (m_lightsDirty) {
             glMatrixMode(GL_MODELVIEW);
@@ -960,25 +992,32 @@ private:
             m_lightsDirty = false;
             m_matricesDirty = true;
         }
-        if (!m_matricesDirty) return;
-        // Direct3D 9 samples pixels at whole coordinates, GL at half ones: half a pixel right
-        // and down, applied in clip space so that it also holds for perspective.
+        if (m_matricesDirty) {
+            float mv[16];
+            grm::Multiply(mv, m_matrix[2], m_matrix[0]);
+            glMatrixMode(GL_MODELVIEW);
+            glLoadMatrixf(mv);
+            m_affine = KeepsW(mv) && KeepsW(m_matrix[1]); // the shift below leaves w as it is
+            m_matricesDirty = false;
+            m_projectionShift = kShiftNone;
+        }
+        if (m_projectionShift == shift) return;
+        // Direct3D 9's pixel centres lie on whole coordinates, GL's on half ones: the projection
+        // is moved right and down (in clip space, so that it also holds for perspective) by
+        // the shift's amount in pixels of the viewport (PixelShift).
+        const float amount = PixelShift(shift);
         float p[16];
         std::memcpy(p, m_matrix[1], sizeof(p));
-        float dx = m_vp.w > 0 ? 1.0f / (float)m_vp.w : 0.0f, dy = m_vp.h > 0 ? -1.0f / (float)m_vp.h : 0.0f;
+        float dx = m_vp.w > 0 ? 2.0f * amount / (float)m_vp.w : 0.0f, dy = m_vp.h > 0 ? -2.0f * amount / (float)m_vp.h : 0.0f;
         for (int r = 0; r < 4; ++r) {
             p[r * 4 + 0] += dx * p[r * 4 + 3];
             p[r * 4 + 1] += dy * p[r * 4 + 3];
         }
         glMatrixMode(GL_PROJECTION);
         glLoadMatrixf(p);
-        float mv[16];
-        grm::Multiply(mv, m_matrix[2], m_matrix[0]);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadMatrixf(mv);
-        m_affine = KeepsW(mv) && KeepsW(p);
-        m_matricesDirty = false;
+        m_projectionShift = shift;
     }
+
 
     // Whether a row-major transform leaves w at 1 (no perspective).
     static bool KeepsW(const float* m) { return m[3] == 0.0f && m[7] == 0.0f && m[11] == 0.0f && m[15] == 1.0f; }
@@ -1111,7 +1150,7 @@ private:
     void DrawAt(uint32_t type, uint32_t n, uintptr_t base, uint32_t stride, GLuint object)
     {
         BindTarget();
-        ApplyMatrices();
+        ApplyMatrices(ShiftFor(type));
         SelectProgram();
         BindVertexBuffer(object);
         uint32_t fvf = m_fvf;
@@ -1163,6 +1202,7 @@ private:
     GfxViewport m_vp{0, 0, 1, 1, 0, 1};
     float m_matrix[3][16];
     bool m_matricesDirty = true, m_lightsDirty = true;
+    Shift m_projectionShift = kShiftNone; // the Shift of the projection GL has (kShiftNone: to be sent)
     GfxLight m_lights[8] = {};
     uint32_t m_src = 2, m_dst = 1, m_alphaRef = 0, m_alphaFunc = 8, m_colourMask = 15;
     bool m_zwrite = true, m_modulate = true, m_textureEnabled = false;
