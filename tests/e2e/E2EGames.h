@@ -8,6 +8,19 @@
 
 namespace e2e {
 
+// How much longer a run of the sanitizer build takes to start and end (its leak check at
+// exit): limits on how soon a run must be gone are multiplied by it.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ZB_E2E_SANITIZED 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(ZB_E2E_SANITIZED)
+inline constexpr double kSanitizerSlower = 3.0;
+#else
+inline constexpr double kSanitizerSlower = 1.0;
+#endif
+
 std::string Quote(const std::string& s);
 // Runs a shell command line; the exit code (-1 when it did not exit).
 int Shell(const std::string& line);

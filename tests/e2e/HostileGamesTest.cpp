@@ -51,16 +51,7 @@ using Clock = std::chrono::steady_clock;
 
 // How soon a signalled game must be gone: within a second; the sanitizer build's shutdown
 // (its leak check at exit) takes a good part of a second by itself on a loaded machine.
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define ZB_TEST_SANITIZED 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__) || defined(ZB_TEST_SANITIZED)
-constexpr double kPromptly = 3.0;
-#else
-constexpr double kPromptly = 1.0;
-#endif
+constexpr double kPromptly = e2e::kSanitizerSlower;
 
 // A packed game in a scratch folder, its save area under <scratch>/data.
 class HostileGames : public ::testing::Test {

@@ -50,16 +50,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define ZB_TEST_SANITIZED 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__) || defined(ZB_TEST_SANITIZED)
-constexpr double kSlower = 3.0; // the sanitizer build's start and leak check at exit
-#else
-constexpr double kSlower = 1.0;
-#endif
+constexpr double kSlower = e2e::kSanitizerSlower;
 
 constexpr int kLines = 2000;      // the game's numbered lines, about 40 bytes each: more than a terminal holds
 constexpr int kChildLines = 30;   // what the program the game starts writes

@@ -380,8 +380,9 @@ TEST_F(WriterMatrix, NoRunnerReadsAHalfWrittenFileAndNoneIsLeftOrCut)
             EXPECT_EQ(leftWhole, kWriterCount) << where;
             // Renamed into place (or refused): an outside reader sees whole files too. Written
             // in place (another user's file in a sticky folder), it may see a mix.
-            if (std::string(kind[0]) != "sticky")
+            if (std::string(kind[0]) != "sticky") {
                 for (int w = 0; w < kWriterCount; w++) EXPECT_EQ(c.torn[w], 0) << where << ", " << kWriters[w].label;
+            }
         }
     }
     std::cout << table.str();

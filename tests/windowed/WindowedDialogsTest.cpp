@@ -12,33 +12,13 @@
 
 #include "e2e/E2EGames.h"
 #include "support/ScratchFolder.h"
-#include "windowed/XSession.h"
+#include "windowed/WindowedTest.h"
 
 namespace {
 
-constexpr int kTolerance = 8; // per channel
+constexpr int kTolerance = kWindowedTolerance;
 
-class Windowed : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        if (!x.Ok()) GTEST_SKIP() << x.Why();
-    }
-
-    // Packs tests/data/windowed/<name> into the scratch folder.
-    std::string Game(const char* name)
-    {
-        const std::string game = dir / "game.win";
-        std::string said;
-        EXPECT_TRUE(e2e::Pack(std::string(ZB_SOURCE_DIR) + "/tests/data/windowed/" + name + "/manifest.json", game, "", &said))
-            << said;
-        return game;
-    }
-    static std::string Golden(const char* name) { return std::string("windowed_golden/") + name; }
-
-    XSession x; // the test's own server
-    ScratchFolder dir;
-};
+using Windowed = WindowedTest;
 
 } // namespace
 

@@ -10,32 +10,13 @@
 
 #include "e2e/E2EGames.h"
 #include "support/ScratchFolder.h"
-#include "windowed/XSession.h"
+#include "windowed/WindowedTest.h"
 
 namespace {
 
-constexpr int kTolerance = 8; // per channel
+constexpr int kTolerance = kWindowedTolerance;
 
-class WindowedKeyboard : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        if (!x.Ok()) GTEST_SKIP() << x.Why();
-    }
-
-    std::string Game(const char* name)
-    {
-        const std::string game = dir / "game.win";
-        std::string said;
-        EXPECT_TRUE(e2e::Pack(std::string(ZB_SOURCE_DIR) + "/tests/data/windowed/" + name + "/manifest.json", game, "", &said))
-            << said;
-        return game;
-    }
-    static std::string Golden(const char* name) { return std::string("windowed_golden/") + name; }
-
-    XSession x;
-    ScratchFolder dir;
-};
+using WindowedKeyboard = WindowedTest;
 
 // The debug form's watches as its save area keeps them.
 std::string IniValue(const std::string& ini, const std::string& key)
