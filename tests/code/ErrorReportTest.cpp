@@ -21,6 +21,7 @@
 #include "Files/Code/Variable_BuiltIn.h"
 #include "Files/Code/Variable_List.h"
 #include "Files/Support/CommandLine.h"
+#include "support/CaptureConsole.h"
 
 namespace {
 
@@ -248,10 +249,10 @@ TEST_F(ErrorReportTest, ScriptedHostAnswersFromItsFile)
     DialogHost_ResetScript();
     EXPECT_FALSE(Code_Error_ShowDialog("first", true)); // Copy, Ignore
     EXPECT_NE(std::string(DialogHost_ScriptedClipboard()).find("first"), std::string::npos);
-    testing::internal::CaptureStderr();
+    StartStderrCapture();
     EXPECT_TRUE(Code_Error_ShowDialog("second", true)); // Clear, then the default: Abort
     EXPECT_TRUE(Code_Error_ShowDialog("third", true));  // no line left: Abort
-    std::string err = testing::internal::GetCapturedStderr();
+    std::string err = TakeStderr();
     EXPECT_NE(err.find("Code Error...\n"), std::string::npos);
     EXPECT_NE(err.find("third"), std::string::npos);
     unsetenv("ZIMBREL_DIALOG_SCRIPT");
@@ -265,10 +266,10 @@ TEST_F(ErrorReportTest, FatalMachineErrorEndsTheRunWithMinusOneAndRunsNoMoreCode
     const StartupOptions saved = g_StartupOptions;
     g_StartupOptions.running = 1;
     VMBuffer* code = Assemble("push.e 1\npush.e 0\ndiv.i.i\npopz.i\n");
-    testing::internal::CaptureStderr();
+    StartStderrCapture();
     ScriptValue r = Value_Real(0);
     VM_Execute("crash", nullptr, nullptr, code, &r, nullptr, "");
-    EXPECT_NE(testing::internal::GetCapturedStderr().find("FATAL ERROR in"), std::string::npos);
+    EXPECT_NE(TakeStderr().find("FATAL ERROR in"), std::string::npos);
     EXPECT_TRUE(Main_ExitRequested());
     EXPECT_EQ(g_StartupOptions.exitCode, -1);
     EXPECT_EQ(g_StartupOptions.running, 0) << "the main loop stops";

@@ -23,6 +23,7 @@
 #include "Files/Support/File.h"
 #include "Files/Support/LoadSave.h"
 #include "Platform/MemoryManager.h"
+#include "support/CaptureConsole.h"
 #include "support/ScratchFolder.h"
 
 namespace {
@@ -364,9 +365,9 @@ TEST_F(LoadSaveTest, WriteFileReportsAFileThatDoesNotOpen)
     std::string target = dir_ / "plain.bin";
     EXPECT_TRUE(LoadSave_WriteFile(target.c_str(), "xyz", 3));
     EXPECT_EQ(Scratch_ReadFile(target), "xyz");
-    testing::internal::CaptureStderr();
+    StartStderrCapture();
     EXPECT_FALSE(LoadSave_WriteFile((dir_ / "no/such/folder/f").c_str(), "x", 1));
-    EXPECT_NE(testing::internal::GetCapturedStderr().find("_WriteFile"), std::string::npos);
+    EXPECT_NE(TakeStderr().find("_WriteFile"), std::string::npos);
 }
 
 TEST_F(LoadSaveTest, WholeFilesReplaceTheEarlierOneKeepingItsPermissions)
@@ -386,12 +387,12 @@ TEST_F(LoadSaveTest, ASaveAreaThatMayNotBeWrittenIsSaidOnceAtTheFirstWrite)
     if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind root; scripts/as_user.sh runs this as a plain user";
     Scratch_WriteFile(Save("open.bin"), "earlier");
     chmod(Save("").c_str(), 0555);
-    testing::internal::CaptureStderr();
+    StartStderrCapture();
     EXPECT_FALSE(LoadSave_WriteSaveFile("new.ini", "x", 1));
     EXPECT_FALSE(LoadSave_WriteSaveFile("sub/new.ini", "x", 1));
     // A file the user may still write is written (in place: nothing can be made beside it).
     EXPECT_TRUE(LoadSave_WriteSaveFile("open.bin", "new", 3));
-    const std::string err = testing::internal::GetCapturedStderr();
+    const std::string err = TakeStderr();
     chmod(Save("").c_str(), 0755);
     EXPECT_EQ(err, "runner: the save area " + Save("") +
                        " cannot be written: Permission denied; what the game writes there is lost\n");

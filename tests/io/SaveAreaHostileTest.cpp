@@ -15,6 +15,7 @@
 #include "Files/Support/File.h"
 #include "Files/Support/LoadSave.h"
 #include "Platform/MemoryManager.h"
+#include "support/CaptureConsole.h"
 #include "support/ScratchFolder.h"
 
 namespace {
@@ -129,10 +130,10 @@ TEST_F(SaveAreaHostile, WritesRefuseLinksPipesAndSecondNames)
 
 TEST_F(SaveAreaHostile, AFileOrLinkWhereAFolderIsNeededIsSaidAsNotAFolder)
 {
-    testing::internal::CaptureStderr();
+    StartStderrCapture();
     for (const char* name : {"plain.txt/a.ini", "dirlink/a.ini", "link.txt/deeper/a.ini"})
         EXPECT_FALSE(LoadSave_WriteSaveFile(name, "x", 1)) << name;
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "runner: cannot write " + Save("plain.txt/a.ini") +
+    EXPECT_EQ(TakeStderr(), "runner: cannot write " + Save("plain.txt/a.ini") +
                                                           ": Not a directory\nrunner: cannot write " +
                                                           Save("dirlink/a.ini") + ": Not a directory\nrunner: cannot write " +
                                                           Save("link.txt/deeper/a.ini") + ": Not a directory\n");

@@ -3,6 +3,8 @@
 // texts in the same way.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdarg>
 #include <cstdio>
 #include <string>
@@ -76,3 +78,18 @@ public:
     }
     std::vector<std::string> texts;
 };
+
+// What the runner writes on stderr between StartStderrCapture and TakeStderr (gtest's capture,
+// which moves descriptor 2): the log forgets what it learnt of stderr at each end, so a line
+// goes to the capture even when an earlier test of the same process wrote to stderr first.
+inline void StartStderrCapture()
+{
+    testing::internal::CaptureStderr();
+    Console_StandardOutputsMoved();
+}
+inline std::string TakeStderr()
+{
+    std::string text = testing::internal::GetCapturedStderr();
+    Console_StandardOutputsMoved();
+    return text;
+}
