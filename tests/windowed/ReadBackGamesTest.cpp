@@ -1,15 +1,13 @@
-// End to end: what the program reads back holds what was drawn before, whatever was drawn
-// into another target in between. One game switches four times from a 320 x 240 room to an
-// 800 x 600 one (the window grows past its first size, so the frame is drawn into the screen
-// texture and shown from there); in every frame of the large room it draws on the screen in
-// the frame's own colour, draws on a surface, and reads the screen back (screen_save on even
-// frames, draw_getpixel on odd ones); then it draws on a surface that the screen showed
-// earlier in the frame, draws on another target and reads the surface back. The game is played
-// headless and on a private X server; the test reads the saved pictures.
-//
-// (Mesa's software rasteriser draws behind the program; without waiting for it, most of these
-// reads gave the picture from before the frame's drawing.) ZB_WINDOWED_RUNNER names another
-// runner to play the game (a build of another commit).
+// End to end: a read-back holds what was drawn before it, whatever target was drawn on in
+// between. One game goes four times from a 320 x 240 room to an 800 x 600 one (the window grows
+// past its first size: the frame is drawn into the screen texture and copied onto the window).
+// In each frame of the large room it draws on the screen in the frame's colour, clears a small
+// surface and reads the screen back (screen_save on even frames, draw_getpixel on odd ones);
+// then it fills a surface the screen showed earlier in the frame, clears the small surface and
+// reads that surface back. Played headless and on a private X server; the test reads the saved
+// pictures. (Without waiting for Mesa's rasteriser, which draws behind the program, most of
+// these reads gave the picture from before the frame's drawing.) ZB_WINDOWED_RUNNER names
+// another runner to play the game (a build of another commit).
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -66,12 +64,6 @@ const char* kDraw = "if (room != rm_big || n < 2 || n > 9) exit;\n"
                     "surface_set_target(sf2); draw_clear_alpha(c_black, 1); surface_reset_target();\n"
                     "if (surface_getpixel(sf, 8, 8) != c2) global.wrong += \" surface \" + string(k);\n";
 
-const char* kCreate = "n = 0;\n"
-                      "if (!variable_global_exists(\"visits\")) {\n"
-                      "    global.visits = 0; global.cycles = CYCLES; global.frame = 0; global.wrong = \"\";\n"
-                      "    global.colours[0] = c_red; global.colours[1] = c_lime; global.colours[2] = c_blue; global.colours[3] = c_yellow;\n"
-                      "}\n";
-
 // The saved pictures of one play that do not show both marks, 800 x 600, in their frame's
 // colour ("" when all do).
 std::string WrongPictures(const std::string& saves)
@@ -102,9 +94,13 @@ TEST(ReadBackGames, ScreenSavesPixelsAndSurfacesHoldWhatWasDrawnBeforeAnotherTar
     ScratchFolder dir;
     Scratch_WriteFile(dir / "step.zbl", kStep);
     Scratch_WriteFile(dir / "draw.zbl", kDraw);
-    std::string create = kCreate;
-    create.replace(create.find("CYCLES"), 6, std::to_string(kCycles));
-    Scratch_WriteFile(dir / "create.zbl", create);
+    Scratch_WriteFile(dir / "create.zbl", "n = 0;\n"
+                                          "if (!variable_global_exists(\"visits\")) {\n"
+                                          "    global.visits = 0; global.frame = 0; global.wrong = \"\";\n"
+                                          "    global.cycles = " + std::to_string(kCycles) + ";\n"
+                                          "    global.colours[0] = c_red; global.colours[1] = c_lime;\n"
+                                          "    global.colours[2] = c_blue; global.colours[3] = c_yellow;\n"
+                                          "}\n");
     Scratch_WriteFile(dir / "game.json", R"({"name": "ReadBack", "window": {"width": 640, "height": 480},
       "objects": [{"name": "obj", "events": [{"type": "create", "file": "create.zbl"}, {"type": "step", "file": "step.zbl"},
                                              {"type": "draw", "file": "draw.zbl"}]}],
