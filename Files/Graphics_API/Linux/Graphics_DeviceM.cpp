@@ -19,6 +19,12 @@
 // - 32-bit colour textures are stored as B, G, R, A (unsized GL_RGBA with BGRA data), the
 //   window's own layout, so uploads, read-back and copies onto the window move bytes as they
 //   are instead of swizzling them.
+// - a read-back (of a surface, the screen texture or the window) and an unfiltered copy
+//   between textures first wait until GL has finished what was drawn (WaitForDrawing). Mesa's
+//   software rasteriser (22.3) draws behind the program; a texture that was drawn from (the
+//   screen texture shown in the window, a surface drawn on the screen) and then drawn into,
+//   and is no longer the target, is read at once, without waiting for that drawing: the
+//   picture from before it came back (screen_save, draw_getpixel, surface_getpixel).
 // Vertex buffers live in system memory and are drawn as client arrays: on Mesa's software
 // rasteriser the draw reads them in place, where a buffer object filled every frame would cost
 // one more copy. Static buffers (recorded 3D geometry, drawn again and again) are also kept in
@@ -604,6 +610,11 @@ public:
         GfxRect a = sr ? *sr : GfxRect{0, 0, s->width, s->height};
         GfxRect b = dr ? *dr : GfxRect{0, 0, d->width, d->height};
         GLint sx0, sy0, sx1, sy1, dx0, dy0, dx1, dy1;
+        // An unfiltered blit between textures GL may make as a copy of memory (Mesa does),
+        // which does not wait for what is being drawn into either. A filtered one, or one from
+        // or onto the window (which turns the picture over), is drawn after what came before.
+        if (!s->window && !d->window && filter != GFX_TEXF_LINEAR) WaitForDrawing();
+        m_drawing = true;
         BindForBlit(GL_READ_FRAMEBUFFER, s, m_readFbo, a, &sx0, &sy0, &sx1, &sy1);
         BindForBlit(GL_DRAW_FRAMEBUFFER, d, m_drawFbo, b, &dx0, &dy0, &dx1, &dy1);
         glDisable(GL_SCISSOR_TEST);
@@ -647,6 +658,7 @@ public:
             r.right <= r.left || r.bottom <= r.top)
             return false;
         GLsizei w = r.right - r.left, h = r.bottom - r.top;
+        WaitForDrawing();
         if (s->window) {
             // Only a window showing the back buffer unscaled holds its pixels as they are.
             if (!WindowHolds(s)) return false;
@@ -800,12 +812,22 @@ private:
 
     bool OnWindow() const { return m_colour && m_colour->window; }
 
+    // Waits until GL has finished what was drawn since the last wait (nothing to wait for
+    // when nothing was drawn: a run of reads waits once).
+    void WaitForDrawing()
+    {
+        if (!m_drawing) return;
+        glFinish();
+        m_drawing = false;
+    }
+
     // Makes the current targets those GL draws into; the viewport follows. A texture target's
     // depth-stencil surface is attached only while depth or stencil testing needs it (then it
     // stays until the targets change): on Mesa's software rasteriser an attached depth
     // buffer slows every triangle even with the tests off, and 2D drawing never reads it.
     void BindTarget()
     {
+        m_drawing = true; // every draw and clear comes here first
         bool window = OnWindow();
         if (m_fboDirty) {
             if (window) {
@@ -1181,6 +1203,7 @@ private:
     SDL_GLContext m_context;
     bool m_offscreen = false; // the window is SDL's headless off-screen surface, with alpha
     int m_surfaceW = 0, m_surfaceH = 0; // the window's drawable when the device was made
+    bool m_drawing = false; // draws, clears or blits were asked of GL since it was last waited for
     GLuint m_fbo = 0, m_readFbo = 0, m_drawFbo = 0, m_sampler = 0;
     GLSurface* m_backColour = nullptr;
     GLSurface* m_colour = nullptr;
