@@ -40,6 +40,7 @@
 #include <vector>
 
 #include "E2EGames.h"
+#include "support/ChildProcess.h"
 #include "support/ScratchFolder.h"
 
 extern char** environ;
@@ -111,7 +112,7 @@ protected:
         const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
         if (o < 0 || e < 0 || dup2(o, 1) < 0 || dup2(e, 2) < 0) _exit(127);
         if (how.closeOut) close(1);
-        if (how.hideProc && !HideProc()) _exit(126);
+        if (how.hideProc && !Test_HideProc()) _exit(126);
         if (how.fileLimit) {
             // The hard limit stays, so that the test may raise the limit again (prlimit).
             rlimit limit{};
@@ -121,20 +122,6 @@ protected:
         }
         execve(runner.c_str(), argv, envp.data());
         _exit(127);
-    }
-    // Mounts an empty /proc in a mount namespace of the calling process's own; false where
-    // none can be made (not root).
-    static bool HideProc()
-    {
-        return unshare(CLONE_NEWNS) == 0 && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
-               mount("tmpfs", "/proc", "tmpfs", 0, "size=4k") == 0;
-    }
-    static bool CanHideProc()
-    {
-        const pid_t pid = fork();
-        if (pid == 0) _exit(HideProc() ? 0 : 1);
-        int status = 0;
-        return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
     }
     // Starts a run whose standard output is a new pipe: *reader gets its read end, *writer its
     // write end (to close once nothing more of the test's own writes there).
@@ -485,8 +472,7 @@ TEST_F(HostileGames, AFullDiskFailsWritesButNotTheGameNorItsEarlierFiles)
     // The save area on a 64 KiB tmpfs, in a mount namespace of this test's own.
     const std::string data = dir / "data";
     mkdir(data.c_str(), 0777);
-    if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-        mount("tmpfs", data.c_str(), "tmpfs", 0, "size=64k") != 0)
+    if (!Test_OwnMounts() || mount("tmpfs", data.c_str(), "tmpfs", 0, "size=64k") != 0)
         GTEST_SKIP() << "no tmpfs can be mounted here: " << std::strerror(errno);
     PlaysOnPastFailedWrites(Launch{}, "No space left on device", false);
     umount2(data.c_str(), MNT_DETACH);
@@ -542,7 +528,7 @@ TEST_F(HostileGames, AStandardOutputPipeFilledByAnotherWriterHoldsNoSignalOff)
     for (int run = 0; run < 4; ++run) {
         SCOPED_TRACE("run " + std::to_string(run));
         const bool hideProc = run == 3;
-        if (hideProc && !CanHideProc()) break;
+        if (hideProc && !Test_CanHideProc()) break;
         int ends[2] = {-1, -1};
         const pid_t pid = StartIntoPipe(&ends[0], &ends[1], hideProc);
         ASSERT_GT(pid, 0);

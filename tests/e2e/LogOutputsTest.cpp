@@ -42,6 +42,7 @@
 #include <vector>
 
 #include "E2EGames.h"
+#include "support/ChildProcess.h"
 #include "support/ScratchFolder.h"
 
 extern char** environ;
@@ -114,33 +115,6 @@ struct Outcome {
     bool inOrder = true;
 };
 
-// A user other than root for the runs as a plain user: zbtest (scripts/as_user.sh makes it)
-// or nobody.
-struct Who {
-    uid_t uid;
-    gid_t gid;
-};
-Who PlainUser()
-{
-    if (const passwd* p = getpwnam("zbtest")) return {p->pw_uid, p->pw_gid};
-    return {65534, 65534};
-}
-
-// Mounts an empty /proc in a mount namespace of the calling process's own; false where none
-// can be made.
-bool HideProc()
-{
-    return unshare(CLONE_NEWNS) == 0 && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
-           mount("tmpfs", "/proc", "tmpfs", 0, "size=4k") == 0;
-}
-bool CanHideProc()
-{
-    const pid_t pid = fork();
-    if (pid == 0) _exit(HideProc() ? 0 : 1);
-    int status = 0;
-    return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 // A new pseudo-terminal, both sides not passed on: *master, *slave and the slave's path.
 bool OpenTerminal(int* master, int* slave, std::string* path)
 {
@@ -196,9 +170,9 @@ protected:
         packed = e2e::Pack(*suite / "Outputs.json", game, "--bytecode", &said);
         if (!packed) std::fprintf(stderr, "%s\n", said.c_str());
         chmod(game.c_str(), 0644);
-        plain = PlainUser();
+        plain = Test_PlainUser();
         root = geteuid() == 0;
-        canHideProc = root && CanHideProc();
+        canHideProc = root && Test_CanHideProc();
     }
     static void TearDownTestSuite()
     {
@@ -259,14 +233,14 @@ protected:
     static ScratchFolder* suite;
     static std::string runner, game;
     static bool packed, root, canHideProc;
-    static Who plain;
+    static TestUser plain;
     static std::atomic<int> counter;
 };
 
 ScratchFolder* LogOutputs::suite = nullptr;
 std::string LogOutputs::runner, LogOutputs::game;
 bool LogOutputs::packed = false, LogOutputs::root = false, LogOutputs::canHideProc = false;
-Who LogOutputs::plain{65534, 65534};
+TestUser LogOutputs::plain{65534, 65534};
 std::atomic<int> LogOutputs::counter{0};
 
 // Moves fd to the number at in the child (kept across exec); -1 closes at.
@@ -410,7 +384,7 @@ Outcome LogOutputs::Play(const Cell& c, const std::string& folder)
         pid = fork();
         if (pid == 0) {
             // The child: only calls that are safe after fork, then the runner.
-            if (c.noProc && !HideProc()) _exit(126);
+            if (c.noProc && !Test_HideProc()) _exit(126);
             Place(err, 2);
             if (c.log) {
                 Place(null, 1);
@@ -418,7 +392,7 @@ Outcome LogOutputs::Play(const Cell& c, const std::string& folder)
             } else {
                 Place(out, 1);
             }
-            if (asOther && (setgroups(0, nullptr) != 0 || setgid(plain.gid) != 0 || setuid(plain.uid) != 0)) _exit(125);
+            if (asOther && !Test_BecomeUser(plain)) _exit(125);
             execve(program.c_str(), argv, envp.data());
             _exit(127);
         }

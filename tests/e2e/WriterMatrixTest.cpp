@@ -38,6 +38,7 @@
 #include <vector>
 
 #include "E2EGames.h"
+#include "support/ChildProcess.h"
 #include "support/ScratchFolder.h"
 
 extern char** environ;
@@ -216,10 +217,7 @@ protected:
     void SetUp() override
     {
         if (geteuid() != 0) GTEST_SKIP() << "files of another user need root";
-        if (const passwd* pw = getpwnam("zbtest")) {
-            uid_ = pw->pw_uid;
-            gid_ = pw->pw_gid;
-        }
+        user_ = Test_PlainUser();
         chmod(dir.Path().c_str(), 0755);
         const std::string manifest = R"({"name": "Writers", "window": {"width": 64, "height": 48},
           "objects": [{"name": "obj", "events": [{"type": "create", "code": ")" +
@@ -270,7 +268,7 @@ protected:
         const int o = open("/dev/null", O_WRONLY);
         if (e < 0 || o < 0 || dup2(o, 1) < 0 || dup2(e, 2) < 0) _exit(127);
         fchmod(e, 0666);
-        if (asUser && (setgroups(0, nullptr) != 0 || setgid(gid_) != 0 || setuid(uid_) != 0)) _exit(126);
+        if (asUser && !Test_BecomeUser(user_)) _exit(126);
         const rlimit limit{kFileLimit, kFileLimit};
         if (asUser && setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
         execve(runner.c_str(), argv, envp.data());
@@ -298,16 +296,16 @@ protected:
         const std::string data = dir / (kind + std::to_string(writers)), area = data + "/Writers",
                           second = dir / (kind + std::to_string(writers) + "-names");
         mkdir(data.c_str(), 0755);
-        chown(data.c_str(), uid_, gid_);
+        chown(data.c_str(), user_.uid, user_.gid);
         mkdir(area.c_str(), 0755);
         const bool roots = kind == "open" || kind == "sticky";
-        chown(area.c_str(), roots ? 0 : uid_, roots ? 0 : gid_);
+        chown(area.c_str(), roots ? 0 : user_.uid, roots ? 0 : user_.gid);
         chmod(area.c_str(), kind == "open" ? 0777 : kind == "sticky" ? 01777 : 0755);
         if (kind == "second") mkdir(second.c_str(), 0755);
         for (int w = 0; w < kWriterCount; w++) {
             const std::string file = area + "/" + kWriters[w].file;
             Scratch_WriteFile(file, earlier_[size_t(w)]);
-            chown(file.c_str(), roots ? 0 : uid_, roots || kind == "group" ? 0 : gid_);
+            chown(file.c_str(), roots ? 0 : user_.uid, roots || kind == "group" ? 0 : user_.gid);
             chmod(file.c_str(), roots ? 0666 : kind == "group" ? 0664 : 0644);
             if (kind == "second") link(file.c_str(), (second + "/" + kWriters[w].file).c_str());
         }
@@ -345,8 +343,7 @@ protected:
     }
 
     ScratchFolder dir;
-    uid_t uid_ = 65534;
-    gid_t gid_ = 65534;
+    TestUser user_{65534, 65534};
     std::vector<std::string> earlier_;
     size_t saveBase_ = 0;
 };

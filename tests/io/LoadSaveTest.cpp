@@ -24,6 +24,7 @@
 #include "Files/Support/LoadSave.h"
 #include "Platform/MemoryManager.h"
 #include "support/CaptureConsole.h"
+#include "support/ChildProcess.h"
 #include "support/ScratchFolder.h"
 
 namespace {
@@ -72,7 +73,7 @@ int InChild(const std::function<int()>& body, bool nobody = false, rlim_t fileLi
 {
     const pid_t pid = fork();
     if (pid == 0) {
-        if (nobody && geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0))
+        if (nobody && geteuid() == 0 && !Test_BecomeUser({kNobody, kNobody}))
             _exit(kNotHere);
         const rlimit limit{fileLimit, fileLimit};
         signal(SIGXFSZ, SIG_IGN);
@@ -83,8 +84,6 @@ int InChild(const std::function<int()>& body, bool nobody = false, rlim_t fileLi
     return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// A mount namespace of the child's own, where mounts are its alone.
-bool OwnMounts() { return unshare(CLONE_NEWNS) == 0 && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0; }
 
 void MakeFile(const std::string& path, const std::string& text, mode_t mode)
 {
@@ -463,7 +462,7 @@ TEST_F(LoadSaveTest, AnotherUsersFileStaysTheirsAndARefusedRenameIsWrittenInPlac
     MakeFile(bound, "the earlier text", 0644);
     MakeFile(Save("bound.ini"), "", 0644);
     const int result = InChild([&] {
-        if (!OwnMounts() || mount(bound.c_str(), Save("bound.ini").c_str(), nullptr, MS_BIND, nullptr) != 0) return kNotHere;
+        if (!Test_OwnMounts() || mount(bound.c_str(), Save("bound.ini").c_str(), nullptr, MS_BIND, nullptr) != 0) return kNotHere;
         if (!LoadSave_WriteSaveFile("bound.ini", "new", 3)) return 2;
         // In place on a full disk: nothing written when the room is not there.
         const std::string file = disk + "/two.txt", filler(60 * 1024, 'f'), big(16 * 1024, 'x');
@@ -540,7 +539,7 @@ TEST_F(LoadSaveTest, RunnersNeverReadAHalfWrittenFileWhereverItIsReplaced)
         for (uint32_t w = 0; w < 3; w++) {
             const pid_t pid = fork();
             if (pid == 0) {
-                if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0) _exit(kNotHere);
+                if (!Test_BecomeUser({kNobody, kNobody})) _exit(kNotHere);
                 for (uint32_t i = 0; i < 150; i++) {
                     const std::string v = Version(2 + i * 3 + w);
                     if (!File_ReplaceAll(c.path.c_str(), v.data(), int64_t(v.size()))) _exit(1);
@@ -551,7 +550,7 @@ TEST_F(LoadSaveTest, RunnersNeverReadAHalfWrittenFileWhereverItIsReplaced)
         }
         const pid_t reader = fork();
         if (reader == 0) {
-            if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0) _exit(kNotHere);
+            if (!Test_BecomeUser({kNobody, kNobody})) _exit(kNotHere);
             int torn = 0;
             while (access(stop.c_str(), F_OK) != 0) {
                 int32_t size = 0;
@@ -594,7 +593,7 @@ TEST_F(LoadSaveTest, AFullDiskLeavesTheEarlierFileWholeWhereItIsWrittenInPlace)
     // earlier file whole. Then, with room, written whole.
     const auto play = [&](const std::string& kind) {
         return InChild([&] {
-            if (!OwnMounts()) return kNotHere;
+            if (!Test_OwnMounts()) return kNotHere;
             if (kind == "tmpfs" && mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=256k,mode=755") != 0) return kNotHere;
             // ext2 reserves no room ahead (no fallocate): where a write in place runs out part way.
             if (kind == "ext2" &&
