@@ -162,16 +162,30 @@ void GiveKeyboard()
     if (SDL_Window* w = KeyWindow()) SDL_SetWindowInputFocus(w);
 }
 
-// The modeless dialog takes or loses the keyboard; taken again, its field is asked for anew.
+// A dialog that gets the keyboard again (or a new window): its field is asked for anew.
+void AskFieldAnew(DialogUi& ui)
+{
+    ui.focusMoved = true;
+    ui.fieldActive = false;
+    ui.heldFrames = 0;
+}
+
+// The modeless dialog takes or loses the keyboard.
 void SetModelessFocus(bool on)
 {
     DialogUi& ui = g_host.modeless.ui;
-    if (on && !ui.hasFocus) {
-        ui.focusMoved = true;
-        ui.fieldActive = false;
-        ui.heldFrames = 0;
-    }
+    if (on && !ui.hasFocus) AskFieldAnew(ui);
     ui.hasFocus = on;
+}
+
+// Whether a window of the runner's other than the game's is shown (the debug form's, a
+// dialog's own): only then can a click be meant to move the keyboard between windows.
+bool OtherWindowsShown()
+{
+    if (DebugFormView_Window()) return true;
+    for (const Shown* m : g_host.modal)
+        if (m->own.window) return true;
+    return g_host.hasModeless && g_host.modeless.own.window && !g_host.modeless.hidden;
 }
 
 // =============================================================================================
@@ -244,9 +258,7 @@ void MoveToOwn(Shown& s)
     if (!OpenOwn(s, GameWindow())) return;
     ContextScope scope(s.own.context);
     DialogInput_Reset();
-    s.ui.focusMoved = true;
-    s.ui.fieldActive = false;
-    s.ui.heldFrames = 0;
+    AskFieldAnew(s.ui);
 }
 
 // Closes the dialog's own window (its dialog no longer holds the keyboard). The keyboard goes
@@ -415,10 +427,11 @@ bool IsKey(const SDL_Event& e)
 }
 
 // A click into a window of the runner: that window gets the keyboard, unless a modal dialog
-// holds it (it keeps it, and its window stays on top).
+// holds it (it keeps it, and its window stays on top). With the game's window alone, a click
+// changes nothing.
 void Clicked(SDL_Window* w)
 {
-    if (!w) return;
+    if (!w || !OtherWindowsShown()) return;
     if (!g_host.modal.empty() || DebugFormView_Asking()) {
         if (!g_host.modal.empty() && g_host.modal.back()->own.window) SDL_RaiseWindow(g_host.modal.back()->own.window);
         GiveKeyboard();
@@ -562,11 +575,7 @@ int32_t OnScreenHost::RunModal(IModalDialog& dialog)
     delete s;
     if (modal.empty() && hasModeless) {
         UnhideModeless();
-        if (modeless.ui.hasFocus) { // its field is asked for anew
-            modeless.ui.focusMoved = true;
-            modeless.ui.fieldActive = false;
-            modeless.ui.heldFrames = 0;
-        }
+        if (modeless.ui.hasFocus) AskFieldAnew(modeless.ui);
         ResetInput(modeless); // the releases of the keys that answered go to the game
     }
     GiveKeyboard();

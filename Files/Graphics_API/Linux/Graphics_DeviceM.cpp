@@ -1040,7 +1040,6 @@ private:
         m_projectionShift = shift;
     }
 
-
     // Whether a row-major transform leaves w at 1 (no perspective).
     static bool KeepsW(const float* m) { return m[3] == 0.0f && m[7] == 0.0f && m[11] == 0.0f && m[15] == 1.0f; }
 
