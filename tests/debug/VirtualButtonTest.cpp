@@ -102,16 +102,6 @@ TEST_F(VirtualButtons, AClickWithinOneStepPressesAndReleasesTheButtonUnderIt)
     EXPECT_FALSE(IO_KeyDown('Z'));
     IO_Update();
     EXPECT_FALSE(IO_KeyPressed('Z') || IO_KeyReleased('Z') || IO_KeyDown('Z')) << "one step only";
-    // Held over a step, it is pressed, then down, then released, as before.
-    IO_OnMouseDown(1, 5, 5);
-    IO_Update();
-    EXPECT_TRUE(IO_KeyPressed('Z'));
-    IO_Update();
-    EXPECT_TRUE(IO_KeyDown('Z'));
-    IO_OnMouseUp(1, 5, 5);
-    IO_Update();
-    EXPECT_TRUE(IO_KeyReleased('Z'));
-    EXPECT_FALSE(IO_KeyPressed('Z'));
 }
 
 TEST_F(VirtualButtons, ARoomEndKeepsTheOptionsButtons)
