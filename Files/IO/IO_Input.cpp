@@ -51,6 +51,7 @@ void StepToEvent()
     std::memcpy(e.mouseReleased, s.mouseReleased, IO_MOUSE_BUTTONS);
     e.wheelUp = s.wheelUp[0];
     e.wheelDown = s.wheelDown[0];
+    e.pressedKey = e.pressedButton = 0; // the window's presses before the first step go with the rest
 }
 
 void EventToStep()
@@ -62,13 +63,15 @@ void EventToStep()
     s.mouseX = s.deviceX[0] = e.mouseX;
     s.mouseY = s.deviceY[0] = e.mouseY;
     std::memcpy(s.keyDown, e.keyDown, sizeof s.keyDown);
-    s.key = e.currentKey;
+    // A key pressed and released since the last update is this step's key, as it would be
+    // had its release come a step later.
+    s.key = e.currentKey ? e.currentKey : e.pressedKey;
     s.lastKey = e.lastKey;
     for (int32_t k = 0; k < IO_KEY_COUNT; ++k) {
         if (e.keyPressed[k]) s.keyPressed[k] = 1;
         if (e.keyReleased[k]) s.keyReleased[k] = 1;
     }
-    s.mouseButton[0] = e.mouseButton;
+    s.mouseButton[0] = e.mouseButton ? e.mouseButton : e.pressedButton;
     s.mouseLastButton[0] = e.mouseLastButton;
     std::memcpy(s.mouseDown, e.mouseDown, IO_MOUSE_BUTTONS);
     s.wheelUp[0] = e.wheelUp;
@@ -120,7 +123,10 @@ void IO_OnKeyDown(int32_t key, int32_t, bool repeat)
     IO_EventLayer& e = g_io.event;
     e.currentKey = k;
     e.lastKey = k;
-    if (e.keyDown[k] != 1 && !repeat) e.keyPressed[k] = 1;
+    if (e.keyDown[k] != 1 && !repeat) {
+        e.keyPressed[k] = 1;
+        e.pressedKey = k;
+    }
     e.keyDown[k] = 1;
 }
 
@@ -131,8 +137,7 @@ void IO_OnKeyUp(int32_t key, int32_t)
     IO_EventLayer& e = g_io.event;
     if (e.currentKey == k) e.currentKey = 0;
     e.keyDown[k] = 0;
-    e.keyPressed[k] = 0;
-    e.keyReleased[k] = 1;
+    e.keyReleased[k] = 1; // a press since the last update stays: the step sees both
 }
 
 void IO_OnChar(uint32_t ch)
@@ -161,7 +166,10 @@ void IO_OnMouseDown(int32_t button, int32_t, int32_t)
     IO_EventLayer& e = g_io.event;
     e.mouseButton = button;
     e.mouseLastButton = button;
-    if (!e.mouseDown[button - 1]) e.mousePressed[button - 1] = 1;
+    if (!e.mouseDown[button - 1]) {
+        e.mousePressed[button - 1] = 1;
+        e.pressedButton = button;
+    }
     e.mouseDown[button - 1] = 1;
     ++e.mouseDownCount;
 }
@@ -172,8 +180,7 @@ void IO_OnMouseUp(int32_t button, int32_t, int32_t)
     IO_EventLayer& e = g_io.event;
     e.mouseButton = 0;
     e.mouseDown[button - 1] = 0;
-    e.mousePressed[button - 1] = 0;
-    e.mouseReleased[button - 1] = 1;
+    e.mouseReleased[button - 1] = 1; // a press since the last update stays: the step sees both
 }
 
 void IO_OnMouseMove(int32_t x, int32_t y)
@@ -226,13 +233,16 @@ void IO_Update()
         std::memset(e.keyReleased, 0, sizeof e.keyReleased);
         std::memset(e.mousePressed, 0, sizeof e.mousePressed);
         std::memset(e.mouseReleased, 0, sizeof e.mouseReleased);
+        e.pressedKey = e.pressedButton = 0;
         e.wheelUp = e.wheelDown = 0;
         XInput_Poll();
     } else {
         IO_Record_ReadStep(s);
     }
-    // The held left button is the one touch point of this platform (played input too).
+    // The held left button is the one touch point of this platform (played input too); a click
+    // pressed and let go within the step touches and lets go.
     if (s.mouseDown[0]) IO_VirtualButton_Touch(0, s.mouseX, s.mouseY);
+    else if (s.mousePressed[0]) IO_VirtualButton_Touch(0, s.mouseX, s.mouseY, true);
     IO_VirtualButton_Update();
 
     if (IO_Record_Recording()) IO_Record_WriteStep(s);
@@ -247,7 +257,7 @@ void IO_Clear()
     s.text[0] = 0;
     s.lastKey = s.key = 0;
     s.lastChar = 0;
-    e.lastKey = e.currentKey = 0;
+    e.lastKey = e.currentKey = e.pressedKey = 0;
     e.lastChar = 0;
     std::memset(e.keyDown, 0, sizeof e.keyDown);
     std::memset(e.keyPressed, 0, sizeof e.keyPressed);
@@ -256,7 +266,7 @@ void IO_Clear()
     std::memset(s.keyPressed, 0, sizeof s.keyPressed);
     std::memset(s.keyReleased, 0, sizeof s.keyReleased);
     s.mouseButton[0] = s.mouseLastButton[0] = 0;
-    e.mouseButton = e.mouseLastButton = 0;
+    e.mouseButton = e.mouseLastButton = e.pressedButton = 0;
     s.wheelUp[0] = s.wheelDown[0] = 0;
     e.wheelUp = e.wheelDown = 0;
     for (int32_t b = 0; b < IO_MOUSE_BUTTONS; ++b) {
@@ -338,6 +348,7 @@ void IO_SetLastKey(int32_t key)
     g_io.step.lastKey = key;
     g_io.event.currentKey = 0;
     g_io.event.lastKey = 0;
+    g_io.event.pressedKey = 0;
 }
 
 void IO_SetLastChar(uint16_t ch)
@@ -378,6 +389,7 @@ void IO_ClearKey(int32_t key)
     if (!ValidKey(key)) return;
     g_io.step.keyDown[key] = g_io.step.keyPressed[key] = g_io.step.keyReleased[key] = 0;
     g_io.event.keyDown[key] = g_io.event.keyPressed[key] = g_io.event.keyReleased[key] = 0;
+    if (g_io.event.pressedKey == key) g_io.event.pressedKey = 0;
 }
 
 void IO_ClearMouseButton(int32_t button, int32_t device)
@@ -388,6 +400,7 @@ void IO_ClearMouseButton(int32_t button, int32_t device)
     if (device == 0) {
         g_io.event.mouseDown[button - 1] = g_io.event.mousePressed[button - 1] = 0;
         g_io.event.mouseReleased[button - 1] = 0;
+        if (g_io.event.pressedButton == button) g_io.event.pressedButton = 0;
     }
 }
 

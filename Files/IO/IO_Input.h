@@ -5,7 +5,10 @@
 //   - the step layer, built from it once per step by IO_Update, and read by the built-in
 //     functions, the built-in variables and the keyboard, mouse and joystick phases of the step,
 //     so that every read within one step sees the same values.
-// Pressed and released last exactly one step. Also here: the key map, the typed text
+// Pressed and released last exactly one step, and every press and every release the window
+// reported since the last update shows in the step: a key or button pressed and released
+// within one step (a tap: a click of a touchpad or of a tool, a quick key) is pressed and
+// released in that step, and not down; its events run. Also here: the key map, the typed text
 // (keyboard_string), IO_Clear and the start-up and shutdown of the input layer (the record and
 // playback file of IO_Record.h, the gamepads of IO_Gamepad.h, the window hooks).
 //
@@ -35,6 +38,7 @@ struct IO_EventLayer {
     uint8_t keyPressed[IO_KEY_COUNT];
     uint8_t keyReleased[IO_KEY_COUNT];
     int32_t currentKey;  // last key that went down; 0 when that key goes up
+    int32_t pressedKey;  // last key pressed since the last update (0 none): a tap's, once up
     int32_t lastKey;     // last key that went down; kept after release
     uint16_t lastChar;   // last character message
     char16_t text[IO_TEXT_MAX + 1]; // typed text, terminated
@@ -42,6 +46,7 @@ struct IO_EventLayer {
     uint8_t mouseDown[IO_MOUSE_BUTTONS], mousePressed[IO_MOUSE_BUTTONS], mouseReleased[IO_MOUSE_BUTTONS];
     int32_t mouseButton;     // button held, 0 after a release
     int32_t mouseLastButton; // last button that went down
+    int32_t pressedButton;   // last button pressed since the last update (0 none)
     int32_t mouseX, mouseY;  // client position of the last mouse move (left of or above: negative)
     uint8_t wheelUp, wheelDown;
     uint32_t mouseDownCount; // button-down messages seen (mouse_wait)
@@ -52,11 +57,11 @@ struct IO_StepLayer {
     uint8_t keyDown[IO_KEY_COUNT];
     uint8_t keyPressed[IO_KEY_COUNT];
     uint8_t keyReleased[IO_KEY_COUNT];
-    int32_t key;       // keyboard_key
+    int32_t key;       // keyboard_key: the current key, else the key of a tap this step
     int32_t lastKey;   // keyboard_lastkey
     uint16_t lastChar; // keyboard_lastchar
     char16_t text[IO_TEXT_MAX + 1]; // keyboard_string
-    int32_t mouseButton[IO_MOUSE_DEVICES];
+    int32_t mouseButton[IO_MOUSE_DEVICES]; // held, else the button of a tap this step
     int32_t mouseLastButton[IO_MOUSE_DEVICES];
     // Element device * 3 + button - 1.
     uint8_t mouseDown[IO_MOUSE_DEVICES * IO_MOUSE_BUTTONS];

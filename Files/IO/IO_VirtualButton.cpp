@@ -15,7 +15,7 @@
 namespace {
 
 struct TouchPoint {
-    uint32_t flags; // IO_TOUCH_NEW: touched since the last update
+    uint32_t flags; // IO_TOUCH_NEW: touched since the last update; IO_TOUCH_LIFTED: let go again
     int32_t x, y;   // window pixels
 };
 
@@ -136,10 +136,10 @@ void IO_InitVirtualButtons(IniFile* ini)
 
 // ---- Update ---------------------------------------------------------------------------------
 
-void IO_VirtualButton_Touch(int32_t i, int32_t x, int32_t y)
+void IO_VirtualButton_Touch(int32_t i, int32_t x, int32_t y, bool lifted)
 {
     if (i < 0 || i >= IO_TOUCH_POINTS) return;
-    Buttons().touches[i] = TouchPoint{IO_TOUCH_NEW, x, y};
+    Buttons().touches[i] = TouchPoint{IO_TOUCH_NEW | (lifted ? IO_TOUCH_LIFTED : 0u), x, y};
 }
 
 void IO_VirtualButton_Update()
@@ -147,15 +147,16 @@ void IO_VirtualButton_Update()
     State& s = Buttons();
     int32_t dw = 0, dh = 0, cw = 0, ch = 0;
     DesignSize(&dw, &dh, &cw, &ch);
-    Mask now;
+    Mask now, tapped; // held at the update; touched and let go within the step
     for (TouchPoint& t : s.touches) {
         if (!(t.flags & IO_TOUCH_NEW)) continue;
+        Mask& into = (t.flags & IO_TOUCH_LIFTED) ? tapped : now;
         t.flags = 0;
         if (cw <= 0 || ch <= 0) continue; // no window to map from
         const int64_t x = int64_t(t.x) * dw / cw, y = int64_t(t.y) * dh / ch;
         for (int32_t i = 0; i < IO_VIRTUAL_BUTTONS; ++i) {
             const IO_VirtualButton& b = s.records[i];
-            if ((b.flags & IO_VBUTTON_IN_USE) && b.x <= x && x < b.right && b.y <= y && y < b.bottom) now.Set(i);
+            if ((b.flags & IO_VBUTTON_IN_USE) && b.x <= x && x < b.right && b.y <= y && y < b.bottom) into.Set(i);
         }
     }
     IO_StepLayer& step = IO_GetState().step;
@@ -178,6 +179,7 @@ void IO_VirtualButton_Update()
         if (on && changed) *pressed = 1;
         else if (on) *down = 1;
         else if (changed) *released = 1;
+        if (tapped.Has(i) && !on) *pressed = *released = 1;
     }
     s.previous = now;
 }

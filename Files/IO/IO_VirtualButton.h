@@ -6,7 +6,8 @@
 //
 // Touch points: this platform has no touch screen; the left mouse button of device 0, while
 // held, is one touch point at the mouse position (so a button under a held click acts as its
-// key, in recorded and played input too).
+// key, in recorded and played input too), and a click pressed and let go within one step is a
+// tap there.
 //
 // Buttons read from options.ini are kept for the whole run: a room end or a game restart frees
 // only the buttons scripts made and puts the options' buttons back as they were read.
@@ -23,6 +24,7 @@ class IniFile;
 constexpr int32_t IO_VIRTUAL_BUTTONS = 128;
 constexpr int32_t IO_TOUCH_POINTS = 128;
 constexpr uint32_t IO_TOUCH_NEW = 0x80000000u; // a touch point's flag: touched since the last update
+constexpr uint32_t IO_TOUCH_LIFTED = 0x40000000u; // and let go again before the update (a tap)
 
 // Flag bits of a record.
 enum : uint16_t { IO_VBUTTON_IN_USE = 1, IO_VBUTTON_SHOWN = 2, IO_VBUTTON_FROM_OPTIONS = 4 };
@@ -63,10 +65,12 @@ int32_t IO_ParseKeyName(const char* text);
 // A button name: "MB_" names give the constant's value (low 8 bits), anything else 0.
 int32_t IO_ParseButtonName(const char* text);
 
-// Touch point i (0..127) at window pixel (x, y), marked new; out of range does nothing.
-void IO_VirtualButton_Touch(int32_t i, int32_t x, int32_t y);
+// Touch point i (0..127) at window pixel (x, y), marked new; lifted: touched and let go since
+// the last update (a tap). Out of range does nothing.
+void IO_VirtualButton_Touch(int32_t i, int32_t x, int32_t y, bool lifted = false);
 // Once a step: the touch points against the buttons in use, into the step layer's key (or
-// device 0's mouse button) pressed, down and released.
+// device 0's mouse button) pressed, down and released. A button tapped within the step is
+// pressed and released in it.
 void IO_VirtualButton_Update();
 // True when some record is shown.
 bool IO_VirtualButton_AnyShown();

@@ -1,6 +1,7 @@
 // The virtual buttons' options and update without a window of any size: key and button names,
 // at most 128 buttons from the sections, buttons beyond the first 32 acting as keys, a window
-// of size 0, and a room end that keeps the options' buttons and frees the scripts' ones.
+// of size 0, a click within one step that taps the button under it, and a room end that keeps
+// the options' buttons and frees the scripts' ones.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -86,6 +87,21 @@ TEST_F(VirtualButtons, AWindowOfNoSizeTouchesNothing)
     IO_VirtualButton_Touch(0, 5, 5);
     IO_Update();
     EXPECT_TRUE(IO_MouseButtonPressed(2, 0)); // a mouse button of device 0
+}
+
+TEST_F(VirtualButtons, AClickWithinOneStepPressesAndReleasesTheButtonUnderIt)
+{
+    IO_VirtualButton* b = IO_VirtualButton_FindFree();
+    *b = IO_VirtualButton{IO_VBUTTON_IN_USE, b->index, 0, 0, 100, 100, 100, 100, 0, 0, 'Z', 0};
+    IO_OnMouseMove(5, 5);
+    IO_OnMouseDown(1, 5, 5);
+    IO_OnMouseUp(1, 5, 5);
+    IO_Update();
+    EXPECT_TRUE(IO_KeyPressed('Z'));
+    EXPECT_TRUE(IO_KeyReleased('Z'));
+    EXPECT_FALSE(IO_KeyDown('Z'));
+    IO_Update();
+    EXPECT_FALSE(IO_KeyPressed('Z') || IO_KeyReleased('Z') || IO_KeyDown('Z')) << "one step only";
 }
 
 TEST_F(VirtualButtons, ARoomEndKeepsTheOptionsButtons)

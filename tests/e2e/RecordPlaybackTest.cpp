@@ -31,7 +31,8 @@ TEST_P(RecordPlayback, PlayingARecordingBackReproducesTheLogExactly)
     ASSERT_EQ(run("-record", dir / "recorded.txt"), 0);
     const std::string recorded = Scratch_ReadFile(dir / "recorded.txt");
     // The keys the game pressed reached it: held, pressed and released, typed text, a key
-    // tapped between two steps (released only), and no key when none is down.
+    // tapped within one step (pressed and released, its press event run, keyboard_key its
+    // code for that step), and no key when none is down.
     EXPECT_EQ(Joined(GameLines(recorded)), "step 1: right 000 key 0 last 0 char 0 text []\n"
                                            "no key\n"
                                            "step 2: right 000 key 0 last 0 char 0 text []\n"
@@ -49,8 +50,8 @@ TEST_P(RecordPlayback, PlayingARecordingBackReproducesTheLogExactly)
                                            "press any 90\n"
                                            "step 7: right 000 key 32 last 32 char 32 text [z ]\n"
                                            "press any 32\n"
-                                           "step 8: right 000 key 0 last 52 char 52 text [z 4]\n"
-                                           "no key\n"
+                                           "step 8: right 000 key 52 last 52 char 52 text [z 4]\n"
+                                           "press any 52\n"
                                            "step 9: right 000 key 0 last 52 char 52 text [z 4]\n"
                                            "no key\n"
                                            "step 10: right 000 key 0 last 52 char 52 text [z 4]\n")

@@ -529,7 +529,13 @@ TEST_F(Packer, MistakesAreRefusedWithWhatWhereAndWhichFile)
         {R"({"rooms": [{"name": "r", "speed": 0}]})", "speed"},
         {R"({"objects": [{"name": "o"}], "rooms": [{"name": "r", "instances": [{"object": "o", "x": 1e300}]}]})", "\"x\""},
         {with(R"("paths": [{"name": "p", "points": [5]}])"), "points"},
-        {R"({"rooms": [{"name": "r"}], "room_order": ["r", "r"]})", "twice"},
+        {R"({"rooms": [{"name": "r"}], "room_order": ["r", "r"]})", "^room_order[1] names room r, which an element before it names"},
+        {R"({"rooms": [{"name": "r"}], "room_order": ["r", "q"]})", "^room_order[1] names no room \"q\""},
+        // The place of a value refused is that of the value, not of a list read before it.
+        {R"({"objects": [{"name": "o"}], "rooms": [{"name": "rm_main", "views": [{"x": 0}], "instances": {"object": "o"}}]})",
+         "^room rm_main: \"instances\" must be a list"},
+        {R"({"objects": [{"name": "o"}], "rooms": [{"name": "rm_main", "instances": [{"object": "o"}], "tiles": {}}]})",
+         "^room rm_main: \"tiles\" must be a list"},
         // What would play otherwise than written: ids the runner reads as object indexes,
         // columns of a strip left out, keys read twice, names code cannot write, boxes that
         // are none, cut times, a save area's name, colours as alpha.

@@ -52,16 +52,6 @@ TEST_F(InputState, PressedAndReleasedLastOneStepAndRepeatsDoNotPressAgain)
     EXPECT_EQ(IO_GetState().stepCount, 6) << "five and the fixture's";
 }
 
-TEST_F(InputState, KeyTappedBetweenStepsIsOnlyReleased)
-{
-    Down(32);
-    Up(32);
-    IO_Update();
-    EXPECT_TRUE(IO_KeyReleased(32));
-    EXPECT_FALSE(IO_KeyPressed(32));
-    EXPECT_FALSE(IO_KeyDown(32));
-}
-
 TEST_F(InputState, KeyboardChecksOfNoKeyAndAnyKey)
 {
     IO_Update();

@@ -30,12 +30,36 @@ namespace {
 // bad (with where it was met), and the parse stops at the next check. A value may be missing
 // (its default is used) but never of another kind: a manifest is refused rather than read
 // as something its author did not write.
+//
+// A refusal names the place of the value refused: where the reading stands ("room rm,
+// instances[2]"), then the value's key ("\"x\"") or its element of a list ("origin[1]").
 struct Reader {
     const std::string& base;
     std::string& error;
     std::vector<std::string>& inputs;
-    std::string where; // the resource being read, for messages
+    std::string where; // the place being read, its parts joined by ", "; only a Place changes it
     std::string bad;   // the first value refused
+
+    // One part of the place being read for as long as it lives (a resource, an element of one
+    // of its lists, an object under a key); the place it was entered from comes back at its
+    // end, so no refusal names a place read before it.
+    class Place {
+    public:
+        Place(Reader& r, const std::string& part) : m_r(r), m_outer(r.where) { Name(part); }
+        ~Place() { m_r.where = m_outer; }
+        Place(const Place&) = delete;
+        Place& operator=(const Place&) = delete;
+        // What the part is called once it is known ("rooms[2]" becomes "room rm").
+        void Name(const std::string& part) { m_r.where = m_outer.empty() ? part : m_outer + ", " + part; }
+
+    private:
+        Reader& m_r;
+        const std::string m_outer;
+    };
+
+    // A value in messages: by its key, or as element i of a list.
+    static std::string Key(const char* key) { return "\"" + std::string(key) + "\""; }
+    static std::string Element(const std::string& list, size_t i) { return list + "[" + std::to_string(i) + "]"; }
 
     std::string Path(const std::string& name) const
     {
@@ -47,7 +71,8 @@ struct Reader {
     {
         if (bad.empty()) bad = (where.empty() ? std::string() : where + ": ") + what;
     }
-    void Bad(const char* key, const std::string& what) { Fail("\"" + std::string(key) + "\" " + what); }
+    void Bad(const char* key, const std::string& what) { Refuse(Key(key), what); }
+    void Refuse(const std::string& value, const std::string& what) { Fail(value + " " + what); }
 
     static json_object* Get(json_object* o, const char* key)
     {
@@ -82,7 +107,7 @@ struct Reader {
     // A whole number from lo to hi. A fraction is refused (a time of 1.5 is not a time step),
     // except where cut says a position or size in pixels is read: there it is cut to its whole
     // part (10.5 is 10), as hand-written projects have always been read.
-    int64_t IntOf(json_object* v, const char* key, int64_t def, int64_t lo, int64_t hi, bool cut = false)
+    int64_t IntOf(json_object* v, const std::string& value, int64_t def, int64_t lo, int64_t hi, bool cut = false)
     {
         if (!v || json_object_is_type(v, json_type_null)) return def;
         const std::string range = "must be a whole number from " + std::to_string(lo) + " to " + std::to_string(hi);
@@ -94,46 +119,46 @@ struct Reader {
         } else if (json_object_is_type(v, json_type_double)) {
             const double d = json_object_get_double(v);
             if (!(d > double(lo) - 1.0 && d < double(hi) + 1.0) || (!cut && d != std::trunc(d))) {
-                Bad(key, "is " + Shown(v) + "; it " + range);
+                Refuse(value, "is " + Shown(v) + "; it " + range);
                 return def;
             }
             n = int64_t(d);
         } else {
-            Bad(key, "is " + Shown(v) + "; it must be a number");
+            Refuse(value, "is " + Shown(v) + "; it must be a number");
             return def;
         }
         if (n < lo || n > hi) {
-            Bad(key, "is " + Shown(v) + "; it " + range);
+            Refuse(value, "is " + Shown(v) + "; it " + range);
             return def;
         }
         return n;
     }
     int64_t Int(json_object* o, const char* key, int64_t def, int64_t lo = INT32_MIN, int64_t hi = INT32_MAX)
     {
-        return IntOf(Get(o, key), key, def, lo, hi);
+        return IntOf(Get(o, key), Key(key), def, lo, hi);
     }
     // A position or size in pixels: a fraction is cut to its whole part.
     int32_t Pixels(json_object* o, const char* key, int32_t def, int32_t lo = INT32_MIN, int32_t hi = INT32_MAX)
     {
-        return int32_t(IntOf(Get(o, key), key, def, lo, hi, true));
+        return int32_t(IntOf(Get(o, key), Key(key), def, lo, hi, true));
     }
     // A colour or flag word: any 32-bit pattern, written as signed or unsigned.
     uint32_t Word(json_object* o, const char* key, uint32_t def) { return uint32_t(Int(o, key, def, INT32_MIN, UINT32_MAX)); }
-    double RealOf(json_object* v, const char* key, double def)
+    double RealOf(json_object* v, const std::string& value, double def)
     {
         if (!v || json_object_is_type(v, json_type_null)) return def;
         if (!json_object_is_type(v, json_type_int) && !json_object_is_type(v, json_type_double)) {
-            Bad(key, "is " + Shown(v) + "; it must be a number");
+            Refuse(value, "is " + Shown(v) + "; it must be a number");
             return def;
         }
         const double d = json_object_get_double(v);
         if (!(d >= -3.4e38 && d <= 3.4e38)) {
-            Bad(key, "must be a number within the range of a 32-bit float");
+            Refuse(value, "must be a number within the range of a 32-bit float");
             return def;
         }
         return d;
     }
-    double Real(json_object* o, const char* key, double def) { return RealOf(Get(o, key), key, def); }
+    double Real(json_object* o, const char* key, double def) { return RealOf(Get(o, key), Key(key), def); }
     // An instance's or tile's "colour" (a plain colour, white by default) and "alpha" (0 to 1,
     // 1 by default) as the room record holds them: the alpha's 0..255 in the top byte. A colour
     // with a top byte would take the alpha's place ("colour": 255 is red, never see-through).
@@ -158,33 +183,32 @@ struct Reader {
         return def;
     }
     // A text; a zero byte inside would cut it short where it is written, so it is refused.
-    std::string TextOf(json_object* v, const char* key, const std::string& def)
+    std::string TextOf(json_object* v, const std::string& value, const std::string& def)
     {
         if (!v || json_object_is_type(v, json_type_null)) return def;
         if (!json_object_is_type(v, json_type_string)) {
-            Bad(key, "must be a text");
+            Refuse(value, "must be a text");
             return def;
         }
         std::string text(json_object_get_string(v), size_t(json_object_get_string_len(v)));
         if (text.find('\0') != std::string::npos) {
-            Bad(key, "holds a zero byte");
+            Refuse(value, "holds a zero byte");
             return def;
         }
         return text;
     }
-    std::string Text(json_object* o, const char* key, const std::string& def = "") { return TextOf(Get(o, key), key, def); }
+    std::string Text(json_object* o, const char* key, const std::string& def = "") { return TextOf(Get(o, key), Key(key), def); }
     // A resource's name: present, and one that code can write (letters, digits and "_", not a
     // digit first): "obj-a" in code is obj - a, and a letter outside A to Z ends a name early.
-    // Entry i of the list key when it has none.
-    std::string Name(json_object* o, const std::string& kind, const char* list, size_t i)
+    // The resource's place (its element of the list) is then called by its kind and name.
+    std::string Name(json_object* o, Place& at, const std::string& kind)
     {
-        where = std::string(list) + "[" + std::to_string(i) + "]";
         std::string name = Text(o, "name");
         if (name.empty() && bad.empty()) Bad("name", "is missing");
         else if (bad.empty() && !Code_Constant_IsValidName(name.c_str()))
             Bad("name", "is \"" + name + "\", which code cannot write: a name is letters (A to Z, a to z), digits and \"_\", "
                         "and does not begin with a digit");
-        if (bad.empty()) where = kind + " " + name;
+        if (bad.empty()) at.Name(kind + " " + name);
         return name;
     }
     // The list under key (empty when missing).
@@ -197,11 +221,10 @@ struct Reader {
         }
         return v && json_object_is_type(v, json_type_array) ? v : nullptr;
     }
-    // One of the project's own lists ("sprites", "rooms"...): a value of another kind is
-    // refused naming the list, whatever was read before it. False when refused.
+    // One of the project's own lists ("sprites", "rooms"...), refused naming the list itself.
+    // False when refused.
     bool TopList(json_object* root, const char* key, json_object*& list)
     {
-        where.clear();
         list = List(root, key);
         return bad.empty();
     }
@@ -221,8 +244,7 @@ struct Reader {
     json_object* Entry(json_object* a, size_t i, const char* list)
     {
         json_object* o = At(a, i);
-        if (!o || !json_object_is_type(o, json_type_object))
-            Fail(std::string(list) + "[" + std::to_string(i) + "] must be an object ({...})");
+        if (!o || !json_object_is_type(o, json_type_object)) Refuse(Element(list, i), "must be an object ({...})");
         return o;
     }
 
@@ -420,7 +442,7 @@ int64_t OptionWord(Reader& r, json_object* v, const char* key)
         r.Bad(key, "is " + Reader::Shown(v) + "; it must be a number, or true or false");
         return 0;
     }
-    return r.IntOf(v, key, 0, INT32_MIN, UINT32_MAX);
+    return r.IntOf(v, Reader::Key(key), 0, INT32_MIN, UINT32_MAX);
 }
 
 // A constant's JSON number spelt as ZBL reads it to the same value, or why it cannot be. ZBL's
@@ -795,13 +817,14 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
         p.steamAppId = int32_t(r.Int(root, "steam_app_id", 0, 0, INT32_MAX));
         p.pageSize = int32_t(r.Int(root, "texture_page_size", 1024, 64, 8192));
         json_object* window = r.Object(root, "window");
-        r.where = "window";
-        r.Keys(window, {"width", "height", "flags", "caption"});
-        p.windowWidth = r.Pixels(window, "width", 800, 1, 16384);
-        p.windowHeight = r.Pixels(window, "height", 480, 1, 16384);
-        p.infoFlags = r.Word(window, "flags", 0);
-        p.caption = r.Text(window, "caption", p.name);
-        r.where.clear();
+        {
+            Reader::Place at(r, "window");
+            r.Keys(window, {"width", "height", "flags", "caption"});
+            p.windowWidth = r.Pixels(window, "width", 800, 1, 16384);
+            p.windowHeight = r.Pixels(window, "height", 480, 1, 16384);
+            p.infoFlags = r.Word(window, "flags", 0);
+            p.caption = r.Text(window, "caption", p.name);
+        }
         p.lastInstanceId = int32_t(r.Int(root, "first_instance_id", 100000, 0, INT32_MAX));
         // Code reads a number below 100000 as an object's index, so no instance can have one. The
         // first instance gets first_instance_id + 1.
@@ -814,46 +837,44 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
         if (!r.bad.empty()) return false;
 
         if (json_object* options = r.Object(root, "options")) {
-            r.where = "options";
+            Reader::Place at(r, "options");
             json_object_object_foreach(options, key, value)
             {
                 if (std::strcmp(key, "words") == 0) {
                     // Of another kind, "words" is refused (and nothing of it walked).
                     json_object* words = r.Object(options, "words");
                     if (!words) continue;
-                    r.where = "options, words";
+                    Reader::Place inWords(r, "words");
                     json_object_object_foreach(words, wkey, wvalue)
                     {
                         char* end = nullptr;
                         const long word = std::strtol(wkey, &end, 10);
                         if (!*wkey || *end || word < 0 || word > 34) {
-                            error = std::string("options: \"words\" names word \"") + wkey + "\"; words are 0 to 34";
+                            r.Bad(wkey, "names no word; words are 0 to 34");
                             return false;
                         }
                         const int64_t v = OptionWord(r, wvalue, wkey);
-                        if (word == kOptionFileOffsetWord && v != 0) {
-                            error = "options: word 26 is the offset of a block in the game file, which the packer does not "
-                                    "write; it must be 0";
+                        if (r.bad.empty() && word == kOptionFileOffsetWord && v != 0) {
+                            r.Bad(wkey, "is " + Reader::Shown(wvalue) + "; word 26 is the offset of a block in the game file, "
+                                        "which the packer does not write: it must be 0");
                             return false;
                         }
                         p.optionWords[int(word)] = v;
                     }
-                    r.where = "options";
                     continue;
                 }
                 auto it = kOptionNames.find(key);
                 if (it == kOptionNames.end()) {
                     std::string list;
                     for (const auto& [name, word] : kOptionNames) list += name + ", ";
-                    error = std::string("options: unknown option \"") + key + "\" (the options are " + list + "words)";
+                    r.Fail(std::string("unknown option \"") + key + "\" (the options are " + list + "words)");
                     return false;
                 }
                 p.optionWords[it->second] = OptionWord(r, value, key);
             }
-            r.where.clear();
         }
         if (json_object* constants = r.Object(root, "constants")) {
-            r.where = "constants";
+            Reader::Place at(r, "constants");
             json_object_object_foreach(constants, key, value)
             {
                 // The runner refuses to start a game with a constant of another name.
@@ -876,10 +897,9 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
                 } else if (!json_object_is_type(value, json_type_string)) {
                     r.Bad(key, "must be a text or a number");
                 } else {
-                    p.constants.emplace_back(key, r.TextOf(value, key, ""));
+                    p.constants.emplace_back(key, r.TextOf(value, Reader::Key(key), ""));
                 }
             }
-            r.where.clear();
         }
         if (!r.bad.empty()) return false;
 
@@ -887,8 +907,9 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
         if (!r.TopList(root, "scripts", a)) return false;
         for (size_t i = 0; i < Reader::Count(a) && r.bad.empty(); ++i) {
             json_object* o = r.Entry(a, i, "scripts");
+            Reader::Place at(r, Reader::Element("scripts", i));
             PackScript s;
-            s.name = r.Name(o, "script", "scripts", i);
+            s.name = r.Name(o, at, "script");
             r.Keys(o, {"name", "file", "code"});
             if (r.bad.empty()) r.Code(o, s.code, "script " + s.name, true);
             p.scripts.push_back(s);
@@ -897,8 +918,9 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
         if (!r.TopList(root, "sprites", a)) return false;
         for (size_t i = 0; i < Reader::Count(a); ++i) {
             json_object* o = r.Entry(a, i, "sprites");
+            Reader::Place at(r, Reader::Element("sprites", i));
             PackSprite s;
-            s.name = r.Name(o, "sprite", "sprites", i);
+            s.name = r.Name(o, at, "sprite");
             r.Keys(o, {"name", "image", "images", "frames", "origin", "precise", "transparent", "smooth", "preload",
                        "bbox_mode", "bbox"});
             json_object* images = r.List(o, "images");
@@ -911,7 +933,7 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
             if (Reader::Count(images)) {
                 for (size_t k = 0; k < Reader::Count(images); ++k) {
                     PackImage img;
-                    const std::string file = r.TextOf(Reader::At(images, k), "images", "");
+                    const std::string file = r.TextOf(Reader::At(images, k), Reader::Element("images", k), "");
                     if (!r.bad.empty() || !r.Image(file, img)) return false;
                     if (k && (img.width != s.frames[0].width || img.height != s.frames[0].height)) {
                         r.Fail("frames differ in size: " + file + " is " + std::to_string(img.width) + " x " +
@@ -937,8 +959,8 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
                        std::to_string(most) + " pixels a side (a frame lies whole on one texture page)");
             json_object* origin = r.List(o, "origin");
             if (Reader::Count(origin) == 2) {
-                s.xOrigin = int32_t(r.IntOf(Reader::At(origin, 0), "origin", 0, INT32_MIN, INT32_MAX, true));
-                s.yOrigin = int32_t(r.IntOf(Reader::At(origin, 1), "origin", 0, INT32_MIN, INT32_MAX, true));
+                s.xOrigin = int32_t(r.IntOf(Reader::At(origin, 0), Reader::Element("origin", 0), 0, INT32_MIN, INT32_MAX, true));
+                s.yOrigin = int32_t(r.IntOf(Reader::At(origin, 1), Reader::Element("origin", 1), 0, INT32_MIN, INT32_MAX, true));
             } else if (origin) {
                 r.Bad("origin", "must be [x, y]");
             }
@@ -953,7 +975,8 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
                     r.Bad("bbox", "is a manual box, but \"bbox_mode\" is " + std::to_string(s.bboxMode) + " (2 is manual)");
                 s.bboxMode = 2;
                 for (int k = 0; k < 4; ++k)
-                    s.bbox[k] = int32_t(r.IntOf(Reader::At(box, size_t(k)), "bbox", 0, INT32_MIN, INT32_MAX, true));
+                    s.bbox[k] = int32_t(r.IntOf(Reader::At(box, size_t(k)), Reader::Element("bbox", size_t(k)), 0, INT32_MIN,
+                                                INT32_MAX, true));
                 // Edges are inclusive: right = left is one pixel wide, right < left no box.
                 if (r.bad.empty() && (s.bbox[2] < s.bbox[0] || s.bbox[3] < s.bbox[1]))
                     r.Bad("bbox", "is " + Reader::Shown(box) + "; its " +
@@ -970,8 +993,9 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
         if (!r.TopList(root, "backgrounds", a)) return false;
         for (size_t i = 0; i < Reader::Count(a); ++i) {
             json_object* o = r.Entry(a, i, "backgrounds");
+            Reader::Place at(r, Reader::Element("backgrounds", i));
             PackBackground b;
-            b.name = r.Name(o, "background", "backgrounds", i);
+            b.name = r.Name(o, at, "background");
             r.Keys(o, {"name", "image", "transparent", "smooth", "preload"});
             if (!r.bad.empty() || !r.Image(r.Text(o, "image"), b.image)) return false;
             if (std::string why = GamePack_PageLimit(b.image.width, b.image.height); !why.empty()) r.Fail("its image of " + why);
@@ -984,8 +1008,9 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
         if (!r.TopList(root, "fonts", a)) return false;
         for (size_t i = 0; i < Reader::Count(a); ++i) {
             json_object* o = r.Entry(a, i, "fonts");
+            Reader::Place at(r, Reader::Element("fonts", i));
             PackFont f;
-            f.name = r.Name(o, "font", "fonts", i);
+            f.name = r.Name(o, at, "font");
             r.Keys(o, {"name", "ttf", "size", "bold", "italic", "first", "last", "charset", "antialias", "typeface"});
             f.ttf = r.Path(r.Text(o, "ttf"));
             f.typeface = r.Text(o, "typeface");
@@ -1026,8 +1051,9 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
         if (!r.TopList(root, "paths", a)) return false;
         for (size_t i = 0; i < Reader::Count(a); ++i) {
             json_object* o = r.Entry(a, i, "paths");
+            Reader::Place at(r, Reader::Element("paths", i));
             PackPath path;
-            path.name = r.Name(o, "path", "paths", i);
+            path.name = r.Name(o, at, "path");
             r.Keys(o, {"name", "kind", "closed", "precision", "points"});
             path.kind = uint32_t(r.Int(o, "kind", 0, 0, 1));
             path.closed = r.Bool(o, "closed", false);
@@ -1035,13 +1061,14 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
             json_object* pts = r.List(o, "points");
             for (size_t k = 0; k < Reader::Count(pts); ++k) {
                 json_object* pt = Reader::At(pts, k);
+                const std::string point = Reader::Element("points", k);
                 const size_t n = Reader::Count(pt);
                 if (n < 2 || n > 3) {
-                    r.Bad("points", "must be [x, y] or [x, y, speed] each");
+                    r.Refuse(point, "must be [x, y] or [x, y, speed]");
                     break;
                 }
                 for (size_t c = 0; c < 3; ++c)
-                    path.points.push_back(c < n ? float(r.RealOf(Reader::At(pt, c), "points", 0)) : 100.0f);
+                    path.points.push_back(c < n ? float(r.RealOf(Reader::At(pt, c), Reader::Element(point, c), 0)) : 100.0f);
             }
             if (!r.bad.empty()) return false;
             p.paths.push_back(std::move(path));
@@ -1049,15 +1076,15 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
         if (!r.TopList(root, "timelines", a)) return false;
         for (size_t i = 0; i < Reader::Count(a); ++i) {
             json_object* o = r.Entry(a, i, "timelines");
+            Reader::Place at(r, Reader::Element("timelines", i));
             PackTimeLine t;
-            t.name = r.Name(o, "time line", "timelines", i);
+            t.name = r.Name(o, at, "time line");
             r.Keys(o, {"name", "moments"});
             json_object* ms = r.List(o, "moments");
-            const std::string lineWhere = r.where;
             for (size_t k = 0; k < Reader::Count(ms) && r.bad.empty(); ++k) {
                 json_object* mo = r.Entry(ms, k, "moments");
+                Reader::Place moment(r, Reader::Element("moments", k));
                 PackMoment m;
-                r.where = lineWhere + ", moments[" + std::to_string(k) + "]";
                 r.Keys(mo, {"time", "file", "code"});
                 // A moment without its time would be the moment 0 without a word.
                 if (r.bad.empty() && !Reader::Given(mo, "time")) r.Bad("time", "is missing: a moment's time is a whole number of steps");
@@ -1068,7 +1095,7 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
                            std::to_string(t.moments.back().time) + ")");
                     return false;
                 }
-                r.where = lineWhere + ", moment " + std::to_string(m.time);
+                moment.Name("moment " + std::to_string(m.time));
                 // A time line's position starts at 0 and goes below it only when code sets it
                 // so or runs the line backwards (a negative timeline_speed without loop).
                 if (m.time < 0)
@@ -1078,15 +1105,15 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
                 if (!r.Code(mo, m.code, r.where, true)) return false;
                 t.moments.push_back(m);
             }
-            r.where = lineWhere;
             if (!r.bad.empty()) return false;
             p.timelines.push_back(std::move(t));
         }
         if (!r.TopList(root, "objects", a)) return false;
         for (size_t i = 0; i < Reader::Count(a); ++i) {
             json_object* o = r.Entry(a, i, "objects");
+            Reader::Place at(r, Reader::Element("objects", i));
             PackObject ob;
-            ob.name = r.Name(o, "object", "objects", i);
+            ob.name = r.Name(o, at, "object");
             r.Keys(o, {"name", "sprite", "mask", "parent", "visible", "solid", "persistent", "depth", "physics", "events"});
             ob.spriteName = r.Text(o, "sprite");
             ob.maskName = r.Text(o, "mask");
@@ -1098,7 +1125,7 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
             const std::string objectWhere = r.where;
             if (json_object* ph = r.Object(o, "physics")) {
                 PackPhysics& f = ob.physics;
-                r.where = objectWhere + ", physics";
+                Reader::Place physics(r, "physics");
                 r.Keys(ph, {"shape", "points", "density", "restitution", "friction", "linear_damping", "angular_damping",
                             "group", "sensor", "awake", "kinematic"});
                 f.uses = true;
@@ -1115,22 +1142,21 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
                 json_object* points = r.List(ph, "points");
                 for (size_t k = 0; k < Reader::Count(points) && r.bad.empty(); ++k) {
                     json_object* pt = Reader::At(points, k);
+                    const std::string point = Reader::Element("points", k);
                     if (Reader::Count(pt) != 2) {
-                        r.Bad("points", "of the physics shape must be [x, y] each");
+                        r.Refuse(point, "of the physics shape must be [x, y]");
                         break;
                     }
-                    f.points.push_back(float(r.RealOf(Reader::At(pt, 0), "points", 0)));
-                    f.points.push_back(float(r.RealOf(Reader::At(pt, 1), "points", 0)));
+                    f.points.push_back(float(r.RealOf(Reader::At(pt, 0), Reader::Element(point, 0), 0)));
+                    f.points.push_back(float(r.RealOf(Reader::At(pt, 1), Reader::Element(point, 1), 0)));
                 }
-                r.where = objectWhere;
             }
             json_object* evs = r.List(o, "events");
             for (size_t k = 0; k < Reader::Count(evs) && r.bad.empty(); ++k) {
-                r.where = objectWhere;
                 json_object* e = r.Entry(evs, k, "events");
                 if (!r.bad.empty()) break;
+                Reader::Place event(r, Reader::Element("events", k));
                 PackEvent ev;
-                r.where = objectWhere + ", events[" + std::to_string(k) + "]";
                 json_object* type = Reader::Get(e, "type");
                 ev.type = EventType(type);
                 if (ev.type < 0) {
@@ -1145,7 +1171,7 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
                 if (ev.type == EVENT_COLLISION && !number) {
                     r.Fail("a collision event needs \"number\": the other object's name");
                 } else if (ev.type == EVENT_COLLISION && json_object_is_type(number, json_type_string)) {
-                    ob.collisionNames.emplace_back(ob.events.size(), other = r.TextOf(number, "number", ""));
+                    ob.collisionNames.emplace_back(ob.events.size(), other = r.Text(e, "number"));
                 } else if (ev.type == EVENT_COLLISION) {
                     ev.number = int32_t(r.Int(e, "number", 0, 0, OBJECT_MAX_COUNT - 1));
                 } else if (!number && ev.type != EVENT_CREATE && ev.type != EVENT_DESTROY && ev.type != EVENT_STEP &&
@@ -1171,16 +1197,14 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
                                              "event_user(15)");
                 }
                 if (!r.bad.empty()) break;
-                r.where = objectWhere + ", " + EventLabel(ev.type, ev.number, other);
+                event.Name(EventLabel(ev.type, ev.number, other));
                 r.Keys(e, {"type", "number", "file", "code"});
                 if (r.bad.empty()) r.Code(e, ev.code, r.where, true);
                 ob.events.push_back(ev);
             }
-            r.where = objectWhere;
             if (!r.bad.empty()) return false;
             p.objects.push_back(std::move(ob));
         }
-        r.where.clear();
         if (p.objects.size() > size_t(OBJECT_MAX_COUNT)) {
             // Numbers from 100000 up name instances, so an object there could not be named.
             error = "the game has more than " + std::to_string(OBJECT_MAX_COUNT) + " objects";
@@ -1189,8 +1213,9 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
         if (!r.TopList(root, "rooms", a)) return false;
         for (size_t i = 0; i < Reader::Count(a); ++i) {
             json_object* o = r.Entry(a, i, "rooms");
+            Reader::Place at(r, Reader::Element("rooms", i));
             PackRoom rm;
-            rm.name = r.Name(o, "room", "rooms", i);
+            rm.name = r.Name(o, at, "room");
             r.Keys(o, {"name", "caption", "width", "height", "speed", "persistent", "colour", "show_colour", "views_enabled",
                        "physics", "gravity_x", "gravity_y", "pixels_to_metres", "file", "code", "backgrounds", "views",
                        "instances", "tiles"});
@@ -1207,14 +1232,12 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
             rm.gravityY = float(r.Real(o, "gravity_y", 10));
             rm.pixelsToMetres = float(r.Real(o, "pixels_to_metres", 0.1));
             if (!r.bad.empty()) return false;
-            const std::string roomWhere = r.where;
             if (!r.Code(o, rm.code, "room " + rm.name + ", creation code", false)) return false;
             json_object* bgs = r.List(o, "backgrounds");
             if (Reader::Count(bgs) > size_t(ROOM_LAYERS)) r.Bad("backgrounds", "holds more than 8 layers");
             for (size_t k = 0; k < Reader::Count(bgs) && r.bad.empty(); ++k) {
-                r.where = roomWhere;
                 json_object* b = r.Entry(bgs, k, "backgrounds");
-                r.where = roomWhere + ", backgrounds[" + std::to_string(k) + "]";
+                Reader::Place layer(r, Reader::Element("backgrounds", k));
                 r.Keys(b, {"background", "visible", "foreground", "x", "y", "htiled", "vtiled", "hspeed", "vspeed", "stretch"});
                 PackRoomBackground rb;
                 rb.visible = r.Bool(b, "visible", true);
@@ -1229,15 +1252,13 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
                 rb.stretch = r.Bool(b, "stretch", false);
                 rm.backgrounds.push_back(rb);
             }
-            r.where = roomWhere;
             json_object* views = r.List(o, "views");
             if (Reader::Count(views) > size_t(ROOM_LAYERS)) r.Bad("views", "holds more than 8 views");
             static const char* viewKeys[14] = {"visible", "x", "y", "width", "height", "port_x", "port_y", "port_width",
                                                "port_height", "hborder", "vborder", "hspeed", "vspeed", "follow"};
             for (size_t k = 0; k < Reader::Count(views) && r.bad.empty(); ++k) {
-                r.where = roomWhere;
                 json_object* v = r.Entry(views, k, "views");
-                r.where = roomWhere + ", views[" + std::to_string(k) + "]";
+                Reader::Place view(r, Reader::Element("views", k));
                 r.Keys(v, {"visible", "x", "y", "width", "height", "port_x", "port_y", "port_width", "port_height", "hborder",
                            "vborder", "hspeed", "vspeed", "follow"});
                 PackRoomView rv;
@@ -1250,9 +1271,8 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
             }
             json_object* insts = r.List(o, "instances");
             for (size_t k = 0; k < Reader::Count(insts) && r.bad.empty(); ++k) {
-                r.where = roomWhere;
                 json_object* in = r.Entry(insts, k, "instances");
-                r.where = roomWhere + ", instances[" + std::to_string(k) + "]";
+                Reader::Place instance(r, Reader::Element("instances", k));
                 r.Keys(in, {"object", "x", "y", "xscale", "yscale", "colour", "alpha", "rotation", "file", "code"});
                 PackInstance pi;
                 pi.objectName = r.Text(in, "object");
@@ -1268,9 +1288,8 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
             }
             json_object* tiles = r.List(o, "tiles");
             for (size_t k = 0; k < Reader::Count(tiles) && r.bad.empty(); ++k) {
-                r.where = roomWhere;
                 json_object* t = r.Entry(tiles, k, "tiles");
-                r.where = roomWhere + ", tiles[" + std::to_string(k) + "]";
+                Reader::Place tile(r, Reader::Element("tiles", k));
                 r.Keys(t, {"background", "x", "y", "left", "top", "width", "height", "depth", "xscale", "yscale", "colour", "alpha"});
                 PackTile pt;
                 pt.backgroundName = r.Text(t, "background");
@@ -1290,26 +1309,26 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
                 pt.colour = r.Blend(t);
                 rm.tiles.push_back(pt);
             }
-            r.where = roomWhere;
             if (!r.bad.empty()) return false;
             p.rooms.push_back(std::move(rm));
         }
-        r.where.clear();
         if (p.rooms.empty()) {
             error = "the project has no rooms: a game starts in its first room, so give at least one under \"rooms\"";
             return false;
         }
         if (!r.TopList(root, "room_order", a)) return false;
-        for (size_t i = 0; i < Reader::Count(a); ++i) p.roomOrderNames.push_back(r.TextOf(Reader::At(a, i), "room_order", ""));
+        for (size_t i = 0; i < Reader::Count(a); ++i)
+            p.roomOrderNames.push_back(r.TextOf(Reader::At(a, i), Reader::Element("room_order", i), ""));
         if (!r.bad.empty()) return false;
         if (!NamesAreUnique(p, error)) return false;
 
         // Names to indexes: a name must be a resource of the kind the key asks for.
-        auto need = [&](bool found, const int32_t& index, const std::string& where, const char* key, const char* kind,
-                        const std::string& name) {
+        // where: the place of the value, "" for the top; value: its key ("\"sprite\"") or element.
+        auto need = [&](bool found, const int32_t& index, const std::string& where, const std::string& value,
+                        const char* kind, const std::string& name) {
             if (found && (index >= 0 || name.empty())) return true;
             const std::string other = KindOf(p, name);
-            error = where + ": \"" + key + "\" names " +
+            error = (where.empty() ? "" : where + ": ") + value + " names " +
                     (other.empty() ? std::string("no ") + kind + " \"" + name + "\""
                                    : other + " " + name + ", not " + (kind[0] == 'o' ? "an " : "a ") + kind);
             return false;
@@ -1318,13 +1337,14 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
         const NameTable sprites(p.sprites), objects(p.objects), backgrounds(p.backgrounds), rooms(p.rooms);
         for (PackObject& ob : p.objects) {
             const std::string where = "object " + ob.name;
-            if (!need(sprites.Resolve(ob.spriteName, ob.sprite), ob.sprite, where, "sprite", "sprite", ob.spriteName) ||
-                !need(sprites.Resolve(ob.maskName, ob.mask), ob.mask, where, "mask", "sprite", ob.maskName) ||
-                !need(objects.Resolve(ob.parentName, ob.parent), ob.parent, where, "parent", "object", ob.parentName))
+            if (!need(sprites.Resolve(ob.spriteName, ob.sprite), ob.sprite, where, "\"sprite\"", "sprite", ob.spriteName) ||
+                !need(sprites.Resolve(ob.maskName, ob.mask), ob.mask, where, "\"mask\"", "sprite", ob.maskName) ||
+                !need(objects.Resolve(ob.parentName, ob.parent), ob.parent, where, "\"parent\"", "object", ob.parentName))
                 return false;
             for (auto& [slot, other] : ob.collisionNames) {
                 const bool found = objects.Resolve(other, index) && index >= 0;
-                if (!need(found, index, where + ", collision event", "number", "object", other)) return false;
+                if (!need(found, index, where + ", " + EventLabel(EVENT_COLLISION, 0, other), "\"number\"", "object", other))
+                    return false;
                 ob.events[slot].number = index;
             }
             for (size_t k = 0; k < ob.events.size(); ++k) {
@@ -1351,26 +1371,26 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
             for (size_t k = 0; k < rm.backgrounds.size(); ++k) {
                 PackRoomBackground& b = rm.backgrounds[k];
                 if (!need(backgrounds.Resolve(b.backgroundName, b.background), b.background,
-                          where + ", backgrounds[" + std::to_string(k) + "]", "background", "background", b.backgroundName))
+                          where + ", " + Reader::Element("backgrounds", k), "\"background\"", "background", b.backgroundName))
                     return false;
             }
             for (size_t k = 0; k < rm.views.size(); ++k) {
                 PackRoomView& v = rm.views[k];
-                if (!need(objects.Resolve(v.followName, v.v[13]), v.v[13], where + ", views[" + std::to_string(k) + "]",
-                          "follow", "object", v.followName))
+                if (!need(objects.Resolve(v.followName, v.v[13]), v.v[13], where + ", " + Reader::Element("views", k),
+                          "\"follow\"", "object", v.followName))
                     return false;
             }
             for (size_t k = 0; k < rm.instances.size(); ++k) {
                 PackInstance& in = rm.instances[k];
-                if (!need(objects.Resolve(in.objectName, in.object), in.object, where + ", instances[" + std::to_string(k) + "]",
-                          "object", "object", in.objectName))
+                if (!need(objects.Resolve(in.objectName, in.object), in.object, where + ", " + Reader::Element("instances", k),
+                          "\"object\"", "object", in.objectName))
                     return false;
                 in.id = int32_t(++instanceId > INT32_MAX ? INT32_MAX : instanceId);
             }
             for (size_t k = 0; k < rm.tiles.size(); ++k) {
                 PackTile& t = rm.tiles[k];
-                const std::string tileWhere = where + ", tiles[" + std::to_string(k) + "]";
-                if (!need(backgrounds.Resolve(t.backgroundName, t.background), t.background, tileWhere, "background",
+                const std::string tileWhere = where + ", " + Reader::Element("tiles", k);
+                if (!need(backgrounds.Resolve(t.backgroundName, t.background), t.background, tileWhere, "\"background\"",
                           "background", t.backgroundName))
                     return false;
                 if (!TileRegion(p, t, tileWhere, error)) return false;
@@ -1385,11 +1405,13 @@ bool GamePack_ParseProject(const std::string& json, const std::string& baseFolde
         p.lastTileId = int32_t(tileId);
         if (p.roomOrderNames.empty())
             for (size_t i = 0; i < p.rooms.size(); ++i) p.roomOrder.push_back(int32_t(i));
-        for (const std::string& name : p.roomOrderNames) {
-            if (!need(rooms.Resolve(name, index) && index >= 0, index, "room_order", "room_order", "room", name)) return false;
+        for (size_t i = 0; i < p.roomOrderNames.size(); ++i) {
+            const std::string& name = p.roomOrderNames[i];
+            const std::string value = Reader::Element("room_order", i);
+            if (!need(rooms.Resolve(name, index) && index >= 0, index, "", value, "room", name)) return false;
             for (int32_t earlier : p.roomOrder)
                 if (earlier == index) {
-                    error = "room_order names room " + name + " twice";
+                    error = value + " names room " + name + ", which an element before it names: room_order names each room once";
                     return false;
                 }
             p.roomOrder.push_back(index);
