@@ -33,7 +33,7 @@ void OnSignal(int signal)
     g_signalCount = g_signalCount + 1;
     VM_RequestDrain();   // a running loop drains (and so sees the signal) at its next branch back
     QuitRequest_Raise(); // and long work inside a built-in stops (the machine drains after it)
-    QuitRequest_NoteSignal(); // and a log nobody reads stops holding the run
+    QuitRequest_NoteQuit(); // and every wait ends: a file lock, a sleep, a log nobody reads
 }
 
 // When the clock raises the quit request (steady-clock microseconds; 0: never).
