@@ -17,6 +17,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <sched.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/file.h>
@@ -25,6 +26,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -53,8 +55,13 @@ const double kWithin = 1.0 * e2e::kSanitizerSlower;
 // The waits that have no time of their own to run out (the frame's sleep, an HTTP worker's
 // wait for its server) end well before that.
 const double kAtOnce = 0.5 * e2e::kSanitizerSlower;
-// Runs played at once.
-constexpr unsigned kParallel = 6;
+// Runs played at once: one a core but one (the times measured are a run's own), 2 at least.
+unsigned Parallel()
+{
+    cpu_set_t set;
+    const int cores = sched_getaffinity(0, sizeof set, &set) == 0 ? CPU_COUNT(&set) : 2;
+    return unsigned(std::clamp(cores - 1, 2, 6));
+}
 
 const char* Runner()
 {
@@ -270,13 +277,13 @@ protected:
         return o;
     }
 
-    // Plays every cell, kParallel at a time, each in a folder of its own.
+    // Plays every cell, Parallel() at a time, each in a folder of its own.
     static std::vector<Outcome> PlayAll(const std::vector<Cell>& cells, const std::string& url = "")
     {
         std::vector<Outcome> outcomes(cells.size());
         std::atomic<size_t> next{0};
         std::vector<std::thread> players;
-        for (unsigned t = 0; t < kParallel; ++t) {
+        for (unsigned t = 0; t < Parallel(); ++t) {
             players.emplace_back([&] {
                 for (size_t i; (i = next++) < cells.size();) {
                     const std::string folder = *s_dir / ("cell" + std::to_string(i) + "-" + std::to_string(s_played++));

@@ -4,6 +4,7 @@
 // signal handler or the entry, whichever thread waits.
 #include "Files/Base/QuitRequest.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <time.h>
@@ -15,9 +16,21 @@
 
 namespace {
 
-// Made before main (the signal handlers are installed in main); -1 where none can be had:
-// the waits then look at the flag every kLookMs.
-const int g_wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+// The eventfd, made before main (the signal handlers are installed in main) above the
+// standard descriptors: one the process was started without is left closed for the entry to
+// give /dev/null, never taken by this. -1 where none can be had: the waits then look at the
+// flag every kLookMs.
+int MakeWake()
+{
+    int fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (fd >= 0 && fd <= 2) {
+        const int moved = fcntl(fd, F_DUPFD_CLOEXEC, 3);
+        close(fd);
+        fd = moved;
+    }
+    return fd;
+}
+const int g_wake = MakeWake();
 constexpr int kLookMs = 10;
 
 int64_t NowMicroseconds()
@@ -76,9 +89,9 @@ int QuitWait_Ready(int fd, short events, int milliseconds)
         return r;
     }
     // No eventfd: short waits, the flag looked at between them.
-    const int64_t end = milliseconds < 0 ? INT64_MAX : NowMicroseconds() + int64_t(milliseconds) * 1000;
+    const int64_t end = NowMicroseconds() + int64_t(std::max(milliseconds, 0)) * 1000;
     for (;;) {
-        const int64_t left = (end - NowMicroseconds() + 999) / 1000;
+        const int64_t left = milliseconds < 0 ? kLookMs + 1 : (end - NowMicroseconds() + 999) / 1000;
         const int r = poll(p, 1, int(std::clamp<int64_t>(left, 0, kLookMs)));
         if (r != 0 || left <= kLookMs || QuitRequest_Quitting()) return r;
     }
