@@ -30,7 +30,6 @@
 #include "Files/Object/Object.h"
 #include "Files/Run/Run_Main.h"
 #include "Files/Script/Script_Main.h"
-#include "Files/Support/CommandLine.h"
 #include "Files/Support/Timing.h"
 
 // =============================================================================================

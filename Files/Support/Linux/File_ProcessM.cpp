@@ -1,6 +1,6 @@
 // POSIX half of the program starters of Files/Support/File.h: posix_spawn, waitpid(WNOHANG)
-// polling while the events are pumped (a sleep that the run's quit ends), xdg-open. Children not waited for are reaped at the
-// next start.
+// polling while the events are pumped (a sleep that the run's quit ends), xdg-open. Children
+// not waited for are reaped at the next start.
 #include "Files/Support/File.h"
 
 #include <signal.h>
