@@ -2,16 +2,11 @@
 // programs (/bin/sh) with and without waiting.
 #include <gtest/gtest.h>
 
-#include <signal.h>
 #include <sys/stat.h>
 
-#include <chrono>
-#include <cstdlib>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "Files/Base/QuitRequest.h"
 #include "Files/Support/File.h"
 #include "Files/Support/Timing.h"
 #include "support/ScratchFolder.h"
@@ -149,30 +144,4 @@ TEST(Timing, ShellExecuteStartsAnExecutableWithoutWaiting)
         File_ExecuteProgram("/bin/sh", "-c \"sleep 0.01\"", nullptr, true);
     EXPECT_EQ(Scratch_ReadFile(marker), "hello\n");
     EXPECT_FALSE(File_ShellExecute(nullptr, nullptr, nullptr));
-}
-
-// The run's quit, noted while the frame's sleep or a program's wait runs, ends it; after it, a
-// sleep returns at once and a program is not waited for.
-TEST(Timing, TheQuitEndsTheSleepAndTheWaitForAProgram)
-{
-    using Clock = std::chrono::steady_clock;
-    auto secondsSince = [](Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); };
-    ScratchFolder dir;
-    for (bool sleep : {true, false}) {
-        std::thread noter([] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            QuitRequest_NoteQuit();
-        });
-        const auto start = Clock::now();
-        if (sleep) Timing_SleepFrame(3000000);
-        else EXPECT_TRUE(File_ExecuteProgram("/bin/sh", "-c \"echo $$ > child.pid; exec sleep 30\"", dir.Path().c_str(), true));
-        EXPECT_LT(secondsSince(start), 2.0) << sleep;
-        noter.join();
-        if (sleep) QuitRequest_ForgetQuit();
-    }
-    const auto start = Clock::now();
-    Timing_Sleep(3000000);
-    EXPECT_LT(secondsSince(start), 1.0);
-    QuitRequest_ForgetQuit();
-    if (const int child = std::atoi(Scratch_ReadFile(dir / "child.pid").c_str()); child > 0) kill(child, SIGKILL);
 }
