@@ -55,12 +55,13 @@ const double kWithin = 1.0 * e2e::kSanitizerSlower;
 // The waits that have no time of their own to run out (the frame's sleep, an HTTP worker's
 // wait for its server) end well before that.
 const double kAtOnce = 0.5 * e2e::kSanitizerSlower;
-// Runs played at once: one a core but one (the times measured are a run's own), 2 at least.
+// Runs played at once: one for every three cores, three at most (the times measured must be a
+// run's own, also while the rest of the suite runs beside them).
 unsigned Parallel()
 {
     cpu_set_t set;
     const int cores = sched_getaffinity(0, sizeof set, &set) == 0 ? CPU_COUNT(&set) : 2;
-    return unsigned(std::clamp(cores - 1, 2, 6));
+    return unsigned(std::clamp(cores / 3, 1, 3));
 }
 
 const char* Runner()
