@@ -238,7 +238,7 @@ protected:
         bool ended = false;
         auto endedNow = [&] { return ended || (ended = waitpid(pid, &status, WNOHANG) == pid); };
         // Ready: the step said so (with WAIT=frame, a step just ended: the next frame's wait began).
-        const std::string ready = cell.wait == "frame" ? "step 2\n" : "ready\n";
+        const std::string ready = cell.wait == "frame" ? "step 1\n" : "ready\n";
         for (const auto until = Clock::now() + std::chrono::seconds(60);
              said().find(ready) == std::string::npos && !endedNow() && Clock::now() < until;)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
