@@ -171,6 +171,7 @@ void ProcessMessages() { Timing_PumpEvents(); }
 
 void Main_Quit(int signal)
 {
+    QuitRequest_NoteQuit(); // every wait ends from now on (a signal's handler noted it already)
     ++g_QuitRequests;
     g_StartupOptions.running = 0;
     g_StopCode = true;

@@ -33,7 +33,7 @@ void OnSignal(int signal)
     g_signalCount = g_signalCount + 1;
     VM_RequestDrain();   // a running loop drains (and so sees the signal) at its next branch back
     QuitRequest_Raise(); // and long work inside a built-in stops (the machine drains after it)
-    QuitRequest_NoteSignal(); // and a log nobody reads stops holding the run
+    QuitRequest_NoteQuit(); // and every wait ends: a file lock, a sleep, a log nobody reads
 }
 
 // When the clock raises the quit request (steady-clock microseconds; 0: never).
@@ -67,6 +67,9 @@ void MainHost_InstallSignalHandlers()
     // SDL would turn these signals into a quit event, seen only when events are pumped, and
     // indistinguishable from a window close: the runner counts them itself.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // Nor a quit event of its own after the close of its last window: the window's close is one
+    // quit request (a second one ends the run at once, without the game's end events).
+    SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     struct sigaction action {};
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);

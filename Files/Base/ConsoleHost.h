@@ -19,8 +19,8 @@
 // A line that an output does not take at once waits in poll. A way of writing that the system
 // turns out not to take for that output is left for the last one, and the line goes again.
 // A write waits for a reader that is slow, as a blocking write would, but it never holds the
-// run once a signal asked it to end (QuitRequest_Signalled): from then on it waits half a
-// second at most in all, and then what an output does not take is given up.
+// run once the run's quit came (QuitRequest_Quitting: a signal, the window's close): from then
+// on it waits half a second at most in all, and then what an output does not take is given up.
 #pragma once
 
 #include <cstddef>
@@ -29,7 +29,7 @@
 enum class ConsoleWrite {
     Written, // every byte went
     Failed,  // the system refused the write (error says why)
-    GaveUp,  // a signal asked the run to end while the output took nothing more
+    GaveUp,  // the run's quit came while the output took nothing more
 };
 
 // One output of the log. Any thread may write it; the lock keeps its lines whole and apart.

@@ -1,7 +1,7 @@
-// The flag behind Files/Base/QuitRequest.h.
+// The flags behind Files/Base/QuitRequest.h (its waits: Linux/QuitRequestM.cpp).
 #include "Files/Base/QuitRequest.h"
 
 namespace quitrequest_detail {
 std::atomic<int32_t> g_raised{0};
-std::atomic<int32_t> g_signalled{0};
+std::atomic<int32_t> g_quitting{0};
 } // namespace quitrequest_detail

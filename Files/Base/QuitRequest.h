@@ -3,13 +3,13 @@
 // clears. The long loops of the built-ins, the compiler and the data structures read it
 // through a QuitPoll every few thousand units of work, stop, and leave what they worked on
 // whole (every value still owned once); the machine then sees the quit at the drain that
-// follows the call, so the statement after it does not run. Backed by QuitRequest.cpp; no
-// host library.
+// follows the call, so the statement after it does not run. Backed by QuitRequest.cpp and,
+// for the waits that the run's quit ends, Linux/QuitRequestM.cpp (POSIX: eventfd, ppoll).
 //
 // Work that stops this way fails quietly: no error is reported for it, the quit is the
 // reason. Writes (files, saved games) never stop half done; only work whose result the
 // stopped code would have used does. The one exception is output nobody takes any more: a
-// log line a stalled pipe does not accept once a signal came is given up (ConsoleHost.h).
+// log line a stalled pipe does not accept once the run's quit came is given up (ConsoleHost.h).
 #pragma once
 
 #include <algorithm>
@@ -22,7 +22,7 @@
 
 namespace quitrequest_detail {
 extern std::atomic<int32_t> g_raised;
-extern std::atomic<int32_t> g_signalled;
+extern std::atomic<int32_t> g_quitting;
 static_assert(std::atomic<int32_t>::is_always_lock_free, "a signal handler writes the flag");
 } // namespace quitrequest_detail
 
@@ -32,12 +32,29 @@ inline void QuitRequest_Raise() { quitrequest_detail::g_raised.store(1, std::mem
 inline void QuitRequest_Clear() { quitrequest_detail::g_raised.store(0, std::memory_order_release); }
 inline bool QuitRequest_Pending() { return quitrequest_detail::g_raised.load(std::memory_order_acquire) != 0; }
 
-// A signal asked the run to end: noted by the signal handler (async-signal-safe) and kept for
-// the rest of the run, through the game's end and the shutdown, where the request itself is
-// cleared. Output that cannot go on without waiting (a log nobody reads) gives up from then on,
-// so that one signal ends the run whatever its output is connected to.
-inline void QuitRequest_NoteSignal() { quitrequest_detail::g_signalled.store(1, std::memory_order_release); }
-inline bool QuitRequest_Signalled() { return quitrequest_detail::g_signalled.load(std::memory_order_acquire) != 0; }
+// The run's quit: a signal (SIGINT, SIGTERM, SIGHUP) or the window's close asked the run to
+// end. Noted once (async-signal-safe: the signal handler notes it at once, the entry at the
+// window's close) and kept for the rest of the run, through the game's end and the shutdown,
+// where the request above is cleared. A game_end is no quit: nobody outside waits for it.
+// Every wait of the runner ends at the quit and goes on as it does when its time runs out
+// (a file lock held elsewhere: the file is read or written without it; a program waited for:
+// not waited for any more; the frame's sleep: over), so that the game's end events run and
+// their writes are made. Waits that sleep or poll wait through QuitWait_* below, which the
+// quit wakes at once; loops that look between steps read QuitRequest_Quitting.
+void QuitRequest_NoteQuit();
+inline bool QuitRequest_Quitting() { return quitrequest_detail::g_quitting.load(std::memory_order_acquire) != 0; }
+// Forgets the quit (tests that play one in the same process).
+void QuitRequest_ForgetQuit();
+
+// Sleeps microseconds, or less when the quit comes meanwhile: false when the quit ended the
+// sleep or had come before it.
+bool QuitWait_Sleep(int64_t microseconds);
+// Waits until the descriptor fd is ready for events (POLLIN, POLLOUT ...), milliseconds pass
+// (-1: no limit) or the quit comes, whichever is first. As poll: 1 ready (or an error or hang-up
+// to report), 0 the time passed or the quit came, -1 with errno (EINTR: a signal). Once the
+// quit has come this is a plain wait for fd: a wait that goes on past the quit (the log's last
+// half second) bounds itself.
+int QuitWait_Ready(int fd, short events, int milliseconds);
 
 // Work units between two reads of the request: about a tenth of a millisecond of the
 // cheapest work (a byte copied), a few milliseconds of the dearest (a compare of two texts).

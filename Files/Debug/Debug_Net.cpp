@@ -7,14 +7,13 @@
 // [SECTION] Server, poll and stops
 #include "Files/Debug/Debug_Net.h"
 
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "Files/Base/Console.h"
+#include "Files/Base/QuitRequest.h"
 #include "Files/Buffer/IBuffer.h"
 #include "Files/Code/Code_Code.h"
 #include "Files/Code/Code_Compile.h"
@@ -31,7 +30,6 @@
 #include "Files/Object/Object.h"
 #include "Files/Run/Run_Main.h"
 #include "Files/Script/Script_Main.h"
-#include "Files/Support/CommandLine.h"
 #include "Files/Support/Timing.h"
 
 // =============================================================================================
@@ -66,8 +64,8 @@ void Bytes(IBuffer* b, const uint8_t* p, int32_t n)
     for (int32_t i = 0; i < n; ++i) U8(b, p[i]);
 }
 
-// Sends the reply buffer's bytes whole: a full socket is waited for (up to two seconds), a
-// failed one closes the connection.
+// Sends the reply buffer's bytes whole: a full socket is waited for (up to two seconds, and
+// not past the run's quit), a failed one closes the connection.
 void SendReply(NetSocket* c)
 {
     const uint8_t* data = c->m_pBuffer->Data();
@@ -77,8 +75,7 @@ void SendReply(NetSocket* c)
         const int32_t n = c->Send(data + sent, total - sent);
         if (n < 0) break;
         if (n == 0) {
-            if (++waits > 2000) break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            if (++waits > 2000 || !QuitWait_Sleep(1000)) break; // the run's quit: as when the time is up
             continue;
         }
         sent += n;
@@ -343,11 +340,11 @@ void OnBreak()
     ++g_dbg.stops;
     g_dbg.stopped = true;
     Run_State().paused = 1;
-    while (Run_State().paused && Connected() && g_StartupOptions.running == 1 && !Main_ExitRequested()) {
+    while (Run_State().paused && Connected() && !Timing_WaitOver(true)) {
         Timing_PumpEvents();
         Serve();
         if (g_idle) g_idle();
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        QuitWait_Sleep(2000);
     }
     g_dbg.stopped = false;
 }

@@ -22,12 +22,11 @@ bool g_doubleClick = false;
 
 int32_t Joystick(const ScriptValue* args) { return Joystick_Id(NumRound(args, 0)); }
 
-// A wait ends when the window was closed or the main loop stopped (the pump clears the
-// running flag on quit), and at once during playback.
+// A wait ends at the run's quit (the window closed, a signal), when the run is to end or the
+// main loop it started in stopped, and at once during playback.
 bool WaitOver(bool wasRunning)
 {
-    return GR_Window_Record().quitSeen || (wasRunning && g_StartupOptions.running != 1) || Main_ExitRequested() ||
-           IO_Record_PlayingBack();
+    return GR_Window_Record().quitSeen || Timing_WaitOver(wasRunning) || IO_Record_PlayingBack();
 }
 
 constexpr int64_t kWaitStep = 50000; // microseconds between pumps

@@ -229,7 +229,7 @@ void HTTP_Shutdown()
 {
     HTTPM_SetAbort(true);
     for (int32_t i = 0; i < g_threadCount; ++i) {
-        HTTPM_WaitThread(g_threads[i]); // the abort ends the exchange within a second or so
+        HTTPM_WaitThread(g_threads[i]); // the abort ends the exchange at once
         g_threads[i] = nullptr;
     }
     g_threadCount = 0;

@@ -142,7 +142,8 @@ bool HTTPM_StartThread(HTTP_REQ_CONTEXT* request, const char** message);
 // True when the worker has ended (its thread joined); its exit code out: 0 deliver, else
 // discard (an exchange aborted by shutdown).
 bool HTTPM_ThreadFinished(HTTP_REQ_CONTEXT* request, int32_t* exitCode);
-// Waits until the worker has ended and joins its thread.
+// Waits until the worker has ended and joins its thread; with the abort set, the worker's wait
+// for its server is woken, so it ends at once.
 void HTTPM_WaitThread(HTTP_REQ_CONTEXT* request);
 // While set, running exchanges end at once (shutdown).
 void HTTPM_SetAbort(bool abort);

@@ -1,12 +1,18 @@
 // File layer: name splitting, full paths, case-insensitive resolution, folder creation,
-// plain-file reads, the symlink-safe tree delete and the temporary folder.
+// plain-file reads, the symlink-safe tree delete, the temporary folder, and the lock held
+// elsewhere that a whole-file read and a write in place wait for until the run's quit.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 
+#include "Files/Base/QuitRequest.h"
 #include "Files/Base/Random.h"
 #include "Files/Support/File.h"
 #include "Platform/MemoryManager.h"
@@ -184,4 +190,54 @@ TEST(File, TemporaryFileNamesAvoidExistingFiles)
     EXPECT_NE(second, first);
     EXPECT_EQ(second.rfind(folder + "/a", 0), 0u);
     File_DeleteTempDirectory();
+}
+
+// Another holder of a file's lock (here another open of it) is waited for while it lets go soon;
+// once the run's quit comes the wait ends at once, and the file is read, or written in place
+// (it has a second name), without the lock.
+TEST(File, ALockHeldElsewhereIsWaitedForUntilTheQuit)
+{
+    using Clock = std::chrono::steady_clock;
+    auto secondsSince = [](Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); };
+    ScratchFolder dir;
+    const std::string file = dir / "f.txt";
+    Scratch_WriteFile(file, "old");
+    ASSERT_EQ(link(file.c_str(), (dir / "second").c_str()), 0); // written over in place, under the lock
+    const int holder = open(file.c_str(), O_RDONLY);
+    ASSERT_EQ(flock(holder, LOCK_EX), 0);
+    int32_t size = 0;
+
+    // Let go after 0.3 s: the read waits for it.
+    std::thread letGo([holder] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        flock(holder, LOCK_UN);
+    });
+    auto start = Clock::now();
+    uint8_t* data = File_ReadAll(file.c_str(), &size);
+    EXPECT_GE(secondsSince(start), 0.25);
+    letGo.join();
+    ASSERT_NE(data, nullptr);
+    MEM_FREE(data);
+
+    // Held for ever: the quit, noted meanwhile, ends the write's wait; afterwards the read does
+    // not wait at all.
+    ASSERT_EQ(flock(holder, LOCK_SH), 0);
+    std::thread noter([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        QuitRequest_NoteQuit();
+    });
+    start = Clock::now();
+    EXPECT_TRUE(File_ReplaceAll(file.c_str(), "new", 3));
+    EXPECT_LT(secondsSince(start), 1.0); // not the two seconds a lock is waited for at most
+    noter.join();
+    EXPECT_EQ(Scratch_ReadFile(dir / "second"), "new");
+    ASSERT_EQ(flock(holder, LOCK_EX), 0);
+    start = Clock::now();
+    data = File_ReadAll(file.c_str(), &size);
+    EXPECT_LT(secondsSince(start), 0.5);
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(data), size_t(size)), "new");
+    MEM_FREE(data);
+    QuitRequest_ForgetQuit();
+    close(holder);
 }

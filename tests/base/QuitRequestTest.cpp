@@ -1,8 +1,14 @@
 // The quit request as long work reads it: polls, and the stable sort that a raised request
-// stops (its order is std::stable_sort's, across the runs it sorts apart and merges).
+// stops (its order is std::stable_sort's, across the runs it sorts apart and merges); the run's
+// quit and the waits it ends.
 #include <gtest/gtest.h>
 
+#include <poll.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -12,7 +18,11 @@ namespace {
 
 class QuitRequest : public ::testing::Test {
 protected:
-    void TearDown() override { QuitRequest_Clear(); }
+    void TearDown() override
+    {
+        QuitRequest_Clear();
+        QuitRequest_ForgetQuit();
+    }
 };
 
 // n keys with many ties, each paired with its first position (so stability shows).
@@ -63,4 +73,45 @@ TEST_F(QuitRequest, ARaisedRequestStopsPollsAndLeavesASortsItemsWhole)
         std::sort(original.begin(), original.end());
         EXPECT_EQ(items, original) << n;
     }
+}
+
+TEST_F(QuitRequest, TheQuitEndsEveryWaitAtOnceAndForTheRestOfTheRun)
+{
+    using Clock = std::chrono::steady_clock;
+    auto secondsSince = [](Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); };
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0); // its read end is never ready until written
+    EXPECT_TRUE(QuitWait_Sleep(2000));
+    EXPECT_EQ(QuitWait_Ready(ends[0], POLLIN, 20), 0);
+
+    // Noted by another thread while a sleep and a wait for a descriptor run: both end then.
+    for (bool sleep : {true, false}) {
+        std::thread noter([] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            QuitRequest_NoteQuit();
+        });
+        const auto start = Clock::now();
+        if (sleep) EXPECT_FALSE(QuitWait_Sleep(20000000));
+        else EXPECT_EQ(QuitWait_Ready(ends[0], POLLIN, -1), 0);
+        EXPECT_LT(secondsSince(start), 5.0) << sleep;
+        noter.join();
+        EXPECT_TRUE(QuitRequest_Quitting());
+        if (sleep) QuitRequest_ForgetQuit();
+    }
+
+    // Once it came, a sleep ends before it begins, and a wait for a descriptor is a plain one.
+    auto start = Clock::now();
+    EXPECT_FALSE(QuitWait_Sleep(20000000));
+    EXPECT_LT(secondsSince(start), 5.0);
+    start = Clock::now();
+    EXPECT_EQ(QuitWait_Ready(ends[0], POLLIN, 60), 0);
+    EXPECT_GE(secondsSince(start), 0.05);
+    ASSERT_EQ(write(ends[1], "x", 1), 1);
+    EXPECT_EQ(QuitWait_Ready(ends[0], POLLIN, -1), 1);
+    close(ends[0]);
+    close(ends[1]);
+
+    QuitRequest_ForgetQuit();
+    EXPECT_FALSE(QuitRequest_Quitting());
+    EXPECT_TRUE(QuitWait_Sleep(1000));
 }

@@ -2,8 +2,8 @@
 // and writes chosen by what the output is, learnt once: plain files and /dev/null written
 // straight, pipes and named pipes through a descriptor of our own that does not block (or a
 // write that does not wait), sockets sent to without waiting, terminals and other devices
-// polled and then written, so that a pipe nobody reads holds a line only until a signal asks
-// the run to end.
+// polled and then written, so that a pipe nobody reads holds a line only until the run's quit
+// (a signal, the window's close).
 #include "Files/Base/ConsoleHost.h"
 
 #include <fcntl.h>
@@ -40,10 +40,8 @@ enum Kind : int {
 // The character devices of major 1 (null, zero, full, random, kmsg) never hold a write.
 constexpr unsigned kMemoryDevices = 1;
 
-// How long, in all, the writes may still wait once a signal asked the run to end.
-constexpr int64_t kSignalledWaitMs = 500;
-// Between two looks at the signal while a reader takes nothing.
-constexpr int kPollMs = 100;
+// How long, in all, the writes may still wait once the run's quit came.
+constexpr int64_t kQuitWaitMs = 500;
 
 int64_t NowMs()
 {
@@ -51,30 +49,30 @@ int64_t NowMs()
         .count();
 }
 
-// When the writes stop waiting (steady milliseconds); 0 until a signal is seen. Any thread may log.
+// When the writes stop waiting (steady milliseconds); 0 until the quit is seen. Any thread may log.
 std::atomic<int64_t> g_waitEnd{0};
 
-// Milliseconds a poll may wait now; 0 once the time after a signal is used up.
+// Milliseconds a poll may wait now: no limit (-1) until the run's quit, which ends the poll;
+// then what is left of the time after it, 0 once it is used up.
 int PollTimeout()
 {
-    if (!QuitRequest_Signalled()) return kPollMs;
+    if (!QuitRequest_Quitting()) return -1;
     int64_t end = g_waitEnd.load();
     if (end == 0) {
         int64_t none = 0;
-        g_waitEnd.compare_exchange_strong(none, NowMs() + kSignalledWaitMs);
+        g_waitEnd.compare_exchange_strong(none, NowMs() + kQuitWaitMs);
         end = g_waitEnd.load();
     }
-    return int(std::clamp<int64_t>(end - NowMs(), 0, kPollMs));
+    return int(std::clamp<int64_t>(end - NowMs(), 0, kQuitWaitMs));
 }
 
 // True when the descriptor takes bytes now (or reports an error, which the write then gives);
-// false when a signal asked the run to end and it took nothing in the time left.
+// false when the run's quit came and it took nothing in the time left.
 bool WaitWritable(int fd)
 {
     for (;;) {
         const int timeout = PollTimeout();
-        pollfd p{fd, POLLOUT, 0};
-        const int r = poll(&p, 1, timeout);
+        const int r = QuitWait_Ready(fd, POLLOUT, timeout);
         if (r > 0 || (r < 0 && errno != EINTR)) return true;
         if (r == 0 && timeout == 0) return false;
     }
@@ -203,7 +201,7 @@ void ConsoleHost_Forget(ConsoleOutput& out)
 
 int ConsoleHost_OpenLog(const char* path)
 {
-    // Not blocking: a named pipe or a terminal as the log waits in poll, where a signal is seen.
+    // Not blocking: a named pipe or a terminal as the log waits in poll, which the run's quit ends.
     return open(path, O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
 }
 

@@ -386,7 +386,7 @@ bool Ask(const char* caption, const char* prompt, const char* def, std::string* 
     for (;;) {
         Timing_PumpEvents();
         if (d.Ended(&result)) break;
-        if (Main_ExitRequested() || (wasRunning && g_StartupOptions.running != 1) || !DebugForm_Exists()) {
+        if (Timing_WaitOver(wasRunning) || !DebugForm_Exists()) {
             result = 0;
             break;
         }

@@ -1,10 +1,11 @@
 // The HTTP exchange on libcurl and the worker threads (the back end of Files/HTTP/HTTP.h).
 //
-// Each request runs on its own thread with its own easy handle: the user agent "Zimbrel
-// HTTP", only http and https (redirects too, at most 10), TLS exactly when the scheme is
-// https (peers verified against the system's certificates), the proxy the environment names,
-// a 30-second connect limit and the deadline of the whole exchange (kHttpDeadlineMs). A POST
-// carries "Content-Type: application/x-www-form-urlencoded" and its whole text.
+// Each request runs on its own thread with its own easy handle, driven through a multi handle
+// of its own whose wait the shutdown wakes: the user agent "Zimbrel HTTP", only http and
+// https (redirects too, at most 10), TLS exactly when the scheme is https (peers verified
+// against the system's certificates), the proxy the environment names, a 30-second connect
+// limit and the deadline of the whole exchange (kHttpDeadlineMs). A POST carries
+// "Content-Type: application/x-www-form-urlencoded" and its whole text.
 //
 // Outcomes (the exit code the reaper reads):
 //   the reply arrived: 0, with the status code, the bytes and a zero byte after them;
@@ -25,6 +26,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -59,6 +61,9 @@ public:
     std::thread worker;
     std::atomic<bool> finished{false};
     int32_t exitCode = 0;
+    // The worker's transfer while it runs: the shutdown wakes its wait (curl_multi_wakeup).
+    std::mutex transferLock;
+    CURLM* transfer = nullptr;
     // Worker only.
     CURL* handle = nullptr;
     bool sizeChecked = false;
@@ -114,7 +119,43 @@ size_t OnData(char* data, size_t size, size_t count, void* user)
     return n;
 }
 
-int OnProgress(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t) { return g_abort.load() ? 1 : 0; }
+// Runs the exchange of h to its end, or until the shutdown's abort, which wakes the wait at
+// once (HTTPM_WaitThread). The exchange's result; CURLE_ABORTED_BY_CALLBACK when aborted.
+CURLcode Transfer(HttpRequestM* r, CURL* h)
+{
+    CURLM* multi = curl_multi_init();
+    if (!multi || curl_multi_add_handle(multi, h) != CURLM_OK) {
+        if (multi) curl_multi_cleanup(multi);
+        return CURLE_OUT_OF_MEMORY;
+    }
+    {
+        std::lock_guard<std::mutex> hold(r->transferLock);
+        r->transfer = multi;
+    }
+    CURLcode rc = CURLE_ABORTED_BY_CALLBACK;
+    for (;;) {
+        int running = 0;
+        if (curl_multi_perform(multi, &running) != CURLM_OK) {
+            rc = CURLE_OUT_OF_MEMORY;
+            break;
+        }
+        if (!running) {
+            int left = 0;
+            while (CURLMsg* m = curl_multi_info_read(multi, &left))
+                if (m->msg == CURLMSG_DONE) rc = m->data.result;
+            break;
+        }
+        if (g_abort.load()) break;
+        curl_multi_poll(multi, nullptr, 0, 1000, nullptr);
+    }
+    {
+        std::lock_guard<std::mutex> hold(r->transferLock);
+        r->transfer = nullptr;
+    }
+    curl_multi_remove_handle(multi, h);
+    curl_multi_cleanup(multi);
+    return rc;
+}
 
 int32_t Exchange(HttpRequestM* r)
 {
@@ -138,8 +179,6 @@ int32_t Exchange(HttpRequestM* r)
     curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, long(r->deadlineMs));
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, OnData);
     curl_easy_setopt(h, CURLOPT_WRITEDATA, r);
-    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, OnProgress);
     curl_easy_setopt(h, CURLOPT_ERRORBUFFER, error);
     if (!r->trusted.empty()) curl_easy_setopt(h, CURLOPT_CAINFO, r->trusted.c_str());
     struct curl_slist* headers = nullptr;
@@ -152,7 +191,7 @@ int32_t Exchange(HttpRequestM* r)
         curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(r->body.size()));
     }
     r->state.store(HTTP_STATE_SENT);
-    const CURLcode rc = curl_easy_perform(h);
+    const CURLcode rc = Transfer(r, h);
     long status = 0;
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
     r->httpStatus = int32_t(status);
@@ -295,6 +334,11 @@ bool HTTPM_ThreadFinished(HTTP_REQ_CONTEXT* request, int32_t* exitCode)
 void HTTPM_WaitThread(HTTP_REQ_CONTEXT* request)
 {
     HttpRequestM* r = static_cast<HttpRequestM*>(request);
+    {
+        // The abort is set: a transfer waiting for its server looks at it now, not in a second.
+        std::lock_guard<std::mutex> hold(r->transferLock);
+        if (r->transfer) curl_multi_wakeup(r->transfer);
+    }
     if (r->worker.joinable()) r->worker.join();
 }
 

@@ -20,7 +20,6 @@ struct Libcurl {
     void (*global_cleanup)();
     CURL* (*easy_init)();
     CURLcode (*easy_setopt)(CURL*, CURLoption, ...);
-    CURLcode (*easy_perform)(CURL*);
     CURLcode (*easy_getinfo)(CURL*, CURLINFO, ...);
     void (*easy_cleanup)(CURL*);
     const char* (*easy_strerror)(CURLcode);
@@ -32,6 +31,14 @@ struct Libcurl {
     void (*url_cleanup)(CURLU*);
     const char* (*url_strerror)(CURLUcode);
     void (*free)(void*);
+    CURLM* (*multi_init)();
+    CURLMcode (*multi_add_handle)(CURLM*, CURL*);
+    CURLMcode (*multi_remove_handle)(CURLM*, CURL*);
+    CURLMcode (*multi_perform)(CURLM*, int*);
+    CURLMcode (*multi_poll)(CURLM*, curl_waitfd*, unsigned int, int, int*);
+    CURLMcode (*multi_wakeup)(CURLM*);
+    CURLMsg* (*multi_info_read)(CURLM*, int*);
+    CURLMcode (*multi_cleanup)(CURLM*);
 };
 
 Libcurl g_lib;
@@ -54,12 +61,17 @@ void Load()
     Libcurl& c = g_lib;
     g_loaded = Find(h, "curl_global_init", &c.global_init) && Find(h, "curl_global_cleanup", &c.global_cleanup) &&
                Find(h, "curl_easy_init", &c.easy_init) && Find(h, "curl_easy_setopt", &c.easy_setopt) &&
-               Find(h, "curl_easy_perform", &c.easy_perform) && Find(h, "curl_easy_getinfo", &c.easy_getinfo) &&
+               Find(h, "curl_easy_getinfo", &c.easy_getinfo) &&
                Find(h, "curl_easy_cleanup", &c.easy_cleanup) && Find(h, "curl_easy_strerror", &c.easy_strerror) &&
                Find(h, "curl_slist_append", &c.slist_append) && Find(h, "curl_slist_free_all", &c.slist_free_all) &&
                Find(h, "curl_url", &c.url) && Find(h, "curl_url_set", &c.url_set) &&
                Find(h, "curl_url_get", &c.url_get) && Find(h, "curl_url_cleanup", &c.url_cleanup) &&
-               Find(h, "curl_url_strerror", &c.url_strerror) && Find(h, "curl_free", &c.free);
+               Find(h, "curl_url_strerror", &c.url_strerror) && Find(h, "curl_free", &c.free) &&
+               Find(h, "curl_multi_init", &c.multi_init) && Find(h, "curl_multi_add_handle", &c.multi_add_handle) &&
+               Find(h, "curl_multi_remove_handle", &c.multi_remove_handle) &&
+               Find(h, "curl_multi_perform", &c.multi_perform) && Find(h, "curl_multi_poll", &c.multi_poll) &&
+               Find(h, "curl_multi_wakeup", &c.multi_wakeup) && Find(h, "curl_multi_info_read", &c.multi_info_read) &&
+               Find(h, "curl_multi_cleanup", &c.multi_cleanup);
     if (!g_loaded) dlclose(h);
 }
 
@@ -113,12 +125,6 @@ CURLcode curl_easy_setopt(CURL* handle, CURLoption option, ...)
     }
     va_end(ap);
     return rc;
-}
-
-CURLcode curl_easy_perform(CURL* handle)
-{
-    const Libcurl* c = Lib();
-    return c ? c->easy_perform(handle) : CURLE_FAILED_INIT;
 }
 
 // One pointer argument after the item.
@@ -187,6 +193,54 @@ const char* curl_url_strerror(CURLUcode code)
 void curl_free(void* p)
 {
     if (const Libcurl* c = Lib()) c->free(p);
+}
+
+CURLM* curl_multi_init()
+{
+    const Libcurl* c = Lib();
+    return c ? c->multi_init() : nullptr;
+}
+
+CURLMcode curl_multi_add_handle(CURLM* multi, CURL* handle)
+{
+    const Libcurl* c = Lib();
+    return c ? c->multi_add_handle(multi, handle) : CURLM_INTERNAL_ERROR;
+}
+
+CURLMcode curl_multi_remove_handle(CURLM* multi, CURL* handle)
+{
+    const Libcurl* c = Lib();
+    return c ? c->multi_remove_handle(multi, handle) : CURLM_INTERNAL_ERROR;
+}
+
+CURLMcode curl_multi_perform(CURLM* multi, int* running)
+{
+    const Libcurl* c = Lib();
+    return c ? c->multi_perform(multi, running) : CURLM_INTERNAL_ERROR;
+}
+
+CURLMcode curl_multi_poll(CURLM* multi, curl_waitfd* extra, unsigned int count, int timeoutMs, int* ready)
+{
+    const Libcurl* c = Lib();
+    return c ? c->multi_poll(multi, extra, count, timeoutMs, ready) : CURLM_INTERNAL_ERROR;
+}
+
+CURLMcode curl_multi_wakeup(CURLM* multi)
+{
+    const Libcurl* c = Lib();
+    return c ? c->multi_wakeup(multi) : CURLM_INTERNAL_ERROR;
+}
+
+CURLMsg* curl_multi_info_read(CURLM* multi, int* left)
+{
+    const Libcurl* c = Lib();
+    return c ? c->multi_info_read(multi, left) : nullptr;
+}
+
+CURLMcode curl_multi_cleanup(CURLM* multi)
+{
+    const Libcurl* c = Lib();
+    return c ? c->multi_cleanup(multi) : CURLM_INTERNAL_ERROR;
 }
 
 } // extern "C"

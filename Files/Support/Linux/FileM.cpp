@@ -181,17 +181,17 @@ void CloseKeepingErrno(int fd)
 // Takes the advisory lock (flock) how (LOCK_SH or LOCK_EX) of an open file: runners hold it
 // exclusively while they write a file in place and shared while they read a file whole, so no
 // runner reads another's half-written file. A lock held elsewhere is waited for, at most two
-// seconds (a writer holds it for one write); past that, or where the file system takes no
+// seconds (a writer holds it for one write), and no longer than until the run's quit (the
+// game's end events have their writes to make); past that, or where the file system takes no
 // locks, the file is read or written without it, as a reader that takes no lock would.
 void LockFile(int fd, int how)
 {
     const int saved = errno;
-    std::chrono::microseconds pause(200);
+    int64_t pause = 200; // microseconds
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
     while (flock(fd, how | LOCK_NB) != 0 && (errno == EWOULDBLOCK || errno == EINTR) &&
-           std::chrono::steady_clock::now() < end) {
-        std::this_thread::sleep_for(pause);
-        pause = std::min(pause * 2, std::chrono::microseconds(10000));
+           std::chrono::steady_clock::now() < end && QuitWait_Sleep(pause)) {
+        pause = std::min<int64_t>(pause * 2, 10000);
     }
     errno = saved;
 }

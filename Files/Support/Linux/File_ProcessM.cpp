@@ -1,13 +1,12 @@
 // POSIX half of the program starters of Files/Support/File.h: posix_spawn, waitpid(WNOHANG)
-// polling while the events are pumped, xdg-open. Children not waited for are reaped at the
-// next start.
+// polling while the events are pumped (a sleep that the run's quit ends), xdg-open. Children
+// not waited for are reaped at the next start.
 #include "Files/Support/File.h"
 
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "Files/Base/QuitRequest.h"
 #include "Files/Support/CommandLine.h"
 #include "Files/Support/Timing.h"
 
@@ -96,19 +96,19 @@ bool File_ExecuteProgram(const char* program, const char* arguments, const char*
         g_unwaited.push_back(pid);
         return true;
     }
-    // A quit (the window closed, a signal) ends the wait; the program is then not waited for.
+    // A quit (the window closed, a signal; also in the game's end events) ends the wait; the
+    // program is then not waited for.
     const bool wasRunning = g_StartupOptions.running == 1;
     for (;;) {
         int status;
         pid_t r = waitpid(pid, &status, WNOHANG);
         if (r == pid || (r < 0 && errno != EINTR)) break;
         Timing_PumpEvents();
-        if (Main_ExitRequested() || (wasRunning && g_StartupOptions.running != 1)) {
+        if (Timing_WaitOver(wasRunning)) {
             g_unwaited.push_back(pid);
             break;
         }
-        timespec ts{0, 50 * 1000000L};
-        clock_nanosleep(CLOCK_MONOTONIC, 0, &ts, nullptr);
+        QuitWait_Sleep(50000);
     }
     return true;
 }

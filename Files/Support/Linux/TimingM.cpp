@@ -1,10 +1,10 @@
 // POSIX half of Files/Support/Timing.h: the system clock (CLOCK_MONOTONIC) and the system
-// sleep (clock_nanosleep).
+// sleep, which the run's quit ends (QuitWait_Sleep).
 #include "Files/Support/Timing.h"
 
 #include <time.h>
 
-#include <cerrno>
+#include "Files/Base/QuitRequest.h"
 
 namespace {
 
@@ -17,13 +17,7 @@ public:
         return int64_t(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
     }
 
-    void SleepMicroseconds(int64_t us) override
-    {
-        if (us <= 0) return;
-        timespec ts{time_t(us / 1000000), long(us % 1000000) * 1000};
-        while (clock_nanosleep(CLOCK_MONOTONIC, 0, &ts, &ts) == EINTR) {
-        }
-    }
+    void SleepMicroseconds(int64_t us) override { QuitWait_Sleep(us); } // the run's quit ends it
 };
 
 SystemTimingHost g_system;
