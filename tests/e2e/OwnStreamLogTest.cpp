@@ -155,7 +155,8 @@ Outcome OwnStreamLog::Play(const Case& c)
     if (pid == 0) {
         dup2(null, 1);
         dup2(errFd, 2);
-        dup2(out, c.at); // clears close-on-exec on the copy
+        if (out == c.at) fcntl(out, F_SETFD, 0); // kept across exec
+        else dup2(out, c.at);                    // the copy is
         execve(program.c_str(), argv, envp.data());
         _exit(127);
     }
