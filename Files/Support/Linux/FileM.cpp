@@ -22,6 +22,7 @@
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -113,33 +114,44 @@ bool ConfinedParts(const char* path, std::string* root, std::vector<std::string>
     return true;
 }
 
-void CloseKeepingErrno(int fd)
+void CloseKeepingErrno(int fd);
+
+// True when the open folder fd holds nothing but "." and "..".
+bool EmptyFolder(int fd)
 {
-    int saved = errno;
-    close(fd);
-    errno = saved;
+    alignas(8) char buffer[2048];
+    for (;;) {
+        const long n = syscall(SYS_getdents64, fd, buffer, sizeof buffer);
+        if (n == 0) return true;
+        if (n < 0) return false;
+        for (long at = 0; at < n;) {
+            const auto* e = reinterpret_cast<const dirent64*>(buffer + at);
+            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) return false;
+            at += e->d_reclen;
+        }
+    }
 }
 
 // What this process has just made in the folder dirfd (made: the new file's or folder's own
-// descriptor, O_PATH or open) goes to the owner and group of that folder when the folder is
-// another user's and the process may give it (a run as root in a user's save area): else that
-// user's next run could not replace or delete it. Only root may give it, and only what the
-// descriptor shows to be what it made: root's own, and a folder still without a folder in
-// it. Both the folder and what is given are descriptors held since the making, so a name
-// swapped meanwhile (a link, another folder) never leads the change elsewhere. Nothing
-// happens, and nothing is said, when it may not be given.
+// open descriptor) goes to the owner and group of that folder when the folder is another
+// user's and the process may give it (a run as root in a user's save area): else that user's
+// next run could not replace or delete it. Only root may give it, and only what the
+// descriptor shows to be what it made: root's own, and a folder still empty. Both the folder
+// and what is given are descriptors held since the making, so a name swapped meanwhile (a
+// link, another folder) never leads the change elsewhere. Nothing happens, and nothing is
+// said, when it may not be given.
 void GiveToFolderOwner(int dirfd, int made)
 {
     if (geteuid() != 0) return; // only root may give a file to another user
     const int saved = errno;
     struct stat folder, st;
     if (fstat(dirfd, &folder) == 0 && folder.st_uid != geteuid() && fstat(made, &st) == 0 && st.st_uid == geteuid() &&
-        (!S_ISDIR(st.st_mode) || st.st_nlink == 2))
-        (void)fchownat(made, "", folder.st_uid, folder.st_gid, AT_EMPTY_PATH);
+        (!S_ISDIR(st.st_mode) || EmptyFolder(made)))
+        (void)fchown(made, folder.st_uid, folder.st_gid);
     errno = saved;
 }
 
-// The folder name of the folder dirfd as a descriptor (O_PATH), with make made when missing:
+// The folder name of the folder dirfd as a descriptor, with make made when missing:
 // a link is followed only with follow (above the confined folder, where the user's own links
 // lead the way), and what is made is opened without following one and, with give, given as
 // GiveToFolderOwner says. -1 with errno (ENOTDIR for a file, or a link where none is
@@ -150,8 +162,10 @@ int OpenFolderAt(int dirfd, const char* name, bool follow, bool make, bool give)
     int fd = openat(dirfd, name, how);
     if (fd < 0 && errno == ENOENT && make) {
         if (mkdirat(dirfd, name, 0777) == 0) {
-            fd = openat(dirfd, name, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            if (fd >= 0 && give) GiveToFolderOwner(dirfd, fd);
+            // Read by root to be given (which must see it empty), else only walked on.
+            const bool giving = give && geteuid() == 0;
+            fd = openat(dirfd, name, (giving ? O_RDONLY : O_PATH) | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (fd >= 0 && giving) GiveToFolderOwner(dirfd, fd);
         } else if (errno == EEXIST) {
             fd = openat(dirfd, name, how); // made meanwhile by another runner, or a link to nothing
             if (fd < 0 && errno == ENOENT) errno = ENOTDIR;
@@ -166,7 +180,7 @@ int OpenFolderAt(int dirfd, const char* name, bool follow, bool make, bool give)
     return fd;
 }
 
-// A descriptor (O_PATH) of the folder path (absolute, or from the current folder), every
+// A descriptor of the folder path (absolute, or from the current folder), every
 // missing folder on the way made; links on the way are followed (outside the confined
 // folder, or the confined folder itself). The walk goes from the top, one folder at a time,
 // each made in and opened from the descriptor of the one before; with give, each folder made
@@ -199,6 +213,13 @@ void SayConfinedFolderFailed(const std::string& root)
     errno = saved;
 }
 
+void CloseKeepingErrno(int fd)
+{
+    int saved = errno;
+    close(fd);
+    errno = saved;
+}
+
 // Takes the advisory lock (flock) how (LOCK_SH or LOCK_EX) of an open file: runners hold it
 // exclusively while they write a file in place and shared while they read a file whole, so no
 // runner reads another's half-written file. A lock held elsewhere is waited for, at most two
@@ -217,7 +238,7 @@ void LockFile(int fd, int how)
     errno = saved;
 }
 
-// A descriptor (O_PATH) of root/parts[0]/.../parts[count - 1], each folder opened from the one
+// A descriptor of root/parts[0]/.../parts[count - 1], each folder opened from the one
 // before without following a link; with make, missing folders are made on the way (and the
 // root itself when it is missing), each given as GiveToFolderOwner says. -1 with errno when
 // refused.
