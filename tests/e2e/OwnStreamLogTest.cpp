@@ -3,7 +3,7 @@
 // standard output is written: a pseudo-terminal's master side as the standard error (a
 // terminal emulator's or an editor's own), whose reopening would make a new terminal nobody
 // reads; the standard output a pipe or a file the shell truncated (">"), where a second open
-// would write at an offset of its own; an inherited pipe and socket. Each run writes 3,600
+// would write at an offset of its own; an inherited pipe. Each run writes 3,600
 // lines to the log named, every one reaches the reader once and in order (twice where the
 // log is the standard output itself, which gets the log anyway), and the run ends by itself.
 // ZB_RUNNER names another runner to play (an older build, to compare); the table is printed
@@ -14,7 +14,6 @@
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -39,7 +38,7 @@ using Clock = std::chrono::steady_clock;
 constexpr int kLines = 3600;
 constexpr double kRunLimit = 20.0 * e2e::kSanitizerSlower; // a run that stalls is ended here
 
-enum class Kind { PtyMaster, Pipe, TruncatedFile, Socket };
+enum class Kind { PtyMaster, Pipe, TruncatedFile };
 
 struct Case {
     const char* option; // "-output" or "-debugoutput"
@@ -54,8 +53,7 @@ const Case kCases[] = {
     {"-debugoutput", "/dev/stderr", 2, Kind::PtyMaster, "stderr a pty's master side"},
     {"-output", "/dev/stdout", 1, Kind::Pipe, "stdout a pipe"},
     {"-output", "/dev/stdout", 1, Kind::TruncatedFile, "stdout a file (>)"},
-    {"-output", "/dev/fd/5", 5, Kind::Pipe, "an inherited pipe"},
-    {"-debugoutput", "/proc/self/fd/5", 5, Kind::Socket, "an inherited socket"},
+    {"-debugoutput", "/proc/self/fd/5", 5, Kind::Pipe, "an inherited pipe"},
 };
 
 struct Outcome {
@@ -126,13 +124,6 @@ Outcome OwnStreamLog::Play(const Case& c)
         Scratch_WriteFile(file, std::string(100000, 'x')); // what ">" empties
         out = open(file.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
         break;
-    case Kind::Socket: {
-        int ends[2];
-        if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) break;
-        read = ends[0];
-        out = ends[1];
-        break;
-    }
     }
     if (out < 0 || (c.kind != Kind::TruncatedFile && read < 0)) {
         ADD_FAILURE() << "no " << c.label << " here";
