@@ -46,12 +46,6 @@ void Write(int w, const std::string& name)
     }
 }
 
-double Seconds()
-{
-    const char* s = std::getenv("ZB_EXCHANGE_SECONDS");
-    return s && *s ? std::atof(s) : 3.0;
-}
-
 } // namespace
 
 TEST(RootExchange, NoFolderOutsideTheSaveAreaChangesOwnerWhileTheUserSwapsOneOnTheWay)
@@ -64,19 +58,16 @@ TEST(RootExchange, NoFolderOutsideTheSaveAreaChangesOwnerWhileTheUserSwapsOneOnT
     mkdir((dir / "prog").c_str(), 0755);
     ScopedCurrentFolder cwd(dir / "prog");
     LoadSave_SetFolders((dir / "prog").c_str(), race.Area().c_str(), (dir / "prog").c_str());
-    const char* seedText = std::getenv("ZB_SEED");
-    const unsigned seed = seedText && *seedText ? unsigned(std::strtoul(seedText, nullptr, 10)) : 5700u;
+    const unsigned seed = ExchangeRace::Seed(5700);
     std::mt19937 random(seed);
     // given[swapped level][missing, partly missing, present] and the cases of each.
     int given[ExchangeRace::kSwappable + 1][3] = {}, cases[ExchangeRace::kSwappable + 1][3] = {}, notUsers = 0;
     StartStderrCapture(); // a save area that cannot be made (a link in the way) is said
-    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(Seconds());
+    const char* seconds = std::getenv("ZB_EXCHANGE_SECONDS");
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds && *seconds ? std::atof(seconds) : 3.0);
     int n = 0;
     for (; std::chrono::steady_clock::now() < end; n++) {
-        // Half the cases are the first one found: ~/.local swapped while share is missing.
-        const bool first = random() % 2 == 0;
-        const int swap = first ? 1 : 1 + int(random() % ExchangeRace::kSwappable);
-        const int missingFrom = first ? 2 : swap + 1 + int(random() % (ExchangeRace::kLevels + 1 - swap));
+        const auto [swap, missingFrom] = ExchangeRace::Pick(random);
         const int w = int(random() % kWriterCount);
         const std::string name = swap == 4 || random() % 2 ? "sub/deeper/f" + std::to_string(n) : "f" + std::to_string(n);
         race.Prepare(swap, missingFrom);

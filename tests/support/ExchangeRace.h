@@ -18,7 +18,9 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -144,6 +146,24 @@ public:
         return d;
     }
     long Swaps() const { return shared_ ? shared_->swaps.load() : 0; }
+
+    // A random case: the level swapped and the first level missing. Half the cases are the
+    // first one found: ~/.local swapped while share is missing.
+    struct Case {
+        int swap, missingFrom;
+    };
+    static Case Pick(std::mt19937& random)
+    {
+        if (random() % 2 == 0) return {1, 2};
+        const int swap = 1 + int(random() % kSwappable);
+        return {swap, swap + 1 + int(random() % (kLevels + 1 - swap))};
+    }
+    // The seed of the cases: ZB_SEED, else fallback.
+    static unsigned Seed(unsigned fallback)
+    {
+        const char* text = std::getenv("ZB_SEED");
+        return text && *text ? unsigned(std::strtoul(text, nullptr, 10)) : fallback;
+    }
 
 private:
     static constexpr const char* kNames[] = {"home", ".local", "share", "Game", "sub", "deeper"};
