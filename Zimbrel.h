@@ -95,6 +95,8 @@ std::string MainHost_ExecutablePath();
 // The plain files of the current folder that may be moved: regular files, not hidden (no
 // leading '.') and not read-only (the owner's write bit is set).
 std::vector<std::string> MainHost_MovableFiles();
-// Makes one folder (an existing one is fine); renames a file. Failures are ignored by callers.
+// Makes one folder (an existing one is fine); renames a file into folders of the current
+// folder, never over a file. Neither goes through a link on the way (the current folder may
+// be a user's, the run root's). Failures are ignored by callers.
 bool MainHost_MakeFolder(const std::string& path);
 bool MainHost_Rename(const std::string& from, const std::string& to);

@@ -155,12 +155,50 @@ std::vector<std::string> MainHost_MovableFiles()
     return names;
 }
 
-bool MainHost_MakeFolder(const std::string& path) { return mkdir(path.c_str(), 0777) == 0 || errno == EEXIST; }
+namespace {
+
+// The folders of a path in the current folder (all but its last name), each opened from the
+// one before without following a link: a descriptor (O_PATH) of the last folder, and *last
+// the last name. -1 with errno (ENOTDIR for a link or a file in the way).
+int OpenFoldersOf(const std::string& path, std::string* last)
+{
+    int dfd = open(".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    size_t i = 0;
+    for (size_t j; dfd >= 0 && (j = path.find('/', i)) != std::string::npos; i = j + 1) {
+        const int next = openat(dfd, path.substr(i, j - i).c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const int saved = errno;
+        close(dfd);
+        errno = saved;
+        dfd = next;
+    }
+    *last = path.substr(i);
+    return dfd;
+}
+
+} // namespace
+
+bool MainHost_MakeFolder(const std::string& path)
+{
+    std::string last;
+    const int dfd = OpenFoldersOf(path, &last);
+    if (dfd < 0) return false;
+    const bool made = mkdirat(dfd, last.c_str(), 0777) == 0 || errno == EEXIST;
+    close(dfd);
+    return made;
+}
 
 bool MainHost_Rename(const std::string& from, const std::string& to)
 {
-    // Never replace a file that is already there.
-    struct stat st;
-    if (lstat(to.c_str(), &st) == 0) return false;
-    return std::rename(from.c_str(), to.c_str()) == 0;
+    // Into folders of the current folder, never through a link, never over a file there.
+    std::string last;
+    const int dfd = OpenFoldersOf(to, &last);
+    if (dfd < 0) return false;
+    bool moved = renameat2(AT_FDCWD, from.c_str(), dfd, last.c_str(), RENAME_NOREPLACE) == 0;
+    if (!moved && (errno == EINVAL || errno == ENOSYS)) { // a file system without the no-replace rename
+        struct stat st;
+        moved = fstatat(dfd, last.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 &&
+                renameat(AT_FDCWD, from.c_str(), dfd, last.c_str()) == 0;
+    }
+    close(dfd);
+    return moved;
 }

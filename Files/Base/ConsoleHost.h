@@ -52,7 +52,10 @@ ConsoleWrite ConsoleHost_Write(ConsoleOutput& out, const char* data, size_t leng
 // Forgets what was learnt of the output and closes the descriptor of its own (not fd).
 void ConsoleHost_Forget(ConsoleOutput& out);
 // Opens a log file for appending, made when missing (read and write, as stdio's "a+": a named
-// pipe opens without waiting for a reader). -1 with errno when it does not open.
+// pipe opens without waiting for a reader). A path that names one of the runner's own
+// descriptors (/dev/stdout, /dev/stderr, /dev/fd/N, /proc/self/fd/N, a link to one of them)
+// gives a copy of that descriptor (dup), written as the standard output is. -1 with errno
+// when it does not open.
 int ConsoleHost_OpenLog(const char* path);
 // Closes a log file; false with errno when the close reports a write that failed.
 bool ConsoleHost_Close(int fd);

@@ -108,13 +108,12 @@ ZB_BUILTIN(F_ModelCreate) { SetReal(result, GR_3D_Model_Create()); }
 ZB_BUILTIN(F_ModelDestroy) { GR_3D_Model_Destroy(NumRound(args, 0)); }
 ZB_BUILTIN(F_ModelClear) { GR_3D_Model_Clear(NumRound(args, 0)); }
 
-// The file is looked for in the save area first, then in the program folder.
+// The file is looked for where the player picked it, else in the save area, then in the
+// program folder.
 ZB_BUILTIN(F_ModelLoad)
 {
     ArgAsText name(args, 1);
-    std::string path;
-    if (LoadSave_SaveFileExists(name.text)) path = LoadSave_SavePathOf(name.text);
-    else if (LoadSave_BundleFileExists(name.text)) path = LoadSave_BundlePathOf(name.text);
+    const std::string path = LoadSave_ReadPathOf(name.text);
     if (path.empty()) {
         Console_Output("d3d_model_load - unable to find file %s\n", name.text);
         SetReal(result, 0);

@@ -56,15 +56,6 @@ void Report(const char* message) { Code_Error_Report(message, false); }
 
 std::string Resolved(const std::string& path) { return path.empty() ? path : File_Resolve(path.c_str()); }
 
-// The path a name is read from: the save area when it opens there, else the program folder
-// when it opens there; "" when neither.
-std::string ReadPathOf(const char* name)
-{
-    if (LoadSave_SaveFileExists(name)) return LoadSave_SavePathOf(name);
-    if (LoadSave_BundleFileExists(name)) return LoadSave_BundlePathOf(name);
-    return "";
-}
-
 // A whole file at a mapped path as an in-memory file; null when it does not open. With text
 // set a leading UTF-8 byte-order mark is skipped.
 LoadSaveFile* MemoryFileAt(const std::string& path, bool text)
@@ -207,7 +198,7 @@ ZB_BUILTIN(F_FileBinOpen)
     int32_t mode = ArgRound(argc, args, 1);
     std::string savePath = LoadSave_SavePathOf(name);
     if (mode == 0) {
-        f.path = ReadPathOf(name);
+        f.path = LoadSave_ReadPathOf(name);
         if (f.path.empty()) f.path = savePath;
         f.memory = MemoryFileAt(f.path, false);
     } else {
@@ -430,7 +421,7 @@ ZB_BUILTIN(F_FileTextOpenRead)
         Console_Debug()->Output("ERROR!!! :: wrong type for filename\n");
         return;
     }
-    std::string path = ReadPathOf(Value_Text(&name));
+    std::string path = LoadSave_ReadPathOf(Value_Text(&name));
     LoadSaveFile* reader = MemoryFileAt(path, true);
     if (!reader) {
         Console_Debug()->Output("ERROR!!! :: Failed to open file: %s\n", Value_Text(&name));
@@ -570,7 +561,7 @@ ZB_BUILTIN(F_FileOpenRead)
 {
     Value_SetReal(result, 0.0);
     ReleaseText(Older());
-    std::string path = ReadPathOf(ArgText(argc, args, 0));
+    std::string path = LoadSave_ReadPathOf(ArgText(argc, args, 0));
     if (path.empty() || !File_Exists(Resolved(path).c_str())) return;
     if (LoadSaveFile* f = OpenOlderReader(path)) {
         Older().path = path;
@@ -700,7 +691,7 @@ ZB_BUILTIN(F_FileCopy)
 {
     Value_SetReal(result, -1.0);
     const char* source = ArgText(argc, args, 0);
-    std::string from = Resolved(ReadPathOf(source));
+    std::string from = Resolved(LoadSave_ReadPathOf(source));
     FILE* in = from.empty() ? nullptr : FileHost_Open(from.c_str(), "rb");
     if (!in) {
         Console_Debug()->Output("Unable to open source file %s\n", source);

@@ -162,7 +162,11 @@ private:
     void Discard();
     bool OpenInMemory(const char* hostPath);
     int OverFromTemporary(); // 0 or errno
-    int m_dirfd = -100; // AT_FDCWD, or the folder's descriptor below the confined folder
+    // The earlier file at name in the folder dirfd, opened to be written over (read and write,
+    // else write only) without following a link; -1 with errno, EAGAIN when another file is
+    // there now.
+    int OpenEarlier(int dirfd, const std::string& name) const;
+    int m_dirfd = -100; // the folder's descriptor (AT_FDCWD for a name without a folder)
     int m_fd = -1;      // the temporary file, or from memory the file itself
     FILE* m_stream = nullptr;
     std::string m_path;              // the host path
@@ -171,6 +175,7 @@ private:
     bool m_over = false;             // a second name: the temporary is written over the file
     bool m_inMemory = false;         // nothing can be made beside the file
     int m_error = 0;                 // the first write that failed (errno)
+    uint64_t m_earlierDev = 0, m_earlierIno = 0; // the earlier file, the one written over
 };
 // Writes a block as the whole file at a host path through a FileReplace. False, with errno,
 // when it was not written whole (the earlier file is then as it was).

@@ -64,11 +64,18 @@ bool Under(const std::string& full, const std::string& folder, std::string* rest
     return false;
 }
 
+// A name maps to itself when the player chose it in a dialog (the writing list for the save
+// area, the reading list for the program folder): it is written and read where it was picked,
+// even below the current or working folder. Any other name below the current folder, the
+// working folder or (for saving) the save area maps to the area with the rest after that
+// folder; the rest maps to "".
 std::string MapName(const char* name, const std::string& area, bool saving)
 {
     if (!name || !*name) return "";
     std::string full = File_FullPath(name);
     if (full.empty()) return "";
+    for (const std::string& allowed : saving ? g_allowWrite : g_allowRead)
+        if (SameIgnoringAsciiCase(allowed, full)) return allowed;
     if (!area.empty()) {
         std::string rest;
         std::string current = AbsoluteFolder(File_CurrentFolder().c_str());
@@ -76,8 +83,6 @@ std::string MapName(const char* name, const std::string& area, bool saving)
             (saving && Under(full, g_folders.save, &rest)))
             return area + rest;
     }
-    for (const std::string& allowed : saving ? g_allowWrite : g_allowRead)
-        if (SameIgnoringAsciiCase(allowed, full)) return allowed;
     return "";
 }
 
@@ -172,6 +177,14 @@ void LoadSave_ClearAllowedFiles()
 // [SECTION] Path mapping
 
 std::string LoadSave_SavePathOf(const char* name) { return MapName(name, g_folders.save, true); }
+std::string LoadSave_PickedPathOf(const char* name)
+{
+    const std::string full = name && *name ? File_FullPath(name) : "";
+    for (const std::vector<std::string>* list : {&g_allowWrite, &g_allowRead})
+        for (const std::string& allowed : *list)
+            if (!full.empty() && SameIgnoringAsciiCase(allowed, full)) return allowed;
+    return "";
+}
 std::string LoadSave_BundlePathOf(const char* name) { return MapName(name, g_folders.program, false); }
 
 bool LoadSave_SavePath(char* out, int32_t capacity, const char* name)
@@ -196,12 +209,23 @@ uint8_t* LoadSave_ReadSaveFile(const char* name, int32_t* size)
     return ReadMapped(LoadSave_SavePathOf(name), size);
 }
 
-bool LoadSave_GameFileExists(const char* name) { return LoadSave_SaveFileExists(name) || LoadSave_BundleFileExists(name); }
+bool LoadSave_GameFileExists(const char* name) { return !LoadSave_ReadPathOf(name).empty(); }
 
 uint8_t* LoadSave_ReadGameFile(const char* name, int32_t* size)
 {
+    const std::string picked = LoadSave_PickedPathOf(name);
+    if (!picked.empty()) return ReadMapped(picked, size);
     uint8_t* data = LoadSave_ReadSaveFile(name, size);
     return data ? data : LoadSave_ReadBundleFile(name, size);
+}
+
+std::string LoadSave_ReadPathOf(const char* name)
+{
+    const std::string picked = LoadSave_PickedPathOf(name);
+    if (!picked.empty()) return File_CanRead(File_Resolve(picked.c_str()).c_str()) ? picked : "";
+    if (LoadSave_SaveFileExists(name)) return LoadSave_SavePathOf(name);
+    if (LoadSave_BundleFileExists(name)) return LoadSave_BundlePathOf(name);
+    return "";
 }
 
 bool LoadSave_MakeFoldersFor(const std::string& hostPath)
@@ -252,8 +276,9 @@ bool LoadSave_WriteFile(const char* name, const void* data, int32_t length)
 LoadSaveFile* LoadSave_FOpen(const char* name, const char* mode)
 {
     int32_t size = 0;
-    uint8_t* data = LoadSave_ReadBundleFile(name, &size);
-    if (!data) data = LoadSave_ReadSaveFile(name, &size);
+    const std::string picked = LoadSave_PickedPathOf(name);
+    uint8_t* data = picked.empty() ? LoadSave_ReadBundleFile(name, &size) : ReadMapped(picked, &size);
+    if (!data && picked.empty()) data = LoadSave_ReadSaveFile(name, &size);
     if (!data) return nullptr;
     auto* file = static_cast<LoadSaveFile*>(MEM_ALLOC_CLEAR(sizeof(LoadSaveFile)));
     file->data = data;

@@ -37,11 +37,12 @@ void LoadSave_AllowWrite(const char* path);
 void LoadSave_ClearAllowedFiles();
 
 // ---- Path mapping -------------------------------------------------------------------------
-// The name's full path (File_FullPath) is rebased:
-//   under the current folder            -> area + the rest,
-//   else under the working folder       -> area + the rest,
-//   else (save mapping only) under the save area itself -> unchanged,
-//   else equal, ignoring case, to an allowed file of the matching list -> that file,
+// The name's full path (File_FullPath) is mapped:
+//   equal, ignoring case, to an allowed file of the matching list -> that file (the player's
+//                                         choice, wherever it lies),
+//   else under the current folder        -> area + the rest,
+//   else under the working folder        -> area + the rest,
+//   else (save mapping only) under the save area itself -> area + the rest,
 //   else refused: "".
 // The area is the save area for LoadSave_SavePath and the program folder for
 // LoadSave_BundlePath. Folder prefixes match whole components only. The result goes to out
@@ -52,14 +53,20 @@ bool LoadSave_BundlePath(char* out, int32_t capacity, const char* name);
 // The same as strings ("" when refused).
 std::string LoadSave_SavePathOf(const char* name);
 std::string LoadSave_BundlePathOf(const char* name);
+// The file the player picked in either dialog that the name names (ignoring case); "" for
+// any other name.
+std::string LoadSave_PickedPathOf(const char* name);
+// The path a name is read from: the file the player picked (when it opens), else the save
+// area when it opens there, else the program folder when it opens there; "" when none.
+std::string LoadSave_ReadPathOf(const char* name);
 
 // ---- Whole files --------------------------------------------------------------------------
 // The whole file at the mapped name, in a new cleared block of size + 1 bytes (zero after the
 // data), size out; null when it does not open or is not a plain file.
 uint8_t* LoadSave_ReadBundleFile(const char* name, int32_t* size);
 uint8_t* LoadSave_ReadSaveFile(const char* name, int32_t* size);
-// A file a game reads by name: from the save area when it opens there, else from the program
-// folder (the same block and size as above).
+// A file a game reads by name: where the player picked it, else from the save area when it
+// opens there, else from the program folder (the same block and size as above).
 uint8_t* LoadSave_ReadGameFile(const char* name, int32_t* size);
 // Writes the bytes as the whole file at the name mapped into the save area, making its
 // folders first. The file is written beside its name and renamed into place (File_ReplaceAll),
@@ -77,7 +84,7 @@ bool LoadSave_ReplaceFile(const std::string& hostPath, const void* data, int64_t
 // True when the mapped name is a plain file that opens for reading.
 bool LoadSave_BundleFileExists(const char* name);
 bool LoadSave_SaveFileExists(const char* name);
-// In the save area or in the program folder.
+// Where the player picked it, in the save area or in the program folder.
 bool LoadSave_GameFileExists(const char* name);
 // Writes a block to an unmapped name (the save-game writer passes a mapped one). On failure
 // reports through perror("_WriteFile") and returns false.
@@ -91,8 +98,8 @@ struct LoadSaveFile {
     int32_t position; // read position, 0..size (LoadSave_FGetC may step one past the end)
 };
 
-// Reads the file from the program folder, else from the save area; null when neither has
-// it. With 't' in the mode a leading UTF-8 byte-order mark is skipped.
+// Reads the file where the player picked it, else from the program folder, else from the
+// save area; null when none has it. With 't' in the mode a leading UTF-8 byte-order mark is skipped.
 LoadSaveFile* LoadSave_FOpen(const char* name, const char* mode);
 void LoadSave_FClose(LoadSaveFile* file);
 int32_t LoadSave_FTell(LoadSaveFile* file);

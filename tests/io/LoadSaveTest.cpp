@@ -137,6 +137,32 @@ TEST_F(LoadSaveTest, NamesOutsideEveryFolderAreRefusedUnlessChosenInADialog)
     EXPECT_EQ(LoadSave_SavePathOf((dir_ / "docs/other.txt").c_str()), "");
 }
 
+TEST_F(LoadSaveTest, AFilePickedBelowTheCurrentFolderIsTheFilePicked)
+{
+    // Picked to save: written and read there, not in the save area; the name beside it still maps.
+    const std::string saved = dir_ / "game/Documents/picked.ini", opened = dir_ / "game/open.ini";
+    LoadSave_AllowWrite(saved.c_str());
+    EXPECT_EQ(LoadSave_SavePathOf("Documents/PICKED.ini"), saved);
+    EXPECT_EQ(LoadSave_SavePathOf("Documents/other.ini"), Save("Documents/other.ini"));
+    ASSERT_TRUE(LoadSave_WriteSaveFile("Documents/picked.ini", "mine", 4));
+    EXPECT_EQ(Scratch_ReadFile(saved), "mine");
+    EXPECT_FALSE(Scratch_Exists(Save("Documents")));
+    EXPECT_EQ(ReadText(LoadSave_ReadGameFile, saved.c_str()), "mine");
+    // Picked to open: read there even when the save area holds a file of the same mapped name,
+    // and written where any other name is (never over the picked file).
+    Scratch_WriteFile(opened, "picked");
+    Scratch_WriteFile(Save("open.ini"), "saved");
+    LoadSave_AllowRead(opened.c_str());
+    EXPECT_EQ(ReadText(LoadSave_ReadGameFile, "open.ini"), "picked");
+    EXPECT_EQ(LoadSave_ReadPathOf("open.ini"), opened);
+    EXPECT_TRUE(LoadSave_GameFileExists("open.ini"));
+    EXPECT_EQ(LoadSave_SavePathOf("open.ini"), Save("open.ini"));
+    // A picked file that is gone is not looked for elsewhere.
+    unlink(opened.c_str());
+    EXPECT_EQ(LoadSave_ReadPathOf("open.ini"), "");
+    EXPECT_EQ(ReadText(LoadSave_ReadGameFile, "open.ini"), "<null>");
+}
+
 TEST_F(LoadSaveTest, MappingIntoACallersBufferRefusesWhatDoesNotFit)
 {
     char out[2048];

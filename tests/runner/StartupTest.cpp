@@ -39,6 +39,11 @@ TEST(AtFiles, MovesOnlyPlainWritableVisibleFiles)
     Scratch_WriteFile(dir / "x@taken", "new");
     Scratch_WriteFile(dir / "x/taken", "old");
     mkdir((dir / "f@older").c_str(), 0777);
+    // A folder of the name that is a link (the user's, in a run as root) leads nowhere.
+    ScratchFolder outside;
+    ASSERT_EQ(symlink(outside.Path().c_str(), (dir / "l").c_str()), 0);
+    Scratch_WriteFile(dir / "l@x", "stays");
+    Scratch_WriteFile(dir / "l@y@z", "stays");
     {
         ScopedCurrentFolder here(dir.Path());
         Main_MoveAtFiles();
@@ -52,6 +57,9 @@ TEST(AtFiles, MovesOnlyPlainWritableVisibleFiles)
     EXPECT_EQ(Scratch_ReadFile(dir / "x/taken"), "old") << "an existing file is not replaced";
     EXPECT_TRUE(Scratch_Exists(dir / "x@taken"));
     EXPECT_TRUE(Scratch_Exists(dir / "f@older")) << "folders are not moved";
+    EXPECT_TRUE(Scratch_List(outside.Path()).empty()) << "nothing moved or made through a link";
+    EXPECT_TRUE(Scratch_Exists(dir / "l@x"));
+    EXPECT_TRUE(Scratch_Exists(dir / "l@y@z"));
 }
 
 TEST(StartupFolders, ProgramFolderIsTheGameFilesFolderComputedOnce)

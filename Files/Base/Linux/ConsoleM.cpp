@@ -21,6 +21,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "Files/Base/QuitRequest.h"
@@ -167,6 +168,66 @@ ConsoleWrite WriteAll(ConsoleOutput& out, const char* data, size_t length, size_
     return ConsoleWrite::Written;
 }
 
+// N when text is all decimal digits naming a descriptor number; -1 otherwise.
+int DescriptorNumber(const std::string& text)
+{
+    if (text.empty() || text.size() > 9) return -1;
+    int n = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return -1;
+        n = n * 10 + (c - '0');
+    }
+    return n;
+}
+
+// True when folder (absolute, no links) is this process's descriptor folder in /proc:
+// /proc/PID/fd, or /proc/PID/task/TID/fd of one of its threads.
+bool OwnDescriptorFolder(const std::string& folder)
+{
+    const std::string mine = "/proc/" + std::to_string(getpid());
+    if (folder == mine + "/fd") return true;
+    const std::string task = mine + "/task/";
+    return folder.size() > task.size() + 3 && folder.compare(0, task.size(), task) == 0 &&
+           folder.compare(folder.size() - 3, 3, "/fd") == 0 &&
+           DescriptorNumber(folder.substr(task.size(), folder.size() - 3 - task.size())) >= 0;
+}
+
+// The descriptor number a path names when it is one of this process's open descriptors:
+// /dev/stdin, /dev/stdout, /dev/stderr, /dev/fd/N, /proc/self/fd/N, /proc/PID/fd/N of this
+// process (its threads' too), or a link that leads to one of them; -1 for any other path.
+// The standard names are known without /proc (a mount namespace may hide it).
+int OwnDescriptorNamed(const char* path)
+{
+    std::string p = path ? path : "";
+    for (int hops = 0; hops < 40 && !p.empty(); hops++) {
+        if (p == "/dev/stdin") return 0;
+        if (p == "/dev/stdout") return 1;
+        if (p == "/dev/stderr") return 2;
+        const size_t slash = p.rfind('/');
+        if (slash == std::string::npos) { // a relative name: from the current folder
+            p = "./" + p;
+            continue;
+        }
+        const std::string folder = slash == 0 ? "/" : p.substr(0, slash), last = p.substr(slash + 1);
+        const int n = DescriptorNumber(last);
+        if (n >= 0 && (folder == "/dev/fd" || folder == "/proc/self/fd" || folder == "/proc/thread-self/fd"))
+            return n;
+        if (n >= 0) {
+            char* real = realpath(folder.c_str(), nullptr);
+            const bool own = real && OwnDescriptorFolder(real);
+            std::free(real);
+            if (own) return n;
+        }
+        // A link is followed one step; anything else is a file of its own.
+        char target[4096];
+        const ssize_t length = readlink(p.c_str(), target, sizeof target - 1);
+        if (length <= 0) return -1;
+        target[length] = 0;
+        p = target[0] == '/' ? std::string(target) : folder + "/" + target;
+    }
+    return -1;
+}
+
 } // namespace
 
 ConsoleWrite ConsoleHost_Write(ConsoleOutput& out, const char* data, size_t length, int* error)
@@ -201,6 +262,11 @@ void ConsoleHost_Forget(ConsoleOutput& out)
 
 int ConsoleHost_OpenLog(const char* path)
 {
+    // One of the runner's own streams is written through that descriptor, as the standard
+    // output is: opened again, a terminal's master side would be a new terminal that nobody
+    // reads, a socket would not open, and a file would be written at an offset of its own.
+    const int own = OwnDescriptorNamed(path);
+    if (own >= 0) return fcntl(own, F_DUPFD_CLOEXEC, 3);
     // Not blocking: a named pipe or a terminal as the log waits in poll, which the run's quit ends.
     return open(path, O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
 }

@@ -8,7 +8,13 @@
 // Below the confined folder every operation starts from a descriptor of that folder and
 // opens each folder on the way with O_PATH | O_NOFOLLOW, then works on the last name with
 // the *at calls (O_NOFOLLOW, AT_SYMLINK_NOFOLLOW): a link swapped in between two calls is
-// still never followed. Elsewhere the same calls take AT_FDCWD and the path as it is.
+// still never followed. Elsewhere the folder of the path is opened once (its links followed:
+// the user's own) and the same calls work on the last name from it. Folders are made one at
+// a time from the top, each in the descriptor of the one before and opened without following
+// a link; what a run as root makes in another user's folder is given to that user through its
+// own descriptor, once the descriptor shows it is what the run made. So a run as root never
+// checks a path and then acts on it: a folder swapped for a link between two calls cannot
+// lead a change of owner, a write or a rename elsewhere.
 #include "Files/Support/File.h"
 
 #include <dirent.h>
@@ -16,6 +22,7 @@
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -107,56 +114,91 @@ bool ConfinedParts(const char* path, std::string* root, std::vector<std::string>
     return true;
 }
 
-// A file or folder this process has just made in the folder dirfd (name; dirfd AT_FDCWD and a
-// path outside the confined folder) goes to the owner and group of that folder when the folder
-// is another user's and the process may give it (a run as root in a user's save area): else
-// that user's next run could not replace or delete it. fd: the new file's own descriptor, or
-// -1 to change it by name. Only root may give it; nothing happens, and nothing is said, when it
-// may not be given.
-void GiveToFolderOwner(int dirfd, const char* folder, int fd, const char* name)
+void CloseKeepingErrno(int fd);
+
+// True when the open folder fd holds nothing but "." and "..".
+bool EmptyFolder(int fd)
+{
+    alignas(8) char buffer[2048];
+    for (;;) {
+        const long n = syscall(SYS_getdents64, fd, buffer, sizeof buffer);
+        if (n == 0) return true;
+        if (n < 0) return false;
+        for (long at = 0; at < n;) {
+            const auto* e = reinterpret_cast<const dirent64*>(buffer + at);
+            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) return false;
+            at += e->d_reclen;
+        }
+    }
+}
+
+// What this process has just made in the folder dirfd (made: the new file's or folder's own
+// open descriptor) goes to the owner and group of that folder when the folder is another
+// user's and the process may give it (a run as root in a user's save area): else that user's
+// next run could not replace or delete it. Only root may give it, and only what the
+// descriptor shows to be what it made: root's own, and a folder still empty. Both the folder
+// and what is given are descriptors held since the making, so a name swapped meanwhile (a
+// link, another folder) never leads the change elsewhere. Nothing happens, and nothing is
+// said, when it may not be given.
+void GiveToFolderOwner(int dirfd, int made)
 {
     if (geteuid() != 0) return; // only root may give a file to another user
-    struct stat st;
-    const int ok = folder ? stat(folder, &st) : fstat(dirfd, &st);
-    if (ok != 0 || st.st_uid == geteuid()) return;
     const int saved = errno;
-    if (fd >= 0) (void)fchown(fd, st.st_uid, st.st_gid);
-    else (void)fchownat(dirfd, name, st.st_uid, st.st_gid, AT_SYMLINK_NOFOLLOW);
+    struct stat folder, st;
+    if (fstat(dirfd, &folder) == 0 && folder.st_uid != geteuid() && fstat(made, &st) == 0 && st.st_uid == geteuid() &&
+        (!S_ISDIR(st.st_mode) || EmptyFolder(made)))
+        (void)fchown(made, folder.st_uid, folder.st_gid);
     errno = saved;
 }
 
-// Makes every missing folder of an absolute path, following links (outside the confined
-// folder, or the confined folder itself). True when the path is a folder afterwards. With
-// give, each folder made goes to the owner of the folder it was made in (GiveToFolderOwner).
-bool MakeFoldersPlain(const std::string& r, bool give = false)
+// The folder name of the folder dirfd as a descriptor, with make made when missing:
+// a link is followed only with follow (above the confined folder, where the user's own links
+// lead the way), and what is made is opened without following one and, with give, given as
+// GiveToFolderOwner says. -1 with errno (ENOTDIR for a file, or a link where none is
+// followed, in the way).
+int OpenFolderAt(int dirfd, const char* name, bool follow, bool make, bool give)
 {
-    for (size_t j = 1; j <= r.size(); j++) {
-        if (j < r.size() && r[j] != '/') continue;
-        std::string prefix = r.substr(0, j);
-        struct stat st;
-        if (stat(prefix.c_str(), &st) == 0) {
-            if (S_ISDIR(st.st_mode)) continue;
-            errno = ENOTDIR;
-            return false;
-        }
-        if (mkdir(prefix.c_str(), 0777) == 0) {
-            if (give) {
-                const size_t up = prefix.rfind('/');
-                GiveToFolderOwner(AT_FDCWD, up == 0 ? "/" : prefix.substr(0, up).c_str(), -1, prefix.c_str());
-            }
-            continue;
-        }
-        if (errno != EEXIST) return false;
-        if (stat(prefix.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) { // a link to nothing
-            errno = ENOTDIR;
-            return false;
+    const int how = O_PATH | O_DIRECTORY | O_CLOEXEC | (follow ? 0 : O_NOFOLLOW);
+    int fd = openat(dirfd, name, how);
+    if (fd < 0 && errno == ENOENT && make) {
+        if (mkdirat(dirfd, name, 0777) == 0) {
+            // Read by root to be given (which must see it empty), else only walked on.
+            const bool giving = give && geteuid() == 0;
+            fd = openat(dirfd, name, (giving ? O_RDONLY : O_PATH) | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (fd >= 0 && giving) GiveToFolderOwner(dirfd, fd);
+        } else if (errno == EEXIST) {
+            fd = openat(dirfd, name, how); // made meanwhile by another runner, or a link to nothing
+            if (fd < 0 && errno == ENOENT) errno = ENOTDIR;
         }
     }
     struct stat st;
-    if (stat(r.c_str(), &st) != 0) return false;
-    if (S_ISDIR(st.st_mode)) return true;
-    errno = ENOTDIR;
-    return false;
+    if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISDIR(st.st_mode))) {
+        close(fd); // a link opened as itself
+        fd = -1;
+        errno = ENOTDIR;
+    }
+    return fd;
+}
+
+// A descriptor of the folder path (absolute, or from the current folder), every
+// missing folder on the way made; links on the way are followed (outside the confined
+// folder, or the confined folder itself). The walk goes from the top, one folder at a time,
+// each made in and opened from the descriptor of the one before; with give, each folder made
+// goes to the owner of the folder it was made in (GiveToFolderOwner). -1 with errno.
+int MakeFolders(const std::string& path, bool give)
+{
+    int dfd = open(!path.empty() && path[0] == '/' ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    for (size_t i = 0; dfd >= 0 && i < path.size();) {
+        size_t j = path.find('/', i);
+        if (j == std::string::npos) j = path.size();
+        if (j > i) {
+            const int next = OpenFolderAt(dfd, path.substr(i, j - i).c_str(), true, true, give);
+            CloseKeepingErrno(dfd);
+            dfd = next;
+        }
+        i = j + 1;
+    }
+    return dfd;
 }
 
 // Everything the game writes goes below the confined folder (the save area): when that
@@ -196,45 +238,30 @@ void LockFile(int fd, int how)
     errno = saved;
 }
 
-// A descriptor (O_PATH) of root/parts[0]/.../parts[count - 1], each folder opened from the one
+// A descriptor of root/parts[0]/.../parts[count - 1], each folder opened from the one
 // before without following a link; with make, missing folders are made on the way (and the
-// root itself when it is missing). -1 with errno when refused.
+// root itself when it is missing), each given as GiveToFolderOwner says. -1 with errno when
+// refused.
 int WalkFolders(const std::string& root, const std::vector<std::string>& parts, size_t count, bool make)
 {
     int dfd = open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (dfd < 0 && errno == ENOENT && make && MakeFoldersPlain(root, true))
-        dfd = open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (dfd < 0 && errno == ENOENT && make) dfd = MakeFolders(root, true);
     if (dfd < 0) {
         if (make) SayConfinedFolderFailed(root);
         return -1;
     }
-    for (size_t i = 0; i < count; i++) {
-        const char* name = parts[i].c_str();
-        int next = openat(dfd, name, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (next < 0 && errno == ENOENT && make) {
-            if (mkdirat(dfd, name, 0777) == 0) {
-                GiveToFolderOwner(dfd, nullptr, -1, name);
-            } else if (errno != EEXIST) {
-                CloseKeepingErrno(dfd);
-                return -1;
-            }
-            next = openat(dfd, name, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        }
-        struct stat st;
-        if (next >= 0 && (fstat(next, &st) != 0 || !S_ISDIR(st.st_mode))) {
-            close(next); // a link opened as itself
-            next = -1;
-            errno = ELOOP;
-        }
+    for (size_t i = 0; i < count && dfd >= 0; i++) {
+        const int next = OpenFolderAt(dfd, parts[i].c_str(), false, make, true);
         CloseKeepingErrno(dfd);
-        if (next < 0) return -1;
         dfd = next;
     }
     return dfd;
 }
 
 // Where a host path lies for the *at calls: the descriptor of its folder and its last name.
-// Outside the confined folder: AT_FDCWD and the whole path.
+// Outside the confined folder the folder is opened once, following links, and the name
+// worked on from it; a path without a folder part (or ending in "/", "." or "..") is taken
+// from the current folder as it is (AT_FDCWD).
 struct Place {
     int dirfd = AT_FDCWD;
     std::string name;
@@ -255,8 +282,16 @@ bool Locate(const char* path, bool make, Place* place)
     std::string root;
     std::vector<std::string> parts;
     if (!ConfinedParts(path, &root, &parts)) {
-        place->name = path;
-        return true;
+        const std::string p = path;
+        const size_t slash = p.rfind('/');
+        const std::string last = slash == std::string::npos ? "" : p.substr(slash + 1);
+        if (last.empty() || last == "." || last == "..") {
+            place->name = p;
+            return true;
+        }
+        place->dirfd = open(slash == 0 ? "/" : p.substr(0, slash).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        place->name = last;
+        return place->dirfd >= 0;
     }
     place->confined = true;
     const size_t folders = parts.empty() ? 0 : parts.size() - 1;
@@ -287,7 +322,7 @@ int OpenSafe(const char* path, int flags)
         // Another user's folder (a run as root in a user's save area): a file made here is
         // given to the folder's owner, so it must be known whether the open makes it.
         fd = openat(place.dirfd, place.name.c_str(), how | O_EXCL, 0666);
-        if (fd >= 0) GiveToFolderOwner(place.dirfd, nullptr, fd, nullptr);
+        if (fd >= 0) GiveToFolderOwner(place.dirfd, fd);
         else if (errno == EEXIST) fd = openat(place.dirfd, place.name.c_str(), how & ~O_CREAT, 0666);
     } else {
         fd = openat(place.dirfd, place.name.c_str(), how, 0666);
@@ -335,6 +370,24 @@ int StatMode(const char* path)
     return int(st.st_mode);
 }
 
+// The folder name of the folder dirfd opened for reading without following a link, given
+// read, write and search rights first where it lacks them (fchmod on the descriptor); -1
+// with errno. Only a plain user may find its own folder closed to reading: it is then
+// opened up by name, which reaches nothing the user could not change anyway.
+int OpenToEmpty(int dirfd, const char* name)
+{
+    int fd = openat(dirfd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0 && errno == EACCES && geteuid() != 0) {
+        struct stat st;
+        if (fstatat(dirfd, name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(st.st_mode)) return -1;
+        fchmodat(dirfd, name, (st.st_mode & 07777) | S_IRWXU, 0);
+        fd = openat(dirfd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    }
+    struct stat st;
+    if (fd >= 0 && fstat(fd, &st) == 0 && (st.st_mode & S_IRWXU) != S_IRWXU) fchmod(fd, (st.st_mode & 07777) | S_IRWXU);
+    return fd;
+}
+
 // Deletes every entry of the open folder dirfd (which it closes). Links are removed, not
 // followed; sub-folders are opened without following links and emptied first.
 bool DeleteContents(int dirfd)
@@ -358,10 +411,7 @@ bool DeleteContents(int dirfd)
             break;
         }
         if (S_ISDIR(st.st_mode)) {
-            // A folder without read, write or search rights is given them first.
-            if ((st.st_mode & S_IRWXU) != S_IRWXU)
-                fchmodat(dirfd, name.c_str(), (st.st_mode & 07777) | S_IRWXU, 0);
-            int sub = openat(dirfd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            const int sub = OpenToEmpty(dirfd, name.c_str());
             if (sub < 0 || !DeleteContents(sub) || unlinkat(dirfd, name.c_str(), AT_REMOVEDIR) != 0) {
                 ok = false;
                 break;
@@ -460,17 +510,20 @@ bool File_CreateDirectory(const char* path)
     if (p.size() > 1 && p.back() == '/') p.pop_back();
     if (p == "/" || (File_HasDrive(p) && p.size() < 3)) return true;
     std::string r = File_Resolve(p.c_str());
-    Place place;
-    if (!Locate(r.c_str(), true, &place)) return false;
     // Every folder on the way, from the top, is made when missing.
-    if (!place.confined) return MakeFoldersPlain(r);
-    if (mkdirat(place.dirfd, place.name.c_str(), 0777) == 0) GiveToFolderOwner(place.dirfd, nullptr, -1, place.name.c_str());
-    else if (errno != EEXIST) return false;
-    struct stat st;
-    if (fstatat(place.dirfd, place.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
-    if (S_ISDIR(st.st_mode)) return true;
-    errno = ENOTDIR; // a file or a link in the way, as for the folders above it
-    return false;
+    std::string root;
+    std::vector<std::string> parts;
+    int fd = -1;
+    if (!ConfinedParts(r.c_str(), &root, &parts)) {
+        fd = MakeFolders(r, false);
+    } else {
+        Place place;
+        if (!Locate(r.c_str(), true, &place)) return false;
+        fd = OpenFolderAt(place.dirfd, place.name.c_str(), false, true, true);
+    }
+    if (fd < 0) return false; // a file or a link in the way, as for the folders above it: ENOTDIR
+    close(fd);
+    return true;
 }
 
 void File_SetConfinedFolder(const char* folder)
@@ -689,6 +742,8 @@ void FileReplace::Discard()
     std::string().swap(m_staged);
     m_over = m_inMemory = false;
     m_error = 0;
+    m_earlierDev = 0;
+    m_earlierIno = 0;
     errno = saved;
 }
 
@@ -699,6 +754,23 @@ bool FileReplace::OpenInMemory(const char* hostPath)
     m_inMemory = m_fd >= 0;
     if (m_inMemory) m_path = hostPath;
     return m_inMemory;
+}
+
+int FileReplace::OpenEarlier(int dirfd, const std::string& name) const
+{
+    const int how = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
+    int fd = openat(dirfd, name.c_str(), O_RDWR | how);
+    if (fd < 0 && errno == EACCES) fd = openat(dirfd, name.c_str(), O_WRONLY | how); // written, never read
+    if (fd < 0) return -1;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_dev != m_earlierDev || st.st_ino != m_earlierIno) {
+        close(fd);
+        errno = EAGAIN; // another file there now: not written over
+        return -1;
+    }
+    const int fl = fcntl(fd, F_GETFL);
+    if (fl != -1) fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
+    return fd;
 }
 
 bool FileReplace::Open(const char* hostPath)
@@ -733,6 +805,10 @@ bool FileReplace::Open(const char* hostPath)
         errno = EINVAL;
         return false;
     }
+    if (existed) {
+        m_earlierDev = earlier.st_dev;
+        m_earlierIno = earlier.st_ino;
+    }
     if (existed && earlier.st_nlink > 1) {
         if (place.confined) {
             errno = EMLINK;
@@ -749,8 +825,11 @@ bool FileReplace::Open(const char* hostPath)
         if (fd < 0) {
             // A folder the user may not write, holding a file the user may: from memory.
             m_over = false;
-            if (existed && (errno == EACCES || errno == EPERM)) return OpenInMemory(hostPath);
-            return false;
+            if (!existed || (errno != EACCES && errno != EPERM)) return false;
+            m_fd = OpenEarlier(place.dirfd, place.name);
+            m_inMemory = m_fd >= 0;
+            if (m_inMemory) m_path = hostPath;
+            return m_inMemory;
         }
         struct stat made;
         if (existed && fstat(fd, &made) == 0 && (made.st_uid != earlier.st_uid || made.st_gid != earlier.st_gid) &&
@@ -760,7 +839,7 @@ bool FileReplace::Open(const char* hostPath)
             (void)fchown(fd, uid_t(-1), earlier.st_gid);
         }
         if (existed) fchmod(fd, earlier.st_mode & 07777); // after the owner, which clears set-id bits
-        else if (place.confined) GiveToFolderOwner(place.dirfd, nullptr, fd, nullptr);
+        else if (place.confined) GiveToFolderOwner(place.dirfd, fd);
         m_fd = fd;
         m_dirfd = place.dirfd;
         place.dirfd = AT_FDCWD; // the folder stays open for the rename
@@ -831,8 +910,7 @@ int FileReplace::OverFromTemporary()
     if (!ready) return error;
     unlinkat(m_dirfd, m_temporary.c_str(), 0);
     m_temporary.clear();
-    int fd = OpenSafe(m_path.c_str(), O_RDWR);
-    if (fd < 0 && errno == EACCES) fd = OpenSafe(m_path.c_str(), O_WRONLY);
+    const int fd = OpenEarlier(m_dirfd, m_name);
     if (fd < 0) return errno;
     return WriteOver(fd, content) ? 0 : errno;
 }
@@ -911,13 +989,14 @@ bool File_DeleteTree(const char* path)
     if (!path || !*path) return false;
     std::string r = File_Resolve(path);
     while (r.size() > 1 && r.back() == '/') r.pop_back();
-    struct stat st;
-    if (lstat(r.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
-    if ((st.st_mode & S_IRWXU) != S_IRWXU) chmod(r.c_str(), (st.st_mode & 07777) | S_IRWXU);
-    int fd = open(r.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    Place place;
+    if (!Locate(r.c_str(), false, &place) || place.name == "." || place.name == ".." ||
+        place.name.find('/') != std::string::npos)
+        return false; // the folder must be a name in a folder held open
+    const int fd = OpenToEmpty(place.dirfd, place.name.c_str());
     if (fd < 0) return false;
     if (!DeleteContents(fd)) return false;
-    return rmdir(r.c_str()) == 0;
+    return unlinkat(place.dirfd, place.name.c_str(), AT_REMOVEDIR) == 0;
 }
 
 bool File_InitTempDirectory()

@@ -1,0 +1,133 @@
+// End to end: a file the player picks in a dialog is read and written where it was picked.
+// The game runs from a home folder (its save area below it, in .local/share) with the game
+// file in a folder of its own (the program and working folder); the scripted dialogs answer
+// get_open_filename, get_save_filename and their _ext forms with a file below the current
+// folder, in the current folder itself, in the working folder, in the save area and outside
+// them all. For each the game reads the INI file, writes it (ini_open, ini_write_string,
+// ini_close) and reads it back. A file picked to save is written at the picked path; a file
+// picked to open is read there, and what the game writes goes where it always went (into the
+// save area, or nowhere), never over the picked file. ZB_RUNNER names another runner to play
+// (an older build, to compare); the table is printed either way.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "E2EGames.h"
+#include "support/ScratchFolder.h"
+
+namespace {
+
+struct Dialog {
+    const char* call;
+    bool save;
+};
+const Dialog kDialogs[] = {{"get_open_filename('INI|*.ini', '')", false},
+                           {"get_save_filename('INI|*.ini', '')", true},
+                           {"get_open_filename_ext('INI|*.ini', '', '', 'Open')", false},
+                           {"get_save_filename_ext('INI|*.ini', '', '', 'Save')", true}};
+
+struct Cell {
+    std::string dialog, where, picked;
+    bool save, earlier; // a file at the picked path before the run
+};
+
+// What the INI file at path holds under [s] k; "-" when there is no file.
+std::string KeyOf(const std::string& path)
+{
+    const std::string s = Scratch_ReadFile(path);
+    if (s.empty()) return "-";
+    size_t at = s.find("k=");
+    if (at == std::string::npos) return "?";
+    at += s[at + 2] == '"' ? 3 : 2;
+    return s.substr(at, s.find_first_of("\"\r\n", at) - at);
+}
+
+// Where below the save area a file of that name lies but at the picked path ("-" for none).
+std::string CopiesIn(const std::string& area, const std::string& picked)
+{
+    namespace fs = std::filesystem;
+    const std::string name = fs::path(picked).filename();
+    std::string found;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(area, ec); !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
+        if (it->path().filename() == name && it->path() != picked)
+            found += (found.empty() ? "" : ", ") + it->path().lexically_relative(area).string() + " = " + KeyOf(it->path());
+    return found.empty() ? "-" : found;
+}
+
+} // namespace
+
+TEST(PickedFiles, AFilePickedToSaveIsWrittenWhereItWasPickedAndOneToOpenReadThere)
+{
+    ScratchFolder dir;
+    const std::string home = dir / "home", program = dir / "game", area = home + "/.local/share/Picked";
+    const std::vector<std::pair<std::string, std::string>> places = {{"below the current folder", home + "/Documents"},
+                                                                     {"the current folder", home},
+                                                                     {"the working folder", program},
+                                                                     {"the save area", area},
+                                                                     {"outside them all", dir / "else"}};
+    // The issue's own case first: saved below the current folder, no file there yet.
+    std::vector<Cell> cells = {{"get_save_filename", "below the current folder", home + "/Documents/picked.ini", true, false}};
+    for (const Dialog& d : kDialogs)
+        for (const auto& [where, folder] : places)
+            cells.push_back({std::string(d.call).substr(0, std::string(d.call).find('(')), where,
+                             folder + "/c" + std::to_string(cells.size()) + ".ini", d.save, true});
+    std::string code, script;
+    for (size_t i = 0; i < cells.size(); i++) {
+        const Cell& c = cells[i];
+        if (c.earlier) Scratch_WriteFile(c.picked, "[s]\r\nk=\"earlier\"\r\n");
+        const std::string call = i == 0 ? "get_save_filename('INI|*.ini', '')" : kDialogs[(i - 1) / places.size()].call;
+        code += "n = " + call + "; ini_open(n); r = ini_read_string('s', 'k', 'none'); ini_write_string('s', 'k', 'cell" +
+                std::to_string(i) + "'); ini_close(); ini_open(n); b = ini_read_string('s', 'k', 'none'); ini_close();"
+                " show_debug_message('cell " + std::to_string(i) + " ' + r + ' ' + b); ";
+        script += std::string(c.save ? "save" : "open") + " =" + c.picked + " OK\n";
+    }
+    code += "game_end();";
+    const std::string manifest = R"({"name": "Picked", "window": {"width": 32, "height": 32},
+      "objects": [{"name": "obj", "events": [{"type": "create", "code": ")" + code + R"("}]}],
+      "rooms": [{"name": "rm", "width": 32, "height": 32, "instances": [{"object": "obj"}]}]})";
+    Scratch_WriteFile(program + "/picked.json", manifest);
+    std::string said;
+    ASSERT_TRUE(e2e::Pack(program + "/picked.json", program + "/picked.win", "--bytecode", &said)) << said;
+    Scratch_WriteFile(dir / "script.txt", script);
+    const char* other = std::getenv("ZB_RUNNER");
+    const std::string runner = other && *other ? other : ZB_RUNNER_PATH;
+    const e2e::Played run = e2e::PlayLogged("cd " + e2e::Quote(home) + " && " + e2e::kHeadless + "HOME=" + e2e::Quote(home) +
+                                                " XDG_DATA_HOME=" + e2e::Quote(home + "/.local/share") +
+                                                " ZIMBREL_DIALOG_SCRIPT=" + e2e::Quote(dir / "script.txt") + " " +
+                                                e2e::Quote(runner) + " -game " + e2e::Quote(program + "/picked.win") +
+                                                " -output " + e2e::Quote(dir / "log.txt") + " >" + e2e::Quote(dir / "out.txt") +
+                                                " 2>&1",
+                                            dir / "log.txt");
+    ASSERT_EQ(run.code, 0) << Scratch_ReadFile(dir / "out.txt");
+    std::printf("runner: %s\n| dialog | picked in | read first | read back | at the picked path | in the save area | verdict |\n"
+                "|---|---|---|---|---|---|---|\n",
+                runner.c_str());
+    for (size_t i = 0; i < cells.size(); i++) {
+        const Cell& c = cells[i];
+        std::string first = "?", back = "?";
+        const std::string prefix = "cell " + std::to_string(i) + " ";
+        for (const std::string& l : run.lines)
+            if (l.rfind(prefix, 0) == 0) std::istringstream(l.substr(prefix.size())) >> first >> back;
+        const std::string written = "cell" + std::to_string(i), before = c.earlier ? "earlier" : "none";
+        // Saved: written at the picked path and read back from it. Opened: read there, and
+        // never written over.
+        const std::string atPicked = KeyOf(c.picked), wantBack = c.save ? written : "earlier";
+        const std::string wantPicked = c.save ? written : "earlier";
+        const bool ok = first == before && back == wantBack && atPicked == wantPicked;
+        std::printf("| %s | %s%s | %s | %s | %s | %s | %s |\n", c.dialog.c_str(), c.where.c_str(),
+                    c.earlier ? "" : " (new file)", first.c_str(), back.c_str(), atPicked.c_str(), CopiesIn(area, c.picked).c_str(),
+                    ok ? "ok" : "FAULT");
+        const std::string cell = c.dialog + ", " + c.where + " (" + c.picked + ")";
+        EXPECT_EQ(first, before) << cell << ": read first";
+        EXPECT_EQ(back, wantBack) << cell << ": read back";
+        EXPECT_EQ(atPicked, wantPicked) << cell << ": the file at the picked path";
+    }
+}
