@@ -16,6 +16,10 @@
 #include "Files/Base/DialogHost.h"
 #include "Files/Debug/InputQuery.h"
 
+// Every character a player can type reaches a dialog's field whole (ImGui built with 32-bit
+// characters: CMakeLists.txt).
+static_assert(sizeof(ImWchar) == 4, "Dear ImGui must be built with IMGUI_USE_WCHAR32");
+
 // Makes an ImGui context current for a scope (the game window's, a plain window's, the debug
 // form's).
 class ContextScope {
