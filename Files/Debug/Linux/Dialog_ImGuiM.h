@@ -48,6 +48,9 @@ struct DialogUi {
     int32_t focus = -1;          // control id with the keyboard focus, -1 none
     bool focusMoved = true;      // give an edit field ImGui's focus at the next frame
     bool fieldActive = false;    // the focused edit field takes ImGui's keys and text
+    bool keepCaret = false;      // the field asked for again gets its caret and selection back
+    int32_t caretField = -1;     // the field whose caret is kept (-1 none): caret, selection
+    int32_t caret = 0, selectionStart = 0, selectionEnd = 0; // (bytes of its UTF-8 text)
     int32_t heldFrames = 0;      // frames the input has waited for that field
     bool hasFocus = true;        // (modeless) the dialog takes the keyboard
     DialogKeys keys;
