@@ -28,29 +28,6 @@ namespace {
 constexpr int kSteps = 24;                                        // moves of one sequence
 const int kWait = int(10 * e2e::kSanitizerSlower);                // seconds for each thing awaited
 
-// What a game's log says: what was typed into the game, the answers in order, its last step,
-// the dialogs shown.
-struct Said {
-    std::string game;
-    std::vector<std::string> answers;
-    long step = 0;
-    int shown = 0;
-};
-
-Said Read(const std::string& log)
-{
-    Said said;
-    std::istringstream lines(log);
-    for (std::string line; std::getline(lines, line);) {
-        auto inner = [&](size_t from) { return line.substr(from, line.size() - from - 1); };
-        if (line.rfind("game [", 0) == 0 && line.back() == ']') said.game += inner(6);
-        else if ((line.rfind("modal [", 0) == 0 || line.rfind("async [", 0) == 0) && line.back() == ']') said.answers.push_back(line);
-        else if (line.rfind("step ", 0) == 0) said.step = std::atol(line.c_str() + 5);
-        else if (line.rfind("shown ", 0) == 0) ++said.shown;
-    }
-    return said;
-}
-
 // One game as the model has it.
 struct Game {
     std::string name;             // "small", "large"
@@ -66,16 +43,11 @@ struct Game {
     std::string* Holder() { return !modal.empty() ? &modalText : async ? &asyncText : &gameText; }
 };
 
-// Waits until the game's log satisfies done; false after kWait seconds or once it ended.
+// Waits until the game's log satisfies done; false after kWait seconds.
 template <class Done>
 bool WaitFor(Game& g, Done done)
 {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(kWait);
-    while (std::chrono::steady_clock::now() < end) {
-        if (done(Read(g.run->Log()))) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    }
-    return false;
+    return Windowed_WaitUntil([&] { return done(Windowed_EchoSaid(g.run->Log())); }, kWait);
 }
 
 // Plays one sequence; "" when every key went where the model says.
@@ -101,7 +73,7 @@ std::string Play(uint32_t seed, const std::string& folder)
         g.run = std::make_unique<WindowedRunner>(x, dir + "/game.win", dir);
         g.area = dir + "/xdg/EchoGame/";
         if (g.run->Window().empty()) return "no window: " + g.run->NoWindow();
-        if (!WaitFor(g, [](const Said& s) { return s.step > 2; })) return g.name + " never stepped";
+        if (!WaitFor(g, [](const EchoSaid& s) { return s.step > 2; })) return g.name + " never stepped";
     }
     std::string trace; // the moves so far, for a failure's message
     auto fail = [&](const std::string& what) {
@@ -118,8 +90,8 @@ std::string Play(uint32_t seed, const std::string& folder)
 
     // Every answer given so far is in the game's log, as the model has them.
     auto answered = [&](Game& g) {
-        if (!WaitFor(g, [&](const Said& s) { return s.answers.size() >= g.answers.size(); })) return false;
-        return Read(g.run->Log()).answers == g.answers;
+        if (!WaitFor(g, [&](const EchoSaid& s) { return s.answers.size() >= g.answers.size(); })) return false;
+        return Windowed_EchoSaid(g.run->Log()).answers == g.answers;
     };
     auto typeInto = [&](const std::string& keys, bool letters) {
         x.Run(std::string("xdotool ") + (letters ? "type --delay 20 " : "key ") + keys);
@@ -155,11 +127,11 @@ std::string Play(uint32_t seed, const std::string& folder)
             } else {
                 *at->Holder() += text;
                 if (at->modal.empty() && at->async) { // taken in the game's frames: two of them pass
-                    const long now = Read(at->run->Log()).step;
-                    if (!WaitFor(*at, [&](const Said& s) { return s.step >= now + 2; })) return fail(at->name + " stopped");
+                    const long now = Windowed_EchoSaid(at->run->Log()).step;
+                    if (!WaitFor(*at, [&](const EchoSaid& s) { return s.step >= now + 2; })) return fail(at->name + " stopped");
                 } else if (at->modal.empty()) {
-                    if (!WaitFor(*at, [&](const Said& s) { return s.game == at->gameText; }))
-                        return fail(at->name + " got [" + Read(at->run->Log()).game + "], not [" + at->gameText + "]");
+                    if (!WaitFor(*at, [&](const EchoSaid& s) { return s.game == at->gameText; }))
+                        return fail(at->name + " got [" + Windowed_EchoSaid(at->run->Log()).game + "], not [" + at->gameText + "]");
                 }
             }
         } else if (move == 2) { // a game shows a dialog
@@ -169,7 +141,7 @@ std::string Play(uint32_t seed, const std::string& folder)
             const std::string kind = kKinds[pick(g.async ? 2 : 3)];
             Scratch_WriteFile(g.area + kind, "");
             ++g.shown;
-            if (!WaitFor(g, [&](const Said& s) { return s.shown >= g.shown; })) return fail(g.name + " did not show " + kind);
+            if (!WaitFor(g, [&](const EchoSaid& s) { return s.shown >= g.shown; })) return fail(g.name + " did not show " + kind);
             if (kind == "async") {
                 g.async = true;
                 g.asyncText.clear();
@@ -209,7 +181,7 @@ std::string Play(uint32_t seed, const std::string& folder)
         }
         Scratch_WriteFile(g.area + "end", "");
         if (g.run->Wait() != 0) return fail(g.name + " did not end");
-        const Said said = Read(g.run->Log());
+        const EchoSaid said = Windowed_EchoSaid(g.run->Log());
         if (said.game != g.gameText) return fail(g.name + " got [" + said.game + "], not [" + g.gameText + "]");
         if (said.answers != g.answers) return fail(g.name + " answered otherwise");
     }

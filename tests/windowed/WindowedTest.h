@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "e2e/E2EGames.h"
 #include "support/ScratchFolder.h"
@@ -26,6 +28,28 @@ inline std::string Windowed_EchoGame(int width, int height)
     {"type": "step", "code": "n += 1; show_debug_message('step ' + string(n)); if (keyboard_string != '') { show_debug_message('game [' + keyboard_string + ']'); keyboard_string = ''; } if (file_exists('string')) { file_delete('string'); show_debug_message('shown string'); show_debug_message('modal [' + get_string('String?', '') + ']'); } if (file_exists('message')) { file_delete('message'); show_debug_message('shown message'); show_message('Message'); show_debug_message('modal [ok]'); } if (file_exists('async')) { file_delete('async'); asked = get_string_async('Async?', ''); show_debug_message('shown async'); } if (file_exists('end')) { file_delete('end'); game_end(); }"},
     {"type": "other", "number": 63, "code": "if (ds_map_find_value(async_load, 'id') == asked) show_debug_message('async [' + ds_map_find_value(async_load, 'result') + ']');"}]}],
   "rooms": [{"name": "rm", "width": )" + w + R"(, "height": )" + h + R"(, "speed": 30, "instances": [{"object": "obj_echo"}]}]})";
+}
+
+// What the echo game's log says: what was typed into the game, the answers in order, its last
+// step, the dialogs shown.
+struct EchoSaid {
+    std::string game;
+    std::vector<std::string> answers;
+    long step = 0;
+    int shown = 0;
+};
+inline EchoSaid Windowed_EchoSaid(const std::string& log)
+{
+    EchoSaid said;
+    std::istringstream lines(log);
+    for (std::string line; std::getline(lines, line);) {
+        auto inner = [&](size_t from) { return line.substr(from, line.size() - from - 1); };
+        if (line.rfind("game [", 0) == 0 && line.back() == ']') said.game += inner(6);
+        else if ((line.rfind("modal [", 0) == 0 || line.rfind("async [", 0) == 0) && line.back() == ']') said.answers.push_back(line);
+        else if (line.rfind("step ", 0) == 0) said.step = std::atol(line.c_str() + 5);
+        else if (line.rfind("shown ", 0) == 0) ++said.shown;
+    }
+    return said;
 }
 
 class WindowedTest : public ::testing::Test {

@@ -208,12 +208,7 @@ std::string OutsideWindow::Typed() const
 
 bool OutsideWindow::WaitForTyped(const std::string& text, int seconds) const
 {
-    const auto end = Clock::now() + std::chrono::seconds(seconds);
-    while (Typed() != text) {
-        if (Clock::now() >= end) return false;
-        Pause();
-    }
-    return true;
+    return Windowed_WaitUntil([&] { return Typed() == text; }, seconds);
 }
 
 // ---- The runner on it ---------------------------------------------------------------------
@@ -508,6 +503,16 @@ std::vector<std::string> Windowed_PlayAll(size_t count, int jobs, const std::fun
     }
     for (std::thread& t : players) t.join();
     return results;
+}
+
+bool Windowed_WaitUntil(const std::function<bool()>& done, int seconds)
+{
+    const auto end = Clock::now() + std::chrono::seconds(seconds);
+    while (!done()) {
+        if (Clock::now() >= end) return false;
+        Pause();
+    }
+    return true;
 }
 
 long Windowed_EnvNumber(const char* name, long otherwise)

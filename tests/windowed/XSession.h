@@ -158,5 +158,7 @@ private:
 // Plays count cases (play(i), each on servers of its own) on `jobs` threads at once; what
 // each said ("" when it came right), in order.
 std::vector<std::string> Windowed_PlayAll(size_t count, int jobs, const std::function<std::string(size_t)>& play);
+// Polls done until it holds; false when it does not within seconds.
+bool Windowed_WaitUntil(const std::function<bool()>& done, int seconds);
 // A whole number from the environment (the cases a test plays, a seed), else the default.
 long Windowed_EnvNumber(const char* name, long otherwise);
