@@ -387,6 +387,7 @@ TEST_F(Windowed, OpenFileDialogTakesItsKeysAndEndsAtASignal)
 // the answer; then characters beyond U+FFFF typed into the next dialog reach the answer whole.
 TEST_F(Windowed, AClickBesideADialogChangesNothingAndEveryCharacterArrivesWhole)
 {
+    ASSERT_TRUE(x.AddKeys({0x1F600, 0x1D11E}));
     WindowedRunner game(x, Game("beside"), dir.Path());
     ASSERT_FALSE(game.Window().empty()) << game.NoWindow();
     ASSERT_TRUE(game.WaitForLog("asking")) << game.Log();

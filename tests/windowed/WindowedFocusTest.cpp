@@ -17,7 +17,6 @@
 #include <filesystem>
 #include <memory>
 #include <random>
-#include <sstream>
 
 #include "e2e/E2EGames.h"
 #include "support/ScratchFolder.h"
@@ -41,6 +40,17 @@ struct Game {
 
     // Who takes a key typed to this game.
     std::string* Holder() { return !modal.empty() ? &modalText : async ? &asyncText : &gameText; }
+    // Return answers the dialog that holds the keyboard: the answer its log will show.
+    void Answer()
+    {
+        if (!modal.empty()) {
+            answers.push_back("modal [" + (modal == "string" ? modalText : std::string("ok")) + "]");
+            modal.clear();
+        } else {
+            answers.push_back("async [" + asyncText + "]");
+            async = false;
+        }
+    }
 };
 
 // Waits until the game's log satisfies done; false after kWait seconds.
@@ -153,13 +163,7 @@ std::string Play(uint32_t seed, const std::string& folder)
         } else { // the player answers the dialog that holds the keyboard of the focused game
             typeInto("Return", false);
             trace += "Return; ";
-            if (!at->modal.empty()) {
-                at->answers.push_back("modal [" + (at->modal == "string" ? at->modalText : std::string("ok")) + "]");
-                at->modal.clear();
-            } else {
-                at->answers.push_back("async [" + at->asyncText + "]");
-                at->async = false;
-            }
+            at->Answer();
             if (!answered(*at)) return fail(at->name + " answered otherwise");
         }
     }
@@ -167,16 +171,9 @@ std::string Play(uint32_t seed, const std::string& folder)
     for (Game& g : games) {
         while (!g.modal.empty() || g.async) {
             x.Focus(g.run->Window());
-            focused = int(&g - games);
             typeInto("Return", false);
             trace += "focus " + g.name + "; Return; ";
-            if (!g.modal.empty()) {
-                g.answers.push_back("modal [" + (g.modal == "string" ? g.modalText : std::string("ok")) + "]");
-                g.modal.clear();
-            } else {
-                g.answers.push_back("async [" + g.asyncText + "]");
-                g.async = false;
-            }
+            g.Answer();
             if (!answered(g)) return fail(g.name + " answered otherwise");
         }
         Scratch_WriteFile(g.area + "end", "");

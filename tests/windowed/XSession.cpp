@@ -157,6 +157,27 @@ std::string XSession::Output(const std::string& line) const
 
 void XSession::Focus(const std::string& window) const { Run("xdotool windowfocus --sync " + window); }
 
+bool XSession::AddKeys(const std::vector<uint32_t>& characters) const
+{
+    ::Display* d = XOpenDisplay(m_display.c_str());
+    if (!d) return false;
+    int low = 0, high = 0, per = 0;
+    XDisplayKeycodes(d, &low, &high);
+    KeySym* map = XGetKeyboardMapping(d, KeyCode(low), high - low + 1, &per);
+    size_t next = 0;
+    for (int code = high; code >= low && next < characters.size(); --code) {
+        KeySym* row = map + size_t(code - low) * size_t(per);
+        if (std::any_of(row, row + per, [](KeySym k) { return k != NoSymbol; })) continue;
+        KeySym both[2] = {KeySym(0x1000000 | characters[next]), KeySym(0x1000000 | characters[next])};
+        XChangeKeyboardMapping(d, code, 2, both, 1);
+        ++next;
+    }
+    XFree(map);
+    XSync(d, False);
+    XCloseDisplay(d);
+    return next == characters.size();
+}
+
 // ---- A window of the test's own -------------------------------------------------------------
 OutsideWindow::OutsideWindow(const XSession& x)
 {

@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -42,6 +43,11 @@ public:
     // Gives the window the input focus, as a window manager does when the player clicks it
     // (there is none here); returns once the server has done so.
     void Focus(const std::string& window) const;
+    // Gives keys of the keyboard that nothing uses these characters (Unicode code points), as a
+    // keyboard layout with them would: xdotool then types them without changing the key
+    // mapping under each one (a client that reads the key after the mapping changed back
+    // would find no character). False when no key was free.
+    bool AddKeys(const std::vector<uint32_t>& characters) const;
 
 private:
     pid_t m_pid = -1;
