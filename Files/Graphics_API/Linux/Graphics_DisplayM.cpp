@@ -1,12 +1,14 @@
 // The X display under SDL (see Graphics_EventsM.h): the display lost while the game plays (the
 // display library's I/O error handler of our own) and a window of the runner destroyed by
 // another program (its error handler); the wait for the server's answer before a window goes
-// (GR_Sdl_SyncDisplay); who holds the input focus; windows shown without taking it; a GL
-// context made current only on a window that is still there. Apart from the other host files
+// (GR_Sdl_SyncDisplay); who holds the input focus; windows shown without taking it; GL
+// contexts made current under the runner's own error handler. Apart from the other host files
 // so that the display library's names stay out of them. SDL2 and Xlib.
+#include <GL/glx.h>
 #include <SDL2/SDL.h>
 #include <SDL2/SDL_syswm.h>
 #include <X11/Xlib.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -89,21 +91,31 @@ private:
     XErrorHandler m_previous;
 };
 
-// Holds the server for a scope: no other program's request runs meanwhile (a key of an
-// input tool, a window destroyed).
+// Holds the server for a scope (a millisecond): no other program's request runs meanwhile
+// (a key of an input tool). A stop from the terminal (Ctrl+Z) waits until the server is free
+// again: a process stopped while it holds the server would freeze the whole display.
 class ServerHeld {
 public:
-    explicit ServerHeld(Display* d) : m_display(d) { XGrabServer(d); }
+    explicit ServerHeld(Display* d) : m_display(d)
+    {
+        sigset_t stops;
+        sigemptyset(&stops);
+        for (int s : {SIGTSTP, SIGTTIN, SIGTTOU}) sigaddset(&stops, s);
+        pthread_sigmask(SIG_BLOCK, &stops, &m_signals);
+        XGrabServer(d);
+    }
     ~ServerHeld()
     {
         XUngrabServer(m_display);
         XFlush(m_display);
+        pthread_sigmask(SIG_SETMASK, &m_signals, nullptr);
     }
     ServerHeld(const ServerHeld&) = delete;
     ServerHeld& operator=(const ServerHeld&) = delete;
 
 private:
     Display* m_display;
+    sigset_t m_signals;
 };
 
 } // namespace
@@ -214,18 +226,17 @@ void GR_Sdl_MakeCurrent(SDL_Window* window, SDL_GLContext gl)
 {
     Display* display;
     Window xid;
-    if (!gl || !X11Of(window, &display, &xid)) {
+    // SDL's contexts on X are GLX's, unless it was told to use EGL.
+    if (!gl || !X11Of(window, &display, &xid) || SDL_GetHintBoolean(SDL_HINT_VIDEO_X11_FORCE_EGL, SDL_FALSE)) {
         SDL_GL_MakeCurrent(window, gl);
         return;
     }
     // SDL takes every error of the display library for itself while it makes a context
     // current, and Mesa's software rasteriser then sizes a window's buffers from a geometry
     // query that failed: its threads drew outside them (a crash) when the window had been
-    // destroyed by another program. So the window is made sure of first, the server held until
-    // the context is current so that nobody destroys it in between; gone, the run ends
-    // (OnError).
-    ServerHeld held(display);
-    XWindowAttributes attributes;
-    XGetWindowAttributes(display, xid, &attributes);
+    // destroyed by another program. So the context is made current here first, with the
+    // runner's own handler in place (a window gone ends the run at that query: OnError); SDL
+    // then only keeps its record (GLX does nothing for a context that is current already).
+    glXMakeCurrent(display, xid, static_cast<GLXContext>(gl));
     SDL_GL_MakeCurrent(window, gl);
 }

@@ -89,10 +89,10 @@ void GR_Sdl_WatchDisplay();
 // GR_Sdl_DestroyWindow destroys it and ends the watch.
 void GR_Sdl_WatchWindow(SDL_Window* window);
 void GR_Sdl_DestroyWindow(SDL_Window* window);
-// Makes the GL context current on the window (null context: none current), and on X only once
-// the window is known to be there still, with the server held until it is (else the run ends
-// as above): a context made current on a window another program has destroyed made Mesa's
-// software rasteriser draw outside its buffers.
+// Makes the GL context current on the window (null context: none current); on X under the
+// runner's own error handler (a window gone ends the run as above): under SDL's, which takes
+// every error for itself, a context made current on a window another program had destroyed
+// made Mesa's software rasteriser draw outside its buffers.
 void GR_Sdl_MakeCurrent(SDL_Window* window, SDL_GLContext gl);
 
 // Whether the keyboard's input goes to one of these windows now: the X input focus is in one,
