@@ -47,7 +47,7 @@ function(zb_layers)
       target_link_libraries(zb_${name} PUBLIC ${below})
     else()
       target_link_libraries(zb_${name} PUBLIC
-        PkgConfig::ZB_PC SDL2::SDL2 X11::X11 ZLIB::ZLIB Threads::Threads ${CMAKE_DL_LIBS})
+        zb_imgui PkgConfig::ZB_PC SDL2::SDL2 X11::X11 ZLIB::ZLIB Threads::Threads ${CMAKE_DL_LIBS})
     endif()
     set(below zb_${name})
     list(APPEND layers ${name})

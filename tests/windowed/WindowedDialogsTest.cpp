@@ -4,10 +4,16 @@
 // picture is compared with golden images (tests/data/windowed_golden, rewritten with
 // ZB_UPDATE_GOLDEN=1); a game in an endless loop still answers its window's close; "-debug"
 // opens the debug form beside the game; a display lost while the game plays ends the run with
-// the game's files written. Skipped only when Xvfb cannot start.
+// the game's files written, and so does a window destroyed by another program under a dialog;
+// without a game the runner asks for one with keys; a click beside a dialog changes nothing,
+// and every character typed reaches it whole. Skipped only when Xvfb cannot start.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <chrono>
+#include <filesystem>
+#include <memory>
+#include <random>
 #include <thread>
 
 #include "e2e/E2EGames.h"
@@ -338,4 +344,106 @@ TEST_F(Windowed, ALostDisplayEndsTheRunWithTheGamesFilesWritten)
     EXPECT_NE(Scratch_ReadFile(area + "/run.ini").find("started=1"), std::string::npos) << game.Stderr();
     EXPECT_NE(Scratch_ReadFile(area + "/hiscore.dat").find("kept"), std::string::npos);
     EXPECT_EQ(game.Stderr(), "runner: the display " + display + " was lost; the run ends\n");
+}
+
+// Without a game the runner asks for one in the open-file dialog, a window of its own that
+// takes its keys: Escape ends the run with 1; a path typed and Return plays that game; a
+// signal while it asks ends the run within a second, by that signal.
+TEST_F(Windowed, OpenFileDialogTakesItsKeysAndEndsAtASignal)
+{
+    const std::string game = Game("picked");
+    auto asking = [&](const char* name) {
+        const std::string folder = dir / name;
+        std::filesystem::create_directories(folder);
+        return std::make_unique<WindowedRunner>(x, "", folder);
+    };
+    {
+        auto run = asking("escape");
+        ASSERT_FALSE(run->Window().empty()) << run->NoWindow();
+        run->Keys("Escape");
+        EXPECT_EQ(run->Wait(), 1) << run->Log();
+    }
+    {
+        auto run = asking("typed");
+        ASSERT_FALSE(run->Window().empty()) << run->NoWindow();
+        run->Type(game);
+        run->Keys("Return");
+        EXPECT_TRUE(run->WaitForLog("playing")) << run->Log();
+        EXPECT_EQ(run->Wait(), 0) << run->Log();
+    }
+    {
+        auto run = asking("signal");
+        ASSERT_FALSE(run->Window().empty()) << run->NoWindow();
+        const auto sent = std::chrono::steady_clock::now();
+        run->Kill(SIGTERM);
+        run->Wait();
+        EXPECT_EQ(run->Signal(), SIGTERM) << run->Log();
+        EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::milliseconds(int(1000 * e2e::kSanitizerSlower)));
+    }
+}
+
+// A 640x480 game asks for a name: a click on the game beside the dialog changes nothing (its
+// field keeps the keyboard and the default text its selection), so what is typed after it is
+// the answer; then characters beyond U+FFFF typed into the next dialog reach the answer whole.
+TEST_F(Windowed, AClickBesideADialogChangesNothingAndEveryCharacterArrivesWhole)
+{
+    ASSERT_TRUE(x.AddKeys({0x1F600, 0x1D11E}));
+    WindowedRunner game(x, Game("beside"), dir.Path());
+    ASSERT_FALSE(game.Window().empty()) << game.NoWindow();
+    ASSERT_TRUE(game.WaitForLog("asking")) << game.Log();
+    game.Click(40, 40); // the game beside the dialog
+    game.Type("ok");
+    game.Keys("Return");
+    EXPECT_TRUE(game.WaitForLog("name [ok]")) << game.Log();
+    game.Type("a\xF0\x9F\x98\x80" "b\xF0\x9D\x84\x9E");
+    game.Keys("Return");
+    EXPECT_TRUE(game.WaitForLog("again [a\xF0\x9F\x98\x80" "b\xF0\x9D\x84\x9E]")) << game.Log();
+    EXPECT_EQ(game.Wait(), 0);
+}
+
+// Another program destroys a window of the runner (xdotool windowclose) while a modal dialog is
+// up in a window of its own, at a random moment: the game's window or the dialog's. The run
+// ends as a lost display ends it, with 1, one line on stderr and the game's files written, and
+// never by a crash. ZB_DESTROY_PLAYS plays (default 8), ZB_DESTROY_JOBS at once (default 4),
+// the moments drawn from ZB_DESTROY_SEED.
+TEST(WindowedDestroyed, AWindowDestroyedUnderADialogEndsTheRunAsALostDisplay)
+{
+    {
+        XSession probe;
+        if (!probe.Ok()) GTEST_SKIP() << probe.Why();
+    }
+    const uint32_t seed = uint32_t(Windowed_EnvNumber("ZB_DESTROY_SEED", 5803));
+    const size_t plays = size_t(Windowed_EnvNumber("ZB_DESTROY_PLAYS", 8));
+    ScratchFolder dir;
+    std::string said;
+    const std::string game = dir / "game.win";
+    ASSERT_TRUE(e2e::Pack(std::string(ZB_SOURCE_DIR) + "/tests/data/windowed/gone/manifest.json", game, "", &said)) << said;
+    const std::vector<std::string> results =
+        Windowed_PlayAll(plays, int(Windowed_EnvNumber("ZB_DESTROY_JOBS", 4)), [&](size_t i) -> std::string {
+            std::mt19937 random(seed + uint32_t(i));
+            const std::string folder = dir / ("play" + std::to_string(i));
+            std::filesystem::create_directories(folder);
+            XSession x;
+            if (!x.Ok()) return "no X server: " + x.Why();
+            WindowedRunner run(x, game, folder);
+            if (run.Window().empty()) return "no window: " + run.NoWindow();
+            const std::string dialog = run.WindowNamed("Gone");
+            if (!run.WaitForLog("asking") || dialog.empty()) return "no dialog: " + run.Log();
+            const bool gameWindow = random() % 4 != 0;
+            std::this_thread::sleep_for(std::chrono::milliseconds(random() % 200)); // the moment
+            x.Run("xdotool windowclose " + (gameWindow ? run.Window() : dialog));
+            const int code = run.Wait();
+            const std::string area = folder + "/xdg/GoneGame/";
+            std::string why;
+            if (code != 1) why += "ended with " + std::to_string(code) + " (signal " + std::to_string(run.Signal()) + "); ";
+            if (run.Stderr() != "runner: a window of the game was destroyed by another program; the run ends\n")
+                why += "said [" + run.Stderr() + "]; ";
+            if (Scratch_ReadFile(area + "run.ini").find("started=1") == std::string::npos) why += "run.ini not written; ";
+            if (Scratch_ReadFile(area + "hiscore.dat").find("kept") == std::string::npos) why += "hiscore.dat not written; ";
+            return why.empty() ? why : "seed " + std::to_string(seed + i) + (gameWindow ? ", the game's window: " : ", the dialog's: ") + why;
+        });
+    size_t right = 0;
+    for (const std::string& r : results) right += r.empty();
+    std::printf("%zu of %zu plays right (runner %s)\n", right, plays, WindowedRunner::RunnerPath());
+    for (const std::string& r : results) EXPECT_EQ(r, "");
 }

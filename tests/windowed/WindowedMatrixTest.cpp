@@ -2,10 +2,15 @@
 // integer, error, login) x where it is shown (the game window, a window of its own) x what is
 // up beside it (nothing, an asynchronous dialog in the game window, one in a window of its
 // own, the debug form holding the keyboard) x how the keys come (slowly, 5 ms apart, typed
-// while the runner is stopped), each value of each column meeting each value of every other
-// at least once. Each row is a game made for it, played on an X server of its own, several at
-// once: the answer is the one typed, the game steps on after it, the dialog beside gets the
-// keyboard back (its answer typed right after the row's), and nothing typed reaches the game.
+// while the runner is stopped) x where the input focus is when the dialog comes (the runner
+// holds it; another game does; a window of the test's own does, a terminal the player types
+// into), each value of each column meeting each value of every other at least once. Each row is
+// a game made for it, played on an X server of its own, several at once: the answer is the one
+// typed, the game steps on after it, the dialog beside gets the keyboard back (its answer typed
+// right after the row's), and nothing typed reaches the game. Where another window has the
+// focus when the dialog comes, what the player types there reaches that window alone; then
+// the player comes to the game (gives its window the focus, as a window manager would) and
+// answers.
 //
 // The rows' results are printed as a table. ZB_WINDOWED_RUNNER names another runner to play
 // (another build's, to compare); ZB_MATRIX_JOBS the rows played at once (default 4).
@@ -15,18 +20,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "e2e/E2EGames.h"
 #include "support/ScratchFolder.h"
-#include "windowed/XSession.h"
+#include "windowed/WindowedTest.h"
 
 namespace {
 
@@ -34,17 +38,20 @@ enum Kind { kMessage, kQuestion, kString, kInteger, kError, kLogin, kKinds };
 enum Beside { kNothing, kModelessInGame, kModelessOwn, kForm, kBesides };
 enum Keying { kSlowly, kQuickly, kStopped, kKeyings };
 enum Where { kInGame, kOwn };
+enum Focus { kRunnerHolds, kOtherGame, kOutside, kFocuses };
 
 const char* const kKindNames[] = {"message", "question", "string", "integer", "error", "login"};
 const char* const kBesideNames[] = {"nothing", "modeless in game", "modeless own", "debug form"};
 const char* const kKeyingNames[] = {"slowly", "5 ms apart", "runner stopped"};
 const char* const kWhereNames[] = {"game window", "own window"};
+const char* const kFocusNames[] = {"the runner", "another game", "an outside window"};
 
 struct Row {
     Kind kind;
     Where where;
     Beside beside;
     Keying keys;
+    Focus focus;
 };
 
 // Every kind beside every neighbour once; where and how the keys come run along so that each
@@ -55,7 +62,7 @@ std::vector<Row> Rows()
     std::vector<Row> rows;
     for (int k = 0; k < kKinds; ++k)
         for (int b = 0; b < kBesides; ++b)
-            rows.push_back(Row{Kind(k), Where((k + b) % 2), Beside(b), Keying((k + b) % 3)});
+            rows.push_back(Row{Kind(k), Where((k + b) % 2), Beside(b), Keying((k + b) % 3), Focus((k + 2 * b) % 3)});
     return rows;
 }
 
@@ -170,6 +177,25 @@ std::string Play(const Row& r, const std::string& folder)
     constexpr int kWait = 30; // seconds for each thing awaited
     XSession x(2048, 1536);   // room for the debug form beside a 640x480 game
     if (!x.Ok()) return "no X server: " + x.Why();
+    // The window that has the focus when the dialog comes, when it is not the runner's: another
+    // game (started first: a game's window takes the focus when it comes) or the test's own.
+    std::unique_ptr<WindowedRunner> other;
+    std::unique_ptr<OutsideWindow> outside;
+    std::string elsewhere;
+    if (r.focus == kOtherGame) {
+        const std::string dir = folder + "/other";
+        std::filesystem::create_directories(dir);
+        Scratch_WriteFile(dir + "/manifest.json", Windowed_EchoGame(320, 240));
+        std::string said;
+        if (!e2e::Pack(dir + "/manifest.json", dir + "/game.win", "", &said)) return "not packed: " + said;
+        other = std::make_unique<WindowedRunner>(x, dir + "/game.win", dir);
+        elsewhere = other->Window();
+        if (elsewhere.empty() || !other->WaitForLog("step 2", kWait)) return "the other game did not start";
+    } else if (r.focus == kOutside) {
+        outside = std::make_unique<OutsideWindow>(x);
+        elsewhere = outside->Id();
+        if (elsewhere.empty()) return "no outside window";
+    }
     const std::string game = folder + "/game.win", manifest = folder + "/manifest.json";
     Scratch_WriteFile(manifest, Manifest(r));
     std::string said;
@@ -196,8 +222,19 @@ std::string Play(const Row& r, const std::string& folder)
         }
     }
     if (!run.WaitForLog("ready", kWait)) return fail("never ready");
+    if (!elsewhere.empty()) x.Focus(elsewhere);
     x.Run("xdotool mousemove --window " + window + " 5 5 click 4"); // the wheel asks
     if (!run.WaitForLog("asking", kWait)) return fail("not asked");
+    if (!elsewhere.empty()) {
+        // The dialog is up (its own window shown); what is typed goes where the focus is.
+        if (r.where == kOwn && !(r.kind == kLogin && asyncBeside) && run.WindowNamed(Caption(r.kind), {besideWindow}).empty())
+            return fail("no window of its own");
+        x.Run("xdotool type --delay 20 qw");
+        const bool there = other ? Windowed_WaitUntil([&] { return Windowed_EchoSaid(other->Log()).game == "qw"; }, kWait)
+                                 : outside->WaitForTyped("qw", kWait);
+        if (!there) return fail("the keys typed elsewhere did not reach " + std::string(kFocusNames[r.focus]));
+        x.Focus(window); // the player comes to the game
+    }
     std::string keys = AnswerKeys(r.kind);
     if (r.kind == kLogin && asyncBeside) { // the login waits behind the dialog beside
         run.Keys("b Return");
@@ -232,14 +269,14 @@ TEST(WindowedMatrix, EveryDialogAnsweredWhereverItIsWhateverIsBesideItHoweverThe
     // Each pair of columns meets in all its combinations.
     std::set<std::string> pairs;
     for (const Row& r : rows) {
-        const int v[4] = {r.kind, r.where, r.beside, r.keys};
-        for (int a = 0; a < 4; ++a)
-            for (int b = a + 1; b < 4; ++b) pairs.insert(std::to_string(a) + std::to_string(v[a]) + std::to_string(b) + std::to_string(v[b]));
+        const int v[5] = {r.kind, r.where, r.beside, r.keys, r.focus};
+        for (int a = 0; a < 5; ++a)
+            for (int b = a + 1; b < 5; ++b) pairs.insert(std::to_string(a) + std::to_string(v[a]) + std::to_string(b) + std::to_string(v[b]));
     }
-    const int sizes[4] = {kKinds, 2, kBesides, kKeyings};
+    const int sizes[5] = {kKinds, 2, kBesides, kKeyings, kFocuses};
     size_t all = 0;
-    for (int a = 0; a < 4; ++a)
-        for (int b = a + 1; b < 4; ++b) all += size_t(sizes[a] * sizes[b]);
+    for (int a = 0; a < 5; ++a)
+        for (int b = a + 1; b < 5; ++b) all += size_t(sizes[a] * sizes[b]);
     ASSERT_EQ(pairs.size(), all);
     const char* jobsText = std::getenv("ZB_MATRIX_JOBS");
     const int jobs = std::max(1, jobsText && *jobsText ? std::atoi(jobsText) : 4);
@@ -251,31 +288,25 @@ TEST(WindowedMatrix, EveryDialogAnsweredWhereverItIsWhateverIsBesideItHoweverThe
             p = *end ? end + 1 : end;
         }
     ScratchFolder dir;
-    std::vector<std::string> results(rows.size());
-    std::atomic<size_t> next{0};
-    std::vector<std::thread> players;
-    for (int j = 0; j < jobs; ++j) {
-        players.emplace_back([&] {
-            for (size_t i; (i = next++) < rows.size();) {
-                const std::string folder = dir / ("row" + std::to_string(i));
-                std::filesystem::create_directories(folder);
-                if (only.empty() || only.count(i)) results[i] = Play(rows[i], folder);
-            }
-        });
-    }
-    for (std::thread& t : players) t.join();
+    const std::vector<std::string> results = Windowed_PlayAll(rows.size(), jobs, [&](size_t i) {
+        const std::string folder = dir / ("row" + std::to_string(i));
+        std::filesystem::create_directories(folder);
+        return only.empty() || only.count(i) ? Play(rows[i], folder) : std::string();
+    });
 
-    std::string table = "| kind | where | beside | keys | result |\n|---|---|---|---|---|\n";
+    std::string table = "| kind | where | beside | keys | focus | result |\n|---|---|---|---|---|---|\n";
     int right = 0;
     for (size_t i = 0; i < rows.size(); ++i) {
         const Row& r = rows[i];
         const std::string& why = results[i];
         right += why.empty();
         table += std::string("| ") + kKindNames[r.kind] + " | " + kWhereNames[r.where] + " | " + kBesideNames[r.beside] +
-                 " | " + kKeyingNames[r.keys] + " | " + (why.empty() ? "right" : why.substr(0, why.find('\n'))) + " |\n";
+                 " | " + kKeyingNames[r.keys] + " | " + kFocusNames[r.focus] + " | " +
+                 (why.empty() ? "right" : why.substr(0, why.find('\n'))) + " |\n";
     }
     std::printf("%s%d of %zu rows right (runner %s)\n", table.c_str(), right, rows.size(), WindowedRunner::RunnerPath());
     for (size_t i = 0; i < rows.size(); ++i)
         EXPECT_EQ(results[i], "") << "row " << i << ": " << kKindNames[rows[i].kind] << ", " << kWhereNames[rows[i].where]
-                                  << ", " << kBesideNames[rows[i].beside] << ", " << kKeyingNames[rows[i].keys];
+                                  << ", " << kBesideNames[rows[i].beside] << ", " << kKeyingNames[rows[i].keys] << ", "
+                                  << kFocusNames[rows[i].focus];
 }

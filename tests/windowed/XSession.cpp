@@ -2,6 +2,7 @@
 #include "windowed/XSession.h"
 
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -154,6 +155,83 @@ std::string XSession::Output(const std::string& line) const
     return out;
 }
 
+void XSession::Focus(const std::string& window) const { Run("xdotool windowfocus --sync " + window); }
+
+bool XSession::AddKeys(const std::vector<uint32_t>& characters) const
+{
+    ::Display* d = XOpenDisplay(m_display.c_str());
+    if (!d) return false;
+    int low = 0, high = 0, per = 0;
+    XDisplayKeycodes(d, &low, &high);
+    KeySym* map = XGetKeyboardMapping(d, KeyCode(low), high - low + 1, &per);
+    size_t next = 0;
+    for (int code = high; code >= low && next < characters.size(); --code) {
+        KeySym* row = map + size_t(code - low) * size_t(per);
+        if (std::any_of(row, row + per, [](KeySym k) { return k != NoSymbol; })) continue;
+        KeySym both[2] = {KeySym(0x1000000 | characters[next]), KeySym(0x1000000 | characters[next])};
+        XChangeKeyboardMapping(d, code, 2, both, 1);
+        ++next;
+    }
+    XFree(map);
+    XSync(d, False);
+    XCloseDisplay(d);
+    return next == characters.size();
+}
+
+// ---- A window of the test's own -------------------------------------------------------------
+OutsideWindow::OutsideWindow(const XSession& x)
+{
+    Display* d = XOpenDisplay(x.Display().c_str());
+    if (!d) return;
+    m_display = d;
+    const int screen = DefaultScreen(d);
+    m_window = XCreateSimpleWindow(d, RootWindow(d, screen), 0, 0, 160, 90, 0, BlackPixel(d, screen), WhitePixel(d, screen));
+    XStoreName(d, m_window, "Outside");
+    XSelectInput(d, m_window, KeyPressMask | StructureNotifyMask);
+    XMapWindow(d, m_window);
+    for (XEvent e; XWindowEvent(d, m_window, StructureNotifyMask, &e), e.type != MapNotify;) {
+    }
+    m_id = std::to_string(m_window);
+    m_reader = std::thread([this] { Read(); });
+}
+
+OutsideWindow::~OutsideWindow()
+{
+    m_stop = true;
+    if (m_reader.joinable()) m_reader.join();
+    if (m_display) XCloseDisplay(static_cast<Display*>(m_display));
+}
+
+void OutsideWindow::Read()
+{
+    Display* d = static_cast<Display*>(m_display);
+    pollfd p{ConnectionNumber(d), POLLIN, 0};
+    while (!m_stop) {
+        while (XPending(d)) {
+            XEvent e;
+            XNextEvent(d, &e);
+            if (e.type != KeyPress) continue;
+            char text[32];
+            KeySym key;
+            const int n = XLookupString(&e.xkey, text, sizeof text, &key, nullptr);
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_typed.append(text, size_t(std::max(n, 0)));
+        }
+        poll(&p, 1, 20);
+    }
+}
+
+std::string OutsideWindow::Typed() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_typed;
+}
+
+bool OutsideWindow::WaitForTyped(const std::string& text, int seconds) const
+{
+    return Windowed_WaitUntil([&] { return Typed() == text; }, seconds);
+}
+
 // ---- The runner on it ---------------------------------------------------------------------
 WindowedRunner::WindowedRunner(const XSession& x, const std::string& game, const std::string& folder,
                                const std::vector<std::string>& extra)
@@ -181,7 +259,9 @@ WindowedRunner::WindowedRunner(const XSession& x, const std::string& game, const
     for (std::string& s : env) envp.push_back(s.data());
     envp.push_back(nullptr);
     const std::string log = folder + "/log.txt", out = folder + "/out.txt", err = folder + "/err.txt";
-    std::vector<const char*> argv = {RunnerPath(), "-game", game.c_str(), "-output", log.c_str()};
+    std::vector<const char*> argv = {RunnerPath()};
+    if (!game.empty()) argv.insert(argv.end(), {"-game", game.c_str()});
+    argv.insert(argv.end(), {"-output", log.c_str()});
     for (const std::string& a : extra) argv.push_back(a.c_str());
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
@@ -254,6 +334,22 @@ const char* WindowedRunner::RunnerPath()
 {
     const char* other = std::getenv("ZB_WINDOWED_RUNNER");
     return other && *other ? other : ZB_RUNNER_PATH;
+}
+
+std::vector<std::string> WindowedRunner::Windows()
+{
+    std::vector<std::string> all;
+    if (Window().empty()) return all;
+    all.push_back(m_window);
+    std::istringstream ids(m_x.Output("xdotool search --onlyvisible --pid " + std::to_string(m_pid)));
+    for (std::string id; std::getline(ids, id);)
+        if (!id.empty() && id != m_window) all.push_back(id);
+    return all;
+}
+
+void WindowedRunner::Kill(int signal)
+{
+    if (m_pid > 0) kill(m_pid, signal);
 }
 
 std::string WindowedRunner::WindowNamed(const std::string& title, const std::vector<std::string>& besides)
@@ -414,4 +510,34 @@ int WindowedRunner::Wait()
     waitpid(m_pid, nullptr, 0);
     m_pid = -1;
     return -1;
+}
+
+std::vector<std::string> Windowed_PlayAll(size_t count, int jobs, const std::function<std::string(size_t)>& play)
+{
+    std::vector<std::string> results(count);
+    std::atomic<size_t> next{0};
+    std::vector<std::thread> players;
+    for (int j = 0; j < std::max(1, jobs); ++j) {
+        players.emplace_back([&] {
+            for (size_t i; (i = next++) < count;) results[i] = play(i);
+        });
+    }
+    for (std::thread& t : players) t.join();
+    return results;
+}
+
+bool Windowed_WaitUntil(const std::function<bool()>& done, int seconds)
+{
+    const auto end = Clock::now() + std::chrono::seconds(seconds);
+    while (!done()) {
+        if (Clock::now() >= end) return false;
+        Pause();
+    }
+    return true;
+}
+
+long Windowed_EnvNumber(const char* name, long otherwise)
+{
+    const char* text = std::getenv(name);
+    return text && *text ? std::strtol(text, nullptr, 10) : otherwise;
 }

@@ -7,9 +7,15 @@
 #pragma once
 
 #include <sys/types.h>
+#include <sys/wait.h>
 
+#include <atomic>
 #include <chrono>
+#include <cstdint>
+#include <functional>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 class XSession {
@@ -34,10 +40,47 @@ public:
     int Run(const std::string& line) const;
     // Runs a shell command line with DISPLAY set; its standard output.
     std::string Output(const std::string& line) const;
+    // Gives the window the input focus, as a window manager does when the player clicks it
+    // (there is none here); returns once the server has done so.
+    void Focus(const std::string& window) const;
+    // Gives keys of the keyboard that nothing uses these characters (Unicode code points), as a
+    // keyboard layout with them would: xdotool then types them without changing the key
+    // mapping under each one (a client that reads the key after the mapping changed back
+    // would find no character). False when no key was free.
+    bool AddKeys(const std::vector<uint32_t>& characters) const;
 
 private:
     pid_t m_pid = -1;
     std::string m_display, m_why;
+};
+
+// A bare window of the test's own on the session's display, beside the games (a terminal or an
+// editor the player types into), that records the characters typed into it. It has a
+// connection of its own, read by a thread of its own; it never takes the focus itself.
+class OutsideWindow {
+public:
+    explicit OutsideWindow(const XSession& x);
+    ~OutsideWindow();
+    OutsideWindow(const OutsideWindow&) = delete;
+    OutsideWindow& operator=(const OutsideWindow&) = delete;
+
+    // The window as xdotool names it; "" when it could not be made.
+    const std::string& Id() const { return m_id; }
+    // What was typed into it so far.
+    std::string Typed() const;
+    // Waits until what was typed into it is text; false when it is not within seconds.
+    bool WaitForTyped(const std::string& text, int seconds = 10) const;
+
+private:
+    void Read();
+
+    void* m_display = nullptr; // Display*
+    unsigned long m_window = 0;
+    std::string m_id;
+    mutable std::mutex m_mutex;
+    std::string m_typed;
+    std::atomic<bool> m_stop{false};
+    std::thread m_reader;
 };
 
 // The runner playing one game on the session's display, in folder (its log is folder/log.txt,
@@ -45,7 +88,7 @@ private:
 // build's, or the one ZB_WINDOWED_RUNNER names (another build's, to compare).
 class WindowedRunner {
 public:
-    // extra: more command-line arguments ("-debug").
+    // extra: more command-line arguments ("-debug"). No game (""): the runner asks for one.
     WindowedRunner(const XSession& x, const std::string& game, const std::string& folder,
                    const std::vector<std::string>& extra = {});
     ~WindowedRunner(); // ends the runner if it still runs
@@ -94,8 +137,14 @@ public:
     bool WaitForLog(const std::string& line, int seconds = 0);
     // The runner this build's tests play (ZB_WINDOWED_RUNNER, else this build's).
     static const char* RunnerPath();
-    // Waits for the runner to end; its exit code (-1 when it had to be ended).
+    // Waits for the runner to end; its exit code (-1 when it had to be ended, or a signal
+    // ended it: Signal() says which).
     int Wait();
+    int Signal() const { return WIFSIGNALED(m_status) ? WTERMSIG(m_status) : 0; }
+    // Sends the runner a signal.
+    void Kill(int signal);
+    // The runner's windows shown now (the game's first, as xdotool names them).
+    std::vector<std::string> Windows();
     std::string Log() const;
 
 private:
@@ -111,3 +160,11 @@ private:
     std::chrono::steady_clock::time_point m_started;  // the runner's start
     std::chrono::steady_clock::duration m_windowCame{}; // how long its window took
 };
+
+// Plays count cases (play(i), each on servers of its own) on `jobs` threads at once; what
+// each said ("" when it came right), in order.
+std::vector<std::string> Windowed_PlayAll(size_t count, int jobs, const std::function<std::string(size_t)>& play);
+// Polls done until it holds; false when it does not within seconds.
+bool Windowed_WaitUntil(const std::function<bool()>& done, int seconds);
+// A whole number from the environment (the cases a test plays, a seed), else the default.
+long Windowed_EnvNumber(const char* name, long otherwise);

@@ -28,6 +28,7 @@
 #include "Files/Debug/Debug_Form.h"
 #include "Files/Debug/InputQuery.h"
 #include "Files/Debug/Linux/Dialog_ImGuiM.h"
+#include "Files/Graphics_API/Linux/Graphics_EventsM.h"
 #include "Files/Support/CommandLine.h"
 #include "Files/Support/Timing.h"
 
@@ -408,9 +409,12 @@ void DebugFormView_Frame()
     if (!wanted) {
         if (g_view.w.window && g_view.visible) {
             // The keyboard it held goes back to the game's window before the form's goes
-            // (the input focus of a hidden window would be nobody's, and its keys lost).
+            // (the input focus of a hidden window would be nobody's, and its keys lost), when
+            // the player's keys come to the runner.
             SDL_Window* game = SDL_GL_GetCurrentWindow();
-            if (g_view.hasKeyboard && game && game != g_view.w.window) SDL_SetWindowInputFocus(game);
+            SDL_Window* both[] = {game, g_view.w.window};
+            if (g_view.hasKeyboard && game && game != g_view.w.window && GR_Sdl_HoldsFocus(both, 2))
+                SDL_SetWindowInputFocus(game);
             SDL_HideWindow(g_view.w.window);
         }
         g_view.visible = false;
@@ -420,12 +424,8 @@ void DebugFormView_Frame()
     if (!Ensure()) return;
     DebugForm_SetAsk(Ask);
     if (!g_view.visible) {
-        // The game keeps the keyboard: the form is shown beside it, and the keyboard given
-        // back to the game's window (without a window manager, showing a window gives it the
-        // keyboard).
-        SDL_Window* game = SDL_GL_GetCurrentWindow();
-        SDL_ShowWindow(g_view.w.window);
-        if (game && game != g_view.w.window) SDL_SetWindowInputFocus(game);
+        // The game keeps the keyboard: the form is shown beside it without the focus.
+        GR_Sdl_ShowWindow(g_view.w.window);
         g_view.visible = true;
         g_view.lastDraw = 0;
     }

@@ -30,6 +30,7 @@
 #include "Files/Graphics_API/Graphics_Batch.h"
 #include "Files/Graphics_API/Graphics_Device.h"
 #include "Files/Graphics_API/Graphics_RenderState.h"
+#include "Files/Graphics_API/Linux/Graphics_EventsM.h"
 
 namespace {
 
@@ -78,6 +79,8 @@ void DialogUi_Begin(DialogUi& ui, IModalDialog* dialog)
     ui.focus = -1;
     ui.focusMoved = true;
     ui.fieldActive = false;
+    ui.keepCaret = false;
+    ui.caretField = -1;
     ui.heldFrames = 0;
     ui.fitDisplay = ImVec2(0, 0); // laid out afresh: the same place may show a dialog of another size
     ui.hasFocus = true;
@@ -144,11 +147,36 @@ void MoveFocus(DialogUi& ui, int32_t step, bool buttonsOnly)
             ui.focus = t.controls[i].id;
             ui.focusMoved = true;
             ui.fieldActive = false;
+            ui.keepCaret = false; // a field tabbed into has its text selected
             ui.heldFrames = 0;
             if (leavingEdit) ImGui::ClearActiveID(); // the field stops taking the keys
             return;
         }
     }
+}
+
+// The focused field's caret and selection, kept every frame it is active, and given back once
+// when it is asked for again (DialogUi::keepCaret), unless a click put the caret.
+struct CaretOf {
+    DialogUi* ui;
+    int32_t field;
+};
+int KeepCaret(ImGuiInputTextCallbackData* data)
+{
+    const CaretOf& of = *static_cast<const CaretOf*>(data->UserData);
+    DialogUi& ui = *of.ui;
+    if (data->EventFlag != ImGuiInputTextFlags_CallbackAlways || ui.focus != of.field) return 0;
+    if (ui.keepCaret && ui.caretField == of.field && !ImGui::GetIO().MouseClicked[0]) {
+        data->CursorPos = std::min(ui.caret, data->BufTextLen);
+        data->SelectionStart = std::min(ui.selectionStart, data->BufTextLen);
+        data->SelectionEnd = std::min(ui.selectionEnd, data->BufTextLen);
+    }
+    ui.keepCaret = false;
+    ui.caretField = of.field;
+    ui.caret = data->CursorPos;
+    ui.selectionStart = data->SelectionStart;
+    ui.selectionEnd = data->SelectionEnd;
+    return 0;
 }
 
 // The file browser: the folder with an Up button, its entries, the filter list. True when a
@@ -437,8 +465,10 @@ void DialogUi_Draw(DialogUi& ui, ImVec2 display, bool fill)
                 ui.focusMoved = false;
             }
             ImGui::SetNextItemWidth(csize.x);
-            if (ImGui::InputText("##field", &s, c.kind == DLGC_PASSWORD ? ImGuiInputTextFlags_Password : 0))
-                d->SetControlText(c.id, s.c_str());
+            CaretOf caret{&ui, c.id};
+            const ImGuiInputTextFlags fieldFlags =
+                ImGuiInputTextFlags_CallbackAlways | (c.kind == DLGC_PASSWORD ? ImGuiInputTextFlags_Password : 0);
+            if (ImGui::InputText("##field", &s, fieldFlags, KeepCaret, &caret)) d->SetControlText(c.id, s.c_str());
             // A click gives a field the focus; only the dialog's own focus gives it otherwise
             // (a request of an earlier frame that ImGui carries out after a Tab moved on
             // does not take it back).
@@ -727,14 +757,15 @@ bool DialogWindow_Open(DialogWindow& w, const char* title, int x, int y, int wid
     SDL_Window* previous = SDL_GL_GetCurrentWindow();
     SDL_GLContext previousGl = SDL_GL_GetCurrentContext();
     w.window = SDL_CreateWindow(title, x, y, width, height, flags | SDL_WINDOW_OPENGL);
+    if (w.window) GR_Sdl_WatchWindow(w.window);
     w.gl = w.window ? SDL_GL_CreateContext(w.window) : nullptr;
     if (!w.gl) {
-        if (w.window) SDL_DestroyWindow(w.window);
+        if (w.window) GR_Sdl_DestroyWindow(w.window);
         w = DialogWindow();
-        if (previous) SDL_GL_MakeCurrent(previous, previousGl);
+        if (previous) GR_Sdl_MakeCurrent(previous, previousGl);
         return false;
     }
-    SDL_GL_MakeCurrent(w.window, w.gl);
+    GR_Sdl_MakeCurrent(w.window, w.gl);
     SDL_GL_SetSwapInterval(0); // the game's frame (or the dialog's loop) keeps the pace
     w.context = ImGui::CreateContext();
     {
@@ -742,7 +773,7 @@ bool DialogWindow_Open(DialogWindow& w, const char* title, int x, int y, int wid
         DialogInput_Setup();
         ImGui_ImplOpenGL2_Init();
     }
-    if (previous) SDL_GL_MakeCurrent(previous, previousGl);
+    if (previous) GR_Sdl_MakeCurrent(previous, previousGl);
     return true;
 }
 
@@ -751,7 +782,7 @@ void DialogWindow_Close(DialogWindow& w)
     if (!w.window) return;
     SDL_Window* current = SDL_GL_GetCurrentWindow();
     SDL_GLContext currentGl = SDL_GL_GetCurrentContext();
-    SDL_GL_MakeCurrent(w.window, w.gl);
+    GR_Sdl_MakeCurrent(w.window, w.gl);
     {
         ContextScope scope(w.context);
         ImGui_ImplOpenGL2_Shutdown();
@@ -759,19 +790,19 @@ void DialogWindow_Close(DialogWindow& w)
     ImGui::DestroyContext(w.context);
     SDL_GL_MakeCurrent(w.window, nullptr);
     SDL_GL_DeleteContext(w.gl);
-    SDL_DestroyWindow(w.window);
-    if (current && current != w.window) SDL_GL_MakeCurrent(current, currentGl);
+    GR_Sdl_DestroyWindow(w.window);
+    if (current && current != w.window) GR_Sdl_MakeCurrent(current, currentGl);
     w = DialogWindow();
 }
 
 DialogWindowGL::DialogWindowGL(const DialogWindow& w) : m_window(SDL_GL_GetCurrentWindow()), m_gl(SDL_GL_GetCurrentContext())
 {
-    SDL_GL_MakeCurrent(w.window, w.gl);
+    GR_Sdl_MakeCurrent(w.window, w.gl);
 }
 
 DialogWindowGL::~DialogWindowGL()
 {
-    if (m_window) SDL_GL_MakeCurrent(m_window, m_gl);
+    if (m_window) GR_Sdl_MakeCurrent(m_window, m_gl);
 }
 
 void DialogWindow_Present(SDL_Window* window, int width, int height)

@@ -8,10 +8,11 @@
 // innermost modal dialog; else the debug form while it asks its question; else the modeless
 // dialog while it has the focus (from when it is shown until a click outside it, and again
 // after a click into it); else the debug form once the player clicked into it; else the game.
-// The pointer acts in the window it is in: a modal dialog takes the clicks in its place, a
-// modeless one those inside it. A click into a window of the runner gives that window the
-// input focus (there may be no window manager to do it), unless a modal dialog is up: that
-// one keeps the keyboard and stays on top. Window events (move, resize, focus, close) still
+// The pointer acts in the window it is in: a modal dialog takes the clicks inside it (a click
+// beside it changes nothing: its field keeps the keyboard), a modeless one those inside it. A
+// click into a window of the runner gives that window the input focus (there may be no window
+// manager to do it), unless a modal dialog is up: that one keeps the keyboard and stays on
+// top. Window events (move, resize, focus, close) still
 // reach the window procedure, and a close ends a modal dialog with its answer for a closed
 // dialog (the game then ends as the close asks). What the dialogs take waits in one queue, in
 // the order it came, until the overlay's frames take it (each key, text and click in a frame
@@ -20,6 +21,13 @@
 //
 // Needs SDL2, Dear ImGui (and its OpenGL 2 back end for the plain window), the window host,
 // the device's held present and window overlay, the dialogs' logic, the debug form's view.
+//
+// The input focus: the runner moves it only between its own windows, and only while one of
+// them holds it (GR_Sdl_HoldsFocus, asked of the server each time). A dialog of a runner
+// without the focus (the player types into another program, or another game) waits, shown but
+// without the keyboard, until the player comes to the runner; its windows are shown without
+// taking the focus (GR_Sdl_ShowWindow), and raised only while the runner holds it (raising asks
+// the window manager to activate a window).
 //
 // A dialog that the game window cannot hold at its own size, or that it would show scaled (a
 // window made smaller or larger than the game's picture), gets a window of its own, centred
@@ -51,6 +59,7 @@
 #include <vector>
 
 #include "Files/Base/Console.h"
+#include "Files/Base/QuitRequest.h"
 #include "Files/Base/Utf8.h"
 #include "Files/Debug/Debug_FormView.h"
 #include "Files/Debug/InputQuery.h"
@@ -124,6 +133,23 @@ float DeltaSeconds(uint64_t* last)
     return dt;
 }
 
+// The game window's ImGui context, made on first use (a message box before the game window is
+// measured with its font).
+ImGuiContext* HostContext()
+{
+    if (g_host.context) return g_host.context;
+    IMGUI_CHECKVERSION();
+    ImGuiContext* prev = ImGui::GetCurrentContext();
+    g_host.context = ImGui::CreateContext();
+    ImGui::SetCurrentContext(g_host.context);
+    DialogInput_Setup();
+    // The game window's drawer reads each command's vertex offset: a dialog whose texts need
+    // more than 65,536 vertices is drawn in parts rather than refused.
+    ImGui::GetIO().BackendFlags |= ImGuiBackendFlags_RendererHasVtxOffset;
+    ImGui::SetCurrentContext(prev);
+    return g_host.context;
+}
+
 bool Ended(const Shown& s)
 {
     int32_t result;
@@ -155,17 +181,45 @@ SDL_Window* KeyWindow()
     return GameWindow();
 }
 
-// Gives the holder's window the input focus. Always asked for: SDL's idea of the focus lags
-// behind the requests not yet answered.
-void GiveKeyboard()
+// The runner's windows shown now, and `also` (a window about to close).
+std::vector<SDL_Window*> RunnerWindows(SDL_Window* also = nullptr)
 {
-    if (SDL_Window* w = KeyWindow()) SDL_SetWindowInputFocus(w);
+    std::vector<SDL_Window*> windows;
+    auto add = [&](SDL_Window* w) {
+        if (w) windows.push_back(w);
+    };
+    add(GameWindow());
+    add(DebugFormView_Window());
+    for (const Shown* m : g_host.modal) add(m->own.window);
+    if (g_host.hasModeless && !g_host.modeless.hidden) add(g_host.modeless.own.window);
+    add(also);
+    return windows;
 }
 
-// A dialog that gets the keyboard again (or a new window): its field is asked for anew.
+// Whether the player's keys come to the runner now (to any of its windows, or to `also`).
+bool HoldsFocus(SDL_Window* also = nullptr)
+{
+    const std::vector<SDL_Window*> windows = RunnerWindows(also);
+    return GR_Sdl_HoldsFocus(windows.data(), int32_t(windows.size()));
+}
+
+// Moves the input focus to one of the runner's windows, when the runner holds it (`also`: a
+// window of the runner's about to close, that may hold it).
+void FocusWindow(SDL_Window* w, SDL_Window* also = nullptr)
+{
+    if (w && HoldsFocus(also)) SDL_SetWindowInputFocus(w);
+}
+
+// Gives the holder's window the input focus, when the runner holds it. Always asked for: SDL's
+// idea of the focus lags behind the requests not yet answered.
+void GiveKeyboard() { FocusWindow(KeyWindow()); }
+
+// A dialog that gets the keyboard again (or a new window): its field is asked for anew, with
+// what was typed into it and the caret where they were (ImGui would select its whole text).
 void AskFieldAnew(DialogUi& ui)
 {
     ui.focusMoved = true;
+    ui.keepCaret = true;
     ui.fieldActive = false;
     ui.heldFrames = 0;
 }
@@ -229,8 +283,10 @@ bool GameWindowCovered()
 }
 
 // Opens the dialog's own window at its own size, centred over `over` (null: the screen) and
-// kept on the screen, raised over the other windows, and gives it the keyboard when it holds
-// it (without a window manager nobody else would). False when it cannot be made.
+// kept on the screen, on top, and gives it the keyboard when it holds it and the runner holds
+// the focus (without a window manager nobody else would). A window before the game's (`over`
+// null) is the first of a program just started: SDL shows it as it shows the game's (without a
+// window manager, with the focus). False when it cannot be made.
 bool OpenOwn(Shown& s, SDL_Window* over)
 {
     const ImVec2 size = DialogUi_Size(*s.ui.dialog, true);
@@ -244,9 +300,15 @@ bool OpenOwn(Shown& s, SDL_Window* over)
         x = std::max(screen.x, std::min(gx + (gw - w) / 2, screen.x + screen.w - w));
         y = std::max(screen.y, std::min(gy + (gh - h) / 2, screen.y + screen.h - h));
     }
-    if (!DialogWindow_Open(s.own, s.ui.dialog->Caption(), x, y, w, h, SDL_WINDOW_SHOWN)) return false;
-    SDL_RaiseWindow(s.own.window);
-    if (!g_host.attached || KeyWindow() == s.own.window) SDL_SetWindowInputFocus(s.own.window);
+    if (!DialogWindow_Open(s.own, s.ui.dialog->Caption(), x, y, w, h, over ? SDL_WINDOW_HIDDEN : SDL_WINDOW_SHOWN))
+        return false;
+    if (over) {
+        GR_Sdl_ShowWindow(s.own.window);
+        if (KeyWindow() == s.own.window && HoldsFocus()) {
+            SDL_RaiseWindow(s.own.window);
+            SDL_SetWindowInputFocus(s.own.window);
+        }
+    }
     Console_Debug()->Output("Dialog \"%s\" in a window of its own (%dx%d)\n", s.ui.dialog->Caption(), w, h);
     return true;
 }
@@ -270,7 +332,7 @@ void CloseOwn(Shown& s)
     if (!s.own.window) return;
     SDL_Window* next = KeyWindow();
     if (next == s.own.window) next = GameWindow();
-    if (next) SDL_SetWindowInputFocus(next);
+    FocusWindow(next, s.own.window);
     GR_Sdl_SyncDisplay(s.own.window);
     DialogWindow_Close(s.own);
     s.hidden = false;
@@ -283,7 +345,7 @@ void HideModeless()
 {
     Shown& m = g_host.modeless;
     if (!g_host.hasModeless || !m.own.window || m.hidden) return;
-    if (SDL_Window* game = GameWindow()) SDL_SetWindowInputFocus(game);
+    FocusWindow(GameWindow());
     SDL_HideWindow(m.own.window);
     m.hidden = true;
 }
@@ -292,15 +354,15 @@ void UnhideModeless()
 {
     Shown& m = g_host.modeless;
     if (!g_host.hasModeless || !m.own.window || !m.hidden) return;
-    SDL_ShowWindow(m.own.window);
-    SDL_RaiseWindow(m.own.window);
+    GR_Sdl_ShowWindow(m.own.window);
     m.hidden = false;
+    if (HoldsFocus()) SDL_RaiseWindow(m.own.window);
 }
 
 // Frames of a dialog in its own window: with input, until the input that waits is taken (the
-// last frame drawn) or the dialog has ended; without, one frame drawn. The modeless dialog is
-// drawn without the focus while a modal one holds the keyboard.
-void OwnFrames(Shown& s, DialogInputQueue* input)
+// last frame drawn) or the dialog has ended; without, one frame drawn. `keys`: the dialog holds
+// the keyboard (the modeless dialog is drawn without the focus while a modal one holds it).
+void OwnFrames(Shown& s, DialogInputQueue* input, bool keys)
 {
     if (s.hidden) return;
     DialogWindowGL gl(s.own);
@@ -310,7 +372,7 @@ void OwnFrames(Shown& s, DialogInputQueue* input)
     ImGuiIO& io = ImGui::GetIO();
     io.DisplaySize = ImVec2(float(dw), float(dh));
     const bool hadFocus = s.ui.hasFocus;
-    if (&s != KeyTarget()) s.ui.hasFocus = false;
+    if (!keys) s.ui.hasFocus = false;
     bool shown = false;
     while (!shown && !Ended(s)) {
         if (input) input->FeedFrame(&s.ui);
@@ -415,7 +477,7 @@ void Dialogs_Frame()
     if (!g_host.attached || !g_host.hasModeless || !g_host.modal.empty()) return;
     if (!g_host.modeless.own.window && !FitsGameWindow(g_host.modeless.ui)) MoveToOwn(g_host.modeless);
     if (!g_host.modeless.own.window) return;
-    OwnFrames(g_host.modeless, &g_host.input);
+    OwnFrames(g_host.modeless, &g_host.input, KeyTarget() == &g_host.modeless);
     FinishModeless();
 }
 
@@ -428,19 +490,29 @@ bool IsKey(const SDL_Event& e)
 
 // A click into a window of the runner: that window gets the keyboard, unless a modal dialog
 // holds it (it keeps it, and its window stays on top). With the game's window alone, a click
-// changes nothing.
+// changes nothing. The input focus moves only while the runner holds it (a window manager that
+// gives the focus to the window clicked has done so by now).
 void Clicked(SDL_Window* w)
 {
     if (!w || !OtherWindowsShown()) return;
     if (!g_host.modal.empty() || DebugFormView_Asking()) {
-        if (!g_host.modal.empty() && g_host.modal.back()->own.window) SDL_RaiseWindow(g_host.modal.back()->own.window);
+        if (!g_host.modal.empty() && g_host.modal.back()->own.window && HoldsFocus())
+            SDL_RaiseWindow(g_host.modal.back()->own.window);
         GiveKeyboard();
         return;
     }
     DebugFormView_SetKeyboard(w == DebugFormView_Window());
     if (g_host.hasModeless && (g_host.modeless.own.window || w != GameWindow()))
         SetModelessFocus(w == g_host.modeless.own.window); // a click in the game window: inside it or not (Filter)
-    SDL_SetWindowInputFocus(w);
+    FocusWindow(w);
+}
+
+// Whether a click falls inside the dialog where it was drawn last (the game window's pixels
+// scaled to the back buffer's).
+bool Inside(const DialogUi& ui, const SDL_Event& e, float sx, float sy)
+{
+    const float x = float(e.button.x) * sx, y = float(e.button.y) * sy;
+    return x >= ui.min.x && x < ui.max.x && y >= ui.min.y && y < ui.max.y;
 }
 
 // Keys and typed text: the holder's (see the top of this file). True when a dialog or the
@@ -500,8 +572,11 @@ bool Filter(const SDL_Event& e)
         return true;
     }
     if (!g_host.modal.empty()) {
-        // The pointer acts on the modal dialog where it is drawn.
-        if ((input || DialogInput_IsLeave(e)) && !g_host.modal.back()->own.window) g_host.input.Push(e, sx, sy, input);
+        // The pointer acts on the modal dialog where it is drawn; a click beside it changes
+        // nothing (ImGui would take the keyboard from its field), and the game gets none.
+        const Shown& m = *g_host.modal.back();
+        if (e.type == SDL_MOUSEBUTTONDOWN && !Inside(m.ui, e, sx, sy)) return true;
+        if ((input || DialogInput_IsLeave(e)) && !m.own.window) g_host.input.Push(e, sx, sy, input);
         return input;
     }
     if (g_host.modeless.own.window) return false; // the game's window is the game's
@@ -509,8 +584,7 @@ bool Filter(const SDL_Event& e)
     switch (e.type) {
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP: {
-        const float x = float(e.button.x) * sx, y = float(e.button.y) * sy;
-        const bool inside = x >= ui.min.x && x < ui.max.x && y >= ui.min.y && y < ui.max.y;
+        const bool inside = Inside(ui, e, sx, sy);
         if (e.type == SDL_MOUSEBUTTONDOWN) SetModelessFocus(inside);
         g_host.input.Push(e, sx, sy, inside);
         return inside;
@@ -522,6 +596,21 @@ bool Filter(const SDL_Event& e)
         return false;
     }
 }
+
+// A quit (the window's close, a signal, the game's end) ends every dialog's wait as a close of
+// the dialog would: its answer for a closed dialog. A run that was playing when the dialog came
+// is quitting once it no longer plays.
+class QuitWatch {
+public:
+    bool operator()() const
+    {
+        return GR_Window_Record().quitSeen || Main_ExitRequested() || QuitRequest_Pending() ||
+               (m_wasRunning && g_StartupOptions.running != 1);
+    }
+
+private:
+    bool m_wasRunning = g_StartupOptions.running == 1;
+};
 
 // The context that the target's input is fed to starts with no key or button held (their
 // releases may have gone to the game).
@@ -536,11 +625,7 @@ int32_t OnScreenHost::RunModal(IModalDialog& dialog)
     if (!attached) return RunStandalone(dialog);
     dialog.Init();
     int32_t result = 0;
-    // A quit (the window's close, a signal) ends the dialog as a close of the dialog would.
-    const bool wasRunning = g_StartupOptions.running == 1;
-    auto quitting = [&] {
-        return GR_Window_Record().quitSeen || Main_ExitRequested() || (wasRunning && g_StartupOptions.running != 1);
-    };
+    const QuitWatch quitting;
     if (quitting()) return dialog.ClosedResult();
     RunFrames(false); // what the modeless dialog took before this one came
     auto* s = new Shown;
@@ -565,8 +650,8 @@ int32_t OnScreenHost::RunModal(IModalDialog& dialog)
             break;
         }
         if (!s->own.window && !FitsGameWindow(s->ui)) MoveToOwn(*s); // the window was made smaller
-        if (s->own.window) OwnFrames(*s, &input);
-        if (hasModeless && modeless.own.window) OwnFrames(modeless, nullptr);
+        if (s->own.window) OwnFrames(*s, &input, true);
+        if (hasModeless && modeless.own.window) OwnFrames(modeless, nullptr, false);
         if (dialog.Ended(&result)) break;
         SDL_Delay(10);
     }
@@ -613,20 +698,15 @@ void OnScreenHost::CloseModeless(IModalDialog* dialog)
 // =============================================================================================
 // [SECTION] A plain window of its own
 // =============================================================================================
-int32_t OnScreenHost::RunStandalone(IModalDialog& dialog)
+// The dialog in a plain window of its own, which holds the keyboard it gets, until it is
+// answered, closed or a quit comes (the signals are looked at here: before the game window
+// no drain runs); *result its answer. False when no such window can be made.
+bool RunPlain(IModalDialog& dialog, int32_t* result)
 {
-    dialog.Init();
     Shown s;
     DialogUi_Begin(s.ui, &dialog);
-    if (!OpenOwn(s, nullptr)) {
-        // ImGui cannot draw: say what the dialog was about in SDL's own box.
-        std::string text = std::string(dialog.Caption()) + "\n" + dialog.DisplayText();
-        text.resize(String_LineFeeds(text.data()));
-        if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, dialog.Caption(), text.c_str(), nullptr) != 0)
-            Console_WriteStderr((text + "\n").c_str());
-        return dialog.DefaultResult();
-    }
-    int32_t result = 0;
+    if (!OpenOwn(s, nullptr)) return false;
+    const QuitWatch quitting;
     DialogInputQueue queue;
     for (;;) {
         SDL_Event e;
@@ -636,19 +716,32 @@ int32_t OnScreenHost::RunStandalone(IModalDialog& dialog)
                 closed = true;
             else if (DialogInput_IsInput(e) || DialogInput_IsLeave(e)) queue.Push(e, 1.0f, 1.0f, true);
         }
-        if (closed) {
-            result = dialog.ClosedResult();
+        if (closed || quitting()) {
+            *result = dialog.ClosedResult();
             break;
         }
-        OwnFrames(s, &queue);
-        if (dialog.Ended(&result)) break;
+        OwnFrames(s, &queue, true);
+        if (dialog.Ended(result)) break;
         SDL_Delay(10);
     }
     DialogWindow_Close(s.own);
     // The window's last events (its close, SDL's quit after it) must not reach the game.
     SDL_PumpEvents();
     SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
-    return result;
+    return true;
+}
+
+int32_t OnScreenHost::RunStandalone(IModalDialog& dialog)
+{
+    dialog.Init();
+    int32_t result = 0;
+    if (RunPlain(dialog, &result)) return result;
+    // ImGui cannot draw: say what the dialog was about in SDL's own box.
+    std::string text = std::string(dialog.Caption()) + "\n" + dialog.DisplayText();
+    text.resize(String_LineFeeds(text.data()));
+    if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, dialog.Caption(), text.c_str(), nullptr) != 0)
+        Console_WriteStderr((text + "\n").c_str());
+    return dialog.DefaultResult();
 }
 
 // =============================================================================================
@@ -657,15 +750,19 @@ int32_t OnScreenHost::RunStandalone(IModalDialog& dialog)
 // The box is sized with the font that draws it.
 DialogTextExtent MeasureText(const char* text, float wrapWidth)
 {
-    ContextScope scope(g_host.context);
+    ContextScope scope(HostContext());
     return DialogUi_MeasureText(text, wrapWidth);
 }
 
 int OnScreenHost::Show(const char* text, const char* caption, uint32_t flags)
 {
-    MessageBoxDialog box(text, caption, flags, attached ? MeasureText : nullptr);
+    MessageBoxDialog box(text, caption, flags, MeasureText);
     if (attached) return RunModal(box);
-    // Before the game window: SDL's own box.
+    // Before the game window: a plain window of its own; where none can be made, SDL's own box
+    // (which waits for its answer whatever comes).
+    box.Init();
+    int32_t answer = 0;
+    if (RunPlain(box, &answer)) return answer;
     const DialogTemplate& t = box.Template();
     SDL_MessageBoxButtonData buttons[3];
     int n = 0;
@@ -710,17 +807,7 @@ void Dialogs_AttachWindow()
     if (!g_installed || g_host.attached) return;
     IWindowHost* window = WindowHost_Get();
     if (!window || !window->NativeWindow() || !GR_D3D_State().device) return;
-    IMGUI_CHECKVERSION();
-    if (!g_host.context) {
-        ImGuiContext* prev = ImGui::GetCurrentContext();
-        g_host.context = ImGui::CreateContext();
-        ImGui::SetCurrentContext(g_host.context);
-        DialogInput_Setup();
-        // The game window's drawer reads each command's vertex offset: a dialog whose texts
-        // need more than 65,536 vertices is drawn in parts rather than refused.
-        ImGui::GetIO().BackendFlags |= ImGuiBackendFlags_RendererHasVtxOffset;
-        ImGui::SetCurrentContext(prev);
-    }
+    HostContext();
     GR_Hooks().windowOverlay = DrawOverlay;
     GR_Sdl_SetEventFilter(Filter);
     g_host.attached = true;

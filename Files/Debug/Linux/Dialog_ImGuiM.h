@@ -16,6 +16,10 @@
 #include "Files/Base/DialogHost.h"
 #include "Files/Debug/InputQuery.h"
 
+// Every character a player can type reaches a dialog's field whole (ImGui built with 32-bit
+// characters: CMakeLists.txt).
+static_assert(sizeof(ImWchar) == 4, "Dear ImGui must be built with IMGUI_USE_WCHAR32");
+
 // Makes an ImGui context current for a scope (the game window's, a plain window's, the debug
 // form's).
 class ContextScope {
@@ -44,6 +48,9 @@ struct DialogUi {
     int32_t focus = -1;          // control id with the keyboard focus, -1 none
     bool focusMoved = true;      // give an edit field ImGui's focus at the next frame
     bool fieldActive = false;    // the focused edit field takes ImGui's keys and text
+    bool keepCaret = false;      // the field asked for again gets its caret and selection back
+    int32_t caretField = -1;     // the field whose caret is kept (-1 none): caret, selection
+    int32_t caret = 0, selectionStart = 0, selectionEnd = 0; // (bytes of its UTF-8 text)
     int32_t heldFrames = 0;      // frames the input has waited for that field
     bool hasFocus = true;        // (modeless) the dialog takes the keyboard
     DialogKeys keys;

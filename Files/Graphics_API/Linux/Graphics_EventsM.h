@@ -80,8 +80,30 @@ bool GR_Sdl_StartVideo();
 // the process at once. Instead the handler says "runner: the display NAME was lost; the run
 // ends" on stderr, calls the display-lost hook (GR_Hooks().displayLost: what the game would
 // write at its end) and ends the process with 1. It never returns and makes no call of the
-// display's, as the display library requires (Graphics_DisplayM.cpp).
+// display's, as the display library requires (Graphics_DisplayM.cpp). A window of the
+// runner's (GR_Sdl_WatchWindow) that another program destroys ends the run the same way,
+// with "runner: a window of the game was destroyed by another program; the run ends": the
+// first request that finds it gone (the game's next frame, a dialog's) says so.
 void GR_Sdl_WatchDisplay();
+// A window the runner made (the game's, a dialog's, the debug form's) is watched from now on;
+// GR_Sdl_DestroyWindow destroys it and ends the watch.
+void GR_Sdl_WatchWindow(SDL_Window* window);
+void GR_Sdl_DestroyWindow(SDL_Window* window);
+// Makes the GL context current on the window (null context: none current); on X under the
+// runner's own error handler (a window gone ends the run as above): under SDL's, which takes
+// every error for itself, a context made current on a window another program had destroyed
+// made Mesa's software rasteriser draw outside its buffers.
+void GR_Sdl_MakeCurrent(SDL_Window* window, SDL_GLContext gl);
+
+// Whether the keyboard's input goes to one of these windows now: the X input focus is in one,
+// or it follows the pointer and the pointer is in one (SDL's record of the keyboard's window
+// on other video drivers). Asked of the server: its answer takes the focus requests made so
+// far into account.
+bool GR_Sdl_HoldsFocus(SDL_Window* const* windows, int32_t count);
+// Shows a hidden window, on top, without moving the input focus: where no window manager runs,
+// SDL gives the focus to every window it shows, and it is put back where it was (the server
+// held meanwhile, so that no key goes in between); a window manager decides for itself.
+void GR_Sdl_ShowWindow(SDL_Window* window);
 
 // Waits until the display server has carried out every request made so far (a change of the
 // input focus) and reads what it sent meanwhile into SDL's queue, while SDL still knows the

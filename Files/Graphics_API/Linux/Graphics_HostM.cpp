@@ -40,6 +40,7 @@ public:
         m_window = SDL_CreateWindow("", x, y, w, h, flags);
         if (!m_window) return false;
         GR_Sdl_WatchDisplay(); // again: the window's making may have set the display library's own
+        GR_Sdl_WatchWindow(m_window);
         SetStyle(style);
         SDL_StartTextInput();
         return true;
@@ -118,7 +119,7 @@ public:
 
     void Destroy() override
     {
-        if (m_window) SDL_DestroyWindow(m_window);
+        if (m_window) GR_Sdl_DestroyWindow(m_window);
         m_window = nullptr;
     }
 
