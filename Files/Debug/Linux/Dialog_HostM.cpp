@@ -599,13 +599,12 @@ bool Filter(const SDL_Event& e)
 
 // A quit (the window's close, a signal, the game's end) ends every dialog's wait as a close of
 // the dialog would: its answer for a closed dialog. A run that was playing when the dialog came
-// is quitting once it no longer plays.
+// is quitting once it no longer plays; the run's quit ends a dialog of the end events too.
 class QuitWatch {
 public:
     bool operator()() const
     {
-        return GR_Window_Record().quitSeen || Main_ExitRequested() || QuitRequest_Pending() ||
-               (m_wasRunning && g_StartupOptions.running != 1);
+        return GR_Window_Record().quitSeen || QuitRequest_Pending() || Timing_WaitOver(m_wasRunning);
     }
 
 private:
