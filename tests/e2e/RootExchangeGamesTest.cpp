@@ -4,7 +4,7 @@
 // buffer_save, file_text_open_write, file_bin_open, game_save, screen_save, file_copy,
 // directory_create, the high-score table at the game's end), the one that makes the folders
 // chosen at random. No folder outside the save area may change owner or mode in any run.
-// ZB_SEED changes the seed, ZB_EXCHANGE_RUNS the number of runs (100), ZB_RUNNER the runner played
+// ZB_PROPERTY_SEED changes the seed, ZB_EXCHANGE_RUNS the number of runs (100), ZB_RUNNER the runner played
 // (an older build, to compare).
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 // reaches (whole files as INI files, buffers, saves and the high-score table are written;
 // text and binary files by handle; file_copy; directory_create; the game save's own writer).
 // No folder outside the save area may change owner or mode, and every folder the run made on
-// the user's way is the user's. ZB_SEED changes the seed; ZB_EXCHANGE_SECONDS the time.
+// the user's way is the user's. ZB_PROPERTY_SEED changes the seed; ZB_EXCHANGE_SECONDS the time.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "support/ChildProcess.h"
+#include "support/PropertySeed.h"
 
 class ExchangeRace {
 public:
@@ -158,12 +159,8 @@ public:
         const int swap = 1 + int(random() % kSwappable);
         return {swap, swap + 1 + int(random() % (kLevels + 1 - swap))};
     }
-    // The seed of the cases: ZB_SEED, else fallback.
-    static unsigned Seed(unsigned fallback)
-    {
-        const char* text = std::getenv("ZB_SEED");
-        return text && *text ? unsigned(std::strtoul(text, nullptr, 10)) : fallback;
-    }
+    // The seed of the cases: ZB_PROPERTY_SEED, else fallback.
+    static unsigned Seed(unsigned fallback) { return Property_Seed(fallback); }
 
 private:
     static constexpr const char* kNames[] = {"home", ".local", "share", "Game", "sub", "deeper"};

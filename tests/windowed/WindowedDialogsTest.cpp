@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "e2e/E2EGames.h"
+#include "support/PropertySeed.h"
 #include "support/ScratchFolder.h"
 #include "windowed/WindowedTest.h"
 
@@ -405,14 +406,14 @@ TEST_F(Windowed, AClickBesideADialogChangesNothingAndEveryCharacterArrivesWhole)
 // up in a window of its own, at a random moment: the game's window or the dialog's. The run
 // ends as a lost display ends it, with 1, one line on stderr and the game's files written, and
 // never by a crash. ZB_DESTROY_PLAYS plays (default 8), ZB_DESTROY_JOBS at once (default 4),
-// the moments drawn from ZB_DESTROY_SEED.
+// the moments drawn from ZB_PROPERTY_SEED.
 TEST(WindowedDestroyed, AWindowDestroyedUnderADialogEndsTheRunAsALostDisplay)
 {
     {
         XSession probe;
         if (!probe.Ok()) GTEST_SKIP() << probe.Why();
     }
-    const uint32_t seed = uint32_t(Windowed_EnvNumber("ZB_DESTROY_SEED", 5803));
+    const uint32_t seed = Property_Seed(5803);
     const size_t plays = size_t(Windowed_EnvNumber("ZB_DESTROY_PLAYS", 8));
     ScratchFolder dir;
     std::string said;

@@ -10,7 +10,7 @@
 // window). The model is the rule: the runner that owns the focused window takes the key; in it,
 // the modal dialog, else the asynchronous one, else the game.
 //
-// ZB_FOCUS_SEED sets the first sequence's seed (each failure names its own), ZB_FOCUS_PLAYS the
+// ZB_PROPERTY_SEED sets the first sequence's seed (each failure names its own), ZB_FOCUS_PLAYS the
 // sequences played (each on a server of its own, ZB_FOCUS_JOBS at once).
 #include <gtest/gtest.h>
 
@@ -19,6 +19,7 @@
 #include <random>
 
 #include "e2e/E2EGames.h"
+#include "support/PropertySeed.h"
 #include "support/ScratchFolder.h"
 #include "windowed/WindowedTest.h"
 
@@ -194,7 +195,7 @@ TEST(WindowedFocus, KeysReachTheFocusedWindowAndNothingElseWhateverTheGamesShow)
         XSession probe;
         if (!probe.Ok()) GTEST_SKIP() << probe.Why();
     }
-    const uint32_t seed = uint32_t(Windowed_EnvNumber("ZB_FOCUS_SEED", 5800));
+    const uint32_t seed = Property_Seed(5800);
     const size_t plays = size_t(Windowed_EnvNumber("ZB_FOCUS_PLAYS", 8));
     ScratchFolder dir;
     const std::vector<std::string> results =
