@@ -652,11 +652,7 @@ TEST(PixelRule, RandomShapesLandWhereTheRuleSaysInEveryRoomScaleAndTarget)
 
     XSession x(2048, 1536);
     if (!x.Ok()) GTEST_SKIP() << x.Why();
-    const char* lsan = std::getenv("LSAN_OPTIONS");
-    const std::string suppress = std::string("LSAN_OPTIONS=") + (lsan && *lsan ? std::string(lsan) + ":" : "") +
-                                 "suppressions=" ZB_SOURCE_DIR "/tests/support/lsan_display.supp";
-    ASSERT_EQ(Shell("cd " + Quote(dir.Path()) + " && env -u SDL_VIDEODRIVER DISPLAY=" + x.Display() +
-                    " SDL_AUDIODRIVER=dummy ALSOFT_DRIVERS=null " + Quote(suppress) + " XDG_DATA_HOME=" + Quote(dir / "x") +
+    ASSERT_EQ(Shell("cd " + Quote(dir.Path()) + " && " + x.GameEnvironment() + "XDG_DATA_HOME=" + Quote(dir / "x") +
                     frames + Quote(Runner()) + " -game game.win >" + Quote(out) + " 2>&1"),
               0)
         << Scratch_ReadFile(out);

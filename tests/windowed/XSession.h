@@ -34,6 +34,10 @@ public:
     int Run(const std::string& line) const;
     // Runs a shell command line with DISPLAY set; its standard output.
     std::string Output(const std::string& line) const;
+    // The words to put before a shell command line that plays a runner on this server: its
+    // display instead of the headless driver, no sound, and the sanitizer build's suppressions of
+    // the leaks of the system libraries SDL's X11 driver loads.
+    std::string GameEnvironment() const;
 
 private:
     pid_t m_pid = -1;
