@@ -75,7 +75,7 @@ TEST(PixelRule, RunsAndBandsLightExactlyTheLinesPixels)
     const uint32_t seed = Seed();
     std::mt19937 random(seed);
     int bands = 0, runsOnly = 0;
-    for (int i = 0; i < 3000; ++i) {
+    for (int i = 0; i < 2000; ++i) {
         // Along the longer axis up to 1500 pixels (long lines shallow or steep, so that their
         // pictures stay small), short ones any way.
         const int64_t reach = i % 3 == 0 ? 1500 : i % 3 == 1 ? 40 : 6, across = i % 3 == 0 ? 60 : reach;
@@ -108,8 +108,8 @@ TEST(PixelRule, RunsAndBandsLightExactlyTheLinesPixels)
         EXPECT_EQ(Lit(band), want) << "seed " << seed << ": band of (" << x0 << ", " << y0 << ") to (" << x1 << ", " << y1 << ")";
         for (int k = 0; k < 4; ++k) EXPECT_TRUE(along[k] > -1.0 / 16 && along[k] < 1 + 1.0 / 16) << along[k];
     }
-    EXPECT_GT(bands, 2000);
-    EXPECT_GT(runsOnly, 100);
+    EXPECT_GT(bands, 1300);
+    EXPECT_GT(runsOnly, 60);
 }
 
 // Runs are only those inside the box, found without stepping through the rest of the line.

@@ -1,6 +1,7 @@
 // End to end: one rule for where a coordinate lands, judged shape by shape. A game draws
 // thousands of random shapes (points; lines level, upright, sloped and wide, drawn either
-// way; rectangles outlined, filled, coloured, filled and outlined at once; triangles filled
+// way, short, across the whole target and across its edges; rectangles outlined, filled,
+// coloured, filled and outlined at once; triangles filled
 // and outlined; arrows; health bars) at random coordinates (whole, sixteenths, any single-
 // precision value), each in a cell of its own, in rooms 160 to 1920 wide shown 1:1 and through
 // views that scale by 1/3, 1/2, 2/3, 1.005, 1.5, 2, 3 and differently across and down. Each
