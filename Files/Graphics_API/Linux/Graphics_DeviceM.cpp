@@ -1246,7 +1246,9 @@ private:
     struct ThinEnd {
         double clip[4];
         double normal[3], uv[2];
-        double colour[4]; // B, G, R, A bytes
+        double colour[4];   // B, G, R, A bytes
+        uint32_t given;     // the colour as given (colour[] mixed from two others: mixed)
+        bool mixed;
     };
 
     // The double-precision transforms behind the thin draws, from the matrices in force.
@@ -1311,6 +1313,8 @@ private:
         uint32_t colour = 0xFFFFFFFFu;
         if (m_fvf & GFX_FVF_DIFFUSE) std::memcpy(&colour, p + m_thinLayout.colour, 4);
         for (int c = 0; c < 4; ++c) e.colour[c] = (colour >> (8 * c)) & 0xFF;
+        e.given = colour;
+        e.mixed = false;
         if (m_fvf & GFX_FVF_TEX1) {
             float uv[2];
             std::memcpy(uv, p + m_thinLayout.uv, sizeof(uv));
@@ -1338,10 +1342,13 @@ private:
     {
         ThinParts p;
         for (int c = 0; c < 3; ++c) p.normal[c] = (float)e.normal[c];
-        p.colour = 0;
-        for (int c = 0; c < 4; ++c) {
-            const double b = std::nearbyint(e.colour[c]);
-            p.colour |= (uint32_t)(b < 0.0 ? 0.0 : b > 255.0 ? 255.0 : b) << (8 * c);
+        p.colour = e.given;
+        if (e.mixed) {
+            p.colour = 0;
+            for (int c = 0; c < 4; ++c) {
+                const double b = e.colour[c] < 0.0 ? 0.0 : e.colour[c] > 255.0 ? 255.0 : e.colour[c];
+                p.colour |= (uint32_t)(b + 0.5) << (8 * c);
+            }
         }
         p.uv[0] = (float)e.uv[0], p.uv[1] = (float)e.uv[1];
         p.z = e.clip[2], p.w = e.clip[3];
@@ -1372,6 +1379,8 @@ private:
         for (int i = 0; i < 3; ++i) m.normal[i] = a.normal[i] + (b.normal[i] - a.normal[i]) * t;
         for (int i = 0; i < 2; ++i) m.uv[i] = a.uv[i] + (b.uv[i] - a.uv[i]) * t;
         for (int i = 0; i < 4; ++i) m.colour[i] = a.colour[i] + (b.colour[i] - a.colour[i]) * t;
+        m.given = a.given;
+        m.mixed = a.mixed || b.mixed || a.given != b.given;
         return m;
     }
 
