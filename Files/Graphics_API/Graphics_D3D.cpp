@@ -691,6 +691,7 @@ void GR_D3D_DrawScreenTexture()
     grm::Ortho(proj, (float)bw, (float)-bh, 1.0f, 32000.0f);
     proj[12] -= 1.0f / (float)g_d3d.screenWidth;
     proj[13] += 1.0f / (float)g_d3d.screenHeight;
+    g_d3d.device->SetHalfPixelFaded(false);
     g_d3d.device->SetTransform(GFX_TS_PROJECTION, proj);
     // The bars take the window colour; without bars the picture covers the whole back
     // buffer and only depth and stencil need clearing.
@@ -841,13 +842,29 @@ void GR_D3D_SetMatrix(int32_t kind, const float* m)
         g_d3d.device->SetTransform(GFX_TS_WORLD, m);
         return;
     }
+    g_d3d.pixelOffset[0] = g_d3d.pixelOffset[1] = 1.0f;
+    GR_RoomInfo room;
+    if (GR_GetRoomInfo(&room) && room.firstView) {
+        g_d3d.pixelOffset[0] = GR_D3D_PixelOffsetFade((float)room.viewWidth, (float)room.portWidth);
+        g_d3d.pixelOffset[1] = GR_D3D_PixelOffsetFade((float)room.viewHeight, (float)room.portHeight);
+    }
     SendProjection();
+}
+
+float GR_D3D_PixelOffsetFade(float view, float port)
+{
+    const float a = std::fabs(view), b = std::fabs(port);
+    const float larger = std::fmax(a, b), smaller = std::fmin(a, b);
+    const float f = (0.01f - (larger / smaller - 1.0f)) / 0.01f;
+    return f > 0.0f ? f : 0.0f; // also for a side of 0
 }
 
 // The projection as last set, moved by the half-pixel offset (scaled by the pixel-offset pair)
 // that puts Direct3D's pixel centres where textures and points are meant to meet them: half a
 // pixel of the viewport in force, on the screen as on a surface, so that what is drawn lands
 // as in a 640 x 480 room whatever the target's size, the room's, its views' or the window's.
+// Once the room's first view is scaled by more than a percent the pair is 0, 0 and nothing is
+// moved (docs/decisions.md, the pixel rule).
 static void SendProjection()
 {
     if (!g_d3d.device) return;
@@ -856,6 +873,7 @@ static void SendProjection()
     std::memcpy(p, g_d3d.matrices[1], sizeof(p));
     if (width != 0.0f) p[12] -= (1.0f / width) * g_d3d.pixelOffset[0];
     if (height != 0.0f) p[13] += (1.0f / height) * g_d3d.pixelOffset[1];
+    g_d3d.device->SetHalfPixelFaded(g_d3d.pixelOffset[0] < 1.0f || g_d3d.pixelOffset[1] < 1.0f);
     g_d3d.device->SetTransform(GFX_TS_PROJECTION, p);
 }
 

@@ -40,7 +40,9 @@ struct GR_DeviceState {
     GfxSurface* rtDepth[GR_RT_STACK_SIZE] = {};
     int32_t rtDepthCount = 0;
     float matrices[3][16] = {};       // view, projection, world as last set
-    float pixelOffset[2] = {1.0f, 1.0f}; // scales the half-pixel offset and the primitives' pixel offset
+    // Scales the projection's half-pixel offset and the primitives' pixel offset: 1, 1, or less
+    // as the room's first view is scaled (set with every projection).
+    float pixelOffset[2] = {1.0f, 1.0f};
     // The width and height of the viewport in force on the target (the screen texture, the back
     // buffer or a surface): the projection's half-pixel offset is half a pixel of it.
     int32_t targetViewport[2] = {640, 480};
@@ -79,7 +81,11 @@ void GR_D3D_ApplyViewport(int32_t x, int32_t y, int32_t w, int32_t h);
 void GR_D3D_SetSize(int32_t w, int32_t h);
 void GR_D3D_GetSize(int32_t* w, int32_t* h);
 void GR_D3D_SetView(float x, float y, float w, float h, float angle);
+// Kind 0 view, 1 projection (moved by the half pixel; sets the pixel-offset pair), else world.
 void GR_D3D_SetMatrix(int32_t kind, const float* m);
+// One of the pixel-offset pair for a first view of this size shown in a port of this size (one
+// side): 1 at 1:1, falling to 0 at a scale of 1.01 either way.
+float GR_D3D_PixelOffsetFade(float view, float port);
 void GR_D3D_GetMatrix(int32_t kind, float* m);
 bool GR_D3D_PushRenderTarget();
 bool GR_D3D_PopRenderTarget();

@@ -186,6 +186,11 @@ public:
         return false;
     }
     virtual void SetTransform(uint32_t slot, const float* m) = 0; // 16 floats, row-major
+    // Whether the projection now set lacks some of its half-pixel offset (the room's first view
+    // is scaled, which fades the offset out): pixel centres then fall on texel edges, and the
+    // OpenGL device samples a hair past them (see its ApplyMatrices). Told before each
+    // projection.
+    virtual void SetHalfPixelFaded(bool faded) { (void)faded; }
     virtual void SetRenderState(uint32_t state, uint32_t value) = 0;
     virtual void SetSamplerState(uint32_t stage, uint32_t type, uint32_t value) = 0;
     virtual void SetTextureStageState(uint32_t stage, uint32_t type, uint32_t value) = 0;

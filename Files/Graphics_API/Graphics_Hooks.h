@@ -20,9 +20,12 @@ void GR_SetGameTitle(const char* title);
 const char* GR_GetGameTitle();
 
 // The room being played, as far as the graphics layer needs it: the area the tiled drawing
-// covers.
+// covers, and its first view (when views are on and it is visible: firstView), whose scale
+// fades the pixel offset out.
 struct GR_RoomInfo {
-    int32_t roomWidth, roomHeight;
+    int32_t roomWidth = 0, roomHeight = 0;
+    bool firstView = false;
+    int32_t viewWidth = 0, viewHeight = 0, portWidth = 0, portHeight = 0;
 };
 // Fills info and returns true when a room is current.
 using GR_RoomProvider = bool (*)(GR_RoomInfo* info);

@@ -82,6 +82,12 @@ bool RoomInfo(GR_RoomInfo* info)
     if (!room) return false;
     info->roomWidth = room->m_width;
     info->roomHeight = room->m_height;
+    const RoomView& first = room->m_views[0];
+    info->firstView = room->m_viewsEnabled && first.visible;
+    info->viewWidth = first.wview;
+    info->viewHeight = first.hview;
+    info->portWidth = first.wport;
+    info->portHeight = first.hport;
     return true;
 }
 } // namespace

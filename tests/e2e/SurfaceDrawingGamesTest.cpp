@@ -198,8 +198,9 @@ std::string Landing(const PackImage& shot, double k)
 
 // The screen of any room and view lands a point and a rectangle as a 640 x 480 room does: 1:1
 // at every room size, through a first view of equal sizes and through a view behind another
-// of another port size; a view or a window that magnifies or shrinks the room by two shows the
-// room's pixels as they land there, magnified or shrunk whole.
+// of another port size; a window that magnifies the room by two shows the room's pixels as they
+// land there, magnified whole; a view that magnifies or shrinks it by two draws without the
+// pixel offset.
 TEST(ScreenDrawingGames, WhatIsDrawnOnScreensOfEverySizeAndViewLandsAsIn640x480)
 {
     ScratchFolder dir;
@@ -253,13 +254,17 @@ TEST(ScreenDrawingGames, WhatIsDrawnOnScreensOfEverySizeAndViewLandsAsIn640x480)
     EXPECT_EQ(landing("rm_1024", 1), "1024x768 " + same);
     EXPECT_EQ(landing("rm_view_1to1", 1), "320x240 " + same);
     EXPECT_EQ(landing("rm_two_views", 1), "640x480 " + same);
-    // Two room pixels a screen pixel: the point (drawn at 9, 9 with its pixel offset) in 4, 4;
-    // columns 40 to 61 in 20 to 30, rows 30 to 45 in 15 to 22.
+    // Two room pixels a screen pixel (no pixel offset): the point at 8, 8 in 4, 4; the
+    // rectangle from 40, 30 to 61, 45 covers the screen pixels whose centres it holds, columns
+    // 20 to 30 and rows 15 to 22.
     EXPECT_EQ(landing("rm_view_2to1", 0.5), "320x240 point 4..4 4..4 rect 20..30 15..22");
-    // Two screen pixels a room pixel: the rectangle's pixels twice over, the point one screen
-    // pixel wide in the second of its room pixel's (room position 9 is screen position 18,
-    // taken toward the top left).
-    const std::string twice = point(px + 9, py + 9) + "rect 80..123 60..91";
-    EXPECT_EQ(landing("rm_view_1to2", 2), "640x480 " + twice);
-    EXPECT_EQ(landing("rm_window_2x", 2), "640x480 " + twice);
+    // Two screen pixels a room pixel, through a window twice the room's size: the rectangle's
+    // pixels twice over, the point one screen pixel wide in the second of its room pixel's
+    // (room position 9 is screen position 18, taken toward the top left).
+    EXPECT_EQ(landing("rm_window_2x", 2), "640x480 " + point(px + 9, py + 9) + "rect 80..123 60..91");
+    // Through a view magnifying by two, the pixel offset and the half pixel are faded out: the
+    // point lands on the first screen pixel of its room pixel (room position 8, screen 16),
+    // and the rectangle's right and bottom edges lie on room positions 61 and 45 (room columns
+    // 40 to 60, rows 30 to 44).
+    EXPECT_EQ(landing("rm_view_1to2", 2), "640x480 " + point(2 * px, 2 * py) + "rect 80..121 60..89");
 }

@@ -206,6 +206,39 @@ TEST_F(DeviceTest, PixelOffsetIsHalfAPixelOfTheViewportInForce)
     GR_D3D_FreeTexture(surface);
 }
 
+// The room's first view fades the pair (and with it the projection's half pixel) out as it is
+// scaled: whole at 1:1 (or without views), half at 1.005, gone beyond a percent, each way
+// apart.
+TEST_F(DeviceTest, PixelOffsetFadesOutOnceTheFirstViewIsScaled)
+{
+    static GR_RoomInfo room;
+    GR_SetRoomProvider([](GR_RoomInfo* info) {
+        *info = room;
+        return true;
+    });
+    float ortho[16] = {};
+    ortho[0] = ortho[5] = ortho[10] = ortho[15] = 1.0f;
+    struct Case {
+        bool firstView;
+        int32_t viewW, viewH, portW, portH;
+        float x, y;
+    } cases[] = {{false, 640, 480, 1280, 960, 1, 1}, {true, 640, 480, 640, 480, 1, 1}, {true, 640, 480, 1280, 960, 0, 0},
+                 {true, 640, 480, 320, 240, 0, 0},   {true, 400, 200, 402, 201, 0.5f, 0.5f}, {true, 640, 480, 640, 960, 1, 0}};
+    GR_D3D_Start_Frame();
+    for (const Case& c : cases) {
+        room = GR_RoomInfo{};
+        room.firstView = c.firstView;
+        room.viewWidth = c.viewW, room.viewHeight = c.viewH, room.portWidth = c.portW, room.portHeight = c.portH;
+        GR_D3D_SetMatrix(1, ortho);
+        EXPECT_NEAR(GR_D3D_State().pixelOffset[0], c.x, 1e-4) << c.viewW << " onto " << c.portW;
+        EXPECT_NEAR(GR_D3D_State().pixelOffset[1], c.y, 1e-4) << c.viewH << " onto " << c.portH;
+        EXPECT_NEAR(dev()->transform[1][12], -c.x / 640.0f, 1e-7);
+        EXPECT_NEAR(dev()->transform[1][13], c.y / 480.0f, 1e-7);
+    }
+    GR_D3D_Finish_Frame(false);
+    GR_SetRoomProvider(nullptr);
+}
+
 TEST_F(DeviceTest, RenderTargetStackRefusesNinthPush)
 {
     for (int i = 0; i < 8; ++i) EXPECT_TRUE(GR_D3D_PushRenderTarget());

@@ -129,10 +129,5 @@ TEST(ReadBackGames, ScreenSavesPixelsAndSurfacesHoldWhatWasDrawnBeforeAnotherTar
 
     XSession x(1024, 768);
     if (!x.Ok()) GTEST_SKIP() << x.Why();
-    // The sanitizer build: leaks of the system libraries SDL's X11 driver loads are not ours.
-    const char* lsan = std::getenv("LSAN_OPTIONS");
-    const std::string suppress = std::string("LSAN_OPTIONS=") + (lsan && *lsan ? std::string(lsan) + ":" : "") +
-                                 "suppressions=" ZB_SOURCE_DIR "/tests/support/lsan_display.supp";
-    play("env -u SDL_VIDEODRIVER DISPLAY=" + x.Display() + " SDL_AUDIODRIVER=dummy ALSOFT_DRIVERS=null " + Quote(suppress),
-         dir / "x", "X");
+    play(x.GameEnvironment(), dir / "x", "X");
 }

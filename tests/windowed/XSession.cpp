@@ -232,6 +232,21 @@ bool OutsideWindow::WaitForTyped(const std::string& text, int seconds) const
     return Windowed_WaitUntil([&] { return Typed() == text; }, seconds);
 }
 
+// LSAN_OPTIONS of a runner on a display (the sanitizer build): the test's own, and the leaks of
+// the system libraries SDL's X11 driver loads, which are not ours, suppressed.
+static std::string DisplayLeakOptions()
+{
+    const char* lsan = std::getenv("LSAN_OPTIONS");
+    return std::string("LSAN_OPTIONS=") + (lsan && *lsan ? std::string(lsan) + ":" : std::string()) +
+           "suppressions=" ZB_SOURCE_DIR "/tests/support/lsan_display.supp";
+}
+
+std::string XSession::GameEnvironment() const
+{
+    return "env -u SDL_VIDEODRIVER DISPLAY=" + m_display + " SDL_AUDIODRIVER=dummy ALSOFT_DRIVERS=null '" +
+           DisplayLeakOptions() + "' ";
+}
+
 // ---- The runner on it ---------------------------------------------------------------------
 WindowedRunner::WindowedRunner(const XSession& x, const std::string& game, const std::string& folder,
                                const std::vector<std::string>& extra)
@@ -249,10 +264,7 @@ WindowedRunner::WindowedRunner(const XSession& x, const std::string& game, const
     }
     env.push_back("DISPLAY=" + x.Display());
     env.push_back("XDG_DATA_HOME=" + folder + "/xdg"); // the game's save area (Debug.ini) is the test's
-    // The sanitizer build: leaks of the system libraries SDL's X11 driver loads are not ours.
-    const char* lsan = std::getenv("LSAN_OPTIONS");
-    env.push_back(std::string("LSAN_OPTIONS=") + (lsan && *lsan ? std::string(lsan) + ":" : std::string()) +
-                  "suppressions=" ZB_SOURCE_DIR "/tests/support/lsan_display.supp");
+    env.push_back(DisplayLeakOptions());
     env.push_back("SDL_AUDIODRIVER=dummy");
     env.push_back("ALSOFT_DRIVERS=null");
     std::vector<char*> envp;

@@ -48,6 +48,10 @@ public:
     // mapping under each one (a client that reads the key after the mapping changed back
     // would find no character). False when no key was free.
     bool AddKeys(const std::vector<uint32_t>& characters) const;
+    // The words to put before a shell command line that plays a runner on this server: its
+    // display instead of the headless driver, no sound, and the sanitizer build's suppressions of
+    // the leaks of the system libraries SDL's X11 driver loads.
+    std::string GameEnvironment() const;
 
 private:
     pid_t m_pid = -1;

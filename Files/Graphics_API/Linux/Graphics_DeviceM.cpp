@@ -1,11 +1,13 @@
 // The OpenGL implementation of the graphics device (see Graphics_Device.h): OpenGL 2.1
 // compatibility fixed function on the SDL2 window's GL context, translating Direct3D 9's
 // numbers and rules:
-// - glClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE): row 0 of every target is the top row, depth
-//   runs 0..1, viewport and scissor rectangles are Direct3D's own;
-// - every projection is shifted so that Direct3D 9's pixel centres (at whole coordinates) and
-//   its ties (to the top and left) come out: by half a pixel for textured drawing, less a hair
-//   for points and shapes, onto pixel centres for lines (ApplyMatrices);
+// - every projection is moved by half a pixel, so that Direct3D 9's pixel centres (on whole
+//   coordinates) come out, and turned over in y with the clip origin chosen to match
+//   (glClipControl, ZERO_TO_ONE depth): row 0 of every target is the top row, viewport and
+//   scissor rectangles are Direct3D's own, and a pixel centre on a triangle's edge goes to
+//   the top and left edges as in Direct3D (ApplyMatrices);
+// - points and lines are placed by the pixel rule in double precision and sent as pixel
+//   centres and rectangles of whole pixels, so that no tie is left to GL (DrawThin);
 // - first-vertex provoking (flat shading), sampler objects for filter and wrap, clears
 //   scissored to the viewport;
 // - render-target surfaces and texture levels are texture-backed framebuffers; depth-stencil
@@ -35,6 +37,8 @@
 #include <SDL2/SDL.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -43,6 +47,7 @@
 #include "Files/Base/RealConvert.h"
 #include "Files/Graphics_API/Graphics_Device.h"
 #include "Files/Graphics_API/Graphics_Matrix.h"
+#include "Files/Graphics_API/Graphics_PixelRule.h"
 #include "Files/Graphics_API/Linux/Graphics_EventsM.h"
 
 namespace {
@@ -179,7 +184,7 @@ public:
         g_contextAlive = true;
         ++g_contextSerial;
         g_boundVertexBuffer = 0;
-        glClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE);
+        glClipControl(GL_LOWER_LEFT, GL_ZERO_TO_ONE); // the textures' origin (the window's: BindTarget)
         glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
         glGenFramebuffers(1, &m_fbo);
         glGenFramebuffers(1, &m_readFbo);
@@ -192,7 +197,7 @@ public:
         SetSampler(GL_TEXTURE_WRAP_T, GL_REPEAT);
         glEnable(GL_COLOR_MATERIAL);
         glColorMaterial(GL_FRONT_AND_BACK, GL_DIFFUSE);
-        glFrontFace(GL_CCW);
+        glFrontFace(GL_CW); // the projection is turned over in y (ApplyMatrices)
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
         glFogi(GL_FOG_MODE, GL_LINEAR);
@@ -321,6 +326,13 @@ public:
         return true;
     }
 
+    void SetHalfPixelFaded(bool faded) override
+    {
+        if (faded == m_halfPixelFaded) return;
+        m_halfPixelFaded = faded;
+        m_projectionSent = kProjectionNone;
+    }
+
     void SetTransform(uint32_t slot, const float* m) override
     {
         int i = slot == GFX_TS_VIEW ? 0 : slot == GFX_TS_PROJECTION ? 1 : 2;
@@ -336,7 +348,10 @@ public:
             m_depthTest = v != 0;
             Enable(GL_DEPTH_TEST, m_depthTest);
             break;
-        case GFX_RS_FILLMODE: glPolygonMode(GL_FRONT_AND_BACK, v == 1 ? GL_POINT : v == 2 ? GL_LINE : GL_FILL); break;
+        case GFX_RS_FILLMODE:
+            m_polygonMode = v == 1 ? GL_POINT : v == 2 ? GL_LINE : GL_FILL;
+            glPolygonMode(GL_FRONT_AND_BACK, m_polygonMode);
+            break;
         case GFX_RS_SHADEMODE:
             m_flat = v == 1;
             glShadeModel(m_flat ? GL_FLAT : GL_SMOOTH);
@@ -349,9 +364,11 @@ public:
         case GFX_RS_SRCBLEND: m_src = v; ApplyBlend(); break;
         case GFX_RS_DESTBLEND: m_dst = v; ApplyBlend(); break;
         case GFX_RS_CULLMODE:
-            // With the upper-left origin, GL's facing test sees the y-down screen: clockwise
-            // there is GL's clockwise, which is its back face (front is counter-clockwise).
-            if (v == 2 || v == 3) {
+            // The projection turned over in y, GL's facing test sees clockwise on the y-down
+            // screen as counter-clockwise; its front faces are the clockwise ones (glFrontFace),
+            // so Direct3D's clockwise cull is GL's back.
+            m_cull = v == 2 || v == 3;
+            if (m_cull) {
                 glEnable(GL_CULL_FACE);
                 glCullFace(v == 2 ? GL_BACK : GL_FRONT);
             } else {
@@ -734,14 +751,17 @@ public:
         uint64_t end = (uint64_t)m_streamOffset + (uint64_t)(start + n) * m_stride;
         if (n == 0 || end > m_stream->size) return;
         size_t at = m_streamOffset + (size_t)start * m_stride;
-        if (m_stream->Live()) DrawAt(type, n, at, m_stride, m_stream->object);
+        if (IsThin(type)) DrawThin(type, n, m_stream->data.data() + at, m_stride);
+        else if (m_stream->Live()) DrawAt(type, n, at, m_stride, m_stream->object);
         else Draw(type, n, m_stream->data.data() + at, m_stride);
     }
 
     void DrawPrimitiveUP(uint32_t type, uint32_t count, const void* data, uint32_t stride) override
     {
         uint32_t n = VertexCount(type, count);
-        if (n && data) Draw(type, n, (const uint8_t*)data, stride);
+        if (!n || !data) return;
+        if (IsThin(type)) DrawThin(type, n, (const uint8_t*)data, stride);
+        else Draw(type, n, (const uint8_t*)data, stride);
     }
 
     // Client arrays: GL has read them when the draw call returns.
@@ -843,9 +863,11 @@ private:
                 glBindFramebuffer(GL_FRAMEBUFFER, m_fbo);
             }
             if (window != m_clipWindow) {
-                // Lower-left origin on the window, whose rows run from the bottom: the picture
-                // keeps its way up (and facing its sense, the origin being part of GL's test).
-                glClipControl(window ? GL_LOWER_LEFT : GL_UPPER_LEFT, GL_ZERO_TO_ONE);
+                // With the projection turned over (ApplyMatrices), the lower-left origin puts a
+                // texture's first row at the top of the picture; the window's rows run from the
+                // bottom, so there the origin is the upper left. The picture keeps its way up,
+                // and facing its sense (the origin is part of GL's test).
+                glClipControl(window ? GL_UPPER_LEFT : GL_LOWER_LEFT, GL_ZERO_TO_ONE);
                 m_clipWindow = window;
                 m_viewportDirty = true;
             }
@@ -955,38 +977,27 @@ private:
         *y1 = r.bottom;
     }
 
-    // How far right and down GL's projection is moved from Direct3D's, in pixels, by what is
-    // drawn (the pixel rule in docs/decisions.md). Both devices light a pixel whose centre lies
-    // inside a shape, and a line's pixels by the diamonds it leaves; they differ in where the
-    // centres lie (Direct3D on whole coordinates, GL half a pixel further) and in how ties fall
-    // (a centre on an edge: Direct3D takes the top and left edges; GL, with its origin in the
-    // upper left, takes other ones for points and horizontal edges). The drawing layer puts
-    // points, lines and outlines at whole coordinates on ties on purpose, and Direct3D's rule
-    // decides them:
-    // - textured drawing moves by the half pixel exactly, so that textures are sampled at
-    //   their texel centres (a shape at whole coordinates has no ties there);
-    // - points and untextured triangles move by the half pixel less kNudge, so that a tie
-    //   falls to the top and left as in Direct3D: draw_point(x, y) is the pixel (x, y);
-    // - untextured lines move by kNudge alone: their ends (x + 1, y + 1 less Direct3D's half
-    //   pixel) then lie on the centres of the pixels they name, so a line lights its first
-    //   pixel and leaves out its last, on its own row or column; in a view that shrinks the
-    //   room by two, an end on a pixel's corner goes into the pixel below and right of it,
-    //   the one it names.
-    // kNudge is far below a pixel and above the rasterisers' sub-pixel steps (llvmpipe's
-    // 1/256).
-    static constexpr float kNudge = 1.0f / 64.0f;
-    enum Shift { kShiftNone, kShiftTextured, kShiftLines, kShiftShapes };
-    static float PixelShift(Shift shift)
-    {
-        return shift == kShiftTextured ? 0.5f : shift == kShiftLines ? kNudge : 0.5f - kNudge;
-    }
-    Shift ShiftFor(uint32_t type) const
-    {
-        if (m_textureEnabled) return kShiftTextured;
-        return type == 2 || type == 3 ? kShiftLines : kShiftShapes; // line lists and strips
-    }
-
-    void ApplyMatrices(Shift shift)
+    // GL's projection: Direct3D's, moved right and down by half a pixel of the viewport (in
+    // clip space, so that it also holds for perspective) and turned over in y. Direct3D 9's
+    // pixel centres lie on whole coordinates, GL's on half ones: the half pixel puts the same
+    // numbers on the same pixels, and textures are sampled at the same places. Both light a
+    // pixel whose centre lies inside a triangle; for a centre on an edge Direct3D takes the
+    // top and left edges. Mesa (llvmpipe) decides such ties by where the target's rows start
+    // and the clip origin: with the origin that starts the rows at the bottom of the picture
+    // and the projection turned over to match, it takes the top and left edges too, on the
+    // window and on textures alike. Points and lines do not rely on the rasteriser's ties at
+    // all (DrawThin).
+    // Where the room's first view is scaled, the half pixel is faded out (SetHalfPixelFaded)
+    // and pixel centres fall on texel edges (a sprite magnified by two: every other centre);
+    // single-precision interpolation put them on either texel, and a texel came out one, two
+    // or three pixels wide. Textured drawing is then moved kTexelNudge less: sampled a hair
+    // right of and below the centre, each pixel takes the texel that covers it from there (a
+    // mirrored sprite too). The hair keeps the coverage of an edge on a pixel centre (the
+    // centre stays on the same side: inside for top and left edges, outside for the others);
+    // it is the rasteriser's own step, so it is not rounded away. With the whole half pixel
+    // (1:1) centres meet texel centres and nothing is moved.
+    static constexpr float kTexelNudge = 1.0f / 256.0f;
+    void ApplyMatrices(bool thin)
     {
         if (m_lightsDirty) {
             glMatrixMode(GL_MODELVIEW);
@@ -1012,32 +1023,38 @@ private:
                 }
             }
             m_lightsDirty = false;
-            m_matricesDirty = true;
+            m_modelview = kModelviewNone;
         }
         if (m_matricesDirty) {
-            float mv[16];
-            grm::Multiply(mv, m_matrix[2], m_matrix[0]);
-            glMatrixMode(GL_MODELVIEW);
-            glLoadMatrixf(mv);
-            m_affine = KeepsW(mv) && KeepsW(m_matrix[1]); // the shift below leaves w as it is
+            grm::Multiply(m_modelviewMatrix, m_matrix[2], m_matrix[0]);
+            m_affine = KeepsW(m_modelviewMatrix) && KeepsW(m_matrix[1]); // the shift below leaves w as it is
             m_matricesDirty = false;
-            m_projectionShift = kShiftNone;
+            m_modelview = kModelviewNone;
+            m_thinReady = false;
+            m_projectionSent = kProjectionNone;
         }
-        if (m_projectionShift == shift) return;
-        // Direct3D 9's pixel centres lie on whole coordinates, GL's on half ones: the projection
-        // is moved right and down (in clip space, so that it also holds for perspective) by
-        // the shift's amount in pixels of the viewport (PixelShift).
-        const float amount = PixelShift(shift);
-        float p[16];
-        std::memcpy(p, m_matrix[1], sizeof(p));
-        float dx = m_vp.w > 0 ? 2.0f * amount / (float)m_vp.w : 0.0f, dy = m_vp.h > 0 ? -2.0f * amount / (float)m_vp.h : 0.0f;
-        for (int r = 0; r < 4; ++r) {
-            p[r * 4 + 0] += dx * p[r * 4 + 3];
-            p[r * 4 + 1] += dy * p[r * 4 + 3];
+        const Projection kind = !thin && m_textureEnabled && m_halfPixelFaded ? kProjectionTextured : kProjectionPlain;
+        if (m_projectionSent != kind) {
+            const float shift = kind == kProjectionTextured ? 0.5f - kTexelNudge : 0.5f;
+            float p[16];
+            std::memcpy(p, m_matrix[1], sizeof(p));
+            const float dx = m_vp.w > 0 ? 2.0f * shift / (float)m_vp.w : 0.0f;
+            const float dy = m_vp.h > 0 ? -2.0f * shift / (float)m_vp.h : 0.0f;
+            for (int r = 0; r < 4; ++r) {
+                p[r * 4 + 0] += dx * p[r * 4 + 3];
+                p[r * 4 + 1] = -(p[r * 4 + 1] + dy * p[r * 4 + 3]);
+            }
+            glMatrixMode(GL_PROJECTION);
+            glLoadMatrixf(p);
+            m_projectionSent = kind;
         }
-        glMatrixMode(GL_PROJECTION);
-        glLoadMatrixf(p);
-        m_projectionShift = shift;
+        const Modelview want = thin ? kModelviewEye : kModelviewWorld;
+        if (m_modelview != want) {
+            static const float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+            glMatrixMode(GL_MODELVIEW);
+            glLoadMatrixf(thin ? kIdentity : m_modelviewMatrix);
+            m_modelview = want;
+        }
     }
 
     // Whether a row-major transform leaves w at 1 (no perspective).
@@ -1161,6 +1178,8 @@ private:
         g_boundVertexBuffer = object;
     }
 
+    static bool IsThin(uint32_t type) { return type == GFX_PT_POINTLIST || type == GFX_PT_LINELIST || type == GFX_PT_LINESTRIP; }
+
     // first: the first vertex in memory, or its offset in the buffer object when one is given
     // (an address as GL takes it; offsets are never turned into pointers by arithmetic).
     void Draw(uint32_t type, uint32_t n, const uint8_t* first, uint32_t stride, GLuint object = 0)
@@ -1171,31 +1190,483 @@ private:
     void DrawAt(uint32_t type, uint32_t n, uintptr_t base, uint32_t stride, GLuint object)
     {
         BindTarget();
-        ApplyMatrices(ShiftFor(type));
+        ApplyMatrices(false);
         SelectProgram();
         BindVertexBuffer(object);
-        uint32_t fvf = m_fvf;
-        uint32_t offset = 12;
-        // The arrays' switches change only with the vertex format; a value stands in for an
-        // array that is off (after a draw with the array on, GL's current value is undefined).
-        ClientArrays(fvf);
-        glVertexPointer(3, GL_FLOAT, (GLsizei)stride, reinterpret_cast<const void*>(base));
-        if (fvf & GFX_FVF_NORMAL) {
-            glNormalPointer(GL_FLOAT, (GLsizei)stride, reinterpret_cast<const void*>(base + offset));
-            offset += 12;
-        } else {
-            glNormal3f(0, 0, -1);
-        }
-        if (fvf & GFX_FVF_DIFFUSE) {
-            glColorPointer(GL_BGRA, GL_UNSIGNED_BYTE, (GLsizei)stride, reinterpret_cast<const void*>(base + offset));
-            offset += 4;
-        } else {
-            glColor4f(1, 1, 1, 1);
-        }
-        if (fvf & GFX_FVF_TEX1) glTexCoordPointer(2, GL_FLOAT, (GLsizei)stride, reinterpret_cast<const void*>(base + offset));
-        else glTexCoord2f(0, 0);
+        const Layout l = LayoutOf(m_fvf);
+        PointArrays(base, stride, 3, l);
         static const GLenum kModes[] = {GL_POINTS, GL_POINTS, GL_LINES, GL_LINE_STRIP, GL_TRIANGLES, GL_TRIANGLE_STRIP, GL_TRIANGLE_FAN};
         glDrawArrays(type <= 6 ? kModes[type] : GL_POINTS, 0, (GLsizei)n);
+    }
+
+    // Byte offsets of the parts of a vertex after its position (0: the format has none).
+    struct Layout {
+        uint32_t normal, colour, uv;
+    };
+    static Layout LayoutOf(uint32_t fvf)
+    {
+        Layout l{0, 0, 0};
+        uint32_t at = 12;
+        if (fvf & GFX_FVF_NORMAL) l.normal = at, at += 12;
+        if (fvf & GFX_FVF_DIFFUSE) l.colour = at, at += 4;
+        if (fvf & GFX_FVF_TEX1) l.uv = at;
+        return l;
+    }
+
+    // Points GL's arrays at vertices from base. The arrays' switches change only with the
+    // vertex format; a value stands in for an array that is off (after a draw with the array
+    // on, GL's current value is undefined).
+    void PointArrays(uintptr_t base, uint32_t stride, GLint positionSize, const Layout& l)
+    {
+        const uint32_t fvf = m_fvf;
+        ClientArrays(fvf);
+        glVertexPointer(positionSize, GL_FLOAT, (GLsizei)stride, reinterpret_cast<const void*>(base));
+        if (fvf & GFX_FVF_NORMAL) glNormalPointer(GL_FLOAT, (GLsizei)stride, reinterpret_cast<const void*>(base + l.normal));
+        else glNormal3f(0, 0, -1);
+        if (fvf & GFX_FVF_DIFFUSE) glColorPointer(GL_BGRA, GL_UNSIGNED_BYTE, (GLsizei)stride, reinterpret_cast<const void*>(base + l.colour));
+        else glColor4f(1, 1, 1, 1);
+        if (fvf & GFX_FVF_TEX1) glTexCoordPointer(2, GL_FLOAT, (GLsizei)stride, reinterpret_cast<const void*>(base + l.uv));
+        else glTexCoord2f(0, 0);
+    }
+
+    // ----------------------------------------------------------------------------------------
+    // Points and lines, by the pixel rule (Graphics_PixelRule.h). Each vertex goes through the
+    // world, view and projection (Direct3D's, with its half pixel) here, in double precision,
+    // to the window coordinate of the viewport that decides its pixel. A point is sent to the
+    // centre of its pixel; a line becomes its band, or the rectangles of its runs of pixels,
+    // with corners on the rasteriser's grid. GL then decides nothing by its own rules but the
+    // fill convention, which is the device's, and a corner point and the edges of an outline
+    // through it cannot fall apart. What is sent goes back through the inverse transforms to
+    // where it would have had to be given (in eye space, with the modelview the identity
+    // meanwhile, when the world and view have no inverse), so that lighting and fog see the
+    // places they would have seen; the vertices keep the layout they came in.
+    // ----------------------------------------------------------------------------------------
+
+    // A vertex as given, carried through the transforms: clip position and its parts.
+    struct ThinEnd {
+        double clip[4];
+        double normal[3], uv[2];
+        double colour[4];   // B, G, R, A bytes
+        uint32_t given;     // the colour as given (colour[] mixed from two others: mixed)
+        bool mixed;
+    };
+
+    // The double-precision transforms behind the thin draws, from the matrices in force.
+    bool PrepareThin()
+    {
+        if (m_thinReady) return m_thinInvertible;
+        m_thinReady = true;
+        double w[16], v[16];
+        for (int i = 0; i < 16; ++i) w[i] = m_matrix[2][i], v[i] = m_matrix[0][i], m_projD[i] = m_matrix[1][i];
+        MultiplyD(m_eyeD, w, v);
+        m_thinInvertible = InvertD(m_projInvD, m_projD);
+        MultiplyD(m_wholeD, m_eyeD, m_projD);
+        m_thinInWorld = InvertD(m_wholeInvD, m_wholeD);
+        // Window (x, y) at the depth and w of a clip position back to where a vertex must be
+        // given to land there: back = x * m_backX + y * m_backY + (z * m_backZ + w * m_backW),
+        // the viewport's mapping folded into the inverse.
+        const double* inv = m_thinInWorld ? m_wholeInvD : m_projInvD;
+        const double sx = 2.0 / m_vp.w, sy = -2.0 / m_vp.h;
+        const double ox = -1.0 - m_vp.x * sx, oy = 1.0 - m_vp.y * sy;
+        for (int c = 0; c < 4; ++c) {
+            m_backX[c] = sx * inv[c];
+            m_backY[c] = sy * inv[4 + c];
+            m_backZ[c] = inv[8 + c];
+            m_backW[c] = ox * inv[c] + oy * inv[4 + c] + inv[12 + c];
+        }
+        // Normals go into eye space by the inverse transpose of the world and view (as GL's
+        // modelview would take them); left as they are where that has no inverse.
+        const double* e = m_eyeD;
+        const double det = e[0] * (e[5] * e[10] - e[6] * e[9]) - e[1] * (e[4] * e[10] - e[6] * e[8]) +
+                           e[2] * (e[4] * e[9] - e[5] * e[8]);
+        if (det != 0.0 && std::isfinite(det)) {
+            // (A^-1)^T = cofactors / det, for the rows of A.
+            m_normalD[0] = (e[5] * e[10] - e[6] * e[9]) / det;
+            m_normalD[1] = (e[6] * e[8] - e[4] * e[10]) / det;
+            m_normalD[2] = (e[4] * e[9] - e[5] * e[8]) / det;
+            m_normalD[3] = (e[2] * e[9] - e[1] * e[10]) / det;
+            m_normalD[4] = (e[0] * e[10] - e[2] * e[8]) / det;
+            m_normalD[5] = (e[1] * e[8] - e[0] * e[9]) / det;
+            m_normalD[6] = (e[1] * e[6] - e[2] * e[5]) / det;
+            m_normalD[7] = (e[2] * e[4] - e[0] * e[6]) / det;
+            m_normalD[8] = (e[0] * e[5] - e[1] * e[4]) / det;
+        } else {
+            for (int r = 0; r < 3; ++r)
+                for (int c = 0; c < 3; ++c) m_normalD[r * 3 + c] = r == c ? 1.0 : 0.0;
+        }
+        return m_thinInvertible;
+    }
+
+    ThinEnd ReadThin(const uint8_t* p) const
+    {
+        ThinEnd e{};
+        float f[3];
+        std::memcpy(f, p, sizeof(f));
+        const double pos[4] = {f[0], f[1], f[2], 1.0};
+        RowTimes(e.clip, pos, m_wholeD);
+        e.normal[2] = -1.0;
+        if (m_fvf & GFX_FVF_NORMAL) {
+            std::memcpy(f, p + m_thinLayout.normal, sizeof(f));
+            for (int c = 0; c < 3; ++c)
+                e.normal[c] = m_thinInWorld ? f[c] : f[0] * m_normalD[c] + f[1] * m_normalD[3 + c] + f[2] * m_normalD[6 + c];
+        }
+        uint32_t colour = 0xFFFFFFFFu;
+        if (m_fvf & GFX_FVF_DIFFUSE) std::memcpy(&colour, p + m_thinLayout.colour, 4);
+        for (int c = 0; c < 4; ++c) e.colour[c] = (colour >> (8 * c)) & 0xFF;
+        e.given = colour;
+        e.mixed = false;
+        if (m_fvf & GFX_FVF_TEX1) {
+            float uv[2];
+            std::memcpy(uv, p + m_thinLayout.uv, sizeof(uv));
+            e.uv[0] = uv[0], e.uv[1] = uv[1];
+        }
+        return e;
+    }
+
+    // The window coordinate (Direct3D's: pixel centres on whole numbers) of a clip position.
+    void ToWindow(const double* clip, double* x, double* y) const
+    {
+        *x = (clip[0] / clip[3] + 1.0) * 0.5 * m_vp.w + m_vp.x;
+        *y = (1.0 - clip[1] / clip[3]) * 0.5 * m_vp.h + m_vp.y;
+    }
+
+    // A vertex's parts as drawn: normal, colour and texture coordinates, and the depth and w
+    // of its clip position.
+    struct ThinParts {
+        float normal[3];
+        uint32_t colour;
+        float uv[2];
+        double z, w;
+    };
+    static ThinParts Pack(const ThinEnd& e)
+    {
+        ThinParts p;
+        for (int c = 0; c < 3; ++c) p.normal[c] = (float)e.normal[c];
+        p.colour = e.given;
+        if (e.mixed) {
+            p.colour = 0;
+            for (int c = 0; c < 4; ++c) {
+                const double b = e.colour[c] < 0.0 ? 0.0 : e.colour[c] > 255.0 ? 255.0 : e.colour[c];
+                p.colour |= (uint32_t)(b + 0.5) << (8 * c);
+            }
+        }
+        p.uv[0] = (float)e.uv[0], p.uv[1] = (float)e.uv[1];
+        p.z = e.clip[2], p.w = e.clip[3];
+        return p;
+    }
+
+    // Adds a vertex at window (x, y) in the layout of the vertices drawn.
+    void AddThin(double x, double y, const ThinParts& parts)
+    {
+        double back[4];
+        for (int c = 0; c < 4; ++c)
+            back[c] = (x * m_backX[c] + y * m_backY[c]) * parts.w + parts.z * m_backZ[c] + parts.w * m_backW[c];
+        // w comes back 1 (the depth is the vertex's own): divided only where it is not exactly.
+        if (back[3] != 1.0) back[0] /= back[3], back[1] /= back[3], back[2] /= back[3];
+        uint8_t* v = m_thin.data() + m_thinCount++ * m_thinStride;
+        const float pos[3] = {(float)back[0], (float)back[1], (float)back[2]};
+        std::memcpy(v, pos, sizeof(pos));
+        if (m_fvf & GFX_FVF_NORMAL) std::memcpy(v + m_thinLayout.normal, parts.normal, sizeof(parts.normal));
+        if (m_fvf & GFX_FVF_DIFFUSE) std::memcpy(v + m_thinLayout.colour, &parts.colour, 4);
+        if (m_fvf & GFX_FVF_TEX1) std::memcpy(v + m_thinLayout.uv, parts.uv, sizeof(parts.uv));
+    }
+
+    // a + (b - a) * t over every part of two ends.
+    static ThinEnd Mix(const ThinEnd& a, const ThinEnd& b, double t)
+    {
+        ThinEnd m;
+        for (int i = 0; i < 4; ++i) m.clip[i] = a.clip[i] + (b.clip[i] - a.clip[i]) * t;
+        for (int i = 0; i < 3; ++i) m.normal[i] = a.normal[i] + (b.normal[i] - a.normal[i]) * t;
+        for (int i = 0; i < 2; ++i) m.uv[i] = a.uv[i] + (b.uv[i] - a.uv[i]) * t;
+        for (int i = 0; i < 4; ++i) m.colour[i] = a.colour[i] + (b.colour[i] - a.colour[i]) * t;
+        m.given = a.given;
+        m.mixed = a.mixed || b.mixed || a.given != b.given;
+        return m;
+    }
+
+    // The parts at window fraction s of the way from a to b (perspective-correct).
+    static ThinEnd MixWindow(const ThinEnd& a, const ThinEnd& b, double s)
+    {
+        const double ia = 1.0 / a.clip[3], ib = 1.0 / b.clip[3];
+        return Mix(a, b, s * ib / ((1.0 - s) * ia + s * ib));
+    }
+
+    // Whether a clip position lies between the near and far planes (Direct3D's 0 <= z <= w).
+    static bool InDepth(const double* c) { return c[2] >= 0.0 && c[2] <= c[3] && c[3] > 0.0; }
+
+    void ThinPoint(const ThinEnd& e)
+    {
+        if (!InDepth(e.clip)) return;
+        double x, y;
+        ToWindow(e.clip, &x, &y);
+        if (!(std::fabs(x) < GR_PIXEL_FAR && std::fabs(y) < GR_PIXEL_FAR)) return; // also NaN
+        ThinStart(GL_POINTS, 1);
+        AddThin((double)GR_Pixel_Of(x), (double)GR_Pixel_Of(y), Pack(e));
+    }
+
+    // A line as measured (MeasureThin): its ends between the near and far planes, where they
+    // land and the pixels they fall in, and how it is to be drawn.
+    struct ThinLine {
+        GLDevice* device;
+        ThinEnd a, b;
+        double ax, ay, bx, by;      // the ends' window coordinates
+        int64_t pax, pay, pbx, pby; // their pixels
+        bool same;                  // the parts are the same all along (a's)
+        bool asLine;                // drawn as GL's own line (ThinSegment), near the viewport
+        bool runs;                  // too far out for a band: drawn as runs
+        ThinParts first;            // a's parts
+    };
+
+    // Measures the segment from a to b; false when nothing of it is drawn.
+    bool MeasureThin(const ThinEnd& from, const ThinEnd& to, ThinLine& line)
+    {
+        line.device = this;
+        line.a = from, line.b = to;
+        ThinEnd &a = line.a, &b = line.b;
+        // Clipped to the near and far planes first, as the rasteriser would.
+        double t0 = 0.0, t1 = 1.0;
+        const double da[2] = {a.clip[2], a.clip[3] - a.clip[2]}, db[2] = {b.clip[2], b.clip[3] - b.clip[2]};
+        for (int k = 0; k < 2; ++k) {
+            if (!(da[k] >= 0.0) && !(db[k] >= 0.0)) return false; // also NaN
+            if (da[k] < 0.0) t0 = std::max(t0, da[k] / (da[k] - db[k]));
+            else if (db[k] < 0.0) t1 = std::min(t1, da[k] / (da[k] - db[k]));
+        }
+        if (t0 > t1) return false;
+        if (t0 > 0.0 || t1 < 1.0) {
+            const ThinEnd na = Mix(from, to, t0), nb = Mix(from, to, t1);
+            a = na, b = nb;
+        }
+        if (!(a.clip[3] > 0.0 && b.clip[3] > 0.0)) return false;
+        ToWindow(a.clip, &line.ax, &line.ay);
+        ToWindow(b.clip, &line.bx, &line.by);
+        // Ends far outside any window are brought in along the line first.
+        if (!ClipFar(line)) return false;
+        line.pax = GR_Pixel_Of(line.ax), line.pay = GR_Pixel_Of(line.ay);
+        line.pbx = GR_Pixel_Of(line.bx), line.pby = GR_Pixel_Of(line.by);
+        if (line.pax == line.pbx && line.pay == line.pby) return false; // no pixel
+        line.same = (m_flat || (std::memcmp(a.colour, b.colour, sizeof(a.colour)) == 0 &&
+                                std::memcmp(a.uv, b.uv, sizeof(a.uv)) == 0 &&
+                                (!m_lighting || std::memcmp(a.normal, b.normal, sizeof(a.normal)) == 0))) &&
+                    a.clip[2] * b.clip[3] == b.clip[2] * a.clip[3] && a.clip[3] == b.clip[3];
+        line.first = Pack(a);
+        // The band's corners must lie near enough the viewport for single precision to keep
+        // them on the grid (and for GL not to clip them); else its runs of pixels, as many as
+        // the viewport is wide at most.
+        const int64_t margin = 1024, left = int64_t(m_vp.x) - margin, top = int64_t(m_vp.y) - margin;
+        const int64_t right = int64_t(m_vp.x) + m_vp.w + margin, bottom = int64_t(m_vp.y) + m_vp.h + margin;
+        auto near = [&](int64_t x, int64_t y) { return x >= left && x <= right && y >= top && y <= bottom; };
+        line.runs = !near(line.pax, line.pay) || !near(line.pbx, line.pby);
+        const int64_t n = std::max(std::llabs(line.pbx - line.pax), std::llabs(line.pby - line.pay));
+        line.asLine = !line.runs && (line.pax == line.pbx || line.pay == line.pby || n <= kShortLine);
+        return true;
+    }
+
+    // Draws a measured line: as GL's own line (asLine), or its band where the corners lie on
+    // the rasteriser's grid, or its runs.
+    //
+    // GL's line lights the pixels whose diamonds (|dx| + |dy| < 1/2 around a centre) it leaves.
+    // From the first pixel's centre to the last's, both a hair (the grid's step) further along
+    // the longer axis, that is the first pixel's, none of the last's, and one a step between:
+    // the diamond the line passes through, the pixel nearest it. A level or upright line
+    // passes through centres. A sloped one passes at least 1/(2n) from the edge between two
+    // pixels, or through it (n: its steps along the longer axis): moved 1/64 of a pixel across
+    // to the side the band's edge takes (up for a shallow line rising to the right, down for
+    // one falling, left for a steep one), every crossing lies 1/64 or more inside the pixel it
+    // gives for n up to kShortLine, far beyond the rasteriser's rounding (1/512). One primitive
+    // of GL's where a band takes two.
+    static constexpr int64_t kShortLine = 16;
+    void ThinSegment(ThinLine& line, bool asLine)
+    {
+        if (asLine) {
+            ThinStart(GL_LINES, 2);
+            const int64_t dx = line.pbx - line.pax, dy = line.pby - line.pay;
+            const bool xMajor = std::llabs(dx) >= std::llabs(dy);
+            const double along = 1.0 / 256, across = dx && dy ? 1.0 / 64 : 0.0;
+            const double hx = xMajor ? along : -across;
+            const double hy = xMajor ? ((dx > 0) != (dy > 0) ? -across : across) : along;
+            AddThin((double)line.pax + hx, (double)line.pay + hy, line.first);
+            AddThin((double)line.pbx + hx, (double)line.pby + hy, line.same ? line.first : Pack(line.b));
+            return;
+        }
+        double corners[8], along[4];
+        if (!line.runs && GR_Pixel_LineBand(line.pax, line.pay, line.pbx, line.pby, corners, along)) ThinQuad(line, corners, along);
+        else ThinRuns(line);
+    }
+
+    void ThinRuns(ThinLine& line)
+    {
+        GR_Pixel_LineRuns(line.pax, line.pay, line.pbx, line.pby, m_vp.x, m_vp.y, int64_t(m_vp.x) + m_vp.w,
+                          int64_t(m_vp.y) + m_vp.h, &ThinRun, &line);
+    }
+
+    // Moves a line's window ends that lie GR_PIXEL_FAR or further out to where the line
+    // enters that square (the parts follow); false when it misses the square.
+    bool ClipFar(ThinLine& line)
+    {
+        const double far = GR_PIXEL_FAR * 0.5;
+        double t0 = 0.0, t1 = 1.0;
+        const double d[2] = {line.bx - line.ax, line.by - line.ay}, p[2] = {line.ax, line.ay};
+        for (int k = 0; k < 2; ++k) {
+            if (!std::isfinite(p[k]) || !std::isfinite(d[k])) return false;
+            if (d[k] == 0.0) {
+                if (std::fabs(p[k]) > far) return false;
+                continue;
+            }
+            double lo = (-far - p[k]) / d[k], hi = (far - p[k]) / d[k];
+            if (lo > hi) std::swap(lo, hi);
+            t0 = std::max(t0, lo);
+            t1 = std::min(t1, hi);
+        }
+        if (t0 > t1) return false;
+        if (t0 == 0.0 && t1 == 1.0) return true;
+        const double ax = line.ax, ay = line.ay;
+        line.ax = ax + d[0] * t0, line.ay = ay + d[1] * t0;
+        line.bx = ax + d[0] * t1, line.by = ay + d[1] * t1;
+        const ThinEnd a = line.a, b = line.b;
+        line.a = MixWindow(a, b, t0);
+        line.b = MixWindow(a, b, t1);
+        return true;
+    }
+
+    // Four corners (in order around) as a quad, the parts taken where each corner lies along
+    // the line (along: 0 its first end's pixel, 1 its last's).
+    void ThinQuad(const ThinLine& line, const double* corners, const double* along)
+    {
+        ThinStart(GL_QUADS, 4);
+        for (int k = 0; k < 4; ++k)
+            AddThin(corners[2 * k], corners[2 * k + 1], line.same ? line.first : Pack(MixWindow(line.a, line.b, along[k])));
+    }
+
+    // Room for a primitive of n vertices of this kind: what was made of another kind, or a
+    // full chunk, is drawn first.
+    void ThinStart(GLenum kind, size_t n)
+    {
+        if (m_thinCount && (kind != m_thinKind || m_thinCount + n > kThinChunk)) FlushThin();
+        m_thinKind = kind;
+    }
+
+    // The rectangle of one run: its pixels' squares. Where the parts change along the line,
+    // its first pixel is a square of its own with the first end's parts: the rectangle's
+    // outer edge lies half a pixel before the first end, where a colour would run beyond its
+    // range.
+    static void ThinRun(const GR_PixelRun& run, void* ctx)
+    {
+        ThinLine& line = *static_cast<ThinLine*>(ctx);
+        const int64_t start = run.xMajor ? line.pax : line.pay;
+        if (run.first == start && run.last != run.first && !line.same) {
+            ThinRect(line, run.xMajor, run.first, run.first, run.minor, true);
+            const int64_t next = run.first + (run.last > run.first ? 1 : -1);
+            ThinRect(line, run.xMajor, std::min(next, run.last), std::max(next, run.last), run.minor, false);
+            return;
+        }
+        ThinRect(line, run.xMajor, std::min(run.first, run.last), std::max(run.first, run.last), run.minor, false);
+    }
+
+    // Pixels lo..hi along the longer axis at minor (first: all with the first end's parts).
+    static void ThinRect(const ThinLine& line, bool xMajor, int64_t lo, int64_t hi, int64_t minor, bool first)
+    {
+        const double from = xMajor ? (double)line.pax : (double)line.pay;
+        const double span = xMajor ? (double)(line.pbx - line.pax) : (double)(line.pby - line.pay);
+        const double major[4] = {(double)lo - 0.5, (double)hi + 0.5, (double)hi + 0.5, (double)lo - 0.5};
+        const double across[4] = {(double)minor - 0.5, (double)minor - 0.5, (double)minor + 0.5, (double)minor + 0.5};
+        double corners[8], along[4];
+        for (int k = 0; k < 4; ++k) {
+            corners[2 * k] = xMajor ? major[k] : across[k];
+            corners[2 * k + 1] = xMajor ? across[k] : major[k];
+            along[k] = first ? 0.0 : std::clamp((major[k] - from) / span, 0.0, 1.0);
+        }
+        line.device->ThinQuad(line, corners, along);
+    }
+
+    void DrawThin(uint32_t type, uint32_t n, const uint8_t* first, uint32_t stride)
+    {
+        BindTarget();
+        ApplyMatrices(false);
+        if (!PrepareThin() || m_vp.w <= 0 || m_vp.h <= 0) return;
+        if (!m_thinInWorld) ApplyMatrices(true);
+        m_thinLayout = LayoutOf(m_fvf);
+        m_thinStride = 12 + ((m_fvf & GFX_FVF_NORMAL) ? 12 : 0) + ((m_fvf & GFX_FVF_DIFFUSE) ? 4 : 0) +
+                       ((m_fvf & GFX_FVF_TEX1) ? 8 : 0);
+        m_thin.resize(kThinChunk * 36); // the largest vertex
+        m_thinCount = 0;
+        if (type == GFX_PT_POINTLIST) {
+            for (uint32_t i = 0; i < n; ++i) ThinPoint(ReadThin(first + (size_t)i * stride));
+        } else {
+            // Measured first: when every line can be GL's own they all are, else all are quads
+            // (one draw either way).
+            m_lines.clear();
+            bool allLines = true;
+            const bool strip = type == GFX_PT_LINESTRIP;
+            ThinEnd prev = ReadThin(first);
+            for (uint32_t i = 1; i < n; i += strip ? 1 : 2) {
+                if (!strip) prev = ReadThin(first + (size_t)(i - 1) * stride);
+                const ThinEnd next = ReadThin(first + (size_t)i * stride);
+                m_lines.emplace_back();
+                if (MeasureThin(prev, next, m_lines.back())) allLines = allLines && m_lines.back().asLine;
+                else m_lines.pop_back();
+                prev = next;
+            }
+            for (ThinLine& line : m_lines) ThinSegment(line, allLines);
+        }
+        FlushThin();
+    }
+
+    // Draws the thin vertices made so far, all of one kind of GL's: points, lines, or quads
+    // (four corners each; GL's own quads cost Mesa less than the same as triangles), in the
+    // order made. A draw goes in chunks of at most kThinChunk vertices (a line drawn as runs
+    // has as many quads as the window is wide, and a batch holds thousands of lines).
+    static constexpr size_t kThinChunk = 16384;
+    void FlushThin()
+    {
+        if (!m_thinCount) return;
+        SelectProgram();
+        BindVertexBuffer(0);
+        PointArrays(reinterpret_cast<uintptr_t>(m_thin.data()), m_thinStride, 3, m_thinLayout);
+        // A line's quads are filled whatever the fill mode, and never culled.
+        const bool quads = m_thinKind == GL_QUADS;
+        if (quads && m_cull) glDisable(GL_CULL_FACE);
+        if (quads && m_polygonMode != GL_FILL) glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+        glDrawArrays(m_thinKind, 0, (GLsizei)m_thinCount);
+        if (quads && m_cull) glEnable(GL_CULL_FACE);
+        if (quads && m_polygonMode != GL_FILL) glPolygonMode(GL_FRONT_AND_BACK, m_polygonMode);
+        m_thinCount = 0;
+    }
+
+    // Row vector times a row-major 4x4 matrix.
+    static void RowTimes(double* out, const double* v, const double* m)
+    {
+        for (int c = 0; c < 4; ++c) out[c] = v[0] * m[c] + v[1] * m[4 + c] + v[2] * m[8 + c] + v[3] * m[12 + c];
+    }
+
+    static void MultiplyD(double* out, const double* a, const double* b)
+    {
+        for (int r = 0; r < 4; ++r) RowTimes(out + r * 4, a + r * 4, b);
+    }
+
+    // The inverse of a 4x4 matrix; false when it has none.
+    static bool InvertD(double* out, const double* m)
+    {
+        double inv[16];
+        inv[0] = m[5] * m[10] * m[15] - m[5] * m[11] * m[14] - m[9] * m[6] * m[15] + m[9] * m[7] * m[14] + m[13] * m[6] * m[11] - m[13] * m[7] * m[10];
+        inv[4] = -m[4] * m[10] * m[15] + m[4] * m[11] * m[14] + m[8] * m[6] * m[15] - m[8] * m[7] * m[14] - m[12] * m[6] * m[11] + m[12] * m[7] * m[10];
+        inv[8] = m[4] * m[9] * m[15] - m[4] * m[11] * m[13] - m[8] * m[5] * m[15] + m[8] * m[7] * m[13] + m[12] * m[5] * m[11] - m[12] * m[7] * m[9];
+        inv[12] = -m[4] * m[9] * m[14] + m[4] * m[10] * m[13] + m[8] * m[5] * m[14] - m[8] * m[6] * m[13] - m[12] * m[5] * m[10] + m[12] * m[6] * m[9];
+        inv[1] = -m[1] * m[10] * m[15] + m[1] * m[11] * m[14] + m[9] * m[2] * m[15] - m[9] * m[3] * m[14] - m[13] * m[2] * m[11] + m[13] * m[3] * m[10];
+        inv[5] = m[0] * m[10] * m[15] - m[0] * m[11] * m[14] - m[8] * m[2] * m[15] + m[8] * m[3] * m[14] + m[12] * m[2] * m[11] - m[12] * m[3] * m[10];
+        inv[9] = -m[0] * m[9] * m[15] + m[0] * m[11] * m[13] + m[8] * m[1] * m[15] - m[8] * m[3] * m[13] - m[12] * m[1] * m[11] + m[12] * m[3] * m[9];
+        inv[13] = m[0] * m[9] * m[14] - m[0] * m[10] * m[13] - m[8] * m[1] * m[14] + m[8] * m[2] * m[13] + m[12] * m[1] * m[10] - m[12] * m[2] * m[9];
+        inv[2] = m[1] * m[6] * m[15] - m[1] * m[7] * m[14] - m[5] * m[2] * m[15] + m[5] * m[3] * m[14] + m[13] * m[2] * m[7] - m[13] * m[3] * m[6];
+        inv[6] = -m[0] * m[6] * m[15] + m[0] * m[7] * m[14] + m[4] * m[2] * m[15] - m[4] * m[3] * m[14] - m[12] * m[2] * m[7] + m[12] * m[3] * m[6];
+        inv[10] = m[0] * m[5] * m[15] - m[0] * m[7] * m[13] - m[4] * m[1] * m[15] + m[4] * m[3] * m[13] + m[12] * m[1] * m[7] - m[12] * m[3] * m[5];
+        inv[14] = -m[0] * m[5] * m[14] + m[0] * m[6] * m[13] + m[4] * m[1] * m[14] - m[4] * m[2] * m[13] - m[12] * m[1] * m[6] + m[12] * m[2] * m[5];
+        inv[3] = -m[1] * m[6] * m[11] + m[1] * m[7] * m[10] + m[5] * m[2] * m[11] - m[5] * m[3] * m[10] - m[9] * m[2] * m[7] + m[9] * m[3] * m[6];
+        inv[7] = m[0] * m[6] * m[11] - m[0] * m[7] * m[10] - m[4] * m[2] * m[11] + m[4] * m[3] * m[10] + m[8] * m[2] * m[7] - m[8] * m[3] * m[6];
+        inv[11] = -m[0] * m[5] * m[11] + m[0] * m[7] * m[9] + m[4] * m[1] * m[11] - m[4] * m[3] * m[9] - m[8] * m[1] * m[7] + m[8] * m[3] * m[5];
+        inv[15] = m[0] * m[5] * m[10] - m[0] * m[6] * m[9] - m[4] * m[1] * m[10] + m[4] * m[2] * m[9] + m[8] * m[1] * m[6] - m[8] * m[2] * m[5];
+        const double det = m[0] * inv[0] + m[1] * inv[4] + m[2] * inv[8] + m[3] * inv[12];
+        if (det == 0.0 || !std::isfinite(det)) return false;
+        for (int i = 0; i < 16; ++i) out[i] = inv[i] / det;
+        return true;
     }
 
     SDL_Window* m_window;
@@ -1210,7 +1681,7 @@ private:
     bool m_fboDirty = true;      // the draw framebuffer binding is to be made again
     bool m_attachDirty = true;   // m_fbo's attachments are to be made again
     bool m_viewportDirty = true; // glViewport is to be set again
-    bool m_clipWindow = false;   // the clip origin is set for the window (lower left)
+    bool m_clipWindow = false;   // the clip origin is set for the window (upper left)
     GLSurface* m_attachedDepth = nullptr; // depth-stencil attached to m_fbo (one reference held)
     GLSurface* m_attachedColour = nullptr; // colour attached to m_fbo (one reference held)
     bool m_keepDepth = false;    // keep m_depth attached until the targets change
@@ -1224,7 +1695,31 @@ private:
     GfxViewport m_vp{0, 0, 1, 1, 0, 1};
     float m_matrix[3][16];
     bool m_matricesDirty = true, m_lightsDirty = true;
-    Shift m_projectionShift = kShiftNone; // the Shift of the projection GL has (kShiftNone: to be sent)
+    // Which modelview GL has: the world and view (triangles), the identity (points and lines,
+    // sent in eye space), or none yet.
+    enum Modelview { kModelviewNone, kModelviewWorld, kModelviewEye };
+    // Which projection GL has (ApplyMatrices): for untextured or textured drawing, or none yet.
+    enum Projection { kProjectionNone, kProjectionPlain, kProjectionTextured };
+    Projection m_projectionSent = kProjectionNone;
+    bool m_halfPixelFaded = false; // the projection lacks some of its half pixel
+    Modelview m_modelview = kModelviewNone;
+    float m_modelviewMatrix[16];
+    // The thin draws' transforms (PrepareThin): world times view, projection and its inverse,
+    // the inverse of all three, the normals' matrix; m_thinReady: made from the matrices in
+    // force.
+    double m_eyeD[16], m_projD[16], m_projInvD[16], m_normalD[9];
+    double m_wholeD[16], m_wholeInvD[16];
+    double m_backX[4], m_backY[4], m_backZ[4], m_backW[4]; // window back to a vertex (PrepareThin)
+    bool m_thinReady = false, m_thinInvertible = false;
+    bool m_thinInWorld = false; // world, view and projection have an inverse: vertices go back to the world
+    std::vector<uint8_t> m_thin;    // room for kThinChunk vertices of the thin draw being made
+    size_t m_thinCount = 0;         // vertices made so far (FlushThin draws them)
+    uint32_t m_thinStride = 16;     // bytes of one (the vertex format's)
+    Layout m_thinLayout{0, 0, 0};   // where its parts lie
+    GLenum m_thinKind = GL_POINTS;  // GL's kind of primitive they make
+    std::vector<ThinLine> m_lines;  // the lines of the thin draw being made, measured
+    bool m_cull = false;            // culling is on
+    GLenum m_polygonMode = GL_FILL; // the fill mode's
     GfxLight m_lights[8] = {};
     uint32_t m_src = 2, m_dst = 1, m_alphaRef = 0, m_alphaFunc = 8, m_colourMask = 15;
     bool m_zwrite = true, m_modulate = true, m_textureEnabled = false;
