@@ -64,6 +64,14 @@ bool Under(const std::string& full, const std::string& folder, std::string* rest
     return false;
 }
 
+// The allowed file of the list that full names, ignoring case; "" when none does.
+std::string AllowedIn(const std::vector<std::string>& list, const std::string& full)
+{
+    for (const std::string& allowed : list)
+        if (SameIgnoringAsciiCase(allowed, full)) return allowed;
+    return "";
+}
+
 // A name maps to itself when the player chose it in a dialog (the writing list for the save
 // area, the reading list for the program folder): it is written and read where it was picked,
 // even below the current or working folder. Any other name below the current folder, the
@@ -74,8 +82,8 @@ std::string MapName(const char* name, const std::string& area, bool saving)
     if (!name || !*name) return "";
     std::string full = File_FullPath(name);
     if (full.empty()) return "";
-    for (const std::string& allowed : saving ? g_allowWrite : g_allowRead)
-        if (SameIgnoringAsciiCase(allowed, full)) return allowed;
+    const std::string picked = AllowedIn(saving ? g_allowWrite : g_allowRead, full);
+    if (!picked.empty()) return picked;
     if (!area.empty()) {
         std::string rest;
         std::string current = AbsoluteFolder(File_CurrentFolder().c_str());
@@ -179,11 +187,12 @@ void LoadSave_ClearAllowedFiles()
 std::string LoadSave_SavePathOf(const char* name) { return MapName(name, g_folders.save, true); }
 std::string LoadSave_PickedPathOf(const char* name)
 {
-    const std::string full = name && *name ? File_FullPath(name) : "";
-    for (const std::vector<std::string>* list : {&g_allowWrite, &g_allowRead})
-        for (const std::string& allowed : *list)
-            if (!full.empty() && SameIgnoringAsciiCase(allowed, full)) return allowed;
-    return "";
+    // Most games never show a file dialog: their reads pay nothing for the lists.
+    if ((g_allowWrite.empty() && g_allowRead.empty()) || !name || !*name) return "";
+    const std::string full = File_FullPath(name);
+    if (full.empty()) return "";
+    const std::string written = AllowedIn(g_allowWrite, full);
+    return written.empty() ? AllowedIn(g_allowRead, full) : written;
 }
 std::string LoadSave_BundlePathOf(const char* name) { return MapName(name, g_folders.program, false); }
 

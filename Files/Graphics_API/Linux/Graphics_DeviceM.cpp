@@ -1199,17 +1199,19 @@ private:
         glDrawArrays(type <= 6 ? kModes[type] : GL_POINTS, 0, (GLsizei)n);
     }
 
-    // Byte offsets of the parts of a vertex after its position (0: the format has none).
+    // Byte offsets of the parts of a vertex after its position (0: the format has none), and
+    // the bytes of the position and the parts together.
     struct Layout {
-        uint32_t normal, colour, uv;
+        uint32_t normal, colour, uv, size;
     };
     static Layout LayoutOf(uint32_t fvf)
     {
-        Layout l{0, 0, 0};
+        Layout l{0, 0, 0, 0};
         uint32_t at = 12;
         if (fvf & GFX_FVF_NORMAL) l.normal = at, at += 12;
         if (fvf & GFX_FVF_DIFFUSE) l.colour = at, at += 4;
-        if (fvf & GFX_FVF_TEX1) l.uv = at;
+        if (fvf & GFX_FVF_TEX1) l.uv = at, at += 8;
+        l.size = at;
         return l;
     }
 
@@ -1363,7 +1365,7 @@ private:
             back[c] = (x * m_backX[c] + y * m_backY[c]) * parts.w + parts.z * m_backZ[c] + parts.w * m_backW[c];
         // w comes back 1 (the depth is the vertex's own): divided only where it is not exactly.
         if (back[3] != 1.0) back[0] /= back[3], back[1] /= back[3], back[2] /= back[3];
-        uint8_t* v = m_thin.data() + m_thinCount++ * m_thinStride;
+        uint8_t* v = m_thin.data() + m_thinCount++ * m_thinLayout.size;
         const float pos[3] = {(float)back[0], (float)back[1], (float)back[2]};
         std::memcpy(v, pos, sizeof(pos));
         if (m_fvf & GFX_FVF_NORMAL) std::memcpy(v + m_thinLayout.normal, parts.normal, sizeof(parts.normal));
@@ -1585,8 +1587,6 @@ private:
         if (!PrepareThin() || m_vp.w <= 0 || m_vp.h <= 0) return;
         if (!m_thinInWorld) ApplyMatrices(true);
         m_thinLayout = LayoutOf(m_fvf);
-        m_thinStride = 12 + ((m_fvf & GFX_FVF_NORMAL) ? 12 : 0) + ((m_fvf & GFX_FVF_DIFFUSE) ? 4 : 0) +
-                       ((m_fvf & GFX_FVF_TEX1) ? 8 : 0);
         m_thin.resize(kThinChunk * 36); // the largest vertex
         m_thinCount = 0;
         if (type == GFX_PT_POINTLIST) {
@@ -1621,7 +1621,7 @@ private:
         if (!m_thinCount) return;
         SelectProgram();
         BindVertexBuffer(0);
-        PointArrays(reinterpret_cast<uintptr_t>(m_thin.data()), m_thinStride, 3, m_thinLayout);
+        PointArrays(reinterpret_cast<uintptr_t>(m_thin.data()), m_thinLayout.size, 3, m_thinLayout);
         // A line's quads are filled whatever the fill mode, and never culled.
         const bool quads = m_thinKind == GL_QUADS;
         if (quads && m_cull) glDisable(GL_CULL_FACE);
@@ -1714,8 +1714,7 @@ private:
     bool m_thinInWorld = false; // world, view and projection have an inverse: vertices go back to the world
     std::vector<uint8_t> m_thin;    // room for kThinChunk vertices of the thin draw being made
     size_t m_thinCount = 0;         // vertices made so far (FlushThin draws them)
-    uint32_t m_thinStride = 16;     // bytes of one (the vertex format's)
-    Layout m_thinLayout{0, 0, 0};   // where its parts lie
+    Layout m_thinLayout{0, 0, 0, 12}; // the vertex format's: where its parts lie, its size
     GLenum m_thinKind = GL_POINTS;  // GL's kind of primitive they make
     std::vector<ThinLine> m_lines;  // the lines of the thin draw being made, measured
     bool m_cull = false;            // culling is on
