@@ -993,10 +993,14 @@ private:
     // or three pixels wide. Textured drawing is then moved kTexelNudge less: sampled a hair
     // right of and below the centre, each pixel takes the texel that covers it from there (a
     // mirrored sprite too). The hair keeps the coverage of an edge on a pixel centre (the
-    // centre stays on the same side: inside for top and left edges, outside for the others);
-    // it is the rasteriser's own step, so it is not rounded away. With the whole half pixel
-    // (1:1) centres meet texel centres and nothing is moved.
-    static constexpr float kTexelNudge = 1.0f / 256.0f;
+    // centre stays on the same side: inside for top and left edges, outside for the others).
+    // It must stay below the nearest a centre that is not on a texel edge comes to one (1/w of
+    // a pixel for a view w room pixels wide, at whole sizes) and above what the rasteriser's
+    // single precision moves a centre by: measured on Mesa's rasteriser, 1/2048 already takes
+    // some centres 1/437 of a pixel short of an edge across it and 1/8192 leaves some centres
+    // on an edge to the noise. With the whole half pixel (1:1) centres meet texel centres and
+    // nothing is moved.
+    static constexpr float kTexelNudge = 1.0f / 4096.0f;
     void ApplyMatrices(bool thin)
     {
         if (m_lightsDirty) {
