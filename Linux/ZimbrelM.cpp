@@ -98,7 +98,9 @@ void MainHost_StartDrainClock()
     std::thread([] {
         for (;;) {
             int64_t wait = 100000;
-            if (const int64_t due = QuitRequest_Deadline()) wait = std::clamp<int64_t>(due - QuitRequest_Now(), 0, wait);
+            // Up to the deadline when it comes sooner (one passed was raised already).
+            const int64_t due = QuitRequest_Deadline(), now = QuitRequest_Now();
+            if (due > now) wait = std::min(due - now, wait);
             std::this_thread::sleep_for(std::chrono::microseconds(wait));
             {
                 const std::lock_guard<std::mutex> hold(g_clockLock);
