@@ -86,13 +86,11 @@ namespace {
 
 bool g_GameStarted = false;
 void* g_MainWindow = nullptr; // the game window (the target of the final quit)
-// Quit requests (Main_Quit): whether frames run, how many requests came, how many signals
-// were turned into requests, and whether running code is to stop at its next drain.
-bool g_InFrames = false;
-int32_t g_QuitRequests = 0;
+// Quit requests (Main_Quit, Main_CheckQuit): whether one came (no further step starts), how
+// many signals were seen, and whether the game's code is stopped (its grace ran out).
+bool g_QuitAsked = false;
 int32_t g_SignalsSeen = 0;
 bool g_StopCode = false;
-bool g_EndUnderQuit = false; // the game's end runs after a signal, its time limited
 int64_t g_StartTime = 0;
 char* g_ExeDirectory = nullptr;
 char* g_ExePath = nullptr;
@@ -137,25 +135,17 @@ int Zimbrel_Main(int argc, char** argv)
         Main_CheckQuit(); // a signal during start-up ends the run before any frame
         // A fatal error or a quit during start-up (the first room's code) ends the run too,
         // although starting the loop set the running flag.
-        g_InFrames = true;
-        while (g_StartupOptions.running == 1 && !Main_ExitRequested()) {
+        while (g_StartupOptions.running == 1 && !g_QuitAsked && !Main_ExitRequested()) {
             Run_Frame();
             ProcessMessages();
         }
-        g_InFrames = false;
-        if (!Main_ExitRequested()) {
-            g_StopCode = false; // the game's end runs its code
-            if (g_SignalsSeen > 0) {
-                // under the signal's quit: its long work is stopped once its time is up
-                g_EndUnderQuit = true;
-                QuitRequest_Clear();
-                MainHost_RaiseQuitAfter(kQuitEndGrace);
-            }
-        }
+        // The end events run their code (after a signal for kQuitEndGrace at most; a second
+        // request from the player ends them at once).
+        g_StopCode = false;
+        Code_StopGameCode(false);
+        MainHost_SetQuitStage(QuitStage::Ending);
         EndGame();
-        g_EndUnderQuit = false;
-        MainHost_RaiseQuitAfter(0);
-        QuitRequest_Clear(); // the shutdown itself is never cut short
+        MainHost_SetQuitStage(QuitStage::Closing); // the shutdown itself is never cut short
         Main_StopInput();
         Main_PostQuit();
         Main_Finalise();
@@ -169,25 +159,51 @@ int Zimbrel_Main(int argc, char** argv)
 
 void ProcessMessages() { Timing_PumpEvents(); }
 
+namespace {
+
+void StopCode()
+{
+    g_StopCode = true;
+    Code_StopGameCode(true);
+}
+
+// The run ends at once, in order: running code stops, no later game code runs.
+void EndAtOnce(int signal)
+{
+    Main_RequestExit(signal ? 128 + signal : 0);
+    StopCode();
+}
+
+// A request was taken: the main loop ends and no further step starts; while the game loads,
+// or when the player asks a second time, the run ends at once.
+void Requested(int signal, bool second)
+{
+    g_QuitAsked = true;
+    g_StartupOptions.running = 0;
+    if (second || QuitRequest_Stage() == QuitStage::Starting) EndAtOnce(signal);
+}
+
+} // namespace
+
 void Main_Quit(int signal)
 {
-    QuitRequest_NoteQuit(); // every wait ends from now on (a signal's handler noted it already)
-    ++g_QuitRequests;
-    g_StartupOptions.running = 0;
-    g_StopCode = true;
-    if (!g_InFrames || g_QuitRequests > 1) Main_RequestExit(signal ? 128 + signal : 0);
+    QuitRequest_NoteQuit(); // every wait ends from now on
+    Requested(signal, QuitRequest_Take(QuitRequest_Now(), signal != 0) == QuitTake::Second);
 }
 
 void Main_CheckQuit()
 {
+    // Each signal was taken by its handler, which raised the quit request for a second one.
     for (const int32_t signals = MainHost_SignalCount(); g_SignalsSeen < signals;) {
         ++g_SignalsSeen;
         Console_Output("Quit requested by signal %d\n", MainHost_FirstSignal());
-        Main_Quit(MainHost_FirstSignal());
+        Requested(MainHost_FirstSignal(), false);
     }
-    if (g_EndUnderQuit && QuitRequest_Pending() && !Main_ExitRequested()) { // the game's end had its time
-        Main_RequestExit(128 + MainHost_FirstSignal());
-        g_StopCode = true;
+    // The request stands: the running code's grace ran out (the frame's code stops, the game's
+    // end ends the run), or the player asked again.
+    if (g_QuitAsked && QuitRequest_Pending() && !Main_ExitRequested()) {
+        if (QuitRequest_Stage() == QuitStage::Ending) EndAtOnce(MainHost_FirstSignal());
+        else StopCode();
     }
     if (g_StopCode) Code_AbortRunning();
 }
@@ -384,6 +400,7 @@ bool Main_DoTheWork()
     Console_Output("PrepareGame()\n");
     if (!PrepareGame()) return false;
     Console_Output("Run_Start\n");
+    MainHost_SetQuitStage(QuitStage::Playing); // the game's code runs from here: a quit lets it finish
     if (!Run_StartGameLoop() && !Main_ExitRequested()) {
         // Nothing to play: the run fails (its first frame ends the loop).
         Console_Problem("cannot start the game %s: %s", g_StartupOptions.gameFileName,

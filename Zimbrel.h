@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "Files/Base/QuitRequest.h"
+
 // Runs the runner with the process arguments; returns the process exit code: 0 when the game
 // ran, 1 when there was no game file or it could not be started.
 int Zimbrel_Main(int argc, char** argv);
@@ -28,20 +30,19 @@ void PrepareGame_OverrideStep(int index, bool (*run)());
 // The drain (Timing_PumpEvents): the window's events, then the quit requests. Also the
 // virtual machine's drain every 4,096th branch.
 void ProcessMessages();
-// A quit request: the window was closed (signal 0) or SIGINT/SIGTERM/SIGHUP came (its number). The
-// first one while frames run ends the loop after the frame, as closing the window always
-// did; code that runs on in that frame (an endless loop, a long built-in) stops at its next
-// drain, and the game's end still runs its code: after a signal for kQuitEndGrace at most,
-// then the run ends as below. A second request, or one while no frame runs (start-up, the
-// game's end), ends the run at once in order: running code stops, no later game code runs,
-// and the shutdown follows (Main_RequestExit; 128 + the signal's number as the code).
+// A quit request: the window was closed (signal 0; a signal's handler takes its own). While
+// the game loads it ends the run at once. Once the game plays (its start and its frames) the
+// first request ends the main loop, and no further step starts; the code running when it came
+// goes on, its waits ended, and only code still running kQuitEventGrace after it is stopped.
+// The game's end events then run their code, after a signal for kQuitEndGrace at most. A
+// request after they began (and not within kQuitSameRequest of the first) is the player's
+// second: it ends the run at once in order (running code stops, no later game code runs, the
+// shutdown follows: Main_RequestExit, 128 + the signal's number as the code).
+// Files/Base/QuitRequest.h judges the requests.
 void Main_Quit(int signal);
-// The time (microseconds) that the game's end after a signal may run its code.
-constexpr int64_t kQuitEndGrace = 250000;
 // The quit check run after every pump: signals that came since the last check become quit
-// requests; while a quit stops code, the running code is told to stop (VM_AbortRunning).
-// The game's end after a signal is stopped once the quit request is raised again (its time
-// is up).
+// requests; once the quit request is raised (the grace ran out, or the player asked again)
+// the running code is told to stop (Code_AbortRunning) and no more of it runs.
 void Main_CheckQuit();
 void Main_StopInput();
 // The display was lost while the game played (installed as the window layer's display-lost
@@ -79,11 +80,13 @@ void MainHost_KeepStandardDescriptors();
 // code never pumps); SIGXFSZ and SIGPIPE are ignored (the write fails instead). Called first
 // thing by the entry.
 void MainHost_InstallSignalHandlers();
-// Starts the thread that asks running code for a drain every tenth of a second.
+// Starts the thread that asks running code for a drain every tenth of a second, and raises
+// the quit request (QuitRequest_Raise) when QuitRequest_Deadline has come.
 void MainHost_StartDrainClock();
-// That thread raises the quit request (QuitRequest_Raise) once microseconds have passed from
-// now; 0 or less takes back a raise not made yet.
-void MainHost_RaiseQuitAfter(int64_t microseconds);
+// The run's stage for the quit (QuitRequest_SetStage); from Ending on, the quit request is
+// cleared first, under the clock's lock, so that no raise made for the stage before reaches
+// the new one.
+void MainHost_SetQuitStage(QuitStage stage);
 // Signals received so far, and the number of the first (0 when none).
 int32_t MainHost_SignalCount();
 int MainHost_FirstSignal();

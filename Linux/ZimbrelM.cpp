@@ -12,10 +12,10 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <mutex>
 #include <thread>
 
 #include "Files/Base/QuitRequest.h"
@@ -31,19 +31,16 @@ void OnSignal(int signal)
 {
     if (!g_firstSignal) g_firstSignal = signal;
     g_signalCount = g_signalCount + 1;
-    VM_RequestDrain();   // a running loop drains (and so sees the signal) at its next branch back
-    QuitRequest_Raise(); // and long work inside a built-in stops (the machine drains after it)
-    QuitRequest_NoteQuit(); // and every wait ends: a file lock, a sleep, a log nobody reads
+    QuitRequest_NoteQuit(); // every wait ends: a file lock, a sleep, a log nobody reads
+    const bool second = QuitRequest_Take(QuitRequest_Now(), true) == QuitTake::Second;
+    VM_RequestDrain(); // a running loop drains (and so sees the signal) at its next branch back
+    // While the game loads, or when the player asks again, long work inside a built-in stops
+    // too (the machine drains after it); else the running code has its grace (the clock).
+    if (second || QuitRequest_Stage() == QuitStage::Starting) QuitRequest_Raise();
 }
 
-// When the clock raises the quit request (steady-clock microseconds; 0: never).
-std::atomic<int64_t> g_raiseAt{0};
-
-int64_t SteadyMicroseconds()
-{
-    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
+// Held by the clock while it raises the quit request, and by a change of stage.
+std::mutex g_clockLock;
 
 } // namespace
 
@@ -97,22 +94,30 @@ void MainHost_StartDrainClock()
     // A loop whose body is slow (built-ins that take milliseconds) reaches its 4,096th branch
     // rarely; this clock asks for a drain ten times a second, so a window close is pumped
     // (and a quit seen) within a tenth of a second of running code.
-    // It also raises the quit request when the time MainHost_RaiseQuitAfter set has come.
+    // It also raises the quit request when the grace of the running code has run out.
     std::thread([] {
         for (;;) {
             int64_t wait = 100000;
-            if (const int64_t at = g_raiseAt.load()) wait = std::clamp<int64_t>(at - SteadyMicroseconds(), 0, wait);
+            // Up to the deadline when it comes sooner (one passed was raised already).
+            const int64_t due = QuitRequest_Deadline(), now = QuitRequest_Now();
+            if (due > now) wait = std::min(due - now, wait);
             std::this_thread::sleep_for(std::chrono::microseconds(wait));
-            int64_t due = g_raiseAt.load();
-            if (due && SteadyMicroseconds() >= due && g_raiseAt.compare_exchange_strong(due, 0)) QuitRequest_Raise();
+            {
+                const std::lock_guard<std::mutex> hold(g_clockLock);
+                const int64_t due = QuitRequest_Deadline();
+                if (due && QuitRequest_Now() >= due) QuitRequest_Raise();
+            }
             VM_RequestDrain();
         }
     }).detach();
 }
 
-void MainHost_RaiseQuitAfter(int64_t microseconds)
+void MainHost_SetQuitStage(QuitStage stage)
 {
-    g_raiseAt.store(microseconds > 0 ? SteadyMicroseconds() + microseconds : 0);
+    const std::lock_guard<std::mutex> hold(g_clockLock);
+    // Cleared before the stage changes: a second request taken in the new stage stays raised.
+    if (stage >= QuitStage::Ending) QuitRequest_Clear();
+    QuitRequest_SetStage(stage);
 }
 
 int32_t MainHost_SignalCount() { return int32_t(g_signalCount); }

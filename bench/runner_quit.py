@@ -8,9 +8,19 @@ the time is from the signal to the process's end (wall time, headless, shutdown 
 
 A run that is not over after --limit seconds is killed and shown as "> limit". The inputs are
 large (up to some gigabytes of memory for the compile); --only picks cases by name.
+
+    python3 bench/runner_quit.py --saves [--build build] [--runs 20]
+
+--saves counts, over --runs plays each, what the game's end keeps after a quit: a step that
+writes 1,000,000 lines with file_text_* and then an INI of what it wrote, SIGTERM 0.05 s into
+it (its file whole and recorded); SIGTERM 0.1 s after the first step, while the frame waits at
+a room speed of 2 (the room end sees one step); a game end event that writes 2,000,000 lines and
+its INI after SIGTERM (whole and recorded); SIGTERM twice back to back, SIGHUP twice (as a
+closed terminal sends it) and SIGTERM with SIGHUP (the room end and game end events ran).
 """
 import argparse
 import os
+import shutil
 import signal
 import subprocess
 import sys
@@ -74,15 +84,86 @@ def signal_to_end(runner, game, log, limit):
         return None
 
 
+# name, the step, the room end, the game end, the signals, when they go (after "go" appears).
+SAVE = ("f = file_text_open_write('$F'); for (i = 0; i < $N; i += 1) { file_text_write_string(f, 'line ' + string(i));"
+        " file_text_writeln(f); } file_text_close(f); ini_open('record.ini'); ini_write_real('s', '$F', $N); ini_close();")
+SAVES = [
+    ("step saves 1,000,000 lines, SIGTERM in it", "if (n == 2) { show_debug_message('go'); "
+     + SAVE.replace("$F", "step.txt").replace("$N", "1000000") + " }", "", "", [signal.SIGTERM], 0.05),
+    ("SIGTERM in the frame's wait", "if (n == 1) show_debug_message('go');", "show_debug_message('steps ' + string(n));", "",
+     [signal.SIGTERM], 0.1),
+    ("game end saves 2,000,000 lines", "show_debug_message('go');", "",
+     SAVE.replace("$F", "end.txt").replace("$N", "2000000"), [signal.SIGTERM], 0.0),
+    ("SIGTERM twice", "show_debug_message('go');", "", "show_debug_message('game end done');",
+     [signal.SIGTERM, signal.SIGTERM], 0.0),
+    ("SIGHUP twice", "show_debug_message('go');", "", "show_debug_message('game end done');",
+     [signal.SIGHUP, signal.SIGHUP], 0.0),
+    ("SIGTERM and SIGHUP", "show_debug_message('go');", "", "show_debug_message('game end done');",
+     [signal.SIGTERM, signal.SIGHUP], 0.0),
+]
+
+
+def saved(case, folder, log):
+    """Whether the play kept what the case asks for."""
+    name = case[0]
+    area = os.path.join(folder, "QuitSaves")
+    record = open(os.path.join(area, "record.ini"), errors="replace").read() if os.path.exists(
+        os.path.join(area, "record.ini")) else ""
+    if "lines" in name:
+        f = "step.txt" if name.startswith("step") else "end.txt"
+        path = os.path.join(area, f)
+        lines = open(path, errors="replace").read().count("\n") if os.path.exists(path) else 0
+        return f + "=" in record and lines == (1000000 if f == "step.txt" else 2000000)
+    if "frame" in name:
+        return "steps 1\n" in log
+    return "game end done\n" in log
+
+
+def saves(runner, gamepack, folder, runs):
+    for i, (name, step, roomEnd, gameEnd, signals, after) in enumerate(SAVES):
+        events = [{"type": "create", "code": "n = 0; room_speed = 2;" if "frame" in name else "n = 0;"},
+                  {"type": "step", "code": "n += 1; " + step},
+                  {"type": "other", "number": 5, "code": roomEnd}, {"type": "other", "number": 3, "code": gameEnd}]
+        game = pack(gamepack, folder, "QuitSaves", None, events=events, mode="--bytecode")
+        kept = 0
+        for r in range(runs):
+            data = os.path.join(folder, "data%d-%d" % (i, r))
+            log = os.path.join(data, "log.txt")
+            os.makedirs(data)
+            env = dict(os.environ, SDL_VIDEODRIVER="offscreen", SDL_AUDIODRIVER="dummy", ALSOFT_DRIVERS="null",
+                       XDG_DATA_HOME=data)
+            p = subprocess.Popen([runner, "-game", game, "-output", log], env=env, stdout=subprocess.DEVNULL,
+                                 stderr=subprocess.DEVNULL)
+            start = time.monotonic()
+            while time.monotonic() - start < 60 and not (os.path.exists(log) and "go\n" in open(log, errors="replace").read()):
+                time.sleep(0.005)
+            time.sleep(after)
+            for s in signals:
+                p.send_signal(s)
+            try:
+                p.wait(30)
+            except subprocess.TimeoutExpired:
+                p.kill()
+                p.wait()
+            kept += saved(SAVES[i], data, open(log, errors="replace").read())
+            shutil.rmtree(data)
+        print("%-40s %d of %d kept" % (name, kept, runs))
+        sys.stdout.flush()
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--build", default=os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "build"))
     ap.add_argument("--only", default="")
     ap.add_argument("--limit", type=float, default=60)
+    ap.add_argument("--saves", action="store_true")
+    ap.add_argument("--runs", type=int, default=20)
     a = ap.parse_args()
     only = [s for s in a.only.split(",") if s]
     runner, gamepack = os.path.join(a.build, "runner"), os.path.join(a.build, "gamepack")
     with tempfile.TemporaryDirectory() as folder:
+        if a.saves:
+            return saves(runner, gamepack, folder, a.runs)
         for i, (name, setup, call) in enumerate(CASES):
             if only and not any(o in name for o in only):
                 continue

@@ -1,9 +1,10 @@
-// The quit request as long work sees it: one lock-free flag that the signal handler raises
-// (and the entry, when the time it gives the game's end has run out), and that the entry
-// clears. The long loops of the built-ins, the compiler and the data structures read it
-// through a QuitPoll every few thousand units of work, stop, and leave what they worked on
-// whole (every value still owned once); the machine then sees the quit at the drain that
-// follows the call, so the statement after it does not run. Backed by QuitRequest.cpp and,
+// The quit request as long work sees it: one lock-free flag, raised once code is to stop (the
+// grace a quit gives running code has run out, the player asked a second time, a signal came
+// while the game loads), and cleared by the entry. The long loops of the built-ins, the
+// compiler and the data structures read it through a QuitPoll every few thousand units of
+// work, stop, and leave what they worked on whole (every value still owned once); the machine
+// then sees the quit at the drain that follows the call, so the statement after it does not
+// run. Backed by QuitRequest.cpp and,
 // for the waits that the run's quit ends, Linux/QuitRequestM.cpp (POSIX: eventfd, ppoll).
 //
 // Work that stops this way fails quietly: no error is reported for it, the quit is the
@@ -23,6 +24,11 @@
 namespace quitrequest_detail {
 extern std::atomic<int32_t> g_raised;
 extern std::atomic<int32_t> g_quitting;
+extern std::atomic<int32_t> g_stage;
+extern std::atomic<int32_t> g_signalled;
+extern std::atomic<int64_t> g_firstAt;
+extern std::atomic<int64_t> g_endAt;
+static_assert(std::atomic<int64_t>::is_always_lock_free, "a signal handler takes requests");
 static_assert(std::atomic<int32_t>::is_always_lock_free, "a signal handler writes the flag");
 } // namespace quitrequest_detail
 
@@ -43,8 +49,42 @@ inline bool QuitRequest_Pending() { return quitrequest_detail::g_raised.load(std
 // quit wakes at once; loops that look between steps read QuitRequest_Quitting.
 void QuitRequest_NoteQuit();
 inline bool QuitRequest_Quitting() { return quitrequest_detail::g_quitting.load(std::memory_order_acquire) != 0; }
-// Forgets the quit (tests that play one in the same process).
+// Forgets the quit and the requests taken, back to Starting (tests that play one in the same
+// process).
 void QuitRequest_ForgetQuit();
+
+// The player's requests to quit (a signal, the window's close) and the graces of the code
+// that runs when they come. The entry tells the stage of the run; each request is taken where
+// it arrives (the signal handler, the window's pump) and judged at once, lock-free:
+//   - Starting (the game file loads, nothing of the game has run): a request ends the run at
+//     once;
+//   - Playing (the game's start and its frames): the first request ends the main loop, no
+//     further step starts, and the code running when it came goes on; code that still runs
+//     kQuitEventGrace after it is stopped (QuitRequest_Deadline);
+//   - Ending (the room end and game end events): they run their code, after a signal for
+//     kQuitEndGrace from their start at most. A request now, kQuitSameRequest or more after the
+//     first, is the player's second: it ends the run at once;
+//   - Closing (the shutdown): requests change nothing, the shutdown is never cut short.
+// Requests that come before the end events begin, or within kQuitSameRequest of the first
+// (the terminal's close sends SIGHUP twice, a supervisor SIGTERM and SIGHUP together), are that
+// one request.
+enum class QuitStage : int32_t { Starting, Playing, Ending, Closing };
+enum class QuitTake : int32_t { First, Same, Second };
+constexpr int64_t kQuitEventGrace = 1000000;  // microseconds
+constexpr int64_t kQuitEndGrace = 5000000;    // below the ten seconds supervisors allow before SIGKILL
+constexpr int64_t kQuitSameRequest = 500000;
+// The stage; Ending notes now (QuitRequest_Now) as the start of the end events.
+void QuitRequest_SetStage(QuitStage stage);
+QuitStage QuitRequest_Stage();
+// One request at now (QuitRequest_Now), a signal or the window's close: async-signal-safe.
+QuitTake QuitRequest_Take(int64_t now, bool signal);
+// When the code of the stage is to be stopped (QuitRequest_Raise; QuitRequest_Now's clock), 0
+// while nothing is to be stopped: the first request plus kQuitEventGrace while Playing; the
+// later of the end's start and the first request plus kQuitEndGrace while Ending after a
+// signal.
+int64_t QuitRequest_Deadline();
+// The monotonic clock of the requests, microseconds: async-signal-safe.
+int64_t QuitRequest_Now();
 
 // Sleeps microseconds, or less when the quit comes meanwhile: false when the quit ended the
 // sleep or had come before it.

@@ -35,6 +35,7 @@ void CopyConstant(const CCode* code, ScriptValue* result)
 }
 
 int32_t g_running = 0;
+bool g_stopped = false; // Code_StopGameCode
 
 struct Running {
     Running() { ++g_running; }
@@ -50,7 +51,7 @@ bool Code_ExecuteInternal(CInstance* self, CInstance* other, CCode* code, Script
     const Running running;
     Code_Error_ClearRecorded();
     VM_ClearExecutionFailed();
-    if (!code || Main_ExitRequested()) return true; // after a fatal error no game code runs
+    if (!code || Main_ExitRequested() || g_stopped) return true; // after a fatal error (or a quit's grace) no game code runs
     // Code made from an empty text and never compiled (the room preparation leaves a room's
     // empty creation code so) has nothing to run, whoever made it: it does nothing and
     // reports nothing, under either executor.
@@ -104,4 +105,10 @@ void Code_AbortRunning()
 {
     VM_AbortRunning();
     Code_TreeAbortRunning();
+}
+
+void Code_StopGameCode(bool stop)
+{
+    g_stopped = stop;
+    if (stop) Code_AbortRunning();
 }

@@ -22,3 +22,6 @@ int32_t Code_RunningDepth();
 // The run is ending (a quit seen while the window answered): every execution open now, in
 // either executor, unwinds without an error report; code run later (the game's end) runs.
 void Code_AbortRunning();
+// The game's code is stopped (a quit's grace ran out) or goes again (the game's end events):
+// while stopped, every execution open unwinds (Code_AbortRunning) and none starts.
+void Code_StopGameCode(bool stop);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "Files/Base/Console.h"
+#include "Files/Base/QuitRequest.h"
 #include "Files/Code/Code_Constant.h"
 #include "Files/Code/Code_Error.h"
 #include "Files/Graphics_API/Graphics_D3D.h"
@@ -240,6 +241,8 @@ int32_t Run_Frame()
     if (wait < 0) wait = 0;
     if (wait > 1000000.0) wait = 1000000.0;
     Timing_SleepFrame(int64_t(wait));
+    // A quit that came before the step (its wait ended it): no further step starts.
+    if (QuitRequest_Quitting() || Main_ExitRequested()) return 60;
     g_run.nextFrameTime = now + int64_t(wait);
     if (g_run.nextFrameTime < g_run.secondStart) g_run.secondStart = g_run.nextFrameTime;
     if (g_run.nextFrameTime / 1000000 > g_run.secondStart / 1000000) {

@@ -1,6 +1,6 @@
 // The quit request as long work reads it: polls, and the stable sort that a raised request
 // stops (its order is std::stable_sort's, across the runs it sorts apart and merges); the run's
-// quit and the waits it ends.
+// quit and the waits it ends; the player's requests as one or two, and the graces they give.
 #include <gtest/gtest.h>
 
 #include <poll.h>
@@ -114,4 +114,55 @@ TEST_F(QuitRequest, TheQuitEndsEveryWaitAtOnceAndForTheRestOfTheRun)
     QuitRequest_ForgetQuit();
     EXPECT_FALSE(QuitRequest_Quitting());
     EXPECT_TRUE(QuitWait_Sleep(1000));
+}
+
+// Requests at random times and stages against the rule: within a burst or before the end
+// events began a request is the first one again; after both, the player's second. The
+// deadline follows the stage: the event's grace from the first request while the game plays,
+// the end's from the later of its start and the first request once a signal came, none for a
+// window's close alone.
+TEST_F(QuitRequest, RequestsAreOneUntilTheEndEventsBeganAndTheirGracesFollowTheStage)
+{
+    uint32_t x = 2024;
+    auto next = [&](uint32_t n) {
+        x = x * 1103515245u + 12345u;
+        return (x >> 8) % n;
+    };
+    for (int round = 0; round < 400; ++round) {
+        QuitRequest_ForgetQuit();
+        EXPECT_EQ(QuitRequest_Stage(), QuitStage::Starting);
+        EXPECT_EQ(QuitRequest_Deadline(), 0);
+        const bool playing = next(4) != 0; // else the first request comes once the end events run (a game_end)
+        QuitRequest_SetStage(playing ? QuitStage::Playing : QuitStage::Ending);
+        const int64_t first = QuitRequest_Now();
+        const bool firstSignal = next(2) != 0;
+        ASSERT_EQ(QuitRequest_Take(first, firstSignal), QuitTake::First);
+        bool signalled = firstSignal;
+        int64_t endAt = playing ? 0 : first;
+        if (playing) {
+            EXPECT_EQ(QuitRequest_Deadline(), first + kQuitEventGrace);
+            // Any number of requests while the game plays, however late: the same request.
+            for (uint32_t k = next(3); k > 0; --k) {
+                const bool signal = next(2) != 0;
+                signalled |= signal;
+                EXPECT_EQ(QuitRequest_Take(first + int64_t(next(3000000)), signal), QuitTake::Same);
+            }
+            EXPECT_EQ(QuitRequest_Deadline(), first + kQuitEventGrace);
+            endAt = QuitRequest_Now();
+            QuitRequest_SetStage(QuitStage::Ending);
+        }
+        const int64_t endDeadline = signalled ? std::max(first, endAt) + kQuitEndGrace : 0;
+        // The end's start is read from the same clock: within a tenth of a second of ours.
+        EXPECT_NEAR(double(QuitRequest_Deadline()), double(endDeadline), 1e5);
+        const int64_t later = int64_t(next(2 * kQuitSameRequest));
+        const bool signal = next(2) != 0;
+        EXPECT_EQ(QuitRequest_Take(first + later, signal), later >= kQuitSameRequest ? QuitTake::Second : QuitTake::Same)
+            << later;
+        if (signal && !signalled) {
+            EXPECT_GT(QuitRequest_Deadline(), 0); // a signal merged into a close limits the end
+        }
+        QuitRequest_SetStage(QuitStage::Closing);
+        EXPECT_EQ(QuitRequest_Deadline(), 0);
+        EXPECT_EQ(QuitRequest_Take(first + 20 * kQuitSameRequest, true), QuitTake::Same);
+    }
 }

@@ -3,12 +3,12 @@
 //     the game runs: INI files, buffer_save and buffer_load, screen_save, surface_save,
 //     d3d_model_save and d3d_model_load, sprite_add and background_add neither follow them nor
 //     wait on them, and the game plays on to its end;
-//   - SIGTERM and SIGINT: a game in an endless loop ends within a second in order (its INI
-//     written) and then ends by the signal, also when each round calls built-ins that take
-//     milliseconds (few branches back a second); so does a game inside one long built-in
-//     (sorts, string_replace_all, json_decode, execute_string, text measured or drawn), or
-//     whose room or game end loops after the signal; a signal while no frame runs (the first
-//     room's code) ends it at once;
+//   - SIGTERM and SIGINT: a game in an endless loop ends within a second of the running
+//     code's grace in order (its INI written) and then ends by the signal, also when each
+//     round calls built-ins that take milliseconds (few branches back a second); so does a
+//     game inside one long built-in (sorts, string_replace_all, json_decode, execute_string,
+//     text measured or drawn), or whose room or game end loops after the signal (within the
+//     end's grace more); so does a loop in the first room's code;
 //   - a fatal error in the first room's code ends the run without a frame limit, and a fatal
 //     error and a name that cannot be bound leave no leak report (in the sanitizer build);
 //   - a file-size limit: every write past it fails (the runner is not killed), the game goes
@@ -40,6 +40,7 @@
 #include <vector>
 
 #include "E2EGames.h"
+#include "Files/Base/QuitRequest.h"
 #include "support/ChildProcess.h"
 #include "support/ScratchFolder.h"
 
@@ -53,6 +54,8 @@ using Clock = std::chrono::steady_clock;
 // How soon a signalled game must be gone: within a second; the sanitizer build's shutdown
 // (its leak check at exit) takes a good part of a second by itself on a loaded machine.
 constexpr double kPromptly = e2e::kSanitizerSlower;
+// The grace of the code running when the signal came, and of the end events after it.
+constexpr double kGrace = double(kQuitEventGrace) / 1e6, kEndGrace = double(kQuitEndGrace) / 1e6;
 
 // A packed game in a scratch folder, its save area under <scratch>/data.
 class HostileGames : public ::testing::Test {
@@ -175,12 +178,13 @@ protected:
         return {status, std::chrono::duration<double>(Clock::now() - sent).count()};
     }
 
-    // Sends SIGTERM: the game must end by it, in order, within kPromptly seconds.
-    void EndsPromptlyBySigterm(pid_t pid, double limit)
+    // Sends SIGTERM: the game must end by it, in order, within the graces given and
+    // kPromptly seconds.
+    void EndsPromptlyBySigterm(pid_t pid, double limit, double graces)
     {
         const auto [status, seconds] = SignalAndWait(pid, SIGTERM, limit);
         ASSERT_NE(status, -1) << "SIGTERM did not end the game\n" << Log();
-        EXPECT_LT(seconds, kPromptly);
+        EXPECT_LT(seconds, graces + kPromptly);
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
     }
 
@@ -310,7 +314,7 @@ TEST_F(HostileGames, SigtermEndsAnEndlessLoopInOrder)
         ASSERT_TRUE(WaitForLog("looping\n")) << Log();
         std::this_thread::sleep_for(std::chrono::milliseconds(200)); // well inside the loop
         // The shutdown ran (the INI is written), then the process ended by the signal.
-        ASSERT_NO_FATAL_FAILURE(EndsPromptlyBySigterm(pid, 30));
+        ASSERT_NO_FATAL_FAILURE(EndsPromptlyBySigterm(pid, 30, kGrace));
         const std::string ini = Scratch_ReadFile(area + "/run.ini");
         EXPECT_NE(ini.find("started=1"), std::string::npos) << ini << Log();
         EXPECT_NE(ini.find("looped=1"), std::string::npos) << ini;
@@ -320,30 +324,30 @@ TEST_F(HostileGames, SigtermEndsAnEndlessLoopInOrder)
 
 TEST_F(HostileGames, OneSignalEndsLongBuiltInsAndTheGamesEnd)
 {
-    // Each call below runs well past the bound on its own (its input made by the set-up, in
-    // the same event); one SIGTERM ends the game within the bound all the same, the statement
-    // after the call never runs, and the shutdown writes the INI. In the step the call runs
-    // once; in the room's or the game's end it runs after the signal ended a step that loops,
-    // and is stopped when the end's time is up.
+    // Each call below runs well past the grace of running code on its own (its input made by
+    // the set-up, in the same event); one SIGTERM ends the game within the grace and a second
+    // all the same, the statement after the call never runs, and the shutdown writes the INI.
+    // In the step the call runs once; in the room's or the game's end it runs after the
+    // signal's grace ended a step that loops, and is stopped when the end's grace is up.
     const struct {
         const char* where; // "step", or the other-event number of the end event
         const char* mode;
         std::string setup, call;
     } cases[] = {
-        {"step", "--bytecode", "l = ds_list_create(); repeat (50000) ds_list_add(l, random(1));", "ds_list_sort(l, true);"},
-        {"step", "--source", "l = ds_list_create(); repeat (50000) ds_list_add(l, random(1));", "ds_list_sort(l, true);"},
-        {"step", "--bytecode", "l = ds_list_create(); repeat (2500000) ds_list_add(l, irandom(1000000));",
+        {"step", "--bytecode", "l = ds_list_create(); repeat (100000) ds_list_add(l, random(1));", "ds_list_sort(l, true);"},
+        {"step", "--source", "l = ds_list_create(); repeat (100000) ds_list_add(l, random(1));", "ds_list_sort(l, true);"},
+        {"step", "--bytecode", "l = ds_list_create(); repeat (5000000) ds_list_add(l, irandom(1000000));",
          "ds_list_sort(l, true);"},
         {"step", "--bytecode", "s = string_repeat('a', 3000000); f = string_repeat('a', 200) + 'b';",
          "s = string_replace_all(s, f, 'x');"},
         {"step", "--bytecode", "s = '{' + string_repeat('\\\"a\\\":1.5,', 6000000) + '\\\"a\\\":1}';", "m = json_decode(s);"},
-        {"step", "--bytecode", "s = string_repeat('a = 1; ', 1000000);", "execute_string(s);"},
+        {"step", "--bytecode", "s = string_repeat('a = 1; ', 4000000);", "execute_string(s);"},
         // Text measured and drawn: one long line, many lines, a line drawn again and again.
         {"step", "--bytecode", "s = string_repeat('a', 200000000);", "w = string_width(s);"},
-        {"step", "--source", "s = string_repeat('#', 100000000);", "h = string_height(s);"},
+        {"step", "--source", "s = string_repeat('#', 250000000);", "h = string_height(s);"},
         {"step", "--bytecode", "s = string_repeat('a', 20000000);", "repeat (5) draw_text(0, 0, s);"},
         {"5", "--bytecode", "", "while (true) {}"},
-        {"3", "--bytecode", "l = ds_list_create(); repeat (50000) ds_list_add(l, random(1));", "ds_list_sort(l, true);"},
+        {"3", "--bytecode", "l = ds_list_create(); repeat (150000) ds_list_add(l, random(1));", "ds_list_sort(l, true);"},
     };
     const std::string create = R"({"type": "create", "code": "ini_open('run.ini'); ini_write_real('s', 'started', 1);"})";
     for (const auto& c : cases) {
@@ -362,7 +366,7 @@ TEST_F(HostileGames, OneSignalEndsLongBuiltInsAndTheGamesEnd)
         ASSERT_GT(pid, 0);
         ASSERT_TRUE(WaitForLog("long work\n")) << Log();
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        ASSERT_NO_FATAL_FAILURE(EndsPromptlyBySigterm(pid, 60));
+        ASSERT_NO_FATAL_FAILURE(EndsPromptlyBySigterm(pid, 60, std::string(c.where) == "step" ? kGrace : kGrace + kEndGrace));
         EXPECT_EQ(Log().find("after\n"), std::string::npos) << Log();
         const std::string ini = Scratch_ReadFile(area + "/run.ini");
         EXPECT_NE(ini.find("started=1"), std::string::npos) << ini << Log();
@@ -374,15 +378,15 @@ TEST_F(HostileGames, OneSignalEndsLongBuiltInsAndTheGamesEnd)
     }
 }
 
-TEST_F(HostileGames, ASignalWhileNoFrameRunsEndsAtOnce)
+TEST_F(HostileGames, ASignalWhileTheFirstRoomsCodeLoopsEndsItWithinTheGrace)
 {
-    // The loop is in the first room's code: the frames have not begun.
+    // The loop is in the first room's code: the frames have not begun, the code has its grace.
     PackGame("EndlessStart", LoopingEvents("create"));
     const pid_t pid = Start();
     ASSERT_GT(pid, 0);
     ASSERT_TRUE(WaitForLog("looping\n")) << Log();
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    ASSERT_NO_FATAL_FAILURE(EndsPromptlyBySigterm(pid, 30));
+    ASSERT_NO_FATAL_FAILURE(EndsPromptlyBySigterm(pid, 30, kGrace));
     const std::string ini = Scratch_ReadFile(area + "/run.ini");
     EXPECT_NE(ini.find("looped=1"), std::string::npos) << ini << Log();
 }
@@ -506,7 +510,7 @@ TEST_F(HostileGames, ALogNobodyReadsHoldsNoSignalOff)
         const auto [status, seconds] = SignalAndWait(pid, SIGTERM, 10);
         close(ends[0]);
         ASSERT_NE(status, -1) << "SIGTERM did not end the run\n" << Log();
-        EXPECT_LT(seconds, kPromptly + 1.0); // half a second of it for the stalled log
+        EXPECT_LT(seconds, kGrace + kPromptly + 1.0); // half a second of it for the stalled log
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
         EXPECT_NE(Scratch_ReadFile(area + "/run.ini").find("ended=1"), std::string::npos) << Log();
         EXPECT_EQ(StderrLines(), std::vector<std::string>{"runner: cannot write " +
@@ -558,7 +562,7 @@ TEST_F(HostileGames, AStandardOutputPipeFilledByAnotherWriterHoldsNoSignalOff)
         }
         close(ends[0]);
         ASSERT_NE(status, -1) << "SIGTERM did not end the run\n" << Log();
-        EXPECT_LT(seconds, kPromptly + 1.0);
+        EXPECT_LT(seconds, kGrace + kPromptly + 1.0);
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
         EXPECT_NE(Scratch_ReadFile(area + "/run.ini").find("ended=1"), std::string::npos) << Log();
         // The pipe's last page may still have had room for the last lines (the other writers'
@@ -612,7 +616,7 @@ TEST_F(HostileGames, SighupEndsTheRunInOrderAndLeavesNoTemporaryFile)
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     const auto [status, seconds] = SignalAndWait(pid, SIGHUP, 30);
     ASSERT_NE(status, -1) << "SIGHUP did not end the game\n" << Log();
-    EXPECT_LT(seconds, kPromptly);
+    EXPECT_LT(seconds, kGrace + kPromptly);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGHUP) << status;
     EXPECT_NE(Scratch_ReadFile(area + "/run.ini").find("ended=1"), std::string::npos) << Log();
     for (const std::string& name : Scratch_List(area)) EXPECT_NE(name[0], '.') << name;

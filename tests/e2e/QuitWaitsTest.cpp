@@ -8,8 +8,13 @@
 //     of the three signals: one property over those axes, its table printed.
 //   - The other waits: an HTTP request to a loopback server that never answers (the shutdown
 //     joins its worker), a program waited for that never ends and keyboard_wait (both in the
-//     game end event), the frame's wait at a room speed of 1, the log to a named pipe nobody
-//     reads.
+//     game end event), the frame's wait at a room speed of 1 (no step starts after it), the
+//     log to a named pipe nobody reads.
+//   - No save cut short: a signal while a step writes a file (a quarter of a second of
+//     writing on the machine that plays it) and its record, with a game end that writes for a
+//     second; two signals back to back (the terminal's close, a supervisor's SIGTERM and
+//     SIGHUP) are one request and the end events run; a second signal once they run ends the
+//     run at once, and without one their endless loop ends with their grace.
 // ZB_QUIT_RUNNER names another runner to play (a build of an earlier commit), this build's by
 // default; the tables are printed either way.
 #include <gtest/gtest.h>
@@ -82,11 +87,23 @@ std::string Manifest()
     };
     const std::string create = code({"op = environment_get_variable('OP'); w = environment_get_variable('WAIT');",
                                      "n = 0; requests = 0; if (w == 'frame') room_speed = 1;"});
+    // Writes a file of lines for argument1 times the lines written in 50 ms (a time of this
+    // machine's, the same for any build), ended by 'end', then records their count.
+    const std::string save = code({
+        "var f, t, k, i; t = current_time; k = 0; f = file_text_open_write('cal.txt');",
+        "while (current_time - t < 50) { file_text_write_string(f, 'line ' + string(k)); file_text_writeln(f); k += 1; }",
+        "file_text_close(f); k *= argument1; f = file_text_open_write(argument0);",
+        "for (i = 0; i < k; i += 1) { file_text_write_string(f, 'line ' + string(i)); file_text_writeln(f); }",
+        "file_text_write_string(f, 'end'); file_text_close(f);",
+        "ini_open('record.ini'); ini_write_real('lines', argument0, k); ini_close();",
+    });
     const std::string step = code({
         "n += 1;",
         "if (w == 'http' && n % 8 == 1 && requests < 8) { http_get(environment_get_variable('URL')); requests += 1; }",
         "if (w == 'frame') show_debug_message('step ' + string(n));",
         "if ((n == 1 && w != 'http') || n == 64) show_debug_message('ready');",
+        "if (w == 'save' && n == 2) { show_debug_message('saving'); scr_save('step.txt', 5); }",
+        "if (w == 'loop' && n == 2) { show_debug_message('looping'); while (true) {} }",
         "if (w == 'log') repeat (100) show_debug_message('a line nobody reads, one of many');",
     });
     const std::string roomEnd = code({
@@ -103,6 +120,7 @@ std::string Manifest()
         "if (op == 'copy') { file_copy('f.txt', 'g.txt'); show_debug_message('read copied'); }",
         "if (op == 'issue') { ini_open('a.ini'); ini_write_string('room', 'end', 'written'); ini_close();",
         "  ini_open('open.ini'); ini_write_string('s', 'changed', 'yes'); }",
+        "if (w == 'frame') show_debug_message('steps ' + string(n));",
         "show_debug_message('room end done');",
     });
     const std::string gameEnd = code({
@@ -112,6 +130,8 @@ std::string Manifest()
         "if (w == 'child') { execute_program('/bin/sh', '-c \\\"echo $$ > child.pid; exec sleep 1000\\\"', true);",
         "  show_debug_message('after the wait'); }",
         "if (w == 'keyboard') { keyboard_wait(); show_debug_message('after the wait'); }",
+        "if (w == 'save') scr_save('end.txt', 20);",
+        "if (w == 'loop') { show_debug_message('end looping'); while (true) {} }",
         "show_debug_message('game end done');",
     });
     auto event = [](const char* kind, int number, const std::string& text) {
@@ -119,22 +139,25 @@ std::string Manifest()
     };
     return R"({"name": "QuitWaits", "window": {"width": 64, "height": 48}, "objects": [{"name": "obj", "events": [)" +
            event("create", 0, create) + ", " + event("step", 0, step) + ", " + event("other", 5, roomEnd) + ", " +
-           event("other", 3, gameEnd) +
-           R"(]}], "rooms": [{"name": "rm", "width": 64, "height": 48, "speed": 60, "instances": [{"object": "obj"}]}]})";
+           event("other", 3, gameEnd) + R"(]}], "scripts": [{"name": "scr_save", "code": ")" + save + R"("}], "rooms": [{"name": "rm", "width": 64, "height": 48, "speed": 60, "instances": [{"object": "obj"}]}]})";
 }
 
 // One run: what its end events do, how long the test holds its locks after the signal
-// (seconds; negative: until the run has ended) and the signal.
+// (seconds; negative: until the run has ended), the signal, and a second one (0: none) sent
+// after seconds (0: back to back) or, with after < 0, once the end events say they loop.
 struct Cell {
     std::string op, wait;
     double hold = -1;
     int signal = SIGTERM;
+    int second = 0;
+    double after = 0;
 };
 
 // How the run ended: seconds from the signal to its end (-1: it did not end within ten seconds
 // and was killed), whether the signal ended it, and its folder's files afterwards.
 struct Outcome {
     double seconds = -1;
+    double second = 0;                        // seconds from the first signal to the second sent late
     bool bySignal = false;
     std::string out;                          // what the game said (its standard output)
     std::map<std::string, std::string> files; // the save area's files by name
@@ -238,7 +261,9 @@ protected:
         bool ended = false;
         auto endedNow = [&] { return ended || (ended = waitpid(pid, &status, WNOHANG) == pid); };
         // Ready: the step said so (with WAIT=frame, a step just ended: the next frame's wait began).
-        const std::string ready = cell.wait == "frame" ? "step 1\n" : "ready\n";
+        const std::string ready = cell.wait == "frame" ? "step 1\n" : cell.wait == "save" ? "saving\n"
+                                  : cell.wait == "loop"  ? "looping\n"
+                                                         : "ready\n";
         for (const auto until = Clock::now() + std::chrono::seconds(60);
              said().find(ready) == std::string::npos && !endedNow() && Clock::now() < until;)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -254,6 +279,8 @@ protected:
         }
         const auto sent = Clock::now();
         if (!endedNow()) kill(pid, cell.signal);
+        bool again = cell.second == 0;
+        if (!again && cell.after == 0) again = kill(pid, cell.second) == 0;
         auto release = [&] {
             for (int fd : locks) close(fd);
             locks.clear();
@@ -261,6 +288,10 @@ protected:
         while (!endedNow()) {
             const double passed = std::chrono::duration<double>(Clock::now() - sent).count();
             if (cell.hold >= 0 && passed >= cell.hold) release();
+            if (!again && (cell.after > 0 ? passed >= cell.after : said().find("end looping\n") != std::string::npos)) {
+                o.second = std::chrono::duration<double>(Clock::now() - sent).count();
+                again = kill(pid, cell.second) == 0;
+            }
             if (passed > 10) {
                 kill(pid, SIGKILL);
                 waitpid(pid, &status, 0);
@@ -270,7 +301,9 @@ protected:
         }
         if (ended) o.seconds = std::chrono::duration<double>(Clock::now() - sent).count();
         release();
-        o.bySignal = ended && WIFSIGNALED(status) && WTERMSIG(status) == cell.signal;
+        // Two signals at once arrive in the kernel's order (the lower number first).
+        o.bySignal = ended && WIFSIGNALED(status) &&
+                     (WTERMSIG(status) == cell.signal || (cell.after == 0 && cell.second && WTERMSIG(status) == cell.second));
         o.out = said() + Scratch_ReadFile(folder + "/err.txt");
         for (const std::string& name : Scratch_List(area)) o.files[name] = Scratch_ReadFile(area + "/" + name);
         // The program a run left waiting (WAIT=child) ends with the test.
@@ -441,7 +474,69 @@ TEST_F(QuitWaits, EveryOtherWaitEndsAtTheQuit)
         EXPECT_LT(o.seconds, row.within) << where << o.out;
         EXPECT_TRUE(o.bySignal) << where;
         EXPECT_TRUE(after || !row.sayAfter) << where << "the game end event stopped in its wait\n" << o.out;
+        // The signal came while the frame waited after step 1: no step started after it.
+        if (std::string(row.wait) == "frame") {
+            EXPECT_NE(o.out.find("steps 1\n"), std::string::npos) << where << o.out;
+        }
     }
     PrintTable("Seconds from the signal to the end; after: the event went on after its wait", names, columns,
                [&](size_t r, size_t c) { return marks[r * columns.size() + c]; });
+}
+
+// The lines a save of scr_save wrote whole: its file holds the count its record gives (and that
+// count is above 0), each line in order, then 'end'. "" when so, else what is wrong.
+std::string SaveWhole(const Outcome& o, const std::string& name)
+{
+    const auto file = o.files.find(name), record = o.files.find("record.ini");
+    if (file == o.files.end()) return name + " missing";
+    if (record == o.files.end()) return "no record";
+    const size_t at = record->second.find(name + "=");
+    if (at == std::string::npos) return name + " not recorded";
+    const long lines = std::atol(record->second.c_str() + at + name.size() + 1);
+    std::string expected;
+    for (long i = 0; i < lines; ++i) expected += "line " + std::to_string(i) + "\r\n";
+    if (lines <= 0 || file->second != expected + "end") return name + " not whole (" + std::to_string(lines) + " recorded)";
+    return "";
+}
+
+// A signal while a step saves, then a game end that saves for a second: both saves whole and
+// recorded. Two signals back to back: one request, the end events run and write. The end
+// events' endless loop: ended by their grace, or at once by a second signal sent once they
+// loop (the player asking again).
+TEST_F(QuitWaits, NoSaveIsCutShortAndSignalsTogetherAreOneRequest)
+{
+    std::vector<Cell> cells;
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) cells.push_back({"", "save", -1, signal});
+    for (auto [a, b] : {std::pair{SIGTERM, SIGTERM}, {SIGHUP, SIGHUP}, {SIGTERM, SIGHUP}, {SIGINT, SIGINT}})
+        cells.push_back({"ini", "", 0, a, b});
+    cells.push_back({"", "loop", -1, SIGTERM});
+    cells.push_back({"", "loop", -1, SIGHUP, SIGHUP, -1});
+    const std::vector<Outcome> outcomes = PlayAll(cells);
+    for (size_t i = 0; i < cells.size(); ++i) {
+        const Cell& c = cells[i];
+        const Outcome& o = outcomes[i];
+        const std::string where = c.wait + " " + c.op + " SIG" + SignalName(c.signal) +
+                                  (c.second ? std::string(" + SIG") + SignalName(c.second) : "") + ": ";
+        ASSERT_GE(o.seconds, 0) << where << "the signals did not end the run\n" << o.out;
+        EXPECT_TRUE(o.bySignal) << where;
+        std::cout << where << Seconds(o.seconds) << " s\n";
+        if (c.wait == "save") {
+            EXPECT_EQ(SaveWhole(o, "step.txt"), "") << where << o.out;
+            EXPECT_EQ(SaveWhole(o, "end.txt"), "") << where << o.out;
+            EXPECT_NE(o.out.find("game end done\n"), std::string::npos) << where << o.out;
+        } else if (c.wait == "loop") {
+            // The step's loop stops a grace after the signal, the end's its grace later.
+            EXPECT_NE(o.out.find("end looping\n"), std::string::npos) << where << o.out;
+            const double limit = c.second ? o.second + kAtOnce : 1.0 + 5.0 + kWithin;
+            EXPECT_LT(o.seconds, limit) << where << o.out;
+            if (c.second) {
+                EXPECT_GT(o.second, 1.0) << where << "the second signal came before the end events looped";
+            }
+        } else {
+            bool read = false, wrote = false;
+            EXPECT_EQ(Check(c.op, o, &read, &wrote), "") << where << o.out;
+            EXPECT_NE(o.out.find("game end done\n"), std::string::npos) << where << o.out;
+            EXPECT_LT(o.seconds, kWithin) << where << o.out;
+        }
+    }
 }

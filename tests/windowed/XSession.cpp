@@ -281,9 +281,20 @@ WindowedRunner::WindowedRunner(const XSession& x, const std::string& game, const
     posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+    // The quit signals as a shell gives them: std::system in another of the test's threads
+    // ignores SIGINT and SIGQUIT in the whole process while its command runs, and a runner
+    // started then would keep SIGINT ignored.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t quits;
+    sigemptyset(&quits);
+    for (int signal : {SIGINT, SIGQUIT, SIGTERM, SIGHUP}) sigaddset(&quits, signal);
+    posix_spawnattr_setsigdefault(&attributes, &quits);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
     m_started = std::chrono::steady_clock::now();
-    m_startedOk = posix_spawn(&m_pid, RunnerPath(), &actions, nullptr, const_cast<char**>(argv.data()), envp.data()) == 0;
+    m_startedOk = posix_spawn(&m_pid, RunnerPath(), &actions, &attributes, const_cast<char**>(argv.data()), envp.data()) == 0;
     if (!m_startedOk) m_pid = -1;
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
 }
 

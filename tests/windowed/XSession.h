@@ -147,6 +147,8 @@ public:
     int Signal() const { return WIFSIGNALED(m_status) ? WTERMSIG(m_status) : 0; }
     // Sends the runner a signal.
     void Kill(int signal);
+    // Whether the runner still runs (its status kept once it ended).
+    bool Running() { return !Ended(); }
     // The runner's windows shown now (the game's first, as xdotool names them).
     std::vector<std::string> Windows();
     std::string Log() const;

@@ -42,6 +42,8 @@ int64_t NowMicroseconds()
 
 } // namespace
 
+int64_t QuitRequest_Now() { return NowMicroseconds(); }
+
 void QuitRequest_NoteQuit()
 {
     const int saved = errno; // a signal handler leaves errno as the interrupted code had it
@@ -56,6 +58,9 @@ void QuitRequest_NoteQuit()
 void QuitRequest_ForgetQuit()
 {
     quitrequest_detail::g_quitting.store(0, std::memory_order_release);
+    quitrequest_detail::g_firstAt.store(0);
+    quitrequest_detail::g_signalled.store(0);
+    QuitRequest_SetStage(QuitStage::Starting);
     uint64_t count;
     if (g_wake >= 0) (void)!read(g_wake, &count, sizeof count);
 }
