@@ -235,9 +235,11 @@ TEST_F(OwnStreamLog, ADescriptorTheRunWasNotGivenIsNoneOfItsStreams)
     ASSERT_TRUE(e2e::Pack(dir_ / "paced.json", dir_ / "paced.win", "--bytecode", &said)) << said;
     const std::string out = dir_ / "paced.txt", err = dir_ / "paced-err.txt";
     // 3>&-: the runner starts without a descriptor 3 (the first one it opens itself takes it).
+    // A run that stalls is ended at kRunLimit.
     const int code = e2e::Shell("cd " + e2e::Quote(dir_.Path()) + " && " + e2e::kHeadless + "XDG_DATA_HOME=" +
-                                e2e::Quote(dir_.Path()) + " " + e2e::Quote(runner_) + " -game paced.win -output /dev/fd/3 3>&- >" +
-                                e2e::Quote(out) + " 2>" + e2e::Quote(err));
+                                e2e::Quote(dir_.Path()) + " timeout -s KILL " + std::to_string(int(kRunLimit)) + " " +
+                                e2e::Quote(runner_) + " -game paced.win -output /dev/fd/3 3>&- >" + e2e::Quote(out) + " 2>" +
+                                e2e::Quote(err));
     EXPECT_EQ(code, 0);
     const std::string got = Scratch_ReadFile(out);
     int steps = 0, paced = -1;
