@@ -494,6 +494,8 @@ TEST_F(LoadSaveTest, AnotherUsersFileStaysTheirsAndARefusedRenameIsWrittenInPlac
     MakeFile(Save("bound.ini"), "", 0644);
     const int result = InChild([&] {
         if (!Test_OwnMounts() || mount(bound.c_str(), Save("bound.ini").c_str(), nullptr, MS_BIND, nullptr) != 0) return kNotHere;
+        // The save area opened again in the new mounts, as a run started in them holds it.
+        LoadSave_SetFolders((dir_ / "prog").c_str(), (dir_ / "save").c_str(), (dir_ / "game").c_str());
         if (!LoadSave_WriteSaveFile("bound.ini", "new", 3)) return 2;
         // In place on a full disk: nothing written when the room is not there.
         const std::string file = disk + "/two.txt", filler(60 * 1024, 'f'), big(16 * 1024, 'x');
