@@ -1,6 +1,7 @@
 // End to end: a game played as root over a user's save area that is missing, partly missing
 // or there, while the user swaps a folder on the way (~/.local, share, the save area itself or
-// a folder in it) with a link to a folder of root's, flat out (tests/support/ExchangeRace.h).
+// a folder in it, each in turn) with a link to a folder of root's, flat out
+// (tests/support/ExchangeRace.h).
 // The game reaches every writer of the runner (ini_close, buffer_save, file_text_open_write,
 // file_bin_open, game_save, screen_save, file_copy, directory_create, the high-score table at
 // the game's end), one a step for 36 steps, the one that makes the folders chosen at random,
@@ -71,11 +72,13 @@ TEST(RootExchangeGames, NothingOutsideTheSaveAreaIsWrittenOrGivenInAHundredRuns)
     const unsigned seed = ExchangeRace::Seed(5701);
     std::mt19937 random(seed);
     int given = 0, outside = 0, written = 0;
+    int runsAt[ExchangeRace::kSwappable + 1] = {}, damagedAt[ExchangeRace::kSwappable + 1] = {};
     const char* runsText = std::getenv("ZB_EXCHANGE_RUNS");
     // A hundred runs; a third of them in the sanitizer build, whose runs are slower.
     const int runs = runsText && *runsText ? std::atoi(runsText) : int(100 / e2e::kSanitizerSlower);
     for (int n = 0; n < runs; n++) {
-        const auto [swap, missingFrom] = ExchangeRace::Pick(random);
+        // Each level in turn: a quarter of the runs swap the save area itself.
+        const auto [swap, missingFrom] = ExchangeRace::PickAt(1 + n % ExchangeRace::kSwappable, random);
         const int writer = int(random() % kWriterCount);
         std::vector<std::string> vars = {"PATH=/usr/bin:/bin", "HOME=" + race.Level(0),
                                          "XDG_DATA_HOME=" + race.Level(2), "SDL_VIDEODRIVER=offscreen",
@@ -103,6 +106,8 @@ TEST(RootExchangeGames, NothingOutsideTheSaveAreaIsWrittenOrGivenInAHundredRuns)
         written += Scratch_Exists(race.Area() + "/sub/deeper/a.ini");
         given += d.given;
         outside += d.written;
+        runsAt[swap]++;
+        damagedAt[swap] += d.given || d.written;
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "run " << n << " ended with status " << status;
         if (d.given || d.written)
             ADD_FAILURE() << "run " << n << " (seed " << seed << "): level " << swap << " swapped, folders from level "
@@ -113,5 +118,8 @@ TEST(RootExchangeGames, NothingOutsideTheSaveAreaIsWrittenOrGivenInAHundredRuns)
     std::printf("runner %s, seed %u: %d runs, %ld swaps, %d folders of root's given away, %d files or folders written "
                 "into them, the save area written in %d runs\n",
                 runner.c_str(), seed, runs, race.Swaps(), given, outside, written);
+    const char* levels[] = {"", "~/.local", "share", "the save area", "a folder in it"};
+    std::printf("| swapped | runs | runs that gave or wrote outside |\n|---|---|---|\n");
+    for (int k = 1; k <= ExchangeRace::kSwappable; k++) std::printf("| %s | %d | %d |\n", levels[k], runsAt[k], damagedAt[k]);
     EXPECT_GT(race.Swaps(), 0);
 }

@@ -159,9 +159,10 @@ public:
     static Case Pick(std::mt19937& random)
     {
         if (random() % 2 == 0) return {1, 2};
-        const int swap = 1 + int(random() % kSwappable);
-        return {swap, swap + 1 + int(random() % (kLevels + 1 - swap))};
+        return PickAt(1 + int(random() % kSwappable), random);
     }
+    // A random case of the level swapped: the first level missing below it, or none.
+    static Case PickAt(int swap, std::mt19937& random) { return {swap, swap + 1 + int(random() % (kLevels + 1 - swap))}; }
     // The seed of the cases: ZB_PROPERTY_SEED, else fallback.
     static unsigned Seed(unsigned fallback) { return Property_Seed(fallback); }
 
