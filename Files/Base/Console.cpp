@@ -26,6 +26,10 @@ struct OutputFile {
     std::string path;
     ConsoleOutput out; // its fd -1 until the first line opens the file
     bool enabled = false;
+    // The file is where the standard output goes (/dev/stdout, a copy of it, the file or pipe
+    // the shell gave it): the standard output's copy of each line is the only one. Learnt when
+    // the file opens and again after the standard outputs moved; -1 until then.
+    int sameAsStdout = -1;
 };
 
 TConsole g_release(false);
@@ -67,6 +71,8 @@ void AppendToFile(OutputFile& out, bool debug, const char* text, size_t n)
             return;
         }
     }
+    if (out.sameAsStdout < 0) out.sameAsStdout = ConsoleHost_SameOutput(out.out.fd, g_stdout.fd);
+    if (out.sameAsStdout) return;
     // A line that fails is lost; the next ones are still tried (space may come back).
     int error = 0;
     const ConsoleWrite outcome = ConsoleHost_Write(out.out, text, n, &error);
@@ -79,6 +85,7 @@ void CloseFile(OutputFile& out)
     ConsoleHost_Forget(out.out);
     if (!ConsoleHost_Close(out.out.fd)) Console_WriteFailed(out.path.c_str(), std::strerror(errno));
     out.out.fd = -1;
+    out.sameAsStdout = -1;
 }
 
 // Formats the whole text into small (size bytes) or, when longer, into big; the text and its
@@ -213,6 +220,7 @@ void Console_StandardOutputsMoved()
 {
     ConsoleHost_Forget(g_stdout);
     ConsoleHost_Forget(g_stderr);
+    for (OutputFile& out : g_files) out.sameAsStdout = -1;
 }
 
 void Console_WriteStderr(const char* text)

@@ -53,9 +53,14 @@ ConsoleWrite ConsoleHost_Write(ConsoleOutput& out, const char* data, size_t leng
 void ConsoleHost_Forget(ConsoleOutput& out);
 // Opens a log file for appending, made when missing (read and write, as stdio's "a+": a named
 // pipe opens without waiting for a reader). A path that names one of the runner's own
-// descriptors (/dev/stdout, /dev/stderr, /dev/fd/N, /proc/self/fd/N, a link to one of them)
-// gives a copy of that descriptor (dup), written as the standard output is. -1 with errno
-// when it does not open.
+// streams (/dev/stdout, /dev/stderr, /dev/fd/N, /proc/self/fd/N, a link to one of them) gives
+// a copy of that descriptor (dup), written as the standard output is. The runner's own streams
+// are the descriptors open when the process started, noted before it opened any: a path that
+// names any other descriptor (one the runner opened itself) gives -1 with EBADF, as a
+// descriptor that is not open. -1 with errno when it does not open.
 int ConsoleHost_OpenLog(const char* path);
 // Closes a log file; false with errno when the close reports a write that failed.
 bool ConsoleHost_Close(int fd);
+// True when the two descriptors write to the same file, pipe, socket or terminal (the same
+// device and inode): the log that is the standard output itself.
+bool ConsoleHost_SameOutput(int a, int b);

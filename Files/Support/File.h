@@ -68,20 +68,25 @@ bool File_CreateDirectory(const char* path);
 // the folder listings, through the functions below) goes through one safe open:
 //   - it never waits: the open is non-blocking, so a pipe or a device cannot hold the game,
 //     and then only a plain file is taken (a folder where one is asked for);
-//   - below the confined folder (the save area) no symbolic link is followed, neither a
-//     folder on the way nor the file itself: the path is walked one component at a time from
-//     that folder (openat with O_NOFOLLOW), so nothing placed there by anyone else can lead a
-//     read, a write, a delete or a rename outside it. A file that also has a name elsewhere
-//     (a hard link) is not opened for writing there;
+//   - below the confined folder (the save area) the path is walked one component at a time
+//     from that folder's descriptor, held from its first open for the rest of the run (openat
+//     with O_NOFOLLOW). In a run as root no symbolic link is followed there, neither a folder
+//     on the way nor the file itself, so nothing placed there by anyone else can lead a read,
+//     a write, a delete or a rename outside it, and a file that also has a name elsewhere (a
+//     hard link) is not opened for writing there. In a plain user's run the user's own links
+//     (the player made them) are followed, and only a link of anyone else's is refused;
 //   - the descriptor is not passed to programs the game starts.
 // A refused open fails as a missing file does (errno ELOOP for a link, ENXIO or EINVAL for
 // what is not a plain file), so each caller reports it as it reports a failed open.
 //
-// The folder below which no link is followed: absolute; null or "" for none. The folder
-// itself, and the folders above it, may be reached through links (the user's own setup).
-// Set by LoadSave_SetFolders to the save area. When a write needs that folder and it cannot
-// be made (a file in its place, a name too long, no permission), one "runner: " line on
-// stderr says so with the path and the reason, once for each folder set.
+// The folder below which no link but the user's own is followed (none in a run as root):
+// absolute; null or "" for none. It is opened (or made) at its first use, walked from "/", and
+// its descriptor held until the folder is set again (or is removed). The folder itself, and the
+// folders above it, may be reached through links (the user's own setup); in a run as root a
+// user's link there is followed only into a folder of that user. Set by LoadSave_SetFolders to
+// the save area. When a write needs that folder and it cannot be made (a file in its place, a
+// name too long, no permission), one "runner: " line on stderr says so with the path and the
+// reason, once for each folder set.
 void File_SetConfinedFolder(const char* folder);
 // A descriptor of the host path opened with open(2) flags (O_RDONLY, O_WRONLY or O_RDWR, with
 // O_CREAT, O_TRUNC, O_APPEND; O_DIRECTORY for a folder), as the safe open above; -1 with

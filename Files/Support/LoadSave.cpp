@@ -74,9 +74,11 @@ std::string AllowedIn(const std::vector<std::string>& list, const std::string& f
 
 // A name maps to itself when the player chose it in a dialog (the writing list for the save
 // area, the reading list for the program folder): it is written and read where it was picked,
-// even below the current or working folder. Any other name below the current folder, the
-// working folder or (for saving) the save area maps to the area with the rest after that
-// folder; the rest maps to "".
+// even below the current or working folder. A name picked only to open is written where it
+// was picked when that lies in the save area, and is otherwise refused for writing: it is
+// read there (LoadSave_PickedPathOf), so a write anywhere else would be one the game never
+// reads back. Any other name below the current folder, the working folder or (for saving) the
+// save area maps to the area with the rest after that folder; the rest maps to "".
 std::string MapName(const char* name, const std::string& area, bool saving)
 {
     if (!name || !*name) return "";
@@ -84,6 +86,11 @@ std::string MapName(const char* name, const std::string& area, bool saving)
     if (full.empty()) return "";
     const std::string picked = AllowedIn(saving ? g_allowWrite : g_allowRead, full);
     if (!picked.empty()) return picked;
+    if (saving) {
+        std::string rest;
+        const std::string opened = AllowedIn(g_allowRead, full);
+        if (!opened.empty()) return Under(opened, g_folders.save, &rest) ? opened : "";
+    }
     if (!area.empty()) {
         std::string rest;
         std::string current = AbsoluteFolder(File_CurrentFolder().c_str());

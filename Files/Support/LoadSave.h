@@ -40,6 +40,9 @@ void LoadSave_ClearAllowedFiles();
 // The name's full path (File_FullPath) is mapped:
 //   equal, ignoring case, to an allowed file of the matching list -> that file (the player's
 //                                         choice, wherever it lies),
+//   (save mapping only) equal to a file picked only to open -> that file when it lies in the
+//                                         save area, else refused: "" (the name is read where
+//                                         it was picked, and never written anywhere else),
 //   else under the current folder        -> area + the rest,
 //   else under the working folder        -> area + the rest,
 //   else (save mapping only) under the save area itself -> area + the rest,

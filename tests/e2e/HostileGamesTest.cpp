@@ -1,8 +1,9 @@
 // End to end against hostile surroundings, build/runner played as a process:
 //   - a save area holding links (to a file and to a folder outside it) and named pipes before
-//     the game runs: INI files, buffer_save and buffer_load, screen_save, surface_save,
-//     d3d_model_save and d3d_model_load, sprite_add and background_add neither follow them nor
-//     wait on them, and the game plays on to its end;
+//     the game runs: in a run as root, INI files, buffer_save and buffer_load, screen_save,
+//     surface_save, d3d_model_save and d3d_model_load, sprite_add and background_add neither
+//     follow them nor wait on them, and the game plays on to its end; in a plain user's run the
+//     user's own links lead where they point and another's are refused;
 //   - SIGTERM and SIGINT: a game in an endless loop ends within a second of the running
 //     code's grace in order (its INI written) and then ends by the signal, also when each
 //     round calls built-ins that take milliseconds (few branches back a second); so does a
@@ -80,11 +81,13 @@ protected:
     // the child's file-size limit (ulimit -f).
     // closeOut starts it with its standard output closed; hideProc with an empty /proc (in a
     // mount namespace of its own: the child exits with 126 where none can be made).
+    // plainUser: as the plain user (Test_PlainUser) when the test runs as root, with its home
+    // in the scratch folder.
     struct Launch {
         std::string env, option, log;
         int out = -1;
         rlim_t fileLimit = 0;
-        bool closeOut = false, hideProc = false;
+        bool closeOut = false, hideProc = false, plainUser = false;
     };
     pid_t Start(const std::string& env = "", std::string option = "")
     {
@@ -96,14 +99,17 @@ protected:
     pid_t Start(Launch how)
     {
         std::vector<std::string> vars;
-        for (char** e = environ; *e; ++e) vars.emplace_back(*e);
+        for (char** e = environ; *e; ++e)
+            if (!how.plainUser || std::strncmp(*e, "HOME=", 5) != 0) vars.emplace_back(*e);
         for (const char* v : {"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=dummy", "ALSOFT_DRIVERS=null"}) vars.emplace_back(v);
         vars.push_back("XDG_DATA_HOME=" + (dir / "data"));
+        if (how.plainUser) vars.push_back("HOME=" + dir.Path());
         if (!how.env.empty()) vars.push_back(how.env);
         std::vector<char*> envp;
         for (std::string& v : vars) envp.push_back(v.data());
         envp.push_back(nullptr);
-        std::string runner = ZB_RUNNER_PATH, flag = "-game", output = "-output";
+        const char* other = std::getenv("ZB_RUNNER"); // another build, to compare
+        std::string runner = other && *other ? other : ZB_RUNNER_PATH, flag = "-game", output = "-output";
         if (how.log.empty()) how.log = dir / "log.txt";
         char* argv[] = {runner.data(), flag.data(), game.data(), output.data(), how.log.data(), nullptr, nullptr};
         if (!how.option.empty()) argv[5] = how.option.data();
@@ -116,6 +122,7 @@ protected:
         if (o < 0 || e < 0 || dup2(o, 1) < 0 || dup2(e, 2) < 0) _exit(127);
         if (how.closeOut) close(1);
         if (how.hideProc && !Test_HideProc()) _exit(126);
+        if (how.plainUser && geteuid() == 0 && !Test_BecomeUser(Test_PlainUser())) _exit(125);
         if (how.fileLimit) {
             // The hard limit stays, so that the test may raise the limit again (prlimit).
             rlimit limit{};
@@ -237,6 +244,8 @@ std::string LoopingEvents(const char* where, const std::string& body = "")
 
 TEST_F(HostileGames, LinksAndPipesInTheSaveAreaHoldNothing)
 {
+    // The links are this process's user's: only a run as root refuses them all.
+    if (geteuid() != 0) GTEST_SKIP() << "a plain user's run follows its own links (the test after this one)";
     const char* code[] = {
         "ini_open('link.ini'); show_debug_message('ini read ' + ini_read_string('s', 'k', 'none'));",
         "ini_write_real('s', 'k', 1); ini_close();",
@@ -296,6 +305,54 @@ TEST_F(HostileGames, LinksAndPipesInTheSaveAreaHoldNothing)
         EXPECT_EQ(lstat((area + "/" + name).c_str(), &st), 0);
         EXPECT_TRUE(S_ISFIFO(st.st_mode)) << name;
     }
+}
+
+TEST_F(HostileGames, APlainUsersOwnLinksInTheSaveAreaAreFollowedAndNoOneElses)
+{
+    // The player's own link to a folder elsewhere: written and read back through it. A link of
+    // someone else's (root's, where the test is root) to a folder the player may write: refused.
+    const std::string code = "ini_open('levels/x.ini'); ini_write_string('s', 'k', 'saved'); ini_close(); "
+                             "ini_open('levels/x.ini'); show_debug_message('levels ' + ini_read_string('s', 'k', 'none')); "
+                             "ini_close(); show_debug_message('mine ' + string(file_exists('mine.txt'))); "
+                             "f = file_text_open_write('theirs/y.txt'); show_debug_message('theirs ' + string(f)); "
+                             "if (f >= 0) file_text_close(f); game_end();";
+    PackGame("OwnLinks", R"({"type": "create", "code": ")" + code + "\"}");
+    const std::string outside = dir / "outside";
+    for (const char* folder : {"", "/levels", "/other"}) mkdir((outside + folder).c_str(), 0755);
+    Scratch_WriteFile(outside + "/mine.txt", "mine");
+    ASSERT_EQ(symlink((outside + "/levels").c_str(), (area + "/levels").c_str()), 0);
+    ASSERT_EQ(symlink((outside + "/mine.txt").c_str(), (area + "/mine.txt").c_str()), 0);
+    const bool root = geteuid() == 0;
+    if (root) {
+        // Everything the player's: the scratch folder, the save area, outside and the links;
+        // then a link of root's.
+        const TestUser user = Test_PlainUser();
+        chown(dir.Path().c_str(), user.uid, user.gid);
+        chmod(dir.Path().c_str(), 0755);
+        for (const std::string& p : {dir / "data", area, outside, outside + "/levels", outside + "/other", outside + "/mine.txt"})
+            chown(p.c_str(), user.uid, user.gid);
+        for (const char* name : {"/levels", "/mine.txt"}) lchown((area + name).c_str(), user.uid, user.gid);
+        ASSERT_EQ(symlink((outside + "/other").c_str(), (area + "/theirs").c_str()), 0);
+    }
+    Launch how;
+    how.env = "ZIMBREL_MAX_FRAMES=30";
+    how.plainUser = true;
+    const pid_t pid = Start(how);
+    ASSERT_GT(pid, 0);
+    const int status = Wait(pid, 120);
+    ASSERT_NE(status, -1) << "the game never ended\n" << Log();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status << Log();
+    const std::string log = Log();
+    EXPECT_NE(log.find("levels saved\n"), std::string::npos) << log;
+    EXPECT_NE(Scratch_ReadFile(outside + "/levels/x.ini").find("saved"), std::string::npos);
+    EXPECT_NE(log.find("mine 1\n"), std::string::npos) << log;
+    if (root) {
+        EXPECT_NE(log.find("theirs -1\n"), std::string::npos) << log;
+        EXPECT_FALSE(Scratch_Exists(outside + "/other/y.txt"));
+    }
+    struct stat st;
+    EXPECT_EQ(lstat((area + "/levels").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
 }
 
 TEST_F(HostileGames, SigtermEndsAnEndlessLoopInOrder)

@@ -3,11 +3,13 @@
 // file in a folder of its own (the program and working folder); the scripted dialogs answer
 // get_open_filename, get_save_filename and their _ext forms with a file below the current
 // folder, in the current folder itself, in the working folder, in the save area and outside
-// them all. For each the game reads the INI file, writes it (ini_open, ini_write_string,
-// ini_close) and reads it back. A file picked to save is written at the picked path; a file
-// picked to open is read there, and what the game writes goes where it always went (into the
-// save area, or nowhere), never over the picked file. ZB_RUNNER names another runner to play
-// (an older build, to compare); the table is printed either way.
+// them all. For each the game reads the file, writes it and reads it back, as an INI file
+// (ini_open, ini_write_string, ini_close) and as a text file (file_text_*). Reads and writes
+// of one name agree: a file picked to save is written at the picked path and read back from
+// there; a file picked to open is read there and written there only where the game may write
+// (the save area), its write refused anywhere else, and nothing of its name lands elsewhere in
+// the save area. ZB_RUNNER names another runner to play (an older build, to compare); the
+// table is printed either way.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -36,7 +38,27 @@ const Dialog kDialogs[] = {{"get_open_filename('INI|*.ini', '')", false},
 struct Cell {
     std::string dialog, where, picked;
     bool save, earlier; // a file at the picked path before the run
+    bool text;          // read and written as a text file rather than an INI file
 };
+
+// The game's code for a cell: r, what it reads first; b, what it reads back after writing.
+std::string CellCode(const Cell& c, const std::string& call, size_t i)
+{
+    const std::string written = "cell" + std::to_string(i);
+    // A text file holds the INI's lines; the value is what follows "k=" on the second line.
+    const std::string readText = "f = file_text_open_read(n); v = 'none'; if (f >= 0) { file_text_readln(f); "
+                                 "v = string_replace_all(string_replace(file_text_read_string(f), 'k=', ''), '\\\"', ''); "
+                                 "file_text_close(f); } ";
+    std::string code = "n = " + call + "; ";
+    if (c.text)
+        code += readText + "r = v; w = file_text_open_write(n); if (w >= 0) { file_text_write_string(w, '[s]'); "
+                "file_text_writeln(w); file_text_write_string(w, 'k=" + written + "'); file_text_writeln(w); "
+                "file_text_close(w); } " + readText + "b = v; ";
+    else
+        code += "ini_open(n); r = ini_read_string('s', 'k', 'none'); ini_write_string('s', 'k', '" + written +
+                "'); ini_close(); ini_open(n); b = ini_read_string('s', 'k', 'none'); ini_close(); ";
+    return code + "show_debug_message('cell " + std::to_string(i) + " ' + r + ' ' + b); ";
+}
 
 // What the INI file at path holds under [s] k; "-" when there is no file.
 std::string KeyOf(const std::string& path)
@@ -73,20 +95,21 @@ TEST(PickedFiles, AFilePickedToSaveIsWrittenWhereItWasPickedAndOneToOpenReadTher
                                                                      {"the working folder", program},
                                                                      {"the save area", area},
                                                                      {"outside them all", dir / "else"}};
-    // The issue's own case first: saved below the current folder, no file there yet.
-    std::vector<Cell> cells = {{"get_save_filename", "below the current folder", home + "/Documents/picked.ini", true, false}};
-    for (const Dialog& d : kDialogs)
-        for (const auto& [where, folder] : places)
-            cells.push_back({std::string(d.call).substr(0, std::string(d.call).find('(')), where,
-                             folder + "/c" + std::to_string(cells.size()) + ".ini", d.save, true});
+    // Saved below the current folder, no file there yet, first.
+    std::vector<Cell> cells = {{"get_save_filename", "below the current folder", home + "/Documents/picked.ini", true, false, false}};
+    std::vector<std::string> calls = {"get_save_filename('INI|*.ini', '')"};
+    for (const bool text : {false, true})
+        for (const Dialog& d : kDialogs)
+            for (const auto& [where, folder] : places) {
+                cells.push_back({std::string(d.call).substr(0, std::string(d.call).find('(')), where,
+                                 folder + "/c" + std::to_string(cells.size()) + (text ? ".txt" : ".ini"), d.save, true, text});
+                calls.push_back(d.call);
+            }
     std::string code, script;
     for (size_t i = 0; i < cells.size(); i++) {
         const Cell& c = cells[i];
         if (c.earlier) Scratch_WriteFile(c.picked, "[s]\r\nk=\"earlier\"\r\n");
-        const std::string call = i == 0 ? "get_save_filename('INI|*.ini', '')" : kDialogs[(i - 1) / places.size()].call;
-        code += "n = " + call + "; ini_open(n); r = ini_read_string('s', 'k', 'none'); ini_write_string('s', 'k', 'cell" +
-                std::to_string(i) + "'); ini_close(); ini_open(n); b = ini_read_string('s', 'k', 'none'); ini_close();"
-                " show_debug_message('cell " + std::to_string(i) + " ' + r + ' ' + b); ";
+        code += CellCode(c, calls[i], i);
         script += std::string(c.save ? "save" : "open") + " =" + c.picked + " OK\n";
     }
     code += "game_end();";
@@ -107,8 +130,8 @@ TEST(PickedFiles, AFilePickedToSaveIsWrittenWhereItWasPickedAndOneToOpenReadTher
                                                 " 2>&1",
                                             dir / "log.txt");
     ASSERT_EQ(run.code, 0) << Scratch_ReadFile(dir / "out.txt");
-    std::printf("runner: %s\n| dialog | picked in | read first | read back | at the picked path | in the save area | verdict |\n"
-                "|---|---|---|---|---|---|---|\n",
+    std::printf("runner: %s\n| dialog | as | picked in | read first | read back | at the picked path | in the save area | verdict |\n"
+                "|---|---|---|---|---|---|---|---|\n",
                 runner.c_str());
     for (size_t i = 0; i < cells.size(); i++) {
         const Cell& c = cells[i];
@@ -117,17 +140,19 @@ TEST(PickedFiles, AFilePickedToSaveIsWrittenWhereItWasPickedAndOneToOpenReadTher
         for (const std::string& l : run.lines)
             if (l.rfind(prefix, 0) == 0) std::istringstream(l.substr(prefix.size())) >> first >> back;
         const std::string written = "cell" + std::to_string(i), before = c.earlier ? "earlier" : "none";
-        // Saved: written at the picked path and read back from it. Opened: read there, and
-        // never written over.
-        const std::string atPicked = KeyOf(c.picked), wantBack = c.save ? written : "earlier";
-        const std::string wantPicked = c.save ? written : "earlier";
-        const bool ok = first == before && back == wantBack && atPicked == wantPicked;
-        std::printf("| %s | %s%s | %s | %s | %s | %s | %s |\n", c.dialog.c_str(), c.where.c_str(),
-                    c.earlier ? "" : " (new file)", first.c_str(), back.c_str(), atPicked.c_str(), CopiesIn(area, c.picked).c_str(),
-                    ok ? "ok" : "FAULT");
-        const std::string cell = c.dialog + ", " + c.where + " (" + c.picked + ")";
+        // Saved, or opened in the save area: written at the picked path and read back from
+        // it. Opened anywhere else: read there, the write refused. Never a copy elsewhere.
+        const bool writable = c.save || c.where == "the save area";
+        const std::string atPicked = KeyOf(c.picked), wantBack = writable ? written : "earlier";
+        const std::string copies = CopiesIn(area, c.picked);
+        const bool ok = first == before && back == wantBack && atPicked == wantBack && copies == "-";
+        std::printf("| %s | %s | %s%s | %s | %s | %s | %s | %s |\n", c.dialog.c_str(), c.text ? "text" : "INI",
+                    c.where.c_str(), c.earlier ? "" : " (new file)", first.c_str(), back.c_str(), atPicked.c_str(),
+                    copies.c_str(), ok ? "ok" : "FAULT");
+        const std::string cell = c.dialog + (c.text ? " (text), " : " (INI), ") + c.where + " (" + c.picked + ")";
         EXPECT_EQ(first, before) << cell << ": read first";
         EXPECT_EQ(back, wantBack) << cell << ": read back";
-        EXPECT_EQ(atPicked, wantPicked) << cell << ": the file at the picked path";
+        EXPECT_EQ(atPicked, wantBack) << cell << ": the file at the picked path";
+        EXPECT_EQ(copies, "-") << cell << ": written elsewhere in the save area under the same name";
     }
 }

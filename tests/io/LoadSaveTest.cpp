@@ -149,14 +149,19 @@ TEST_F(LoadSaveTest, AFilePickedBelowTheCurrentFolderIsTheFilePicked)
     EXPECT_FALSE(Scratch_Exists(Save("Documents")));
     EXPECT_EQ(ReadText(LoadSave_ReadGameFile, saved.c_str()), "mine");
     // Picked to open: read there even when the save area holds a file of the same mapped name,
-    // and written where any other name is (never over the picked file).
+    // and never written elsewhere under its name: refused, but in the save area, where it is
+    // written where it was picked.
     Scratch_WriteFile(opened, "picked");
     Scratch_WriteFile(Save("open.ini"), "saved");
     LoadSave_AllowRead(opened.c_str());
     EXPECT_EQ(ReadText(LoadSave_ReadGameFile, "open.ini"), "picked");
     EXPECT_EQ(LoadSave_ReadPathOf("open.ini"), opened);
     EXPECT_TRUE(LoadSave_GameFileExists("open.ini"));
-    EXPECT_EQ(LoadSave_SavePathOf("open.ini"), Save("open.ini"));
+    EXPECT_EQ(LoadSave_SavePathOf("open.ini"), "");
+    EXPECT_FALSE(LoadSave_WriteSaveFile("open.ini", "lost", 4));
+    EXPECT_EQ(Scratch_ReadFile(Save("open.ini")), "saved");
+    LoadSave_AllowRead(Save("Area.ini").c_str());
+    EXPECT_EQ(LoadSave_SavePathOf(Save("AREA.INI").c_str()), Save("Area.ini"));
     // A picked file that is gone is not looked for elsewhere.
     unlink(opened.c_str());
     EXPECT_EQ(LoadSave_ReadPathOf("open.ini"), "");
@@ -489,6 +494,8 @@ TEST_F(LoadSaveTest, AnotherUsersFileStaysTheirsAndARefusedRenameIsWrittenInPlac
     MakeFile(Save("bound.ini"), "", 0644);
     const int result = InChild([&] {
         if (!Test_OwnMounts() || mount(bound.c_str(), Save("bound.ini").c_str(), nullptr, MS_BIND, nullptr) != 0) return kNotHere;
+        // The save area opened again in the new mounts, as a run started in them holds it.
+        LoadSave_SetFolders((dir_ / "prog").c_str(), (dir_ / "save").c_str(), (dir_ / "game").c_str());
         if (!LoadSave_WriteSaveFile("bound.ini", "new", 3)) return 2;
         // In place on a full disk: nothing written when the room is not there.
         const std::string file = disk + "/two.txt", filler(60 * 1024, 'f'), big(16 * 1024, 'x');

@@ -5,8 +5,9 @@
 // how much of the area is there (missing, partly missing, present), and which writer a game
 // reaches (whole files as INI files, buffers, saves and the high-score table are written;
 // text and binary files by handle; file_copy; directory_create; the game save's own writer).
-// No folder outside the save area may change owner or mode, and every folder the run made on
-// the user's way is the user's. ZB_PROPERTY_SEED changes the seed; ZB_EXCHANGE_SECONDS the time.
+// No folder outside the save area may change owner or mode or get anything written into it,
+// and every folder the run made on the user's way is the user's. ZB_PROPERTY_SEED changes the
+// seed; ZB_EXCHANGE_SECONDS the time.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -75,20 +76,22 @@ TEST(RootExchange, NoFolderOutsideTheSaveAreaChangesOwnerWhileTheUserSwapsOneOnT
         const ExchangeRace::Damage d = race.Settle();
         const int state = missingFrom <= ExchangeRace::kArea ? 0 : missingFrom <= ExchangeRace::kLevels ? 1 : 2;
         cases[swap][state]++;
-        given[swap][state] += d.given;
+        given[swap][state] += d.given + d.written;
         notUsers += d.notUsers;
-        if (d.given)
+        if (d.given || d.written)
             ADD_FAILURE() << "case " << n << " (seed " << seed << "): level " << swap << " swapped, folders from level "
                           << missingFrom << " missing, " << kWriters[w] << " of " << name << ": " << d.given
-                          << " folder(s) of root's outside the save area changed owner or mode";
+                          << " folder(s) of root's outside the save area changed owner or mode, " << d.written
+                          << " written into them";
     }
     TakeStderr();
     LoadSave_SetFolders(nullptr, nullptr, nullptr);
-    std::printf("seed %u, %d cases, %ld swaps\n| swapped | area missing | partly missing | present |\n|---|---|---|---|\n",
+    std::printf("seed %u, %d cases, %ld swaps; folders of root's given or written into:\n"
+                "| swapped | area missing | partly missing | present |\n|---|---|---|---|\n",
                 seed, n, race.Swaps());
     const char* levels[] = {"", "~/.local", "share", "the save area", "a folder in it"};
     for (int k = 1; k <= ExchangeRace::kSwappable; k++)
-        std::printf("| %s | %d given of %d | %d given of %d | %d given of %d |\n", levels[k], given[k][0], cases[k][0],
+        std::printf("| %s | %d in %d | %d in %d | %d in %d |\n", levels[k], given[k][0], cases[k][0],
                     given[k][1], cases[k][1], given[k][2], cases[k][2]);
     EXPECT_EQ(notUsers, 0) << "folders the run made on the user's way that are not the user's";
     EXPECT_GT(race.Swaps(), 0);

@@ -1,8 +1,12 @@
 // Hostile save areas: symbolic links (to a file and to a folder), hard links and named pipes
-// placed in the save area by something other than the game. Every read, write, folder
-// creation, delete and rename through the file layer refuses them as it refuses a file that
-// does not open, never follows them outside the area and never waits on a pipe; ordinary
-// files beside them keep working.
+// placed in the save area. A run as root refuses every symbolic link there: each read, write,
+// folder creation, delete and rename through the file layer refuses them as it refuses a file
+// that does not open and never leads outside the area. A plain user's run follows the user's
+// own symbolic links (the player made them, and may write where they lead anyway); links of
+// anyone else are refused there too (played by tests/e2e/HostileGamesTest.cpp, which can run a
+// game as another user). Neither writes a file with a second name there nor waits on a pipe,
+// and ordinary files beside them keep working. CI runs this group as root and as a plain user
+// (scripts/as_user.sh).
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -21,9 +25,9 @@
 namespace {
 
 // <scratch>/game (current and working folder), <scratch>/prog (program folder), <scratch>/save
-// (save area) and <scratch>/outside, which the game must never reach. The save area holds
-// link.txt -> outside/secret.txt, dirlink -> outside, pipe (a FIFO), hard.txt (a second name
-// of outside/victim.txt) and plain.txt.
+// (save area) and <scratch>/outside, which a run as root must never reach. The save area
+// holds link.txt -> outside/secret.txt, dirlink -> outside, pipe (a FIFO), hard.txt (a second
+// name of outside/victim.txt) and plain.txt, all made by this process's user.
 class SaveAreaHostile : public ::testing::Test {
 protected:
     SaveAreaHostile() : cwd_(Ensure(dir_ / "game"))
@@ -50,6 +54,9 @@ protected:
         mkdir(folder.c_str(), 0777);
         return folder;
     }
+    // Whether the links are followed: they are this process's user's own, and a plain user's
+    // run follows those.
+    static bool Follows() { return geteuid() != 0; }
     std::string Save(const std::string& rest) const { return dir_ / ("save/" + rest); }
     std::string Outside(const std::string& rest) const { return dir_ / ("outside/" + rest); }
     // Whole-file read through the game's mapping; "<null>" when refused.
@@ -78,85 +85,114 @@ protected:
 
 TEST_F(SaveAreaHostile, ReadsRefuseLinksAndPipes)
 {
+    const bool f = Follows();
     EXPECT_EQ(Read("plain.txt"), "plain");
-    EXPECT_EQ(Read("link.txt"), "<null>");
-    EXPECT_EQ(Read("dirlink/secret.txt"), "<null>");
+    EXPECT_EQ(Read("link.txt"), f ? "secret" : "<null>");
+    EXPECT_EQ(Read("dirlink/secret.txt"), f ? "secret" : "<null>");
     EXPECT_EQ(Read("pipe"), "<null>");
     EXPECT_TRUE(LoadSave_GameFileExists("plain.txt"));
-    for (const char* name : {"link.txt", "dirlink/secret.txt", "pipe", "dirlink"})
-        EXPECT_FALSE(LoadSave_GameFileExists(name)) << name;
-    EXPECT_FALSE(File_Exists(Save("link.txt").c_str()));
-    EXPECT_FALSE(File_Exists(Save("dirlink/secret.txt").c_str()));
-    EXPECT_FALSE(File_DirectoryExists(Save("dirlink").c_str()));
+    for (const char* name : {"link.txt", "dirlink/secret.txt"}) EXPECT_EQ(LoadSave_GameFileExists(name), f) << name;
+    for (const char* name : {"pipe", "dirlink"}) EXPECT_FALSE(LoadSave_GameFileExists(name)) << name;
+    EXPECT_EQ(File_Exists(Save("link.txt").c_str()), f);
+    EXPECT_EQ(File_Exists(Save("dirlink/secret.txt").c_str()), f);
+    EXPECT_EQ(File_DirectoryExists(Save("dirlink").c_str()), f);
     EXPECT_TRUE(File_DirectoryExists(Save("").c_str()));
     // The in-memory files of the file built-ins, text and binary.
-    EXPECT_EQ(LoadSave_FOpen("link.txt", "rt"), nullptr);
+    LoadSaveFile* linked = LoadSave_FOpen("link.txt", "rt");
+    EXPECT_EQ(linked != nullptr, f);
+    LoadSave_FClose(linked);
     EXPECT_EQ(LoadSave_FOpen("pipe", "rb"), nullptr);
     // Folder listings and streams the built-ins open.
-    EXPECT_LT(File_OpenDescriptor(Save("dirlink").c_str(), O_RDONLY | O_DIRECTORY), 0);
+    const int listed = File_OpenDescriptor(Save("dirlink").c_str(), O_RDONLY | O_DIRECTORY);
+    EXPECT_EQ(listed >= 0, f);
+    if (listed >= 0) close(listed);
     const int area = File_OpenDescriptor(Save("").c_str(), O_RDONLY | O_DIRECTORY);
     EXPECT_GE(area, 0);
     if (area >= 0) close(area);
-    EXPECT_EQ(File_OpenStream(Save("link.txt").c_str(), "rb"), nullptr);
+    FILE* stream = File_OpenStream(Save("link.txt").c_str(), "rb");
+    EXPECT_EQ(stream != nullptr, f);
+    if (stream) std::fclose(stream);
     EXPECT_EQ(File_OpenStream(Save("pipe").c_str(), "rb"), nullptr);
 }
 
 TEST_F(SaveAreaHostile, WritesRefuseLinksPipesAndSecondNames)
 {
+    const bool f = Follows();
     EXPECT_TRUE(LoadSave_WriteSaveFile("plain.txt", "new", 3));
     EXPECT_EQ(Scratch_ReadFile(Save("plain.txt")), "new");
-    EXPECT_FALSE(LoadSave_WriteSaveFile("link.txt", "x", 1));
-    EXPECT_FALSE(LoadSave_WriteSaveFile("dirlink/new.txt", "x", 1));
-    EXPECT_FALSE(LoadSave_WriteSaveFile("dirlink/sub/new.txt", "x", 1)); // no folder made out there
     EXPECT_FALSE(LoadSave_WriteSaveFile("pipe", "x", 1));
     EXPECT_FALSE(LoadSave_WriteSaveFile("hard.txt", "x", 1));
+    EXPECT_EQ(Scratch_ReadFile(Outside("victim.txt")), "victim");
     for (const char* mode : {"wb", "ab", "r+b", "w+", "a+"}) {
-        EXPECT_EQ(File_OpenStream(Save("link.txt").c_str(), mode), nullptr) << mode;
-        EXPECT_EQ(File_OpenStream(Save("dirlink/new.txt").c_str(), mode), nullptr) << mode;
+        FILE* through = File_OpenStream(Save("dirlink/new.txt").c_str(), mode);
+        EXPECT_EQ(through != nullptr, f) << mode;
+        if (through) std::fclose(through);
         EXPECT_EQ(File_OpenStream(Save("pipe").c_str(), mode), nullptr) << mode;
         EXPECT_EQ(File_OpenStream(Save("hard.txt").c_str(), mode), nullptr) << mode;
+        if (!f) {
+            EXPECT_EQ(File_OpenStream(Save("link.txt").c_str(), mode), nullptr) << mode;
+        }
     }
-    EXPECT_FALSE(File_WriteAll(Save("link.txt").c_str(), "x", 1));
-    // The save writer of a whole game, given a mapped name.
-    EXPECT_FALSE(LoadSave_WriteFile(Save("dirlink/new.txt").c_str(), "x", 1));
+    if (!f) {
+        EXPECT_FALSE(LoadSave_WriteSaveFile("link.txt", "x", 1));
+        EXPECT_FALSE(LoadSave_WriteSaveFile("dirlink/new.txt", "x", 1));
+        EXPECT_FALSE(LoadSave_WriteSaveFile("dirlink/sub/new.txt", "x", 1)); // no folder made out there
+        EXPECT_FALSE(File_WriteAll(Save("link.txt").c_str(), "x", 1));
+        // The save writer of a whole game, given a mapped name.
+        EXPECT_FALSE(LoadSave_WriteFile(Save("dirlink/new.txt").c_str(), "x", 1));
+        ExpectOutsideUntouched();
+    } else {
+        // Where the player's links lead: the file a link names replaced (the link stays), a
+        // folder's file made there with its folders.
+        EXPECT_TRUE(LoadSave_WriteSaveFile("link.txt", "through", 7));
+        EXPECT_EQ(Scratch_ReadFile(Outside("secret.txt")), "through");
+        EXPECT_TRUE(LoadSave_WriteSaveFile("dirlink/sub/new.txt", "made", 4));
+        EXPECT_EQ(Scratch_ReadFile(Outside("sub/new.txt")), "made");
+    }
     // The links and the pipe are still what they were.
     struct stat st;
     EXPECT_EQ(lstat(Save("link.txt").c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode));
     EXPECT_EQ(lstat(Save("pipe").c_str(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
-    ExpectOutsideUntouched();
 }
 
 TEST_F(SaveAreaHostile, AFileOrLinkWhereAFolderIsNeededIsSaidAsNotAFolder)
 {
     StartStderrCapture();
-    for (const char* name : {"plain.txt/a.ini", "dirlink/a.ini", "link.txt/deeper/a.ini"})
-        EXPECT_FALSE(LoadSave_WriteSaveFile(name, "x", 1)) << name;
-    EXPECT_EQ(TakeStderr(), "runner: cannot write " + Save("plain.txt/a.ini") +
-                                                          ": Not a directory\nrunner: cannot write " +
-                                                          Save("dirlink/a.ini") + ": Not a directory\nrunner: cannot write " +
-                                                          Save("link.txt/deeper/a.ini") + ": Not a directory\n");
-    ExpectOutsideUntouched();
+    EXPECT_FALSE(LoadSave_WriteSaveFile("plain.txt/a.ini", "x", 1));
+    EXPECT_EQ(LoadSave_WriteSaveFile("dirlink/a.ini", "x", 1), Follows()); // a folder where the player's link leads
+    EXPECT_FALSE(LoadSave_WriteSaveFile("link.txt/deeper/a.ini", "x", 1));  // a file where it leads
+    EXPECT_EQ(TakeStderr(), "runner: cannot write " + Save("plain.txt/a.ini") + ": Not a directory\n" +
+                                (Follows() ? "" : "runner: cannot write " + Save("dirlink/a.ini") + ": Not a directory\n") +
+                                "runner: cannot write " + Save("link.txt/deeper/a.ini") + ": Not a directory\n");
+    if (!Follows()) ExpectOutsideUntouched();
 }
 
 TEST_F(SaveAreaHostile, FoldersDeletesAndRenamesStayInTheArea)
 {
+    const bool f = Follows();
     EXPECT_TRUE(File_CreateDirectory(Save("deep/er").c_str()));
     EXPECT_TRUE(File_DirectoryExists(Save("deep/er").c_str()));
-    EXPECT_FALSE(File_CreateDirectory(Save("dirlink/sub").c_str()));
-    File_CreateDirectoryFor(Save("dirlink/sub/new.txt").c_str());
-    EXPECT_FALSE(File_Delete(Save("dirlink/victim.txt").c_str()));
-    EXPECT_FALSE(File_Rename(Save("plain.txt").c_str(), Save("dirlink/moved.txt").c_str()));
-    EXPECT_FALSE(File_Rename(Save("dirlink/secret.txt").c_str(), Save("stolen.txt").c_str()));
-    EXPECT_TRUE(Scratch_Exists(Save("plain.txt")));
-    EXPECT_FALSE(Scratch_Exists(Save("stolen.txt")));
+    EXPECT_EQ(File_CreateDirectory(Save("dirlink/sub").c_str()), f);
+    EXPECT_EQ(Scratch_Exists(Outside("sub")), f);
+    EXPECT_EQ(File_Rename(Save("dirlink/secret.txt").c_str(), Save("stolen.txt").c_str()), f);
+    EXPECT_EQ(Scratch_Exists(Save("stolen.txt")), f);
+    EXPECT_EQ(File_Delete(Save("stolen.txt").c_str()), f);
+    EXPECT_EQ(File_Rename(Save("plain.txt").c_str(), Save("dirlink/moved.txt").c_str()), f);
+    EXPECT_EQ(Scratch_Exists(Save("plain.txt")), !f);
+    EXPECT_EQ(File_Delete(Save("dirlink/moved.txt").c_str()), f);
+    if (!f) {
+        EXPECT_FALSE(File_Delete(Save("dirlink/victim.txt").c_str()));
+        ExpectOutsideUntouched();
+    }
     // A link itself may be renamed or deleted: that touches only the area.
     EXPECT_TRUE(File_Rename(Save("link.txt").c_str(), Save("link2.txt").c_str()));
     EXPECT_TRUE(File_Delete(Save("link2.txt").c_str()));
+    EXPECT_TRUE(Scratch_Exists(Outside("victim.txt")));
+    if (f) return;
     EXPECT_TRUE(File_Rename(Save("plain.txt").c_str(), Save("deep/plain.txt").c_str()));
     EXPECT_TRUE(File_Delete(Save("deep/plain.txt").c_str()));
-    ExpectOutsideUntouched();
 }
 
 TEST_F(SaveAreaHostile, TheAreaItselfMayBeALinkAndIsMadeWhenMissing)

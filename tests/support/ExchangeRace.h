@@ -3,9 +3,10 @@
 // RENAME_EXCHANGE, flat out): the chain home/.local/share/Game/sub/deeper (levels 0 to 5, the
 // save area at level 3), and beside each folder of levels 1 to 4 a link NAME.swap to a folder
 // of root's that holds a folder of root's named as the next level. A run that checks a path
-// and then acts on it can be led into root's folder between the two and give it away.
-// Settle() tells whether anything outside the save area changed owner or mode (and puts it
-// back). Needs root, and a plain user (Test_PlainUser) for the racer.
+// and then acts on it can be led into root's folder between the two and give it away, and a
+// run that opens the save area again by its path writes into root's folder through the link.
+// Settle() tells whether anything outside the save area changed owner or mode, or was made
+// there (and puts it back). Needs root, and a plain user (Test_PlainUser) for the racer.
 #pragma once
 
 #include <fcntl.h>
@@ -104,10 +105,11 @@ public:
     }
 
     // Stops the racer and puts the swapped folder back. The count of root's folders outside the
-    // save area whose owner or mode changed (they are put back) and of folders on the way the
-    // run made that are not the user's.
+    // save area whose owner or mode changed (they are put back), of what the run made in them
+    // (removed), and of folders on the way the run made that are not the user's.
     struct Damage {
-        int given = 0;   // root's folders outside the save area, now another owner or mode
+        int given = 0;    // root's folders outside the save area, now another owner or mode
+        int written = 0;  // files and folders the run made in root's folders
         int notUsers = 0; // folders of the user's chain that are not the user's
     };
     Damage Settle()
@@ -135,6 +137,7 @@ public:
             for (const std::string& folder : {Decoy(k), held})
                 for (const auto& e : fs::directory_iterator(folder, ec))
                     if (e.path() != held) made.push_back(e.path());
+            d.written += int(made.size());
             for (const fs::path& p : made) fs::remove_all(p, ec);
         }
         if (stat(base_.c_str(), &st) == 0 && (st.st_uid != 0 || (st.st_mode & 07777) != 0755)) {
@@ -156,9 +159,10 @@ public:
     static Case Pick(std::mt19937& random)
     {
         if (random() % 2 == 0) return {1, 2};
-        const int swap = 1 + int(random() % kSwappable);
-        return {swap, swap + 1 + int(random() % (kLevels + 1 - swap))};
+        return PickAt(1 + int(random() % kSwappable), random);
     }
+    // A random case of the level swapped: the first level missing below it, or none.
+    static Case PickAt(int swap, std::mt19937& random) { return {swap, swap + 1 + int(random() % (kLevels + 1 - swap))}; }
     // The seed of the cases: ZB_PROPERTY_SEED, else fallback.
     static unsigned Seed(unsigned fallback) { return Property_Seed(fallback); }
 

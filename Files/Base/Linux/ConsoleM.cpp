@@ -10,7 +10,10 @@
 #include <limits.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <dirent.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/sysmacros.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -168,6 +171,65 @@ ConsoleWrite WriteAll(ConsoleOutput& out, const char* data, size_t length, size_
     return ConsoleWrite::Written;
 }
 
+// [SECTION] The descriptors the run was given
+// The runner's own streams are the descriptors open when the process started, noted before
+// anything in it opens one: from the executable's .preinit_array, which runs before every
+// library's initialisers and every constructor (the quit's eventfd is made in one). A
+// descriptor the process opened itself is never one of them, whatever number it took.
+// Only system calls and plain globals here, nothing instrumented: the sanitizers' runtime may
+// not be started yet.
+
+constexpr int kGivenBits = 4096; // descriptors 0 to 4095, one bit each
+uint64_t g_givenBits[kGivenBits / 64];
+int g_givenAbove[64]; // given descriptors from kGivenBits up (the first 64 of them)
+int g_givenAboveCount = 0;
+bool g_givenNoted = false;
+
+__attribute__((no_sanitize("address", "undefined"))) void NoteGiven(int fd)
+{
+    if (fd >= 0 && fd < kGivenBits) g_givenBits[fd / 64] |= uint64_t(1) << (fd % 64);
+    else if (fd >= kGivenBits && g_givenAboveCount < 64) g_givenAbove[g_givenAboveCount++] = fd;
+}
+
+__attribute__((no_sanitize("address", "undefined"))) void NoteGivenDescriptors(int, char**, char**)
+{
+    const int dir = int(syscall(SYS_openat, AT_FDCWD, "/proc/self/fd", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir >= 0) {
+        alignas(8) char buffer[4096];
+        for (long n; (n = syscall(SYS_getdents64, dir, buffer, sizeof buffer)) > 0;) {
+            for (long at = 0; at < n;) {
+                const auto* e = reinterpret_cast<const dirent64*>(buffer + at);
+                int fd = e->d_name[0] ? 0 : -1;
+                for (const char* c = e->d_name; *c && fd >= 0; c++)
+                    fd = *c >= '0' && *c <= '9' && fd < 100000000 ? fd * 10 + (*c - '0') : -1;
+                if (fd != dir) NoteGiven(fd);
+                at += e->d_reclen;
+            }
+        }
+        syscall(SYS_close, dir);
+    } else {
+        // No /proc: each number asked, up to the limit of open descriptors (at most 65,536).
+        rlimit limit{};
+        syscall(SYS_getrlimit, RLIMIT_NOFILE, &limit);
+        const long top = limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur > 65536 ? 65536 : long(limit.rlim_cur);
+        for (long fd = 0; fd < top; fd++)
+            if (syscall(SYS_fcntl, int(fd), F_GETFD) >= 0) NoteGiven(int(fd));
+    }
+    g_givenNoted = true;
+}
+
+__attribute__((section(".preinit_array"), used)) void (*g_noteGivenDescriptors)(int, char**, char**) =
+    NoteGivenDescriptors;
+
+// True when fd was open when the process started (where that could not be noted: the
+// standard descriptors only).
+bool GivenAtStart(int fd)
+{
+    if (!g_givenNoted) return fd >= 0 && fd <= 2;
+    if (fd >= 0 && fd < kGivenBits) return (g_givenBits[fd / 64] >> (fd % 64)) & 1;
+    return std::find(g_givenAbove, g_givenAbove + g_givenAboveCount, fd) != g_givenAbove + g_givenAboveCount;
+}
+
 // N when text is all decimal digits naming a descriptor number; -1 otherwise.
 int DescriptorNumber(const std::string& text)
 {
@@ -265,10 +327,23 @@ int ConsoleHost_OpenLog(const char* path)
     // One of the runner's own streams is written through that descriptor, as the standard
     // output is: opened again, a terminal's master side would be a new terminal that nobody
     // reads, a socket would not open, and a file would be written at an offset of its own.
+    // Only a descriptor the run was given is such a stream: any other of that number is one the
+    // runner opened itself (the quit's eventfd, a file of the game), never the log's, and the
+    // path is said as a log that does not open.
     const int own = OwnDescriptorNamed(path);
+    if (own >= 0 && !GivenAtStart(own)) {
+        errno = EBADF;
+        return -1;
+    }
     if (own >= 0) return fcntl(own, F_DUPFD_CLOEXEC, 3);
     // Not blocking: a named pipe or a terminal as the log waits in poll, which the run's quit ends.
     return open(path, O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
 }
 
 bool ConsoleHost_Close(int fd) { return close(fd) == 0; }
+
+bool ConsoleHost_SameOutput(int a, int b)
+{
+    struct stat sa, sb;
+    return fstat(a, &sa) == 0 && fstat(b, &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}

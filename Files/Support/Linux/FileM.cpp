@@ -1,24 +1,29 @@
 // POSIX half of the file layer (Files/Support/File.h): case-insensitive name resolution,
-// the one safe open (non-blocking, plain files only, no link followed below the confined
-// folder), existence tests, folder creation, delete and rename, whole-file reads and writes,
+// the one safe open (non-blocking, plain files only, below the confined folder no link
+// followed in a run as root and only the user's own in a plain user's run), existence tests,
+// folder creation, delete and rename, whole-file reads and writes,
 // files written beside their name and renamed into place (or in place where a rename would lose
 // their owner, a second name or the write), the lines that say a failed write,
 // the symlink-safe tree delete and the run's temporary folder (mkdtemp).
 //
-// Below the confined folder every operation starts from a descriptor of that folder and
-// opens each folder on the way with O_PATH | O_NOFOLLOW, then works on the last name with
-// the *at calls (O_NOFOLLOW, AT_SYMLINK_NOFOLLOW): a link swapped in between two calls is
-// still never followed. Elsewhere the folder of the path is opened once (its links followed:
-// the user's own) and the same calls work on the last name from it. Folders are made one at
-// a time from the top, each in the descriptor of the one before and opened without following
-// a link; what a run as root makes in another user's folder is given to that user through its
-// own descriptor, once the descriptor shows it is what the run made. So a run as root never
+// Below the confined folder every operation starts from the descriptor of that folder, held
+// from its first open for the rest of the run, and opens each folder on the way with O_PATH |
+// O_NOFOLLOW, then works on the last name with the *at calls (O_NOFOLLOW,
+// AT_SYMLINK_NOFOLLOW): a link swapped in between two calls is still never followed; a plain
+// user's own link is followed by its text, read through a descriptor of the link itself.
+// Elsewhere the folder of the path is opened once (its links followed: the user's own) and
+// the same calls work on the last name from it. Folders are made one at a time from the top,
+// each in the descriptor of the one before and opened without following a link (the walk to
+// the confined folder in a run as root follows a user's link only into that user's folder);
+// what a run as root makes in another user's folder is given to that user through its own
+// descriptor, once the descriptor shows it is what the run made. So a run as root never
 // checks a path and then acts on it: a folder swapped for a link between two calls cannot
 // lead a change of owner, a write or a rename elsewhere.
 #include "Files/Support/File.h"
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -32,6 +37,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <thread>
 #include <vector>
@@ -77,6 +83,25 @@ std::string FindIgnoringCase(const std::string& folder, const std::string& name)
 
 std::string g_confined; // absolute, trailing '/'; "" for none
 bool g_confinedFailureSaid = false; // the folder could not be made, and that was said once
+// The confined folder (O_PATH), held from its first open until the folder is set again: every
+// operation below it starts from this descriptor. -1 until it is opened (or made).
+int g_confinedFd = -1;
+std::mutex g_confinedFdLock;
+
+// Which symbolic links a walk follows.
+enum class Links {
+    None,    // none (below the confined folder in a run as root)
+    Own,     // the run's user's own, the player's (below the confined folder in a plain user's run)
+    Trusted, // root's, and a user's that leads to a folder of that user (above it in a run as root)
+    Any,     // every one, the system following it (above it in a plain user's run; anywhere else)
+};
+
+// A run as root keeps the confined folder closed to every link and opens it only through
+// links that lead a user's way into that user's own folders; a plain user's run may go
+// wherever the user's own links lead, as the user may anyway.
+bool RunAsRoot() { return geteuid() == 0; }
+Links BelowConfined() { return RunAsRoot() ? Links::None : Links::Own; }
+Links AboveConfined() { return RunAsRoot() ? Links::Trusted : Links::Any; }
 
 bool SameIgnoringAsciiCaseN(const std::string& a, const std::string& b, size_t n)
 {
@@ -116,6 +141,47 @@ bool ConfinedParts(const char* path, std::string* root, std::vector<std::string>
 
 void CloseKeepingErrno(int fd);
 
+// The text of the link name in the folder dirfd and its owner, read through a descriptor of
+// the link itself (so a link swapped in meanwhile is not the one read); false when name is
+// not a link.
+bool ReadLinkAt(int dirfd, const char* name, std::string* target, uid_t* owner)
+{
+    const int fd = openat(dirfd, name, O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st;
+    char buffer[PATH_MAX];
+    ssize_t n = -1;
+    if (fstat(fd, &st) == 0 && S_ISLNK(st.st_mode)) n = readlinkat(fd, "", buffer, sizeof buffer);
+    CloseKeepingErrno(fd);
+    if (n <= 0 || size_t(n) >= sizeof buffer) return false;
+    target->assign(buffer, size_t(n));
+    *owner = st.st_uid;
+    return true;
+}
+
+// The folder that the link name in the folder dirfd leads to, when links lets it be followed:
+// its text is opened from dirfd, the system following the links on the way from there. -1
+// with errno: ENOTDIR for what is not a link, a link the rule refuses and a link to nothing;
+// EPERM for a user's link that would lead a run as root into a folder not that user's.
+int FollowFolderLink(int dirfd, const char* name, Links links)
+{
+    std::string target;
+    uid_t owner = 0;
+    if (links == Links::None || !ReadLinkAt(dirfd, name, &target, &owner) || (links == Links::Own && owner != geteuid())) {
+        errno = ENOTDIR;
+        return -1;
+    }
+    int fd = openat(dirfd, target.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT) errno = ENOTDIR;
+    struct stat st;
+    if (fd >= 0 && links == Links::Trusted && owner != 0 && (fstat(fd, &st) != 0 || st.st_uid != owner)) {
+        close(fd);
+        fd = -1;
+        errno = EPERM;
+    }
+    return fd;
+}
+
 // True when the open folder fd holds nothing but "." and "..".
 bool EmptyFolder(int fd)
 {
@@ -151,14 +217,14 @@ void GiveToFolderOwner(int dirfd, int made)
     errno = saved;
 }
 
-// The folder name of the folder dirfd as a descriptor, with make made when missing:
-// a link is followed only with follow (above the confined folder, where the user's own links
-// lead the way), and what is made is opened without following one and, with give, given as
-// GiveToFolderOwner says. -1 with errno (ENOTDIR for a file, or a link where none is
-// followed, in the way).
-int OpenFolderAt(int dirfd, const char* name, bool follow, bool make, bool give)
+// The folder name of the folder dirfd as a descriptor, with make made when missing: a link is
+// followed as links says, and what is made is opened without following one and, with give,
+// given as GiveToFolderOwner says. *followed (when given) tells whether a link was followed.
+// -1 with errno (ENOTDIR for a file, or a link the rule refuses, in the way).
+int OpenFolderAt(int dirfd, const char* name, Links links, bool make, bool give, bool* followed = nullptr)
 {
-    const int how = O_PATH | O_DIRECTORY | O_CLOEXEC | (follow ? 0 : O_NOFOLLOW);
+    if (followed) *followed = false;
+    const int how = O_PATH | O_DIRECTORY | O_CLOEXEC | (links == Links::Any ? 0 : O_NOFOLLOW);
     int fd = openat(dirfd, name, how);
     if (fd < 0 && errno == ENOENT && make) {
         if (mkdirat(dirfd, name, 0777) == 0) {
@@ -171,6 +237,10 @@ int OpenFolderAt(int dirfd, const char* name, bool follow, bool make, bool give)
             if (fd < 0 && errno == ENOENT) errno = ENOTDIR;
         }
     }
+    if (fd < 0 && (errno == ENOTDIR || errno == ELOOP) && links != Links::Any) {
+        fd = FollowFolderLink(dirfd, name, links); // a link of the kind the rule follows
+        if (followed) *followed = fd >= 0;
+    }
     struct stat st;
     if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISDIR(st.st_mode))) {
         close(fd); // a link opened as itself
@@ -180,19 +250,19 @@ int OpenFolderAt(int dirfd, const char* name, bool follow, bool make, bool give)
     return fd;
 }
 
-// A descriptor of the folder path (absolute, or from the current folder), every
-// missing folder on the way made; links on the way are followed (outside the confined
-// folder, or the confined folder itself). The walk goes from the top, one folder at a time,
-// each made in and opened from the descriptor of the one before; with give, each folder made
-// goes to the owner of the folder it was made in (GiveToFolderOwner). -1 with errno.
-int MakeFolders(const std::string& path, bool give)
+// A descriptor of the folder path (absolute, or from the current folder), with make every
+// missing folder on the way made; links on the way are followed as links says. The walk goes
+// from the top, one folder at a time, each made in and opened from the descriptor of the one
+// before; with give, each folder made goes to the owner of the folder it was made in
+// (GiveToFolderOwner). -1 with errno.
+int MakeFolders(const std::string& path, bool make, bool give, Links links)
 {
     int dfd = open(!path.empty() && path[0] == '/' ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
     for (size_t i = 0; dfd >= 0 && i < path.size();) {
         size_t j = path.find('/', i);
         if (j == std::string::npos) j = path.size();
         if (j > i) {
-            const int next = OpenFolderAt(dfd, path.substr(i, j - i).c_str(), true, true, give);
+            const int next = OpenFolderAt(dfd, path.substr(i, j - i).c_str(), links, make, give);
             CloseKeepingErrno(dfd);
             dfd = next;
         }
@@ -238,20 +308,49 @@ void LockFile(int fd, int how)
     errno = saved;
 }
 
-// A descriptor of root/parts[0]/.../parts[count - 1], each folder opened from the one
-// before without following a link; with make, missing folders are made on the way (and the
-// root itself when it is missing), each given as GiveToFolderOwner says. -1 with errno when
-// refused.
-int WalkFolders(const std::string& root, const std::vector<std::string>& parts, size_t count, bool make)
+// A descriptor of the confined folder: the one held since its first open while that folder
+// is still there; before that (or once it was removed), the folder opened from "/" one folder
+// at a time, links followed as AboveConfined() says and, with make, missing folders made
+// (each given as GiveToFolderOwner says), then held for the rest of the run. So once the
+// folder is open, a folder on its way swapped for a link (by a user racing a run as root)
+// leads no later operation anywhere. -1 with errno.
+int OpenConfined(bool make)
 {
-    int dfd = open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (dfd < 0 && errno == ENOENT && make) dfd = MakeFolders(root, true);
+    std::lock_guard<std::mutex> hold(g_confinedFdLock);
+    struct stat st;
+    if (g_confinedFd >= 0 && fstat(g_confinedFd, &st) == 0 && st.st_nlink > 0)
+        return fcntl(g_confinedFd, F_DUPFD_CLOEXEC, 0);
+    if (g_confinedFd >= 0) { // removed meanwhile: found, or made, again
+        close(g_confinedFd);
+        g_confinedFd = -1;
+    }
+    // Not there yet (a game that looks for its saves before it made any): said at once,
+    // without the walk. Nothing is done by this path but to refuse.
+    if (!make && faccessat(AT_FDCWD, g_confined.c_str(), F_OK, 0) != 0 && errno == ENOENT) return -1;
+    const int fd = MakeFolders(g_confined, make, true, AboveConfined());
+    if (fd < 0) return -1;
+    g_confinedFd = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    return fd;
+}
+
+// A descriptor of root/parts[0]/.../parts[count - 1], from the confined folder's held
+// descriptor, each folder opened from the one before, links followed as BelowConfined() says;
+// with make, missing folders are made on the way (and the confined folder itself when it is
+// missing), each given as GiveToFolderOwner says. *left tells whether the walk followed a
+// link of the player's (it is then outside the confined folder's rules). -1 with errno when
+// refused.
+int WalkFolders(const std::string& root, const std::vector<std::string>& parts, size_t count, bool make, bool* left)
+{
+    *left = false;
+    int dfd = OpenConfined(make);
     if (dfd < 0) {
         if (make) SayConfinedFolderFailed(root);
         return -1;
     }
     for (size_t i = 0; i < count && dfd >= 0; i++) {
-        const int next = OpenFolderAt(dfd, parts[i].c_str(), false, make, true);
+        bool followed = false;
+        const int next = OpenFolderAt(dfd, parts[i].c_str(), *left ? Links::Any : BelowConfined(), make, true, &followed);
+        *left = *left || followed;
         CloseKeepingErrno(dfd);
         dfd = next;
     }
@@ -265,7 +364,7 @@ int WalkFolders(const std::string& root, const std::vector<std::string>& parts, 
 struct Place {
     int dirfd = AT_FDCWD;
     std::string name;
-    bool confined = false;
+    bool confined = false; // below the confined folder: the last name's link is not followed (FollowOwnLink)
     Place() = default;
     Place(const Place&) = delete;
     Place& operator=(const Place&) = delete;
@@ -293,11 +392,26 @@ bool Locate(const char* path, bool make, Place* place)
         place->name = last;
         return place->dirfd >= 0;
     }
-    place->confined = true;
     const size_t folders = parts.empty() ? 0 : parts.size() - 1;
-    place->dirfd = WalkFolders(root, parts, folders, make);
+    bool left = false;
+    place->dirfd = WalkFolders(root, parts, folders, make, &left);
+    place->confined = !left;
     place->name = parts.empty() ? "." : parts.back(); // "." names the confined folder itself
     return place->dirfd >= 0;
+}
+
+// In a plain user's run, a last name below the confined folder that is a link of the user's own
+// (the player made it) is followed: place then names its text from the same folder, which
+// the system resolves as it resolves any path outside the confined folder.
+void FollowOwnLink(Place* place)
+{
+    std::string target;
+    uid_t owner = 0;
+    if (!place->confined || BelowConfined() != Links::Own || place->name == "." ||
+        !ReadLinkAt(place->dirfd, place->name.c_str(), &target, &owner) || owner != geteuid())
+        return;
+    place->name = target;
+    place->confined = false;
 }
 
 // The one safe open (File.h): non-blocking, plain files only (folders with O_DIRECTORY), no
@@ -326,6 +440,13 @@ int OpenSafe(const char* path, int flags)
         else if (errno == EEXIST) fd = openat(place.dirfd, place.name.c_str(), how & ~O_CREAT, 0666);
     } else {
         fd = openat(place.dirfd, place.name.c_str(), how, 0666);
+    }
+    if (fd < 0 && (errno == ELOOP || errno == ENOTDIR) && place.confined) {
+        // A link: followed where it is the player's own (a plain user's run).
+        const int refused = errno;
+        FollowOwnLink(&place);
+        if (!place.confined) fd = openat(place.dirfd, place.name.c_str(), how & ~O_NOFOLLOW, 0666);
+        else errno = refused;
     }
     if (fd < 0) return -1;
     struct stat st;
@@ -367,6 +488,10 @@ int StatMode(const char* path)
     if (!Locate(r.c_str(), false, &place)) return 0;
     struct stat st;
     if (fstatat(place.dirfd, place.name.c_str(), &st, place.confined ? AT_SYMLINK_NOFOLLOW : 0) != 0) return 0;
+    if (S_ISLNK(st.st_mode)) { // below the confined folder: followed where it is the player's own
+        FollowOwnLink(&place);
+        if (place.confined || fstatat(place.dirfd, place.name.c_str(), &st, 0) != 0) return 0;
+    }
     return int(st.st_mode);
 }
 
@@ -515,11 +640,11 @@ bool File_CreateDirectory(const char* path)
     std::vector<std::string> parts;
     int fd = -1;
     if (!ConfinedParts(r.c_str(), &root, &parts)) {
-        fd = MakeFolders(r, false);
+        fd = MakeFolders(r, true, false, Links::Any);
     } else {
         Place place;
         if (!Locate(r.c_str(), true, &place)) return false;
-        fd = OpenFolderAt(place.dirfd, place.name.c_str(), false, true, true);
+        fd = OpenFolderAt(place.dirfd, place.name.c_str(), place.confined ? BelowConfined() : Links::Any, true, true);
     }
     if (fd < 0) return false; // a file or a link in the way, as for the folders above it: ENOTDIR
     close(fd);
@@ -528,6 +653,11 @@ bool File_CreateDirectory(const char* path)
 
 void File_SetConfinedFolder(const char* folder)
 {
+    {
+        std::lock_guard<std::mutex> hold(g_confinedFdLock);
+        if (g_confinedFd >= 0) close(g_confinedFd);
+        g_confinedFd = -1;
+    }
     g_confined.clear();
     g_confinedFailureSaid = false;
     if (!folder || !*folder) return;
@@ -790,6 +920,7 @@ bool FileReplace::Open(const char* hostPath)
         return false;
     }
     if (existed && S_ISLNK(earlier.st_mode)) {
+        FollowOwnLink(&place); // below the confined folder, only the player's own
         if (place.confined) {
             errno = ELOOP;
             return false;
