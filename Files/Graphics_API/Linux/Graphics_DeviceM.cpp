@@ -766,17 +766,52 @@ public:
         uint64_t end = (uint64_t)m_streamOffset + (uint64_t)(start + n) * m_stride;
         if (n == 0 || end > m_stream->size) return;
         size_t at = m_streamOffset + (size_t)start * m_stride;
-        if (IsThin(type)) DrawThin(type, n, m_stream->data.data() + at, m_stride);
+        const uint8_t* vertices = m_stream->data.data() + at;
+        if (IsThin(type)) DrawThin(type, n, vertices, m_stride);
+        else if (type == GFX_PT_TRIANGLELIST && LeaveOutFlat(&vertices, &n, m_stride)) Draw(type, n, vertices, m_stride);
         else if (m_stream->Live()) DrawAt(type, n, at, m_stride, m_stream->object);
-        else Draw(type, n, m_stream->data.data() + at, m_stride);
+        else Draw(type, n, vertices, m_stride);
     }
 
     void DrawPrimitiveUP(uint32_t type, uint32_t count, const void* data, uint32_t stride) override
     {
         uint32_t n = VertexCount(type, count);
         if (!n || !data) return;
-        if (IsThin(type)) DrawThin(type, n, (const uint8_t*)data, stride);
-        else Draw(type, n, (const uint8_t*)data, stride);
+        const uint8_t* vertices = (const uint8_t*)data;
+        if (IsThin(type)) DrawThin(type, n, vertices, stride);
+        else if (type == GFX_PT_TRIANGLELIST && LeaveOutFlat(&vertices, &n, stride)) Draw(type, n, vertices, stride);
+        else Draw(type, n, vertices, stride);
+    }
+
+    // Triangles whose corners lie on one straight line cover no pixel; Mesa's software
+    // rasteriser drops every triangle of a draw of nine vertices whose last triangle is level
+    // (and of 27 in some states): it takes them for a rectangle a window manager draws with a
+    // level triangle after it. True when a list of n triangles' corners from *vertices has such
+    // triangles: *vertices and *n are then the others (in m_solid; *n may be 0).
+    bool LeaveOutFlat(const uint8_t** vertices, uint32_t* n, uint32_t stride)
+    {
+        auto flat = [&](const uint8_t* p) {
+            float c[3][3];
+            for (int k = 0; k < 3; ++k) std::memcpy(c[k], p + size_t(k) * stride, sizeof(c[k]));
+            // The cross product of two sides, in double precision: 0 for corners on one level
+            // or upright line whatever their values, and for those of ordinary size on any.
+            const double u[3] = {double(c[1][0]) - c[0][0], double(c[1][1]) - c[0][1], double(c[1][2]) - c[0][2]};
+            const double v[3] = {double(c[2][0]) - c[0][0], double(c[2][1]) - c[0][1], double(c[2][2]) - c[0][2]};
+            return u[1] * v[2] == u[2] * v[1] && u[2] * v[0] == u[0] * v[2] && u[0] * v[1] == u[1] * v[0];
+        };
+        const uint32_t triangles = *n / 3;
+        const size_t size = size_t(stride) * 3;
+        uint32_t t = 0;
+        while (t < triangles && !flat(*vertices + t * size)) ++t;
+        if (t == triangles) return false;
+        m_solid.resize(size * triangles);
+        std::memcpy(m_solid.data(), *vertices, t * size);
+        uint32_t kept = t;
+        for (++t; t < triangles; ++t)
+            if (!flat(*vertices + t * size)) std::memcpy(m_solid.data() + kept++ * size, *vertices + t * size, size);
+        *vertices = m_solid.data();
+        *n = kept * 3;
+        return true;
     }
 
     // Client arrays: GL has read them when the draw call returns.
@@ -2120,6 +2155,7 @@ private:
     Layout m_thinLayout{0, 0, 0, 12}; // the vertex format's: where its parts lie, its size
     GLenum m_thinKind = GL_POINTS;  // GL's kind of primitive they make
     std::vector<ThinLine> m_lines;  // the lines of the thin draw being made, measured
+    std::vector<uint8_t> m_solid;   // a triangle list less its flat triangles (LeaveOutFlat)
     std::vector<FlatEnd> m_flatEnds;       // the vertices of a flat thin draw, placed (DrawFlatThin)
     std::vector<FlatVertex> m_flatVertices; // what they send, kThinChunk vertices at most
     size_t m_flatCount = 0;                 // vertices made and not sent yet (FlushFlat)
