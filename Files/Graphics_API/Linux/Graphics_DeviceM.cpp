@@ -1725,6 +1725,9 @@ private:
         GLint dims[2] = {0, 0};
         glGetIntegerv(GL_MAX_VIEWPORT_DIMS, dims);
         m_maxViewport = std::min(dims[0], dims[1]);
+        GLfloat bounds[2] = {0.0f, 0.0f};
+        glGetFloatv(GL_VIEWPORT_BOUNDS_RANGE, bounds);
+        m_viewportLeast = (int64_t)std::ceil(bounds[0]);
         while (glGetError() != GL_NO_ERROR) {
         }
         return m_flatProgram;
@@ -1751,12 +1754,18 @@ private:
         while (side > m_maxViewport) side >>= 1;
         const int64_t wide = std::max(m_vp.w, m_vp.h);
         if (wide > side) return false;
-        const int32_t margin = (int32_t)std::min<int64_t>(kFlatMargin, (side - wide) / 2);
+        // The viewport's corner no further out than GL takes one.
+        const int64_t least = std::min<int64_t>(m_vp.x, m_vp.y) - m_viewportLeast;
+        if (least < 0) return false;
+        const int32_t margin = (int32_t)std::min<int64_t>({kFlatMargin, (side - wide) / 2, least});
         const int32_t gw = std::min(PowerOfTwoAtLeast(int64_t(m_vp.w) + 2 * margin), side);
         const int32_t gh = std::min(PowerOfTwoAtLeast(int64_t(m_vp.h) + 2 * margin), side);
         const int64_t gx = int64_t(m_vp.x) - margin, gy = int64_t(m_vp.y) - margin;
         if (gx < -(int64_t(1) << 24) || gy < -(int64_t(1) << 24) || gx + gw > (int64_t(1) << 24) || gy + gh > (int64_t(1) << 24))
             return false; // window coordinates too far for single precision to keep 1/256 of a pixel
+        GLint rect[4];
+        TargetRect((int32_t)gx, (int32_t)gy, gw, gh, rect);
+        if (rect[0] < m_viewportLeast || rect[1] < m_viewportLeast) return false; // GL would move it
         // Every vertex placed; a line's ends of one colour and both within the depth range.
         const bool lines = type != GFX_PT_POINTLIST;
         m_thinLayout = LayoutOf(m_fvf);
@@ -2165,6 +2174,7 @@ private:
     GLuint m_flatProgram = 0;              // its program (FlatProgram)
     bool m_flatProgramBuilt = false;
     GLint m_maxViewport = 0;               // the driver's widest viewport, read at the first flat draw
+    int64_t m_viewportLeast = 0;           // and the least corner it takes
     GLint m_flatViewport[4] = {0, 0, 0, 0}; // the viewport GL has for flat thin draws
     bool m_flatViewportSent = false;       // GL has it (the draws' own viewport is set again)
     int32_t m_flatProjection[2] = {0, 0};  // the size the window projection (kProjectionWindow) maps
