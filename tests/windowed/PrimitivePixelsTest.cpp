@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <random>
 #include <set>
 #include <utility>
@@ -116,7 +117,10 @@ std::string ShapesScript()
                        "draw_primitive_begin(pr_trianglelist); draw_vertex(40, 100); draw_vertex(52, 100);\n"
                        "draw_vertex(40, 112); draw_vertex(60, 104); draw_vertex(70, 104); draw_vertex(80, 104);\n"
                        "draw_vertex(64, 108); draw_vertex(72, 108); draw_vertex(68, 108); draw_primitive_end();\n"
-                       "draw_point(150, 4);\n";
+                       "draw_point(150, 4);\n"
+                       // The same line before and after the world moves it down 8.
+                       "draw_line(100, 100, 130, 100); d3d_transform_set_translation(0, 8, 0);\n"
+                       "draw_line(100, 100, 130, 100); d3d_transform_set_identity();\n";
     for (const Outline& o : RandomOutlines())
         code += "draw_rectangle(" + std::to_string(o.x1) + ", " + std::to_string(o.y1) + ", " + std::to_string(o.x2) +
                 ", " + std::to_string(o.y2) + ", true);\n";
@@ -261,6 +265,12 @@ Landing Look(const Room& s, const Picture& shapes, const Picture& points)
     if (in(5, 101, 9, 105).empty() || in(41, 101, 45, 105).empty() || !flats.empty() || (s.scale != 1 && rect != 0))
         got.wrong.push_back("triangles before flat shapes: " + got.flat + "; flat shapes " + Describe(flats) + ", " +
                             std::to_string(rect) + " px");
+    std::map<int, int> rows;
+    for (const auto& p : in(96, 96, 134, 112)) ++rows[p.second];
+    const int along = px(130) - px(100);
+    if (rows.size() != 2 || rows.begin()->first != px(100) || rows.rbegin()->first != px(108) ||
+        rows.begin()->second < along || rows.rbegin()->second < along)
+        got.wrong.push_back("a line before and after the world moved it: " + Describe(in(96, 96, 134, 112)));
     const std::vector<Outline> outlines = RandomOutlines();
     for (int i = 0; i < kCells; ++i) {
         const int cx = (i % 10) * 16, cy = 32 + (i / 10) * 16;

@@ -1745,7 +1745,10 @@ private:
         if (m_lighting || m_fog || m_textureEnabled || m_vp.w <= 0 || m_vp.h <= 0 || !FlatProgram()) return false;
         if (!m_programsBuilt) SelectProgram();
         if (!m_programs[0]) return false;
-        if (m_matricesDirty || m_lightsDirty) ApplyMatrices(true);
+        if (m_matricesDirty || m_lightsDirty) {
+            FlushFlat(); // made through the matrices before (GL's become the draws' own meanwhile)
+            ApplyMatrices(true);
+        }
         if (!PrepareThin()) return false;
         const double* w = m_wholeD;
         if (w[3] != 0.0 || w[7] != 0.0 || w[11] != 0.0 || w[15] != 1.0) return false;
