@@ -1,21 +1,28 @@
 #!/usr/bin/env python3
-"""Frames per second of two pictures as a game draws them, played by this runner and, in turn,
-by another runner binary (an earlier build), round after round, headless with SDL's offscreen
+"""Frame times of pictures as a game draws them, played by this runner and, in turn, by
+another runner binary (an earlier build), round after round, headless with SDL's offscreen
 driver in a 1024x768 window:
 
 - primitives: 1,000 mixed primitives a frame (points; level, upright and sloped lines;
   rectangles outlined, filled and coloured; triangles filled and outlined; circle outlines;
   health bars; arrows; wide lines) at scattered places and fractional coordinates;
+- one kind at a time, 1,000 a frame: long lines (both ends anywhere in the view, every slope
+  and either way, as grids, rays and lasers are drawn), short lines (up to 32 window pixels,
+  every slope), rectangle outlines, triangle outlines, circle outlines, points, and filled
+  shapes (rectangles, triangles and circles in turn);
 - sprites: 3,000 alpha-blended 32x32 sprites a frame (the ball of bench_sprites).
 
-Each is drawn in a room shown 1:1 and in one shown through a view that magnifies it by two.
-The game measures itself as compare_sprites.py's does: frames per second over SECONDS after 20
-frames, the span starting and ending with every frame drawn (a read of the window).
+Each is drawn in a room shown 1:1 and through views that scale it by 1/2, 2 and 4 (the view
+W/s x H/s room pixels shown in the whole window), its shapes sized in window pixels so that
+every scale draws the same picture. The game measures itself as compare_sprites.py's does:
+frames per second over SECONDS after 20 frames, the span starting and ending with every frame
+drawn (a read of the window).
 
-    python3 bench/compare_drawing.py --other RUNNER [--build build] [--rounds 4] [--seconds 3]
+    python3 bench/compare_drawing.py --other RUNNER [--build build] [--rounds 3] [--seconds 2]
+                                     [--pictures long,short,...] [--scales 1,0.5,2,4]
 
-Prints each round and, per picture and room, the median frames per second of each runner and
-their ratio (this one / the other).
+Prints each round and, per picture and scale, the median frame time of each runner and their
+ratio (this one / the other: above 1, this one is slower).
 """
 import argparse
 import json
@@ -24,9 +31,10 @@ import statistics
 import subprocess
 import tempfile
 
-from compare_sprites import ENV, ROOT, ball_png, fps
+from compare_sprites import ROOT, ball_png, fps
 
 W, H = 1024, 768
+SCALES = {"1": "1:1", "0.5": "1/2", "2": "x2", "4": "x4"}
 
 # The mixed primitives: how many of each a frame (1,000 in all) and the call drawing number i
 # of the arrays made in the create event.
@@ -40,39 +48,68 @@ PRIMITIVES = [
     (50, "draw_rectangle_color(ax[i], ay[i], bx[i], by[i], c_red, c_green, c_blue, c_white, false);"),
     (50, "draw_triangle(ax[i], ay[i], bx[i], ay[i], ax[i], by[i], false);"),
     (50, "draw_triangle(ax[i], ay[i], bx[i], ay[i], ax[i], by[i], true);"),
-    (30, "draw_circle(ax[i], ay[i], 12, true);"),
-    (40, "draw_healthbar(ax[i], ay[i], bx[i], ay[i] + 6, 60, c_black, c_red, c_green, 0, true, true);"),
-    (40, "draw_arrow(ax[i], ay[i], bx[i], by[i], 8);"),
-    (40, "draw_line_width(ax[i], ay[i], bx[i], by[i], 3);"),
+    (30, "draw_circle(ax[i], ay[i], 12 * k, true);"),
+    (40, "draw_healthbar(ax[i], ay[i], bx[i], ay[i] + 6 * k, 60, c_black, c_red, c_green, 0, true, true);"),
+    (40, "draw_arrow(ax[i], ay[i], bx[i], by[i], 8 * k);"),
+    (40, "draw_line_width(ax[i], ay[i], bx[i], by[i], 3 * k);"),
 ]
 
+# One kind a picture: 1,000 calls, where (a, b) are 1,000 places and their partners.
+KINDS = {
+    "long": "draw_line(ax[i], ay[i], cx[i], cy[i]);",
+    "short": "draw_line(ax[i], ay[i], dx[i], dy[i]);",
+    "rectangles": "draw_rectangle(ax[i], ay[i], bx[i], by[i], true);",
+    "triangles": "draw_triangle(ax[i], ay[i], bx[i], ay[i], dx[i], by[i], true);",
+    "circles": "draw_circle(ax[i], ay[i], r[i], true);",
+    "points": "draw_point(ax[i], ay[i]);",
+    "filled": ("if (i mod 3 == 0) draw_rectangle(ax[i], ay[i], bx[i], by[i], false);"
+               " else if (i mod 3 == 1) draw_triangle(ax[i], ay[i], bx[i], ay[i], dx[i], by[i], false);"
+               " else draw_circle(ax[i], ay[i], r[i], false);"),
+}
+PICTURES = ["primitives"] + list(KINDS) + ["sprites"]
 
-def pack(gamepack, folder, picture, magnified, seconds):
-    if picture == "primitives":
-        n = sum(count for count, _ in PRIMITIVES)
-        # Places in the room the view shows, ends up to 64 pixels away, in sixteenths.
-        create = ("var i; for (i = 0; i < %d; i += 1) { ax[i] = ((i * 7919) mod 7680) / 16 + 16;"
-                  " ay[i] = ((i * 104729) mod 5440) / 16 + 16; bx[i] = ax[i] + ((i * 31) mod 1024) / 8 - 64;"
-                  " by[i] = ay[i] + ((i * 57) mod 1024) / 8 - 64; }" % n)
-        draw, first = "draw_set_colour(c_white); var i;", 0
-        for count, call in PRIMITIVES:
-            draw += " for (i = %d; i < %d; i += 1) %s" % (first, first + count, call)
-            first += count
-        sprites = []
-    else:
+
+def pack(gamepack, folder, picture, scale, seconds):
+    s = float(scale)
+    vw, vh = int(W / s), int(H / s)
+    if picture == "sprites":
         n = 3000
         create = ("var i; for (i = 0; i < %d; i += 1) { ax[i] = (i * 7919) mod %d; ay[i] = (i * 104729) mod %d; }"
-                  % (n, W // 2 - 32, H // 2 - 32))
+                  % (n, vw - 32, vh - 32))
         draw = "var i; for (i = 0; i < %d; i += 1) draw_sprite(spr_ball, 0, ax[i], ay[i]);" % n
         sprites = [{"name": "spr_ball", "image": "ball.png"}]
+    else:
+        # k: one window pixel in room pixels. Places across the view in sixteenths of a window
+        # pixel; b up to 64 window pixels right of and below a, c anywhere in the view, d up
+        # to 32 window pixels from a any way; radii 4 to 24 window pixels.
+        create = ("k = %r; var i; for (i = 0; i < 1000; i += 1) {"
+                  " ax[i] = ((i * 7919) mod %d) / 16 * k + 16 * k; ay[i] = ((i * 104729) mod %d) / 16 * k + 16 * k;"
+                  " bx[i] = ax[i] + ((i * 31) mod 1024) / 16 * k; by[i] = ay[i] + ((i * 57) mod 1024) / 16 * k;"
+                  " cx[i] = ((i * 15485863) mod %d) / 16 * k; cy[i] = ((i * 32452843) mod %d) / 16 * k;"
+                  " dx[i] = ax[i] + (((i * 37) mod 1024) / 16 - 32) * k; dy[i] = ay[i] + (((i * 61) mod 1024) / 16 - 32) * k;"
+                  " r[i] = (4 + (i * 13) mod 21) * k; }"
+                  % (1.0 / s, (W - 96) * 16, (H - 96) * 16, W * 16, H * 16))
+        draw = "draw_set_colour(c_white); var i;"
+        if picture == "primitives":
+            # The places of the mixed picture: up to 64 window pixels either way.
+            create += (" for (i = 0; i < 1000; i += 1) { bx[i] = ax[i] + (((i * 31) mod 1024) / 8 - 64) * k;"
+                       " by[i] = ay[i] + (((i * 57) mod 1024) / 8 - 64) * k; }")
+            first = 0
+            for count, call in PRIMITIVES:
+                draw += " for (i = %d; i < %d; i += 1) %s" % (first, first + count, call)
+                first += count
+        else:
+            draw += " for (i = 0; i < 1000; i += 1) %s" % KINDS[picture]
+        sprites = []
     create += " frames = 0; t0 = 0;"
     step = ("frames += 1; if (frames == 20) { draw_getpixel(0, 0); t0 = current_time; }"
             " if (frames > 20 && current_time - t0 >= %d) { draw_getpixel(0, 0);"
             " show_debug_message('FPS ' + string((frames - 20) * 1000 / (current_time - t0))); game_end(); }"
             % int(seconds * 1000))
-    room = {"name": "rm", "width": W, "height": H, "speed": 9999, "instances": [{"object": "obj_draw"}]}
-    if magnified:
-        room.update({"views_enabled": True, "views": [{"visible": True, "width": W // 2, "height": H // 2,
+    room = {"name": "rm", "width": max(W, vw), "height": max(H, vh), "speed": 9999,
+            "instances": [{"object": "obj_draw"}]}
+    if scale != "1":
+        room.update({"views_enabled": True, "views": [{"visible": True, "width": vw, "height": vh,
                                                         "port_width": W, "port_height": H}]})
     manifest = {
         "name": "Drawing", "mode": "source", "window": {"width": W, "height": H}, "sprites": sprites,
@@ -80,11 +117,11 @@ def pack(gamepack, folder, picture, magnified, seconds):
             {"type": "create", "code": create}, {"type": "step", "code": step}, {"type": "draw", "code": draw}]}],
         "rooms": [room],
     }
-    name = "%s_%s" % (picture, "x2" if magnified else "1to1")
-    path = os.path.join(folder, name + ".json")
+    name = "%s %s" % (picture, SCALES[scale])
+    path = os.path.join(folder, "%s_%s.json" % (picture, scale))
     with open(path, "w") as f:
         json.dump(manifest, f)
-    out = os.path.join(folder, name + ".win")
+    out = path[:-5] + ".win"
     subprocess.run([gamepack, path, out], check=True, capture_output=True)
     return name, out
 
@@ -93,14 +130,16 @@ def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--build", default=os.path.join(ROOT, "build"))
     ap.add_argument("--other", required=True, help="another runner binary to play the same games")
-    ap.add_argument("--rounds", type=int, default=4)
-    ap.add_argument("--seconds", type=float, default=3.0)
+    ap.add_argument("--rounds", type=int, default=3)
+    ap.add_argument("--seconds", type=float, default=2.0)
+    ap.add_argument("--pictures", default=",".join(PICTURES), help="some of: " + ", ".join(PICTURES))
+    ap.add_argument("--scales", default=",".join(SCALES), help="some of: " + ", ".join(SCALES))
     a = ap.parse_args()
     runner = os.path.join(a.build, "runner")
     with tempfile.TemporaryDirectory() as folder:
         ball_png(os.path.join(folder, "ball.png"))
-        games = [pack(os.path.join(a.build, "gamepack"), folder, picture, magnified, a.seconds)
-                 for picture in ("primitives", "sprites") for magnified in (False, True)]
+        games = [pack(os.path.join(a.build, "gamepack"), folder, picture, scale, a.seconds)
+                 for picture in a.pictures.split(",") for scale in a.scales.split(",")]
         results = {name: ([], []) for name, _ in games}
         for r in range(a.rounds):
             for name, game in games:
@@ -108,14 +147,14 @@ def main():
                 order = [(0, runner), (1, a.other)] if r % 2 == 0 else [(1, a.other), (0, runner)]
                 got = {}
                 for side, program in order:
-                    got[side] = fps([program, "-game", game], cwd=folder)
+                    got[side] = 1000.0 / fps([program, "-game", game], cwd=folder)
                     results[name][side].append(got[side])
-                print("round %d, %-16s: this runner %7.2f fps, other %7.2f fps, ratio %.2f" % (
+                print("round %d, %-16s: this runner %6.3f ms, other %6.3f ms, ratio %.2f" % (
                     r + 1, name, got[0], got[1], got[0] / got[1]), flush=True)
-        print("picture | this runner fps (median) | other runner fps (median) | ratio of medians")
+        print("picture | this runner ms a frame (median) | other runner ms a frame (median) | ratio of medians")
         for name, _ in games:
             ours, theirs = statistics.median(results[name][0]), statistics.median(results[name][1])
-            print("%s | %.1f | %.1f | %.2f" % (name, ours, theirs, ours / theirs))
+            print("%s | %.3f | %.3f | %.2f" % (name, ours, theirs, ours / theirs))
 
 
 if __name__ == "__main__":

@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <random>
 #include <set>
 #include <utility>
@@ -107,7 +108,19 @@ std::string ShapesScript()
                        "draw_line_width(90, 20, 100, 20, 1);\n"
                        "draw_arrow(110, 8, 130, 8, 6);\n"
                        "draw_triangle(110, 20, 125, 20, 110, 30, true);\n"
-                       "draw_rectangle_color(136, 20, 145, 29, c_white, c_white, c_white, c_white, true);\n";
+                       "draw_rectangle_color(136, 20, 145, 29, c_white, c_white, c_white, c_white, true);\n"
+                       // Flat shapes in a batch after a triangle (nine vertices, the last three
+                       // on one row): a rectangle of no height, then the rest of a primitive.
+                       "draw_primitive_begin(pr_trianglelist); draw_vertex(4, 100); draw_vertex(16, 100);\n"
+                       "draw_vertex(4, 112); draw_primitive_end(); draw_rectangle(20, 106, 30, 106, false);\n"
+                       "draw_point(150, 4);\n"
+                       "draw_primitive_begin(pr_trianglelist); draw_vertex(40, 100); draw_vertex(52, 100);\n"
+                       "draw_vertex(40, 112); draw_vertex(60, 104); draw_vertex(70, 104); draw_vertex(80, 104);\n"
+                       "draw_vertex(64, 108); draw_vertex(72, 108); draw_vertex(68, 108); draw_primitive_end();\n"
+                       "draw_point(150, 4);\n"
+                       // The same line before and after the world moves it down 8.
+                       "draw_line(100, 100, 130, 100); d3d_transform_set_translation(0, 8, 0);\n"
+                       "draw_line(100, 100, 130, 100); d3d_transform_set_identity();\n";
     for (const Outline& o : RandomOutlines())
         code += "draw_rectangle(" + std::to_string(o.x1) + ", " + std::to_string(o.y1) + ", " + std::to_string(o.x2) +
                 ", " + std::to_string(o.y2) + ", true);\n";
@@ -191,7 +204,7 @@ std::string Describe(const std::set<std::pair<int, int>>& lit)
 // What landed in one picture pair (shapes, points) of a setup, and how it differs from where
 // it belongs.
 struct Landing {
-    std::string outline, coloured, point, line, column, wide, shaft, triangle, points;
+    std::string outline, coloured, point, line, column, wide, shaft, triangle, points, flat;
     int closed = 0, exact = 0;
     std::vector<std::string> wrong;
 };
@@ -243,6 +256,21 @@ Landing Look(const Room& s, const Picture& shapes, const Picture& points)
     if (!triangle.count({tl, tt}) || !triangle.count({tl + 2, tt}) || !triangle.count({tl, tt + 2}) ||
         triangle.count({tl - 1, tt + 2}) || triangle.count({tl + 2, tt - 1}))
         got.wrong.push_back("triangle: " + got.triangle + ", its corner not at " + std::to_string(tl) + ", " + std::to_string(tt));
+    // The triangles before the flat shapes drawn, the flat shapes lighting nothing where the
+    // view is scaled (1:1 the rectangle is a row: the pixel offset makes it a pixel tall).
+    const std::set<std::pair<int, int>> triangleA = in(4, 100, 17, 113), triangleB = in(40, 100, 53, 113);
+    const std::set<std::pair<int, int>> flats = in(56, 101, 84, 112);
+    const size_t rect = in(18, 102, 34, 110).size();
+    got.flat = std::to_string(triangleA.size()) + " and " + std::to_string(triangleB.size()) + " px";
+    if (in(5, 101, 9, 105).empty() || in(41, 101, 45, 105).empty() || !flats.empty() || (s.scale != 1 && rect != 0))
+        got.wrong.push_back("triangles before flat shapes: " + got.flat + "; flat shapes " + Describe(flats) + ", " +
+                            std::to_string(rect) + " px");
+    std::map<int, int> rows;
+    for (const auto& p : in(96, 96, 134, 112)) ++rows[p.second];
+    const int along = px(130) - px(100);
+    if (rows.size() != 2 || rows.begin()->first != px(100) || rows.rbegin()->first != px(108) ||
+        rows.begin()->second < along || rows.rbegin()->second < along)
+        got.wrong.push_back("a line before and after the world moved it: " + Describe(in(96, 96, 134, 112)));
     const std::vector<Outline> outlines = RandomOutlines();
     for (int i = 0; i < kCells; ++i) {
         const int cx = (i % 10) * 16, cy = 32 + (i / 10) * 16;

@@ -229,6 +229,7 @@ public:
         glUseProgram(0);
         for (GLuint prog : m_programs)
             if (prog) glDeleteProgram(prog);
+        if (m_flatProgram) glDeleteProgram(m_flatProgram);
         g_contextAlive = false;
         g_boundVertexBuffer = 0;
         SDL_GL_DeleteContext(m_context);
@@ -238,6 +239,7 @@ public:
 
     bool Reset(GfxPresentParams& pp) override
     {
+        FlushFlat();
         if (m_colour) m_colour->Release();
         if (m_depth) m_depth->Release();
         m_colour = m_depth = nullptr;
@@ -249,11 +251,16 @@ public:
     }
 
     bool BeginScene() override { return true; }
-    bool EndScene() override { return true; }
+    bool EndScene() override
+    {
+        FlushFlat();
+        return true;
+    }
 
     // The back buffer is the window's framebuffer: the picture is already there.
     bool Present() override
     {
+        FlushFlat();
         SDL_GL_SwapWindow(m_window);
         return true;
     }
@@ -272,6 +279,7 @@ public:
 
     void Clear(uint32_t flags, uint32_t argb, float z, uint32_t stencil) override
     {
+        FlushFlat();
         BindTarget();
         GLint r[4];
         TargetRect(m_vp.x, m_vp.y, m_vp.w, m_vp.h, r);
@@ -314,6 +322,7 @@ public:
 
     void SetViewport(const GfxViewport& vp) override
     {
+        FlushFlat();
         m_vp = vp;
         m_viewportDirty = true; // applied with the target (the window's is turned over)
         glDepthRange(vp.minZ, vp.maxZ);
@@ -343,6 +352,7 @@ public:
 
     void SetRenderState(uint32_t state, uint32_t v) override
     {
+        FlushFlat();
         switch (state) {
         case GFX_RS_ZENABLE:
             m_depthTest = v != 0;
@@ -598,6 +608,7 @@ public:
 
     bool SetRenderTarget(uint32_t index, GfxSurface* surface) override
     {
+        FlushFlat();
         if (index != 0 || !surface) return false;
         surface->AddRef();
         if (m_colour) m_colour->Release();
@@ -611,6 +622,7 @@ public:
 
     bool SetDepthStencilSurface(GfxSurface* surface) override
     {
+        FlushFlat();
         if (surface) surface->AddRef();
         if (m_depth) m_depth->Release();
         m_depth = static_cast<GLSurface*>(surface);
@@ -621,6 +633,7 @@ public:
 
     bool StretchRect(GfxSurface* src, const GfxRect* sr, GfxSurface* dst, const GfxRect* dr, uint32_t filter) override
     {
+        FlushFlat();
         GLSurface* s = static_cast<GLSurface*>(src);
         GLSurface* d = static_cast<GLSurface*>(dst);
         if (!s || !d || !(s->texture || s->window) || !(d->texture || d->window)) return false;
@@ -646,6 +659,7 @@ public:
 
     bool UpdateTexture(GfxTexture* texture, uint32_t level, const void* pixels, uint32_t pitch) override
     {
+        FlushFlat();
         GLTexture* t = static_cast<GLTexture*>(texture);
         if (!t || level != 0 || !pixels) return false;
         glBindTexture(GL_TEXTURE_2D, t->name);
@@ -670,6 +684,7 @@ public:
 
     bool ReadSurface(GfxSurface* src, const GfxRect& r, uint32_t* out) override
     {
+        FlushFlat();
         GLSurface* s = static_cast<GLSurface*>(src);
         if (!s || !(s->texture || s->window) || r.left < 0 || r.top < 0 || r.right > s->width || r.bottom > s->height ||
             r.right <= r.left || r.bottom <= r.top)
@@ -751,17 +766,52 @@ public:
         uint64_t end = (uint64_t)m_streamOffset + (uint64_t)(start + n) * m_stride;
         if (n == 0 || end > m_stream->size) return;
         size_t at = m_streamOffset + (size_t)start * m_stride;
-        if (IsThin(type)) DrawThin(type, n, m_stream->data.data() + at, m_stride);
+        const uint8_t* vertices = m_stream->data.data() + at;
+        if (IsThin(type)) DrawThin(type, n, vertices, m_stride);
+        else if (type == GFX_PT_TRIANGLELIST && LeaveOutFlat(&vertices, &n, m_stride)) Draw(type, n, vertices, m_stride);
         else if (m_stream->Live()) DrawAt(type, n, at, m_stride, m_stream->object);
-        else Draw(type, n, m_stream->data.data() + at, m_stride);
+        else Draw(type, n, vertices, m_stride);
     }
 
     void DrawPrimitiveUP(uint32_t type, uint32_t count, const void* data, uint32_t stride) override
     {
         uint32_t n = VertexCount(type, count);
         if (!n || !data) return;
-        if (IsThin(type)) DrawThin(type, n, (const uint8_t*)data, stride);
-        else Draw(type, n, (const uint8_t*)data, stride);
+        const uint8_t* vertices = (const uint8_t*)data;
+        if (IsThin(type)) DrawThin(type, n, vertices, stride);
+        else if (type == GFX_PT_TRIANGLELIST && LeaveOutFlat(&vertices, &n, stride)) Draw(type, n, vertices, stride);
+        else Draw(type, n, vertices, stride);
+    }
+
+    // Triangles whose corners lie on one straight line cover no pixel; Mesa's software
+    // rasteriser drops every triangle of a draw of nine vertices whose last triangle is level
+    // (and of 27 in some states): it takes them for a rectangle a window manager draws with a
+    // level triangle after it. True when a list of n triangles' corners from *vertices has such
+    // triangles: *vertices and *n are then the others (in m_solid; *n may be 0).
+    bool LeaveOutFlat(const uint8_t** vertices, uint32_t* n, uint32_t stride)
+    {
+        auto flat = [&](const uint8_t* p) {
+            float c[3][3];
+            for (int k = 0; k < 3; ++k) std::memcpy(c[k], p + size_t(k) * stride, sizeof(c[k]));
+            // The cross product of two sides, in double precision: 0 for corners on one level
+            // or upright line whatever their values, and for those of ordinary size on any.
+            const double u[3] = {double(c[1][0]) - c[0][0], double(c[1][1]) - c[0][1], double(c[1][2]) - c[0][2]};
+            const double v[3] = {double(c[2][0]) - c[0][0], double(c[2][1]) - c[0][1], double(c[2][2]) - c[0][2]};
+            return u[1] * v[2] == u[2] * v[1] && u[2] * v[0] == u[0] * v[2] && u[0] * v[1] == u[1] * v[0];
+        };
+        const uint32_t triangles = *n / 3;
+        const size_t size = size_t(stride) * 3;
+        uint32_t t = 0;
+        while (t < triangles && !flat(*vertices + t * size)) ++t;
+        if (t == triangles) return false;
+        m_solid.resize(size * triangles);
+        std::memcpy(m_solid.data(), *vertices, t * size);
+        uint32_t kept = t;
+        for (++t; t < triangles; ++t)
+            if (!flat(*vertices + t * size)) std::memcpy(m_solid.data() + kept++ * size, *vertices + t * size, size);
+        *vertices = m_solid.data();
+        *n = kept * 3;
+        return true;
     }
 
     // Client arrays: GL has read them when the draw call returns.
@@ -845,7 +895,7 @@ private:
     // depth-stencil surface is attached only while depth or stencil testing needs it (then it
     // stays until the targets change): on Mesa's software rasteriser an attached depth
     // buffer slows every triangle even with the tests off, and 2D drawing never reads it.
-    void BindTarget()
+    void BindTarget(bool ownViewport = false)
     {
         m_drawing = true; // every draw and clear comes here first
         bool window = OnWindow();
@@ -885,11 +935,12 @@ private:
             GLSurface* depth = want ? m_depth : nullptr;
             if (depth != m_attachedDepth || (depth && depth->deferredCount)) AttachDepth(depth);
         }
-        if (m_viewportDirty) {
+        if (m_viewportDirty && !ownViewport) {
             GLint r[4];
             TargetRect(m_vp.x, m_vp.y, m_vp.w, m_vp.h, r);
             glViewport(r[0], r[1], r[2], r[3]);
             m_viewportDirty = false;
+            m_flatViewportSent = false;
         }
     }
 
@@ -1146,6 +1197,7 @@ private:
         if (!m_programsBuilt) {
             m_programsBuilt = true;
             BuildPrograms();
+            m_program = 0; // left in use meanwhile
         }
         GLuint prog = 0;
         // Fixed-function replacing takes a texture without alpha with the colour's alpha; the
@@ -1158,20 +1210,25 @@ private:
         }
     }
 
+    // The arrays of a vertex format, and the secondary colour's (kCutArray) for the flat thin
+    // draws only: when it is switched off its value becomes 0 again, which leaves nothing out.
+    static constexpr uint32_t kCutArray = 0x80000000u;
     void ClientArrays(uint32_t fvf)
     {
-        uint32_t want = GFX_FVF_XYZ | (fvf & (GFX_FVF_NORMAL | GFX_FVF_DIFFUSE | GFX_FVF_TEX1));
+        uint32_t want = GFX_FVF_XYZ | (fvf & (GFX_FVF_NORMAL | GFX_FVF_DIFFUSE | GFX_FVF_TEX1 | kCutArray));
         uint32_t change = want ^ m_arrays;
         if (!change) return;
         static const struct {
             uint32_t bit;
             GLenum array;
-        } kArrays[] = {{GFX_FVF_XYZ, GL_VERTEX_ARRAY}, {GFX_FVF_NORMAL, GL_NORMAL_ARRAY}, {GFX_FVF_DIFFUSE, GL_COLOR_ARRAY}, {GFX_FVF_TEX1, GL_TEXTURE_COORD_ARRAY}};
+        } kArrays[] = {{GFX_FVF_XYZ, GL_VERTEX_ARRAY}, {GFX_FVF_NORMAL, GL_NORMAL_ARRAY}, {GFX_FVF_DIFFUSE, GL_COLOR_ARRAY},
+                       {GFX_FVF_TEX1, GL_TEXTURE_COORD_ARRAY}, {kCutArray, GL_SECONDARY_COLOR_ARRAY}};
         for (const auto& a : kArrays)
             if (change & a.bit) {
                 if (want & a.bit) glEnableClientState(a.array);
                 else glDisableClientState(a.array);
             }
+        if (change & ~want & kCutArray) glSecondaryColor3f(0.0f, 0.0f, 0.0f);
         m_arrays = want;
     }
 
@@ -1193,6 +1250,7 @@ private:
 
     void DrawAt(uint32_t type, uint32_t n, uintptr_t base, uint32_t stride, GLuint object)
     {
+        FlushFlat();
         BindTarget();
         ApplyMatrices(false);
         SelectProgram();
@@ -1584,8 +1642,396 @@ private:
         line.device->ThinQuad(line, corners, along);
     }
 
+    // ----------------------------------------------------------------------------------------
+    // Flat thin draws: points and lines of drawing without lighting, fog or a texture through
+    // transforms that keep w at 1 (every 2D draw), each line of one colour and depth range.
+    // They go as GL's own points and lines with no tie left to GL's rules, at the speed of GL's
+    // own: each vertex goes through the transforms in double precision to its window coordinate
+    // and its pixel; a point is sent to its pixel's centre, a line as the rasteriser's own line
+    // along the straight line between its end pixels' centres with ends that the rasteriser
+    // keeps (GR_Pixel_LineSpan), just beyond the pixels it must light, which a program leaves
+    // out; failing such ends, as its runs of pixels, each a level or upright line of GL's.
+    // Everything is sent in window coordinates, exact in single precision, through a projection
+    // and a viewport whose scale is a power of two, so that every vertex lands on the window
+    // coordinate it was given at any position on targets up to the widest viewport: the
+    // viewport reaches kFlatMargin pixels beyond the draws' own on every side, room for the
+    // lines' ends, and everything drawn lies inside the draws' own (points and lines are cut to
+    // it here).
+    // ----------------------------------------------------------------------------------------
+
+    // A vertex placed: its window coordinate, depth and colour, and its pixel (far: not found,
+    // the coordinate lies GR_PIXEL_FAR / 2 or more away).
+    struct FlatEnd {
+        double x, y, z;
+        uint32_t colour;
+        bool far;
+        int64_t px, py;
+    };
+    // A vertex as sent: window coordinates less the viewport's corner, depth, colour, and the
+    // measure by which the program leaves pixels out (Cut; the secondary colour's first
+    // member).
+    struct FlatVertex {
+        float x, y, z;
+        uint32_t colour;
+        float cut[3];
+    };
+    static constexpr int32_t kFlatMargin = 256;
+
+    // The program's measure at a place along a line (in 1/256 of a pixel) that keeps the
+    // pixels lo..hi: from -1 to 1 across their squares, linear along the line, so that the
+    // centres of those pixels lie within 1 - 1 / (hi - lo + 1) and all others beyond.
+    static float Cut(int64_t along, int64_t lo, int64_t hi)
+    {
+        return float((double(along) - 128.0 * double(lo + hi)) / (128.0 * double(hi - lo + 1)));
+    }
+    // Lines of up to kFlatShort pixels across and down, whole inside the viewport, find their
+    // ends in a table: from their first pixel's centre, and the distances the program takes
+    // there (state: 1 found, 2 none, 0 not yet looked for).
+    static constexpr int64_t kFlatShort = 32;
+    struct FlatSpan {
+        float from[2], to[2];
+        float fromCut, toCut;
+        uint8_t state;
+        bool cut; // a pixel beyond them lights
+    };
+
+    GLuint FlatProgram()
+    {
+        if (m_flatProgramBuilt) return m_flatProgram;
+        m_flatProgramBuilt = true;
+        static const char* kVertex =
+            "#version 130\n"
+            "flat out vec4 colour;\n"
+            "noperspective out float cut;\n"
+            "void main() { gl_Position = ftransform(); colour = gl_Color; cut = gl_SecondaryColor.x; }\n";
+        static const char* kFragment =
+            "#version 130\n"
+            "flat in vec4 colour;\n"
+            "noperspective in float cut;\n"
+            "void main() { if (abs(cut) > 1.0) discard; gl_FragColor = colour; }\n";
+        GLuint vs = Compile(GL_VERTEX_SHADER, kVertex), fs = vs ? Compile(GL_FRAGMENT_SHADER, kFragment) : 0;
+        if (vs && fs) {
+            GLuint prog = glCreateProgram();
+            glAttachShader(prog, vs);
+            glAttachShader(prog, fs);
+            glLinkProgram(prog);
+            GLint ok = 0;
+            glGetProgramiv(prog, GL_LINK_STATUS, &ok);
+            if (ok) m_flatProgram = prog;
+            else glDeleteProgram(prog);
+        }
+        if (vs) glDeleteShader(vs);
+        if (fs) glDeleteShader(fs);
+        GLint dims[2] = {0, 0};
+        glGetIntegerv(GL_MAX_VIEWPORT_DIMS, dims);
+        m_maxViewport = std::min(dims[0], dims[1]);
+        GLfloat bounds[2] = {0.0f, 0.0f};
+        glGetFloatv(GL_VIEWPORT_BOUNDS_RANGE, bounds);
+        m_viewportLeast = (int64_t)std::ceil(bounds[0]);
+        while (glGetError() != GL_NO_ERROR) {
+        }
+        return m_flatProgram;
+    }
+
+    static int32_t PowerOfTwoAtLeast(int64_t v)
+    {
+        int32_t p = 1;
+        while (p < v && p < (1 << 30)) p <<= 1;
+        return p;
+    }
+
+    bool DrawFlatThin(uint32_t type, uint32_t n, const uint8_t* first, uint32_t stride)
+    {
+        if (m_lighting || m_fog || m_textureEnabled || m_vp.w <= 0 || m_vp.h <= 0 || !FlatProgram()) return false;
+        if (!m_programsBuilt) SelectProgram();
+        if (!m_programs[0]) return false;
+        if (m_matricesDirty || m_lightsDirty) {
+            FlushFlat(); // made through the matrices before (GL's become the draws' own meanwhile)
+            ApplyMatrices(true);
+        }
+        if (!PrepareThin()) return false;
+        const double* w = m_wholeD;
+        if (w[3] != 0.0 || w[7] != 0.0 || w[11] != 0.0 || w[15] != 1.0) return false;
+        // The viewport sent: the draws' own and kFlatMargin around, its size a power of two.
+        int32_t side = 1 << 30;
+        while (side > m_maxViewport) side >>= 1;
+        const int64_t wide = std::max(m_vp.w, m_vp.h);
+        if (wide > side) return false;
+        // The viewport's corner no further out than GL takes one.
+        const int64_t least = std::min<int64_t>(m_vp.x, m_vp.y) - m_viewportLeast;
+        if (least < 0) return false;
+        const int32_t margin = (int32_t)std::min<int64_t>({kFlatMargin, (side - wide) / 2, least});
+        const int32_t gw = std::min(PowerOfTwoAtLeast(int64_t(m_vp.w) + 2 * margin), side);
+        const int32_t gh = std::min(PowerOfTwoAtLeast(int64_t(m_vp.h) + 2 * margin), side);
+        const int64_t gx = int64_t(m_vp.x) - margin, gy = int64_t(m_vp.y) - margin;
+        if (gx < -(int64_t(1) << 24) || gy < -(int64_t(1) << 24) || gx + gw > (int64_t(1) << 24) || gy + gh > (int64_t(1) << 24))
+            return false; // window coordinates too far for single precision to keep 1/256 of a pixel
+        GLint rect[4];
+        TargetRect((int32_t)gx, (int32_t)gy, gw, gh, rect);
+        if (rect[0] < m_viewportLeast || rect[1] < m_viewportLeast) return false; // GL would move it
+        // Every vertex placed; a line's ends of one colour and both within the depth range.
+        const bool lines = type != GFX_PT_POINTLIST;
+        m_thinLayout = LayoutOf(m_fvf);
+        m_flatEnds.resize(n);
+        const double far = GR_PIXEL_FAR * 0.5;
+        // Window x = (clip x + 1) w / 2 + left, y = (1 - clip y) h / 2 + top: folded into the
+        // transform.
+        const double hw = 0.5 * m_vp.w, hh = 0.5 * m_vp.h;
+        const double tx[4] = {w[0] * hw, w[4] * hw, w[8] * hw, (w[12] + 1.0) * hw + m_vp.x};
+        const double ty[4] = {-w[1] * hh, -w[5] * hh, -w[9] * hh, (1.0 - w[13]) * hh + m_vp.y};
+        const bool coloured = (m_fvf & GFX_FVF_DIFFUSE) != 0;
+        const size_t colourAt = m_thinLayout.colour;
+        for (uint32_t i = 0; i < n; ++i) {
+            const uint8_t* p = first + (size_t)i * stride;
+            float f[3];
+            std::memcpy(f, p, sizeof(f));
+            FlatEnd& e = m_flatEnds[i];
+            e.x = f[0] * tx[0] + f[1] * tx[1] + f[2] * tx[2] + tx[3];
+            e.y = f[0] * ty[0] + f[1] * ty[1] + f[2] * ty[2] + ty[3];
+            e.z = f[0] * w[2] + f[1] * w[6] + f[2] * w[10] + w[14];
+            e.colour = 0xFFFFFFFFu;
+            if (coloured) std::memcpy(&e.colour, p + colourAt, 4);
+            e.far = !(std::fabs(e.x) < far && std::fabs(e.y) < far); // also NaN
+            if (!e.far) e.px = GR_Pixel_Of(e.x), e.py = GR_Pixel_Of(e.y);
+            if (lines && !(e.z >= 0.0 && e.z <= 1.0)) return false; // also NaN
+        }
+        const bool strip = type == GFX_PT_LINESTRIP;
+        if (lines && coloured)
+            for (uint32_t i = 1; i < n; i += strip ? 1 : 2)
+                if (m_flatEnds[i - 1].colour != m_flatEnds[i].colour) return false;
+
+        // Points after lines still pending join them as lines one pixel long; a draw of
+        // another kind sends the pending one first.
+        const GLenum kind = lines || (m_flatCount && m_flatKind == GL_LINES) ? GL_LINES : GL_POINTS;
+        if (m_flatCount && m_flatKind != kind) FlushFlat();
+        FlatDraw draw{this, gx, gy, {256 * gx - 128, 256 * gy - 128, 256 * (gx + gw) - 128, 256 * (gy + gh) - 128},
+                      margin > kFlatShort, m_vp.x, m_vp.y, int64_t(m_vp.x) + m_vp.w, int64_t(m_vp.y) + m_vp.h};
+        if (!m_flatCount) StartFlat(gx, gy, gw, gh, kind);
+        if (!lines) {
+            for (const FlatEnd& e : m_flatEnds) {
+                if (e.far || !(e.z >= 0.0 && e.z <= 1.0) || !draw.Inside(e.px, e.py)) continue;
+                if (kind == GL_POINTS) {
+                    draw.Add(256 * e.px, 256 * e.py, e.z, e.colour, 0.0f);
+                } else {
+                    draw.Add(256 * e.px - 1, 256 * e.py, e.z, e.colour, 0.0f);
+                    draw.Add(256 * e.px + 255, 256 * e.py, e.z, e.colour, 0.0f);
+                }
+            }
+        } else {
+            for (uint32_t i = 1; i < n; i += strip ? 1 : 2) draw.Line(m_flatEnds[i - 1], m_flatEnds[i]);
+        }
+        return true;
+    }
+
+    // Makes GL ready for flat thin draws of this kind: the viewport (gx, gy, gw, gh), the
+    // window projection, the program and the arrays. Until FlushFlat sends them, nothing else
+    // is drawn or changed (every other draw and change of state sends them first).
+    void StartFlat(int64_t gx, int64_t gy, int32_t gw, int32_t gh, GLenum kind)
+    {
+        m_flatKind = kind;
+        BindTarget(true);
+        if (m_flatProjection[0] != gw || m_flatProjection[1] != gh || m_projectionSent != kProjectionWindow) {
+            // Window x - gx (centres on whole numbers) to clip space: (2 (x + 1/2) / gw - 1).
+            const float p[16] = {2.0f / (float)gw, 0, 0, 0, 0, 2.0f / (float)gh, 0, 0, 0, 0, 1, 0,
+                                 1.0f / (float)gw - 1.0f, 1.0f / (float)gh - 1.0f, 0, 1};
+            glMatrixMode(GL_PROJECTION);
+            glLoadMatrixf(p);
+            m_projectionSent = kProjectionWindow;
+            m_flatProjection[0] = gw, m_flatProjection[1] = gh;
+        }
+        if (m_modelview != kModelviewEye) {
+            static const float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+            glMatrixMode(GL_MODELVIEW);
+            glLoadMatrixf(kIdentity);
+            m_modelview = kModelviewEye;
+        }
+        GLint r[4];
+        TargetRect((int32_t)gx, (int32_t)gy, gw, gh, r);
+        if (!m_flatViewportSent || std::memcmp(r, m_flatViewport, sizeof(r)) != 0) {
+            glViewport(r[0], r[1], r[2], r[3]);
+            std::memcpy(m_flatViewport, r, sizeof(r));
+            m_flatViewportSent = true;
+        }
+        m_viewportDirty = true; // the draws' own again for the next draw of another kind
+        ClientArrays(GFX_FVF_XYZ | GFX_FVF_DIFFUSE | GFX_FVF_TEX1 | kCutArray);
+        m_flatVertices.resize(kThinChunk);
+        m_shortSpans.resize(size_t((2 * kFlatShort + 1) * (2 * kFlatShort + 1)), FlatSpan{{0, 0}, {0, 0}, 0, 0, 0, false});
+    }
+
+    // Sends the flat thin draws made so far.
+    void FlushFlat()
+    {
+        if (m_flatCount == 0) return;
+        // Untextured drawing's program where nothing is left out (so that the two take turns
+        // without a change of program, which costs Mesa more than most draws).
+        const GLuint prog = m_flatCut ? m_flatProgram : m_programs[0];
+        if (m_program != prog) {
+            glUseProgram(prog);
+            m_program = prog;
+        }
+        m_flatCut = false;
+        BindVertexBuffer(0);
+        const uintptr_t base = reinterpret_cast<uintptr_t>(m_flatVertices.data());
+        glVertexPointer(3, GL_FLOAT, sizeof(FlatVertex), reinterpret_cast<const void*>(base));
+        glColorPointer(GL_BGRA, GL_UNSIGNED_BYTE, sizeof(FlatVertex), reinterpret_cast<const void*>(base + offsetof(FlatVertex, colour)));
+        glTexCoordPointer(2, GL_FLOAT, sizeof(FlatVertex), reinterpret_cast<const void*>(base + offsetof(FlatVertex, cut)));
+        glSecondaryColorPointer(3, GL_FLOAT, sizeof(FlatVertex), reinterpret_cast<const void*>(base + offsetof(FlatVertex, cut)));
+        glDrawArrays(m_flatKind, 0, (GLsizei)m_flatCount);
+        m_flatCount = 0;
+    }
+
+    // The vertices of one flat thin draw, sent in chunks of kThinChunk.
+    struct FlatDraw {
+        GLDevice* device;
+        int64_t gx, gy; // the viewport's corner
+        int64_t box[4]; // the viewport's edges in 1/256 of a pixel: ends lie inside
+        bool shortRoom; // the viewport reaches kFlatShort pixels beyond the draws' own: short lines' ends lie inside
+        int64_t left, top, right, bottom; // the draws' own viewport: [left, right) x [top, bottom)
+        // The line being drawn: its end pixels and depths, its colour, the pixels kept along its
+        // longer axis.
+        int64_t ax = 0, ay = 0, bx = 0, by = 0, lo = 0, hi = 0;
+        double az = 0.0, bz = 0.0;
+        uint32_t colour = 0;
+        bool xMajor = true;
+
+        bool Inside(int64_t px, int64_t py) const { return px >= left && px < right && py >= top && py < bottom; }
+
+        // A vertex at window (x, y) in 1/256 of a pixel.
+        void Add(int64_t x, int64_t y, double z, uint32_t colour, float cut)
+        {
+            FlatVertex& v = device->m_flatVertices[device->m_flatCount++];
+            v = {float(double(x - 256 * gx) * (1.0 / 256.0)), float(double(y - 256 * gy) * (1.0 / 256.0)), (float)z, colour, {cut, 0.0f, 0.0f}};
+            if (device->m_flatCount == kThinChunk) device->FlushFlat(); // the chunk is even: no line is split
+        }
+
+        // The depth at a place along the longer axis (in 1/256 of a pixel): the first end's
+        // at its pixel, the last end's at its.
+        double DepthAt(int64_t along) const
+        {
+            if (az == bz) return az;
+            const double a0 = double(xMajor ? ax : ay), a1 = double(xMajor ? bx : by);
+            return az + (bz - az) * (double(along) / 256.0 - a0) / (a1 - a0);
+        }
+
+        void Line(const FlatEnd& from, const FlatEnd& to)
+        {
+            const FlatEnd* a = &from;
+            const FlatEnd* b = &to;
+            FlatEnd clipped[2];
+            if (a->far || b->far) {
+                clipped[0] = *a, clipped[1] = *b;
+                if (!ClipFar(clipped[0], clipped[1])) return;
+                a = &clipped[0], b = &clipped[1];
+            }
+            const int64_t dx = b->px - a->px, dy = b->py - a->py;
+            if (dx == 0 && dy == 0) return; // no pixel
+            const bool inside = Inside(a->px, a->py) && Inside(b->px, b->py);
+            if (inside && shortRoom && a->z == b->z && dx >= -kFlatShort && dx <= kFlatShort && dy >= -kFlatShort && dy <= kFlatShort) {
+                // Short, and every pixel kept: its ends from the table.
+                const FlatSpan& t = device->ShortSpan(dx, dy);
+                if (t.state == 1) {
+                    const float x = float(a->px - gx), y = float(a->py - gy), z = float(a->z);
+                    FlatVertex* v = &device->m_flatVertices[device->m_flatCount];
+                    v[0] = {x + t.from[0], y + t.from[1], z, a->colour, {t.fromCut, 0.0f, 0.0f}};
+                    v[1] = {x + t.to[0], y + t.to[1], z, a->colour, {t.toCut, 0.0f, 0.0f}};
+                    device->m_flatCut |= t.cut;
+                    if ((device->m_flatCount += 2) == kThinChunk) device->FlushFlat(); // chunks are even: no line is split
+                    return;
+                }
+            }
+            ax = a->px, ay = a->py, bx = b->px, by = b->py;
+            xMajor = std::llabs(dx) >= std::llabs(dy);
+            az = a->z, bz = b->z, colour = a->colour;
+            const int64_t a0 = xMajor ? ax : ay, step = (xMajor ? dx : dy) > 0 ? 1 : -1;
+            int64_t k0 = 0, k1 = std::max(std::llabs(dx), std::llabs(dy)) - 1;
+            if (!inside && !GR_Pixel_LineSteps(ax, ay, bx, by, left, top, right, bottom, &k0, &k1)) return;
+            lo = std::min(a0 + step * k0, a0 + step * k1), hi = std::max(a0 + step * k0, a0 + step * k1);
+            GR_PixelSpan span;
+            if (GR_Pixel_LineSpan(ax, ay, bx, by, lo, hi, box, &span)) {
+                End(span.from);
+                End(span.to);
+                return;
+            }
+            GR_Pixel_LineRuns(ax, ay, bx, by, left, top, right, bottom, &Run, this);
+        }
+
+        // An end of the line's span, with how far it lies beyond the pixels kept.
+        void End(const int64_t* at)
+        {
+            const int64_t along = at[xMajor ? 0 : 1];
+            if (along <= 256 * (lo - 1) || along >= 256 * (hi + 1)) device->m_flatCut = true; // a pixel beyond lights
+            Add(at[0], at[1], DepthAt(along), colour, Cut(along, lo, hi));
+        }
+
+        // A run as a level or upright line from 1/256 of a pixel before its first pixel's
+        // centre to as far before the centre after its last: both ends kept.
+        static void Run(const GR_PixelRun& run, void* ctx)
+        {
+            FlatDraw& d = *static_cast<FlatDraw*>(ctx);
+            const int64_t lo = std::min(run.first, run.last), hi = std::max(run.first, run.last);
+            const int64_t from = 256 * lo - 1, to = 256 * hi + 255, across = 256 * run.minor;
+            d.Add(run.xMajor ? from : across, run.xMajor ? across : from, d.DepthAt(from), d.colour, 0.0f);
+            d.Add(run.xMajor ? to : across, run.xMajor ? across : to, d.DepthAt(to), d.colour, 0.0f);
+        }
+
+        // Ends GR_PIXEL_FAR / 2 or further out moved to where the line enters that square (the
+        // depth follows), and their pixels found; false when it misses the square.
+        static bool ClipFar(FlatEnd& a, FlatEnd& b)
+        {
+            const double far = GR_PIXEL_FAR * 0.5;
+            double t0 = 0.0, t1 = 1.0;
+            const double d[2] = {b.x - a.x, b.y - a.y}, p[2] = {a.x, a.y};
+            for (int k = 0; k < 2; ++k) {
+                if (!std::isfinite(p[k]) || !std::isfinite(d[k])) return false;
+                if (d[k] == 0.0) {
+                    if (std::fabs(p[k]) > far) return false;
+                    continue;
+                }
+                double lo = (-far - p[k]) / d[k], hi = (far - p[k]) / d[k];
+                if (lo > hi) std::swap(lo, hi);
+                t0 = std::max(t0, lo);
+                t1 = std::min(t1, hi);
+            }
+            if (t0 > t1) return false;
+            const FlatEnd from = a;
+            a.x = from.x + d[0] * t0, a.y = from.y + d[1] * t0, a.z = from.z + (b.z - from.z) * t0;
+            b.x = from.x + d[0] * t1, b.y = from.y + d[1] * t1, b.z = from.z + (b.z - from.z) * t1;
+            a.px = GR_Pixel_Of(a.x), a.py = GR_Pixel_Of(a.y), b.px = GR_Pixel_Of(b.x), b.py = GR_Pixel_Of(b.y);
+            return true;
+        }
+    };
+
+    // The ends of the rasteriser's line along a short line whose pixels are all kept (from its
+    // first pixel), found once for each shape (the same wherever it lies: they depend on the
+    // places in the pixels only).
+    const FlatSpan& ShortSpan(int64_t dx, int64_t dy)
+    {
+        FlatSpan& t = m_shortSpans[size_t((dy + kFlatShort) * (2 * kFlatShort + 1) + dx + kFlatShort)];
+        if (t.state) return t;
+        t.state = 2;
+        const bool xMajor = std::llabs(dx) >= std::llabs(dy);
+        const int64_t a1 = xMajor ? dx : dy, lo = a1 > 0 ? 0 : a1 + 1, hi = a1 > 0 ? a1 - 1 : 0;
+        // Ends within the kFlatShort pixels around.
+        const int64_t room = 256 * kFlatShort, box[4] = {std::min<int64_t>(0, dx) * 256 - room, std::min<int64_t>(0, dy) * 256 - room,
+                                                         std::max<int64_t>(0, dx) * 256 + room, std::max<int64_t>(0, dy) * 256 + room};
+        GR_PixelSpan span;
+        if (!GR_Pixel_LineSpan(0, 0, dx, dy, lo, hi, box, &span)) return t;
+
+        t.from[0] = float(span.from[0]) / 256.0f, t.from[1] = float(span.from[1]) / 256.0f;
+        t.to[0] = float(span.to[0]) / 256.0f, t.to[1] = float(span.to[1]) / 256.0f;
+        t.fromCut = Cut(span.from[xMajor ? 0 : 1], lo, hi);
+        t.toCut = Cut(span.to[xMajor ? 0 : 1], lo, hi);
+        const int64_t first = std::min(span.from[xMajor ? 0 : 1], span.to[xMajor ? 0 : 1]);
+        const int64_t last = std::max(span.from[xMajor ? 0 : 1], span.to[xMajor ? 0 : 1]);
+        t.cut = first <= 256 * (lo - 1) || last >= 256 * (hi + 1);
+        t.state = 1;
+        return t;
+    }
+
     void DrawThin(uint32_t type, uint32_t n, const uint8_t* first, uint32_t stride)
     {
+        if (DrawFlatThin(type, n, first, stride)) return;
+        FlushFlat();
         BindTarget();
         ApplyMatrices(false);
         if (!PrepareThin() || m_vp.w <= 0 || m_vp.h <= 0) return;
@@ -1703,7 +2149,7 @@ private:
     // sent in eye space), or none yet.
     enum Modelview { kModelviewNone, kModelviewWorld, kModelviewEye };
     // Which projection GL has (ApplyMatrices): for untextured or textured drawing, or none yet.
-    enum Projection { kProjectionNone, kProjectionPlain, kProjectionTextured };
+    enum Projection { kProjectionNone, kProjectionPlain, kProjectionTextured, kProjectionWindow };
     Projection m_projectionSent = kProjectionNone;
     bool m_halfPixelFaded = false; // the projection lacks some of its half pixel
     Modelview m_modelview = kModelviewNone;
@@ -1721,6 +2167,20 @@ private:
     Layout m_thinLayout{0, 0, 0, 12}; // the vertex format's: where its parts lie, its size
     GLenum m_thinKind = GL_POINTS;  // GL's kind of primitive they make
     std::vector<ThinLine> m_lines;  // the lines of the thin draw being made, measured
+    std::vector<uint8_t> m_solid;   // a triangle list less its flat triangles (LeaveOutFlat)
+    std::vector<FlatEnd> m_flatEnds;       // the vertices of a flat thin draw, placed (DrawFlatThin)
+    std::vector<FlatVertex> m_flatVertices; // what they send, kThinChunk vertices at most
+    size_t m_flatCount = 0;                 // vertices made and not sent yet (FlushFlat)
+    bool m_flatCut = false;                 // some of them light pixels that the program leaves out
+    GLenum m_flatKind = GL_LINES;           // their kind of GL primitive
+    std::vector<FlatSpan> m_shortSpans;     // the ends of short lines' spans (ShortSpan)
+    GLuint m_flatProgram = 0;              // its program (FlatProgram)
+    bool m_flatProgramBuilt = false;
+    GLint m_maxViewport = 0;               // the driver's widest viewport, read at the first flat draw
+    int64_t m_viewportLeast = 0;           // and the least corner it takes
+    GLint m_flatViewport[4] = {0, 0, 0, 0}; // the viewport GL has for flat thin draws
+    bool m_flatViewportSent = false;       // GL has it (the draws' own viewport is set again)
+    int32_t m_flatProjection[2] = {0, 0};  // the size the window projection (kProjectionWindow) maps
     bool m_cull = false;            // culling is on
     GLenum m_polygonMode = GL_FILL; // the fill mode's
     GfxLight m_lights[8] = {};
