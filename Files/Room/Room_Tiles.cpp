@@ -254,7 +254,8 @@ void Room_FitWindowToViews()
     }
     width = std::clamp<int64_t>(width, 1, INT32_MAX);
     height = std::clamp<int64_t>(height, 1, INT32_MAX);
-    const int32_t dw = GR_Display_GetWidth(), dh = GR_Display_GetHeight();
+    int32_t dw, dh;
+    GR_Window_GetLimit(&dw, &dh); // the display's size (headless: the largest texture)
     if (dw > 0) width = std::min<int64_t>(width, dw);
     if (dh > 0) height = std::min<int64_t>(height, dh);
     if (width != GR_Window_GetWidth() || height != GR_Window_GetHeight()) GR_Window_SetSize(int32_t(width), int32_t(height));

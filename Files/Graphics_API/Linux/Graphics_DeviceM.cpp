@@ -229,6 +229,7 @@ public:
         glUseProgram(0);
         for (GLuint prog : m_programs)
             if (prog) glDeleteProgram(prog);
+        if (m_exactProgram) glDeleteProgram(m_exactProgram);
         g_contextAlive = false;
         g_boundVertexBuffer = 0;
         SDL_GL_DeleteContext(m_context);
@@ -333,10 +334,24 @@ public:
         m_projectionSent = kProjectionNone;
     }
 
+    void SetExactTransform(uint32_t slot, const double* m) override
+    {
+        int i = slot == GFX_TS_VIEW ? 0 : slot == GFX_TS_PROJECTION ? 1 : 2;
+        m_exactPending[i] = m != nullptr;
+        if (m) std::memcpy(m_exactNext[i], m, sizeof(m_exactNext[i]));
+    }
+
     void SetTransform(uint32_t slot, const float* m) override
     {
         int i = slot == GFX_TS_VIEW ? 0 : slot == GFX_TS_PROJECTION ? 1 : 2;
         std::memcpy(m_matrix[i], m, 16 * sizeof(float));
+        // The exact one told just before stands while it is the one set.
+        bool exact = m_exactPending[i];
+        for (int k = 0; k < 16 && exact; ++k) exact = (float)m_exactNext[i][k] == m[k];
+        m_exactValid[i] = exact;
+        if (exact) std::memcpy(m_exact[i], m_exactNext[i], sizeof(m_exact[i]));
+        m_exactPending[i] = false;
+        m_exactReady = false;
         m_matricesDirty = true;
         if (i == 0) m_lightsDirty = true;
     }
@@ -427,11 +442,18 @@ public:
     {
         if (stage != 0) return;
         switch (type) {
-        case GFX_SAMP_MAGFILTER: SetSampler(GL_TEXTURE_MAG_FILTER, v == GFX_TEXF_LINEAR ? GL_LINEAR : GL_NEAREST); break;
-        case GFX_SAMP_MINFILTER: SetSampler(GL_TEXTURE_MIN_FILTER, v == GFX_TEXF_LINEAR ? GL_LINEAR : GL_NEAREST); break;
+        case GFX_SAMP_MAGFILTER:
+            m_linear[0] = v == GFX_TEXF_LINEAR;
+            SetSampler(GL_TEXTURE_MAG_FILTER, m_linear[0] ? GL_LINEAR : GL_NEAREST);
+            break;
+        case GFX_SAMP_MINFILTER:
+            m_linear[1] = v == GFX_TEXF_LINEAR;
+            SetSampler(GL_TEXTURE_MIN_FILTER, m_linear[1] ? GL_LINEAR : GL_NEAREST);
+            break;
         case GFX_SAMP_ADDRESSU:
         case GFX_SAMP_ADDRESSV: {
             GLint mode = v == 1 ? GL_REPEAT : v == 2 ? GL_MIRRORED_REPEAT : v == 4 ? GL_CLAMP_TO_BORDER : GL_CLAMP_TO_EDGE;
+            m_wrap[type == GFX_SAMP_ADDRESSU ? 0 : 1] = v == 1 ? 1 : v == 2 ? 2 : v == 4 ? 3 : 0;
             SetSampler(type == GFX_SAMP_ADDRESSU ? GL_TEXTURE_WRAP_S : GL_TEXTURE_WRAP_T, mode);
             break;
         }
@@ -454,6 +476,8 @@ public:
         GLTexture* t = static_cast<GLTexture*>(texture);
         GLuint name = t ? t->name : 0;
         m_boundAlpha = t && t->format != GFX_FMT_R16F && t->format != GFX_FMT_R32F;
+        m_boundW = t ? t->width : 0;
+        m_boundH = t ? t->height : 0;
         if (name == m_bound && (name != 0) == m_textureEnabled) return;
         m_bound = name;
         if (name) {
@@ -990,7 +1014,9 @@ private:
     // Where the room's first view is scaled, the half pixel is faded out (SetHalfPixelFaded)
     // and pixel centres fall on texel edges (a sprite magnified by two: every other centre);
     // single-precision interpolation put them on either texel, and a texel came out one, two
-    // or three pixels wide. Textured drawing is then moved kTexelNudge less: sampled a hair
+    // or three pixels wide. Textured drawing with the nearest texel is placed texel by texel
+    // exactly instead (DrawExactTexels); what is left (filtered, lit or fogged textures, and
+    // where the program is not offered) is moved kTexelNudge less: sampled a hair
     // right of and below the centre, each pixel takes the texel that covers it from there (a
     // mirrored sprite too). The hair keeps the coverage of an edge on a pixel centre (the
     // centre stays on the same side: inside for top and left edges, outside for the others).
@@ -1059,6 +1085,240 @@ private:
             glLoadMatrixf(thin ? kIdentity : m_modelviewMatrix);
             m_modelview = want;
         }
+    }
+
+    // ----------------------------------------------------------------------------------------
+    // Textured drawing in scaled views, texel by texel. Once the view is scaled the half pixel
+    // is gone, and a pixel's centre stands for the room point it maps to exactly: it shows the
+    // texel that point lies in, and on an edge between texels the one just right of and below
+    // it. In single precision a centre meant to lie on a texel edge lands on either side (the
+    // error grows with the coordinate: 1/16384 of a room pixel from x 512 in a view
+    // magnifying by four, beyond any fixed nudge), so the choice is not left to GL: each
+    // triangle's mapping from window pixels to texels is worked out here in double precision,
+    // from the vertices placed on the window by the view as it was given (SetExactTransform),
+    // and the program evaluates it in double precision at the pixel's centre, a 1/262144 of a
+    // pixel right and down (far below the nearest a centre off an edge comes to one, 1/w of a
+    // pixel in a view w room pixels wide, and far above the error of the arithmetic), and
+    // fetches that texel. Which pixels a triangle covers is not left to the rasteriser's
+    // rounding either: a triangle that is half of an upright rectangle is sent with its edges
+    // half way between the rows and columns of centres it covers by the fill convention (left
+    // and top edges in, right and bottom ones out), so that neighbouring tiles meet without a
+    // seam or an overlap whatever the scale. Texture coordinates given as whole texels (or
+    // 1/256 of one) in single precision are taken as those: 23 * (1/23) is not 1 in floats.
+    // Used for triangles with a texture sampled at the nearest texel, unlit and unfogged,
+    // under transforms that keep w at 1; the rest keeps kTexelNudge.
+    // ----------------------------------------------------------------------------------------
+    static constexpr double kExactNudge = 1.0 / 262144.0; // the program's e
+    struct ExactVertex {
+        float x, y, z; // window coordinates (Direct3D's) and clip depth
+        uint32_t colour;
+        float coef[12]; // u at the window's origin, du/dx, du/dy, v, dv/dx, dv/dy: each hi and lo
+    };
+    static_assert(sizeof(ExactVertex) == 64, "one cache line a vertex");
+
+    bool ExactTexels(uint32_t type)
+    {
+        if (!m_halfPixelFaded || !m_textureEnabled || !m_affine || m_lighting || m_fog || m_flat) return false;
+        if (type != GFX_PT_TRIANGLELIST && type != GFX_PT_TRIANGLESTRIP && type != GFX_PT_TRIANGLEFAN) return false;
+        if (m_linear[0] || m_linear[1] || !(m_modulate || m_boundAlpha) || m_polygonMode != GL_FILL) return false;
+        if (!(m_fvf & GFX_FVF_TEX1) || m_boundW <= 0 || m_boundH <= 0 || m_vp.w <= 0 || m_vp.h <= 0) return false;
+        // On a window whose drawable is scaled from the back buffer, centres are not its pixels'.
+        if (OnWindow() && (m_drawableW != m_colour->width || m_drawableH != m_colour->height)) return false;
+        if (!m_exactBuilt) {
+            m_exactBuilt = true;
+            BuildExactProgram();
+        }
+        if (!m_exactProgram) return false;
+        if (!m_exactReady) {
+            double w[16], v[16], p[16], wv[16];
+            for (int i = 0; i < 16; ++i) {
+                w[i] = m_matrix[2][i];
+                v[i] = m_exactValid[0] ? m_exact[0][i] : m_matrix[0][i];
+                p[i] = m_exactValid[1] ? m_exact[1][i] : m_matrix[1][i];
+            }
+            MultiplyD(wv, w, v);
+            MultiplyD(m_exactWhole, wv, p);
+            m_exactReady = true;
+        }
+        return true;
+    }
+
+    void BuildExactProgram()
+    {
+        static const char* kVertex =
+            "#version 400 compatibility\n"
+            "in vec4 coefU; in vec4 coefM; in vec4 coefV;\n"
+            "flat out vec4 ua; flat out vec4 ma; flat out vec4 va;\n"
+            "noperspective out vec4 colour;\n"
+            "void main() { gl_Position = ftransform(); colour = gl_Color; ua = coefU; ma = coefM; va = coefV; }\n";
+        // frag: window x = frag.x * gl_FragCoord.x + frag.y, y likewise from z and w.
+        static const char* kFragment =
+            "#version 400 compatibility\n"
+            "uniform sampler2D tex;\n"
+            "uniform vec4 frag;\n"
+            "uniform ivec2 size;\n"
+            "uniform ivec2 wrap;\n"
+            "uniform int modulate;\n"
+            "flat in vec4 ua; flat in vec4 ma; flat in vec4 va;\n"
+            "noperspective in vec4 colour;\n"
+            "double Wrap(double i, double n, int mode, inout bool outside) {\n"
+            "  if (mode == 1) return i - n * floor(i / n);\n"
+            "  if (mode == 2) { double p = i - 2.0 * n * floor(i / (2.0 * n)); return p < n ? p : 2.0 * n - 1.0 - p; }\n"
+            "  if (mode == 3 && (i < 0.0 || i >= n)) outside = true;\n"
+            "  return clamp(i, 0.0, n - 1.0);\n"
+            "}\n"
+            "void main() {\n"
+            "  const double e = 1.0 / 262144.0;\n"
+            "  double x = double(frag.x) * double(gl_FragCoord.x) + double(frag.y) + e;\n"
+            "  double y = double(frag.z) * double(gl_FragCoord.y) + double(frag.w) + e;\n"
+            "  double u = (double(ua.x) + double(ua.y)) + (double(ua.z) + double(ua.w)) * x + (double(ma.x) + double(ma.y)) * y;\n"
+            "  double v = (double(ma.z) + double(ma.w)) + (double(va.x) + double(va.y)) * x + (double(va.z) + double(va.w)) * y;\n"
+            "  bool outside = false;\n"
+            "  double s = Wrap(floor(u), double(size.x), wrap.x, outside);\n"
+            "  double t = Wrap(floor(v), double(size.y), wrap.y, outside);\n"
+            "  vec4 c = outside ? vec4(0.0) : texelFetch(tex, ivec2(int(s), int(t)), 0);\n"
+            "  gl_FragColor = modulate != 0 ? c * colour : c;\n"
+            "}\n";
+        GLuint vs = Compile(GL_VERTEX_SHADER, kVertex);
+        GLuint fs = vs ? Compile(GL_FRAGMENT_SHADER, kFragment) : 0;
+        if (vs && fs) {
+            GLuint prog = glCreateProgram();
+            glAttachShader(prog, vs);
+            glAttachShader(prog, fs);
+            glBindAttribLocation(prog, 1, "coefU");
+            glBindAttribLocation(prog, 2, "coefM");
+            glBindAttribLocation(prog, 3, "coefV");
+            glLinkProgram(prog);
+            GLint ok = 0;
+            glGetProgramiv(prog, GL_LINK_STATUS, &ok);
+            if (ok) {
+                glUseProgram(prog);
+                glUniform1i(glGetUniformLocation(prog, "tex"), 0);
+                glUseProgram(m_program);
+                static const char* kNames[4] = {"frag", "size", "wrap", "modulate"};
+                for (int i = 0; i < 4; ++i) m_exactUniform[i] = glGetUniformLocation(prog, kNames[i]);
+                m_exactProgram = prog;
+            } else {
+                glDeleteProgram(prog); // no double precision in shaders: kTexelNudge alone
+            }
+        }
+        if (vs) glDeleteShader(vs);
+        if (fs) glDeleteShader(fs);
+        while (glGetError() != GL_NO_ERROR) {
+        }
+    }
+
+    // A texture coordinate in texels: a whole number of 1/256 texels when within single
+    // precision's error of one.
+    static double Texels(float uv, int32_t size)
+    {
+        const double t = (double)uv * size, r = std::nearbyint(t * 256.0) / 256.0;
+        return std::fabs(t - r) <= std::fabs(t) * 0x1p-21 ? r : t;
+    }
+
+    static void Split(double v, float* out)
+    {
+        out[0] = (float)v;
+        out[1] = (float)(v - (double)out[0]);
+    }
+
+    void DrawExactTexels(uint32_t type, uint32_t n, const uint8_t* first, uint32_t stride)
+    {
+        const Layout l = LayoutOf(m_fvf);
+        uint32_t count = type == GFX_PT_TRIANGLELIST ? n / 3 : n >= 3 ? n - 2 : 0;
+        m_exactVertices.resize((size_t)count * 3);
+        ExactVertex* out = m_exactVertices.data();
+        const double* m = m_exactWhole;
+        for (uint32_t k = 0; k < count; ++k) {
+            // The triangle's vertices in GL's order (a strip's odd ones turned back to its sense).
+            uint32_t idx[3];
+            if (type == GFX_PT_TRIANGLELIST) idx[0] = 3 * k, idx[1] = 3 * k + 1, idx[2] = 3 * k + 2;
+            else if (type == GFX_PT_TRIANGLEFAN) idx[0] = 0, idx[1] = k + 1, idx[2] = k + 2;
+            else if (k & 1) idx[0] = k + 1, idx[1] = k, idx[2] = k + 2;
+            else idx[0] = k, idx[1] = k + 1, idx[2] = k + 2;
+            double X[3], Y[3], U[3], V[3];
+            ExactVertex* v = out;
+            for (int c = 0; c < 3; ++c) {
+                const uint8_t* p = first + (size_t)idx[c] * stride;
+                float f[3], uv[2];
+                std::memcpy(f, p, sizeof(f));
+                std::memcpy(uv, p + l.uv, sizeof(uv));
+                const double cx = f[0] * m[0] + f[1] * m[4] + f[2] * m[8] + m[12];
+                const double cy = f[0] * m[1] + f[1] * m[5] + f[2] * m[9] + m[13];
+                const double cz = f[0] * m[2] + f[1] * m[6] + f[2] * m[10] + m[14];
+                X[c] = (cx + 1.0) * 0.5 * m_vp.w + m_vp.x;
+                Y[c] = (1.0 - cy) * 0.5 * m_vp.h + m_vp.y;
+                U[c] = Texels(uv[0], m_boundW);
+                V[c] = Texels(uv[1], m_boundH);
+                v[c].z = (float)cz;
+                v[c].colour = 0xFFFFFFFFu;
+                if (m_fvf & GFX_FVF_DIFFUSE) std::memcpy(&v[c].colour, p + l.colour, 4);
+            }
+            const double ax = X[1] - X[0], ay = Y[1] - Y[0], bx = X[2] - X[0], by = Y[2] - Y[0];
+            const double det = ax * by - bx * ay;
+            if (det == 0.0 || !std::isfinite(det)) continue; // no area: it covers no centre
+            double coef[6];
+            for (int a = 0; a < 2; ++a) {
+                const double* T = a ? V : U;
+                const double dx = ((T[1] - T[0]) * by - (T[2] - T[0]) * ay) / det;
+                const double dy = ((T[2] - T[0]) * ax - (T[1] - T[0]) * bx) / det;
+                coef[a * 3] = T[0] - dx * X[0] - dy * Y[0];
+                coef[a * 3 + 1] = dx;
+                coef[a * 3 + 2] = dy;
+            }
+            // Half of an upright rectangle: its edges moved half way between the centres.
+            const bool upright = (X[0] == X[1] || X[1] == X[2] || X[0] == X[2]) &&
+                                 (Y[0] == Y[1] || Y[1] == Y[2] || Y[0] == Y[2]) &&
+                                 !(X[0] == X[1] && X[1] == X[2]) && !(Y[0] == Y[1] && Y[1] == Y[2]);
+            if (upright) {
+                // A centre is in when the point just right of and below it is (kExactNudge):
+                // edges on a centre, to the double precision's last bits, take it as the
+                // rule's left and top edges do and its right and bottom ones do not.
+                for (int c = 0; c < 3; ++c)
+                    X[c] = std::ceil(X[c] - kExactNudge) - 0.5, Y[c] = std::ceil(Y[c] - kExactNudge) - 0.5;
+                if ((X[1] - X[0]) * (Y[2] - Y[0]) == (X[2] - X[0]) * (Y[1] - Y[0])) continue; // no centre
+            }
+            for (int c = 0; c < 3; ++c) {
+                v[c].x = (float)X[c];
+                v[c].y = (float)Y[c];
+                for (int i = 0; i < 6; ++i) Split(coef[i], v[c].coef + 2 * i);
+            }
+            out += 3;
+        }
+        const GLsizei made = (GLsizei)(out - m_exactVertices.data());
+        if (!made) return;
+        // The vertices are in window coordinates: the projection maps the viewport's (with
+        // GL's half pixel, turned over in y as ApplyMatrices turns it).
+        const double sx = 2.0 / m_vp.w, sy = -2.0 / m_vp.h;
+        float p[16] = {(float)sx, 0, 0, 0, 0, (float)-sy, 0, 0, 0, 0, 1, 0,
+                       (float)(-1.0 - m_vp.x * sx + sx * 0.5), (float)-(1.0 - m_vp.y * sy + sy * 0.5), 0, 1};
+        static const float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+        glMatrixMode(GL_PROJECTION);
+        glLoadMatrixf(p);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadMatrixf(kIdentity);
+        m_projectionSent = kProjectionNone;
+        m_modelview = kModelviewNone;
+        if (m_program != m_exactProgram) {
+            glUseProgram(m_exactProgram);
+            m_program = m_exactProgram;
+        }
+        const bool window = OnWindow();
+        glUniform4f(m_exactUniform[0], 1.0f, -0.5f, window ? -1.0f : 1.0f, window ? (float)m_drawableH - 0.5f : -0.5f);
+        glUniform2i(m_exactUniform[1], m_boundW, m_boundH);
+        glUniform2i(m_exactUniform[2], m_wrap[0], m_wrap[1]);
+        glUniform1i(m_exactUniform[3], m_modulate ? 1 : 0);
+        BindVertexBuffer(0);
+        const ExactVertex* v = m_exactVertices.data();
+        ClientArrays(GFX_FVF_2D);
+        glVertexPointer(3, GL_FLOAT, sizeof(ExactVertex), &v->x);
+        glColorPointer(GL_BGRA, GL_UNSIGNED_BYTE, sizeof(ExactVertex), &v->colour);
+        for (GLuint a = 0; a < 3; ++a) {
+            glEnableVertexAttribArray(1 + a);
+            glVertexAttribPointer(1 + a, 4, GL_FLOAT, GL_FALSE, sizeof(ExactVertex), v->coef + 4 * a);
+        }
+        glDrawArrays(GL_TRIANGLES, 0, made);
+        for (GLuint a = 0; a < 3; ++a) glDisableVertexAttribArray(1 + a);
     }
 
     // Whether a row-major transform leaves w at 1 (no perspective).
@@ -1195,6 +1455,10 @@ private:
     {
         BindTarget();
         ApplyMatrices(false);
+        if (!object && ExactTexels(type)) {
+            DrawExactTexels(type, n, reinterpret_cast<const uint8_t*>(base), stride);
+            return;
+        }
         SelectProgram();
         BindVertexBuffer(object);
         const Layout l = LayoutOf(m_fvf);
@@ -1706,6 +1970,19 @@ private:
     enum Projection { kProjectionNone, kProjectionPlain, kProjectionTextured };
     Projection m_projectionSent = kProjectionNone;
     bool m_halfPixelFaded = false; // the projection lacks some of its half pixel
+    // The view and projection in double precision where they are known so (SetExactTransform):
+    // told for the next SetTransform (pending), and kept while they are the ones set (valid).
+    double m_exactNext[3][16], m_exact[3][16];
+    bool m_exactPending[3] = {false, false, false}, m_exactValid[3] = {false, false, false};
+    double m_exactWhole[16]; // world, view and projection, in double (ExactTexels)
+    bool m_exactReady = false;
+    GLuint m_exactProgram = 0;  // the program of DrawExactTexels, 0 until made or when refused
+    bool m_exactBuilt = false;  // BuildExactProgram ran
+    GLint m_exactUniform[4] = {-1, -1, -1, -1}; // window mapping, size, wrap, modulate
+    std::vector<ExactVertex> m_exactVertices; // the vertices of the draw being made
+    bool m_linear[2] = {false, false}; // magnifying, minifying filters are linear
+    int m_wrap[2] = {1, 1};            // u, v: 0 clamp, 1 repeat, 2 mirror, 3 border
+    int32_t m_boundW = 0, m_boundH = 0; // the bound texture's size
     Modelview m_modelview = kModelviewNone;
     float m_modelviewMatrix[16];
     // The thin draws' transforms (PrepareThin): world times view, projection and its inverse,
