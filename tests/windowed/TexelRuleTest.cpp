@@ -36,24 +36,35 @@ struct View {
 };
 
 // Views of rooms in ports: the 320 x 180 view of a pixel-art game shown at 1280 x 720, a view
-// into a 640 x 480 port beside others, then random ones in rooms up to 16,384 wide (more than a
-// percent from 1:1 each way, where the offset has faded out whole), in the large windows and
-// in smaller ones of any size.
+// into a 640 x 480 port beside others, then, anywhere in rooms up to 16,384 wide and with the
+// port anywhere in the window, views at the scales games show rooms at (across and down alike
+// or not; a 1920 x 1080 window at any of them) and random ones from a quarter to eight times
+// (more than a percent from 1:1 each way, where the offset has faded out whole), in the large
+// windows and in smaller ones of any size.
 std::vector<View> Views(std::mt19937& rng)
 {
     auto in = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    static const int kScales[][2] = {{1, 4}, {1, 2}, {2, 3}, {3, 2}, {2, 1}, {3, 1}, {4, 1}, {8, 1}}; // port : view
     std::vector<View> views = {{960, 352, 378, 101, 320, 180, 0, 0, 1280, 720}, {640, 480, 3, 5, 107, 80, 0, 0, 320, 240}};
-    const int windows[][2] = {{1920, 1080}, {2560, 1440}, {0, 0}, {0, 0}, {0, 0}, {0, 0}};
+    const int windows[][3] = {{1920, 1080, 1}, {2560, 1440, 0}, {0, 0, 1}, {0, 0, 0}, {0, 0, 1}, {0, 0, 0}, {0, 0, 1}, {0, 0, 0}};
     for (const auto& size : windows) {
         View v;
-        do {
-            v.pw = size[0] ? size[0] : in(64, 900);
-            v.ph = size[1] ? size[1] : in(48, 600);
-            v.px = v.py = 0;
-            // From a quarter to eight times, held to what a surface holds for the picture 1:1.
-            v.w = in((v.pw + 7) / 8, std::min(4 * v.pw, 8192));
-            v.h = in((v.ph + 7) / 8, std::min(4 * v.ph, 8192));
-        } while (std::abs(v.pw - v.w) * 100 < v.w * 2 || std::abs(v.ph - v.h) * 100 < v.h * 2);
+        v.px = in(0, 40), v.py = in(0, 30);
+        if (size[2]) {
+            const int* sx = kScales[in(0, 7)];
+            const int* sy = size[0] || in(0, 1) ? sx : kScales[in(0, 7)];
+            const int mx = size[0] ? size[0] / sx[0] : in((64 + sx[0] - 1) / sx[0], 900 / sx[0]);
+            const int my = size[1] ? size[1] / sy[0] : in((48 + sy[0] - 1) / sy[0], 600 / sy[0]);
+            v.pw = mx * sx[0], v.w = mx * sx[1], v.ph = my * sy[0], v.h = my * sy[1];
+        } else {
+            do {
+                v.pw = size[0] ? size[0] : in(64, 900);
+                v.ph = size[1] ? size[1] : in(48, 600);
+                // From a quarter to eight times, held to what a surface holds for the picture 1:1.
+                v.w = in((v.pw + 7) / 8, std::min(4 * v.pw, 8192));
+                v.h = in((v.ph + 7) / 8, std::min(4 * v.ph, 8192));
+            } while (std::abs(v.pw - v.w) * 100 < v.w * 2 || std::abs(v.ph - v.h) * 100 < v.h * 2);
+        }
         v.roomW = in(v.w, 16384);
         v.roomH = in(v.h, 8192);
         v.x = in(0, v.roomW - v.w);

@@ -37,6 +37,7 @@
 #include <SDL2/SDL.h>
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
@@ -1093,28 +1094,52 @@ private:
     // texel that point lies in, and on an edge between texels the one just right of and below
     // it. In single precision a centre meant to lie on a texel edge lands on either side (the
     // error grows with the coordinate: 1/16384 of a room pixel from x 512 in a view
-    // magnifying by four, beyond any fixed nudge), so the choice is not left to GL: each
-    // triangle's mapping from window pixels to texels is worked out here in double precision,
-    // from the vertices placed on the window by the view as it was given (SetExactTransform),
-    // and the program evaluates it in double precision at the pixel's centre, a 1/262144 of a
-    // pixel right and down (far below the nearest a centre off an edge comes to one, 1/w of a
-    // pixel in a view w room pixels wide, and far above the error of the arithmetic), and
-    // fetches that texel. Which pixels a triangle covers is not left to the rasteriser's
-    // rounding either: a triangle that is half of an upright rectangle is sent with its edges
-    // half way between the rows and columns of centres it covers by the fill convention (left
-    // and top edges in, right and bottom ones out), so that neighbouring tiles meet without a
-    // seam or an overlap whatever the scale. Texture coordinates given as whole texels (or
-    // 1/256 of one) in single precision are taken as those: 23 * (1/23) is not 1 in floats.
+    // magnifying by four, beyond any fixed nudge), so vertices are not left to the float
+    // matrices: each triangle is placed on the target here in double precision, from the view
+    // as it was given (SetExactTransform), with its mapping from the target's pixels to texels
+    // (a TexelPlane a texel coordinate, whose value at pixel centres is what decides).
+    // Which pixels a triangle covers is not left to the rasteriser's rounding either: a
+    // triangle that is half of an upright rectangle is sent with its edges half way between
+    // the rows and columns of centres it covers by the fill convention (left and top edges in,
+    // right and bottom ones out), so that neighbouring tiles meet without a seam or an overlap
+    // whatever the scale. Texture coordinates given as whole texels (or 1/256 of one) in
+    // single precision are taken as those: 23 * (1/23) is not 1 in floats.
+    // The texel is then chosen one of two ways, triangle by triangle, in the draw's order:
+    // - GL's own interpolation, where it is provably exact (the common case: whole positions
+    //   through views scaling by p/q with small p): when a plane's value at every whole pixel
+    //   centre is a whole number of 1/k texels (k up to kMaxStep), the texture coordinates
+    //   are moved by half a step, 1/(2k) texel, the way a point right of and below the centre
+    //   moves them; every centre's value then lies at least 1/(2k) texel from a texel edge, on
+    //   the side the rule takes, and GL's single-precision error (bounded from the
+    //   coordinates' sizes, TexelError) is kept below half of that. Coverage is not moved.
+    // - Otherwise (fractional positions, rotation, scales with large p) the program evaluates
+    //   the plane in double precision at the pixel's centre, a 1/262144 of a pixel right and
+    //   down (far below the nearest a centre off an edge comes to one, 1/w of a pixel in a
+    //   view w room pixels wide, and far above the error of the arithmetic), and takes that
+    //   texel through the texture's own sampler. Where GL offers no double precision in
+    //   programs (below 4.0), such triangles take the texel kTexelNudge of a pixel right of
+    //   and below the centre in single precision, from the vertices placed in double.
     // Used for triangles with a texture sampled at the nearest texel, unlit and unfogged,
     // under transforms that keep w at 1; the rest keeps kTexelNudge.
     // ----------------------------------------------------------------------------------------
     static constexpr double kExactNudge = 1.0 / 262144.0; // the program's e
+    static constexpr int kMaxStep = 64;                     // the finest step GL is trusted with
+    static constexpr double kHalfStep[kMaxStep + 1] = {0.0, 0.5 / 1, 0.5 / 2, 0.5 / 3, 0.5 / 4, 0.5 / 5, 0.5 / 6, 0.5 / 7, 0.5 / 8, 0.5 / 9, 0.5 / 10, 0.5 / 11, 0.5 / 12, 0.5 / 13, 0.5 / 14, 0.5 / 15, 0.5 / 16, 0.5 / 17, 0.5 / 18, 0.5 / 19, 0.5 / 20, 0.5 / 21, 0.5 / 22, 0.5 / 23, 0.5 / 24, 0.5 / 25, 0.5 / 26, 0.5 / 27, 0.5 / 28, 0.5 / 29, 0.5 / 30, 0.5 / 31, 0.5 / 32, 0.5 / 33, 0.5 / 34, 0.5 / 35, 0.5 / 36, 0.5 / 37, 0.5 / 38, 0.5 / 39, 0.5 / 40, 0.5 / 41, 0.5 / 42, 0.5 / 43, 0.5 / 44, 0.5 / 45, 0.5 / 46, 0.5 / 47, 0.5 / 48, 0.5 / 49, 0.5 / 50, 0.5 / 51, 0.5 / 52, 0.5 / 53, 0.5 / 54, 0.5 / 55, 0.5 / 56, 0.5 / 57, 0.5 / 58, 0.5 / 59, 0.5 / 60, 0.5 / 61, 0.5 / 62, 0.5 / 63, 0.5 / 64};
+    struct TexelPlane {
+        double a, dx, dy; // the value at the target's origin, and per pixel right and down
+    };
     struct ExactVertex {
-        float x, y, z; // window coordinates (Direct3D's) and clip depth
+        float x, y, z; // target coordinates (Direct3D's) and clip depth
         uint32_t colour;
-        float coef[12]; // u at the window's origin, du/dx, du/dy, v, dv/dx, dv/dy: each hi and lo
+        float coef[12]; // u at the origin, du/dx, du/dy, v, dv/dx, dv/dy: each hi and lo
     };
     static_assert(sizeof(ExactVertex) == 64, "one cache line a vertex");
+    struct TexelVertex {
+        float x, y, z; // target coordinates (Direct3D's) and clip depth
+        uint32_t colour;
+        float u, v;
+    };
+    static_assert(sizeof(TexelVertex) == 24, "GFX_FVF_2DTEX's layout");
 
     bool ExactTexels(uint32_t type)
     {
@@ -1128,7 +1153,6 @@ private:
             m_exactBuilt = true;
             BuildExactProgram();
         }
-        if (!m_exactProgram) return false;
         if (!m_exactReady) {
             double w[16], v[16], p[16], wv[16];
             for (int i = 0; i < 16; ++i) {
@@ -1151,32 +1175,26 @@ private:
             "flat out vec4 ua; flat out vec4 ma; flat out vec4 va;\n"
             "noperspective out vec4 colour;\n"
             "void main() { gl_Position = ftransform(); colour = gl_Color; ua = coefU; ma = coefM; va = coefV; }\n";
-        // frag: window x = frag.x * gl_FragCoord.x + frag.y, y likewise from z and w.
+        // frag: target x = frag.x * gl_FragCoord.x + frag.y, y likewise from z and w. The
+        // texel's centre goes to the sampler, which wraps, mirrors, clamps or borders it: the
+        // planes are moved by whole periods near 0 (DrawExactTexels), where its centre in
+        // single precision stays within the texel.
         static const char* kFragment =
             "#version 400 compatibility\n"
             "uniform sampler2D tex;\n"
             "uniform vec4 frag;\n"
-            "uniform ivec2 size;\n"
-            "uniform ivec2 wrap;\n"
+            "uniform vec2 size;\n"
             "uniform int modulate;\n"
             "flat in vec4 ua; flat in vec4 ma; flat in vec4 va;\n"
             "noperspective in vec4 colour;\n"
-            "int Wrap(int i, int n, int mode, inout bool outside) {\n"
-            "  if (mode == 1) { int r = i % n; return r < 0 ? r + n : r; }\n"
-            "  if (mode == 2) { int r = i % (2 * n); r = r < 0 ? r + 2 * n : r; return r < n ? r : 2 * n - 1 - r; }\n"
-            "  if (mode == 3 && (i < 0 || i >= n)) outside = true;\n"
-            "  return clamp(i, 0, n - 1);\n"
-            "}\n"
             "void main() {\n"
             "  const double e = 1.0 / 262144.0;\n"
             "  double x = double(frag.x * gl_FragCoord.x + frag.y) + e;\n"
             "  double y = double(frag.z * gl_FragCoord.y + frag.w) + e;\n"
             "  double u = (double(ua.x) + double(ua.y)) + (double(ua.z) + double(ua.w)) * x + (double(ma.x) + double(ma.y)) * y;\n"
             "  double v = (double(ma.z) + double(ma.w)) + (double(va.x) + double(va.y)) * x + (double(va.z) + double(va.w)) * y;\n"
-            "  bool outside = false;\n"
-            "  ivec2 t = ivec2(clamp(floor(dvec2(u, v)), dvec2(-1073741824.0), dvec2(1073741823.0)));\n"
-            "  t = ivec2(Wrap(t.x, size.x, wrap.x, outside), Wrap(t.y, size.y, wrap.y, outside));\n"
-            "  vec4 c = outside ? vec4(0.0) : texelFetch(tex, t, 0);\n"
+            "  vec2 t = vec2(clamp(floor(dvec2(u, v)), dvec2(-1048576.0), dvec2(1048576.0)));\n"
+            "  vec4 c = textureLod(tex, (t + 0.5) / size, 0.0);\n"
             "  gl_FragColor = modulate != 0 ? c * colour : c;\n"
             "}\n";
         GLuint vs = Compile(GL_VERTEX_SHADER, kVertex);
@@ -1195,11 +1213,11 @@ private:
                 glUseProgram(prog);
                 glUniform1i(glGetUniformLocation(prog, "tex"), 0);
                 glUseProgram(m_program);
-                static const char* kNames[4] = {"frag", "size", "wrap", "modulate"};
-                for (int i = 0; i < 4; ++i) m_exactUniform[i] = glGetUniformLocation(prog, kNames[i]);
+                static const char* kNames[3] = {"frag", "size", "modulate"};
+                for (int i = 0; i < 3; ++i) m_exactUniform[i] = glGetUniformLocation(prog, kNames[i]);
                 m_exactProgram = prog;
             } else {
-                glDeleteProgram(prog); // no double precision in shaders: kTexelNudge alone
+                glDeleteProgram(prog); // no double precision in programs: single precision only
             }
         }
         if (vs) glDeleteShader(vs);
@@ -1208,11 +1226,26 @@ private:
         }
     }
 
+    // Rounding in line (the library's calls cost more than the rest of a triangle): the
+    // nearest whole number, ties to even, then the whole numbers below and above. Beyond
+    // 2^51 every double is whole (and NaN stays NaN).
+    static double RoundD(double v) { return std::fabs(v) < 0x1p51 ? (v + 0x1.8p52) - 0x1.8p52 : v; }
+    static double FloorD(double v)
+    {
+        const double r = RoundD(v);
+        return r > v ? r - 1.0 : r;
+    }
+    static double CeilD(double v)
+    {
+        const double r = RoundD(v);
+        return r < v ? r + 1.0 : r;
+    }
+
     // A texture coordinate in texels: a whole number of 1/256 texels when within single
     // precision's error of one.
-    static double Texels(float uv, int32_t size)
+    static double Texels(float uv, double size)
     {
-        const double t = (double)uv * size, r = std::nearbyint(t * 256.0) / 256.0;
+        const double t = (double)uv * size, r = RoundD(t * 256.0) * (1.0 / 256.0);
         return std::fabs(t - r) <= std::fabs(t) * 0x1p-21 ? r : t;
     }
 
@@ -1222,93 +1255,371 @@ private:
         out[1] = (float)(v - (double)out[0]);
     }
 
+    // Whether t is whole, to the double-precision error of the planes (far below anything a
+    // texel coordinate in single precision can mean).
+    static bool Whole(double t, double tolerance) { return std::fabs(t - RoundD(t)) <= tolerance; }
+
+    // The step of a plane: the least k up to kMaxStep for which its value at every whole
+    // pixel centre is a whole number of 1/k texels, or 0. A draw's quads share their
+    // gradients: the gradients' least step is kept from the last plane of the axis.
+    int StepOf(const TexelPlane& p, int axis)
+    {
+        StepCache& c = m_stepCache[axis];
+        if (p.dx != c.dx || p.dy != c.dy) {
+            c.dx = p.dx, c.dy = p.dy, c.k = 0;
+            for (int k = 1; k <= kMaxStep && !c.k; ++k)
+                if (Whole(p.dx * k, 0x1p-32) && Whole(p.dy * k, 0x1p-32)) c.k = k;
+        }
+        for (int k = c.k; k > 0 && k <= kMaxStep; k += c.k)
+            if (Whole(p.a * k, 0x1p-28)) return k;
+        return 0;
+    }
+
+    // The target's extent across (axis 0) and down: how far from its origin GL interpolates.
+    double TargetExtent(int axis) const
+    {
+        if (m_colour) return axis ? m_colour->height : m_colour->width;
+        return axis ? m_vp.y + m_vp.h : m_vp.x + m_vp.w;
+    }
+
+    // A bound on how far GL's single-precision interpolation and sampling of a plane can be
+    // off, in texels: 16 ulps of the largest value met on the way (at the vertices, largest,
+    // and at either origin of the target and across it), and the fixed-point steps of Mesa's
+    // linear rasteriser (2^-16 texel, over a span of 64 pixels).
+    static double TexelError(const TexelPlane& p, double largest, const double* extent)
+    {
+        const double reach = std::fabs(p.a) + 2.0 * (std::fabs(p.dx) * extent[0] + std::fabs(p.dy) * extent[1]);
+        return 0x1p-20 * (largest + reach) + 0x1p-9;
+    }
+
+    // What a draw's triangles are placed and settled by (DrawExactTexels).
+    struct TexelFrame {
+        uint32_t uvAt, colourAt; // the vertex layout's offsets
+        double M[3][4]; // target x = fx * M[0][0] + fy * M[0][1] + fz * M[0][2] + M[0][3]; y; clip depth
+        double size[2], inverse[2];
+        double period[2]; // repeating and mirroring textures: planes are moved by whole periods near 0
+        double extent[2]; // the target's
+        bool upright;     // x follows fx alone and y fy alone (no rotation)
+    };
+
     void DrawExactTexels(uint32_t type, uint32_t n, const uint8_t* first, uint32_t stride)
     {
+        const uint32_t count = type == GFX_PT_TRIANGLELIST ? n / 3 : n >= 3 ? n - 2 : 0;
+        if (m_texelVertices.size() < (size_t)count * 3) m_texelVertices.resize((size_t)count * 3), m_texelIndices.resize((size_t)count * 3);
+        if (m_exactProgram && m_exactVertices.size() < (size_t)count * 3) m_exactVertices.resize((size_t)count * 3);
+        TexelFrame f;
         const Layout l = LayoutOf(m_fvf);
-        uint32_t count = type == GFX_PT_TRIANGLELIST ? n / 3 : n >= 3 ? n - 2 : 0;
-        m_exactVertices.resize((size_t)count * 3);
-        ExactVertex* out = m_exactVertices.data();
+        f.uvAt = l.uv, f.colourAt = l.colour;
         const double* m = m_exactWhole;
+        const double hw = 0.5 * m_vp.w, hh = 0.5 * m_vp.h;
+        const double M[3][4] = {{m[0] * hw, m[4] * hw, m[8] * hw, (m[12] + 1.0) * hw + m_vp.x},
+                                {-m[1] * hh, -m[5] * hh, -m[9] * hh, (1.0 - m[13]) * hh + m_vp.y},
+                                {m[2], m[6], m[10], m[14]}};
+        std::memcpy(f.M, M, sizeof(M));
+        f.upright = M[0][1] == 0.0 && M[0][2] == 0.0 && M[1][0] == 0.0 && M[1][2] == 0.0;
+        f.size[0] = m_boundW, f.size[1] = m_boundH;
+        for (int a = 0; a < 2; ++a) {
+            f.inverse[a] = 1.0 / f.size[a];
+            f.period[a] = m_wrap[a] == 1 ? f.size[a] : m_wrap[a] == 2 ? 2.0 * f.size[a] : 0.0;
+            f.extent[a] = TargetExtent(a);
+        }
+        m_texelRun = m_texelIndexRun = 0;
+        m_exactRun = 0;
+        m_texelProjection = false;
         for (uint32_t k = 0; k < count; ++k) {
+            if (type == GFX_PT_TRIANGLELIST && f.upright && k + 1 < count && UprightQuad(f, first + (size_t)k * 3 * stride, stride)) {
+                ++k;
+                continue;
+            }
             // The triangle's vertices in GL's order (a strip's odd ones turned back to its sense).
             uint32_t idx[3];
             if (type == GFX_PT_TRIANGLELIST) idx[0] = 3 * k, idx[1] = 3 * k + 1, idx[2] = 3 * k + 2;
             else if (type == GFX_PT_TRIANGLEFAN) idx[0] = 0, idx[1] = k + 1, idx[2] = k + 2;
             else if (k & 1) idx[0] = k + 1, idx[1] = k, idx[2] = k + 2;
             else idx[0] = k, idx[1] = k + 1, idx[2] = k + 2;
-            double X[3], Y[3], U[3], V[3];
-            ExactVertex* v = out;
-            for (int c = 0; c < 3; ++c) {
-                const uint8_t* p = first + (size_t)idx[c] * stride;
-                float f[3], uv[2];
-                std::memcpy(f, p, sizeof(f));
-                std::memcpy(uv, p + l.uv, sizeof(uv));
-                const double cx = f[0] * m[0] + f[1] * m[4] + f[2] * m[8] + m[12];
-                const double cy = f[0] * m[1] + f[1] * m[5] + f[2] * m[9] + m[13];
-                const double cz = f[0] * m[2] + f[1] * m[6] + f[2] * m[10] + m[14];
-                X[c] = (cx + 1.0) * 0.5 * m_vp.w + m_vp.x;
-                Y[c] = (1.0 - cy) * 0.5 * m_vp.h + m_vp.y;
-                U[c] = Texels(uv[0], m_boundW);
-                V[c] = Texels(uv[1], m_boundH);
-                v[c].z = (float)cz;
-                v[c].colour = 0xFFFFFFFFu;
-                if (m_fvf & GFX_FVF_DIFFUSE) std::memcpy(&v[c].colour, p + l.colour, 4);
+            Triangle(f, first, stride, idx);
+        }
+        if (m_texelRun) DrawTexelRun(false);
+        if (m_exactRun) DrawTexelRun(true);
+    }
+
+    // A vertex of the draw, read: position, texture coordinates and colour.
+    struct SourceVertex {
+        float f[3], uv[2];
+        uint32_t colour;
+    };
+    void Read(const TexelFrame& fr, const uint8_t* p, SourceVertex& s) const
+    {
+        std::memcpy(s.f, p, sizeof(s.f));
+        std::memcpy(s.uv, p + fr.uvAt, sizeof(s.uv));
+        s.colour = 0xFFFFFFFFu;
+        if (m_fvf & GFX_FVF_DIFFUSE) std::memcpy(&s.colour, p + fr.colourAt, 4);
+    }
+    static float Depth(const TexelFrame& fr, const SourceVertex& s)
+    {
+        return (float)(s.f[0] * fr.M[2][0] + s.f[1] * fr.M[2][1] + s.f[2] * fr.M[2][2] + fr.M[2][3]);
+    }
+
+    // Moves texel coordinates t[0..n) by whole periods of the texture (axis a) to start near 0.
+    static void NearZero(const TexelFrame& fr, int a, double* t, int n)
+    {
+        if (fr.period[a] <= 0.0) return;
+        double lo = t[0], hi = t[0];
+        for (int i = 1; i < n; ++i) lo = std::min(lo, t[i]), hi = std::max(hi, t[i]);
+        if (lo >= 0.0 && hi <= fr.period[a]) return;
+        const double whole = fr.period[a] * FloorD(lo / fr.period[a]);
+        if (std::fabs(whole) <= DBL_MAX)
+            for (int i = 0; i < n; ++i) t[i] -= whole;
+    }
+
+    // Whether GL's own interpolation settles the planes (see above), and the shift of each
+    // that does; largest: the largest texel coordinate at the vertices.
+    bool Settle(const TexelFrame& fr, const TexelPlane* plane, const double* largest, double* shift)
+    {
+        for (int a = 0; a < 2; ++a) {
+            const TexelPlane& pl = plane[a];
+            const int step = StepOf(pl, a);
+            if (!step || 4.0 * step * TexelError(pl, largest[a], fr.extent) > 1.0) return false;
+            shift[a] = (pl.dx + pl.dy >= 0.0 ? kHalfStep[step] : -kHalfStep[step]);
+        }
+        return true;
+    }
+
+    // Where a triangle goes by GL's own interpolation: the plane at each vertex as sent (so
+    // that GL interpolates the same plane), moved by the shift.
+    TexelVertex* TexelRoom(uint32_t vertices, const int* order, uint32_t indices)
+    {
+        if (m_exactRun) DrawTexelRun(true);
+        uint32_t* index = m_texelIndices.data() + m_texelIndexRun;
+        for (uint32_t i = 0; i < indices; ++i) index[i] = m_texelRun + (uint32_t)order[i];
+        m_texelIndexRun += indices;
+        TexelVertex* v = m_texelVertices.data() + m_texelRun;
+        m_texelRun += vertices;
+        return v;
+    }
+    static void Place(const TexelFrame& fr, const TexelPlane* plane, const double* shift, TexelVertex& v)
+    {
+        const double x = v.x, y = v.y;
+        v.u = (float)((plane[0].a + plane[0].dx * x + plane[0].dy * y + shift[0]) * fr.inverse[0]);
+        v.v = (float)((plane[1].a + plane[1].dx * x + plane[1].dy * y + shift[1]) * fr.inverse[1]);
+    }
+
+    // Two triangles of a list making an upright rectangle with its texture upright in it (u
+    // following x alone and v y alone), as sprites, tiles and backgrounds are drawn without
+    // rotation: placed and settled as one, as Triangle would place and settle each. False
+    // (nothing done) when they are not such a pair or GL's own interpolation is not to be
+    // trusted with them. A draw's quads come in one order of corners: the last one's is tried
+    // first.
+    bool UprightQuad(const TexelFrame& fr, const uint8_t* first, uint32_t stride)
+    {
+        float x[6], y[6], u[6], v[6];
+        for (int i = 0; i < 6; ++i) {
+            const uint8_t* p = first + (size_t)i * stride;
+            std::memcpy(&x[i], p, 4);
+            std::memcpy(&y[i], p + 4, 4);
+            std::memcpy(&u[i], p + fr.uvAt, 4);
+            std::memcpy(&v[i], p + fr.uvAt + 4, 4);
+        }
+        int* corner = m_quadCorner;
+        // Corner c: x[c & 1], y[c >> 1], with u and v following them.
+        float cx[2] = {x[m_quadAt[0]], x[m_quadAt[1]]}, cy[2] = {y[m_quadAt[0]], y[m_quadAt[1]]};
+        float cu[2] = {u[m_quadAt[0]], u[m_quadAt[1]]}, cv[2] = {v[m_quadAt[0]], v[m_quadAt[1]]};
+        bool same = cx[0] != cx[1] && cy[0] != cy[1];
+        for (int i = 0; i < 6; ++i) {
+            const int a = corner[i] & 1, b = corner[i] >> 1;
+            same &= (x[i] == cx[a]) & (u[i] == cu[a]) & (y[i] == cy[b]) & (v[i] == cv[b]);
+        }
+        if (!same) {
+            // Another order: the corners from the first vertex and the ones apart from it.
+            cx[0] = cx[1] = x[0], cy[0] = cy[1] = y[0], cu[0] = cu[1] = u[0], cv[0] = cv[1] = v[0];
+            for (int i = 1; i < 6; ++i) {
+                if (x[i] != cx[0]) cx[1] = x[i], cu[1] = u[i];
+                if (y[i] != cy[0]) cy[1] = y[i], cv[1] = v[i];
             }
-            const double ax = X[1] - X[0], ay = Y[1] - Y[0], bx = X[2] - X[0], by = Y[2] - Y[0];
-            const double det = ax * by - bx * ay;
-            if (det == 0.0 || !std::isfinite(det)) continue; // no area: it covers no centre
-            double coef[6];
-            for (int a = 0; a < 2; ++a) {
-                const double* T = a ? V : U;
-                const double dx = ((T[1] - T[0]) * by - (T[2] - T[0]) * ay) / det;
-                const double dy = ((T[2] - T[0]) * ax - (T[1] - T[0]) * bx) / det;
-                coef[a * 3] = T[0] - dx * X[0] - dy * Y[0];
-                coef[a * 3 + 1] = dx;
-                coef[a * 3 + 2] = dy;
+            if (cx[0] == cx[1] || cy[0] == cy[1]) return false;
+            for (int i = 0; i < 6; ++i) {
+                const int a = x[i] == cx[1], b = y[i] == cy[1];
+                if (x[i] != cx[a] || u[i] != cu[a] || y[i] != cy[b] || v[i] != cv[b]) return false;
+                corner[i] = a | b << 1;
             }
-            // Half of an upright rectangle: its edges moved half way between the centres.
-            const bool upright = (X[0] == X[1] || X[1] == X[2] || X[0] == X[2]) &&
-                                 (Y[0] == Y[1] || Y[1] == Y[2] || Y[0] == Y[2]) &&
-                                 !(X[0] == X[1] && X[1] == X[2]) && !(Y[0] == Y[1] && Y[1] == Y[2]);
-            if (upright) {
-                // A centre is in when the point just right of and below it is (kExactNudge):
-                // edges on a centre, to the double precision's last bits, take it as the
-                // rule's left and top edges do and its right and bottom ones do not.
-                for (int c = 0; c < 3; ++c)
-                    X[c] = std::ceil(X[c] - kExactNudge) - 0.5, Y[c] = std::ceil(Y[c] - kExactNudge) - 0.5;
-                if ((X[1] - X[0]) * (Y[2] - Y[0]) == (X[2] - X[0]) * (Y[1] - Y[0])) continue; // no centre
+            for (int t = 0; t < 6; t += 3)
+                if (corner[t] == corner[t + 1] || corner[t] == corner[t + 2] || corner[t + 1] == corner[t + 2]) return false;
+            m_quadAt[0] = m_quadAt[1] = -1;
+            for (int i = 0; i < 6; ++i) {
+                if (corner[i] == 0 && m_quadAt[0] < 0) m_quadAt[0] = i;
+                if (corner[i] == 3 && m_quadAt[1] < 0) m_quadAt[1] = i;
             }
+            if (m_quadAt[0] < 0 || m_quadAt[1] < 0) {
+                m_quadAt[0] = 0, m_quadAt[1] = 1; // never both diagonal corners: no order to keep
+                return false;
+            }
+        }
+        // Depth and colour: one for the quad, or one a corner.
+        float z[4];
+        uint32_t colour[4];
+        {
+            SourceVertex s;
+            Read(fr, first, s);
+            z[0] = z[1] = z[2] = z[3] = Depth(fr, s);
+            colour[0] = colour[1] = colour[2] = colour[3] = s.colour;
+            bool one = true;
+            for (int i = 1; i < 6 && one; ++i) one = std::memcmp(first + 8, first + (size_t)i * stride + 8, 4) == 0;
+            if (fr.colourAt)
+                for (int i = 1; i < 6 && one; ++i) one = std::memcmp(first + fr.colourAt, first + (size_t)i * stride + fr.colourAt, 4) == 0;
+            if (!one || fr.M[2][0] != 0.0 || fr.M[2][1] != 0.0) {
+                bool seen[4] = {false, false, false, false};
+                for (int i = 0; i < 6; ++i) {
+                    Read(fr, first + (size_t)i * stride, s);
+                    const int c = corner[i];
+                    const float depth = Depth(fr, s);
+                    if (seen[c] && (depth != z[c] || s.colour != colour[c])) return false;
+                    seen[c] = true, z[c] = depth, colour[c] = s.colour;
+                }
+            }
+        }
+        // Either way of each axis, on the target and in texels, and the plane through them.
+        double X[2], Y[2], U[2], V[2];
+        for (int i = 0; i < 2; ++i) {
+            X[i] = cx[i] * fr.M[0][0] + fr.M[0][3];
+            Y[i] = cy[i] * fr.M[1][1] + fr.M[1][3];
+            U[i] = Texels(cu[i], fr.size[0]);
+            V[i] = Texels(cv[i], fr.size[1]);
+        }
+        if (!(X[0] != X[1] && Y[0] != Y[1])) return false;
+        NearZero(fr, 0, U, 2);
+        NearZero(fr, 1, V, 2);
+        TexelPlane plane[2];
+        plane[0].dx = (U[1] - U[0]) / (X[1] - X[0]), plane[0].dy = 0.0, plane[0].a = U[0] - plane[0].dx * X[0];
+        plane[1].dx = 0.0, plane[1].dy = (V[1] - V[0]) / (Y[1] - Y[0]), plane[1].a = V[0] - plane[1].dy * Y[0];
+        const double largest[2] = {std::max(std::fabs(U[0]), std::fabs(U[1])), std::max(std::fabs(V[0]), std::fabs(V[1]))};
+        double shift[2];
+        if (!Settle(fr, plane, largest, shift)) return false;
+        // The edges half way between the centres (as Triangle moves them).
+        float sx[2], sy[2], su[2], sv[2];
+        for (int i = 0; i < 2; ++i) {
+            const double ex = CeilD(X[i] - kExactNudge) - 0.5, ey = CeilD(Y[i] - kExactNudge) - 0.5;
+            sx[i] = (float)ex, sy[i] = (float)ey;
+            su[i] = (float)((plane[0].a + plane[0].dx * sx[i] + shift[0]) * fr.inverse[0]);
+            sv[i] = (float)((plane[1].a + plane[1].dy * sy[i] + shift[1]) * fr.inverse[1]);
+        }
+        if (sx[0] == sx[1] || sy[0] == sy[1]) return true; // no centre
+        TexelVertex* out = TexelRoom(4, corner, 6);
+        for (int c = 0; c < 4; ++c) {
+            out[c].x = sx[c & 1], out[c].y = sy[c >> 1];
+            out[c].z = z[c], out[c].colour = colour[c];
+            out[c].u = su[c & 1], out[c].v = sv[c >> 1];
+        }
+        return true;
+    }
+
+    void Triangle(const TexelFrame& fr, const uint8_t* first, uint32_t stride, const uint32_t* idx)
+    {
+        double X[3], Y[3], T[2][3];
+        SourceVertex s[3];
+        for (int c = 0; c < 3; ++c) {
+            Read(fr, first + (size_t)idx[c] * stride, s[c]);
+            const float* f = s[c].f;
+            X[c] = f[0] * fr.M[0][0] + f[1] * fr.M[0][1] + f[2] * fr.M[0][2] + fr.M[0][3];
+            Y[c] = f[0] * fr.M[1][0] + f[1] * fr.M[1][1] + f[2] * fr.M[1][2] + fr.M[1][3];
+            T[0][c] = Texels(s[c].uv[0], fr.size[0]);
+            T[1][c] = Texels(s[c].uv[1], fr.size[1]);
+        }
+        const double ax = X[1] - X[0], ay = Y[1] - Y[0], bx = X[2] - X[0], by = Y[2] - Y[0];
+        const double det = ax * by - bx * ay;
+        if (!(std::fabs(det) > 0.0 && std::fabs(det) <= DBL_MAX)) return; // no area: it covers no centre
+        const double inv = 1.0 / det;
+        TexelPlane plane[2];
+        double largest[2];
+        for (int a = 0; a < 2; ++a) {
+            double* t = T[a];
+            NearZero(fr, a, t, 3);
+            TexelPlane& pl = plane[a];
+            pl.dx = ((t[1] - t[0]) * by - (t[2] - t[0]) * ay) * inv;
+            pl.dy = ((t[2] - t[0]) * ax - (t[1] - t[0]) * bx) * inv;
+            pl.a = t[0] - pl.dx * X[0] - pl.dy * Y[0];
+            largest[a] = std::max(std::fabs(t[0]), std::max(std::fabs(t[1]), std::fabs(t[2])));
+        }
+        // Half of an upright rectangle: its edges moved half way between the centres.
+        const bool upright = (X[0] == X[1] || X[1] == X[2] || X[0] == X[2]) &&
+                             (Y[0] == Y[1] || Y[1] == Y[2] || Y[0] == Y[2]) &&
+                             !(X[0] == X[1] && X[1] == X[2]) && !(Y[0] == Y[1] && Y[1] == Y[2]);
+        if (upright) {
+            // A centre is in when the point just right of and below it is (kExactNudge):
+            // edges on a centre, to the double precision's last bits, take it as the
+            // rule's left and top edges do and its right and bottom ones do not.
+            for (int c = 0; c < 3; ++c)
+                X[c] = CeilD(X[c] - kExactNudge) - 0.5, Y[c] = CeilD(Y[c] - kExactNudge) - 0.5;
+            if ((X[1] - X[0]) * (Y[2] - Y[0]) == (X[2] - X[0]) * (Y[1] - Y[0])) return; // no centre
+        }
+        double shift[2];
+        bool own = Settle(fr, plane, largest, shift);
+        if (!own && !m_exactProgram) {
+            own = true; // single precision, kTexelNudge of a pixel right and down
+            for (int a = 0; a < 2; ++a) shift[a] = (plane[a].dx + plane[a].dy) * (double)kTexelNudge;
+        }
+        if (own) {
+            static const int kOrder[3] = {0, 1, 2};
+            TexelVertex* v = TexelRoom(3, kOrder, 3);
             for (int c = 0; c < 3; ++c) {
                 v[c].x = (float)X[c];
                 v[c].y = (float)Y[c];
-                for (int i = 0; i < 6; ++i) Split(coef[i], v[c].coef + 2 * i);
+                v[c].z = Depth(fr, s[c]);
+                v[c].colour = s[c].colour;
+                Place(fr, plane, shift, v[c]);
             }
-            out += 3;
+            return;
         }
-        const GLsizei made = (GLsizei)(out - m_exactVertices.data());
-        if (!made) return;
-        // The vertices are in window coordinates: the projection maps the viewport's (with
-        // GL's half pixel, turned over in y as ApplyMatrices turns it).
-        const double sx = 2.0 / m_vp.w, sy = -2.0 / m_vp.h;
-        float p[16] = {(float)sx, 0, 0, 0, 0, (float)-sy, 0, 0, 0, 0, 1, 0,
-                       (float)(-1.0 - m_vp.x * sx + sx * 0.5), (float)-(1.0 - m_vp.y * sy + sy * 0.5), 0, 1};
-        static const float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-        glMatrixMode(GL_PROJECTION);
-        glLoadMatrixf(p);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadMatrixf(kIdentity);
-        m_projectionSent = kProjectionNone;
-        m_modelview = kModelviewNone;
+        if (m_texelRun) DrawTexelRun(false);
+        ExactVertex* v = m_exactVertices.data() + m_exactRun;
+        m_exactRun += 3;
+        const double coef[6] = {plane[0].a, plane[0].dx, plane[0].dy, plane[1].a, plane[1].dx, plane[1].dy};
+        for (int c = 0; c < 3; ++c) {
+            v[c].x = (float)X[c];
+            v[c].y = (float)Y[c];
+            v[c].z = Depth(fr, s[c]);
+            v[c].colour = s[c].colour;
+            for (int i = 0; i < 6; ++i) Split(coef[i], v[c].coef + 2 * i);
+        }
+    }
+
+    // Draws the triangles made so far of one way (exact: the program's), and starts anew.
+    void DrawTexelRun(bool exact)
+    {
+        if (!m_texelProjection) {
+            // The vertices are in target coordinates: the projection maps the viewport's (with
+            // GL's half pixel, turned over in y as ApplyMatrices turns it).
+            m_texelProjection = true;
+            const double sx = 2.0 / m_vp.w, sy = -2.0 / m_vp.h;
+            float p[16] = {(float)sx, 0, 0, 0, 0, (float)-sy, 0, 0, 0, 0, 1, 0,
+                           (float)(-1.0 - m_vp.x * sx + sx * 0.5), (float)-(1.0 - m_vp.y * sy + sy * 0.5), 0, 1};
+            static const float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+            glMatrixMode(GL_PROJECTION);
+            glLoadMatrixf(p);
+            glMatrixMode(GL_MODELVIEW);
+            glLoadMatrixf(kIdentity);
+            m_projectionSent = kProjectionNone;
+            m_modelview = kModelviewNone;
+        }
+        BindVertexBuffer(0);
+        if (!exact) {
+            SelectProgram();
+            const TexelVertex* v = m_texelVertices.data();
+            ClientArrays(GFX_FVF_2DTEX);
+            glVertexPointer(3, GL_FLOAT, sizeof(TexelVertex), &v->x);
+            glColorPointer(GL_BGRA, GL_UNSIGNED_BYTE, sizeof(TexelVertex), &v->colour);
+            glTexCoordPointer(2, GL_FLOAT, sizeof(TexelVertex), &v->u);
+            glDrawElements(GL_TRIANGLES, (GLsizei)m_texelIndexRun, GL_UNSIGNED_INT, m_texelIndices.data());
+            m_texelRun = m_texelIndexRun = 0;
+            return;
+        }
         if (m_program != m_exactProgram) {
             glUseProgram(m_exactProgram);
             m_program = m_exactProgram;
         }
         const bool window = OnWindow();
         glUniform4f(m_exactUniform[0], 1.0f, -0.5f, window ? -1.0f : 1.0f, window ? (float)m_drawableH - 0.5f : -0.5f);
-        glUniform2i(m_exactUniform[1], m_boundW, m_boundH);
-        glUniform2i(m_exactUniform[2], m_wrap[0], m_wrap[1]);
-        glUniform1i(m_exactUniform[3], m_modulate ? 1 : 0);
-        BindVertexBuffer(0);
+        glUniform2f(m_exactUniform[1], (float)m_boundW, (float)m_boundH);
+        glUniform1i(m_exactUniform[2], m_modulate ? 1 : 0);
         const ExactVertex* v = m_exactVertices.data();
         ClientArrays(GFX_FVF_2D);
         glVertexPointer(3, GL_FLOAT, sizeof(ExactVertex), &v->x);
@@ -1317,8 +1628,9 @@ private:
             glEnableVertexAttribArray(1 + a);
             glVertexAttribPointer(1 + a, 4, GL_FLOAT, GL_FALSE, sizeof(ExactVertex), v->coef + 4 * a);
         }
-        glDrawArrays(GL_TRIANGLES, 0, made);
+        glDrawArrays(GL_TRIANGLES, 0, (GLsizei)m_exactRun);
         for (GLuint a = 0; a < 3; ++a) glDisableVertexAttribArray(1 + a);
+        m_exactRun = 0;
     }
 
     // Whether a row-major transform leaves w at 1 (no perspective).
@@ -1978,8 +2290,19 @@ private:
     bool m_exactReady = false;
     GLuint m_exactProgram = 0;  // the program of DrawExactTexels, 0 until made or when refused
     bool m_exactBuilt = false;  // BuildExactProgram ran
-    GLint m_exactUniform[4] = {-1, -1, -1, -1}; // window mapping, size, wrap, modulate
-    std::vector<ExactVertex> m_exactVertices; // the vertices of the draw being made
+    GLint m_exactUniform[3] = {-1, -1, -1}; // target mapping, size, modulate
+    std::vector<ExactVertex> m_exactVertices; // the vertices of the draw being made, each way
+    std::vector<TexelVertex> m_texelVertices;
+    std::vector<uint32_t> m_texelIndices;
+    uint32_t m_exactRun = 0, m_texelRun = 0, m_texelIndexRun = 0; // how many of each wait to be drawn
+    bool m_texelProjection = false;            // the target's projection is loaded (this draw)
+    struct StepCache {
+        double dx = 0.0, dy = 0.0;
+        int k = 1;
+    };
+    StepCache m_stepCache[2]; // the gradients of the last plane of u and v, and their step
+    int m_quadCorner[6] = {0, 1, 3, 3, 2, 0}; // UprightQuad: the last quad's corner at each vertex
+    int m_quadAt[2] = {0, 2};                  // and where its corners 0 and 3 first come
     bool m_linear[2] = {false, false}; // magnifying, minifying filters are linear
     int m_wrap[2] = {1, 1};            // u, v: 0 clamp, 1 repeat, 2 mirror, 3 border
     int32_t m_boundW = 0, m_boundH = 0; // the bound texture's size
