@@ -118,7 +118,9 @@ def tileset_png(path):
 
 def pack_textured(gamepack, folder, picture, scale, seconds):
     label, p, q = scale
+    # The view and the port (the whole window) at exactly the scale: 682 x 512 at 1.5 in 1023 x 768.
     vw, vh = W * q // p, H * q // p
+    pw, ph = vw * p // q, vh * p // q
     create, draw, backgrounds, tiles = "frames = 0; t0 = 0;", "", [], []
     if picture == "sprites":
         n = 3000 * q * q // (p * p)
@@ -136,13 +138,13 @@ def pack_textured(gamepack, folder, picture, scale, seconds):
             " show_debug_message('FPS ' + string((frames - 20) * 1000 / (current_time - t0))); game_end(); }"
             % int(seconds * 1000))
     manifest = {
-        "name": "Drawing", "mode": "source", "window": {"width": W, "height": H},
+        "name": "Drawing", "mode": "source", "window": {"width": pw, "height": ph},
         "sprites": [{"name": "spr_ball", "image": "ball.png"}], "backgrounds": [{"name": "bg_set", "image": "tileset.png"}],
         "objects": [{"name": "obj_draw", "events": [
             {"type": "create", "code": create}, {"type": "step", "code": step}, {"type": "draw", "code": draw}]}],
         "rooms": [{"name": "rm", "width": vw, "height": vh, "speed": 9999, "backgrounds": backgrounds, "tiles": tiles,
-                   "views_enabled": True, "views": [{"visible": True, "width": vw, "height": vh, "port_width": W,
-                                                     "port_height": H}],
+                   "views_enabled": True, "views": [{"visible": True, "width": vw, "height": vh, "port_width": pw,
+                                                     "port_height": ph}],
                    "instances": [{"object": "obj_draw"}]}],
     }
     name = "%s_%s" % (picture, label.replace("/", "over"))

@@ -1305,7 +1305,7 @@ private:
     void DrawExactTexels(uint32_t type, uint32_t n, const uint8_t* first, uint32_t stride)
     {
         const uint32_t count = type == GFX_PT_TRIANGLELIST ? n / 3 : n >= 3 ? n - 2 : 0;
-        if (m_texelVertices.size() < (size_t)count * 3) m_texelVertices.resize((size_t)count * 3), m_texelIndices.resize((size_t)count * 3);
+        if (m_texelVertices.size() < (size_t)count * 3) m_texelVertices.resize((size_t)count * 3);
         if (m_exactProgram && m_exactVertices.size() < (size_t)count * 3) m_exactVertices.resize((size_t)count * 3);
         TexelFrame f;
         const Layout l = LayoutOf(m_fvf);
@@ -1323,11 +1323,14 @@ private:
             f.period[a] = m_wrap[a] == 1 ? f.size[a] : m_wrap[a] == 2 ? 2.0 * f.size[a] : 0.0;
             f.extent[a] = TargetExtent(a);
         }
-        m_texelRun = m_texelIndexRun = 0;
+        m_texelRun = 0;
         m_exactRun = 0;
         m_texelProjection = false;
+        // Quads in the batch's layout (x y z, colour, u v) under a transform without rotation.
+        const bool quads = type == GFX_PT_TRIANGLELIST && f.upright && m_fvf == GFX_FVF_2DTEX && stride == sizeof(TexelVertex) &&
+                           f.M[2][0] == 0.0 && f.M[2][1] == 0.0;
         for (uint32_t k = 0; k < count; ++k) {
-            if (type == GFX_PT_TRIANGLELIST && f.upright && k + 1 < count && UprightQuad(f, first + (size_t)k * 3 * stride, stride)) {
+            if (quads && k + 1 < count && UprightQuad(f, first + (size_t)k * 3 * stride, stride)) {
                 ++k;
                 continue;
             }
@@ -1387,12 +1390,9 @@ private:
 
     // Where a triangle goes by GL's own interpolation: the plane at each vertex as sent (so
     // that GL interpolates the same plane), moved by the shift.
-    TexelVertex* TexelRoom(uint32_t vertices, const int* order, uint32_t indices)
+    TexelVertex* TexelRoom(uint32_t vertices)
     {
         if (m_exactRun) DrawTexelRun(true);
-        uint32_t* index = m_texelIndices.data() + m_texelIndexRun;
-        for (uint32_t i = 0; i < indices; ++i) index[i] = m_texelRun + (uint32_t)order[i];
-        m_texelIndexRun += indices;
         TexelVertex* v = m_texelVertices.data() + m_texelRun;
         m_texelRun += vertices;
         return v;
@@ -1406,109 +1406,129 @@ private:
 
     // Two triangles of a list making an upright rectangle with its texture upright in it (u
     // following x alone and v y alone), as sprites, tiles and backgrounds are drawn without
-    // rotation: placed and settled as one, as Triangle would place and settle each. False
-    // (nothing done) when they are not such a pair or GL's own interpolation is not to be
-    // trusted with them. A draw's quads come in one order of corners: the last one's is tried
-    // first.
+    // rotation, in the batch's layout: placed and settled as one, as Triangle would place and
+    // settle each. False (nothing done) when they are not such a pair or GL's own
+    // interpolation is not to be trusted with them. A draw's quads come in one order of
+    // corners: the last one's is tried first.
     bool UprightQuad(const TexelFrame& fr, const uint8_t* first, uint32_t stride)
     {
-        float x[6], y[6], u[6], v[6];
+        // Each vertex's x and y, u and v, depth and colour, as bits (corner c: x of c & 1, y of c >> 1).
+        uint64_t xy[6], uv[6], zc[6];
         for (int i = 0; i < 6; ++i) {
             const uint8_t* p = first + (size_t)i * stride;
-            std::memcpy(&x[i], p, 4);
-            std::memcpy(&y[i], p + 4, 4);
-            std::memcpy(&u[i], p + fr.uvAt, 4);
-            std::memcpy(&v[i], p + fr.uvAt + 4, 4);
+            std::memcpy(&xy[i], p, 8);
+            std::memcpy(&zc[i], p + 8, 8);
+            std::memcpy(&uv[i], p + 16, 8);
         }
         int* corner = m_quadCorner;
-        // Corner c: x[c & 1], y[c >> 1], with u and v following them.
-        float cx[2] = {x[m_quadAt[0]], x[m_quadAt[1]]}, cy[2] = {y[m_quadAt[0]], y[m_quadAt[1]]};
-        float cu[2] = {u[m_quadAt[0]], u[m_quadAt[1]]}, cv[2] = {v[m_quadAt[0]], v[m_quadAt[1]]};
-        bool same = cx[0] != cx[1] && cy[0] != cy[1];
-        for (int i = 0; i < 6; ++i) {
-            const int a = corner[i] & 1, b = corner[i] >> 1;
-            same &= (x[i] == cx[a]) & (u[i] == cu[a]) & (y[i] == cy[b]) & (v[i] == cv[b]);
-        }
-        if (!same) {
-            // Another order: the corners from the first vertex and the ones apart from it.
-            cx[0] = cx[1] = x[0], cy[0] = cy[1] = y[0], cu[0] = cu[1] = u[0], cv[0] = cv[1] = v[0];
-            for (int i = 1; i < 6; ++i) {
-                if (x[i] != cx[0]) cx[1] = x[i], cu[1] = u[i];
-                if (y[i] != cy[0]) cy[1] = y[i], cv[1] = v[i];
-            }
-            if (cx[0] == cx[1] || cy[0] == cy[1]) return false;
-            for (int i = 0; i < 6; ++i) {
-                const int a = x[i] == cx[1], b = y[i] == cy[1];
-                if (x[i] != cx[a] || u[i] != cu[a] || y[i] != cy[b] || v[i] != cv[b]) return false;
-                corner[i] = a | b << 1;
-            }
-            for (int t = 0; t < 6; t += 3)
-                if (corner[t] == corner[t + 1] || corner[t] == corner[t + 2] || corner[t + 1] == corner[t + 2]) return false;
-            m_quadAt[0] = m_quadAt[1] = -1;
-            for (int i = 0; i < 6; ++i) {
-                if (corner[i] == 0 && m_quadAt[0] < 0) m_quadAt[0] = i;
-                if (corner[i] == 3 && m_quadAt[1] < 0) m_quadAt[1] = i;
-            }
-            if (m_quadAt[0] < 0 || m_quadAt[1] < 0) {
-                m_quadAt[0] = 0, m_quadAt[1] = 1; // never both diagonal corners: no order to keep
-                return false;
-            }
-        }
+        uint64_t cxy[4], cuv[4];
+        auto corners = [&](uint64_t a, uint64_t b, uint64_t* c) { // a: corner 0, b: corner 3
+            c[0] = a, c[3] = b;
+            c[1] = (b & 0xFFFFFFFFu) | (a & ~(uint64_t)0xFFFFFFFFu);
+            c[2] = (a & 0xFFFFFFFFu) | (b & ~(uint64_t)0xFFFFFFFFu);
+        };
+        corners(xy[m_quadAt[0]], xy[m_quadAt[1]], cxy);
+        corners(uv[m_quadAt[0]], uv[m_quadAt[1]], cuv);
+        bool same = true;
+        for (int i = 0; i < 6; ++i) same &= (xy[i] == cxy[corner[i]]) & (uv[i] == cuv[corner[i]]);
+        if (!same && !QuadOrder(xy, uv, cxy, cuv)) return false;
+        float x[2], y[2], u[2], v[2];
+        std::memcpy(x, &cxy[0], 4), std::memcpy(y, (const char*)&cxy[0] + 4, 4);
+        std::memcpy(x + 1, &cxy[3], 4), std::memcpy(y + 1, (const char*)&cxy[3] + 4, 4);
+        std::memcpy(u, &cuv[0], 4), std::memcpy(v, (const char*)&cuv[0] + 4, 4);
+        std::memcpy(u + 1, &cuv[3], 4), std::memcpy(v + 1, (const char*)&cuv[3] + 4, 4);
         // Depth and colour: one for the quad, or one a corner.
-        float z[4];
-        uint32_t colour[4];
-        {
-            SourceVertex s;
-            Read(fr, first, s);
-            z[0] = z[1] = z[2] = z[3] = Depth(fr, s);
-            colour[0] = colour[1] = colour[2] = colour[3] = s.colour;
-            bool one = true;
-            for (int i = 1; i < 6 && one; ++i) one = std::memcmp(first + 8, first + (size_t)i * stride + 8, 4) == 0;
-            if (fr.colourAt)
-                for (int i = 1; i < 6 && one; ++i) one = std::memcmp(first + fr.colourAt, first + (size_t)i * stride + fr.colourAt, 4) == 0;
-            if (!one || fr.M[2][0] != 0.0 || fr.M[2][1] != 0.0) {
-                bool seen[4] = {false, false, false, false};
-                for (int i = 0; i < 6; ++i) {
-                    Read(fr, first + (size_t)i * stride, s);
-                    const int c = corner[i];
-                    const float depth = Depth(fr, s);
-                    if (seen[c] && (depth != z[c] || s.colour != colour[c])) return false;
-                    seen[c] = true, z[c] = depth, colour[c] = s.colour;
-                }
+        uint64_t czc[4] = {zc[0], zc[0], zc[0], zc[0]};
+        bool one = true;
+        for (int i = 1; i < 6; ++i) one &= zc[i] == zc[0];
+        if (!one) {
+            bool seen[4] = {false, false, false, false};
+            for (int i = 0; i < 6; ++i) {
+                const int c = corner[i];
+                if (seen[c] && zc[i] != czc[c]) return false;
+                seen[c] = true, czc[c] = zc[i];
             }
         }
         // Either way of each axis, on the target and in texels, and the plane through them.
         double X[2], Y[2], U[2], V[2];
         for (int i = 0; i < 2; ++i) {
-            X[i] = cx[i] * fr.M[0][0] + fr.M[0][3];
-            Y[i] = cy[i] * fr.M[1][1] + fr.M[1][3];
-            U[i] = Texels(cu[i], fr.size[0]);
-            V[i] = Texels(cv[i], fr.size[1]);
+            X[i] = x[i] * fr.M[0][0] + fr.M[0][3];
+            Y[i] = y[i] * fr.M[1][1] + fr.M[1][3];
+            U[i] = Texels(u[i], fr.size[0]);
+            V[i] = Texels(v[i], fr.size[1]);
         }
         if (!(X[0] != X[1] && Y[0] != Y[1])) return false;
         NearZero(fr, 0, U, 2);
         NearZero(fr, 1, V, 2);
         TexelPlane plane[2];
-        plane[0].dx = (U[1] - U[0]) / (X[1] - X[0]), plane[0].dy = 0.0, plane[0].a = U[0] - plane[0].dx * X[0];
-        plane[1].dx = 0.0, plane[1].dy = (V[1] - V[0]) / (Y[1] - Y[0]), plane[1].a = V[0] - plane[1].dy * Y[0];
+        plane[0].dx = Gradient(U[1] - U[0], X[1] - X[0], 0), plane[0].dy = 0.0, plane[0].a = U[0] - plane[0].dx * X[0];
+        plane[1].dx = 0.0, plane[1].dy = Gradient(V[1] - V[0], Y[1] - Y[0], 1), plane[1].a = V[0] - plane[1].dy * Y[0];
         const double largest[2] = {std::max(std::fabs(U[0]), std::fabs(U[1])), std::max(std::fabs(V[0]), std::fabs(V[1]))};
         double shift[2];
         if (!Settle(fr, plane, largest, shift)) return false;
         // The edges half way between the centres (as Triangle moves them).
         float sx[2], sy[2], su[2], sv[2];
         for (int i = 0; i < 2; ++i) {
-            const double ex = CeilD(X[i] - kExactNudge) - 0.5, ey = CeilD(Y[i] - kExactNudge) - 0.5;
-            sx[i] = (float)ex, sy[i] = (float)ey;
+            sx[i] = (float)(CeilD(X[i] - kExactNudge) - 0.5), sy[i] = (float)(CeilD(Y[i] - kExactNudge) - 0.5);
             su[i] = (float)((plane[0].a + plane[0].dx * sx[i] + shift[0]) * fr.inverse[0]);
             sv[i] = (float)((plane[1].a + plane[1].dy * sy[i] + shift[1]) * fr.inverse[1]);
         }
         if (sx[0] == sx[1] || sy[0] == sy[1]) return true; // no centre
-        TexelVertex* out = TexelRoom(4, corner, 6);
-        for (int c = 0; c < 4; ++c) {
-            out[c].x = sx[c & 1], out[c].y = sy[c >> 1];
-            out[c].z = z[c], out[c].colour = colour[c];
-            out[c].u = su[c & 1], out[c].v = sv[c >> 1];
+        // The corners' clip depth and colour (in the layout's order, as the depth and colour of a vertex).
+        for (int k = 0; k < 4; ++k) {
+            float z;
+            std::memcpy(&z, &czc[k], 4);
+            z = (float)(z * fr.M[2][2] + fr.M[2][3]);
+            std::memcpy(&czc[k], &z, 4);
         }
+        TexelVertex* out = TexelRoom(6);
+        for (int i = 0; i < 6; ++i) {
+            const int k = corner[i];
+            out[i].x = sx[k & 1], out[i].y = sy[k >> 1];
+            std::memcpy(&out[i].z, &czc[k], 8);
+            out[i].u = su[k & 1], out[i].v = sv[k >> 1];
+        }
+        return true;
+    }
+
+    // The gradient d/D, kept for the next quad of the same size (axis a).
+    double Gradient(double d, double D, int a)
+    {
+        if (d != m_gradient[a][0] || D != m_gradient[a][1]) m_gradient[a][0] = d, m_gradient[a][1] = D, m_gradient[a][2] = d / D;
+        return m_gradient[a][2];
+    }
+
+    // Finds the quad's order of corners (UprightQuad) from its first vertex and the ones apart
+    // from it, with the corners' bits; false when the six vertices are no such quad.
+    bool QuadOrder(const uint64_t* xy, const uint64_t* uv, uint64_t* cxy, uint64_t* cuv)
+    {
+        float x[6], y[6], u[6], v[6];
+        for (int i = 0; i < 6; ++i) {
+            std::memcpy(&x[i], &xy[i], 4), std::memcpy(&y[i], (const char*)&xy[i] + 4, 4);
+            std::memcpy(&u[i], &uv[i], 4), std::memcpy(&v[i], (const char*)&uv[i] + 4, 4);
+        }
+        int* corner = m_quadCorner;
+        int far = -1;
+        for (int i = 1; i < 6; ++i) {
+            const int a = x[i] != x[0], b = y[i] != y[0];
+            if (a && b) far = i;
+        }
+        if (far < 0) return false;
+        uint64_t exy[4], euv[4];
+        const uint64_t a = xy[0], b = xy[far], ua = uv[0], ub = uv[far];
+        exy[0] = a, exy[3] = b, exy[1] = (b & 0xFFFFFFFFu) | (a & ~(uint64_t)0xFFFFFFFFu), exy[2] = (a & 0xFFFFFFFFu) | (b & ~(uint64_t)0xFFFFFFFFu);
+        euv[0] = ua, euv[3] = ub, euv[1] = (ub & 0xFFFFFFFFu) | (ua & ~(uint64_t)0xFFFFFFFFu), euv[2] = (ua & 0xFFFFFFFFu) | (ub & ~(uint64_t)0xFFFFFFFFu);
+        for (int i = 0; i < 6; ++i) {
+            int c = 0;
+            while (c < 4 && exy[c] != xy[i]) ++c;
+            if (c == 4 || euv[c] != uv[i]) return false;
+            corner[i] = c;
+        }
+        for (int t = 0; t < 6; t += 3)
+            if (corner[t] == corner[t + 1] || corner[t] == corner[t + 2] || corner[t + 1] == corner[t + 2]) return false;
+        m_quadAt[0] = 0, m_quadAt[1] = far;
+        std::memcpy(cxy, exy, sizeof(exy));
+        std::memcpy(cuv, euv, sizeof(euv));
         return true;
     }
 
@@ -1558,8 +1578,7 @@ private:
             for (int a = 0; a < 2; ++a) shift[a] = (plane[a].dx + plane[a].dy) * (double)kTexelNudge;
         }
         if (own) {
-            static const int kOrder[3] = {0, 1, 2};
-            TexelVertex* v = TexelRoom(3, kOrder, 3);
+            TexelVertex* v = TexelRoom(3);
             for (int c = 0; c < 3; ++c) {
                 v[c].x = (float)X[c];
                 v[c].y = (float)Y[c];
@@ -1608,8 +1627,8 @@ private:
             glVertexPointer(3, GL_FLOAT, sizeof(TexelVertex), &v->x);
             glColorPointer(GL_BGRA, GL_UNSIGNED_BYTE, sizeof(TexelVertex), &v->colour);
             glTexCoordPointer(2, GL_FLOAT, sizeof(TexelVertex), &v->u);
-            glDrawElements(GL_TRIANGLES, (GLsizei)m_texelIndexRun, GL_UNSIGNED_INT, m_texelIndices.data());
-            m_texelRun = m_texelIndexRun = 0;
+            glDrawArrays(GL_TRIANGLES, 0, (GLsizei)m_texelRun);
+            m_texelRun = 0;
             return;
         }
         if (m_program != m_exactProgram) {
@@ -2293,8 +2312,7 @@ private:
     GLint m_exactUniform[3] = {-1, -1, -1}; // target mapping, size, modulate
     std::vector<ExactVertex> m_exactVertices; // the vertices of the draw being made, each way
     std::vector<TexelVertex> m_texelVertices;
-    std::vector<uint32_t> m_texelIndices;
-    uint32_t m_exactRun = 0, m_texelRun = 0, m_texelIndexRun = 0; // how many of each wait to be drawn
+    uint32_t m_exactRun = 0, m_texelRun = 0;   // how many of each wait to be drawn
     bool m_texelProjection = false;            // the target's projection is loaded (this draw)
     struct StepCache {
         double dx = 0.0, dy = 0.0;
@@ -2303,6 +2321,7 @@ private:
     StepCache m_stepCache[2]; // the gradients of the last plane of u and v, and their step
     int m_quadCorner[6] = {0, 1, 3, 3, 2, 0}; // UprightQuad: the last quad's corner at each vertex
     int m_quadAt[2] = {0, 2};                  // and where its corners 0 and 3 first come
+    double m_gradient[2][3] = {};              // UprightQuad: the last quad's differences and their ratio
     bool m_linear[2] = {false, false}; // magnifying, minifying filters are linear
     int m_wrap[2] = {1, 1};            // u, v: 0 clamp, 1 repeat, 2 mirror, 3 border
     int32_t m_boundW = 0, m_boundH = 0; // the bound texture's size
