@@ -1124,7 +1124,6 @@ private:
     // ----------------------------------------------------------------------------------------
     static constexpr double kExactNudge = 1.0 / 262144.0; // the program's e
     static constexpr int kMaxStep = 64;                     // the finest step GL is trusted with
-    static constexpr double kHalfStep[kMaxStep + 1] = {0.0, 0.5 / 1, 0.5 / 2, 0.5 / 3, 0.5 / 4, 0.5 / 5, 0.5 / 6, 0.5 / 7, 0.5 / 8, 0.5 / 9, 0.5 / 10, 0.5 / 11, 0.5 / 12, 0.5 / 13, 0.5 / 14, 0.5 / 15, 0.5 / 16, 0.5 / 17, 0.5 / 18, 0.5 / 19, 0.5 / 20, 0.5 / 21, 0.5 / 22, 0.5 / 23, 0.5 / 24, 0.5 / 25, 0.5 / 26, 0.5 / 27, 0.5 / 28, 0.5 / 29, 0.5 / 30, 0.5 / 31, 0.5 / 32, 0.5 / 33, 0.5 / 34, 0.5 / 35, 0.5 / 36, 0.5 / 37, 0.5 / 38, 0.5 / 39, 0.5 / 40, 0.5 / 41, 0.5 / 42, 0.5 / 43, 0.5 / 44, 0.5 / 45, 0.5 / 46, 0.5 / 47, 0.5 / 48, 0.5 / 49, 0.5 / 50, 0.5 / 51, 0.5 / 52, 0.5 / 53, 0.5 / 54, 0.5 / 55, 0.5 / 56, 0.5 / 57, 0.5 / 58, 0.5 / 59, 0.5 / 60, 0.5 / 61, 0.5 / 62, 0.5 / 63, 0.5 / 64};
     struct TexelPlane {
         double a, dx, dy; // the value at the target's origin, and per pixel right and down
     };
@@ -1383,7 +1382,7 @@ private:
             const TexelPlane& pl = plane[a];
             const int step = StepOf(pl, a);
             if (!step || 4.0 * step * TexelError(pl, largest[a], fr.extent) > 1.0) return false;
-            shift[a] = (pl.dx + pl.dy >= 0.0 ? kHalfStep[step] : -kHalfStep[step]);
+            shift[a] = (pl.dx + pl.dy >= 0.0 ? 0.5 : -0.5) / step;
         }
         return true;
     }
