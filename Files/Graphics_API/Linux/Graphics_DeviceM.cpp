@@ -1387,8 +1387,8 @@ private:
         return true;
     }
 
-    // Where a triangle goes by GL's own interpolation: the plane at each vertex as sent (so
-    // that GL interpolates the same plane), moved by the shift.
+    // Room for the next vertices GL interpolates itself (the program's run drawn first: the
+    // draw's order is kept).
     TexelVertex* TexelRoom(uint32_t vertices)
     {
         if (m_exactRun) DrawTexelRun(true);
@@ -1396,6 +1396,8 @@ private:
         m_texelRun += vertices;
         return v;
     }
+    // The texture coordinates of a vertex as sent: the planes there (so that GL interpolates
+    // the same planes), moved by the shift.
     static void Place(const TexelFrame& fr, const TexelPlane* plane, const double* shift, TexelVertex& v)
     {
         const double x = v.x, y = v.y;
