@@ -18,8 +18,17 @@ every scale draws the same picture. The game measures itself as compare_sprites.
 frames per second over SECONDS after 20 frames, the span starting and ending with every frame
 drawn (a read of the window).
 
+Textured pictures as pixel-art games draw them, through views that scale the room by 1/2,
+1.5, 2 and 4 (W/s x H/s room pixels in the whole window, whole positions), each covering about
+three windows' worth of pixels a frame at every scale:
+- sprites at s: 3,000 / s^2 of the sprites above;
+- backgrounds at s: four room background layers of a 64x64 image tiled both ways, moving at
+  1 to 4 pixels a frame;
+- tiles at s: two layers of 16x16 room tiles from a tile set, covering the view.
+
     python3 bench/compare_drawing.py --other RUNNER [--build build] [--rounds 3] [--seconds 2]
                                      [--pictures long,short,...] [--scales 1,0.5,2,4]
+                                     [--textured with|only|without]
 
 Prints each round and, per picture and scale, the median frame time of each runner and their
 ratio (this one / the other: above 1, this one is slower).
@@ -126,6 +135,64 @@ def pack(gamepack, folder, picture, scale, seconds):
     return name, out
 
 
+# The textured pictures' views: name, and the scale as (window pixels, room pixels).
+TEXTURED_SCALES = [("1/2", 1, 2), ("x1.5", 3, 2), ("x2", 2, 1), ("x4", 4, 1)]
+
+
+def tileset_png(path):
+    """A 128x64 opaque image: a background, and eight by four tiles of 16x16."""
+    import struct
+    import zlib
+    rows = b"".join(b"\0" + b"".join(bytes([(x * 37 + y) & 255, (y * 53 + x // 16 * 40) & 255, (x ^ y) * 2 & 255, 255])
+                                      for x in range(128)) for y in range(64))
+
+    def chunk(tag, data):
+        return struct.pack(">I", len(data)) + tag + data + struct.pack(">I", zlib.crc32(tag + data) & 0xFFFFFFFF)
+    with open(path, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", 128, 64, 8, 6, 0, 0, 0)) +
+                chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+
+
+def pack_textured(gamepack, folder, picture, scale, seconds):
+    label, p, q = scale
+    # The view and the port (the whole window) at exactly the scale: 682 x 512 at 1.5 in 1023 x 768.
+    vw, vh = W * q // p, H * q // p
+    pw, ph = vw * p // q, vh * p // q
+    create, draw, backgrounds, tiles = "frames = 0; t0 = 0;", "", [], []
+    if picture == "sprites":
+        n = 3000 * q * q // (p * p)
+        create += (" var i; for (i = 0; i < %d; i += 1) { ax[i] = (i * 7919) mod %d; ay[i] = (i * 104729) mod %d; }"
+                   % (n, vw - 32, vh - 32))
+        draw = "var i; for (i = 0; i < %d; i += 1) draw_sprite(spr_ball, 0, ax[i], ay[i]);" % n
+    elif picture == "backgrounds":
+        backgrounds = [{"background": "bg_set", "hspeed": k, "vspeed": k // 2} for k in range(1, 5)]
+    else:
+        tiles = [{"background": "bg_set", "x": x, "y": y, "left": (x // 16 * 16 + y // 16 * 48 + layer * 32) % 128,
+                  "top": (x // 16 + y // 16 * 3 + layer) % 4 * 16, "width": 16, "height": 16, "depth": 1000 + layer}
+                 for layer in range(2) for y in range(0, vh, 16) for x in range(0, vw, 16)]
+    step = ("frames += 1; if (frames == 20) { draw_getpixel(0, 0); t0 = current_time; }"
+            " if (frames > 20 && current_time - t0 >= %d) { draw_getpixel(0, 0);"
+            " show_debug_message('FPS ' + string((frames - 20) * 1000 / (current_time - t0))); game_end(); }"
+            % int(seconds * 1000))
+    manifest = {
+        "name": "Drawing", "mode": "source", "window": {"width": pw, "height": ph},
+        "sprites": [{"name": "spr_ball", "image": "ball.png"}], "backgrounds": [{"name": "bg_set", "image": "tileset.png"}],
+        "objects": [{"name": "obj_draw", "events": [
+            {"type": "create", "code": create}, {"type": "step", "code": step}, {"type": "draw", "code": draw}]}],
+        "rooms": [{"name": "rm", "width": vw, "height": vh, "speed": 9999, "backgrounds": backgrounds, "tiles": tiles,
+                   "views_enabled": True, "views": [{"visible": True, "width": vw, "height": vh, "port_width": pw,
+                                                     "port_height": ph}],
+                   "instances": [{"object": "obj_draw"}]}],
+    }
+    name = "%s_%s" % (picture, label.replace("/", "over"))
+    path = os.path.join(folder, name + ".json")
+    with open(path, "w") as f:
+        json.dump(manifest, f)
+    out = os.path.join(folder, name + ".win")
+    subprocess.run([gamepack, path, out], check=True, capture_output=True)
+    return name, out
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--build", default=os.path.join(ROOT, "build"))
@@ -134,12 +201,19 @@ def main():
     ap.add_argument("--seconds", type=float, default=2.0)
     ap.add_argument("--pictures", default=",".join(PICTURES), help="some of: " + ", ".join(PICTURES))
     ap.add_argument("--scales", default=",".join(SCALES), help="some of: " + ", ".join(SCALES))
+    ap.add_argument("--textured", choices=("with", "only", "without"), default="with",
+                    help="the textured pictures in scaled views as well, alone, or not")
     a = ap.parse_args()
     runner = os.path.join(a.build, "runner")
     with tempfile.TemporaryDirectory() as folder:
         ball_png(os.path.join(folder, "ball.png"))
-        games = [pack(os.path.join(a.build, "gamepack"), folder, picture, scale, a.seconds)
-                 for picture in a.pictures.split(",") for scale in a.scales.split(",")]
+        tileset_png(os.path.join(folder, "tileset.png"))
+        games = [] if a.textured == "only" else [
+            pack(os.path.join(a.build, "gamepack"), folder, picture, scale, a.seconds)
+            for picture in a.pictures.split(",") for scale in a.scales.split(",")]
+        if a.textured != "without":
+            games += [pack_textured(os.path.join(a.build, "gamepack"), folder, picture, scale, a.seconds)
+                      for picture in ("sprites", "backgrounds", "tiles") for scale in TEXTURED_SCALES]
         results = {name: ([], []) for name, _ in games}
         for r in range(a.rounds):
             for name, game in games:

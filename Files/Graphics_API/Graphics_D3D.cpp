@@ -79,6 +79,7 @@ void GR_PostInit() {}
 
 static void Trace(const char* text) { Console_Debug()->Output("%s", text); }
 static void SendProjection();
+static void SetMatrixExact(int32_t kind, const float* m, const double* exact);
 static void ViewportSized(int32_t w, int32_t h);
 
 // ============================================================================================
@@ -785,7 +786,8 @@ void GR_D3D_SetViewPort(int32_t x, int32_t y, int32_t w, int32_t h)
 
 void GR_D3D_SetSize(int32_t w, int32_t h)
 {
-    int32_t dw = GR_Display_GetWidth(), dh = GR_Display_GetHeight();
+    int32_t dw, dh;
+    GR_Window_GetLimit(&dw, &dh);
     if (w > dw) w = dw;
     if (h > dh) h = dh;
     if (w == g_d3d.requestedWidth && h == g_d3d.requestedHeight) return;
@@ -823,18 +825,31 @@ void GR_D3D_SetView(float x, float y, float w, float h, float angle)
         float eye[3] = {cx, cy, -16000.0f};
         grm::LookAt(view, eye, target, up);
         grm::Ortho(proj, w, -h, 1.0f, 32000.0f);
+        if (angle == 0.0f && w != 0.0f && h != 0.0f) {
+            // The same two in double precision: the view's centre and scale exactly, so that
+            // the device can place a room point on the window as the view maps it (single
+            // precision is 1/16384 of a pixel off at room x 512 in a view magnifying by four).
+            const double ex[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, -((double)x + (double)w / 2), -((double)y + (double)h / 2), 16000, 1};
+            const double px[16] = {2.0 / w, 0, 0, 0, 0, 2.0 / -h, 0, 0, 0, 0, 1.0 / 31999.0, 0, 0, 0, 1.0 / -31999.0, 1};
+            SetMatrixExact(0, view, ex);
+            SetMatrixExact(1, proj, px);
+            return;
+        }
     }
     GR_D3D_SetMatrix(0, view);
     GR_D3D_SetMatrix(1, proj);
 }
 
-void GR_D3D_SetMatrix(int32_t kind, const float* m)
+void GR_D3D_SetMatrix(int32_t kind, const float* m) { SetMatrixExact(kind, m, nullptr); }
+
+static void SetMatrixExact(int32_t kind, const float* m, const double* exact)
 {
     if (!g_d3d.device) return;
     GR_D3D_Flush();
     int32_t slot = kind == 0 ? 0 : kind == 1 ? 1 : 2;
     std::memcpy(g_d3d.matrices[slot], m, 16 * sizeof(float));
     if (kind == 0) {
+        g_d3d.device->SetExactTransform(GFX_TS_VIEW, exact);
         g_d3d.device->SetTransform(GFX_TS_VIEW, m);
         return;
     }
@@ -842,6 +857,8 @@ void GR_D3D_SetMatrix(int32_t kind, const float* m)
         g_d3d.device->SetTransform(GFX_TS_WORLD, m);
         return;
     }
+    g_d3d.exactProjectionValid = exact != nullptr;
+    if (exact) std::memcpy(g_d3d.exactProjection, exact, sizeof(g_d3d.exactProjection));
     g_d3d.pixelOffset[0] = g_d3d.pixelOffset[1] = 1.0f;
     GR_RoomInfo room;
     if (GR_GetRoomInfo(&room) && room.firstView) {
@@ -874,6 +891,9 @@ static void SendProjection()
     if (width != 0.0f) p[12] -= (1.0f / width) * g_d3d.pixelOffset[0];
     if (height != 0.0f) p[13] += (1.0f / height) * g_d3d.pixelOffset[1];
     g_d3d.device->SetHalfPixelFaded(g_d3d.pixelOffset[0] < 1.0f || g_d3d.pixelOffset[1] < 1.0f);
+    // Exactly known where nothing of the offset is left (the view is scaled).
+    const bool exact = g_d3d.exactProjectionValid && g_d3d.pixelOffset[0] == 0.0f && g_d3d.pixelOffset[1] == 0.0f;
+    g_d3d.device->SetExactTransform(GFX_TS_PROJECTION, exact ? g_d3d.exactProjection : nullptr);
     g_d3d.device->SetTransform(GFX_TS_PROJECTION, p);
 }
 

@@ -40,6 +40,10 @@ struct GR_DeviceState {
     GfxSurface* rtDepth[GR_RT_STACK_SIZE] = {};
     int32_t rtDepthCount = 0;
     float matrices[3][16] = {};       // view, projection, world as last set
+    // The projection as last set by GR_D3D_SetView, in double precision (valid: it is the one
+    // in matrices[1]); the device places textured vertices by it (SendProjection).
+    double exactProjection[16] = {};
+    bool exactProjectionValid = false;
     // Scales the projection's half-pixel offset and the primitives' pixel offset: 1, 1, or less
     // as the room's first view is scaled (set with every projection).
     float pixelOffset[2] = {1.0f, 1.0f};

@@ -191,6 +191,14 @@ public:
     // OpenGL device samples a hair past them (see its ApplyMatrices). Told before each
     // projection.
     virtual void SetHalfPixelFaded(bool faded) { (void)faded; }
+    // The transform that the next SetTransform of the slot sets, in double precision (null:
+    // none), where it is known exactly (a 2D view): the OpenGL device places textured vertices
+    // by it when it rounds to the floats set.
+    virtual void SetExactTransform(uint32_t slot, const double* m)
+    {
+        (void)slot;
+        (void)m;
+    }
     virtual void SetRenderState(uint32_t state, uint32_t value) = 0;
     virtual void SetSamplerState(uint32_t stage, uint32_t type, uint32_t value) = 0;
     virtual void SetTextureStageState(uint32_t stage, uint32_t type, uint32_t value) = 0;

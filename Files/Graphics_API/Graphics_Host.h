@@ -97,6 +97,9 @@ public:
     // ---- display (primary display unless a display index is given)
     virtual int32_t GetDisplayCount() = 0;
     virtual void GetDisplaySize(int32_t* w, int32_t* h) = 0;
+    // No display holds the window (SDL's offscreen or dummy driver): the window takes any size
+    // a game asks for, not just the size of the display SDL makes up.
+    virtual bool Headless() { return false; }
     virtual bool GetCurrentMode(int32_t display, HostDisplayMode* mode) = 0;
     virtual bool EnumMode(int32_t display, int32_t index, HostDisplayMode* mode) = 0;
     virtual const char* GetDisplayName(int32_t display) = 0;

@@ -13,6 +13,7 @@
 
 #include "Files/Base/Console.h"
 #include "Files/Base/RealConvert.h"
+#include "Files/Graphics_API/Graphics_Batch.h"
 #include "Files/Graphics_API/Graphics_D3D.h"
 #include "Files/Graphics_API/Graphics_Display.h"
 #include "Files/Graphics_API/Graphics_Hooks.h"
@@ -30,10 +31,11 @@ void* GR_Window_Create(int32_t w, int32_t h)
 {
     IWindowHost* host = WindowHost_Get();
     if (!host) return nullptr;
-    int32_t dw, dh;
+    int32_t dw, dh, lw, lh;
     host->GetDisplaySize(&dw, &dh);
-    g_win.clientWidth = g_win.outerWidth = w < dw ? w : dw;
-    g_win.clientHeight = g_win.outerHeight = h < dh ? h : dh;
+    GR_Window_GetLimit(&lw, &lh);
+    g_win.clientWidth = g_win.outerWidth = w < lw ? w : lw;
+    g_win.clientHeight = g_win.outerHeight = h < lh ? h : lh;
     g_win.created = false;
     uint32_t bits = GR_Options().optionBits;
     g_win.style = (bits & 1) ? WSTYLE_POPUP : (bits & 64) ? WSTYLE_OVERLAPPEDWINDOW : WSTYLE_FIXEDWINDOW;
@@ -65,6 +67,18 @@ void* GR_Window_Create(int32_t w, int32_t h)
     }
     host->SetCursor(g_win.cursorIndex);
     return host->NativeWindow();
+}
+
+void GR_Window_GetLimit(int32_t* w, int32_t* h)
+{
+    IWindowHost* host = WindowHost_Get();
+    *w = 640, *h = 480;
+    if (!host) return;
+    if (!host->Headless()) {
+        host->GetDisplaySize(w, h);
+        return;
+    }
+    *w = *h = GR_D3D_MaxTextureSide(); // the screen texture holds the window's picture
 }
 
 bool GR_Window_ShowRequest() { return g_win.showRequest != 0; }

@@ -219,21 +219,22 @@ void Room_UpdateViews()
         view.xview = Int_HoldToInt32(x);
         view.yview = Int_HoldToInt32(y);
     }
-    int64_t left = 999999, top = 999999, right = -999999, bottom = -999999;
+    int64_t right = -999999, bottom = -999999;
     for (int32_t k = 0; k < 8; ++k) {
         const RoomView& view = room->m_views[k];
         GR_ViewPort_Clear(k);
         if (!view.visible) continue;
         GR_ViewPort_Set(k, float(view.xview), float(view.yview), float(view.wview), float(view.hview), float(view.xport),
                         float(view.yport), float(view.wport), float(view.hport), view.angle, view.surfaceId);
-        left = std::min<int64_t>(left, view.xport);
-        top = std::min<int64_t>(top, view.yport);
         right = std::max(right, int64_t(view.xport) + view.wport);
         bottom = std::max(bottom, int64_t(view.yport) + view.hport);
     }
-    if (right > left && bottom > top) {
-        GR_WindowState().roomScaleX = float(GR_Window_GetWidth()) / float(right - left);
-        GR_WindowState().roomScaleY = float(GR_Window_GetHeight()) / float(bottom - top);
+    // The ports' coordinates are the window's as Room_FitWindowToViews sizes it, from its corner
+    // to the furthest port edge: the factors map that extent onto the window as it is (a port
+    // away from the corner stays where it is, not stretched by its distance from the corner).
+    if (right > 0 && bottom > 0) {
+        GR_WindowState().roomScaleX = float(GR_Window_GetWidth()) / float(right);
+        GR_WindowState().roomScaleY = float(GR_Window_GetHeight()) / float(bottom);
     }
 }
 
@@ -254,7 +255,8 @@ void Room_FitWindowToViews()
     }
     width = std::clamp<int64_t>(width, 1, INT32_MAX);
     height = std::clamp<int64_t>(height, 1, INT32_MAX);
-    const int32_t dw = GR_Display_GetWidth(), dh = GR_Display_GetHeight();
+    int32_t dw, dh;
+    GR_Window_GetLimit(&dw, &dh); // the display's size (headless: the largest texture)
     if (dw > 0) width = std::min<int64_t>(width, dw);
     if (dh > 0) height = std::min<int64_t>(height, dh);
     if (width != GR_Window_GetWidth() || height != GR_Window_GetHeight()) GR_Window_SetSize(int32_t(width), int32_t(height));

@@ -198,6 +198,12 @@ public:
         }
     }
 
+    bool Headless() override
+    {
+        const char* driver = SDL_GetCurrentVideoDriver();
+        return driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
+    }
+
     bool GetCurrentMode(int32_t display, HostDisplayMode* mode) override
     {
         SDL_DisplayMode m;
