@@ -229,9 +229,10 @@ void GR_Sdl_ShowWindow(SDL_Window* window, SDL_Window* owner, bool focused)
         SDL_ShowWindow(window);
         return;
     }
-    // The window manager is told what the runner means: a window of the game's (kept over it
-    // and minimised with it) that comes up with the focus, or, with a user time of 0, without
-    // it (the player is busy elsewhere).
+    // The window manager is told what the runner means: a window of the game's (kept over it,
+    // which the game's window would otherwise cover once raised, and minimised with it) that
+    // comes up with the focus, or, with a user time of 0, without it (the player is busy
+    // elsewhere).
     Display* ownerDisplay;
     Window ownerXid;
     if (owner && owner != window && X11Of(owner, &ownerDisplay, &ownerXid)) XSetTransientForHint(display, xid, ownerXid);
@@ -246,7 +247,7 @@ void GR_Sdl_ShowWindow(SDL_Window* window, SDL_Window* owner, bool focused)
     // Mapped here rather than by SDL, which without a window manager gives every window it
     // shows the focus (nothing to put back, and no moment in which a key could go to it). SDL
     // learns of the map from the server's notice, awaited a while (a window manager maps the
-    // window when it has placed it; one that keeps it minimised with its owner never does).
+    // window once it has placed it, or never where it keeps it minimised).
     XMapRaised(display, xid);
     XFlush(display);
     const uint64_t until = SDL_GetTicks64() + 250;

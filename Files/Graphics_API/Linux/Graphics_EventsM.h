@@ -107,11 +107,11 @@ bool GR_Sdl_HoldsFocus(SDL_Window* const* windows, int32_t count); // FocusOf is
 // Gives the window the input focus; nothing when it is not shown (not yet mapped by a window
 // manager, or minimised meanwhile), where the server's refusal would end the run.
 void GR_Sdl_FocusWindow(SDL_Window* window);
-// Shows a hidden window, on top of its owner (the game's window; null: none), without moving
-// the input focus itself: the window manager, where one runs, is told whether it should come
-// up with the focus (`focused`) or without it (a user time of 0: the player is busy
-// elsewhere). SDL would give it the focus where none runs; the caller moves the focus itself
-// when it means to. The server is never held.
+// Shows a hidden window, on top of its owner (the game's window; null: none) and kept there,
+// without moving the input focus itself: the window manager, where one runs, is told whether
+// it should come up with the focus (`focused`) or without it (a user time of 0: the player is
+// busy elsewhere). SDL would give it the focus where none runs; the caller moves the focus
+// itself when it means to. The server is never held.
 void GR_Sdl_ShowWindow(SDL_Window* window, SDL_Window* owner, bool focused);
 
 // Waits until the display server has carried out every request made so far (a change of the
