@@ -240,9 +240,11 @@ TEST_F(Windowed, DialogsOfASmallGameCanBeReadAndAnswered)
     EXPECT_EQ(game.WaitForPicture(Golden("small_error.png"), kTolerance, dir / "shot.png", error), "");
     game.Keys("Left Return"); // from Copy to Ignore
     ASSERT_TRUE(game.WaitForLog("went on")) << game.Log();
-    game.Resize("", 160, 120);
+    // (A window manager keeps the game's window at the game's size: the player cannot make it
+    // smaller there.)
+    if (!x.Managed()) game.Resize("", 160, 120);
     game.Type("r");
-    ASSERT_FALSE(game.WindowNamed("Small").empty()) << game.Log();
+    if (!x.Managed()) ASSERT_FALSE(game.WindowNamed("Small").empty()) << game.Log();
     game.Keys("Return");
     EXPECT_TRUE(game.WaitForLog("answered")) << game.Log();
     EXPECT_EQ(game.Wait(), 0);
