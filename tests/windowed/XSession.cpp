@@ -3,7 +3,9 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xproto.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/record.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -665,6 +667,58 @@ int WindowedRunner::Wait()
     waitpid(m_pid, nullptr, 0);
     m_pid = -1;
     return -1;
+}
+
+// ---- The server's holds ----------------------------------------------------------------------
+ServerHoldCount::ServerHoldCount(const XSession& x)
+{
+    ::Display* control = XOpenDisplay(x.Display().c_str());
+    ::Display* data = XOpenDisplay(x.Display().c_str());
+    m_control = control;
+    m_data = data;
+    if (!control || !data) return;
+    XRecordRange* range = XRecordAllocRange();
+    if (!range) return;
+    range->core_requests.first = X_GrabServer;
+    range->core_requests.last = X_GrabServer;
+    XRecordClientSpec clients = XRecordAllClients;
+    m_context = XRecordCreateContext(control, 0, &clients, 1, &range, 1);
+    XFree(range);
+    XSync(control, False);
+    if (!m_context) return;
+    m_reader = std::thread([this, data] {
+        // Returns once the context is disabled (the destructor).
+        XRecordEnableContext(data, XRecordContext(m_context), [](XPointer self, XRecordInterceptData* d) {
+            auto* me = reinterpret_cast<ServerHoldCount*>(self);
+            if (d->category == XRecordFromClient) {
+                std::lock_guard<std::mutex> lock(me->m_mutex);
+                me->m_holders.push_back(d->id_base);
+            }
+            XRecordFreeData(d);
+        }, reinterpret_cast<XPointer>(this));
+    });
+}
+
+ServerHoldCount::~ServerHoldCount()
+{
+    ::Display* control = static_cast<::Display*>(m_control);
+    if (m_reader.joinable()) {
+        XRecordDisableContext(control, XRecordContext(m_context));
+        XSync(control, False);
+        m_reader.join();
+    }
+    if (control && m_context) XRecordFreeContext(control, XRecordContext(m_context));
+    if (control) XCloseDisplay(control);
+    if (m_data) XCloseDisplay(static_cast<::Display*>(m_data));
+}
+
+int ServerHoldCount::By(const std::string& window) const
+{
+    // A client's resources are its id base with the low bits of the server's resource mask
+    // (which Xlib keeps in the display's fourth private field).
+    const unsigned long base = std::stoul(window) & ~reinterpret_cast<_XPrivDisplay>(m_control)->private4;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return int(std::count(m_holders.begin(), m_holders.end(), base));
 }
 
 std::vector<std::string> Windowed_PlayAll(size_t count, int jobs, const std::function<std::string(size_t)>& play)

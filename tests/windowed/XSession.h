@@ -166,6 +166,7 @@ public:
     // ended it: Signal() says which).
     int Wait();
     int Signal() const { return WIFSIGNALED(m_status) ? WTERMSIG(m_status) : 0; }
+    pid_t Pid() const { return m_pid; } // -1 once it has ended
     // Sends the runner a signal.
     void Kill(int signal);
     // The runner's windows shown now (the game's first, as xdotool names them).
@@ -184,6 +185,28 @@ private:
     int m_code = -1;
     std::chrono::steady_clock::time_point m_started;  // the runner's start
     std::chrono::steady_clock::duration m_windowCame{}; // how long its window took
+};
+
+// Counts the times clients hold the whole server (GrabServer requests), from its making until
+// its end, through the server's record of requests (the RECORD extension).
+class ServerHoldCount {
+public:
+    explicit ServerHoldCount(const XSession& x);
+    ~ServerHoldCount();
+    ServerHoldCount(const ServerHoldCount&) = delete;
+    ServerHoldCount& operator=(const ServerHoldCount&) = delete;
+
+    bool Ok() const { return m_reader.joinable(); }
+    // The holds by the client that made the window (xdotool's name of it).
+    int By(const std::string& window) const;
+
+private:
+    void* m_control = nullptr; // Display*
+    void* m_data = nullptr;    // Display*, read by the reader
+    unsigned long m_context = 0;
+    mutable std::mutex m_mutex;
+    std::vector<unsigned long> m_holders; // the clients' resource id bases, one a hold
+    std::thread m_reader;
 };
 
 // Plays count cases (play(i), each on servers of its own) on `jobs` threads at once; what
