@@ -245,7 +245,9 @@ TEST_F(Windowed, DialogsOfASmallGameCanBeReadAndAnswered)
     // smaller there.)
     if (!x.Managed()) game.Resize("", 160, 120);
     game.Type("r");
-    if (!x.Managed()) ASSERT_FALSE(game.WindowNamed("Small").empty()) << game.Log();
+    if (!x.Managed()) {
+        ASSERT_FALSE(game.WindowNamed("Small").empty()) << game.Log();
+    }
     game.Keys("Return");
     EXPECT_TRUE(game.WaitForLog("answered")) << game.Log();
     EXPECT_EQ(game.Wait(), 0);
