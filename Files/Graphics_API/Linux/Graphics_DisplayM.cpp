@@ -245,34 +245,17 @@ void GR_Sdl_ShowWindow(SDL_Window* window, SDL_Window* owner, bool focused)
                         reinterpret_cast<const unsigned char*>(&never), 1);
     }
     // Mapped here rather than by SDL, which without a window manager gives every window it
-    // shows the focus (nothing to put back, and no moment in which a key could go to it), and
-    // which waits for a window manager's map however long it takes. The server's notice of
-    // the map is awaited a while (a window manager maps the window once it has placed it, or
-    // never where it keeps it minimised), left in the queue for SDL.
+    // shows the focus (nothing to put back, and no moment in which a key could go to it). SDL
+    // learns of the map from the server's notice, awaited a while (a window manager maps the
+    // window once it has placed it, or never where it keeps it minimised).
     XMapRaised(display, xid);
-    XSync(display, False);
-    XWindowAttributes root{};
-    XGetWindowAttributes(display, DefaultRootWindow(display), &root);
-    if (!(root.all_event_masks & SubstructureRedirectMask)) {
-        SDL_PumpEvents(); // SDL reads the notice: the window is shown for it too
-        return;
+    XFlush(display);
+    const uint64_t until = SDL_GetTicks64() + 250;
+    for (;;) {
+        SDL_PumpEvents();
+        if ((SDL_GetWindowFlags(window) & SDL_WINDOW_SHOWN) || SDL_GetTicks64() >= until) break;
+        SDL_Delay(1);
     }
-    struct Seen {
-        Window xid;
-        bool mapped;
-    } seen{xid, false};
-    auto peek = [](Display*, XEvent* e, XPointer arg) -> Bool {
-        Seen* s = reinterpret_cast<Seen*>(arg);
-        if (e->type == MapNotify && e->xmap.window == s->xid) s->mapped = true;
-        return False; // left where it is
-    };
-    for (const uint64_t until = SDL_GetTicks64() + 250; !seen.mapped && SDL_GetTicks64() < until; SDL_Delay(1)) {
-        XEvent e;
-        XCheckIfEvent(display, &e, peek, reinterpret_cast<XPointer>(&seen));
-    }
-    // SDL reads the notice (the window is shown for it too) once it has come, else at its next
-    // pump.
-    if (seen.mapped) SDL_PumpEvents();
 }
 
 void GR_Sdl_MakeCurrent(SDL_Window* window, SDL_GLContext gl)
