@@ -15,7 +15,7 @@ PACKAGES=(
   libbox2d-dev libsdl2-dev libgl-dev libegl-dev libgl1-mesa-dri libegl-mesa0
   libcurl4-openssl-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
   libffi-dev lua5.4 tzdata xz-utils
-  xvfb xdotool x11-apps libx11-dev
+  xvfb xdotool x11-apps libx11-dev libxtst-dev openbox
 )
 
 SUDO=""

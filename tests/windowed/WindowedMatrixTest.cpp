@@ -191,10 +191,12 @@ std::string Play(const Row& r, const std::string& folder)
         other = std::make_unique<WindowedRunner>(x, dir + "/game.win", dir);
         elsewhere = other->Window();
         if (elsewhere.empty() || !other->WaitForLog("step 2", kWait)) return "the other game did not start";
+        other->Move("", 1600, 1200); // clear of the game (a window manager raises the window it focuses)
     } else if (r.focus == kOutside) {
         outside = std::make_unique<OutsideWindow>(x);
         elsewhere = outside->Id();
         if (elsewhere.empty()) return "no outside window";
+        x.Run("xdotool windowmove --sync " + elsewhere + " 0 0");
     }
     const std::string game = folder + "/game.win", manifest = folder + "/manifest.json";
     Scratch_WriteFile(manifest, Manifest(r));

@@ -1,8 +1,11 @@
 // A private X server and a runner on it (XSession.h).
 #include "windowed/XSession.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xproto.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/record.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -15,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -84,10 +88,26 @@ bool ReadXwd(const std::string& bytes, std::vector<uint8_t>* rgba, int32_t* w, i
 
 std::string SamePath(const char* name) { return name; }
 
+// Maps a window and waits until it is shown. A window manager that is still starting drops
+// the request: it is asked again. False when it is not shown within 10 seconds.
+bool MapAndWait(::Display* d, Window w)
+{
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        XMapWindow(d, w);
+        XFlush(d);
+        for (const auto end = Clock::now() + std::chrono::milliseconds(500); Clock::now() < end;) {
+            XWindowAttributes a;
+            if (XGetWindowAttributes(d, w, &a) && a.map_state == IsViewable) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 // ---- The X server -------------------------------------------------------------------------
-XSession::XSession(int width, int height)
+XSession::XSession(int width, int height, Manager manager)
 {
     int fds[2];
     if (pipe(fds) != 0) {
@@ -129,12 +149,83 @@ XSession::XSession(int width, int height)
     }
     m_pid = pid;
     m_display = ":" + number;
+    // The windows the tests ask about (a runner's, one of their own) may go at any time: an
+    // error about one is no matter (the display library's own handler would end the tests).
+    static std::once_flag quiet;
+    std::call_once(quiet, [] { XSetErrorHandler([](::Display*, XErrorEvent*) { return 0; }); });
+    m_connection = XOpenDisplay(m_display.c_str());
+    if (!m_connection) {
+        End();
+        m_why = "the X server does not answer";
+        return;
+    }
+    const char* wanted = std::getenv("ZB_WINDOW_MANAGER");
+    if (manager == kManaged || (manager == kByEnvironment && wanted && std::strcmp(wanted, "openbox") == 0)) StartManager();
+}
+
+void XSession::StartManager()
+{
+    const std::string display = "DISPLAY=" + m_display;
+    std::vector<char*> env;
+    for (char** e = environ; *e; ++e)
+        if (std::strncmp(*e, "DISPLAY=", 8) != 0) env.push_back(*e);
+    env.push_back(const_cast<char*>(display.c_str()));
+    env.push_back(nullptr);
+    // Its own configuration, without the animation of a window minimised or brought back (a
+    // click while it plays lands beside the window).
+    m_managerConfig = "/tmp/zb_openbox_" + std::to_string(getpid()) + "_" + m_display.substr(1) + ".xml";
+    std::string config = Scratch_ReadFile("/etc/xdg/openbox/rc.xml");
+    const std::string animated = "<animateIconify>yes</animateIconify>";
+    if (const size_t at = config.find(animated); at != std::string::npos)
+        config.replace(at, animated.size(), "<animateIconify>no</animateIconify>");
+    Scratch_WriteFile(m_managerConfig, config);
+    const char* argv[] = {"openbox", "--sm-disable", "--config-file", m_managerConfig.c_str(), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    const int failed = posix_spawnp(&m_manager, "openbox", &actions, nullptr, const_cast<char**>(argv), env.data());
+    posix_spawn_file_actions_destroy(&actions);
+    // It manages the windows once it has named its own window on the root and shows a window
+    // asked for (it drops what is asked while it starts).
+    ::Display* d = static_cast<::Display*>(m_connection);
+    const Atom check = XInternAtom(d, "_NET_SUPPORTING_WM_CHECK", False);
+    bool up = failed == 0 && Windowed_WaitUntil([&] {
+        Atom type;
+        int format;
+        unsigned long count, after;
+        unsigned char* data = nullptr;
+        const bool named = XGetWindowProperty(d, DefaultRootWindow(d), check, 0, 1, False, AnyPropertyType, &type, &format,
+                                              &count, &after, &data) == Success && count == 1;
+        if (data) XFree(data);
+        return named;
+    }, 10);
+    if (up) {
+        const Window probe = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 8, 8, 0, 0, 0);
+        up = MapAndWait(d, probe);
+        XDestroyWindow(d, probe);
+        XSync(d, False);
+    }
+    if (!up) {
+        if (failed == 0) m_why = "openbox did not start";
+        else m_why = "openbox could not be started (is the openbox package installed?)";
+        m_manager = failed == 0 ? m_manager : -1;
+        End();
+    }
 }
 
 XSession::~XSession() { End(); }
 
 void XSession::End()
 {
+    if (m_manager > 0) {
+        kill(m_manager, SIGTERM);
+        waitpid(m_manager, nullptr, 0);
+        m_manager = -1;
+    }
+    if (!m_managerConfig.empty()) std::remove(m_managerConfig.c_str());
+    if (m_connection) XCloseDisplay(static_cast<::Display*>(m_connection));
+    m_connection = nullptr;
     if (m_pid <= 0) return;
     kill(m_pid, SIGTERM);
     waitpid(m_pid, nullptr, 0);
@@ -155,7 +246,57 @@ std::string XSession::Output(const std::string& line) const
     return out;
 }
 
-void XSession::Focus(const std::string& window) const { Run("xdotool windowfocus --sync " + window); }
+void XSession::Focus(const std::string& window) const
+{
+    Run(std::string(Managed() ? "xdotool windowactivate --sync " : "xdotool windowfocus --sync ") + window);
+}
+
+unsigned long XSession::FocusNow() const
+{
+    ::Display* d = static_cast<::Display*>(m_connection);
+    Window focus = None;
+    int revert;
+    if (d) XGetInputFocus(d, &focus, &revert);
+    return d && focus == DefaultRootWindow(d) ? PointerRoot : focus;
+}
+
+void XSession::SetFocus(unsigned long window) const
+{
+    ::Display* d = static_cast<::Display*>(m_connection);
+    if (!d) return;
+    XSetInputFocus(d, window, RevertToNone, CurrentTime);
+    XSync(d, False);
+}
+
+bool XSession::Within(unsigned long inner, unsigned long outer) const
+{
+    ::Display* d = static_cast<::Display*>(m_connection);
+    bool within = false;
+    for (Window w = inner; d && w != None && !within;) {
+        within = w == outer;
+        Window root, parent = None, *children = nullptr;
+        unsigned int n;
+        if (!XQueryTree(d, w, &root, &parent, &children, &n)) break;
+        if (children) XFree(children);
+        w = parent == root ? None : parent;
+    }
+    return within;
+}
+
+unsigned long XSession::UnderPointer() const
+{
+    ::Display* d = static_cast<::Display*>(m_connection);
+    Window at = d ? DefaultRootWindow(d) : None, deepest = None;
+    for (int depth = 0; at != None && depth < 8; ++depth) {
+        Window root, child = None;
+        int rx, ry, x, y;
+        unsigned int mask;
+        if (!XQueryPointer(d, at, &root, &child, &rx, &ry, &x, &y, &mask)) break;
+        if (child != None) deepest = child;
+        at = child;
+    }
+    return deepest;
+}
 
 bool XSession::AddKeys(const std::vector<uint32_t>& characters) const
 {
@@ -181,16 +322,14 @@ bool XSession::AddKeys(const std::vector<uint32_t>& characters) const
 // ---- A window of the test's own -------------------------------------------------------------
 OutsideWindow::OutsideWindow(const XSession& x)
 {
-    Display* d = XOpenDisplay(x.Display().c_str());
+    ::Display* d = XOpenDisplay(x.Display().c_str());
     if (!d) return;
     m_display = d;
     const int screen = DefaultScreen(d);
     m_window = XCreateSimpleWindow(d, RootWindow(d, screen), 0, 0, 160, 90, 0, BlackPixel(d, screen), WhitePixel(d, screen));
     XStoreName(d, m_window, "Outside");
-    XSelectInput(d, m_window, KeyPressMask | StructureNotifyMask);
-    XMapWindow(d, m_window);
-    for (XEvent e; XWindowEvent(d, m_window, StructureNotifyMask, &e), e.type != MapNotify;) {
-    }
+    XSelectInput(d, m_window, KeyPressMask | ButtonPressMask | StructureNotifyMask);
+    if (!MapAndWait(d, m_window)) return;
     m_id = std::to_string(m_window);
     m_reader = std::thread([this] { Read(); });
 }
@@ -199,17 +338,23 @@ OutsideWindow::~OutsideWindow()
 {
     m_stop = true;
     if (m_reader.joinable()) m_reader.join();
-    if (m_display) XCloseDisplay(static_cast<Display*>(m_display));
+    if (m_display) XCloseDisplay(static_cast<::Display*>(m_display));
 }
 
 void OutsideWindow::Read()
 {
-    Display* d = static_cast<Display*>(m_display);
+    ::Display* d = static_cast<::Display*>(m_display);
     pollfd p{ConnectionNumber(d), POLLIN, 0};
+    const Atom userTime = XInternAtom(d, "_NET_WM_USER_TIME", False);
     while (!m_stop) {
         while (XPending(d)) {
             XEvent e;
             XNextEvent(d, &e);
+            if (e.type != KeyPress && e.type != ButtonPress) continue;
+            // As a terminal does: the window manager learns when the player last used it.
+            const long time = long(e.type == KeyPress ? e.xkey.time : e.xbutton.time);
+            XChangeProperty(d, m_window, userTime, XA_CARDINAL, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(&time), 1);
+            if (e.type == ButtonPress) XSetInputFocus(d, m_window, RevertToNone, e.xbutton.time);
             if (e.type != KeyPress) continue;
             char text[32];
             KeySym key;
@@ -438,7 +583,7 @@ void WindowedRunner::Click(int x, int y)
 bool WindowedRunner::RequestClose()
 {
     if (Window().empty()) return false;
-    Display* d = XOpenDisplay(m_x.Display().c_str());
+    ::Display* d = XOpenDisplay(m_x.Display().c_str());
     if (!d) return false;
     XEvent e{};
     e.xclient.type = ClientMessage;
@@ -533,6 +678,58 @@ int WindowedRunner::Wait()
     waitpid(m_pid, nullptr, 0);
     m_pid = -1;
     return -1;
+}
+
+// ---- The server's holds ----------------------------------------------------------------------
+ServerHoldCount::ServerHoldCount(const XSession& x)
+{
+    ::Display* control = XOpenDisplay(x.Display().c_str());
+    ::Display* data = XOpenDisplay(x.Display().c_str());
+    m_control = control;
+    m_data = data;
+    if (!control || !data) return;
+    XRecordRange* range = XRecordAllocRange();
+    if (!range) return;
+    range->core_requests.first = X_GrabServer;
+    range->core_requests.last = X_GrabServer;
+    XRecordClientSpec clients = XRecordAllClients;
+    m_context = XRecordCreateContext(control, 0, &clients, 1, &range, 1);
+    XFree(range);
+    XSync(control, False);
+    if (!m_context) return;
+    m_reader = std::thread([this, data] {
+        // Returns once the context is disabled (the destructor).
+        XRecordEnableContext(data, XRecordContext(m_context), [](XPointer self, XRecordInterceptData* d) {
+            auto* me = reinterpret_cast<ServerHoldCount*>(self);
+            if (d->category == XRecordFromClient) {
+                std::lock_guard<std::mutex> lock(me->m_mutex);
+                me->m_holders.push_back(d->id_base);
+            }
+            XRecordFreeData(d);
+        }, reinterpret_cast<XPointer>(this));
+    });
+}
+
+ServerHoldCount::~ServerHoldCount()
+{
+    ::Display* control = static_cast<::Display*>(m_control);
+    if (m_reader.joinable()) {
+        XRecordDisableContext(control, XRecordContext(m_context));
+        XSync(control, False);
+        m_reader.join();
+    }
+    if (control && m_context) XRecordFreeContext(control, XRecordContext(m_context));
+    if (control) XCloseDisplay(control);
+    if (m_data) XCloseDisplay(static_cast<::Display*>(m_data));
+}
+
+int ServerHoldCount::By(const std::string& window) const
+{
+    // A client's resources are its id base with the low bits of the server's resource mask
+    // (which Xlib keeps in the display's fourth private field).
+    const unsigned long base = std::stoul(window) & ~reinterpret_cast<_XPrivDisplay>(m_control)->private4;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return int(std::count(m_holders.begin(), m_holders.end(), base));
 }
 
 std::vector<std::string> Windowed_PlayAll(size_t count, int jobs, const std::function<std::string(size_t)>& play)

@@ -1,9 +1,10 @@
-// A private X server (Xvfb, no window manager) for tests that play games in a real window:
-// the runner started on it, its window found, real key presses and clicks sent through the
-// X test extension (xdotool), and the window's picture read back (xwd) as a PNG file.
+// A private X server (Xvfb, with a window manager or without) for tests that play games in a
+// real window: the runner started on it, its window found, real key presses and clicks sent
+// through the X test extension (xdotool), and the window's picture read back (xwd) as a PNG
+// file.
 //
 // Waits are bounded polls of what the test waits for (a window, a log line, a picture), never
-// fixed sleeps. Needs the Debian packages xvfb, xdotool and x11-apps (scripts/setup.sh).
+// fixed sleeps. Needs the Debian packages xvfb, xdotool, x11-apps and openbox (scripts/setup.sh).
 #pragma once
 
 #include <sys/types.h>
@@ -22,14 +23,19 @@ class XSession {
 public:
     // Starts Xvfb on a free display; Ok() is false (with Why()) when it cannot start. The
     // server never resets (Xvfb by default resets when its last client leaves, closing the
-    // connections still being made: a runner connecting while an xdotool call ends).
+    // connections still being made: a runner connecting while an xdotool call ends). A window
+    // manager (openbox) manages its windows when asked (kManaged), or, by default, when
+    // ZB_WINDOW_MANAGER=openbox says every session has one (the players' desktops do).
+    enum Manager { kByEnvironment, kBare, kManaged };
     XSession() : XSession(1024, 768) {}
-    XSession(int width, int height); // the screen's size
+    explicit XSession(Manager manager) : XSession(1024, 768, manager) {}
+    XSession(int width, int height, Manager manager = kByEnvironment); // the screen's size
     ~XSession();
     XSession(const XSession&) = delete;
     XSession& operator=(const XSession&) = delete;
 
     bool Ok() const { return m_pid > 0; }
+    bool Managed() const { return m_manager > 0; }
     const std::string& Why() const { return m_why; }
     const std::string& Display() const { return m_display; }
 
@@ -40,9 +46,19 @@ public:
     int Run(const std::string& line) const;
     // Runs a shell command line with DISPLAY set; its standard output.
     std::string Output(const std::string& line) const;
-    // Gives the window the input focus, as a window manager does when the player clicks it
-    // (there is none here); returns once the server has done so.
+    // Gives the window the input focus as the player would: through the window manager (its
+    // activation, as a click on the window or its task does, which also brings back a window
+    // minimised) or, without one, as one would; returns once the server has done so.
     void Focus(const std::string& window) const;
+    // The input focus now: a window, or 0 (None) or 1 (PointerRoot or the root window: the keys
+    // go to the window the pointer is in). Setting it to either of
+    // these (or a window) asks the server directly, as a program may.
+    unsigned long FocusNow() const;
+    void SetFocus(unsigned long window) const;
+    // Whether `outer` is `inner` or holds it (a window manager's frame around it).
+    bool Within(unsigned long inner, unsigned long outer) const;
+    // The deepest window under the pointer (0: the screen's background).
+    unsigned long UnderPointer() const;
     // Gives keys of the keyboard that nothing uses these characters (Unicode code points), as a
     // keyboard layout with them would: xdotool then types them without changing the key
     // mapping under each one (a client that reads the key after the mapping changed back
@@ -54,13 +70,18 @@ public:
     std::string GameEnvironment() const;
 
 private:
+    void StartManager();
+
     pid_t m_pid = -1;
-    std::string m_display, m_why;
+    pid_t m_manager = -1; // openbox, when it manages the windows
+    std::string m_display, m_why, m_managerConfig;
+    void* m_connection = nullptr; // Display*, the session's own questions
 };
 
 // A bare window of the test's own on the session's display, beside the games (a terminal or an
 // editor the player types into), that records the characters typed into it. It has a
-// connection of its own, read by a thread of its own; it never takes the focus itself.
+// connection of its own, read by a thread of its own; it takes the focus only when clicked
+// (as a window manager would give it; the player chose it). Its destruction closes it.
 class OutsideWindow {
 public:
     explicit OutsideWindow(const XSession& x);
@@ -145,6 +166,7 @@ public:
     // ended it: Signal() says which).
     int Wait();
     int Signal() const { return WIFSIGNALED(m_status) ? WTERMSIG(m_status) : 0; }
+    pid_t Pid() const { return m_pid; } // -1 once it has ended
     // Sends the runner a signal.
     void Kill(int signal);
     // Whether the runner still runs (its status kept once it ended).
@@ -165,6 +187,28 @@ private:
     int m_code = -1;
     std::chrono::steady_clock::time_point m_started;  // the runner's start
     std::chrono::steady_clock::duration m_windowCame{}; // how long its window took
+};
+
+// Counts the times clients hold the whole server (GrabServer requests), from its making until
+// its end, through the server's record of requests (the RECORD extension).
+class ServerHoldCount {
+public:
+    explicit ServerHoldCount(const XSession& x);
+    ~ServerHoldCount();
+    ServerHoldCount(const ServerHoldCount&) = delete;
+    ServerHoldCount& operator=(const ServerHoldCount&) = delete;
+
+    bool Ok() const { return m_reader.joinable(); }
+    // The holds by the client that made the window (xdotool's name of it).
+    int By(const std::string& window) const;
+
+private:
+    void* m_control = nullptr; // Display*
+    void* m_data = nullptr;    // Display*, read by the reader
+    unsigned long m_context = 0;
+    mutable std::mutex m_mutex;
+    std::vector<unsigned long> m_holders; // the clients' resource id bases, one a hold
+    std::thread m_reader;
 };
 
 // Plays count cases (play(i), each on servers of its own) on `jobs` threads at once; what

@@ -414,7 +414,7 @@ void DebugFormView_Frame()
             SDL_Window* game = SDL_GL_GetCurrentWindow();
             SDL_Window* both[] = {game, g_view.w.window};
             if (g_view.hasKeyboard && game && game != g_view.w.window && GR_Sdl_HoldsFocus(both, 2))
-                SDL_SetWindowInputFocus(game);
+                GR_Sdl_FocusWindow(game);
             SDL_HideWindow(g_view.w.window);
         }
         g_view.visible = false;
@@ -425,7 +425,7 @@ void DebugFormView_Frame()
     DebugForm_SetAsk(Ask);
     if (!g_view.visible) {
         // The game keeps the keyboard: the form is shown beside it without the focus.
-        GR_Sdl_ShowWindow(g_view.w.window);
+        GR_Sdl_ShowWindow(g_view.w.window, nullptr, false);
         g_view.visible = true;
         g_view.lastDraw = 0;
     }

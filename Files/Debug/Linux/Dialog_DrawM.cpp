@@ -496,6 +496,20 @@ void DialogUi_Draw(DialogUi& ui, ImVec2 display, bool fill)
         ImGui::PopID();
     }
 
+    // A click on the dialog that no control takes (on its text, its blank area, its title: a
+    // player coming back to it) leaves the keyboard in the field that had it, with its caret;
+    // ImGui took it from the field.
+    if (ui.hasFocus && pressed < 0 && ImGui::IsMouseClicked(ImGuiMouseButton_Left) && !ImGui::IsAnyItemActive() &&
+        ImGui::IsWindowHovered(ImGuiHoveredFlags_ChildWindows)) {
+        const DialogControl* f = Focused(ui);
+        if (f && IsEdit(*f)) {
+            ui.focusMoved = true;
+            ui.keepCaret = true;
+            ui.fieldActive = false;
+            ui.heldFrames = 0;
+        }
+    }
+
     // The frame's key acts after the fields took the frame's typing.
     const DialogKeys k = ui.keys;
     ui.keys.Clear();

@@ -23,11 +23,13 @@
 // the device's held present and window overlay, the dialogs' logic, the debug form's view.
 //
 // The input focus: the runner moves it only between its own windows, and only while one of
-// them holds it (GR_Sdl_HoldsFocus, asked of the server each time). A dialog of a runner
+// them holds it (GR_Sdl_FocusOf, asked of the server each time), or where the player clicked
+// into one of its windows while nobody held it (the focused window went). A dialog of a runner
 // without the focus (the player types into another program, or another game) waits, shown but
 // without the keyboard, until the player comes to the runner; its windows are shown without
-// taking the focus (GR_Sdl_ShowWindow), and raised only while the runner holds it (raising asks
-// the window manager to activate a window).
+// the runner moving the focus, the window manager told whether they take it
+// (GR_Sdl_ShowWindow), and raised only while the runner holds it (raising asks the window
+// manager to activate a window).
 //
 // A dialog that the game window cannot hold at its own size, or that it would show scaled (a
 // window made smaller or larger than the game's picture), gets a window of its own, centred
@@ -196,23 +198,32 @@ std::vector<SDL_Window*> RunnerWindows(SDL_Window* also = nullptr)
     return windows;
 }
 
-// Whether the player's keys come to the runner now (to any of its windows, or to `also`).
-bool HoldsFocus(SDL_Window* also = nullptr)
+// Who holds the input focus now: the runner (any of its windows, or `also`), nobody, the
+// pointer or another program.
+GR_SdlFocus FocusNow(SDL_Window* also = nullptr)
 {
     const std::vector<SDL_Window*> windows = RunnerWindows(also);
-    return GR_Sdl_HoldsFocus(windows.data(), int32_t(windows.size()));
+    return GR_Sdl_FocusOf(windows.data(), int32_t(windows.size()));
 }
+
+// Whether a window of the runner's holds the input focus.
+bool HoldsFocus(SDL_Window* also = nullptr) { return FocusNow(also) == GR_SdlFocus::kOurs; }
 
 // Moves the input focus to one of the runner's windows, when the runner holds it (`also`: a
-// window of the runner's about to close, that may hold it).
-void FocusWindow(SDL_Window* w, SDL_Window* also = nullptr)
+// window of the runner's about to close, that may hold it), or, where the player chose the
+// runner (`chosen`: a click into one of its windows), when nobody holds it or it follows the
+// pointer: only a focus that another program's window holds stays where it is. A focus that
+// follows the pointer is the player's to move: the runner never moves it of its own accord.
+void FocusWindow(SDL_Window* w, SDL_Window* also = nullptr, bool chosen = false)
 {
-    if (w && HoldsFocus(also)) SDL_SetWindowInputFocus(w);
+    if (!w) return;
+    const GR_SdlFocus now = FocusNow(also);
+    if (now == GR_SdlFocus::kOurs || (chosen && now != GR_SdlFocus::kOthers)) GR_Sdl_FocusWindow(w);
 }
 
-// Gives the holder's window the input focus, when the runner holds it. Always asked for: SDL's
-// idea of the focus lags behind the requests not yet answered.
-void GiveKeyboard() { FocusWindow(KeyWindow()); }
+// Gives the holder's window the input focus, as FocusWindow. Always asked for: SDL's idea of
+// the focus lags behind the requests not yet answered.
+void GiveKeyboard(bool chosen = false) { FocusWindow(KeyWindow(), nullptr, chosen); }
 
 // A dialog that gets the keyboard again (or a new window): its field is asked for anew, with
 // what was typed into it and the caret where they were (ImGui would select its whole text).
@@ -303,10 +314,11 @@ bool OpenOwn(Shown& s, SDL_Window* over)
     if (!DialogWindow_Open(s.own, s.ui.dialog->Caption(), x, y, w, h, over ? SDL_WINDOW_HIDDEN : SDL_WINDOW_SHOWN))
         return false;
     if (over) {
-        GR_Sdl_ShowWindow(s.own.window);
-        if (KeyWindow() == s.own.window && HoldsFocus()) {
+        const bool focused = KeyWindow() == s.own.window && HoldsFocus();
+        GR_Sdl_ShowWindow(s.own.window, over, focused);
+        if (focused) {
             SDL_RaiseWindow(s.own.window);
-            SDL_SetWindowInputFocus(s.own.window);
+            GR_Sdl_FocusWindow(s.own.window);
         }
     }
     Console_Debug()->Output("Dialog \"%s\" in a window of its own (%dx%d)\n", s.ui.dialog->Caption(), w, h);
@@ -354,9 +366,10 @@ void UnhideModeless()
 {
     Shown& m = g_host.modeless;
     if (!g_host.hasModeless || !m.own.window || !m.hidden) return;
-    GR_Sdl_ShowWindow(m.own.window);
+    const bool holds = HoldsFocus();
+    GR_Sdl_ShowWindow(m.own.window, GameWindow(), holds && m.ui.hasFocus);
     m.hidden = false;
-    if (HoldsFocus()) SDL_RaiseWindow(m.own.window);
+    if (holds) SDL_RaiseWindow(m.own.window);
 }
 
 // Frames of a dialog in its own window: with input, until the input that waits is taken (the
@@ -488,23 +501,29 @@ bool IsKey(const SDL_Event& e)
     return e.type == SDL_KEYDOWN || e.type == SDL_KEYUP || e.type == SDL_TEXTINPUT || e.type == SDL_TEXTEDITING;
 }
 
-// A click into a window of the runner: that window gets the keyboard, unless a modal dialog
-// holds it (it keeps it, and its window stays on top). With the game's window alone, a click
-// changes nothing. The input focus moves only while the runner holds it (a window manager that
-// gives the focus to the window clicked has done so by now).
+// A click into a window of the runner is the player choosing it: that window gets the keyboard,
+// unless a modal dialog holds it (it keeps it, and its window stays on top). The input focus
+// moves where the runner or nobody holds it (a window manager that gives the focus to the
+// window clicked has done so by now); one that another program's window holds stays there.
 void Clicked(SDL_Window* w)
 {
-    if (!w || !OtherWindowsShown()) return;
+    if (!w) return;
+    if (!OtherWindowsShown()) {
+        // The game's window alone: SDL's record of the keyboard spares the server a question at
+        // each click of a game that has it.
+        if (SDL_GetKeyboardFocus() != w) FocusWindow(w, nullptr, true);
+        return;
+    }
     if (!g_host.modal.empty() || DebugFormView_Asking()) {
+        GiveKeyboard(true);
         if (!g_host.modal.empty() && g_host.modal.back()->own.window && HoldsFocus())
             SDL_RaiseWindow(g_host.modal.back()->own.window);
-        GiveKeyboard();
         return;
     }
     DebugFormView_SetKeyboard(w == DebugFormView_Window());
     if (g_host.hasModeless && (g_host.modeless.own.window || w != GameWindow()))
         SetModelessFocus(w == g_host.modeless.own.window); // a click in the game window: inside it or not (Filter)
-    FocusWindow(w);
+    FocusWindow(w, nullptr, true);
 }
 
 // Whether a click falls inside the dialog where it was drawn last (the game window's pixels

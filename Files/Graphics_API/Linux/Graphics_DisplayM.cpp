@@ -1,14 +1,16 @@
 // The X display under SDL (see Graphics_EventsM.h): the display lost while the game plays (the
 // display library's I/O error handler of our own) and a window of the runner destroyed by
 // another program (its error handler); the wait for the server's answer before a window goes
-// (GR_Sdl_SyncDisplay); who holds the input focus; windows shown without taking it; GL
-// contexts made current under the runner's own error handler. Apart from the other host files
+// (GR_Sdl_SyncDisplay); who holds the input focus, and moving it; windows shown with the window
+// manager told whether they take the focus; GL contexts made current under the runner's own
+// error handler. Apart from the other host files
 // so that the display library's names stay out of them. SDL2 and Xlib.
 #include <GL/glx.h>
 #include <SDL2/SDL.h>
 #include <SDL2/SDL_syswm.h>
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
-#include <signal.h>
+#include <X11/Xutil.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -91,33 +93,6 @@ private:
     XErrorHandler m_previous;
 };
 
-// Holds the server for a scope (a millisecond): no other program's request runs meanwhile
-// (a key of an input tool). A stop from the terminal (Ctrl+Z) waits until the server is free
-// again: a process stopped while it holds the server would freeze the whole display.
-class ServerHeld {
-public:
-    explicit ServerHeld(Display* d) : m_display(d)
-    {
-        sigset_t stops;
-        sigemptyset(&stops);
-        for (int s : {SIGTSTP, SIGTTIN, SIGTTOU}) sigaddset(&stops, s);
-        pthread_sigmask(SIG_BLOCK, &stops, &m_signals);
-        XGrabServer(d);
-    }
-    ~ServerHeld()
-    {
-        XUngrabServer(m_display);
-        XFlush(m_display);
-        pthread_sigmask(SIG_SETMASK, &m_signals, nullptr);
-    }
-    ServerHeld(const ServerHeld&) = delete;
-    ServerHeld& operator=(const ServerHeld&) = delete;
-
-private:
-    Display* m_display;
-    sigset_t m_signals;
-};
-
 } // namespace
 
 void GR_Sdl_WatchDisplay()
@@ -163,7 +138,46 @@ void GR_Sdl_SyncDisplay(SDL_Window* window)
     SDL_PumpEvents();
 }
 
-bool GR_Sdl_HoldsFocus(SDL_Window* const* windows, int32_t count)
+namespace {
+
+// The window manager's own window (_NET_SUPPORTING_WM_CHECK), where a window manager puts the
+// focus while it gives it to no client; None without one.
+Window ManagerWindow(Display* display)
+{
+    static Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    Window w = None;
+    if (XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, XA_WINDOW, &type, &format, &count,
+                           &after, &data) == Success &&
+        data && type == XA_WINDOW && format == 32 && count == 1)
+        w = Window(reinterpret_cast<unsigned long*>(data)[0]);
+    if (data) XFree(data);
+    return w;
+}
+
+// Whether `outer` is one of the windows or holds one (a window manager's frame around it).
+bool HoldsOneOf(Display* display, Window outer, const std::vector<Window>& windows)
+{
+    for (Window w : windows) {
+        for (int depth = 0; depth < 8 && w != None; ++depth) {
+            if (w == outer) return true;
+            Window root = None, parent = None, *children = nullptr;
+            unsigned int n = 0;
+            if (!XQueryTree(display, w, &root, &parent, &children, &n)) break;
+            if (children) XFree(children);
+            if (parent == root) break;
+            w = parent;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+GR_SdlFocus GR_Sdl_FocusOf(SDL_Window* const* windows, int32_t count)
 {
     Display* display = nullptr;
     std::vector<Window> ours;
@@ -173,30 +187,41 @@ bool GR_Sdl_HoldsFocus(SDL_Window* const* windows, int32_t count)
     }
     if (!display) { // another video driver: SDL's own record of the keyboard's window
         SDL_Window* focus = SDL_GetKeyboardFocus();
-        return focus && std::find(windows, windows + count, focus) != windows + count;
+        if (!focus) return GR_SdlFocus::kNobody;
+        return std::find(windows, windows + count, focus) != windows + count ? GR_SdlFocus::kOurs : GR_SdlFocus::kOthers;
     }
-    auto isOurs = [&](Window w) { return std::find(ours.begin(), ours.end(), w) != ours.end(); };
     ErrorsIgnored errors(display);
     Window focus = None;
     int revert = 0;
     XGetInputFocus(display, &focus, &revert);
-    if (focus == None) return false;
-    if (focus != PointerRoot) return isOurs(focus);
-    // The focus follows the pointer: the keys go to the window it is in (a window manager's
-    // frame first, the runner's window inside it).
-    Window at = DefaultRootWindow(display);
-    for (int depth = 0; depth < 8; ++depth) {
-        Window root = None, child = None;
-        int rootX, rootY, x, y;
-        unsigned int mask;
-        if (!XQueryPointer(display, at, &root, &child, &rootX, &rootY, &x, &y, &mask) || child == None) return false;
-        if (isOurs(child)) return true;
-        at = child;
-    }
-    return false;
+    if (focus == None) return GR_SdlFocus::kNobody; // as after the focused window went
+    if (focus == PointerRoot || focus == DefaultRootWindow(display)) return GR_SdlFocus::kPointer;
+    if (HoldsOneOf(display, focus, ours)) return GR_SdlFocus::kOurs;
+    return focus == ManagerWindow(display) ? GR_SdlFocus::kNobody : GR_SdlFocus::kOthers;
 }
 
-void GR_Sdl_ShowWindow(SDL_Window* window)
+bool GR_Sdl_HoldsFocus(SDL_Window* const* windows, int32_t count)
+{
+    return GR_Sdl_FocusOf(windows, count) == GR_SdlFocus::kOurs;
+}
+
+void GR_Sdl_FocusWindow(SDL_Window* window)
+{
+    Display* display;
+    Window xid;
+    if (!X11Of(window, &display, &xid)) {
+        SDL_SetWindowInputFocus(window);
+        return;
+    }
+    // A window not shown (a window manager has not mapped it yet, or minimised it meanwhile)
+    // cannot take the focus: the server's error for it would end the run in SDL's handler.
+    ErrorsIgnored errors(display);
+    XWindowAttributes a{};
+    if (!XGetWindowAttributes(display, xid, &a) || a.map_state != IsViewable) return;
+    XSetInputFocus(display, xid, RevertToNone, CurrentTime);
+}
+
+void GR_Sdl_ShowWindow(SDL_Window* window, SDL_Window* owner, bool focused)
 {
     Display* display;
     Window xid;
@@ -204,22 +229,33 @@ void GR_Sdl_ShowWindow(SDL_Window* window)
         SDL_ShowWindow(window);
         return;
     }
-    // A window manager maps the window and decides on the focus (the server must not be held
-    // then: SDL waits for the window manager's map).
-    XWindowAttributes root{};
-    XGetWindowAttributes(display, DefaultRootWindow(display), &root);
-    if (root.all_event_masks & SubstructureRedirectMask) {
-        SDL_ShowWindow(window);
-        return;
+    // The window manager is told what the runner means: a window of the game's (kept over it,
+    // which the game's window would otherwise cover once raised, and minimised with it) that
+    // comes up with the focus, or, with a user time of 0, without it (the player is busy
+    // elsewhere).
+    Display* ownerDisplay;
+    Window ownerXid;
+    if (owner && owner != window && X11Of(owner, &ownerDisplay, &ownerXid)) XSetTransientForHint(display, xid, ownerXid);
+    static const Atom userTime = XInternAtom(display, "_NET_WM_USER_TIME", False);
+    if (focused) {
+        XDeleteProperty(display, xid, userTime);
+    } else {
+        const long never = 0;
+        XChangeProperty(display, xid, userTime, XA_CARDINAL, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&never), 1);
     }
-    // Without one, SDL gives the focus to every window it shows: the focus goes back where it
-    // was, the server held meanwhile so that no key comes in between.
-    ServerHeld held(display);
-    Window focus = None;
-    int revert = RevertToNone;
-    XGetInputFocus(display, &focus, &revert);
-    SDL_ShowWindow(window);
-    XSetInputFocus(display, focus, revert, CurrentTime);
+    // Mapped here rather than by SDL, which without a window manager gives every window it
+    // shows the focus (nothing to put back, and no moment in which a key could go to it). SDL
+    // learns of the map from the server's notice, awaited a while (a window manager maps the
+    // window once it has placed it, or never where it keeps it minimised).
+    XMapRaised(display, xid);
+    XFlush(display);
+    const uint64_t until = SDL_GetTicks64() + 250;
+    for (;;) {
+        SDL_PumpEvents();
+        if ((SDL_GetWindowFlags(window) & SDL_WINDOW_SHOWN) || SDL_GetTicks64() >= until) break;
+        SDL_Delay(1);
+    }
 }
 
 void GR_Sdl_MakeCurrent(SDL_Window* window, SDL_GLContext gl)

@@ -95,15 +95,24 @@ void GR_Sdl_DestroyWindow(SDL_Window* window);
 // made Mesa's software rasteriser draw outside its buffers.
 void GR_Sdl_MakeCurrent(SDL_Window* window, SDL_GLContext gl);
 
-// Whether the keyboard's input goes to one of these windows now: the X input focus is in one,
-// or it follows the pointer and the pointer is in one (SDL's record of the keyboard's window
-// on other video drivers). Asked of the server: its answer takes the focus requests made so
-// far into account.
-bool GR_Sdl_HoldsFocus(SDL_Window* const* windows, int32_t count);
-// Shows a hidden window, on top, without moving the input focus: where no window manager runs,
-// SDL gives the focus to every window it shows, and it is put back where it was (the server
-// held meanwhile, so that no key goes in between); a window manager decides for itself.
-void GR_Sdl_ShowWindow(SDL_Window* window);
+// Who holds the keyboard's input focus now, asked of the server (its answer takes the focus
+// requests made so far into account): one of these windows (or a window manager's frame
+// around one); nobody (the focus is None, as after the focused window went, or it rests on the
+// window manager's own window while it gives it to no client); the pointer (PointerRoot or the
+// screen's root: the keys go to the window the pointer is in, whichever it is); or another
+// client's window. On other video drivers, SDL's record of the keyboard's window.
+enum class GR_SdlFocus { kOurs, kNobody, kPointer, kOthers };
+GR_SdlFocus GR_Sdl_FocusOf(SDL_Window* const* windows, int32_t count);
+bool GR_Sdl_HoldsFocus(SDL_Window* const* windows, int32_t count); // FocusOf is kOurs
+// Gives the window the input focus; nothing when it is not shown (not yet mapped by a window
+// manager, or minimised meanwhile), where the server's refusal would end the run.
+void GR_Sdl_FocusWindow(SDL_Window* window);
+// Shows a hidden window, on top of its owner (the game's window; null: none) and kept there,
+// without moving the input focus itself: the window manager, where one runs, is told whether
+// it should come up with the focus (`focused`) or without it (a user time of 0: the player is
+// busy elsewhere). SDL would give it the focus where none runs; the caller moves the focus
+// itself when it means to. The server is never held.
+void GR_Sdl_ShowWindow(SDL_Window* window, SDL_Window* owner, bool focused);
 
 // Waits until the display server has carried out every request made so far (a change of the
 // input focus) and reads what it sent meanwhile into SDL's queue, while SDL still knows the
