@@ -39,6 +39,25 @@ static int64_t Across(int64_t k, int64_t m, int64_t n, bool low)
     return low ? -FloorDiv(n - 2 * k * m, 2 * n) : FloorDiv(2 * k * m + n, 2 * n);
 }
 
+bool GR_Pixel_ClipFar(double ax, double ay, double bx, double by, double* t0, double* t1)
+{
+    const double far = GR_PIXEL_FAR * 0.5;
+    const double d[2] = {bx - ax, by - ay}, p[2] = {ax, ay};
+    *t0 = 0.0, *t1 = 1.0;
+    for (int k = 0; k < 2; ++k) {
+        if (!std::isfinite(p[k]) || !std::isfinite(d[k])) return false;
+        if (d[k] == 0.0) {
+            if (std::fabs(p[k]) > far) return false;
+            continue;
+        }
+        double lo = (-far - p[k]) / d[k], hi = (far - p[k]) / d[k];
+        if (lo > hi) std::swap(lo, hi);
+        *t0 = std::max(*t0, lo);
+        *t1 = std::min(*t1, hi);
+    }
+    return *t0 <= *t1;
+}
+
 bool GR_Pixel_LineBand(int64_t x0, int64_t y0, int64_t x1, int64_t y1, double corners[8], double along[4])
 {
     const int64_t dx = x1 - x0, dy = y1 - y0;
@@ -74,6 +93,13 @@ bool GR_Pixel_LineBand(int64_t x0, int64_t y0, int64_t x1, int64_t y1, double co
     return true;
 }
 
+// The steps [*k0, *k1) of n along an axis, step k at a0 + step * k, that lie in [lo, hi).
+static void StepsInside(int64_t a0, int64_t step, int64_t n, int64_t lo, int64_t hi, int64_t* k0, int64_t* k1)
+{
+    *k0 = step > 0 ? std::max<int64_t>(0, lo - a0) : std::max<int64_t>(0, a0 - hi + 1);
+    *k1 = step > 0 ? std::min(n, hi - a0) : std::min(n, a0 - lo + 1);
+}
+
 void GR_Pixel_LineRuns(int64_t x0, int64_t y0, int64_t x1, int64_t y1, int64_t left, int64_t top, int64_t right,
                        int64_t bottom, void (*emit)(const GR_PixelRun& run, void* ctx), void* ctx)
 {
@@ -87,14 +113,8 @@ void GR_Pixel_LineRuns(int64_t x0, int64_t y0, int64_t x1, int64_t y1, int64_t l
     const int64_t lo = xMajor ? left : top, hi = xMajor ? right : bottom;
     const int64_t minorLo = xMajor ? top : left, minorHi = xMajor ? bottom : right;
     // Step k lights a0 + step * k along the longer axis: only the steps inside the box.
-    int64_t k0 = 0, k1 = n;
-    if (step > 0) {
-        k0 = std::max(k0, lo - a0);
-        k1 = std::min(k1, hi - a0);
-    } else {
-        k0 = std::max(k0, a0 - hi + 1);
-        k1 = std::min(k1, a0 - lo + 1);
-    }
+    int64_t k0, k1;
+    StepsInside(a0, step, n, lo, hi, &k0, &k1);
     const bool low = TiesLow(xMajor, m, step);
     GR_PixelRun run{xMajor, 0, 0, 0};
     bool open = false;
@@ -130,14 +150,8 @@ bool GR_Pixel_LineSteps(int64_t x0, int64_t y0, int64_t x1, int64_t y1, int64_t 
         *last = n - 1;
         return true;
     }
-    int64_t k0 = 0, k1 = n; // the steps [k0, k1) inside the box along the longer axis
-    if (step > 0) {
-        k0 = std::max(k0, lo - a0);
-        k1 = std::min(k1, hi - a0);
-    } else {
-        k0 = std::max(k0, a0 - hi + 1);
-        k1 = std::min(k1, a0 - lo + 1);
-    }
+    int64_t k0, k1; // the steps [k0, k1) inside the box along the longer axis
+    StepsInside(a0, step, n, lo, hi, &k0, &k1);
     if (k0 >= k1) return false;
     const bool low = TiesLow(xMajor, m, step);
     auto in = [&](int64_t k) {

@@ -30,6 +30,11 @@ constexpr double GR_PIXEL_TIE = 1.0 / 2048.0;
 // first clipped to a square of this half-size; a point there is not drawn).
 constexpr double GR_PIXEL_FAR = 268435456.0; // 2^28: products of two line lengths fit 64 bits
 
+// The part [*t0, *t1] of the segment from (ax, ay) to (bx, by) (0 its first end, 1 its last)
+// that lies within GR_PIXEL_FAR / 2 of the origin on both axes; false when none does (or a
+// coordinate is not finite).
+bool GR_Pixel_ClipFar(double ax, double ay, double bx, double by, double* t0, double* t1);
+
 // The pixel coordinate c falls in, ties to the lower index. c must lie within GR_PIXEL_FAR.
 inline int64_t GR_Pixel_Of(double c)
 {

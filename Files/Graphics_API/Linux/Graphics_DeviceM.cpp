@@ -2163,21 +2163,9 @@ private:
     // enters that square (the parts follow); false when it misses the square.
     bool ClipFar(ThinLine& line)
     {
-        const double far = GR_PIXEL_FAR * 0.5;
-        double t0 = 0.0, t1 = 1.0;
-        const double d[2] = {line.bx - line.ax, line.by - line.ay}, p[2] = {line.ax, line.ay};
-        for (int k = 0; k < 2; ++k) {
-            if (!std::isfinite(p[k]) || !std::isfinite(d[k])) return false;
-            if (d[k] == 0.0) {
-                if (std::fabs(p[k]) > far) return false;
-                continue;
-            }
-            double lo = (-far - p[k]) / d[k], hi = (far - p[k]) / d[k];
-            if (lo > hi) std::swap(lo, hi);
-            t0 = std::max(t0, lo);
-            t1 = std::min(t1, hi);
-        }
-        if (t0 > t1) return false;
+        double t0, t1;
+        if (!GR_Pixel_ClipFar(line.ax, line.ay, line.bx, line.by, &t0, &t1)) return false;
+        const double d[2] = {line.bx - line.ax, line.by - line.ay};
         if (t0 == 0.0 && t1 == 1.0) return true;
         const double ax = line.ax, ay = line.ay;
         line.ax = ax + d[0] * t0, line.ay = ay + d[1] * t0;
@@ -2574,21 +2562,9 @@ private:
         // depth follows), and their pixels found; false when it misses the square.
         static bool ClipFar(FlatEnd& a, FlatEnd& b)
         {
-            const double far = GR_PIXEL_FAR * 0.5;
-            double t0 = 0.0, t1 = 1.0;
-            const double d[2] = {b.x - a.x, b.y - a.y}, p[2] = {a.x, a.y};
-            for (int k = 0; k < 2; ++k) {
-                if (!std::isfinite(p[k]) || !std::isfinite(d[k])) return false;
-                if (d[k] == 0.0) {
-                    if (std::fabs(p[k]) > far) return false;
-                    continue;
-                }
-                double lo = (-far - p[k]) / d[k], hi = (far - p[k]) / d[k];
-                if (lo > hi) std::swap(lo, hi);
-                t0 = std::max(t0, lo);
-                t1 = std::min(t1, hi);
-            }
-            if (t0 > t1) return false;
+            double t0, t1;
+            if (!GR_Pixel_ClipFar(a.x, a.y, b.x, b.y, &t0, &t1)) return false;
+            const double d[2] = {b.x - a.x, b.y - a.y};
             const FlatEnd from = a;
             a.x = from.x + d[0] * t0, a.y = from.y + d[1] * t0, a.z = from.z + (b.z - from.z) * t0;
             b.x = from.x + d[0] * t1, b.y = from.y + d[1] * t1, b.z = from.z + (b.z - from.z) * t1;
