@@ -1,5 +1,5 @@
 // The flags behind Files/Base/QuitRequest.h and the judgement of the player's requests (its
-// waits and clock: Linux/QuitRequestM.cpp).
+// waits, its clock and the stage it stamps: Linux/QuitRequestM.cpp).
 #include "Files/Base/QuitRequest.h"
 
 #include <algorithm>
@@ -14,12 +14,6 @@ std::atomic<int64_t> g_endAt{0};
 } // namespace quitrequest_detail
 
 using namespace quitrequest_detail;
-
-void QuitRequest_SetStage(QuitStage stage)
-{
-    if (stage == QuitStage::Ending) g_endAt.store(QuitRequest_Now(), std::memory_order_release);
-    g_stage.store(int32_t(stage), std::memory_order_release);
-}
 
 QuitStage QuitRequest_Stage() { return QuitStage(g_stage.load(std::memory_order_acquire)); }
 

@@ -1,7 +1,7 @@
-// POSIX half of Files/Base/QuitRequest.h: the run's quit and the waits it ends. The quit writes
-// an eventfd that nobody reads, so it stays readable for the rest of the run; a wait polls it
-// beside what it waits for (ppoll, poll) and so ends the moment the quit is noted, from the
-// signal handler or the entry, whichever thread waits.
+// POSIX half of Files/Base/QuitRequest.h: the run's quit, the waits it ends, and the clock the
+// stage is stamped by. The quit writes an eventfd that nobody reads, so it stays readable for
+// the rest of the run; a wait polls it beside what it waits for (ppoll, poll) and so ends the
+// moment the quit is noted, from the signal handler or the entry, whichever thread waits.
 #include "Files/Base/QuitRequest.h"
 
 #include <fcntl.h>
@@ -43,6 +43,12 @@ int64_t NowMicroseconds()
 } // namespace
 
 int64_t QuitRequest_Now() { return NowMicroseconds(); }
+
+void QuitRequest_SetStage(QuitStage stage)
+{
+    if (stage == QuitStage::Ending) quitrequest_detail::g_endAt.store(NowMicroseconds(), std::memory_order_release);
+    quitrequest_detail::g_stage.store(int32_t(stage), std::memory_order_release);
+}
 
 void QuitRequest_NoteQuit()
 {

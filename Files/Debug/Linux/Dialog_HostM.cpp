@@ -316,10 +316,6 @@ bool OpenOwn(Shown& s, SDL_Window* over)
     if (over) {
         const bool focused = KeyWindow() == s.own.window && HoldsFocus();
         GR_Sdl_ShowWindow(s.own.window, over, focused);
-        if (focused) {
-            SDL_RaiseWindow(s.own.window);
-            GR_Sdl_FocusWindow(s.own.window);
-        }
     }
     Console_Debug()->Output("Dialog \"%s\" in a window of its own (%dx%d)\n", s.ui.dialog->Caption(), w, h);
     return true;
@@ -369,7 +365,7 @@ void UnhideModeless()
     const bool holds = HoldsFocus();
     GR_Sdl_ShowWindow(m.own.window, GameWindow(), holds && m.ui.hasFocus);
     m.hidden = false;
-    if (holds) SDL_RaiseWindow(m.own.window);
+    if (holds) GR_Sdl_RaiseWindow(m.own.window);
 }
 
 // Frames of a dialog in its own window: with input, until the input that waits is taken (the
@@ -517,7 +513,7 @@ void Clicked(SDL_Window* w)
     if (!g_host.modal.empty() || DebugFormView_Asking()) {
         GiveKeyboard(true);
         if (!g_host.modal.empty() && g_host.modal.back()->own.window && HoldsFocus())
-            SDL_RaiseWindow(g_host.modal.back()->own.window);
+            GR_Sdl_RaiseWindow(g_host.modal.back()->own.window);
         return;
     }
     DebugFormView_SetKeyboard(w == DebugFormView_Window());

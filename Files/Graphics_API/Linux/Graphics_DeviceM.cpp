@@ -793,9 +793,7 @@ public:
         size_t at = m_streamOffset + (size_t)start * m_stride;
         const uint8_t* vertices = m_stream->data.data() + at;
         if (IsThin(type)) DrawThin(type, n, vertices, m_stride);
-        else if (type == GFX_PT_TRIANGLELIST && LeaveOutFlat(&vertices, &n, m_stride)) Draw(type, n, vertices, m_stride);
-        else if (m_stream->Live()) DrawAt(type, n, at, m_stride, m_stream->object);
-        else Draw(type, n, vertices, m_stride);
+        else Draw(type, n, vertices, m_stride, m_stream->Live() ? m_stream->object : 0, at);
     }
 
     void DrawPrimitiveUP(uint32_t type, uint32_t count, const void* data, uint32_t stride) override
@@ -804,7 +802,6 @@ public:
         if (!n || !data) return;
         const uint8_t* vertices = (const uint8_t*)data;
         if (IsThin(type)) DrawThin(type, n, vertices, stride);
-        else if (type == GFX_PT_TRIANGLELIST && LeaveOutFlat(&vertices, &n, stride)) Draw(type, n, vertices, stride);
         else Draw(type, n, vertices, stride);
     }
 
@@ -1623,6 +1620,9 @@ private:
                 X[c] = CeilD(X[c] - kExactNudge) - 0.5, Y[c] = CeilD(Y[c] - kExactNudge) - 0.5;
             if ((X[1] - X[0]) * (Y[2] - Y[0]) == (X[2] - X[0]) * (Y[1] - Y[0])) return; // no centre
         }
+        // Corners that single precision puts on one line: no area as sent (see LeaveOutFlat).
+        const float fx[3] = {(float)X[0], (float)X[1], (float)X[2]}, fy[3] = {(float)Y[0], (float)Y[1], (float)Y[2]};
+        if (((double)fx[1] - fx[0]) * ((double)fy[2] - fy[0]) == ((double)fx[2] - fx[0]) * ((double)fy[1] - fy[0])) return;
         double shift[2];
         bool own = Settle(fr, plane, largest, shift);
         if (!own && !m_exactProgram) {
@@ -1833,22 +1833,29 @@ private:
 
     static bool IsThin(uint32_t type) { return type == GFX_PT_POINTLIST || type == GFX_PT_LINELIST || type == GFX_PT_LINESTRIP; }
 
-    // first: the first vertex in memory, or its offset in the buffer object when one is given
-    // (an address as GL takes it; offsets are never turned into pointers by arithmetic).
-    void Draw(uint32_t type, uint32_t n, const uint8_t* first, uint32_t stride, GLuint object = 0)
-    {
-        DrawAt(type, n, reinterpret_cast<uintptr_t>(first), stride, object);
-    }
-
-    void DrawAt(uint32_t type, uint32_t n, uintptr_t base, uint32_t stride, GLuint object)
+    // Filled primitives from the vertices in memory (first) or, where a buffer object holds
+    // them too, from it (at: their offset there, an address as GL takes it; offsets are never
+    // turned into pointers by arithmetic). Triangles settled texel by texel are placed anew
+    // from memory, none without area among them; any other list loses its flat triangles
+    // first (LeaveOutFlat), drawn from memory then.
+    void Draw(uint32_t type, uint32_t n, const uint8_t* first, uint32_t stride, GLuint object = 0, size_t at = 0)
     {
         FlushFlat();
         BindTarget();
         ApplyMatrices(false);
-        if (!object && ExactTexels(type)) {
-            DrawExactTexels(type, n, reinterpret_cast<const uint8_t*>(base), stride);
+        const bool exact = ExactTexels(type);
+        if (!object && exact) {
+            DrawExactTexels(type, n, first, stride);
             return;
         }
+        if (type == GFX_PT_TRIANGLELIST && LeaveOutFlat(&first, &n, stride)) {
+            object = 0;
+            if (exact) {
+                DrawExactTexels(type, n, first, stride);
+                return;
+            }
+        }
+        const uintptr_t base = object ? at : reinterpret_cast<uintptr_t>(first);
         SelectProgram();
         BindVertexBuffer(object);
         const Layout l = LayoutOf(m_fvf);

@@ -1,8 +1,8 @@
 // The X display under SDL (see Graphics_EventsM.h): the display lost while the game plays (the
 // display library's I/O error handler of our own) and a window of the runner destroyed by
 // another program (its error handler); the wait for the server's answer before a window goes
-// (GR_Sdl_SyncDisplay); who holds the input focus, and moving it; windows shown with the window
-// manager told whether they take the focus; GL contexts made current under the runner's own
+// (GR_Sdl_SyncDisplay); who holds the input focus, and moving it; windows shown and raised
+// without the window manager moving the focus; GL contexts made current under the runner's own
 // error handler. Apart from the other host files
 // so that the display library's names stay out of them. SDL2 and Xlib.
 #include <GL/glx.h>
@@ -221,6 +221,20 @@ void GR_Sdl_FocusWindow(SDL_Window* window)
     XSetInputFocus(display, xid, RevertToNone, CurrentTime);
 }
 
+void GR_Sdl_RaiseWindow(SDL_Window* window)
+{
+    Display* display;
+    Window xid;
+    if (!X11Of(window, &display, &xid)) {
+        SDL_RaiseWindow(window);
+        return;
+    }
+    // The stacking alone: SDL's raise also asks the window manager to activate the window (see
+    // GR_Sdl_ShowWindow).
+    XRaiseWindow(display, xid);
+    XFlush(display);
+}
+
 void GR_Sdl_ShowWindow(SDL_Window* window, SDL_Window* owner, bool focused)
 {
     Display* display;
@@ -230,20 +244,21 @@ void GR_Sdl_ShowWindow(SDL_Window* window, SDL_Window* owner, bool focused)
         return;
     }
     // The window manager is told what the runner means: a window of the game's (kept over it,
-    // which the game's window would otherwise cover once raised, and minimised with it) that
-    // comes up with the focus, or, with a user time of 0, without it (the player is busy
-    // elsewhere).
+    // which the game's window would otherwise cover once raised, and minimised with it) that it
+    // never gives the focus of its own accord (a user time of 0). Where the window is to have
+    // the focus, the runner gives it itself once the window is shown, with a request that the
+    // server carries out in order with the runner's own: a window manager gives the focus on
+    // map, or on an activation asked for, when it gets round to it, which may be after the
+    // player typed through the dialog and the runner moved the focus on; the window's close
+    // then left the focus to nobody until the window manager chose another, and the keys
+    // typed meanwhile were lost.
     Display* ownerDisplay;
     Window ownerXid;
     if (owner && owner != window && X11Of(owner, &ownerDisplay, &ownerXid)) XSetTransientForHint(display, xid, ownerXid);
     static const Atom userTime = XInternAtom(display, "_NET_WM_USER_TIME", False);
-    if (focused) {
-        XDeleteProperty(display, xid, userTime);
-    } else {
-        const long never = 0;
-        XChangeProperty(display, xid, userTime, XA_CARDINAL, 32, PropModeReplace,
-                        reinterpret_cast<const unsigned char*>(&never), 1);
-    }
+    const long never = 0;
+    XChangeProperty(display, xid, userTime, XA_CARDINAL, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(&never),
+                    1);
     // Mapped here rather than by SDL, which without a window manager gives every window it
     // shows the focus (nothing to put back, and no moment in which a key could go to it). SDL
     // learns of the map from the server's notice, awaited a while (a window manager maps the
@@ -255,6 +270,10 @@ void GR_Sdl_ShowWindow(SDL_Window* window, SDL_Window* owner, bool focused)
         SDL_PumpEvents();
         if ((SDL_GetWindowFlags(window) & SDL_WINDOW_SHOWN) || SDL_GetTicks64() >= until) break;
         SDL_Delay(1);
+    }
+    if (focused) {
+        GR_Sdl_RaiseWindow(window);
+        GR_Sdl_FocusWindow(window);
     }
 }
 

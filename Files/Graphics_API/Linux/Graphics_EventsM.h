@@ -107,12 +107,17 @@ bool GR_Sdl_HoldsFocus(SDL_Window* const* windows, int32_t count); // FocusOf is
 // Gives the window the input focus; nothing when it is not shown (not yet mapped by a window
 // manager, or minimised meanwhile), where the server's refusal would end the run.
 void GR_Sdl_FocusWindow(SDL_Window* window);
-// Shows a hidden window, on top of its owner (the game's window; null: none) and kept there,
-// without moving the input focus itself: the window manager, where one runs, is told whether
-// it should come up with the focus (`focused`) or without it (a user time of 0: the player is
-// busy elsewhere). SDL would give it the focus where none runs; the caller moves the focus
-// itself when it means to. The server is never held.
+// Shows a hidden window, on top of its owner (the game's window; null: none) and kept there.
+// The window manager, where one runs, is told never to give it the focus of its own accord (a
+// user time of 0); with `focused`, the window is raised and given the focus here once shown,
+// else the focus stays where it is (SDL would give it to the window where no window manager
+// runs). So every move of the focus onto a window of the runner's is the runner's own request,
+// which the server carries out in order with its others, and none comes after the runner has
+// moved the focus away from a window it is closing. The server is never held.
 void GR_Sdl_ShowWindow(SDL_Window* window, SDL_Window* owner, bool focused);
+// Raises a window over the others, without asking the window manager to activate it (as SDL's
+// raise does: it gives the window the focus whenever it gets round to it).
+void GR_Sdl_RaiseWindow(SDL_Window* window);
 
 // Waits until the display server has carried out every request made so far (a change of the
 // input focus) and reads what it sent meanwhile into SDL's queue, while SDL still knows the
