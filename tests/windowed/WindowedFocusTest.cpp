@@ -220,6 +220,8 @@ std::string Play(uint32_t seed, const std::string& folder, bool managed)
                 const size_t w = size_t(pick(int(windows.size())));
                 x.Focus(windows[w]);
                 choose(who);
+                // A window manager may bring back a minimised game's dialog window alone.
+                games[who].minimised = !x.Viewable(windows[0]);
                 trace += "focus " + games[who].name + (w ? " dialog window; " : "; ");
             }
         } else if (move == 1) { // the player types
@@ -275,6 +277,9 @@ std::string Play(uint32_t seed, const std::string& folder, bool managed)
             trace += "Return; ";
             at->Answer();
             if (!answered(*at)) return fail(at->name + " answered otherwise");
+            // A minimised game's dialog window closed: its game cannot take the focus back, and
+            // the window manager gives it to another.
+            if (at->minimised) observe();
         } else if (move == 4) { // a click: on a window of the test's, beside a dialog, on a dialog
             const int where = pick(4);
             if (where == 0) {

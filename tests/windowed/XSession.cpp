@@ -298,6 +298,13 @@ unsigned long XSession::UnderPointer() const
     return deepest;
 }
 
+bool XSession::Viewable(const std::string& window) const
+{
+    ::Display* d = static_cast<::Display*>(m_connection);
+    XWindowAttributes a{};
+    return d && XGetWindowAttributes(d, std::stoul(window, nullptr, 0), &a) && a.map_state == IsViewable;
+}
+
 bool XSession::AddKeys(const std::vector<uint32_t>& characters) const
 {
     ::Display* d = XOpenDisplay(m_display.c_str());

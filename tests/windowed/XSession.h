@@ -59,6 +59,8 @@ public:
     bool Within(unsigned long inner, unsigned long outer) const;
     // The deepest window under the pointer (0: the screen's background).
     unsigned long UnderPointer() const;
+    // Whether the window is shown (mapped, and its parents too): not minimised.
+    bool Viewable(const std::string& window) const;
     // Gives keys of the keyboard that nothing uses these characters (Unicode code points), as a
     // keyboard layout with them would: xdotool then types them without changing the key
     // mapping under each one (a client that reads the key after the mapping changed back
