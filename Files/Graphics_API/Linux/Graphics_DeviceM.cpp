@@ -1843,17 +1843,16 @@ private:
         FlushFlat();
         BindTarget();
         ApplyMatrices(false);
-        const bool exact = ExactTexels(type);
-        if (!object && exact) {
+        if (!object && ExactTexels(type)) {
             DrawExactTexels(type, n, first, stride);
             return;
         }
         if (type == GFX_PT_TRIANGLELIST && LeaveOutFlat(&first, &n, stride)) {
-            object = 0;
-            if (exact) {
+            if (object && ExactTexels(type)) { // from memory now
                 DrawExactTexels(type, n, first, stride);
                 return;
             }
+            object = 0;
         }
         const uintptr_t base = object ? at : reinterpret_cast<uintptr_t>(first);
         SelectProgram();
