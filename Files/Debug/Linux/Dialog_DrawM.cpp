@@ -94,6 +94,14 @@ void DialogUi_Begin(DialogUi& ui, IModalDialog* dialog)
         if (Focusable(dialog, t.controls[i], true)) ui.focus = t.controls[i].id;
 }
 
+void DialogUi_AskFieldAnew(DialogUi& ui)
+{
+    ui.focusMoved = true;
+    ui.keepCaret = true;
+    ui.fieldActive = false;
+    ui.heldFrames = 0;
+}
+
 bool DialogUi_HoldsInput(DialogUi& ui)
 {
     constexpr int32_t kMostHeld = 8; // ImGui takes two
@@ -502,12 +510,7 @@ void DialogUi_Draw(DialogUi& ui, ImVec2 display, bool fill)
     if (ui.hasFocus && pressed < 0 && ImGui::IsMouseClicked(ImGuiMouseButton_Left) && !ImGui::IsAnyItemActive() &&
         ImGui::IsWindowHovered(ImGuiHoveredFlags_ChildWindows)) {
         const DialogControl* f = Focused(ui);
-        if (f && IsEdit(*f)) {
-            ui.focusMoved = true;
-            ui.keepCaret = true;
-            ui.fieldActive = false;
-            ui.heldFrames = 0;
-        }
+        if (f && IsEdit(*f)) DialogUi_AskFieldAnew(ui);
     }
 
     // The frame's key acts after the fields took the frame's typing.

@@ -225,21 +225,11 @@ void FocusWindow(SDL_Window* w, SDL_Window* also = nullptr, bool chosen = false)
 // the focus lags behind the requests not yet answered.
 void GiveKeyboard(bool chosen = false) { FocusWindow(KeyWindow(), nullptr, chosen); }
 
-// A dialog that gets the keyboard again (or a new window): its field is asked for anew, with
-// what was typed into it and the caret where they were (ImGui would select its whole text).
-void AskFieldAnew(DialogUi& ui)
-{
-    ui.focusMoved = true;
-    ui.keepCaret = true;
-    ui.fieldActive = false;
-    ui.heldFrames = 0;
-}
-
 // The modeless dialog takes or loses the keyboard.
 void SetModelessFocus(bool on)
 {
     DialogUi& ui = g_host.modeless.ui;
-    if (on && !ui.hasFocus) AskFieldAnew(ui);
+    if (on && !ui.hasFocus) DialogUi_AskFieldAnew(ui);
     ui.hasFocus = on;
 }
 
@@ -328,7 +318,7 @@ void MoveToOwn(Shown& s)
     if (!OpenOwn(s, GameWindow())) return;
     ContextScope scope(s.own.context);
     DialogInput_Reset();
-    AskFieldAnew(s.ui);
+    DialogUi_AskFieldAnew(s.ui);
 }
 
 // Closes the dialog's own window (its dialog no longer holds the keyboard). The keyboard goes
@@ -674,7 +664,7 @@ int32_t OnScreenHost::RunModal(IModalDialog& dialog)
     delete s;
     if (modal.empty() && hasModeless) {
         UnhideModeless();
-        if (modeless.ui.hasFocus) AskFieldAnew(modeless.ui);
+        if (modeless.ui.hasFocus) DialogUi_AskFieldAnew(modeless.ui);
         ResetInput(modeless); // the releases of the keys that answered go to the game
     }
     GiveKeyboard();

@@ -65,6 +65,10 @@ struct DialogUi {
 // button, else the first visible button. Each call gives the dialog a new identity: nothing of
 // an earlier dialog (a field's caret, selection or scroll) carries over.
 void DialogUi_Begin(DialogUi& ui, IModalDialog* dialog);
+// The focused field is asked for anew (its dialog gets the keyboard back, a new window, a click
+// on the dialog beside its controls), with what was typed into it and the caret where they
+// were (ImGui would select its whole text).
+void DialogUi_AskFieldAnew(DialogUi& ui);
 // True while the input must wait for the next frame: the focused edit field has been asked
 // for and ImGui has not made it active yet (it does so frames later), so what was typed ahead
 // would be lost or go elsewhere. Counts the frames waited (a field that never comes stops
