@@ -7,8 +7,8 @@
 // the symlink-safe tree delete and the run's temporary folder (mkdtemp).
 //
 // Below the confined folder every operation starts from the descriptor of that folder, held
-// from its first open for the rest of the run, and opens each folder on the way with O_PATH |
-// O_NOFOLLOW, then works on the last name with the *at calls (O_NOFOLLOW,
+// while its path names it (walked again once it names another), and opens each folder on the
+// way with O_PATH | O_NOFOLLOW, then works on the last name with the *at calls (O_NOFOLLOW,
 // AT_SYMLINK_NOFOLLOW): a link swapped in between two calls is still never followed; a plain
 // user's own link is followed by its text, read through a descriptor of the link itself.
 // Elsewhere the folder of the path is opened once (its links followed: the user's own) and
@@ -83,9 +83,11 @@ std::string FindIgnoringCase(const std::string& folder, const std::string& name)
 
 std::string g_confined; // absolute, trailing '/'; "" for none
 bool g_confinedFailureSaid = false; // the folder could not be made, and that was said once
-// The confined folder (O_PATH), held from its first open until the folder is set again: every
-// operation below it starts from this descriptor. -1 until it is opened (or made).
+// The confined folder (O_PATH), held while its path names it (OpenConfined): every operation
+// below it starts from this descriptor. -1 until it is opened (or made).
 int g_confinedFd = -1;
+dev_t g_confinedDev = 0; // the held folder's device and inode
+ino_t g_confinedIno = 0;
 std::mutex g_confinedFdLock;
 
 // Which symbolic links a walk follows.
@@ -308,28 +310,40 @@ void LockFile(int fd, int how)
     errno = saved;
 }
 
-// A descriptor of the confined folder: the one held since its first open while that folder
-// is still there; before that (or once it was removed), the folder opened from "/" one folder
-// at a time, links followed as AboveConfined() says and, with make, missing folders made
-// (each given as GiveToFolderOwner says), then held for the rest of the run. So once the
-// folder is open, a folder on its way swapped for a link (by a user racing a run as root)
-// leads no later operation anywhere. -1 with errno.
+// A descriptor of the confined folder: the folder its path names. The descriptor held since
+// the last walk serves while the path still names that folder (one stat of the path, the
+// system following its links, gives the same device and inode); once the path names another
+// folder or none (the folder moved, removed or replaced, or not opened yet), the held one is
+// let go and the path walked again from "/" one folder at a time, links followed as
+// AboveConfined() says and, with make, missing folders made (each given as GiveToFolderOwner
+// says), the folder reached held in its place. The stat only chooses between the held folder
+// and a new walk: what is worked on is always a folder the walk opened, so a folder on the way
+// swapped for a link (by a user racing a run as root) leads no operation anywhere. -1 with
+// errno.
 int OpenConfined(bool make)
 {
     std::lock_guard<std::mutex> hold(g_confinedFdLock);
-    struct stat st;
-    if (g_confinedFd >= 0 && fstat(g_confinedFd, &st) == 0 && st.st_nlink > 0)
+    struct stat named;
+    const bool found = stat(g_confined.c_str(), &named) == 0;
+    const int missing = found ? 0 : errno;
+    if (g_confinedFd >= 0 && found && named.st_dev == g_confinedDev && named.st_ino == g_confinedIno)
         return fcntl(g_confinedFd, F_DUPFD_CLOEXEC, 0);
-    if (g_confinedFd >= 0) { // removed meanwhile: found, or made, again
+    if (g_confinedFd >= 0) { // the path names another folder now, or none
         close(g_confinedFd);
         g_confinedFd = -1;
     }
-    // Not there yet (a game that looks for its saves before it made any): said at once,
-    // without the walk. Nothing is done by this path but to refuse.
-    if (!make && faccessat(AT_FDCWD, g_confined.c_str(), F_OK, 0) != 0 && errno == ENOENT) return -1;
+    // Not there (a game that looks for its saves before it made any, or after the folder went):
+    // said at once, without the walk. Nothing is done by this path but to refuse.
+    if (!make && missing == ENOENT) {
+        errno = ENOENT;
+        return -1;
+    }
     const int fd = MakeFolders(g_confined, make, true, AboveConfined());
-    if (fd < 0) return -1;
+    struct stat held;
+    if (fd < 0 || fstat(fd, &held) != 0) return fd;
     g_confinedFd = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    g_confinedDev = held.st_dev;
+    g_confinedIno = held.st_ino;
     return fd;
 }
 
