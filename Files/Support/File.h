@@ -130,9 +130,9 @@ bool File_CanRead(const char* hostPath);
 // a device, is refused; below it a file with other names too). The new file keeps the earlier
 // one's owner, group and permission bits where this process may give them; where it may not
 // (another user's file in a folder the user may write), it becomes the user's own, as before
-// the file existed. A new file below the confined folder goes to that folder's owner and group
-// where they are another user's and the process may give it (a run as root in a user's save
-// area); so do the folders made there.
+// the file existed. A new file goes to the owner and group of the folder it lands in where they
+// are another user's and the process may give it (a run as root in a user's save area, or a
+// file the player picked in a user's folder, through whatever name); so do the folders made.
 //
 // Written over the file in place only where a rename would not do: a file with other names
 // outside the confined folder (every name sees the new content) and a file whose rename is

@@ -200,30 +200,44 @@ bool EmptyFolder(int fd)
     }
 }
 
+// Whether what this process makes in the folder dirfd goes to that folder's owner: in a run
+// as root, in a folder of another user's. Decided by the folder the file or folder actually
+// lands in, whatever name reached it (the save area by its path, a file the player picked
+// there through a link of the user's, or one picked in another of the user's folders), so a
+// file a run as root makes for a user is the user's and that user's next run may replace or
+// delete it. folder (when given) gets the folder's status.
+bool GoesToFolderOwner(int dirfd, struct stat* folder = nullptr)
+{
+    if (geteuid() != 0) return false; // only root may give a file to another user
+    struct stat st;
+    if (!folder) folder = &st;
+    const int saved = errno;
+    const bool gives = fstat(dirfd, folder) == 0 && folder->st_uid != 0;
+    errno = saved;
+    return gives;
+}
+
 // What this process has just made in the folder dirfd (made: the new file's or folder's own
-// open descriptor) goes to the owner and group of that folder when the folder is another
-// user's and the process may give it (a run as root in a user's save area): else that user's
-// next run could not replace or delete it. Only root may give it, and only what the
-// descriptor shows to be what it made: root's own, and a folder still empty. Both the folder
-// and what is given are descriptors held since the making, so a name swapped meanwhile (a
-// link, another folder) never leads the change elsewhere. Nothing happens, and nothing is
-// said, when it may not be given.
+// open descriptor) goes to the owner and group of that folder as GoesToFolderOwner says. Only
+// what the descriptor shows to be what it made is given: root's own, and a folder still empty.
+// Both the folder and what is given are descriptors held since the making, so a name swapped
+// meanwhile (a link, another folder) never leads the change elsewhere. Nothing happens, and
+// nothing is said, when it may not be given.
 void GiveToFolderOwner(int dirfd, int made)
 {
-    if (geteuid() != 0) return; // only root may give a file to another user
-    const int saved = errno;
     struct stat folder, st;
-    if (fstat(dirfd, &folder) == 0 && folder.st_uid != geteuid() && fstat(made, &st) == 0 && st.st_uid == geteuid() &&
-        (!S_ISDIR(st.st_mode) || EmptyFolder(made)))
+    if (!GoesToFolderOwner(dirfd, &folder)) return;
+    const int saved = errno;
+    if (fstat(made, &st) == 0 && st.st_uid == 0 && (!S_ISDIR(st.st_mode) || EmptyFolder(made)))
         (void)fchown(made, folder.st_uid, folder.st_gid);
     errno = saved;
 }
 
 // The folder name of the folder dirfd as a descriptor, with make made when missing: a link is
-// followed as links says, and what is made is opened without following one and, with give,
-// given as GiveToFolderOwner says. *followed (when given) tells whether a link was followed.
+// followed as links says, and what is made is opened without following one and given as
+// GiveToFolderOwner says. *followed (when given) tells whether a link was followed.
 // -1 with errno (ENOTDIR for a file, or a link the rule refuses, in the way).
-int OpenFolderAt(int dirfd, const char* name, Links links, bool make, bool give, bool* followed = nullptr)
+int OpenFolderAt(int dirfd, const char* name, Links links, bool make, bool* followed = nullptr)
 {
     if (followed) *followed = false;
     const int how = O_PATH | O_DIRECTORY | O_CLOEXEC | (links == Links::Any ? 0 : O_NOFOLLOW);
@@ -231,7 +245,7 @@ int OpenFolderAt(int dirfd, const char* name, Links links, bool make, bool give,
     if (fd < 0 && errno == ENOENT && make) {
         if (mkdirat(dirfd, name, 0777) == 0) {
             // Read by root to be given (which must see it empty), else only walked on.
-            const bool giving = give && geteuid() == 0;
+            const bool giving = GoesToFolderOwner(dirfd);
             fd = openat(dirfd, name, (giving ? O_RDONLY : O_PATH) | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
             if (fd >= 0 && giving) GiveToFolderOwner(dirfd, fd);
         } else if (errno == EEXIST) {
@@ -255,16 +269,16 @@ int OpenFolderAt(int dirfd, const char* name, Links links, bool make, bool give,
 // A descriptor of the folder path (absolute, or from the current folder), with make every
 // missing folder on the way made; links on the way are followed as links says. The walk goes
 // from the top, one folder at a time, each made in and opened from the descriptor of the one
-// before; with give, each folder made goes to the owner of the folder it was made in
-// (GiveToFolderOwner). -1 with errno.
-int MakeFolders(const std::string& path, bool make, bool give, Links links)
+// before; each folder made goes to the owner of the folder it was made in as
+// GiveToFolderOwner says. -1 with errno.
+int MakeFolders(const std::string& path, bool make, Links links)
 {
     int dfd = open(!path.empty() && path[0] == '/' ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
     for (size_t i = 0; dfd >= 0 && i < path.size();) {
         size_t j = path.find('/', i);
         if (j == std::string::npos) j = path.size();
         if (j > i) {
-            const int next = OpenFolderAt(dfd, path.substr(i, j - i).c_str(), links, make, give);
+            const int next = OpenFolderAt(dfd, path.substr(i, j - i).c_str(), links, make);
             CloseKeepingErrno(dfd);
             dfd = next;
         }
@@ -338,7 +352,7 @@ int OpenConfined(bool make)
         errno = ENOENT;
         return -1;
     }
-    const int fd = MakeFolders(g_confined, make, true, AboveConfined());
+    const int fd = MakeFolders(g_confined, make, AboveConfined());
     struct stat held;
     if (fd < 0 || fstat(fd, &held) != 0) return fd;
     g_confinedFd = fcntl(fd, F_DUPFD_CLOEXEC, 0);
@@ -363,7 +377,7 @@ int WalkFolders(const std::string& root, const std::vector<std::string>& parts, 
     }
     for (size_t i = 0; i < count && dfd >= 0; i++) {
         bool followed = false;
-        const int next = OpenFolderAt(dfd, parts[i].c_str(), *left ? Links::Any : BelowConfined(), make, true, &followed);
+        const int next = OpenFolderAt(dfd, parts[i].c_str(), *left ? Links::Any : BelowConfined(), make, &followed);
         *left = *left || followed;
         CloseKeepingErrno(dfd);
         dfd = next;
@@ -444,14 +458,14 @@ int OpenSafe(const char* path, int flags)
     int how = (flags & ~O_TRUNC) | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
     if (place.confined) how |= O_NOFOLLOW;
     int fd = -1;
-    struct stat folderStat;
-    if (place.confined && (flags & O_CREAT) && !(flags & O_EXCL) && geteuid() == 0 && fstat(place.dirfd, &folderStat) == 0 &&
-        folderStat.st_uid != 0) {
-        // Another user's folder (a run as root in a user's save area): a file made here is
-        // given to the folder's owner, so it must be known whether the open makes it.
+    if ((flags & O_CREAT) && !(flags & O_EXCL) && GoesToFolderOwner(place.dirfd)) {
+        // A file made here goes to the folder's owner, so it must be known whether the open
+        // makes it. Outside the confined folder a link to no file yet makes it where it
+        // points, as an open that follows it does (root's there).
         fd = openat(place.dirfd, place.name.c_str(), how | O_EXCL, 0666);
         if (fd >= 0) GiveToFolderOwner(place.dirfd, fd);
         else if (errno == EEXIST) fd = openat(place.dirfd, place.name.c_str(), how & ~O_CREAT, 0666);
+        if (fd < 0 && errno == ENOENT && !place.confined) fd = openat(place.dirfd, place.name.c_str(), how, 0666);
     } else {
         fd = openat(place.dirfd, place.name.c_str(), how, 0666);
     }
@@ -654,11 +668,11 @@ bool File_CreateDirectory(const char* path)
     std::vector<std::string> parts;
     int fd = -1;
     if (!ConfinedParts(r.c_str(), &root, &parts)) {
-        fd = MakeFolders(r, true, false, Links::Any);
+        fd = MakeFolders(r, true, Links::Any);
     } else {
         Place place;
         if (!Locate(r.c_str(), true, &place)) return false;
-        fd = OpenFolderAt(place.dirfd, place.name.c_str(), place.confined ? BelowConfined() : Links::Any, true, true);
+        fd = OpenFolderAt(place.dirfd, place.name.c_str(), place.confined ? BelowConfined() : Links::Any, true);
     }
     if (fd < 0) return false; // a file or a link in the way, as for the folders above it: ENOTDIR
     close(fd);
@@ -984,7 +998,7 @@ bool FileReplace::Open(const char* hostPath)
             (void)fchown(fd, uid_t(-1), earlier.st_gid);
         }
         if (existed) fchmod(fd, earlier.st_mode & 07777); // after the owner, which clears set-id bits
-        else if (place.confined) GiveToFolderOwner(place.dirfd, fd);
+        else GiveToFolderOwner(place.dirfd, fd);
         m_fd = fd;
         m_dirfd = place.dirfd;
         place.dirfd = AT_FDCWD; // the folder stays open for the rename
