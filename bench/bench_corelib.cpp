@@ -1,6 +1,7 @@
 // The file and date built-ins on the work games give them: a save file of 10,000 lines read
 // line by line, 64 KB read byte by byte from a binary file, 10,000 lines written, a folder of
-// 1,000 files searched by pattern, and the local parts and text of 10,000 dates. Built-ins are
+// 1,000 files searched by pattern, 1,000 file_exists of files in the save area (each enters the
+// area: its held folder checked against its path), and the local parts and text of 10,000 dates. Built-ins are
 // called directly, as the virtual machine calls them.
 //
 //   build/bench/bench_corelib
@@ -142,6 +143,23 @@ void BM_FindInAFolderOf1000(benchmark::State& state)
     }
 }
 BENCHMARK(BM_FindInAFolderOf1000)->Unit(benchmark::kMillisecond);
+
+void BM_FileExistsInTheSaveArea(benchmark::State& state)
+{
+    Setup();
+    auto exists = Routine("file_exists");
+    std::vector<std::string> names;
+    for (int i = 1; i < 2000; i += 2) names.push_back("many/file" + std::to_string(i % 1000) + ".sav");
+    int64_t calls = 0;
+    for (auto _ : state) {
+        int found = 0;
+        for (const std::string& name : names) found += Call(exists, {S(name.c_str())}) != 0;
+        if (found != 1000) std::abort(); // each there (a missing name is looked for ignoring case)
+        calls += int64_t(names.size());
+    }
+    state.SetItemsProcessed(calls);
+}
+BENCHMARK(BM_FileExistsInTheSaveArea)->Unit(benchmark::kMillisecond);
 
 void BM_DatePartsAndText(benchmark::State& state)
 {

@@ -69,9 +69,9 @@ bool File_CreateDirectory(const char* path);
 //   - it never waits: the open is non-blocking, so a pipe or a device cannot hold the game,
 //     and then only a plain file is taken (a folder where one is asked for);
 //   - below the confined folder (the save area) the path is walked one component at a time
-//     from that folder's descriptor, held from its first open for the rest of the run (openat
-//     with O_NOFOLLOW). In a run as root no symbolic link is followed there, neither a folder
-//     on the way nor the file itself, so nothing placed there by anyone else can lead a read,
+//     from that folder's descriptor (openat with O_NOFOLLOW), held while its path names it.
+//     In a run as root no symbolic link is followed there, neither a folder on the way nor
+//     the file itself, so nothing placed there by anyone else can lead a read,
 //     a write, a delete or a rename outside it, and a file that also has a name elsewhere (a
 //     hard link) is not opened for writing there. In a plain user's run the user's own links
 //     (the player made them) are followed, and only a link of anyone else's is refused;
@@ -80,8 +80,10 @@ bool File_CreateDirectory(const char* path);
 // what is not a plain file), so each caller reports it as it reports a failed open.
 //
 // The folder below which no link but the user's own is followed (none in a run as root):
-// absolute; null or "" for none. It is opened (or made) at its first use, walked from "/", and
-// its descriptor held until the folder is set again (or is removed). The folder itself, and the
+// absolute; null or "" for none. It is the folder its path names: opened (or made) at its first
+// use, walked from "/", and its descriptor held while the path still names that folder (the same
+// device and inode); once the folder is moved, removed or replaced, the next operation walks
+// the path again (and a write makes it again where it is missing). The folder itself, and the
 // folders above it, may be reached through links (the user's own setup); in a run as root a
 // user's link there is followed only into a folder of that user. Set by LoadSave_SetFolders to
 // the save area. When a write needs that folder and it cannot be made (a file in its place, a
@@ -128,9 +130,9 @@ bool File_CanRead(const char* hostPath);
 // a device, is refused; below it a file with other names too). The new file keeps the earlier
 // one's owner, group and permission bits where this process may give them; where it may not
 // (another user's file in a folder the user may write), it becomes the user's own, as before
-// the file existed. A new file below the confined folder goes to that folder's owner and group
-// where they are another user's and the process may give it (a run as root in a user's save
-// area); so do the folders made there.
+// the file existed. A new file goes to the owner and group of the folder it lands in where they
+// are another user's and the process may give it (a run as root in a user's save area, or a
+// file the player picked in a user's folder, through whatever name); so do the folders made.
 //
 // Written over the file in place only where a rename would not do: a file with other names
 // outside the confined folder (every name sees the new content) and a file whose rename is

@@ -35,6 +35,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -353,6 +355,85 @@ TEST_F(HostileGames, APlainUsersOwnLinksInTheSaveAreaAreFollowedAndNoOneElses)
     struct stat st;
     EXPECT_EQ(lstat((area + "/levels").c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode));
+}
+
+TEST_F(HostileGames, ASaveAreaMovedRemovedOrReplacedDuringTheRunIsWrittenWhereItsPathIs)
+{
+    // Each phase starts when the test puts go<phase>.txt into the program folder: the game
+    // says which of the files of the phase before it sees, then writes an INI file and a text
+    // file. Between phases the save area is moved aside with a fresh folder made in its place,
+    // removed, and replaced by a link of the player's to a folder of the player's.
+    const std::string step = "if (file_exists('go' + string(phase) + '.txt')) { "
+                             "show_debug_message('phase ' + string(phase) + ' sees ' + string(file_exists('p' + string(phase - 1) + '.ini'))); "
+                             "ini_open('p' + string(phase) + '.ini'); ini_write_real('s', 'k', phase); ini_close(); "
+                             "f = file_text_open_write('t' + string(phase) + '.txt'); file_text_write_string(f, 'x'); file_text_close(f); "
+                             "show_debug_message('wrote ' + string(phase)); phase += 1; if (phase == 4) game_end(); }";
+    PackGame("Moved", R"({"type": "create", "code": "phase = 0;"}, {"type": "step", "code": ")" + step + "\"}");
+    const bool root = geteuid() == 0;
+    const TestUser user = root ? Test_PlainUser() : TestUser{geteuid(), getegid()};
+    chown(dir.Path().c_str(), user.uid, user.gid); // the player's, for the plain user's log
+    chmod(dir.Path().c_str(), 0755);
+    // As the plain user, then (where the test is root) as root over that user's save area.
+    for (const bool asRoot : root ? std::vector<bool>{false, true} : std::vector<bool>{false}) {
+        SCOPED_TRACE(asRoot ? "a run as root" : "a plain user's run");
+        namespace fs = std::filesystem;
+        for (const char* old : {"/data", "/moved", "/mine"}) fs::remove_all(dir / old);
+        for (int phase = 0; phase < 4; phase++) unlink((dir / ("go" + std::to_string(phase) + ".txt")).c_str());
+        for (const std::string& folder : {dir / "data", area, dir / "moved", dir / "mine"}) {
+            mkdir(folder.c_str(), 0755);
+            chown(folder.c_str(), user.uid, user.gid);
+        }
+        const std::string log = asRoot ? "root.txt" : "user.txt";
+        Launch how;
+        how.env = "ZIMBREL_MAX_FRAMES=100000";
+        how.plainUser = !asRoot;
+        how.log = dir / log;
+        const pid_t pid = Start(how);
+        ASSERT_GT(pid, 0);
+        auto next = [&](int phase) {
+            Scratch_WriteFile(dir / ("go" + std::to_string(phase) + ".txt"), "go");
+            return WaitForLog("wrote " + std::to_string(phase) + "\n", log.c_str());
+        };
+        // Each phase's files where the path named the area then, and nowhere else; whoever
+        // ran it, the player's.
+        auto holds = [&](const std::string& folder, int phase) {
+            std::set<std::string> files;
+            for (const char* kind : {"p%d.ini", "t%d.txt"}) {
+                char name[16];
+                std::snprintf(name, sizeof name, kind, phase);
+                files.insert(name);
+                struct stat st;
+                EXPECT_EQ(stat((folder + "/" + name).c_str(), &st), 0) << folder << "/" << name;
+                EXPECT_EQ(st.st_uid, user.uid) << folder << "/" << name;
+            }
+            EXPECT_EQ(Scratch_List(folder), files) << folder;
+        };
+        ASSERT_TRUE(next(0)) << Log();
+        holds(area, 0);
+        ASSERT_EQ(rename(area.c_str(), (dir / "moved/area").c_str()), 0);
+        mkdir(area.c_str(), 0755);
+        chown(area.c_str(), user.uid, user.gid);
+        ASSERT_TRUE(next(1)) << Log();
+        holds(area, 1);
+        fs::remove_all(area);
+        ASSERT_TRUE(next(2)) << Log();
+        holds(area, 2);
+        ASSERT_EQ(rename(area.c_str(), (dir / "moved/again").c_str()), 0);
+        ASSERT_EQ(symlink((dir / "mine").c_str(), area.c_str()), 0);
+        lchown(area.c_str(), user.uid, user.gid);
+        ASSERT_TRUE(next(3)) << Log();
+        const int status = Wait(pid, 60);
+        ASSERT_NE(status, -1) << "the game never ended\n" << Log();
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status << Log();
+        holds(dir / "mine", 3);
+        holds(dir / "moved/area", 0);
+        holds(dir / "moved/again", 2);
+        // Nothing of a phase is seen in the folder that took the place of the one before.
+        const std::string said = Scratch_ReadFile(dir / log);
+        for (int phase = 1; phase < 4; phase++)
+            EXPECT_NE(said.find("phase " + std::to_string(phase) + " sees 0\n"), std::string::npos) << said;
+        unlink(area.c_str());
+    }
 }
 
 TEST_F(HostileGames, SigtermEndsAnEndlessLoopInOrder)

@@ -3,16 +3,20 @@
 // file in a folder of its own (the program and working folder); the scripted dialogs answer
 // get_open_filename, get_save_filename and their _ext forms with a file below the current
 // folder, in the current folder itself, in the working folder, in the save area and outside
-// them all. For each the game reads the file, writes it and reads it back, as an INI file
+// them all, and in the save area through the player's link to it. For each the game reads the
+// file, writes it and reads it back, as an INI file
 // (ini_open, ini_write_string, ini_close) and as a text file (file_text_*). Reads and writes
 // of one name agree: a file picked to save is written at the picked path and read back from
 // there; a file picked to open is read there and written there only where the game may write
 // (the save area), its write refused anywhere else, and nothing of its name lands elsewhere in
-// the save area. ZB_RUNNER names another runner to play (an older build, to compare); the
-// table is printed either way.
+// the save area. Where the test is root, the folders are a plain user's and the game is played
+// as root (started with sudo): every file it makes for the player, through whatever name, is the
+// player's. ZB_RUNNER names another runner to play (an older build, to compare); the table is
+// printed either way.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +26,7 @@
 #include <vector>
 
 #include "E2EGames.h"
+#include "support/ChildProcess.h"
 #include "support/ScratchFolder.h"
 
 namespace {
@@ -71,15 +76,15 @@ std::string KeyOf(const std::string& path)
     return s.substr(at, s.find_first_of("\"\r\n", at) - at);
 }
 
-// Where below the save area a file of that name lies but at the picked path ("-" for none).
+// Where below the save area a file of that name lies but the picked file ("-" for none).
 std::string CopiesIn(const std::string& area, const std::string& picked)
 {
     namespace fs = std::filesystem;
     const std::string name = fs::path(picked).filename();
     std::string found;
-    std::error_code ec;
+    std::error_code ec, same;
     for (auto it = fs::recursive_directory_iterator(area, ec); !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
-        if (it->path().filename() == name && it->path() != picked)
+        if (it->path().filename() == name && !fs::equivalent(it->path(), picked, same))
             found += (found.empty() ? "" : ", ") + it->path().lexically_relative(area).string() + " = " + KeyOf(it->path());
     return found.empty() ? "-" : found;
 }
@@ -94,10 +99,15 @@ TEST(PickedFiles, AFilePickedToSaveIsWrittenWhereItWasPickedAndOneToOpenReadTher
                                                                      {"the current folder", home},
                                                                      {"the working folder", program},
                                                                      {"the save area", area},
+                                                                     {"the save area through a link", home + "/Documents/area"},
                                                                      {"outside them all", dir / "else"}};
-    // Saved below the current folder, no file there yet, first.
-    std::vector<Cell> cells = {{"get_save_filename", "below the current folder", home + "/Documents/picked.ini", true, false, false}};
-    std::vector<std::string> calls = {"get_save_filename('INI|*.ini', '')"};
+    // Saved with no file there yet: below the current folder, in the save area, and there
+    // through the player's link to it; first.
+    std::vector<Cell> cells = {{"get_save_filename", "below the current folder", home + "/Documents/picked.ini", true, false, false},
+                               {"get_save_filename", "the save area", area + "/new.ini", true, false, false},
+                               {"get_save_filename", "the save area through a link", home + "/Documents/area/linked.ini", true, false, false},
+                               {"get_save_filename", "the save area through a link", home + "/Documents/area/linked.txt", true, false, true}};
+    std::vector<std::string> calls(cells.size(), "get_save_filename('INI|*.ini', '')");
     for (const bool text : {false, true})
         for (const Dialog& d : kDialogs)
             for (const auto& [where, folder] : places) {
@@ -105,6 +115,10 @@ TEST(PickedFiles, AFilePickedToSaveIsWrittenWhereItWasPickedAndOneToOpenReadTher
                                  folder + "/c" + std::to_string(cells.size()) + (text ? ".txt" : ".ini"), d.save, true, text});
                 calls.push_back(d.call);
             }
+    // The player's link to the save area.
+    std::filesystem::create_directories(area);
+    std::filesystem::create_directories(home + "/Documents");
+    ASSERT_EQ(symlink(area.c_str(), (home + "/Documents/area").c_str()), 0);
     std::string code, script;
     for (size_t i = 0; i < cells.size(); i++) {
         const Cell& c = cells[i];
@@ -113,6 +127,15 @@ TEST(PickedFiles, AFilePickedToSaveIsWrittenWhereItWasPickedAndOneToOpenReadTher
         script += std::string(c.save ? "save" : "open") + " =" + c.picked + " OK\n";
     }
     code += "game_end();";
+    // Where the test is root, everything the player's.
+    const bool root = geteuid() == 0;
+    const TestUser user = root ? Test_PlainUser() : TestUser{geteuid(), getegid()};
+    if (root) {
+        std::error_code ec;
+        for (auto it = std::filesystem::recursive_directory_iterator(dir.Path(), ec);
+             !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
+            lchown(it->path().c_str(), user.uid, user.gid);
+    }
     const std::string manifest = R"({"name": "Picked", "window": {"width": 32, "height": 32},
       "objects": [{"name": "obj", "events": [{"type": "create", "code": ")" + code + R"("}]}],
       "rooms": [{"name": "rm", "width": 32, "height": 32, "instances": [{"object": "obj"}]}]})";
@@ -143,9 +166,11 @@ TEST(PickedFiles, AFilePickedToSaveIsWrittenWhereItWasPickedAndOneToOpenReadTher
         // Saved, or opened in the save area: written at the picked path and read back from
         // it. Opened anywhere else: read there, the write refused. Never a copy elsewhere.
         const bool writable = c.save || c.where == "the save area";
+        struct stat st;
+        const bool players = stat(c.picked.c_str(), &st) != 0 || st.st_uid == user.uid;
         const std::string atPicked = KeyOf(c.picked), wantBack = writable ? written : "earlier";
         const std::string copies = CopiesIn(area, c.picked);
-        const bool ok = first == before && back == wantBack && atPicked == wantBack && copies == "-";
+        const bool ok = first == before && back == wantBack && atPicked == wantBack && copies == "-" && players;
         std::printf("| %s | %s | %s%s | %s | %s | %s | %s | %s |\n", c.dialog.c_str(), c.text ? "text" : "INI",
                     c.where.c_str(), c.earlier ? "" : " (new file)", first.c_str(), back.c_str(), atPicked.c_str(),
                     copies.c_str(), ok ? "ok" : "FAULT");
@@ -154,5 +179,6 @@ TEST(PickedFiles, AFilePickedToSaveIsWrittenWhereItWasPickedAndOneToOpenReadTher
         EXPECT_EQ(back, wantBack) << cell << ": read back";
         EXPECT_EQ(atPicked, wantBack) << cell << ": the file at the picked path";
         EXPECT_EQ(copies, "-") << cell << ": written elsewhere in the save area under the same name";
+        EXPECT_TRUE(players) << cell << ": not the player's file";
     }
 }

@@ -4,9 +4,12 @@
 // which folder is swapped (the four levels from ~/.local down to a folder inside the area),
 // how much of the area is there (missing, partly missing, present), and which writer a game
 // reaches (whole files as INI files, buffers, saves and the high-score table are written;
-// text and binary files by handle; file_copy; directory_create; the game save's own writer).
-// No folder outside the save area may change owner or mode or get anything written into it,
-// and every folder the run made on the user's way is the user's. ZB_PROPERTY_SEED changes the
+// text and binary files by handle; file_copy; directory_create; the game save's own writer),
+// and whether the user first moved a folder of the way aside (~/.local, share or the save area
+// itself, the way then made afresh: the area is the folder its path names, not the one the run
+// held). No folder outside the save area may change owner or mode or get anything written into
+// it, nothing may be written into the folder moved aside, and every folder the run made on the
+// user's way is the user's. ZB_PROPERTY_SEED changes the
 // seed; ZB_EXCHANGE_SECONDS the time.
 #include <gtest/gtest.h>
 
@@ -63,6 +66,7 @@ TEST(RootExchange, NoFolderOutsideTheSaveAreaChangesOwnerWhileTheUserSwapsOneOnT
     std::mt19937 random(seed);
     // given[swapped level][missing, partly missing, present] and the cases of each.
     int given[ExchangeRace::kSwappable + 1][3] = {}, cases[ExchangeRace::kSwappable + 1][3] = {}, notUsers = 0;
+    int movedCases[ExchangeRace::kArea + 1] = {}, movedWrites[ExchangeRace::kArea + 1] = {};
     StartStderrCapture(); // a save area that cannot be made (a link in the way) is said
     const char* seconds = std::getenv("ZB_EXCHANGE_SECONDS");
     const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds && *seconds ? std::atof(seconds) : 3.0);
@@ -70,14 +74,21 @@ TEST(RootExchange, NoFolderOutsideTheSaveAreaChangesOwnerWhileTheUserSwapsOneOnT
     for (; std::chrono::steady_clock::now() < end; n++) {
         const auto [swap, missingFrom] = ExchangeRace::Pick(random);
         const int w = int(random() % kWriterCount);
+        const int moved = random() % 4 == 0 ? 1 + int(random() % ExchangeRace::kArea) : 0; // a quarter of the cases
         const std::string name = swap == 4 || random() % 2 ? "sub/deeper/f" + std::to_string(n) : "f" + std::to_string(n);
-        race.Prepare(swap, missingFrom);
+        race.Prepare(swap, missingFrom, moved);
         Write(w, name);
         const ExchangeRace::Damage d = race.Settle();
         const int state = missingFrom <= ExchangeRace::kArea ? 0 : missingFrom <= ExchangeRace::kLevels ? 1 : 2;
         cases[swap][state]++;
         given[swap][state] += d.given + d.written;
         notUsers += d.notUsers;
+        movedCases[moved]++;
+        movedWrites[moved] += d.aside;
+        if (d.aside)
+            ADD_FAILURE() << "case " << n << " (seed " << seed << "): level " << moved << " moved aside, level " << swap
+                          << " swapped, folders from level " << missingFrom << " missing, " << kWriters[w] << " of " << name
+                          << ": " << d.aside << " file(s) or folder(s) made in the folder moved aside";
         if (d.given || d.written)
             ADD_FAILURE() << "case " << n << " (seed " << seed << "): level " << swap << " swapped, folders from level "
                           << missingFrom << " missing, " << kWriters[w] << " of " << name << ": " << d.given
@@ -93,6 +104,9 @@ TEST(RootExchange, NoFolderOutsideTheSaveAreaChangesOwnerWhileTheUserSwapsOneOnT
     for (int k = 1; k <= ExchangeRace::kSwappable; k++)
         std::printf("| %s | %d in %d | %d in %d | %d in %d |\n", levels[k], given[k][0], cases[k][0],
                     given[k][1], cases[k][1], given[k][2], cases[k][2]);
+    std::printf("| moved aside first | cases | made in the folder moved aside |\n|---|---|---|\n");
+    for (int k = 0; k <= ExchangeRace::kArea; k++)
+        std::printf("| %s | %d | %d |\n", levels[k][0] ? levels[k] : "none", movedCases[k], movedWrites[k]);
     EXPECT_EQ(notUsers, 0) << "folders the run made on the user's way that are not the user's";
     EXPECT_GT(race.Swaps(), 0);
 }

@@ -14,12 +14,14 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "Files/Support/File.h"
 #include "Files/Support/LoadSave.h"
 #include "Platform/MemoryManager.h"
 #include "support/CaptureConsole.h"
+#include "support/ChildProcess.h"
 #include "support/ScratchFolder.h"
 
 namespace {
@@ -206,6 +208,80 @@ TEST_F(SaveAreaHostile, TheAreaItselfMayBeALinkAndIsMadeWhenMissing)
     LoadSave_SetFolders((dir_ / "prog").c_str(), (dir_ / "fresh/area").c_str(), (dir_ / "game").c_str());
     EXPECT_TRUE(LoadSave_WriteSaveFile("c.txt", "ok", 2));
     EXPECT_EQ(Scratch_ReadFile(dir_ / "fresh/area/c.txt"), "ok");
+}
+
+TEST_F(SaveAreaHostile, TheAreaIsTheFolderItsPathNamesWhenMovedReplacedOrRemovedDuringTheRun)
+{
+    // Opened, then moved aside and a fresh folder made in its place: every later write, read
+    // and existence test goes to the fresh folder, and nothing more to the moved one.
+    const std::string moved = dir_ / "save.moved";
+    ASSERT_TRUE(LoadSave_WriteSaveFile("first.ini", "1", 1));
+    ASSERT_EQ(rename(Save("").c_str(), moved.c_str()), 0);
+    Ensure(Save(""));
+    EXPECT_FALSE(LoadSave_SaveFileExists("first.ini"));
+    EXPECT_EQ(Read("first.ini"), "<null>");
+    EXPECT_TRUE(LoadSave_WriteSaveFile("sub/second.ini", "2", 1));
+    FILE* text = File_OpenStream(LoadSave_SavePathOf("third.txt").c_str(), "w");
+    ASSERT_NE(text, nullptr);
+    std::fclose(text);
+    EXPECT_EQ(Scratch_ReadFile(Save("sub/second.ini")), "2");
+    EXPECT_TRUE(Scratch_Exists(Save("third.txt")));
+    EXPECT_EQ(Read("sub/second.ini"), "2");
+    // Replaced by another folder renamed into its place.
+    Scratch_WriteFile(dir_ / "other/kept.ini", "kept");
+    ASSERT_EQ(rename(Save("").c_str(), (dir_ / "save.second").c_str()), 0);
+    ASSERT_EQ(rename((dir_ / "other").c_str(), Save("").c_str()), 0);
+    EXPECT_EQ(Read("kept.ini"), "kept");
+    EXPECT_FALSE(LoadSave_SaveFileExists("sub/second.ini"));
+    EXPECT_TRUE(LoadSave_WriteSaveFile("fourth.ini", "4", 1));
+    EXPECT_EQ(Scratch_ReadFile(Save("fourth.ini")), "4");
+    // Removed: nothing is found, and the next write makes it again.
+    std::filesystem::remove_all(Save(""));
+    EXPECT_FALSE(LoadSave_SaveFileExists("fourth.ini"));
+    EXPECT_FALSE(File_DirectoryExists(Save("").c_str()));
+    EXPECT_TRUE(LoadSave_WriteSaveFile("again/fifth.ini", "5", 1));
+    EXPECT_EQ(Scratch_ReadFile(Save("again/fifth.ini")), "5");
+    // Replaced by a file: the one line of an area that cannot be made, nothing written.
+    std::filesystem::remove_all(Save(""));
+    Scratch_WriteFile(dir_ / "save", "a file");
+    StartStderrCapture();
+    EXPECT_FALSE(LoadSave_WriteSaveFile("sixth.ini", "6", 1));
+    EXPECT_FALSE(LoadSave_WriteSaveFile("seventh.ini", "7", 1));
+    EXPECT_EQ(TakeStderr(), "runner: the save area " + Save("") + " cannot be made: Not a directory; what the game "
+                                                              "writes there is lost\n");
+    // Replaced by a link of the player's own to a folder of the player's: the area is where
+    // the link leads (the user's set-up).
+    const std::string mine = Ensure(dir_ / "mine");
+    ASSERT_EQ(unlink((dir_ / "save").c_str()), 0);
+    ASSERT_EQ(symlink(mine.c_str(), (dir_ / "save").c_str()), 0);
+    const bool root = geteuid() == 0;
+    const TestUser user = Test_PlainUser();
+    if (root) {
+        ASSERT_EQ(lchown((dir_ / "save").c_str(), user.uid, user.gid), 0);
+        ASSERT_EQ(chown(mine.c_str(), user.uid, user.gid), 0);
+    }
+    EXPECT_TRUE(LoadSave_WriteSaveFile("eighth.ini", "8", 1));
+    EXPECT_EQ(Scratch_ReadFile(mine + "/eighth.ini"), "8");
+    struct stat st;
+    ASSERT_EQ(stat((mine + "/eighth.ini").c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, root ? user.uid : geteuid()); // a run as root made it for the user
+    if (root) {
+        // A run as root: the user's link swapped to lead to a folder of root's is refused, and
+        // nothing is written there.
+        ASSERT_EQ(unlink((dir_ / "save").c_str()), 0);
+        ASSERT_EQ(symlink(Outside("").c_str(), (dir_ / "save").c_str()), 0);
+        ASSERT_EQ(lchown((dir_ / "save").c_str(), user.uid, user.gid), 0);
+        StartStderrCapture();
+        EXPECT_FALSE(LoadSave_WriteSaveFile("a.txt", "x", 1));
+        EXPECT_FALSE(LoadSave_SaveFileExists("secret.txt"));
+        TakeStderr();
+        ExpectOutsideUntouched();
+    }
+    // What was moved aside, or replaced, kept only what was written while it was the area.
+    EXPECT_EQ(Scratch_List(moved).count("sub"), 0u);
+    EXPECT_EQ(Scratch_List(moved).count("third.txt"), 0u);
+    EXPECT_EQ(Scratch_List(dir_ / "save.second"), (std::set<std::string>{"sub", "third.txt"}));
+    ExpectOutsideUntouched();
 }
 
 TEST_F(SaveAreaHostile, TheProgramFolderMayHoldLinks)

@@ -6,7 +6,10 @@
 // and then acts on it can be led into root's folder between the two and give it away, and a
 // run that opens the save area again by its path writes into root's folder through the link.
 // Settle() tells whether anything outside the save area changed owner or mode, or was made
-// there (and puts it back). Needs root, and a plain user (Test_PlainUser) for the racer.
+// there (and puts it back). A case may also begin with a folder of the chain moved aside (the
+// user tidying up, as `mv area area.old`, the chain then made afresh): the run must write where
+// the path names, and Settle() tells whether anything was made in the folder moved aside.
+// Needs root, and a plain user (Test_PlainUser) for the racer.
 #pragma once
 
 #include <fcntl.h>
@@ -17,6 +20,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -79,14 +83,25 @@ public:
     }
     std::string Area() const { return Level(kArea); }
     std::string Decoy(int k) const { return base_ + "/decoy" + std::to_string(k); }
+    // Where a folder of the chain moved aside lies (in the user's home).
+    std::string Aside() const { return Level(0) + "/aside"; }
 
     // Folders 1 to missingFrom - 1 are the user's, the rest missing (missingFrom up to
-    // kLevels + 1: all there); the racer then swaps folder swap (below missingFrom) with its
-    // link, until Settle().
-    void Prepare(int swap, int missingFrom)
+    // kLevels + 1: all there); with moved (a level, 0 for none), that folder is first moved
+    // aside with all below it, out of the chain. The racer then swaps folder swap (below
+    // missingFrom) with its link, until Settle().
+    void Prepare(int swap, int missingFrom, int moved = 0)
     {
         namespace fs = std::filesystem;
         std::error_code ec;
+        fs::remove_all(Aside(), ec);
+        aside_.clear();
+        if (moved > 0 && rename(Level(moved).c_str(), Aside().c_str()) == 0) {
+            aside_.push_back(Aside());
+            for (auto it = fs::recursive_directory_iterator(Aside(), ec); !ec && it != fs::recursive_directory_iterator();
+                 it.increment(ec))
+                aside_.push_back(it->path().string());
+        }
         if (missingFrom <= kLevels) fs::remove_all(Level(missingFrom), ec);
         for (int k = 1; k < missingFrom && k <= kLevels; k++) {
             mkdir(Level(k).c_str(), 0755);
@@ -111,6 +126,7 @@ public:
         int given = 0;    // root's folders outside the save area, now another owner or mode
         int written = 0;  // files and folders the run made in root's folders
         int notUsers = 0; // folders of the user's chain that are not the user's
+        int aside = 0;    // files and folders the run made in the folder moved aside
     };
     Damage Settle()
     {
@@ -147,6 +163,10 @@ public:
         }
         for (int k = 0; k <= kLevels; k++)
             if (lstat(Level(k).c_str(), &st) == 0 && (st.st_uid != user_.uid || st.st_gid != user_.gid)) d.notUsers++;
+        if (!aside_.empty())
+            for (auto it = fs::recursive_directory_iterator(Aside(), ec); !ec && it != fs::recursive_directory_iterator();
+                 it.increment(ec))
+                d.aside += std::find(aside_.begin(), aside_.end(), it->path().string()) == aside_.end();
         return d;
     }
     long Swaps() const { return shared_ ? shared_->swaps.load() : 0; }
@@ -197,4 +217,5 @@ private:
     Shared* shared_ = nullptr;
     pid_t pid_ = -1;
     int swapped_ = 0;
+    std::vector<std::string> aside_; // what the folder moved aside held when it was moved
 };

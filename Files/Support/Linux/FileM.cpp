@@ -7,8 +7,8 @@
 // the symlink-safe tree delete and the run's temporary folder (mkdtemp).
 //
 // Below the confined folder every operation starts from the descriptor of that folder, held
-// from its first open for the rest of the run, and opens each folder on the way with O_PATH |
-// O_NOFOLLOW, then works on the last name with the *at calls (O_NOFOLLOW,
+// while its path names it (walked again once it names another), and opens each folder on the
+// way with O_PATH | O_NOFOLLOW, then works on the last name with the *at calls (O_NOFOLLOW,
 // AT_SYMLINK_NOFOLLOW): a link swapped in between two calls is still never followed; a plain
 // user's own link is followed by its text, read through a descriptor of the link itself.
 // Elsewhere the folder of the path is opened once (its links followed: the user's own) and
@@ -83,9 +83,11 @@ std::string FindIgnoringCase(const std::string& folder, const std::string& name)
 
 std::string g_confined; // absolute, trailing '/'; "" for none
 bool g_confinedFailureSaid = false; // the folder could not be made, and that was said once
-// The confined folder (O_PATH), held from its first open until the folder is set again: every
-// operation below it starts from this descriptor. -1 until it is opened (or made).
+// The confined folder (O_PATH), held while its path names it (OpenConfined): every operation
+// below it starts from this descriptor. -1 until it is opened (or made).
 int g_confinedFd = -1;
+dev_t g_confinedDev = 0; // the held folder's device and inode
+ino_t g_confinedIno = 0;
 std::mutex g_confinedFdLock;
 
 // Which symbolic links a walk follows.
@@ -198,30 +200,44 @@ bool EmptyFolder(int fd)
     }
 }
 
+// Whether what this process makes in the folder dirfd goes to that folder's owner: in a run
+// as root, in a folder of another user's. Decided by the folder the file or folder actually
+// lands in, whatever name reached it (the save area by its path, a file the player picked
+// there through a link of the user's, or one picked in another of the user's folders), so a
+// file a run as root makes for a user is the user's and that user's next run may replace or
+// delete it. folder (when given) gets the folder's status.
+bool GoesToFolderOwner(int dirfd, struct stat* folder = nullptr)
+{
+    if (geteuid() != 0) return false; // only root may give a file to another user
+    struct stat st;
+    if (!folder) folder = &st;
+    const int saved = errno;
+    const bool gives = fstat(dirfd, folder) == 0 && folder->st_uid != 0;
+    errno = saved;
+    return gives;
+}
+
 // What this process has just made in the folder dirfd (made: the new file's or folder's own
-// open descriptor) goes to the owner and group of that folder when the folder is another
-// user's and the process may give it (a run as root in a user's save area): else that user's
-// next run could not replace or delete it. Only root may give it, and only what the
-// descriptor shows to be what it made: root's own, and a folder still empty. Both the folder
-// and what is given are descriptors held since the making, so a name swapped meanwhile (a
-// link, another folder) never leads the change elsewhere. Nothing happens, and nothing is
-// said, when it may not be given.
+// open descriptor) goes to the owner and group of that folder as GoesToFolderOwner says. Only
+// what the descriptor shows to be what it made is given: root's own, and a folder still empty.
+// Both the folder and what is given are descriptors held since the making, so a name swapped
+// meanwhile (a link, another folder) never leads the change elsewhere. Nothing happens, and
+// nothing is said, when it may not be given.
 void GiveToFolderOwner(int dirfd, int made)
 {
-    if (geteuid() != 0) return; // only root may give a file to another user
-    const int saved = errno;
     struct stat folder, st;
-    if (fstat(dirfd, &folder) == 0 && folder.st_uid != geteuid() && fstat(made, &st) == 0 && st.st_uid == geteuid() &&
-        (!S_ISDIR(st.st_mode) || EmptyFolder(made)))
+    if (!GoesToFolderOwner(dirfd, &folder)) return;
+    const int saved = errno;
+    if (fstat(made, &st) == 0 && st.st_uid == 0 && (!S_ISDIR(st.st_mode) || EmptyFolder(made)))
         (void)fchown(made, folder.st_uid, folder.st_gid);
     errno = saved;
 }
 
 // The folder name of the folder dirfd as a descriptor, with make made when missing: a link is
-// followed as links says, and what is made is opened without following one and, with give,
-// given as GiveToFolderOwner says. *followed (when given) tells whether a link was followed.
+// followed as links says, and what is made is opened without following one and given as
+// GiveToFolderOwner says. *followed (when given) tells whether a link was followed.
 // -1 with errno (ENOTDIR for a file, or a link the rule refuses, in the way).
-int OpenFolderAt(int dirfd, const char* name, Links links, bool make, bool give, bool* followed = nullptr)
+int OpenFolderAt(int dirfd, const char* name, Links links, bool make, bool* followed = nullptr)
 {
     if (followed) *followed = false;
     const int how = O_PATH | O_DIRECTORY | O_CLOEXEC | (links == Links::Any ? 0 : O_NOFOLLOW);
@@ -229,7 +245,7 @@ int OpenFolderAt(int dirfd, const char* name, Links links, bool make, bool give,
     if (fd < 0 && errno == ENOENT && make) {
         if (mkdirat(dirfd, name, 0777) == 0) {
             // Read by root to be given (which must see it empty), else only walked on.
-            const bool giving = give && geteuid() == 0;
+            const bool giving = GoesToFolderOwner(dirfd);
             fd = openat(dirfd, name, (giving ? O_RDONLY : O_PATH) | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
             if (fd >= 0 && giving) GiveToFolderOwner(dirfd, fd);
         } else if (errno == EEXIST) {
@@ -253,16 +269,16 @@ int OpenFolderAt(int dirfd, const char* name, Links links, bool make, bool give,
 // A descriptor of the folder path (absolute, or from the current folder), with make every
 // missing folder on the way made; links on the way are followed as links says. The walk goes
 // from the top, one folder at a time, each made in and opened from the descriptor of the one
-// before; with give, each folder made goes to the owner of the folder it was made in
-// (GiveToFolderOwner). -1 with errno.
-int MakeFolders(const std::string& path, bool make, bool give, Links links)
+// before; each folder made goes to the owner of the folder it was made in as
+// GiveToFolderOwner says. -1 with errno.
+int MakeFolders(const std::string& path, bool make, Links links)
 {
     int dfd = open(!path.empty() && path[0] == '/' ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
     for (size_t i = 0; dfd >= 0 && i < path.size();) {
         size_t j = path.find('/', i);
         if (j == std::string::npos) j = path.size();
         if (j > i) {
-            const int next = OpenFolderAt(dfd, path.substr(i, j - i).c_str(), links, make, give);
+            const int next = OpenFolderAt(dfd, path.substr(i, j - i).c_str(), links, make);
             CloseKeepingErrno(dfd);
             dfd = next;
         }
@@ -308,28 +324,40 @@ void LockFile(int fd, int how)
     errno = saved;
 }
 
-// A descriptor of the confined folder: the one held since its first open while that folder
-// is still there; before that (or once it was removed), the folder opened from "/" one folder
-// at a time, links followed as AboveConfined() says and, with make, missing folders made
-// (each given as GiveToFolderOwner says), then held for the rest of the run. So once the
-// folder is open, a folder on its way swapped for a link (by a user racing a run as root)
-// leads no later operation anywhere. -1 with errno.
+// A descriptor of the confined folder: the folder its path names. The descriptor held since
+// the last walk serves while the path still names that folder (one stat of the path, the
+// system following its links, gives the same device and inode); once the path names another
+// folder or none (the folder moved, removed or replaced, or not opened yet), the held one is
+// let go and the path walked again from "/" one folder at a time, links followed as
+// AboveConfined() says and, with make, missing folders made (each given as GiveToFolderOwner
+// says), the folder reached held in its place. The stat only chooses between the held folder
+// and a new walk: what is worked on is always a folder the walk opened, so a folder on the way
+// swapped for a link (by a user racing a run as root) leads no operation anywhere. -1 with
+// errno.
 int OpenConfined(bool make)
 {
     std::lock_guard<std::mutex> hold(g_confinedFdLock);
-    struct stat st;
-    if (g_confinedFd >= 0 && fstat(g_confinedFd, &st) == 0 && st.st_nlink > 0)
+    struct stat named;
+    const bool found = stat(g_confined.c_str(), &named) == 0;
+    const int missing = found ? 0 : errno;
+    if (g_confinedFd >= 0 && found && named.st_dev == g_confinedDev && named.st_ino == g_confinedIno)
         return fcntl(g_confinedFd, F_DUPFD_CLOEXEC, 0);
-    if (g_confinedFd >= 0) { // removed meanwhile: found, or made, again
+    if (g_confinedFd >= 0) { // the path names another folder now, or none
         close(g_confinedFd);
         g_confinedFd = -1;
     }
-    // Not there yet (a game that looks for its saves before it made any): said at once,
-    // without the walk. Nothing is done by this path but to refuse.
-    if (!make && faccessat(AT_FDCWD, g_confined.c_str(), F_OK, 0) != 0 && errno == ENOENT) return -1;
-    const int fd = MakeFolders(g_confined, make, true, AboveConfined());
-    if (fd < 0) return -1;
+    // Not there (a game that looks for its saves before it made any, or after the folder went):
+    // said at once, without the walk. Nothing is done by this path but to refuse.
+    if (!make && missing == ENOENT) {
+        errno = ENOENT;
+        return -1;
+    }
+    const int fd = MakeFolders(g_confined, make, AboveConfined());
+    struct stat held;
+    if (fd < 0 || fstat(fd, &held) != 0) return fd;
     g_confinedFd = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    g_confinedDev = held.st_dev;
+    g_confinedIno = held.st_ino;
     return fd;
 }
 
@@ -349,7 +377,7 @@ int WalkFolders(const std::string& root, const std::vector<std::string>& parts, 
     }
     for (size_t i = 0; i < count && dfd >= 0; i++) {
         bool followed = false;
-        const int next = OpenFolderAt(dfd, parts[i].c_str(), *left ? Links::Any : BelowConfined(), make, true, &followed);
+        const int next = OpenFolderAt(dfd, parts[i].c_str(), *left ? Links::Any : BelowConfined(), make, &followed);
         *left = *left || followed;
         CloseKeepingErrno(dfd);
         dfd = next;
@@ -430,14 +458,14 @@ int OpenSafe(const char* path, int flags)
     int how = (flags & ~O_TRUNC) | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
     if (place.confined) how |= O_NOFOLLOW;
     int fd = -1;
-    struct stat folderStat;
-    if (place.confined && (flags & O_CREAT) && !(flags & O_EXCL) && geteuid() == 0 && fstat(place.dirfd, &folderStat) == 0 &&
-        folderStat.st_uid != 0) {
-        // Another user's folder (a run as root in a user's save area): a file made here is
-        // given to the folder's owner, so it must be known whether the open makes it.
+    if ((flags & O_CREAT) && !(flags & O_EXCL) && GoesToFolderOwner(place.dirfd)) {
+        // A file made here goes to the folder's owner, so it must be known whether the open
+        // makes it. Outside the confined folder a link to no file yet makes it where it
+        // points, as an open that follows it does (root's there).
         fd = openat(place.dirfd, place.name.c_str(), how | O_EXCL, 0666);
         if (fd >= 0) GiveToFolderOwner(place.dirfd, fd);
         else if (errno == EEXIST) fd = openat(place.dirfd, place.name.c_str(), how & ~O_CREAT, 0666);
+        if (fd < 0 && errno == ENOENT && !place.confined) fd = openat(place.dirfd, place.name.c_str(), how, 0666);
     } else {
         fd = openat(place.dirfd, place.name.c_str(), how, 0666);
     }
@@ -640,11 +668,11 @@ bool File_CreateDirectory(const char* path)
     std::vector<std::string> parts;
     int fd = -1;
     if (!ConfinedParts(r.c_str(), &root, &parts)) {
-        fd = MakeFolders(r, true, false, Links::Any);
+        fd = MakeFolders(r, true, Links::Any);
     } else {
         Place place;
         if (!Locate(r.c_str(), true, &place)) return false;
-        fd = OpenFolderAt(place.dirfd, place.name.c_str(), place.confined ? BelowConfined() : Links::Any, true, true);
+        fd = OpenFolderAt(place.dirfd, place.name.c_str(), place.confined ? BelowConfined() : Links::Any, true);
     }
     if (fd < 0) return false; // a file or a link in the way, as for the folders above it: ENOTDIR
     close(fd);
@@ -970,7 +998,7 @@ bool FileReplace::Open(const char* hostPath)
             (void)fchown(fd, uid_t(-1), earlier.st_gid);
         }
         if (existed) fchmod(fd, earlier.st_mode & 07777); // after the owner, which clears set-id bits
-        else if (place.confined) GiveToFolderOwner(place.dirfd, fd);
+        else GiveToFolderOwner(place.dirfd, fd);
         m_fd = fd;
         m_dirfd = place.dirfd;
         place.dirfd = AT_FDCWD; // the folder stays open for the rename
