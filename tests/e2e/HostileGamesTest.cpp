@@ -11,7 +11,9 @@
 //     text measured or drawn), or whose room or game end loops after the signal (within the
 //     end's grace more); so does a loop in the first room's code;
 //   - a fatal error in the first room's code ends the run without a frame limit, and a fatal
-//     error and a name that cannot be bound leave no leak report (in the sanitizer build);
+//     error and a name that cannot be bound leave no leak report (in the sanitizer build); a
+//     fatal report of the world (a missing room, events nested too deep) ends the game as
+//     Abort does, with 0 after its game end event, the machine's own errors with 255;
 //   - a file-size limit: every write past it fails (the runner is not killed), the game goes
 //     on, the INI file, game save, buffer and high-score table written before stay whole, and
 //     each file is named once on stderr; a log nobody reads (a named pipe as "-output", or the
