@@ -62,5 +62,6 @@ int ConsoleHost_OpenLog(const char* path);
 // Closes a log file; false with errno when the close reports a write that failed.
 bool ConsoleHost_Close(int fd);
 // True when the two descriptors write to the same file, pipe, socket or terminal (the same
-// device and inode): the log that is the standard output itself.
+// device and inode, or both the run's controlling terminal, one of them named /dev/tty): the
+// log that is the standard output itself.
 bool ConsoleHost_SameOutput(int a, int b);

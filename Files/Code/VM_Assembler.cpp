@@ -137,6 +137,9 @@ void ParseVariable(const std::string& s, uint32_t& operand, uint32_t& field)
         sc = SCOPE_PLAIN;
     } else if (scope == "stack") {
         return; // scope popped: bit 29 clear
+    } else if (scope == "stack+100000") {
+        operand |= VMREF_INSTANCE; // popped, an instance id written as an offset
+        return;
     } else if (scope == "self") {
         sc = SCOPE_SELF;
     } else if (scope == "other") {

@@ -12,7 +12,8 @@
 //   push.v self.x                 a variable reference: [scope.]name[[]]
 //   pop.v.i global.score          scope: self other all noone global local, a number (an
 //   pop.i.v local.a[]             object index; 100000 and more an instance id), stack (popped
-//                                 from the stack); no scope: a plain name (-6); a trailing []
+//                                 from the stack), stack+100000 (popped, an instance id written
+//                                 as an offset); no scope: a plain name (-6); a trailing []
 //                                 takes the array index from the stack
 //   pop.e.v 4 0                   the stack shuffle: N and D in 4-byte words
 //   dup.i 1                       the count field (default 0)

@@ -167,7 +167,7 @@ __attribute__((always_inline)) inline uint8_t* RefParts(int32_t flags, uint8_t* 
     if (flags & VMV_SCOPE) {
         p -= 4;
         *scope = VM_Get<int32_t>(p);
-        if (flags & VMV_INSTANCE) *scope += SCOPE_INSTANCE_BASE;
+        if (flags & VMV_INSTANCE) *scope = Scope_FromInstanceOffset(*scope);
     }
     return p;
 }

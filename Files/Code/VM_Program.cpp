@@ -1202,7 +1202,7 @@ private:
         bool indexed = !(d.operand & VMREF_NO_INDEX);
         bool scopeInWord = (d.operand & VMREF_SCOPE_IN_WORD) != 0;
         int32_t scope = scopeInWord ? VM_FieldSigned(d.word) : 0;
-        if (scopeInWord && (d.operand & VMREF_INSTANCE)) scope += SCOPE_INSTANCE_BASE;
+        if (scopeInWord && (d.operand & VMREF_INSTANCE)) scope = Scope_FromInstanceOffset(scope);
         bool builtin = id < VARIABLE_BUILTIN_LIMIT;
         op.a = id;
         op.b = scope;

@@ -37,6 +37,15 @@ enum : int32_t {
     SCOPE_INSTANCE_BASE = 100000, // scopes from here on are instance ids; below, object indexes
 };
 
+// The scope that an instance id written as an offset names (byte code's instance form: 100000
+// added to the scope of the word or of the stack), in the machine's 32-bit arithmetic: an offset
+// from the stack within 100000 of the integer limit wraps to a negative scope, which names no
+// instance, as it always did on the 32-bit machine.
+constexpr int32_t Scope_FromInstanceOffset(int32_t offset)
+{
+    return int32_t(uint32_t(offset) + uint32_t(SCOPE_INSTANCE_BASE));
+}
+
 // Getter: fills out (which arrives as real 0 without text) for self and the array index;
 // true on success. Setter: takes a copy of value; true on success.
 using BuiltinVariableGetter = bool (*)(CInstance* self, int32_t index, ScriptValue* out);

@@ -12,7 +12,6 @@
 #include "Files/Object/Instance.h"
 #include "Files/Object/Instance_Pending.h"
 #include "Files/Object/Object.h"
-#include "Files/Support/CommandLine.h"
 #include "Files/Support/FileImage.h"
 #include "Files/World/World_Hooks.h"
 #include "Files/World/World_State.h"
@@ -203,9 +202,11 @@ void PerformEvent(CInstance* self, CInstance* other, int32_t o, int32_t type, in
     CEvent* e = Object_ResolveEvent(Object_Lookup(o), o, type, subtype, &found);
     if (!e) return;
     if (++g_state.depth > EVENT_MAX_NESTING) {
+        // The error reporter's fatal path ends the game, as every fatal report of the world does
+        // (a missing room, moving past the last room): the loop stops at the frame's end and the
+        // run ends with 0. Only the virtual machine's own errors end it with -1.
         Code_Error_Report("PerformEvent recursion depth failure - check for infinite loops, check objects for parenting",
                           true);
-        Main_RequestExit(-1); // ends as every fatal script error does
         --g_state.depth;
         return;
     }

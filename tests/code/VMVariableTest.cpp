@@ -120,6 +120,15 @@ TEST_F(VMVariableTest, ObjectAndInstanceScopes)
     // An instance id, in the word (bit 30) and from the stack.
     EXPECT_EQ(Real(RunAsm("push.v 100002.hp\n", c)), 4);
     EXPECT_EQ(Real(RunAsm("push.i 100002\npush.v stack.hp\n", c)), 4);
+    // An offset from the stack (bit 30 with the scope popped): 100000 is added in the machine's
+    // 32-bit arithmetic, so an offset near the integer limit names no instance, read or written.
+    EXPECT_EQ(Real(RunAsm("push.i 2\npush.v stack+100000.hp\n", c)), 4);
+    EXPECT_EQ(RunAsm("push.i 2147483646\npush.v stack+100000.hp\n", c).error,
+              "Push :: Execution Error - Variable Get -2147383650.hp(100000, 0)");
+    EXPECT_EQ(RunAsm("push.e 5\npush.i 2147483647\npop.v.i stack+100000.hp\n", c).error,
+              "Pop :: Execution Error - Variable set problem hp");
+    RunAsm("push.e 6\npush.i 2\npop.v.i stack+100000.hp\n", c);
+    EXPECT_EQ(Real(RunAsm("push.v 100002.hp\n", c)), 6);
     // all: the first of the room's active list (ascending depth).
     RunAsm("push.e 9\npop.v.i self.hp\n", c);
     EXPECT_EQ(Real(RunAsm("push.v all.hp\n", a)), 9);

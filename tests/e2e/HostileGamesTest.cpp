@@ -11,7 +11,9 @@
 //     text measured or drawn), or whose room or game end loops after the signal (within the
 //     end's grace more); so does a loop in the first room's code;
 //   - a fatal error in the first room's code ends the run without a frame limit, and a fatal
-//     error and a name that cannot be bound leave no leak report (in the sanitizer build);
+//     error and a name that cannot be bound leave no leak report (in the sanitizer build); a
+//     fatal report of the world (a missing room, events nested too deep) ends the game as
+//     Abort does, with 0 after its game end event, the machine's own errors with 255;
 //   - a file-size limit: every write past it fails (the runner is not killed), the game goes
 //     on, the INI file, game save, buffer and high-score table written before stay whole, and
 //     each file is named once on stderr; a log nobody reads (a named pipe as "-output", or the
@@ -558,6 +560,46 @@ TEST_F(HostileGames, FatalErrorsAndUnboundNamesEndInOrderWithoutLeaks)
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status << Log();
     EXPECT_NE(Log().find("Unable to find function ini_write_reaX"), std::string::npos) << Log();
     EXPECT_EQ(Log().find("LeakSanitizer"), std::string::npos) << Log();
+}
+
+TEST_F(HostileGames, AFatalReportOfTheWorldEndsTheGameAsAbortDoes)
+{
+    // The error reporter's fatal path (a missing room, a move past the last room, an epsilon
+    // out of range, a chain of events past the nesting limit) ends the game at the frame's end:
+    // its game end event runs and the run ends with 0. Only the virtual machine's own errors
+    // (a division by zero) end it at once with -1 (255).
+    struct Case {
+        const char* what;
+        const char* code; // run in the second step
+        const char* said; // in the report
+        int exit;
+        bool gameEnd;
+    };
+    const Case cases[] = {
+        {"missing room", "room_goto(7);", "Unexisting room number: 7", 0, true},
+        {"past the last room", "room_goto_next();", "Moving to next room after the last room.", 0, true},
+        {"epsilon out of range", "math_set_epsilon(1);", "math_set_epsilon :: value should be between 0 and 1", 0, true},
+        {"event nesting", "event_user(0);",
+         "PerformEvent recursion depth failure - check for infinite loops, check objects for parenting", 0, true},
+        {"machine's own error", "z = 0; x = 1 / z;", "DoDiv :: Divide by zero", 255, false},
+    };
+    std::printf("| fatal report | exit | game end ran |\n|---|---|---|\n");
+    for (const Case& c : cases) {
+        const std::string events =
+            R"({"type": "create", "code": "n = 0;"},
+               {"type": "step", "code": "n += 1; if (n == 2) { )" + std::string(c.code) + R"( }"},
+               {"type": "other", "number": 10, "code": "event_user(0);"},
+               {"type": "other", "number": 3, "code": "show_debug_message('game end');"})";
+        PackGame("FatalWorld", events);
+        Scratch_WriteFile(dir / "log.txt", "");
+        const int status = Wait(Start(), 60);
+        const std::string log = Log();
+        const bool ended = log.find("\ngame end\n") != std::string::npos;
+        std::printf("| %s | %d | %s |\n", c.what, WIFEXITED(status) ? WEXITSTATUS(status) : -1, ended ? "yes" : "no");
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == c.exit) << c.what << ": status " << status << "\n" << log;
+        EXPECT_NE(log.find(c.said), std::string::npos) << c.what << "\n" << log;
+        EXPECT_EQ(ended, c.gameEnd) << c.what << "\n" << log;
+    }
 }
 
 // Plays a game twice: the first run writes its files small, the second (started as how says)

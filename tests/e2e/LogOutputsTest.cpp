@@ -11,7 +11,9 @@
 //     terminal, a pseudo-terminal's master side, and closed; as root and as a plain user; with
 //     /proc and without. Every line arrives once and in order wherever it can be delivered
 //     ("-output /dev/fd/5" through that descriptor), a failed write is said once, and SIGTERM
-//     ends each run within 2 seconds.
+//     ends each run within 2 seconds;
+//   - the controlling terminal named /dev/tty as "-output" with the standard output on it gets
+//     each line once, as by its /dev/pts name.
 // ZB_RUNNER names another runner to play (an older build, to compare); the matrix prints its
 // table either way.
 #include <gtest/gtest.h>
@@ -23,6 +25,7 @@
 #include <sched.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -531,4 +534,142 @@ TEST_F(LogOutputs, EveryOutputGetsEveryLineItAlwaysGotAndSigtermEndsEachRun)
         }
     }
     std::printf("%d of %zu runs at fault\n", faults, cells.size());
+}
+
+// The run's controlling terminal has a second name, /dev/tty, a node apart from the terminal's
+// own (/dev/pts/N): "-output /dev/tty" with the standard output on that terminal is the
+// standard output itself, and each line reaches the terminal once, as with its /dev/pts name.
+// With the standard output on another terminal, each terminal gets every line once. The
+// runner is started as a shell starts it: a session of its own, whose controlling terminal
+// is its standard input.
+TEST_F(LogOutputs, TheControllingTerminalByEitherNameGetsEachLineOnce)
+{
+    constexpr int kTtyLines = 300;
+    const std::string manifest = R"({"name": "TtyLines", "window": {"width": 32, "height": 32},
+      "objects": [{"name": "obj", "events": [{"type": "create", "code": "for (i = 1; i <= )" +
+                                 std::to_string(kTtyLines) + R"(; i += 1) show_debug_message('tty line ' + string(i)); game_end();"}]}],
+      "rooms": [{"name": "rm", "width": 32, "height": 32, "instances": [{"object": "obj"}]}]})";
+    Scratch_WriteFile(*suite / "TtyLines.json", manifest);
+    const std::string ttyGame = *suite / "TtyLines.win";
+    std::string packSaid;
+    ASSERT_TRUE(e2e::Pack(*suite / "TtyLines.json", ttyGame, "--bytecode", &packSaid)) << packSaid;
+
+    struct Case {
+        const char* label;
+        bool stdoutElsewhere; // the standard output on a second terminal, not the controlling one
+        bool byItsName;       // "-output /dev/pts/N" rather than "-output /dev/tty"
+    };
+    const Case cases[] = {
+        {"stdout the terminal, -output /dev/tty", false, false},
+        {"stdout the terminal, -output its /dev/pts name", false, true},
+        {"stdout another terminal, -output /dev/tty", true, false},
+    };
+    // How often each numbered line arrived, and whether in order.
+    auto count = [](std::string text, int* inOrderTimes) {
+        text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+        std::istringstream in(text);
+        std::vector<int> seen(kTtyLines + 1, 0);
+        int expect = 1, rounds = 0;
+        for (std::string l; std::getline(in, l);) {
+            if (l.rfind("tty line ", 0) != 0) continue;
+            const int n = std::atoi(l.c_str() + 9);
+            if (n < 1 || n > kTtyLines) continue;
+            ++seen[size_t(n)];
+            if (n == expect) expect = expect == kTtyLines ? (++rounds, 1) : expect + 1;
+        }
+        *inOrderTimes = rounds;
+        const int least = *std::min_element(seen.begin() + 1, seen.end());
+        const int most = *std::max_element(seen.begin() + 1, seen.end());
+        return least == most ? least : -1; // -1: some lines more often than others
+    };
+    std::printf("runner: %s\n| case | at the controlling terminal | at the other terminal | exit |\n|---|---|---|---|\n",
+                runner.c_str());
+    for (const Case& c : cases) {
+        int master[2] = {-1, -1}, slave[2] = {-1, -1};
+        std::string path[2];
+        pid_t pid = -1;
+        const std::string err = *suite / "tty-err.txt";
+        {
+            std::lock_guard<std::mutex> hold(g_forkLock);
+            for (int t = 0; t < (c.stdoutElsewhere ? 2 : 1); ++t) {
+                ASSERT_TRUE(OpenTerminal(&master[t], &slave[t], &path[t])) << "no pseudo-terminal here";
+                termios raw{};
+                tcgetattr(slave[t], &raw);
+                cfmakeraw(&raw);
+                tcsetattr(slave[t], TCSANOW, &raw);
+                fcntl(master[t], F_SETFL, O_NONBLOCK);
+            }
+            std::vector<std::string> vars{"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=dummy", "ALSOFT_DRIVERS=null",
+                                          "XDG_DATA_HOME=" + (*suite / "tty-data"), "HOME=" + suite->Path()};
+            for (char** e = environ; *e; ++e)
+                if (std::strncmp(*e, "ASAN_OPTIONS=", 13) == 0 || std::strncmp(*e, "UBSAN_OPTIONS=", 14) == 0) vars.emplace_back(*e);
+            std::vector<char*> envp;
+            for (std::string& v : vars) envp.push_back(v.data());
+            envp.push_back(nullptr);
+            std::string program = runner, flag = "-game", played = ttyGame, output = "-output",
+                        log = c.byItsName ? path[0] : "/dev/tty";
+            char* argv[] = {program.data(), flag.data(), played.data(), output.data(), log.data(), nullptr};
+            const int errFd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+            pid = fork();
+            if (pid == 0) {
+                if (setsid() < 0 || ioctl(slave[0], TIOCSCTTY, 0) != 0) _exit(126);
+                dup2(slave[0], 0);
+                dup2(slave[c.stdoutElsewhere ? 1 : 0], 1);
+                dup2(errFd, 2);
+                execve(program.c_str(), argv, envp.data());
+                _exit(127);
+            }
+            close(errFd);
+            for (int& s : slave) {
+                if (s >= 0) close(s);
+                s = -1;
+            }
+        }
+        ASSERT_GT(pid, 0);
+        std::string got[2];
+        auto take = [&](int waitMs) {
+            pollfd p[2] = {{master[0], POLLIN, 0}, {master[1], POLLIN, 0}};
+            if (poll(p, master[1] >= 0 ? 2 : 1, waitMs) <= 0) return false;
+            bool any = false;
+            char buffer[65536];
+            for (int t = 0; t < 2; ++t) {
+                if (master[t] < 0 || !(p[t].revents & POLLIN)) continue;
+                const ssize_t n = ::read(master[t], buffer, sizeof buffer);
+                if (n > 0) got[t].append(buffer, size_t(n)), any = true;
+            }
+            return any;
+        };
+        const auto start = Clock::now();
+        int status = -1;
+        for (;;) {
+            take(10);
+            int s = 0;
+            if (waitpid(pid, &s, WNOHANG) == pid) {
+                status = s;
+                break;
+            }
+            if (std::chrono::duration<double>(Clock::now() - start).count() > 20.0 * kSlower) {
+                kill(pid, SIGKILL);
+                waitpid(pid, nullptr, 0);
+                break;
+            }
+        }
+        for (auto quiet = Clock::now(); std::chrono::duration<double>(Clock::now() - quiet).count() < 0.2;)
+            if (take(20)) quiet = Clock::now();
+        for (int m : master)
+            if (m >= 0) close(m);
+        int inOrder[2] = {0, 0};
+        const int atTerminal = count(got[0], &inOrder[0]), atOther = c.stdoutElsewhere ? count(got[1], &inOrder[1]) : 0;
+        const int code = status >= 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        std::printf("| %s | %d | %s | %d |\n", c.label, atTerminal, c.stdoutElsewhere ? std::to_string(atOther).c_str() : "-",
+                    code);
+        EXPECT_EQ(code, 0) << c.label << ": " << Scratch_ReadFile(err);
+        EXPECT_EQ(atTerminal, 1) << c.label << ": each line at the controlling terminal (-1: not all alike)";
+        EXPECT_EQ(inOrder[0], 1) << c.label << ": in order";
+        if (c.stdoutElsewhere) {
+            EXPECT_EQ(atOther, 1) << c.label << ": each line at the standard output's terminal";
+            EXPECT_EQ(inOrder[1], 1) << c.label;
+        }
+        EXPECT_EQ(Scratch_ReadFile(err), "") << c.label;
+    }
 }

@@ -244,9 +244,15 @@ TEST_F(Windowed, DialogsOfASmallGameCanBeReadAndAnswered)
     // (A window manager keeps the game's window at the game's size: the player cannot make it
     // smaller there.)
     if (!x.Managed()) game.Resize("", 160, 120);
+    // The player types once the game's window holds the keyboard again (a window manager hands
+    // it back after the error dialog's window closed), and answers the message once it came.
+    ASSERT_TRUE(game.WaitForFocus(game.Window())) << "the game's window never had the keyboard again";
     game.Type("r");
+    ASSERT_TRUE(game.WaitForLog("typed [r]")) << game.Log();
     if (!x.Managed()) {
-        ASSERT_FALSE(game.WindowNamed("Small").empty()) << game.Log();
+        const std::string own = game.WindowNamed("Small");
+        ASSERT_FALSE(own.empty()) << game.Log();
+        ASSERT_TRUE(game.WaitForFocus(own));
     }
     game.Keys("Return");
     EXPECT_TRUE(game.WaitForLog("answered")) << game.Log();
@@ -265,12 +271,17 @@ TEST_F(Windowed, DialogsOfATinyGameComeInWindowsOfTheirOwn)
     game.Type("Zed");
     game.Keys("Return");
     ASSERT_TRUE(game.WaitForLog("string Zed")) << game.Log();
-    own = game.WindowNamed("Tiny");
+    // Each next dialog's window comes as the last one closes: the player types once it holds
+    // the keyboard.
+    own = game.WindowNamed("Tiny", {own});
     ASSERT_FALSE(own.empty()) << game.Log();
     EXPECT_EQ(game.WaitForPicture(Golden("tiny_question.png"), kTolerance, dir / "shot.png", own), "");
+    ASSERT_TRUE(game.WaitForFocus(own));
     game.Keys("Tab Return");
     ASSERT_TRUE(game.WaitForLog("question 0")) << game.Log();
-    ASSERT_FALSE(game.WindowNamed("Tiny").empty()) << game.Log();
+    own = game.WindowNamed("Tiny", {own});
+    ASSERT_FALSE(own.empty()) << game.Log();
+    ASSERT_TRUE(game.WaitForFocus(own));
     game.Type("b");
     game.Keys("Return");
     EXPECT_TRUE(game.WaitForLog("async b")) << game.Log();

@@ -126,9 +126,12 @@ TEST_F(WindowedKeyboard, DialogsAreDrawnInTheGameWindowOnlyWithTheirLabelsWhole)
     ASSERT_TRUE(game.WaitForLog("question 0")) << game.Log();
     own = game.WindowNamed("Labels", {own});
     ASSERT_FALSE(own.empty()) << game.Log();
+    // The player types once the window that came as the last one closed holds the keyboard.
+    ASSERT_TRUE(game.WaitForFocus(own));
     game.Keys("Return");
     ASSERT_TRUE(game.WaitForLog("async 1")) << game.Log();
     EXPECT_EQ(game.WaitForPicture(Golden("labels_400.png"), kTolerance, dir / "shot.png"), "");
+    ASSERT_TRUE(game.WaitForFocus(game.Window()));
     game.Keys("Return");
     EXPECT_TRUE(game.WaitForLog("question at 400 1")) << game.Log();
     EXPECT_EQ(game.Wait(), 0);

@@ -241,6 +241,9 @@ std::string Play(const Row& r, const std::string& folder)
     if (r.kind == kLogin && asyncBeside) { // the login waits behind the dialog beside
         run.Keys("b Return");
         if (!run.WaitForLog("beside [b]", kWait)) return fail("the dialog beside not answered before the login");
+        // Its window closed as the login came: the player types once the login holds the keyboard.
+        const std::string login = r.where == kOwn ? run.WindowNamed(Caption(r.kind), {besideWindow}) : window;
+        if (login.empty() || !run.WaitForFocus(login)) return fail("the login never had the keyboard");
     } else if (asyncBeside) {
         keys += " b Return"; // back to the dialog beside
     } else if (r.beside == kForm) {

@@ -9,8 +9,10 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <dirent.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -179,43 +181,71 @@ ConsoleWrite WriteAll(ConsoleOutput& out, const char* data, size_t length, size_
 // Only system calls and plain globals here, nothing instrumented: the sanitizers' runtime may
 // not be started yet.
 
-constexpr int kGivenBits = 4096; // descriptors 0 to 4095, one bit each
-uint64_t g_givenBits[kGivenBits / 64];
-int g_givenAbove[64]; // given descriptors from kGivenBits up (the first 64 of them)
-int g_givenAboveCount = 0;
-bool g_givenNoted = false;
+// The given descriptors, ascending, one int each in memory mapped straight from the system
+// (no allocator may be ready yet): as many as were open, whatever their numbers.
+int* g_given = nullptr;
+size_t g_givenCount = 0, g_givenRoom = 0; // ints held, ints the mapping has room for
+bool g_givenNoted = false;                // the list is whole (else: the standard descriptors only)
 
-__attribute__((no_sanitize("address", "undefined"))) void NoteGiven(int fd)
+__attribute__((no_sanitize("address", "undefined"))) bool NoteGiven(int fd)
 {
-    if (fd >= 0 && fd < kGivenBits) g_givenBits[fd / 64] |= uint64_t(1) << (fd % 64);
-    else if (fd >= kGivenBits && g_givenAboveCount < 64) g_givenAbove[g_givenAboveCount++] = fd;
+    if (fd < 0) return true;
+    if (g_givenCount == g_givenRoom) {
+        const size_t room = g_givenRoom ? g_givenRoom * 2 : 1024, bytes = room * sizeof(int);
+        const long at = g_given ? syscall(SYS_mremap, g_given, g_givenRoom * sizeof(int), bytes, MREMAP_MAYMOVE)
+                                : syscall(SYS_mmap, nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (at == -1) return false;
+        g_given = reinterpret_cast<int*>(at);
+        g_givenRoom = room;
+    }
+    // The folder lists them ascending; one out of order is put in its place all the same.
+    size_t i = g_givenCount;
+    for (; i > 0 && g_given[i - 1] >= fd; i--) {
+        if (g_given[i - 1] == fd) return true;
+    }
+    for (size_t j = g_givenCount; j > i; j--) g_given[j] = g_given[j - 1];
+    g_given[i] = fd;
+    g_givenCount++;
+    return true;
 }
 
 __attribute__((no_sanitize("address", "undefined"))) void NoteGivenDescriptors(int, char**, char**)
 {
+    bool whole = true;
     const int dir = int(syscall(SYS_openat, AT_FDCWD, "/proc/self/fd", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir >= 0) {
         alignas(8) char buffer[4096];
-        for (long n; (n = syscall(SYS_getdents64, dir, buffer, sizeof buffer)) > 0;) {
-            for (long at = 0; at < n;) {
+        for (long n; whole && (n = syscall(SYS_getdents64, dir, buffer, sizeof buffer)) > 0;) {
+            for (long at = 0; whole && at < n;) {
                 const auto* e = reinterpret_cast<const dirent64*>(buffer + at);
                 int fd = e->d_name[0] ? 0 : -1;
                 for (const char* c = e->d_name; *c && fd >= 0; c++)
                     fd = *c >= '0' && *c <= '9' && fd < 100000000 ? fd * 10 + (*c - '0') : -1;
-                if (fd != dir) NoteGiven(fd);
+                if (fd != dir) whole = NoteGiven(fd);
                 at += e->d_reclen;
             }
         }
         syscall(SYS_close, dir);
     } else {
-        // No /proc: each number asked, up to the limit of open descriptors (at most 65,536).
+        // No /proc: every number up to the limit of open descriptors asked, a block at a time
+        // (poll marks each one that is not open).
         rlimit limit{};
         syscall(SYS_getrlimit, RLIMIT_NOFILE, &limit);
-        const long top = limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur > 65536 ? 65536 : long(limit.rlim_cur);
-        for (long fd = 0; fd < top; fd++)
-            if (syscall(SYS_fcntl, int(fd), F_GETFD) >= 0) NoteGiven(int(fd));
+        const long top = limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur > INT_MAX ? INT_MAX : long(limit.rlim_cur);
+        pollfd block[256];
+        const long size = top < 256 ? top : 256;
+        for (long first = 0; whole && first < top; first += size) {
+            const long count = top - first < size ? top - first : size;
+            for (long i = 0; i < count; i++) block[i] = {int(first + i), 0, 0};
+            if (syscall(SYS_poll, block, count, 0) < 0) {
+                whole = false;
+                break;
+            }
+            for (long i = 0; whole && i < count; i++)
+                if (!(block[i].revents & POLLNVAL)) whole = NoteGiven(block[i].fd);
+        }
     }
-    g_givenNoted = true;
+    g_givenNoted = whole;
 }
 
 __attribute__((section(".preinit_array"), used)) void (*g_noteGivenDescriptors)(int, char**, char**) =
@@ -226,8 +256,7 @@ __attribute__((section(".preinit_array"), used)) void (*g_noteGivenDescriptors)(
 bool GivenAtStart(int fd)
 {
     if (!g_givenNoted) return fd >= 0 && fd <= 2;
-    if (fd >= 0 && fd < kGivenBits) return (g_givenBits[fd / 64] >> (fd % 64)) & 1;
-    return std::find(g_givenAbove, g_givenAbove + g_givenAboveCount, fd) != g_givenAbove + g_givenAboveCount;
+    return std::binary_search(g_given, g_given + g_givenCount, fd);
 }
 
 // N when text is all decimal digits naming a descriptor number; -1 otherwise.
@@ -342,8 +371,25 @@ int ConsoleHost_OpenLog(const char* path)
 
 bool ConsoleHost_Close(int fd) { return close(fd) == 0; }
 
+namespace {
+
+// True when fd is the run's controlling terminal, by whichever name it was opened: /dev/tty, a
+// node of its own, or the terminal's (/dev/pts/N, /dev/ttyN). Its session is asked for, which a
+// terminal answers only to the processes it controls; a terminal's master side is not the
+// terminal (what is written there is its input).
+bool ControllingTerminal(int fd, const struct stat& st)
+{
+    int number = 0;
+    pid_t session = 0;
+    return S_ISCHR(st.st_mode) && isatty(fd) && ioctl(fd, TIOCGPTN, &number) != 0 && ioctl(fd, TIOCGSID, &session) == 0;
+}
+
+} // namespace
+
 bool ConsoleHost_SameOutput(int a, int b)
 {
     struct stat sa, sb;
-    return fstat(a, &sa) == 0 && fstat(b, &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    if (fstat(a, &sa) != 0 || fstat(b, &sb) != 0) return false;
+    if (sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino) return true;
+    return ControllingTerminal(a, sa) && ControllingTerminal(b, sb);
 }
