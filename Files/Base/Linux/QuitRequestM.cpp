@@ -47,7 +47,7 @@ int64_t QuitRequest_Now() { return NowMicroseconds(); }
 void QuitRequest_SetStage(QuitStage stage)
 {
     if (stage == QuitStage::Ending) quitrequest_detail::g_endAt.store(NowMicroseconds(), std::memory_order_release);
-    quitrequest_detail::g_stage.store(int32_t(stage), std::memory_order_release);
+    quitrequest_detail::SetStageWord(stage);
 }
 
 void QuitRequest_NoteQuit()
@@ -64,9 +64,7 @@ void QuitRequest_NoteQuit()
 void QuitRequest_ForgetQuit()
 {
     quitrequest_detail::g_quitting.store(0, std::memory_order_release);
-    quitrequest_detail::g_firstAt.store(0);
-    quitrequest_detail::g_signalled.store(0);
-    QuitRequest_SetStage(QuitStage::Starting);
+    quitrequest_detail::ForgetRequests();
     uint64_t count;
     if (g_wake >= 0) (void)!read(g_wake, &count, sizeof count);
 }
