@@ -92,6 +92,7 @@ void MainHost_StartDrainClock()
     // (and a quit seen) within a tenth of a second of running code.
     // It also raises the quit request when the grace of the running code has run out.
     std::thread([] {
+        QuitRequest_LeaveSignalsToMain();
         for (;;) {
             int64_t wait = 100000;
             // Up to the deadline when it comes sooner (one passed was raised already).

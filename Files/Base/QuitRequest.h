@@ -96,6 +96,11 @@ int QuitRequest_FirstSignal();
 // each signal taken is named once, by its own number, the first signal's first. Counted per
 // signal number (a fixed table), so that no storm of signals grows it.
 int QuitRequest_UnsaidSignal();
+// For a thread the runner starts (first thing in it): the quit signals (SIGINT, SIGTERM, SIGHUP)
+// are left to the main thread, so that their handler runs on one thread only and takes them in
+// the order the system hands them over; two handlers on two threads at once could take the
+// later first. (The threads the libraries start block them already.)
+void QuitRequest_LeaveSignalsToMain();
 // When the code of the stage is to be stopped (QuitRequest_Raise; QuitRequest_Now's clock), 0
 // while nothing is to be stopped: the first request plus kQuitEventGrace while Playing; the
 // later of the end's start and the first request plus kQuitEndGrace while Ending once a signal

@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/eventfd.h>
 #include <time.h>
 #include <unistd.h>
@@ -67,6 +68,14 @@ void QuitRequest_ForgetQuit()
     quitrequest_detail::ForgetRequests();
     uint64_t count;
     if (g_wake >= 0) (void)!read(g_wake, &count, sizeof count);
+}
+
+void QuitRequest_LeaveSignalsToMain()
+{
+    sigset_t set;
+    sigemptyset(&set);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&set, signal);
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
 bool QuitWait_Sleep(int64_t microseconds)
