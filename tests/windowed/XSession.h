@@ -115,9 +115,10 @@ private:
 // build's, or the one ZB_WINDOWED_RUNNER names (another build's, to compare).
 class WindowedRunner {
 public:
-    // extra: more command-line arguments ("-debug"). No game (""): the runner asks for one.
+    // extra: more command-line arguments ("-debug"); env: more environment variables
+    // ("ZIMBREL_MAX_FRAMES=9"). No game (""): the runner asks for one.
     WindowedRunner(const XSession& x, const std::string& game, const std::string& folder,
-                   const std::vector<std::string>& extra = {});
+                   const std::vector<std::string>& extra = {}, const std::vector<std::string>& env = {});
     ~WindowedRunner(); // ends the runner if it still runs
 
     // The game's window (waits until it is shown); "" when none came within the time or the
@@ -169,6 +170,8 @@ public:
     int Wait();
     int Signal() const { return WIFSIGNALED(m_status) ? WTERMSIG(m_status) : 0; }
     pid_t Pid() const { return m_pid; } // -1 once it has ended
+    // Seconds since the runner was started (how long its start took, at the line awaited).
+    double SinceStart() const;
     // Sends the runner a signal.
     void Kill(int signal);
     // Whether the runner still runs (its status kept once it ended).
