@@ -23,12 +23,13 @@ inline constexpr double kSanitizerSlower = 1.0;
 
 // The margin of a bound on how soon a run ends, measured on the machine at hand: started is how
 // long the same run took to start (from its spawn to the line the test waited for), on this
-// build and under whatever else the machine runs meanwhile. Its end (the end events' own work
-// aside: their shutdown, the sanitizer build's leak check at exit) does less than its start
-// (loading, the window, the set-up), so it takes no longer than that; twice that and a quarter
-// of a second on a machine whose load changes meanwhile. A bound is the rule's own time plus
-// this, never a figure of the machine's speed.
-inline double EndMargin(double started) { return 0.25 + 2.0 * started; }
+// build; lost is what the machine's load took from it past the rule's time (RunTime::Lost). Its
+// end (the end events' own work aside: their shutdown, the sanitizer build's leak check at
+// exit) does less than its start (loading, the window, the set-up), so it takes no longer than
+// that, twice that on a machine whose load changes meanwhile, and a second for what neither
+// figure sees (the timed waits of the libraries' threads at their end, the answers of other
+// programs). A bound is the rule's own time plus this, never a figure of the machine's speed.
+inline double EndMargin(double started, double lost) { return 1.0 + 2.0 * started + lost; }
 
 std::string Quote(const std::string& s);
 // Runs a shell command line; the exit code (-1 when it did not exit).

@@ -48,6 +48,7 @@
 
 #include "E2EGames.h"
 #include "Files/Base/QuitRequest.h"
+#include "support/RunTime.h"
 #include "support/ScratchFolder.h"
 
 extern char** environ;
@@ -159,6 +160,7 @@ struct Cell {
 struct Outcome {
     double started = 0;                       // seconds from the spawn to the game's "ready" (EndMargin)
     double seconds = -1;
+    double lost = 0;                          // what the load took from the run past the rule's time (RunTime)
     double second = 0;                        // seconds from the first signal to the second sent late
     bool bySignal = false;
     std::string out;                          // what the game said (its standard output)
@@ -281,6 +283,11 @@ protected:
             const int fd = open((area + "/" + name).c_str(), O_RDONLY | O_CLOEXEC);
             if (fd >= 0 && flock(fd, LOCK_EX) == 0) locks.push_back(fd);
         }
+        // What the load takes from the run counts from the rule's end: the signal, or for an
+        // endless loop the graces (the second signal, when one comes).
+        RunTime times(pid);
+        times.Mark();
+        double markAt = cell.wait == "loop" ? kGrace + kEndGrace : 0;
         const auto sent = Clock::now();
         if (!endedNow()) kill(pid, cell.signal);
         bool again = cell.second == 0;
@@ -294,6 +301,8 @@ protected:
             if (cell.hold >= 0 && passed >= cell.hold) release();
             if (!again && (cell.after > 0 ? passed >= cell.after : said().find("end looping\n") != std::string::npos)) {
                 o.second = std::chrono::duration<double>(Clock::now() - sent).count();
+                times.Mark();
+                markAt = 0;
                 again = kill(pid, cell.second) == 0;
             }
             if (passed > 60) { // stalled
@@ -301,9 +310,15 @@ protected:
                 waitpid(pid, &status, 0);
                 break;
             }
+            if (markAt > 0 && passed >= markAt) {
+                times.Mark();
+                markAt = 0;
+            }
+            times.Sample();
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
         if (ended) o.seconds = std::chrono::duration<double>(Clock::now() - sent).count();
+        o.lost = times.Lost();
         release();
         // Two signals at once arrive in the kernel's order (the lower number first).
         o.bySignal = ended && WIFSIGNALED(status) &&
@@ -401,7 +416,7 @@ TEST_F(QuitWaits, FilesLockedForEverAreReadAndWrittenByTheEndEventsAtSigterm)
     mkdir(folder.c_str(), 0777);
     Outcome o = Play({"issue", "", -1, SIGTERM}, folder);
     ASSERT_GE(o.seconds, 0) << "SIGTERM did not end the run\n" << o.out;
-    EXPECT_LT(o.seconds, EndMargin(o.started)) << o.out;
+    EXPECT_LT(o.seconds, EndMargin(o.started, o.lost)) << o.out;
     EXPECT_TRUE(o.bySignal);
     for (const char* ini : {"a.ini", "open.ini"}) EXPECT_NE(o.files[ini].find("[before]\r\nkept=1\r\n"), std::string::npos) << ini;
     EXPECT_NE(o.files["a.ini"].find("[room]\r\nend=written\r\n"), std::string::npos) << o.out;
@@ -436,7 +451,7 @@ TEST_F(QuitWaits, EveryWholeFileReadAndWriteUnderALockEndsAtTheQuit)
         marks[i] = Seconds(o.seconds) + " " + (read ? "r" : "-") + (wrote ? "w" : "-");
         const std::string where = cells[i].op + ", held " + columns[i % columns.size()] + ": ";
         EXPECT_GE(o.seconds, 0) << where << "the signal did not end the run\n" << o.out;
-        EXPECT_LT(o.seconds, EndMargin(o.started)) << where << o.out;
+        EXPECT_LT(o.seconds, EndMargin(o.started, o.lost)) << where << o.out;
         EXPECT_TRUE(o.bySignal) << where;
         EXPECT_EQ(missing, "") << where << "missing:" << missing << "\n" << o.out;
     }
@@ -474,7 +489,7 @@ TEST_F(QuitWaits, EveryOtherWaitEndsAtTheQuit)
         marks[i] = Seconds(o.seconds) + (row.sayAfter ? (after ? " after" : " -") : "");
         const std::string where = std::string(row.wait) + ", SIG" + columns[i % signals.size()] + ": ";
         EXPECT_GE(o.seconds, 0) << where << "the signal did not end the run\n" << o.out;
-        EXPECT_LT(o.seconds, row.rule + EndMargin(o.started)) << where << o.out;
+        EXPECT_LT(o.seconds, row.rule + EndMargin(o.started, o.lost)) << where << o.out;
         EXPECT_TRUE(o.bySignal) << where;
         EXPECT_TRUE(after || !row.sayAfter) << where << "the game end event stopped in its wait\n" << o.out;
         // The signal came while the frame waited after step 1: no step started after it.
@@ -531,7 +546,7 @@ TEST_F(QuitWaits, NoSaveIsCutShortAndSignalsTogetherAreOneRequest)
             // The step's loop stops a grace after the signal, the end's its grace later.
             EXPECT_NE(o.out.find("end looping\n"), std::string::npos) << where << o.out;
             // (The end events begin once the step's loop is stopped: their grace counts from then.)
-            const double limit = (c.second ? o.second : kGrace + kEndGrace) + EndMargin(o.started);
+            const double limit = (c.second ? o.second : kGrace + kEndGrace) + EndMargin(o.started, o.lost);
             EXPECT_LT(o.seconds, limit) << where << o.out;
             if (c.second) {
                 EXPECT_GT(o.second, 1.0) << where << "the second signal came before the end events looped";
@@ -540,7 +555,7 @@ TEST_F(QuitWaits, NoSaveIsCutShortAndSignalsTogetherAreOneRequest)
             bool read = false, wrote = false;
             EXPECT_EQ(Check(c.op, o, &read, &wrote), "") << where << o.out;
             EXPECT_NE(o.out.find("game end done\n"), std::string::npos) << where << o.out;
-            EXPECT_LT(o.seconds, EndMargin(o.started)) << where << o.out;
+            EXPECT_LT(o.seconds, EndMargin(o.started, o.lost)) << where << o.out;
         }
     }
 }

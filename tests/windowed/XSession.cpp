@@ -447,6 +447,7 @@ WindowedRunner::WindowedRunner(const XSession& x, const std::string& game, const
     m_started = std::chrono::steady_clock::now();
     m_startedOk = posix_spawn(&m_pid, RunnerPath(), &actions, &attributes, const_cast<char**>(argv.data()), envp.data()) == 0;
     if (!m_startedOk) m_pid = -1;
+    m_times = RunTime(m_pid, {x.ServerPid()}); // the runner's server answers it
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
 }
@@ -462,7 +463,10 @@ bool WindowedRunner::Ended()
 {
     if (m_pid <= 0) return true;
     int status = 0;
-    if (waitpid(m_pid, &status, WNOHANG) != m_pid) return false;
+    if (waitpid(m_pid, &status, WNOHANG) != m_pid) {
+        m_times.Sample();
+        return false;
+    }
     m_pid = -1;
     m_status = status;
     m_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
