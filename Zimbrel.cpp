@@ -180,8 +180,12 @@ void ActOnRequests()
     if (!QuitRequest_Asked()) return;
     g_StartupOptions.running = 0;
     if (Main_ExitRequested()) return;
-    if (QuitRequest_EndsAtOnce()) EndAtOnce();
-    else if (QuitRequest_Pending()) QuitRequest_Stage() == QuitStage::Ending ? EndAtOnce() : Code_StopGameCode(true);
+    if (QuitRequest_EndsAtOnce()) {
+        EndAtOnce();
+    } else if (QuitRequest_Pending()) {
+        if (QuitRequest_Stage() == QuitStage::Ending) EndAtOnce();
+        else Code_StopGameCode(true);
+    }
 }
 
 } // namespace
