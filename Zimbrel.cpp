@@ -86,15 +86,16 @@ namespace {
 
 bool g_GameStarted = false;
 void* g_MainWindow = nullptr; // the game window (the target of the final quit)
-// Quit requests (Main_Quit, Main_CheckQuit): whether one came (no further step starts), how
-// many signals were seen, and whether the game's code is stopped (its grace ran out).
-bool g_QuitAsked = false;
-int32_t g_SignalsSeen = 0;
-bool g_StopCode = false;
 int64_t g_StartTime = 0;
 char* g_ExeDirectory = nullptr;
 char* g_ExePath = nullptr;
 char* g_SaveDirectory = nullptr;
+
+// Names each signal's request in the log, once, by its own number.
+void SaySignals()
+{
+    while (const int signal = QuitRequest_UnsaidSignal()) Console_Output("Quit requested by signal %d\n", signal);
+}
 
 } // namespace
 
@@ -135,13 +136,12 @@ int Zimbrel_Main(int argc, char** argv)
         Main_CheckQuit(); // a signal during start-up ends the run before any frame
         // A fatal error or a quit during start-up (the first room's code) ends the run too,
         // although starting the loop set the running flag.
-        while (g_StartupOptions.running == 1 && !g_QuitAsked && !Main_ExitRequested()) {
+        while (g_StartupOptions.running == 1 && !QuitRequest_Asked() && !Main_ExitRequested()) {
             Run_Frame();
             ProcessMessages();
         }
-        // The end events run their code (after a signal for kQuitEndGrace at most; a second
-        // request from the player ends them at once).
-        g_StopCode = false;
+        // The end events run their code (after a signal for kQuitEndGrace at most; a request
+        // that is not the first one's burst ends them at once).
         Code_StopGameCode(false);
         MainHost_SetQuitStage(QuitStage::Ending);
         EndGame();
@@ -149,6 +149,7 @@ int Zimbrel_Main(int argc, char** argv)
         Main_StopInput();
         Main_PostQuit();
         Main_Finalise();
+        SaySignals(); // those of the shutdown too
     }
     if (!g_StartupOptions.gameFileName || !*g_StartupOptions.gameFileName) // none given, none chosen
         std::fputs(Main_Usage(), stderr);
@@ -161,51 +162,46 @@ void ProcessMessages() { Timing_PumpEvents(); }
 
 namespace {
 
-void StopCode()
+// The run ends at once, in order: running code stops, no later game code runs; with 128 plus
+// the first signal's number as the code (0 after the window's close alone).
+void EndAtOnce()
 {
-    g_StopCode = true;
+    const int signal = QuitRequest_FirstSignal();
+    Main_RequestExit(signal ? 128 + signal : 0);
     Code_StopGameCode(true);
 }
 
-// The run ends at once, in order: running code stops, no later game code runs.
-void EndAtOnce(int signal)
+// Acts on what the requests taken meant (QuitRequest_Take decided it when each came): the
+// main loop ends and no further step starts; the run ends at once when a request said so, or
+// when the quit request stands (the grace of the running code ran out): then the frame's code
+// stops, and in the end events the run ends.
+void ActOnRequests()
 {
-    Main_RequestExit(signal ? 128 + signal : 0);
-    StopCode();
-}
-
-// A request was taken: the main loop ends and no further step starts; while the game loads,
-// or when the player asks a second time, the run ends at once.
-void Requested(int signal, bool second)
-{
-    g_QuitAsked = true;
+    if (!QuitRequest_Asked()) return;
     g_StartupOptions.running = 0;
-    if (second || QuitRequest_Stage() == QuitStage::Starting) EndAtOnce(signal);
+    if (Main_ExitRequested()) return;
+    if (QuitRequest_EndsAtOnce()) {
+        EndAtOnce();
+    } else if (QuitRequest_Pending()) {
+        if (QuitRequest_Stage() == QuitStage::Ending) EndAtOnce();
+        else Code_StopGameCode(true);
+    }
 }
 
 } // namespace
 
-void Main_Quit(int signal)
+void Main_Quit()
 {
     QuitRequest_NoteQuit(); // every wait ends from now on
-    Requested(signal, QuitRequest_Take(QuitRequest_Now(), signal != 0) == QuitTake::Second);
+    QuitRequest_Take(QuitRequest_Now(), 0);
+    ActOnRequests();
 }
 
 void Main_CheckQuit()
 {
-    // Each signal was taken by its handler, which raised the quit request for a second one.
-    for (const int32_t signals = MainHost_SignalCount(); g_SignalsSeen < signals;) {
-        ++g_SignalsSeen;
-        Console_Output("Quit requested by signal %d\n", MainHost_FirstSignal());
-        Requested(MainHost_FirstSignal(), false);
-    }
-    // The request stands: the running code's grace ran out (the frame's code stops, the game's
-    // end ends the run), or the player asked again.
-    if (g_QuitAsked && QuitRequest_Pending() && !Main_ExitRequested()) {
-        if (QuitRequest_Stage() == QuitStage::Ending) EndAtOnce(MainHost_FirstSignal());
-        else StopCode();
-    }
-    if (g_StopCode) Code_AbortRunning();
+    SaySignals();
+    ActOnRequests(); // the signals' requests, and the graces that ran out
+    if (Code_GameCodeStopped()) Code_AbortRunning();
 }
 
 // The loop has ended by now; the quit the window layer would deliver only clears the flag.
@@ -293,7 +289,7 @@ void Main_MoveAtFiles()
 bool Main_InitPlatform()
 {
     GR_BuiltinImages_SetTable(GR_BuiltinImages_Default());
-    GR_Hooks().quit = [] { Main_Quit(0); }; // the window's quit reached the pump
+    GR_Hooks().quit = Main_Quit; // the window's quit reached the pump
     GR_Hooks().displayLost = Main_DisplayLost;
     Timing_SetQuitCheck(Main_CheckQuit);     // every drain looks at the signals
     VM_SetProcessMessagesHook(ProcessMessages); // and the machine drains every 4,096th branch and on request
@@ -401,6 +397,8 @@ bool Main_DoTheWork()
     if (!PrepareGame()) return false;
     Console_Output("Run_Start\n");
     MainHost_SetQuitStage(QuitStage::Playing); // the game's code runs from here: a quit lets it finish
+    Main_CheckQuit(); // a request taken while the game loaded ends the run before any of its code
+    if (Main_ExitRequested()) return false;
     if (!Run_StartGameLoop() && !Main_ExitRequested()) {
         // Nothing to play: the run fails (its first frame ends the loop).
         Console_Problem("cannot start the game %s: %s", g_StartupOptions.gameFileName,

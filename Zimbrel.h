@@ -30,19 +30,21 @@ void PrepareGame_OverrideStep(int index, bool (*run)());
 // The drain (Timing_PumpEvents): the window's events, then the quit requests. Also the
 // virtual machine's drain every 4,096th branch.
 void ProcessMessages();
-// A quit request: the window was closed (signal 0; a signal's handler takes its own). While
-// the game loads it ends the run at once. Once the game plays (its start and its frames) the
-// first request ends the main loop, and no further step starts; the code running when it came
-// goes on, its waits ended, and only code still running kQuitEventGrace after it is stopped.
-// The game's end events then run their code, after a signal for kQuitEndGrace at most. A
-// request after they began (and not within kQuitSameRequest of the first) is the player's
-// second: it ends the run at once in order (running code stops, no later game code runs, the
-// shutdown follows: Main_RequestExit, 128 + the signal's number as the code).
-// Files/Base/QuitRequest.h judges the requests.
-void Main_Quit(int signal);
-// The quit check run after every pump: signals that came since the last check become quit
-// requests; once the quit request is raised (the grace ran out, or the player asked again)
-// the running code is told to stop (Code_AbortRunning) and no more of it runs.
+// A quit request: the window was closed (a signal's handler takes its own). What it means is
+// decided where it is taken, by the stage it came in (Files/Base/QuitRequest.h): while the
+// game loads it ends the run at once. Once the game plays (its start and its frames) the first
+// request ends the main loop, and no further step starts; the code running when it came goes
+// on, its waits ended, and only code still running kQuitEventGrace after it is stopped. The
+// game's end events then run their code, after a signal for kQuitEndGrace at most. A request
+// once they run (whoever began them: a request, game_end, the frame limit), unless within
+// kQuitSameRequest of a first one, ends the run at once in order (running code stops, no later
+// game code runs, the shutdown follows: Main_RequestExit, 128 + the first signal's number as
+// the code).
+void Main_Quit();
+// The quit check run after every pump: each signal's request is named in the log, and what the
+// requests taken meant is acted on: the main loop ends; once the run is to end at once or the
+// quit request is raised (the grace ran out) the running code is told to stop
+// (Code_AbortRunning) and no more of it runs.
 void Main_CheckQuit();
 void Main_StopInput();
 // The display was lost while the game played (installed as the window layer's display-lost
@@ -75,7 +77,7 @@ bool Main_AtFileTarget(const std::string& name, std::vector<std::string>& folder
 // Opens /dev/null on each of the descriptors 0, 1 and 2 that is closed, so that no file the run
 // opens takes the number of the standard input, output or error. First thing in the process.
 void MainHost_KeepStandardDescriptors();
-// SIGINT, SIGTERM and SIGHUP are counted by a handler of our own (the quit check reads the count), and
+// SIGINT, SIGTERM and SIGHUP are taken as quit requests by a handler of our own, and
 // SDL is told not to install its own (which only queues a quit event that a game stuck in its
 // code never pumps); SIGXFSZ and SIGPIPE are ignored (the write fails instead). Called first
 // thing by the entry.
@@ -87,9 +89,6 @@ void MainHost_StartDrainClock();
 // cleared first, under the clock's lock, so that no raise made for the stage before reaches
 // the new one.
 void MainHost_SetQuitStage(QuitStage stage);
-// Signals received so far, and the number of the first (0 when none).
-int32_t MainHost_SignalCount();
-int MainHost_FirstSignal();
 // After the orderly shutdown of a run that a signal ended: the process ends by that signal
 // (its default action), as callers such as a shell expect. Nothing when no signal came.
 void MainHost_EndBySignal();

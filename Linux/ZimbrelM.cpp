@@ -23,20 +23,13 @@
 
 namespace {
 
-// Written only by the handler (any thread may take the signal), read by the quit check.
-volatile sig_atomic_t g_signalCount = 0;
-volatile sig_atomic_t g_firstSignal = 0;
-
+// Each signal is one request, taken and judged here (Files/Base/QuitRequest.h keeps it and its
+// number); the entry acts on it at its next look.
 void OnSignal(int signal)
 {
-    if (!g_firstSignal) g_firstSignal = signal;
-    g_signalCount = g_signalCount + 1;
     QuitRequest_NoteQuit(); // every wait ends: a file lock, a sleep, a log nobody reads
-    const bool second = QuitRequest_Take(QuitRequest_Now(), true) == QuitTake::Second;
-    VM_RequestDrain(); // a running loop drains (and so sees the signal) at its next branch back
-    // While the game loads, or when the player asks again, long work inside a built-in stops
-    // too (the machine drains after it); else the running code has its grace (the clock).
-    if (second || QuitRequest_Stage() == QuitStage::Starting) QuitRequest_Raise();
+    QuitRequest_Take(QuitRequest_Now(), signal); // raises the quit request when the run ends at once
+    VM_RequestDrain(); // a running loop drains (and so sees the request) at its next branch back
 }
 
 // Held by the clock while it raises the quit request, and by a change of stage.
@@ -69,7 +62,10 @@ void MainHost_InstallSignalHandlers()
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     struct sigaction action {};
     action.sa_handler = OnSignal;
+    // None of the three interrupts the handler of another on its thread: a later signal that
+    // came while the handler of the first was being entered would else be taken first.
     sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&action.sa_mask, signal);
     action.sa_flags = SA_RESTART;
     // SIGHUP (the terminal that started the run closed) ends the run in order as they do.
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
@@ -96,6 +92,7 @@ void MainHost_StartDrainClock()
     // (and a quit seen) within a tenth of a second of running code.
     // It also raises the quit request when the grace of the running code has run out.
     std::thread([] {
+        QuitRequest_LeaveSignalsToMain();
         for (;;) {
             int64_t wait = 100000;
             // Up to the deadline when it comes sooner (one passed was raised already).
@@ -120,12 +117,9 @@ void MainHost_SetQuitStage(QuitStage stage)
     QuitRequest_SetStage(stage);
 }
 
-int32_t MainHost_SignalCount() { return int32_t(g_signalCount); }
-int MainHost_FirstSignal() { return int(g_firstSignal); }
-
 void MainHost_EndBySignal()
 {
-    const int signal = int(g_firstSignal);
+    const int signal = QuitRequest_FirstSignal();
     if (!signal) return;
     struct sigaction action {};
     action.sa_handler = SIG_DFL;

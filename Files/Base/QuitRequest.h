@@ -24,11 +24,8 @@
 namespace quitrequest_detail {
 extern std::atomic<int32_t> g_raised;
 extern std::atomic<int32_t> g_quitting;
-extern std::atomic<int32_t> g_stage;
-extern std::atomic<int32_t> g_signalled;
-extern std::atomic<int64_t> g_firstAt;
 extern std::atomic<int64_t> g_endAt;
-static_assert(std::atomic<int64_t>::is_always_lock_free, "a signal handler takes requests");
+static_assert(std::atomic<int64_t>::is_always_lock_free, "a signal handler reads the end's start");
 static_assert(std::atomic<int32_t>::is_always_lock_free, "a signal handler writes the flag");
 } // namespace quitrequest_detail
 
@@ -55,33 +52,59 @@ void QuitRequest_ForgetQuit();
 
 // The player's requests to quit (a signal, the window's close) and the graces of the code
 // that runs when they come. The entry tells the stage of the run; each request is taken where
-// it arrives (the signal handler, the window's pump) and judged at once, lock-free:
+// it arrives (the signal handler, the window's pump) and what it means is decided then, once,
+// by the stage it came in, and kept with it (QuitRequest_Take, lock-free; the entry acts on
+// what was decided, whenever it next looks):
 //   - Starting (the game file loads, nothing of the game has run): a request ends the run at
 //     once;
 //   - Playing (the game's start and its frames): the first request ends the main loop, no
 //     further step starts, and the code running when it came goes on; code that still runs
-//     kQuitEventGrace after it is stopped (QuitRequest_Deadline);
-//   - Ending (the room end and game end events): they run their code, after a signal for
-//     kQuitEndGrace from their start at most. A request now, kQuitSameRequest or more after the
-//     first, is the player's second: it ends the run at once;
+//     kQuitEventGrace after it is stopped (QuitRequest_Deadline). Later requests while Playing
+//     are that one request;
+//   - Ending (the room end and game end events, whoever began them: a request, the game's
+//     game_end, the frame limit): a request ends the run at once, unless it is part of the
+//     burst of a first request taken before (within kQuitSameRequest of it: the terminal's
+//     close sends SIGHUP twice, a supervisor SIGTERM and SIGHUP together). The end events of
+//     a first request run their code, after a signal for kQuitEndGrace from their start at
+//     most, after the window's close alone with no limit (the player can close again);
 //   - Closing (the shutdown): requests change nothing, the shutdown is never cut short.
-// Requests that come before the end events begin, or within kQuitSameRequest of the first
-// (the terminal's close sends SIGHUP twice, a supervisor SIGTERM and SIGHUP together), are that
-// one request.
 enum class QuitStage : int32_t { Starting, Playing, Ending, Closing };
-enum class QuitTake : int32_t { First, Same, Second };
+// What a request means: the first (the main loop ends, running code has its grace), the same
+// one again, or the run's end at once (QuitRequest_EndsAtOnce from then on).
+enum class QuitTake : int32_t { First, Same, AtOnce };
 constexpr int64_t kQuitEventGrace = 1000000;  // microseconds
 constexpr int64_t kQuitEndGrace = 5000000;    // below the ten seconds supervisors allow before SIGKILL
 constexpr int64_t kQuitSameRequest = 500000;
 // The stage; Ending notes now (QuitRequest_Now) as the start of the end events.
 void QuitRequest_SetStage(QuitStage stage);
+namespace quitrequest_detail {
+void SetStageWord(QuitStage stage); // the stage alone (QuitRequest_SetStage stamps the end's start)
+void ForgetRequests();              // back to Starting, no request taken (QuitRequest_ForgetQuit)
+} // namespace quitrequest_detail
 QuitStage QuitRequest_Stage();
-// One request at now (QuitRequest_Now), a signal or the window's close: async-signal-safe.
-QuitTake QuitRequest_Take(int64_t now, bool signal);
+// One request at now (QuitRequest_Now): a signal (its number, 1 to 64) or the window's close
+// (0). Async-signal-safe. Judged by the stage it comes in, in one step with the stage (a stage
+// set meanwhile is either before the request or after it, never half); a request that ends the
+// run at once also raises the quit request (QuitRequest_Raise), so that long work stops.
+QuitTake QuitRequest_Take(int64_t now, int signal);
+// Whether a request was taken (the main loop is to end), whether one ended the run at once,
+// and the number of the first signal taken (0: none; the run ends by it).
+bool QuitRequest_Asked();
+bool QuitRequest_EndsAtOnce();
+int QuitRequest_FirstSignal();
+// The next signal request the log has not named yet, 0 when none (one reader, the entry):
+// each signal taken is named once, by its own number, the first signal's first. Counted per
+// signal number (a fixed table), so that no storm of signals grows it.
+int QuitRequest_UnsaidSignal();
+// For a thread the runner starts (first thing in it): the quit signals (SIGINT, SIGTERM, SIGHUP)
+// are left to the main thread, so that their handler runs on one thread only and takes them in
+// the order the system hands them over; two handlers on two threads at once could take the
+// later first. (The threads the libraries start block them already.)
+void QuitRequest_LeaveSignalsToMain();
 // When the code of the stage is to be stopped (QuitRequest_Raise; QuitRequest_Now's clock), 0
 // while nothing is to be stopped: the first request plus kQuitEventGrace while Playing; the
-// later of the end's start and the first request plus kQuitEndGrace while Ending after a
-// signal.
+// later of the end's start and the first request plus kQuitEndGrace while Ending once a signal
+// came.
 int64_t QuitRequest_Deadline();
 // The monotonic clock of the requests, microseconds: async-signal-safe.
 int64_t QuitRequest_Now();

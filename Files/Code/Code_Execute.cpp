@@ -35,7 +35,7 @@ void CopyConstant(const CCode* code, ScriptValue* result)
 }
 
 int32_t g_running = 0;
-bool g_stopped = false; // Code_StopGameCode
+bool g_stopped = false; // Code_StopGameCode: the one record of it (the entry reads it back)
 
 struct Running {
     Running() { ++g_running; }
@@ -112,3 +112,5 @@ void Code_StopGameCode(bool stop)
     g_stopped = stop;
     if (stop) Code_AbortRunning();
 }
+
+bool Code_GameCodeStopped() { return g_stopped; }

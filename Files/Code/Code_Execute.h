@@ -25,3 +25,4 @@ void Code_AbortRunning();
 // The game's code is stopped (a quit's grace ran out) or goes again (the game's end events):
 // while stopped, every execution open unwinds (Code_AbortRunning) and none starts.
 void Code_StopGameCode(bool stop);
+bool Code_GameCodeStopped();

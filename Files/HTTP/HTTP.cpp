@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "Files/Base/Console.h"
+#include "Files/Base/QuitRequest.h"
 #include "Platform/MemoryManager.h"
 
 namespace {
@@ -93,6 +94,7 @@ Releaser& TheReleaser()
 
 void ReleaserLoop(Releaser* r)
 {
+    QuitRequest_LeaveSignalsToMain();
     std::unique_lock<std::mutex> hold(r->lock);
     for (;;) {
         r->wake.wait(hold, [r] { return !r->queue.empty(); });

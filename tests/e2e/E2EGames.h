@@ -21,6 +21,16 @@ inline constexpr double kSanitizerSlower = 3.0;
 inline constexpr double kSanitizerSlower = 1.0;
 #endif
 
+// The margin of a bound on how soon a run ends, measured on the machine at hand: started is how
+// long the same run took to start (from its spawn to the line the test waited for), on this
+// build; lost is what the machine's load took from it past the rule's time (RunTime::Lost). Its
+// end (the end events' own work aside: their shutdown, the sanitizer build's leak check at
+// exit) does less than its start (loading, the window, the set-up), so it takes no longer than
+// that, twice that on a machine whose load changes meanwhile, and a second for what neither
+// figure sees (the timed waits of the libraries' threads at their end, the answers of other
+// programs). A bound is the rule's own time plus this, never a figure of the machine's speed.
+inline double EndMargin(double started, double lost) { return 1.0 + 2.0 * started + lost; }
+
 std::string Quote(const std::string& s);
 // Runs a shell command line; the exit code (-1 when it did not exit).
 int Shell(const std::string& line);

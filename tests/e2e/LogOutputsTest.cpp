@@ -11,7 +11,8 @@
 //     terminal, a pseudo-terminal's master side, and closed; as root and as a plain user; with
 //     /proc and without. Every line arrives once and in order wherever it can be delivered
 //     ("-output /dev/fd/5" through that descriptor), a failed write is said once, and SIGTERM
-//     ends each run within 2 seconds;
+//     ends each run within the log's half second and the margin its start measured
+//     (e2e::EndMargin);
 //   - the controlling terminal named /dev/tty as "-output" with the standard output on it gets
 //     each line once, as by its /dev/pts name.
 // ZB_RUNNER names another runner to play (an older build, to compare); the matrix prints its
@@ -47,6 +48,7 @@
 
 #include "E2EGames.h"
 #include "support/ChildProcess.h"
+#include "support/RunTime.h"
 #include "support/ScratchFolder.h"
 
 extern char** environ;
@@ -59,7 +61,7 @@ constexpr double kSlower = e2e::kSanitizerSlower;
 
 constexpr int kLines = 2000;      // the game's numbered lines, about 40 bytes each: more than a terminal holds
 constexpr int kChildLines = 30;   // what the program the game starts writes
-constexpr double kSigtermLimit = 2.0 * kSlower;
+constexpr double kLogGrace = 0.5; // what a log nobody reads is given after the quit
 constexpr int kLogFd = 5; // "-output /dev/fd/5" names what the child has there
 
 enum class Target { File, Appended, Null, Full, Pipe, SharedPipe, Fifo, Socket, OwnTerminal, OtherTerminal, PtyMaster, Closed };
@@ -111,6 +113,9 @@ struct Outcome {
     int status = -1;      // the wait status after SIGTERM; -1: it did not end
     bool early = false;   // it ended before the signal (status says how)
     double ended = 0;     // seconds from SIGTERM to the end
+    double started = 0;   // seconds from the start to the game's last line (or the signal)
+    double lost = 0;      // what the machine's load took from the run after the signal (RunTime)
+    double Limit() const { return kLogGrace + e2e::EndMargin(started, lost); }
     // The game's numbered lines and the child's that arrived; inOrder: the numbered ones are
     // 1, 2, 3 ... each once.
     int numbered = 0, child = 0;
@@ -223,7 +228,7 @@ protected:
         } else if (o.status == -1) {
             f += " SIGTERM did not end the run;";
         } else {
-            if (o.ended > kSigtermLimit) f += " ended in " + std::to_string(o.ended) + " s;";
+            if (o.ended > o.Limit()) f += " ended in " + std::to_string(o.ended) + " s;";
             if (!WIFSIGNALED(o.status) || WTERMSIG(o.status) != SIGTERM) f += " not ended by SIGTERM;";
         }
         std::istringstream in(o.err);
@@ -442,6 +447,9 @@ Outcome LogOutputs::Play(const Cell& c, const std::string& folder)
     const auto got = Clock::now();
     while (o.reached && reading && o.got.find(last) == std::string::npos && seconds(got) < 1.0 * kSlower) take(10);
     if (pid > 0 && !o.early) {
+        o.started = seconds(start);
+        RunTime times(pid);
+        times.Mark();
         const auto sent = Clock::now();
         kill(pid, SIGTERM);
         for (;;) {
@@ -450,13 +458,16 @@ Outcome LogOutputs::Play(const Cell& c, const std::string& folder)
                 o.status = status;
                 break;
             }
-            if (seconds(sent) > kSigtermLimit + 3.0) {
+            times.Sample();
+            o.lost = times.Lost();
+            if (seconds(sent) > o.Limit() + 3.0) {
                 kill(pid, SIGKILL);
                 waitpid(pid, nullptr, 0);
                 break;
             }
         }
         o.ended = seconds(sent);
+        o.lost = times.Lost();
     }
     // The rest, until its end or a quiet fifth of a second.
     for (int fd : keep) close(fd);

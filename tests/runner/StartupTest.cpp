@@ -2,7 +2,13 @@
 // the failure paths of the start-up steps.
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
 
 #include "Files/Base/Console.h"
 #include "Files/Code/Code_Load.h"
@@ -12,6 +18,7 @@
 #include "Platform/MemoryManager.h"
 #include "Zimbrel.h"
 #include "support/CaptureConsole.h"
+#include "support/GameFileTools.h"
 #include "support/ScratchFolder.h"
 
 TEST(AtFiles, TargetsSpellFoldersAndNeverLeaveTheCurrentFolder)
@@ -127,4 +134,78 @@ TEST(StartupLog, FailedLoadStopsBeforePreparation)
     EXPECT_FALSE(Main_DoTheWork());
     g_GameFile.broken = false;
     EXPECT_EQ(log.text, "LoadGameData()\nFailed to load the game\n");
+}
+
+namespace {
+
+// Plays a game packed from manifest in a child process, as build/runner does, with the wave
+// preparation (the last step before the game's code) replaced by late(); the child's wait
+// status, and its log in *log.
+int PlayWithLateLoad(const ScratchFolder& dir, bool (*late)(), std::string* log)
+{
+    const std::string manifest = R"({"name": "LateLoad", "objects": [{"name": "obj", "events": [
+      {"type": "create", "code": "show_debug_message('create begins'); ini_open('create.ini'); ini_write_real('s', 'k', 1); ini_close();"},
+      {"type": "other", "number": 5, "code": "ini_open('end.ini'); ini_write_real('room', 'end', 1); ini_close();"},
+      {"type": "other", "number": 3, "code": "ini_open('end.ini'); ini_write_real('game', 'end', 1); ini_close();"}]}],
+      "rooms": [{"name": "rm", "width": 64, "height": 48, "instances": [{"object": "obj"}]}]})";
+    const PackOutput out = TestPack(manifest, dir.Path());
+    const std::string game = dir / "game.win", logFile = dir / "log.txt";
+    Scratch_WriteFile(game, std::string(out.game.begin(), out.game.end()));
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        setenv("SDL_VIDEODRIVER", "offscreen", 1);
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        setenv("ALSOFT_DRIVERS", "null", 1);
+        setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+        unsetenv("ZIMBREL_MAX_FRAMES");
+        PrepareGame_OverrideStep(6, late);
+        char* argv[] = {const_cast<char*>("runner"), const_cast<char*>("-game"), const_cast<char*>(game.c_str()),
+                        const_cast<char*>("-output"), const_cast<char*>(logFile.c_str()), nullptr};
+        const int code = Zimbrel_Main(5, argv);
+        MainHost_EndBySignal();
+        _exit(code);
+    }
+    int status = -1;
+    if (pid > 0) waitpid(pid, &status, 0);
+    *log = Scratch_ReadFile(logFile);
+    return status;
+}
+
+bool SignalLate()
+{
+    raise(SIGTERM); // taken by the runner's handler on this thread, before the call returns
+    return true;
+}
+
+bool CloseLate()
+{
+    Main_Quit();
+    return true;
+}
+
+} // namespace
+
+// A request taken while the game loads, however late (the last step of the preparation, after
+// every step that could see it): the run ends at once, no code of the game runs (no create
+// code, no room end, no game end, no file of theirs), by the signal, or with 0 after the
+// window's close.
+TEST(StartupQuit, ARequestWhileTheGameLoadsEndsTheRunBeforeAnyOfItsCode)
+{
+    for (const bool signal : {true, false}) {
+        SCOPED_TRACE(signal ? "SIGTERM" : "the window's close");
+        ScratchFolder dir;
+        std::string log;
+        const int status = PlayWithLateLoad(dir, signal ? SignalLate : CloseLate, &log);
+        if (signal) {
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status << log;
+            EXPECT_NE(log.find("Quit requested by signal 15\n"), std::string::npos) << log;
+        } else {
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status << log;
+        }
+        EXPECT_NE(log.find("Finished PrepareGame()"), std::string::npos) << log;
+        EXPECT_EQ(log.find("create begins"), std::string::npos) << log;
+        EXPECT_EQ(log.find("StartGame()"), std::string::npos) << log;
+        EXPECT_TRUE(Scratch_List(dir / "data/LateLoad").empty()) << log;
+    }
 }

@@ -401,7 +401,7 @@ std::string XSession::GameEnvironment() const
 
 // ---- The runner on it ---------------------------------------------------------------------
 WindowedRunner::WindowedRunner(const XSession& x, const std::string& game, const std::string& folder,
-                               const std::vector<std::string>& extra)
+                               const std::vector<std::string>& extra, const std::vector<std::string>& more)
     : m_x(x), m_folder(folder)
 {
     // The environment of the test less its headless video driver, with the session's display.
@@ -419,6 +419,7 @@ WindowedRunner::WindowedRunner(const XSession& x, const std::string& game, const
     env.push_back(DisplayLeakOptions());
     env.push_back("SDL_AUDIODRIVER=dummy");
     env.push_back("ALSOFT_DRIVERS=null");
+    env.insert(env.end(), more.begin(), more.end());
     std::vector<char*> envp;
     for (std::string& s : env) envp.push_back(s.data());
     envp.push_back(nullptr);
@@ -446,6 +447,7 @@ WindowedRunner::WindowedRunner(const XSession& x, const std::string& game, const
     m_started = std::chrono::steady_clock::now();
     m_startedOk = posix_spawn(&m_pid, RunnerPath(), &actions, &attributes, const_cast<char**>(argv.data()), envp.data()) == 0;
     if (!m_startedOk) m_pid = -1;
+    m_times = RunTime(m_pid, {x.ServerPid()}); // the runner's server answers it
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
 }
@@ -461,7 +463,10 @@ bool WindowedRunner::Ended()
 {
     if (m_pid <= 0) return true;
     int status = 0;
-    if (waitpid(m_pid, &status, WNOHANG) != m_pid) return false;
+    if (waitpid(m_pid, &status, WNOHANG) != m_pid) {
+        m_times.Sample();
+        return false;
+    }
     m_pid = -1;
     m_status = status;
     m_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -521,6 +526,8 @@ std::vector<std::string> WindowedRunner::Windows()
         if (!id.empty() && id != m_window) all.push_back(id);
     return all;
 }
+
+double WindowedRunner::SinceStart() const { return std::chrono::duration<double>(Clock::now() - m_started).count(); }
 
 void WindowedRunner::Kill(int signal)
 {

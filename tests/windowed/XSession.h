@@ -19,6 +19,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/RunTime.h"
+
 class XSession {
 public:
     // Starts Xvfb on a free display; Ok() is false (with Why()) when it cannot start. The
@@ -35,6 +37,7 @@ public:
     XSession& operator=(const XSession&) = delete;
 
     bool Ok() const { return m_pid > 0; }
+    pid_t ServerPid() const { return m_pid; }
     bool Managed() const { return m_manager > 0; }
     const std::string& Why() const { return m_why; }
     const std::string& Display() const { return m_display; }
@@ -115,9 +118,10 @@ private:
 // build's, or the one ZB_WINDOWED_RUNNER names (another build's, to compare).
 class WindowedRunner {
 public:
-    // extra: more command-line arguments ("-debug"). No game (""): the runner asks for one.
+    // extra: more command-line arguments ("-debug"); env: more environment variables
+    // ("ZIMBREL_MAX_FRAMES=9"). No game (""): the runner asks for one.
     WindowedRunner(const XSession& x, const std::string& game, const std::string& folder,
-                   const std::vector<std::string>& extra = {});
+                   const std::vector<std::string>& extra = {}, const std::vector<std::string>& env = {});
     ~WindowedRunner(); // ends the runner if it still runs
 
     // The game's window (waits until it is shown); "" when none came within the time or the
@@ -169,6 +173,12 @@ public:
     int Wait();
     int Signal() const { return WIFSIGNALED(m_status) ? WTERMSIG(m_status) : 0; }
     pid_t Pid() const { return m_pid; } // -1 once it has ended
+    // Seconds since the runner was started (how long its start took, at the line awaited).
+    double SinceStart() const;
+    // What the machine's load takes from the runner is counted from now on (RunTime), sampled at
+    // each look of Ended() (and so of Wait() and WaitForLog()); Lost() says how much it took.
+    void MarkLoad() { m_times.Mark(); }
+    double Lost() const { return m_times.Lost(); }
     // Sends the runner a signal.
     void Kill(int signal);
     // Whether the runner still runs (its status kept once it ended).
@@ -188,6 +198,7 @@ private:
     int m_status = 0;   // as waitpid gave it, once ended
     int m_code = -1;
     std::chrono::steady_clock::time_point m_started;  // the runner's start
+    RunTime m_times{0};
     std::chrono::steady_clock::duration m_windowCame{}; // how long its window took
 };
 

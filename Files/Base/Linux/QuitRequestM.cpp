@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/eventfd.h>
 #include <time.h>
 #include <unistd.h>
@@ -47,7 +48,7 @@ int64_t QuitRequest_Now() { return NowMicroseconds(); }
 void QuitRequest_SetStage(QuitStage stage)
 {
     if (stage == QuitStage::Ending) quitrequest_detail::g_endAt.store(NowMicroseconds(), std::memory_order_release);
-    quitrequest_detail::g_stage.store(int32_t(stage), std::memory_order_release);
+    quitrequest_detail::SetStageWord(stage);
 }
 
 void QuitRequest_NoteQuit()
@@ -64,11 +65,17 @@ void QuitRequest_NoteQuit()
 void QuitRequest_ForgetQuit()
 {
     quitrequest_detail::g_quitting.store(0, std::memory_order_release);
-    quitrequest_detail::g_firstAt.store(0);
-    quitrequest_detail::g_signalled.store(0);
-    QuitRequest_SetStage(QuitStage::Starting);
+    quitrequest_detail::ForgetRequests();
     uint64_t count;
     if (g_wake >= 0) (void)!read(g_wake, &count, sizeof count);
+}
+
+void QuitRequest_LeaveSignalsToMain()
+{
+    sigset_t set;
+    sigemptyset(&set);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&set, signal);
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
 bool QuitWait_Sleep(int64_t microseconds)

@@ -32,6 +32,7 @@
 #include <thread>
 
 #include "Files/Base/Console.h"
+#include "Files/Base/QuitRequest.h"
 #include "Files/HTTP/HTTP.h"
 #include "Platform/MemoryManager.h"
 
@@ -224,6 +225,7 @@ int32_t Exchange(HttpRequestM* r)
 
 void RunWorker(HttpRequestM* r)
 {
+    QuitRequest_LeaveSignalsToMain();
     r->exitCode = Exchange(r);
     r->finished.store(true, std::memory_order_release);
 }
