@@ -2245,8 +2245,9 @@ private:
     // out; failing such ends, as its runs of pixels, each a level or upright line of GL's. A
     // line of two colours (smooth shading) takes them from its first end's pixel to its last's,
     // in proportion along its longer axis: its vertices carry both and how far along they lie
-    // (Along), and a program mixes them at each pixel, held to the two (the ends sent may lie
-    // beyond the line's pixels).
+    // (Along), and a program mixes them there, for GL to carry along the line (the ends sent
+    // may lie beyond the line's pixels, their colour beyond the two; every pixel kept lies
+    // between the ends' pixels, its colour between the two).
     // Everything is sent in window coordinates, exact in single precision, through a projection
     // and a viewport whose scale is a power of two, so that every vertex lands on the window
     // coordinate it was given at any position on targets up to the widest viewport: the
@@ -2296,8 +2297,12 @@ private:
     };
 
     // The programs of flat thin draws: one leaves out what lies beyond a line's pixels (Cut),
-    // the other also mixes a line's two colours (FlatVertex). Built at the first flat draw; 0
-    // where GLSL 1.30 is not offered (the draws then go as other thin draws).
+    // the other also mixes a line's two colours at its vertices (FlatVertex), as far along as
+    // they lie, for GL to carry along the line (a colour the same at both ends comes out as it
+    // is). Long lines cost Mesa's rasteriser 5 % more when their colour is carried along than
+    // when it is the first vertex's alone (flat), so lines of one colour keep the first
+    // program. Built at the first flat draw; 0 where GLSL 1.30 is not offered
+    // (the draws then go as other thin draws).
     GLuint FlatProgram()
     {
         if (m_flatProgramBuilt) return m_flatProgram;
@@ -2309,19 +2314,19 @@ private:
             "void main() { gl_Position = ftransform(); colour = gl_Color; cut = gl_SecondaryColor.x; }\n",
             "#version 130\n"
             "in vec4 lastColour;\n"
-            "flat out vec4 colour, last;\n"
-            "noperspective out float cut, along;\n"
-            "void main() { gl_Position = ftransform(); colour = gl_Color; last = lastColour; cut = gl_SecondaryColor.x;\n"
-            "              along = gl_SecondaryColor.y; }\n"};
+            "noperspective out vec4 colour;\n"
+            "noperspective out float cut;\n"
+            "void main() { gl_Position = ftransform(); colour = mix(gl_Color, lastColour, gl_SecondaryColor.y);\n"
+            "              cut = gl_SecondaryColor.x; }\n"};
         static const char* kFragment[2] = {
             "#version 130\n"
             "flat in vec4 colour;\n"
             "noperspective in float cut;\n"
             "void main() { if (abs(cut) > 1.0) discard; gl_FragColor = colour; }\n",
             "#version 130\n"
-            "flat in vec4 colour, last;\n"
-            "noperspective in float cut, along;\n"
-            "void main() { if (abs(cut) > 1.0) discard; gl_FragColor = mix(colour, last, clamp(along, 0.0, 1.0)); }\n"};
+            "noperspective in vec4 colour;\n"
+            "noperspective in float cut;\n"
+            "void main() { if (abs(cut) > 1.0) discard; gl_FragColor = colour; }\n"};
         GLuint* made[2] = {&m_flatProgram, &m_mixProgram};
         for (int k = 0; k < 2; ++k) {
             GLuint vs = Compile(GL_VERTEX_SHADER, kVertex[k]), fs = vs ? Compile(GL_FRAGMENT_SHADER, kFragment[k]) : 0;
