@@ -21,6 +21,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -87,6 +88,14 @@ PackProject EmptyProject()
     return p;
 }
 
+// Every room in the room order, in the order made: a game plays its rooms from the order (the
+// first in it is the first room), and one without an order has no room to start.
+void OrderRooms(PackProject& p)
+{
+    p.roomOrder.clear();
+    for (size_t i = 0; i < p.rooms.size(); ++i) p.roomOrder.push_back(int32_t(i));
+}
+
 void AddCode(PackProject& p, int objects, bool scripts = true)
 {
     for (int s = 0; s < (scripts ? kScripts : 0); ++s) {
@@ -117,8 +126,9 @@ void AddCode(PackProject& p, int objects, bool scripts = true)
     }
 }
 
-std::string Pack(const PackProject& p, const char* name)
+std::string Pack(PackProject& p, const char* name)
 {
+    OrderRooms(p);
     static std::string folder;
     if (folder.empty()) {
         char templ[] = "/tmp/zb_bench_startup_XXXXXX";
@@ -190,28 +200,41 @@ const std::string& Game(int which)
     return path;
 }
 
-// Runs the runner on the game, headless; false when it could not start or did not exit 0.
-// cpuSeconds receives the processor time the run used (user and system, all its threads): the
-// figure least disturbed by other work on a busy machine.
-bool Play(const std::string& game, double* cpuSeconds)
+// Runs the runner on the game, headless; false when it could not start or did not exit 0, with
+// why in *why (the runner's standard error, which says why it did not start a game). cpuSeconds
+// receives the processor time the run used (user and system, all its threads): the figure
+// least disturbed by other work on a busy machine.
+bool Play(const std::string& game, double* cpuSeconds, std::string* why)
 {
+    const std::string errors = game + ".stderr";
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     const char* other = std::getenv("ZB_BENCH_RUNNER"); // another build's runner, to compare
     std::string runner = other && *other ? other : ZB_RUNNER_PATH;
     std::vector<char*> argv = {runner.data(), const_cast<char*>("-game"), const_cast<char*>(game.c_str()), nullptr};
     pid_t pid = 0;
     const int rc = posix_spawn(&pid, runner.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return false;
+    if (rc != 0) {
+        *why = runner + " does not start: " + std::strerror(rc);
+        return false;
+    }
     int status = 0;
     struct rusage usage {};
     if (wait4(pid, &status, 0, &usage) != pid) return false;
     *cpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
                   double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
+    *why = "the runner did not play the game to its end (" +
+           (WIFEXITED(status) ? "exit " + std::to_string(WEXITSTATUS(status)) : "signal " + std::to_string(WTERMSIG(status))) + ")";
+    if (FILE* f = std::fopen(errors.c_str(), "r")) {
+        char line[512];
+        if (std::fgets(line, sizeof(line), f)) *why += ": " + std::string(line, std::strcspn(line, "\n"));
+        std::fclose(f);
+    }
+    return false;
 }
 
 void Headless()
@@ -243,7 +266,11 @@ void BM_Startup(benchmark::State& state)
     double cpu = 0;
     for (auto _ : state) {
         double one = 0;
-        if (!Play(path, &one)) state.SkipWithError("the runner did not play the game to its end");
+        std::string why;
+        if (!Play(path, &one, &why)) {
+            state.SkipWithError(why.c_str());
+            break;
+        }
         cpu += one;
     }
     state.counters["cpu_ms"] = 1000.0 * cpu / double(state.iterations());

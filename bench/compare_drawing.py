@@ -8,8 +8,9 @@ driver in a 1024x768 window:
   health bars; arrows; wide lines) at scattered places and fractional coordinates;
 - one kind at a time, 1,000 a frame: long lines (both ends anywhere in the view, every slope
   and either way, as grids, rays and lasers are drawn), short lines (up to 32 window pixels,
-  every slope), rectangle outlines, triangle outlines, circle outlines, points, and filled
-  shapes (rectangles, triangles and circles in turn);
+  every slope), rectangle outlines, triangle outlines, circle outlines, points, filled shapes
+  (rectangles, triangles and circles in turn), long lines one in ten of two colours among
+  lines of one (mixedcolours), and long lines all of two colours (twocolours);
 - sprites: 3,000 alpha-blended 32x32 sprites a frame (the ball of bench_sprites).
 
 Each is drawn in a room shown 1:1 and through views that scale it by 1/2, 2 and 4 (the view
@@ -71,6 +72,10 @@ KINDS = {
     "triangles": "draw_triangle(ax[i], ay[i], bx[i], ay[i], dx[i], by[i], true);",
     "circles": "draw_circle(ax[i], ay[i], r[i], true);",
     "points": "draw_point(ax[i], ay[i]);",
+    # Long lines, one in ten of two colours (a colour fading along it) among those of one.
+    "mixedcolours": ("if (i mod 10 == 0) draw_line_color(ax[i], ay[i], cx[i], cy[i], c_red, c_blue);"
+                     " else draw_line(ax[i], ay[i], cx[i], cy[i]);"),
+    "twocolours": "draw_line_color(ax[i], ay[i], cx[i], cy[i], c_red, c_blue);",
     "filled": ("if (i mod 3 == 0) draw_rectangle(ax[i], ay[i], bx[i], by[i], false);"
                " else if (i mod 3 == 1) draw_triangle(ax[i], ay[i], bx[i], ay[i], dx[i], by[i], false);"
                " else draw_circle(ax[i], ay[i], r[i], false);"),

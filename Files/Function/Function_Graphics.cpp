@@ -134,20 +134,31 @@ ZB_BUILTIN(F_DrawGetPixel)
     SetReal(result, GR_D3D_GetPixel(x, y));
 }
 
-// Writes the screen rectangle as a PNG file (bytes R, G, B, A).
+// Writes the screen rectangle as a PNG file (bytes R, G, B, A). A picture that cannot be had
+// is said as a write that failed.
 bool SaveScreen(const char* name, int32_t x, int32_t y, int32_t w, int32_t h)
 {
     const int32_t sw = GR_Window_GetScreenWidth(), sh = GR_Window_GetScreenHeight();
     // The part of the rectangle on the screen, worked out in 64 bits (any 32-bit corners).
     const int64_t left = std::max<int64_t>(x, 0), top = std::max<int64_t>(y, 0);
     const int64_t right = std::min<int64_t>((int64_t)x + w, sw), bottom = std::min<int64_t>((int64_t)y + h, sh);
-    if (right - left < 1 || bottom - top < 1) return false;
+    char why[160];
+    if (right - left < 1 || bottom - top < 1) {
+        std::snprintf(why, sizeof(why), "the part at %d, %d of %d x %d pixels shows nothing of the screen (%d x %d)", x, y, w,
+                      h, sw, sh);
+        GR_PNG_SayNotWritten(name, why);
+        return false;
+    }
     x = (int32_t)left;
     y = (int32_t)top;
     w = (int32_t)(right - left);
     h = (int32_t)(bottom - top);
     uint32_t* px = GR_D3D_ReadBackBufferRect(sw, sh, x, y, w, h);
-    if (!px) return false;
+    if (!px) {
+        std::snprintf(why, sizeof(why), "the screen's picture (%d x %d) cannot be read", sw, sh);
+        GR_PNG_SayNotWritten(name, why);
+        return false;
+    }
     for (int64_t i = 0; i < (int64_t)w * h; ++i) {
         uint32_t c = px[i];
         px[i] = (c & 0xFF00FF00u) | ((c >> 16) & 0xFF) | ((c & 0xFF) << 16); // B G R A -> R G B A bytes

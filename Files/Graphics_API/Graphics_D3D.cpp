@@ -87,9 +87,9 @@ static void ViewportSized(int32_t w, int32_t h);
 // ============================================================================================
 bool GR_D3D_Init(void* window, int32_t width, int32_t height, uint32_t flags)
 {
-    int32_t dw = GR_Display_GetWidth(), dh = GR_Display_GetHeight();
-    g_d3d.requestedWidth = width < dw ? width : dw;
-    g_d3d.requestedHeight = height < dh ? height : dh;
+    GR_Window_HoldSize(&width, &height);
+    g_d3d.requestedWidth = width;
+    g_d3d.requestedHeight = height;
     int32_t depth = GR_Display_GetColourDepth();
     if (depth != 16 && depth != 32) {
         GR_Display_ShowMessage("This program requires 16-bit (High Color) or 32-bit (Full Color) "
@@ -786,10 +786,7 @@ void GR_D3D_SetViewPort(int32_t x, int32_t y, int32_t w, int32_t h)
 
 void GR_D3D_SetSize(int32_t w, int32_t h)
 {
-    int32_t dw, dh;
-    GR_Window_GetLimit(&dw, &dh);
-    if (w > dw) w = dw;
-    if (h > dh) h = dh;
+    GR_Window_HoldSize(&w, &h);
     if (w == g_d3d.requestedWidth && h == g_d3d.requestedHeight) return;
     g_d3d.requestedWidth = w;
     g_d3d.requestedHeight = h;

@@ -29,6 +29,11 @@ void GR_PNG_Free();
 // fails leaves the earlier picture as it was; the failure is said once on stderr.
 bool write_png_file(const char* name, const void* pixels, int32_t width, int32_t height);
 
+// Says that the picture meant for the file name was not written, and why, for a writer that
+// had no picture to give write_png_file: the same "runner: cannot write PATH: WHY" line on
+// stderr as a write that failed (once a path), PATH mapped as write_png_file maps it.
+void GR_PNG_SayNotWritten(const char* name, const char* why);
+
 // How write_png_file turns a file name into a full path ("" refuses it): LoadSave_SavePathOf
 // (the save area, or an allowed file) unless another mapper is installed (tests).
 using GR_SavePathMapper = std::string (*)(const char* name);

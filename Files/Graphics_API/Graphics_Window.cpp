@@ -8,6 +8,7 @@
 // [SECTION] View-port table and mouse mapping
 #include "Files/Graphics_API/Graphics_Window.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -24,6 +25,15 @@
 static GR_WindowRecord g_win = {false, 0, 640, 480, 640, 480, 0, 0, 1, 1, 0, 0, 0, false};
 GR_WindowRecord& GR_Window_Record() { return g_win; }
 
+// Each side from 1 to its limit (a limit below 1 counts as 1); true when one changed.
+static bool HoldWithin(int32_t* w, int32_t* h, int32_t mostW, int32_t mostH)
+{
+    const int32_t hw = std::clamp(*w, 1, std::max(mostW, 1)), hh = std::clamp(*h, 1, std::max(mostH, 1));
+    const bool changed = hw != *w || hh != *h;
+    *w = hw, *h = hh;
+    return changed;
+}
+
 // ============================================================================================
 // [SECTION] Creation
 // ============================================================================================
@@ -31,17 +41,21 @@ void* GR_Window_Create(int32_t w, int32_t h)
 {
     IWindowHost* host = WindowHost_Get();
     if (!host) return nullptr;
-    int32_t dw, dh, lw, lh;
+    int32_t dw, dh;
     host->GetDisplaySize(&dw, &dh);
-    GR_Window_GetLimit(&lw, &lh);
-    g_win.clientWidth = g_win.outerWidth = w < lw ? w : lw;
-    g_win.clientHeight = g_win.outerHeight = h < lh ? h : lh;
+    GR_Window_HoldSize(&w, &h);
+    g_win.clientWidth = g_win.outerWidth = w;
+    g_win.clientHeight = g_win.outerHeight = h;
     g_win.created = false;
     uint32_t bits = GR_Options().optionBits;
     g_win.style = (bits & 1) ? WSTYLE_POPUP : (bits & 64) ? WSTYLE_OVERLAPPEDWINDOW : WSTYLE_FIXEDWINDOW;
+    // The game's drawing area keeps the game's size where the window is held to a smaller
+    // display (the picture is scaled into the window), within the largest texture, which
+    // holds it.
     GR_DeviceState& st = GR_D3D_State();
     st.screenWidth = GR_Options().windowWidth;
     st.screenHeight = GR_Options().windowHeight;
+    HoldWithin(&st.screenWidth, &st.screenHeight, GR_D3D_MaxTextureSide(), GR_D3D_MaxTextureSide());
     int32_t left = (dw - g_win.clientWidth) / 2, top = (dh - g_win.clientHeight) / 2;
     int32_t r = left + g_win.clientWidth, b = top + g_win.clientHeight;
     Console_Debug()->Output("AdjustWindowRectEx\n");
@@ -74,11 +88,20 @@ void GR_Window_GetLimit(int32_t* w, int32_t* h)
     IWindowHost* host = WindowHost_Get();
     *w = 640, *h = 480;
     if (!host) return;
-    if (!host->Headless()) {
-        host->GetDisplaySize(w, h);
-        return;
-    }
-    *w = *h = GR_D3D_MaxTextureSide(); // the screen texture holds the window's picture
+    const int32_t most = GR_D3D_MaxTextureSide(); // the screen texture holds the window's picture
+    *w = *h = most;
+    if (host->Headless()) return;
+    int32_t dw, dh;
+    host->GetDisplaySize(&dw, &dh);
+    *w = dw < most ? dw : most;
+    *h = dh < most ? dh : most;
+}
+
+bool GR_Window_HoldSize(int32_t* w, int32_t* h)
+{
+    int32_t lw, lh;
+    GR_Window_GetLimit(&lw, &lh);
+    return HoldWithin(w, h, lw, lh);
 }
 
 bool GR_Window_ShowRequest() { return g_win.showRequest != 0; }
@@ -277,6 +300,16 @@ void GR_Window_SetPosition(int32_t x, int32_t y)
 
 void GR_Window_SetSize(int32_t w, int32_t h)
 {
+    // A size the window cannot take is held to one it can, and said once: the game reads back
+    // the size it got (window_get_width), and its picture is the window's.
+    static int32_t saidW = 0, saidH = 0;
+    const int32_t askedW = w, askedH = h;
+    if (GR_Window_HoldSize(&w, &h) && (askedW != saidW || askedH != saidH)) {
+        saidW = askedW, saidH = askedH;
+        int32_t lw, lh;
+        GR_Window_GetLimit(&lw, &lh);
+        Console_Output("The window cannot be %d x %d (at most %d x %d): it is %d x %d\n", askedW, askedH, lw, lh, w, h);
+    }
     GR_DeviceState& st = GR_D3D_State();
     st.pendingWidth = w;
     st.pendingHeight = h;

@@ -14,9 +14,14 @@
 void* GR_Window_Create(int32_t width, int32_t height); // the native window, null on failure
 // Handles one message; returns the procedure's result (default processing answers 0).
 int64_t GR_Window_Proc(uint32_t message, uint64_t wParam, int64_t lParam);
-// The largest client area the window takes: the display's size; headless, where no display
-// holds it, the largest texture (the screen texture that holds its picture).
+// The largest client area the window takes: the display's size, no more than the largest
+// texture (the screen texture holds the window's picture); headless, where no display holds
+// it, the largest texture.
 void GR_Window_GetLimit(int32_t* w, int32_t* h);
+// Holds a client size within what the window takes: each side from 1 to GR_Window_GetLimit's.
+// True when a side had to change. Every size given to the window and the device goes through
+// here (creation, window_set_size and the room's fit, the device's requested size).
+bool GR_Window_HoldSize(int32_t* w, int32_t* h);
 bool GR_Window_ShowRequest();
 void GR_Window_ClearShowRequest();
 bool GR_Window_HasFocus();

@@ -253,11 +253,7 @@ void Room_FitWindowToViews()
             height = std::max(height, int64_t(v.yport) + v.hport);
         }
     }
-    width = std::clamp<int64_t>(width, 1, INT32_MAX);
-    height = std::clamp<int64_t>(height, 1, INT32_MAX);
-    int32_t dw, dh;
-    GR_Window_GetLimit(&dw, &dh); // the display's size (headless: the largest texture)
-    if (dw > 0) width = std::min<int64_t>(width, dw);
-    if (dh > 0) height = std::min<int64_t>(height, dh);
-    if (width != GR_Window_GetWidth() || height != GR_Window_GetHeight()) GR_Window_SetSize(int32_t(width), int32_t(height));
+    int32_t w = int32_t(std::clamp<int64_t>(width, 1, INT32_MAX)), h = int32_t(std::clamp<int64_t>(height, 1, INT32_MAX));
+    GR_Window_HoldSize(&w, &h); // the display's size at most (headless: the largest texture)
+    if (w != GR_Window_GetWidth() || h != GR_Window_GetHeight()) GR_Window_SetSize(w, h);
 }

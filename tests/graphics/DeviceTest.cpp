@@ -2,6 +2,8 @@
 // offset of projections, the render-target stack and creation failures.
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include <cstring>
 
 #include "Files/Graphics_API/Graphics_Batch.h"
@@ -287,6 +289,20 @@ TEST_F(DeviceTest, ResetKeepsPositionOrCentresAndAppliesPendingSize)
     ASSERT_TRUE(GR_D3D_Reset());
     EXPECT_EQ(host.winX, (1024 - 800) / 2);
     EXPECT_EQ(host.winY, (768 - 600) / 2);
+    // A size the display cannot show is held within it, at least a pixel a side: the window,
+    // the screen texture and the device's size are all the size held.
+    for (const auto& [w, h, heldW, heldH] : {std::array{3000, 5, 1024, 5}, std::array{0, -5, 1, 1}, std::array{-7, 9000, 1, 768}}) {
+        GR_Window_SetSize(w, h);
+        ASSERT_TRUE(GR_D3D_Reset());
+        EXPECT_EQ(host.winW, heldW) << w << " x " << h;
+        EXPECT_EQ(host.winH, heldH) << w << " x " << h;
+        EXPECT_EQ(st.screenTexture->Width(), heldW);
+        EXPECT_EQ(st.screenTexture->Height(), heldH);
+        int32_t dw, dh;
+        GR_D3D_GetSize(&dw, &dh);
+        EXPECT_EQ(dw, heldW);
+        EXPECT_EQ(dh, heldH);
+    }
 }
 
 TEST_F(DeviceTest, ResetReappliesSettings)

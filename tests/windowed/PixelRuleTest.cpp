@@ -1,6 +1,7 @@
 // End to end: one rule for where a coordinate lands, judged shape by shape. A game draws
 // thousands of random shapes (points; lines level, upright, sloped and wide, drawn either
-// way, short, across the whole target and across its edges; rectangles outlined, filled,
+// way, short, across the whole target and across its edges, some of two colours (a colour and
+// a shade of it) among lines of one, some drawn with a line beyond the far plane; rectangles outlined, filled,
 // coloured, filled and outlined at once; triangles filled
 // and outlined; arrows; health bars) at random coordinates (whole, sixteenths, any single-
 // precision value), each in a cell of its own, in rooms 160 to 1920 wide shown 1:1 and through
@@ -51,6 +52,14 @@ const Swatch kPalette[] = {{0x202020, 32, 32, 32},   {0xFFFFFF, 255, 255, 255}, 
                            {0xFF00FF, 255, 0, 255},   {0xFFFF00, 0, 255, 255},   {0x000000, 0, 0, 0}};
 constexpr int kBackground = 0, kColours = 7, kBlack = 8, kUnknown = 15;
 
+// A shade of a class's colour that is still of that class (each channel 40 nearer the middle),
+// as a script colour: a line of two colours from one to the other is all of the class.
+int32_t Shade(int k)
+{
+    auto towards = [](int c) { return c == 255 ? 215 : c == 0 ? 40 : c; };
+    return towards(kPalette[k].r) | towards(kPalette[k].g) << 8 | towards(kPalette[k].b) << 16;
+}
+
 int ClassOf(const PackImage& image, int x, int y)
 {
     if (x < 0 || y < 0 || x >= image.width || y >= image.height) return kUnknown;
@@ -72,6 +81,8 @@ struct Scene {
     bool views;
     int viewX, viewY, viewW, viewH, portW, portH;
     int surfaceW, surfaceH;
+    int cell = 0;           // the cells' side in the room (0: 18 pixels on the target, at least 12 in the room)
+    bool linesOnly = false; // the room's cells hold lines only (level, upright, sloped, two-colour in turn)
     int Port1X() const { return portW + 3; }
     static constexpr int kPort1Y = 5;
     float FadeX() const { return views ? pixelmodel::Fade(viewW, portW) : 1.0f; }
@@ -95,6 +106,8 @@ const Scene kScenes[] = {
     {"rm_triple", 1920, 1080, true, 640, 480, 150, 100, 450, 300, 73, 251},
     {"rm_x2_y_half", 800, 800, true, 20, 20, 200, 600, 400, 300, 333, 57},
     {"rm_x1_5_y2_3", 1920, 1080, true, 1500, 600, 300, 450, 450, 300, 127, 203},
+    {"rm_far", 17000, 1100, true, 16001, 701, 480, 360, 480, 360, 211, 131},
+    {"rm_far_lines_double", 17000, 1100, true, 16333, 517, 240, 180, 480, 360, 149, 97, 30, true},
 };
 
 // What a cell holds.
@@ -103,6 +116,7 @@ enum Kind {
     kLineLevel,
     kLineUpright,
     kLineSloped,
+    kLineTwoColour, // a line from a colour to a shade of it, drawn among lines of one colour
     kLineWide,
     kOutline,
     kFilled,
@@ -116,7 +130,7 @@ enum Kind {
     kLineLong, // across a strip of the target's width: long enough to be drawn as runs of pixels
     kKinds
 };
-const char* const kKindNames[kKinds] = {"point",          "level line",       "upright line",   "sloped line",
+const char* const kKindNames[kKinds] = {"point",          "level line",       "upright line",   "sloped line",   "two-colour line",
                                          "wide line",      "outline",          "filled rectangle", "coloured fill",
                                          "coloured outline", "fill and outline", "filled triangle", "triangle outline",
                                          "arrow",          "health bar",        "long line"};
@@ -128,6 +142,8 @@ struct Shape {
     int direction = 0;
     int first = 1, second = 2; // colour classes
     int mode = 0;              // coordinates 0 whole, 1 in sixteenths, 2 any
+    bool shaded = false;       // a line from the first class's colour to a shade of it (Shade)
+    bool deep = false;         // a line drawn by a 3D primitive with one beyond the far plane (not drawn)
 
     std::string Call() const
     {
@@ -147,7 +163,19 @@ struct Shape {
         case kLineLevel:
         case kLineUpright:
         case kLineSloped:
-        case kLineLong: return colour(first) + "draw_line(" + corners(4) + ");";
+        case kLineTwoColour:
+        case kLineLong:
+            if (deep) {
+                const std::string c = ", " + std::to_string(kPalette[first].script) + ", 1); ";
+                return "d3d_primitive_begin(pr_linelist); d3d_vertex_color(" + num(v[0]) + ", " + num(v[1]) + ", 0" + c +
+                       "d3d_vertex_color(" + num(v[2]) + ", " + num(v[3]) + ", 0" + c + "d3d_vertex_color(" + num(v[0]) +
+                       ", " + num(v[3]) + ", 20000" + c + "d3d_vertex_color(" + num(v[2]) + ", " + num(v[1]) + ", 20000" + c +
+                       "d3d_primitive_end();";
+            }
+            if (shaded)
+                return "draw_line_color(" + corners(4) + ", " + std::to_string(kPalette[first].script) + ", " +
+                       std::to_string(Shade(first)) + ");";
+            return colour(first) + "draw_line(" + corners(4) + ");";
         case kLineWide: return colour(first) + "draw_line_width(" + corners(4) + ", " + num(extra) + ");";
         case kOutline: return colour(first) + "draw_rectangle(" + corners(4) + ", true);";
         case kFilled: return colour(first) + "draw_rectangle(" + corners(4) + ", false);";
@@ -180,7 +208,11 @@ struct Shape {
         case kLineLevel:
         case kLineUpright:
         case kLineSloped:
-        case kLineLong: pm::DrawLine(c, m, v[0], v[1], v[2], v[3], first); break;
+        case kLineTwoColour:
+        case kLineLong:
+            if (deep) pm::Line(c, m, v[0], v[1], v[2], v[3], first); // no pixel offset: a 3D vertex's own place
+            else pm::DrawLine(c, m, v[0], v[1], v[2], v[3], first);
+            break;
         case kLineWide: pm::DrawLineWidth(c, m, v[0], v[1], v[2], v[3], extra, first); break;
         case kOutline: pm::DrawRectangle(c, m, v[0], v[1], v[2], v[3], true, first); break;
         case kFilled: pm::DrawRectangle(c, m, v[0], v[1], v[2], v[3], false, first); break;
@@ -239,7 +271,7 @@ public:
     // A random shape inside the cell that lands within the cell's box less a pixel all round on
     // the target, and whose thin parts are not too near a pixel edge to judge: in a square the
     // kinds take turns, in a strip a long line.
-    bool Make(const Mapping& m, Cell& cell)
+    bool Make(const Mapping& m, Cell& cell, bool linesOnly = false)
     {
         const double scale = std::min((double)m.portW / m.viewW, (double)m.portH / m.viewH);
         const float margin = (float)(1.5 + 2.0 / scale);
@@ -248,7 +280,7 @@ public:
         const bool strip = cell.w > cell.h;
         for (int attempt = 0; attempt < 40; ++attempt) {
             Shape s;
-            s.kind = strip ? kLineLong : Kind(m_turn % kLineLong);
+            s.kind = strip ? kLineLong : linesOnly ? Kind(kLineLevel + m_turn % 4) : Kind(m_turn % kLineLong);
             s.first = 1 + int(m_random() % kColours);
             s.second = 1 + (s.first + int(m_random() % (kColours - 1))) % kColours;
             Fill(s, cell.x + margin, cell.y + margin, cell.x + cell.w - margin, cell.y + cell.h - margin);
@@ -290,8 +322,18 @@ private:
             }
             if (m_random() % 2) std::swap(s.v[0], s.v[2]);
             if (m_random() % 3 == 0) s.v[3] = s.v[1];
+            s.shaded = m_random() % 3 == 0;
             break;
-        case kLineLevel: s.v[3] = s.v[1]; break;
+        case kLineTwoColour: // sloped, level or upright
+            s.shaded = true;
+            if (m_random() % 3 == 0) s.v[3] = s.v[1];
+            else if (m_random() % 2 == 0) s.v[2] = s.v[0];
+            break;
+        case kLineLevel:
+            s.v[3] = s.v[1];
+            s.deep = m_random() % 4 == 0;
+            break;
+        case kLineSloped: s.deep = m_random() % 4 == 0; break;
         case kLineUpright: s.v[2] = s.v[0]; break;
         case kLineWide: s.extra = 0.5f + float(m_random() % 8) * 0.5f; break;
         case kArrow: s.extra = 2.0f + float(m_random() % 12); break;
@@ -332,13 +374,14 @@ Mapping ViewMapping(const Scene& s, int portX, int portY)
 
 // Cells of the given size over a room area: squares, then three strips across its width (the
 // last rows), one shape in each.
-void Layout(Shapes& shapes, const Mapping& m, float x0, float y0, float w, float h, float size, std::vector<Cell>& out)
+void Layout(Shapes& shapes, const Mapping& m, float x0, float y0, float w, float h, float size, std::vector<Cell>& out,
+            bool linesOnly = false)
 {
     const int rows = int(h / size), strips = rows > 6 ? 3 : 0;
     for (int row = 0; row < rows - strips; ++row)
         for (float x = x0; x + size <= x0 + w; x += size) {
             Cell c{x, y0 + row * size, size, size, {}};
-            if (shapes.Make(m, c)) out.push_back(c);
+            if (shapes.Make(m, c, linesOnly)) out.push_back(c);
         }
     for (int row = rows - strips; row < rows; ++row) {
         Cell c{x0, y0 + row * size, w, size, {}};
@@ -359,8 +402,8 @@ Plan MakePlan(const Scene& s, Shapes& shapes)
                  "surface"};
     const Mapping& m = p.roomTargets[0].map;
     const double scale = std::min((double)m.portW / m.viewW, (double)m.portH / m.viewH);
-    const float size = (float)std::max(12.0, std::ceil(18.0 / scale));
-    Layout(shapes, m, (float)m.viewX, (float)m.viewY, (float)m.viewW, (float)m.viewH, size, p.roomCells);
+    const float size = s.cell ? (float)s.cell : (float)std::max(12.0, std::ceil(18.0 / scale));
+    Layout(shapes, m, (float)m.viewX, (float)m.viewY, (float)m.viewW, (float)m.viewH, size, p.roomCells, s.linesOnly);
     Layout(shapes, p.surface.map, 0, 0, (float)s.surfaceW, (float)s.surfaceH, 14, p.surfaceCells);
     return p;
 }
@@ -425,7 +468,7 @@ std::string Calls(const std::vector<Cell>& cells)
 
 // How one target of one setup came out.
 struct Tally {
-    int shapes = 0, longLines = 0, wrong = 0, open = 0, unenclosed = 0, otherPort = 0, onSurface = 0;
+    int shapes = 0, longLines = 0, wrong = 0, open = 0, unenclosed = 0, otherPort = 0, onSurface = 0, unshaded = 0;
     std::map<int, int> wrongByKind, wrongByMode;
     std::vector<std::string> examples;
 };
@@ -471,6 +514,28 @@ std::string Map(const Canvas& want, const PackImage& img, const Box& b)
 }
 
 // Judges every cell of a target: the model's verdict, then the outline's own shape.
+// Whether a line of two colours on its pixels runs from its first colour to the other: its
+// pixel k of n (ordered along it from its first end) k / n of the way, within what lies half a
+// pixel across the line takes (a quarter of a step) and rounding.
+bool RunsFromColourToShade(const Shape& s, const Canvas& want, const PackImage& img, const Box& b)
+{
+    std::vector<std::pair<double, const uint8_t*>> line;
+    const double dx = double(s.v[2]) - s.v[0], dy = double(s.v[3]) - s.v[1];
+    for (int y = b.top; y < b.bottom; ++y)
+        for (int x = b.left; x < b.right; ++x)
+            if (want.At(x, y) == 1u << s.first)
+                line.emplace_back(x * dx + y * dy, &img.rgba[(size_t(y) * size_t(img.width) + size_t(x)) * 4]);
+    std::sort(line.begin(), line.end(), [](const auto& p, const auto& q) { return p.first < q.first; });
+    const int from[3] = {kPalette[s.first].r, kPalette[s.first].g, kPalette[s.first].b};
+    const int32_t shade = Shade(s.first);
+    const int to[3] = {shade & 0xFF, (shade >> 8) & 0xFF, (shade >> 16) & 0xFF};
+    const double n = double(line.size()), slack = 2.0 + 10.0 / n;
+    for (size_t k = 0; k < line.size(); ++k)
+        for (int c = 0; c < 3; ++c)
+            if (std::fabs(line[k].second[c] - (from[c] + (to[c] - from[c]) * double(k) / n)) > slack) return false;
+    return true;
+}
+
 void JudgeCells(const std::vector<Cell>& cells, const Mapping& m, const PackImage& img, bool encloses, Tally& t,
                 const std::string& where)
 {
@@ -490,6 +555,10 @@ void JudgeCells(const std::vector<Cell>& cells, const Mapping& m, const PackImag
             if (t.examples.size() < 6)
                 t.examples.push_back(where + ": " + kKindNames[c.shape.kind] + " " + c.shape.Call() + " (" +
                                      std::to_string(bad) + " px)" + (t.examples.empty() ? Map(want, img, b) : ""));
+        }
+        if (c.shape.kind == kLineTwoColour && !bad && !RunsFromColourToShade(c.shape, want, img, b)) {
+            ++t.unshaded;
+            if (t.examples.size() < 6) t.examples.push_back(where + ": colours not from one to the other along " + c.shape.Call());
         }
         const int ring = c.shape.Ring();
         if (ring < 0) continue;
@@ -572,12 +641,13 @@ void JudgePlay(const std::string& saves, const std::vector<Plan>& plans, const c
         rows.emplace_back("odd surface " + std::to_string(s.surfaceW) + "x" + std::to_string(s.surfaceH), odd);
         for (const auto& [name, t] : rows) {
             const auto whole = t.wrongByMode.find(0);
-            std::printf("| %s | %s | %s | %d | %d | %d | %d | %d | %d | %d |\n", play, s.name, name.c_str(), t.shapes, t.wrong,
-                        whole == t.wrongByMode.end() ? 0 : whole->second, t.open, t.unenclosed, t.otherPort, t.onSurface);
+            std::printf("| %s | %s | %s | %d | %d | %d | %d | %d | %d | %d | %d |\n", play, s.name, name.c_str(), t.shapes,
+                        t.wrong, whole == t.wrongByMode.end() ? 0 : whole->second, t.open, t.unenclosed, t.otherPort,
+                        t.onSurface, t.unshaded);
             totals.shapes += t.shapes;
             totals.longLines += t.longLines;
             totals.wrong += t.wrong;
-            totals.invariants += t.open + t.unenclosed + t.otherPort + t.onSurface;
+            totals.invariants += t.open + t.unenclosed + t.otherPort + t.onSurface + t.unshaded;
             for (const auto& [kind, n] : t.wrongByKind) totals.wrongByKind[kind] += n;
             for (const auto& [mode, n] : t.wrongByMode) totals.wrongByMode[mode] += n;
             if (!strict) {
@@ -586,11 +656,12 @@ void JudgePlay(const std::string& saves, const std::vector<Plan>& plans, const c
             }
             std::string examples;
             for (const std::string& e : t.examples) examples += "\n  " + e;
-            EXPECT_EQ(t.wrong + t.open + t.unenclosed + t.otherPort + t.onSurface, 0)
+            EXPECT_EQ(t.wrong + t.open + t.unenclosed + t.otherPort + t.onSurface + t.unshaded, 0)
                 << "seed " << seed << " (ZB_PIXEL_SEED): " << play << " " << s.name << " " << name << ": " << t.wrong
                 << " shapes not as the rule draws them, " << t.open << " outlines open, " << t.unenclosed
                 << " fills outside their outline, " << t.otherPort << " cells unlike port 0's, " << t.onSurface
-                << " cells unlike the screen's" << examples;
+                << " cells unlike the screen's, " << t.unshaded << " two-colour lines not from one colour to the other"
+                << examples;
         }
     }
 }
@@ -640,7 +711,8 @@ TEST(PixelRule, RandomShapesLandWhereTheRuleSaysInEveryRoomScaleAndTarget)
 
     const bool strict = !std::getenv("ZB_PIXELS_RUNNER") || !*std::getenv("ZB_PIXELS_RUNNER");
     std::printf("seed %u; runner %s\n| play | setup | target | shapes | not as the rule draws them | of those at whole "
-                "coordinates | open outlines | fills outside their outline | cells unlike port 0's | cells unlike the screen's |\n",
+                "coordinates | open outlines | fills outside their outline | cells unlike port 0's | cells unlike the screen's | "
+                "two-colour lines not from one colour to the other |\n",
                 seed, Runner().c_str());
     const std::string frames = " ZIMBREL_MAX_FRAMES=" + std::to_string(plans.size() * 6 + 20) + " ";
     const std::string out = dir / "out.txt";

@@ -1,5 +1,6 @@
 // End to end: a read-back holds what was drawn before it, whatever target was drawn on in
-// between. One game goes four times from a 320 x 240 room to an 800 x 600 one (the window grows
+// between; a window asked larger than the device shows is held to what it shows, and its
+// picture saved at that size. One game goes four times from a 320 x 240 room to an 800 x 600 one (the window grows
 // past its first size: the frame is drawn into the screen texture and copied onto the window).
 // In each frame of the large room it draws on the screen in the frame's colour, clears a small
 // surface and reads the screen back (screen_save on even frames, draw_getpixel on odd ones);
@@ -12,8 +13,10 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "e2e/E2EGames.h"
 #include "GamePack_Project.h"
@@ -130,4 +133,81 @@ TEST(ReadBackGames, ScreenSavesPixelsAndSurfacesHoldWhatWasDrawnBeforeAnotherTar
     XSession x(1024, 768);
     if (!x.Ok()) GTEST_SKIP() << x.Why();
     play(x.GameEnvironment(), dir / "x", "X");
+}
+
+// A window asked larger than the device shows (wider than the largest texture headless, than
+// the display on X) is held to the largest it shows: the game reads back that size, the window
+// is that size, the log says so once (the game asks twice), and screen_save writes its whole
+// picture (the room, stretched over it, to its last column). A part of the screen that shows nothing is not
+// written, and stderr says so. Headless, a game larger than the offscreen driver's display
+// reads its pixels beyond it.
+TEST(ReadBackGames, WindowAskedLargerThanTheDeviceShowsIsHeldAndItsPictureSaved)
+{
+    ScratchFolder dir;
+    Scratch_WriteFile(dir / "step.zbl", "n += 1;\n"
+                                        "if (n == 2 || n == 3) window_set_size(9000, 300);\n");
+    Scratch_WriteFile(dir / "draw.zbl", "draw_set_colour(c_lime);\n"
+                                        "if (n == 1) { draw_rectangle(1200, 900, 1210, 910, false); show_debug_message(\"far \" + string(draw_getpixel(1205, 905))); }\n"
+                                        "if (n < 6) exit;\n"
+                                        "draw_rectangle(1270, 320, 1280, 400, false);\n"
+                                        "if (n == 6) {\n"
+                                        "    w = window_get_width(); h = window_get_height();\n"
+                                        "    screen_save(\"held.png\"); screen_save_part(\"beyond.png\", w, 0, 10, 10);\n"
+                                        "    show_debug_message(\"size \" + string(w) + \" x \" + string(h)); show_debug_message(\"saved\");\n"
+                                        "}\n");
+    Scratch_WriteFile(dir / "game.json", R"({"name": "Held", "window": {"width": 1280, "height": 960},
+      "objects": [{"name": "obj", "events": [{"type": "create", "code": "n = 0;"}, {"type": "step", "file": "step.zbl"},
+                                             {"type": "draw", "file": "draw.zbl"}]}],
+      "rooms": [{"name": "rm", "width": 1280, "height": 960, "colour": 0, "speed": 60, "instances": [{"object": "obj"}]}]})");
+    std::string said;
+    ASSERT_TRUE(e2e::Pack(dir / "game.json", dir / "game.win", "", &said)) << said;
+
+    // What one play said and saved, against the width it must have held the window to.
+    auto judge = [&](const std::string& log, const std::string& err, const std::string& saves, int width, const char* where) {
+        const std::string held = "The window cannot be 9000 x 300 (at most ";
+        const size_t at = log.find(held);
+        EXPECT_NE(at, std::string::npos) << where << ": " << log;
+        EXPECT_EQ(log.find(held, at + 1), std::string::npos) << where << ": said more than once";
+        EXPECT_NE(log.find("): it is " + std::to_string(width) + " x 300\n"), std::string::npos) << where;
+        EXPECT_NE(log.find("size " + std::to_string(width) + " x 300\n"), std::string::npos) << where;
+        PackImage shot;
+        std::string error;
+        ASSERT_TRUE(GamePack_ReadPng(saves + "/Held/held.png", shot, error)) << where << ": " << error << "\n" << err;
+        EXPECT_EQ(shot.width, width) << where;
+        EXPECT_EQ(shot.height, 300) << where;
+        if (shot.width == width && shot.height == 300) {
+            const uint8_t* p = &shot.rgba[(size_t(105) * size_t(width) + size_t(width - 1)) * 4];
+            EXPECT_TRUE(p[0] == 0 && p[1] == 255 && p[2] == 0) << where << ": the room's last columns are not at the picture's right edge";
+        }
+        EXPECT_NE(err.find("runner: cannot write " + saves + "/Held/beyond.png: the part at " + std::to_string(width) +
+                           ", 0 of 10 x 10 pixels shows nothing of the screen (" + std::to_string(width) + " x 300)\n"),
+                  std::string::npos)
+            << where << ": " << err;
+        EXPECT_FALSE(std::filesystem::exists(saves + "/Held/beyond.png")) << where;
+    };
+
+    ASSERT_EQ(Shell("cd " + Quote(dir.Path()) + " && " + e2e::kHeadless + " XDG_DATA_HOME=" + Quote(dir / "headless") +
+                    " ZIMBREL_MAX_FRAMES=10 " + Quote(WindowedRunner::RunnerPath()) + " -game game.win -output log.txt >" +
+                    Quote(dir / "out.txt") + " 2>" + Quote(dir / "err.txt")),
+              0)
+        << Scratch_ReadFile(dir / "out.txt");
+    // Headless the window holds as much as the largest texture: 8192 pixels a side (the game's
+    // first size too, larger than the offscreen driver's display: its pixels are all read).
+    judge(Scratch_ReadFile(dir / "log.txt"), Scratch_ReadFile(dir / "err.txt"), dir / "headless", 8192, "headless");
+    EXPECT_NE(Scratch_ReadFile(dir / "log.txt").find("far 65280\n"), std::string::npos);
+
+    // On X, as much as the display: the window on the server is the size the game read.
+    XSession x(1024, 768);
+    if (!x.Ok()) GTEST_SKIP() << x.Why();
+    ScratchFolder onX;
+    {
+        WindowedRunner r(x, dir / "game.win", onX.Path());
+        ASSERT_TRUE(r.WaitForLog("saved")) << r.NoWindow();
+        // The window's own size (it keeps its corner, so part of it may lie beyond the screen).
+        const std::string geometry = x.Output("xdotool getwindowgeometry " + r.Window());
+        EXPECT_NE(geometry.find("Geometry: 1024x300\n"), std::string::npos) << geometry;
+        ASSERT_TRUE(r.RequestClose());
+        EXPECT_EQ(r.Wait(), 0) << r.Stderr();
+        judge(r.Log(), r.Stderr(), onX / "xdg", 1024, "X");
+    }
 }

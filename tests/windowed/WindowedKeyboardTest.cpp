@@ -155,5 +155,5 @@ TEST_F(WindowedKeyboard, ALongMessageLineIsReadWhole)
     EXPECT_EQ(game.WaitForPicture(Golden("longline_own.png"), kTolerance, dir / "shot.png", own), "");
     game.Keys("Return");
     EXPECT_TRUE(game.WaitForLog("second")) << game.Log();
-    EXPECT_EQ(game.Wait(), 0);
+    EXPECT_EQ(game.Wait(), 0) << game.Stderr();
 }

@@ -43,6 +43,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "Files/Base/RealConvert.h"
@@ -231,6 +232,7 @@ public:
         for (GLuint prog : m_programs)
             if (prog) glDeleteProgram(prog);
         if (m_flatProgram) glDeleteProgram(m_flatProgram);
+        if (m_mixProgram) glDeleteProgram(m_mixProgram);
         if (m_exactProgram) glDeleteProgram(m_exactProgram);
         g_contextAlive = false;
         g_boundVertexBuffer = 0;
@@ -2234,13 +2236,18 @@ private:
 
     // ----------------------------------------------------------------------------------------
     // Flat thin draws: points and lines of drawing without lighting, fog or a texture through
-    // transforms that keep w at 1 (every 2D draw), each line of one colour and depth range.
-    // They go as GL's own points and lines with no tie left to GL's rules, at the speed of GL's
-    // own: each vertex goes through the transforms in double precision to its window coordinate
-    // and its pixel; a point is sent to its pixel's centre, a line as the rasteriser's own line
+    // transforms that keep w at 1 (every 2D draw), each line within the depth range. They go
+    // as GL's own points and lines with no tie left to GL's rules, at the speed of GL's own:
+    // each vertex goes through the transforms in double precision to its window coordinate and
+    // its pixel; a point is sent to its pixel's centre, a line as the rasteriser's own line
     // along the straight line between its end pixels' centres with ends that the rasteriser
     // keeps (GR_Pixel_LineSpan), just beyond the pixels it must light, which a program leaves
-    // out; failing such ends, as its runs of pixels, each a level or upright line of GL's.
+    // out; failing such ends, as its runs of pixels, each a level or upright line of GL's. A
+    // line of two colours (smooth shading) takes them from its first end's pixel to its last's,
+    // in proportion along its longer axis: its vertices carry both and how far along they lie
+    // (Along), and a program mixes them there, for GL to carry along the line (the ends sent
+    // may lie beyond the line's pixels, their colour beyond the two; every pixel kept lies
+    // between the ends' pixels, its colour between the two).
     // Everything is sent in window coordinates, exact in single precision, through a projection
     // and a viewport whose scale is a power of two, so that every vertex lands on the window
     // coordinate it was given at any position on targets up to the widest viewport: the
@@ -2257,14 +2264,18 @@ private:
         bool far;
         int64_t px, py;
     };
-    // A vertex as sent: window coordinates less the viewport's corner, depth, colour, and the
+    // A vertex as sent: window coordinates less the viewport's corner, depth, colour, the
     // measure by which the program leaves pixels out (Cut; the secondary colour's first
-    // member).
+    // member), and for a line of two colours its last end's colour and how far along the line
+    // the vertex lies (0 at the first end's pixel, 1 at the last's; the secondary colour's
+    // second member). A vertex of one colour has its colour twice and lies at 0.
     struct FlatVertex {
         float x, y, z;
         uint32_t colour;
         float cut[3];
+        uint32_t lastColour;
     };
+    static constexpr GLuint kLastColourAttribute = 6; // a generic attribute no conventional one stands for
     static constexpr int32_t kFlatMargin = 256;
 
     // The program's measure at a place along a line (in 1/256 of a pixel) that keeps the
@@ -2285,33 +2296,54 @@ private:
         bool cut; // a pixel beyond them lights
     };
 
+    // The programs of flat thin draws: one leaves out what lies beyond a line's pixels (Cut),
+    // the other also mixes a line's two colours at its vertices (FlatVertex), as far along as
+    // they lie, for GL to carry along the line (a colour the same at both ends comes out as it
+    // is). Long lines cost Mesa's rasteriser 5 % more when their colour is carried along than
+    // when it is the first vertex's alone (flat), so lines of one colour keep the first
+    // program. Built at the first flat draw; 0 where GLSL 1.30 is not offered
+    // (the draws then go as other thin draws).
     GLuint FlatProgram()
     {
         if (m_flatProgramBuilt) return m_flatProgram;
         m_flatProgramBuilt = true;
-        static const char* kVertex =
+        static const char* kVertex[2] = {
             "#version 130\n"
             "flat out vec4 colour;\n"
             "noperspective out float cut;\n"
-            "void main() { gl_Position = ftransform(); colour = gl_Color; cut = gl_SecondaryColor.x; }\n";
-        static const char* kFragment =
+            "void main() { gl_Position = ftransform(); colour = gl_Color; cut = gl_SecondaryColor.x; }\n",
+            "#version 130\n"
+            "in vec4 lastColour;\n"
+            "noperspective out vec4 colour;\n"
+            "noperspective out float cut;\n"
+            "void main() { gl_Position = ftransform(); colour = mix(gl_Color, lastColour, gl_SecondaryColor.y);\n"
+            "              cut = gl_SecondaryColor.x; }\n"};
+        static const char* kFragment[2] = {
             "#version 130\n"
             "flat in vec4 colour;\n"
             "noperspective in float cut;\n"
-            "void main() { if (abs(cut) > 1.0) discard; gl_FragColor = colour; }\n";
-        GLuint vs = Compile(GL_VERTEX_SHADER, kVertex), fs = vs ? Compile(GL_FRAGMENT_SHADER, kFragment) : 0;
-        if (vs && fs) {
-            GLuint prog = glCreateProgram();
-            glAttachShader(prog, vs);
-            glAttachShader(prog, fs);
-            glLinkProgram(prog);
-            GLint ok = 0;
-            glGetProgramiv(prog, GL_LINK_STATUS, &ok);
-            if (ok) m_flatProgram = prog;
-            else glDeleteProgram(prog);
+            "void main() { if (abs(cut) > 1.0) discard; gl_FragColor = colour; }\n",
+            "#version 130\n"
+            "noperspective in vec4 colour;\n"
+            "noperspective in float cut;\n"
+            "void main() { if (abs(cut) > 1.0) discard; gl_FragColor = colour; }\n"};
+        GLuint* made[2] = {&m_flatProgram, &m_mixProgram};
+        for (int k = 0; k < 2; ++k) {
+            GLuint vs = Compile(GL_VERTEX_SHADER, kVertex[k]), fs = vs ? Compile(GL_FRAGMENT_SHADER, kFragment[k]) : 0;
+            if (vs && fs) {
+                GLuint prog = glCreateProgram();
+                glAttachShader(prog, vs);
+                glAttachShader(prog, fs);
+                if (k == 1) glBindAttribLocation(prog, kLastColourAttribute, "lastColour");
+                glLinkProgram(prog);
+                GLint ok = 0;
+                glGetProgramiv(prog, GL_LINK_STATUS, &ok);
+                if (ok) *made[k] = prog;
+                else glDeleteProgram(prog);
+            }
+            if (vs) glDeleteShader(vs);
+            if (fs) glDeleteShader(fs);
         }
-        if (vs) glDeleteShader(vs);
-        if (fs) glDeleteShader(fs);
         GLint dims[2] = {0, 0};
         glGetIntegerv(GL_MAX_VIEWPORT_DIMS, dims);
         m_maxViewport = std::min(dims[0], dims[1]);
@@ -2359,7 +2391,7 @@ private:
         GLint rect[4];
         TargetRect((int32_t)gx, (int32_t)gy, gw, gh, rect);
         if (rect[0] < m_viewportLeast || rect[1] < m_viewportLeast) return false; // GL would move it
-        // Every vertex placed; a line's ends of one colour and both within the depth range.
+        // Every vertex placed (a line beyond the near or far plane is cut there, Line).
         const bool lines = type != GFX_PT_POINTLIST;
         m_thinLayout = LayoutOf(m_fvf);
         m_flatEnds.resize(n);
@@ -2383,10 +2415,10 @@ private:
             if (coloured) std::memcpy(&e.colour, p + colourAt, 4);
             e.far = !(std::fabs(e.x) < far && std::fabs(e.y) < far); // also NaN
             if (!e.far) e.px = GR_Pixel_Of(e.x), e.py = GR_Pixel_Of(e.y);
-            if (lines && !(e.z >= 0.0 && e.z <= 1.0)) return false; // also NaN
         }
         const bool strip = type == GFX_PT_LINESTRIP;
-        if (lines && coloured)
+        // Lines of two colours need the program that mixes them (flat shading keeps the first).
+        if (lines && coloured && !m_flat && !m_mixProgram)
             for (uint32_t i = 1; i < n; i += strip ? 1 : 2)
                 if (m_flatEnds[i - 1].colour != m_flatEnds[i].colour) return false;
 
@@ -2395,16 +2427,17 @@ private:
         const GLenum kind = lines || (m_flatCount && m_flatKind == GL_LINES) ? GL_LINES : GL_POINTS;
         if (m_flatCount && m_flatKind != kind) FlushFlat();
         FlatDraw draw{this, gx, gy, {256 * gx - 128, 256 * gy - 128, 256 * (gx + gw) - 128, 256 * (gy + gh) - 128},
-                      margin > kFlatShort, m_vp.x, m_vp.y, int64_t(m_vp.x) + m_vp.w, int64_t(m_vp.y) + m_vp.h};
+                      margin > kFlatShort, m_vp.x, m_vp.y, int64_t(m_vp.x) + m_vp.w, int64_t(m_vp.y) + m_vp.h, m_flat};
         if (!m_flatCount) StartFlat(gx, gy, gw, gh, kind);
         if (!lines) {
             for (const FlatEnd& e : m_flatEnds) {
                 if (e.far || !(e.z >= 0.0 && e.z <= 1.0) || !draw.Inside(e.px, e.py)) continue;
+                draw.colour = draw.lastColour = e.colour;
                 if (kind == GL_POINTS) {
-                    draw.Add(256 * e.px, 256 * e.py, e.z, e.colour, 0.0f);
+                    draw.Add(256 * e.px, 256 * e.py, e.z, 0.0f, 0.0f);
                 } else {
-                    draw.Add(256 * e.px - 1, 256 * e.py, e.z, e.colour, 0.0f);
-                    draw.Add(256 * e.px + 255, 256 * e.py, e.z, e.colour, 0.0f);
+                    draw.Add(256 * e.px - 1, 256 * e.py, e.z, 0.0f, 0.0f);
+                    draw.Add(256 * e.px + 255, 256 * e.py, e.z, 0.0f, 0.0f);
                 }
             }
         } else {
@@ -2452,21 +2485,28 @@ private:
     void FlushFlat()
     {
         if (m_flatCount == 0) return;
-        // Untextured drawing's program where nothing is left out (so that the two take turns
-        // without a change of program, which costs Mesa more than most draws).
-        const GLuint prog = m_flatCut ? m_flatProgram : m_programs[0];
+        // Untextured drawing's program where nothing is left out and no colours are mixed (so
+        // that the two take turns without a change of program, which costs Mesa more than most
+        // draws).
+        const GLuint prog = m_flatMix ? m_mixProgram : m_flatCut ? m_flatProgram : m_programs[0];
         if (m_program != prog) {
             glUseProgram(prog);
             m_program = prog;
         }
-        m_flatCut = false;
         BindVertexBuffer(0);
         const uintptr_t base = reinterpret_cast<uintptr_t>(m_flatVertices.data());
         glVertexPointer(3, GL_FLOAT, sizeof(FlatVertex), reinterpret_cast<const void*>(base));
         glColorPointer(GL_BGRA, GL_UNSIGNED_BYTE, sizeof(FlatVertex), reinterpret_cast<const void*>(base + offsetof(FlatVertex, colour)));
         glTexCoordPointer(2, GL_FLOAT, sizeof(FlatVertex), reinterpret_cast<const void*>(base + offsetof(FlatVertex, cut)));
         glSecondaryColorPointer(3, GL_FLOAT, sizeof(FlatVertex), reinterpret_cast<const void*>(base + offsetof(FlatVertex, cut)));
+        if (m_flatMix) {
+            glEnableVertexAttribArray(kLastColourAttribute);
+            glVertexAttribPointer(kLastColourAttribute, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(FlatVertex),
+                                  reinterpret_cast<const void*>(base + offsetof(FlatVertex, lastColour)));
+        }
         glDrawArrays(m_flatKind, 0, (GLsizei)m_flatCount);
+        if (m_flatMix) glDisableVertexAttribArray(kLastColourAttribute);
+        m_flatCut = m_flatMix = false;
         m_flatCount = 0;
     }
 
@@ -2477,61 +2517,86 @@ private:
         int64_t box[4]; // the viewport's edges in 1/256 of a pixel: ends lie inside
         bool shortRoom; // the viewport reaches kFlatShort pixels beyond the draws' own: short lines' ends lie inside
         int64_t left, top, right, bottom; // the draws' own viewport: [left, right) x [top, bottom)
-        // The line being drawn: its end pixels and depths, its colour, the pixels kept along its
-        // longer axis.
+        bool firstColour; // flat shading: a line is all its first end's colour
+        // The line being drawn: its end pixels and depths, its colours, the pixels kept along
+        // its longer axis, and where its colours run from and to along that axis (its end
+        // pixels' centres, or its ends as given where they lay too far out to have pixels).
         int64_t ax = 0, ay = 0, bx = 0, by = 0, lo = 0, hi = 0;
         double az = 0.0, bz = 0.0;
-        uint32_t colour = 0;
+        uint32_t colour = 0, lastColour = 0;
+        double colourFrom = 0.0, colourTo = 1.0;
         bool xMajor = true;
 
         bool Inside(int64_t px, int64_t py) const { return px >= left && px < right && py >= top && py < bottom; }
 
-        // A vertex at window (x, y) in 1/256 of a pixel.
-        void Add(int64_t x, int64_t y, double z, uint32_t colour, float cut)
+        // A vertex at window (x, y) in 1/256 of a pixel, along the line as far as along.
+        void Add(int64_t x, int64_t y, double z, float cut, float along)
         {
+            device->m_flatMix |= colour != lastColour; // for each chunk: a line's runs may span two
             FlatVertex& v = device->m_flatVertices[device->m_flatCount++];
-            v = {float(double(x - 256 * gx) * (1.0 / 256.0)), float(double(y - 256 * gy) * (1.0 / 256.0)), (float)z, colour, {cut, 0.0f, 0.0f}};
+            v = {float(double(x - 256 * gx) * (1.0 / 256.0)), float(double(y - 256 * gy) * (1.0 / 256.0)), (float)z, colour, {cut, along, 0.0f}, lastColour};
             if (device->m_flatCount == kThinChunk) device->FlushFlat(); // the chunk is even: no line is split
         }
+
+        // How far a place along the longer axis (in 1/256 of a pixel) lies from one to another
+        // of two places on it (in pixels).
+        static double Fraction(int64_t along, double from, double to) { return (double(along) / 256.0 - from) / (to - from); }
 
         // The depth at a place along the longer axis (in 1/256 of a pixel): the first end's
         // at its pixel, the last end's at its.
         double DepthAt(int64_t along) const
         {
             if (az == bz) return az;
-            const double a0 = double(xMajor ? ax : ay), a1 = double(xMajor ? bx : by);
-            return az + (bz - az) * (double(along) / 256.0 - a0) / (a1 - a0);
+            // Within the depth range: an end sent beyond the line's pixels is not cut by GL.
+            return std::clamp(az + (bz - az) * Fraction(along, double(xMajor ? ax : ay), double(xMajor ? bx : by)), 0.0, 1.0);
         }
+
+        // How far along the line's colours a place along the longer axis lies (0 where the
+        // line is of one colour).
+        float Along(int64_t along) const { return colour == lastColour ? 0.0f : float(Fraction(along, colourFrom, colourTo)); }
 
         void Line(const FlatEnd& from, const FlatEnd& to)
         {
             const FlatEnd* a = &from;
             const FlatEnd* b = &to;
             FlatEnd clipped[2];
-            if (a->far || b->far) {
+            colour = a->colour;
+            lastColour = firstColour ? a->colour : b->colour;
+            const bool deep = !(a->z >= 0.0 && a->z <= 1.0 && b->z >= 0.0 && b->z <= 1.0); // also NaN
+            if (deep || a->far || b->far) {
                 clipped[0] = *a, clipped[1] = *b;
-                if (!ClipFar(clipped[0], clipped[1])) return;
+                if (deep && !ClipDepth(clipped[0], clipped[1])) return;
+                if ((clipped[0].far || clipped[1].far) && !ClipFar(clipped[0], clipped[1])) return;
                 a = &clipped[0], b = &clipped[1];
             }
             const int64_t dx = b->px - a->px, dy = b->py - a->py;
             if (dx == 0 && dy == 0) return; // no pixel
+            xMajor = std::llabs(dx) >= std::llabs(dy);
+            // The colours run between the ends as given (their pixels, where they have them).
+            colourFrom = from.far ? (xMajor ? from.x : from.y) : double(xMajor ? from.px : from.py);
+            colourTo = to.far ? (xMajor ? to.x : to.y) : double(xMajor ? to.px : to.py);
             const bool inside = Inside(a->px, a->py) && Inside(b->px, b->py);
             if (inside && shortRoom && a->z == b->z && dx >= -kFlatShort && dx <= kFlatShort && dy >= -kFlatShort && dy <= kFlatShort) {
                 // Short, and every pixel kept: its ends from the table.
                 const FlatSpan& t = device->ShortSpan(dx, dy);
                 if (t.state == 1) {
                     const float x = float(a->px - gx), y = float(a->py - gy), z = float(a->z);
+                    float along[2] = {0.0f, 0.0f};
+                    if (colour != lastColour) {
+                        const float n = float(xMajor ? dx : dy);
+                        along[0] = t.from[xMajor ? 0 : 1] / n, along[1] = t.to[xMajor ? 0 : 1] / n;
+                        device->m_flatMix = true;
+                    }
                     FlatVertex* v = &device->m_flatVertices[device->m_flatCount];
-                    v[0] = {x + t.from[0], y + t.from[1], z, a->colour, {t.fromCut, 0.0f, 0.0f}};
-                    v[1] = {x + t.to[0], y + t.to[1], z, a->colour, {t.toCut, 0.0f, 0.0f}};
+                    v[0] = {x + t.from[0], y + t.from[1], z, colour, {t.fromCut, along[0], 0.0f}, lastColour};
+                    v[1] = {x + t.to[0], y + t.to[1], z, colour, {t.toCut, along[1], 0.0f}, lastColour};
                     device->m_flatCut |= t.cut;
                     if ((device->m_flatCount += 2) == kThinChunk) device->FlushFlat(); // chunks are even: no line is split
                     return;
                 }
             }
             ax = a->px, ay = a->py, bx = b->px, by = b->py;
-            xMajor = std::llabs(dx) >= std::llabs(dy);
-            az = a->z, bz = b->z, colour = a->colour;
+            az = a->z, bz = b->z;
             const int64_t a0 = xMajor ? ax : ay, step = (xMajor ? dx : dy) > 0 ? 1 : -1;
             int64_t k0 = 0, k1 = std::max(std::llabs(dx), std::llabs(dy)) - 1;
             if (!inside && !GR_Pixel_LineSteps(ax, ay, bx, by, left, top, right, bottom, &k0, &k1)) return;
@@ -2550,7 +2615,7 @@ private:
         {
             const int64_t along = at[xMajor ? 0 : 1];
             if (along <= 256 * (lo - 1) || along >= 256 * (hi + 1)) device->m_flatCut = true; // a pixel beyond lights
-            Add(at[0], at[1], DepthAt(along), colour, Cut(along, lo, hi));
+            Add(at[0], at[1], DepthAt(along), Cut(along, lo, hi), Along(along));
         }
 
         // A run as a level or upright line from 1/256 of a pixel before its first pixel's
@@ -2560,8 +2625,32 @@ private:
             FlatDraw& d = *static_cast<FlatDraw*>(ctx);
             const int64_t lo = std::min(run.first, run.last), hi = std::max(run.first, run.last);
             const int64_t from = 256 * lo - 1, to = 256 * hi + 255, across = 256 * run.minor;
-            d.Add(run.xMajor ? from : across, run.xMajor ? across : from, d.DepthAt(from), d.colour, 0.0f);
-            d.Add(run.xMajor ? to : across, run.xMajor ? across : to, d.DepthAt(to), d.colour, 0.0f);
+            d.Add(run.xMajor ? from : across, run.xMajor ? across : from, d.DepthAt(from), 0.0f, d.Along(from));
+            d.Add(run.xMajor ? to : across, run.xMajor ? across : to, d.DepthAt(to), 0.0f, d.Along(to));
+        }
+
+        // Ends beyond the near or far plane (a depth outside 0..1) moved to where the line
+        // crosses it, as GL cuts a line there (the window coordinates follow); false when none
+        // of the line lies between the planes, or a depth is not a number.
+        static bool ClipDepth(FlatEnd& a, FlatEnd& b)
+        {
+            double t0 = 0.0, t1 = 1.0;
+            const double da[2] = {a.z, 1.0 - a.z}, db[2] = {b.z, 1.0 - b.z};
+            for (int k = 0; k < 2; ++k) {
+                if (std::isnan(da[k]) || std::isnan(db[k]) || (da[k] < 0.0 && db[k] < 0.0)) return false;
+                if (da[k] < 0.0) t0 = std::max(t0, da[k] / (da[k] - db[k]));
+                else if (db[k] < 0.0) t1 = std::min(t1, da[k] / (da[k] - db[k]));
+            }
+            if (t0 > t1) return false;
+            const FlatEnd from = a, to = b;
+            for (auto [e, t] : {std::pair{&a, t0}, std::pair{&b, t1}}) {
+                if (t == (e == &a ? 0.0 : 1.0)) continue; // this end between the planes
+                e->x = from.x + (to.x - from.x) * t, e->y = from.y + (to.y - from.y) * t;
+                e->z = std::clamp(from.z + (to.z - from.z) * t, 0.0, 1.0);
+                e->far = !(std::fabs(e->x) < GR_PIXEL_FAR * 0.5 && std::fabs(e->y) < GR_PIXEL_FAR * 0.5); // also NaN
+                if (!e->far) e->px = GR_Pixel_Of(e->x), e->py = GR_Pixel_Of(e->y);
+            }
+            return true;
         }
 
         // Ends GR_PIXEL_FAR / 2 or further out moved to where the line enters that square (the
@@ -2774,9 +2863,11 @@ private:
     std::vector<FlatVertex> m_flatVertices; // what they send, kThinChunk vertices at most
     size_t m_flatCount = 0;                 // vertices made and not sent yet (FlushFlat)
     bool m_flatCut = false;                 // some of them light pixels that the program leaves out
+    bool m_flatMix = false;                 // some lines among them are of two colours (m_mixProgram)
     GLenum m_flatKind = GL_LINES;           // their kind of GL primitive
     std::vector<FlatSpan> m_shortSpans;     // the ends of short lines' spans (ShortSpan)
-    GLuint m_flatProgram = 0;              // its program (FlatProgram)
+    GLuint m_flatProgram = 0;              // its programs (FlatProgram): leaving out,
+    GLuint m_mixProgram = 0;               // and leaving out and mixing two colours
     bool m_flatProgramBuilt = false;
     GLint m_maxViewport = 0;               // the driver's widest viewport, read at the first flat draw
     int64_t m_viewportLeast = 0;           // and the least corner it takes

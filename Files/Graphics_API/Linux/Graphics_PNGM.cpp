@@ -142,6 +142,13 @@ void GR_PNG_Free()
 
 void GR_PNG_SetSavePathMapper(GR_SavePathMapper mapper) { g_mapper = mapper; }
 
+void GR_PNG_SayNotWritten(const char* name, const char* why)
+{
+    if (!name) name = "";
+    const std::string mapped = g_mapper ? g_mapper(name) : LoadSave_SavePathOf(name);
+    Console_WriteFailed(mapped.empty() ? name : mapped.c_str(), why);
+}
+
 bool write_png_file(const char* name, const void* pixels, int32_t width, int32_t height)
 {
     if (!name || !pixels || width < 1 || height < 1) return false;
