@@ -76,7 +76,7 @@ double GR_Texels(float uv, double size)
 
 // Moves texel coordinates t[0..n) by whole periods of the texture (axis a) to start near 0,
 // where a texel's centre in single precision stays inside it.
-static void NearZero(const GR_TexelDraw& d, int a, double* t, int n)
+static inline void NearZero(const GR_TexelDraw& d, int a, double* t, int n)
 {
     if (d.period[a] <= 0.0) return;
     double lo = t[0], hi = t[0];
@@ -95,31 +95,65 @@ static void Split(double v, float* out)
 
 // [SECTION] Settling
 
-// The grids of 1/k texel whose gradients px / k, py / k come nearest the plane's (dx, dy), by
-// increasing k, each nearer than the ones before; the first whose gradients are the plane's
-// ends them. A draw's quads share their gradients: the last plane's of each axis are kept.
-const GR_TexelPlacer::Grids& GR_TexelPlacer::GridsOf(int axis, double dx, double dy)
+// The denominators k up to GR_TEXEL_MAX_STEP of the continued fraction's convergents of |x|
+// (the best rational approximations: x * k comes nearer a whole number than for any smaller k)
+// for which x * k lies within kGridDrift of a whole number: into out (ascending), their count.
+// The last is the fraction's own where x is such a fraction.
+static int Convergents(double x, int* out)
 {
-    Grids& c = m_grids[axis];
-    if (c.count >= 0 && dx == c.dx && dy == c.dy) return c;
+    const double v = std::fabs(x);
+    if (!(v < 0x1p30)) return 0; // also for values not finite
+    int count = 0;
+    double k1 = 1.0, k2 = 0.0; // the last two denominators
+    double a = GR_FloorD(v), f = v - a;
+    if (std::min(f, 1.0 - f) < kGridDrift) out[count++] = 1;
+    for (int depth = 0; depth < 12 && f > 0x1p-40; ++depth) {
+        const double r = 1.0 / f;
+        a = GR_FloorD(r), f = r - a;
+        const double k = a * k1 + k2;
+        if (k > GR_TEXEL_MAX_STEP) break;
+        const double off = std::fabs(v * k - GR_RoundD(v * k));
+        if (off < kGridDrift) out[count++] = (int)k;
+        k2 = k1, k1 = k;
+    }
+    return count;
+}
+
+// The grids of 1/k texel whose gradients px / k, py / k come nearest the plane's (dx, dy), by
+// increasing k, each nearer than the ones before; one near enough ends them. The k tried are
+// the least common multiples of the best approximations' of each gradient. A draw's quads
+// share their gradients: the last plane's of each axis are kept.
+void GR_TexelPlacer::FindGrids(Grids& c, double dx, double dy)
+{
     c.dx = dx, c.dy = dy, c.count = 0;
+    int kx[16], ky[16];
+    const int nx = Convergents(dx, kx), ny = Convergents(dy, ky);
+    uint64_t tried = 0; // bit k - 1: k is tried
+    for (int i = 0; i < nx; ++i)
+        for (int j = 0; j < ny; ++j) {
+            int g = kx[i], h = ky[j];
+            while (h) g %= h, std::swap(g, h);
+            const int l = kx[i] / g * ky[j]; // the least common multiple
+            if (l <= GR_TEXEL_MAX_STEP) tried |= (uint64_t)1 << (l - 1);
+        }
     double best = kGridDrift;
-    for (int k = 1; k <= GR_TEXEL_MAX_STEP && c.count < 4; ++k) {
+    while (tried && c.count < 4) {
+        const int k = __builtin_ctzll(tried) + 1;
+        tried &= tried - 1;
         const double x = dx * k, y = dy * k, rx = GR_RoundD(x), ry = GR_RoundD(y);
         const double off = std::max(std::fabs(x - rx), std::fabs(y - ry));
-        if (!(off < best) || !(std::fabs(rx) < 0x1p30 && std::fabs(ry) < 0x1p30)) continue; // also for values not finite
-        const bool whole = off <= kWholeGradient;
-        c.grid[c.count++] = {k, (int)rx, (int)ry, whole};
+        if (!(off < best)) continue;
+        c.grid[c.count++] = {(double)k, rx, ry, rx / k, ry / k, x - rx, y - ry, off <= kWholeGradient};
         if (off <= kGridNear) break;
         best = off;
     }
-    return c;
 }
 
 bool GR_TexelPlacer::Settle(const GR_TexelDraw& d, int axis, double dx, double dy, double at0,
                             const double (*points)[2], int npoints, double largest, GR_TexelPlane* out)
 {
-    const Grids& g = GridsOf(axis, dx, dy);
+    Grids& g = m_grids[axis];
+    if (!(g.count >= 0 && dx == g.dx && dy == g.dy)) FindGrids(g, dx, dy);
     // The sample point lies a hair right of and below the centre: a value on a grid line moves
     // up the way the plane rises there (not at all where it does not).
     const bool up = dx + dy >= 0.0;
@@ -129,32 +163,68 @@ bool GR_TexelPlacer::Settle(const GR_TexelDraw& d, int axis, double dx, double d
     const double at = at0 + dx * (x0 - points[0][0]) + dy * (y0 - points[0][1]);
     for (int i = 0; i < g.count; ++i) {
         const Grid& gr = g.grid[i];
-        const double k = gr.k, gx = gr.px / k, gy = gr.py / k;
         // Where the reference value lies on the grid (in cells), and how far the true values
         // drift from the grid's plane through it across the triangle (the points' hull).
-        const double s = at * k;
-        double lo = 0.0, hi = 0.0;
-        if (!gr.exact) {
-            const double ex = dx * k - gr.px, ey = dy * k - gr.py;
-            lo = DBL_MAX, hi = -DBL_MAX;
+        const double s = at * gr.k;
+        double n;
+        if (gr.exact) {
+            const double r = GR_RoundD(s);
+            if (std::fabs(s - r) <= kOnGrid) {
+                n = up ? r : r - 1.0;
+            } else {
+                n = GR_FloorD(s);
+                if (s - n <= kOnGrid || s >= n + 1.0 - kOnGrid) continue;
+            }
+        } else {
+            double lo = DBL_MAX, hi = -DBL_MAX;
             for (int p = 0; p < npoints; ++p) {
-                const double drift = ex * (points[p][0] - x0) + ey * (points[p][1] - y0);
+                const double drift = gr.ex * (points[p][0] - x0) + gr.ey * (points[p][1] - y0);
                 lo = std::min(lo, drift), hi = std::max(hi, drift);
             }
-        }
-        // The cell n..n+1 that holds every centre's sample value (in cells of the grid).
-        double n;
-        const double r = GR_RoundD(s);
-        if (gr.exact && std::fabs(s - r) <= kOnGrid) {
-            n = up ? r : r - 1.0;
-        } else {
+            // The cell n..n+1 that holds every centre's sample value (in cells of the grid).
             n = GR_FloorD(s + lo);
             if (s + lo - n <= kOnGrid || s + hi >= n + 1.0 - kOnGrid) continue;
         }
         // The plane through the middles of those cells.
-        out->dx = gx, out->dy = gy;
-        out->a = (n + 0.5) / k - gx * x0 - gy * y0;
-        if (!(4.0 * k * GR_TexelError(*out, largest, d.extent) <= 1.0)) continue;
+        out->dx = gr.gx, out->dy = gr.gy;
+        out->a = (n + 0.5) / gr.k - gr.gx * x0 - gr.gy * y0;
+        if (!(4.0 * gr.k * GR_TexelError(*out, largest, d.extent) <= 1.0)) continue;
+        return true;
+    }
+    return false;
+}
+
+// Settle for a plane that changes along one axis alone (an upright quad's u across or v down):
+// value at + g * (c - c0) at centres c0..c1 on that axis (c0 whole). The settled plane's value
+// at c0 and its gradient.
+__attribute__((always_inline)) inline bool GR_TexelPlacer::SettleLine(const GR_TexelDraw& d, int axis, double g, double at, double c0, double c1,
+                                       double largest, double* value, double* gradient)
+{
+    Grids& gs = m_lineGrids[axis];
+    if (__builtin_expect(!(gs.count >= 0 && g == gs.dx), 0)) FindGrids(gs, g, 0.0);
+    const bool up = g >= 0.0;
+    for (int i = 0; i < gs.count; ++i) {
+        const Grid& gr = gs.grid[i];
+        const double s = at * gr.k;
+        double n;
+        if (gr.exact) {
+            const double r = GR_RoundD(s);
+            if (std::fabs(s - r) <= kOnGrid) {
+                n = up ? r : r - 1.0;
+            } else {
+                n = GR_FloorD(s);
+                if (s - n <= kOnGrid || s >= n + 1.0 - kOnGrid) continue;
+            }
+        } else {
+            const double drift = gr.ex * (c1 - c0), lo = std::min(drift, 0.0), hi = std::max(drift, 0.0);
+            n = GR_FloorD(s + lo);
+            if (s + lo - n <= kOnGrid || s + hi >= n + 1.0 - kOnGrid) continue;
+        }
+        const double v = (n + 0.5) / gr.k;
+        // GR_TexelError of the plane through v at c0.
+        const double error = 0x1p-20 * (largest + std::fabs(v - gr.gx * c0) + 2.0 * std::fabs(gr.gx) * d.extent[axis]) + 0x1p-9;
+        if (!(4.0 * gr.k * error <= 1.0)) continue;
+        *value = v, *gradient = gr.gx;
         return true;
     }
     return false;
@@ -162,9 +232,9 @@ bool GR_TexelPlacer::Settle(const GR_TexelDraw& d, int axis, double dx, double d
 
 // [SECTION] Placing
 
-GR_TexelVertex* GR_TexelPlacer::SettledRoom(uint32_t vertices)
+__attribute__((always_inline)) inline GR_TexelVertex* GR_TexelPlacer::SettledRoom(uint32_t vertices, bool quads)
 {
-    if (runs.empty() || runs.back().exact) runs.push_back({false, m_settledCount, 0});
+    if (runs.empty() || runs.back().exact || runs.back().quads != quads) runs.push_back({false, quads, m_settledCount, 0});
     GR_TexelVertex* v = settled.data() + m_settledCount;
     m_settledCount += vertices;
     runs.back().count += vertices;
@@ -173,11 +243,21 @@ GR_TexelVertex* GR_TexelPlacer::SettledRoom(uint32_t vertices)
 
 GR_ExactVertex* GR_TexelPlacer::ExactRoom(uint32_t vertices)
 {
-    if (runs.empty() || !runs.back().exact) runs.push_back({true, m_exactCount, 0});
+    if (runs.empty() || !runs.back().exact) runs.push_back({true, false, m_exactCount, 0});
     GR_ExactVertex* v = exact.data() + m_exactCount;
     m_exactCount += vertices;
     runs.back().count += vertices;
     return v;
+}
+
+// Whether a triangle's first two edges could be those of an upright rectangle: at least one
+// of them level or upright (of its three edges two are, and the diagonal is one of the first
+// two or the third). A quick look that turned sprites fail.
+static inline bool Upright(const uint8_t* first, uint32_t stride)
+{
+    float p[3][2];
+    for (int i = 0; i < 3; ++i) std::memcpy(p[i], first + (size_t)i * stride, 8);
+    return p[0][0] == p[1][0] || p[0][1] == p[1][1] || p[1][0] == p[2][0] || p[1][1] == p[2][1];
 }
 
 void GR_TexelPlacer::Place(const GR_TexelDraw& d, uint32_t type, uint32_t n, const uint8_t* first, uint32_t stride)
@@ -193,7 +273,8 @@ void GR_TexelPlacer::Place(const GR_TexelDraw& d, uint32_t type, uint32_t n, con
     const bool quads = type == GFX_PT_TRIANGLELIST && d.batchLayout && stride == sizeof(GR_TexelVertex) && t.upright &&
                        t.z[0] == 0.0 && t.z[1] == 0.0;
     for (uint32_t k = 0; k < count; ++k) {
-        if (quads && k + 1 < count && UprightQuad(d, first + (size_t)k * 3 * stride, stride)) {
+        if (quads && k + 1 < count && Upright(first + (size_t)k * 3 * stride, stride) &&
+            UprightQuad(d, first + (size_t)k * 3 * stride, stride)) {
             ++k;
             continue;
         }
@@ -205,6 +286,13 @@ void GR_TexelPlacer::Place(const GR_TexelDraw& d, uint32_t type, uint32_t n, con
         else idx[0] = k, idx[1] = k + 1, idx[2] = k + 2;
         Triangle(d, first, stride, idx);
     }
+}
+
+// The gradient dd / dD, kept for the next quad of the same size (axis a).
+inline double GR_TexelPlacer::Gradient(double dd, double dD, int a)
+{
+    if (dd != m_gradient[a][0] || dD != m_gradient[a][1]) m_gradient[a][0] = dd, m_gradient[a][1] = dD, m_gradient[a][2] = dd / dD;
+    return m_gradient[a][2];
 }
 
 // Two triangles of a list making an upright rectangle with its texture upright in it (u
@@ -269,19 +357,19 @@ bool GR_TexelPlacer::UprightQuad(const GR_TexelDraw& d, const uint8_t* first, ui
     NearZero(d, 0, U, 2);
     NearZero(d, 1, V, 2);
     const double du = Gradient(U[1] - U[0], X[1] - X[0], 0), dv = Gradient(V[1] - V[0], Y[1] - Y[0], 1);
-    // The centres covered: corners of the rectangle from the first to the last.
-    const double points[2][2] = {{std::min(sx[0], sx[1]) + 0.5, std::min(sy[0], sy[1]) + 0.5},
-                                 {std::max(sx[0], sx[1]) - 0.5, std::max(sy[0], sy[1]) - 0.5}};
-    const double largest[2] = {std::max(std::fabs(U[0]), std::fabs(U[1])), std::max(std::fabs(V[0]), std::fabs(V[1]))};
-    GR_TexelPlane pu, pv;
-    if (!Settle(d, 0, du, 0.0, U[0] + du * (points[0][0] - X[0]), points, 2, largest[0], &pu) ||
-        !Settle(d, 1, 0.0, dv, V[0] + dv * (points[0][1] - Y[0]), points, 2, largest[1], &pv))
+    // The centres covered run from c0 to c1 across and down (c0 whole).
+    const double cx0 = std::min(sx[0], sx[1]) + 0.5, cx1 = std::max(sx[0], sx[1]) - 0.5;
+    const double cy0 = std::min(sy[0], sy[1]) + 0.5, cy1 = std::max(sy[0], sy[1]) - 0.5;
+    const double largestU = std::max(std::fabs(U[0]), std::fabs(U[1])), largestV = std::max(std::fabs(V[0]), std::fabs(V[1]));
+    double u0, gu, v0, gv;
+    if (!SettleLine(d, 0, du, U[0] + du * (cx0 - X[0]), cx0, cx1, largestU, &u0, &gu) ||
+        !SettleLine(d, 1, dv, V[0] + dv * (cy0 - Y[0]), cy0, cy1, largestV, &v0, &gv))
         return false;
     float fx[2], fy[2], fu[2], fv[2];
     for (int i = 0; i < 2; ++i) {
         fx[i] = (float)sx[i], fy[i] = (float)sy[i];
-        fu[i] = (float)((pu.a + pu.dx * sx[i]) * m_inverse[0]);
-        fv[i] = (float)((pv.a + pv.dy * sy[i]) * m_inverse[1]);
+        fu[i] = (float)((u0 + gu * (sx[i] - cx0)) * m_inverse[0]);
+        fv[i] = (float)((v0 + gv * (sy[i] - cy0)) * m_inverse[1]);
     }
     // The corners' clip depth and colour (in the layout's order, as the depth and colour of a vertex).
     for (int c = 0; c < 4; ++c) {
@@ -290,21 +378,14 @@ bool GR_TexelPlacer::UprightQuad(const GR_TexelDraw& d, const uint8_t* first, ui
         z = (float)(z * t.z[2] + t.z[3]);
         std::memcpy(&czc[c], &z, 4);
     }
-    GR_TexelVertex* out = SettledRoom(6);
-    for (int i = 0; i < 6; ++i) {
-        const int c = corner[i];
-        out[i].x = fx[c & 1], out[i].y = fy[c >> 1];
-        std::memcpy(&out[i].z, &czc[c], 8);
-        out[i].u = fu[c & 1], out[i].v = fv[c >> 1];
+    GR_TexelVertex* out = SettledRoom(4, true);
+    for (int i = 0; i < 4; ++i) {
+        const int k = m_quadAround[i];
+        out[i].x = fx[k & 1], out[i].y = fy[k >> 1];
+        std::memcpy(&out[i].z, &czc[k], 8);
+        out[i].u = fu[k & 1], out[i].v = fv[k >> 1];
     }
     return true;
-}
-
-// The gradient dd / dD, kept for the next quad of the same size (axis a).
-double GR_TexelPlacer::Gradient(double dd, double dD, int a)
-{
-    if (dd != m_gradient[a][0] || dD != m_gradient[a][1]) m_gradient[a][0] = dd, m_gradient[a][1] = dD, m_gradient[a][2] = dd / dD;
-    return m_gradient[a][2];
 }
 
 // Finds the quad's order of corners (UprightQuad) from its first vertex and the ones apart from
@@ -335,6 +416,11 @@ bool GR_TexelPlacer::QuadOrder(const uint64_t* xy, const uint64_t* uv, uint64_t*
         if (found[t] == found[t + 1] || found[t] == found[t + 2] || found[t + 1] == found[t + 2]) return false;
     std::memcpy(corner, found, sizeof(found));
     m_quadAt[0] = 0, m_quadAt[1] = far;
+    // Its corners in order around as the first triangle turns (the fourth corner put into
+    // that triangle's edge across the rectangle).
+    const int f0 = found[0], f1 = found[1], f2 = found[2], f3 = 6 - f0 - f1 - f2;
+    const int order[3][4] = {{f0, f3, f1, f2}, {f0, f1, f3, f2}, {f0, f1, f2, f3}};
+    std::memcpy(m_quadAround, order[(f0 ^ f1) == 3 ? 0 : (f1 ^ f2) == 3 ? 1 : 2], sizeof(m_quadAround));
     std::memcpy(cxy, exy, sizeof(exy));
     std::memcpy(cuv, euv, sizeof(euv));
     return true;
@@ -403,7 +489,7 @@ void GR_TexelPlacer::Triangle(const GR_TexelDraw& d, const uint8_t* first, uint3
         }
     }
     if (own) {
-        GR_TexelVertex* v = SettledRoom(3);
+        GR_TexelVertex* v = SettledRoom(3, false);
         for (int c = 0; c < 3; ++c) {
             v[c].x = fx[c], v[c].y = fy[c], v[c].z = (float)Z[c];
             v[c].colour = colour[c];

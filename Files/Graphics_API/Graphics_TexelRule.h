@@ -103,10 +103,11 @@ struct GR_TexelDraw {
     bool program = true;             // the exact program is there (else single precision stands in)
 };
 
-// A run of triangles of one way, in the draw's order: vertices [first, first + count) of
-// settled or of exact.
+// A run of one way, in the draw's order: vertices [first, first + count) of settled or of
+// exact, three a triangle, or four a quad (corners in order around, two triangles of the
+// same plane: a rasteriser's own quads cost less than the same as triangles).
 struct GR_TexelRun {
-    bool exact;
+    bool exact, quads;
     uint32_t first, count;
 };
 
@@ -124,8 +125,8 @@ public:
     // apart, position first), placed in order; triangles that cover no pixel centre are left out.
     void Place(const GR_TexelDraw& d, uint32_t type, uint32_t n, const uint8_t* first, uint32_t stride);
 
-    std::vector<GR_TexelVertex> settled; // the rasteriser's own, three a triangle
-    std::vector<GR_ExactVertex> exact;   // the exact program's, three a triangle
+    std::vector<GR_TexelVertex> settled; // the rasteriser's own
+    std::vector<GR_ExactVertex> exact;   // the exact program's
     std::vector<GR_TexelRun> runs;       // in the draw's order
 
     // Settles one plane of gradients (dx, dy) whose value at points[0] is at0: the plane
@@ -138,25 +139,31 @@ public:
 
 private:
     struct Grid {
-        int k, px, py; // gradients px / k and py / k texels
-        bool exact;    // the gradients are those, not within a drift of them
+        double k, px, py; // gradients px / k and py / k texels
+        double gx, gy;    // those gradients
+        double ex, ey;    // how far the plane's gradients lie from them, in k-ths a pixel
+        bool exact;       // the gradients are those, not within a drift of them
     };
     struct Grids {
         double dx = 0.0, dy = 0.0;
         int count = -1; // -1: none found yet
         Grid grid[4];
     };
-    const Grids& GridsOf(int axis, double dx, double dy);
+    void FindGrids(Grids& c, double dx, double dy);
+    bool SettleLine(const GR_TexelDraw& d, int axis, double g, double at, double c0, double c1, double largest,
+                    double* value, double* gradient);
     bool UprightQuad(const GR_TexelDraw& d, const uint8_t* first, uint32_t stride);
     bool QuadOrder(const uint64_t* xy, const uint64_t* uv, uint64_t* cxy, uint64_t* cuv);
     double Gradient(double dd, double dD, int axis);
     void Triangle(const GR_TexelDraw& d, const uint8_t* first, uint32_t stride, const uint32_t* idx);
-    GR_TexelVertex* SettledRoom(uint32_t vertices);
+    GR_TexelVertex* SettledRoom(uint32_t vertices, bool quads);
     GR_ExactVertex* ExactRoom(uint32_t vertices);
 
     Grids m_grids[2];                           // the gradients of the last plane of u and v, and their grids
+    Grids m_lineGrids[2];                       // those of the last upright quad's u (across) and v (down)
     int m_quadCorner[6] = {0, 1, 3, 3, 2, 0};   // the last quad's corner at each vertex
     int m_quadAt[2] = {0, 2};                   // and where its corners 0 and 3 first come
+    int m_quadAround[4] = {0, 1, 3, 2};         // its corners in order around, as its first triangle turns
     double m_gradient[2][3] = {};               // the last quad's differences and their ratio
     uint32_t m_settledCount = 0, m_exactCount = 0;
     double m_inverse[2] = {1, 1}; // of the draw's texture size
