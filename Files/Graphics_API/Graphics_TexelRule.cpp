@@ -250,6 +250,8 @@ GR_ExactVertex* GR_TexelPlacer::ExactRoom(uint32_t vertices)
     return v;
 }
 
+static bool Rectangle(const uint8_t* first, uint32_t stride, const uint32_t* a, const uint32_t* b);
+
 // Whether a triangle's first two edges could be those of an upright rectangle: at least one
 // of them level or upright (of its three edges two are, and the diagonal is one of the first
 // two or the third). A quick look that turned sprites fail.
@@ -272,20 +274,65 @@ void GR_TexelPlacer::Place(const GR_TexelDraw& d, uint32_t type, uint32_t n, con
     const GR_TexelTarget& t = d.target;
     const bool quads = type == GFX_PT_TRIANGLELIST && d.batchLayout && stride == sizeof(GR_TexelVertex) && t.upright &&
                        t.z[0] == 0.0 && t.z[1] == 0.0;
+    // The triangle's vertices in the rasteriser's order (a strip's odd ones turned back).
+    auto corners = [&](uint32_t k, uint32_t* idx) {
+        if (type == GFX_PT_TRIANGLELIST) idx[0] = 3 * k, idx[1] = 3 * k + 1, idx[2] = 3 * k + 2;
+        else if (type == GFX_PT_TRIANGLEFAN) idx[0] = 0, idx[1] = k + 1, idx[2] = k + 2;
+        else if (k & 1) idx[0] = k + 1, idx[1] = k, idx[2] = k + 2;
+        else idx[0] = k, idx[1] = k + 1, idx[2] = k + 2;
+    };
     for (uint32_t k = 0; k < count; ++k) {
         if (quads && k + 1 < count && Upright(first + (size_t)k * 3 * stride, stride) &&
             UprightQuad(d, first + (size_t)k * 3 * stride, stride)) {
             ++k;
             continue;
         }
-        // The triangle's vertices in the rasteriser's order (a strip's odd ones turned back).
-        uint32_t idx[3];
-        if (type == GFX_PT_TRIANGLELIST) idx[0] = 3 * k, idx[1] = 3 * k + 1, idx[2] = 3 * k + 2;
-        else if (type == GFX_PT_TRIANGLEFAN) idx[0] = 0, idx[1] = k + 1, idx[2] = k + 2;
-        else if (k & 1) idx[0] = k + 1, idx[1] = k, idx[2] = k + 2;
-        else idx[0] = k, idx[1] = k + 1, idx[2] = k + 2;
-        Triangle(d, first, stride, idx);
+        uint32_t idx[3], next[3];
+        corners(k, idx);
+        if (t.upright && k + 1 < count) {
+            corners(k + 1, next);
+            if (Rectangle(first, stride, idx, next)) {
+                Triangle(d, first, stride, idx, true);
+                Triangle(d, first, stride, next, true);
+                ++k;
+                continue;
+            }
+        }
+        Triangle(d, first, stride, idx, false);
     }
+}
+
+// Whether two triangles are the halves of one upright rectangle (their six corners four
+// points, on two columns and two rows, as positions are given: the target keeps them upright).
+static bool Rectangle(const uint8_t* first, uint32_t stride, const uint32_t* a, const uint32_t* b)
+{
+    uint64_t p[6], distinct[4];
+    int n = 0;
+    for (int i = 0; i < 6; ++i) {
+        std::memcpy(&p[i], first + (size_t)(i < 3 ? a[i] : b[i - 3]) * stride, 8);
+        int j = 0;
+        while (j < n && distinct[j] != p[i]) ++j;
+        if (j == n) {
+            if (n == 4) return false;
+            distinct[n++] = p[i];
+        }
+    }
+    if (n != 4) return false;
+    // Four distinct points of two columns and two rows: the four corners of a rectangle.
+    uint64_t xs[2], ys[2];
+    int nx = 0, ny = 0;
+    for (int j = 0; j < 4; ++j) {
+        const uint64_t x = distinct[j] & 0xFFFFFFFFu, y = distinct[j] >> 32;
+        if (!(nx > 0 && xs[0] == x) && !(nx > 1 && xs[1] == x)) {
+            if (nx == 2) return false;
+            xs[nx++] = x;
+        }
+        if (!(ny > 0 && ys[0] == y) && !(ny > 1 && ys[1] == y)) {
+            if (ny == 2) return false;
+            ys[ny++] = y;
+        }
+    }
+    return nx == 2 && ny == 2;
 }
 
 // The gradient dd / dD, kept for the next quad of the same size (axis a).
@@ -426,7 +473,7 @@ bool GR_TexelPlacer::QuadOrder(const uint64_t* xy, const uint64_t* uv, uint64_t*
     return true;
 }
 
-void GR_TexelPlacer::Triangle(const GR_TexelDraw& d, const uint8_t* first, uint32_t stride, const uint32_t* idx)
+void GR_TexelPlacer::Triangle(const GR_TexelDraw& d, const uint8_t* first, uint32_t stride, const uint32_t* idx, bool half)
 {
     const GR_TexelTarget& t = d.target;
     double X[3], Y[3], T[2][3], Z[3];
@@ -459,12 +506,11 @@ void GR_TexelPlacer::Triangle(const GR_TexelDraw& d, const uint8_t* first, uint3
         pl.a = v[0] - pl.dx * X[0] - pl.dy * Y[0];
         largest[a] = std::max(std::fabs(v[0]), std::max(std::fabs(v[1]), std::fabs(v[2])));
     }
-    // Half of an upright rectangle: its edges moved half way between the centres, a centre on
-    // a left or top edge in, on a right or bottom one out.
+    // Half of an upright rectangle whose other half is drawn with it: its edges moved half way
+    // between the centres, a centre on a left or top edge in, on a right or bottom one out (the
+    // other half's alike, so that they meet on the same diagonal).
     const double X0 = X[0], Y0 = Y[0];
-    const bool upright = (X[0] == X[1] || X[1] == X[2] || X[0] == X[2]) && (Y[0] == Y[1] || Y[1] == Y[2] || Y[0] == Y[2]) &&
-                         !(X[0] == X[1] && X[1] == X[2]) && !(Y[0] == Y[1] && Y[1] == Y[2]);
-    if (upright) {
+    if (half) {
         for (int c = 0; c < 3; ++c) X[c] = GR_CeilD(X[c]) - 0.5, Y[c] = GR_CeilD(Y[c]) - 0.5;
         if ((X[1] - X[0]) * (Y[2] - Y[0]) == (X[2] - X[0]) * (Y[1] - Y[0])) return; // no centre
     }

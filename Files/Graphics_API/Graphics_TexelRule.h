@@ -155,7 +155,7 @@ private:
     bool UprightQuad(const GR_TexelDraw& d, const uint8_t* first, uint32_t stride);
     bool QuadOrder(const uint64_t* xy, const uint64_t* uv, uint64_t* cxy, uint64_t* cuv);
     double Gradient(double dd, double dD, int axis);
-    void Triangle(const GR_TexelDraw& d, const uint8_t* first, uint32_t stride, const uint32_t* idx);
+    void Triangle(const GR_TexelDraw& d, const uint8_t* first, uint32_t stride, const uint32_t* idx, bool half);
     GR_TexelVertex* SettledRoom(uint32_t vertices, bool quads);
     GR_ExactVertex* ExactRoom(uint32_t vertices);
 
