@@ -24,8 +24,8 @@ windows' worth of pixels a frame at every scale, at whole room positions and at 
 ones (`random()` places, fractional scrolling), as objects moving at fractional speeds stand:
 - sprites (sprites_frac) at s: 3,000 / s^2 of the sprites above;
 - text (text_frac) at s: 150 / s^2 lines of text in a game font;
-- backgrounds (backgrounds_frac) at s: four room background layers of a 64x64 image tiled both
-  ways, moving 1 to 4 pixels a frame (1.37 to 4.37);
+- backgrounds at s: four room background layers of a 128x64 image tiled both ways, moving 1 to 4
+  pixels a frame; backgrounds_frac: 300 / s^2 of that image drawn at random() places;
 - tiles (tiles_frac) at s: two layers of 16x16 tiles from a tile set covering the view (the
   layers put at fractional places);
 - draw_sprite_ext at fractional positions, 3,000 / s^2 a frame: turned by multiples of 90
@@ -213,11 +213,13 @@ def pack_textured(gamepack, folder, picture, scale, seconds):
         create += " var i; for (i = 0; i < %d; i += 1) { %s }" % (n, place % (vw - 200, vh - 40))
         draw = ("draw_set_font(fnt); draw_set_colour(c_white); var i; for (i = 0; i < %d; i += 1)"
                 " draw_text(ax[i], ay[i], 'Score 120450  Lives 3#The quick brown fox jumps');" % n)
-    elif kind == "backgrounds":
-        step = 0.37 if frac else 0
+    elif kind == "backgrounds" and not frac:
         backgrounds = [{"background": "bg_set", "hspeed": k, "vspeed": k // 2} for k in range(1, 5)]
-        if frac:
-            create += " var k; for (k = 0; k < 4; k += 1) { background_hspeed[k] = k + 1 + %r; background_vspeed[k] = (k + 1) / 2 + %r; }" % (step, step)
+    elif kind == "backgrounds":
+        # Room layers are tiled from whole places; backgrounds drawn at random() places instead.
+        n = max(1, 300 * q * q // (p * p))
+        create += " var i; for (i = 0; i < %d; i += 1) { %s }" % (n, place % (vw - 64, vh - 32))
+        draw = "var i; for (i = 0; i < %d; i += 1) draw_background(bg_set, ax[i] - 64, ay[i] - 32);" % n
     else:
         if frac:
             # The layers where a view following something at a fractional speed puts them.

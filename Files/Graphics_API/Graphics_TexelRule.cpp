@@ -232,9 +232,9 @@ __attribute__((always_inline)) inline bool GR_TexelPlacer::SettleLine(const GR_T
 
 // [SECTION] Placing
 
-__attribute__((always_inline)) inline GR_TexelVertex* GR_TexelPlacer::SettledRoom(uint32_t vertices, bool quads)
+__attribute__((always_inline)) inline GR_TexelVertex* GR_TexelPlacer::SettledRoom(uint32_t vertices)
 {
-    if (runs.empty() || runs.back().exact || runs.back().quads != quads) runs.push_back({false, quads, m_settledCount, 0});
+    if (runs.empty() || runs.back().exact) runs.push_back({false, m_settledCount, 0});
     GR_TexelVertex* v = settled.data() + m_settledCount;
     m_settledCount += vertices;
     runs.back().count += vertices;
@@ -243,7 +243,7 @@ __attribute__((always_inline)) inline GR_TexelVertex* GR_TexelPlacer::SettledRoo
 
 GR_ExactVertex* GR_TexelPlacer::ExactRoom(uint32_t vertices)
 {
-    if (runs.empty() || !runs.back().exact) runs.push_back({true, false, m_exactCount, 0});
+    if (runs.empty() || !runs.back().exact) runs.push_back({true, m_exactCount, 0});
     GR_ExactVertex* v = exact.data() + m_exactCount;
     m_exactCount += vertices;
     runs.back().count += vertices;
@@ -425,12 +425,14 @@ bool GR_TexelPlacer::UprightQuad(const GR_TexelDraw& d, const uint8_t* first, ui
         z = (float)(z * t.z[2] + t.z[3]);
         std::memcpy(&czc[c], &z, 4);
     }
-    GR_TexelVertex* out = SettledRoom(4, true);
-    for (int i = 0; i < 4; ++i) {
-        const int k = m_quadAround[i];
-        out[i].x = fx[k & 1], out[i].y = fy[k >> 1];
-        std::memcpy(&out[i].z, &czc[k], 8);
-        out[i].u = fu[k & 1], out[i].v = fv[k >> 1];
+    // Six vertices as given: Mesa's rasteriser finds the two triangles of a rectangle in a
+    // draw and fills them its quicker way, which it does not for GL's own quads.
+    GR_TexelVertex* out = SettledRoom(6);
+    for (int i = 0; i < 6; ++i) {
+        const int c = corner[i];
+        out[i].x = fx[c & 1], out[i].y = fy[c >> 1];
+        std::memcpy(&out[i].z, &czc[c], 8);
+        out[i].u = fu[c & 1], out[i].v = fv[c >> 1];
     }
     return true;
 }
@@ -463,11 +465,6 @@ bool GR_TexelPlacer::QuadOrder(const uint64_t* xy, const uint64_t* uv, uint64_t*
         if (found[t] == found[t + 1] || found[t] == found[t + 2] || found[t + 1] == found[t + 2]) return false;
     std::memcpy(corner, found, sizeof(found));
     m_quadAt[0] = 0, m_quadAt[1] = far;
-    // Its corners in order around as the first triangle turns (the fourth corner put into
-    // that triangle's edge across the rectangle).
-    const int f0 = found[0], f1 = found[1], f2 = found[2], f3 = 6 - f0 - f1 - f2;
-    const int order[3][4] = {{f0, f3, f1, f2}, {f0, f1, f3, f2}, {f0, f1, f2, f3}};
-    std::memcpy(m_quadAround, order[(f0 ^ f1) == 3 ? 0 : (f1 ^ f2) == 3 ? 1 : 2], sizeof(m_quadAround));
     std::memcpy(cxy, exy, sizeof(exy));
     std::memcpy(cuv, euv, sizeof(euv));
     return true;
@@ -535,7 +532,7 @@ void GR_TexelPlacer::Triangle(const GR_TexelDraw& d, const uint8_t* first, uint3
         }
     }
     if (own) {
-        GR_TexelVertex* v = SettledRoom(3, false);
+        GR_TexelVertex* v = SettledRoom(3);
         for (int c = 0; c < 3; ++c) {
             v[c].x = fx[c], v[c].y = fy[c], v[c].z = (float)Z[c];
             v[c].colour = colour[c];

@@ -103,11 +103,10 @@ struct GR_TexelDraw {
     bool program = true;             // the exact program is there (else single precision stands in)
 };
 
-// A run of one way, in the draw's order: vertices [first, first + count) of settled or of
-// exact, three a triangle, or four a quad (corners in order around, two triangles of the
-// same plane: a rasteriser's own quads cost less than the same as triangles).
+// A run of triangles of one way, in the draw's order: vertices [first, first + count) of
+// settled or of exact, three a triangle.
 struct GR_TexelRun {
-    bool exact, quads;
+    bool exact;
     uint32_t first, count;
 };
 
@@ -129,6 +128,7 @@ public:
     std::vector<GR_ExactVertex> exact;   // the exact program's
     std::vector<GR_TexelRun> runs;       // in the draw's order
 
+private:
     // Settles one plane of gradients (dx, dy) whose value at points[0] is at0: the plane
     // whose values at whole pixel centres lie in the middles of the cells of the true sample
     // values (see the file comment), given target points whose hull holds the centres that
@@ -136,8 +136,6 @@ public:
     // coordinate at the vertices. False when no grid GL is trusted with holds them.
     bool Settle(const GR_TexelDraw& d, int axis, double dx, double dy, double at0, const double (*points)[2], int npoints,
                 double largest, GR_TexelPlane* out);
-
-private:
     struct Grid {
         double k, px, py; // gradients px / k and py / k texels
         double gx, gy;    // those gradients
@@ -156,14 +154,13 @@ private:
     bool QuadOrder(const uint64_t* xy, const uint64_t* uv, uint64_t* cxy, uint64_t* cuv);
     double Gradient(double dd, double dD, int axis);
     void Triangle(const GR_TexelDraw& d, const uint8_t* first, uint32_t stride, const uint32_t* idx, bool half);
-    GR_TexelVertex* SettledRoom(uint32_t vertices, bool quads);
+    GR_TexelVertex* SettledRoom(uint32_t vertices);
     GR_ExactVertex* ExactRoom(uint32_t vertices);
 
     Grids m_grids[2];                           // the gradients of the last plane of u and v, and their grids
     Grids m_lineGrids[2];                       // those of the last upright quad's u (across) and v (down)
     int m_quadCorner[6] = {0, 1, 3, 3, 2, 0};   // the last quad's corner at each vertex
     int m_quadAt[2] = {0, 2};                   // and where its corners 0 and 3 first come
-    int m_quadAround[4] = {0, 1, 3, 2};         // its corners in order around, as its first triangle turns
     double m_gradient[2][3] = {};               // the last quad's differences and their ratio
     uint32_t m_settledCount = 0, m_exactCount = 0;
     double m_inverse[2] = {1, 1}; // of the draw's texture size

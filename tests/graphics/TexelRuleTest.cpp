@@ -133,7 +133,7 @@ struct Model {
     // lies within 2^-16 of a texel's edge without being on it.
     static bool Along(i128 r, i128 den, i128 a, i128 b, int t0, int t1, int64_t* t, bool* near)
     {
-        const i128 p = r << 40; // the point in 2^-40 units times den
+        const i128 p = r * ((i128)1 << 40); // the point in 2^-40 units times den
         const i128 lo = std::min(a, b) * den, hi = std::max(a, b) * den;
         if (p < lo || p >= hi) return false;
         // t0 + (p / den - a) * (t1 - t0) / (b - a), exactly; on an edge the texel the way it rises.
@@ -281,7 +281,7 @@ struct Picture {
 void Draw(Picture& pic, const GR_TexelPlacer& placer, const GR_TexelDraw& d, const Model& model)
 {
     for (const GR_TexelRun& run : placer.runs) {
-        const uint32_t per = run.exact ? 3 : run.quads ? 4 : 3;
+        const uint32_t per = 3;
         for (uint32_t i = 0; i < run.count; i += per) {
             double x[4], y[4];
             long double u[4], vv[4];

@@ -6,8 +6,15 @@
 //   (glClipControl, ZERO_TO_ONE depth): row 0 of every target is the top row, viewport and
 //   scissor rectangles are Direct3D's own, and a pixel centre on a triangle's edge goes to
 //   the top and left edges as in Direct3D (ApplyMatrices);
-// - points and lines are placed by the pixel rule in double precision and sent as pixel
-//   centres and rectangles of whole pixels, so that no tie is left to GL (DrawThin);
+// - points and lines are placed by the pixel rule (Graphics_PixelRule.h) in double precision:
+//   a point is sent to its pixel's centre; a line of flat 2D drawing as GL's own line along
+//   the same straight line, between ends the rasteriser keeps, a program leaving out what lies
+//   beyond its pixels (DrawFlatThin); other lines as their band with corners on the
+//   rasteriser's grid, or as GL's own short lines, or as the rectangles of their runs (DrawThin);
+// - textured drawing in scaled views is placed texel by texel by the texel rule
+//   (Graphics_TexelRule.h): the module answers runs of vertices, which are drawn here by GL's
+//   own interpolation or by a program evaluating each pixel's texel in double precision
+//   (DrawExactTexels);
 // - first-vertex provoking (flat shading), sampler objects for filter and wrap, clears
 //   scissored to the viewport;
 // - render-target surfaces and texture levels are texture-backed framebuffers; depth-stencil
@@ -350,8 +357,8 @@ public:
     void SetExactTransform(uint32_t slot, const double* m) override
     {
         if (slot != GFX_TS_VIEW) return;
-        m_exactPending[0] = m != nullptr;
-        if (m) std::memcpy(m_exactNext, m, sizeof(m_exactNext));
+        m_exactViewPending = m != nullptr;
+        if (m) std::memcpy(m_exactViewNext, m, sizeof(m_exactViewNext));
     }
 
     void SetExactProjection(const GfxExactProjection& p) override
@@ -366,11 +373,11 @@ public:
         std::memcpy(m_matrix[i], m, 16 * sizeof(float));
         if (i == 0) {
             // The exact view told just before stands while it is the one set.
-            bool exact = m_exactPending[0];
-            for (int k = 0; k < 16 && exact; ++k) exact = (float)m_exactNext[k] == m[k];
-            m_exactValid[0] = exact;
-            if (exact) std::memcpy(m_exact[0], m_exactNext, sizeof(m_exact[0]));
-            m_exactPending[0] = false;
+            bool exact = m_exactViewPending;
+            for (int k = 0; k < 16 && exact; ++k) exact = (float)m_exactViewNext[k] == m[k];
+            m_exactViewValid = exact;
+            if (exact) std::memcpy(m_exactView, m_exactViewNext, sizeof(m_exactView));
+            m_exactViewPending = false;
         } else if (i == 1) {
             // The exact projection told just before; otherwise the one set, as it stands.
             if (m_exactProjectionPending) {
@@ -1086,18 +1093,12 @@ private:
     // and pixel centres fall on texel edges (a sprite magnified by two: every other centre);
     // single-precision interpolation put them on either texel, and a texel came out one, two
     // or three pixels wide. Textured drawing with the nearest texel is placed texel by texel
-    // exactly instead (DrawExactTexels); what is left (filtered, lit or fogged textures, and
-    // where the program is not offered) is moved kTexelNudge less: sampled a hair
-    // right of and below the centre, each pixel takes the texel that covers it from there (a
-    // mirrored sprite too). The hair keeps the coverage of an edge on a pixel centre (the
-    // centre stays on the same side: inside for top and left edges, outside for the others).
-    // It must stay below the nearest a centre that is not on a texel edge comes to one (1/w of
-    // a pixel for a view w room pixels wide, at whole sizes) and above what the rasteriser's
-    // single precision moves a centre by: measured on Mesa's rasteriser, 1/2048 already takes
-    // some centres 1/437 of a pixel short of an edge across it and 1/8192 leaves some centres
-    // on an edge to the noise. With the whole half pixel (1:1) centres meet texel centres and
-    // nothing is moved.
-    static constexpr float kTexelNudge = 1.0f / 4096.0f;
+    // exactly instead (DrawExactTexels); what is left (filtered, lit or fogged textures) is
+    // moved GR_TEXEL_NUDGE less: sampled a hair right of and below the centre, each pixel takes
+    // the texel that covers it from there (a mirrored sprite too). The hair keeps the coverage
+    // of an edge on a pixel centre (the centre stays on the same side: inside for top and left
+    // edges, outside for the others). With the whole half pixel (1:1) centres meet texel
+    // centres and nothing is moved.
     void ApplyMatrices(bool thin)
     {
         if (m_lightsDirty) {
@@ -1136,7 +1137,7 @@ private:
         }
         const Projection kind = !thin && m_textureEnabled && m_halfPixelFaded ? kProjectionTextured : kProjectionPlain;
         if (m_projectionSent != kind) {
-            const float shift = kind == kProjectionTextured ? 0.5f - kTexelNudge : 0.5f;
+            const float shift = kind == kProjectionTextured ? 0.5f - GR_TEXEL_NUDGE : 0.5f;
             float p[16];
             std::memcpy(p, m_matrix[1], sizeof(p));
             const float dx = m_vp.w > 0 ? 2.0f * shift / (float)m_vp.w : 0.0f;
@@ -1182,7 +1183,7 @@ private:
         }
         if (!m_exactReady) {
             double v[16];
-            for (int i = 0; i < 16; ++i) v[i] = m_exactValid[0] ? m_exact[0][i] : m_matrix[0][i];
+            for (int i = 0; i < 16; ++i) v[i] = m_exactViewValid ? m_exactView[i] : m_matrix[0][i];
             GR_Texel_Target(m_matrix[2], v, m_exactProjection, m_vp.x, m_vp.y, m_vp.w, m_vp.h, &m_texelTarget);
             m_exactReady = true;
         }
@@ -1303,7 +1304,7 @@ private:
             glVertexPointer(3, GL_FLOAT, sizeof(GR_TexelVertex), &v->x);
             glColorPointer(GL_BGRA, GL_UNSIGNED_BYTE, sizeof(GR_TexelVertex), &v->colour);
             glTexCoordPointer(2, GL_FLOAT, sizeof(GR_TexelVertex), &v->u);
-            glDrawArrays(run.quads ? GL_QUADS : GL_TRIANGLES, 0, (GLsizei)run.count);
+            glDrawArrays(GL_TRIANGLES, 0, (GLsizei)run.count);
             return;
         }
         if (m_program != m_exactProgram) {
@@ -2353,8 +2354,8 @@ private:
     // The view in double precision where it is known so (SetExactTransform), and the
     // projection (SetExactProjection, or the one set, with nothing divided): told for the next
     // SetTransform (pending), and kept while they are the ones set (valid).
-    double m_exactNext[16], m_exact[1][16];
-    bool m_exactPending[1] = {false}, m_exactValid[1] = {false};
+    double m_exactViewNext[16], m_exactView[16];
+    bool m_exactViewPending = false, m_exactViewValid = false;
     GfxExactProjection m_exactProjectionNext{}, m_exactProjection{};
     bool m_exactProjectionPending = false;
     GR_TexelTarget m_texelTarget{}; // where vertices land on the target (ExactTexels)
