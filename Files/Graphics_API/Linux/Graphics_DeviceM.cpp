@@ -2356,7 +2356,7 @@ private:
     // SetTransform (pending), and kept while they are the ones set (valid).
     double m_exactViewNext[16], m_exactView[16];
     bool m_exactViewPending = false, m_exactViewValid = false;
-    GfxExactProjection m_exactProjectionNext{}, m_exactProjection{};
+    GfxExactProjection m_exactProjectionNext{}, m_exactProjection{{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}, {1, 1}, {0, 0}, {0, 0}};
     bool m_exactProjectionPending = false;
     GR_TexelTarget m_texelTarget{}; // where vertices land on the target (ExactTexels)
     bool m_exactReady = false;
