@@ -79,7 +79,7 @@ void GR_PostInit() {}
 
 static void Trace(const char* text) { Console_Debug()->Output("%s", text); }
 static void SendProjection();
-static void SetMatrixExact(int32_t kind, const float* m, const double* exact);
+static void SetMatrixExact(int32_t kind, const float* m, const double* exact, const double* divide = nullptr);
 static void ViewportSized(int32_t w, int32_t h);
 
 // ============================================================================================
@@ -826,10 +826,13 @@ void GR_D3D_SetView(float x, float y, float w, float h, float angle)
             // The same two in double precision: the view's centre and scale exactly, so that
             // the device can place a room point on the window as the view maps it (single
             // precision is 1/16384 of a pixel off at room x 512 in a view magnifying by four).
+            // The projection's scale is 2 / w across and 2 / -h down, kept as the numerators 2
+            // and -2 with w and h to divide by last (2 / w itself is rounded).
             const double ex[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, -((double)x + (double)w / 2), -((double)y + (double)h / 2), 16000, 1};
-            const double px[16] = {2.0 / w, 0, 0, 0, 0, 2.0 / -h, 0, 0, 0, 0, 1.0 / 31999.0, 0, 0, 0, 1.0 / -31999.0, 1};
+            const double px[16] = {2.0, 0, 0, 0, 0, -2.0, 0, 0, 0, 0, 1.0 / 31999.0, 0, 0, 0, 1.0 / -31999.0, 1};
+            const double divide[2] = {w, h};
             SetMatrixExact(0, view, ex);
-            SetMatrixExact(1, proj, px);
+            SetMatrixExact(1, proj, px, divide);
             return;
         }
     }
@@ -839,7 +842,7 @@ void GR_D3D_SetView(float x, float y, float w, float h, float angle)
 
 void GR_D3D_SetMatrix(int32_t kind, const float* m) { SetMatrixExact(kind, m, nullptr); }
 
-static void SetMatrixExact(int32_t kind, const float* m, const double* exact)
+static void SetMatrixExact(int32_t kind, const float* m, const double* exact, const double* divide)
 {
     if (!g_d3d.device) return;
     GR_D3D_Flush();
@@ -855,7 +858,11 @@ static void SetMatrixExact(int32_t kind, const float* m, const double* exact)
         return;
     }
     g_d3d.exactProjectionValid = exact != nullptr;
-    if (exact) std::memcpy(g_d3d.exactProjection, exact, sizeof(g_d3d.exactProjection));
+    if (exact) {
+        std::memcpy(g_d3d.exactProjection, exact, sizeof(g_d3d.exactProjection));
+        g_d3d.exactDivide[0] = divide ? divide[0] : 1.0;
+        g_d3d.exactDivide[1] = divide ? divide[1] : 1.0;
+    }
     g_d3d.pixelOffset[0] = g_d3d.pixelOffset[1] = 1.0f;
     GR_RoomInfo room;
     if (GR_GetRoomInfo(&room) && room.firstView) {
@@ -878,7 +885,9 @@ float GR_D3D_PixelOffsetFade(float view, float port)
 // pixel of the viewport in force, on the screen as on a surface, so that what is drawn lands
 // as in a 640 x 480 room whatever the target's size, the room's, its views' or the window's.
 // Once the room's first view is scaled by more than a percent the pair is 0, 0 and nothing is
-// moved (docs/decisions.md, the pixel rule).
+// moved (docs/decisions.md, the pixel rule). The device is told the same in double precision
+// first, each axis with its own member of the pair: the view's own projection where
+// GR_D3D_SetView made it (its divisions last), else the one set.
 static void SendProjection()
 {
     if (!g_d3d.device) return;
@@ -888,9 +897,13 @@ static void SendProjection()
     if (width != 0.0f) p[12] -= (1.0f / width) * g_d3d.pixelOffset[0];
     if (height != 0.0f) p[13] += (1.0f / height) * g_d3d.pixelOffset[1];
     g_d3d.device->SetHalfPixelFaded(g_d3d.pixelOffset[0] < 1.0f || g_d3d.pixelOffset[1] < 1.0f);
-    // Exactly known where nothing of the offset is left (the view is scaled).
-    const bool exact = g_d3d.exactProjectionValid && g_d3d.pixelOffset[0] == 0.0f && g_d3d.pixelOffset[1] == 0.0f;
-    g_d3d.device->SetExactTransform(GFX_TS_PROJECTION, exact ? g_d3d.exactProjection : nullptr);
+    GfxExactProjection e;
+    for (int i = 0; i < 16; ++i) e.m[i] = g_d3d.exactProjectionValid ? g_d3d.exactProjection[i] : (double)g_d3d.matrices[1][i];
+    e.divide[0] = g_d3d.exactProjectionValid ? g_d3d.exactDivide[0] : 1.0;
+    e.divide[1] = g_d3d.exactProjectionValid ? g_d3d.exactDivide[1] : 1.0;
+    e.offset[0] = -(double)g_d3d.pixelOffset[0], e.offsetOver[0] = width;
+    e.offset[1] = (double)g_d3d.pixelOffset[1], e.offsetOver[1] = height;
+    g_d3d.device->SetExactProjection(e);
     g_d3d.device->SetTransform(GFX_TS_PROJECTION, p);
 }
 

@@ -41,8 +41,10 @@ struct GR_DeviceState {
     int32_t rtDepthCount = 0;
     float matrices[3][16] = {};       // view, projection, world as last set
     // The projection as last set by GR_D3D_SetView, in double precision (valid: it is the one
-    // in matrices[1]); the device places textured vertices by it (SendProjection).
+    // in matrices[1]): clip x and y divided by exactDivide last; the device places textured
+    // vertices by it (SendProjection).
     double exactProjection[16] = {};
+    double exactDivide[2] = {1.0, 1.0};
     bool exactProjectionValid = false;
     // Scales the projection's half-pixel offset and the primitives' pixel offset: 1, 1, or less
     // as the room's first view is scaled (set with every projection).

@@ -147,6 +147,17 @@ struct GfxMaterial {
     float power;
 };
 
+// A projection in double precision as the graphics layer knows it: clip x and y are the row
+// vector times m, divided by divide[0] and divide[1], plus offset[k] / offsetOver[k] (the
+// projection's half-pixel offset on a viewport offsetOver[] pixels across and down; none where
+// offsetOver is 0). Divisions last, so that a room point the view puts on a pixel centre or edge
+// lands there exactly: an orthographic view w wide is m's 2 over divide w, not 2 / w.
+struct GfxExactProjection {
+    double m[16];
+    double divide[2];
+    double offset[2], offsetOver[2];
+};
+
 struct GfxPresentParams {
     int32_t backBufferWidth, backBufferHeight;
     uint32_t backBufferFormat, backBufferCount, multiSampleType, swapEffect;
@@ -191,14 +202,18 @@ public:
     // OpenGL device samples a hair past them (see its ApplyMatrices). Told before each
     // projection.
     virtual void SetHalfPixelFaded(bool faded) { (void)faded; }
-    // The transform that the next SetTransform of the slot sets, in double precision (null:
-    // none), where it is known exactly (a 2D view): the OpenGL device places textured vertices
-    // by it when it rounds to the floats set.
+    // The view that the next SetTransform of the view sets, in double precision (null: none),
+    // where it is known exactly (a 2D view): the OpenGL device places textured vertices by it
+    // when it rounds to the floats set.
     virtual void SetExactTransform(uint32_t slot, const double* m)
     {
         (void)slot;
         (void)m;
     }
+    // The projection that the next SetTransform of the projection sets, in double precision with
+    // the pixel-offset pair's move of each axis (told before every projection the graphics layer
+    // sets; a projection set without it is taken as it stands).
+    virtual void SetExactProjection(const GfxExactProjection& p) { (void)p; }
     virtual void SetRenderState(uint32_t state, uint32_t value) = 0;
     virtual void SetSamplerState(uint32_t stage, uint32_t type, uint32_t value) = 0;
     virtual void SetTextureStageState(uint32_t stage, uint32_t type, uint32_t value) = 0;

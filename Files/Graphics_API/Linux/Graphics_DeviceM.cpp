@@ -6,8 +6,15 @@
 //   (glClipControl, ZERO_TO_ONE depth): row 0 of every target is the top row, viewport and
 //   scissor rectangles are Direct3D's own, and a pixel centre on a triangle's edge goes to
 //   the top and left edges as in Direct3D (ApplyMatrices);
-// - points and lines are placed by the pixel rule in double precision and sent as pixel
-//   centres and rectangles of whole pixels, so that no tie is left to GL (DrawThin);
+// - points and lines are placed by the pixel rule (Graphics_PixelRule.h) in double precision:
+//   a point is sent to its pixel's centre; a line of flat 2D drawing as GL's own line along
+//   the same straight line, between ends the rasteriser keeps, a program leaving out what lies
+//   beyond its pixels (DrawFlatThin); other lines as their band with corners on the
+//   rasteriser's grid, or as GL's own short lines, or as the rectangles of their runs (DrawThin);
+// - textured drawing in scaled views is placed texel by texel by the texel rule
+//   (Graphics_TexelRule.h): the module answers runs of vertices, which are drawn here by GL's
+//   own interpolation or by a program evaluating each pixel's texel in double precision
+//   (DrawExactTexels);
 // - first-vertex provoking (flat shading), sampler objects for filter and wrap, clears
 //   scissored to the viewport;
 // - render-target surfaces and texture levels are texture-backed framebuffers; depth-stencil
@@ -36,6 +43,8 @@
 #include <GL/glext.h>
 #include <SDL2/SDL.h>
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
@@ -50,6 +59,7 @@
 #include "Files/Graphics_API/Graphics_Device.h"
 #include "Files/Graphics_API/Graphics_Matrix.h"
 #include "Files/Graphics_API/Graphics_PixelRule.h"
+#include "Files/Graphics_API/Graphics_TexelRule.h"
 #include "Files/Graphics_API/Linux/Graphics_EventsM.h"
 
 namespace {
@@ -348,21 +358,40 @@ public:
 
     void SetExactTransform(uint32_t slot, const double* m) override
     {
-        int i = slot == GFX_TS_VIEW ? 0 : slot == GFX_TS_PROJECTION ? 1 : 2;
-        m_exactPending[i] = m != nullptr;
-        if (m) std::memcpy(m_exactNext[i], m, sizeof(m_exactNext[i]));
+        if (slot != GFX_TS_VIEW) return;
+        m_exactViewPending = m != nullptr;
+        if (m) std::memcpy(m_exactViewNext, m, sizeof(m_exactViewNext));
+    }
+
+    void SetExactProjection(const GfxExactProjection& p) override
+    {
+        m_exactProjectionNext = p;
+        m_exactProjectionPending = true;
     }
 
     void SetTransform(uint32_t slot, const float* m) override
     {
         int i = slot == GFX_TS_VIEW ? 0 : slot == GFX_TS_PROJECTION ? 1 : 2;
         std::memcpy(m_matrix[i], m, 16 * sizeof(float));
-        // The exact one told just before stands while it is the one set.
-        bool exact = m_exactPending[i];
-        for (int k = 0; k < 16 && exact; ++k) exact = (float)m_exactNext[i][k] == m[k];
-        m_exactValid[i] = exact;
-        if (exact) std::memcpy(m_exact[i], m_exactNext[i], sizeof(m_exact[i]));
-        m_exactPending[i] = false;
+        if (i == 0) {
+            // The exact view told just before stands while it is the one set.
+            bool exact = m_exactViewPending;
+            for (int k = 0; k < 16 && exact; ++k) exact = (float)m_exactViewNext[k] == m[k];
+            m_exactViewValid = exact;
+            if (exact) std::memcpy(m_exactView, m_exactViewNext, sizeof(m_exactView));
+            m_exactViewPending = false;
+        } else if (i == 1) {
+            // The exact projection told just before; otherwise the one set, as it stands.
+            if (m_exactProjectionPending) {
+                m_exactProjection = m_exactProjectionNext;
+            } else {
+                for (int k = 0; k < 16; ++k) m_exactProjection.m[k] = m[k];
+                m_exactProjection.divide[0] = m_exactProjection.divide[1] = 1.0;
+                m_exactProjection.offset[0] = m_exactProjection.offset[1] = 0.0;
+                m_exactProjection.offsetOver[0] = m_exactProjection.offsetOver[1] = 0.0;
+            }
+            m_exactProjectionPending = false;
+        }
         m_exactReady = false;
         m_matricesDirty = true;
         if (i == 0) m_lightsDirty = true;
@@ -1066,18 +1095,12 @@ private:
     // and pixel centres fall on texel edges (a sprite magnified by two: every other centre);
     // single-precision interpolation put them on either texel, and a texel came out one, two
     // or three pixels wide. Textured drawing with the nearest texel is placed texel by texel
-    // exactly instead (DrawExactTexels); what is left (filtered, lit or fogged textures, and
-    // where the program is not offered) is moved kTexelNudge less: sampled a hair
-    // right of and below the centre, each pixel takes the texel that covers it from there (a
-    // mirrored sprite too). The hair keeps the coverage of an edge on a pixel centre (the
-    // centre stays on the same side: inside for top and left edges, outside for the others).
-    // It must stay below the nearest a centre that is not on a texel edge comes to one (1/w of
-    // a pixel for a view w room pixels wide, at whole sizes) and above what the rasteriser's
-    // single precision moves a centre by: measured on Mesa's rasteriser, 1/2048 already takes
-    // some centres 1/437 of a pixel short of an edge across it and 1/8192 leaves some centres
-    // on an edge to the noise. With the whole half pixel (1:1) centres meet texel centres and
-    // nothing is moved.
-    static constexpr float kTexelNudge = 1.0f / 4096.0f;
+    // exactly instead (DrawExactTexels); what is left (filtered, lit or fogged textures) is
+    // moved GR_TEXEL_NUDGE less: sampled a hair right of and below the centre, each pixel takes
+    // the texel that covers it from there (a mirrored sprite too). The hair keeps the coverage
+    // of an edge on a pixel centre (the centre stays on the same side: inside for top and left
+    // edges, outside for the others). With the whole half pixel (1:1) centres meet texel
+    // centres and nothing is moved.
     void ApplyMatrices(bool thin)
     {
         if (m_lightsDirty) {
@@ -1116,7 +1139,7 @@ private:
         }
         const Projection kind = !thin && m_textureEnabled && m_halfPixelFaded ? kProjectionTextured : kProjectionPlain;
         if (m_projectionSent != kind) {
-            const float shift = kind == kProjectionTextured ? 0.5f - kTexelNudge : 0.5f;
+            const float shift = kind == kProjectionTextured ? 0.5f - GR_TEXEL_NUDGE : 0.5f;
             float p[16];
             std::memcpy(p, m_matrix[1], sizeof(p));
             const float dx = m_vp.w > 0 ? 2.0f * shift / (float)m_vp.w : 0.0f;
@@ -1139,57 +1162,15 @@ private:
     }
 
     // ----------------------------------------------------------------------------------------
-    // Textured drawing in scaled views, texel by texel. Once the view is scaled the half pixel
-    // is gone, and a pixel's centre stands for the room point it maps to exactly: it shows the
-    // texel that point lies in, and on an edge between texels the one just right of and below
-    // it. In single precision a centre meant to lie on a texel edge lands on either side (the
-    // error grows with the coordinate: 1/16384 of a room pixel from x 512 in a view
-    // magnifying by four, beyond any fixed nudge), so vertices are not left to the float
-    // matrices: each triangle is placed on the target here in double precision, from the view
-    // as it was given (SetExactTransform), with its mapping from the target's pixels to texels
-    // (a TexelPlane a texel coordinate, whose value at pixel centres is what decides).
-    // Which pixels a triangle covers is not left to the rasteriser's rounding either: a
-    // triangle that is half of an upright rectangle is sent with its edges half way between
-    // the rows and columns of centres it covers by the fill convention (left and top edges in,
-    // right and bottom ones out), so that neighbouring tiles meet without a seam or an overlap
-    // whatever the scale. Texture coordinates given as whole texels (or 1/256 of one) in
-    // single precision are taken as those: 23 * (1/23) is not 1 in floats.
-    // The texel is then chosen one of two ways, triangle by triangle, in the draw's order:
-    // - GL's own interpolation, where it is provably exact (the common case: whole positions
-    //   through views scaling by p/q with small p): when a plane's value at every whole pixel
-    //   centre is a whole number of 1/k texels (k up to kMaxStep), the texture coordinates
-    //   are moved by half a step, 1/(2k) texel, the way a point right of and below the centre
-    //   moves them; every centre's value then lies at least 1/(2k) texel from a texel edge, on
-    //   the side the rule takes, and GL's single-precision error (bounded from the
-    //   coordinates' sizes, TexelError) is kept below half of that. Coverage is not moved.
-    // - Otherwise (fractional positions, rotation, scales with large p) the program evaluates
-    //   the plane in double precision at the pixel's centre, a 1/262144 of a pixel right and
-    //   down (far below the nearest a centre off an edge comes to one, 1/w of a pixel in a
-    //   view w room pixels wide, and far above the error of the arithmetic), and takes that
-    //   texel through the texture's own sampler. Where GL offers no double precision in
-    //   programs (below 4.0), such triangles take the texel kTexelNudge of a pixel right of
-    //   and below the centre in single precision, from the vertices placed in double.
+    // Textured drawing in scaled views, texel by texel (Graphics_TexelRule.h): each triangle is
+    // placed on the target and settled by the texel rule's module, from the view and projection
+    // as the graphics layer gave them in double precision; here its triangles are drawn, run by
+    // run in the draw's order: the settled ones by GL's own interpolation in target
+    // coordinates, the others by the exact program, which evaluates each plane in double
+    // precision at the pixel and takes that texel through the texture's own sampler.
     // Used for triangles with a texture sampled at the nearest texel, unlit and unfogged,
-    // under transforms that keep w at 1; the rest keeps kTexelNudge.
+    // under transforms that keep w at 1; the rest keeps GR_TEXEL_NUDGE (ApplyMatrices).
     // ----------------------------------------------------------------------------------------
-    static constexpr double kExactNudge = 1.0 / 262144.0; // the program's e
-    static constexpr int kMaxStep = 64;                     // the finest step GL is trusted with
-    struct TexelPlane {
-        double a, dx, dy; // the value at the target's origin, and per pixel right and down
-    };
-    struct ExactVertex {
-        float x, y, z; // target coordinates (Direct3D's) and clip depth
-        uint32_t colour;
-        float coef[12]; // u at the origin, du/dx, du/dy, v, dv/dx, dv/dy: each hi and lo
-    };
-    static_assert(sizeof(ExactVertex) == 64, "one cache line a vertex");
-    struct TexelVertex {
-        float x, y, z; // target coordinates (Direct3D's) and clip depth
-        uint32_t colour;
-        float u, v;
-    };
-    static_assert(sizeof(TexelVertex) == 24, "GFX_FVF_2DTEX's layout");
-
     bool ExactTexels(uint32_t type)
     {
         if (!m_halfPixelFaded || !m_textureEnabled || !m_affine || m_lighting || m_fog || m_flat) return false;
@@ -1203,48 +1184,43 @@ private:
             BuildExactProgram();
         }
         if (!m_exactReady) {
-            double w[16], v[16], p[16], wv[16];
-            for (int i = 0; i < 16; ++i) {
-                w[i] = m_matrix[2][i];
-                v[i] = m_exactValid[0] ? m_exact[0][i] : m_matrix[0][i];
-                p[i] = m_exactValid[1] ? m_exact[1][i] : m_matrix[1][i];
-            }
-            MultiplyD(wv, w, v);
-            MultiplyD(m_exactWhole, wv, p);
+            double v[16];
+            for (int i = 0; i < 16; ++i) v[i] = m_exactViewValid ? m_exactView[i] : m_matrix[0][i];
+            GR_Texel_Target(m_matrix[2], v, m_exactProjection, m_vp.x, m_vp.y, m_vp.w, m_vp.h, &m_texelTarget);
             m_exactReady = true;
         }
         return true;
     }
 
+    // The exact program: the vertex stage makes each plane's three coefficients doubles once
+    // (from their high and low floats); the fragment stage evaluates them at the fragment and
+    // takes that texel's centre through the sampler, which wraps, mirrors, clamps or borders it
+    // (the planes are moved by whole periods near 0, where a texel's centre in single precision
+    // stays within the texel).
     void BuildExactProgram()
     {
         static const char* kVertex =
             "#version 400 compatibility\n"
-            "in vec4 coefU; in vec4 coefM; in vec4 coefV;\n"
-            "flat out vec4 ua; flat out vec4 ma; flat out vec4 va;\n"
+            "in vec4 coef1; in vec4 coef2; in vec4 coef3;\n"
+            "flat out dvec3 pu; flat out dvec3 pv;\n"
             "noperspective out vec4 colour;\n"
-            "void main() { gl_Position = ftransform(); colour = gl_Color; ua = coefU; ma = coefM; va = coefV; }\n";
-        // frag: target x = frag.x * gl_FragCoord.x + frag.y, y likewise from z and w. The
-        // texel's centre goes to the sampler, which wraps, mirrors, clamps or borders it: the
-        // planes are moved by whole periods near 0 (DrawExactTexels), where its centre in
-        // single precision stays within the texel.
+            "void main() {\n"
+            "  gl_Position = ftransform(); colour = gl_Color;\n"
+            "  pu = dvec3(double(coef1.x) + double(coef1.y), double(coef1.z) + double(coef1.w), double(coef2.x) + double(coef2.y));\n"
+            "  pv = dvec3(double(coef2.z) + double(coef2.w), double(coef3.x) + double(coef3.y), double(coef3.z) + double(coef3.w));\n"
+            "}\n";
         static const char* kFragment =
             "#version 400 compatibility\n"
             "uniform sampler2D tex;\n"
-            "uniform vec4 frag;\n"
-            "uniform vec2 size;\n"
+            "uniform vec2 inverse;\n"
             "uniform int modulate;\n"
-            "flat in vec4 ua; flat in vec4 ma; flat in vec4 va;\n"
+            "flat in dvec3 pu; flat in dvec3 pv;\n"
             "noperspective in vec4 colour;\n"
             "void main() {\n"
-            "  const double e = 1.0 / 262144.0;\n"
-            "  double x = double(frag.x * gl_FragCoord.x + frag.y) + e;\n"
-            "  double y = double(frag.z * gl_FragCoord.y + frag.w) + e;\n"
-            "  double u = (double(ua.x) + double(ua.y)) + (double(ua.z) + double(ua.w)) * x + (double(ma.x) + double(ma.y)) * y;\n"
-            "  double v = (double(ma.z) + double(ma.w)) + (double(va.x) + double(va.y)) * x + (double(va.z) + double(va.w)) * y;\n"
-            "  vec2 t = vec2(clamp(floor(dvec2(u, v)), dvec2(-1048576.0), dvec2(1048576.0)));\n"
-            "  vec4 c = textureLod(tex, (t + 0.5) / size, 0.0);\n"
-            "  gl_FragColor = modulate != 0 ? c * colour : c;\n"
+            "  dvec2 f = dvec2(gl_FragCoord.xy);\n"
+            "  vec2 c = clamp(vec2(floor(dvec2(pu.x + pu.y * f.x + pu.z * f.y, pv.x + pv.y * f.x + pv.z * f.y))), -1048576.0, 1048576.0);\n"
+            "  vec4 s = textureLod(tex, (c + 0.5) * inverse, 0.0);\n"
+            "  gl_FragColor = modulate != 0 ? s * colour : s;\n"
             "}\n";
         GLuint vs = Compile(GL_VERTEX_SHADER, kVertex);
         GLuint fs = vs ? Compile(GL_FRAGMENT_SHADER, kFragment) : 0;
@@ -1252,9 +1228,9 @@ private:
             GLuint prog = glCreateProgram();
             glAttachShader(prog, vs);
             glAttachShader(prog, fs);
-            glBindAttribLocation(prog, 1, "coefU");
-            glBindAttribLocation(prog, 2, "coefM");
-            glBindAttribLocation(prog, 3, "coefV");
+            glBindAttribLocation(prog, 1, "coef1");
+            glBindAttribLocation(prog, 2, "coef2");
+            glBindAttribLocation(prog, 3, "coef3");
             glLinkProgram(prog);
             GLint ok = 0;
             glGetProgramiv(prog, GL_LINK_STATUS, &ok);
@@ -1262,8 +1238,8 @@ private:
                 glUseProgram(prog);
                 glUniform1i(glGetUniformLocation(prog, "tex"), 0);
                 glUseProgram(m_program);
-                static const char* kNames[3] = {"frag", "size", "modulate"};
-                for (int i = 0; i < 3; ++i) m_exactUniform[i] = glGetUniformLocation(prog, kNames[i]);
+                static const char* kNames[2] = {"inverse", "modulate"};
+                for (int i = 0; i < 2; ++i) m_exactUniform[i] = glGetUniformLocation(prog, kNames[i]);
                 m_exactProgram = prog;
             } else {
                 glDeleteProgram(prog); // no double precision in programs: single precision only
@@ -1275,55 +1251,6 @@ private:
         }
     }
 
-    // Rounding in line (the library's calls cost more than the rest of a triangle): the
-    // nearest whole number, ties to even, then the whole numbers below and above. Beyond
-    // 2^51 every double is whole (and NaN stays NaN).
-    static double RoundD(double v) { return std::fabs(v) < 0x1p51 ? (v + 0x1.8p52) - 0x1.8p52 : v; }
-    static double FloorD(double v)
-    {
-        const double r = RoundD(v);
-        return r > v ? r - 1.0 : r;
-    }
-    static double CeilD(double v)
-    {
-        const double r = RoundD(v);
-        return r < v ? r + 1.0 : r;
-    }
-
-    // A texture coordinate in texels: a whole number of 1/256 texels when within single
-    // precision's error of one.
-    static double Texels(float uv, double size)
-    {
-        const double t = (double)uv * size, r = RoundD(t * 256.0) * (1.0 / 256.0);
-        return std::fabs(t - r) <= std::fabs(t) * 0x1p-21 ? r : t;
-    }
-
-    static void Split(double v, float* out)
-    {
-        out[0] = (float)v;
-        out[1] = (float)(v - (double)out[0]);
-    }
-
-    // Whether t is whole, to the double-precision error of the planes (far below anything a
-    // texel coordinate in single precision can mean).
-    static bool Whole(double t, double tolerance) { return std::fabs(t - RoundD(t)) <= tolerance; }
-
-    // The step of a plane: the least k up to kMaxStep for which its value at every whole
-    // pixel centre is a whole number of 1/k texels, or 0. A draw's quads share their
-    // gradients: the gradients' least step is kept from the last plane of the axis.
-    int StepOf(const TexelPlane& p, int axis)
-    {
-        StepCache& c = m_stepCache[axis];
-        if (p.dx != c.dx || p.dy != c.dy) {
-            c.dx = p.dx, c.dy = p.dy, c.k = 0;
-            for (int k = 1; k <= kMaxStep && !c.k; ++k)
-                if (Whole(p.dx * k, 0x1p-32) && Whole(p.dy * k, 0x1p-32)) c.k = k;
-        }
-        for (int k = c.k; k > 0 && k <= kMaxStep; k += c.k)
-            if (Whole(p.a * k, 0x1p-28)) return k;
-        return 0;
-    }
-
     // The target's extent across (axis 0) and down: how far from its origin GL interpolates.
     double TargetExtent(int axis) const
     {
@@ -1331,332 +1258,30 @@ private:
         return axis ? m_vp.y + m_vp.h : m_vp.x + m_vp.w;
     }
 
-    // A bound on how far GL's single-precision interpolation and sampling of a plane can be
-    // off, in texels: 16 ulps of the largest value met on the way (at the vertices, largest,
-    // and at either origin of the target and across it), and the fixed-point steps of Mesa's
-    // linear rasteriser (2^-16 texel, over a span of 64 pixels).
-    static double TexelError(const TexelPlane& p, double largest, const double* extent)
-    {
-        const double reach = std::fabs(p.a) + 2.0 * (std::fabs(p.dx) * extent[0] + std::fabs(p.dy) * extent[1]);
-        return 0x1p-20 * (largest + reach) + 0x1p-9;
-    }
-
-    // What a draw's triangles are placed and settled by (DrawExactTexels).
-    struct TexelFrame {
-        uint32_t uvAt, colourAt; // the vertex layout's offsets
-        double M[3][4]; // target x = fx * M[0][0] + fy * M[0][1] + fz * M[0][2] + M[0][3]; y; clip depth
-        double size[2], inverse[2];
-        double period[2]; // repeating and mirroring textures: planes are moved by whole periods near 0
-        double extent[2]; // the target's
-        bool upright;     // x follows fx alone and y fy alone (no rotation)
-    };
-
     void DrawExactTexels(uint32_t type, uint32_t n, const uint8_t* first, uint32_t stride)
     {
-        const uint32_t count = type == GFX_PT_TRIANGLELIST ? n / 3 : n >= 3 ? n - 2 : 0;
-        if (m_texelVertices.size() < (size_t)count * 3) m_texelVertices.resize((size_t)count * 3);
-        if (m_exactProgram && m_exactVertices.size() < (size_t)count * 3) m_exactVertices.resize((size_t)count * 3);
-        TexelFrame f;
+        GR_TexelDraw d;
+        d.target = m_texelTarget;
         const Layout l = LayoutOf(m_fvf);
-        f.uvAt = l.uv, f.colourAt = l.colour;
-        const double* m = m_exactWhole;
-        const double hw = 0.5 * m_vp.w, hh = 0.5 * m_vp.h;
-        const double M[3][4] = {{m[0] * hw, m[4] * hw, m[8] * hw, (m[12] + 1.0) * hw + m_vp.x},
-                                {-m[1] * hh, -m[5] * hh, -m[9] * hh, (1.0 - m[13]) * hh + m_vp.y},
-                                {m[2], m[6], m[10], m[14]}};
-        std::memcpy(f.M, M, sizeof(M));
-        f.upright = M[0][1] == 0.0 && M[0][2] == 0.0 && M[1][0] == 0.0 && M[1][2] == 0.0;
-        f.size[0] = m_boundW, f.size[1] = m_boundH;
+        d.uvAt = l.uv, d.colourAt = l.colour;
+        d.batchLayout = m_fvf == GFX_FVF_2DTEX;
+        d.size[0] = m_boundW, d.size[1] = m_boundH;
         for (int a = 0; a < 2; ++a) {
-            f.inverse[a] = 1.0 / f.size[a];
-            f.period[a] = m_wrap[a] == 1 ? f.size[a] : m_wrap[a] == 2 ? 2.0 * f.size[a] : 0.0;
-            f.extent[a] = TargetExtent(a);
+            d.period[a] = m_wrap[a] == 1 ? d.size[a] : m_wrap[a] == 2 ? 2.0 * d.size[a] : 0.0;
+            d.extent[a] = TargetExtent(a);
         }
-        m_texelRun = 0;
-        m_exactRun = 0;
+        // GL's window coordinates: rows from the bottom on the window.
+        const bool window = OnWindow();
+        d.fragY[0] = window ? -1.0 : 1.0;
+        d.fragY[1] = window ? m_drawableH - 0.5 : -0.5;
+        d.program = m_exactProgram != 0;
+        m_placer.Place(d, type, n, first, stride);
         m_texelProjection = false;
-        // Quads in the batch's layout (x y z, colour, u v) under a transform without rotation.
-        const bool quads = type == GFX_PT_TRIANGLELIST && f.upright && m_fvf == GFX_FVF_2DTEX && stride == sizeof(TexelVertex) &&
-                           f.M[2][0] == 0.0 && f.M[2][1] == 0.0;
-        for (uint32_t k = 0; k < count; ++k) {
-            if (quads && k + 1 < count && UprightQuad(f, first + (size_t)k * 3 * stride, stride)) {
-                ++k;
-                continue;
-            }
-            // The triangle's vertices in GL's order (a strip's odd ones turned back to its sense).
-            uint32_t idx[3];
-            if (type == GFX_PT_TRIANGLELIST) idx[0] = 3 * k, idx[1] = 3 * k + 1, idx[2] = 3 * k + 2;
-            else if (type == GFX_PT_TRIANGLEFAN) idx[0] = 0, idx[1] = k + 1, idx[2] = k + 2;
-            else if (k & 1) idx[0] = k + 1, idx[1] = k, idx[2] = k + 2;
-            else idx[0] = k, idx[1] = k + 1, idx[2] = k + 2;
-            Triangle(f, first, stride, idx);
-        }
-        if (m_texelRun) DrawTexelRun(false);
-        if (m_exactRun) DrawTexelRun(true);
+        for (const GR_TexelRun& r : m_placer.runs) DrawTexelRun(r);
     }
 
-    // A vertex of the draw, read: position, texture coordinates and colour.
-    struct SourceVertex {
-        float f[3], uv[2];
-        uint32_t colour;
-    };
-    void Read(const TexelFrame& fr, const uint8_t* p, SourceVertex& s) const
-    {
-        std::memcpy(s.f, p, sizeof(s.f));
-        std::memcpy(s.uv, p + fr.uvAt, sizeof(s.uv));
-        s.colour = 0xFFFFFFFFu;
-        if (m_fvf & GFX_FVF_DIFFUSE) std::memcpy(&s.colour, p + fr.colourAt, 4);
-    }
-    static float Depth(const TexelFrame& fr, const SourceVertex& s)
-    {
-        return (float)(s.f[0] * fr.M[2][0] + s.f[1] * fr.M[2][1] + s.f[2] * fr.M[2][2] + fr.M[2][3]);
-    }
-
-    // Moves texel coordinates t[0..n) by whole periods of the texture (axis a) to start near 0.
-    static void NearZero(const TexelFrame& fr, int a, double* t, int n)
-    {
-        if (fr.period[a] <= 0.0) return;
-        double lo = t[0], hi = t[0];
-        for (int i = 1; i < n; ++i) lo = std::min(lo, t[i]), hi = std::max(hi, t[i]);
-        if (lo >= 0.0 && hi <= fr.period[a]) return;
-        const double whole = fr.period[a] * FloorD(lo / fr.period[a]);
-        if (std::fabs(whole) <= DBL_MAX)
-            for (int i = 0; i < n; ++i) t[i] -= whole;
-    }
-
-    // Whether GL's own interpolation settles the planes (see above), and the shift of each
-    // that does; largest: the largest texel coordinate at the vertices.
-    bool Settle(const TexelFrame& fr, const TexelPlane* plane, const double* largest, double* shift)
-    {
-        for (int a = 0; a < 2; ++a) {
-            const TexelPlane& pl = plane[a];
-            const int step = StepOf(pl, a);
-            if (!step || 4.0 * step * TexelError(pl, largest[a], fr.extent) > 1.0) return false;
-            shift[a] = (pl.dx + pl.dy >= 0.0 ? 0.5 : -0.5) / step;
-        }
-        return true;
-    }
-
-    // Room for the next vertices GL interpolates itself (the program's run drawn first: the
-    // draw's order is kept).
-    TexelVertex* TexelRoom(uint32_t vertices)
-    {
-        if (m_exactRun) DrawTexelRun(true);
-        TexelVertex* v = m_texelVertices.data() + m_texelRun;
-        m_texelRun += vertices;
-        return v;
-    }
-    // The texture coordinates of a vertex as sent: the planes there (so that GL interpolates
-    // the same planes), moved by the shift.
-    static void Place(const TexelFrame& fr, const TexelPlane* plane, const double* shift, TexelVertex& v)
-    {
-        const double x = v.x, y = v.y;
-        v.u = (float)((plane[0].a + plane[0].dx * x + plane[0].dy * y + shift[0]) * fr.inverse[0]);
-        v.v = (float)((plane[1].a + plane[1].dx * x + plane[1].dy * y + shift[1]) * fr.inverse[1]);
-    }
-
-    // Two triangles of a list making an upright rectangle with its texture upright in it (u
-    // following x alone and v y alone), as sprites, tiles and backgrounds are drawn without
-    // rotation, in the batch's layout: placed and settled as one, as Triangle would place and
-    // settle each. False (nothing done) when they are not such a pair or GL's own
-    // interpolation is not to be trusted with them. A draw's quads come in one order of
-    // corners: the last one's is tried first.
-    bool UprightQuad(const TexelFrame& fr, const uint8_t* first, uint32_t stride)
-    {
-        // Each vertex's x and y, u and v, depth and colour, as bits (corner c: x of c & 1, y of c >> 1).
-        uint64_t xy[6], uv[6], zc[6];
-        for (int i = 0; i < 6; ++i) {
-            const uint8_t* p = first + (size_t)i * stride;
-            std::memcpy(&xy[i], p, 8);
-            std::memcpy(&zc[i], p + 8, 8);
-            std::memcpy(&uv[i], p + 16, 8);
-        }
-        int* corner = m_quadCorner;
-        uint64_t cxy[4], cuv[4];
-        auto corners = [&](uint64_t a, uint64_t b, uint64_t* c) { // a: corner 0, b: corner 3
-            c[0] = a, c[3] = b;
-            c[1] = (b & 0xFFFFFFFFu) | (a & ~(uint64_t)0xFFFFFFFFu);
-            c[2] = (a & 0xFFFFFFFFu) | (b & ~(uint64_t)0xFFFFFFFFu);
-        };
-        corners(xy[m_quadAt[0]], xy[m_quadAt[1]], cxy);
-        corners(uv[m_quadAt[0]], uv[m_quadAt[1]], cuv);
-        bool same = true;
-        for (int i = 0; i < 6; ++i) same &= (xy[i] == cxy[corner[i]]) & (uv[i] == cuv[corner[i]]);
-        if (!same && !QuadOrder(xy, uv, cxy, cuv)) return false;
-        float x[2], y[2], u[2], v[2];
-        std::memcpy(x, &cxy[0], 4), std::memcpy(y, (const char*)&cxy[0] + 4, 4);
-        std::memcpy(x + 1, &cxy[3], 4), std::memcpy(y + 1, (const char*)&cxy[3] + 4, 4);
-        std::memcpy(u, &cuv[0], 4), std::memcpy(v, (const char*)&cuv[0] + 4, 4);
-        std::memcpy(u + 1, &cuv[3], 4), std::memcpy(v + 1, (const char*)&cuv[3] + 4, 4);
-        // Depth and colour: one for the quad, or one a corner.
-        uint64_t czc[4] = {zc[0], zc[0], zc[0], zc[0]};
-        bool one = true;
-        for (int i = 1; i < 6; ++i) one &= zc[i] == zc[0];
-        if (!one) {
-            bool seen[4] = {false, false, false, false};
-            for (int i = 0; i < 6; ++i) {
-                const int c = corner[i];
-                if (seen[c] && zc[i] != czc[c]) return false;
-                seen[c] = true, czc[c] = zc[i];
-            }
-        }
-        // Either way of each axis, on the target and in texels, and the plane through them.
-        double X[2], Y[2], U[2], V[2];
-        for (int i = 0; i < 2; ++i) {
-            X[i] = x[i] * fr.M[0][0] + fr.M[0][3];
-            Y[i] = y[i] * fr.M[1][1] + fr.M[1][3];
-            U[i] = Texels(u[i], fr.size[0]);
-            V[i] = Texels(v[i], fr.size[1]);
-        }
-        if (!(X[0] != X[1] && Y[0] != Y[1])) return false;
-        NearZero(fr, 0, U, 2);
-        NearZero(fr, 1, V, 2);
-        TexelPlane plane[2];
-        plane[0].dx = Gradient(U[1] - U[0], X[1] - X[0], 0), plane[0].dy = 0.0, plane[0].a = U[0] - plane[0].dx * X[0];
-        plane[1].dx = 0.0, plane[1].dy = Gradient(V[1] - V[0], Y[1] - Y[0], 1), plane[1].a = V[0] - plane[1].dy * Y[0];
-        const double largest[2] = {std::max(std::fabs(U[0]), std::fabs(U[1])), std::max(std::fabs(V[0]), std::fabs(V[1]))};
-        double shift[2];
-        if (!Settle(fr, plane, largest, shift)) return false;
-        // The edges half way between the centres (as Triangle moves them).
-        float sx[2], sy[2], su[2], sv[2];
-        for (int i = 0; i < 2; ++i) {
-            sx[i] = (float)(CeilD(X[i] - kExactNudge) - 0.5), sy[i] = (float)(CeilD(Y[i] - kExactNudge) - 0.5);
-            su[i] = (float)((plane[0].a + plane[0].dx * sx[i] + shift[0]) * fr.inverse[0]);
-            sv[i] = (float)((plane[1].a + plane[1].dy * sy[i] + shift[1]) * fr.inverse[1]);
-        }
-        if (sx[0] == sx[1] || sy[0] == sy[1]) return true; // no centre
-        // The corners' clip depth and colour (in the layout's order, as the depth and colour of a vertex).
-        for (int k = 0; k < 4; ++k) {
-            float z;
-            std::memcpy(&z, &czc[k], 4);
-            z = (float)(z * fr.M[2][2] + fr.M[2][3]);
-            std::memcpy(&czc[k], &z, 4);
-        }
-        TexelVertex* out = TexelRoom(6);
-        for (int i = 0; i < 6; ++i) {
-            const int k = corner[i];
-            out[i].x = sx[k & 1], out[i].y = sy[k >> 1];
-            std::memcpy(&out[i].z, &czc[k], 8);
-            out[i].u = su[k & 1], out[i].v = sv[k >> 1];
-        }
-        return true;
-    }
-
-    // The gradient d/D, kept for the next quad of the same size (axis a).
-    double Gradient(double d, double D, int a)
-    {
-        if (d != m_gradient[a][0] || D != m_gradient[a][1]) m_gradient[a][0] = d, m_gradient[a][1] = D, m_gradient[a][2] = d / D;
-        return m_gradient[a][2];
-    }
-
-    // Finds the quad's order of corners (UprightQuad) from its first vertex and the ones apart
-    // from it, with the corners' bits; false when the six vertices are no such quad.
-    bool QuadOrder(const uint64_t* xy, const uint64_t* uv, uint64_t* cxy, uint64_t* cuv)
-    {
-        float x[6], y[6], u[6], v[6];
-        for (int i = 0; i < 6; ++i) {
-            std::memcpy(&x[i], &xy[i], 4), std::memcpy(&y[i], (const char*)&xy[i] + 4, 4);
-            std::memcpy(&u[i], &uv[i], 4), std::memcpy(&v[i], (const char*)&uv[i] + 4, 4);
-        }
-        int* corner = m_quadCorner;
-        int far = -1;
-        for (int i = 1; i < 6; ++i) {
-            const int a = x[i] != x[0], b = y[i] != y[0];
-            if (a && b) far = i;
-        }
-        if (far < 0) return false;
-        uint64_t exy[4], euv[4];
-        const uint64_t a = xy[0], b = xy[far], ua = uv[0], ub = uv[far];
-        exy[0] = a, exy[3] = b, exy[1] = (b & 0xFFFFFFFFu) | (a & ~(uint64_t)0xFFFFFFFFu), exy[2] = (a & 0xFFFFFFFFu) | (b & ~(uint64_t)0xFFFFFFFFu);
-        euv[0] = ua, euv[3] = ub, euv[1] = (ub & 0xFFFFFFFFu) | (ua & ~(uint64_t)0xFFFFFFFFu), euv[2] = (ua & 0xFFFFFFFFu) | (ub & ~(uint64_t)0xFFFFFFFFu);
-        for (int i = 0; i < 6; ++i) {
-            int c = 0;
-            while (c < 4 && exy[c] != xy[i]) ++c;
-            if (c == 4 || euv[c] != uv[i]) return false;
-            corner[i] = c;
-        }
-        for (int t = 0; t < 6; t += 3)
-            if (corner[t] == corner[t + 1] || corner[t] == corner[t + 2] || corner[t + 1] == corner[t + 2]) return false;
-        m_quadAt[0] = 0, m_quadAt[1] = far;
-        std::memcpy(cxy, exy, sizeof(exy));
-        std::memcpy(cuv, euv, sizeof(euv));
-        return true;
-    }
-
-    void Triangle(const TexelFrame& fr, const uint8_t* first, uint32_t stride, const uint32_t* idx)
-    {
-        double X[3], Y[3], T[2][3];
-        SourceVertex s[3];
-        for (int c = 0; c < 3; ++c) {
-            Read(fr, first + (size_t)idx[c] * stride, s[c]);
-            const float* f = s[c].f;
-            X[c] = f[0] * fr.M[0][0] + f[1] * fr.M[0][1] + f[2] * fr.M[0][2] + fr.M[0][3];
-            Y[c] = f[0] * fr.M[1][0] + f[1] * fr.M[1][1] + f[2] * fr.M[1][2] + fr.M[1][3];
-            T[0][c] = Texels(s[c].uv[0], fr.size[0]);
-            T[1][c] = Texels(s[c].uv[1], fr.size[1]);
-        }
-        const double ax = X[1] - X[0], ay = Y[1] - Y[0], bx = X[2] - X[0], by = Y[2] - Y[0];
-        const double det = ax * by - bx * ay;
-        if (!(std::fabs(det) > 0.0 && std::fabs(det) <= DBL_MAX)) return; // no area: it covers no centre
-        const double inv = 1.0 / det;
-        TexelPlane plane[2];
-        double largest[2];
-        for (int a = 0; a < 2; ++a) {
-            double* t = T[a];
-            NearZero(fr, a, t, 3);
-            TexelPlane& pl = plane[a];
-            pl.dx = ((t[1] - t[0]) * by - (t[2] - t[0]) * ay) * inv;
-            pl.dy = ((t[2] - t[0]) * ax - (t[1] - t[0]) * bx) * inv;
-            pl.a = t[0] - pl.dx * X[0] - pl.dy * Y[0];
-            largest[a] = std::max(std::fabs(t[0]), std::max(std::fabs(t[1]), std::fabs(t[2])));
-        }
-        // Half of an upright rectangle: its edges moved half way between the centres.
-        const bool upright = (X[0] == X[1] || X[1] == X[2] || X[0] == X[2]) &&
-                             (Y[0] == Y[1] || Y[1] == Y[2] || Y[0] == Y[2]) &&
-                             !(X[0] == X[1] && X[1] == X[2]) && !(Y[0] == Y[1] && Y[1] == Y[2]);
-        if (upright) {
-            // A centre is in when the point just right of and below it is (kExactNudge):
-            // edges on a centre, to the double precision's last bits, take it as the
-            // rule's left and top edges do and its right and bottom ones do not.
-            for (int c = 0; c < 3; ++c)
-                X[c] = CeilD(X[c] - kExactNudge) - 0.5, Y[c] = CeilD(Y[c] - kExactNudge) - 0.5;
-            if ((X[1] - X[0]) * (Y[2] - Y[0]) == (X[2] - X[0]) * (Y[1] - Y[0])) return; // no centre
-        }
-        // Corners that single precision puts on one line: no area as sent (see LeaveOutFlat).
-        const float fx[3] = {(float)X[0], (float)X[1], (float)X[2]}, fy[3] = {(float)Y[0], (float)Y[1], (float)Y[2]};
-        if (((double)fx[1] - fx[0]) * ((double)fy[2] - fy[0]) == ((double)fx[2] - fx[0]) * ((double)fy[1] - fy[0])) return;
-        double shift[2];
-        bool own = Settle(fr, plane, largest, shift);
-        if (!own && !m_exactProgram) {
-            own = true; // single precision, kTexelNudge of a pixel right and down
-            for (int a = 0; a < 2; ++a) shift[a] = (plane[a].dx + plane[a].dy) * (double)kTexelNudge;
-        }
-        if (own) {
-            TexelVertex* v = TexelRoom(3);
-            for (int c = 0; c < 3; ++c) {
-                v[c].x = (float)X[c];
-                v[c].y = (float)Y[c];
-                v[c].z = Depth(fr, s[c]);
-                v[c].colour = s[c].colour;
-                Place(fr, plane, shift, v[c]);
-            }
-            return;
-        }
-        if (m_texelRun) DrawTexelRun(false);
-        ExactVertex* v = m_exactVertices.data() + m_exactRun;
-        m_exactRun += 3;
-        const double coef[6] = {plane[0].a, plane[0].dx, plane[0].dy, plane[1].a, plane[1].dx, plane[1].dy};
-        for (int c = 0; c < 3; ++c) {
-            v[c].x = (float)X[c];
-            v[c].y = (float)Y[c];
-            v[c].z = Depth(fr, s[c]);
-            v[c].colour = s[c].colour;
-            for (int i = 0; i < 6; ++i) Split(coef[i], v[c].coef + 2 * i);
-        }
-    }
-
-    // Draws the triangles made so far of one way (exact: the program's), and starts anew.
-    void DrawTexelRun(bool exact)
+    // Draws one run of triangles of one way (exact: the program's).
+    void DrawTexelRun(const GR_TexelRun& run)
     {
         if (!m_texelProjection) {
             // The vertices are in target coordinates: the projection maps the viewport's (with
@@ -1674,36 +1299,32 @@ private:
             m_modelview = kModelviewNone;
         }
         BindVertexBuffer(0);
-        if (!exact) {
+        if (!run.exact) {
             SelectProgram();
-            const TexelVertex* v = m_texelVertices.data();
+            const GR_TexelVertex* v = m_placer.settled.data() + run.first;
             ClientArrays(GFX_FVF_2DTEX);
-            glVertexPointer(3, GL_FLOAT, sizeof(TexelVertex), &v->x);
-            glColorPointer(GL_BGRA, GL_UNSIGNED_BYTE, sizeof(TexelVertex), &v->colour);
-            glTexCoordPointer(2, GL_FLOAT, sizeof(TexelVertex), &v->u);
-            glDrawArrays(GL_TRIANGLES, 0, (GLsizei)m_texelRun);
-            m_texelRun = 0;
+            glVertexPointer(3, GL_FLOAT, sizeof(GR_TexelVertex), &v->x);
+            glColorPointer(GL_BGRA, GL_UNSIGNED_BYTE, sizeof(GR_TexelVertex), &v->colour);
+            glTexCoordPointer(2, GL_FLOAT, sizeof(GR_TexelVertex), &v->u);
+            glDrawArrays(GL_TRIANGLES, 0, (GLsizei)run.count);
             return;
         }
         if (m_program != m_exactProgram) {
             glUseProgram(m_exactProgram);
             m_program = m_exactProgram;
         }
-        const bool window = OnWindow();
-        glUniform4f(m_exactUniform[0], 1.0f, -0.5f, window ? -1.0f : 1.0f, window ? (float)m_drawableH - 0.5f : -0.5f);
-        glUniform2f(m_exactUniform[1], (float)m_boundW, (float)m_boundH);
-        glUniform1i(m_exactUniform[2], m_modulate ? 1 : 0);
-        const ExactVertex* v = m_exactVertices.data();
+        glUniform2f(m_exactUniform[0], 1.0f / (float)m_boundW, 1.0f / (float)m_boundH);
+        glUniform1i(m_exactUniform[1], m_modulate ? 1 : 0);
+        const GR_ExactVertex* v = m_placer.exact.data() + run.first;
         ClientArrays(GFX_FVF_2D);
-        glVertexPointer(3, GL_FLOAT, sizeof(ExactVertex), &v->x);
-        glColorPointer(GL_BGRA, GL_UNSIGNED_BYTE, sizeof(ExactVertex), &v->colour);
+        glVertexPointer(3, GL_FLOAT, sizeof(GR_ExactVertex), &v->x);
+        glColorPointer(GL_BGRA, GL_UNSIGNED_BYTE, sizeof(GR_ExactVertex), &v->colour);
         for (GLuint a = 0; a < 3; ++a) {
             glEnableVertexAttribArray(1 + a);
-            glVertexAttribPointer(1 + a, 4, GL_FLOAT, GL_FALSE, sizeof(ExactVertex), v->coef + 4 * a);
+            glVertexAttribPointer(1 + a, 4, GL_FLOAT, GL_FALSE, sizeof(GR_ExactVertex), v->coef + 4 * a);
         }
-        glDrawArrays(GL_TRIANGLES, 0, (GLsizei)m_exactRun);
+        glDrawArrays(GL_TRIANGLES, 0, (GLsizei)run.count);
         for (GLuint a = 0; a < 3; ++a) glDisableVertexAttribArray(1 + a);
-        m_exactRun = 0;
     }
 
     // Whether a row-major transform leaves w at 1 (no perspective).
@@ -2819,27 +2440,20 @@ private:
     enum Projection { kProjectionNone, kProjectionPlain, kProjectionTextured, kProjectionWindow };
     Projection m_projectionSent = kProjectionNone;
     bool m_halfPixelFaded = false; // the projection lacks some of its half pixel
-    // The view and projection in double precision where they are known so (SetExactTransform):
-    // told for the next SetTransform (pending), and kept while they are the ones set (valid).
-    double m_exactNext[3][16], m_exact[3][16];
-    bool m_exactPending[3] = {false, false, false}, m_exactValid[3] = {false, false, false};
-    double m_exactWhole[16]; // world, view and projection, in double (ExactTexels)
+    // The view in double precision where it is known so (SetExactTransform), and the
+    // projection (SetExactProjection, or the one set, with nothing divided): told for the next
+    // SetTransform (pending), and kept while they are the ones set (valid).
+    double m_exactViewNext[16], m_exactView[16];
+    bool m_exactViewPending = false, m_exactViewValid = false;
+    GfxExactProjection m_exactProjectionNext{}, m_exactProjection{{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}, {1, 1}, {0, 0}, {0, 0}};
+    bool m_exactProjectionPending = false;
+    GR_TexelTarget m_texelTarget{}; // where vertices land on the target (ExactTexels)
     bool m_exactReady = false;
     GLuint m_exactProgram = 0;  // the program of DrawExactTexels, 0 until made or when refused
     bool m_exactBuilt = false;  // BuildExactProgram ran
-    GLint m_exactUniform[3] = {-1, -1, -1}; // target mapping, size, modulate
-    std::vector<ExactVertex> m_exactVertices; // the vertices of the draw being made, each way
-    std::vector<TexelVertex> m_texelVertices;
-    uint32_t m_exactRun = 0, m_texelRun = 0;   // how many of each wait to be drawn
+    GLint m_exactUniform[2] = {-1, -1}; // inverse size, modulate
+    GR_TexelPlacer m_placer;                   // places and settles the draws' triangles
     bool m_texelProjection = false;            // the target's projection is loaded (this draw)
-    struct StepCache {
-        double dx = 0.0, dy = 0.0;
-        int k = 1;
-    };
-    StepCache m_stepCache[2]; // the gradients of the last plane of u and v, and their step
-    int m_quadCorner[6] = {0, 1, 3, 3, 2, 0}; // UprightQuad: the last quad's corner at each vertex
-    int m_quadAt[2] = {0, 2};                  // and where its corners 0 and 3 first come
-    double m_gradient[2][3] = {};              // UprightQuad: the last quad's differences and their ratio
     bool m_linear[2] = {false, false}; // magnifying, minifying filters are linear
     int m_wrap[2] = {1, 1};            // u, v: 0 clamp, 1 repeat, 2 mirror, 3 border
     int32_t m_boundW = 0, m_boundH = 0; // the bound texture's size
@@ -2921,6 +2535,7 @@ public:
         SDL_GLContext ctx = SDL_GL_CreateContext(w);
         if (!ctx) return nullptr;
         SDL_GL_MakeCurrent(w, ctx);
+        KeepTheHeap();
         return new GLDevice(w, ctx, pp);
     }
 
@@ -2928,6 +2543,23 @@ private:
     bool Init()
     {
         return GR_Sdl_StartVideo();
+    }
+
+    // Mesa's software rasteriser takes the memory of a frame's binned triangles (tens of
+    // megabytes for tens of thousands of triangles) from the heap and gives it back at the end
+    // of each scene; the C library then returned the heap's top to the system whenever more
+    // than its threshold lay free there (from 128 KiB, moved up to 32 MiB at most), and the
+    // next frame faulted every page in anew: 20,000 page faults a frame, a third of the frame,
+    // for 12,000 sprites turned by any angle in a view shrinking by two. The heap keeps up to
+    // 64 MiB free at its top, and blocks up to 32 MiB come from it (the most the library's own
+    // adjustment would reach), so that a frame reuses the pages of the frame before.
+    static void KeepTheHeap()
+    {
+        static bool done = false;
+        if (done) return;
+        done = true;
+        mallopt(M_MMAP_THRESHOLD, 32 << 20);
+        mallopt(M_TRIM_THRESHOLD, 64 << 20);
     }
 };
 
