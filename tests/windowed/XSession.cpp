@@ -477,10 +477,16 @@ const std::string& WindowedRunner::Window()
 {
     const auto end = Clock::now() + kPatience;
     while (m_window.empty() && !Ended() && Clock::now() < end) {
-        // The game's window: not the debug form's.
+        // The game's window: not the debug form's, and the first the runner made of those shown
+        // (X gives a client's windows rising ids): a busy machine's first look can come after a
+        // dialog's window of the same name is shown beside it, and the search lists in stacking order.
         std::istringstream ids(m_x.Output("xdotool search --onlyvisible --pid " + std::to_string(m_pid)));
-        for (std::string id; m_window.empty() && std::getline(ids, id);)
-            if (!id.empty() && m_x.Output("xdotool getwindowname " + id) != "Zimbrel Debugger\n") m_window = id;
+        unsigned long first = 0;
+        for (std::string id; std::getline(ids, id);) {
+            const unsigned long n = std::strtoul(id.c_str(), nullptr, 10);
+            if (n && (!first || n < first) && m_x.Output("xdotool getwindowname " + id) != "Zimbrel Debugger\n") first = n;
+        }
+        if (first) m_window = std::to_string(first);
         if (!m_window.empty()) {
             m_windowCame = Clock::now() - m_started;
             // The pointer rests in the window's top left corner: keys go to it (no window
