@@ -177,8 +177,9 @@ std::string Scene(std::mt19937& rng, const std::vector<View>& views)
             case 0: code += "draw_sprite(spr_ball, " + in(0, 3) + ", " + x + ", " + y + ");\n"; break;
             case 1:
             case 2:
+                // Tinted or not: the colour multiplies the texel the pixel shows.
                 code += "draw_sprite_ext(spr_wall, 0, " + x + ", " + y + ", " + scales[rng() % 5] + ", " + scales[rng() % 3] +
-                        ", 0, c_white, 1);\n";
+                        (i % 6 == 1 ? ", 0, c_white, 1);\n" : ", 0, c_orange, 1);\n");
                 break;
             case 3: code += "draw_background(bg_sky, " + x + ", " + y + ");\n"; break;
             case 4: code += "draw_text(" + x + ", " + y + ", \"Wj7 ab\");\n"; break;
@@ -262,7 +263,7 @@ std::string Manifest(const std::vector<View>& views, const std::vector<std::vect
            "  {\"name\": \"spr_code\", \"image\": \"" + codeImage + "\"}],\n"
            "\"backgrounds\": [{\"name\": \"bg_sky\", \"image\": \"" + demo + "sky.png\"}],\n"
            "\"fonts\": [{\"name\": \"fnt\", \"ttf\": \"/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf\", \"size\": 10}],\n"
-           "\"scripts\": [{\"name\": \"scr_scene\", \"code\": " + text("draw_set_font(fnt); draw_set_color(c_white);\n" + scene) + "},\n"
+           "\"scripts\": [{\"name\": \"scr_scene\", \"code\": " + text("draw_set_font(fnt); draw_set_color(c_yellow);\n" + scene) + "},\n"
            "  {\"name\": \"scr_code\", \"code\": " + text(codeDraw) + "}],\n"
            "\"objects\": [{\"name\": \"obj\", \"persistent\": false, \"events\": [{\"type\": \"create\", \"code\": \"t = 0; global.s = -1;\"},\n"
            "  {\"type\": \"step\", \"code\": \"t += 1;\"}, {\"type\": \"draw\", \"code\": " + text(draw) + "}]}],\n"

@@ -243,7 +243,8 @@ public:
             if (prog) glDeleteProgram(prog);
         if (m_flatProgram) glDeleteProgram(m_flatProgram);
         if (m_mixProgram) glDeleteProgram(m_mixProgram);
-        if (m_exactProgram) glDeleteProgram(m_exactProgram);
+        for (GLuint prog : m_exactProgram)
+            if (prog) glDeleteProgram(prog);
         g_contextAlive = false;
         g_boundVertexBuffer = 0;
         SDL_GL_DeleteContext(m_context);
@@ -1192,61 +1193,82 @@ private:
         return true;
     }
 
-    // The exact program: the vertex stage makes each plane's three coefficients doubles once
+    // The exact programs: the vertex stage makes each plane's three coefficients doubles once
     // (from their high and low floats); the fragment stage evaluates them at the fragment and
     // takes that texel's centre through the sampler, which wraps, mirrors, clamps or borders it
     // (the planes are moved by whole periods near 0, where a texel's centre in single precision
-    // stays within the texel).
+    // stays within the texel). Two of them, the texel alone and the texel times the colour: a
+    // colour interpolated and multiplied at every pixel costs Mesa's rasteriser about as much
+    // as the planes, and is spared where it cannot change the texel (not modulated, or white).
     void BuildExactProgram()
     {
         static const char* kVertex =
-            "#version 400 compatibility\n"
             "in vec4 coef1; in vec4 coef2; in vec4 coef3;\n"
             "flat out dvec3 pu; flat out dvec3 pv;\n"
+            "#ifdef TINT\n"
             "noperspective out vec4 colour;\n"
+            "#endif\n"
             "void main() {\n"
-            "  gl_Position = ftransform(); colour = gl_Color;\n"
+            "  gl_Position = ftransform();\n"
+            "#ifdef TINT\n"
+            "  colour = gl_Color;\n"
+            "#endif\n"
             "  pu = dvec3(double(coef1.x) + double(coef1.y), double(coef1.z) + double(coef1.w), double(coef2.x) + double(coef2.y));\n"
             "  pv = dvec3(double(coef2.z) + double(coef2.w), double(coef3.x) + double(coef3.y), double(coef3.z) + double(coef3.w));\n"
             "}\n";
         static const char* kFragment =
-            "#version 400 compatibility\n"
             "uniform sampler2D tex;\n"
             "uniform vec2 inverse;\n"
-            "uniform int modulate;\n"
             "flat in dvec3 pu; flat in dvec3 pv;\n"
+            "#ifdef TINT\n"
             "noperspective in vec4 colour;\n"
+            "#endif\n"
             "void main() {\n"
             "  dvec2 f = dvec2(gl_FragCoord.xy);\n"
             "  vec2 c = clamp(vec2(floor(dvec2(pu.x + pu.y * f.x + pu.z * f.y, pv.x + pv.y * f.x + pv.z * f.y))), -1048576.0, 1048576.0);\n"
-            "  vec4 s = textureLod(tex, (c + 0.5) * inverse, 0.0);\n"
-            "  gl_FragColor = modulate != 0 ? s * colour : s;\n"
+            "  gl_FragColor = textureLod(tex, (c + 0.5) * inverse, 0.0)\n"
+            "#ifdef TINT\n"
+            "    * colour\n"
+            "#endif\n"
+            "  ;\n"
             "}\n";
-        GLuint vs = Compile(GL_VERTEX_SHADER, kVertex);
-        GLuint fs = vs ? Compile(GL_FRAGMENT_SHADER, kFragment) : 0;
-        if (vs && fs) {
-            GLuint prog = glCreateProgram();
-            glAttachShader(prog, vs);
-            glAttachShader(prog, fs);
-            glBindAttribLocation(prog, 1, "coef1");
-            glBindAttribLocation(prog, 2, "coef2");
-            glBindAttribLocation(prog, 3, "coef3");
-            glLinkProgram(prog);
-            GLint ok = 0;
-            glGetProgramiv(prog, GL_LINK_STATUS, &ok);
-            if (ok) {
-                glUseProgram(prog);
-                glUniform1i(glGetUniformLocation(prog, "tex"), 0);
-                glUseProgram(m_program);
-                static const char* kNames[2] = {"inverse", "modulate"};
-                for (int i = 0; i < 2; ++i) m_exactUniform[i] = glGetUniformLocation(prog, kNames[i]);
-                m_exactProgram = prog;
-            } else {
-                glDeleteProgram(prog); // no double precision in programs: single precision only
+        static const char* kHeads[2] = {"#version 400 compatibility\n", "#version 400 compatibility\n#define TINT\n"};
+        GLuint made[2] = {0, 0};
+        for (int t = 0; t < 2; ++t) {
+            const char* vertex[2] = {kHeads[t], kVertex};
+            const char* fragment[2] = {kHeads[t], kFragment};
+            GLuint vs = Compile(GL_VERTEX_SHADER, vertex, 2);
+            GLuint fs = vs ? Compile(GL_FRAGMENT_SHADER, fragment, 2) : 0;
+            if (vs && fs) {
+                GLuint prog = glCreateProgram();
+                glAttachShader(prog, vs);
+                glAttachShader(prog, fs);
+                glBindAttribLocation(prog, 1, "coef1");
+                glBindAttribLocation(prog, 2, "coef2");
+                glBindAttribLocation(prog, 3, "coef3");
+                glLinkProgram(prog);
+                GLint ok = 0;
+                glGetProgramiv(prog, GL_LINK_STATUS, &ok);
+                if (ok) {
+                    glUseProgram(prog);
+                    glUniform1i(glGetUniformLocation(prog, "tex"), 0);
+                    glUseProgram(m_program);
+                    m_exactInverse[t] = glGetUniformLocation(prog, "inverse");
+                    made[t] = prog;
+                } else {
+                    glDeleteProgram(prog);
+                }
             }
+            if (vs) glDeleteShader(vs);
+            if (fs) glDeleteShader(fs);
         }
-        if (vs) glDeleteShader(vs);
-        if (fs) glDeleteShader(fs);
+        if (made[0] && made[1]) {
+            m_exactProgram[0] = made[0], m_exactProgram[1] = made[1];
+        } else {
+            // No double precision in programs: single precision only.
+            for (GLuint prog : made)
+                if (prog) glDeleteProgram(prog);
+        }
         while (glGetError() != GL_NO_ERROR) {
         }
     }
@@ -1274,7 +1296,7 @@ private:
         const bool window = OnWindow();
         d.fragY[0] = window ? -1.0 : 1.0;
         d.fragY[1] = window ? m_drawableH - 0.5 : -0.5;
-        d.program = m_exactProgram != 0;
+        d.program = m_exactProgram[0] != 0;
         m_placer.Place(d, type, n, first, stride);
         m_texelProjection = false;
         for (const GR_TexelRun& r : m_placer.runs) DrawTexelRun(r);
@@ -1309,13 +1331,17 @@ private:
             glDrawArrays(GL_TRIANGLES, 0, (GLsizei)run.count);
             return;
         }
-        if (m_program != m_exactProgram) {
-            glUseProgram(m_exactProgram);
-            m_program = m_exactProgram;
-        }
-        glUniform2f(m_exactUniform[0], 1.0f / (float)m_boundW, 1.0f / (float)m_boundH);
-        glUniform1i(m_exactUniform[1], m_modulate ? 1 : 0);
         const GR_ExactVertex* v = m_placer.exact.data() + run.first;
+        // The colour only where it changes the texel: modulated and not opaque white.
+        int tint = 0;
+        if (m_modulate)
+            for (uint32_t i = 0; i < run.count && !tint; ++i) tint = v[i].colour != 0xFFFFFFFFu;
+        const GLuint prog = m_exactProgram[tint];
+        if (m_program != prog) {
+            glUseProgram(prog);
+            m_program = prog;
+        }
+        glUniform2f(m_exactInverse[tint], 1.0f / (float)m_boundW, 1.0f / (float)m_boundH);
         ClientArrays(GFX_FVF_2D);
         glVertexPointer(3, GL_FLOAT, sizeof(GR_ExactVertex), &v->x);
         glColorPointer(GL_BGRA, GL_UNSIGNED_BYTE, sizeof(GR_ExactVertex), &v->colour);
@@ -1392,10 +1418,11 @@ private:
         }
     }
 
-    static GLuint Compile(GLenum kind, const char* text)
+    static GLuint Compile(GLenum kind, const char* text) { return Compile(kind, &text, 1); }
+    static GLuint Compile(GLenum kind, const char* const* parts, GLsizei count)
     {
         GLuint sh = glCreateShader(kind);
-        glShaderSource(sh, 1, &text, nullptr);
+        glShaderSource(sh, count, parts, nullptr);
         glCompileShader(sh);
         GLint ok = 0;
         glGetShaderiv(sh, GL_COMPILE_STATUS, &ok);
@@ -2449,9 +2476,9 @@ private:
     bool m_exactProjectionPending = false;
     GR_TexelTarget m_texelTarget{}; // where vertices land on the target (ExactTexels)
     bool m_exactReady = false;
-    GLuint m_exactProgram = 0;  // the program of DrawExactTexels, 0 until made or when refused
-    bool m_exactBuilt = false;  // BuildExactProgram ran
-    GLint m_exactUniform[2] = {-1, -1}; // inverse size, modulate
+    GLuint m_exactProgram[2] = {0, 0}; // the programs of DrawExactTexels (texel alone, times the colour), 0 until made or when refused
+    bool m_exactBuilt = false;         // BuildExactProgram ran
+    GLint m_exactInverse[2] = {-1, -1}; // their uniforms of the inverse size
     GR_TexelPlacer m_placer;                   // places and settles the draws' triangles
     bool m_texelProjection = false;            // the target's projection is loaded (this draw)
     bool m_linear[2] = {false, false}; // magnifying, minifying filters are linear
