@@ -11,8 +11,9 @@
 //   just right of and below it. An upright sprite covers [left, right) x [top, bottom) of the
 //   room; the texel coordinate along it is a ratio of whole numbers. Both are decided in exact
 //   integer arithmetic. A turned sprite's two triangles are evaluated in long double, and
-//   centres within a hair of a triangle's edge are not judged (which triangle a rasteriser
-//   gives them is its own affair), nor texels within 2^-16 of an edge where the exact program
+//   centres within a hair of a triangle's edge, or nearer than the rounding of its corners to
+//   single precision on the target can move it, are not judged (which triangle a rasteriser
+//   gives them, and whether it gives them one, is its own affair), nor texels within 2^-16 of an edge where the exact program
 //   drew them (it samples 2^-18 of a pixel right of and below the centre);
 // - the module's settled triangles and quads are filled by the fill convention and their
 //   texture coordinates interpolated as a rasteriser would, and each value must lie in the
@@ -173,11 +174,22 @@ struct Model {
                 const long double det = ((long double)cx[t[1]] - cx[t[0]]) * ((long double)cy[t[2]] - cy[t[0]]) -
                                         ((long double)cx[t[2]] - cx[t[0]]) * ((long double)cy[t[1]] - cy[t[0]]);
                 if (det == 0) continue;
+                // The rasteriser has the corners on the target in single precision: a centre
+                // nearer an edge than their rounding can move it is its own affair too.
+                const long double sx = (long double)v.pw / v.w, sy = (long double)v.ph / v.h;
+                long double reach = 0;
+                for (int k = 0; k < 3; ++k)
+                    reach = std::max({reach, std::fabs(v.px + v.pw / 2.0L + (cx[t[k]] - v.vx - v.w / 2.0L) * sx),
+                                      std::fabs(v.py + v.ph / 2.0L + (cy[t[k]] - v.vy - v.h / 2.0L) * sy)});
+                const long double slack = 0x1p-22L * (reach + 1);
                 for (int k = 0; k < 3; ++k) {
                     const int a = t[k], b = t[(k + 1) % 3];
                     e[k] = (((long double)cx[b] - cx[a]) * (py - cy[a]) - ((long double)cy[b] - cy[a]) * (px - cx[a])) / det;
                     in &= e[k] >= 0;
-                    near |= std::fabs(e[k]) < 1e-9L;
+                    // The centre's distance from the edge in target pixels.
+                    const long double ex = ((long double)cx[b] - cx[a]) * sx, ey = ((long double)cy[b] - cy[a]) * sy;
+                    const long double cross = ex * (py - cy[a]) * sy - ey * (px - cx[a]) * sx;
+                    near |= std::fabs(e[k]) < 1e-9L || std::fabs(cross) < slack * std::hypot(ex, ey);
                 }
                 if (!in && !near) continue;
                 // The texel coordinates there, and a hair right of and below it (the centre
