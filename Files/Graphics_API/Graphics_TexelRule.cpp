@@ -149,6 +149,26 @@ void GR_TexelPlacer::FindGrids(Grids& c, double dx, double dy)
     }
 }
 
+// The cell n..n+1 of a grid (in its cells) that holds every centre's sample value, given the
+// reference value s and how far the values drift from the grid's plane across the triangle
+// (lo..hi; none on a grid the gradients are exactly on). A value on a grid line goes to the
+// cell the sample point moves into (up: the plane rises there). False when a value lies too
+// near a line to tell which side: the next grid is tried.
+static inline bool GR_Texel_Cell(bool exact, double s, double lo, double hi, bool up, double* n)
+{
+    if (exact) {
+        const double r = GR_RoundD(s);
+        if (std::fabs(s - r) <= kOnGrid) {
+            *n = up ? r : r - 1.0;
+            return true;
+        }
+        *n = GR_FloorD(s);
+        return s - *n > kOnGrid && s < *n + 1.0 - kOnGrid;
+    }
+    *n = GR_FloorD(s + lo);
+    return s + lo - *n > kOnGrid && s + hi < *n + 1.0 - kOnGrid;
+}
+
 bool GR_TexelPlacer::Settle(const GR_TexelDraw& d, int axis, double dx, double dy, double at0,
                             const double (*points)[2], int npoints, double largest, GR_TexelPlane* out)
 {
@@ -166,25 +186,15 @@ bool GR_TexelPlacer::Settle(const GR_TexelDraw& d, int axis, double dx, double d
         // Where the reference value lies on the grid (in cells), and how far the true values
         // drift from the grid's plane through it across the triangle (the points' hull).
         const double s = at * gr.k;
-        double n;
-        if (gr.exact) {
-            const double r = GR_RoundD(s);
-            if (std::fabs(s - r) <= kOnGrid) {
-                n = up ? r : r - 1.0;
-            } else {
-                n = GR_FloorD(s);
-                if (s - n <= kOnGrid || s >= n + 1.0 - kOnGrid) continue;
-            }
-        } else {
-            double lo = DBL_MAX, hi = -DBL_MAX;
+        double lo = 0.0, hi = 0.0, n;
+        if (!gr.exact) {
+            lo = DBL_MAX, hi = -DBL_MAX;
             for (int p = 0; p < npoints; ++p) {
                 const double drift = gr.ex * (points[p][0] - x0) + gr.ey * (points[p][1] - y0);
                 lo = std::min(lo, drift), hi = std::max(hi, drift);
             }
-            // The cell n..n+1 that holds every centre's sample value (in cells of the grid).
-            n = GR_FloorD(s + lo);
-            if (s + lo - n <= kOnGrid || s + hi >= n + 1.0 - kOnGrid) continue;
         }
+        if (!GR_Texel_Cell(gr.exact, s, lo, hi, up, &n)) continue;
         // The plane through the middles of those cells.
         out->dx = gr.gx, out->dy = gr.gy;
         out->a = (n + 0.5) / gr.k - gr.gx * x0 - gr.gy * y0;
@@ -206,20 +216,9 @@ __attribute__((always_inline)) inline bool GR_TexelPlacer::SettleLine(const GR_T
     for (int i = 0; i < gs.count; ++i) {
         const Grid& gr = gs.grid[i];
         const double s = at * gr.k;
+        const double drift = gr.exact ? 0.0 : gr.ex * (c1 - c0);
         double n;
-        if (gr.exact) {
-            const double r = GR_RoundD(s);
-            if (std::fabs(s - r) <= kOnGrid) {
-                n = up ? r : r - 1.0;
-            } else {
-                n = GR_FloorD(s);
-                if (s - n <= kOnGrid || s >= n + 1.0 - kOnGrid) continue;
-            }
-        } else {
-            const double drift = gr.ex * (c1 - c0), lo = std::min(drift, 0.0), hi = std::max(drift, 0.0);
-            n = GR_FloorD(s + lo);
-            if (s + lo - n <= kOnGrid || s + hi >= n + 1.0 - kOnGrid) continue;
-        }
+        if (!GR_Texel_Cell(gr.exact, s, std::min(drift, 0.0), std::max(drift, 0.0), up, &n)) continue;
         const double v = (n + 0.5) / gr.k;
         // GR_TexelError of the plane through v at c0.
         const double error = 0x1p-20 * (largest + std::fabs(v - gr.gx * c0) + 2.0 * std::fabs(gr.gx) * d.extent[axis]) + 0x1p-9;
